@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs every fuzz target built in the given build folder for the given number of seconds,
+# seeded with the corpus the build made. Fails when a target finds a crash.
+set -euo pipefail
+build=$1
+seconds=$2
+found=0
+for target in "$build"/tests/fuzz/fuzz_*; do
+    [ -x "$target" ] || continue
+    name=$(basename "$target")
+    corpus="$build/tests/fuzz/corpus/$name"
+    mkdir -p "$corpus"
+    dict="tests/fuzz/${name}.dict"
+    args=(-max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 "$corpus")
+    [ -f "$dict" ] && args=(-dict="$dict" "${args[@]}")
+    echo "-- $name"
+    "$target" "${args[@]}" 2>&1 | tail -n 12
+    found=$((found + 1))
+done
+[ "$found" -gt 0 ] || { echo "no fuzz targets in $build/tests/fuzz"; exit 1; }
