@@ -1,0 +1,133 @@
+#include "block_name.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace ostrum::catalog {
+namespace {
+
+bool IsHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+std::uint16_t UnitAt(ByteSpan bytes, std::size_t index) {
+    return static_cast<std::uint16_t>(bytes[2 * index] | (bytes[2 * index + 1] << 8));
+}
+
+// Decodes `count` UTF-16LE units; NUL units become backslashes, pairs join, lone surrogates stay.
+void AppendUtf16(ByteSpan bytes, std::size_t count, std::string& out) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t unit = UnitAt(bytes, i);
+        if (unit == 0) {
+            out.push_back('\\');
+        } else if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(UnitAt(bytes, i + 1))) {
+            const std::uint32_t low = UnitAt(bytes, i + 1);
+            AppendCodePoint(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+            ++i;
+        } else {
+            AppendCodePoint(out, unit);
+        }
+    }
+}
+
+// Decodes one UTF-8 sequence at `pos`; returns its length and sets `codePoint`, or 0 when malformed.
+// Surrogate code points decode (they are reported to the caller, which refuses them).
+std::size_t DecodeUtf8(std::string_view text, std::size_t pos, std::uint32_t& codePoint) {
+    const auto lead = static_cast<std::uint8_t>(text[pos]);
+    std::size_t length = 0;
+    std::uint32_t min = 0;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2, codePoint = lead & 0x1F, min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, codePoint = lead & 0x0F, min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, codePoint = lead & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (pos + length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<std::uint8_t>(text[pos + i]);
+        if ((next & 0xC0) != 0x80) return 0;
+        codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    if (codePoint < min || codePoint > 0x10FFFF) return 0;
+    return length;
+}
+
+}  // namespace
+
+void AppendCodePoint(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::size_t ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::int64_t last, std::size_t limit,
+                             std::string& out) {
+    out.clear();
+    if (first < 0 || last < 0) return 0;
+    std::vector<std::uint8_t> scratch;  // only filled when the name runs past the chunk
+    // The name must lie on the medium up to its last offset, as the caller computed it.
+    if (chunk.Fetch(static_cast<std::uint64_t>(std::max(first, last)), 1, scratch).empty()) return 0;
+
+    const std::uint64_t units = last >= first ? static_cast<std::uint64_t>(last - first + 1) / 2 : 0;
+    const ByteSpan head = chunk.Fetch(static_cast<std::uint64_t>(first), 2, scratch);
+    const bool prefix = last > first && head.size() == 2 && (head[0] != 0 || head[1] != 0);
+    if (prefix) {
+        if (limit == 0) return 0;
+        out.push_back('\\');
+    }
+    const std::size_t copy =
+        static_cast<std::size_t>(std::min<std::uint64_t>(units, limit - (prefix ? 1 : 0)));
+    const ByteSpan bytes = chunk.Fetch(static_cast<std::uint64_t>(first), 2 * copy, scratch);
+    if (bytes.size() < 2 * copy) {
+        out.clear();
+        return 0;
+    }
+    AppendUtf16(bytes, copy, out);
+    return copy;
+}
+
+bool IsCatalogNameValid(std::string_view text) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::uint32_t cp = 0;
+        const std::size_t length = DecodeUtf8(text, pos, cp);
+        if (length == 0) return false;
+        if (cp < 0x20 || cp == 0x7F || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        switch (cp) {
+            case '|': case '*': case ':': case '?': case '<': case '>': case '"':
+                return false;
+            default:
+                break;
+        }
+        pos += length;
+    }
+    return true;
+}
+
+std::size_t CharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size(); ++count) {
+        std::uint32_t cp = 0;
+        const std::size_t length = DecodeUtf8(text, pos, cp);
+        pos += length == 0 ? 1 : length;
+    }
+    return count;
+}
+
+}  // namespace ostrum::catalog

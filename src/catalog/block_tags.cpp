@@ -1,0 +1,39 @@
+#include "block_tags.h"
+
+#include <cstring>
+
+namespace ostrum::catalog {
+namespace {
+
+constexpr std::uint32_t TagWord(const std::array<char, 4>& tag) {
+    return std::uint32_t{static_cast<std::uint8_t>(tag[0])} |
+           (std::uint32_t{static_cast<std::uint8_t>(tag[1])} << 8) |
+           (std::uint32_t{static_cast<std::uint8_t>(tag[2])} << 16) |
+           (std::uint32_t{static_cast<std::uint8_t>(tag[3])} << 24);
+}
+
+constexpr std::array<std::uint32_t, BlockTagTable.size()> MakeTagWords() {
+    std::array<std::uint32_t, BlockTagTable.size()> words{};
+    for (std::size_t i = 0; i < BlockTagTable.size(); ++i) words[i] = TagWord(BlockTagTable[i]);
+    return words;
+}
+
+constexpr auto kTagWords = MakeTagWords();
+
+}  // namespace
+
+int LookupBlockTag(ByteSpan slot) {
+    auto word = ReadLE32(slot, 0);
+    if (!word) return kTagUnknown;
+    if (*word == 0) return kTagAllZero;
+    for (std::size_t i = 0; i < kTagWords.size(); ++i) {
+        if (kTagWords[i] == *word) return static_cast<int>(i);
+    }
+    return kTagUnknown;
+}
+
+bool HasTagAt(ByteSpan bytes, std::size_t offset, const std::array<char, 4>& tag) {
+    return HasBytes(bytes, offset, 4) && std::memcmp(bytes.data() + offset, tag.data(), 4) == 0;
+}
+
+}  // namespace ostrum::catalog

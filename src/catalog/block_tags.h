@@ -1,0 +1,34 @@
+#pragma once
+// The table of MTF block and stream tags that every 512-byte slot is tested against.
+
+#include <array>
+#include <cstdint>
+
+#include "byte_reader.h"
+
+namespace ostrum::catalog {
+
+// Tag indexes as returned by LookupBlockTag; the three the scan acts on have names.
+inline constexpr int kTagAllZero = -2;
+inline constexpr int kTagUnknown = -1;
+inline constexpr int kTagSSET = 2;
+inline constexpr int kTagDIRB = 4;
+inline constexpr int kTagFILE = 5;
+inline constexpr int kTagSTAN = 15;
+
+inline constexpr std::array<std::array<char, 4>, 19> BlockTagTable = {{
+    {'T', 'A', 'P', 'E'}, {'S', 'F', 'M', 'B'}, {'S', 'S', 'E', 'T'}, {'V', 'O', 'L', 'B'},
+    {'D', 'I', 'R', 'B'}, {'F', 'I', 'L', 'E'}, {'E', 'S', 'E', 'T'}, {'E', 'O', 'T', 'M'},
+    {'C', 'F', 'I', 'L'}, {'E', 'S', 'P', 'B'}, {'T', 'S', 'M', 'P'}, {'T', 'F', 'D', 'D'},
+    {'N', 'A', 'C', 'L'}, {'N', 'T', 'Q', 'U'}, {'C', 'S', 'U', 'M'}, {'S', 'T', 'A', 'N'},
+    {'S', 'P', 'A', 'D'}, {'F', 'E', 'N', 'D'}, {'N', 'T', 'O', 'I'},
+}};
+
+// Classifies the first four bytes of a slot: -2 when all are zero, the index of the first table entry
+// they equal (byte for byte, case-sensitive), else -1. Fewer than four bytes classify as -1.
+int LookupBlockTag(ByteSpan slot);
+
+// True when the four bytes at `offset` spell the tag.
+bool HasTagAt(ByteSpan bytes, std::size_t offset, const std::array<char, 4>& tag);
+
+}  // namespace ostrum::catalog

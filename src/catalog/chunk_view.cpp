@@ -1,0 +1,25 @@
+#include "chunk_view.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ostrum::catalog {
+
+ByteSpan ChunkView::Fetch(std::uint64_t offset, std::size_t count, std::vector<std::uint8_t>& scratch) const {
+    const std::uint64_t size = bytes_.size();
+    if (offset <= size && count <= size - offset) return bytes_.subspan(static_cast<std::size_t>(offset), count);
+
+    scratch.resize(count);
+    std::size_t have = 0;
+    if (offset < size) {
+        have = static_cast<std::size_t>(size - offset);
+        std::memcpy(scratch.data(), bytes_.data() + offset, have);
+    }
+    if (following_ != nullptr) {
+        const std::uint64_t distance = offset < size ? 0 : offset - size;
+        have += following_->ReadFollowing(distance, std::span(scratch).subspan(have));
+    }
+    return ByteSpan(scratch.data(), have);
+}
+
+}  // namespace ostrum::catalog

@@ -1,0 +1,47 @@
+#pragma once
+// What the block handlers see of the medium: the bytes one read delivered into the chunk buffer, the
+// medium position the scanner assigns to its first byte, and a way to reach the bytes that follow it
+// on the medium, so that a name or stream header lying across the end of a chunk is still read whole.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "byte_reader.h"
+
+namespace ostrum::catalog {
+
+// Supplies the medium's bytes after the current chunk. Implemented by each scanner over its source.
+class FollowingBytes {
+public:
+    virtual ~FollowingBytes() = default;
+    // Copies bytes lying `distance` bytes past the end of the current chunk into `out`; returns how
+    // many were available (fewer at the end of the medium or on a read error).
+    virtual std::size_t ReadFollowing(std::uint64_t distance, std::span<std::uint8_t> out) = 0;
+};
+
+class ChunkView {
+public:
+    ChunkView(ByteSpan bytes, std::uint64_t position, std::optional<std::uint64_t> chunkIndex = std::nullopt,
+              FollowingBytes* following = nullptr)
+        : bytes_(bytes), position_(position), chunkIndex_(chunkIndex), following_(following) {}
+
+    ByteSpan bytes() const { return bytes_; }
+    std::uint64_t position() const { return position_; }
+    std::optional<std::uint64_t> chunkIndex() const { return chunkIndex_; }
+
+    // The bytes at chunk offsets [offset, offset + count). When they lie inside the chunk the chunk's own
+    // bytes are returned; otherwise they are gathered into `scratch`. The result is shorter than `count`
+    // when the medium ends first.
+    ByteSpan Fetch(std::uint64_t offset, std::size_t count, std::vector<std::uint8_t>& scratch) const;
+
+private:
+    ByteSpan bytes_;
+    std::uint64_t position_;
+    std::optional<std::uint64_t> chunkIndex_;
+    FollowingBytes* following_;
+};
+
+}  // namespace ostrum::catalog

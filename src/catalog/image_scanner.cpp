@@ -1,0 +1,134 @@
+#include "image_scanner.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "chunk_view.h"
+#include "mtf_layout.h"
+#include "scan_context.h"
+
+namespace ostrum::catalog {
+namespace {
+
+// The image's bytes after the chunk being examined, read on demand for blocks that cross its end.
+class ImageFollowing final : public FollowingBytes {
+public:
+    ImageFollowing(const ImageFile& image, std::uint64_t chunkEnd) : image_(image), chunkEnd_(chunkEnd) {}
+    std::size_t ReadFollowing(std::uint64_t distance, std::span<std::uint8_t> out) override {
+        return image_.ReadAt(chunkEnd_ + distance, out);
+    }
+
+private:
+    const ImageFile& image_;
+    std::uint64_t chunkEnd_;
+};
+
+// Examines the whole slots of one chunk; false when the scan was stopped.
+bool ExamineChunk(ScanContext& context, const ImageFile& image, std::span<const std::uint8_t> bytes,
+                  std::uint64_t position, std::size_t slots, const std::atomic<bool>& scanActive) {
+    ImageFollowing following(image, position + bytes.size());
+    const ChunkView chunk(bytes, position, std::nullopt, &following);
+    for (std::size_t k = 0; k < slots && (k + 1) * mtf::kSlotSize <= bytes.size(); ++k) {
+        if (!scanActive.load(std::memory_order_relaxed)) return false;
+        ExamineSlot(context, chunk, k * mtf::kSlotSize);
+    }
+    return true;
+}
+
+}  // namespace
+
+ImageFile::~ImageFile() { Close(); }
+
+bool ImageFile::Open(const std::string& path) {
+    Close();
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error_ = "cannot open '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        error_ = "cannot open '" + path + "': it is a folder, not an image file";
+        return false;
+    }
+    fd_ = fd;
+    path_ = path;
+    error_.clear();
+    return true;
+}
+
+void ImageFile::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+std::optional<std::uint64_t> ImageFile::Size() const {
+    struct stat info {};
+    if (fd_ < 0 || ::fstat(fd_, &info) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::size_t ImageFile::ReadAt(std::uint64_t position, std::span<std::uint8_t> out) const {
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error_ = "cannot read '" + path_ + "' at byte " + std::to_string(position + done) + ": " + std::strerror(errno);
+            break;
+        }
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+bool OpenImageFile(ImageFile& holder, const std::string& path) { return holder.Open(path); }
+
+std::string PositionText(std::uint64_t position, std::uint64_t total) {
+    return std::to_string(position) + " \\ " + std::to_string(total);
+}
+
+int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink, std::atomic<bool>& scanActive) {
+    scanActive.store(true);
+    // A size that cannot be queried scans as an empty file.
+    const std::uint64_t size = image.Size().value_or(0);
+    ScanContext context(catalog, sink);
+    sink.StatusLine("Serching Files");
+
+    std::vector<std::uint8_t> chunkBuffer(mtf::kChunkSize);
+    std::uint64_t position = 0;
+    while (position < size) {
+        if (!scanActive.load(std::memory_order_relaxed)) return 0;
+        if (position + mtf::kChunkSize > size) break;
+        const std::size_t got = image.ReadAt(position, chunkBuffer);
+        if (!ExamineChunk(context, image, std::span(chunkBuffer).first(got), position, mtf::kSlotsPerChunk,
+                          scanActive)) {
+            return 0;
+        }
+        position += mtf::kChunkSize;
+        sink.Progress(static_cast<int>(position * 100 / size));
+        sink.PositionLine(PositionText(position, size));
+    }
+
+    const std::uint64_t remainder = size % mtf::kChunkSize;
+    if (remainder > mtf::kSlotSize) {
+        const auto tail = std::span(chunkBuffer).first(static_cast<std::size_t>(remainder));
+        const std::size_t got = image.ReadAt(position, tail);
+        if (!ExamineChunk(context, image, tail.first(got), position, remainder / mtf::kSlotSize, scanActive)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+}  // namespace ostrum::catalog

@@ -1,0 +1,176 @@
+#include "scan_context.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "block_name.h"
+#include "block_tags.h"
+#include "mtf_layout.h"
+
+namespace ostrum::catalog {
+using namespace mtf;
+
+namespace {
+
+constexpr std::array<char, 4> kStan = {'S', 'T', 'A', 'N'};
+constexpr std::array<char, 4> kSpad = {'S', 'P', 'A', 'D'};
+
+struct NameField {
+    std::uint16_t size;
+    std::uint16_t offset;
+};
+
+std::optional<NameField> ReadNameField(const ChunkView& chunk, std::size_t slot, std::size_t field) {
+    std::vector<std::uint8_t> scratch;
+    const ByteSpan bytes = chunk.Fetch(slot + field, 4, scratch);
+    auto size = ReadLE16(bytes, tape_address::kSize);
+    auto offset = ReadLE16(bytes, tape_address::kOffset);
+    if (!size || !offset) return std::nullopt;
+    return NameField{*size, *offset};
+}
+
+// Directories start with a backslash; an empty one is the root.
+void NormaliseDirectory(std::string& directory) {
+    if (directory.empty()) {
+        directory = "\\";
+    } else if (directory.front() != '\\') {
+        directory.insert(directory.begin(), '\\');
+    }
+}
+
+std::string CatalogPathOf(const ScanContext& context, std::string_view tail) {
+    std::string path;
+    path.reserve(kMediaRootPrefix.size() + context.SetLabel.size() + context.CurrentDirectory.size() + tail.size());
+    path.append(kMediaRootPrefix).append(context.SetLabel).append(context.CurrentDirectory).append(tail);
+    return path;
+}
+
+bool StreamHeaderChecksumHolds(ByteSpan header) {
+    std::uint16_t sum = 0;
+    for (std::size_t word = 0; word < stream_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
+    return sum == *ReadLE16(header, stream_hdr::kChecksum);
+}
+
+std::optional<DataStream> SearchWindow(const ChunkView& chunk, std::size_t slot) {
+    // Each candidate needs its tag and its 64-bit length on the medium.
+    constexpr std::size_t kNeeded = stream_hdr::kStreamLength + 8;
+    std::vector<std::uint8_t> scratch;
+    const ByteSpan window = chunk.Fetch(slot, kStreamSearchWindow - 1 + kNeeded, scratch);
+    for (std::size_t i = 0; i < kStreamSearchWindow && i + kNeeded <= window.size(); ++i) {
+        if (window[i] == 'S' && HasTagAt(window, i, kStan)) {
+            return DataStream{i, *ReadLE64(window, i + stream_hdr::kStreamLength)};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot) {
+    std::vector<std::uint8_t> scratch;
+    auto firstEvent = ReadLE16(chunk.Fetch(slot + db_hdr::kOffsetToFirstEvent, 2, scratch), 0);
+    if (!firstEvent || *firstEvent < db_hdr::kSize) return std::nullopt;
+    std::uint64_t distance = *firstEvent;
+    for (int streams = 0; streams < kMaxStreamsFollowed && distance <= kMaxStreamWalkBytes; ++streams) {
+        const ByteSpan header = chunk.Fetch(slot + distance, stream_hdr::kSize, scratch);
+        if (header.size() < stream_hdr::kSize || !StreamHeaderChecksumHolds(header)) return std::nullopt;
+        const std::uint64_t length = *ReadLE64(header, stream_hdr::kStreamLength);
+        if (HasTagAt(header, stream_hdr::kStreamId, kStan)) return DataStream{distance, length};
+        if (HasTagAt(header, stream_hdr::kStreamId, kSpad)) return std::nullopt;
+        if (length > kMaxStreamWalkBytes) return std::nullopt;
+        const std::uint64_t end = distance + stream_hdr::kSize + length;
+        distance = (end + stream_hdr::kAlignment - 1) / stream_hdr::kAlignment * stream_hdr::kAlignment;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string LostDirectoryName(std::uint64_t number) { return "lost dir" + std::to_string(number) + "\\"; }
+
+void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    auto field = ReadNameField(chunk, slot, sset::kDataSetName);
+    if (!field || field->size > kMaxSetNameBytes) return;
+
+    std::string name;
+    const std::int64_t first = static_cast<std::int64_t>(slot) + field->offset;
+    ExtractBlockName(chunk, first, first + field->size, field->size, name);
+    std::replace(name.begin(), name.end(), '\\', '_');
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::replace(name.begin(), name.end(), ':', '_');
+    if (!name.empty() && !IsCatalogNameValid(name)) name.clear();
+
+    ++context.setCount;
+    context.SetLabel = "BACKUP SET " + std::to_string(context.setCount) + "(" + name + ")";
+}
+
+void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    auto field = ReadNameField(chunk, slot, dirb::kDirectoryName);
+    if (!field) return;
+    const std::int64_t first = static_cast<std::int64_t>(slot) + field->offset;
+    ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, context.CurrentDirectory);
+
+    auto& directory = context.CurrentDirectory;
+    if (!IsCatalogNameValid(directory) || CharacterCount(directory) > kMaxNameCharacters) {
+        directory = LostDirectoryName(context.lostCount++);
+    }
+    NormaliseDirectory(directory);
+
+    const std::string path = CatalogPathOf(context, {});
+    if (CharacterCount(path) <= kMaxCatalogPath) context.catalog.InsertPath(path, &context.sink);
+}
+
+void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    auto field = ReadNameField(chunk, slot, file::kFileName);
+    if (!field) return;
+    std::string& name = context.nameBuffer;
+    const std::int64_t first = static_cast<std::int64_t>(slot) + field->offset;
+    ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, name);
+    if (name.empty()) return;
+    if (name.front() == '\\') name.erase(0, 1);
+    if (!IsCatalogNameValid(name) || CharacterCount(name) > kMaxNameCharacters) return;
+
+    NormaliseDirectory(context.CurrentDirectory);
+    const std::string path = CatalogPathOf(context, name);
+    if (CharacterCount(path) > kMaxCatalogPath) return;
+
+    FileRow row;
+    row.type = &context.catalog.shell().Describe(name);
+    std::vector<std::uint8_t> scratch;
+    row.modified = ReadMtfDate(chunk.Fetch(slot + file::kLastModificationDate, 5, scratch), 0).value_or(0);
+    context.catalog.InsertPath(path, &context.sink);
+
+    const auto stream = FindDataStream(chunk, slot);
+    if (stream) {
+        row.size = stream->length;
+        row.dataOffset = chunk.position() + slot + stream->headerDistance + stream_hdr::kSize;
+        row.chunkIndex = chunk.chunkIndex();
+    }
+    context.catalog.AppendRow(path, row, &context.sink);
+    if (stream) {
+        ++context.filesFound;
+        context.sink.StatusLine("Total File Found :" + std::to_string(context.filesFound));
+    }
+}
+
+std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot) {
+    if (auto found = SearchWindow(chunk, slot)) return found;
+    return FollowStreams(chunk, slot);
+}
+
+void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    switch (LookupBlockTag(chunk.bytes().subspan(slot, mtf::kSlotSize))) {
+        case kTagSSET:
+            OnSetBlock(context, chunk, slot);
+            break;
+        case kTagDIRB:
+            OnDirectoryBlock(context, chunk, slot);
+            break;
+        case kTagFILE:
+            OnFileBlock(context, chunk, slot);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace ostrum::catalog

@@ -1,0 +1,60 @@
+#pragma once
+// Turning the SSET, DIRB and FILE blocks that the scanners find into catalog entries. Both scanners
+// hold one ScanContext per scan and pass every acted-on block to these handlers.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "catalog.h"
+#include "chunk_view.h"
+
+namespace ostrum::catalog {
+
+// Longest set name believed, in bytes; a larger Size field means the SSET block is not used at all.
+inline constexpr std::size_t kMaxSetNameBytes = 260;
+// Longest directory or file name extracted, in UTF-16 code units (a leading backslash included).
+inline constexpr std::size_t kNameUnitLimit = 255;
+// Longest file or directory name kept, in characters.
+inline constexpr std::size_t kMaxNameCharacters = 260;
+// The window after a FILE block's first byte in which its STAN header is looked for first.
+inline constexpr std::size_t kStreamSearchWindow = 512;
+// Bounds of the walk along a FILE block's stream headers when the window search found no STAN:
+// real backups put security streams of several hundred bytes first, but never this many.
+inline constexpr int kMaxStreamsFollowed = 64;
+inline constexpr std::uint64_t kMaxStreamWalkBytes = 1u << 20;
+
+struct ScanContext {
+    ScanContext(Catalog& catalog, CatalogSink& sink) : catalog(catalog), sink(sink) {}
+
+    Catalog& catalog;
+    CatalogSink& sink;
+    std::uint64_t setCount = 0;              // accepted SSET blocks
+    std::string SetLabel = "BACKUP SET 0";   // label of the current set
+    std::string CurrentDirectory;            // directory of the files that follow
+    std::uint64_t lostCount = 0;             // next number of a LostDirectoryName
+    std::uint64_t filesFound = 0;            // files that got a size and data position
+    std::string nameBuffer;                  // reused for every name
+};
+
+// Where a FILE block's standard data stream lies, relative to the block's first byte.
+struct DataStream {
+    std::uint64_t headerDistance = 0;  // from the block start to the STAN header
+    std::uint64_t length = 0;          // Stream Length, all 64 bits
+};
+
+// The text "lost dir" + number + "\" that replaces an unusable directory name.
+std::string LostDirectoryName(std::uint64_t number);
+
+void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
+void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
+void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
+
+// Finds the STAN stream of the FILE block at `slot`: first the first "STAN" among the 512 positions from
+// the block's first byte, then, failing that, by following the block's stream headers.
+std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot);
+
+// Examines one slot: classifies it and hands SSET, DIRB and FILE blocks to their handlers.
+void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot);
+
+}  // namespace ostrum::catalog
