@@ -1,0 +1,24 @@
+#pragma once
+// Printing a catalog: readable text for people, JSON for scripts.
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "catalog/catalog.h"
+
+namespace ostrum::cli {
+
+// Files that got a size and a data position.
+std::size_t FilesFound(const catalog::Catalog& catalog);
+
+// The tree (indented, pre-order) and the file rows, then the status line.
+void PrintCatalogText(std::ostream& out, std::string_view source, const catalog::Catalog& catalog,
+                      std::string_view status);
+
+// {"source", "nodes" (full paths, pre-order), "files" (path, type, size, data_offset, chunk_index),
+//  "files_found", "status"}
+void PrintCatalogJson(std::ostream& out, std::string_view source, const catalog::Catalog& catalog,
+                      std::string_view status);
+
+}  // namespace ostrum::cli

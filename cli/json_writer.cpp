@@ -1,0 +1,53 @@
+#include "json_writer.h"
+
+#include <cstdio>
+
+namespace ostrum::cli {
+namespace {
+
+// Length of the valid UTF-8 sequence at pos, or 0.
+std::size_t Utf8Length(std::string_view text, std::size_t pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    std::size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+    if (length == 0 || pos + length > text.size()) return 0;
+    if (length == 2 && lead < 0xC2) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((static_cast<unsigned char>(text[pos + i]) & 0xC0) != 0x80) return 0;
+    }
+    const auto second = static_cast<unsigned char>(text[pos + 1 < text.size() ? pos + 1 : pos]);
+    if (length == 3 && ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0))) return 0;
+    if (length == 4 && ((lead == 0xF0 && second < 0x90) || lead > 0xF4 || (lead == 0xF4 && second >= 0x90))) return 0;
+    return length;
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (std::size_t pos = 0; pos < text.size();) {
+        const char c = text[pos];
+        const std::size_t length = Utf8Length(text, pos);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++pos;
+            continue;
+        }
+        if (length > 1) {
+            out.append(text.substr(pos, length));
+        } else if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(c);
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
+            out += escape;
+        } else {
+            out.push_back(c);
+        }
+        pos += length;
+    }
+    out.push_back('"');
+    return out;
+}
+
+}  // namespace ostrum::cli

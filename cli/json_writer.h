@@ -1,0 +1,18 @@
+#pragma once
+// A small JSON writer for the command-line tool's machine-readable output.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ostrum::cli {
+
+// The JSON string literal of a text; bytes that are not valid UTF-8 become U+FFFD.
+std::string JsonString(std::string_view text);
+
+inline std::string JsonNumber(std::optional<std::uint64_t> value) {
+    return value ? std::to_string(*value) : std::string("null");
+}
+
+}  // namespace ostrum::cli

@@ -1,0 +1,48 @@
+#pragma once
+// A progress bar on standard error, drawn only when standard error is a terminal.
+
+#include <string>
+#include <string_view>
+
+#include "catalog/catalog.h"
+
+namespace ostrum::cli {
+
+class TerminalProgress {
+public:
+    TerminalProgress();
+    ~TerminalProgress();
+    TerminalProgress(const TerminalProgress&) = delete;
+    TerminalProgress& operator=(const TerminalProgress&) = delete;
+
+    void SetLabel(std::string_view label);
+    void SetPercent(int percent);
+    void SetDetail(std::string_view detail);
+    // Clears the bar's line (before normal output follows).
+    void Finish();
+
+private:
+    void Draw();
+
+    bool enabled_;
+    bool drawn_ = false;
+    int percent_ = 0;
+    std::string label_;
+    std::string detail_;
+};
+
+// A catalog sink that keeps the scan's last status text and drives a terminal progress bar.
+class ScanProgressSink : public catalog::CatalogSink {
+public:
+    explicit ScanProgressSink(TerminalProgress& progress) : progress_(progress) {}
+    void StatusLine(std::string_view text) override;
+    void PositionLine(std::string_view text) override;
+    void Progress(int percent) override;
+    const std::string& status() const { return status_; }
+
+private:
+    TerminalProgress& progress_;
+    std::string status_;
+};
+
+}  // namespace ostrum::cli

@@ -1,0 +1,153 @@
+#include "catalog/image_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include "block_fixture.h"
+
+namespace ostrum::catalog {
+namespace {
+
+using namespace testing;
+namespace fs = std::filesystem;
+
+class ProgressRecorder : public CatalogSink {
+public:
+    void Progress(int percent) override { progress.push_back(percent); }
+    void PositionLine(std::string_view text) override { positions.emplace_back(text); }
+    void StatusLine(std::string_view text) override { status = text; }
+    std::vector<int> progress;
+    std::vector<std::string> positions;
+    std::string status;
+};
+
+class ImageScannerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("ostrum-image-scanner-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Write(const std::vector<std::uint8_t>& bytes) {
+        const auto path = (dir / "image.img").string();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return path;
+    }
+    int Scan(const std::vector<std::uint8_t>& bytes) {
+        ImageFile image;
+        EXPECT_TRUE(OpenImageFile(image, Write(bytes)));
+        std::atomic<bool> active{false};
+        return ScanImageFile(image, catalog, sink, active);
+    }
+
+    fs::path dir;
+    Catalog catalog{std::make_shared<ExtensionFileInfo>()};
+    ProgressRecorder sink;
+};
+
+TEST_F(ImageScannerTest, WholeChunksMoveProgressAndPositionToTheEnd) {
+    std::vector<std::uint8_t> bytes(2 * 65536, 0);
+    PutFile(bytes, 65536 + 512, u"B.TXT");
+    EXPECT_EQ(Scan(bytes), 1);
+    EXPECT_EQ(sink.progress, (std::vector<int>{50, 100}));
+    EXPECT_EQ(sink.positions, (std::vector<std::string>{"65536 \\ 131072", "131072 \\ 131072"}));
+    EXPECT_EQ(sink.status, "Total File Found :1");
+}
+
+TEST_F(ImageScannerTest, TailOfAtMostOneSlotIsNotRead) {
+    std::vector<std::uint8_t> bytes(65536 + 512, 0);
+    PutFile(bytes, 65536, u"TAIL.TXT");
+    EXPECT_EQ(Scan(bytes), 1);
+    EXPECT_EQ(catalog.rowCount(), 0u);
+    EXPECT_EQ(sink.progress, (std::vector<int>{99}));
+}
+
+TEST_F(ImageScannerTest, LongerTailIsExaminedWithoutMovingProgress) {
+    std::vector<std::uint8_t> bytes(65536 + 1024, 0);
+    const std::size_t data = PutFile(bytes, 65536 + 512, u"TAIL.TXT", 3);
+    EXPECT_EQ(Scan(bytes), 1);
+    ASSERT_EQ(catalog.rowCount(), 1u);
+    EXPECT_EQ(catalog.row(0).dataOffset, data);
+    EXPECT_EQ(sink.progress, (std::vector<int>{98}));
+    EXPECT_EQ(sink.positions.size(), 1u);
+}
+
+TEST_F(ImageScannerTest, SmallImageIsReadAsOneTailAndTinyImageNotAtAll) {
+    std::vector<std::uint8_t> bytes(3000, 0);
+    PutFile(bytes, 2048, u"S.TXT");
+    EXPECT_EQ(Scan(bytes), 1);
+    EXPECT_EQ(catalog.rowCount(), 1u);
+    EXPECT_TRUE(sink.progress.empty());
+
+    Catalog tiny(std::make_shared<ExtensionFileInfo>());
+    std::vector<std::uint8_t> small(512, 0);
+    PutTag(small, 0, "FILE");
+    ImageFile image;
+    ASSERT_TRUE(OpenImageFile(image, Write(small)));
+    std::atomic<bool> active{true};
+    EXPECT_EQ(ScanImageFile(image, tiny, sink, active), 1);
+    EXPECT_EQ(tiny.rowCount(), 0u);
+}
+
+TEST_F(ImageScannerTest, BlocksOffTheSlotGridAreNeverFound) {
+    std::vector<std::uint8_t> bytes(65536, 0);
+    PutFile(bytes, 256, u"ODD.TXT");
+    Scan(bytes);
+    EXPECT_EQ(catalog.rowCount(), 0u);
+}
+
+TEST_F(ImageScannerTest, FileInTheLastSlotFindsItsStreamInTheNextChunk) {
+    // The FILE block sits in slot 127; its STAN header starts 4 bytes before the chunk ends, so the tag
+    // is in one chunk and the length in the next. This file used to get no size and no position.
+    std::vector<std::uint8_t> bytes(2 * 65536, 0);
+    PutFile(bytes, 65536 - 512, u"EDGE.TXT", 77, 508);
+    EXPECT_EQ(Scan(bytes), 1);
+    ASSERT_EQ(catalog.rowCount(), 1u);
+    EXPECT_EQ(catalog.row(0).size, 77u);
+    EXPECT_EQ(catalog.row(0).dataOffset, 65536u - 4 + 22);
+}
+
+TEST_F(ImageScannerTest, StopFromAnotherThreadEndsTheScanBeforeTheNextSlot) {
+    std::vector<std::uint8_t> bytes(4 * 65536, 0);
+    for (std::size_t slot = 0; slot < bytes.size(); slot += 512) PutFile(bytes, slot, u"F.TXT");
+    const std::string path = Write(bytes);
+
+    // The sink holds the scanner inside its first row until the window thread has pressed Stop.
+    class BlockingSink : public CatalogSink {
+    public:
+        void RowAppended(const Catalog&, std::size_t row) override {
+            if (row == 0) {
+                reached.set_value();
+                released.get_future().wait();
+            }
+        }
+        std::promise<void> reached, released;
+    } blocking;
+
+    std::atomic<bool> active{false};
+    ImageFile image;
+    ASSERT_TRUE(OpenImageFile(image, path));
+    std::future<int> result = std::async(std::launch::async, [&] { return ScanImageFile(image, catalog, blocking, active); });
+    blocking.reached.get_future().wait();
+    active.store(false);
+    blocking.released.set_value();
+    EXPECT_EQ(result.get(), 0);
+    EXPECT_EQ(catalog.rowCount(), 1u);  // what was found before the stop stays
+}
+
+TEST_F(ImageScannerTest, MissingImageOrFolderFailsToOpenWithTheReason) {
+    ImageFile image;
+    EXPECT_FALSE(OpenImageFile(image, (dir / "absent.img").string()));
+    EXPECT_NE(image.error().find("No such file"), std::string::npos) << image.error();
+    EXPECT_FALSE(OpenImageFile(image, dir.string()));
+    EXPECT_FALSE(image.isOpen());
+}
+
+}  // namespace
+}  // namespace ostrum::catalog
