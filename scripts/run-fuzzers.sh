@@ -6,12 +6,12 @@ build=$1
 seconds=$2
 found=0
 for target in "$build"/tests/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
+    [ -f "$target" ] && [ -x "$target" ] || continue
     name=$(basename "$target")
     corpus="$build/tests/fuzz/corpus/$name"
     mkdir -p "$corpus"
     dict="tests/fuzz/${name}.dict"
-    args=(-max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 "$corpus")
+    args=(-max_total_time="$seconds" -max_len=8192 -print_final_stats=1 -rss_limit_mb=2048 "$corpus")
     [ -f "$dict" ] && args=(-dict="$dict" "${args[@]}")
     echo "-- $name"
     "$target" "${args[@]}" 2>&1 | tail -n 12
