@@ -481,7 +481,7 @@ TEST(Line, DashStylesFollowTheirPatterns)
         return bits.toStdString();
     };
     EXPECT_EQ(row(LineStyle::Solid), std::string(40, '#'));
-    EXPECT_EQ(row(LineStyle::Dash), std::string("#########......###......#########......#"));
+    EXPECT_EQ(row(LineStyle::Dash), std::string("##################......################"));
     EXPECT_EQ(row(LineStyle::Dot), std::string("###...###...###...###...###...###...###."));
     EXPECT_EQ(row(LineStyle::DashDot), std::string("#########......###......#########......#"));
     EXPECT_EQ(row(LineStyle::DashDotDot), std::string("#########...###...###...#########...###."));
