@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "block_fixture.h"
+#include "cli_golden.h"
+
+namespace ostrum::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace catalog::testing;
+using testing::RunCli;
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("ostrum-cli-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    testing::CliResult Run(const std::string& arguments) { return RunCli(arguments, (dir / "stderr").string()); }
+    std::string WriteImage(const std::vector<std::uint8_t>& bytes) {
+        const auto path = (dir / "small.img").string();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return path;
+    }
+
+    fs::path dir;
+};
+
+// One set, one folder, a file with data (its STAN header right after the name, at 1024 + 100, so the
+// data begins at 1146) and one whose stream is missing.
+std::vector<std::uint8_t> SmallImage() {
+    std::vector<std::uint8_t> bytes(4096, 0);
+    PutSet(bytes, 0, u"Daily");
+    PutDirectory(bytes, 512, std::u16string(u"DOCS\0", 5));
+    PutFile(bytes, 1024, u"A.TXT", 12);
+    PutTag(bytes, 1536, "FILE");
+    PutName(bytes, 1536, 84, 90, u"NODATA.BIN");
+    return bytes;
+}
+
+TEST_F(CliTest, ListJsonHasTheDocumentedShape) {
+    const std::string image = WriteImage(SmallImage());
+    const auto result = Run("list --json " + image);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "{\"source\": \"" + image +
+                  "\", \"nodes\": [\"TAPE MEDIA\\\\\", \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\\", "
+                  "\"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\\"], \"files\": ["
+                  "{\"path\": \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\A.TXT\", \"type\": \"plain text document\", "
+                  "\"size\": 12, \"data_offset\": 1146, \"chunk_index\": null}, "
+                  "{\"path\": \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\NODATA.BIN\", \"type\": \"BIN File\", "
+                  "\"size\": null, \"data_offset\": null, \"chunk_index\": null}], "
+                  "\"files_found\": 1, \"status\": \"Total File Found :1\"}\n");
+    EXPECT_EQ(result.err, "");  // no progress bar when standard error is not a terminal
+}
+
+TEST_F(CliTest, ListTextShowsTreeRowsAndStatus) {
+    const auto result = Run("list " + WriteImage(SmallImage()));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("\n  TAPE MEDIA\\\n    BACKUP SET 1(_Daily)\\\n      DOCS\\\n"), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("size: 12   data at: 1146"), std::string::npos);
+    EXPECT_NE(result.out.find("(data stream not found)"), std::string::npos);
+    EXPECT_NE(result.out.find("\nTotal File Found :1\n"), std::string::npos);
+}
+
+TEST_F(CliTest, EmptyOrForeignFileListsNothingWithTheSearchText) {
+    const auto result = Run("list --json " + WriteImage(std::vector<std::uint8_t>(70000, 0x5A)));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("\"nodes\": [], \"files\": [], \"files_found\": 0, \"status\": \"Serching Files\"}"),
+              std::string::npos)
+        << result.out;
+}
+
+TEST_F(CliTest, BadSourcesAndBadCommandLinesFailClearly) {
+    auto missing = Run("list " + (dir / "absent.img").string());
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "ostrum-tape-cli: cannot open '" + (dir / "absent.img").string() +
+                               "': No such file or directory\n");
+    EXPECT_EQ(missing.out, "");
+
+    auto folder = Run("list " + dir.string());
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_NE(folder.err.find("not an image file"), std::string::npos);
+
+    EXPECT_EQ(Run("").status, 2);
+    EXPECT_EQ(Run("list").status, 2);
+    EXPECT_EQ(Run("list --xml a.img").status, 2);
+    EXPECT_EQ(Run("frobnicate").err, "ostrum-tape-cli: unknown command 'frobnicate' (try --help)\n");
+    EXPECT_EQ(Run("--help").status, 0);
+}
+
+}  // namespace
+}  // namespace ostrum::cli
