@@ -1,0 +1,39 @@
+#pragma once
+// Which drive a TapeDeviceName opens: an attached virtual drive when the number has one, else the
+// Linux drive. The map of attached virtual drives lives in this object, which is handed to whoever opens
+// devices (the probe, the image copy, the tape scan); there is no process-wide map.
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "linux_tape.h"
+#include "tape_device.h"
+#include "virtual_tape.h"
+
+namespace ostrum::tape {
+
+class TapeDevices {
+public:
+    // Linux drives are reached through `calls` (the kernel's own by default).
+    explicit TapeDevices(std::shared_ptr<TapeSystemCalls> calls = KernelTapeSystemCalls());
+
+    // Attaches a virtual drive holding the tape file of `options` under device `number` (0 to 19),
+    // in place of any drive attached there before. Fails when the number is out of range or the file
+    // cannot be read.
+    TapeResult AttachVirtual(int number, VirtualTapeOptions options);
+    void Detach(int number);
+    std::shared_ptr<VirtualTape> Attached(int number) const;
+
+    // Opens the drive named by a TapeDeviceName, exclusively.
+    TapeResult Open(std::string_view name, std::unique_ptr<TapeDrive>& drive) const;
+
+private:
+    std::shared_ptr<TapeSystemCalls> calls_;
+    mutable std::mutex mutex_;
+    std::map<int, std::shared_ptr<VirtualTape>> attached_;
+};
+
+}  // namespace ostrum::tape

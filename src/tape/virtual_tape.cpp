@@ -1,0 +1,247 @@
+#include "virtual_tape.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "block_pieces.h"
+#include "unique_fd.h"
+
+namespace ostrum::tape {
+namespace {
+
+constexpr std::uint32_t kTapeMark = 0;
+constexpr std::uint32_t kEndOfMedium = 0xFFFFFFFF;
+constexpr std::uint32_t kBadRecordFlag = 0x80000000;
+constexpr std::uint32_t kLengthMask = 0x7FFFFFFF;
+constexpr std::uint64_t kLengthWordSize = 4;
+
+std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
+    return std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) | (std::uint32_t{bytes[2]} << 16) |
+           (std::uint32_t{bytes[3]} << 24);
+}
+
+// Reads as much of [position, position + out.size()) as the file holds; -1 with errno on a failure.
+long long ReadFileAt(int fd, std::uint64_t position, std::span<std::uint8_t> out) {
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return -1;
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<long long>(done);
+}
+
+class VirtualTapeDrive final : public TapeDrive {
+public:
+    VirtualTapeDrive(std::shared_ptr<VirtualTape> tape, std::string name, UniqueFd file, std::uint64_t fileSize)
+        : TapeDrive(std::move(name)), tape_(std::move(tape)), file_(std::move(file)), fileSize_(fileSize) {}
+    ~VirtualTapeDrive() override { tape_->Release(); }
+
+    TapeResult GetDriveParameters(TapeDriveParameters& out) override {
+        out = TapeDriveParameters{};
+        out.DefaultBlockSize = 0;
+        out.MaximumBlockSize = kMaxTapeRecordBytes;
+        out.MinimumBlockSize = 1;
+        out.MaximumPartitionCount = 1;
+        out.FeaturesLow = TAPE_DRIVE_VARIABLE_BLOCK;
+        return TapeResult::Success();
+    }
+
+    TapeResult GetMediaParameters(TapeMediaParameters& out) override {
+        if (auto missing = MissingMedium("query the medium")) return *missing;
+        const auto size = static_cast<std::int64_t>(fileSize_);
+        out = TapeMediaParameters{};
+        out.Capacity = tape_->options().capacity.value_or(size);
+        out.Remaining = std::max<std::int64_t>(0, out.Capacity - size);
+        out.BlockSize = 0;
+        out.PartitionCount = 1;
+        out.WriteProtected = true;  // opened for reading only
+        return TapeResult::Success();
+    }
+
+    TapeResult SetMediaParameters(std::uint32_t blockSize) override {
+        if (auto missing = MissingMedium("set the block size")) return *missing;
+        if (blockSize != 0) {
+            return TapeResult::Failure(TapeFault::Unsupported,
+                                       "cannot set the block size of " + Where() + " to " +
+                                           std::to_string(blockSize) + ": a virtual drive reads variable blocks only");
+        }
+        return TapeResult::Success();
+    }
+
+    TapeResult Rewind() override {
+        if (auto missing = MissingMedium("rewind")) return *missing;
+        position_ = 0;
+        record_ = 0;
+        block_ = 0;
+        atEnd_ = false;
+        pieces_.Clear();
+        return TapeResult::Success();
+    }
+
+    TapeRead Read(std::span<std::uint8_t> buffer) override {
+        if (pieces_.pending()) return Delivered(pieces_.Take(buffer));
+        if (tape_->options().noMedium) return Failed("no medium in the drive");
+        if (atEnd_) return Ended();
+        if (buffer.empty()) return Failed("read into an empty buffer");
+        if (tape_->options().beforeRead) tape_->options().beforeRead(record_);
+        return ReadEntry(buffer);
+    }
+
+private:
+    std::string Where() const { return name() + " (tape file '" + tape_->options().path + "')"; }
+
+    std::optional<TapeResult> MissingMedium(std::string_view action) const {
+        if (!tape_->options().noMedium) return std::nullopt;
+        return TapeResult::Failure(TapeFault::NoMedium,
+                                   "cannot " + std::string(action) + " on " + Where() + ": no medium in the drive");
+    }
+
+    std::string RecordPlace() const {
+        return "block " + std::to_string(block_) + " (data record " + std::to_string(record_) +
+               ", tape file byte " + std::to_string(position_) + ")";
+    }
+
+    static TapeRead Delivered(std::size_t count) { return TapeRead{count, ReadEnd::None, {}}; }
+    TapeRead Ended() {
+        atEnd_ = true;
+        return TapeRead{0, ReadEnd::EndOfData, {}};
+    }
+    TapeRead Failed(std::string reason) {
+        return TapeRead{0, ReadEnd::Error, "cannot read " + Where() + " at " + RecordPlace() + ": " + reason};
+    }
+    // A record that cannot be delivered: the error is reported and the tape moves on to the next entry.
+    TapeRead FailedRecord(std::string reason, std::uint64_t next) {
+        TapeRead read = Failed(std::move(reason));
+        position_ = next;
+        ++record_;
+        ++block_;
+        return read;
+    }
+
+    TapeRead ReadEntry(std::span<std::uint8_t> buffer) {
+        std::uint8_t word[kLengthWordSize];
+        const long long got = ReadFileAt(file_.get(), position_, word);
+        if (got < 0) return Failed(std::string("reading the tape file failed: ") + std::strerror(errno));
+        // A file that ends without an end-of-medium word ends the recorded data where it ends.
+        if (got < static_cast<long long>(kLengthWordSize)) return Ended();
+        const std::uint32_t header = LittleEndian32(word);
+        if (header == kEndOfMedium) return Ended();
+        if (header == kTapeMark) {
+            position_ += kLengthWordSize;
+            ++block_;
+            return TapeRead{0, ReadEnd::Filemark, {}};
+        }
+        return ReadRecord(header, buffer);
+    }
+
+    TapeRead ReadRecord(std::uint32_t header, std::span<std::uint8_t> buffer) {
+        const std::uint32_t length = header & kLengthMask;
+        const std::uint64_t padded = length + (length & 1u);
+        const std::uint64_t dataStart = position_ + kLengthWordSize;
+        const std::uint64_t next = dataStart + padded + kLengthWordSize;
+        if (next > fileSize_) {
+            // Where the next entry begins cannot be known: nothing after this record can be found.
+            TapeRead read = Failed("its length " + std::to_string(length) + " runs past the end of the tape file (" +
+                                   std::to_string(fileSize_) + " bytes)");
+            atEnd_ = true;
+            return read;
+        }
+        std::uint8_t trailer[kLengthWordSize];
+        if (ReadFileAt(file_.get(), dataStart + padded, trailer) != static_cast<long long>(kLengthWordSize)) {
+            return Failed(std::string("reading the tape file failed: ") + std::strerror(errno));
+        }
+        if (LittleEndian32(trailer) != header) {
+            return FailedRecord("its length words disagree (" + std::to_string(header) + " before the data, " +
+                                    std::to_string(LittleEndian32(trailer)) + " after it)",
+                                next);
+        }
+        if ((header & kBadRecordFlag) != 0) return FailedRecord("the record is marked as unreadable", next);
+        if (tape_->options().errorRecords.contains(record_)) return FailedRecord("medium error (injected)", next);
+        if (length > kMaxTapeRecordBytes) {
+            return FailedRecord("its length " + std::to_string(length) + " exceeds the largest tape block", next);
+        }
+        return DeliverRecord(dataStart, length, next, buffer);
+    }
+
+    TapeRead DeliverRecord(std::uint64_t dataStart, std::uint32_t length, std::uint64_t next,
+                           std::span<std::uint8_t> buffer) {
+        const bool whole = length <= buffer.size();
+        const std::span<std::uint8_t> target = whole ? buffer.first(length) : pieces_.Space(length);
+        const long long got = ReadFileAt(file_.get(), dataStart, target);
+        if (got != static_cast<long long>(length)) {
+            const std::string reason = got < 0 ? std::strerror(errno) : "the tape file ended early";
+            return FailedRecord("reading the tape file failed: " + reason, next);
+        }
+        position_ = next;
+        ++record_;
+        ++block_;
+        if (whole) return Delivered(length);
+        pieces_.Hold(length);
+        return Delivered(pieces_.Take(buffer));
+    }
+
+    std::shared_ptr<VirtualTape> tape_;
+    UniqueFd file_;
+    std::uint64_t fileSize_;
+    std::uint64_t position_ = 0;   // tape file offset of the next entry
+    std::uint64_t record_ = 0;     // data records passed since the rewind
+    std::uint64_t block_ = 0;      // entries (records and marks) passed since the rewind
+    bool atEnd_ = false;
+    BlockPieces pieces_;
+};
+
+TapeResult OpenTapeFile(const std::string& path, UniqueFd& file, std::uint64_t& size) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const TapeFault fault = errno == ENOENT ? TapeFault::NotFound
+                                : errno == EACCES ? TapeFault::AccessDenied
+                                                  : TapeFault::Failed;
+        return TapeResult::Failure(fault, "cannot open tape file '" + path + "': " + std::strerror(errno));
+    }
+    file = UniqueFd(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return TapeResult::Failure(TapeFault::Failed, "cannot query tape file '" + path + "': " + std::strerror(errno));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return TapeResult::Failure(TapeFault::Failed, "tape file '" + path + "' is not a regular file");
+    }
+    size = static_cast<std::uint64_t>(info.st_size);
+    return TapeResult::Success();
+}
+
+}  // namespace
+
+TapeResult CheckTapeFile(const std::string& path) {
+    UniqueFd file;
+    std::uint64_t size = 0;
+    return OpenTapeFile(path, file, size);
+}
+
+TapeResult OpenVirtualTape(const std::shared_ptr<VirtualTape>& tape, const std::string& name,
+                           std::unique_ptr<TapeDrive>& drive) {
+    if (tape->options().busy || !tape->Claim()) {
+        return TapeResult::Failure(TapeFault::Busy, "cannot open " + name + ": the drive is in use");
+    }
+    UniqueFd file;
+    std::uint64_t size = 0;
+    if (TapeResult opened = OpenTapeFile(tape->options().path, file, size); !opened) {
+        tape->Release();
+        return TapeResult::Failure(opened.fault(), "cannot open " + name + ": " + opened.error());
+    }
+    drive = std::make_unique<VirtualTapeDrive>(tape, name, std::move(file), size);
+    return TapeResult::Success();
+}
+
+}  // namespace ostrum::tape
