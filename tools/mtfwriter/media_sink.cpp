@@ -1,0 +1,148 @@
+#include "media_sink.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+namespace ostrum::mtfwriter {
+
+namespace {
+
+constexpr std::size_t kImageBufferSize = 1u << 20;
+constexpr std::uint32_t kTapeMarkLength = 0;
+constexpr std::uint32_t kEndOfMediumLength = 0xFFFFFFFFu;
+
+std::runtime_error ioError(const std::string& what, const std::filesystem::path& path, int err) {
+    return std::runtime_error(what + " '" + path.string() + "': " + std::strerror(err));
+}
+
+}  // namespace
+
+ImageFileSink::ImageFileSink(const std::filesystem::path& path) : path_(path), buffer_(kImageBufferSize) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) throw ioError("cannot create image file", path, errno);
+}
+
+ImageFileSink::~ImageFileSink() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void ImageFileSink::write(std::span<const std::uint8_t> bytes) {
+    if (fd_ < 0) throw std::logic_error("write after finish on image file '" + path_.string() + "'");
+    if (used_ + bytes.size() <= buffer_.size()) {
+        std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
+        used_ += bytes.size();
+        return;
+    }
+    flushBuffer();
+    if (bytes.size() >= buffer_.size()) {
+        writeOut(bytes);
+    } else {
+        std::memcpy(buffer_.data(), bytes.data(), bytes.size());
+        used_ = bytes.size();
+    }
+}
+
+void ImageFileSink::finish() {
+    if (fd_ < 0) return;
+    flushBuffer();
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) throw ioError("cannot close image file", path_, errno);
+}
+
+void ImageFileSink::flushBuffer() {
+    writeOut(std::span<const std::uint8_t>(buffer_.data(), used_));
+    used_ = 0;
+}
+
+void ImageFileSink::writeOut(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw ioError("cannot write image file", path_, errno);
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+    }
+}
+
+void MemorySink::write(std::span<const std::uint8_t> data) {
+    bytes.insert(bytes.end(), data.begin(), data.end());
+}
+
+void CountingSink::write(std::span<const std::uint8_t> bytes) {
+    byteCount += bytes.size();
+    if (bytes.size() > largestWrite) largestWrite = bytes.size();
+}
+
+TapSink::TapSink(Sink& out, std::uint32_t blockSize) : out_(out), blockSize_(blockSize) {
+    if (blockSize < kMinBlockSize || blockSize > kMaxBlockSize) {
+        throw std::invalid_argument("tape block size " + std::to_string(blockSize) + " is outside " +
+                                    std::to_string(kMinBlockSize) + ".." + std::to_string(kMaxBlockSize));
+    }
+    record_.reserve(blockSize);
+}
+
+void TapSink::write(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        if (record_.empty() && bytes.size() >= blockSize_) {
+            emitRecord(bytes.first(blockSize_));
+            bytes = bytes.subspan(blockSize_);
+            continue;
+        }
+        const std::size_t take = std::min<std::size_t>(bytes.size(), blockSize_ - record_.size());
+        record_.insert(record_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
+        bytes = bytes.subspan(take);
+        if (record_.size() == blockSize_) {
+            emitRecord(record_);
+            record_.clear();
+        }
+    }
+}
+
+void TapSink::filemark() {
+    if (!record_.empty()) {
+        emitRecord(record_);
+        record_.clear();
+    }
+    writeLength(kTapeMarkLength);
+}
+
+void TapSink::finish() {
+    if (!record_.empty()) {
+        emitRecord(record_);
+        record_.clear();
+    }
+    writeLength(kEndOfMediumLength);
+    out_.finish();
+}
+
+void TapSink::emitRecord(std::span<const std::uint8_t> data) {
+    const auto length = static_cast<std::uint32_t>(data.size());
+    writeLength(length);
+    out_.write(data);
+    if (length % 2 != 0) {
+        const std::uint8_t pad = 0;
+        out_.write(std::span<const std::uint8_t>(&pad, 1));
+    }
+    writeLength(length);
+}
+
+void TapSink::writeLength(std::uint32_t length) {
+    const std::array<std::uint8_t, 4> le{static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
+                                         static_cast<std::uint8_t>(length >> 16),
+                                         static_cast<std::uint8_t>(length >> 24)};
+    out_.write(le);
+}
+
+TapFileSink::TapFileSink(const std::filesystem::path& path, std::uint32_t blockSize)
+    : file_(path), tap_(file_, blockSize) {}
+
+}  // namespace ostrum::mtfwriter

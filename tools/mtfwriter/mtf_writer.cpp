@@ -1,0 +1,689 @@
+// The MTF 1.00a writer. Layout of what it produces:
+//
+//   TAPE [SPAD]  FM
+//   per set:  SSET VOLB {DIRB | FILE [PNAM|FNAM] [NACL] [STAN] [CSUM]}... [SPAD]  FM  ESET [SPAD]  FM
+//   end:      FM  EOTM [SPAD]  FM
+//
+// Every block starts on a logical block boundary counted from the start of its region (the TAPE block, the set's
+// SSET, the ESET, the EOTM: each of these follows a filemark, which sits on a physical block boundary). A block's
+// last stream is an SPAD whose zero data fills up to the next logical boundary, or, when a filemark follows, to a
+// boundary that is both logical and physical. That SPAD is written only when the next block or filemark is known,
+// so the writer can be fed one entry at a time.
+#include "mtf_writer.h"
+
+#include <bit>
+#include <cstring>
+#include <numeric>
+
+static_assert(std::endian::native == std::endian::little, "the CSUM fast path reads words in host order");
+
+#include "byte_order.h"
+#include "file_data.h"
+#include "lzs_compressor.h"
+#include "mtf_layout.h"
+
+namespace ostrum::mtfwriter {
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::string_view kSoftwareName = "Brivane Ostrum TAPE";
+constexpr std::uint16_t kSoftwareVendorId = 0x0B05;
+constexpr std::uint8_t kSoftwareMajorVersion = 4;
+constexpr std::uint8_t kSoftwareMinorVersion = 2;
+constexpr std::int8_t kTimeZoneUtc = 0;  // dates are written in UTC
+constexpr std::size_t kIoChunk = 1u << 20;
+// Compressed streams whose data is at most this large are compressed once and kept in memory until written;
+// larger ones are compressed twice (once to learn the stream length for the header, once to write).
+constexpr std::uint64_t kCompressInMemoryLimit = 16u << 20;
+// A soft filemark's offset-to-first-event field is 16 bits wide and holds the block's size.
+constexpr std::uint32_t kMaxSoftFilemarkBlock = 32768;
+constexpr std::uint32_t kMaxPhysicalBlockSize = 16u << 20;
+
+std::uint64_t roundUp(std::uint64_t value, std::uint64_t unit) { return (value + unit - 1) / unit * unit; }
+
+// Builds the descriptor part of a block: the fixed fields, then the strings, then zero fill to 4 bytes.
+class Descriptor {
+public:
+    Descriptor(std::string_view type, std::size_t fixedSize) : bytes_(fixedSize, 0) {
+        putTag(bytes_, layout::common::kBlockType, type);
+    }
+
+    std::span<std::uint8_t> fields() { return bytes_; }
+
+    // Appends `units` as UTF-16LE after what is there and stores its tape address at `field`. Empty: (0, 0).
+    void addString(std::size_t field, const std::u16string& units) {
+        if (units.empty()) return;
+        const std::size_t offset = bytes_.size();
+        const std::size_t size = units.size() * 2;
+        if (offset + size > layout::kMaxDescriptorBlockSize) {
+            throw MediaError("a name of " + std::to_string(units.size()) + " code units does not fit in a " +
+                             std::string(reinterpret_cast<const char*>(bytes_.data()), 4) + " block");
+        }
+        for (char16_t u : units) {
+            bytes_.push_back(static_cast<std::uint8_t>(u));
+            bytes_.push_back(static_cast<std::uint8_t>(u >> 8));
+        }
+        putU16(bytes_, field, static_cast<std::uint16_t>(size));
+        putU16(bytes_, field + 2, static_cast<std::uint16_t>(offset));
+    }
+
+    std::size_t alignedSize() const { return roundUp(bytes_.size(), layout::stream::kAlignment); }
+
+    struct Header {
+        std::uint32_t attributes = 0;
+        std::uint64_t displayableSize = 0;
+        std::uint64_t formatLogicalAddress = 0;
+        std::uint32_t controlBlockId = 0;
+        std::uint8_t stringType = layout::kStringTypeUnicode;
+        std::uint16_t offsetToFirstEvent = 0;  // 0: just after the descriptor
+    };
+
+    // Fills the common header and its checksum and returns the finished bytes.
+    const Bytes& finish(const Header& h, std::size_t maxSize) {
+        namespace c = layout::common;
+        bytes_.resize(alignedSize(), 0);
+        if (bytes_.size() > maxSize) {
+            throw MediaError("a " + std::string(reinterpret_cast<const char*>(bytes_.data()), 4) + " block of " +
+                             std::to_string(bytes_.size()) + " bytes is larger than the " + std::to_string(maxSize) +
+                             "-byte limit");
+        }
+        putU32(bytes_, c::kBlockAttributes, h.attributes);
+        putU16(bytes_, c::kOffsetToFirstEvent,
+               h.offsetToFirstEvent != 0 ? h.offsetToFirstEvent : static_cast<std::uint16_t>(bytes_.size()));
+        putU8(bytes_, c::kOsId, layout::kOsIdWindowsNt);
+        putU8(bytes_, c::kOsVersion, layout::kOsVersionNt);
+        putU64(bytes_, c::kDisplayableSize, h.displayableSize);
+        putU64(bytes_, c::kFormatLogicalAddress, h.formatLogicalAddress);
+        putU32(bytes_, c::kControlBlockId, h.controlBlockId);
+        putU8(bytes_, c::kStringType, h.stringType);
+        putU16(bytes_, c::kHeaderChecksum, xorWords(bytes_, 0, c::kChecksummedWords));
+        return bytes_;
+    }
+
+private:
+    Bytes bytes_;
+};
+
+void putDate(std::span<std::uint8_t> buf, std::size_t offset, const MtfDate& date) {
+    const auto encoded = encodeMtfDate(date);
+    for (std::size_t i = 0; i < encoded.size(); ++i) putU8(buf, offset + i, encoded[i]);
+}
+
+struct StreamHeader {
+    std::string_view id;
+    std::uint16_t fileSystemAttributes = 0;
+    std::uint16_t mediaFormatAttributes = 0;
+    std::uint64_t length = 0;
+    std::uint16_t compressionAlgorithm = 0;
+};
+
+std::array<std::uint8_t, layout::stream::kSize> encodeStreamHeader(const StreamHeader& h) {
+    namespace s = layout::stream;
+    std::array<std::uint8_t, s::kSize> out{};
+    putTag(out, s::kStreamId, h.id);
+    putU16(out, s::kFileSystemAttributes, h.fileSystemAttributes);
+    putU16(out, s::kMediaFormatAttributes, h.mediaFormatAttributes);
+    putU64(out, s::kStreamLength, h.length);
+    putU16(out, s::kDataCompressionAlgorithm, h.compressionAlgorithm);
+    putU16(out, s::kChecksum, xorWords(out, 0, s::kChecksummedWords));
+    return out;
+}
+
+std::u16string utf16Of(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+// The CSUM stream's value: XOR of the data as little-endian 32-bit words, the last one filled with zeros.
+class Xor32 {
+public:
+    void add(std::span<const std::uint8_t> bytes) {
+        std::size_t i = 0;
+        for (; i < bytes.size() && phase_ != 0; ++i) addByte(bytes[i]);
+        std::uint64_t wide = 0;
+        for (; i + 8 <= bytes.size(); i += 8) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, bytes.data() + i, 8);  // the medium is little-endian, and so is this machine
+            wide ^= w;
+        }
+        sum_ ^= static_cast<std::uint32_t>(wide) ^ static_cast<std::uint32_t>(wide >> 32);
+        for (; i < bytes.size(); ++i) addByte(bytes[i]);
+    }
+    std::uint32_t value() const { return sum_; }
+
+private:
+    void addByte(std::uint8_t b) {
+        sum_ ^= std::uint32_t{b} << (8 * phase_);
+        phase_ = (phase_ + 1) % 4;
+    }
+
+    std::uint32_t sum_ = 0;
+    unsigned phase_ = 0;
+};
+
+std::uint32_t backupTypeBit(BackupType type) { return 1u << static_cast<unsigned>(type); }
+
+// A plausible self-relative security descriptor header followed by a fixed pattern: readers only need its size.
+Bytes naclData(std::uint32_t size) {
+    Bytes out(size);
+    static constexpr std::uint8_t kHeader[] = {0x01, 0x00, 0x04, 0x80, 0x14, 0x00, 0x00, 0x00};
+    for (std::uint32_t i = 0; i < size; ++i) {
+        out[i] = i < sizeof kHeader ? kHeader[i] : static_cast<std::uint8_t>(i * 37 + 11);
+    }
+    return out;
+}
+
+// "DOCS\LETTERS" from a Directory Name "DOCS\0LETTERS\0" (the root, a single NUL, gives "").
+std::string directoryTextOf(const std::u16string& dirbName) {
+    std::string text;
+    std::u16string component;
+    auto flush = [&] {
+        if (component.empty()) return;
+        if (!text.empty()) text += '\\';
+        text += utf16ToUtf8(component);
+        component.clear();
+    };
+    for (char16_t u : dirbName) {
+        if (u == 0) {
+            flush();
+        } else {
+            component.push_back(u);
+        }
+    }
+    flush();
+    return text;
+}
+
+}  // namespace
+
+struct MediaWriter::State {
+    Sink& sink;
+    WriterOptions options;
+    std::uint32_t logicalBlock = 0;
+    std::uint32_t physicalBlock = 0;
+    std::uint64_t pos = 0;
+    std::uint64_t regionStart = 0;  // logical blocks are counted from here
+    bool padPending = false;        // the last block still needs its closing SPAD
+    bool finished = false;
+
+    bool inSet = false;
+    SetInfo set;
+    std::uint32_t setNumber = 0;
+    std::uint64_t ssetOffset = 0;
+    std::uint32_t nextControlBlockId = 0;
+    std::uint32_t lastDirectoryId = 0;
+    std::uint32_t currentDirectoryId = 0;
+    std::uint32_t lastFileId = 0;
+    std::string currentDirectoryText;
+    std::u16string currentDirectoryName;
+    std::uint64_t lastEsetOffset = 0;
+    std::vector<std::uint64_t> softFilemarks;
+    Manifest manifest;
+    Bytes chunk;
+
+    State(Sink& s, const WriterOptions& o) : sink(s), options(o) {}
+
+    // ---- low-level output ----
+
+    void emit(std::span<const std::uint8_t> bytes) {
+        if (bytes.empty()) return;
+        sink.write(bytes);
+        pos += bytes.size();
+    }
+
+    void emitZeros(std::uint64_t count) {
+        static const std::array<std::uint8_t, 4096> kZeros{};
+        while (count > 0) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, kZeros.size()));
+            emit(std::span<const std::uint8_t>(kZeros.data(), n));
+            count -= n;
+        }
+    }
+
+    void alignStream() { emitZeros(roundUp(pos, layout::stream::kAlignment) - pos); }
+
+    void emitStreamHeader(const StreamHeader& h) { emit(encodeStreamHeader(h)); }
+
+    std::uint64_t physicalBlockAddress(std::uint64_t offset) const {
+        // On disk files SQL Server stores byte addresses; on tape the address counts physical blocks.
+        return options.softFilemarks ? offset : offset / physicalBlock;
+    }
+
+    // ---- padding and filemarks ----
+
+    // Closes the previous block with an SPAD that reaches a boundary of `unit` bytes counted from the region start.
+    void closeBlock(std::uint64_t unit) {
+        if (!padPending) return;
+        padPending = false;
+        const std::uint64_t used = pos - regionStart;
+        std::uint64_t gap = roundUp(used, unit) - used;
+        if (gap == 0) return;
+        if (gap < layout::stream::kSize) gap += unit;
+        emitStreamHeader({.id = "SPAD", .length = gap - layout::stream::kSize});
+        emitZeros(gap - layout::stream::kSize);
+    }
+
+    // A boundary that is both logical (from the region start) and physical: region starts are physical boundaries.
+    std::uint64_t filemarkUnit() const { return std::lcm<std::uint64_t>(logicalBlock, physicalBlock); }
+
+    void filemark() {
+        closeBlock(filemarkUnit());
+        if (pos % physicalBlock != 0) throw std::logic_error("filemark off a physical block boundary");
+        manifest.filemarks.push_back(pos);
+        if (options.softFilemarks) {
+            writeSoftFilemark();
+        } else {
+            sink.filemark();
+        }
+        regionStart = pos;
+    }
+
+    void writeSoftFilemark() {
+        namespace f = layout::sfmb;
+        Descriptor d("SFMB", physicalBlock);
+        auto b = d.fields();
+        const std::uint32_t capacity = static_cast<std::uint32_t>((physicalBlock - f::kFirstEntry) / f::kEntrySize);
+        const std::uint32_t used = static_cast<std::uint32_t>(std::min<std::size_t>(capacity, softFilemarks.size()));
+        putU32(b, f::kNumberOfEntries, capacity);
+        putU32(b, f::kEntriesUsed, used);
+        putU32(b, f::kEntriesOffset, f::kFirstEntry);
+        for (std::uint32_t i = 0; i < used; ++i) {
+            const std::uint64_t earlier = softFilemarks[softFilemarks.size() - 1 - i];
+            putU64(b, f::kFirstEntry + i * f::kEntrySize, physicalBlockAddress(earlier));
+        }
+        softFilemarks.push_back(pos);
+        emit(d.finish({.attributes = layout::kSfmbBlockAttributes, .stringType = layout::kStringTypeNone},
+                      physicalBlock));
+    }
+
+    // ---- blocks ----
+
+    std::uint32_t setAttributes() const { return inSet && set.compressed ? layout::kBlockAttrCompression : 0; }
+
+    std::size_t maxDescriptor() const { return std::min<std::size_t>(logicalBlock, layout::kMaxDescriptorBlockSize); }
+
+    // Starts a block of the current set: closes the previous one and returns its format logical address.
+    std::uint64_t startSetBlock() {
+        closeBlock(logicalBlock);
+        return (pos - ssetOffset) / logicalBlock;
+    }
+
+    void writeDescriptor(Descriptor& d, const Descriptor::Header& h) {
+        emit(d.finish(h, maxDescriptor()));
+        padPending = true;
+    }
+
+    void writeTape(const TapeInfo& tape) {
+        namespace t = layout::tape;
+        Descriptor d("TAPE", t::kFixedSize);
+        auto b = d.fields();
+        putU32(b, t::kMediaFamilyId, tape.mediaFamilyId);
+        putU32(b, t::kTapeAttributes, options.softFilemarks ? t::kAttrSoftFilemarks : 0);
+        putU16(b, t::kMediaSequenceNumber, 1);
+        putU16(b, t::kSoftFilemarkBlockSize, options.softFilemarks ? static_cast<std::uint16_t>(physicalBlock / 512) : 0);
+        putU16(b, t::kFormatLogicalBlockSize, static_cast<std::uint16_t>(logicalBlock));
+        putU16(b, t::kSoftwareVendorId, kSoftwareVendorId);
+        putDate(b, t::kMediaDate, tape.date);
+        putU8(b, t::kMtfMajorVersion, layout::kMtfMajorVersion);
+        d.addString(t::kMediaName, tape.mediaName.units);
+        d.addString(t::kMediaDescription, tape.mediaDescription.units);
+        d.addString(t::kSoftwareName, utf16Of(kSoftwareName));
+        regionStart = pos;
+        writeDescriptor(d, {});
+    }
+
+    void writeSset() {
+        namespace s = layout::sset;
+        Descriptor d("SSET", s::kFixedSize);
+        auto b = d.fields();
+        putU32(b, s::kSsetAttributes, backupTypeBit(set.type));
+        putU16(b, s::kSoftwareCompressionAlgorithm, set.compressed ? layout::kCompressionAlgorithmStacLzs : 0);
+        putU16(b, s::kSoftwareVendorId, kSoftwareVendorId);
+        putU16(b, s::kDataSetNumber, static_cast<std::uint16_t>(setNumber));
+        putU64(b, s::kPhysicalBlockAddress, physicalBlockAddress(pos));
+        putDate(b, s::kMediaWriteDate, set.date);
+        putU8(b, s::kSoftwareMajorVersion, kSoftwareMajorVersion);
+        putU8(b, s::kSoftwareMinorVersion, kSoftwareMinorVersion);
+        putU8(b, s::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
+        putU8(b, s::kMtfMinorVersion, layout::kMtfMinorVersion);
+        d.addString(s::kDataSetName, set.name.units);
+        d.addString(s::kDataSetDescription, set.description.units);
+        d.addString(s::kUserName, set.userName.units);
+        regionStart = pos;
+        ssetOffset = pos;
+        nextControlBlockId = 0;
+        writeDescriptor(d, {.attributes = setAttributes(), .controlBlockId = nextControlBlockId++});
+    }
+
+    void writeVolb() {
+        namespace v = layout::volb;
+        const std::uint64_t fla = startSetBlock();
+        Descriptor d("VOLB", v::kFixedSize);
+        auto b = d.fields();
+        const auto& dev = set.deviceName.units;
+        const bool driveLetter = dev.size() == 2 && dev[1] == u':';
+        putU32(b, v::kVolbAttributes, driveLetter ? v::kAttrDeviceIsDrive : 0);
+        putDate(b, v::kMediaWriteDate, set.date);
+        d.addString(v::kDeviceName, dev);
+        d.addString(v::kVolumeName, set.volumeName.units);
+        d.addString(v::kMachineName, set.machineName.units);
+        writeDescriptor(d, {.attributes = setAttributes(), .formatLogicalAddress = fla,
+                            .controlBlockId = nextControlBlockId++});
+    }
+
+    void writeEset() {
+        namespace e = layout::eset;
+        Descriptor d("ESET", e::kFixedSize);
+        auto b = d.fields();
+        putU16(b, e::kDataSetNumber, static_cast<std::uint16_t>(setNumber));
+        putDate(b, e::kMediaWriteDate, set.date);
+        regionStart = pos;
+        lastEsetOffset = pos;
+        manifest.sets.back().esetOffset = pos;
+        writeDescriptor(d, {.attributes = setAttributes(), .stringType = layout::kStringTypeNone});
+    }
+
+    void writeEotm() {
+        Descriptor d("EOTM", layout::eotm::kFixedSize);
+        putU64(d.fields(), layout::eotm::kLastEsetPhysicalBlockAddress,
+               manifest.sets.empty() ? 0 : physicalBlockAddress(lastEsetOffset));
+        regionStart = pos;
+        writeDescriptor(d, {.stringType = layout::kStringTypeNone});
+    }
+
+    // A name that does not fit in its block goes into a PNAM/FNAM stream; the block's tape address is then (0, 0).
+    bool nameFits(std::size_t fixedSize, const std::u16string& units) const {
+        return roundUp(fixedSize + units.size() * 2, layout::stream::kAlignment) <= maxDescriptor();
+    }
+
+    void emitNameStream(std::string_view id, const std::u16string& units) {
+        Bytes bytes;
+        for (char16_t u : units) {
+            bytes.push_back(static_cast<std::uint8_t>(u));
+            bytes.push_back(static_cast<std::uint8_t>(u >> 8));
+        }
+        emitStreamHeader({.id = id, .length = bytes.size()});
+        emit(bytes);
+        alignStream();
+    }
+
+    void writeDirectory(const DirectoryEntry& dir) {
+        namespace r = layout::dirb;
+        std::u16string name;
+        if (dir.rawName) {
+            name = *dir.rawName;
+        } else {
+            for (const Name& component : dir.path) name += component.units + u'\0';
+            if (name.empty()) name = u'\0';
+        }
+        const std::uint64_t fla = startSetBlock();
+        const std::uint64_t blockOffset = pos;
+        Descriptor d("DIRB", r::kFixedSize);
+        auto b = d.fields();
+        const bool inStream = !nameFits(r::kFixedSize, name);
+        putU32(b, r::kDirbAttributes, inStream ? r::kAttrPathInStream : 0);
+        putDate(b, r::kLastModificationDate, dir.mtime);
+        putDate(b, r::kCreationDate, dir.mtime);
+        putDate(b, r::kBackupDate, set.date);
+        putDate(b, r::kLastAccessDate, dir.mtime);
+        currentDirectoryId = ++lastDirectoryId;
+        putU32(b, r::kDirectoryId, currentDirectoryId);
+        if (!inStream) d.addString(r::kDirectoryName, name);
+        writeDescriptor(d, {.attributes = setAttributes(), .formatLogicalAddress = fla,
+                            .controlBlockId = nextControlBlockId++});
+        if (inStream) emitNameStream("PNAM", name);
+
+        currentDirectoryName = name;
+        currentDirectoryText = directoryTextOf(name);
+        manifest.directories.push_back({setNumber, currentDirectoryText, blockOffset});
+    }
+
+    void writeFile(const FileEntry& file) {
+        namespace f = layout::file;
+        const std::uint64_t originalSize = dataSize(file.data);
+        const std::uint64_t fla = startSetBlock();
+        ManifestFile record{.setNumber = setNumber,
+                            .fileBlockOffset = pos,
+                            .originalLength = originalSize,
+                            .compressed = set.compressed && !file.noStan,
+                            .mtime = file.mtime};
+
+        Descriptor d("FILE", f::kFixedSize);
+        auto b = d.fields();
+        const bool inStream = !nameFits(f::kFixedSize, file.name.units);
+        putU32(b, f::kFileAttributes, inStream ? f::kAttrNameInStream : 0);
+        putDate(b, f::kLastModificationDate, file.mtime);
+        putDate(b, f::kCreationDate, file.mtime);
+        putDate(b, f::kBackupDate, set.date);
+        putDate(b, f::kLastAccessDate, file.mtime);
+        putU32(b, f::kDirectoryId, currentDirectoryId);
+        putU32(b, f::kFileId, ++lastFileId);
+        if (!inStream) d.addString(f::kFileName, file.name.units);
+        writeDescriptor(d, {.attributes = setAttributes(),
+                            .displayableSize = file.declaredLength.value_or(originalSize),
+                            .formatLogicalAddress = fla,
+                            .controlBlockId = nextControlBlockId++});
+        if (inStream) emitNameStream("FNAM", file.name.units);
+        if (file.naclBytes > 0) {
+            emitStreamHeader({.id = "NACL",
+                              .fileSystemAttributes = layout::stream::kFsAttrContainsSecurity,
+                              .length = file.naclBytes});
+            emit(naclData(file.naclBytes));
+            alignStream();
+        }
+        if (!file.noStan) writeStan(file, record);
+
+        ++manifest.fileCount;
+        if (options.recordFiles) {
+            record.directory = currentDirectoryText;
+            record.directoryName = currentDirectoryName;
+            record.name = file.name.text();
+            record.nameUnits = file.name.units;
+            manifest.files.push_back(std::move(record));
+        }
+    }
+
+    // ---- the STAN stream ----
+
+    void writeStan(const FileEntry& file, ManifestFile& record) {
+        const std::uint16_t checksummed = file.csum ? layout::stream::kMfAttrChecksummed : 0;
+        Xor32 checksum;
+        if (set.compressed) {
+            writeCompressedStan(file, checksummed, checksum, record);
+        } else {
+            const std::uint64_t size = dataSize(file.data);
+            emitStreamHeader({.id = "STAN",
+                              .mediaFormatAttributes = checksummed,
+                              .length = file.declaredLength.value_or(size)});
+            record.dataOffset = pos;
+            record.dataLength = copyData(file.data, size, file.csum ? &checksum : nullptr);
+            record.declaredLength = file.declaredLength.value_or(size);
+        }
+        alignStream();
+        if (file.csum) {
+            emitStreamHeader({.id = "CSUM", .length = 4});
+            std::array<std::uint8_t, 4> value{};
+            putU32(value, 0, checksum.value());
+            emit(value);
+            alignStream();
+        }
+    }
+
+    std::uint64_t copyData(const FileData& data, std::uint64_t size, Xor32* checksum) {
+        auto reader = DataReader::open(data);
+        chunk.resize(kIoChunk);
+        std::uint64_t written = 0;
+        while (written < size) {
+            const std::size_t n = reader->read(chunk);
+            if (n == 0) break;
+            const std::span<const std::uint8_t> part(chunk.data(), n);
+            if (checksum) checksum->add(part);
+            emit(part);
+            written += n;
+        }
+        return written;
+    }
+
+    // Runs `onFrame` for every frame of the compressed form of `data`, in order.
+    template <typename OnFrame>
+    void forEachFrame(const FileEntry& file, std::uint16_t originalAttributes, OnFrame onFrame) {
+        const std::uint64_t size = dataSize(file.data);
+        auto reader = DataReader::open(file.data);
+        Bytes input(layout::frame::kMaxUncompressedSize);
+        Bytes frame;
+        std::uint64_t done = 0;
+        for (std::uint32_t index = 0; done < size; ++index) {
+            const std::size_t n = reader->read(input);
+            if (n == 0) break;
+            frame.clear();
+            appendFrame(std::span<const std::uint8_t>(input.data(), n),
+                        {.originalMediaAttributes = originalAttributes,
+                         .remainingUncompressedSize = size - done,
+                         .sequenceNumber = static_cast<std::uint8_t>(index + 1),
+                         .corruptChecksum = file.badFrameChecksum == index},
+                        frame);
+            onFrame(frame);
+            done += n;
+        }
+    }
+
+    void writeCompressedStan(const FileEntry& file, std::uint16_t checksummed, Xor32& checksum,
+                             ManifestFile& record) {
+        const std::uint64_t size = dataSize(file.data);
+        Bytes kept;
+        std::uint64_t storedSize = 0;
+        const bool keep = size <= kCompressInMemoryLimit;
+        forEachFrame(file, checksummed, [&](const Bytes& frame) {
+            storedSize += frame.size();
+            if (keep) kept.insert(kept.end(), frame.begin(), frame.end());
+        });
+        record.declaredLength = file.declaredLength.value_or(storedSize);
+        emitStreamHeader({.id = "STAN",
+                          .mediaFormatAttributes = static_cast<std::uint16_t>(
+                              checksummed | layout::stream::kMfAttrCompressed),
+                          .length = record.declaredLength,
+                          .compressionAlgorithm = layout::kCompressionAlgorithmStacLzs});
+        record.dataOffset = pos;
+        auto put = [&](const Bytes& bytes) {
+            if (file.csum) checksum.add(bytes);
+            emit(bytes);
+        };
+        if (keep) {
+            put(kept);
+        } else {
+            forEachFrame(file, checksummed, put);
+        }
+        record.dataLength = storedSize;
+    }
+};
+
+MediaWriter::MediaWriter(Sink& sink, const TapeInfo& tape, const WriterOptions& options)
+    : state_(std::make_unique<State>(sink, options)) {
+    State& s = *state_;
+    if (tape.logicalBlockSize != 512 && tape.logicalBlockSize != 1024) {
+        throw MediaError("the logical block size must be 512 or 1024, not " + std::to_string(tape.logicalBlockSize));
+    }
+    s.logicalBlock = tape.logicalBlockSize;
+    const std::uint32_t sinkBlock = sink.physicalBlockSize();
+    s.physicalBlock = options.physicalBlockSize != 0 ? options.physicalBlockSize : (sinkBlock != 0 ? sinkBlock : 512);
+    if (s.physicalBlock % 512 != 0 || s.physicalBlock == 0 || s.physicalBlock > kMaxPhysicalBlockSize) {
+        throw MediaError("the physical block size must be a multiple of 512 up to 16 MiB, not " +
+                         std::to_string(s.physicalBlock));
+    }
+    if (sinkBlock != 0 && sinkBlock != s.physicalBlock) {
+        throw MediaError("physical block size " + std::to_string(s.physicalBlock) +
+                         " differs from the sink's record size " + std::to_string(sinkBlock));
+    }
+    if (options.softFilemarks && s.physicalBlock > kMaxSoftFilemarkBlock) {
+        throw MediaError("soft filemarks need a physical block size of at most 32768 bytes");
+    }
+    s.manifest.logicalBlockSize = s.logicalBlock;
+    s.manifest.physicalBlockSize = s.physicalBlock;
+    s.manifest.softFilemarks = options.softFilemarks;
+    s.writeTape(tape);
+    s.filemark();
+}
+
+MediaWriter::~MediaWriter() = default;
+
+void MediaWriter::beginSet(const SetInfo& set) {
+    State& s = *state_;
+    if (s.finished) throw MediaError("beginSet after finish");
+    if (s.inSet) throw MediaError("beginSet while the previous set is still open");
+    s.inSet = true;
+    s.set = set;
+    ++s.setNumber;
+    s.lastDirectoryId = s.currentDirectoryId = s.lastFileId = 0;
+    s.currentDirectoryText.clear();
+    s.currentDirectoryName.clear();
+    s.manifest.sets.push_back({.number = s.setNumber, .name = set.name.text(), .compressed = set.compressed,
+                               .ssetOffset = s.pos});
+    s.writeSset();
+    s.writeVolb();
+}
+
+void MediaWriter::addDirectory(const DirectoryEntry& directory) {
+    if (!state_->inSet) throw MediaError("a directory outside a data set");
+    state_->writeDirectory(directory);
+}
+
+void MediaWriter::addFile(const FileEntry& file) {
+    if (!state_->inSet) throw MediaError("a file outside a data set");
+    state_->writeFile(file);
+}
+
+void MediaWriter::add(const Entry& entry) {
+    if (const auto* dir = std::get_if<DirectoryEntry>(&entry)) {
+        addDirectory(*dir);
+    } else {
+        addFile(std::get<FileEntry>(entry));
+    }
+}
+
+void MediaWriter::endSet() {
+    State& s = *state_;
+    if (!s.inSet) throw MediaError("endSet without an open set");
+    s.filemark();
+    s.writeEset();
+    s.filemark();
+    s.inSet = false;
+}
+
+Manifest MediaWriter::finish() {
+    State& s = *state_;
+    if (s.finished) throw MediaError("finish called twice");
+    if (s.inSet) throw MediaError("finish while a set is still open");
+    s.filemark();
+    s.writeEotm();
+    s.filemark();
+    s.sink.finish();
+    s.finished = true;
+    s.manifest.imageSize = s.pos;
+    return std::move(s.manifest);
+}
+
+std::uint64_t MediaWriter::position() const { return state_->pos; }
+
+Manifest writeMedia(const MediaDescription& media, Sink& sink, const WriterOptions& options) {
+    MediaWriter writer(sink, media.tape, options);
+    for (const DataSet& set : media.sets) {
+        writer.beginSet(set.info);
+        for (const Entry& entry : set.entries) writer.add(entry);
+        writer.endSet();
+    }
+    return writer.finish();
+}
+
+Manifest writeImageFile(const MediaDescription& media, const std::filesystem::path& path,
+                        const WriterOptions& options) {
+    ImageFileSink sink(path);
+    return writeMedia(media, sink, options);
+}
+
+Manifest writeTapFile(const MediaDescription& media, const std::filesystem::path& path, std::uint32_t blockSize,
+                      WriterOptions options) {
+    TapFileSink sink(path, blockSize);
+    options.physicalBlockSize = blockSize;
+    return writeMedia(media, sink, options);
+}
+
+}  // namespace ostrum::mtfwriter
