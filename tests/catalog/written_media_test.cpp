@@ -1,0 +1,161 @@
+// The scanner against genuine MTF media made by our writer, whole and damaged, and against real
+// SQL Server backups.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "catalog/image_scanner.h"
+#include "mtf_writer.h"
+
+namespace ostrum::catalog {
+namespace {
+
+namespace fs = std::filesystem;
+namespace mw = mtfwriter;
+
+mw::FileEntry File(std::string name, std::size_t size, std::uint32_t nacl = 0) {
+    std::vector<std::uint8_t> data(size);
+    for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>(i * 7 + name.size());
+    return mw::FileEntry{.name = name, .mtime = {2003, 4, 5, 6, 7, 8}, .data = data, .naclBytes = nacl};
+}
+
+// Three sets: plain files in folders, files behind security streams of several sizes (one pushes STAN
+// past the 512-byte window), a compressed set, names in several scripts, an empty and a large file.
+mw::MediaDescription SampleMedia(std::uint16_t logicalBlockSize) {
+    mw::MediaDescription media{.tape = {.mediaName = "Tape 1", .logicalBlockSize = logicalBlockSize}};
+    media.sets.push_back({.info = {.name = "Daily"},
+                          .entries = {mw::DirectoryEntry{}, File("ROOT.TXT", 10),
+                                      mw::DirectoryEntry{.path = {"DOCS", "LETTERS"}}, File("A.TXT", 1000),
+                                      File("README", 3), File("archive.backup", 70000), File("EMPTY.DAT", 0)}});
+    media.sets.push_back({.info = {.name = "Weekly"},
+                          .entries = {mw::DirectoryEntry{.path = {"Donn\u00e9es"}}, File("r\u00e9sum\u00e9.doc", 300, 200),
+                                      File("secure.xls", 5000, 700), File("\u6587\u4ef6.txt", 17)}});
+    media.sets.push_back({.info = {.name = "Packed", .compressed = true},
+                          .entries = {mw::DirectoryEntry{.path = {"LOGS"}}, File("big.log", 200000)}});
+    return media;
+}
+
+// Where the scan should catalogue a written file; `setsLost` sets before it were not met by the scan.
+std::string ExpectedPath(const mw::Manifest& manifest, const mw::ManifestFile& file, std::uint32_t setsLost = 0) {
+    const std::string& setName = manifest.sets.at(file.setNumber - 1).name;
+    std::string path =
+        "TAPE MEDIA\\BACKUP SET " + std::to_string(file.setNumber - setsLost) + "(_" + setName + ")\\";
+    if (!file.directory.empty()) path += file.directory + "\\";
+    return path + file.name;
+}
+
+class WrittenMediaTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("ostrum-written-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::unique_ptr<Catalog> ScanBytes(const std::vector<std::uint8_t>& bytes) {
+        const auto path = (dir / "image.img").string();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return ScanPath(path);
+    }
+    std::unique_ptr<Catalog> ScanPath(const std::string& path) {
+        auto catalog = std::make_unique<Catalog>(std::make_shared<ExtensionFileInfo>());
+        ImageFile image;
+        EXPECT_TRUE(OpenImageFile(image, path)) << image.error();
+        CatalogSink sink;
+        std::atomic<bool> active{true};
+        EXPECT_EQ(ScanImageFile(image, *catalog, sink, active), 1);
+        return catalog;
+    }
+    // Checks that every manifest file from `first` on was found with its exact data position and length,
+    // the positions moved by `shift` bytes, in a scan that did not meet the first `setsLost` sets.
+    void ExpectFound(const Catalog& catalog, const mw::Manifest& manifest, std::size_t first = 0,
+                     std::int64_t shift = 0, std::uint32_t setsLost = 0) {
+        std::size_t row = 0;
+        for (std::size_t i = first; i < manifest.files.size(); ++i, ++row) {
+            const auto& file = manifest.files[i];
+            ASSERT_LT(row, catalog.rowCount()) << file.name;
+            EXPECT_EQ(catalog.row(row).path, ExpectedPath(manifest, file, setsLost));
+            EXPECT_EQ(catalog.row(row).dataOffset, *file.dataOffset + shift) << file.name;
+            EXPECT_EQ(catalog.row(row).size, file.declaredLength) << file.name;
+        }
+        EXPECT_EQ(row, catalog.rowCount());
+    }
+
+    fs::path dir;
+};
+
+TEST_F(WrittenMediaTest, EveryFileIsFoundWhereTheWriterPutItForBothLogicalBlockSizes) {
+    for (std::uint16_t logical : {std::uint16_t{512}, std::uint16_t{1024}}) {
+        mw::MemorySink sink;
+        const auto manifest = mw::writeMedia(SampleMedia(logical), sink);
+        ASSERT_EQ(manifest.files.size(), 9u);
+        const auto catalog = ScanBytes(sink.bytes);
+        ExpectFound(*catalog, manifest);
+        // The folders of every set, and no node for any file.
+        std::vector<std::string> nodes;
+        for (NodeId id : catalog->PreOrder()) nodes.push_back(catalog->FullPath(id));
+        EXPECT_EQ(nodes, (std::vector<std::string>{
+                             "TAPE MEDIA\\", "TAPE MEDIA\\BACKUP SET 1(_Daily)\\",
+                             "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\",
+                             "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\LETTERS\\",
+                             "TAPE MEDIA\\BACKUP SET 2(_Weekly)\\", "TAPE MEDIA\\BACKUP SET 2(_Weekly)\\Donn\u00e9es\\",
+                             "TAPE MEDIA\\BACKUP SET 3(_Packed)\\", "TAPE MEDIA\\BACKUP SET 3(_Packed)\\LOGS\\"}));
+    }
+}
+
+TEST_F(WrittenMediaTest, SoftFilemarksOfBackupFilesDoNotDisturbTheScan) {
+    mw::MemorySink sink;
+    const auto manifest = mw::writeMedia(SampleMedia(1024), sink, {.softFilemarks = true});
+    ExpectFound(*ScanBytes(sink.bytes), manifest);
+}
+
+TEST_F(WrittenMediaTest, MediumWithItsBeginningCutStillYieldsTheLaterSets) {
+    mw::MemorySink sink;
+    const auto manifest = mw::writeMedia(SampleMedia(512), sink);
+    // Cut just before the second set: its files keep their names and paths, their positions move.
+    const std::uint64_t cut = manifest.sets[1].ssetOffset;
+    std::vector<std::uint8_t> damaged(sink.bytes.begin() + static_cast<std::ptrdiff_t>(cut), sink.bytes.end());
+    ExpectFound(*ScanBytes(damaged), manifest, 5, -static_cast<std::int64_t>(cut), 1);
+}
+
+TEST_F(WrittenMediaTest, ZeroedSetBlockLeavesItsFilesUnderThePreviousLabel) {
+    mw::MemorySink sink;
+    const auto manifest = mw::writeMedia(SampleMedia(512), sink);
+    std::fill_n(sink.bytes.begin() + static_cast<std::ptrdiff_t>(manifest.sets[1].ssetOffset), 512, 0);
+    const auto catalog = ScanBytes(sink.bytes);
+    ASSERT_EQ(catalog->rowCount(), 9u);
+    EXPECT_EQ(catalog->row(5).path, "TAPE MEDIA\\BACKUP SET 1(_Daily)\\Donn\u00e9es\\r\u00e9sum\u00e9.doc");
+    EXPECT_EQ(catalog->row(8).path, "TAPE MEDIA\\BACKUP SET 2(_Packed)\\LOGS\\big.log");
+}
+
+TEST_F(WrittenMediaTest, ShiftedMediumHasNothingOnTheSlotGridAndTruncatedMediumKeepsWhatItHolds) {
+    mw::MemorySink sink;
+    const auto manifest = mw::writeMedia(SampleMedia(512), sink);
+    std::vector<std::uint8_t> shifted(3, 0xEE);
+    shifted.insert(shifted.end(), sink.bytes.begin(), sink.bytes.end());
+    EXPECT_EQ(ScanBytes(shifted)->rowCount(), 0u);
+
+    // Truncated 600 bytes after the big file's FILE block (its slot is whole, its data cut short): the files
+    // before it are all there, that one keeps its row with the position of its data, the rest are gone.
+    const auto& big = manifest.files[3];
+    ASSERT_EQ(big.name, "archive.backup");
+    std::vector<std::uint8_t> truncated(sink.bytes.begin(), sink.bytes.begin() + static_cast<std::ptrdiff_t>(big.fileBlockOffset + 600));
+    const auto catalog = ScanBytes(truncated);
+    ASSERT_EQ(catalog->rowCount(), 4u);
+    EXPECT_EQ(catalog->row(3).dataOffset, big.dataOffset);
+}
+
+TEST_F(WrittenMediaTest, RealSqlServerBackupsScanCleanlyToAnEmptyCatalog) {
+    for (const auto& entry : fs::directory_iterator(OSTRUM_REAL_MEDIA_DIR)) {
+        const auto catalog = ScanPath(entry.path().string());
+        EXPECT_EQ(catalog->rowCount(), 0u) << entry.path();
+        EXPECT_EQ(catalog->nodeCount(), 0u) << entry.path();
+    }
+}
+
+}  // namespace
+}  // namespace ostrum::catalog
