@@ -82,11 +82,15 @@ void CountingSink::write(std::span<const std::uint8_t> bytes) {
     if (bytes.size() > largestWrite) largestWrite = bytes.size();
 }
 
-TapSink::TapSink(Sink& out, std::uint32_t blockSize) : out_(out), blockSize_(blockSize) {
+std::uint32_t TapSink::checkedBlockSize(std::uint32_t blockSize) {
     if (blockSize < kMinBlockSize || blockSize > kMaxBlockSize) {
         throw std::invalid_argument("tape block size " + std::to_string(blockSize) + " is outside " +
                                     std::to_string(kMinBlockSize) + ".." + std::to_string(kMaxBlockSize));
     }
+    return blockSize;
+}
+
+TapSink::TapSink(Sink& out, std::uint32_t blockSize) : out_(out), blockSize_(checkedBlockSize(blockSize)) {
     record_.reserve(blockSize);
 }
 
@@ -143,6 +147,6 @@ void TapSink::writeLength(std::uint32_t length) {
 }
 
 TapFileSink::TapFileSink(const std::filesystem::path& path, std::uint32_t blockSize)
-    : file_(path), tap_(file_, blockSize) {}
+    : file_((TapSink::checkedBlockSize(blockSize), path)), tap_(file_, blockSize) {}
 
 }  // namespace ostrum::mtfwriter

@@ -81,6 +81,8 @@ public:
     static constexpr std::uint32_t kMaxBlockSize = 16u * 1024 * 1024;  // SIMH reserves the top bits of a length
 
     TapSink(Sink& out, std::uint32_t blockSize);
+    // Throws std::invalid_argument for a block size outside kMinBlockSize..kMaxBlockSize.
+    static std::uint32_t checkedBlockSize(std::uint32_t blockSize);
 
     void write(std::span<const std::uint8_t> bytes) override;
     void filemark() override;

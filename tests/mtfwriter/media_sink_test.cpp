@@ -1,0 +1,147 @@
+// The same media as an image and as a SIMH .tap virtual tape: the records concatenated give the image bytes, and
+// the tape marks sit where the manifest puts the filemarks.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "chain_walker.h"
+#include "mtf_writer.h"
+#include "test_media.h"
+
+namespace ostrum::mtfwriter::testing {
+namespace {
+
+struct ParsedTap {
+    std::vector<std::uint8_t> data;         // the records' data back to back
+    std::vector<std::uint32_t> recordSizes;
+    std::vector<std::uint64_t> marks;       // data offsets of the tape marks
+    bool endOfMedium = false;
+    std::string error;
+};
+
+ParsedTap parseTap(const std::vector<std::uint8_t>& tap) {
+    ParsedTap p;
+    std::size_t pos = 0;
+    while (pos < tap.size()) {
+        if (tap.size() - pos < 4) return p.error = "truncated length", p;
+        const std::uint32_t len = readU32(tap, pos);
+        pos += 4;
+        if (len == 0xFFFFFFFFu) {
+            p.endOfMedium = true;
+            if (pos != tap.size()) p.error = "bytes after the end-of-medium marker";
+            return p;
+        }
+        if (len == 0) {
+            p.marks.push_back(p.data.size());
+            continue;
+        }
+        const std::size_t padded = len + (len % 2);
+        if (tap.size() - pos < padded + 4) return p.error = "truncated record", p;
+        p.data.insert(p.data.end(), tap.begin() + static_cast<std::ptrdiff_t>(pos),
+                      tap.begin() + static_cast<std::ptrdiff_t>(pos + len));
+        if (len % 2 && tap[pos + len] != 0) return p.error = "non-zero pad byte", p;
+        pos += padded;
+        if (readU32(tap, pos) != len) return p.error = "trailing length differs", p;
+        pos += 4;
+        p.recordSizes.push_back(len);
+    }
+    p.error = "no end-of-medium marker";
+    return p;
+}
+
+class TapAgreesWithImage : public ::testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(TapAgreesWithImage, RecordsConcatenateToTheImageAndMarksSitAtTheFilemarks) {
+    const std::uint32_t blockSize = GetParam();
+    const MediaDescription media = mixedMedia(1024, true);
+    MemorySink image;
+    const Manifest imageManifest = writeMedia(media, image, {.physicalBlockSize = blockSize});
+    MemorySink tapBytes;
+    TapSink tap(tapBytes, blockSize);
+    const Manifest tapManifest = writeMedia(media, tap);
+
+    const ParsedTap parsed = parseTap(tapBytes.bytes);
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_TRUE(parsed.endOfMedium);
+    EXPECT_TRUE(tapBytes.finished);
+    EXPECT_EQ(parsed.data, image.bytes);
+    EXPECT_EQ(parsed.marks, imageManifest.filemarks);
+    EXPECT_EQ(tapManifest.filemarks, imageManifest.filemarks);
+    EXPECT_EQ(tapManifest.physicalBlockSize, blockSize);
+    ASSERT_EQ(tapManifest.files.size(), imageManifest.files.size());
+    for (std::size_t i = 0; i < tapManifest.files.size(); ++i) {
+        EXPECT_EQ(tapManifest.files[i].dataOffset, imageManifest.files[i].dataOffset);
+    }
+    for (std::uint32_t size : parsed.recordSizes) ASSERT_EQ(size, blockSize) << "every record is a full block";
+    const Walk walk = walkImage(parsed.data, blockSize);
+    EXPECT_TRUE(walk.errors.empty()) << walk.errors.front();
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, TapAgreesWithImage,
+                         ::testing::Values(512u, 1024u, 4096u, 32768u, 65536u, 131072u, 262144u));
+
+TEST(TapSinkRecords, PartialAndOddRecordsArePaddedAndRepeatTheirLength) {
+    MemorySink out;
+    TapSink tap(out, 512);
+    const std::vector<std::uint8_t> data(513, 0xAB);
+    tap.write(data);
+    tap.filemark();
+    tap.write(std::vector<std::uint8_t>(4, 0xCD));
+    tap.finish();
+    const ParsedTap parsed = parseTap(out.bytes);
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.recordSizes, (std::vector<std::uint32_t>{512, 1, 4}));
+    EXPECT_EQ(parsed.marks, (std::vector<std::uint64_t>{513}));
+    // 4+512+4, then 4+1+pad+4, then the mark, then 4+4+4, then the end marker.
+    EXPECT_EQ(out.bytes.size(), 520u + 10u + 4u + 12u + 4u);
+    EXPECT_EQ(out.bytes[520 + 4 + 1], 0);
+    EXPECT_THROW(TapSink(out, 100), std::invalid_argument);
+}
+
+class TempDir {
+public:
+    TempDir() {
+        path_ = std::filesystem::temp_directory_path() /
+                ("mtfwriter-test-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(FileSinks, ImageAndTapFilesHoldTheSameBytesAsMemory) {
+    TempDir dir;
+    MediaDescription media = mixedMedia(512, false);
+    // Larger than the image file's buffer, so the direct-write path is taken too.
+    media.sets[0].entries.push_back(FileEntry{.name = "BIG.BIN", .data = GeneratedData{.size = 3u << 20, .seed = 5}});
+    MemorySink memory;
+    const Manifest expected = writeMedia(media, memory, {.physicalBlockSize = 32768});
+
+    const Manifest fromFile = writeImageFile(media, dir.path() / "m.img", {.physicalBlockSize = 32768});
+    EXPECT_EQ(readFile(dir.path() / "m.img"), memory.bytes);
+    EXPECT_EQ(fromFile.imageSize, expected.imageSize);
+
+    writeTapFile(media, dir.path() / "m.tap", 32768);
+    const ParsedTap parsed = parseTap(readFile(dir.path() / "m.tap"));
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.data, memory.bytes);
+    EXPECT_EQ(parsed.marks, expected.filemarks);
+
+    EXPECT_THROW(ImageFileSink(dir.path() / "no-such-dir" / "x.img"), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace ostrum::mtfwriter::testing
