@@ -26,9 +26,9 @@
 
 namespace ostrum::tape {
 
-// Longest record believed: SCSI tape blocks are at most 2^24 - 1 bytes long, and a larger length in a
-// tape file is damage, not data.
-inline constexpr std::uint32_t kMaxTapeRecordBytes = (1u << 24) - 1;
+// Longest record believed: SCSI tape blocks are at most 2^24 - 1 bytes long and SIMH tools write up to
+// 16 MiB; a larger length in a tape file is damage, not data.
+inline constexpr std::uint32_t kMaxTapeRecordBytes = 1u << 24;
 
 struct VirtualTapeOptions {
     std::string path;                       // the .tap file

@@ -101,6 +101,7 @@ SystemResult PlayedDrive::Ioctl(int fd, unsigned long request, void* argument) {
         if (op->mt_op == MTSETBLK) {
             log.push_back("MTSETBLK " + std::to_string(op->mt_count));
             if (!medium) return {-1, ENOMEDIUM};
+            if (setBlockError != 0) return {-1, setBlockError};
             if (limits && limits->maximum == limits->minimum && op->mt_count != static_cast<int>(limits->maximum)) {
                 return {-1, EINVAL};
             }
@@ -113,6 +114,7 @@ SystemResult PlayedDrive::Ioctl(int fd, unsigned long request, void* argument) {
     if (request == MTIOCGET) {
         log.push_back("MTIOCGET");
         if (Interrupted()) return {-1, EINTR};
+        if (statusError != 0) return {-1, statusError};
         auto* status = static_cast<mtget*>(argument);
         *status = mtget{};
         status->mt_type = MT_ISSCSI2;

@@ -34,6 +34,8 @@ public:
     // The drive.
     int openError = 0;   // errno of every open (0: opens)
     int interruptions = 0;  // how many calls answer EINTR before the next one goes through
+    int statusError = 0;    // errno of MTIOCGET (0: answers)
+    int setBlockError = 0;  // errno of MTSETBLK (0: accepts)
     bool medium = true;
     bool writeProtected = true;
     std::uint32_t blockSize = 0;  // the driver's block size, 0 for variable blocks
