@@ -5,13 +5,6 @@
 namespace ostrum::catalog {
 namespace {
 
-constexpr std::uint32_t TagWord(const std::array<char, 4>& tag) {
-    return std::uint32_t{static_cast<std::uint8_t>(tag[0])} |
-           (std::uint32_t{static_cast<std::uint8_t>(tag[1])} << 8) |
-           (std::uint32_t{static_cast<std::uint8_t>(tag[2])} << 16) |
-           (std::uint32_t{static_cast<std::uint8_t>(tag[3])} << 24);
-}
-
 constexpr std::array<std::uint32_t, BlockTagTable.size()> MakeTagWords() {
     std::array<std::uint32_t, BlockTagTable.size()> words{};
     for (std::size_t i = 0; i < BlockTagTable.size(); ++i) words[i] = TagWord(BlockTagTable[i]);

@@ -24,6 +24,13 @@ inline constexpr std::array<std::array<char, 4>, 19> BlockTagTable = {{
     {'S', 'P', 'A', 'D'}, {'F', 'E', 'N', 'D'}, {'N', 'T', 'O', 'I'},
 }};
 
+// A tag's four bytes as the little-endian word a slot's first four bytes read as.
+constexpr std::uint32_t TagWord(const std::array<char, 4>& tag) {
+    return std::uint32_t{static_cast<std::uint8_t>(tag[0])} | (std::uint32_t{static_cast<std::uint8_t>(tag[1])} << 8) |
+           (std::uint32_t{static_cast<std::uint8_t>(tag[2])} << 16) |
+           (std::uint32_t{static_cast<std::uint8_t>(tag[3])} << 24);
+}
+
 // Classifies the first four bytes of a slot: -2 when all are zero, the index of the first table entry
 // they equal (byte for byte, case-sensitive), else -1. Fewer than four bytes classify as -1.
 int LookupBlockTag(ByteSpan slot);

@@ -16,6 +16,10 @@ namespace {
 constexpr std::array<char, 4> kStan = {'S', 'T', 'A', 'N'};
 constexpr std::array<char, 4> kSpad = {'S', 'P', 'A', 'D'};
 
+constexpr std::uint32_t kSsetWord = TagWord(BlockTagTable[kTagSSET]);
+constexpr std::uint32_t kDirbWord = TagWord(BlockTagTable[kTagDIRB]);
+constexpr std::uint32_t kFileWord = TagWord(BlockTagTable[kTagFILE]);
+
 struct NameField {
     std::uint16_t size;
     std::uint16_t offset;
@@ -33,7 +37,7 @@ std::optional<NameField> ReadNameField(const ChunkView& chunk, std::size_t slot,
 // Directories start with a backslash; an empty one is the root.
 void NormaliseDirectory(std::string& directory) {
     if (directory.empty()) {
-        directory = "\\";
+        directory.assign(1, '\\');
     } else if (directory.front() != '\\') {
         directory.insert(directory.begin(), '\\');
     }
@@ -158,6 +162,11 @@ std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slo
 }
 
 void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    // Only three tags are acted on; every other slot, tagged or not, is passed over. Comparing the slot's
+    // first word with those three gives the same result as the table lookup at a fraction of its cost,
+    // which matters on media that are mostly file data.
+    const auto word = ReadLE32(chunk.bytes(), slot);
+    if (!word || (*word != kSsetWord && *word != kDirbWord && *word != kFileWord)) return;
     switch (LookupBlockTag(chunk.bytes().subspan(slot, mtf::kSlotSize))) {
         case kTagSSET:
             OnSetBlock(context, chunk, slot);
