@@ -135,8 +135,8 @@ TEST_F(WrittenMediaTest, ZeroedSetBlockLeavesItsFilesUnderThePreviousLabel) {
 TEST_F(WrittenMediaTest, ShiftedMediumHasNothingOnTheSlotGridAndTruncatedMediumKeepsWhatItHolds) {
     mw::MemorySink sink;
     const auto manifest = mw::writeMedia(SampleMedia(512), sink);
-    std::vector<std::uint8_t> shifted(3, 0xEE);
-    shifted.insert(shifted.end(), sink.bytes.begin(), sink.bytes.end());
+    std::vector<std::uint8_t> shifted(3 + sink.bytes.size(), 0xEE);  // three bytes in front of the medium
+    std::copy(sink.bytes.begin(), sink.bytes.end(), shifted.begin() + 3);
     EXPECT_EQ(ScanBytes(shifted)->rowCount(), 0u);
 
     // Truncated 600 bytes after the big file's FILE block (its slot is whole, its data cut short): the files
