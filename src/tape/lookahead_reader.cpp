@@ -1,0 +1,62 @@
+#include "lookahead_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ostrum::tape {
+
+LookaheadReader::LookaheadReader(TapeDrive& drive, const std::atomic<bool>& stopRequested, Limits limits)
+    : drive_(drive), stopRequested_(stopRequested), limits_(limits) {}
+
+TapeRead LookaheadReader::ReadDrive(std::span<std::uint8_t> out) {
+    TapeRead read = drive_.Read(out);
+    failureRun_ = read.end == ReadEnd::Error ? failureRun_ + 1 : 0;
+    if (read.end == ReadEnd::EndOfData) endOfData_ = true;
+    return read;
+}
+
+TapeRead LookaheadReader::Next(std::span<std::uint8_t> out) {
+    if (queue_.empty()) return ReadDrive(out);
+    Taken taken = std::move(queue_.front());
+    queue_.pop_front();
+    queuedBytes_ -= taken.bytes.size();
+    std::memcpy(out.data(), taken.bytes.data(), taken.bytes.size());
+    spare_.push_back(std::move(taken.bytes));
+    return std::move(taken.read);
+}
+
+bool LookaheadReader::ReadAhead() {
+    if (endOfData_ || failureRun_ >= limits_.failureRun || stopRequested_.load(std::memory_order_relaxed)) return false;
+    if (queuedBytes_ >= limits_.bytes || queue_.size() >= limits_.reads) return false;
+    std::vector<std::uint8_t> buffer;
+    if (!spare_.empty()) {
+        buffer = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    buffer.resize(TapeReadSize);
+    TapeRead read = ReadDrive(buffer);
+    buffer.resize(read.count);
+    queuedBytes_ += read.count;
+    queue_.push_back(Taken{std::move(buffer), std::move(read)});
+    return true;
+}
+
+std::size_t LookaheadReader::Following::ReadFollowing(std::uint64_t distance, std::span<std::uint8_t> out) {
+    std::size_t copied = 0;
+    for (std::size_t index = 0; copied < out.size();) {
+        if (index == reader_.queue_.size() && !reader_.ReadAhead()) break;
+        const std::vector<std::uint8_t>& bytes = reader_.queue_[index++].bytes;
+        if (distance >= bytes.size()) {
+            distance -= bytes.size();
+            continue;
+        }
+        const std::size_t from = static_cast<std::size_t>(distance);
+        const std::size_t count = std::min(bytes.size() - from, out.size() - copied);
+        std::memcpy(out.data() + copied, bytes.data() + from, count);
+        copied += count;
+        distance = 0;
+    }
+    return copied;
+}
+
+}  // namespace ostrum::tape

@@ -1,0 +1,60 @@
+#pragma once
+// Scanning a tape drive: the tape is read from its beginning in TapeReadSize requests and every whole
+// 512-byte slot of what each read delivered is examined for SSET, DIRB and FILE blocks, as the image
+// scanner does for an image file.
+//
+// Positions are counted the tape's way. The first read after the rewind is discarded (the tape's own
+// TAPE block). The chunk position of a read, given to the FILE handler, is the delivered total: the
+// bytes of all reads of the loop including this one, so that a file's DataOffset is that total plus the
+// stream header's offset in the chunk plus 22. ChunkIndex counts the passes of the loop from 0: a row
+// gets the index of the pass that met its FILE block. The PositionLine shows the bytes read before the
+// current read (the discarded one included) and the Capacity.
+//
+// The scan crosses filemarks and setmarks (a read that meets one delivers nothing and counts as a pass)
+// and ends at the end of recorded data. A read error is skipped and counted; a run of
+// kMaxConsecutiveReadFailures failed reads ends the scan, so that a dead drive is not read forever.
+//
+// A name or stream header running past the end of one read is read from the reads that follow: the
+// scanner takes them from the drive ahead of time and keeps them in a small queue, which later passes
+// consume before reading the drive again. Every counter advances exactly as without the lookahead.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "catalog/catalog.h"
+#include "tape_devices.h"
+
+namespace ostrum::tape {
+
+// Consecutive failed reads after which the scan (and the image copy) gives up on the drive.
+inline constexpr int kMaxConsecutiveReadFailures = 8;
+// How far ahead of the current read the scanner reads for a block that crosses its end: more than the
+// farthest the catalog's handlers look past a FILE block (its stream walk of 1 MiB) plus one read.
+inline constexpr std::size_t kMaxLookaheadBytes = 2u << 20;
+// The most reads kept ahead (the lookahead over a tape of tiny blocks).
+inline constexpr std::size_t kMaxLookaheadReads = 8192;
+
+struct TapeScanSummary {
+    std::string error;             // why the scan could not start (open, rewind or media query), empty else
+    std::int64_t capacity = 0;     // the medium's Capacity
+    std::uint64_t reads = 0;       // reads of the loop
+    std::uint64_t bytes = 0;       // bytes delivered by the reads of the loop
+    std::uint64_t marks = 0;       // filemarks and setmarks crossed
+    std::uint64_t readErrors = 0;  // reads that failed and were skipped
+    std::string lastReadError;
+    bool endOfData = false;        // the loop ended at the end of recorded data
+    bool gaveUp = false;           // the loop ended after kMaxConsecutiveReadFailures failed reads
+    bool stopped = false;          // ended by stopRequested or scanActive
+};
+
+// Scans the tape in the drive `deviceName`, adding what it finds to `catalog` and reporting status,
+// position and progress to `sink`. Sets stopRequested to false and scanActive to true at its start;
+// stops before the next read when stopRequested is set, and before the next slot when scanActive is
+// cleared. Returns 1 when the loop ended by itself or by stopRequested, 0 when the drive could not be
+// opened or prepared or scanActive was found false. The drive is closed on every way out.
+int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog::Catalog& catalog,
+             catalog::CatalogSink& sink, std::atomic<bool>& scanActive, std::atomic<bool>& stopRequested,
+             TapeScanSummary* summary = nullptr);
+
+}  // namespace ostrum::tape
