@@ -2,8 +2,6 @@
 // the tape marks sit where the manifest puts the filemarks.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 
@@ -13,44 +11,6 @@
 
 namespace ostrum::mtfwriter::testing {
 namespace {
-
-struct ParsedTap {
-    std::vector<std::uint8_t> data;         // the records' data back to back
-    std::vector<std::uint32_t> recordSizes;
-    std::vector<std::uint64_t> marks;       // data offsets of the tape marks
-    bool endOfMedium = false;
-    std::string error;
-};
-
-ParsedTap parseTap(const std::vector<std::uint8_t>& tap) {
-    ParsedTap p;
-    std::size_t pos = 0;
-    while (pos < tap.size()) {
-        if (tap.size() - pos < 4) return p.error = "truncated length", p;
-        const std::uint32_t len = readU32(tap, pos);
-        pos += 4;
-        if (len == 0xFFFFFFFFu) {
-            p.endOfMedium = true;
-            if (pos != tap.size()) p.error = "bytes after the end-of-medium marker";
-            return p;
-        }
-        if (len == 0) {
-            p.marks.push_back(p.data.size());
-            continue;
-        }
-        const std::size_t padded = len + (len % 2);
-        if (tap.size() - pos < padded + 4) return p.error = "truncated record", p;
-        p.data.insert(p.data.end(), tap.begin() + static_cast<std::ptrdiff_t>(pos),
-                      tap.begin() + static_cast<std::ptrdiff_t>(pos + len));
-        if (len % 2 && tap[pos + len] != 0) return p.error = "non-zero pad byte", p;
-        pos += padded;
-        if (readU32(tap, pos) != len) return p.error = "trailing length differs", p;
-        pos += 4;
-        p.recordSizes.push_back(len);
-    }
-    p.error = "no end-of-medium marker";
-    return p;
-}
 
 class TapAgreesWithImage : public ::testing::TestWithParam<std::uint32_t> {};
 
@@ -99,27 +59,6 @@ TEST(TapSinkRecords, PartialAndOddRecordsArePaddedAndRepeatTheirLength) {
     EXPECT_EQ(out.bytes.size(), 520u + 10u + 4u + 12u + 4u);
     EXPECT_EQ(out.bytes[520 + 4 + 1], 0);
     EXPECT_THROW(TapSink(out, 100), std::invalid_argument);
-}
-
-class TempDir {
-public:
-    TempDir() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("mtfwriter-test-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-std::vector<std::uint8_t> readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(FileSinks, ImageAndTapFilesHoldTheSameBytesAsMemory) {

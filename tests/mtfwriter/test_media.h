@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "chain_walker.h"
@@ -54,6 +58,78 @@ inline MediaDescription mixedMedia(std::uint16_t logicalBlockSize, bool compress
     };
     m.sets = {first, second};
     return m;
+}
+
+// A SIMH .tap file taken apart.
+struct ParsedTap {
+    std::vector<std::uint8_t> data;         // the records' data back to back
+    std::vector<std::uint32_t> recordSizes;
+    std::vector<std::uint64_t> marks;       // data offsets of the tape marks
+    bool endOfMedium = false;
+    std::string error;
+};
+
+inline ParsedTap parseTap(const std::vector<std::uint8_t>& tap) {
+    ParsedTap p;
+    std::size_t pos = 0;
+    while (pos < tap.size()) {
+        if (tap.size() - pos < 4) return p.error = "truncated length", p;
+        const std::uint32_t len = readU32(tap, pos);
+        pos += 4;
+        if (len == 0xFFFFFFFFu) {
+            p.endOfMedium = true;
+            if (pos != tap.size()) p.error = "bytes after the end-of-medium marker";
+            return p;
+        }
+        if (len == 0) {
+            p.marks.push_back(p.data.size());
+            continue;
+        }
+        const std::size_t padded = len + (len % 2);
+        if (tap.size() - pos < padded + 4) return p.error = "truncated record", p;
+        p.data.insert(p.data.end(), tap.begin() + static_cast<std::ptrdiff_t>(pos),
+                      tap.begin() + static_cast<std::ptrdiff_t>(pos + len));
+        if (len % 2 && tap[pos + len] != 0) return p.error = "non-zero pad byte", p;
+        pos += padded;
+        if (readU32(tap, pos) != len) return p.error = "trailing length differs", p;
+        pos += 4;
+        p.recordSizes.push_back(len);
+    }
+    p.error = "no end-of-medium marker";
+    return p;
+}
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempDir {
+public:
+    TempDir() {
+        path_ = std::filesystem::temp_directory_path() /
+                ("mtfwriter-test-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::vector<std::uint8_t> readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeFile(const std::filesystem::path& p, std::string_view content) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
 }  // namespace ostrum::mtfwriter::testing

@@ -200,16 +200,16 @@ int commandFromDir(const std::vector<std::string>& args, std::ostream& out) {
     requirePositional(cl, 2, "from-dir");
     const fs::path dir = cl.positional[0];
     const MediaSettings s = mediaSettings(cl, cl.positional[1]);
-    const SetInfo info{.name = cl.has("--set-name") ? Name(cl.value("--set-name")) : Name(dir.filename().string()),
-                       .description = "Files of " + dir.string(),
-                       .compressed = cl.has("--compress"),
-                       .date = mtfDateFromUnixTime(std::chrono::duration_cast<std::chrono::seconds>(
-                                   std::chrono::system_clock::now().time_since_epoch())
-                                                       .count())};
-    const MediaDescription media{.tape = {.mediaName = "ostrum-mkmedia from-dir",
-                                          .logicalBlockSize = s.logicalBlockSize,
-                                          .date = info.date},
-                                 .sets = {describeDirectory(dir, info)}};
+    SetInfo info{.description = "Files of " + dir.string(), .compressed = cl.has("--compress")};
+    info.name = cl.has("--set-name") ? Name(cl.value("--set-name")) : Name(dir.filename().string());
+    info.date = mtfDateFromUnixTime(
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count());
+    // Described before the media aggregate is built: GCC 12 destroys temporaries of an aggregate initialiser twice
+    // when an exception leaves it.
+    DataSet set = describeDirectory(dir, info);
+    MediaDescription media;
+    media.tape = {.mediaName = "ostrum-mkmedia from-dir", .logicalBlockSize = s.logicalBlockSize, .date = info.date};
+    media.sets.push_back(std::move(set));
     const Manifest m = produce(s, [&](Sink& sink, const WriterOptions& o) { return writeMedia(media, sink, o); });
     report(out, s, m);
     return kExitOk;
