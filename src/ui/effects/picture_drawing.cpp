@@ -234,12 +234,8 @@ void EffectPainter::drawIcon(QPainter& painter, const QRect& target, const QIcon
         return;
     }
     if (image.size() != target.size()) {
-        QImage canvas(target.size(), QImage::Format_ARGB32);
-        canvas.fill(Qt::transparent);
-        QPainter p(&canvas);
-        p.drawImage(QPoint((target.width() - image.width()) / 2, (target.height() - image.height()) / 2), image);
-        p.end();
-        image = canvas;
+        // An icon without a picture of that size is drawn from its nearest one, scaled.
+        image = image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     drawPicture(painter, target, image, options);
 }

@@ -1,0 +1,68 @@
+#pragma once
+// The message box's buttons and geometry as plain computations: which buttons a style and the
+// custom lines create, which one is the default, how big the window is and where the buttons and
+// the check box go. The dialog measures texts and feeds the sizes in.
+
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+namespace ostrum::ui {
+
+// Fixed metrics of the box, in pixels.
+inline constexpr int kRxTextPadding = 5;
+inline constexpr int kRxMarginX = 14;
+inline constexpr int kRxMarginY = 14;
+inline constexpr int kRxButtonGap = 11;
+inline constexpr int kRxStripMargin = 11;
+inline constexpr int kRxCheckBoxLeft = 10;
+inline constexpr int kRxCheckBoxSize = 13;
+inline constexpr int kRxCheckBoxLabelGap = 6;
+inline constexpr int kRxMinButtonWidth = 80;
+inline constexpr int kRxMinButtonHeight = 23;
+inline constexpr int kRxMaxCustomButtons = 4;
+
+struct RxButtonSpec {
+    int id = 0;
+    QString customText;  // the line of a custom button; empty for the others
+};
+
+struct RxButtonSet {
+    std::vector<RxButtonSpec> buttons;
+    bool cancelAllowed = false;
+};
+
+// The buttons in creation order: custom lines or the standard set, then Help, Report and the
+// details button as asked.
+RxButtonSet rxBuildButtons(std::uint32_t style, const QString& customButtons, bool report, bool details);
+
+// The non-empty lines of a custom-button text ("\r" removed), at most four.
+QStringList rxCustomButtonLines(const QString& customButtons);
+
+// Zero-based index of the default button; an index past the last button means the first.
+int rxDefaultButtonIndex(std::uint32_t style, int buttonCount);
+
+// A button's size from its text's measured size: scaled by 80/45 and 23/13, rounded like the
+// platform's MulDiv.
+QSize rxScaledButtonSize(QSize textSize);
+
+// Heights of the strips and the width the content asks for (the window adds its frame).
+struct RxStripSizes {
+    int width = 0;
+    int header = 0;
+    int message = 0;
+    int buttons = 0;
+    int details = 0;
+    QSize button;
+};
+
+// Places `count` buttons of `size` along the bottom of `client`.
+std::vector<QRect> rxPlaceButtons(const QRect& client, int count, QSize size, int alignment, bool checkBoxBelow,
+                                  bool hasCheckBox);
+// The check box square; its label starts at its right edge plus the label gap.
+QRect rxPlaceCheckBox(const QRect& client, QSize buttonSize, bool checkBoxBelow);
+
+}  // namespace ostrum::ui

@@ -1,0 +1,131 @@
+#include "ui/msgbox/rx_texts.h"
+
+#include <array>
+
+namespace ostrum::ui {
+
+namespace {
+
+struct BuiltinText {
+    std::uint32_t key;
+    const char* text;
+    int resourceId;
+};
+
+constexpr std::array kBuiltinTexts{
+    BuiltinText{IDOK, "OK", 9001},
+    BuiltinText{IDCANCEL, "Cancel", 9002},
+    BuiltinText{IDABORT, "Abort", 9005},
+    BuiltinText{IDRETRY, "Retry", 9004},
+    BuiltinText{IDIGNORE, "Ignore", 9003},
+    BuiltinText{IDYES, "Yes", 9007},
+    BuiltinText{IDNO, "No", 9008},
+    BuiltinText{IDHELP, "Help", 9006},
+    BuiltinText{IDTRYAGAIN, "Try again", 9015},
+    BuiltinText{IDCONTINUE, "Continue", 9009},
+    BuiltinText{RXID_SKIP, "Skip", 9018},
+    BuiltinText{RXID_SKIP_ALL, "Skip all", 9019},
+    BuiltinText{RXID_IGNORE_ALL, "Ignore all", 9017},
+    BuiltinText{RXID_YES_TO_ALL, "Yes to all", 9013},
+    BuiltinText{RXID_NO_TO_ALL, "No to all", 9014},
+    BuiltinText{RXID_REPORT, "Report", 9016},
+    BuiltinText{RXID_LESS, "<< More", 9011},
+    BuiltinText{RXID_MORE, "More >>", 9010},
+    BuiltinText{RXKEY_CHECKBOX, "Do not show again", 9012},
+    BuiltinText{RXKEY_COUNTDOWN, "%s (%d seconds remaining)", 9020},
+};
+
+const BuiltinText* findBuiltin(std::uint32_t key)
+{
+    for (const BuiltinText& entry : kBuiltinTexts) {
+        if (entry.key == key) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QString rxBuiltinText(std::uint32_t key)
+{
+    const BuiltinText* entry = findBuiltin(key);
+    return entry != nullptr ? QString::fromLatin1(entry->text) : QString();
+}
+
+int rxStringResourceId(std::uint32_t key)
+{
+    const BuiltinText* entry = findBuiltin(key);
+    return entry != nullptr ? entry->resourceId : 0;
+}
+
+QString rxResolveText(const RxText& field, const ResourceProvider& strings, bool noStringResources)
+{
+    if (!field.isId()) {
+        return field.text();
+    }
+    if (noStringResources) {
+        return {};
+    }
+    return strings.string(field.id()).value_or(QString());
+}
+
+QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvider& strings, bool noStringResources,
+                  const QString& callerDefault)
+{
+    if (map != nullptr) {
+        if (auto it = map->find(key); it != map->end()) {
+            QString mapped = rxResolveText(it->second, strings, noStringResources);
+            if (!mapped.isEmpty()) {
+                return mapped;
+            }
+        }
+    }
+    if (const int id = rxStringResourceId(key); id != 0 && !noStringResources) {
+        QString loaded = strings.string(id).value_or(QString());
+        if (!loaded.isEmpty()) {
+            return loaded;
+        }
+    }
+    if (!callerDefault.isEmpty()) {
+        return callerDefault;
+    }
+    return rxBuiltinText(key);
+}
+
+QString rxCountdownLabel(const QString& text, int seconds)
+{
+    return QStringLiteral("%1 = %2").arg(text).arg(seconds);
+}
+
+QString rxFormatTextNumber(const QString& format, const QString& text, int number)
+{
+    // Substitutes in one pass so that a "%d" inside the inserted text stays as it is.
+    QString out;
+    out.reserve(format.size() + text.size() + 8);
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c == u'%' && i + 1 < format.size()) {
+            const QChar next = format[i + 1];
+            if (next == u's') {
+                out += text;
+                ++i;
+                continue;
+            }
+            if (next == u'd') {
+                out += QString::number(number);
+                ++i;
+                continue;
+            }
+            if (next == u'%') {
+                out += u'%';
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace ostrum::ui

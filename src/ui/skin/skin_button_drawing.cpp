@@ -1,0 +1,182 @@
+#include "ui/skin/skin_button_drawing.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+
+#include "ui/skin/skin_picture.h"
+
+namespace ostrum::ui {
+
+namespace {
+
+constexpr int kFocusInset = 3;
+
+QColor sys(SysColor c) { return toQColor(systemColor(c)); }
+
+void hLine(QPainter& p, int x1, int x2, int y, const QColor& c)
+{
+    p.setPen(c);
+    p.drawLine(x1, y, x2, y);
+}
+void vLine(QPainter& p, int x, int y1, int y2, const QColor& c)
+{
+    p.setPen(c);
+    p.drawLine(x, y1, x, y2);
+}
+
+// A one-pixel 3D rectangle: `topLeft` on top and left, `bottomRight` on bottom and right.
+void draw3DRect(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight)
+{
+    hLine(p, r.left(), r.right(), r.top(), topLeft);
+    vLine(p, r.left(), r.top(), r.bottom(), topLeft);
+    hLine(p, r.left(), r.right(), r.bottom(), bottomRight);
+    vLine(p, r.right(), r.top(), r.bottom(), bottomRight);
+}
+
+void drawBorder(QPainter& p, const SkinButtonLook& look)
+{
+    const QRect r = look.rect;
+    if (look.pressed) {
+        if (!look.flat) {
+            p.setPen(sys(SysColor::BtnShadow));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(r.adjusted(0, 0, -1, -1));
+        } else if (look.drawBorder) {
+            draw3DRect(p, r, sys(SysColor::BtnShadow), sys(SysColor::BtnHighlight));
+        }
+        return;
+    }
+    if (!look.flat) {
+        hLine(p, r.left(), r.right(), r.top(), sys(SysColor::BtnHighlight));
+        vLine(p, r.left(), r.top(), r.bottom(), sys(SysColor::BtnHighlight));
+        hLine(p, r.left() + 1, r.right() - 1, r.top() + 1, sys(SysColor::Light3D));
+        vLine(p, r.left() + 1, r.top() + 1, r.bottom() - 1, sys(SysColor::Light3D));
+        hLine(p, r.left(), r.right(), r.bottom(), sys(SysColor::DkShadow3D));
+        vLine(p, r.right(), r.top(), r.bottom(), sys(SysColor::DkShadow3D));
+        hLine(p, r.left() + 1, r.right() - 1, r.bottom() - 1, sys(SysColor::BtnShadow));
+        vLine(p, r.right() - 1, r.top() + 1, r.bottom() - 1, sys(SysColor::BtnShadow));
+    } else if (look.drawBorder && look.hovered) {
+        draw3DRect(p, r, sys(SysColor::BtnHighlight), sys(SysColor::BtnShadow));
+    }
+}
+
+int textHeight(const SkinButtonLook& look)
+{
+    return look.text.isEmpty() ? 0 : QFontMetrics(look.font).height();
+}
+
+}  // namespace
+
+ColorRef offsetColourBy(ColorRef colour, int shade)
+{
+    const int r = redOf(colour);
+    const int g = greenOf(colour);
+    const int b = blueOf(colour);
+    int amount = 0;
+    if (shade > 0) {
+        amount = std::min(shade, 255 - std::max({r, g, b}));
+    } else if (shade < 0) {
+        amount = std::max(shade, -std::min({r, g, b}));
+    }
+    return makeColorRef(r + amount, g + amount, b + amount);
+}
+
+QRect skinButtonPictureRect(const SkinButtonLook& look)
+{
+    if (look.picture.isNull()) {
+        return {};
+    }
+    const QRect r = look.rect;
+    const QSize size = look.picture.size();
+    const bool hasText = !look.text.isEmpty();
+    int x = r.left() + (r.width() - size.width()) / 2;
+    int y = r.top() + (r.height() - size.height()) / 2;
+    switch (look.alignment) {
+    case kImageLeft:
+        if (hasText) {
+            x = r.left() + look.margin;
+        }
+        break;
+    case kImageAbove:
+        if (hasText) {
+            y = r.top() + (r.height() - size.height() - textHeight(look)) / 2;
+        }
+        break;
+    case kImageRight: x = r.left() + r.width() - look.margin - size.width(); break;
+    default: break;
+    }
+    return {QPoint(x, y), size};
+}
+
+QRect skinButtonTextRect(const SkinButtonLook& look)
+{
+    const QRect picture = skinButtonPictureRect(look);
+    QRect text = look.rect;
+    if (picture.isNull()) {
+        return text;
+    }
+    switch (look.alignment) {
+    case kImageLeft: text.setLeft(picture.right() + 1); break;
+    case kImageAbove: text.setTop(picture.bottom() + 1); text.setHeight(textHeight(look)); break;
+    case kImageRight: text.setRight(picture.left() - 1); break;
+    default: break;
+    }
+    return text;
+}
+
+ColorRef skinButtonTextColour(const SkinButtonLook& look)
+{
+    if (look.hovered || look.pressed) {
+        return look.colours[kTextIn];
+    }
+    return look.focused ? look.colours[kTextFocus] : look.colours[kTextOut];
+}
+
+void drawSkinButton(QPainter& painter, const SkinButtonLook& look)
+{
+    painter.save();
+    if (!look.transparentBackground.isNull()) {
+        painter.drawImage(look.rect.topLeft(), look.transparentBackground);
+    }
+    drawBorder(painter, look);
+
+    QRect picture = skinButtonPictureRect(look);
+    if (!picture.isNull()) {
+        if (look.pressed && !look.checkMode) {
+            picture.translate(look.pressedOffset);
+        }
+        if (look.enabled) {
+            painter.drawImage(picture.topLeft(), look.picture);
+        } else {
+            drawEmbossedPicture(painter, picture.topLeft(), look.picture);
+        }
+    }
+
+    if (!look.text.isEmpty()) {
+        painter.setFont(look.font);
+        QRect textRect = skinButtonTextRect(look);
+        if (look.pressed && !look.checkMode) {
+            textRect.translate(look.pressedOffset);
+        }
+        if (!look.enabled) {
+            painter.setPen(sys(SysColor::BtnHighlight));
+            painter.drawText(textRect.translated(1, 1), Qt::AlignCenter, look.text);
+            painter.setPen(sys(SysColor::BtnShadow));
+        } else {
+            painter.setPen(toQColor(skinButtonTextColour(look)));
+        }
+        painter.drawText(textRect, Qt::AlignCenter, look.text);
+    }
+
+    if (look.focused && (!look.flat || look.focusWhenFlat)) {
+        QPen pen(sys(SysColor::BtnText));
+        pen.setStyle(Qt::DotLine);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(look.rect.adjusted(kFocusInset, kFocusInset, -kFocusInset - 1, -kFocusInset - 1));
+    }
+    painter.restore();
+}
+
+}  // namespace ostrum::ui
