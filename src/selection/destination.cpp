@@ -1,0 +1,196 @@
+#include "destination.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "save_path.h"
+
+namespace ostrum::selection {
+namespace {
+
+// How many numbered names keep-both tries before it gives up on a file.
+constexpr unsigned kMaxNumberedNames = 100000;
+
+std::string SystemReason(int error) { return std::strerror(error); }
+
+// renameat2 with RENAME_NOREPLACE, or, on file systems that do not offer it, a hard link to the new name
+// (which fails as well when the name exists) and the removal of the old one.
+int RenameNoReplace(int folder, const std::string& from, const std::string& to) {
+    if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) return -1;
+    ::unlinkat(folder, from.c_str(), 0);
+    return 0;
+}
+
+}  // namespace
+
+// ---- OutputFile ----
+
+OutputFile::OutputFile(DestinationFolder& owner, std::shared_ptr<const UniqueFd> folder, std::string folderText,
+                       std::string temporaryName, UniqueFd file)
+    : owner_(&owner),
+      folder_(std::move(folder)),
+      folderText_(std::move(folderText)),
+      temporaryName_(std::move(temporaryName)),
+      file_(std::move(file)) {}
+
+OutputFile::~OutputFile() { Discard(); }
+
+std::string OutputFile::Describe(const std::string& name) const {
+    return "'" + owner_->path() + "/" + folderText_ + name + "'";
+}
+
+bool OutputFile::Write(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t done = ::write(file_.get(), bytes.data(), bytes.size());
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            error_ = "cannot write " + Describe(temporaryName_) + " at byte " + std::to_string(written_) + ": " +
+                     SystemReason(done < 0 ? errno : ENOSPC);
+            return false;
+        }
+        written_ += static_cast<std::uint64_t>(done);
+        bytes = bytes.subspan(static_cast<std::size_t>(done));
+    }
+    return true;
+}
+
+bool OutputFile::Close() {
+    if (!file_.valid()) return error_.empty();
+    if (modified_) {
+        const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(*modified_), 0}};
+        ::futimens(file_.get(), times);  // a file system without times still gets the data
+    }
+    // close() is where some file systems report a full disk; its error counts like a write's.
+    if (::close(file_.Release()) != 0 && errno != EINTR) {
+        error_ = "cannot finish " + Describe(temporaryName_) + ": " + SystemReason(errno);
+        return false;
+    }
+    return true;
+}
+
+bool OutputFile::TryName(const std::string& name, bool replace) {
+    const int folder = folder_->get();
+    if (replace) return ::renameat(folder, temporaryName_.c_str(), folder, name.c_str()) == 0;
+    return RenameNoReplace(folder, temporaryName_, name) == 0;
+}
+
+OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles policy, std::string& nameUsed) {
+    if (!Close()) {
+        Discard();
+        return Named::Failed;
+    }
+    // A name saved earlier in this run is never replaced or skipped over: two files of the medium that
+    // map to one name are both kept.
+    const bool savedBefore = owner_->SavedThisRun(folderText_ + name);
+    if (policy == ExistingFiles::KeepBoth || savedBefore) {
+        for (unsigned n = 0; n <= kMaxNumberedNames; ++n) {
+            const std::string candidate = n == 0 ? name : NumberedName(name, n);
+            if (TryName(candidate, false)) {
+                named_ = true;
+                nameUsed = candidate;
+                owner_->savedThisRun_.insert(folderText_ + candidate);
+                return n == 0 ? Named::AsAsked : Named::Renamed;
+            }
+            if (errno != EEXIST) break;
+        }
+    } else if (TryName(name, policy == ExistingFiles::Overwrite)) {
+        named_ = true;
+        nameUsed = name;
+        owner_->savedThisRun_.insert(folderText_ + name);
+        return Named::AsAsked;
+    } else if (errno == EEXIST) {
+        Discard();
+        return Named::Skipped;
+    }
+    error_ = "cannot name the file " + Describe(name) + ": " + SystemReason(errno);
+    Discard();
+    return Named::Failed;
+}
+
+void OutputFile::Discard() {
+    file_.Reset();
+    if (folder_ && !named_) {
+        ::unlinkat(folder_->get(), temporaryName_.c_str(), 0);
+        named_ = true;  // nothing left to remove
+    }
+}
+
+// ---- DestinationFolder ----
+
+DestinationFolder::DestinationFolder(std::string path, UniqueFd root)
+    : path_(std::move(path)), root_(std::make_shared<const UniqueFd>(std::move(root))) {}
+
+std::unique_ptr<DestinationFolder> DestinationFolder::Open(const std::string& path, std::string& error) {
+    UniqueFd root(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!root.valid()) {
+        error = "cannot open the destination folder '" + path + "': " + SystemReason(errno);
+        return nullptr;
+    }
+    return std::unique_ptr<DestinationFolder>(new DestinationFolder(path, std::move(root)));
+}
+
+std::string DestinationFolder::FolderText(std::span<const std::string> folders) const {
+    std::string text;
+    for (const auto& folder : folders) text += folder + "/";
+    return text;
+}
+
+std::shared_ptr<const UniqueFd> DestinationFolder::Folder(std::span<const std::string> folders, bool create,
+                                                          std::string& error) {
+    std::size_t common = 0;
+    while (common < chain_.size() && common < folders.size() && chain_[common].first == folders[common]) ++common;
+    chain_.resize(common);
+    for (std::size_t i = common; i < folders.size(); ++i) {
+        const int parent = i == 0 ? root_->get() : chain_.back().second->get();
+        const char* name = folders[i].c_str();
+        if (create && ::mkdirat(parent, name, 0777) != 0 && errno != EEXIST) {
+            error = "cannot create the folder '" + path_ + "/" + FolderText(folders.first(i + 1)) + "': " +
+                    SystemReason(errno);
+            return nullptr;
+        }
+        UniqueFd opened(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!opened.valid()) {
+            const int reason = errno;
+            struct stat info {};
+            const bool isLink = ::fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
+            if (reason == ENOENT && !create) return nullptr;
+            error = "cannot use the folder '" + path_ + "/" + FolderText(folders.first(i + 1)) + "': " +
+                    (isLink ? std::string("it is a symbolic link, which is not followed") : SystemReason(reason));
+            return nullptr;
+        }
+        chain_.emplace_back(folders[i], std::make_shared<const UniqueFd>(std::move(opened)));
+    }
+    return chain_.empty() ? root_ : chain_.back().second;
+}
+
+std::optional<OutputFile> DestinationFolder::Create(std::span<const std::string> folders, std::string& error) {
+    auto folder = Folder(folders, true, error);
+    if (!folder) return std::nullopt;
+    for (;;) {
+        const std::string temporary = ".ostrum-" + std::to_string(::getpid()) + "-" +
+                                      std::to_string(++temporaryCount_) + ".partial";
+        UniqueFd file(::openat(folder->get(), temporary.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (file.valid()) return OutputFile(*this, folder, FolderText(folders), temporary, std::move(file));
+        if (errno != EEXIST) {
+            error = "cannot create a file in '" + path_ + "/" + FolderText(folders) + "': " + SystemReason(errno);
+            return std::nullopt;
+        }
+    }
+}
+
+bool DestinationFolder::Exists(std::span<const std::string> folders, const std::string& name) {
+    std::string ignored;
+    auto folder = Folder(folders, false, ignored);
+    struct stat info {};
+    return folder && ::fstatat(folder->get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+}  // namespace ostrum::selection

@@ -1,0 +1,101 @@
+#pragma once
+// The folder files are saved into, reached only through descriptors: every folder below it is opened
+// relative to its parent without following symbolic links, so nothing is ever created outside it, and
+// every file is written under a temporary name and given its real name only when it is complete.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "tape/unique_fd.h"
+
+namespace ostrum::selection {
+
+using tape::UniqueFd;
+
+// What to do when the name a file should get is already taken in the destination.
+enum class ExistingFiles : std::uint8_t {
+    KeepBoth,   // give the new file a free name, "A (1).TXT"
+    Skip,       // leave the existing file and do not save the new one
+    Overwrite,  // replace the existing file (never one saved earlier in the same run)
+};
+
+class DestinationFolder;
+
+// One file being written under a temporary name. Destruction without Commit removes it.
+class OutputFile {
+public:
+    OutputFile(OutputFile&&) noexcept = default;
+    OutputFile& operator=(OutputFile&&) noexcept = default;
+    ~OutputFile();
+
+    // Appends bytes; false (with error()) when the system refuses them, e.g. a full disk.
+    bool Write(std::span<const std::uint8_t> bytes);
+    std::uint64_t written() const { return written_; }
+    const std::string& error() const { return error_; }
+    // Gives the file this modification time (seconds since 1970 UTC) once it is complete.
+    void SetModified(std::int64_t seconds) { modified_ = seconds; }
+
+    enum class Named : std::uint8_t { AsAsked, Renamed, Skipped, Failed };
+    // Closes the file and gives it `name` in its folder by the policy; the name it got is in `nameUsed`.
+    // Skipped: the name was taken and the policy says skip (the file is removed).
+    Named Commit(const std::string& name, ExistingFiles policy, std::string& nameUsed);
+    // Removes the file.
+    void Discard();
+
+private:
+    friend class DestinationFolder;
+    OutputFile(DestinationFolder& owner, std::shared_ptr<const UniqueFd> folder, std::string folderText,
+               std::string temporaryName, UniqueFd file);
+    bool Close();
+    bool TryName(const std::string& name, bool replace);
+    std::string Describe(const std::string& name) const;
+
+    DestinationFolder* owner_;
+    std::shared_ptr<const UniqueFd> folder_;
+    std::string folderText_;  // the folder below the destination, "" or "A/B/"
+    std::string temporaryName_;
+    UniqueFd file_;
+    std::uint64_t written_ = 0;
+    std::optional<std::int64_t> modified_;
+    std::string error_;
+    bool named_ = false;
+};
+
+class DestinationFolder {
+public:
+    // Opens the folder the user chose (a symbolic link there is followed: it was chosen by name).
+    static std::unique_ptr<DestinationFolder> Open(const std::string& path, std::string& error);
+
+    // Creates a temporary file in the folder `folders` below the destination, creating the folders on
+    // the way; nothing when a folder cannot be made or is a symbolic link or a file (with `error`).
+    std::optional<OutputFile> Create(std::span<const std::string> folders, std::string& error);
+    // True when `name` exists (of whatever kind, links not followed) in the folder `folders`; a folder
+    // that does not exist yet holds nothing.
+    bool Exists(std::span<const std::string> folders, const std::string& name);
+    // True when the file `relative` ("A/B.TXT") was saved earlier in this run.
+    bool SavedThisRun(const std::string& relative) const { return savedThisRun_.contains(relative); }
+
+    const std::string& path() const { return path_; }
+
+private:
+    friend class OutputFile;
+    DestinationFolder(std::string path, UniqueFd root);
+    std::shared_ptr<const UniqueFd> Folder(std::span<const std::string> folders, bool create, std::string& error);
+    std::string FolderText(std::span<const std::string> folders) const;
+
+    std::string path_;
+    std::shared_ptr<const UniqueFd> root_;
+    // The folders last opened, outermost first: files of one folder come together, so most files need
+    // no folder to be opened at all.
+    std::vector<std::pair<std::string, std::shared_ptr<const UniqueFd>>> chain_;
+    std::unordered_set<std::string> savedThisRun_;
+    std::uint64_t temporaryCount_ = 0;
+};
+
+}  // namespace ostrum::selection

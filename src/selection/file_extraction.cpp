@@ -1,0 +1,191 @@
+#include "file_extraction.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "catalog/byte_reader.h"
+#include "save_path.h"
+
+namespace ostrum::selection {
+
+namespace stream_hdr = catalog::mtf::stream_hdr;
+using catalog::ByteSpan;
+
+namespace {
+
+constexpr std::string_view kPartialSuffix = ".partial";
+
+std::string Hex16(std::uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", value);
+    return text;
+}
+
+}  // namespace
+
+FileExtraction::FileExtraction(const SaveItem& item, std::size_t index, SaveTarget& target)
+    : item_(item), target_(target), components_(DestinationComponents(item.catalogPath)) {
+    destinationText_ = JoinComponents(components_);
+    result_.item = index;
+    result_.catalogPath = item.catalogPath;
+}
+
+std::uint64_t FileExtraction::wanted() const {
+    switch (stage_) {
+        case Stage::Header:
+            return stream_hdr::kSize - headerHave_;
+        case Stage::Data:
+            return length_ - dataTaken_;
+        case Stage::Done:
+            break;
+    }
+    return 0;
+}
+
+std::string FileExtraction::folderPath() const {
+    return JoinComponents(std::span(components_).first(components_.size() - 1));
+}
+
+void FileExtraction::Take(ByteSpan bytes) {
+    if (stage_ == Stage::Header) {
+        const std::size_t count = std::min(bytes.size(), stream_hdr::kSize - headerHave_);
+        std::memcpy(header_.data() + headerHave_, bytes.data(), count);
+        headerHave_ += count;
+        bytes = bytes.subspan(count);
+        if (headerHave_ == stream_hdr::kSize) Begin();
+    }
+    if (stage_ != Stage::Data || bytes.empty()) return;
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), length_ - dataTaken_));
+    dataTaken_ += count;
+    if (!WriteData(bytes.first(count))) return;
+    if (dataTaken_ == length_) Complete();
+}
+
+// Whether the data are written as they stand or decoded.
+void FileExtraction::ChooseDecoding() {
+    const ByteSpan header(header_);
+    const std::uint16_t attributes = *catalog::ReadLE16(header, stream_hdr::kMediaFormatAttributes);
+    const std::uint16_t encryption = *catalog::ReadLE16(header, stream_hdr::kDataEncryptionAlgorithm);
+    const std::uint16_t compression = *catalog::ReadLE16(header, stream_hdr::kDataCompressionAlgorithm);
+    if (attributes & catalog::mtf::kMediaFormatEncrypted) {
+        result_.decoded = false;
+        result_.reason = "the stream is encrypted (algorithm " + Hex16(encryption) +
+                         "); saved as it is on the medium, not decoded";
+    } else if (attributes & catalog::mtf::kMediaFormatCompressed) {
+        if (compression == catalog::mtf::kCompressionStacLzs) {
+            decoder_.emplace();
+        } else {
+            result_.decoded = false;
+            result_.reason = "the stream is compressed with algorithm " + Hex16(compression) +
+                             ", which this program cannot decode; saved as it is on the medium";
+        }
+    }
+}
+
+void FileExtraction::Begin() {
+    const std::uint64_t headerAt = *item_.dataOffset - stream_hdr::kSize;
+    if (std::memcmp(header_.data() + stream_hdr::kStreamId, "STAN", 4) != 0) {
+        return Fail("not found: the 22 bytes at medium byte " + std::to_string(headerAt) +
+                    ", just before its data, are not a STAN stream header");
+    }
+    length_ = *catalog::ReadLE64(ByteSpan(header_), stream_hdr::kStreamLength);
+    ChooseDecoding();
+
+    const auto folders = std::span(components_).first(components_.size() - 1);
+    const std::string& name = components_.back();
+    if (target_.existing == ExistingFiles::Skip && !target_.folder.SavedThisRun(destinationText_) &&
+        target_.folder.Exists(folders, name)) {
+        return End(SaveOutcome::Skipped, "'" + destinationText_ + "' already exists");
+    }
+    std::string error;
+    output_ = target_.folder.Create(folders, error);
+    if (!output_) return Fail(error);
+    stage_ = Stage::Data;
+    if (length_ == 0) Complete();
+}
+
+bool FileExtraction::WriteData(ByteSpan bytes) {
+    if (!decoder_) {
+        if (output_->Write(bytes)) return true;
+        Fail(output_->error());
+        return false;
+    }
+    const auto status = decoder_->Take(bytes, [this](ByteSpan decoded) { return output_->Write(decoded); });
+    if (status == CompressedStreamDecoder::Status::Ok) return true;
+    if (status == CompressedStreamDecoder::Status::OutputFailed) {
+        Fail(output_->error());
+    } else {
+        Truncate(decoder_->error());
+    }
+    return false;
+}
+
+void FileExtraction::Complete() {
+    if (decoder_ && decoder_->Finish() != CompressedStreamDecoder::Status::Ok) return Truncate(decoder_->error());
+    if (auto seconds = MtfDateToUnixTime(item_.modified)) output_->SetModified(*seconds);
+    const std::string& name = components_.back();
+    std::string used;
+    switch (output_->Commit(name, target_.existing, used)) {
+        case OutputFile::Named::AsAsked:
+            break;
+        case OutputFile::Named::Renamed:
+            result_.reason = "'" + name + "' was taken" + (result_.reason.empty() ? "" : "; " + result_.reason);
+            break;
+        case OutputFile::Named::Skipped:
+            return End(SaveOutcome::Skipped, "'" + destinationText_ + "' already exists");
+        case OutputFile::Named::Failed:
+            return Fail(output_->error());
+    }
+    const std::string folder = folderPath();
+    result_.savedAs = folder.empty() ? used : folder + "/" + used;
+    result_.bytesWritten = output_->written();
+    End(used == name ? SaveOutcome::Saved : SaveOutcome::SavedRenamed, {});
+}
+
+void FileExtraction::Truncate(const std::string& why) {
+    std::string reason = why;
+    if (output_ && output_->written() > 0) {
+        std::string used;
+        const std::string partialName = components_.back() + std::string(kPartialSuffix);
+        if (output_->Commit(partialName, ExistingFiles::KeepBoth, used) == OutputFile::Named::Failed) {
+            return Fail(why + "; the part read could not be kept either: " + output_->error());
+        }
+        const std::string folder = folderPath();
+        result_.savedAs = folder.empty() ? used : folder + "/" + used;
+        result_.bytesWritten = output_->written();
+        reason += "; the " + std::to_string(result_.bytesWritten) + " bytes recovered are kept as '" +
+                  result_.savedAs + "'";
+    } else if (output_) {
+        output_->Discard();
+    }
+    End(SaveOutcome::Truncated, reason);
+}
+
+void FileExtraction::Fail(const std::string& why) {
+    if (output_) output_->Discard();
+    End(SaveOutcome::Failed, why);
+}
+
+void FileExtraction::End(SaveOutcome outcome, const std::string& reason) {
+    stage_ = Stage::Done;
+    result_.outcome = outcome;
+    if (!reason.empty()) result_.reason = result_.reason.empty() ? reason : reason + "; " + result_.reason;
+}
+
+void FileExtraction::SourceEnded(const std::string& why) {
+    if (stage_ == Stage::Header) return Fail("not found: " + why + ", inside its stream header");
+    if (stage_ == Stage::Data) {
+        Truncate(why + ", after " + std::to_string(dataTaken_) + " of " + std::to_string(length_) + " bytes");
+    }
+}
+
+void FileExtraction::NotFound(const std::string& why) { Fail("not found: " + why); }
+
+void FileExtraction::Cancel() {
+    if (stage_ == Stage::Done) return;
+    if (output_) output_->Discard();
+    End(SaveOutcome::Cancelled, "cancelled");
+}
+
+}  // namespace ostrum::selection

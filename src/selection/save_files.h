@@ -1,0 +1,114 @@
+#pragma once
+// Saving the files found on the medium back to disk, byte for byte, under a folder the user chose.
+//
+// For each file the engine reads the 22-byte STAN stream header just before the file's DataOffset, makes
+// sure it is one, takes the full 64-bit Stream Length from it and copies that many bytes (decoding MTF
+// software compression) to the file's CatalogPath below the destination, less "TAPE MEDIA\". An image is
+// read with positioned reads; a tape is read once from its start, the way the tape scan read it, and its
+// files are saved in tape order.
+//
+// The engine runs on whatever thread calls it (a window runs it on a worker): it reports through a
+// SaveSink on that thread and stops within the current file when `cancel` becomes true.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalog/catalog.h"
+#include "destination.h"
+
+namespace ostrum::tape {
+class TapeDevices;
+}
+
+namespace ostrum::selection {
+
+// What the engine needs of one FileRow; copied, so that the catalog may change while a save runs.
+struct SaveItem {
+    std::string catalogPath;
+    std::optional<std::uint64_t> size;        // Stream Length from the scan
+    std::optional<std::uint64_t> dataOffset;  // first data byte of the STAN stream
+    std::optional<std::uint64_t> chunkIndex;  // tape scans: the pass that met the FILE block
+    std::uint64_t modified = 0;               // the FILE block's modification date as stored, 0 unknown
+};
+
+SaveItem SaveItemOf(const catalog::FileRow& row);
+// The checked FileRows, in FoundFilesList order.
+std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog);
+
+struct SaveRequest {
+    bool SourceIsTape = false;
+    std::string SourcePath;         // an image file, or a TapeDeviceName
+    std::string destination;        // an existing folder
+    ExistingFiles existing = ExistingFiles::KeepBoth;
+    // Opens TapeDeviceNames when SourceIsTape; required then.
+    const tape::TapeDevices* tapeDevices = nullptr;
+};
+
+enum class SaveOutcome : std::uint8_t {
+    Saved,         // complete, under its own name
+    SavedRenamed,  // complete, under a free name because its own was taken
+    Skipped,       // its name was taken and the policy says skip
+    Truncated,     // the medium gave only part of it; what it gave is kept under a ".partial" name
+    Failed,        // not saved: not found on the medium, or the destination refused it
+    Cancelled,     // the save was cancelled before the file was complete; nothing of it is kept
+};
+
+std::string_view OutcomeText(SaveOutcome outcome);
+
+struct FileResult {
+    std::size_t item = 0;     // index into the items given
+    std::string catalogPath;
+    SaveOutcome outcome = SaveOutcome::Failed;
+    std::string savedAs;      // below the destination, "/"-separated; empty when nothing was kept
+    bool decoded = true;      // false: a compressed or encrypted stream saved as it is on the medium
+    std::uint64_t bytesWritten = 0;
+    std::string reason;       // why it was not saved whole, or a note (renamed, not decoded)
+};
+
+struct SaveTotals {
+    std::size_t saved = 0;
+    std::size_t renamed = 0;
+    std::size_t skipped = 0;
+    std::size_t truncated = 0;
+    std::size_t failed = 0;
+    std::size_t cancelled = 0;
+    std::size_t notDecoded = 0;
+    std::uint64_t bytesWritten = 0;
+};
+
+struct SaveReport {
+    std::vector<FileResult> files;  // one per item, in the order of the items
+    SaveTotals totals;
+    std::string error;              // the source or the destination could not be used at all
+    bool cancelled = false;
+
+    // Every file complete and as the medium meant it (skipped files count as the user's choice).
+    bool AllSavedWhole() const;
+};
+
+// Told of the progress of a save, on the saving thread.
+class SaveSink {
+public:
+    virtual ~SaveSink() = default;
+    virtual void StatusLine(std::string_view /*text*/) {}
+    // A file is about to be read; `destination` is where it will go, below the destination folder.
+    virtual void FileStarted(std::size_t /*item*/, std::string_view /*destination*/) {}
+    // Medium bytes of the selected files done, against the sum of their lengths.
+    virtual void Progress(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
+    virtual void FileFinished(const FileResult& /*result*/) {}
+};
+
+SaveReport SaveFiles(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
+                     const std::atomic<bool>& cancel);
+
+// Saves the catalog's checked rows.
+SaveReport SaveCheckedFiles(const catalog::Catalog& catalog, const SaveRequest& request, SaveSink& sink,
+                            const std::atomic<bool>& cancel);
+
+}  // namespace ostrum::selection

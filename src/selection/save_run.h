@@ -1,0 +1,54 @@
+#pragma once
+// One save in progress: the items, where they go, the progress count and the results. The image and the
+// tape readers (save_files.cpp, tape_save.cpp) drive FileExtractions through it.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "file_extraction.h"
+#include "save_files.h"
+
+namespace ostrum::selection {
+
+class SaveRun {
+public:
+    SaveRun(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
+            const std::atomic<bool>& cancel, DestinationFolder& folder);
+
+    std::span<const SaveItem> items() const { return items_; }
+    const SaveRequest& request() const { return request_; }
+    SaveSink& sink() { return sink_; }
+    bool cancelRequested() const { return cancel_.load(std::memory_order_relaxed); }
+
+    // A file about to be read.
+    FileExtraction Start(std::size_t item);
+    // A file that has ended: its result is recorded and its length counts as done.
+    void Finish(const FileExtraction& file);
+    // Reports the bytes done: those of the ended files and `active` bytes of the files being read.
+    void ReportProgress(std::uint64_t active);
+    // Every item not yet ended gets this outcome (the save was cancelled, or its source failed).
+    void EndTheRest(SaveOutcome outcome, const std::string& reason);
+
+    // The source cannot be used at all: every item not yet ended fails with `error`.
+    void SourceFailed(const std::string& error);
+
+    SaveReport TakeReport();
+
+private:
+    std::span<const SaveItem> items_;
+    const SaveRequest& request_;
+    SaveSink& sink_;
+    const std::atomic<bool>& cancel_;
+    SaveTarget target_;
+    SaveReport report_;
+    std::vector<bool> ended_;
+    std::uint64_t total_ = 0;
+    std::uint64_t done_ = 0;
+};
+
+// The tape reader: one pass over the tape from its start for the whole selection.
+void SaveFromTape(SaveRun& run);
+
+}  // namespace ostrum::selection

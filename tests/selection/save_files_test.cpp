@@ -1,0 +1,365 @@
+// Saving from image files: media written by our MTF writer, scanned into a catalog and saved back; every
+// saved file is compared with the bytes the writer put in.
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include "save_fixture.h"
+#include "selection/save_path.h"
+#include "test_media.h"
+
+namespace ostrum::selection {
+namespace {
+
+using namespace testing;
+namespace mwt = mtfwriter::testing;
+
+class ImageSaveTest : public ::testing::Test {
+protected:
+    // Writes the media as an image, scans it and keeps the checked rows.
+    void Prepare(const mw::MediaDescription& media) {
+        description = media;
+        manifest = mw::writeImageFile(media, image());
+        found = ScanImage(image());
+        items = CheckedItems(*found);
+    }
+    SaveReport Save(ExistingFiles existing = ExistingFiles::KeepBoth) {
+        fs::create_directories(destination());
+        SaveRequest request{false, image().string(), destination().string(), existing};
+        return SaveFiles(items, request, sink, cancel);
+    }
+    fs::path image() const { return temp.path("medium.img"); }
+    fs::path destination() const { return temp.path("out"); }
+    const FileResult* ResultFor(std::string_view name) const {
+        for (const auto& result : report.files) {
+            if (result.catalogPath.ends_with(name)) return &result;
+        }
+        return nullptr;
+    }
+
+    TempFolder temp;
+    mw::MediaDescription description;
+    mw::Manifest manifest;
+    std::unique_ptr<catalog::Catalog> found;
+    std::vector<SaveItem> items;
+    RecordingSink sink;
+    std::atomic<bool> cancel{false};
+    SaveReport report;
+};
+
+mw::MediaDescription OneSet(std::vector<mw::Entry> entries, bool compressed = false) {
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "Daily", .compressed = compressed}, .entries = std::move(entries)});
+    return media;
+}
+
+mw::FileEntry Generated(const char* name, std::uint64_t size, std::uint64_t seed) {
+    return mw::FileEntry{.name = name, .data = mw::GeneratedData{.size = size, .seed = seed}};
+}
+
+TEST_F(ImageSaveTest, EveryFileOfTwoSetsComesBackByteForByteWithItsTime) {
+    // Empty, one-byte, block-exact, odd-sized, multi-read, checksummed and LZS-compressed files.
+    Prepare(mwt::mixedMedia(1024, /*compressSecondSet=*/true));
+    report = Save();
+
+    const auto expected = ExpectedByOffset(description, manifest);
+    EXPECT_EQ(ExpectSavedBytesMatch(report, items, expected, destination()), 9u);
+    EXPECT_EQ(report.totals.saved, 9u);
+    EXPECT_TRUE(report.AllSavedWhole());
+
+    const fs::path letter = destination() / "BACKUP SET 1(_Daily)/DOCS/LETTERS/A.TXT";
+    EXPECT_TRUE(fs::is_regular_file(letter));
+    EXPECT_TRUE(fs::is_regular_file(destination() / "BACKUP SET 2(_Weekly)/apps/fred/noise.bin"));
+    struct stat info {};
+    ASSERT_EQ(::stat((destination() / "BACKUP SET 1(_Daily)/EMPTY.TXT").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtime, 1672628645);  // 2023-01-02 03:04:05 UTC, from the FILE block
+
+    std::uint64_t lengths = 0;
+    for (const auto& item : items) lengths += item.size.value_or(0);
+    EXPECT_EQ(sink.lastTotal, lengths);
+    EXPECT_EQ(sink.lastDone, sink.lastTotal);
+    EXPECT_FALSE(sink.progressWentBack);
+    EXPECT_EQ(sink.finished.size(), items.size());
+}
+
+TEST_F(ImageSaveTest, FilesSpanningManyReadsAndSoftFilemarksComeBackWhole) {
+    mw::MediaDescription media = OneSet({Generated("BIG.BIN", 3 * 1024 * 1024 + 17, 7), Generated("B.BIN", 65536, 8),
+                                         Generated("C.BIN", 65537, 9)});
+    media.sets.push_back({.info = {.name = "Packed", .compressed = true},
+                          .entries = {Generated("BIG.BIN", 1024 * 1024 + 3, 10)}});
+    manifest = mw::writeImageFile(media, image(), {.softFilemarks = true});
+    description = media;
+    found = ScanImage(image());
+    items = CheckedItems(*found);
+    report = Save();
+    EXPECT_EQ(ExpectSavedBytesMatch(report, items, ExpectedByOffset(media, manifest), destination()), 4u);
+    EXPECT_TRUE(report.AllSavedWhole());
+}
+
+TEST_F(ImageSaveTest, IdenticalNamesAreBothKeptAndUncheckedRowsAreLeftOut) {
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("first")},
+                    mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("second")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("unchecked")}}));
+    found->row(2).checked = false;
+    items = CheckedItems(*found);
+    ASSERT_EQ(items.size(), 2u);
+    for (auto policy : {ExistingFiles::KeepBoth, ExistingFiles::Skip, ExistingFiles::Overwrite}) {
+        fs::remove_all(destination());
+        report = Save(policy);
+        const fs::path folder = destination() / "BACKUP SET 1(_Daily)";
+        EXPECT_EQ(ReadWholeFile(folder / "A.TXT"), mw::bytesOf("first"));
+        EXPECT_EQ(ReadWholeFile(folder / "A (1).TXT"), mw::bytesOf("second"));
+        EXPECT_EQ(report.files[1].outcome, SaveOutcome::SavedRenamed);
+        EXPECT_EQ(report.files[1].savedAs, "BACKUP SET 1(_Daily)/A (1).TXT");
+        EXPECT_FALSE(fs::exists(folder / "B.TXT"));
+    }
+}
+
+TEST_F(ImageSaveTest, ExistingFileIsKeptSkippedOrReplacedAsThePolicySays) {
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("new")}}));
+    const fs::path folder = destination() / "BACKUP SET 1(_Daily)";
+    struct Case {
+        ExistingFiles policy;
+        SaveOutcome outcome;
+        const char* inA;
+        bool copyMade;
+    };
+    for (const Case& c : {Case{ExistingFiles::KeepBoth, SaveOutcome::SavedRenamed, "old", true},
+                          Case{ExistingFiles::Skip, SaveOutcome::Skipped, "old", false},
+                          Case{ExistingFiles::Overwrite, SaveOutcome::Saved, "new", false}}) {
+        fs::remove_all(destination());
+        fs::create_directories(folder);
+        WriteWholeFile(folder / "A.TXT", "old");
+        report = Save(c.policy);
+        EXPECT_EQ(report.files[0].outcome, c.outcome) << static_cast<int>(c.policy);
+        EXPECT_EQ(ReadWholeFile(folder / "A.TXT"), mw::bytesOf(c.inA));
+        EXPECT_EQ(fs::exists(folder / "A (1).TXT"), c.copyMade);
+        if (c.copyMade) {
+            EXPECT_EQ(ReadWholeFile(folder / "A (1).TXT"), mw::bytesOf("new"));
+        }
+        EXPECT_EQ(report.AllSavedWhole(), true);  // a skip is the user's choice
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), c.copyMade ? 2 : 1);
+    }
+}
+
+TEST_F(ImageSaveTest, HostileNamesLandInsideTheDestination) {
+    Prepare(OneSet({
+        mw::DirectoryEntry{.rawName = std::u16string(u"..\0..\0etc\0", 10)},
+        mw::FileEntry{.name = mw::Name::raw(std::u16string(u"..\0..\0evil.txt", 14)), .data = mw::bytesOf("1")},
+        mw::FileEntry{.name = "/tmp/abs.txt", .data = mw::bytesOf("2")},
+        mw::FileEntry{.name = mw::Name::raw(std::u16string(u"\0\0x.txt", 7)), .data = mw::bytesOf("3")},
+        mw::FileEntry{.name = "a/../b.txt", .data = mw::bytesOf("4")},
+    }));
+    ASSERT_EQ(items.size(), 4u);
+    report = Save();
+    ASSERT_EQ(report.totals.saved, 4u);
+    const std::string set = "BACKUP SET 1(_Daily)/__/__/etc/";
+    EXPECT_EQ(report.files[0].savedAs, set + "__/__/evil.txt");
+    EXPECT_EQ(report.files[1].savedAs, set + "_tmp_abs.txt");
+    EXPECT_EQ(report.files[2].savedAs, set + "_/x.txt");  // one leading NUL ends the folder
+    EXPECT_EQ(report.files[3].savedAs, set + "a_.._b.txt");
+    for (const auto& result : report.files) {
+        EXPECT_TRUE(fs::is_regular_file(destination() / result.savedAs)) << result.savedAs;
+    }
+    // Nothing beside the destination and the image in the test's folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.root()), fs::directory_iterator()), 2);
+}
+
+TEST_F(ImageSaveTest, SymbolicLinksInTheDestinationAreNeverFollowed) {
+    Prepare(OneSet({mw::DirectoryEntry{.path = {"DOCS"}}, mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                    mw::DirectoryEntry{.path = {"KEEP"}}, mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("b")}}));
+    const fs::path outside = temp.path("outside");
+    fs::create_directories(outside);
+    WriteWholeFile(outside / "B.TXT", "precious");
+    const fs::path set = destination() / "BACKUP SET 1(_Daily)";
+    fs::create_directories(set / "KEEP");
+    fs::create_directory_symlink(outside, set / "DOCS");
+    fs::create_symlink(outside / "B.TXT", set / "KEEP/B.TXT");
+
+    report = Save(ExistingFiles::Overwrite);
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Failed);
+    EXPECT_NE(report.files[0].reason.find("symbolic link"), std::string::npos) << report.files[0].reason;
+    // Overwriting replaces the link itself, not the file it points at.
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Saved);
+    EXPECT_FALSE(fs::is_symlink(set / "KEEP/B.TXT"));
+    EXPECT_EQ(ReadWholeFile(set / "KEEP/B.TXT"), mw::bytesOf("b"));
+    EXPECT_EQ(ReadWholeFile(outside / "B.TXT"), mw::bytesOf("precious"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
+}
+
+TEST_F(ImageSaveTest, SourceEndingInsideAFileKeepsOnlyAPartialCopyAndSavesTheOthers) {
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("before")}, Generated("CUT.BIN", 200000, 3)}));
+    const std::uint64_t cut = *items[1].dataOffset + 1000;
+    fs::resize_file(image(), cut);
+    // The file of the first row is also saved when it comes after the cut one.
+    std::swap(items[0], items[1]);
+    report = Save();
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Truncated);
+    EXPECT_NE(report.files[0].reason.find("the image ends at byte " + std::to_string(cut)), std::string::npos)
+        << report.files[0].reason;
+    EXPECT_EQ(report.files[0].savedAs, "BACKUP SET 1(_Daily)/CUT.BIN.partial");
+    std::vector<std::uint8_t> prefix(1000);
+    mw::fillGenerated(3, 0, prefix);
+    EXPECT_EQ(ReadWholeFile(destination() / report.files[0].savedAs), prefix);
+    EXPECT_FALSE(fs::exists(destination() / "BACKUP SET 1(_Daily)/CUT.BIN"));
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Saved);
+    EXPECT_EQ(report.totals.truncated, 1u);
+    EXPECT_FALSE(report.AllSavedWhole());
+}
+
+TEST_F(ImageSaveTest, LengthAbove4GiBIsReadInFullNotByItsLow32Bits) {
+    // The header declares 4 GiB + 5 bytes while 5 are written: a reader of the low 32 bits would call
+    // the file complete after 5 bytes; the full length runs past the end of the image.
+    Prepare(OneSet({mw::FileEntry{.name = "BIG.DAT", .data = mw::bytesOf("12345"),
+                                  .declaredLength = (std::uint64_t{1} << 32) + 5}}));
+    ASSERT_EQ(items.at(0).size, (std::uint64_t{1} << 32) + 5);
+    report = Save();
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Truncated);
+    EXPECT_NE(report.files[0].reason.find("of 4294967301 bytes"), std::string::npos) << report.files[0].reason;
+}
+
+TEST_F(ImageSaveTest, PositionWithoutAStanHeaderIsNotFoundAndWritesNothing) {
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("hello world")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("b")}}));
+    *items[0].dataOffset += 4;
+    items[1].dataOffset.reset();
+    items.push_back(items[1]);
+    items[2].dataOffset = 3;  // not even room for a header before it
+    report = Save();
+    for (const auto& result : report.files) {
+        EXPECT_EQ(result.outcome, SaveOutcome::Failed);
+        EXPECT_NE(result.reason.find("not found"), std::string::npos) << result.reason;
+    }
+    EXPECT_NE(report.files[0].reason.find("are not a STAN stream header"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(destination()));
+}
+
+TEST_F(ImageSaveTest, DamagedFrameEndsTheFileWithWhatWasDecodedBeforeIt) {
+    mw::FileEntry damaged = Generated("D.BIN", 3 * 65536, 5);
+    damaged.badFrameChecksum = 1;
+    Prepare(OneSet({damaged, Generated("OK.BIN", 100000, 6)}, /*compressed=*/true));
+    report = Save();
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Truncated);
+    EXPECT_NE(report.files[0].reason.find("compressed frame 2"), std::string::npos) << report.files[0].reason;
+    EXPECT_NE(report.files[0].reason.find("checksum"), std::string::npos);
+    std::vector<std::uint8_t> firstFrame(65536);
+    mw::fillGenerated(5, 0, firstFrame);
+    EXPECT_EQ(ReadWholeFile(destination() / report.files[0].savedAs), firstFrame);
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Saved);
+    EXPECT_EQ(ExpectSavedBytesMatch(report, items, ExpectedByOffset(description, manifest), destination()), 1u);
+}
+
+TEST_F(ImageSaveTest, StreamsThatCannotBeDecodedAreSavedRawAndSaySo) {
+    Prepare(OneSet({mw::FileEntry{.name = "C.BIN", .data = mw::bytesOf("compressed otherwise")},
+                    mw::FileEntry{.name = "E.BIN", .data = mw::bytesOf("encrypted")}}));
+    // Mark the first stream as compressed with an unknown algorithm and the second as encrypted.
+    {
+        std::fstream medium(image(), std::ios::in | std::ios::out | std::ios::binary);
+        const auto patch = [&](std::uint64_t header, std::size_t at, std::uint16_t value) {
+            medium.seekp(static_cast<std::streamoff>(header + at));
+            const char bytes[2] = {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
+            medium.write(bytes, 2);
+        };
+        patch(*items[0].dataOffset - 22, 6, 1u << 4);
+        patch(*items[0].dataOffset - 22, 18, 0x1234);
+        patch(*items[1].dataOffset - 22, 6, 1u << 3);
+    }
+    report = Save();
+    for (const auto& result : report.files) {
+        EXPECT_EQ(result.outcome, SaveOutcome::Saved);
+        EXPECT_FALSE(result.decoded);
+    }
+    EXPECT_NE(report.files[0].reason.find("algorithm 0x1234"), std::string::npos) << report.files[0].reason;
+    EXPECT_NE(report.files[1].reason.find("encrypted"), std::string::npos) << report.files[1].reason;
+    EXPECT_EQ(ReadWholeFile(destination() / report.files[0].savedAs), mw::bytesOf("compressed otherwise"));
+    EXPECT_EQ(report.totals.notDecoded, 2u);
+    EXPECT_FALSE(report.AllSavedWhole());
+}
+
+// Cancels once the save has passed `at` bytes.
+class CancellingSink : public RecordingSink {
+public:
+    CancellingSink(std::atomic<bool>& cancel, std::uint64_t at) : cancel_(cancel), at_(at) {}
+    void Progress(std::uint64_t done, std::uint64_t total) override {
+        RecordingSink::Progress(done, total);
+        if (done >= at_) cancel_.store(true);
+    }
+
+private:
+    std::atomic<bool>& cancel_;
+    std::uint64_t at_;
+};
+
+TEST_F(ImageSaveTest, CancelInTheMiddleOfAFileRemovesItsPartAndStops) {
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("done before")},
+                    Generated("BIG.BIN", 8 << 20, 1), mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("later")}}));
+    CancellingSink cancelling(cancel, 3 << 20);
+    fs::create_directories(destination());
+    report = SaveFiles(items, SaveRequest{false, image().string(), destination().string()}, cancelling, cancel);
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Cancelled);
+    EXPECT_EQ(report.files[2].outcome, SaveOutcome::Cancelled);
+    EXPECT_LT(cancelling.lastDone, std::uint64_t{5} << 20);  // stopped within the big file
+    const fs::path set = destination() / "BACKUP SET 1(_Daily)";
+    EXPECT_EQ(std::distance(fs::directory_iterator(set), fs::directory_iterator()), 1);  // only A.TXT
+    EXPECT_FALSE(report.AllSavedWhole());
+}
+
+TEST_F(ImageSaveTest, MissingImageOrDestinationFailsEveryFileWithTheReason) {
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}));
+    SaveRequest request{false, temp.path("absent.img").string(), temp.path("out").string()};
+    fs::create_directories(destination());
+    report = SaveFiles(items, request, sink, cancel);
+    EXPECT_NE(report.error.find("absent.img"), std::string::npos) << report.error;
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Failed);
+    request = {false, image().string(), temp.path("no-such-folder").string()};
+    report = SaveFiles(items, request, sink, cancel);
+    EXPECT_NE(report.error.find("no-such-folder"), std::string::npos) << report.error;
+    EXPECT_EQ(report.totals.failed, 1u);
+}
+
+// A small file system mounted for the test; the tests that need one skip where mounting is not allowed.
+class SmallFileSystem {
+public:
+    SmallFileSystem(const fs::path& at, const char* options) : at_(at) {
+        fs::create_directories(at);
+        mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, options) == 0;
+    }
+    ~SmallFileSystem() {
+        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+
+private:
+    fs::path at_;
+    bool mounted_ = false;
+};
+
+TEST_F(ImageSaveTest, FullDiskFailsTheFileThatDoesNotFitAndRemovesItsPart) {
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("small")}, Generated("BIG.BIN", 3 << 20, 2),
+                    mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")}}));
+    SmallFileSystem disk(destination(), "size=1m");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
+    report = Save();
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Failed);
+    EXPECT_NE(report.files[1].reason.find("No space left"), std::string::npos) << report.files[1].reason;
+    EXPECT_EQ(report.files[2].outcome, SaveOutcome::Saved);
+    const fs::path set = destination() / "BACKUP SET 1(_Daily)";
+    EXPECT_EQ(ReadWholeFile(set / "C.TXT"), mw::bytesOf("after"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(set), fs::directory_iterator()), 2);
+}
+
+TEST_F(ImageSaveTest, ReadOnlyDestinationFailsEveryFileWithTheReason) {
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}));
+    SmallFileSystem disk(destination(), "size=1m,ro");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
+    report = Save();
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Failed);
+    EXPECT_NE(report.files[0].reason.find("Read-only file system"), std::string::npos) << report.files[0].reason;
+    EXPECT_FALSE(report.AllSavedWhole());
+}
+
+}  // namespace
+}  // namespace ostrum::selection

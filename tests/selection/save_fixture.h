@@ -1,0 +1,134 @@
+#pragma once
+// Shared pieces of the saving tests: a temporary folder, media written by our MTF writer and scanned
+// into a catalog, and the check that every saved file holds exactly the bytes the writer put in.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalog/image_scanner.h"
+#include "mtf_writer.h"
+#include "selection/save_files.h"
+
+namespace ostrum::selection::testing {
+
+namespace fs = std::filesystem;
+namespace mw = ostrum::mtfwriter;
+
+class TempFolder {
+public:
+    TempFolder() {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        root_ = fs::temp_directory_path() /
+                ("ostrum-selection-" + std::to_string(::getpid()) + "-" + test->test_suite_name() + "-" + test->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    fs::path path(const std::string& name) const { return root_ / name; }
+    const fs::path& root() const { return root_; }
+
+private:
+    fs::path root_;
+};
+
+inline std::vector<std::uint8_t> ReadWholeFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteWholeFile(const fs::path& path, std::string_view text) {
+    std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+inline std::vector<std::uint8_t> Expected(const mw::FileData& data) {
+    if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&data)) return *bytes;
+    const auto& generated = std::get<mw::GeneratedData>(data);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(generated.size));
+    mw::fillGenerated(generated.seed, 0, out);
+    return out;
+}
+
+inline std::unique_ptr<catalog::Catalog> ScanImage(const fs::path& image) {
+    auto found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
+    catalog::ImageFile file;
+    EXPECT_TRUE(catalog::OpenImageFile(file, image.string())) << file.error();
+    catalog::CatalogSink sink;
+    std::atomic<bool> active{true};
+    catalog::ScanImageFile(file, *found, sink, active);
+    found->FinishScan();
+    return found;
+}
+
+// Keeps what a save reports, for the tests to look at.
+class RecordingSink : public SaveSink {
+public:
+    void FileStarted(std::size_t item, std::string_view destination) override {
+        started.push_back(item);
+        names.emplace_back(destination);
+    }
+    void Progress(std::uint64_t done, std::uint64_t total) override {
+        if (done < lastDone) progressWentBack = true;
+        lastDone = done;
+        lastTotal = total;
+    }
+    void FileFinished(const FileResult& result) override { finished.push_back(result.item); }
+
+    std::vector<std::size_t> started;
+    std::vector<std::string> names;
+    std::vector<std::size_t> finished;
+    std::uint64_t lastDone = 0;
+    std::uint64_t lastTotal = 0;
+    bool progressWentBack = false;
+};
+
+// Every file of the description, by the position of its data on the medium.
+inline std::map<std::uint64_t, std::vector<std::uint8_t>> ExpectedByOffset(const mw::MediaDescription& media,
+                                                                          const mw::Manifest& manifest) {
+    std::vector<const mw::FileEntry*> entries;
+    for (const auto& set : media.sets) {
+        for (const auto& entry : set.entries) {
+            if (const auto* file = std::get_if<mw::FileEntry>(&entry)) entries.push_back(file);
+        }
+    }
+    std::map<std::uint64_t, std::vector<std::uint8_t>> expected;
+    EXPECT_EQ(entries.size(), manifest.files.size());
+    for (std::size_t i = 0; i < entries.size() && i < manifest.files.size(); ++i) {
+        if (manifest.files[i].dataOffset) expected[*manifest.files[i].dataOffset] = Expected(entries[i]->data);
+    }
+    return expected;
+}
+
+// Checks that every file the report calls saved holds the bytes the writer wrote for it, and returns
+// how many were compared.
+inline std::size_t ExpectSavedBytesMatch(const SaveReport& report, std::span<const SaveItem> items,
+                                         const std::map<std::uint64_t, std::vector<std::uint8_t>>& expected,
+                                         const fs::path& destination) {
+    std::size_t compared = 0;
+    for (const auto& result : report.files) {
+        if (result.outcome != SaveOutcome::Saved && result.outcome != SaveOutcome::SavedRenamed) continue;
+        const auto& item = items[result.item];
+        EXPECT_TRUE(item.dataOffset.has_value()) << item.catalogPath;
+        const auto want = expected.find(item.dataOffset.value_or(0));
+        EXPECT_NE(want, expected.end()) << item.catalogPath;
+        if (want == expected.end()) continue;
+        EXPECT_TRUE(ReadWholeFile(destination / result.savedAs) == want->second)
+            << item.catalogPath << " saved as " << result.savedAs;
+        ++compared;
+    }
+    return compared;
+}
+
+}  // namespace ostrum::selection::testing
