@@ -6,8 +6,8 @@ namespace ostrum::mtfwriter::testing {
 
 namespace {
 
-const std::set<std::string> kBlockTags = {"TAPE", "SSET", "VOLB", "DIRB", "FILE", "CFIL",
-                                          "ESPB", "ESET", "EOTM", "SFMB"};
+const std::set<std::string> kBlockTags = {"TAPE", "SSET", "VOLB", "DIRB", "FILE",
+                                          "CFIL", "ESPB", "ESET", "EOTM", "SFMB"};
 
 bool has(std::span<const std::uint8_t> b, std::uint64_t off, std::uint64_t n) {
     return off <= b.size() && n <= b.size() - off;
@@ -32,7 +32,7 @@ std::u16string unitsAt(std::span<const std::uint8_t> b, std::uint64_t off, std::
 }
 
 class Walker {
-public:
+  public:
     Walker(std::span<const std::uint8_t> image, std::uint32_t pbs) : img_(image), pbs_(pbs) {}
 
     Walk run() {
@@ -76,7 +76,7 @@ public:
         return std::move(walk_);
     }
 
-private:
+  private:
     void fail(std::uint64_t off, const std::string& what) {
         walk_.errors.push_back(what + " (at offset " + std::to_string(off) + ")");
     }
@@ -88,13 +88,15 @@ private:
         ++pendingFilemarks_;
     }
 
-    // Hard filemarks leave no trace; the layout says where they are: one before SSET and ESET, two before EOTM.
+    // Hard filemarks leave no trace; the layout says where they are: one before SSET and ESET, two before
+    // EOTM.
     void expectFilemarks(std::uint64_t pos, int count, const std::string& type) {
         if (!walk_.softFilemarks) {
             for (int i = 0; i < count; ++i) walk_.filemarks.push_back(pos);
             pendingFilemarks_ += count;
         }
-        if (pendingFilemarks_ != count) fail(pos, type + " after " + std::to_string(pendingFilemarks_) + " filemarks");
+        if (pendingFilemarks_ != count)
+            fail(pos, type + " after " + std::to_string(pendingFilemarks_) + " filemarks");
         if (pos % pbs_ != 0) fail(pos, type + " not on a physical block boundary after a filemark");
     }
 
@@ -120,7 +122,8 @@ private:
         checkPlacement(b);
         readName(b);
         readStreams(b, pos + readU16(img_, pos + 8));
-        if ((b.end - regionStart_) % lbs_ != 0) fail(b.end, b.type + " does not end on a logical block boundary");
+        if ((b.end - regionStart_) % lbs_ != 0)
+            fail(b.end, b.type + " does not end on a logical block boundary");
         return b;
     }
 
@@ -149,7 +152,8 @@ private:
         if (setBlock) {
             if (!inSet_) fail(pos, b.type + " outside a data set");
             if (b.controlBlockId != nextControlBlockId_++) fail(pos, b.type + " control block id");
-            if (b.formatLogicalAddress * lbs_ != pos - setStart_) fail(pos, b.type + " format logical address");
+            if (b.formatLogicalAddress * lbs_ != pos - setStart_)
+                fail(pos, b.type + " format logical address");
             if (img_[pos + 48] != 2) fail(pos, b.type + " string type");
         }
     }
@@ -254,8 +258,9 @@ Walk walkImage(std::span<const std::uint8_t> image, std::uint32_t physicalBlockS
 DecodedDate decodeDate(std::span<const std::uint8_t> b) {
     std::uint64_t v = 0;
     for (int i = 0; i < 5; ++i) v = (v << 8) | b[static_cast<std::size_t>(i)];
-    return {static_cast<int>(v >> 26), static_cast<int>((v >> 22) & 0xF), static_cast<int>((v >> 17) & 0x1F),
-            static_cast<int>((v >> 12) & 0x1F), static_cast<int>((v >> 6) & 0x3F), static_cast<int>(v & 0x3F)};
+    return {static_cast<int>(v >> 26),          static_cast<int>((v >> 22) & 0xF),
+            static_cast<int>((v >> 17) & 0x1F), static_cast<int>((v >> 12) & 0x1F),
+            static_cast<int>((v >> 6) & 0x3F),  static_cast<int>(v & 0x3F)};
 }
 
 std::uint16_t readU16(std::span<const std::uint8_t> b, std::uint64_t off) {
@@ -265,12 +270,14 @@ std::uint16_t readU16(std::span<const std::uint8_t> b, std::uint64_t off) {
 
 std::uint32_t readU32(std::span<const std::uint8_t> b, std::uint64_t off) {
     if (!has(b, off, 4)) return 0xFFFFFFFF;
-    return static_cast<std::uint32_t>(readU16(b, off)) | (static_cast<std::uint32_t>(readU16(b, off + 2)) << 16);
+    return static_cast<std::uint32_t>(readU16(b, off)) |
+           (static_cast<std::uint32_t>(readU16(b, off + 2)) << 16);
 }
 
 std::uint64_t readU64(std::span<const std::uint8_t> b, std::uint64_t off) {
     if (!has(b, off, 8)) return ~0ull;
-    return static_cast<std::uint64_t>(readU32(b, off)) | (static_cast<std::uint64_t>(readU32(b, off + 4)) << 32);
+    return static_cast<std::uint64_t>(readU32(b, off)) |
+           (static_cast<std::uint64_t>(readU32(b, off + 4)) << 32);
 }
 
 }  // namespace ostrum::mtfwriter::testing

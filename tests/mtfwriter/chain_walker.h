@@ -1,6 +1,7 @@
-// An independent reader for the tests: follows the chain of blocks of a written image from TAPE to EOTM using each
-// block's offset to first event and each stream's length, and checks every header checksum, stream checksum,
-// alignment, control block id and format logical address on the way. It shares no code with the writer.
+// An independent reader for the tests: follows the chain of blocks of a written image from TAPE to EOTM using
+// each block's offset to first event and each stream's length, and checks every header checksum, stream
+// checksum, alignment, control block id and format logical address on the way. It shares no code with the
+// writer.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +28,8 @@ struct WalkedBlock {
     std::uint64_t displayableSize = 0;
     std::uint64_t formatLogicalAddress = 0;
     std::uint32_t controlBlockId = 0;
-    std::u16string name;  // SSET data set name, DIRB directory name, FILE file name (from the block or PNAM/FNAM)
+    std::u16string
+        name;  // SSET data set name, DIRB directory name, FILE file name (from the block or PNAM/FNAM)
     std::vector<WalkedStream> streams;
     std::uint64_t end = 0;  // first byte after the block and its streams
 

@@ -1,7 +1,8 @@
 // Damage functions on byte vectors and on files, and what they do to a written image.
+#include "damage.h"
+
 #include <gtest/gtest.h>
 
-#include "damage.h"
 #include "test_media.h"
 
 namespace ostrum::mtfwriter::testing {
@@ -35,8 +36,8 @@ TEST(DamageFiles, MatchTheByteVersionAndMayOverwriteTheirInput) {
     writeFile(in, std::string(sink.bytes.begin(), sink.bytes.end()));
     const std::uint64_t size = sink.bytes.size();
     for (const Damage& d : {Damage::cutFront(1000), Damage::cutFront(size + 5), Damage::zeroRange(700, 3000),
-                            Damage::zeroRange(size - 10, 1000), Damage::shiftFront(100), Damage::truncateTo(4096),
-                            Damage::truncateTo(size * 2)}) {
+                            Damage::zeroRange(size - 10, 1000), Damage::shiftFront(100),
+                            Damage::truncateTo(4096), Damage::truncateTo(size * 2)}) {
         SCOPED_TRACE(static_cast<int>(d.kind));
         damageFile(in, tmp / "out.img", d);
         EXPECT_EQ(readFile(tmp / "out.img"), damaged(sink.bytes, d));

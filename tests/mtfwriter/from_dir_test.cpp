@@ -1,10 +1,12 @@
-// Describing a folder on disk: order, skipped links, names, times, and files that change before they are written.
+// Describing a folder on disk: order, skipped links, names, times, and files that change before they are
+// written.
+#include "from_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 
 #include "chain_walker.h"
-#include "from_dir.h"
 #include "test_media.h"
 
 namespace ostrum::mtfwriter::testing {
@@ -47,8 +49,9 @@ TEST(FromDir, DirectoriesThenTheirFilesInNameOrderWithoutLinks) {
     setMtime(root / "sub", 946684800);    // 2000-01-01 00:00:00 UTC
 
     const DataSet set = describeDirectory(root, {.name = "disk"});
-    EXPECT_EQ(describeOrder(set), (std::vector<std::string>{"dir:", "a.txt", "b.txt", "caf\xC3\xA9.txt", "dir:/empty",
-                                                            "dir:/sub", "z.bin", "dir:/sub/inner", "deep.txt"}));
+    EXPECT_EQ(describeOrder(set),
+              (std::vector<std::string>{"dir:", "a.txt", "b.txt", "caf\xC3\xA9.txt", "dir:/empty", "dir:/sub",
+                                        "z.bin", "dir:/sub/inner", "deep.txt"}));
     const auto& a = std::get<FileEntry>(set.entries[1]);
     EXPECT_EQ(a.mtime, (MtfDate{1996, 12, 30, 20, 7, 30}));
     EXPECT_EQ(std::get<DirectoryEntry>(set.entries[5]).mtime, (MtfDate{2000, 1, 1, 0, 0, 0}));

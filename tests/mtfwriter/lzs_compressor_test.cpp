@@ -1,11 +1,12 @@
-// The LZS compressor and the compressed-stream frames, checked with the reference decoder written from the bit
-// format alone.
+// The LZS compressor and the compressed-stream frames, checked with the reference decoder written from the
+// bit format alone.
+#include "lzs_compressor.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "chain_walker.h"
-#include "lzs_compressor.h"
 #include "lzs_reference_decoder.h"
 #include "mtf_writer.h"
 #include "test_media.h"
@@ -24,7 +25,8 @@ Bytes compress(const Bytes& in) {
 void expectRoundTrip(const Bytes& in) {
     const Bytes packed = compress(in);
     const Decoded d = lzsDecode(packed);
-    ASSERT_TRUE(std::holds_alternative<Bytes>(d)) << std::get<DecodeError>(d).what << " (size " << in.size() << ")";
+    ASSERT_TRUE(std::holds_alternative<Bytes>(d))
+        << std::get<DecodeError>(d).what << " (size " << in.size() << ")";
     ASSERT_EQ(std::get<Bytes>(d), in);
 }
 
@@ -125,14 +127,16 @@ TEST(LzsFrames, StoredWhenNotSmallerCompressedOtherwise) {
 // Compressed files in a written set: frames of at most 64 KiB, each compressed on its own, in sequence.
 TEST(LzsInMedia, FilesSpanningFramesDecodeToTheirData) {
     std::string text;
-    for (int i = 0; text.size() < 200000; ++i) text += "row " + std::to_string(i) + ";value=" + std::to_string(i * 7) + "\n";
-    const std::vector<FileData> contents = {bytesOf(""), bytesOf("q"), Bytes(65536, 'x'), Bytes(65537, 'y'),
-                                            bytesOf(text), GeneratedData{.size = 150000, .seed = 8}};
+    for (int i = 0; text.size() < 200000; ++i)
+        text += "row " + std::to_string(i) + ";value=" + std::to_string(i * 7) + "\n";
+    const std::vector<FileData> contents = {bytesOf(""),       bytesOf("q"),
+                                            Bytes(65536, 'x'), Bytes(65537, 'y'),
+                                            bytesOf(text),     GeneratedData{.size = 150000, .seed = 8}};
     MediaDescription media{.tape = {.logicalBlockSize = 512}};
     DataSet set{.info = {.name = "packed", .compressed = true}};
     for (std::size_t i = 0; i < contents.size(); ++i) {
-        set.entries.push_back(FileEntry{.name = "F" + std::to_string(i) + ".DAT", .data = contents[i],
-                                        .csum = i % 2 == 0});
+        set.entries.push_back(
+            FileEntry{.name = "F" + std::to_string(i) + ".DAT", .data = contents[i], .csum = i % 2 == 0});
     }
     media.sets.push_back(set);
     MemorySink sink;
@@ -161,8 +165,9 @@ TEST(LzsInMedia, FilesSpanningFramesDecodeToTheirData) {
 
 TEST(LzsInMedia, WrongChecksumOnTheChosenFrameOnly) {
     MediaDescription media;
-    media.sets.push_back({.info = {.name = "bad", .compressed = true},
-                          .entries = {FileEntry{.name = "B.BIN", .data = Bytes(200000, 'b'), .badFrameChecksum = 1}}});
+    media.sets.push_back(
+        {.info = {.name = "bad", .compressed = true},
+         .entries = {FileEntry{.name = "B.BIN", .data = Bytes(200000, 'b'), .badFrameChecksum = 1}}});
     MemorySink sink;
     const Manifest m = writeMedia(media, sink);
     const Bytes stored = slice(sink.bytes, *m.files[0].dataOffset, m.files[0].dataLength);
@@ -176,9 +181,10 @@ TEST(LzsInMedia, WrongChecksumOnTheChosenFrameOnly) {
 TEST(LzsInMedia, LargeStreamsAreCompressedWithoutBeingHeld) {
     constexpr std::uint64_t kSize = (16u << 20) + 12345;  // above the in-memory limit: compressed twice
     MediaDescription media;
-    media.sets.push_back({.info = {.name = "large", .compressed = true},
-                          .entries = {FileEntry{.name = "L.BIN", .data = GeneratedData{.size = kSize, .seed = 11},
-                                                .csum = true}}});
+    media.sets.push_back(
+        {.info = {.name = "large", .compressed = true},
+         .entries = {
+             FileEntry{.name = "L.BIN", .data = GeneratedData{.size = kSize, .seed = 11}, .csum = true}}});
     MemorySink sink;
     const Manifest m = writeMedia(media, sink);
     const Walk walk = walkImage(sink.bytes, 512);

@@ -7,7 +7,7 @@ namespace ostrum::mtfwriter::testing {
 namespace {
 
 class BitReader {
-public:
+  public:
     explicit BitReader(std::span<const std::uint8_t> in) : in_(in) {}
 
     bool get(int count, std::uint32_t& value) {
@@ -30,7 +30,7 @@ public:
     }
     std::size_t bytesUsed() const { return (bit_ + 7) / 8; }
 
-private:
+  private:
     std::span<const std::uint8_t> in_;
     std::size_t bit_ = 0;
 };
@@ -131,7 +131,8 @@ Decoded decodeFrames(std::span<const std::uint8_t> data, std::vector<FrameInfo>*
         pos += 24 + f.compressedSize;
         if (frames) frames->push_back(f);
     }
-    if (!first && expectedRemaining != 0) return DecodeError{"frames end before the remaining size is used up"};
+    if (!first && expectedRemaining != 0)
+        return DecodeError{"frames end before the remaining size is used up"};
     return out;
 }
 

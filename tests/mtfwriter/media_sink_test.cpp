@@ -1,5 +1,5 @@
-// The same media as an image and as a SIMH .tap virtual tape: the records concatenated give the image bytes, and
-// the tape marks sit where the manifest puts the filemarks.
+// The same media as an image and as a SIMH .tap virtual tape: the records concatenated give the image bytes,
+// and the tape marks sit where the manifest puts the filemarks.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -35,7 +35,8 @@ TEST_P(TapAgreesWithImage, RecordsConcatenateToTheImageAndMarksSitAtTheFilemarks
     for (std::size_t i = 0; i < tapManifest.files.size(); ++i) {
         EXPECT_EQ(tapManifest.files[i].dataOffset, imageManifest.files[i].dataOffset);
     }
-    for (std::uint32_t size : parsed.recordSizes) ASSERT_EQ(size, blockSize) << "every record is a full block";
+    for (std::uint32_t size : parsed.recordSizes)
+        ASSERT_EQ(size, blockSize) << "every record is a full block";
     const Walk walk = walkImage(parsed.data, blockSize);
     EXPECT_TRUE(walk.errors.empty()) << walk.errors.front();
 }
@@ -65,7 +66,8 @@ TEST(FileSinks, ImageAndTapFilesHoldTheSameBytesAsMemory) {
     TempDir dir;
     MediaDescription media = mixedMedia(512, false);
     // Larger than the image file's buffer, so the direct-write path is taken too.
-    media.sets[0].entries.push_back(FileEntry{.name = "BIG.BIN", .data = GeneratedData{.size = 3u << 20, .seed = 5}});
+    media.sets[0].entries.push_back(
+        FileEntry{.name = "BIG.BIN", .data = GeneratedData{.size = 3u << 20, .seed = 5}});
     MemorySink memory;
     const Manifest expected = writeMedia(media, memory, {.physicalBlockSize = 32768});
 

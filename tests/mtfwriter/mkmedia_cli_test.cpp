@@ -1,5 +1,7 @@
-// ostrum-mkmedia as golden cases (command, expected output or error, exit code), the sample medium, and the JSON
-// manifest read back with an independent JSON parser.
+// ostrum-mkmedia as golden cases (command, expected output or error, exit code), the sample medium, and the
+// JSON manifest read back with an independent JSON parser.
+#include "mkmedia_cli.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -12,7 +14,6 @@
 #include "damage.h"
 #include "lzs_reference_decoder.h"
 #include "manifest_json.h"
-#include "mkmedia_cli.h"
 #include "sample_media.h"
 #include "test_media.h"
 
@@ -39,9 +40,9 @@ CliRun mkmedia(std::vector<std::string> args) {
 QJsonObject readJson(const fs::path& p) {
     const auto bytes = readFile(p);
     QJsonParseError error{};
-    const QJsonDocument doc =
-        QJsonDocument::fromJson(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())),
-                                &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(
+        QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())),
+        &error);
     EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
     return doc.object();
 }
@@ -58,13 +59,15 @@ TEST(MkmediaUsage, HelpUnknownCommandsAndBadArguments) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"frobnicate"}, "ostrum-mkmedia: unknown command 'frobnicate' (try 'ostrum-mkmedia help')\n"},
         {{"sample"}, "ostrum-mkmedia: sample takes 1 argument(s), got 0 (try 'ostrum-mkmedia help')\n"},
-        {{"sample", "x.img", "--bogus"}, "ostrum-mkmedia: unknown option --bogus for sample (try 'ostrum-mkmedia help')\n"},
+        {{"sample", "x.img", "--bogus"},
+         "ostrum-mkmedia: unknown option --bogus for sample (try 'ostrum-mkmedia help')\n"},
         {{"sample", "x.img", "--block-size", "1000"},
          "ostrum-mkmedia: --block-size must be a multiple of 512, not 1000 (try 'ostrum-mkmedia help')\n"},
         {{"sample", "x.img", "--block-size"},
          "ostrum-mkmedia: option --block-size needs 1 value(s) (try 'ostrum-mkmedia help')\n"},
         {{"sample", "x.tap", "--tap", "--soft-filemarks"},
-         "ostrum-mkmedia: --soft-filemarks is for image files; a .tap has real tape marks (try 'ostrum-mkmedia "
+         "ostrum-mkmedia: --soft-filemarks is for image files; a .tap has real tape marks (try "
+         "'ostrum-mkmedia "
          "help')\n"},
         {{"sample", "x.img", "--logical-block-size", "2048"},
          "ostrum-mkmedia: --logical-block-size must be 512 or 1024 (try 'ostrum-mkmedia help')\n"},
@@ -77,10 +80,12 @@ TEST(MkmediaUsage, HelpUnknownCommandsAndBadArguments) {
         {{"generate", "g.img", "--files", "1", "--folders", "1", "--file-size", "1", "--sets", "0"},
          "ostrum-mkmedia: --sets must be 1 to 65535 (try 'ostrum-mkmedia help')\n"},
         {{"damage", "a", "b"},
-         "ostrum-mkmedia: damage takes exactly one of --cut, --zero, --shift, --truncate (try 'ostrum-mkmedia "
+         "ostrum-mkmedia: damage takes exactly one of --cut, --zero, --shift, --truncate (try "
+         "'ostrum-mkmedia "
          "help')\n"},
         {{"damage", "a", "b", "--cut", "1", "--shift", "2"},
-         "ostrum-mkmedia: damage takes exactly one of --cut, --zero, --shift, --truncate (try 'ostrum-mkmedia "
+         "ostrum-mkmedia: damage takes exactly one of --cut, --zero, --shift, --truncate (try "
+         "'ostrum-mkmedia "
          "help')\n"},
         {{"damage", "a", "b", "--zero", "5"},
          "ostrum-mkmedia: option --zero needs 2 value(s) (try 'ostrum-mkmedia help')\n"},
@@ -100,7 +105,8 @@ TEST(MkmediaSample, WritesTheSampleImageManifestAndTape) {
     const std::string json = (tmp / "sample.json").string();
     const CliRun r = mkmedia({"sample", img, "--manifest", json});
     ASSERT_EQ(r.code, kExitOk) << r.err;
-    EXPECT_EQ(r.out, "wrote " + img + ": image, 3 sets, 16 files, 126976 bytes of tape data\nmanifest: " + json + "\n");
+    EXPECT_EQ(r.out, "wrote " + img +
+                         ": image, 3 sets, 16 files, 126976 bytes of tape data\nmanifest: " + json + "\n");
 
     const auto image = readFile(img);
     MemorySink memory;
@@ -168,7 +174,7 @@ TEST(MkmediaFromDir, OneSetFromAFolderAndErrorsLeaveNoOutput) {
     const std::string img = (tmp / "dir.img").string();
     const std::string json = (tmp / "dir.json").string();
     const CliRun r = mkmedia({"from-dir", (tmp / "src").string(), img, "--set-name", "Mine", "--compress",
-                           "--soft-filemarks", "--logical-block-size", "512", "--manifest", json});
+                              "--soft-filemarks", "--logical-block-size", "512", "--manifest", json});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_EQ(r.out.rfind("wrote " + img + ": image, 1 set, 2 files, ", 0), 0u) << r.out;
     const auto image = readFile(img);
@@ -194,8 +200,8 @@ TEST(MkmediaGenerate, SpreadsFilesOverFoldersAndSets) {
     TempDir tmp;
     const std::string img = (tmp / "gen.img").string();
     const std::string json = (tmp / "gen.json").string();
-    const CliRun r = mkmedia({"generate", img, "--files", "10", "--folders", "3", "--file-size", "1K", "--sets", "2",
-                           "--seed", "5", "--manifest", json});
+    const CliRun r = mkmedia({"generate", img, "--files", "10", "--folders", "3", "--file-size", "1K",
+                              "--sets", "2", "--seed", "5", "--manifest", json});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     const auto image = readFile(img);
     const Walk walk = walkImage(image, 512);
@@ -215,10 +221,11 @@ TEST(MkmediaGenerate, SpreadsFilesOverFoldersAndSets) {
 
     const std::string tap = (tmp / "gen.tap").string();
     // TAPE 256K | SSET, VOLB, DIRB and three 301K files padded to 1024K | ESET 256K | EOTM 256K.
-    const CliRun t = mkmedia({"generate", tap, "--files", "3", "--folders", "0", "--file-size", "300K", "--tap",
-                           "--block-size", "256K"});
+    const CliRun t = mkmedia({"generate", tap, "--files", "3", "--folders", "0", "--file-size", "300K",
+                              "--tap", "--block-size", "256K"});
     ASSERT_EQ(t.code, kExitOk) << t.err;
-    EXPECT_EQ(t.out, "wrote " + tap + ": .tap with 262144-byte records, 1 set, 3 files, 1835008 bytes of tape data\n");
+    EXPECT_EQ(t.out, "wrote " + tap +
+                         ": .tap with 262144-byte records, 1 set, 3 files, 1835008 bytes of tape data\n");
     const ParsedTap parsed = parseTap(readFile(tap));
     ASSERT_EQ(parsed.error, "");
     for (std::uint32_t size : parsed.recordSizes) EXPECT_EQ(size, 262144u);
@@ -248,9 +255,10 @@ TEST(MkmediaDamage, WritesTheDamagedCopyOrSaysWhyNot) {
 
 TEST(ManifestJson, OddNamesAreEscapedAndKeepTheirUnits) {
     MediaDescription media;
-    media.sets.push_back({.info = {.name = "q\"uote"},
-                          .entries = {FileEntry{.name = Name::raw({u'a', 0, u'"', u'\\', 0xD800}),
-                                                .data = bytesOf("1"), .noStan = true}}});
+    media.sets.push_back(
+        {.info = {.name = "q\"uote"},
+         .entries = {FileEntry{
+             .name = Name::raw({u'a', 0, u'"', u'\\', 0xD800}), .data = bytesOf("1"), .noStan = true}}});
     MemorySink sink;
     const Manifest m = writeMedia(media, sink);
     std::ostringstream out;

@@ -1,4 +1,6 @@
 // The writer's blocks, streams and manifest, checked by walking the written chain independently.
+#include "mtf_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -6,7 +8,6 @@
 
 #include "chain_walker.h"
 #include "lzs_reference_decoder.h"
-#include "mtf_writer.h"
 #include "test_media.h"
 
 namespace ostrum::mtfwriter::testing {
@@ -70,9 +71,9 @@ TEST_P(WriterLayout, ChainWalksCleanlyAndAgreesWithTheManifest) {
 
     std::vector<std::string> types;
     for (const auto& b : walk.blocks) types.push_back(b.type);
-    EXPECT_EQ(types, (std::vector<std::string>{"TAPE", "SSET", "VOLB", "DIRB", "FILE", "FILE", "DIRB", "FILE",
-                                                "FILE", "FILE", "FILE", "ESET", "SSET", "VOLB", "DIRB", "FILE",
-                                                "FILE", "FILE", "ESET", "EOTM"}));
+    EXPECT_EQ(types, (std::vector<std::string>{"TAPE", "SSET", "VOLB", "DIRB", "FILE", "FILE", "DIRB",
+                                               "FILE", "FILE", "FILE", "FILE", "ESET", "SSET", "VOLB",
+                                               "DIRB", "FILE", "FILE", "FILE", "ESET", "EOTM"}));
 
     const auto files = walk.ofType("FILE");
     ASSERT_EQ(files.size(), manifest.files.size());
@@ -101,7 +102,8 @@ TEST_P(WriterLayout, ChainWalksCleanlyAndAgreesWithTheManifest) {
                 EXPECT_EQ(stan->compressionAlgorithm, 0x0ABE);
                 EXPECT_EQ(b.attributes & 0x4, 0x4u);
                 const Decoded d = decodeFrames(stored);
-                ASSERT_TRUE(std::holds_alternative<std::vector<std::uint8_t>>(d)) << std::get<DecodeError>(d).what;
+                ASSERT_TRUE(std::holds_alternative<std::vector<std::uint8_t>>(d))
+                    << std::get<DecodeError>(d).what;
                 EXPECT_EQ(std::get<std::vector<std::uint8_t>>(d), expectedBytes(file->data));
             } else {
                 EXPECT_EQ(stored, expectedBytes(file->data));
@@ -115,11 +117,12 @@ TEST_P(WriterLayout, ChainWalksCleanlyAndAgreesWithTheManifest) {
                 EXPECT_EQ(nacl->length, file->naclBytes);
                 EXPECT_EQ(nacl->fileSystemAttributes & 0x2, 0x2);
                 EXPECT_LT(nacl->headerOffset, stan->headerOffset);
-                EXPECT_GT(stan->headerOffset - b.offset, 512u) << "the security stream pushes STAN past 512 bytes";
+                EXPECT_GT(stan->headerOffset - b.offset, 512u)
+                    << "the security stream pushes STAN past 512 bytes";
             }
             const auto mtime = decodeDate(slice(image, b.offset + 56, 5));
-            EXPECT_EQ(mtime, (DecodedDate{file->mtime.year, file->mtime.month, file->mtime.day, file->mtime.hour,
-                                          file->mtime.minute, file->mtime.second}));
+            EXPECT_EQ(mtime, (DecodedDate{file->mtime.year, file->mtime.month, file->mtime.day,
+                                          file->mtime.hour, file->mtime.minute, file->mtime.second}));
         }
     }
 
@@ -161,25 +164,26 @@ TEST(WriterFields, TapeSetAndEndBlocksCarryTheirFields) {
     const Walk walk = walkImage(img, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
 
-    EXPECT_EQ(readU32(img, 52), 0x12345678u);     // media family id
-    EXPECT_EQ(readU32(img, 56) & 1, 1u);          // soft filemarks
-    EXPECT_EQ(readU16(img, 60), 1);               // media sequence number
-    EXPECT_EQ(readU16(img, 64), 1);               // soft filemark block size, 512-byte units
-    EXPECT_EQ(readU16(img, 84), 1024);            // logical block size
-    EXPECT_EQ(img[93], 1);                        // MTF major version
+    EXPECT_EQ(readU32(img, 52), 0x12345678u);  // media family id
+    EXPECT_EQ(readU32(img, 56) & 1, 1u);       // soft filemarks
+    EXPECT_EQ(readU16(img, 60), 1);            // media sequence number
+    EXPECT_EQ(readU16(img, 64), 1);            // soft filemark block size, 512-byte units
+    EXPECT_EQ(readU16(img, 84), 1024);         // logical block size
+    EXPECT_EQ(img[93], 1);                     // MTF major version
     EXPECT_EQ(decodeDate(slice(img, 88, 5)), (DecodedDate{2024, 3, 5, 10, 20, 30}));
 
-    // A 512-byte soft filemark follows the TAPE block's 1024 bytes; the SSET sits at 0x600, the next at 0xA00.
+    // A 512-byte soft filemark follows the TAPE block's 1024 bytes; the SSET sits at 0x600, the next at
+    // 0xA00.
     EXPECT_EQ(manifest.filemarks[0], 0x400u);
     const auto ssets = walk.ofType("SSET");
     EXPECT_EQ(ssets[0]->offset, 0x600u);
     EXPECT_EQ(walk.blocks[2].offset, 0xA00u);
     const std::uint64_t sset2 = ssets[1]->offset;
-    EXPECT_EQ(readU16(img, sset2 + 62), 2);           // data set number
-    EXPECT_EQ(readU16(img, sset2 + 58), 0x0ABE);      // software compression algorithm
+    EXPECT_EQ(readU16(img, sset2 + 62), 2);       // data set number
+    EXPECT_EQ(readU16(img, sset2 + 58), 0x0ABE);  // software compression algorithm
     EXPECT_EQ(readU16(img, ssets[0]->offset + 58), 0);
     EXPECT_EQ(readU32(img, ssets[0]->offset + 52), 4u);  // normal backup
-    EXPECT_EQ(readU64(img, sset2 + 80), sset2);        // physical block address: bytes, as on disk files
+    EXPECT_EQ(readU64(img, sset2 + 80), sset2);          // physical block address: bytes, as on disk files
     EXPECT_EQ(ssets[1]->attributes & 4, 4u);
     EXPECT_EQ(ssets[0]->attributes & 4, 0u);
 
@@ -214,14 +218,13 @@ TEST(WriterHostileNames, RawUnitsAreWrittenExactly) {
     const std::u16string slashAndNul = std::u16string(u"a/b\0c.txt", 9);
     const std::u16string lone = {u'x', 0xDC00, u'.', u't', u'x', u't'};
     MediaDescription media{.tape = {.logicalBlockSize = 512}};
-    media.sets.push_back(
-        {.info = {.name = "hostile"},
-         .entries = {DirectoryEntry{.path = {Name::raw(dotdot), Name::raw(dotdot), "etc"}},
-                     FileEntry{.name = Name::raw(slashAndNul), .data = bytesOf("1")},
-                     FileEntry{.name = Name::raw(lone), .data = bytesOf("2")},
-                     DirectoryEntry{.rawName = std::u16string(1, u'\0')},
-                     FileEntry{.name = "Ça_été_Привет_日本.txt", .data = bytesOf("3")},
-                     DirectoryEntry{.rawName = u"NOTERMINATOR"}}});
+    media.sets.push_back({.info = {.name = "hostile"},
+                          .entries = {DirectoryEntry{.path = {Name::raw(dotdot), Name::raw(dotdot), "etc"}},
+                                      FileEntry{.name = Name::raw(slashAndNul), .data = bytesOf("1")},
+                                      FileEntry{.name = Name::raw(lone), .data = bytesOf("2")},
+                                      DirectoryEntry{.rawName = std::u16string(1, u'\0')},
+                                      FileEntry{.name = "Ça_été_Привет_日本.txt", .data = bytesOf("3")},
+                                      DirectoryEntry{.rawName = u"NOTERMINATOR"}}});
     MemorySink sink;
     const Manifest manifest = writeMedia(media, sink);
     const Walk walk = walkImage(sink.bytes, 512);
@@ -274,14 +277,12 @@ TEST(WriterLongNames, NamesTooLongForTheBlockGoIntoNameStreams) {
 TEST(WriterLyingHeaders, DeclaredLengthDiffersFromTheBytesWritten) {
     constexpr std::uint64_t kFiveGiB = 5ull << 30;
     MediaDescription media{.tape = {.logicalBlockSize = 512}};
-    media.sets.push_back({.info = {.name = "lies"},
-                          .entries = {FileEntry{.name = "HUGE.BIN", .data = bytesOf("abc"),
-                                                .declaredLength = kFiveGiB},
-                                      FileEntry{.name = "SHORT.BIN", .data = bytesOf("0123456789"),
-                                                .declaredLength = 4},
-                                      FileEntry{.name = "NODATA.TXT", .data = bytesOf("never"),
-                                                .noStan = true},
-                                      FileEntry{.name = "AFTER.TXT", .data = bytesOf("after")}}});
+    media.sets.push_back(
+        {.info = {.name = "lies"},
+         .entries = {FileEntry{.name = "HUGE.BIN", .data = bytesOf("abc"), .declaredLength = kFiveGiB},
+                     FileEntry{.name = "SHORT.BIN", .data = bytesOf("0123456789"), .declaredLength = 4},
+                     FileEntry{.name = "NODATA.TXT", .data = bytesOf("never"), .noStan = true},
+                     FileEntry{.name = "AFTER.TXT", .data = bytesOf("after")}}});
     MemorySink sink;
     const Manifest m = writeMedia(media, sink);
     const auto& img = sink.bytes;
@@ -301,7 +302,8 @@ TEST(WriterLyingHeaders, DeclaredLengthDiffersFromTheBytesWritten) {
 
     EXPECT_FALSE(m.files[2].dataOffset.has_value());
     const auto noData = slice(img, m.files[2].fileBlockOffset, 512);
-    EXPECT_EQ(std::search(noData.begin(), noData.end(), std::begin("STAN"), std::end("STAN") - 1), noData.end());
+    EXPECT_EQ(std::search(noData.begin(), noData.end(), std::begin("STAN"), std::end("STAN") - 1),
+              noData.end());
     EXPECT_EQ(slice(img, *m.files[3].dataOffset, 5), bytesOf("after"));
     EXPECT_EQ(slice(img, m.imageSize - 512, 4), bytesOf("EOTM"));
 }
@@ -310,12 +312,14 @@ TEST(WriterStreaming, HugeGeneratedFilesAreStreamedNotHeld) {
 #ifdef NDEBUG
     constexpr std::uint64_t kSize = 5ull << 30;  // 5 GiB
 #else
-    constexpr std::uint64_t kSize = 600ull << 20;  // unoptimised (sanitizer) builds: enough to exceed memory habits
+    constexpr std::uint64_t kSize = 600ull
+                                    << 20;  // unoptimised (sanitizer) builds: enough to exceed memory habits
 #endif
     MediaDescription media{.tape = {.logicalBlockSize = 1024}};
-    media.sets.push_back({.info = {.name = "big"},
-                          .entries = {FileEntry{.name = "BIG.BIN", .data = GeneratedData{.size = kSize, .seed = 9},
-                                                .csum = true}}});
+    media.sets.push_back(
+        {.info = {.name = "big"},
+         .entries = {
+             FileEntry{.name = "BIG.BIN", .data = GeneratedData{.size = kSize, .seed = 9}, .csum = true}}});
     CountingSink sink;
     const Manifest m = writeMedia(media, sink, {.physicalBlockSize = 65536});
     EXPECT_EQ(sink.byteCount, m.imageSize);
@@ -325,6 +329,18 @@ TEST(WriterStreaming, HugeGeneratedFilesAreStreamedNotHeld) {
     EXPECT_LE(sink.largestWrite, 1u << 20) << "data must reach the sink in bounded pieces";
     EXPECT_EQ(sink.filemarkCount, m.filemarks.size());
     EXPECT_EQ(m.imageSize % 65536, 0u);
+}
+
+TEST(WriterLayoutEdges, AMediumWithoutSetsIsTapeAndEotm) {
+    MemorySink sink;
+    const Manifest m = writeMedia({.tape = {.logicalBlockSize = 512}}, sink);
+    const Walk walk = walkImage(sink.bytes, 512);
+    ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
+    ASSERT_EQ(walk.blocks.size(), 2u);
+    EXPECT_EQ(walk.blocks[1].type, "EOTM");
+    EXPECT_EQ(readU64(sink.bytes, walk.blocks[1].offset + 52), 0u) << "no ESET to point at";
+    EXPECT_EQ(m.filemarks, (std::vector<std::uint64_t>{512, 512, 1024}));
+    EXPECT_EQ(m.imageSize, 1024u);
 }
 
 TEST(WriterMisuse, RejectsBadOptionsAndCallsOutOfOrder) {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -22,18 +21,22 @@ inline std::vector<std::uint8_t> expectedBytes(const FileData& data) {
     return out;
 }
 
-inline std::vector<std::uint8_t> slice(const std::vector<std::uint8_t>& image, std::uint64_t off, std::uint64_t n) {
+inline std::vector<std::uint8_t> slice(const std::vector<std::uint8_t>& image, std::uint64_t off,
+                                       std::uint64_t n) {
     if (off > image.size() || n > image.size() - off) return {};
-    return {image.begin() + static_cast<std::ptrdiff_t>(off), image.begin() + static_cast<std::ptrdiff_t>(off + n)};
+    return {image.begin() + static_cast<std::ptrdiff_t>(off),
+            image.begin() + static_cast<std::ptrdiff_t>(off + n)};
 }
 
-// Two sets with folders and files of awkward sizes and the per-file options; the second set is compressed when
-// asked.
+// Two sets with folders and files of awkward sizes and the per-file options; the second set is compressed
+// when asked.
 inline MediaDescription mixedMedia(std::uint16_t logicalBlockSize, bool compressSecondSet) {
     MediaDescription m;
-    m.tape = {.mediaName = "Test tape", .logicalBlockSize = logicalBlockSize,
-              .date = {2024, 3, 5, 10, 20, 30}};
-    DataSet first{.info = {.name = "Daily", .description = "first set", .userName = "tester",
+    m.tape = {
+        .mediaName = "Test tape", .logicalBlockSize = logicalBlockSize, .date = {2024, 3, 5, 10, 20, 30}};
+    DataSet first{.info = {.name = "Daily",
+                           .description = "first set",
+                           .userName = "tester",
                            .date = {2024, 3, 5, 11, 0, 0}}};
     first.entries = {
         DirectoryEntry{.path = {}, .mtime = {2023, 1, 1, 0, 0, 0}},
@@ -41,13 +44,17 @@ inline MediaDescription mixedMedia(std::uint16_t logicalBlockSize, bool compress
         FileEntry{.name = "ONE.BIN", .data = bytesOf("x")},
         DirectoryEntry{.path = {"DOCS", "LETTERS"}, .mtime = {2022, 12, 31, 23, 59, 58}},
         FileEntry{.name = "A.TXT", .data = bytesOf("Dear reader,\nthis is a letter.\n")},
-        // FILE (88) + name (18) + alignment (2) + STAN header (22) + 382 bytes = 512: no SPAD with 512-byte blocks.
+        // FILE (88) + name (18) + alignment (2) + STAN header (22) + 382 bytes = 512: no SPAD with 512-byte
+        // blocks.
         FileEntry{.name = "EXACT.BIN", .data = GeneratedData{.size = 382, .seed = 1}},
-        FileEntry{.name = "SECURE.DOC", .data = GeneratedData{.size = 5000, .seed = 2}, .naclBytes = 600,
+        FileEntry{.name = "SECURE.DOC",
+                  .data = GeneratedData{.size = 5000, .seed = 2},
+                  .naclBytes = 600,
                   .csum = true},
         FileEntry{.name = "ODD.DAT", .data = GeneratedData{.size = 1023, .seed = 3}, .csum = true},
     };
-    DataSet second{.info = {.name = "Weekly", .compressed = compressSecondSet, .date = {2024, 3, 6, 1, 2, 3}}};
+    DataSet second{
+        .info = {.name = "Weekly", .compressed = compressSecondSet, .date = {2024, 3, 6, 1, 2, 3}}};
     std::string text;
     for (int i = 0; i < 4000; ++i) text += "line " + std::to_string(i % 50) + " of the weekly report\n";
     second.entries = {
@@ -62,9 +69,9 @@ inline MediaDescription mixedMedia(std::uint16_t logicalBlockSize, bool compress
 
 // A SIMH .tap file taken apart.
 struct ParsedTap {
-    std::vector<std::uint8_t> data;         // the records' data back to back
+    std::vector<std::uint8_t> data;  // the records' data back to back
     std::vector<std::uint32_t> recordSizes;
-    std::vector<std::uint64_t> marks;       // data offsets of the tape marks
+    std::vector<std::uint64_t> marks;  // data offsets of the tape marks
     bool endOfMedium = false;
     std::string error;
 };
@@ -101,7 +108,7 @@ inline ParsedTap parseTap(const std::vector<std::uint8_t>& tap) {
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TempDir {
-public:
+  public:
     TempDir() {
         path_ = std::filesystem::temp_directory_path() /
                 ("mtfwriter-test-" + std::to_string(::getpid()) + "-" +
@@ -118,7 +125,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -1,7 +1,7 @@
 // Little-endian encoding helpers for building MTF blocks in memory.
 //
-// Every access is bounds-checked against the span it is given: a block that would be written past its buffer is a
-// programming error in the writer and throws std::out_of_range instead of corrupting memory.
+// Every access is bounds-checked against the span it is given: a block that would be written past its buffer
+// is a programming error in the writer and throws std::out_of_range instead of corrupting memory.
 #pragma once
 
 #include <cstddef>

@@ -33,7 +33,7 @@ File openOrThrow(const fs::path& p, const char* mode, const std::string& what) {
 }
 
 class Copier {
-public:
+  public:
     Copier(std::FILE* in, std::FILE* out, const fs::path& inPath, const fs::path& outPath)
         : in_(in), out_(out), inPath_(inPath), outPath_(outPath), buf_(kCopyChunk) {}
 
@@ -65,7 +65,7 @@ public:
         }
     }
 
-private:
+  private:
     void put(const std::uint8_t* data, std::size_t n) {
         if (std::fwrite(data, 1, n, out_) != n) throw ioError("cannot write", outPath_);
     }
@@ -88,8 +88,8 @@ void applyDamage(std::vector<std::uint8_t>& image, const Damage& d) {
         case Damage::Kind::ZeroRange: {
             const std::uint64_t from = std::min(d.offset, size);
             const std::uint64_t to = std::min(size, from + std::min(d.length, size - from));
-            std::fill(image.begin() + static_cast<std::ptrdiff_t>(from), image.begin() + static_cast<std::ptrdiff_t>(to),
-                      0);
+            std::fill(image.begin() + static_cast<std::ptrdiff_t>(from),
+                      image.begin() + static_cast<std::ptrdiff_t>(to), 0);
             break;
         }
         case Damage::Kind::ShiftFront:
@@ -111,7 +111,9 @@ void damageFile(const fs::path& in, const fs::path& out, const Damage& d) {
         const File output = openOrThrow(temp, "wb", "cannot create");
         Copier copier(input.get(), output.get(), in, temp);
         switch (d.kind) {
-            case Damage::Kind::CutFront: copier.copy(std::min(d.offset, size), size); break;
+            case Damage::Kind::CutFront:
+                copier.copy(std::min(d.offset, size), size);
+                break;
             case Damage::Kind::ZeroRange:
                 copier.copy(0, size, d.offset, d.offset + std::min(d.length, UINT64_MAX - d.offset));
                 break;
@@ -119,7 +121,9 @@ void damageFile(const fs::path& in, const fs::path& out, const Damage& d) {
                 copier.zeros(d.offset);
                 copier.copy(0, size);
                 break;
-            case Damage::Kind::Truncate: copier.copy(0, std::min(d.offset, size)); break;
+            case Damage::Kind::Truncate:
+                copier.copy(0, std::min(d.offset, size));
+                break;
         }
         if (std::fflush(output.get()) != 0) throw ioError("cannot write", temp);
     } catch (...) {

@@ -10,9 +10,10 @@
 namespace ostrum::mtfwriter {
 
 class DataReader {
-public:
+  public:
     virtual ~DataReader() = default;
-    // Fills `out` completely unless the data ends first; returns the number of bytes delivered (0 at the end).
+    // Fills `out` completely unless the data ends first; returns the number of bytes delivered (0 at the
+    // end).
     virtual std::size_t read(std::span<std::uint8_t> out) = 0;
 
     // A reader at the start of `data`. Disk files are opened here (MediaError when that fails).

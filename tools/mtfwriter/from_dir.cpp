@@ -10,8 +10,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// File names on Linux are bytes. UTF-8 names convert; anything else keeps its bytes as code units, so no file is
-// dropped for its name.
+// File names on Linux are bytes. UTF-8 names convert; anything else keeps its bytes as code units, so no file
+// is dropped for its name.
 Name nameOf(const fs::path& p) {
     const std::string bytes = p.filename().string();
     try {
@@ -28,7 +28,8 @@ MtfDate mtimeOf(const fs::path& p) {
     const auto t = fs::last_write_time(p, ec);
     if (ec) return {};
     const auto sys = std::chrono::file_clock::to_sys(t);
-    return mtfDateFromUnixTime(std::chrono::duration_cast<std::chrono::seconds>(sys.time_since_epoch()).count());
+    return mtfDateFromUnixTime(
+        std::chrono::duration_cast<std::chrono::seconds>(sys.time_since_epoch()).count());
 }
 
 struct Listing {
@@ -47,7 +48,9 @@ Listing list(const fs::path& dir) {
         if (fs::is_regular_file(st)) out.files.push_back(entry.path());
         if (fs::is_directory(st)) out.directories.push_back(entry.path());
     }
-    auto byName = [](const fs::path& a, const fs::path& b) { return a.filename().string() < b.filename().string(); };
+    auto byName = [](const fs::path& a, const fs::path& b) {
+        return a.filename().string() < b.filename().string();
+    };
     std::sort(out.files.begin(), out.files.end(), byName);
     std::sort(out.directories.begin(), out.directories.end(), byName);
     return out;
@@ -60,8 +63,8 @@ void describe(const fs::path& dir, std::vector<Name>& components, std::vector<En
         std::error_code ec;
         const std::uintmax_t size = fs::file_size(file, ec);
         if (ec) throw MediaError("cannot read the size of '" + file.string() + "': " + ec.message());
-        entries.push_back(FileEntry{.name = nameOf(file), .mtime = mtimeOf(file),
-                                    .data = DiskFileData{.path = file, .size = size}});
+        entries.push_back(FileEntry{
+            .name = nameOf(file), .mtime = mtimeOf(file), .data = DiskFileData{.path = file, .size = size}});
     }
     for (const fs::path& sub : listing.directories) {
         components.push_back(nameOf(sub));

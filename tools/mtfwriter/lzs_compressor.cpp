@@ -20,8 +20,8 @@ namespace ostrum::mtfwriter {
 //   end marker:   1 1 0000000                 a short-offset match with offset 0
 //   then zero bits up to the next byte boundary.
 //
-// A match may overlap its own output (offset < length): the copy proceeds byte by byte. Every block starts with
-// an empty history and ends with the end marker.
+// A match may overlap its own output (offset < length): the copy proceeds byte by byte. Every block starts
+// with an empty history and ends with the end marker.
 namespace {
 
 constexpr std::size_t kMaxOffset = 2047;
@@ -33,7 +33,7 @@ constexpr int kMaxChain = 48;
 constexpr std::size_t kGoodEnoughMatch = 256;
 
 class BitWriter {
-public:
+  public:
     explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
 
     // Appends the low `count` bits of `value`, most significant first. count <= 16.
@@ -51,7 +51,7 @@ public:
         if (pending_ > 0) put(0, 8 - pending_);
     }
 
-private:
+  private:
     std::vector<std::uint8_t>& out_;
     std::uint32_t acc_ = 0;
     int pending_ = 0;
@@ -62,15 +62,19 @@ void putLiteral(BitWriter& bits, std::uint8_t byte) {
     bits.put(byte, 8);
 }
 
+// Lengths 2 to 7 have codes of their own; longer ones are 1111 followed by 4-bit groups.
+struct LengthCode {
+    std::uint32_t bits;
+    int count;
+};
+constexpr LengthCode kShortLengthCodes[] = {{0b00, 2},   {0b01, 2},   {0b10, 2},
+                                            {0b1100, 4}, {0b1101, 4}, {0b1110, 4}};
+
 void putLength(BitWriter& bits, std::size_t length) {
-    switch (length) {
-        case 2: bits.put(0b00, 2); return;
-        case 3: bits.put(0b01, 2); return;
-        case 4: bits.put(0b10, 2); return;
-        case 5: bits.put(0b1100, 4); return;
-        case 6: bits.put(0b1101, 4); return;
-        case 7: bits.put(0b1110, 4); return;
-        default: break;
+    if (length <= 7) {
+        const LengthCode code = kShortLengthCodes[length - 2];
+        bits.put(code.bits, code.count);
+        return;
     }
     bits.put(0b1111, 4);
     std::size_t rest = length - 8;
@@ -98,7 +102,7 @@ void putEndMarker(BitWriter& bits) {
 
 // Hash chains keyed by the exact two bytes at a position, so every candidate already matches two bytes.
 class MatchFinder {
-public:
+  public:
     explicit MatchFinder(std::span<const std::uint8_t> input) : in_(input) {
         head_.assign(1u << 16, -1);
         prev_.assign(input.size(), -1);
@@ -113,7 +117,8 @@ public:
         Match best;
         if (pos + kMinMatch > in_.size()) return best;
         std::int32_t cand = head_[key(pos)];
-        for (int tries = 0; cand >= 0 && pos - static_cast<std::size_t>(cand) <= kMaxOffset && tries < kMaxChain;
+        for (int tries = 0;
+             cand >= 0 && pos - static_cast<std::size_t>(cand) <= kMaxOffset && tries < kMaxChain;
              ++tries, cand = prev_[static_cast<std::size_t>(cand)]) {
             const std::size_t from = static_cast<std::size_t>(cand);
             std::size_t length = kMinMatch;
@@ -133,7 +138,7 @@ public:
         head_[k] = static_cast<std::int32_t>(pos);
     }
 
-private:
+  private:
     std::uint32_t key(std::size_t pos) const { return (std::uint32_t{in_[pos]} << 8) | in_[pos + 1]; }
 
     std::span<const std::uint8_t> in_;

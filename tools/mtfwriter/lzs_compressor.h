@@ -12,15 +12,17 @@ namespace ostrum::mtfwriter {
 void lzsCompress(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& output);
 
 struct FrameOptions {
-    std::uint16_t originalMediaAttributes = 0;  // the stream's media-format attributes without the compressed bit
-    std::uint64_t remainingUncompressedSize = 0;  // uncompressed bytes from this frame to the end of the stream
+    std::uint16_t originalMediaAttributes =
+        0;  // the stream's media-format attributes without the compressed bit
+    std::uint64_t remainingUncompressedSize =
+        0;  // uncompressed bytes from this frame to the end of the stream
     std::uint8_t sequenceNumber = 1;
     bool corruptChecksum = false;  // write a wrong header checksum (for tests of readers)
 };
 
-// Appends one frame (24-byte header + payload) holding `input` (at most 64 KiB) to `output`. The payload is the LZS
-// form when that is smaller, otherwise the raw bytes (stored frame: compressed size == uncompressed size).
-// Returns the number of bytes appended.
+// Appends one frame (24-byte header + payload) holding `input` (at most 64 KiB) to `output`. The payload is
+// the LZS form when that is smaller, otherwise the raw bytes (stored frame: compressed size == uncompressed
+// size). Returns the number of bytes appended.
 std::size_t appendFrame(std::span<const std::uint8_t> input, const FrameOptions& options,
                         std::vector<std::uint8_t>& output);
 

@@ -12,11 +12,21 @@ void putString(std::ostream& out, const std::string& s) {
     out << '"';
     for (unsigned char c : s) {
         switch (c) {
-            case '"': out << "\\\""; break;
-            case '\\': out << "\\\\"; break;
-            case '\n': out << "\\n"; break;
-            case '\r': out << "\\r"; break;
-            case '\t': out << "\\t"; break;
+            case '"':
+                out << "\\\"";
+                break;
+            case '\\':
+                out << "\\\\";
+                break;
+            case '\n':
+                out << "\\n";
+                break;
+            case '\r':
+                out << "\\r";
+                break;
+            case '\t':
+                out << "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char buf[8];
@@ -55,7 +65,8 @@ void putFile(std::ostream& out, const ManifestFile& f) {
     putString(out, f.name);
     if (utf8ToUtf16(f.name) != f.nameUnits) {
         out << ", \"name_units\": [";
-        for (std::size_t i = 0; i < f.nameUnits.size(); ++i) out << (i ? "," : "") << unsigned{f.nameUnits[i]};
+        for (std::size_t i = 0; i < f.nameUnits.size(); ++i)
+            out << (i ? "," : "") << unsigned{f.nameUnits[i]};
         out << ']';
     }
     out << ", \"file_block_offset\": " << f.fileBlockOffset << ", \"data_offset\": ";
@@ -65,8 +76,9 @@ void putFile(std::ostream& out, const ManifestFile& f) {
         out << "null";
     }
     out << ", \"data_length\": " << f.dataLength << ", \"declared_length\": " << f.declaredLength
-        << ", \"original_length\": " << f.originalLength << ", \"compressed\": " << (f.compressed ? "true" : "false")
-        << ", \"mtime\": \"" << dateText(f.mtime) << "\"}";
+        << ", \"original_length\": " << f.originalLength
+        << ", \"compressed\": " << (f.compressed ? "true" : "false") << ", \"mtime\": \"" << dateText(f.mtime)
+        << "\"}";
 }
 
 }  // namespace
@@ -80,8 +92,8 @@ void writeManifestJson(const Manifest& m, std::ostream& out) {
     putArray(out, m.sets, [&](const ManifestSet& s) {
         out << "{\"number\": " << s.number << ", \"name\": ";
         putString(out, s.name);
-        out << ", \"compressed\": " << (s.compressed ? "true" : "false") << ", \"sset_offset\": " << s.ssetOffset
-            << ", \"eset_offset\": " << s.esetOffset << '}';
+        out << ", \"compressed\": " << (s.compressed ? "true" : "false")
+            << ", \"sset_offset\": " << s.ssetOffset << ", \"eset_offset\": " << s.esetOffset << '}';
     });
     out << ",\n  \"directories\": ";
     putArray(out, m.directories, [&](const ManifestDirectory& d) {

@@ -140,9 +140,9 @@ void TapSink::emitRecord(std::span<const std::uint8_t> data) {
 }
 
 void TapSink::writeLength(std::uint32_t length) {
-    const std::array<std::uint8_t, 4> le{static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
-                                         static_cast<std::uint8_t>(length >> 16),
-                                         static_cast<std::uint8_t>(length >> 24)};
+    const std::array<std::uint8_t, 4> le{
+        static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
+        static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24)};
     out_.write(le);
 }
 

@@ -1,5 +1,5 @@
-// Where the writer's bytes go. The writer produces the tape's bytes in order and says where filemarks fall; a sink
-// turns that into an image file, a byte vector, or a SIMH virtual tape.
+// Where the writer's bytes go. The writer produces the tape's bytes in order and says where filemarks fall; a
+// sink turns that into an image file, a byte vector, or a SIMH virtual tape.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@
 namespace ostrum::mtfwriter {
 
 class Sink {
-public:
+  public:
     virtual ~Sink() = default;
     // Appends bytes of the medium. Throws std::runtime_error when they cannot be stored.
     virtual void write(std::span<const std::uint8_t> bytes) = 0;
@@ -24,9 +24,10 @@ public:
     virtual std::uint32_t physicalBlockSize() const { return 0; }
 };
 
-// The tape's bytes back to back, as copying a tape gives: filemarks leave no trace. Writes through its own buffer.
+// The tape's bytes back to back, as copying a tape gives: filemarks leave no trace. Writes through its own
+// buffer.
 class ImageFileSink final : public Sink {
-public:
+  public:
     explicit ImageFileSink(const std::filesystem::path& path);
     ~ImageFileSink() override;
     ImageFileSink(const ImageFileSink&) = delete;
@@ -36,7 +37,7 @@ public:
     void filemark() override {}
     void finish() override;
 
-private:
+  private:
     void flushBuffer();
     void writeOut(std::span<const std::uint8_t> bytes);
 
@@ -48,7 +49,7 @@ private:
 
 // The image bytes in memory, plus the positions at which filemarks were given (for cross-checks in tests).
 class MemorySink final : public Sink {
-public:
+  public:
     void write(std::span<const std::uint8_t> bytes) override;
     void filemark() override { filemarks.push_back(bytes.size()); }
     void finish() override { finished = true; }
@@ -60,7 +61,7 @@ public:
 
 // Counts bytes without keeping them: for very large media in tests and benchmarks.
 class CountingSink final : public Sink {
-public:
+  public:
     void write(std::span<const std::uint8_t> bytes) override;
     void filemark() override { ++filemarkCount; }
     void finish() override { finished = true; }
@@ -71,14 +72,16 @@ public:
     bool finished = false;
 };
 
-// SIMH ".tap" encoding on top of another sink. Each record: 32-bit little-endian length, the data, one zero pad
-// byte when the length is odd, the length again. A length of 0 is a tape mark; 0xFFFFFFFF ends the medium. The bytes
-// between filemarks are cut into records of `blockSize` bytes; a shorter record is written only if the data before
-// a filemark does not fill the last block (the writer pads so that this does not happen).
+// SIMH ".tap" encoding on top of another sink. Each record: 32-bit little-endian length, the data, one zero
+// pad byte when the length is odd, the length again. A length of 0 is a tape mark; 0xFFFFFFFF ends the
+// medium. The bytes between filemarks are cut into records of `blockSize` bytes; a shorter record is written
+// only if the data before a filemark does not fill the last block (the writer pads so that this does not
+// happen).
 class TapSink final : public Sink {
-public:
+  public:
     static constexpr std::uint32_t kMinBlockSize = 512;
-    static constexpr std::uint32_t kMaxBlockSize = 16u * 1024 * 1024;  // SIMH reserves the top bits of a length
+    static constexpr std::uint32_t kMaxBlockSize =
+        16u * 1024 * 1024;  // SIMH reserves the top bits of a length
 
     TapSink(Sink& out, std::uint32_t blockSize);
     // Throws std::invalid_argument for a block size outside kMinBlockSize..kMaxBlockSize.
@@ -89,7 +92,7 @@ public:
     void finish() override;
     std::uint32_t physicalBlockSize() const override { return blockSize_; }
 
-private:
+  private:
     void emitRecord(std::span<const std::uint8_t> data);
     void writeLength(std::uint32_t length);
 
@@ -100,7 +103,7 @@ private:
 
 // A SIMH ".tap" file: a TapSink writing through an ImageFileSink.
 class TapFileSink final : public Sink {
-public:
+  public:
     TapFileSink(const std::filesystem::path& path, std::uint32_t blockSize);
 
     void write(std::span<const std::uint8_t> bytes) override { tap_.write(bytes); }
@@ -108,7 +111,7 @@ public:
     void finish() override { tap_.finish(); }
     std::uint32_t physicalBlockSize() const override { return tap_.physicalBlockSize(); }
 
-private:
+  private:
     ImageFileSink file_;
     TapSink tap_;
 };

@@ -52,7 +52,7 @@ Numbers may end in K, M, G or T (powers of 1024).
 )";
 
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -64,7 +64,9 @@ struct CommandLine {
     std::map<std::string, std::vector<std::string>> options;
 
     bool has(const std::string& name) const { return options.count(name) != 0; }
-    const std::string& value(const std::string& name, std::size_t i = 0) const { return options.at(name).at(i); }
+    const std::string& value(const std::string& name, std::size_t i = 0) const {
+        return options.at(name).at(i);
+    }
 };
 
 CommandLine parse(const std::vector<std::string>& args, const OptionSpec& spec) {
@@ -80,7 +82,8 @@ CommandLine parse(const std::vector<std::string>& args, const OptionSpec& spec) 
         if (cl.has(a)) throw UsageError("option " + a + " given twice");
         std::vector<std::string> values;
         for (int k = 0; k < it->second; ++k) {
-            if (++i >= args.size()) throw UsageError("option " + a + " needs " + std::to_string(it->second) + " value(s)");
+            if (++i >= args.size())
+                throw UsageError("option " + a + " needs " + std::to_string(it->second) + " value(s)");
             values.push_back(args[i]);
         }
         cl.options[a] = values;
@@ -92,7 +95,8 @@ std::uint64_t parseNumber(const std::string& text, const std::string& what) {
     std::uint64_t value = 0;
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr == text.data()) throw UsageError(what + " must be a number, not '" + text + "'");
+    if (ec != std::errc() || ptr == text.data())
+        throw UsageError(what + " must be a number, not '" + text + "'");
     std::uint64_t scale = 1;
     if (ptr != end) {
         const std::string suffix(ptr, end);
@@ -112,8 +116,11 @@ std::uint32_t parseNumber32(const std::string& text, const std::string& what) {
     return static_cast<std::uint32_t>(v);
 }
 
-const OptionSpec kMediaOptions = {{"--tap", 0}, {"--block-size", 1}, {"--logical-block-size", 1},
-                                  {"--soft-filemarks", 0}, {"--manifest", 1}};
+const OptionSpec kMediaOptions = {{"--tap", 0},
+                                  {"--block-size", 1},
+                                  {"--logical-block-size", 1},
+                                  {"--soft-filemarks", 0},
+                                  {"--manifest", 1}};
 
 OptionSpec withMediaOptions(OptionSpec extra) {
     extra.insert(kMediaOptions.begin(), kMediaOptions.end());
@@ -149,14 +156,16 @@ MediaSettings mediaSettings(const CommandLine& cl, const fs::path& out) {
         s.logicalBlockSize = static_cast<std::uint16_t>(lbs);
     }
     s.softFilemarks = cl.has("--soft-filemarks");
-    if (s.softFilemarks && s.tap) throw UsageError("--soft-filemarks is for image files; a .tap has real tape marks");
+    if (s.softFilemarks && s.tap)
+        throw UsageError("--soft-filemarks is for image files; a .tap has real tape marks");
     if (cl.has("--manifest")) s.manifest = cl.value("--manifest");
     return s;
 }
 
 // Writes the medium through `write`, removing a half-written output file when it fails.
 Manifest produce(const MediaSettings& s, const std::function<Manifest(Sink&, const WriterOptions&)>& write) {
-    const WriterOptions options{.physicalBlockSize = s.blockSize, .softFilemarks = s.softFilemarks,
+    const WriterOptions options{.physicalBlockSize = s.blockSize,
+                                .softFilemarks = s.softFilemarks,
                                 .recordFiles = s.manifest.has_value()};
     try {
         Manifest manifest;
@@ -177,9 +186,9 @@ Manifest produce(const MediaSettings& s, const std::function<Manifest(Sink&, con
 }
 
 void report(std::ostream& out, const MediaSettings& s, const Manifest& m) {
-    out << "wrote " << s.out.string() << ": " << (s.tap ? ".tap with " + std::to_string(s.blockSize) + "-byte records"
-                                                        : "image")
-        << ", " << m.sets.size() << (m.sets.size() == 1 ? " set, " : " sets, ") << m.fileCount
+    out << "wrote " << s.out.string() << ": "
+        << (s.tap ? ".tap with " + std::to_string(s.blockSize) + "-byte records" : "image") << ", "
+        << m.sets.size() << (m.sets.size() == 1 ? " set, " : " sets, ") << m.fileCount
         << (m.fileCount == 1 ? " file, " : " files, ") << m.imageSize << " bytes of tape data\n";
     if (s.manifest) out << "manifest: " << s.manifest->string() << "\n";
 }
@@ -190,7 +199,8 @@ int commandSample(const std::vector<std::string>& args, std::ostream& out) {
     MediaSettings s = mediaSettings(cl, cl.positional[0]);
     MediaDescription media = sampleMedia();
     if (cl.has("--logical-block-size")) media.tape.logicalBlockSize = s.logicalBlockSize;
-    const Manifest m = produce(s, [&](Sink& sink, const WriterOptions& o) { return writeMedia(media, sink, o); });
+    const Manifest m =
+        produce(s, [&](Sink& sink, const WriterOptions& o) { return writeMedia(media, sink, o); });
     report(out, s, m);
     return kExitOk;
 }
@@ -203,14 +213,17 @@ int commandFromDir(const std::vector<std::string>& args, std::ostream& out) {
     SetInfo info{.description = "Files of " + dir.string(), .compressed = cl.has("--compress")};
     info.name = cl.has("--set-name") ? Name(cl.value("--set-name")) : Name(dir.filename().string());
     info.date = mtfDateFromUnixTime(
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count());
-    // Described before the media aggregate is built: GCC 12 destroys temporaries of an aggregate initialiser twice
-    // when an exception leaves it.
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count());
+    // Described before the media aggregate is built: GCC 12 destroys temporaries of an aggregate initialiser
+    // twice when an exception leaves it.
     DataSet set = describeDirectory(dir, info);
     MediaDescription media;
-    media.tape = {.mediaName = "ostrum-mkmedia from-dir", .logicalBlockSize = s.logicalBlockSize, .date = info.date};
+    media.tape = {
+        .mediaName = "ostrum-mkmedia from-dir", .logicalBlockSize = s.logicalBlockSize, .date = info.date};
     media.sets.push_back(std::move(set));
-    const Manifest m = produce(s, [&](Sink& sink, const WriterOptions& o) { return writeMedia(media, sink, o); });
+    const Manifest m =
+        produce(s, [&](Sink& sink, const WriterOptions& o) { return writeMedia(media, sink, o); });
     report(out, s, m);
     return kExitOk;
 }
@@ -228,7 +241,8 @@ constexpr MtfDate kGeneratedDate{2024, 1, 1, 12, 0, 0};
 
 std::string numbered(const char* prefix, std::uint64_t n, int width, const char* suffix = "") {
     std::string digits = std::to_string(n);
-    if (static_cast<int>(digits.size()) < width) digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+    if (static_cast<int>(digits.size()) < width)
+        digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
     return prefix + digits + suffix;
 }
 
@@ -242,11 +256,14 @@ void generateFiles(MediaWriter& w, const GenerateSpec& g, std::uint64_t first, s
 }
 
 Manifest generate(const GenerateSpec& g, std::uint16_t logicalBlockSize, Sink& sink, const WriterOptions& o) {
-    MediaWriter w(sink, {.mediaName = "ostrum-mkmedia generated tape", .logicalBlockSize = logicalBlockSize,
-                         .date = kGeneratedDate},
+    MediaWriter w(sink,
+                  {.mediaName = "ostrum-mkmedia generated tape",
+                   .logicalBlockSize = logicalBlockSize,
+                   .date = kGeneratedDate},
                   o);
     for (std::uint64_t set = 0; set < g.sets; ++set) {
-        w.beginSet({.name = numbered("Generated set ", set + 1, 1), .compressed = g.compress,
+        w.beginSet({.name = numbered("Generated set ", set + 1, 1),
+                    .compressed = g.compress,
                     .date = kGeneratedDate});
         w.addDirectory({.mtime = kGeneratedDate});
         if (g.folders == 0) {
@@ -262,8 +279,12 @@ Manifest generate(const GenerateSpec& g, std::uint16_t logicalBlockSize, Sink& s
 }
 
 int commandGenerate(const std::vector<std::string>& args, std::ostream& out) {
-    const CommandLine cl = parse(args, withMediaOptions({{"--files", 1}, {"--folders", 1}, {"--file-size", 1},
-                                                         {"--sets", 1}, {"--seed", 1}, {"--compress", 0}}));
+    const CommandLine cl = parse(args, withMediaOptions({{"--files", 1},
+                                                         {"--folders", 1},
+                                                         {"--file-size", 1},
+                                                         {"--sets", 1},
+                                                         {"--seed", 1},
+                                                         {"--compress", 0}}));
     requirePositional(cl, 1, "generate");
     for (const char* required : {"--files", "--folders", "--file-size"}) {
         if (!cl.has(required)) throw UsageError(std::string("generate needs ") + required);
@@ -276,10 +297,10 @@ int commandGenerate(const std::vector<std::string>& args, std::ostream& out) {
     if (cl.has("--sets")) g.sets = parseNumber(cl.value("--sets"), "--sets");
     if (cl.has("--seed")) g.seed = parseNumber(cl.value("--seed"), "--seed");
     if (g.sets == 0 || g.sets > 65535) throw UsageError("--sets must be 1 to 65535");
-    if (g.files > UINT32_MAX || g.folders > UINT32_MAX) throw UsageError("--files and --folders must be below 2^32");
-    const Manifest m = produce(s, [&](Sink& sink, const WriterOptions& o) {
-        return generate(g, s.logicalBlockSize, sink, o);
-    });
+    if (g.files > UINT32_MAX || g.folders > UINT32_MAX)
+        throw UsageError("--files and --folders must be below 2^32");
+    const Manifest m = produce(
+        s, [&](Sink& sink, const WriterOptions& o) { return generate(g, s.logicalBlockSize, sink, o); });
     report(out, s, m);
     return kExitOk;
 }
@@ -287,7 +308,8 @@ int commandGenerate(const std::vector<std::string>& args, std::ostream& out) {
 int commandDamage(const std::vector<std::string>& args, std::ostream& out) {
     const CommandLine cl = parse(args, {{"--cut", 1}, {"--zero", 2}, {"--shift", 1}, {"--truncate", 1}});
     requirePositional(cl, 2, "damage");
-    if (cl.options.size() != 1) throw UsageError("damage takes exactly one of --cut, --zero, --shift, --truncate");
+    if (cl.options.size() != 1)
+        throw UsageError("damage takes exactly one of --cut, --zero, --shift, --truncate");
     Damage d;
     if (cl.has("--cut")) d = Damage::cutFront(parseNumber(cl.value("--cut"), "--cut"));
     if (cl.has("--shift")) d = Damage::shiftFront(parseNumber(cl.value("--shift"), "--shift"));

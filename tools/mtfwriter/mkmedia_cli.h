@@ -8,8 +8,9 @@
 namespace ostrum::mtfwriter {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;  // the command could not be carried out (I/O, bad input media or folder)
-inline constexpr int kExitUsage = 2;    // the command line was wrong
+inline constexpr int kExitFailure =
+    1;                                // the command could not be carried out (I/O, bad input media or folder)
+inline constexpr int kExitUsage = 2;  // the command line was wrong
 
 // Runs one command; `args` excludes the program name. Results go to `out`, usage text and errors to `err`.
 int runMkmedia(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

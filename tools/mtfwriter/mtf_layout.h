@@ -1,5 +1,5 @@
-// On-medium layout of the MTF 1.00a structures the writer produces: named offsets and sizes, one namespace per
-// block kind. Offsets are in bytes from the first byte of the block (or stream header, or frame header).
+// On-medium layout of the MTF 1.00a structures the writer produces: named offsets and sizes, one namespace
+// per block kind. Offsets are in bytes from the first byte of the block (or stream header, or frame header).
 #pragma once
 
 #include <cstddef>
@@ -9,18 +9,18 @@ namespace ostrum::mtfwriter::layout {
 
 // Common block header (MTF_DB_HDR), at the start of every descriptor block.
 namespace common {
-inline constexpr std::size_t kBlockType = 0;             // 4 ASCII bytes: TAPE, SSET, ...
-inline constexpr std::size_t kBlockAttributes = 4;       // u32: bit 0 continuation, bit 2 compression
-inline constexpr std::size_t kOffsetToFirstEvent = 8;    // u16: block start to first stream header
-inline constexpr std::size_t kOsId = 10;                 // u8: 14 = Windows NT
-inline constexpr std::size_t kOsVersion = 11;            // u8
-inline constexpr std::size_t kDisplayableSize = 12;      // u64: e.g. the file's size
-inline constexpr std::size_t kFormatLogicalAddress = 20; // u64: logical blocks from the set's SSET
-inline constexpr std::size_t kReservedForMbc = 28;       // u16: 0
-inline constexpr std::size_t kControlBlockId = 36;       // u32: 0 at the SSET, +1 per block of the set
-inline constexpr std::size_t kOsSpecificData = 44;       // tape address of OS data (absent: 0, 0)
-inline constexpr std::size_t kStringType = 48;           // u8: 0 none, 1 ANSI, 2 UTF-16LE
-inline constexpr std::size_t kHeaderChecksum = 50;       // u16: XOR of the 25 words before it
+inline constexpr std::size_t kBlockType = 0;              // 4 ASCII bytes: TAPE, SSET, ...
+inline constexpr std::size_t kBlockAttributes = 4;        // u32: bit 0 continuation, bit 2 compression
+inline constexpr std::size_t kOffsetToFirstEvent = 8;     // u16: block start to first stream header
+inline constexpr std::size_t kOsId = 10;                  // u8: 14 = Windows NT
+inline constexpr std::size_t kOsVersion = 11;             // u8
+inline constexpr std::size_t kDisplayableSize = 12;       // u64: e.g. the file's size
+inline constexpr std::size_t kFormatLogicalAddress = 20;  // u64: logical blocks from the set's SSET
+inline constexpr std::size_t kReservedForMbc = 28;        // u16: 0
+inline constexpr std::size_t kControlBlockId = 36;        // u32: 0 at the SSET, +1 per block of the set
+inline constexpr std::size_t kOsSpecificData = 44;        // tape address of OS data (absent: 0, 0)
+inline constexpr std::size_t kStringType = 48;            // u8: 0 none, 1 ANSI, 2 UTF-16LE
+inline constexpr std::size_t kHeaderChecksum = 50;        // u16: XOR of the 25 words before it
 inline constexpr std::size_t kSize = 52;
 inline constexpr std::size_t kChecksummedWords = 25;
 }  // namespace common
@@ -37,41 +37,41 @@ inline constexpr std::uint32_t kBlockAttrCompression = 1u << 2;
 inline constexpr std::uint32_t kSfmbBlockAttributes = 0x80000000u;
 
 namespace tape {
-inline constexpr std::size_t kMediaFamilyId = 52;             // u32
-inline constexpr std::size_t kTapeAttributes = 56;            // u32: bit 0 soft filemarks, bit 1 media label
-inline constexpr std::size_t kMediaSequenceNumber = 60;       // u16, from 1
+inline constexpr std::size_t kMediaFamilyId = 52;        // u32
+inline constexpr std::size_t kTapeAttributes = 56;       // u32: bit 0 soft filemarks, bit 1 media label
+inline constexpr std::size_t kMediaSequenceNumber = 60;  // u16, from 1
 inline constexpr std::size_t kPasswordEncryptionAlgorithm = 62;  // u16
-inline constexpr std::size_t kSoftFilemarkBlockSize = 64;     // u16, in 512-byte units
-inline constexpr std::size_t kMediaBasedCatalogType = 66;     // u16
-inline constexpr std::size_t kMediaName = 68;                 // tape address
-inline constexpr std::size_t kMediaDescription = 72;          // tape address
-inline constexpr std::size_t kMediaPassword = 76;             // tape address
-inline constexpr std::size_t kSoftwareName = 80;              // tape address
-inline constexpr std::size_t kFormatLogicalBlockSize = 84;    // u16: 512 or 1024
-inline constexpr std::size_t kSoftwareVendorId = 86;          // u16
-inline constexpr std::size_t kMediaDate = 88;                 // 5-byte date
-inline constexpr std::size_t kMtfMajorVersion = 93;           // u8: 1
+inline constexpr std::size_t kSoftFilemarkBlockSize = 64;        // u16, in 512-byte units
+inline constexpr std::size_t kMediaBasedCatalogType = 66;        // u16
+inline constexpr std::size_t kMediaName = 68;                    // tape address
+inline constexpr std::size_t kMediaDescription = 72;             // tape address
+inline constexpr std::size_t kMediaPassword = 76;                // tape address
+inline constexpr std::size_t kSoftwareName = 80;                 // tape address
+inline constexpr std::size_t kFormatLogicalBlockSize = 84;       // u16: 512 or 1024
+inline constexpr std::size_t kSoftwareVendorId = 86;             // u16
+inline constexpr std::size_t kMediaDate = 88;                    // 5-byte date
+inline constexpr std::size_t kMtfMajorVersion = 93;              // u8: 1
 inline constexpr std::size_t kFixedSize = 94;
 inline constexpr std::uint32_t kAttrSoftFilemarks = 1u << 0;
 }  // namespace tape
 
 namespace sset {
-inline constexpr std::size_t kSsetAttributes = 52;            // u32: backup type bits
-inline constexpr std::size_t kPasswordEncryptionAlgorithm = 56;  // u16
-inline constexpr std::size_t kSoftwareCompressionAlgorithm = 58; // u16: 0x0ABE = Stac LZS
-inline constexpr std::size_t kSoftwareVendorId = 60;          // u16
-inline constexpr std::size_t kDataSetNumber = 62;             // u16, from 1
-inline constexpr std::size_t kDataSetName = 64;               // tape address
-inline constexpr std::size_t kDataSetDescription = 68;        // tape address
-inline constexpr std::size_t kDataSetPassword = 72;           // tape address
-inline constexpr std::size_t kUserName = 76;                  // tape address
-inline constexpr std::size_t kPhysicalBlockAddress = 80;      // u64: where this SSET is
-inline constexpr std::size_t kMediaWriteDate = 88;            // 5-byte date
-inline constexpr std::size_t kSoftwareMajorVersion = 93;      // u8
-inline constexpr std::size_t kSoftwareMinorVersion = 94;      // u8
-inline constexpr std::size_t kTimeZone = 95;                  // i8: 15-minute steps from UTC, 127 = local
-inline constexpr std::size_t kMtfMinorVersion = 96;           // u8: 0
-inline constexpr std::size_t kMediaCatalogVersion = 97;       // u8
+inline constexpr std::size_t kSsetAttributes = 52;                // u32: backup type bits
+inline constexpr std::size_t kPasswordEncryptionAlgorithm = 56;   // u16
+inline constexpr std::size_t kSoftwareCompressionAlgorithm = 58;  // u16: 0x0ABE = Stac LZS
+inline constexpr std::size_t kSoftwareVendorId = 60;              // u16
+inline constexpr std::size_t kDataSetNumber = 62;                 // u16, from 1
+inline constexpr std::size_t kDataSetName = 64;                   // tape address
+inline constexpr std::size_t kDataSetDescription = 68;            // tape address
+inline constexpr std::size_t kDataSetPassword = 72;               // tape address
+inline constexpr std::size_t kUserName = 76;                      // tape address
+inline constexpr std::size_t kPhysicalBlockAddress = 80;          // u64: where this SSET is
+inline constexpr std::size_t kMediaWriteDate = 88;                // 5-byte date
+inline constexpr std::size_t kSoftwareMajorVersion = 93;          // u8
+inline constexpr std::size_t kSoftwareMinorVersion = 94;          // u8
+inline constexpr std::size_t kTimeZone = 95;                      // i8: 15-minute steps from UTC, 127 = local
+inline constexpr std::size_t kMtfMinorVersion = 96;               // u8: 0
+inline constexpr std::size_t kMediaCatalogVersion = 97;           // u8
 inline constexpr std::size_t kFixedSize = 98;
 }  // namespace sset
 
@@ -86,38 +86,38 @@ inline constexpr std::uint32_t kAttrDeviceIsDrive = 1u << 2;
 }  // namespace volb
 
 namespace dirb {
-inline constexpr std::size_t kDirbAttributes = 52;         // u32: bit 17 path in stream
-inline constexpr std::size_t kLastModificationDate = 56;   // 5-byte date
-inline constexpr std::size_t kCreationDate = 61;           // 5-byte date
-inline constexpr std::size_t kBackupDate = 66;             // 5-byte date
-inline constexpr std::size_t kLastAccessDate = 71;         // 5-byte date
-inline constexpr std::size_t kDirectoryId = 76;            // u32
-inline constexpr std::size_t kDirectoryName = 80;          // tape address
+inline constexpr std::size_t kDirbAttributes = 52;        // u32: bit 17 path in stream
+inline constexpr std::size_t kLastModificationDate = 56;  // 5-byte date
+inline constexpr std::size_t kCreationDate = 61;          // 5-byte date
+inline constexpr std::size_t kBackupDate = 66;            // 5-byte date
+inline constexpr std::size_t kLastAccessDate = 71;        // 5-byte date
+inline constexpr std::size_t kDirectoryId = 76;           // u32
+inline constexpr std::size_t kDirectoryName = 80;         // tape address
 inline constexpr std::size_t kFixedSize = 84;
 inline constexpr std::uint32_t kAttrPathInStream = 1u << 17;
 }  // namespace dirb
 
 namespace file {
-inline constexpr std::size_t kFileAttributes = 52;         // u32: bit 17 name in stream
-inline constexpr std::size_t kLastModificationDate = 56;   // 5-byte date
-inline constexpr std::size_t kCreationDate = 61;           // 5-byte date
-inline constexpr std::size_t kBackupDate = 66;             // 5-byte date
-inline constexpr std::size_t kLastAccessDate = 71;         // 5-byte date
-inline constexpr std::size_t kDirectoryId = 76;            // u32
-inline constexpr std::size_t kFileId = 80;                 // u32
-inline constexpr std::size_t kFileName = 84;               // tape address
+inline constexpr std::size_t kFileAttributes = 52;        // u32: bit 17 name in stream
+inline constexpr std::size_t kLastModificationDate = 56;  // 5-byte date
+inline constexpr std::size_t kCreationDate = 61;          // 5-byte date
+inline constexpr std::size_t kBackupDate = 66;            // 5-byte date
+inline constexpr std::size_t kLastAccessDate = 71;        // 5-byte date
+inline constexpr std::size_t kDirectoryId = 76;           // u32
+inline constexpr std::size_t kFileId = 80;                // u32
+inline constexpr std::size_t kFileName = 84;              // tape address
 inline constexpr std::size_t kFixedSize = 88;
 inline constexpr std::uint32_t kAttrNameInStream = 1u << 17;
 }  // namespace file
 
 namespace eset {
-inline constexpr std::size_t kEsetAttributes = 52;           // u32
-inline constexpr std::size_t kNumberOfCorruptFiles = 56;     // u32
-inline constexpr std::size_t kReserved1 = 60;                // u64
-inline constexpr std::size_t kReserved2 = 68;                // u64
-inline constexpr std::size_t kFddMediaSequenceNumber = 76;   // u16
-inline constexpr std::size_t kDataSetNumber = 78;            // u16
-inline constexpr std::size_t kMediaWriteDate = 80;           // 5-byte date
+inline constexpr std::size_t kEsetAttributes = 52;          // u32
+inline constexpr std::size_t kNumberOfCorruptFiles = 56;    // u32
+inline constexpr std::size_t kReserved1 = 60;               // u64
+inline constexpr std::size_t kReserved2 = 68;               // u64
+inline constexpr std::size_t kFddMediaSequenceNumber = 76;  // u16
+inline constexpr std::size_t kDataSetNumber = 78;           // u16
+inline constexpr std::size_t kMediaWriteDate = 80;          // 5-byte date
 inline constexpr std::size_t kFixedSize = 85;
 }  // namespace eset
 
@@ -138,13 +138,13 @@ inline constexpr std::size_t kEntrySize = 8;
 
 // Stream header (MTF_STREAM_HDR).
 namespace stream {
-inline constexpr std::size_t kStreamId = 0;                    // 4 ASCII bytes
-inline constexpr std::size_t kFileSystemAttributes = 4;        // u16: bit 1 contains security
-inline constexpr std::size_t kMediaFormatAttributes = 6;       // u16: bit 4 compressed, bit 5 checksummed
-inline constexpr std::size_t kStreamLength = 8;                // u64: the data only
-inline constexpr std::size_t kDataEncryptionAlgorithm = 16;    // u16
-inline constexpr std::size_t kDataCompressionAlgorithm = 18;   // u16
-inline constexpr std::size_t kChecksum = 20;                   // u16: XOR of the 10 words before it
+inline constexpr std::size_t kStreamId = 0;                   // 4 ASCII bytes
+inline constexpr std::size_t kFileSystemAttributes = 4;       // u16: bit 1 contains security
+inline constexpr std::size_t kMediaFormatAttributes = 6;      // u16: bit 4 compressed, bit 5 checksummed
+inline constexpr std::size_t kStreamLength = 8;               // u64: the data only
+inline constexpr std::size_t kDataEncryptionAlgorithm = 16;   // u16
+inline constexpr std::size_t kDataCompressionAlgorithm = 18;  // u16
+inline constexpr std::size_t kChecksum = 20;                  // u16: XOR of the 10 words before it
 inline constexpr std::size_t kSize = 22;
 inline constexpr std::size_t kChecksummedWords = 10;
 inline constexpr std::size_t kAlignment = 4;  // every stream header starts on a 4-byte boundary
@@ -155,14 +155,15 @@ inline constexpr std::uint16_t kMfAttrChecksummed = 1u << 5;
 
 // Software compression frame header, at the start of every frame of a compressed stream.
 namespace frame {
-inline constexpr std::size_t kHeaderId = 0;                  // u16: 0x4846, the bytes "FH"
-inline constexpr std::size_t kOriginalMediaAttributes = 2;   // u16: the stream's attributes before compression
-inline constexpr std::size_t kRemainingUncompressedSize = 4; // u64: uncompressed bytes from this frame to the end
-inline constexpr std::size_t kUncompressedSize = 12;         // u32
-inline constexpr std::size_t kCompressedSize = 16;           // u32: equal to the uncompressed size when stored
-inline constexpr std::size_t kSequenceNumber = 20;           // u8: from 1
-inline constexpr std::size_t kReserved = 21;                 // u8
-inline constexpr std::size_t kChecksum = 22;                 // u16: XOR of the 11 words before it
+inline constexpr std::size_t kHeaderId = 0;                 // u16: 0x4846, the bytes "FH"
+inline constexpr std::size_t kOriginalMediaAttributes = 2;  // u16: the stream's attributes before compression
+inline constexpr std::size_t kRemainingUncompressedSize =
+    4;                                                // u64: uncompressed bytes from this frame to the end
+inline constexpr std::size_t kUncompressedSize = 12;  // u32
+inline constexpr std::size_t kCompressedSize = 16;    // u32: equal to the uncompressed size when stored
+inline constexpr std::size_t kSequenceNumber = 20;    // u8: from 1
+inline constexpr std::size_t kReserved = 21;          // u8
+inline constexpr std::size_t kChecksum = 22;          // u16: XOR of the 11 words before it
 inline constexpr std::size_t kSize = 24;
 inline constexpr std::size_t kChecksummedWords = 11;
 inline constexpr std::uint16_t kFrameHeaderId = 0x4846;

@@ -1,11 +1,11 @@
 // Names, dates and file contents of the media description.
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
-#include <bit>
 
 #include "file_data.h"
 #include "mtf_writer.h"
@@ -19,8 +19,12 @@ namespace {
 constexpr char16_t kReplacementCharacter = 0xFFFD;
 constexpr std::size_t kDiskReadLimit = 1u << 20;
 
-bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool isHighSurrogate(char16_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -40,17 +44,18 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// splitmix64's finaliser over a position-keyed counter: every 8-byte word of a generated file is independent, so
-// any range can be produced directly.
+// splitmix64's finaliser over a position-keyed counter: every 8-byte word of a generated file is independent,
+// so any range can be produced directly.
 std::uint64_t generatedWord(std::uint64_t seed, std::uint64_t wordIndex) {
-    std::uint64_t z = wordIndex * 0x9E3779B97F4A7C15ull + (seed ^ 0x632BE59BD9B4E019ull) * 0xD1B54A32D192ED03ull;
+    std::uint64_t z =
+        wordIndex * 0x9E3779B97F4A7C15ull + (seed ^ 0x632BE59BD9B4E019ull) * 0xD1B54A32D192ED03ull;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return z ^ (z >> 31);
 }
 
 class MemoryReader final : public DataReader {
-public:
+  public:
     explicit MemoryReader(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
     std::size_t read(std::span<std::uint8_t> out) override {
         const std::size_t n = std::min(out.size(), bytes_.size() - pos_);
@@ -59,22 +64,23 @@ public:
         return n;
     }
 
-private:
+  private:
     const std::vector<std::uint8_t>& bytes_;
     std::size_t pos_ = 0;
 };
 
 class GeneratedReader final : public DataReader {
-public:
+  public:
     explicit GeneratedReader(const GeneratedData& data) : data_(data) {}
     std::size_t read(std::span<std::uint8_t> out) override {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), data_.size - pos_));
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), data_.size - pos_));
         fillGenerated(data_.seed, pos_, out.first(n));
         pos_ += n;
         return n;
     }
 
-private:
+  private:
     GeneratedData data_;
     std::uint64_t pos_ = 0;
 };
@@ -86,14 +92,15 @@ struct FileCloser {
 // Reads exactly the size recorded in the description: a file that has become shorter or longer is an error,
 // because the STAN header already promised that many bytes.
 class DiskReader final : public DataReader {
-public:
+  public:
     explicit DiskReader(const DiskFileData& data) : data_(data), file_(std::fopen(data.path.c_str(), "rb")) {
         if (!file_) {
             throw MediaError("cannot open source file '" + data.path.string() + "': " + std::strerror(errno));
         }
     }
     std::size_t read(std::span<std::uint8_t> out) override {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), data_.size - pos_));
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), data_.size - pos_));
         std::size_t got = 0;
         while (got < want) {
             const std::size_t chunk = std::min(want - got, kDiskReadLimit);
@@ -116,7 +123,7 @@ public:
         return got;
     }
 
-private:
+  private:
     DiskFileData data_;
     std::unique_ptr<std::FILE, FileCloser> file_;
     std::uint64_t pos_ = 0;
@@ -130,8 +137,8 @@ std::u16string utf8ToUtf16(std::string_view s) {
     out.reserve(s.size());
     std::size_t i = 0;
     auto bad = [&] {
-        return std::invalid_argument("invalid UTF-8 at byte " + std::to_string(i) + " of \"" + std::string(s) +
-                                     "\"");
+        return std::invalid_argument("invalid UTF-8 at byte " + std::to_string(i) + " of \"" +
+                                     std::string(s) + "\"");
     };
     while (i < s.size()) {
         const auto b0 = static_cast<unsigned char>(s[i]);
@@ -193,7 +200,9 @@ Name Name::raw(std::u16string units) {
     return n;
 }
 
-std::string Name::text() const { return utf16ToUtf8(units); }
+std::string Name::text() const {
+    return utf16ToUtf8(units);
+}
 
 std::array<std::uint8_t, 5> encodeMtfDate(const MtfDate& d) {
     if (d.year > 16383 || d.month > 15 || d.day > 31 || d.hour > 31 || d.minute > 63 || d.second > 63) {
@@ -203,7 +212,8 @@ std::array<std::uint8_t, 5> encodeMtfDate(const MtfDate& d) {
                                  (std::uint64_t{d.day} << 17) | (std::uint64_t{d.hour} << 12) |
                                  (std::uint64_t{d.minute} << 6) | std::uint64_t{d.second};
     std::array<std::uint8_t, 5> out{};
-    for (int i = 0; i < 5; ++i) out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(packed >> (8 * (4 - i)));
+    for (int i = 0; i < 5; ++i)
+        out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(packed >> (8 * (4 - i)));
     return out;
 }
 
@@ -223,7 +233,9 @@ MtfDate mtfDateFromUnixTime(std::int64_t seconds) {
                    static_cast<std::uint8_t>(hms.seconds().count())};
 }
 
-std::vector<std::uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> bytesOf(std::string_view text) {
+    return {text.begin(), text.end()};
+}
 
 std::uint64_t dataSize(const FileData& data) {
     struct Visitor {

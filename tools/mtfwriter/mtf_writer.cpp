@@ -4,11 +4,11 @@
 //   per set:  SSET VOLB {DIRB | FILE [PNAM|FNAM] [NACL] [STAN] [CSUM]}... [SPAD]  FM  ESET [SPAD]  FM
 //   end:      FM  EOTM [SPAD]  FM
 //
-// Every block starts on a logical block boundary counted from the start of its region (the TAPE block, the set's
-// SSET, the ESET, the EOTM: each of these follows a filemark, which sits on a physical block boundary). A block's
-// last stream is an SPAD whose zero data fills up to the next logical boundary, or, when a filemark follows, to a
-// boundary that is both logical and physical. That SPAD is written only when the next block or filemark is known,
-// so the writer can be fed one entry at a time.
+// Every block starts on a logical block boundary counted from the start of its region (the TAPE block, the
+// set's SSET, the ESET, the EOTM: each of these follows a filemark, which sits on a physical block boundary).
+// A block's last stream is an SPAD whose zero data fills up to the next logical boundary, or, when a filemark
+// follows, to a boundary that is both logical and physical. That SPAD is written only when the next block or
+// filemark is known, so the writer can be fed one entry at a time.
 #include "mtf_writer.h"
 
 #include <bit>
@@ -41,11 +41,13 @@ constexpr std::uint64_t kCompressInMemoryLimit = 16u << 20;
 constexpr std::uint32_t kMaxSoftFilemarkBlock = 32768;
 constexpr std::uint32_t kMaxPhysicalBlockSize = 16u << 20;
 
-std::uint64_t roundUp(std::uint64_t value, std::uint64_t unit) { return (value + unit - 1) / unit * unit; }
+std::uint64_t roundUp(std::uint64_t value, std::uint64_t unit) {
+    return (value + unit - 1) / unit * unit;
+}
 
 // Builds the descriptor part of a block: the fixed fields, then the strings, then zero fill to 4 bytes.
 class Descriptor {
-public:
+  public:
     Descriptor(std::string_view type, std::size_t fixedSize) : bytes_(fixedSize, 0) {
         putTag(bytes_, layout::common::kBlockType, type);
     }
@@ -85,9 +87,9 @@ public:
         namespace c = layout::common;
         bytes_.resize(alignedSize(), 0);
         if (bytes_.size() > maxSize) {
-            throw MediaError("a " + std::string(reinterpret_cast<const char*>(bytes_.data()), 4) + " block of " +
-                             std::to_string(bytes_.size()) + " bytes is larger than the " + std::to_string(maxSize) +
-                             "-byte limit");
+            throw MediaError("a " + std::string(reinterpret_cast<const char*>(bytes_.data()), 4) +
+                             " block of " + std::to_string(bytes_.size()) + " bytes is larger than the " +
+                             std::to_string(maxSize) + "-byte limit");
         }
         putU32(bytes_, c::kBlockAttributes, h.attributes);
         putU16(bytes_, c::kOffsetToFirstEvent,
@@ -102,7 +104,7 @@ public:
         return bytes_;
     }
 
-private:
+  private:
     Bytes bytes_;
 };
 
@@ -131,11 +133,13 @@ std::array<std::uint8_t, layout::stream::kSize> encodeStreamHeader(const StreamH
     return out;
 }
 
-std::u16string utf16Of(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string utf16Of(std::string_view ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 // The CSUM stream's value: XOR of the data as little-endian 32-bit words, the last one filled with zeros.
 class Xor32 {
-public:
+  public:
     void add(std::span<const std::uint8_t> bytes) {
         std::size_t i = 0;
         for (; i < bytes.size() && phase_ != 0; ++i) addByte(bytes[i]);
@@ -150,7 +154,7 @@ public:
     }
     std::uint32_t value() const { return sum_; }
 
-private:
+  private:
     void addByte(std::uint8_t b) {
         sum_ ^= std::uint32_t{b} << (8 * phase_);
         phase_ = (phase_ + 1) % 4;
@@ -160,9 +164,12 @@ private:
     unsigned phase_ = 0;
 };
 
-std::uint32_t backupTypeBit(BackupType type) { return 1u << static_cast<unsigned>(type); }
+std::uint32_t backupTypeBit(BackupType type) {
+    return 1u << static_cast<unsigned>(type);
+}
 
-// A plausible self-relative security descriptor header followed by a fixed pattern: readers only need its size.
+// A plausible self-relative security descriptor header followed by a fixed pattern: readers only need its
+// size.
 Bytes naclData(std::uint32_t size) {
     Bytes out(size);
     static constexpr std::uint8_t kHeader[] = {0x01, 0x00, 0x04, 0x80, 0x14, 0x00, 0x00, 0x00};
@@ -250,7 +257,8 @@ struct MediaWriter::State {
 
     // ---- padding and filemarks ----
 
-    // Closes the previous block with an SPAD that reaches a boundary of `unit` bytes counted from the region start.
+    // Closes the previous block with an SPAD that reaches a boundary of `unit` bytes counted from the region
+    // start.
     void closeBlock(std::uint64_t unit) {
         if (!padPending) return;
         padPending = false;
@@ -262,7 +270,8 @@ struct MediaWriter::State {
         emitZeros(gap - layout::stream::kSize);
     }
 
-    // A boundary that is both logical (from the region start) and physical: region starts are physical boundaries.
+    // A boundary that is both logical (from the region start) and physical: region starts are physical
+    // boundaries.
     std::uint64_t filemarkUnit() const { return std::lcm<std::uint64_t>(logicalBlock, physicalBlock); }
 
     void filemark() {
@@ -281,8 +290,10 @@ struct MediaWriter::State {
         namespace f = layout::sfmb;
         Descriptor d("SFMB", physicalBlock);
         auto b = d.fields();
-        const std::uint32_t capacity = static_cast<std::uint32_t>((physicalBlock - f::kFirstEntry) / f::kEntrySize);
-        const std::uint32_t used = static_cast<std::uint32_t>(std::min<std::size_t>(capacity, softFilemarks.size()));
+        const std::uint32_t capacity =
+            static_cast<std::uint32_t>((physicalBlock - f::kFirstEntry) / f::kEntrySize);
+        const std::uint32_t used =
+            static_cast<std::uint32_t>(std::min<std::size_t>(capacity, softFilemarks.size()));
         putU32(b, f::kNumberOfEntries, capacity);
         putU32(b, f::kEntriesUsed, used);
         putU32(b, f::kEntriesOffset, f::kFirstEntry);
@@ -297,9 +308,13 @@ struct MediaWriter::State {
 
     // ---- blocks ----
 
-    std::uint32_t setAttributes() const { return inSet && set.compressed ? layout::kBlockAttrCompression : 0; }
+    std::uint32_t setAttributes() const {
+        return inSet && set.compressed ? layout::kBlockAttrCompression : 0;
+    }
 
-    std::size_t maxDescriptor() const { return std::min<std::size_t>(logicalBlock, layout::kMaxDescriptorBlockSize); }
+    std::size_t maxDescriptor() const {
+        return std::min<std::size_t>(logicalBlock, layout::kMaxDescriptorBlockSize);
+    }
 
     // Starts a block of the current set: closes the previous one and returns its format logical address.
     std::uint64_t startSetBlock() {
@@ -319,7 +334,8 @@ struct MediaWriter::State {
         putU32(b, t::kMediaFamilyId, tape.mediaFamilyId);
         putU32(b, t::kTapeAttributes, options.softFilemarks ? t::kAttrSoftFilemarks : 0);
         putU16(b, t::kMediaSequenceNumber, 1);
-        putU16(b, t::kSoftFilemarkBlockSize, options.softFilemarks ? static_cast<std::uint16_t>(physicalBlock / 512) : 0);
+        putU16(b, t::kSoftFilemarkBlockSize,
+               options.softFilemarks ? static_cast<std::uint16_t>(physicalBlock / 512) : 0);
         putU16(b, t::kFormatLogicalBlockSize, static_cast<std::uint16_t>(logicalBlock));
         putU16(b, t::kSoftwareVendorId, kSoftwareVendorId);
         putDate(b, t::kMediaDate, tape.date);
@@ -336,7 +352,8 @@ struct MediaWriter::State {
         Descriptor d("SSET", s::kFixedSize);
         auto b = d.fields();
         putU32(b, s::kSsetAttributes, backupTypeBit(set.type));
-        putU16(b, s::kSoftwareCompressionAlgorithm, set.compressed ? layout::kCompressionAlgorithmStacLzs : 0);
+        putU16(b, s::kSoftwareCompressionAlgorithm,
+               set.compressed ? layout::kCompressionAlgorithmStacLzs : 0);
         putU16(b, s::kSoftwareVendorId, kSoftwareVendorId);
         putU16(b, s::kDataSetNumber, static_cast<std::uint16_t>(setNumber));
         putU64(b, s::kPhysicalBlockAddress, physicalBlockAddress(pos));
@@ -366,7 +383,8 @@ struct MediaWriter::State {
         d.addString(v::kDeviceName, dev);
         d.addString(v::kVolumeName, set.volumeName.units);
         d.addString(v::kMachineName, set.machineName.units);
-        writeDescriptor(d, {.attributes = setAttributes(), .formatLogicalAddress = fla,
+        writeDescriptor(d, {.attributes = setAttributes(),
+                            .formatLogicalAddress = fla,
                             .controlBlockId = nextControlBlockId++});
     }
 
@@ -390,7 +408,8 @@ struct MediaWriter::State {
         writeDescriptor(d, {.stringType = layout::kStringTypeNone});
     }
 
-    // A name that does not fit in its block goes into a PNAM/FNAM stream; the block's tape address is then (0, 0).
+    // A name that does not fit in its block goes into a PNAM/FNAM stream; the block's tape address is then
+    // (0, 0).
     bool nameFits(std::size_t fixedSize, const std::u16string& units) const {
         return roundUp(fixedSize + units.size() * 2, layout::stream::kAlignment) <= maxDescriptor();
     }
@@ -428,7 +447,8 @@ struct MediaWriter::State {
         currentDirectoryId = ++lastDirectoryId;
         putU32(b, r::kDirectoryId, currentDirectoryId);
         if (!inStream) d.addString(r::kDirectoryName, name);
-        writeDescriptor(d, {.attributes = setAttributes(), .formatLogicalAddress = fla,
+        writeDescriptor(d, {.attributes = setAttributes(),
+                            .formatLogicalAddress = fla,
                             .controlBlockId = nextControlBlockId++});
         if (inStream) emitNameStream("PNAM", name);
 
@@ -558,8 +578,8 @@ struct MediaWriter::State {
         });
         record.declaredLength = file.declaredLength.value_or(storedSize);
         emitStreamHeader({.id = "STAN",
-                          .mediaFormatAttributes = static_cast<std::uint16_t>(
-                              checksummed | layout::stream::kMfAttrCompressed),
+                          .mediaFormatAttributes =
+                              static_cast<std::uint16_t>(checksummed | layout::stream::kMfAttrCompressed),
                           .length = record.declaredLength,
                           .compressionAlgorithm = layout::kCompressionAlgorithmStacLzs});
         record.dataOffset = pos;
@@ -580,11 +600,13 @@ MediaWriter::MediaWriter(Sink& sink, const TapeInfo& tape, const WriterOptions& 
     : state_(std::make_unique<State>(sink, options)) {
     State& s = *state_;
     if (tape.logicalBlockSize != 512 && tape.logicalBlockSize != 1024) {
-        throw MediaError("the logical block size must be 512 or 1024, not " + std::to_string(tape.logicalBlockSize));
+        throw MediaError("the logical block size must be 512 or 1024, not " +
+                         std::to_string(tape.logicalBlockSize));
     }
     s.logicalBlock = tape.logicalBlockSize;
     const std::uint32_t sinkBlock = sink.physicalBlockSize();
-    s.physicalBlock = options.physicalBlockSize != 0 ? options.physicalBlockSize : (sinkBlock != 0 ? sinkBlock : 512);
+    s.physicalBlock =
+        options.physicalBlockSize != 0 ? options.physicalBlockSize : (sinkBlock != 0 ? sinkBlock : 512);
     if (s.physicalBlock % 512 != 0 || s.physicalBlock == 0 || s.physicalBlock > kMaxPhysicalBlockSize) {
         throw MediaError("the physical block size must be a multiple of 512 up to 16 MiB, not " +
                          std::to_string(s.physicalBlock));
@@ -615,8 +637,8 @@ void MediaWriter::beginSet(const SetInfo& set) {
     s.lastDirectoryId = s.currentDirectoryId = s.lastFileId = 0;
     s.currentDirectoryText.clear();
     s.currentDirectoryName.clear();
-    s.manifest.sets.push_back({.number = s.setNumber, .name = set.name.text(), .compressed = set.compressed,
-                               .ssetOffset = s.pos});
+    s.manifest.sets.push_back(
+        {.number = s.setNumber, .name = set.name.text(), .compressed = set.compressed, .ssetOffset = s.pos});
     s.writeSset();
     s.writeVolb();
 }
@@ -661,7 +683,9 @@ Manifest MediaWriter::finish() {
     return std::move(s.manifest);
 }
 
-std::uint64_t MediaWriter::position() const { return state_->pos; }
+std::uint64_t MediaWriter::position() const {
+    return state_->pos;
+}
 
 Manifest writeMedia(const MediaDescription& media, Sink& sink, const WriterOptions& options) {
     MediaWriter writer(sink, media.tape, options);
@@ -679,8 +703,8 @@ Manifest writeImageFile(const MediaDescription& media, const std::filesystem::pa
     return writeMedia(media, sink, options);
 }
 
-Manifest writeTapFile(const MediaDescription& media, const std::filesystem::path& path, std::uint32_t blockSize,
-                      WriterOptions options) {
+Manifest writeTapFile(const MediaDescription& media, const std::filesystem::path& path,
+                      std::uint32_t blockSize, WriterOptions options) {
     TapFileSink sink(path, blockSize);
     options.physicalBlockSize = blockSize;
     return writeMedia(media, sink, options);

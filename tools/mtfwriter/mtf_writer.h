@@ -1,5 +1,5 @@
-// The MTF test-media writer: describe a tape in C++ structs, write it as genuine MTF 1.00a media through a sink,
-// and get back a manifest that says exactly where every file landed.
+// The MTF test-media writer: describe a tape in C++ structs, write it as genuine MTF 1.00a media through a
+// sink, and get back a manifest that says exactly where every file landed.
 //
 //   MediaDescription media{.tape = {.mediaName = "Tape 1"}};
 //   media.sets.push_back({.info = {.name = "Daily"},
@@ -8,8 +8,9 @@
 //   MemorySink sink;
 //   Manifest manifest = writeMedia(media, sink);
 //
-// Media with millions of entries or files of many GiB are written through MediaWriter one entry at a time; file
-// contents come from memory, from a deterministic generator, or from a file on disk, and are always streamed.
+// Media with millions of entries or files of many GiB are written through MediaWriter one entry at a time;
+// file contents come from memory, from a deterministic generator, or from a file on disk, and are always
+// streamed.
 #pragma once
 
 #include <array>
@@ -28,10 +29,10 @@
 
 namespace ostrum::mtfwriter {
 
-// Something the writer cannot do with the description or the sink it was given (bad options, names too long for
-// a block, a source file that changed while it was read, an output error).
+// Something the writer cannot do with the description or the sink it was given (bad options, names too long
+// for a block, a source file that changed while it was read, an output error).
 class MediaError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -46,14 +47,15 @@ struct MtfDate {
     bool operator==(const MtfDate&) const = default;
 };
 
-// The 5-byte MTF_DATE_TIME: one big-endian 40-bit number holding year (14 bits), month (4), day (5), hour (5),
-// minute (6), second (6). Fields too large for their bits throw std::invalid_argument.
+// The 5-byte MTF_DATE_TIME: one big-endian 40-bit number holding year (14 bits), month (4), day (5), hour
+// (5), minute (6), second (6). Fields too large for their bits throw std::invalid_argument.
 std::array<std::uint8_t, 5> encodeMtfDate(const MtfDate& date);
 // The UTC calendar date of a Unix time.
 MtfDate mtfDateFromUnixTime(std::int64_t secondsSinceEpoch);
 
-// A name as 16-bit code units. Built from UTF-8 text by default (implicitly, so `.name = "A.TXT"` works); Name::raw
-// keeps any units exactly as given, for hostile names: NUL units, "/" in names, unpaired surrogates, "..".
+// A name as 16-bit code units. Built from UTF-8 text by default (implicitly, so `.name = "A.TXT"` works);
+// Name::raw keeps any units exactly as given, for hostile names: NUL units, "/" in names, unpaired
+// surrogates, "..".
 struct Name {
     std::u16string units{};
 
@@ -86,12 +88,13 @@ using FileData = std::variant<std::vector<std::uint8_t>, GeneratedData, DiskFile
 
 std::vector<std::uint8_t> bytesOf(std::string_view text);
 std::uint64_t dataSize(const FileData& data);
-// The generator behind GeneratedData: a cheap keyed pattern, addressable by position, so any range of a huge file
-// can be reproduced for checking. Bytes [offset, offset + out.size()) of the file with this seed.
+// The generator behind GeneratedData: a cheap keyed pattern, addressable by position, so any range of a huge
+// file can be reproduced for checking. Bytes [offset, offset + out.size()) of the file with this seed.
 void fillGenerated(std::uint64_t seed, std::uint64_t offset, std::span<std::uint8_t> out);
 
-// A DIRB. `path` holds the components below the volume root; an empty path is the root directory (a single NUL).
-// `rawName`, when set, is written as the Directory Name exactly as given, instead of the NUL-terminated components.
+// A DIRB. `path` holds the components below the volume root; an empty path is the root directory (a single
+// NUL). `rawName`, when set, is written as the Directory Name exactly as given, instead of the NUL-terminated
+// components.
 struct DirectoryEntry {
     std::vector<Name> path{};
     MtfDate mtime{};
@@ -103,11 +106,13 @@ struct FileEntry {
     Name name{};
     MtfDate mtime{};
     FileData data{};
-    std::uint32_t naclBytes = 0;                   // an NACL security stream of this size before STAN
-    bool csum = false;                             // a CSUM stream after STAN
-    bool noStan = false;                           // no STAN stream at all (the data is not written)
-    std::optional<std::uint64_t> declaredLength{};   // a Stream Length in the STAN header other than the bytes written
-    std::optional<std::uint32_t> badFrameChecksum{};  // compressed sets: frame index (0-based) with a wrong checksum
+    std::uint32_t naclBytes = 0;  // an NACL security stream of this size before STAN
+    bool csum = false;            // a CSUM stream after STAN
+    bool noStan = false;          // no STAN stream at all (the data is not written)
+    std::optional<std::uint64_t>
+        declaredLength{};  // a Stream Length in the STAN header other than the bytes written
+    std::optional<std::uint32_t>
+        badFrameChecksum{};  // compressed sets: frame index (0-based) with a wrong checksum
 };
 
 using Entry = std::variant<DirectoryEntry, FileEntry>;
@@ -145,8 +150,8 @@ struct MediaDescription {
 };
 
 struct WriterOptions {
-    // Physical block size (a multiple of 512): filemarks fall on its boundaries. 0 takes the sink's record size,
-    // or 512 for a sink without one. A sink with a record size only accepts 0 or that size.
+    // Physical block size (a multiple of 512): filemarks fall on its boundaries. 0 takes the sink's record
+    // size, or 512 for a sink without one. A sink with a record size only accepts 0 or that size.
     std::uint32_t physicalBlockSize = 0;
     // Write SFMB blocks (as .bkf files on disk have) instead of telling the sink about hard filemarks.
     bool softFilemarks = false;
@@ -154,19 +159,19 @@ struct WriterOptions {
     bool recordFiles = true;
 };
 
-// Where things landed. Offsets are image offsets: bytes from the start of the medium's data, as an image file or
-// the concatenated records of a .tap hold them.
+// Where things landed. Offsets are image offsets: bytes from the start of the medium's data, as an image file
+// or the concatenated records of a .tap hold them.
 struct ManifestFile {
-    std::uint32_t setNumber = 0;          // 1-based, order written
-    std::string directory{};                // components of the current DIRB joined by '\' ("" = root or no DIRB)
-    std::u16string directoryName{};         // the DIRB's Directory Name units as written (NUL-separated)
-    std::string name{};                     // UTF-8 text of the file name
-    std::u16string nameUnits{};             // the units as written
-    std::uint64_t fileBlockOffset = 0;    // the FILE block
+    std::uint32_t setNumber = 0;        // 1-based, order written
+    std::string directory{};            // components of the current DIRB joined by '\' ("" = root or no DIRB)
+    std::u16string directoryName{};     // the DIRB's Directory Name units as written (NUL-separated)
+    std::string name{};                 // UTF-8 text of the file name
+    std::u16string nameUnits{};         // the units as written
+    std::uint64_t fileBlockOffset = 0;  // the FILE block
     std::optional<std::uint64_t> dataOffset{};  // first data byte of STAN (just after its 22-byte header)
-    std::uint64_t dataLength = 0;         // bytes of STAN data written (compressed: the frames)
-    std::uint64_t declaredLength = 0;     // Stream Length in the STAN header
-    std::uint64_t originalLength = 0;     // the file's own size (before compression)
+    std::uint64_t dataLength = 0;               // bytes of STAN data written (compressed: the frames)
+    std::uint64_t declaredLength = 0;           // Stream Length in the STAN header
+    std::uint64_t originalLength = 0;           // the file's own size (before compression)
     bool compressed = false;
     MtfDate mtime{};
 };
@@ -191,16 +196,17 @@ struct Manifest {
     bool softFilemarks = false;
     std::vector<ManifestSet> sets{};
     std::vector<ManifestDirectory> directories{};
-    std::vector<ManifestFile> files{};     // empty when WriterOptions::recordFiles is off
-    std::uint64_t fileCount = 0;         // files written, recorded or not
-    std::vector<std::uint64_t> filemarks{};  // hard: the offset the mark sits at; soft: the SFMB block's offset
+    std::vector<ManifestFile> files{};  // empty when WriterOptions::recordFiles is off
+    std::uint64_t fileCount = 0;        // files written, recorded or not
+    std::vector<std::uint64_t>
+        filemarks{};  // hard: the offset the mark sits at; soft: the SFMB block's offset
     std::uint64_t imageSize = 0;
 };
 
-// Writes a medium one piece at a time. The constructor writes TAPE and its filemark; finish() ends the medium.
-// Calls out of order (a file outside a set, finish() with a set open) throw MediaError.
+// Writes a medium one piece at a time. The constructor writes TAPE and its filemark; finish() ends the
+// medium. Calls out of order (a file outside a set, finish() with a set open) throw MediaError.
 class MediaWriter {
-public:
+  public:
     MediaWriter(Sink& sink, const TapeInfo& tape, const WriterOptions& options = {});
     ~MediaWriter();
     MediaWriter(const MediaWriter&) = delete;
@@ -216,7 +222,7 @@ public:
 
     std::uint64_t position() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_{};
 };
@@ -224,7 +230,7 @@ private:
 Manifest writeMedia(const MediaDescription& media, Sink& sink, const WriterOptions& options = {});
 Manifest writeImageFile(const MediaDescription& media, const std::filesystem::path& path,
                         const WriterOptions& options = {});
-Manifest writeTapFile(const MediaDescription& media, const std::filesystem::path& path, std::uint32_t blockSize,
-                      WriterOptions options = {});
+Manifest writeTapFile(const MediaDescription& media, const std::filesystem::path& path,
+                      std::uint32_t blockSize, WriterOptions options = {});
 
 }  // namespace ostrum::mtfwriter

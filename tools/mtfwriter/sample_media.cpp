@@ -30,8 +30,8 @@ std::vector<std::uint8_t> csvTable(int rows) {
     std::string csv = "date,store,item,quantity,price\n";
     for (int i = 0; i < rows; ++i) {
         csv += "2024-0" + std::to_string(1 + i % 9) + "-" + std::to_string(10 + i % 18) + ",store" +
-               std::to_string(i % 7) + ",item" + std::to_string(i % 41) + "," + std::to_string(1 + i % 12) + "," +
-               std::to_string(100 + (i * 37) % 900) + ".99\n";
+               std::to_string(i % 7) + ",item" + std::to_string(i % 41) + "," + std::to_string(1 + i % 12) +
+               "," + std::to_string(100 + (i * 37) % 900) + ".99\n";
     }
     return bytesOf(csv);
 }
@@ -39,32 +39,45 @@ std::vector<std::uint8_t> csvTable(int rows) {
 constexpr MtfDate kTapeDate{2024, 5, 17, 9, 30, 0};
 
 DataSet officeSet() {
-    DataSet set{.info = {.name = "Office documents", .description = "Weekly full backup of the office PC",
-                         .userName = "OFFICE\\alice", .type = BackupType::Normal,
-                         .date = {2024, 5, 17, 9, 31, 5}, .machineName = "OFFICE-PC"}};
+    DataSet set{.info = {.name = "Office documents",
+                         .description = "Weekly full backup of the office PC",
+                         .userName = "OFFICE\\alice",
+                         .type = BackupType::Normal,
+                         .date = {2024, 5, 17, 9, 31, 5},
+                         .machineName = "OFFICE-PC"}};
     set.entries = {
         DirectoryEntry{.path = {}, .mtime = {2024, 5, 1, 8, 0, 0}},
-        FileEntry{.name = "README", .mtime = {2024, 4, 2, 10, 15, 0},
+        FileEntry{.name = "README",
+                  .mtime = {2024, 4, 2, 10, 15, 0},
                   .data = textLines("Read me first", 12, "Backups run every Friday evening.")},
-        FileEntry{.name = "notes.txt", .mtime = {2024, 5, 16, 17, 45, 12},
+        FileEntry{.name = "notes.txt",
+                  .mtime = {2024, 5, 16, 17, 45, 12},
                   .data = textLines("Notes", 40, "Call the supplier about the late delivery.")},
         DirectoryEntry{.path = {"DOCS"}, .mtime = {2024, 5, 10, 9, 0, 0}},
-        FileEntry{.name = "A.TXT", .mtime = {2024, 1, 5, 12, 0, 0}, .data = bytesOf("A short text file.\r\n")},
-        FileEntry{.name = "report.doc", .mtime = {2024, 5, 9, 16, 20, 41},
+        FileEntry{
+            .name = "A.TXT", .mtime = {2024, 1, 5, 12, 0, 0}, .data = bytesOf("A short text file.\r\n")},
+        FileEntry{.name = "report.doc",
+                  .mtime = {2024, 5, 9, 16, 20, 41},
                   .data = wordDocument("Quarterly report. Sales rose in every region but one.")},
-        FileEntry{.name = "Résumé.doc", .mtime = {2024, 3, 14, 11, 11, 11},
+        FileEntry{.name = "Résumé.doc",
+                  .mtime = {2024, 3, 14, 11, 11, 11},
                   .data = wordDocument("Curriculum vitae of the office manager.")},
         DirectoryEntry{.path = {"DOCS", "LETTERS"}, .mtime = {2024, 2, 1, 8, 30, 0}},
-        FileEntry{.name = "january.txt", .mtime = {2024, 1, 31, 15, 2, 0},
+        FileEntry{.name = "january.txt",
+                  .mtime = {2024, 1, 31, 15, 2, 0},
                   .data = textLines("Dear customer,", 25, "Thank you for your order of January.")},
-        FileEntry{.name = "february.txt", .mtime = {2024, 2, 29, 15, 2, 0},
+        FileEntry{.name = "february.txt",
+                  .mtime = {2024, 2, 29, 15, 2, 0},
                   .data = textLines("Dear customer,", 25, "Thank you for your order of February.")},
         DirectoryEntry{.path = {"PICTURES"}, .mtime = {2024, 4, 20, 19, 0, 0}},
         FileEntry{.name = "sunset.bmp", .mtime = {2023, 8, 12, 20, 41, 3}, .data = sampleBitmap(96, 64, 1)},
         FileEntry{.name = "logo.bmp", .mtime = {2022, 11, 3, 9, 5, 0}, .data = sampleBitmap(32, 32, 7)},
         DirectoryEntry{.path = {"SECURE"}, .mtime = {2024, 5, 2, 7, 0, 0}},
-        FileEntry{.name = "payroll.doc", .mtime = {2024, 4, 30, 18, 0, 0},
-                  .data = wordDocument("Payroll for April. Confidential."), .naclBytes = 628, .csum = true},
+        FileEntry{.name = "payroll.doc",
+                  .mtime = {2024, 4, 30, 18, 0, 0},
+                  .data = wordDocument("Payroll for April. Confidential."),
+                  .naclBytes = 628,
+                  .csum = true},
     };
     return set;
 }
@@ -75,32 +88,43 @@ DataSet projectsSet() {
         source += "int step" + std::to_string(i) + "(int x) {\n    return x * " + std::to_string(i + 2) +
                   " + " + std::to_string(i) + ";\n}\n\n";
     }
-    DataSet set{.info = {.name = "Weekly projects", .description = "Compressed backup of the project folders",
-                         .userName = "OFFICE\\bob", .type = BackupType::Normal, .compressed = true,
-                         .date = {2024, 5, 17, 9, 40, 0}, .machineName = "BUILD-PC"}};
+    DataSet set{.info = {.name = "Weekly projects",
+                         .description = "Compressed backup of the project folders",
+                         .userName = "OFFICE\\bob",
+                         .type = BackupType::Normal,
+                         .compressed = true,
+                         .date = {2024, 5, 17, 9, 40, 0},
+                         .machineName = "BUILD-PC"}};
     set.entries = {
         DirectoryEntry{.path = {"PROJECTS"}, .mtime = {2024, 5, 15, 10, 0, 0}},
         DirectoryEntry{.path = {"PROJECTS", "ostrum"}, .mtime = {2024, 5, 15, 10, 0, 0}},
         FileEntry{.name = "main.cpp", .mtime = {2024, 5, 15, 9, 59, 30}, .data = bytesOf(source)},
-        FileEntry{.name = "changelog.txt", .mtime = {2024, 5, 14, 18, 0, 0},
+        FileEntry{.name = "changelog.txt",
+                  .mtime = {2024, 5, 14, 18, 0, 0},
                   .data = textLines("Changes", 80, "Fixed a crash when the tape ends early.")},
         FileEntry{.name = "sales.csv", .mtime = {2024, 5, 13, 8, 0, 0}, .data = csvTable(4000)},
-        FileEntry{.name = "archive.backup", .mtime = {2024, 5, 1, 0, 0, 0},
+        FileEntry{.name = "archive.backup",
+                  .mtime = {2024, 5, 1, 0, 0, 0},
                   .data = GeneratedData{.size = 20000, .seed = 2024}},
     };
     return set;
 }
 
 DataSet mailSet() {
-    DataSet set{.info = {.name = "Daily mail", .description = "Differential backup of the mail folder",
-                         .userName = "OFFICE\\alice", .type = BackupType::Differential,
-                         .date = {2024, 5, 18, 22, 0, 0}, .machineName = "OFFICE-PC"}};
+    DataSet set{.info = {.name = "Daily mail",
+                         .description = "Differential backup of the mail folder",
+                         .userName = "OFFICE\\alice",
+                         .type = BackupType::Differential,
+                         .date = {2024, 5, 18, 22, 0, 0},
+                         .machineName = "OFFICE-PC"}};
     set.entries = {
         DirectoryEntry{.path = {"MAIL"}, .mtime = {2024, 5, 18, 21, 0, 0}},
-        FileEntry{.name = "inbox.txt", .mtime = {2024, 5, 18, 20, 59, 0},
+        FileEntry{.name = "inbox.txt",
+                  .mtime = {2024, 5, 18, 20, 59, 0},
                   .data = textLines("Inbox", 30, "Meeting moved to Tuesday.")},
         DirectoryEntry{.path = {"MAIL", "Données"}, .mtime = {2024, 5, 18, 21, 0, 0}},
-        FileEntry{.name = "budget.txt", .mtime = {2024, 5, 18, 12, 0, 0},
+        FileEntry{.name = "budget.txt",
+                  .mtime = {2024, 5, 18, 12, 0, 0},
                   .data = textLines("Budget", 10, "Travel: 1200 EUR.")},
     };
     return set;
@@ -128,9 +152,9 @@ std::vector<std::uint8_t> sampleBitmap(std::uint32_t width, std::uint32_t height
     putLe(out, 0, 4);
     for (std::uint32_t y = 0; y < height; ++y) {
         for (std::uint32_t x = 0; x < width; ++x) {
-            out.push_back(static_cast<std::uint8_t>(x * 255 / width + seed));  // blue
-            out.push_back(static_cast<std::uint8_t>(y * 255 / height));       // green
-            out.push_back(static_cast<std::uint8_t>((x + y) * 4 + seed * 16)); // red
+            out.push_back(static_cast<std::uint8_t>(x * 255 / width + seed));   // blue
+            out.push_back(static_cast<std::uint8_t>(y * 255 / height));         // green
+            out.push_back(static_cast<std::uint8_t>((x + y) * 4 + seed * 16));  // red
         }
         out.resize(out.size() + (rowBytes - width * 3), 0);
     }
