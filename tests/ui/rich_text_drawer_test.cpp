@@ -177,9 +177,11 @@ TEST(RichTextDraw, RightAlignmentAndDisabledColour)
     EXPECT_GT(first, 200 - advance(QStringLiteral("xx")) - 2);
     EXPECT_LE(last, 199);
 
+    measure(drawer, QStringLiteral("<font color=blue>text</font>"));
+    render(drawer, 100, 20);
+    // Changed after measuring: the next draw must not reuse the enabled layout.
     drawer.setEnabled(false);
     drawer.setDisabledColour(makeColorRef(255, 0, 0));
-    measure(drawer, QStringLiteral("<font color=blue>text</font>"));
     const QImage disabled = render(drawer, 100, 20);
     int inked = 0;
     for (int y = 0; y < disabled.height(); ++y) {

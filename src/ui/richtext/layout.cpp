@@ -341,6 +341,9 @@ FlowResult FlowBuilder::finish()
         Line& line = lines_[i];
         const int free = alignWidth_ == kNoWidth ? 0 : std::max(0, alignWidth_ - line.width);
         int offset = 0;
+        if (line.align != HAlign::Left) {
+            engine_.noteAlignWidthUsed();
+        }
         if (line.align == HAlign::Center) {
             offset = free / 2;
         } else if (line.align == HAlign::Right) {
@@ -395,6 +398,7 @@ FlowResult Engine::flow(const Flow& flow, StyleStack& stack, int wrapWidth, int 
     FlowBuilder builder(*this, stack, wrapWidth, alignWidth);
     for (const FlowNode& node : flow) {
         if (node.table) {
+            noteAlignWidthUsed();
             std::optional<HAlign> align;
             FlowResult table = this->table(*node.table, stack, alignWidth, align);
             if (table.width > 0 || table.height > 0) {
@@ -519,6 +523,7 @@ void Engine::insertString(const MarkupTag& tag, FlowBuilder& builder)
 
 void Engine::rule(const MarkupTag& tag, StyleStack& stack, FlowBuilder& builder)
 {
+    noteAlignWidthUsed();
     TextStyle s = stack.top();
     applyClass(s, u"hr");
     LengthContext sizeContext;
@@ -659,7 +664,7 @@ Layout layoutDocument(const Document& doc, const LayoutSettings& settings, QPain
     detail::Engine engine(doc, settings, device, fonts);
     detail::StyleStack stack{TextStyle()};
     detail::FlowResult result = engine.flow(doc.body, stack, settings.wrapWidth, settings.alignWidth);
-    return {QSize(result.width, result.height), std::move(result.items)};
+    return {QSize(result.width, result.height), std::move(result.items), engine.dependsOnAlignWidth()};
 }
 
 }  // namespace ostrum::ui

@@ -85,6 +85,8 @@ struct DisplayItem {
 struct Layout {
     QSize size;
     std::vector<DisplayItem> items;
+    // Whether another align width would give another layout (aligned lines, tables, rules).
+    bool dependsOnAlignWidth = false;
 };
 
 // A picture the caller registered under a handle number.

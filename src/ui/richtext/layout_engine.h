@@ -105,6 +105,8 @@ public:
     ColorRef foreground(ColorRef colour) const { return settings_.enabled ? colour : settings_.disabledColour; }
     const LayoutSettings& settings() const { return settings_; }
     StyleEnvironment styleEnvironment();
+    void noteAlignWidthUsed() { dependsOnAlignWidth_ = true; }
+    bool dependsOnAlignWidth() const { return dependsOnAlignWidth_; }
     void applyClass(TextStyle& style, QStringView selector);
 
 private:
@@ -135,6 +137,7 @@ private:
     FontCache& fonts_;
     std::map<const CellNode*, NaturalCell> naturalCells_;
     std::map<const CellNode*, int> minimumCells_;
+    bool dependsOnAlignWidth_ = false;
 };
 
 }  // namespace ostrum::ui::detail

@@ -107,6 +107,7 @@ void RichTextDrawer::setCommandTarget(CommandTarget window, unsigned message, st
 void RichTextDrawer::setShadow(int dx, int dy, int darkness, bool blurred, int blurWidth, int blurHeight)
 {
     shadow_ = {dx, dy, std::clamp(darkness, 0, 100), blurred, blurWidth, blurHeight};
+    changed();
 }
 
 void RichTextDrawer::setLinkOpener(std::shared_ptr<LinkOpener> opener)
@@ -131,17 +132,31 @@ LayoutSettings RichTextDrawer::settings(int alignWidth) const
     return s;
 }
 
+const Layout& RichTextDrawer::layoutFor(QPaintDevice* device, int alignWidth)
+{
+    const int dpi = device != nullptr ? device->logicalDpiY() : 0;
+    const bool reusable = cacheValid_ && cached_.hoverLink == hoverLink_ && cached_.dpi == dpi &&
+                          (!cached_.layout.dependsOnAlignWidth || cached_.alignWidth == alignWidth);
+    if (!reusable) {
+        cached_ = CachedLayout{layoutDocument(document_, settings(alignWidth), device, fonts_), alignWidth,
+                               hoverLink_, dpi};
+        cacheValid_ = true;
+    }
+    return cached_.layout;
+}
+
 QSize RichTextDrawer::measure(QPainter& painter, const QString& text)
 {
     text_ = text;
     linkAreas_.clear();
     hoverLink_ = -1;
+    changed();
     if (text.isEmpty()) {
         document_ = Document();
         return {0, 0};
     }
     document_ = buildDocument(tokenizeMarkup(prepareMarkup(text, newlineMode_)));
-    const Layout layout = layoutDocument(document_, settings(maximumWidth_), painter.device(), fonts_);
+    const Layout& layout = layoutFor(painter.device(), maximumWidth_);
     int width = layout.size.width();
     if (maximumWidth_ > 0) {
         width = std::min(width, maximumWidth_);
@@ -155,7 +170,7 @@ void RichTextDrawer::draw(QPainter& painter, const QRect& rect)
     if (text_.isEmpty()) {
         return;
     }
-    Layout layout = layoutDocument(document_, settings(std::max(0, rect.width())), painter.device(), fonts_);
+    Layout layout = layoutFor(painter.device(), std::max(0, rect.width()));
     paint(painter, layout, rect.topLeft());
 }
 

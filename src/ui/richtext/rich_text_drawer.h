@@ -41,17 +41,20 @@ public:
 
     void setNotification(NotifyTarget window, unsigned message, std::intptr_t parameter);
     void setCommandTarget(CommandTarget window, unsigned message, std::intptr_t parameter);
-    void setMaximumWidth(int width) { maximumWidth_ = std::max(0, width); }
+    void setMaximumWidth(int width) { maximumWidth_ = std::max(0, width), changed(); }
     void setNewlineMode(bool on) { newlineMode_ = on; }
-    void setEnabled(bool on) { enabled_ = on; }
-    void setDisabledColour(ColorRef colour) { disabledColour_ = colour; }
+    void setEnabled(bool on) { enabled_ = on, changed(); }
+    void setDisabledColour(ColorRef colour) { disabledColour_ = colour, changed(); }
     void setShadow(int dx, int dy, int darkness, bool blurred, int blurWidth, int blurHeight);
-    void addStyleSheet(QStringView text) { sheet_.add(text); }
+    void addStyleSheet(QStringView text) { sheet_.add(text), changed(); }
 
     // Where pictures and strings named by number come from, and pictures registered by handle.
-    void setResourceProvider(std::shared_ptr<const ResourceProvider> provider) { resources_ = std::move(provider); }
-    void registerHandle(std::uint32_t handle, const QIcon& icon) { handles_[handle] = {{}, icon}; }
-    void registerHandle(std::uint32_t handle, const QImage& image) { handles_[handle] = {image, {}}; }
+    void setResourceProvider(std::shared_ptr<const ResourceProvider> provider)
+    {
+        resources_ = std::move(provider), changed();
+    }
+    void registerHandle(std::uint32_t handle, const QIcon& icon) { handles_[handle] = {{}, icon}, changed(); }
+    void registerHandle(std::uint32_t handle, const QImage& image) { handles_[handle] = {image, {}}, changed(); }
     // The link-opening seam; the desktop's default handler unless replaced.
     void setLinkOpener(std::shared_ptr<LinkOpener> opener);
     // The widget whose cursor becomes the hand over a link (none: the cursor is left alone).
@@ -75,6 +78,9 @@ public:
 
 private:
     LayoutSettings settings(int alignWidth) const;
+    // Forgets the kept layout when a setting that shapes it changes.
+    void changed() { cacheValid_ = false; }
+    const Layout& layoutFor(QPaintDevice* device, int alignWidth);
     void paint(QPainter& painter, Layout& layout, QPoint origin);
     int linkAt(QPoint point) const;
 
@@ -108,6 +114,16 @@ private:
     Document document_;
     std::vector<LinkArea> linkAreas_;
     int hoverLink_ = -1;
+
+    // The last layout, reused while text, settings, hover and (where it matters) width stay.
+    struct CachedLayout {
+        Layout layout;
+        int alignWidth = 0;
+        int hoverLink = -1;
+        int dpi = 0;
+    };
+    CachedLayout cached_;
+    bool cacheValid_ = false;
 };
 
 }  // namespace ostrum::ui
