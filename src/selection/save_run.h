@@ -21,6 +21,7 @@ public:
     const SaveRequest& request() const { return request_; }
     SaveSink& sink() { return sink_; }
     bool cancelRequested() const { return cancel_.load(std::memory_order_relaxed); }
+    const std::atomic<bool>& cancelFlag() const { return cancel_; }
 
     // A file about to be read.
     FileExtraction Start(std::size_t item);

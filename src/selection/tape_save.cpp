@@ -1,7 +1,191 @@
+// Saving from a tape: one pass over the tape from its start for the whole selection, reading it exactly
+// as the tape scan did, so that each file is met at the pass of its ChunkIndex and found from there by
+// its DataOffset. The tape is never positioned except by the rewind of its preparation.
+//
+// Positions are counted in delivered bytes: the bytes of the reads of the loop back to back (marks and
+// failed reads deliver none). The scan gave a file DataOffset = (delivered total after the pass that met
+// its FILE block) + (the stream header's offset from that read's first byte) + 22, so its header lies at
+// delivered byte DataOffset - 22 - (bytes of that pass), which is never before that pass's first byte.
+
+#include <algorithm>
+#include <list>
+#include <map>
+#include <vector>
+
 #include "save_run.h"
+#include "tape/tape_operations.h"
+#include "tape/tape_pass_reader.h"
+#include "tape/tape_scanner.h"
 
 namespace ostrum::selection {
+namespace {
 
-void SaveFromTape(SaveRun& run) { run.SourceFailed("saving from a tape is not available yet"); }
+namespace stream_hdr = catalog::mtf::stream_hdr;
+
+// A file being read: its stream header begins at delivered byte `start`; `next` is the one it wants next.
+struct ActiveFile {
+    FileExtraction file;
+    std::uint64_t start;
+    std::uint64_t next;
+};
+
+class TapeSave {
+public:
+    explicit TapeSave(SaveRun& run) : run_(run) {}
+
+    void Run();
+
+private:
+    void PlanItems();
+    void StartFilesOf(const tape::TapePass& pass);
+    void Feed(const tape::TapePass& pass);
+    void EndActive(const std::string& why, bool all);
+    std::string EndText(tape::TapePassReader::End end, std::uint64_t passes) const;
+    void ReportProgress();
+    bool Finished() const { return waiting_.empty() && active_.empty(); }
+
+    SaveRun& run_;
+    std::map<std::uint64_t, std::vector<std::size_t>> waiting_;  // ChunkIndex -> items, by DataOffset
+    std::list<ActiveFile> active_;  // in the order their headers lie on the tape
+    std::string lastReadError_;
+};
+
+// Files without a position cannot be found on the tape; the others wait for the pass of their ChunkIndex.
+void TapeSave::PlanItems() {
+    const auto items = run_.items();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].dataOffset && items[i].chunkIndex) {
+            waiting_[*items[i].chunkIndex].push_back(i);
+            continue;
+        }
+        FileExtraction file = run_.Start(i);
+        file.NotFound(items[i].dataOffset ? "the scan gave it no ChunkIndex, which a tape needs"
+                                          : "the scan found no data stream for it");
+        run_.Finish(file);
+    }
+    for (auto& [chunk, list] : waiting_) {
+        std::stable_sort(list.begin(), list.end(),
+                         [&](std::size_t a, std::size_t b) { return *items[a].dataOffset < *items[b].dataOffset; });
+    }
+}
+
+void TapeSave::StartFilesOf(const tape::TapePass& pass) {
+    const auto found = waiting_.find(pass.chunkIndex);
+    if (found == waiting_.end()) return;
+    const std::uint64_t passStart = pass.deliveredTotal - pass.bytes.size();
+    for (std::size_t index : found->second) {
+        const SaveItem& item = run_.items()[index];
+        FileExtraction file = run_.Start(index);
+        // The header begins at or after the first byte of the pass that met the FILE block.
+        if (*item.dataOffset < pass.deliveredTotal + stream_hdr::kSize) {
+            file.NotFound("its data position " + std::to_string(*item.dataOffset) + " lies before read " +
+                          std::to_string(pass.chunkIndex) + " of the tape, where it was catalogued");
+            run_.Finish(file);
+            continue;
+        }
+        const std::uint64_t header = passStart + (*item.dataOffset - stream_hdr::kSize - pass.deliveredTotal);
+        active_.push_back(ActiveFile{std::move(file), header, header});
+    }
+    waiting_.erase(found);
+}
+
+// Hands every file the bytes of this pass that it wants.
+void TapeSave::Feed(const tape::TapePass& pass) {
+    const std::uint64_t passStart = pass.deliveredTotal - pass.bytes.size();
+    for (auto& active : active_) {
+        // A file takes its header first, then its data: it may take several pieces of one pass. Every
+        // file has taken all it wanted of the passes before, so `next` is never before this pass.
+        while (!active.file.done() && active.next < pass.deliveredTotal) {
+            const auto from = static_cast<std::size_t>(active.next - passStart);
+            const auto count = static_cast<std::size_t>(
+                std::min<std::uint64_t>(pass.bytes.size() - from, active.file.wanted()));
+            active.file.Take(pass.bytes.subspan(from, count));
+            active.next += count;
+        }
+    }
+    std::erase_if(active_, [this](ActiveFile& active) {
+        if (!active.file.done()) return false;
+        run_.Finish(active.file);
+        return true;
+    });
+}
+
+void TapeSave::ReportProgress() {
+    std::uint64_t taken = 0;
+    for (const auto& active : active_) taken += active.file.dataTaken();
+    run_.ReportProgress(taken);
+}
+
+// Ends the files that have begun to take bytes: what `why` says cut them. With `all`, the files that
+// wait for later bytes end too.
+void TapeSave::EndActive(const std::string& why, bool all) {
+    std::erase_if(active_, [&](ActiveFile& active) {
+        if (!all && active.next == active.start) return false;
+        active.file.SourceEnded(why);
+        run_.Finish(active.file);
+        return true;
+    });
+}
+
+std::string TapeSave::EndText(tape::TapePassReader::End end, std::uint64_t passes) const {
+    switch (end) {
+        case tape::TapePassReader::End::EndOfData:
+            return "the tape's recorded data end after read " + std::to_string(passes);
+        case tape::TapePassReader::End::GaveUp:
+            return "the tape gave " + std::to_string(tape::kMaxConsecutiveReadFailures) +
+                   " failed reads in a row (last: " + lastReadError_ + ")";
+        default:
+            return "the tape reading stopped";
+    }
+}
+
+void TapeSave::Run() {
+    const SaveRequest& request = run_.request();
+    if (request.tapeDevices == nullptr) return run_.SourceFailed("no tape devices to open '" + request.SourcePath + "'");
+    PlanItems();
+    if (Finished()) return;
+
+    run_.sink().StatusLine("Rewinding tape...");
+    tape::PreparedTape prepared;
+    if (tape::TapeResult result = tape::PrepareTapeForReading(*request.tapeDevices, request.SourcePath, prepared);
+        !result) {
+        return run_.SourceFailed(result.error());
+    }
+    // The cancel flag is the reader's stop request, tested before every read.
+    tape::TapePassReader reader(*prepared.drive, run_.cancelFlag());
+    run_.sink().StatusLine("Reading tape...");
+    std::uint64_t passes = 0;
+    while (!Finished()) {
+        auto pass = reader.Next();
+        if (!pass) break;
+        ++passes;
+        if (pass->read.end == tape::ReadEnd::Error) {
+            lastReadError_ = pass->read.error;
+            // The failed block's bytes are missing from the files it cut; files further on were placed
+            // by the scan across the same gap.
+            EndActive("read " + std::to_string(pass->chunkIndex) + " of the tape failed (" + pass->read.error + ")",
+                      false);
+        }
+        StartFilesOf(*pass);
+        Feed(*pass);
+        ReportProgress();
+    }
+    if (run_.cancelRequested()) {
+        for (auto& active : active_) {
+            active.file.Cancel();
+            run_.Finish(active.file);
+        }
+        active_.clear();
+        return run_.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
+    }
+    if (Finished()) return;
+    const std::string why = EndText(reader.end(), passes);
+    EndActive(why, true);
+    run_.EndTheRest(SaveOutcome::Failed, "not found: " + why + ", before the read where it was catalogued");
+}
+
+}  // namespace
+
+void SaveFromTape(SaveRun& run) { TapeSave(run).Run(); }
 
 }  // namespace ostrum::selection

@@ -1,0 +1,40 @@
+#include "tape_pass_reader.h"
+
+#include "tape_scanner.h"
+
+namespace ostrum::tape {
+
+TapePassReader::TapePassReader(TapeDrive& drive, const std::atomic<bool>& stopRequested)
+    : reader_(drive, stopRequested, {kMaxLookaheadBytes, kMaxLookaheadReads, kMaxConsecutiveReadFailures}),
+      stopRequested_(stopRequested),
+      buffer_(TapeReadSize) {
+    previousCount_ = reader_.Next(buffer_).count;
+}
+
+std::optional<TapePass> TapePassReader::Next() {
+    if (end_ != End::None) return std::nullopt;
+    // The pass before ended a run of failed reads long enough to give up on the drive.
+    if (lastPassGaveUp_) {
+        end_ = End::GaveUp;
+        return std::nullopt;
+    }
+    if (stopRequested_.load(std::memory_order_relaxed)) {
+        end_ = End::Stopped;
+        return std::nullopt;
+    }
+    shownPosition_ += previousCount_;
+    TapeRead read = reader_.Next(buffer_);
+    deliveredTotal_ += read.count;
+    previousCount_ = read.count;
+    if (read.end == ReadEnd::EndOfData) {
+        end_ = End::EndOfData;
+        return std::nullopt;
+    }
+    failureRun_ = read.end == ReadEnd::Error ? failureRun_ + 1 : 0;
+    lastPassGaveUp_ = failureRun_ >= kMaxConsecutiveReadFailures;
+    const std::size_t count = read.count;
+    return TapePass{std::span<const std::uint8_t>(buffer_).first(count), std::move(read), chunkIndex_++,
+                    deliveredTotal_, shownPosition_};
+}
+
+}  // namespace ostrum::tape

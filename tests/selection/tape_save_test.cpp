@@ -1,0 +1,212 @@
+// Saving from a tape: media written by our MTF writer as SIMH virtual tapes of several block sizes, scanned
+// by ScanTape and saved in one pass; every saved file is compared with the bytes the writer put in.
+
+#include "save_fixture.h"
+#include "tape/tape_devices.h"
+#include "tape/tape_scanner.h"
+#include "test_media.h"
+
+namespace ostrum::selection {
+namespace {
+
+using namespace testing;
+namespace mwt = mtfwriter::testing;
+
+class TapeSaveTest : public ::testing::Test {
+protected:
+    // Writes the media as a tape of `blockSize`-byte records, attaches it and scans it.
+    void Prepare(const mw::MediaDescription& media, std::uint32_t blockSize, tape::VirtualTapeOptions options = {}) {
+        description = media;
+        manifest = mw::writeTapFile(media, temp.path("medium.tap"), blockSize);
+        options.path = temp.path("medium.tap").string();
+        ASSERT_TRUE(devices.AttachVirtual(0, options));
+        found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
+        catalog::CatalogSink scanSink;
+        std::atomic<bool> active{false}, stop{false};
+        ASSERT_EQ(tape::ScanTape(devices, "//./tape0", *found, scanSink, active, stop), 1);
+        found->FinishScan();
+        items = CheckedItems(*found);
+    }
+    SaveReport Save(SaveSink& to) {
+        fs::create_directories(destination());
+        SaveRequest request{true, "//./tape0", destination().string(), ExistingFiles::KeepBoth, &devices};
+        return SaveFiles(items, request, to, cancel);
+    }
+    SaveReport Save() { return Save(sink); }
+    fs::path destination() const { return temp.path("out"); }
+
+    // The writer's bytes of every file, in the order the scan found them (the medium's order).
+    void ExpectEverySavedFileMatches(std::size_t wantCompared) {
+        std::vector<std::vector<std::uint8_t>> expected;
+        for (const auto& set : description.sets) {
+            for (const auto& entry : set.entries) {
+                if (const auto* file = std::get_if<mw::FileEntry>(&entry)) expected.push_back(Expected(file->data));
+            }
+        }
+        ASSERT_EQ(expected.size(), found->rowCount());
+        std::size_t compared = 0;
+        for (const auto& result : report.files) {
+            if (result.outcome != SaveOutcome::Saved && result.outcome != SaveOutcome::SavedRenamed) continue;
+            // Items are the catalog's rows in order unless a test reordered them; find the row by path and offset.
+            std::size_t row = 0;
+            while (row < found->rowCount() && (found->row(row).path != items[result.item].catalogPath ||
+                                               found->row(row).dataOffset != items[result.item].dataOffset)) {
+                ++row;
+            }
+            ASSERT_LT(row, found->rowCount());
+            EXPECT_TRUE(ReadWholeFile(destination() / result.savedAs) == expected[row]) << result.savedAs;
+            ++compared;
+        }
+        EXPECT_EQ(compared, wantCompared);
+    }
+
+    TempFolder temp;
+    tape::TapeDevices devices;
+    mw::MediaDescription description;
+    mw::Manifest manifest;
+    std::unique_ptr<catalog::Catalog> found;
+    std::vector<SaveItem> items;
+    RecordingSink sink;
+    std::atomic<bool> cancel{false};
+    SaveReport report;
+};
+
+class TapeBlockSizes : public TapeSaveTest, public ::testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(TapeBlockSizes, EveryFileOfEverySetComesBackWhole) {
+    // Two sets behind filemarks, the second compressed; records smaller than, equal to and larger than a
+    // read of 64 KiB (larger ones are delivered in pieces).
+    mw::MediaDescription media = mwt::mixedMedia(1024, /*compressSecondSet=*/true);
+    media.sets[0].entries.push_back(mw::FileEntry{.name = "MULTI.BIN", .data = mw::GeneratedData{300000, 12}});
+    Prepare(media, GetParam());
+    ASSERT_EQ(items.size(), 10u);
+    report = Save();
+    ExpectEverySavedFileMatches(10);
+    EXPECT_TRUE(report.AllSavedWhole()) << report.files[0].reason;
+    EXPECT_EQ(sink.lastDone, sink.lastTotal);
+    EXPECT_FALSE(sink.progressWentBack);
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, TapeBlockSizes, ::testing::Values(512u, 16384u, 65536u, 131072u));
+
+TEST_F(TapeSaveTest, FilesAreServedInTapeOrderInOneForwardPass) {
+    std::vector<std::uint64_t> records;
+    tape::VirtualTapeOptions options;
+    options.beforeRead = [&records](std::uint64_t record) { records.push_back(record); };
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "S"},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                                      mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{200000, 3}},
+                                      mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("c")}}});
+    media.sets.push_back({.info = {.name = "T"}, .entries = {mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("d")}}});
+    Prepare(media, 16384, options);
+    ASSERT_EQ(items.size(), 4u);
+    std::reverse(items.begin(), items.end());
+    records.clear();
+    report = Save();
+    EXPECT_EQ(sink.started, (std::vector<std::size_t>{3, 2, 1, 0}));
+    ExpectEverySavedFileMatches(4);
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.front(), 0u);  // from the rewound start
+    EXPECT_TRUE(std::is_sorted(records.begin(), records.end()));  // never back (marks repeat a number)
+
+    // With only the first file selected, the reading stops once it is saved.
+    items.erase(items.begin(), items.begin() + 3);
+    records.clear();
+    fs::remove_all(destination());
+    report = Save();
+    EXPECT_EQ(report.totals.saved, 1u);
+    EXPECT_LT(records.size(), 6u);
+}
+
+TEST_F(TapeSaveTest, ReadErrorCutsOnlyTheFileItFallsIn) {
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "S"},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("before")},
+                                      mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{100000, 3}},
+                                      mw::FileEntry{.name = "C.BIN", .data = mw::GeneratedData{5000, 4}}}});
+    // Records of 16 KiB: record 0 holds TAPE, 1 the SSET and the first files; B's data runs to record 7.
+    tape::VirtualTapeOptions options;
+    options.errorRecords = {4};
+    Prepare(media, 16384, options);
+    ASSERT_EQ(items.size(), 3u);
+    report = Save();
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Truncated);
+    EXPECT_NE(report.files[1].reason.find("failed"), std::string::npos) << report.files[1].reason;
+    EXPECT_EQ(report.files[2].outcome, SaveOutcome::Saved) << report.files[2].reason;
+    ExpectEverySavedFileMatches(2);
+    // What was kept of B is the start of B.
+    const auto partial = ReadWholeFile(destination() / report.files[1].savedAs);
+    std::vector<std::uint8_t> start(partial.size());
+    mw::fillGenerated(3, 0, start);
+    EXPECT_FALSE(partial.empty());
+    EXPECT_TRUE(partial == start);
+}
+
+TEST_F(TapeSaveTest, LengthRunningPastTheRecordedDataIsTruncated) {
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "S"},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("fine")},
+                                      mw::FileEntry{.name = "LONG.BIN", .data = mw::bytesOf("short"),
+                                                    .declaredLength = std::uint64_t{5} << 32}}});
+    Prepare(media, 65536);
+    report = Save();
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Truncated);
+    EXPECT_NE(report.files[1].reason.find("recorded data end"), std::string::npos) << report.files[1].reason;
+    EXPECT_FALSE(fs::exists(destination() / "BACKUP SET 1(_S)/LONG.BIN"));
+}
+
+class CancelAfter : public RecordingSink {
+public:
+    CancelAfter(std::atomic<bool>& cancel, std::uint64_t at) : cancel_(cancel), at_(at) {}
+    void Progress(std::uint64_t done, std::uint64_t total) override {
+        RecordingSink::Progress(done, total);
+        if (done >= at_) cancel_.store(true);
+    }
+
+private:
+    std::atomic<bool>& cancel_;
+    std::uint64_t at_;
+};
+
+TEST_F(TapeSaveTest, CancelInTheMiddleOfAFileRemovesItsPart) {
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "S"},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                                      mw::FileEntry{.name = "BIG.BIN", .data = mw::GeneratedData{2 << 20, 3}},
+                                      mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("c")}}});
+    Prepare(media, 65536);
+    CancelAfter cancelling(cancel, 1 << 20);
+    report = Save(cancelling);
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Cancelled);
+    EXPECT_EQ(report.files[2].outcome, SaveOutcome::Cancelled);
+    const fs::path set = destination() / "BACKUP SET 1(_S)";
+    EXPECT_EQ(std::distance(fs::directory_iterator(set), fs::directory_iterator()), 1);
+}
+
+TEST_F(TapeSaveTest, RowsWithoutATapePositionAndMissingDrivesAreReported) {
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "S"}, .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}});
+    Prepare(media, 65536);
+    items.push_back(items[0]);
+    items[1].chunkIndex.reset();
+    items.push_back(items[0]);
+    *items[2].chunkIndex += 1000;  // a read the tape never gets to
+    report = Save();
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);
+    EXPECT_NE(report.files[1].reason.find("no ChunkIndex"), std::string::npos) << report.files[1].reason;
+    EXPECT_EQ(report.files[2].outcome, SaveOutcome::Failed);
+    EXPECT_NE(report.files[2].reason.find("recorded data end"), std::string::npos) << report.files[2].reason;
+
+    SaveRequest absent{true, "//./tape7", destination().string(), ExistingFiles::KeepBoth, &devices};
+    report = SaveFiles(items, absent, sink, cancel);
+    EXPECT_FALSE(report.error.empty());
+    EXPECT_EQ(report.totals.failed, 3u);
+}
+
+}  // namespace
+}  // namespace ostrum::selection
