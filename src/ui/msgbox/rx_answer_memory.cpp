@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
-#include <memory>
 
 namespace ostrum::ui {
 

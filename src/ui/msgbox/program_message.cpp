@@ -1,0 +1,27 @@
+#include "ui/msgbox/program_message.h"
+
+#include "ui/effects/effect_painter.h"
+#include "ui/msgbox/rx_message_box.h"
+
+namespace ostrum::ui {
+
+RxMsgBoxParams standardMessageParams()
+{
+    RxMsgBoxParams params;
+    params.background.separatorType = 0;
+    params.background.separatorAlign = 2;
+    params.background.separatorText = RxText();
+    params.background.effect = kEffectVBump;
+    params.background.colour1 = 0x86FDF7;
+    params.background.colour2 = 0xFFFFFF;
+    params.background.colour3 = 0x86FDF7;
+    return params;
+}
+
+int programMessage(const QString& text, const QString& caption, ProgramMessageStyle style)
+{
+    const RxMsgBoxParams params = standardMessageParams();
+    return RxMessageBox(nullptr, RxText(text), caption, style, &params);
+}
+
+}  // namespace ostrum::ui

@@ -1,0 +1,640 @@
+#include "ui/msgbox/rx_msgbox_dialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStyle>
+
+#include "ui/effects/effect_painter.h"
+#include "ui/msgbox/rx_texts.h"
+#include "ui/resources/program_resources.h"
+
+namespace ostrum::ui {
+
+namespace {
+
+constexpr std::uint32_t kIconHandle = 1;  // the handle under which the body's icon is registered
+constexpr int kSystemIconSize = 32;      // the desktop's large icon size
+
+QStyle::StandardPixmap systemIconFor(std::uint32_t code)
+{
+    switch (code) {
+    case MB_ICONHAND: return QStyle::SP_MessageBoxCritical;
+    case MB_ICONQUESTION: return QStyle::SP_MessageBoxQuestion;
+    case MB_ICONEXCLAMATION: return QStyle::SP_MessageBoxWarning;
+    default: return QStyle::SP_MessageBoxInformation;
+    }
+}
+
+bool hasStrip(const RxMsgBoxArea& area) { return area.effect >= 0; }
+
+// One pixel of text drawn as the desktop draws disabled text: highlight below right, shadow on top.
+void drawEmbossedText(QPainter& p, const QRect& rect, const QString& text)
+{
+    p.setPen(toQColor(systemColor(COLOR_BTNHIGHLIGHT)));
+    p.drawText(rect.translated(1, 1), Qt::AlignLeft | Qt::AlignVCenter, text);
+    p.setPen(toQColor(systemColor(COLOR_BTNSHADOW)));
+    p.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+void drawSeparatorLine(QPainter& p, int type, int x1, int x2, int y)
+{
+    if (x2 <= x1) {
+        return;
+    }
+    switch (type) {
+    case 1:  // etched: shadow over highlight
+        p.fillRect(x1, y, x2 - x1, 1, toQColor(systemColor(COLOR_BTNSHADOW)));
+        p.fillRect(x1, y + 1, x2 - x1, 1, toQColor(systemColor(COLOR_BTNHIGHLIGHT)));
+        break;
+    case 2: p.fillRect(x1, y, x2 - x1, 1, Qt::black); break;
+    case 3: p.fillRect(x1, y, x2 - x1, 1, Qt::white); break;
+    default: break;
+    }
+}
+
+// The separator of an area along line `y`, inside `left`..`right` less the text padding.
+void drawSeparator(QPainter& p, const RxMsgBoxArea& area, const QString& text, const QFont& font, int left, int right,
+                   int y)
+{
+    if (area.separatorType < 1 || area.separatorType > 3) {
+        return;
+    }
+    const int x1 = left + kRxTextPadding;
+    const int x2 = right - kRxTextPadding;
+    if (text.isEmpty() || area.separatorAlign < 0 || area.separatorAlign > 2) {
+        drawSeparatorLine(p, area.separatorType, x1, x2, y);
+        return;
+    }
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(text);
+    int textLeft = x1;
+    if (area.separatorAlign == 1) {
+        textLeft = x2 - width;
+    } else if (area.separatorAlign == 2) {
+        textLeft = x1 + (x2 - x1 - width) / 2;
+    }
+    p.setFont(font);
+    drawEmbossedText(p, QRect(textLeft, y - metrics.height() / 2, width, metrics.height()), text);
+    drawSeparatorLine(p, area.separatorType, x1, textLeft - kRxTextPadding, y);
+    drawSeparatorLine(p, area.separatorType, textLeft + width + kRxTextPadding, x2, y);
+}
+
+void fillArea(QPainter& p, EffectPainter& effects, const RxMsgBoxArea& area, const QRect& rect)
+{
+    if (area.effect >= 0 && !rect.isEmpty()) {
+        effects.fillBackground(p, area.effect, rect, area.colour1, area.colour2, area.colour3, 0, 0);
+    }
+}
+
+}  // namespace
+
+RxMsgBoxDialog::RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memory)
+    : QDialog(params.owner), params_(params), memory_(std::move(memory)),
+      strings_(params.stringsModule ? params.stringsModule : ProgramResources::instance()),
+      icons_(params.iconModule ? params.iconModule : ProgramResources::instance()),
+      opener_(std::make_shared<DesktopLinkOpener>()), font_(QApplication::font())
+{
+    setObjectName(QStringLiteral("rx_message_box"));
+    setModal(true);
+    setMouseTracking(true);
+    caption_ = params_.caption.left(kMaxCaption);
+    timer_.setInterval(kTickMs);
+    connect(&timer_, &QTimer::timeout, this, &RxMsgBoxDialog::tick);
+    loadIcon();
+
+    // Start-up, in the order the box has always followed.
+    countdown_ = params_.disableSeconds > 0 ? params_.disableSeconds : 0;
+    if (params_.autoCloseSeconds > 0) {
+        countdown_ = params_.autoCloseSeconds;
+    }
+    for (RichTextDrawer* drawer : {&headerDrawer_, &messageDrawer_, &detailsDrawer_}) {
+        drawer->setNotification([this](unsigned, int, std::intptr_t) { update(); }, kDrawerNotify, 0);
+        drawer->setResourceProvider(strings_);
+        drawer->setLinkOpener(opener_);
+    }
+    buildBody();
+    measureAndCreate();
+    applyCaption();
+    centre();
+    placeControls();
+    if ((params_.style & MB_TOPMOST) != 0) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    }
+    if (countdown_ != 0) {
+        timer_.start();
+    }
+}
+
+RxMsgBoxDialog::~RxMsgBoxDialog() = default;
+
+QString RxMsgBoxDialog::resolve(const RxText& text) const
+{
+    return rxResolveText(text, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0);
+}
+
+QString RxMsgBoxDialog::keyText(std::uint32_t key, const QString& callerDefault) const
+{
+    return rxKeyText(key, params_.textMap, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0, callerDefault);
+}
+
+void RxMsgBoxDialog::loadIcon()
+{
+    const std::uint32_t code = params_.style & MB_ICONMASK;
+    if (code == MB_ICONHAND || code == MB_ICONQUESTION || code == MB_ICONEXCLAMATION || code == MB_ICONASTERISK) {
+        icon_ = QApplication::style()->standardIcon(systemIconFor(code));
+    } else if (code == MB_USERICON) {
+        bool isNumber = params_.userIcon.isId();
+        int id = params_.userIcon.id();
+        if (!isNumber) {
+            id = params_.userIcon.text().toInt(&isNumber);
+        }
+        if (isNumber) {
+            icon_ = icons_->icon(id);
+        }
+    }
+}
+
+void RxMsgBoxDialog::buildBody()
+{
+    body_ = resolve(params_.message);
+    if ((params_.style & MB_RIGHT) != 0) {
+        body_ = QStringLiteral("<right>%1</right>").arg(body_);
+    }
+    if (!icon_.isNull()) {
+        messageDrawer_.registerHandle(kIconHandle, icon_);
+        body_ = QStringLiteral("<table cellpadding=%1><tr><td width=%2><icon handle=0x%3></td><td>%4</td></tr></table>")
+                    .arg(kRxTextPadding)
+                    .arg(kSystemIconSize)
+                    .arg(kIconHandle, 0, 16)
+                    .arg(body_);
+    }
+}
+
+void RxMsgBoxDialog::measureAndCreate()
+{
+    RxStripSizes sizes;
+    measureTexts(sizes);
+    sizes.buttons = kRxStripMargin;
+    if (hasStrip(params_.buttons) || params_.buttons.separatorType != 0) {
+        sizes.buttons = 2 * kRxStripMargin;
+        if (params_.buttons.separatorType != 0) {
+            buttonsSeparator_ = resolve(params_.buttons.separatorText);
+            sizes.width = std::max(sizes.width, QFontMetrics(font_).horizontalAdvance(buttonsSeparator_) +
+                                                    2 * kRxTextPadding);
+        }
+    }
+    if ((params_.style & RXMB_DONT_SHOW_AGAIN) != 0) {
+        createCheckBox(sizes);
+    }
+    createButtons(sizes);
+    sizes_ = sizes;
+    setFixedSize(sizes_.width, clientHeight());
+}
+
+void RxMsgBoxDialog::measureTexts(RxStripSizes& sizes)
+{
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    QPainter painter(&scratch);
+    painter.setFont(font_);
+    const QFontMetrics metrics(font_);
+    if (params_.headerHeight != 0) {
+        sizes.header = params_.headerHeight;
+        header_ = resolve(params_.headerText);
+        if (!header_.isEmpty()) {
+            const QSize text = headerDrawer_.measure(painter, header_);
+            sizes.width = text.width() + 2 * kRxMarginX;
+            sizes.header = std::max(params_.headerHeight, text.height() + 2 * kRxMarginY);
+        }
+        if (params_.header.separatorType != 0) {
+            headerSeparator_ = resolve(params_.header.separatorText);
+            sizes.width = std::max(sizes.width, metrics.horizontalAdvance(headerSeparator_) + 2 * kRxTextPadding);
+        }
+    }
+    if (!body_.isEmpty()) {
+        const QSize text = messageDrawer_.measure(painter, body_);
+        sizes.message = text.height() + 2 * kRxMarginY;
+        sizes.width = std::max(sizes.width, text.width() + 2 * kRxMarginX);
+    }
+    details_ = resolve(params_.detailsText);
+    if (!details_.isEmpty()) {
+        const QSize text = detailsDrawer_.measure(painter, details_);
+        sizes.details = text.height() + 2 * kRxMarginY;
+        sizes.width = std::max(sizes.width, text.width() + 2 * kRxMarginX);
+    }
+}
+
+void RxMsgBoxDialog::createCheckBox(RxStripSizes& sizes)
+{
+    sizes.buttons += kRxCheckBoxSize + kRxStripMargin;
+    QString callerDefault = resolve(params_.checkBoxText);
+    if (callerDefault.isEmpty()) {
+        callerDefault = QStringLiteral("Do not show again");
+    }
+    const QString label = keyText(RXKEY_CHECKBOX, callerDefault);
+    const int labelWidth = QFontMetrics(font_).horizontalAdvance(label);
+    sizes.width = std::max(sizes.width, labelWidth + 2 * kRxCheckBoxLeft + 20);
+    checkBox_ = new QCheckBox(this);
+    checkBox_->setObjectName(QStringLiteral("rx_checkbox"));
+    checkBox_->setChecked((params_.style & RXMB_DONT_SHOW_CHECKED) != 0);
+    checkBox_->setFixedSize(kRxCheckBoxSize + 4, kRxCheckBoxSize + 4);
+    checkLabel_ = new QLabel(label, this);
+    checkLabel_->setObjectName(QStringLiteral("rx_checkbox_label"));
+    checkLabel_->setFont(font_);
+    checkLabel_->setAttribute(Qt::WA_TranslucentBackground);
+    checkLabel_->setFixedSize(labelWidth, std::max(kRxCheckBoxSize, QFontMetrics(font_).height()));
+    checkLabel_->setBuddy(checkBox_);
+}
+
+void RxMsgBoxDialog::createButtons(RxStripSizes& sizes)
+{
+    const RxButtonSet set = rxBuildButtons(params_.style, params_.customButtons,
+                                           params_.reportMessage != 0 && !params_.owner.isNull(),
+                                           !details_.isEmpty());
+    cancelAllowed_ = set.cancelAllowed;
+    detailsSeparator_ = resolve(params_.details.separatorText);
+    if (!details_.isEmpty()) {
+        lessText_ = keyText(RXID_LESS);
+        moreText_ = keyText(RXID_MORE);
+    }
+    const QFontMetrics metrics(font_);
+    QSize buttonSize;
+    for (const RxButtonSpec& spec : set.buttons) {
+        Button button{spec.id, spec.customText.isEmpty() ? keyText(static_cast<std::uint32_t>(spec.id)) : spec.customText,
+                      nullptr};
+        QSize text = metrics.size(Qt::TextSingleLine, button.text);
+        if (spec.id == RXID_MORE) {
+            button.text = moreText_;
+            text = metrics.size(Qt::TextSingleLine, moreText_).expandedTo(metrics.size(Qt::TextSingleLine, lessText_));
+        }
+        buttonSize = buttonSize.expandedTo(rxScaledButtonSize(text));
+        buttons_.push_back(std::move(button));
+    }
+    defaultIndex_ = rxDefaultButtonIndex(params_.style, static_cast<int>(buttons_.size()));
+    for (std::size_t i = 0; i < buttons_.size(); ++i) {
+        buttons_[i].widget = makeButton(buttons_[i], static_cast<int>(i));
+    }
+    buttonSize = buttonSize.expandedTo(QSize(kRxMinButtonWidth, kRxMinButtonHeight));
+    const int n = static_cast<int>(buttons_.size());
+    sizes.width = std::max(sizes.width, kRxButtonGap + n * (kRxButtonGap + buttonSize.width()));
+    sizes.buttons += buttonSize.height();
+    sizes.button = buttonSize;
+    for (const Button& b : buttons_) {
+        b.widget->setFixedSize(buttonSize);
+    }
+}
+
+QPushButton* RxMsgBoxDialog::makeButton(const Button& spec, int index)
+{
+    auto* widget = new QPushButton(spec.text, this);
+    widget->setObjectName(QStringLiteral("rx_button_%1").arg(spec.id));
+    widget->setFont(font_);
+    widget->setAutoDefault(false);
+    const bool disableTime = params_.disableSeconds > 0;
+    const bool captionCountdown = disableTime && params_.captionCountdown;
+    const bool isDefault = index == defaultIndex_;
+    if (spec.id == IDHELP) {
+        widget->setDefault(isDefault);
+        if (isDefault && (params_.autoCloseSeconds > 0 || (disableTime && !params_.captionCountdown))) {
+            widget->setText(rxCountdownLabel(spec.text, countdown_));
+        }
+    } else if (captionCountdown) {
+        widget->setEnabled(false);
+    } else if (isDefault) {
+        widget->setDefault(!disableTime);
+        if (countdown_ != 0) {
+            widget->setText(rxCountdownLabel(spec.text, countdown_));
+            widget->setEnabled(!disableTime);
+        }
+    }
+    const int id = spec.id;
+    connect(widget, &QPushButton::clicked, this, [this, id] { command(id); });
+    if (isDefault) {
+        widget->setFocus(Qt::OtherFocusReason);
+    }
+    return widget;
+}
+
+void RxMsgBoxDialog::applyCaption()
+{
+    bool closeEnabled = cancelAllowed_;
+    QString shown = caption_;
+    if (params_.disableSeconds > 0) {
+        if (params_.captionCountdown) {
+            shown = rxFormatTextNumber(keyText(RXKEY_COUNTDOWN), caption_, countdown_);
+            closeEnabled = false;
+        } else if (!buttons_.empty() && buttons_[static_cast<std::size_t>(defaultIndex_)].id == IDCANCEL) {
+            closeEnabled = false;
+        }
+    }
+    setCloseEnabled(closeEnabled);
+    setWindowTitle(shown);
+}
+
+void RxMsgBoxDialog::setCloseEnabled(bool enabled)
+{
+    closeEnabled_ = enabled;
+    const bool visible = isVisible();
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::MSWindowsFixedSizeDialogHint | (enabled ? Qt::WindowCloseButtonHint : Qt::WindowType(0)) |
+                   ((params_.style & MB_TOPMOST) != 0 ? Qt::WindowStaysOnTopHint : Qt::WindowType(0)));
+    if (visible) {
+        show();  // changing the flags of a shown window hides it
+    }
+}
+
+void RxMsgBoxDialog::centre()
+{
+    const QWidget* parent = parentWidget();
+    const QRect reference = parent != nullptr ? parent->window()->frameGeometry()
+                            : screen() != nullptr ? screen()->availableGeometry()
+                                                  : QRect();
+    move(reference.left() + (reference.width() - width()) / 2, reference.top() + (reference.height() - height()) / 2);
+}
+
+void RxMsgBoxDialog::placeControls()
+{
+    const QRect client(0, 0, width(), sizes_.header + sizes_.message + sizes_.buttons);
+    const bool below = (params_.style & RXMB_CHECKBOX_BELOW) != 0;
+    const auto rects = rxPlaceButtons(client, static_cast<int>(buttons_.size()), sizes_.button,
+                                      params_.buttonAlignment, below, !checkBox_.isNull());
+    for (std::size_t i = 0; i < buttons_.size(); ++i) {
+        buttons_[i].widget->move(rects[i].topLeft());
+    }
+    if (!checkBox_.isNull()) {
+        const QRect box = rxPlaceCheckBox(client, sizes_.button, below);
+        checkBox_->move(box.topLeft() - QPoint(2, 2));
+        checkLabel_->move(box.right() + 1 + kRxCheckBoxLabelGap, box.top() + (box.height() - checkLabel_->height()) / 2);
+    }
+}
+
+int RxMsgBoxDialog::clientHeight() const
+{
+    return sizes_.header + sizes_.message + sizes_.buttons + (detailsShown_ ? sizes_.details : 0);
+}
+
+RxMsgBoxDialog::Button* RxMsgBoxDialog::defaultButton()
+{
+    return buttons_.empty() ? nullptr : &buttons_[static_cast<std::size_t>(defaultIndex_)];
+}
+
+QPushButton* RxMsgBoxDialog::button(int id) const
+{
+    for (const Button& b : buttons_) {
+        if (b.id == id) {
+            return b.widget;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<int> RxMsgBoxDialog::buttonIds() const
+{
+    std::vector<int> ids;
+    for (const Button& b : buttons_) {
+        ids.push_back(b.id);
+    }
+    return ids;
+}
+
+int RxMsgBoxDialog::defaultButtonId() const
+{
+    return buttons_.empty() ? 0 : buttons_[static_cast<std::size_t>(defaultIndex_)].id;
+}
+
+void RxMsgBoxDialog::command(int id)
+{
+    switch (id) {
+    case 0: return;
+    case IDCANCEL:
+        if (cancelAllowed_) {
+            finish(id);
+        }
+        return;
+    case IDHELP: help(); return;
+    case RXID_REPORT: report(); return;
+    case RXID_LESS:
+    case RXID_MORE: toggleDetails(); return;
+    default: finish(id); return;
+    }
+}
+
+void RxMsgBoxDialog::finish(int id)
+{
+    timer_.stop();
+    int result = id;
+    if (!checkBox_.isNull() && checkBox_->isChecked()) {
+        result = id | static_cast<int>(params_.style & RXMB_DONT_SHOW_CHECKED);
+        const QString prefix = resolve(params_.memoryPrefix);
+        if (!prefix.isEmpty()) {
+            memory_.write(resolve(params_.memoryCompany), prefix, params_.memoryNumber, result);
+        }
+    }
+    done(result);
+}
+
+void RxMsgBoxDialog::toggleDetails()
+{
+    detailsShown_ = !detailsShown_;
+    if (QPushButton* b = button(RXID_MORE)) {
+        b->setText(detailsShown_ ? lessText_ : moreText_);
+    }
+    setFixedSize(width(), clientHeight());
+    update();
+}
+
+void RxMsgBoxDialog::help()
+{
+    // The help file lies beside the program, named after it with the extension ".hlp".
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    const QString base = program.fileName().contains(u'.')
+                             ? program.fileName().left(program.fileName().lastIndexOf(u'.'))
+                             : program.fileName();
+    opener_->open(program.absolutePath() + u'/' + base + QStringLiteral(".hlp"));
+}
+
+void RxMsgBoxDialog::report()
+{
+    if (!params_.owner.isNull()) {
+        QEvent message(static_cast<QEvent::Type>(params_.reportMessage));
+        QCoreApplication::sendEvent(params_.owner, &message);
+    }
+}
+
+void RxMsgBoxDialog::tick()
+{
+    if (countdown_ != 0) {
+        --countdown_;
+    }
+    Button* target = defaultButton();
+    if (countdown_ > 0) {
+        if (params_.disableSeconds > 0 && params_.captionCountdown) {
+            setWindowTitle(rxFormatTextNumber(keyText(RXKEY_COUNTDOWN), caption_, countdown_));
+        } else if (target != nullptr) {
+            target->widget->setText(rxCountdownLabel(target->text, countdown_));
+        }
+        return;
+    }
+    timer_.stop();
+    countdownEnded();
+}
+
+void RxMsgBoxDialog::countdownEnded()
+{
+    Button* target = defaultButton();
+    if (params_.disableSeconds > 0) {
+        if (cancelAllowed_) {
+            setCloseEnabled(true);
+        }
+        if (params_.captionCountdown) {
+            setWindowTitle(caption_);
+            for (const Button& b : buttons_) {
+                b.widget->setEnabled(true);
+            }
+        } else if (target != nullptr) {
+            target->widget->setText(target->text);
+        }
+        if (target != nullptr) {
+            target->widget->setEnabled(true);
+            target->widget->setDefault(true);
+            target->widget->setFocus(Qt::OtherFocusReason);
+        }
+    } else if (params_.autoCloseSeconds > 0 && target != nullptr) {
+        target->widget->setText(target->text);
+        command(target->id);
+    }
+}
+
+void RxMsgBoxDialog::closeEvent(QCloseEvent* e)
+{
+    e->ignore();
+    if (closeEnabled_) {
+        command(IDCANCEL);
+    }
+}
+
+void RxMsgBoxDialog::reject()
+{
+    command(IDCANCEL);  // Escape: only a box that allows cancel closes
+}
+
+void RxMsgBoxDialog::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Escape) {
+        command(IDCANCEL);
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+std::vector<RichTextDrawer*> RxMsgBoxDialog::activeDrawers()
+{
+    std::vector<RichTextDrawer*> drawers;
+    if (params_.headerHeight != 0) {
+        drawers.push_back(&headerDrawer_);
+    }
+    if (!body_.isEmpty()) {
+        drawers.push_back(&messageDrawer_);
+    }
+    if (!details_.isEmpty() && detailsShown_) {
+        drawers.push_back(&detailsDrawer_);
+    }
+    return drawers;
+}
+
+void RxMsgBoxDialog::mouseMoveEvent(QMouseEvent* e)
+{
+    const QPoint point = e->position().toPoint();
+    bool overLink = false;
+    for (RichTextDrawer* drawer : activeDrawers()) {
+        if (drawer->hoverTest(point)) {
+            overLink = true;
+            break;
+        }
+    }
+    if (overLink) {
+        setCursor(RichTextDrawer::handCursor());
+    } else {
+        unsetCursor();
+    }
+    QDialog::mouseMoveEvent(e);
+}
+
+void RxMsgBoxDialog::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton) {
+        for (RichTextDrawer* drawer : activeDrawers()) {
+            drawer->click(e->position().toPoint());
+        }
+    }
+    QDialog::mousePressEvent(e);
+}
+
+void RxMsgBoxDialog::paintBackgroundCache()
+{
+    const int w = width();
+    const int h = sizes_.header + sizes_.message + sizes_.buttons + sizes_.details;
+    background_ = QImage(w, h, QImage::Format_RGB32);
+    QPainter p(&background_);
+    EffectPainter effects;
+    if (params_.background.effect >= 0) {
+        fillArea(p, effects, params_.background, background_.rect());
+    } else {
+        p.fillRect(background_.rect(), toQColor(systemColor(COLOR_BTNFACE)));
+    }
+    const QRect header(0, 0, w, sizes_.header);
+    if (sizes_.header > 0) {
+        fillArea(p, effects, params_.header, header);
+        drawSeparator(p, params_.header, headerSeparator_, font_, 0, w, header.bottom());
+    }
+    const QRect strip(0, sizes_.header + sizes_.message, w, sizes_.buttons);
+    fillArea(p, effects, params_.buttons, strip);
+    drawSeparator(p, params_.buttons, buttonsSeparator_, font_, 0, w, strip.top());
+    if (sizes_.details > 0) {
+        const QRect details(0, strip.bottom() + 1, w, sizes_.details);
+        fillArea(p, effects, params_.details, details);
+        drawSeparator(p, params_.details, detailsSeparator_, font_, 0, w, details.top());
+    }
+}
+
+void RxMsgBoxDialog::paintTexts(QPainter& painter)
+{
+    const int w = width();
+    if (sizes_.header > 0 && !header_.isEmpty()) {
+        headerDrawer_.draw(painter, QRect(QPoint(kRxMarginX, kRxMarginY),
+                                          QPoint(w - kRxMarginX - 1, sizes_.header - kRxMarginY - 1)));
+    }
+    if (!body_.isEmpty()) {
+        const int top = sizes_.header;
+        messageDrawer_.draw(painter, QRect(QPoint(kRxMarginX, top + kRxMarginY),
+                                           QPoint(w - kRxMarginX - 1, top + sizes_.message - kRxMarginY - 1)));
+    }
+    if (detailsShown_ && sizes_.details > 0) {
+        const int top = sizes_.header + sizes_.message + sizes_.buttons;
+        detailsDrawer_.draw(painter, QRect(QPoint(kRxMarginX, top + kRxMarginY), QPoint(w - kRxMarginX - 1, height() - 1)));
+    }
+}
+
+QImage RxMsgBoxDialog::renderClient()
+{
+    if (background_.isNull() || background_.width() != width()) {
+        paintBackgroundCache();
+    }
+    QImage frame = background_.copy(0, 0, width(), height());
+    QPainter painter(&frame);
+    paintTexts(painter);
+    return frame;
+}
+
+void RxMsgBoxDialog::paintEvent(QPaintEvent*)
+{
+    const QImage frame = renderClient();
+    QPainter painter(this);
+    painter.drawImage(0, 0, frame);
+}
+
+}  // namespace ostrum::ui

@@ -1,0 +1,133 @@
+#pragma once
+// RxMsgBoxDialog: the dialog behind RxMessageBox. It lays out an optional header, the mark-up
+// body with the style's icon, an optional details strip opened by "More >>", a strip of measured
+// push buttons with the "Do not show again" check box, paints every strip with its own background
+// effect into a cached picture, counts down for auto-close or disabled buttons, and ends with the
+// identifier of the button that closed it.
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QIcon>
+#include <QImage>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+#include "ui/msgbox/rx_answer_memory.h"
+#include "ui/msgbox/rx_layout.h"
+#include "ui/msgbox/rx_msgbox_params.h"
+#include "ui/platform/link_opener.h"
+#include "ui/richtext/rich_text_drawer.h"
+
+namespace ostrum::ui {
+
+class RxMsgBoxDialog : public QDialog {
+    Q_OBJECT
+public:
+    // The notification the drawers send when the link under the cursor changes.
+    static constexpr unsigned kDrawerNotify = 0x8064;
+    static constexpr int kTickMs = 1000;
+    static constexpr int kMaxCaption = 260;
+
+    // `params` is the record after the call has applied its arguments (owner, caption, message, style).
+    explicit RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memory = RxAnswerMemory());
+    ~RxMsgBoxDialog() override;
+
+    // Test and gallery seams.
+    void setTickInterval(int ms) { timer_.setInterval(ms); }
+    void setLinkOpener(std::shared_ptr<LinkOpener> opener) { opener_ = std::move(opener); }
+    // One tick of the countdown, as the one-second timer does it.
+    void tick();
+    // A command as a button, Escape or the close box sends it.
+    void command(int id);
+
+    QPushButton* button(int id) const;
+    std::vector<int> buttonIds() const;
+    int defaultButtonId() const;
+    QCheckBox* checkBox() const { return checkBox_; }
+    QLabel* checkBoxLabel() const { return checkLabel_; }
+    bool cancelAllowed() const { return cancelAllowed_; }
+    bool closeEnabled() const { return closeEnabled_; }
+    bool detailsShown() const { return detailsShown_; }
+    int countdown() const { return countdown_; }
+    bool timerRunning() const { return timer_.isActive(); }
+    const QString& body() const { return body_; }
+    const RxStripSizes& strips() const { return sizes_; }
+    // The client area painted, as the window shows it now.
+    QImage renderClient();
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void reject() override;
+
+private:
+    struct Button {
+        int id = 0;
+        QString text;
+        QPointer<QPushButton> widget;
+    };
+
+    QString resolve(const RxText& text) const;
+    QString keyText(std::uint32_t key, const QString& callerDefault = {}) const;
+    void loadIcon();
+    void buildBody();
+    void measureAndCreate();
+    void measureTexts(RxStripSizes& sizes);
+    void createCheckBox(RxStripSizes& sizes);
+    void createButtons(RxStripSizes& sizes);
+    QPushButton* makeButton(const Button& spec, int index);
+    void applyCaption();
+    void setCloseEnabled(bool enabled);
+    void centre();
+    void placeControls();
+    void finish(int id);
+    void toggleDetails();
+    void help();
+    void report();
+    void countdownEnded();
+    Button* defaultButton();
+    int clientHeight() const;
+    void paintBackgroundCache();
+    void paintTexts(QPainter& painter);
+    std::vector<RichTextDrawer*> activeDrawers();
+
+    RxMsgBoxParams params_;
+    RxAnswerMemory memory_;
+    std::shared_ptr<const ResourceProvider> strings_;
+    std::shared_ptr<const ResourceProvider> icons_;
+    std::shared_ptr<LinkOpener> opener_;
+    QFont font_;
+    QIcon icon_;
+    QString caption_;
+    QString body_;
+    QString header_;
+    QString details_;
+    QString headerSeparator_;
+    QString buttonsSeparator_;
+    QString detailsSeparator_;
+    QString moreText_;
+    QString lessText_;
+    std::vector<Button> buttons_;
+    int defaultIndex_ = 0;
+    QPointer<QCheckBox> checkBox_;
+    QPointer<QLabel> checkLabel_;
+    int countdown_ = 0;
+    bool cancelAllowed_ = false;
+    bool closeEnabled_ = true;
+    bool detailsShown_ = false;
+    RxStripSizes sizes_;
+    RichTextDrawer headerDrawer_;
+    RichTextDrawer messageDrawer_;
+    RichTextDrawer detailsDrawer_;
+    QImage background_;
+    QTimer timer_;
+};
+
+}  // namespace ostrum::ui

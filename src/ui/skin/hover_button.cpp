@@ -1,0 +1,101 @@
+#include "ui/skin/hover_button.h"
+
+#include <QCursor>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
+
+#include "ui/skin/skin_picture.h"
+
+namespace ostrum::ui {
+
+CHoverButton::CHoverButton(QWidget* parent)
+    : QAbstractButton(parent), cursorPos_([] { return QCursor::pos(); }), tip_(this, 0)
+{
+    setMouseTracking(true);
+    hoverTimer_.setInterval(kHoverCheckMs);
+    connect(&hoverTimer_, &QTimer::timeout, this, &CHoverButton::checkHover);
+}
+
+bool CHoverButton::loadBitmap(const ResourceProvider& resources, int id)
+{
+    return setPicture(resources.bitmap(id));
+}
+
+bool CHoverButton::setPicture(const QImage& picture)
+{
+    picture_ = mapTo3DColours(picture);
+    if (!picture_.isNull()) {
+        setFixedSize(picture_.size());
+    }
+    update();
+    return !picture_.isNull();
+}
+
+void CHoverButton::setTooltipText(const QString& text, bool activate)
+{
+    tip_.setText(text, activate);
+}
+
+void CHoverButton::setLinkText(const QString& text)
+{
+    link_ = text.left(kMaxLinkLength);
+    if (!handCursorLoaded_) {
+        setCursor(Qt::PointingHandCursor);
+        handCursorLoaded_ = true;
+    }
+}
+
+QSize CHoverButton::sizeHint() const
+{
+    return picture_.isNull() ? QSize(16, 16) : picture_.size();
+}
+
+bool CHoverButton::event(QEvent* e)
+{
+    tip_.relay(e);
+    return QAbstractButton::event(e);
+}
+
+void CHoverButton::paintEvent(QPaintEvent* e)
+{
+    QPainter painter(this);
+    painter.setClipRegion(e->region());
+    drawHoverButton(painter, picture_, isDown());
+}
+
+void CHoverButton::mouseMoveEvent(QMouseEvent* e)
+{
+    const bool inside = rect().contains(e->position().toPoint());
+    if (inside && !hovered_) {
+        hovered_ = true;
+        grabMouse();
+        hoverTimer_.start();
+        update();
+    } else if (!inside && (e->buttons() & Qt::LeftButton) == 0 && mouseGrabber() == this) {
+        releaseMouse();
+    }
+    QAbstractButton::mouseMoveEvent(e);
+}
+
+void CHoverButton::checkHover()
+{
+    if (rect().contains(mapFromGlobal(cursorPos_()))) {
+        return;
+    }
+    hovered_ = false;
+    hoverTimer_.stop();
+    if (mouseGrabber() == this && !isDown()) {
+        releaseMouse();  // a capture must not outlive the hover it served
+    }
+    update();
+}
+
+void drawHoverButton(QPainter& painter, const QImage& picture, bool pressed)
+{
+    if (!picture.isNull()) {
+        painter.drawImage(pressed ? QPoint(1, 1) : QPoint(0, 0), picture);
+    }
+}
+
+}  // namespace ostrum::ui

@@ -1,0 +1,21 @@
+#include "ui/skin/transparent_static.h"
+
+namespace ostrum::ui {
+
+CTransparentStatic::CTransparentStatic(QWidget* parent) : QLabel(parent)
+{
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setWordWrap(true);
+}
+
+void CTransparentStatic::setText(const QString& text)
+{
+    QLabel::setText(text);
+    if (QWidget* parent = parentWidget()) {
+        parent->update(geometry());
+        parent->repaint(geometry());
+    }
+}
+
+}  // namespace ostrum::ui

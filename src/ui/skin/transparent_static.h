@@ -1,0 +1,16 @@
+#pragma once
+// CTransparentStatic: a text label with no background of its own. When its text changes it has
+// its parent repaint the area under it, so the old text does not stay behind.
+
+#include <QLabel>
+
+namespace ostrum::ui {
+
+class CTransparentStatic : public QLabel {
+    Q_OBJECT
+public:
+    explicit CTransparentStatic(QWidget* parent = nullptr);
+    void setText(const QString& text);
+};
+
+}  // namespace ostrum::ui
