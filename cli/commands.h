@@ -22,6 +22,7 @@ inline constexpr int kExitFailure = 1;  // the work failed (unreadable source, f
 inline constexpr int kExitUsage = 2;    // the command line was wrong
 
 int RunList(Args args);
+int RunExtract(Args args);
 
 // Prints "ostrum-tape-cli: <message>" on standard error.
 void PrintError(std::string_view message);

@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::array kCommands = {
     Command{"list", "[--json] IMAGE", "scan an image file and list the backup sets, folders and files found", RunList},
+    Command{"extract", "[--include PATH|PATTERN]... [--existing keep-both|skip|overwrite] [--dry-run] [--attach N=FILE.tap] SOURCE DEST",
+            "save the files found on an image or a tape (or those chosen) into a folder", RunExtract},
 };
 
 void PrintUsage(std::ostream& out) {

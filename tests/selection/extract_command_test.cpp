@@ -1,0 +1,95 @@
+// Golden cases for `ostrum-tape-cli extract`: the real program on media written by our MTF writer.
+
+#include "cli_golden.h"
+#include "save_fixture.h"
+
+namespace ostrum::selection {
+namespace {
+
+using namespace testing;
+
+class ExtractCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mw::MediaDescription media;
+        media.sets.push_back({.info = {.name = "Daily"},
+                              .entries = {mw::DirectoryEntry{.path = {"DOCS"}},
+                                          mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("letter")},
+                                          mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{70000, 5}},
+                                          mw::DirectoryEntry{.path = {"PICS"}},
+                                          mw::FileEntry{.name = "C.JPG", .data = mw::bytesOf("jpeg")}}});
+        mw::writeImageFile(media, temp.path("medium.img"));
+        mw::writeTapFile(media, temp.path("medium.tap"), 16384);
+    }
+    cli::testing::CliResult Run(const std::string& arguments) {
+        return cli::testing::RunCli(arguments, temp.path("stderr").string());
+    }
+    std::string Image() const { return temp.path("medium.img").string(); }
+    fs::path Out() const { return temp.path("out"); }
+    std::string Set() const { return (Out() / "BACKUP SET 1(_Daily)").string(); }
+
+    TempFolder temp;
+};
+
+TEST_F(ExtractCommandTest, SavesEverythingAndPrintsTheTotals) {
+    const auto result = Run("extract " + Image() + " " + Out().string());
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "saved 3, under another name 0, skipped 0, truncated 0, failed 0, cancelled 0, "
+                          "not decoded 0; 70010 bytes written\n");
+    EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/A.TXT"), mw::bytesOf("letter"));
+    std::vector<std::uint8_t> b(70000);
+    mw::fillGenerated(5, 0, b);
+    EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/B.BIN"), b);
+    EXPECT_EQ(result.err, "");  // no progress bar when standard error is not a terminal
+}
+
+TEST_F(ExtractCommandTest, SecondRunKeepsBothByDefaultAndSkipsWhenAsked) {
+    ASSERT_EQ(Run("extract --include 'BACKUP SET 1(_Daily)/PICS' " + Image() + " " + Out().string()).status, 0);
+    auto again = Run("extract --include '*.JPG' " + Image() + " " + Out().string());
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.out, "saved under another name: TAPE MEDIA\\BACKUP SET 1(_Daily)\\PICS\\C.JPG -> "
+                         "BACKUP SET 1(_Daily)/PICS/C (1).JPG: 'C.JPG' was taken\n"
+                         "saved 0, under another name 1, skipped 0, truncated 0, failed 0, cancelled 0, "
+                         "not decoded 0; 4 bytes written\n");
+    auto skipped = Run("extract --existing skip --include '*.JPG' " + Image() + " " + Out().string());
+    EXPECT_EQ(skipped.status, 0);
+    EXPECT_NE(skipped.out.find("skipped: "), std::string::npos) << skipped.out;
+    EXPECT_FALSE(fs::exists(Set() + "/DOCS"));  // only PICS was chosen
+}
+
+TEST_F(ExtractCommandTest, DryRunListsWithoutWriting) {
+    const auto result = Run("extract --dry-run --include 'TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS' " + Image() + " " +
+                            Out().string());
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "BACKUP SET 1(_Daily)/DOCS/A.TXT  6\nBACKUP SET 1(_Daily)/DOCS/B.BIN  70000\n"
+                          "2 files, 70006 bytes would be saved under " + Out().string() + "\n");
+    EXPECT_FALSE(fs::exists(Out()));
+}
+
+TEST_F(ExtractCommandTest, VirtualTapeSourceSavesTheSameFiles) {
+    const auto result = Run("extract --attach 3=" + temp.path("medium.tap").string() + " //./tape3 " + Out().string());
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(ReadWholeFile(Set() + "/PICS/C.JPG"), mw::bytesOf("jpeg"));
+}
+
+TEST_F(ExtractCommandTest, FilesNotSavedWholeGiveAFailureStatus) {
+    fs::resize_file(temp.path("medium.img"), 40000);  // ends inside B.BIN
+    const auto result = Run("extract " + Image() + " " + Out().string());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("truncated: TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\B.BIN -> "
+                              "BACKUP SET 1(_Daily)/DOCS/B.BIN.partial: the image ends at byte 40000"),
+              std::string::npos)
+        << result.out;
+}
+
+TEST_F(ExtractCommandTest, WrongCommandLinesAreUsageErrors) {
+    EXPECT_EQ(Run("extract " + Image()).status, 2);
+    EXPECT_EQ(Run("extract --existing sometimes " + Image() + " " + Out().string()).status, 2);
+    EXPECT_EQ(Run("extract --bogus " + Image() + " " + Out().string()).status, 2);
+    const auto missing = Run("extract " + temp.path("absent.img").string() + " " + Out().string());
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("absent.img"), std::string::npos) << missing.err;
+}
+
+}  // namespace
+}  // namespace ostrum::selection
