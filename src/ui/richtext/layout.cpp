@@ -22,7 +22,6 @@ constexpr int kMaxRuleSize = 100;
 constexpr int kRuleMargin = 4;  // space above and below a horizontal rule
 constexpr int kDefaultIconSize = 32;
 constexpr int kMaxPictureSide = 4096;
-constexpr int kMaxPercent = 100;
 constexpr QStringView kBreakCharacters = u" -.,!:;)}]?";
 
 bool isBreakCharacter(QChar c) { return kBreakCharacters.contains(c); }

@@ -18,7 +18,6 @@ constexpr int kMaxBorder = 100;
 constexpr int kMaxPadding = 1000;
 constexpr int kDoubleBorderAllowance = 6;  // both sides of a double border
 constexpr int kDoubleBorderInset = 3;
-constexpr int kPatternGranularity = 5;  // grain of pattern effects behind tables
 constexpr int kNarrowestWrap = 1;       // wrapping at every break gives a cell's minimum width
 
 constexpr const char16_t* kEffectNames[] = {
