@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,6 +37,30 @@ long long ReadFileAt(int fd, std::uint64_t position, std::span<std::uint8_t> out
         done += static_cast<std::size_t>(got);
     }
     return static_cast<long long>(done);
+}
+
+// Reads [position, ...) into the parts in order; the bytes read, or -1 with errno on a failure.
+long long ReadVectorAt(int fd, std::uint64_t position, iovec* parts, int count) {
+    long long done = 0;
+    while (count > 0) {
+        const ssize_t got = ::preadv(fd, parts, count, static_cast<off_t>(position + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return -1;
+        if (got == 0) break;
+        done += got;
+        // A short read (rare on a regular file): go on where it stopped.
+        for (std::size_t left = static_cast<std::size_t>(got); count > 0 && left > 0;) {
+            const std::size_t step = std::min(left, parts->iov_len);
+            parts->iov_base = static_cast<std::uint8_t*>(parts->iov_base) + step;
+            parts->iov_len -= step;
+            left -= step;
+            if (parts->iov_len == 0) {
+                ++parts;
+                --count;
+            }
+        }
+    }
+    return done;
 }
 
 class VirtualTapeDrive final : public TapeDrive {
@@ -126,20 +151,30 @@ private:
         return read;
     }
 
-    TapeRead ReadEntry(std::span<std::uint8_t> buffer) {
+    // The length word at `at`: from the last record's read when it brought it along, else from the file.
+    // Nothing when the file ends first.
+    std::optional<std::uint32_t> WordAt(std::uint64_t at, int& error) {
+        error = 0;
+        if (cachedWordAt_ == at) return cachedWord_;
         std::uint8_t word[kLengthWordSize];
-        const long long got = ReadFileAt(file_.get(), position_, word);
-        if (got < 0) return Failed(std::string("reading the tape file failed: ") + std::strerror(errno));
+        const long long got = ReadFileAt(file_.get(), at, word);
+        if (got < 0) error = errno;
+        if (got < static_cast<long long>(kLengthWordSize)) return std::nullopt;
+        return LittleEndian32(word);
+    }
+
+    TapeRead ReadEntry(std::span<std::uint8_t> buffer) {
+        int error = 0;
+        const auto header = WordAt(position_, error);
+        if (error != 0) return Failed(std::string("reading the tape file failed: ") + std::strerror(error));
         // A file that ends without an end-of-medium word ends the recorded data where it ends.
-        if (got < static_cast<long long>(kLengthWordSize)) return Ended();
-        const std::uint32_t header = LittleEndian32(word);
-        if (header == kEndOfMedium) return Ended();
-        if (header == kTapeMark) {
+        if (!header || *header == kEndOfMedium) return Ended();
+        if (*header == kTapeMark) {
             position_ += kLengthWordSize;
             ++block_;
             return TapeRead{0, ReadEnd::Filemark, {}};
         }
-        return ReadRecord(header, buffer);
+        return ReadRecord(*header, buffer);
     }
 
     TapeRead ReadRecord(std::uint32_t header, std::span<std::uint8_t> buffer) {
@@ -154,36 +189,47 @@ private:
             atEnd_ = true;
             return read;
         }
-        std::uint8_t trailer[kLengthWordSize];
-        if (ReadFileAt(file_.get(), dataStart + padded, trailer) != static_cast<long long>(kLengthWordSize)) {
-            return Failed(std::string("reading the tape file failed: ") + std::strerror(errno));
+        const bool deliver = (header & kBadRecordFlag) == 0 && !tape_->options().errorRecords.contains(record_) &&
+                             length <= kMaxTapeRecordBytes;
+        // One read brings the data (when it is delivered), the trailing length word and the next entry's word.
+        std::span<std::uint8_t> target;
+        if (deliver) target = length <= buffer.size() ? buffer.first(length) : pieces_.Space(length);
+        std::uint8_t pad = 0;
+        std::uint8_t words[2 * kLengthWordSize];
+        const std::size_t wordCount = next + kLengthWordSize <= fileSize_ ? 2 : 1;
+        iovec parts[3];
+        int partCount = 0;
+        if (deliver) {
+            parts[partCount++] = {target.data(), target.size()};
+            if (padded != length) parts[partCount++] = {&pad, 1};
         }
-        if (LittleEndian32(trailer) != header) {
+        parts[partCount++] = {words, wordCount * kLengthWordSize};
+        const std::uint64_t from = deliver ? dataStart : dataStart + padded;
+        const std::size_t expected = static_cast<std::size_t>(next - from) + (wordCount - 1) * kLengthWordSize;
+        const long long got = ReadVectorAt(file_.get(), from, parts, partCount);
+        if (got != static_cast<long long>(expected)) {
+            const std::string reason = got < 0 ? std::strerror(errno) : "the tape file ended early";
+            return FailedRecord("reading the tape file failed: " + reason, next);
+        }
+        if (wordCount == 2) {
+            cachedWordAt_ = next;
+            cachedWord_ = LittleEndian32(words + kLengthWordSize);
+        }
+        const std::uint32_t trailer = LittleEndian32(words);
+        if (trailer != header) {
             return FailedRecord("its length words disagree (" + std::to_string(header) + " before the data, " +
-                                    std::to_string(LittleEndian32(trailer)) + " after it)",
+                                    std::to_string(trailer) + " after it)",
                                 next);
         }
         if ((header & kBadRecordFlag) != 0) return FailedRecord("the record is marked as unreadable", next);
         if (tape_->options().errorRecords.contains(record_)) return FailedRecord("medium error (injected)", next);
-        if (length > kMaxTapeRecordBytes) {
+        if (!deliver) {
             return FailedRecord("its length " + std::to_string(length) + " exceeds the largest tape block", next);
-        }
-        return DeliverRecord(dataStart, length, next, buffer);
-    }
-
-    TapeRead DeliverRecord(std::uint64_t dataStart, std::uint32_t length, std::uint64_t next,
-                           std::span<std::uint8_t> buffer) {
-        const bool whole = length <= buffer.size();
-        const std::span<std::uint8_t> target = whole ? buffer.first(length) : pieces_.Space(length);
-        const long long got = ReadFileAt(file_.get(), dataStart, target);
-        if (got != static_cast<long long>(length)) {
-            const std::string reason = got < 0 ? std::strerror(errno) : "the tape file ended early";
-            return FailedRecord("reading the tape file failed: " + reason, next);
         }
         position_ = next;
         ++record_;
         ++block_;
-        if (whole) return Delivered(length);
+        if (target.data() == buffer.data()) return Delivered(length);
         pieces_.Hold(length);
         return Delivered(pieces_.Take(buffer));
     }
@@ -196,6 +242,8 @@ private:
     std::uint64_t block_ = 0;      // entries (records and marks) passed since the rewind
     bool atEnd_ = false;
     BlockPieces pieces_;
+    std::uint64_t cachedWordAt_ = UINT64_MAX;  // where the word brought along by the last record's read lies
+    std::uint32_t cachedWord_ = 0;
 };
 
 TapeResult OpenTapeFile(const std::string& path, UniqueFd& file, std::uint64_t& size) {
