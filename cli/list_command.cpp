@@ -8,11 +8,13 @@
 #include "catalog/mime_file_info.h"
 #include "catalog_output.h"
 #include "commands.h"
+#include "tape_commands.h"
 #include "terminal_progress.h"
 
 namespace ostrum::cli {
 
 int RunList(Args args) {
+    if (IsTapeListing(args)) return RunListTape(args);
     bool json = false;
     std::string source;
     for (const auto& arg : args) {

@@ -1,0 +1,244 @@
+// The tape commands: options, progress on the terminal, and the texts they print.
+
+#include "tape_commands.h"
+
+#include <csignal>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <iostream>
+#include <optional>
+#include <vector>
+
+#include "catalog/mime_file_info.h"
+#include "catalog_output.h"
+#include "tape/device_list.h"
+#include "tape/tape_imaging.h"
+#include "tape/tape_scanner.h"
+#include "terminal_progress.h"
+
+namespace ostrum::cli {
+namespace {
+
+constexpr std::string_view kAttachOption = "--attach";
+constexpr std::string_view kCapacityOption = "--capacity";
+
+// The words of a tape command: its options and the rest in order.
+struct TapeWords {
+    tape::TapeDevices devices;
+    bool json = false;
+    std::vector<std::string> operands;
+};
+
+std::optional<std::uint64_t> ParseNumber(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// Attaches "N=FILE" (with a capacity when one was given); returns the error text, empty on success.
+std::string Attach(tape::TapeDevices& devices, std::string_view spec, std::optional<std::uint64_t> capacity) {
+    const auto equals = spec.find('=');
+    const auto number = equals == std::string_view::npos ? std::nullopt : ParseNumber(spec.substr(0, equals));
+    if (!number || equals + 1 == spec.size()) {
+        return "--attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '" + std::string(spec) + "')";
+    }
+    tape::VirtualTapeOptions options;
+    options.path = std::string(spec.substr(equals + 1));
+    if (capacity) options.capacity = static_cast<std::int64_t>(*capacity);
+    const int device = *number > 1000 ? -1 : static_cast<int>(*number);
+    const tape::TapeResult attached = devices.AttachVirtual(device, std::move(options));
+    return attached ? std::string() : attached.error();
+}
+
+// Parses the options shared by the tape commands; prints the problem and returns false on a bad line.
+bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWords& words) {
+    struct Pending {
+        std::string spec;
+        std::optional<std::uint64_t> capacity;
+    };
+    std::vector<Pending> attachments;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool takesValue = arg == kAttachOption || arg == kCapacityOption;
+        if (takesValue && i + 1 == args.size()) {
+            PrintError(std::string(command) + ": " + arg + " needs a value");
+            return false;
+        }
+        if (arg == kAttachOption) {
+            attachments.push_back({args[++i], std::nullopt});
+        } else if (arg == kCapacityOption) {
+            const auto capacity = ParseNumber(args[++i]);
+            if (attachments.empty() || !capacity || *capacity > static_cast<std::uint64_t>(INT64_MAX)) {
+                PrintError(std::string(command) + ": --capacity wants a byte count after an --attach option");
+                return false;
+            }
+            attachments.back().capacity = capacity;
+        } else if (allowJson && arg == "--json") {
+            words.json = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            PrintError(std::string(command) + ": unknown option '" + arg + "'");
+            return false;
+        } else {
+            words.operands.push_back(arg);
+        }
+    }
+    for (const Pending& pending : attachments) {
+        if (std::string error = Attach(words.devices, pending.spec, pending.capacity); !error.empty()) {
+            PrintError(std::string(command) + ": " + error);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CheckDeviceName(std::string_view command, const std::string& name) {
+    if (tape::ParseTapeDeviceName(name)) return true;
+    PrintError(std::string(command) + ": '" + name + "' is not a tape device name (//./tape0 to //./tape19)");
+    return false;
+}
+
+void PrintDeviceTable(std::ostream& out, const std::vector<tape::TapeDeviceRow>& rows) {
+    std::array<std::size_t, 5> widths{};
+    for (std::size_t c = 0; c < widths.size(); ++c) {
+        widths[c] = std::string_view(tape::kDeviceListHeadings[c]).size();
+        for (const auto& row : rows) widths[c] = std::max(widths[c], row.cells[c].size());
+    }
+    auto line = [&](auto cell) {
+        std::string text;
+        for (std::size_t c = 0; c < widths.size(); ++c) {
+            std::string value(cell(c));
+            if (c + 1 < widths.size()) value.resize(widths[c] + 2, ' ');
+            text += value;
+        }
+        out << text << "\n";
+    };
+    line([](std::size_t c) { return std::string_view(tape::kDeviceListHeadings[c]); });
+    for (const auto& row : rows) line([&](std::size_t c) { return std::string_view(row.cells[c]); });
+}
+
+// The imaging page's labels and bar, on the terminal.
+class ImagingProgress final : public tape::ImagingSink {
+public:
+    explicit ImagingProgress(TerminalProgress& progress) : progress_(progress) {}
+    void ProgressLabel(std::string_view text) override {
+        const bool count = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (count) {
+            progress_.SetDetail(std::string(text) + " \\ " + total_ + " bytes");
+        } else {
+            progress_.SetLabel(text);
+        }
+    }
+    void TotalSize(std::string_view text) override { total_.assign(text); }
+    void Progress(int percent) override { progress_.SetPercent(percent); }
+
+private:
+    TerminalProgress& progress_;
+    std::string total_;
+};
+
+}  // namespace
+
+bool IsTapeListing(Args args) {
+    return std::any_of(args.begin(), args.end(), [](const std::string& arg) {
+        return arg == kAttachOption || arg.starts_with("//./tape");
+    });
+}
+
+int RunDrives(Args args) {
+    TapeWords words;
+    if (!ParseTapeWords("drives", args, false, words)) return kExitUsage;
+    if (!words.operands.empty()) {
+        PrintError("drives: takes no operands (got '" + words.operands.front() + "')");
+        return kExitUsage;
+    }
+    const tape::TapeDeviceEnumeration list = tape::EnumerateTapeDevices(words.devices);
+    if (!list.found) {
+        PrintError("There is no media available , please insert the media");
+        return kExitFailure;
+    }
+    PrintDeviceTable(std::cout, list.rows);
+    for (const std::string& note : list.notes) PrintError(note);
+    return kExitOk;
+}
+
+int RunListTape(Args args) {
+    TapeWords words;
+    if (!ParseTapeWords("list", args, true, words)) return kExitUsage;
+    if (words.operands.size() != 1) {
+        PrintError(words.operands.empty() ? "list: no tape device given" : "list: only one source may be given");
+        return kExitUsage;
+    }
+    const std::string& device = words.operands.front();
+    if (!CheckDeviceName("list", device)) return kExitUsage;
+
+    catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
+    TerminalProgress progress;
+    progress.SetLabel("Scanning " + device);
+    ScanProgressSink sink(progress);
+    std::atomic<bool> scanActive{false}, stopRequested{false};
+    tape::TapeScanSummary summary;
+    const int scanned = tape::ScanTape(words.devices, device, found, sink, scanActive, stopRequested, &summary);
+    progress.Finish();
+    if (scanned == 0 && !summary.error.empty()) {
+        PrintError(summary.error);
+        return kExitFailure;
+    }
+
+    if (words.json) {
+        PrintCatalogJson(std::cout, device, found, sink.status());
+    } else {
+        PrintCatalogText(std::cout, device, found, sink.status());
+    }
+    if (summary.readErrors > 0) {
+        PrintError(std::to_string(summary.readErrors) + " unreadable tape block(s) skipped; the last: " +
+                   summary.lastReadError);
+    }
+    if (summary.gaveUp) {
+        PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
+                   " unreadable blocks in a row: the rest of the tape was not scanned");
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int RunImage(Args args) {
+    TapeWords words;
+    if (!ParseTapeWords("image", args, false, words)) return kExitUsage;
+    if (words.operands.size() != 2) {
+        PrintError("image: wants a tape device and an image file, e.g. image //./tape0 backup.img");
+        return kExitUsage;
+    }
+    const std::string& device = words.operands[0];
+    const std::string& imagePath = words.operands[1];
+    if (!CheckDeviceName("image", device)) return kExitUsage;
+
+    // Past a file-size limit the kernel would end the program with SIGXFSZ; ignored, the write fails with
+    // EFBIG instead and the copy reports it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    TerminalProgress progress;
+    ImagingProgress sink(progress);
+    std::atomic<std::uint32_t> stopImaging{0};
+    const tape::ImageCopyResult result = tape::CopyTapeToImage(words.devices, device, imagePath, sink, stopImaging);
+    progress.Finish();
+    if (!result.done) {
+        PrintError(result.error);
+        return kExitFailure;
+    }
+    std::cout << "Done: " << result.copied << " bytes copied from " << device << " to " << imagePath << " ("
+              << result.marks << " filemarks crossed)\n";
+    if (result.readErrors > 0) {
+        PrintError(std::to_string(result.readErrors) + " unreadable tape block(s) skipped; the last: " +
+                   result.lastReadError);
+    }
+    if (result.gaveUp) {
+        PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
+                   " unreadable blocks in a row: the image holds the tape up to there");
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace ostrum::cli

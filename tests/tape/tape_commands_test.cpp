@@ -1,0 +1,136 @@
+// Golden cases of the tape commands of ostrum-tape-cli, run as a separate program on virtual tapes.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/cli_golden.h"
+#include "scan_fixtures.h"
+#include "tap_builder.h"
+
+namespace ostrum::tape {
+namespace {
+
+using cli::testing::CliResult;
+using testing::Pattern;
+using testing::TapBuilder;
+using testing::TempFolder;
+
+class TapeCommandsTest : public ::testing::Test {
+protected:
+    CliResult Run(const std::string& arguments) { return cli::testing::RunCli(arguments, folder_.path("err").string()); }
+    // A one-set tape: the TAPE block, a filemark, the set with A.TXT and B.TXT; its image in `image`.
+    std::string SmallTape() {
+        testing::mw::MediaDescription media{.tape = {.mediaName = "Small"}};
+        media.sets.push_back(
+            {.info = {.name = "Daily"},
+             .entries = {testing::mw::DirectoryEntry{.path = {"DOCS"}},
+                         testing::mw::FileEntry{.name = "A.TXT", .data = testing::mw::bytesOf("hello")},
+                         testing::mw::FileEntry{.name = "B.TXT", .data = testing::mw::GeneratedData{.size = 100000}}}});
+        const auto path = folder_.path("small.tap");
+        manifest_ = testing::mw::writeTapFile(media, path, 65536);
+        return path.string();
+    }
+
+    TempFolder folder_;
+    testing::mw::Manifest manifest_;
+};
+
+TEST_F(TapeCommandsTest, DrivesListsAttachedTapesInTheDeviceListFormats) {
+    const std::string tape = SmallTape();
+    const CliResult result = Run("drives --attach 3=" + tape + " --capacity 5000000000 --attach 0=" + tape);
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::string size = std::to_string(std::filesystem::file_size(tape));
+    const std::string remaining = std::to_string(5000000000 - std::stoll(size));
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "0x%.8llx", std::stoull(remaining));
+    auto pad = [](std::string text, std::size_t width) {
+        text.resize(width, ' ');
+        return text;
+    };
+    const std::size_t remainingWidth = std::string(" ") .size() + std::string(hex).size() + 2 + remaining.size() + 1;
+    EXPECT_EQ(result.out,
+              pad("TAPE DRIVE", 12) + pad("Capacity (Bytes)", 18) + pad("Remaining (Bytes)", remainingWidth + 2) +
+                  pad("Block Size", 17) + "Partition Count\n" +                                       //
+                  pad("//./tape0", 12) + pad(size, 18) + pad(" 0x00000000 (0)", remainingWidth + 2) +  //
+                  pad(" 0x00000000 (0)", 17) + " 0x00000001 (1)\n" +                                   //
+                  pad("//./tape3", 12) + pad("5000000000", 18) +
+                  pad(" " + std::string(hex) + " (" + remaining + ")", remainingWidth + 2) +
+                  pad(" 0x00000000 (0)", 17) + " 0x00000001 (1)\n");
+    EXPECT_EQ(result.err, "");
+
+    const CliResult none = Run("drives --attach 4=" + tape + " --attach 5=" + tape + " --capacity 7");
+    EXPECT_NE(none.out.find("//./tape5   7 "), std::string::npos) << none.out;
+}
+
+TEST_F(TapeCommandsTest, ListOfATapeHasTheImageListingsShapeWithChunkIndexes) {
+    const std::string tape = SmallTape();
+    const CliResult result = Run("list --json --attach 7=" + tape + " //./tape7");
+    EXPECT_EQ(result.status, 0) << result.err;
+    const auto& a = manifest_.files[0];
+    // 64 KiB blocks: the discarded read is the TAPE block, pass 0 the filemark, the set from pass 1 on.
+    EXPECT_NE(result.out.find("{\"path\": \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\A.TXT\", \"type\": "),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("\"size\": 5, \"data_offset\": " + std::to_string(*a.dataOffset) +
+                              ", \"chunk_index\": " + std::to_string(a.fileBlockOffset / 65536)),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.out.find("{\"source\": \"//./tape7\", \"nodes\": [\"TAPE MEDIA\\\\\""), 0u) << result.out;
+    EXPECT_NE(result.out.find("\"files_found\": 2, \"status\": \"Total File Found :2\"}"), std::string::npos);
+}
+
+TEST_F(TapeCommandsTest, ImageCopiesTheTapeAndReportsWhatItDid) {
+    const std::string tape = SmallTape();
+    const std::string image = folder_.path("out.img").string();
+    const CliResult result = Run("image --attach 1=" + tape + " //./tape1 " + image);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "Done: " + std::to_string(manifest_.imageSize) + " bytes copied from //./tape1 to " + image +
+                              " (" + std::to_string(manifest_.filemarks.size()) + " filemarks crossed)\n");
+    EXPECT_EQ(testing::ReadWholeFile(image).size(), manifest_.imageSize);
+    EXPECT_EQ(result.err, "");
+
+    const CliResult full = Run("image --attach 1=" + tape + " //./tape1 /dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.out, "");
+    EXPECT_EQ(full.err, "ostrum-tape-cli: cannot write the image '/dev/full' at byte 0: No space left on device "
+                        "(the disk is full)\n");
+}
+
+TEST_F(TapeCommandsTest, DamagedTapeIsListedWithAWarningAndADeadOneFails) {
+    auto block = std::vector<std::uint8_t>(512, 0);
+    TapBuilder damaged;
+    damaged.Record(block).BadRecord(block).Record(block).EndOfMedium();
+    damaged.WriteTo(folder_.path("damaged.tap"));
+    CliResult result = Run("list --attach 0=" + folder_.path("damaged.tap").string() + " //./tape0");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.err.find("1 unreadable tape block(s) skipped; the last: cannot read //./tape0"), std::string::npos)
+        << result.err;
+
+    TapBuilder dead;
+    dead.Record(block);
+    for (int i = 0; i < 10; ++i) dead.BadRecord(block);
+    dead.WriteTo(folder_.path("dead.tap"));
+    result = Run("image --attach 0=" + folder_.path("dead.tap").string() + " //./tape0 " + folder_.path("d.img").string());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("gave up after 8 unreadable blocks in a row"), std::string::npos) << result.err;
+}
+
+TEST_F(TapeCommandsTest, BadTapeCommandLinesFailClearly) {
+    const std::string tape = SmallTape();
+    EXPECT_EQ(Run("list //./tape20").status, 2);
+    EXPECT_EQ(Run("list //./tape20").err,
+              "ostrum-tape-cli: list: '//./tape20' is not a tape device name (//./tape0 to //./tape19)\n");
+    EXPECT_EQ(Run("list --attach 3 //./tape3").err,
+              "ostrum-tape-cli: list: --attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '3')\n");
+    const CliResult missing = Run("drives --attach 2=" + folder_.path("none.tap").string());
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos);
+    EXPECT_EQ(Run("drives --capacity 5").status, 2);
+    EXPECT_EQ(Run("image //./tape0").status, 2);
+    EXPECT_EQ(Run("image --attach 25=" + tape + " //./tape0 x.img").status, 2);
+}
+
+}  // namespace
+}  // namespace ostrum::tape
