@@ -2,11 +2,10 @@
 
 #include "tape_commands.h"
 
-#include <csignal>
-
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <csignal>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -121,10 +120,11 @@ void PrintDeviceTable(std::ostream& out, const std::vector<tape::TapeDeviceRow>&
 
 // The imaging page's labels and bar, on the terminal.
 class ImagingProgress final : public tape::ImagingSink {
-public:
+  public:
     explicit ImagingProgress(TerminalProgress& progress) : progress_(progress) {}
     void ProgressLabel(std::string_view text) override {
-        const bool count = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+        const bool count = !text.empty() &&
+                           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (count) {
             progress_.SetDetail(std::string(text) + " \\ " + total_ + " bytes");
         } else {
@@ -134,7 +134,7 @@ public:
     void TotalSize(std::string_view text) override { total_.assign(text); }
     void Progress(int percent) override { progress_.SetPercent(percent); }
 
-private:
+  private:
     TerminalProgress& progress_;
     std::string total_;
 };
@@ -168,7 +168,8 @@ int RunListTape(Args args) {
     TapeWords words;
     if (!ParseTapeWords("list", args, true, words)) return kExitUsage;
     if (words.operands.size() != 1) {
-        PrintError(words.operands.empty() ? "list: no tape device given" : "list: only one source may be given");
+        PrintError(words.operands.empty() ? "list: no tape device given"
+                                          : "list: only one source may be given");
         return kExitUsage;
     }
     const std::string& device = words.operands.front();
@@ -180,7 +181,8 @@ int RunListTape(Args args) {
     ScanProgressSink sink(progress);
     std::atomic<bool> scanActive{false}, stopRequested{false};
     tape::TapeScanSummary summary;
-    const int scanned = tape::ScanTape(words.devices, device, found, sink, scanActive, stopRequested, &summary);
+    const int scanned =
+        tape::ScanTape(words.devices, device, found, sink, scanActive, stopRequested, &summary);
     progress.Finish();
     if (scanned == 0 && !summary.error.empty()) {
         PrintError(summary.error);
@@ -193,8 +195,8 @@ int RunListTape(Args args) {
         PrintCatalogText(std::cout, device, found, sink.status());
     }
     if (summary.readErrors > 0) {
-        PrintError(std::to_string(summary.readErrors) + " unreadable tape block(s) skipped; the last: " +
-                   summary.lastReadError);
+        PrintError(std::to_string(summary.readErrors) +
+                   " unreadable tape block(s) skipped; the last: " + summary.lastReadError);
     }
     if (summary.gaveUp) {
         PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
@@ -221,7 +223,8 @@ int RunImage(Args args) {
     TerminalProgress progress;
     ImagingProgress sink(progress);
     std::atomic<std::uint32_t> stopImaging{0};
-    const tape::ImageCopyResult result = tape::CopyTapeToImage(words.devices, device, imagePath, sink, stopImaging);
+    const tape::ImageCopyResult result =
+        tape::CopyTapeToImage(words.devices, device, imagePath, sink, stopImaging);
     progress.Finish();
     if (!result.done) {
         PrintError(result.error);
@@ -230,8 +233,8 @@ int RunImage(Args args) {
     std::cout << "Done: " << result.copied << " bytes copied from " << device << " to " << imagePath << " ("
               << result.marks << " filemarks crossed)\n";
     if (result.readErrors > 0) {
-        PrintError(std::to_string(result.readErrors) + " unreadable tape block(s) skipped; the last: " +
-                   result.lastReadError);
+        PrintError(std::to_string(result.readErrors) +
+                   " unreadable tape block(s) skipped; the last: " + result.lastReadError);
     }
     if (result.gaveUp) {
         PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +

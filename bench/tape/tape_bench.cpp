@@ -36,7 +36,9 @@ constexpr int kScanRounds = 7;  // the scans are short and the machine shared: b
 constexpr std::uint64_t kTapeBytes = 1ull << 30;
 constexpr std::uint32_t kBlockSize = 65536;
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 // Three sets of files of mixed sizes, in folders, together a little over kTapeBytes.
 mw::Manifest MakeTape(const fs::path& path) {
@@ -50,7 +52,8 @@ mw::Manifest MakeTape(const fs::path& path) {
             writer.addDirectory({.path = {"data", "folder" + std::to_string(folder)}});
             for (int i = 0; i < 40; ++i, ++seed) {
                 const std::uint64_t size = sizes[seed % 4];
-                writer.addFile({.name = "file" + std::to_string(i) + ".bin", .data = mw::GeneratedData{size, seed}});
+                writer.addFile(
+                    {.name = "file" + std::to_string(i) + ".bin", .data = mw::GeneratedData{size, seed}});
                 written += size;
             }
         }
@@ -100,12 +103,15 @@ int Fail(const std::string& what) {
 }
 
 int Run(const fs::path& folder) {
-    const fs::path tapPath = folder / "bench.tap", imagePath = folder / "bench.img", plainPath = folder / "plain.img";
-    std::printf("writing a virtual tape of at least %llu bytes...\n", static_cast<unsigned long long>(kTapeBytes));
+    const fs::path tapPath = folder / "bench.tap", imagePath = folder / "bench.img",
+                   plainPath = folder / "plain.img";
+    std::printf("writing a virtual tape of at least %llu bytes...\n",
+                static_cast<unsigned long long>(kTapeBytes));
     const mw::Manifest manifest = MakeTape(tapPath);
     std::printf("tape: %llu bytes of data in %llu files, %zu filemarks, %llu bytes on file\n",
-                static_cast<unsigned long long>(manifest.imageSize), static_cast<unsigned long long>(manifest.fileCount),
-                manifest.filemarks.size(), static_cast<unsigned long long>(fs::file_size(tapPath)));
+                static_cast<unsigned long long>(manifest.imageSize),
+                static_cast<unsigned long long>(manifest.fileCount), manifest.filemarks.size(),
+                static_cast<unsigned long long>(fs::file_size(tapPath)));
 
     tape::TapeDevices devices;
     if (!devices.AttachVirtual(0, {.path = tapPath.string()})) return Fail("cannot attach the tape");
@@ -119,9 +125,11 @@ int Run(const fs::path& folder) {
         fs::remove(imagePath);
         ::sync();
         const auto start = Clock::now();
-        const tape::ImageCopyResult copied = tape::CopyTapeToImage(devices, "//./tape0", imagePath, quietImaging, stop);
+        const tape::ImageCopyResult copied =
+            tape::CopyTapeToImage(devices, "//./tape0", imagePath, quietImaging, stop);
         copy.Take(Seconds(start));
-        if (!copied.done || copied.copied != manifest.imageSize || fs::file_size(imagePath) != manifest.imageSize) {
+        if (!copied.done || copied.copied != manifest.imageSize ||
+            fs::file_size(imagePath) != manifest.imageSize) {
             return "the copy holds " + std::to_string(copied.copied) + " bytes, not " +
                    std::to_string(manifest.imageSize) + " " + copied.error;
         }
@@ -152,7 +160,8 @@ int Run(const fs::path& folder) {
         auto fromTape = NewCatalog();
         auto start = Clock::now();
         tape::TapeScanSummary summary;
-        const int scanned = tape::ScanTape(devices, "//./tape0", *fromTape, quiet, active, stopRequested, &summary);
+        const int scanned =
+            tape::ScanTape(devices, "//./tape0", *fromTape, quiet, active, stopRequested, &summary);
         tapeScan.Take(Seconds(start));
         if (scanned != 1 || !summary.endOfData) return Fail("the tape scan did not reach the end of data");
 
@@ -173,11 +182,12 @@ int Run(const fs::path& folder) {
     const double gib = static_cast<double>(manifest.imageSize) / (1 << 30);
     const double scanRatio = imageScan.best / tapeScan.best;
     const double copyRatio = plain.best / copy.best;
-    std::printf("scan:  tape %.3f s (%.2f GiB/s), image %.3f s (%.2f GiB/s)\n", tapeScan.best, gib / tapeScan.best,
-                imageScan.best, gib / imageScan.best);
+    std::printf("scan:  tape %.3f s (%.2f GiB/s), image %.3f s (%.2f GiB/s)\n", tapeScan.best,
+                gib / tapeScan.best, imageScan.best, gib / imageScan.best);
     std::printf("copy:  tape to image %.3f s (%.2f GiB/s), plain file copy %.3f s (%.2f GiB/s)\n", copy.best,
                 gib / copy.best, plain.best, gib / plain.best);
-    std::printf("ratio scan (image time / tape time): %.3f  goal >= 0.8: %s\n", scanRatio, scanRatio >= 0.8 ? "met" : "NOT met");
+    std::printf("ratio scan (image time / tape time): %.3f  goal >= 0.8: %s\n", scanRatio,
+                scanRatio >= 0.8 ? "met" : "NOT met");
     std::printf("ratio copy (plain time / tape copy time): %.3f  goal >= 0.8: %s\n", copyRatio,
                 copyRatio >= 0.8 ? "met" : "NOT met");
     return 0;

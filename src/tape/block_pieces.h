@@ -14,7 +14,7 @@
 namespace ostrum::tape {
 
 class BlockPieces {
-public:
+  public:
     // A buffer of `size` bytes to read one whole block into; what it held before is dropped.
     std::span<std::uint8_t> Space(std::size_t size) {
         if (buffer_.size() < size) buffer_.resize(size);
@@ -36,7 +36,7 @@ public:
     }
     void Clear() { length_ = taken_ = 0; }
 
-private:
+  private:
     std::vector<std::uint8_t> buffer_;
     std::size_t length_ = 0;
     std::size_t taken_ = 0;

@@ -13,8 +13,8 @@
 namespace ostrum::tape {
 
 // Column headings of the device list.
-inline constexpr std::array<const char*, 5> kDeviceListHeadings = {"TAPE DRIVE", "Capacity (Bytes)", "Remaining (Bytes)",
-                                                                   "Block Size", "Partition Count"};
+inline constexpr std::array<const char*, 5> kDeviceListHeadings = {
+    "TAPE DRIVE", "Capacity (Bytes)", "Remaining (Bytes)", "Block Size", "Partition Count"};
 
 // The five cells of a row: the name; Capacity in signed decimal; Remaining, BlockSize and PartitionCount
 // each as a blank, "0x", the value in lower-case hexadecimal of at least 8 digits, a blank and the
@@ -28,9 +28,9 @@ struct TapeDeviceRow {
 };
 
 struct TapeDeviceEnumeration {
-    std::vector<TapeDeviceRow> rows;   // drives with a medium, in device order
-    bool found = false;                // at least one name could be opened
-    std::vector<std::string> notes;    // why a drive that opened gave no row
+    std::vector<TapeDeviceRow> rows;  // drives with a medium, in device order
+    bool found = false;               // at least one name could be opened
+    std::vector<std::string> notes;   // why a drive that opened gave no row
 };
 
 // Probes //./tape0 to //./tape19 in ascending order, closing each drive before the next.

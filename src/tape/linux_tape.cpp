@@ -23,7 +23,7 @@ constexpr unsigned kScsiTimeoutMs = 30000;
 constexpr std::size_t kLargestReadRequest = (1u << 24) - 1;
 
 class KernelCalls final : public TapeSystemCalls {
-public:
+  public:
     SystemResult Open(const std::string& path, int flags) override {
         return Answer(::open(path.c_str(), flags));
     }
@@ -35,13 +35,24 @@ public:
         return Answer(::ioctl(fd, request, argument));
     }
 
-private:
-    static SystemResult Answer(long long value) { return value < 0 ? SystemResult{-1, errno} : SystemResult{value, 0}; }
+  private:
+    static SystemResult Answer(long long value) {
+        return value < 0 ? SystemResult{-1, errno} : SystemResult{value, 0};
+    }
 };
 
 // What a failed call means to this layer. This and Call() below are the only places where the
 // system's answers are interpreted.
-enum class Condition { NotFound, Busy, AccessDenied, NoMedium, BlockTooLarge, EndOfMedium, Unsupported, Error };
+enum class Condition {
+    NotFound,
+    Busy,
+    AccessDenied,
+    NoMedium,
+    BlockTooLarge,
+    EndOfMedium,
+    Unsupported,
+    Error
+};
 
 Condition ConditionOf(int error) {
     switch (error) {
@@ -129,7 +140,7 @@ struct Partitions {
 };
 
 class LinuxTapeDrive final : public TapeDrive {
-public:
+  public:
     LinuxTapeDrive(std::shared_ptr<TapeSystemCalls> calls, std::string name, std::string path, int fd)
         : TapeDrive(std::move(name)), calls_(std::move(calls)), path_(std::move(path)), fd_(fd) {}
     // Not retried on EINTR: Linux releases the descriptor whatever close answers.
@@ -156,7 +167,8 @@ public:
         mtget status{};
         if (TapeResult got = GetStatus(status, "query the medium"); !got) return got;
         if (GMT_DR_OPEN(status.mt_gstat) || !GMT_ONLINE(status.mt_gstat)) {
-            return TapeResult::Failure(TapeFault::NoMedium, "cannot query the medium of " + Where() + ": no medium in the drive");
+            return TapeResult::Failure(TapeFault::NoMedium,
+                                       "cannot query the medium of " + Where() + ": no medium in the drive");
         }
         out = TapeMediaParameters{};
         out.BlockSize = BlockSizeOf(status);
@@ -169,7 +181,8 @@ public:
     }
 
     TapeResult SetMediaParameters(std::uint32_t blockSize) override {
-        return Operate(MTSETBLK, static_cast<int>(blockSize), "set the block size to " + std::to_string(blockSize));
+        return Operate(MTSETBLK, static_cast<int>(blockSize),
+                       "set the block size to " + std::to_string(blockSize));
     }
 
     TapeResult Rewind() override {
@@ -200,7 +213,7 @@ public:
         return Delivered(pieces_.Take(buffer));
     }
 
-private:
+  private:
     std::string Where() const { return name() + " (" + path_ + ")"; }
 
     static std::uint32_t BlockSizeOf(const mtget& status) {
@@ -210,7 +223,8 @@ private:
     static TapeRead Delivered(std::size_t count) { return TapeRead{count, ReadEnd::None, {}}; }
 
     TapeRead ReadFailed(const std::string& reason) const {
-        return TapeRead{0, ReadEnd::Error, "cannot read " + Where() + " at block " + std::to_string(block_) + ": " + reason};
+        return TapeRead{0, ReadEnd::Error,
+                        "cannot read " + Where() + " at block " + std::to_string(block_) + ": " + reason};
     }
 
     TapeRead ReadRefused(int error) {
@@ -311,16 +325,25 @@ private:
     CapacityFigures SenseCapacity() {
         constexpr std::uint8_t kCumulativeValues = 0x40;
         std::array<std::uint8_t, 512> response{};
-        std::array<std::uint8_t, 10> command{scsi::kLogSense, 0, kCumulativeValues | scsi::kTapeCapacityPage,
-                                             0, 0, 0, 0, static_cast<std::uint8_t>(response.size() >> 8),
-                                             static_cast<std::uint8_t>(response.size() & 0xFF), 0};
+        std::array<std::uint8_t, 10> command{scsi::kLogSense,
+                                             0,
+                                             kCumulativeValues | scsi::kTapeCapacityPage,
+                                             0,
+                                             0,
+                                             0,
+                                             0,
+                                             static_cast<std::uint8_t>(response.size() >> 8),
+                                             static_cast<std::uint8_t>(response.size() & 0xFF),
+                                             0};
         CapacityFigures figures;
         const auto received = ScsiRead(command, response);
         if (!received || *received < 4 || (response[0] & 0x3F) != scsi::kTapeCapacityPage) return figures;
-        const std::size_t end = std::min<std::size_t>(*received, 4 + BigEndian(std::span(response).subspan(2, 2)));
+        const std::size_t end =
+            std::min<std::size_t>(*received, 4 + BigEndian(std::span(response).subspan(2, 2)));
         // Parameters: 2-byte code, control byte, length byte, value.
         for (std::size_t at = 4; at + 4 <= end;) {
-            const std::uint16_t code = static_cast<std::uint16_t>(BigEndian(std::span(response).subspan(at, 2)));
+            const std::uint16_t code =
+                static_cast<std::uint16_t>(BigEndian(std::span(response).subspan(at, 2)));
             const std::size_t length = response[at + 3];
             if (at + 4 + length > end) break;
             const std::uint64_t value = length == 4 ? BigEndian(std::span(response).subspan(at + 4, 4)) : 0;
@@ -334,8 +357,12 @@ private:
     Partitions SensePartitions() {
         constexpr std::uint8_t kNoBlockDescriptors = 0x08;
         std::array<std::uint8_t, 255> response{};
-        std::array<std::uint8_t, 6> command{scsi::kModeSense6, kNoBlockDescriptors, scsi::kMediumPartitionPage, 0,
-                                            static_cast<std::uint8_t>(response.size()), 0};
+        std::array<std::uint8_t, 6> command{scsi::kModeSense6,
+                                            kNoBlockDescriptors,
+                                            scsi::kMediumPartitionPage,
+                                            0,
+                                            static_cast<std::uint8_t>(response.size()),
+                                            0};
         Partitions partitions;
         const auto received = ScsiRead(command, response);
         // Mode parameter header (4 bytes, the last one the block descriptor length), then the page.
@@ -353,15 +380,19 @@ private:
     std::size_t readSize_ = 0;  // chosen at the first read
     BlockPieces pieces_;
     bool atEnd_ = false;
-    std::uint64_t block_ = 0;   // blocks and marks passed since the rewind
-    long fileNumber_ = -1;      // the driver's file number after the last mark, -1 when unknown
+    std::uint64_t block_ = 0;  // blocks and marks passed since the rewind
+    long fileNumber_ = -1;     // the driver's file number after the last mark, -1 when unknown
 };
 
 }  // namespace
 
-std::shared_ptr<TapeSystemCalls> KernelTapeSystemCalls() { return std::make_shared<KernelCalls>(); }
+std::shared_ptr<TapeSystemCalls> KernelTapeSystemCalls() {
+    return std::make_shared<KernelCalls>();
+}
 
-std::string LinuxTapePath(int number) { return "/dev/nst" + std::to_string(number); }
+std::string LinuxTapePath(int number) {
+    return "/dev/nst" + std::to_string(number);
+}
 
 TapeResult OpenLinuxTape(const std::shared_ptr<TapeSystemCalls>& calls, int number, const std::string& name,
                          std::unique_ptr<TapeDrive>& drive) {
@@ -369,7 +400,8 @@ TapeResult OpenLinuxTape(const std::shared_ptr<TapeSystemCalls>& calls, int numb
     const SystemResult opened = Call([&] { return calls->Open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC); });
     if (opened.failed()) {
         const Condition condition = ConditionOf(opened.error);
-        const std::string reason = condition == Condition::Busy ? "the drive is in use" : std::strerror(opened.error);
+        const std::string reason =
+            condition == Condition::Busy ? "the drive is in use" : std::strerror(opened.error);
         return TapeResult::Failure(FaultOf(condition), "cannot open " + name + " (" + path + "): " + reason);
     }
     drive = std::make_unique<LinuxTapeDrive>(calls, name, path, static_cast<int>(opened.value));

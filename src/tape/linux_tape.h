@@ -32,7 +32,7 @@ struct SystemResult {
 // The system calls the backend makes. The real implementation passes them to the kernel unchanged;
 // tests implement them to play a drive.
 class TapeSystemCalls {
-public:
+  public:
     virtual ~TapeSystemCalls() = default;
     virtual SystemResult Open(const std::string& path, int flags) = 0;
     virtual SystemResult Close(int fd) = 0;
@@ -56,8 +56,8 @@ namespace scsi {
 inline constexpr std::uint8_t kReadBlockLimits = 0x05;
 inline constexpr std::uint8_t kModeSense6 = 0x1A;
 inline constexpr std::uint8_t kLogSense = 0x4D;
-inline constexpr std::uint8_t kTapeCapacityPage = 0x31;      // log page: remaining and maximum capacity
-inline constexpr std::uint8_t kMediumPartitionPage = 0x11;   // mode page: partitions of the medium
+inline constexpr std::uint8_t kTapeCapacityPage = 0x31;     // log page: remaining and maximum capacity
+inline constexpr std::uint8_t kMediumPartitionPage = 0x11;  // mode page: partitions of the medium
 // Parameters of the tape capacity log page, each a 4-byte count of MiB.
 inline constexpr std::uint16_t kMainPartitionRemaining = 0x0001;
 inline constexpr std::uint16_t kMainPartitionMaximum = 0x0003;

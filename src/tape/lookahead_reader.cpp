@@ -26,7 +26,8 @@ TapeRead LookaheadReader::Next(std::span<std::uint8_t> out) {
 }
 
 bool LookaheadReader::ReadAhead() {
-    if (endOfData_ || failureRun_ >= limits_.failureRun || stopRequested_.load(std::memory_order_relaxed)) return false;
+    if (endOfData_ || failureRun_ >= limits_.failureRun || stopRequested_.load(std::memory_order_relaxed))
+        return false;
     if (queuedBytes_ >= limits_.bytes || queue_.size() >= limits_.reads) return false;
     std::vector<std::uint8_t> buffer;
     if (!spare_.empty()) {

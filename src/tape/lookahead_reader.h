@@ -15,7 +15,7 @@
 namespace ostrum::tape {
 
 class LookaheadReader {
-public:
+  public:
     struct Limits {
         std::size_t bytes;  // most bytes kept ahead
         std::size_t reads;  // most reads kept ahead
@@ -34,17 +34,17 @@ public:
 
     std::size_t queuedReads() const { return queue_.size(); }
 
-private:
+  private:
     struct Taken {
         std::vector<std::uint8_t> bytes;
         TapeRead read;
     };
     class Following final : public catalog::FollowingBytes {
-    public:
+      public:
         explicit Following(LookaheadReader& reader) : reader_(reader) {}
         std::size_t ReadFollowing(std::uint64_t distance, std::span<std::uint8_t> out) override;
 
-    private:
+      private:
         LookaheadReader& reader_;
     };
 

@@ -48,9 +48,9 @@ struct TapeDriveParameters {
 
 // What a drive says about the medium it holds (the media information record).
 struct TapeMediaParameters {
-    std::int64_t Capacity = 0;   // bytes; 0 when the drive does not say
-    std::int64_t Remaining = 0;  // bytes; 0 when the drive does not say
-    std::uint32_t BlockSize = 0; // 0 means variable-length blocks
+    std::int64_t Capacity = 0;    // bytes; 0 when the drive does not say
+    std::int64_t Remaining = 0;   // bytes; 0 when the drive does not say
+    std::uint32_t BlockSize = 0;  // 0 means variable-length blocks
     std::uint32_t PartitionCount = 1;
     bool WriteProtected = false;
 };
@@ -70,7 +70,7 @@ enum class TapeFault : std::uint8_t {
 
 // Success, or a failure with its reason: what was done, on which device, and the system's own words.
 class TapeResult {
-public:
+  public:
     static TapeResult Success() { return TapeResult(TapeFault::None, {}); }
     static TapeResult Failure(TapeFault fault, std::string why) { return TapeResult(fault, std::move(why)); }
 
@@ -78,7 +78,7 @@ public:
     TapeFault fault() const { return fault_; }
     const std::string& error() const { return error_; }
 
-private:
+  private:
     TapeResult(TapeFault fault, std::string error) : fault_(fault), error_(std::move(error)) {}
     TapeFault fault_;
     std::string error_;
@@ -94,9 +94,9 @@ enum class ReadEnd : std::uint8_t {
 };
 
 struct TapeRead {
-    std::size_t count = 0;         // bytes delivered into the caller's buffer
-    ReadEnd end = ReadEnd::None;   // why the read reported failure
-    std::string error;             // for Error: which device, which block, the reason
+    std::size_t count = 0;        // bytes delivered into the caller's buffer
+    ReadEnd end = ReadEnd::None;  // why the read reported failure
+    std::string error;            // for Error: which device, which block, the reason
 
     bool succeeded() const { return end == ReadEnd::None; }
 };
@@ -110,7 +110,7 @@ struct TapeRead {
 // buffer.size() bytes. At a filemark, a setmark, the end of recorded data or on an error a read delivers
 // 0 bytes and says which of these it met.
 class TapeDrive {
-public:
+  public:
     virtual ~TapeDrive() = default;
     TapeDrive(const TapeDrive&) = delete;
     TapeDrive& operator=(const TapeDrive&) = delete;
@@ -127,10 +127,10 @@ public:
     virtual TapeResult Rewind() = 0;
     virtual TapeRead Read(std::span<std::uint8_t> buffer) = 0;
 
-protected:
+  protected:
     explicit TapeDrive(std::string name) : name_(std::move(name)) {}
 
-private:
+  private:
     std::string name_;
 };
 

@@ -6,14 +6,14 @@ TapeDevices::TapeDevices(std::shared_ptr<TapeSystemCalls> calls) : calls_(std::m
 
 TapeResult TapeDevices::AttachVirtual(int number, VirtualTapeOptions options) {
     if (number < kFirstTapeDevice || number > kLastTapeDevice) {
-        return TapeResult::Failure(TapeFault::InvalidName, "cannot attach a virtual drive as device " +
-                                                               std::to_string(number) + ": device numbers run from " +
-                                                               std::to_string(kFirstTapeDevice) + " to " +
-                                                               std::to_string(kLastTapeDevice));
+        return TapeResult::Failure(TapeFault::InvalidName,
+                                   "cannot attach a virtual drive as device " + std::to_string(number) +
+                                       ": device numbers run from " + std::to_string(kFirstTapeDevice) +
+                                       " to " + std::to_string(kLastTapeDevice));
     }
     if (TapeResult readable = CheckTapeFile(options.path); !readable) {
-        return TapeResult::Failure(readable.fault(),
-                                   "cannot attach a virtual drive as " + TapeDeviceName(number) + ": " + readable.error());
+        return TapeResult::Failure(readable.fault(), "cannot attach a virtual drive as " +
+                                                         TapeDeviceName(number) + ": " + readable.error());
     }
     auto tape = std::make_shared<VirtualTape>(std::move(options));
     std::lock_guard lock(mutex_);
@@ -36,8 +36,9 @@ TapeResult TapeDevices::Open(std::string_view name, std::unique_ptr<TapeDrive>& 
     drive.reset();
     const auto number = ParseTapeDeviceName(name);
     if (!number) {
-        return TapeResult::Failure(TapeFault::InvalidName, "cannot open '" + std::string(name) +
-                                                               "': not a tape device name (//./tape0 to //./tape19)");
+        return TapeResult::Failure(
+            TapeFault::InvalidName,
+            "cannot open '" + std::string(name) + "': not a tape device name (//./tape0 to //./tape19)");
     }
     if (auto tape = Attached(*number)) return OpenVirtualTape(tape, std::string(name), drive);
     return OpenLinuxTape(calls_, *number, std::string(name), drive);

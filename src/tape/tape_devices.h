@@ -16,7 +16,7 @@
 namespace ostrum::tape {
 
 class TapeDevices {
-public:
+  public:
     // Linux drives are reached through `calls` (the kernel's own by default).
     explicit TapeDevices(std::shared_ptr<TapeSystemCalls> calls = KernelTapeSystemCalls());
 
@@ -30,7 +30,7 @@ public:
     // Opens the drive named by a TapeDeviceName, exclusively.
     TapeResult Open(std::string_view name, std::unique_ptr<TapeDrive>& drive) const;
 
-private:
+  private:
     std::shared_ptr<TapeSystemCalls> calls_;
     mutable std::mutex mutex_;
     std::map<int, std::shared_ptr<VirtualTape>> attached_;

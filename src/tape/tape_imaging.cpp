@@ -19,7 +19,8 @@ std::string WriteFailure(const std::string& path, std::uint64_t offset, int erro
     std::string text = "cannot write the image '" + path + "' at byte " + std::to_string(offset) + ": " +
                        std::strerror(error);
     if (error == ENOSPC) text += " (the disk is full)";
-    if (error == EFBIG) text += " (the file has reached the largest size the file system or the system's limit allows)";
+    if (error == EFBIG)
+        text += " (the file has reached the largest size the file system or the system's limit allows)";
     if (error == EDQUOT) text += " (the disk quota is used up)";
     return text;
 }
@@ -42,7 +43,8 @@ TapeResult CreateImageFile(const std::string& path, UniqueFd& file) {
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        return TapeResult::Failure(TapeFault::Failed, "cannot create the image '" + path + "': " + std::strerror(errno));
+        return TapeResult::Failure(TapeFault::Failed,
+                                   "cannot create the image '" + path + "': " + std::strerror(errno));
     }
     file = UniqueFd(fd);
     return TapeResult::Success();
@@ -93,8 +95,9 @@ bool CopyLoop(TapeDrive& drive, int image, const std::string& imagePath, Imaging
 
 }  // namespace
 
-ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& deviceName, const std::string& imagePath,
-                                ImagingSink& sink, std::atomic<std::uint32_t>& StopImaging) {
+ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& deviceName,
+                                const std::string& imagePath, ImagingSink& sink,
+                                std::atomic<std::uint32_t>& StopImaging) {
     ImageCopyResult result;
     StopImaging.store(0);
     // The drive and the image close when they go out of scope, on every way out.

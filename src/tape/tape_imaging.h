@@ -17,7 +17,7 @@ namespace ostrum::tape {
 
 // Where the copy reports itself: the texts of the imaging page's labels and its progress bar.
 class ImagingSink {
-public:
+  public:
     virtual ~ImagingSink() = default;
     // The Progress label: "Rewinding tape...", "Reading Tape...", the running byte count, "Done", or the
     // error that ended the copy.
@@ -37,12 +37,13 @@ struct ImageCopyResult {
     std::uint64_t marks = 0;       // filemarks and setmarks crossed
     std::string lastReadError;
     std::int64_t capacity = 0;
-    std::string error;             // why the copy failed; empty when done
+    std::string error;  // why the copy failed; empty when done
 };
 
 // Copies the tape in `deviceName` into a new file at `imagePath` (an existing file is replaced). Sets
 // StopImaging to 0 at its start and reads it once per read. Runs on the caller's thread.
-ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& deviceName, const std::string& imagePath,
-                                ImagingSink& sink, std::atomic<std::uint32_t>& StopImaging);
+ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& deviceName,
+                                const std::string& imagePath, ImagingSink& sink,
+                                std::atomic<std::uint32_t>& StopImaging);
 
 }  // namespace ostrum::tape

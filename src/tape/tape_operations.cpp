@@ -18,11 +18,14 @@ std::int64_t QueryMediaBlockSize(TapeDrive& drive) {
     return media.BlockSize;
 }
 
-TapeResult OpenTapeForReading(const TapeDevices& devices, std::string_view name, std::unique_ptr<TapeDrive>& drive) {
+TapeResult OpenTapeForReading(const TapeDevices& devices, std::string_view name,
+                              std::unique_ptr<TapeDrive>& drive) {
     return devices.Open(name, drive);
 }
 
-TapeResult RewindTape(TapeDrive& drive) { return drive.Rewind(); }
+TapeResult RewindTape(TapeDrive& drive) {
+    return drive.Rewind();
+}
 
 TapeResult QueryTapeCapacity(TapeDrive& drive, std::int64_t& capacity) {
     TapeMediaParameters media;

@@ -23,7 +23,8 @@ std::int64_t QueryMediaBlockSize(TapeDrive& drive);
 // creates its file after the open, the tape scan shows a status text after the rewind). Whenever a
 // step fails, the caller drops the drive, which closes it.
 //   1. open the drive exclusively
-TapeResult OpenTapeForReading(const TapeDevices& devices, std::string_view name, std::unique_ptr<TapeDrive>& drive);
+TapeResult OpenTapeForReading(const TapeDevices& devices, std::string_view name,
+                              std::unique_ptr<TapeDrive>& drive);
 //   2. rewind
 TapeResult RewindTape(TapeDrive& drive);
 //   3. query the medium and keep its Capacity

@@ -28,7 +28,7 @@ struct TapePass {
 };
 
 class TapePassReader {
-public:
+  public:
     enum class End : std::uint8_t { None, EndOfData, GaveUp, Stopped };
 
     // Reads and discards the tape's first block from a drive that has just been prepared for reading.
@@ -42,7 +42,7 @@ public:
     // The bytes the following passes will deliver, read ahead of time when asked.
     catalog::FollowingBytes& following() { return reader_.following(); }
 
-private:
+  private:
     LookaheadReader reader_;
     const std::atomic<bool>& stopRequested_;
     std::vector<std::uint8_t> buffer_;

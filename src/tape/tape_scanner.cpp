@@ -16,11 +16,12 @@ namespace {
 
 namespace mtf = catalog::mtf;
 
-constexpr LookaheadReader::Limits kLookahead{kMaxLookaheadBytes, kMaxLookaheadReads, kMaxConsecutiveReadFailures};
+constexpr LookaheadReader::Limits kLookahead{kMaxLookaheadBytes, kMaxLookaheadReads,
+                                             kMaxConsecutiveReadFailures};
 
 // The counters of the read loop.
 struct LoopCounters {
-    std::uint64_t shownPosition = 0;   // bytes of all reads before the current one, the discarded one included
+    std::uint64_t shownPosition = 0;  // bytes of all reads before the current one, the discarded one included
     std::uint64_t deliveredTotal = 0;  // bytes of all reads of the loop, the current one included
     std::uint64_t chunkIndex = 0;      // passes of the loop before the current one
     std::size_t previousCount = 0;     // bytes of the previous read
@@ -30,7 +31,8 @@ struct LoopCounters {
 // Percent of the capacity read so far; nothing when the medium gave no capacity.
 std::optional<int> ProgressPercent(std::uint64_t delivered, std::int64_t capacity) {
     if (capacity <= 0) return std::nullopt;
-    return static_cast<int>(std::min<std::uint64_t>(100, delivered * 100 / static_cast<std::uint64_t>(capacity)));
+    return static_cast<int>(
+        std::min<std::uint64_t>(100, delivered * 100 / static_cast<std::uint64_t>(capacity)));
 }
 
 // Examines the whole slots of one read; false when scanActive was found false.

@@ -43,9 +43,9 @@ struct TapeScanSummary {
     std::uint64_t marks = 0;       // filemarks and setmarks crossed
     std::uint64_t readErrors = 0;  // reads that failed and were skipped
     std::string lastReadError;
-    bool endOfData = false;        // the loop ended at the end of recorded data
-    bool gaveUp = false;           // the loop ended after kMaxConsecutiveReadFailures failed reads
-    bool stopped = false;          // ended by stopRequested or scanActive
+    bool endOfData = false;  // the loop ended at the end of recorded data
+    bool gaveUp = false;     // the loop ended after kMaxConsecutiveReadFailures failed reads
+    bool stopped = false;    // ended by stopRequested or scanActive
 };
 
 // Scans the tape in the drive `deviceName`, adding what it finds to `catalog` and reporting status,

@@ -8,7 +8,7 @@
 namespace ostrum::tape {
 
 class UniqueFd {
-public:
+  public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { Reset(); }
@@ -32,7 +32,7 @@ public:
         fd_ = -1;
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -30,7 +30,8 @@ std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
 long long ReadFileAt(int fd, std::uint64_t position, std::span<std::uint8_t> out) {
     std::size_t done = 0;
     while (done < out.size()) {
-        const ssize_t got = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
+        const ssize_t got =
+            ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return -1;
         if (got == 0) break;
@@ -64,8 +65,9 @@ long long ReadVectorAt(int fd, std::uint64_t position, iovec* parts, int count) 
 }
 
 class VirtualTapeDrive final : public TapeDrive {
-public:
-    VirtualTapeDrive(std::shared_ptr<VirtualTape> tape, std::string name, UniqueFd file, std::uint64_t fileSize)
+  public:
+    VirtualTapeDrive(std::shared_ptr<VirtualTape> tape, std::string name, UniqueFd file,
+                     std::uint64_t fileSize)
         : TapeDrive(std::move(name)), tape_(std::move(tape)), file_(std::move(file)), fileSize_(fileSize) {}
     ~VirtualTapeDrive() override { tape_->Release(); }
 
@@ -96,7 +98,8 @@ public:
         if (blockSize != 0) {
             return TapeResult::Failure(TapeFault::Unsupported,
                                        "cannot set the block size of " + Where() + " to " +
-                                           std::to_string(blockSize) + ": a virtual drive reads variable blocks only");
+                                           std::to_string(blockSize) +
+                                           ": a virtual drive reads variable blocks only");
         }
         return TapeResult::Success();
     }
@@ -120,13 +123,13 @@ public:
         return ReadEntry(buffer);
     }
 
-private:
+  private:
     std::string Where() const { return name() + " (tape file '" + tape_->options().path + "')"; }
 
     std::optional<TapeResult> MissingMedium(std::string_view action) const {
         if (!tape_->options().noMedium) return std::nullopt;
-        return TapeResult::Failure(TapeFault::NoMedium,
-                                   "cannot " + std::string(action) + " on " + Where() + ": no medium in the drive");
+        return TapeResult::Failure(TapeFault::NoMedium, "cannot " + std::string(action) + " on " + Where() +
+                                                            ": no medium in the drive");
     }
 
     std::string RecordPlace() const {
@@ -184,14 +187,17 @@ private:
         const std::uint64_t next = dataStart + padded + kLengthWordSize;
         if (next > fileSize_) {
             // Where the next entry begins cannot be known: nothing after this record can be found.
-            TapeRead read = Failed("its length " + std::to_string(length) + " runs past the end of the tape file (" +
-                                   std::to_string(fileSize_) + " bytes)");
+            TapeRead read =
+                Failed("its length " + std::to_string(length) + " runs past the end of the tape file (" +
+                       std::to_string(fileSize_) + " bytes)");
             atEnd_ = true;
             return read;
         }
-        const bool deliver = (header & kBadRecordFlag) == 0 && !tape_->options().errorRecords.contains(record_) &&
+        const bool deliver = (header & kBadRecordFlag) == 0 &&
+                             !tape_->options().errorRecords.contains(record_) &&
                              length <= kMaxTapeRecordBytes;
-        // One read brings the data (when it is delivered), the trailing length word and the next entry's word.
+        // One read brings the data (when it is delivered), the trailing length word and the next entry's
+        // word.
         std::span<std::uint8_t> target;
         if (deliver) target = length <= buffer.size() ? buffer.first(length) : pieces_.Space(length);
         std::uint8_t pad = 0;
@@ -205,7 +211,8 @@ private:
         }
         parts[partCount++] = {words, wordCount * kLengthWordSize};
         const std::uint64_t from = deliver ? dataStart : dataStart + padded;
-        const std::size_t expected = static_cast<std::size_t>(next - from) + (wordCount - 1) * kLengthWordSize;
+        const std::size_t expected =
+            static_cast<std::size_t>(next - from) + (wordCount - 1) * kLengthWordSize;
         const long long got = ReadVectorAt(file_.get(), from, parts, partCount);
         if (got != static_cast<long long>(expected)) {
             const std::string reason = got < 0 ? std::strerror(errno) : "the tape file ended early";
@@ -217,14 +224,16 @@ private:
         }
         const std::uint32_t trailer = LittleEndian32(words);
         if (trailer != header) {
-            return FailedRecord("its length words disagree (" + std::to_string(header) + " before the data, " +
-                                    std::to_string(trailer) + " after it)",
+            return FailedRecord("its length words disagree (" + std::to_string(header) +
+                                    " before the data, " + std::to_string(trailer) + " after it)",
                                 next);
         }
         if ((header & kBadRecordFlag) != 0) return FailedRecord("the record is marked as unreadable", next);
-        if (tape_->options().errorRecords.contains(record_)) return FailedRecord("medium error (injected)", next);
+        if (tape_->options().errorRecords.contains(record_))
+            return FailedRecord("medium error (injected)", next);
         if (!deliver) {
-            return FailedRecord("its length " + std::to_string(length) + " exceeds the largest tape block", next);
+            return FailedRecord("its length " + std::to_string(length) + " exceeds the largest tape block",
+                                next);
         }
         position_ = next;
         ++record_;
@@ -237,9 +246,9 @@ private:
     std::shared_ptr<VirtualTape> tape_;
     UniqueFd file_;
     std::uint64_t fileSize_;
-    std::uint64_t position_ = 0;   // tape file offset of the next entry
-    std::uint64_t record_ = 0;     // data records passed since the rewind
-    std::uint64_t block_ = 0;      // entries (records and marks) passed since the rewind
+    std::uint64_t position_ = 0;  // tape file offset of the next entry
+    std::uint64_t record_ = 0;    // data records passed since the rewind
+    std::uint64_t block_ = 0;     // entries (records and marks) passed since the rewind
     bool atEnd_ = false;
     BlockPieces pieces_;
     std::uint64_t cachedWordAt_ = UINT64_MAX;  // where the word brought along by the last record's read lies
@@ -252,7 +261,7 @@ TapeResult OpenTapeFile(const std::string& path, UniqueFd& file, std::uint64_t& 
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        const TapeFault fault = errno == ENOENT ? TapeFault::NotFound
+        const TapeFault fault = errno == ENOENT   ? TapeFault::NotFound
                                 : errno == EACCES ? TapeFault::AccessDenied
                                                   : TapeFault::Failed;
         return TapeResult::Failure(fault, "cannot open tape file '" + path + "': " + std::strerror(errno));
@@ -260,7 +269,8 @@ TapeResult OpenTapeFile(const std::string& path, UniqueFd& file, std::uint64_t& 
     file = UniqueFd(fd);
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        return TapeResult::Failure(TapeFault::Failed, "cannot query tape file '" + path + "': " + std::strerror(errno));
+        return TapeResult::Failure(TapeFault::Failed,
+                                   "cannot query tape file '" + path + "': " + std::strerror(errno));
     }
     if (!S_ISREG(info.st_mode)) {
         return TapeResult::Failure(TapeFault::Failed, "tape file '" + path + "' is not a regular file");

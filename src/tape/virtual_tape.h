@@ -31,12 +31,12 @@ namespace ostrum::tape {
 inline constexpr std::uint32_t kMaxTapeRecordBytes = 1u << 24;
 
 struct VirtualTapeOptions {
-    std::string path{};                     // the .tap file
-    std::optional<std::int64_t> capacity{}; // the medium's capacity in bytes; the file's size when absent
-    bool noMedium = false;                  // opens, but holds no medium
-    bool busy = false;                      // held by another program: every open fails
-    std::set<std::uint64_t> errorRecords{}; // zero-based numbers of data records (marks not counted)
-                                            // whose reads fail with a medium error
+    std::string path{};                      // the .tap file
+    std::optional<std::int64_t> capacity{};  // the medium's capacity in bytes; the file's size when absent
+    bool noMedium = false;                   // opens, but holds no medium
+    bool busy = false;                       // held by another program: every open fails
+    std::set<std::uint64_t> errorRecords{};  // zero-based numbers of data records (marks not counted)
+                                             // whose reads fail with a medium error
     // Called before every read that reaches the tape file, with the number of the next data record.
     // Lets a test act while the drive is "busy" reading (for example press Stop).
     std::function<void(std::uint64_t)> beforeRead{};
@@ -45,7 +45,7 @@ struct VirtualTapeOptions {
 // An attached virtual drive. Shared between the device map and the drive opened on it; only one
 // drive can be open on it at a time.
 class VirtualTape {
-public:
+  public:
     explicit VirtualTape(VirtualTapeOptions options) : options_(std::move(options)) {}
     const VirtualTapeOptions& options() const { return options_; }
     bool inUse() const { return inUse_.load(); }
@@ -54,7 +54,7 @@ public:
     bool Claim() { return !inUse_.exchange(true); }
     void Release() { inUse_.store(false); }
 
-private:
+  private:
     VirtualTapeOptions options_;
     std::atomic<bool> inUse_{false};
 };

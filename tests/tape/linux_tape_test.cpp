@@ -17,7 +17,7 @@ using testing::Pattern;
 using testing::PlayedDrive;
 
 class LinuxTapeTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TapeDrive> OpenDrive(const std::string& name = "//./tape3") {
         std::unique_ptr<TapeDrive> drive;
         const TapeResult opened = devices_.Open(name, drive);
@@ -212,7 +212,8 @@ TEST_F(LinuxTapeTest, OversizedBlockOnADriveWithoutLimitsIsAnErrorAndTheTapeGoes
     auto drive = OpenDrive();
     const TapeRead refused = ReadOnce(*drive);
     EXPECT_EQ(refused.end, ReadEnd::Error);
-    EXPECT_NE(refused.error.find("longer than the 65536-byte read request"), std::string::npos) << refused.error;
+    EXPECT_NE(refused.error.find("longer than the 65536-byte read request"), std::string::npos)
+        << refused.error;
     EXPECT_EQ(ReadOnce(*drive).count, 10u);
 }
 

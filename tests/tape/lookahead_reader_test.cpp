@@ -16,7 +16,7 @@ using testing::TapBuilder;
 using testing::TempFolder;
 
 class LookaheadReaderTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TapeDrive> Open(const TapBuilder& tape, VirtualTapeOptions options = {}) {
         options.path = folder_.path("t.tap").string();
         tape.WriteTo(options.path);
@@ -41,7 +41,8 @@ TEST_F(LookaheadReaderTest, FollowingBytesCrossMarksAndErrorsAndTheQueueIsReplay
     const auto a = Pattern(100, 1), b = Pattern(200, 2), c = Pattern(300, 3);
     VirtualTapeOptions options;
     options.errorRecords = {1};
-    auto drive = Open(TapBuilder().Record(a).Mark().Record(Pattern(50, 9)).Record(b).Record(c).EndOfMedium(), options);
+    auto drive =
+        Open(TapBuilder().Record(a).Mark().Record(Pattern(50, 9)).Record(b).Record(c).EndOfMedium(), options);
     LookaheadReader reader(*drive, stop_, {1 << 20, 100, 8});
     EXPECT_EQ(reader.Next(buffer_).count, 100u);
 

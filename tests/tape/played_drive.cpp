@@ -18,7 +18,9 @@ std::string Hex(std::uint8_t byte) {
 }
 }  // namespace
 
-std::size_t PlayedDrive::Count(const std::string& line) const { return std::count(log.begin(), log.end(), line); }
+std::size_t PlayedDrive::Count(const std::string& line) const {
+    return std::count(log.begin(), log.end(), line);
+}
 
 std::size_t PlayedDrive::CountPrefix(const std::string& prefix) const {
     return std::count_if(log.begin(), log.end(), [&](const std::string& l) { return l.starts_with(prefix); });
@@ -102,7 +104,8 @@ SystemResult PlayedDrive::Ioctl(int fd, unsigned long request, void* argument) {
             log.push_back("MTSETBLK " + std::to_string(op->mt_count));
             if (!medium) return {-1, ENOMEDIUM};
             if (setBlockError != 0) return {-1, setBlockError};
-            if (limits && limits->maximum == limits->minimum && op->mt_count != static_cast<int>(limits->maximum)) {
+            if (limits && limits->maximum == limits->minimum &&
+                op->mt_count != static_cast<int>(limits->maximum)) {
                 return {-1, EINVAL};
             }
             blockSize = static_cast<std::uint32_t>(op->mt_count);
@@ -133,7 +136,8 @@ SystemResult PlayedDrive::Scsi(void* argument) {
     auto* header = static_cast<sg_io_hdr_t*>(argument);
     lastCommand.assign(header->cmdp, header->cmdp + header->cmd_len);
     std::string line = "SG_IO";
-    for (std::size_t i = 0; i < std::min<std::size_t>(3, lastCommand.size()); ++i) line += " " + Hex(lastCommand[i]);
+    for (std::size_t i = 0; i < std::min<std::size_t>(3, lastCommand.size()); ++i)
+        line += " " + Hex(lastCommand[i]);
     log.push_back(line);
     if (header->interface_id != 'S' || header->dxfer_direction != SG_DXFER_FROM_DEV) return {-1, EINVAL};
 
@@ -141,24 +145,48 @@ SystemResult PlayedDrive::Scsi(void* argument) {
     const std::uint8_t opcode = lastCommand.at(0);
     if (opcode == scsi::kReadBlockLimits) {
         if (!limits) return {-1, EPERM};  // the kernel's command filter refuses it
-        answer = {0, static_cast<std::uint8_t>(limits->maximum >> 16), static_cast<std::uint8_t>(limits->maximum >> 8),
-                  static_cast<std::uint8_t>(limits->maximum), static_cast<std::uint8_t>(limits->minimum >> 8),
+        answer = {0,
+                  static_cast<std::uint8_t>(limits->maximum >> 16),
+                  static_cast<std::uint8_t>(limits->maximum >> 8),
+                  static_cast<std::uint8_t>(limits->maximum),
+                  static_cast<std::uint8_t>(limits->minimum >> 8),
                   static_cast<std::uint8_t>(limits->minimum)};
-    } else if (opcode == scsi::kLogSense && (lastCommand.at(2) & 0x3F) == scsi::kTapeCapacityPage && capacity) {
+    } else if (opcode == scsi::kLogSense && (lastCommand.at(2) & 0x3F) == scsi::kTapeCapacityPage &&
+               capacity) {
         auto parameter = [&](std::uint16_t code, std::uint32_t value) {
-            answer.insert(answer.end(), {static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code), 0x00, 4,
-                                         static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
-                                         static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)});
+            answer.insert(answer.end(),
+                          {static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code), 0x00, 4,
+                           static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+                           static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)});
         };
         answer = {scsi::kTapeCapacityPage, 0, 0, 32};
         parameter(scsi::kMainPartitionRemaining, capacity->remainingMiB);
         parameter(0x0002, 0);
         parameter(scsi::kMainPartitionMaximum, capacity->maximumMiB);
         parameter(0x0004, 0);
-    } else if (opcode == scsi::kModeSense6 && (lastCommand.at(2) & 0x3F) == scsi::kMediumPartitionPage && partitions) {
+    } else if (opcode == scsi::kModeSense6 && (lastCommand.at(2) & 0x3F) == scsi::kMediumPartitionPage &&
+               partitions) {
         // Header with an 8-byte block descriptor (given although none was asked for, as some drives do).
-        answer = {0, 0, 0x80, 8, 0, 0, 0, 0, 0, 0, 0, 0,
-                  scsi::kMediumPartitionPage, 6, partitions->maximumAdditional, partitions->additionalDefined, 0, 0, 0, 0};
+        answer = {0,
+                  0,
+                  0x80,
+                  8,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  scsi::kMediumPartitionPage,
+                  6,
+                  partitions->maximumAdditional,
+                  partitions->additionalDefined,
+                  0,
+                  0,
+                  0,
+                  0};
         answer[0] = static_cast<std::uint8_t>(answer.size() - 1);
     } else {
         // CHECK CONDITION, ILLEGAL REQUEST.

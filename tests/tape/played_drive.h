@@ -13,7 +13,7 @@
 namespace ostrum::tape::testing {
 
 class PlayedDrive final : public TapeSystemCalls {
-public:
+  public:
     struct Entry {
         enum Kind { Block, Filemark, Setmark, MediumError } kind;
         std::vector<std::uint8_t> data;
@@ -32,7 +32,7 @@ public:
     };
 
     // The drive.
-    int openError = 0;   // errno of every open (0: opens)
+    int openError = 0;      // errno of every open (0: opens)
     int interruptions = 0;  // how many calls answer EINTR before the next one goes through
     int statusError = 0;    // errno of MTIOCGET (0: answers)
     int setBlockError = 0;  // errno of MTSETBLK (0: accepts)
@@ -40,8 +40,8 @@ public:
     bool writeProtected = true;
     std::uint32_t blockSize = 0;  // the driver's block size, 0 for variable blocks
     bool flagsMarks = true;       // false: a filemark is seen only in the file number, not in the status bits
-    std::optional<Limits> limits;           // READ BLOCK LIMITS; absent: the ioctl is refused
-    std::optional<CapacityPage> capacity;   // LOG SENSE page 0x31; absent: check condition
+    std::optional<Limits> limits;             // READ BLOCK LIMITS; absent: the ioctl is refused
+    std::optional<CapacityPage> capacity;     // LOG SENSE page 0x31; absent: check condition
     std::optional<PartitionPage> partitions;  // MODE SENSE page 0x11; absent: check condition
     std::vector<Entry> tape;
 
@@ -75,7 +75,7 @@ public:
     SystemResult Read(int fd, std::span<std::uint8_t> buffer) override;
     SystemResult Ioctl(int fd, unsigned long request, void* argument) override;
 
-private:
+  private:
     bool Interrupted();
     SystemResult Scsi(void* argument);
     std::size_t position_ = 0;

@@ -9,11 +9,15 @@ namespace ostrum::tape::testing {
 namespace {
 
 mw::FileEntry File(std::string name, std::size_t size, std::uint32_t nacl = 0) {
-    return mw::FileEntry{.name = std::move(name), .mtime = {2004, 5, 6, 7, 8, 9},
-                         .data = mw::GeneratedData{.size = size, .seed = size + nacl}, .naclBytes = nacl};
+    return mw::FileEntry{.name = std::move(name),
+                         .mtime = {2004, 5, 6, 7, 8, 9},
+                         .data = mw::GeneratedData{.size = size, .seed = size + nacl},
+                         .naclBytes = nacl};
 }
 
-std::string Optional(const std::optional<std::uint64_t>& value) { return value ? std::to_string(*value) : ""; }
+std::string Optional(const std::optional<std::uint64_t>& value) {
+    return value ? std::to_string(*value) : "";
+}
 
 }  // namespace
 
@@ -43,14 +47,14 @@ mw::MediaDescription SampleMedia() {
     // 512 bytes of its FILE block.
     const std::string longName = std::string(224, 'L') + ".TXT";
     mw::MediaDescription media{.tape = {.mediaName = "Tape 1", .logicalBlockSize = 1024}};
-    media.sets.push_back({.info = {.name = "Daily"},
-                          .entries = {mw::DirectoryEntry{}, File("ROOT.TXT", 10), File(longName, 300),
-                                      mw::DirectoryEntry{.path = {"DOCS", "LETTERS"}}, File("A.TXT", 1000),
-                                      File("SECURE.DOC", 5000, 700), File("EMPTY.DAT", 0),
-                                      File("BIG.BIN", 300000)}});
+    media.sets.push_back(
+        {.info = {.name = "Daily"},
+         .entries = {mw::DirectoryEntry{}, File("ROOT.TXT", 10), File(longName, 300),
+                     mw::DirectoryEntry{.path = {"DOCS", "LETTERS"}}, File("A.TXT", 1000),
+                     File("SECURE.DOC", 5000, 700), File("EMPTY.DAT", 0), File("BIG.BIN", 300000)}});
     media.sets.push_back({.info = {.name = "Weekly"},
-                          .entries = {mw::DirectoryEntry{.path = {"apps", "fred"}}, File("report.txt", 70000, 200),
-                                      File("tiny.c", 2)}});
+                          .entries = {mw::DirectoryEntry{.path = {"apps", "fred"}},
+                                      File("report.txt", 70000, 200), File("tiny.c", 2)}});
     media.sets.push_back({.info = {.name = "Packed", .compressed = true},
                           .entries = {mw::DirectoryEntry{.path = {"LOGS"}}, File("big.log", 200000)}});
     return media;

@@ -20,7 +20,8 @@ TempFolder::~TempFolder() {
 
 std::vector<std::uint8_t> Pattern(std::size_t count, std::uint32_t seed) {
     std::vector<std::uint8_t> bytes(count);
-    for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>((i * 31 + seed * 7 + (i >> 9)) & 0xFF);
+    for (std::size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<std::uint8_t>((i * 31 + seed * 7 + (i >> 9)) & 0xFF);
     return bytes;
 }
 
@@ -48,8 +49,12 @@ TapBuilder& TapBuilder::BadRecord(const std::vector<std::uint8_t>& data) {
     return Framed(static_cast<std::uint32_t>(data.size()) | 0x80000000u, data);
 }
 
-TapBuilder& TapBuilder::Mark() { return Word(0); }
-TapBuilder& TapBuilder::EndOfMedium() { return Word(0xFFFFFFFFu); }
+TapBuilder& TapBuilder::Mark() {
+    return Word(0);
+}
+TapBuilder& TapBuilder::EndOfMedium() {
+    return Word(0xFFFFFFFFu);
+}
 
 void TapBuilder::WriteTo(const std::filesystem::path& file) const {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -10,14 +10,14 @@ namespace ostrum::tape::testing {
 
 // A folder under the system's temporary folder, removed with everything in it when the test ends.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     std::filesystem::path path(const std::string& name) const { return root_ / name; }
 
-private:
+  private:
     std::filesystem::path root_;
 };
 
@@ -25,7 +25,7 @@ private:
 std::vector<std::uint8_t> Pattern(std::size_t count, std::uint32_t seed);
 
 class TapBuilder {
-public:
+  public:
     TapBuilder& Record(const std::vector<std::uint8_t>& data);
     // A record whose length word has the top bit set: its data were read with an error.
     TapBuilder& BadRecord(const std::vector<std::uint8_t>& data);
@@ -38,7 +38,7 @@ public:
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
     void WriteTo(const std::filesystem::path& file) const;
 
-private:
+  private:
     TapBuilder& Framed(std::uint32_t word, const std::vector<std::uint8_t>& data);
     std::vector<std::uint8_t> bytes_;
 };

@@ -18,8 +18,10 @@ using testing::TapBuilder;
 using testing::TempFolder;
 
 class TapeCommandsTest : public ::testing::Test {
-protected:
-    CliResult Run(const std::string& arguments) { return cli::testing::RunCli(arguments, folder_.path("err").string()); }
+  protected:
+    CliResult Run(const std::string& arguments) {
+        return cli::testing::RunCli(arguments, folder_.path("err").string());
+    }
     // A one-set tape: the TAPE block, a filemark, the set with A.TXT and B.TXT; its image in `image`.
     std::string SmallTape() {
         testing::mw::MediaDescription media{.tape = {.mediaName = "Small"}};
@@ -27,7 +29,8 @@ protected:
             {.info = {.name = "Daily"},
              .entries = {testing::mw::DirectoryEntry{.path = {"DOCS"}},
                          testing::mw::FileEntry{.name = "A.TXT", .data = testing::mw::bytesOf("hello")},
-                         testing::mw::FileEntry{.name = "B.TXT", .data = testing::mw::GeneratedData{.size = 100000}}}});
+                         testing::mw::FileEntry{.name = "B.TXT",
+                                                .data = testing::mw::GeneratedData{.size = 100000}}}});
         const auto path = folder_.path("small.tap");
         manifest_ = testing::mw::writeTapFile(media, path, 65536);
         return path.string();
@@ -49,15 +52,17 @@ TEST_F(TapeCommandsTest, DrivesListsAttachedTapesInTheDeviceListFormats) {
         text.resize(width, ' ');
         return text;
     };
-    const std::size_t remainingWidth = std::string(" ") .size() + std::string(hex).size() + 2 + remaining.size() + 1;
-    EXPECT_EQ(result.out,
-              pad("TAPE DRIVE", 12) + pad("Capacity (Bytes)", 18) + pad("Remaining (Bytes)", remainingWidth + 2) +
-                  pad("Block Size", 17) + "Partition Count\n" +                                       //
-                  pad("//./tape0", 12) + pad(size, 18) + pad(" 0x00000000 (0)", remainingWidth + 2) +  //
-                  pad(" 0x00000000 (0)", 17) + " 0x00000001 (1)\n" +                                   //
-                  pad("//./tape3", 12) + pad("5000000000", 18) +
-                  pad(" " + std::string(hex) + " (" + remaining + ")", remainingWidth + 2) +
-                  pad(" 0x00000000 (0)", 17) + " 0x00000001 (1)\n");
+    const std::size_t remainingWidth =
+        std::string(" ").size() + std::string(hex).size() + 2 + remaining.size() + 1;
+    EXPECT_EQ(result.out, pad("TAPE DRIVE", 12) + pad("Capacity (Bytes)", 18) +
+                              pad("Remaining (Bytes)", remainingWidth + 2) + pad("Block Size", 17) +
+                              "Partition Count\n" +  //
+                              pad("//./tape0", 12) + pad(size, 18) +
+                              pad(" 0x00000000 (0)", remainingWidth + 2) +        //
+                              pad(" 0x00000000 (0)", 17) + " 0x00000001 (1)\n" +  //
+                              pad("//./tape3", 12) + pad("5000000000", 18) +
+                              pad(" " + std::string(hex) + " (" + remaining + ")", remainingWidth + 2) +
+                              pad(" 0x00000000 (0)", 17) + " 0x00000001 (1)\n");
     EXPECT_EQ(result.err, "");
 
     const CliResult none = Run("drives --attach 4=" + tape + " --attach 5=" + tape + " --capacity 7");
@@ -70,14 +75,16 @@ TEST_F(TapeCommandsTest, ListOfATapeHasTheImageListingsShapeWithChunkIndexes) {
     EXPECT_EQ(result.status, 0) << result.err;
     const auto& a = manifest_.files[0];
     // 64 KiB blocks: the discarded read is the TAPE block, pass 0 the filemark, the set from pass 1 on.
-    EXPECT_NE(result.out.find("{\"path\": \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\A.TXT\", \"type\": "),
-              std::string::npos)
+    EXPECT_NE(
+        result.out.find("{\"path\": \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\A.TXT\", \"type\": "),
+        std::string::npos)
         << result.out;
     EXPECT_NE(result.out.find("\"size\": 5, \"data_offset\": " + std::to_string(*a.dataOffset) +
                               ", \"chunk_index\": " + std::to_string(a.fileBlockOffset / 65536)),
               std::string::npos)
         << result.out;
-    EXPECT_EQ(result.out.find("{\"source\": \"//./tape7\", \"nodes\": [\"TAPE MEDIA\\\\\""), 0u) << result.out;
+    EXPECT_EQ(result.out.find("{\"source\": \"//./tape7\", \"nodes\": [\"TAPE MEDIA\\\\\""), 0u)
+        << result.out;
     EXPECT_NE(result.out.find("\"files_found\": 2, \"status\": \"Total File Found :2\"}"), std::string::npos);
 }
 
@@ -86,16 +93,18 @@ TEST_F(TapeCommandsTest, ImageCopiesTheTapeAndReportsWhatItDid) {
     const std::string image = folder_.path("out.img").string();
     const CliResult result = Run("image --attach 1=" + tape + " //./tape1 " + image);
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "Done: " + std::to_string(manifest_.imageSize) + " bytes copied from //./tape1 to " + image +
-                              " (" + std::to_string(manifest_.filemarks.size()) + " filemarks crossed)\n");
+    EXPECT_EQ(result.out, "Done: " + std::to_string(manifest_.imageSize) +
+                              " bytes copied from //./tape1 to " + image + " (" +
+                              std::to_string(manifest_.filemarks.size()) + " filemarks crossed)\n");
     EXPECT_EQ(testing::ReadWholeFile(image).size(), manifest_.imageSize);
     EXPECT_EQ(result.err, "");
 
     const CliResult full = Run("image --attach 1=" + tape + " //./tape1 /dev/full");
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.out, "");
-    EXPECT_EQ(full.err, "ostrum-tape-cli: cannot write the image '/dev/full' at byte 0: No space left on device "
-                        "(the disk is full)\n");
+    EXPECT_EQ(full.err,
+              "ostrum-tape-cli: cannot write the image '/dev/full' at byte 0: No space left on device "
+              "(the disk is full)\n");
 }
 
 TEST_F(TapeCommandsTest, DamagedTapeIsListedWithAWarningAndADeadOneFails) {
@@ -105,14 +114,16 @@ TEST_F(TapeCommandsTest, DamagedTapeIsListedWithAWarningAndADeadOneFails) {
     damaged.WriteTo(folder_.path("damaged.tap"));
     CliResult result = Run("list --attach 0=" + folder_.path("damaged.tap").string() + " //./tape0");
     EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.err.find("1 unreadable tape block(s) skipped; the last: cannot read //./tape0"), std::string::npos)
+    EXPECT_NE(result.err.find("1 unreadable tape block(s) skipped; the last: cannot read //./tape0"),
+              std::string::npos)
         << result.err;
 
     TapBuilder dead;
     dead.Record(block);
     for (int i = 0; i < 10; ++i) dead.BadRecord(block);
     dead.WriteTo(folder_.path("dead.tap"));
-    result = Run("image --attach 0=" + folder_.path("dead.tap").string() + " //./tape0 " + folder_.path("d.img").string());
+    result = Run("image --attach 0=" + folder_.path("dead.tap").string() + " //./tape0 " +
+                 folder_.path("d.img").string());
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("gave up after 8 unreadable blocks in a row"), std::string::npos) << result.err;
 }

@@ -13,8 +13,8 @@ TEST(TapeDeviceNameTest, FormsAndParsesExactlyTheTwentyNames) {
     for (int number = kFirstTapeDevice; number <= kLastTapeDevice; ++number) {
         EXPECT_EQ(ParseTapeDeviceName(TapeDeviceName(number)), number);
     }
-    for (const char* wrong : {"//./tape20", "//./tape07", "//./tape", "//./tape-1", "//./tape+1", "//./tape1 ",
-                              "\\\\.\\tape0", "//./TAPE0", "/dev/nst0", "//./tape100"}) {
+    for (const char* wrong : {"//./tape20", "//./tape07", "//./tape", "//./tape-1", "//./tape+1",
+                              "//./tape1 ", "\\\\.\\tape0", "//./TAPE0", "/dev/nst0", "//./tape100"}) {
         EXPECT_FALSE(ParseTapeDeviceName(wrong)) << wrong;
     }
 }

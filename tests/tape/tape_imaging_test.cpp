@@ -25,8 +25,9 @@ using testing::TapBuilder;
 using testing::TempFolder;
 
 class ImageCopyTest : public ::testing::Test {
-protected:
-    ImageCopyResult Copy(const TapBuilder& tape, VirtualTapeOptions options = {}, const std::string& image = {}) {
+  protected:
+    ImageCopyResult Copy(const TapBuilder& tape, VirtualTapeOptions options = {},
+                         const std::string& image = {}) {
         options.path = folder_.path("copy.tap").string();
         tape.WriteTo(options.path);
         EXPECT_TRUE(devices_.AttachVirtual(1, options));
@@ -48,7 +49,8 @@ protected:
 
 TEST_F(ImageCopyTest, ImageIsTheReadsBackToBackAcrossFilemarksWithRealCounts) {
     const auto a = Pattern(1024, 1), b = Pattern(65536, 2), c = Pattern(100000, 3), d = Pattern(777, 4);
-    const auto tape = TapBuilder().Record(a).Mark().Record(b).Record(c).Mark().Mark().Record(d).Mark().EndOfMedium();
+    const auto tape =
+        TapBuilder().Record(a).Mark().Record(b).Record(c).Mark().Mark().Record(d).Mark().EndOfMedium();
     VirtualTapeOptions options;
     options.capacity = 5'000'000'000;
     const ImageCopyResult result = Copy(tape, options);
@@ -58,9 +60,9 @@ TEST_F(ImageCopyTest, ImageIsTheReadsBackToBackAcrossFilemarksWithRealCounts) {
     EXPECT_EQ(result.marks, 4u);
     EXPECT_EQ(sink_.totals, (std::vector<std::string>{"5000000000"}));
     // Count labels come after every read, marks included; the count is the real byte count.
-    EXPECT_EQ(sink_.labels, (std::vector<std::string>{"Rewinding tape...", "Reading Tape...", "1024", "1024", "66560",
-                                                      "132096", "166560", "166560", "166560", "167337", "167337",
-                                                      "Done"}));
+    EXPECT_EQ(sink_.labels,
+              (std::vector<std::string>{"Rewinding tape...", "Reading Tape...", "1024", "1024", "66560",
+                                        "132096", "166560", "166560", "166560", "167337", "167337", "Done"}));
     EXPECT_EQ(sink_.progress.back(), 0);  // 167,337 of 5 GB
 }
 

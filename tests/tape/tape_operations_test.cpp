@@ -20,9 +20,10 @@ using testing::TapBuilder;
 using testing::TempFolder;
 
 class PrepareTest : public ::testing::Test {
-protected:
+  protected:
     std::size_t Position(const std::string& line) const {
-        return static_cast<std::size_t>(std::find(played_->log.begin(), played_->log.end(), line) - played_->log.begin());
+        return static_cast<std::size_t>(std::find(played_->log.begin(), played_->log.end(), line) -
+                                        played_->log.begin());
     }
     std::shared_ptr<PlayedDrive> played_ = std::make_shared<PlayedDrive>();
     TapeDevices devices_{played_};
@@ -38,7 +39,7 @@ TEST_F(PrepareTest, VariableBlockDriveIsOpenedRewoundQueriedAndSetToVariableBloc
     ASSERT_TRUE(prepared.drive);
     EXPECT_EQ(prepared.Capacity, 4096LL * 1048576);
     EXPECT_EQ(played_->log.front(), "open /dev/nst1 ro nonblock");
-    EXPECT_LT(Position("MTREW"), Position("SG_IO 4d 00 71"));  // rewind, then the media query
+    EXPECT_LT(Position("MTREW"), Position("SG_IO 4d 00 71"));           // rewind, then the media query
     EXPECT_LT(Position("SG_IO 4d 00 71"), Position("SG_IO 05 00 00"));  // then the drive query
     EXPECT_EQ(played_->log.back(), "MTSETBLK 0");
     EXPECT_EQ(played_->blockSize, 0u);

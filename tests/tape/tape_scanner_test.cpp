@@ -25,7 +25,9 @@ using testing::TempFolder;
 
 using namespace std::string_view_literals;
 
-std::vector<std::uint8_t> Zeroes(std::size_t count) { return std::vector<std::uint8_t>(count, 0); }
+std::vector<std::uint8_t> Zeroes(std::size_t count) {
+    return std::vector<std::uint8_t>(count, 0);
+}
 
 std::vector<std::uint8_t> TapeBlock(std::size_t size) {
     auto bytes = Zeroes(size);
@@ -34,7 +36,7 @@ std::vector<std::uint8_t> TapeBlock(std::size_t size) {
 }
 
 class TapeScanTest : public ::testing::Test {
-protected:
+  protected:
     // Attaches `tape` as //./tape0 and scans it.
     int Scan(const TapBuilder& tape, VirtualTapeOptions options = {}) {
         options.path = folder_.path("scan.tap").string();
@@ -87,10 +89,10 @@ TEST_F(TapeScanTest, CountsPassesAcrossFilemarksAndScansEverySet) {
                                                       "Total File Found :3"}));
     // The PositionLine shows the bytes before the current read, the discarded 1024 included.
     const std::string capacity = std::to_string(tape.bytes().size());
-    EXPECT_EQ(sink_.positions,
-              (std::vector<std::string>{"1024 \\ " + capacity, "1024 \\ " + capacity, "66560 \\ " + capacity,
-                                        "132096 \\ " + capacity, "132096 \\ " + capacity, "197632 \\ " + capacity,
-                                        "197632 \\ " + capacity, "263168 \\ " + capacity}));
+    EXPECT_EQ(sink_.positions, (std::vector<std::string>{"1024 \\ " + capacity, "1024 \\ " + capacity,
+                                                         "66560 \\ " + capacity, "132096 \\ " + capacity,
+                                                         "132096 \\ " + capacity, "197632 \\ " + capacity,
+                                                         "197632 \\ " + capacity, "263168 \\ " + capacity}));
     // The progress bar counts the reads of the loop, the current one included.
     ASSERT_EQ(sink_.progress.size(), 8u);
     EXPECT_EQ(sink_.progress[0], 0);
@@ -123,15 +125,17 @@ TEST_F(TapeScanTest, BlockAcrossTheEndOfAReadIsReadFromTheNextReadsWithoutDistur
     const std::u16string name = u"CROSSING_" + std::u16string(200, u'X') + u".TXT";
     const std::size_t crossing = PutFile(both, 65536 - 512, name, 4444);
     const std::size_t next = PutFile(both, 65536 + 10 * 512, u"NEXT.TXT", 7);
-    const std::vector<std::uint8_t> head(both.begin(), both.begin() + 65536), tail(both.begin() + 65536, both.end());
+    const std::vector<std::uint8_t> head(both.begin(), both.begin() + 65536),
+        tail(both.begin() + 65536, both.end());
     ASSERT_EQ(Scan(TapBuilder().Record(TapeBlock(512)).Record(head).Mark().Record(tail).EndOfMedium()), 1);
 
     const std::string crossingPath = "TAPE MEDIA\\BACKUP SET 0\\CROSSING_" + std::string(200, 'X') + ".TXT";
     // The crossing file keeps the pass that met its FILE block (0) and the data position counted from the
     // delivered total of that pass; NEXT.TXT comes two passes later (the mark in between counts).
     EXPECT_EQ(RowLines(*catalog_, true),
-              (std::vector<std::string>{crossingPath + "|4444|" + std::to_string(65536 + crossing) + "|0",
-                                        "TAPE MEDIA\\BACKUP SET 0\\NEXT.TXT|7|" + std::to_string(next + 65536) + "|2"}));
+              (std::vector<std::string>{
+                  crossingPath + "|4444|" + std::to_string(65536 + crossing) + "|0",
+                  "TAPE MEDIA\\BACKUP SET 0\\NEXT.TXT|7|" + std::to_string(next + 65536) + "|2"}));
     EXPECT_EQ(summary_.reads, 4u);
     EXPECT_EQ(summary_.marks, 1u);
     EXPECT_EQ(sink_.positions.size(), 3u);
@@ -153,8 +157,9 @@ TEST_F(TapeScanTest, ReadErrorsAreSkippedAndCountedUntilARunOfFailures) {
                    options),
               1);
     EXPECT_EQ(RowLines(*catalog_, true),
-              (std::vector<std::string>{"TAPE MEDIA\\BACKUP SET 0\\BEFORE.TXT|5|" + std::to_string(65536 + b) + "|0",
-                                        "TAPE MEDIA\\BACKUP SET 0\\AFTER.TXT|5|" + std::to_string(131072 + a) + "|2"}));
+              (std::vector<std::string>{
+                  "TAPE MEDIA\\BACKUP SET 0\\BEFORE.TXT|5|" + std::to_string(65536 + b) + "|0",
+                  "TAPE MEDIA\\BACKUP SET 0\\AFTER.TXT|5|" + std::to_string(131072 + a) + "|2"}));
     EXPECT_EQ(summary_.readErrors, 1u);
     EXPECT_NE(summary_.lastReadError.find("data record 2"), std::string::npos);
     EXPECT_TRUE(summary_.endOfData);
@@ -188,7 +193,8 @@ TEST_F(TapeScanTest, StopDuringAReadEndsTheScanRightAfterItAndClosesTheDrive) {
         }
     };
     EXPECT_EQ(Scan(tape, options), 0);
-    EXPECT_EQ(catalog_->rowCount(), 2u);  // records 1 and 2; record 3 came back but no slot of it was examined
+    EXPECT_EQ(catalog_->rowCount(),
+              2u);  // records 1 and 2; record 3 came back but no slot of it was examined
     EXPECT_TRUE(summary_.stopped);
     EXPECT_FALSE(devices_.Attached(0)->inUse());
 
@@ -291,7 +297,8 @@ TEST_P(TapeAndImageTest, ScanOfTheTapeFindsWhatTheScanOfItsImageFinds) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BlockSizes, TapeAndImageTest, ::testing::Values(512u, 1024u, 16384u, 65536u, 262144u));
+INSTANTIATE_TEST_SUITE_P(BlockSizes, TapeAndImageTest,
+                         ::testing::Values(512u, 1024u, 16384u, 65536u, 262144u));
 
 }  // namespace
 }  // namespace ostrum::tape

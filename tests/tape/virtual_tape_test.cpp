@@ -18,7 +18,7 @@ using testing::TapBuilder;
 using testing::TempFolder;
 
 class VirtualTapeTest : public ::testing::Test {
-protected:
+  protected:
     // Attaches `tape` as device 2 and opens it.
     std::unique_ptr<TapeDrive> Mount(const TapBuilder& tape, VirtualTapeOptions options = {}) {
         options.path = folder_.path("tape.tap").string();
@@ -47,7 +47,8 @@ TEST_F(VirtualTapeTest, ReadsRecordsMarksAndEndOfDataInOrder) {
     const auto first = Pattern(1024, 1);
     const auto odd = Pattern(511, 2);  // padded to an even length in the file
     const auto behind = Pattern(65536, 3);
-    auto drive = Mount(TapBuilder().Record(first).Record(odd).Mark().Record(behind).Mark().Mark().EndOfMedium());
+    auto drive =
+        Mount(TapBuilder().Record(first).Record(odd).Mark().Record(behind).Mark().Mark().EndOfMedium());
     ASSERT_TRUE(drive);
 
     std::vector<std::uint8_t> got;
@@ -125,7 +126,8 @@ TEST_F(VirtualTapeTest, FlaggedAndInjectedErrorsFailTheirRecordOnly) {
 TEST_F(VirtualTapeTest, DamagedTapeFilesAreMediumErrorsNeverCrashes) {
     // Front and back lengths disagree: an error on that record, then the tape goes on behind it.
     {
-        auto drive = Mount(TapBuilder().Word(8).Bytes(Pattern(8, 1)).Word(9).Record(Pattern(16, 2)).EndOfMedium());
+        auto drive =
+            Mount(TapBuilder().Word(8).Bytes(Pattern(8, 1)).Word(9).Record(Pattern(16, 2)).EndOfMedium());
         ASSERT_TRUE(drive);
         const TapeRead read = ReadOnce(*drive);
         EXPECT_EQ(read.end, ReadEnd::Error);
