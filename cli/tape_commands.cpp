@@ -38,14 +38,14 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
 }
 
 // Attaches "N=FILE" (with a capacity when one was given); returns the error text, empty on success.
-std::string Attach(tape::TapeDevices& devices, std::string_view spec, std::optional<std::uint64_t> capacity) {
-    const auto equals = spec.find('=');
-    const auto number = equals == std::string_view::npos ? std::nullopt : ParseNumber(spec.substr(0, equals));
-    if (!number || equals + 1 == spec.size()) {
-        return "--attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '" + std::string(spec) + "')";
+std::string Attach(tape::TapeDevices& devices, std::string_view attachment, std::optional<std::uint64_t> capacity) {
+    const auto equals = attachment.find('=');
+    const auto number = equals == std::string_view::npos ? std::nullopt : ParseNumber(attachment.substr(0, equals));
+    if (!number || equals + 1 == attachment.size()) {
+        return "--attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '" + std::string(attachment) + "')";
     }
     tape::VirtualTapeOptions options;
-    options.path = std::string(spec.substr(equals + 1));
+    options.path = std::string(attachment.substr(equals + 1));
     if (capacity) options.capacity = static_cast<std::int64_t>(*capacity);
     const int device = *number > 1000 ? -1 : static_cast<int>(*number);
     const tape::TapeResult attached = devices.AttachVirtual(device, std::move(options));
@@ -55,7 +55,7 @@ std::string Attach(tape::TapeDevices& devices, std::string_view spec, std::optio
 // Parses the options shared by the tape commands; prints the problem and returns false on a bad line.
 bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWords& words) {
     struct Pending {
-        std::string spec;
+        std::string attachment;
         std::optional<std::uint64_t> capacity;
     };
     std::vector<Pending> attachments;
@@ -85,7 +85,7 @@ bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWor
         }
     }
     for (const Pending& pending : attachments) {
-        if (std::string error = Attach(words.devices, pending.spec, pending.capacity); !error.empty()) {
+        if (std::string error = Attach(words.devices, pending.attachment, pending.capacity); !error.empty()) {
             PrintError(std::string(command) + ": " + error);
             return false;
         }
