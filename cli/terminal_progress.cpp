@@ -30,6 +30,9 @@ void TerminalProgress::SetDetail(std::string_view detail) {
 
 void TerminalProgress::Draw() {
     if (!enabled_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+    lastDraw_ = now;
     constexpr int kWidth = 30;
     const int filled = percent_ * kWidth / 100;
     std::string bar(static_cast<std::size_t>(filled), '#');

@@ -1,6 +1,7 @@
 #pragma once
 // A progress bar on standard error, drawn only when standard error is a terminal.
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -22,9 +23,11 @@ public:
     void Finish();
 
 private:
+    // Redraws at most ten times a second; a scan reports after every 64 KiB.
     void Draw();
 
     bool enabled_;
+    std::chrono::steady_clock::time_point lastDraw_{};
     bool drawn_ = false;
     int percent_ = 0;
     std::string label_;
