@@ -27,6 +27,8 @@ public:
     // Stores `answer`; failures to write are ignored.
     void write(const QString& company, const QString& prefix, int number, int answer) const;
 
+    const QString& iniFileName() const { return iniFile_; }
+
 private:
     QString iniFile_;
 };

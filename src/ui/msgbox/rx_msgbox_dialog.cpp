@@ -132,6 +132,14 @@ RxMsgBoxDialog::RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memo
 
 RxMsgBoxDialog::~RxMsgBoxDialog() = default;
 
+void RxMsgBoxDialog::setLinkOpener(std::shared_ptr<LinkOpener> opener)
+{
+    opener_ = std::move(opener);
+    for (RichTextDrawer* drawer : {&headerDrawer_, &messageDrawer_, &detailsDrawer_}) {
+        drawer->setLinkOpener(opener_);
+    }
+}
+
 QString RxMsgBoxDialog::resolve(const RxText& text) const
 {
     return rxResolveText(text, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0);

@@ -38,7 +38,8 @@ public:
 
     // Test and gallery seams.
     void setTickInterval(int ms) { timer_.setInterval(ms); }
-    void setLinkOpener(std::shared_ptr<LinkOpener> opener) { opener_ = std::move(opener); }
+    // Where Help and the links of header, body and details are opened.
+    void setLinkOpener(std::shared_ptr<LinkOpener> opener);
     // One tick of the countdown, as the one-second timer does it.
     void tick();
     // A command as a button, Escape or the close box sends it.

@@ -14,17 +14,20 @@ namespace {
 
 bool isLineEnd(QChar c) { return c == u'\r' || c == u'\n'; }
 
-// Cuts `line` where it no longer fits; answers the part that stays and leaves the rest in `line`.
+// `line` plus `overflowing` no longer fits: cuts that prefix at its last space, or just before the
+// overflowing character when it has no space or ends with one. Answers the line that is finished
+// and leaves the start of the next one in `line`.
 QString cutOverflow(QString& line, QChar overflowing)
 {
-    const qsizetype space = line.lastIndexOf(u' ');
+    const QString prefix = line + overflowing;
+    const qsizetype space = prefix.lastIndexOf(u' ');
     QString kept;
-    if (space < 0 || line.endsWith(u' ')) {
+    if (space < 0 || prefix.endsWith(u' ')) {
         kept = line;
         line = QString(overflowing);
     } else {
-        kept = line.left(space);
-        line = line.mid(space + 1) + overflowing;
+        kept = prefix.left(space);
+        line = prefix.mid(space + 1);
     }
     return kept;
 }

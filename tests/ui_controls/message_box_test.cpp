@@ -1,0 +1,411 @@
+// RxMessageBox driven as the user drives it: keys, clicks and the close box on the running box,
+// countdowns ticked directly, the answer memory, and a call made from a worker thread.
+#include <QApplication>
+#include <QSettings>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <functional>
+#include <gtest/gtest.h>
+
+#include "ui/msgbox/program_message.h"
+#include "ui/msgbox/rx_message_box.h"
+#include "ui/msgbox/rx_msgbox_dialog.h"
+
+namespace ostrum::ui {
+namespace {
+
+RxMsgBoxDialog* shownBox()
+{
+    return qobject_cast<RxMsgBoxDialog*>(QApplication::activeModalWidget());
+}
+
+// Runs `action` once on the first message box that is shown while the driver lives. A watchdog
+// ends a box that the action left open, so a broken test fails instead of hanging.
+class BoxDriver {
+public:
+    explicit BoxDriver(std::function<void(RxMsgBoxDialog&)> action) : action_(std::move(action))
+    {
+        poll_.setInterval(5);
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            RxMsgBoxDialog* box = shownBox();
+            if (box == nullptr || seen_) {
+                return;
+            }
+            seen_ = true;
+            action_(*box);
+            watchdog_.start();
+        });
+        watchdog_.setSingleShot(true);
+        watchdog_.setInterval(5000);
+        QObject::connect(&watchdog_, &QTimer::timeout, [] {
+            if (RxMsgBoxDialog* box = shownBox()) {
+                box->done(-99);
+            }
+        });
+        poll_.start();
+    }
+    bool seen() const { return seen_; }
+
+private:
+    std::function<void(RxMsgBoxDialog&)> action_;
+    QTimer poll_;
+    QTimer watchdog_;
+    bool seen_ = false;
+};
+
+void click(QPushButton* button)
+{
+    ASSERT_NE(button, nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+std::unique_ptr<RxMsgBoxDialog> makeBox(const QString& text, std::uint32_t style, const RxMsgBoxParams& params = {})
+{
+    return std::make_unique<RxMsgBoxDialog>(rxPrepareParams(nullptr, RxText(text), QStringLiteral("Cap"),
+                                                            style | RXMB_NO_BEEP, &params));
+}
+
+TEST(MessageBox, EscapeClosesTheOkOnlyStylesWithCancel)
+{
+    for (auto style : {kMessagePlain, kMessageNotice, kMessageInformation}) {
+        BoxDriver driver([](RxMsgBoxDialog& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+        EXPECT_EQ(programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, style), IDCANCEL);
+        EXPECT_TRUE(driver.seen());
+    }
+}
+
+TEST(MessageBox, QuestionIgnoresEscapeAndTheCloseBoxUntilAnswered)
+{
+    bool stayedOpen = false;
+    bool closeGreyed = false;
+    BoxDriver driver([&](RxMsgBoxDialog& box) {
+        QTest::keyClick(&box, Qt::Key_Escape);
+        box.close();
+        stayedOpen = box.isVisible();
+        closeGreyed = !box.closeEnabled() && !box.windowFlags().testFlag(Qt::WindowCloseButtonHint);
+        EXPECT_EQ(box.windowTitle(), QStringLiteral("Brivane Ostrum Tape Media"));
+        click(box.button(IDNO));
+    });
+    EXPECT_EQ(programMessage(QStringLiteral("Do you really want to exit?"), kCaptionTapeMediaMixedCase,
+                             kMessageQuestion),
+              IDNO);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(closeGreyed);
+}
+
+TEST(MessageBox, CloseCommandGreyedOnlyWhenCancelIsNotAllowed)
+{
+    auto abortRetry = makeBox(QStringLiteral("x"), MB_ABORTRETRYIGNORE);
+    abortRetry->show();
+    EXPECT_FALSE(abortRetry->cancelAllowed());
+    EXPECT_FALSE(abortRetry->closeEnabled());
+    abortRetry->close();
+    QTest::keyClick(abortRetry.get(), Qt::Key_Escape);
+    EXPECT_TRUE(abortRetry->isVisible());
+
+    auto ok = makeBox(QStringLiteral("x"), MB_OK);
+    ok->show();
+    EXPECT_TRUE(ok->closeEnabled());
+    EXPECT_TRUE(ok->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    ok->close();
+    EXPECT_FALSE(ok->isVisible());
+    EXPECT_EQ(ok->result(), IDCANCEL);
+}
+
+TEST(MessageBox, CustomButtonsSkipEmptyLinesAndAnswerTheirIds)
+{
+    RxMsgBoxParams params;
+    params.customButtons = QStringLiteral("A\r\n\nB");
+    std::vector<int> ids;
+    BoxDriver driver([&](RxMsgBoxDialog& box) {
+        ids = box.buttonIds();
+        EXPECT_EQ(box.button(24)->text(), QStringLiteral("B"));
+        click(box.button(24));
+    });
+    EXPECT_EQ(RxMessageBox(nullptr, RxText("Pick"), QStringLiteral("Cap"), MB_OKCANCEL | RXMB_NO_BEEP, &params), 24);
+    EXPECT_EQ(ids, (std::vector<int>{23, 24}));
+}
+
+TEST(MessageBox, DefaultIndexPastTheButtonsSelectsTheFirst)
+{
+    auto box = makeBox(QStringLiteral("x"), MB_ABORTRETRYIGNORE | 0x500);
+    EXPECT_EQ(box->defaultButtonId(), IDABORT);
+    EXPECT_TRUE(box->button(IDABORT)->isDefault());
+    EXPECT_FALSE(box->button(IDRETRY)->isDefault());
+    auto second = makeBox(QStringLiteral("x"), MB_YESNO | MB_DEFBUTTON2);
+    EXPECT_EQ(second->defaultButtonId(), IDNO);
+}
+
+TEST(MessageBox, AutoCloseCountsDownOnTheDefaultButtonAndClosesWithIt)
+{
+    RxMsgBoxParams params;
+    params.autoCloseSeconds = 10;
+    std::vector<QString> labels;
+    BoxDriver driver([&](RxMsgBoxDialog& box) {
+        labels.push_back(box.button(IDOK)->text());
+        while (box.isVisible()) {
+            box.tick();
+            labels.push_back(box.button(IDOK)->text());
+        }
+    });
+    EXPECT_EQ(RxMessageBox(nullptr, RxText("Closing soon"), QStringLiteral("Cap"), MB_OK | RXMB_NO_BEEP, &params),
+              IDOK);
+    ASSERT_EQ(labels.size(), 11u);
+    EXPECT_EQ(labels[0], QStringLiteral("OK = 10"));
+    EXPECT_EQ(labels[1], QStringLiteral("OK = 9"));
+    EXPECT_EQ(labels[9], QStringLiteral("OK = 1"));
+    EXPECT_EQ(labels[10], QStringLiteral("OK"));  // restored before closing
+}
+
+TEST(MessageBox, AutoCloseTimerClosesWithTheDefaultOfAQuestion)
+{
+    RxMsgBoxParams params;
+    params.autoCloseSeconds = 3;
+    BoxDriver driver([](RxMsgBoxDialog& box) {
+        EXPECT_TRUE(box.timerRunning());
+        box.setTickInterval(2);  // three "seconds" of a few milliseconds
+    });
+    EXPECT_EQ(RxMessageBox(nullptr, RxText("Go on?"), QStringLiteral("Cap"), MB_YESNO | MB_DEFBUTTON2 | RXMB_NO_BEEP,
+                           &params),
+              IDNO);
+}
+
+TEST(MessageBox, DisableSecondsWithCaptionCountdown)
+{
+    RxMsgBoxParams params;
+    params.disableSeconds = 5;
+    params.captionCountdown = true;
+    auto box = makeBox(QStringLiteral("Read this first"), MB_OKCANCEL | MB_HELP, params);
+    box->show();
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Cap (5 seconds remaining)"));
+    EXPECT_FALSE(box->button(IDOK)->isEnabled());
+    EXPECT_FALSE(box->button(IDCANCEL)->isEnabled());
+    EXPECT_TRUE(box->button(IDHELP)->isEnabled());
+    EXPECT_FALSE(box->closeEnabled());
+    box->close();
+    EXPECT_TRUE(box->isVisible());
+
+    box->tick();
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Cap (4 seconds remaining)"));
+    for (int i = 0; i < 3; ++i) {
+        box->tick();
+    }
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Cap (1 seconds remaining)"));
+    EXPECT_FALSE(box->button(IDOK)->isEnabled());
+    box->tick();
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Cap"));
+    EXPECT_TRUE(box->button(IDOK)->isEnabled());
+    EXPECT_TRUE(box->button(IDCANCEL)->isEnabled());
+    EXPECT_TRUE(box->button(IDOK)->isDefault());
+    EXPECT_TRUE(box->closeEnabled());
+    EXPECT_FALSE(box->timerRunning());
+    EXPECT_TRUE(box->isVisible());  // a disable countdown never closes the box
+}
+
+TEST(MessageBox, DisableSecondsWithoutCaptionCountdownLabelTheDefaultButton)
+{
+    RxMsgBoxParams params;
+    params.disableSeconds = 2;
+    auto box = makeBox(QStringLiteral("x"), MB_OKCANCEL | MB_DEFBUTTON2, params);
+    EXPECT_EQ(box->button(IDCANCEL)->text(), QStringLiteral("Cancel = 2"));
+    EXPECT_FALSE(box->button(IDCANCEL)->isEnabled());
+    EXPECT_TRUE(box->button(IDOK)->isEnabled());
+    EXPECT_FALSE(box->closeEnabled());  // the default button is Cancel
+    box->tick();
+    EXPECT_EQ(box->button(IDCANCEL)->text(), QStringLiteral("Cancel = 1"));
+    box->tick();
+    EXPECT_EQ(box->button(IDCANCEL)->text(), QStringLiteral("Cancel"));
+    EXPECT_TRUE(box->button(IDCANCEL)->isEnabled());
+    EXPECT_TRUE(box->closeEnabled());
+}
+
+TEST(MessageBox, DetailsGrowAndShrinkTheWindow)
+{
+    RxMsgBoxParams params;
+    params.detailsText = RxText("Block 17 of set <b>2</b> could not be read.");
+    auto box = makeBox(QStringLiteral("Something failed"), MB_OK, params);
+    box->show();
+    const QSize closed = box->size();
+    QPushButton* more = box->button(RXID_MORE);
+    ASSERT_NE(more, nullptr);
+    EXPECT_EQ(more->text(), QStringLiteral("More >>"));
+    EXPECT_GT(box->strips().details, 2 * kRxMarginY);
+    click(more);
+    EXPECT_TRUE(box->detailsShown());
+    EXPECT_EQ(box->size(), QSize(closed.width(), closed.height() + box->strips().details));
+    EXPECT_EQ(more->text(), QStringLiteral("<< More"));
+    EXPECT_TRUE(box->isVisible());
+    click(more);
+    EXPECT_EQ(box->size(), closed);
+    EXPECT_EQ(more->text(), QStringLiteral("More >>"));
+}
+
+TEST(MessageBox, DoNotShowAgainRemembersTheAnswer)
+{
+    RxMsgBoxParams params;
+    params.memoryPrefix = RxText("Msg");
+    params.memoryNumber = 7;
+    const std::uint32_t style = MB_YESNO | MB_ICONQUESTION | RXMB_DONT_SHOW_AGAIN | RXMB_NO_BEEP;
+    {
+        BoxDriver driver([](RxMsgBoxDialog& box) {
+            ASSERT_NE(box.checkBox(), nullptr);
+            EXPECT_EQ(box.checkBoxLabel()->text(), QStringLiteral("Do not show again"));
+            box.checkBox()->setChecked(true);
+            click(box.button(IDYES));
+        });
+        EXPECT_EQ(RxMessageBox(nullptr, RxText("Overwrite?"), QStringLiteral("Cap"), style, &params), IDYES);
+    }
+    const QSettings store(RxAnswerMemory().iniFileName(), QSettings::IniFormat);
+    EXPECT_EQ(store.value(QStringLiteral("Software/%1/RxMessageBox/Msg7").arg(RxAnswerMemory::programFileName())).toInt(),
+              6);
+    BoxDriver second([](RxMsgBoxDialog& box) { box.done(-5); });
+    EXPECT_EQ(RxMessageBox(nullptr, RxText("Overwrite?"), QStringLiteral("Cap"), style, &params), IDYES);
+    EXPECT_FALSE(second.seen());
+}
+
+TEST(MessageBox, CheckedStyleIsOredIntoTheResultAndUncheckedStoresNothing)
+{
+    RxMsgBoxParams params;
+    params.memoryPrefix = RxText("Other");
+    params.memoryCompany = RxText("Acme");
+    params.memoryNumber = 2;
+    BoxDriver unchecked([](RxMsgBoxDialog& box) {
+        box.checkBox()->setChecked(false);
+        click(box.button(IDNO));
+    });
+    const std::uint32_t style = MB_YESNO | RXMB_DONT_SHOW_AGAIN | RXMB_DONT_SHOW_CHECKED | RXMB_NO_BEEP;
+    EXPECT_EQ(RxMessageBox(nullptr, RxText("q"), QStringLiteral("Cap"), style, &params), IDNO);
+    EXPECT_FALSE(RxAnswerMemory().read(QStringLiteral("Acme"), QStringLiteral("Other"), 2).has_value());
+
+    BoxDriver checked([](RxMsgBoxDialog& box) {
+        EXPECT_TRUE(box.checkBox()->isChecked());
+        click(box.button(IDNO));
+    });
+    EXPECT_EQ(RxMessageBox(nullptr, RxText("q"), QStringLiteral("Cap"), style, &params),
+              IDNO | static_cast<int>(RXMB_DONT_SHOW_CHECKED));
+    EXPECT_EQ(RxAnswerMemory().read(QStringLiteral("Acme"), QStringLiteral("Other"), 2),
+              IDNO | static_cast<int>(RXMB_DONT_SHOW_CHECKED));
+}
+
+TEST(MessageBox, WorkerThreadCallBlocksUntilAnswered)
+{
+    std::atomic<int> result{-100};
+    std::atomic<bool> returned{false};
+    bool blockedWhileShown = false;
+    bool onWindowThread = false;
+    // The box runs in a modal loop of the window thread; the driver answers it from there.
+    BoxDriver driver([&](RxMsgBoxDialog& box) {
+        onWindowThread = box.thread() == QApplication::instance()->thread() &&
+                         QThread::currentThread() == QApplication::instance()->thread();
+        QTest::qWait(20);  // give a worker that did not wait the chance to return
+        blockedWhileShown = !returned.load();
+        click(box.button(IDOK));
+    });
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        result = programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, kMessageNotice);
+        returned = true;
+    }));
+    worker->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return returned.load(); }, 10000));
+    ASSERT_TRUE(worker->wait(5000));
+    EXPECT_TRUE(driver.seen());
+    EXPECT_TRUE(onWindowThread);
+    EXPECT_TRUE(blockedWhileShown);
+    EXPECT_EQ(result.load(), IDOK);
+}
+
+TEST(MessageBox, CaptionAndOwnerRules)
+{
+    EXPECT_EQ(rxPrepareParams(nullptr, RxText("x"), QString(), 0, nullptr).caption, QStringLiteral("Error"));
+    QWidget owner;
+    owner.setWindowTitle(QStringLiteral("Owner title"));
+    const RxMsgBoxParams p = rxPrepareParams(&owner, RxText("x"), QString(), 0, nullptr);
+    EXPECT_EQ(p.caption, QStringLiteral("Owner title"));
+    EXPECT_EQ(p.owner, &owner);
+    // The record's own owner, caption, message and style are always replaced.
+    RxMsgBoxParams given;
+    given.caption = QStringLiteral("ignored");
+    given.style = MB_YESNO;
+    const RxMsgBoxParams q = rxPrepareParams(nullptr, RxText("m"), QStringLiteral("Cap"), MB_OK, &given);
+    EXPECT_EQ(q.caption, QStringLiteral("Cap"));
+    EXPECT_EQ(q.style, MB_OK);
+    EXPECT_EQ(q.message.text(), QStringLiteral("m"));
+}
+
+TEST(MessageBox, BodyKeepsTrailingBlanksAndWrapsIconAndRightAlignment)
+{
+    auto plain = makeBox(QStringLiteral("Please stop search process "), 0);
+    EXPECT_EQ(plain->body(), QStringLiteral("Please stop search process "));
+    auto notice = makeBox(QStringLiteral("Please Select drive "), 0x20 | MB_RIGHT);
+    EXPECT_TRUE(notice->body().startsWith(QStringLiteral("<table cellpadding=5><tr><td width=32><icon handle=0x1>")));
+    EXPECT_TRUE(notice->body().contains(QStringLiteral("<td><right>Please Select drive </right></td>")));
+}
+
+TEST(MessageBox, HelpAndReportKeepTheBoxOpen)
+{
+    class Recorder final : public LinkOpener {
+    public:
+        bool open(const QString& target) override
+        {
+            opened.append(target);
+            return true;
+        }
+        QStringList opened;
+    };
+    const auto reportType = static_cast<QEvent::Type>(QEvent::registerEventType());
+    QWidget owner;
+    int reports = 0;
+    class Filter : public QObject {
+    public:
+        Filter(QEvent::Type t, int& n) : type_(t), count_(n) {}
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            count_ += e->type() == type_ ? 1 : 0;
+            return false;
+        }
+        QEvent::Type type_;
+        int& count_;
+    } filter(reportType, reports);
+    owner.installEventFilter(&filter);
+
+    RxMsgBoxParams params;
+    params.reportMessage = reportType;
+    auto box = std::make_unique<RxMsgBoxDialog>(
+        rxPrepareParams(&owner, RxText("x"), QStringLiteral("Cap"), MB_OK | MB_HELP | RXMB_NO_BEEP, &params));
+    auto recorder = std::make_shared<Recorder>();
+    box->setLinkOpener(recorder);
+    box->show();
+    EXPECT_EQ(box->buttonIds(), (std::vector<int>{IDOK, IDHELP, RXID_REPORT}));
+    click(box->button(IDHELP));
+    click(box->button(RXID_REPORT));
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(reports, 1);
+    ASSERT_EQ(recorder->opened.size(), 1);
+    EXPECT_TRUE(recorder->opened.front().endsWith(QStringLiteral(".hlp")));
+    click(box->button(IDOK));
+    EXPECT_EQ(box->result(), IDOK);
+}
+
+TEST(MessageBox, PaintedBackgroundUsesTheAreaEffectsAndSeparators)
+{
+    RxMsgBoxParams params = standardMessageParams();
+    params.buttons.effect = kEffectSolid;
+    params.buttons.colour1 = makeColorRef(10, 20, 200);
+    params.buttons.separatorType = 2;
+    params.buttons.separatorAlign = 5;  // no text: the line spans the width
+    auto box = makeBox(QStringLiteral("Colours"), MB_OK, params);
+    const QImage client = box->renderClient();
+    ASSERT_EQ(client.size(), box->size());
+    const int stripTop = box->strips().header + box->strips().message;
+    // The bump runs pale yellow at the edges to white in the middle.
+    EXPECT_GE(qBlue(client.pixel(box->width() / 2, 3)), 250);
+    EXPECT_LE(qBlue(client.pixel(1, 3)), 0x86 + 8);
+    EXPECT_EQ(QColor(client.pixel(box->width() / 2, stripTop)), QColor(Qt::black));
+    EXPECT_EQ(QColor(client.pixel(2, stripTop)), QColor(10, 20, 200));  // inside the 5-pixel inset
+    EXPECT_EQ(QColor(client.pixel(box->width() / 2, client.height() - 2)), QColor(10, 20, 200));
+}
+
+}  // namespace
+}  // namespace ostrum::ui
