@@ -388,6 +388,51 @@ TEST(MessageBox, HelpAndReportKeepTheBoxOpen)
     EXPECT_EQ(box->result(), IDOK);
 }
 
+TEST(MessageBox, CheckBoxLabelFromTheRecordOrTheTextMap)
+{
+    RxMsgBoxParams params;
+    params.checkBoxText = RxText("Do not ask again for this tape");
+    auto fromField = makeBox(QStringLiteral("x"), MB_OK | RXMB_DONT_SHOW_AGAIN, params);
+    EXPECT_EQ(fromField->checkBoxLabel()->text(), QStringLiteral("Do not ask again for this tape"));
+    const RxTextMap map{{RXKEY_CHECKBOX, RxText("Never again")}, {IDOK, RxText("Fine")}};
+    params.textMap = &map;
+    auto fromMap = makeBox(QStringLiteral("x"), MB_OK | RXMB_DONT_SHOW_AGAIN, params);
+    EXPECT_EQ(fromMap->checkBoxLabel()->text(), QStringLiteral("Never again"));
+    EXPECT_EQ(fromMap->button(IDOK)->text(), QStringLiteral("Fine"));
+}
+
+TEST(MessageBox, LinkInTheBodyIsFollowedOnClick)
+{
+    class Recorder final : public LinkOpener {
+    public:
+        bool open(const QString& target) override
+        {
+            opened.append(target);
+            return true;
+        }
+        QStringList opened;
+    };
+    auto box = makeBox(QStringLiteral("See <a href=\"https://example.com/tape\">the manual</a> for more."), MB_OK);
+    auto recorder = std::make_shared<Recorder>();
+    box->setLinkOpener(recorder);
+    box->show();
+    box->renderClient();  // lays the body out where the window shows it
+    QPoint onLink(-1, -1);
+    for (int y = 0; y < box->strips().message && onLink.x() < 0; y += 2) {
+        for (int x = 0; x < box->width(); x += 2) {
+            QTest::mouseMove(box.get(), QPoint(x, y));
+            if (box->cursor().shape() == Qt::PointingHandCursor) {
+                onLink = QPoint(x, y);
+                break;
+            }
+        }
+    }
+    ASSERT_GE(onLink.x(), 0) << "no point of the body showed the hand cursor";
+    QTest::mouseClick(box.get(), Qt::LeftButton, Qt::NoModifier, onLink);
+    EXPECT_EQ(recorder->opened, QStringList{QStringLiteral("https://example.com/tape")});
+    EXPECT_TRUE(box->isVisible());
+}
+
 TEST(MessageBox, PaintedBackgroundUsesTheAreaEffectsAndSeparators)
 {
     RxMsgBoxParams params = standardMessageParams();

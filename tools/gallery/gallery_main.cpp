@@ -3,7 +3,10 @@
 //   ostrum-gallery [output.png]     (default: gallery.png)
 #include <QApplication>
 #include <QPainter>
+#include <QFileInfo>
 #include <cstdio>
+
+#include "controls_gallery.h"
 
 #include "ui/effects/effect_painter.h"
 #include "ui/richtext/rich_text_drawer.h"
@@ -172,5 +175,5 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("ostrum-gallery: wrote %s (%dx%d)\n", qPrintable(output), page.width(), page.height());
-    return 0;
+    return ostrum::gallery::writeControlsGallery(QFileInfo(output).absolutePath()) ? 0 : 1;
 }

@@ -1,0 +1,287 @@
+// Renders every message-box style and button set, every skin and every button picture, so that
+// anyone can look at them without running the program.
+
+#include "controls_gallery.h"
+
+#include <QDir>
+#include <QPainter>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "ui/msgbox/program_message.h"
+#include "ui/msgbox/rx_message_box.h"
+#include "ui/msgbox/rx_msgbox_dialog.h"
+#include "ui/resources/program_resources.h"
+#include "ui/skin/hover_button.h"
+#include "ui/skin/skin_button.h"
+#include "ui/skin/skin_static.h"
+
+namespace ostrum::gallery {
+
+namespace {
+
+using namespace ostrum::ui;
+
+constexpr int kGap = 16;
+constexpr int kCaptionBar = 22;
+constexpr int kLabel = 18;
+
+QFont labelFont(int px = 12, bool bold = false)
+{
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(px);
+    f.setBold(bold);
+    return f;
+}
+
+// A picture with a title line above it.
+struct Tile {
+    QString title;
+    QImage image;
+};
+
+// Lays tiles out left to right, wrapping at `pageWidth`.
+QImage composePage(const QString& heading, const std::vector<Tile>& tiles, int pageWidth, const QColor& background)
+{
+    int x = kGap;
+    int y = 40;
+    int rowHeight = 0;
+    std::vector<QPoint> places;
+    for (const Tile& t : tiles) {
+        if (x > kGap && x + t.image.width() > pageWidth - kGap) {
+            x = kGap;
+            y += rowHeight + kGap;
+            rowHeight = 0;
+        }
+        places.emplace_back(x, y);
+        x += std::max(t.image.width(), 120) + kGap;
+        rowHeight = std::max(rowHeight, t.image.height() + kLabel);
+    }
+    QImage page(pageWidth, y + rowHeight + kGap, QImage::Format_RGB32);
+    page.fill(background);
+    QPainter p(&page);
+    p.setFont(labelFont(18, true));
+    p.drawText(QRect(kGap, 8, pageWidth, 26), Qt::AlignLeft | Qt::AlignVCenter, heading);
+    p.setFont(labelFont());
+    for (std::size_t i = 0; i < tiles.size(); ++i) {
+        p.setPen(Qt::black);
+        p.drawText(QRect(places[i].x(), places[i].y(), pageWidth, kLabel), Qt::AlignLeft | Qt::AlignVCenter,
+                   tiles[i].title);
+        p.drawImage(places[i] + QPoint(0, kLabel), tiles[i].image);
+    }
+    return page;
+}
+
+// The box as the desktop would show it: a title bar with the caption over the client area.
+QImage boxPicture(RxMsgBoxDialog& box)
+{
+    box.ensurePolished();
+    const QImage client = box.grab().toImage();
+    QImage framed(client.width() + 2, client.height() + kCaptionBar + 1, QImage::Format_RGB32);
+    framed.fill(QColor(60, 72, 88));
+    QPainter p(&framed);
+    QLinearGradient bar(0, 0, 0, kCaptionBar);
+    bar.setColorAt(0, QColor(70, 110, 160));
+    bar.setColorAt(1, QColor(40, 70, 115));
+    p.fillRect(QRect(1, 0, client.width(), kCaptionBar), bar);
+    p.setFont(labelFont(12, true));
+    p.setPen(Qt::white);
+    p.drawText(QRect(8, 0, client.width() - 40, kCaptionBar), Qt::AlignLeft | Qt::AlignVCenter, box.windowTitle());
+    p.setPen(box.closeEnabled() ? Qt::white : QColor(130, 150, 175));
+    p.drawText(QRect(client.width() - 24, 0, 20, kCaptionBar), Qt::AlignCenter, QStringLiteral("\u2715"));
+    p.drawImage(1, kCaptionBar, client);
+    return framed;
+}
+
+Tile box(const QString& title, const QString& text, const QString& caption, std::uint32_t style,
+         RxMsgBoxParams params = standardMessageParams(), bool openDetails = false)
+{
+    RxMsgBoxDialog dialog(rxPrepareParams(nullptr, RxText(text), caption, style | RXMB_NO_BEEP, &params));
+    if (openDetails) {
+        dialog.command(RXID_MORE);
+    }
+    return {title, boxPicture(dialog)};
+}
+
+std::vector<Tile> messageBoxTiles()
+{
+    std::vector<Tile> tiles;
+    // The four styles the program uses, with its own texts and captions.
+    tiles.push_back(box(QStringLiteral("style 0"), QStringLiteral("please stop repairing process"), kCaptionTapeMedia,
+                        kMessagePlain));
+    tiles.push_back(box(QStringLiteral("style 0x20"), QStringLiteral("There is no media available , please insert the media"),
+                        kCaptionTapeMedia, kMessageNotice));
+    tiles.push_back(box(QStringLiteral("style 0x24"), QStringLiteral("Do you want to stop repairing process?"),
+                        kCaptionTapeMedia, kMessageQuestion));
+    tiles.push_back(box(QStringLiteral("style 0x24, exit"), QStringLiteral("Do you really want to exit?"),
+                        kCaptionTapeMediaMixedCase, kMessageQuestion));
+    tiles.push_back(box(QStringLiteral("style 0x40"), QStringLiteral("Help file not found"), kCaptionProgram,
+                        kMessageInformation));
+    // Every button set and icon.
+    const char* const sets[] = {"MB_OK", "MB_OKCANCEL", "MB_ABORTRETRYIGNORE", "MB_YESNOCANCEL", "MB_YESNO",
+                                "MB_RETRYCANCEL", "MB_CANCELTRYCONTINUE", "RXMB_SET_CONTINUE_ABORT", "RXMB_SET_SKIP",
+                                "RXMB_SET_IGNORE"};
+    const std::uint32_t icons[] = {0, MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONASTERISK};
+    for (std::uint32_t set = 0; set < 10; ++set) {
+        tiles.push_back(box(QStringLiteral("set %1 %2").arg(set).arg(QLatin1String(sets[set])),
+                            QStringLiteral("Button set <b>%1</b>.").arg(QLatin1String(sets[set])),
+                            QStringLiteral("Button sets"), set | icons[set % 5], RxMsgBoxParams()));
+    }
+    tiles.push_back(box(QStringLiteral("Yes/No to all, Help, default 2"), QStringLiteral("Replace <i>report.doc</i>?"),
+                        QStringLiteral("Extras"),
+                        MB_YESNOCANCEL | RXMB_YES_TO_ALL | RXMB_NO_TO_ALL | MB_HELP | MB_DEFBUTTON2 | MB_ICONQUESTION,
+                        RxMsgBoxParams()));
+    RxMsgBoxParams custom;
+    custom.customButtons = QStringLiteral("Image\nDirect\n\nLater");
+    custom.buttonAlignment = 1;
+    tiles.push_back(box(QStringLiteral("custom buttons, right"), QStringLiteral("Which road?"), QStringLiteral("Custom"),
+                        MB_ICONQUESTION, custom));
+    RxMsgBoxParams rich;
+    rich.headerHeight = 40;
+    rich.headerText = RxText("<font size=4 color=white><b>Header</b></font> with a <a href=\"https://example.com\">link</a>");
+    rich.header = {1, 2, RxText("header"), kEffectHGradient, makeColorRef(40, 80, 160), 0, makeColorRef(120, 170, 230)};
+    rich.buttons = {1, 0, RxText("buttons"), kEffectVGradient, makeColorRef(240, 240, 240), 0, makeColorRef(200, 210, 225)};
+    rich.details = {2, 1, RxText("details"), kEffectSolid, makeColorRef(255, 250, 230), 0, 0};
+    rich.detailsText = RxText("Block 17 of set 2 could not be read.\nThe set's files after it are listed as <b>lost</b>.");
+    rich.checkBoxText = RxText("Do not ask again for this tape");
+    tiles.push_back(box(QStringLiteral("header, separators, details closed"), QStringLiteral("Mark-up body with <u>links</u>, "
+                        "<font color=darkred>colours</font>\nand a second line."),
+                        QStringLiteral("Areas"), MB_OKCANCEL | MB_ICONEXCLAMATION | RXMB_DONT_SHOW_AGAIN, rich));
+    tiles.push_back(box(QStringLiteral("details open, check box below"), QStringLiteral("Same box, details shown."),
+                        QStringLiteral("Areas"),
+                        MB_OKCANCEL | MB_ICONEXCLAMATION | RXMB_DONT_SHOW_AGAIN | RXMB_CHECKBOX_BELOW |
+                            RXMB_DONT_SHOW_CHECKED,
+                        rich, true));
+    RxMsgBoxParams countdown = standardMessageParams();
+    countdown.autoCloseSeconds = 10;
+    tiles.push_back(box(QStringLiteral("auto-close 10"), QStringLiteral("Closing by itself."), QStringLiteral("Countdown"),
+                        MB_OK | MB_ICONASTERISK, countdown));
+    RxMsgBoxParams disabled = standardMessageParams();
+    disabled.disableSeconds = 5;
+    disabled.captionCountdown = true;
+    tiles.push_back(box(QStringLiteral("disable 5, caption countdown"), QStringLiteral("Read this first."),
+                        QStringLiteral("Countdown"), MB_OKCANCEL | MB_HELP | MB_ICONEXCLAMATION, disabled));
+    tiles.push_back(box(QStringLiteral("MB_RIGHT, user icon 163"), QStringLiteral("Right-aligned text\nnext to our own icon"),
+                        QStringLiteral("User icon"), MB_OK | MB_RIGHT | MB_USERICON, [] {
+                            RxMsgBoxParams p = standardMessageParams();
+                            p.userIcon = RxText::fromId(163);
+                            return p;
+                        }()));
+    return tiles;
+}
+
+std::vector<Tile> skinTiles()
+{
+    const auto resources = ProgramResources::instance();
+    std::vector<Tile> tiles;
+    const std::pair<int, const char*> skins[] = {{130, "130 start page"},  {129, "129 image page"},
+                                                 {140, "140 imaging page"}, {150, "150 recovery window"},
+                                                 {151, "151 about box"},   {155, "155 device selection"}};
+    for (const auto& [id, title] : skins) {
+        tiles.push_back({QString::fromLatin1(title), resources->bitmap(id)});
+    }
+    return tiles;
+}
+
+QImage scaled(const QImage& image, int factor)
+{
+    return image.scaled(image.size() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+// A SkinButton in one of its states, drawn over a piece of the bottom bar of skin 150.
+QImage skinButtonState(int normalId, int hoverId, bool hovered, bool pressed, bool enabled)
+{
+    const auto resources = ProgramResources::instance();
+    SkinButton button;
+    button.resize(42, 34);
+    button.setBitmaps(*resources, hoverId, 0, normalId, 0);
+    SkinButtonLook look = button.look();
+    look.hovered = hovered;
+    look.pressed = pressed;
+    look.enabled = enabled;
+    look.alignment = kImageRight;
+    look.picture = (hovered || pressed ? button.hoverPicture() : button.normalPicture()).composed();
+    QImage canvas = resources->bitmap(150).copy(600, 466, 60, 38);
+    QPainter p(&canvas);
+    p.translate(8, 2);
+    drawSkinButton(p, look);
+    return scaled(canvas, 2);
+}
+
+std::vector<Tile> buttonTiles()
+{
+    const auto resources = ProgramResources::instance();
+    std::vector<Tile> tiles;
+    for (int id : {131, 132, 133}) {
+        tiles.push_back({QStringLiteral("%1").arg(id), resources->bitmap(id)});
+    }
+    for (int id = 134; id <= 139; ++id) {
+        tiles.push_back({QStringLiteral("%1 (x2)").arg(id), scaled(resources->bitmap(id), 2)});
+    }
+    for (int id = 156; id <= 161; ++id) {
+        tiles.push_back({QStringLiteral("%1 (x2)").arg(id), scaled(resources->bitmap(id), 2)});
+    }
+    tiles.push_back({QStringLiteral("144 strip (x4)"), scaled(resources->bitmap(144), 4)});
+    tiles.push_back({QStringLiteral("147 strip (x4)"), scaled(resources->bitmap(147), 4)});
+    for (int id : {128, 145, 146, 163}) {
+        QImage icons(16 + 32 + 48 + 2 * 8, 48, QImage::Format_ARGB32);
+        icons.fill(QColor(235, 240, 246));
+        QPainter p(&icons);
+        int x = 0;
+        for (int size : {16, 32, 48}) {
+            p.drawPixmap(x, 48 - size, resources->icon(id).pixmap(size, size));
+            x += size + 8;
+        }
+        tiles.push_back({QStringLiteral("icon %1").arg(id), icons});
+    }
+    // The Back button in its states, as the recovery window shows it (x2).
+    tiles.push_back({QStringLiteral("Back normal"), skinButtonState(136, 137, false, false, true)});
+    tiles.push_back({QStringLiteral("Back hover"), skinButtonState(136, 137, true, false, true)});
+    tiles.push_back({QStringLiteral("Back pressed"), skinButtonState(136, 137, false, true, true)});
+    tiles.push_back({QStringLiteral("Back disabled"), skinButtonState(136, 137, false, false, false)});
+    // The wizard's labels.
+    SkinStatic label;
+    label.resize(198, 20);
+    label.setFont(QStringLiteral("Arial"), 16, 700);
+    label.setColours(0xB3FCFF, 0xB3FCFF, kGradientHorizontal);
+    label.setText(QStringLiteral("Source Drive"));
+    tiles.push_back({QStringLiteral("SkinStatic label"), label.grab().toImage()});
+    SkinStatic shadow;
+    shadow.resize(198, 40);
+    shadow.setFont(QStringLiteral("DejaVu Sans"), 16, 700);
+    shadow.setColours(makeColorRef(40, 80, 160), makeColorRef(160, 200, 240), kGradientVertical);
+    shadow.setTextColour(0xFFFFFF);
+    shadow.setShadow(true);
+    shadow.setText(QStringLiteral("Shadowed text that breaks onto two lines"));
+    tiles.push_back({QStringLiteral("SkinStatic shadow, gradient"), shadow.grab().toImage()});
+    return tiles;
+}
+
+bool save(const QImage& page, const QString& path)
+{
+    if (!page.save(path)) {
+        std::fprintf(stderr, "ostrum-gallery: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("ostrum-gallery: wrote %s (%dx%d)\n", qPrintable(path), page.width(), page.height());
+    return true;
+}
+
+}  // namespace
+
+bool writeControlsGallery(const QString& folder)
+{
+    const QDir dir(folder);
+    bool ok = save(composePage(QStringLiteral("RxMessageBox: program styles, button sets, options"), messageBoxTiles(),
+                               1500, QColor(224, 228, 234)),
+                   dir.filePath(QStringLiteral("gallery_msgbox.png")));
+    ok = save(composePage(QStringLiteral("Skins"), skinTiles(), 1580, QColor(200, 204, 210)),
+              dir.filePath(QStringLiteral("gallery_skins.png"))) && ok;
+    ok = save(composePage(QStringLiteral("Button pictures, strips, icons, skinned controls"), buttonTiles(), 1100,
+                          QColor(200, 204, 210)),
+              dir.filePath(QStringLiteral("gallery_buttons.png"))) && ok;
+    return ok;
+}
+
+}  // namespace ostrum::gallery
