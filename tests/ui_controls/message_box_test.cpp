@@ -1,5 +1,7 @@
 // RxMessageBox driven as the user drives it: keys, clicks and the close box on the running box,
 // countdowns ticked directly, the answer memory, and a call made from a worker thread.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QSettings>
 #include <QTest>
@@ -7,7 +9,6 @@
 #include <QTimer>
 #include <atomic>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "ui/msgbox/program_message.h"
 #include "ui/msgbox/rx_message_box.h"
@@ -16,17 +17,15 @@
 namespace ostrum::ui {
 namespace {
 
-RxMsgBoxDialog* shownBox()
-{
+RxMsgBoxDialog* shownBox() {
     return qobject_cast<RxMsgBoxDialog*>(QApplication::activeModalWidget());
 }
 
 // Runs `action` once on the first message box that is shown while the driver lives. A watchdog
 // ends a box that the action left open, so a broken test fails instead of hanging.
 class BoxDriver {
-public:
-    explicit BoxDriver(std::function<void(RxMsgBoxDialog&)> action) : action_(std::move(action))
-    {
+  public:
+    explicit BoxDriver(std::function<void(RxMsgBoxDialog&)> action) : action_(std::move(action)) {
         poll_.setInterval(5);
         QObject::connect(&poll_, &QTimer::timeout, [this] {
             RxMsgBoxDialog* box = shownBox();
@@ -48,27 +47,25 @@ public:
     }
     bool seen() const { return seen_; }
 
-private:
+  private:
     std::function<void(RxMsgBoxDialog&)> action_;
     QTimer poll_;
     QTimer watchdog_;
     bool seen_ = false;
 };
 
-void click(QPushButton* button)
-{
+void click(QPushButton* button) {
     ASSERT_NE(button, nullptr);
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-std::unique_ptr<RxMsgBoxDialog> makeBox(const QString& text, std::uint32_t style, const RxMsgBoxParams& params = {})
-{
-    return std::make_unique<RxMsgBoxDialog>(rxPrepareParams(nullptr, RxText(text), QStringLiteral("Cap"),
-                                                            style | RXMB_NO_BEEP, &params));
+std::unique_ptr<RxMsgBoxDialog> makeBox(const QString& text, std::uint32_t style,
+                                        const RxMsgBoxParams& params = {}) {
+    return std::make_unique<RxMsgBoxDialog>(
+        rxPrepareParams(nullptr, RxText(text), QStringLiteral("Cap"), style | RXMB_NO_BEEP, &params));
 }
 
-TEST(MessageBox, EscapeClosesTheOkOnlyStylesWithCancel)
-{
+TEST(MessageBox, EscapeClosesTheOkOnlyStylesWithCancel) {
     for (auto style : {kMessagePlain, kMessageNotice, kMessageInformation}) {
         BoxDriver driver([](RxMsgBoxDialog& box) { QTest::keyClick(&box, Qt::Key_Escape); });
         EXPECT_EQ(programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, style), IDCANCEL);
@@ -76,8 +73,7 @@ TEST(MessageBox, EscapeClosesTheOkOnlyStylesWithCancel)
     }
 }
 
-TEST(MessageBox, QuestionIgnoresEscapeAndTheCloseBoxUntilAnswered)
-{
+TEST(MessageBox, QuestionIgnoresEscapeAndTheCloseBoxUntilAnswered) {
     bool stayedOpen = false;
     bool closeGreyed = false;
     BoxDriver driver([&](RxMsgBoxDialog& box) {
@@ -95,8 +91,7 @@ TEST(MessageBox, QuestionIgnoresEscapeAndTheCloseBoxUntilAnswered)
     EXPECT_TRUE(closeGreyed);
 }
 
-TEST(MessageBox, CloseCommandGreyedOnlyWhenCancelIsNotAllowed)
-{
+TEST(MessageBox, CloseCommandGreyedOnlyWhenCancelIsNotAllowed) {
     auto abortRetry = makeBox(QStringLiteral("x"), MB_ABORTRETRYIGNORE);
     abortRetry->show();
     EXPECT_FALSE(abortRetry->cancelAllowed());
@@ -114,8 +109,7 @@ TEST(MessageBox, CloseCommandGreyedOnlyWhenCancelIsNotAllowed)
     EXPECT_EQ(ok->result(), IDCANCEL);
 }
 
-TEST(MessageBox, CustomButtonsSkipEmptyLinesAndAnswerTheirIds)
-{
+TEST(MessageBox, CustomButtonsSkipEmptyLinesAndAnswerTheirIds) {
     RxMsgBoxParams params;
     params.customButtons = QStringLiteral("A\r\n\nB");
     std::vector<int> ids;
@@ -124,12 +118,13 @@ TEST(MessageBox, CustomButtonsSkipEmptyLinesAndAnswerTheirIds)
         EXPECT_EQ(box.button(24)->text(), QStringLiteral("B"));
         click(box.button(24));
     });
-    EXPECT_EQ(RxMessageBox(nullptr, RxText("Pick"), QStringLiteral("Cap"), MB_OKCANCEL | RXMB_NO_BEEP, &params), 24);
+    EXPECT_EQ(
+        RxMessageBox(nullptr, RxText("Pick"), QStringLiteral("Cap"), MB_OKCANCEL | RXMB_NO_BEEP, &params),
+        24);
     EXPECT_EQ(ids, (std::vector<int>{23, 24}));
 }
 
-TEST(MessageBox, DefaultIndexPastTheButtonsSelectsTheFirst)
-{
+TEST(MessageBox, DefaultIndexPastTheButtonsSelectsTheFirst) {
     auto box = makeBox(QStringLiteral("x"), MB_ABORTRETRYIGNORE | 0x500);
     EXPECT_EQ(box->defaultButtonId(), IDABORT);
     EXPECT_TRUE(box->button(IDABORT)->isDefault());
@@ -138,8 +133,7 @@ TEST(MessageBox, DefaultIndexPastTheButtonsSelectsTheFirst)
     EXPECT_EQ(second->defaultButtonId(), IDNO);
 }
 
-TEST(MessageBox, AutoCloseCountsDownOnTheDefaultButtonAndClosesWithIt)
-{
+TEST(MessageBox, AutoCloseCountsDownOnTheDefaultButtonAndClosesWithIt) {
     RxMsgBoxParams params;
     params.autoCloseSeconds = 10;
     std::vector<QString> labels;
@@ -150,8 +144,9 @@ TEST(MessageBox, AutoCloseCountsDownOnTheDefaultButtonAndClosesWithIt)
             labels.push_back(box.button(IDOK)->text());
         }
     });
-    EXPECT_EQ(RxMessageBox(nullptr, RxText("Closing soon"), QStringLiteral("Cap"), MB_OK | RXMB_NO_BEEP, &params),
-              IDOK);
+    EXPECT_EQ(
+        RxMessageBox(nullptr, RxText("Closing soon"), QStringLiteral("Cap"), MB_OK | RXMB_NO_BEEP, &params),
+        IDOK);
     ASSERT_EQ(labels.size(), 11u);
     EXPECT_EQ(labels[0], QStringLiteral("OK = 10"));
     EXPECT_EQ(labels[1], QStringLiteral("OK = 9"));
@@ -159,21 +154,19 @@ TEST(MessageBox, AutoCloseCountsDownOnTheDefaultButtonAndClosesWithIt)
     EXPECT_EQ(labels[10], QStringLiteral("OK"));  // restored before closing
 }
 
-TEST(MessageBox, AutoCloseTimerClosesWithTheDefaultOfAQuestion)
-{
+TEST(MessageBox, AutoCloseTimerClosesWithTheDefaultOfAQuestion) {
     RxMsgBoxParams params;
     params.autoCloseSeconds = 3;
     BoxDriver driver([](RxMsgBoxDialog& box) {
         EXPECT_TRUE(box.timerRunning());
         box.setTickInterval(2);  // three "seconds" of a few milliseconds
     });
-    EXPECT_EQ(RxMessageBox(nullptr, RxText("Go on?"), QStringLiteral("Cap"), MB_YESNO | MB_DEFBUTTON2 | RXMB_NO_BEEP,
-                           &params),
+    EXPECT_EQ(RxMessageBox(nullptr, RxText("Go on?"), QStringLiteral("Cap"),
+                           MB_YESNO | MB_DEFBUTTON2 | RXMB_NO_BEEP, &params),
               IDNO);
 }
 
-TEST(MessageBox, DisableSecondsWithCaptionCountdown)
-{
+TEST(MessageBox, DisableSecondsWithCaptionCountdown) {
     RxMsgBoxParams params;
     params.disableSeconds = 5;
     params.captionCountdown = true;
@@ -204,8 +197,7 @@ TEST(MessageBox, DisableSecondsWithCaptionCountdown)
     EXPECT_TRUE(box->isVisible());  // a disable countdown never closes the box
 }
 
-TEST(MessageBox, DisableSecondsWithoutCaptionCountdownLabelTheDefaultButton)
-{
+TEST(MessageBox, DisableSecondsWithoutCaptionCountdownLabelTheDefaultButton) {
     RxMsgBoxParams params;
     params.disableSeconds = 2;
     auto box = makeBox(QStringLiteral("x"), MB_OKCANCEL | MB_DEFBUTTON2, params);
@@ -221,8 +213,7 @@ TEST(MessageBox, DisableSecondsWithoutCaptionCountdownLabelTheDefaultButton)
     EXPECT_TRUE(box->closeEnabled());
 }
 
-TEST(MessageBox, DetailsGrowAndShrinkTheWindow)
-{
+TEST(MessageBox, DetailsGrowAndShrinkTheWindow) {
     RxMsgBoxParams params;
     params.detailsText = RxText("Block 17 of set <b>2</b> could not be read.");
     auto box = makeBox(QStringLiteral("Something failed"), MB_OK, params);
@@ -242,8 +233,7 @@ TEST(MessageBox, DetailsGrowAndShrinkTheWindow)
     EXPECT_EQ(more->text(), QStringLiteral("More >>"));
 }
 
-TEST(MessageBox, DoNotShowAgainRemembersTheAnswer)
-{
+TEST(MessageBox, DoNotShowAgainRemembersTheAnswer) {
     RxMsgBoxParams params;
     params.memoryPrefix = RxText("Msg");
     params.memoryNumber = 7;
@@ -258,15 +248,16 @@ TEST(MessageBox, DoNotShowAgainRemembersTheAnswer)
         EXPECT_EQ(RxMessageBox(nullptr, RxText("Overwrite?"), QStringLiteral("Cap"), style, &params), IDYES);
     }
     const QSettings store(RxAnswerMemory().iniFileName(), QSettings::IniFormat);
-    EXPECT_EQ(store.value(QStringLiteral("Software/%1/RxMessageBox/Msg7").arg(RxAnswerMemory::programFileName())).toInt(),
-              6);
+    EXPECT_EQ(
+        store.value(QStringLiteral("Software/%1/RxMessageBox/Msg7").arg(RxAnswerMemory::programFileName()))
+            .toInt(),
+        6);
     BoxDriver second([](RxMsgBoxDialog& box) { box.done(-5); });
     EXPECT_EQ(RxMessageBox(nullptr, RxText("Overwrite?"), QStringLiteral("Cap"), style, &params), IDYES);
     EXPECT_FALSE(second.seen());
 }
 
-TEST(MessageBox, CheckedStyleIsOredIntoTheResultAndUncheckedStoresNothing)
-{
+TEST(MessageBox, CheckedStyleIsOredIntoTheResultAndUncheckedStoresNothing) {
     RxMsgBoxParams params;
     params.memoryPrefix = RxText("Other");
     params.memoryCompany = RxText("Acme");
@@ -289,8 +280,7 @@ TEST(MessageBox, CheckedStyleIsOredIntoTheResultAndUncheckedStoresNothing)
               IDNO | static_cast<int>(RXMB_DONT_SHOW_CHECKED));
 }
 
-TEST(MessageBox, WorkerThreadCallBlocksUntilAnswered)
-{
+TEST(MessageBox, WorkerThreadCallBlocksUntilAnswered) {
     std::atomic<int> result{-100};
     std::atomic<bool> returned{false};
     bool blockedWhileShown = false;
@@ -316,8 +306,7 @@ TEST(MessageBox, WorkerThreadCallBlocksUntilAnswered)
     EXPECT_EQ(result.load(), IDOK);
 }
 
-TEST(MessageBox, CaptionAndOwnerRules)
-{
+TEST(MessageBox, CaptionAndOwnerRules) {
     EXPECT_EQ(rxPrepareParams(nullptr, RxText("x"), QString(), 0, nullptr).caption, QStringLiteral("Error"));
     QWidget owner;
     owner.setWindowTitle(QStringLiteral("Owner title"));
@@ -334,21 +323,19 @@ TEST(MessageBox, CaptionAndOwnerRules)
     EXPECT_EQ(q.message.text(), QStringLiteral("m"));
 }
 
-TEST(MessageBox, BodyKeepsTrailingBlanksAndWrapsIconAndRightAlignment)
-{
+TEST(MessageBox, BodyKeepsTrailingBlanksAndWrapsIconAndRightAlignment) {
     auto plain = makeBox(QStringLiteral("Please stop search process "), 0);
     EXPECT_EQ(plain->body(), QStringLiteral("Please stop search process "));
     auto notice = makeBox(QStringLiteral("Please Select drive "), 0x20 | MB_RIGHT);
-    EXPECT_TRUE(notice->body().startsWith(QStringLiteral("<table cellpadding=5><tr><td width=32><icon handle=0x1>")));
+    EXPECT_TRUE(
+        notice->body().startsWith(QStringLiteral("<table cellpadding=5><tr><td width=32><icon handle=0x1>")));
     EXPECT_TRUE(notice->body().contains(QStringLiteral("<td><right>Please Select drive </right></td>")));
 }
 
-TEST(MessageBox, HelpAndReportKeepTheBoxOpen)
-{
+TEST(MessageBox, HelpAndReportKeepTheBoxOpen) {
     class Recorder final : public LinkOpener {
-    public:
-        bool open(const QString& target) override
-        {
+      public:
+        bool open(const QString& target) override {
             opened.append(target);
             return true;
         }
@@ -358,10 +345,9 @@ TEST(MessageBox, HelpAndReportKeepTheBoxOpen)
     QWidget owner;
     int reports = 0;
     class Filter : public QObject {
-    public:
+      public:
         Filter(QEvent::Type t, int& n) : type_(t), count_(n) {}
-        bool eventFilter(QObject*, QEvent* e) override
-        {
+        bool eventFilter(QObject*, QEvent* e) override {
             count_ += e->type() == type_ ? 1 : 0;
             return false;
         }
@@ -388,8 +374,7 @@ TEST(MessageBox, HelpAndReportKeepTheBoxOpen)
     EXPECT_EQ(box->result(), IDOK);
 }
 
-TEST(MessageBox, CheckBoxLabelFromTheRecordOrTheTextMap)
-{
+TEST(MessageBox, CheckBoxLabelFromTheRecordOrTheTextMap) {
     RxMsgBoxParams params;
     params.checkBoxText = RxText("Do not ask again for this tape");
     auto fromField = makeBox(QStringLiteral("x"), MB_OK | RXMB_DONT_SHOW_AGAIN, params);
@@ -401,18 +386,17 @@ TEST(MessageBox, CheckBoxLabelFromTheRecordOrTheTextMap)
     EXPECT_EQ(fromMap->button(IDOK)->text(), QStringLiteral("Fine"));
 }
 
-TEST(MessageBox, LinkInTheBodyIsFollowedOnClick)
-{
+TEST(MessageBox, LinkInTheBodyIsFollowedOnClick) {
     class Recorder final : public LinkOpener {
-    public:
-        bool open(const QString& target) override
-        {
+      public:
+        bool open(const QString& target) override {
             opened.append(target);
             return true;
         }
         QStringList opened;
     };
-    auto box = makeBox(QStringLiteral("See <a href=\"https://example.com/tape\">the manual</a> for more."), MB_OK);
+    auto box =
+        makeBox(QStringLiteral("See <a href=\"https://example.com/tape\">the manual</a> for more."), MB_OK);
     auto recorder = std::make_shared<Recorder>();
     box->setLinkOpener(recorder);
     box->show();
@@ -433,8 +417,7 @@ TEST(MessageBox, LinkInTheBodyIsFollowedOnClick)
     EXPECT_TRUE(box->isVisible());
 }
 
-TEST(MessageBox, PaintedBackgroundUsesTheAreaEffectsAndSeparators)
-{
+TEST(MessageBox, PaintedBackgroundUsesTheAreaEffectsAndSeparators) {
     RxMsgBoxParams params = standardMessageParams();
     params.buttons.effect = kEffectSolid;
     params.buttons.colour1 = makeColorRef(10, 20, 200);

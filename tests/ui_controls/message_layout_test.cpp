@@ -11,12 +11,11 @@ namespace ostrum::ui {
 namespace {
 
 class TableStrings final : public ResourceProvider {
-public:
+  public:
     QImage bitmap(int) const override { return {}; }
     QIcon icon(int) const override { return {}; }
     ImageStrip imageStrip(int) const override { return {}; }
-    std::optional<QString> string(int id) const override
-    {
+    std::optional<QString> string(int id) const override {
         if (id == 9007) return QStringLiteral("Ja");
         if (id == 500) return QStringLiteral("from resource 500");
         if (id == 9008) return QString();  // present but empty
@@ -24,15 +23,13 @@ public:
     }
 };
 
-std::vector<int> ids(const RxButtonSet& set)
-{
+std::vector<int> ids(const RxButtonSet& set) {
     std::vector<int> out;
     for (const auto& b : set.buttons) out.push_back(b.id);
     return out;
 }
 
-TEST(RxButtons, EveryStandardSetWithItsCancelRule)
-{
+TEST(RxButtons, EveryStandardSetWithItsCancelRule) {
     struct Case {
         std::uint32_t style;
         std::vector<int> ids;
@@ -63,8 +60,7 @@ TEST(RxButtons, EveryStandardSetWithItsCancelRule)
               (std::vector<int>{IDOK, IDCANCEL, IDHELP, RXID_REPORT, RXID_MORE}));
 }
 
-TEST(RxButtons, CustomLinesReplaceTheStandardSetAndSkipEmptyLines)
-{
+TEST(RxButtons, CustomLinesReplaceTheStandardSetAndSkipEmptyLines) {
     const RxButtonSet set = rxBuildButtons(MB_OKCANCEL, QStringLiteral("A\r\n\nB"), false, false);
     EXPECT_EQ(ids(set), (std::vector<int>{23, 24}));
     EXPECT_EQ(set.buttons[0].customText, QStringLiteral("A"));
@@ -75,16 +71,14 @@ TEST(RxButtons, CustomLinesReplaceTheStandardSetAndSkipEmptyLines)
               (std::vector<int>{23, 24, 25, 26}));
 }
 
-TEST(RxButtons, DefaultIndexPastTheLastButtonMeansTheFirst)
-{
+TEST(RxButtons, DefaultIndexPastTheLastButtonMeansTheFirst) {
     EXPECT_EQ(rxDefaultButtonIndex(MB_DEFBUTTON2, 3), 1);
     EXPECT_EQ(rxDefaultButtonIndex(0x500, 3), 0);
     EXPECT_EQ(rxDefaultButtonIndex(0x200, 3), 2);
     EXPECT_EQ(rxDefaultButtonIndex(0x300, 3), 0);
 }
 
-TEST(RxTexts, MapThenResourceThenCallerDefaultThenBuiltIn)
-{
+TEST(RxTexts, MapThenResourceThenCallerDefaultThenBuiltIn) {
     const TableStrings strings;
     RxTextMap map{{IDNO, RxText("Nein")}, {IDOK, RxText::fromId(500)}, {IDRETRY, RxText("")}};
     EXPECT_EQ(rxKeyText(IDNO, &map, strings, false), QStringLiteral("Nein"));
@@ -96,15 +90,15 @@ TEST(RxTexts, MapThenResourceThenCallerDefaultThenBuiltIn)
     // Without string resources, ids resolve to nothing and the built-in text shows.
     EXPECT_EQ(rxKeyText(IDYES, &map, strings, true), QStringLiteral("Yes"));
     EXPECT_EQ(rxKeyText(IDOK, &map, strings, true), QStringLiteral("OK"));
-    EXPECT_EQ(rxKeyText(RXKEY_COUNTDOWN, nullptr, strings, false), QStringLiteral("%s (%d seconds remaining)"));
+    EXPECT_EQ(rxKeyText(RXKEY_COUNTDOWN, nullptr, strings, false),
+              QStringLiteral("%s (%d seconds remaining)"));
     EXPECT_EQ(rxKeyText(RXID_MORE, nullptr, strings, false), QStringLiteral("More >>"));
     EXPECT_EQ(rxKeyText(RXID_LESS, nullptr, strings, false), QStringLiteral("<< More"));
     EXPECT_EQ(rxResolveText(RxText::fromId(777), strings, false), QString());
     EXPECT_EQ(rxResolveText(RxText("text "), strings, false), QStringLiteral("text "));
 }
 
-TEST(RxTexts, CountdownFormatsInsertTextAndNumberOnce)
-{
+TEST(RxTexts, CountdownFormatsInsertTextAndNumberOnce) {
     EXPECT_EQ(rxCountdownLabel(QStringLiteral("OK"), 10), QStringLiteral("OK = 10"));
     EXPECT_EQ(rxFormatTextNumber(QStringLiteral("%s (%d seconds remaining)"), QStringLiteral("Cap"), 5),
               QStringLiteral("Cap (5 seconds remaining)"));
@@ -113,8 +107,7 @@ TEST(RxTexts, CountdownFormatsInsertTextAndNumberOnce)
               QStringLiteral("3: 50%d %s %x 100%"));
 }
 
-TEST(RxPlacement, ButtonsByAlignmentAndCheckBoxAboveOrBelow)
-{
+TEST(RxPlacement, ButtonsByAlignmentAndCheckBoxAboveOrBelow) {
     const QRect client(0, 0, 400, 200);
     const QSize size(80, 23);
     auto centred = rxPlaceButtons(client, 2, size, 2, false, false);
@@ -129,24 +122,22 @@ TEST(RxPlacement, ButtonsByAlignmentAndCheckBoxAboveOrBelow)
     EXPECT_EQ(rxPlaceCheckBox(client, size, false), QRect(10, 200 - 22 - 23 - 13, 13, 13));
 }
 
-TEST(RxPlacement, ButtonSizeScalesTheTextLikeMulDiv)
-{
+TEST(RxPlacement, ButtonSizeScalesTheTextLikeMulDiv) {
     EXPECT_EQ(rxScaledButtonSize(QSize(45, 13)), QSize(80, 23));
     EXPECT_EQ(rxScaledButtonSize(QSize(90, 26)), QSize(160, 46));
     EXPECT_EQ(rxScaledButtonSize(QSize(10, 13)), QSize(18, 23));  // 17.8 rounds up
 }
 
-TEST(RxAnswerMemoryNames, KeyPathMirrorsTheRegistryKey)
-{
+TEST(RxAnswerMemoryNames, KeyPathMirrorsTheRegistryKey) {
     EXPECT_EQ(RxAnswerMemory::keyPath(QStringLiteral("Acme"), QStringLiteral("tool")),
               QStringLiteral("Software/Acme/tool/RxMessageBox"));
-    EXPECT_EQ(RxAnswerMemory::keyPath({}, QStringLiteral("tool")), QStringLiteral("Software/tool/RxMessageBox"));
+    EXPECT_EQ(RxAnswerMemory::keyPath({}, QStringLiteral("tool")),
+              QStringLiteral("Software/tool/RxMessageBox"));
     EXPECT_EQ(RxAnswerMemory::valueName(QStringLiteral("Msg"), 7), QStringLiteral("Msg7"));
     EXPECT_EQ(RxAnswerMemory::valueName(QStringLiteral("Msg"), -3), QStringLiteral("Msg-3"));
 }
 
-TEST(ProgramMessages, StandardRecordHasThePaleYellowBump)
-{
+TEST(ProgramMessages, StandardRecordHasThePaleYellowBump) {
     const RxMsgBoxParams p = standardMessageParams();
     EXPECT_EQ(p.background.separatorType, 0);
     EXPECT_EQ(p.background.separatorAlign, 2);

@@ -1,15 +1,15 @@
 // The pictures and strings the program embeds: every number is there in the size the windows
 // expect, and the string table keeps its texts exactly.
+#include "ui/resources/program_resources.h"
+
 #include <gtest/gtest.h>
 
 #include "ui/resources/artwork_names.h"
-#include "ui/resources/program_resources.h"
 
 namespace ostrum::ui {
 namespace {
 
-TEST(ProgramResources, EveryPictureHasItsSize)
-{
+TEST(ProgramResources, EveryPictureHasItsSize) {
     const std::map<int, QSize> sizes{
         {129, {730, 409}}, {130, {732, 410}}, {131, {120, 38}}, {132, {140, 85}}, {133, {138, 84}},
         {134, {50, 38}},   {135, {50, 38}},   {136, {50, 38}},  {137, {50, 38}},  {138, {50, 38}},
@@ -27,8 +27,7 @@ TEST(ProgramResources, EveryPictureHasItsSize)
     EXPECT_TRUE(resources->bitmap(999).isNull());
 }
 
-TEST(ProgramResources, SmallButtonsHaveBlackCornersAndAVisibleSymbol)
-{
+TEST(ProgramResources, SmallButtonsHaveBlackCornersAndAVisibleSymbol) {
     const auto resources = ProgramResources::instance();
     for (int id : {134, 135, 136, 137, 138, 139, 156, 157, 158, 159, 160, 161}) {
         const QImage image = resources->bitmap(id);
@@ -43,8 +42,7 @@ TEST(ProgramResources, SmallButtonsHaveBlackCornersAndAVisibleSymbol)
     }
 }
 
-TEST(ProgramResources, StripsIconsAndStrings)
-{
+TEST(ProgramResources, StripsIconsAndStrings) {
     const auto resources = ProgramResources::instance();
     const ImageStrip strip = resources->imageStrip(147);
     EXPECT_EQ(strip.cellSize, QSize(16, 16));
@@ -64,8 +62,7 @@ TEST(ProgramResources, StripsIconsAndStrings)
     EXPECT_FALSE(resources->string(4242).has_value());
 }
 
-TEST(ProgramResources, StringTableKeepsTrailingBlanksAndEscapes)
-{
+TEST(ProgramResources, StringTableKeepsTrailingBlanksAndEscapes) {
     const auto table = ProgramResources::parseStringTable(
         QStringLiteral("# comment\n7\tends in a blank \r\n8\ttwo\\nlines\\t\\\\\nbad line\n9\t\n"));
     ASSERT_EQ(table.size(), 3u);

@@ -1,13 +1,12 @@
 // RegionFromBitmap: tolerance bands, inside and outside regions, and the batching of runs.
-#include <gtest/gtest.h>
-
 #include "ui/skin/region_from_bitmap.h"
+
+#include <gtest/gtest.h>
 
 namespace ostrum::ui {
 namespace {
 
-QImage row(std::initializer_list<QRgb> pixels)
-{
+QImage row(std::initializer_list<QRgb> pixels) {
     QImage image(static_cast<int>(pixels.size()), 1, QImage::Format_RGB32);
     int x = 0;
     for (QRgb p : pixels) {
@@ -16,32 +15,32 @@ QImage row(std::initializer_list<QRgb> pixels)
     return image;
 }
 
-TEST(RegionFromBitmap, GreenKeyOutsideCoversOnlyTheRedPixel)
-{
-    const auto region = RegionFromBitmap(row({qRgb(0, 255, 0), qRgb(255, 0, 0), qRgb(0, 255, 0)}), 0x00FF00, false);
+TEST(RegionFromBitmap, GreenKeyOutsideCoversOnlyTheRedPixel) {
+    const auto region =
+        RegionFromBitmap(row({qRgb(0, 255, 0), qRgb(255, 0, 0), qRgb(0, 255, 0)}), 0x00FF00, false);
     ASSERT_TRUE(region.has_value());
     EXPECT_EQ(*region, QRegion(1, 0, 1, 1));
-    const auto inside = RegionFromBitmap(row({qRgb(0, 255, 0), qRgb(255, 0, 0), qRgb(0, 255, 0)}), 0x00FF00, true);
+    const auto inside =
+        RegionFromBitmap(row({qRgb(0, 255, 0), qRgb(255, 0, 0), qRgb(0, 255, 0)}), 0x00FF00, true);
     EXPECT_EQ(*inside, QRegion(0, 0, 1, 1) + QRegion(2, 0, 1, 1));
 }
 
-TEST(RegionFromBitmap, ToleranceBandsOfBlackWhiteAndOtherKeys)
-{
+TEST(RegionFromBitmap, ToleranceBandsOfBlackWhiteAndOtherKeys) {
     const QImage blackProbe = row({qRgb(16, 16, 16), qRgb(17, 0, 0)});
     EXPECT_EQ(*RegionFromBitmap(blackProbe, 0x000000, true), QRegion(0, 0, 1, 1));
     const QImage whiteProbe = row({qRgb(239, 239, 239), qRgb(238, 255, 255)});
     EXPECT_EQ(*RegionFromBitmap(whiteProbe, 0xFFFFFF, true), QRegion(0, 0, 1, 1));
     // Any other key: each channel within 17, clamped at the ends.
     const QImage probe = row({qRgb(100 + 17, 10, 250), qRgb(100 + 18, 10, 250), qRgb(83, 0, 255)});
-    EXPECT_EQ(*RegionFromBitmap(probe, makeColorRef(100, 10, 250), true), QRegion(0, 0, 1, 1) + QRegion(2, 0, 1, 1));
+    EXPECT_EQ(*RegionFromBitmap(probe, makeColorRef(100, 10, 250), true),
+              QRegion(0, 0, 1, 1) + QRegion(2, 0, 1, 1));
     const auto bands = keyColourBands(makeColorRef(5, 128, 250));
     EXPECT_EQ(bands[0].low, 0);
     EXPECT_EQ(bands[0].high, 22);
     EXPECT_EQ(bands[2].high, 255);
 }
 
-TEST(RegionFromBitmap, RunsAreBatchedByThreeThousand)
-{
+TEST(RegionFromBitmap, RunsAreBatchedByThreeThousand) {
     // Every other pixel is key-coloured: 1501 runs per row, two rows = 3002 runs in two batches.
     QImage image(3001, 2, QImage::Format_RGB32);
     for (int y = 0; y < 2; ++y) {
@@ -58,8 +57,7 @@ TEST(RegionFromBitmap, RunsAreBatchedByThreeThousand)
     EXPECT_EQ(region->rectCount(), 3002);
 }
 
-TEST(RegionFromBitmap, NoPictureGivesNoRegion)
-{
+TEST(RegionFromBitmap, NoPictureGivesNoRegion) {
     EXPECT_FALSE(RegionFromBitmap(QImage(), 0, false).has_value());
     // A picture without key pixels: outside covers all of it.
     EXPECT_EQ(*RegionFromBitmap(row({qRgb(9, 99, 199)}), 0x00FF00, false), QRegion(0, 0, 1, 1));

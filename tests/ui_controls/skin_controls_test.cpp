@@ -1,12 +1,13 @@
 // The skinned controls: SkinButton's operations, pictures, hover and drawing; CHoverButton's
 // hover tracking; SkinStatic's line breaking, auto-shrink and dropped files; SkinBackground and
 // CTransparentStatic.
+#include <gtest/gtest.h>
+
 #include <QMimeData>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-#include <gtest/gtest.h>
 
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_background.h"
@@ -18,8 +19,7 @@ namespace ostrum::ui {
 namespace {
 
 // A 10 x 10 picture: a black border (the transparent colour) around a red square.
-QImage framedPicture(QRgb inside = qRgb(200, 40, 40))
-{
+QImage framedPicture(QRgb inside = qRgb(200, 40, 40)) {
     QImage image(10, 10, QImage::Format_RGB32);
     image.fill(qRgb(0, 0, 0));
     for (int y = 2; y < 8; ++y) {
@@ -31,15 +31,14 @@ QImage framedPicture(QRgb inside = qRgb(200, 40, 40))
 }
 
 class Pictures final : public ResourceProvider {
-public:
+  public:
     QImage bitmap(int id) const override { return id == 1 ? framedPicture() : QImage(); }
     QIcon icon(int) const override { return {}; }
     ImageStrip imageStrip(int) const override { return {}; }
     std::optional<QString> string(int) const override { return std::nullopt; }
 };
 
-TEST(SkinButtonColours, OffsetMovesAllChannelsByTheLargestAmountThatFits)
-{
+TEST(SkinButtonColours, OffsetMovesAllChannelsByTheLargestAmountThatFits) {
     EXPECT_EQ(offsetColourBy(makeColorRef(192, 192, 192), 100), makeColorRef(255, 255, 255));
     EXPECT_EQ(offsetColourBy(makeColorRef(50, 200, 200), -100), makeColorRef(0, 150, 150));
     EXPECT_EQ(offsetColourBy(makeColorRef(10, 20, 30), 40), makeColorRef(50, 60, 70));
@@ -58,8 +57,7 @@ TEST(SkinButtonColours, OffsetMovesAllChannelsByTheLargestAmountThatFits)
     EXPECT_EQ(button.alignment(), kImageRight);
 }
 
-TEST(SkinButtonPictures, MasksGeneratedCopiesAndErrors)
-{
+TEST(SkinButtonPictures, MasksGeneratedCopiesAndErrors) {
     const MaskedPicture masked = maskPicture(framedPicture(), 0x000000);
     EXPECT_EQ(masked.mask.pixelIndex(0, 0), 1);
     EXPECT_EQ(masked.mask.pixelIndex(5, 5), 0);
@@ -84,8 +82,7 @@ TEST(SkinButtonPictures, MasksGeneratedCopiesAndErrors)
     EXPECT_EQ(button.setBitmaps(pictures, 5, 0x000000), kSkinBadBitmap);
 }
 
-TEST(SkinButtonDrawing, PicturePlacementByAlignmentAndPressedOffset)
-{
+TEST(SkinButtonDrawing, PicturePlacementByAlignmentAndPressedOffset) {
     SkinButtonLook look;
     look.rect = QRect(0, 0, 42, 34);
     look.picture = maskPicture(framedPicture(), 0).composed();
@@ -113,8 +110,7 @@ TEST(SkinButtonDrawing, PicturePlacementByAlignmentAndPressedOffset)
     EXPECT_EQ(canvas.pixel(32 + 2, 12 + 2), qRgb(255, 255, 255));
 }
 
-TEST(SkinButtonDrawing, TextColoursFollowTheState)
-{
+TEST(SkinButtonDrawing, TextColoursFollowTheState) {
     SkinButtonLook look;
     look.colours = {1, 2, 3, 4, 5, 6};
     EXPECT_EQ(skinButtonTextColour(look), 4u);
@@ -124,8 +120,7 @@ TEST(SkinButtonDrawing, TextColoursFollowTheState)
     EXPECT_EQ(skinButtonTextColour(look), 2u);
 }
 
-TEST(SkinButtonBehaviour, FlatButtonTracksHoverAndTooltipIsLimitedTo400)
-{
+TEST(SkinButtonBehaviour, FlatButtonTracksHoverAndTooltipIsLimitedTo400) {
     QWidget window;
     window.resize(200, 100);
     auto* button = new SkinButton(&window);
@@ -153,12 +148,10 @@ TEST(SkinButtonBehaviour, FlatButtonTracksHoverAndTooltipIsLimitedTo400)
     EXPECT_FALSE(button->isHovered());
 }
 
-TEST(SkinButtonBehaviour, CheckModeTogglesAndLinkOpensOnClick)
-{
+TEST(SkinButtonBehaviour, CheckModeTogglesAndLinkOpensOnClick) {
     class Recorder final : public LinkOpener {
-    public:
-        bool open(const QString& target) override
-        {
+      public:
+        bool open(const QString& target) override {
             opened = target;
             return true;
         }
@@ -181,8 +174,7 @@ TEST(SkinButtonBehaviour, CheckModeTogglesAndLinkOpensOnClick)
     EXPECT_EQ(recorder->opened.size(), SkinButton::kMaxLinkLength);
 }
 
-TEST(HoverButton, SizesToItsPictureAndEndsHoverWhenTheCursorLeaves)
-{
+TEST(HoverButton, SizesToItsPictureAndEndsHoverWhenTheCursorLeaves) {
     QWidget window;
     window.resize(300, 200);
     auto* button = new CHoverButton(&window);
@@ -210,8 +202,7 @@ TEST(HoverButton, SizesToItsPictureAndEndsHoverWhenTheCursorLeaves)
     EXPECT_NE(QWidget::mouseGrabber(), button);
 }
 
-TEST(SkinStaticLines, BreakAtLineEndsAndTheLastSpaceThatFits)
-{
+TEST(SkinStaticLines, BreakAtLineEndsAndTheLastSpaceThatFits) {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(12);
     const QFontMetrics m(font);
@@ -221,18 +212,19 @@ TEST(SkinStaticLines, BreakAtLineEndsAndTheLastSpaceThatFits)
     const int width = m.horizontalAdvance(QStringLiteral("Target Drive"));
     EXPECT_EQ(breakSkinStaticLines(QStringLiteral("Target Drive value"), m, width),
               (QStringList{"Target Drive", " value"}));  // the overflowing blank starts the next line
-    EXPECT_EQ(breakSkinStaticLines(QStringLiteral("Target Drive value"), m, m.horizontalAdvance("Target Dr")).front(),
+    EXPECT_EQ(breakSkinStaticLines(QStringLiteral("Target Drive value"), m, m.horizontalAdvance("Target Dr"))
+                  .front(),
               QStringLiteral("Target"));
     // No space in what fits: cut just before the character that overflows.
-    const QStringList cut = breakSkinStaticLines(QStringLiteral("ABCDEFGHIJ"), m, m.horizontalAdvance("ABCD"));
+    const QStringList cut =
+        breakSkinStaticLines(QStringLiteral("ABCDEFGHIJ"), m, m.horizontalAdvance("ABCD"));
     EXPECT_EQ(cut.front(), QStringLiteral("ABCD"));
     EXPECT_EQ(cut.join(QString()), QStringLiteral("ABCDEFGHIJ"));
     // A character wider than the label still makes progress.
     EXPECT_EQ(breakSkinStaticLines(QStringLiteral("WW"), m, 1), (QStringList{"W", "W"}));
 }
 
-TEST(SkinStaticBehaviour, AutoShrinkReducesTheFontUntilTheTextFits)
-{
+TEST(SkinStaticBehaviour, AutoShrinkReducesTheFontUntilTheTextFits) {
     SkinStatic label;
     label.setObjectName(QStringLiteral("progress_value"));
     label.resize(120, 20);
@@ -259,8 +251,7 @@ TEST(SkinStaticBehaviour, AutoShrinkReducesTheFontUntilTheTextFits)
     EXPECT_FALSE(skinStaticTextFits(larger));
 }
 
-TEST(SkinStaticBehaviour, OnlyOneDroppedBmpBecomesTheBackground)
-{
+TEST(SkinStaticBehaviour, OnlyOneDroppedBmpBecomesTheBackground) {
     QTemporaryDir dir;
     QImage picture(4, 4, QImage::Format_RGB32);
     picture.fill(qRgb(1, 2, 3));
@@ -291,8 +282,7 @@ TEST(SkinStaticBehaviour, OnlyOneDroppedBmpBecomesTheBackground)
     EXPECT_EQ(label.size(), QSize(50, 20));
 }
 
-TEST(SkinStaticDrawing, GradientShadowAndPicture)
-{
+TEST(SkinStaticDrawing, GradientShadowAndPicture) {
     SkinStaticLook look;
     look.rect = QRect(0, 0, 100, 20);
     look.gradientMode = kGradientHorizontal;
@@ -314,8 +304,7 @@ TEST(SkinStaticDrawing, GradientShadowAndPicture)
     EXPECT_EQ(canvas.pixel(50, 10), qRgb(7, 8, 9));  // stretched over the whole label
 }
 
-TEST(SkinBackgroundDialog, PaintsTheSkinAtTheOriginAndKeepsItsRegion)
-{
+TEST(SkinBackgroundDialog, PaintsTheSkinAtTheOriginAndKeepsItsRegion) {
     SkinBackground dialog;
     QImage skin(40, 30, QImage::Format_RGB32);
     skin.fill(qRgb(0, 255, 0));
@@ -333,13 +322,12 @@ TEST(SkinBackgroundDialog, PaintsTheSkinAtTheOriginAndKeepsItsRegion)
     EXPECT_EQ(shown.pixel(50, 35), toQColor(systemColor(COLOR_BTNFACE)).rgb());
 }
 
-TEST(TransparentStatic, ChangingTheTextRepaintsTheParentUnderIt)
-{
+TEST(TransparentStatic, ChangingTheTextRepaintsTheParentUnderIt) {
     class CountingParent : public QWidget {
-    public:
+      public:
         int paints = 0;
 
-    protected:
+      protected:
         void paintEvent(QPaintEvent*) override { ++paints; }
     } parent;
     parent.resize(200, 100);

@@ -1,12 +1,12 @@
 // The controls tests need an application object and run offscreen. The message box's answer
 // memory is pointed at a folder of its own so that no test touches the user's settings.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir settings;

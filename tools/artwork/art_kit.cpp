@@ -13,8 +13,7 @@ using ui::fromQColor;
 
 namespace {
 // A fixed grain so that every build draws the same pictures.
-ui::RandomSource fixedGrain()
-{
+ui::RandomSource fixedGrain() {
     auto state = std::make_shared<unsigned>(20240517u);
     return [state] {
         *state = *state * 1103515245u + 12345u;
@@ -23,8 +22,7 @@ ui::RandomSource fixedGrain()
 }
 }  // namespace
 
-QFont font(int pixelSize, int weight, bool condensed)
-{
+QFont font(int pixelSize, int weight, bool condensed) {
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(pixelSize);
     f.setWeight(static_cast<QFont::Weight>(weight));
@@ -35,31 +33,27 @@ QFont font(int pixelSize, int weight, bool condensed)
     return f;
 }
 
-QImage canvas(int width, int height, const QColor& fill)
-{
+QImage canvas(int width, int height, const QColor& fill) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(fill);
     return image;
 }
 
-void prepare(QPainter& painter)
-{
+void prepare(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
 }
 
 void drawTextShadowed(QPainter& p, const QRectF& rect, int flags, const QString& text, const QColor& ink,
-                      const QColor& shadow, QPointF offset)
-{
+                      const QColor& shadow, QPointF offset) {
     p.setPen(shadow);
     p.drawText(rect.translated(offset), flags, text);
     p.setPen(ink);
     p.drawText(rect, flags, text);
 }
 
-void drawReel(QPainter& p, QPointF centre, qreal radius, const QColor& flange, const QColor& tape)
-{
+void drawReel(QPainter& p, QPointF centre, qreal radius, const QColor& flange, const QColor& tape) {
     p.save();
     p.setPen(Qt::NoPen);
     p.setBrush(tape);
@@ -82,8 +76,7 @@ void drawReel(QPainter& p, QPointF centre, qreal radius, const QColor& flange, c
     p.restore();
 }
 
-void drawCassette(QPainter& p, const QRectF& box, const QColor& body, const QColor& label)
-{
+void drawCassette(QPainter& p, const QRectF& box, const QColor& body, const QColor& label) {
     p.save();
     const qreal w = box.width();
     const qreal h = box.height();
@@ -99,7 +92,8 @@ void drawCassette(QPainter& p, const QRectF& box, const QColor& body, const QCol
     p.drawRoundedRect(window, w * 0.05, w * 0.05);
     const qreal r = h * 0.2;
     const QColor tape(92, 58, 34);
-    drawReel(p, QPointF(window.left() + window.width() * 0.27, window.center().y()), r, QColor(240, 244, 248), tape);
+    drawReel(p, QPointF(window.left() + window.width() * 0.27, window.center().y()), r, QColor(240, 244, 248),
+             tape);
     drawReel(p, QPointF(window.left() + window.width() * 0.73, window.center().y()), r * 0.8,
              QColor(240, 244, 248), tape);
     // The tape running across the bottom edge.
@@ -108,8 +102,7 @@ void drawCassette(QPainter& p, const QRectF& box, const QColor& body, const QCol
     p.restore();
 }
 
-void drawEmblem(QPainter& p, const QRectF& box)
-{
+void drawEmblem(QPainter& p, const QRectF& box) {
     p.save();
     QLinearGradient tile(box.topLeft(), box.bottomRight());
     tile.setColorAt(0, colour::sky);
@@ -119,7 +112,8 @@ void drawEmblem(QPainter& p, const QRectF& box)
     const qreal radius = box.width() * 0.22;
     p.drawRoundedRect(box, radius, radius);
     const qreal inset = box.width() * 0.14;
-    drawCassette(p, box.adjusted(inset, inset * 1.5, -inset, -inset * 1.5), QColor(40, 48, 60), colour::amberLight);
+    drawCassette(p, box.adjusted(inset, inset * 1.5, -inset, -inset * 1.5), QColor(40, 48, 60),
+                 colour::amberLight);
     // A gloss over the upper half.
     QPainterPath gloss;
     gloss.addRoundedRect(box.adjusted(1, 1, -1, -box.height() * 0.52), radius, radius);
@@ -130,11 +124,10 @@ void drawEmblem(QPainter& p, const QRectF& box)
     p.restore();
 }
 
-void drawBanner(QPainter& p, const QRect& rect, const QString& subtitle, int titlePx)
-{
+void drawBanner(QPainter& p, const QRect& rect, const QString& subtitle, int titlePx) {
     ui::EffectPainter effects(fixedGrain());
-    effects.fillBackground(p, ui::kEffectDiagShade, rect, fromQColor(colour::navyLight), fromQColor(colour::navy),
-                           fromQColor(colour::navy.darker(120)), 3, 0);
+    effects.fillBackground(p, ui::kEffectDiagShade, rect, fromQColor(colour::navyLight),
+                           fromQColor(colour::navy), fromQColor(colour::navy.darker(120)), 3, 0);
     p.save();
     prepare(p);
     // Faint reel rings on the right, the tape's motif.
@@ -154,15 +147,15 @@ void drawBanner(QPainter& p, const QRect& rect, const QString& subtitle, int tit
     const QString brand = QStringLiteral("Brivane Ostrum ");
     const qreal baseline = rect.top() + rect.height() * 0.52;
     const QRectF titleRect(textLeft, baseline - titlePx * 1.1, rect.width(), titlePx * 1.3);
-    drawTextShadowed(p, titleRect, Qt::AlignLeft | Qt::AlignBottom, brand, colour::white, QColor(0, 0, 0, 120),
-                     {1.5, 1.5});
+    drawTextShadowed(p, titleRect, Qt::AlignLeft | Qt::AlignBottom, brand, colour::white,
+                     QColor(0, 0, 0, 120), {1.5, 1.5});
     const qreal brandWidth = QFontMetricsF(title).horizontalAdvance(brand);
-    drawTextShadowed(p, titleRect.translated(brandWidth, 0), Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("TAPE"),
-                     colour::amber, QColor(0, 0, 0, 120), {1.5, 1.5});
+    drawTextShadowed(p, titleRect.translated(brandWidth, 0), Qt::AlignLeft | Qt::AlignBottom,
+                     QStringLiteral("TAPE"), colour::amber, QColor(0, 0, 0, 120), {1.5, 1.5});
     p.setFont(font(std::max(11, titlePx * 13 / 30)));
     p.setPen(QColor(190, 218, 244));
-    p.drawText(QRectF(textLeft + 2, baseline + 6, rect.width() - textLeft, titlePx), Qt::AlignLeft | Qt::AlignTop,
-               subtitle);
+    p.drawText(QRectF(textLeft + 2, baseline + 6, rect.width() - textLeft, titlePx),
+               Qt::AlignLeft | Qt::AlignTop, subtitle);
     // An amber rule closes the banner.
     QLinearGradient rule(rect.bottomLeft(), rect.bottomRight());
     rule.setColorAt(0, colour::amber);
@@ -172,8 +165,7 @@ void drawBanner(QPainter& p, const QRect& rect, const QString& subtitle, int tit
     p.restore();
 }
 
-void drawBottomBar(QPainter& p, const QRect& rect, const QString& note)
-{
+void drawBottomBar(QPainter& p, const QRect& rect, const QString& note) {
     ui::EffectPainter effects(fixedGrain());
     effects.fillBackground(p, ui::kEffectVGradient, rect, fromQColor(colour::navyLight), 0,
                            fromQColor(colour::navy), 0, 0);
@@ -189,15 +181,13 @@ void drawBottomBar(QPainter& p, const QRect& rect, const QString& note)
     p.restore();
 }
 
-void drawPage(QPainter& p, const QRect& rect)
-{
+void drawPage(QPainter& p, const QRect& rect) {
     ui::EffectPainter effects(fixedGrain());
-    effects.fillBackground(p, ui::kEffectSoftBump, rect, fromQColor(QColor(246, 249, 252)), fromQColor(colour::page),
-                           fromQColor(QColor(214, 225, 238)), 0, 30);
+    effects.fillBackground(p, ui::kEffectSoftBump, rect, fromQColor(QColor(246, 249, 252)),
+                           fromQColor(colour::page), fromQColor(QColor(214, 225, 238)), 0, 30);
 }
 
-void drawSoftShadow(QPainter& p, const QRectF& rect, qreal radius, int spread)
-{
+void drawSoftShadow(QPainter& p, const QRectF& rect, qreal radius, int spread) {
     p.save();
     p.setPen(Qt::NoPen);
     for (int i = spread; i >= 1; --i) {
@@ -207,8 +197,7 @@ void drawSoftShadow(QPainter& p, const QRectF& rect, qreal radius, int spread)
     p.restore();
 }
 
-QRectF drawPanel(QPainter& p, const QRectF& rect, const QString& heading, qreal headingHeight)
-{
+QRectF drawPanel(QPainter& p, const QRectF& rect, const QString& heading, qreal headingHeight) {
     p.save();
     prepare(p);
     const qreal radius = 8;
@@ -231,11 +220,11 @@ QRectF drawPanel(QPainter& p, const QRectF& rect, const QString& heading, qreal 
     drawTextShadowed(p, QRectF(rect.left() + 14, rect.top(), rect.width() - 28, headingHeight),
                      Qt::AlignLeft | Qt::AlignVCenter, heading, colour::white, QColor(0, 0, 0, 90));
     p.restore();
-    return QRectF(rect.left(), rect.top() + headingHeight + 2, rect.width(), rect.height() - headingHeight - 2);
+    return QRectF(rect.left(), rect.top() + headingHeight + 2, rect.width(),
+                  rect.height() - headingHeight - 2);
 }
 
-void drawRibbon(QPainter& p, QPointF anchor, const QString& text)
-{
+void drawRibbon(QPainter& p, QPointF anchor, const QString& text) {
     p.save();
     prepare(p);
     const QFont f = font(11, QFont::Bold);
@@ -261,8 +250,8 @@ void drawRibbon(QPainter& p, QPointF anchor, const QString& text)
     p.restore();
 }
 
-void drawStep(QPainter& p, QPointF topLeft, qreal width, int number, const QString& title, const QString& description)
-{
+void drawStep(QPainter& p, QPointF topLeft, qreal width, int number, const QString& title,
+              const QString& description) {
     p.save();
     prepare(p);
     const qreal badge = 34;
@@ -284,18 +273,18 @@ void drawStep(QPainter& p, QPointF topLeft, qreal width, int number, const QStri
                QStringLiteral("STEP %1").arg(number));
     p.setFont(font(14, QFont::Bold));
     p.setPen(colour::ink);
-    p.drawText(QRectF(textLeft, topLeft.y() + 12, width - badge - 10, 20), Qt::AlignLeft | Qt::AlignVCenter, title);
+    p.drawText(QRectF(textLeft, topLeft.y() + 12, width - badge - 10, 20), Qt::AlignLeft | Qt::AlignVCenter,
+               title);
     if (!description.isEmpty()) {
         p.setFont(font(11));
         p.setPen(colour::mute);
-        p.drawText(QRectF(textLeft, topLeft.y() + 33, width - badge - 10, 32), Qt::AlignLeft | Qt::TextWordWrap,
-                   description);
+        p.drawText(QRectF(textLeft, topLeft.y() + 33, width - badge - 10, 32),
+                   Qt::AlignLeft | Qt::TextWordWrap, description);
     }
     p.restore();
 }
 
-void drawPill(QPainter& p, const QRectF& rect, const QColor& light, const QColor& dark, qreal radius)
-{
+void drawPill(QPainter& p, const QRectF& rect, const QColor& light, const QColor& dark, qreal radius) {
     p.save();
     prepare(p);
     QLinearGradient fill(rect.topLeft(), rect.bottomLeft());
@@ -313,8 +302,7 @@ void drawPill(QPainter& p, const QRectF& rect, const QColor& light, const QColor
     p.restore();
 }
 
-void drawWell(QPainter& p, const QRectF& rect)
-{
+void drawWell(QPainter& p, const QRectF& rect) {
     p.save();
     prepare(p);
     drawSoftShadow(p, rect, 4, 3);

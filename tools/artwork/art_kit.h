@@ -58,7 +58,8 @@ QRectF drawPanel(QPainter& p, const QRectF& rect, const QString& heading, qreal 
 // A "Recommended" ribbon whose right end touches `anchor`.
 void drawRibbon(QPainter& p, QPointF anchor, const QString& text);
 // A numbered step: a round badge with "Step n" and a title and description beside it.
-void drawStep(QPainter& p, QPointF topLeft, qreal width, int number, const QString& title, const QString& description);
+void drawStep(QPainter& p, QPointF topLeft, qreal width, int number, const QString& title,
+              const QString& description);
 // A glossy rounded pill filled from `light` to `dark`.
 void drawPill(QPainter& p, const QRectF& rect, const QColor& light, const QColor& dark, qreal radius);
 // A soft shadow under a rounded rectangle.

@@ -10,11 +10,11 @@ namespace ostrum::artwork {
 QPoint dialogUnits(int x, int y);
 
 // Skins.
-QImage startPageSkin();      // 130
-QImage imageRoadPageSkin();  // 129
-QImage imagingPageSkin();    // 140
-QImage recoverySkin();       // 150
-QImage aboutSkin();          // 151
+QImage startPageSkin();        // 130
+QImage imageRoadPageSkin();    // 129
+QImage imagingPageSkin();      // 140
+QImage recoverySkin();         // 150
+QImage aboutSkin();            // 151
 QImage deviceSelectionSkin();  // 155
 
 // Button pictures.
@@ -22,7 +22,7 @@ QImage startRecoveryPicture();  // 131
 QImage loadImagePicture();      // 132
 QImage createImagePicture();    // 133
 enum class RoundSymbol { Pause, Left, Right };
-QImage roundButtonPicture(RoundSymbol symbol, bool hover);  // 134 to 139
+QImage roundButtonPicture(RoundSymbol symbol, bool hover);            // 134 to 139
 QImage barButtonPicture(int width, const QString& text, bool hover);  // 156 to 161
 
 // State-image strips.
@@ -30,9 +30,9 @@ QImage treeStateStrip();    // 144
 QImage folderStateStrip();  // 147
 
 // Icons.
-QImage applicationIcon(int size);  // 128
-QImage openFolderIcon(int size);   // 145
+QImage applicationIcon(int size);   // 128
+QImage openFolderIcon(int size);    // 145
 QImage closedFolderIcon(int size);  // 146
-QImage tapeMediumIcon(int size);   // 163
+QImage tapeMediumIcon(int size);    // 163
 
 }  // namespace ostrum::artwork

@@ -14,8 +14,7 @@ namespace {
 using namespace ostrum::artwork;
 namespace names = ostrum::ui::artwork;
 
-std::map<int, std::function<QImage()>> bitmapMakers()
-{
+std::map<int, std::function<QImage()>> bitmapMakers() {
     return {
         {129, imageRoadPageSkin},
         {130, startPageSkin},
@@ -43,13 +42,11 @@ std::map<int, std::function<QImage()>> bitmapMakers()
     };
 }
 
-std::map<int, std::function<QImage(int)>> iconMakers()
-{
+std::map<int, std::function<QImage(int)>> iconMakers() {
     return {{128, applicationIcon}, {145, openFolderIcon}, {146, closedFolderIcon}, {163, tapeMediumIcon}};
 }
 
-bool save(const QImage& image, const QString& path)
-{
+bool save(const QImage& image, const QString& path) {
     if (image.isNull() || !image.save(path)) {
         std::fprintf(stderr, "ostrum-artwork: cannot write %s\n", qPrintable(path));
         return false;
@@ -59,8 +56,7 @@ bool save(const QImage& image, const QString& path)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: ostrum-artwork <output folder>\n");
@@ -83,7 +79,8 @@ int main(int argc, char** argv)
     for (int id : names::kIconIds) {
         for (int size : names::kIconSizes) {
             const auto maker = icons.find(id);
-            ok = maker != icons.end() && save(maker->second(size), out.filePath(names::iconFile(id, size))) && ok;
+            ok = maker != icons.end() && save(maker->second(size), out.filePath(names::iconFile(id, size))) &&
+                 ok;
             ++written;
         }
     }

@@ -13,8 +13,7 @@ namespace {
 // The picture behind the large wizard buttons is the panel's white, so their corners blend in.
 const QColor kPanelWhite = colour::white;
 
-void drawPlayTriangle(QPainter& p, QPointF centre, qreal size, const QColor& fill)
-{
+void drawPlayTriangle(QPainter& p, QPointF centre, qreal size, const QColor& fill) {
     QPainterPath tri;
     tri.moveTo(centre + QPointF(-size * 0.4, -size * 0.5));
     tri.lineTo(centre + QPointF(size * 0.5, 0));
@@ -24,8 +23,7 @@ void drawPlayTriangle(QPainter& p, QPointF centre, qreal size, const QColor& fil
 }
 
 // A document page with a folded corner, the image file.
-void drawImageFile(QPainter& p, const QRectF& box)
-{
+void drawImageFile(QPainter& p, const QRectF& box) {
     const qreal fold = box.width() * 0.3;
     QPainterPath page;
     page.moveTo(box.topLeft());
@@ -58,8 +56,7 @@ void drawImageFile(QPainter& p, const QRectF& box)
     }
 }
 
-void drawArrow(QPainter& p, QPointF from, QPointF to, const QColor& colour, qreal width)
-{
+void drawArrow(QPainter& p, QPointF from, QPointF to, const QColor& colour, qreal width) {
     p.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap));
     const QPointF dir = (to - from) / std::hypot(to.x() - from.x(), to.y() - from.y());
     const QPointF shaftEnd = to - dir * width * 1.6;
@@ -73,8 +70,7 @@ void drawArrow(QPainter& p, QPointF from, QPointF to, const QColor& colour, qrea
     p.fillPath(head, colour);
 }
 
-QImage tile(int width, int height, const QString& label, void (*drawIcon)(QPainter&, const QRectF&))
-{
+QImage tile(int width, int height, const QString& label, void (*drawIcon)(QPainter&, const QRectF&)) {
     QImage image = canvas(width, height, kPanelWhite);
     QPainter p(&image);
     prepare(p);
@@ -102,8 +98,7 @@ QImage tile(int width, int height, const QString& label, void (*drawIcon)(QPaint
     return image;
 }
 
-void drawLoadIcon(QPainter& p, const QRectF& area)
-{
+void drawLoadIcon(QPainter& p, const QRectF& area) {
     const qreal h = area.height();
     const QRectF file(area.left() + area.width() * 0.12, area.top() + 2, h * 0.78, h - 4);
     drawImageFile(p, file);
@@ -117,60 +112,55 @@ void drawLoadIcon(QPainter& p, const QRectF& area)
     p.setBrush(fill);
     p.drawRoundedRect(folder.adjusted(0, -h * 0.1, -folder.width() * 0.55, -folder.height() * 0.8), 2, 2);
     p.drawPath(body);
-    drawArrow(p, QPointF(file.right() - 2, file.center().y() + 4), QPointF(folder.left() + folder.width() * 0.45,
-                                                                            folder.center().y()),
-              colour::green, 4);
+    drawArrow(p, QPointF(file.right() - 2, file.center().y() + 4),
+              QPointF(folder.left() + folder.width() * 0.45, folder.center().y()), colour::green, 4);
 }
 
-void drawCreateIcon(QPainter& p, const QRectF& area)
-{
+void drawCreateIcon(QPainter& p, const QRectF& area) {
     const qreal h = area.height();
     const QRectF cassette(area.left() + 2, area.top() + h * 0.18, h * 1.25, h * 0.8);
     drawCassette(p, cassette, QColor(52, 62, 78), colour::amberLight);
     const QRectF file(area.right() - h * 0.8, area.top() + 2, h * 0.76, h - 4);
     drawImageFile(p, file);
-    drawArrow(p, QPointF(cassette.right() + 2, cassette.center().y()), QPointF(file.left() - 2, cassette.center().y()),
-              colour::green, 4);
+    drawArrow(p, QPointF(cassette.right() + 2, cassette.center().y()),
+              QPointF(file.left() - 2, cassette.center().y()), colour::green, 4);
 }
 
-void drawSymbol(QPainter& p, RoundSymbol symbol, QPointF c, qreal r, const QColor& ink)
-{
+void drawSymbol(QPainter& p, RoundSymbol symbol, QPointF c, qreal r, const QColor& ink) {
     p.setPen(Qt::NoPen);
     p.setBrush(ink);
     switch (symbol) {
-    case RoundSymbol::Pause:
-        p.drawRoundedRect(QRectF(c.x() - r * 0.38, c.y() - r * 0.42, r * 0.26, r * 0.84), 1.5, 1.5);
-        p.drawRoundedRect(QRectF(c.x() + r * 0.12, c.y() - r * 0.42, r * 0.26, r * 0.84), 1.5, 1.5);
-        break;
-    case RoundSymbol::Left:
-    case RoundSymbol::Right: {
-        const qreal s = symbol == RoundSymbol::Left ? -1 : 1;
-        QPainterPath arrow;
-        arrow.moveTo(c + QPointF(s * r * 0.5, 0));
-        arrow.lineTo(c + QPointF(s * r * 0.02, -r * 0.46));
-        arrow.lineTo(c + QPointF(s * r * 0.02, -r * 0.2));
-        arrow.lineTo(c + QPointF(-s * r * 0.46, -r * 0.2));
-        arrow.lineTo(c + QPointF(-s * r * 0.46, r * 0.2));
-        arrow.lineTo(c + QPointF(s * r * 0.02, r * 0.2));
-        arrow.lineTo(c + QPointF(s * r * 0.02, r * 0.46));
-        arrow.closeSubpath();
-        p.drawPath(arrow);
-        break;
-    }
+        case RoundSymbol::Pause:
+            p.drawRoundedRect(QRectF(c.x() - r * 0.38, c.y() - r * 0.42, r * 0.26, r * 0.84), 1.5, 1.5);
+            p.drawRoundedRect(QRectF(c.x() + r * 0.12, c.y() - r * 0.42, r * 0.26, r * 0.84), 1.5, 1.5);
+            break;
+        case RoundSymbol::Left:
+        case RoundSymbol::Right: {
+            const qreal s = symbol == RoundSymbol::Left ? -1 : 1;
+            QPainterPath arrow;
+            arrow.moveTo(c + QPointF(s * r * 0.5, 0));
+            arrow.lineTo(c + QPointF(s * r * 0.02, -r * 0.46));
+            arrow.lineTo(c + QPointF(s * r * 0.02, -r * 0.2));
+            arrow.lineTo(c + QPointF(-s * r * 0.46, -r * 0.2));
+            arrow.lineTo(c + QPointF(-s * r * 0.46, r * 0.2));
+            arrow.lineTo(c + QPointF(s * r * 0.02, r * 0.2));
+            arrow.lineTo(c + QPointF(s * r * 0.02, r * 0.46));
+            arrow.closeSubpath();
+            p.drawPath(arrow);
+            break;
+        }
     }
 }
 
 // Strip cells: 16 by 16, white is transparent; drawn without smoothing so each cell keeps a few
 // crisp colours.
-void drawBox(QPainter& p, int cell, const QColor& inside)
-{
+void drawBox(QPainter& p, int cell, const QColor& inside) {
     const int x = cell * 16;
     p.fillRect(x + 2, 2, 12, 12, QColor(28, 79, 127));
     p.fillRect(x + 3, 3, 10, 10, inside);
 }
 
-void drawTick(QPainter& p, int cell)
-{
+void drawTick(QPainter& p, int cell) {
     const int x = cell * 16;
     const QColor tick(20, 140, 50);
     // A two-pixel-thick tick from (4,8) down to (6,10) and up to (11,5).
@@ -180,8 +170,7 @@ void drawTick(QPainter& p, int cell)
     }
 }
 
-void drawUpLeftArrow(QPainter& p, int cell)
-{
+void drawUpLeftArrow(QPainter& p, int cell) {
     const int x = cell * 16;
     const QColor red(208, 32, 32);
     for (int i = 0; i < 8; ++i) {
@@ -193,8 +182,7 @@ void drawUpLeftArrow(QPainter& p, int cell)
 
 }  // namespace
 
-QImage startRecoveryPicture()
-{
+QImage startRecoveryPicture() {
     QImage image = canvas(120, 38, kPanelWhite);
     QPainter p(&image);
     prepare(p);
@@ -202,17 +190,21 @@ QImage startRecoveryPicture()
     drawSoftShadow(p, pill, 16, 3);
     drawPill(p, pill, QColor(104, 206, 128), QColor(28, 128, 64), 16);
     p.setFont(font(12, QFont::Bold, true));
-    drawTextShadowed(p, QRectF(pill.left() + 6, pill.top(), pill.width() - 24, pill.height()), Qt::AlignCenter,
-                     QStringLiteral("Start Recovery"), colour::white, QColor(0, 60, 20, 150));
+    drawTextShadowed(p, QRectF(pill.left() + 6, pill.top(), pill.width() - 24, pill.height()),
+                     Qt::AlignCenter, QStringLiteral("Start Recovery"), colour::white,
+                     QColor(0, 60, 20, 150));
     drawPlayTriangle(p, QPointF(pill.right() - 13, pill.center().y()), 10, colour::white);
     return image;
 }
 
-QImage loadImagePicture() { return tile(140, 85, QStringLiteral("Load Image"), drawLoadIcon); }
-QImage createImagePicture() { return tile(138, 84, QStringLiteral("Create Image"), drawCreateIcon); }
+QImage loadImagePicture() {
+    return tile(140, 85, QStringLiteral("Load Image"), drawLoadIcon);
+}
+QImage createImagePicture() {
+    return tile(138, 84, QStringLiteral("Create Image"), drawCreateIcon);
+}
 
-QImage roundButtonPicture(RoundSymbol symbol, bool hover)
-{
+QImage roundButtonPicture(RoundSymbol symbol, bool hover) {
     // Black is the transparent colour of these pictures; the ball sits right of centre so that a
     // right-aligned 42-pixel button shows it whole.
     QImage image = canvas(50, 38, Qt::black);
@@ -246,8 +238,7 @@ QImage roundButtonPicture(RoundSymbol symbol, bool hover)
     return image;
 }
 
-QImage barButtonPicture(int width, const QString& text, bool hover)
-{
+QImage barButtonPicture(int width, const QString& text, bool hover) {
     QImage image = canvas(width, 21, Qt::black);
     QPainter p(&image);
     prepare(p);
@@ -263,8 +254,7 @@ QImage barButtonPicture(int width, const QString& text, bool hover)
     return image;
 }
 
-QImage treeStateStrip()
-{
+QImage treeStateStrip() {
     QImage image = canvas(68, 16, Qt::white);
     QPainter p(&image);
     drawBox(p, 1, Qt::white);
@@ -275,8 +265,7 @@ QImage treeStateStrip()
     return image;
 }
 
-QImage folderStateStrip()
-{
+QImage folderStateStrip() {
     QImage image = canvas(74, 16, Qt::white);
     QPainter p(&image);
     drawBox(p, 0, Qt::white);

@@ -9,15 +9,13 @@ namespace ostrum::artwork {
 
 namespace {
 
-QImage transparentCanvas(int size)
-{
+QImage transparentCanvas(int size) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     return image;
 }
 
-void drawFolderBack(QPainter& p, qreal s)
-{
+void drawFolderBack(QPainter& p, qreal s) {
     QPainterPath back;
     back.moveTo(s * 0.06, s * 0.2);
     back.lineTo(s * 0.38, s * 0.2);
@@ -33,8 +31,7 @@ void drawFolderBack(QPainter& p, qreal s)
 
 }  // namespace
 
-QImage applicationIcon(int size)
-{
+QImage applicationIcon(int size) {
     QImage image = transparentCanvas(size);
     QPainter p(&image);
     prepare(p);
@@ -42,8 +39,7 @@ QImage applicationIcon(int size)
     return image;
 }
 
-QImage closedFolderIcon(int size)
-{
+QImage closedFolderIcon(int size) {
     QImage image = transparentCanvas(size);
     QPainter p(&image);
     prepare(p);
@@ -58,8 +54,7 @@ QImage closedFolderIcon(int size)
     return image;
 }
 
-QImage openFolderIcon(int size)
-{
+QImage openFolderIcon(int size) {
     QImage image = transparentCanvas(size);
     QPainter p(&image);
     prepare(p);
@@ -84,8 +79,7 @@ QImage openFolderIcon(int size)
     return image;
 }
 
-QImage tapeMediumIcon(int size)
-{
+QImage tapeMediumIcon(int size) {
     QImage image = transparentCanvas(size);
     QPainter p(&image);
     prepare(p);

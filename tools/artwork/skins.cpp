@@ -13,11 +13,11 @@ namespace {
 
 const QString kHeadingImageRoad = QStringLiteral("Create Tape Image & Recover");
 const QString kVersionNote = QStringLiteral("Brivane Ostrum TAPE  \u00b7  Version 4.02");
-const QString kWizardSubtitle = QStringLiteral("Recover files from backup tapes written in Microsoft Tape Format");
+const QString kWizardSubtitle =
+    QStringLiteral("Recover files from backup tapes written in Microsoft Tape Format");
 
 // Banner, page and bottom bar of a wizard page.
-void drawWizardFrame(QPainter& p, QSize size)
-{
+void drawWizardFrame(QPainter& p, QSize size) {
     drawBanner(p, QRect(0, 0, size.width(), kBannerHeight), kWizardSubtitle);
     drawPage(p, QRect(0, kBannerHeight, size.width(), kWizardBarTop - kBannerHeight));
     // The note sits between About and the Stop / Back / Next group.
@@ -26,12 +26,12 @@ void drawWizardFrame(QPainter& p, QSize size)
     prepare(p);
     p.setFont(font(11));
     p.setPen(QColor(160, 190, 220));
-    p.drawText(QRect(210, kWizardBarTop + 4, 330, size.height() - kWizardBarTop - 4), Qt::AlignCenter, kVersionNote);
+    p.drawText(QRect(210, kWizardBarTop + 4, 330, size.height() - kWizardBarTop - 4), Qt::AlignCenter,
+               kVersionNote);
     p.restore();
 }
 
-void drawOrBadge(QPainter& p, QPointF centre)
-{
+void drawOrBadge(QPainter& p, QPointF centre) {
     p.save();
     prepare(p);
     p.setPen(QPen(colour::panelBorder, 1));
@@ -43,8 +43,7 @@ void drawOrBadge(QPainter& p, QPointF centre)
     p.restore();
 }
 
-void drawDashedArrow(QPainter& p, QPointF from, QPointF to, const QString& label)
-{
+void drawDashedArrow(QPainter& p, QPointF from, QPointF to, const QString& label) {
     p.save();
     prepare(p);
     QPen pen(colour::amber, 3, Qt::DashLine, Qt::RoundCap);
@@ -64,8 +63,7 @@ void drawDashedArrow(QPainter& p, QPointF from, QPointF to, const QString& label
 }
 
 void drawCentredText(QPainter& p, const QRectF& rect, const QString& text, int px, const QColor& ink,
-                     int weight = QFont::Normal)
-{
+                     int weight = QFont::Normal) {
     p.setFont(font(px, weight));
     p.setPen(ink);
     p.drawText(rect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text);
@@ -73,13 +71,11 @@ void drawCentredText(QPainter& p, const QRectF& rect, const QString& text, int p
 
 }  // namespace
 
-QPoint dialogUnits(int x, int y)
-{
+QPoint dialogUnits(int x, int y) {
     return {qRound(x * 1.5), qRound(y * 1.625)};
 }
 
-QImage startPageSkin()
-{
+QImage startPageSkin() {
     QImage image = canvas(732, 410, colour::page);
     QPainter p(&image);
     drawWizardFrame(p, image.size());
@@ -109,8 +105,7 @@ QImage startPageSkin()
     return image;
 }
 
-QImage imageRoadPageSkin()
-{
+QImage imageRoadPageSkin() {
     QImage image = canvas(730, 409, colour::page);
     QPainter p(&image);
     drawWizardFrame(p, image.size());
@@ -133,12 +128,12 @@ QImage imageRoadPageSkin()
     drawCentredText(p, QRectF(create.x() - 40, 286, createPicture.width() + 80, 40),
                     QStringLiteral("Copy the tape in the drive into an image file (.img)"), 11, colour::mute);
     drawCentredText(p, QRectF(load.x() - 40, 286, loadPicture.width() + 80, 40),
-                    QStringLiteral("Open an image file, scan it and save the files you select"), 11, colour::mute);
+                    QStringLiteral("Open an image file, scan it and save the files you select"), 11,
+                    colour::mute);
     return image;
 }
 
-QImage imagingPageSkin()
-{
+QImage imagingPageSkin() {
     QImage image = canvas(730, 409, colour::page);
     QPainter p(&image);
     drawWizardFrame(p, image.size());
@@ -152,8 +147,7 @@ QImage imagingPageSkin()
     return image;
 }
 
-QImage recoverySkin()
-{
+QImage recoverySkin() {
     QImage image = canvas(786, 507, colour::page);
     QPainter p(&image);
     constexpr int kBanner = 64;
@@ -177,8 +171,7 @@ QImage recoverySkin()
     return image;
 }
 
-QImage aboutSkin()
-{
+QImage aboutSkin() {
     QImage image = canvas(359, 335, colour::page);
     QPainter p(&image);
     drawBanner(p, QRect(0, 0, image.width(), 104), {}, 18);
@@ -188,13 +181,13 @@ QImage aboutSkin()
     drawWell(p, QRectF(36, 112, 287, 172));
     p.setFont(font(11));
     p.setPen(colour::mute);
-    p.drawText(QRectF(0, 287, image.width(), 14), Qt::AlignCenter, QStringLiteral("Recovery of Microsoft Tape Format media"));
+    p.drawText(QRectF(0, 287, image.width(), 14), Qt::AlignCenter,
+               QStringLiteral("Recovery of Microsoft Tape Format media"));
     p.fillRect(QRectF(0, image.height() - 3, image.width(), 3), colour::amber);
     return image;
 }
 
-QImage deviceSelectionSkin()
-{
+QImage deviceSelectionSkin() {
     QImage image = canvas(525, 275, colour::page);
     QPainter p(&image);
     drawPage(p, QRect(0, 0, image.width(), image.height()));

@@ -27,8 +27,7 @@ constexpr int kGap = 16;
 constexpr int kCaptionBar = 22;
 constexpr int kLabel = 18;
 
-QFont labelFont(int px = 12, bool bold = false)
-{
+QFont labelFont(int px = 12, bool bold = false) {
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(px);
     f.setBold(bold);
@@ -42,8 +41,8 @@ struct Tile {
 };
 
 // Lays tiles out left to right, wrapping at `pageWidth`.
-QImage composePage(const QString& heading, const std::vector<Tile>& tiles, int pageWidth, const QColor& background)
-{
+QImage composePage(const QString& heading, const std::vector<Tile>& tiles, int pageWidth,
+                   const QColor& background) {
     int x = kGap;
     int y = 40;
     int rowHeight = 0;
@@ -74,8 +73,7 @@ QImage composePage(const QString& heading, const std::vector<Tile>& tiles, int p
 }
 
 // The box as the desktop would show it: a title bar with the caption over the client area.
-QImage boxPicture(RxMsgBoxDialog& box)
-{
+QImage boxPicture(RxMsgBoxDialog& box) {
     box.ensurePolished();
     const QImage client = box.grab().toImage();
     QImage framed(client.width() + 2, client.height() + kCaptionBar + 1, QImage::Format_RGB32);
@@ -87,7 +85,8 @@ QImage boxPicture(RxMsgBoxDialog& box)
     p.fillRect(QRect(1, 0, client.width(), kCaptionBar), bar);
     p.setFont(labelFont(12, true));
     p.setPen(Qt::white);
-    p.drawText(QRect(8, 0, client.width() - 40, kCaptionBar), Qt::AlignLeft | Qt::AlignVCenter, box.windowTitle());
+    p.drawText(QRect(8, 0, client.width() - 40, kCaptionBar), Qt::AlignLeft | Qt::AlignVCenter,
+               box.windowTitle());
     p.setPen(box.closeEnabled() ? Qt::white : QColor(130, 150, 175));
     p.drawText(QRect(client.width() - 24, 0, 20, kCaptionBar), Qt::AlignCenter, QStringLiteral("\u2715"));
     p.drawImage(1, kCaptionBar, client);
@@ -95,8 +94,7 @@ QImage boxPicture(RxMsgBoxDialog& box)
 }
 
 Tile box(const QString& title, const QString& text, const QString& caption, std::uint32_t style,
-         RxMsgBoxParams params = standardMessageParams(), bool openDetails = false)
-{
+         RxMsgBoxParams params = standardMessageParams(), bool openDetails = false) {
     RxMsgBoxDialog dialog(rxPrepareParams(nullptr, RxText(text), caption, style | RXMB_NO_BEEP, &params));
     if (openDetails) {
         dialog.command(RXID_MORE);
@@ -104,65 +102,80 @@ Tile box(const QString& title, const QString& text, const QString& caption, std:
     return {title, boxPicture(dialog)};
 }
 
-std::vector<Tile> messageBoxTiles()
-{
+std::vector<Tile> messageBoxTiles() {
     std::vector<Tile> tiles;
     // The four styles the program uses, with its own texts and captions.
-    tiles.push_back(box(QStringLiteral("style 0"), QStringLiteral("please stop repairing process"), kCaptionTapeMedia,
-                        kMessagePlain));
-    tiles.push_back(box(QStringLiteral("style 0x20"), QStringLiteral("There is no media available , please insert the media"),
+    tiles.push_back(box(QStringLiteral("style 0"), QStringLiteral("please stop repairing process"),
+                        kCaptionTapeMedia, kMessagePlain));
+    tiles.push_back(box(QStringLiteral("style 0x20"),
+                        QStringLiteral("There is no media available , please insert the media"),
                         kCaptionTapeMedia, kMessageNotice));
-    tiles.push_back(box(QStringLiteral("style 0x24"), QStringLiteral("Do you want to stop repairing process?"),
-                        kCaptionTapeMedia, kMessageQuestion));
+    tiles.push_back(box(QStringLiteral("style 0x24"),
+                        QStringLiteral("Do you want to stop repairing process?"), kCaptionTapeMedia,
+                        kMessageQuestion));
     tiles.push_back(box(QStringLiteral("style 0x24, exit"), QStringLiteral("Do you really want to exit?"),
                         kCaptionTapeMediaMixedCase, kMessageQuestion));
     tiles.push_back(box(QStringLiteral("style 0x40"), QStringLiteral("Help file not found"), kCaptionProgram,
                         kMessageInformation));
     // Every button set and icon.
-    const char* const sets[] = {"MB_OK", "MB_OKCANCEL", "MB_ABORTRETRYIGNORE", "MB_YESNOCANCEL", "MB_YESNO",
-                                "MB_RETRYCANCEL", "MB_CANCELTRYCONTINUE", "RXMB_SET_CONTINUE_ABORT", "RXMB_SET_SKIP",
-                                "RXMB_SET_IGNORE"};
+    const char* const sets[] = {
+        "MB_OK",         "MB_OKCANCEL",    "MB_ABORTRETRYIGNORE",  "MB_YESNOCANCEL",
+        "MB_YESNO",      "MB_RETRYCANCEL", "MB_CANCELTRYCONTINUE", "RXMB_SET_CONTINUE_ABORT",
+        "RXMB_SET_SKIP", "RXMB_SET_IGNORE"};
     const std::uint32_t icons[] = {0, MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONASTERISK};
     for (std::uint32_t set = 0; set < 10; ++set) {
         tiles.push_back(box(QStringLiteral("set %1 %2").arg(set).arg(QLatin1String(sets[set])),
                             QStringLiteral("Button set <b>%1</b>.").arg(QLatin1String(sets[set])),
                             QStringLiteral("Button sets"), set | icons[set % 5], RxMsgBoxParams()));
     }
-    tiles.push_back(box(QStringLiteral("Yes/No to all, Help, default 2"), QStringLiteral("Replace <i>report.doc</i>?"),
-                        QStringLiteral("Extras"),
-                        MB_YESNOCANCEL | RXMB_YES_TO_ALL | RXMB_NO_TO_ALL | MB_HELP | MB_DEFBUTTON2 | MB_ICONQUESTION,
-                        RxMsgBoxParams()));
+    tiles.push_back(
+        box(QStringLiteral("Yes/No to all, Help, default 2"), QStringLiteral("Replace <i>report.doc</i>?"),
+            QStringLiteral("Extras"),
+            MB_YESNOCANCEL | RXMB_YES_TO_ALL | RXMB_NO_TO_ALL | MB_HELP | MB_DEFBUTTON2 | MB_ICONQUESTION,
+            RxMsgBoxParams()));
     RxMsgBoxParams custom;
     custom.customButtons = QStringLiteral("Image\nDirect\n\nLater");
     custom.buttonAlignment = 1;
-    tiles.push_back(box(QStringLiteral("custom buttons, right"), QStringLiteral("Which road?"), QStringLiteral("Custom"),
-                        MB_ICONQUESTION, custom));
+    tiles.push_back(box(QStringLiteral("custom buttons, right"), QStringLiteral("Which road?"),
+                        QStringLiteral("Custom"), MB_ICONQUESTION, custom));
     RxMsgBoxParams rich;
     rich.headerHeight = 40;
-    rich.headerText = RxText("<font size=4 color=white><b>Header</b></font> with a <a href=\"https://example.com\">link</a>");
-    rich.header = {1, 2, RxText("header"), kEffectHGradient, makeColorRef(40, 80, 160), 0, makeColorRef(120, 170, 230)};
-    rich.buttons = {1, 0, RxText("buttons"), kEffectVGradient, makeColorRef(240, 240, 240), 0, makeColorRef(200, 210, 225)};
+    rich.headerText = RxText(
+        "<font size=4 color=white><b>Header</b></font> with a <a href=\"https://example.com\">link</a>");
+    rich.header = {
+        1, 2, RxText("header"), kEffectHGradient, makeColorRef(40, 80, 160), 0, makeColorRef(120, 170, 230)};
+    rich.buttons = {1,
+                    0,
+                    RxText("buttons"),
+                    kEffectVGradient,
+                    makeColorRef(240, 240, 240),
+                    0,
+                    makeColorRef(200, 210, 225)};
     rich.details = {2, 1, RxText("details"), kEffectSolid, makeColorRef(255, 250, 230), 0, 0};
-    rich.detailsText = RxText("Block 17 of set 2 could not be read.\nThe set's files after it are listed as <b>lost</b>.");
+    rich.detailsText =
+        RxText("Block 17 of set 2 could not be read.\nThe set's files after it are listed as <b>lost</b>.");
     rich.checkBoxText = RxText("Do not ask again for this tape");
-    tiles.push_back(box(QStringLiteral("header, separators, details closed"), QStringLiteral("Mark-up body with <u>links</u>, "
-                        "<font color=darkred>colours</font>\nand a second line."),
-                        QStringLiteral("Areas"), MB_OKCANCEL | MB_ICONEXCLAMATION | RXMB_DONT_SHOW_AGAIN, rich));
-    tiles.push_back(box(QStringLiteral("details open, check box below"), QStringLiteral("Same box, details shown."),
-                        QStringLiteral("Areas"),
+    tiles.push_back(box(QStringLiteral("header, separators, details closed"),
+                        QStringLiteral("Mark-up body with <u>links</u>, "
+                                       "<font color=darkred>colours</font>\nand a second line."),
+                        QStringLiteral("Areas"), MB_OKCANCEL | MB_ICONEXCLAMATION | RXMB_DONT_SHOW_AGAIN,
+                        rich));
+    tiles.push_back(box(QStringLiteral("details open, check box below"),
+                        QStringLiteral("Same box, details shown."), QStringLiteral("Areas"),
                         MB_OKCANCEL | MB_ICONEXCLAMATION | RXMB_DONT_SHOW_AGAIN | RXMB_CHECKBOX_BELOW |
                             RXMB_DONT_SHOW_CHECKED,
                         rich, true));
     RxMsgBoxParams countdown = standardMessageParams();
     countdown.autoCloseSeconds = 10;
-    tiles.push_back(box(QStringLiteral("auto-close 10"), QStringLiteral("Closing by itself."), QStringLiteral("Countdown"),
-                        MB_OK | MB_ICONASTERISK, countdown));
+    tiles.push_back(box(QStringLiteral("auto-close 10"), QStringLiteral("Closing by itself."),
+                        QStringLiteral("Countdown"), MB_OK | MB_ICONASTERISK, countdown));
     RxMsgBoxParams disabled = standardMessageParams();
     disabled.disableSeconds = 5;
     disabled.captionCountdown = true;
     tiles.push_back(box(QStringLiteral("disable 5, caption countdown"), QStringLiteral("Read this first."),
                         QStringLiteral("Countdown"), MB_OKCANCEL | MB_HELP | MB_ICONEXCLAMATION, disabled));
-    tiles.push_back(box(QStringLiteral("MB_RIGHT, user icon 163"), QStringLiteral("Right-aligned text\nnext to our own icon"),
+    tiles.push_back(box(QStringLiteral("MB_RIGHT, user icon 163"),
+                        QStringLiteral("Right-aligned text\nnext to our own icon"),
                         QStringLiteral("User icon"), MB_OK | MB_RIGHT | MB_USERICON, [] {
                             RxMsgBoxParams p = standardMessageParams();
                             p.userIcon = RxText::fromId(163);
@@ -171,27 +184,24 @@ std::vector<Tile> messageBoxTiles()
     return tiles;
 }
 
-std::vector<Tile> skinTiles()
-{
+std::vector<Tile> skinTiles() {
     const auto resources = ProgramResources::instance();
     std::vector<Tile> tiles;
-    const std::pair<int, const char*> skins[] = {{130, "130 start page"},  {129, "129 image page"},
+    const std::pair<int, const char*> skins[] = {{130, "130 start page"},   {129, "129 image page"},
                                                  {140, "140 imaging page"}, {150, "150 recovery window"},
-                                                 {151, "151 about box"},   {155, "155 device selection"}};
+                                                 {151, "151 about box"},    {155, "155 device selection"}};
     for (const auto& [id, title] : skins) {
         tiles.push_back({QString::fromLatin1(title), resources->bitmap(id)});
     }
     return tiles;
 }
 
-QImage scaled(const QImage& image, int factor)
-{
+QImage scaled(const QImage& image, int factor) {
     return image.scaled(image.size() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
 // A SkinButton in one of its states, drawn over a piece of the bottom bar of skin 150.
-QImage skinButtonState(int normalId, int hoverId, bool hovered, bool pressed, bool enabled)
-{
+QImage skinButtonState(int normalId, int hoverId, bool hovered, bool pressed, bool enabled) {
     const auto resources = ProgramResources::instance();
     SkinButton button;
     button.resize(42, 34);
@@ -209,8 +219,7 @@ QImage skinButtonState(int normalId, int hoverId, bool hovered, bool pressed, bo
     return scaled(canvas, 2);
 }
 
-std::vector<Tile> buttonTiles()
-{
+std::vector<Tile> buttonTiles() {
     const auto resources = ProgramResources::instance();
     std::vector<Tile> tiles;
     for (int id : {131, 132, 133}) {
@@ -258,8 +267,7 @@ std::vector<Tile> buttonTiles()
     return tiles;
 }
 
-bool save(const QImage& page, const QString& path)
-{
+bool save(const QImage& page, const QString& path) {
     if (!page.save(path)) {
         std::fprintf(stderr, "ostrum-gallery: cannot write %s\n", qPrintable(path));
         return false;
@@ -270,17 +278,18 @@ bool save(const QImage& page, const QString& path)
 
 }  // namespace
 
-bool writeControlsGallery(const QString& folder)
-{
+bool writeControlsGallery(const QString& folder) {
     const QDir dir(folder);
-    bool ok = save(composePage(QStringLiteral("RxMessageBox: program styles, button sets, options"), messageBoxTiles(),
-                               1500, QColor(224, 228, 234)),
+    bool ok = save(composePage(QStringLiteral("RxMessageBox: program styles, button sets, options"),
+                               messageBoxTiles(), 1500, QColor(224, 228, 234)),
                    dir.filePath(QStringLiteral("gallery_msgbox.png")));
     ok = save(composePage(QStringLiteral("Skins"), skinTiles(), 1580, QColor(200, 204, 210)),
-              dir.filePath(QStringLiteral("gallery_skins.png"))) && ok;
-    ok = save(composePage(QStringLiteral("Button pictures, strips, icons, skinned controls"), buttonTiles(), 1100,
-                          QColor(200, 204, 210)),
-              dir.filePath(QStringLiteral("gallery_buttons.png"))) && ok;
+              dir.filePath(QStringLiteral("gallery_skins.png"))) &&
+         ok;
+    ok = save(composePage(QStringLiteral("Button pictures, strips, icons, skinned controls"), buttonTiles(),
+                          1100, QColor(200, 204, 210)),
+              dir.filePath(QStringLiteral("gallery_buttons.png"))) &&
+         ok;
     return ok;
 }
 

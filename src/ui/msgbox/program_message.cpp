@@ -5,8 +5,7 @@
 
 namespace ostrum::ui {
 
-RxMsgBoxParams standardMessageParams()
-{
+RxMsgBoxParams standardMessageParams() {
     RxMsgBoxParams params;
     params.background.separatorType = 0;
     params.background.separatorAlign = 2;
@@ -18,8 +17,7 @@ RxMsgBoxParams standardMessageParams()
     return params;
 }
 
-int programMessage(const QString& text, const QString& caption, ProgramMessageStyle style)
-{
+int programMessage(const QString& text, const QString& caption, ProgramMessageStyle style) {
     const RxMsgBoxParams params = standardMessageParams();
     return RxMessageBox(nullptr, RxText(text), caption, style, &params);
 }

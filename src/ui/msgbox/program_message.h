@@ -12,8 +12,9 @@
 namespace ostrum::ui {
 
 inline constexpr char kCaptionTapeMedia[] = "Brivane Ostrum TAPE MEDIA";
-inline constexpr char kCaptionTapeMediaMixedCase[] = "Brivane Ostrum Tape Media";  // exit question, file-system warning
-inline constexpr char kCaptionProgram[] = "Brivane Ostrum TAPE";                    // "Help file not found"
+inline constexpr char kCaptionTapeMediaMixedCase[] =
+    "Brivane Ostrum Tape Media";                                  // exit question, file-system warning
+inline constexpr char kCaptionProgram[] = "Brivane Ostrum TAPE";  // "Help file not found"
 
 enum ProgramMessageStyle : std::uint32_t {
     kMessagePlain = 0x00,        // OK, no icon
@@ -27,8 +28,7 @@ RxMsgBoxParams standardMessageParams();
 
 // Shows `text` exactly as given (trailing blanks kept) and returns the button's identifier.
 int programMessage(const QString& text, const QString& caption, ProgramMessageStyle style);
-inline int programMessage(const QString& text, const char* caption, ProgramMessageStyle style)
-{
+inline int programMessage(const QString& text, const char* caption, ProgramMessageStyle style) {
     return programMessage(text, QString::fromLatin1(caption), style);
 }
 

@@ -9,7 +9,7 @@
 namespace ostrum::ui {
 
 class RxAnswerMemory {
-public:
+  public:
     // The settings store of the running user (an INI file under the user's configuration folder).
     RxAnswerMemory();
     // A store in the given INI file (tests, or a program that keeps its own).
@@ -29,7 +29,7 @@ public:
 
     const QString& iniFileName() const { return iniFile_; }
 
-private:
+  private:
     QString iniFile_;
 };
 

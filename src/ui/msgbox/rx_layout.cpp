@@ -8,8 +8,7 @@ namespace ostrum::ui {
 
 namespace {
 
-bool addStandardSet(std::uint32_t style, std::vector<RxButtonSpec>& out)
-{
+bool addStandardSet(std::uint32_t style, std::vector<RxButtonSpec>& out) {
     auto add = [&out](std::initializer_list<int> ids) {
         for (int id : ids) {
             out.push_back({id, {}});
@@ -28,29 +27,49 @@ bool addStandardSet(std::uint32_t style, std::vector<RxButtonSpec>& out)
         }
     };
     switch (style & MB_TYPEMASK) {
-    case MB_OK: add({IDOK}); return true;
-    case MB_OKCANCEL: add({IDOK, IDCANCEL}); return true;
-    case MB_ABORTRETRYIGNORE: add({IDABORT, IDRETRY, IDIGNORE}); return false;
-    case MB_YESNOCANCEL: addYesNo(); add({IDCANCEL}); return true;
-    case MB_YESNO: addYesNo(); return false;
-    case MB_RETRYCANCEL: add({IDRETRY, IDCANCEL}); return true;
-    case MB_CANCELTRYCONTINUE: add({IDCANCEL, IDTRYAGAIN, IDCONTINUE}); return true;
-    case RXMB_SET_CONTINUE_ABORT: add({IDCONTINUE, IDABORT}); return false;
-    case RXMB_SET_SKIP: add({RXID_SKIP, RXID_SKIP_ALL, IDCANCEL}); return true;
-    case RXMB_SET_IGNORE: add({IDIGNORE, RXID_IGNORE_ALL, IDCANCEL}); return true;
-    default: return false;  // sets 10 to 15 have no standard buttons
+        case MB_OK:
+            add({IDOK});
+            return true;
+        case MB_OKCANCEL:
+            add({IDOK, IDCANCEL});
+            return true;
+        case MB_ABORTRETRYIGNORE:
+            add({IDABORT, IDRETRY, IDIGNORE});
+            return false;
+        case MB_YESNOCANCEL:
+            addYesNo();
+            add({IDCANCEL});
+            return true;
+        case MB_YESNO:
+            addYesNo();
+            return false;
+        case MB_RETRYCANCEL:
+            add({IDRETRY, IDCANCEL});
+            return true;
+        case MB_CANCELTRYCONTINUE:
+            add({IDCANCEL, IDTRYAGAIN, IDCONTINUE});
+            return true;
+        case RXMB_SET_CONTINUE_ABORT:
+            add({IDCONTINUE, IDABORT});
+            return false;
+        case RXMB_SET_SKIP:
+            add({RXID_SKIP, RXID_SKIP_ALL, IDCANCEL});
+            return true;
+        case RXMB_SET_IGNORE:
+            add({IDIGNORE, RXID_IGNORE_ALL, IDCANCEL});
+            return true;
+        default:
+            return false;  // sets 10 to 15 have no standard buttons
     }
 }
 
-int mulDiv(int value, int numerator, int denominator)
-{
+int mulDiv(int value, int numerator, int denominator) {
     return static_cast<int>(std::lround(static_cast<double>(value) * numerator / denominator));
 }
 
 }  // namespace
 
-QStringList rxCustomButtonLines(const QString& customButtons)
-{
+QStringList rxCustomButtonLines(const QString& customButtons) {
     QString text = customButtons;
     text.remove(u'\r');
     QStringList lines;
@@ -62,8 +81,7 @@ QStringList rxCustomButtonLines(const QString& customButtons)
     return lines;
 }
 
-RxButtonSet rxBuildButtons(std::uint32_t style, const QString& customButtons, bool report, bool details)
-{
+RxButtonSet rxBuildButtons(std::uint32_t style, const QString& customButtons, bool report, bool details) {
     RxButtonSet set;
     const QStringList custom = rxCustomButtonLines(customButtons);
     set.cancelAllowed = (style & MB_TYPEMASK) == MB_OK && custom.isEmpty();
@@ -85,20 +103,17 @@ RxButtonSet rxBuildButtons(std::uint32_t style, const QString& customButtons, bo
     return set;
 }
 
-int rxDefaultButtonIndex(std::uint32_t style, int buttonCount)
-{
+int rxDefaultButtonIndex(std::uint32_t style, int buttonCount) {
     const int index = static_cast<int>((style >> 8) & 0xF);
     return index < buttonCount ? index : 0;
 }
 
-QSize rxScaledButtonSize(QSize textSize)
-{
+QSize rxScaledButtonSize(QSize textSize) {
     return {mulDiv(textSize.width(), 80, 45), mulDiv(textSize.height(), 23, 13)};
 }
 
-std::vector<QRect> rxPlaceButtons(const QRect& client, int count, QSize size, int alignment, bool checkBoxBelow,
-                                  bool hasCheckBox)
-{
+std::vector<QRect> rxPlaceButtons(const QRect& client, int count, QSize size, int alignment,
+                                  bool checkBoxBelow, bool hasCheckBox) {
     const int bottom = client.y() + client.height();
     const int right = client.x() + client.width();
     int top = bottom - kRxStripMargin - size.height();
@@ -121,10 +136,10 @@ std::vector<QRect> rxPlaceButtons(const QRect& client, int count, QSize size, in
     return rects;
 }
 
-QRect rxPlaceCheckBox(const QRect& client, QSize buttonSize, bool checkBoxBelow)
-{
+QRect rxPlaceCheckBox(const QRect& client, QSize buttonSize, bool checkBoxBelow) {
     const int bottom = client.y() + client.height();
-    const int boxBottom = checkBoxBelow ? bottom - kRxStripMargin : bottom - 2 * kRxStripMargin - buttonSize.height();
+    const int boxBottom =
+        checkBoxBelow ? bottom - kRxStripMargin : bottom - 2 * kRxStripMargin - buttonSize.height();
     return {client.x() + kRxCheckBoxLeft, boxBottom - kRxCheckBoxSize, kRxCheckBoxSize, kRxCheckBoxSize};
 }
 

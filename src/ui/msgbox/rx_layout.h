@@ -60,8 +60,8 @@ struct RxStripSizes {
 };
 
 // Places `count` buttons of `size` along the bottom of `client`.
-std::vector<QRect> rxPlaceButtons(const QRect& client, int count, QSize size, int alignment, bool checkBoxBelow,
-                                  bool hasCheckBox);
+std::vector<QRect> rxPlaceButtons(const QRect& client, int count, QSize size, int alignment,
+                                  bool checkBoxBelow, bool hasCheckBox);
 // The check box square; its label starts at its right edge plus the label gap.
 QRect rxPlaceCheckBox(const QRect& client, QSize buttonSize, bool checkBoxBelow);
 

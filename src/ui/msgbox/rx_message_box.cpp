@@ -11,8 +11,7 @@ namespace ostrum::ui {
 
 namespace {
 
-QWidget* activeOwner()
-{
+QWidget* activeOwner() {
     // The active window, or the modal window it has opened last.
     if (QWidget* modal = QApplication::activeModalWidget()) {
         return modal;
@@ -21,8 +20,7 @@ QWidget* activeOwner()
 }
 
 int runOnWindowThread(QWidget* owner, const RxText& message, const QString& caption, std::uint32_t style,
-                      const RxMsgBoxParams* params)
-{
+                      const RxMsgBoxParams* params) {
     const RxMsgBoxParams record = rxPrepareParams(owner, message, caption, style, params);
     const RxAnswerMemory memory;
     if (const auto remembered = rxRememberedAnswer(record, memory)) {
@@ -42,9 +40,8 @@ int runOnWindowThread(QWidget* owner, const RxText& message, const QString& capt
 
 }  // namespace
 
-RxMsgBoxParams rxPrepareParams(QWidget* owner, const RxText& message, const QString& caption, std::uint32_t style,
-                               const RxMsgBoxParams* params)
-{
+RxMsgBoxParams rxPrepareParams(QWidget* owner, const RxText& message, const QString& caption,
+                               std::uint32_t style, const RxMsgBoxParams* params) {
     RxMsgBoxParams record = params != nullptr ? *params : RxMsgBoxParams();
     record.owner = owner != nullptr ? owner : activeOwner();
     record.caption = caption;
@@ -59,8 +56,7 @@ RxMsgBoxParams rxPrepareParams(QWidget* owner, const RxText& message, const QStr
     return record;
 }
 
-std::optional<int> rxRememberedAnswer(const RxMsgBoxParams& params, const RxAnswerMemory& memory)
-{
+std::optional<int> rxRememberedAnswer(const RxMsgBoxParams& params, const RxAnswerMemory& memory) {
     if ((params.style & RXMB_DONT_SHOW_AGAIN) == 0) {
         return std::nullopt;
     }
@@ -74,8 +70,7 @@ std::optional<int> rxRememberedAnswer(const RxMsgBoxParams& params, const RxAnsw
 }
 
 int RxMessageBox(QWidget* owner, const RxText& message, const QString& caption, std::uint32_t style,
-                 const RxMsgBoxParams* params)
-{
+                 const RxMsgBoxParams* params) {
     auto* app = QCoreApplication::instance();
     if (qobject_cast<QApplication*>(app) == nullptr) {
         return kRxCreateFailed;  // no window system to show anything on

@@ -19,8 +19,8 @@ int RxMessageBox(QWidget* owner, const RxText& message, const QString& caption, 
 // The record the dialog is made from: the defaults, the caller's record over them, then the four
 // arguments, the owner rule (the active window when none is given) and the caption rule (the
 // owner's title, else "Error").
-RxMsgBoxParams rxPrepareParams(QWidget* owner, const RxText& message, const QString& caption, std::uint32_t style,
-                               const RxMsgBoxParams* params);
+RxMsgBoxParams rxPrepareParams(QWidget* owner, const RxText& message, const QString& caption,
+                               std::uint32_t style, const RxMsgBoxParams* params);
 
 // The remembered answer for a record that asks for the memory, if any.
 std::optional<int> rxRememberedAnswer(const RxMsgBoxParams& params, const RxAnswerMemory& memory);

@@ -18,49 +18,56 @@ namespace ostrum::ui {
 namespace {
 
 constexpr std::uint32_t kIconHandle = 1;  // the handle under which the body's icon is registered
-constexpr int kSystemIconSize = 32;      // the desktop's large icon size
+constexpr int kSystemIconSize = 32;       // the desktop's large icon size
 
-QStyle::StandardPixmap systemIconFor(std::uint32_t code)
-{
+QStyle::StandardPixmap systemIconFor(std::uint32_t code) {
     switch (code) {
-    case MB_ICONHAND: return QStyle::SP_MessageBoxCritical;
-    case MB_ICONQUESTION: return QStyle::SP_MessageBoxQuestion;
-    case MB_ICONEXCLAMATION: return QStyle::SP_MessageBoxWarning;
-    default: return QStyle::SP_MessageBoxInformation;
+        case MB_ICONHAND:
+            return QStyle::SP_MessageBoxCritical;
+        case MB_ICONQUESTION:
+            return QStyle::SP_MessageBoxQuestion;
+        case MB_ICONEXCLAMATION:
+            return QStyle::SP_MessageBoxWarning;
+        default:
+            return QStyle::SP_MessageBoxInformation;
     }
 }
 
-bool hasStrip(const RxMsgBoxArea& area) { return area.effect >= 0; }
+bool hasStrip(const RxMsgBoxArea& area) {
+    return area.effect >= 0;
+}
 
 // One pixel of text drawn as the desktop draws disabled text: highlight below right, shadow on top.
-void drawEmbossedText(QPainter& p, const QRect& rect, const QString& text)
-{
+void drawEmbossedText(QPainter& p, const QRect& rect, const QString& text) {
     p.setPen(toQColor(systemColor(COLOR_BTNHIGHLIGHT)));
     p.drawText(rect.translated(1, 1), Qt::AlignLeft | Qt::AlignVCenter, text);
     p.setPen(toQColor(systemColor(COLOR_BTNSHADOW)));
     p.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
-void drawSeparatorLine(QPainter& p, int type, int x1, int x2, int y)
-{
+void drawSeparatorLine(QPainter& p, int type, int x1, int x2, int y) {
     if (x2 <= x1) {
         return;
     }
     switch (type) {
-    case 1:  // etched: shadow over highlight
-        p.fillRect(x1, y, x2 - x1, 1, toQColor(systemColor(COLOR_BTNSHADOW)));
-        p.fillRect(x1, y + 1, x2 - x1, 1, toQColor(systemColor(COLOR_BTNHIGHLIGHT)));
-        break;
-    case 2: p.fillRect(x1, y, x2 - x1, 1, Qt::black); break;
-    case 3: p.fillRect(x1, y, x2 - x1, 1, Qt::white); break;
-    default: break;
+        case 1:  // etched: shadow over highlight
+            p.fillRect(x1, y, x2 - x1, 1, toQColor(systemColor(COLOR_BTNSHADOW)));
+            p.fillRect(x1, y + 1, x2 - x1, 1, toQColor(systemColor(COLOR_BTNHIGHLIGHT)));
+            break;
+        case 2:
+            p.fillRect(x1, y, x2 - x1, 1, Qt::black);
+            break;
+        case 3:
+            p.fillRect(x1, y, x2 - x1, 1, Qt::white);
+            break;
+        default:
+            break;
     }
 }
 
 // The separator of an area along line `y`, inside `left`..`right` less the text padding.
-void drawSeparator(QPainter& p, const RxMsgBoxArea& area, const QString& text, const QFont& font, int left, int right,
-                   int y)
-{
+void drawSeparator(QPainter& p, const RxMsgBoxArea& area, const QString& text, const QFont& font, int left,
+                   int right, int y) {
     if (area.separatorType < 1 || area.separatorType > 3) {
         return;
     }
@@ -84,8 +91,7 @@ void drawSeparator(QPainter& p, const RxMsgBoxArea& area, const QString& text, c
     drawSeparatorLine(p, area.separatorType, textLeft + width + kRxTextPadding, x2, y);
 }
 
-void fillArea(QPainter& p, EffectPainter& effects, const RxMsgBoxArea& area, const QRect& rect)
-{
+void fillArea(QPainter& p, EffectPainter& effects, const RxMsgBoxArea& area, const QRect& rect) {
     if (area.effect >= 0 && !rect.isEmpty()) {
         effects.fillBackground(p, area.effect, rect, area.colour1, area.colour2, area.colour3, 0, 0);
     }
@@ -94,11 +100,13 @@ void fillArea(QPainter& p, EffectPainter& effects, const RxMsgBoxArea& area, con
 }  // namespace
 
 RxMsgBoxDialog::RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memory)
-    : QDialog(params.owner), params_(params), memory_(std::move(memory)),
+    : QDialog(params.owner),
+      params_(params),
+      memory_(std::move(memory)),
       strings_(params.stringsModule ? params.stringsModule : ProgramResources::instance()),
       icons_(params.iconModule ? params.iconModule : ProgramResources::instance()),
-      opener_(std::make_shared<DesktopLinkOpener>()), font_(QApplication::font())
-{
+      opener_(std::make_shared<DesktopLinkOpener>()),
+      font_(QApplication::font()) {
     setObjectName(QStringLiteral("rx_message_box"));
     setModal(true);
     setMouseTracking(true);
@@ -132,28 +140,26 @@ RxMsgBoxDialog::RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memo
 
 RxMsgBoxDialog::~RxMsgBoxDialog() = default;
 
-void RxMsgBoxDialog::setLinkOpener(std::shared_ptr<LinkOpener> opener)
-{
+void RxMsgBoxDialog::setLinkOpener(std::shared_ptr<LinkOpener> opener) {
     opener_ = std::move(opener);
     for (RichTextDrawer* drawer : {&headerDrawer_, &messageDrawer_, &detailsDrawer_}) {
         drawer->setLinkOpener(opener_);
     }
 }
 
-QString RxMsgBoxDialog::resolve(const RxText& text) const
-{
+QString RxMsgBoxDialog::resolve(const RxText& text) const {
     return rxResolveText(text, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0);
 }
 
-QString RxMsgBoxDialog::keyText(std::uint32_t key, const QString& callerDefault) const
-{
-    return rxKeyText(key, params_.textMap, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0, callerDefault);
+QString RxMsgBoxDialog::keyText(std::uint32_t key, const QString& callerDefault) const {
+    return rxKeyText(key, params_.textMap, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0,
+                     callerDefault);
 }
 
-void RxMsgBoxDialog::loadIcon()
-{
+void RxMsgBoxDialog::loadIcon() {
     const std::uint32_t code = params_.style & MB_ICONMASK;
-    if (code == MB_ICONHAND || code == MB_ICONQUESTION || code == MB_ICONEXCLAMATION || code == MB_ICONASTERISK) {
+    if (code == MB_ICONHAND || code == MB_ICONQUESTION || code == MB_ICONEXCLAMATION ||
+        code == MB_ICONASTERISK) {
         icon_ = QApplication::style()->standardIcon(systemIconFor(code));
     } else if (code == MB_USERICON) {
         bool isNumber = params_.userIcon.isId();
@@ -167,15 +173,15 @@ void RxMsgBoxDialog::loadIcon()
     }
 }
 
-void RxMsgBoxDialog::buildBody()
-{
+void RxMsgBoxDialog::buildBody() {
     body_ = resolve(params_.message);
     if ((params_.style & MB_RIGHT) != 0) {
         body_ = QStringLiteral("<right>%1</right>").arg(body_);
     }
     if (!icon_.isNull()) {
         messageDrawer_.registerHandle(kIconHandle, icon_);
-        body_ = QStringLiteral("<table cellpadding=%1><tr><td width=%2><icon handle=0x%3></td><td>%4</td></tr></table>")
+        body_ = QStringLiteral(
+                    "<table cellpadding=%1><tr><td width=%2><icon handle=0x%3></td><td>%4</td></tr></table>")
                     .arg(kRxTextPadding)
                     .arg(kSystemIconSize)
                     .arg(kIconHandle, 0, 16)
@@ -183,8 +189,7 @@ void RxMsgBoxDialog::buildBody()
     }
 }
 
-void RxMsgBoxDialog::measureAndCreate()
-{
+void RxMsgBoxDialog::measureAndCreate() {
     RxStripSizes sizes;
     measureTexts(sizes);
     sizes.buttons = kRxStripMargin;
@@ -192,8 +197,8 @@ void RxMsgBoxDialog::measureAndCreate()
         sizes.buttons = 2 * kRxStripMargin;
         if (params_.buttons.separatorType != 0) {
             buttonsSeparator_ = resolve(params_.buttons.separatorText);
-            sizes.width = std::max(sizes.width, QFontMetrics(font_).horizontalAdvance(buttonsSeparator_) +
-                                                    2 * kRxTextPadding);
+            sizes.width = std::max(
+                sizes.width, QFontMetrics(font_).horizontalAdvance(buttonsSeparator_) + 2 * kRxTextPadding);
         }
     }
     if ((params_.style & RXMB_DONT_SHOW_AGAIN) != 0) {
@@ -204,8 +209,7 @@ void RxMsgBoxDialog::measureAndCreate()
     setFixedSize(sizes_.width, clientHeight());
 }
 
-void RxMsgBoxDialog::measureTexts(RxStripSizes& sizes)
-{
+void RxMsgBoxDialog::measureTexts(RxStripSizes& sizes) {
     QImage scratch(1, 1, QImage::Format_RGB32);
     QPainter painter(&scratch);
     painter.setFont(font_);
@@ -220,7 +224,8 @@ void RxMsgBoxDialog::measureTexts(RxStripSizes& sizes)
         }
         if (params_.header.separatorType != 0) {
             headerSeparator_ = resolve(params_.header.separatorText);
-            sizes.width = std::max(sizes.width, metrics.horizontalAdvance(headerSeparator_) + 2 * kRxTextPadding);
+            sizes.width =
+                std::max(sizes.width, metrics.horizontalAdvance(headerSeparator_) + 2 * kRxTextPadding);
         }
     }
     if (!body_.isEmpty()) {
@@ -236,8 +241,7 @@ void RxMsgBoxDialog::measureTexts(RxStripSizes& sizes)
     }
 }
 
-void RxMsgBoxDialog::createCheckBox(RxStripSizes& sizes)
-{
+void RxMsgBoxDialog::createCheckBox(RxStripSizes& sizes) {
     sizes.buttons += kRxCheckBoxSize + kRxStripMargin;
     QString callerDefault = resolve(params_.checkBoxText);
     if (callerDefault.isEmpty()) {
@@ -258,11 +262,10 @@ void RxMsgBoxDialog::createCheckBox(RxStripSizes& sizes)
     checkLabel_->setBuddy(checkBox_);
 }
 
-void RxMsgBoxDialog::createButtons(RxStripSizes& sizes)
-{
-    const RxButtonSet set = rxBuildButtons(params_.style, params_.customButtons,
-                                           params_.reportMessage != 0 && !params_.owner.isNull(),
-                                           !details_.isEmpty());
+void RxMsgBoxDialog::createButtons(RxStripSizes& sizes) {
+    const RxButtonSet set =
+        rxBuildButtons(params_.style, params_.customButtons,
+                       params_.reportMessage != 0 && !params_.owner.isNull(), !details_.isEmpty());
     cancelAllowed_ = set.cancelAllowed;
     detailsSeparator_ = resolve(params_.details.separatorText);
     if (!details_.isEmpty()) {
@@ -272,12 +275,15 @@ void RxMsgBoxDialog::createButtons(RxStripSizes& sizes)
     const QFontMetrics metrics(font_);
     QSize buttonSize;
     for (const RxButtonSpec& spec : set.buttons) {
-        Button button{spec.id, spec.customText.isEmpty() ? keyText(static_cast<std::uint32_t>(spec.id)) : spec.customText,
-                      nullptr};
+        Button button{
+            spec.id,
+            spec.customText.isEmpty() ? keyText(static_cast<std::uint32_t>(spec.id)) : spec.customText,
+            nullptr};
         QSize text = metrics.size(Qt::TextSingleLine, button.text);
         if (spec.id == RXID_MORE) {
             button.text = moreText_;
-            text = metrics.size(Qt::TextSingleLine, moreText_).expandedTo(metrics.size(Qt::TextSingleLine, lessText_));
+            text = metrics.size(Qt::TextSingleLine, moreText_)
+                       .expandedTo(metrics.size(Qt::TextSingleLine, lessText_));
         }
         buttonSize = buttonSize.expandedTo(rxScaledButtonSize(text));
         buttons_.push_back(std::move(button));
@@ -296,8 +302,7 @@ void RxMsgBoxDialog::createButtons(RxStripSizes& sizes)
     }
 }
 
-QPushButton* RxMsgBoxDialog::makeButton(const Button& spec, int index)
-{
+QPushButton* RxMsgBoxDialog::makeButton(const Button& spec, int index) {
     auto* widget = new QPushButton(spec.text, this);
     widget->setObjectName(QStringLiteral("rx_button_%1").arg(spec.id));
     widget->setFont(font_);
@@ -327,8 +332,7 @@ QPushButton* RxMsgBoxDialog::makeButton(const Button& spec, int index)
     return widget;
 }
 
-void RxMsgBoxDialog::applyCaption()
-{
+void RxMsgBoxDialog::applyCaption() {
     bool closeEnabled = cancelAllowed_;
     QString shown = caption_;
     if (params_.disableSeconds > 0) {
@@ -343,29 +347,28 @@ void RxMsgBoxDialog::applyCaption()
     setWindowTitle(shown);
 }
 
-void RxMsgBoxDialog::setCloseEnabled(bool enabled)
-{
+void RxMsgBoxDialog::setCloseEnabled(bool enabled) {
     closeEnabled_ = enabled;
     const bool visible = isVisible();
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::MSWindowsFixedSizeDialogHint | (enabled ? Qt::WindowCloseButtonHint : Qt::WindowType(0)) |
+                   Qt::MSWindowsFixedSizeDialogHint |
+                   (enabled ? Qt::WindowCloseButtonHint : Qt::WindowType(0)) |
                    ((params_.style & MB_TOPMOST) != 0 ? Qt::WindowStaysOnTopHint : Qt::WindowType(0)));
     if (visible) {
         show();  // changing the flags of a shown window hides it
     }
 }
 
-void RxMsgBoxDialog::centre()
-{
+void RxMsgBoxDialog::centre() {
     const QWidget* parent = parentWidget();
-    const QRect reference = parent != nullptr ? parent->window()->frameGeometry()
+    const QRect reference = parent != nullptr     ? parent->window()->frameGeometry()
                             : screen() != nullptr ? screen()->availableGeometry()
                                                   : QRect();
-    move(reference.left() + (reference.width() - width()) / 2, reference.top() + (reference.height() - height()) / 2);
+    move(reference.left() + (reference.width() - width()) / 2,
+         reference.top() + (reference.height() - height()) / 2);
 }
 
-void RxMsgBoxDialog::placeControls()
-{
+void RxMsgBoxDialog::placeControls() {
     const QRect client(0, 0, width(), sizes_.header + sizes_.message + sizes_.buttons);
     const bool below = (params_.style & RXMB_CHECKBOX_BELOW) != 0;
     const auto rects = rxPlaceButtons(client, static_cast<int>(buttons_.size()), sizes_.button,
@@ -376,22 +379,20 @@ void RxMsgBoxDialog::placeControls()
     if (!checkBox_.isNull()) {
         const QRect box = rxPlaceCheckBox(client, sizes_.button, below);
         checkBox_->move(box.topLeft() - QPoint(2, 2));
-        checkLabel_->move(box.right() + 1 + kRxCheckBoxLabelGap, box.top() + (box.height() - checkLabel_->height()) / 2);
+        checkLabel_->move(box.right() + 1 + kRxCheckBoxLabelGap,
+                          box.top() + (box.height() - checkLabel_->height()) / 2);
     }
 }
 
-int RxMsgBoxDialog::clientHeight() const
-{
+int RxMsgBoxDialog::clientHeight() const {
     return sizes_.header + sizes_.message + sizes_.buttons + (detailsShown_ ? sizes_.details : 0);
 }
 
-RxMsgBoxDialog::Button* RxMsgBoxDialog::defaultButton()
-{
+RxMsgBoxDialog::Button* RxMsgBoxDialog::defaultButton() {
     return buttons_.empty() ? nullptr : &buttons_[static_cast<std::size_t>(defaultIndex_)];
 }
 
-QPushButton* RxMsgBoxDialog::button(int id) const
-{
+QPushButton* RxMsgBoxDialog::button(int id) const {
     for (const Button& b : buttons_) {
         if (b.id == id) {
             return b.widget;
@@ -400,8 +401,7 @@ QPushButton* RxMsgBoxDialog::button(int id) const
     return nullptr;
 }
 
-std::vector<int> RxMsgBoxDialog::buttonIds() const
-{
+std::vector<int> RxMsgBoxDialog::buttonIds() const {
     std::vector<int> ids;
     for (const Button& b : buttons_) {
         ids.push_back(b.id);
@@ -409,30 +409,36 @@ std::vector<int> RxMsgBoxDialog::buttonIds() const
     return ids;
 }
 
-int RxMsgBoxDialog::defaultButtonId() const
-{
+int RxMsgBoxDialog::defaultButtonId() const {
     return buttons_.empty() ? 0 : buttons_[static_cast<std::size_t>(defaultIndex_)].id;
 }
 
-void RxMsgBoxDialog::command(int id)
-{
+void RxMsgBoxDialog::command(int id) {
     switch (id) {
-    case 0: return;
-    case IDCANCEL:
-        if (cancelAllowed_) {
+        case 0:
+            return;
+        case IDCANCEL:
+            if (cancelAllowed_) {
+                finish(id);
+            }
+            return;
+        case IDHELP:
+            help();
+            return;
+        case RXID_REPORT:
+            report();
+            return;
+        case RXID_LESS:
+        case RXID_MORE:
+            toggleDetails();
+            return;
+        default:
             finish(id);
-        }
-        return;
-    case IDHELP: help(); return;
-    case RXID_REPORT: report(); return;
-    case RXID_LESS:
-    case RXID_MORE: toggleDetails(); return;
-    default: finish(id); return;
+            return;
     }
 }
 
-void RxMsgBoxDialog::finish(int id)
-{
+void RxMsgBoxDialog::finish(int id) {
     timer_.stop();
     int result = id;
     if (!checkBox_.isNull() && checkBox_->isChecked()) {
@@ -445,8 +451,7 @@ void RxMsgBoxDialog::finish(int id)
     done(result);
 }
 
-void RxMsgBoxDialog::toggleDetails()
-{
+void RxMsgBoxDialog::toggleDetails() {
     detailsShown_ = !detailsShown_;
     if (QPushButton* b = button(RXID_MORE)) {
         b->setText(detailsShown_ ? lessText_ : moreText_);
@@ -455,8 +460,7 @@ void RxMsgBoxDialog::toggleDetails()
     update();
 }
 
-void RxMsgBoxDialog::help()
-{
+void RxMsgBoxDialog::help() {
     // The help file lies beside the program, named after it with the extension ".hlp".
     const QFileInfo program(QCoreApplication::applicationFilePath());
     const QString base = program.fileName().contains(u'.')
@@ -465,16 +469,14 @@ void RxMsgBoxDialog::help()
     opener_->open(program.absolutePath() + u'/' + base + QStringLiteral(".hlp"));
 }
 
-void RxMsgBoxDialog::report()
-{
+void RxMsgBoxDialog::report() {
     if (!params_.owner.isNull()) {
         QEvent message(static_cast<QEvent::Type>(params_.reportMessage));
         QCoreApplication::sendEvent(params_.owner, &message);
     }
 }
 
-void RxMsgBoxDialog::tick()
-{
+void RxMsgBoxDialog::tick() {
     if (countdown_ != 0) {
         --countdown_;
     }
@@ -491,8 +493,7 @@ void RxMsgBoxDialog::tick()
     countdownEnded();
 }
 
-void RxMsgBoxDialog::countdownEnded()
-{
+void RxMsgBoxDialog::countdownEnded() {
     Button* target = defaultButton();
     if (params_.disableSeconds > 0) {
         if (cancelAllowed_) {
@@ -517,21 +518,18 @@ void RxMsgBoxDialog::countdownEnded()
     }
 }
 
-void RxMsgBoxDialog::closeEvent(QCloseEvent* e)
-{
+void RxMsgBoxDialog::closeEvent(QCloseEvent* e) {
     e->ignore();
     if (closeEnabled_) {
         command(IDCANCEL);
     }
 }
 
-void RxMsgBoxDialog::reject()
-{
+void RxMsgBoxDialog::reject() {
     command(IDCANCEL);  // Escape: only a box that allows cancel closes
 }
 
-void RxMsgBoxDialog::keyPressEvent(QKeyEvent* e)
-{
+void RxMsgBoxDialog::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Escape) {
         command(IDCANCEL);
         return;
@@ -539,8 +537,7 @@ void RxMsgBoxDialog::keyPressEvent(QKeyEvent* e)
     QDialog::keyPressEvent(e);
 }
 
-std::vector<RichTextDrawer*> RxMsgBoxDialog::activeDrawers()
-{
+std::vector<RichTextDrawer*> RxMsgBoxDialog::activeDrawers() {
     std::vector<RichTextDrawer*> drawers;
     if (params_.headerHeight != 0) {
         drawers.push_back(&headerDrawer_);
@@ -554,8 +551,7 @@ std::vector<RichTextDrawer*> RxMsgBoxDialog::activeDrawers()
     return drawers;
 }
 
-void RxMsgBoxDialog::mouseMoveEvent(QMouseEvent* e)
-{
+void RxMsgBoxDialog::mouseMoveEvent(QMouseEvent* e) {
     const QPoint point = e->position().toPoint();
     bool overLink = false;
     for (RichTextDrawer* drawer : activeDrawers()) {
@@ -572,8 +568,7 @@ void RxMsgBoxDialog::mouseMoveEvent(QMouseEvent* e)
     QDialog::mouseMoveEvent(e);
 }
 
-void RxMsgBoxDialog::mousePressEvent(QMouseEvent* e)
-{
+void RxMsgBoxDialog::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) {
         for (RichTextDrawer* drawer : activeDrawers()) {
             drawer->click(e->position().toPoint());
@@ -582,8 +577,7 @@ void RxMsgBoxDialog::mousePressEvent(QMouseEvent* e)
     QDialog::mousePressEvent(e);
 }
 
-void RxMsgBoxDialog::paintBackgroundCache()
-{
+void RxMsgBoxDialog::paintBackgroundCache() {
     const int w = width();
     const int h = sizes_.header + sizes_.message + sizes_.buttons + sizes_.details;
     background_ = QImage(w, h, QImage::Format_RGB32);
@@ -609,8 +603,7 @@ void RxMsgBoxDialog::paintBackgroundCache()
     }
 }
 
-void RxMsgBoxDialog::paintTexts(QPainter& painter)
-{
+void RxMsgBoxDialog::paintTexts(QPainter& painter) {
     const int w = width();
     if (sizes_.header > 0 && !header_.isEmpty()) {
         headerDrawer_.draw(painter, QRect(QPoint(kRxMarginX, kRxMarginY),
@@ -618,17 +611,18 @@ void RxMsgBoxDialog::paintTexts(QPainter& painter)
     }
     if (!body_.isEmpty()) {
         const int top = sizes_.header;
-        messageDrawer_.draw(painter, QRect(QPoint(kRxMarginX, top + kRxMarginY),
-                                           QPoint(w - kRxMarginX - 1, top + sizes_.message - kRxMarginY - 1)));
+        messageDrawer_.draw(painter,
+                            QRect(QPoint(kRxMarginX, top + kRxMarginY),
+                                  QPoint(w - kRxMarginX - 1, top + sizes_.message - kRxMarginY - 1)));
     }
     if (detailsShown_ && sizes_.details > 0) {
         const int top = sizes_.header + sizes_.message + sizes_.buttons;
-        detailsDrawer_.draw(painter, QRect(QPoint(kRxMarginX, top + kRxMarginY), QPoint(w - kRxMarginX - 1, height() - 1)));
+        detailsDrawer_.draw(
+            painter, QRect(QPoint(kRxMarginX, top + kRxMarginY), QPoint(w - kRxMarginX - 1, height() - 1)));
     }
 }
 
-QImage RxMsgBoxDialog::renderClient()
-{
+QImage RxMsgBoxDialog::renderClient() {
     if (background_.isNull() || background_.width() != width()) {
         paintBackgroundCache();
     }
@@ -638,8 +632,7 @@ QImage RxMsgBoxDialog::renderClient()
     return frame;
 }
 
-void RxMsgBoxDialog::paintEvent(QPaintEvent*)
-{
+void RxMsgBoxDialog::paintEvent(QPaintEvent*) {
     const QImage frame = renderClient();
     QPainter painter(this);
     painter.drawImage(0, 0, frame);

@@ -26,7 +26,7 @@ namespace ostrum::ui {
 
 class RxMsgBoxDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // The notification the drawers send when the link under the cursor changes.
     static constexpr unsigned kDrawerNotify = 0x8064;
     static constexpr int kTickMs = 1000;
@@ -60,7 +60,7 @@ public:
     // The client area painted, as the window shows it now.
     QImage renderClient();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
@@ -68,7 +68,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void reject() override;
 
-private:
+  private:
     struct Button {
         int id = 0;
         QString text;

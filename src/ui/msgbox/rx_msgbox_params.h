@@ -19,14 +19,14 @@ namespace ostrum::ui {
 // A text field of the record: nothing, a text, or the number of a string (0 to 0xFFFF) in the
 // strings module.
 class RxText {
-public:
+  public:
     static constexpr int kLargestId = 0xFFFF;
 
     RxText() = default;
-    RxText(const char* text) : kind_(text != nullptr ? Kind::Text : Kind::Null), text_(QString::fromLatin1(text)) {}
+    RxText(const char* text)
+        : kind_(text != nullptr ? Kind::Text : Kind::Null), text_(QString::fromLatin1(text)) {}
     RxText(const QString& text) : kind_(Kind::Text), text_(text) {}
-    static RxText fromId(int id)
-    {
+    static RxText fromId(int id) {
         RxText t;
         t.kind_ = Kind::Id;
         t.id_ = id & kLargestId;
@@ -38,7 +38,7 @@ public:
     int id() const { return id_; }
     const QString& text() const { return text_; }
 
-private:
+  private:
     enum class Kind { Null, Text, Id };
     Kind kind_ = Kind::Null;
     QString text_;
@@ -65,15 +65,15 @@ struct RxMsgBoxParams {
     std::shared_ptr<const ResourceProvider> stringsModule;  // null: the program's own strings
     std::shared_ptr<const ResourceProvider> iconModule;     // null: the program's own icons
     QString caption;                                        // set from the call
-    RxText memoryPrefix;   // first half of the "Do not show again" value name
-    RxText memoryCompany;  // optional key level above the program's key
-    int memoryNumber = 0;  // second half of that value name
+    RxText memoryPrefix;    // first half of the "Do not show again" value name
+    RxText memoryCompany;   // optional key level above the program's key
+    int memoryNumber = 0;   // second half of that value name
     int reportMessage = 0;  // event type sent to the owner by Report; 0: no Report button
     RxMsgBoxArea background;
     int headerHeight = 0;  // minimum header height in pixels; 0: no header
     RxText headerText;
     RxMsgBoxArea header;
-    RxText message;  // set from the call
+    RxText message;           // set from the call
     int buttonAlignment = 2;  // 0 left, 1 right, anything else centred
     std::uint32_t style = 0;  // set from the call
     RxMsgBoxArea buttons;
@@ -83,7 +83,7 @@ struct RxMsgBoxParams {
     int disableSeconds = 0;
     bool captionCountdown = false;
     int helpContext = 0;
-    RxText userIcon;       // icon of the icon module shown with MB_USERICON
+    RxText userIcon;        // icon of the icon module shown with MB_USERICON
     QString customButtons;  // up to four lines, "\n"-separated, "\r" ignored
     RxText checkBoxText;
     const RxTextMap* textMap = nullptr;

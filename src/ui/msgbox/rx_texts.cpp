@@ -35,8 +35,7 @@ constexpr std::array kBuiltinTexts{
     BuiltinText{RXKEY_COUNTDOWN, "%s (%d seconds remaining)", 9020},
 };
 
-const BuiltinText* findBuiltin(std::uint32_t key)
-{
+const BuiltinText* findBuiltin(std::uint32_t key) {
     for (const BuiltinText& entry : kBuiltinTexts) {
         if (entry.key == key) {
             return &entry;
@@ -47,20 +46,17 @@ const BuiltinText* findBuiltin(std::uint32_t key)
 
 }  // namespace
 
-QString rxBuiltinText(std::uint32_t key)
-{
+QString rxBuiltinText(std::uint32_t key) {
     const BuiltinText* entry = findBuiltin(key);
     return entry != nullptr ? QString::fromLatin1(entry->text) : QString();
 }
 
-int rxStringResourceId(std::uint32_t key)
-{
+int rxStringResourceId(std::uint32_t key) {
     const BuiltinText* entry = findBuiltin(key);
     return entry != nullptr ? entry->resourceId : 0;
 }
 
-QString rxResolveText(const RxText& field, const ResourceProvider& strings, bool noStringResources)
-{
+QString rxResolveText(const RxText& field, const ResourceProvider& strings, bool noStringResources) {
     if (!field.isId()) {
         return field.text();
     }
@@ -70,9 +66,8 @@ QString rxResolveText(const RxText& field, const ResourceProvider& strings, bool
     return strings.string(field.id()).value_or(QString());
 }
 
-QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvider& strings, bool noStringResources,
-                  const QString& callerDefault)
-{
+QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvider& strings,
+                  bool noStringResources, const QString& callerDefault) {
     if (map != nullptr) {
         if (auto it = map->find(key); it != map->end()) {
             QString mapped = rxResolveText(it->second, strings, noStringResources);
@@ -93,13 +88,11 @@ QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvide
     return rxBuiltinText(key);
 }
 
-QString rxCountdownLabel(const QString& text, int seconds)
-{
+QString rxCountdownLabel(const QString& text, int seconds) {
     return QStringLiteral("%1 = %2").arg(text).arg(seconds);
 }
 
-QString rxFormatTextNumber(const QString& format, const QString& text, int number)
-{
+QString rxFormatTextNumber(const QString& format, const QString& text, int number) {
     // Substitutes in one pass so that a "%d" inside the inserted text stays as it is.
     QString out;
     out.reserve(format.size() + text.size() + 8);

@@ -21,8 +21,8 @@ QString rxResolveText(const RxText& field, const ResourceProvider& strings, bool
 
 // The text of a button or key: the text map's entry for `key`, the string that replaces the
 // built-in text, `callerDefault`, the built-in text, the first of these that is not empty.
-QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvider& strings, bool noStringResources,
-                  const QString& callerDefault = {});
+QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvider& strings,
+                  bool noStringResources, const QString& callerDefault = {});
 
 // "%s = %d" of a button text and the seconds left.
 QString rxCountdownLabel(const QString& text, int seconds);

@@ -9,8 +9,7 @@ namespace ostrum::ui {
 
 namespace {
 
-QString unescape(QStringView text)
-{
+QString unescape(QStringView text) {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -24,29 +23,25 @@ QString unescape(QStringView text)
     return out;
 }
 
-bool isKnownBitmap(int id)
-{
+bool isKnownBitmap(int id) {
     return std::find(artwork::kBitmapIds.begin(), artwork::kBitmapIds.end(), id) != artwork::kBitmapIds.end();
 }
 
 }  // namespace
 
-ProgramResources::ProgramResources()
-{
+ProgramResources::ProgramResources() {
     QFile table(artwork::resourceRoot() + QStringLiteral("strings.txt"));
     if (table.open(QIODevice::ReadOnly)) {
         strings_ = parseStringTable(QString::fromUtf8(table.readAll()));
     }
 }
 
-std::shared_ptr<const ProgramResources> ProgramResources::instance()
-{
+std::shared_ptr<const ProgramResources> ProgramResources::instance() {
     static const auto resources = std::make_shared<const ProgramResources>();
     return resources;
 }
 
-std::map<int, QString> ProgramResources::parseStringTable(const QString& text)
-{
+std::map<int, QString> ProgramResources::parseStringTable(const QString& text) {
     std::map<int, QString> out;
     for (QStringView line : QStringView(text).split(u'\n')) {
         if (line.endsWith(u'\r')) {
@@ -65,8 +60,7 @@ std::map<int, QString> ProgramResources::parseStringTable(const QString& text)
     return out;
 }
 
-QImage ProgramResources::bitmap(int id) const
-{
+QImage ProgramResources::bitmap(int id) const {
     if (!isKnownBitmap(id)) {
         return {};
     }
@@ -74,8 +68,7 @@ QImage ProgramResources::bitmap(int id) const
     return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
 }
 
-QIcon ProgramResources::icon(int id) const
-{
+QIcon ProgramResources::icon(int id) const {
     QIcon icon;
     for (int size : artwork::kIconSizes) {
         const QString file = artwork::resourceRoot() + artwork::iconFile(id, size);
@@ -86,16 +79,14 @@ QIcon ProgramResources::icon(int id) const
     return icon;
 }
 
-ImageStrip ProgramResources::imageStrip(int id) const
-{
+ImageStrip ProgramResources::imageStrip(int id) const {
     if (id != 144 && id != 147) {
         return {};
     }
     return {bitmap(id), artwork::kStripCell};
 }
 
-std::optional<QString> ProgramResources::string(int id) const
-{
+std::optional<QString> ProgramResources::string(int id) const {
     if (auto it = strings_.find(id); it != strings_.end()) {
         return it->second;
     }

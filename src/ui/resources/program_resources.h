@@ -10,7 +10,7 @@
 namespace ostrum::ui {
 
 class ProgramResources final : public ResourceProvider {
-public:
+  public:
     ProgramResources();
 
     // The one set of the program's resources; it never changes after it is made.
@@ -25,7 +25,7 @@ public:
     // (trailing blanks kept), "\n" and "\t" standing for a line feed and a tab, "\\" for a backslash.
     static std::map<int, QString> parseStringTable(const QString& text);
 
-private:
+  private:
     std::map<int, QString> strings_;
 };
 

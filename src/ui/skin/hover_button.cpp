@@ -2,28 +2,25 @@
 
 #include <QCursor>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 #include "ui/skin/skin_picture.h"
 
 namespace ostrum::ui {
 
 CHoverButton::CHoverButton(QWidget* parent)
-    : QAbstractButton(parent), cursorPos_([] { return QCursor::pos(); }), tip_(this, 0)
-{
+    : QAbstractButton(parent), cursorPos_([] { return QCursor::pos(); }), tip_(this, 0) {
     setMouseTracking(true);
     hoverTimer_.setInterval(kHoverCheckMs);
     connect(&hoverTimer_, &QTimer::timeout, this, &CHoverButton::checkHover);
 }
 
-bool CHoverButton::loadBitmap(const ResourceProvider& resources, int id)
-{
+bool CHoverButton::loadBitmap(const ResourceProvider& resources, int id) {
     return setPicture(resources.bitmap(id));
 }
 
-bool CHoverButton::setPicture(const QImage& picture)
-{
+bool CHoverButton::setPicture(const QImage& picture) {
     picture_ = mapTo3DColours(picture);
     if (!picture_.isNull()) {
         setFixedSize(picture_.size());
@@ -32,13 +29,11 @@ bool CHoverButton::setPicture(const QImage& picture)
     return !picture_.isNull();
 }
 
-void CHoverButton::setTooltipText(const QString& text, bool activate)
-{
+void CHoverButton::setTooltipText(const QString& text, bool activate) {
     tip_.setText(text, activate);
 }
 
-void CHoverButton::setLinkText(const QString& text)
-{
+void CHoverButton::setLinkText(const QString& text) {
     link_ = text.left(kMaxLinkLength);
     if (!handCursorLoaded_) {
         setCursor(Qt::PointingHandCursor);
@@ -46,26 +41,22 @@ void CHoverButton::setLinkText(const QString& text)
     }
 }
 
-QSize CHoverButton::sizeHint() const
-{
+QSize CHoverButton::sizeHint() const {
     return picture_.isNull() ? QSize(16, 16) : picture_.size();
 }
 
-bool CHoverButton::event(QEvent* e)
-{
+bool CHoverButton::event(QEvent* e) {
     tip_.relay(e);
     return QAbstractButton::event(e);
 }
 
-void CHoverButton::paintEvent(QPaintEvent* e)
-{
+void CHoverButton::paintEvent(QPaintEvent* e) {
     QPainter painter(this);
     painter.setClipRegion(e->region());
     drawHoverButton(painter, picture_, isDown());
 }
 
-void CHoverButton::mouseMoveEvent(QMouseEvent* e)
-{
+void CHoverButton::mouseMoveEvent(QMouseEvent* e) {
     const bool inside = rect().contains(e->position().toPoint());
     if (inside && !hovered_) {
         hovered_ = true;
@@ -78,8 +69,7 @@ void CHoverButton::mouseMoveEvent(QMouseEvent* e)
     QAbstractButton::mouseMoveEvent(e);
 }
 
-void CHoverButton::checkHover()
-{
+void CHoverButton::checkHover() {
     if (rect().contains(mapFromGlobal(cursorPos_()))) {
         return;
     }
@@ -91,8 +81,7 @@ void CHoverButton::checkHover()
     update();
 }
 
-void drawHoverButton(QPainter& painter, const QImage& picture, bool pressed)
-{
+void drawHoverButton(QPainter& painter, const QImage& picture, bool pressed) {
     if (!picture.isNull()) {
         painter.drawImage(pressed ? QPoint(1, 1) : QPoint(0, 0), picture);
     }

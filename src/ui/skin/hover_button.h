@@ -15,7 +15,7 @@ namespace ostrum::ui {
 
 class CHoverButton : public QAbstractButton {
     Q_OBJECT
-public:
+  public:
     static constexpr int kHoverCheckMs = 100;
     static constexpr int kMaxLinkLength = 260;
 
@@ -39,12 +39,12 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
 
-private:
+  private:
     void checkHover();
 
     QImage picture_;

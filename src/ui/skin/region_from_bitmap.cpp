@@ -12,11 +12,10 @@ constexpr int kWhiteLow = 239;  // lightest band: anything from this counts as w
 constexpr int kTolerance = 17;  // half width of the band around any other key channel
 
 class RunBatcher {
-public:
+  public:
     explicit RunBatcher(RegionBuildStats& stats) : stats_(stats) {}
 
-    void add(const QRect& run)
-    {
+    void add(const QRect& run) {
         if (rects_.size() == rects_.capacity()) {
             rects_.reserve(rects_.size() + kRegionBatchGrowth);
         }
@@ -27,15 +26,13 @@ public:
         }
     }
 
-    QRegion finish()
-    {
+    QRegion finish() {
         flush();
         return std::move(result_);
     }
 
-private:
-    void flush()
-    {
+  private:
+    void flush() {
         if (rects_.empty()) {
             return;
         }
@@ -51,15 +48,14 @@ private:
     QRegion result_;
 };
 
-bool inBands(QRgb pixel, const std::array<ChannelBand, 3>& bands)
-{
-    return bands[0].contains(qRed(pixel)) && bands[1].contains(qGreen(pixel)) && bands[2].contains(qBlue(pixel));
+bool inBands(QRgb pixel, const std::array<ChannelBand, 3>& bands) {
+    return bands[0].contains(qRed(pixel)) && bands[1].contains(qGreen(pixel)) &&
+           bands[2].contains(qBlue(pixel));
 }
 
 }  // namespace
 
-std::array<ChannelBand, 3> keyColourBands(ColorRef key)
-{
+std::array<ChannelBand, 3> keyColourBands(ColorRef key) {
     if (key == 0) {
         return {{{0, kBlackHigh}, {0, kBlackHigh}, {0, kBlackHigh}}};
     }
@@ -70,8 +66,8 @@ std::array<ChannelBand, 3> keyColourBands(ColorRef key)
     return {{band(redOf(key)), band(greenOf(key)), band(blueOf(key))}};
 }
 
-std::optional<QRegion> RegionFromBitmap(const QImage& bitmap, ColorRef key, bool inside, RegionBuildStats* stats)
-{
+std::optional<QRegion> RegionFromBitmap(const QImage& bitmap, ColorRef key, bool inside,
+                                        RegionBuildStats* stats) {
     if (bitmap.isNull()) {
         return std::nullopt;
     }

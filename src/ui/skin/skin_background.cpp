@@ -1,7 +1,7 @@
 #include "ui/skin/skin_background.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 #include "ui/skin/region_from_bitmap.h"
 
@@ -9,14 +9,12 @@ namespace ostrum::ui {
 
 SkinBackground::SkinBackground(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags) {}
 
-bool SkinBackground::loadSkin(const ResourceProvider& resources, int id)
-{
+bool SkinBackground::loadSkin(const ResourceProvider& resources, int id) {
     setSkin(resources.bitmap(id));
     return !skin_.isNull();
 }
 
-void SkinBackground::setSkin(const QImage& skin)
-{
+void SkinBackground::setSkin(const QImage& skin) {
     skin_ = skin.isNull() ? QImage() : skin.convertToFormat(QImage::Format_RGB32);
     skinRegion_ = RegionFromBitmap(skin_, kRegionKey, false).value_or(QRegion());
     // The picture replaces the whole background, so Qt need not clear it first.
@@ -24,8 +22,7 @@ void SkinBackground::setSkin(const QImage& skin)
     update();
 }
 
-void SkinBackground::paintEvent(QPaintEvent* e)
-{
+void SkinBackground::paintEvent(QPaintEvent* e) {
     if (skin_.isNull()) {
         QDialog::paintEvent(e);
         return;
@@ -34,8 +31,7 @@ void SkinBackground::paintEvent(QPaintEvent* e)
     paintSkin(painter, skin_, e->rect());
 }
 
-void paintSkin(QPainter& painter, const QImage& skin, const QRect& area)
-{
+void paintSkin(QPainter& painter, const QImage& skin, const QRect& area) {
     const QRect source = area.intersected(skin.rect());
     if (!source.isEmpty()) {
         painter.drawImage(source.topLeft(), skin, source);

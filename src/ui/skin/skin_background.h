@@ -14,7 +14,7 @@ namespace ostrum::ui {
 
 class SkinBackground : public QDialog {
     Q_OBJECT
-public:
+  public:
     // The key colour of the skin region: pure green marks the outside of a shaped window.
     static constexpr std::uint32_t kRegionKey = 0x00FF00;
 
@@ -26,10 +26,10 @@ public:
     const QImage& skin() const { return skin_; }
     const QRegion& skinRegion() const { return skinRegion_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
 
-private:
+  private:
     QImage skin_;
     QRegion skinRegion_;
 };

@@ -3,20 +3,18 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 namespace ostrum::ui {
 
-QEvent::Type SkinMenuCommandEvent::eventType()
-{
+QEvent::Type SkinMenuCommandEvent::eventType() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
 
 SkinButton::SkinButton(QWidget* parent)
-    : QPushButton(parent), opener_(std::make_shared<DesktopLinkOpener>()), tip_(this, kTooltipMaxWidth)
-{
+    : QPushButton(parent), opener_(std::make_shared<DesktopLinkOpener>()), tip_(this, kTooltipMaxWidth) {
     colours_ = {systemColor(COLOR_BTNFACE), systemColor(COLOR_BTNTEXT), systemColor(COLOR_BTNFACE),
                 systemColor(COLOR_BTNTEXT), systemColor(COLOR_BTNFACE), systemColor(COLOR_BTNTEXT)};
     setMouseTracking(true);
@@ -26,15 +24,13 @@ SkinButton::SkinButton(QWidget* parent)
 
 SkinButton::~SkinButton() = default;
 
-void SkinButton::releasePictures()
-{
+void SkinButton::releasePictures() {
     hover_ = {};
     normal_ = {};
 }
 
 int SkinButton::setBitmaps(const ResourceProvider& resources, int hoverId, ColorRef hoverKey, int normalId,
-                           ColorRef normalKey)
-{
+                           ColorRef normalKey) {
     const QImage hover = resources.bitmap(hoverId);
     const QImage normal = normalId > 0 ? resources.bitmap(normalId) : QImage();
     if (normalId > 0 && normal.isNull()) {
@@ -46,8 +42,7 @@ int SkinButton::setBitmaps(const ResourceProvider& resources, int hoverId, Color
 }
 
 int SkinButton::setPictures(const QImage& hover, ColorRef hoverKey, const QImage& normal, ColorRef normalKey,
-                            int generated)
-{
+                            int generated) {
     releasePictures();
     update();
     if (hover.isNull()) {
@@ -78,8 +73,7 @@ int SkinButton::setPictures(const QImage& hover, ColorRef hoverKey, const QImage
     return kSkinOk;
 }
 
-int SkinButton::setColour(int index, ColorRef colour, bool repaint)
-{
+int SkinButton::setColour(int index, ColorRef colour, bool repaint) {
     if (index < 0 || index >= kSkinButtonColourCount) {
         return kSkinBadIndex;
     }
@@ -90,8 +84,7 @@ int SkinButton::setColour(int index, ColorRef colour, bool repaint)
     return kSkinOk;
 }
 
-int SkinButton::offsetColour(int index, int shade, bool repaint)
-{
+int SkinButton::offsetColour(int index, int shade, bool repaint) {
     if (index < 0 || index >= kSkinButtonColourCount) {
         return kSkinBadIndex;
     }
@@ -101,8 +94,7 @@ int SkinButton::offsetColour(int index, int shade, bool repaint)
     return setColour(index, offsetColourBy(colours_[static_cast<std::size_t>(index)], shade), repaint);
 }
 
-int SkinButton::setAlignment(int alignment, bool repaint)
-{
+int SkinButton::setAlignment(int alignment, bool repaint) {
     if (alignment < 0 || alignment > 3) {
         return kSkinBadAlignment;
     }
@@ -113,8 +105,7 @@ int SkinButton::setAlignment(int alignment, bool repaint)
     return kSkinOk;
 }
 
-void SkinButton::setFlat(bool flat)
-{
+void SkinButton::setFlat(bool flat) {
     flat_ = flat;
     QPushButton::setFlat(flat);
     if (!flat_) {
@@ -123,51 +114,43 @@ void SkinButton::setFlat(bool flat)
     update();
 }
 
-void SkinButton::setTransparent(bool on)
-{
+void SkinButton::setTransparent(bool on) {
     transparent_ = on;
     parentPixels_ = QImage();
     update();
 }
 
-void SkinButton::setCheck(bool checked)
-{
+void SkinButton::setCheck(bool checked) {
     setCheckable(true);
     setChecked(checked);
     update();
 }
 
-void SkinButton::setMenu(QMenu* menu, QObject* owner)
-{
+void SkinButton::setMenu(QMenu* menu, QObject* owner) {
     menu_ = menu;
     menuOwner_ = owner;
 }
 
-void SkinButton::setLink(const QString& link)
-{
+void SkinButton::setLink(const QString& link) {
     link_ = link.left(kMaxLinkLength);
 }
 
-void SkinButton::setSounds(const QString& hover, const QString& click)
-{
+void SkinButton::setSounds(const QString& hover, const QString& click) {
     hoverSound_ = hover;
     clickSound_ = click;
 }
 
-void SkinButton::setTooltipText(const QString& text, bool activate)
-{
+void SkinButton::setTooltipText(const QString& text, bool activate) {
     tip_.setText(text, activate);
 }
 
-void SkinButton::playSound(const QString& sound) const
-{
+void SkinButton::playSound(const QString& sound) const {
     if (!sound.isEmpty() && soundPlayer_) {
         soundPlayer_(sound);
     }
 }
 
-SkinButtonLook SkinButton::look() const
-{
+SkinButtonLook SkinButton::look() const {
     SkinButtonLook look;
     look.rect = rect();
     look.text = text();
@@ -198,15 +181,13 @@ SkinButtonLook SkinButton::look() const
     return look;
 }
 
-void SkinButton::paintEvent(QPaintEvent* e)
-{
+void SkinButton::paintEvent(QPaintEvent* e) {
     QPainter painter(this);
     painter.setClipRegion(e->region());
     drawSkinButton(painter, look());
 }
 
-bool SkinButton::event(QEvent* e)
-{
+bool SkinButton::event(QEvent* e) {
     tip_.relay(e);
     if (e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate) {
         if (flat_) {
@@ -216,8 +197,7 @@ bool SkinButton::event(QEvent* e)
     return QPushButton::event(e);
 }
 
-void SkinButton::mouseMoveEvent(QMouseEvent* e)
-{
+void SkinButton::mouseMoveEvent(QMouseEvent* e) {
     const bool leftHeld = (e->buttons() & Qt::LeftButton) != 0;
     if (flat_ && !hovered_ && !leftHeld && rect().contains(e->position().toPoint()) &&
         (trackAlways_ || QApplication::activeWindow() != nullptr)) {
@@ -227,38 +207,33 @@ void SkinButton::mouseMoveEvent(QMouseEvent* e)
     QPushButton::mouseMoveEvent(e);
 }
 
-void SkinButton::leaveEvent(QEvent* e)
-{
+void SkinButton::leaveEvent(QEvent* e) {
     if (flat_) {
         setHovered(false);
     }
     QPushButton::leaveEvent(e);
 }
 
-void SkinButton::focusOutEvent(QFocusEvent* e)
-{
+void SkinButton::focusOutEvent(QFocusEvent* e) {
     if (flat_) {
         setHovered(false);
     }
     QPushButton::focusOutEvent(e);
 }
 
-void SkinButton::changeEvent(QEvent* e)
-{
+void SkinButton::changeEvent(QEvent* e) {
     if (e->type() == QEvent::EnabledChange && !isEnabled() && hasFocus()) {
         focusNextChild();
     }
     QPushButton::changeEvent(e);
 }
 
-void SkinButton::mouseDoubleClickEvent(QMouseEvent* e)
-{
+void SkinButton::mouseDoubleClickEvent(QMouseEvent* e) {
     // A double click counts as another single click.
     mousePressEvent(e);
 }
 
-void SkinButton::setHovered(bool hovered)
-{
+void SkinButton::setHovered(bool hovered) {
     if (hovered_ == hovered) {
         return;
     }
@@ -267,8 +242,7 @@ void SkinButton::setHovered(bool hovered)
     emit hoverChanged(hovered_);
 }
 
-void SkinButton::onClicked()
-{
+void SkinButton::onClicked() {
     setFocus(Qt::MouseFocusReason);
     playSound(clickSound_);
     if (isCheckable()) {

@@ -32,18 +32,18 @@ enum SkinButtonError : int {
 
 // Posted to a menu's owner when the user picks a command from a SkinButton's popup menu.
 class SkinMenuCommandEvent : public QEvent {
-public:
+  public:
     explicit SkinMenuCommandEvent(int command) : QEvent(eventType()), command_(command) {}
     static QEvent::Type eventType();
     int command() const { return command_; }
 
-private:
+  private:
     int command_;
 };
 
 class SkinButton : public QPushButton {
     Q_OBJECT
-public:
+  public:
     // The normal picture may be generated from the hover picture instead of loaded.
     static constexpr int kNoNormalPicture = 0;
     static constexpr int kGreyNormalPicture = -1;
@@ -55,8 +55,8 @@ public:
     ~SkinButton() override;
 
     // Loads the pictures by number from `resources`; `normalId` may ask for a generated copy.
-    int setBitmaps(const ResourceProvider& resources, int hoverId, ColorRef hoverKey, int normalId = kNoNormalPicture,
-                   ColorRef normalKey = 0);
+    int setBitmaps(const ResourceProvider& resources, int hoverId, ColorRef hoverKey,
+                   int normalId = kNoNormalPicture, ColorRef normalKey = 0);
     // The same with the pictures given; a null normal picture means none.
     int setPictures(const QImage& hover, ColorRef hoverKey, const QImage& normal = {}, ColorRef normalKey = 0,
                     int generated = kNoNormalPicture);
@@ -66,12 +66,21 @@ public:
     ColorRef colour(int index) const { return colours_.at(static_cast<std::size_t>(index)); }
     int setAlignment(int alignment, bool repaint = true);
     int alignment() const { return alignment_; }
-    void setMargin(int margin) { margin_ = margin; update(); }
+    void setMargin(int margin) {
+        margin_ = margin;
+        update();
+    }
 
     void setFlat(bool flat);
     bool isFlat() const { return flat_; }
-    void setDrawBorder(bool on) { drawBorder_ = on; update(); }
-    void setFocusRectWhenFlat(bool on) { focusWhenFlat_ = on; update(); }
+    void setDrawBorder(bool on) {
+        drawBorder_ = on;
+        update();
+    }
+    void setFocusRectWhenFlat(bool on) {
+        focusWhenFlat_ = on;
+        update();
+    }
     void setTransparent(bool on);
     void setTrackAlways(bool on) { trackAlways_ = on; }
     void setCheck(bool checked);
@@ -94,10 +103,10 @@ public:
     // What a paint shows now.
     SkinButtonLook look() const;
 
-signals:
+  signals:
     void hoverChanged(bool hovered);
 
-protected:
+  protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -106,7 +115,7 @@ protected:
     void changeEvent(QEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
-private:
+  private:
     void onClicked();
     void setHovered(bool hovered);
     void playSound(const QString& sound) const;

@@ -12,30 +12,28 @@ namespace {
 
 constexpr int kFocusInset = 3;
 
-QColor sys(SysColor c) { return toQColor(systemColor(c)); }
+QColor sys(SysColor c) {
+    return toQColor(systemColor(c));
+}
 
-void hLine(QPainter& p, int x1, int x2, int y, const QColor& c)
-{
+void hLine(QPainter& p, int x1, int x2, int y, const QColor& c) {
     p.setPen(c);
     p.drawLine(x1, y, x2, y);
 }
-void vLine(QPainter& p, int x, int y1, int y2, const QColor& c)
-{
+void vLine(QPainter& p, int x, int y1, int y2, const QColor& c) {
     p.setPen(c);
     p.drawLine(x, y1, x, y2);
 }
 
 // A one-pixel 3D rectangle: `topLeft` on top and left, `bottomRight` on bottom and right.
-void draw3DRect(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight)
-{
+void draw3DRect(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
     hLine(p, r.left(), r.right(), r.top(), topLeft);
     vLine(p, r.left(), r.top(), r.bottom(), topLeft);
     hLine(p, r.left(), r.right(), r.bottom(), bottomRight);
     vLine(p, r.right(), r.top(), r.bottom(), bottomRight);
 }
 
-void drawBorder(QPainter& p, const SkinButtonLook& look)
-{
+void drawBorder(QPainter& p, const SkinButtonLook& look) {
     const QRect r = look.rect;
     if (look.pressed) {
         if (!look.flat) {
@@ -61,15 +59,13 @@ void drawBorder(QPainter& p, const SkinButtonLook& look)
     }
 }
 
-int textHeight(const SkinButtonLook& look)
-{
+int textHeight(const SkinButtonLook& look) {
     return look.text.isEmpty() ? 0 : QFontMetrics(look.font).height();
 }
 
 }  // namespace
 
-ColorRef offsetColourBy(ColorRef colour, int shade)
-{
+ColorRef offsetColourBy(ColorRef colour, int shade) {
     const int r = redOf(colour);
     const int g = greenOf(colour);
     const int b = blueOf(colour);
@@ -82,8 +78,7 @@ ColorRef offsetColourBy(ColorRef colour, int shade)
     return makeColorRef(r + amount, g + amount, b + amount);
 }
 
-QRect skinButtonPictureRect(const SkinButtonLook& look)
-{
+QRect skinButtonPictureRect(const SkinButtonLook& look) {
     if (look.picture.isNull()) {
         return {};
     }
@@ -93,48 +88,56 @@ QRect skinButtonPictureRect(const SkinButtonLook& look)
     int x = r.left() + (r.width() - size.width()) / 2;
     int y = r.top() + (r.height() - size.height()) / 2;
     switch (look.alignment) {
-    case kImageLeft:
-        if (hasText) {
-            x = r.left() + look.margin;
-        }
-        break;
-    case kImageAbove:
-        if (hasText) {
-            y = r.top() + (r.height() - size.height() - textHeight(look)) / 2;
-        }
-        break;
-    case kImageRight: x = r.left() + r.width() - look.margin - size.width(); break;
-    default: break;
+        case kImageLeft:
+            if (hasText) {
+                x = r.left() + look.margin;
+            }
+            break;
+        case kImageAbove:
+            if (hasText) {
+                y = r.top() + (r.height() - size.height() - textHeight(look)) / 2;
+            }
+            break;
+        case kImageRight:
+            x = r.left() + r.width() - look.margin - size.width();
+            break;
+        default:
+            break;
     }
     return {QPoint(x, y), size};
 }
 
-QRect skinButtonTextRect(const SkinButtonLook& look)
-{
+QRect skinButtonTextRect(const SkinButtonLook& look) {
     const QRect picture = skinButtonPictureRect(look);
     QRect text = look.rect;
     if (picture.isNull()) {
         return text;
     }
     switch (look.alignment) {
-    case kImageLeft: text.setLeft(picture.right() + 1); break;
-    case kImageAbove: text.setTop(picture.bottom() + 1); text.setHeight(textHeight(look)); break;
-    case kImageRight: text.setRight(picture.left() - 1); break;
-    default: break;
+        case kImageLeft:
+            text.setLeft(picture.right() + 1);
+            break;
+        case kImageAbove:
+            text.setTop(picture.bottom() + 1);
+            text.setHeight(textHeight(look));
+            break;
+        case kImageRight:
+            text.setRight(picture.left() - 1);
+            break;
+        default:
+            break;
     }
     return text;
 }
 
-ColorRef skinButtonTextColour(const SkinButtonLook& look)
-{
+ColorRef skinButtonTextColour(const SkinButtonLook& look) {
     if (look.hovered || look.pressed) {
         return look.colours[kTextIn];
     }
     return look.focused ? look.colours[kTextFocus] : look.colours[kTextOut];
 }
 
-void drawSkinButton(QPainter& painter, const SkinButtonLook& look)
-{
+void drawSkinButton(QPainter& painter, const SkinButtonLook& look) {
     painter.save();
     if (!look.transparentBackground.isNull()) {
         painter.drawImage(look.rect.topLeft(), look.transparentBackground);

@@ -10,8 +10,7 @@ namespace {
 constexpr int kEmbossLuminanceLimit = 192;  // pixels lighter than this vanish when embossed
 
 template <typename PixelFn>
-QImage transformOpaque(const QImage& source, ColorRef transparent, PixelFn fn)
-{
+QImage transformOpaque(const QImage& source, ColorRef transparent, PixelFn fn) {
     if (source.isNull()) {
         return {};
     }
@@ -27,13 +26,11 @@ QImage transformOpaque(const QImage& source, ColorRef transparent, PixelFn fn)
     return out;
 }
 
-int luminance(QRgb p)
-{
+int luminance(QRgb p) {
     return static_cast<int>(0.299 * qRed(p) + 0.587 * qGreen(p) + 0.114 * qBlue(p));
 }
 
-QImage shapeIn(const QImage& picture, QColor colour)
-{
+QImage shapeIn(const QImage& picture, QColor colour) {
     QImage shape(picture.size(), QImage::Format_ARGB32_Premultiplied);
     shape.fill(Qt::transparent);
     const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
@@ -51,23 +48,19 @@ QImage shapeIn(const QImage& picture, QColor colour)
 
 }  // namespace
 
-QImage greyPicture(const QImage& source, ColorRef transparent)
-{
+QImage greyPicture(const QImage& source, ColorRef transparent) {
     return transformOpaque(source, transparent, [](QRgb p) {
         const int l = luminance(p);
         return qRgb(l, l, l);
     });
 }
 
-QImage darkerPicture(const QImage& source, ColorRef transparent)
-{
-    return transformOpaque(source, transparent, [](QRgb p) {
-        return qRgb(qRed(p) * 3 / 4, qGreen(p) * 3 / 4, qBlue(p) * 3 / 4);
-    });
+QImage darkerPicture(const QImage& source, ColorRef transparent) {
+    return transformOpaque(source, transparent,
+                           [](QRgb p) { return qRgb(qRed(p) * 3 / 4, qGreen(p) * 3 / 4, qBlue(p) * 3 / 4); });
 }
 
-MaskedPicture maskPicture(const QImage& source, ColorRef transparent)
-{
+MaskedPicture maskPicture(const QImage& source, ColorRef transparent) {
     if (source.isNull()) {
         return {};
     }
@@ -90,8 +83,7 @@ MaskedPicture maskPicture(const QImage& source, ColorRef transparent)
     return out;
 }
 
-QImage MaskedPicture::composed() const
-{
+QImage MaskedPicture::composed() const {
     if (picture.isNull()) {
         return {};
     }
@@ -107,8 +99,7 @@ QImage MaskedPicture::composed() const
     return out;
 }
 
-void drawEmbossedPicture(QPainter& painter, QPoint at, const QImage& picture)
-{
+void drawEmbossedPicture(QPainter& painter, QPoint at, const QImage& picture) {
     if (picture.isNull()) {
         return;
     }
@@ -116,8 +107,7 @@ void drawEmbossedPicture(QPainter& painter, QPoint at, const QImage& picture)
     painter.drawImage(at, shapeIn(picture, toQColor(systemColor(COLOR_BTNSHADOW))));
 }
 
-QImage mapTo3DColours(const QImage& source)
-{
+QImage mapTo3DColours(const QImage& source) {
     if (source.isNull()) {
         return {};
     }
@@ -129,10 +119,17 @@ QImage mapTo3DColours(const QImage& source)
         auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
             switch (row[x] & 0xFFFFFF) {
-            case 0x808080: row[x] = shadow; break;
-            case 0xC0C0C0: row[x] = face; break;
-            case 0xDFDFDF: row[x] = light; break;
-            default: break;
+                case 0x808080:
+                    row[x] = shadow;
+                    break;
+                case 0xC0C0C0:
+                    row[x] = face;
+                    break;
+                case 0xDFDFDF:
+                    row[x] = light;
+                    break;
+                default:
+                    break;
             }
         }
     }

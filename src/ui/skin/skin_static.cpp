@@ -4,21 +4,22 @@
 #include <QDropEvent>
 #include <QLinearGradient>
 #include <QMimeData>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QUrl>
 
 namespace ostrum::ui {
 
 namespace {
 
-bool isLineEnd(QChar c) { return c == u'\r' || c == u'\n'; }
+bool isLineEnd(QChar c) {
+    return c == u'\r' || c == u'\n';
+}
 
 // `line` plus `overflowing` no longer fits: cuts that prefix at its last space, or just before the
 // overflowing character when it has no space or ends with one. Answers the line that is finished
 // and leaves the start of the next one in `line`.
-QString cutOverflow(QString& line, QChar overflowing)
-{
+QString cutOverflow(QString& line, QChar overflowing) {
     const QString prefix = line + overflowing;
     const qsizetype space = prefix.lastIndexOf(u' ');
     QString kept;
@@ -32,18 +33,18 @@ QString cutOverflow(QString& line, QChar overflowing)
     return kept;
 }
 
-int lineCount(const SkinStaticLook& look)
-{
-    return static_cast<int>(breakSkinStaticLines(look.text, QFontMetrics(look.font), look.rect.width()).size());
+int lineCount(const SkinStaticLook& look) {
+    return static_cast<int>(
+        breakSkinStaticLines(look.text, QFontMetrics(look.font), look.rect.width()).size());
 }
 
-void paintBackground(QPainter& painter, const SkinStaticLook& look)
-{
+void paintBackground(QPainter& painter, const SkinStaticLook& look) {
     if (!look.backgroundPicture.isNull()) {
         painter.drawImage(look.rect, look.backgroundPicture);
     } else if (look.gradientMode == kGradientHorizontal || look.gradientMode == kGradientVertical) {
-        const QPointF end = look.gradientMode == kGradientHorizontal ? QPointF(look.rect.right() + 1, look.rect.top())
-                                                                     : QPointF(look.rect.left(), look.rect.bottom() + 1);
+        const QPointF end = look.gradientMode == kGradientHorizontal
+                                ? QPointF(look.rect.right() + 1, look.rect.top())
+                                : QPointF(look.rect.left(), look.rect.bottom() + 1);
         QLinearGradient gradient(look.rect.topLeft(), end);
         gradient.setColorAt(0, toQColor(look.gradientStart));
         gradient.setColorAt(1, toQColor(look.gradientEnd));
@@ -55,8 +56,7 @@ void paintBackground(QPainter& painter, const SkinStaticLook& look)
 
 }  // namespace
 
-QStringList breakSkinStaticLines(const QString& text, const QFontMetrics& metrics, int width)
-{
+QStringList breakSkinStaticLines(const QString& text, const QFontMetrics& metrics, int width) {
     QStringList lines;
     QString line;
     bool pending = false;
@@ -84,13 +84,11 @@ QStringList breakSkinStaticLines(const QString& text, const QFontMetrics& metric
     return lines;
 }
 
-bool skinStaticTextFits(const SkinStaticLook& look)
-{
+bool skinStaticTextFits(const SkinStaticLook& look) {
     return lineCount(look) * QFontMetrics(look.font).height() <= look.rect.height();
 }
 
-void paintSkinStatic(QPainter& painter, const SkinStaticLook& look)
-{
+void paintSkinStatic(QPainter& painter, const SkinStaticLook& look) {
     paintBackground(painter, look);
     const QFontMetrics metrics(look.font);
     const QStringList lines = breakSkinStaticLines(look.text, metrics, look.rect.width());
@@ -100,11 +98,13 @@ void paintSkinStatic(QPainter& painter, const SkinStaticLook& look)
         top += (look.rect.height() - static_cast<int>(lines.size()) * lineHeight) / 2;
     }
     painter.setFont(look.font);
-    const int flags = static_cast<int>(look.horizontal) | Qt::AlignTop | Qt::TextExpandTabs | Qt::TextSingleLine;
+    const int flags =
+        static_cast<int>(look.horizontal) | Qt::AlignTop | Qt::TextExpandTabs | Qt::TextSingleLine;
     const QPoint shadowOffset = look.shadowUpLeft ? QPoint(-1, -1) : QPoint(1, 1);
     for (const QString& line : lines) {
         const QRect lineRect(look.rect.left(), top, look.rect.width(), lineHeight);
-        const QString shown = look.elide == Qt::ElideNone ? line : metrics.elidedText(line, look.elide, lineRect.width());
+        const QString shown =
+            look.elide == Qt::ElideNone ? line : metrics.elidedText(line, look.elide, lineRect.width());
         if (look.shadow) {
             painter.setPen(toQColor(systemColor(COLOR_BTNSHADOW)));
             painter.drawText(lineRect.translated(shadowOffset), flags, shown);
@@ -115,8 +115,7 @@ void paintSkinStatic(QPainter& painter, const SkinStaticLook& look)
     }
 }
 
-QFont skinStaticFont(const QString& face, int cellHeight, int weight)
-{
+QFont skinStaticFont(const QString& face, int cellHeight, int weight) {
     QFont font(face);
     font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
     int pixels = std::max(1, cellHeight);
@@ -127,8 +126,7 @@ QFont skinStaticFont(const QString& face, int cellHeight, int weight)
     return font;
 }
 
-SkinStatic::SkinStatic(QWidget* parent) : QWidget(parent)
-{
+SkinStatic::SkinStatic(QWidget* parent) : QWidget(parent) {
     look_.textColour = systemColor(COLOR_WINDOWTEXT);
     look_.background = systemColor(COLOR_BTNFACE);
     look_.gradientStart = look_.background;
@@ -137,13 +135,11 @@ SkinStatic::SkinStatic(QWidget* parent) : QWidget(parent)
     rebuildFont();
 }
 
-void SkinStatic::rebuildFont()
-{
+void SkinStatic::rebuildFont() {
     look_.font = skinStaticFont(face_, fontHeight_, weight_);
 }
 
-void SkinStatic::setFont(const QString& face, int height, int weight, bool repaint)
-{
+void SkinStatic::setFont(const QString& face, int height, int weight, bool repaint) {
     face_ = face;
     fontHeight_ = height;
     weight_ = weight;
@@ -153,8 +149,7 @@ void SkinStatic::setFont(const QString& face, int height, int weight, bool repai
     }
 }
 
-void SkinStatic::setColours(ColorRef start, ColorRef end, int gradientMode)
-{
+void SkinStatic::setColours(ColorRef start, ColorRef end, int gradientMode) {
     look_.background = start;
     look_.gradientStart = start;
     look_.gradientEnd = end;
@@ -162,14 +157,12 @@ void SkinStatic::setColours(ColorRef start, ColorRef end, int gradientMode)
     update();
 }
 
-void SkinStatic::setTextColour(ColorRef colour)
-{
+void SkinStatic::setTextColour(ColorRef colour) {
     look_.textColour = colour;
     update();
 }
 
-bool SkinStatic::setBackgroundFile(const QString& fileName, bool keepSize)
-{
+bool SkinStatic::setBackgroundFile(const QString& fileName, bool keepSize) {
     QImage picture(fileName);
     if (picture.isNull()) {
         return false;
@@ -178,8 +171,7 @@ bool SkinStatic::setBackgroundFile(const QString& fileName, bool keepSize)
     return true;
 }
 
-void SkinStatic::setBackgroundPicture(const QImage& picture, bool keepSize)
-{
+void SkinStatic::setBackgroundPicture(const QImage& picture, bool keepSize) {
     look_.backgroundPicture = picture;
     if (!keepSize && !picture.isNull()) {
         resize(picture.size());
@@ -187,48 +179,41 @@ void SkinStatic::setBackgroundPicture(const QImage& picture, bool keepSize)
     update();
 }
 
-void SkinStatic::setText(const QString& text)
-{
+void SkinStatic::setText(const QString& text) {
     text_ = text;
     update();
 }
 
-void SkinStatic::setAutoShrink(bool on)
-{
+void SkinStatic::setAutoShrink(bool on) {
     autoShrink_ = on;
     update();
 }
 
-void SkinStatic::setShadow(bool on, bool upLeft)
-{
+void SkinStatic::setShadow(bool on, bool upLeft) {
     look_.shadow = on;
     look_.shadowUpLeft = upLeft;
     update();
 }
 
-void SkinStatic::setTextAlignment(Qt::Alignment horizontal, bool verticalCentre)
-{
+void SkinStatic::setTextAlignment(Qt::Alignment horizontal, bool verticalCentre) {
     look_.horizontal = horizontal & Qt::AlignHorizontal_Mask;
     look_.verticalCentre = verticalCentre;
     update();
 }
 
-void SkinStatic::setElideMode(Qt::TextElideMode mode)
-{
+void SkinStatic::setElideMode(Qt::TextElideMode mode) {
     look_.elide = mode;
     update();
 }
 
-bool SkinStatic::takeDroppedFiles(const QStringList& files)
-{
+bool SkinStatic::takeDroppedFiles(const QStringList& files) {
     if (files.size() != 1 || !files.front().endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)) {
         return false;
     }
     return setBackgroundFile(files.front(), true);
 }
 
-void SkinStatic::paintEvent(QPaintEvent* e)
-{
+void SkinStatic::paintEvent(QPaintEvent* e) {
     look_.rect = rect();
     look_.text = text_;
     QPainter painter(this);
@@ -241,15 +226,13 @@ void SkinStatic::paintEvent(QPaintEvent* e)
     }
 }
 
-void SkinStatic::dragEnterEvent(QDragEnterEvent* e)
-{
+void SkinStatic::dragEnterEvent(QDragEnterEvent* e) {
     if (e->mimeData()->hasUrls()) {
         e->acceptProposedAction();
     }
 }
 
-void SkinStatic::dropEvent(QDropEvent* e)
-{
+void SkinStatic::dropEvent(QDropEvent* e) {
     QStringList files;
     for (const QUrl& url : e->mimeData()->urls()) {
         files.append(url.toLocalFile());

@@ -45,7 +45,7 @@ QFont skinStaticFont(const QString& face, int cellHeight, int weight);
 
 class SkinStatic : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit SkinStatic(QWidget* parent = nullptr);
 
     void setFont(const QString& face, int height, int weight, bool repaint = true);
@@ -67,12 +67,12 @@ public:
     // The files of a drop: exactly one, ending in ".bmp" (any case), becomes the background.
     bool takeDroppedFiles(const QStringList& files);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
 
-private:
+  private:
     void rebuildFont();
 
     QString text_;

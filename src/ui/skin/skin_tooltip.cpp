@@ -13,13 +13,11 @@ constexpr int kTipOffset = 16;  // below the cursor, as the desktop places its t
 
 SkinToolTip::SkinToolTip(QWidget* owner, int maxWidth) : owner_(owner), maxWidth_(maxWidth) {}
 
-SkinToolTip::~SkinToolTip()
-{
+SkinToolTip::~SkinToolTip() {
     delete tip_.data();  // a top-level window without parent: ours to remove
 }
 
-void SkinToolTip::setText(const QString& text, bool activate)
-{
+void SkinToolTip::setText(const QString& text, bool activate) {
     if (tip_.isNull()) {
         auto* label = new QLabel(nullptr, Qt::ToolTip | Qt::BypassGraphicsProxyWidget);
         label->setObjectName(owner_->objectName() + QStringLiteral("_tip"));
@@ -40,35 +38,33 @@ void SkinToolTip::setText(const QString& text, bool activate)
     setActive(activate);
 }
 
-void SkinToolTip::setActive(bool activate)
-{
+void SkinToolTip::setActive(bool activate) {
     active_ = activate;
     if (!active_) {
         hide();
     }
 }
 
-void SkinToolTip::relay(const QEvent* event)
-{
+void SkinToolTip::relay(const QEvent* event) {
     switch (event->type()) {
-    case QEvent::ToolTip:
-        if (active_ && !text_.isEmpty()) {
-            showAt(static_cast<const QHelpEvent*>(event)->globalPos());
-        }
-        break;
-    case QEvent::Leave:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Hide:
-    case QEvent::WindowDeactivate:
-        hide();
-        break;
-    default: break;
+        case QEvent::ToolTip:
+            if (active_ && !text_.isEmpty()) {
+                showAt(static_cast<const QHelpEvent*>(event)->globalPos());
+            }
+            break;
+        case QEvent::Leave:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Hide:
+        case QEvent::WindowDeactivate:
+            hide();
+            break;
+        default:
+            break;
     }
 }
 
-void SkinToolTip::showAt(QPoint globalPos)
-{
+void SkinToolTip::showAt(QPoint globalPos) {
     if (tip_.isNull()) {
         return;
     }
@@ -77,8 +73,7 @@ void SkinToolTip::showAt(QPoint globalPos)
     tip_->show();
 }
 
-void SkinToolTip::hide()
-{
+void SkinToolTip::hide() {
     if (!tip_.isNull()) {
         tip_->hide();
     }

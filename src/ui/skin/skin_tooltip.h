@@ -13,7 +13,7 @@ class QWidget;
 namespace ostrum::ui {
 
 class SkinToolTip {
-public:
+  public:
     // `maxWidth` 0: no width limit.
     SkinToolTip(QWidget* owner, int maxWidth);
     ~SkinToolTip();
@@ -31,7 +31,7 @@ public:
     // Called by the owner for each event before it handles it itself.
     void relay(const QEvent* event);
 
-private:
+  private:
     void showAt(QPoint globalPos);
     void hide();
 

@@ -2,15 +2,13 @@
 
 namespace ostrum::ui {
 
-CTransparentStatic::CTransparentStatic(QWidget* parent) : QLabel(parent)
-{
+CTransparentStatic::CTransparentStatic(QWidget* parent) : QLabel(parent) {
     setAutoFillBackground(false);
     setAttribute(Qt::WA_TranslucentBackground);
     setWordWrap(true);
 }
 
-void CTransparentStatic::setText(const QString& text)
-{
+void CTransparentStatic::setText(const QString& text) {
     QLabel::setText(text);
     if (QWidget* parent = parentWidget()) {
         parent->update(geometry());

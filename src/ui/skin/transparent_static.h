@@ -8,7 +8,7 @@ namespace ostrum::ui {
 
 class CTransparentStatic : public QLabel {
     Q_OBJECT
-public:
+  public:
     explicit CTransparentStatic(QWidget* parent = nullptr);
     void setText(const QString& text);
 };
