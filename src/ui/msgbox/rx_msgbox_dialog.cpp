@@ -256,6 +256,7 @@ void RxMsgBoxDialog::createCheckBox(RxStripSizes& sizes) {
     checkBox_->setFixedSize(kRxCheckBoxSize + 4, kRxCheckBoxSize + 4);
     checkLabel_ = new QLabel(label, this);
     checkLabel_->setObjectName(QStringLiteral("rx_checkbox_label"));
+    checkLabel_->setTextFormat(Qt::PlainText);
     checkLabel_->setFont(font_);
     checkLabel_->setAttribute(Qt::WA_TranslucentBackground);
     checkLabel_->setFixedSize(labelWidth, std::max(kRxCheckBoxSize, QFontMetrics(font_).height()));
