@@ -5,9 +5,11 @@
 #include <fnmatch.h>
 #include <pthread.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
@@ -175,17 +177,24 @@ int PrintDryRun(const std::vector<selection::SaveItem>& items, const std::string
     return kExitOk;
 }
 
-// Draws the save's progress: the share of the selected bytes done and the current file's name.
+// Draws the save's progress: the share of the selected bytes done and the current file's name. Names
+// change at most ten times a second, so that thousands of small files do not flood the terminal.
 class ExtractProgress final : public selection::SaveSink {
 public:
     explicit ExtractProgress(TerminalProgress& bar) : bar_(bar) {}
-    void FileStarted(std::size_t, std::string_view destination) override { bar_.SetDetail(destination); }
+    void FileStarted(std::size_t, std::string_view destination) override {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - shown_ < std::chrono::milliseconds(100)) return;
+        shown_ = now;
+        bar_.SetDetail(destination);
+    }
     void Progress(std::uint64_t done, std::uint64_t total) override {
         bar_.SetPercent(total == 0 ? 100 : static_cast<int>(done * 100 / total));
     }
 
 private:
     TerminalProgress& bar_;
+    std::chrono::steady_clock::time_point shown_{};
 };
 
 void PrintReport(const selection::SaveReport& report) {
