@@ -24,6 +24,7 @@ std::optional<TapePass> TapePassReader::Next() {
     }
     shownPosition_ += previousCount_;
     TapeRead read = reader_.Next(buffer_);
+    ++reads_;
     deliveredTotal_ += read.count;
     previousCount_ = read.count;
     if (read.end == ReadEnd::EndOfData) {

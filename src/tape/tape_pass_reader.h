@@ -38,6 +38,8 @@ class TapePassReader {
     // The next pass, or nothing when the loop has ended (end() says how).
     std::optional<TapePass> Next();
     End end() const { return end_; }
+    // Reads of the loop so far, the one that met the end of data included (the discarded one not).
+    std::uint64_t reads() const { return reads_; }
 
     // The bytes the following passes will deliver, read ahead of time when asked.
     catalog::FollowingBytes& following() { return reader_.following(); }
@@ -49,6 +51,7 @@ class TapePassReader {
     std::uint64_t chunkIndex_ = 0;
     std::uint64_t deliveredTotal_ = 0;
     std::uint64_t shownPosition_ = 0;
+    std::uint64_t reads_ = 0;
     std::size_t previousCount_ = 0;
     int failureRun_ = 0;
     bool lastPassGaveUp_ = false;

@@ -8,25 +8,13 @@
 #include "catalog/image_scanner.h"
 #include "catalog/mtf_layout.h"
 #include "catalog/scan_context.h"
-#include "lookahead_reader.h"
 #include "tape_operations.h"
+#include "tape_pass_reader.h"
 
 namespace ostrum::tape {
 namespace {
 
 namespace mtf = catalog::mtf;
-
-constexpr LookaheadReader::Limits kLookahead{kMaxLookaheadBytes, kMaxLookaheadReads,
-                                             kMaxConsecutiveReadFailures};
-
-// The counters of the read loop.
-struct LoopCounters {
-    std::uint64_t shownPosition = 0;  // bytes of all reads before the current one, the discarded one included
-    std::uint64_t deliveredTotal = 0;  // bytes of all reads of the loop, the current one included
-    std::uint64_t chunkIndex = 0;      // passes of the loop before the current one
-    std::size_t previousCount = 0;     // bytes of the previous read
-    int failureRun = 0;                // consecutive failed reads up to the current one
-};
 
 // Percent of the capacity read so far; nothing when the medium gave no capacity.
 std::optional<int> ProgressPercent(std::uint64_t delivered, std::int64_t capacity) {
@@ -45,48 +33,29 @@ bool ExamineRead(catalog::ScanContext& context, const catalog::ChunkView& chunk,
     return true;
 }
 
-void NoteRead(const TapeRead& read, LoopCounters& counters, TapeScanSummary& summary) {
-    ++summary.reads;
-    summary.bytes += read.count;
-    if (read.end == ReadEnd::Filemark || read.end == ReadEnd::Setmark) ++summary.marks;
-    if (read.end == ReadEnd::Error) {
+void NotePass(const TapePass& pass, TapeScanSummary& summary) {
+    summary.bytes += pass.read.count;
+    if (pass.read.end == ReadEnd::Filemark || pass.read.end == ReadEnd::Setmark) ++summary.marks;
+    if (pass.read.end == ReadEnd::Error) {
         ++summary.readErrors;
-        summary.lastReadError = read.error;
-        ++counters.failureRun;
-    } else {
-        counters.failureRun = 0;
+        summary.lastReadError = pass.read.error;
     }
 }
 
-// The read loop: returns false when scanActive was found false.
-bool ReadLoop(LookaheadReader& reader, catalog::ScanContext& context, catalog::CatalogSink& sink,
-              std::int64_t capacity, LoopCounters& counters, const std::atomic<bool>& scanActive,
-              const std::atomic<bool>& stopRequested, TapeScanSummary& summary) {
-    std::vector<std::uint8_t> chunkBuffer(TapeReadSize);
+// The read loop over the passes of the tape: returns false when scanActive was found false.
+bool ReadLoop(TapePassReader& passes, catalog::ScanContext& context, catalog::CatalogSink& sink,
+              std::int64_t capacity, const std::atomic<bool>& scanActive, TapeScanSummary& summary) {
     const std::uint64_t shownCapacity = capacity > 0 ? static_cast<std::uint64_t>(capacity) : 0;
-    while (!stopRequested.load(std::memory_order_relaxed)) {
-        counters.shownPosition += counters.previousCount;
-        const TapeRead read = reader.Next(chunkBuffer);
-        counters.deliveredTotal += read.count;
-        counters.previousCount = read.count;
-        NoteRead(read, counters, summary);
-        if (read.end == ReadEnd::EndOfData) {
-            summary.endOfData = true;
-            return true;
-        }
-
-        const catalog::ChunkView chunk(std::span<const std::uint8_t>(chunkBuffer).first(read.count),
-                                       counters.deliveredTotal, counters.chunkIndex, &reader.following());
-        if (!ExamineRead(context, chunk, read.count, scanActive)) return false;
-        if (auto percent = ProgressPercent(counters.deliveredTotal, capacity)) sink.Progress(*percent);
-        sink.PositionLine(catalog::PositionText(counters.shownPosition, shownCapacity));
-        ++counters.chunkIndex;
-        if (counters.failureRun >= kMaxConsecutiveReadFailures) {
-            summary.gaveUp = true;
-            return true;
-        }
+    while (auto pass = passes.Next()) {
+        NotePass(*pass, summary);
+        const catalog::ChunkView chunk(pass->bytes, pass->deliveredTotal, pass->chunkIndex, &passes.following());
+        if (!ExamineRead(context, chunk, pass->bytes.size(), scanActive)) return false;
+        if (auto percent = ProgressPercent(pass->deliveredTotal, capacity)) sink.Progress(*percent);
+        sink.PositionLine(catalog::PositionText(pass->shownPosition, shownCapacity));
     }
-    summary.stopped = true;
+    summary.endOfData = passes.end() == TapePassReader::End::EndOfData;
+    summary.gaveUp = passes.end() == TapePassReader::End::GaveUp;
+    summary.stopped = passes.end() == TapePassReader::End::Stopped;
     return true;
 }
 
@@ -118,16 +87,13 @@ int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog:
     }
     SetUpBlockMode(*drive);
 
-    LookaheadReader reader(*drive, stopRequested, kLookahead);
-    LoopCounters counters;
-    {
-        // The tape's first block is read and set aside; only its length counts, in the shown position.
-        std::vector<std::uint8_t> discarded(TapeReadSize);
-        counters.previousCount = reader.Next(discarded).count;
-    }
+    // The tape's first block is read and set aside as the pass reader starts.
+    TapePassReader passes(*drive, stopRequested);
     catalog::ScanContext context(catalog, sink);
     sink.StatusLine("Serching files..");
-    if (!ReadLoop(reader, context, sink, summary.capacity, counters, scanActive, stopRequested, summary)) {
+    const bool finished = ReadLoop(passes, context, sink, summary.capacity, scanActive, summary);
+    summary.reads = passes.reads();
+    if (!finished) {
         summary.stopped = true;
         return 0;
     }
