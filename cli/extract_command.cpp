@@ -22,6 +22,7 @@
 #include "catalog/image_scanner.h"
 #include "catalog/mime_file_info.h"
 #include "commands.h"
+#include "tape_commands.h"
 #include "selection/save_files.h"
 #include "selection/save_path.h"
 #include "tape/tape_devices.h"
@@ -70,19 +71,6 @@ std::optional<ExistingFiles> ParsePolicy(std::string_view text) {
     return std::nullopt;
 }
 
-// "N=FILE.tap": a virtual drive holding that tape file as //./tapeN.
-std::string AttachTape(tape::TapeDevices& devices, std::string_view spec) {
-    const auto equals = spec.find('=');
-    int number = -1;
-    const bool numbered = equals != std::string_view::npos &&
-                          std::from_chars(spec.data(), spec.data() + equals, number).ptr == spec.data() + equals;
-    if (!numbered || equals + 1 == spec.size()) return "--attach wants DEVICE=FILE, e.g. --attach 0=backup.tap";
-    tape::VirtualTapeOptions options;
-    options.path = std::string(spec.substr(equals + 1));
-    const tape::TapeResult attached = devices.AttachVirtual(number, std::move(options));
-    return attached ? std::string() : attached.error();
-}
-
 // Reads the command line; prints the problem and returns false when it is wrong.
 bool ParseOptions(Args args, ExtractOptions& options) {
     std::vector<std::string> operands;
@@ -103,7 +91,7 @@ bool ParseOptions(Args args, ExtractOptions& options) {
             }
             options.existing = *policy;
         } else if (arg == "--attach") {
-            if (std::string error = AttachTape(options.devices, args[++i]); !error.empty()) {
+            if (std::string error = AttachVirtualTape(options.devices, args[++i]); !error.empty()) {
                 PrintError("extract: " + error);
                 return false;
             }

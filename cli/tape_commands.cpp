@@ -37,8 +37,10 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
     return value;
 }
 
-// Attaches "N=FILE" (with a capacity when one was given); returns the error text, empty on success.
-std::string Attach(tape::TapeDevices& devices, std::string_view attachment, std::optional<std::uint64_t> capacity) {
+}  // namespace
+
+std::string AttachVirtualTape(tape::TapeDevices& devices, std::string_view attachment,
+                              std::optional<std::uint64_t> capacity) {
     const auto equals = attachment.find('=');
     const auto number = equals == std::string_view::npos ? std::nullopt : ParseNumber(attachment.substr(0, equals));
     if (!number || equals + 1 == attachment.size()) {
@@ -51,6 +53,8 @@ std::string Attach(tape::TapeDevices& devices, std::string_view attachment, std:
     const tape::TapeResult attached = devices.AttachVirtual(device, std::move(options));
     return attached ? std::string() : attached.error();
 }
+
+namespace {
 
 // Parses the options shared by the tape commands; prints the problem and returns false on a bad line.
 bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWords& words) {
@@ -85,7 +89,7 @@ bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWor
         }
     }
     for (const Pending& pending : attachments) {
-        if (std::string error = Attach(words.devices, pending.attachment, pending.capacity); !error.empty()) {
+        if (std::string error = AttachVirtualTape(words.devices, pending.attachment, pending.capacity); !error.empty()) {
             PrintError(std::string(command) + ": " + error);
             return false;
         }

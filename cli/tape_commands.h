@@ -2,7 +2,13 @@
 // The tape commands of ostrum-tape-cli: `drives`, `list //./tapeN`, `image //./tapeN OUT.img`, and the
 // option that attaches a virtual tape file (SIMH .tap) to a device number for them.
 
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
 #include "commands.h"
+#include "tape/tape_devices.h"
 
 namespace ostrum::cli {
 
@@ -13,6 +19,11 @@ int RunDrives(Args args);
 int RunListTape(Args args);
 // `image [--attach ...] //./tapeN OUT.img`: copies a tape into an image file.
 int RunImage(Args args);
+
+// Attaches the virtual tape of an `--attach N=FILE.tap` option (with the capacity of a following
+// `--capacity BYTES`, when given) to device N; returns the error text, empty on success.
+std::string AttachVirtualTape(tape::TapeDevices& devices, std::string_view attachment,
+                              std::optional<std::uint64_t> capacity = std::nullopt);
 
 // True when the words of a `list` name a tape (a //./tape source or an --attach option).
 bool IsTapeListing(Args args);
