@@ -69,7 +69,7 @@ struct CommandLine {
     }
 };
 
-CommandLine parse(const std::vector<std::string>& args, const OptionSpec& spec) {
+CommandLine parse(const std::vector<std::string>& args, const OptionSpec& optionSpec) {
     CommandLine cl;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -77,8 +77,8 @@ CommandLine parse(const std::vector<std::string>& args, const OptionSpec& spec) 
             cl.positional.push_back(a);
             continue;
         }
-        const auto it = spec.find(a);
-        if (it == spec.end()) throw UsageError("unknown option " + a + " for " + args[0]);
+        const auto it = optionSpec.find(a);
+        if (it == optionSpec.end()) throw UsageError("unknown option " + a + " for " + args[0]);
         if (cl.has(a)) throw UsageError("option " + a + " given twice");
         std::vector<std::string> values;
         for (int k = 0; k < it->second; ++k) {

@@ -275,13 +275,13 @@ void RxMsgBoxDialog::createButtons(RxStripSizes& sizes) {
     }
     const QFontMetrics metrics(font_);
     QSize buttonSize;
-    for (const RxButtonSpec& spec : set.buttons) {
+    for (const RxButtonSpec& entry : set.buttons) {
         Button button{
-            spec.id,
-            spec.customText.isEmpty() ? keyText(static_cast<std::uint32_t>(spec.id)) : spec.customText,
+            entry.id,
+            entry.customText.isEmpty() ? keyText(static_cast<std::uint32_t>(entry.id)) : entry.customText,
             nullptr};
         QSize text = metrics.size(Qt::TextSingleLine, button.text);
-        if (spec.id == RXID_MORE) {
+        if (entry.id == RXID_MORE) {
             button.text = moreText_;
             text = metrics.size(Qt::TextSingleLine, moreText_)
                        .expandedTo(metrics.size(Qt::TextSingleLine, lessText_));
@@ -303,29 +303,29 @@ void RxMsgBoxDialog::createButtons(RxStripSizes& sizes) {
     }
 }
 
-QPushButton* RxMsgBoxDialog::makeButton(const Button& spec, int index) {
-    auto* widget = new QPushButton(spec.text, this);
-    widget->setObjectName(QStringLiteral("rx_button_%1").arg(spec.id));
+QPushButton* RxMsgBoxDialog::makeButton(const Button& button, int index) {
+    auto* widget = new QPushButton(button.text, this);
+    widget->setObjectName(QStringLiteral("rx_button_%1").arg(button.id));
     widget->setFont(font_);
     widget->setAutoDefault(false);
     const bool disableTime = params_.disableSeconds > 0;
     const bool captionCountdown = disableTime && params_.captionCountdown;
     const bool isDefault = index == defaultIndex_;
-    if (spec.id == IDHELP) {
+    if (button.id == IDHELP) {
         widget->setDefault(isDefault);
         if (isDefault && (params_.autoCloseSeconds > 0 || (disableTime && !params_.captionCountdown))) {
-            widget->setText(rxCountdownLabel(spec.text, countdown_));
+            widget->setText(rxCountdownLabel(button.text, countdown_));
         }
     } else if (captionCountdown) {
         widget->setEnabled(false);
     } else if (isDefault) {
         widget->setDefault(!disableTime);
         if (countdown_ != 0) {
-            widget->setText(rxCountdownLabel(spec.text, countdown_));
+            widget->setText(rxCountdownLabel(button.text, countdown_));
             widget->setEnabled(!disableTime);
         }
     }
-    const int id = spec.id;
+    const int id = button.id;
     connect(widget, &QPushButton::clicked, this, [this, id] { command(id); });
     if (isDefault) {
         widget->setFocus(Qt::OtherFocusReason);

@@ -83,7 +83,7 @@ class RxMsgBoxDialog : public QDialog {
     void measureTexts(RxStripSizes& sizes);
     void createCheckBox(RxStripSizes& sizes);
     void createButtons(RxStripSizes& sizes);
-    QPushButton* makeButton(const Button& spec, int index);
+    QPushButton* makeButton(const Button& button, int index);
     void applyCaption();
     void setCloseEnabled(bool enabled);
     void centre();

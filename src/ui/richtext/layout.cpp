@@ -120,7 +120,7 @@ QRect& DisplayItem::rect()
     return std::visit([](auto& item) -> QRect& { return item.rect; }, content);
 }
 
-const FontCache::Entry& FontCache::get(const FontSpec& spec, QPaintDevice* device)
+const FontCache::Entry& FontCache::get(const FontSpec& fontSpec, QPaintDevice* device)
 {
     const int dpi = device != nullptr ? device->logicalDpiY() : kDefaultDpi;
     if (dpi != dpi_ || entries_.size() > static_cast<std::size_t>(kMaxFontCache)) {
@@ -128,13 +128,13 @@ const FontCache::Entry& FontCache::get(const FontSpec& spec, QPaintDevice* devic
         dpi_ = dpi;
     }
     for (const auto& [key, entry] : entries_) {
-        if (key == spec) {
+        if (key == fontSpec) {
             return *entry;
         }
     }
-    QFont font = makeFont(spec);
+    QFont font = makeFont(fontSpec);
     QFontMetrics metrics = device != nullptr ? QFontMetrics(font, device) : QFontMetrics(font);
-    entries_.emplace_back(spec, std::make_unique<Entry>(Entry{font, metrics}));
+    entries_.emplace_back(fontSpec, std::make_unique<Entry>(Entry{font, metrics}));
     return *entries_.back().second;
 }
 
@@ -377,8 +377,8 @@ StyleEnvironment Engine::styleEnvironment()
     StyleEnvironment env;
     env.colours = settings_.colours;
     env.dpi = device_ != nullptr ? device_->logicalDpiY() : kDefaultDpi;
-    env.textHeight = [this](const FontSpec& spec) { return font(spec).metrics.height(); };
-    env.xHeight = [this](const FontSpec& spec) { return font(spec).metrics.xHeight(); };
+    env.textHeight = [this](const FontSpec& fontSpec) { return font(fontSpec).metrics.height(); };
+    env.xHeight = [this](const FontSpec& fontSpec) { return font(fontSpec).metrics.xHeight(); };
     return env;
 }
 

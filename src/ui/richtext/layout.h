@@ -125,7 +125,7 @@ public:
         QFont font;
         QFontMetrics metrics;
     };
-    const Entry& get(const FontSpec& spec, QPaintDevice* device);
+    const Entry& get(const FontSpec& fontSpec, QPaintDevice* device);
 
 private:
     std::vector<std::pair<FontSpec, std::unique_ptr<Entry>>> entries_;

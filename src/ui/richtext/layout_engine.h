@@ -101,7 +101,7 @@ public:
 
     FlowResult flow(const Flow& flow, StyleStack& stack, int wrapWidth, int alignWidth);
 
-    const FontCache::Entry& font(const FontSpec& spec) { return fonts_.get(spec, device_); }
+    const FontCache::Entry& font(const FontSpec& fontSpec) { return fonts_.get(fontSpec, device_); }
     ColorRef foreground(ColorRef colour) const { return settings_.enabled ? colour : settings_.disabledColour; }
     const LayoutSettings& settings() const { return settings_; }
     StyleEnvironment styleEnvironment();

@@ -9,7 +9,7 @@
 
 #include "ui/effects/effect_painter.h"
 #include "ui/platform/colorref.h"
-#include "ui/platform/font_spec.h"
+#include "ui/platform/font_description.h"
 
 namespace ostrum::ui {
 

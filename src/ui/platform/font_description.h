@@ -18,6 +18,6 @@ struct FontSpec {
     bool operator==(const FontSpec&) const = default;
 };
 
-QFont makeFont(const FontSpec& spec);
+QFont makeFont(const FontSpec& fontSpec);
 
 }  // namespace ostrum::ui
