@@ -86,19 +86,13 @@ std::size_t ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::in
     if (chunk.Fetch(static_cast<std::uint64_t>(std::max(first, last)), 1, scratch).empty()) return 0;
 
     const std::uint64_t units = last >= first ? static_cast<std::uint64_t>(last - first + 1) / 2 : 0;
-    const ByteSpan head = chunk.Fetch(static_cast<std::uint64_t>(first), 2, scratch);
-    const bool prefix = last > first && head.size() == 2 && (head[0] != 0 || head[1] != 0);
-    if (prefix) {
-        if (limit == 0) return 0;
-        out.push_back('\\');
-    }
-    const std::size_t copy =
-        static_cast<std::size_t>(std::min<std::uint64_t>(units, limit - (prefix ? 1 : 0)));
-    const ByteSpan bytes = chunk.Fetch(static_cast<std::uint64_t>(first), 2 * copy, scratch);
-    if (bytes.size() < 2 * copy) {
-        out.clear();
-        return 0;
-    }
+    // One fetch covers every unit that may be copied; its first unit also decides the prefix.
+    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(units, limit));
+    const ByteSpan bytes = chunk.Fetch(static_cast<std::uint64_t>(first), 2 * wanted, scratch);
+    if (wanted == 0 || bytes.size() < 2 * wanted) return 0;
+    const bool prefix = last > first && (bytes[0] != 0 || bytes[1] != 0);
+    if (prefix) out.push_back('\\');
+    const std::size_t copy = wanted - (prefix && wanted == limit ? 1 : 0);
     AppendUtf16(bytes, copy, out);
     return copy;
 }

@@ -15,6 +15,7 @@ inline constexpr int kTagSSET = 2;
 inline constexpr int kTagDIRB = 4;
 inline constexpr int kTagFILE = 5;
 inline constexpr int kTagSTAN = 15;
+inline constexpr int kTagSPAD = 16;
 
 inline constexpr std::array<std::array<char, 4>, 19> BlockTagTable = {{
     {'T', 'A', 'P', 'E'}, {'S', 'F', 'M', 'B'}, {'S', 'S', 'E', 'T'}, {'V', 'O', 'L', 'B'},

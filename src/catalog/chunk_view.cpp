@@ -1,6 +1,5 @@
 #include "chunk_view.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace ostrum::catalog {

@@ -32,12 +32,7 @@ private:
 bool ExamineChunk(ScanContext& context, const ImageFile& image, std::span<const std::uint8_t> bytes,
                   std::uint64_t position, std::size_t slots, const std::atomic<bool>& scanActive) {
     ImageFollowing following(image, position + bytes.size());
-    const ChunkView chunk(bytes, position, std::nullopt, &following);
-    for (std::size_t k = 0; k < slots && (k + 1) * mtf::kSlotSize <= bytes.size(); ++k) {
-        if (!scanActive.load(std::memory_order_relaxed)) return false;
-        ExamineSlot(context, chunk, k * mtf::kSlotSize);
-    }
-    return true;
+    return ExamineSlots(context, ChunkView(bytes, position, std::nullopt, &following), slots, scanActive);
 }
 
 }  // namespace

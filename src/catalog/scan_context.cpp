@@ -1,7 +1,6 @@
 #include "scan_context.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "block_name.h"
@@ -12,9 +11,6 @@ namespace ostrum::catalog {
 using namespace mtf;
 
 namespace {
-
-constexpr std::array<char, 4> kStan = {'S', 'T', 'A', 'N'};
-constexpr std::array<char, 4> kSpad = {'S', 'P', 'A', 'D'};
 
 constexpr std::uint32_t kSsetWord = TagWord(BlockTagTable[kTagSSET]);
 constexpr std::uint32_t kDirbWord = TagWord(BlockTagTable[kTagDIRB]);
@@ -62,7 +58,7 @@ std::optional<DataStream> SearchWindow(const ChunkView& chunk, std::size_t slot)
     std::vector<std::uint8_t> scratch;
     const ByteSpan window = chunk.Fetch(slot, kStreamSearchWindow - 1 + kNeeded, scratch);
     for (std::size_t i = 0; i < kStreamSearchWindow && i + kNeeded <= window.size(); ++i) {
-        if (window[i] == 'S' && HasTagAt(window, i, kStan)) {
+        if (window[i] == 'S' && HasTagAt(window, i, BlockTagTable[kTagSTAN])) {
             return DataStream{i, *ReadLE64(window, i + stream_hdr::kStreamLength)};
         }
     }
@@ -78,8 +74,8 @@ std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot
         const ByteSpan header = chunk.Fetch(slot + distance, stream_hdr::kSize, scratch);
         if (header.size() < stream_hdr::kSize || !StreamHeaderChecksumHolds(header)) return std::nullopt;
         const std::uint64_t length = *ReadLE64(header, stream_hdr::kStreamLength);
-        if (HasTagAt(header, stream_hdr::kStreamId, kStan)) return DataStream{distance, length};
-        if (HasTagAt(header, stream_hdr::kStreamId, kSpad)) return std::nullopt;
+        if (HasTagAt(header, stream_hdr::kStreamId, BlockTagTable[kTagSTAN])) return DataStream{distance, length};
+        if (HasTagAt(header, stream_hdr::kStreamId, BlockTagTable[kTagSPAD])) return std::nullopt;
         if (length > kMaxStreamWalkBytes) return std::nullopt;
         const std::uint64_t end = distance + stream_hdr::kSize + length;
         distance = (end + stream_hdr::kAlignment - 1) / stream_hdr::kAlignment * stream_hdr::kAlignment;
@@ -180,6 +176,15 @@ void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot)
         default:
             break;
     }
+}
+
+bool ExamineSlots(ScanContext& context, const ChunkView& chunk, std::size_t maxSlots,
+                  const std::atomic<bool>& scanActive) {
+    for (std::size_t k = 0; k < maxSlots && (k + 1) * mtf::kSlotSize <= chunk.bytes().size(); ++k) {
+        if (!scanActive.load(std::memory_order_relaxed)) return false;
+        ExamineSlot(context, chunk, k * mtf::kSlotSize);
+    }
+    return true;
 }
 
 }  // namespace ostrum::catalog

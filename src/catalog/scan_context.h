@@ -2,6 +2,7 @@
 // Turning the SSET, DIRB and FILE blocks that the scanners find into catalog entries. Both scanners
 // hold one ScanContext per scan and pass every acted-on block to these handlers.
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -56,5 +57,10 @@ std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slo
 
 // Examines one slot: classifies it and hands SSET, DIRB and FILE blocks to their handlers.
 void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot);
+
+// Examines slots 0, 1, ... of the chunk, at most `maxSlots`, as long as the chunk holds a slot whole,
+// testing scanActive before every slot. Returns false when it was found false.
+bool ExamineSlots(ScanContext& context, const ChunkView& chunk, std::size_t maxSlots,
+                  const std::atomic<bool>& scanActive);
 
 }  // namespace ostrum::catalog
