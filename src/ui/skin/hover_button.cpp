@@ -35,10 +35,7 @@ void CHoverButton::setTooltipText(const QString& text, bool activate) {
 
 void CHoverButton::setLinkText(const QString& text) {
     link_ = text.left(kMaxLinkLength);
-    if (!handCursorLoaded_) {
-        setCursor(Qt::PointingHandCursor);
-        handCursorLoaded_ = true;
-    }
+    setCursor(Qt::PointingHandCursor);
 }
 
 QSize CHoverButton::sizeHint() const {

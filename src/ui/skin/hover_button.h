@@ -49,7 +49,6 @@ class CHoverButton : public QAbstractButton {
 
     QImage picture_;
     bool hovered_ = false;
-    bool handCursorLoaded_ = false;
     QString link_;
     QTimer hoverTimer_;
     std::function<QPoint()> cursorPos_;

@@ -16,9 +16,6 @@ class RunBatcher {
     explicit RunBatcher(RegionBuildStats& stats) : stats_(stats) {}
 
     void add(const QRect& run) {
-        if (rects_.size() == rects_.capacity()) {
-            rects_.reserve(rects_.size() + kRegionBatchGrowth);
-        }
         rects_.push_back(run);
         ++stats_.runs;
         if (static_cast<int>(rects_.size()) == kRegionBatchSize) {

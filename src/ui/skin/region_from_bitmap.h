@@ -23,7 +23,6 @@ std::array<ChannelBand, 3> keyColourBands(ColorRef key);
 
 // Rectangles are turned into a region in batches of at most this many.
 inline constexpr int kRegionBatchSize = 3000;
-inline constexpr int kRegionBatchGrowth = 100;
 
 struct RegionBuildStats {
     int runs = 0;     // one-pixel-high rectangles found

@@ -27,6 +27,8 @@ SkinButton::~SkinButton() = default;
 void SkinButton::releasePictures() {
     hover_ = {};
     normal_ = {};
+    hoverShown_ = {};
+    normalShown_ = {};
 }
 
 int SkinButton::setBitmaps(const ResourceProvider& resources, int hoverId, ColorRef hoverKey, int normalId,
@@ -70,6 +72,8 @@ int SkinButton::setPictures(const QImage& hover, ColorRef hoverKey, const QImage
     }
     hover_ = std::move(hoverMasked);
     normal_ = std::move(normalMasked);
+    hoverShown_ = hover_.composed();
+    normalShown_ = normal_.composed();
     return kSkinOk;
 }
 
@@ -167,7 +171,7 @@ SkinButtonLook SkinButton::look() const {
     look.margin = margin_;
     look.colours = colours_;
     const bool showHover = look.pressed || hovered_ || normal_.isNull();
-    look.picture = (showHover ? hover_ : normal_).composed();
+    look.picture = showHover ? hoverShown_ : normalShown_;
     if (transparent_ && parentWidget() != nullptr) {
         if (parentPixels_.isNull()) {
             // Only the parent's own background, never its children, so this button is not drawn into it.

@@ -123,6 +123,9 @@ class SkinButton : public QPushButton {
 
     MaskedPicture hover_;
     MaskedPicture normal_;
+    // What a paint draws of each (masked pixels transparent), composed once per picture.
+    QImage hoverShown_;
+    QImage normalShown_;
     std::array<ColorRef, kSkinButtonColourCount> colours_{};
     bool flat_ = true;
     bool drawBorder_ = true;

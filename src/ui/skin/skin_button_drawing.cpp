@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "ui/effects/effect_painter.h"
 #include "ui/skin/skin_picture.h"
 
 namespace ostrum::ui {
@@ -12,50 +13,27 @@ namespace {
 
 constexpr int kFocusInset = 3;
 
-QColor sys(SysColor c) {
-    return toQColor(systemColor(c));
-}
-
-void hLine(QPainter& p, int x1, int x2, int y, const QColor& c) {
-    p.setPen(c);
-    p.drawLine(x1, y, x2, y);
-}
-void vLine(QPainter& p, int x, int y1, int y2, const QColor& c) {
-    p.setPen(c);
-    p.drawLine(x, y1, x, y2);
-}
-
-// A one-pixel 3D rectangle: `topLeft` on top and left, `bottomRight` on bottom and right.
-void draw3DRect(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
-    hLine(p, r.left(), r.right(), r.top(), topLeft);
-    vLine(p, r.left(), r.top(), r.bottom(), topLeft);
-    hLine(p, r.left(), r.right(), r.bottom(), bottomRight);
-    vLine(p, r.right(), r.top(), r.bottom(), bottomRight);
+// A one-pixel frame of `r`: `topLeft` on top and left, `bottomRight` on bottom and right.
+void frame(QPainter& p, const QRect& r, SysColor topLeft, SysColor bottomRight) {
+    EffectPainter frames([] { return 0; });  // frames take no grain
+    frames.frameRect(p, r, systemColor(topLeft), systemColor(bottomRight), LineStyle::Solid, 1);
 }
 
 void drawBorder(QPainter& p, const SkinButtonLook& look) {
     const QRect r = look.rect;
     if (look.pressed) {
         if (!look.flat) {
-            p.setPen(sys(SysColor::BtnShadow));
-            p.setBrush(Qt::NoBrush);
-            p.drawRect(r.adjusted(0, 0, -1, -1));
+            frame(p, r, SysColor::BtnShadow, SysColor::BtnShadow);
         } else if (look.drawBorder) {
-            draw3DRect(p, r, sys(SysColor::BtnShadow), sys(SysColor::BtnHighlight));
+            frame(p, r, SysColor::BtnShadow, SysColor::BtnHighlight);
         }
         return;
     }
     if (!look.flat) {
-        hLine(p, r.left(), r.right(), r.top(), sys(SysColor::BtnHighlight));
-        vLine(p, r.left(), r.top(), r.bottom(), sys(SysColor::BtnHighlight));
-        hLine(p, r.left() + 1, r.right() - 1, r.top() + 1, sys(SysColor::Light3D));
-        vLine(p, r.left() + 1, r.top() + 1, r.bottom() - 1, sys(SysColor::Light3D));
-        hLine(p, r.left(), r.right(), r.bottom(), sys(SysColor::DkShadow3D));
-        vLine(p, r.right(), r.top(), r.bottom(), sys(SysColor::DkShadow3D));
-        hLine(p, r.left() + 1, r.right() - 1, r.bottom() - 1, sys(SysColor::BtnShadow));
-        vLine(p, r.right() - 1, r.top() + 1, r.bottom() - 1, sys(SysColor::BtnShadow));
+        frame(p, r, SysColor::BtnHighlight, SysColor::DkShadow3D);
+        frame(p, r.adjusted(1, 1, -1, -1), SysColor::Light3D, SysColor::BtnShadow);
     } else if (look.drawBorder && look.hovered) {
-        draw3DRect(p, r, sys(SysColor::BtnHighlight), sys(SysColor::BtnShadow));
+        frame(p, r, SysColor::BtnHighlight, SysColor::BtnShadow);
     }
 }
 
@@ -162,18 +140,16 @@ void drawSkinButton(QPainter& painter, const SkinButtonLook& look) {
         if (look.pressed && !look.checkMode) {
             textRect.translate(look.pressedOffset);
         }
-        if (!look.enabled) {
-            painter.setPen(sys(SysColor::BtnHighlight));
-            painter.drawText(textRect.translated(1, 1), Qt::AlignCenter, look.text);
-            painter.setPen(sys(SysColor::BtnShadow));
-        } else {
+        if (look.enabled) {
             painter.setPen(toQColor(skinButtonTextColour(look)));
+            painter.drawText(textRect, Qt::AlignCenter, look.text);
+        } else {
+            drawEmbossedText(painter, textRect, Qt::AlignCenter, look.text);
         }
-        painter.drawText(textRect, Qt::AlignCenter, look.text);
     }
 
     if (look.focused && (!look.flat || look.focusWhenFlat)) {
-        QPen pen(sys(SysColor::BtnText));
+        QPen pen(toQColor(systemColor(SysColor::BtnText)));
         pen.setStyle(Qt::DotLine);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);

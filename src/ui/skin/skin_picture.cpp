@@ -9,8 +9,9 @@ namespace {
 
 constexpr int kEmbossLuminanceLimit = 192;  // pixels lighter than this vanish when embossed
 
+// A 32-bit copy of `source` with `fn` applied to every pixel.
 template <typename PixelFn>
-QImage transformOpaque(const QImage& source, ColorRef transparent, PixelFn fn) {
+QImage mapPixels(const QImage& source, PixelFn fn) {
     if (source.isNull()) {
         return {};
     }
@@ -18,12 +19,15 @@ QImage transformOpaque(const QImage& source, ColorRef transparent, PixelFn fn) {
     for (int y = 0; y < out.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
-            if (fromRgbPixel(row[x]) != transparent) {
-                row[x] = fn(row[x]);
-            }
+            row[x] = fn(row[x]);
         }
     }
     return out;
+}
+
+template <typename PixelFn>
+QImage transformOpaque(const QImage& source, ColorRef transparent, PixelFn fn) {
+    return mapPixels(source, [&](QRgb p) { return fromRgbPixel(p) == transparent ? p : fn(p); });
 }
 
 int luminance(QRgb p) {
@@ -107,33 +111,29 @@ void drawEmbossedPicture(QPainter& painter, QPoint at, const QImage& picture) {
     painter.drawImage(at, shapeIn(picture, toQColor(systemColor(COLOR_BTNSHADOW))));
 }
 
+void drawEmbossedText(QPainter& painter, const QRect& rect, int flags, const QString& text) {
+    painter.setPen(toQColor(systemColor(COLOR_BTNHIGHLIGHT)));
+    painter.drawText(rect.translated(1, 1), flags, text);
+    painter.setPen(toQColor(systemColor(COLOR_BTNSHADOW)));
+    painter.drawText(rect, flags, text);
+}
+
 QImage mapTo3DColours(const QImage& source) {
-    if (source.isNull()) {
-        return {};
-    }
     const QRgb shadow = toQColor(systemColor(COLOR_BTNSHADOW)).rgb();
     const QRgb face = toQColor(systemColor(COLOR_BTNFACE)).rgb();
     const QRgb light = toQColor(systemColor(COLOR_3DLIGHT)).rgb();
-    QImage out = source.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < out.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) {
-            switch (row[x] & 0xFFFFFF) {
-                case 0x808080:
-                    row[x] = shadow;
-                    break;
-                case 0xC0C0C0:
-                    row[x] = face;
-                    break;
-                case 0xDFDFDF:
-                    row[x] = light;
-                    break;
-                default:
-                    break;
-            }
+    return mapPixels(source, [&](QRgb p) {
+        switch (p & RGB_MASK) {
+            case 0x808080:
+                return shadow;
+            case 0xC0C0C0:
+                return face;
+            case 0xDFDFDF:
+                return light;
+            default:
+                return p;
         }
-    }
-    return out;
+    });
 }
 
 }  // namespace ostrum::ui

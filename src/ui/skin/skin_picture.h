@@ -1,7 +1,7 @@
 #pragma once
 // Picture helpers of the skinned controls: the generated grey and darker copies, the mask of the
-// transparent colour, the picture drawn "embossed" for a disabled control, and the mapping of the
-// standard greys to the desktop's 3D colours.
+// transparent colour, the picture and the text drawn "embossed" for a disabled control, and the
+// mapping of the standard greys to the desktop's 3D colours.
 
 #include <QImage>
 
@@ -31,6 +31,9 @@ MaskedPicture maskPicture(const QImage& source, ColorRef transparent);
 // Draws the opaque pixels of `picture` as a disabled control's picture: its darker pixels raised
 // in the highlight colour one pixel down and right, then in the shadow colour in place.
 void drawEmbossedPicture(QPainter& painter, QPoint at, const QImage& picture);
+// Draws `text` as a disabled control's text: in the highlight colour one pixel down and right,
+// then in the shadow colour in place.
+void drawEmbossedText(QPainter& painter, const QRect& rect, int flags, const QString& text);
 
 // Pure greys 128, 192 and 223 become the shadow, face and light colours of the desktop.
 QImage mapTo3DColours(const QImage& source);

@@ -180,7 +180,7 @@ void SkinStatic::setBackgroundPicture(const QImage& picture, bool keepSize) {
 }
 
 void SkinStatic::setText(const QString& text) {
-    text_ = text;
+    look_.text = text;
     update();
 }
 
@@ -215,7 +215,6 @@ bool SkinStatic::takeDroppedFiles(const QStringList& files) {
 
 void SkinStatic::paintEvent(QPaintEvent* e) {
     look_.rect = rect();
-    look_.text = text_;
     QPainter painter(this);
     painter.setClipRegion(e->region());
     paintSkinStatic(painter, look_);

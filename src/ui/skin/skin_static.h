@@ -59,7 +59,7 @@ class SkinStatic : public QWidget {
     void setTextAlignment(Qt::Alignment horizontal, bool verticalCentre = false);
     void setElideMode(Qt::TextElideMode mode);
 
-    const QString& text() const { return text_; }
+    const QString& text() const { return look_.text; }
     int fontHeight() const { return fontHeight_; }
     const QImage& backgroundPicture() const { return look_.backgroundPicture; }
     const SkinStaticLook& look() const { return look_; }
@@ -75,7 +75,6 @@ class SkinStatic : public QWidget {
   private:
     void rebuildFont();
 
-    QString text_;
     QString face_ = QStringLiteral("DejaVu Sans");
     int fontHeight_ = 16;
     int weight_ = 400;

@@ -24,7 +24,6 @@ class SkinToolTip {
     void setActive(bool activate);
     bool isActive() const { return active_; }
     const QString& text() const { return text_; }
-    bool exists() const { return !tip_.isNull(); }
     // The tip window, once made (tests read its width limit and visibility).
     QLabel* window() const { return tip_; }
 

@@ -11,7 +11,6 @@ CTransparentStatic::CTransparentStatic(QWidget* parent) : QLabel(parent) {
 void CTransparentStatic::setText(const QString& text) {
     QLabel::setText(text);
     if (QWidget* parent = parentWidget()) {
-        parent->update(geometry());
         parent->repaint(geometry());
     }
 }
