@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
@@ -12,6 +13,7 @@
 #include "ui/effects/effect_painter.h"
 #include "ui/msgbox/rx_texts.h"
 #include "ui/resources/program_resources.h"
+#include "ui/skin/skin_picture.h"
 
 namespace ostrum::ui {
 
@@ -35,14 +37,6 @@ QStyle::StandardPixmap systemIconFor(std::uint32_t code) {
 
 bool hasStrip(const RxMsgBoxArea& area) {
     return area.effect >= 0;
-}
-
-// One pixel of text drawn as the desktop draws disabled text: highlight below right, shadow on top.
-void drawEmbossedText(QPainter& p, const QRect& rect, const QString& text) {
-    p.setPen(toQColor(systemColor(COLOR_BTNHIGHLIGHT)));
-    p.drawText(rect.translated(1, 1), Qt::AlignLeft | Qt::AlignVCenter, text);
-    p.setPen(toQColor(systemColor(COLOR_BTNSHADOW)));
-    p.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
 void drawSeparatorLine(QPainter& p, int type, int x1, int x2, int y) {
@@ -86,7 +80,8 @@ void drawSeparator(QPainter& p, const RxMsgBoxArea& area, const QString& text, c
         textLeft = x1 + (x2 - x1 - width) / 2;
     }
     p.setFont(font);
-    drawEmbossedText(p, QRect(textLeft, y - metrics.height() / 2, width, metrics.height()), text);
+    drawEmbossedText(p, QRect(textLeft, y - metrics.height() / 2, width, metrics.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, text);
     drawSeparatorLine(p, area.separatorType, x1, textLeft - kRxTextPadding, y);
     drawSeparatorLine(p, area.separatorType, textLeft + width + kRxTextPadding, x2, y);
 }
@@ -104,7 +99,6 @@ RxMsgBoxDialog::RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memo
       params_(params),
       memory_(std::move(memory)),
       strings_(params.stringsModule ? params.stringsModule : ProgramResources::instance()),
-      icons_(params.iconModule ? params.iconModule : ProgramResources::instance()),
       opener_(std::make_shared<DesktopLinkOpener>()),
       font_(QApplication::font()) {
     setObjectName(QStringLiteral("rx_message_box"));
@@ -120,7 +114,7 @@ RxMsgBoxDialog::RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memo
     if (params_.autoCloseSeconds > 0) {
         countdown_ = params_.autoCloseSeconds;
     }
-    for (RichTextDrawer* drawer : {&headerDrawer_, &messageDrawer_, &detailsDrawer_}) {
+    for (RichTextDrawer* drawer : allDrawers()) {
         drawer->setNotification([this](unsigned, int, std::intptr_t) { update(); }, kDrawerNotify, 0);
         drawer->setResourceProvider(strings_);
         drawer->setLinkOpener(opener_);
@@ -142,7 +136,7 @@ RxMsgBoxDialog::~RxMsgBoxDialog() = default;
 
 void RxMsgBoxDialog::setLinkOpener(std::shared_ptr<LinkOpener> opener) {
     opener_ = std::move(opener);
-    for (RichTextDrawer* drawer : {&headerDrawer_, &messageDrawer_, &detailsDrawer_}) {
+    for (RichTextDrawer* drawer : allDrawers()) {
         drawer->setLinkOpener(opener_);
     }
 }
@@ -168,7 +162,8 @@ void RxMsgBoxDialog::loadIcon() {
             id = params_.userIcon.text().toInt(&isNumber);
         }
         if (isNumber) {
-            icon_ = icons_->icon(id);
+            const auto icons = params_.iconModule ? params_.iconModule : ProgramResources::instance();
+            icon_ = icons->icon(id);
         }
     }
 }
@@ -338,9 +333,9 @@ void RxMsgBoxDialog::applyCaption() {
     QString shown = caption_;
     if (params_.disableSeconds > 0) {
         if (params_.captionCountdown) {
-            shown = rxFormatTextNumber(keyText(RXKEY_COUNTDOWN), caption_, countdown_);
+            shown = countdownCaption();
             closeEnabled = false;
-        } else if (!buttons_.empty() && buttons_[static_cast<std::size_t>(defaultIndex_)].id == IDCANCEL) {
+        } else if (defaultButtonId() == IDCANCEL) {
             closeEnabled = false;
         }
     }
@@ -414,6 +409,10 @@ int RxMsgBoxDialog::defaultButtonId() const {
     return buttons_.empty() ? 0 : buttons_[static_cast<std::size_t>(defaultIndex_)].id;
 }
 
+QString RxMsgBoxDialog::countdownCaption() const {
+    return rxFormatTextNumber(keyText(RXKEY_COUNTDOWN), caption_, countdown_);
+}
+
 void RxMsgBoxDialog::command(int id) {
     switch (id) {
         case 0:
@@ -464,10 +463,7 @@ void RxMsgBoxDialog::toggleDetails() {
 void RxMsgBoxDialog::help() {
     // The help file lies beside the program, named after it with the extension ".hlp".
     const QFileInfo program(QCoreApplication::applicationFilePath());
-    const QString base = program.fileName().contains(u'.')
-                             ? program.fileName().left(program.fileName().lastIndexOf(u'.'))
-                             : program.fileName();
-    opener_->open(program.absolutePath() + u'/' + base + QStringLiteral(".hlp"));
+    opener_->open(program.absolutePath() + u'/' + program.completeBaseName() + QStringLiteral(".hlp"));
 }
 
 void RxMsgBoxDialog::report() {
@@ -484,7 +480,7 @@ void RxMsgBoxDialog::tick() {
     Button* target = defaultButton();
     if (countdown_ > 0) {
         if (params_.disableSeconds > 0 && params_.captionCountdown) {
-            setWindowTitle(rxFormatTextNumber(keyText(RXKEY_COUNTDOWN), caption_, countdown_));
+            setWindowTitle(countdownCaption());
         } else if (target != nullptr) {
             target->widget->setText(rxCountdownLabel(target->text, countdown_));
         }
@@ -536,6 +532,10 @@ void RxMsgBoxDialog::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+std::array<RichTextDrawer*, 3> RxMsgBoxDialog::allDrawers() {
+    return {&headerDrawer_, &messageDrawer_, &detailsDrawer_};
 }
 
 std::vector<RichTextDrawer*> RxMsgBoxDialog::activeDrawers() {
@@ -623,20 +623,25 @@ void RxMsgBoxDialog::paintTexts(QPainter& painter) {
     }
 }
 
-QImage RxMsgBoxDialog::renderClient() {
+void RxMsgBoxDialog::ensureBackgroundCache() {
     if (background_.isNull() || background_.width() != width()) {
         paintBackgroundCache();
     }
+}
+
+QImage RxMsgBoxDialog::renderClient() {
+    ensureBackgroundCache();
     QImage frame = background_.copy(0, 0, width(), height());
     QPainter painter(&frame);
     paintTexts(painter);
     return frame;
 }
 
-void RxMsgBoxDialog::paintEvent(QPaintEvent*) {
-    const QImage frame = renderClient();
+void RxMsgBoxDialog::paintEvent(QPaintEvent* e) {
+    ensureBackgroundCache();
     QPainter painter(this);
-    painter.drawImage(0, 0, frame);
+    painter.drawImage(e->rect().topLeft(), background_, e->rect());
+    paintTexts(painter);
 }
 
 }  // namespace ostrum::ui

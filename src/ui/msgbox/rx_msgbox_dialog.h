@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -93,16 +94,19 @@ class RxMsgBoxDialog : public QDialog {
     void help();
     void report();
     void countdownEnded();
+    // The caption while the buttons are disabled: the countdown format with caption and seconds.
+    QString countdownCaption() const;
     Button* defaultButton();
     int clientHeight() const;
     void paintBackgroundCache();
+    void ensureBackgroundCache();
     void paintTexts(QPainter& painter);
+    std::array<RichTextDrawer*, 3> allDrawers();
     std::vector<RichTextDrawer*> activeDrawers();
 
     RxMsgBoxParams params_;
     RxAnswerMemory memory_;
     std::shared_ptr<const ResourceProvider> strings_;
-    std::shared_ptr<const ResourceProvider> icons_;
     std::shared_ptr<LinkOpener> opener_;
     QFont font_;
     QIcon icon_;
