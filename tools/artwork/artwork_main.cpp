@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
         ++written;
     }
     for (int id : names::kIconIds) {
+        const auto maker = icons.find(id);
         for (int size : names::kIconSizes) {
-            const auto maker = icons.find(id);
             ok = maker != icons.end() && save(maker->second(size), out.filePath(names::iconFile(id, size))) &&
                  ok;
             ++written;

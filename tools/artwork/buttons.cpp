@@ -180,6 +180,15 @@ void drawUpLeftArrow(QPainter& p, int cell) {
     p.fillRect(x + 3, 3, 2, 7, red);
 }
 
+// The three check-box cells from `first` on: clear, ticked, and ticked on grey (partly chosen).
+void drawCheckCells(QPainter& p, int first) {
+    drawBox(p, first, Qt::white);
+    drawBox(p, first + 1, Qt::white);
+    drawTick(p, first + 1);
+    drawBox(p, first + 2, QColor(200, 200, 200));
+    drawTick(p, first + 2);
+}
+
 }  // namespace
 
 QImage startRecoveryPicture() {
@@ -257,22 +266,14 @@ QImage barButtonPicture(int width, const QString& text, bool hover) {
 QImage treeStateStrip() {
     QImage image = canvas(68, 16, Qt::white);
     QPainter p(&image);
-    drawBox(p, 1, Qt::white);
-    drawBox(p, 2, Qt::white);
-    drawTick(p, 2);
-    drawBox(p, 3, QColor(200, 200, 200));
-    drawTick(p, 3);
+    drawCheckCells(p, 1);  // cell 0 stays blank
     return image;
 }
 
 QImage folderStateStrip() {
     QImage image = canvas(74, 16, Qt::white);
     QPainter p(&image);
-    drawBox(p, 0, Qt::white);
-    drawBox(p, 1, Qt::white);
-    drawTick(p, 1);
-    drawBox(p, 2, QColor(200, 200, 200));
-    drawTick(p, 2);
+    drawCheckCells(p, 0);
     drawBox(p, 3, Qt::white);
     drawUpLeftArrow(p, 3);
     return image;

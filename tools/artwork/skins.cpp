@@ -16,19 +16,19 @@ const QString kVersionNote = QStringLiteral("Brivane Ostrum TAPE  \u00b7  Versio
 const QString kWizardSubtitle =
     QStringLiteral("Recover files from backup tapes written in Microsoft Tape Format");
 
-// Banner, page and bottom bar of a wizard page.
-void drawWizardFrame(QPainter& p, QSize size) {
-    drawBanner(p, QRect(0, 0, size.width(), kBannerHeight), kWizardSubtitle);
-    drawPage(p, QRect(0, kBannerHeight, size.width(), kWizardBarTop - kBannerHeight));
+// A wizard page of the given size with its banner, page and bottom bar drawn.
+QImage wizardPage(int width, int height) {
+    QImage image = canvas(width, height, colour::page);
+    QPainter p(&image);
+    drawBanner(p, QRect(0, 0, width, kBannerHeight), kWizardSubtitle);
+    drawPage(p, QRect(0, kBannerHeight, width, kWizardBarTop - kBannerHeight));
     // The note sits between About and the Stop / Back / Next group.
-    drawBottomBar(p, QRect(0, kWizardBarTop, size.width(), size.height() - kWizardBarTop), {});
-    p.save();
+    drawBottomBar(p, QRect(0, kWizardBarTop, width, height - kWizardBarTop), {});
     prepare(p);
     p.setFont(font(11));
     p.setPen(QColor(160, 190, 220));
-    p.drawText(QRect(210, kWizardBarTop + 4, 330, size.height() - kWizardBarTop - 4), Qt::AlignCenter,
-               kVersionNote);
-    p.restore();
+    p.drawText(QRect(210, kWizardBarTop + 4, 330, height - kWizardBarTop - 4), Qt::AlignCenter, kVersionNote);
+    return image;
 }
 
 void drawOrBadge(QPainter& p, QPointF centre) {
@@ -76,9 +76,8 @@ QPoint dialogUnits(int x, int y) {
 }
 
 QImage startPageSkin() {
-    QImage image = canvas(732, 410, colour::page);
+    QImage image = wizardPage(732, 410);
     QPainter p(&image);
-    drawWizardFrame(p, image.size());
     prepare(p);
 
     const QRectF left(16, 100, 319, 250);
@@ -90,12 +89,11 @@ QImage startPageSkin() {
     drawStep(p, QPointF(left.left() + 16, 222), left.width() - 32, 2, QStringLiteral("Load Image & Recover"),
              QStringLiteral("Scan the image and save the files you select."));
 
-    const QRectF rightBody = drawPanel(p, right, QStringLiteral("Recover Directly from Tape"), 28);
+    drawPanel(p, right, QStringLiteral("Recover Directly from Tape"), 28);
     drawStep(p, QPointF(right.left() + 16, 150), right.width() - 32, 1, QStringLiteral("Analyze Tape"),
              QStringLiteral("Scan the tape in the drive for backup sets, folders and files."));
     drawStep(p, QPointF(right.left() + 16, 222), right.width() - 32, 2, QStringLiteral("Recover"),
              QStringLiteral("Save the selected files into a folder of your choice."));
-    Q_UNUSED(rightBody);
     drawOrBadge(p, QPointF((left.right() + right.left()) / 2, 225));
 
     // The Start Recovery buttons lie exactly here.
@@ -106,9 +104,8 @@ QImage startPageSkin() {
 }
 
 QImage imageRoadPageSkin() {
-    QImage image = canvas(730, 409, colour::page);
+    QImage image = wizardPage(730, 409);
     QPainter p(&image);
-    drawWizardFrame(p, image.size());
     prepare(p);
 
     const QRectF panel(40, 98, 650, 256);
@@ -134,9 +131,8 @@ QImage imageRoadPageSkin() {
 }
 
 QImage imagingPageSkin() {
-    QImage image = canvas(730, 409, colour::page);
+    QImage image = wizardPage(730, 409);
     QPainter p(&image);
-    drawWizardFrame(p, image.size());
     prepare(p);
     const QRectF panel(66, 96, 598, 260);
     const QRectF body = drawPanel(p, panel, kHeadingImageRoad, 28);
