@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 
+#include "test_doubles.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/msgbox/rx_message_box.h"
 #include "ui/msgbox/rx_msgbox_dialog.h"
@@ -333,14 +334,6 @@ TEST(MessageBox, BodyKeepsTrailingBlanksAndWrapsIconAndRightAlignment) {
 }
 
 TEST(MessageBox, HelpAndReportKeepTheBoxOpen) {
-    class Recorder final : public LinkOpener {
-      public:
-        bool open(const QString& target) override {
-            opened.append(target);
-            return true;
-        }
-        QStringList opened;
-    };
     const auto reportType = static_cast<QEvent::Type>(QEvent::registerEventType());
     QWidget owner;
     int reports = 0;
@@ -360,7 +353,7 @@ TEST(MessageBox, HelpAndReportKeepTheBoxOpen) {
     params.reportMessage = reportType;
     auto box = std::make_unique<RxMsgBoxDialog>(
         rxPrepareParams(&owner, RxText("x"), QStringLiteral("Cap"), MB_OK | MB_HELP | RXMB_NO_BEEP, &params));
-    auto recorder = std::make_shared<Recorder>();
+    auto recorder = std::make_shared<RecordingLinkOpener>();
     box->setLinkOpener(recorder);
     box->show();
     EXPECT_EQ(box->buttonIds(), (std::vector<int>{IDOK, IDHELP, RXID_REPORT}));
@@ -387,17 +380,9 @@ TEST(MessageBox, CheckBoxLabelFromTheRecordOrTheTextMap) {
 }
 
 TEST(MessageBox, LinkInTheBodyIsFollowedOnClick) {
-    class Recorder final : public LinkOpener {
-      public:
-        bool open(const QString& target) override {
-            opened.append(target);
-            return true;
-        }
-        QStringList opened;
-    };
     auto box =
         makeBox(QStringLiteral("See <a href=\"https://example.com/tape\">the manual</a> for more."), MB_OK);
-    auto recorder = std::make_shared<Recorder>();
+    auto recorder = std::make_shared<RecordingLinkOpener>();
     box->setLinkOpener(recorder);
     box->show();
     box->renderClient();  // lays the body out where the window shows it

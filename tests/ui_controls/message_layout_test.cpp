@@ -2,6 +2,7 @@
 // the countdown formats and the answer memory's names.
 #include <gtest/gtest.h>
 
+#include "test_doubles.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/msgbox/rx_answer_memory.h"
 #include "ui/msgbox/rx_layout.h"
@@ -10,11 +11,8 @@
 namespace ostrum::ui {
 namespace {
 
-class TableStrings final : public ResourceProvider {
+class TableStrings final : public NoResources {
   public:
-    QImage bitmap(int) const override { return {}; }
-    QIcon icon(int) const override { return {}; }
-    ImageStrip imageStrip(int) const override { return {}; }
     std::optional<QString> string(int id) const override {
         if (id == 9007) return QStringLiteral("Ja");
         if (id == 500) return QStringLiteral("from resource 500");

@@ -3,12 +3,14 @@
 // CTransparentStatic.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QMimeData>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
+#include "test_doubles.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_background.h"
 #include "ui/skin/skin_button.h"
@@ -30,12 +32,9 @@ QImage framedPicture(QRgb inside = qRgb(200, 40, 40)) {
     return image;
 }
 
-class Pictures final : public ResourceProvider {
+class Pictures final : public NoResources {
   public:
     QImage bitmap(int id) const override { return id == 1 ? framedPicture() : QImage(); }
-    QIcon icon(int) const override { return {}; }
-    ImageStrip imageStrip(int) const override { return {}; }
-    std::optional<QString> string(int) const override { return std::nullopt; }
 };
 
 TEST(SkinButtonColours, OffsetMovesAllChannelsByTheLargestAmountThatFits) {
@@ -110,6 +109,83 @@ TEST(SkinButtonDrawing, PicturePlacementByAlignmentAndPressedOffset) {
     EXPECT_EQ(canvas.pixel(32 + 2, 12 + 2), qRgb(255, 255, 255));
 }
 
+// Paints the four 3D colours of the desktop in colours of their own while it lives.
+class DistinctBevelColours {
+  public:
+    DistinctBevelColours() : saved_(QApplication::palette()) {
+        QPalette palette = saved_;
+        palette.setColor(QPalette::Active, QPalette::Light, QColor(250, 240, 230));     // highlight
+        palette.setColor(QPalette::Active, QPalette::Midlight, QColor(200, 190, 180));  // 3D light
+        palette.setColor(QPalette::Active, QPalette::Dark, QColor(90, 80, 70));         // shadow
+        palette.setColor(QPalette::Active, QPalette::Shadow, QColor(20, 10, 5));        // 3D dark shadow
+        QApplication::setPalette(palette);
+    }
+    ~DistinctBevelColours() { QApplication::setPalette(saved_); }
+
+  private:
+    QPalette saved_;
+};
+
+TEST(SkinButtonDrawing, BordersOfPushAndFlatButtonsInEachState) {
+    const DistinctBevelColours colours;
+    const QRgb background = qRgb(1, 2, 3);
+    const QRgb highlight = qRgb(250, 240, 230);
+    const QRgb light = qRgb(200, 190, 180);
+    const QRgb shadow = qRgb(90, 80, 70);
+    const QRgb darkShadow = qRgb(20, 10, 5);
+    SkinButtonLook look;
+    look.rect = QRect(0, 0, 20, 12);
+    auto paint = [&] {
+        QImage canvas(20, 12, QImage::Format_RGB32);
+        canvas.fill(background);
+        QPainter p(&canvas);
+        drawSkinButton(p, look);
+        return canvas;
+    };
+    // A push button stands out: highlight over 3D light on top and left, 3D dark shadow over
+    // shadow on bottom and right, which also take the corners they share with the others.
+    look.flat = false;
+    const QImage raised = paint();
+    EXPECT_EQ(raised.pixel(5, 0), highlight);
+    EXPECT_EQ(raised.pixel(0, 5), highlight);
+    EXPECT_EQ(raised.pixel(5, 1), light);
+    EXPECT_EQ(raised.pixel(1, 5), light);
+    EXPECT_EQ(raised.pixel(5, 11), darkShadow);
+    EXPECT_EQ(raised.pixel(19, 5), darkShadow);
+    EXPECT_EQ(raised.pixel(19, 0), darkShadow);
+    EXPECT_EQ(raised.pixel(0, 11), darkShadow);
+    EXPECT_EQ(raised.pixel(5, 10), shadow);
+    EXPECT_EQ(raised.pixel(18, 5), shadow);
+    EXPECT_EQ(raised.pixel(18, 1), shadow);
+    EXPECT_EQ(raised.pixel(1, 10), shadow);
+    EXPECT_EQ(raised.pixel(10, 6), background);
+    // Pressed, it has one shadow-coloured line all round.
+    look.pressed = true;
+    const QImage pushed = paint();
+    for (const QPoint& edge : {QPoint(5, 0), QPoint(0, 5), QPoint(5, 11), QPoint(19, 5), QPoint(19, 0)}) {
+        EXPECT_EQ(pushed.pixel(edge), shadow) << edge.x() << "," << edge.y();
+    }
+    EXPECT_EQ(pushed.pixel(5, 1), background);
+    // A flat button is sunken while pressed, raised while hovered, and bare otherwise.
+    look.flat = true;
+    const QImage sunken = paint();
+    EXPECT_EQ(sunken.pixel(5, 0), shadow);
+    EXPECT_EQ(sunken.pixel(0, 5), shadow);
+    EXPECT_EQ(sunken.pixel(5, 11), highlight);
+    EXPECT_EQ(sunken.pixel(19, 5), highlight);
+    EXPECT_EQ(sunken.pixel(5, 1), background);
+    look.pressed = false;
+    look.hovered = true;
+    const QImage hovered = paint();
+    EXPECT_EQ(hovered.pixel(5, 0), highlight);
+    EXPECT_EQ(hovered.pixel(19, 5), shadow);
+    look.drawBorder = false;
+    EXPECT_EQ(paint().pixel(5, 0), background);
+    look.drawBorder = true;
+    look.hovered = false;
+    EXPECT_EQ(paint().pixel(5, 0), background);
+}
+
 TEST(SkinButtonDrawing, TextColoursFollowTheState) {
     SkinButtonLook look;
     look.colours = {1, 2, 3, 4, 5, 6};
@@ -149,14 +225,6 @@ TEST(SkinButtonBehaviour, FlatButtonTracksHoverAndTooltipIsLimitedTo400) {
 }
 
 TEST(SkinButtonBehaviour, CheckModeTogglesAndLinkOpensOnClick) {
-    class Recorder final : public LinkOpener {
-      public:
-        bool open(const QString& target) override {
-            opened = target;
-            return true;
-        }
-        QString opened;
-    };
     SkinButton check;
     check.setCheck(false);
     QTest::mouseClick(&check, Qt::LeftButton);
@@ -165,13 +233,14 @@ TEST(SkinButtonBehaviour, CheckModeTogglesAndLinkOpensOnClick) {
     EXPECT_FALSE(check.check());
 
     SkinButton link;
-    auto recorder = std::make_shared<Recorder>();
+    auto recorder = std::make_shared<RecordingLinkOpener>();
     link.setLinkOpener(recorder);
     link.setLink(QString(300, u'x'));
     EXPECT_EQ(link.link().size(), SkinButton::kMaxLinkLength);
     link.resize(40, 20);
     QTest::mouseClick(&link, Qt::LeftButton);
-    EXPECT_EQ(recorder->opened.size(), SkinButton::kMaxLinkLength);
+    ASSERT_EQ(recorder->opened.size(), 1);
+    EXPECT_EQ(recorder->opened.front().size(), SkinButton::kMaxLinkLength);
 }
 
 TEST(HoverButton, SizesToItsPictureAndEndsHoverWhenTheCursorLeaves) {

@@ -237,9 +237,10 @@ std::vector<Tile> buttonTiles() {
         QImage icons(16 + 32 + 48 + 2 * 8, 48, QImage::Format_ARGB32);
         icons.fill(QColor(235, 240, 246));
         QPainter p(&icons);
+        const QIcon icon = resources->icon(id);
         int x = 0;
         for (int size : {16, 32, 48}) {
-            p.drawPixmap(x, 48 - size, resources->icon(id).pixmap(size, size));
+            p.drawPixmap(x, 48 - size, icon.pixmap(size, size));
             x += size + 8;
         }
         tiles.push_back({QStringLiteral("icon %1").arg(id), icons});

@@ -1,0 +1,33 @@
+#pragma once
+// Stand-ins shared by the controls tests: a link opener that records what it was asked to open
+// instead of handing it to the desktop, and a resource provider that knows no number, for a test
+// to override where it needs pictures or strings.
+
+#include <QIcon>
+#include <QImage>
+#include <QStringList>
+#include <optional>
+
+#include "ui/platform/link_opener.h"
+#include "ui/richtext/resource_provider.h"
+
+namespace ostrum::ui {
+
+class RecordingLinkOpener final : public LinkOpener {
+  public:
+    bool open(const QString& target) override {
+        opened.append(target);
+        return true;
+    }
+    QStringList opened;
+};
+
+class NoResources : public ResourceProvider {
+  public:
+    QImage bitmap(int) const override { return {}; }
+    QIcon icon(int) const override { return {}; }
+    ImageStrip imageStrip(int) const override { return {}; }
+    std::optional<QString> string(int) const override { return std::nullopt; }
+};
+
+}  // namespace ostrum::ui
