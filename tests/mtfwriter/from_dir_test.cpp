@@ -24,7 +24,10 @@ std::vector<std::string> describeOrder(const DataSet& set) {
     for (const Entry& e : set.entries) {
         if (const auto* d = std::get_if<DirectoryEntry>(&e)) {
             std::string path = "dir:";
-            for (const Name& c : d->path) path += "/" + c.text();
+            for (const Name& c : d->path) {
+                path += '/';
+                path += c.text();
+            }
             out.push_back(path);
         } else {
             out.push_back(std::get<FileEntry>(e).name.text());

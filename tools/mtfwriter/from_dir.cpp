@@ -57,7 +57,9 @@ Listing list(const fs::path& dir) {
 }
 
 void describe(const fs::path& dir, std::vector<Name>& components, std::vector<Entry>& entries) {
-    entries.push_back(DirectoryEntry{.path = components, .mtime = mtimeOf(dir)});
+    // Built in place as (path, mtime): a DirectoryEntry temporary makes GCC 12 at -O3 warn that its unset
+    // rawName may be destroyed uninitialised.
+    entries.emplace_back(std::in_place_type<DirectoryEntry>, components, mtimeOf(dir));
     const Listing listing = list(dir);
     for (const fs::path& file : listing.files) {
         std::error_code ec;

@@ -12,10 +12,10 @@ namespace ostrum::mtfwriter {
 void lzsCompress(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& output);
 
 struct FrameOptions {
-    std::uint16_t originalMediaAttributes =
-        0;  // the stream's media-format attributes without the compressed bit
-    std::uint64_t remainingUncompressedSize =
-        0;  // uncompressed bytes from this frame to the end of the stream
+    // The stream's media-format attributes without the compressed bit.
+    std::uint16_t originalMediaAttributes = 0;
+    // Uncompressed bytes from this frame to the end of the stream.
+    std::uint64_t remainingUncompressedSize = 0;
     std::uint8_t sequenceNumber = 1;
     bool corruptChecksum = false;  // write a wrong header checksum (for tests of readers)
 };

@@ -13,8 +13,8 @@ namespace ostrum::mtfwriter {
 //  "filemarks": [offsets], "sets": [{"number", "name", "compressed", "sset_offset", "eset_offset"}],
 //  "directories": [{"set", "path", "block_offset"}], "file_count": N,
 //  "files": [{"set", "directory", "name", "file_block_offset", "data_offset" (null without STAN),
-//  "data_length",
-//             "declared_length", "original_length", "compressed", "mtime" ("YYYY-MM-DD hh:mm:ss")}]}
+//             "data_length", "declared_length", "original_length", "compressed",
+//             "mtime" ("YYYY-MM-DD hh:mm:ss")}]}
 // Text is UTF-8. A name whose units do not survive that (unpaired surrogates) also gets "name_units", the
 // code units as numbers.
 void writeManifestJson(const Manifest& manifest, std::ostream& out);

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "byte_order.h"
+
 namespace ostrum::mtfwriter {
 
 namespace {
@@ -104,28 +106,25 @@ void TapSink::write(std::span<const std::uint8_t> bytes) {
         const std::size_t take = std::min<std::size_t>(bytes.size(), blockSize_ - record_.size());
         record_.insert(record_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
         bytes = bytes.subspan(take);
-        if (record_.size() == blockSize_) {
-            emitRecord(record_);
-            record_.clear();
-        }
+        if (record_.size() == blockSize_) flushRecord();
     }
 }
 
 void TapSink::filemark() {
-    if (!record_.empty()) {
-        emitRecord(record_);
-        record_.clear();
-    }
+    flushRecord();
     writeLength(kTapeMarkLength);
 }
 
 void TapSink::finish() {
-    if (!record_.empty()) {
-        emitRecord(record_);
-        record_.clear();
-    }
+    flushRecord();
     writeLength(kEndOfMediumLength);
     out_.finish();
+}
+
+void TapSink::flushRecord() {
+    if (record_.empty()) return;
+    emitRecord(record_);
+    record_.clear();
 }
 
 void TapSink::emitRecord(std::span<const std::uint8_t> data) {
@@ -140,9 +139,8 @@ void TapSink::emitRecord(std::span<const std::uint8_t> data) {
 }
 
 void TapSink::writeLength(std::uint32_t length) {
-    const std::array<std::uint8_t, 4> le{
-        static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
-        static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24)};
+    std::array<std::uint8_t, 4> le{};
+    putU32(le, 0, length);
     out_.write(le);
 }
 

@@ -80,8 +80,8 @@ class CountingSink final : public Sink {
 class TapSink final : public Sink {
   public:
     static constexpr std::uint32_t kMinBlockSize = 512;
-    static constexpr std::uint32_t kMaxBlockSize =
-        16u * 1024 * 1024;  // SIMH reserves the top bits of a length
+    // SIMH reserves the top bits of a length.
+    static constexpr std::uint32_t kMaxBlockSize = 16u * 1024 * 1024;
 
     TapSink(Sink& out, std::uint32_t blockSize);
     // Throws std::invalid_argument for a block size outside kMinBlockSize..kMaxBlockSize.
@@ -93,6 +93,8 @@ class TapSink final : public Sink {
     std::uint32_t physicalBlockSize() const override { return blockSize_; }
 
   private:
+    // Writes out the partly filled record, if any.
+    void flushRecord();
     void emitRecord(std::span<const std::uint8_t> data);
     void writeLength(std::uint32_t length);
 

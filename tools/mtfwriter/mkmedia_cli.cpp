@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -196,7 +195,7 @@ void report(std::ostream& out, const MediaSettings& s, const Manifest& m) {
 int commandSample(const std::vector<std::string>& args, std::ostream& out) {
     const CommandLine cl = parse(args, kMediaOptions);
     requirePositional(cl, 1, "sample");
-    MediaSettings s = mediaSettings(cl, cl.positional[0]);
+    const MediaSettings s = mediaSettings(cl, cl.positional[0]);
     MediaDescription media = sampleMedia();
     if (cl.has("--logical-block-size")) media.tape.logicalBlockSize = s.logicalBlockSize;
     const Manifest m =

@@ -8,9 +8,10 @@
 namespace ostrum::mtfwriter {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure =
-    1;                                // the command could not be carried out (I/O, bad input media or folder)
-inline constexpr int kExitUsage = 2;  // the command line was wrong
+// The command could not be carried out (I/O, bad input media or folder).
+inline constexpr int kExitFailure = 1;
+// The command line was wrong.
+inline constexpr int kExitUsage = 2;
 
 // Runs one command; `args` excludes the program name. Results go to `out`, usage text and errors to `err`.
 int runMkmedia(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -257,7 +257,7 @@ void fillGenerated(std::uint64_t seed, std::uint64_t offset, std::span<std::uint
     std::uint64_t word = (offset + i) / 8;
     for (; i + 8 <= out.size(); i += 8, ++word) {
         const std::uint64_t w = generatedWord(seed, word);
-        std::memcpy(out.data() + i, &w, 8);  // little-endian host, checked below
+        std::memcpy(out.data() + i, &w, 8);  // little-endian host, asserted at the top of the file
     }
     for (int b = 0; i < out.size(); ++i, ++b) {
         out[i] = static_cast<std::uint8_t>(generatedWord(seed, word) >> (8 * b));

@@ -11,6 +11,7 @@
 // filemark is known, so the writer can be fed one entry at a time.
 #include "mtf_writer.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <numeric>
@@ -45,6 +46,13 @@ std::uint64_t roundUp(std::uint64_t value, std::uint64_t unit) {
     return (value + unit - 1) / unit * unit;
 }
 
+void appendUtf16le(Bytes& out, const std::u16string& units) {
+    for (char16_t u : units) {
+        out.push_back(static_cast<std::uint8_t>(u));
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+}
+
 // Builds the descriptor part of a block: the fixed fields, then the strings, then zero fill to 4 bytes.
 class Descriptor {
   public:
@@ -61,12 +69,9 @@ class Descriptor {
         const std::size_t size = units.size() * 2;
         if (offset + size > layout::kMaxDescriptorBlockSize) {
             throw MediaError("a name of " + std::to_string(units.size()) + " code units does not fit in a " +
-                             std::string(reinterpret_cast<const char*>(bytes_.data()), 4) + " block");
+                             type() + " block");
         }
-        for (char16_t u : units) {
-            bytes_.push_back(static_cast<std::uint8_t>(u));
-            bytes_.push_back(static_cast<std::uint8_t>(u >> 8));
-        }
+        appendUtf16le(bytes_, units);
         putU16(bytes_, field, static_cast<std::uint16_t>(size));
         putU16(bytes_, field + 2, static_cast<std::uint16_t>(offset));
     }
@@ -87,9 +92,8 @@ class Descriptor {
         namespace c = layout::common;
         bytes_.resize(alignedSize(), 0);
         if (bytes_.size() > maxSize) {
-            throw MediaError("a " + std::string(reinterpret_cast<const char*>(bytes_.data()), 4) +
-                             " block of " + std::to_string(bytes_.size()) + " bytes is larger than the " +
-                             std::to_string(maxSize) + "-byte limit");
+            throw MediaError("a " + type() + " block of " + std::to_string(bytes_.size()) +
+                             " bytes is larger than the " + std::to_string(maxSize) + "-byte limit");
         }
         putU32(bytes_, c::kBlockAttributes, h.attributes);
         putU16(bytes_, c::kOffsetToFirstEvent,
@@ -105,6 +109,8 @@ class Descriptor {
     }
 
   private:
+    std::string type() const { return std::string(reinterpret_cast<const char*>(bytes_.data()), 4); }
+
     Bytes bytes_;
 };
 
@@ -131,10 +137,6 @@ std::array<std::uint8_t, layout::stream::kSize> encodeStreamHeader(const StreamH
     putU16(out, s::kDataCompressionAlgorithm, h.compressionAlgorithm);
     putU16(out, s::kChecksum, xorWords(out, 0, s::kChecksummedWords));
     return out;
-}
-
-std::u16string utf16Of(std::string_view ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
 }
 
 // The CSUM stream's value: XOR of the data as little-endian 32-bit words, the last one filled with zeros.
@@ -208,21 +210,19 @@ struct MediaWriter::State {
     std::uint32_t logicalBlock = 0;
     std::uint32_t physicalBlock = 0;
     std::uint64_t pos = 0;
-    std::uint64_t regionStart = 0;  // logical blocks are counted from here
+    std::uint64_t regionStart = 0;  // logical blocks are counted from here; inside a set, its SSET
     bool padPending = false;        // the last block still needs its closing SPAD
     bool finished = false;
 
     bool inSet = false;
     SetInfo set;
     std::uint32_t setNumber = 0;
-    std::uint64_t ssetOffset = 0;
     std::uint32_t nextControlBlockId = 0;
     std::uint32_t lastDirectoryId = 0;
     std::uint32_t currentDirectoryId = 0;
     std::uint32_t lastFileId = 0;
     std::string currentDirectoryText;
     std::u16string currentDirectoryName;
-    std::uint64_t lastEsetOffset = 0;
     std::vector<std::uint64_t> softFilemarks;
     Manifest manifest;
     Bytes chunk;
@@ -319,7 +319,7 @@ struct MediaWriter::State {
     // Starts a block of the current set: closes the previous one and returns its format logical address.
     std::uint64_t startSetBlock() {
         closeBlock(logicalBlock);
-        return (pos - ssetOffset) / logicalBlock;
+        return (pos - regionStart) / logicalBlock;
     }
 
     void writeDescriptor(Descriptor& d, const Descriptor::Header& h) {
@@ -342,7 +342,7 @@ struct MediaWriter::State {
         putU8(b, t::kMtfMajorVersion, layout::kMtfMajorVersion);
         d.addString(t::kMediaName, tape.mediaName.units);
         d.addString(t::kMediaDescription, tape.mediaDescription.units);
-        d.addString(t::kSoftwareName, utf16Of(kSoftwareName));
+        d.addString(t::kSoftwareName, utf8ToUtf16(kSoftwareName));
         regionStart = pos;
         writeDescriptor(d, {});
     }
@@ -366,7 +366,6 @@ struct MediaWriter::State {
         d.addString(s::kDataSetDescription, set.description.units);
         d.addString(s::kUserName, set.userName.units);
         regionStart = pos;
-        ssetOffset = pos;
         nextControlBlockId = 0;
         writeDescriptor(d, {.attributes = setAttributes(), .controlBlockId = nextControlBlockId++});
     }
@@ -395,7 +394,6 @@ struct MediaWriter::State {
         putU16(b, e::kDataSetNumber, static_cast<std::uint16_t>(setNumber));
         putDate(b, e::kMediaWriteDate, set.date);
         regionStart = pos;
-        lastEsetOffset = pos;
         manifest.sets.back().esetOffset = pos;
         writeDescriptor(d, {.attributes = setAttributes(), .stringType = layout::kStringTypeNone});
     }
@@ -403,7 +401,7 @@ struct MediaWriter::State {
     void writeEotm() {
         Descriptor d("EOTM", layout::eotm::kFixedSize);
         putU64(d.fields(), layout::eotm::kLastEsetPhysicalBlockAddress,
-               manifest.sets.empty() ? 0 : physicalBlockAddress(lastEsetOffset));
+               manifest.sets.empty() ? 0 : physicalBlockAddress(manifest.sets.back().esetOffset));
         regionStart = pos;
         writeDescriptor(d, {.stringType = layout::kStringTypeNone});
     }
@@ -416,10 +414,7 @@ struct MediaWriter::State {
 
     void emitNameStream(std::string_view id, const std::u16string& units) {
         Bytes bytes;
-        for (char16_t u : units) {
-            bytes.push_back(static_cast<std::uint8_t>(u));
-            bytes.push_back(static_cast<std::uint8_t>(u >> 8));
-        }
+        appendUtf16le(bytes, units);
         emitStreamHeader({.id = id, .length = bytes.size()});
         emit(bytes);
         alignStream();

@@ -109,10 +109,10 @@ struct FileEntry {
     std::uint32_t naclBytes = 0;  // an NACL security stream of this size before STAN
     bool csum = false;            // a CSUM stream after STAN
     bool noStan = false;          // no STAN stream at all (the data is not written)
-    std::optional<std::uint64_t>
-        declaredLength{};  // a Stream Length in the STAN header other than the bytes written
-    std::optional<std::uint32_t>
-        badFrameChecksum{};  // compressed sets: frame index (0-based) with a wrong checksum
+    // A Stream Length in the STAN header other than the bytes written.
+    std::optional<std::uint64_t> declaredLength{};
+    // Compressed sets: the frame index (0-based) that gets a wrong checksum.
+    std::optional<std::uint32_t> badFrameChecksum{};
 };
 
 using Entry = std::variant<DirectoryEntry, FileEntry>;
@@ -198,8 +198,8 @@ struct Manifest {
     std::vector<ManifestDirectory> directories{};
     std::vector<ManifestFile> files{};  // empty when WriterOptions::recordFiles is off
     std::uint64_t fileCount = 0;        // files written, recorded or not
-    std::vector<std::uint64_t>
-        filemarks{};  // hard: the offset the mark sits at; soft: the SFMB block's offset
+    // Hard filemarks: the offset the mark sits at; soft ones: the SFMB block's offset.
+    std::vector<std::uint64_t> filemarks{};
     std::uint64_t imageSize = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "sample_media.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 namespace ostrum::mtfwriter {
@@ -18,8 +20,9 @@ std::vector<std::uint8_t> textLines(const std::string& title, int lines, const s
 
 // The first sector of an OLE compound document (what .doc files start with), then the text.
 std::vector<std::uint8_t> wordDocument(const std::string& text) {
-    std::vector<std::uint8_t> out = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    out.resize(512, 0);
+    static constexpr std::uint8_t kOleSignature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    std::vector<std::uint8_t> out(512, 0);
+    std::copy(std::begin(kOleSignature), std::end(kOleSignature), out.begin());
     const auto body = bytesOf(text);
     out.insert(out.end(), body.begin(), body.end());
     out.resize((out.size() + 511) / 512 * 512, 0);
