@@ -18,12 +18,6 @@ std::string tagAt(std::span<const std::uint8_t> b, std::uint64_t off) {
     return std::string(reinterpret_cast<const char*>(b.data() + off), 4);
 }
 
-std::uint16_t xorOfWords(std::span<const std::uint8_t> b, std::uint64_t off, int words) {
-    std::uint16_t x = 0;
-    for (int i = 0; i < words; ++i) x ^= readU16(b, off + 2 * static_cast<std::uint64_t>(i));
-    return x;
-}
-
 std::u16string unitsAt(std::span<const std::uint8_t> b, std::uint64_t off, std::uint64_t bytes) {
     std::u16string s;
     if (!has(b, off, bytes)) return s;
@@ -278,6 +272,12 @@ std::uint64_t readU64(std::span<const std::uint8_t> b, std::uint64_t off) {
     if (!has(b, off, 8)) return ~0ull;
     return static_cast<std::uint64_t>(readU32(b, off)) |
            (static_cast<std::uint64_t>(readU32(b, off + 4)) << 32);
+}
+
+std::uint16_t xorOfWords(std::span<const std::uint8_t> b, std::uint64_t off, int words) {
+    std::uint16_t x = 0;
+    for (int i = 0; i < words; ++i) x ^= readU16(b, off + 2 * static_cast<std::uint64_t>(i));
+    return x;
 }
 
 }  // namespace ostrum::mtfwriter::testing

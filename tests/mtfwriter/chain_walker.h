@@ -60,5 +60,7 @@ DecodedDate decodeDate(std::span<const std::uint8_t> fiveBytes);
 std::uint16_t readU16(std::span<const std::uint8_t> b, std::uint64_t off);
 std::uint32_t readU32(std::span<const std::uint8_t> b, std::uint64_t off);
 std::uint64_t readU64(std::span<const std::uint8_t> b, std::uint64_t off);
+// XOR of `words` little-endian 16-bit words from `off`: the header checksum of blocks, streams and frames.
+std::uint16_t xorOfWords(std::span<const std::uint8_t> b, std::uint64_t off, int words);
 
 }  // namespace ostrum::mtfwriter::testing

@@ -50,6 +50,11 @@ TEST(DamageFiles, MatchTheByteVersionAndMayOverwriteTheirInput) {
     EXPECT_THROW(damageFile(tmp / "missing.img", tmp / "x.img", Damage::cutFront(1)), std::runtime_error);
     EXPECT_FALSE(std::filesystem::exists(tmp / "x.img.damage-tmp"));
     EXPECT_FALSE(std::filesystem::exists(tmp / "x.img"));
+    // The missing input fails before the copy exists; a folder in the output's place fails only at the
+    // rename, after the copy has been written, and the copy must not be left behind.
+    std::filesystem::create_directories(tmp / "folder.img" / "inside");
+    EXPECT_THROW(damageFile(in, tmp / "folder.img", Damage::cutFront(1)), std::runtime_error);
+    EXPECT_FALSE(std::filesystem::exists(tmp / "folder.img.damage-tmp"));
 }
 
 TEST(DamageBytes, ShiftingMovesEveryBlockOffItsSlot) {

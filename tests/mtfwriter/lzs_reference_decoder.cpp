@@ -100,9 +100,7 @@ Decoded decodeFrames(std::span<const std::uint8_t> data, std::vector<FrameInfo>*
         if (data.size() - pos < 24) return DecodeError{"truncated frame header"};
         FrameInfo f;
         if (data[pos] != 'F' || data[pos + 1] != 'H') return DecodeError{"frame id is not FH"};
-        std::uint16_t x = 0;
-        for (int i = 0; i < 11; ++i) x ^= readU16(data, pos + 2 * static_cast<std::uint64_t>(i));
-        if (x != readU16(data, pos + 22)) return DecodeError{"frame header checksum"};
+        if (xorOfWords(data, pos, 11) != readU16(data, pos + 22)) return DecodeError{"frame header checksum"};
         f.originalMediaAttributes = readU16(data, pos + 2);
         f.remainingUncompressedSize = readU64(data, pos + 4);
         f.uncompressedSize = readU32(data, pos + 12);

@@ -67,8 +67,7 @@ TEST(MkmediaUsage, HelpUnknownCommandsAndBadArguments) {
          "ostrum-mkmedia: option --block-size needs 1 value(s) (try 'ostrum-mkmedia help')\n"},
         {{"sample", "x.tap", "--tap", "--soft-filemarks"},
          "ostrum-mkmedia: --soft-filemarks is for image files; a .tap has real tape marks (try "
-         "'ostrum-mkmedia "
-         "help')\n"},
+         "'ostrum-mkmedia help')\n"},
         {{"sample", "x.img", "--logical-block-size", "2048"},
          "ostrum-mkmedia: --logical-block-size must be 512 or 1024 (try 'ostrum-mkmedia help')\n"},
         {{"generate", "g.img", "--folders", "1", "--file-size", "1"},
@@ -81,12 +80,10 @@ TEST(MkmediaUsage, HelpUnknownCommandsAndBadArguments) {
          "ostrum-mkmedia: --sets must be 1 to 65535 (try 'ostrum-mkmedia help')\n"},
         {{"damage", "a", "b"},
          "ostrum-mkmedia: damage takes exactly one of --cut, --zero, --shift, --truncate (try "
-         "'ostrum-mkmedia "
-         "help')\n"},
+         "'ostrum-mkmedia help')\n"},
         {{"damage", "a", "b", "--cut", "1", "--shift", "2"},
          "ostrum-mkmedia: damage takes exactly one of --cut, --zero, --shift, --truncate (try "
-         "'ostrum-mkmedia "
-         "help')\n"},
+         "'ostrum-mkmedia help')\n"},
         {{"damage", "a", "b", "--zero", "5"},
          "ostrum-mkmedia: option --zero needs 2 value(s) (try 'ostrum-mkmedia help')\n"},
     };
@@ -110,7 +107,7 @@ TEST(MkmediaSample, WritesTheSampleImageManifestAndTape) {
 
     const auto image = readFile(img);
     MemorySink memory;
-    const Manifest expected = writeMedia(sampleMedia(), memory);
+    writeMedia(sampleMedia(), memory);
     EXPECT_EQ(image, memory.bytes) << "the sample is the same bytes every time";
     const Walk walk = walkImage(image, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
@@ -193,6 +190,14 @@ TEST(MkmediaFromDir, OneSetFromAFolderAndErrorsLeaveNoOutput) {
     const CliRun bad = mkmedia({"from-dir", (tmp / "nowhere").string(), failed});
     EXPECT_EQ(bad.code, kExitFailure);
     EXPECT_EQ(bad.err, "ostrum-mkmedia from-dir: '" + (tmp / "nowhere").string() + "' is not a folder\n");
+    EXPECT_FALSE(fs::exists(failed));
+
+    // That error comes before the output is created; this one comes from the writer, after it was.
+    const CliRun late =
+        mkmedia({"from-dir", (tmp / "src").string(), failed, "--soft-filemarks", "--block-size", "64K"});
+    EXPECT_EQ(late.code, kExitFailure);
+    EXPECT_EQ(late.err,
+              "ostrum-mkmedia from-dir: soft filemarks need a physical block size of at most 32768 bytes\n");
     EXPECT_FALSE(fs::exists(failed));
 }
 
