@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <ctime>
@@ -22,11 +20,11 @@
 #include "catalog/image_scanner.h"
 #include "catalog/mime_file_info.h"
 #include "commands.h"
-#include "tape_commands.h"
 #include "selection/save_files.h"
 #include "selection/save_path.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
+#include "tape_commands.h"
 #include "terminal_progress.h"
 
 namespace ostrum::cli {

@@ -42,9 +42,11 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
 std::string AttachVirtualTape(tape::TapeDevices& devices, std::string_view attachment,
                               std::optional<std::uint64_t> capacity) {
     const auto equals = attachment.find('=');
-    const auto number = equals == std::string_view::npos ? std::nullopt : ParseNumber(attachment.substr(0, equals));
+    const auto number =
+        equals == std::string_view::npos ? std::nullopt : ParseNumber(attachment.substr(0, equals));
     if (!number || equals + 1 == attachment.size()) {
-        return "--attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '" + std::string(attachment) + "')";
+        return "--attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '" + std::string(attachment) +
+               "')";
     }
     tape::VirtualTapeOptions options;
     options.path = std::string(attachment.substr(equals + 1));
@@ -89,7 +91,8 @@ bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWor
         }
     }
     for (const Pending& pending : attachments) {
-        if (std::string error = AttachVirtualTape(words.devices, pending.attachment, pending.capacity); !error.empty()) {
+        if (std::string error = AttachVirtualTape(words.devices, pending.attachment, pending.capacity);
+            !error.empty()) {
             PrintError(std::string(command) + ": " + error);
             return false;
         }
@@ -120,6 +123,20 @@ void PrintDeviceTable(std::ostream& out, const std::vector<tape::TapeDeviceRow>&
     };
     line([](std::size_t c) { return std::string_view(tape::kDeviceListHeadings[c]); });
     for (const auto& row : rows) line([&](std::size_t c) { return std::string_view(row.cells[c]); });
+}
+
+// Warns of the unreadable blocks a pass over the tape skipped and, when it gave up on the drive, of what
+// that left out.
+void WarnOfReadFailures(std::uint64_t readErrors, const std::string& lastReadError, bool gaveUp,
+                        std::string_view leftOut) {
+    if (readErrors > 0) {
+        PrintError(std::to_string(readErrors) +
+                   " unreadable tape block(s) skipped; the last: " + lastReadError);
+    }
+    if (gaveUp) {
+        PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
+                   " unreadable blocks in a row: " + std::string(leftOut));
+    }
 }
 
 // The imaging page's labels and bar, on the terminal.
@@ -198,16 +215,9 @@ int RunListTape(Args args) {
     } else {
         PrintCatalogText(std::cout, device, found, sink.status());
     }
-    if (summary.readErrors > 0) {
-        PrintError(std::to_string(summary.readErrors) +
-                   " unreadable tape block(s) skipped; the last: " + summary.lastReadError);
-    }
-    if (summary.gaveUp) {
-        PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
-                   " unreadable blocks in a row: the rest of the tape was not scanned");
-        return kExitFailure;
-    }
-    return kExitOk;
+    WarnOfReadFailures(summary.readErrors, summary.lastReadError, summary.gaveUp,
+                       "the rest of the tape was not scanned");
+    return summary.gaveUp ? kExitFailure : kExitOk;
 }
 
 int RunImage(Args args) {
@@ -236,16 +246,9 @@ int RunImage(Args args) {
     }
     std::cout << "Done: " << result.copied << " bytes copied from " << device << " to " << imagePath << " ("
               << result.marks << " filemarks crossed)\n";
-    if (result.readErrors > 0) {
-        PrintError(std::to_string(result.readErrors) +
-                   " unreadable tape block(s) skipped; the last: " + result.lastReadError);
-    }
-    if (result.gaveUp) {
-        PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
-                   " unreadable blocks in a row: the image holds the tape up to there");
-        return kExitFailure;
-    }
-    return kExitOk;
+    WarnOfReadFailures(result.readErrors, result.lastReadError, result.gaveUp,
+                       "the image holds the tape up to there");
+    return result.gaveUp ? kExitFailure : kExitOk;
 }
 
 }  // namespace ostrum::cli

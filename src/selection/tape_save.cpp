@@ -15,7 +15,6 @@
 #include "save_run.h"
 #include "tape/tape_operations.h"
 #include "tape/tape_pass_reader.h"
-#include "tape/tape_scanner.h"
 
 namespace ostrum::selection {
 namespace {

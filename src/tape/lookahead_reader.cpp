@@ -10,7 +10,7 @@ LookaheadReader::LookaheadReader(TapeDrive& drive, const std::atomic<bool>& stop
 
 TapeRead LookaheadReader::ReadDrive(std::span<std::uint8_t> out) {
     TapeRead read = drive_.Read(out);
-    failureRun_ = read.end == ReadEnd::Error ? failureRun_ + 1 : 0;
+    failures_.Note(read);
     if (read.end == ReadEnd::EndOfData) endOfData_ = true;
     return read;
 }
@@ -26,8 +26,8 @@ TapeRead LookaheadReader::Next(std::span<std::uint8_t> out) {
 }
 
 bool LookaheadReader::ReadAhead() {
-    if (endOfData_ || failureRun_ >= limits_.failureRun || stopRequested_.load(std::memory_order_relaxed))
-        return false;
+    if (endOfData_ || stopRequested_.load(std::memory_order_relaxed)) return false;
+    if (failures_.length() >= limits_.failureRun) return false;
     if (queuedBytes_ >= limits_.bytes || queue_.size() >= limits_.reads) return false;
     std::vector<std::uint8_t> buffer;
     if (!spare_.empty()) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalog/chunk_view.h"
+#include "read_failures.h"
 #include "tape_device.h"
 
 namespace ostrum::tape {
@@ -58,7 +59,7 @@ class LookaheadReader {
     std::deque<Taken> queue_;
     std::vector<std::vector<std::uint8_t>> spare_;  // buffers of consumed reads, for reuse
     std::size_t queuedBytes_ = 0;
-    int failureRun_ = 0;      // consecutive failed reads at the end of everything read so far
+    FailureRun failures_;     // failed reads at the end of everything read so far
     bool endOfData_ = false;  // the drive has reported the end of data
 };
 

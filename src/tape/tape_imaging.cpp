@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "read_failures.h"
 #include "tape_operations.h"
-#include "tape_scanner.h"
 #include "unique_fd.h"
 
 namespace ostrum::tape {
@@ -50,15 +50,13 @@ TapeResult CreateImageFile(const std::string& path, UniqueFd& file) {
     return TapeResult::Success();
 }
 
-void NoteRead(const TapeRead& read, int& failureRun, ImageCopyResult& result) {
+void NoteRead(const TapeRead& read, FailureRun& failures, ImageCopyResult& result) {
     if (read.end == ReadEnd::Filemark || read.end == ReadEnd::Setmark) ++result.marks;
     if (read.end == ReadEnd::Error) {
         ++result.readErrors;
         result.lastReadError = read.error;
-        ++failureRun;
-    } else {
-        failureRun = 0;
     }
+    failures.Note(read);
 }
 
 // Reads the tape to its end and writes every byte read; false (with result.error) when a write failed.
@@ -67,20 +65,20 @@ bool CopyLoop(TapeDrive& drive, int image, const std::string& imagePath, Imaging
     std::vector<std::uint8_t> buffer(TapeReadSize);
     TapeRead read = drive.Read(buffer);
     sink.ProgressLabel("Reading Tape...");
-    int failureRun = 0;
+    FailureRun failures;
     while (read.end != ReadEnd::EndOfData) {
         if (const int error = WriteAll(image, std::span(buffer).first(read.count)); error != 0) {
             result.error = WriteFailure(imagePath, result.copied, error);
             return false;
         }
         result.copied += read.count;
-        NoteRead(read, failureRun, result);
+        NoteRead(read, failures, result);
         sink.ProgressLabel(std::to_string(result.copied));
         if (result.capacity > 0) {
             const auto capacity = static_cast<std::uint64_t>(result.capacity);
             sink.Progress(static_cast<int>(std::min<std::uint64_t>(100, result.copied * 100 / capacity)));
         }
-        if (failureRun >= kMaxConsecutiveReadFailures) {
+        if (failures.length() >= kMaxConsecutiveReadFailures) {
             result.gaveUp = true;
             break;
         }

@@ -1,8 +1,15 @@
 #include "tape_pass_reader.h"
 
-#include "tape_scanner.h"
-
 namespace ostrum::tape {
+namespace {
+
+// How far ahead of the current read the loop reads for a block that crosses its end: more than the
+// farthest the catalog's handlers look past a FILE block (its stream walk of 1 MiB) plus one read.
+constexpr std::size_t kMaxLookaheadBytes = 2u << 20;
+// The most reads kept ahead (the lookahead over a tape of tiny blocks).
+constexpr std::size_t kMaxLookaheadReads = 8192;
+
+}  // namespace
 
 TapePassReader::TapePassReader(TapeDrive& drive, const std::atomic<bool>& stopRequested)
     : reader_(drive, stopRequested, {kMaxLookaheadBytes, kMaxLookaheadReads, kMaxConsecutiveReadFailures}),
@@ -31,8 +38,8 @@ std::optional<TapePass> TapePassReader::Next() {
         end_ = End::EndOfData;
         return std::nullopt;
     }
-    failureRun_ = read.end == ReadEnd::Error ? failureRun_ + 1 : 0;
-    lastPassGaveUp_ = failureRun_ >= kMaxConsecutiveReadFailures;
+    failures_.Note(read);
+    lastPassGaveUp_ = failures_.length() >= kMaxConsecutiveReadFailures;
     const std::size_t count = read.count;
     return TapePass{std::span<const std::uint8_t>(buffer_).first(count), std::move(read), chunkIndex_++,
                     deliveredTotal_, shownPosition_};

@@ -1,7 +1,7 @@
 #pragma once
-// The tape scan's read loop on its own: the tape read pass by pass, with the counters counted exactly as
-// ScanTape counts them, so that anyone who reads a tape again (saving files found by a scan) meets every
-// ChunkIndex and DataOffset of the catalog at the same bytes.
+// The read loop of the tape scan and the tape save: the tape read pass by pass with the scan's counters,
+// so that whoever reads a tape again (saving files found by a scan) meets every ChunkIndex and DataOffset
+// of the catalog at the same bytes.
 //
 // The first read after the rewind is discarded; its length counts only in the shown position. Every
 // further read is one pass, filemarks, setmarks and failed reads included (they deliver no bytes), until
@@ -15,6 +15,7 @@
 
 #include "catalog/chunk_view.h"
 #include "lookahead_reader.h"
+#include "read_failures.h"
 #include "tape_device.h"
 
 namespace ostrum::tape {
@@ -53,7 +54,7 @@ class TapePassReader {
     std::uint64_t shownPosition_ = 0;
     std::uint64_t reads_ = 0;
     std::size_t previousCount_ = 0;
-    int failureRun_ = 0;
+    FailureRun failures_;
     bool lastPassGaveUp_ = false;
     End end_ = End::None;
 };

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <memory>
-#include <vector>
+#include <optional>
 
 #include "catalog/chunk_view.h"
 #include "catalog/image_scanner.h"
@@ -23,16 +23,6 @@ std::optional<int> ProgressPercent(std::uint64_t delivered, std::int64_t capacit
         std::min<std::uint64_t>(100, delivered * 100 / static_cast<std::uint64_t>(capacity)));
 }
 
-// Examines the whole slots of one read; false when scanActive was found false.
-bool ExamineRead(catalog::ScanContext& context, const catalog::ChunkView& chunk, std::size_t count,
-                 const std::atomic<bool>& scanActive) {
-    for (std::size_t slot = 0; slot + mtf::kSlotSize <= count; slot += mtf::kSlotSize) {
-        if (!scanActive.load(std::memory_order_relaxed)) return false;
-        catalog::ExamineSlot(context, chunk, slot);
-    }
-    return true;
-}
-
 void NotePass(const TapePass& pass, TapeScanSummary& summary) {
     summary.bytes += pass.read.count;
     if (pass.read.end == ReadEnd::Filemark || pass.read.end == ReadEnd::Setmark) ++summary.marks;
@@ -48,8 +38,10 @@ bool ReadLoop(TapePassReader& passes, catalog::ScanContext& context, catalog::Ca
     const std::uint64_t shownCapacity = capacity > 0 ? static_cast<std::uint64_t>(capacity) : 0;
     while (auto pass = passes.Next()) {
         NotePass(*pass, summary);
-        const catalog::ChunkView chunk(pass->bytes, pass->deliveredTotal, pass->chunkIndex, &passes.following());
-        if (!ExamineRead(context, chunk, pass->bytes.size(), scanActive)) return false;
+        const catalog::ChunkView chunk(pass->bytes, pass->deliveredTotal, pass->chunkIndex,
+                                       &passes.following());
+        const std::size_t slots = pass->bytes.size() / mtf::kSlotSize;
+        if (!catalog::ExamineSlots(context, chunk, slots, scanActive)) return false;
         if (auto percent = ProgressPercent(pass->deliveredTotal, capacity)) sink.Progress(*percent);
         sink.PositionLine(catalog::PositionText(pass->shownPosition, shownCapacity));
     }

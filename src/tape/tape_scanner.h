@@ -23,17 +23,10 @@
 #include <string>
 
 #include "catalog/catalog.h"
+#include "read_failures.h"
 #include "tape_devices.h"
 
 namespace ostrum::tape {
-
-// Consecutive failed reads after which the scan (and the image copy) gives up on the drive.
-inline constexpr int kMaxConsecutiveReadFailures = 8;
-// How far ahead of the current read the scanner reads for a block that crosses its end: more than the
-// farthest the catalog's handlers look past a FILE block (its stream walk of 1 MiB) plus one read.
-inline constexpr std::size_t kMaxLookaheadBytes = 2u << 20;
-// The most reads kept ahead (the lookahead over a tape of tiny blocks).
-inline constexpr std::size_t kMaxLookaheadReads = 8192;
 
 struct TapeScanSummary {
     std::string error;             // why the scan could not start (open, rewind or media query), empty else

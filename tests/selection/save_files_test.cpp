@@ -306,20 +306,6 @@ TEST_F(ImageSaveTest, StreamsThatCannotBeDecodedAreSavedRawAndSaySo) {
     EXPECT_FALSE(report.AllSavedWhole());
 }
 
-// Cancels once the save has passed `at` bytes.
-class CancellingSink : public RecordingSink {
-public:
-    CancellingSink(std::atomic<bool>& cancel, std::uint64_t at) : cancel_(cancel), at_(at) {}
-    void Progress(std::uint64_t done, std::uint64_t total) override {
-        RecordingSink::Progress(done, total);
-        if (done >= at_) cancel_.store(true);
-    }
-
-private:
-    std::atomic<bool>& cancel_;
-    std::uint64_t at_;
-};
-
 TEST_F(ImageSaveTest, CancelInTheMiddleOfAFileRemovesItsPartAndStops) {
     Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("done before")},
                     Generated("BIG.BIN", 8 << 20, 1), mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("later")}}));

@@ -94,6 +94,20 @@ public:
     bool progressWentBack = false;
 };
 
+// Records like RecordingSink and cancels the save once its progress has reached `at` bytes.
+class CancellingSink : public RecordingSink {
+public:
+    CancellingSink(std::atomic<bool>& cancel, std::uint64_t at) : cancel_(cancel), at_(at) {}
+    void Progress(std::uint64_t done, std::uint64_t total) override {
+        RecordingSink::Progress(done, total);
+        if (done >= at_) cancel_.store(true);
+    }
+
+private:
+    std::atomic<bool>& cancel_;
+    std::uint64_t at_;
+};
+
 // Every file of the description, by the position of its data on the medium.
 inline std::map<std::uint64_t, std::vector<std::uint8_t>> ExpectedByOffset(const mw::MediaDescription& media,
                                                                           const mw::Manifest& manifest) {

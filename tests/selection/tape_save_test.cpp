@@ -158,19 +158,6 @@ TEST_F(TapeSaveTest, LengthRunningPastTheRecordedDataIsTruncated) {
     EXPECT_FALSE(fs::exists(destination() / "BACKUP SET 1(_S)/LONG.BIN"));
 }
 
-class CancelAfter : public RecordingSink {
-public:
-    CancelAfter(std::atomic<bool>& cancel, std::uint64_t at) : cancel_(cancel), at_(at) {}
-    void Progress(std::uint64_t done, std::uint64_t total) override {
-        RecordingSink::Progress(done, total);
-        if (done >= at_) cancel_.store(true);
-    }
-
-private:
-    std::atomic<bool>& cancel_;
-    std::uint64_t at_;
-};
-
 TEST_F(TapeSaveTest, CancelInTheMiddleOfAFileRemovesItsPart) {
     mw::MediaDescription media;
     media.sets.push_back({.info = {.name = "S"},
@@ -178,7 +165,7 @@ TEST_F(TapeSaveTest, CancelInTheMiddleOfAFileRemovesItsPart) {
                                       mw::FileEntry{.name = "BIG.BIN", .data = mw::GeneratedData{2 << 20, 3}},
                                       mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("c")}}});
     Prepare(media, 65536);
-    CancelAfter cancelling(cancel, 1 << 20);
+    CancellingSink cancelling(cancel, 1 << 20);
     report = Save(cancelling);
     EXPECT_TRUE(report.cancelled);
     EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);

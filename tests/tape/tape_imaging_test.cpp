@@ -13,7 +13,7 @@
 
 #include "scan_fixtures.h"
 #include "tap_builder.h"
-#include "tape/tape_scanner.h"
+#include "tape/read_failures.h"
 
 namespace ostrum::tape {
 namespace {
