@@ -53,13 +53,15 @@ std::string CatalogForm(std::string text) {
 // A pattern with a wildcard is matched against the whole path; any other selects that file or folder
 // and everything below it.
 bool Matches(std::string_view catalogPath, const std::string& pattern) {
-    if (catalogPath.starts_with(catalog::kMediaRootPrefix)) catalogPath.remove_prefix(catalog::kMediaRootPrefix.size());
+    if (catalogPath.starts_with(catalog::kMediaRootPrefix))
+        catalogPath.remove_prefix(catalog::kMediaRootPrefix.size());
     if (pattern.find_first_of("*?[") != std::string::npos) {
         return ::fnmatch(pattern.c_str(), std::string(catalogPath).c_str(), FNM_NOESCAPE) == 0;
     }
     if (pattern.empty() || pattern.back() == '\\') return catalogPath.starts_with(pattern);
     return catalogPath == pattern ||
-           (catalogPath.starts_with(pattern) && catalogPath.size() > pattern.size() && catalogPath[pattern.size()] == '\\');
+           (catalogPath.starts_with(pattern) && catalogPath.size() > pattern.size() &&
+            catalogPath[pattern.size()] == '\\');
 }
 
 std::optional<ExistingFiles> ParsePolicy(std::string_view text) {
@@ -111,7 +113,9 @@ bool ParseOptions(Args args, ExtractOptions& options) {
     return true;
 }
 
-bool IsTape(const std::string& source) { return tape::ParseTapeDeviceName(source).has_value(); }
+bool IsTape(const std::string& source) {
+    return tape::ParseTapeDeviceName(source).has_value();
+}
 
 // Scans the source into `found`; false (after printing why) when it cannot be read at all.
 bool Scan(ExtractOptions& options, catalog::Catalog& found) {
@@ -151,7 +155,8 @@ void Select(catalog::Catalog& found, const std::vector<std::string>& patterns) {
 int PrintDryRun(const std::vector<selection::SaveItem>& items, const std::string& destination) {
     std::uint64_t bytes = 0;
     for (const auto& item : items) {
-        const std::string target = selection::JoinComponents(selection::DestinationComponents(item.catalogPath));
+        const std::string target =
+            selection::JoinComponents(selection::DestinationComponents(item.catalogPath));
         if (item.dataOffset) {
             std::cout << target << "  " << item.size.value_or(0) << "\n";
             bytes += item.size.value_or(0);
@@ -166,7 +171,7 @@ int PrintDryRun(const std::vector<selection::SaveItem>& items, const std::string
 // Draws the save's progress: the share of the selected bytes done and the current file's name. Names
 // change at most ten times a second, so that thousands of small files do not flood the terminal.
 class ExtractProgress final : public selection::SaveSink {
-public:
+  public:
     explicit ExtractProgress(TerminalProgress& bar) : bar_(bar) {}
     void FileStarted(std::size_t, std::string_view destination) override {
         const auto now = std::chrono::steady_clock::now();
@@ -178,7 +183,7 @@ public:
         bar_.SetPercent(total == 0 ? 100 : static_cast<int>(done * 100 / total));
     }
 
-private:
+  private:
     TerminalProgress& bar_;
     std::chrono::steady_clock::time_point shown_{};
 };
@@ -200,7 +205,7 @@ void PrintReport(const selection::SaveReport& report) {
 // Turns Ctrl-C and SIGTERM into a cancel request while a save runs, so that the partly written file is
 // removed instead of left behind. The signals are taken by a thread of its own (no handler, no global).
 class InterruptWatch {
-public:
+  public:
     explicit InterruptWatch(std::atomic<bool>& cancel) {
         sigemptyset(&signals_);
         sigaddset(&signals_, SIGINT);
@@ -221,7 +226,7 @@ public:
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
 
-private:
+  private:
     sigset_t signals_{};
     sigset_t previous_{};
     std::jthread watcher_;
@@ -241,11 +246,12 @@ int RunExtract(Args args) {
     std::error_code made;
     std::filesystem::create_directories(options.destination, made);
     if (made) {
-        PrintError("extract: cannot create the destination folder '" + options.destination + "': " + made.message());
+        PrintError("extract: cannot create the destination folder '" + options.destination +
+                   "': " + made.message());
         return kExitFailure;
     }
-    selection::SaveRequest request{IsTape(options.source), options.source, options.destination, options.existing,
-                                   &options.devices};
+    selection::SaveRequest request{IsTape(options.source), options.source, options.destination,
+                                   options.existing, &options.devices};
     std::atomic<bool> cancel{false};
     selection::SaveReport report;
     {

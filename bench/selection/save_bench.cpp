@@ -41,9 +41,13 @@ constexpr int kSmallFolders = 100;
 constexpr int kSmallPerFolder = 1000;
 constexpr std::size_t kCopyBuffer = 1 << 20;
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
-std::uint64_t SmallSize(std::uint64_t n) { return 100 + (n * 7919) % 900; }
+std::uint64_t SmallSize(std::uint64_t n) {
+    return 100 + (n * 7919) % 900;
+}
 
 mw::Manifest WriteBigImage(const fs::path& path) {
     mw::ImageFileSink sink(path);
@@ -65,7 +69,8 @@ void WriteSmallImage(const fs::path& path) {
         writer.addDirectory({.path = {"F" + std::to_string(folder)}});
         for (int i = 0; i < kSmallPerFolder; ++i) {
             const std::uint64_t n = static_cast<std::uint64_t>(folder) * kSmallPerFolder + i;
-            writer.addFile({.name = "S" + std::to_string(n) + ".DAT", .data = mw::GeneratedData{SmallSize(n), n}});
+            writer.addFile(
+                {.name = "S" + std::to_string(n) + ".DAT", .data = mw::GeneratedData{SmallSize(n), n}});
         }
     }
     writer.endSet();
@@ -143,10 +148,12 @@ bool SameAsGenerated(const fs::path& path, std::uint64_t seed, std::uint64_t siz
 
 bool BigRun(const fs::path& work) {
     const fs::path image = work / "big.img";
-    std::printf("writing %d files of %llu MiB...\n", kBigFiles, static_cast<unsigned long long>(kBigFileBytes >> 20));
+    std::printf("writing %d files of %llu MiB...\n", kBigFiles,
+                static_cast<unsigned long long>(kBigFileBytes >> 20));
     WriteBigImage(image);
     const auto items = ScanItems(image);
-    if (items.size() != kBigFiles) return std::printf("FAIL: the scan found %zu files\n", items.size()), false;
+    if (items.size() != kBigFiles)
+        return std::printf("FAIL: the scan found %zu files\n", items.size()), false;
     // The plain copy copies a 2 GiB file: the image less its few descriptor blocks is close enough, so
     // it copies 2 GiB exactly from a file of that size made from the image's start.
     const fs::path source = work / "copy-source.bin";
@@ -166,7 +173,8 @@ bool BigRun(const fs::path& work) {
         start = Clock::now();
         const auto report = Save(items, image, work / "saved");
         bestSave = std::min(bestSave, Seconds(start));
-        if (report.totals.saved != kBigFiles) return std::printf("FAIL: %zu files saved\n", report.totals.saved), false;
+        if (report.totals.saved != kBigFiles)
+            return std::printf("FAIL: %zu files saved\n", report.totals.saved), false;
     }
     fs::remove_all(work / "copy.bin");
     for (int i = 0; i < kBigFiles; ++i) {
@@ -201,7 +209,8 @@ bool SmallRun(const fs::path& work) {
         const std::string suffix = std::to_string(round);
         ::sync();
         auto start = Clock::now();
-        if (!PlainSmallFiles(work / ("loop" + suffix), data)) return std::printf("FAIL: the plain loop failed\n"), false;
+        if (!PlainSmallFiles(work / ("loop" + suffix), data))
+            return std::printf("FAIL: the plain loop failed\n"), false;
         bestLoop = std::min(bestLoop, Seconds(start));
 
         ::sync();
@@ -222,9 +231,10 @@ bool SmallRun(const fs::path& work) {
             }
         }
     }
-    std::printf("100,000 small files: save %.2f s (%.0f files/s); plain loop of writes %.2f s (%.0f files/s); "
-                "ratio loop/save %.2f\n",
-                bestSave, files / bestSave, bestLoop, files / bestLoop, bestLoop / bestSave);
+    std::printf(
+        "100,000 small files: save %.2f s (%.0f files/s); plain loop of writes %.2f s (%.0f files/s); "
+        "ratio loop/save %.2f\n",
+        bestSave, files / bestSave, bestLoop, files / bestLoop, bestLoop / bestSave);
     for (int round = 0; round < kRounds; ++round) {
         fs::remove_all(work / ("loop" + std::to_string(round)));
         fs::remove_all(work / ("saved" + std::to_string(round)));
@@ -237,8 +247,9 @@ bool SmallRun(const fs::path& work) {
 
 int main(int argc, char** argv) {
     const bool ownFolder = argc < 2;
-    const fs::path work = ownFolder ? fs::temp_directory_path() / ("ostrum-save-bench-" + std::to_string(::getpid()))
-                                    : fs::path(argv[1]);
+    const fs::path work =
+        ownFolder ? fs::temp_directory_path() / ("ostrum-save-bench-" + std::to_string(::getpid()))
+                  : fs::path(argv[1]);
     fs::create_directories(work);
     const std::string only = argc > 2 ? argv[2] : "";
     const bool ok = (only == "big" || SmallRun(work)) && (only == "small" || BigRun(work));

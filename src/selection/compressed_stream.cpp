@@ -38,17 +38,20 @@ bool CompressedStreamDecoder::CheckHeader() {
     if (id != frame_hdr::kCompressedFrameId) return Fail("no \"FH\" frame header"), false;
     std::uint16_t sum = 0;
     for (std::size_t word = 0; word < frame_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
-    if (sum != *ReadLE16(header, frame_hdr::kChecksum)) return Fail("the header checksum does not match"), false;
+    if (sum != *ReadLE16(header, frame_hdr::kChecksum))
+        return Fail("the header checksum does not match"), false;
 
     FrameHeader frame{*ReadLE64(header, frame_hdr::kRemainingUncompressedSize),
-                      *ReadLE32(header, frame_hdr::kUncompressedSize), *ReadLE32(header, frame_hdr::kCompressedSize)};
+                      *ReadLE32(header, frame_hdr::kUncompressedSize),
+                      *ReadLE32(header, frame_hdr::kCompressedSize)};
     if (frame.uncompressed > kMaxFrameBytes) {
-        return Fail("it states " + std::to_string(frame.uncompressed) + " uncompressed bytes, more than a frame holds"),
+        return Fail("it states " + std::to_string(frame.uncompressed) +
+                    " uncompressed bytes, more than a frame holds"),
                false;
     }
     if (frame.compressed > frame.uncompressed) {
-        return Fail("its compressed size " + std::to_string(frame.compressed) + " exceeds its uncompressed size " +
-                    std::to_string(frame.uncompressed)),
+        return Fail("its compressed size " + std::to_string(frame.compressed) +
+                    " exceeds its uncompressed size " + std::to_string(frame.uncompressed)),
                false;
     }
     // Each frame states what remains from itself to the end; a missing or repeated frame breaks the chain.
@@ -57,7 +60,8 @@ bool CompressedStreamDecoder::CheckHeader() {
                     std::to_string(*remaining_) + " were due"),
                false;
     }
-    if (frame.uncompressed > frame.remaining) return Fail("it holds more than the bytes it says remain"), false;
+    if (frame.uncompressed > frame.remaining)
+        return Fail("it holds more than the bytes it says remain"), false;
     frame_ = frame;
     return true;
 }
@@ -94,7 +98,8 @@ CompressedStreamDecoder::Status CompressedStreamDecoder::Take(ByteSpan bytes, co
         if (payload_.empty() && count == need) {
             status = DecodeFrame(bytes.first(count), output);  // the whole payload arrived at once
         } else {
-            payload_.insert(payload_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count));
+            payload_.insert(payload_.end(), bytes.begin(),
+                            bytes.begin() + static_cast<std::ptrdiff_t>(count));
             status = payload_.size() == frame_->compressed ? DecodeFrame(payload_, output) : Status::Ok;
         }
         if (status != Status::Ok) return status;

@@ -16,13 +16,15 @@ namespace ostrum::selection {
 
 // The compression frame header, at the start of every frame.
 namespace frame_hdr {
-inline constexpr std::size_t kHeaderId = 0;                   // UINT16 0x4846, the bytes "FH"
-inline constexpr std::size_t kOriginalMediaAttributes = 2;    // UINT16, the stream's attributes before compression
-inline constexpr std::size_t kRemainingUncompressedSize = 4;  // UINT64, from this frame to the end of the stream
-inline constexpr std::size_t kUncompressedSize = 12;          // UINT32
-inline constexpr std::size_t kCompressedSize = 16;            // UINT32; equal to the above for a stored frame
-inline constexpr std::size_t kSequenceNumber = 20;            // UINT8, from 1
-inline constexpr std::size_t kChecksum = 22;                  // UINT16 XOR of the 11 words before it
+inline constexpr std::size_t kHeaderId = 0;  // UINT16 0x4846, the bytes "FH"
+inline constexpr std::size_t kOriginalMediaAttributes =
+    2;  // UINT16, the stream's attributes before compression
+inline constexpr std::size_t kRemainingUncompressedSize =
+    4;                                                // UINT64, from this frame to the end of the stream
+inline constexpr std::size_t kUncompressedSize = 12;  // UINT32
+inline constexpr std::size_t kCompressedSize = 16;    // UINT32; equal to the above for a stored frame
+inline constexpr std::size_t kSequenceNumber = 20;    // UINT8, from 1
+inline constexpr std::size_t kChecksum = 22;          // UINT16 XOR of the 11 words before it
 inline constexpr std::size_t kSize = 24;
 inline constexpr std::uint16_t kCompressedFrameId = 0x4846;  // "FH"
 inline constexpr std::uint16_t kEncryptedFrameId = 0x4845;   // "EH": no cipher is defined for it
@@ -32,7 +34,7 @@ inline constexpr std::uint16_t kEncryptedFrameId = 0x4845;   // "EH": no cipher 
 inline constexpr std::size_t kMaxFrameBytes = 64 * 1024;
 
 class CompressedStreamDecoder {
-public:
+  public:
     enum class Status { Ok, Damaged, OutputFailed };
     // Receives decoded bytes; returns false when they could not be stored.
     using Output = std::function<bool(std::span<const std::uint8_t>)>;
@@ -49,7 +51,7 @@ public:
     const std::string& error() const { return error_; }
     std::uint64_t decoded() const { return decoded_; }
 
-private:
+  private:
     struct FrameHeader {
         std::uint64_t remaining = 0;
         std::uint32_t uncompressed = 0;
@@ -63,7 +65,7 @@ private:
 
     std::array<std::uint8_t, frame_hdr::kSize> header_{};
     std::size_t headerHave_ = 0;
-    std::optional<FrameHeader> frame_;  // the frame whose payload is being gathered
+    std::optional<FrameHeader> frame_;   // the frame whose payload is being gathered
     std::vector<std::uint8_t> payload_;  // a payload that arrived in pieces
     std::vector<std::uint8_t> decoded_buffer_;
     std::optional<std::uint64_t> remaining_;  // uncompressed bytes still due, by the frames' own account

@@ -16,7 +16,9 @@ namespace {
 // How many numbered names keep-both tries before it gives up on a file.
 constexpr unsigned kMaxNumberedNames = 100000;
 
-std::string SystemReason(int error) { return std::strerror(error); }
+std::string SystemReason(int error) {
+    return std::strerror(error);
+}
 
 // renameat2 with RENAME_NOREPLACE, or, on file systems that do not offer it, a hard link to the new name
 // (which fails as well when the name exists) and the removal of the old one.
@@ -32,15 +34,17 @@ int RenameNoReplace(int folder, const std::string& from, const std::string& to) 
 
 // ---- OutputFile ----
 
-OutputFile::OutputFile(DestinationFolder& owner, std::shared_ptr<const UniqueFd> folder, std::string folderText,
-                       std::string temporaryName, UniqueFd file)
+OutputFile::OutputFile(DestinationFolder& owner, std::shared_ptr<const UniqueFd> folder,
+                       std::string folderText, std::string temporaryName, UniqueFd file)
     : owner_(&owner),
       folder_(std::move(folder)),
       folderText_(std::move(folderText)),
       temporaryName_(std::move(temporaryName)),
       file_(std::move(file)) {}
 
-OutputFile::~OutputFile() { Discard(); }
+OutputFile::~OutputFile() {
+    Discard();
+}
 
 std::string OutputFile::Describe(const std::string& name) const {
     return "'" + owner_->path() + "/" + folderText_ + name + "'";
@@ -51,8 +55,8 @@ bool OutputFile::Write(std::span<const std::uint8_t> bytes) {
         const ssize_t done = ::write(file_.get(), bytes.data(), bytes.size());
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) {
-            error_ = "cannot write " + Describe(temporaryName_) + " at byte " + std::to_string(written_) + ": " +
-                     SystemReason(done < 0 ? errno : ENOSPC);
+            error_ = "cannot write " + Describe(temporaryName_) + " at byte " + std::to_string(written_) +
+                     ": " + SystemReason(done < 0 ? errno : ENOSPC);
             return false;
         }
         written_ += static_cast<std::uint64_t>(done);
@@ -145,24 +149,27 @@ std::string DestinationFolder::FolderText(std::span<const std::string> folders) 
 std::shared_ptr<const UniqueFd> DestinationFolder::Folder(std::span<const std::string> folders, bool create,
                                                           std::string& error) {
     std::size_t common = 0;
-    while (common < chain_.size() && common < folders.size() && chain_[common].first == folders[common]) ++common;
+    while (common < chain_.size() && common < folders.size() && chain_[common].first == folders[common])
+        ++common;
     chain_.resize(common);
     for (std::size_t i = common; i < folders.size(); ++i) {
         const int parent = i == 0 ? root_->get() : chain_.back().second->get();
         const char* name = folders[i].c_str();
         if (create && ::mkdirat(parent, name, 0777) != 0 && errno != EEXIST) {
-            error = "cannot create the folder '" + path_ + "/" + FolderText(folders.first(i + 1)) + "': " +
-                    SystemReason(errno);
+            error = "cannot create the folder '" + path_ + "/" + FolderText(folders.first(i + 1)) +
+                    "': " + SystemReason(errno);
             return nullptr;
         }
         UniqueFd opened(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!opened.valid()) {
             const int reason = errno;
             struct stat info {};
-            const bool isLink = ::fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
+            const bool isLink =
+                ::fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
             if (reason == ENOENT && !create) return nullptr;
-            error = "cannot use the folder '" + path_ + "/" + FolderText(folders.first(i + 1)) + "': " +
-                    (isLink ? std::string("it is a symbolic link, which is not followed") : SystemReason(reason));
+            error =
+                "cannot use the folder '" + path_ + "/" + FolderText(folders.first(i + 1)) + "': " +
+                (isLink ? std::string("it is a symbolic link, which is not followed") : SystemReason(reason));
             return nullptr;
         }
         chain_.emplace_back(folders[i], std::make_shared<const UniqueFd>(std::move(opened)));
@@ -170,17 +177,19 @@ std::shared_ptr<const UniqueFd> DestinationFolder::Folder(std::span<const std::s
     return chain_.empty() ? root_ : chain_.back().second;
 }
 
-std::optional<OutputFile> DestinationFolder::Create(std::span<const std::string> folders, std::string& error) {
+std::optional<OutputFile> DestinationFolder::Create(std::span<const std::string> folders,
+                                                    std::string& error) {
     auto folder = Folder(folders, true, error);
     if (!folder) return std::nullopt;
     for (;;) {
-        const std::string temporary = ".ostrum-" + std::to_string(::getpid()) + "-" +
-                                      std::to_string(++temporaryCount_) + ".partial";
+        const std::string temporary =
+            ".ostrum-" + std::to_string(::getpid()) + "-" + std::to_string(++temporaryCount_) + ".partial";
         UniqueFd file(::openat(folder->get(), temporary.c_str(),
                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (file.valid()) return OutputFile(*this, folder, FolderText(folders), temporary, std::move(file));
         if (errno != EEXIST) {
-            error = "cannot create a file in '" + path_ + "/" + FolderText(folders) + "': " + SystemReason(errno);
+            error =
+                "cannot create a file in '" + path_ + "/" + FolderText(folders) + "': " + SystemReason(errno);
             return std::nullopt;
         }
     }

@@ -29,7 +29,7 @@ class DestinationFolder;
 
 // One file being written under a temporary name. Destruction without Commit removes it.
 class OutputFile {
-public:
+  public:
     OutputFile(OutputFile&&) noexcept = default;
     OutputFile& operator=(OutputFile&&) noexcept = default;
     ~OutputFile();
@@ -48,7 +48,7 @@ public:
     // Removes the file.
     void Discard();
 
-private:
+  private:
     friend class DestinationFolder;
     OutputFile(DestinationFolder& owner, std::shared_ptr<const UniqueFd> folder, std::string folderText,
                std::string temporaryName, UniqueFd file);
@@ -68,7 +68,7 @@ private:
 };
 
 class DestinationFolder {
-public:
+  public:
     // Opens the folder the user chose (a symbolic link there is followed: it was chosen by name).
     static std::unique_ptr<DestinationFolder> Open(const std::string& path, std::string& error);
 
@@ -83,10 +83,11 @@ public:
 
     const std::string& path() const { return path_; }
 
-private:
+  private:
     friend class OutputFile;
     DestinationFolder(std::string path, UniqueFd root);
-    std::shared_ptr<const UniqueFd> Folder(std::span<const std::string> folders, bool create, std::string& error);
+    std::shared_ptr<const UniqueFd> Folder(std::span<const std::string> folders, bool create,
+                                           std::string& error);
     std::string FolderText(std::span<const std::string> folders) const;
 
     std::string path_;

@@ -122,7 +122,8 @@ bool FileExtraction::WriteData(ByteSpan bytes) {
 }
 
 void FileExtraction::Complete() {
-    if (decoder_ && decoder_->Finish() != CompressedStreamDecoder::Status::Ok) return Truncate(decoder_->error());
+    if (decoder_ && decoder_->Finish() != CompressedStreamDecoder::Status::Ok)
+        return Truncate(decoder_->error());
     if (auto seconds = MtfDateToUnixTime(item_.modified)) output_->SetModified(*seconds);
     const std::string& name = components_.back();
     std::string used;
@@ -130,7 +131,8 @@ void FileExtraction::Complete() {
         case OutputFile::Named::AsAsked:
             break;
         case OutputFile::Named::Renamed:
-            result_.reason = "'" + name + "' was taken" + (result_.reason.empty() ? "" : "; " + result_.reason);
+            result_.reason =
+                "'" + name + "' was taken" + (result_.reason.empty() ? "" : "; " + result_.reason);
             break;
         case OutputFile::Named::Skipped:
             return End(SaveOutcome::Skipped, "'" + destinationText_ + "' already exists");
@@ -180,7 +182,9 @@ void FileExtraction::SourceEnded(const std::string& why) {
     }
 }
 
-void FileExtraction::NotFound(const std::string& why) { Fail("not found: " + why); }
+void FileExtraction::NotFound(const std::string& why) {
+    Fail("not found: " + why);
+}
 
 void FileExtraction::Cancel() {
     if (stage_ == Stage::Done) return;

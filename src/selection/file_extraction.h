@@ -25,7 +25,7 @@ struct SaveTarget {
 };
 
 class FileExtraction {
-public:
+  public:
     FileExtraction(const SaveItem& item, std::size_t index, SaveTarget& target);
 
     bool done() const { return stage_ == Stage::Done; }
@@ -44,7 +44,7 @@ public:
     const std::string& destinationText() const { return destinationText_; }
     const FileResult& result() const { return result_; }
 
-private:
+  private:
     enum class Stage : std::uint8_t { Header, Data, Done };
 
     void Begin();

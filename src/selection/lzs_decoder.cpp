@@ -13,7 +13,7 @@ constexpr std::size_t kLongLengthBase = 8;
 
 // Reads the input most significant bit first; every read says whether the bits were there.
 class BitReader {
-public:
+  public:
     explicit BitReader(std::span<const std::uint8_t> input) : input_(input) {}
 
     std::optional<unsigned> Take(unsigned count) {
@@ -28,7 +28,7 @@ public:
     // The input byte the reader has reached, for messages.
     std::size_t position() const { return next_; }
 
-private:
+  private:
     std::span<const std::uint8_t> input_;
     std::size_t next_ = 0;
     std::uint64_t buffer_ = 0;
@@ -82,10 +82,12 @@ LzsResult LzsDecode(std::span<const std::uint8_t> input, std::span<std::uint8_t>
         auto length = TakeLength(bits, output.size() - produced);
         if (!length) return Refuse(produced, bits, "the compressed data ends inside a match length");
         if (*offset > produced) {
-            return Refuse(produced, bits, "a match reaching " + std::to_string(*offset) + " bytes back from byte " +
-                                              std::to_string(produced));
+            return Refuse(produced, bits,
+                          "a match reaching " + std::to_string(*offset) + " bytes back from byte " +
+                              std::to_string(produced));
         }
-        if (*length > output.size() - produced) return Refuse(produced, bits, "more data than the frame states");
+        if (*length > output.size() - produced)
+            return Refuse(produced, bits, "more data than the frame states");
         // Byte by byte: a match may overlap the bytes it produces (offset smaller than length).
         for (std::size_t i = 0; i < *length; ++i, ++produced) output[produced] = output[produced - *offset];
     }

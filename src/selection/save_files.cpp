@@ -43,7 +43,8 @@ void Count(SaveTotals& totals, const FileResult& result) {
 std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t position) {
     const auto size = image.Size();
     if (size && position >= *size) return "the image ends at byte " + std::to_string(*size);
-    return image.error().empty() ? "the image could not be read at byte " + std::to_string(position) : image.error();
+    return image.error().empty() ? "the image could not be read at byte " + std::to_string(position)
+                                 : image.error();
 }
 
 // Reads one file's header and data with positioned reads.
@@ -51,7 +52,8 @@ void SaveOneFromImage(SaveRun& run, const catalog::ImageFile& image, std::vector
                       FileExtraction& file, const SaveItem& item) {
     if (!item.dataOffset) return file.NotFound("the scan found no data stream for it");
     if (*item.dataOffset < stream_hdr::kSize) {
-        return file.NotFound("its data position " + std::to_string(*item.dataOffset) + " leaves no room for a header");
+        return file.NotFound("its data position " + std::to_string(*item.dataOffset) +
+                             " leaves no room for a header");
     }
     std::uint64_t position = *item.dataOffset - stream_hdr::kSize;
     while (!file.done()) {
@@ -118,7 +120,9 @@ void SaveRun::Finish(const FileExtraction& file) {
     ReportProgress(0);
 }
 
-void SaveRun::ReportProgress(std::uint64_t active) { sink_.Progress(std::min(done_ + active, total_), total_); }
+void SaveRun::ReportProgress(std::uint64_t active) {
+    sink_.Progress(std::min(done_ + active, total_), total_);
+}
 
 void SaveRun::EndTheRest(SaveOutcome outcome, const std::string& reason) {
     for (std::size_t i = 0; i < items_.size(); ++i) {
@@ -165,7 +169,8 @@ std::string_view OutcomeText(SaveOutcome outcome) {
 bool SaveReport::AllSavedWhole() const {
     if (!error.empty() || cancelled) return false;
     return std::all_of(files.begin(), files.end(), [](const FileResult& result) {
-        const bool complete = result.outcome == SaveOutcome::Saved || result.outcome == SaveOutcome::SavedRenamed ||
+        const bool complete = result.outcome == SaveOutcome::Saved ||
+                              result.outcome == SaveOutcome::SavedRenamed ||
                               result.outcome == SaveOutcome::Skipped;
         return complete && result.decoded;
     });

@@ -43,8 +43,8 @@ std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog);
 
 struct SaveRequest {
     bool SourceIsTape = false;
-    std::string SourcePath;         // an image file, or a TapeDeviceName
-    std::string destination;        // an existing folder
+    std::string SourcePath;   // an image file, or a TapeDeviceName
+    std::string destination;  // an existing folder
     ExistingFiles existing = ExistingFiles::KeepBoth;
     // Opens TapeDeviceNames when SourceIsTape; required then.
     const tape::TapeDevices* tapeDevices = nullptr;
@@ -62,13 +62,13 @@ enum class SaveOutcome : std::uint8_t {
 std::string_view OutcomeText(SaveOutcome outcome);
 
 struct FileResult {
-    std::size_t item = 0;     // index into the items given
+    std::size_t item = 0;  // index into the items given
     std::string catalogPath;
     SaveOutcome outcome = SaveOutcome::Failed;
-    std::string savedAs;      // below the destination, "/"-separated; empty when nothing was kept
-    bool decoded = true;      // false: a compressed or encrypted stream saved as it is on the medium
+    std::string savedAs;  // below the destination, "/"-separated; empty when nothing was kept
+    bool decoded = true;  // false: a compressed or encrypted stream saved as it is on the medium
     std::uint64_t bytesWritten = 0;
-    std::string reason;       // why it was not saved whole, or a note (renamed, not decoded)
+    std::string reason;  // why it was not saved whole, or a note (renamed, not decoded)
 };
 
 struct SaveTotals {
@@ -85,7 +85,7 @@ struct SaveTotals {
 struct SaveReport {
     std::vector<FileResult> files;  // one per item, in the order of the items
     SaveTotals totals;
-    std::string error;              // the source or the destination could not be used at all
+    std::string error;  // the source or the destination could not be used at all
     bool cancelled = false;
 
     // Every file complete and as the medium meant it (skipped files count as the user's choice).
@@ -94,7 +94,7 @@ struct SaveReport {
 
 // Told of the progress of a save, on the saving thread.
 class SaveSink {
-public:
+  public:
     virtual ~SaveSink() = default;
     virtual void StatusLine(std::string_view /*text*/) {}
     // A file is about to be read; `destination` is where it will go, below the destination folder.

@@ -17,7 +17,8 @@ std::string SafeComponent(std::string_view component) {
 }
 
 std::vector<std::string> DestinationComponents(std::string_view catalogPath) {
-    if (catalogPath.starts_with(catalog::kMediaRootPrefix)) catalogPath.remove_prefix(catalog::kMediaRootPrefix.size());
+    if (catalogPath.starts_with(catalog::kMediaRootPrefix))
+        catalogPath.remove_prefix(catalog::kMediaRootPrefix.size());
     std::vector<std::string> components;
     for (;;) {
         const auto separator = catalogPath.find('\\');
@@ -51,8 +52,8 @@ std::optional<std::int64_t> MtfDateToUnixTime(std::uint64_t stored) {
     };
     const unsigned second = field(0, 6), minute = field(6, 6), hour = field(12, 5);
     const unsigned day = field(17, 5), month = field(22, 4), year = field(26, 14);
-    const std::chrono::year_month_day date{std::chrono::year(static_cast<int>(year)), std::chrono::month(month),
-                                           std::chrono::day(day)};
+    const std::chrono::year_month_day date{std::chrono::year(static_cast<int>(year)),
+                                           std::chrono::month(month), std::chrono::day(day)};
     if (!date.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
     const auto days = std::chrono::sys_days(date).time_since_epoch().count();
     return static_cast<std::int64_t>(days) * 86400 + hour * 3600 + minute * 60 + second;

@@ -13,7 +13,7 @@
 namespace ostrum::selection {
 
 class SaveRun {
-public:
+  public:
     SaveRun(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
             const std::atomic<bool>& cancel, DestinationFolder& folder);
 
@@ -37,7 +37,7 @@ public:
 
     SaveReport TakeReport();
 
-private:
+  private:
     std::span<const SaveItem> items_;
     const SaveRequest& request_;
     SaveSink& sink_;

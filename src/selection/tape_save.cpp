@@ -29,12 +29,12 @@ struct ActiveFile {
 };
 
 class TapeSave {
-public:
+  public:
     explicit TapeSave(SaveRun& run) : run_(run) {}
 
     void Run();
 
-private:
+  private:
     void PlanItems();
     void StartFilesOf(const tape::TapePass& pass);
     void Feed(const tape::TapePass& pass);
@@ -45,7 +45,7 @@ private:
 
     SaveRun& run_;
     std::map<std::uint64_t, std::vector<std::size_t>> waiting_;  // ChunkIndex -> items, by DataOffset
-    std::list<ActiveFile> active_;  // in the order their headers lie on the tape
+    std::list<ActiveFile> active_;                               // in the order their headers lie on the tape
     std::string lastReadError_;
 };
 
@@ -63,8 +63,9 @@ void TapeSave::PlanItems() {
         run_.Finish(file);
     }
     for (auto& [chunk, list] : waiting_) {
-        std::stable_sort(list.begin(), list.end(),
-                         [&](std::size_t a, std::size_t b) { return *items[a].dataOffset < *items[b].dataOffset; });
+        std::stable_sort(list.begin(), list.end(), [&](std::size_t a, std::size_t b) {
+            return *items[a].dataOffset < *items[b].dataOffset;
+        });
     }
 }
 
@@ -140,13 +141,15 @@ std::string TapeSave::EndText(tape::TapePassReader::End end, std::uint64_t passe
 
 void TapeSave::Run() {
     const SaveRequest& request = run_.request();
-    if (request.tapeDevices == nullptr) return run_.SourceFailed("no tape devices to open '" + request.SourcePath + "'");
+    if (request.tapeDevices == nullptr)
+        return run_.SourceFailed("no tape devices to open '" + request.SourcePath + "'");
     PlanItems();
     if (Finished()) return;
 
     run_.sink().StatusLine("Rewinding tape...");
     tape::PreparedTape prepared;
-    if (tape::TapeResult result = tape::PrepareTapeForReading(*request.tapeDevices, request.SourcePath, prepared);
+    if (tape::TapeResult result =
+            tape::PrepareTapeForReading(*request.tapeDevices, request.SourcePath, prepared);
         !result) {
         return run_.SourceFailed(result.error());
     }
@@ -162,8 +165,9 @@ void TapeSave::Run() {
             lastReadError_ = pass->read.error;
             // The failed block's bytes are missing from the files it cut; files further on were placed
             // by the scan across the same gap.
-            EndActive("read " + std::to_string(pass->chunkIndex) + " of the tape failed (" + pass->read.error + ")",
-                      false);
+            EndActive(
+                "read " + std::to_string(pass->chunkIndex) + " of the tape failed (" + pass->read.error + ")",
+                false);
         }
         StartFilesOf(*pass);
         Feed(*pass);
@@ -185,6 +189,8 @@ void TapeSave::Run() {
 
 }  // namespace
 
-void SaveFromTape(SaveRun& run) { TapeSave(run).Run(); }
+void SaveFromTape(SaveRun& run) {
+    TapeSave(run).Run();
+}
 
 }  // namespace ostrum::selection

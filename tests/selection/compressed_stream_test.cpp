@@ -52,8 +52,10 @@ Decoded Feed(const Bytes& stream, std::size_t piece) {
         result.out.insert(result.out.end(), bytes.begin(), bytes.end());
         return true;
     };
-    for (std::size_t at = 0; at < stream.size() && result.status == CompressedStreamDecoder::Status::Ok; at += piece) {
-        result.status = decoder.Take(std::span(stream).subspan(at, std::min(piece, stream.size() - at)), collect);
+    for (std::size_t at = 0; at < stream.size() && result.status == CompressedStreamDecoder::Status::Ok;
+         at += piece) {
+        result.status =
+            decoder.Take(std::span(stream).subspan(at, std::min(piece, stream.size() - at)), collect);
     }
     if (result.status == CompressedStreamDecoder::Status::Ok) result.status = decoder.Finish();
     result.error = decoder.error();
@@ -99,7 +101,8 @@ TEST(CompressedStream, DamagedChainsAreReportedWithTheFrame) {
     EXPECT_NE(gap.error.find("remain"), std::string::npos) << gap.error;
 
     for (std::size_t cut : {starts[2], starts[2] + 10, stream.size() - 1}) {
-        Decoded shortStream = Feed(Bytes(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(cut)), 4096);
+        Decoded shortStream =
+            Feed(Bytes(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(cut)), 4096);
         EXPECT_EQ(shortStream.status, CompressedStreamDecoder::Status::Damaged) << "cut at " << cut;
         EXPECT_NE(shortStream.error.find("the stream ends"), std::string::npos) << shortStream.error;
     }
@@ -117,12 +120,16 @@ TEST(CompressedStream, HostileSizesAreRefusedBeforeAnyAllocation) {
         h[0] = 'F';
         h[1] = 'H';
         const std::uint64_t remaining = uncompressed;
-        for (int i = 0; i < 8; ++i) h[frame_hdr::kRemainingUncompressedSize + i] = static_cast<std::uint8_t>(remaining >> (8 * i));
-        for (int i = 0; i < 4; ++i) h[frame_hdr::kUncompressedSize + i] = static_cast<std::uint8_t>(uncompressed >> (8 * i));
-        for (int i = 0; i < 4; ++i) h[frame_hdr::kCompressedSize + i] = static_cast<std::uint8_t>(compressed >> (8 * i));
+        for (int i = 0; i < 8; ++i)
+            h[frame_hdr::kRemainingUncompressedSize + i] = static_cast<std::uint8_t>(remaining >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            h[frame_hdr::kUncompressedSize + i] = static_cast<std::uint8_t>(uncompressed >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            h[frame_hdr::kCompressedSize + i] = static_cast<std::uint8_t>(compressed >> (8 * i));
         h[frame_hdr::kSequenceNumber] = 1;
         std::uint16_t sum = 0;
-        for (std::size_t w = 0; w < frame_hdr::kChecksum; w += 2) sum ^= static_cast<std::uint16_t>(h[w] | (h[w + 1] << 8));
+        for (std::size_t w = 0; w < frame_hdr::kChecksum; w += 2)
+            sum ^= static_cast<std::uint16_t>(h[w] | (h[w + 1] << 8));
         h[frame_hdr::kChecksum] = static_cast<std::uint8_t>(sum);
         h[frame_hdr::kChecksum + 1] = static_cast<std::uint8_t>(sum >> 8);
         return h;

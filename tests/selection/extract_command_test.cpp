@@ -9,7 +9,7 @@ namespace {
 using namespace testing;
 
 class ExtractCommandTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         mw::MediaDescription media;
         media.sets.push_back({.info = {.name = "Daily"},
@@ -34,8 +34,9 @@ protected:
 TEST_F(ExtractCommandTest, SavesEverythingAndPrintsTheTotals) {
     const auto result = Run("extract " + Image() + " " + Out().string());
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "saved 3, under another name 0, skipped 0, truncated 0, failed 0, cancelled 0, "
-                          "not decoded 0; 70010 bytes written\n");
+    EXPECT_EQ(result.out,
+              "saved 3, under another name 0, skipped 0, truncated 0, failed 0, cancelled 0, "
+              "not decoded 0; 70010 bytes written\n");
     EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/A.TXT"), mw::bytesOf("letter"));
     std::vector<std::uint8_t> b(70000);
     mw::fillGenerated(5, 0, b);
@@ -44,13 +45,15 @@ TEST_F(ExtractCommandTest, SavesEverythingAndPrintsTheTotals) {
 }
 
 TEST_F(ExtractCommandTest, SecondRunKeepsBothByDefaultAndSkipsWhenAsked) {
-    ASSERT_EQ(Run("extract --include 'BACKUP SET 1(_Daily)/PICS' " + Image() + " " + Out().string()).status, 0);
+    ASSERT_EQ(Run("extract --include 'BACKUP SET 1(_Daily)/PICS' " + Image() + " " + Out().string()).status,
+              0);
     auto again = Run("extract --include '*.JPG' " + Image() + " " + Out().string());
     EXPECT_EQ(again.status, 0);
-    EXPECT_EQ(again.out, "saved under another name: TAPE MEDIA\\BACKUP SET 1(_Daily)\\PICS\\C.JPG -> "
-                         "BACKUP SET 1(_Daily)/PICS/C (1).JPG: 'C.JPG' was taken\n"
-                         "saved 0, under another name 1, skipped 0, truncated 0, failed 0, cancelled 0, "
-                         "not decoded 0; 4 bytes written\n");
+    EXPECT_EQ(again.out,
+              "saved under another name: TAPE MEDIA\\BACKUP SET 1(_Daily)\\PICS\\C.JPG -> "
+              "BACKUP SET 1(_Daily)/PICS/C (1).JPG: 'C.JPG' was taken\n"
+              "saved 0, under another name 1, skipped 0, truncated 0, failed 0, cancelled 0, "
+              "not decoded 0; 4 bytes written\n");
     auto skipped = Run("extract --existing skip --include '*.JPG' " + Image() + " " + Out().string());
     EXPECT_EQ(skipped.status, 0);
     EXPECT_NE(skipped.out.find("skipped: "), std::string::npos) << skipped.out;
@@ -58,16 +61,19 @@ TEST_F(ExtractCommandTest, SecondRunKeepsBothByDefaultAndSkipsWhenAsked) {
 }
 
 TEST_F(ExtractCommandTest, DryRunListsWithoutWriting) {
-    const auto result = Run("extract --dry-run --include 'TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS' " + Image() + " " +
-                            Out().string());
+    const auto result = Run("extract --dry-run --include 'TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS' " +
+                            Image() + " " + Out().string());
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "BACKUP SET 1(_Daily)/DOCS/A.TXT  6\nBACKUP SET 1(_Daily)/DOCS/B.BIN  70000\n"
-                          "2 files, 70006 bytes would be saved under " + Out().string() + "\n");
+    EXPECT_EQ(result.out,
+              "BACKUP SET 1(_Daily)/DOCS/A.TXT  6\nBACKUP SET 1(_Daily)/DOCS/B.BIN  70000\n"
+              "2 files, 70006 bytes would be saved under " +
+                  Out().string() + "\n");
     EXPECT_FALSE(fs::exists(Out()));
 }
 
 TEST_F(ExtractCommandTest, VirtualTapeSourceSavesTheSameFiles) {
-    const auto result = Run("extract --attach 3=" + temp.path("medium.tap").string() + " //./tape3 " + Out().string());
+    const auto result =
+        Run("extract --attach 3=" + temp.path("medium.tap").string() + " //./tape3 " + Out().string());
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(ReadWholeFile(Set() + "/PICS/C.JPG"), mw::bytesOf("jpeg"));
 }

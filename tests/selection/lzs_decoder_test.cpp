@@ -16,7 +16,7 @@ namespace {
 
 // Writes bits most significant first, as the format stores them.
 class Bits {
-public:
+  public:
     Bits& Put(unsigned value, unsigned count) {
         for (unsigned i = count; i-- > 0;) {
             if (used_ % 8 == 0) bytes_.push_back(0);
@@ -42,7 +42,7 @@ public:
     Bits& End() { return Put(1, 1).Put(1, 1).Put(0, 7); }
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 
-private:
+  private:
     std::vector<std::uint8_t> bytes_;
     std::size_t used_ = 0;
 };
@@ -132,8 +132,11 @@ std::vector<std::uint8_t> Compressible(std::size_t size, std::uint32_t seed) {
 
 TEST(LzsDecoder, DecodesWhatTheWritersCompressorMakes) {
     std::mt19937 random(42);
-    std::vector<std::vector<std::uint8_t>> inputs = {{}, {7}, std::vector<std::uint8_t>(65536, 0),
-                                                     Compressible(65536, 1), Compressible(1000, 2),
+    std::vector<std::vector<std::uint8_t>> inputs = {{},
+                                                     {7},
+                                                     std::vector<std::uint8_t>(65536, 0),
+                                                     Compressible(65536, 1),
+                                                     Compressible(1000, 2),
                                                      Compressible(4097, 3)};
     std::vector<std::uint8_t> noise(65536);
     for (auto& byte : noise) byte = static_cast<std::uint8_t>(random());

@@ -15,7 +15,7 @@ using namespace testing;
 namespace mwt = mtfwriter::testing;
 
 class ImageSaveTest : public ::testing::Test {
-protected:
+  protected:
     // Writes the media as an image, scans it and keeps the checked rows.
     void Prepare(const mw::MediaDescription& media) {
         description = media;
@@ -49,7 +49,8 @@ protected:
 
 mw::MediaDescription OneSet(std::vector<mw::Entry> entries, bool compressed = false) {
     mw::MediaDescription media;
-    media.sets.push_back({.info = {.name = "Daily", .compressed = compressed}, .entries = std::move(entries)});
+    media.sets.push_back(
+        {.info = {.name = "Daily", .compressed = compressed}, .entries = std::move(entries)});
     return media;
 }
 
@@ -83,8 +84,8 @@ TEST_F(ImageSaveTest, EveryFileOfTwoSetsComesBackByteForByteWithItsTime) {
 }
 
 TEST_F(ImageSaveTest, FilesSpanningManyReadsAndSoftFilemarksComeBackWhole) {
-    mw::MediaDescription media = OneSet({Generated("BIG.BIN", 3 * 1024 * 1024 + 17, 7), Generated("B.BIN", 65536, 8),
-                                         Generated("C.BIN", 65537, 9)});
+    mw::MediaDescription media = OneSet({Generated("BIG.BIN", 3 * 1024 * 1024 + 17, 7),
+                                         Generated("B.BIN", 65536, 8), Generated("C.BIN", 65537, 9)});
     media.sets.push_back({.info = {.name = "Packed", .compressed = true},
                           .entries = {Generated("BIG.BIN", 1024 * 1024 + 3, 10)}});
     manifest = mw::writeImageFile(media, image(), {.softFilemarks = true});
@@ -138,14 +139,16 @@ TEST_F(ImageSaveTest, ExistingFileIsKeptSkippedOrReplacedAsThePolicySays) {
             EXPECT_EQ(ReadWholeFile(folder / "A (1).TXT"), mw::bytesOf("new"));
         }
         EXPECT_EQ(report.AllSavedWhole(), true);  // a skip is the user's choice
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), c.copyMade ? 2 : 1);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()),
+                  c.copyMade ? 2 : 1);
     }
 }
 
 TEST_F(ImageSaveTest, HostileNamesLandInsideTheDestination) {
     Prepare(OneSet({
         mw::DirectoryEntry{.rawName = std::u16string(u"..\0..\0etc\0", 10)},
-        mw::FileEntry{.name = mw::Name::raw(std::u16string(u"..\0..\0evil.txt", 14)), .data = mw::bytesOf("1")},
+        mw::FileEntry{.name = mw::Name::raw(std::u16string(u"..\0..\0evil.txt", 14)),
+                      .data = mw::bytesOf("1")},
         mw::FileEntry{.name = "/tmp/abs.txt", .data = mw::bytesOf("2")},
         mw::FileEntry{.name = mw::Name::raw(std::u16string(u"\0\0x.txt", 7)), .data = mw::bytesOf("3")},
         mw::FileEntry{.name = "a/../b.txt", .data = mw::bytesOf("4")},
@@ -166,8 +169,9 @@ TEST_F(ImageSaveTest, HostileNamesLandInsideTheDestination) {
 }
 
 TEST_F(ImageSaveTest, SymbolicLinksInTheDestinationAreNeverFollowed) {
-    Prepare(OneSet({mw::DirectoryEntry{.path = {"DOCS"}}, mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
-                    mw::DirectoryEntry{.path = {"KEEP"}}, mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("b")}}));
+    Prepare(OneSet(
+        {mw::DirectoryEntry{.path = {"DOCS"}}, mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+         mw::DirectoryEntry{.path = {"KEEP"}}, mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("b")}}));
     const fs::path outside = temp.path("outside");
     fs::create_directories(outside);
     WriteWholeFile(outside / "B.TXT", "precious");
@@ -188,7 +192,8 @@ TEST_F(ImageSaveTest, SymbolicLinksInTheDestinationAreNeverFollowed) {
 }
 
 TEST_F(ImageSaveTest, SourceEndingInsideAFileKeepsOnlyAPartialCopyAndSavesTheOthers) {
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("before")}, Generated("CUT.BIN", 200000, 3)}));
+    Prepare(OneSet(
+        {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("before")}, Generated("CUT.BIN", 200000, 3)}));
     const std::uint64_t cut = *items[1].dataOffset + 1000;
     fs::resize_file(image(), cut);
     // The file of the first row is also saved when it comes after the cut one.
@@ -210,12 +215,13 @@ TEST_F(ImageSaveTest, SourceEndingInsideAFileKeepsOnlyAPartialCopyAndSavesTheOth
 TEST_F(ImageSaveTest, LengthAbove4GiBIsReadInFullNotByItsLow32Bits) {
     // The header declares 4 GiB + 5 bytes while 5 are written: a reader of the low 32 bits would call
     // the file complete after 5 bytes; the full length runs past the end of the image.
-    Prepare(OneSet({mw::FileEntry{.name = "BIG.DAT", .data = mw::bytesOf("12345"),
-                                  .declaredLength = (std::uint64_t{1} << 32) + 5}}));
+    Prepare(OneSet({mw::FileEntry{
+        .name = "BIG.DAT", .data = mw::bytesOf("12345"), .declaredLength = (std::uint64_t{1} << 32) + 5}}));
     ASSERT_EQ(items.at(0).size, (std::uint64_t{1} << 32) + 5);
     report = Save();
     EXPECT_EQ(report.files[0].outcome, SaveOutcome::Truncated);
-    EXPECT_NE(report.files[0].reason.find("of 4294967301 bytes"), std::string::npos) << report.files[0].reason;
+    EXPECT_NE(report.files[0].reason.find("of 4294967301 bytes"), std::string::npos)
+        << report.files[0].reason;
 }
 
 TEST_F(ImageSaveTest, FileOfMoreThan4GiBComesBackWhole) {
@@ -230,7 +236,8 @@ TEST_F(ImageSaveTest, FileOfMoreThan4GiBComesBackWhole) {
     }
     manifest = mw::writeImageFile(OneSet({Generated("HUGE.BIN", kSize, 77)}), image());
     ASSERT_EQ(manifest.files.size(), 1u);
-    items = {SaveItem{"TAPE MEDIA\\BACKUP SET 1(_Daily)\\HUGE.BIN", kSize, manifest.files[0].dataOffset, {}, 0}};
+    items = {
+        SaveItem{"TAPE MEDIA\\BACKUP SET 1(_Daily)\\HUGE.BIN", kSize, manifest.files[0].dataOffset, {}, 0}};
     report = Save();
     ASSERT_EQ(report.files[0].outcome, SaveOutcome::Saved) << report.files[0].reason;
     const fs::path saved = destination() / report.files[0].savedAs;
@@ -242,7 +249,8 @@ TEST_F(ImageSaveTest, FileOfMoreThan4GiBComesBackWhole) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(got.size(), kSize - at));
         in.read(reinterpret_cast<char*>(got.data()), static_cast<std::streamsize>(n));
         mw::fillGenerated(77, at, std::span(want).first(n));
-        same = in.gcount() == static_cast<std::streamsize>(n) && std::equal(want.begin(), want.begin() + n, got.begin());
+        same = in.gcount() == static_cast<std::streamsize>(n) &&
+               std::equal(want.begin(), want.begin() + n, got.begin());
         if (!same) ADD_FAILURE() << "first difference in the MiB at byte " << at;
     }
     EXPECT_EQ(sink.lastDone, kSize);
@@ -276,7 +284,8 @@ TEST_F(ImageSaveTest, DamagedFrameEndsTheFileWithWhatWasDecodedBeforeIt) {
     mw::fillGenerated(5, 0, firstFrame);
     EXPECT_EQ(ReadWholeFile(destination() / report.files[0].savedAs), firstFrame);
     EXPECT_EQ(report.files[1].outcome, SaveOutcome::Saved);
-    EXPECT_EQ(ExpectSavedBytesMatch(report, items, ExpectedByOffset(description, manifest), destination()), 1u);
+    EXPECT_EQ(ExpectSavedBytesMatch(report, items, ExpectedByOffset(description, manifest), destination()),
+              1u);
 }
 
 TEST_F(ImageSaveTest, StreamsThatCannotBeDecodedAreSavedRawAndSaySo) {
@@ -308,10 +317,12 @@ TEST_F(ImageSaveTest, StreamsThatCannotBeDecodedAreSavedRawAndSaySo) {
 
 TEST_F(ImageSaveTest, CancelInTheMiddleOfAFileRemovesItsPartAndStops) {
     Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("done before")},
-                    Generated("BIG.BIN", 8 << 20, 1), mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("later")}}));
+                    Generated("BIG.BIN", 8 << 20, 1),
+                    mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("later")}}));
     CancellingSink cancelling(cancel, 3 << 20);
     fs::create_directories(destination());
-    report = SaveFiles(items, SaveRequest{false, image().string(), destination().string()}, cancelling, cancel);
+    report =
+        SaveFiles(items, SaveRequest{false, image().string(), destination().string()}, cancelling, cancel);
     EXPECT_TRUE(report.cancelled);
     EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);
     EXPECT_EQ(report.files[1].outcome, SaveOutcome::Cancelled);
@@ -337,7 +348,7 @@ TEST_F(ImageSaveTest, MissingImageOrDestinationFailsEveryFileWithTheReason) {
 
 // A small file system mounted for the test; the tests that need one skip where mounting is not allowed.
 class SmallFileSystem {
-public:
+  public:
     SmallFileSystem(const fs::path& at, const char* options) : at_(at) {
         fs::create_directories(at);
         mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, options) == 0;
@@ -347,13 +358,14 @@ public:
     }
     bool mounted() const { return mounted_; }
 
-private:
+  private:
     fs::path at_;
     bool mounted_ = false;
 };
 
 TEST_F(ImageSaveTest, FullDiskFailsTheFileThatDoesNotFitAndRemovesItsPart) {
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("small")}, Generated("BIG.BIN", 3 << 20, 2),
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("small")},
+                    Generated("BIG.BIN", 3 << 20, 2),
                     mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")}}));
     SmallFileSystem disk(destination(), "size=1m");
     if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
@@ -373,7 +385,8 @@ TEST_F(ImageSaveTest, ReadOnlyDestinationFailsEveryFileWithTheReason) {
     if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
     report = Save();
     EXPECT_EQ(report.files[0].outcome, SaveOutcome::Failed);
-    EXPECT_NE(report.files[0].reason.find("Read-only file system"), std::string::npos) << report.files[0].reason;
+    EXPECT_NE(report.files[0].reason.find("Read-only file system"), std::string::npos)
+        << report.files[0].reason;
     EXPECT_FALSE(report.AllSavedWhole());
 }
 

@@ -23,11 +23,11 @@ namespace fs = std::filesystem;
 namespace mw = ostrum::mtfwriter;
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = fs::temp_directory_path() /
-                ("ostrum-selection-" + std::to_string(::getpid()) + "-" + test->test_suite_name() + "-" + test->name());
+        root_ = fs::temp_directory_path() / ("ostrum-selection-" + std::to_string(::getpid()) + "-" +
+                                             test->test_suite_name() + "-" + test->name());
         fs::remove_all(root_);
         fs::create_directories(root_);
     }
@@ -40,7 +40,7 @@ public:
     fs::path path(const std::string& name) const { return root_ / name; }
     const fs::path& root() const { return root_; }
 
-private:
+  private:
     fs::path root_;
 };
 
@@ -74,7 +74,7 @@ inline std::unique_ptr<catalog::Catalog> ScanImage(const fs::path& image) {
 
 // Keeps what a save reports, for the tests to look at.
 class RecordingSink : public SaveSink {
-public:
+  public:
     void FileStarted(std::size_t item, std::string_view destination) override {
         started.push_back(item);
         names.emplace_back(destination);
@@ -96,21 +96,21 @@ public:
 
 // Records like RecordingSink and cancels the save once its progress has reached `at` bytes.
 class CancellingSink : public RecordingSink {
-public:
+  public:
     CancellingSink(std::atomic<bool>& cancel, std::uint64_t at) : cancel_(cancel), at_(at) {}
     void Progress(std::uint64_t done, std::uint64_t total) override {
         RecordingSink::Progress(done, total);
         if (done >= at_) cancel_.store(true);
     }
 
-private:
+  private:
     std::atomic<bool>& cancel_;
     std::uint64_t at_;
 };
 
 // Every file of the description, by the position of its data on the medium.
 inline std::map<std::uint64_t, std::vector<std::uint8_t>> ExpectedByOffset(const mw::MediaDescription& media,
-                                                                          const mw::Manifest& manifest) {
+                                                                           const mw::Manifest& manifest) {
     std::vector<const mw::FileEntry*> entries;
     for (const auto& set : media.sets) {
         for (const auto& entry : set.entries) {
@@ -120,7 +120,8 @@ inline std::map<std::uint64_t, std::vector<std::uint8_t>> ExpectedByOffset(const
     std::map<std::uint64_t, std::vector<std::uint8_t>> expected;
     EXPECT_EQ(entries.size(), manifest.files.size());
     for (std::size_t i = 0; i < entries.size() && i < manifest.files.size(); ++i) {
-        if (manifest.files[i].dataOffset) expected[*manifest.files[i].dataOffset] = Expected(entries[i]->data);
+        if (manifest.files[i].dataOffset)
+            expected[*manifest.files[i].dataOffset] = Expected(entries[i]->data);
     }
     return expected;
 }

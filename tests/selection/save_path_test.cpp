@@ -12,14 +12,16 @@ using Components = std::vector<std::string>;
 TEST(SavePath, CatalogPathLosesItsRootAndKeepsItsFolders) {
     EXPECT_EQ(DestinationComponents("TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\A.TXT"),
               (Components{"BACKUP SET 1(_Daily)", "DOCS", "A.TXT"}));
-    EXPECT_EQ(DestinationComponents("TAPE MEDIA\\BACKUP SET 0\\A.TXT"), (Components{"BACKUP SET 0", "A.TXT"}));
+    EXPECT_EQ(DestinationComponents("TAPE MEDIA\\BACKUP SET 0\\A.TXT"),
+              (Components{"BACKUP SET 0", "A.TXT"}));
     EXPECT_EQ(DestinationComponents("A.TXT"), (Components{"A.TXT"}));
 }
 
 TEST(SavePath, ComponentsThatCouldLeaveTheDestinationAreReplaced) {
     EXPECT_EQ(DestinationComponents("TAPE MEDIA\\S\\..\\..\\etc\\passwd.txt"),
               (Components{"S", "__", "__", "etc", "passwd.txt"}));
-    EXPECT_EQ(DestinationComponents("TAPE MEDIA\\S\\.\\\\x.txt\\"), (Components{"S", "_", "_", "x.txt", "_"}));
+    EXPECT_EQ(DestinationComponents("TAPE MEDIA\\S\\.\\\\x.txt\\"),
+              (Components{"S", "_", "_", "x.txt", "_"}));
     EXPECT_EQ(DestinationComponents("TAPE MEDIA\\S\\/etc/passwd.txt"), (Components{"S", "_etc_passwd.txt"}));
     EXPECT_EQ(SafeComponent(std::string_view("a\0b", 3)), "a_b");
     EXPECT_EQ(SafeComponent("..."), "...");  // an ordinary name on Linux
@@ -40,7 +42,8 @@ TEST(SavePath, MtfDatesBecomeUtcSeconds) {
     EXPECT_EQ(MtfDateToUnixTime(0x1F333F41DEull), 852062850);
     EXPECT_EQ(MtfDateToUnixTime(0), std::nullopt);
     // 2023-02-30 is no day; hour 24 is no hour.
-    const auto pack = [](std::uint64_t y, std::uint64_t mo, std::uint64_t d, std::uint64_t h, std::uint64_t mi,
+    const auto pack = [](std::uint64_t y, std::uint64_t mo, std::uint64_t d, std::uint64_t h,
+                         std::uint64_t mi,
                          std::uint64_t s) { return y << 26 | mo << 22 | d << 17 | h << 12 | mi << 6 | s; };
     EXPECT_EQ(MtfDateToUnixTime(pack(2023, 1, 2, 3, 4, 5)), 1672628645);
     EXPECT_EQ(MtfDateToUnixTime(pack(2023, 2, 30, 0, 0, 0)), std::nullopt);

@@ -13,9 +13,10 @@ using namespace testing;
 namespace mwt = mtfwriter::testing;
 
 class TapeSaveTest : public ::testing::Test {
-protected:
+  protected:
     // Writes the media as a tape of `blockSize`-byte records, attaches it and scans it.
-    void Prepare(const mw::MediaDescription& media, std::uint32_t blockSize, tape::VirtualTapeOptions options = {}) {
+    void Prepare(const mw::MediaDescription& media, std::uint32_t blockSize,
+                 tape::VirtualTapeOptions options = {}) {
         description = media;
         manifest = mw::writeTapFile(media, temp.path("medium.tap"), blockSize);
         options.path = temp.path("medium.tap").string();
@@ -40,14 +41,16 @@ protected:
         std::vector<std::vector<std::uint8_t>> expected;
         for (const auto& set : description.sets) {
             for (const auto& entry : set.entries) {
-                if (const auto* file = std::get_if<mw::FileEntry>(&entry)) expected.push_back(Expected(file->data));
+                if (const auto* file = std::get_if<mw::FileEntry>(&entry))
+                    expected.push_back(Expected(file->data));
             }
         }
         ASSERT_EQ(expected.size(), found->rowCount());
         std::size_t compared = 0;
         for (const auto& result : report.files) {
             if (result.outcome != SaveOutcome::Saved && result.outcome != SaveOutcome::SavedRenamed) continue;
-            // Items are the catalog's rows in order unless a test reordered them; find the row by path and offset.
+            // Items are the catalog's rows in order unless a test reordered them; find the row by path and
+            // offset.
             std::size_t row = 0;
             while (row < found->rowCount() && (found->row(row).path != items[result.item].catalogPath ||
                                                found->row(row).dataOffset != items[result.item].dataOffset)) {
@@ -77,7 +80,8 @@ TEST_P(TapeBlockSizes, EveryFileOfEverySetComesBackWhole) {
     // Two sets behind filemarks, the second compressed; records smaller than, equal to and larger than a
     // read of 64 KiB (larger ones are delivered in pieces).
     mw::MediaDescription media = mwt::mixedMedia(1024, /*compressSecondSet=*/true);
-    media.sets[0].entries.push_back(mw::FileEntry{.name = "MULTI.BIN", .data = mw::GeneratedData{300000, 12}});
+    media.sets[0].entries.push_back(
+        mw::FileEntry{.name = "MULTI.BIN", .data = mw::GeneratedData{300000, 12}});
     Prepare(media, GetParam());
     ASSERT_EQ(items.size(), 10u);
     report = Save();
@@ -98,7 +102,8 @@ TEST_F(TapeSaveTest, FilesAreServedInTapeOrderInOneForwardPass) {
                           .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
                                       mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{200000, 3}},
                                       mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("c")}}});
-    media.sets.push_back({.info = {.name = "T"}, .entries = {mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("d")}}});
+    media.sets.push_back(
+        {.info = {.name = "T"}, .entries = {mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("d")}}});
     Prepare(media, 16384, options);
     ASSERT_EQ(items.size(), 4u);
     std::reverse(items.begin(), items.end());
@@ -107,7 +112,7 @@ TEST_F(TapeSaveTest, FilesAreServedInTapeOrderInOneForwardPass) {
     EXPECT_EQ(sink.started, (std::vector<std::size_t>{3, 2, 1, 0}));
     ExpectEverySavedFileMatches(4);
     ASSERT_FALSE(records.empty());
-    EXPECT_EQ(records.front(), 0u);  // from the rewound start
+    EXPECT_EQ(records.front(), 0u);                               // from the rewound start
     EXPECT_TRUE(std::is_sorted(records.begin(), records.end()));  // never back (marks repeat a number)
 
     // With only the first file selected, the reading stops once it is saved.
@@ -148,7 +153,8 @@ TEST_F(TapeSaveTest, LengthRunningPastTheRecordedDataIsTruncated) {
     mw::MediaDescription media;
     media.sets.push_back({.info = {.name = "S"},
                           .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("fine")},
-                                      mw::FileEntry{.name = "LONG.BIN", .data = mw::bytesOf("short"),
+                                      mw::FileEntry{.name = "LONG.BIN",
+                                                    .data = mw::bytesOf("short"),
                                                     .declaredLength = std::uint64_t{5} << 32}}});
     Prepare(media, 65536);
     report = Save();
@@ -177,7 +183,8 @@ TEST_F(TapeSaveTest, CancelInTheMiddleOfAFileRemovesItsPart) {
 
 TEST_F(TapeSaveTest, RowsWithoutATapePositionAndMissingDrivesAreReported) {
     mw::MediaDescription media;
-    media.sets.push_back({.info = {.name = "S"}, .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}});
+    media.sets.push_back(
+        {.info = {.name = "S"}, .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}});
     Prepare(media, 65536);
     items.push_back(items[0]);
     items[1].chunkIndex.reset();
