@@ -21,10 +21,10 @@ constexpr int kTileGap = 10;
 constexpr int kTilesPerRow = 4;
 constexpr int kPageWidth = kTilesPerRow * (kTileWidth + kTileGap) + kTileGap;
 constexpr int kCaptionHeight = 18;
-
-const char* const kEffectNames[] = {"transparent", "solid", "hgradient", "vgradient", "hcgradient", "vcgradient",
-                                    "3hgradient", "3vgradient", "noise", "diagshade", "hshade", "vshade",
-                                    "hbump", "vbump", "softbump", "hardbump", "metal"};
+constexpr int kEffectRowHeight = kTileHeight + kCaptionHeight + kTileGap;
+constexpr int kEffectRows =
+    (static_cast<int>(std::size(kBackgroundEffectNames)) + kTilesPerRow - 1) / kTilesPerRow;
+constexpr int kLinesHeight = 70;  // a row of frames and the lines under them
 
 // Pictures and strings by number, as the program's resources will provide them.
 class GalleryResources final : public ResourceProvider {
@@ -117,16 +117,16 @@ int drawEffects(QPainter& painter, int top)
     int index = 0;
     for (int effect = kEffectTransparent; effect <= kEffectMetal; ++effect, ++index) {
         const int x = kTileGap + (index % kTilesPerRow) * (kTileWidth + kTileGap);
-        const int y = top + (index / kTilesPerRow) * (kTileHeight + kCaptionHeight + kTileGap);
+        const int y = top + (index / kTilesPerRow) * kEffectRowHeight;
         painter.setPen(Qt::black);
-        painter.drawText(x, y + 12, QStringLiteral("%1 %2").arg(effect).arg(QLatin1String(kEffectNames[index])));
+        const QString name = QString::fromUtf16(kBackgroundEffectNames[index]);
+        painter.drawText(x, y + 12, QStringLiteral("%1 %2").arg(effect).arg(name));
         const QRect tile(x, y + kCaptionHeight, kTileWidth, kTileHeight);
         effects.fillBackground(painter, effect, tile, makeColorRef(40, 80, 160), makeColorRef(255, 255, 255),
                                makeColorRef(200, 60, 40), effect >= kEffectNoise ? 5 : 0, 0);
         effects.frameRect(painter, tile.adjusted(-1, -1, 1, 1), 0x808080, 0x808080, LineStyle::Solid, 1);
     }
-    const int rows = (index + kTilesPerRow - 1) / kTilesPerRow;
-    return top + rows * (kTileHeight + kCaptionHeight + kTileGap);
+    return top + kEffectRows * kEffectRowHeight;
 }
 
 int drawLines(QPainter& painter, int top)
@@ -139,7 +139,7 @@ int drawLines(QPainter& painter, int top)
         effects.line(painter, QPoint(x, top + 50), QPoint(x + 120, top + 50), makeColorRef(0, 0, 128),
                      static_cast<LineStyle>(style), 1);
     }
-    return top + 70;
+    return top + kLinesHeight;
 }
 
 }  // namespace
@@ -162,8 +162,9 @@ int main(int argc, char** argv)
         QPainter measurePainter(&scratch);
         textSize = drawer.measure(measurePainter, QString::fromLatin1(kMarkup));
     }
-    const int effectsHeight = 5 * (kTileHeight + kCaptionHeight + kTileGap) + kTileGap;
-    QImage page(kPageWidth, effectsHeight + 70 + textSize.height() + 2 * kTileGap, QImage::Format_RGB32);
+    const int effectsHeight = kEffectRows * kEffectRowHeight + kTileGap;
+    const int pageHeight = effectsHeight + kLinesHeight + textSize.height() + 2 * kTileGap;
+    QImage page(kPageWidth, pageHeight, QImage::Format_RGB32);
     page.fill(Qt::white);
     QPainter painter(&page);
     int y = drawEffects(painter, kTileGap);

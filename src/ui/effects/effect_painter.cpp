@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <random>
 
@@ -127,7 +126,7 @@ void renderMetal(PaletteBitmap& bmp, int g, const RandomSource& random)
 {
     const int w = bmp.width();
     const int h = bmp.height();
-    bmp.fill(0);
+    // Streaks go onto the fresh bitmap, whose every index is still 0; the shade is added on top.
     for (int s = 0; s < kMetalStreaks; ++s) {
         const int x0 = randomBelow(random, w);
         const int y0 = randomBelow(random, h);

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QSize>
 #include <functional>
+#include <iterator>
 
 #include "ui/effects/palette_bitmap.h"
 #include "ui/platform/colorref.h"
@@ -38,6 +39,15 @@ enum BackgroundEffect : int {
     kEffectHardBump = 14,
     kEffectMetal = 15,
 };
+
+// The effects by the names the mark-up gives them ("bgeffect=vgradient"), in number order from
+// kEffectTransparent.
+inline constexpr const char16_t* kBackgroundEffectNames[] = {
+    u"transparent", u"solid",      u"hgradient", u"vgradient", u"hcgradient", u"vcgradient",
+    u"3hgradient",  u"3vgradient", u"noise",     u"diagshade", u"hshade",     u"vshade",
+    u"hbump",       u"vbump",      u"softbump",  u"hardbump",  u"metal",
+};
+static_assert(std::size(kBackgroundEffectNames) == kEffectMetal - kEffectTransparent + 1);
 
 // Picture effect flags.
 enum PictureEffect : unsigned {

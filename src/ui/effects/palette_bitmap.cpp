@@ -58,18 +58,6 @@ void PaletteBitmap::blendTable(ColorRef colour, int percent)
     changed();
 }
 
-void PaletteBitmap::fill(int index)
-{
-    if (isNull()) {
-        return;
-    }
-    for (int y = 0; y < height_; ++y) {
-        for (int x = 0; x < width_; ++x) {
-            setPixel(x, y, index);
-        }
-    }
-}
-
 void PaletteBitmap::setPixel(int x, int y, int index)
 {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {

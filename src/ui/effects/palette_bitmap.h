@@ -36,7 +36,6 @@ public:
     // Moves every table entry toward `colour` by `percent` (clamped to 0..100).
     void blendTable(ColorRef colour, int percent);
 
-    void fill(int index);
     // x and y count from the top-left corner; points outside the bitmap are ignored.
     void setPixel(int x, int y, int index);
     int pixel(int x, int y) const;
