@@ -208,8 +208,7 @@ std::optional<ColorRef> parseHash(QStringView text)
     if (!ok || text.mid(1).startsWith(u'+') || text.mid(1).startsWith(u'-')) {
         return std::nullopt;
     }
-    return makeColorRef(static_cast<int>((rgb >> 16) & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
-                        static_cast<int>(rgb & 0xFF));
+    return fromRgbPixel(rgb);
 }
 
 std::optional<ColorRef> parseNumber(QStringView text)

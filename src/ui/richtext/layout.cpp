@@ -12,7 +12,6 @@ namespace ostrum::ui {
 
 namespace {
 
-constexpr int kMaxWeight = 900;
 constexpr int kMaxStyleDepth = 1000;  // deeper nesting comes only from hostile text
 constexpr int kMaxFontCache = 64;
 constexpr int kDefaultDpi = 96;
@@ -97,20 +96,10 @@ std::optional<std::uint32_t> parseHandle(const QString& text)
     return ok ? std::optional<std::uint32_t>(value) : std::nullopt;
 }
 
-int parseInt(const QString* text, int fallback)
-{
-    if (text == nullptr) {
-        return fallback;
-    }
-    bool ok = false;
-    const int value = text->trimmed().toInt(&ok);
-    return ok ? value : fallback;
-}
-
 bool namesOtherModule(const MarkupTag& tag)
 {
     const QString* srcdll = tag.attribute(u"srcdll");
-    return (srcdll != nullptr && !srcdll->isEmpty()) || parseInt(tag.attribute(u"iddll"), 0) != 0;
+    return (srcdll != nullptr && !srcdll->isEmpty()) || detail::parseInt(tag.attribute(u"iddll"), 0) != 0;
 }
 
 }  // namespace
@@ -118,6 +107,11 @@ bool namesOtherModule(const MarkupTag& tag)
 QRect& DisplayItem::rect()
 {
     return std::visit([](auto& item) -> QRect& { return item.rect; }, content);
+}
+
+const QRect& DisplayItem::rect() const
+{
+    return std::visit([](const auto& item) -> const QRect& { return item.rect; }, content);
 }
 
 const FontCache::Entry& FontCache::get(const FontSpec& fontSpec, QPaintDevice* device)
@@ -139,6 +133,16 @@ const FontCache::Entry& FontCache::get(const FontSpec& fontSpec, QPaintDevice* d
 }
 
 namespace detail {
+
+int parseInt(const QString* text, int fallback)
+{
+    if (text == nullptr) {
+        return fallback;
+    }
+    bool ok = false;
+    const int value = text->trimmed().toInt(&ok);
+    return ok ? value : fallback;
+}
 
 // --- style stack ----------------------------------------------------------------------------
 
@@ -239,7 +243,7 @@ void FlowBuilder::text(const QString& raw)
 
 void FlowBuilder::tab(int count)
 {
-    const int width = std::max(1, engine_.settings().tabWidth > 0 ? engine_.settings().tabWidth : kDefaultTabWidth);
+    const int width = engine_.settings().tabWidth > 0 ? engine_.settings().tabWidth : kDefaultTabWidth;
     x_ = std::min(kMaxLength, (x_ / width + std::max(1, count)) * width);
     current_.width = x_;
 }
@@ -372,11 +376,21 @@ Engine::Engine(const Document& doc, const LayoutSettings& settings, QPaintDevice
 {
 }
 
+int Engine::dpi() const { return device_ != nullptr ? device_->logicalDpiY() : kDefaultDpi; }
+
+LengthContext Engine::lengths(int current) const
+{
+    LengthContext c;
+    c.current = current;
+    c.dpi = dpi();
+    return c;
+}
+
 StyleEnvironment Engine::styleEnvironment()
 {
     StyleEnvironment env;
     env.colours = settings_.colours;
-    env.dpi = device_ != nullptr ? device_->logicalDpiY() : kDefaultDpi;
+    env.dpi = dpi();
     env.textHeight = [this](const FontSpec& fontSpec) { return font(fontSpec).metrics.height(); };
     env.xHeight = [this](const FontSpec& fontSpec) { return font(fontSpec).metrics.xHeight(); };
     return env;
@@ -443,7 +457,7 @@ void Engine::applyStyleTag(const MarkupTag& tag, int token, StyleStack& stack)
     TextStyle s = stack.top();
     int link = stack.link();
     if (name == u"b") {
-        s.weight = std::min(kMaxWeight, s.weight * 2);
+        s.weight = bolderWeight(s.weight);
     } else if (name == u"i") {
         s.italic = !s.italic;
     } else if (name == u"u") {
@@ -525,19 +539,14 @@ void Engine::rule(const MarkupTag& tag, StyleStack& stack, FlowBuilder& builder)
     noteAlignWidthUsed();
     TextStyle s = stack.top();
     applyClass(s, u"hr");
-    LengthContext sizeContext;
-    sizeContext.current = s.size > 0 ? s.size : kDefaultRuleSize;
-    sizeContext.dpi = styleEnvironment().dpi;
-    int thickness = sizeContext.current;
+    int thickness = s.size > 0 ? s.size : kDefaultRuleSize;
     if (const QString* size = tag.attribute(u"size")) {
-        thickness = parseLength(*size, sizeContext).value_or(thickness);
+        thickness = parseLength(*size, lengths(thickness)).value_or(thickness);
     }
     thickness = std::clamp(thickness, 1, kMaxRuleSize);
-    LengthContext widthContext = sizeContext;
-    widthContext.current = builder.alignWidth();
     int width = builder.alignWidth();
     if (const QString* w = tag.attribute(u"width")) {
-        width = parseLength(*w, widthContext).value_or(width);
+        width = parseLength(*w, lengths(width)).value_or(width);
     }
     RuleItem item;
     item.rect = QRect(0, kRuleMargin, std::clamp(width, 0, kMaxLength), thickness);
@@ -638,11 +647,9 @@ std::optional<PictureItem> Engine::picture(const MarkupTag& tag)
         }
     }
     auto dimension = [&](const char16_t* attribute, int naturalValue) {
-        LengthContext c;
-        c.current = naturalValue;
-        c.dpi = styleEnvironment().dpi;
         const QString* value = tag.attribute(attribute);
-        const int v = value != nullptr ? parseLength(*value, c).value_or(naturalValue) : naturalValue;
+        const int v = value != nullptr ? parseLength(*value, lengths(naturalValue)).value_or(naturalValue)
+                                       : naturalValue;
         return std::min(v, kMaxPictureSide);
     };
     const QSize size(dimension(u"width", natural.width()), dimension(u"height", natural.height()));

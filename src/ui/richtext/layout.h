@@ -9,7 +9,6 @@
 #include <QRect>
 #include <map>
 #include <memory>
-#include <optional>
 #include <variant>
 #include <vector>
 
@@ -80,6 +79,7 @@ struct DisplayItem {
     int link = -1;
 
     QRect& rect();
+    const QRect& rect() const;
 };
 
 struct Layout {

@@ -7,10 +7,14 @@
 #include <vector>
 
 #include "ui/richtext/layout.h"
+#include "ui/richtext/lengths.h"
 
 namespace ostrum::ui::detail {
 
 inline constexpr int kNoWidth = 0;  // a wrap or align width of 0: unbounded
+
+// The whole number an attribute holds, or `fallback` when it is missing or not a number.
+int parseInt(const QString* text, int fallback);
 
 struct StackEntry {
     QString tag;
@@ -104,12 +108,16 @@ public:
     const FontCache::Entry& font(const FontSpec& fontSpec) { return fonts_.get(fontSpec, device_); }
     ColorRef foreground(ColorRef colour) const { return settings_.enabled ? colour : settings_.disabledColour; }
     const LayoutSettings& settings() const { return settings_; }
+    // What a length attribute ("width=50%", "size=2pt") is read against: `current` for a
+    // percentage or a relative value, and the device's resolution.
+    LengthContext lengths(int current) const;
     StyleEnvironment styleEnvironment();
     void noteAlignWidthUsed() { dependsOnAlignWidth_ = true; }
     bool dependsOnAlignWidth() const { return dependsOnAlignWidth_; }
     void applyClass(TextStyle& style, QStringView selector);
 
 private:
+    int dpi() const;
     void applyTag(int token, StyleStack& stack, FlowBuilder* builder);
     void applyStyleTag(const MarkupTag& tag, int token, StyleStack& stack);
     void applyFontAttributes(const MarkupTag& tag, TextStyle& style);

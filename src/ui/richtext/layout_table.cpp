@@ -20,27 +20,17 @@ constexpr int kDoubleBorderAllowance = 6;  // both sides of a double border
 constexpr int kDoubleBorderInset = 3;
 constexpr int kNarrowestWrap = 1;       // wrapping at every break gives a cell's minimum width
 
-constexpr const char16_t* kEffectNames[] = {
-    u"transparent", u"solid",     u"hgradient", u"vgradient", u"hcgradient", u"vcgradient",
-    u"3hgradient",  u"3vgradient", u"noise",     u"diagshade", u"hshade",     u"vshade",
-    u"hbump",       u"vbump",      u"softbump",  u"hardbump",  u"metal",
-};
-
+// Attributes with limits; every fallback passed here already lies within its limits.
 int parseNumber(const QString* text, int fallback, int low, int high)
 {
-    if (text == nullptr) {
-        return fallback;
-    }
-    bool ok = false;
-    const int value = text->trimmed().toInt(&ok);
-    return ok ? std::clamp(value, low, high) : fallback;
+    return std::clamp(parseInt(text, fallback), low, high);
 }
 
 std::optional<int> parseEffect(const QString& text)
 {
     const QString name = text.trimmed().toLower();
-    for (std::size_t i = 0; i < std::size(kEffectNames); ++i) {
-        if (name == QStringView(kEffectNames[i])) {
+    for (std::size_t i = 0; i < std::size(kBackgroundEffectNames); ++i) {
+        if (name == QStringView(kBackgroundEffectNames[i])) {
             return static_cast<int>(i) + kEffectTransparent;
         }
     }
@@ -168,19 +158,12 @@ public:
     FlowResult run(StyleStack& stack, std::optional<HAlign>& align);
 
 private:
-    LengthContext lengths(int current) const
-    {
-        LengthContext c;
-        c.current = current;
-        c.dpi = engine_.styleEnvironment().dpi;
-        return c;
-    }
     std::optional<int> length(const QString* text, int percentOf) const
     {
         if (text == nullptr) {
             return std::nullopt;
         }
-        const auto value = parseLength(*text, lengths(percentOf));
+        const auto value = parseLength(*text, engine_.lengths(percentOf));
         return value && *value >= 0 ? value : std::nullopt;
     }
 
@@ -192,8 +175,15 @@ private:
     void sizeRows();
     FlowResult compose();
     int insets(const CellSlot& cell) const { return padding_ + cell.box.inset(); }
-    int spanWidth(const CellSlot& cell) const;
-    int spanHeight(const CellSlot& cell) const;
+    // What `count` columns (or rows) take beside their own sizes: the spacing before, between and
+    // after them, the pixel between neighbours, and the table's border.
+    int frameAround(int count) const { return spacing_ * (count + 1) + (count - 1) + box_.allowance(); }
+    // `count` columns (or rows) from `first` with the spacing and pixels between them.
+    int span(const std::vector<int>& sizes, int first, int count) const;
+    // Where each column (or row) starts, and after the last, where the next would.
+    std::vector<int> starts(const std::vector<int>& sizes) const;
+    int spanWidth(const CellSlot& cell) const { return span(columns_, cell.column, cell.columnSpan); }
+    int spanHeight(const CellSlot& cell) const { return span(rows_, cell.row, cell.rowSpan); }
 
     Engine& engine_;
     const TableNode& node_;
@@ -331,22 +321,19 @@ void TableLayout::measureCells(StyleStack& stack)
     }
 }
 
-int TableLayout::spanWidth(const CellSlot& cell) const
+int TableLayout::span(const std::vector<int>& sizes, int first, int count) const
 {
-    int width = 0;
-    for (int c = cell.column; c < cell.column + cell.columnSpan; ++c) {
-        width += columns_[static_cast<std::size_t>(c)];
-    }
-    return width + (cell.columnSpan - 1) * (spacing_ + 1);
+    const auto begin = sizes.begin() + first;
+    return std::accumulate(begin, begin + count, 0) + (count - 1) * (spacing_ + 1);
 }
 
-int TableLayout::spanHeight(const CellSlot& cell) const
+std::vector<int> TableLayout::starts(const std::vector<int>& sizes) const
 {
-    int height = 0;
-    for (int r = cell.row; r < cell.row + cell.rowSpan; ++r) {
-        height += rows_[static_cast<std::size_t>(r)];
+    std::vector<int> out(sizes.size() + 1, box_.inset() + spacing_);
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        out[i + 1] = out[i] + sizes[i] + spacing_ + 1;
     }
-    return height + (cell.rowSpan - 1) * (spacing_ + 1);
+    return out;
 }
 
 void TableLayout::sizeColumns()
@@ -380,8 +367,7 @@ void TableLayout::sizeColumns()
 void TableLayout::fitColumns()
 {
     const int count = static_cast<int>(columns_.size());
-    const int frame = spacing_ * (count + 1) + (count - 1) + box_.allowance();
-    const int natural = std::accumulate(columns_.begin(), columns_.end(), 0) + frame;
+    const int natural = std::accumulate(columns_.begin(), columns_.end(), 0) + frameAround(count);
     std::optional<int> target = length(attributeOf(tag_, u"width"), available_);
     if (!target && available_ != kNoWidth) {
         target = available_;
@@ -452,8 +438,7 @@ void TableLayout::sizeRows()
             rows_[static_cast<std::size_t>(cell.row + cell.rowSpan - 1)] += deficit;
         }
     }
-    const int frame = spacing_ * (rowCount_ + 1) + (rowCount_ - 1) + box_.allowance();
-    const int natural = std::accumulate(rows_.begin(), rows_.end(), 0) + frame;
+    const int natural = std::accumulate(rows_.begin(), rows_.end(), 0) + frameAround(rowCount_);
     if (const auto target = length(attributeOf(tag_, u"height"), 0); target && *target > natural && rowCount_ > 0) {
         int difference = *target - natural;
         for (int r = 0; r < rowCount_; ++r) {
@@ -468,12 +453,10 @@ FlowResult TableLayout::compose()
 {
     const int count = static_cast<int>(columns_.size());
     FlowResult out;
-    out.width = std::accumulate(columns_.begin(), columns_.end(), 0) + spacing_ * (count + 1) + (count - 1) +
-                box_.allowance();
-    out.height = std::accumulate(rows_.begin(), rows_.end(), 0) + spacing_ * (rowCount_ + 1) + (rowCount_ - 1) +
-                 box_.allowance();
-    out.width = std::min(out.width, kMaxLength);
-    out.height = std::min(out.height, kMaxLength);
+    const int width = std::accumulate(columns_.begin(), columns_.end(), 0) + frameAround(count);
+    const int height = std::accumulate(rows_.begin(), rows_.end(), 0) + frameAround(rowCount_);
+    out.width = std::min(width, kMaxLength);
+    out.height = std::min(height, kMaxLength);
     const LayoutSettings& settings = engine_.settings();
     auto paintBox = [&](const Box& box, const QRect& rect) {
         if (box.effect != kEffectTransparent) {
@@ -501,15 +484,8 @@ FlowResult TableLayout::compose()
         }
     };
     paintBox(box_, QRect(0, 0, out.width, out.height));
-    const int origin = box_.inset() + spacing_;
-    std::vector<int> columnX(static_cast<std::size_t>(count) + 1, origin);
-    for (int c = 0; c < count; ++c) {
-        columnX[static_cast<std::size_t>(c) + 1] = columnX[static_cast<std::size_t>(c)] + columns_[static_cast<std::size_t>(c)] + spacing_ + 1;
-    }
-    std::vector<int> rowY(static_cast<std::size_t>(rowCount_) + 1, origin);
-    for (int r = 0; r < rowCount_; ++r) {
-        rowY[static_cast<std::size_t>(r) + 1] = rowY[static_cast<std::size_t>(r)] + rows_[static_cast<std::size_t>(r)] + spacing_ + 1;
-    }
+    const std::vector<int> columnX = starts(columns_);
+    const std::vector<int> rowY = starts(rows_);
     for (CellSlot& cell : cells_) {
         const QRect rect(columnX[static_cast<std::size_t>(cell.column)], rowY[static_cast<std::size_t>(cell.row)],
                          spanWidth(cell), spanHeight(cell));

@@ -9,8 +9,8 @@ namespace ostrum::ui {
 
 namespace {
 
-constexpr double kCmPerInch = 0.3937007874;
-constexpr double kMmPerInch = 0.03937007874;
+constexpr double kInchesPerCm = 0.3937007874;
+constexpr double kInchesPerMm = 0.03937007874;
 constexpr double kPointsPerInch = 72.0;
 constexpr double kPicasPerInch = 6.0;
 constexpr double kPercent = 100.0;
@@ -40,10 +40,10 @@ std::optional<double> unitFactor(QStringView unit, const LengthContext& c)
         return double(c.dpi);
     }
     if (unit == u"cm") {
-        return c.dpi * kCmPerInch;
+        return c.dpi * kInchesPerCm;
     }
     if (unit == u"mm") {
-        return c.dpi * kMmPerInch;
+        return c.dpi * kInchesPerMm;
     }
     if (unit == u"pt") {
         return c.dpi / kPointsPerInch;

@@ -124,7 +124,6 @@ LayoutSettings RichTextDrawer::settings(int alignWidth) const
     s.handles = &handles_;
     s.wrapWidth = maximumWidth_;
     s.alignWidth = alignWidth;
-    s.tabWidth = tabWidth_;
     s.hoverLink = hoverLink_;
     s.enabled = enabled_;
     s.disabledColour = disabledColour_;
@@ -170,15 +169,16 @@ void RichTextDrawer::draw(QPainter& painter, const QRect& rect)
     if (text_.isEmpty()) {
         return;
     }
-    Layout layout = layoutFor(painter.device(), std::max(0, rect.width()));
-    paint(painter, layout, rect.topLeft());
+    paint(painter, layoutFor(painter.device(), std::max(0, rect.width())), rect.topLeft());
 }
 
-void RichTextDrawer::paint(QPainter& painter, Layout& layout, QPoint origin)
+void RichTextDrawer::paint(QPainter& painter, const Layout& layout, QPoint origin)
 {
     painter.save();
-    for (DisplayItem& item : layout.items) {
-        item.rect().translate(origin);
+    // The items keep their places from the layout's top-left corner, so the kept layout is drawn
+    // as it is, moved by the painter.
+    painter.translate(origin);
+    for (const DisplayItem& item : layout.items) {
         const bool hovered = item.link >= 0 && item.link == hoverLink_;
         std::visit(
             [&](const auto& content) {
@@ -198,7 +198,7 @@ void RichTextDrawer::paint(QPainter& painter, Layout& layout, QPoint origin)
             },
             item.content);
         if (item.link >= 0) {
-            linkAreas_.push_back({item.link, item.rect()});
+            linkAreas_.push_back({item.link, item.rect().translated(origin)});
         }
     }
     painter.restore();

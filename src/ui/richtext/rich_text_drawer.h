@@ -13,7 +13,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 
 #include "ui/effects/effect_painter.h"
 #include "ui/platform/link_opener.h"
@@ -81,7 +80,7 @@ private:
     // Forgets the kept layout when a setting that shapes it changes.
     void changed() { cacheValid_ = false; }
     const Layout& layoutFor(QPaintDevice* device, int alignWidth);
-    void paint(QPainter& painter, Layout& layout, QPoint origin);
+    void paint(QPainter& painter, const Layout& layout, QPoint origin);
     int linkAt(QPoint point) const;
 
     struct LinkArea {
@@ -97,7 +96,6 @@ private:
     std::intptr_t commandParameter_ = 0;
     int maximumWidth_ = 0;
     bool newlineMode_ = true;
-    int tabWidth_ = 32;
     bool enabled_ = true;
     ColorRef disabledColour_;
     ShadowSettings shadow_;

@@ -1,7 +1,6 @@
 #include "ui/richtext/style_sheet.h"
 
 #include <algorithm>
-#include <array>
 
 #include "ui/richtext/colour_names.h"
 #include "ui/richtext/lengths.h"
@@ -33,6 +32,8 @@ constexpr int kNormalWeight = 400;
 constexpr int kBoldWeight = 700;
 constexpr int kMaxWeight = 900;
 constexpr int kMinWeight = 100;
+constexpr int kLowestWeight = 1;  // a number given as weight is kept within what a font accepts
+constexpr int kHighestWeight = 1000;
 constexpr int kThinBorder = 1;
 constexpr int kMediumBorder = 3;
 constexpr int kThickBorder = 5;
@@ -72,14 +73,14 @@ int parseWeight(QStringView value, int current)
         return kBoldWeight;
     }
     if (value == u"bolder") {
-        return std::min(kMaxWeight, current * 2);  // as the "b" tag does
+        return bolderWeight(current);
     }
     if (value == u"lighter") {
         return std::max(kMinWeight, current / 2);
     }
     bool ok = false;
     const int weight = value.toInt(&ok);
-    return ok ? std::clamp(weight, 1, 1000) : current;
+    return ok ? std::clamp(weight, kLowestWeight, kHighestWeight) : current;
 }
 
 void applyTextDecoration(TextStyle& s, QStringView value)
@@ -225,6 +226,8 @@ void applyOne(TextStyle& s, const StyleDeclaration& d, const StyleEnvironment& e
 }
 
 }  // namespace
+
+int bolderWeight(int weight) { return std::min(kMaxWeight, weight * 2); }
 
 std::vector<StyleDeclaration> parseDeclarations(QStringView text)
 {

@@ -74,6 +74,9 @@ struct StyleEnvironment {
 void applyDeclarations(TextStyle& style, const std::vector<StyleDeclaration>& declarations,
                        const StyleEnvironment& environment);
 
+// One step bolder: "font-weight: bolder" and each "b" tag double the weight, up to 900.
+int bolderWeight(int weight);
+
 class StyleSheet {
 public:
     // Adds the rules of `text`; a selector seen before gains the new declarations after its old
