@@ -275,11 +275,16 @@ QImage twoPixelPicture()
     return picture;
 }
 
-QImage drawOnWhite(const QImage& picture, const PictureOptions& options, int w = 2, int h = 1)
+// Draws `picture` into `target` (at its own size in the corner when none is given) on a white
+// canvas of `size`.
+QImage drawOnWhite(const QImage& picture, const PictureOptions& options, QSize size = QSize(2, 1),
+                   QRect target = QRect())
 {
-    QImage image = canvas(w, h, 0xFFFFFFFF);
+    QImage image = canvas(size.width(), size.height(), 0xFFFFFFFF);
     QPainter p(&image);
-    EffectPainter(constantRandom(0)).drawPicture(p, QRect(0, 0, picture.width(), picture.height()), picture, options);
+    const QRect where = target.isNull() ? picture.rect() : target;
+    EffectPainter(constantRandom(0)).drawPicture(p, where, picture, options);
+    p.end();
     return image;
 }
 
@@ -308,18 +313,15 @@ TEST(Picture, GreyDarkerLighterAndTransparentColour)
     options.flags = kPictureLighter;
     QImage bright(1, 1, QImage::Format_RGB32);
     bright.setPixel(0, 0, qRgb(240, 10, 0));
-    EXPECT_EQ(at(drawOnWhite(bright, options, 1, 1), 0, 0), makeColorRef(255, 12, 0)) << "lighter stops at 255";
+    EXPECT_EQ(at(drawOnWhite(bright, options, QSize(1, 1)), 0, 0), makeColorRef(255, 12, 0))
+        << "lighter stops at 255";
 }
 
 TEST(Picture, AlphaPicturesBlendPerPixelAndScaleToTheTarget)
 {
     QImage picture(1, 1, QImage::Format_ARGB32);
     picture.setPixel(0, 0, qRgba(0, 0, 0, 128));
-    QImage image = canvas(4, 4, 0xFFFFFFFF);
-    {
-        QPainter p(&image);
-        EffectPainter(constantRandom(0)).drawPicture(p, QRect(1, 1, 2, 2), picture, {});
-    }
+    const QImage image = drawOnWhite(picture, {}, QSize(4, 4), QRect(1, 1, 2, 2));
     EXPECT_EQ(image.pixel(0, 0), 0xFFFFFFFFu);
     for (QPoint pt : {QPoint(1, 1), QPoint(2, 2)}) {
         EXPECT_NEAR(qRed(image.pixel(pt)), 127, 1);
@@ -337,11 +339,7 @@ TEST(Picture, HardShadowHasTheShadowColourAtTheOffset)
     options.shadowDx = 4;
     options.shadowDy = 4;
     options.shadowColour = makeColorRef(127, 127, 127);  // darkness 50
-    QImage image = canvas(12, 12, 0xFFFFFFFF);
-    {
-        QPainter p(&image);
-        EffectPainter(constantRandom(0)).drawPicture(p, QRect(0, 0, 4, 4), picture, options);
-    }
+    const QImage image = drawOnWhite(picture, options, QSize(12, 12));
     EXPECT_EQ(at(image, 1, 1), makeColorRef(255, 0, 0));
     EXPECT_EQ(at(image, 5, 5), makeColorRef(127, 127, 127));
     EXPECT_EQ(at(image, 7, 7), makeColorRef(127, 127, 127));
@@ -349,11 +347,7 @@ TEST(Picture, HardShadowHasTheShadowColourAtTheOffset)
     EXPECT_EQ(at(image, 5, 2), 0xFFFFFFu);
 
     options.shadowOn = false;
-    QImage none = canvas(12, 12, 0xFFFFFFFF);
-    {
-        QPainter p(&none);
-        EffectPainter(constantRandom(0)).drawPicture(p, QRect(0, 0, 4, 4), picture, options);
-    }
+    const QImage none = drawOnWhite(picture, options, QSize(12, 12));
     EXPECT_EQ(at(none, 5, 5), 0xFFFFFFu) << "shadow flag without shadow on draws no shadow";
 }
 
@@ -369,11 +363,7 @@ TEST(Picture, BlurredShadowFadesTowardItsEdges)
     options.blurWidth = 6;  // made odd: 7
     options.blurHeight = 7;
     options.shadowColour = 0;
-    QImage image = canvas(60, 20, 0xFFFFFFFF);
-    {
-        QPainter p(&image);
-        EffectPainter(constantRandom(0)).drawPicture(p, QRect(0, 0, 20, 20), picture, options);
-    }
+    const QImage image = drawOnWhite(picture, options, QSize(60, 20));
     const int centre = redOf(at(image, 40, 10));
     EXPECT_LT(centre, 20);
     EXPECT_GT(redOf(at(image, 30, 10)), 200) << "the shrunk mask leaves the map's rim nearly clear";

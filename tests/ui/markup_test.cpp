@@ -1,5 +1,4 @@
 // Preparation, tokenizer, colours, lengths and the style-sheet parser of the rich-text drawer.
-#include <QApplication>
 #include <gtest/gtest.h>
 
 #include "ui/richtext/colour_names.h"
