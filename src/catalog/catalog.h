@@ -4,7 +4,6 @@
 // windows show it through models and learn of changes through a CatalogSink.
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "shell_file_info.h"
+#include "stable_vector.h"
 
 namespace ostrum::catalog {
 
@@ -36,8 +36,8 @@ struct CatalogNode {
 
 // One file found on the medium.
 struct FileRow {
-    std::string_view path;              // CatalogPath, e.g. TAPE MEDIA\BACKUP SET 1(_Daily)\DOCS\A.TXT
-    const FileTypeInfo* type = nullptr; // type and icon names from the catalog's ShellFileInfo
+    std::string_view path;                    // CatalogPath, e.g. TAPE MEDIA\BACKUP SET 1(_Daily)\DOCS\A.TXT
+    const FileTypeInfo* type = nullptr;       // type and icon names from the catalog's ShellFileInfo
     std::optional<std::uint64_t> size;        // STAN Stream Length, when the data stream was found
     std::optional<std::uint64_t> dataOffset;  // medium position of the first data byte of STAN
     std::optional<std::uint64_t> chunkIndex;  // tape scans: the read in which the FILE block was met
@@ -52,10 +52,15 @@ struct FileRow {
 
 class Catalog;
 
-// Told of every change a scan makes, on the scanning thread. A window forwards these to its own thread;
-// the data passed stays valid for the catalog's lifetime.
+// Told of every change a scan makes, on the scanning thread.
+//
+// Nodes and rows never move once added, and a row and a node's text and parent never change while a
+// scan runs; a node's children and expanded flag do (new children are appended, a directory met again
+// is expanded). So another thread may read rows and the text and parent of nodes below counts that the
+// scanning thread handed it in an ordered way (under a lock, say), while the scan goes on; it must not
+// read nodes' children, roots(), nodeCount() or rowCount() until the scan has ended.
 class CatalogSink {
-public:
+  public:
     virtual ~CatalogSink() = default;
     virtual void StatusLine(std::string_view /*text*/) {}
     virtual void PositionLine(std::string_view /*text*/) {}
@@ -65,7 +70,7 @@ public:
 };
 
 class Catalog {
-public:
+  public:
     explicit Catalog(std::shared_ptr<const ShellFileInfo> shell);
     Catalog(const Catalog&) = delete;
     Catalog& operator=(const Catalog&) = delete;
@@ -98,16 +103,16 @@ public:
     // row checked, so that everything found is selected.
     void FinishScan();
 
-private:
+  private:
     NodeId FindOrAddChild(NodeId parent, std::string_view text, CatalogSink* sink);
     std::string_view StorePath(std::string_view path);
 
     std::shared_ptr<const ShellFileInfo> shell_;
-    std::vector<CatalogNode> nodes_;
+    StableVector<CatalogNode> nodes_;
     std::vector<NodeId> roots_;
     std::unordered_map<std::string, NodeId> childIndex_;  // parent id bytes + text -> child
-    std::deque<FileRow> rows_;
-    std::vector<std::unique_ptr<char[]>> pathBlocks_;     // CatalogPath texts of the rows, never moved
+    StableVector<FileRow> rows_;
+    std::vector<std::unique_ptr<char[]>> pathBlocks_;  // CatalogPath texts of the rows, never moved
     std::size_t blockUsed_ = 0;
     std::size_t blockSize_ = 0;
     std::string lastDirectory_;  // directory part of the last inserted path, and its node

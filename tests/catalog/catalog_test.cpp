@@ -6,8 +6,10 @@ namespace ostrum::catalog {
 namespace {
 
 class NodeRecorder : public CatalogSink {
-public:
-    void NodeInserted(const Catalog& catalog, NodeId node) override { inserted.push_back(catalog.FullPath(node)); }
+  public:
+    void NodeInserted(const Catalog& catalog, NodeId node) override {
+        inserted.push_back(catalog.FullPath(node));
+    }
     std::vector<std::string> inserted;
 };
 
@@ -23,7 +25,7 @@ TEST(InsertPath, ComponentsBeforeEachBackslashBecomeNodesMatchedByExactText) {
     catalog.InsertPath("TAPE MEDIA\\BACKUP SET 1(_Daily)\\docs\\letter.txt", &sink);
     catalog.InsertPath("TAPE MEDIA\\BACKUP SET 1(_Daily)\\Docs\\", &sink);  // case differs: a new node
     catalog.InsertPath("TAPE MEDIA\\BACKUP SET 1(_Daily)\\docs\\old\\", &sink);
-    catalog.InsertPath("TAPE MEDIA\\BACKUP SET 10()\\a\\\\b\\", &sink);      // empty component kept
+    catalog.InsertPath("TAPE MEDIA\\BACKUP SET 10()\\a\\\\b\\", &sink);  // empty component kept
     EXPECT_EQ(FullPaths(catalog), (std::vector<std::string>{
                                       "TAPE MEDIA\\",
                                       "TAPE MEDIA\\BACKUP SET 1(_Daily)\\",
@@ -62,6 +64,26 @@ TEST(AppendRow, PathsAreCopiedAndStayValidAcrossManyRows) {
     }
     EXPECT_EQ(catalog.row(0).path, "TAPE MEDIA\\BACKUP SET 1()\\dir\\file0.txt");
     EXPECT_EQ(catalog.row(49999).path, "TAPE MEDIA\\BACKUP SET 1()\\dir\\file49999.txt");
+}
+
+// A window reads rows and nodes while the scan appends more: an element must keep its address as the
+// storage grows, across the block boundaries where a growing array would move everything.
+TEST(StableVector, ElementsKeepTheirAddressAndValueAsItGrows) {
+    StableVector<std::string> strings;
+    std::vector<const std::string*> addresses;
+    for (int i = 0; i < 10000; ++i) {
+        addresses.push_back(&strings.emplace_back("value " + std::to_string(i) + std::string(20, 'x')));
+    }
+    ASSERT_EQ(strings.size(), 10000u);
+    for (std::size_t i : {0u, 1023u, 1024u, 3071u, 3072u, 7167u, 7168u, 9999u}) {
+        EXPECT_EQ(&strings[i], addresses[i]) << i;
+        EXPECT_EQ(strings[i], "value " + std::to_string(i) + std::string(20, 'x')) << i;
+    }
+    EXPECT_EQ(strings.back(), strings[9999]);
+    strings.clear();
+    EXPECT_TRUE(strings.empty());
+    strings.push_back("again");
+    EXPECT_EQ(strings[0], "again");
 }
 
 TEST(FileTypeKey, TypeDependsOnTheNameFromItsFirstDot) {
