@@ -45,6 +45,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -183,6 +184,10 @@ class SelectionRules {
         std::uint32_t stamp = 0;  // the operation that last recorded this node's old mark
     };
     class Operation;
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
 
     NodeEntry& Entry(NodeId node) { return node == kNoNode ? top_ : entries_[node]; }
     const NodeEntry& Entry(NodeId node) const { return node == kNoNode ? top_ : entries_[node]; }
@@ -215,7 +220,7 @@ class SelectionRules {
     NodeEntry top_;  // above the top-level nodes: their parent, and the count of every file
     std::size_t rowCount_ = 0;
     std::vector<Group> groupList_;
-    std::unordered_map<std::string, GroupId> groups_;                // directory text -> group
+    std::unordered_map<std::string, GroupId, TextHash, std::equal_to<>> groups_;  // directory text -> group
     std::unordered_map<std::string, NodeId> childOf_;                // parent id bytes + text -> child
     std::unordered_map<std::string, std::vector<GroupId>> waiting_;  // parent id bytes + text -> groups
     GroupId lastGroup_ = kNoGroup;  // the group of the last row told: rows of one folder come together
