@@ -37,27 +37,6 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
     return value;
 }
 
-}  // namespace
-
-std::string AttachVirtualTape(tape::TapeDevices& devices, std::string_view attachment,
-                              std::optional<std::uint64_t> capacity) {
-    const auto equals = attachment.find('=');
-    const auto number =
-        equals == std::string_view::npos ? std::nullopt : ParseNumber(attachment.substr(0, equals));
-    if (!number || equals + 1 == attachment.size()) {
-        return "--attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '" + std::string(attachment) +
-               "')";
-    }
-    tape::VirtualTapeOptions options;
-    options.path = std::string(attachment.substr(equals + 1));
-    if (capacity) options.capacity = static_cast<std::int64_t>(*capacity);
-    const int device = *number > 1000 ? -1 : static_cast<int>(*number);
-    const tape::TapeResult attached = devices.AttachVirtual(device, std::move(options));
-    return attached ? std::string() : attached.error();
-}
-
-namespace {
-
 // Parses the options shared by the tape commands; prints the problem and returns false on a bad line.
 bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWords& words) {
     struct Pending {

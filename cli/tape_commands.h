@@ -20,10 +20,7 @@ int RunListTape(Args args);
 // `image [--attach ...] //./tapeN OUT.img`: copies a tape into an image file.
 int RunImage(Args args);
 
-// Attaches the virtual tape of an `--attach N=FILE.tap` option (with the capacity of a following
-// `--capacity BYTES`, when given) to device N; returns the error text, empty on success.
-std::string AttachVirtualTape(tape::TapeDevices& devices, std::string_view attachment,
-                              std::optional<std::uint64_t> capacity = std::nullopt);
+using tape::AttachVirtualTape;
 
 // True when the words of a `list` name a tape (a //./tape source or an --attach option).
 bool IsTapeListing(Args args);

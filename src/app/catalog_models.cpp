@@ -36,8 +36,12 @@ QString catalogText(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QIcon TypeIcons::fileIcon(std::string_view name) const { return lookUp(name, false); }
-QIcon TypeIcons::folderIcon(std::string_view name) const { return lookUp(name, true); }
+QIcon TypeIcons::fileIcon(std::string_view name) const {
+    return lookUp(name, false);
+}
+QIcon TypeIcons::folderIcon(std::string_view name) const {
+    return lookUp(name, true);
+}
 
 QIcon TypeIcons::lookUp(std::string_view name, bool folder) const {
     const QString key = catalogText(name);
@@ -84,7 +88,9 @@ int SelectionTreeModel::rowCount(const QModelIndex& parent) const {
     return static_cast<int>(rules_.Children(parent.isValid() ? nodeOf(parent) : catalog::kNoNode).size());
 }
 
-int SelectionTreeModel::columnCount(const QModelIndex&) const { return 1; }
+int SelectionTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
 
 QVariant SelectionTreeModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
@@ -152,7 +158,9 @@ FolderListModel::FolderListModel(const selection::SelectionRules& rules, const c
                                  QObject* parent)
     : QAbstractTableModel(parent), rules_(rules), catalog_(catalog) {}
 
-int FolderListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int FolderListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
 
 int FolderListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
@@ -226,7 +234,9 @@ void FolderListModel::Announce(const SelectionChanges& changes) {
 FoundFilesModel::FoundFilesModel(const catalog::Catalog& catalog, QObject* parent)
     : QAbstractTableModel(parent), catalog_(catalog) {}
 
-int FoundFilesModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int FoundFilesModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
 
 int FoundFilesModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;

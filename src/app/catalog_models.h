@@ -5,8 +5,8 @@
 
 #include <QAbstractItemModel>
 #include <QAbstractTableModel>
-#include <QHash>
 #include <QColor>
+#include <QHash>
 #include <QIcon>
 #include <optional>
 #include <string_view>
@@ -31,7 +31,9 @@ enum CatalogRole : int {
 };
 
 inline constexpr int kUpRowImage = 4;
-inline int stateImageOf(catalog::CheckState mark) { return static_cast<int>(mark) + 1; }
+inline int stateImageOf(catalog::CheckState mark) {
+    return static_cast<int>(mark) + 1;
+}
 
 // Catalog texts are UTF-8.
 QString catalogText(std::string_view text);

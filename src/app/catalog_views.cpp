@@ -1,5 +1,6 @@
 #include "catalog_views.h"
 
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -23,7 +24,9 @@ QPixmap cellOf(const QImage& strip, const QSize& cell, int index) {
     return QPixmap::fromImage(image);
 }
 
-bool isOpenKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+bool isOpenKey(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
 
 }  // namespace
 
@@ -113,10 +116,18 @@ void SelectionTreeView::press(QMouseEvent* e) {
 
 // The control's own handling of the buttons (drag selection, expanding on the branch mark) is never
 // used: a press does what the window's rules say, and a double-click is a second press.
-void SelectionTreeView::mousePressEvent(QMouseEvent* e) { press(e); }
-void SelectionTreeView::mouseDoubleClickEvent(QMouseEvent* e) { press(e); }
-void SelectionTreeView::mouseReleaseEvent(QMouseEvent* e) { e->accept(); }
-void SelectionTreeView::mouseMoveEvent(QMouseEvent* e) { e->accept(); }
+void SelectionTreeView::mousePressEvent(QMouseEvent* e) {
+    press(e);
+}
+void SelectionTreeView::mouseDoubleClickEvent(QMouseEvent* e) {
+    press(e);
+}
+void SelectionTreeView::mouseReleaseEvent(QMouseEvent* e) {
+    e->accept();
+}
+void SelectionTreeView::mouseMoveEvent(QMouseEvent* e) {
+    e->accept();
+}
 
 void SelectionTreeView::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Space) {

@@ -23,7 +23,8 @@ class StateImageDelegate : public QStyledItemDelegate {
     // cell 0 (the tree's strip begins with an unused image 0, the folder list's with image 1).
     StateImageDelegate(const ui::ImageStrip& strip, int firstImage, QObject* parent = nullptr);
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     // Where the state image of an item drawn in `itemRect` lies.

@@ -8,8 +8,12 @@
 
 namespace ostrum::app {
 
-inline int dialogUnitsAcross(double units) { return static_cast<int>(std::lround(units * 1.5)); }
-inline int dialogUnitsDown(double units) { return static_cast<int>(std::lround(units * 1.625)); }
+inline int dialogUnitsAcross(double units) {
+    return static_cast<int>(std::lround(units * 1.5));
+}
+inline int dialogUnitsDown(double units) {
+    return static_cast<int>(std::lround(units * 1.625));
+}
 
 inline QRect dialogRect(int x, int y, int width, int height) {
     const int left = dialogUnitsAcross(x);

@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!HasDisplay()) {
-        std::cerr << "ostrum-tape: no display to open the window on; ostrum-tape-cli list " << source->SourcePath
-                  << " lists the same medium on the terminal\n";
+        std::cerr << "ostrum-tape: no display to open the window on; ostrum-tape-cli list "
+                  << source->SourcePath << " lists the same medium on the terminal\n";
         return 1;
     }
 

@@ -47,7 +47,9 @@ QRect withBottom(QRect r, int bottom) {
     return r;
 }
 
-ui::ColorRef lineColour() { return ui::makeColorRef(255, 252, 179); }
+ui::ColorRef lineColour() {
+    return ui::makeColorRef(255, 252, 179);
+}
 
 }  // namespace
 
@@ -107,7 +109,8 @@ void RecoveryWindow::buildControls() {
     folderModel_ = new FolderListModel(*rules_, *catalog_, this);
     folderList_->setModel(folderModel_);
     folderList_->setItemDelegate(new StateImageDelegate(resources->imageStrip(kFolderStrip), 1, folderList_));
-    for (auto [column, width] : {std::pair{0, 400}, {1, 200}, {2, 100}}) folderList_->setColumnWidth(column, width);
+    for (auto [column, width] : {std::pair{0, 400}, {1, 200}, {2, 100}})
+        folderList_->setColumnWidth(column, width);
 
     foundFiles_ = new FoundFilesView(this);
     foundFiles_->setObjectName(QStringLiteral("FoundFilesList"));
@@ -193,7 +196,9 @@ void RecoveryWindow::setUpLine(ui::SkinStatic* line) {
     line->setColours(lineColour(), lineColour(), ui::kGradientHorizontal);
 }
 
-bool RecoveryWindow::IsScanRunning() const { return !stop_->isHidden(); }
+bool RecoveryWindow::IsScanRunning() const {
+    return !stop_->isHidden();
+}
 
 ui::SkinButton* RecoveryWindow::button(RecoveryControl id) const {
     switch (id) {
@@ -348,7 +353,8 @@ void RecoveryWindow::onFolderMenu(int row, const QPoint& globalPos) {
         folderList_->setFocus(Qt::PopupFocusReason);
         return;
     }
-    if (runSaveMenu(folderList_, QStringLiteral("Save File"), kSaveFileCommand, globalPos)) SaveCheckedFiles();
+    if (runSaveMenu(folderList_, QStringLiteral("Save File"), kSaveFileCommand, globalPos))
+        SaveCheckedFiles();
 }
 
 void RecoveryWindow::onFoundFileBox(int row, bool rightButton) {

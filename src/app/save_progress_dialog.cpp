@@ -30,7 +30,9 @@ QLabel* label(QWidget* parent, const QRect& area, const QString& text, const cha
     return l;
 }
 
-QString utf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // What the worker has done so far, taken by the window thread now and then.
 struct SaveState {
@@ -100,8 +102,10 @@ bool savedWhole(const selection::FileResult& file) {
 }
 
 QString detailLine(const selection::FileResult& file) {
-    const std::string reason = file.reason.empty() ? std::string(selection::OutcomeText(file.outcome)) : file.reason;
-    return ui::plainMessageText(utf8(file.catalogPath)) + QStringLiteral(": ") + ui::plainMessageText(utf8(reason));
+    const std::string reason =
+        file.reason.empty() ? std::string(selection::OutcomeText(file.outcome)) : file.reason;
+    return ui::plainMessageText(utf8(file.catalogPath)) + QStringLiteral(": ") +
+           ui::plainMessageText(utf8(reason));
 }
 
 }  // namespace
@@ -133,13 +137,22 @@ SaveProgressDialog::SaveProgressDialog(QWidget* parent)
     connect(cancel_, &QPushButton::clicked, this, &SaveProgressDialog::reject);
 }
 
-void SaveProgressDialog::setSource(const QString& text) { source_->setText(text); }
-void SaveProgressDialog::setDestination(const QString& text) { destination_->setText(text); }
-void SaveProgressDialog::setCurrentFile(const QString& text) { current_->setText(text); }
-void SaveProgressDialog::setCount(const QString& text) { count_->setText(text); }
+void SaveProgressDialog::setSource(const QString& text) {
+    source_->setText(text);
+}
+void SaveProgressDialog::setDestination(const QString& text) {
+    destination_->setText(text);
+}
+void SaveProgressDialog::setCurrentFile(const QString& text) {
+    current_->setText(text);
+}
+void SaveProgressDialog::setCount(const QString& text) {
+    count_->setText(text);
+}
 
 void SaveProgressDialog::setProgress(std::uint64_t done, std::uint64_t total) {
-    const double part = total == 0 ? 0.0 : static_cast<double>(std::min(done, total)) / static_cast<double>(total);
+    const double part =
+        total == 0 ? 0.0 : static_cast<double>(std::min(done, total)) / static_cast<double>(total);
     bar_->setValue(static_cast<int>(part * kBarSteps));
 }
 
@@ -151,8 +164,8 @@ void SaveProgressDialog::reject() {
     emit cancelled();
 }
 
-selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request,
-                              SaveProgressDialog& dialog) {
+selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
+                              const selection::SaveRequest& request, SaveProgressDialog& dialog) {
     SaveWorker worker(items, request);
     QTimer look;
     look.setInterval(kLookMs);
@@ -198,21 +211,24 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
     SaveAccount account;
     account.details = lines.join(u'\n');
     if (!report.error.empty()) {
-        account.text = QStringLiteral("The files could not be saved: %1").arg(ui::plainMessageText(utf8(report.error)));
+        account.text =
+            QStringLiteral("The files could not be saved: %1").arg(ui::plainMessageText(utf8(report.error)));
         account.style = ui::MB_ICONEXCLAMATION;
     } else if (notWhole == 0) {
         account.text = total == 1 ? QStringLiteral("The file was saved in %1.").arg(where)
                                   : QStringLiteral("All %1 files were saved in %2.").arg(total).arg(where);
         if (report.totals.renamed > 0) {
-            account.text += QStringLiteral(" %1 got a new name, as their own was taken there.").arg(report.totals.renamed);
+            account.text += QStringLiteral(" %1 got a new name, as their own was taken there.")
+                                .arg(report.totals.renamed);
         }
         account.style = ui::kMessageInformation;
     } else {
-        account.text = QStringLiteral("%1 of %2 files were saved in %3; %4 were not saved whole (see the details).")
-                           .arg(saved)
-                           .arg(total)
-                           .arg(where)
-                           .arg(notWhole);
+        account.text =
+            QStringLiteral("%1 of %2 files were saved in %3; %4 were not saved whole (see the details).")
+                .arg(saved)
+                .arg(total)
+                .arg(where)
+                .arg(notWhole);
         if (report.cancelled) account.text += QStringLiteral(" The save was cancelled.");
         account.style = ui::MB_ICONEXCLAMATION;
     }
@@ -223,13 +239,14 @@ void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
                    const std::function<QString()>& chooseFolder) {
     const std::vector<selection::SaveItem> items = selection::CheckedItems(catalog);
     if (items.empty()) {
-        ui::programMessage(QStringLiteral("No file is ticked: tick the files to save first."), ui::kCaptionTapeMedia,
-                           ui::kMessageNotice);
+        ui::programMessage(QStringLiteral("No file is ticked: tick the files to save first."),
+                           ui::kCaptionTapeMedia, ui::kMessageNotice);
         return;
     }
-    const QString folder = chooseFolder ? chooseFolder()
-                                        : QFileDialog::getExistingDirectory(
-                                              &owner, QStringLiteral("Choose the folder to save the files in"));
+    const QString folder = chooseFolder
+                               ? chooseFolder()
+                               : QFileDialog::getExistingDirectory(
+                                     &owner, QStringLiteral("Choose the folder to save the files in"));
     if (folder.isEmpty()) return;
 
     selection::SaveRequest request;
@@ -246,8 +263,8 @@ void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
     const SaveAccount account = saveAccount(report, folder);
     ui::RxMsgBoxParams params = ui::standardMessageParams();
     params.detailsText = ui::RxText(account.details);
-    ui::RxMessageBox(nullptr, ui::RxText(account.text), QString::fromLatin1(ui::kCaptionTapeMedia), account.style,
-                     &params);
+    ui::RxMessageBox(nullptr, ui::RxText(account.text), QString::fromLatin1(ui::kCaptionTapeMedia),
+                     account.style, &params);
 }
 
 }  // namespace ostrum::app

@@ -58,8 +58,8 @@ class SaveProgressDialog : public QDialog {
 
 // Runs the save on a worker thread while `dialog` shows its progress (the dialog runs modally until the
 // worker ends). Cancel stops the engine at its next check.
-selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request,
-                              SaveProgressDialog& dialog);
+selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
+                              const selection::SaveRequest& request, SaveProgressDialog& dialog);
 
 // The message given when a save has ended: one text, and the files not saved whole with their reasons
 // for the details area. Names and paths are plain text, never mark-up.

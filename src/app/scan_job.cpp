@@ -77,7 +77,9 @@ ScanFunction ScanOf(const ScanSource& source) {
 
 ScanJob::ScanJob(ScanFunction scan, catalog::Catalog& catalog) : scan_(std::move(scan)), catalog_(catalog) {}
 
-ScanJob::~ScanJob() { StopAndJoin(); }
+ScanJob::~ScanJob() {
+    StopAndJoin();
+}
 
 void ScanJob::Start() {
     if (worker_.joinable()) return;

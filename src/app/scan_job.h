@@ -34,8 +34,9 @@ struct ScanSnapshot {
 
 // Scans a medium into the catalog, reporting to the sink and honouring the two flags; returns why the
 // medium could not be read at all, or nothing.
-using ScanFunction = std::function<std::string(catalog::Catalog& catalog, catalog::CatalogSink& sink,
-                                               std::atomic<bool>& scanActive, std::atomic<bool>& stopRequested)>;
+using ScanFunction =
+    std::function<std::string(catalog::Catalog& catalog, catalog::CatalogSink& sink,
+                              std::atomic<bool>& scanActive, std::atomic<bool>& stopRequested)>;
 
 // The scan a source asks for: the tape scanner for a tape drive, else the image scanner. The source's
 // path and drives are copied.

@@ -3,7 +3,7 @@
 #include <charconv>
 
 #include "tape/tape_device.h"
-#include "tape_commands.h"
+#include "tape/tape_devices.h"
 
 namespace ostrum::app {
 namespace {
@@ -37,7 +37,7 @@ std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> word
                 }
                 i += 2;
             }
-            error = cli::AttachVirtualTape(*source.tapeDevices, attachment, capacity);
+            error = tape::AttachVirtualTape(*source.tapeDevices, attachment, capacity);
             if (!error.empty()) return std::nullopt;
         } else if (word.size() > 1 && word[0] == '-') {
             error = "unknown option '" + word + "'";

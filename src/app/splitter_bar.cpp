@@ -78,7 +78,9 @@ SplitterBar::SplitterBar(const QRect& placeholder, int id, QWidget* parent)
     show();
 }
 
-SplitterBar::~SplitterBar() { delete guide_; }
+SplitterBar::~SplitterBar() {
+    delete guide_;
+}
 
 int SplitterBar::centre() const {
     const QRect g = geometry();
@@ -95,7 +97,9 @@ void SplitterBar::setLimitRange(int lower, int upper) {
     upper_ = upper;
 }
 
-const QWidget* SplitterBar::guide() const { return guide_; }
+const QWidget* SplitterBar::guide() const {
+    return guide_;
+}
 
 void SplitterBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);

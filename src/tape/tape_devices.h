@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,5 +36,10 @@ class TapeDevices {
     mutable std::mutex mutex_;
     std::map<int, std::shared_ptr<VirtualTape>> attached_;
 };
+
+// Attaches the virtual tape of an `--attach N=FILE.tap` option ("N=FILE.tap", with the capacity of a
+// following `--capacity BYTES`, when given) to device N; returns the error text, empty on success.
+std::string AttachVirtualTape(TapeDevices& devices, std::string_view attachment,
+                              std::optional<std::uint64_t> capacity = std::nullopt);
 
 }  // namespace ostrum::tape
