@@ -65,6 +65,8 @@ class RecoveryWindow : public ui::SkinBackground {
 
     // True exactly while the Stop button is shown.
     bool IsScanRunning() const;
+    // A confirmed Stop has asked the scan to end.
+    bool scanStopRequested() const { return job_->stopRequested().load(); }
     // Why the medium could not be read at all, once the scan has ended; empty when it could.
     const std::string& scanError() const { return scanError_; }
 
