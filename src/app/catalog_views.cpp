@@ -137,6 +137,13 @@ void SelectionTreeView::keyPressEvent(QKeyEvent* e) {
     QTreeView::keyPressEvent(e);
 }
 
+// Taking the focus marks no item: the lists show nothing chosen until the user chooses (Qt's views
+// would make the first item current).
+void SelectionTreeView::focusInEvent(QFocusEvent* e) {
+    QAbstractScrollArea::focusInEvent(e);
+    viewport()->update();
+}
+
 bool SelectionTreeView::focusNextPrevChild(bool next) {
     if (partner_ == nullptr) return QTreeView::focusNextPrevChild(next);
     partner_->setFocus(Qt::TabFocusReason);
@@ -202,6 +209,11 @@ void CheckListView::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QTableView::keyPressEvent(e);
+}
+
+void CheckListView::focusInEvent(QFocusEvent* e) {
+    QAbstractScrollArea::focusInEvent(e);
+    viewport()->update();
 }
 
 bool CheckListView::focusNextPrevChild(bool next) {

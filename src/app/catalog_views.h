@@ -61,6 +61,7 @@ class SelectionTreeView : public QTreeView {
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
     bool focusNextPrevChild(bool next) override;
 
   private:
@@ -90,6 +91,7 @@ class CheckListView : public QTableView {
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
     bool focusNextPrevChild(bool next) override;
 
   private:

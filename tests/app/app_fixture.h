@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -163,6 +164,31 @@ class MessageAnswerer {
     int answer_;
     QTimer poll_;
     std::vector<ShownMessage> shown_;
+};
+
+// Picks the first entry of every pop-up menu shown while it lives, after recording its entries ("-" for
+// a separator).
+class MenuPicker {
+  public:
+    MenuPicker() {
+        poll_.setInterval(2);
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr || !menu->isVisible() || menu->actions().isEmpty()) return;
+            QStringList entries;
+            for (QAction* action : menu->actions())
+                entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            menus_.push_back(entries);
+            menu->setActiveAction(menu->actions().front());
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        poll_.start();
+    }
+    const std::vector<QStringList>& menus() const { return menus_; }
+
+  private:
+    QTimer poll_;
+    std::vector<QStringList> menus_;
 };
 
 // Waits for the window's scan to end (every step of its end done).
