@@ -172,7 +172,8 @@ selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
     QObject::connect(&dialog, &SaveProgressDialog::cancelled, &dialog, [&worker] { worker.Cancel(); });
     QObject::connect(&look, &QTimer::timeout, &dialog, [&] {
         const SaveState state = worker.Take();
-        if (!dialog.cancelRequested() && !state.file.empty()) dialog.setCurrentFile(utf8(state.file));
+        if (!dialog.cancelRequested() && !state.file.empty())
+            dialog.setCurrentFile(QStringLiteral("Saving ") + utf8(state.file));
         dialog.setProgress(state.done, state.total);
         dialog.setCount(QStringLiteral("%1 of %2 files").arg(state.started).arg(items.size()));
         if (state.finished) dialog.accept();
