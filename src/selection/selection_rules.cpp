@@ -163,7 +163,9 @@ void SelectionRules::AddNode(Operation& op) {
     // Rows that came before this folder and lie in it or below it move down to it. They are counted in
     // the parent and above already.
     if (auto waiting = waiting_.find(key); waiting != waiting_.end()) {
-        for (GroupId waitingGroup : waiting->second) {
+        const std::vector<GroupId> arrived = std::move(waiting->second);
+        waiting_.erase(waiting);  // before Wait() adds to the map
+        for (GroupId waitingGroup : arrived) {
             Group& group = groupList_[waitingGroup];
             const GroupId moved = parent.pending.back();
             parent.pending[group.pendingSlot] = moved;
@@ -181,7 +183,6 @@ void SelectionRules::AddNode(Operation& op) {
                 Wait(waitingGroup, id, directory.substr(entry.pathLength, end - entry.pathLength));
             }
         }
-        waiting_.erase(waiting);
     }
     childOf_.emplace(std::move(key), id);
 }
