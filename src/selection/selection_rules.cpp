@@ -257,6 +257,7 @@ SelectionChanges SelectionRules::FinishScan() {
     Operation op(*this);
     for (NodeId node = 0; node < entries_.size(); ++node) SetState(op, node, CheckState::Checked);
     SetFilesBelow(op, kNoNode, true);
+    for (Group& group : groupList_) group.runs.shrink_to_fit();  // no more rows come
     return op.Finish();
 }
 

@@ -97,8 +97,8 @@ class SelectionRules {
     SelectionRules(const SelectionRules&) = delete;
     SelectionRules& operator=(const SelectionRules&) = delete;
 
-    // ---- Feed: nodes and rows the window has been given. Each call also takes every earlier node or
-    // row not yet told; calls for ones already told change nothing.
+    // ---- Feed: nodes and rows the window has been given. NodeAdded also takes every earlier node not
+    // told yet, RowAdded every earlier row; calls for ones already told change nothing.
     SelectionChanges NodeAdded(NodeId node);
     SelectionChanges RowAdded(std::size_t row);
     // Nodes below nodeCount, then rows below rowCount.
@@ -134,6 +134,8 @@ class SelectionRules {
     // order, one row per FileRow directly in the folder in FoundFilesList order.
     SelectionChanges ShowFolder(NodeId node);  // kNoNode: the list shows nothing
     NodeId ShownFolder() const { return shown_; }
+    // The readers take a row below FolderRowCount(), the tree's readers a node below NodeCount(); the
+    // rules ignore numbers out of range.
     std::size_t FolderRowCount() const;
     FolderRow FolderRowAt(std::size_t row) const;
     std::optional<CheckState> FolderRowMark(std::size_t row) const;  // none for ".."
