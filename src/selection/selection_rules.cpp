@@ -419,36 +419,35 @@ void SelectionRules::Show(Operation& op, NodeId node) {
     op.changes.folderListReset = true;
 }
 
-SelectionChanges SelectionRules::ToggleNodeCheck(NodeId node) {
+// Runs one rule on a told node; nothing for a node not told.
+template <typename Rule>
+SelectionChanges SelectionRules::OnNode(NodeId node, Rule rule) {
     if (!Told(node)) return {};
     Operation op(*this);
-    Show(op, node);
-    const bool checked = Mark(node) != CheckState::Checked;
-    SetSubtree(op, node, checked ? CheckState::Checked : CheckState::Unchecked);
-    SetFilesUnder(op, node, checked);
-    RecomputeAncestors(op, node);
+    rule(op);
     return op.Finish();
+}
+
+SelectionChanges SelectionRules::ToggleNodeCheck(NodeId node) {
+    return OnNode(node, [&](Operation& op) {
+        Show(op, node);
+        const bool checked = Mark(node) != CheckState::Checked;
+        SetSubtree(op, node, checked ? CheckState::Checked : CheckState::Unchecked);
+        SetFilesUnder(op, node, checked);
+        RecomputeAncestors(op, node);
+    });
 }
 
 SelectionChanges SelectionRules::SetSubtreeCheck(NodeId node, CheckState state) {
-    if (!Told(node)) return {};
-    Operation op(*this);
-    SetSubtree(op, node, state);
-    return op.Finish();
+    return OnNode(node, [&](Operation& op) { SetSubtree(op, node, state); });
 }
 
 SelectionChanges SelectionRules::UpdateAncestors(NodeId node) {
-    if (!Told(node)) return {};
-    Operation op(*this);
-    RecomputeAncestors(op, node);
-    return op.Finish();
+    return OnNode(node, [&](Operation& op) { RecomputeAncestors(op, node); });
 }
 
 SelectionChanges SelectionRules::SetFoundFilesUnder(NodeId node, bool checked) {
-    if (!Told(node)) return {};
-    Operation op(*this);
-    SetFilesUnder(op, node, checked);
-    return op.Finish();
+    return OnNode(node, [&](Operation& op) { SetFilesUnder(op, node, checked); });
 }
 
 // ---- Folder list
