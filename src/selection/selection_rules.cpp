@@ -163,7 +163,9 @@ void SelectionRules::AddNode(Operation& op) {
     // Rows that came before this folder and lie in it or below it move down to it. They are counted in
     // the parent and above already.
     if (auto waiting = waiting_.find(key); waiting != waiting_.end()) {
-        for (GroupId waitingGroup : waiting->second) {
+        const std::vector<GroupId> arrived = std::move(waiting->second);
+        waiting_.erase(waiting);  // before Wait() adds to the map
+        for (GroupId waitingGroup : arrived) {
             Group& group = groupList_[waitingGroup];
             const GroupId moved = parent.pending.back();
             parent.pending[group.pendingSlot] = moved;
@@ -181,7 +183,6 @@ void SelectionRules::AddNode(Operation& op) {
                 Wait(waitingGroup, id, directory.substr(entry.pathLength, end - entry.pathLength));
             }
         }
-        waiting_.erase(waiting);
     }
     childOf_.emplace(std::move(key), id);
 }
@@ -256,6 +257,7 @@ SelectionChanges SelectionRules::FinishScan() {
     Operation op(*this);
     for (NodeId node = 0; node < entries_.size(); ++node) SetState(op, node, CheckState::Checked);
     SetFilesBelow(op, kNoNode, true);
+    for (Group& group : groupList_) group.runs.shrink_to_fit();  // no more rows come
     return op.Finish();
 }
 
@@ -417,36 +419,35 @@ void SelectionRules::Show(Operation& op, NodeId node) {
     op.changes.folderListReset = true;
 }
 
-SelectionChanges SelectionRules::ToggleNodeCheck(NodeId node) {
+// Runs one rule on a told node; nothing for a node not told.
+template <typename Rule>
+SelectionChanges SelectionRules::OnNode(NodeId node, Rule rule) {
     if (!Told(node)) return {};
     Operation op(*this);
-    Show(op, node);
-    const bool checked = Mark(node) != CheckState::Checked;
-    SetSubtree(op, node, checked ? CheckState::Checked : CheckState::Unchecked);
-    SetFilesUnder(op, node, checked);
-    RecomputeAncestors(op, node);
+    rule(op);
     return op.Finish();
+}
+
+SelectionChanges SelectionRules::ToggleNodeCheck(NodeId node) {
+    return OnNode(node, [&](Operation& op) {
+        Show(op, node);
+        const bool checked = Mark(node) != CheckState::Checked;
+        SetSubtree(op, node, checked ? CheckState::Checked : CheckState::Unchecked);
+        SetFilesUnder(op, node, checked);
+        RecomputeAncestors(op, node);
+    });
 }
 
 SelectionChanges SelectionRules::SetSubtreeCheck(NodeId node, CheckState state) {
-    if (!Told(node)) return {};
-    Operation op(*this);
-    SetSubtree(op, node, state);
-    return op.Finish();
+    return OnNode(node, [&](Operation& op) { SetSubtree(op, node, state); });
 }
 
 SelectionChanges SelectionRules::UpdateAncestors(NodeId node) {
-    if (!Told(node)) return {};
-    Operation op(*this);
-    RecomputeAncestors(op, node);
-    return op.Finish();
+    return OnNode(node, [&](Operation& op) { RecomputeAncestors(op, node); });
 }
 
 SelectionChanges SelectionRules::SetFoundFilesUnder(NodeId node, bool checked) {
-    if (!Told(node)) return {};
-    Operation op(*this);
-    SetFilesUnder(op, node, checked);
-    return op.Finish();
+    return OnNode(node, [&](Operation& op) { SetFilesUnder(op, node, checked); });
 }
 
 // ---- Folder list

@@ -8,10 +8,11 @@
 // otherwise, as far as the rules recompute it. A file is "under" a node when its CatalogPath begins with
 // the node's full path, and "directly in" it when no backslash follows that prefix.
 //
-// Cost: the index keeps, per folder, the rows lying directly in it (as runs of consecutive row numbers,
-// so a few bytes per file at most) and per-subtree counts of files and of checked files. A click costs
+// Cost: the index keeps, per folder, the rows lying directly in it (as runs of consecutive row numbers:
+// well under a byte per file when a folder's files come together, as a scan finds them, and 8 bytes when
+// every file starts a run) and per-subtree counts of files and of checked files. A click costs
 // time in proportion to the rows and nodes whose marks it changes (and the depth of the node), never to
-// the size of the catalog; ShowFolder costs nothing, the folder list is read row by row from the index.
+// the size of the catalog; ShowFolder walks nothing, the folder list is read row by row from the index.
 //
 // How a window uses it (everything on the window's thread):
 //   - While a scan runs, tell it of every node and row the window has been given, in the order they were
@@ -28,7 +29,7 @@
 //     folder-list rows; reset the folder-list model when folderListReset is set (then select ShownFolder()
 //     in the tree); insert folder-list rows for folderRowsInserted (only the feed reports those).
 //
-// Behaviour kept from the window this replaces, so that a user sees what they always saw:
+// The rules, as users of the recovery window know them:
 //   - toggling a node: the folder list shows it, it and its subtree become Checked (from Unchecked or
 //     Partial) or Unchecked (from Checked), so do all files under it, then its ancestors are recomputed
 //     from the files;
@@ -97,8 +98,8 @@ class SelectionRules {
     SelectionRules(const SelectionRules&) = delete;
     SelectionRules& operator=(const SelectionRules&) = delete;
 
-    // ---- Feed: nodes and rows the window has been given. Each call also takes every earlier node or
-    // row not yet told; calls for ones already told change nothing.
+    // ---- Feed: nodes and rows the window has been given. NodeAdded also takes every earlier node not
+    // told yet, RowAdded every earlier row; calls for ones already told change nothing.
     SelectionChanges NodeAdded(NodeId node);
     SelectionChanges RowAdded(std::size_t row);
     // Nodes below nodeCount, then rows below rowCount.
@@ -134,6 +135,8 @@ class SelectionRules {
     // order, one row per FileRow directly in the folder in FoundFilesList order.
     SelectionChanges ShowFolder(NodeId node);  // kNoNode: the list shows nothing
     NodeId ShownFolder() const { return shown_; }
+    // The readers take a row below FolderRowCount(), the tree's readers a node below NodeCount(); the
+    // rules ignore numbers out of range.
     std::size_t FolderRowCount() const;
     FolderRow FolderRowAt(std::size_t row) const;
     std::optional<CheckState> FolderRowMark(std::size_t row) const;  // none for ".."
@@ -214,6 +217,8 @@ class SelectionRules {
     void RecomputeAncestors(Operation& op, NodeId node);
     void FollowRows(Operation& op);
     void Show(Operation& op, NodeId node);
+    template <typename Rule>
+    SelectionChanges OnNode(NodeId node, Rule rule);
 
     catalog::Catalog& catalog_;
     std::vector<NodeEntry> entries_;
