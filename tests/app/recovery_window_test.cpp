@@ -67,7 +67,7 @@ TEST(RecoveryWindow, ScanEndsWithEverythingTickedTheTreeClosedAndBackAndNextOffe
 TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirst) {
     TestFolder folder;
     const ScanSource source = imageSource(folder.writeImage(windowMedia()));
-    HeldScan held(source);
+    HeldScan held(ScanOf(source));
     MessageAnswerer answers;
     RecoveryWindow window(source, nullptr, held.function());
     window.show();
