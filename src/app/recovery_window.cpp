@@ -53,6 +53,10 @@ ui::ColorRef lineColour() {
     return ui::makeColorRef(255, 252, 179);
 }
 
+bool isUpRow(const FolderListModel& model, int row) {
+    return model.index(row, 0).data(FolderRowKindRole).toInt() == static_cast<int>(FolderRowKind::Up);
+}
+
 }  // namespace
 
 RecoveryWindow::RecoveryWindow(const ScanSource& source, QWidget* parent, ScanFunction scan)
@@ -321,10 +325,6 @@ void RecoveryWindow::onTreeSpace() {
 void RecoveryWindow::onTreeMenu(const QModelIndex&, const QPoint& globalPos) {
     if (runSaveMenu(tree_, QStringLiteral("Save Files"), kSaveFilesCommand, globalPos)) SaveCheckedFiles();
     tree_->setFocus(Qt::PopupFocusReason);
-}
-
-static bool isUpRow(const FolderListModel& model, int row) {
-    return model.index(row, 0).data(FolderRowKindRole).toInt() == static_cast<int>(FolderRowKind::Up);
 }
 
 void RecoveryWindow::onFolderBox(int row, bool rightButton) {

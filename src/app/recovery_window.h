@@ -6,6 +6,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
