@@ -124,6 +124,25 @@ TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirs
     EXPECT_EQ(mark(daily), 2);
 }
 
+TEST(RecoveryWindow, AWindowThatGoesAwayDuringItsScanStopsAndJoinsTheWorker) {
+    TestFolder folder;
+    const ScanSource source = imageSource(folder.writeImage(windowMedia()));
+    HeldScan held(ScanOf(source));
+    std::atomic<bool> workerEnded{false};
+    auto window = std::make_unique<RecoveryWindow>(
+        source, nullptr,
+        [&, scan = held.function()](catalog::Catalog& catalog, catalog::CatalogSink& sink,
+                                    std::atomic<bool>& active, std::atomic<bool>& stop) {
+            std::string error = scan(catalog, sink, active, stop);
+            workerEnded = true;
+            return error;
+        });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->foundModel()->rowCount() == 6; }));
+    ASSERT_TRUE(window->IsScanRunning());
+    window.reset();  // held until stopped: returns only once the worker has ended
+    EXPECT_TRUE(workerEnded);
+}
+
 TEST(RecoveryWindow, AScanThatFindsNoFileSaysNoDataFoundAndEndsTheWindow) {
     TestFolder folder;
     mw::MediaDescription foldersOnly;
