@@ -115,8 +115,9 @@ void RecoveryWindow::buildControls() {
     folderModel_ = new FolderListModel(*rules_, *catalog_, this);
     folderList_->setModel(folderModel_);
     folderList_->setItemDelegate(new StateImageDelegate(resources->imageStrip(kFolderStrip), 1, folderList_));
-    for (auto [column, width] : {std::pair{0, 400}, {1, 200}, {2, 100}})
+    for (auto [column, width] : {std::pair{0, 400}, {1, 200}, {2, 100}}) {
         folderList_->setColumnWidth(column, width);
+    }
 
     foundFiles_ = new FoundFilesView(this);
     foundFiles_->setObjectName(QStringLiteral("FoundFilesList"));
