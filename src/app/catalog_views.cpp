@@ -145,9 +145,7 @@ void SelectionTreeView::focusInEvent(QFocusEvent* e) {
 }
 
 bool SelectionTreeView::focusNextPrevChild(bool next) {
-    if (partner_ == nullptr) return QTreeView::focusNextPrevChild(next);
-    partner_->setFocus(Qt::TabFocusReason);
-    return true;
+    return passFocus(partner_) || QTreeView::focusNextPrevChild(next);
 }
 
 // ---- CheckListView
@@ -217,9 +215,7 @@ void CheckListView::focusInEvent(QFocusEvent* e) {
 }
 
 bool CheckListView::focusNextPrevChild(bool next) {
-    if (partner_ == nullptr) return QTableView::focusNextPrevChild(next);
-    partner_->setFocus(Qt::TabFocusReason);
-    return true;
+    return passFocus(partner_) || QTableView::focusNextPrevChild(next);
 }
 
 bool FolderListView::onBox(const QModelIndex& index, const QPoint& pos) const {
