@@ -28,6 +28,13 @@ bool isOpenKey(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
+// Tab and Shift+Tab go to the one other list that takes the focus; false when there is none.
+bool passFocus(QWidget* partner) {
+    if (partner == nullptr) return false;
+    partner->setFocus(Qt::TabFocusReason);
+    return true;
+}
+
 }  // namespace
 
 // ---- StateImageDelegate
