@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "catalog/byte_reader.h"
+#include "catalog/scan_context.h"
 #include "save_path.h"
 
 namespace ostrum::selection {
@@ -88,6 +89,12 @@ void FileExtraction::Begin() {
     if (std::memcmp(header_.data() + stream_hdr::kStreamId, "STAN", 4) != 0) {
         return Fail("not found: the 22 bytes at medium byte " + std::to_string(headerAt) +
                     ", just before its data, are not a STAN stream header");
+    }
+    // A stray "STAN" in file data, or a header hit by damage, would make its length a guess: nothing is
+    // written on the strength of it.
+    if (!catalog::StreamHeaderChecksumHolds(ByteSpan(header_))) {
+        return Fail("damaged stream header: the checksum of the 22 bytes at medium byte " +
+                    std::to_string(headerAt) + " does not hold");
     }
     length_ = *catalog::ReadLE64(ByteSpan(header_), stream_hdr::kStreamLength);
     ChooseDecoding();

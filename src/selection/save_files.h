@@ -2,8 +2,9 @@
 // Saving the files found on the medium back to disk, byte for byte, under a folder the user chose.
 //
 // For each file the engine reads the 22-byte STAN stream header just before the file's DataOffset, makes
-// sure it is one, takes the full 64-bit Stream Length from it and copies that many bytes (decoding MTF
-// software compression) to the file's CatalogPath below the destination, less "TAPE MEDIA\". An image is
+// sure it is one (its tag and its checksum), takes the full 64-bit Stream Length from it and copies that
+// many bytes (decoding MTF software compression) to the file's CatalogPath below the destination, less
+// "TAPE MEDIA\". An image is
 // read with positioned reads; a tape is read once from its start, the way the tape scan read it, and its
 // files are saved in tape order.
 //

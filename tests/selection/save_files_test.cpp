@@ -4,6 +4,8 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <cstring>
+
 #include "save_fixture.h"
 #include "selection/save_path.h"
 #include "test_media.h"
@@ -27,6 +29,22 @@ class ImageSaveTest : public ::testing::Test {
         fs::create_directories(destination());
         SaveRequest request{false, image().string(), destination().string(), existing};
         return SaveFiles(items, request, sink, cancel);
+    }
+    // Writes a 16-bit value into the stream header at image byte `header` and, unless told not to, sets
+    // the header's checksum to match.
+    void PatchStreamHeader(std::uint64_t header, std::size_t at, std::uint16_t value,
+                           bool fixChecksum = true) {
+        std::fstream medium(image(), std::ios::in | std::ios::out | std::ios::binary);
+        char bytes[22];
+        medium.seekg(static_cast<std::streamoff>(header));
+        medium.read(bytes, sizeof bytes);
+        bytes[at] = static_cast<char>(value & 0xFF);
+        bytes[at + 1] = static_cast<char>(value >> 8);
+        std::uint8_t sum[2] = {0, 0};
+        for (std::size_t i = 0; i < 20; ++i) sum[i % 2] ^= static_cast<std::uint8_t>(bytes[i]);
+        if (fixChecksum) std::memcpy(bytes + 20, sum, 2);
+        medium.seekp(static_cast<std::streamoff>(header));
+        medium.write(bytes, sizeof bytes);
     }
     fs::path image() const { return temp.path("medium.img"); }
     fs::path destination() const { return temp.path("out"); }
@@ -272,6 +290,25 @@ TEST_F(ImageSaveTest, PositionWithoutAStanHeaderIsNotFoundAndWritesNothing) {
     EXPECT_TRUE(fs::is_empty(destination()));
 }
 
+TEST_F(ImageSaveTest, DamagedStreamHeaderWritesNothingOnTheStrengthOfItsLength) {
+    // A stream length changed to 0x7fffffff used to be believed: the file was read on to the end of the
+    // image and kept as A.TXT.partial, with every later file's bytes in it.
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("hello")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("second")}}));
+    PatchStreamHeader(*items[0].dataOffset - 22, 8, 0xFFFF, /*fixChecksum=*/false);
+    PatchStreamHeader(*items[0].dataOffset - 22, 10, 0x7FFF, /*fixChecksum=*/false);
+    found = ScanImage(image());
+    items = CheckedItems(*found);
+    ASSERT_EQ(items[0].size, 0x7FFFFFFFu);  // the scan's catalog keeps what it read
+    report = Save();
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Failed);
+    EXPECT_TRUE(report.files[0].reason.starts_with("damaged stream header")) << report.files[0].reason;
+    EXPECT_EQ(report.files[0].savedAs, "");
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Saved);
+    const fs::path set = destination() / "BACKUP SET 1(_Daily)";
+    EXPECT_EQ(std::distance(fs::directory_iterator(set), fs::directory_iterator()), 1);  // only B.TXT
+}
+
 TEST_F(ImageSaveTest, DamagedFrameEndsTheFileWithWhatWasDecodedBeforeIt) {
     mw::FileEntry damaged = Generated("D.BIN", 3 * 65536, 5);
     damaged.badFrameChecksum = 1;
@@ -292,17 +329,9 @@ TEST_F(ImageSaveTest, StreamsThatCannotBeDecodedAreSavedRawAndSaySo) {
     Prepare(OneSet({mw::FileEntry{.name = "C.BIN", .data = mw::bytesOf("compressed otherwise")},
                     mw::FileEntry{.name = "E.BIN", .data = mw::bytesOf("encrypted")}}));
     // Mark the first stream as compressed with an unknown algorithm and the second as encrypted.
-    {
-        std::fstream medium(image(), std::ios::in | std::ios::out | std::ios::binary);
-        const auto patch = [&](std::uint64_t header, std::size_t at, std::uint16_t value) {
-            medium.seekp(static_cast<std::streamoff>(header + at));
-            const char bytes[2] = {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
-            medium.write(bytes, 2);
-        };
-        patch(*items[0].dataOffset - 22, 6, 1u << 4);
-        patch(*items[0].dataOffset - 22, 18, 0x1234);
-        patch(*items[1].dataOffset - 22, 6, 1u << 3);
-    }
+    PatchStreamHeader(*items[0].dataOffset - 22, 6, 1u << 4);
+    PatchStreamHeader(*items[0].dataOffset - 22, 18, 0x1234);
+    PatchStreamHeader(*items[1].dataOffset - 22, 6, 1u << 3);
     report = Save();
     for (const auto& result : report.files) {
         EXPECT_EQ(result.outcome, SaveOutcome::Saved);
