@@ -145,6 +145,7 @@ void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot)
         row.size = stream->length;
         row.dataOffset = chunk.position() + slot + stream->headerDistance + stream_hdr::kSize;
         row.chunkIndex = chunk.chunkIndex();
+        if (row.chunkIndex) row.dataOffsetInChunk = slot + stream->headerDistance + stream_hdr::kSize;
     }
     context.catalog.AppendRow(path, row, &context.sink);
     if (stream) {

@@ -177,7 +177,8 @@ bool SaveReport::AllSavedWhole() const {
 }
 
 SaveItem SaveItemOf(const catalog::FileRow& row) {
-    return SaveItem{std::string(row.path), row.size, row.dataOffset, row.chunkIndex, row.modified};
+    return SaveItem{std::string(row.path), row.size,     row.dataOffset,
+                    row.chunkIndex,        row.modified, row.dataOffsetInChunk};
 }
 
 std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog) {

@@ -36,6 +36,7 @@ struct SaveItem {
     std::optional<std::uint64_t> dataOffset;  // first data byte of the STAN stream
     std::optional<std::uint64_t> chunkIndex;  // tape scans: the pass that met the FILE block
     std::uint64_t modified = 0;               // the FILE block's modification date as stored, 0 unknown
+    std::optional<std::uint64_t> dataOffsetInChunk;  // tape scans: the data's offset in read ChunkIndex
 };
 
 SaveItem SaveItemOf(const catalog::FileRow& row);

@@ -3,13 +3,16 @@
 // its DataOffset. The tape is never positioned except by the rewind of its preparation.
 //
 // Positions are counted in delivered bytes: the bytes of the reads of the loop back to back (marks and
-// failed reads deliver none). The scan gave a file DataOffset = (delivered total after the pass that met
-// its FILE block) + (the stream header's offset from that read's first byte) + 22, so its header lies at
-// delivered byte DataOffset - 22 - (bytes of that pass), which is never before that pass's first byte.
+// failed reads deliver none). A file is placed by its read and by where its data begin in that read
+// (dataOffsetInChunk), never by the delivered total: a block that failed on one pass and read on the other
+// changes every later total, but not which read a file lies in nor where in it. Items without that offset
+// fall back on DataOffset = (delivered total after the read that met the FILE block) + (the header's
+// offset from that read's first byte) + 22, which holds only when both passes read the same blocks.
 
 #include <algorithm>
 #include <list>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "save_run.h"
@@ -69,22 +72,38 @@ void TapeSave::PlanItems() {
     }
 }
 
+// Where the file's stream header begins, counted from the first byte of the pass that met its FILE block;
+// nothing when its position lies before that pass.
+std::optional<std::uint64_t> HeaderOffsetInPass(const SaveItem& item, const tape::TapePass& pass) {
+    if (item.dataOffsetInChunk) {
+        if (*item.dataOffsetInChunk < stream_hdr::kSize) return std::nullopt;
+        return *item.dataOffsetInChunk - stream_hdr::kSize;
+    }
+    if (*item.dataOffset < pass.deliveredTotal + stream_hdr::kSize) return std::nullopt;
+    return *item.dataOffset - stream_hdr::kSize - pass.deliveredTotal;
+}
+
 void TapeSave::StartFilesOf(const tape::TapePass& pass) {
     const auto found = waiting_.find(pass.chunkIndex);
     if (found == waiting_.end()) return;
     const std::uint64_t passStart = pass.deliveredTotal - pass.bytes.size();
     for (std::size_t index : found->second) {
-        const SaveItem& item = run_.items()[index];
         FileExtraction file = run_.Start(index);
-        // The header begins at or after the first byte of the pass that met the FILE block.
-        if (*item.dataOffset < pass.deliveredTotal + stream_hdr::kSize) {
-            file.NotFound("its data position " + std::to_string(*item.dataOffset) + " lies before read " +
-                          std::to_string(pass.chunkIndex) + " of the tape, where it was catalogued");
+        if (pass.read.end == tape::ReadEnd::Error) {
+            file.NotFound("read " + std::to_string(pass.chunkIndex) +
+                          " of the tape, where the scan found it, failed (" + pass.read.error + ")");
             run_.Finish(file);
             continue;
         }
-        const std::uint64_t header = passStart + (*item.dataOffset - stream_hdr::kSize - pass.deliveredTotal);
-        active_.push_back(ActiveFile{std::move(file), header, header});
+        const auto offset = HeaderOffsetInPass(run_.items()[index], pass);
+        if (!offset) {
+            file.NotFound("its data position " + std::to_string(*run_.items()[index].dataOffset) +
+                          " lies before read " + std::to_string(pass.chunkIndex) +
+                          " of the tape, where it was catalogued");
+            run_.Finish(file);
+            continue;
+        }
+        active_.push_back(ActiveFile{std::move(file), passStart + *offset, passStart + *offset});
     }
     waiting_.erase(found);
 }

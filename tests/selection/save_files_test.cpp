@@ -254,8 +254,8 @@ TEST_F(ImageSaveTest, FileOfMoreThan4GiBComesBackWhole) {
     }
     manifest = mw::writeImageFile(OneSet({Generated("HUGE.BIN", kSize, 77)}), image());
     ASSERT_EQ(manifest.files.size(), 1u);
-    items = {
-        SaveItem{"TAPE MEDIA\\BACKUP SET 1(_Daily)\\HUGE.BIN", kSize, manifest.files[0].dataOffset, {}, 0}};
+    items = {SaveItem{
+        "TAPE MEDIA\\BACKUP SET 1(_Daily)\\HUGE.BIN", kSize, manifest.files[0].dataOffset, {}, 0, {}}};
     report = Save();
     ASSERT_EQ(report.files[0].outcome, SaveOutcome::Saved) << report.files[0].reason;
     const fs::path saved = destination() / report.files[0].savedAs;
