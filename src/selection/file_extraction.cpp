@@ -154,6 +154,13 @@ void FileExtraction::Complete() {
 
 void FileExtraction::Truncate(const std::string& why) {
     std::string reason = why;
+    // What the frame the medium ended in decodes to belongs to the part recovered, as the bytes of an
+    // uncompressed file do.
+    if (decoder_ && output_ && decoder_->DecodeCutFrame([this](ByteSpan decoded) {
+            return output_->Write(decoded);
+        }) != CompressedStreamDecoder::Status::Ok) {
+        return Fail(why + "; the part read could not be kept either: " + output_->error());
+    }
     if (output_ && output_->written() > 0) {
         std::string used;
         const std::string partialName = components_.back() + std::string(kPartialSuffix);

@@ -325,6 +325,33 @@ TEST_F(ImageSaveTest, DamagedFrameEndsTheFileWithWhatWasDecodedBeforeIt) {
               1u);
 }
 
+TEST_F(ImageSaveTest, CompressedFileCutShortKeepsWhatItsFramesDecodeTo) {
+    // A compressed file cut inside a frame used to lose that frame's decodable bytes, and everything when
+    // the cut fell in its first frame; an uncompressed file keeps every byte read as NAME.partial.
+    std::string text;
+    for (int i = 0; i < 6000; ++i) text += "line " + std::to_string(i % 70) + " of the monthly report\n";
+    const std::vector<std::uint8_t> original = mw::bytesOf(text);
+    ASSERT_GT(original.size(), 2u * 65536);
+    Prepare(OneSet({mw::FileEntry{.name = "R.TXT", .data = original}}, /*compressed=*/true));
+    const std::uint64_t start = *items[0].dataOffset;
+    const std::uint64_t end = start + manifest.files[0].dataLength;
+    // Inside the first frame's data, and inside the last (third) frame's data.
+    for (const auto& [cut, fullFrames] : {std::pair{start + 24 + 300, 0u}, std::pair{end - 200, 2u}}) {
+        fs::copy_file(image(), temp.path("cut.img"), fs::copy_options::overwrite_existing);
+        fs::resize_file(temp.path("cut.img"), cut);
+        fs::remove_all(destination());
+        fs::create_directories(destination());
+        report = SaveFiles(items, SaveRequest{false, temp.path("cut.img").string(), destination().string()},
+                           sink, cancel);
+        ASSERT_EQ(report.files[0].outcome, SaveOutcome::Truncated);
+        ASSERT_EQ(report.files[0].savedAs, "BACKUP SET 1(_Daily)/R.TXT.partial") << report.files[0].reason;
+        const auto kept = ReadWholeFile(destination() / report.files[0].savedAs);
+        EXPECT_GT(kept.size(), fullFrames * 65536u);
+        EXPECT_LT(kept.size(), original.size());
+        EXPECT_TRUE(std::equal(kept.begin(), kept.end(), original.begin()));
+    }
+}
+
 TEST_F(ImageSaveTest, StreamsThatCannotBeDecodedAreSavedRawAndSaySo) {
     Prepare(OneSet({mw::FileEntry{.name = "C.BIN", .data = mw::bytesOf("compressed otherwise")},
                     mw::FileEntry{.name = "E.BIN", .data = mw::bytesOf("encrypted")}}));
