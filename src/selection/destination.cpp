@@ -15,6 +15,8 @@ namespace {
 
 // How many numbered names keep-both tries before it gives up on a file.
 constexpr unsigned kMaxNumberedNames = 100000;
+// A file system that says it takes shorter names than this is not believed: shortened names need room.
+constexpr std::size_t kMinNameLimit = 32;
 
 std::string SystemReason(int error) {
     return std::strerror(error);
@@ -95,7 +97,7 @@ OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles poli
     const bool savedBefore = owner_->SavedThisRun(folderText_ + name);
     if (policy == ExistingFiles::KeepBoth || savedBefore) {
         for (unsigned n = 0; n <= kMaxNumberedNames; ++n) {
-            const std::string candidate = n == 0 ? name : NumberedName(name, n);
+            const std::string candidate = n == 0 ? name : owner_->Fit(NumberedName(name, n));
             if (TryName(candidate, false)) {
                 named_ = true;
                 nameUsed = candidate;
@@ -129,7 +131,14 @@ void OutputFile::Discard() {
 // ---- DestinationFolder ----
 
 DestinationFolder::DestinationFolder(std::string path, UniqueFd root)
-    : path_(std::move(path)), root_(std::make_shared<const UniqueFd>(std::move(root))) {}
+    : path_(std::move(path)), root_(std::make_shared<const UniqueFd>(std::move(root))) {
+    const long limit = ::fpathconf(root_->get(), _PC_NAME_MAX);
+    nameLimit_ = limit >= static_cast<long>(kMinNameLimit) ? static_cast<std::size_t>(limit) : kMaxNameBytes;
+}
+
+std::string DestinationFolder::Fit(std::string_view name) const {
+    return FitName(name, nameLimit_);
+}
 
 std::unique_ptr<DestinationFolder> DestinationFolder::Open(const std::string& path, std::string& error) {
     UniqueFd root(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

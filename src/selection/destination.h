@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -82,6 +83,10 @@ class DestinationFolder {
     bool SavedThisRun(const std::string& relative) const { return savedThisRun_.contains(relative); }
 
     const std::string& path() const { return path_; }
+    // The longest name, in bytes, that the destination's file system takes.
+    std::size_t nameLimit() const { return nameLimit_; }
+    // `name` shortened to the destination's longest name when it is longer (FitName).
+    std::string Fit(std::string_view name) const;
 
   private:
     friend class OutputFile;
@@ -97,6 +102,7 @@ class DestinationFolder {
     std::vector<std::pair<std::string, std::shared_ptr<const UniqueFd>>> chain_;
     std::unordered_set<std::string> savedThisRun_;
     std::uint64_t temporaryCount_ = 0;
+    std::size_t nameLimit_ = 0;
 };
 
 }  // namespace ostrum::selection

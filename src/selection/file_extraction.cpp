@@ -27,6 +27,12 @@ std::string Hex16(std::uint16_t value) {
 
 FileExtraction::FileExtraction(const SaveItem& item, std::size_t index, SaveTarget& target)
     : item_(item), target_(target), components_(DestinationComponents(item.catalogPath)) {
+    for (auto& component : components_) {
+        std::string fitted = target.folder.Fit(component);
+        if (fitted.size() == component.size()) continue;
+        component = std::move(fitted);
+        shortened_ = true;
+    }
     destinationText_ = JoinComponents(components_);
     result_.item = index;
     result_.catalogPath = item.catalogPath;
@@ -146,10 +152,15 @@ void FileExtraction::Complete() {
         case OutputFile::Named::Failed:
             return Fail(output_->error());
     }
+    if (shortened_) {
+        result_.reason = "names longer than the " + std::to_string(target_.folder.nameLimit()) +
+                         " bytes the destination takes were shortened" +
+                         (result_.reason.empty() ? "" : "; " + result_.reason);
+    }
     const std::string folder = folderPath();
     result_.savedAs = folder.empty() ? used : folder + "/" + used;
     result_.bytesWritten = output_->written();
-    End(used == name ? SaveOutcome::Saved : SaveOutcome::SavedRenamed, {});
+    End(used == name && !shortened_ ? SaveOutcome::Saved : SaveOutcome::SavedRenamed, {});
 }
 
 void FileExtraction::Truncate(const std::string& why) {
@@ -163,7 +174,7 @@ void FileExtraction::Truncate(const std::string& why) {
     }
     if (output_ && output_->written() > 0) {
         std::string used;
-        const std::string partialName = components_.back() + std::string(kPartialSuffix);
+        const std::string partialName = target_.folder.Fit(components_.back() + std::string(kPartialSuffix));
         if (output_->Commit(partialName, ExistingFiles::KeepBoth, used) == OutputFile::Named::Failed) {
             return Fail(why + "; the part read could not be kept either: " + output_->error());
         }

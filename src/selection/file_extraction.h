@@ -61,6 +61,7 @@ class FileExtraction {
     FileResult result_;
     std::vector<std::string> components_;  // folders below the destination, then the name
     std::string destinationText_;
+    bool shortened_ = false;  // a name in its path was too long for the destination
     Stage stage_ = Stage::Header;
     std::array<std::uint8_t, catalog::mtf::stream_hdr::kSize> header_{};
     std::size_t headerHave_ = 0;

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <set>
 
+#include "catalog/block_name.h"
 #include "save_fixture.h"
 #include "selection/save_path.h"
 #include "test_media.h"
@@ -184,6 +186,40 @@ TEST_F(ImageSaveTest, HostileNamesLandInsideTheDestination) {
     }
     // Nothing beside the destination and the image in the test's folder.
     EXPECT_EQ(std::distance(fs::directory_iterator(temp.root()), fs::directory_iterator()), 2);
+}
+
+TEST_F(ImageSaveTest, NamesTooLongForTheFileSystemAreShortenedAndKeptApart) {
+    // A name of 200 Cyrillic letters is 400 bytes of UTF-8, over the 255 a Linux file system takes: such
+    // files, and every file in such a folder, used to fail with "File name too long".
+    std::string letters;
+    for (int i = 0; i < 199; ++i) letters += "\u0416";  // Ж, two bytes
+    const std::string first = letters + "\u0416.txt", second = letters + "\u042F.txt";
+    std::string folder;
+    for (int i = 0; i < 130; ++i) folder += "\u0444";
+    Prepare(OneSet({mw::FileEntry{.name = first, .data = mw::bytesOf("first")},
+                    mw::FileEntry{.name = second, .data = mw::bytesOf("second")},
+                    mw::DirectoryEntry{.path = {folder}},
+                    mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}));
+    ASSERT_EQ(items.size(), 3u);
+    std::set<std::string> names;
+    for (int run = 0; run < 2; ++run) {  // the second run keeps both, with numbered names that fit too
+        report = Save();
+        EXPECT_EQ(
+            ExpectSavedBytesMatch(report, items, ExpectedByOffset(description, manifest), destination()), 3u);
+        for (const auto& result : report.files) {
+            EXPECT_EQ(result.outcome, SaveOutcome::SavedRenamed) << result.reason;
+            EXPECT_NE(result.reason.find("longer than the 255 bytes"), std::string::npos) << result.reason;
+            for (const auto& part : fs::path(result.savedAs)) {
+                EXPECT_LE(part.string().size(), 255u);
+                EXPECT_TRUE(catalog::IsCatalogNameValid(part.string())) << "cut inside a character";
+            }
+            names.insert(result.savedAs);
+        }
+    }
+    EXPECT_EQ(names.size(), 6u);
+    const std::string saved = fs::path(report.files[0].savedAs).filename().string();
+    EXPECT_TRUE(saved.starts_with(letters.substr(0, 200))) << saved;
+    EXPECT_TRUE(saved.ends_with(".txt")) << saved;
 }
 
 TEST_F(ImageSaveTest, SymbolicLinksInTheDestinationAreNeverFollowed) {
