@@ -180,7 +180,7 @@ class ExtractProgress final : public selection::SaveSink {
         bar_.SetDetail(destination);
     }
     void Progress(std::uint64_t done, std::uint64_t total) override {
-        bar_.SetPercent(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+        bar_.SetPercent(selection::PercentOf(done, total));
     }
 
   private:

@@ -22,17 +22,36 @@ std::string SystemReason(int error) {
     return std::strerror(error);
 }
 
-// renameat2 with RENAME_NOREPLACE, or, on file systems that do not offer it, a hard link to the new name
-// (which fails as well when the name exists) and the removal of the old one.
-int RenameNoReplace(int folder, const std::string& from, const std::string& to) {
-    if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+}  // namespace
+
+// ---- DestinationCalls ----
+
+int DestinationCalls::CreateFile(int folder, const char* name) {
+    return ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
+int DestinationCalls::MakeFolder(int parent, const char* name) {
+    return ::mkdirat(parent, name, 0777);
+}
+
+ssize_t DestinationCalls::Write(int file, const void* bytes, std::size_t count) {
+    return ::write(file, bytes, count);
+}
+
+// Without `replace`: renameat2 with RENAME_NOREPLACE, or, on file systems that do not offer it, a hard
+// link to the new name (which fails as well when the name exists) and the removal of the old one.
+int DestinationCalls::Rename(int folder, const char* from, const char* to, bool replace) {
+    if (replace) return ::renameat(folder, from, folder, to);
+    if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return -1;
-    if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) return -1;
-    ::unlinkat(folder, from.c_str(), 0);
+    if (::linkat(folder, from, folder, to, 0) != 0) return -1;
+    ::unlinkat(folder, from, 0);
     return 0;
 }
 
-}  // namespace
+int DestinationCalls::SyncFileSystem(int fd) {
+    return ::syncfs(fd);
+}
 
 // ---- OutputFile ----
 
@@ -54,7 +73,7 @@ std::string OutputFile::Describe(const std::string& name) const {
 
 bool OutputFile::Write(std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
-        const ssize_t done = ::write(file_.get(), bytes.data(), bytes.size());
+        const ssize_t done = owner_->calls_->Write(file_.get(), bytes.data(), bytes.size());
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) {
             error_ = "cannot write " + Describe(temporaryName_) + " at byte " + std::to_string(written_) +
@@ -82,9 +101,7 @@ bool OutputFile::Close() {
 }
 
 bool OutputFile::TryName(const std::string& name, bool replace) {
-    const int folder = folder_->get();
-    if (replace) return ::renameat(folder, temporaryName_.c_str(), folder, name.c_str()) == 0;
-    return RenameNoReplace(folder, temporaryName_, name) == 0;
+    return owner_->calls_->Rename(folder_->get(), temporaryName_.c_str(), name.c_str(), replace) == 0;
 }
 
 OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles policy, std::string& nameUsed) {
@@ -96,13 +113,14 @@ OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles poli
     // map to one name are both kept.
     const bool savedBefore = owner_->SavedThisRun(folderText_ + name);
     if (policy == ExistingFiles::KeepBoth || savedBefore) {
-        for (unsigned n = 0; n <= kMaxNumberedNames; ++n) {
-            const std::string candidate = n == 0 ? name : owner_->Fit(NumberedName(name, n));
+        unsigned& next = owner_->nextNumber_[folderText_ + name];
+        for (unsigned tries = 0; tries <= kMaxNumberedNames; ++tries, ++next) {
+            const std::string candidate = next == 0 ? name : owner_->Fit(NumberedName(name, next));
             if (TryName(candidate, false)) {
                 named_ = true;
                 nameUsed = candidate;
                 owner_->savedThisRun_.insert(folderText_ + candidate);
-                return n == 0 ? Named::AsAsked : Named::Renamed;
+                return next++ == 0 ? Named::AsAsked : Named::Renamed;
             }
             if (errno != EEXIST) break;
         }
@@ -130,8 +148,10 @@ void OutputFile::Discard() {
 
 // ---- DestinationFolder ----
 
-DestinationFolder::DestinationFolder(std::string path, UniqueFd root)
-    : path_(std::move(path)), root_(std::make_shared<const UniqueFd>(std::move(root))) {
+DestinationFolder::DestinationFolder(std::string path, UniqueFd root, std::shared_ptr<DestinationCalls> calls)
+    : path_(std::move(path)),
+      root_(std::make_shared<const UniqueFd>(std::move(root))),
+      calls_(calls ? std::move(calls) : std::make_shared<DestinationCalls>()) {
     const long limit = ::fpathconf(root_->get(), _PC_NAME_MAX);
     nameLimit_ = limit >= static_cast<long>(kMinNameLimit) ? static_cast<std::size_t>(limit) : kMaxNameBytes;
 }
@@ -140,13 +160,14 @@ std::string DestinationFolder::Fit(std::string_view name) const {
     return FitName(name, nameLimit_);
 }
 
-std::unique_ptr<DestinationFolder> DestinationFolder::Open(const std::string& path, std::string& error) {
+std::unique_ptr<DestinationFolder> DestinationFolder::Open(const std::string& path, std::string& error,
+                                                           std::shared_ptr<DestinationCalls> calls) {
     UniqueFd root(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root.valid()) {
         error = "cannot open the destination folder '" + path + "': " + SystemReason(errno);
         return nullptr;
     }
-    return std::unique_ptr<DestinationFolder>(new DestinationFolder(path, std::move(root)));
+    return std::unique_ptr<DestinationFolder>(new DestinationFolder(path, std::move(root), std::move(calls)));
 }
 
 std::string DestinationFolder::FolderText(std::span<const std::string> folders) const {
@@ -164,7 +185,7 @@ std::shared_ptr<const UniqueFd> DestinationFolder::Folder(std::span<const std::s
     for (std::size_t i = common; i < folders.size(); ++i) {
         const int parent = i == 0 ? root_->get() : chain_.back().second->get();
         const char* name = folders[i].c_str();
-        if (create && ::mkdirat(parent, name, 0777) != 0 && errno != EEXIST) {
+        if (create && calls_->MakeFolder(parent, name) != 0 && errno != EEXIST) {
             error = "cannot create the folder '" + path_ + "/" + FolderText(folders.first(i + 1)) +
                     "': " + SystemReason(errno);
             return nullptr;
@@ -193,8 +214,7 @@ std::optional<OutputFile> DestinationFolder::Create(std::span<const std::string>
     for (;;) {
         const std::string temporary =
             ".ostrum-" + std::to_string(::getpid()) + "-" + std::to_string(++temporaryCount_) + ".partial";
-        UniqueFd file(::openat(folder->get(), temporary.c_str(),
-                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        UniqueFd file(calls_->CreateFile(folder->get(), temporary.c_str()));
         if (file.valid()) return OutputFile(*this, folder, FolderText(folders), temporary, std::move(file));
         if (errno != EEXIST) {
             error =

@@ -3,12 +3,16 @@
 // relative to its parent without following symbolic links, so nothing is ever created outside it, and
 // every file is written under a temporary name and given its real name only when it is complete.
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -27,6 +31,21 @@ enum class ExistingFiles : std::uint8_t {
 };
 
 class DestinationFolder;
+
+// The system calls through which the destination is written: the kernel's own, unless a caller (a test)
+// puts others in their place to make the destination fail as a full or read-only disk does. Each returns
+// what its system call returns and leaves errno set when it fails.
+class DestinationCalls {
+  public:
+    virtual ~DestinationCalls() = default;
+    // openat: a new file, never an existing one nor through a symbolic link.
+    virtual int CreateFile(int folder, const char* name);
+    virtual int MakeFolder(int parent, const char* name);  // mkdirat
+    virtual ssize_t Write(int file, const void* bytes, std::size_t count);
+    // Gives `from` the name `to` in `folder`; fails with EEXIST when `to` exists, unless `replace`.
+    virtual int Rename(int folder, const char* from, const char* to, bool replace);
+    virtual int SyncFileSystem(int fd);  // syncfs
+};
 
 // One file being written under a temporary name. Destruction without Commit removes it.
 class OutputFile {
@@ -51,6 +70,21 @@ class OutputFile {
 
   private:
     friend class DestinationFolder;
+
+    // The system calls through which the destination is written: the kernel's own, unless a caller (a test)
+    // puts others in their place to make the destination fail as a full or read-only disk does. Each returns
+    // what its system call returns and leaves errno set when it fails.
+    class DestinationCalls {
+      public:
+        virtual ~DestinationCalls() = default;
+        // openat: a new file, never an existing one nor through a symbolic link.
+        virtual int CreateFile(int folder, const char* name);
+        virtual int MakeFolder(int parent, const char* name);  // mkdirat
+        virtual ssize_t Write(int file, const void* bytes, std::size_t count);
+        // Gives `from` the name `to` in `folder`; fails with EEXIST when `to` exists, unless `replace`.
+        virtual int Rename(int folder, const char* from, const char* to, bool replace);
+        virtual int SyncFileSystem(int fd);  // syncfs
+    };
     OutputFile(DestinationFolder& owner, std::shared_ptr<const UniqueFd> folder, std::string folderText,
                std::string temporaryName, UniqueFd file);
     bool Close();
@@ -70,8 +104,10 @@ class OutputFile {
 
 class DestinationFolder {
   public:
-    // Opens the folder the user chose (a symbolic link there is followed: it was chosen by name).
-    static std::unique_ptr<DestinationFolder> Open(const std::string& path, std::string& error);
+    // Opens the folder the user chose (a symbolic link there is followed: it was chosen by name), to be
+    // written through `calls` (the kernel's own when null).
+    static std::unique_ptr<DestinationFolder> Open(const std::string& path, std::string& error,
+                                                   std::shared_ptr<DestinationCalls> calls = nullptr);
 
     // Creates a temporary file in the folder `folders` below the destination, creating the folders on
     // the way; nothing when a folder cannot be made or is a symbolic link or a file (with `error`).
@@ -90,7 +126,7 @@ class DestinationFolder {
 
   private:
     friend class OutputFile;
-    DestinationFolder(std::string path, UniqueFd root);
+    DestinationFolder(std::string path, UniqueFd root, std::shared_ptr<DestinationCalls> calls);
     std::shared_ptr<const UniqueFd> Folder(std::span<const std::string> folders, bool create,
                                            std::string& error);
     std::string FolderText(std::span<const std::string> folders) const;
@@ -101,6 +137,10 @@ class DestinationFolder {
     // no folder to be opened at all.
     std::vector<std::pair<std::string, std::shared_ptr<const UniqueFd>>> chain_;
     std::unordered_set<std::string> savedThisRun_;
+    // The number keep-both tries first for a name ("A/B.TXT"): one past the last it gave it, so that many
+    // files of one name do not each try every number taken before them.
+    std::unordered_map<std::string, unsigned> nextNumber_;
+    std::shared_ptr<DestinationCalls> calls_;
     std::uint64_t temporaryCount_ = 0;
     std::size_t nameLimit_ = 0;
 };

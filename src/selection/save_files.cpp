@@ -14,6 +14,11 @@ namespace stream_hdr = catalog::mtf::stream_hdr;
 // Image reads are large so that saving runs at the disk's speed; small files are read in one piece.
 constexpr std::size_t kImageReadSize = 1 << 20;
 
+// Stream lengths come from the medium: their sum must not wrap around.
+std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+    return b > UINT64_MAX - a ? UINT64_MAX : a + b;
+}
+
 void Count(SaveTotals& totals, const FileResult& result) {
     switch (result.outcome) {
         case SaveOutcome::Saved:
@@ -98,7 +103,7 @@ SaveRun::SaveRun(std::span<const SaveItem> items, const SaveRequest& request, Sa
     for (std::size_t i = 0; i < items.size(); ++i) {
         report_.files[i].item = i;
         report_.files[i].catalogPath = items[i].catalogPath;
-        total_ += items[i].size.value_or(0);
+        total_ = SaturatingAdd(total_, items[i].size.value_or(0));
     }
 }
 
@@ -115,13 +120,14 @@ void SaveRun::Finish(const FileExtraction& file) {
     ended_[result.item] = true;
     // A file that ended early counts as done all the same, so that the count reaches the total; a
     // cancelled one does not, since the save stops there.
-    if (result.outcome != SaveOutcome::Cancelled) done_ += items_[result.item].size.value_or(0);
+    if (result.outcome != SaveOutcome::Cancelled)
+        done_ = SaturatingAdd(done_, items_[result.item].size.value_or(0));
     sink_.FileFinished(result);
     ReportProgress(0);
 }
 
 void SaveRun::ReportProgress(std::uint64_t active) {
-    sink_.Progress(std::min(done_ + active, total_), total_);
+    sink_.Progress(std::min(SaturatingAdd(done_, active), total_), total_);
 }
 
 void SaveRun::EndTheRest(SaveOutcome outcome, const std::string& reason) {
@@ -166,6 +172,13 @@ std::string_view OutcomeText(SaveOutcome outcome) {
     return "unknown";
 }
 
+int PercentOf(std::uint64_t done, std::uint64_t total) {
+    if (done >= total) return 100;
+    // In 128 bits done * 100 cannot overflow (GCC and Clang, the compilers this program is built with).
+    __extension__ using Wide = unsigned __int128;
+    return static_cast<int>(static_cast<Wide>(done) * 100 / total);
+}
+
 bool SaveReport::AllSavedWhole() const {
     if (!error.empty() || cancelled) return false;
     return std::all_of(files.begin(), files.end(), [](const FileResult& result) {
@@ -192,7 +205,7 @@ std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog) {
 SaveReport SaveFiles(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
                      const std::atomic<bool>& cancel) {
     std::string error;
-    auto folder = DestinationFolder::Open(request.destination, error);
+    auto folder = DestinationFolder::Open(request.destination, error, request.destinationCalls);
     if (!folder) {
         SaveReport report;
         report.error = error;

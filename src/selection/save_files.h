@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -50,6 +51,8 @@ struct SaveRequest {
     ExistingFiles existing = ExistingFiles::KeepBoth;
     // Opens TapeDeviceNames when SourceIsTape; required then.
     const tape::TapeDevices* tapeDevices = nullptr;
+    // The calls that write the destination; the kernel's own when null.
+    std::shared_ptr<DestinationCalls> destinationCalls = nullptr;
 };
 
 enum class SaveOutcome : std::uint8_t {
@@ -105,6 +108,9 @@ class SaveSink {
     virtual void Progress(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
     virtual void FileFinished(const FileResult& /*result*/) {}
 };
+
+// `done` as a whole percentage of `total` (100 when there is nothing to do), for any 64-bit counts.
+int PercentOf(std::uint64_t done, std::uint64_t total);
 
 SaveReport SaveFiles(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
                      const std::atomic<bool>& cancel);

@@ -136,6 +136,55 @@ TEST_F(ImageSaveTest, IdenticalNamesAreBothKeptAndUncheckedRowsAreLeftOut) {
     }
 }
 
+// Counts the renames tried, passing every call on to the kernel.
+class CountingCalls : public DestinationCalls {
+  public:
+    int Rename(int folder, const char* from, const char* to, bool replace) override {
+        ++renames;
+        return DestinationCalls::Rename(folder, from, to, replace);
+    }
+    int renames = 0;
+};
+
+TEST_F(ImageSaveTest, ManyFilesOfOneNameEachTryOneName) {
+    // Each file of a name used to try "A.TXT", "A (1).TXT", ... from the start: n files of one name made
+    // n * n / 2 renames.
+    constexpr int kFiles = 300;
+    std::vector<mw::Entry> entries;
+    for (int i = 0; i < kFiles; ++i)
+        entries.push_back(mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")});
+    Prepare(OneSet(std::move(entries)));
+    fs::create_directories(destination() / "BACKUP SET 1(_Daily)");
+    WriteWholeFile(destination() / "BACKUP SET 1(_Daily)/A (2).TXT", "there before");
+    auto calls = std::make_shared<CountingCalls>();
+    report =
+        SaveFiles(items, {false, image().string(), destination().string(), {}, nullptr, calls}, sink, cancel);
+    EXPECT_EQ(report.totals.saved + report.totals.renamed, std::size_t{kFiles});
+    EXPECT_EQ(report.files[2].savedAs, "BACKUP SET 1(_Daily)/A (3).TXT");
+    EXPECT_EQ(report.files[kFiles - 1].savedAs,
+              "BACKUP SET 1(_Daily)/A (" + std::to_string(kFiles) + ").TXT");
+    EXPECT_EQ(calls->renames, kFiles + 1);  // one more for the name that was taken before
+}
+
+TEST_F(ImageSaveTest, LengthsSummingPast64BitsKeepTheProgressWhole) {
+    // Lengths from the medium used to be summed as they came: three of 2^63, 2^63 and 5 bytes made a
+    // total of 5, and the count of bytes done went back to 0 halfway.
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}));
+    items.assign(3, items[0]);
+    for (auto& item : items) item.dataOffset.reset();  // each ends at once, not found
+    items[0].size = items[1].size = std::uint64_t{1} << 63;
+    items[2].size = 5;
+    report = Save();
+    EXPECT_EQ(sink.lastTotal, UINT64_MAX);
+    EXPECT_EQ(sink.lastDone, UINT64_MAX);
+    EXPECT_FALSE(sink.progressWentBack);
+    EXPECT_EQ(PercentOf(UINT64_MAX / 2, UINT64_MAX), 49);
+    EXPECT_EQ(PercentOf(UINT64_MAX - 1, UINT64_MAX), 99);
+    EXPECT_EQ(PercentOf(UINT64_MAX, UINT64_MAX), 100);
+    EXPECT_EQ(PercentOf(1, 3), 33);
+    EXPECT_EQ(PercentOf(0, 0), 100);
+}
+
 TEST_F(ImageSaveTest, ExistingFileIsKeptSkippedOrReplacedAsThePolicySays) {
     Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("new")}}));
     const fs::path folder = destination() / "BACKUP SET 1(_Daily)";
