@@ -117,17 +117,13 @@ OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles poli
         for (unsigned tries = 0; tries <= kMaxNumberedNames; ++tries, ++next) {
             const std::string candidate = next == 0 ? name : owner_->Fit(NumberedName(name, next));
             if (TryName(candidate, false)) {
-                named_ = true;
-                nameUsed = candidate;
-                owner_->savedThisRun_.insert(folderText_ + candidate);
+                Kept(candidate, nameUsed);
                 return next++ == 0 ? Named::AsAsked : Named::Renamed;
             }
             if (errno != EEXIST) break;
         }
     } else if (TryName(name, policy == ExistingFiles::Overwrite)) {
-        named_ = true;
-        nameUsed = name;
-        owner_->savedThisRun_.insert(folderText_ + name);
+        Kept(name, nameUsed);
         return Named::AsAsked;
     } else if (errno == EEXIST) {
         Discard();
@@ -136,6 +132,13 @@ OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles poli
     error_ = "cannot name the file " + Describe(name) + ": " + SystemReason(errno);
     Discard();
     return Named::Failed;
+}
+
+void OutputFile::Kept(const std::string& name, std::string& nameUsed) {
+    named_ = true;
+    nameUsed = name;
+    owner_->savedThisRun_.insert(folderText_ + name);
+    owner_->NoteWritten(folder_);
 }
 
 void OutputFile::Discard() {
@@ -222,6 +225,30 @@ std::optional<OutputFile> DestinationFolder::Create(std::span<const std::string>
             return std::nullopt;
         }
     }
+}
+
+void DestinationFolder::NoteWritten(const std::shared_ptr<const UniqueFd>& folder) {
+    if (folder == lastWritten_) return;
+    lastWritten_ = folder;
+    struct stat info {};
+    if (::fstat(folder->get(), &info) != 0) info.st_dev = 0;
+    for (const auto& [device, fd] : unsynced_) {
+        if (device == info.st_dev) return;
+    }
+    unsynced_.emplace_back(info.st_dev, folder);
+}
+
+bool DestinationFolder::Sync(std::string& error) {
+    bool synced = true;
+    for (const auto& [device, fd] : unsynced_) {
+        if (calls_->SyncFileSystem(fd->get()) == 0) continue;
+        error = "the system could not make sure that the data written to '" + path_ +
+                "' reached the disk: " + SystemReason(errno);
+        synced = false;
+    }
+    unsynced_.clear();
+    lastWritten_.reset();
+    return synced;
 }
 
 bool DestinationFolder::Exists(std::span<const std::string> folders, const std::string& name) {

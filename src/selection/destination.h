@@ -1,7 +1,8 @@
 #pragma once
 // The folder files are saved into, reached only through descriptors: every folder below it is opened
 // relative to its parent without following symbolic links, so nothing is ever created outside it, and
-// every file is written under a temporary name and given its real name only when it is complete.
+// every file is written under a temporary name and given its real name only when it is complete. A file
+// counts as saved only once Sync has made its data reach the disk.
 
 #include <sys/types.h>
 
@@ -89,6 +90,7 @@ class OutputFile {
                std::string temporaryName, UniqueFd file);
     bool Close();
     bool TryName(const std::string& name, bool replace);
+    void Kept(const std::string& name, std::string& nameUsed);
     std::string Describe(const std::string& name) const;
 
     DestinationFolder* owner_;
@@ -119,6 +121,9 @@ class DestinationFolder {
     bool SavedThisRun(const std::string& relative) const { return savedThisRun_.contains(relative); }
 
     const std::string& path() const { return path_; }
+    // Makes the files named since the last call reach the disk: syncs each file system they were written
+    // to. False (with `error`) when the system reports that some data may not have reached it.
+    bool Sync(std::string& error);
     // The longest name, in bytes, that the destination's file system takes.
     std::size_t nameLimit() const { return nameLimit_; }
     // `name` shortened to the destination's longest name when it is longer (FitName).
@@ -130,6 +135,7 @@ class DestinationFolder {
     std::shared_ptr<const UniqueFd> Folder(std::span<const std::string> folders, bool create,
                                            std::string& error);
     std::string FolderText(std::span<const std::string> folders) const;
+    void NoteWritten(const std::shared_ptr<const UniqueFd>& folder);
 
     std::string path_;
     std::shared_ptr<const UniqueFd> root_;
@@ -141,6 +147,9 @@ class DestinationFolder {
     // files of one name do not each try every number taken before them.
     std::unordered_map<std::string, unsigned> nextNumber_;
     std::shared_ptr<DestinationCalls> calls_;
+    // A folder on each file system written to since the last Sync, and the folder last written to.
+    std::vector<std::pair<dev_t, std::shared_ptr<const UniqueFd>>> unsynced_;
+    std::shared_ptr<const UniqueFd> lastWritten_;
     std::uint64_t temporaryCount_ = 0;
     std::size_t nameLimit_ = 0;
 };

@@ -13,6 +13,10 @@ namespace stream_hdr = catalog::mtf::stream_hdr;
 
 // Image reads are large so that saving runs at the disk's speed; small files are read in one piece.
 constexpr std::size_t kImageReadSize = 1 << 20;
+// Files are synced to disk in batches, at the latest after this many bytes or files: often enough that
+// the progress shown follows the work, seldom enough that many small files do not wait on the disk each.
+constexpr std::uint64_t kSyncBatchBytes = 256u << 20;
+constexpr std::size_t kSyncBatchFiles = 1000;
 
 // Stream lengths come from the medium: their sum must not wrap around.
 std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
@@ -122,8 +126,31 @@ void SaveRun::Finish(const FileExtraction& file) {
     // cancelled one does not, since the save stops there.
     if (result.outcome != SaveOutcome::Cancelled)
         done_ = SaturatingAdd(done_, items_[result.item].size.value_or(0));
-    sink_.FileFinished(result);
+    unreported_.push_back(result.item);
+    if (!result.savedAs.empty()) {
+        ++unsyncedFiles_;
+        unsyncedBytes_ += result.bytesWritten;
+    }
+    if (unsyncedFiles_ == 0 || unsyncedFiles_ >= kSyncBatchFiles || unsyncedBytes_ >= kSyncBatchBytes)
+        SyncAndReport();
     ReportProgress(0);
+}
+
+void SaveRun::SyncAndReport() {
+    std::string error;
+    if (unsyncedFiles_ > 0 && !target_.folder.Sync(error)) {
+        for (std::size_t item : unreported_) {
+            FileResult& result = report_.files[item];
+            if (result.savedAs.empty()) continue;
+            result.outcome = SaveOutcome::Failed;
+            result.reason = "written as '" + result.savedAs + "', but " + error +
+                            (result.reason.empty() ? "" : "; " + result.reason);
+        }
+    }
+    for (std::size_t item : unreported_) sink_.FileFinished(report_.files[item]);
+    unreported_.clear();
+    unsyncedFiles_ = 0;
+    unsyncedBytes_ = 0;
 }
 
 void SaveRun::ReportProgress(std::uint64_t active) {
@@ -146,6 +173,7 @@ void SaveRun::SourceFailed(const std::string& error) {
 }
 
 SaveReport SaveRun::TakeReport() {
+    SyncAndReport();
     report_.totals = {};
     for (const auto& result : report_.files) Count(report_.totals, result);
     if (cancelRequested()) report_.cancelled = true;

@@ -1,6 +1,7 @@
 // Saving from image files: media written by our MTF writer, scanned into a catalog and saved back; every
 // saved file is compared with the bytes the writer put in.
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -136,14 +137,54 @@ TEST_F(ImageSaveTest, IdenticalNamesAreBothKeptAndUncheckedRowsAreLeftOut) {
     }
 }
 
-// Counts the renames tried, passing every call on to the kernel.
-class CountingCalls : public DestinationCalls {
+// Passes every call on to the kernel, counting the renames and logging the syncs, and fails as a full,
+// read-only or failing destination does when told to.
+class TestCalls : public DestinationCalls {
   public:
+    int CreateFile(int folder, const char* name) override {
+        if (createError != 0) return errno = createError, -1;
+        return DestinationCalls::CreateFile(folder, name);
+    }
+    int MakeFolder(int parent, const char* name) override {
+        if (createError != 0) return errno = createError, -1;
+        return DestinationCalls::MakeFolder(parent, name);
+    }
+    // Writes what fits in `room`, then gives /dev/full's own answer.
+    ssize_t Write(int file, const void* bytes, std::size_t count) override {
+        if (room && *room == 0) return ::write(full_.get(), bytes, count);
+        if (room) count = std::min<std::uint64_t>(count, *room);
+        const ssize_t done = DestinationCalls::Write(file, bytes, count);
+        if (room && done > 0) *room -= static_cast<std::uint64_t>(done);
+        return done;
+    }
     int Rename(int folder, const char* from, const char* to, bool replace) override {
         ++renames;
         return DestinationCalls::Rename(folder, from, to, replace);
     }
+    int SyncFileSystem(int fd) override {
+        log.push_back("sync");
+        if (syncError != 0) return errno = syncError, -1;
+        return DestinationCalls::SyncFileSystem(fd);
+    }
+
+    int createError = 0;
+    std::optional<std::uint64_t> room;
+    int syncError = 0;
     int renames = 0;
+    std::vector<std::string> log;
+
+  private:
+    tape::UniqueFd full_{::open("/dev/full", O_WRONLY | O_CLOEXEC)};
+};
+
+// Logs the files reported finished beside the calls' syncs.
+class LoggingSink : public SaveSink {
+  public:
+    explicit LoggingSink(std::vector<std::string>& log) : log_(log) {}
+    void FileFinished(const FileResult& result) override { log_.push_back("finished " + result.catalogPath); }
+
+  private:
+    std::vector<std::string>& log_;
 };
 
 TEST_F(ImageSaveTest, ManyFilesOfOneNameEachTryOneName) {
@@ -156,7 +197,7 @@ TEST_F(ImageSaveTest, ManyFilesOfOneNameEachTryOneName) {
     Prepare(OneSet(std::move(entries)));
     fs::create_directories(destination() / "BACKUP SET 1(_Daily)");
     WriteWholeFile(destination() / "BACKUP SET 1(_Daily)/A (2).TXT", "there before");
-    auto calls = std::make_shared<CountingCalls>();
+    auto calls = std::make_shared<TestCalls>();
     report =
         SaveFiles(items, {false, image().string(), destination().string(), {}, nullptr, calls}, sink, cancel);
     EXPECT_EQ(report.totals.saved + report.totals.renamed, std::size_t{kFiles});
@@ -164,6 +205,42 @@ TEST_F(ImageSaveTest, ManyFilesOfOneNameEachTryOneName) {
     EXPECT_EQ(report.files[kFiles - 1].savedAs,
               "BACKUP SET 1(_Daily)/A (" + std::to_string(kFiles) + ").TXT");
     EXPECT_EQ(calls->renames, kFiles + 1);  // one more for the name that was taken before
+}
+
+TEST_F(ImageSaveTest, FilesAreReportedSavedOnlyOnceSyncedAndAFailedSyncFailsThem) {
+    // Files used to be reported saved as soon as they had their names, their data maybe still in memory.
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("b")},
+                    mw::FileEntry{.name = "OLD.TXT", .data = mw::bytesOf("new")}}));
+    const fs::path set = destination() / "BACKUP SET 1(_Daily)";
+    for (const int syncError : {0, EIO}) {
+        fs::remove_all(destination());
+        fs::create_directories(set);
+        WriteWholeFile(set / "OLD.TXT", "old");
+        auto calls = std::make_shared<TestCalls>();
+        calls->syncError = syncError;
+        LoggingSink logging(calls->log);
+        report = SaveFiles(
+            items, {false, image().string(), destination().string(), ExistingFiles::Skip, nullptr, calls},
+            logging, cancel);
+        ASSERT_EQ(calls->log.size(), 4u);
+        EXPECT_EQ(calls->log[0], "sync");
+        EXPECT_EQ(calls->log[1], "finished " + items[0].catalogPath);
+        EXPECT_EQ(report.files[2].outcome, SaveOutcome::Skipped);  // nothing of it written
+        for (std::size_t i : {0u, 1u}) {
+            if (syncError == 0) {
+                EXPECT_EQ(report.files[i].outcome, SaveOutcome::Saved);
+                continue;
+            }
+            EXPECT_EQ(report.files[i].outcome, SaveOutcome::Failed);
+            EXPECT_NE(report.files[i].reason.find("could not make sure that the data written to"),
+                      std::string::npos)
+                << report.files[i].reason;
+            EXPECT_NE(report.files[i].reason.find(std::strerror(EIO)), std::string::npos);
+            EXPECT_TRUE(fs::exists(destination() / report.files[i].savedAs));  // kept for the user to judge
+        }
+        EXPECT_EQ(report.AllSavedWhole(), syncError == 0);
+    }
 }
 
 TEST_F(ImageSaveTest, LengthsSummingPast64BitsKeepTheProgressWhole) {
