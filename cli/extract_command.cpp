@@ -191,15 +191,21 @@ class ExtractProgress final : public selection::SaveSink {
 void PrintReport(const selection::SaveReport& report) {
     for (const auto& file : report.files) {
         if (file.outcome == selection::SaveOutcome::Saved && file.decoded) continue;
+        if (file.outcome == selection::SaveOutcome::NotAttempted) continue;  // said once, below
         std::cout << selection::OutcomeText(file.outcome) << ": " << file.catalogPath;
         if (!file.savedAs.empty()) std::cout << " -> " << file.savedAs;
         if (!file.reason.empty()) std::cout << ": " << file.reason;
         std::cout << "\n";
     }
     const auto& t = report.totals;
+    if (t.notAttempted > 0) {
+        std::cout << "not attempted: destination full (" << report.destinationFull << "): " << t.notAttempted
+                  << " files\n";
+    }
     std::cout << "saved " << t.saved << ", under another name " << t.renamed << ", skipped " << t.skipped
-              << ", truncated " << t.truncated << ", failed " << t.failed << ", cancelled " << t.cancelled
-              << ", not decoded " << t.notDecoded << "; " << t.bytesWritten << " bytes written\n";
+              << ", truncated " << t.truncated << ", failed " << t.failed << ", cancelled " << t.cancelled;
+    if (t.notAttempted > 0) std::cout << ", not attempted " << t.notAttempted;
+    std::cout << ", not decoded " << t.notDecoded << "; " << t.bytesWritten << " bytes written\n";
 }
 
 // Turns Ctrl-C and SIGTERM into a cancel request while a save runs, so that the partly written file is

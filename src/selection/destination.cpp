@@ -77,7 +77,7 @@ bool OutputFile::Write(std::span<const std::uint8_t> bytes) {
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) {
             error_ = "cannot write " + Describe(temporaryName_) + " at byte " + std::to_string(written_) +
-                     ": " + SystemReason(done < 0 ? errno : ENOSPC);
+                     ": " + owner_->Reason(done < 0 ? errno : ENOSPC);
             return false;
         }
         written_ += static_cast<std::uint64_t>(done);
@@ -94,7 +94,7 @@ bool OutputFile::Close() {
     }
     // close() is where some file systems report a full disk; its error counts like a write's.
     if (::close(file_.Release()) != 0 && errno != EINTR) {
-        error_ = "cannot finish " + Describe(temporaryName_) + ": " + SystemReason(errno);
+        error_ = "cannot finish " + Describe(temporaryName_) + ": " + owner_->Reason(errno);
         return false;
     }
     return true;
@@ -129,7 +129,7 @@ OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles poli
         Discard();
         return Named::Skipped;
     }
-    error_ = "cannot name the file " + Describe(name) + ": " + SystemReason(errno);
+    error_ = "cannot name the file " + Describe(name) + ": " + owner_->Reason(errno);
     Discard();
     return Named::Failed;
 }
@@ -190,7 +190,7 @@ std::shared_ptr<const UniqueFd> DestinationFolder::Folder(std::span<const std::s
         const char* name = folders[i].c_str();
         if (create && calls_->MakeFolder(parent, name) != 0 && errno != EEXIST) {
             error = "cannot create the folder '" + path_ + "/" + FolderText(folders.first(i + 1)) +
-                    "': " + SystemReason(errno);
+                    "': " + Reason(errno);
             return nullptr;
         }
         UniqueFd opened(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -220,11 +220,16 @@ std::optional<OutputFile> DestinationFolder::Create(std::span<const std::string>
         UniqueFd file(calls_->CreateFile(folder->get(), temporary.c_str()));
         if (file.valid()) return OutputFile(*this, folder, FolderText(folders), temporary, std::move(file));
         if (errno != EEXIST) {
-            error =
-                "cannot create a file in '" + path_ + "/" + FolderText(folders) + "': " + SystemReason(errno);
+            error = "cannot create a file in '" + path_ + "/" + FolderText(folders) + "': " + Reason(errno);
             return std::nullopt;
         }
     }
+}
+
+std::string DestinationFolder::Reason(int error) {
+    std::string reason = SystemReason(error);
+    if ((error == ENOSPC || error == EDQUOT || error == EROFS) && fullReason_.empty()) fullReason_ = reason;
+    return reason;
 }
 
 void DestinationFolder::NoteWritten(const std::shared_ptr<const UniqueFd>& folder) {
@@ -243,7 +248,7 @@ bool DestinationFolder::Sync(std::string& error) {
     for (const auto& [device, fd] : unsynced_) {
         if (calls_->SyncFileSystem(fd->get()) == 0) continue;
         error = "the system could not make sure that the data written to '" + path_ +
-                "' reached the disk: " + SystemReason(errno);
+                "' reached the disk: " + Reason(errno);
         synced = false;
     }
     unsynced_.clear();

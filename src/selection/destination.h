@@ -124,6 +124,10 @@ class DestinationFolder {
     // Makes the files named since the last call reach the disk: syncs each file system they were written
     // to. False (with `error`) when the system reports that some data may not have reached it.
     bool Sync(std::string& error);
+    // True once the system has said that the destination is full, read-only or over its quota: nothing
+    // more can be written to it. fullReason() holds the system's words.
+    bool full() const { return !fullReason_.empty(); }
+    const std::string& fullReason() const { return fullReason_; }
     // The longest name, in bytes, that the destination's file system takes.
     std::size_t nameLimit() const { return nameLimit_; }
     // `name` shortened to the destination's longest name when it is longer (FitName).
@@ -136,6 +140,8 @@ class DestinationFolder {
                                            std::string& error);
     std::string FolderText(std::span<const std::string> folders) const;
     void NoteWritten(const std::shared_ptr<const UniqueFd>& folder);
+    // The system's text for the errno of a failed call; notes a destination that has become full.
+    std::string Reason(int error);
 
     std::string path_;
     std::shared_ptr<const UniqueFd> root_;
@@ -152,6 +158,7 @@ class DestinationFolder {
     std::shared_ptr<const UniqueFd> lastWritten_;
     std::uint64_t temporaryCount_ = 0;
     std::size_t nameLimit_ = 0;
+    std::string fullReason_;
 };
 
 }  // namespace ostrum::selection

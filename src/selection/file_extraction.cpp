@@ -211,10 +211,10 @@ void FileExtraction::NotFound(const std::string& why) {
     Fail("not found: " + why);
 }
 
-void FileExtraction::Cancel() {
+void FileExtraction::Abandon(SaveOutcome outcome, const std::string& why) {
     if (stage_ == Stage::Done) return;
     if (output_) output_->Discard();
-    End(SaveOutcome::Cancelled, "cancelled");
+    End(outcome, why);
 }
 
 }  // namespace ostrum::selection

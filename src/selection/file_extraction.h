@@ -37,7 +37,8 @@ class FileExtraction {
     void SourceEnded(const std::string& why);
     // Ends the file without a stream: nothing is written.
     void NotFound(const std::string& why);
-    void Cancel();
+    // Ends the file, not yet complete, with this outcome; what was written of it is removed.
+    void Abandon(SaveOutcome outcome, const std::string& why);
 
     // Data bytes taken so far, for progress.
     std::uint64_t dataTaken() const { return dataTaken_; }

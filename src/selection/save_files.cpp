@@ -43,8 +43,13 @@ void Count(SaveTotals& totals, const FileResult& result) {
         case SaveOutcome::Cancelled:
             ++totals.cancelled;
             break;
+        case SaveOutcome::NotAttempted:
+            ++totals.notAttempted;
+            break;
     }
-    if (!result.decoded && result.outcome != SaveOutcome::Cancelled) ++totals.notDecoded;
+    const bool ended =
+        result.outcome == SaveOutcome::Cancelled || result.outcome == SaveOutcome::NotAttempted;
+    if (!result.decoded && !ended) ++totals.notDecoded;
     totals.bytesWritten += result.bytesWritten;
 }
 
@@ -66,7 +71,7 @@ void SaveOneFromImage(SaveRun& run, const catalog::ImageFile& image, std::vector
     }
     std::uint64_t position = *item.dataOffset - stream_hdr::kSize;
     while (!file.done()) {
-        if (run.cancelRequested()) return file.Cancel();
+        if (run.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.wanted()));
         const std::size_t got = image.ReadAt(position, std::span(buffer).first(want));
         file.Take(std::span(buffer).first(got));
@@ -83,12 +88,16 @@ void SaveFromImage(SaveRun& run) {
     }
     std::vector<std::uint8_t> buffer(kImageReadSize);
     for (std::size_t i = 0; i < run.items().size(); ++i) {
-        if (run.cancelRequested()) break;
+        if (run.cancelRequested() || run.destinationFull()) break;
         FileExtraction file = run.Start(i);
         SaveOneFromImage(run, image, buffer, file, run.items()[i]);
         run.Finish(file);
     }
-    if (run.cancelRequested()) run.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
+    if (run.cancelRequested()) {
+        run.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
+    } else if (run.destinationFull()) {
+        run.StopAtFullDestination();
+    }
 }
 
 }  // namespace
@@ -167,6 +176,17 @@ void SaveRun::EndTheRest(SaveOutcome outcome, const std::string& reason) {
     if (outcome == SaveOutcome::Cancelled) report_.cancelled = true;
 }
 
+bool SaveRun::destinationFull() const {
+    return target_.folder.full();
+}
+
+void SaveRun::StopAtFullDestination() {
+    report_.destinationFull = target_.folder.fullReason();
+    sink_.StatusLine("The destination is full (" + report_.destinationFull +
+                     "): the remaining files are not attempted");
+    EndTheRest(SaveOutcome::NotAttempted, "destination full");
+}
+
 void SaveRun::SourceFailed(const std::string& error) {
     report_.error = error;
     EndTheRest(SaveOutcome::Failed, error);
@@ -196,6 +216,8 @@ std::string_view OutcomeText(SaveOutcome outcome) {
             return "failed";
         case SaveOutcome::Cancelled:
             return "cancelled";
+        case SaveOutcome::NotAttempted:
+            return "not attempted";
     }
     return "unknown";
 }

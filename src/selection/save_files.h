@@ -62,6 +62,7 @@ enum class SaveOutcome : std::uint8_t {
     Truncated,     // the medium gave only part of it; what it gave is kept under a ".partial" name
     Failed,        // not saved: not found on the medium, or the destination refused it
     Cancelled,     // the save was cancelled before the file was complete; nothing of it is kept
+    NotAttempted,  // the destination became full (or read-only) before the file's turn; nothing written
 };
 
 std::string_view OutcomeText(SaveOutcome outcome);
@@ -83,6 +84,7 @@ struct SaveTotals {
     std::size_t truncated = 0;
     std::size_t failed = 0;
     std::size_t cancelled = 0;
+    std::size_t notAttempted = 0;
     std::size_t notDecoded = 0;
     std::uint64_t bytesWritten = 0;
 };
@@ -91,6 +93,9 @@ struct SaveReport {
     std::vector<FileResult> files;  // one per item, in the order of the items
     SaveTotals totals;
     std::string error;  // the source or the destination could not be used at all
+    // The system's words when the destination became full, read-only or over its quota and the save
+    // stopped there; the files not reached then are NotAttempted, with the reason "destination full".
+    std::string destinationFull;
     bool cancelled = false;
 
     // Every file complete and as the medium meant it (skipped files count as the user's choice).

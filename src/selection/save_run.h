@@ -34,6 +34,11 @@ class SaveRun {
     // Every item not yet ended gets this outcome (the save was cancelled, or its source failed).
     void EndTheRest(SaveOutcome outcome, const std::string& reason);
 
+    // True once the destination has said it is full, read-only or over its quota.
+    bool destinationFull() const;
+    // Says once that the destination is full, and ends every item not yet ended as NotAttempted.
+    void StopAtFullDestination();
+
     // The source cannot be used at all: every item not yet ended fails with `error`.
     void SourceFailed(const std::string& error);
 

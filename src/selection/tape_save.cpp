@@ -42,6 +42,7 @@ class TapeSave {
     void StartFilesOf(const tape::TapePass& pass);
     void Feed(const tape::TapePass& pass);
     void EndActive(const std::string& why, bool all);
+    void AbandonActive(SaveOutcome outcome, const std::string& why);
     std::string EndText(tape::TapePassReader::End end, std::uint64_t passes) const;
     void ReportProgress();
     bool Finished() const { return waiting_.empty() && active_.empty(); }
@@ -112,6 +113,7 @@ void TapeSave::StartFilesOf(const tape::TapePass& pass) {
 void TapeSave::Feed(const tape::TapePass& pass) {
     const std::uint64_t passStart = pass.deliveredTotal - pass.bytes.size();
     for (auto& active : active_) {
+        if (run_.destinationFull()) break;  // nothing more is written
         // A file takes its header first, then its data: it may take several pieces of one pass. Every
         // file has taken all it wanted of the passes before, so `next` is never before this pass.
         while (!active.file.done() && active.next < pass.deliveredTotal) {
@@ -127,6 +129,14 @@ void TapeSave::Feed(const tape::TapePass& pass) {
         run_.Finish(active.file);
         return true;
     });
+}
+
+void TapeSave::AbandonActive(SaveOutcome outcome, const std::string& why) {
+    for (auto& active : active_) {
+        active.file.Abandon(outcome, why);
+        run_.Finish(active.file);
+    }
+    active_.clear();
 }
 
 void TapeSave::ReportProgress() {
@@ -176,14 +186,14 @@ void TapeSave::Run() {
     tape::TapePassReader reader(*prepared.drive, run_.cancelFlag());
     run_.sink().StatusLine("Reading tape...");
     std::uint64_t passes = 0;
-    while (!Finished()) {
+    while (!Finished() && !run_.destinationFull()) {
         auto pass = reader.Next();
         if (!pass) break;
         ++passes;
         if (pass->read.end == tape::ReadEnd::Error) {
             lastReadError_ = pass->read.error;
-            // The failed block's bytes are missing from the files it cut; files further on were placed
-            // by the scan across the same gap.
+            // The failed block's bytes are missing from the files it cut; the files that begin further
+            // on are placed by their own reads.
             EndActive(
                 "read " + std::to_string(pass->chunkIndex) + " of the tape failed (" + pass->read.error + ")",
                 false);
@@ -193,12 +203,12 @@ void TapeSave::Run() {
         ReportProgress();
     }
     if (run_.cancelRequested()) {
-        for (auto& active : active_) {
-            active.file.Cancel();
-            run_.Finish(active.file);
-        }
-        active_.clear();
+        AbandonActive(SaveOutcome::Cancelled, "cancelled");
         return run_.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
+    }
+    if (run_.destinationFull()) {
+        AbandonActive(SaveOutcome::NotAttempted, "destination full");
+        return run_.StopAtFullDestination();
     }
     if (Finished()) return;
     const std::string why = EndText(reader.end(), passes);

@@ -1,7 +1,6 @@
 // Saving from image files: media written by our MTF writer, scanned into a catalog and saved back; every
 // saved file is compared with the bytes the writer put in.
 
-#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -136,46 +135,6 @@ TEST_F(ImageSaveTest, IdenticalNamesAreBothKeptAndUncheckedRowsAreLeftOut) {
         EXPECT_FALSE(fs::exists(folder / "B.TXT"));
     }
 }
-
-// Passes every call on to the kernel, counting the renames and logging the syncs, and fails as a full,
-// read-only or failing destination does when told to.
-class TestCalls : public DestinationCalls {
-  public:
-    int CreateFile(int folder, const char* name) override {
-        if (createError != 0) return errno = createError, -1;
-        return DestinationCalls::CreateFile(folder, name);
-    }
-    int MakeFolder(int parent, const char* name) override {
-        if (createError != 0) return errno = createError, -1;
-        return DestinationCalls::MakeFolder(parent, name);
-    }
-    // Writes what fits in `room`, then gives /dev/full's own answer.
-    ssize_t Write(int file, const void* bytes, std::size_t count) override {
-        if (room && *room == 0) return ::write(full_.get(), bytes, count);
-        if (room) count = std::min<std::uint64_t>(count, *room);
-        const ssize_t done = DestinationCalls::Write(file, bytes, count);
-        if (room && done > 0) *room -= static_cast<std::uint64_t>(done);
-        return done;
-    }
-    int Rename(int folder, const char* from, const char* to, bool replace) override {
-        ++renames;
-        return DestinationCalls::Rename(folder, from, to, replace);
-    }
-    int SyncFileSystem(int fd) override {
-        log.push_back("sync");
-        if (syncError != 0) return errno = syncError, -1;
-        return DestinationCalls::SyncFileSystem(fd);
-    }
-
-    int createError = 0;
-    std::optional<std::uint64_t> room;
-    int syncError = 0;
-    int renames = 0;
-    std::vector<std::string> log;
-
-  private:
-    tape::UniqueFd full_{::open("/dev/full", O_WRONLY | O_CLOEXEC)};
-};
 
 // Logs the files reported finished beside the calls' syncs.
 class LoggingSink : public SaveSink {
@@ -564,7 +523,7 @@ TEST_F(ImageSaveTest, MissingImageOrDestinationFailsEveryFileWithTheReason) {
     EXPECT_EQ(report.totals.failed, 1u);
 }
 
-// A small file system mounted for the test; the tests that need one skip where mounting is not allowed.
+// A small file system mounted for the test, where the test may mount one (as root).
 class SmallFileSystem {
   public:
     SmallFileSystem(const fs::path& at, const char* options) : at_(at) {
@@ -581,31 +540,66 @@ class SmallFileSystem {
     bool mounted_ = false;
 };
 
-TEST_F(ImageSaveTest, FullDiskFailsTheFileThatDoesNotFitAndRemovesItsPart) {
+TEST_F(ImageSaveTest, FullOrReadOnlyDestinationStopsTheSaveAndSaysSoOnce) {
+    // A full disk used to fail each remaining file in turn, one "No space left on device" line each,
+    // while writing on wherever a small file still fitted.
     Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("small")},
                     Generated("BIG.BIN", 3 << 20, 2),
-                    mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")}}));
-    SmallFileSystem disk(destination(), "size=1m");
-    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
-    report = Save();
-    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);
-    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Failed);
-    EXPECT_NE(report.files[1].reason.find("No space left"), std::string::npos) << report.files[1].reason;
-    EXPECT_EQ(report.files[2].outcome, SaveOutcome::Saved);
+                    mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")},
+                    mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("last")}}));
     const fs::path set = destination() / "BACKUP SET 1(_Daily)";
-    EXPECT_EQ(ReadWholeFile(set / "C.TXT"), mw::bytesOf("after"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(set), fs::directory_iterator()), 2);
-}
-
-TEST_F(ImageSaveTest, ReadOnlyDestinationFailsEveryFileWithTheReason) {
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}));
-    SmallFileSystem disk(destination(), "size=1m,ro");
-    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
-    report = Save();
-    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Failed);
-    EXPECT_NE(report.files[0].reason.find("Read-only file system"), std::string::npos)
-        << report.files[0].reason;
-    EXPECT_FALSE(report.AllSavedWhole());
+    struct Case {
+        const char* what;
+        int error;
+        bool readOnly;
+        bool realFileSystem;
+    };
+    for (const Case& c : {Case{"full", ENOSPC, false, false}, Case{"over quota", EDQUOT, false, false},
+                          Case{"read-only", EROFS, true, false}, Case{"full tmpfs", ENOSPC, false, true},
+                          Case{"read-only tmpfs", EROFS, true, true}}) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(destination());
+        fs::create_directories(destination());
+        // Calls that fail as the destination would; or a real file system of 1 MiB, where one can be mounted.
+        auto calls = std::make_shared<TestCalls>();
+        std::optional<SmallFileSystem> disk;
+        if (c.realFileSystem) {
+            disk.emplace(destination(), c.readOnly ? "size=1m,ro" : "size=1m");
+            if (!disk->mounted()) continue;
+            calls.reset();
+        } else if (c.readOnly) {
+            calls->createError = c.error;
+        } else {
+            calls->room = 1 << 20;
+            calls->fullError = c.error;
+        }
+        RecordingSink recording;
+        report = SaveFiles(items, {false, image().string(), destination().string(), {}, nullptr, calls},
+                           recording, cancel);
+        const std::size_t firstFailed = c.readOnly ? 0 : 1;
+        EXPECT_EQ(report.files[0].outcome, c.readOnly ? SaveOutcome::Failed : SaveOutcome::Saved);
+        EXPECT_EQ(report.files[firstFailed].outcome, SaveOutcome::Failed);
+        EXPECT_NE(report.files[firstFailed].reason.find(std::strerror(c.error)), std::string::npos)
+            << report.files[firstFailed].reason;
+        for (std::size_t i = firstFailed + 1; i < items.size(); ++i) {
+            EXPECT_EQ(report.files[i].outcome, SaveOutcome::NotAttempted);
+            EXPECT_EQ(std::string(OutcomeText(report.files[i].outcome)) + ": " + report.files[i].reason,
+                      "not attempted: destination full");
+        }
+        EXPECT_EQ(report.totals.notAttempted, items.size() - firstFailed - 1);
+        EXPECT_EQ(report.destinationFull, std::strerror(c.error));
+        EXPECT_EQ(std::count_if(recording.statusLines.begin(), recording.statusLines.end(),
+                                [](const std::string& line) {
+                                    return line.find("destination is full") != std::string::npos;
+                                }),
+                  1);
+        EXPECT_FALSE(report.AllSavedWhole());
+        // Only A.TXT, whole; nothing half-written is left behind.
+        if (!c.readOnly) {
+            EXPECT_EQ(std::distance(fs::directory_iterator(set), fs::directory_iterator()), 1);
+            EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::bytesOf("small"));
+        }
+    }
 }
 
 }  // namespace

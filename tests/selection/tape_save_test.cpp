@@ -204,6 +204,35 @@ TEST_F(TapeSaveTest, ReadFailingOnOnlyOnePassMisplacesNoLaterFile) {
     ExpectEverySavedFileMatches(3);
 }
 
+TEST_F(TapeSaveTest, FullDestinationStopsTheTapeAndLeavesTheRestNotAttempted) {
+    // A full disk used to fail each later file on its own while the tape was read on to its end.
+    std::vector<std::uint64_t> records;
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "S"},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                                      mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{300000, 3}},
+                                      mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("c")}}});
+    media.sets.push_back(
+        {.info = {.name = "T"}, .entries = {mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("d")}}});
+    Prepare(media, 16384, {.beforeRead = [&records](std::uint64_t record) { records.push_back(record); }});
+    records.clear();
+    auto calls = std::make_shared<TestCalls>();
+    calls->room = 100000;
+    fs::create_directories(destination());
+    report = SaveFiles(items, {true, "//./tape0", destination().string(), {}, &devices, calls}, sink, cancel);
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Failed);
+    EXPECT_NE(report.files[1].reason.find(std::strerror(ENOSPC)), std::string::npos)
+        << report.files[1].reason;
+    EXPECT_EQ(report.files[2].outcome, SaveOutcome::NotAttempted);
+    EXPECT_EQ(report.files[3].outcome, SaveOutcome::NotAttempted);
+    ASSERT_FALSE(records.empty());
+    EXPECT_LT(records.back(), manifest.files[2].fileBlockOffset / 16384);  // stopped inside B
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(destination() / "BACKUP SET 1(_S)"), fs::directory_iterator()),
+        1);
+}
+
 TEST_F(TapeSaveTest, LengthRunningPastTheRecordedDataIsTruncated) {
     mw::MediaDescription media;
     media.sets.push_back({.info = {.name = "S"},
