@@ -29,6 +29,7 @@ enum class ExistingFiles : std::uint8_t {
     KeepBoth,   // give the new file a free name, "A (1).TXT"
     Skip,       // leave the existing file and do not save the new one
     Overwrite,  // replace the existing file (never one saved earlier in the same run)
+    Ask,        // ask the caller about each file whose name is taken (SaveSink::AskExisting)
 };
 
 class DestinationFolder;

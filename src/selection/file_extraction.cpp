@@ -107,15 +107,28 @@ void FileExtraction::Begin() {
 
     const auto folders = std::span(components_).first(components_.size() - 1);
     const std::string& name = components_.back();
-    if (target_.existing == ExistingFiles::Skip && !target_.folder.SavedThisRun(destinationText_) &&
-        target_.folder.Exists(folders, name)) {
-        return End(SaveOutcome::Skipped, "'" + destinationText_ + "' already exists");
+    existing_ = target_.existing;
+    if ((existing_ == ExistingFiles::Skip || existing_ == ExistingFiles::Ask) &&
+        !target_.folder.SavedThisRun(destinationText_) && target_.folder.Exists(folders, name)) {
+        if (existing_ == ExistingFiles::Ask) existing_ = AskAboutTakenName();
+        if (existing_ == ExistingFiles::Skip)
+            return End(SaveOutcome::Skipped, "'" + destinationText_ + "' already exists");
     }
+    // A name free now that is taken by the time the file is complete is kept both, never replaced.
+    if (existing_ == ExistingFiles::Ask) existing_ = ExistingFiles::KeepBoth;
     std::string error;
     output_ = target_.folder.Create(folders, error);
     if (!output_) return Fail(error);
     stage_ = Stage::Data;
     if (length_ == 0) Complete();
+}
+
+ExistingFiles FileExtraction::AskAboutTakenName() {
+    const ExistingFileAnswer answer = target_.sink.AskExisting(result_.item, destinationText_);
+    const ExistingFiles choice =
+        answer.choice == ExistingFiles::Ask ? ExistingFiles::KeepBoth : answer.choice;
+    if (answer.forTheRest) target_.existing = choice;
+    return choice;
 }
 
 bool FileExtraction::WriteData(ByteSpan bytes) {
@@ -140,7 +153,7 @@ void FileExtraction::Complete() {
     if (auto seconds = MtfDateToUnixTime(item_.modified)) output_->SetModified(*seconds);
     const std::string& name = components_.back();
     std::string used;
-    switch (output_->Commit(name, target_.existing, used)) {
+    switch (output_->Commit(name, existing_, used)) {
         case OutputFile::Named::AsAsked:
             break;
         case OutputFile::Named::Renamed:

@@ -110,7 +110,7 @@ SaveRun::SaveRun(std::span<const SaveItem> items, const SaveRequest& request, Sa
       request_(request),
       sink_(sink),
       cancel_(cancel),
-      target_{folder, request.existing},
+      target_{folder, request.existing, sink},
       ended_(items.size(), false) {
     report_.files.resize(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {

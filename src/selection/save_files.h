@@ -102,6 +102,13 @@ struct SaveReport {
     bool AllSavedWhole() const;
 };
 
+// What to do with a file whose name is taken, asked under ExistingFiles::Ask: KeepBoth, Skip or
+// Overwrite, for this file or, with forTheRest, for every later one whose name is taken too.
+struct ExistingFileAnswer {
+    ExistingFiles choice = ExistingFiles::KeepBoth;
+    bool forTheRest = false;
+};
+
 // Told of the progress of a save, on the saving thread.
 class SaveSink {
   public:
@@ -112,6 +119,12 @@ class SaveSink {
     // Medium bytes of the selected files done, against the sum of their lengths.
     virtual void Progress(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
     virtual void FileFinished(const FileResult& /*result*/) {}
+    // Under ExistingFiles::Ask, before the file is read: `destination` (below the destination folder)
+    // exists already. The saving thread waits for the answer. The default, like a question closed
+    // without an answer, keeps both.
+    virtual ExistingFileAnswer AskExisting(std::size_t /*item*/, std::string_view /*destination*/) {
+        return {};
+    }
 };
 
 // `done` as a whole percentage of `total` (100 when there is nothing to do), for any 64-bit counts.

@@ -249,6 +249,60 @@ TEST_F(ImageSaveTest, ExistingFileIsKeptSkippedOrReplacedAsThePolicySays) {
     }
 }
 
+// Answers the questions about taken names from a script, and keeps what it was asked.
+class AnsweringSink : public RecordingSink {
+  public:
+    explicit AnsweringSink(std::vector<ExistingFileAnswer> answers) : answers_(std::move(answers)) {}
+    ExistingFileAnswer AskExisting(std::size_t, std::string_view destination) override {
+        asked.emplace_back(destination);
+        return asked.size() <= answers_.size() ? answers_[asked.size() - 1] : ExistingFileAnswer{};
+    }
+    std::vector<std::string> asked;
+
+  private:
+    std::vector<ExistingFileAnswer> answers_;
+};
+
+TEST_F(ImageSaveTest, AskPolicyAsksAboutEachTakenNameAndHonoursTheAnswer) {
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("new a")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("new b")},
+                    mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("new c")},
+                    mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("new d")},
+                    mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("second a")}}));
+    const fs::path set = destination() / "BACKUP SET 1(_Daily)";
+    const auto prepareOld = [&] {
+        fs::remove_all(destination());
+        fs::create_directories(set);
+        for (const char* name : {"A.TXT", "B.TXT", "C.TXT"}) WriteWholeFile(set / name, "old");
+    };
+    const SaveRequest request{false, image().string(), destination().string(), ExistingFiles::Ask};
+
+    // Replace A; skip B and, for the rest, every other taken name (C). D is free and the second A.TXT
+    // takes a name saved in this run: neither is asked about.
+    prepareOld();
+    AnsweringSink answering({{ExistingFiles::Overwrite, false}, {ExistingFiles::Skip, true}});
+    report = SaveFiles(items, request, answering, cancel);
+    EXPECT_EQ(answering.asked,
+              (std::vector<std::string>{"BACKUP SET 1(_Daily)/A.TXT", "BACKUP SET 1(_Daily)/B.TXT"}));
+    const SaveOutcome want[] = {SaveOutcome::Saved, SaveOutcome::Skipped, SaveOutcome::Skipped,
+                                SaveOutcome::Saved, SaveOutcome::SavedRenamed};
+    for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(report.files[i].outcome, want[i]) << i;
+    EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::bytesOf("new a"));
+    EXPECT_EQ(ReadWholeFile(set / "B.TXT"), mw::bytesOf("old"));
+    EXPECT_EQ(ReadWholeFile(set / "C.TXT"), mw::bytesOf("old"));
+    EXPECT_EQ(ReadWholeFile(set / "A (1).TXT"), mw::bytesOf("second a"));
+
+    // A question closed without an answer keeps both, and is asked again for the next taken name (the
+    // second A.TXT meets the old A.TXT again: the first went to "A (1).TXT").
+    prepareOld();
+    AnsweringSink closing({});
+    report = SaveFiles(items, request, closing, cancel);
+    EXPECT_EQ(closing.asked.size(), 4u);
+    EXPECT_EQ(report.totals.renamed, 4u);
+    EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::bytesOf("old"));
+    EXPECT_EQ(ReadWholeFile(set / "B (1).TXT"), mw::bytesOf("new b"));
+}
+
 TEST_F(ImageSaveTest, HostileNamesLandInsideTheDestination) {
     Prepare(OneSet({
         mw::DirectoryEntry{.rawName = std::u16string(u"..\0..\0etc\0", 10)},
