@@ -159,7 +159,7 @@ int PrintDryRun(const std::vector<selection::SaveItem>& items, const std::string
             selection::JoinComponents(selection::DestinationComponents(item.catalogPath));
         if (item.dataOffset) {
             std::cout << target << "  " << item.size.value_or(0) << "\n";
-            bytes += item.size.value_or(0);
+            bytes = selection::SaturatingAdd(bytes, item.size.value_or(0));
         } else {
             std::cout << target << "  (not found: no data stream)\n";
         }

@@ -18,11 +18,6 @@ constexpr std::size_t kImageReadSize = 1 << 20;
 constexpr std::uint64_t kSyncBatchBytes = 256u << 20;
 constexpr std::size_t kSyncBatchFiles = 1000;
 
-// Stream lengths come from the medium: their sum must not wrap around.
-std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
-    return b > UINT64_MAX - a ? UINT64_MAX : a + b;
-}
-
 void Count(SaveTotals& totals, const FileResult& result) {
     switch (result.outcome) {
         case SaveOutcome::Saved:
@@ -220,6 +215,10 @@ std::string_view OutcomeText(SaveOutcome outcome) {
             return "not attempted";
     }
     return "unknown";
+}
+
+std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+    return b > UINT64_MAX - a ? UINT64_MAX : a + b;
 }
 
 int PercentOf(std::uint64_t done, std::uint64_t total) {

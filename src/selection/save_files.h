@@ -127,6 +127,9 @@ class SaveSink {
     }
 };
 
+// a + b, or the largest 64-bit number when that overflows: lengths read from the medium are summed.
+std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b);
+
 // `done` as a whole percentage of `total` (100 when there is nothing to do), for any 64-bit counts.
 int PercentOf(std::uint64_t done, std::uint64_t total);
 
