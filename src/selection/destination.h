@@ -72,21 +72,6 @@ class OutputFile {
 
   private:
     friend class DestinationFolder;
-
-    // The system calls through which the destination is written: the kernel's own, unless a caller (a test)
-    // puts others in their place to make the destination fail as a full or read-only disk does. Each returns
-    // what its system call returns and leaves errno set when it fails.
-    class DestinationCalls {
-      public:
-        virtual ~DestinationCalls() = default;
-        // openat: a new file, never an existing one nor through a symbolic link.
-        virtual int CreateFile(int folder, const char* name);
-        virtual int MakeFolder(int parent, const char* name);  // mkdirat
-        virtual ssize_t Write(int file, const void* bytes, std::size_t count);
-        // Gives `from` the name `to` in `folder`; fails with EEXIST when `to` exists, unless `replace`.
-        virtual int Rename(int folder, const char* from, const char* to, bool replace);
-        virtual int SyncFileSystem(int fd);  // syncfs
-    };
     OutputFile(DestinationFolder& owner, std::shared_ptr<const UniqueFd> folder, std::string folderText,
                std::string temporaryName, UniqueFd file);
     bool Close();

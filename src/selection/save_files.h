@@ -4,9 +4,9 @@
 // For each file the engine reads the 22-byte STAN stream header just before the file's DataOffset, makes
 // sure it is one (its tag and its checksum), takes the full 64-bit Stream Length from it and copies that
 // many bytes (decoding MTF software compression) to the file's CatalogPath below the destination, less
-// "TAPE MEDIA\". An image is
-// read with positioned reads; a tape is read once from its start, the way the tape scan read it, and its
-// files are saved in tape order.
+// "TAPE MEDIA\". An image is read with positioned reads; a tape is read once from its start, the way the
+// tape scan read it, and its files are saved in tape order. A file counts as saved once its data have
+// reached the disk; a destination that becomes full stops the save.
 //
 // The engine runs on whatever thread calls it (a window runs it on a worker): it reports through a
 // SaveSink on that thread and stops within the current file when `cancel` becomes true.
@@ -118,6 +118,8 @@ class SaveSink {
     virtual void FileStarted(std::size_t /*item*/, std::string_view /*destination*/) {}
     // Medium bytes of the selected files done, against the sum of their lengths.
     virtual void Progress(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
+    // A file has ended. Files kept on disk are told of once synced, in batches, so this may come a little
+    // after the file's own end.
     virtual void FileFinished(const FileResult& /*result*/) {}
     // Under ExistingFiles::Ask, before the file is read: `destination` (below the destination folder)
     // exists already. The saving thread waits for the answer. The default, like a question closed
