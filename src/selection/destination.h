@@ -85,6 +85,7 @@ class OutputFile {
     std::string temporaryName_;
     UniqueFd file_;
     std::uint64_t written_ = 0;
+    std::uint64_t writeBackFrom_ = 0;  // the first byte whose write-back has not been started
     std::optional<std::int64_t> modified_;
     std::string error_;
     bool named_ = false;
