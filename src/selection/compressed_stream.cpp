@@ -120,10 +120,10 @@ CompressedStreamDecoder::Status CompressedStreamDecoder::DecodeCutFrame(const Ou
         produced = LzsDecode(payload_, out).produced;
     }
     decoded_ += produced;
-    const bool stored = output(out.first(produced));
+    const bool taken = output(out.first(produced));
     frame_.reset();
     payload_.clear();
-    return stored ? Status::Ok : Status::OutputFailed;
+    return taken ? Status::Ok : Status::OutputFailed;
 }
 
 CompressedStreamDecoder::Status CompressedStreamDecoder::Finish() {
