@@ -159,7 +159,7 @@ int PrintDryRun(const std::vector<selection::SaveItem>& items, const std::string
             selection::JoinComponents(selection::DestinationComponents(item.catalogPath));
         if (item.dataOffset) {
             std::cout << target << "  " << item.size.value_or(0) << "\n";
-            bytes += item.size.value_or(0);
+            bytes = selection::SaturatingAdd(bytes, item.size.value_or(0));
         } else {
             std::cout << target << "  (not found: no data stream)\n";
         }
@@ -180,7 +180,7 @@ class ExtractProgress final : public selection::SaveSink {
         bar_.SetDetail(destination);
     }
     void Progress(std::uint64_t done, std::uint64_t total) override {
-        bar_.SetPercent(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+        bar_.SetPercent(selection::PercentOf(done, total));
     }
 
   private:
@@ -191,15 +191,21 @@ class ExtractProgress final : public selection::SaveSink {
 void PrintReport(const selection::SaveReport& report) {
     for (const auto& file : report.files) {
         if (file.outcome == selection::SaveOutcome::Saved && file.decoded) continue;
+        if (file.outcome == selection::SaveOutcome::NotAttempted) continue;  // said once, below
         std::cout << selection::OutcomeText(file.outcome) << ": " << file.catalogPath;
         if (!file.savedAs.empty()) std::cout << " -> " << file.savedAs;
         if (!file.reason.empty()) std::cout << ": " << file.reason;
         std::cout << "\n";
     }
     const auto& t = report.totals;
+    if (t.notAttempted > 0) {
+        std::cout << "not attempted: destination full (" << report.destinationFull << "): " << t.notAttempted
+                  << " files\n";
+    }
     std::cout << "saved " << t.saved << ", under another name " << t.renamed << ", skipped " << t.skipped
-              << ", truncated " << t.truncated << ", failed " << t.failed << ", cancelled " << t.cancelled
-              << ", not decoded " << t.notDecoded << "; " << t.bytesWritten << " bytes written\n";
+              << ", truncated " << t.truncated << ", failed " << t.failed << ", cancelled " << t.cancelled;
+    if (t.notAttempted > 0) std::cout << ", not attempted " << t.notAttempted;
+    std::cout << ", not decoded " << t.notDecoded << "; " << t.bytesWritten << " bytes written\n";
 }
 
 // Turns Ctrl-C and SIGTERM into a cancel request while a save runs, so that the partly written file is

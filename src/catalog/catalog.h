@@ -41,6 +41,9 @@ struct FileRow {
     std::optional<std::uint64_t> size;        // STAN Stream Length, when the data stream was found
     std::optional<std::uint64_t> dataOffset;  // medium position of the first data byte of STAN
     std::optional<std::uint64_t> chunkIndex;  // tape scans: the read in which the FILE block was met
+    // Tape scans: where the data begin, counted from the first byte of read ChunkIndex. Unlike DataOffset it
+    // does not depend on how many bytes the reads before delivered, which a read error changes.
+    std::optional<std::uint64_t> dataOffsetInChunk;
     std::uint64_t modified = 0;  // the FILE block's last modification date as stored (5 bytes), 0 unknown
     bool checked = false;
 

@@ -46,12 +46,6 @@ std::string CatalogPathOf(const ScanContext& context, std::string_view tail) {
     return path;
 }
 
-bool StreamHeaderChecksumHolds(ByteSpan header) {
-    std::uint16_t sum = 0;
-    for (std::size_t word = 0; word < stream_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
-    return sum == *ReadLE16(header, stream_hdr::kChecksum);
-}
-
 std::optional<DataStream> SearchWindow(const ChunkView& chunk, std::size_t slot) {
     // Each candidate needs its tag and its 64-bit length on the medium.
     constexpr std::size_t kNeeded = stream_hdr::kStreamLength + 8;
@@ -84,6 +78,13 @@ std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot
 }
 
 }  // namespace
+
+bool StreamHeaderChecksumHolds(ByteSpan header) {
+    if (header.size() < stream_hdr::kSize) return false;
+    std::uint16_t sum = 0;
+    for (std::size_t word = 0; word < stream_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
+    return sum == *ReadLE16(header, stream_hdr::kChecksum);
+}
 
 std::string LostDirectoryName(std::uint64_t number) { return "lost dir" + std::to_string(number) + "\\"; }
 
@@ -144,6 +145,7 @@ void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot)
         row.size = stream->length;
         row.dataOffset = chunk.position() + slot + stream->headerDistance + stream_hdr::kSize;
         row.chunkIndex = chunk.chunkIndex();
+        if (row.chunkIndex) row.dataOffsetInChunk = slot + stream->headerDistance + stream_hdr::kSize;
     }
     context.catalog.AppendRow(path, row, &context.sink);
     if (stream) {

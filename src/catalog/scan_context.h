@@ -44,6 +44,9 @@ struct DataStream {
     std::uint64_t length = 0;          // Stream Length, all 64 bits
 };
 
+// True when the 22-byte stream header's checksum word is the XOR of the ten words before it.
+bool StreamHeaderChecksumHolds(ByteSpan header);
+
 // The text "lost dir" + number + "\" that replaces an unusable directory name.
 std::string LostDirectoryName(std::uint64_t number);
 
