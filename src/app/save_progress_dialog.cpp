@@ -1,5 +1,7 @@
 #include "save_progress_dialog.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include "dialog_units.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/msgbox/rx_message_box.h"
+#include "ui/msgbox/rx_msgbox_dialog.h"
 
 namespace ostrum::app {
 namespace {
@@ -43,11 +46,26 @@ struct SaveState {
     bool finished = false;
 };
 
+// The question of a taken name. The message box is made here rather than through the message call,
+// whose result tells whether its check box was ticked only for boxes whose check box starts ticked.
+selection::ExistingFileAnswer askOnWindowThread(const QString& question) {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return {};
+    ui::RxMsgBoxParams params = ui::standardMessageParams();
+    params.customButtons = QString::fromLatin1(kExistingFileButtons);
+    params.checkBoxText = ui::RxText(QString::fromLatin1(kForTheRest));
+    ui::RxMsgBoxDialog box(ui::rxPrepareParams(nullptr, ui::RxText(question),
+                                               QString::fromLatin1(ui::kCaptionTapeMedia),
+                                               ui::MB_ICONQUESTION | ui::RXMB_DONT_SHOW_AGAIN, &params));
+    const int button = box.exec();
+    return existingFileAnswer(button, box.checkBox() != nullptr && box.checkBox()->isChecked());
+}
+
 // Runs the engine on its own thread and keeps what it reports for the window thread.
 class SaveWorker final : public selection::SaveSink {
   public:
-    SaveWorker(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request)
-        : items_(items), request_(request) {}
+    SaveWorker(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request,
+               QString folder)
+        : items_(items), request_(request), folder_(std::move(folder)) {}
     ~SaveWorker() override {
         cancel_.store(true);
         if (thread_.joinable()) thread_.join();
@@ -86,10 +104,20 @@ class SaveWorker final : public selection::SaveSink {
         state_.done = done;
         state_.total = total;
     }
+    // Asked on the saving thread; the message box is shown by the window thread while this one waits.
+    selection::ExistingFileAnswer AskExisting(std::size_t, std::string_view destination) override {
+        const QString question = existingFileQuestion(destination, folder_);
+        selection::ExistingFileAnswer answer;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&] { answer = askOnWindowThread(question); },
+            Qt::BlockingQueuedConnection);
+        return answer;
+    }
 
   private:
     const std::vector<selection::SaveItem>& items_;
     const selection::SaveRequest& request_;
+    const QString folder_;
     std::atomic<bool> cancel_{false};
     mutable std::mutex mutex_;
     SaveState state_;
@@ -166,7 +194,7 @@ void SaveProgressDialog::reject() {
 
 selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
                               const selection::SaveRequest& request, SaveProgressDialog& dialog) {
-    SaveWorker worker(items, request);
+    SaveWorker worker(items, request, QFile::decodeName(request.destination.c_str()));
     QTimer look;
     look.setInterval(kLookMs);
     QObject::connect(&dialog, &SaveProgressDialog::cancelled, &dialog, [&worker] { worker.Cancel(); });
@@ -183,6 +211,30 @@ selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
     dialog.exec();
     look.stop();
     return worker.Finish();
+}
+
+QString existingFileQuestion(std::string_view destination, const QString& folder) {
+    const QString relative = utf8(destination);
+    const auto slash = relative.lastIndexOf(u'/');
+    const QString name = relative.mid(slash + 1);
+    const QString where = slash < 0 ? folder : folder + u'/' + relative.left(slash);
+    return QStringLiteral(
+               "A file named \"%1\" is already in %2.\nReplace it with the one from the medium, keep "
+               "both (the one from the medium gets a free name), or skip it?")
+        .arg(ui::plainMessageText(name), ui::plainMessageText(where));
+}
+
+selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest) {
+    switch (button) {
+        case ui::RXID_CUSTOM1:
+            return {selection::ExistingFiles::Overwrite, forTheRest};
+        case ui::RXID_CUSTOM1 + 1:
+            return {selection::ExistingFiles::KeepBoth, forTheRest};
+        case ui::RXID_CUSTOM1 + 2:
+            return {selection::ExistingFiles::Skip, forTheRest};
+        default:
+            return {};  // closed without an answer: keep both, this once
+    }
 }
 
 SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination) {
@@ -225,7 +277,8 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
         account.style = ui::kMessageInformation;
     } else {
         account.text =
-            QStringLiteral("%1 of %2 files were saved in %3; %4 were not saved whole (see the details).")
+            QStringLiteral(
+                "%1 of %2 files were saved whole in %3; the details say why the other %4 were not.")
                 .arg(saved)
                 .arg(total)
                 .arg(where)
@@ -255,6 +308,7 @@ void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
     request.SourcePath = source.SourcePath;
     request.destination = QFile::encodeName(folder).toStdString();
     request.tapeDevices = source.tapeDevices.get();
+    request.existing = selection::ExistingFiles::Ask;
 
     SaveProgressDialog dialog(&owner);
     dialog.setSource(utf8(source.SourcePath));

@@ -70,6 +70,14 @@ struct SaveAccount {
 };
 SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination);
 
+// The question asked when the name a file should get is taken in the destination (`destination` is
+// where it goes below `folder`), and what its answer means: Replace, Keep both or Skip, for the rest
+// too when "Do this for the rest" was ticked; a question closed without an answer keeps both.
+QString existingFileQuestion(std::string_view destination, const QString& folder);
+selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest);
+inline constexpr char kExistingFileButtons[] = "Replace\nKeep both\nSkip";
+inline constexpr char kForTheRest[] = "Do this for the rest";
+
 // The save command: the ticked files of `catalog` from `source` into a folder that `chooseFolder` asks
 // for (the platform's folder dialog when empty), with the progress dialog and the account.
 void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,

@@ -105,6 +105,8 @@ class MessageAnswerer {
         poll_.start();
     }
     void setAnswer(int answer) { answer_ = answer; }
+    // The next boxes take these answers in turn, ticking their check box when asked to; then `answer`.
+    void queueAnswers(std::vector<std::pair<int, bool>> answers) { queued_ = std::move(answers); }
     const std::vector<ShownMessage>& shown() const { return shown_; }
     QStringList texts() const {
         QStringList list;
@@ -123,11 +125,18 @@ class MessageAnswerer {
         if (icon) text = text.mid(cell + 4, text.size() - cell - 4 - 18);
         const std::vector<int> buttons = box->buttonIds();
         shown_.push_back({box->windowTitle(), text, icon, buttons});
-        const bool has = std::find(buttons.begin(), buttons.end(), answer_) != buttons.end();
-        box->command(has ? answer_ : buttons.front());
+        int answer = answer_;
+        if (!queued_.empty()) {
+            answer = queued_.front().first;
+            if (queued_.front().second && box->checkBox() != nullptr) box->checkBox()->setChecked(true);
+            queued_.erase(queued_.begin());
+        }
+        const bool has = std::find(buttons.begin(), buttons.end(), answer) != buttons.end();
+        box->command(has ? answer : buttons.front());
     }
 
     int answer_;
+    std::vector<std::pair<int, bool>> queued_;
     QTimer poll_;
     std::vector<ShownMessage> shown_;
 };

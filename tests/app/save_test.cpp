@@ -80,6 +80,51 @@ TEST(Saving, SavesExactlyTheTickedFilesByteForByte) {
     EXPECT_EQ(filesBelow(folder.path("saved")), expected);
 }
 
+TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
+    TestFolder folder;
+    RecoveryWindow window(imageSource(folder.writeImage(windowMedia())));
+    const auto saved = folder.path("saved");
+    const std::string set1 = "BACKUP SET 1(_Daily)/";
+    const std::vector<std::string> taken{set1 + "README.TXT", set1 + "DOCS/A.TXT", set1 + "DOCS/R&D.TXT",
+                                         "BACKUP SET 2(_Weekly)/DATA/X.DAT"};
+    for (const std::string& name : taken) {
+        std::filesystem::create_directories((saved / name).parent_path());
+        std::ofstream(saved / name) << "old";
+    }
+    window.setFolderChooser([&] { return folder.qpath("saved"); });
+    ASSERT_TRUE(waitForScanEnd(window));
+
+    // README.TXT: Skip, this once. A.TXT: Replace, for the rest too (R&D.TXT and X.DAT are not asked).
+    MessageAnswerer answers;
+    answers.queueAnswers({{ui::RXID_CUSTOM1 + 2, false}, {ui::RXID_CUSTOM1, true}});
+    window.SaveCheckedFiles();
+    ASSERT_EQ(answers.shown().size(), 3u);  // two questions and the account
+    EXPECT_EQ(answers.texts()[0],
+              QStringLiteral("A file named \"README.TXT\" is already in %1/BACKUP SET 1(_Daily).\n"
+                             "Replace it with the one from the medium, keep both (the one from "
+                             "the medium gets a free name), or skip it?")
+                  .arg(ui::plainMessageText(folder.qpath("saved"))));
+    EXPECT_EQ(answers.shown()[0].buttons,
+              (std::vector<int>{ui::RXID_CUSTOM1, ui::RXID_CUSTOM1 + 1, ui::RXID_CUSTOM1 + 2}));
+    EXPECT_TRUE(answers.texts()[1].contains(QStringLiteral("\"A.TXT\"")));
+    EXPECT_TRUE(answers.texts()[2].startsWith(QStringLiteral("5 of 6 files were saved whole")));
+
+    const auto files = filesBelow(saved);
+    EXPECT_EQ(files.size(), 6u);  // no file under a second name
+    EXPECT_EQ(files.at(set1 + "README.TXT"), mw::bytesOf("old"));
+    EXPECT_EQ(files.at(set1 + "DOCS/A.TXT"), mw::bytesOf("alpha\n"));
+    EXPECT_EQ(files.at(set1 + "DOCS/R&D.TXT"), mw::bytesOf("research & development\n"));
+    EXPECT_EQ(files.at("BACKUP SET 2(_Weekly)/DATA/X.DAT").size(), 3000u);
+
+    // A question closed without an answer keeps both, for that file only.
+    EXPECT_EQ(existingFileAnswer(ui::IDCANCEL, true).choice, selection::ExistingFiles::KeepBoth);
+    EXPECT_FALSE(existingFileAnswer(ui::IDCANCEL, true).forTheRest);
+    EXPECT_EQ(existingFileAnswer(ui::kRxCreateFailed, false).choice, selection::ExistingFiles::KeepBoth);
+    const auto skipAll = existingFileAnswer(ui::RXID_CUSTOM1 + 2, true);
+    EXPECT_EQ(skipAll.choice, selection::ExistingFiles::Skip);
+    EXPECT_TRUE(skipAll.forTheRest);
+}
+
 TEST(Saving, BothMenusSaveTheWholeSelectionAndAScanRefusesThem) {
     TestFolder folder;
     const ScanSource source = imageSource(folder.writeImage(windowMedia()));
@@ -139,8 +184,8 @@ TEST(Saving, TheAccountListsEveryFileNotSavedWholeAsPlainText) {
     report.cancelled = true;
     const SaveAccount account = saveAccount(report, QStringLiteral("/tmp/a&b"));
     EXPECT_EQ(account.text,
-              QStringLiteral("1 of 5 files were saved in /tmp/a&amp;b; 4 were not saved whole (see the "
-                             "details). The save was cancelled."));
+              QStringLiteral("1 of 5 files were saved whole in /tmp/a&amp;b; the details say why the other 4 "
+                             "were not. The save was cancelled."));
     EXPECT_EQ(account.details,
               QStringLiteral("TAPE MEDIA\\S\\R&amp;D &lt;1&gt;.TXT: cannot create 'R&amp;D &lt;1&gt;.TXT': "
                              "&lt;denied&gt;\nTAPE MEDIA\\S\\CUT.BIN: truncated\n"
