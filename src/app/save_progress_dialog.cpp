@@ -50,12 +50,15 @@ struct SaveState {
 // whose result tells whether its check box was ticked only for boxes whose check box starts ticked.
 selection::ExistingFileAnswer askOnWindowThread(const QString& question) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return {};
+    const ui::RxTextMap names{{ui::IDCANCEL, ui::RxText("Keep both")},
+                              {ui::IDTRYAGAIN, ui::RxText("Replace")},
+                              {ui::IDCONTINUE, ui::RxText("Skip")}};
     ui::RxMsgBoxParams params = ui::standardMessageParams();
-    params.customButtons = QString::fromLatin1(kExistingFileButtons);
+    params.textMap = &names;
     params.checkBoxText = ui::RxText(QString::fromLatin1(kForTheRest));
-    ui::RxMsgBoxDialog box(ui::rxPrepareParams(nullptr, ui::RxText(question),
-                                               QString::fromLatin1(ui::kCaptionTapeMedia),
-                                               ui::MB_ICONQUESTION | ui::RXMB_DONT_SHOW_AGAIN, &params));
+    ui::RxMsgBoxDialog box(ui::rxPrepareParams(
+        nullptr, ui::RxText(question), QString::fromLatin1(ui::kCaptionTapeMedia),
+        ui::MB_CANCELTRYCONTINUE | ui::MB_ICONQUESTION | ui::RXMB_DONT_SHOW_AGAIN, &params));
     const int button = box.exec();
     return existingFileAnswer(button, box.checkBox() != nullptr && box.checkBox()->isChecked());
 }
@@ -226,14 +229,14 @@ QString existingFileQuestion(std::string_view destination, const QString& folder
 
 selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest) {
     switch (button) {
-        case ui::RXID_CUSTOM1:
+        case ui::IDTRYAGAIN:
             return {selection::ExistingFiles::Overwrite, forTheRest};
-        case ui::RXID_CUSTOM1 + 1:
-            return {selection::ExistingFiles::KeepBoth, forTheRest};
-        case ui::RXID_CUSTOM1 + 2:
+        case ui::IDCONTINUE:
             return {selection::ExistingFiles::Skip, forTheRest};
-        default:
-            return {};  // closed without an answer: keep both, this once
+        case ui::IDCANCEL:  // "Keep both", the close box and Escape
+            return {selection::ExistingFiles::KeepBoth, forTheRest};
+        default:  // the box could not be shown
+            return {};
     }
 }
 

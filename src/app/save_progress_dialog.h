@@ -71,11 +71,11 @@ struct SaveAccount {
 SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination);
 
 // The question asked when the name a file should get is taken in the destination (`destination` is
-// where it goes below `folder`), and what its answer means: Replace, Keep both or Skip, for the rest
-// too when "Do this for the rest" was ticked; a question closed without an answer keeps both.
+// where it goes below `folder`), and what its answer means. Its buttons are the box's Cancel, Try Again
+// and Continue renamed "Keep both", "Replace" and "Skip", so that closing the question (which answers
+// Cancel) keeps both; ticking "Do this for the rest" makes the answer hold for every later taken name.
 QString existingFileQuestion(std::string_view destination, const QString& folder);
 selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest);
-inline constexpr char kExistingFileButtons[] = "Replace\nKeep both\nSkip";
 inline constexpr char kForTheRest[] = "Do this for the rest";
 
 // The save command: the ticked files of `catalog` from `source` into a folder that `chooseFolder` asks

@@ -99,6 +99,8 @@ struct ShownMessage {
 // no such button), after recording it.
 class MessageAnswerer {
   public:
+    static constexpr int kCloseBox = 0;  // an answer that closes the box with its close box
+
     explicit MessageAnswerer(int answer = ui::IDOK) : answer_(answer) {
         poll_.setInterval(2);
         QObject::connect(&poll_, &QTimer::timeout, [this] { answerShownBox(); });
@@ -130,6 +132,10 @@ class MessageAnswerer {
             answer = queued_.front().first;
             if (queued_.front().second && box->checkBox() != nullptr) box->checkBox()->setChecked(true);
             queued_.erase(queued_.begin());
+        }
+        if (answer == kCloseBox) {
+            box->close();
+            return;
         }
         const bool has = std::find(buttons.begin(), buttons.end(), answer) != buttons.end();
         box->command(has ? answer : buttons.front());

@@ -94,35 +94,30 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
     window.setFolderChooser([&] { return folder.qpath("saved"); });
     ASSERT_TRUE(waitForScanEnd(window));
 
-    // README.TXT: Skip, this once. A.TXT: Replace, for the rest too (R&D.TXT and X.DAT are not asked).
+    // README.TXT: Skip, this once. A.TXT: the question closed, which keeps both. R&D.TXT: Replace, for the
+    // rest too: X.DAT is replaced without a question.
     MessageAnswerer answers;
-    answers.queueAnswers({{ui::RXID_CUSTOM1 + 2, false}, {ui::RXID_CUSTOM1, true}});
+    answers.queueAnswers(
+        {{ui::IDCONTINUE, false}, {MessageAnswerer::kCloseBox, false}, {ui::IDTRYAGAIN, true}});
     window.SaveCheckedFiles();
-    ASSERT_EQ(answers.shown().size(), 3u);  // two questions and the account
+    ASSERT_EQ(answers.shown().size(), 4u);  // three questions and the account
     EXPECT_EQ(answers.texts()[0],
               QStringLiteral("A file named \"README.TXT\" is already in %1/BACKUP SET 1(_Daily).\n"
                              "Replace it with the one from the medium, keep both (the one from "
                              "the medium gets a free name), or skip it?")
                   .arg(ui::plainMessageText(folder.qpath("saved"))));
-    EXPECT_EQ(answers.shown()[0].buttons,
-              (std::vector<int>{ui::RXID_CUSTOM1, ui::RXID_CUSTOM1 + 1, ui::RXID_CUSTOM1 + 2}));
+    EXPECT_EQ(answers.shown()[0].buttons, (std::vector<int>{ui::IDCANCEL, ui::IDTRYAGAIN, ui::IDCONTINUE}));
     EXPECT_TRUE(answers.texts()[1].contains(QStringLiteral("\"A.TXT\"")));
-    EXPECT_TRUE(answers.texts()[2].startsWith(QStringLiteral("5 of 6 files were saved whole")));
+    EXPECT_TRUE(answers.texts()[2].contains(QStringLiteral("\"R&amp;D.TXT\"")));
+    EXPECT_TRUE(answers.texts()[3].startsWith(QStringLiteral("5 of 6 files were saved whole")));
 
     const auto files = filesBelow(saved);
-    EXPECT_EQ(files.size(), 6u);  // no file under a second name
+    EXPECT_EQ(files.size(), 7u);
     EXPECT_EQ(files.at(set1 + "README.TXT"), mw::bytesOf("old"));
-    EXPECT_EQ(files.at(set1 + "DOCS/A.TXT"), mw::bytesOf("alpha\n"));
+    EXPECT_EQ(files.at(set1 + "DOCS/A.TXT"), mw::bytesOf("old"));
+    EXPECT_EQ(files.at(set1 + "DOCS/A (1).TXT"), mw::bytesOf("alpha\n"));
     EXPECT_EQ(files.at(set1 + "DOCS/R&D.TXT"), mw::bytesOf("research & development\n"));
     EXPECT_EQ(files.at("BACKUP SET 2(_Weekly)/DATA/X.DAT").size(), 3000u);
-
-    // A question closed without an answer keeps both, for that file only.
-    EXPECT_EQ(existingFileAnswer(ui::IDCANCEL, true).choice, selection::ExistingFiles::KeepBoth);
-    EXPECT_FALSE(existingFileAnswer(ui::IDCANCEL, true).forTheRest);
-    EXPECT_EQ(existingFileAnswer(ui::kRxCreateFailed, false).choice, selection::ExistingFiles::KeepBoth);
-    const auto skipAll = existingFileAnswer(ui::RXID_CUSTOM1 + 2, true);
-    EXPECT_EQ(skipAll.choice, selection::ExistingFiles::Skip);
-    EXPECT_TRUE(skipAll.forTheRest);
 }
 
 TEST(Saving, BothMenusSaveTheWholeSelectionAndAScanRefusesThem) {
