@@ -274,8 +274,9 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
         account.text = total == 1 ? QStringLiteral("The file was saved in %1.").arg(where)
                                   : QStringLiteral("All %1 files were saved in %2.").arg(total).arg(where);
         if (report.totals.renamed > 0) {
-            account.text += QStringLiteral(" %1 got a new name, as their own was taken there.")
-                                .arg(report.totals.renamed);
+            account.text +=
+                QStringLiteral(" %1 of them got a new name, as a file of that name was there already.")
+                    .arg(report.totals.renamed);
         }
         account.style = ui::kMessageInformation;
     } else {

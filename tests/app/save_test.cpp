@@ -201,9 +201,8 @@ TEST(Saving, TheAccountListsEveryFileNotSavedWholeAsPlainText) {
     whole.files[2].outcome = SaveOutcome::SavedRenamed;
     whole.totals.renamed = 1;
     const SaveAccount brief = saveAccount(whole, QStringLiteral("/d"));
-    EXPECT_EQ(
-        brief.text,
-        QStringLiteral("All 3 files were saved in /d. 1 got a new name, as their own was taken there."));
+    EXPECT_EQ(brief.text, QStringLiteral("All 3 files were saved in /d. 1 of them got a new name, as a file "
+                                         "of that name was there already."));
     EXPECT_TRUE(brief.details.isEmpty());
     EXPECT_EQ(brief.style, ui::kMessageInformation);
 }
