@@ -7,8 +7,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "dialog_units.h"
@@ -44,11 +46,12 @@ struct SaveState {
     std::uint64_t total = 0;
     std::size_t started = 0;
     bool finished = false;
+    std::optional<std::string> question;  // a taken name the worker waits to hear about
 };
 
 // The question of a taken name. The message box is made here rather than through the message call,
 // whose result tells whether its check box was ticked only for boxes whose check box starts ticked.
-selection::ExistingFileAnswer askOnWindowThread(const QString& question) {
+selection::ExistingFileAnswer askAboutTakenName(const QString& question) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return {};
     const ui::RxTextMap names{{ui::IDCANCEL, ui::RxText("Keep both")},
                               {ui::IDTRYAGAIN, ui::RxText("Replace")},
@@ -66,11 +69,10 @@ selection::ExistingFileAnswer askOnWindowThread(const QString& question) {
 // Runs the engine on its own thread and keeps what it reports for the window thread.
 class SaveWorker final : public selection::SaveSink {
   public:
-    SaveWorker(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request,
-               QString folder)
-        : items_(items), request_(request), folder_(std::move(folder)) {}
+    SaveWorker(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request)
+        : items_(items), request_(request) {}
     ~SaveWorker() override {
-        cancel_.store(true);
+        Cancel();
         if (thread_.joinable()) thread_.join();
     }
 
@@ -87,7 +89,18 @@ class SaveWorker final : public selection::SaveSink {
             state_.finished = true;
         });
     }
-    void Cancel() { cancel_.store(true); }
+    void Cancel() {
+        std::lock_guard lock(mutex_);
+        cancel_.store(true);
+        answered_.notify_all();
+    }
+    // The window thread's answer to the question in the state.
+    void Answer(const selection::ExistingFileAnswer& answer) {
+        std::lock_guard lock(mutex_);
+        answer_ = answer;
+        state_.question.reset();
+        answered_.notify_all();
+    }
     SaveState Take() const {
         std::lock_guard lock(mutex_);
         return state_;
@@ -107,22 +120,25 @@ class SaveWorker final : public selection::SaveSink {
         state_.done = done;
         state_.total = total;
     }
-    // Asked on the saving thread; the message box is shown by the window thread while this one waits.
+    // Asked on the saving thread: the question waits in the state until the window thread, which looks
+    // at the state a few times a second, has asked the user. A cancelled save keeps both.
     selection::ExistingFileAnswer AskExisting(std::size_t, std::string_view destination) override {
-        const QString question = existingFileQuestion(destination, folder_);
-        selection::ExistingFileAnswer answer;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [&] { answer = askOnWindowThread(question); },
-            Qt::BlockingQueuedConnection);
+        std::unique_lock lock(mutex_);
+        state_.question = std::string(destination);
+        answered_.wait(lock, [this] { return answer_.has_value() || cancel_.load(); });
+        const selection::ExistingFileAnswer answer = answer_.value_or(selection::ExistingFileAnswer{});
+        answer_.reset();
+        state_.question.reset();
         return answer;
     }
 
   private:
     const std::vector<selection::SaveItem>& items_;
     const selection::SaveRequest& request_;
-    const QString folder_;
     std::atomic<bool> cancel_{false};
     mutable std::mutex mutex_;
+    std::condition_variable answered_;
+    std::optional<selection::ExistingFileAnswer> answer_;
     SaveState state_;
     selection::SaveReport report_;
     std::thread thread_;
@@ -197,16 +213,24 @@ void SaveProgressDialog::reject() {
 
 selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
                               const selection::SaveRequest& request, SaveProgressDialog& dialog) {
-    SaveWorker worker(items, request, QFile::decodeName(request.destination.c_str()));
+    SaveWorker worker(items, request);
+    const QString folder = QFile::decodeName(request.destination.c_str());
+    bool asking = false;  // the look comes again while the question is open
     QTimer look;
     look.setInterval(kLookMs);
     QObject::connect(&dialog, &SaveProgressDialog::cancelled, &dialog, [&worker] { worker.Cancel(); });
     QObject::connect(&look, &QTimer::timeout, &dialog, [&] {
         const SaveState state = worker.Take();
-        if (!dialog.cancelRequested() && !state.file.empty())
+        if (!dialog.cancelRequested() && !state.file.empty()) {
             dialog.setCurrentFile(QStringLiteral("Saving ") + utf8(state.file));
+        }
         dialog.setProgress(state.done, state.total);
         dialog.setCount(QStringLiteral("%1 of %2 files").arg(state.started).arg(items.size()));
+        if (state.question && !asking) {
+            asking = true;
+            worker.Answer(askAboutTakenName(existingFileQuestion(*state.question, folder)));
+            asking = false;
+        }
         if (state.finished) dialog.accept();
     });
     worker.Start();
