@@ -2,13 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "chunk_view.h"
+#include "common/posix_io.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
 
@@ -17,13 +16,13 @@ namespace {
 
 // The image's bytes after the chunk being examined, read on demand for blocks that cross its end.
 class ImageFollowing final : public FollowingBytes {
-public:
+  public:
     ImageFollowing(const ImageFile& image, std::uint64_t chunkEnd) : image_(image), chunkEnd_(chunkEnd) {}
     std::size_t ReadFollowing(std::uint64_t distance, std::span<std::uint8_t> out) override {
         return image_.ReadAt(chunkEnd_ + distance, out);
     }
 
-private:
+  private:
     const ImageFile& image_;
     std::uint64_t chunkEnd_;
 };
@@ -37,63 +36,54 @@ bool ExamineChunk(ScanContext& context, const ImageFile& image, std::span<const 
 
 }  // namespace
 
-ImageFile::~ImageFile() { Close(); }
-
 bool ImageFile::Open(const std::string& path) {
     Close();
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error_ = "cannot open '" + path + "': " + std::strerror(errno);
+    int error = 0;
+    common::UniqueFd file = common::OpenFile(path, O_RDONLY | O_CLOEXEC, error);
+    if (!file.valid()) {
+        error_ = "cannot open '" + path + "': " + std::strerror(error);
         return false;
     }
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
+    if (::fstat(file.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
         error_ = "cannot open '" + path + "': it is a folder, not an image file";
         return false;
     }
-    fd_ = fd;
+    fd_ = std::move(file);
     path_ = path;
     error_.clear();
     return true;
 }
 
 void ImageFile::Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.Reset();
 }
 
 std::optional<std::uint64_t> ImageFile::Size() const {
     struct stat info {};
-    if (fd_ < 0 || ::fstat(fd_, &info) != 0) return std::nullopt;
+    if (!fd_.valid() || ::fstat(fd_.get(), &info) != 0) return std::nullopt;
     return static_cast<std::uint64_t>(info.st_size);
 }
 
 std::size_t ImageFile::ReadAt(std::uint64_t position, std::span<std::uint8_t> out) const {
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            error_ = "cannot read '" + path_ + "' at byte " + std::to_string(position + done) + ": " + std::strerror(errno);
-            break;
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
+    const common::IoResult read = common::ReadAt(fd_.get(), position, out);
+    if (read.failed()) {
+        error_ = "cannot read '" + path_ + "' at byte " + std::to_string(position + read.count) + ": " +
+                 std::strerror(read.error);
     }
-    return done;
+    return read.count;
 }
 
-bool OpenImageFile(ImageFile& holder, const std::string& path) { return holder.Open(path); }
+bool OpenImageFile(ImageFile& holder, const std::string& path) {
+    return holder.Open(path);
+}
 
 std::string PositionText(std::uint64_t position, std::uint64_t total) {
     return std::to_string(position) + " \\ " + std::to_string(total);
 }
 
-int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink, std::atomic<bool>& scanActive) {
+int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink,
+                  std::atomic<bool>& scanActive) {
     scanActive.store(true);
     // A size that cannot be queried scans as an empty file.
     const std::uint64_t size = image.Size().value_or(0);
@@ -119,7 +109,8 @@ int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink, s
     if (remainder > mtf::kSlotSize) {
         const auto tail = std::span(chunkBuffer).first(static_cast<std::size_t>(remainder));
         const std::size_t got = image.ReadAt(position, tail);
-        if (!ExamineChunk(context, image, tail.first(got), position, remainder / mtf::kSlotSize, scanActive)) {
+        if (!ExamineChunk(context, image, tail.first(got), position, remainder / mtf::kSlotSize,
+                          scanActive)) {
             return 0;
         }
     }

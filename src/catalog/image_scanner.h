@@ -8,21 +8,22 @@
 #include <string>
 
 #include "catalog.h"
+#include "common/unique_fd.h"
 
 namespace ostrum::catalog {
 
 // Holds one open image file, opened for reading only (a scan never writes, and read-only images must
 // scan). Opening again first closes what it holds; destruction closes it.
 class ImageFile {
-public:
+  public:
     ImageFile() = default;
-    ~ImageFile();
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_.valid(); }
     const std::string& path() const { return path_; }
-    // Why the last Open failed, with the system's reason, e.g. "cannot open 'x.img': No such file or directory".
+    // Why the last Open failed, with the system's reason, e.g. "cannot open 'x.img': No such file or
+    // directory".
     const std::string& error() const { return error_; }
 
     bool Open(const std::string& path);
@@ -33,8 +34,8 @@ public:
     // end of the file or on a read error, which is then recorded in error()).
     std::size_t ReadAt(std::uint64_t position, std::span<std::uint8_t> out) const;
 
-private:
-    int fd_ = -1;
+  private:
+    common::UniqueFd fd_;
     std::string path_;
     mutable std::string error_;
 };

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "common/posix_io.h"
 #include "read_failures.h"
 #include "tape_operations.h"
-#include "unique_fd.h"
 
 namespace ostrum::tape {
 namespace {
@@ -25,28 +25,13 @@ std::string WriteFailure(const std::string& path, std::uint64_t offset, int erro
     return text;
 }
 
-// Writes all of `bytes`; the errno of the failure, or 0.
-int WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0) return errno;
-        if (written == 0) return ENOSPC;
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
-TapeResult CreateImageFile(const std::string& path, UniqueFd& file) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
+TapeResult CreateImageFile(const std::string& path, common::UniqueFd& file) {
+    int error = 0;
+    file = common::OpenFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, error, 0666);
+    if (!file.valid()) {
         return TapeResult::Failure(TapeFault::Failed,
-                                   "cannot create the image '" + path + "': " + std::strerror(errno));
+                                   "cannot create the image '" + path + "': " + std::strerror(error));
     }
-    file = UniqueFd(fd);
     return TapeResult::Success();
 }
 
@@ -67,8 +52,9 @@ bool CopyLoop(TapeDrive& drive, int image, const std::string& imagePath, Imaging
     sink.ProgressLabel("Reading Tape...");
     FailureRun failures;
     while (read.end != ReadEnd::EndOfData) {
-        if (const int error = WriteAll(image, std::span(buffer).first(read.count)); error != 0) {
-            result.error = WriteFailure(imagePath, result.copied, error);
+        if (const common::IoResult written = common::WriteAll(image, std::span(buffer).first(read.count));
+            written.failed()) {
+            result.error = WriteFailure(imagePath, result.copied + written.count, written.error);
             return false;
         }
         result.copied += read.count;
@@ -104,7 +90,7 @@ ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& d
         result.error = opened.error();
         return result;
     }
-    UniqueFd image;
+    common::UniqueFd image;
     if (TapeResult created = CreateImageFile(imagePath, image); !created) {
         result.error = created.error();
         return result;
