@@ -200,7 +200,7 @@ int RunListTape(Args args) {
     TerminalProgress progress;
     progress.SetLabel("Scanning " + device);
     ScanProgressSink sink(progress);
-    std::atomic<bool> scanActive{false}, stopRequested{false};
+    std::atomic<bool> scanActive{true}, stopRequested{false};
     tape::TapeScanSummary summary;
     const int scanned =
         tape::ScanTape(words.devices, device, found, sink, scanActive, stopRequested, &summary);

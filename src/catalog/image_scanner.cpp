@@ -83,8 +83,7 @@ std::string PositionText(std::uint64_t position, std::uint64_t total) {
 }
 
 int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink,
-                  std::atomic<bool>& scanActive) {
-    scanActive.store(true);
+                  const std::atomic<bool>& scanActive) {
     // A size that cannot be queried scans as an empty file.
     const std::uint64_t size = image.Size().value_or(0);
     ScanContext context(catalog, sink);

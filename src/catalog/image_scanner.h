@@ -44,10 +44,12 @@ class ImageFile {
 bool OpenImageFile(ImageFile& holder, const std::string& path);
 
 // Scans the whole image for SSET, DIRB and FILE blocks in 65,536-byte chunks and 512-byte slots,
-// adding what it finds to the catalog and reporting status, position and progress to the sink. Sets
-// scanActive to true at its start and stops as soon as it reads it false (before every chunk and every
-// slot). Returns 1 after examining the whole file, 0 when stopped.
-int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink, std::atomic<bool>& scanActive);
+// adding what it finds to the catalog and reporting status, position and progress to the sink. The
+// caller sets scanActive to true before it starts the scan (on a worker, before starting the worker);
+// the scan only reads it, and stops as soon as it finds it false (before every chunk and every slot).
+// Returns 1 after examining the whole file, 0 when stopped.
+int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink,
+                  const std::atomic<bool>& scanActive);
 
 // The PositionLine text: both numbers in full, joined by " \ ".
 std::string PositionText(std::uint64_t position, std::uint64_t total);

@@ -54,13 +54,16 @@ bool ReadLoop(TapePassReader& passes, catalog::ScanContext& context, catalog::Ca
 }  // namespace
 
 int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog::Catalog& catalog,
-             catalog::CatalogSink& sink, std::atomic<bool>& scanActive, std::atomic<bool>& stopRequested,
-             TapeScanSummary* summaryOut) {
+             catalog::CatalogSink& sink, const std::atomic<bool>& scanActive,
+             const std::atomic<bool>& stopRequested, TapeScanSummary* summaryOut) {
     TapeScanSummary local;
     TapeScanSummary& summary = summaryOut != nullptr ? *summaryOut : local;
     summary = TapeScanSummary{};
-    stopRequested.store(false);
-    scanActive.store(true);
+    // A Stop that came before the scan started ends it before the drive is touched.
+    if (!scanActive.load() || stopRequested.load()) {
+        summary.stopped = true;
+        return scanActive.load() ? 1 : 0;
+    }
 
     // The drive closes when `drive` goes out of scope, on every way out.
     std::unique_ptr<TapeDrive> drive;

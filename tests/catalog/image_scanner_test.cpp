@@ -42,7 +42,7 @@ protected:
     int Scan(const std::vector<std::uint8_t>& bytes) {
         ImageFile image;
         EXPECT_TRUE(OpenImageFile(image, Write(bytes)));
-        std::atomic<bool> active{false};
+        std::atomic<bool> active{true};
         return ScanImageFile(image, catalog, sink, active);
     }
 
@@ -130,7 +130,7 @@ TEST_F(ImageScannerTest, StopFromAnotherThreadEndsTheScanBeforeTheNextSlot) {
         std::promise<void> reached, released;
     } blocking;
 
-    std::atomic<bool> active{false};
+    std::atomic<bool> active{true};  // set by the caller before it starts the worker
     ImageFile image;
     ASSERT_TRUE(OpenImageFile(image, path));
     std::future<int> result = std::async(std::launch::async, [&] { return ScanImageFile(image, catalog, blocking, active); });
@@ -139,6 +139,19 @@ TEST_F(ImageScannerTest, StopFromAnotherThreadEndsTheScanBeforeTheNextSlot) {
     blocking.released.set_value();
     EXPECT_EQ(result.get(), 0);
     EXPECT_EQ(catalog.rowCount(), 1u);  // what was found before the stop stays
+}
+
+// The scanner used to set scanActive itself when it began, so a Stop pressed between the start of the
+// worker and the start of the scan was lost and the whole image was scanned.
+TEST_F(ImageScannerTest, StopPressedBeforeTheScanBeganIsNotLost) {
+    std::vector<std::uint8_t> bytes(65536, 0);
+    PutFile(bytes, 512, u"A.TXT");
+    ImageFile image;
+    ASSERT_TRUE(OpenImageFile(image, Write(bytes)));
+    std::atomic<bool> active{false};
+    EXPECT_EQ(ScanImageFile(image, catalog, sink, active), 0);
+    EXPECT_EQ(catalog.rowCount(), 0u);
+    EXPECT_FALSE(active.load());
 }
 
 TEST_F(ImageScannerTest, MissingImageOrFolderFailsToOpenWithTheReason) {
