@@ -80,7 +80,7 @@ class Catalog {
     // becomes a node. Returns the deepest node (kNoNode when the path has no backslash).
     NodeId InsertPath(std::string_view path, CatalogSink* sink = nullptr);
 
-    // Appends a row; its path is copied into the catalog. Returns the row index.
+    // Appends a row; its path (which may be empty) is copied into the catalog. Returns the row index.
     std::size_t AppendRow(std::string_view path, const FileRow& values, CatalogSink* sink = nullptr);
 
     const std::vector<NodeId>& roots() const { return roots_; }

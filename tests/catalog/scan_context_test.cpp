@@ -209,6 +209,19 @@ TEST_F(HandlerTest, WindowSearchTakesTheFirstStanWithinFiveHundredTwelveBytes) {
     EXPECT_EQ(catalog.row(0).size, 9u);
 }
 
+// ExamineSlot used to take the slot's 512 bytes as a subspan without checking that the chunk held them,
+// and acted on a block cut short by the end of the chunk.
+TEST_F(HandlerTest, SlotCutShortByTheEndOfTheChunkIsPassedOver) {
+    PutSet(bytes, 0, u"Cut");
+    PutFile(bytes, 512, u"A.TXT");
+    const ChunkView chunk(ByteSpan(bytes).first(300), 0);
+    ExamineSlot(context, chunk, 0);
+    ExamineSlot(context, ChunkView(ByteSpan(bytes).first(1000), 0), 512);
+    ExamineSlot(context, chunk, 4096);  // past the chunk's end altogether
+    EXPECT_EQ(context.setCount, 0u);
+    EXPECT_EQ(catalog.rowCount(), 0u);
+}
+
 TEST_F(HandlerTest, ModificationDateIsKeptAsStored) {
     PutFile(bytes, 0, u"D.TXT");
     const std::uint8_t date[] = {0x1F, 0x33, 0x3F, 0x41, 0xDE};  // 1996-12-31 20:07:30
