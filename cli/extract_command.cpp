@@ -19,6 +19,7 @@
 
 #include "catalog/image_scanner.h"
 #include "catalog/mime_file_info.h"
+#include "common/saturating.h"
 #include "commands.h"
 #include "selection/save_files.h"
 #include "selection/save_path.h"
@@ -159,7 +160,7 @@ int PrintDryRun(const std::vector<selection::SaveItem>& items, const std::string
             selection::JoinComponents(selection::DestinationComponents(item.catalogPath));
         if (item.dataOffset) {
             std::cout << target << "  " << item.size.value_or(0) << "\n";
-            bytes += item.size.value_or(0);
+            bytes = common::SaturatingAdd(bytes, item.size.value_or(0));
         } else {
             std::cout << target << "  (not found: no data stream)\n";
         }
@@ -180,7 +181,7 @@ class ExtractProgress final : public selection::SaveSink {
         bar_.SetDetail(destination);
     }
     void Progress(std::uint64_t done, std::uint64_t total) override {
-        bar_.SetPercent(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+        bar_.SetPercent(common::PercentOf(done, total));
     }
 
   private:

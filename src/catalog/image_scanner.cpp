@@ -8,6 +8,7 @@
 
 #include "chunk_view.h"
 #include "common/posix_io.h"
+#include "common/saturating.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
 
@@ -100,7 +101,7 @@ int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink,
             return 0;
         }
         position += mtf::kChunkSize;
-        sink.Progress(static_cast<int>(position * 100 / size));
+        sink.Progress(common::PercentOf(position, size));
         sink.PositionLine(PositionText(position, size));
     }
 

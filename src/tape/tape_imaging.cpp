@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "common/posix_io.h"
+#include "common/saturating.h"
 #include "read_failures.h"
 #include "tape_operations.h"
 
@@ -61,8 +61,7 @@ bool CopyLoop(TapeDrive& drive, int image, const std::string& imagePath, Imaging
         NoteRead(read, failures, result);
         sink.ProgressLabel(std::to_string(result.copied));
         if (result.capacity > 0) {
-            const auto capacity = static_cast<std::uint64_t>(result.capacity);
-            sink.Progress(static_cast<int>(std::min<std::uint64_t>(100, result.copied * 100 / capacity)));
+            sink.Progress(common::PercentOf(result.copied, static_cast<std::uint64_t>(result.capacity)));
         }
         if (failures.length() >= kMaxConsecutiveReadFailures) {
             result.gaveUp = true;

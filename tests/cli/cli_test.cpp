@@ -78,6 +78,16 @@ TEST_F(CliTest, EmptyOrForeignFileListsNothingWithTheSearchText) {
         << result.out;
 }
 
+// The dry run used to add the files' claimed lengths in 64 bits, so two huge ones wrapped to a small total.
+TEST_F(CliTest, DryRunTotalOfHugeClaimedLengthsStopsAtTheLimit) {
+    std::vector<std::uint8_t> bytes(4096, 0);
+    PutFile(bytes, 0, u"A.BIN", 0xFFFF'FFFF'FFFF'FF00ull);
+    PutFile(bytes, 512, u"B.BIN", 0x200);
+    const auto result = Run("extract --dry-run " + WriteImage(bytes) + " " + (dir / "out").string());
+    EXPECT_NE(result.out.find("\n2 files, 18446744073709551615 bytes would be saved"), std::string::npos)
+        << result.out;
+}
+
 TEST_F(CliTest, BadSourcesAndBadCommandLinesFailClearly) {
     auto missing = Run("list " + (dir / "absent.img").string());
     EXPECT_EQ(missing.status, 1);
