@@ -6,8 +6,13 @@
 #include <string_view>
 
 #include "catalog/catalog.h"
+#include "catalog/image_scanner.h"
 
 namespace ostrum::cli {
+
+// Warns on standard error of the parts of an image that could not be read (how many, where, the last
+// reason); false when there were none.
+bool WarnOfUnreadableImageParts(const catalog::ImageScanSummary& summary);
 
 // Files that got a size and a data position.
 std::size_t FilesFound(const catalog::Catalog& catalog);

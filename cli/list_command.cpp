@@ -45,7 +45,8 @@ int RunList(Args args) {
     progress.SetLabel("Scanning");
     ScanProgressSink sink(progress);
     std::atomic<bool> scanActive{true};
-    catalog::ScanImageFile(image, found, sink, scanActive);
+    catalog::ImageScanSummary summary;
+    catalog::ScanImageFile(image, found, sink, scanActive, &summary);
     progress.Finish();
 
     if (json) {
@@ -53,7 +54,7 @@ int RunList(Args args) {
     } else {
         PrintCatalogText(std::cout, source, found, sink.status());
     }
-    return kExitOk;
+    return WarnOfUnreadableImageParts(summary) ? kExitFailure : kExitOk;
 }
 
 }  // namespace ostrum::cli

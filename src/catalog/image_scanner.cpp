@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -15,21 +16,44 @@
 namespace ostrum::catalog {
 namespace {
 
-// The image's bytes after the chunk being examined, read on demand for blocks that cross its end.
+// The image's bytes after the chunk being examined, read on demand for blocks that cross its end. A read
+// that fails here gives fewer bytes, as the end of the image would; the chunk holding them counts the
+// failure when the scan gets there.
 class ImageFollowing final : public FollowingBytes {
   public:
-    ImageFollowing(const ImageFile& image, std::uint64_t chunkEnd) : image_(image), chunkEnd_(chunkEnd) {}
+    ImageFollowing(const ImageSource& image, std::uint64_t chunkEnd) : image_(image), chunkEnd_(chunkEnd) {}
     std::size_t ReadFollowing(std::uint64_t distance, std::span<std::uint8_t> out) override {
-        return image_.ReadAt(chunkEnd_ + distance, out);
+        return image_.Read(chunkEnd_ + distance, out).count;
     }
 
   private:
-    const ImageFile& image_;
+    const ImageSource& image_;
     std::uint64_t chunkEnd_;
 };
 
+// Reads one chunk (or the tail) at `position`: the bytes delivered, the failure noted when they are
+// fewer than asked.
+std::span<const std::uint8_t> ReadChunk(const ImageSource& image, std::uint64_t position,
+                                        std::span<std::uint8_t> buffer, ImageScanSummary& summary) {
+    ImageRead read = image.Read(position, buffer);
+    if (read.count < buffer.size()) {
+        const std::uint64_t failedAt = position + read.count;
+        if (read.error.empty()) {
+            read.error = "the image ends at byte " + std::to_string(failedAt) +
+                         ", before the size it had when "
+                         "the scan began";
+        }
+        ++summary.readErrors;
+        if (summary.unreadableOffsets.size() < ImageScanSummary::kOffsetsKept) {
+            summary.unreadableOffsets.push_back(failedAt);
+        }
+        summary.lastReadError = std::move(read.error);
+    }
+    return std::span<const std::uint8_t>(buffer).first(read.count);
+}
+
 // Examines the whole slots of one chunk; false when the scan was stopped.
-bool ExamineChunk(ScanContext& context, const ImageFile& image, std::span<const std::uint8_t> bytes,
+bool ExamineChunk(ScanContext& context, const ImageSource& image, std::span<const std::uint8_t> bytes,
                   std::uint64_t position, std::size_t slots, const std::atomic<bool>& scanActive) {
     ImageFollowing following(image, position + bytes.size());
     return ExamineSlots(context, ChunkView(bytes, position, std::nullopt, &following), slots, scanActive);
@@ -66,13 +90,25 @@ std::optional<std::uint64_t> ImageFile::Size() const {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-std::size_t ImageFile::ReadAt(std::uint64_t position, std::span<std::uint8_t> out) const {
+ImageRead ImageFile::Read(std::uint64_t position, std::span<std::uint8_t> out) const {
     const common::IoResult read = common::ReadAt(fd_.get(), position, out);
-    if (read.failed()) {
-        error_ = "cannot read '" + path_ + "' at byte " + std::to_string(position + read.count) + ": " +
-                 std::strerror(read.error);
-    }
+    if (!read.failed()) return ImageRead{read.count, {}};
+    return ImageRead{read.count, "cannot read '" + path_ + "' at byte " +
+                                     std::to_string(position + read.count) + ": " +
+                                     std::strerror(read.error)};
+}
+
+std::size_t ImageFile::ReadAt(std::uint64_t position, std::span<std::uint8_t> out) const {
+    ImageRead read = Read(position, out);
+    if (!read.error.empty()) error_ = std::move(read.error);
     return read.count;
+}
+
+ImageRead MemoryImage::Read(std::uint64_t position, std::span<std::uint8_t> out) const {
+    if (position >= bytes_.size()) return {};
+    const std::size_t count = std::min<std::uint64_t>(out.size(), bytes_.size() - position);
+    std::memcpy(out.data(), bytes_.data() + position, count);
+    return ImageRead{count, {}};
 }
 
 bool OpenImageFile(ImageFile& holder, const std::string& path) {
@@ -83,8 +119,11 @@ std::string PositionText(std::uint64_t position, std::uint64_t total) {
     return std::to_string(position) + " \\ " + std::to_string(total);
 }
 
-int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink,
-                  const std::atomic<bool>& scanActive) {
+int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
+                  const std::atomic<bool>& scanActive, ImageScanSummary* summaryOut) {
+    ImageScanSummary local;
+    ImageScanSummary& summary = summaryOut != nullptr ? *summaryOut : local;
+    summary = ImageScanSummary{};
     // A size that cannot be queried scans as an empty file.
     const std::uint64_t size = image.Size().value_or(0);
     ScanContext context(catalog, sink);
@@ -95,9 +134,8 @@ int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink,
     while (position < size) {
         if (!scanActive.load(std::memory_order_relaxed)) return 0;
         if (position + mtf::kChunkSize > size) break;
-        const std::size_t got = image.ReadAt(position, chunkBuffer);
-        if (!ExamineChunk(context, image, std::span(chunkBuffer).first(got), position, mtf::kSlotsPerChunk,
-                          scanActive)) {
+        const auto bytes = ReadChunk(image, position, chunkBuffer, summary);
+        if (!ExamineChunk(context, image, bytes, position, mtf::kSlotsPerChunk, scanActive)) {
             return 0;
         }
         position += mtf::kChunkSize;
@@ -108,9 +146,8 @@ int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink,
     const std::uint64_t remainder = size % mtf::kChunkSize;
     if (remainder > mtf::kSlotSize) {
         const auto tail = std::span(chunkBuffer).first(static_cast<std::size_t>(remainder));
-        const std::size_t got = image.ReadAt(position, tail);
-        if (!ExamineChunk(context, image, tail.first(got), position, remainder / mtf::kSlotSize,
-                          scanActive)) {
+        const auto bytes = ReadChunk(image, position, tail, summary);
+        if (!ExamineChunk(context, image, bytes, position, remainder / mtf::kSlotSize, scanActive)) {
             return 0;
         }
     }

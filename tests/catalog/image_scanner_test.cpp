@@ -16,7 +16,7 @@ using namespace testing;
 namespace fs = std::filesystem;
 
 class ProgressRecorder : public CatalogSink {
-public:
+  public:
     void Progress(int percent) override { progress.push_back(percent); }
     void PositionLine(std::string_view text) override { positions.emplace_back(text); }
     void StatusLine(std::string_view text) override { status = text; }
@@ -26,7 +26,7 @@ public:
 };
 
 class ImageScannerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() / ("ostrum-image-scanner-" + std::to_string(::getpid()) + "-" +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -36,7 +36,8 @@ protected:
 
     std::string Write(const std::vector<std::uint8_t>& bytes) {
         const auto path = (dir / "image.img").string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         return path;
     }
     int Scan(const std::vector<std::uint8_t>& bytes) {
@@ -120,7 +121,7 @@ TEST_F(ImageScannerTest, StopFromAnotherThreadEndsTheScanBeforeTheNextSlot) {
 
     // The sink holds the scanner inside its first row until the window thread has pressed Stop.
     class BlockingSink : public CatalogSink {
-    public:
+      public:
         void RowAppended(const Catalog&, std::size_t row) override {
             if (row == 0) {
                 reached.set_value();
@@ -133,7 +134,8 @@ TEST_F(ImageScannerTest, StopFromAnotherThreadEndsTheScanBeforeTheNextSlot) {
     std::atomic<bool> active{true};  // set by the caller before it starts the worker
     ImageFile image;
     ASSERT_TRUE(OpenImageFile(image, path));
-    std::future<int> result = std::async(std::launch::async, [&] { return ScanImageFile(image, catalog, blocking, active); });
+    std::future<int> result =
+        std::async(std::launch::async, [&] { return ScanImageFile(image, catalog, blocking, active); });
     blocking.reached.get_future().wait();
     active.store(false);
     blocking.released.set_value();
@@ -152,6 +154,58 @@ TEST_F(ImageScannerTest, StopPressedBeforeTheScanBeganIsNotLost) {
     EXPECT_EQ(ScanImageFile(image, catalog, sink, active), 0);
     EXPECT_EQ(catalog.rowCount(), 0u);
     EXPECT_FALSE(active.load());
+}
+
+// An image in memory whose reads fail from chosen offsets, each to the end of the read that meets it, the
+// way a bad stretch of disk fails a read.
+class DamagedImage final : public ImageSource {
+  public:
+    DamagedImage(std::span<const std::uint8_t> bytes, std::vector<std::uint64_t> badBytes)
+        : bytes_(bytes), bad_(std::move(badBytes)) {}
+    std::optional<std::uint64_t> Size() const override { return bytes_.Size(); }
+    ImageRead Read(std::uint64_t position, std::span<std::uint8_t> out) const override {
+        for (std::uint64_t bad : bad_) {
+            if (bad >= position && bad < position + out.size()) {
+                ImageRead read = bytes_.Read(position, out.first(static_cast<std::size_t>(bad - position)));
+                read.error = "cannot read at byte " + std::to_string(bad) + ": Input/output error";
+                return read;
+            }
+        }
+        return bytes_.Read(position, out);
+    }
+
+  private:
+    MemoryImage bytes_;
+    std::vector<std::uint64_t> bad_;
+};
+
+// A failed read used to set a field nobody read: the scan said nothing of the parts it could not read.
+TEST_F(ImageScannerTest, UnreadableChunksAreSkippedCountedAndNamed) {
+    std::vector<std::uint8_t> bytes(4 * 65536 + 2048, 0);
+    PutFile(bytes, 0, u"A.TXT");
+    PutFile(bytes, 65536, u"B.TXT");            // before the bad spot of chunk 1: still read
+    PutFile(bytes, 65536 + 4096, u"LOST.TXT");  // behind it: skipped with the rest of the chunk
+    PutFile(bytes, 3 * 65536, u"D.TXT");
+    PutFile(bytes, 4 * 65536 + 512, u"TAIL.TXT");
+    const DamagedImage image(bytes, {65536 + 1000, 2 * 65536});
+    std::atomic<bool> active{true};
+    ImageScanSummary summary;
+    EXPECT_EQ(ScanImageFile(image, catalog, sink, active, &summary), 1);
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < catalog.rowCount(); ++i) paths.emplace_back(catalog.row(i).path);
+    EXPECT_EQ(paths, (std::vector<std::string>{
+                         "TAPE MEDIA\\BACKUP SET 0\\A.TXT", "TAPE MEDIA\\BACKUP SET 0\\B.TXT",
+                         "TAPE MEDIA\\BACKUP SET 0\\D.TXT", "TAPE MEDIA\\BACKUP SET 0\\TAIL.TXT"}));
+    EXPECT_EQ(summary.readErrors, 2u);
+    EXPECT_EQ(summary.unreadableOffsets, (std::vector<std::uint64_t>{65536 + 1000, 2 * 65536}));
+    EXPECT_EQ(summary.lastReadError, "cannot read at byte 131072: Input/output error");
+
+    // A whole image read cleanly leaves the summary empty, also when it is reused.
+    Catalog again(std::make_shared<ExtensionFileInfo>());
+    EXPECT_EQ(ScanImageFile(MemoryImage(bytes), again, sink, active, &summary), 1);
+    EXPECT_EQ(summary.readErrors, 0u);
+    EXPECT_TRUE(summary.unreadableOffsets.empty());
+    EXPECT_EQ(again.rowCount(), 5u);
 }
 
 TEST_F(ImageScannerTest, MissingImageOrFolderFailsToOpenWithTheReason) {
