@@ -1,9 +1,12 @@
 #include "image_scanner.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -40,8 +43,7 @@ std::span<const std::uint8_t> ReadChunk(const ImageSource& image, std::uint64_t 
         const std::uint64_t failedAt = position + read.count;
         if (read.error.empty()) {
             read.error = "the image ends at byte " + std::to_string(failedAt) +
-                         ", before the size it had when "
-                         "the scan began";
+                         ", before the size it had when the scan began";
         }
         ++summary.readErrors;
         if (summary.unreadableOffsets.size() < ImageScanSummary::kOffsetsKept) {
@@ -59,21 +61,46 @@ bool ExamineChunk(ScanContext& context, const ImageSource& image, std::span<cons
     return ExamineSlots(context, ChunkView(bytes, position, std::nullopt, &following), slots, scanActive);
 }
 
+// Why a file of this kind cannot be scanned as an image, or nothing for regular files and block devices.
+std::optional<std::string> NotAnImage(const struct stat& info) {
+    const std::string tapes = "tape drives are scanned by their names //./tape0 to //./tape19";
+    if (S_ISDIR(info.st_mode)) return "it is a folder, not an image file";
+    if (S_ISCHR(info.st_mode)) return "it is a character device, not an image file (" + tapes + ")";
+    if (S_ISFIFO(info.st_mode))
+        return "it is a pipe, not an image file (save what it gives into a file first)";
+    if (S_ISSOCK(info.st_mode)) return "it is a socket, not an image file";
+    return std::nullopt;
+}
+
 }  // namespace
 
 bool ImageFile::Open(const std::string& path) {
     Close();
+    // Devices and pipes are refused before they are opened: opening a tape device can rewind it, and a
+    // pipe would wait for a writer.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (auto why = NotAnImage(info)) {
+            error_ = "cannot open '" + path + "': " + *why;
+            return false;
+        }
+    }
     int error = 0;
-    common::UniqueFd file = common::OpenFile(path, O_RDONLY | O_CLOEXEC, error);
+    common::UniqueFd file = common::OpenFile(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC, error);
     if (!file.valid()) {
         error_ = "cannot open '" + path + "': " + std::strerror(error);
         return false;
     }
-    struct stat info {};
-    if (::fstat(file.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        error_ = "cannot open '" + path + "': it is a folder, not an image file";
+    // The same question of what was opened, in case the path changed in between.
+    if (::fstat(file.get(), &info) != 0) {
+        error_ = "cannot open '" + path + "': " + std::strerror(errno);
         return false;
     }
+    if (auto why = NotAnImage(info)) {
+        error_ = "cannot open '" + path + "': " + *why;
+        return false;
+    }
+    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
     fd_ = std::move(file);
     path_ = path;
     error_.clear();
@@ -87,7 +114,11 @@ void ImageFile::Close() {
 std::optional<std::uint64_t> ImageFile::Size() const {
     struct stat info {};
     if (!fd_.valid() || ::fstat(fd_.get(), &info) != 0) return std::nullopt;
-    return static_cast<std::uint64_t>(info.st_size);
+    if (!S_ISBLK(info.st_mode)) return static_cast<std::uint64_t>(info.st_size);
+    // A disk or partition: fstat says 0; the device knows its size.
+    std::uint64_t size = 0;
+    if (::ioctl(fd_.get(), BLKGETSIZE64, &size) != 0) return std::nullopt;
+    return size;
 }
 
 ImageRead ImageFile::Read(std::uint64_t position, std::span<std::uint8_t> out) const {

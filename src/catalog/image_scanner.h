@@ -32,7 +32,9 @@ class ImageSource {
 };
 
 // Holds one open image file, opened for reading only (a scan never writes, and read-only images must
-// scan). Opening again first closes what it holds; destruction closes it.
+// scan): a regular file, or a disk or partition (a block device, whose size is the device's). Folders,
+// character devices (tape drives among them), pipes and sockets are refused with the reason. Opening
+// again first closes what it holds; destruction closes it.
 class ImageFile final : public ImageSource {
   public:
     ImageFile() = default;

@@ -1,6 +1,11 @@
 #include "catalog/image_scanner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/loop.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -206,6 +211,67 @@ TEST_F(ImageScannerTest, UnreadableChunksAreSkippedCountedAndNamed) {
     EXPECT_EQ(summary.readErrors, 0u);
     EXPECT_TRUE(summary.unreadableOffsets.empty());
     EXPECT_EQ(again.rowCount(), 5u);
+}
+
+// Attaches `file` to a free loop device for the test's lifetime; the device goes when the last user closes
+// it. Needs root and loop devices: `path` stays empty without them.
+class LoopDevice {
+  public:
+    explicit LoopDevice(const std::string& file) {
+        const int control = ::open("/dev/loop-control", O_RDWR | O_CLOEXEC);
+        const int backing = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        for (int attempt = 0; control >= 0 && backing >= 0 && attempt < 5 && path.empty(); ++attempt) {
+            const int number = ::ioctl(control, LOOP_CTL_GET_FREE);
+            if (number < 0) break;
+            const std::string candidate = "/dev/loop" + std::to_string(number);
+            fd_ = ::open(candidate.c_str(), O_RDONLY | O_CLOEXEC);
+            loop_info64 info{};
+            info.lo_flags = LO_FLAGS_AUTOCLEAR | LO_FLAGS_READ_ONLY;
+            if (fd_ >= 0 && ::ioctl(fd_, LOOP_SET_FD, backing) == 0) {
+                ::ioctl(fd_, LOOP_SET_STATUS64, &info);
+                path = candidate;
+            } else if (fd_ >= 0) {
+                ::close(fd_);  // taken by someone else meanwhile: ask again
+                fd_ = -1;
+            }
+        }
+        if (backing >= 0) ::close(backing);
+        if (control >= 0) ::close(control);
+    }
+    ~LoopDevice() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    std::string path;
+
+  private:
+    int fd_ = -1;
+};
+
+// A disk used to scan as an empty image (fstat gives a block device the size 0), and a pipe, /dev/zero or
+// another character device gave 0 files and success instead of saying that it is no image.
+TEST_F(ImageScannerTest, DevicesAndPipesAreRefusedAndDisksScanWithTheirOwnSize) {
+    ImageFile image;
+    EXPECT_FALSE(OpenImageFile(image, "/dev/zero"));
+    EXPECT_EQ(image.error(),
+              "cannot open '/dev/zero': it is a character device, not an image file (tape drives "
+              "are scanned by their names //./tape0 to //./tape19)");
+    const std::string fifo = (dir / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);  // so that no open waits for one
+    EXPECT_FALSE(OpenImageFile(image, fifo));
+    EXPECT_NE(image.error().find("it is a pipe, not an image file"), std::string::npos) << image.error();
+    ::close(writer);
+
+    std::vector<std::uint8_t> bytes(3 * 65536, 0);
+    PutFile(bytes, 2 * 65536 + 512, u"ON.DISK");
+    const LoopDevice disk(Write(bytes));
+    if (disk.path.empty()) GTEST_SKIP() << "no loop device to attach an image to (needs root)";
+    ASSERT_TRUE(OpenImageFile(image, disk.path)) << image.error();
+    EXPECT_EQ(image.Size(), bytes.size());
+    std::atomic<bool> active{true};
+    EXPECT_EQ(ScanImageFile(image, catalog, sink, active), 1);
+    ASSERT_EQ(catalog.rowCount(), 1u);
+    EXPECT_EQ(catalog.row(0).path, "TAPE MEDIA\\BACKUP SET 0\\ON.DISK");
 }
 
 TEST_F(ImageScannerTest, MissingImageOrFolderFailsToOpenWithTheReason) {

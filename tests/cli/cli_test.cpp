@@ -125,6 +125,15 @@ TEST_F(CliTest, BadSourcesAndBadCommandLinesFailClearly) {
     EXPECT_EQ(folder.status, 1);
     EXPECT_NE(folder.err.find("not an image file"), std::string::npos);
 
+    // A character device used to scan as an empty image: 0 files and exit status 0.
+    auto zero = Run("list /dev/zero");
+    EXPECT_EQ(zero.status, 1);
+    EXPECT_NE(
+        zero.err.find("'/dev/zero': it is a character device, not an image file (tape drives are scanned "
+                      "by their names //./tape0 to //./tape19)"),
+        std::string::npos)
+        << zero.err;
+
     EXPECT_EQ(Run("").status, 2);
     EXPECT_EQ(Run("list").status, 2);
     EXPECT_EQ(Run("list --xml a.img").status, 2);
