@@ -19,8 +19,8 @@
 
 #include "catalog/image_scanner.h"
 #include "catalog/mime_file_info.h"
-#include "common/saturating.h"
 #include "commands.h"
+#include "common/saturating.h"
 #include "selection/save_files.h"
 #include "selection/save_path.h"
 #include "tape/tape_devices.h"
@@ -136,6 +136,10 @@ bool Scan(ExtractOptions& options, catalog::Catalog& found) {
         catalog::ImageFile image;
         if (!catalog::OpenImageFile(image, options.source)) {
             PrintError("extract: " + image.error());
+            return false;
+        }
+        if (std::string error = VirtualTapeGivenAsImage(image, options.source); !error.empty()) {
+            PrintError("extract: " + error);
             return false;
         }
         catalog::ScanImageFile(image, found, sink, active);

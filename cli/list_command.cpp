@@ -40,6 +40,10 @@ int RunList(Args args) {
         PrintError(image.error());
         return kExitFailure;
     }
+    if (std::string error = VirtualTapeGivenAsImage(image, source); !error.empty()) {
+        PrintError("list: " + error);
+        return kExitFailure;
+    }
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     TerminalProgress progress;
     progress.SetLabel("Scanning");

@@ -50,10 +50,23 @@ std::string AttachVirtualTape(tape::TapeDevices& devices, std::string_view attac
     }
     tape::VirtualTapeOptions options;
     options.path = std::string(attachment.substr(equals + 1));
+    if (catalog::ImageFile file; file.Open(options.path)) {
+        if (const auto check = tape::CheckTapeFraming(file); check.framing == tape::TapeFraming::Broken) {
+            return "'" + options.path + "' is not a virtual tape file (SIMH .tap): " + check.why +
+                   "; an image file is given without --attach";
+        }
+    }
     if (capacity) options.capacity = static_cast<std::int64_t>(*capacity);
     const int device = *number > 1000 ? -1 : static_cast<int>(*number);
     const tape::TapeResult attached = devices.AttachVirtual(device, std::move(options));
     return attached ? std::string() : attached.error();
+}
+
+std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::string& path) {
+    if (tape::CheckTapeFraming(image).framing != tape::TapeFraming::Holds) return {};
+    return "'" + path +
+           "' is a virtual tape file (SIMH .tap), not an image: a drive reads it, e.g. --attach 0=" + path +
+           " //./tape0";
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/image_scanner.h"
 #include "commands.h"
 #include "tape/tape_devices.h"
 
@@ -24,6 +25,10 @@ int RunImage(Args args);
 // `--capacity BYTES`, when given) to device N; returns the error text, empty on success.
 std::string AttachVirtualTape(tape::TapeDevices& devices, std::string_view attachment,
                               std::optional<std::uint64_t> capacity = std::nullopt);
+
+// The error text when the image file `path` is in fact a virtual tape file, which only a drive reads
+// right; empty otherwise.
+std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::string& path);
 
 // True when the words of a `list` name a tape (a //./tape source or an --attach option).
 bool IsTapeListing(Args args);

@@ -239,6 +239,42 @@ TapeResult OpenTapeFile(const std::string& path, common::UniqueFd& file, std::ui
 
 }  // namespace
 
+TapeFramingCheck CheckTapeFraming(const catalog::ImageSource& file) {
+    // A long run of marks before any record is a file of zeros as much as a tape.
+    constexpr int kMaxEntries = 64;
+    const std::uint64_t size = file.Size().value_or(0);
+    std::uint64_t position = 0;
+    int records = 0;
+    auto broken = [&](std::string why) {
+        if (records > 0) return TapeFramingCheck{TapeFraming::Holds, {}};  // damage further on
+        return TapeFramingCheck{TapeFraming::Broken, std::move(why)};
+    };
+    for (int entry = 0; entry < kMaxEntries && records < kFramingRecordsChecked; ++entry) {
+        std::uint8_t word[kLengthWordSize];
+        if (position + kLengthWordSize > size || file.Read(position, word).count != kLengthWordSize) break;
+        const std::uint32_t header = LittleEndian32(word);
+        if (header == kEndOfMedium) break;
+        if (header == kTapeMark) {
+            position += kLengthWordSize;
+            continue;
+        }
+        const std::uint32_t length = header & kLengthMask;
+        const std::string where = "the length word at byte " + std::to_string(position);
+        if (length > kMaxTapeRecordBytes) {
+            return broken(where + " (" + std::to_string(length) + ") is larger than any tape block");
+        }
+        const std::uint64_t next = position + kLengthWordSize + length + (length & 1u) + kLengthWordSize;
+        if (next > size) return broken(where + " runs past the end of the file");
+        if (file.Read(next - kLengthWordSize, word).count != kLengthWordSize ||
+            LittleEndian32(word) != header) {
+            return broken(where + " is not repeated after the record");
+        }
+        ++records;
+        position = next;
+    }
+    return TapeFramingCheck{records > 0 ? TapeFraming::Holds : TapeFraming::Unknown, {}};
+}
+
 TapeResult CheckTapeFile(const std::string& path) {
     common::UniqueFd file;
     std::uint64_t size = 0;

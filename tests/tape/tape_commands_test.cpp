@@ -128,6 +128,30 @@ TEST_F(TapeCommandsTest, DamagedTapeIsListedWithAWarningAndADeadOneFails) {
     EXPECT_NE(result.err.find("gave up after 8 unreadable blocks in a row"), std::string::npos) << result.err;
 }
 
+// `list FILE.tap` used to scan the tape file's record framing as an image and find nothing, and an image
+// given to --attach read as a tape of damaged records.
+TEST_F(TapeCommandsTest, TapeFileGivenAsImageAndImageGivenAsTapeAreToldApart) {
+    const std::string tape = SmallTape();
+    const CliResult asImage = Run("list " + tape);
+    EXPECT_EQ(asImage.status, 1);
+    EXPECT_EQ(asImage.out, "");
+    EXPECT_EQ(asImage.err, "ostrum-tape-cli: list: '" + tape +
+                               "' is a virtual tape file (SIMH .tap), not an image: a drive reads it, e.g. "
+                               "--attach 0=" +
+                               tape + " //./tape0\n");
+    EXPECT_NE(Run("extract " + tape + " " + folder_.path("out").string()).err.find("is a virtual tape file"),
+              std::string::npos);
+
+    const std::string image = folder_.path("small.img").string();
+    testing::mw::writeImageFile(testing::SampleMedia(), image);
+    const CliResult asTape = Run("list --attach 0=" + image + " //./tape0");
+    EXPECT_EQ(asTape.status, 2);
+    EXPECT_EQ(asTape.err,
+              "ostrum-tape-cli: list: '" + image +
+                  "' is not a virtual tape file (SIMH .tap): the length word at byte 0 (1162887508) "
+                  "is larger than any tape block; an image file is given without --attach\n");
+}
+
 TEST_F(TapeCommandsTest, BadTapeCommandLinesFailClearly) {
     const std::string tape = SmallTape();
     EXPECT_EQ(Run("list //./tape20").status, 2);
