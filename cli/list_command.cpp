@@ -55,6 +55,7 @@ int RunList(Args args) {
 
     if (json) {
         PrintCatalogJson(std::cout, source, found, sink.status());
+        NoteSetsWithoutFiles(found);
     } else {
         PrintCatalogText(std::cout, source, found, sink.status());
     }

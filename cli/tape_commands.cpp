@@ -225,6 +225,7 @@ int RunListTape(Args args) {
 
     if (words.json) {
         PrintCatalogJson(std::cout, device, found, sink.status());
+        NoteSetsWithoutFiles(found);
     } else {
         PrintCatalogText(std::cout, device, found, sink.status());
     }

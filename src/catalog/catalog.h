@@ -80,6 +80,13 @@ class Catalog {
     // becomes a node. Returns the deepest node (kNoNode when the path has no backslash).
     NodeId InsertPath(std::string_view path, CatalogSink* sink = nullptr);
 
+    // Notes a backup set that the scan accepted, by its SetLabel. A set creates no node by itself (its
+    // first folder or file does), so a set that holds no files (a database backup, for one) is known only
+    // from here.
+    void NoteSet(std::string_view label) { setLabels_.emplace_back(label); }
+    // The SetLabels of the sets accepted, in the order met.
+    const std::vector<std::string>& setLabels() const { return setLabels_; }
+
     // Appends a row; its path (which may be empty) is copied into the catalog. Returns the row index.
     std::size_t AppendRow(std::string_view path, const FileRow& values, CatalogSink* sink = nullptr);
 
@@ -110,6 +117,7 @@ class Catalog {
     std::vector<NodeId> roots_;
     std::unordered_map<std::string, NodeId> childIndex_;  // parent id bytes + text -> child
     std::deque<FileRow> rows_;
+    std::vector<std::string> setLabels_;
     std::vector<std::unique_ptr<char[]>> pathBlocks_;  // CatalogPath texts of the rows, never moved
     std::size_t blockUsed_ = 0;
     std::size_t blockSize_ = 0;

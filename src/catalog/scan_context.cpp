@@ -105,6 +105,7 @@ void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) 
 
     ++context.setCount;
     context.SetLabel = "BACKUP SET " + std::to_string(context.setCount) + "(" + name + ")";
+    context.catalog.NoteSet(context.SetLabel);
 }
 
 void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {

@@ -53,6 +53,11 @@ TEST_F(HandlerTest, SetLabelsNumberSetsAsMetAndCleanTheirNames) {
     EXPECT_EQ(Paths(), (std::vector<std::string>{"TAPE MEDIA\\BACKUP SET 1(_Daily_Weekly)\\A.TXT",
                                                  "TAPE MEDIA\\BACKUP SET 2()\\B.TXT",
                                                  "TAPE MEDIA\\BACKUP SET 3(_C_drive)\\C.TXT"}));
+    // Every accepted set is noted, also one that brings no folder or file.
+    PutSet(bytes, 3072, u"Empty");
+    catalog.FinishScan();
+    Scan();
+    EXPECT_EQ(catalog.setLabels().back(), "BACKUP SET 7(_Empty)");
 }
 
 TEST_F(HandlerTest, FilesBeforeAnySetAndAfterAnOversizedSetNameKeepThePreviousLabel) {

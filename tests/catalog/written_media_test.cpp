@@ -183,6 +183,10 @@ TEST_F(WrittenMediaTest, RealSqlServerBackupsScanCleanlyToAnEmptyCatalog) {
         const auto catalog = ScanPath(entry.path().string());
         EXPECT_EQ(catalog->rowCount(), 0u) << entry.path();
         EXPECT_EQ(catalog->nodeCount(), 0u) << entry.path();
+        // The database backup's one set is known all the same, with its name.
+        ASSERT_EQ(catalog->setLabels().size(), 1u) << entry.path();
+        EXPECT_TRUE(catalog->setLabels()[0].starts_with("BACKUP SET 1(_")) << catalog->setLabels()[0];
+        EXPECT_TRUE(catalog->setLabels()[0].ends_with("-Full Database Backup)")) << catalog->setLabels()[0];
     }
 }
 

@@ -74,7 +74,36 @@ TEST_F(CliTest, ListTextShowsTreeRowsAndStatus) {
         << result.out;
     EXPECT_NE(result.out.find("size: 12   data at: 1146"), std::string::npos);
     EXPECT_NE(result.out.find("(data stream not found)"), std::string::npos);
+    // The file count used to be "Files (2)" beside "Total File Found :1".
+    EXPECT_NE(result.out.find("\nFiles (2, 1 with data):\n"), std::string::npos);
+    EXPECT_NE(result.out.find("\nBackup sets (1):\n  BACKUP SET 1(_Daily): 2 file(s)\n"), std::string::npos);
     EXPECT_NE(result.out.find("\nTotal File Found :1\n"), std::string::npos);
+}
+
+// A medium holding backup sets but no folder or file blocks (as a database backup does) used to list
+// nothing at all, not even the sets.
+TEST_F(CliTest, SetsWithoutFilesAreNamedAndSaidToHoldNone) {
+    std::vector<std::uint8_t> bytes(4096, 0);
+    PutSet(bytes, 0, u"Northwind-Full Database Backup");
+    PutSet(bytes, 1024, u"Second");
+    PutDirectory(bytes, 1536, std::u16string(u"LOGS\0", 5));
+    const std::string image = WriteImage(bytes);
+    const auto text = Run("list " + image);
+    EXPECT_EQ(text.status, 0);
+    EXPECT_NE(text.out.find("\nFiles (0):\n\nBackup sets (2):\n"
+                            "  BACKUP SET 1(_Northwind-Full Database Backup): holds no files or folders, as "
+                            "database backups do\n"
+                            "  BACKUP SET 2(_Second): folders, but no files\n"),
+              std::string::npos)
+        << text.out;
+    // The JSON keeps its shape; the note goes to standard error.
+    const auto json = Run("list --json " + image);
+    EXPECT_EQ(json.status, 0);
+    EXPECT_NE(json.out.find("\"files\": [], \"files_found\": 0"), std::string::npos) << json.out;
+    EXPECT_EQ(json.err,
+              "ostrum-tape-cli: backup set BACKUP SET 1(_Northwind-Full Database Backup): holds no "
+              "files or folders, as database backups do\n"
+              "ostrum-tape-cli: backup set BACKUP SET 2(_Second): folders, but no files\n");
 }
 
 TEST_F(CliTest, EmptyOrForeignFileListsNothingWithTheSearchText) {
