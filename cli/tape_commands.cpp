@@ -24,9 +24,14 @@ constexpr std::string_view kAttachOption = "--attach";
 constexpr std::string_view kCapacityOption = "--capacity";
 
 // The words of a tape command: its options and the rest in order.
+struct TapeFlags {
+    bool json = false;       // list: --json
+    bool overwrite = false;  // image: --overwrite
+};
+
 struct TapeWords {
     tape::TapeDevices devices;
-    bool json = false;
+    TapeFlags flags;
     std::vector<std::string> operands;
 };
 
@@ -72,7 +77,7 @@ std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::
 namespace {
 
 // Parses the options shared by the tape commands; prints the problem and returns false on a bad line.
-bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWords& words) {
+bool ParseTapeWords(std::string_view command, Args args, TapeFlags allowed, TapeWords& words) {
     struct Pending {
         std::string attachment;
         std::optional<std::uint64_t> capacity;
@@ -94,8 +99,10 @@ bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWor
                 return false;
             }
             attachments.back().capacity = capacity;
-        } else if (allowJson && arg == "--json") {
-            words.json = true;
+        } else if (allowed.json && arg == "--json") {
+            words.flags.json = true;
+        } else if (allowed.overwrite && arg == "--overwrite") {
+            words.flags.overwrite = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             PrintError(std::string(command) + ": unknown option '" + arg + "'");
             return false;
@@ -183,7 +190,7 @@ bool IsTapeListing(Args args) {
 
 int RunDrives(Args args) {
     TapeWords words;
-    if (!ParseTapeWords("drives", args, false, words)) return kExitUsage;
+    if (!ParseTapeWords("drives", args, {}, words)) return kExitUsage;
     if (!words.operands.empty()) {
         PrintError("drives: takes no operands (got '" + words.operands.front() + "')");
         return kExitUsage;
@@ -200,7 +207,7 @@ int RunDrives(Args args) {
 
 int RunListTape(Args args) {
     TapeWords words;
-    if (!ParseTapeWords("list", args, true, words)) return kExitUsage;
+    if (!ParseTapeWords("list", args, {.json = true}, words)) return kExitUsage;
     if (words.operands.size() != 1) {
         PrintError(words.operands.empty() ? "list: no tape device given"
                                           : "list: only one source may be given");
@@ -223,7 +230,7 @@ int RunListTape(Args args) {
         return kExitFailure;
     }
 
-    if (words.json) {
+    if (words.flags.json) {
         PrintCatalogJson(std::cout, device, found, sink.status());
         NoteSetsWithoutFiles(found);
     } else {
@@ -236,7 +243,7 @@ int RunListTape(Args args) {
 
 int RunImage(Args args) {
     TapeWords words;
-    if (!ParseTapeWords("image", args, false, words)) return kExitUsage;
+    if (!ParseTapeWords("image", args, {.overwrite = true}, words)) return kExitUsage;
     if (words.operands.size() != 2) {
         PrintError("image: wants a tape device and an image file, e.g. image //./tape0 backup.img");
         return kExitUsage;
@@ -251,11 +258,12 @@ int RunImage(Args args) {
     TerminalProgress progress;
     ImagingProgress sink(progress);
     std::atomic<std::uint32_t> stopImaging{0};
-    const tape::ImageCopyResult result =
-        tape::CopyTapeToImage(words.devices, device, imagePath, sink, stopImaging);
+    const tape::ImageCopyResult result = tape::CopyTapeToImage(
+        words.devices, device, imagePath, sink, stopImaging,
+        words.flags.overwrite ? tape::ExistingImage::Replace : tape::ExistingImage::Refuse);
     progress.Finish();
     if (!result.done) {
-        PrintError(result.error);
+        PrintError(result.error + (result.refusedAsExisting ? " (--overwrite replaces it)" : ""));
         return kExitFailure;
     }
     std::cout << "Done: " << result.copied << " bytes copied from " << device << " to " << imagePath << " ("

@@ -18,7 +18,8 @@ namespace ostrum::cli {
 int RunDrives(Args args);
 // `list [--json] [--attach ...] //./tapeN`: scans a tape and prints what was found.
 int RunListTape(Args args);
-// `image [--attach ...] //./tapeN OUT.img`: copies a tape into an image file.
+// `image [--overwrite] [--attach ...] //./tapeN OUT.img`: copies a tape into an image file; an existing
+// image file is replaced only with --overwrite.
 int RunImage(Args args);
 
 // Attaches the virtual tape of an `--attach N=FILE.tap` option (with the capacity of a following

@@ -107,6 +107,30 @@ TEST_F(TapeCommandsTest, ImageCopiesTheTapeAndReportsWhatItDid) {
               "(the disk is full)\n");
 }
 
+// `image --attach 0=s2.tap //./tape0 s2.tap` emptied s2.tap and said "Done: 0 bytes copied", and an
+// existing image was replaced without a word.
+TEST_F(TapeCommandsTest, ImageRefusesTheTapesOwnFileAndReplacesAnImageOnlyWithOverwrite) {
+    const std::string tape = SmallTape();
+    const auto before = testing::ReadWholeFile(tape);
+    const CliResult own = Run("image --overwrite --attach 0=" + tape + " //./tape0 " + tape);
+    EXPECT_EQ(own.status, 1);
+    EXPECT_EQ(own.out, "");
+    EXPECT_EQ(own.err, "ostrum-tape-cli: cannot write the image '" + tape +
+                           "': it is the tape's own file, which the copy reads\n");
+    EXPECT_EQ(testing::ReadWholeFile(tape), before);
+
+    const std::string image = folder_.path("out.img").string();
+    ASSERT_EQ(Run("image --attach 0=" + tape + " //./tape0 " + image).status, 0);
+    std::filesystem::resize_file(image, 10);
+    const CliResult again = Run("image --attach 0=" + tape + " //./tape0 " + image);
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.err, "ostrum-tape-cli: cannot write the image '" + image +
+                             "': it already exists (--overwrite replaces it)\n");
+    EXPECT_EQ(std::filesystem::file_size(image), 10u);
+    EXPECT_EQ(Run("image --overwrite --attach 0=" + tape + " //./tape0 " + image).status, 0);
+    EXPECT_EQ(std::filesystem::file_size(image), manifest_.imageSize);
+}
+
 TEST_F(TapeCommandsTest, DamagedTapeIsListedWithAWarningAndADeadOneFails) {
     auto block = std::vector<std::uint8_t>(512, 0);
     TapBuilder damaged;
