@@ -74,6 +74,18 @@ std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::
            " //./tape0";
 }
 
+void WarnOfReadFailures(std::uint64_t readErrors, const std::string& lastReadError, bool gaveUp,
+                        std::string_view leftOut) {
+    if (readErrors > 0) {
+        PrintError(std::to_string(readErrors) +
+                   " unreadable tape block(s) skipped; the last: " + lastReadError);
+    }
+    if (gaveUp) {
+        PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
+                   " unreadable blocks in a row: " + std::string(leftOut));
+    }
+}
+
 namespace {
 
 // Parses the options shared by the tape commands; prints the problem and returns false on a bad line.
@@ -143,20 +155,6 @@ void PrintDeviceTable(std::ostream& out, const std::vector<tape::TapeDeviceRow>&
     };
     line([](std::size_t c) { return std::string_view(tape::kDeviceListHeadings[c]); });
     for (const auto& row : rows) line([&](std::size_t c) { return std::string_view(row.cells[c]); });
-}
-
-// Warns of the unreadable blocks a pass over the tape skipped and, when it gave up on the drive, of what
-// that left out.
-void WarnOfReadFailures(std::uint64_t readErrors, const std::string& lastReadError, bool gaveUp,
-                        std::string_view leftOut) {
-    if (readErrors > 0) {
-        PrintError(std::to_string(readErrors) +
-                   " unreadable tape block(s) skipped; the last: " + lastReadError);
-    }
-    if (gaveUp) {
-        PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
-                   " unreadable blocks in a row: " + std::string(leftOut));
-    }
 }
 
 // The imaging page's labels and bar, on the terminal.

@@ -31,6 +31,11 @@ std::string AttachVirtualTape(tape::TapeDevices& devices, std::string_view attac
 // right; empty otherwise.
 std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::string& path);
 
+// Warns on standard error of the unreadable blocks a pass over the tape skipped and, when it gave up on
+// the drive, of what that left out.
+void WarnOfReadFailures(std::uint64_t readErrors, const std::string& lastReadError, bool gaveUp,
+                        std::string_view leftOut);
+
 // True when the words of a `list` name a tape (a //./tape source or an --attach option).
 bool IsTapeListing(Args args);
 

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "catalog/block_fixture.h"
 #include "cli/cli_golden.h"
 #include "scan_fixtures.h"
 #include "tap_builder.h"
+#include "tape/read_failures.h"
 
 namespace ostrum::tape {
 namespace {
@@ -154,6 +156,45 @@ TEST_F(TapeCommandsTest, DamagedTapeIsListedWithAWarningAndADeadOneFails) {
 
 // `list FILE.tap` used to scan the tape file's record framing as an image and find nothing, and an image
 // given to --attach read as a tape of damaged records.
+// `extract` from a tape used to say nothing of the blocks its scan skipped or of giving up after a run of
+// them, and exited 0 having saved only what the scan found.
+TEST_F(TapeCommandsTest, ExtractSaysWhenTheTapeWasNotReadWholeAndExitsOne) {
+    std::vector<std::uint8_t> first(512, 0), files(4096, 0);
+    catalog::testing::PutTag(first, 0, "TAPE");
+    const std::size_t data = catalog::testing::PutFile(files, 0, u"A.TXT", 5);
+    std::copy_n("hello", 5, files.begin() + static_cast<std::ptrdiff_t>(data));
+    TapBuilder skipped;
+    skipped.Record(first)
+        .Record(files)
+        .BadRecord(files)
+        .Record(std::vector<std::uint8_t>(512, 0))
+        .EndOfMedium();
+    skipped.WriteTo(folder_.path("skipped.tap"));
+    CliResult result = Run("extract --attach 0=" + folder_.path("skipped.tap").string() + " //./tape0 " +
+                           folder_.path("out1").string());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("1 unreadable tape block(s) skipped; the last: cannot read //./tape0"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(testing::ReadWholeFile(folder_.path("out1/BACKUP SET 0/A.TXT")),
+              (std::vector<std::uint8_t>{'h', 'e', 'l', 'l', 'o'}));
+
+    TapBuilder dead;
+    dead.Record(first).Record(files);
+    for (int i = 0; i < kMaxConsecutiveReadFailures + 2; ++i) dead.BadRecord(files);
+    dead.Record(files).EndOfMedium();
+    dead.WriteTo(folder_.path("dead.tap"));
+    result = Run("extract --dry-run --attach 0=" + folder_.path("dead.tap").string() + " //./tape0 " +
+                 folder_.path("out2").string());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(
+        result.err.find("gave up after 8 unreadable blocks in a row: the tape was not read to the end, so "
+                        "files behind that point were not found"),
+        std::string::npos)
+        << result.err;
+    EXPECT_NE(result.out.find("1 files, 5 bytes would be saved"), std::string::npos) << result.out;
+}
+
 TEST_F(TapeCommandsTest, TapeFileGivenAsImageAndImageGivenAsTapeAreToldApart) {
     const std::string tape = SmallTape();
     const CliResult asImage = Run("list " + tape);
