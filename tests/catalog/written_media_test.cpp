@@ -178,8 +178,14 @@ TEST_F(WrittenMediaTest, LongSetNameAndLongFileNameInADeepTreeAreAllFound) {
     EXPECT_EQ(nodes.size(), 5u);
 }
 
+// The folder used to be a fixed path of one machine; it now comes from the source tree, and a missing or
+// empty folder fails the test instead of passing it with nothing scanned.
 TEST_F(WrittenMediaTest, RealSqlServerBackupsScanCleanlyToAnEmptyCatalog) {
+    ASSERT_TRUE(fs::is_directory(OSTRUM_REAL_MEDIA_DIR))
+        << "the real media folder " << OSTRUM_REAL_MEDIA_DIR << " is missing (set OSTRUM_SHARED_DIR)";
+    std::size_t scanned = 0;
     for (const auto& entry : fs::directory_iterator(OSTRUM_REAL_MEDIA_DIR)) {
+        ++scanned;
         const auto catalog = ScanPath(entry.path().string());
         EXPECT_EQ(catalog->rowCount(), 0u) << entry.path();
         EXPECT_EQ(catalog->nodeCount(), 0u) << entry.path();
@@ -188,6 +194,7 @@ TEST_F(WrittenMediaTest, RealSqlServerBackupsScanCleanlyToAnEmptyCatalog) {
         EXPECT_TRUE(catalog->setLabels()[0].starts_with("BACKUP SET 1(_")) << catalog->setLabels()[0];
         EXPECT_TRUE(catalog->setLabels()[0].ends_with("-Full Database Backup)")) << catalog->setLabels()[0];
     }
+    EXPECT_GT(scanned, 0u) << "no real media in " << OSTRUM_REAL_MEDIA_DIR;
 }
 
 }  // namespace
