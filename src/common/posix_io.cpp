@@ -17,22 +17,6 @@ UniqueFd OpenFile(const std::string& path, int flags, int& error, mode_t mode) {
     return UniqueFd(fd);
 }
 
-IoResult ReadAt(int fd, std::uint64_t position, std::span<std::uint8_t> out) {
-    IoResult result;
-    while (result.count < out.size()) {
-        const ssize_t got = ::pread(fd, out.data() + result.count, out.size() - result.count,
-                                    static_cast<off_t>(position + result.count));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            result.error = errno;
-            break;
-        }
-        if (got == 0) break;
-        result.count += static_cast<std::size_t>(got);
-    }
-    return result;
-}
-
 IoResult ReadVectorAt(int fd, std::uint64_t position, std::span<iovec> parts) {
     IoResult result;
     while (!parts.empty()) {
@@ -56,6 +40,11 @@ IoResult ReadVectorAt(int fd, std::uint64_t position, std::span<iovec> parts) {
         }
     }
     return result;
+}
+
+IoResult ReadAt(int fd, std::uint64_t position, std::span<std::uint8_t> out) {
+    iovec part{out.data(), out.size()};
+    return ReadVectorAt(fd, position, std::span(&part, 1));
 }
 
 IoResult WriteAll(int fd, std::span<const std::uint8_t> bytes) {
