@@ -24,9 +24,14 @@ constexpr std::string_view kAttachOption = "--attach";
 constexpr std::string_view kCapacityOption = "--capacity";
 
 // The words of a tape command: its options and the rest in order.
+struct TapeFlags {
+    bool json = false;       // list: --json
+    bool overwrite = false;  // image: --overwrite
+};
+
 struct TapeWords {
     tape::TapeDevices devices;
-    bool json = false;
+    TapeFlags flags;
     std::vector<std::string> operands;
 };
 
@@ -50,16 +55,41 @@ std::string AttachVirtualTape(tape::TapeDevices& devices, std::string_view attac
     }
     tape::VirtualTapeOptions options;
     options.path = std::string(attachment.substr(equals + 1));
+    if (catalog::ImageFile file; file.Open(options.path)) {
+        if (const auto check = tape::CheckTapeFraming(file); check.framing == tape::TapeFraming::Broken) {
+            return "'" + options.path + "' is not a virtual tape file (SIMH .tap): " + check.why +
+                   "; an image file is given without --attach";
+        }
+    }
     if (capacity) options.capacity = static_cast<std::int64_t>(*capacity);
     const int device = *number > 1000 ? -1 : static_cast<int>(*number);
     const tape::TapeResult attached = devices.AttachVirtual(device, std::move(options));
     return attached ? std::string() : attached.error();
 }
 
+std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::string& path) {
+    if (tape::CheckTapeFraming(image).framing != tape::TapeFraming::Holds) return {};
+    return "'" + path +
+           "' is a virtual tape file (SIMH .tap), not an image: a drive reads it, e.g. --attach 0=" + path +
+           " //./tape0";
+}
+
+void WarnOfReadFailures(std::uint64_t readErrors, const std::string& lastReadError, bool gaveUp,
+                        std::string_view leftOut) {
+    if (readErrors > 0) {
+        PrintError(std::to_string(readErrors) +
+                   " unreadable tape block(s) skipped; the last: " + lastReadError);
+    }
+    if (gaveUp) {
+        PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
+                   " unreadable blocks in a row: " + std::string(leftOut));
+    }
+}
+
 namespace {
 
 // Parses the options shared by the tape commands; prints the problem and returns false on a bad line.
-bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWords& words) {
+bool ParseTapeWords(std::string_view command, Args args, TapeFlags allowed, TapeWords& words) {
     struct Pending {
         std::string attachment;
         std::optional<std::uint64_t> capacity;
@@ -81,8 +111,10 @@ bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWor
                 return false;
             }
             attachments.back().capacity = capacity;
-        } else if (allowJson && arg == "--json") {
-            words.json = true;
+        } else if (allowed.json && arg == "--json") {
+            words.flags.json = true;
+        } else if (allowed.overwrite && arg == "--overwrite") {
+            words.flags.overwrite = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             PrintError(std::string(command) + ": unknown option '" + arg + "'");
             return false;
@@ -125,20 +157,6 @@ void PrintDeviceTable(std::ostream& out, const std::vector<tape::TapeDeviceRow>&
     for (const auto& row : rows) line([&](std::size_t c) { return std::string_view(row.cells[c]); });
 }
 
-// Warns of the unreadable blocks a pass over the tape skipped and, when it gave up on the drive, of what
-// that left out.
-void WarnOfReadFailures(std::uint64_t readErrors, const std::string& lastReadError, bool gaveUp,
-                        std::string_view leftOut) {
-    if (readErrors > 0) {
-        PrintError(std::to_string(readErrors) +
-                   " unreadable tape block(s) skipped; the last: " + lastReadError);
-    }
-    if (gaveUp) {
-        PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
-                   " unreadable blocks in a row: " + std::string(leftOut));
-    }
-}
-
 // The imaging page's labels and bar, on the terminal.
 class ImagingProgress final : public tape::ImagingSink {
   public:
@@ -170,7 +188,7 @@ bool IsTapeListing(Args args) {
 
 int RunDrives(Args args) {
     TapeWords words;
-    if (!ParseTapeWords("drives", args, false, words)) return kExitUsage;
+    if (!ParseTapeWords("drives", args, {}, words)) return kExitUsage;
     if (!words.operands.empty()) {
         PrintError("drives: takes no operands (got '" + words.operands.front() + "')");
         return kExitUsage;
@@ -187,7 +205,7 @@ int RunDrives(Args args) {
 
 int RunListTape(Args args) {
     TapeWords words;
-    if (!ParseTapeWords("list", args, true, words)) return kExitUsage;
+    if (!ParseTapeWords("list", args, {.json = true}, words)) return kExitUsage;
     if (words.operands.size() != 1) {
         PrintError(words.operands.empty() ? "list: no tape device given"
                                           : "list: only one source may be given");
@@ -200,7 +218,7 @@ int RunListTape(Args args) {
     TerminalProgress progress;
     progress.SetLabel("Scanning " + device);
     ScanProgressSink sink(progress);
-    std::atomic<bool> scanActive{false}, stopRequested{false};
+    std::atomic<bool> scanActive{true}, stopRequested{false};
     tape::TapeScanSummary summary;
     const int scanned =
         tape::ScanTape(words.devices, device, found, sink, scanActive, stopRequested, &summary);
@@ -210,8 +228,9 @@ int RunListTape(Args args) {
         return kExitFailure;
     }
 
-    if (words.json) {
+    if (words.flags.json) {
         PrintCatalogJson(std::cout, device, found, sink.status());
+        NoteSetsWithoutFiles(found);
     } else {
         PrintCatalogText(std::cout, device, found, sink.status());
     }
@@ -222,7 +241,7 @@ int RunListTape(Args args) {
 
 int RunImage(Args args) {
     TapeWords words;
-    if (!ParseTapeWords("image", args, false, words)) return kExitUsage;
+    if (!ParseTapeWords("image", args, {.overwrite = true}, words)) return kExitUsage;
     if (words.operands.size() != 2) {
         PrintError("image: wants a tape device and an image file, e.g. image //./tape0 backup.img");
         return kExitUsage;
@@ -237,11 +256,12 @@ int RunImage(Args args) {
     TerminalProgress progress;
     ImagingProgress sink(progress);
     std::atomic<std::uint32_t> stopImaging{0};
-    const tape::ImageCopyResult result =
-        tape::CopyTapeToImage(words.devices, device, imagePath, sink, stopImaging);
+    const tape::ImageCopyResult result = tape::CopyTapeToImage(
+        words.devices, device, imagePath, sink, stopImaging,
+        words.flags.overwrite ? tape::ExistingImage::Replace : tape::ExistingImage::Refuse);
     progress.Finish();
     if (!result.done) {
-        PrintError(result.error);
+        PrintError(result.error + (result.refusedAsExisting ? " (--overwrite replaces it)" : ""));
         return kExitFailure;
     }
     std::cout << "Done: " << result.copied << " bytes copied from " << device << " to " << imagePath << " ("

@@ -16,7 +16,9 @@ std::string ChildKey(NodeId parent, std::string_view text) {
 
 }  // namespace
 
-std::string FileRow::SizeText() const { return size ? std::to_string(*size) : std::string(); }
+std::string FileRow::SizeText() const {
+    return size ? std::to_string(*size) : std::string();
+}
 
 Catalog::Catalog(std::shared_ptr<const ShellFileInfo> shell) : shell_(std::move(shell)) {}
 
@@ -55,6 +57,7 @@ NodeId Catalog::InsertPath(std::string_view path, CatalogSink* sink) {
 }
 
 std::string_view Catalog::StorePath(std::string_view path) {
+    if (path.empty()) return {};
     if (path.size() > blockSize_ - blockUsed_) {
         blockSize_ = std::max(kPathBlockSize, path.size());
         pathBlocks_.push_back(std::make_unique<char[]>(blockSize_));

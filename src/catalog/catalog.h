@@ -18,8 +18,11 @@ namespace ostrum::catalog {
 
 inline constexpr std::string_view kMediaRootText = "TAPE MEDIA";
 inline constexpr std::string_view kMediaRootPrefix = "TAPE MEDIA\\";
-// Longest CatalogPath, in characters; longer paths are dropped, never cut.
-inline constexpr std::size_t kMaxCatalogPath = 260;
+// Longest CatalogPath, in characters; longer paths are dropped, never cut. It is Windows' own longest
+// path: the "TAPE MEDIA\" and set label that the catalog puts in front of what the medium holds must
+// never hide a file that Windows stored without trouble. (What the medium holds is limited on its own:
+// set, directory and file names.)
+inline constexpr std::size_t kMaxCatalogPath = 32767;
 
 enum class CheckState : std::uint8_t { Unchecked = 0, Checked = 1, Partial = 2 };
 
@@ -36,8 +39,8 @@ struct CatalogNode {
 
 // One file found on the medium.
 struct FileRow {
-    std::string_view path;              // CatalogPath, e.g. TAPE MEDIA\BACKUP SET 1(_Daily)\DOCS\A.TXT
-    const FileTypeInfo* type = nullptr; // type and icon names from the catalog's ShellFileInfo
+    std::string_view path;                    // CatalogPath, e.g. TAPE MEDIA\BACKUP SET 1(_Daily)\DOCS\A.TXT
+    const FileTypeInfo* type = nullptr;       // type and icon names from the catalog's ShellFileInfo
     std::optional<std::uint64_t> size;        // STAN Stream Length, when the data stream was found
     std::optional<std::uint64_t> dataOffset;  // medium position of the first data byte of STAN
     std::optional<std::uint64_t> chunkIndex;  // tape scans: the read in which the FILE block was met
@@ -58,7 +61,7 @@ class Catalog;
 // Told of every change a scan makes, on the scanning thread. A window forwards these to its own thread;
 // the data passed stays valid for the catalog's lifetime.
 class CatalogSink {
-public:
+  public:
     virtual ~CatalogSink() = default;
     virtual void StatusLine(std::string_view /*text*/) {}
     virtual void PositionLine(std::string_view /*text*/) {}
@@ -68,7 +71,7 @@ public:
 };
 
 class Catalog {
-public:
+  public:
     explicit Catalog(std::shared_ptr<const ShellFileInfo> shell);
     Catalog(const Catalog&) = delete;
     Catalog& operator=(const Catalog&) = delete;
@@ -80,7 +83,14 @@ public:
     // becomes a node. Returns the deepest node (kNoNode when the path has no backslash).
     NodeId InsertPath(std::string_view path, CatalogSink* sink = nullptr);
 
-    // Appends a row; its path is copied into the catalog. Returns the row index.
+    // Notes a backup set that the scan accepted, by its SetLabel. A set creates no node by itself (its
+    // first folder or file does), so a set that holds no files (a database backup, for one) is known only
+    // from here.
+    void NoteSet(std::string_view label) { setLabels_.emplace_back(label); }
+    // The SetLabels of the sets accepted, in the order met.
+    const std::vector<std::string>& setLabels() const { return setLabels_; }
+
+    // Appends a row; its path (which may be empty) is copied into the catalog. Returns the row index.
     std::size_t AppendRow(std::string_view path, const FileRow& values, CatalogSink* sink = nullptr);
 
     const std::vector<NodeId>& roots() const { return roots_; }
@@ -101,7 +111,7 @@ public:
     // row checked, so that everything found is selected.
     void FinishScan();
 
-private:
+  private:
     NodeId FindOrAddChild(NodeId parent, std::string_view text, CatalogSink* sink);
     std::string_view StorePath(std::string_view path);
 
@@ -110,7 +120,8 @@ private:
     std::vector<NodeId> roots_;
     std::unordered_map<std::string, NodeId> childIndex_;  // parent id bytes + text -> child
     std::deque<FileRow> rows_;
-    std::vector<std::unique_ptr<char[]>> pathBlocks_;     // CatalogPath texts of the rows, never moved
+    std::vector<std::string> setLabels_;
+    std::vector<std::unique_ptr<char[]>> pathBlocks_;  // CatalogPath texts of the rows, never moved
     std::size_t blockUsed_ = 0;
     std::size_t blockSize_ = 0;
     std::string lastDirectory_;  // directory part of the last inserted path, and its node

@@ -32,6 +32,13 @@ std::shared_ptr<VirtualTape> TapeDevices::Attached(int number) const {
     return found == attached_.end() ? nullptr : found->second;
 }
 
+std::optional<std::string> TapeDevices::BackingFile(std::string_view name) const {
+    const auto number = ParseTapeDeviceName(name);
+    if (!number) return std::nullopt;
+    if (auto tape = Attached(*number)) return tape->options().path;
+    return LinuxTapePath(*number);
+}
+
 TapeResult TapeDevices::Open(std::string_view name, std::unique_ptr<TapeDrive>& drive) const {
     drive.reset();
     const auto number = ParseTapeDeviceName(name);

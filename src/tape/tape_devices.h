@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,10 @@ class TapeDevices {
     TapeResult AttachVirtual(int number, VirtualTapeOptions options);
     void Detach(int number);
     std::shared_ptr<VirtualTape> Attached(int number) const;
+
+    // The file behind a TapeDeviceName: the attached tape file, or the Linux device node; nothing for a
+    // name that is not one.
+    std::optional<std::string> BackingFile(std::string_view name) const;
 
     // Opens the drive named by a TapeDeviceName, exclusively.
     TapeResult Open(std::string_view name, std::unique_ptr<TapeDrive>& drive) const;

@@ -6,8 +6,10 @@ namespace ostrum::catalog {
 namespace {
 
 class NodeRecorder : public CatalogSink {
-public:
-    void NodeInserted(const Catalog& catalog, NodeId node) override { inserted.push_back(catalog.FullPath(node)); }
+  public:
+    void NodeInserted(const Catalog& catalog, NodeId node) override {
+        inserted.push_back(catalog.FullPath(node));
+    }
     std::vector<std::string> inserted;
 };
 
@@ -23,7 +25,7 @@ TEST(InsertPath, ComponentsBeforeEachBackslashBecomeNodesMatchedByExactText) {
     catalog.InsertPath("TAPE MEDIA\\BACKUP SET 1(_Daily)\\docs\\letter.txt", &sink);
     catalog.InsertPath("TAPE MEDIA\\BACKUP SET 1(_Daily)\\Docs\\", &sink);  // case differs: a new node
     catalog.InsertPath("TAPE MEDIA\\BACKUP SET 1(_Daily)\\docs\\old\\", &sink);
-    catalog.InsertPath("TAPE MEDIA\\BACKUP SET 10()\\a\\\\b\\", &sink);      // empty component kept
+    catalog.InsertPath("TAPE MEDIA\\BACKUP SET 10()\\a\\\\b\\", &sink);  // empty component kept
     EXPECT_EQ(FullPaths(catalog), (std::vector<std::string>{
                                       "TAPE MEDIA\\",
                                       "TAPE MEDIA\\BACKUP SET 1(_Daily)\\",
@@ -62,6 +64,16 @@ TEST(AppendRow, PathsAreCopiedAndStayValidAcrossManyRows) {
     }
     EXPECT_EQ(catalog.row(0).path, "TAPE MEDIA\\BACKUP SET 1()\\dir\\file0.txt");
     EXPECT_EQ(catalog.row(49999).path, "TAPE MEDIA\\BACKUP SET 1()\\dir\\file49999.txt");
+}
+
+// An empty path as the first row used to take the last of no path blocks (back() of an empty vector)
+// and crash.
+TEST(AppendRow, EmptyPathIsStoredWithoutTouchingThePathBlocks) {
+    Catalog catalog(std::make_shared<ExtensionFileInfo>());
+    EXPECT_EQ(catalog.AppendRow("", FileRow{}), 0u);
+    EXPECT_EQ(catalog.AppendRow("TAPE MEDIA\\S\\A.TXT", FileRow{}), 1u);
+    EXPECT_EQ(catalog.row(0).path, "");
+    EXPECT_EQ(catalog.row(1).path, "TAPE MEDIA\\S\\A.TXT");
 }
 
 TEST(FileTypeKey, TypeDependsOnTheNameFromItsFirstDot) {
