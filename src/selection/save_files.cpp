@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "catalog/image_scanner.h"
+#include "common/saturating.h"
 #include "save_run.h"
 
 namespace ostrum::selection {
@@ -111,7 +112,7 @@ SaveRun::SaveRun(std::span<const SaveItem> items, const SaveRequest& request, Sa
     for (std::size_t i = 0; i < items.size(); ++i) {
         report_.files[i].item = i;
         report_.files[i].catalogPath = items[i].catalogPath;
-        total_ = SaturatingAdd(total_, items[i].size.value_or(0));
+        total_ = common::SaturatingAdd(total_, items[i].size.value_or(0));
     }
 }
 
@@ -129,7 +130,7 @@ void SaveRun::Finish(const FileExtraction& file) {
     // A file that ended early counts as done all the same, so that the count reaches the total; a
     // cancelled one does not, since the save stops there.
     if (result.outcome != SaveOutcome::Cancelled)
-        done_ = SaturatingAdd(done_, items_[result.item].size.value_or(0));
+        done_ = common::SaturatingAdd(done_, items_[result.item].size.value_or(0));
     unreported_.push_back(result.item);
     if (!result.savedAs.empty()) {
         ++unsyncedFiles_;
@@ -158,7 +159,7 @@ void SaveRun::SyncAndReport() {
 }
 
 void SaveRun::ReportProgress(std::uint64_t active) {
-    sink_.Progress(std::min(SaturatingAdd(done_, active), total_), total_);
+    sink_.Progress(std::min(common::SaturatingAdd(done_, active), total_), total_);
 }
 
 void SaveRun::EndTheRest(SaveOutcome outcome, const std::string& reason) {
@@ -215,17 +216,6 @@ std::string_view OutcomeText(SaveOutcome outcome) {
             return "not attempted";
     }
     return "unknown";
-}
-
-std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
-    return b > UINT64_MAX - a ? UINT64_MAX : a + b;
-}
-
-int PercentOf(std::uint64_t done, std::uint64_t total) {
-    if (done >= total) return 100;
-    // In 128 bits done * 100 cannot overflow (GCC and Clang, the compilers this program is built with).
-    __extension__ using Wide = unsigned __int128;
-    return static_cast<int>(static_cast<Wide>(done) * 100 / total);
 }
 
 bool SaveReport::AllSavedWhole() const {

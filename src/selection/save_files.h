@@ -129,12 +129,6 @@ class SaveSink {
     }
 };
 
-// a + b, or the largest 64-bit number when that overflows: lengths read from the medium are summed.
-std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b);
-
-// `done` as a whole percentage of `total` (100 when there is nothing to do), for any 64-bit counts.
-int PercentOf(std::uint64_t done, std::uint64_t total);
-
 SaveReport SaveFiles(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
                      const std::atomic<bool>& cancel);
 

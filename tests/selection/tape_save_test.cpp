@@ -30,7 +30,7 @@ class TapeSaveTest : public ::testing::Test {
     void Scan() {
         found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
         catalog::CatalogSink scanSink;
-        std::atomic<bool> active{false}, stop{false};
+        std::atomic<bool> active{true}, stop{false};
         ASSERT_EQ(tape::ScanTape(devices, "//./tape0", *found, scanSink, active, stop), 1);
         found->FinishScan();
         items = CheckedItems(*found);
