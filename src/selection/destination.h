@@ -18,11 +18,11 @@
 #include <utility>
 #include <vector>
 
-#include "tape/unique_fd.h"
+#include "common/unique_fd.h"
 
 namespace ostrum::selection {
 
-using tape::UniqueFd;
+using common::UniqueFd;
 
 // What to do when the name a file should get is already taken in the destination.
 enum class ExistingFiles : std::uint8_t {
