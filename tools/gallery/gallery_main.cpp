@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "controls_gallery.h"
+#include "recovery_gallery.h"
 
 #include "ui/effects/effect_painter.h"
 #include "ui/richtext/rich_text_drawer.h"
@@ -176,5 +177,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("ostrum-gallery: wrote %s (%dx%d)\n", qPrintable(output), page.width(), page.height());
-    return ostrum::gallery::writeControlsGallery(QFileInfo(output).absolutePath()) ? 0 : 1;
+    const QString folder = QFileInfo(output).absolutePath();
+    const bool controls = ostrum::gallery::writeControlsGallery(folder);
+    return controls && ostrum::gallery::writeRecoveryGallery(folder) ? 0 : 1;
 }
