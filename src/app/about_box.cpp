@@ -1,0 +1,41 @@
+#include "about_box.h"
+
+#include <QPushButton>
+
+#include "dialog_units.h"
+#include "ui/resources/program_resources.h"
+#include "ui/skin/transparent_static.h"
+
+namespace ostrum::app {
+namespace {
+
+constexpr int kSkin = 151;
+constexpr int kProgramIcon = 128;
+
+}  // namespace
+
+AboutBox::AboutBox(QWidget* parent)
+    : ui::SkinBackground(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                     Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(QStringLiteral("About Brivane Ostrum TAPE (Windows)"));
+    const auto resources = ui::ProgramResources::instance();
+    setWindowIcon(resources->icon(kProgramIcon));
+    loadSkin(*resources, kSkin);
+    setFixedSize(dialogUnitsAcross(240), dialogUnitsDown(206));
+    setModal(true);
+
+    version_ = new ui::CTransparentStatic(this);
+    version_->setObjectName(QStringLiteral("VersionText"));
+    version_->setGeometry(dialogRect(32, 73, 176, 92));
+    version_->setAlignment(Qt::AlignCenter);
+    version_->setText(QString::fromLatin1(kVersionText));
+
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    ok_->setObjectName(QStringLiteral("OK"));
+    ok_->setGeometry(dialogRect(95, 186, 50, 14));
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+}  // namespace ostrum::app
