@@ -1,17 +1,12 @@
 #include "imaging_job.h"
 
-#include <chrono>
 #include <exception>
 
 namespace ostrum::app {
-namespace {
 
-// The worker publishes at most this often; the window looks a few times a second.
-constexpr auto kPublishInterval = std::chrono::milliseconds(20);
-
-}  // namespace
-
-// Collects what the copy reports, on the worker, and publishes it now and then.
+// Collects what the copy reports, on the worker, and publishes each report: there is at most one per
+// 64 KiB read, and a read can keep the drive busy for long, so what the window shows meanwhile must be
+// the last report, not one from before.
 class ImagingJob::Feed final : public tape::ImagingSink {
   public:
     explicit Feed(ImagingJob& job) : job_(job) {}
@@ -40,15 +35,11 @@ class ImagingJob::Feed final : public tape::ImagingSink {
         // The copy clears StopImaging when it begins; a Stop confirmed before that is set again here,
         // before the copy next looks at it.
         if (job_.stopAsked_.load()) job_.StopImaging_.store(1);
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastPublished_ < kPublishInterval) return;
-        lastPublished_ = now;
         job_.Publish(local_);
     }
 
     ImagingJob& job_;
     ImagingSnapshot local_;
-    std::chrono::steady_clock::time_point lastPublished_{};
 };
 
 ImagingJob::ImagingJob(std::shared_ptr<const tape::TapeDevices> devices, std::string deviceName,

@@ -1,8 +1,8 @@
 #pragma once
-// The copy of a tape into an image file, on a worker thread. The worker runs CopyTapeToImage and, a
-// few dozen times a second at most, publishes the texts of the imaging page and the progress; the
-// wizard takes the latest publication on its own thread (a timer), and also learns there that the copy
-// has ended, so that what follows (the recovery window) is always done on the window's thread.
+// The copy of a tape into an image file, on a worker thread. The worker runs CopyTapeToImage and
+// publishes the texts of the imaging page and the progress after each read; the wizard takes the latest
+// publication on its own thread (a timer), and also learns there that the copy has ended, so that what
+// follows (the recovery window) is always done on the window's thread.
 
 #include <atomic>
 #include <cstdint>

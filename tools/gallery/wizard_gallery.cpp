@@ -1,0 +1,148 @@
+#include "wizard_gallery.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+
+#include "app/about_box.h"
+#include "app/device_selection_dialog.h"
+#include "app/recovery_window.h"
+#include "app/wizard_window.h"
+#include "media_sink.h"
+#include "sample_media.h"
+#include "ui/skin/skin_static.h"
+
+namespace ostrum::gallery {
+namespace {
+
+using namespace ostrum::app;
+
+bool save(QWidget& widget, const QString& folder, const char* name) {
+    const QString path = folder + u'/' + QString::fromLatin1(name);
+    const QImage picture = widget.grab().toImage();
+    if (!picture.save(path)) {
+        std::fprintf(stderr, "ostrum-gallery: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("ostrum-gallery: wrote %s (%dx%d)\n", qPrintable(path), picture.width(), picture.height());
+    return true;
+}
+
+// Answers the save question of Create Image with one path.
+class FixedAnswer final : public FileNameAsker {
+  public:
+    explicit FixedAnswer(QString path) : path_(std::move(path)) {}
+    QString ask(QWidget*, const FileQuestion&) override { return path_; }
+
+  private:
+    QString path_;
+};
+
+// Holds the copy's read of one record until released or stopped, so that the imaging page can be drawn
+// part of the way through.
+class HeldRead {
+  public:
+    HeldRead(std::uint64_t at, const std::atomic<std::uint32_t>& stop) : at_(at), stop_(stop) {}
+    std::function<void(std::uint64_t)> hook() {
+        return [this](std::uint64_t record) {
+            if (record != at_) return;
+            std::unique_lock lock(mutex_);
+            reached_ = true;
+            while (!released_ && stop_.load() == 0) changed_.wait_for(lock, std::chrono::milliseconds(5));
+        };
+    }
+    bool reached() {
+        std::lock_guard lock(mutex_);
+        return reached_;
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+  private:
+    std::uint64_t at_;
+    const std::atomic<std::uint32_t>& stop_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool reached_ = false;
+    bool released_ = false;
+};
+
+bool wizardPages(WizardFields& fields, const QString& work, const QString& folder) {
+    WizardWindow wizard(fields);
+    wizard.setFileNameAsker(std::make_shared<FixedAnswer>(work + QStringLiteral("/TapeMediaImage.img")));
+    wizard.show();
+    bool saved = save(wizard, folder, "gallery_wizard_image.png");
+    qobject_cast<QAbstractButton*>(wizard.control(kWizardBackButton))->click();
+    saved = save(wizard, folder, "gallery_wizard_start.png") && saved;
+    qobject_cast<QAbstractButton*>(wizard.control(kImageRoadButton))->click();
+
+    // Create Image: the first drive in the device selection, then the copy held part of the way.
+    QTimer chooser;
+    chooser.setInterval(5);
+    QObject::connect(&chooser, &QTimer::timeout, [] {
+        if (auto* devices = qobject_cast<DeviceSelectionDialog*>(QApplication::activeModalWidget())) {
+            devices->list()->selectRow(0);
+            devices->okButton()->click();
+        }
+    });
+    chooser.start();
+    HeldRead held(5, fields.StopImaging);
+    fields.source.tapeDevices->AttachVirtual(
+        0, {.path = (work + QStringLiteral("/sample.tap")).toStdString(), .beforeRead = held.hook()});
+    wizard.CreateImage();
+    chooser.stop();
+    const bool copying = QTest::qWaitFor([&] { return held.reached(); }, 20000) && QTest::qWaitFor([&] {
+                             return wizard.label(kProgressValue)->text().front().isDigit();
+                         });
+    saved = copying && save(wizard, folder, "gallery_wizard_imaging.png") && saved;
+    held.release();
+    // The copy ends and the recovery window opens on the image; closing it brings the wizard back.
+    const bool opened = QTest::qWaitFor([&] { return wizard.recoveryWindow() != nullptr; }, 20000);
+    const bool scanned =
+        opened && QTest::qWaitFor([&] { return !wizard.recoveryWindow()->IsScanRunning(); }, 20000);
+    if (scanned) wizard.recoveryWindow()->done(QDialog::Rejected);
+    return saved && scanned;
+}
+
+bool devicePage(WizardFields& fields, const QString& folder) {
+    DeviceSelectionDialog dialog(fields);
+    dialog.show();
+    dialog.list()->selectRow(0);
+    return save(dialog, folder, "gallery_device_selection.png");
+}
+
+bool aboutPage(const QString& folder) {
+    AboutBox about;
+    about.show();
+    return save(about, folder, "gallery_about.png");
+}
+
+}  // namespace
+
+bool writeWizardGallery(const QString& folder) {
+    QTemporaryDir work;
+    const QString tape = work.filePath(QStringLiteral("sample.tap"));
+    {
+        mtfwriter::TapFileSink sink(tape.toStdString(), 65536);
+        mtfwriter::writeMedia(mtfwriter::sampleMedia(), sink);
+    }
+    WizardFields fields;
+    const std::string tapePath = tape.toStdString();
+    fields.source.tapeDevices->AttachVirtual(0, {.path = tapePath});
+    fields.source.tapeDevices->AttachVirtual(3, {.path = tapePath, .capacity = 6'000'000'000});
+    const bool devices = devicePage(fields, folder);
+    const bool pages = wizardPages(fields, work.path(), folder);
+    return devices && pages && aboutPage(folder);
+}
+
+}  // namespace ostrum::gallery
