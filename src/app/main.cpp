@@ -33,15 +33,11 @@ int RunRecoveryWindow(const ostrum::app::ScanSource& source) {
     return 0;
 }
 
-// The wizard hides itself while a recovery window is open (which would end a modal run of it), so it
-// runs in the application's loop, which ends when the wizard is done.
-int RunWizard(QApplication& app, const ostrum::app::ScanSource& source) {
+int RunWizard(const ostrum::app::ScanSource& source) {
     ostrum::app::WizardFields fields;
     fields.source = source;
     ostrum::app::WizardWindow wizard(fields);
-    QObject::connect(&wizard, &QDialog::finished, &app, &QCoreApplication::quit);
-    wizard.show();
-    app.exec();
+    wizard.run();
     return 0;
 }
 
@@ -74,5 +70,5 @@ int main(int argc, char** argv) {
     // The wizard hides itself while a recovery window is open, and the recovery window goes before the
     // wizard comes back: the program ends when the wizard's run does, not when no window is shown.
     QApplication::setQuitOnLastWindowClosed(false);
-    return source->SourcePath.empty() ? RunWizard(app, *source) : RunRecoveryWindow(*source);
+    return source->SourcePath.empty() ? RunWizard(*source) : RunRecoveryWindow(*source);
 }

@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -77,6 +78,14 @@ WizardWindow::~WizardWindow() {
     imagingTimer_.stop();
     job_.reset();  // stops the copy and waits: the image file is closed whole
     delete recovery_;
+}
+
+int WizardWindow::run() {
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    show();
+    loop.exec(QEventLoop::DialogExec);
+    return result();
 }
 
 // ---- Controls

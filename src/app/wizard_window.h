@@ -76,6 +76,10 @@ class WizardWindow : public ui::SkinBackground {
     // Stops a running copy and waits for it (the image file is closed) before going.
     ~WizardWindow() override;
 
+    // Shows the window and returns when the user has ended the program (a confirmed exit), with the
+    // window's result. Unlike exec(), it goes on while the window hides itself behind a recovery window.
+    int run();
+
     WizardPage page() const { return page_; }
     int PageCounter() const { return pageCounter_; }
     QWidget* control(WizardControl id) const;

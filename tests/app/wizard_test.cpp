@@ -456,6 +456,40 @@ TEST(Wizard, HelpIsLookedUpInTheStartDirectoryAndTheExitQuestionAnsweredNoKeepsT
     EXPECT_EQ(wizard.links->opened.size(), 1);  // the help file only: no home page
 }
 
+// The program's run of the wizard used to end (and the program with it) as soon as the wizard hid
+// itself behind the first recovery window.
+TEST(Wizard, ItsRunGoesOnThroughARecoveryWindowAndEndsWithAConfirmedExit) {
+    TestFolder folder;
+    const std::string image = folder.writeImage(windowMedia());
+    WizardFields fields;
+    fields.source.tapeDevices = virtualDrivesOnly();
+    MessageAnswerer answers(ui::IDYES);
+    WizardWindow window(fields);
+    auto files = std::make_shared<ScriptedFiles>(std::deque<QString>{QString::fromStdString(image)});
+    window.setFileNameAsker(files);
+    window.setLinkOpener(std::make_shared<RecordingLinks>());
+    int step = 0;
+    QTimer user;
+    user.setInterval(5);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        RecoveryWindow* recovery = window.recoveryWindow();
+        if (step == 0 && window.isVisible()) {
+            step = 1;
+            qobject_cast<QAbstractButton*>(window.control(kLoadImageButton))->click();
+        } else if (step == 1 && recovery != nullptr && !recovery->button(kNextButton)->isHidden()) {
+            step = 2;
+            recovery->button(kBackButton)->click();
+        } else if (step == 2 && window.isVisible()) {
+            step = 3;
+            window.close();
+        }
+    });
+    user.start();
+    EXPECT_EQ(window.run(), QDialog::Accepted);
+    EXPECT_EQ(step, 3);
+    EXPECT_EQ(answers.texts(), QStringList({"Do you really want to exit?"}));
+}
+
 TEST(ProgramArguments, NoMediumStartsTheWizardWithTheAttachedDrivesAndATapeFileOpensOnADriveOfItsOwn) {
     TestFolder folder;
     writeTape(folder, "daily.tap");
