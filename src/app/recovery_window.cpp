@@ -29,26 +29,32 @@ constexpr int kFolderStrip = 147;
 
 const QString kScanTimeRefusal = QStringLiteral("Please stop search process , then select files");
 
-// A moved edge never makes a control narrower or lower than nothing.
-QRect withLeft(QRect r, int left) {
-    r.setLeft(std::min(left, r.right() + 1));
-    return r;
-}
-QRect withRight(QRect r, int right) {
-    r.setRight(std::max(right, r.left() - 1));
-    return r;
-}
-QRect withTop(QRect r, int top) {
-    r.setTop(std::min(top, r.bottom() + 1));
-    return r;
-}
-QRect withBottom(QRect r, int bottom) {
-    r.setBottom(std::max(bottom, r.top() - 1));
+// Moves one edge of `r` by `delta`; the edge never passes the opposite one, so a control never gets
+// narrower or lower than nothing.
+QRect movedEdge(QRect r, Qt::Edge edge, int delta) {
+    switch (edge) {
+        case Qt::LeftEdge:
+            r.setLeft(std::min(r.left() + delta, r.right() + 1));
+            break;
+        case Qt::RightEdge:
+            r.setRight(std::max(r.right() + delta, r.left() - 1));
+            break;
+        case Qt::TopEdge:
+            r.setTop(std::min(r.top() + delta, r.bottom() + 1));
+            break;
+        case Qt::BottomEdge:
+            r.setBottom(std::max(r.bottom() + delta, r.top() - 1));
+            break;
+    }
     return r;
 }
 
 ui::ColorRef lineColour() {
     return ui::makeColorRef(255, 252, 179);
+}
+
+bool isUpRow(const FolderListModel& model, int row) {
+    return model.index(row, 0).data(FolderRowKindRole).toInt() == static_cast<int>(FolderRowKind::Up);
 }
 
 }  // namespace
@@ -109,8 +115,9 @@ void RecoveryWindow::buildControls() {
     folderModel_ = new FolderListModel(*rules_, *catalog_, this);
     folderList_->setModel(folderModel_);
     folderList_->setItemDelegate(new StateImageDelegate(resources->imageStrip(kFolderStrip), 1, folderList_));
-    for (auto [column, width] : {std::pair{0, 400}, {1, 200}, {2, 100}})
+    for (auto [column, width] : {std::pair{0, 400}, {1, 200}, {2, 100}}) {
         folderList_->setColumnWidth(column, width);
+    }
 
     foundFiles_ = new FoundFilesView(this);
     foundFiles_->setObjectName(QStringLiteral("FoundFilesList"));
@@ -321,10 +328,6 @@ void RecoveryWindow::onTreeMenu(const QModelIndex&, const QPoint& globalPos) {
     tree_->setFocus(Qt::PopupFocusReason);
 }
 
-static bool isUpRow(const FolderListModel& model, int row) {
-    return model.index(row, 0).data(FolderRowKindRole).toInt() == static_cast<int>(FolderRowKind::Up);
-}
-
 void RecoveryWindow::onFolderBox(int row, bool rightButton) {
     if (isUpRow(*folderModel_, row)) return;
     if (refuseDuringScan()) {
@@ -403,16 +406,17 @@ void RecoveryWindow::keyPressEvent(QKeyEvent* e) {
 }
 
 void RecoveryWindow::onBarMoved(int id, int delta) {
+    auto move = [delta](QWidget* control, Qt::Edge edge) {
+        control->setGeometry(movedEdge(control->geometry(), edge, delta));
+    };
     if (id == kVerticalBar) {
-        tree_->setGeometry(withRight(tree_->geometry(), tree_->geometry().right() + delta));
-        folderList_->setGeometry(withLeft(folderList_->geometry(), folderList_->geometry().left() + delta));
-        foundFiles_->setGeometry(withLeft(foundFiles_->geometry(), foundFiles_->geometry().left() + delta));
-        horizontalBar_->setGeometry(
-            withLeft(horizontalBar_->geometry(), horizontalBar_->geometry().left() + delta));
+        move(tree_, Qt::RightEdge);
+        move(folderList_, Qt::LeftEdge);
+        move(foundFiles_, Qt::LeftEdge);
+        move(horizontalBar_, Qt::LeftEdge);
     } else {
-        folderList_->setGeometry(
-            withBottom(folderList_->geometry(), folderList_->geometry().bottom() + delta));
-        foundFiles_->setGeometry(withTop(foundFiles_->geometry(), foundFiles_->geometry().top() + delta));
+        move(folderList_, Qt::BottomEdge);
+        move(foundFiles_, Qt::TopEdge);
     }
     repaint();
 }

@@ -6,6 +6,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -141,7 +142,6 @@ class RecoveryWindow : public ui::SkinBackground {
     const ScanSource source_;
     std::function<QString()> chooseFolder_;
     std::string scanError_;
-    std::size_t shownRows_ = 0;  // rows already given to the models
     QString shownStatus_;
     QString shownPosition_;
     QTimer scanTimer_;

@@ -126,4 +126,23 @@ void ScanJob::Run() {
     feed.Finish(std::move(error));
 }
 
+ScanFunction HeldScan::function() {
+    return [this](catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
+                  std::atomic<bool>& stopRequested) {
+        std::string error = scan_(catalog, sink, scanActive, stopRequested);
+        std::unique_lock lock(mutex_);
+        while (!released_ && scanActive.load() && !stopRequested.load()) {
+            sink.Progress(progress_);  // each report may publish: the last rows reach the window
+            released_changed_.wait_for(lock, std::chrono::milliseconds(5));
+        }
+        return error;
+    };
+}
+
+void HeldScan::Release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    released_changed_.notify_all();
+}
+
 }  // namespace ostrum::app

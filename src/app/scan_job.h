@@ -10,6 +10,7 @@
 // read those rows and the text and parent of those nodes while the scan goes on.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <mutex>
@@ -78,6 +79,23 @@ class ScanJob {
     mutable std::mutex mutex_;
     ScanSnapshot published_;
     std::thread worker_;
+};
+
+// A scan held at its end, for tests and pictures of the scanning state: runs `scan`, then keeps its
+// worker waiting, reporting `progress` so that everything found is handed over, until Release() or a
+// Stop. The function it gives must not outlive it.
+class HeldScan {
+  public:
+    explicit HeldScan(ScanFunction scan, int progress = 100) : scan_(std::move(scan)), progress_(progress) {}
+    ScanFunction function();
+    void Release();
+
+  private:
+    ScanFunction scan_;
+    int progress_;
+    std::mutex mutex_;
+    std::condition_variable released_changed_;
+    bool released_ = false;
 };
 
 }  // namespace ostrum::app

@@ -137,9 +137,8 @@ SelectionChanges SelectionRules::RowAdded(std::size_t row) {
 }
 
 SelectionChanges SelectionRules::CatchUp(std::size_t nodeCount, std::size_t rowCount) {
+    // The catalog's own counts are not read: a scan may be growing them on another thread.
     Operation op(*this);
-    nodeCount = std::min(nodeCount, catalog_.nodeCount());
-    rowCount = std::min(rowCount, catalog_.rowCount());
     while (entries_.size() < nodeCount) AddNode(op);
     while (rowCount_ < rowCount) AddRow(op);
     return op.Finish();

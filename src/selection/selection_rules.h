@@ -98,8 +98,9 @@ class SelectionRules {
     SelectionRules(const SelectionRules&) = delete;
     SelectionRules& operator=(const SelectionRules&) = delete;
 
-    // ---- Feed: nodes and rows the window has been given. NodeAdded also takes every earlier node not
-    // told yet, RowAdded every earlier row; calls for ones already told change nothing.
+    // ---- Feed: nodes and rows the window has been given (the catalog must hold them). NodeAdded also
+    // takes every earlier node not told yet, RowAdded every earlier row; calls for ones already told
+    // change nothing. Only the rows and the text, parent and mark of these nodes are read.
     SelectionChanges NodeAdded(NodeId node);
     SelectionChanges RowAdded(std::size_t row);
     // Nodes below nodeCount, then rows below rowCount.

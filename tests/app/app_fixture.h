@@ -10,9 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -89,38 +87,6 @@ inline ScanSource imageSource(const std::string& path) {
     source.SourcePath = path;
     return source;
 }
-
-// Runs the real scan of a source, then holds its worker (so the window stays in its scanning state with
-// everything published) until the test releases it or the window stops the scan.
-class HeldScan {
-  public:
-    explicit HeldScan(const ScanSource& source) : scan_(ScanOf(source)) {}
-
-    ScanFunction function() {
-        return [this](catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
-                      std::atomic<bool>& stopRequested) {
-            std::string error = scan_(catalog, sink, scanActive, stopRequested);
-            std::unique_lock lock(mutex_);
-            while (!released_ && scanActive.load() && !stopRequested.load()) {
-                // Reports keep the scan's batches flowing, so the window gets the last rows too.
-                sink.Progress(100);
-                released_changed_.wait_for(lock, std::chrono::milliseconds(5));
-            }
-            return error;
-        };
-    }
-    void Release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        released_changed_.notify_all();
-    }
-
-  private:
-    ScanFunction scan_;
-    std::mutex mutex_;
-    std::condition_variable released_changed_;
-    bool released_ = false;
-};
 
 struct ShownMessage {
     QString caption;

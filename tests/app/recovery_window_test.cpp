@@ -67,7 +67,7 @@ TEST(RecoveryWindow, ScanEndsWithEverythingTickedTheTreeClosedAndBackAndNextOffe
 TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirst) {
     TestFolder folder;
     const ScanSource source = imageSource(folder.writeImage(windowMedia()));
-    HeldScan held(source);
+    HeldScan held(ScanOf(source));
     MessageAnswerer answers;
     RecoveryWindow window(source, nullptr, held.function());
     window.show();
@@ -122,6 +122,25 @@ TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirs
     EXPECT_EQ(window.foundModel()->rowCount(), 6);
     for (std::size_t row = 0; row < 6; ++row) EXPECT_TRUE(window.catalog().row(row).checked);
     EXPECT_EQ(mark(daily), 2);
+}
+
+TEST(RecoveryWindow, AWindowThatGoesAwayDuringItsScanStopsAndJoinsTheWorker) {
+    TestFolder folder;
+    const ScanSource source = imageSource(folder.writeImage(windowMedia()));
+    HeldScan held(ScanOf(source));
+    std::atomic<bool> workerEnded{false};
+    auto window = std::make_unique<RecoveryWindow>(
+        source, nullptr,
+        [&, scan = held.function()](catalog::Catalog& catalog, catalog::CatalogSink& sink,
+                                    std::atomic<bool>& active, std::atomic<bool>& stop) {
+            std::string error = scan(catalog, sink, active, stop);
+            workerEnded = true;
+            return error;
+        });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->foundModel()->rowCount() == 6; }));
+    ASSERT_TRUE(window->IsScanRunning());
+    window.reset();  // held until stopped: returns only once the worker has ended
+    EXPECT_TRUE(workerEnded);
 }
 
 TEST(RecoveryWindow, AScanThatFindsNoFileSaysNoDataFoundAndEndsTheWindow) {

@@ -83,7 +83,7 @@ TEST(Saving, SavesExactlyTheTickedFilesByteForByte) {
 TEST(Saving, BothMenusSaveTheWholeSelectionAndAScanRefusesThem) {
     TestFolder folder;
     const ScanSource source = imageSource(folder.writeImage(windowMedia()));
-    HeldScan held(source);
+    HeldScan held(ScanOf(source));
     RecoveryWindow window(source, nullptr, held.function());
     int chooserCalls = 0;
     window.setFolderChooser([&] {

@@ -14,7 +14,6 @@
 #include "app/device_selection_dialog.h"
 #include "app/dialog_units.h"
 #include "app/image_target.h"
-#include "app/source_arguments.h"
 #include "app/wizard_window.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_static.h"
@@ -488,36 +487,6 @@ TEST(Wizard, ItsRunGoesOnThroughARecoveryWindowAndEndsWithAConfirmedExit) {
     EXPECT_EQ(window.run(), QDialog::Accepted);
     EXPECT_EQ(step, 3);
     EXPECT_EQ(answers.texts(), QStringList({"Do you really want to exit?"}));
-}
-
-TEST(ProgramArguments, NoMediumStartsTheWizardWithTheAttachedDrivesAndATapeFileOpensOnADriveOfItsOwn) {
-    TestFolder folder;
-    writeTape(folder, "daily.tap");
-    const std::string tape = folder.path("daily.tap").string();
-    std::string error;
-    auto source = ParseSourceArguments({}, error);
-    ASSERT_TRUE(source);
-    EXPECT_TRUE(source->SourcePath.empty());
-
-    const std::vector<std::string> attach{"--attach", "2=" + tape};
-    source = ParseSourceArguments(attach, error);
-    ASSERT_TRUE(source) << error;
-    EXPECT_TRUE(source->SourcePath.empty());
-    EXPECT_NE(source->tapeDevices->Attached(2), nullptr);
-
-    const std::vector<std::string> tapeFile{"--attach", "0=" + tape, tape};
-    source = ParseSourceArguments(tapeFile, error);
-    ASSERT_TRUE(source) << error;
-    EXPECT_TRUE(source->SourceIsTape);
-    EXPECT_EQ(source->SourcePath, "//./tape1");
-    EXPECT_EQ(source->tapeDevices->Attached(1)->options().path, tape);
-
-    const std::vector<std::string> two{"a.img", "b.img"};
-    EXPECT_FALSE(ParseSourceArguments(two, error));
-    EXPECT_EQ(error, "only one image file or tape drive may be given");
-    const std::vector<std::string> missing{folder.path("none.tap").string()};
-    EXPECT_FALSE(ParseSourceArguments(missing, error));
-    EXPECT_FALSE(error.empty());
 }
 
 }  // namespace

@@ -3,9 +3,7 @@
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 
 #include "app/catalog_models.h"
 #include "app/catalog_views.h"
@@ -35,44 +33,14 @@ bool waitFor(const std::function<bool()>& done) {
     return QTest::qWaitFor(done, 20000);
 }
 
-// The real scan of the sample, held at its end until the page has been drawn.
-class HeldScan {
-  public:
-    explicit HeldScan(const ScanSource& source) : scan_(ScanOf(source)) {}
-    ScanFunction function() {
-        return [this](catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& active,
-                      std::atomic<bool>& stop) {
-            std::string error = scan_(catalog, sink, active, stop);
-            sink.Progress(62);  // a bar part of the way along, as in the middle of a long tape
-            std::unique_lock lock(mutex_);
-            while (!released_ && active.load() && !stop.load()) {
-                sink.PositionLine("4063232 \\ 6553600");
-                changed_.wait_for(lock, std::chrono::milliseconds(5));
-            }
-            return error;
-        };
-    }
-    void release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-  private:
-    ScanFunction scan_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool released_ = false;
-};
-
 bool scanningPage(const ScanSource& source, const QString& folder) {
-    HeldScan held(source);
+    HeldScan held(ScanOf(source), 62);  // a bar part of the way along, as in the middle of a long tape
     RecoveryWindow window(source, nullptr, held.function());
     window.show();
     // The held scan reports 62 % once everything it found has been handed over.
     const bool shown = waitFor([&] { return window.progressBar()->value() == 62; });
     const bool saved = shown && save(window, folder, "gallery_recovery_scanning.png");
-    held.release();
+    held.Release();
     waitFor([&] { return !window.IsScanRunning(); });
     return saved;
 }
