@@ -1,5 +1,6 @@
 #include "imaging_job.h"
 
+#include <chrono>
 #include <exception>
 
 namespace ostrum::app {
@@ -94,6 +95,26 @@ void ImagingJob::Run() {
         result.error = std::string("the copy ended early: ") + failure.what();
     }
     feed.Finish(std::move(result));
+}
+
+std::function<void(std::uint64_t)> HeldTapeRead::hook() {
+    return [this](std::uint64_t record) {
+        if (record != record_) return;
+        std::unique_lock lock(mutex_);
+        reached_ = true;
+        while (!released_ && StopImaging_.load() == 0) changed_.wait_for(lock, std::chrono::milliseconds(2));
+    };
+}
+
+bool HeldTapeRead::reached() const {
+    std::lock_guard lock(mutex_);
+    return reached_;
+}
+
+void HeldTapeRead::Release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
 }
 
 }  // namespace ostrum::app

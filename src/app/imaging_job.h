@@ -5,7 +5,9 @@
 // follows (the recovery window) is always done on the window's thread.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -61,6 +63,27 @@ class ImagingJob {
     mutable std::mutex mutex_;
     ImagingSnapshot published_;
     std::thread worker_;
+};
+
+// A copy held in the middle, for tests and pictures of the copying state: the hook, given to a virtual
+// drive as its beforeRead, keeps the read of data record `record` waiting until Release() or until
+// StopImaging is set. The hook must not outlive it.
+class HeldTapeRead {
+  public:
+    HeldTapeRead(std::uint64_t record, const std::atomic<std::uint32_t>& StopImaging)
+        : record_(record), StopImaging_(StopImaging) {}
+    std::function<void(std::uint64_t)> hook();
+    // The read is being held (or was).
+    bool reached() const;
+    void Release();
+
+  private:
+    const std::uint64_t record_;
+    const std::atomic<std::uint32_t>& StopImaging_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool reached_ = false;
+    bool released_ = false;
 };
 
 }  // namespace ostrum::app

@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
-#include <condition_variable>
 #include <fstream>
 
 #include "app/about_box.h"
@@ -69,37 +68,6 @@ std::vector<int> shownOf(const WizardUnderTest& wizard) {
         if (wizard.shown(static_cast<WizardControl>(id))) ids.push_back(id);
     return ids;
 }
-
-// Holds the virtual drive's read of record `at` until the copy is asked to stop (or `release`).
-class HeldRead {
-  public:
-    HeldRead(std::uint64_t at, const std::atomic<std::uint32_t>& stop) : at_(at), stop_(stop) {}
-    std::function<void(std::uint64_t)> hook() {
-        return [this](std::uint64_t record) {
-            if (record != at_) return;
-            std::unique_lock lock(mutex_);
-            reached_ = true;
-            while (!released_ && stop_.load() == 0) changed_.wait_for(lock, std::chrono::milliseconds(2));
-        };
-    }
-    bool reached() {
-        std::lock_guard lock(mutex_);
-        return reached_;
-    }
-    void release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-  private:
-    std::uint64_t at_;
-    const std::atomic<std::uint32_t>& stop_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool reached_ = false;
-    bool released_ = false;
-};
 
 // The image of a copy stopped at the held read: the tape's first records, at least the five read before
 // the hold, each whole, and not the whole tape.
@@ -239,7 +207,7 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
     const std::vector<std::uint8_t> tapeBytes = writeTape(folder, "daily.tap", windowMedia(), 4096);
     WizardFields fields;
     fields.source.tapeDevices = virtualDrivesOnly();
-    HeldRead held(5, fields.StopImaging);
+    HeldTapeRead held(5, fields.StopImaging);
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
         0, {.path = folder.path("daily.tap").string(), .beforeRead = held.hook()}));
     MessageAnswerer answers(ui::IDNO);
@@ -273,7 +241,7 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
     WizardUnderTest wizard(fields);
     wizard.files->answer(folder.qpath("exit.img"));
     QSignalSpy finished(&wizard.window, &QDialog::finished);
-    HeldRead again(5, fields.StopImaging);
+    HeldTapeRead again(5, fields.StopImaging);
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
         0, {.path = folder.path("daily.tap").string(), .beforeRead = again.hook()}));
     wizard.click(kCreateImageButton);

@@ -7,9 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 
 #include "app/about_box.h"
 #include "app/device_selection_dialog.h"
@@ -45,38 +43,6 @@ class FixedAnswer final : public FileNameAsker {
     QString path_;
 };
 
-// Holds the copy's read of one record until released or stopped, so that the imaging page can be drawn
-// part of the way through.
-class HeldRead {
-  public:
-    HeldRead(std::uint64_t at, const std::atomic<std::uint32_t>& stop) : at_(at), stop_(stop) {}
-    std::function<void(std::uint64_t)> hook() {
-        return [this](std::uint64_t record) {
-            if (record != at_) return;
-            std::unique_lock lock(mutex_);
-            reached_ = true;
-            while (!released_ && stop_.load() == 0) changed_.wait_for(lock, std::chrono::milliseconds(5));
-        };
-    }
-    bool reached() {
-        std::lock_guard lock(mutex_);
-        return reached_;
-    }
-    void release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-  private:
-    std::uint64_t at_;
-    const std::atomic<std::uint32_t>& stop_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool reached_ = false;
-    bool released_ = false;
-};
-
 bool wizardPages(WizardFields& fields, const QString& work, const QString& folder) {
     WizardWindow wizard(fields);
     wizard.setFileNameAsker(std::make_shared<FixedAnswer>(work + QStringLiteral("/TapeMediaImage.img")));
@@ -96,7 +62,7 @@ bool wizardPages(WizardFields& fields, const QString& work, const QString& folde
         }
     });
     chooser.start();
-    HeldRead held(5, fields.StopImaging);
+    HeldTapeRead held(5, fields.StopImaging);
     fields.source.tapeDevices->AttachVirtual(
         0, {.path = (work + QStringLiteral("/sample.tap")).toStdString(), .beforeRead = held.hook()});
     wizard.CreateImage();
@@ -105,7 +71,7 @@ bool wizardPages(WizardFields& fields, const QString& work, const QString& folde
                              return wizard.label(kProgressValue)->text().front().isDigit();
                          });
     saved = copying && save(wizard, folder, "gallery_wizard_imaging.png") && saved;
-    held.release();
+    held.Release();
     // The copy ends and the recovery window opens on the image; closing it brings the wizard back.
     const bool opened = QTest::qWaitFor([&] { return wizard.recoveryWindow() != nullptr; }, 20000);
     const bool scanned =
