@@ -3,26 +3,21 @@
 #include <QPushButton>
 
 #include "dialog_units.h"
-#include "ui/resources/program_resources.h"
+#include "program_windows.h"
 #include "ui/skin/transparent_static.h"
 
 namespace ostrum::app {
 namespace {
 
 constexpr int kSkin = 151;
-constexpr int kProgramIcon = 128;
 
 }  // namespace
 
 AboutBox::AboutBox(QWidget* parent)
     : ui::SkinBackground(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                      Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    setObjectName(QStringLiteral("AboutBox"));
-    setWindowTitle(QStringLiteral("About Brivane Ostrum TAPE (Windows)"));
-    const auto resources = ui::ProgramResources::instance();
-    setWindowIcon(resources->icon(kProgramIcon));
-    loadSkin(*resources, kSkin);
-    setFixedSize(dialogUnitsAcross(240), dialogUnitsDown(206));
+    SetUpProgramWindow(*this, "AboutBox", QStringLiteral("About Brivane Ostrum TAPE (Windows)"), kSkin, 240,
+                       206);
     setModal(true);
 
     version_ = new ui::CTransparentStatic(this);

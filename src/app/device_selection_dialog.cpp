@@ -8,14 +8,13 @@
 #include <charconv>
 
 #include "dialog_units.h"
+#include "program_windows.h"
 #include "ui/msgbox/program_message.h"
-#include "ui/resources/program_resources.h"
 
 namespace ostrum::app {
 namespace {
 
 constexpr int kSkin = 155;
-constexpr int kProgramIcon = 128;
 constexpr std::array kColumnWidths{100, 200, 200, 200, 200};
 
 std::int64_t CapacityOfCell(const QString& text) {
@@ -31,12 +30,7 @@ DeviceSelectionDialog::DeviceSelectionDialog(WizardFields& fields, QWidget* pare
     : ui::SkinBackground(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                      Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       fields_(fields) {
-    setObjectName(QStringLiteral("DeviceSelectionDialog"));
-    setWindowTitle(QStringLiteral("Device selection.."));
-    const auto resources = ui::ProgramResources::instance();
-    setWindowIcon(resources->icon(kProgramIcon));
-    loadSkin(*resources, kSkin);
-    setFixedSize(dialogUnitsAcross(350), dialogUnitsDown(169));
+    SetUpProgramWindow(*this, "DeviceSelectionDialog", QStringLiteral("Device selection.."), kSkin, 350, 169);
     setModal(true);
 
     fields_.SelectedCapacity = 0;

@@ -15,6 +15,7 @@
 #include "about_box.h"
 #include "device_selection_dialog.h"
 #include "dialog_units.h"
+#include "program_windows.h"
 #include "recovery_window.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/resources/program_resources.h"
@@ -25,7 +26,6 @@
 namespace ostrum::app {
 namespace {
 
-constexpr int kProgramIcon = 128;
 constexpr int kAboutString = 101;
 
 int skinOf(WizardPage page) {
@@ -62,10 +62,9 @@ WizardWindow::WizardWindow(WizardFields& fields, QWidget* parent)
       files_(std::make_shared<DialogFileNameAsker>()),
       links_(std::make_shared<ui::DesktopLinkOpener>()),
       fileSystemOf_(FileSystemTypeOf) {
-    setObjectName(QStringLiteral("WizardWindow"));
-    setWindowTitle(QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"));
-    setWindowIcon(ui::ProgramResources::instance()->icon(kProgramIcon));
-    setFixedSize(dialogUnitsAcross(486), dialogUnitsDown(250));
+    // The skin comes with the first page.
+    SetUpProgramWindow(*this, "WizardWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"), 0, 486,
+                       250);
     buildControls();
     startDirectory_ = QDir::currentPath();
 
@@ -160,14 +159,7 @@ ui::SkinButton* WizardWindow::addSkinButton(WizardControl id, const char* name, 
     auto* button = new ui::SkinButton(this);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(rect);
-    button->setBitmaps(*ui::ProgramResources::instance(), hover, 0, normal, 0);
-    button->offsetColour(0, 100);
-    button->setColour(1, ui::makeColorRef(0, 128, 0));
-    button->setAlignment(2);
-    button->setTooltipText(tip, true);
-    // Enter never presses a button of this window.
-    button->setAutoDefault(false);
-    button->setDefault(false);
+    SetUpPictureButton(*button, normal, hover, tip);
     controls_[id] = button;
     return button;
 }

@@ -13,6 +13,7 @@
 #include "app/device_selection_dialog.h"
 #include "app/recovery_window.h"
 #include "app/wizard_window.h"
+#include "gallery_pictures.h"
 #include "media_sink.h"
 #include "sample_media.h"
 #include "ui/skin/skin_static.h"
@@ -21,17 +22,6 @@ namespace ostrum::gallery {
 namespace {
 
 using namespace ostrum::app;
-
-bool save(QWidget& widget, const QString& folder, const char* name) {
-    const QString path = folder + u'/' + QString::fromLatin1(name);
-    const QImage picture = widget.grab().toImage();
-    if (!picture.save(path)) {
-        std::fprintf(stderr, "ostrum-gallery: cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("ostrum-gallery: wrote %s (%dx%d)\n", qPrintable(path), picture.width(), picture.height());
-    return true;
-}
 
 // Answers the save question of Create Image with one path.
 class FixedAnswer final : public FileNameAsker {
@@ -47,9 +37,9 @@ bool wizardPages(WizardFields& fields, const QString& work, const QString& folde
     WizardWindow wizard(fields);
     wizard.setFileNameAsker(std::make_shared<FixedAnswer>(work + QStringLiteral("/TapeMediaImage.img")));
     wizard.show();
-    bool saved = save(wizard, folder, "gallery_wizard_image.png");
+    bool saved = savePicture(wizard, folder, "gallery_wizard_image.png");
     qobject_cast<QAbstractButton*>(wizard.control(kWizardBackButton))->click();
-    saved = save(wizard, folder, "gallery_wizard_start.png") && saved;
+    saved = savePicture(wizard, folder, "gallery_wizard_start.png") && saved;
     qobject_cast<QAbstractButton*>(wizard.control(kImageRoadButton))->click();
 
     // Create Image: the first drive in the device selection, then the copy held part of the way.
@@ -70,7 +60,7 @@ bool wizardPages(WizardFields& fields, const QString& work, const QString& folde
     const bool copying = QTest::qWaitFor([&] { return held.reached(); }, 20000) && QTest::qWaitFor([&] {
                              return wizard.label(kProgressValue)->text().front().isDigit();
                          });
-    saved = copying && save(wizard, folder, "gallery_wizard_imaging.png") && saved;
+    saved = copying && savePicture(wizard, folder, "gallery_wizard_imaging.png") && saved;
     held.Release();
     // The copy ends and the recovery window opens on the image; closing it brings the wizard back.
     const bool opened = QTest::qWaitFor([&] { return wizard.recoveryWindow() != nullptr; }, 20000);
@@ -84,13 +74,13 @@ bool devicePage(WizardFields& fields, const QString& folder) {
     DeviceSelectionDialog dialog(fields);
     dialog.show();
     dialog.list()->selectRow(0);
-    return save(dialog, folder, "gallery_device_selection.png");
+    return savePicture(dialog, folder, "gallery_device_selection.png");
 }
 
 bool aboutPage(const QString& folder) {
     AboutBox about;
     about.show();
-    return save(about, folder, "gallery_about.png");
+    return savePicture(about, folder, "gallery_about.png");
 }
 
 }  // namespace
