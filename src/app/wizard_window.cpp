@@ -43,9 +43,8 @@ int skinOf(WizardPage page) {
 const QString kImagingRefusal = QStringLiteral("Please stop image creation process ");
 const QString kStopQuestion = QStringLiteral("Do you want to stop repairing process?");
 const QString kLargeImageWarning = QStringLiteral(
-    "This selected drive is not an NTFS partition and the image size will be more then 4GB ,\r\n it may "
-    "cause "
-    "improper image creation , you want to continue?");
+    "This selected drive is not an NTFS partition and the image size will be more then 4GB ,\r\n"
+    " it may cause improper image creation , you want to continue?");
 const QString kImageFilter = QStringLiteral("Image Files (*.img)|*.img|AllFiles(*.*)|*.*||");
 const QString kLoadFilter = QStringLiteral("Backup Files(*.img)|*.img| All Files(*.*)|*.*||");
 
@@ -92,16 +91,26 @@ int WizardWindow::run() {
 void WizardWindow::buildControls() {
     const QString imageRoadTip =
         QStringLiteral("Select this option for Create image or Load Previous Image and recovery");
-    addHoverButton(kImageRoadButton, "ImageRoadButton", 77, 184, 131, imageRoadTip);
-    addHoverButton(kDirectRoadButton, "DirectRoadButton", 319, 185, 131,
-                   QStringLiteral("Select this option for direct recovery from tape"));
-    addHoverButton(kCreateImageButton, "CreateImageButton", 88, 116, 133, QStringLiteral("Create Image"));
-    addHoverButton(kLoadImageButton, "LoadImageButton", 330, 114, 132, QStringLiteral("recovery from image"));
+    connect(addHoverButton(kImageRoadButton, "ImageRoadButton", 77, 184, 131, imageRoadTip),
+            &QAbstractButton::clicked, this, &WizardWindow::onImageRoad);
+    connect(addHoverButton(kDirectRoadButton, "DirectRoadButton", 319, 185, 131,
+                           QStringLiteral("Select this option for direct recovery from tape")),
+            &QAbstractButton::clicked, this, &WizardWindow::onDirectRoad);
+    connect(
+        addHoverButton(kCreateImageButton, "CreateImageButton", 88, 116, 133, QStringLiteral("Create Image")),
+        &QAbstractButton::clicked, this, &WizardWindow::CreateImage);
+    connect(addHoverButton(kLoadImageButton, "LoadImageButton", 330, 114, 132,
+                           QStringLiteral("recovery from image")),
+            &QAbstractButton::clicked, this, &WizardWindow::onLoadImage);
     back_ = addSkinButton(kWizardBackButton, "Back", dialogRect(409, 226, 28, 21), 136, 137,
                           QStringLiteral("Back"));
-    addSkinButton(kWizardNextButton, "Next", dialogRect(451, 226, 28, 21), 138, 139, QStringLiteral("Next"));
+    connect(back_, &QPushButton::clicked, this, &WizardWindow::onBack);
+    connect(addSkinButton(kWizardNextButton, "Next", dialogRect(451, 226, 28, 21), 138, 139,
+                          QStringLiteral("Next")),
+            &QPushButton::clicked, this, &WizardWindow::onNext);
     stop_ = addSkinButton(kWizardStopButton, "Stop", dialogRect(367, 226, 28, 21), 134, 135,
                           QStringLiteral("Stop"));
+    connect(stop_, &QPushButton::clicked, this, &WizardWindow::onStop);
 
     auto* frame = new QGroupBox(this);
     frame->setObjectName(QStringLiteral("ImagingFrame"));
@@ -126,32 +135,18 @@ void WizardWindow::buildControls() {
     progress_->setTextVisible(false);
     controls_[kImagingProgress] = progress_;
 
-    addSkinButton(kHomeButton, "Home", dialogRect(8, 231, 28, 13), 158, 159,
-                  QStringLiteral("Go to Software Homepage"));
-    addSkinButton(kAboutButton, "About", dialogRect(101, 231, 30, 13), 160, 161, QStringLiteral("About "));
+    connect(addSkinButton(kHomeButton, "Home", dialogRect(8, 231, 28, 13), 158, 159,
+                          QStringLiteral("Go to Software Homepage")),
+            &QPushButton::clicked, this, &WizardWindow::openHomePage);
+    connect(addSkinButton(kAboutButton, "About", dialogRect(101, 231, 30, 13), 160, 161,
+                          QStringLiteral("About ")),
+            &QPushButton::clicked, this, &WizardWindow::showAbout);
 
-    // Every control but Home and About starts hidden; the first page shows its own.
+    // Made visible: the two Start Recovery buttons, Home and About; the first page then shows its own.
     for (auto& [id, widget] : controls_) {
         if (id != kImageRoadButton && id != kDirectRoadButton && id != kHomeButton && id != kAboutButton)
             widget->hide();
     }
-
-    connect(qobject_cast<ui::CHoverButton*>(control(kImageRoadButton)), &QAbstractButton::clicked, this,
-            &WizardWindow::onImageRoad);
-    connect(qobject_cast<ui::CHoverButton*>(control(kDirectRoadButton)), &QAbstractButton::clicked, this,
-            &WizardWindow::onDirectRoad);
-    connect(qobject_cast<ui::CHoverButton*>(control(kCreateImageButton)), &QAbstractButton::clicked, this,
-            &WizardWindow::CreateImage);
-    connect(qobject_cast<ui::CHoverButton*>(control(kLoadImageButton)), &QAbstractButton::clicked, this,
-            &WizardWindow::onLoadImage);
-    connect(back_, &QPushButton::clicked, this, &WizardWindow::onBack);
-    connect(qobject_cast<ui::SkinButton*>(control(kWizardNextButton)), &QPushButton::clicked, this,
-            &WizardWindow::onNext);
-    connect(stop_, &QPushButton::clicked, this, &WizardWindow::onStop);
-    connect(qobject_cast<ui::SkinButton*>(control(kHomeButton)), &QPushButton::clicked, this,
-            &WizardWindow::openHomePage);
-    connect(qobject_cast<ui::SkinButton*>(control(kAboutButton)), &QPushButton::clicked, this,
-            &WizardWindow::showAbout);
 }
 
 ui::SkinButton* WizardWindow::addSkinButton(WizardControl id, const char* name, QRect rect, int normal,

@@ -11,11 +11,11 @@
 #include <fstream>
 #include <functional>
 
+#include "../ui_controls/test_doubles.h"
 #include "app/file_name_asker.h"
 #include "app/scan_source.h"
 #include "app_fixture.h"
 #include "tape/linux_tape.h"
-#include "ui/platform/link_opener.h"
 
 namespace ostrum::app::testing {
 
@@ -81,15 +81,6 @@ class ScriptedFiles final : public FileNameAsker {
 
   private:
     std::deque<QString> answers_;
-};
-
-class RecordingLinks final : public ui::LinkOpener {
-  public:
-    bool open(const QString& target) override {
-        opened << target;
-        return true;
-    }
-    QStringList opened;
 };
 
 // Calls `act` once for each dialog that becomes the active modal widget while it lives; message boxes

@@ -57,7 +57,7 @@ struct WizardUnderTest {
     }
 
     std::shared_ptr<ScriptedFiles> files = std::make_shared<ScriptedFiles>();
-    std::shared_ptr<RecordingLinks> links = std::make_shared<RecordingLinks>();
+    std::shared_ptr<ui::RecordingLinkOpener> links = std::make_shared<ui::RecordingLinkOpener>();
     WizardWindow window;
 };
 
@@ -434,7 +434,7 @@ TEST(Wizard, ItsRunGoesOnThroughARecoveryWindowAndEndsWithAConfirmedExit) {
     WizardWindow window(fields);
     auto files = std::make_shared<ScriptedFiles>(std::deque<QString>{QString::fromStdString(image)});
     window.setFileNameAsker(files);
-    window.setLinkOpener(std::make_shared<RecordingLinks>());
+    window.setLinkOpener(std::make_shared<ui::RecordingLinkOpener>());
     int step = 0;
     QTimer user;
     user.setInterval(5);
