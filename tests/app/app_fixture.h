@@ -91,6 +91,7 @@ inline ScanSource imageSource(const std::string& path) {
 struct ShownMessage {
     QString caption;
     QString text;  // the message as given, without the icon's table around it
+    bool icon = false;
     std::vector<int> buttons;
 };
 
@@ -118,11 +119,10 @@ class MessageAnswerer {
         if (box == nullptr || !box->isVisible()) return;
         QString text = box->body();
         const auto cell = text.lastIndexOf(QStringLiteral("<td>"));
-        if (cell >= 0 && text.endsWith(QStringLiteral("</td></tr></table>"))) {
-            text = text.mid(cell + 4, text.size() - cell - 4 - 18);
-        }
+        const bool icon = cell >= 0 && text.endsWith(QStringLiteral("</td></tr></table>"));
+        if (icon) text = text.mid(cell + 4, text.size() - cell - 4 - 18);
         const std::vector<int> buttons = box->buttonIds();
-        shown_.push_back({box->windowTitle(), text, buttons});
+        shown_.push_back({box->windowTitle(), text, icon, buttons});
         const bool has = std::find(buttons.begin(), buttons.end(), answer_) != buttons.end();
         box->command(has ? answer_ : buttons.front());
     }

@@ -83,6 +83,7 @@ TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirs
     EXPECT_EQ(answers.texts(), QStringList{kRefusal});
     EXPECT_EQ(answers.shown().back().caption, QStringLiteral("Brivane Ostrum TAPE MEDIA"));
     EXPECT_EQ(answers.shown().back().buttons, std::vector<int>{ui::IDOK});
+    EXPECT_TRUE(answers.shown().back().icon);
     EXPECT_FALSE(window.tree()->isExpanded(daily));
     EXPECT_EQ(mark(daily), 1);
 
@@ -105,6 +106,8 @@ TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirs
     EXPECT_EQ(answers.texts(), (QStringList{QStringLiteral("Please stop search process "),
                                             QStringLiteral("please stop repairing process")}));
     EXPECT_EQ(answers.shown().back().buttons, std::vector<int>{ui::IDOK});
+    EXPECT_FALSE(answers.shown().back().icon);  // style 0: OK, no icon
+    EXPECT_TRUE(answers.shown().front().icon);
     EXPECT_TRUE(window.isVisible());
 
     // Stop answered No changes nothing; answered Yes ends the scan with what was found, all ticked.
