@@ -6,15 +6,25 @@
 #include <string_view>
 
 #include "catalog/catalog.h"
+#include "catalog/image_scanner.h"
 
 namespace ostrum::cli {
+
+// Warns on standard error of the parts of an image that could not be read (how many, where, the last
+// reason); false when there were none.
+bool WarnOfUnreadableImageParts(const catalog::ImageScanSummary& summary);
 
 // Files that got a size and a data position.
 std::size_t FilesFound(const catalog::Catalog& catalog);
 
-// The tree (indented, pre-order) and the file rows, then the status line.
+// The tree (indented, pre-order), the file rows, the backup sets met with what each holds, then the
+// status line.
 void PrintCatalogText(std::ostream& out, std::string_view source, const catalog::Catalog& catalog,
                       std::string_view status);
+
+// Notes on standard error each backup set that holds no files (a database backup, for one), which the
+// JSON form shows nothing of.
+void NoteSetsWithoutFiles(const catalog::Catalog& catalog);
 
 // {"source", "nodes" (full paths, pre-order), "files" (path, type, size, data_offset, chunk_index),
 //  "files_found", "status"}

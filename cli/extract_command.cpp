@@ -19,7 +19,9 @@
 
 #include "catalog/image_scanner.h"
 #include "catalog/mime_file_info.h"
+#include "catalog_output.h"
 #include "commands.h"
+#include "common/saturating.h"
 #include "selection/save_files.h"
 #include "selection/save_path.h"
 #include "tape/tape_devices.h"
@@ -117,18 +119,32 @@ bool IsTape(const std::string& source) {
     return tape::ParseTapeDeviceName(source).has_value();
 }
 
+// What the scan could not read. It is said at the end, after the report, where it is not lost above
+// thousands of lines.
+struct UnreadParts {
+    tape::TapeScanSummary tape;
+    catalog::ImageScanSummary image;
+
+    // Warns of what was left unread; false when the source was read whole.
+    bool Warn() const {
+        const bool tapeLeft = tape.readErrors > 0 || tape.gaveUp;
+        WarnOfReadFailures(tape.readErrors, tape.lastReadError, tape.gaveUp,
+                           "the tape was not read to the end, so files behind that point were not found");
+        return WarnOfUnreadableImageParts(image) || tapeLeft;
+    }
+};
+
 // Scans the source into `found`; false (after printing why) when it cannot be read at all.
-bool Scan(ExtractOptions& options, catalog::Catalog& found) {
+bool Scan(ExtractOptions& options, catalog::Catalog& found, UnreadParts& unread) {
     TerminalProgress progress;
     progress.SetLabel("Scanning");
     ScanProgressSink sink(progress);
     std::atomic<bool> active{true};
     if (IsTape(options.source)) {
         std::atomic<bool> stop{false};
-        tape::TapeScanSummary summary;
-        tape::ScanTape(options.devices, options.source, found, sink, active, stop, &summary);
-        if (!summary.error.empty()) {
-            PrintError("extract: " + summary.error);
+        tape::ScanTape(options.devices, options.source, found, sink, active, stop, &unread.tape);
+        if (!unread.tape.error.empty()) {
+            PrintError("extract: " + unread.tape.error);
             return false;
         }
     } else {
@@ -137,7 +153,11 @@ bool Scan(ExtractOptions& options, catalog::Catalog& found) {
             PrintError("extract: " + image.error());
             return false;
         }
-        catalog::ScanImageFile(image, found, sink, active);
+        if (std::string error = VirtualTapeGivenAsImage(image, options.source); !error.empty()) {
+            PrintError("extract: " + error);
+            return false;
+        }
+        catalog::ScanImageFile(image, found, sink, active, &unread.image);
     }
     found.FinishScan();
     return true;
@@ -152,20 +172,19 @@ void Select(catalog::Catalog& found, const std::vector<std::string>& patterns) {
     }
 }
 
-int PrintDryRun(const std::vector<selection::SaveItem>& items, const std::string& destination) {
+void PrintDryRun(const std::vector<selection::SaveItem>& items, const std::string& destination) {
     std::uint64_t bytes = 0;
     for (const auto& item : items) {
         const std::string target =
             selection::JoinComponents(selection::DestinationComponents(item.catalogPath));
         if (item.dataOffset) {
             std::cout << target << "  " << item.size.value_or(0) << "\n";
-            bytes += item.size.value_or(0);
+            bytes = common::SaturatingAdd(bytes, item.size.value_or(0));
         } else {
             std::cout << target << "  (not found: no data stream)\n";
         }
     }
     std::cout << items.size() << " files, " << bytes << " bytes would be saved under " << destination << "\n";
-    return kExitOk;
 }
 
 // Draws the save's progress: the share of the selected bytes done and the current file's name. Names
@@ -180,7 +199,7 @@ class ExtractProgress final : public selection::SaveSink {
         bar_.SetDetail(destination);
     }
     void Progress(std::uint64_t done, std::uint64_t total) override {
-        bar_.SetPercent(total == 0 ? 100 : static_cast<int>(done * 100 / total));
+        bar_.SetPercent(common::PercentOf(done, total));
     }
 
   private:
@@ -191,15 +210,21 @@ class ExtractProgress final : public selection::SaveSink {
 void PrintReport(const selection::SaveReport& report) {
     for (const auto& file : report.files) {
         if (file.outcome == selection::SaveOutcome::Saved && file.decoded) continue;
+        if (file.outcome == selection::SaveOutcome::NotAttempted) continue;  // said once, below
         std::cout << selection::OutcomeText(file.outcome) << ": " << file.catalogPath;
         if (!file.savedAs.empty()) std::cout << " -> " << file.savedAs;
         if (!file.reason.empty()) std::cout << ": " << file.reason;
         std::cout << "\n";
     }
     const auto& t = report.totals;
+    if (t.notAttempted > 0) {
+        std::cout << "not attempted: destination full (" << report.destinationFull << "): " << t.notAttempted
+                  << " files\n";
+    }
     std::cout << "saved " << t.saved << ", under another name " << t.renamed << ", skipped " << t.skipped
-              << ", truncated " << t.truncated << ", failed " << t.failed << ", cancelled " << t.cancelled
-              << ", not decoded " << t.notDecoded << "; " << t.bytesWritten << " bytes written\n";
+              << ", truncated " << t.truncated << ", failed " << t.failed << ", cancelled " << t.cancelled;
+    if (t.notAttempted > 0) std::cout << ", not attempted " << t.notAttempted;
+    std::cout << ", not decoded " << t.notDecoded << "; " << t.bytesWritten << " bytes written\n";
 }
 
 // Turns Ctrl-C and SIGTERM into a cancel request while a save runs, so that the partly written file is
@@ -238,10 +263,14 @@ int RunExtract(Args args) {
     ExtractOptions options;
     if (!ParseOptions(args, options)) return kExitUsage;
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
-    if (!Scan(options, found)) return kExitFailure;
+    UnreadParts unread;
+    if (!Scan(options, found, unread)) return kExitFailure;
     Select(found, options.patterns);
     const std::vector<selection::SaveItem> items = selection::CheckedItems(found);
-    if (options.dryRun) return PrintDryRun(items, options.destination);
+    if (options.dryRun) {
+        PrintDryRun(items, options.destination);
+        return unread.Warn() ? kExitFailure : kExitOk;
+    }
 
     std::error_code made;
     std::filesystem::create_directories(options.destination, made);
@@ -263,7 +292,8 @@ int RunExtract(Args args) {
     }
     if (!report.error.empty()) PrintError("extract: " + report.error);
     PrintReport(report);
-    return report.AllSavedWhole() ? kExitOk : kExitFailure;
+    const bool readWhole = !unread.Warn();
+    return report.AllSavedWhole() && readWhole ? kExitOk : kExitFailure;
 }
 
 }  // namespace ostrum::cli

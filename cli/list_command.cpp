@@ -40,20 +40,26 @@ int RunList(Args args) {
         PrintError(image.error());
         return kExitFailure;
     }
+    if (std::string error = VirtualTapeGivenAsImage(image, source); !error.empty()) {
+        PrintError("list: " + error);
+        return kExitFailure;
+    }
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     TerminalProgress progress;
     progress.SetLabel("Scanning");
     ScanProgressSink sink(progress);
     std::atomic<bool> scanActive{true};
-    catalog::ScanImageFile(image, found, sink, scanActive);
+    catalog::ImageScanSummary summary;
+    catalog::ScanImageFile(image, found, sink, scanActive, &summary);
     progress.Finish();
 
     if (json) {
         PrintCatalogJson(std::cout, source, found, sink.status());
+        NoteSetsWithoutFiles(found);
     } else {
         PrintCatalogText(std::cout, source, found, sink.status());
     }
-    return kExitOk;
+    return WarnOfUnreadableImageParts(summary) ? kExitFailure : kExitOk;
 }
 
 }  // namespace ostrum::cli

@@ -12,14 +12,17 @@ namespace ostrum::cli {
 namespace {
 
 constexpr std::array kCommands = {
-    Command{"list", "[--json] IMAGE", "scan an image file and list the backup sets, folders and files found", RunList},
-    Command{"list", "[--json] [--attach N=FILE.tap [--capacity BYTES]]... //./tapeN", "scan a tape and list what was found",
+    Command{"list", "[--json] IMAGE", "scan an image file and list the backup sets, folders and files found",
             RunList},
+    Command{"list", "[--json] [--attach N=FILE.tap [--capacity BYTES]]... //./tapeN",
+            "scan a tape and list what was found", RunList},
     Command{"drives", "[--attach N=FILE.tap [--capacity BYTES]]...",
             "list the tape drives //./tape0 to //./tape19 that hold a medium", RunDrives},
-    Command{"image", "[--attach N=FILE.tap [--capacity BYTES]]... //./tapeN OUT.img", "copy a tape into an image file",
-            RunImage},
-    Command{"extract", "[--include PATH|PATTERN]... [--existing keep-both|skip|overwrite] [--dry-run] [--attach N=FILE.tap] SOURCE DEST",
+    Command{"image", "[--overwrite] [--attach N=FILE.tap [--capacity BYTES]]... //./tapeN OUT.img",
+            "copy a tape into an image file (an existing one only with --overwrite)", RunImage},
+    Command{"extract",
+            "[--include PATH|PATTERN]... [--existing keep-both|skip|overwrite] [--dry-run] [--attach "
+            "N=FILE.tap] SOURCE DEST",
             "save the files found on an image or a tape (or those chosen) into a folder", RunExtract},
 };
 
@@ -32,7 +35,9 @@ void PrintUsage(std::ostream& out) {
 
 }  // namespace
 
-void PrintError(std::string_view message) { std::cerr << "ostrum-tape-cli: " << message << "\n"; }
+void PrintError(std::string_view message) {
+    std::cerr << "ostrum-tape-cli: " << message << "\n";
+}
 
 }  // namespace ostrum::cli
 

@@ -24,9 +24,14 @@ constexpr std::string_view kAttachOption = "--attach";
 constexpr std::string_view kCapacityOption = "--capacity";
 
 // The words of a tape command: its options and the rest in order.
+struct TapeFlags {
+    bool json = false;       // list: --json
+    bool overwrite = false;  // image: --overwrite
+};
+
 struct TapeWords {
     tape::TapeDevices devices;
-    bool json = false;
+    TapeFlags flags;
     std::vector<std::string> operands;
 };
 
@@ -37,8 +42,31 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
     return value;
 }
 
+}  // namespace
+
+std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::string& path) {
+    if (tape::CheckTapeFraming(image).framing != tape::TapeFraming::Holds) return {};
+    return "'" + path +
+           "' is a virtual tape file (SIMH .tap), not an image: a drive reads it, e.g. --attach 0=" + path +
+           " //./tape0";
+}
+
+void WarnOfReadFailures(std::uint64_t readErrors, const std::string& lastReadError, bool gaveUp,
+                        std::string_view leftOut) {
+    if (readErrors > 0) {
+        PrintError(std::to_string(readErrors) +
+                   " unreadable tape block(s) skipped; the last: " + lastReadError);
+    }
+    if (gaveUp) {
+        PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
+                   " unreadable blocks in a row: " + std::string(leftOut));
+    }
+}
+
+namespace {
+
 // Parses the options shared by the tape commands; prints the problem and returns false on a bad line.
-bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWords& words) {
+bool ParseTapeWords(std::string_view command, Args args, TapeFlags allowed, TapeWords& words) {
     struct Pending {
         std::string attachment;
         std::optional<std::uint64_t> capacity;
@@ -60,8 +88,10 @@ bool ParseTapeWords(std::string_view command, Args args, bool allowJson, TapeWor
                 return false;
             }
             attachments.back().capacity = capacity;
-        } else if (allowJson && arg == "--json") {
-            words.json = true;
+        } else if (allowed.json && arg == "--json") {
+            words.flags.json = true;
+        } else if (allowed.overwrite && arg == "--overwrite") {
+            words.flags.overwrite = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             PrintError(std::string(command) + ": unknown option '" + arg + "'");
             return false;
@@ -104,20 +134,6 @@ void PrintDeviceTable(std::ostream& out, const std::vector<tape::TapeDeviceRow>&
     for (const auto& row : rows) line([&](std::size_t c) { return std::string_view(row.cells[c]); });
 }
 
-// Warns of the unreadable blocks a pass over the tape skipped and, when it gave up on the drive, of what
-// that left out.
-void WarnOfReadFailures(std::uint64_t readErrors, const std::string& lastReadError, bool gaveUp,
-                        std::string_view leftOut) {
-    if (readErrors > 0) {
-        PrintError(std::to_string(readErrors) +
-                   " unreadable tape block(s) skipped; the last: " + lastReadError);
-    }
-    if (gaveUp) {
-        PrintError("gave up after " + std::to_string(tape::kMaxConsecutiveReadFailures) +
-                   " unreadable blocks in a row: " + std::string(leftOut));
-    }
-}
-
 // The imaging page's labels and bar, on the terminal.
 class ImagingProgress final : public tape::ImagingSink {
   public:
@@ -149,7 +165,7 @@ bool IsTapeListing(Args args) {
 
 int RunDrives(Args args) {
     TapeWords words;
-    if (!ParseTapeWords("drives", args, false, words)) return kExitUsage;
+    if (!ParseTapeWords("drives", args, {}, words)) return kExitUsage;
     if (!words.operands.empty()) {
         PrintError("drives: takes no operands (got '" + words.operands.front() + "')");
         return kExitUsage;
@@ -166,7 +182,7 @@ int RunDrives(Args args) {
 
 int RunListTape(Args args) {
     TapeWords words;
-    if (!ParseTapeWords("list", args, true, words)) return kExitUsage;
+    if (!ParseTapeWords("list", args, {.json = true}, words)) return kExitUsage;
     if (words.operands.size() != 1) {
         PrintError(words.operands.empty() ? "list: no tape device given"
                                           : "list: only one source may be given");
@@ -179,7 +195,7 @@ int RunListTape(Args args) {
     TerminalProgress progress;
     progress.SetLabel("Scanning " + device);
     ScanProgressSink sink(progress);
-    std::atomic<bool> scanActive{false}, stopRequested{false};
+    std::atomic<bool> scanActive{true}, stopRequested{false};
     tape::TapeScanSummary summary;
     const int scanned =
         tape::ScanTape(words.devices, device, found, sink, scanActive, stopRequested, &summary);
@@ -189,8 +205,9 @@ int RunListTape(Args args) {
         return kExitFailure;
     }
 
-    if (words.json) {
+    if (words.flags.json) {
         PrintCatalogJson(std::cout, device, found, sink.status());
+        NoteSetsWithoutFiles(found);
     } else {
         PrintCatalogText(std::cout, device, found, sink.status());
     }
@@ -201,7 +218,7 @@ int RunListTape(Args args) {
 
 int RunImage(Args args) {
     TapeWords words;
-    if (!ParseTapeWords("image", args, false, words)) return kExitUsage;
+    if (!ParseTapeWords("image", args, {.overwrite = true}, words)) return kExitUsage;
     if (words.operands.size() != 2) {
         PrintError("image: wants a tape device and an image file, e.g. image //./tape0 backup.img");
         return kExitUsage;
@@ -216,11 +233,12 @@ int RunImage(Args args) {
     TerminalProgress progress;
     ImagingProgress sink(progress);
     std::atomic<std::uint32_t> stopImaging{0};
-    const tape::ImageCopyResult result =
-        tape::CopyTapeToImage(words.devices, device, imagePath, sink, stopImaging);
+    const tape::ImageCopyResult result = tape::CopyTapeToImage(
+        words.devices, device, imagePath, sink, stopImaging,
+        words.flags.overwrite ? tape::ExistingImage::Replace : tape::ExistingImage::Refuse);
     progress.Finish();
     if (!result.done) {
-        PrintError(result.error);
+        PrintError(result.error + (result.refusedAsExisting ? " (--overwrite replaces it)" : ""));
         return kExitFailure;
     }
     std::cout << "Done: " << result.copied << " bytes copied from " << device << " to " << imagePath << " ("

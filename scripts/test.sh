@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the normal build with all tests, the core again under
-# AddressSanitizer/UndefinedBehaviorSanitizer, and a short libFuzzer run over the scanner.
+# AddressSanitizer/UndefinedBehaviorSanitizer, and a short libFuzzer run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
-fuzz_seconds=${OSTRUM_FUZZ_SECONDS:-60}
+fuzz_seconds=${OSTRUM_FUZZ_SECONDS:-30}
 
 echo "== normal build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -19,7 +19,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTRUM_SANITIZE=ON 
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== fuzzing the scanner for ${fuzz_seconds}s per target"
+echo "== fuzzing for ${fuzz_seconds}s per target"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
       -DOSTRUM_FUZZ=ON -DOSTRUM_CORE_ONLY=ON >/dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzz_targets

@@ -28,6 +28,13 @@ bool isOpenKey(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
+// Tab and Shift+Tab go to the one other list that takes the focus; false when there is none.
+bool passFocus(QWidget* partner) {
+    if (partner == nullptr) return false;
+    partner->setFocus(Qt::TabFocusReason);
+    return true;
+}
+
 }  // namespace
 
 // ---- StateImageDelegate
@@ -145,9 +152,7 @@ void SelectionTreeView::focusInEvent(QFocusEvent* e) {
 }
 
 bool SelectionTreeView::focusNextPrevChild(bool next) {
-    if (partner_ == nullptr) return QTreeView::focusNextPrevChild(next);
-    partner_->setFocus(Qt::TabFocusReason);
-    return true;
+    return passFocus(partner_) || QTreeView::focusNextPrevChild(next);
 }
 
 // ---- CheckListView
@@ -217,9 +222,7 @@ void CheckListView::focusInEvent(QFocusEvent* e) {
 }
 
 bool CheckListView::focusNextPrevChild(bool next) {
-    if (partner_ == nullptr) return QTableView::focusNextPrevChild(next);
-    partner_->setFocus(Qt::TabFocusReason);
-    return true;
+    return passFocus(partner_) || QTableView::focusNextPrevChild(next);
 }
 
 bool FolderListView::onBox(const QModelIndex& index, const QPoint& pos) const {

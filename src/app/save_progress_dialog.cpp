@@ -1,17 +1,22 @@
 #include "save_progress_dialog.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "dialog_units.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/msgbox/rx_message_box.h"
+#include "ui/msgbox/rx_msgbox_dialog.h"
 
 namespace ostrum::app {
 namespace {
@@ -41,7 +46,25 @@ struct SaveState {
     std::uint64_t total = 0;
     std::size_t started = 0;
     bool finished = false;
+    std::optional<std::string> question;  // a taken name the worker waits to hear about
 };
+
+// The question of a taken name. The message box is made here rather than through the message call,
+// whose result tells whether its check box was ticked only for boxes whose check box starts ticked.
+selection::ExistingFileAnswer askAboutTakenName(const QString& question) {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return {};
+    const ui::RxTextMap names{{ui::IDCANCEL, ui::RxText("Keep both")},
+                              {ui::IDTRYAGAIN, ui::RxText("Replace")},
+                              {ui::IDCONTINUE, ui::RxText("Skip")}};
+    ui::RxMsgBoxParams params = ui::standardMessageParams();
+    params.textMap = &names;
+    params.checkBoxText = ui::RxText(QString::fromLatin1(kForTheRest));
+    ui::RxMsgBoxDialog box(ui::rxPrepareParams(
+        nullptr, ui::RxText(question), QString::fromLatin1(ui::kCaptionTapeMedia),
+        ui::MB_CANCELTRYCONTINUE | ui::MB_ICONQUESTION | ui::RXMB_DONT_SHOW_AGAIN, &params));
+    const int button = box.exec();
+    return existingFileAnswer(button, box.checkBox() != nullptr && box.checkBox()->isChecked());
+}
 
 // Runs the engine on its own thread and keeps what it reports for the window thread.
 class SaveWorker final : public selection::SaveSink {
@@ -49,7 +72,7 @@ class SaveWorker final : public selection::SaveSink {
     SaveWorker(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request)
         : items_(items), request_(request) {}
     ~SaveWorker() override {
-        cancel_.store(true);
+        Cancel();
         if (thread_.joinable()) thread_.join();
     }
 
@@ -66,7 +89,18 @@ class SaveWorker final : public selection::SaveSink {
             state_.finished = true;
         });
     }
-    void Cancel() { cancel_.store(true); }
+    void Cancel() {
+        std::lock_guard lock(mutex_);
+        cancel_.store(true);
+        answered_.notify_all();
+    }
+    // The window thread's answer to the question in the state.
+    void Answer(const selection::ExistingFileAnswer& answer) {
+        std::lock_guard lock(mutex_);
+        answer_ = answer;
+        state_.question.reset();
+        answered_.notify_all();
+    }
     SaveState Take() const {
         std::lock_guard lock(mutex_);
         return state_;
@@ -86,12 +120,25 @@ class SaveWorker final : public selection::SaveSink {
         state_.done = done;
         state_.total = total;
     }
+    // Asked on the saving thread: the question waits in the state until the window thread, which looks
+    // at the state a few times a second, has asked the user. A cancelled save keeps both.
+    selection::ExistingFileAnswer AskExisting(std::size_t, std::string_view destination) override {
+        std::unique_lock lock(mutex_);
+        state_.question = std::string(destination);
+        answered_.wait(lock, [this] { return answer_.has_value() || cancel_.load(); });
+        const selection::ExistingFileAnswer answer = answer_.value_or(selection::ExistingFileAnswer{});
+        answer_.reset();
+        state_.question.reset();
+        return answer;
+    }
 
   private:
     const std::vector<selection::SaveItem>& items_;
     const selection::SaveRequest& request_;
     std::atomic<bool> cancel_{false};
     mutable std::mutex mutex_;
+    std::condition_variable answered_;
+    std::optional<selection::ExistingFileAnswer> answer_;
     SaveState state_;
     selection::SaveReport report_;
     std::thread thread_;
@@ -167,15 +214,23 @@ void SaveProgressDialog::reject() {
 selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
                               const selection::SaveRequest& request, SaveProgressDialog& dialog) {
     SaveWorker worker(items, request);
+    const QString folder = QFile::decodeName(request.destination.c_str());
+    bool asking = false;  // the look comes again while the question is open
     QTimer look;
     look.setInterval(kLookMs);
     QObject::connect(&dialog, &SaveProgressDialog::cancelled, &dialog, [&worker] { worker.Cancel(); });
     QObject::connect(&look, &QTimer::timeout, &dialog, [&] {
         const SaveState state = worker.Take();
-        if (!dialog.cancelRequested() && !state.file.empty())
+        if (!dialog.cancelRequested() && !state.file.empty()) {
             dialog.setCurrentFile(QStringLiteral("Saving ") + utf8(state.file));
+        }
         dialog.setProgress(state.done, state.total);
         dialog.setCount(QStringLiteral("%1 of %2 files").arg(state.started).arg(items.size()));
+        if (state.question && !asking) {
+            asking = true;
+            worker.Answer(askAboutTakenName(existingFileQuestion(*state.question, folder)));
+            asking = false;
+        }
         if (state.finished) dialog.accept();
     });
     worker.Start();
@@ -183,6 +238,30 @@ selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
     dialog.exec();
     look.stop();
     return worker.Finish();
+}
+
+QString existingFileQuestion(std::string_view destination, const QString& folder) {
+    const QString relative = utf8(destination);
+    const auto slash = relative.lastIndexOf(u'/');
+    const QString name = relative.mid(slash + 1);
+    const QString where = slash < 0 ? folder : folder + u'/' + relative.left(slash);
+    return QStringLiteral(
+               "A file named \"%1\" is already in %2.\nReplace it with the one from the medium, keep "
+               "both (the one from the medium gets a free name), or skip it?")
+        .arg(ui::plainMessageText(name), ui::plainMessageText(where));
+}
+
+selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest) {
+    switch (button) {
+        case ui::IDTRYAGAIN:
+            return {selection::ExistingFiles::Overwrite, forTheRest};
+        case ui::IDCONTINUE:
+            return {selection::ExistingFiles::Skip, forTheRest};
+        case ui::IDCANCEL:  // "Keep both", the close box and Escape
+            return {selection::ExistingFiles::KeepBoth, forTheRest};
+        default:  // the box could not be shown
+            return {};
+    }
 }
 
 SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination) {
@@ -219,13 +298,15 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
         account.text = total == 1 ? QStringLiteral("The file was saved in %1.").arg(where)
                                   : QStringLiteral("All %1 files were saved in %2.").arg(total).arg(where);
         if (report.totals.renamed > 0) {
-            account.text += QStringLiteral(" %1 got a new name, as their own was taken there.")
-                                .arg(report.totals.renamed);
+            account.text +=
+                QStringLiteral(" %1 of them got a new name, as a file of that name was there already.")
+                    .arg(report.totals.renamed);
         }
         account.style = ui::kMessageInformation;
     } else {
         account.text =
-            QStringLiteral("%1 of %2 files were saved in %3; %4 were not saved whole (see the details).")
+            QStringLiteral(
+                "%1 of %2 files were saved whole in %3; the details say why the other %4 were not.")
                 .arg(saved)
                 .arg(total)
                 .arg(where)
@@ -255,6 +336,7 @@ void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
     request.SourcePath = source.SourcePath;
     request.destination = QFile::encodeName(folder).toStdString();
     request.tapeDevices = source.tapeDevices.get();
+    request.existing = selection::ExistingFiles::Ask;
 
     SaveProgressDialog dialog(&owner);
     dialog.setSource(utf8(source.SourcePath));

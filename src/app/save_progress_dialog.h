@@ -70,6 +70,14 @@ struct SaveAccount {
 };
 SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination);
 
+// The question asked when the name a file should get is taken in the destination (`destination` is
+// where it goes below `folder`), and what its answer means. Its buttons are the box's Cancel, Try Again
+// and Continue renamed "Keep both", "Replace" and "Skip", so that closing the question (which answers
+// Cancel) keeps both; ticking "Do this for the rest" makes the answer hold for every later taken name.
+QString existingFileQuestion(std::string_view destination, const QString& folder);
+selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest);
+inline constexpr char kForTheRest[] = "Do this for the rest";
+
 // The save command: the ticked files of `catalog` from `source` into a folder that `chooseFolder` asks
 // for (the platform's folder dialog when empty), with the progress dialog and the account.
 void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,

@@ -62,9 +62,6 @@ class ScanJob {
     void StopAndJoin();
     // Waits for a worker that has published `finished` (it has nothing left to do but return).
     void Join();
-    bool started() const { return worker_.joinable(); }
-
-    const std::atomic<bool>& scanActive() const { return scanActive_; }
     const std::atomic<bool>& stopRequested() const { return stopRequested_; }
 
   private:

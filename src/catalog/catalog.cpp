@@ -57,6 +57,7 @@ NodeId Catalog::InsertPath(std::string_view path, CatalogSink* sink) {
 }
 
 std::string_view Catalog::StorePath(std::string_view path) {
+    if (path.empty()) return {};
     if (path.size() > blockSize_ - blockUsed_) {
         blockSize_ = std::max(kPathBlockSize, path.size());
         pathBlocks_.push_back(std::make_unique<char[]>(blockSize_));

@@ -18,8 +18,11 @@ namespace ostrum::catalog {
 
 inline constexpr std::string_view kMediaRootText = "TAPE MEDIA";
 inline constexpr std::string_view kMediaRootPrefix = "TAPE MEDIA\\";
-// Longest CatalogPath, in characters; longer paths are dropped, never cut.
-inline constexpr std::size_t kMaxCatalogPath = 260;
+// Longest CatalogPath, in characters; longer paths are dropped, never cut. It is Windows' own longest
+// path: the "TAPE MEDIA\" and set label that the catalog puts in front of what the medium holds must
+// never hide a file that Windows stored without trouble. (What the medium holds is limited on its own:
+// set, directory and file names.)
+inline constexpr std::size_t kMaxCatalogPath = 32767;
 
 enum class CheckState : std::uint8_t { Unchecked = 0, Checked = 1, Partial = 2 };
 
@@ -41,6 +44,9 @@ struct FileRow {
     std::optional<std::uint64_t> size;        // STAN Stream Length, when the data stream was found
     std::optional<std::uint64_t> dataOffset;  // medium position of the first data byte of STAN
     std::optional<std::uint64_t> chunkIndex;  // tape scans: the read in which the FILE block was met
+    // Tape scans: where the data begin, counted from the first byte of read ChunkIndex. Unlike DataOffset it
+    // does not depend on how many bytes the reads before delivered, which a read error changes.
+    std::optional<std::uint64_t> dataOffsetInChunk;
     std::uint64_t modified = 0;  // the FILE block's last modification date as stored (5 bytes), 0 unknown
     bool checked = false;
 
@@ -58,7 +64,7 @@ class Catalog;
 // scan runs; a node's children and expanded flag do (new children are appended, a directory met again
 // is expanded). So another thread may read rows and the text and parent of nodes below counts that the
 // scanning thread handed it in an ordered way (under a lock, say), while the scan goes on; it must not
-// read nodes' children, roots(), nodeCount() or rowCount() until the scan has ended.
+// read nodes' children, roots(), setLabels(), nodeCount() or rowCount() until the scan has ended.
 class CatalogSink {
   public:
     virtual ~CatalogSink() = default;
@@ -82,7 +88,14 @@ class Catalog {
     // becomes a node. Returns the deepest node (kNoNode when the path has no backslash).
     NodeId InsertPath(std::string_view path, CatalogSink* sink = nullptr);
 
-    // Appends a row; its path is copied into the catalog. Returns the row index.
+    // Notes a backup set that the scan accepted, by its SetLabel. A set creates no node by itself (its
+    // first folder or file does), so a set that holds no files (a database backup, for one) is known only
+    // from here.
+    void NoteSet(std::string_view label) { setLabels_.emplace_back(label); }
+    // The SetLabels of the sets accepted, in the order met.
+    const std::vector<std::string>& setLabels() const { return setLabels_; }
+
+    // Appends a row; its path (which may be empty) is copied into the catalog. Returns the row index.
     std::size_t AppendRow(std::string_view path, const FileRow& values, CatalogSink* sink = nullptr);
 
     const std::vector<NodeId>& roots() const { return roots_; }
@@ -112,6 +125,7 @@ class Catalog {
     std::vector<NodeId> roots_;
     std::unordered_map<std::string, NodeId> childIndex_;  // parent id bytes + text -> child
     StableVector<FileRow> rows_;
+    std::vector<std::string> setLabels_;
     std::vector<std::unique_ptr<char[]>> pathBlocks_;  // CatalogPath texts of the rows, never moved
     std::size_t blockUsed_ = 0;
     std::size_t blockSize_ = 0;

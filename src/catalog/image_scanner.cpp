@@ -1,100 +1,160 @@
 #include "image_scanner.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "chunk_view.h"
+#include "common/posix_io.h"
+#include "common/saturating.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
 
 namespace ostrum::catalog {
 namespace {
 
-// The image's bytes after the chunk being examined, read on demand for blocks that cross its end.
+// The image's bytes after the chunk being examined, read on demand for blocks that cross its end. A read
+// that fails here gives fewer bytes, as the end of the image would; the chunk holding them counts the
+// failure when the scan gets there.
 class ImageFollowing final : public FollowingBytes {
-public:
-    ImageFollowing(const ImageFile& image, std::uint64_t chunkEnd) : image_(image), chunkEnd_(chunkEnd) {}
+  public:
+    ImageFollowing(const ImageSource& image, std::uint64_t chunkEnd) : image_(image), chunkEnd_(chunkEnd) {}
     std::size_t ReadFollowing(std::uint64_t distance, std::span<std::uint8_t> out) override {
-        return image_.ReadAt(chunkEnd_ + distance, out);
+        return image_.Read(chunkEnd_ + distance, out).count;
     }
 
-private:
-    const ImageFile& image_;
+  private:
+    const ImageSource& image_;
     std::uint64_t chunkEnd_;
 };
 
+// Reads one chunk (or the tail) at `position`: the bytes delivered, the failure noted when they are
+// fewer than asked.
+std::span<const std::uint8_t> ReadChunk(const ImageSource& image, std::uint64_t position,
+                                        std::span<std::uint8_t> buffer, ImageScanSummary& summary) {
+    ImageRead read = image.Read(position, buffer);
+    if (read.count < buffer.size()) {
+        const std::uint64_t failedAt = position + read.count;
+        if (read.error.empty()) {
+            read.error = "the image ends at byte " + std::to_string(failedAt) +
+                         ", before the size it had when the scan began";
+        }
+        ++summary.readErrors;
+        if (summary.unreadableOffsets.size() < ImageScanSummary::kOffsetsKept) {
+            summary.unreadableOffsets.push_back(failedAt);
+        }
+        summary.lastReadError = std::move(read.error);
+    }
+    return std::span<const std::uint8_t>(buffer).first(read.count);
+}
+
 // Examines the whole slots of one chunk; false when the scan was stopped.
-bool ExamineChunk(ScanContext& context, const ImageFile& image, std::span<const std::uint8_t> bytes,
+bool ExamineChunk(ScanContext& context, const ImageSource& image, std::span<const std::uint8_t> bytes,
                   std::uint64_t position, std::size_t slots, const std::atomic<bool>& scanActive) {
     ImageFollowing following(image, position + bytes.size());
     return ExamineSlots(context, ChunkView(bytes, position, std::nullopt, &following), slots, scanActive);
 }
 
-}  // namespace
+// Why a file of this kind cannot be scanned as an image, or nothing for regular files and block devices.
+std::optional<std::string> NotAnImage(const struct stat& info) {
+    const std::string tapes = "tape drives are scanned by their names //./tape0 to //./tape19";
+    if (S_ISDIR(info.st_mode)) return "it is a folder, not an image file";
+    if (S_ISCHR(info.st_mode)) return "it is a character device, not an image file (" + tapes + ")";
+    if (S_ISFIFO(info.st_mode))
+        return "it is a pipe, not an image file (save what it gives into a file first)";
+    if (S_ISSOCK(info.st_mode)) return "it is a socket, not an image file";
+    return std::nullopt;
+}
 
-ImageFile::~ImageFile() { Close(); }
+}  // namespace
 
 bool ImageFile::Open(const std::string& path) {
     Close();
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
+    // Devices and pipes are refused before they are opened: opening a tape device can rewind it, and a
+    // pipe would wait for a writer.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (auto why = NotAnImage(info)) {
+            error_ = "cannot open '" + path + "': " + *why;
+            return false;
+        }
+    }
+    int error = 0;
+    common::UniqueFd file = common::OpenFile(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC, error);
+    if (!file.valid()) {
+        error_ = "cannot open '" + path + "': " + std::strerror(error);
+        return false;
+    }
+    // The same question of what was opened, in case the path changed in between.
+    if (::fstat(file.get(), &info) != 0) {
         error_ = "cannot open '" + path + "': " + std::strerror(errno);
         return false;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        error_ = "cannot open '" + path + "': it is a folder, not an image file";
+    if (auto why = NotAnImage(info)) {
+        error_ = "cannot open '" + path + "': " + *why;
         return false;
     }
-    fd_ = fd;
+    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
+    fd_ = std::move(file);
     path_ = path;
     error_.clear();
     return true;
 }
 
 void ImageFile::Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.Reset();
 }
 
 std::optional<std::uint64_t> ImageFile::Size() const {
     struct stat info {};
-    if (fd_ < 0 || ::fstat(fd_, &info) != 0) return std::nullopt;
-    return static_cast<std::uint64_t>(info.st_size);
+    if (!fd_.valid() || ::fstat(fd_.get(), &info) != 0) return std::nullopt;
+    if (!S_ISBLK(info.st_mode)) return static_cast<std::uint64_t>(info.st_size);
+    // A disk or partition: fstat says 0; the device knows its size.
+    std::uint64_t size = 0;
+    if (::ioctl(fd_.get(), BLKGETSIZE64, &size) != 0) return std::nullopt;
+    return size;
+}
+
+ImageRead ImageFile::Read(std::uint64_t position, std::span<std::uint8_t> out) const {
+    const common::IoResult read = common::ReadAt(fd_.get(), position, out);
+    if (!read.failed()) return ImageRead{read.count, {}};
+    return ImageRead{read.count, "cannot read '" + path_ + "' at byte " +
+                                     std::to_string(position + read.count) + ": " +
+                                     std::strerror(read.error)};
 }
 
 std::size_t ImageFile::ReadAt(std::uint64_t position, std::span<std::uint8_t> out) const {
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            error_ = "cannot read '" + path_ + "' at byte " + std::to_string(position + done) + ": " + std::strerror(errno);
-            break;
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
+    ImageRead read = Read(position, out);
+    if (!read.error.empty()) error_ = std::move(read.error);
+    return read.count;
 }
 
-bool OpenImageFile(ImageFile& holder, const std::string& path) { return holder.Open(path); }
+ImageRead MemoryImage::Read(std::uint64_t position, std::span<std::uint8_t> out) const {
+    if (position >= bytes_.size()) return {};
+    const std::size_t count = std::min<std::uint64_t>(out.size(), bytes_.size() - position);
+    std::memcpy(out.data(), bytes_.data() + position, count);
+    return ImageRead{count, {}};
+}
+
+bool OpenImageFile(ImageFile& holder, const std::string& path) {
+    return holder.Open(path);
+}
 
 std::string PositionText(std::uint64_t position, std::uint64_t total) {
     return std::to_string(position) + " \\ " + std::to_string(total);
 }
 
-int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink, std::atomic<bool>& scanActive) {
-    scanActive.store(true);
+int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
+                  const std::atomic<bool>& scanActive, ImageScanSummary* summaryOut) {
+    ImageScanSummary local;
+    ImageScanSummary& summary = summaryOut != nullptr ? *summaryOut : local;
+    summary = ImageScanSummary{};
     // A size that cannot be queried scans as an empty file.
     const std::uint64_t size = image.Size().value_or(0);
     ScanContext context(catalog, sink);
@@ -105,21 +165,20 @@ int ScanImageFile(const ImageFile& image, Catalog& catalog, CatalogSink& sink, s
     while (position < size) {
         if (!scanActive.load(std::memory_order_relaxed)) return 0;
         if (position + mtf::kChunkSize > size) break;
-        const std::size_t got = image.ReadAt(position, chunkBuffer);
-        if (!ExamineChunk(context, image, std::span(chunkBuffer).first(got), position, mtf::kSlotsPerChunk,
-                          scanActive)) {
+        const auto bytes = ReadChunk(image, position, chunkBuffer, summary);
+        if (!ExamineChunk(context, image, bytes, position, mtf::kSlotsPerChunk, scanActive)) {
             return 0;
         }
         position += mtf::kChunkSize;
-        sink.Progress(static_cast<int>(position * 100 / size));
+        sink.Progress(common::PercentOf(position, size));
         sink.PositionLine(PositionText(position, size));
     }
 
     const std::uint64_t remainder = size % mtf::kChunkSize;
     if (remainder > mtf::kSlotSize) {
         const auto tail = std::span(chunkBuffer).first(static_cast<std::size_t>(remainder));
-        const std::size_t got = image.ReadAt(position, tail);
-        if (!ExamineChunk(context, image, tail.first(got), position, remainder / mtf::kSlotSize, scanActive)) {
+        const auto bytes = ReadChunk(image, position, tail, summary);
+        if (!ExamineChunk(context, image, bytes, position, remainder / mtf::kSlotSize, scanActive)) {
             return 0;
         }
     }

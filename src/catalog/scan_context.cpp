@@ -41,15 +41,10 @@ void NormaliseDirectory(std::string& directory) {
 
 std::string CatalogPathOf(const ScanContext& context, std::string_view tail) {
     std::string path;
-    path.reserve(kMediaRootPrefix.size() + context.SetLabel.size() + context.CurrentDirectory.size() + tail.size());
+    path.reserve(kMediaRootPrefix.size() + context.SetLabel.size() + context.CurrentDirectory.size() +
+                 tail.size());
     path.append(kMediaRootPrefix).append(context.SetLabel).append(context.CurrentDirectory).append(tail);
     return path;
-}
-
-bool StreamHeaderChecksumHolds(ByteSpan header) {
-    std::uint16_t sum = 0;
-    for (std::size_t word = 0; word < stream_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
-    return sum == *ReadLE16(header, stream_hdr::kChecksum);
 }
 
 std::optional<DataStream> SearchWindow(const ChunkView& chunk, std::size_t slot) {
@@ -74,7 +69,8 @@ std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot
         const ByteSpan header = chunk.Fetch(slot + distance, stream_hdr::kSize, scratch);
         if (header.size() < stream_hdr::kSize || !StreamHeaderChecksumHolds(header)) return std::nullopt;
         const std::uint64_t length = *ReadLE64(header, stream_hdr::kStreamLength);
-        if (HasTagAt(header, stream_hdr::kStreamId, BlockTagTable[kTagSTAN])) return DataStream{distance, length};
+        if (HasTagAt(header, stream_hdr::kStreamId, BlockTagTable[kTagSTAN]))
+            return DataStream{distance, length};
         if (HasTagAt(header, stream_hdr::kStreamId, BlockTagTable[kTagSPAD])) return std::nullopt;
         if (length > kMaxStreamWalkBytes) return std::nullopt;
         const std::uint64_t end = distance + stream_hdr::kSize + length;
@@ -84,6 +80,13 @@ std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot
 }
 
 }  // namespace
+
+bool StreamHeaderChecksumHolds(ByteSpan header) {
+    if (header.size() < stream_hdr::kSize) return false;
+    std::uint16_t sum = 0;
+    for (std::size_t word = 0; word < stream_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
+    return sum == *ReadLE16(header, stream_hdr::kChecksum);
+}
 
 std::string LostDirectoryName(std::uint64_t number) { return "lost dir" + std::to_string(number) + "\\"; }
 
@@ -101,6 +104,7 @@ void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) 
 
     ++context.setCount;
     context.SetLabel = "BACKUP SET " + std::to_string(context.setCount) + "(" + name + ")";
+    context.catalog.NoteSet(context.SetLabel);
 }
 
 void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
@@ -144,6 +148,7 @@ void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot)
         row.size = stream->length;
         row.dataOffset = chunk.position() + slot + stream->headerDistance + stream_hdr::kSize;
         row.chunkIndex = chunk.chunkIndex();
+        if (row.chunkIndex) row.dataOffsetInChunk = slot + stream->headerDistance + stream_hdr::kSize;
     }
     context.catalog.AppendRow(path, row, &context.sink);
     if (stream) {
@@ -161,6 +166,8 @@ void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot)
     // Only three tags are acted on; every other slot, tagged or not, is passed over. Comparing the slot's
     // first word with those three gives the same result as the table lookup at a fraction of its cost,
     // which matters on media that are mostly file data.
+    // A slot is examined only when all of its 512 bytes were delivered.
+    if (!HasBytes(chunk.bytes(), slot, mtf::kSlotSize)) return;
     const auto word = ReadLE32(chunk.bytes(), slot);
     if (!word || (*word != kSsetWord && *word != kDirbWord && *word != kFileWord)) return;
     switch (LookupBlockTag(chunk.bytes().subspan(slot, mtf::kSlotSize))) {

@@ -30,12 +30,12 @@ struct ScanContext {
 
     Catalog& catalog;
     CatalogSink& sink;
-    std::uint64_t setCount = 0;              // accepted SSET blocks
-    std::string SetLabel = "BACKUP SET 0";   // label of the current set
-    std::string CurrentDirectory;            // directory of the files that follow
-    std::uint64_t lostCount = 0;             // next number of a LostDirectoryName
-    std::uint64_t filesFound = 0;            // files that got a size and data position
-    std::string nameBuffer;                  // reused for every name
+    std::uint64_t setCount = 0;             // accepted SSET blocks
+    std::string SetLabel = "BACKUP SET 0";  // label of the current set
+    std::string CurrentDirectory;           // directory of the files that follow
+    std::uint64_t lostCount = 0;            // next number of a LostDirectoryName
+    std::uint64_t filesFound = 0;           // files that got a size and data position
+    std::string nameBuffer;                 // reused for every name
 };
 
 // Where a FILE block's standard data stream lies, relative to the block's first byte.
@@ -43,6 +43,9 @@ struct DataStream {
     std::uint64_t headerDistance = 0;  // from the block start to the STAN header
     std::uint64_t length = 0;          // Stream Length, all 64 bits
 };
+
+// True when the 22-byte stream header's checksum word is the XOR of the ten words before it.
+bool StreamHeaderChecksumHolds(ByteSpan header);
 
 // The text "lost dir" + number + "\" that replaces an unusable directory name.
 std::string LostDirectoryName(std::uint64_t number);
@@ -55,7 +58,8 @@ void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot)
 // the block's first byte, then, failing that, by following the block's stream headers.
 std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot);
 
-// Examines one slot: classifies it and hands SSET, DIRB and FILE blocks to their handlers.
+// Examines one slot: classifies it and hands SSET, DIRB and FILE blocks to their handlers. A slot of
+// which the chunk holds fewer than 512 bytes is passed over.
 void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 
 // Examines slots 0, 1, ... of the chunk, at most `maxSlots`, as long as the chunk holds a slot whole,

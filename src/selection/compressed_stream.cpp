@@ -110,6 +110,22 @@ CompressedStreamDecoder::Status CompressedStreamDecoder::Take(ByteSpan bytes, co
     return Status::Ok;
 }
 
+CompressedStreamDecoder::Status CompressedStreamDecoder::DecodeCutFrame(const Output& output) {
+    if (failed_ || !frame_ || payload_.empty()) return Status::Ok;
+    const auto out = std::span(decoded_buffer_).first(frame_->uncompressed);
+    std::size_t produced = payload_.size();
+    if (frame_->compressed == frame_->uncompressed) {
+        std::memcpy(out.data(), payload_.data(), payload_.size());
+    } else {
+        produced = LzsDecode(payload_, out).produced;
+    }
+    decoded_ += produced;
+    const bool taken = output(out.first(produced));
+    frame_.reset();
+    payload_.clear();
+    return taken ? Status::Ok : Status::OutputFailed;
+}
+
 CompressedStreamDecoder::Status CompressedStreamDecoder::Finish() {
     if (failed_) return Status::Damaged;
     if (headerHave_ > 0 && !frame_) return Fail("the stream ends inside the frame header");

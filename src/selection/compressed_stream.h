@@ -47,6 +47,10 @@ class CompressedStreamDecoder {
     // All the stream's bytes have been given: Damaged when they ended inside a frame or before the
     // uncompressed size the first frame announced.
     Status Finish();
+    // The stream was cut inside a frame's data: hands on what the part received decodes to, the bytes of
+    // its complete literals and matches (of a stored frame, the bytes as they are). Nothing when no frame
+    // was under way or a check had failed; OutputFailed when the output refused the bytes.
+    Status DecodeCutFrame(const Output& output);
 
     const std::string& error() const { return error_; }
     std::uint64_t decoded() const { return decoded_; }

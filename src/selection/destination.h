@@ -1,31 +1,53 @@
 #pragma once
 // The folder files are saved into, reached only through descriptors: every folder below it is opened
 // relative to its parent without following symbolic links, so nothing is ever created outside it, and
-// every file is written under a temporary name and given its real name only when it is complete.
+// every file is written under a temporary name and given its real name only when it is complete. A file
+// counts as saved only once Sync has made its data reach the disk.
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
-#include "tape/unique_fd.h"
+#include "common/unique_fd.h"
 
 namespace ostrum::selection {
 
-using tape::UniqueFd;
+using common::UniqueFd;
 
 // What to do when the name a file should get is already taken in the destination.
 enum class ExistingFiles : std::uint8_t {
     KeepBoth,   // give the new file a free name, "A (1).TXT"
     Skip,       // leave the existing file and do not save the new one
     Overwrite,  // replace the existing file (never one saved earlier in the same run)
+    Ask,        // ask the caller about each file whose name is taken (SaveSink::AskExisting)
 };
 
 class DestinationFolder;
+
+// The system calls through which the destination is written: the kernel's own, unless a caller (a test)
+// puts others in their place to make the destination fail as a full or read-only disk does. Each returns
+// what its system call returns and leaves errno set when it fails.
+class DestinationCalls {
+  public:
+    virtual ~DestinationCalls() = default;
+    // openat: a new file, never an existing one nor through a symbolic link.
+    virtual int CreateFile(int folder, const char* name);
+    virtual int MakeFolder(int parent, const char* name);  // mkdirat
+    virtual ssize_t Write(int file, const void* bytes, std::size_t count);
+    // Gives `from` the name `to` in `folder`; fails with EEXIST when `to` exists, unless `replace`.
+    virtual int Rename(int folder, const char* from, const char* to, bool replace);
+    virtual int SyncFileSystem(int fd);  // syncfs
+};
 
 // One file being written under a temporary name. Destruction without Commit removes it.
 class OutputFile {
@@ -54,6 +76,7 @@ class OutputFile {
                std::string temporaryName, UniqueFd file);
     bool Close();
     bool TryName(const std::string& name, bool replace);
+    void Kept(const std::string& name, std::string& nameUsed);
     std::string Describe(const std::string& name) const;
 
     DestinationFolder* owner_;
@@ -62,6 +85,7 @@ class OutputFile {
     std::string temporaryName_;
     UniqueFd file_;
     std::uint64_t written_ = 0;
+    std::uint64_t writeBackFrom_ = 0;  // the first byte whose write-back has not been started
     std::optional<std::int64_t> modified_;
     std::string error_;
     bool named_ = false;
@@ -69,8 +93,10 @@ class OutputFile {
 
 class DestinationFolder {
   public:
-    // Opens the folder the user chose (a symbolic link there is followed: it was chosen by name).
-    static std::unique_ptr<DestinationFolder> Open(const std::string& path, std::string& error);
+    // Opens the folder the user chose (a symbolic link there is followed: it was chosen by name), to be
+    // written through `calls` (the kernel's own when null).
+    static std::unique_ptr<DestinationFolder> Open(const std::string& path, std::string& error,
+                                                   std::shared_ptr<DestinationCalls> calls = nullptr);
 
     // Creates a temporary file in the folder `folders` below the destination, creating the folders on
     // the way; nothing when a folder cannot be made or is a symbolic link or a file (with `error`).
@@ -82,13 +108,27 @@ class DestinationFolder {
     bool SavedThisRun(const std::string& relative) const { return savedThisRun_.contains(relative); }
 
     const std::string& path() const { return path_; }
+    // Makes the files named since the last call reach the disk: syncs each file system they were written
+    // to. False (with `error`) when the system reports that some data may not have reached it.
+    bool Sync(std::string& error);
+    // True once the system has said that the destination is full, read-only or over its quota: nothing
+    // more can be written to it. fullReason() holds the system's words.
+    bool full() const { return !fullReason_.empty(); }
+    const std::string& fullReason() const { return fullReason_; }
+    // The longest name, in bytes, that the destination's file system takes.
+    std::size_t nameLimit() const { return nameLimit_; }
+    // `name` shortened to the destination's longest name when it is longer (FitName).
+    std::string Fit(std::string_view name) const;
 
   private:
     friend class OutputFile;
-    DestinationFolder(std::string path, UniqueFd root);
+    DestinationFolder(std::string path, UniqueFd root, std::shared_ptr<DestinationCalls> calls);
     std::shared_ptr<const UniqueFd> Folder(std::span<const std::string> folders, bool create,
                                            std::string& error);
     std::string FolderText(std::span<const std::string> folders) const;
+    void NoteWritten(const std::shared_ptr<const UniqueFd>& folder);
+    // The system's text for the errno of a failed call; notes a destination that has become full.
+    std::string Reason(int error);
 
     std::string path_;
     std::shared_ptr<const UniqueFd> root_;
@@ -96,7 +136,16 @@ class DestinationFolder {
     // no folder to be opened at all.
     std::vector<std::pair<std::string, std::shared_ptr<const UniqueFd>>> chain_;
     std::unordered_set<std::string> savedThisRun_;
+    // The number keep-both tries first for a name ("A/B.TXT"): one past the last it gave it, so that many
+    // files of one name do not each try every number taken before them.
+    std::unordered_map<std::string, unsigned> nextNumber_;
+    std::shared_ptr<DestinationCalls> calls_;
+    // A folder on each file system written to since the last Sync, and the folder last written to.
+    std::vector<std::pair<dev_t, std::shared_ptr<const UniqueFd>>> unsynced_;
+    std::shared_ptr<const UniqueFd> lastWritten_;
     std::uint64_t temporaryCount_ = 0;
+    std::size_t nameLimit_ = 0;
+    std::string fullReason_;
 };
 
 }  // namespace ostrum::selection

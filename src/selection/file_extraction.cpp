@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "catalog/byte_reader.h"
+#include "catalog/scan_context.h"
 #include "save_path.h"
 
 namespace ostrum::selection {
@@ -26,6 +27,12 @@ std::string Hex16(std::uint16_t value) {
 
 FileExtraction::FileExtraction(const SaveItem& item, std::size_t index, SaveTarget& target)
     : item_(item), target_(target), components_(DestinationComponents(item.catalogPath)) {
+    for (auto& component : components_) {
+        std::string fitted = target.folder.Fit(component);
+        if (fitted.size() == component.size()) continue;
+        component = std::move(fitted);
+        shortened_ = true;
+    }
     destinationText_ = JoinComponents(components_);
     result_.item = index;
     result_.catalogPath = item.catalogPath;
@@ -89,20 +96,39 @@ void FileExtraction::Begin() {
         return Fail("not found: the 22 bytes at medium byte " + std::to_string(headerAt) +
                     ", just before its data, are not a STAN stream header");
     }
+    // A stray "STAN" in file data, or a header hit by damage, would make its length a guess: nothing is
+    // written on the strength of it.
+    if (!catalog::StreamHeaderChecksumHolds(ByteSpan(header_))) {
+        return Fail("damaged stream header: the checksum of the 22 bytes at medium byte " +
+                    std::to_string(headerAt) + " does not hold");
+    }
     length_ = *catalog::ReadLE64(ByteSpan(header_), stream_hdr::kStreamLength);
     ChooseDecoding();
 
     const auto folders = std::span(components_).first(components_.size() - 1);
     const std::string& name = components_.back();
-    if (target_.existing == ExistingFiles::Skip && !target_.folder.SavedThisRun(destinationText_) &&
-        target_.folder.Exists(folders, name)) {
-        return End(SaveOutcome::Skipped, "'" + destinationText_ + "' already exists");
+    existing_ = target_.existing;
+    if ((existing_ == ExistingFiles::Skip || existing_ == ExistingFiles::Ask) &&
+        !target_.folder.SavedThisRun(destinationText_) && target_.folder.Exists(folders, name)) {
+        if (existing_ == ExistingFiles::Ask) existing_ = AskAboutTakenName();
+        if (existing_ == ExistingFiles::Skip)
+            return End(SaveOutcome::Skipped, "'" + destinationText_ + "' already exists");
     }
+    // A name free now that is taken by the time the file is complete is kept both, never replaced.
+    if (existing_ == ExistingFiles::Ask) existing_ = ExistingFiles::KeepBoth;
     std::string error;
     output_ = target_.folder.Create(folders, error);
     if (!output_) return Fail(error);
     stage_ = Stage::Data;
     if (length_ == 0) Complete();
+}
+
+ExistingFiles FileExtraction::AskAboutTakenName() {
+    const ExistingFileAnswer answer = target_.sink.AskExisting(result_.item, destinationText_);
+    const ExistingFiles choice =
+        answer.choice == ExistingFiles::Ask ? ExistingFiles::KeepBoth : answer.choice;
+    if (answer.forTheRest) target_.existing = choice;
+    return choice;
 }
 
 bool FileExtraction::WriteData(ByteSpan bytes) {
@@ -127,7 +153,7 @@ void FileExtraction::Complete() {
     if (auto seconds = MtfDateToUnixTime(item_.modified)) output_->SetModified(*seconds);
     const std::string& name = components_.back();
     std::string used;
-    switch (output_->Commit(name, target_.existing, used)) {
+    switch (output_->Commit(name, existing_, used)) {
         case OutputFile::Named::AsAsked:
             break;
         case OutputFile::Named::Renamed:
@@ -139,17 +165,29 @@ void FileExtraction::Complete() {
         case OutputFile::Named::Failed:
             return Fail(output_->error());
     }
+    if (shortened_) {
+        result_.reason = "names longer than the " + std::to_string(target_.folder.nameLimit()) +
+                         " bytes the destination takes were shortened" +
+                         (result_.reason.empty() ? "" : "; " + result_.reason);
+    }
     const std::string folder = folderPath();
     result_.savedAs = folder.empty() ? used : folder + "/" + used;
     result_.bytesWritten = output_->written();
-    End(used == name ? SaveOutcome::Saved : SaveOutcome::SavedRenamed, {});
+    End(used == name && !shortened_ ? SaveOutcome::Saved : SaveOutcome::SavedRenamed, {});
 }
 
 void FileExtraction::Truncate(const std::string& why) {
     std::string reason = why;
+    // What the frame the medium ended in decodes to belongs to the part recovered, as the bytes of an
+    // uncompressed file do.
+    if (decoder_ && output_ && decoder_->DecodeCutFrame([this](ByteSpan decoded) {
+            return output_->Write(decoded);
+        }) != CompressedStreamDecoder::Status::Ok) {
+        return Fail(why + "; the part read could not be kept either: " + output_->error());
+    }
     if (output_ && output_->written() > 0) {
         std::string used;
-        const std::string partialName = components_.back() + std::string(kPartialSuffix);
+        const std::string partialName = target_.folder.Fit(components_.back() + std::string(kPartialSuffix));
         if (output_->Commit(partialName, ExistingFiles::KeepBoth, used) == OutputFile::Named::Failed) {
             return Fail(why + "; the part read could not be kept either: " + output_->error());
         }
@@ -186,10 +224,10 @@ void FileExtraction::NotFound(const std::string& why) {
     Fail("not found: " + why);
 }
 
-void FileExtraction::Cancel() {
+void FileExtraction::Abandon(SaveOutcome outcome, const std::string& why) {
     if (stage_ == Stage::Done) return;
     if (output_) output_->Discard();
-    End(SaveOutcome::Cancelled, "cancelled");
+    End(outcome, why);
 }
 
 }  // namespace ostrum::selection

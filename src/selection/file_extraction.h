@@ -21,7 +21,8 @@ namespace ostrum::selection {
 // What the files of one save share.
 struct SaveTarget {
     DestinationFolder& folder;
-    ExistingFiles existing;
+    ExistingFiles existing;  // an answer "for the rest" replaces Ask
+    SaveSink& sink;
 };
 
 class FileExtraction {
@@ -37,7 +38,8 @@ class FileExtraction {
     void SourceEnded(const std::string& why);
     // Ends the file without a stream: nothing is written.
     void NotFound(const std::string& why);
-    void Cancel();
+    // Ends the file, not yet complete, with this outcome; what was written of it is removed.
+    void Abandon(SaveOutcome outcome, const std::string& why);
 
     // Data bytes taken so far, for progress.
     std::uint64_t dataTaken() const { return dataTaken_; }
@@ -49,6 +51,7 @@ class FileExtraction {
 
     void Begin();
     void ChooseDecoding();
+    ExistingFiles AskAboutTakenName();
     bool WriteData(std::span<const std::uint8_t> bytes);
     void Complete();
     void Truncate(const std::string& why);
@@ -61,6 +64,8 @@ class FileExtraction {
     FileResult result_;
     std::vector<std::string> components_;  // folders below the destination, then the name
     std::string destinationText_;
+    bool shortened_ = false;                            // a name in its path was too long for the destination
+    ExistingFiles existing_ = ExistingFiles::KeepBoth;  // what is done if its name is taken
     Stage stage_ = Stage::Header;
     std::array<std::uint8_t, catalog::mtf::stream_hdr::kSize> header_{};
     std::size_t headerHave_ = 0;

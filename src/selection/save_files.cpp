@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "catalog/image_scanner.h"
+#include "common/saturating.h"
 #include "save_run.h"
 
 namespace ostrum::selection {
@@ -13,6 +14,10 @@ namespace stream_hdr = catalog::mtf::stream_hdr;
 
 // Image reads are large so that saving runs at the disk's speed; small files are read in one piece.
 constexpr std::size_t kImageReadSize = 1 << 20;
+// Files are synced to disk in batches, at the latest after this many bytes or files: often enough that
+// the progress shown follows the work, seldom enough that many small files do not wait on the disk each.
+constexpr std::uint64_t kSyncBatchBytes = 256u << 20;
+constexpr std::size_t kSyncBatchFiles = 1000;
 
 void Count(SaveTotals& totals, const FileResult& result) {
     switch (result.outcome) {
@@ -34,8 +39,13 @@ void Count(SaveTotals& totals, const FileResult& result) {
         case SaveOutcome::Cancelled:
             ++totals.cancelled;
             break;
+        case SaveOutcome::NotAttempted:
+            ++totals.notAttempted;
+            break;
     }
-    if (!result.decoded && result.outcome != SaveOutcome::Cancelled) ++totals.notDecoded;
+    const bool ended =
+        result.outcome == SaveOutcome::Cancelled || result.outcome == SaveOutcome::NotAttempted;
+    if (!result.decoded && !ended) ++totals.notDecoded;
     totals.bytesWritten += result.bytesWritten;
 }
 
@@ -57,7 +67,7 @@ void SaveOneFromImage(SaveRun& run, const catalog::ImageFile& image, std::vector
     }
     std::uint64_t position = *item.dataOffset - stream_hdr::kSize;
     while (!file.done()) {
-        if (run.cancelRequested()) return file.Cancel();
+        if (run.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.wanted()));
         const std::size_t got = image.ReadAt(position, std::span(buffer).first(want));
         file.Take(std::span(buffer).first(got));
@@ -74,12 +84,16 @@ void SaveFromImage(SaveRun& run) {
     }
     std::vector<std::uint8_t> buffer(kImageReadSize);
     for (std::size_t i = 0; i < run.items().size(); ++i) {
-        if (run.cancelRequested()) break;
+        if (run.cancelRequested() || run.destinationFull()) break;
         FileExtraction file = run.Start(i);
         SaveOneFromImage(run, image, buffer, file, run.items()[i]);
         run.Finish(file);
     }
-    if (run.cancelRequested()) run.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
+    if (run.cancelRequested()) {
+        run.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
+    } else if (run.destinationFull()) {
+        run.StopAtFullDestination();
+    }
 }
 
 }  // namespace
@@ -92,13 +106,13 @@ SaveRun::SaveRun(std::span<const SaveItem> items, const SaveRequest& request, Sa
       request_(request),
       sink_(sink),
       cancel_(cancel),
-      target_{folder, request.existing},
+      target_{folder, request.existing, sink},
       ended_(items.size(), false) {
     report_.files.resize(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
         report_.files[i].item = i;
         report_.files[i].catalogPath = items[i].catalogPath;
-        total_ += items[i].size.value_or(0);
+        total_ = common::SaturatingAdd(total_, items[i].size.value_or(0));
     }
 }
 
@@ -115,13 +129,37 @@ void SaveRun::Finish(const FileExtraction& file) {
     ended_[result.item] = true;
     // A file that ended early counts as done all the same, so that the count reaches the total; a
     // cancelled one does not, since the save stops there.
-    if (result.outcome != SaveOutcome::Cancelled) done_ += items_[result.item].size.value_or(0);
-    sink_.FileFinished(result);
+    if (result.outcome != SaveOutcome::Cancelled)
+        done_ = common::SaturatingAdd(done_, items_[result.item].size.value_or(0));
+    unreported_.push_back(result.item);
+    if (!result.savedAs.empty()) {
+        ++unsyncedFiles_;
+        unsyncedBytes_ += result.bytesWritten;
+    }
+    if (unsyncedFiles_ == 0 || unsyncedFiles_ >= kSyncBatchFiles || unsyncedBytes_ >= kSyncBatchBytes)
+        SyncAndReport();
     ReportProgress(0);
 }
 
+void SaveRun::SyncAndReport() {
+    std::string error;
+    if (unsyncedFiles_ > 0 && !target_.folder.Sync(error)) {
+        for (std::size_t item : unreported_) {
+            FileResult& result = report_.files[item];
+            if (result.savedAs.empty()) continue;
+            result.outcome = SaveOutcome::Failed;
+            result.reason = "written as '" + result.savedAs + "', but " + error +
+                            (result.reason.empty() ? "" : "; " + result.reason);
+        }
+    }
+    for (std::size_t item : unreported_) sink_.FileFinished(report_.files[item]);
+    unreported_.clear();
+    unsyncedFiles_ = 0;
+    unsyncedBytes_ = 0;
+}
+
 void SaveRun::ReportProgress(std::uint64_t active) {
-    sink_.Progress(std::min(done_ + active, total_), total_);
+    sink_.Progress(std::min(common::SaturatingAdd(done_, active), total_), total_);
 }
 
 void SaveRun::EndTheRest(SaveOutcome outcome, const std::string& reason) {
@@ -134,12 +172,24 @@ void SaveRun::EndTheRest(SaveOutcome outcome, const std::string& reason) {
     if (outcome == SaveOutcome::Cancelled) report_.cancelled = true;
 }
 
+bool SaveRun::destinationFull() const {
+    return target_.folder.full();
+}
+
+void SaveRun::StopAtFullDestination() {
+    report_.destinationFull = target_.folder.fullReason();
+    sink_.StatusLine("The destination is full (" + report_.destinationFull +
+                     "): the remaining files are not attempted");
+    EndTheRest(SaveOutcome::NotAttempted, "destination full");
+}
+
 void SaveRun::SourceFailed(const std::string& error) {
     report_.error = error;
     EndTheRest(SaveOutcome::Failed, error);
 }
 
 SaveReport SaveRun::TakeReport() {
+    SyncAndReport();
     report_.totals = {};
     for (const auto& result : report_.files) Count(report_.totals, result);
     if (cancelRequested()) report_.cancelled = true;
@@ -162,6 +212,8 @@ std::string_view OutcomeText(SaveOutcome outcome) {
             return "failed";
         case SaveOutcome::Cancelled:
             return "cancelled";
+        case SaveOutcome::NotAttempted:
+            return "not attempted";
     }
     return "unknown";
 }
@@ -177,7 +229,8 @@ bool SaveReport::AllSavedWhole() const {
 }
 
 SaveItem SaveItemOf(const catalog::FileRow& row) {
-    return SaveItem{std::string(row.path), row.size, row.dataOffset, row.chunkIndex, row.modified};
+    return SaveItem{std::string(row.path), row.size,     row.dataOffset,
+                    row.chunkIndex,        row.modified, row.dataOffsetInChunk};
 }
 
 std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog) {
@@ -191,7 +244,7 @@ std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog) {
 SaveReport SaveFiles(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
                      const std::atomic<bool>& cancel) {
     std::string error;
-    auto folder = DestinationFolder::Open(request.destination, error);
+    auto folder = DestinationFolder::Open(request.destination, error, request.destinationCalls);
     if (!folder) {
         SaveReport report;
         report.error = error;

@@ -2,10 +2,11 @@
 // Saving the files found on the medium back to disk, byte for byte, under a folder the user chose.
 //
 // For each file the engine reads the 22-byte STAN stream header just before the file's DataOffset, makes
-// sure it is one, takes the full 64-bit Stream Length from it and copies that many bytes (decoding MTF
-// software compression) to the file's CatalogPath below the destination, less "TAPE MEDIA\". An image is
-// read with positioned reads; a tape is read once from its start, the way the tape scan read it, and its
-// files are saved in tape order.
+// sure it is one (its tag and its checksum), takes the full 64-bit Stream Length from it and copies that
+// many bytes (decoding MTF software compression) to the file's CatalogPath below the destination, less
+// "TAPE MEDIA\". An image is read with positioned reads; a tape is read once from its start, the way the
+// tape scan read it, and its files are saved in tape order. A file counts as saved once its data have
+// reached the disk; a destination that becomes full stops the save.
 //
 // The engine runs on whatever thread calls it (a window runs it on a worker): it reports through a
 // SaveSink on that thread and stops within the current file when `cancel` becomes true.
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,6 +37,7 @@ struct SaveItem {
     std::optional<std::uint64_t> dataOffset;  // first data byte of the STAN stream
     std::optional<std::uint64_t> chunkIndex;  // tape scans: the pass that met the FILE block
     std::uint64_t modified = 0;               // the FILE block's modification date as stored, 0 unknown
+    std::optional<std::uint64_t> dataOffsetInChunk;  // tape scans: the data's offset in read ChunkIndex
 };
 
 SaveItem SaveItemOf(const catalog::FileRow& row);
@@ -48,6 +51,8 @@ struct SaveRequest {
     ExistingFiles existing = ExistingFiles::KeepBoth;
     // Opens TapeDeviceNames when SourceIsTape; required then.
     const tape::TapeDevices* tapeDevices = nullptr;
+    // The calls that write the destination; the kernel's own when null.
+    std::shared_ptr<DestinationCalls> destinationCalls = nullptr;
 };
 
 enum class SaveOutcome : std::uint8_t {
@@ -57,6 +62,7 @@ enum class SaveOutcome : std::uint8_t {
     Truncated,     // the medium gave only part of it; what it gave is kept under a ".partial" name
     Failed,        // not saved: not found on the medium, or the destination refused it
     Cancelled,     // the save was cancelled before the file was complete; nothing of it is kept
+    NotAttempted,  // the destination became full (or read-only) before the file's turn; nothing written
 };
 
 std::string_view OutcomeText(SaveOutcome outcome);
@@ -78,6 +84,7 @@ struct SaveTotals {
     std::size_t truncated = 0;
     std::size_t failed = 0;
     std::size_t cancelled = 0;
+    std::size_t notAttempted = 0;
     std::size_t notDecoded = 0;
     std::uint64_t bytesWritten = 0;
 };
@@ -86,10 +93,20 @@ struct SaveReport {
     std::vector<FileResult> files;  // one per item, in the order of the items
     SaveTotals totals;
     std::string error;  // the source or the destination could not be used at all
+    // The system's words when the destination became full, read-only or over its quota and the save
+    // stopped there; the files not reached then are NotAttempted, with the reason "destination full".
+    std::string destinationFull;
     bool cancelled = false;
 
     // Every file complete and as the medium meant it (skipped files count as the user's choice).
     bool AllSavedWhole() const;
+};
+
+// What to do with a file whose name is taken, asked under ExistingFiles::Ask: KeepBoth, Skip or
+// Overwrite, for this file or, with forTheRest, for every later one whose name is taken too.
+struct ExistingFileAnswer {
+    ExistingFiles choice = ExistingFiles::KeepBoth;
+    bool forTheRest = false;
 };
 
 // Told of the progress of a save, on the saving thread.
@@ -101,7 +118,15 @@ class SaveSink {
     virtual void FileStarted(std::size_t /*item*/, std::string_view /*destination*/) {}
     // Medium bytes of the selected files done, against the sum of their lengths.
     virtual void Progress(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
+    // A file has ended. Files kept on disk are told of once synced, in batches, so this may come a little
+    // after the file's own end.
     virtual void FileFinished(const FileResult& /*result*/) {}
+    // Under ExistingFiles::Ask, before the file is read: `destination` (below the destination folder)
+    // exists already. The saving thread waits for the answer. The default, like a question closed
+    // without an answer, keeps both.
+    virtual ExistingFileAnswer AskExisting(std::size_t /*item*/, std::string_view /*destination*/) {
+        return {};
+    }
 };
 
 SaveReport SaveFiles(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "catalog/catalog.h"
 
@@ -43,6 +44,40 @@ std::string NumberedName(std::string_view name, unsigned n) {
     const auto dot = name.find_last_of('.');
     if (dot == std::string_view::npos || dot == 0) return std::string(name) + suffix;
     return std::string(name.substr(0, dot)) + suffix + std::string(name.substr(dot));
+}
+
+namespace {
+
+// An extension longer than this is taken as part of the name when a name is shortened.
+constexpr std::size_t kMaxKeptExtensionBytes = 32;
+
+std::uint32_t NameHash(std::string_view name) {
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (const char c : name) hash = (hash ^ static_cast<std::uint8_t>(c)) * 16777619u;
+    return hash;
+}
+
+bool IsContinuationByte(char c) {
+    return (static_cast<std::uint8_t>(c) & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+std::string FitName(std::string_view name, std::size_t limit) {
+    if (name.size() <= limit) return std::string(name);
+    char mark[16];
+    std::snprintf(mark, sizeof mark, "~%08x", static_cast<unsigned>(NameHash(name)));
+    const std::string_view suffix(mark);
+    std::string_view extension;
+    const auto dot = name.find_last_of('.');
+    if (dot != std::string_view::npos && dot != 0 && name.size() - dot <= kMaxKeptExtensionBytes &&
+        name.size() - dot + suffix.size() < limit) {
+        extension = name.substr(dot);
+    }
+    std::size_t keep =
+        limit > suffix.size() + extension.size() ? limit - suffix.size() - extension.size() : 0;
+    while (keep > 0 && IsContinuationByte(name[keep])) --keep;
+    return std::string(name.substr(0, keep)) + std::string(suffix) + std::string(extension);
 }
 
 std::optional<std::int64_t> MtfDateToUnixTime(std::uint64_t stored) {

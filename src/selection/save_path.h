@@ -28,6 +28,14 @@ std::string JoinComponents(std::span<const std::string> components);
 // an extension (or whose only dot leads it, ".profile") gets the suffix at its end.
 std::string NumberedName(std::string_view name, unsigned n);
 
+// Longest name, in bytes, that Linux file systems take, used when the destination does not say.
+inline constexpr std::size_t kMaxNameBytes = 255;
+
+// `name` when it is at most `limit` bytes long; otherwise shortened to fit: its beginning, cut on a
+// UTF-8 character boundary, then "~" and eight hexadecimal digits of a hash of the whole name (so that
+// long names sharing a beginning stay apart), then its extension, when it has a short one.
+std::string FitName(std::string_view name, std::size_t limit);
+
 // Seconds since 1970-01-01 UTC of a 5-byte MTF date stored as a 40-bit number (year 14 bits, month 4,
 // day 5, hour 5, minute 6, second 6, from the most significant bit down). Nothing for 0 (unknown) or a
 // date that is not a real calendar time.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "file_extraction.h"
 #include "save_files.h"
@@ -25,12 +26,18 @@ class SaveRun {
 
     // A file about to be read.
     FileExtraction Start(std::size_t item);
-    // A file that has ended: its result is recorded and its length counts as done.
+    // A file that has ended: its result is recorded and its length counts as done. It is reported to the
+    // sink once the files kept before it and it have reached the disk.
     void Finish(const FileExtraction& file);
     // Reports the bytes done: those of the ended files and `active` bytes of the files being read.
     void ReportProgress(std::uint64_t active);
     // Every item not yet ended gets this outcome (the save was cancelled, or its source failed).
     void EndTheRest(SaveOutcome outcome, const std::string& reason);
+
+    // True once the destination has said it is full, read-only or over its quota.
+    bool destinationFull() const;
+    // Says once that the destination is full, and ends every item not yet ended as NotAttempted.
+    void StopAtFullDestination();
 
     // The source cannot be used at all: every item not yet ended fails with `error`.
     void SourceFailed(const std::string& error);
@@ -38,6 +45,10 @@ class SaveRun {
     SaveReport TakeReport();
 
   private:
+    // Syncs the files kept since the last time, fails those the sync could not confirm, and reports the
+    // ended files to the sink.
+    void SyncAndReport();
+
     std::span<const SaveItem> items_;
     const SaveRequest& request_;
     SaveSink& sink_;
@@ -47,6 +58,9 @@ class SaveRun {
     std::vector<bool> ended_;
     std::uint64_t total_ = 0;
     std::uint64_t done_ = 0;
+    std::vector<std::size_t> unreported_;  // ended files, in the order they ended
+    std::size_t unsyncedFiles_ = 0;        // of those, the files kept on disk
+    std::uint64_t unsyncedBytes_ = 0;
 };
 
 // The tape reader: one pass over the tape from its start for the whole selection.

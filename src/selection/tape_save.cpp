@@ -3,13 +3,16 @@
 // its DataOffset. The tape is never positioned except by the rewind of its preparation.
 //
 // Positions are counted in delivered bytes: the bytes of the reads of the loop back to back (marks and
-// failed reads deliver none). The scan gave a file DataOffset = (delivered total after the pass that met
-// its FILE block) + (the stream header's offset from that read's first byte) + 22, so its header lies at
-// delivered byte DataOffset - 22 - (bytes of that pass), which is never before that pass's first byte.
+// failed reads deliver none). A file is placed by its read and by where its data begin in that read
+// (dataOffsetInChunk), never by the delivered total: a block that failed on one pass and read on the other
+// changes every later total, but not which read a file lies in nor where in it. Items without that offset
+// fall back on DataOffset = (delivered total after the read that met the FILE block) + (the header's
+// offset from that read's first byte) + 22, which holds only when both passes read the same blocks.
 
 #include <algorithm>
 #include <list>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "save_run.h"
@@ -39,6 +42,7 @@ class TapeSave {
     void StartFilesOf(const tape::TapePass& pass);
     void Feed(const tape::TapePass& pass);
     void EndActive(const std::string& why, bool all);
+    void AbandonActive(SaveOutcome outcome, const std::string& why);
     std::string EndText(tape::TapePassReader::End end, std::uint64_t passes) const;
     void ReportProgress();
     bool Finished() const { return waiting_.empty() && active_.empty(); }
@@ -69,22 +73,38 @@ void TapeSave::PlanItems() {
     }
 }
 
+// Where the file's stream header begins, counted from the first byte of the pass that met its FILE block;
+// nothing when its position lies before that pass.
+std::optional<std::uint64_t> HeaderOffsetInPass(const SaveItem& item, const tape::TapePass& pass) {
+    if (item.dataOffsetInChunk) {
+        if (*item.dataOffsetInChunk < stream_hdr::kSize) return std::nullopt;
+        return *item.dataOffsetInChunk - stream_hdr::kSize;
+    }
+    if (*item.dataOffset < pass.deliveredTotal + stream_hdr::kSize) return std::nullopt;
+    return *item.dataOffset - stream_hdr::kSize - pass.deliveredTotal;
+}
+
 void TapeSave::StartFilesOf(const tape::TapePass& pass) {
     const auto found = waiting_.find(pass.chunkIndex);
     if (found == waiting_.end()) return;
     const std::uint64_t passStart = pass.deliveredTotal - pass.bytes.size();
     for (std::size_t index : found->second) {
-        const SaveItem& item = run_.items()[index];
         FileExtraction file = run_.Start(index);
-        // The header begins at or after the first byte of the pass that met the FILE block.
-        if (*item.dataOffset < pass.deliveredTotal + stream_hdr::kSize) {
-            file.NotFound("its data position " + std::to_string(*item.dataOffset) + " lies before read " +
-                          std::to_string(pass.chunkIndex) + " of the tape, where it was catalogued");
+        if (pass.read.end == tape::ReadEnd::Error) {
+            file.NotFound("read " + std::to_string(pass.chunkIndex) +
+                          " of the tape, where the scan found it, failed (" + pass.read.error + ")");
             run_.Finish(file);
             continue;
         }
-        const std::uint64_t header = passStart + (*item.dataOffset - stream_hdr::kSize - pass.deliveredTotal);
-        active_.push_back(ActiveFile{std::move(file), header, header});
+        const auto offset = HeaderOffsetInPass(run_.items()[index], pass);
+        if (!offset) {
+            file.NotFound("its data position " + std::to_string(*run_.items()[index].dataOffset) +
+                          " lies before read " + std::to_string(pass.chunkIndex) +
+                          " of the tape, where it was catalogued");
+            run_.Finish(file);
+            continue;
+        }
+        active_.push_back(ActiveFile{std::move(file), passStart + *offset, passStart + *offset});
     }
     waiting_.erase(found);
 }
@@ -93,6 +113,7 @@ void TapeSave::StartFilesOf(const tape::TapePass& pass) {
 void TapeSave::Feed(const tape::TapePass& pass) {
     const std::uint64_t passStart = pass.deliveredTotal - pass.bytes.size();
     for (auto& active : active_) {
+        if (run_.destinationFull()) break;  // nothing more is written
         // A file takes its header first, then its data: it may take several pieces of one pass. Every
         // file has taken all it wanted of the passes before, so `next` is never before this pass.
         while (!active.file.done() && active.next < pass.deliveredTotal) {
@@ -108,6 +129,14 @@ void TapeSave::Feed(const tape::TapePass& pass) {
         run_.Finish(active.file);
         return true;
     });
+}
+
+void TapeSave::AbandonActive(SaveOutcome outcome, const std::string& why) {
+    for (auto& active : active_) {
+        active.file.Abandon(outcome, why);
+        run_.Finish(active.file);
+    }
+    active_.clear();
 }
 
 void TapeSave::ReportProgress() {
@@ -157,14 +186,14 @@ void TapeSave::Run() {
     tape::TapePassReader reader(*prepared.drive, run_.cancelFlag());
     run_.sink().StatusLine("Reading tape...");
     std::uint64_t passes = 0;
-    while (!Finished()) {
+    while (!Finished() && !run_.destinationFull()) {
         auto pass = reader.Next();
         if (!pass) break;
         ++passes;
         if (pass->read.end == tape::ReadEnd::Error) {
             lastReadError_ = pass->read.error;
-            // The failed block's bytes are missing from the files it cut; files further on were placed
-            // by the scan across the same gap.
+            // The failed block's bytes are missing from the files it cut; the files that begin further
+            // on are placed by their own reads.
             EndActive(
                 "read " + std::to_string(pass->chunkIndex) + " of the tape failed (" + pass->read.error + ")",
                 false);
@@ -174,12 +203,12 @@ void TapeSave::Run() {
         ReportProgress();
     }
     if (run_.cancelRequested()) {
-        for (auto& active : active_) {
-            active.file.Cancel();
-            run_.Finish(active.file);
-        }
-        active_.clear();
+        AbandonActive(SaveOutcome::Cancelled, "cancelled");
         return run_.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
+    }
+    if (run_.destinationFull()) {
+        AbandonActive(SaveOutcome::NotAttempted, "destination full");
+        return run_.StopAtFullDestination();
     }
     if (Finished()) return;
     const std::string why = EndText(reader.end(), passes);

@@ -18,12 +18,14 @@ class BlockPieces {
     // A buffer of `size` bytes to read one whole block into; what it held before is dropped.
     std::span<std::uint8_t> Space(std::size_t size) {
         if (buffer_.size() < size) buffer_.resize(size);
+        space_ = size;
         length_ = taken_ = 0;
         return std::span(buffer_).first(size);
     }
-    // The block just read into Space() is `length` bytes long.
+    // The block just read into Space() is `length` bytes long; a length beyond that space (a read that
+    // claims more than it could have delivered) is cut to it.
     void Hold(std::size_t length) {
-        length_ = length;
+        length_ = std::min(length, space_);
         taken_ = 0;
     }
     bool pending() const { return taken_ < length_; }
@@ -38,6 +40,7 @@ class BlockPieces {
 
   private:
     std::vector<std::uint8_t> buffer_;
+    std::size_t space_ = 0;  // the size asked of the last Space()
     std::size_t length_ = 0;
     std::size_t taken_ = 0;
 };

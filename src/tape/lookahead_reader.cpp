@@ -10,19 +10,31 @@ LookaheadReader::LookaheadReader(TapeDrive& drive, const std::atomic<bool>& stop
 
 TapeRead LookaheadReader::ReadDrive(std::span<std::uint8_t> out) {
     TapeRead read = drive_.Read(out);
+    read.count = std::min(read.count, out.size());  // never more than the buffer could take
     failures_.Note(read);
     if (read.end == ReadEnd::EndOfData) endOfData_ = true;
     return read;
 }
 
 TapeRead LookaheadReader::Next(std::span<std::uint8_t> out) {
+    if (out.empty()) return TapeRead{0, ReadEnd::Error, "cannot read the tape into an empty buffer"};
     if (queue_.empty()) return ReadDrive(out);
+    if (queue_.front().bytes.size() > out.size()) return TakePiece(out);
     Taken taken = std::move(queue_.front());
     queue_.pop_front();
     queuedBytes_ -= taken.bytes.size();
     std::memcpy(out.data(), taken.bytes.data(), taken.bytes.size());
+    taken.read.count = taken.bytes.size();  // what is left of it when pieces were taken
     spare_.push_back(std::move(taken.bytes));
     return std::move(taken.read);
+}
+
+TapeRead LookaheadReader::TakePiece(std::span<std::uint8_t> out) {
+    std::vector<std::uint8_t>& bytes = queue_.front().bytes;
+    std::memcpy(out.data(), bytes.data(), out.size());
+    bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(out.size()));
+    queuedBytes_ -= out.size();
+    return TapeRead{out.size(), ReadEnd::None, {}};
 }
 
 bool LookaheadReader::ReadAhead() {

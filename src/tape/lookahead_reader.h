@@ -27,6 +27,7 @@ class LookaheadReader {
     LookaheadReader(TapeDrive& drive, const std::atomic<bool>& stopRequested, Limits limits);
 
     // The next read of the tape into `out`, which holds TapeReadSize bytes: a queued one, or a new one.
+    // A queued read longer than `out` is handed out in pieces, as the drive does with a long block.
     TapeRead Next(std::span<std::uint8_t> out);
 
     // The bytes delivered after the read last handed out by Next(): the following reads' bytes back to
@@ -50,6 +51,7 @@ class LookaheadReader {
     };
 
     TapeRead ReadDrive(std::span<std::uint8_t> out);
+    TapeRead TakePiece(std::span<std::uint8_t> out);
     bool ReadAhead();
 
     TapeDrive& drive_;

@@ -34,6 +34,13 @@ std::shared_ptr<VirtualTape> TapeDevices::Attached(int number) const {
     return found == attached_.end() ? nullptr : found->second;
 }
 
+std::optional<std::string> TapeDevices::BackingFile(std::string_view name) const {
+    const auto number = ParseTapeDeviceName(name);
+    if (!number) return std::nullopt;
+    if (auto tape = Attached(*number)) return tape->options().path;
+    return LinuxTapePath(*number);
+}
+
 TapeResult TapeDevices::Open(std::string_view name, std::unique_ptr<TapeDrive>& drive) const {
     drive.reset();
     const auto number = ParseTapeDeviceName(name);
@@ -60,6 +67,12 @@ std::string AttachVirtualTape(TapeDevices& devices, std::string_view attachment,
     }
     VirtualTapeOptions options;
     options.path = std::string(attachment.substr(equals + 1));
+    if (catalog::ImageFile file; file.Open(options.path)) {
+        if (const auto check = CheckTapeFraming(file); check.framing == TapeFraming::Broken) {
+            return "'" + options.path + "' is not a virtual tape file (SIMH .tap): " + check.why +
+                   "; an image file is given without --attach";
+        }
+    }
     if (capacity) options.capacity = static_cast<std::int64_t>(*capacity);
     const int device = number > 1000 ? -1 : static_cast<int>(number);
     const TapeResult attached = devices.AttachVirtual(device, std::move(options));

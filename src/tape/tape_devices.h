@@ -28,6 +28,10 @@ class TapeDevices {
     void Detach(int number);
     std::shared_ptr<VirtualTape> Attached(int number) const;
 
+    // The file behind a TapeDeviceName: the attached tape file, or the Linux device node; nothing for a
+    // name that is not one.
+    std::optional<std::string> BackingFile(std::string_view name) const;
+
     // Opens the drive named by a TapeDeviceName, exclusively.
     TapeResult Open(std::string_view name, std::unique_ptr<TapeDrive>& drive) const;
 
@@ -38,7 +42,8 @@ class TapeDevices {
 };
 
 // Attaches the virtual tape of an `--attach N=FILE.tap` option ("N=FILE.tap", with the capacity of a
-// following `--capacity BYTES`, when given) to device N; returns the error text, empty on success.
+// following `--capacity BYTES`, when given) to device N; returns the error text, empty on success. A file
+// whose first records are not framed as a tape file's (an image, say) is refused.
 std::string AttachVirtualTape(TapeDevices& devices, std::string_view attachment,
                               std::optional<std::uint64_t> capacity = std::nullopt);
 

@@ -1,16 +1,19 @@
 #include "tape_imaging.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "common/posix_io.h"
+#include "common/saturating.h"
 #include "read_failures.h"
 #include "tape_operations.h"
-#include "unique_fd.h"
 
 namespace ostrum::tape {
 namespace {
@@ -25,30 +28,107 @@ std::string WriteFailure(const std::string& path, std::uint64_t offset, int erro
     return text;
 }
 
-// Writes all of `bytes`; the errno of the failure, or 0.
-int WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0) return errno;
-        if (written == 0) return ENOSPC;
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return 0;
+// Device majors of the Linux tape drivers (st and osst): such a node is a tape, never an image.
+constexpr unsigned kScsiTapeMajor = 9;
+constexpr unsigned kOnStreamTapeMajor = 206;
+
+// The file behind the tape being copied, as stat saw it; nothing when it cannot be known.
+std::optional<struct stat> SourceFile(const TapeDevices& devices, const std::string& deviceName) {
+    const auto path = devices.BackingFile(deviceName);
+    struct stat info {};
+    if (!path || ::stat(path->c_str(), &info) != 0) return std::nullopt;
+    return info;
 }
 
-TapeResult CreateImageFile(const std::string& path, UniqueFd& file) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        return TapeResult::Failure(TapeFault::Failed,
-                                   "cannot create the image '" + path + "': " + std::strerror(errno));
+// Why the file `target` may not receive the image, or nothing.
+std::optional<std::string> Refusal(const struct stat& target, const std::optional<struct stat>& source) {
+    if (S_ISDIR(target.st_mode)) return "it is a folder";
+    if (S_ISCHR(target.st_mode)) {
+        const unsigned major = ::major(target.st_rdev);
+        const bool sameDevice = source && S_ISCHR(source->st_mode) && source->st_rdev == target.st_rdev;
+        if (major == kScsiTapeMajor || major == kOnStreamTapeMajor || sameDevice) {
+            return "it is a tape device; an image is written to a file";
+        }
+        return std::nullopt;
     }
-    file = UniqueFd(fd);
-    return TapeResult::Success();
+    if (source && source->st_dev == target.st_dev && source->st_ino == target.st_ino) {
+        return "it is the tape's own file, which the copy reads";
+    }
+    return std::nullopt;
 }
+
+// The image file: opened without truncation, emptied only once the drive has answered, removed again
+// when the copy cannot start and the file is one it created, and on the disk before the copy is done.
+class ImageTarget {
+  public:
+    explicit ImageTarget(std::string path) : path_(std::move(path)) {}
+
+    int fd() const { return file_.get(); }
+
+    TapeResult Open(ExistingImage existing, const std::optional<struct stat>& source,
+                    bool& refusedAsExisting) {
+        if (ParseTapeDeviceName(path_)) return Failure("it is the name of a tape drive");
+        // A device is looked at before it is opened: opening a tape device can rewind it.
+        struct stat info {};
+        const bool exists = ::stat(path_.c_str(), &info) == 0;
+        if (exists) {
+            if (auto why = Refusal(info, source)) return Failure(*why);
+            // Devices and pipes that take a stream (/dev/null, a pipe to a compressor) hold nothing to lose.
+            const bool holdsData = S_ISREG(info.st_mode) || S_ISBLK(info.st_mode);
+            if (holdsData && existing == ExistingImage::Refuse) {
+                refusedAsExisting = true;
+                return Failure("it already exists");
+            }
+        }
+        int error = 0;
+        created_ = !exists;
+        file_ = common::OpenFile(path_, O_WRONLY | O_CLOEXEC | (exists ? 0 : O_CREAT | O_EXCL), error, 0666);
+        if (!file_.valid()) {
+            created_ = false;
+            return TapeResult::Failure(TapeFault::Failed,
+                                       "cannot create the image '" + path_ + "': " + std::strerror(error));
+        }
+        if (::fstat(file_.get(), &info) != 0) return Failure(std::strerror(errno));
+        if (auto why = Refusal(info, source)) return Failure(*why);
+        regular_ = S_ISREG(info.st_mode);
+        syncable_ = regular_ || S_ISBLK(info.st_mode);
+        return TapeResult::Success();
+    }
+
+    // Empties an image that was there before; called once the drive has answered.
+    TapeResult StartAfresh() {
+        if (created_ || !regular_ || ::ftruncate(file_.get(), 0) == 0) return TapeResult::Success();
+        return Failure(std::string("it cannot be emptied: ") + std::strerror(errno));
+    }
+
+    // The copy could not start: a file this copy created goes again, one that was there stays as it was.
+    void Abandon() {
+        file_.Reset();
+        if (created_) ::unlink(path_.c_str());
+        created_ = false;
+    }
+
+    // Makes the image reach the disk and closes it; the error text, or empty.
+    std::string Finish(std::uint64_t copied) {
+        if (syncable_ && ::fsync(file_.get()) != 0) {
+            return "cannot write the image '" + path_ + "' to the disk: " + std::strerror(errno);
+        }
+        // Closing can be the first time a delayed write error shows (network file systems, quotas).
+        if (::close(file_.Release()) != 0) return WriteFailure(path_, copied, errno);
+        return {};
+    }
+
+  private:
+    TapeResult Failure(const std::string& why) const {
+        return TapeResult::Failure(TapeFault::Failed, "cannot write the image '" + path_ + "': " + why);
+    }
+
+    std::string path_;
+    common::UniqueFd file_;
+    bool created_ = false;
+    bool regular_ = false;
+    bool syncable_ = false;
+};
 
 void NoteRead(const TapeRead& read, FailureRun& failures, ImageCopyResult& result) {
     if (read.end == ReadEnd::Filemark || read.end == ReadEnd::Setmark) ++result.marks;
@@ -67,16 +147,16 @@ bool CopyLoop(TapeDrive& drive, int image, const std::string& imagePath, Imaging
     sink.ProgressLabel("Reading Tape...");
     FailureRun failures;
     while (read.end != ReadEnd::EndOfData) {
-        if (const int error = WriteAll(image, std::span(buffer).first(read.count)); error != 0) {
-            result.error = WriteFailure(imagePath, result.copied, error);
+        if (const common::IoResult written = common::WriteAll(image, std::span(buffer).first(read.count));
+            written.failed()) {
+            result.error = WriteFailure(imagePath, result.copied + written.count, written.error);
             return false;
         }
         result.copied += read.count;
         NoteRead(read, failures, result);
         sink.ProgressLabel(std::to_string(result.copied));
         if (result.capacity > 0) {
-            const auto capacity = static_cast<std::uint64_t>(result.capacity);
-            sink.Progress(static_cast<int>(std::min<std::uint64_t>(100, result.copied * 100 / capacity)));
+            sink.Progress(common::PercentOf(result.copied, static_cast<std::uint64_t>(result.capacity)));
         }
         if (failures.length() >= kMaxConsecutiveReadFailures) {
             result.gaveUp = true;
@@ -95,7 +175,7 @@ bool CopyLoop(TapeDrive& drive, int image, const std::string& imagePath, Imaging
 
 ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& deviceName,
                                 const std::string& imagePath, ImagingSink& sink,
-                                std::atomic<std::uint32_t>& StopImaging) {
+                                std::atomic<std::uint32_t>& StopImaging, ExistingImage existing) {
     ImageCopyResult result;
     StopImaging.store(0);
     // The drive and the image close when they go out of scope, on every way out.
@@ -104,27 +184,28 @@ ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& d
         result.error = opened.error();
         return result;
     }
-    UniqueFd image;
-    if (TapeResult created = CreateImageFile(imagePath, image); !created) {
-        result.error = created.error();
+    ImageTarget image(imagePath);
+    if (TapeResult ready = image.Open(existing, SourceFile(devices, deviceName), result.refusedAsExisting);
+        !ready) {
+        image.Abandon();
+        result.error = ready.error();
         return result;
     }
     sink.ProgressLabel("Rewinding tape...");
     TapeResult prepared = RewindTape(*drive);
     if (prepared) prepared = QueryTapeCapacity(*drive, result.capacity);
+    if (prepared) prepared = image.StartAfresh();
     if (!prepared) {
+        image.Abandon();
         result.error = prepared.error();
         return result;
     }
     sink.TotalSize(std::to_string(static_cast<std::uint64_t>(result.capacity)));
     SetUpBlockMode(*drive);
 
-    const bool written = CopyLoop(*drive, image.get(), imagePath, sink, StopImaging, result);
+    const bool written = CopyLoop(*drive, image.fd(), imagePath, sink, StopImaging, result);
     drive.reset();
-    // Closing can be the first time a delayed write error shows (network file systems, quotas).
-    if (written && ::close(image.Release()) != 0) {
-        result.error = WriteFailure(imagePath, result.copied, errno);
-    }
+    if (written) result.error = image.Finish(result.copied);
     if (!result.error.empty()) {
         sink.ProgressLabel(result.error);
         return result;

@@ -3,8 +3,8 @@
 // of the tape, back to back, with no header, no trailer and no record of block boundaries. Filemarks
 // and the end of data leave no trace. The copy crosses filemarks and ends at the end of recorded data
 // or when asked to stop, always after writing everything it read. Read errors are skipped and counted
-// as in the tape scan; a run of kMaxConsecutiveReadFailures ends the copy. A write that fails ends it
-// with an error naming the reason (a full disk, a file-size limit), never with "Done".
+// as in the tape scan; a run of kMaxConsecutiveReadFailures ends the copy. A write or a sync that fails
+// ends it with an error naming the reason (a full disk, a file-size limit), never with "Done".
 
 #include <atomic>
 #include <cstdint>
@@ -37,13 +37,23 @@ struct ImageCopyResult {
     std::uint64_t marks = 0;       // filemarks and setmarks crossed
     std::string lastReadError;
     std::int64_t capacity = 0;
-    std::string error;  // why the copy failed; empty when done
+    std::string error;               // why the copy failed; empty when done
+    bool refusedAsExisting = false;  // not started: the image exists and ExistingImage::Refuse was given
 };
 
-// Copies the tape in `deviceName` into a new file at `imagePath` (an existing file is replaced). Sets
-// StopImaging to 0 at its start and reads it once per read. Runs on the caller's thread.
+// What to do with an image file that exists already (a regular file or a disk): the save-as dialog has
+// asked the user before; the command-line tool replaces one only when told to.
+enum class ExistingImage : std::uint8_t { Replace, Refuse };
+
+// Copies the tape in `deviceName` into the file at `imagePath`. The image is never the tape itself: a
+// tape device, a tape drive's name or the tape's own file (an attached tape file, by device and inode)
+// is refused. An existing image is emptied only once the drive has been rewound and has told its
+// capacity, so a copy that cannot start leaves it as it was (and leaves no new file behind). The image
+// is synced to the disk before "Done"; a failure there fails the copy. Sets StopImaging to 0 at its
+// start and reads it once per read. Runs on the caller's thread.
 ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& deviceName,
                                 const std::string& imagePath, ImagingSink& sink,
-                                std::atomic<std::uint32_t>& StopImaging);
+                                std::atomic<std::uint32_t>& StopImaging,
+                                ExistingImage existing = ExistingImage::Replace);
 
 }  // namespace ostrum::tape

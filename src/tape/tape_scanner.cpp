@@ -1,6 +1,5 @@
 #include "tape_scanner.h"
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -8,6 +7,7 @@
 #include "catalog/image_scanner.h"
 #include "catalog/mtf_layout.h"
 #include "catalog/scan_context.h"
+#include "common/saturating.h"
 #include "tape_operations.h"
 #include "tape_pass_reader.h"
 
@@ -19,8 +19,7 @@ namespace mtf = catalog::mtf;
 // Percent of the capacity read so far; nothing when the medium gave no capacity.
 std::optional<int> ProgressPercent(std::uint64_t delivered, std::int64_t capacity) {
     if (capacity <= 0) return std::nullopt;
-    return static_cast<int>(
-        std::min<std::uint64_t>(100, delivered * 100 / static_cast<std::uint64_t>(capacity)));
+    return common::PercentOf(delivered, static_cast<std::uint64_t>(capacity));
 }
 
 void NotePass(const TapePass& pass, TapeScanSummary& summary) {
@@ -54,13 +53,16 @@ bool ReadLoop(TapePassReader& passes, catalog::ScanContext& context, catalog::Ca
 }  // namespace
 
 int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog::Catalog& catalog,
-             catalog::CatalogSink& sink, std::atomic<bool>& scanActive, std::atomic<bool>& stopRequested,
-             TapeScanSummary* summaryOut) {
+             catalog::CatalogSink& sink, const std::atomic<bool>& scanActive,
+             const std::atomic<bool>& stopRequested, TapeScanSummary* summaryOut) {
     TapeScanSummary local;
     TapeScanSummary& summary = summaryOut != nullptr ? *summaryOut : local;
     summary = TapeScanSummary{};
-    stopRequested.store(false);
-    scanActive.store(true);
+    // A Stop that came before the scan started ends it before the drive is touched.
+    if (!scanActive.load() || stopRequested.load()) {
+        summary.stopped = true;
+        return scanActive.load() ? 1 : 0;
+    }
 
     // The drive closes when `drive` goes out of scope, on every way out.
     std::unique_ptr<TapeDrive> drive;

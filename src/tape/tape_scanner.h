@@ -42,12 +42,14 @@ struct TapeScanSummary {
 };
 
 // Scans the tape in the drive `deviceName`, adding what it finds to `catalog` and reporting status,
-// position and progress to `sink`. Sets stopRequested to false and scanActive to true at its start;
-// stops before the next read when stopRequested is set, and before the next slot when scanActive is
-// cleared. Returns 1 when the loop ended by itself or by stopRequested, 0 when the drive could not be
+// position and progress to `sink`. The caller sets scanActive to true and stopRequested to false before
+// it starts the scan (on a worker, before starting the worker), so that a Stop pressed at any time is
+// seen; the scan only reads them. It stops before the next read when stopRequested is set, and before
+// the next slot when scanActive is cleared; a Stop made before it began ends it before the drive is
+// opened. Returns 1 when the loop ended by itself or by stopRequested, 0 when the drive could not be
 // opened or prepared or scanActive was found false. The drive is closed on every way out.
 int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog::Catalog& catalog,
-             catalog::CatalogSink& sink, std::atomic<bool>& scanActive, std::atomic<bool>& stopRequested,
-             TapeScanSummary* summary = nullptr);
+             catalog::CatalogSink& sink, const std::atomic<bool>& scanActive,
+             const std::atomic<bool>& stopRequested, TapeScanSummary* summary = nullptr);
 
 }  // namespace ostrum::tape

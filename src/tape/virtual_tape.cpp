@@ -2,15 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "block_pieces.h"
-#include "unique_fd.h"
+#include "common/posix_io.h"
 
 namespace ostrum::tape {
 namespace {
@@ -26,47 +24,9 @@ std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
            (std::uint32_t{bytes[3]} << 24);
 }
 
-// Reads as much of [position, position + out.size()) as the file holds; -1 with errno on a failure.
-long long ReadFileAt(int fd, std::uint64_t position, std::span<std::uint8_t> out) {
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t got =
-            ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return -1;
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<long long>(done);
-}
-
-// Reads [position, ...) into the parts in order; the bytes read, or -1 with errno on a failure.
-long long ReadVectorAt(int fd, std::uint64_t position, iovec* parts, int count) {
-    long long done = 0;
-    while (count > 0) {
-        const ssize_t got = ::preadv(fd, parts, count, static_cast<off_t>(position + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return -1;
-        if (got == 0) break;
-        done += got;
-        // A short read (rare on a regular file): go on where it stopped.
-        for (std::size_t left = static_cast<std::size_t>(got); count > 0 && left > 0;) {
-            const std::size_t step = std::min(left, parts->iov_len);
-            parts->iov_base = static_cast<std::uint8_t*>(parts->iov_base) + step;
-            parts->iov_len -= step;
-            left -= step;
-            if (parts->iov_len == 0) {
-                ++parts;
-                --count;
-            }
-        }
-    }
-    return done;
-}
-
 class VirtualTapeDrive final : public TapeDrive {
   public:
-    VirtualTapeDrive(std::shared_ptr<VirtualTape> tape, std::string name, UniqueFd file,
+    VirtualTapeDrive(std::shared_ptr<VirtualTape> tape, std::string name, common::UniqueFd file,
                      std::uint64_t fileSize)
         : TapeDrive(std::move(name)), tape_(std::move(tape)), file_(std::move(file)), fileSize_(fileSize) {}
     ~VirtualTapeDrive() override { tape_->Release(); }
@@ -160,9 +120,9 @@ class VirtualTapeDrive final : public TapeDrive {
         error = 0;
         if (cachedWordAt_ == at) return cachedWord_;
         std::uint8_t word[kLengthWordSize];
-        const long long got = ReadFileAt(file_.get(), at, word);
-        if (got < 0) error = errno;
-        if (got < static_cast<long long>(kLengthWordSize)) return std::nullopt;
+        const common::IoResult got = common::ReadAt(file_.get(), at, word);
+        error = got.error;
+        if (got.count < kLengthWordSize) return std::nullopt;
         return LittleEndian32(word);
     }
 
@@ -213,9 +173,10 @@ class VirtualTapeDrive final : public TapeDrive {
         const std::uint64_t from = deliver ? dataStart : dataStart + padded;
         const std::size_t expected =
             static_cast<std::size_t>(next - from) + (wordCount - 1) * kLengthWordSize;
-        const long long got = ReadVectorAt(file_.get(), from, parts, partCount);
-        if (got != static_cast<long long>(expected)) {
-            const std::string reason = got < 0 ? std::strerror(errno) : "the tape file ended early";
+        const common::IoResult got =
+            common::ReadVectorAt(file_.get(), from, std::span(parts, static_cast<std::size_t>(partCount)));
+        if (got.failed() || got.count != expected) {
+            const std::string reason = got.failed() ? std::strerror(got.error) : "the tape file ended early";
             return FailedRecord("reading the tape file failed: " + reason, next);
         }
         if (wordCount == 2) {
@@ -244,7 +205,7 @@ class VirtualTapeDrive final : public TapeDrive {
     }
 
     std::shared_ptr<VirtualTape> tape_;
-    UniqueFd file_;
+    common::UniqueFd file_;
     std::uint64_t fileSize_;
     std::uint64_t position_ = 0;  // tape file offset of the next entry
     std::uint64_t record_ = 0;    // data records passed since the rewind
@@ -255,20 +216,17 @@ class VirtualTapeDrive final : public TapeDrive {
     std::uint32_t cachedWord_ = 0;
 };
 
-TapeResult OpenTapeFile(const std::string& path, UniqueFd& file, std::uint64_t& size) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        const TapeFault fault = errno == ENOENT   ? TapeFault::NotFound
-                                : errno == EACCES ? TapeFault::AccessDenied
+TapeResult OpenTapeFile(const std::string& path, common::UniqueFd& file, std::uint64_t& size) {
+    int error = 0;
+    file = common::OpenFile(path, O_RDONLY | O_CLOEXEC, error);
+    if (!file.valid()) {
+        const TapeFault fault = error == ENOENT   ? TapeFault::NotFound
+                                : error == EACCES ? TapeFault::AccessDenied
                                                   : TapeFault::Failed;
-        return TapeResult::Failure(fault, "cannot open tape file '" + path + "': " + std::strerror(errno));
+        return TapeResult::Failure(fault, "cannot open tape file '" + path + "': " + std::strerror(error));
     }
-    file = UniqueFd(fd);
     struct stat info {};
-    if (::fstat(fd, &info) != 0) {
+    if (::fstat(file.get(), &info) != 0) {
         return TapeResult::Failure(TapeFault::Failed,
                                    "cannot query tape file '" + path + "': " + std::strerror(errno));
     }
@@ -281,8 +239,44 @@ TapeResult OpenTapeFile(const std::string& path, UniqueFd& file, std::uint64_t& 
 
 }  // namespace
 
+TapeFramingCheck CheckTapeFraming(const catalog::ImageSource& file) {
+    // A long run of marks before any record is a file of zeros as much as a tape.
+    constexpr int kMaxEntries = 64;
+    const std::uint64_t size = file.Size().value_or(0);
+    std::uint64_t position = 0;
+    int records = 0;
+    auto broken = [&](std::string why) {
+        if (records > 0) return TapeFramingCheck{TapeFraming::Holds, {}};  // damage further on
+        return TapeFramingCheck{TapeFraming::Broken, std::move(why)};
+    };
+    for (int entry = 0; entry < kMaxEntries && records < kFramingRecordsChecked; ++entry) {
+        std::uint8_t word[kLengthWordSize];
+        if (position + kLengthWordSize > size || file.Read(position, word).count != kLengthWordSize) break;
+        const std::uint32_t header = LittleEndian32(word);
+        if (header == kEndOfMedium) break;
+        if (header == kTapeMark) {
+            position += kLengthWordSize;
+            continue;
+        }
+        const std::uint32_t length = header & kLengthMask;
+        const std::string where = "the length word at byte " + std::to_string(position);
+        if (length > kMaxTapeRecordBytes) {
+            return broken(where + " (" + std::to_string(length) + ") is larger than any tape block");
+        }
+        const std::uint64_t next = position + kLengthWordSize + length + (length & 1u) + kLengthWordSize;
+        if (next > size) return broken(where + " runs past the end of the file");
+        if (file.Read(next - kLengthWordSize, word).count != kLengthWordSize ||
+            LittleEndian32(word) != header) {
+            return broken(where + " is not repeated after the record");
+        }
+        ++records;
+        position = next;
+    }
+    return TapeFramingCheck{records > 0 ? TapeFraming::Holds : TapeFraming::Unknown, {}};
+}
+
 TapeResult CheckTapeFile(const std::string& path) {
-    UniqueFd file;
+    common::UniqueFd file;
     std::uint64_t size = 0;
     return OpenTapeFile(path, file, size);
 }
@@ -292,7 +286,7 @@ TapeResult OpenVirtualTape(const std::shared_ptr<VirtualTape>& tape, const std::
     if (tape->options().busy || !tape->Claim()) {
         return TapeResult::Failure(TapeFault::Busy, "cannot open " + name + ": the drive is in use");
     }
-    UniqueFd file;
+    common::UniqueFd file;
     std::uint64_t size = 0;
     if (TapeResult opened = OpenTapeFile(tape->options().path, file, size); !opened) {
         tape->Release();

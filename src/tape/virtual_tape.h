@@ -22,6 +22,7 @@
 #include <set>
 #include <string>
 
+#include "catalog/image_scanner.h"
 #include "tape_device.h"
 
 namespace ostrum::tape {
@@ -66,5 +67,21 @@ TapeResult OpenVirtualTape(const std::shared_ptr<VirtualTape>& tape, const std::
 
 // Checks that a tape file can be attached: it exists, is a regular file and can be opened for reading.
 TapeResult CheckTapeFile(const std::string& path);
+
+// What the first entries of a file say about its being a tape file.
+enum class TapeFraming : std::uint8_t {
+    Holds,    // its first data records are framed as a tape file's: a length, the data, the same length
+    Broken,   // its first data record is not: it is no tape file (an image, for one)
+    Unknown,  // no data record among its first entries (an empty file, only tape marks, unreadable)
+};
+
+struct TapeFramingCheck {
+    TapeFraming framing = TapeFraming::Unknown;
+    std::string why;  // for Broken: what does not hold
+};
+
+// Walks the first entries of `file` (at most kFramingRecordsChecked data records).
+TapeFramingCheck CheckTapeFraming(const catalog::ImageSource& file);
+inline constexpr int kFramingRecordsChecked = 8;
 
 }  // namespace ostrum::tape

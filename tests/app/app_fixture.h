@@ -99,12 +99,16 @@ struct ShownMessage {
 // no such button), after recording it.
 class MessageAnswerer {
   public:
+    static constexpr int kCloseBox = 0;  // an answer that closes the box with its close box
+
     explicit MessageAnswerer(int answer = ui::IDOK) : answer_(answer) {
         poll_.setInterval(2);
         QObject::connect(&poll_, &QTimer::timeout, [this] { answerShownBox(); });
         poll_.start();
     }
     void setAnswer(int answer) { answer_ = answer; }
+    // The next boxes take these answers in turn, ticking their check box when asked to; then `answer`.
+    void queueAnswers(std::vector<std::pair<int, bool>> answers) { queued_ = std::move(answers); }
     const std::vector<ShownMessage>& shown() const { return shown_; }
     QStringList texts() const {
         QStringList list;
@@ -123,11 +127,22 @@ class MessageAnswerer {
         if (icon) text = text.mid(cell + 4, text.size() - cell - 4 - 18);
         const std::vector<int> buttons = box->buttonIds();
         shown_.push_back({box->windowTitle(), text, icon, buttons});
-        const bool has = std::find(buttons.begin(), buttons.end(), answer_) != buttons.end();
-        box->command(has ? answer_ : buttons.front());
+        int answer = answer_;
+        if (!queued_.empty()) {
+            answer = queued_.front().first;
+            if (queued_.front().second && box->checkBox() != nullptr) box->checkBox()->setChecked(true);
+            queued_.erase(queued_.begin());
+        }
+        if (answer == kCloseBox) {
+            box->close();
+            return;
+        }
+        const bool has = std::find(buttons.begin(), buttons.end(), answer) != buttons.end();
+        box->command(has ? answer : buttons.front());
     }
 
     int answer_;
+    std::vector<std::pair<int, bool>> queued_;
     QTimer poll_;
     std::vector<ShownMessage> shown_;
 };

@@ -80,6 +80,46 @@ TEST(Saving, SavesExactlyTheTickedFilesByteForByte) {
     EXPECT_EQ(filesBelow(folder.path("saved")), expected);
 }
 
+TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
+    TestFolder folder;
+    RecoveryWindow window(imageSource(folder.writeImage(windowMedia())));
+    const auto saved = folder.path("saved");
+    const std::string set1 = "BACKUP SET 1(_Daily)/";
+    const std::vector<std::string> taken{set1 + "README.TXT", set1 + "DOCS/A.TXT", set1 + "DOCS/R&D.TXT",
+                                         "BACKUP SET 2(_Weekly)/DATA/X.DAT"};
+    for (const std::string& name : taken) {
+        std::filesystem::create_directories((saved / name).parent_path());
+        std::ofstream(saved / name) << "old";
+    }
+    window.setFolderChooser([&] { return folder.qpath("saved"); });
+    ASSERT_TRUE(waitForScanEnd(window));
+
+    // README.TXT: Skip, this once. A.TXT: the question closed, which keeps both. R&D.TXT: Replace, for the
+    // rest too: X.DAT is replaced without a question.
+    MessageAnswerer answers;
+    answers.queueAnswers(
+        {{ui::IDCONTINUE, false}, {MessageAnswerer::kCloseBox, false}, {ui::IDTRYAGAIN, true}});
+    window.SaveCheckedFiles();
+    ASSERT_EQ(answers.shown().size(), 4u);  // three questions and the account
+    EXPECT_EQ(answers.texts()[0],
+              QStringLiteral("A file named \"README.TXT\" is already in %1/BACKUP SET 1(_Daily).\n"
+                             "Replace it with the one from the medium, keep both (the one from "
+                             "the medium gets a free name), or skip it?")
+                  .arg(ui::plainMessageText(folder.qpath("saved"))));
+    EXPECT_EQ(answers.shown()[0].buttons, (std::vector<int>{ui::IDCANCEL, ui::IDTRYAGAIN, ui::IDCONTINUE}));
+    EXPECT_TRUE(answers.texts()[1].contains(QStringLiteral("\"A.TXT\"")));
+    EXPECT_TRUE(answers.texts()[2].contains(QStringLiteral("\"R&amp;D.TXT\"")));
+    EXPECT_TRUE(answers.texts()[3].startsWith(QStringLiteral("5 of 6 files were saved whole")));
+
+    const auto files = filesBelow(saved);
+    EXPECT_EQ(files.size(), 7u);
+    EXPECT_EQ(files.at(set1 + "README.TXT"), mw::bytesOf("old"));
+    EXPECT_EQ(files.at(set1 + "DOCS/A.TXT"), mw::bytesOf("old"));
+    EXPECT_EQ(files.at(set1 + "DOCS/A (1).TXT"), mw::bytesOf("alpha\n"));
+    EXPECT_EQ(files.at(set1 + "DOCS/R&D.TXT"), mw::bytesOf("research & development\n"));
+    EXPECT_EQ(files.at("BACKUP SET 2(_Weekly)/DATA/X.DAT").size(), 3000u);
+}
+
 TEST(Saving, BothMenusSaveTheWholeSelectionAndAScanRefusesThem) {
     TestFolder folder;
     const ScanSource source = imageSource(folder.writeImage(windowMedia()));
@@ -139,8 +179,8 @@ TEST(Saving, TheAccountListsEveryFileNotSavedWholeAsPlainText) {
     report.cancelled = true;
     const SaveAccount account = saveAccount(report, QStringLiteral("/tmp/a&b"));
     EXPECT_EQ(account.text,
-              QStringLiteral("1 of 5 files were saved in /tmp/a&amp;b; 4 were not saved whole (see the "
-                             "details). The save was cancelled."));
+              QStringLiteral("1 of 5 files were saved whole in /tmp/a&amp;b; the details say why the other 4 "
+                             "were not. The save was cancelled."));
     EXPECT_EQ(account.details,
               QStringLiteral("TAPE MEDIA\\S\\R&amp;D &lt;1&gt;.TXT: cannot create 'R&amp;D &lt;1&gt;.TXT': "
                              "&lt;denied&gt;\nTAPE MEDIA\\S\\CUT.BIN: truncated\n"
@@ -161,9 +201,8 @@ TEST(Saving, TheAccountListsEveryFileNotSavedWholeAsPlainText) {
     whole.files[2].outcome = SaveOutcome::SavedRenamed;
     whole.totals.renamed = 1;
     const SaveAccount brief = saveAccount(whole, QStringLiteral("/d"));
-    EXPECT_EQ(
-        brief.text,
-        QStringLiteral("All 3 files were saved in /d. 1 got a new name, as their own was taken there."));
+    EXPECT_EQ(brief.text, QStringLiteral("All 3 files were saved in /d. 1 of them got a new name, as a file "
+                                         "of that name was there already."));
     EXPECT_TRUE(brief.details.isEmpty());
     EXPECT_EQ(brief.style, ui::kMessageInformation);
 }

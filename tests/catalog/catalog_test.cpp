@@ -86,6 +86,16 @@ TEST(StableVector, ElementsKeepTheirAddressAndValueAsItGrows) {
     EXPECT_EQ(strings[0], "again");
 }
 
+// An empty path as the first row used to take the last of no path blocks (back() of an empty vector)
+// and crash.
+TEST(AppendRow, EmptyPathIsStoredWithoutTouchingThePathBlocks) {
+    Catalog catalog(std::make_shared<ExtensionFileInfo>());
+    EXPECT_EQ(catalog.AppendRow("", FileRow{}), 0u);
+    EXPECT_EQ(catalog.AppendRow("TAPE MEDIA\\S\\A.TXT", FileRow{}), 1u);
+    EXPECT_EQ(catalog.row(0).path, "");
+    EXPECT_EQ(catalog.row(1).path, "TAPE MEDIA\\S\\A.TXT");
+}
+
 TEST(FileTypeKey, TypeDependsOnTheNameFromItsFirstDot) {
     EXPECT_EQ(FileTypeKey("TAPE MEDIA\\S\\a.tar.gz"), ".tar.gz");
     EXPECT_EQ(FileTypeKey("README"), "README");

@@ -1,6 +1,11 @@
 #include "catalog/image_scanner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/loop.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,7 +21,7 @@ using namespace testing;
 namespace fs = std::filesystem;
 
 class ProgressRecorder : public CatalogSink {
-public:
+  public:
     void Progress(int percent) override { progress.push_back(percent); }
     void PositionLine(std::string_view text) override { positions.emplace_back(text); }
     void StatusLine(std::string_view text) override { status = text; }
@@ -26,7 +31,7 @@ public:
 };
 
 class ImageScannerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() / ("ostrum-image-scanner-" + std::to_string(::getpid()) + "-" +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -36,13 +41,14 @@ protected:
 
     std::string Write(const std::vector<std::uint8_t>& bytes) {
         const auto path = (dir / "image.img").string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         return path;
     }
     int Scan(const std::vector<std::uint8_t>& bytes) {
         ImageFile image;
         EXPECT_TRUE(OpenImageFile(image, Write(bytes)));
-        std::atomic<bool> active{false};
+        std::atomic<bool> active{true};
         return ScanImageFile(image, catalog, sink, active);
     }
 
@@ -120,7 +126,7 @@ TEST_F(ImageScannerTest, StopFromAnotherThreadEndsTheScanBeforeTheNextSlot) {
 
     // The sink holds the scanner inside its first row until the window thread has pressed Stop.
     class BlockingSink : public CatalogSink {
-    public:
+      public:
         void RowAppended(const Catalog&, std::size_t row) override {
             if (row == 0) {
                 reached.set_value();
@@ -130,15 +136,142 @@ TEST_F(ImageScannerTest, StopFromAnotherThreadEndsTheScanBeforeTheNextSlot) {
         std::promise<void> reached, released;
     } blocking;
 
-    std::atomic<bool> active{false};
+    std::atomic<bool> active{true};  // set by the caller before it starts the worker
     ImageFile image;
     ASSERT_TRUE(OpenImageFile(image, path));
-    std::future<int> result = std::async(std::launch::async, [&] { return ScanImageFile(image, catalog, blocking, active); });
+    std::future<int> result =
+        std::async(std::launch::async, [&] { return ScanImageFile(image, catalog, blocking, active); });
     blocking.reached.get_future().wait();
     active.store(false);
     blocking.released.set_value();
     EXPECT_EQ(result.get(), 0);
     EXPECT_EQ(catalog.rowCount(), 1u);  // what was found before the stop stays
+}
+
+// The scanner used to set scanActive itself when it began, so a Stop pressed between the start of the
+// worker and the start of the scan was lost and the whole image was scanned.
+TEST_F(ImageScannerTest, StopPressedBeforeTheScanBeganIsNotLost) {
+    std::vector<std::uint8_t> bytes(65536, 0);
+    PutFile(bytes, 512, u"A.TXT");
+    ImageFile image;
+    ASSERT_TRUE(OpenImageFile(image, Write(bytes)));
+    std::atomic<bool> active{false};
+    EXPECT_EQ(ScanImageFile(image, catalog, sink, active), 0);
+    EXPECT_EQ(catalog.rowCount(), 0u);
+    EXPECT_FALSE(active.load());
+}
+
+// An image in memory whose reads fail from chosen offsets, each to the end of the read that meets it, the
+// way a bad stretch of disk fails a read.
+class DamagedImage final : public ImageSource {
+  public:
+    DamagedImage(std::span<const std::uint8_t> bytes, std::vector<std::uint64_t> badBytes)
+        : bytes_(bytes), bad_(std::move(badBytes)) {}
+    std::optional<std::uint64_t> Size() const override { return bytes_.Size(); }
+    ImageRead Read(std::uint64_t position, std::span<std::uint8_t> out) const override {
+        for (std::uint64_t bad : bad_) {
+            if (bad >= position && bad < position + out.size()) {
+                ImageRead read = bytes_.Read(position, out.first(static_cast<std::size_t>(bad - position)));
+                read.error = "cannot read at byte " + std::to_string(bad) + ": Input/output error";
+                return read;
+            }
+        }
+        return bytes_.Read(position, out);
+    }
+
+  private:
+    MemoryImage bytes_;
+    std::vector<std::uint64_t> bad_;
+};
+
+// A failed read used to set a field nobody read: the scan said nothing of the parts it could not read.
+TEST_F(ImageScannerTest, UnreadableChunksAreSkippedCountedAndNamed) {
+    std::vector<std::uint8_t> bytes(4 * 65536 + 2048, 0);
+    PutFile(bytes, 0, u"A.TXT");
+    PutFile(bytes, 65536, u"B.TXT");            // before the bad spot of chunk 1: still read
+    PutFile(bytes, 65536 + 4096, u"LOST.TXT");  // behind it: skipped with the rest of the chunk
+    PutFile(bytes, 3 * 65536, u"D.TXT");
+    PutFile(bytes, 4 * 65536 + 512, u"TAIL.TXT");
+    const DamagedImage image(bytes, {65536 + 1000, 2 * 65536});
+    std::atomic<bool> active{true};
+    ImageScanSummary summary;
+    EXPECT_EQ(ScanImageFile(image, catalog, sink, active, &summary), 1);
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < catalog.rowCount(); ++i) paths.emplace_back(catalog.row(i).path);
+    EXPECT_EQ(paths, (std::vector<std::string>{
+                         "TAPE MEDIA\\BACKUP SET 0\\A.TXT", "TAPE MEDIA\\BACKUP SET 0\\B.TXT",
+                         "TAPE MEDIA\\BACKUP SET 0\\D.TXT", "TAPE MEDIA\\BACKUP SET 0\\TAIL.TXT"}));
+    EXPECT_EQ(summary.readErrors, 2u);
+    EXPECT_EQ(summary.unreadableOffsets, (std::vector<std::uint64_t>{65536 + 1000, 2 * 65536}));
+    EXPECT_EQ(summary.lastReadError, "cannot read at byte 131072: Input/output error");
+
+    // A whole image read cleanly leaves the summary empty, also when it is reused.
+    Catalog again(std::make_shared<ExtensionFileInfo>());
+    EXPECT_EQ(ScanImageFile(MemoryImage(bytes), again, sink, active, &summary), 1);
+    EXPECT_EQ(summary.readErrors, 0u);
+    EXPECT_TRUE(summary.unreadableOffsets.empty());
+    EXPECT_EQ(again.rowCount(), 5u);
+}
+
+// Attaches `file` to a free loop device for the test's lifetime; the device goes when the last user closes
+// it. Needs root and loop devices: `path` stays empty without them.
+class LoopDevice {
+  public:
+    explicit LoopDevice(const std::string& file) {
+        const int control = ::open("/dev/loop-control", O_RDWR | O_CLOEXEC);
+        const int backing = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        for (int attempt = 0; control >= 0 && backing >= 0 && attempt < 5 && path.empty(); ++attempt) {
+            const int number = ::ioctl(control, LOOP_CTL_GET_FREE);
+            if (number < 0) break;
+            const std::string candidate = "/dev/loop" + std::to_string(number);
+            fd_ = ::open(candidate.c_str(), O_RDONLY | O_CLOEXEC);
+            loop_info64 info{};
+            info.lo_flags = LO_FLAGS_AUTOCLEAR | LO_FLAGS_READ_ONLY;
+            if (fd_ >= 0 && ::ioctl(fd_, LOOP_SET_FD, backing) == 0) {
+                ::ioctl(fd_, LOOP_SET_STATUS64, &info);
+                path = candidate;
+            } else if (fd_ >= 0) {
+                ::close(fd_);  // taken by someone else meanwhile: ask again
+                fd_ = -1;
+            }
+        }
+        if (backing >= 0) ::close(backing);
+        if (control >= 0) ::close(control);
+    }
+    ~LoopDevice() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    std::string path;
+
+  private:
+    int fd_ = -1;
+};
+
+// A disk used to scan as an empty image (fstat gives a block device the size 0), and a pipe, /dev/zero or
+// another character device gave 0 files and success instead of saying that it is no image.
+TEST_F(ImageScannerTest, DevicesAndPipesAreRefusedAndDisksScanWithTheirOwnSize) {
+    ImageFile image;
+    EXPECT_FALSE(OpenImageFile(image, "/dev/zero"));
+    EXPECT_EQ(image.error(),
+              "cannot open '/dev/zero': it is a character device, not an image file (tape drives "
+              "are scanned by their names //./tape0 to //./tape19)");
+    const std::string fifo = (dir / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);  // so that no open waits for one
+    EXPECT_FALSE(OpenImageFile(image, fifo));
+    EXPECT_NE(image.error().find("it is a pipe, not an image file"), std::string::npos) << image.error();
+    ::close(writer);
+
+    std::vector<std::uint8_t> bytes(3 * 65536, 0);
+    PutFile(bytes, 2 * 65536 + 512, u"ON.DISK");
+    const LoopDevice disk(Write(bytes));
+    if (disk.path.empty()) GTEST_SKIP() << "no loop device to attach an image to (needs root)";
+    ASSERT_TRUE(OpenImageFile(image, disk.path)) << image.error();
+    EXPECT_EQ(image.Size(), bytes.size());
+    std::atomic<bool> active{true};
+    EXPECT_EQ(ScanImageFile(image, catalog, sink, active), 1);
+    ASSERT_EQ(catalog.rowCount(), 1u);
+    EXPECT_EQ(catalog.row(0).path, "TAPE MEDIA\\BACKUP SET 0\\ON.DISK");
 }
 
 TEST_F(ImageScannerTest, MissingImageOrFolderFailsToOpenWithTheReason) {

@@ -11,14 +11,14 @@ namespace {
 using namespace testing;
 
 class RecordingSink : public CatalogSink {
-public:
+  public:
     void StatusLine(std::string_view text) override { statuses.emplace_back(text); }
     std::vector<std::string> statuses;
 };
 
 // Runs the handlers over a buffer of slots as one chunk positioned at `position`.
 class HandlerTest : public ::testing::Test {
-protected:
+  protected:
     HandlerTest() : bytes(8 * 512, 0) {}
 
     void Scan(std::uint64_t position = 0, std::optional<std::uint64_t> chunkIndex = std::nullopt) {
@@ -51,8 +51,13 @@ TEST_F(HandlerTest, SetLabelsNumberSetsAsMetAndCleanTheirNames) {
     PutFile(bytes, 2560, u"C.TXT");
     Scan();
     EXPECT_EQ(Paths(), (std::vector<std::string>{"TAPE MEDIA\\BACKUP SET 1(_Daily_Weekly)\\A.TXT",
-                                                  "TAPE MEDIA\\BACKUP SET 2()\\B.TXT",
-                                                  "TAPE MEDIA\\BACKUP SET 3(_C_drive)\\C.TXT"}));
+                                                 "TAPE MEDIA\\BACKUP SET 2()\\B.TXT",
+                                                 "TAPE MEDIA\\BACKUP SET 3(_C_drive)\\C.TXT"}));
+    // Every accepted set is noted, also one that brings no folder or file.
+    PutSet(bytes, 3072, u"Empty");
+    catalog.FinishScan();
+    Scan();
+    EXPECT_EQ(catalog.setLabels().back(), "BACKUP SET 7(_Empty)");
 }
 
 TEST_F(HandlerTest, FilesBeforeAnySetAndAfterAnOversizedSetNameKeepThePreviousLabel) {
@@ -62,7 +67,7 @@ TEST_F(HandlerTest, FilesBeforeAnySetAndAfterAnOversizedSetNameKeepThePreviousLa
     PutFile(bytes, 1024, u"LATER.TXT");
     Scan();
     EXPECT_EQ(Paths(), (std::vector<std::string>{"TAPE MEDIA\\BACKUP SET 0\\EARLY.TXT",
-                                                  "TAPE MEDIA\\BACKUP SET 0\\LATER.TXT"}));
+                                                 "TAPE MEDIA\\BACKUP SET 0\\LATER.TXT"}));
     EXPECT_EQ(context.setCount, 0u);
 }
 
@@ -71,14 +76,14 @@ TEST_F(HandlerTest, DirectoriesBuildNodesOnceAndFilesFollowTheCurrentDirectory) 
     PutDirectory(bytes, 512, std::u16string(u"DOCS\0LETTERS\0", 13));
     PutDirectory(bytes, 1024, std::u16string(u"DOCS\0LETTERS\0", 13));  // same directory again
     PutFile(bytes, 1536, u"A.TXT");
-    PutDirectory(bytes, 2048, std::u16string(u"\0", 1));                // the root
+    PutDirectory(bytes, 2048, std::u16string(u"\0", 1));  // the root
     PutFile(bytes, 2560, u"ROOT.TXT");
     Scan();
     EXPECT_EQ(Nodes(), (std::vector<std::string>{"TAPE MEDIA\\", "TAPE MEDIA\\BACKUP SET 1(_Daily)\\",
-                                                  "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\",
-                                                  "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\LETTERS\\"}));
+                                                 "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\",
+                                                 "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\LETTERS\\"}));
     EXPECT_EQ(Paths(), (std::vector<std::string>{"TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\LETTERS\\A.TXT",
-                                                  "TAPE MEDIA\\BACKUP SET 1(_Daily)\\ROOT.TXT"}));
+                                                 "TAPE MEDIA\\BACKUP SET 1(_Daily)\\ROOT.TXT"}));
 }
 
 TEST_F(HandlerTest, SameDirectoryInTwoSetsGivesTwoNodesAndTheDirectoryCarriesOver) {
@@ -101,7 +106,7 @@ TEST_F(HandlerTest, InvalidDirectoriesBecomeNumberedLostDirsAcrossSets) {
     PutFile(bytes, 2560, u"F2.TXT");
     Scan();
     EXPECT_EQ(Paths(), (std::vector<std::string>{"TAPE MEDIA\\BACKUP SET 1(_One)\\lost dir0\\F1.TXT",
-                                                  "TAPE MEDIA\\BACKUP SET 2(_Two)\\lost dir1\\F2.TXT"}));
+                                                 "TAPE MEDIA\\BACKUP SET 2(_Two)\\lost dir1\\F2.TXT"}));
 }
 
 TEST_F(HandlerTest, AccentedAndNonLatinNamesAreCataloguedNotLost) {
@@ -138,18 +143,23 @@ TEST_F(HandlerTest, UnusableFileNamesRecordNothing) {
     EXPECT_TRUE(sink.statuses.empty());
 }
 
-TEST_F(HandlerTest, PathLimitCountsCharactersSoCyrillicPathsFitAndLongOnesDrop) {
-    // 120 Cyrillic letters: 240 bytes of UTF-8 in the name, well under 260 characters in the path.
+// A CatalogPath over 260 characters used to be dropped: a directory of 250 characters lost its node and
+// every file in it, though the medium held them without trouble. The limit on the assembled path is
+// now Windows' own (32,767).
+TEST_F(HandlerTest, PathsOverTwoHundredSixtyCharactersAreKept) {
+    // 120 Cyrillic letters: 240 bytes of UTF-8 in the name, counted as 120 characters.
     const std::u16string cyrillic(120, u'\u0416');
     PutDirectory(bytes, 0, cyrillic + std::u16string(1, u'\0'));
     PutFile(bytes, 512, u"A.TXT");
-    // A directory of 250 characters makes every path in it too long (directory node too).
     PutDirectory(bytes, 1024, std::u16string(250, u'D') + std::u16string(1, u'\0'));
     PutFile(bytes, 2560, u"B.TXT");
     Scan();
-    ASSERT_EQ(catalog.rowCount(), 1u);
+    ASSERT_EQ(catalog.rowCount(), 2u);
     EXPECT_EQ(catalog.row(0).path.substr(0, 24), "TAPE MEDIA\\BACKUP SET 0\\");
-    EXPECT_EQ(Nodes().size(), 3u);  // the long directory made no node
+    const std::string longDirectory = "TAPE MEDIA\\BACKUP SET 0\\" + std::string(250, 'D') + "\\";
+    EXPECT_EQ(catalog.row(1).path, longDirectory + "B.TXT");
+    EXPECT_EQ(Nodes().back(), longDirectory);
+    EXPECT_EQ(Nodes().size(), 4u);
 }
 
 TEST_F(HandlerTest, FullSixtyFourBitLengthsAndTapeChunkIndex) {
@@ -165,8 +175,8 @@ TEST_F(HandlerTest, StanBeyondTheWindowIsFoundByFollowingTheStreamHeaders) {
     // FILE block with a 600-byte security stream first: STAN starts 700 bytes after the block.
     PutTag(bytes, 0, "FILE");
     PutName(bytes, 0, 84, 90, u"SECURE.DOC");
-    PutLE16(bytes, 8, 112);                   // Offset to first event
-    PutStreamHeader(bytes, 112, "NACL", 566); // data 134..699, next header 4-aligned at 700
+    PutLE16(bytes, 8, 112);                    // Offset to first event
+    PutStreamHeader(bytes, 112, "NACL", 566);  // data 134..699, next header 4-aligned at 700
     PutStreamHeader(bytes, 700, "STAN", 42);
     Scan();
     ASSERT_EQ(catalog.rowCount(), 1u);
@@ -202,6 +212,19 @@ TEST_F(HandlerTest, WindowSearchTakesTheFirstStanWithinFiveHundredTwelveBytes) {
     Scan();
     EXPECT_EQ(catalog.row(0).dataOffset, 322u);
     EXPECT_EQ(catalog.row(0).size, 9u);
+}
+
+// ExamineSlot used to take the slot's 512 bytes as a subspan without checking that the chunk held them,
+// and acted on a block cut short by the end of the chunk.
+TEST_F(HandlerTest, SlotCutShortByTheEndOfTheChunkIsPassedOver) {
+    PutSet(bytes, 0, u"Cut");
+    PutFile(bytes, 512, u"A.TXT");
+    const ChunkView chunk(ByteSpan(bytes).first(300), 0);
+    ExamineSlot(context, chunk, 0);
+    ExamineSlot(context, ChunkView(ByteSpan(bytes).first(1000), 0), 512);
+    ExamineSlot(context, chunk, 4096);  // past the chunk's end altogether
+    EXPECT_EQ(context.setCount, 0u);
+    EXPECT_EQ(catalog.rowCount(), 0u);
 }
 
 TEST_F(HandlerTest, ModificationDateIsKeptAsStored) {

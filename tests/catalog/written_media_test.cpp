@@ -26,20 +26,23 @@ mw::FileEntry File(std::string name, std::size_t size, std::uint32_t nacl = 0) {
 // past the 512-byte window), a compressed set, names in several scripts, an empty and a large file.
 mw::MediaDescription SampleMedia(std::uint16_t logicalBlockSize) {
     mw::MediaDescription media{.tape = {.mediaName = "Tape 1", .logicalBlockSize = logicalBlockSize}};
-    media.sets.push_back({.info = {.name = "Daily"},
-                          .entries = {mw::DirectoryEntry{}, File("ROOT.TXT", 10),
-                                      mw::DirectoryEntry{.path = {"DOCS", "LETTERS"}}, File("A.TXT", 1000),
-                                      File("README", 3), File("archive.backup", 70000), File("EMPTY.DAT", 0)}});
-    media.sets.push_back({.info = {.name = "Weekly"},
-                          .entries = {mw::DirectoryEntry{.path = {"Donn\u00e9es"}}, File("r\u00e9sum\u00e9.doc", 300, 200),
-                                      File("secure.xls", 5000, 700), File("\u6587\u4ef6.txt", 17)}});
+    media.sets.push_back(
+        {.info = {.name = "Daily"},
+         .entries = {mw::DirectoryEntry{}, File("ROOT.TXT", 10),
+                     mw::DirectoryEntry{.path = {"DOCS", "LETTERS"}}, File("A.TXT", 1000), File("README", 3),
+                     File("archive.backup", 70000), File("EMPTY.DAT", 0)}});
+    media.sets.push_back(
+        {.info = {.name = "Weekly"},
+         .entries = {mw::DirectoryEntry{.path = {"Donn\u00e9es"}}, File("r\u00e9sum\u00e9.doc", 300, 200),
+                     File("secure.xls", 5000, 700), File("\u6587\u4ef6.txt", 17)}});
     media.sets.push_back({.info = {.name = "Packed", .compressed = true},
                           .entries = {mw::DirectoryEntry{.path = {"LOGS"}}, File("big.log", 200000)}});
     return media;
 }
 
 // Where the scan should catalogue a written file; `setsLost` sets before it were not met by the scan.
-std::string ExpectedPath(const mw::Manifest& manifest, const mw::ManifestFile& file, std::uint32_t setsLost = 0) {
+std::string ExpectedPath(const mw::Manifest& manifest, const mw::ManifestFile& file,
+                         std::uint32_t setsLost = 0) {
     const std::string& setName = manifest.sets.at(file.setNumber - 1).name;
     std::string path =
         "TAPE MEDIA\\BACKUP SET " + std::to_string(file.setNumber - setsLost) + "(_" + setName + ")\\";
@@ -48,7 +51,7 @@ std::string ExpectedPath(const mw::Manifest& manifest, const mw::ManifestFile& f
 }
 
 class WrittenMediaTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() / ("ostrum-written-" + std::to_string(::getpid()) + "-" +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -58,7 +61,8 @@ protected:
 
     std::unique_ptr<Catalog> ScanBytes(const std::vector<std::uint8_t>& bytes) {
         const auto path = (dir / "image.img").string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         return ScanPath(path);
     }
     std::unique_ptr<Catalog> ScanPath(const std::string& path) {
@@ -98,12 +102,13 @@ TEST_F(WrittenMediaTest, EveryFileIsFoundWhereTheWriterPutItForBothLogicalBlockS
         // The folders of every set, and no node for any file.
         std::vector<std::string> nodes;
         for (NodeId id : catalog->PreOrder()) nodes.push_back(catalog->FullPath(id));
-        EXPECT_EQ(nodes, (std::vector<std::string>{
-                             "TAPE MEDIA\\", "TAPE MEDIA\\BACKUP SET 1(_Daily)\\",
-                             "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\",
-                             "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\LETTERS\\",
-                             "TAPE MEDIA\\BACKUP SET 2(_Weekly)\\", "TAPE MEDIA\\BACKUP SET 2(_Weekly)\\Donn\u00e9es\\",
-                             "TAPE MEDIA\\BACKUP SET 3(_Packed)\\", "TAPE MEDIA\\BACKUP SET 3(_Packed)\\LOGS\\"}));
+        EXPECT_EQ(nodes, (std::vector<std::string>{"TAPE MEDIA\\", "TAPE MEDIA\\BACKUP SET 1(_Daily)\\",
+                                                   "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\",
+                                                   "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\LETTERS\\",
+                                                   "TAPE MEDIA\\BACKUP SET 2(_Weekly)\\",
+                                                   "TAPE MEDIA\\BACKUP SET 2(_Weekly)\\Donn\u00e9es\\",
+                                                   "TAPE MEDIA\\BACKUP SET 3(_Packed)\\",
+                                                   "TAPE MEDIA\\BACKUP SET 3(_Packed)\\LOGS\\"}));
     }
 }
 
@@ -118,7 +123,8 @@ TEST_F(WrittenMediaTest, MediumWithItsBeginningCutStillYieldsTheLaterSets) {
     const auto manifest = mw::writeMedia(SampleMedia(512), sink);
     // Cut just before the second set: its files keep their names and paths, their positions move.
     const std::uint64_t cut = manifest.sets[1].ssetOffset;
-    std::vector<std::uint8_t> damaged(sink.bytes.begin() + static_cast<std::ptrdiff_t>(cut), sink.bytes.end());
+    std::vector<std::uint8_t> damaged(sink.bytes.begin() + static_cast<std::ptrdiff_t>(cut),
+                                      sink.bytes.end());
     ExpectFound(*ScanBytes(damaged), manifest, 5, -static_cast<std::int64_t>(cut), 1);
 }
 
@@ -143,18 +149,52 @@ TEST_F(WrittenMediaTest, ShiftedMediumHasNothingOnTheSlotGridAndTruncatedMediumK
     // before it are all there, that one keeps its row with the position of its data, the rest are gone.
     const auto& big = manifest.files[3];
     ASSERT_EQ(big.name, "archive.backup");
-    std::vector<std::uint8_t> truncated(sink.bytes.begin(), sink.bytes.begin() + static_cast<std::ptrdiff_t>(big.fileBlockOffset + 600));
+    std::vector<std::uint8_t> truncated(
+        sink.bytes.begin(), sink.bytes.begin() + static_cast<std::ptrdiff_t>(big.fileBlockOffset + 600));
     const auto catalog = ScanBytes(truncated);
     ASSERT_EQ(catalog->rowCount(), 4u);
     EXPECT_EQ(catalog->row(3).dataOffset, big.dataOffset);
 }
 
+// A file whose CatalogPath, counted with the "TAPE MEDIA\\BACKUP SET 1(...)\\" put in front, passed 260
+// characters used to be dropped: a long set name and a 200-character file name listed nothing at all.
+TEST_F(WrittenMediaTest, LongSetNameAndLongFileNameInADeepTreeAreAllFound) {
+    const std::string setName = "Weekly full backup of the accounting department file server";
+    const std::string longName = std::string(200, 'x') + ".txt";
+    const std::vector<std::string> deep = {std::string(60, 'a'), std::string(60, 'b'), std::string(60, 'c')};
+    mw::MediaDescription media;
+    media.sets.push_back(
+        {.info = {.name = setName},
+         .entries = {mw::DirectoryEntry{}, File(longName, 2),
+                     mw::DirectoryEntry{.path = {deep[0], deep[1], deep[2]}}, File("DEEP.TXT", 3)}});
+    mw::MemorySink sink;
+    const auto manifest = mw::writeMedia(media, sink);
+    const auto catalog = ScanBytes(sink.bytes);
+    ExpectFound(*catalog, manifest);
+    const std::string root = "TAPE MEDIA\\BACKUP SET 1(_" + setName + ")\\";
+    std::vector<std::string> nodes;
+    for (NodeId id : catalog->PreOrder()) nodes.push_back(catalog->FullPath(id));
+    EXPECT_EQ(nodes.back(), root + deep[0] + "\\" + deep[1] + "\\" + deep[2] + "\\");
+    EXPECT_EQ(nodes.size(), 5u);
+}
+
+// The folder used to be a fixed path of one machine; it now comes from the source tree, and a missing or
+// empty folder fails the test instead of passing it with nothing scanned.
 TEST_F(WrittenMediaTest, RealSqlServerBackupsScanCleanlyToAnEmptyCatalog) {
+    ASSERT_TRUE(fs::is_directory(OSTRUM_REAL_MEDIA_DIR))
+        << "the real media folder " << OSTRUM_REAL_MEDIA_DIR << " is missing (set OSTRUM_SHARED_DIR)";
+    std::size_t scanned = 0;
     for (const auto& entry : fs::directory_iterator(OSTRUM_REAL_MEDIA_DIR)) {
+        ++scanned;
         const auto catalog = ScanPath(entry.path().string());
         EXPECT_EQ(catalog->rowCount(), 0u) << entry.path();
         EXPECT_EQ(catalog->nodeCount(), 0u) << entry.path();
+        // The database backup's one set is known all the same, with its name.
+        ASSERT_EQ(catalog->setLabels().size(), 1u) << entry.path();
+        EXPECT_TRUE(catalog->setLabels()[0].starts_with("BACKUP SET 1(_")) << catalog->setLabels()[0];
+        EXPECT_TRUE(catalog->setLabels()[0].ends_with("-Full Database Backup)")) << catalog->setLabels()[0];
     }
+    EXPECT_GT(scanned, 0u) << "no real media in " << OSTRUM_REAL_MEDIA_DIR;
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,17 +16,20 @@ using namespace catalog::testing;
 using testing::RunCli;
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() / ("ostrum-cli-" + std::to_string(::getpid()) + "-" +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
-    testing::CliResult Run(const std::string& arguments) { return RunCli(arguments, (dir / "stderr").string()); }
+    testing::CliResult Run(const std::string& arguments) {
+        return RunCli(arguments, (dir / "stderr").string());
+    }
     std::string WriteImage(const std::vector<std::uint8_t>& bytes) {
         const auto path = (dir / "small.img").string();
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         return path;
     }
 
@@ -52,9 +56,11 @@ TEST_F(CliTest, ListJsonHasTheDocumentedShape) {
               "{\"source\": \"" + image +
                   "\", \"nodes\": [\"TAPE MEDIA\\\\\", \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\\", "
                   "\"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\\"], \"files\": ["
-                  "{\"path\": \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\A.TXT\", \"type\": \"plain text document\", "
+                  "{\"path\": \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\A.TXT\", \"type\": \"plain "
+                  "text document\", "
                   "\"size\": 12, \"data_offset\": 1146, \"chunk_index\": null}, "
-                  "{\"path\": \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\NODATA.BIN\", \"type\": \"BIN File\", "
+                  "{\"path\": \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\NODATA.BIN\", \"type\": \"BIN "
+                  "File\", "
                   "\"size\": null, \"data_offset\": null, \"chunk_index\": null}], "
                   "\"files_found\": 1, \"status\": \"Total File Found :1\"}\n");
     EXPECT_EQ(result.err, "");  // no progress bar when standard error is not a terminal
@@ -63,19 +69,78 @@ TEST_F(CliTest, ListJsonHasTheDocumentedShape) {
 TEST_F(CliTest, ListTextShowsTreeRowsAndStatus) {
     const auto result = Run("list " + WriteImage(SmallImage()));
     EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("\n  TAPE MEDIA\\\n    BACKUP SET 1(_Daily)\\\n      DOCS\\\n"), std::string::npos)
+    EXPECT_NE(result.out.find("\n  TAPE MEDIA\\\n    BACKUP SET 1(_Daily)\\\n      DOCS\\\n"),
+              std::string::npos)
         << result.out;
     EXPECT_NE(result.out.find("size: 12   data at: 1146"), std::string::npos);
     EXPECT_NE(result.out.find("(data stream not found)"), std::string::npos);
+    // The file count used to be "Files (2)" beside "Total File Found :1".
+    EXPECT_NE(result.out.find("\nFiles (2, 1 with data):\n"), std::string::npos);
+    EXPECT_NE(result.out.find("\nBackup sets (1):\n  BACKUP SET 1(_Daily): 2 file(s)\n"), std::string::npos);
     EXPECT_NE(result.out.find("\nTotal File Found :1\n"), std::string::npos);
+}
+
+// A medium holding backup sets but no folder or file blocks (as a database backup does) used to list
+// nothing at all, not even the sets.
+TEST_F(CliTest, SetsWithoutFilesAreNamedAndSaidToHoldNone) {
+    std::vector<std::uint8_t> bytes(4096, 0);
+    PutSet(bytes, 0, u"Northwind-Full Database Backup");
+    PutSet(bytes, 1024, u"Second");
+    PutDirectory(bytes, 1536, std::u16string(u"LOGS\0", 5));
+    const std::string image = WriteImage(bytes);
+    const auto text = Run("list " + image);
+    EXPECT_EQ(text.status, 0);
+    EXPECT_NE(text.out.find("\nFiles (0):\n\nBackup sets (2):\n"
+                            "  BACKUP SET 1(_Northwind-Full Database Backup): holds no files or folders, as "
+                            "database backups do\n"
+                            "  BACKUP SET 2(_Second): folders, but no files\n"),
+              std::string::npos)
+        << text.out;
+    // The JSON keeps its shape; the note goes to standard error.
+    const auto json = Run("list --json " + image);
+    EXPECT_EQ(json.status, 0);
+    EXPECT_NE(json.out.find("\"files\": [], \"files_found\": 0"), std::string::npos) << json.out;
+    EXPECT_EQ(json.err,
+              "ostrum-tape-cli: backup set BACKUP SET 1(_Northwind-Full Database Backup): holds no "
+              "files or folders, as database backups do\n"
+              "ostrum-tape-cli: backup set BACKUP SET 2(_Second): folders, but no files\n");
 }
 
 TEST_F(CliTest, EmptyOrForeignFileListsNothingWithTheSearchText) {
     const auto result = Run("list --json " + WriteImage(std::vector<std::uint8_t>(70000, 0x5A)));
     EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("\"nodes\": [], \"files\": [], \"files_found\": 0, \"status\": \"Serching Files\"}"),
-              std::string::npos)
+    EXPECT_NE(
+        result.out.find("\"nodes\": [], \"files\": [], \"files_found\": 0, \"status\": \"Serching Files\"}"),
+        std::string::npos)
         << result.out;
+}
+
+// The dry run used to add the files' claimed lengths in 64 bits, so two huge ones wrapped to a small total.
+TEST_F(CliTest, DryRunTotalOfHugeClaimedLengthsStopsAtTheLimit) {
+    std::vector<std::uint8_t> bytes(4096, 0);
+    PutFile(bytes, 0, u"A.BIN", 0xFFFF'FFFF'FFFF'FF00ull);
+    PutFile(bytes, 512, u"B.BIN", 0x200);
+    const auto result = Run("extract --dry-run " + WriteImage(bytes) + " " + (dir / "out").string());
+    EXPECT_NE(result.out.find("\n2 files, 18446744073709551615 bytes would be saved"), std::string::npos)
+        << result.out;
+}
+
+// A read error in an image used to go unreported: `list` said nothing and exited 0. The loopback
+// interface's speed is a file of 4096 bytes whose every read fails (EINVAL): a real unreadable source.
+TEST_F(CliTest, UnreadablePartsOfAnImageAreNamedAndListExitsOne) {
+    const std::string unreadable = "/sys/class/net/lo/speed";
+    const int probe = ::open(unreadable.c_str(), O_RDONLY | O_CLOEXEC);
+    char byte = 0;
+    const bool fails = probe >= 0 && ::read(probe, &byte, 1) < 0;
+    if (probe >= 0) ::close(probe);
+    if (!fails) GTEST_SKIP() << unreadable << " is missing or can be read on this system";
+    const auto result = Run("list " + unreadable);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "ostrum-tape-cli: 1 unreadable part(s) of the image skipped, at byte 0; the last: "
+              "cannot read '" +
+                  unreadable + "' at byte 0: Invalid argument\n");
+    EXPECT_NE(result.out.find("Files (0"), std::string::npos);
 }
 
 TEST_F(CliTest, BadSourcesAndBadCommandLinesFailClearly) {
@@ -88,6 +153,15 @@ TEST_F(CliTest, BadSourcesAndBadCommandLinesFailClearly) {
     auto folder = Run("list " + dir.string());
     EXPECT_EQ(folder.status, 1);
     EXPECT_NE(folder.err.find("not an image file"), std::string::npos);
+
+    // A character device used to scan as an empty image: 0 files and exit status 0.
+    auto zero = Run("list /dev/zero");
+    EXPECT_EQ(zero.status, 1);
+    EXPECT_NE(
+        zero.err.find("'/dev/zero': it is a character device, not an image file (tape drives are scanned "
+                      "by their names //./tape0 to //./tape19)"),
+        std::string::npos)
+        << zero.err;
 
     EXPECT_EQ(Run("").status, 2);
     EXPECT_EQ(Run("list").status, 2);

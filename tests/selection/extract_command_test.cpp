@@ -71,6 +71,20 @@ TEST_F(ExtractCommandTest, DryRunListsWithoutWriting) {
     EXPECT_FALSE(fs::exists(Out()));
 }
 
+TEST_F(ExtractCommandTest, DryRunTotalOfHugeLengthsSaturates) {
+    // Two stream lengths of 2^63 bytes used to add up to a total of 0 bytes.
+    constexpr std::uint64_t kHalf = std::uint64_t{1} << 63;
+    mw::MediaDescription media;
+    media.sets.push_back(
+        {.info = {.name = "Big"},
+         .entries = {mw::FileEntry{.name = "A.BIN", .data = mw::bytesOf("x"), .declaredLength = kHalf},
+                     mw::FileEntry{.name = "B.BIN", .data = mw::bytesOf("y"), .declaredLength = kHalf}}});
+    mw::writeImageFile(media, temp.path("huge.img"));
+    const auto result = Run("extract --dry-run " + temp.path("huge.img").string() + " " + Out().string());
+    EXPECT_NE(result.out.find("2 files, 18446744073709551615 bytes would be saved"), std::string::npos)
+        << result.out;
+}
+
 TEST_F(ExtractCommandTest, VirtualTapeSourceSavesTheSameFiles) {
     const auto result =
         Run("extract --attach 3=" + temp.path("medium.tap").string() + " //./tape3 " + Out().string());

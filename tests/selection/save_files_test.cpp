@@ -4,6 +4,10 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <cstring>
+#include <set>
+
+#include "catalog/block_name.h"
 #include "save_fixture.h"
 #include "selection/save_path.h"
 #include "test_media.h"
@@ -27,6 +31,22 @@ class ImageSaveTest : public ::testing::Test {
         fs::create_directories(destination());
         SaveRequest request{false, image().string(), destination().string(), existing};
         return SaveFiles(items, request, sink, cancel);
+    }
+    // Writes a 16-bit value into the stream header at image byte `header` and, unless told not to, sets
+    // the header's checksum to match.
+    void PatchStreamHeader(std::uint64_t header, std::size_t at, std::uint16_t value,
+                           bool fixChecksum = true) {
+        std::fstream medium(image(), std::ios::in | std::ios::out | std::ios::binary);
+        char bytes[22];
+        medium.seekg(static_cast<std::streamoff>(header));
+        medium.read(bytes, sizeof bytes);
+        bytes[at] = static_cast<char>(value & 0xFF);
+        bytes[at + 1] = static_cast<char>(value >> 8);
+        std::uint8_t sum[2] = {0, 0};
+        for (std::size_t i = 0; i < 20; ++i) sum[i % 2] ^= static_cast<std::uint8_t>(bytes[i]);
+        if (fixChecksum) std::memcpy(bytes + 20, sum, 2);
+        medium.seekp(static_cast<std::streamoff>(header));
+        medium.write(bytes, sizeof bytes);
     }
     fs::path image() const { return temp.path("medium.img"); }
     fs::path destination() const { return temp.path("out"); }
@@ -116,6 +136,86 @@ TEST_F(ImageSaveTest, IdenticalNamesAreBothKeptAndUncheckedRowsAreLeftOut) {
     }
 }
 
+// Logs the files reported finished beside the calls' syncs.
+class LoggingSink : public SaveSink {
+  public:
+    explicit LoggingSink(std::vector<std::string>& log) : log_(log) {}
+    void FileFinished(const FileResult& result) override { log_.push_back("finished " + result.catalogPath); }
+
+  private:
+    std::vector<std::string>& log_;
+};
+
+TEST_F(ImageSaveTest, ManyFilesOfOneNameEachTryOneName) {
+    // Each file of a name used to try "A.TXT", "A (1).TXT", ... from the start: n files of one name made
+    // n * n / 2 renames.
+    constexpr int kFiles = 300;
+    std::vector<mw::Entry> entries;
+    for (int i = 0; i < kFiles; ++i)
+        entries.push_back(mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")});
+    Prepare(OneSet(std::move(entries)));
+    fs::create_directories(destination() / "BACKUP SET 1(_Daily)");
+    WriteWholeFile(destination() / "BACKUP SET 1(_Daily)/A (2).TXT", "there before");
+    auto calls = std::make_shared<TestCalls>();
+    report =
+        SaveFiles(items, {false, image().string(), destination().string(), {}, nullptr, calls}, sink, cancel);
+    EXPECT_EQ(report.totals.saved + report.totals.renamed, std::size_t{kFiles});
+    EXPECT_EQ(report.files[2].savedAs, "BACKUP SET 1(_Daily)/A (3).TXT");
+    EXPECT_EQ(report.files[kFiles - 1].savedAs,
+              "BACKUP SET 1(_Daily)/A (" + std::to_string(kFiles) + ").TXT");
+    EXPECT_EQ(calls->renames, kFiles + 1);  // one more for the name that was taken before
+}
+
+TEST_F(ImageSaveTest, FilesAreReportedSavedOnlyOnceSyncedAndAFailedSyncFailsThem) {
+    // Files used to be reported saved as soon as they had their names, their data maybe still in memory.
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("b")},
+                    mw::FileEntry{.name = "OLD.TXT", .data = mw::bytesOf("new")}}));
+    const fs::path set = destination() / "BACKUP SET 1(_Daily)";
+    for (const int syncError : {0, EIO}) {
+        fs::remove_all(destination());
+        fs::create_directories(set);
+        WriteWholeFile(set / "OLD.TXT", "old");
+        auto calls = std::make_shared<TestCalls>();
+        calls->syncError = syncError;
+        LoggingSink logging(calls->log);
+        report = SaveFiles(
+            items, {false, image().string(), destination().string(), ExistingFiles::Skip, nullptr, calls},
+            logging, cancel);
+        ASSERT_EQ(calls->log.size(), 4u);
+        EXPECT_EQ(calls->log[0], "sync");
+        EXPECT_EQ(calls->log[1], "finished " + items[0].catalogPath);
+        EXPECT_EQ(report.files[2].outcome, SaveOutcome::Skipped);  // nothing of it written
+        for (std::size_t i : {0u, 1u}) {
+            if (syncError == 0) {
+                EXPECT_EQ(report.files[i].outcome, SaveOutcome::Saved);
+                continue;
+            }
+            EXPECT_EQ(report.files[i].outcome, SaveOutcome::Failed);
+            EXPECT_NE(report.files[i].reason.find("could not make sure that the data written to"),
+                      std::string::npos)
+                << report.files[i].reason;
+            EXPECT_NE(report.files[i].reason.find(std::strerror(EIO)), std::string::npos);
+            EXPECT_TRUE(fs::exists(destination() / report.files[i].savedAs));  // kept for the user to judge
+        }
+        EXPECT_EQ(report.AllSavedWhole(), syncError == 0);
+    }
+}
+
+TEST_F(ImageSaveTest, LengthsSummingPast64BitsKeepTheProgressWhole) {
+    // Lengths from the medium used to be summed as they came: three of 2^63, 2^63 and 5 bytes made a
+    // total of 5, and the count of bytes done went back to 0 halfway.
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}));
+    items.assign(3, items[0]);
+    for (auto& item : items) item.dataOffset.reset();  // each ends at once, not found
+    items[0].size = items[1].size = std::uint64_t{1} << 63;
+    items[2].size = 5;
+    report = Save();
+    EXPECT_EQ(sink.lastTotal, UINT64_MAX);
+    EXPECT_EQ(sink.lastDone, UINT64_MAX);
+    EXPECT_FALSE(sink.progressWentBack);
+}
+
 TEST_F(ImageSaveTest, ExistingFileIsKeptSkippedOrReplacedAsThePolicySays) {
     Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("new")}}));
     const fs::path folder = destination() / "BACKUP SET 1(_Daily)";
@@ -144,6 +244,60 @@ TEST_F(ImageSaveTest, ExistingFileIsKeptSkippedOrReplacedAsThePolicySays) {
     }
 }
 
+// Answers the questions about taken names from a script, and keeps what it was asked.
+class AnsweringSink : public RecordingSink {
+  public:
+    explicit AnsweringSink(std::vector<ExistingFileAnswer> answers) : answers_(std::move(answers)) {}
+    ExistingFileAnswer AskExisting(std::size_t, std::string_view destination) override {
+        asked.emplace_back(destination);
+        return asked.size() <= answers_.size() ? answers_[asked.size() - 1] : ExistingFileAnswer{};
+    }
+    std::vector<std::string> asked;
+
+  private:
+    std::vector<ExistingFileAnswer> answers_;
+};
+
+TEST_F(ImageSaveTest, AskPolicyAsksAboutEachTakenNameAndHonoursTheAnswer) {
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("new a")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("new b")},
+                    mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("new c")},
+                    mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("new d")},
+                    mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("second a")}}));
+    const fs::path set = destination() / "BACKUP SET 1(_Daily)";
+    const auto prepareOld = [&] {
+        fs::remove_all(destination());
+        fs::create_directories(set);
+        for (const char* name : {"A.TXT", "B.TXT", "C.TXT"}) WriteWholeFile(set / name, "old");
+    };
+    const SaveRequest request{false, image().string(), destination().string(), ExistingFiles::Ask};
+
+    // Replace A; skip B and, for the rest, every other taken name (C). D is free and the second A.TXT
+    // takes a name saved in this run: neither is asked about.
+    prepareOld();
+    AnsweringSink answering({{ExistingFiles::Overwrite, false}, {ExistingFiles::Skip, true}});
+    report = SaveFiles(items, request, answering, cancel);
+    EXPECT_EQ(answering.asked,
+              (std::vector<std::string>{"BACKUP SET 1(_Daily)/A.TXT", "BACKUP SET 1(_Daily)/B.TXT"}));
+    const SaveOutcome want[] = {SaveOutcome::Saved, SaveOutcome::Skipped, SaveOutcome::Skipped,
+                                SaveOutcome::Saved, SaveOutcome::SavedRenamed};
+    for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(report.files[i].outcome, want[i]) << i;
+    EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::bytesOf("new a"));
+    EXPECT_EQ(ReadWholeFile(set / "B.TXT"), mw::bytesOf("old"));
+    EXPECT_EQ(ReadWholeFile(set / "C.TXT"), mw::bytesOf("old"));
+    EXPECT_EQ(ReadWholeFile(set / "A (1).TXT"), mw::bytesOf("second a"));
+
+    // A question closed without an answer keeps both, and is asked again for the next taken name (the
+    // second A.TXT meets the old A.TXT again: the first went to "A (1).TXT").
+    prepareOld();
+    AnsweringSink closing({});
+    report = SaveFiles(items, request, closing, cancel);
+    EXPECT_EQ(closing.asked.size(), 4u);
+    EXPECT_EQ(report.totals.renamed, 4u);
+    EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::bytesOf("old"));
+    EXPECT_EQ(ReadWholeFile(set / "B (1).TXT"), mw::bytesOf("new b"));
+}
+
 TEST_F(ImageSaveTest, HostileNamesLandInsideTheDestination) {
     Prepare(OneSet({
         mw::DirectoryEntry{.rawName = std::u16string(u"..\0..\0etc\0", 10)},
@@ -166,6 +320,40 @@ TEST_F(ImageSaveTest, HostileNamesLandInsideTheDestination) {
     }
     // Nothing beside the destination and the image in the test's folder.
     EXPECT_EQ(std::distance(fs::directory_iterator(temp.root()), fs::directory_iterator()), 2);
+}
+
+TEST_F(ImageSaveTest, NamesTooLongForTheFileSystemAreShortenedAndKeptApart) {
+    // A name of 200 Cyrillic letters is 400 bytes of UTF-8, over the 255 a Linux file system takes: such
+    // files, and every file in such a folder, used to fail with "File name too long".
+    std::string letters;
+    for (int i = 0; i < 199; ++i) letters += "\u0416";  // Ж, two bytes
+    const std::string first = letters + "\u0416.txt", second = letters + "\u042F.txt";
+    std::string folder;
+    for (int i = 0; i < 130; ++i) folder += "\u0444";
+    Prepare(OneSet({mw::FileEntry{.name = first, .data = mw::bytesOf("first")},
+                    mw::FileEntry{.name = second, .data = mw::bytesOf("second")},
+                    mw::DirectoryEntry{.path = {folder}},
+                    mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}));
+    ASSERT_EQ(items.size(), 3u);
+    std::set<std::string> names;
+    for (int run = 0; run < 2; ++run) {  // the second run keeps both, with numbered names that fit too
+        report = Save();
+        EXPECT_EQ(
+            ExpectSavedBytesMatch(report, items, ExpectedByOffset(description, manifest), destination()), 3u);
+        for (const auto& result : report.files) {
+            EXPECT_EQ(result.outcome, SaveOutcome::SavedRenamed) << result.reason;
+            EXPECT_NE(result.reason.find("longer than the 255 bytes"), std::string::npos) << result.reason;
+            for (const auto& part : fs::path(result.savedAs)) {
+                EXPECT_LE(part.string().size(), 255u);
+                EXPECT_TRUE(catalog::IsCatalogNameValid(part.string())) << "cut inside a character";
+            }
+            names.insert(result.savedAs);
+        }
+    }
+    EXPECT_EQ(names.size(), 6u);
+    const std::string saved = fs::path(report.files[0].savedAs).filename().string();
+    EXPECT_TRUE(saved.starts_with(letters.substr(0, 200))) << saved;
+    EXPECT_TRUE(saved.ends_with(".txt")) << saved;
 }
 
 TEST_F(ImageSaveTest, SymbolicLinksInTheDestinationAreNeverFollowed) {
@@ -236,8 +424,8 @@ TEST_F(ImageSaveTest, FileOfMoreThan4GiBComesBackWhole) {
     }
     manifest = mw::writeImageFile(OneSet({Generated("HUGE.BIN", kSize, 77)}), image());
     ASSERT_EQ(manifest.files.size(), 1u);
-    items = {
-        SaveItem{"TAPE MEDIA\\BACKUP SET 1(_Daily)\\HUGE.BIN", kSize, manifest.files[0].dataOffset, {}, 0}};
+    items = {SaveItem{
+        "TAPE MEDIA\\BACKUP SET 1(_Daily)\\HUGE.BIN", kSize, manifest.files[0].dataOffset, {}, 0, {}}};
     report = Save();
     ASSERT_EQ(report.files[0].outcome, SaveOutcome::Saved) << report.files[0].reason;
     const fs::path saved = destination() / report.files[0].savedAs;
@@ -272,6 +460,25 @@ TEST_F(ImageSaveTest, PositionWithoutAStanHeaderIsNotFoundAndWritesNothing) {
     EXPECT_TRUE(fs::is_empty(destination()));
 }
 
+TEST_F(ImageSaveTest, DamagedStreamHeaderWritesNothingOnTheStrengthOfItsLength) {
+    // A stream length changed to 0x7fffffff used to be believed: the file was read on to the end of the
+    // image and kept as A.TXT.partial, with every later file's bytes in it.
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("hello")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("second")}}));
+    PatchStreamHeader(*items[0].dataOffset - 22, 8, 0xFFFF, /*fixChecksum=*/false);
+    PatchStreamHeader(*items[0].dataOffset - 22, 10, 0x7FFF, /*fixChecksum=*/false);
+    found = ScanImage(image());
+    items = CheckedItems(*found);
+    ASSERT_EQ(items[0].size, 0x7FFFFFFFu);  // the scan's catalog keeps what it read
+    report = Save();
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Failed);
+    EXPECT_TRUE(report.files[0].reason.starts_with("damaged stream header")) << report.files[0].reason;
+    EXPECT_EQ(report.files[0].savedAs, "");
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Saved);
+    const fs::path set = destination() / "BACKUP SET 1(_Daily)";
+    EXPECT_EQ(std::distance(fs::directory_iterator(set), fs::directory_iterator()), 1);  // only B.TXT
+}
+
 TEST_F(ImageSaveTest, DamagedFrameEndsTheFileWithWhatWasDecodedBeforeIt) {
     mw::FileEntry damaged = Generated("D.BIN", 3 * 65536, 5);
     damaged.badFrameChecksum = 1;
@@ -288,21 +495,40 @@ TEST_F(ImageSaveTest, DamagedFrameEndsTheFileWithWhatWasDecodedBeforeIt) {
               1u);
 }
 
+TEST_F(ImageSaveTest, CompressedFileCutShortKeepsWhatItsFramesDecodeTo) {
+    // A compressed file cut inside a frame used to lose that frame's decodable bytes, and everything when
+    // the cut fell in its first frame; an uncompressed file keeps every byte read as NAME.partial.
+    std::string text;
+    for (int i = 0; i < 6000; ++i) text += "line " + std::to_string(i % 70) + " of the monthly report\n";
+    const std::vector<std::uint8_t> original = mw::bytesOf(text);
+    ASSERT_GT(original.size(), 2u * 65536);
+    Prepare(OneSet({mw::FileEntry{.name = "R.TXT", .data = original}}, /*compressed=*/true));
+    const std::uint64_t start = *items[0].dataOffset;
+    const std::uint64_t end = start + manifest.files[0].dataLength;
+    // Inside the first frame's data, and inside the last (third) frame's data.
+    for (const auto& [cut, fullFrames] : {std::pair{start + 24 + 300, 0u}, std::pair{end - 200, 2u}}) {
+        fs::copy_file(image(), temp.path("cut.img"), fs::copy_options::overwrite_existing);
+        fs::resize_file(temp.path("cut.img"), cut);
+        fs::remove_all(destination());
+        fs::create_directories(destination());
+        report = SaveFiles(items, SaveRequest{false, temp.path("cut.img").string(), destination().string()},
+                           sink, cancel);
+        ASSERT_EQ(report.files[0].outcome, SaveOutcome::Truncated);
+        ASSERT_EQ(report.files[0].savedAs, "BACKUP SET 1(_Daily)/R.TXT.partial") << report.files[0].reason;
+        const auto kept = ReadWholeFile(destination() / report.files[0].savedAs);
+        EXPECT_GT(kept.size(), fullFrames * 65536u);
+        EXPECT_LT(kept.size(), original.size());
+        EXPECT_TRUE(std::equal(kept.begin(), kept.end(), original.begin()));
+    }
+}
+
 TEST_F(ImageSaveTest, StreamsThatCannotBeDecodedAreSavedRawAndSaySo) {
     Prepare(OneSet({mw::FileEntry{.name = "C.BIN", .data = mw::bytesOf("compressed otherwise")},
                     mw::FileEntry{.name = "E.BIN", .data = mw::bytesOf("encrypted")}}));
     // Mark the first stream as compressed with an unknown algorithm and the second as encrypted.
-    {
-        std::fstream medium(image(), std::ios::in | std::ios::out | std::ios::binary);
-        const auto patch = [&](std::uint64_t header, std::size_t at, std::uint16_t value) {
-            medium.seekp(static_cast<std::streamoff>(header + at));
-            const char bytes[2] = {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
-            medium.write(bytes, 2);
-        };
-        patch(*items[0].dataOffset - 22, 6, 1u << 4);
-        patch(*items[0].dataOffset - 22, 18, 0x1234);
-        patch(*items[1].dataOffset - 22, 6, 1u << 3);
-    }
+    PatchStreamHeader(*items[0].dataOffset - 22, 6, 1u << 4);
+    PatchStreamHeader(*items[0].dataOffset - 22, 18, 0x1234);
+    PatchStreamHeader(*items[1].dataOffset - 22, 6, 1u << 3);
     report = Save();
     for (const auto& result : report.files) {
         EXPECT_EQ(result.outcome, SaveOutcome::Saved);
@@ -346,7 +572,7 @@ TEST_F(ImageSaveTest, MissingImageOrDestinationFailsEveryFileWithTheReason) {
     EXPECT_EQ(report.totals.failed, 1u);
 }
 
-// A small file system mounted for the test; the tests that need one skip where mounting is not allowed.
+// A small file system mounted for the test, where the test may mount one (as root).
 class SmallFileSystem {
   public:
     SmallFileSystem(const fs::path& at, const char* options) : at_(at) {
@@ -363,31 +589,66 @@ class SmallFileSystem {
     bool mounted_ = false;
 };
 
-TEST_F(ImageSaveTest, FullDiskFailsTheFileThatDoesNotFitAndRemovesItsPart) {
+TEST_F(ImageSaveTest, FullOrReadOnlyDestinationStopsTheSaveAndSaysSoOnce) {
+    // A full disk used to fail each remaining file in turn, one "No space left on device" line each,
+    // while writing on wherever a small file still fitted.
     Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("small")},
                     Generated("BIG.BIN", 3 << 20, 2),
-                    mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")}}));
-    SmallFileSystem disk(destination(), "size=1m");
-    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
-    report = Save();
-    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);
-    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Failed);
-    EXPECT_NE(report.files[1].reason.find("No space left"), std::string::npos) << report.files[1].reason;
-    EXPECT_EQ(report.files[2].outcome, SaveOutcome::Saved);
+                    mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")},
+                    mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("last")}}));
     const fs::path set = destination() / "BACKUP SET 1(_Daily)";
-    EXPECT_EQ(ReadWholeFile(set / "C.TXT"), mw::bytesOf("after"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(set), fs::directory_iterator()), 2);
-}
-
-TEST_F(ImageSaveTest, ReadOnlyDestinationFailsEveryFileWithTheReason) {
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}));
-    SmallFileSystem disk(destination(), "size=1m,ro");
-    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
-    report = Save();
-    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Failed);
-    EXPECT_NE(report.files[0].reason.find("Read-only file system"), std::string::npos)
-        << report.files[0].reason;
-    EXPECT_FALSE(report.AllSavedWhole());
+    struct Case {
+        const char* what;
+        int error;
+        bool readOnly;
+        bool realFileSystem;
+    };
+    for (const Case& c : {Case{"full", ENOSPC, false, false}, Case{"over quota", EDQUOT, false, false},
+                          Case{"read-only", EROFS, true, false}, Case{"full tmpfs", ENOSPC, false, true},
+                          Case{"read-only tmpfs", EROFS, true, true}}) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(destination());
+        fs::create_directories(destination());
+        // Calls that fail as the destination would; or a real file system of 1 MiB, where one can be mounted.
+        auto calls = std::make_shared<TestCalls>();
+        std::optional<SmallFileSystem> disk;
+        if (c.realFileSystem) {
+            disk.emplace(destination(), c.readOnly ? "size=1m,ro" : "size=1m");
+            if (!disk->mounted()) continue;
+            calls.reset();
+        } else if (c.readOnly) {
+            calls->createError = c.error;
+        } else {
+            calls->room = 1 << 20;
+            calls->fullError = c.error;
+        }
+        RecordingSink recording;
+        report = SaveFiles(items, {false, image().string(), destination().string(), {}, nullptr, calls},
+                           recording, cancel);
+        const std::size_t firstFailed = c.readOnly ? 0 : 1;
+        EXPECT_EQ(report.files[0].outcome, c.readOnly ? SaveOutcome::Failed : SaveOutcome::Saved);
+        EXPECT_EQ(report.files[firstFailed].outcome, SaveOutcome::Failed);
+        EXPECT_NE(report.files[firstFailed].reason.find(std::strerror(c.error)), std::string::npos)
+            << report.files[firstFailed].reason;
+        for (std::size_t i = firstFailed + 1; i < items.size(); ++i) {
+            EXPECT_EQ(report.files[i].outcome, SaveOutcome::NotAttempted);
+            EXPECT_EQ(std::string(OutcomeText(report.files[i].outcome)) + ": " + report.files[i].reason,
+                      "not attempted: destination full");
+        }
+        EXPECT_EQ(report.totals.notAttempted, items.size() - firstFailed - 1);
+        EXPECT_EQ(report.destinationFull, std::strerror(c.error));
+        EXPECT_EQ(std::count_if(recording.statusLines.begin(), recording.statusLines.end(),
+                                [](const std::string& line) {
+                                    return line.find("destination is full") != std::string::npos;
+                                }),
+                  1);
+        EXPECT_FALSE(report.AllSavedWhole());
+        // Only A.TXT, whole; nothing half-written is left behind.
+        if (!c.readOnly) {
+            EXPECT_EQ(std::distance(fs::directory_iterator(set), fs::directory_iterator()), 1);
+            EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::bytesOf("small"));
+        }
+    }
 }
 
 }  // namespace

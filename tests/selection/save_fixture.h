@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,10 +89,12 @@ class RecordingSink : public SaveSink {
         lastTotal = total;
     }
     void FileFinished(const FileResult& result) override { finished.push_back(result.item); }
+    void StatusLine(std::string_view text) override { statusLines.emplace_back(text); }
 
     std::vector<std::size_t> started;
     std::vector<std::string> names;
     std::vector<std::size_t> finished;
+    std::vector<std::string> statusLines;
     std::uint64_t lastDone = 0;
     std::uint64_t lastTotal = 0;
     bool progressWentBack = false;
@@ -106,6 +112,44 @@ class CancellingSink : public RecordingSink {
   private:
     std::atomic<bool>& cancel_;
     std::uint64_t at_;
+};
+
+// Passes every call on to the kernel, counting the renames and logging the syncs, and fails as a full,
+// read-only or failing destination does when told to.
+class TestCalls : public DestinationCalls {
+  public:
+    int CreateFile(int folder, const char* name) override {
+        if (createError != 0) return errno = createError, -1;
+        return DestinationCalls::CreateFile(folder, name);
+    }
+    int MakeFolder(int parent, const char* name) override {
+        if (createError != 0) return errno = createError, -1;
+        return DestinationCalls::MakeFolder(parent, name);
+    }
+    // Writes what fits in `room`, then fails with `fullError`.
+    ssize_t Write(int file, const void* bytes, std::size_t count) override {
+        if (room && *room == 0) return errno = fullError, -1;
+        if (room) count = std::min<std::uint64_t>(count, *room);
+        const ssize_t done = DestinationCalls::Write(file, bytes, count);
+        if (room && done > 0) *room -= static_cast<std::uint64_t>(done);
+        return done;
+    }
+    int Rename(int folder, const char* from, const char* to, bool replace) override {
+        ++renames;
+        return DestinationCalls::Rename(folder, from, to, replace);
+    }
+    int SyncFileSystem(int fd) override {
+        log.push_back("sync");
+        if (syncError != 0) return errno = syncError, -1;
+        return DestinationCalls::SyncFileSystem(fd);
+    }
+
+    int createError = 0;
+    std::optional<std::uint64_t> room;
+    int fullError = ENOSPC;
+    int syncError = 0;
+    int renames = 0;
+    std::vector<std::string> log;
 };
 
 // Every file of the description, by the position of its data on the medium.

@@ -37,6 +37,25 @@ TEST(SavePath, NumberedNamesGoBeforeTheExtension) {
     EXPECT_EQ(NumberedName("CUT.BIN.partial", 1), "CUT.BIN (1).partial");
 }
 
+TEST(SavePath, LongNamesAreCutToTheLimitWithAHashAndTheirShortExtension) {
+    EXPECT_EQ(FitName("A.TXT", 255), "A.TXT");
+    const std::string plain(300, 'x');
+    const std::string cut = FitName(plain, 255);
+    EXPECT_EQ(cut.size(), 255u);
+    EXPECT_TRUE(cut.starts_with(std::string(246, 'x') + "~")) << cut;
+    EXPECT_NE(FitName(plain + "y", 255), FitName(plain + "z", 255));
+    // An "extension" too long to be one is cut with the rest of the name.
+    const std::string dotted = FitName("a." + plain, 255);
+    EXPECT_EQ(dotted.size(), 255u);
+    EXPECT_EQ(dotted.find('~'), 246u) << dotted;
+    // Three-byte characters: the cut never splits one.
+    std::string wide;
+    for (int i = 0; i < 100; ++i) wide += "\u20AC";
+    const std::string euro = FitName(wide + ".doc", 255);
+    EXPECT_EQ(euro.size(), 240u + 9u + 4u);  // 80 characters of 3 bytes, "~" and 8 digits, ".doc"
+    EXPECT_TRUE(euro.ends_with(".doc"));
+}
+
 TEST(SavePath, MtfDatesBecomeUtcSeconds) {
     // 1996-12-31 20:07:30 is stored as 1F 33 3F 41 DE.
     EXPECT_EQ(MtfDateToUnixTime(0x1F333F41DEull), 852062850);

@@ -19,11 +19,18 @@ class TapeSaveTest : public ::testing::Test {
                  tape::VirtualTapeOptions options = {}) {
         description = media;
         manifest = mw::writeTapFile(media, temp.path("medium.tap"), blockSize);
+        Attach(options);
+        Scan();
+    }
+    // Puts the tape in the drive again, with other options.
+    void Attach(tape::VirtualTapeOptions options) {
         options.path = temp.path("medium.tap").string();
         ASSERT_TRUE(devices.AttachVirtual(0, options));
+    }
+    void Scan() {
         found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
         catalog::CatalogSink scanSink;
-        std::atomic<bool> active{false}, stop{false};
+        std::atomic<bool> active{true}, stop{false};
         ASSERT_EQ(tape::ScanTape(devices, "//./tape0", *found, scanSink, active, stop), 1);
         found->FinishScan();
         items = CheckedItems(*found);
@@ -147,6 +154,83 @@ TEST_F(TapeSaveTest, ReadErrorCutsOnlyTheFileItFallsIn) {
     mw::fillGenerated(3, 0, start);
     EXPECT_FALSE(partial.empty());
     EXPECT_TRUE(partial == start);
+}
+
+TEST_F(TapeSaveTest, ReadFailingOnOnlyOnePassMisplacesNoLaterFile) {
+    // Files used to be found by the running byte total: a block that failed in the scan but read in the
+    // save (or the other way round) shifted every later file by its length, and those files failed as
+    // lying before their read or as having no STAN stream header.
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "S"},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("before")},
+                                      mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{100000, 3}},
+                                      mw::FileEntry{.name = "C.BIN", .data = mw::GeneratedData{5000, 4}}}});
+    // D behind a filemark, in records of its own.
+    media.sets.push_back({.info = {.name = "T"},
+                          .entries = {mw::FileEntry{.name = "D.BIN", .data = mw::GeneratedData{40000, 5}}}});
+    constexpr std::uint32_t kRecord = 16384;
+    Prepare(media, kRecord);
+    ASSERT_EQ(items.size(), 4u);
+    // A record inside B's data, and the record holding D's FILE block.
+    const std::uint64_t insideB = (*items[1].dataOffset + 50000) / kRecord;
+    const std::uint64_t holdingD = manifest.files[3].fileBlockOffset / kRecord;
+    ASSERT_LT(insideB, manifest.files[2].fileBlockOffset / kRecord);
+    for (const bool failsInTheScan : {true, false}) {
+        SCOPED_TRACE(failsInTheScan ? "fails in the scan" : "fails in the save");
+        Attach(
+            {.errorRecords = failsInTheScan ? std::set<std::uint64_t>{insideB} : std::set<std::uint64_t>{}});
+        Scan();
+        ASSERT_EQ(items.size(), 4u);
+        Attach(
+            {.errorRecords = failsInTheScan ? std::set<std::uint64_t>{} : std::set<std::uint64_t>{insideB}});
+        fs::remove_all(destination());
+        report = Save();
+        EXPECT_EQ(report.files[1].outcome, failsInTheScan ? SaveOutcome::Saved : SaveOutcome::Truncated)
+            << report.files[1].reason;
+        for (std::size_t file : {0u, 2u, 3u}) {
+            EXPECT_EQ(report.files[file].outcome, SaveOutcome::Saved) << report.files[file].reason;
+        }
+        ExpectEverySavedFileMatches(failsInTheScan ? 4 : 3);
+    }
+    // The read that met D's FILE block fails in the save only: D is not found there, and says why.
+    Attach({});
+    Scan();
+    Attach({.errorRecords = {holdingD}});
+    fs::remove_all(destination());
+    report = Save();
+    EXPECT_EQ(report.files[3].outcome, SaveOutcome::Failed);
+    EXPECT_NE(report.files[3].reason.find("where the scan found it, failed"), std::string::npos)
+        << report.files[3].reason;
+    ExpectEverySavedFileMatches(3);
+}
+
+TEST_F(TapeSaveTest, FullDestinationStopsTheTapeAndLeavesTheRestNotAttempted) {
+    // A full disk used to fail each later file on its own while the tape was read on to its end.
+    std::vector<std::uint64_t> records;
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "S"},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                                      mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{300000, 3}},
+                                      mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("c")}}});
+    media.sets.push_back(
+        {.info = {.name = "T"}, .entries = {mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("d")}}});
+    Prepare(media, 16384, {.beforeRead = [&records](std::uint64_t record) { records.push_back(record); }});
+    records.clear();
+    auto calls = std::make_shared<TestCalls>();
+    calls->room = 100000;
+    fs::create_directories(destination());
+    report = SaveFiles(items, {true, "//./tape0", destination().string(), {}, &devices, calls}, sink, cancel);
+    EXPECT_EQ(report.files[0].outcome, SaveOutcome::Saved);
+    EXPECT_EQ(report.files[1].outcome, SaveOutcome::Failed);
+    EXPECT_NE(report.files[1].reason.find(std::strerror(ENOSPC)), std::string::npos)
+        << report.files[1].reason;
+    EXPECT_EQ(report.files[2].outcome, SaveOutcome::NotAttempted);
+    EXPECT_EQ(report.files[3].outcome, SaveOutcome::NotAttempted);
+    ASSERT_FALSE(records.empty());
+    EXPECT_LT(records.back(), manifest.files[2].fileBlockOffset / 16384);  // stopped inside B
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(destination() / "BACKUP SET 1(_S)"), fs::directory_iterator()),
+        1);
 }
 
 TEST_F(TapeSaveTest, LengthRunningPastTheRecordedDataIsTruncated) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tap_builder.h"
+#include "tape/block_pieces.h"
 #include "tape/tape_devices.h"
 
 namespace ostrum::tape {
@@ -95,6 +96,33 @@ TEST_F(LookaheadReaderTest, ReadingAheadStopsAtItsLimitsAFailureRunAndStop) {
     stop_ = true;
     EXPECT_TRUE(Following(stopped, 0, 100).empty());
     EXPECT_EQ(stopped.queuedReads(), 0u);
+}
+
+// A queued read used to be copied whole into the caller's buffer, whatever its size, and a held block's
+// length was taken as given: both wrote or read past the end of a buffer.
+TEST_F(LookaheadReaderTest, LengthsBeyondTheBufferAreNeverTrusted) {
+    const auto a = Pattern(100, 1), b = Pattern(3000, 2);
+    auto drive = Open(TapBuilder().Record(a).Record(b).EndOfMedium());
+    LookaheadReader reader(*drive, stop_, {1 << 20, 100, 8});
+    EXPECT_EQ(reader.Next(buffer_).count, 100u);
+    EXPECT_EQ(Following(reader, 0, 3000), b);
+    // A 1000-byte buffer takes the queued 3000-byte read in pieces, in order.
+    std::vector<std::uint8_t> small(1000), joined;
+    for (std::size_t expected : {1000u, 1000u, 1000u}) {
+        const TapeRead read = reader.Next(small);
+        ASSERT_EQ(read.count, expected);
+        joined.insert(joined.end(), small.begin(), small.end());
+    }
+    EXPECT_EQ(joined, b);
+    EXPECT_EQ(reader.Next(small).end, ReadEnd::EndOfData);
+    EXPECT_EQ(reader.Next(std::span<std::uint8_t>()).end, ReadEnd::Error);
+
+    BlockPieces pieces;
+    std::fill_n(pieces.Space(10).begin(), 10, 7);
+    pieces.Hold(100);  // more than the space read into
+    std::vector<std::uint8_t> out(200, 0);
+    EXPECT_EQ(pieces.Take(out), 10u);
+    EXPECT_FALSE(pieces.pending());
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "catalog/block_fixture.h"
 #include "cli/cli_golden.h"
 #include "scan_fixtures.h"
 #include "tap_builder.h"
+#include "tape/read_failures.h"
 
 namespace ostrum::tape {
 namespace {
@@ -107,6 +109,30 @@ TEST_F(TapeCommandsTest, ImageCopiesTheTapeAndReportsWhatItDid) {
               "(the disk is full)\n");
 }
 
+// `image --attach 0=s2.tap //./tape0 s2.tap` emptied s2.tap and said "Done: 0 bytes copied", and an
+// existing image was replaced without a word.
+TEST_F(TapeCommandsTest, ImageRefusesTheTapesOwnFileAndReplacesAnImageOnlyWithOverwrite) {
+    const std::string tape = SmallTape();
+    const auto before = testing::ReadWholeFile(tape);
+    const CliResult own = Run("image --overwrite --attach 0=" + tape + " //./tape0 " + tape);
+    EXPECT_EQ(own.status, 1);
+    EXPECT_EQ(own.out, "");
+    EXPECT_EQ(own.err, "ostrum-tape-cli: cannot write the image '" + tape +
+                           "': it is the tape's own file, which the copy reads\n");
+    EXPECT_EQ(testing::ReadWholeFile(tape), before);
+
+    const std::string image = folder_.path("out.img").string();
+    ASSERT_EQ(Run("image --attach 0=" + tape + " //./tape0 " + image).status, 0);
+    std::filesystem::resize_file(image, 10);
+    const CliResult again = Run("image --attach 0=" + tape + " //./tape0 " + image);
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.err, "ostrum-tape-cli: cannot write the image '" + image +
+                             "': it already exists (--overwrite replaces it)\n");
+    EXPECT_EQ(std::filesystem::file_size(image), 10u);
+    EXPECT_EQ(Run("image --overwrite --attach 0=" + tape + " //./tape0 " + image).status, 0);
+    EXPECT_EQ(std::filesystem::file_size(image), manifest_.imageSize);
+}
+
 TEST_F(TapeCommandsTest, DamagedTapeIsListedWithAWarningAndADeadOneFails) {
     auto block = std::vector<std::uint8_t>(512, 0);
     TapBuilder damaged;
@@ -126,6 +152,69 @@ TEST_F(TapeCommandsTest, DamagedTapeIsListedWithAWarningAndADeadOneFails) {
                  folder_.path("d.img").string());
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("gave up after 8 unreadable blocks in a row"), std::string::npos) << result.err;
+}
+
+// `list FILE.tap` used to scan the tape file's record framing as an image and find nothing, and an image
+// given to --attach read as a tape of damaged records.
+// `extract` from a tape used to say nothing of the blocks its scan skipped or of giving up after a run of
+// them, and exited 0 having saved only what the scan found.
+TEST_F(TapeCommandsTest, ExtractSaysWhenTheTapeWasNotReadWholeAndExitsOne) {
+    std::vector<std::uint8_t> first(512, 0), files(4096, 0);
+    catalog::testing::PutTag(first, 0, "TAPE");
+    const std::size_t data = catalog::testing::PutFile(files, 0, u"A.TXT", 5);
+    std::copy_n("hello", 5, files.begin() + static_cast<std::ptrdiff_t>(data));
+    TapBuilder skipped;
+    skipped.Record(first)
+        .Record(files)
+        .BadRecord(files)
+        .Record(std::vector<std::uint8_t>(512, 0))
+        .EndOfMedium();
+    skipped.WriteTo(folder_.path("skipped.tap"));
+    CliResult result = Run("extract --attach 0=" + folder_.path("skipped.tap").string() + " //./tape0 " +
+                           folder_.path("out1").string());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("1 unreadable tape block(s) skipped; the last: cannot read //./tape0"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(testing::ReadWholeFile(folder_.path("out1/BACKUP SET 0/A.TXT")),
+              (std::vector<std::uint8_t>{'h', 'e', 'l', 'l', 'o'}));
+
+    TapBuilder dead;
+    dead.Record(first).Record(files);
+    for (int i = 0; i < kMaxConsecutiveReadFailures + 2; ++i) dead.BadRecord(files);
+    dead.Record(files).EndOfMedium();
+    dead.WriteTo(folder_.path("dead.tap"));
+    result = Run("extract --dry-run --attach 0=" + folder_.path("dead.tap").string() + " //./tape0 " +
+                 folder_.path("out2").string());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(
+        result.err.find("gave up after 8 unreadable blocks in a row: the tape was not read to the end, so "
+                        "files behind that point were not found"),
+        std::string::npos)
+        << result.err;
+    EXPECT_NE(result.out.find("1 files, 5 bytes would be saved"), std::string::npos) << result.out;
+}
+
+TEST_F(TapeCommandsTest, TapeFileGivenAsImageAndImageGivenAsTapeAreToldApart) {
+    const std::string tape = SmallTape();
+    const CliResult asImage = Run("list " + tape);
+    EXPECT_EQ(asImage.status, 1);
+    EXPECT_EQ(asImage.out, "");
+    EXPECT_EQ(asImage.err, "ostrum-tape-cli: list: '" + tape +
+                               "' is a virtual tape file (SIMH .tap), not an image: a drive reads it, e.g. "
+                               "--attach 0=" +
+                               tape + " //./tape0\n");
+    EXPECT_NE(Run("extract " + tape + " " + folder_.path("out").string()).err.find("is a virtual tape file"),
+              std::string::npos);
+
+    const std::string image = folder_.path("small.img").string();
+    testing::mw::writeImageFile(testing::SampleMedia(), image);
+    const CliResult asTape = Run("list --attach 0=" + image + " //./tape0");
+    EXPECT_EQ(asTape.status, 2);
+    EXPECT_EQ(asTape.err,
+              "ostrum-tape-cli: list: '" + image +
+                  "' is not a virtual tape file (SIMH .tap): the length word at byte 0 (1162887508) "
+                  "is larger than any tape block; an image file is given without --attach\n");
 }
 
 TEST_F(TapeCommandsTest, BadTapeCommandLinesFailClearly) {

@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "scan_fixtures.h"
 #include "tap_builder.h"
@@ -180,6 +183,63 @@ TEST_F(ImageCopyTest, FileSizeLimitEndsTheCopyWithItsReason) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// `image //./tape0 s2.tap` with s2.tap attached as the tape emptied the tape's own file and reported
+// "Done: 0 bytes copied"; a tape device or a drive's name as the image fared no better.
+TEST_F(ImageCopyTest, ImageIsNeverTheTapeItself) {
+    const auto tape = TapBuilder().Record(Pattern(4096, 1)).EndOfMedium();
+    const std::string tapeFile = folder_.path("copy.tap").string();
+    ImageCopyResult result = Copy(tape, {}, tapeFile);
+    EXPECT_FALSE(result.done);
+    EXPECT_EQ(result.error,
+              "cannot write the image '" + tapeFile + "': it is the tape's own file, which the copy reads");
+    EXPECT_EQ(ReadWholeFile(tapeFile), tape.bytes());
+    EXPECT_TRUE(sink_.labels.empty());
+
+    const std::string link = folder_.path("link.tap").string();
+    std::filesystem::create_hard_link(tapeFile, link);
+    EXPECT_NE(Copy(tape, {}, link).error.find("the tape's own file"), std::string::npos);
+    EXPECT_NE(Copy(tape, {}, "//./tape1").error.find("it is the name of a tape drive"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(tapeFile), tape.bytes());
+
+    // A node of the st driver (made only where mknod is allowed) is refused before it is opened.
+    const std::string node = folder_.path("nst0").string();
+    if (::mknod(node.c_str(), S_IFCHR | 0600, ::makedev(9, 128)) == 0) {
+        EXPECT_NE(Copy(tape, {}, node).error.find("it is a tape device"), std::string::npos);
+    }
+    EXPECT_FALSE(devices_.Attached(1)->inUse());
+}
+
+// The image used to be created (and emptied) before the drive was rewound, so a failed rewind left the
+// old image empty; an existing image is now emptied only once the drive has answered, and kept when the
+// caller asks so.
+TEST_F(ImageCopyTest, ExistingImageStaysUntilTheDriveHasAnswered) {
+    const auto old = Pattern(3000, 7);
+    std::ofstream(imagePath_, std::ios::binary).write(reinterpret_cast<const char*>(old.data()), old.size());
+    const auto tape = TapBuilder().Record(Pattern(4096, 1)).EndOfMedium();
+    VirtualTapeOptions empty;
+    empty.noMedium = true;
+    EXPECT_NE(Copy(tape, empty).error.find("no medium"), std::string::npos);
+    EXPECT_EQ(Image(), old);
+
+    VirtualTapeOptions plain;
+    plain.path = folder_.path("copy.tap").string();
+    tape.WriteTo(plain.path);
+    ASSERT_TRUE(devices_.AttachVirtual(1, plain));
+    ImageCopyResult result =
+        CopyTapeToImage(devices_, "//./tape1", imagePath_, sink_, stop_, ExistingImage::Refuse);
+    EXPECT_TRUE(result.refusedAsExisting);
+    EXPECT_EQ(result.error, "cannot write the image '" + imagePath_ + "': it already exists");
+    EXPECT_EQ(Image(), old);
+    result = CopyTapeToImage(devices_, "//./tape1", imagePath_, sink_, stop_, ExistingImage::Replace);
+    EXPECT_TRUE(result.done) << result.error;
+    EXPECT_EQ(Image(), Pattern(4096, 1));
+
+    // A new image that the copy could not start leaves no file behind.
+    const std::string fresh = folder_.path("fresh.img").string();
+    EXPECT_FALSE(Copy(tape, empty, fresh).done);
+    EXPECT_FALSE(std::filesystem::exists(fresh));
 }
 
 TEST_F(ImageCopyTest, CopyThatCannotStartSaysWhyAndLeavesNothingOpen) {

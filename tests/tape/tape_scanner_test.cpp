@@ -49,8 +49,9 @@ class TapeScanTest : public ::testing::Test {
     TapeDevices devices_;
     std::unique_ptr<catalog::Catalog> catalog_ = NewCatalog();
     RecordingCatalogSink sink_;
-    std::atomic<bool> scanActive_{false};
-    std::atomic<bool> stopRequested_{true};
+    // As the caller sets them before it starts a scan.
+    std::atomic<bool> scanActive_{true};
+    std::atomic<bool> stopRequested_{false};
     TapeScanSummary summary_;
 };
 
@@ -101,7 +102,8 @@ TEST_F(TapeScanTest, CountsPassesAcrossFilemarksAndScansEverySet) {
     EXPECT_EQ(summary_.reads, 9u);
     EXPECT_EQ(summary_.marks, 4u);
     EXPECT_TRUE(summary_.endOfData);
-    EXPECT_FALSE(scanActive_.load() == false);
+    // The scan only reads the flags.
+    EXPECT_TRUE(scanActive_.load());
     EXPECT_FALSE(stopRequested_.load());
     EXPECT_FALSE(devices_.Attached(0)->inUse());  // closed
 }
@@ -200,6 +202,8 @@ TEST_F(TapeScanTest, StopDuringAReadEndsTheScanRightAfterItAndClosesTheDrive) {
 
     // stopRequested alone lets the current read be examined and ends the loop before the next one.
     catalog_ = NewCatalog();
+    scanActive_ = true;
+    stopRequested_ = false;
     options.beforeRead = [this](std::uint64_t record) {
         if (record == 3) stopRequested_ = true;
     };
@@ -207,6 +211,24 @@ TEST_F(TapeScanTest, StopDuringAReadEndsTheScanRightAfterItAndClosesTheDrive) {
     EXPECT_EQ(catalog_->rowCount(), 3u);
     EXPECT_TRUE(summary_.stopped);
     EXPECT_FALSE(devices_.Attached(0)->inUse());
+}
+
+// The scanner used to clear stopRequested and set scanActive when it began, so a Stop pressed before
+// then was lost: the tape was rewound and scanned to its end.
+TEST_F(TapeScanTest, StopPressedBeforeTheScanBeganEndsItBeforeTheDriveIsOpened) {
+    auto block = Zeroes(65536);
+    PutFile(block, 0, u"F.TXT");
+    VirtualTapeOptions options;
+    bool read = false;
+    options.beforeRead = [&read](std::uint64_t) { read = true; };
+    scanActive_ = false;
+    stopRequested_ = true;
+    EXPECT_EQ(Scan(TapBuilder().Record(TapeBlock(512)).Record(block).EndOfMedium(), options), 0);
+    EXPECT_FALSE(read);
+    EXPECT_EQ(catalog_->rowCount(), 0u);
+    EXPECT_TRUE(summary_.stopped);
+    EXPECT_TRUE(sink_.status.empty());  // not even the media query was made
+    EXPECT_TRUE(stopRequested_.load());
 }
 
 TEST_F(TapeScanTest, DriveThatCannotBePreparedEndsTheScanAtOnce) {
@@ -261,7 +283,7 @@ TEST_P(TapeAndImageTest, ScanOfTheTapeFindsWhatTheScanOfItsImageFinds) {
 
     auto fromTape = NewCatalog();
     RecordingCatalogSink sink;
-    std::atomic<bool> active{false}, stop{false};
+    std::atomic<bool> active{true}, stop{false};
     TapeScanSummary summary;
     ASSERT_EQ(ScanTape(devices, "//./tape5", *fromTape, sink, active, stop, &summary), 1);
     EXPECT_TRUE(summary.endOfData);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "tap_builder.h"
@@ -210,6 +211,34 @@ TEST_F(VirtualTapeTest, InjectedBusyAndMissingMedium) {
     EXPECT_NE(query.error().find("no medium"), std::string::npos);
     EXPECT_EQ(drive->Rewind().fault(), TapeFault::NoMedium);
     EXPECT_EQ(ReadOnce(*drive).end, ReadEnd::Error);
+}
+
+// A tape file given as an image used to be scanned as one (its record framing hides every block from the
+// slot grid), and an image attached as a tape read as damaged records: the framing now tells them apart.
+TEST_F(VirtualTapeTest, FramingTellsTapeFilesFromImages) {
+    auto check = [](const std::vector<std::uint8_t>& bytes) {
+        return CheckTapeFraming(catalog::MemoryImage(bytes));
+    };
+    const auto tape =
+        TapBuilder().Mark().Record(Pattern(1001, 1)).Record(Pattern(64, 2)).EndOfMedium().bytes();
+    EXPECT_EQ(check(tape).framing, TapeFraming::Holds);
+    // Damage behind a record that holds is a damaged tape, not a foreign file.
+    EXPECT_EQ(check(TapBuilder().Record(Pattern(8, 1)).Word(8).Bytes(Pattern(8, 2)).Word(9).bytes()).framing,
+              TapeFraming::Holds);
+
+    std::vector<std::uint8_t> image(4096, 0);
+    std::memcpy(image.data(), "TAPE", 4);
+    const TapeFramingCheck mtf = check(image);
+    EXPECT_EQ(mtf.framing, TapeFraming::Broken);
+    EXPECT_EQ(mtf.why, "the length word at byte 0 (1162887508) is larger than any tape block");
+    EXPECT_EQ(check(TapBuilder().Word(8).Bytes(Pattern(8, 1)).Word(9).bytes()).why,
+              "the length word at byte 0 is not repeated after the record");
+    EXPECT_EQ(check(TapBuilder().Word(100).Bytes(Pattern(8, 1)).bytes()).why,
+              "the length word at byte 0 runs past the end of the file");
+    // Nothing to tell by: no file, only zeros (tape marks), only the end-of-medium word.
+    EXPECT_EQ(check({}).framing, TapeFraming::Unknown);
+    EXPECT_EQ(check(std::vector<std::uint8_t>(65536, 0)).framing, TapeFraming::Unknown);
+    EXPECT_EQ(check(TapBuilder().EndOfMedium().bytes()).framing, TapeFraming::Unknown);
 }
 
 TEST_F(VirtualTapeTest, AttachingNeedsAReadableFileAndANumberInRange) {

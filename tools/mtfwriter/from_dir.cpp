@@ -57,9 +57,11 @@ Listing list(const fs::path& dir) {
 }
 
 void describe(const fs::path& dir, std::vector<Name>& components, std::vector<Entry>& entries) {
-    // Built in place as (path, mtime): a DirectoryEntry temporary makes GCC 12 at -O3 warn that its unset
-    // rawName may be destroyed uninitialised.
-    entries.emplace_back(std::in_place_type<DirectoryEntry>, components, mtimeOf(dir));
+    // Built in place and then filled: a DirectoryEntry temporary makes GCC 12 at -O3 warn that its unset
+    // rawName may be destroyed uninitialised, and clang 14 cannot build an aggregate from parentheses.
+    auto& directory = std::get<DirectoryEntry>(entries.emplace_back(std::in_place_type<DirectoryEntry>));
+    directory.path = components;
+    directory.mtime = mtimeOf(dir);
     const Listing listing = list(dir);
     for (const fs::path& file : listing.files) {
         std::error_code ec;

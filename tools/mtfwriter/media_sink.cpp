@@ -11,6 +11,7 @@
 #include <string>
 
 #include "byte_order.h"
+#include "common/posix_io.h"
 
 namespace ostrum::mtfwriter {
 
@@ -27,16 +28,13 @@ std::runtime_error ioError(const std::string& what, const std::filesystem::path&
 }  // namespace
 
 ImageFileSink::ImageFileSink(const std::filesystem::path& path) : path_(path), buffer_(kImageBufferSize) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) throw ioError("cannot create image file", path, errno);
-}
-
-ImageFileSink::~ImageFileSink() {
-    if (fd_ >= 0) ::close(fd_);
+    int error = 0;
+    fd_ = common::OpenFile(path.string(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, error, 0644);
+    if (!fd_.valid()) throw ioError("cannot create image file", path, error);
 }
 
 void ImageFileSink::write(std::span<const std::uint8_t> bytes) {
-    if (fd_ < 0) throw std::logic_error("write after finish on image file '" + path_.string() + "'");
+    if (!fd_.valid()) throw std::logic_error("write after finish on image file '" + path_.string() + "'");
     if (used_ + bytes.size() <= buffer_.size()) {
         std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
         used_ += bytes.size();
@@ -52,11 +50,9 @@ void ImageFileSink::write(std::span<const std::uint8_t> bytes) {
 }
 
 void ImageFileSink::finish() {
-    if (fd_ < 0) return;
+    if (!fd_.valid()) return;
     flushBuffer();
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) throw ioError("cannot close image file", path_, errno);
+    if (::close(fd_.Release()) != 0) throw ioError("cannot close image file", path_, errno);
 }
 
 void ImageFileSink::flushBuffer() {
@@ -65,14 +61,8 @@ void ImageFileSink::flushBuffer() {
 }
 
 void ImageFileSink::writeOut(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw ioError("cannot write image file", path_, errno);
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-    }
+    const common::IoResult written = common::WriteAll(fd_.get(), bytes);
+    if (written.failed()) throw ioError("cannot write image file", path_, written.error);
 }
 
 void MemorySink::write(std::span<const std::uint8_t> data) {

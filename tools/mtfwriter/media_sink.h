@@ -9,6 +9,8 @@
 #include <span>
 #include <vector>
 
+#include "common/unique_fd.h"
+
 namespace ostrum::mtfwriter {
 
 class Sink {
@@ -29,7 +31,6 @@ class Sink {
 class ImageFileSink final : public Sink {
   public:
     explicit ImageFileSink(const std::filesystem::path& path);
-    ~ImageFileSink() override;
     ImageFileSink(const ImageFileSink&) = delete;
     ImageFileSink& operator=(const ImageFileSink&) = delete;
 
@@ -42,7 +43,7 @@ class ImageFileSink final : public Sink {
     void writeOut(std::span<const std::uint8_t> bytes);
 
     std::filesystem::path path_;
-    int fd_ = -1;
+    common::UniqueFd fd_;
     std::vector<std::uint8_t> buffer_;
     std::size_t used_ = 0;
 };

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace ostrum::tape {
+namespace ostrum::common {
 
 class UniqueFd {
   public:
@@ -27,6 +27,7 @@ class UniqueFd {
     bool valid() const { return fd_ >= 0; }
     // Gives up ownership without closing.
     int Release() { return std::exchange(fd_, -1); }
+    // Not retried on EINTR: Linux releases the descriptor whatever close answers.
     void Reset() {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
@@ -36,4 +37,4 @@ class UniqueFd {
     int fd_ = -1;
 };
 
-}  // namespace ostrum::tape
+}  // namespace ostrum::common
