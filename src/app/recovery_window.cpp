@@ -10,6 +10,7 @@
 #include "catalog_models.h"
 #include "catalog_views.h"
 #include "dialog_units.h"
+#include "program_windows.h"
 #include "save_progress_dialog.h"
 #include "splitter_bar.h"
 #include "ui/msgbox/program_message.h"
@@ -23,7 +24,6 @@ namespace {
 using selection::FolderRowKind;
 
 constexpr int kSkin = 150;
-constexpr int kProgramIcon = 128;
 constexpr int kTreeStrip = 144;
 constexpr int kFolderStrip = 147;
 
@@ -66,12 +66,8 @@ RecoveryWindow::RecoveryWindow(const ScanSource& source, QWidget* parent, ScanFu
       catalog_(std::make_unique<catalog::Catalog>(std::make_shared<catalog::MimeFileInfo>())),
       rules_(std::make_unique<selection::SelectionRules>(*catalog_)),
       source_(source) {
-    setObjectName(QStringLiteral("RecoveryWindow"));
-    setWindowTitle(QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"));
-    const auto resources = ui::ProgramResources::instance();
-    setWindowIcon(resources->icon(kProgramIcon));
-    loadSkin(*resources, kSkin);
-    setFixedSize(dialogUnitsAcross(522), dialogUnitsDown(310));
+    SetUpProgramWindow(*this, "RecoveryWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"), kSkin,
+                       522, 310);
     buildControls();
 
     back_->hide();
@@ -187,15 +183,8 @@ void RecoveryWindow::buildControls() {
 }
 
 void RecoveryWindow::setUpButton(ui::SkinButton* button, int normal, int hover, const QString& tip) {
-    button->setBitmaps(*ui::ProgramResources::instance(), hover, 0, normal, 0);
-    button->offsetColour(0, 100);
-    button->setColour(1, ui::makeColorRef(0, 128, 0));
-    button->setAlignment(2);
-    button->setTooltipText(tip, true);
-    // Enter never acts as a default button, and the buttons are no tab stops.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    button->setFocusPolicy(Qt::ClickFocus);
+    SetUpPictureButton(*button, normal, hover, tip);
+    button->setFocusPolicy(Qt::ClickFocus);  // no tab stops
 }
 
 void RecoveryWindow::setUpLine(ui::SkinStatic* line) {

@@ -44,8 +44,33 @@ TEST(SourceArguments, AnImageOrATapeDriveWithItsVirtualTapes) {
         EXPECT_FALSE(Parse(wrong, error)) << wrong.back();
         EXPECT_FALSE(error.empty()) << wrong.back();
     }
-    EXPECT_FALSE(Parse({}, error));
-    EXPECT_TRUE(error.empty());  // nothing given: the program says what it expects
+}
+
+TEST(SourceArguments, NoMediumStartsTheWizardWithTheAttachedDrivesAndATapeFileGetsADriveOfItsOwn) {
+    TestFolder folder;
+    {
+        mw::TapFileSink sink(folder.path("t.tap"), 65536);
+        mw::writeMedia(windowMedia(), sink);
+    }
+    const std::string tape = folder.path("t.tap").string();
+    std::string error;
+    auto none = Parse({}, error);
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->SourcePath.empty());
+
+    auto wizard = Parse({"--attach", "2=" + tape}, error);
+    ASSERT_TRUE(wizard) << error;
+    EXPECT_TRUE(wizard->SourcePath.empty());
+    EXPECT_NE(wizard->tapeDevices->Attached(2), nullptr);
+
+    // A tape file named as the medium goes into the first drive without one.
+    auto file = Parse({"--attach", "0=" + tape, tape}, error);
+    ASSERT_TRUE(file) << error;
+    EXPECT_TRUE(file->SourceIsTape);
+    EXPECT_EQ(file->SourcePath, "//./tape1");
+    EXPECT_EQ(file->tapeDevices->Attached(1)->options().path, tape);
+    EXPECT_FALSE(Parse({folder.path("none.TAP").string()}, error));
+    EXPECT_FALSE(error.empty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "controls_gallery.h"
 #include "recovery_gallery.h"
+#include "wizard_gallery.h"
 
 #include "ui/effects/effect_painter.h"
 #include "ui/richtext/rich_text_drawer.h"
@@ -179,5 +180,6 @@ int main(int argc, char** argv)
     std::printf("ostrum-gallery: wrote %s (%dx%d)\n", qPrintable(output), page.width(), page.height());
     const QString folder = QFileInfo(output).absolutePath();
     const bool controls = ostrum::gallery::writeControlsGallery(folder);
-    return controls && ostrum::gallery::writeRecoveryGallery(folder) ? 0 : 1;
+    const bool recovery = ostrum::gallery::writeRecoveryGallery(folder);
+    return controls && recovery && ostrum::gallery::writeWizardGallery(folder) ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include "app/catalog_views.h"
 #include "app/recovery_window.h"
 #include "app/save_progress_dialog.h"
+#include "gallery_pictures.h"
 #include "media_sink.h"
 #include "sample_media.h"
 #include "ui/skin/skin_button.h"
@@ -17,17 +18,6 @@ namespace ostrum::gallery {
 namespace {
 
 using namespace ostrum::app;
-
-bool save(QWidget& widget, const QString& folder, const char* name) {
-    const QString path = folder + u'/' + QString::fromLatin1(name);
-    const QImage picture = widget.grab().toImage();
-    if (!picture.save(path)) {
-        std::fprintf(stderr, "ostrum-gallery: cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("ostrum-gallery: wrote %s (%dx%d)\n", qPrintable(path), picture.width(), picture.height());
-    return true;
-}
 
 bool waitFor(const std::function<bool()>& done) {
     return QTest::qWaitFor(done, 20000);
@@ -39,7 +29,7 @@ bool scanningPage(const ScanSource& source, const QString& folder) {
     window.show();
     // The held scan reports 62 % once everything it found has been handed over.
     const bool shown = waitFor([&] { return window.progressBar()->value() == 62; });
-    const bool saved = shown && save(window, folder, "gallery_recovery_scanning.png");
+    const bool saved = shown && savePicture(window, folder, "gallery_recovery_scanning.png");
     held.Release();
     waitFor([&] { return !window.IsScanRunning(); });
     return saved;
@@ -60,7 +50,7 @@ bool browsingPage(const ScanSource& source, const QString& folder) {
         window.treeModel()->rowCount(first) > 0 ? window.treeModel()->index(0, 0, first) : first;
     window.tree()->setCurrentIndex(shown);
     window.folderList()->setCurrentIndex(window.folderModel()->index(1, 0));
-    return save(window, folder, "gallery_recovery.png");
+    return savePicture(window, folder, "gallery_recovery.png");
 }
 
 bool saveProgressPage(const ScanSource& source, const QString& folder) {
@@ -71,7 +61,7 @@ bool saveProgressPage(const ScanSource& source, const QString& folder) {
     dialog.setCount(QStringLiteral("9 of 16 files"));
     dialog.setProgress(58, 100);
     dialog.show();
-    return save(dialog, folder, "gallery_save_progress.png");
+    return savePicture(dialog, folder, "gallery_save_progress.png");
 }
 
 }  // namespace
