@@ -166,9 +166,9 @@ bool Scan(ExtractOptions& options, catalog::Catalog& found, UnreadParts& unread)
 void Select(catalog::Catalog& found, const std::vector<std::string>& patterns) {
     if (patterns.empty()) return;
     for (std::size_t i = 0; i < found.rowCount(); ++i) {
-        auto& row = found.row(i);
-        row.checked = std::any_of(patterns.begin(), patterns.end(),
-                                  [&](const std::string& pattern) { return Matches(row.path, pattern); });
+        const std::string path = found.row(i).path().str();
+        found.SetChecked(i, std::any_of(patterns.begin(), patterns.end(),
+                                        [&](const std::string& pattern) { return Matches(path, pattern); }));
     }
 }
 

@@ -22,9 +22,18 @@ std::size_t Utf8Length(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
+void AppendJsonEscaped(std::string& out, std::string_view text) {
     for (std::size_t pos = 0; pos < text.size();) {
+        // Printable ASCII other than the quote and the backslash stands as it is: copied a run at a time.
+        std::size_t plain = pos;
+        while (plain < text.size()) {
+            const auto c = static_cast<unsigned char>(text[plain]);
+            if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') break;
+            ++plain;
+        }
+        out.append(text.substr(pos, plain - pos));
+        pos = plain;
+        if (pos == text.size()) break;
         const char c = text[pos];
         const std::size_t length = Utf8Length(text, pos);
         if (length == 0) {
@@ -37,15 +46,18 @@ std::string JsonString(std::string_view text) {
         } else if (c == '"' || c == '\\') {
             out.push_back('\\');
             out.push_back(c);
-        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+        } else {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
             out += escape;
-        } else {
-            out.push_back(c);
         }
         pos += length;
     }
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    AppendJsonEscaped(out, text);
     out.push_back('"');
     return out;
 }

@@ -10,6 +10,8 @@ namespace ostrum::cli {
 
 // The JSON string literal of a text; bytes that are not valid UTF-8 become U+FFFD.
 std::string JsonString(std::string_view text);
+// Appends what stands between the quotes of that literal.
+void AppendJsonEscaped(std::string& out, std::string_view text);
 
 inline std::string JsonNumber(std::optional<std::uint64_t> value) {
     return value ? std::to_string(*value) : std::string("null");

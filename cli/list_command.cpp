@@ -1,7 +1,6 @@
 // `list [--json] SOURCE`: scans an image file and prints what was found.
 
 #include <atomic>
-#include <iostream>
 #include <memory>
 
 #include "catalog/image_scanner.h"
@@ -53,13 +52,15 @@ int RunList(Args args) {
     catalog::ScanImageFile(image, found, sink, scanActive, &summary);
     progress.Finish();
 
+    OutputBuffer out(stdout);
     if (json) {
-        PrintCatalogJson(std::cout, source, found, sink.status());
+        PrintCatalogJson(out, source, found, sink.status());
         NoteSetsWithoutFiles(found);
     } else {
-        PrintCatalogText(std::cout, source, found, sink.status());
+        PrintCatalogText(out, source, found, sink.status());
     }
-    return WarnOfUnreadableImageParts(summary) ? kExitFailure : kExitOk;
+    const bool written = FinishListing(out);
+    return WarnOfUnreadableImageParts(summary) || !written ? kExitFailure : kExitOk;
 }
 
 }  // namespace ostrum::cli

@@ -205,15 +205,17 @@ int RunListTape(Args args) {
         return kExitFailure;
     }
 
+    OutputBuffer out(stdout);
     if (words.flags.json) {
-        PrintCatalogJson(std::cout, device, found, sink.status());
+        PrintCatalogJson(out, device, found, sink.status());
         NoteSetsWithoutFiles(found);
     } else {
-        PrintCatalogText(std::cout, device, found, sink.status());
+        PrintCatalogText(out, device, found, sink.status());
     }
+    const bool written = FinishListing(out);
     WarnOfReadFailures(summary.readErrors, summary.lastReadError, summary.gaveUp,
                        "the rest of the tape was not scanned");
-    return summary.gaveUp ? kExitFailure : kExitOk;
+    return summary.gaveUp || !written ? kExitFailure : kExitOk;
 }
 
 int RunImage(Args args) {

@@ -15,7 +15,17 @@ std::uint16_t UnitAt(ByteSpan bytes, std::size_t index) {
 
 // Decodes `count` UTF-16LE units; NUL units become backslashes, pairs join, lone surrogates stay.
 void AppendUtf16(ByteSpan bytes, std::size_t count, std::string& out) {
-    for (std::size_t i = 0; i < count; ++i) {
+    // Most names are ASCII: their units are written in one pass, up to the first that is not.
+    const std::size_t start = out.size();
+    out.resize(start + count);
+    std::size_t i = 0;
+    for (; i < count; ++i) {
+        const std::uint16_t unit = UnitAt(bytes, i);
+        if (unit == 0 || unit >= 0x80) break;
+        out[start + i] = static_cast<char>(unit);
+    }
+    out.resize(start + i);
+    for (; i < count; ++i) {
         const std::uint32_t unit = UnitAt(bytes, i);
         if (unit == 0) {
             out.push_back('\\');
@@ -99,6 +109,21 @@ std::size_t ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::in
 
 bool IsCatalogNameValid(std::string_view text) {
     for (std::size_t pos = 0; pos < text.size();) {
+        if (const auto byte = static_cast<std::uint8_t>(text[pos]); byte >= 0x20 && byte < 0x7F) {
+            switch (byte) {
+                case '|':
+                case '*':
+                case ':':
+                case '?':
+                case '<':
+                case '>':
+                case '"':
+                    return false;
+                default:
+                    ++pos;
+                    continue;
+            }
+        }
         std::uint32_t cp = 0;
         const std::size_t length = DecodeUtf8(text, pos, cp);
         if (length == 0) return false;
@@ -117,6 +142,10 @@ bool IsCatalogNameValid(std::string_view text) {
 std::size_t CharacterCount(std::string_view text) {
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < text.size(); ++count) {
+        if (static_cast<std::uint8_t>(text[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
         std::uint32_t cp = 0;
         const std::size_t length = DecodeUtf8(text, pos, cp);
         pos += length == 0 ? 1 : length;

@@ -1,6 +1,8 @@
 #include "scan_context.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <vector>
 
 #include "block_name.h"
@@ -30,13 +32,16 @@ std::optional<NameField> ReadNameField(const ChunkView& chunk, std::size_t slot,
     return NameField{*size, *offset};
 }
 
-// Directories start with a backslash; an empty one is the root.
-void NormaliseDirectory(std::string& directory) {
+// Directories start with a backslash; an empty one is the root. True when it changed.
+bool NormaliseDirectory(std::string& directory) {
     if (directory.empty()) {
         directory.assign(1, '\\');
     } else if (directory.front() != '\\') {
         directory.insert(directory.begin(), '\\');
+    } else {
+        return false;
     }
+    return true;
 }
 
 std::string CatalogPathOf(const ScanContext& context, std::string_view tail) {
@@ -47,13 +52,51 @@ std::string CatalogPathOf(const ScanContext& context, std::string_view tail) {
     return path;
 }
 
+// The part of a file's CatalogPath before its name, formed again only after SetLabel or CurrentDirectory
+// changed. Set and directory names are valid UTF-8 (checked, or replaced), and so are the file names
+// joined to it, so a path's length in characters is the sum of the two parts' lengths.
+ScanContext::PathPrefix& CurrentPrefix(ScanContext& context) {
+    ScanContext::PathPrefix& prefix = context.prefix;
+    if (prefix.generation != context.prefixChanges) {
+        prefix.text = CatalogPathOf(context, {});
+        prefix.characters = CharacterCount(prefix.text);
+        prefix.generation = context.prefixChanges;
+        prefix.inserted = false;
+    }
+    return prefix;
+}
+
+// The type of a file by its name; names of one type key share it, and files of one folder often do.
+const FileTypeInfo* TypeOf(ScanContext& context, std::string_view name) {
+    const std::string_view key = FileTypeKey(name);
+    if (context.lastType == nullptr || key != context.lastTypeKey) {
+        context.lastType = &context.catalog.shell().Describe(name);
+        context.lastTypeKey.assign(key);
+    }
+    return context.lastType;
+}
+
+void ShowFilesFound(ScanContext& context) {
+    constexpr std::string_view kFilesFoundText = "Total File Found :";
+    char digits[20];
+    const auto end = std::to_chars(digits, digits + sizeof digits, context.filesFound).ptr;
+    context.statusBuffer.assign(kFilesFoundText).append(digits, end);
+    context.sink.StatusLine(context.statusBuffer);
+}
+
 std::optional<DataStream> SearchWindow(const ChunkView& chunk, std::size_t slot) {
     // Each candidate needs its tag and its 64-bit length on the medium.
     constexpr std::size_t kNeeded = stream_hdr::kStreamLength + 8;
     std::vector<std::uint8_t> scratch;
     const ByteSpan window = chunk.Fetch(slot, kStreamSearchWindow - 1 + kNeeded, scratch);
-    for (std::size_t i = 0; i < kStreamSearchWindow && i + kNeeded <= window.size(); ++i) {
-        if (window[i] == 'S' && HasTagAt(window, i, BlockTagTable[kTagSTAN])) {
+    if (window.size() < kNeeded) return std::nullopt;
+    const std::size_t candidates = std::min(kStreamSearchWindow, window.size() - kNeeded + 1);
+    const auto* const first = window.data();
+    for (const auto* at = first; (at = static_cast<const std::uint8_t*>(std::memchr(
+                                      at, 'S', candidates - static_cast<std::size_t>(at - first))));
+         ++at) {
+        const auto i = static_cast<std::size_t>(at - first);
+        if (HasTagAt(window, i, BlockTagTable[kTagSTAN])) {
             return DataStream{i, *ReadLE64(window, i + stream_hdr::kStreamLength)};
         }
     }
@@ -103,6 +146,7 @@ void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) 
     if (!name.empty() && !IsCatalogNameValid(name)) name.clear();
 
     ++context.setCount;
+    ++context.prefixChanges;
     context.SetLabel = "BACKUP SET " + std::to_string(context.setCount) + "(" + name + ")";
     context.catalog.NoteSet(context.SetLabel);
 }
@@ -111,6 +155,7 @@ void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t 
     auto field = ReadNameField(chunk, slot, dirb::kDirectoryName);
     if (!field) return;
     const std::int64_t first = static_cast<std::int64_t>(slot) + field->offset;
+    ++context.prefixChanges;
     ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, context.CurrentDirectory);
 
     auto& directory = context.CurrentDirectory;
@@ -126,22 +171,33 @@ void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t 
 void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
     auto field = ReadNameField(chunk, slot, file::kFileName);
     if (!field) return;
-    std::string& name = context.nameBuffer;
     const std::int64_t first = static_cast<std::int64_t>(slot) + field->offset;
-    ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, name);
+    ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, context.nameBuffer);
+    std::string_view name = context.nameBuffer;
     if (name.empty()) return;
-    if (name.front() == '\\') name.erase(0, 1);
-    if (!IsCatalogNameValid(name) || CharacterCount(name) > kMaxNameCharacters) return;
+    if (name.front() == '\\') name.remove_prefix(1);
 
-    NormaliseDirectory(context.CurrentDirectory);
-    const std::string path = CatalogPathOf(context, name);
-    if (CharacterCount(path) > kMaxCatalogPath) return;
+    const std::size_t nameCharacters = CharacterCount(name);
+    if (!IsCatalogNameValid(name) || nameCharacters > kMaxNameCharacters) return;
 
-    FileRow row;
-    row.type = &context.catalog.shell().Describe(name);
+    if (NormaliseDirectory(context.CurrentDirectory)) ++context.prefixChanges;
+    ScanContext::PathPrefix& prefix = CurrentPrefix(context);
+    if (prefix.characters + nameCharacters > kMaxCatalogPath) return;
+
+    FoundFile row;
+    row.type = TypeOf(context, name);
     std::vector<std::uint8_t> scratch;
     row.modified = ReadMtfDate(chunk.Fetch(slot + file::kLastModificationDate, 5, scratch), 0).value_or(0);
-    context.catalog.InsertPath(path, &context.sink);
+    // Mostly the prefix is the path's folder and the name has no backslash: the path is kept in those two
+    // pieces, and the prefix's nodes are inserted once. Otherwise the whole path is formed.
+    const bool split = prefix.text.ends_with('\\') && name.find('\\') == std::string_view::npos;
+    if (!split) {
+        context.pathBuffer.assign(prefix.text).append(name);
+        context.catalog.InsertPath(context.pathBuffer, &context.sink);
+    } else if (!prefix.inserted) {
+        context.catalog.InsertPath(prefix.text, &context.sink);
+        prefix.inserted = true;
+    }
 
     const auto stream = FindDataStream(chunk, slot);
     if (stream) {
@@ -150,10 +206,14 @@ void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot)
         row.chunkIndex = chunk.chunkIndex();
         if (row.chunkIndex) row.dataOffsetInChunk = slot + stream->headerDistance + stream_hdr::kSize;
     }
-    context.catalog.AppendRow(path, row, &context.sink);
+    if (split) {
+        context.catalog.AppendRow(RowPath{prefix.text, name}, row, &context.sink);
+    } else {
+        context.catalog.AppendRow(context.pathBuffer, row, &context.sink);
+    }
     if (stream) {
         ++context.filesFound;
-        context.sink.StatusLine("Total File Found :" + std::to_string(context.filesFound));
+        ShowFilesFound(context);
     }
 }
 

@@ -36,6 +36,25 @@ struct ScanContext {
     std::uint64_t lostCount = 0;            // next number of a LostDirectoryName
     std::uint64_t filesFound = 0;           // files that got a size and data position
     std::string nameBuffer;                 // reused for every name
+
+    // Counts the changes of SetLabel and CurrentDirectory: every handler that changes either adds one.
+    std::uint64_t prefixChanges = 0;
+
+    // Kept from file to file, so that the files of one folder cost no allocation and little work: the part
+    // of their CatalogPath before the name ("TAPE MEDIA\" + SetLabel + CurrentDirectory) as it stood at
+    // change `generation`, its length in characters and whether its nodes are in the tree; a path being
+    // formed; the status text; the last type key met and its type.
+    struct PathPrefix {
+        std::string text;
+        std::size_t characters = 0;
+        std::uint64_t generation = UINT64_MAX;
+        bool inserted = false;
+    };
+    PathPrefix prefix;
+    std::string pathBuffer;
+    std::string statusBuffer;
+    std::string lastTypeKey;
+    const FileTypeInfo* lastType = nullptr;
 };
 
 // Where a FILE block's standard data stream lies, relative to the block's first byte.

@@ -229,14 +229,14 @@ bool SaveReport::AllSavedWhole() const {
 }
 
 SaveItem SaveItemOf(const catalog::FileRow& row) {
-    return SaveItem{std::string(row.path), row.size,     row.dataOffset,
-                    row.chunkIndex,        row.modified, row.dataOffsetInChunk};
+    return SaveItem{row.path().str(), row.size(),     row.dataOffset(),
+                    row.chunkIndex(), row.modified(), row.dataOffsetInChunk()};
 }
 
 std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog) {
     std::vector<SaveItem> items;
     for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
-        if (catalog.row(i).checked) items.push_back(SaveItemOf(catalog.row(i)));
+        if (catalog.row(i).checked()) items.push_back(SaveItemOf(catalog.row(i)));
     }
     return items;
 }

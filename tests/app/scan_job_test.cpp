@@ -38,8 +38,8 @@ TEST(ScanJob, PublishedRowsAndNodesAreReadWhileTheScanGrowsThem) {
         ASSERT_GE(now.rows, seen.rows);
         ASSERT_GE(now.nodes, seen.nodes);
         for (std::size_t row = seen.rows; row < now.rows; ++row) {
-            ASSERT_TRUE(catalog.row(row).path.starts_with("TAPE MEDIA\\BACKUP SET 1(_Many)\\D")) << row;
-            ASSERT_TRUE(catalog.row(row).dataOffset.has_value());
+            ASSERT_TRUE(catalog.row(row).path().starts_with("TAPE MEDIA\\BACKUP SET 1(_Many)\\D")) << row;
+            ASSERT_TRUE(catalog.row(row).dataOffset().has_value());
         }
         for (auto node = static_cast<catalog::NodeId>(seen.nodes); node < now.nodes; ++node) {
             const auto& made = catalog.node(node);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -78,6 +79,19 @@ TEST_F(CliTest, ListTextShowsTreeRowsAndStatus) {
     EXPECT_NE(result.out.find("\nFiles (2, 1 with data):\n"), std::string::npos);
     EXPECT_NE(result.out.find("\nBackup sets (1):\n  BACKUP SET 1(_Daily): 2 file(s)\n"), std::string::npos);
     EXPECT_NE(result.out.find("\nTotal File Found :1\n"), std::string::npos);
+}
+
+// A listing that could not be written (a full disk) used to end with status 0, the listing cut short.
+TEST_F(CliTest, ListingThatCannotBeWrittenFailsAndSaysWhy) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to write to";
+    const std::string image = WriteImage(SmallImage());
+    for (const char* form : {"list --json ", "list "}) {
+        const auto result = Run(form + image + " >/dev/full");
+        EXPECT_EQ(result.status, 1) << form;
+        EXPECT_NE(result.err.find("cannot write the listing: " + std::string(std::strerror(ENOSPC))),
+                  std::string::npos)
+            << result.err;
+    }
 }
 
 // A medium holding backup sets but no folder or file blocks (as a database backup does) used to list

@@ -121,7 +121,7 @@ TEST_F(ImageSaveTest, IdenticalNamesAreBothKeptAndUncheckedRowsAreLeftOut) {
     Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("first")},
                     mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("second")},
                     mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("unchecked")}}));
-    found->row(2).checked = false;
+    found->SetChecked(2, false);
     items = CheckedItems(*found);
     ASSERT_EQ(items.size(), 2u);
     for (auto policy : {ExistingFiles::KeepBoth, ExistingFiles::Skip, ExistingFiles::Overwrite}) {
