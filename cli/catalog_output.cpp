@@ -27,9 +27,7 @@ bool WarnOfUnreadableImageParts(const catalog::ImageScanSummary& summary) {
 }
 
 std::size_t FilesFound(const Catalog& catalog) {
-    std::size_t found = 0;
-    for (std::size_t i = 0; i < catalog.rowCount(); ++i) found += catalog.row(i).dataOffset() ? 1 : 0;
-    return found;
+    return catalog.rowsWithData();
 }
 
 namespace {
@@ -55,34 +53,47 @@ std::string_view SetLabelOf(catalog::RowPath path) {
     return rest.empty() ? path.name : rest.substr(0, rest.find('\\'));
 }
 
-std::vector<SetContents> ContentsOfSets(const Catalog& catalog) {
-    std::vector<SetContents> sets;
-    std::unordered_map<std::string_view, std::size_t> byLabel;
-    for (const std::string& label : catalog.setLabels()) {
-        byLabel.emplace(label, sets.size());
-        sets.push_back(SetContents{label});
-    }
-    // Rows of one folder come together: the label is looked up once per folder met.
-    const char* lastFolder = nullptr;
-    SetContents* counted = nullptr;
-    for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
-        const catalog::RowPath path = catalog.row(i).path();
-        // A folder part of "TAPE MEDIA\\" alone, or none, leaves the label to the name.
-        if (path.folder.data() != lastFolder || path.folder.size() <= catalog::kMediaRootPrefix.size()) {
-            lastFolder = path.folder.data();
-            const auto found = byLabel.find(SetLabelOf(path));
-            counted = found != byLabel.end() ? &sets[found->second] : nullptr;
+// Counts the rows of each backup set the scan accepted, fed the rows one by one.
+class SetTally {
+  public:
+    explicit SetTally(const Catalog& catalog) {
+        for (const std::string& label : catalog.setLabels()) {
+            byLabel_.emplace(label, sets_.size());
+            sets_.push_back(SetContents{label});
         }
-        if (counted != nullptr) ++counted->files;
-    }
-    for (NodeId root : catalog.roots()) {
-        for (NodeId set : catalog.node(root).children) {
-            if (auto found = byLabel.find(catalog.node(set).text); found != byLabel.end()) {
-                sets[found->second].folders = true;
+        for (NodeId root : catalog.roots()) {
+            for (NodeId set : catalog.node(root).children) {
+                if (auto found = byLabel_.find(catalog.node(set).text); found != byLabel_.end()) {
+                    sets_[found->second].folders = true;
+                }
             }
         }
     }
-    return sets;
+
+    void Count(catalog::RowPath path) {
+        // Rows of one folder come together: the label is looked up once per folder met. A folder part of
+        // "TAPE MEDIA\\" alone, or none, leaves the label to the name.
+        if (path.folder.data() != lastFolder_ || path.folder.size() <= catalog::kMediaRootPrefix.size()) {
+            lastFolder_ = path.folder.data();
+            const auto found = byLabel_.find(SetLabelOf(path));
+            counted_ = found != byLabel_.end() ? &sets_[found->second] : nullptr;
+        }
+        if (counted_ != nullptr) ++counted_->files;
+    }
+
+    const std::vector<SetContents>& sets() const { return sets_; }
+
+  private:
+    std::vector<SetContents> sets_;
+    std::unordered_map<std::string_view, std::size_t> byLabel_;
+    const char* lastFolder_ = nullptr;
+    SetContents* counted_ = nullptr;
+};
+
+std::vector<SetContents> ContentsOfSets(const Catalog& catalog) {
+    SetTally tally(catalog);
+    for (std::size_t i = 0; i < catalog.rowCount(); ++i) tally.Count(catalog.row(i).path());
+    return tally.sets();
 }
 
 std::string SetContentsText(const SetContents& set) {
@@ -92,18 +103,19 @@ std::string SetContentsText(const SetContents& set) {
 }
 
 void PutJsonString(OutputBuffer& out, std::string_view text) {
-    out.Put('"');
-    AppendJsonEscaped(out.text(), text);
-    out.Put('"');
+    char* at = out.Room(2 + kMostJsonEscapedPerByte * text.size());
+    *at++ = '"';
+    at = WriteJsonEscaped(at, text);
+    *at++ = '"';
+    out.Used(at);
 }
 
-void PutJsonNumber(OutputBuffer& out, std::optional<std::uint64_t> value) {
-    if (value) {
-        out.PutNumber(*value);
-    } else {
-        out.Put("null");
-    }
+char* JsonNumber(char* at, std::optional<std::uint64_t> value) {
+    return value ? OutputBuffer::Number(at, *value) : OutputBuffer::Copy(at, "null");
 }
+
+// Room enough for the fixed texts of a row of either listing and its three numbers.
+constexpr std::size_t kRowRoom = 128 + 3 * OutputBuffer::kMostDigits;
 
 }  // namespace
 
@@ -138,31 +150,36 @@ void PrintCatalogText(OutputBuffer& out, std::string_view source, const Catalog&
         out.Put(" with data");
     }
     out.Put("):\n");
+    SetTally tally(catalog);
     for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
         const catalog::FileRow row = catalog.row(i);
         const catalog::RowPath path = row.path();
-        out.Put("  ");
-        out.Put(path.folder);
-        out.Put(path.name);
-        out.Put("\n      type: ");
-        out.Put(row.typeName());
+        tally.Count(path);
+        const std::string_view type = row.typeName();
+        char* at = out.Room(kRowRoom + path.size() + type.size());
+        at = OutputBuffer::Copy(at, "  ");
+        at = OutputBuffer::Copy(at, path.folder);
+        at = OutputBuffer::Copy(at, path.name);
+        at = OutputBuffer::Copy(at, "\n      type: ");
+        at = OutputBuffer::Copy(at, type);
         if (const auto size = row.size()) {
-            out.Put("   size: ");
-            out.PutNumber(*size);
+            at = OutputBuffer::Copy(at, "   size: ");
+            at = OutputBuffer::Number(at, *size);
         }
         const auto dataOffset = row.dataOffset();
         if (dataOffset) {
-            out.Put("   data at: ");
-            out.PutNumber(*dataOffset);
+            at = OutputBuffer::Copy(at, "   data at: ");
+            at = OutputBuffer::Number(at, *dataOffset);
         }
         if (const auto chunkIndex = row.chunkIndex()) {
-            out.Put("   tape read: ");
-            out.PutNumber(*chunkIndex);
+            at = OutputBuffer::Copy(at, "   tape read: ");
+            at = OutputBuffer::Number(at, *chunkIndex);
         }
-        if (!dataOffset) out.Put("   (data stream not found)");
-        out.Put('\n');
+        if (!dataOffset) at = OutputBuffer::Copy(at, "   (data stream not found)");
+        *at++ = '\n';
+        out.Used(at);
     }
-    if (const auto sets = ContentsOfSets(catalog); !sets.empty()) {
+    if (const auto& sets = tally.sets(); !sets.empty()) {
         out.Put("\nBackup sets (");
         out.PutNumber(sets.size());
         out.Put("):\n");
@@ -212,20 +229,23 @@ void PrintCatalogJson(OutputBuffer& out, std::string_view source, const Catalog&
             typeText.clear();
             AppendJsonEscaped(typeText, row.typeName());
         }
-        out.Put(separator);
-        out.Put("{\"path\": \"");
-        out.Put(folderText);
-        AppendJsonEscaped(out.text(), path.name);
-        out.Put("\", \"type\": \"");
-        out.Put(typeText);
-        out.Put("\", \"size\": ");
-        PutJsonNumber(out, row.size());
-        out.Put(", \"data_offset\": ");
+        char* at = out.Room(kRowRoom + folderText.size() + kMostJsonEscapedPerByte * path.name.size() +
+                            typeText.size());
+        at = OutputBuffer::Copy(at, separator);
+        at = OutputBuffer::Copy(at, "{\"path\": \"");
+        at = OutputBuffer::Copy(at, folderText);
+        at = WriteJsonEscaped(at, path.name);
+        at = OutputBuffer::Copy(at, "\", \"type\": \"");
+        at = OutputBuffer::Copy(at, typeText);
+        at = OutputBuffer::Copy(at, "\", \"size\": ");
+        at = JsonNumber(at, row.size());
+        at = OutputBuffer::Copy(at, ", \"data_offset\": ");
         const auto dataOffset = row.dataOffset();
-        PutJsonNumber(out, dataOffset);
-        out.Put(", \"chunk_index\": ");
-        PutJsonNumber(out, row.chunkIndex());
-        out.Put('}');
+        at = JsonNumber(at, dataOffset);
+        at = OutputBuffer::Copy(at, ", \"chunk_index\": ");
+        at = JsonNumber(at, row.chunkIndex());
+        *at++ = '}';
+        out.Used(at);
         separator = ", ";
         found += dataOffset ? 1 : 0;
     }

@@ -1,30 +1,28 @@
 #include "output_buffer.h"
 
 #include <cerrno>
-#include <charconv>
-#include <cstring>
 
 namespace ostrum::cli {
 
-OutputBuffer::OutputBuffer(std::FILE* file) : file_(file) {
-    // Room for one write and the longest piece that may overshoot it, so that appending never grows it.
-    text_.reserve(2 * kWriteSize);
-}
+OutputBuffer::OutputBuffer(std::FILE* file)
+    // Room for one write and a long piece past it, so that the buffer seldom has to grow.
+    : file_(file),
+      buffer_(std::make_unique_for_overwrite<char[]>(2 * kWriteSize)),
+      capacity_(2 * kWriteSize) {}
 
-void OutputBuffer::PutNumber(std::uint64_t value) {
-    char digits[20];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    text_.append(digits, end);
-    Written();
+void OutputBuffer::MakeRoom(std::size_t count) {
+    Flush();
+    if (count <= capacity_) return;
+    buffer_ = std::make_unique_for_overwrite<char[]>(count);
+    capacity_ = count;
 }
 
 void OutputBuffer::Flush() {
     errno = 0;
-    if (error_.empty() && !text_.empty() &&
-        std::fwrite(text_.data(), 1, text_.size(), file_) != text_.size()) {
+    if (error_.empty() && used_ > 0 && std::fwrite(buffer_.get(), 1, used_, file_) != used_) {
         error_ = std::strerror(errno != 0 ? errno : EIO);
     }
-    text_.clear();
+    used_ = 0;
 }
 
 bool OutputBuffer::Finish() {

@@ -2,8 +2,11 @@
 // The listings' output: text gathered in one buffer and handed to the file in large writes, instead of
 // a stream insert for every piece. A listing of a million files is made of tens of millions of pieces.
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -16,23 +19,28 @@ class OutputBuffer {
     OutputBuffer(const OutputBuffer&) = delete;
     OutputBuffer& operator=(const OutputBuffer&) = delete;
 
-    void Put(std::string_view text) {
-        text_.append(text);
-        Written();
+    // Room for `count` bytes at the end of what is gathered: the caller writes at most that many there and
+    // hands the end of what it wrote to Used().
+    char* Room(std::size_t count) {
+        if (count > capacity_ - used_) MakeRoom(count);
+        return buffer_.get() + used_;
     }
+    void Used(char* end) {
+        used_ = static_cast<std::size_t>(end - buffer_.get());
+        if (used_ >= kWriteSize) Flush();
+    }
+
+    void Put(std::string_view text) { Used(Copy(Room(text.size()), text)); }
     void Put(char c) {
-        text_.push_back(c);
-        Written();
+        char* at = Room(1);
+        *at = c;
+        Used(at + 1);
     }
-    void PutNumber(std::uint64_t value);
+    void PutNumber(std::uint64_t value) { Used(Number(Room(kMostDigits), value)); }
     void PutSpaces(std::size_t count) {
-        text_.append(count, ' ');
-        Written();
-    }
-    // The buffer itself, for writers that append to it in place (the JSON escaper); Written() after.
-    std::string& text() { return text_; }
-    void Written() {
-        if (text_.size() >= kWriteSize) Flush();
+        char* at = Room(count);
+        std::memset(at, ' ', count);
+        Used(at + count);
     }
 
     // Writes what is gathered and flushes the file. False when a write failed, now or before: nothing is
@@ -40,12 +48,25 @@ class OutputBuffer {
     bool Finish();
     const std::string& error() const { return error_; }
 
+    // Helpers for writers that fill Room() themselves; each returns the end of what it wrote.
+    static constexpr std::size_t kMostDigits = 20;
+    static char* Copy(char* at, std::string_view text) {
+        std::memcpy(at, text.data(), text.size());
+        return at + text.size();
+    }
+    static char* Number(char* at, std::uint64_t value) {
+        return std::to_chars(at, at + kMostDigits, value).ptr;
+    }
+
   private:
     static constexpr std::size_t kWriteSize = 1 << 16;
+    void MakeRoom(std::size_t count);
     void Flush();
 
     std::FILE* file_;
-    std::string text_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t used_ = 0;
     std::string error_;
 };
 

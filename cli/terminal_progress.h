@@ -21,8 +21,10 @@ public:
     void SetDetail(std::string_view detail);
     // Clears the bar's line (before normal output follows).
     void Finish();
+    // True when the bar is drawn at all (standard error is a terminal).
+    bool shown() const { return enabled_; }
 
-private:
+  private:
     // Redraws at most ten times a second; a scan reports after every 64 KiB.
     void Draw();
 

@@ -1,6 +1,7 @@
 #include "block_name.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace ostrum::catalog {
@@ -107,36 +108,32 @@ std::size_t ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::in
     return copy;
 }
 
-bool IsCatalogNameValid(std::string_view text) {
-    for (std::size_t pos = 0; pos < text.size();) {
-        if (const auto byte = static_cast<std::uint8_t>(text[pos]); byte >= 0x20 && byte < 0x7F) {
-            switch (byte) {
-                case '|':
-                case '*':
-                case ':':
-                case '?':
-                case '<':
-                case '>':
-                case '"':
-                    return false;
-                default:
-                    ++pos;
-                    continue;
-            }
+// The ASCII characters a catalog name may hold: printable, and none of | * : ? < > and the double quote.
+constexpr std::array<bool, 128> kNameAscii = [] {
+    std::array<bool, 128> allowed{};
+    for (std::size_t c = 0x20; c < 0x7F; ++c) allowed[c] = true;
+    for (const char c : std::string_view("|*:?<>\"")) allowed[static_cast<std::size_t>(c)] = false;
+    return allowed;
+}();
+
+std::optional<std::size_t> ValidNameCharacters(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size(); ++count) {
+        if (const auto byte = static_cast<std::uint8_t>(text[pos]); byte < 0x80) {
+            if (!kNameAscii[byte]) return std::nullopt;
+            ++pos;
+            continue;
         }
         std::uint32_t cp = 0;
         const std::size_t length = DecodeUtf8(text, pos, cp);
-        if (length == 0) return false;
-        if (cp < 0x20 || cp == 0x7F || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        switch (cp) {
-            case '|': case '*': case ':': case '?': case '<': case '>': case '"':
-                return false;
-            default:
-                break;
-        }
+        if (length == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
         pos += length;
     }
-    return true;
+    return count;
+}
+
+bool IsCatalogNameValid(std::string_view text) {
+    return ValidNameCharacters(text).has_value();
 }
 
 std::size_t CharacterCount(std::string_view text) {

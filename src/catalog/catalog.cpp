@@ -127,6 +127,7 @@ std::size_t Catalog::AppendRow(RowPath path, const FoundFile& values, CatalogSin
     if (values.dataOffset) {
         row.dataOffset = *values.dataOffset;
         flags |= FileRow::kHasDataOffset;
+        ++rowsWithData_;
     }
     if (values.chunkIndex || values.dataOffsetInChunk) {
         // Rows without a tape position before this one get empty places, never read: their flags say so.

@@ -179,6 +179,8 @@ class Catalog {
 
     FileRow row(std::size_t index) const { return FileRow(*this, rows_[index], index); }
     std::size_t rowCount() const { return rows_.size(); }
+    // The rows that have a DataOffset.
+    std::size_t rowsWithData() const { return rowsWithData_; }
     // Ticks or clears a row's check box.
     void SetChecked(std::size_t index, bool checked);
 
@@ -202,6 +204,7 @@ class Catalog {
     std::vector<NodeId> roots_;
     std::unordered_map<std::string, NodeId> childIndex_;  // parent id bytes + text -> child
     StableVector<detail::StoredRow> rows_;
+    std::size_t rowsWithData_ = 0;
     // Beside the rows, from the first row that has a ChunkIndex on: the rows' tape positions.
     StableVector<detail::TapeSpot> tapeSpots_;
     std::vector<std::string> setLabels_;

@@ -177,12 +177,12 @@ void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot)
     if (name.empty()) return;
     if (name.front() == '\\') name.remove_prefix(1);
 
-    const std::size_t nameCharacters = CharacterCount(name);
-    if (!IsCatalogNameValid(name) || nameCharacters > kMaxNameCharacters) return;
+    const auto nameCharacters = ValidNameCharacters(name);
+    if (!nameCharacters || *nameCharacters > kMaxNameCharacters) return;
 
     if (NormaliseDirectory(context.CurrentDirectory)) ++context.prefixChanges;
     ScanContext::PathPrefix& prefix = CurrentPrefix(context);
-    if (prefix.characters + nameCharacters > kMaxCatalogPath) return;
+    if (prefix.characters + *nameCharacters > kMaxCatalogPath) return;
 
     FoundFile row;
     row.type = TypeOf(context, name);
