@@ -43,6 +43,8 @@ class ImageFile final : public ImageSource {
 
     bool isOpen() const { return fd_.valid(); }
     const std::string& path() const { return path_; }
+    // The open file, for copies made inside the kernel.
+    int descriptor() const { return fd_.get(); }
     // Why the last Open or ReadAt failed, with the system's reason, e.g. "cannot open 'x.img': No such
     // file or directory".
     const std::string& error() const { return error_; }

@@ -61,6 +61,7 @@ inline constexpr std::size_t kAlignment = 4;  // streams start on 4-byte boundar
 
 inline constexpr std::uint16_t kMediaFormatEncrypted = 1u << 3;
 inline constexpr std::uint16_t kMediaFormatCompressed = 1u << 4;
+inline constexpr std::uint16_t kMediaFormatChecksummed = 1u << 5;  // a CSUM stream follows the data
 inline constexpr std::uint16_t kCompressionStacLzs = 0x0ABE;
 
 }  // namespace ostrum::catalog::mtf

@@ -117,10 +117,56 @@ void FileExtraction::Begin() {
     // A name free now that is taken by the time the file is complete is kept both, never replaced.
     if (existing_ == ExistingFiles::Ask) existing_ = ExistingFiles::KeepBoth;
     std::string error;
-    output_ = target_.folder.Create(folders, error);
-    if (!output_) return Fail(error);
+    folder_ = target_.folder.OpenFolder(folders, error);
+    if (!folder_) return Fail(error);
     stage_ = Stage::Data;
     if (length_ == 0) Complete();
+}
+
+// The output file is created with the first bytes to write, or at the end of an empty file.
+bool FileExtraction::EnsureOutput() {
+    if (output_) return true;
+    std::string error;
+    output_ = target_.folder.CreateIn(*folder_, error);
+    if (output_) return true;
+    Fail(error);
+    return false;
+}
+
+bool FileExtraction::PlainData() const {
+    if (stage_ != Stage::Data || output_ || decoder_) return false;
+    const std::uint16_t attributes =
+        *catalog::ReadLE16(ByteSpan(header_), stream_hdr::kMediaFormatAttributes);
+    // A stream whose data carry a checksum is read, so that it can be checked.
+    return (attributes & catalog::mtf::kMediaFormatChecksummed) == 0;
+}
+
+std::unique_ptr<DataJob> FileExtraction::HandOver(std::vector<std::uint8_t> bytes, std::size_t from) {
+    auto job = std::make_unique<DataJob>();
+    job->folder = *folder_;
+    job->length = static_cast<std::size_t>(length_ - dataTaken_);
+    job->bytes = std::move(bytes);
+    job->bytesFrom = from;
+    return job;
+}
+
+void FileExtraction::TakeBack(DataJob& job) {
+    if (stage_ != Stage::Data) return;
+    if (job.cancelled) return Abandon(SaveOutcome::Cancelled, "cancelled");
+    if (!job.output) return Fail(job.error);
+    output_ = std::move(job.output);
+    dataTaken_ += output_->written();
+    if (job.writeFailed) return Fail(output_->error());
+    if (dataTaken_ == length_) Complete();
+}
+
+OutputFile* FileExtraction::DirectOutput() {
+    return stage_ == Stage::Data && EnsureOutput() ? &*output_ : nullptr;
+}
+
+void FileExtraction::DataCopied(std::uint64_t count) {
+    dataTaken_ += count;
+    if (dataTaken_ == length_) Complete();
 }
 
 ExistingFiles FileExtraction::AskAboutTakenName() {
@@ -132,6 +178,7 @@ ExistingFiles FileExtraction::AskAboutTakenName() {
 }
 
 bool FileExtraction::WriteData(ByteSpan bytes) {
+    if (!EnsureOutput()) return false;
     if (!decoder_) {
         if (output_->Write(bytes)) return true;
         Fail(output_->error());
@@ -148,6 +195,7 @@ bool FileExtraction::WriteData(ByteSpan bytes) {
 }
 
 void FileExtraction::Complete() {
+    if (!EnsureOutput()) return;
     if (decoder_ && decoder_->Finish() != CompressedStreamDecoder::Status::Ok)
         return Truncate(decoder_->error());
     if (auto seconds = MtfDateToUnixTime(item_.modified)) output_->SetModified(*seconds);
@@ -178,6 +226,7 @@ void FileExtraction::Complete() {
 
 void FileExtraction::Truncate(const std::string& why) {
     std::string reason = why;
+    if (decoder_ && !EnsureOutput()) return;
     // What the frame the medium ended in decodes to belongs to the part recovered, as the bytes of an
     // uncompressed file do.
     if (decoder_ && output_ && decoder_->DecodeCutFrame([this](ByteSpan decoded) {

@@ -18,6 +18,20 @@
 
 namespace ostrum::selection {
 
+// The data of one file handed to a writer of their own (SaveWriters): a new file in `folder` gets the
+// `length` data bytes that lie in `bytes` from `bytesFrom` on. What became of them comes back in the rest.
+struct DataJob {
+    FolderHandle folder;
+    std::vector<std::uint8_t> bytes;
+    std::size_t bytesFrom = 0;
+    std::size_t length = 0;
+
+    std::optional<OutputFile> output;  // none: it could not be created, for `error`
+    std::string error;
+    bool writeFailed = false;  // the destination refused the data: output->error() says why
+    bool cancelled = false;    // the save was cancelled before the job was begun
+};
+
 // What the files of one save share.
 struct SaveTarget {
     DestinationFolder& folder;
@@ -41,6 +55,20 @@ class FileExtraction {
     // Ends the file, not yet complete, with this outcome; what was written of it is removed.
     void Abandon(SaveOutcome outcome, const std::string& why);
 
+    // True once the header is taken when the data are to be written as they lie on the medium, neither
+    // decoded nor looked at on the way: they may then be written by a writer of their own (HandOver, then
+    // TakeBack) or copied inside the kernel (DirectOutput, then DataCopied).
+    bool PlainData() const;
+    // The job of writing all the data, which lie in `bytes` from `from` on; the file waits for it to come
+    // back.
+    std::unique_ptr<DataJob> HandOver(std::vector<std::uint8_t> bytes, std::size_t from);
+    // The job done: the file ends as its outcome says.
+    void TakeBack(DataJob& job);
+    // The output file, created now if need be; null when it cannot be (the file has failed then).
+    OutputFile* DirectOutput();
+    // `count` data bytes went into DirectOutput() by another way than Take.
+    void DataCopied(std::uint64_t count);
+
     // Data bytes taken so far, for progress.
     std::uint64_t dataTaken() const { return dataTaken_; }
     const std::string& destinationText() const { return destinationText_; }
@@ -52,6 +80,7 @@ class FileExtraction {
     void Begin();
     void ChooseDecoding();
     ExistingFiles AskAboutTakenName();
+    bool EnsureOutput();
     bool WriteData(std::span<const std::uint8_t> bytes);
     void Complete();
     void Truncate(const std::string& why);
@@ -72,7 +101,8 @@ class FileExtraction {
     std::uint64_t length_ = 0;  // Stream Length
     std::uint64_t dataTaken_ = 0;
     std::optional<CompressedStreamDecoder> decoder_;
-    std::optional<OutputFile> output_;
+    std::optional<FolderHandle> folder_;  // where the file is created, once it is to be written
+    std::optional<OutputFile> output_;    // created with the first data
 };
 
 }  // namespace ostrum::selection

@@ -1,19 +1,29 @@
 #include "save_files.h"
 
 #include <algorithm>
+#include <deque>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "catalog/image_scanner.h"
 #include "common/saturating.h"
 #include "save_run.h"
+#include "save_writers.h"
 
 namespace ostrum::selection {
 namespace {
 
 namespace stream_hdr = catalog::mtf::stream_hdr;
 
-// Image reads are large so that saving runs at the disk's speed; small files are read in one piece.
+// Data copied or read here are taken in pieces this large: progress and a cancel follow them.
 constexpr std::size_t kImageReadSize = 1 << 20;
+// Files of up to this many bytes are read with their header, and handed to a writer with their data;
+// larger ones are copied from the image by the writer itself.
+constexpr std::uint64_t kReadWithHeader = 256u << 10;
+// How far the reading runs ahead of the files taken back: jobs with the writers, and bytes they hold.
+constexpr std::size_t kMostWaitingJobs = 512;
+constexpr std::uint64_t kMostHeldBytes = 32u << 20;
 // Files are synced to disk in batches, at the latest after this many bytes or files: often enough that
 // the progress shown follows the work, seldom enough that many small files do not wait on the disk each.
 constexpr std::uint64_t kSyncBatchBytes = 256u << 20;
@@ -57,24 +67,139 @@ std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t posit
                                  : image.error();
 }
 
-// Reads one file's header and data with positioned reads.
-void SaveOneFromImage(SaveRun& run, const catalog::ImageFile& image, std::vector<std::uint8_t>& buffer,
-                      FileExtraction& file, const SaveItem& item) {
-    if (!item.dataOffset) return file.NotFound("the scan found no data stream for it");
-    if (*item.dataOffset < stream_hdr::kSize) {
-        return file.NotFound("its data position " + std::to_string(*item.dataOffset) +
-                             " leaves no room for a header");
+// Saving from an image, reading the files in the order of the items. A small file stored as it is, read
+// with its header, goes to the writers (SaveWriters), which create it and write its data while the next
+// files are read; such files are taken back, and named, in the order of the items. Any other file is saved
+// here once the files before it are back: a large one stored as it is is copied inside the kernel, a
+// decoded one read and written.
+class ImageSave {
+  public:
+    ImageSave(SaveRun& run, const catalog::ImageFile& image)
+        : run_(run),
+          image_(image),
+          writers_(run.folder(), run.cancelFlag(),
+                   SaveWriters::CountFor(std::thread::hardware_concurrency())) {}
+
+    void Run();
+
+  private:
+    void SaveOne(std::size_t index);
+    void CopyData(FileExtraction& file, std::uint64_t position);
+    void ReadRest(FileExtraction& file, std::uint64_t position);
+    void TakeBackOldest();
+    void TakeBackAll() {
+        while (!waiting_.empty()) TakeBackOldest();
     }
-    std::uint64_t position = *item.dataOffset - stream_hdr::kSize;
+
+    SaveRun& run_;
+    const catalog::ImageFile& image_;
+    SaveWriters writers_;
+    std::deque<FileExtraction> waiting_;  // handed over to the writers, in the order of the items
+    std::unordered_map<std::string, std::size_t> waitingNames_;  // their destinations
+    bool stoppedFull_ = false;  // a file taken back met a full destination: the later ones are dropped
+    std::vector<std::uint8_t> buffer_;
+};
+
+void ImageSave::Run() {
+    for (std::size_t i = 0; i < run_.items().size(); ++i) {
+        if (run_.cancelRequested() || run_.destinationFull()) break;
+        SaveOne(i);
+    }
+    TakeBackAll();
+    if (run_.cancelRequested()) {
+        run_.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
+    } else if (run_.destinationFull()) {
+        run_.StopAtFullDestination();
+    }
+}
+
+void ImageSave::SaveOne(std::size_t index) {
+    const SaveItem& item = run_.items()[index];
+    FileExtraction file = run_.Start(index);
+    // A file of the same destination as one still with the writers waits for it: names are given in the
+    // order of the items.
+    if (waitingNames_.contains(file.destinationText())) TakeBackAll();
+    if (!item.dataOffset) {
+        file.NotFound("the scan found no data stream for it");
+    } else if (*item.dataOffset < stream_hdr::kSize) {
+        file.NotFound("its data position " + std::to_string(*item.dataOffset) +
+                      " leaves no room for a header");
+    }
+    if (file.done()) {
+        TakeBackAll();
+        return run_.Finish(file);
+    }
+
+    const std::uint64_t position = *item.dataOffset - stream_hdr::kSize;
+    const std::uint64_t expected = item.size.value_or(0);
+    std::vector<std::uint8_t> bytes(stream_hdr::kSize + (expected <= kReadWithHeader ? expected : 0));
+    const catalog::ImageRead read = image_.Read(position, bytes);
+    bytes.resize(read.count);
+    const std::size_t header = std::min(read.count, stream_hdr::kSize);
+    file.Take(std::span(bytes).first(header));
+    if (file.PlainData() && file.wanted() <= read.count - header) {
+        ++waitingNames_[file.destinationText()];
+        writers_.HandOver(file.HandOver(std::move(bytes), header));
+        waiting_.push_back(std::move(file));
+        while (writers_.waiting() > kMostWaitingJobs || writers_.heldBytes() > kMostHeldBytes)
+            TakeBackOldest();
+        return;
+    }
+    TakeBackAll();
+    if (file.PlainData()) {
+        CopyData(file, position + header);
+    } else if (!file.done() && read.count > header) {
+        file.Take(std::span(bytes).subspan(header));
+    }
+    if (!file.done()) ReadRest(file, position + header + file.dataTaken());
+    run_.Finish(file);
+}
+
+// Copies a file's data inside the kernel, as far as the kernel does; ReadRest does the rest.
+void ImageSave::CopyData(FileExtraction& file, std::uint64_t position) {
+    OutputFile* output = file.DirectOutput();
+    while (output != nullptr && !file.done()) {
+        if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
+        const std::uint64_t want = std::min<std::uint64_t>(kImageReadSize, file.wanted());
+        const std::uint64_t copied = output->CopyFrom(image_.descriptor(), position, want);
+        position += copied;
+        file.DataCopied(copied);
+        run_.ReportProgress(file.dataTaken());
+        if (copied < want) return;
+    }
+}
+
+// Reads the rest of a file and hands it to the file to write.
+void ImageSave::ReadRest(FileExtraction& file, std::uint64_t position) {
+    if (buffer_.empty()) buffer_.resize(kImageReadSize);
     while (!file.done()) {
-        if (run.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.wanted()));
-        const std::size_t got = image.ReadAt(position, std::span(buffer).first(want));
-        file.Take(std::span(buffer).first(got));
+        if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), file.wanted()));
+        const std::size_t got = image_.ReadAt(position, std::span(buffer_).first(want));
+        file.Take(std::span(buffer_).first(got));
         position += got;
-        run.ReportProgress(file.dataTaken());
-        if (got < want && !file.done()) file.SourceEnded(ShortReadReason(image, position));
+        run_.ReportProgress(file.dataTaken());
+        if (got < want && !file.done()) file.SourceEnded(ShortReadReason(image_, position));
     }
+}
+
+void ImageSave::TakeBackOldest() {
+    std::unique_ptr<DataJob> job = writers_.TakeBackOldest();
+    FileExtraction file = std::move(waiting_.front());
+    waiting_.pop_front();
+    if (auto named = waitingNames_.find(file.destinationText()); --named->second == 0)
+        waitingNames_.erase(named);
+    // Once a file has met a full destination, the ones after it are not kept, whatever became of them:
+    // the save stops there, as it would have writing them one by one. Their jobs take their files along.
+    if (stoppedFull_) return;
+    // Nor are files not yet named when the save is cancelled.
+    if (run_.cancelRequested()) {
+        file.Abandon(SaveOutcome::Cancelled, "cancelled");
+    } else {
+        file.TakeBack(*job);
+        if (file.result().outcome == SaveOutcome::Failed && run_.destinationFull()) stoppedFull_ = true;
+    }
+    run_.Finish(file);
 }
 
 void SaveFromImage(SaveRun& run) {
@@ -82,18 +207,7 @@ void SaveFromImage(SaveRun& run) {
     if (!catalog::OpenImageFile(image, run.request().SourcePath)) {
         return run.SourceFailed(image.error());
     }
-    std::vector<std::uint8_t> buffer(kImageReadSize);
-    for (std::size_t i = 0; i < run.items().size(); ++i) {
-        if (run.cancelRequested() || run.destinationFull()) break;
-        FileExtraction file = run.Start(i);
-        SaveOneFromImage(run, image, buffer, file, run.items()[i]);
-        run.Finish(file);
-    }
-    if (run.cancelRequested()) {
-        run.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
-    } else if (run.destinationFull()) {
-        run.StopAtFullDestination();
-    }
+    ImageSave(run, image).Run();
 }
 
 }  // namespace

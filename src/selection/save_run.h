@@ -21,6 +21,7 @@ class SaveRun {
     std::span<const SaveItem> items() const { return items_; }
     const SaveRequest& request() const { return request_; }
     SaveSink& sink() { return sink_; }
+    DestinationFolder& folder() { return target_.folder; }
     bool cancelRequested() const { return cancel_.load(std::memory_order_relaxed); }
     const std::atomic<bool>& cancelFlag() const { return cancel_; }
 

@@ -9,7 +9,8 @@
 namespace ostrum::app::testing {
 namespace {
 
-constexpr std::uint64_t kFiles = 6000;
+// Enough files that the scan is still running when the test first looks, however fast the scan gets.
+constexpr std::uint64_t kFiles = 60000;
 
 std::string writeManyFiles(const TestFolder& folder) {
     const auto path = folder.path("many.img");

@@ -163,7 +163,7 @@ TEST_F(ImageSaveTest, ManyFilesOfOneNameEachTryOneName) {
     EXPECT_EQ(report.files[2].savedAs, "BACKUP SET 1(_Daily)/A (3).TXT");
     EXPECT_EQ(report.files[kFiles - 1].savedAs,
               "BACKUP SET 1(_Daily)/A (" + std::to_string(kFiles) + ").TXT");
-    EXPECT_EQ(calls->renames, kFiles + 1);  // one more for the name that was taken before
+    EXPECT_EQ(calls->names.load(), kFiles + 1);  // one more for the name that was taken before
 }
 
 TEST_F(ImageSaveTest, FilesAreReportedSavedOnlyOnceSyncedAndAFailedSyncFailsThem) {

@@ -1,0 +1,58 @@
+#pragma once
+// Writers of their own for the small files saved from an image: the saving thread reads each file's
+// header and data in order and hands the writing to these threads, which create the files and write their
+// data. The saving thread takes them back in the order it handed them over and gives them their names
+// then, so that names come out as one thread would give them.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "file_extraction.h"
+
+namespace ostrum::selection {
+
+class SaveWriters {
+  public:
+    // `writers` threads writing into `folder`; a job not yet begun once `cancel` is true is not begun.
+    SaveWriters(DestinationFolder& folder, const std::atomic<bool>& cancel, std::size_t writers);
+    // Drops the jobs not yet begun, waits for the others, and drops what they wrote.
+    ~SaveWriters();
+    SaveWriters(const SaveWriters&) = delete;
+    SaveWriters& operator=(const SaveWriters&) = delete;
+
+    void HandOver(std::unique_ptr<DataJob> job);
+    // The jobs handed over and not yet taken back, and the bytes they hold.
+    std::size_t waiting() const { return jobs_.size(); }
+    std::uint64_t heldBytes() const { return heldBytes_; }
+    // Waits for the oldest job to be done and takes it back.
+    std::unique_ptr<DataJob> TakeBackOldest();
+
+    // Threads for a machine of this many cores.
+    static std::size_t CountFor(unsigned cores);
+
+  private:
+    struct Entry {
+        std::unique_ptr<DataJob> job;
+        bool done = false;
+    };
+    void Work();
+    void Write(DataJob& job);
+
+    DestinationFolder& folder_;
+    const std::atomic<bool>& cancel_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::shared_ptr<Entry>> jobs_;     // handed over, oldest first (the saving thread's)
+    std::deque<std::shared_ptr<Entry>> pending_;  // not yet begun by a writer
+    std::uint64_t heldBytes_ = 0;
+    bool stop_ = false;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace ostrum::selection
