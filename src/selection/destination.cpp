@@ -361,17 +361,28 @@ void DestinationFolder::NoteWritten(const std::shared_ptr<const UniqueFd>& folde
     unsynced_.emplace_back(info.st_dev, folder);
 }
 
-bool DestinationFolder::Sync(std::string& error) {
+std::vector<std::shared_ptr<const UniqueFd>> DestinationFolder::TakeUnsynced() {
+    std::vector<std::shared_ptr<const UniqueFd>> folders;
+    for (auto& [device, fd] : unsynced_) folders.push_back(std::move(fd));
+    unsynced_.clear();
+    lastWritten_.reset();
+    return folders;
+}
+
+bool DestinationFolder::SyncFolders(std::span<const std::shared_ptr<const UniqueFd>> folders,
+                                    std::string& error) {
     bool synced = true;
-    for (const auto& [device, fd] : unsynced_) {
+    for (const auto& fd : folders) {
         if (calls_->SyncFileSystem(fd->get()) == 0) continue;
         error = "the system could not make sure that the data written to '" + path_ +
                 "' reached the disk: " + Reason(errno);
         synced = false;
     }
-    unsynced_.clear();
-    lastWritten_.reset();
     return synced;
+}
+
+bool DestinationFolder::Sync(std::string& error) {
+    return SyncFolders(TakeUnsynced(), error);
 }
 
 bool DestinationFolder::Exists(std::span<const std::string> folders, const std::string& name) {

@@ -141,6 +141,10 @@ class DestinationFolder {
     // Makes the files named since the last call reach the disk: syncs each file system they were written
     // to. False (with `error`) when the system reports that some data may not have reached it.
     bool Sync(std::string& error);
+    // The same in two steps, the second of which may run on another thread: a folder on each file system
+    // written to since the last call, and the sync of those.
+    std::vector<std::shared_ptr<const UniqueFd>> TakeUnsynced();
+    bool SyncFolders(std::span<const std::shared_ptr<const UniqueFd>> folders, std::string& error);
     // True once the system has said that the destination is full, read-only or over its quota: nothing
     // more can be written to it. fullReason() holds the system's words.
     bool full() const;

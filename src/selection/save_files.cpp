@@ -1,6 +1,7 @@
 #include "save_files.h"
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <thread>
 #include <unordered_map>
@@ -250,26 +251,54 @@ void SaveRun::Finish(const FileExtraction& file) {
         ++unsyncedFiles_;
         unsyncedBytes_ += result.bytesWritten;
     }
-    if (unsyncedFiles_ == 0 || unsyncedFiles_ >= kSyncBatchFiles || unsyncedBytes_ >= kSyncBatchBytes)
-        SyncAndReport();
+    if (sync_.valid()) ReportSynced(false);
+    if (!sync_.valid()) {
+        if (unsyncedFiles_ == 0) {
+            Report(std::exchange(unreported_, {}), true, {});
+        } else if (unsyncedFiles_ >= kSyncBatchFiles || unsyncedBytes_ >= kSyncBatchBytes) {
+            StartSync();
+        }
+    }
     ReportProgress(0);
 }
 
+void SaveRun::StartSync() {
+    syncing_ = std::exchange(unreported_, {});
+    unsyncedFiles_ = 0;
+    unsyncedBytes_ = 0;
+    DestinationFolder& folder = target_.folder;
+    sync_ = std::async(std::launch::async, [&folder, folders = folder.TakeUnsynced()] {
+        std::string error;
+        return folder.SyncFolders(folders, error) ? std::string() : error;
+    });
+}
+
+void SaveRun::ReportSynced(bool wait) {
+    if (!sync_.valid()) return;
+    if (!wait && sync_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+    const std::string error = sync_.get();
+    Report(std::exchange(syncing_, {}), error.empty(), error);
+}
+
 void SaveRun::SyncAndReport() {
+    ReportSynced(true);
     std::string error;
-    if (unsyncedFiles_ > 0 && !target_.folder.Sync(error)) {
-        for (std::size_t item : unreported_) {
-            FileResult& result = report_.files[item];
-            if (result.savedAs.empty()) continue;
+    const bool synced = unsyncedFiles_ == 0 || target_.folder.Sync(error);
+    Report(std::exchange(unreported_, {}), synced, error);
+    unsyncedFiles_ = 0;
+    unsyncedBytes_ = 0;
+}
+
+void SaveRun::Report(const std::vector<std::size_t>& ended, bool synced, const std::string& error) {
+    for (std::size_t item : ended) {
+        FileResult& result = report_.files[item];
+        if (!synced && !result.savedAs.empty()) {
             result.outcome = SaveOutcome::Failed;
             result.reason = "written as '" + result.savedAs + "', but " + error +
                             (result.reason.empty() ? "" : "; " + result.reason);
         }
+        sink_.FileFinished(result);
     }
-    for (std::size_t item : unreported_) sink_.FileFinished(report_.files[item]);
-    unreported_.clear();
-    unsyncedFiles_ = 0;
-    unsyncedBytes_ = 0;
 }
 
 void SaveRun::ReportProgress(std::uint64_t active) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <span>
 #include <vector>
@@ -49,6 +50,12 @@ class SaveRun {
     // Syncs the files kept since the last time, fails those the sync could not confirm, and reports the
     // ended files to the sink.
     void SyncAndReport();
+    // The same with the sync on a thread of its own, while the save goes on: StartSync takes the files
+    // ended so far, and ReportSynced, once the sync is done (or at once with `wait`), reports them.
+    void StartSync();
+    void ReportSynced(bool wait);
+    // Fails the kept files among `ended` that a sync could not confirm, and reports them all to the sink.
+    void Report(const std::vector<std::size_t>& ended, bool synced, const std::string& error);
 
     std::span<const SaveItem> items_;
     const SaveRequest& request_;
@@ -60,6 +67,8 @@ class SaveRun {
     std::uint64_t total_ = 0;
     std::uint64_t done_ = 0;
     std::vector<std::size_t> unreported_;  // ended files, in the order they ended
+    std::vector<std::size_t> syncing_;     // ended files before them, whose sync runs
+    std::future<std::string> sync_;        // that sync: empty text when it confirmed every file
     std::size_t unsyncedFiles_ = 0;        // of those, the files kept on disk
     std::uint64_t unsyncedBytes_ = 0;
 };

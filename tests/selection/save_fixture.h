@@ -125,6 +125,7 @@ class TestCalls : public DestinationCalls {
     }
     int CreateUnnamed(int folder) override {
         if (createError != 0) return errno = createError, -1;
+        if (unnamedError != 0) return errno = unnamedError, -1;
         return DestinationCalls::CreateUnnamed(folder);
     }
     int MakeFolder(int parent, const char* name) override {
@@ -138,12 +139,15 @@ class TestCalls : public DestinationCalls {
         return Used(DestinationCalls::Write(file, bytes, count));
     }
     ssize_t CopyRange(int from, std::uint64_t& position, int to, std::size_t count) override {
+        if (copyError != 0) return errno = copyError, -1;
         std::lock_guard lock(mutex_);
         if (!Fit(count)) return -1;
+        ++copies;
         return Used(DestinationCalls::CopyRange(from, position, to, count));
     }
     int Rename(int folder, const char* from, const char* to, bool replace) override {
         ++names;
+        ++renames;
         return DestinationCalls::Rename(folder, from, to, replace);
     }
     int LinkUnnamed(int file, int folder, const char* name) override {
@@ -157,10 +161,14 @@ class TestCalls : public DestinationCalls {
     }
 
     int createError = 0;
+    int unnamedError = 0;  // the file system takes no unnamed files
+    int copyError = 0;     // the kernel copies nothing
     std::optional<std::uint64_t> room;
     int fullError = ENOSPC;
     int syncError = 0;
     std::atomic<int> names = 0;
+    std::atomic<int> renames = 0;
+    std::atomic<int> copies = 0;
     std::vector<std::string> log;
 
   private:
