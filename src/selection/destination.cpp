@@ -186,14 +186,21 @@ OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles poli
 OutputFile::Named OutputFile::GiveName(const std::string& name, ExistingFiles policy, std::string& nameUsed) {
     // A name saved earlier in this run is never replaced or skipped over: two files of the medium that
     // map to one name are both kept.
-    const bool savedBefore = owner_->SavedThisRun(folder_.text + name);
+    const std::string key = folder_.text + name;
+    const bool savedBefore = owner_->SavedThisRun(key);
     if (policy == ExistingFiles::KeepBoth || savedBefore) {
-        unsigned& next = owner_->nextNumber_[folder_.text + name];
+        // The number tried first: one past the last one given for the name; or, before any, 1 when the
+        // name itself was given in this run (only names given a number are noted, so that most files
+        // note nothing).
+        const auto noted = owner_->nextNumber_.find(key);
+        unsigned next = noted != owner_->nextNumber_.end() ? noted->second : savedBefore ? 1 : 0;
         for (unsigned tries = 0; tries <= kMaxNumberedNames; ++tries, ++next) {
             const std::string candidate = next == 0 ? name : owner_->Fit(NumberedName(name, next));
             if (TryName(candidate, false)) {
                 if (!Kept(candidate, nameUsed)) return Named::Failed;
-                return next++ == 0 ? Named::AsAsked : Named::Renamed;
+                if (next == 0) return Named::AsAsked;
+                owner_->nextNumber_[key] = next + 1;
+                return Named::Renamed;
             }
             if (errno != EEXIST) break;
         }

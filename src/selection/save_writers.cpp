@@ -3,6 +3,12 @@
 #include <algorithm>
 
 namespace ostrum::selection {
+namespace {
+
+// Jobs waiting before an idle writer is woken for them.
+constexpr std::size_t kWakeAt = 16;
+
+}  // namespace
 
 std::size_t SaveWriters::CountFor(unsigned cores) {
     return std::clamp<std::size_t>(cores, 1, 4);
@@ -19,7 +25,7 @@ SaveWriters::~SaveWriters() {
         stop_ = true;
         pending_.clear();
     }
-    changed_.notify_all();
+    work_.notify_all();
     for (auto& thread : threads_) thread.join();
 }
 
@@ -28,11 +34,13 @@ void SaveWriters::HandOver(std::unique_ptr<DataJob> job) {
     heldBytes_ += job->bytes.size();
     entry->job = std::move(job);
     jobs_.push_back(entry);
+    bool wake = false;
     {
         std::lock_guard lock(mutex_);
         pending_.push_back(std::move(entry));
+        wake = idle_ > 0 && pending_.size() >= kWakeAt;
     }
-    changed_.notify_all();
+    if (wake) work_.notify_one();
 }
 
 std::unique_ptr<DataJob> SaveWriters::TakeBackOldest() {
@@ -40,32 +48,37 @@ std::unique_ptr<DataJob> SaveWriters::TakeBackOldest() {
     jobs_.pop_front();
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return entry->done; });
+        if (!entry->done) {
+            awaited_ = entry.get();
+            if (idle_ > 0) work_.notify_all();
+            done_.wait(lock, [&] { return entry->done; });
+            awaited_ = nullptr;
+        }
     }
     heldBytes_ -= entry->job->bytes.size();
     return std::move(entry->job);
 }
 
 void SaveWriters::Work() {
+    std::unique_lock lock(mutex_);
     for (;;) {
-        std::shared_ptr<Entry> entry;
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return stop_ || !pending_.empty(); });
-            if (pending_.empty()) return;
-            entry = std::move(pending_.front());
-            pending_.pop_front();
+        while (!stop_ && pending_.empty()) {
+            ++idle_;
+            work_.wait(lock);
+            --idle_;
         }
+        if (pending_.empty()) return;
+        const std::shared_ptr<Entry> entry = std::move(pending_.front());
+        pending_.pop_front();
+        lock.unlock();
         if (cancel_.load(std::memory_order_relaxed)) {
             entry->job->cancelled = true;
         } else {
             Write(*entry->job);
         }
-        {
-            std::lock_guard lock(mutex_);
-            entry->done = true;
-        }
-        changed_.notify_all();
+        lock.lock();
+        entry->done = true;
+        if (awaited_ == entry.get()) done_.notify_one();
     }
 }
 

@@ -46,11 +46,16 @@ class SaveWriters {
 
     DestinationFolder& folder_;
     const std::atomic<bool>& cancel_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::shared_ptr<Entry>> jobs_;     // handed over, oldest first (the saving thread's)
-    std::deque<std::shared_ptr<Entry>> pending_;  // not yet begun by a writer
+    std::deque<std::shared_ptr<Entry>> jobs_;  // handed over, oldest first (the saving thread's)
     std::uint64_t heldBytes_ = 0;
+    // Waking a thread costs about as much as writing a small file: idle writers are woken once a few jobs
+    // wait, and the saving thread only when the job it waits for is done.
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable done_;
+    std::deque<std::shared_ptr<Entry>> pending_;  // not yet begun by a writer
+    std::size_t idle_ = 0;                        // writers waiting for work
+    const Entry* awaited_ = nullptr;              // the job the saving thread waits for
     bool stop_ = false;
     std::vector<std::thread> threads_;
 };
