@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -187,11 +189,95 @@ void PrintDryRun(const std::vector<selection::SaveItem>& items, const std::strin
     std::cout << items.size() << " files, " << bytes << " bytes would be saved under " << destination << "\n";
 }
 
-// Draws the save's progress: the share of the selected bytes done and the current file's name. Names
-// change at most ten times a second, so that thousands of small files do not flood the terminal.
+// A scan of an image on a thread of its own, whose rows (those the patterns choose) are handed to the save
+// as the scan publishes them, after every chunk: files are saved while the rest of the image is scanned.
+class ScanWhileSaving final : public selection::SaveItemSource, catalog::CatalogSink {
+  public:
+    ScanWhileSaving(const catalog::ImageFile& image, catalog::Catalog& found,
+                    const std::vector<std::string>& patterns, const std::atomic<bool>& cancel,
+                    catalog::ImageScanSummary& summary)
+        : found_(found), patterns_(patterns), cancel_(cancel) {
+        scanner_ = std::thread([this, &image, &summary] {
+            catalog::ScanImageFile(image, found_, *this, active_, &summary);
+            Publish(true);
+        });
+    }
+    // Stops the scan if it still runs and waits for it.
+    ~ScanWhileSaving() { Join(); }
+    ScanWhileSaving(const ScanWhileSaving&) = delete;
+    ScanWhileSaving& operator=(const ScanWhileSaving&) = delete;
+
+    void Join() {
+        active_.store(false);
+        if (scanner_.joinable()) scanner_.join();
+    }
+    // The scan's progress, while it runs; nothing once it has ended.
+    std::optional<int> percent() const {
+        if (ended_.load(std::memory_order_acquire)) return std::nullopt;
+        return percent_.load(std::memory_order_relaxed);
+    }
+
+    std::optional<selection::SaveItem> Next() override {
+        for (;;) {
+            if (cancel_.load(std::memory_order_relaxed)) active_.store(false);
+            std::size_t row = 0;
+            {
+                std::unique_lock lock(mutex_);
+                waiting_ = true;
+                changed_.wait(lock, [&] { return taken_ < published_ || finished_; });
+                waiting_ = false;
+                if (taken_ == published_) return std::nullopt;
+                row = taken_++;
+            }
+            const catalog::FileRow file = found_.row(row);
+            if (patterns_.empty()) return selection::SaveItemOf(file);
+            const std::string path = file.path().str();
+            if (std::any_of(patterns_.begin(), patterns_.end(),
+                            [&](const std::string& pattern) { return Matches(path, pattern); })) {
+                return selection::SaveItemOf(file);
+            }
+        }
+    }
+
+  private:
+    // On the scanning thread, after every chunk.
+    void Progress(int percent) override {
+        percent_.store(percent, std::memory_order_relaxed);
+        Publish(false);
+    }
+    void Publish(bool finished) {
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex_);
+            published_ = found_.rowCount();
+            finished_ = finished;
+            wake = waiting_;
+        }
+        if (finished) ended_.store(true, std::memory_order_release);
+        if (wake) changed_.notify_one();
+    }
+
+    catalog::Catalog& found_;
+    const std::vector<std::string>& patterns_;
+    const std::atomic<bool>& cancel_;
+    std::atomic<bool> active_{true};
+    std::atomic<int> percent_{0};
+    std::atomic<bool> ended_{false};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t published_ = 0;  // rows the save may read
+    std::size_t taken_ = 0;
+    bool finished_ = false;
+    bool waiting_ = false;
+    std::thread scanner_;
+};
+
+// Draws the save's progress: the share of the selected bytes done (or, while a scan still finds the files,
+// the share of the image scanned) and the current file's name. Names change at most ten times a second, so
+// that thousands of small files do not flood the terminal.
 class ExtractProgress final : public selection::SaveSink {
   public:
-    explicit ExtractProgress(TerminalProgress& bar) : bar_(bar) {}
+    ExtractProgress(TerminalProgress& bar, const ScanWhileSaving* scan) : bar_(bar), scan_(scan) {}
     void FileStarted(std::size_t, std::string_view destination) override {
         const auto now = std::chrono::steady_clock::now();
         if (now - shown_ < std::chrono::milliseconds(100)) return;
@@ -199,11 +285,13 @@ class ExtractProgress final : public selection::SaveSink {
         bar_.SetDetail(destination);
     }
     void Progress(std::uint64_t done, std::uint64_t total) override {
-        bar_.SetPercent(common::PercentOf(done, total));
+        const std::optional<int> scanned = scan_ != nullptr ? scan_->percent() : std::nullopt;
+        bar_.SetPercent(scanned ? *scanned : common::PercentOf(done, total));
     }
 
   private:
     TerminalProgress& bar_;
+    const ScanWhileSaving* scan_;
     std::chrono::steady_clock::time_point shown_{};
 };
 
@@ -257,11 +345,57 @@ class InterruptWatch {
     std::jthread watcher_;
 };
 
+bool MakeDestination(const std::string& destination) {
+    std::error_code made;
+    std::filesystem::create_directories(destination, made);
+    if (!made) return true;
+    PrintError("extract: cannot create the destination folder '" + destination + "': " + made.message());
+    return false;
+}
+
+// Prints the report; the exit status.
+int Conclude(const selection::SaveReport& report, const UnreadParts& unread) {
+    if (!report.error.empty()) PrintError("extract: " + report.error);
+    PrintReport(report);
+    const bool readWhole = !unread.Warn();
+    return report.AllSavedWhole() && readWhole ? kExitOk : kExitFailure;
+}
+
+// Extracting from an image: the files are saved while the scan goes on finding them.
+int ExtractWhileScanning(ExtractOptions& options) {
+    catalog::ImageFile image;
+    if (!catalog::OpenImageFile(image, options.source)) {
+        PrintError("extract: " + image.error());
+        return kExitFailure;
+    }
+    if (std::string error = VirtualTapeGivenAsImage(image, options.source); !error.empty()) {
+        PrintError("extract: " + error);
+        return kExitFailure;
+    }
+    if (!MakeDestination(options.destination)) return kExitFailure;
+    catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
+    UnreadParts unread;
+    selection::SaveRequest request{false, options.source, options.destination, options.existing};
+    std::atomic<bool> cancel{false};
+    selection::SaveReport report;
+    {
+        InterruptWatch interrupts(cancel);
+        TerminalProgress bar;
+        bar.SetLabel("Saving");
+        ScanWhileSaving scan(image, found, options.patterns, cancel, unread.image);
+        ExtractProgress sink(bar, &scan);
+        report = selection::SaveFiles(scan, request, sink, cancel);
+        scan.Join();
+    }
+    return Conclude(report, unread);
+}
+
 }  // namespace
 
 int RunExtract(Args args) {
     ExtractOptions options;
     if (!ParseOptions(args, options)) return kExitUsage;
+    if (!options.dryRun && !IsTape(options.source)) return ExtractWhileScanning(options);
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     UnreadParts unread;
     if (!Scan(options, found, unread)) return kExitFailure;
@@ -271,29 +405,19 @@ int RunExtract(Args args) {
         PrintDryRun(items, options.destination);
         return unread.Warn() ? kExitFailure : kExitOk;
     }
-
-    std::error_code made;
-    std::filesystem::create_directories(options.destination, made);
-    if (made) {
-        PrintError("extract: cannot create the destination folder '" + options.destination +
-                   "': " + made.message());
-        return kExitFailure;
-    }
-    selection::SaveRequest request{IsTape(options.source), options.source, options.destination,
-                                   options.existing, &options.devices};
+    if (!MakeDestination(options.destination)) return kExitFailure;
+    selection::SaveRequest request{true, options.source, options.destination, options.existing,
+                                   &options.devices};
     std::atomic<bool> cancel{false};
     selection::SaveReport report;
     {
         InterruptWatch interrupts(cancel);
         TerminalProgress bar;
         bar.SetLabel("Saving");
-        ExtractProgress sink(bar);
+        ExtractProgress sink(bar, nullptr);
         report = selection::SaveFiles(items, request, sink, cancel);
     }
-    if (!report.error.empty()) PrintError("extract: " + report.error);
-    PrintReport(report);
-    const bool readWhole = !unread.Warn();
-    return report.AllSavedWhole() && readWhole ? kExitOk : kExitFailure;
+    return Conclude(report, unread);
 }
 
 }  // namespace ostrum::cli

@@ -75,8 +75,9 @@ std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t posit
 // decoded one read and written.
 class ImageSave {
   public:
-    ImageSave(SaveRun& run, const catalog::ImageFile& image)
+    ImageSave(SaveRun& run, SaveItemSource& source, const catalog::ImageFile& image)
         : run_(run),
+          source_(source),
           image_(image),
           writers_(run.folder(), run.cancelFlag(),
                    SaveWriters::CountFor(std::thread::hardware_concurrency())) {}
@@ -93,6 +94,7 @@ class ImageSave {
     }
 
     SaveRun& run_;
+    SaveItemSource& source_;
     const catalog::ImageFile& image_;
     SaveWriters writers_;
     std::deque<FileExtraction> waiting_;  // handed over to the writers, in the order of the items
@@ -102,11 +104,13 @@ class ImageSave {
 };
 
 void ImageSave::Run() {
-    for (std::size_t i = 0; i < run_.items().size(); ++i) {
-        if (run_.cancelRequested() || run_.destinationFull()) break;
-        SaveOne(i);
+    while (!run_.cancelRequested() && !run_.destinationFull()) {
+        auto item = source_.Next();
+        if (!item) break;
+        SaveOne(run_.Add(std::move(*item)));
     }
     TakeBackAll();
+    run_.AddAll(source_);  // the items not reached
     if (run_.cancelRequested()) {
         run_.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
     } else if (run_.destinationFull()) {
@@ -203,32 +207,50 @@ void ImageSave::TakeBackOldest() {
     run_.Finish(file);
 }
 
-void SaveFromImage(SaveRun& run) {
+void SaveFromImage(SaveRun& run, SaveItemSource& source) {
     catalog::ImageFile image;
     if (!catalog::OpenImageFile(image, run.request().SourcePath)) {
+        run.AddAll(source);
         return run.SourceFailed(image.error());
     }
-    ImageSave(run, image).Run();
+    ImageSave(run, source, image).Run();
 }
+
+// The items of a span, one by one.
+class SpanSource final : public SaveItemSource {
+  public:
+    explicit SpanSource(std::span<const SaveItem> items) : items_(items) {}
+    std::optional<SaveItem> Next() override {
+        if (next_ == items_.size()) return std::nullopt;
+        return items_[next_++];
+    }
+
+  private:
+    std::span<const SaveItem> items_;
+    std::size_t next_ = 0;
+};
 
 }  // namespace
 
 // ---- SaveRun ----
 
-SaveRun::SaveRun(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
-                 const std::atomic<bool>& cancel, DestinationFolder& folder)
-    : items_(items),
-      request_(request),
-      sink_(sink),
-      cancel_(cancel),
-      target_{folder, request.existing, sink},
-      ended_(items.size(), false) {
-    report_.files.resize(items.size());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        report_.files[i].item = i;
-        report_.files[i].catalogPath = items[i].catalogPath;
-        total_ = common::SaturatingAdd(total_, items[i].size.value_or(0));
-    }
+SaveRun::SaveRun(const SaveRequest& request, SaveSink& sink, const std::atomic<bool>& cancel,
+                 DestinationFolder& folder)
+    : request_(request), sink_(sink), cancel_(cancel), target_{folder, request.existing, sink} {}
+
+std::size_t SaveRun::Add(SaveItem item) {
+    const std::size_t index = items_.size();
+    total_ = common::SaturatingAdd(total_, item.size.value_or(0));
+    FileResult& result = report_.files.emplace_back();
+    result.item = index;
+    result.catalogPath = item.catalogPath;
+    ended_.push_back(false);
+    items_.push_back(std::move(item));
+    return index;
+}
+
+void SaveRun::AddAll(SaveItemSource& source) {
+    while (auto item = source.Next()) Add(std::move(*item));
 }
 
 FileExtraction SaveRun::Start(std::size_t item) {
@@ -386,22 +408,30 @@ std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog) {
 
 SaveReport SaveFiles(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
                      const std::atomic<bool>& cancel) {
+    SpanSource source(items);
+    return SaveFiles(source, request, sink, cancel);
+}
+
+SaveReport SaveFiles(SaveItemSource& items, const SaveRequest& request, SaveSink& sink,
+                     const std::atomic<bool>& cancel) {
     std::string error;
     auto folder = DestinationFolder::Open(request.destination, error, request.destinationCalls);
     if (!folder) {
         SaveReport report;
         report.error = error;
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            report.files.push_back({i, items[i].catalogPath, SaveOutcome::Failed, {}, true, 0, error});
+        while (auto item = items.Next()) {
+            report.files.push_back(
+                {report.files.size(), item->catalogPath, SaveOutcome::Failed, {}, true, 0, error});
         }
-        report.totals.failed = items.size();
+        report.totals.failed = report.files.size();
         return report;
     }
-    SaveRun run(items, request, sink, cancel, *folder);
+    SaveRun run(request, sink, cancel, *folder);
     if (request.SourceIsTape) {
+        run.AddAll(items);
         SaveFromTape(run);
     } else {
-        SaveFromImage(run);
+        SaveFromImage(run, items);
     }
     return run.TakeReport();
 }

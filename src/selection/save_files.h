@@ -132,6 +132,19 @@ class SaveSink {
 SaveReport SaveFiles(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
                      const std::atomic<bool>& cancel);
 
+// Items handed to a save one by one while it runs: a scan still finding them, say.
+class SaveItemSource {
+  public:
+    virtual ~SaveItemSource() = default;
+    // The next item, waited for if need be; nothing once there are no more.
+    virtual std::optional<SaveItem> Next() = 0;
+};
+
+// Saves the items as they come, the report holding them in the order they came. From an image, each file
+// is saved as soon as it comes; a tape is read once every item has come.
+SaveReport SaveFiles(SaveItemSource& items, const SaveRequest& request, SaveSink& sink,
+                     const std::atomic<bool>& cancel);
+
 // Saves the catalog's checked rows.
 SaveReport SaveCheckedFiles(const catalog::Catalog& catalog, const SaveRequest& request, SaveSink& sink,
                             const std::atomic<bool>& cancel);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <future>
 #include <memory>
 #include <span>
@@ -16,10 +17,15 @@ namespace ostrum::selection {
 
 class SaveRun {
   public:
-    SaveRun(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
-            const std::atomic<bool>& cancel, DestinationFolder& folder);
+    SaveRun(const SaveRequest& request, SaveSink& sink, const std::atomic<bool>& cancel,
+            DestinationFolder& folder);
 
-    std::span<const SaveItem> items() const { return items_; }
+    // Adds an item to the save; returns its index.
+    std::size_t Add(SaveItem item);
+    // Adds every item the source has left.
+    void AddAll(SaveItemSource& source);
+    // The items added, which keep their place as more are added.
+    const std::deque<SaveItem>& items() const { return items_; }
     const SaveRequest& request() const { return request_; }
     SaveSink& sink() { return sink_; }
     DestinationFolder& folder() { return target_.folder; }
@@ -57,7 +63,7 @@ class SaveRun {
     // Fails the kept files among `ended` that a sync could not confirm, and reports them all to the sink.
     void Report(const std::vector<std::size_t>& ended, bool synced, const std::string& error);
 
-    std::span<const SaveItem> items_;
+    std::deque<SaveItem> items_;
     const SaveRequest& request_;
     SaveSink& sink_;
     const std::atomic<bool>& cancel_;
@@ -73,7 +79,7 @@ class SaveRun {
     std::uint64_t unsyncedBytes_ = 0;
 };
 
-// The tape reader: one pass over the tape from its start for the whole selection.
+// The tape reader: one pass over the tape from its start for the whole selection (every item added).
 void SaveFromTape(SaveRun& run);
 
 }  // namespace ostrum::selection

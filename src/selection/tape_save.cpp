@@ -55,7 +55,7 @@ class TapeSave {
 
 // Files without a position cannot be found on the tape; the others wait for the pass of their ChunkIndex.
 void TapeSave::PlanItems() {
-    const auto items = run_.items();
+    const auto& items = run_.items();
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (items[i].dataOffset && items[i].chunkIndex) {
             waiting_[*items[i].chunkIndex].push_back(i);
