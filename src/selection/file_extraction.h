@@ -69,6 +69,8 @@ class FileExtraction {
     // `count` data bytes went into DirectOutput() by another way than Take.
     void DataCopied(std::uint64_t count);
 
+    // True from the header on until the file is done: the data are being taken.
+    bool takingData() const { return stage_ == Stage::Data; }
     // Data bytes taken so far, for progress.
     std::uint64_t dataTaken() const { return dataTaken_; }
     const std::string& destinationText() const { return destinationText_; }

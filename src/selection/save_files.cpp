@@ -22,9 +22,6 @@ constexpr std::size_t kImageReadSize = 1 << 20;
 // Files of up to this many bytes are read with their header, and handed to a writer with their data;
 // larger ones are copied from the image by the writer itself.
 constexpr std::uint64_t kReadWithHeader = 256u << 10;
-// How far the reading runs ahead of the files taken back: jobs with the writers, and bytes they hold.
-constexpr std::size_t kMostWaitingJobs = 512;
-constexpr std::uint64_t kMostHeldBytes = 32u << 20;
 // Files are synced to disk in batches, at the latest after this many bytes or files: often enough that
 // the progress shown follows the work, seldom enough that many small files do not wait on the disk each.
 constexpr std::uint64_t kSyncBatchBytes = 256u << 20;
@@ -76,11 +73,7 @@ std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t posit
 class ImageSave {
   public:
     ImageSave(SaveRun& run, SaveItemSource& source, const catalog::ImageFile& image)
-        : run_(run),
-          source_(source),
-          image_(image),
-          writers_(run.folder(), run.cancelFlag(),
-                   SaveWriters::CountFor(std::thread::hardware_concurrency())) {}
+        : run_(run), source_(source), image_(image), handedOver_(run) {}
 
     void Run();
 
@@ -88,18 +81,11 @@ class ImageSave {
     void SaveOne(std::size_t index);
     void CopyData(FileExtraction& file, std::uint64_t position);
     void ReadRest(FileExtraction& file, std::uint64_t position);
-    void TakeBackOldest();
-    void TakeBackAll() {
-        while (!waiting_.empty()) TakeBackOldest();
-    }
 
     SaveRun& run_;
     SaveItemSource& source_;
     const catalog::ImageFile& image_;
-    SaveWriters writers_;
-    std::deque<FileExtraction> waiting_;  // handed over to the writers, in the order of the items
-    std::unordered_map<std::string, std::size_t> waitingNames_;  // their destinations
-    bool stoppedFull_ = false;  // a file taken back met a full destination: the later ones are dropped
+    HandedOverFiles handedOver_;
     std::vector<std::uint8_t> buffer_;
 };
 
@@ -109,7 +95,7 @@ void ImageSave::Run() {
         if (!item) break;
         SaveOne(run_.Add(std::move(*item)));
     }
-    TakeBackAll();
+    handedOver_.TakeBackAll();
     run_.AddAll(source_);  // the items not reached
     if (run_.cancelRequested()) {
         run_.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
@@ -123,7 +109,7 @@ void ImageSave::SaveOne(std::size_t index) {
     FileExtraction file = run_.Start(index);
     // A file of the same destination as one still with the writers waits for it: names are given in the
     // order of the items.
-    if (waitingNames_.contains(file.destinationText())) TakeBackAll();
+    if (handedOver_.Waits(file.destinationText())) handedOver_.TakeBackAll();
     if (!item.dataOffset) {
         file.NotFound("the scan found no data stream for it");
     } else if (*item.dataOffset < stream_hdr::kSize) {
@@ -131,7 +117,7 @@ void ImageSave::SaveOne(std::size_t index) {
                       " leaves no room for a header");
     }
     if (file.done()) {
-        TakeBackAll();
+        handedOver_.TakeBackAll();
         return run_.Finish(file);
     }
 
@@ -143,14 +129,9 @@ void ImageSave::SaveOne(std::size_t index) {
     const std::size_t header = std::min(read.count, stream_hdr::kSize);
     file.Take(std::span(bytes).first(header));
     if (file.PlainData() && file.wanted() <= read.count - header) {
-        ++waitingNames_[file.destinationText()];
-        writers_.HandOver(file.HandOver(std::move(bytes), header));
-        waiting_.push_back(std::move(file));
-        while (writers_.waiting() > kMostWaitingJobs || writers_.heldBytes() > kMostHeldBytes)
-            TakeBackOldest();
-        return;
+        return handedOver_.HandOver(std::move(file), std::move(bytes), header);
     }
-    TakeBackAll();
+    handedOver_.TakeBackAll();
     if (file.PlainData()) {
         CopyData(file, position + header);
     } else if (!file.done() && read.count > header) {
@@ -186,25 +167,6 @@ void ImageSave::ReadRest(FileExtraction& file, std::uint64_t position) {
         run_.ReportProgress(file.dataTaken());
         if (got < want && !file.done()) file.SourceEnded(ShortReadReason(image_, position));
     }
-}
-
-void ImageSave::TakeBackOldest() {
-    std::unique_ptr<DataJob> job = writers_.TakeBackOldest();
-    FileExtraction file = std::move(waiting_.front());
-    waiting_.pop_front();
-    if (auto named = waitingNames_.find(file.destinationText()); --named->second == 0)
-        waitingNames_.erase(named);
-    // Once a file has met a full destination, the ones after it are not kept, whatever became of them:
-    // the save stops there, as it would have writing them one by one. Their jobs take their files along.
-    if (stoppedFull_) return;
-    // Nor are files not yet named when the save is cancelled.
-    if (run_.cancelRequested()) {
-        file.Abandon(SaveOutcome::Cancelled, "cancelled");
-    } else {
-        file.TakeBack(*job);
-        if (file.result().outcome == SaveOutcome::Failed && run_.destinationFull()) stoppedFull_ = true;
-    }
-    run_.Finish(file);
 }
 
 void SaveFromImage(SaveRun& run, SaveItemSource& source) {
@@ -324,7 +286,10 @@ void SaveRun::Report(const std::vector<std::size_t>& ended, bool synced, const s
 }
 
 void SaveRun::ReportProgress(std::uint64_t active) {
-    sink_.Progress(std::min(common::SaturatingAdd(done_, active), total_), total_);
+    // Bytes of files handed to the writers count once the files are back: what is reported meanwhile
+    // may be less than what was reported before, and is not let go back.
+    reported_ = std::max(reported_, std::min(common::SaturatingAdd(done_, active), total_));
+    sink_.Progress(reported_, total_);
 }
 
 void SaveRun::EndTheRest(SaveOutcome outcome, const std::string& reason) {

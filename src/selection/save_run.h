@@ -72,6 +72,7 @@ class SaveRun {
     std::vector<bool> ended_;
     std::uint64_t total_ = 0;
     std::uint64_t done_ = 0;
+    std::uint64_t reported_ = 0;           // the progress last reported
     std::vector<std::size_t> unreported_;  // ended files, in the order they ended
     std::vector<std::size_t> syncing_;     // ended files before them, whose sync runs
     std::future<std::string> sync_;        // that sync: empty text when it confirmed every file

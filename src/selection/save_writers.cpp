@@ -2,11 +2,16 @@
 
 #include <algorithm>
 
+#include "save_run.h"
+
 namespace ostrum::selection {
 namespace {
 
 // Jobs waiting before an idle writer is woken for them.
 constexpr std::size_t kWakeAt = 16;
+// How far the reading runs ahead of the files taken back: files handed over, and bytes they hold.
+constexpr std::size_t kMostWaitingJobs = 512;
+constexpr std::uint64_t kMostHeldBytes = 32u << 20;
 
 }  // namespace
 
@@ -80,6 +85,35 @@ void SaveWriters::Work() {
         entry->done = true;
         if (awaited_ == entry.get()) done_.notify_one();
     }
+}
+
+HandedOverFiles::HandedOverFiles(SaveRun& run)
+    : run_(run),
+      writers_(run.folder(), run.cancelFlag(), SaveWriters::CountFor(std::thread::hardware_concurrency())) {}
+
+void HandedOverFiles::HandOver(FileExtraction file, std::vector<std::uint8_t> bytes, std::size_t from) {
+    ++names_[file.destinationText()];
+    writers_.HandOver(file.HandOver(std::move(bytes), from));
+    files_.push_back(std::move(file));
+    while (writers_.waiting() > kMostWaitingJobs || writers_.heldBytes() > kMostHeldBytes) TakeBackOldest();
+}
+
+void HandedOverFiles::TakeBackOldest() {
+    std::unique_ptr<DataJob> job = writers_.TakeBackOldest();
+    FileExtraction file = std::move(files_.front());
+    files_.pop_front();
+    if (auto named = names_.find(file.destinationText()); --named->second == 0) names_.erase(named);
+    // Once a file has met a full destination, the ones after it are not kept, whatever became of them:
+    // the save stops there, as it would have writing them one by one. Their jobs take their files along.
+    if (stoppedFull_) return;
+    // Nor are files not yet named when the save is cancelled.
+    if (run_.cancelRequested()) {
+        file.Abandon(SaveOutcome::Cancelled, "cancelled");
+    } else {
+        file.TakeBack(*job);
+        if (file.result().outcome == SaveOutcome::Failed && run_.destinationFull()) stoppedFull_ = true;
+    }
+    run_.Finish(file);
 }
 
 void SaveWriters::Write(DataJob& job) {

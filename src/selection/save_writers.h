@@ -10,7 +10,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "file_extraction.h"
@@ -58,6 +60,34 @@ class SaveWriters {
     const Entry* awaited_ = nullptr;              // the job the saving thread waits for
     bool stop_ = false;
     std::vector<std::thread> threads_;
+};
+
+class SaveRun;
+
+// The files of a save whose data went to the writers: they wait here and are taken back, and named, in the
+// order they were handed over. A file that is not handed over is finished only once the files before it
+// are back (TakeBackAll), and one whose destination is that of a waiting file starts only then (Waits), so
+// that names come out as one thread would give them.
+class HandedOverFiles {
+  public:
+    explicit HandedOverFiles(SaveRun& run);
+
+    // Hands the file's data, which lie in `bytes` from `from` on, to a writer; while too many files wait,
+    // takes back the oldest.
+    void HandOver(FileExtraction file, std::vector<std::uint8_t> bytes, std::size_t from);
+    bool Waits(const std::string& destination) const { return names_.contains(destination); }
+    void TakeBackAll() {
+        while (!files_.empty()) TakeBackOldest();
+    }
+
+  private:
+    void TakeBackOldest();
+
+    SaveRun& run_;
+    SaveWriters writers_;
+    std::deque<FileExtraction> files_;                    // handed over, oldest first
+    std::unordered_map<std::string, std::size_t> names_;  // their destinations
+    bool stoppedFull_ = false;  // a file taken back met a full destination: the later ones are dropped
 };
 
 }  // namespace ostrum::selection

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "save_run.h"
+#include "save_writers.h"
 #include "tape/tape_operations.h"
 #include "tape/tape_pass_reader.h"
 
@@ -24,16 +25,27 @@ namespace {
 
 namespace stream_hdr = catalog::mtf::stream_hdr;
 
+// Files of up to this many bytes stored as they are on the tape are gathered in memory as the reads bring
+// them and handed to a writer whole, while the tape is read on.
+constexpr std::uint64_t kGatheredFile = 256u << 10;
+
 // A file being read: its stream header begins at delivered byte `start`; `next` is the one it wants next.
+// A small file's data are gathered in `gathered` until `toGather` is 0, then handed over.
 struct ActiveFile {
+    ActiveFile(FileExtraction taken, std::uint64_t at) : file(std::move(taken)), start(at), next(at) {}
+
     FileExtraction file;
     std::uint64_t start;
     std::uint64_t next;
+    bool gathering = false;
+    bool handedOver = false;
+    std::uint64_t toGather = 0;
+    std::vector<std::uint8_t> gathered;
 };
 
 class TapeSave {
   public:
-    explicit TapeSave(SaveRun& run) : run_(run) {}
+    explicit TapeSave(SaveRun& run) : run_(run), handedOver_(run) {}
 
     void Run();
 
@@ -46,8 +58,12 @@ class TapeSave {
     std::string EndText(tape::TapePassReader::End end, std::uint64_t passes) const;
     void ReportProgress();
     bool Finished() const { return waiting_.empty() && active_.empty(); }
+    void Take(ActiveFile& active, catalog::ByteSpan bytes);
+    // Ends an active file: hands over what it gathered, then finishes it after the files handed over.
+    void FinishActive(ActiveFile& active);
 
     SaveRun& run_;
+    HandedOverFiles handedOver_;
     std::map<std::uint64_t, std::vector<std::size_t>> waiting_;  // ChunkIndex -> items, by DataOffset
     std::list<ActiveFile> active_;                               // in the order their headers lie on the tape
     std::string lastReadError_;
@@ -90,9 +106,11 @@ void TapeSave::StartFilesOf(const tape::TapePass& pass) {
     const std::uint64_t passStart = pass.deliveredTotal - pass.bytes.size();
     for (std::size_t index : found->second) {
         FileExtraction file = run_.Start(index);
+        if (handedOver_.Waits(file.destinationText())) handedOver_.TakeBackAll();
         if (pass.read.end == tape::ReadEnd::Error) {
             file.NotFound("read " + std::to_string(pass.chunkIndex) +
                           " of the tape, where the scan found it, failed (" + pass.read.error + ")");
+            handedOver_.TakeBackAll();
             run_.Finish(file);
             continue;
         }
@@ -101,10 +119,11 @@ void TapeSave::StartFilesOf(const tape::TapePass& pass) {
             file.NotFound("its data position " + std::to_string(*run_.items()[index].dataOffset) +
                           " lies before read " + std::to_string(pass.chunkIndex) +
                           " of the tape, where it was catalogued");
+            handedOver_.TakeBackAll();
             run_.Finish(file);
             continue;
         }
-        active_.push_back(ActiveFile{std::move(file), passStart + *offset, passStart + *offset});
+        active_.emplace_back(std::move(file), passStart + *offset);
     }
     waiting_.erase(found);
 }
@@ -116,23 +135,55 @@ void TapeSave::Feed(const tape::TapePass& pass) {
         if (run_.destinationFull()) break;  // nothing more is written
         // A file takes its header first, then its data: it may take several pieces of one pass. Every
         // file has taken all it wanted of the passes before, so `next` is never before this pass.
-        while (!active.file.done() && active.next < pass.deliveredTotal) {
+        while (!active.handedOver && !active.file.done() && active.next < pass.deliveredTotal) {
             const auto from = static_cast<std::size_t>(active.next - passStart);
-            const auto count = static_cast<std::size_t>(
-                std::min<std::uint64_t>(pass.bytes.size() - from, active.file.wanted()));
-            active.file.Take(pass.bytes.subspan(from, count));
+            const std::uint64_t wanted = active.gathering ? active.toGather : active.file.wanted();
+            const auto count =
+                static_cast<std::size_t>(std::min<std::uint64_t>(pass.bytes.size() - from, wanted));
+            Take(active, pass.bytes.subspan(from, count));
             active.next += count;
         }
     }
     std::erase_if(active_, [this](ActiveFile& active) {
+        if (active.handedOver) return true;
         if (!active.file.done()) return false;
-        run_.Finish(active.file);
+        FinishActive(active);
         return true;
     });
 }
 
+void TapeSave::Take(ActiveFile& active, catalog::ByteSpan bytes) {
+    if (!active.gathering) {
+        const bool header = !active.file.takingData();
+        active.file.Take(bytes);
+        // Once the header is in, a small file stored as it is gathers its data; any other file writes
+        // them itself, after the files handed over before it.
+        if (active.file.PlainData() && active.file.wanted() <= kGatheredFile) {
+            active.gathering = true;
+            active.toGather = active.file.wanted();
+            active.gathered.reserve(static_cast<std::size_t>(active.toGather));
+        } else if (header && active.file.takingData()) {
+            handedOver_.TakeBackAll();
+        }
+    } else {
+        active.gathered.insert(active.gathered.end(), bytes.begin(), bytes.end());
+        active.toGather -= bytes.size();
+    }
+    if (active.gathering && active.toGather == 0) {
+        handedOver_.HandOver(std::move(active.file), std::move(active.gathered), 0);
+        active.handedOver = true;
+    }
+}
+
+void TapeSave::FinishActive(ActiveFile& active) {
+    handedOver_.TakeBackAll();
+    run_.Finish(active.file);
+}
+
 void TapeSave::AbandonActive(SaveOutcome outcome, const std::string& why) {
+    handedOver_.TakeBackAll();
     for (auto& active : active_) {
+        if (active.handedOver) continue;
         active.file.Abandon(outcome, why);
         run_.Finish(active.file);
     }
@@ -141,7 +192,9 @@ void TapeSave::AbandonActive(SaveOutcome outcome, const std::string& why) {
 
 void TapeSave::ReportProgress() {
     std::uint64_t taken = 0;
-    for (const auto& active : active_) taken += active.file.dataTaken();
+    for (const auto& active : active_) {
+        if (!active.handedOver) taken += active.gathering ? active.gathered.size() : active.file.dataTaken();
+    }
     run_.ReportProgress(taken);
 }
 
@@ -149,9 +202,12 @@ void TapeSave::ReportProgress() {
 // wait for later bytes end too.
 void TapeSave::EndActive(const std::string& why, bool all) {
     std::erase_if(active_, [&](ActiveFile& active) {
+        if (active.handedOver) return true;
         if (!all && active.next == active.start) return false;
+        // What a small file gathered is written, so that the part recovered is kept.
+        if (active.gathering) active.file.Take(active.gathered);
         active.file.SourceEnded(why);
-        run_.Finish(active.file);
+        FinishActive(active);
         return true;
     });
 }
@@ -208,8 +264,10 @@ void TapeSave::Run() {
     }
     if (run_.destinationFull()) {
         AbandonActive(SaveOutcome::NotAttempted, "destination full");
+        handedOver_.TakeBackAll();
         return run_.StopAtFullDestination();
     }
+    handedOver_.TakeBackAll();
     if (Finished()) return;
     const std::string why = EndText(reader.end(), passes);
     EndActive(why, true);
