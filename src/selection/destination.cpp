@@ -77,8 +77,8 @@ int DestinationCalls::SyncFileSystem(int fd) {
 
 // ---- OutputFile ----
 
-OutputFile::OutputFile(DestinationFolder& owner, FolderHandle folder, std::string temporaryName,
-                       UniqueFd file)
+OutputFile::OutputFile(DestinationFolder& owner, std::shared_ptr<const FolderHandle> folder,
+                       std::string temporaryName, UniqueFd file)
     : owner_(&owner),
       folder_(std::move(folder)),
       temporaryName_(std::move(temporaryName)),
@@ -89,11 +89,11 @@ OutputFile::~OutputFile() {
 }
 
 std::string OutputFile::Describe(const std::string& name) const {
-    return "'" + owner_->path() + "/" + folder_.text + name + "'";
+    return "'" + owner_->path() + "/" + folder_->text + name + "'";
 }
 
 std::string OutputFile::Unnamed() const {
-    return temporaryName_.empty() ? "the new file in '" + owner_->path() + "/" + folder_.text + "'"
+    return temporaryName_.empty() ? "the new file in '" + owner_->path() + "/" + folder_->text + "'"
                                   : Describe(temporaryName_);
 }
 
@@ -156,7 +156,7 @@ bool OutputFile::Close() {
 bool OutputFile::TakeTemporaryName() {
     for (;;) {
         std::string temporary = owner_->TemporaryName();
-        if (owner_->calls_->LinkUnnamed(file_.get(), folder_.fd->get(), temporary.c_str()) == 0) {
+        if (owner_->calls_->LinkUnnamed(file_.get(), folder_->fd->get(), temporary.c_str()) == 0) {
             temporaryName_ = std::move(temporary);
             return true;
         }
@@ -166,10 +166,10 @@ bool OutputFile::TakeTemporaryName() {
 
 bool OutputFile::TryName(const std::string& name, bool replace) {
     if (temporaryName_.empty()) {
-        if (!replace) return owner_->calls_->LinkUnnamed(file_.get(), folder_.fd->get(), name.c_str()) == 0;
+        if (!replace) return owner_->calls_->LinkUnnamed(file_.get(), folder_->fd->get(), name.c_str()) == 0;
         if (!TakeTemporaryName()) return false;
     }
-    return owner_->calls_->Rename(folder_.fd->get(), temporaryName_.c_str(), name.c_str(), replace) == 0;
+    return owner_->calls_->Rename(folder_->fd->get(), temporaryName_.c_str(), name.c_str(), replace) == 0;
 }
 
 OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles policy, std::string& nameUsed) {
@@ -186,7 +186,7 @@ OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles poli
 OutputFile::Named OutputFile::GiveName(const std::string& name, ExistingFiles policy, std::string& nameUsed) {
     // A name saved earlier in this run is never replaced or skipped over: two files of the medium that
     // map to one name are both kept.
-    const std::string key = folder_.text + name;
+    const std::string key = folder_->text + name;
     const bool savedBefore = owner_->SavedThisRun(key);
     if (policy == ExistingFiles::KeepBoth || savedBefore) {
         // The number tried first: one past the last one given for the name; or, before any, 1 when the
@@ -220,19 +220,19 @@ OutputFile::Named OutputFile::GiveName(const std::string& name, ExistingFiles po
 bool OutputFile::Kept(const std::string& name, std::string& nameUsed) {
     named_ = true;
     if (!Close()) {
-        ::unlinkat(folder_.fd->get(), name.c_str(), 0);
+        ::unlinkat(folder_->fd->get(), name.c_str(), 0);
         return false;
     }
     nameUsed = name;
-    owner_->savedThisRun_.insert(folder_.text + name);
-    owner_->NoteWritten(folder_.fd);
+    owner_->savedThisRun_.insert(folder_->text + name);
+    owner_->NoteWritten(folder_->fd);
     return true;
 }
 
 void OutputFile::Discard() {
     file_.Reset();
-    if (folder_.fd && !named_ && !temporaryName_.empty())
-        ::unlinkat(folder_.fd->get(), temporaryName_.c_str(), 0);
+    if (folder_ && !named_ && !temporaryName_.empty())
+        ::unlinkat(folder_->fd->get(), temporaryName_.c_str(), 0);
     named_ = true;  // nothing left to remove
 }
 
@@ -300,20 +300,26 @@ std::shared_ptr<const UniqueFd> DestinationFolder::Folder(std::span<const std::s
     return chain_.empty() ? root_ : chain_.back().second;
 }
 
-std::optional<FolderHandle> DestinationFolder::OpenFolder(std::span<const std::string> folders,
-                                                          std::string& error) {
+std::shared_ptr<const FolderHandle> DestinationFolder::OpenFolder(std::span<const std::string> folders,
+                                                                  std::string& error) {
     auto folder = Folder(folders, true, error);
-    if (!folder) return std::nullopt;
-    return FolderHandle{std::move(folder), FolderText(folders)};
+    if (!folder) return nullptr;
+    // Files of one folder come together: they share one handle.
+    if (!lastHandle_ || lastHandle_->fd != folder) {
+        lastHandle_ =
+            std::make_shared<const FolderHandle>(FolderHandle{std::move(folder), FolderText(folders)});
+    }
+    return lastHandle_;
 }
 
 std::string DestinationFolder::TemporaryName() {
     return ".ostrum-" + std::to_string(pid_) + "-" + std::to_string(++temporaryCount_) + ".partial";
 }
 
-std::optional<OutputFile> DestinationFolder::CreateIn(const FolderHandle& folder, std::string& error) {
+std::optional<OutputFile> DestinationFolder::CreateIn(const std::shared_ptr<const FolderHandle>& folder,
+                                                      std::string& error) {
     while (unnamedFiles_.load(std::memory_order_relaxed)) {
-        UniqueFd file(calls_->CreateUnnamed(folder.fd->get()));
+        UniqueFd file(calls_->CreateUnnamed(folder->fd->get()));
         if (file.valid()) return OutputFile(*this, folder, {}, std::move(file));
         // A file system without unnamed files says so in one of these ways; any other error is the
         // destination's answer for a named file too.
@@ -322,10 +328,10 @@ std::optional<OutputFile> DestinationFolder::CreateIn(const FolderHandle& folder
     }
     for (;;) {
         std::string temporary = TemporaryName();
-        UniqueFd file(calls_->CreateFile(folder.fd->get(), temporary.c_str()));
+        UniqueFd file(calls_->CreateFile(folder->fd->get(), temporary.c_str()));
         if (file.valid()) return OutputFile(*this, folder, std::move(temporary), std::move(file));
         if (errno != EEXIST) {
-            error = "cannot create a file in '" + path_ + "/" + folder.text + "': " + Reason(errno);
+            error = "cannot create a file in '" + path_ + "/" + folder->text + "': " + Reason(errno);
             return std::nullopt;
         }
     }
@@ -335,7 +341,7 @@ std::optional<OutputFile> DestinationFolder::Create(std::span<const std::string>
                                                     std::string& error) {
     auto folder = OpenFolder(folders, error);
     if (!folder) return std::nullopt;
-    return CreateIn(*folder, error);
+    return CreateIn(folder, error);
 }
 
 std::string DestinationFolder::Reason(int error) {

@@ -93,7 +93,8 @@ class OutputFile {
 
   private:
     friend class DestinationFolder;
-    OutputFile(DestinationFolder& owner, FolderHandle folder, std::string temporaryName, UniqueFd file);
+    OutputFile(DestinationFolder& owner, std::shared_ptr<const FolderHandle> folder,
+               std::string temporaryName, UniqueFd file);
     void Counted(std::uint64_t bytes);
     void SetTimes();
     bool Close();
@@ -106,7 +107,7 @@ class OutputFile {
     std::string Unnamed() const;
 
     DestinationFolder* owner_;
-    FolderHandle folder_;
+    std::shared_ptr<const FolderHandle> folder_;
     std::string temporaryName_;  // empty while the file has no name at all
     UniqueFd file_;
     std::uint64_t written_ = 0;
@@ -125,10 +126,10 @@ class DestinationFolder {
 
     // Opens the folder `folders` below the destination, creating the folders on the way; nothing when a
     // folder cannot be made or is a symbolic link or a file (with `error`).
-    std::optional<FolderHandle> OpenFolder(std::span<const std::string> folders, std::string& error);
+    std::shared_ptr<const FolderHandle> OpenFolder(std::span<const std::string> folders, std::string& error);
     // Creates a new file in that folder, without a name where the file system allows it; may be called
     // from any thread.
-    std::optional<OutputFile> CreateIn(const FolderHandle& folder, std::string& error);
+    std::optional<OutputFile> CreateIn(const std::shared_ptr<const FolderHandle>& folder, std::string& error);
     // Both in one.
     std::optional<OutputFile> Create(std::span<const std::string> folders, std::string& error);
     // True when `name` exists (of whatever kind, links not followed) in the folder `folders`; a folder
@@ -170,6 +171,7 @@ class DestinationFolder {
     // The folders last opened, outermost first: files of one folder come together, so most files need
     // no folder to be opened at all.
     std::vector<std::pair<std::string, std::shared_ptr<const UniqueFd>>> chain_;
+    std::shared_ptr<const FolderHandle> lastHandle_;  // the last folder handed out
     std::unordered_set<std::string> savedThisRun_;
     // The number keep-both tries first for a name ("A/B.TXT"): one past the last it gave it, so that many
     // files of one name do not each try every number taken before them.

@@ -127,7 +127,7 @@ void FileExtraction::Begin() {
 bool FileExtraction::EnsureOutput() {
     if (output_) return true;
     std::string error;
-    output_ = target_.folder.CreateIn(*folder_, error);
+    output_ = target_.folder.CreateIn(folder_, error);
     if (output_) return true;
     Fail(error);
     return false;
@@ -143,7 +143,7 @@ bool FileExtraction::PlainData() const {
 
 std::unique_ptr<DataJob> FileExtraction::HandOver(std::vector<std::uint8_t> bytes, std::size_t from) {
     auto job = std::make_unique<DataJob>();
-    job->folder = *folder_;
+    job->folder = folder_;
     job->length = static_cast<std::size_t>(length_ - dataTaken_);
     job->bytes = std::move(bytes);
     job->bytesFrom = from;

@@ -21,7 +21,7 @@ namespace ostrum::selection {
 // The data of one file handed to a writer of their own (SaveWriters): a new file in `folder` gets the
 // `length` data bytes that lie in `bytes` from `bytesFrom` on. What became of them comes back in the rest.
 struct DataJob {
-    FolderHandle folder;
+    std::shared_ptr<const FolderHandle> folder;
     std::vector<std::uint8_t> bytes;
     std::size_t bytesFrom = 0;
     std::size_t length = 0;
@@ -103,7 +103,7 @@ class FileExtraction {
     std::uint64_t length_ = 0;  // Stream Length
     std::uint64_t dataTaken_ = 0;
     std::optional<CompressedStreamDecoder> decoder_;
-    std::optional<FolderHandle> folder_;  // where the file is created, once it is to be written
+    std::shared_ptr<const FolderHandle> folder_;  // where the file is created, once it is to be written
     std::optional<OutputFile> output_;    // created with the first data
 };
 

@@ -92,7 +92,7 @@ HandedOverFiles::HandedOverFiles(SaveRun& run)
       writers_(run.folder(), run.cancelFlag(), SaveWriters::CountFor(std::thread::hardware_concurrency())) {}
 
 void HandedOverFiles::HandOver(FileExtraction file, std::vector<std::uint8_t> bytes, std::size_t from) {
-    ++names_[file.destinationText()];
+    ++names_[NameKey(file.destinationText())];
     writers_.HandOver(file.HandOver(std::move(bytes), from));
     files_.push_back(std::move(file));
     while (writers_.waiting() > kMostWaitingJobs || writers_.heldBytes() > kMostHeldBytes) TakeBackOldest();
@@ -102,7 +102,7 @@ void HandedOverFiles::TakeBackOldest() {
     std::unique_ptr<DataJob> job = writers_.TakeBackOldest();
     FileExtraction file = std::move(files_.front());
     files_.pop_front();
-    if (auto named = names_.find(file.destinationText()); --named->second == 0) names_.erase(named);
+    if (auto named = names_.find(NameKey(file.destinationText())); --named->second == 0) names_.erase(named);
     // Once a file has met a full destination, the ones after it are not kept, whatever became of them:
     // the save stops there, as it would have writing them one by one. Their jobs take their files along.
     if (stoppedFull_) return;

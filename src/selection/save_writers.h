@@ -75,18 +75,22 @@ class HandedOverFiles {
     // Hands the file's data, which lie in `bytes` from `from` on, to a writer; while too many files wait,
     // takes back the oldest.
     void HandOver(FileExtraction file, std::vector<std::uint8_t> bytes, std::size_t from);
-    bool Waits(const std::string& destination) const { return names_.contains(destination); }
+    bool Waits(const std::string& destination) const { return names_.contains(NameKey(destination)); }
     void TakeBackAll() {
         while (!files_.empty()) TakeBackOldest();
     }
 
   private:
     void TakeBackOldest();
+    // Destinations are told apart by their hash: two that share one only make a file wait needlessly.
+    static std::size_t NameKey(const std::string& destination) {
+        return std::hash<std::string>{}(destination);
+    }
 
     SaveRun& run_;
     SaveWriters writers_;
     std::deque<FileExtraction> files_;                    // handed over, oldest first
-    std::unordered_map<std::string, std::size_t> names_;  // their destinations
+    std::unordered_map<std::size_t, std::size_t> names_;  // their destinations
     bool stoppedFull_ = false;  // a file taken back met a full destination: the later ones are dropped
 };
 
