@@ -136,6 +136,19 @@ struct UnreadParts {
     }
 };
 
+// Opens an image source; false (after printing why) when it cannot be, or is a virtual tape file.
+bool OpenSourceImage(catalog::ImageFile& image, const std::string& source) {
+    if (!catalog::OpenImageFile(image, source)) {
+        PrintError("extract: " + image.error());
+        return false;
+    }
+    if (std::string error = VirtualTapeGivenAsImage(image, source); !error.empty()) {
+        PrintError("extract: " + error);
+        return false;
+    }
+    return true;
+}
+
 // Scans the source into `found`; false (after printing why) when it cannot be read at all.
 bool Scan(ExtractOptions& options, catalog::Catalog& found, UnreadParts& unread) {
     TerminalProgress progress;
@@ -151,14 +164,7 @@ bool Scan(ExtractOptions& options, catalog::Catalog& found, UnreadParts& unread)
         }
     } else {
         catalog::ImageFile image;
-        if (!catalog::OpenImageFile(image, options.source)) {
-            PrintError("extract: " + image.error());
-            return false;
-        }
-        if (std::string error = VirtualTapeGivenAsImage(image, options.source); !error.empty()) {
-            PrintError("extract: " + error);
-            return false;
-        }
+        if (!OpenSourceImage(image, options.source)) return false;
         catalog::ScanImageFile(image, found, sink, active, &unread.image);
     }
     found.FinishScan();
@@ -364,14 +370,7 @@ int Conclude(const selection::SaveReport& report, const UnreadParts& unread) {
 // Extracting from an image: the files are saved while the scan goes on finding them.
 int ExtractWhileScanning(ExtractOptions& options) {
     catalog::ImageFile image;
-    if (!catalog::OpenImageFile(image, options.source)) {
-        PrintError("extract: " + image.error());
-        return kExitFailure;
-    }
-    if (std::string error = VirtualTapeGivenAsImage(image, options.source); !error.empty()) {
-        PrintError("extract: " + error);
-        return kExitFailure;
-    }
+    if (!OpenSourceImage(image, options.source)) return kExitFailure;
     if (!MakeDestination(options.destination)) return kExitFailure;
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     UnreadParts unread;
