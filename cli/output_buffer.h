@@ -51,6 +51,7 @@ class OutputBuffer {
     // Helpers for writers that fill Room() themselves; each returns the end of what it wrote.
     static constexpr std::size_t kMostDigits = 20;
     static char* Copy(char* at, std::string_view text) {
+        if (text.empty()) return at;  // an empty view may have no bytes at all to copy from
         std::memcpy(at, text.data(), text.size());
         return at + text.size();
     }
