@@ -44,29 +44,6 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
 
 }  // namespace
 
-std::string AttachVirtualTape(tape::TapeDevices& devices, std::string_view attachment,
-                              std::optional<std::uint64_t> capacity) {
-    const auto equals = attachment.find('=');
-    const auto number =
-        equals == std::string_view::npos ? std::nullopt : ParseNumber(attachment.substr(0, equals));
-    if (!number || equals + 1 == attachment.size()) {
-        return "--attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '" + std::string(attachment) +
-               "')";
-    }
-    tape::VirtualTapeOptions options;
-    options.path = std::string(attachment.substr(equals + 1));
-    if (catalog::ImageFile file; file.Open(options.path)) {
-        if (const auto check = tape::CheckTapeFraming(file); check.framing == tape::TapeFraming::Broken) {
-            return "'" + options.path + "' is not a virtual tape file (SIMH .tap): " + check.why +
-                   "; an image file is given without --attach";
-        }
-    }
-    if (capacity) options.capacity = static_cast<std::int64_t>(*capacity);
-    const int device = *number > 1000 ? -1 : static_cast<int>(*number);
-    const tape::TapeResult attached = devices.AttachVirtual(device, std::move(options));
-    return attached ? std::string() : attached.error();
-}
-
 std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::string& path) {
     if (tape::CheckTapeFraming(image).framing != tape::TapeFraming::Holds) return {};
     return "'" + path +

@@ -22,10 +22,7 @@ int RunListTape(Args args);
 // image file is replaced only with --overwrite.
 int RunImage(Args args);
 
-// Attaches the virtual tape of an `--attach N=FILE.tap` option (with the capacity of a following
-// `--capacity BYTES`, when given) to device N; returns the error text, empty on success.
-std::string AttachVirtualTape(tape::TapeDevices& devices, std::string_view attachment,
-                              std::optional<std::uint64_t> capacity = std::nullopt);
+using tape::AttachVirtualTape;
 
 // The error text when the image file `path` is in fact a virtual tape file, which only a drive reads
 // right; empty otherwise.

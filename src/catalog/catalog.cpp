@@ -102,12 +102,12 @@ std::vector<NodeId> Catalog::PreOrder() const {
 }
 
 void Catalog::FinishScan() {
-    for (auto& node : nodes_) {
-        node.expanded = false;
-        node.state = CheckState::Checked;
+    for (std::size_t id = 0; id < nodes_.size(); ++id) {
+        nodes_[id].expanded = false;
+        nodes_[id].state = CheckState::Checked;
     }
     if (!roots_.empty()) nodes_[roots_.front()].expanded = true;
-    for (auto& row : rows_) row.checked = true;
+    for (std::size_t row = 0; row < rows_.size(); ++row) rows_[row].checked = true;
 }
 
 }  // namespace ostrum::catalog

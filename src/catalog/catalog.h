@@ -4,7 +4,6 @@
 // windows show it through models and learn of changes through a CatalogSink.
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "shell_file_info.h"
+#include "stable_vector.h"
 
 namespace ostrum::catalog {
 
@@ -58,8 +58,13 @@ struct FileRow {
 
 class Catalog;
 
-// Told of every change a scan makes, on the scanning thread. A window forwards these to its own thread;
-// the data passed stays valid for the catalog's lifetime.
+// Told of every change a scan makes, on the scanning thread.
+//
+// Nodes and rows never move once added, and a row and a node's text and parent never change while a
+// scan runs; a node's children and expanded flag do (new children are appended, a directory met again
+// is expanded). So another thread may read rows and the text and parent of nodes below counts that the
+// scanning thread handed it in an ordered way (under a lock, say), while the scan goes on; it must not
+// read nodes' children, roots(), setLabels(), nodeCount() or rowCount() until the scan has ended.
 class CatalogSink {
   public:
     virtual ~CatalogSink() = default;
@@ -116,10 +121,10 @@ class Catalog {
     std::string_view StorePath(std::string_view path);
 
     std::shared_ptr<const ShellFileInfo> shell_;
-    std::vector<CatalogNode> nodes_;
+    StableVector<CatalogNode> nodes_;
     std::vector<NodeId> roots_;
     std::unordered_map<std::string, NodeId> childIndex_;  // parent id bytes + text -> child
-    std::deque<FileRow> rows_;
+    StableVector<FileRow> rows_;
     std::vector<std::string> setLabels_;
     std::vector<std::unique_ptr<char[]>> pathBlocks_;  // CatalogPath texts of the rows, never moved
     std::size_t blockUsed_ = 0;

@@ -1,5 +1,7 @@
 #include "tape_devices.h"
 
+#include <charconv>
+
 namespace ostrum::tape {
 
 TapeDevices::TapeDevices(std::shared_ptr<TapeSystemCalls> calls) : calls_(std::move(calls)) {}
@@ -49,6 +51,32 @@ TapeResult TapeDevices::Open(std::string_view name, std::unique_ptr<TapeDrive>& 
     }
     if (auto tape = Attached(*number)) return OpenVirtualTape(tape, std::string(name), drive);
     return OpenLinuxTape(calls_, *number, std::string(name), drive);
+}
+
+std::string AttachVirtualTape(TapeDevices& devices, std::string_view attachment,
+                              std::optional<std::uint64_t> capacity) {
+    const auto equals = attachment.find('=');
+    std::uint64_t number = 0;
+    const char* first = attachment.data();
+    const char* last = first + (equals == std::string_view::npos ? 0 : equals);
+    const auto [end, failure] = std::from_chars(first, last, number);
+    if (equals == std::string_view::npos || equals == 0 || failure != std::errc() || end != last ||
+        equals + 1 == attachment.size()) {
+        return "--attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '" + std::string(attachment) +
+               "')";
+    }
+    VirtualTapeOptions options;
+    options.path = std::string(attachment.substr(equals + 1));
+    if (catalog::ImageFile file; file.Open(options.path)) {
+        if (const auto check = CheckTapeFraming(file); check.framing == TapeFraming::Broken) {
+            return "'" + options.path + "' is not a virtual tape file (SIMH .tap): " + check.why +
+                   "; an image file is given without --attach";
+        }
+    }
+    if (capacity) options.capacity = static_cast<std::int64_t>(*capacity);
+    const int device = number > 1000 ? -1 : static_cast<int>(number);
+    const TapeResult attached = devices.AttachVirtual(device, std::move(options));
+    return attached ? std::string() : attached.error();
 }
 
 }  // namespace ostrum::tape

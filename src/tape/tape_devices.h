@@ -41,4 +41,10 @@ class TapeDevices {
     std::map<int, std::shared_ptr<VirtualTape>> attached_;
 };
 
+// Attaches the virtual tape of an `--attach N=FILE.tap` option ("N=FILE.tap", with the capacity of a
+// following `--capacity BYTES`, when given) to device N; returns the error text, empty on success. A file
+// whose first records are not framed as a tape file's (an image, say) is refused.
+std::string AttachVirtualTape(TapeDevices& devices, std::string_view attachment,
+                              std::optional<std::uint64_t> capacity = std::nullopt);
+
 }  // namespace ostrum::tape

@@ -66,6 +66,26 @@ TEST(AppendRow, PathsAreCopiedAndStayValidAcrossManyRows) {
     EXPECT_EQ(catalog.row(49999).path, "TAPE MEDIA\\BACKUP SET 1()\\dir\\file49999.txt");
 }
 
+// A window reads rows and nodes while the scan appends more: an element must keep its address as the
+// storage grows, across the block boundaries where a growing array would move everything.
+TEST(StableVector, ElementsKeepTheirAddressAndValueAsItGrows) {
+    StableVector<std::string> strings;
+    std::vector<const std::string*> addresses;
+    for (int i = 0; i < 10000; ++i) {
+        addresses.push_back(&strings.emplace_back("value " + std::to_string(i) + std::string(20, 'x')));
+    }
+    ASSERT_EQ(strings.size(), 10000u);
+    for (std::size_t i : {0u, 1023u, 1024u, 3071u, 3072u, 7167u, 7168u, 9999u}) {
+        EXPECT_EQ(&strings[i], addresses[i]) << i;
+        EXPECT_EQ(strings[i], "value " + std::to_string(i) + std::string(20, 'x')) << i;
+    }
+    EXPECT_EQ(strings.back(), strings[9999]);
+    strings.clear();
+    EXPECT_TRUE(strings.empty());
+    strings.push_back("again");
+    EXPECT_EQ(strings[0], "again");
+}
+
 // An empty path as the first row used to take the last of no path blocks (back() of an empty vector)
 // and crash.
 TEST(AppendRow, EmptyPathIsStoredWithoutTouchingThePathBlocks) {

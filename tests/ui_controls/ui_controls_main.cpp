@@ -1,5 +1,6 @@
-// The controls tests need an application object and run offscreen. The message box's answer
-// memory is pointed at a folder of its own so that no test touches the user's settings.
+// The widget tests (the controls and the windows) need an application object and run offscreen. The
+// message box's answer memory is pointed at a folder of its own so that no test touches the user's
+// settings.
 #include <gtest/gtest.h>
 
 #include <QApplication>

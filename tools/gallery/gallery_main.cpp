@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "controls_gallery.h"
+#include "recovery_gallery.h"
+#include "wizard_gallery.h"
 
 #include "ui/effects/effect_painter.h"
 #include "ui/richtext/rich_text_drawer.h"
@@ -176,5 +178,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("ostrum-gallery: wrote %s (%dx%d)\n", qPrintable(output), page.width(), page.height());
-    return ostrum::gallery::writeControlsGallery(QFileInfo(output).absolutePath()) ? 0 : 1;
+    const QString folder = QFileInfo(output).absolutePath();
+    const bool controls = ostrum::gallery::writeControlsGallery(folder);
+    const bool recovery = ostrum::gallery::writeRecoveryGallery(folder);
+    return controls && recovery && ostrum::gallery::writeWizardGallery(folder) ? 0 : 1;
 }

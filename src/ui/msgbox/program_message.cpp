@@ -17,6 +17,27 @@ RxMsgBoxParams standardMessageParams() {
     return params;
 }
 
+QString plainMessageText(QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+            case u'&':
+                out += QStringLiteral("&amp;");
+                break;
+            case u'<':
+                out += QStringLiteral("&lt;");
+                break;
+            case u'>':
+                out += QStringLiteral("&gt;");
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
 int programMessage(const QString& text, const QString& caption, ProgramMessageStyle style) {
     const RxMsgBoxParams params = standardMessageParams();
     return RxMessageBox(nullptr, RxText(text), caption, style, &params);

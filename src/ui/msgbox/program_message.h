@@ -26,6 +26,11 @@ enum ProgramMessageStyle : std::uint32_t {
 // The record every caller passes: defaults except the background area.
 RxMsgBoxParams standardMessageParams();
 
+// Text for a message that must show as it stands, whatever it holds (a file name from the medium, a
+// folder of the user's): the message box reads mark-up, so "&", "<" and ">" are written as entities.
+// Every name or path that enters a message goes through here.
+QString plainMessageText(QStringView text);
+
 // Shows `text` exactly as given (trailing blanks kept) and returns the button's identifier.
 int programMessage(const QString& text, const QString& caption, ProgramMessageStyle style);
 inline int programMessage(const QString& text, const char* caption, ProgramMessageStyle style) {

@@ -1,0 +1,302 @@
+#include "catalog_models.h"
+
+#include <QApplication>
+#include <QStyle>
+
+#include "ui/resources/program_resources.h"
+
+namespace ostrum::app {
+namespace {
+
+using selection::FolderRowKind;
+
+// Pictures of the tree: 163 the tape (the top-level node), 146 a closed and 145 an open folder.
+constexpr int kTapePicture = 163;
+constexpr int kClosedFolderPicture = 146;
+constexpr int kOpenFolderPicture = 145;
+constexpr int kIconSize = 16;
+
+const QColor kUpRowBackground(220, 242, 226);
+const QColor kProgressText(0, 255, 0);
+const QColor kProgressBackground(0, 0, 0);
+const QColor kTickedText(255, 0, 0);
+const QColor kTickedBackground(248, 233, 243);
+
+QPixmap programPicture(int id) {
+    return ui::ProgramResources::instance()->icon(id).pixmap(kIconSize, kIconSize);
+}
+
+QString optionalNumber(const std::optional<std::uint64_t>& value) {
+    return value ? QString::number(*value) : QString();
+}
+
+}  // namespace
+
+QString catalogText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QIcon TypeIcons::fileIcon(std::string_view name) const {
+    return lookUp(name, false);
+}
+QIcon TypeIcons::folderIcon(std::string_view name) const {
+    return lookUp(name, true);
+}
+
+QIcon TypeIcons::lookUp(std::string_view name, bool folder) const {
+    const QString key = catalogText(name);
+    if (auto it = icons_.constFind(key); it != icons_.constEnd()) return *it;
+    QIcon icon = QIcon::fromTheme(key);
+    if (icon.isNull()) {
+        icon = QApplication::style()->standardIcon(folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+    }
+    icons_.insert(key, icon);
+    return icon;
+}
+
+FoundFileColours foundFileColours(const catalog::FileRow& row) {
+    if (row.typeName().starts_with("Progress")) return {kProgressText, kProgressBackground};
+    if (row.checked) return {kTickedText, kTickedBackground};
+    return {};
+}
+
+// ---- SelectionTreeModel
+
+SelectionTreeModel::SelectionTreeModel(selection::SelectionRules& rules, const catalog::Catalog& catalog,
+                                       QObject* parent)
+    : QAbstractItemModel(parent), rules_(rules), catalog_(catalog) {
+    tapeIcon_.addPixmap(programPicture(kTapePicture));
+    folderIcon_.addPixmap(programPicture(kClosedFolderPicture), QIcon::Normal);
+    folderIcon_.addPixmap(programPicture(kOpenFolderPicture), QIcon::Selected);
+}
+
+QModelIndex SelectionTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    if (column != 0 || row < 0 || (parent.isValid() && parent.model() != this)) return {};
+    const auto& children = rules_.Children(parent.isValid() ? nodeOf(parent) : catalog::kNoNode);
+    if (static_cast<std::size_t>(row) >= children.size()) return {};
+    return createIndex(row, 0, static_cast<quintptr>(children[static_cast<std::size_t>(row)]));
+}
+
+QModelIndex SelectionTreeModel::parent(const QModelIndex& child) const {
+    if (!child.isValid()) return {};
+    const NodeId parentNode = rules_.Parent(nodeOf(child));
+    return parentNode == catalog::kNoNode ? QModelIndex() : indexOf(parentNode);
+}
+
+int SelectionTreeModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid() && parent.column() != 0) return 0;
+    return static_cast<int>(rules_.Children(parent.isValid() ? nodeOf(parent) : catalog::kNoNode).size());
+}
+
+int SelectionTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
+
+QVariant SelectionTreeModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const NodeId node = nodeOf(index);
+    switch (role) {
+        case Qt::DisplayRole:
+            return catalogText(catalog_.node(node).text);
+        case Qt::DecorationRole:
+            return rules_.Parent(node) == catalog::kNoNode ? tapeIcon_ : folderIcon_;
+        case StateImageRole:
+            return stateImageOf(rules_.Mark(node));
+        case NodeIdRole:
+            return static_cast<qulonglong>(node);
+        default:
+            return {};
+    }
+}
+
+Qt::ItemFlags SelectionTreeModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+QModelIndex SelectionTreeModel::indexOf(NodeId node) const {
+    if (node == catalog::kNoNode || node >= rules_.NodeCount()) return {};
+    return createIndex(static_cast<int>(rules_.IndexInParent(node)), 0, static_cast<quintptr>(node));
+}
+
+NodeId SelectionTreeModel::nodeOf(const QModelIndex& index) const {
+    return index.isValid() ? static_cast<NodeId>(index.internalId()) : catalog::kNoNode;
+}
+
+SelectionChanges SelectionTreeModel::AddNode(NodeId node) {
+    // A node made by the scan is the last child of its parent so far.
+    const NodeId parentNode = catalog_.node(node).parent;
+    const int row = static_cast<int>(rules_.Children(parentNode).size());
+    beginInsertRows(indexOf(parentNode), row, row);
+    SelectionChanges changes = rules_.NodeAdded(node);
+    endInsertRows();
+    return changes;
+}
+
+void SelectionTreeModel::AnnounceNodes(const std::vector<NodeId>& nodes) {
+    // One announcement per run of neighbouring siblings.
+    std::vector<std::pair<NodeId, std::size_t>> places;  // (parent, index in parent)
+    places.reserve(nodes.size());
+    for (NodeId node : nodes) places.emplace_back(rules_.Parent(node), rules_.IndexInParent(node));
+    std::sort(places.begin(), places.end());
+    const QList<int> roles{StateImageRole};
+    for (std::size_t first = 0; first < places.size();) {
+        std::size_t last = first;
+        while (last + 1 < places.size() && places[last + 1].first == places[first].first &&
+               places[last + 1].second == places[last].second + 1) {
+            ++last;
+        }
+        const auto& siblings = rules_.Children(places[first].first);
+        emit dataChanged(indexOf(siblings[places[first].second]), indexOf(siblings[places[last].second]),
+                         roles);
+        first = last + 1;
+    }
+}
+
+// ---- FolderListModel
+
+FolderListModel::FolderListModel(const selection::SelectionRules& rules, const catalog::Catalog& catalog,
+                                 QObject* parent)
+    : QAbstractTableModel(parent), rules_(rules), catalog_(catalog) {}
+
+int FolderListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
+
+int FolderListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant FolderListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_) return {};
+    const auto row = static_cast<std::size_t>(index.row());
+    const selection::FolderRow item = rules_.FolderRowAt(row);
+    const catalog::FileRow* file = item.kind == FolderRowKind::File ? &catalog_.row(item.fileRow) : nullptr;
+    switch (role) {
+        case Qt::DisplayRole:
+            if (index.column() == NameColumn) return catalogText(rules_.FolderRowName(row));
+            if (index.column() == TypeColumn) {
+                if (file != nullptr) return catalogText(file->typeName());
+                return item.kind == FolderRowKind::Folder ? QStringLiteral("Folder") : QString();
+            }
+            return file != nullptr ? QString::fromStdString(file->SizeText()) : QString();
+        case Qt::DecorationRole:
+            if (index.column() != NameColumn) return {};
+            return file != nullptr ? icons_.fileIcon(file->iconName())
+                                   : icons_.folderIcon(catalog_.shell().GetFolderIconName());
+        case Qt::BackgroundRole:
+            if (item.kind == FolderRowKind::Up) return kUpRowBackground;
+            return {};
+        case StateImageRole: {
+            if (index.column() != NameColumn) return {};
+            const auto mark = rules_.FolderRowMark(row);
+            return mark ? stateImageOf(*mark) : kUpRowImage;
+        }
+        case FolderRowKindRole:
+            return static_cast<int>(item.kind);
+        default:
+            return {};
+    }
+}
+
+QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const char* const kHeadings[] = {"Name", "Type", "File Size"};
+    return section >= 0 && section < ColumnCount ? QString::fromLatin1(kHeadings[section]) : QVariant();
+}
+
+void FolderListModel::Reset() {
+    beginResetModel();
+    rows_ = static_cast<int>(rules_.FolderRowCount());
+    endResetModel();
+}
+
+void FolderListModel::Announce(const SelectionChanges& changes) {
+    if (changes.folderListReset) {
+        Reset();
+        return;
+    }
+    const QList<int> roles{StateImageRole};
+    for (const RowRange& range : changes.folderRows) {
+        if (range.begin >= range.end) continue;
+        emit dataChanged(index(static_cast<int>(range.begin), NameColumn),
+                         index(static_cast<int>(range.end - 1), NameColumn), roles);
+    }
+    for (const RowRange& range : changes.folderRowsInserted) {
+        if (range.begin >= range.end) continue;
+        beginInsertRows({}, static_cast<int>(range.begin), static_cast<int>(range.end - 1));
+        rows_ += static_cast<int>(range.end - range.begin);
+        endInsertRows();
+    }
+}
+
+// ---- FoundFilesModel
+
+FoundFilesModel::FoundFilesModel(const catalog::Catalog& catalog, QObject* parent)
+    : QAbstractTableModel(parent), catalog_(catalog) {}
+
+int FoundFilesModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
+
+int FoundFilesModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant FoundFilesModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_) return {};
+    const catalog::FileRow& row = catalog_.row(static_cast<std::size_t>(index.row()));
+    switch (role) {
+        case Qt::DisplayRole:
+            switch (index.column()) {
+                case NameColumn:
+                    return catalogText(row.path);
+                case TypeColumn:
+                    return catalogText(row.typeName());
+                case SizeColumn:
+                    return QString::fromStdString(row.SizeText());
+                case DataOffsetColumn:
+                    return optionalNumber(row.dataOffset);
+                default:
+                    return optionalNumber(row.chunkIndex);
+            }
+        case Qt::DecorationRole:
+            return index.column() == NameColumn ? icons_.fileIcon(row.iconName()) : QVariant();
+        case Qt::CheckStateRole:
+            if (index.column() != NameColumn) return {};
+            return row.checked ? Qt::Checked : Qt::Unchecked;
+        case Qt::ForegroundRole:
+            if (auto colour = foundFileColours(row).text) return *colour;
+            return {};
+        case Qt::BackgroundRole:
+            if (auto colour = foundFileColours(row).background) return *colour;
+            return {};
+        default:
+            return {};
+    }
+}
+
+QVariant FoundFilesModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const char* const kHeadings[] = {"File Name", "File Type", "File Size", "", ""};
+    return section >= 0 && section < ColumnCount ? QString::fromLatin1(kHeadings[section]) : QVariant();
+}
+
+void FoundFilesModel::Publish(std::size_t rows) {
+    const int count = static_cast<int>(rows);
+    if (count <= rows_) return;
+    beginInsertRows({}, rows_, count - 1);
+    rows_ = count;
+    endInsertRows();
+}
+
+void FoundFilesModel::AnnounceRows(const std::vector<RowRange>& rows) {
+    const QList<int> roles{Qt::CheckStateRole, Qt::ForegroundRole, Qt::BackgroundRole};
+    for (const RowRange& range : rows) {
+        const int first = static_cast<int>(range.begin);
+        const int last = std::min(static_cast<int>(range.end), rows_) - 1;
+        if (first > last) continue;
+        emit dataChanged(index(first, 0), index(last, ColumnCount - 1), roles);
+    }
+}
+
+}  // namespace ostrum::app

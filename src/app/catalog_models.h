@@ -1,0 +1,141 @@
+#pragma once
+// The three views of the recovery window read the catalog and the selection rules through these thin
+// models: no item per row, nothing copied. Each model reports exactly the rows and nodes the rules say
+// changed, and rows only once the window has been handed them (a scan publishes them in batches).
+
+#include <QAbstractItemModel>
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QHash>
+#include <QIcon>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "catalog/catalog.h"
+#include "selection/selection_rules.h"
+
+namespace ostrum::app {
+
+using catalog::NodeId;
+using selection::RowRange;
+using selection::SelectionChanges;
+
+// Roles beyond Qt's own.
+enum CatalogRole : int {
+    // The state image in front of column 0, numbered as the strips are: 1 Unchecked, 2 Checked,
+    // 3 Partial, 4 the ".." row's up mark.
+    StateImageRole = Qt::UserRole + 1,
+    NodeIdRole,        // tree: the node's id
+    FolderRowKindRole  // folder list: selection::FolderRowKind as an int
+};
+
+inline constexpr int kUpRowImage = 4;
+inline int stateImageOf(catalog::CheckState mark) {
+    return static_cast<int>(mark) + 1;
+}
+
+// Catalog texts are UTF-8.
+QString catalogText(std::string_view text);
+
+// Icons by freedesktop name, each looked up once; a name the icon theme lacks gets the style's file or
+// folder icon.
+class TypeIcons {
+  public:
+    QIcon fileIcon(std::string_view name) const;
+    QIcon folderIcon(std::string_view name) const;
+
+  private:
+    QIcon lookUp(std::string_view name, bool folder) const;
+    mutable QHash<QString, QIcon> icons_;
+};
+
+// The SelectionTree: "TAPE MEDIA", the backup sets and their folders, each with its tri-state mark.
+class SelectionTreeModel : public QAbstractItemModel {
+    Q_OBJECT
+  public:
+    SelectionTreeModel(selection::SelectionRules& rules, const catalog::Catalog& catalog,
+                       QObject* parent = nullptr);
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    QModelIndex indexOf(NodeId node) const;
+    NodeId nodeOf(const QModelIndex& index) const;
+
+    // Tells the rules of the next node made by the scan and inserts its row.
+    SelectionChanges AddNode(NodeId node);
+    // The marks of these nodes changed (ascending, as the rules report them).
+    void AnnounceNodes(const std::vector<NodeId>& nodes);
+
+  private:
+    selection::SelectionRules& rules_;
+    const catalog::Catalog& catalog_;
+    QIcon tapeIcon_;
+    QIcon folderIcon_;  // closed, and open while selected
+};
+
+// The FolderList: "..", the shown folder's sub-folders, then the files lying directly in it.
+class FolderListModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column { NameColumn, TypeColumn, SizeColumn, ColumnCount };
+
+    FolderListModel(const selection::SelectionRules& rules, const catalog::Catalog& catalog,
+                    QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Reads the shown folder afresh.
+    void Reset();
+    // Marks changed, and rows a scan added to the shown folder.
+    void Announce(const SelectionChanges& changes);
+
+  private:
+    const selection::SelectionRules& rules_;
+    const catalog::Catalog& catalog_;
+    TypeIcons icons_;
+    int rows_ = 0;  // the rows announced so far
+};
+
+// The FoundFilesList: one row per file found, in the order found, with where its data lies in two
+// columns of no width.
+class FoundFilesModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column { NameColumn, TypeColumn, SizeColumn, DataOffsetColumn, ChunkIndexColumn, ColumnCount };
+
+    explicit FoundFilesModel(const catalog::Catalog& catalog, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Rows below `rows` may be read now: inserts those not yet shown.
+    void Publish(std::size_t rows);
+    // The checks of these rows changed.
+    void AnnounceRows(const std::vector<RowRange>& rows);
+
+  private:
+    const catalog::Catalog& catalog_;
+    TypeIcons icons_;
+    int rows_ = 0;
+};
+
+// Colours of a FoundFilesList row: green on black for a type beginning with "Progress", red on pink
+// when ticked, else none (the view's own).
+struct FoundFileColours {
+    std::optional<QColor> text;
+    std::optional<QColor> background;
+};
+FoundFileColours foundFileColours(const catalog::FileRow& row);
+
+}  // namespace ostrum::app

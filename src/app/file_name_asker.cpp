@@ -1,0 +1,39 @@
+#include "file_name_asker.h"
+
+#include <QFileDialog>
+
+namespace ostrum::app {
+
+QStringList DialogNameFilters(const QString& filter) {
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty() && parts[i + 1].isEmpty()) break;  // the closing "||"
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString& pattern : patterns) {
+            pattern = pattern.trimmed();
+            if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
+        }
+        // The dialog takes the last parenthesised group as the patterns and, told to hide it, shows
+        // the description alone.
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return filters;
+}
+
+QString DialogFileNameAsker::ask(QWidget* owner, const FileQuestion& question) {
+    const bool save = question.kind == FileQuestion::Kind::Save;
+    QFileDialog dialog(owner, question.title);
+    dialog.setObjectName(save ? QStringLiteral("SaveFileDialog") : QStringLiteral("OpenFileDialog"));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !question.overwritePrompt);
+    dialog.setNameFilters(DialogNameFilters(question.filter));
+    if (!question.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(question.defaultSuffix);
+    if (!question.initialName.isEmpty()) dialog.selectFile(question.initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+}
+
+}  // namespace ostrum::app

@@ -1,0 +1,89 @@
+#pragma once
+// The copy of a tape into an image file, on a worker thread. The worker runs CopyTapeToImage and
+// publishes the texts of the imaging page and the progress after each read; the wizard takes the latest
+// publication on its own thread (a timer), and also learns there that the copy has ended, so that what
+// follows (the recovery window) is always done on the window's thread.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "tape/tape_devices.h"
+#include "tape/tape_imaging.h"
+
+namespace ostrum::app {
+
+// What the worker has handed to the window so far.
+struct ImagingSnapshot {
+    std::string progressLabel;     // the Progress value label; empty until the copy gives one
+    std::string totalSize;         // the Total Size value label; empty until the medium was asked
+    int progress = 0;              // percent of the capacity copied
+    bool finished = false;         // the worker has returned; nothing more will come
+    tape::ImageCopyResult result;  // when finished: how the copy ended
+};
+
+class ImagingJob {
+  public:
+    // `StopImaging` must outlive the job; the drives are shared with it.
+    ImagingJob(std::shared_ptr<const tape::TapeDevices> devices, std::string deviceName,
+               std::string imagePath, std::atomic<std::uint32_t>& StopImaging);
+    // Stops the copy if it still runs and waits for the worker, so that the image file is closed.
+    ~ImagingJob();
+    ImagingJob(const ImagingJob&) = delete;
+    ImagingJob& operator=(const ImagingJob&) = delete;
+
+    void Start();
+    // A confirmed Stop: the copy ends at its next read, keeping everything written. Honoured even when
+    // the copy has not yet begun (it clears StopImaging at its start).
+    void RequestStop();
+    // The latest publication (window thread).
+    ImagingSnapshot Take() const;
+    void StopAndJoin();
+    // Waits for a worker that has published `finished`.
+    void Join();
+
+    const std::string& deviceName() const { return deviceName_; }
+    const std::string& imagePath() const { return imagePath_; }
+
+  private:
+    class Feed;
+    void Run();
+    void Publish(const ImagingSnapshot& snapshot);
+
+    const std::shared_ptr<const tape::TapeDevices> devices_;
+    const std::string deviceName_;
+    const std::string imagePath_;
+    std::atomic<std::uint32_t>& StopImaging_;
+    std::atomic<bool> stopAsked_{false};
+    mutable std::mutex mutex_;
+    ImagingSnapshot published_;
+    std::thread worker_;
+};
+
+// A copy held in the middle, for tests and pictures of the copying state: the hook, given to a virtual
+// drive as its beforeRead, keeps the read of data record `record` waiting until Release() or until
+// StopImaging is set. The hook must not outlive it.
+class HeldTapeRead {
+  public:
+    HeldTapeRead(std::uint64_t record, const std::atomic<std::uint32_t>& StopImaging)
+        : record_(record), StopImaging_(StopImaging) {}
+    std::function<void(std::uint64_t)> hook();
+    // The read is being held (or was).
+    bool reached() const;
+    void Release();
+
+  private:
+    const std::uint64_t record_;
+    const std::atomic<std::uint32_t>& StopImaging_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool reached_ = false;
+    bool released_ = false;
+};
+
+}  // namespace ostrum::app

@@ -1,0 +1,74 @@
+// ostrum-tape: the desktop program. Without a medium on its command line it shows the wizard, from
+// which the user copies a tape into an image, loads an image or recovers straight from a tape drive;
+// with one, it opens the recovery window on it directly.
+
+#include <QApplication>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "recovery_window.h"
+#include "source_arguments.h"
+#include "wizard_window.h"
+
+namespace {
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+
+int RunRecoveryWindow(const ostrum::app::ScanSource& source) {
+    ostrum::app::RecoveryWindow window(source);
+    window.show();
+    window.exec();
+    if (!window.scanError().empty()) {
+        std::cerr << "ostrum-tape: " << window.scanError() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int RunWizard(const ostrum::app::ScanSource& source) {
+    ostrum::app::WizardFields fields;
+    fields.source = source;
+    ostrum::app::WizardWindow wizard(fields);
+    wizard.run();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    if (!words.empty() && (words[0] == "--help" || words[0] == "-h")) {
+        std::cout << ostrum::app::kProgramUsage;
+        return 0;
+    }
+    std::string error;
+    const auto source = ostrum::app::ParseSourceArguments(words, error);
+    if (!source) {
+        std::cerr << "ostrum-tape: " << error << "\n" << ostrum::app::kProgramUsage;
+        return 2;
+    }
+    if (!HasDisplay()) {
+        std::cerr << "ostrum-tape: no display to open the window on";
+        if (!source->SourcePath.empty())
+            std::cerr << "; ostrum-tape-cli list " << source->SourcePath
+                      << " lists the same medium on the terminal";
+        std::cerr << "\n";
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brivane Ostrum TAPE"));
+    QApplication::setApplicationVersion(QStringLiteral("4.02"));
+    // The wizard hides itself while a recovery window is open, and the recovery window goes before the
+    // wizard comes back: the program ends when the wizard's run does, not when no window is shown.
+    QApplication::setQuitOnLastWindowClosed(false);
+    return source->SourcePath.empty() ? RunWizard(*source) : RunRecoveryWindow(*source);
+}

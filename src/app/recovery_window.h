@@ -1,0 +1,153 @@
+#pragma once
+// RecoveryWindow: the window in which a medium is scanned and what was found is browsed, chosen and
+// saved. It starts the scan when it is made; during the scan it shows the growing tree and lists, the
+// progress and Stop; afterwards everything found is ticked, and Back and Next are offered. It never
+// ends, and its catalog never goes away, while the scan's worker runs: closing it stops and joins it.
+
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "catalog/catalog.h"
+#include "scan_job.h"
+#include "scan_source.h"
+#include "selection/selection_rules.h"
+#include "ui/skin/skin_background.h"
+
+class QProgressBar;
+
+namespace ostrum::ui {
+class SkinButton;
+class SkinStatic;
+}  // namespace ostrum::ui
+
+namespace ostrum::app {
+
+class SelectionTreeModel;
+class FolderListModel;
+class FoundFilesModel;
+class SelectionTreeView;
+class FolderListView;
+class FoundFilesView;
+class SplitterBar;
+
+// Ids of the window's controls, as the template numbers them; they are also their object names'
+// suffixes where a test needs them.
+enum RecoveryControl : int {
+    kNextButton = 1000,
+    kBackButton = 1001,
+    kStopButton = 1002,
+    kFolderList = 1016,
+    kSelectionTree = 1017,
+    kFoundFilesList = 1018,
+    kScanProgress = 1019,
+    kStatusLine = 1020,
+    kPositionLine = 1021,
+    kVerticalBar = 1023,
+    kHorizontalBar = 1024,
+};
+
+// The command numbers of the two menu entries that save.
+inline constexpr int kSaveFilesCommand = 32003;
+inline constexpr int kSaveFileCommand = 102;
+
+class RecoveryWindow : public ui::SkinBackground {
+    Q_OBJECT
+  public:
+    // How long the window waits between looks at the scan's progress.
+    static constexpr int kScanLookMs = 100;
+
+    // Starts the scan of `source` at once. `scan` replaces the scanner the source asks for (tests hold a
+    // scan back with it).
+    explicit RecoveryWindow(const ScanSource& source, QWidget* parent = nullptr, ScanFunction scan = {});
+    ~RecoveryWindow() override;
+
+    // True exactly while the Stop button is shown.
+    bool IsScanRunning() const;
+    // A confirmed Stop has asked the scan to end.
+    bool scanStopRequested() const { return job_->stopRequested().load(); }
+    // Why the medium could not be read at all, once the scan has ended; empty when it could.
+    const std::string& scanError() const { return scanError_; }
+
+    // Saves the ticked files: asks for a folder, then saves them with a progress dialog.
+    void SaveCheckedFiles();
+
+    const catalog::Catalog& catalog() const { return *catalog_; }
+    selection::SelectionRules& rules() { return *rules_; }
+    SelectionTreeView* tree() const { return tree_; }
+    FolderListView* folderList() const { return folderList_; }
+    FoundFilesView* foundFiles() const { return foundFiles_; }
+    SelectionTreeModel* treeModel() const { return treeModel_; }
+    FolderListModel* folderModel() const { return folderModel_; }
+    FoundFilesModel* foundModel() const { return foundModel_; }
+    ui::SkinButton* button(RecoveryControl id) const;
+    ui::SkinStatic* statusLine() const { return statusLine_; }
+    ui::SkinStatic* positionLine() const { return positionLine_; }
+    QProgressBar* progressBar() const { return progress_; }
+    SplitterBar* splitter(RecoveryControl id) const;
+
+    // Where saving asks for the destination folder; the platform's folder dialog by default.
+    void setFolderChooser(std::function<QString()> chooser) { chooseFolder_ = std::move(chooser); }
+
+  signals:
+    // The scan has ended and the window shows what was found (or is about to close for finding nothing).
+    void scanEnded();
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void reject() override;
+
+  private:
+    void buildControls();
+    void setUpButton(ui::SkinButton* button, int normal, int hover, const QString& tip);
+    void setUpLine(ui::SkinStatic* line);
+    void takeScanProgress();
+    void publish(const ScanSnapshot& snapshot);
+    void endScan(const ScanSnapshot& snapshot);
+    void apply(const selection::SelectionChanges& changes);
+    bool refuseDuringScan();
+    void showNode(const QModelIndex& index);
+    void selectShownFolder();
+
+    void onStop();
+    void onBack();
+    void onTreeBox(const QModelIndex& index);
+    void onTreeSpace();
+    void onTreeMenu(const QModelIndex& index, const QPoint& globalPos);
+    void onFolderBox(int row, bool rightButton);
+    void onFolderSpace(int row);
+    void onFolderOpen(int row, bool byEnter);
+    void onFolderMenu(int row, const QPoint& globalPos);
+    void onFoundFileBox(int row, bool rightButton);
+    void onBarMoved(int id, int delta);
+
+    std::unique_ptr<catalog::Catalog> catalog_;
+    std::unique_ptr<selection::SelectionRules> rules_;
+    SelectionTreeModel* treeModel_ = nullptr;
+    FolderListModel* folderModel_ = nullptr;
+    FoundFilesModel* foundModel_ = nullptr;
+    SelectionTreeView* tree_ = nullptr;
+    FolderListView* folderList_ = nullptr;
+    FoundFilesView* foundFiles_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    ui::SkinStatic* statusLine_ = nullptr;
+    ui::SkinStatic* positionLine_ = nullptr;
+    ui::SkinButton* stop_ = nullptr;
+    ui::SkinButton* back_ = nullptr;
+    ui::SkinButton* next_ = nullptr;
+    SplitterBar* verticalBar_ = nullptr;
+    SplitterBar* horizontalBar_ = nullptr;
+    const ScanSource source_;
+    std::function<QString()> chooseFolder_;
+    std::string scanError_;
+    QString shownStatus_;
+    QString shownPosition_;
+    QTimer scanTimer_;
+    // Last, so that it goes first: its destruction stops and joins the worker, which writes into the
+    // catalog above.
+    std::unique_ptr<ScanJob> job_;
+};
+
+}  // namespace ostrum::app

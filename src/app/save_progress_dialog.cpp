@@ -1,0 +1,353 @@
+#include "save_progress_dialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "dialog_units.h"
+#include "ui/msgbox/program_message.h"
+#include "ui/msgbox/rx_message_box.h"
+#include "ui/msgbox/rx_msgbox_dialog.h"
+
+namespace ostrum::app {
+namespace {
+
+using selection::SaveOutcome;
+
+constexpr int kLookMs = 100;
+// The message box grows to show its whole details area, so the list stops here and counts the rest.
+constexpr std::size_t kMostDetailLines = 40;
+
+QLabel* label(QWidget* parent, const QRect& area, const QString& text, const char* name) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setTextFormat(Qt::PlainText);
+    l->setGeometry(area);
+    return l;
+}
+
+QString utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// What the worker has done so far, taken by the window thread now and then.
+struct SaveState {
+    std::string file;  // below the destination
+    std::uint64_t done = 0;
+    std::uint64_t total = 0;
+    std::size_t started = 0;
+    bool finished = false;
+    std::optional<std::string> question;  // a taken name the worker waits to hear about
+};
+
+// The question of a taken name. The message box is made here rather than through the message call,
+// whose result tells whether its check box was ticked only for boxes whose check box starts ticked.
+selection::ExistingFileAnswer askAboutTakenName(const QString& question) {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return {};
+    const ui::RxTextMap names{{ui::IDCANCEL, ui::RxText("Keep both")},
+                              {ui::IDTRYAGAIN, ui::RxText("Replace")},
+                              {ui::IDCONTINUE, ui::RxText("Skip")}};
+    ui::RxMsgBoxParams params = ui::standardMessageParams();
+    params.textMap = &names;
+    params.checkBoxText = ui::RxText(QString::fromLatin1(kForTheRest));
+    ui::RxMsgBoxDialog box(ui::rxPrepareParams(
+        nullptr, ui::RxText(question), QString::fromLatin1(ui::kCaptionTapeMedia),
+        ui::MB_CANCELTRYCONTINUE | ui::MB_ICONQUESTION | ui::RXMB_DONT_SHOW_AGAIN, &params));
+    const int button = box.exec();
+    return existingFileAnswer(button, box.checkBox() != nullptr && box.checkBox()->isChecked());
+}
+
+// Runs the engine on its own thread and keeps what it reports for the window thread.
+class SaveWorker final : public selection::SaveSink {
+  public:
+    SaveWorker(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request)
+        : items_(items), request_(request) {}
+    ~SaveWorker() override {
+        Cancel();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    void Start() {
+        thread_ = std::thread([this] {
+            selection::SaveReport report;
+            try {
+                report = selection::SaveFiles(items_, request_, *this, cancel_);
+            } catch (const std::exception& failure) {
+                report.error = std::string("the save stopped: ") + failure.what();
+            }
+            std::lock_guard lock(mutex_);
+            report_ = std::move(report);
+            state_.finished = true;
+        });
+    }
+    void Cancel() {
+        std::lock_guard lock(mutex_);
+        cancel_.store(true);
+        answered_.notify_all();
+    }
+    // The window thread's answer to the question in the state.
+    void Answer(const selection::ExistingFileAnswer& answer) {
+        std::lock_guard lock(mutex_);
+        answer_ = answer;
+        state_.question.reset();
+        answered_.notify_all();
+    }
+    SaveState Take() const {
+        std::lock_guard lock(mutex_);
+        return state_;
+    }
+    selection::SaveReport Finish() {
+        if (thread_.joinable()) thread_.join();
+        return std::move(report_);
+    }
+
+    void FileStarted(std::size_t, std::string_view destination) override {
+        std::lock_guard lock(mutex_);
+        state_.file.assign(destination);
+        ++state_.started;
+    }
+    void Progress(std::uint64_t done, std::uint64_t total) override {
+        std::lock_guard lock(mutex_);
+        state_.done = done;
+        state_.total = total;
+    }
+    // Asked on the saving thread: the question waits in the state until the window thread, which looks
+    // at the state a few times a second, has asked the user. A cancelled save keeps both.
+    selection::ExistingFileAnswer AskExisting(std::size_t, std::string_view destination) override {
+        std::unique_lock lock(mutex_);
+        state_.question = std::string(destination);
+        answered_.wait(lock, [this] { return answer_.has_value() || cancel_.load(); });
+        const selection::ExistingFileAnswer answer = answer_.value_or(selection::ExistingFileAnswer{});
+        answer_.reset();
+        state_.question.reset();
+        return answer;
+    }
+
+  private:
+    const std::vector<selection::SaveItem>& items_;
+    const selection::SaveRequest& request_;
+    std::atomic<bool> cancel_{false};
+    mutable std::mutex mutex_;
+    std::condition_variable answered_;
+    std::optional<selection::ExistingFileAnswer> answer_;
+    SaveState state_;
+    selection::SaveReport report_;
+    std::thread thread_;
+};
+
+bool savedWhole(const selection::FileResult& file) {
+    return (file.outcome == SaveOutcome::Saved || file.outcome == SaveOutcome::SavedRenamed) && file.decoded;
+}
+
+QString detailLine(const selection::FileResult& file) {
+    const std::string reason =
+        file.reason.empty() ? std::string(selection::OutcomeText(file.outcome)) : file.reason;
+    return ui::plainMessageText(utf8(file.catalogPath)) + QStringLiteral(": ") +
+           ui::plainMessageText(utf8(reason));
+}
+
+}  // namespace
+
+SaveProgressDialog::SaveProgressDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("SaveProgressDialog"));
+    setWindowTitle(QStringLiteral("Saving files..."));
+    setModal(true);
+    setFixedSize(dialogUnitsAcross(329), dialogUnitsDown(163));
+    label(this, dialogRect(14, 14, 33, 12), QStringLiteral("Source :"), "SourceLabel");
+    source_ = label(this, dialogRect(68, 15, 254, 10), {}, "SourceText");
+    label(this, dialogRect(14, 31, 51, 16), QStringLiteral("Save Path"), "SavePathLabel");
+    destination_ = label(this, dialogRect(69, 32, 253, 11), {}, "SavePathText");
+    current_ = label(this, dialogRect(15, 44, 293, 57), {}, "CurrentFileText");
+    current_->setWordWrap(true);
+    current_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName(QStringLiteral("SaveProgress"));
+    bar_->setGeometry(dialogRect(31, 111, 276, 7));
+    bar_->setRange(0, kBarSteps);
+    bar_->setTextVisible(false);
+    count_ = label(this, dialogRect(24, 124, 286, 11), {}, "CountText");
+    count_->setAlignment(Qt::AlignCenter);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_->setObjectName(QStringLiteral("Cancel"));
+    cancel_->setGeometry(dialogRect(137, 142, 50, 14));
+    connect(cancel_, &QPushButton::clicked, this, &SaveProgressDialog::reject);
+}
+
+void SaveProgressDialog::setSource(const QString& text) {
+    source_->setText(text);
+}
+void SaveProgressDialog::setDestination(const QString& text) {
+    destination_->setText(text);
+}
+void SaveProgressDialog::setCurrentFile(const QString& text) {
+    current_->setText(text);
+}
+void SaveProgressDialog::setCount(const QString& text) {
+    count_->setText(text);
+}
+
+void SaveProgressDialog::setProgress(std::uint64_t done, std::uint64_t total) {
+    const double part =
+        total == 0 ? 0.0 : static_cast<double>(std::min(done, total)) / static_cast<double>(total);
+    bar_->setValue(static_cast<int>(part * kBarSteps));
+}
+
+void SaveProgressDialog::reject() {
+    if (cancelRequested_) return;
+    cancelRequested_ = true;
+    cancel_->setEnabled(false);
+    setCurrentFile(QStringLiteral("Cancelling: the file being written is finished or removed..."));
+    emit cancelled();
+}
+
+selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
+                              const selection::SaveRequest& request, SaveProgressDialog& dialog) {
+    SaveWorker worker(items, request);
+    const QString folder = QFile::decodeName(request.destination.c_str());
+    bool asking = false;  // the look comes again while the question is open
+    QTimer look;
+    look.setInterval(kLookMs);
+    QObject::connect(&dialog, &SaveProgressDialog::cancelled, &dialog, [&worker] { worker.Cancel(); });
+    QObject::connect(&look, &QTimer::timeout, &dialog, [&] {
+        const SaveState state = worker.Take();
+        if (!dialog.cancelRequested() && !state.file.empty()) {
+            dialog.setCurrentFile(QStringLiteral("Saving ") + utf8(state.file));
+        }
+        dialog.setProgress(state.done, state.total);
+        dialog.setCount(QStringLiteral("%1 of %2 files").arg(state.started).arg(items.size()));
+        if (state.question && !asking) {
+            asking = true;
+            worker.Answer(askAboutTakenName(existingFileQuestion(*state.question, folder)));
+            asking = false;
+        }
+        if (state.finished) dialog.accept();
+    });
+    worker.Start();
+    look.start();
+    dialog.exec();
+    look.stop();
+    return worker.Finish();
+}
+
+QString existingFileQuestion(std::string_view destination, const QString& folder) {
+    const QString relative = utf8(destination);
+    const auto slash = relative.lastIndexOf(u'/');
+    const QString name = relative.mid(slash + 1);
+    const QString where = slash < 0 ? folder : folder + u'/' + relative.left(slash);
+    return QStringLiteral(
+               "A file named \"%1\" is already in %2.\nReplace it with the one from the medium, keep "
+               "both (the one from the medium gets a free name), or skip it?")
+        .arg(ui::plainMessageText(name), ui::plainMessageText(where));
+}
+
+selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest) {
+    switch (button) {
+        case ui::IDTRYAGAIN:
+            return {selection::ExistingFiles::Overwrite, forTheRest};
+        case ui::IDCONTINUE:
+            return {selection::ExistingFiles::Skip, forTheRest};
+        case ui::IDCANCEL:  // "Keep both", the close box and Escape
+            return {selection::ExistingFiles::KeepBoth, forTheRest};
+        default:  // the box could not be shown
+            return {};
+    }
+}
+
+SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination) {
+    const QString where = ui::plainMessageText(destination);
+    const std::size_t total = report.files.size();
+    const std::size_t saved = report.totals.saved + report.totals.renamed;
+    QStringList lines;
+    std::size_t notWhole = 0;
+    std::size_t notReached = 0;
+    for (const selection::FileResult& file : report.files) {
+        if (savedWhole(file)) continue;
+        ++notWhole;
+        if (file.outcome == SaveOutcome::Cancelled && file.bytesWritten == 0) {
+            ++notReached;  // counted in one line below
+        } else if (static_cast<std::size_t>(lines.size()) < kMostDetailLines) {
+            lines << detailLine(file);
+        }
+    }
+    const std::size_t listed = static_cast<std::size_t>(lines.size());
+    if (notWhole - notReached > listed) {
+        lines << QStringLiteral("... and %1 more files not saved whole").arg(notWhole - notReached - listed);
+    }
+    if (notReached > 0) {
+        lines << QStringLiteral("%1 files not reached before the save was cancelled").arg(notReached);
+    }
+
+    SaveAccount account;
+    account.details = lines.join(u'\n');
+    if (!report.error.empty()) {
+        account.text =
+            QStringLiteral("The files could not be saved: %1").arg(ui::plainMessageText(utf8(report.error)));
+        account.style = ui::MB_ICONEXCLAMATION;
+    } else if (notWhole == 0) {
+        account.text = total == 1 ? QStringLiteral("The file was saved in %1.").arg(where)
+                                  : QStringLiteral("All %1 files were saved in %2.").arg(total).arg(where);
+        if (report.totals.renamed > 0) {
+            account.text +=
+                QStringLiteral(" %1 of them got a new name, as a file of that name was there already.")
+                    .arg(report.totals.renamed);
+        }
+        account.style = ui::kMessageInformation;
+    } else {
+        account.text =
+            QStringLiteral(
+                "%1 of %2 files were saved whole in %3; the details say why the other %4 were not.")
+                .arg(saved)
+                .arg(total)
+                .arg(where)
+                .arg(notWhole);
+        if (report.cancelled) account.text += QStringLiteral(" The save was cancelled.");
+        account.style = ui::MB_ICONEXCLAMATION;
+    }
+    return account;
+}
+
+void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
+                   const std::function<QString()>& chooseFolder) {
+    const std::vector<selection::SaveItem> items = selection::CheckedItems(catalog);
+    if (items.empty()) {
+        ui::programMessage(QStringLiteral("No file is ticked: tick the files to save first."),
+                           ui::kCaptionTapeMedia, ui::kMessageNotice);
+        return;
+    }
+    const QString folder = chooseFolder
+                               ? chooseFolder()
+                               : QFileDialog::getExistingDirectory(
+                                     &owner, QStringLiteral("Choose the folder to save the files in"));
+    if (folder.isEmpty()) return;
+
+    selection::SaveRequest request;
+    request.SourceIsTape = source.SourceIsTape;
+    request.SourcePath = source.SourcePath;
+    request.destination = QFile::encodeName(folder).toStdString();
+    request.tapeDevices = source.tapeDevices.get();
+    request.existing = selection::ExistingFiles::Ask;
+
+    SaveProgressDialog dialog(&owner);
+    dialog.setSource(utf8(source.SourcePath));
+    dialog.setDestination(folder);
+    const selection::SaveReport report = RunSave(items, request, dialog);
+
+    const SaveAccount account = saveAccount(report, folder);
+    ui::RxMsgBoxParams params = ui::standardMessageParams();
+    params.detailsText = ui::RxText(account.details);
+    ui::RxMessageBox(nullptr, ui::RxText(account.text), QString::fromLatin1(ui::kCaptionTapeMedia),
+                     account.style, &params);
+}
+
+}  // namespace ostrum::app

@@ -1,0 +1,98 @@
+#pragma once
+// The scan of one recovery window, on a worker thread. The worker runs the image or the tape scanner
+// into the window's catalog and, a few dozen times a second at most, publishes how far it has got: how
+// many nodes and rows the window may read, the status and position texts and the progress. The window
+// takes the latest publication on its own thread whenever it likes (a timer), so a scan of a million
+// files costs it a few updates a second, not a million cross-thread calls.
+//
+// The catalog's nodes and rows never move (catalog.h), and everything below the published counts was
+// written before the publication under the lock that the window's Take() also holds, so the window may
+// read those rows and the text and parent of those nodes while the scan goes on.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "catalog/catalog.h"
+#include "scan_source.h"
+
+namespace ostrum::app {
+
+// What the worker has handed to the window so far.
+struct ScanSnapshot {
+    std::size_t nodes = 0;  // nodes [0, nodes) of the catalog may be read
+    std::size_t rows = 0;   // rows [0, rows)
+    std::string status;     // the StatusLine text, empty until the scanner gives one
+    std::string position;   // the PositionLine text
+    int progress = 0;       // percent
+    bool finished = false;  // the worker has returned; nothing more will come
+    std::string error;      // when finished: why the medium could not be read at all, else empty
+};
+
+// Scans a medium into the catalog, reporting to the sink and honouring the two flags; returns why the
+// medium could not be read at all, or nothing.
+using ScanFunction =
+    std::function<std::string(catalog::Catalog& catalog, catalog::CatalogSink& sink,
+                              std::atomic<bool>& scanActive, std::atomic<bool>& stopRequested)>;
+
+// The scan a source asks for: the tape scanner for a tape drive, else the image scanner. The source's
+// path and drives are copied.
+ScanFunction ScanOf(const ScanSource& source);
+
+class ScanJob {
+  public:
+    // The catalog must outlive the job (the window declares the job after it, so that the job, whose
+    // destruction stops and joins the worker, goes first).
+    ScanJob(ScanFunction scan, catalog::Catalog& catalog);
+    ~ScanJob();
+    ScanJob(const ScanJob&) = delete;
+    ScanJob& operator=(const ScanJob&) = delete;
+
+    // Sets the flags for a new scan, then starts the worker.
+    void Start();
+    // A confirmed Stop: the scanner stops at its next test of the flags.
+    void RequestStop();
+    // The latest publication (window thread).
+    ScanSnapshot Take() const;
+    // Stops the scan if it still runs and waits for the worker to end.
+    void StopAndJoin();
+    // Waits for a worker that has published `finished` (it has nothing left to do but return).
+    void Join();
+    const std::atomic<bool>& stopRequested() const { return stopRequested_; }
+
+  private:
+    class Feed;
+    void Run();
+    void Publish(const ScanSnapshot& snapshot);
+
+    const ScanFunction scan_;
+    catalog::Catalog& catalog_;
+    std::atomic<bool> scanActive_{false};
+    std::atomic<bool> stopRequested_{false};
+    mutable std::mutex mutex_;
+    ScanSnapshot published_;
+    std::thread worker_;
+};
+
+// A scan held at its end, for tests and pictures of the scanning state: runs `scan`, then keeps its
+// worker waiting, reporting `progress` so that everything found is handed over, until Release() or a
+// Stop. The function it gives must not outlive it.
+class HeldScan {
+  public:
+    explicit HeldScan(ScanFunction scan, int progress = 100) : scan_(std::move(scan)), progress_(progress) {}
+    ScanFunction function();
+    void Release();
+
+  private:
+    ScanFunction scan_;
+    int progress_;
+    std::mutex mutex_;
+    std::condition_variable released_changed_;
+    bool released_ = false;
+};
+
+}  // namespace ostrum::app

@@ -1,0 +1,34 @@
+#pragma once
+// What the windows share about the medium to scan: whether it is a tape drive or an image file, its
+// name, and the tape drives (with any virtual tapes attached to them) through which a drive name is
+// opened. Whoever chooses the source owns one and hands it to the recovery window; the scan and the
+// save read it.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "tape/tape_devices.h"
+
+namespace ostrum::app {
+
+struct ScanSource {
+    bool SourceIsTape = false;
+    std::string SourcePath;  // a TapeDeviceName ("//./tape0") or the path of an image file
+    std::shared_ptr<tape::TapeDevices> tapeDevices = std::make_shared<tape::TapeDevices>();
+};
+
+// The values the wizard shares with the windows it opens. The program makes one and hands it to the
+// wizard, which gives it to the device selection, the image copy and the recovery windows.
+struct WizardFields {
+    // What the next recovery window scans (set by the direct road, Load Image and the image copy).
+    ScanSource source;
+    // The drive chosen in the device selection and its medium's capacity in bytes (0 until chosen).
+    std::string SelectedDevicePath;
+    std::int64_t SelectedCapacity = 0;
+    // 1 after a confirmed Stop of a running image copy; read by the copy once per read.
+    std::atomic<std::uint32_t> StopImaging{0};
+};
+
+}  // namespace ostrum::app

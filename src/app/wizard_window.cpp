@@ -1,0 +1,467 @@
+#include "wizard_window.h"
+
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QProgressBar>
+#include <QUrl>
+#include <algorithm>
+#include <filesystem>
+
+#include "about_box.h"
+#include "device_selection_dialog.h"
+#include "dialog_units.h"
+#include "program_windows.h"
+#include "recovery_window.h"
+#include "ui/msgbox/program_message.h"
+#include "ui/resources/program_resources.h"
+#include "ui/skin/hover_button.h"
+#include "ui/skin/skin_button.h"
+#include "ui/skin/skin_static.h"
+
+namespace ostrum::app {
+namespace {
+
+constexpr int kAboutString = 101;
+
+int skinOf(WizardPage page) {
+    switch (page) {
+        case WizardPage::Start:
+            return 130;
+        case WizardPage::ImageRoad:
+            return 129;
+        case WizardPage::Imaging:
+            return 140;
+    }
+    return 129;
+}
+
+const QString kImagingRefusal = QStringLiteral("Please stop image creation process ");
+const QString kStopQuestion = QStringLiteral("Do you want to stop repairing process?");
+const QString kLargeImageWarning = QStringLiteral(
+    "This selected drive is not an NTFS partition and the image size will be more then 4GB ,\r\n"
+    " it may cause improper image creation , you want to continue?");
+const QString kImageFilter = QStringLiteral("Image Files (*.img)|*.img|AllFiles(*.*)|*.*||");
+const QString kLoadFilter = QStringLiteral("Backup Files(*.img)|*.img| All Files(*.*)|*.*||");
+
+// The labels of the imaging page: a gradient face and a bold Arial.
+constexpr ui::ColorRef kLabelColour = 0xB3FCFF;
+
+}  // namespace
+
+WizardWindow::WizardWindow(WizardFields& fields, QWidget* parent)
+    : ui::SkinBackground(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                     Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                                     Qt::WindowCloseButtonHint),
+      fields_(fields),
+      files_(std::make_shared<DialogFileNameAsker>()),
+      links_(std::make_shared<ui::DesktopLinkOpener>()),
+      fileSystemOf_(FileSystemTypeOf) {
+    // The skin comes with the first page.
+    SetUpProgramWindow(*this, "WizardWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"), 0, 486,
+                       250);
+    buildControls();
+    startDirectory_ = QDir::currentPath();
+
+    imagingTimer_.setInterval(kImagingLookMs);
+    connect(&imagingTimer_, &QTimer::timeout, this, &WizardWindow::takeImagingProgress);
+    onImageRoad();
+}
+
+WizardWindow::~WizardWindow() {
+    imagingTimer_.stop();
+    job_.reset();  // stops the copy and waits: the image file is closed whole
+    delete recovery_;
+}
+
+int WizardWindow::run() {
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    show();
+    loop.exec(QEventLoop::DialogExec);
+    return result();
+}
+
+// ---- Controls
+
+void WizardWindow::buildControls() {
+    const QString imageRoadTip =
+        QStringLiteral("Select this option for Create image or Load Previous Image and recovery");
+    connect(addHoverButton(kImageRoadButton, "ImageRoadButton", 77, 184, 131, imageRoadTip),
+            &QAbstractButton::clicked, this, &WizardWindow::onImageRoad);
+    connect(addHoverButton(kDirectRoadButton, "DirectRoadButton", 319, 185, 131,
+                           QStringLiteral("Select this option for direct recovery from tape")),
+            &QAbstractButton::clicked, this, &WizardWindow::onDirectRoad);
+    connect(
+        addHoverButton(kCreateImageButton, "CreateImageButton", 88, 116, 133, QStringLiteral("Create Image")),
+        &QAbstractButton::clicked, this, &WizardWindow::CreateImage);
+    connect(addHoverButton(kLoadImageButton, "LoadImageButton", 330, 114, 132,
+                           QStringLiteral("recovery from image")),
+            &QAbstractButton::clicked, this, &WizardWindow::onLoadImage);
+    back_ = addSkinButton(kWizardBackButton, "Back", dialogRect(409, 226, 28, 21), 136, 137,
+                          QStringLiteral("Back"));
+    connect(back_, &QPushButton::clicked, this, &WizardWindow::onBack);
+    connect(addSkinButton(kWizardNextButton, "Next", dialogRect(451, 226, 28, 21), 138, 139,
+                          QStringLiteral("Next")),
+            &QPushButton::clicked, this, &WizardWindow::onNext);
+    stop_ = addSkinButton(kWizardStopButton, "Stop", dialogRect(367, 226, 28, 21), 134, 135,
+                          QStringLiteral("Stop"));
+    connect(stop_, &QPushButton::clicked, this, &WizardWindow::onStop);
+
+    auto* frame = new QGroupBox(this);
+    frame->setObjectName(QStringLiteral("ImagingFrame"));
+    frame->setGeometry(dialogRect(57, 81, 375, 118));
+    controls_[kImagingFrame] = frame;
+    addLabel(kSourceDriveLabel, "SourceDriveLabel", dialogRect(75, 97, 132, 12),
+             QStringLiteral("Source Drive"));
+    addLabel(kTargetDriveLabel, "TargetDriveLabel", dialogRect(75, 121, 132, 12),
+             QStringLiteral("Target Drive"));
+    addLabel(kTotalSizeLabel, "TotalSizeLabel", dialogRect(75, 145, 132, 12), QStringLiteral("Total Size"));
+    addLabel(kProgressLabel, "ProgressLabel", dialogRect(75, 169, 132, 12), QStringLiteral("Progress"));
+    addLabel(kSourceDriveValue, "SourceDriveValue", dialogRect(208, 96, 189, 13), QStringLiteral("Static"));
+    addLabel(kTargetDriveValue, "TargetDriveValue", dialogRect(208, 120, 215, 22), QString());
+    addLabel(kTotalSizeValue, "TotalSizeValue", dialogRect(208, 144, 189, 13), QStringLiteral("Static"));
+    addLabel(kProgressValue, "ProgressValue", dialogRect(208, 168, 189, 13), QStringLiteral("Static"));
+
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("ImagingProgress"));
+    progress_->setGeometry(dialogRect(53, 204, 384, 7));
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+    controls_[kImagingProgress] = progress_;
+
+    connect(addSkinButton(kHomeButton, "Home", dialogRect(8, 231, 28, 13), 158, 159,
+                          QStringLiteral("Go to Software Homepage")),
+            &QPushButton::clicked, this, &WizardWindow::openHomePage);
+    connect(addSkinButton(kAboutButton, "About", dialogRect(101, 231, 30, 13), 160, 161,
+                          QStringLiteral("About ")),
+            &QPushButton::clicked, this, &WizardWindow::showAbout);
+
+    // Made visible: the two Start Recovery buttons, Home and About; the first page then shows its own.
+    for (auto& [id, widget] : controls_) {
+        if (id != kImageRoadButton && id != kDirectRoadButton && id != kHomeButton && id != kAboutButton)
+            widget->hide();
+    }
+}
+
+ui::SkinButton* WizardWindow::addSkinButton(WizardControl id, const char* name, QRect rect, int normal,
+                                            int hover, const QString& tip) {
+    auto* button = new ui::SkinButton(this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(rect);
+    SetUpPictureButton(*button, normal, hover, tip);
+    controls_[id] = button;
+    return button;
+}
+
+ui::CHoverButton* WizardWindow::addHoverButton(WizardControl id, const char* name, int x, int y, int picture,
+                                               const QString& tip) {
+    auto* button = new ui::CHoverButton(this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->move(dialogUnitsAcross(x), dialogUnitsDown(y));
+    button->loadBitmap(*ui::ProgramResources::instance(), picture);
+    button->setTooltipText(tip, true);
+    button->setLinkText(tip);
+    controls_[id] = button;
+    return button;
+}
+
+ui::SkinStatic* WizardWindow::addLabel(WizardControl id, const char* name, QRect rect, const QString& text) {
+    auto* label = new ui::SkinStatic(this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(rect);
+    label->setFont(QStringLiteral("Arial"), 16, 700);
+    label->setColours(kLabelColour, kLabelColour, ui::kGradientHorizontal);
+    label->setText(text);
+    controls_[id] = label;
+    return label;
+}
+
+QWidget* WizardWindow::control(WizardControl id) const {
+    const auto found = controls_.find(id);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+ui::SkinStatic* WizardWindow::label(WizardControl id) const {
+    return qobject_cast<ui::SkinStatic*>(control(id));
+}
+
+void WizardWindow::setShown(std::initializer_list<int> ids, bool shown) {
+    for (int id : ids) controls_.at(id)->setVisible(shown);
+}
+
+// ---- Pages
+
+void WizardWindow::showPage(WizardPage page) {
+    loadSkin(*ui::ProgramResources::instance(), skinOf(page));
+    update();
+    page_ = page;
+    switch (page) {
+        case WizardPage::Start:
+            setShown({kImageRoadButton, kDirectRoadButton}, true);
+            setShown({kCreateImageButton, kLoadImageButton, kWizardBackButton, kWizardNextButton,
+                      kWizardStopButton, kImagingFrame, kSourceDriveLabel, kTargetDriveLabel, kTotalSizeLabel,
+                      kProgressLabel, kSourceDriveValue, kTargetDriveValue, kTotalSizeValue, kProgressValue,
+                      kImagingProgress},
+                     false);
+            break;
+        case WizardPage::ImageRoad:
+            setShown({kCreateImageButton, kLoadImageButton}, true);
+            setShown({kImageRoadButton, kDirectRoadButton, kWizardNextButton, kImagingProgress}, false);
+            // Back leads from here to the start page and its direct road, which no page would reach
+            // otherwise.
+            back_->show();
+            break;
+        case WizardPage::Imaging:
+            setShown({kImagingFrame, kSourceDriveLabel, kTargetDriveLabel, kTotalSizeLabel, kProgressLabel,
+                      kSourceDriveValue, kTargetDriveValue, kTotalSizeValue, kProgressValue,
+                      kWizardStopButton, kImagingProgress},
+                     true);
+            setShown({kImageRoadButton, kDirectRoadButton, kCreateImageButton, kLoadImageButton,
+                      kWizardBackButton},
+                     false);
+            break;
+    }
+}
+
+void WizardWindow::onImageRoad() {
+    showPage(WizardPage::ImageRoad);
+    pageCounter_ = 1;
+}
+
+void WizardWindow::onBack() {
+    if (!stop_->isHidden()) {
+        ui::programMessage(kImagingRefusal, ui::kCaptionTapeMedia, ui::kMessageNotice);
+        return;
+    }
+    if (pageCounter_ == 1) {
+        showPage(WizardPage::Start);
+    } else if (pageCounter_ == 2) {
+        showPage(WizardPage::Start);
+        pageCounter_ = 1;
+    }
+}
+
+void WizardWindow::onNext() {
+    if (pageCounter_ != 1) return;
+    showPage(WizardPage::Imaging);
+    pageCounter_ = 2;
+}
+
+// While a copy has not been handed over, its drive and its hand-over are taken: nothing else starts.
+bool WizardWindow::refuseWhileImaging() {
+    if (!job_) return false;
+    ui::programMessage(kImagingRefusal, ui::kCaptionTapeMedia, ui::kMessageNotice);
+    return true;
+}
+
+// ---- The two roads into a recovery window
+
+void WizardWindow::onDirectRoad() {
+    if (refuseWhileImaging()) return;
+    DeviceSelectionDialog devices(fields_, this);
+    if (devices.exec() != QDialog::Accepted) return;
+    fields_.source.SourceIsTape = true;
+    fields_.source.SourcePath = fields_.SelectedDevicePath;
+    openRecoveryWindow(AfterRecovery::SamePage);
+}
+
+void WizardWindow::onLoadImage() {
+    if (refuseWhileImaging()) return;
+    FileQuestion question;
+    question.kind = FileQuestion::Kind::Open;
+    question.title = QStringLiteral("Select image file for recovery...");
+    question.filter = kLoadFilter;
+    const QString path = files_->ask(this, question);
+    if (path.isEmpty()) return;
+    fields_.source.SourceIsTape = false;
+    fields_.source.SourcePath = path.toStdString();
+    openRecoveryWindow(AfterRecovery::SamePage);
+}
+
+void WizardWindow::openRecoveryWindow(AfterRecovery after) {
+    auto* window = new RecoveryWindow(fields_.source);
+    window->setWindowModality(Qt::ApplicationModal);
+    recovery_ = window;
+    connect(window, &QDialog::finished, this, [this, after] { onRecoveryClosed(after); });
+    hide();
+    window->show();
+    emit recoveryWindowOpened(window);
+}
+
+void WizardWindow::onRecoveryClosed(AfterRecovery after) {
+    if (recovery_) recovery_->deleteLater();
+    recovery_ = nullptr;
+    showNormal();
+    if (after == AfterRecovery::ImageRoadPage) backToImagePage();
+    emit recoveryWindowClosed();
+}
+
+// After a copy: Stop goes, the Back rule leaves the imaging page, and the image page is shown.
+void WizardWindow::backToImagePage() {
+    stop_->hide();
+    onBack();
+    onImageRoad();
+}
+
+// ---- Creating an image
+
+void WizardWindow::CreateImage() {
+    if (refuseWhileImaging()) return;
+    {
+        DeviceSelectionDialog devices(fields_, this);
+        if (devices.exec() != QDialog::Accepted) return;
+    }
+    const QString target = AskImageTargetPath();
+    if (target.isEmpty()) return;
+    if (NeedsLargeImageWarning(fileSystemOf_(target.toStdString()), fields_.SelectedCapacity) &&
+        ui::programMessage(kLargeImageWarning, ui::kCaptionTapeMediaMixedCase, ui::kMessageQuestion) !=
+            ui::IDYES) {
+        return;
+    }
+    const std::string device = fields_.SelectedDevicePath;
+    label(kSourceDriveValue)->setText(QString::fromStdString(device));
+    label(kTargetDriveValue)->setText(target);
+    showPage(WizardPage::Imaging);
+
+    job_ = std::make_unique<ImagingJob>(fields_.source.tapeDevices, device, target.toStdString(),
+                                        fields_.StopImaging);
+    job_->Start();
+    imagingTimer_.start();
+}
+
+QString WizardWindow::AskImageTargetPath() {
+    FileQuestion question;
+    question.kind = FileQuestion::Kind::Save;
+    question.initialName = QStringLiteral("TapeMediaImage");
+    question.defaultSuffix = QStringLiteral("img");
+    question.filter = kImageFilter;
+    question.overwritePrompt = true;
+    const QString chosen = files_->ask(this, question);
+    if (chosen.isEmpty()) return {};
+    const std::string path = WithImageExtension(chosen.toStdString());
+    // The dialog asked about the name it was given; a file under the lengthened name is not replaced
+    // without asking either.
+    std::error_code error;
+    if (path != chosen.toStdString() && std::filesystem::exists(path, error)) {
+        const QString question = ui::plainMessageText(QString::fromStdString(path)) +
+                                 QStringLiteral(" already exists.\nDo you want to replace it?");
+        if (ui::programMessage(question, ui::kCaptionTapeMedia, ui::kMessageQuestion) != ui::IDYES) return {};
+    }
+    return QString::fromStdString(path);
+}
+
+void WizardWindow::onStop() {
+    if (ui::programMessage(kStopQuestion, ui::kCaptionTapeMedia, ui::kMessageQuestion) == ui::IDNO) return;
+    stop_->hide();
+    if (job_) {
+        job_->RequestStop();
+    } else {
+        fields_.StopImaging.store(1);
+    }
+}
+
+void WizardWindow::takeImagingProgress() {
+    if (!job_) {
+        imagingTimer_.stop();
+        return;
+    }
+    const ImagingSnapshot snapshot = job_->Take();
+    if (!snapshot.progressLabel.empty())
+        label(kProgressValue)->setText(QString::fromStdString(snapshot.progressLabel));
+    if (!snapshot.totalSize.empty())
+        label(kTotalSizeValue)->setText(QString::fromStdString(snapshot.totalSize));
+    progress_->setValue(std::clamp(snapshot.progress, 0, 100));
+    if (snapshot.finished) endImaging(snapshot);
+}
+
+void WizardWindow::endImaging(const ImagingSnapshot& snapshot) {
+    imagingTimer_.stop();
+    job_->Join();
+    const std::string imagePath = job_->imagePath();
+    job_.reset();
+    const tape::ImageCopyResult& result = snapshot.result;
+    emit imagingEnded();
+    if (!result.error.empty()) {
+        label(kProgressValue)->setText(QStringLiteral("Image creation failed"));
+        ui::programMessage(QStringLiteral("The tape could not be copied into the image:\n") +
+                               ui::plainMessageText(QString::fromStdString(result.error)),
+                           ui::kCaptionTapeMedia, ui::kMessageNotice);
+        if (result.copied == 0) {
+            backToImagePage();
+            return;
+        }
+    }
+    fields_.source.SourceIsTape = false;
+    fields_.source.SourcePath = imagePath;
+    openRecoveryWindow(AfterRecovery::ImageRoadPage);
+}
+
+// ---- Home, About, help, keys and the exit
+
+void WizardWindow::openHomePage() {
+    links_->open(QString::fromLatin1(kHomePageAddress));
+}
+
+void WizardWindow::showAbout() {
+    AboutBox about(this);
+    about.exec();
+}
+
+void WizardWindow::showHelp() {
+    const QString path = QDir(startDirectory_).filePath(QString::fromLatin1(kHelpFileName));
+    if (!QFileInfo::exists(path)) {
+        ui::programMessage(QStringLiteral("Help file not found"), ui::kCaptionProgram,
+                           ui::kMessageInformation);
+        return;
+    }
+    links_->open(QUrl::fromLocalFile(path).toString());
+}
+
+void WizardWindow::keyPressEvent(QKeyEvent* e) {
+    switch (e->key()) {
+        case Qt::Key_Escape:  // never closes the window
+        case Qt::Key_Return:  // never presses a button
+        case Qt::Key_Enter:
+            e->accept();
+            return;
+        case Qt::Key_F1:
+            e->accept();
+            showHelp();
+            return;
+        default:
+            ui::SkinBackground::keyPressEvent(e);
+    }
+}
+
+// The window's menu: the about entry, where the system menu would carry it.
+void WizardWindow::contextMenuEvent(QContextMenuEvent* e) {
+    const auto text = ui::ProgramResources::instance()->string(kAboutString);
+    if (!text || text->isEmpty()) return;
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("WindowMenu"));
+    QAction* about = menu.addAction(*text);
+    if (menu.exec(e->globalPos()) == about) showAbout();
+}
+
+// The close box, Alt+F4 and the window manager's close all come here.
+void WizardWindow::reject() {
+    showNormal();
+    raise();
+    if (ui::programMessage(QStringLiteral("Do you really want to exit?"), ui::kCaptionTapeMediaMixedCase,
+                           ui::kMessageQuestion) != ui::IDYES) {
+        return;
+    }
+    openHomePage();
+    // A running copy stops at its next read and closes its image, so that what was read is kept whole.
+    imagingTimer_.stop();
+    job_.reset();
+    done(QDialog::Accepted);
+}
+
+}  // namespace ostrum::app

@@ -1,0 +1,181 @@
+#pragma once
+// Shared pieces of the window tests: media written by our MTF writer into a temporary folder, a scan
+// that the test holds back so that the window stays in its scanning state, and an answerer that
+// records every message box shown and closes it with a chosen button.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/recovery_window.h"
+#include "app/scan_job.h"
+#include "media_sink.h"
+#include "mtf_writer.h"
+#include "ui/msgbox/rx_msgbox_dialog.h"
+#include "ui/skin/skin_button.h"
+
+namespace ostrum::app::testing {
+
+namespace mw = ostrum::mtfwriter;
+
+// Two sets: "Daily" with files at its root, in DOCS and in DOCS\LETTERS (one of them crossing a 64 KiB
+// read), and "Weekly" with two files in DATA.
+inline mw::MediaDescription windowMedia() {
+    mw::MediaDescription media;
+    media.tape = {.mediaName = "Window tape"};
+    mw::DataSet daily{.info = {.name = "Daily"}};
+    daily.entries = {
+        mw::DirectoryEntry{.path = {}},
+        mw::FileEntry{.name = "README.TXT", .data = mw::bytesOf("read me first\n")},
+        mw::DirectoryEntry{.path = {"DOCS"}},
+        mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("alpha\n")},
+        mw::FileEntry{.name = "R&D.TXT", .data = mw::bytesOf("research & development\n")},
+        mw::DirectoryEntry{.path = {"DOCS", "LETTERS"}},
+        mw::FileEntry{.name = "C.TXT", .data = mw::GeneratedData{.size = 70000, .seed = 7}},
+    };
+    mw::DataSet weekly{.info = {.name = "Weekly"}};
+    weekly.entries = {
+        mw::DirectoryEntry{.path = {"DATA"}},
+        mw::FileEntry{.name = "X.DAT", .data = mw::GeneratedData{.size = 3000, .seed = 8}},
+        mw::FileEntry{.name = "Y.DAT", .data = mw::bytesOf("why\n")},
+    };
+    media.sets = {daily, weekly};
+    return media;
+}
+
+// The catalog paths of windowMedia()'s files, in the order written.
+inline const std::vector<std::string>& windowMediaPaths() {
+    static const std::vector<std::string> paths{
+        "TAPE MEDIA\\BACKUP SET 1(_Daily)\\README.TXT",
+        "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\A.TXT",
+        "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\R&D.TXT",
+        "TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\LETTERS\\C.TXT",
+        "TAPE MEDIA\\BACKUP SET 2(_Weekly)\\DATA\\X.DAT",
+        "TAPE MEDIA\\BACKUP SET 2(_Weekly)\\DATA\\Y.DAT",
+    };
+    return paths;
+}
+
+class TestFolder {
+  public:
+    TestFolder() { EXPECT_TRUE(dir_.isValid()); }
+    std::filesystem::path path(const std::string& name) const {
+        return std::filesystem::path(dir_.path().toStdString()) / name;
+    }
+    QString qpath(const std::string& name) const { return QString::fromStdString(path(name).string()); }
+
+    // Writes `media` as an image file named `name`.
+    std::string writeImage(const mw::MediaDescription& media, const std::string& name = "tape.img") const {
+        mw::ImageFileSink sink(path(name));
+        mw::writeMedia(media, sink);
+        return path(name).string();
+    }
+
+  private:
+    QTemporaryDir dir_;
+};
+
+inline ScanSource imageSource(const std::string& path) {
+    ScanSource source;
+    source.SourcePath = path;
+    return source;
+}
+
+struct ShownMessage {
+    QString caption;
+    QString text;  // the message as given, without the icon's table around it
+    bool icon = false;
+    std::vector<int> buttons;
+};
+
+// Answers every message box shown while it lives with `answer` (or the box's first button when it has
+// no such button), after recording it.
+class MessageAnswerer {
+  public:
+    static constexpr int kCloseBox = 0;  // an answer that closes the box with its close box
+
+    explicit MessageAnswerer(int answer = ui::IDOK) : answer_(answer) {
+        poll_.setInterval(2);
+        QObject::connect(&poll_, &QTimer::timeout, [this] { answerShownBox(); });
+        poll_.start();
+    }
+    void setAnswer(int answer) { answer_ = answer; }
+    // The next boxes take these answers in turn, ticking their check box when asked to; then `answer`.
+    void queueAnswers(std::vector<std::pair<int, bool>> answers) { queued_ = std::move(answers); }
+    const std::vector<ShownMessage>& shown() const { return shown_; }
+    QStringList texts() const {
+        QStringList list;
+        for (const auto& message : shown_) list << message.text;
+        return list;
+    }
+    void clear() { shown_.clear(); }
+
+  private:
+    void answerShownBox() {
+        auto* box = qobject_cast<ui::RxMsgBoxDialog*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) return;
+        QString text = box->body();
+        const auto cell = text.lastIndexOf(QStringLiteral("<td>"));
+        const bool icon = cell >= 0 && text.endsWith(QStringLiteral("</td></tr></table>"));
+        if (icon) text = text.mid(cell + 4, text.size() - cell - 4 - 18);
+        const std::vector<int> buttons = box->buttonIds();
+        shown_.push_back({box->windowTitle(), text, icon, buttons});
+        int answer = answer_;
+        if (!queued_.empty()) {
+            answer = queued_.front().first;
+            if (queued_.front().second && box->checkBox() != nullptr) box->checkBox()->setChecked(true);
+            queued_.erase(queued_.begin());
+        }
+        if (answer == kCloseBox) {
+            box->close();
+            return;
+        }
+        const bool has = std::find(buttons.begin(), buttons.end(), answer) != buttons.end();
+        box->command(has ? answer : buttons.front());
+    }
+
+    int answer_;
+    std::vector<std::pair<int, bool>> queued_;
+    QTimer poll_;
+    std::vector<ShownMessage> shown_;
+};
+
+// Picks the first entry of every pop-up menu shown while it lives, after recording its entries ("-" for
+// a separator).
+class MenuPicker {
+  public:
+    MenuPicker() {
+        poll_.setInterval(2);
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr || !menu->isVisible() || menu->actions().isEmpty()) return;
+            QStringList entries;
+            for (QAction* action : menu->actions())
+                entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            menus_.push_back(entries);
+            menu->setActiveAction(menu->actions().front());
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        poll_.start();
+    }
+    const std::vector<QStringList>& menus() const { return menus_; }
+
+  private:
+    QTimer poll_;
+    std::vector<QStringList> menus_;
+};
+
+// Waits for the window's scan to end (every step of its end done).
+inline bool waitForScanEnd(RecoveryWindow& window, int ms = 10000) {
+    return QTest::qWaitFor([&] { return !window.IsScanRunning() && !window.button(kNextButton)->isHidden(); },
+                           ms);
+}
+
+}  // namespace ostrum::app::testing

@@ -1,0 +1,260 @@
+// The recovery window driven as a user drives it: a real scan of media written by our MTF writer, the
+// scanning state held open by the test, the messages of its failure table, its keys and splitter bars.
+#include <QHeaderView>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <fstream>
+
+#include "app/catalog_models.h"
+#include "app/catalog_views.h"
+#include "app/dialog_units.h"
+#include "app/splitter_bar.h"
+#include "app_fixture.h"
+#include "ui/skin/skin_button.h"
+#include "ui/skin/skin_static.h"
+
+namespace ostrum::app::testing {
+namespace {
+
+const QString kRefusal = QStringLiteral("Please stop search process , then select files");
+
+QPoint boxOf(const QAbstractItemView& view, const QModelIndex& index) {
+    return StateImageDelegate::stateImageRect(view.visualRect(index)).center();
+}
+
+int mark(const QModelIndex& index) {
+    return index.data(StateImageRole).toInt();
+}
+
+TEST(RecoveryWindow, ScanEndsWithEverythingTickedTheTreeClosedAndBackAndNextOffered) {
+    TestFolder folder;
+    RecoveryWindow window(imageSource(folder.writeImage(windowMedia())));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"));
+    EXPECT_EQ(window.size(), QSize(783, 504));
+    EXPECT_EQ(window.tree()->geometry(), dialogRect(9, 56, 161, 209));
+    EXPECT_EQ(window.button(kNextButton)->geometry(), QRect(729, 466, 42, 35));
+    EXPECT_TRUE(window.IsScanRunning());
+    EXPECT_EQ(window.statusLine()->text(), QStringLiteral("Rewing media , please wait..."));
+    EXPECT_TRUE(window.button(kBackButton)->isHidden());
+    EXPECT_TRUE(window.button(kNextButton)->isHidden());
+
+    ASSERT_TRUE(waitForScanEnd(window));
+    EXPECT_TRUE(window.button(kStopButton)->isHidden());
+    EXPECT_TRUE(window.positionLine()->isHidden());
+    EXPECT_TRUE(window.progressBar()->isHidden());
+    EXPECT_EQ(window.statusLine()->text(), QStringLiteral("Total File Found :6"));
+    EXPECT_TRUE(window.scanError().empty());
+
+    const auto& paths = windowMediaPaths();
+    ASSERT_EQ(window.foundModel()->rowCount(), static_cast<int>(paths.size()));
+    for (std::size_t row = 0; row < paths.size(); ++row) {
+        EXPECT_EQ(window.catalog().row(row).path, paths[row]);
+        EXPECT_TRUE(window.catalog().row(row).checked) << row;
+    }
+    const QModelIndex top = window.treeModel()->index(0, 0);
+    EXPECT_EQ(top.data().toString(), QStringLiteral("TAPE MEDIA"));
+    EXPECT_EQ(window.treeModel()->rowCount(), 1);
+    EXPECT_TRUE(window.tree()->isExpanded(top));
+    ASSERT_EQ(window.treeModel()->rowCount(top), 2);
+    for (int set = 0; set < 2; ++set)
+        EXPECT_FALSE(window.tree()->isExpanded(window.treeModel()->index(set, 0, top)));
+    for (NodeId node = 0; node < window.catalog().nodeCount(); ++node) {
+        EXPECT_EQ(mark(window.treeModel()->indexOf(node)), 2) << node;
+    }
+    EXPECT_EQ(window.folderModel()->rowCount(), 0);  // nothing shown until a node is chosen
+}
+
+TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirst) {
+    TestFolder folder;
+    const ScanSource source = imageSource(folder.writeImage(windowMedia()));
+    HeldScan held(ScanOf(source));
+    MessageAnswerer answers;
+    RecoveryWindow window(source, nullptr, held.function());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.foundModel()->rowCount() == 6; }));
+    ASSERT_TRUE(window.IsScanRunning());
+
+    // The tree grows expanded; a click on a box says why not and opens or closes the node instead.
+    const QModelIndex top = window.treeModel()->index(0, 0);
+    const QModelIndex daily = window.treeModel()->index(0, 0, top);
+    EXPECT_TRUE(window.tree()->isExpanded(daily));
+    QTest::mouseClick(window.tree()->viewport(), Qt::LeftButton, {}, boxOf(*window.tree(), daily));
+    EXPECT_EQ(answers.texts(), QStringList{kRefusal});
+    EXPECT_EQ(answers.shown().back().caption, QStringLiteral("Brivane Ostrum TAPE MEDIA"));
+    EXPECT_EQ(answers.shown().back().buttons, std::vector<int>{ui::IDOK});
+    EXPECT_TRUE(answers.shown().back().icon);
+    EXPECT_FALSE(window.tree()->isExpanded(daily));
+    EXPECT_EQ(mark(daily), 1);
+
+    // Browsing is allowed: a click on the label shows the node; Space on a row is refused.
+    QTest::mouseClick(window.tree()->viewport(), Qt::LeftButton, {},
+                      window.tree()->visualRect(daily).center() + QPoint(20, 0));
+    ASSERT_EQ(window.folderModel()->index(0, 0).data().toString(), QStringLiteral(".."));
+    window.folderList()->setFocus();
+    window.folderList()->setCurrentIndex(window.folderModel()->index(1, 0));
+    QTest::keyClick(window.folderList(), Qt::Key_Space);
+    window.folderList()->setCurrentIndex(window.folderModel()->index(0, 0));
+    QTest::keyClick(window.folderList(), Qt::Key_Space);  // the ".." row: no message
+    EXPECT_EQ(answers.texts(), (QStringList{kRefusal, kRefusal}));
+    EXPECT_EQ(mark(window.folderModel()->index(1, 0)), 1);
+
+    answers.clear();
+    window.button(kBackButton)->click();
+    window.close();
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_EQ(answers.texts(), (QStringList{QStringLiteral("Please stop search process "),
+                                            QStringLiteral("please stop repairing process")}));
+    EXPECT_EQ(answers.shown().back().buttons, std::vector<int>{ui::IDOK});
+    EXPECT_FALSE(answers.shown().back().icon);  // style 0: OK, no icon
+    EXPECT_TRUE(answers.shown().front().icon);
+    EXPECT_TRUE(window.isVisible());
+
+    // Stop answered No changes nothing; answered Yes ends the scan with what was found, all ticked.
+    answers.clear();
+    answers.setAnswer(ui::IDNO);
+    QTest::mouseClick(window.button(kStopButton), Qt::LeftButton);
+    EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("Do you want to stop repairing process?")});
+    EXPECT_EQ(answers.shown().back().buttons, (std::vector<int>{ui::IDYES, ui::IDNO}));
+    EXPECT_FALSE(window.scanStopRequested());
+    EXPECT_TRUE(window.IsScanRunning());
+    answers.setAnswer(ui::IDYES);
+    QTest::mouseClick(window.button(kStopButton), Qt::LeftButton);
+    EXPECT_TRUE(window.scanStopRequested());
+    ASSERT_TRUE(waitForScanEnd(window));
+    EXPECT_EQ(window.foundModel()->rowCount(), 6);
+    for (std::size_t row = 0; row < 6; ++row) EXPECT_TRUE(window.catalog().row(row).checked);
+    EXPECT_EQ(mark(daily), 2);
+}
+
+TEST(RecoveryWindow, AWindowThatGoesAwayDuringItsScanStopsAndJoinsTheWorker) {
+    TestFolder folder;
+    const ScanSource source = imageSource(folder.writeImage(windowMedia()));
+    HeldScan held(ScanOf(source));
+    std::atomic<bool> workerEnded{false};
+    auto window = std::make_unique<RecoveryWindow>(
+        source, nullptr,
+        [&, scan = held.function()](catalog::Catalog& catalog, catalog::CatalogSink& sink,
+                                    std::atomic<bool>& active, std::atomic<bool>& stop) {
+            std::string error = scan(catalog, sink, active, stop);
+            workerEnded = true;
+            return error;
+        });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->foundModel()->rowCount() == 6; }));
+    ASSERT_TRUE(window->IsScanRunning());
+    window.reset();  // held until stopped: returns only once the worker has ended
+    EXPECT_TRUE(workerEnded);
+}
+
+TEST(RecoveryWindow, AScanThatFindsNoFileSaysNoDataFoundAndEndsTheWindow) {
+    TestFolder folder;
+    mw::MediaDescription foldersOnly;
+    foldersOnly.sets = {
+        mw::DataSet{.info = {.name = "Empty"},
+                    .entries = {mw::DirectoryEntry{.path = {"A"}}, mw::DirectoryEntry{.path = {"B"}}}}};
+    { std::ofstream(folder.path("zeros.img")); }
+    std::filesystem::resize_file(folder.path("zeros.img"), 256 * 1024);  // no tag anywhere
+    const std::vector<std::string> sources{folder.writeImage(foldersOnly, "folders.img"),
+                                           folder.path("zeros.img"), folder.path("missing.img")};
+    for (const std::string& path : sources) {
+        SCOPED_TRACE(path);
+        MessageAnswerer answers;
+        RecoveryWindow window(imageSource(path));
+        window.show();
+        QSignalSpy finished(&window, &QDialog::finished);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }));
+        EXPECT_EQ(finished.front().front().toInt(), QDialog::Rejected);
+        EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("No Data found")});
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(window.scanError().empty(), path != folder.path("missing.img").string());
+    }
+}
+
+TEST(RecoveryWindow, EnterOpensTheMarkedRowAndTabMovesBetweenTreeAndFolderList) {
+    TestFolder folder;
+    RecoveryWindow window(imageSource(folder.writeImage(windowMedia())));
+    int chooserCalls = 0;
+    window.setFolderChooser([&] {
+        ++chooserCalls;
+        return QString();
+    });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(waitForScanEnd(window));
+    EXPECT_EQ(window.focusWidget(), window.folderList());
+
+    const QModelIndex top = window.treeModel()->index(0, 0);
+    window.tree()->setCurrentIndex(top);
+    ASSERT_EQ(window.folderModel()->rowCount(), 2);  // the two sets, no ".." row
+    window.folderList()->setFocus();
+    window.folderList()->setCurrentIndex(window.folderModel()->index(0, 0));
+    QTest::keyClick(window.folderList(), Qt::Key_Return);
+    EXPECT_EQ(window.tree()->currentIndex(), window.treeModel()->index(0, 0, top));
+    EXPECT_EQ(window.folderModel()->index(0, 0).data().toString(), QStringLiteral(".."));
+    EXPECT_EQ(window.folderList()->currentIndex().row(), 0);
+    QTest::keyClick(window.folderList(), Qt::Key_Enter);  // ".." goes back up
+    EXPECT_EQ(window.tree()->currentIndex(), top);
+    EXPECT_EQ(window.folderModel()->rowCount(), 2);
+
+    QTest::keyClick(window.folderList(), Qt::Key_Tab);
+    EXPECT_EQ(window.focusWidget(), window.tree());
+    QTest::keyClick(window.tree(), Qt::Key_Return);  // never a default button: Next does not save
+    QTest::keyClick(window.tree(), Qt::Key_Tab);
+    EXPECT_EQ(window.focusWidget(), window.folderList());
+    EXPECT_EQ(chooserCalls, 0);
+}
+
+TEST(RecoveryWindow, SplitterBarsMoveTheirNeighboursWithinLimitsFixedAroundTheirFirstPlaces) {
+    TestFolder folder;
+    RecoveryWindow window(imageSource(folder.writeImage(windowMedia())));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    SplitterBar* vertical = window.splitter(kVerticalBar);
+    SplitterBar* horizontal = window.splitter(kHorizontalBar);
+    ASSERT_TRUE(vertical->isVertical());
+    ASSERT_FALSE(horizontal->isVertical());
+    EXPECT_EQ(vertical->width(), SplitterBar::kThickness);
+    EXPECT_EQ(horizontal->height(), SplitterBar::kThickness);
+    const int start = vertical->centre();
+    EXPECT_EQ(vertical->lowerLimit(), start - 310);
+    EXPECT_EQ(vertical->upperLimit(), start + 300);
+
+    // Drags the bar to `target` along its axis, in the window's coordinates.
+    auto drag = [](SplitterBar* bar, int target) {
+        const QPoint inside(2, 2);
+        QTest::mousePress(bar, Qt::LeftButton, {}, inside);
+        const QPoint to = bar->isVertical() ? QPoint(target - bar->x(), 2) : QPoint(2, target - bar->y());
+        QTest::mouseMove(bar, to);
+        EXPECT_TRUE(bar->guide() != nullptr && bar->guide()->isVisible());
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, to);
+        EXPECT_FALSE(bar->guide()->isVisible());
+    };
+    const QRect tree = window.tree()->geometry();
+    const QRect folderList = window.folderList()->geometry();
+    const QRect found = window.foundFiles()->geometry();
+    const QRect bar = horizontal->geometry();
+    drag(vertical, start + 400);  // held at the upper limit
+    EXPECT_EQ(vertical->centre(), start + 300);
+    EXPECT_EQ(window.tree()->geometry(), tree.adjusted(0, 0, 300, 0));
+    EXPECT_EQ(window.folderList()->geometry(), folderList.adjusted(300, 0, 0, 0));
+    EXPECT_EQ(window.foundFiles()->geometry(), found.adjusted(300, 0, 0, 0));
+    EXPECT_EQ(horizontal->geometry(), bar.adjusted(300, 0, 0, 0));
+    drag(vertical, start + 350);  // the limits stayed where they were
+    EXPECT_EQ(vertical->centre(), start + 300);
+    drag(vertical, start - 1000);
+    EXPECT_EQ(vertical->centre(), start - 310);
+    EXPECT_EQ(window.tree()->geometry().left(), tree.left());
+    EXPECT_EQ(window.tree()->width(), 0);  // 310 pixels left of its start: never narrower than nothing
+
+    const int folderBottom = window.folderList()->geometry().bottom();
+    const int middle = horizontal->centre();
+    drag(horizontal, 20);
+    EXPECT_EQ(horizontal->centre(), 150);
+    EXPECT_EQ(window.folderList()->geometry().bottom(), folderBottom + 150 - middle);
+    EXPECT_EQ(window.foundFiles()->geometry().top(), found.top() + 150 - middle);
+    drag(horizontal, 900);
+    EXPECT_EQ(horizontal->centre(), 380);
+}
+
+}  // namespace
+}  // namespace ostrum::app::testing

@@ -1,0 +1,79 @@
+// The scan job's hand-over: the test thread reads every row and node the worker has published while
+// the worker goes on appending more (run under ThreadSanitizer too), and a job that goes away while its
+// worker runs stops and joins it.
+#include <thread>
+
+#include "app_fixture.h"
+#include "catalog/shell_file_info.h"
+
+namespace ostrum::app::testing {
+namespace {
+
+constexpr std::uint64_t kFiles = 6000;
+
+std::string writeManyFiles(const TestFolder& folder) {
+    const auto path = folder.path("many.img");
+    mw::ImageFileSink sink(path);
+    mw::MediaWriter writer(sink, {.mediaName = "Many", .logicalBlockSize = 512}, {.recordFiles = false});
+    writer.beginSet({.name = "Many"});
+    for (std::uint64_t file = 0; file < kFiles; ++file) {
+        if (file % 150 == 0) writer.addDirectory({.path = {"D" + std::to_string(file / 150)}});
+        writer.addFile({.name = "F" + std::to_string(file) + ".TXT", .data = mw::bytesOf("x")});
+    }
+    writer.endSet();
+    writer.finish();
+    return path.string();
+}
+
+TEST(ScanJob, PublishedRowsAndNodesAreReadWhileTheScanGrowsThem) {
+    TestFolder folder;
+    const std::string image = writeManyFiles(folder);
+    catalog::Catalog catalog(std::make_shared<catalog::ExtensionFileInfo>());
+    ScanJob job(ScanOf(imageSource(image)), catalog);
+    job.Start();
+    ScanSnapshot seen;
+    int looks = 0;
+    for (bool finished = false; !finished; ++looks) {
+        const ScanSnapshot now = job.Take();
+        ASSERT_GE(now.rows, seen.rows);
+        ASSERT_GE(now.nodes, seen.nodes);
+        for (std::size_t row = seen.rows; row < now.rows; ++row) {
+            ASSERT_TRUE(catalog.row(row).path.starts_with("TAPE MEDIA\\BACKUP SET 1(_Many)\\D")) << row;
+            ASSERT_TRUE(catalog.row(row).dataOffset.has_value());
+        }
+        for (auto node = static_cast<catalog::NodeId>(seen.nodes); node < now.nodes; ++node) {
+            const auto& made = catalog.node(node);
+            ASSERT_TRUE(made.parent == catalog::kNoNode || made.parent < node);
+            ASSERT_FALSE(made.text.empty());
+        }
+        seen = now;
+        finished = now.finished;
+        std::this_thread::yield();
+    }
+    job.Join();
+    EXPECT_GT(looks, 1);
+    EXPECT_EQ(seen.rows, kFiles);
+    EXPECT_EQ(seen.nodes, catalog.nodeCount());
+    EXPECT_EQ(seen.status, "Total File Found :" + std::to_string(kFiles));
+    EXPECT_TRUE(seen.error.empty());
+}
+
+TEST(ScanJob, AJobThatGoesAwayStopsAndJoinsItsWorkerAndAMissingImageIsAnError) {
+    TestFolder folder;
+    const std::string image = writeManyFiles(folder);
+    {
+        catalog::Catalog catalog(std::make_shared<catalog::ExtensionFileInfo>());
+        ScanJob job(ScanOf(imageSource(image)), catalog);
+        job.Start();
+    }  // the catalog goes only after the worker has ended
+
+    catalog::Catalog catalog(std::make_shared<catalog::ExtensionFileInfo>());
+    ScanJob missing(ScanOf(imageSource(folder.path("none.img").string())), catalog);
+    missing.Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return missing.Take().finished; }));
+    EXPECT_NE(missing.Take().error.find("none.img"), std::string::npos);
+    EXPECT_EQ(missing.Take().rows, 0u);
+}
+
+}  // namespace
+}  // namespace ostrum::app::testing

@@ -1,0 +1,84 @@
+#include "recovery_gallery.h"
+
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+#include "app/catalog_models.h"
+#include "app/catalog_views.h"
+#include "app/recovery_window.h"
+#include "app/save_progress_dialog.h"
+#include "gallery_pictures.h"
+#include "media_sink.h"
+#include "sample_media.h"
+#include "ui/skin/skin_button.h"
+
+namespace ostrum::gallery {
+namespace {
+
+using namespace ostrum::app;
+
+bool waitFor(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, 20000);
+}
+
+bool scanningPage(const ScanSource& source, const QString& folder) {
+    HeldScan held(ScanOf(source), 62);  // a bar part of the way along, as in the middle of a long tape
+    RecoveryWindow window(source, nullptr, held.function());
+    window.show();
+    // The held scan reports 62 % once everything it found has been handed over.
+    const bool shown = waitFor([&] { return window.progressBar()->value() == 62; });
+    const bool saved = shown && savePicture(window, folder, "gallery_recovery_scanning.png");
+    held.Release();
+    waitFor([&] { return !window.IsScanRunning(); });
+    return saved;
+}
+
+bool browsingPage(const ScanSource& source, const QString& folder) {
+    RecoveryWindow window(source);
+    window.show();
+    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    // Untick the second set in the tree, then show the first set's first folder.
+    const QModelIndex top = window.treeModel()->index(0, 0);
+    const QModelIndex second = window.treeModel()->index(1, 0, top);
+    const QModelIndex first = window.treeModel()->index(0, 0, top);
+    const QRect box = StateImageDelegate::stateImageRect(window.tree()->visualRect(second));
+    QTest::mouseClick(window.tree()->viewport(), Qt::LeftButton, {}, box.center());
+    window.tree()->expand(first);
+    const QModelIndex shown =
+        window.treeModel()->rowCount(first) > 0 ? window.treeModel()->index(0, 0, first) : first;
+    window.tree()->setCurrentIndex(shown);
+    window.folderList()->setCurrentIndex(window.folderModel()->index(1, 0));
+    return savePicture(window, folder, "gallery_recovery.png");
+}
+
+bool saveProgressPage(const ScanSource& source, const QString& folder) {
+    SaveProgressDialog dialog;
+    dialog.setSource(QString::fromStdString(source.SourcePath));
+    dialog.setDestination(QStringLiteral("/home/user/Recovered"));
+    dialog.setCurrentFile(QStringLiteral("Saving BACKUP SET 2(_Weekly projects)/PROJECTS/report.doc"));
+    dialog.setCount(QStringLiteral("9 of 16 files"));
+    dialog.setProgress(58, 100);
+    dialog.show();
+    return savePicture(dialog, folder, "gallery_save_progress.png");
+}
+
+}  // namespace
+
+bool writeRecoveryGallery(const QString& folder) {
+    QTemporaryDir work;
+    const QString image = work.filePath(QStringLiteral("sample.img"));
+    {
+        mtfwriter::ImageFileSink sink(image.toStdString());
+        mtfwriter::writeMedia(mtfwriter::sampleMedia(), sink);
+    }
+    ScanSource source;
+    source.SourcePath = image.toStdString();
+    const bool scanning = scanningPage(source, folder);
+    const bool browsing = browsingPage(source, folder);
+    source.SourcePath = "/home/user/tapes/sample.img";
+    return scanning && browsing && saveProgressPage(source, folder);
+}
+
+}  // namespace ostrum::gallery
