@@ -209,9 +209,11 @@ class ExtractProgress final : public selection::SaveSink {
 
 void PrintReport(const selection::SaveReport& report) {
     for (const auto& file : report.files) {
-        if (file.outcome == selection::SaveOutcome::Saved && file.decoded) continue;
+        const bool mismatch = file.checksum == selection::ChecksumCheck::Mismatch;
+        if (file.outcome == selection::SaveOutcome::Saved && file.decoded && !mismatch) continue;
         if (file.outcome == selection::SaveOutcome::NotAttempted) continue;  // said once, below
-        std::cout << selection::OutcomeText(file.outcome) << ": " << file.catalogPath;
+        std::cout << (mismatch ? "checksum mismatch" : selection::OutcomeText(file.outcome)) << ": "
+                  << file.catalogPath;
         if (!file.savedAs.empty()) std::cout << " -> " << file.savedAs;
         if (!file.reason.empty()) std::cout << ": " << file.reason;
         std::cout << "\n";
@@ -224,7 +226,9 @@ void PrintReport(const selection::SaveReport& report) {
     std::cout << "saved " << t.saved << ", under another name " << t.renamed << ", skipped " << t.skipped
               << ", truncated " << t.truncated << ", failed " << t.failed << ", cancelled " << t.cancelled;
     if (t.notAttempted > 0) std::cout << ", not attempted " << t.notAttempted;
-    std::cout << ", not decoded " << t.notDecoded << "; " << t.bytesWritten << " bytes written\n";
+    std::cout << ", not decoded " << t.notDecoded << ", verified " << t.verified;
+    if (t.checksumMismatches > 0) std::cout << ", checksum mismatch " << t.checksumMismatches;
+    std::cout << "; " << t.bytesWritten << " bytes written\n";
 }
 
 // Turns Ctrl-C and SIGTERM into a cancel request while a save runs, so that the partly written file is

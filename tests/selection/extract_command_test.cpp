@@ -36,7 +36,7 @@ TEST_F(ExtractCommandTest, SavesEverythingAndPrintsTheTotals) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out,
               "saved 3, under another name 0, skipped 0, truncated 0, failed 0, cancelled 0, "
-              "not decoded 0; 70010 bytes written\n");
+              "not decoded 0, verified 0; 70010 bytes written\n");
     EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/A.TXT"), mw::bytesOf("letter"));
     std::vector<std::uint8_t> b(70000);
     mw::fillGenerated(5, 0, b);
@@ -53,7 +53,7 @@ TEST_F(ExtractCommandTest, SecondRunKeepsBothByDefaultAndSkipsWhenAsked) {
               "saved under another name: TAPE MEDIA\\BACKUP SET 1(_Daily)\\PICS\\C.JPG -> "
               "BACKUP SET 1(_Daily)/PICS/C (1).JPG: 'C.JPG' was taken\n"
               "saved 0, under another name 1, skipped 0, truncated 0, failed 0, cancelled 0, "
-              "not decoded 0; 4 bytes written\n");
+              "not decoded 0, verified 0; 4 bytes written\n");
     auto skipped = Run("extract --existing skip --include '*.JPG' " + Image() + " " + Out().string());
     EXPECT_EQ(skipped.status, 0);
     EXPECT_NE(skipped.out.find("skipped: "), std::string::npos) << skipped.out;
@@ -100,6 +100,33 @@ TEST_F(ExtractCommandTest, FilesNotSavedWholeGiveAFailureStatus) {
                               "BACKUP SET 1(_Daily)/DOCS/B.BIN.partial: the image ends at byte 40000"),
               std::string::npos)
         << result.out;
+}
+
+// Files written with a CSUM stream are checked against it: one whose data were changed on the medium is
+// kept, named in the report and makes the exit status 1.
+TEST_F(ExtractCommandTest, ChecksummedFilesAreCountedAsVerifiedOrReportedAsMismatched) {
+    mw::MediaDescription media;
+    media.sets.push_back(
+        {.info = {.name = "Sums"},
+         .entries = {mw::FileEntry{.name = "GOOD.DAT", .data = mw::bytesOf("intact"), .csum = true},
+                     mw::FileEntry{.name = "BAD.DAT", .data = mw::bytesOf("changed"), .csum = true}}});
+    const auto manifest = mw::writeImageFile(media, temp.path("sums.img"));
+    std::fstream medium(temp.path("sums.img"), std::ios::in | std::ios::out | std::ios::binary);
+    medium.seekp(static_cast<std::streamoff>(*manifest.files[1].dataOffset));
+    medium.put('C');
+    medium.close();
+    const auto result = Run("extract " + temp.path("sums.img").string() + " " + Out().string());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("checksum mismatch: TAPE MEDIA\\BACKUP SET 1(_Sums)\\BAD.DAT -> BACKUP SET "
+                              "1(_Sums)/BAD.DAT: its CSUM stream records 0x"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(
+        result.out.find("saved 2, under another name 0, skipped 0, truncated 0, failed 0, cancelled 0, not "
+                        "decoded 0, verified 1, checksum mismatch 1; 13 bytes written\n"),
+        std::string::npos)
+        << result.out;
+    EXPECT_EQ(ReadWholeFile(Out() / "BACKUP SET 1(_Sums)/BAD.DAT"), mw::bytesOf("Changed"));
 }
 
 TEST_F(ExtractCommandTest, WrongCommandLinesAreUsageErrors) {
