@@ -17,7 +17,6 @@ using catalog::ByteSpan;
 
 namespace {
 
-constexpr std::string_view kPartialSuffix = ".partial";
 
 std::string Hex16(std::uint16_t value) {
     char text[8];

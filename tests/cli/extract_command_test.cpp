@@ -1,5 +1,7 @@
 // Golden cases for `ostrum-tape-cli extract`: the real program on media written by our MTF writer.
 
+#include <sys/stat.h>
+
 #include "cli_golden.h"
 #include "save_fixture.h"
 
@@ -72,17 +74,97 @@ TEST_F(ExtractCommandTest, DryRunListsWithoutWriting) {
 }
 
 TEST_F(ExtractCommandTest, DryRunTotalOfHugeLengthsSaturates) {
-    // Two stream lengths of 2^63 bytes used to add up to a total of 0 bytes.
+    // Two stream lengths of 2^63 bytes used to add up to a total of 0 bytes. A tape is not read again for
+    // the dry run, so the lengths the scan recorded are what it adds.
     constexpr std::uint64_t kHalf = std::uint64_t{1} << 63;
     mw::MediaDescription media;
     media.sets.push_back(
         {.info = {.name = "Big"},
          .entries = {mw::FileEntry{.name = "A.BIN", .data = mw::bytesOf("x"), .declaredLength = kHalf},
                      mw::FileEntry{.name = "B.BIN", .data = mw::bytesOf("y"), .declaredLength = kHalf}}});
-    mw::writeImageFile(media, temp.path("huge.img"));
-    const auto result = Run("extract --dry-run " + temp.path("huge.img").string() + " " + Out().string());
+    mw::writeTapFile(media, temp.path("huge.tap"), 16384);
+    const auto result = Run("extract --dry-run --attach 0=" + temp.path("huge.tap").string() + " //./tape0 " +
+                            Out().string());
     EXPECT_NE(result.out.find("2 files, 18446744073709551615 bytes would be saved"), std::string::npos)
         << result.out;
+    EXPECT_NE(result.out.find("(sizes as the tape records them; a compressed stream decodes to more"),
+              std::string::npos);
+}
+
+// The dry run listed every file under its own name and its length on the medium, whatever --existing
+// said and whatever the save would really have done.
+TEST_F(ExtractCommandTest, DryRunSaysWhatWouldBeRenamedSkippedOrReplacedAndTheDecodedSizes) {
+    ASSERT_EQ(Run("extract --include PICS " + Image() + " " + Out().string()).status, 1);  // chooses nothing
+    ASSERT_EQ(Run("extract --include '*/PICS' " + Image() + " " + Out().string()).status, 0);
+    const std::string dryRun = "extract --dry-run --include '*.jpg' --include '*/docs/a.txt' ";
+    EXPECT_EQ(Run(dryRun + Image() + " " + Out().string()).out,
+              "BACKUP SET 1(_Daily)/DOCS/A.TXT  6\n"
+              "BACKUP SET 1(_Daily)/PICS/C (1).JPG  4  (under another name: 'C.JPG' is taken)\n"
+              "2 files, 10 bytes would be saved under " +
+                  Out().string() + "; 1 of them under another name\n");
+    EXPECT_NE(
+        Run(dryRun + "--existing skip " + Image() + " " + Out().string())
+            .out.find("BACKUP SET 1(_Daily)/PICS/C.JPG  (skipped: 'BACKUP SET 1(_Daily)/PICS/C.JPG' already "
+                      "exists)\n1 files, 6 bytes would be saved under " +
+                      Out().string() + "; 1 skipped\n"),
+        std::string::npos);
+    EXPECT_NE(Run(dryRun + "--existing overwrite " + Image() + " " + Out().string())
+                  .out.find("PICS/C.JPG  4  (replaces the file of that name)\n"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(Set() + "/DOCS"));
+
+    mw::MediaDescription packed;
+    packed.sets.push_back(
+        {.info = {.name = "Packed", .compressed = true},
+         .entries = {mw::FileEntry{.name = "SALES.CSV", .data = mw::GeneratedData{100000, 3}}}});
+    const auto manifest = mw::writeImageFile(packed, temp.path("packed.img"));
+    EXPECT_EQ(Run("extract --dry-run " + temp.path("packed.img").string() + " " + Out().string()).out,
+              "BACKUP SET 1(_Packed)/SALES.CSV  100000  (decoded from " +
+                  std::to_string(manifest.files[0].declaredLength) +
+                  " bytes on the medium)\n1 files, 100000 bytes " + "would be saved under " + Out().string() +
+                  "\n");
+}
+
+// Patterns used to be case-sensitive (`*.txt` did not find A.TXT), an empty one chose everything and one
+// that chose nothing went unsaid.
+TEST_F(ExtractCommandTest, PatternsIgnoreCaseAndOneThatChoosesNothingIsNamed) {
+    const auto result =
+        Run("extract --include '*.txt' --include 'backup set 1(_daily)/pics' --include '*.PDF' " + Image() +
+            " " + Out().string());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "ostrum-tape-cli: extract: --include '*.PDF' chose nothing the scan found\n");
+    EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/A.TXT"), mw::bytesOf("letter"));
+    EXPECT_EQ(ReadWholeFile(Set() + "/PICS/C.JPG"), mw::bytesOf("jpeg"));
+    EXPECT_FALSE(fs::exists(Set() + "/DOCS/B.BIN"));
+    EXPECT_EQ(Run("extract --include '' " + Image() + " " + Out().string()).status, 2);
+}
+
+// Folders without files were not made at all, and every folder got the time of the save.
+TEST_F(ExtractCommandTest, FoldersOfTheSelectionAreMadeAndGetTheirDatesAfterTheirFiles) {
+    const mw::MtfDate docs{2001, 2, 3, 4, 5, 6}, empty{1999, 12, 31, 23, 59, 58};
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "Tree"},
+                          .entries = {mw::DirectoryEntry{.path = {"DOCS"}, .mtime = docs},
+                                      mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                                      mw::DirectoryEntry{.path = {"DOCS", "EMPTY"}, .mtime = empty},
+                                      mw::DirectoryEntry{.path = {"OTHER"}, .mtime = docs}}});
+    mw::writeImageFile(media, temp.path("tree.img"));
+    const auto result =
+        Run("extract --include '*/docs' " + temp.path("tree.img").string() + " " + Out().string());
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("empty folders made: 1\n"), std::string::npos) << result.out;
+    const fs::path set = Out() / "BACKUP SET 1(_Tree)";
+    auto seconds = [](const fs::path& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? info.st_mtime : -1;
+    };
+    EXPECT_TRUE(fs::is_directory(set / "DOCS/EMPTY"));
+    EXPECT_EQ(seconds(set / "DOCS/EMPTY"), 946684798);  // 1999-12-31 23:59:58 UTC
+    EXPECT_EQ(seconds(set / "DOCS"), 981173106);        // 2001-02-03 04:05:06 UTC
+    EXPECT_FALSE(fs::exists(set / "OTHER"));            // not chosen
+    EXPECT_NE(Run("extract --dry-run " + temp.path("tree.img").string() + " " + temp.path("dry").string())
+                  .out.find("BACKUP SET 1(_Tree)/OTHER/  (folder without files)\n"),
+              std::string::npos);
 }
 
 TEST_F(ExtractCommandTest, VirtualTapeSourceSavesTheSameFiles) {
