@@ -142,12 +142,21 @@ struct Words {
     TapeOptionWords listTapes, drivesTapes, imageTapes, extractTapes;
 };
 
+CLI::App* AddCommand(CLI::App& app, const char* name, const char* summary) {
+    CLI::App* command = app.add_subcommand(name, summary);
+    command->group("Commands");  // CLI11 calls them subcommands
+    return command;
+}
+
+void AddJsonFlag(CLI::App& command, bool& json) {
+    command.add_flag("--json", json, "one JSON object on standard output, for scripts");
+}
+
 void AddList(CLI::App& app, Words& words) {
-    CLI::App* list = app.add_subcommand("list",
-                                        "scan an image file or a tape and list the backup sets, folders "
-                                        "and files found");
-    list->group("Commands");
-    list->add_flag("--json", words.list.json, "one JSON object on standard output, for scripts");
+    CLI::App* list = AddCommand(app, "list",
+                                "scan an image file or a tape and list the backup sets, folders "
+                                "and files found");
+    AddJsonFlag(*list, words.list.json);
     list->add_flag("--deep", words.list.deep,
                    "images: also find blocks off the 512-byte grid (an image cut or shifted by a few bytes, "
                    "junk bytes inside it)");
@@ -159,18 +168,16 @@ void AddList(CLI::App& app, Words& words) {
 }
 
 void AddDrives(CLI::App& app, Words& words) {
-    CLI::App* drives = app.add_subcommand("drives",
-                                          "list the tape drives //./tape0 to //./tape19 that hold a "
-                                          "medium, with their figures");
-    drives->group("Commands");
-    drives->add_flag("--json", words.drives.json, "one JSON object on standard output, for scripts");
+    CLI::App* drives = AddCommand(app, "drives",
+                                  "list the tape drives //./tape0 to //./tape19 that hold a "
+                                  "medium, with their figures");
+    AddJsonFlag(*drives, words.drives.json);
     AddTapeOptions(*drives, words.drivesTapes);
     drives->footer(std::string(kTapeNames) + "\n\n" + kExitStatuses);
 }
 
 void AddImage(CLI::App& app, Words& words) {
-    CLI::App* image = app.add_subcommand("image", "copy a tape into an image file");
-    image->group("Commands");
+    CLI::App* image = AddCommand(app, "image", "copy a tape into an image file");
     image->add_flag("--overwrite", words.image.overwrite, "replace an existing image file");
     AddTapeOptions(*image, words.imageTapes);
     image->add_option("DEVICE", words.image.device, "the tape drive, //./tapeN")->required()->type_name("");
@@ -182,10 +189,9 @@ void AddImage(CLI::App& app, Words& words) {
 }
 
 void AddExtract(CLI::App& app, Words& words) {
-    CLI::App* extract = app.add_subcommand("extract",
-                                           "save the files found on an image or a tape (or those "
-                                           "chosen) into a folder");
-    extract->group("Commands");
+    CLI::App* extract = AddCommand(app, "extract",
+                                   "save the files found on an image or a tape (or those "
+                                   "chosen) into a folder");
     extract->add_option("--include", words.extract.patterns, "save only what this path or pattern chooses")
         ->type_name("PATH|PATTERN")
         ->allow_extra_args(false);
