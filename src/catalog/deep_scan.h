@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "byte_reader.h"
 #include "catalog.h"
@@ -20,27 +22,25 @@ bool IsDescriptorBlockTag(std::uint32_t word);
 // of the 25 words before it.
 bool BlockHeaderChecksumHolds(ByteSpan bytes, std::size_t offset);
 
-// Bit j set when bytes[j] is an upper-case ASCII letter, for j < 64 and j < count.
-std::uint64_t UpperCaseMask(const std::uint8_t* bytes, std::size_t count);
+// masks[k] bit j set when four upper-case ASCII letters begin at bytes[64k + j] (as every block tag
+// does); masks past the bytes are zero. `masks` holds at least (bytes.size() + 63) / 64 + 1 words.
+void TagCandidateMasks(ByteSpan bytes, std::span<std::uint64_t> masks);
 
-// Calls visit(p), in increasing order, for every p < end at which four upper-case letters begin (every
-// block tag does); the bytes after `end` still count as the letters that follow. Stops when visit
-// returns false, and then returns false.
+// Calls visit(p), in increasing order, for every p < end at which four upper-case letters begin; the bytes
+// after `end` still count as the letters that follow. Stops when visit returns false, and then returns
+// false. `masks` is scratch space, kept by the caller between calls.
 template <typename Visit>
-bool ForEachTagCandidate(ByteSpan bytes, std::size_t end, Visit&& visit) {
+bool ForEachTagCandidate(ByteSpan bytes, std::size_t end, std::vector<std::uint64_t>& masks, Visit&& visit) {
     constexpr std::size_t kBlock = 64;
-    std::uint64_t current = UpperCaseMask(bytes.data(), bytes.size());
-    for (std::size_t block = 0; block < end; block += kBlock) {
-        const std::size_t next = block + kBlock;
-        const std::uint64_t following =
-            next < bytes.size() ? UpperCaseMask(bytes.data() + next, bytes.size() - next) : 0;
-        std::uint64_t candidates = current & ((current >> 1) | (following << 63)) &
-                                   ((current >> 2) | (following << 62)) & ((current >> 3) | (following << 61));
+    masks.assign((bytes.size() + kBlock - 1) / kBlock + 1, 0);
+    TagCandidateMasks(bytes, masks);
+    for (std::size_t k = 0, block = 0; block < end; ++k, block += kBlock) {
+        std::uint64_t candidates = masks[k];
+        if (candidates == 0) continue;
         if (end - block < kBlock) candidates &= (std::uint64_t{1} << (end - block)) - 1;
         for (; candidates != 0; candidates &= candidates - 1) {
             if (!visit(block + static_cast<std::size_t>(__builtin_ctzll(candidates)))) return false;
         }
-        current = following;
     }
     return true;
 }
