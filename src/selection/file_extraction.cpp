@@ -1,9 +1,11 @@
 #include "file_extraction.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
+#include "catalog/block_tags.h"
 #include "catalog/byte_reader.h"
 #include "catalog/scan_context.h"
 #include "save_path.h"
@@ -15,7 +17,6 @@ using catalog::ByteSpan;
 
 namespace {
 
-constexpr std::string_view kPartialSuffix = ".partial";
 
 std::string Hex16(std::uint16_t value) {
     char text[8];
@@ -23,7 +24,41 @@ std::string Hex16(std::uint16_t value) {
     return text;
 }
 
+std::string Hex32(std::uint32_t value) {
+    char text[12];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+constexpr std::array<char, 4> kChecksumStreamId = {'C', 'S', 'U', 'M'};
+constexpr std::uint64_t kChecksumLength = 4;  // a CSUM stream's data: the 32-bit checksum
+
 }  // namespace
+
+void StreamChecksum::Add(ByteSpan bytes) {
+    auto addByte = [this](std::uint8_t byte) {
+        sum_ ^= std::uint32_t{byte} << (8 * phase_);
+        phase_ = (phase_ + 1) % 4;
+    };
+    std::size_t i = 0;
+    for (; i < bytes.size() && phase_ != 0; ++i) addByte(bytes[i]);
+    if constexpr (std::endian::native == std::endian::little) {
+        // Two little-endian words at a time; their halves fold into one word at the end.
+        std::uint64_t wide = 0;
+        for (; i + 8 <= bytes.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            wide ^= word;
+        }
+        sum_ ^= static_cast<std::uint32_t>(wide) ^ static_cast<std::uint32_t>(wide >> 32);
+    }
+    for (; i < bytes.size(); ++i) addByte(bytes[i]);
+}
+
+std::uint64_t NextStreamHeaderDistance(std::uint64_t length) {
+    const std::uint64_t end = stream_hdr::kSize + length;
+    return end + (stream_hdr::kAlignment - end % stream_hdr::kAlignment) % stream_hdr::kAlignment;
+}
 
 FileExtraction::FileExtraction(const SaveItem& item, std::size_t index, SaveTarget& target)
     : item_(item), target_(target), components_(DestinationComponents(item.catalogPath)) {
@@ -44,10 +79,17 @@ std::uint64_t FileExtraction::wanted() const {
             return stream_hdr::kSize - headerHave_;
         case Stage::Data:
             return length_ - dataTaken_;
+        case Stage::Trailer:
+            return trailerWanted_ - trailerHave_;
         case Stage::Done:
             break;
     }
     return 0;
+}
+
+std::uint64_t FileExtraction::readAhead() const {
+    if (stage_ != Stage::Data) return 0;
+    return NextStreamHeaderDistance(length_) - length_ + kChecksumLength;
 }
 
 std::string FileExtraction::folderPath() const {
@@ -62,11 +104,54 @@ void FileExtraction::Take(ByteSpan bytes) {
         bytes = bytes.subspan(count);
         if (headerHave_ == stream_hdr::kSize) Begin();
     }
-    if (stage_ != Stage::Data || bytes.empty()) return;
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), length_ - dataTaken_));
-    dataTaken_ += count;
-    if (!WriteData(bytes.first(count))) return;
-    if (dataTaken_ == length_) Complete();
+    if (stage_ == Stage::Data && !bytes.empty()) {
+        const auto count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), length_ - dataTaken_));
+        dataTaken_ += count;
+        checksum_.Add(bytes.first(count));
+        if (!WriteData(bytes.first(count))) return;
+        bytes = bytes.subspan(count);
+        if (dataTaken_ == length_) BeginTrailer();
+    }
+    // The stream header first; when it is a CSUM, its value from the same bytes.
+    while (stage_ == Stage::Trailer && !bytes.empty()) {
+        const std::size_t count = std::min(bytes.size(), trailerWanted_ - trailerHave_);
+        std::memcpy(trailer_.data() + trailerHave_, bytes.data(), count);
+        trailerHave_ += count;
+        bytes = bytes.subspan(count);
+        if (trailerHave_ == trailerWanted_) CheckTrailer();
+    }
+}
+
+// The data are whole: the alignment bytes and the stream header after them are read next.
+void FileExtraction::BeginTrailer() {
+    stage_ = Stage::Trailer;
+    trailerPad_ = static_cast<std::size_t>(NextStreamHeaderDistance(length_) - stream_hdr::kSize - length_);
+    trailerWanted_ = trailerPad_ + stream_hdr::kSize;
+}
+
+// Either the next stream header has been read (a CSUM's value is read next; any other stream completes
+// the file unverified), or the CSUM's value has, which the data's sum must equal.
+void FileExtraction::CheckTrailer() {
+    const ByteSpan header = ByteSpan(trailer_).subspan(trailerPad_, stream_hdr::kSize);
+    if (trailerWanted_ == trailerPad_ + stream_hdr::kSize) {
+        const bool checksumStream = catalog::HasTagAt(header, stream_hdr::kStreamId, kChecksumStreamId) &&
+                                    catalog::StreamHeaderChecksumHolds(header) &&
+                                    *catalog::ReadLE64(header, stream_hdr::kStreamLength) == kChecksumLength;
+        if (!checksumStream) return Complete();
+        trailerWanted_ += kChecksumLength;
+        return;
+    }
+    const std::uint32_t recorded = *catalog::ReadLE32(ByteSpan(trailer_), trailerPad_ + stream_hdr::kSize);
+    if (recorded == checksum_.value()) {
+        result_.checksum = ChecksumCheck::Verified;
+    } else {
+        result_.checksum = ChecksumCheck::Mismatch;
+        result_.reason = "its CSUM stream records " + Hex32(recorded) + ", the data read give " +
+                         Hex32(checksum_.value()) + "; kept as written" +
+                         (result_.reason.empty() ? "" : "; " + result_.reason);
+    }
+    Complete();
 }
 
 // Whether the data are written as they stand or decoded.
@@ -120,7 +205,7 @@ void FileExtraction::Begin() {
     output_ = target_.folder.Create(folders, error);
     if (!output_) return Fail(error);
     stage_ = Stage::Data;
-    if (length_ == 0) Complete();
+    if (length_ == 0) BeginTrailer();
 }
 
 ExistingFiles FileExtraction::AskAboutTakenName() {
@@ -215,6 +300,8 @@ void FileExtraction::End(SaveOutcome outcome, const std::string& reason) {
 
 void FileExtraction::SourceEnded(const std::string& why) {
     if (stage_ == Stage::Header) return Fail("not found: " + why + ", inside its stream header");
+    // The data are whole; only what may follow them is missing, so the file is saved unverified.
+    if (stage_ == Stage::Trailer) return Complete();
     if (stage_ == Stage::Data) {
         Truncate(why + ", after " + std::to_string(dataTaken_) + " of " + std::to_string(length_) + " bytes");
     }
