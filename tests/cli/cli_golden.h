@@ -3,8 +3,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -44,32 +44,31 @@ inline CliResult RunCli(const std::string& arguments, const std::string& errFile
     return result;
 }
 
-// Runs the program as if Ctrl-C had been pressed at its start: SIGINT is blocked in the new process and
-// sent to it at once, so it is pending when the program begins to watch for it, wherever its work is.
+// Runs the program as if Ctrl-C had been pressed at its start: the new process blocks SIGINT and sends
+// it to itself before it becomes the program, so the signal is already pending (pending signals and the
+// mask survive exec) when the program begins to watch for it, however the two processes are scheduled.
 inline CliResult RunCliInterrupted(std::vector<std::string> arguments, const std::string& outFile,
                                    const std::string& errFile) {
     arguments.insert(arguments.begin(), OSTRUM_CLI_PATH);
     std::vector<char*> argv;
     for (auto& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t blocked;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGINT);
-    posix_spawnattr_setsigmask(&attributes, &blocked);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     CliResult result;
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, argv[0], &files, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    posix_spawnattr_destroy(&attributes);
-    if (spawned != 0) return result;
-    ::kill(child, SIGINT);
+    const pid_t child = ::fork();
+    if (child < 0) return result;
+    if (child == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, SIGINT);
+        ::sigprocmask(SIG_BLOCK, &blocked, nullptr);
+        ::kill(::getpid(), SIGINT);
+        ::execve(argv[0], argv.data(), environ);
+        ::_exit(127);
+    }
     int raw = 0;
     ::waitpid(child, &raw, 0);
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
