@@ -17,7 +17,6 @@ using catalog::ByteSpan;
 
 namespace {
 
-
 std::string Hex16(std::uint16_t value) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%04X", value);
