@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "chunk_view.h"
-#include "image_reads.h"
 #include "common/posix_io.h"
-#include "deep_scan.h"
 #include "common/saturating.h"
+#include "deep_scan.h"
+#include "image_reads.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
 

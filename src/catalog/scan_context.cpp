@@ -88,7 +88,9 @@ bool StreamHeaderChecksumHolds(ByteSpan header) {
     return sum == *ReadLE16(header, stream_hdr::kChecksum);
 }
 
-std::string LostDirectoryName(std::uint64_t number) { return "lost dir" + std::to_string(number) + "\\"; }
+std::string LostDirectoryName(std::uint64_t number) {
+    return "lost dir" + std::to_string(number) + "\\";
+}
 
 void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
     auto field = ReadNameField(chunk, slot, sset::kDataSetName);

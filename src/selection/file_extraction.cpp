@@ -17,7 +17,6 @@ using catalog::ByteSpan;
 
 namespace {
 
-
 std::string Hex16(std::uint16_t value) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%04X", value);
@@ -175,18 +174,24 @@ void FileExtraction::ChooseDecoding() {
     }
 }
 
-void FileExtraction::Begin() {
-    const std::uint64_t headerAt = *item_.dataOffset - stream_hdr::kSize;
-    if (std::memcmp(header_.data() + stream_hdr::kStreamId, "STAN", 4) != 0) {
-        return Fail("not found: the 22 bytes at medium byte " + std::to_string(headerAt) +
-                    ", just before its data, are not a STAN stream header");
+std::optional<std::string> StanHeaderProblem(ByteSpan header, std::uint64_t headerAt) {
+    if (header.size() < stream_hdr::kSize ||
+        std::memcmp(header.data() + stream_hdr::kStreamId, "STAN", 4) != 0) {
+        return "not found: the 22 bytes at medium byte " + std::to_string(headerAt) +
+               ", just before its data, are not a STAN stream header";
     }
     // A stray "STAN" in file data, or a header hit by damage, would make its length a guess: nothing is
     // written on the strength of it.
-    if (!catalog::StreamHeaderChecksumHolds(ByteSpan(header_))) {
-        return Fail("damaged stream header: the checksum of the 22 bytes at medium byte " +
-                    std::to_string(headerAt) + " does not hold");
+    if (!catalog::StreamHeaderChecksumHolds(header)) {
+        return "damaged stream header: the checksum of the 22 bytes at medium byte " +
+               std::to_string(headerAt) + " does not hold";
     }
+    return std::nullopt;
+}
+
+void FileExtraction::Begin() {
+    const std::uint64_t headerAt = *item_.dataOffset - stream_hdr::kSize;
+    if (auto problem = StanHeaderProblem(ByteSpan(header_), headerAt)) return Fail(*problem);
     length_ = *catalog::ReadLE64(ByteSpan(header_), stream_hdr::kStreamLength);
     ChooseDecoding();
 

@@ -37,6 +37,10 @@ class StreamChecksum {
     unsigned phase_ = 0;  // bytes of the current word already summed
 };
 
+// Why the 22 bytes at medium byte `headerAt`, just before a file's data, are no STAN stream header that
+// a save may trust (not one, or one whose checksum fails); nothing when they are one.
+std::optional<std::string> StanHeaderProblem(std::span<const std::uint8_t> header, std::uint64_t headerAt);
+
 // From a stream header to the header of the stream after it: streams start on 4-byte boundaries.
 std::uint64_t NextStreamHeaderDistance(std::uint64_t length);
 

@@ -71,8 +71,8 @@ void SaveOneFromImage(SaveRun& run, const catalog::ImageFile& image, std::vector
     while (!file.done()) {
         if (run.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
         // The stream header that may follow the data is read with their last piece.
-        const auto want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.wanted() + file.readAhead()));
+        const auto want = static_cast<std::size_t>(
+            std::min<std::uint64_t>(buffer.size(), file.wanted() + file.readAhead()));
         const std::size_t got = image.ReadAt(position, std::span(buffer).first(want));
         file.Take(std::span(buffer).first(got));
         position += got;

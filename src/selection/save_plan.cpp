@@ -2,15 +2,13 @@
 
 #include <sys/stat.h>
 
-#include <array>
 #include <unordered_map>
 #include <unordered_set>
 
-#include "catalog/block_tags.h"
 #include "catalog/byte_reader.h"
 #include "catalog/mtf_layout.h"
-#include "catalog/scan_context.h"
 #include "compressed_stream.h"
+#include "file_extraction.h"
 #include "save_path.h"
 
 namespace ostrum::selection {
@@ -56,17 +54,8 @@ StreamLook LookAtStream(const catalog::ImageSource& image, const SaveItem& item)
     StreamLook look;
     const std::uint64_t headerAt = *item.dataOffset - stream_hdr::kSize;
     const auto header = ReadBytes(image, headerAt, stream_hdr::kSize);
-    if (header.size() < stream_hdr::kSize ||
-        !catalog::HasTagAt(header, stream_hdr::kStreamId, catalog::BlockTagTable[catalog::kTagSTAN])) {
-        return {PlannedOutcome::Fail, std::nullopt,
-                "not found: the 22 bytes at medium byte " + std::to_string(headerAt) +
-                    " are not a STAN stream header"};
-    }
-    if (!catalog::StreamHeaderChecksumHolds(header)) {
-        return {PlannedOutcome::Fail, std::nullopt,
-                "damaged stream header: the checksum of the 22 bytes at medium byte " +
-                    std::to_string(headerAt) + " does not hold"};
-    }
+    if (auto problem = StanHeaderProblem(header, headerAt))
+        return {PlannedOutcome::Fail, std::nullopt, *problem};
     const std::uint64_t length = *catalog::ReadLE64(header, stream_hdr::kStreamLength);
     const std::uint16_t attributes = *catalog::ReadLE16(header, stream_hdr::kMediaFormatAttributes);
     const std::uint16_t compression = *catalog::ReadLE16(header, stream_hdr::kDataCompressionAlgorithm);

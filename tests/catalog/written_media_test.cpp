@@ -60,7 +60,8 @@ class WrittenMediaTest : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    std::unique_ptr<Catalog> ScanBytes(const std::vector<std::uint8_t>& bytes, ImageScanOptions options = {}) {
+    std::unique_ptr<Catalog> ScanBytes(const std::vector<std::uint8_t>& bytes,
+                                       ImageScanOptions options = {}) {
         const auto path = (dir / "image.img").string();
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -183,7 +184,8 @@ TEST_F(WrittenMediaTest, DeepScanOfWholeMediaFindsExactlyWhatTheNormalScanFinds)
         }
     }
     for (const auto& entry : fs::directory_iterator(OSTRUM_REAL_MEDIA_DIR)) {
-        EXPECT_EQ(Describe(*ScanPath(entry.path().string(), kDeep)), Describe(*ScanPath(entry.path().string())))
+        EXPECT_EQ(Describe(*ScanPath(entry.path().string(), kDeep)),
+                  Describe(*ScanPath(entry.path().string())))
             << entry.path();
     }
 }

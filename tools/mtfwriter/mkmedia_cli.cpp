@@ -306,7 +306,8 @@ int commandGenerate(const std::vector<std::string>& args, std::ostream& out) {
 }
 
 int commandDamage(const std::vector<std::string>& args, std::ostream& out) {
-    const CommandLine cl = parse(args, {{"--cut", 1}, {"--zero", 2}, {"--shift", 1}, {"--insert", 2}, {"--truncate", 1}});
+    const CommandLine cl =
+        parse(args, {{"--cut", 1}, {"--zero", 2}, {"--shift", 1}, {"--insert", 2}, {"--truncate", 1}});
     requirePositional(cl, 2, "damage");
     if (cl.options.size() != 1)
         throw UsageError("damage takes exactly one of --cut, --zero, --shift, --insert, --truncate");
