@@ -119,6 +119,17 @@ constexpr std::size_t kRowRoom = 128 + 3 * OutputBuffer::kMostDigits;
 
 }  // namespace
 
+bool PrintCatalog(bool json, std::string_view source, const Catalog& catalog, std::string_view status) {
+    OutputBuffer out(stdout);
+    if (json) {
+        PrintCatalogJson(out, source, catalog, status);
+        NoteSetsWithoutFiles(catalog);
+    } else {
+        PrintCatalogText(out, source, catalog, status);
+    }
+    return FinishListing(out);
+}
+
 bool FinishListing(OutputBuffer& out) {
     if (out.Finish()) return true;
     PrintError("list: cannot write the listing: " + out.error());

@@ -26,6 +26,11 @@ void PrintCatalogText(OutputBuffer& out, std::string_view source, const catalog:
 // whole, e.g. to a full disk.
 bool FinishListing(OutputBuffer& out);
 
+// The JSON form (with the notes of NoteSetsWithoutFiles) or the text form, on standard output; false (after
+// saying why) when it could not be written whole.
+bool PrintCatalog(bool json, std::string_view source, const catalog::Catalog& catalog,
+                  std::string_view status);
+
 // Notes on standard error each backup set that holds no files (a database backup, for one), which the
 // JSON form shows nothing of.
 void NoteSetsWithoutFiles(const catalog::Catalog& catalog);

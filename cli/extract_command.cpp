@@ -1,16 +1,11 @@
 // `extract [OPTIONS] SOURCE DEST`: scans an image file or a tape and saves the files found (or those
-// chosen by path) into a folder, with a progress bar on a terminal and a report of every file not saved
-// whole at the end.
-
-#include <fnmatch.h>
-#include <pthread.h>
+// chosen by path) into a folder, with the folders of the selection and their dates, a progress bar on a
+// terminal and a report of every file not saved whole at the end. A dry run says what a save would do.
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
-#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -24,8 +19,12 @@
 #include "catalog_output.h"
 #include "commands.h"
 #include "common/saturating.h"
+#include "include_patterns.h"
+#include "interrupt_watch.h"
 #include "selection/save_files.h"
+#include "selection/save_folders.h"
 #include "selection/save_path.h"
+#include "selection/save_plan.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
 #include "tape_commands.h"
@@ -34,92 +33,7 @@
 namespace ostrum::cli {
 namespace {
 
-using selection::ExistingFiles;
-
-struct ExtractOptions {
-    std::vector<std::string> patterns;  // catalog paths below "TAPE MEDIA\", "\"-separated
-    ExistingFiles existing = ExistingFiles::KeepBoth;
-    bool dryRun = false;
-    tape::TapeDevices devices;
-    std::string source;
-    std::string destination;
-};
-
-// A path as the user may type it ("BACKUP SET 1(_Daily)/DOCS", with or without "TAPE MEDIA\") in the
-// catalog's own form, below its root.
-std::string CatalogForm(std::string text) {
-    std::replace(text.begin(), text.end(), '/', '\\');
-    const std::string_view root = catalog::kMediaRootPrefix;
-    if (text.starts_with(root)) text.erase(0, root.size());
-    return text;
-}
-
-// A pattern with a wildcard is matched against the whole path; any other selects that file or folder
-// and everything below it.
-bool Matches(std::string_view catalogPath, const std::string& pattern) {
-    if (catalogPath.starts_with(catalog::kMediaRootPrefix))
-        catalogPath.remove_prefix(catalog::kMediaRootPrefix.size());
-    if (pattern.find_first_of("*?[") != std::string::npos) {
-        return ::fnmatch(pattern.c_str(), std::string(catalogPath).c_str(), FNM_NOESCAPE) == 0;
-    }
-    if (pattern.empty() || pattern.back() == '\\') return catalogPath.starts_with(pattern);
-    return catalogPath == pattern ||
-           (catalogPath.starts_with(pattern) && catalogPath.size() > pattern.size() &&
-            catalogPath[pattern.size()] == '\\');
-}
-
-std::optional<ExistingFiles> ParsePolicy(std::string_view text) {
-    if (text == "keep-both") return ExistingFiles::KeepBoth;
-    if (text == "skip") return ExistingFiles::Skip;
-    if (text == "overwrite") return ExistingFiles::Overwrite;
-    return std::nullopt;
-}
-
-// Reads the command line; prints the problem and returns false when it is wrong.
-bool ParseOptions(Args args, ExtractOptions& options) {
-    std::vector<std::string> operands;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool takesValue = arg == "--include" || arg == "--existing" || arg == "--attach";
-        if (takesValue && i + 1 == args.size()) {
-            PrintError("extract: " + arg + " needs a value");
-            return false;
-        }
-        if (arg == "--include") {
-            options.patterns.push_back(CatalogForm(args[++i]));
-        } else if (arg == "--existing") {
-            auto policy = ParsePolicy(args[++i]);
-            if (!policy) {
-                PrintError("extract: --existing takes keep-both, skip or overwrite, not '" + args[i] + "'");
-                return false;
-            }
-            options.existing = *policy;
-        } else if (arg == "--attach") {
-            if (std::string error = AttachVirtualTape(options.devices, args[++i]); !error.empty()) {
-                PrintError("extract: " + error);
-                return false;
-            }
-        } else if (arg == "--dry-run") {
-            options.dryRun = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            PrintError("extract: unknown option '" + arg + "'");
-            return false;
-        } else {
-            operands.push_back(arg);
-        }
-    }
-    if (operands.size() != 2) {
-        PrintError("extract: give a source (an image file or //./tapeN) and a destination folder");
-        return false;
-    }
-    options.source = operands[0];
-    options.destination = operands[1];
-    return true;
-}
-
-bool IsTape(const std::string& source) {
-    return tape::ParseTapeDeviceName(source).has_value();
-}
+using selection::PlannedOutcome;
 
 // What the scan could not read. It is said at the end, after the report, where it is not lost above
 // thousands of lines.
@@ -133,6 +47,19 @@ struct UnreadParts {
         WarnOfReadFailures(tape.readErrors, tape.lastReadError, tape.gaveUp,
                            "the tape was not read to the end, so files behind that point were not found");
         return WarnOfUnreadableImageParts(image) || tapeLeft;
+    }
+};
+
+// The flags an interruption sets: the scan's and the save's.
+struct StopFlags {
+    std::atomic<bool> scanActive{true};
+    std::atomic<bool> stopTape{false};
+    std::atomic<bool> cancelSave{false};
+
+    void Stop() {
+        scanActive.store(false);
+        stopTape.store(true);
+        cancelSave.store(true);
     }
 };
 
@@ -150,14 +77,13 @@ bool OpenSourceImage(catalog::ImageFile& image, const std::string& source) {
 }
 
 // Scans the source into `found`; false (after printing why) when it cannot be read at all.
-bool Scan(ExtractOptions& options, catalog::Catalog& found, UnreadParts& unread) {
+bool Scan(const ExtractOptions& options, const tape::TapeDevices& devices, catalog::Catalog& found,
+          UnreadParts& unread, StopFlags& stop) {
     TerminalProgress progress;
-    progress.SetLabel("Scanning");
+    progress.SetLabel(options.deep ? "Scanning deeply" : "Scanning");
     ScanProgressSink sink(progress);
-    std::atomic<bool> active{true};
-    if (IsTape(options.source)) {
-        std::atomic<bool> stop{false};
-        tape::ScanTape(options.devices, options.source, found, sink, active, stop, &unread.tape);
+    if (IsTapeName(options.source)) {
+        tape::ScanTape(devices, options.source, found, sink, stop.scanActive, stop.stopTape, &unread.tape);
         if (!unread.tape.error.empty()) {
             PrintError("extract: " + unread.tape.error);
             return false;
@@ -165,67 +91,168 @@ bool Scan(ExtractOptions& options, catalog::Catalog& found, UnreadParts& unread)
     } else {
         catalog::ImageFile image;
         if (!OpenSourceImage(image, options.source)) return false;
-        catalog::ScanImageFile(image, found, sink, active, &unread.image);
+        catalog::ScanImageFile(image, found, sink, stop.scanActive, &unread.image, {.deep = options.deep});
     }
     found.FinishScan();
     return true;
 }
 
-void Select(catalog::Catalog& found, const std::vector<std::string>& patterns) {
-    if (patterns.empty()) return;
-    for (std::size_t i = 0; i < found.rowCount(); ++i) {
-        const std::string path = found.row(i).path().str();
-        found.SetChecked(i, std::any_of(patterns.begin(), patterns.end(),
-                                        [&](const std::string& pattern) { return Matches(path, pattern); }));
+// The folder of the destination a catalog folder ("TAPE MEDIA\A\B\") stands for, "A/B/".
+std::string FolderText(std::string_view catalogPath) {
+    if (catalogPath.ends_with('\\')) catalogPath.remove_suffix(1);
+    return selection::JoinComponents(selection::DestinationComponents(catalogPath)) + "/";
+}
+
+// The selected folders that no file saved (or to be saved) lies in.
+std::vector<std::string> EmptyFolders(const std::vector<selection::FolderItem>& folders) {
+    std::vector<std::string> empty;
+    for (const auto& folder : folders) {
+        if (folder.selected && !folder.holdsFiles) empty.push_back(FolderText(folder.catalogPath));
+    }
+    return empty;
+}
+
+// What the dry run says of one file after its destination name.
+std::string DryRunDetail(const selection::PlannedFile& planned) {
+    const std::string size = planned.size ? std::to_string(*planned.size) : std::string("?");
+    const std::string note = planned.note.empty() ? std::string() : "  (" + planned.note + ")";
+    switch (planned.outcome) {
+        case PlannedOutcome::Save:
+        case PlannedOutcome::Replace:
+            return "  " + size + note;
+        case PlannedOutcome::SaveRenamed:
+            return "  " + size + "  (under another name: " + planned.note + ")";
+        case PlannedOutcome::Skip:
+            return "  (skipped: " + planned.note + ")";
+        case PlannedOutcome::Truncate:
+            return "  (cut short: " + planned.note + ")";
+        case PlannedOutcome::Fail:
+            break;
+    }
+    return "  (not saved: " + planned.note + ")";
+}
+
+void PrintDryRun(const std::vector<selection::PlannedFile>& plan,
+                 const std::vector<std::string>& emptyFolders, const ExtractOptions& options) {
+    std::uint64_t bytes = 0;
+    std::size_t files = 0, renamed = 0, replacing = 0, skipped = 0, cutShort = 0, failed = 0;
+    for (const auto& planned : plan) {
+        std::cout << planned.destination << DryRunDetail(planned) << "\n";
+        switch (planned.outcome) {
+            case PlannedOutcome::SaveRenamed:
+                ++renamed;
+                [[fallthrough]];
+            case PlannedOutcome::Save:
+                ++files;
+                bytes = common::SaturatingAdd(bytes, planned.size.value_or(0));
+                break;
+            case PlannedOutcome::Replace:
+                ++files;
+                ++replacing;
+                bytes = common::SaturatingAdd(bytes, planned.size.value_or(0));
+                break;
+            case PlannedOutcome::Skip:
+                ++skipped;
+                break;
+            case PlannedOutcome::Truncate:
+                ++cutShort;
+                break;
+            case PlannedOutcome::Fail:
+                ++failed;
+                break;
+        }
+    }
+    for (const auto& folder : emptyFolders) std::cout << folder << "  (folder without files)\n";
+    std::cout << files << " files, " << bytes << " bytes would be saved under " << options.destination;
+    std::string more;
+    auto add = [&more](std::size_t count, const std::string& what) {
+        if (count > 0) more += (more.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+    };
+    add(renamed, "of them under another name");
+    add(replacing, "of them over existing files");
+    add(skipped, "skipped");
+    add(cutShort, "cut short");
+    add(failed, "not saved");
+    add(emptyFolders.size(), "empty folders made");
+    if (!more.empty()) std::cout << "; " << more;
+    std::cout << "\n";
+    if (IsTapeName(options.source)) {
+        std::cout << "(sizes as the tape records them; a compressed stream decodes to more, known only once "
+                     "the tape is read again)\n";
     }
 }
 
-void PrintDryRun(const std::vector<selection::SaveItem>& items, const std::string& destination) {
-    std::uint64_t bytes = 0;
-    for (const auto& item : items) {
-        const std::string target =
-            selection::JoinComponents(selection::DestinationComponents(item.catalogPath));
-        if (item.dataOffset) {
-            std::cout << target << "  " << item.size.value_or(0) << "\n";
-            bytes = common::SaturatingAdd(bytes, item.size.value_or(0));
-        } else {
-            std::cout << target << "  (not found: no data stream)\n";
-        }
+// The outcomes of the dry run's files as a save's report, for the folders they would fill.
+selection::SaveReport AsReport(const std::vector<selection::SaveItem>& items,
+                               const std::vector<selection::PlannedFile>& plan) {
+    selection::SaveReport report;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        selection::FileResult file;
+        file.catalogPath = items[i].catalogPath;
+        const bool kept = plan[i].outcome != PlannedOutcome::Skip && plan[i].outcome != PlannedOutcome::Fail;
+        if (kept) file.savedAs = plan[i].destination;
+        report.files.push_back(std::move(file));
     }
-    std::cout << items.size() << " files, " << bytes << " bytes would be saved under " << destination << "\n";
+    return report;
+}
+
+int DryRun(const catalog::Catalog& found, const std::vector<selection::SaveItem>& items,
+           const ExtractOptions& options) {
+    std::vector<selection::PlannedFile> plan;
+    if (IsTapeName(options.source)) {
+        plan = selection::PlanSave(items, options.destination, options.existing, nullptr);
+    } else {
+        catalog::ImageFile image;
+        if (!catalog::OpenImageFile(image, options.source)) {
+            PrintError("extract: " + image.error());
+            return kExitFailure;
+        }
+        plan = selection::PlanSave(items, options.destination, options.existing, &image);
+    }
+    PrintDryRun(plan, EmptyFolders(selection::FoldersOfSave(found, AsReport(items, plan))), options);
+    return kExitOk;
 }
 
 // A scan of an image on a thread of its own, whose rows (those the patterns choose) are handed to the save
 // as the scan publishes them, after every chunk: files are saved while the rest of the image is scanned.
 class ScanWhileSaving final : public selection::SaveItemSource, catalog::CatalogSink {
   public:
-    ScanWhileSaving(const catalog::ImageFile& image, catalog::Catalog& found,
-                    const std::vector<std::string>& patterns, const std::atomic<bool>& cancel,
+    ScanWhileSaving(const catalog::ImageFile& image, bool deep, catalog::Catalog& found,
+                    const IncludePatterns& patterns, std::atomic<bool>& scanActive,
                     catalog::ImageScanSummary& summary)
-        : found_(found), patterns_(patterns), cancel_(cancel) {
-        scanner_ = std::thread([this, &image, &summary] {
-            catalog::ScanImageFile(image, found_, *this, active_, &summary);
+        : found_(found), patterns_(patterns), scanActive_(scanActive) {
+        scanner_ = std::thread([this, &image, deep, &summary] {
+            whole_ = catalog::ScanImageFile(image, found_, *this, scanActive_, &summary, {.deep = deep}) == 1;
             Publish(true);
         });
     }
     // Stops the scan if it still runs and waits for it.
-    ~ScanWhileSaving() { Join(); }
+    ~ScanWhileSaving() {
+        scanActive_.store(false);
+        Join();
+    }
     ScanWhileSaving(const ScanWhileSaving&) = delete;
     ScanWhileSaving& operator=(const ScanWhileSaving&) = delete;
 
     void Join() {
-        active_.store(false);
         if (scanner_.joinable()) scanner_.join();
     }
+    // After Join: whether the scan reached the end of the image.
+    bool whole() const { return whole_; }
     // The scan's progress, while it runs; nothing once it has ended.
     std::optional<int> percent() const {
         if (ended_.load(std::memory_order_acquire)) return std::nullopt;
         return percent_.load(std::memory_order_relaxed);
     }
+    // Waits for the first row chosen; false when the scan ended, or was stopped, without one.
+    bool WaitForFirst() {
+        first_ = Next();
+        return first_.has_value();
+    }
 
     std::optional<selection::SaveItem> Next() override {
+        if (first_) return std::exchange(first_, std::nullopt);
         for (;;) {
-            if (cancel_.load(std::memory_order_relaxed)) active_.store(false);
             std::size_t row = 0;
             {
                 std::unique_lock lock(mutex_);
@@ -236,12 +263,7 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
                 row = taken_++;
             }
             const catalog::FileRow file = found_.row(row);
-            if (patterns_.empty()) return selection::SaveItemOf(file);
-            const std::string path = file.path().str();
-            if (std::any_of(patterns_.begin(), patterns_.end(),
-                            [&](const std::string& pattern) { return Matches(path, pattern); })) {
-                return selection::SaveItemOf(file);
-            }
+            if (patterns_.Chooses(file.path().str())) return selection::SaveItemOf(file);
         }
     }
 
@@ -264,9 +286,9 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
     }
 
     catalog::Catalog& found_;
-    const std::vector<std::string>& patterns_;
-    const std::atomic<bool>& cancel_;
-    std::atomic<bool> active_{true};
+    const IncludePatterns& patterns_;
+    std::atomic<bool>& scanActive_;
+    bool whole_ = false;
     std::atomic<int> percent_{0};
     std::atomic<bool> ended_{false};
     std::mutex mutex_;
@@ -275,6 +297,7 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
     std::size_t taken_ = 0;
     bool finished_ = false;
     bool waiting_ = false;
+    std::optional<selection::SaveItem> first_;
     std::thread scanner_;
 };
 
@@ -301,55 +324,43 @@ class ExtractProgress final : public selection::SaveSink {
     std::chrono::steady_clock::time_point shown_{};
 };
 
-void PrintReport(const selection::SaveReport& report) {
+void PrintReport(const selection::SaveReport& report, const selection::FolderReport& folders) {
     for (const auto& file : report.files) {
-        if (file.outcome == selection::SaveOutcome::Saved && file.decoded) continue;
-        if (file.outcome == selection::SaveOutcome::NotAttempted) continue;  // said once, below
-        std::cout << selection::OutcomeText(file.outcome) << ": " << file.catalogPath;
+        const bool mismatch = file.checksum == selection::ChecksumCheck::Mismatch;
+        if (file.outcome == selection::SaveOutcome::Saved && file.decoded && !mismatch) continue;
+        // Files not reached are said once, below.
+        if (file.outcome == selection::SaveOutcome::NotAttempted) continue;
+        if (file.outcome == selection::SaveOutcome::Cancelled && file.bytesWritten == 0) continue;
+        std::cout << (mismatch ? "checksum mismatch" : selection::OutcomeText(file.outcome)) << ": "
+                  << file.catalogPath;
         if (!file.savedAs.empty()) std::cout << " -> " << file.savedAs;
         if (!file.reason.empty()) std::cout << ": " << file.reason;
         std::cout << "\n";
     }
+    for (const auto& error : folders.notMade) std::cout << "folder not made: " << error << "\n";
+    for (const auto& error : folders.notDated) std::cout << "folder date not set: " << error << "\n";
     const auto& t = report.totals;
     if (t.notAttempted > 0) {
         std::cout << "not attempted: destination full (" << report.destinationFull << "): " << t.notAttempted
                   << " files\n";
     }
+    if (report.cancelled)
+        std::cout << "cancelled: the save was interrupted; files not finished were removed\n";
+    if (folders.made > 0) std::cout << "empty folders made: " << folders.made << "\n";
     std::cout << "saved " << t.saved << ", under another name " << t.renamed << ", skipped " << t.skipped
               << ", truncated " << t.truncated << ", failed " << t.failed << ", cancelled " << t.cancelled;
     if (t.notAttempted > 0) std::cout << ", not attempted " << t.notAttempted;
-    std::cout << ", not decoded " << t.notDecoded << "; " << t.bytesWritten << " bytes written\n";
+    std::cout << ", not decoded " << t.notDecoded << ", verified " << t.verified;
+    if (t.checksumMismatches > 0) std::cout << ", checksum mismatch " << t.checksumMismatches;
+    std::cout << "; " << t.bytesWritten << " bytes written\n";
 }
 
-// Turns Ctrl-C and SIGTERM into a cancel request while a save runs, so that the partly written file is
-// removed instead of left behind. The signals are taken by a thread of its own (no handler, no global).
-class InterruptWatch {
-  public:
-    explicit InterruptWatch(std::atomic<bool>& cancel) {
-        sigemptyset(&signals_);
-        sigaddset(&signals_, SIGINT);
-        sigaddset(&signals_, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
-        watcher_ = std::jthread([this, &cancel](std::stop_token stop) {
-            const timespec tick{0, 100'000'000};
-            while (!stop.stop_requested()) {
-                if (sigtimedwait(&signals_, nullptr, &tick) > 0) cancel.store(true);
-            }
-        });
-    }
-    ~InterruptWatch() {
-        watcher_.request_stop();
-        watcher_.join();
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
-    InterruptWatch(const InterruptWatch&) = delete;
-    InterruptWatch& operator=(const InterruptWatch&) = delete;
-
-  private:
-    sigset_t signals_{};
-    sigset_t previous_{};
-    std::jthread watcher_;
-};
+// Says which --include patterns chose nothing; false when there were none.
+bool WarnOfUnusedPatterns(const std::vector<std::string>& unused) {
+    for (const auto& pattern : unused)
+        PrintError("extract: --include '" + pattern + "' chose nothing the scan found");
+    return !unused.empty();
+}
 
 bool MakeDestination(const std::string& destination) {
     std::error_code made;
@@ -359,64 +370,105 @@ bool MakeDestination(const std::string& destination) {
     return false;
 }
 
-// Prints the report; the exit status.
-int Conclude(const selection::SaveReport& report, const UnreadParts& unread) {
+// The folders of the selection, the report, and the exit status of a save.
+int Conclude(const ExtractOptions& options, catalog::Catalog& found, const selection::SaveReport& report,
+             const std::vector<std::string>& unused, const UnreadParts& unread, bool interrupted) {
+    selection::FolderReport folders;
+    if (report.error.empty() && !report.cancelled) {
+        folders = selection::FinishFolders(selection::FoldersOfSave(found, report), options.destination);
+    }
     if (!report.error.empty()) PrintError("extract: " + report.error);
-    PrintReport(report);
+    PrintReport(report, folders);
     const bool readWhole = !unread.Warn();
-    return report.AllSavedWhole() && readWhole ? kExitOk : kExitFailure;
+    const bool chose = !WarnOfUnusedPatterns(unused);
+    if (interrupted) return kExitInterrupted;
+    return report.AllSavedWhole() && folders.notMade.empty() && readWhole && chose ? kExitOk : kExitFailure;
 }
 
-// Extracting from an image: the files are saved while the scan goes on finding them.
-int ExtractWhileScanning(ExtractOptions& options) {
+// Extracting from an image: each file is saved as soon as the scan has found it, while the scan goes on.
+// The destination is made once the first file is chosen, so that a selection that chooses nothing, or a
+// scan interrupted before it found one, leaves none behind.
+int ExtractWhileScanning(const ExtractOptions& options, StopFlags& stop, const InterruptWatch& interrupts) {
     catalog::ImageFile image;
     if (!OpenSourceImage(image, options.source)) return kExitFailure;
-    if (!MakeDestination(options.destination)) return kExitFailure;
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     UnreadParts unread;
-    selection::SaveRequest request{false, options.source, options.destination, options.existing};
-    std::atomic<bool> cancel{false};
+    const IncludePatterns patterns(options.patterns);
     selection::SaveReport report;
     {
-        InterruptWatch interrupts(cancel);
         TerminalProgress bar;
-        bar.SetLabel("Saving");
-        ScanWhileSaving scan(image, found, options.patterns, cancel, unread.image);
+        bar.SetLabel(options.deep ? "Scanning deeply and saving" : "Saving");
+        ScanWhileSaving scan(image, options.deep, found, patterns, stop.scanActive, unread.image);
+        const bool chosen = scan.WaitForFirst();
+        if (!chosen && interrupts.interrupted()) {
+            scan.Join();
+            bar.Finish();
+            PrintError(
+                "extract: interrupted before the scan reached the end of the source; nothing was saved");
+            return kExitInterrupted;
+        }
+        if (!chosen && !options.patterns.empty()) {
+            scan.Join();
+            bar.Finish();
+            WarnOfUnusedPatterns(patterns.Select(found));  // nothing chosen: no destination to make
+            unread.Warn();
+            return kExitFailure;
+        }
+        if (!MakeDestination(options.destination)) return kExitFailure;
+        selection::SaveRequest request{false, options.source, options.destination, options.existing};
         ExtractProgress sink(bar, &scan);
-        report = selection::SaveFiles(scan, request, sink, cancel);
+        report = selection::SaveFiles(scan, request, sink, stop.cancelSave);
         scan.Join();
+        if (!scan.whole() && interrupts.interrupted()) {
+            bar.Finish();
+            PrintError("extract: interrupted before the scan reached the end of the source");
+        }
     }
-    return Conclude(report, unread);
+    found.FinishScan();
+    const std::vector<std::string> unused = patterns.Select(found);
+    return Conclude(options, found, report, unused, unread, interrupts.interrupted());
 }
 
 }  // namespace
 
-int RunExtract(Args args) {
-    ExtractOptions options;
-    if (!ParseOptions(args, options)) return kExitUsage;
-    if (!options.dryRun && !IsTape(options.source)) return ExtractWhileScanning(options);
+int RunExtract(const ExtractOptions& options) {
+    tape::TapeDevices devices;
+    if (auto status = AttachTapes("extract", options.attachments, devices)) return *status;
+    StopFlags stop;
+    const InterruptWatch interrupts([&stop] { stop.Stop(); });
+    if (!options.dryRun && !IsTapeName(options.source))
+        return ExtractWhileScanning(options, stop, interrupts);
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     UnreadParts unread;
-    if (!Scan(options, found, unread)) return kExitFailure;
-    Select(found, options.patterns);
+    if (!Scan(options, devices, found, unread, stop)) return kExitFailure;
+    if (interrupts.interrupted()) {
+        PrintError("extract: interrupted before the scan reached the end of the source; nothing was saved");
+        return kExitInterrupted;
+    }
+    const std::vector<std::string> unused = IncludePatterns(options.patterns).Select(found);
+    if (!options.patterns.empty() && unused.size() == options.patterns.size()) {
+        WarnOfUnusedPatterns(unused);  // nothing chosen: nothing to save, and no destination to make
+        unread.Warn();
+        return kExitFailure;
+    }
     const std::vector<selection::SaveItem> items = selection::CheckedItems(found);
     if (options.dryRun) {
-        PrintDryRun(items, options.destination);
-        return unread.Warn() ? kExitFailure : kExitOk;
+        if (const int status = DryRun(found, items, options); status != kExitOk) return status;
+        const bool readWhole = !unread.Warn();
+        return readWhole && !WarnOfUnusedPatterns(unused) ? kExitOk : kExitFailure;
     }
+
     if (!MakeDestination(options.destination)) return kExitFailure;
-    selection::SaveRequest request{true, options.source, options.destination, options.existing,
-                                   &options.devices};
-    std::atomic<bool> cancel{false};
+    selection::SaveRequest request{IsTapeName(options.source), options.source, options.destination,
+                                   options.existing, &devices};
     selection::SaveReport report;
     {
-        InterruptWatch interrupts(cancel);
         TerminalProgress bar;
         bar.SetLabel("Saving");
         ExtractProgress sink(bar, nullptr);
-        report = selection::SaveFiles(items, request, sink, cancel);
+        report = selection::SaveFiles(items, request, sink, stop.cancelSave);
     }
-    return Conclude(report, unread);
+    return Conclude(options, found, report, unused, unread, interrupts.interrupted());
 }
 
 }  // namespace ostrum::cli

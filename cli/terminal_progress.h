@@ -10,7 +10,7 @@
 namespace ostrum::cli {
 
 class TerminalProgress {
-public:
+  public:
     TerminalProgress();
     ~TerminalProgress();
     TerminalProgress(const TerminalProgress&) = delete;
@@ -38,14 +38,14 @@ public:
 
 // A catalog sink that keeps the scan's last status text and drives a terminal progress bar.
 class ScanProgressSink : public catalog::CatalogSink {
-public:
+  public:
     explicit ScanProgressSink(TerminalProgress& progress) : progress_(progress) {}
     void StatusLine(std::string_view text) override;
     void PositionLine(std::string_view text) override;
     void Progress(int percent) override;
     const std::string& status() const { return status_; }
 
-private:
+  private:
     TerminalProgress& progress_;
     std::string status_;
 };

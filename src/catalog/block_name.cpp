@@ -7,8 +7,12 @@
 namespace ostrum::catalog {
 namespace {
 
-bool IsHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(std::uint32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(std::uint32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 std::uint16_t UnitAt(ByteSpan bytes, std::size_t index) {
     return static_cast<std::uint16_t>(bytes[2 * index] | (bytes[2 * index + 1] << 8));

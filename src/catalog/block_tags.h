@@ -27,7 +27,8 @@ inline constexpr std::array<std::array<char, 4>, 19> BlockTagTable = {{
 
 // A tag's four bytes as the little-endian word a slot's first four bytes read as.
 constexpr std::uint32_t TagWord(const std::array<char, 4>& tag) {
-    return std::uint32_t{static_cast<std::uint8_t>(tag[0])} | (std::uint32_t{static_cast<std::uint8_t>(tag[1])} << 8) |
+    return std::uint32_t{static_cast<std::uint8_t>(tag[0])} |
+           (std::uint32_t{static_cast<std::uint8_t>(tag[1])} << 8) |
            (std::uint32_t{static_cast<std::uint8_t>(tag[2])} << 16) |
            (std::uint32_t{static_cast<std::uint8_t>(tag[3])} << 24);
 }

@@ -131,7 +131,9 @@ bool StreamHeaderChecksumHolds(ByteSpan header) {
     return sum == *ReadLE16(header, stream_hdr::kChecksum);
 }
 
-std::string LostDirectoryName(std::uint64_t number) { return "lost dir" + std::to_string(number) + "\\"; }
+std::string LostDirectoryName(std::uint64_t number) {
+    return "lost dir" + std::to_string(number) + "\\";
+}
 
 void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
     auto field = ReadNameField(chunk, slot, sset::kDataSetName);
@@ -165,7 +167,11 @@ void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t 
     NormaliseDirectory(directory);
 
     const std::string path = CatalogPathOf(context, {});
-    if (CharacterCount(path) <= kMaxCatalogPath) context.catalog.InsertPath(path, &context.sink);
+    if (CharacterCount(path) > kMaxCatalogPath) return;
+    const NodeId node = context.catalog.InsertPath(path, &context.sink);
+    std::vector<std::uint8_t> scratch;
+    const auto date = ReadMtfDate(chunk.Fetch(slot + dirb::kLastModificationDate, 5, scratch), 0);
+    if (node != kNoNode && date && *date != 0) context.catalog.node(node).modified = *date;
 }
 
 void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {

@@ -1,7 +1,14 @@
 #pragma once
 // The saving of one file, fed with the medium's bytes from its STAN stream header on, in whatever pieces
 // the source delivers them: it checks the header, decides where the file goes, writes (or decodes) the
-// data, and ends with a FileResult. The image and tape readers differ only in how they fetch the bytes.
+// data, checks them against a CSUM stream that follows them, and ends with a FileResult. The image and
+// tape readers differ only in how they fetch the bytes.
+//
+// The checksum is verified here and only here: every data byte passes through Take, which sums it as it
+// stands on the medium, and the stream header after the data is then read to see whether it is a CSUM.
+// A reader that would move a file's data without Take (a copy inside the kernel) must first read the 22
+// bytes at NextStreamHeaderDistance(length) from the STAN header and leave every file whose next stream
+// is a CSUM to Take, or the file would be saved unverified.
 
 #include <array>
 #include <cstdint>
@@ -32,6 +39,29 @@ struct DataJob {
     bool cancelled = false;    // the save was cancelled before the job was begun
 };
 
+// XOR of a stream's data as little-endian 32-bit words, the last one filled with zeros: the value of the
+// CSUM stream that may follow it.
+class StreamChecksum {
+  public:
+    void Add(std::span<const std::uint8_t> bytes);
+    std::uint32_t value() const { return sum_; }
+
+  private:
+    std::uint32_t sum_ = 0;
+    unsigned phase_ = 0;  // bytes of the current word already summed
+};
+
+// Why the 22 bytes at medium byte `headerAt`, just before a file's data, are no STAN stream header that
+// a save may trust (not one, or one whose checksum fails); nothing when they are one.
+std::optional<std::string> StanHeaderProblem(std::span<const std::uint8_t> header, std::uint64_t headerAt);
+
+// From a stream header to the header of the stream after it: streams start on 4-byte boundaries.
+std::uint64_t NextStreamHeaderDistance(std::uint64_t length);
+// True when the 22 bytes are the header of a CSUM stream, the checksum of the data before it.
+bool IsChecksumStreamHeader(std::span<const std::uint8_t> header);
+// Bytes after a stream's data up to the end of a CSUM stream's value: alignment, header and value.
+inline constexpr std::size_t kMostTrailer = 3 + catalog::mtf::stream_hdr::kSize + 4;
+
 // What the files of one save share.
 struct SaveTarget {
     DestinationFolder& folder;
@@ -44,9 +74,14 @@ class FileExtraction {
     FileExtraction(const SaveItem& item, std::size_t index, SaveTarget& target);
 
     bool done() const { return stage_ == Stage::Done; }
-    // Medium bytes it still needs (the header's, then the data's); 0 when done.
+    // Medium bytes it still needs (the header's, then the data's, then those of the stream header after
+    // the data and of its checksum); 0 when done.
     std::uint64_t wanted() const;
-    // Takes the next medium bytes, at most wanted().
+    // While the data are taken: the bytes after them that it will want too when a CSUM follows, so that
+    // a reader may deliver them with the data's last piece.
+    std::uint64_t readAhead() const;
+    // Takes the next medium bytes; what it does not want (past a CSUM, or after the data when no CSUM
+    // follows) is passed over.
     void Take(std::span<const std::uint8_t> bytes);
     // The source has no more bytes for this file: `why` says why (its end, a read error).
     void SourceEnded(const std::string& why);
@@ -56,8 +91,10 @@ class FileExtraction {
     void Abandon(SaveOutcome outcome, const std::string& why);
 
     // True once the header is taken when the data are to be written as they lie on the medium, neither
-    // decoded nor looked at on the way: they may then be written by a writer of their own (HandOver, then
-    // TakeBack) or copied inside the kernel (DirectOutput, then DataCopied).
+    // decoded nor summed on the way. If, besides, no CSUM stream follows them (the caller reads the stream
+    // header at NextStreamHeaderDistance(wanted()) from the STAN header: IsChecksumStreamHeader), they
+    // may be written by a writer of their own (HandOver, then TakeBack) or copied inside the kernel
+    // (DirectOutput, then DataCopied), which complete the file without reading what follows the data.
     bool PlainData() const;
     // The job of writing all the data, which lie in `bytes` from `from` on; the file waits for it to come
     // back.
@@ -77,9 +114,11 @@ class FileExtraction {
     const FileResult& result() const { return result_; }
 
   private:
-    enum class Stage : std::uint8_t { Header, Data, Done };
+    enum class Stage : std::uint8_t { Header, Data, Trailer, Done };
 
     void Begin();
+    void BeginTrailer();
+    void CheckTrailer();
     void ChooseDecoding();
     ExistingFiles AskAboutTakenName();
     bool EnsureOutput();
@@ -102,9 +141,15 @@ class FileExtraction {
     std::size_t headerHave_ = 0;
     std::uint64_t length_ = 0;  // Stream Length
     std::uint64_t dataTaken_ = 0;
+    StreamChecksum checksum_;
+    // The alignment bytes after the data, the next stream header, and a CSUM stream's 4-byte value.
+    std::array<std::uint8_t, 3 + catalog::mtf::stream_hdr::kSize + 4> trailer_{};
+    std::size_t trailerPad_ = 0;  // alignment bytes before the next stream header
+    std::size_t trailerHave_ = 0;
+    std::size_t trailerWanted_ = 0;
     std::optional<CompressedStreamDecoder> decoder_;
     std::shared_ptr<const FolderHandle> folder_;  // where the file is created, once it is to be written
-    std::optional<OutputFile> output_;    // created with the first data
+    std::optional<OutputFile> output_;            // created with the first data
 };
 
 }  // namespace ostrum::selection

@@ -1,6 +1,7 @@
 #include "save_files.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <deque>
 #include <thread>
@@ -54,6 +55,8 @@ void Count(SaveTotals& totals, const FileResult& result) {
     const bool ended =
         result.outcome == SaveOutcome::Cancelled || result.outcome == SaveOutcome::NotAttempted;
     if (!result.decoded && !ended) ++totals.notDecoded;
+    if (result.checksum == ChecksumCheck::Verified) ++totals.verified;
+    if (result.checksum == ChecksumCheck::Mismatch) ++totals.checksumMismatches;
     totals.bytesWritten += result.bytesWritten;
 }
 
@@ -79,6 +82,8 @@ class ImageSave {
 
   private:
     void SaveOne(std::size_t index);
+    bool ChecksumFollows(std::uint64_t headerAt, std::uint64_t length,
+                         std::span<const std::uint8_t> read) const;
     void CopyData(FileExtraction& file, std::uint64_t position);
     void ReadRest(FileExtraction& file, std::uint64_t position);
 
@@ -121,24 +126,46 @@ void ImageSave::SaveOne(std::size_t index) {
         return run_.Finish(file);
     }
 
+    // The header and, for a small file, its data and what follows them up to a CSUM stream's value, in
+    // one read.
     const std::uint64_t position = *item.dataOffset - stream_hdr::kSize;
     const std::uint64_t expected = item.size.value_or(0);
-    std::vector<std::uint8_t> bytes(stream_hdr::kSize + (expected <= kReadWithHeader ? expected : 0));
+    std::vector<std::uint8_t> bytes(stream_hdr::kSize +
+                                    (expected <= kReadWithHeader ? expected + kMostTrailer : 0));
     const catalog::ImageRead read = image_.Read(position, bytes);
     bytes.resize(read.count);
     const std::size_t header = std::min(read.count, stream_hdr::kSize);
     file.Take(std::span(bytes).first(header));
-    if (file.PlainData() && file.wanted() <= read.count - header) {
+    // Data that need no look on the way go to a writer, or are copied inside the kernel; the others are
+    // taken here, the bytes read with the header first.
+    const bool plain = file.PlainData() && !ChecksumFollows(position, file.wanted(), bytes);
+    if (plain && header + file.wanted() <= read.count) {
         return handedOver_.HandOver(std::move(file), std::move(bytes), header);
     }
     handedOver_.TakeBackAll();
-    if (file.PlainData()) {
+    std::uint64_t next = position + read.count;
+    if (plain) {
         CopyData(file, position + header);
+        next = position + header + file.dataTaken();
     } else if (!file.done() && read.count > header) {
         file.Take(std::span(bytes).subspan(header));
     }
-    if (!file.done()) ReadRest(file, position + header + file.dataTaken());
+    if (!file.done()) ReadRest(file, next);
     run_.Finish(file);
+}
+
+// Whether a CSUM stream follows the `length` data bytes of the stream whose header lies at image byte
+// `headerAt`: from the bytes read from there on when they reach so far, else from the image. None follows
+// where the image ends first.
+bool ImageSave::ChecksumFollows(std::uint64_t headerAt, std::uint64_t length,
+                                std::span<const std::uint8_t> read) const {
+    const std::uint64_t next = NextStreamHeaderDistance(length);
+    if (next + stream_hdr::kSize <= read.size()) {
+        return IsChecksumStreamHeader(read.subspan(static_cast<std::size_t>(next), stream_hdr::kSize));
+    }
+    std::array<std::uint8_t, stream_hdr::kSize> following{};
+    const catalog::ImageRead got = image_.Read(headerAt + next, following);
+    return got.count == following.size() && IsChecksumStreamHeader(following);
 }
 
 // Copies a file's data inside the kernel, as far as the kernel does; ReadRest does the rest.
@@ -160,7 +187,9 @@ void ImageSave::ReadRest(FileExtraction& file, std::uint64_t position) {
     if (buffer_.empty()) buffer_.resize(kImageReadSize);
     while (!file.done()) {
         if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), file.wanted()));
+        // The stream header that may follow the data is read with their last piece.
+        const auto want = static_cast<std::size_t>(
+            std::min<std::uint64_t>(buffer_.size(), file.wanted() + file.readAhead()));
         const std::size_t got = image_.ReadAt(position, std::span(buffer_).first(want));
         file.Take(std::span(buffer_).first(got));
         position += got;
@@ -354,7 +383,7 @@ bool SaveReport::AllSavedWhole() const {
         const bool complete = result.outcome == SaveOutcome::Saved ||
                               result.outcome == SaveOutcome::SavedRenamed ||
                               result.outcome == SaveOutcome::Skipped;
-        return complete && result.decoded;
+        return complete && result.decoded && result.checksum != ChecksumCheck::Mismatch;
     });
 }
 

@@ -30,7 +30,8 @@ namespace stream_hdr = catalog::mtf::stream_hdr;
 constexpr std::uint64_t kGatheredFile = 256u << 10;
 
 // A file being read: its stream header begins at delivered byte `start`; `next` is the one it wants next.
-// A small file's data are gathered in `gathered` until `toGather` is 0, then handed over.
+// A small file's data, and what follows them up to a CSUM stream's value, are gathered in `gathered`
+// until `toGather` is 0; the data are then handed over, or taken here when a CSUM follows.
 struct ActiveFile {
     ActiveFile(FileExtraction taken, std::uint64_t at) : file(std::move(taken)), start(at), next(at) {}
 
@@ -39,6 +40,7 @@ struct ActiveFile {
     std::uint64_t next;
     bool gathering = false;
     bool handedOver = false;
+    std::uint64_t length = 0;  // of the data gathered
     std::uint64_t toGather = 0;
     std::vector<std::uint8_t> gathered;
 };
@@ -160,7 +162,8 @@ void TapeSave::Take(ActiveFile& active, catalog::ByteSpan bytes) {
         // them itself, after the files handed over before it.
         if (active.file.PlainData() && active.file.wanted() <= kGatheredFile) {
             active.gathering = true;
-            active.toGather = active.file.wanted();
+            active.length = active.file.wanted();
+            active.toGather = active.length + active.file.readAhead();
             active.gathered.reserve(static_cast<std::size_t>(active.toGather));
         } else if (header && active.file.takingData()) {
             handedOver_.TakeBackAll();
@@ -169,10 +172,17 @@ void TapeSave::Take(ActiveFile& active, catalog::ByteSpan bytes) {
         active.gathered.insert(active.gathered.end(), bytes.begin(), bytes.end());
         active.toGather -= bytes.size();
     }
-    if (active.gathering && active.toGather == 0) {
-        handedOver_.HandOver(std::move(active.file), std::move(active.gathered), 0);
-        active.handedOver = true;
+    if (!active.gathering || active.toGather > 0) return;
+    const auto next = static_cast<std::size_t>(NextStreamHeaderDistance(active.length) - stream_hdr::kSize);
+    if (IsChecksumStreamHeader(std::span(active.gathered).subspan(next, stream_hdr::kSize))) {
+        // The data are taken here, where they are summed, after the files handed over before them.
+        handedOver_.TakeBackAll();
+        active.gathering = false;
+        active.file.Take(active.gathered);
+        return;
     }
+    handedOver_.HandOver(std::move(active.file), std::move(active.gathered), 0);
+    active.handedOver = true;
 }
 
 void TapeSave::FinishActive(ActiveFile& active) {
