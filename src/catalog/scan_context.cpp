@@ -6,6 +6,7 @@
 #include "block_name.h"
 #include "block_tags.h"
 #include "mtf_layout.h"
+#include "sparse_stream.h"
 
 namespace ostrum::catalog {
 using namespace mtf;
@@ -81,14 +82,28 @@ std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot
 
 }  // namespace
 
-bool StreamHeaderChecksumHolds(ByteSpan header) {
-    if (header.size() < stream_hdr::kSize) return false;
+namespace {
+
+bool XorChecksumHolds(ByteSpan header, std::size_t checksumOffset) {
+    if (!HasBytes(header, checksumOffset, 2)) return false;
     std::uint16_t sum = 0;
-    for (std::size_t word = 0; word < stream_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
-    return sum == *ReadLE16(header, stream_hdr::kChecksum);
+    for (std::size_t word = 0; word < checksumOffset; word += 2) sum ^= *ReadLE16(header, word);
+    return sum == *ReadLE16(header, checksumOffset);
 }
 
-std::string LostDirectoryName(std::uint64_t number) { return "lost dir" + std::to_string(number) + "\\"; }
+}  // namespace
+
+bool StreamHeaderChecksumHolds(ByteSpan header) {
+    return XorChecksumHolds(header, stream_hdr::kChecksum);
+}
+
+bool BlockHeaderChecksumHolds(ByteSpan header) {
+    return XorChecksumHolds(header, db_hdr::kHeaderChecksum);
+}
+
+std::string LostDirectoryName(std::uint64_t number) {
+    return "lost dir" + std::to_string(number) + "\\";
+}
 
 void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
     auto field = ReadNameField(chunk, slot, sset::kDataSetName);
@@ -145,7 +160,7 @@ void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot)
 
     const auto stream = FindDataStream(chunk, slot);
     if (stream) {
-        row.size = stream->length;
+        row.size = SparseFileSize(chunk, slot, stream->headerDistance).value_or(stream->length);
         row.dataOffset = chunk.position() + slot + stream->headerDistance + stream_hdr::kSize;
         row.chunkIndex = chunk.chunkIndex();
         if (row.chunkIndex) row.dataOffsetInChunk = slot + stream->headerDistance + stream_hdr::kSize;

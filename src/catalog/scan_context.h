@@ -46,6 +46,8 @@ struct DataStream {
 
 // True when the 22-byte stream header's checksum word is the XOR of the ten words before it.
 bool StreamHeaderChecksumHolds(ByteSpan header);
+// True when the 52-byte common block header's checksum word is the XOR of the 25 words before it.
+bool BlockHeaderChecksumHolds(ByteSpan header);
 
 // The text "lost dir" + number + "\" that replaces an unusable directory name.
 std::string LostDirectoryName(std::uint64_t number);

@@ -43,7 +43,7 @@ std::uint64_t FileExtraction::wanted() const {
         case Stage::Header:
             return stream_hdr::kSize - headerHave_;
         case Stage::Data:
-            return length_ - dataTaken_;
+            return sparse_ ? sparse_->wanted() : length_ - dataTaken_;
         case Stage::Done:
             break;
     }
@@ -63,6 +63,7 @@ void FileExtraction::Take(ByteSpan bytes) {
         if (headerHave_ == stream_hdr::kSize) Begin();
     }
     if (stage_ != Stage::Data || bytes.empty()) return;
+    if (sparse_) return TakeSparse(bytes);
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), length_ - dataTaken_));
     dataTaken_ += count;
     if (!WriteData(bytes.first(count))) return;
@@ -103,7 +104,14 @@ void FileExtraction::Begin() {
                     std::to_string(headerAt) + " does not hold");
     }
     length_ = *catalog::ReadLE64(ByteSpan(header_), stream_hdr::kStreamLength);
-    ChooseDecoding();
+    if (catalog::IsSparseStream(ByteSpan(header_))) {
+        if (length_ > catalog::kMaxSparseFileBytes)
+            return Fail("damaged stream header: a sparse STAN stream of " + std::to_string(length_) +
+                        " bytes");
+        sparse_.emplace(length_);
+    } else {
+        ChooseDecoding();
+    }
 
     const auto folders = std::span(components_).first(components_.size() - 1);
     const std::string& name = components_.back();
@@ -120,7 +128,7 @@ void FileExtraction::Begin() {
     output_ = target_.folder.Create(folders, error);
     if (!output_) return Fail(error);
     stage_ = Stage::Data;
-    if (length_ == 0) Complete();
+    if (length_ == 0 && !sparse_) Complete();
 }
 
 ExistingFiles FileExtraction::AskAboutTakenName() {
@@ -147,9 +155,28 @@ bool FileExtraction::WriteData(ByteSpan bytes) {
     return false;
 }
 
+void FileExtraction::TakeSparse(ByteSpan bytes) {
+    const SparseRebuild::Status status = sparse_->Take(bytes, *output_);
+    dataTaken_ = sparse_->dataTaken();
+    switch (status) {
+        case SparseRebuild::Status::More:
+            break;
+        case SparseRebuild::Status::Done:
+            return Complete();
+        case SparseRebuild::Status::Damaged:
+            return Truncate(sparse_->error());
+        case SparseRebuild::Status::OutputFailed:
+            return Fail(output_->error());
+    }
+}
+
 void FileExtraction::Complete() {
     if (decoder_ && decoder_->Finish() != CompressedStreamDecoder::Status::Ok)
         return Truncate(decoder_->error());
+    // A sparse file gets its full size, which the catalog has from its FILE block, unless its runs reach
+    // further; the holes stay holes.
+    if (sparse_ && !output_->SetSize(std::max(item_.size.value_or(0), sparse_->end())))
+        return Fail(output_->error());
     if (auto seconds = MtfDateToUnixTime(item_.modified)) output_->SetModified(*seconds);
     const std::string& name = components_.back();
     std::string used;
@@ -185,6 +212,9 @@ void FileExtraction::Truncate(const std::string& why) {
         }) != CompressedStreamDecoder::Status::Ok) {
         return Fail(why + "; the part read could not be kept either: " + output_->error());
     }
+    if (sparse_ && output_ && output_->written() > 0 && !output_->SetSize(sparse_->end())) {
+        return Fail(why + "; the part read could not be kept either: " + output_->error());
+    }
     if (output_ && output_->written() > 0) {
         std::string used;
         const std::string partialName = target_.folder.Fit(components_.back() + std::string(kPartialSuffix));
@@ -215,7 +245,9 @@ void FileExtraction::End(SaveOutcome outcome, const std::string& reason) {
 
 void FileExtraction::SourceEnded(const std::string& why) {
     if (stage_ == Stage::Header) return Fail("not found: " + why + ", inside its stream header");
-    if (stage_ == Stage::Data) {
+    if (stage_ == Stage::Data && sparse_) {
+        Truncate(why + ", after " + std::to_string(dataTaken_) + " bytes of its sparse runs");
+    } else if (stage_ == Stage::Data) {
         Truncate(why + ", after " + std::to_string(dataTaken_) + " of " + std::to_string(length_) + " bytes");
     }
 }

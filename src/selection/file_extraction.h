@@ -15,6 +15,7 @@
 #include "compressed_stream.h"
 #include "destination.h"
 #include "save_files.h"
+#include "sparse_rebuild.h"
 
 namespace ostrum::selection {
 
@@ -53,6 +54,7 @@ class FileExtraction {
     void ChooseDecoding();
     ExistingFiles AskAboutTakenName();
     bool WriteData(std::span<const std::uint8_t> bytes);
+    void TakeSparse(std::span<const std::uint8_t> bytes);
     void Complete();
     void Truncate(const std::string& why);
     void Fail(const std::string& why);
@@ -72,6 +74,7 @@ class FileExtraction {
     std::uint64_t length_ = 0;  // Stream Length
     std::uint64_t dataTaken_ = 0;
     std::optional<CompressedStreamDecoder> decoder_;
+    std::optional<SparseRebuild> sparse_;  // a sparse file: its runs follow the STAN header
     std::optional<OutputFile> output_;
 };
 

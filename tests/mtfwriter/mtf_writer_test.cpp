@@ -308,6 +308,54 @@ TEST(WriterLyingHeaders, DeclaredLengthDiffersFromTheBytesWritten) {
     EXPECT_EQ(slice(img, m.imageSize - 512, 4), bytesOf("EOTM"));
 }
 
+TEST(WriterSparse, RunsFollowAnEmptySparseStanInSparStreamsOfEitherFraming) {
+    MediaDescription media{.tape = {.logicalBlockSize = 512}};
+    const std::vector<SparseExtent> runs = {{3, 5}, {70000, 600}};
+    media.sets.push_back(
+        {.info = {.name = "holes", .compressed = true},
+         .entries = {
+             FileEntry{.name = "A.VHD", .data = GeneratedData{.size = 100000, .seed = 5}, .sparse = runs},
+             FileEntry{.name = "B.VHD",
+                       .data = GeneratedData{.size = 70600, .seed = 6},
+                       .sparse = runs,
+                       .sparseFrame = SparseFrame::OffsetOnly}}});
+    MemorySink sink;
+    const Manifest m = writeMedia(media, sink);
+    const Walk walk = walkImage(sink.bytes, 512);
+    ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
+    const auto files = walk.ofType("FILE");
+    ASSERT_EQ(files.size(), 2u);
+    for (std::size_t f = 0; f < 2; ++f) {
+        SCOPED_TRACE(f);
+        const auto data = expectedBytes(std::get<FileEntry>(media.sets[0].entries[f]).data);
+        const std::uint64_t frame = f == 0 ? 16 : 8;
+        EXPECT_EQ(files[f]->displayableSize, data.size());
+        EXPECT_TRUE(m.files[f].sparse);
+        EXPECT_FALSE(m.files[f].compressed);
+        const auto& streams = files[f]->streams;
+        ASSERT_GE(streams.size(), 3u);
+        EXPECT_EQ(streams[0].id, "STAN");
+        EXPECT_EQ(streams[0].length, 0u);
+        EXPECT_EQ(streams[0].fileSystemAttributes & 0x8, 0x8);
+        EXPECT_EQ(streams[0].mediaFormatAttributes & 0x10, 0);
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            const WalkedStream& spar = streams[1 + r];
+            EXPECT_EQ(spar.id, "SPAR");
+            EXPECT_EQ(spar.length, frame + runs[r].length);
+            EXPECT_EQ(readU64(sink.bytes, spar.dataOffset()), runs[r].offset);
+            if (frame == 16) {
+                EXPECT_EQ(readU64(sink.bytes, spar.dataOffset() + 8), runs[r].length);
+            }
+            EXPECT_EQ(slice(sink.bytes, spar.dataOffset() + frame, runs[r].length),
+                      slice(data, runs[r].offset, runs[r].length));
+        }
+    }
+    media.sets[0].entries = {
+        FileEntry{.name = "BAD.VHD", .data = bytesOf("abcdef"), .sparse = {{{4, 1}, {2, 1}}}}};
+    MemorySink rejected;
+    EXPECT_THROW(writeMedia(media, rejected), MediaError) << "runs out of order";
+}
+
 TEST(WriterStreaming, HugeGeneratedFilesAreStreamedNotHeld) {
 #ifdef NDEBUG
     constexpr std::uint64_t kSize = 5ull << 30;  // 5 GiB

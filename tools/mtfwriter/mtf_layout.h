@@ -149,9 +149,18 @@ inline constexpr std::size_t kSize = 22;
 inline constexpr std::size_t kChecksummedWords = 10;
 inline constexpr std::size_t kAlignment = 4;  // every stream header starts on a 4-byte boundary
 inline constexpr std::uint16_t kFsAttrContainsSecurity = 1u << 1;
+inline constexpr std::uint16_t kFsAttrSparse = 1u << 3;  // STREAM_IS_SPARSE: the data follow in SPAR streams
 inline constexpr std::uint16_t kMfAttrCompressed = 1u << 4;
 inline constexpr std::uint16_t kMfAttrChecksummed = 1u << 5;
 }  // namespace stream
+
+// The frame at the start of a SPAR stream's data, before the run's bytes.
+namespace sparse_frame {
+inline constexpr std::size_t kOffset = 0;  // u64: where in the file the run starts
+inline constexpr std::size_t kLength = 8;  // u64: the run's bytes (absent in the offset-only framing)
+inline constexpr std::size_t kSize = 16;
+inline constexpr std::size_t kOffsetOnlySize = 8;
+}  // namespace sparse_frame
 
 // Software compression frame header, at the start of every frame of a compressed stream.
 namespace frame {

@@ -459,7 +459,7 @@ struct MediaWriter::State {
         ManifestFile record{.setNumber = setNumber,
                             .fileBlockOffset = pos,
                             .originalLength = originalSize,
-                            .compressed = set.compressed && !file.noStan,
+                            .compressed = set.compressed && !file.noStan && !file.sparse,
                             .mtime = file.mtime};
 
         Descriptor d("FILE", f::kFixedSize);
@@ -502,7 +502,9 @@ struct MediaWriter::State {
     void writeStan(const FileEntry& file, ManifestFile& record) {
         const std::uint16_t checksummed = file.csum ? layout::stream::kMfAttrChecksummed : 0;
         Xor32 checksum;
-        if (set.compressed) {
+        if (file.sparse) {
+            writeSparseStan(file, record);
+        } else if (set.compressed) {
             writeCompressedStan(file, checksummed, checksum, record);
         } else {
             const std::uint64_t size = dataSize(file.data);
@@ -523,12 +525,57 @@ struct MediaWriter::State {
         }
     }
 
-    std::uint64_t copyData(const FileData& data, std::uint64_t size, Xor32* checksum) {
-        auto reader = DataReader::open(data);
+    // An empty STAN flagged sparse, then one SPAR stream per run: its frame, then the run's bytes. A CSUM
+    // checks the stream before it, which here would be the last run alone: none is written.
+    void writeSparseStan(const FileEntry& file, ManifestFile& record) {
+        namespace s = layout::stream;
+        namespace f = layout::sparse_frame;
+        const std::uint64_t size = dataSize(file.data);
+        if (file.csum) throw MediaError("'" + file.name.text() + "': a sparse file gets no CSUM stream");
+        emitStreamHeader({.id = "STAN", .fileSystemAttributes = s::kFsAttrSparse});
+        record.dataOffset = pos;
+        record.sparse = true;
+        auto reader = DataReader::open(file.data);
+        std::uint64_t at = 0;  // the reader's position in the data
+        for (const SparseExtent& extent : *file.sparse) {
+            if (extent.offset < at || extent.length > size || extent.offset > size - extent.length) {
+                throw MediaError("the sparse runs of '" + file.name.text() +
+                                 "' must be ascending, apart and within its " + std::to_string(size) +
+                                 " bytes");
+            }
+            at += skipData(*reader, extent.offset - at);
+            alignStream();
+            const bool withLength = file.sparseFrame == SparseFrame::OffsetAndLength;
+            Bytes frame(withLength ? f::kSize : f::kOffsetOnlySize);
+            putU64(frame, f::kOffset, extent.offset);
+            if (withLength) putU64(frame, f::kLength, extent.length);
+            emitStreamHeader({.id = "SPAR",
+                              .fileSystemAttributes = s::kFsAttrSparse,
+                              .length = frame.size() + extent.length});
+            emit(frame);
+            at += copyFrom(*reader, extent.length, nullptr);
+        }
+    }
+
+    std::uint64_t skipData(DataReader& reader, std::uint64_t count) {
+        chunk.resize(kIoChunk);
+        std::uint64_t skipped = 0;
+        while (skipped < count) {
+            const auto want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), count - skipped));
+            const std::size_t n = reader.read(std::span(chunk).first(want));
+            if (n == 0) break;
+            skipped += n;
+        }
+        return skipped;
+    }
+
+    std::uint64_t copyFrom(DataReader& reader, std::uint64_t size, Xor32* checksum) {
         chunk.resize(kIoChunk);
         std::uint64_t written = 0;
         while (written < size) {
-            const std::size_t n = reader->read(chunk);
+            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - written));
+            const std::size_t n = reader.read(std::span(chunk).first(want));
             if (n == 0) break;
             const std::span<const std::uint8_t> part(chunk.data(), n);
             if (checksum) checksum->add(part);
@@ -536,6 +583,11 @@ struct MediaWriter::State {
             written += n;
         }
         return written;
+    }
+
+    std::uint64_t copyData(const FileData& data, std::uint64_t size, Xor32* checksum) {
+        auto reader = DataReader::open(data);
+        return copyFrom(*reader, size, checksum);
     }
 
     // Runs `onFrame` for every frame of the compressed form of `data`, in order.

@@ -101,7 +101,19 @@ struct DirectoryEntry {
     std::optional<std::u16string> rawName{};
 };
 
-// A FILE with its streams: [NACL] [STAN] [CSUM] SPAD.
+// A run of a sparse file that holds data; what lies between runs is a hole.
+struct SparseExtent {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
+// How a SPAR stream's data frame its run.
+enum class SparseFrame : std::uint8_t {
+    OffsetAndLength,  // 64-bit offset, 64-bit length, then the run's bytes
+    OffsetOnly,       // 64-bit offset, then the run's bytes (the stream length tells how many)
+};
+
+// A FILE with its streams: [NACL] [STAN [SPAR]...] [CSUM] SPAD.
 struct FileEntry {
     Name name{};
     MtfDate mtime{};
@@ -113,6 +125,11 @@ struct FileEntry {
     std::optional<std::uint64_t> declaredLength{};
     // Compressed sets: the frame index (0-based) that gets a wrong checksum.
     std::optional<std::uint32_t> badFrameChecksum{};
+    // A sparse file: only these ranges of `data` are written, one SPAR stream each, after an empty STAN
+    // flagged sparse; the rest of the file is holes, read back as zeros. Ascending, not overlapping, within
+    // the data. Never compressed; no CSUM.
+    std::optional<std::vector<SparseExtent>> sparse{};
+    SparseFrame sparseFrame = SparseFrame::OffsetAndLength;
 };
 
 using Entry = std::variant<DirectoryEntry, FileEntry>;
@@ -173,6 +190,7 @@ struct ManifestFile {
     std::uint64_t declaredLength = 0;           // Stream Length in the STAN header
     std::uint64_t originalLength = 0;           // the file's own size (before compression)
     bool compressed = false;
+    bool sparse = false;
     MtfDate mtime{};
 };
 
