@@ -28,7 +28,7 @@ class ImagingJob::Feed final : public tape::ImagingSink {
     void Finish(tape::ImageCopyResult result) {
         local_.finished = true;
         local_.result = std::move(result);
-        job_.Publish(local_);
+        job_.published_.Set(local_);
     }
 
   private:
@@ -36,7 +36,7 @@ class ImagingJob::Feed final : public tape::ImagingSink {
         // The copy clears StopImaging when it begins; a Stop confirmed before that is set again here,
         // before the copy next looks at it.
         if (job_.stopAsked_.load()) job_.StopImaging_.store(1);
-        job_.Publish(local_);
+        job_.published_.Set(local_);
     }
 
     ImagingJob& job_;
@@ -65,11 +65,6 @@ void ImagingJob::RequestStop() {
     StopImaging_.store(1);
 }
 
-ImagingSnapshot ImagingJob::Take() const {
-    std::lock_guard lock(mutex_);
-    return published_;
-}
-
 void ImagingJob::StopAndJoin() {
     if (!worker_.joinable()) return;
     RequestStop();
@@ -78,11 +73,6 @@ void ImagingJob::StopAndJoin() {
 
 void ImagingJob::Join() {
     if (worker_.joinable()) worker_.join();
-}
-
-void ImagingJob::Publish(const ImagingSnapshot& snapshot) {
-    std::lock_guard lock(mutex_);
-    published_ = snapshot;
 }
 
 void ImagingJob::Run() {

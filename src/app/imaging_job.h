@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "app/published.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_imaging.h"
 
@@ -42,7 +43,7 @@ class ImagingJob {
     // the copy has not yet begun (it clears StopImaging at its start).
     void RequestStop();
     // The latest publication (window thread).
-    ImagingSnapshot Take() const;
+    ImagingSnapshot Take() const { return published_.Take(); }
     void StopAndJoin();
     // Waits for a worker that has published `finished`.
     void Join();
@@ -53,15 +54,13 @@ class ImagingJob {
   private:
     class Feed;
     void Run();
-    void Publish(const ImagingSnapshot& snapshot);
 
     const std::shared_ptr<const tape::TapeDevices> devices_;
     const std::string deviceName_;
     const std::string imagePath_;
     std::atomic<std::uint32_t>& StopImaging_;
     std::atomic<bool> stopAsked_{false};
-    mutable std::mutex mutex_;
-    ImagingSnapshot published_;
+    Published<ImagingSnapshot> published_;
     std::thread worker_;
 };
 

@@ -39,7 +39,7 @@ class ScanJob::Feed final : public catalog::CatalogSink {
     void Finish(std::string error) {
         local_.finished = true;
         local_.error = std::move(error);
-        job_.Publish(local_);
+        job_.published_.Set(local_);
     }
 
   private:
@@ -47,7 +47,7 @@ class ScanJob::Feed final : public catalog::CatalogSink {
         const auto now = std::chrono::steady_clock::now();
         if (now - lastPublished_ < kPublishInterval) return;
         lastPublished_ = now;
-        job_.Publish(local_);
+        job_.published_.Set(local_);
     }
 
     ScanJob& job_;
@@ -94,11 +94,6 @@ void ScanJob::RequestStop() {
     scanActive_.store(false);
 }
 
-ScanSnapshot ScanJob::Take() const {
-    std::lock_guard lock(mutex_);
-    return published_;
-}
-
 void ScanJob::StopAndJoin() {
     if (!worker_.joinable()) return;
     RequestStop();
@@ -107,11 +102,6 @@ void ScanJob::StopAndJoin() {
 
 void ScanJob::Join() {
     if (worker_.joinable()) worker_.join();
-}
-
-void ScanJob::Publish(const ScanSnapshot& snapshot) {
-    std::lock_guard lock(mutex_);
-    published_ = snapshot;
 }
 
 void ScanJob::Run() {

@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "app/published.h"
 #include "catalog/catalog.h"
 #include "scan_source.h"
 
@@ -57,7 +58,7 @@ class ScanJob {
     // A confirmed Stop: the scanner stops at its next test of the flags.
     void RequestStop();
     // The latest publication (window thread).
-    ScanSnapshot Take() const;
+    ScanSnapshot Take() const { return published_.Take(); }
     // Stops the scan if it still runs and waits for the worker to end.
     void StopAndJoin();
     // Waits for a worker that has published `finished` (it has nothing left to do but return).
@@ -67,14 +68,12 @@ class ScanJob {
   private:
     class Feed;
     void Run();
-    void Publish(const ScanSnapshot& snapshot);
 
     const ScanFunction scan_;
     catalog::Catalog& catalog_;
     std::atomic<bool> scanActive_{false};
     std::atomic<bool> stopRequested_{false};
-    mutable std::mutex mutex_;
-    ScanSnapshot published_;
+    Published<ScanSnapshot> published_;
     std::thread worker_;
 };
 
