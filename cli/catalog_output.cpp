@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "json_writer.h"
+#include "media_catalog_output.h"
 
 namespace ostrum::cli {
 
@@ -132,7 +133,9 @@ void PrintCatalogJson(std::ostream& out, std::string_view source, const Catalog&
             << ", \"chunk_index\": " << JsonNumber(row.chunkIndex) << "}";
         separator = ", ";
     }
-    out << "], \"files_found\": " << FilesFound(catalog) << ", \"status\": " << JsonString(status) << "}\n";
+    out << "], \"files_found\": " << FilesFound(catalog) << ", \"status\": " << JsonString(status);
+    if (!catalog.mediaCatalog().empty()) out << ", \"catalog\": " << ComparisonJson(catalog);
+    out << "}\n";
 }
 
 }  // namespace ostrum::cli

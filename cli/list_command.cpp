@@ -1,4 +1,5 @@
-// `list [--json] SOURCE`: scans an image file and prints what was found.
+// `list [--json] [--catalog] SOURCE`: scans an image file and prints what was found, or the medium's own
+// catalog.
 
 #include <atomic>
 #include <iostream>
@@ -8,6 +9,7 @@
 #include "catalog/mime_file_info.h"
 #include "catalog_output.h"
 #include "commands.h"
+#include "media_catalog_output.h"
 #include "tape_commands.h"
 #include "terminal_progress.h"
 
@@ -15,11 +17,13 @@ namespace ostrum::cli {
 
 int RunList(Args args) {
     if (IsTapeListing(args)) return RunListTape(args);
-    bool json = false;
+    ListingForm form;
     std::string source;
     for (const auto& arg : args) {
         if (arg == "--json") {
-            json = true;
+            form.json = true;
+        } else if (arg == "--catalog") {
+            form.mediaCatalog = true;
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
             PrintError("list: unknown option '" + arg + "'");
             return kExitUsage;
@@ -53,13 +57,8 @@ int RunList(Args args) {
     catalog::ScanImageFile(image, found, sink, scanActive, &summary);
     progress.Finish();
 
-    if (json) {
-        PrintCatalogJson(std::cout, source, found, sink.status());
-        NoteSetsWithoutFiles(found);
-    } else {
-        PrintCatalogText(std::cout, source, found, sink.status());
-    }
-    return WarnOfUnreadableImageParts(summary) ? kExitFailure : kExitOk;
+    const bool listed = PrintListing(std::cout, source, found, sink.status(), form);
+    return WarnOfUnreadableImageParts(summary) || !listed ? kExitFailure : kExitOk;
 }
 
 }  // namespace ostrum::cli

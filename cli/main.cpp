@@ -12,9 +12,11 @@ namespace ostrum::cli {
 namespace {
 
 constexpr std::array kCommands = {
-    Command{"list", "[--json] IMAGE", "scan an image file and list the backup sets, folders and files found",
+    Command{"list", "[--json] [--catalog] IMAGE",
+            "scan an image file and list the backup sets, folders and files found (--catalog: the medium's "
+            "own catalog instead)",
             RunList},
-    Command{"list", "[--json] [--attach N=FILE.tap [--capacity BYTES]]... //./tapeN",
+    Command{"list", "[--json] [--catalog] [--attach N=FILE.tap [--capacity BYTES]]... //./tapeN",
             "scan a tape and list what was found", RunList},
     Command{"drives", "[--attach N=FILE.tap [--capacity BYTES]]...",
             "list the tape drives //./tape0 to //./tape19 that hold a medium", RunDrives},

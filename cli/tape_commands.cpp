@@ -12,6 +12,7 @@
 
 #include "catalog/mime_file_info.h"
 #include "catalog_output.h"
+#include "media_catalog_output.h"
 #include "tape/device_list.h"
 #include "tape/tape_imaging.h"
 #include "tape/tape_scanner.h"
@@ -26,6 +27,7 @@ constexpr std::string_view kCapacityOption = "--capacity";
 // The words of a tape command: its options and the rest in order.
 struct TapeFlags {
     bool json = false;       // list: --json
+    bool catalog = false;    // list: --catalog
     bool overwrite = false;  // image: --overwrite
 };
 
@@ -90,6 +92,8 @@ bool ParseTapeWords(std::string_view command, Args args, TapeFlags allowed, Tape
             attachments.back().capacity = capacity;
         } else if (allowed.json && arg == "--json") {
             words.flags.json = true;
+        } else if (allowed.catalog && arg == "--catalog") {
+            words.flags.catalog = true;
         } else if (allowed.overwrite && arg == "--overwrite") {
             words.flags.overwrite = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -182,7 +186,7 @@ int RunDrives(Args args) {
 
 int RunListTape(Args args) {
     TapeWords words;
-    if (!ParseTapeWords("list", args, {.json = true}, words)) return kExitUsage;
+    if (!ParseTapeWords("list", args, {.json = true, .catalog = true}, words)) return kExitUsage;
     if (words.operands.size() != 1) {
         PrintError(words.operands.empty() ? "list: no tape device given"
                                           : "list: only one source may be given");
@@ -205,15 +209,11 @@ int RunListTape(Args args) {
         return kExitFailure;
     }
 
-    if (words.flags.json) {
-        PrintCatalogJson(std::cout, device, found, sink.status());
-        NoteSetsWithoutFiles(found);
-    } else {
-        PrintCatalogText(std::cout, device, found, sink.status());
-    }
+    const bool listed = PrintListing(std::cout, device, found, sink.status(),
+                                     {.json = words.flags.json, .mediaCatalog = words.flags.catalog});
     WarnOfReadFailures(summary.readErrors, summary.lastReadError, summary.gaveUp,
                        "the rest of the tape was not scanned");
-    return summary.gaveUp ? kExitFailure : kExitOk;
+    return summary.gaveUp || !listed ? kExitFailure : kExitOk;
 }
 
 int RunImage(Args args) {

@@ -14,6 +14,7 @@ inline constexpr int kTagUnknown = -1;
 inline constexpr int kTagSSET = 2;
 inline constexpr int kTagDIRB = 4;
 inline constexpr int kTagFILE = 5;
+inline constexpr int kTagESET = 6;
 inline constexpr int kTagSTAN = 15;
 inline constexpr int kTagSPAD = 16;
 

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "media_catalog.h"
 #include "shell_file_info.h"
 #include "stable_vector.h"
 
@@ -94,6 +95,9 @@ class Catalog {
     void NoteSet(std::string_view label) { setLabels_.emplace_back(label); }
     // The SetLabels of the sets accepted, in the order met.
     const std::vector<std::string>& setLabels() const { return setLabels_; }
+    // What the scan met of the medium's own catalog.
+    MediaCatalog& mediaCatalog() { return mediaCatalog_; }
+    const MediaCatalog& mediaCatalog() const { return mediaCatalog_; }
 
     // Appends a row; its path (which may be empty) is copied into the catalog. Returns the row index.
     std::size_t AppendRow(std::string_view path, const FileRow& values, CatalogSink* sink = nullptr);
@@ -126,6 +130,7 @@ class Catalog {
     std::unordered_map<std::string, NodeId> childIndex_;  // parent id bytes + text -> child
     StableVector<FileRow> rows_;
     std::vector<std::string> setLabels_;
+    MediaCatalog mediaCatalog_;
     std::vector<std::unique_ptr<char[]>> pathBlocks_;  // CatalogPath texts of the rows, never moved
     std::size_t blockUsed_ = 0;
     std::size_t blockSize_ = 0;

@@ -5,6 +5,7 @@
 
 #include "block_name.h"
 #include "block_tags.h"
+#include "media_catalog.h"
 #include "mtf_layout.h"
 #include "sparse_stream.h"
 
@@ -16,6 +17,7 @@ namespace {
 constexpr std::uint32_t kSsetWord = TagWord(BlockTagTable[kTagSSET]);
 constexpr std::uint32_t kDirbWord = TagWord(BlockTagTable[kTagDIRB]);
 constexpr std::uint32_t kFileWord = TagWord(BlockTagTable[kTagFILE]);
+constexpr std::uint32_t kEsetWord = TagWord(BlockTagTable[kTagESET]);
 
 struct NameField {
     std::uint16_t size;
@@ -120,6 +122,9 @@ void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) 
     ++context.setCount;
     context.SetLabel = "BACKUP SET " + std::to_string(context.setCount) + "(" + name + ")";
     context.catalog.NoteSet(context.SetLabel);
+    std::vector<std::uint8_t> scratch;
+    if (auto number = ReadLE16(chunk.Fetch(slot + sset::kDataSetNumber, 2, scratch), 0))
+        context.catalog.mediaCatalog().NoteScannedSet(*number, context.SetLabel);
 }
 
 void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
@@ -178,13 +183,18 @@ std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slo
 }
 
 void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
-    // Only three tags are acted on; every other slot, tagged or not, is passed over. Comparing the slot's
-    // first word with those three gives the same result as the table lookup at a fraction of its cost,
+    // Only four tags are acted on; every other slot, tagged or not, is passed over. Comparing the slot's
+    // first word with those four gives the same result as the table lookup at a fraction of its cost,
     // which matters on media that are mostly file data.
     // A slot is examined only when all of its 512 bytes were delivered.
     if (!HasBytes(chunk.bytes(), slot, mtf::kSlotSize)) return;
+    if (context.slotsToSkip > 0) {
+        --context.slotsToSkip;
+        return;
+    }
     const auto word = ReadLE32(chunk.bytes(), slot);
-    if (!word || (*word != kSsetWord && *word != kDirbWord && *word != kFileWord)) return;
+    if (!word || (*word != kSsetWord && *word != kDirbWord && *word != kFileWord && *word != kEsetWord))
+        return;
     switch (LookupBlockTag(chunk.bytes().subspan(slot, mtf::kSlotSize))) {
         case kTagSSET:
             OnSetBlock(context, chunk, slot);
@@ -194,6 +204,9 @@ void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot)
             break;
         case kTagFILE:
             OnFileBlock(context, chunk, slot);
+            break;
+        case kTagESET:
+            OnEndOfSetBlock(context, chunk, slot);
             break;
         default:
             break;

@@ -35,6 +35,7 @@ struct ScanContext {
     std::string CurrentDirectory;           // directory of the files that follow
     std::uint64_t lostCount = 0;            // next number of a LostDirectoryName
     std::uint64_t filesFound = 0;           // files that got a size and data position
+    std::uint64_t slotsToSkip = 0;          // the slots next examined that lie inside a medium's catalog
     std::string nameBuffer;                 // reused for every name
 };
 

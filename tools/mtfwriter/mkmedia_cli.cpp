@@ -46,6 +46,8 @@ media options:
   --logical-block-size N    MTF logical block size, 512 or 1024 (default 1024)
   --soft-filemarks          write SFMB blocks for filemarks, as .bkf files have (images only)
   --manifest FILE           also write where every file landed, as JSON
+  --media-catalog           end every set with the medium's own catalog (Type 1: the set's
+                            file and folder detail and the set map)
 
 Numbers may end in K, M, G or T (powers of 1024).
 )";
@@ -115,11 +117,9 @@ std::uint32_t parseNumber32(const std::string& text, const std::string& what) {
     return static_cast<std::uint32_t>(v);
 }
 
-const OptionSpec kMediaOptions = {{"--tap", 0},
-                                  {"--block-size", 1},
-                                  {"--logical-block-size", 1},
-                                  {"--soft-filemarks", 0},
-                                  {"--manifest", 1}};
+const OptionSpec kMediaOptions = {
+    {"--tap", 0},      {"--block-size", 1},   {"--logical-block-size", 1}, {"--soft-filemarks", 0},
+    {"--manifest", 1}, {"--media-catalog", 0}};
 
 OptionSpec withMediaOptions(OptionSpec extra) {
     extra.insert(kMediaOptions.begin(), kMediaOptions.end());
@@ -140,6 +140,7 @@ struct MediaSettings {
     std::uint16_t logicalBlockSize = 1024;
     bool softFilemarks = false;
     std::optional<fs::path> manifest{};
+    bool mediaCatalog = false;
 };
 
 MediaSettings mediaSettings(const CommandLine& cl, const fs::path& out) {
@@ -158,6 +159,7 @@ MediaSettings mediaSettings(const CommandLine& cl, const fs::path& out) {
     if (s.softFilemarks && s.tap)
         throw UsageError("--soft-filemarks is for image files; a .tap has real tape marks");
     if (cl.has("--manifest")) s.manifest = cl.value("--manifest");
+    s.mediaCatalog = cl.has("--media-catalog");
     return s;
 }
 
@@ -198,6 +200,7 @@ int commandSample(const std::vector<std::string>& args, std::ostream& out) {
     const MediaSettings s = mediaSettings(cl, cl.positional[0]);
     MediaDescription media = sampleMedia();
     if (cl.has("--logical-block-size")) media.tape.logicalBlockSize = s.logicalBlockSize;
+    media.tape.mediaCatalog = s.mediaCatalog;
     const Manifest m =
         produce(s, [&](Sink& sink, const WriterOptions& o) { return writeMedia(media, sink, o); });
     report(out, s, m);
@@ -218,8 +221,10 @@ int commandFromDir(const std::vector<std::string>& args, std::ostream& out) {
     // twice when an exception leaves it.
     DataSet set = describeDirectory(dir, info);
     MediaDescription media;
-    media.tape = {
-        .mediaName = "ostrum-mkmedia from-dir", .logicalBlockSize = s.logicalBlockSize, .date = info.date};
+    media.tape = {.mediaName = "ostrum-mkmedia from-dir",
+                  .logicalBlockSize = s.logicalBlockSize,
+                  .date = info.date,
+                  .mediaCatalog = s.mediaCatalog};
     media.sets.push_back(std::move(set));
     const Manifest m =
         produce(s, [&](Sink& sink, const WriterOptions& o) { return writeMedia(media, sink, o); });
@@ -234,6 +239,7 @@ struct GenerateSpec {
     std::uint64_t sets = 1;
     std::uint64_t seed = 1;
     bool compress = false;
+    bool mediaCatalog = false;
 };
 
 constexpr MtfDate kGeneratedDate{2024, 1, 1, 12, 0, 0};
@@ -258,7 +264,8 @@ Manifest generate(const GenerateSpec& g, std::uint16_t logicalBlockSize, Sink& s
     MediaWriter w(sink,
                   {.mediaName = "ostrum-mkmedia generated tape",
                    .logicalBlockSize = logicalBlockSize,
-                   .date = kGeneratedDate},
+                   .date = kGeneratedDate,
+                   .mediaCatalog = g.mediaCatalog},
                   o);
     for (std::uint64_t set = 0; set < g.sets; ++set) {
         w.beginSet({.name = numbered("Generated set ", set + 1, 1),
@@ -292,7 +299,8 @@ int commandGenerate(const std::vector<std::string>& args, std::ostream& out) {
     GenerateSpec g{.files = parseNumber(cl.value("--files"), "--files"),
                    .folders = parseNumber(cl.value("--folders"), "--folders"),
                    .fileSize = parseNumber(cl.value("--file-size"), "--file-size"),
-                   .compress = cl.has("--compress")};
+                   .compress = cl.has("--compress"),
+                   .mediaCatalog = s.mediaCatalog};
     if (cl.has("--sets")) g.sets = parseNumber(cl.value("--sets"), "--sets");
     if (cl.has("--seed")) g.seed = parseNumber(cl.value("--seed"), "--seed");
     if (g.sets == 0 || g.sets > 65535) throw UsageError("--sets must be 1 to 65535");

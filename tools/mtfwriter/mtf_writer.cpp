@@ -53,6 +53,22 @@ void appendUtf16le(Bytes& out, const std::u16string& units) {
     }
 }
 
+// Appends `units` as UTF-16LE to `bytes` and stores their tape address (relative to the first of `bytes`)
+// at `field`; empty units leave the address (0, 0). `limit` bounds the bytes; `what` names them.
+void addTapeString(Bytes& bytes, std::size_t field, const std::u16string& units, std::size_t limit,
+                   const std::string& what) {
+    if (units.empty()) return;
+    const std::size_t offset = bytes.size();
+    const std::size_t size = units.size() * 2;
+    if (offset + size > limit) {
+        throw MediaError("a name of " + std::to_string(units.size()) + " code units does not fit in a " +
+                         what);
+    }
+    appendUtf16le(bytes, units);
+    putU16(bytes, field, static_cast<std::uint16_t>(size));
+    putU16(bytes, field + 2, static_cast<std::uint16_t>(offset));
+}
+
 // Builds the descriptor part of a block: the fixed fields, then the strings, then zero fill to 4 bytes.
 class Descriptor {
   public:
@@ -64,16 +80,7 @@ class Descriptor {
 
     // Appends `units` as UTF-16LE after what is there and stores its tape address at `field`. Empty: (0, 0).
     void addString(std::size_t field, const std::u16string& units) {
-        if (units.empty()) return;
-        const std::size_t offset = bytes_.size();
-        const std::size_t size = units.size() * 2;
-        if (offset + size > layout::kMaxDescriptorBlockSize) {
-            throw MediaError("a name of " + std::to_string(units.size()) + " code units does not fit in a " +
-                             type() + " block");
-        }
-        appendUtf16le(bytes_, units);
-        putU16(bytes_, field, static_cast<std::uint16_t>(size));
-        putU16(bytes_, field + 2, static_cast<std::uint16_t>(offset));
+        addTapeString(bytes_, field, units, layout::kMaxDescriptorBlockSize, type() + " block");
     }
 
     std::size_t alignedSize() const { return roundUp(bytes_.size(), layout::stream::kAlignment); }
@@ -224,6 +231,16 @@ struct MediaWriter::State {
     std::string currentDirectoryText;
     std::u16string currentDirectoryName;
     std::vector<std::uint64_t> softFilemarks;
+    std::uint16_t mediaSequence = 1;
+    std::uint32_t mediaFamilyId = 0;
+    bool mediaCatalog = false;
+    Bytes fdd;            // the current set's FDD records
+    Bytes volumeRecord;   // the current set's VOLB record, for its Set Map entry
+    Bytes setMapEntries;  // the entries of every set ended so far
+    std::uint16_t setMapCount = 0;
+    std::uint32_t setDirectories = 0;
+    std::uint32_t setFiles = 0;
+    std::uint64_t setBytes = 0;
     Manifest manifest;
     Bytes chunk;
 
@@ -331,12 +348,15 @@ struct MediaWriter::State {
         namespace t = layout::tape;
         Descriptor d("TAPE", t::kFixedSize);
         auto b = d.fields();
+        mediaFamilyId = tape.mediaFamilyId;
+        mediaCatalog = tape.mediaCatalog;
         putU32(b, t::kMediaFamilyId, tape.mediaFamilyId);
         putU32(b, t::kTapeAttributes, options.softFilemarks ? t::kAttrSoftFilemarks : 0);
-        putU16(b, t::kMediaSequenceNumber, 1);
+        putU16(b, t::kMediaSequenceNumber, mediaSequence);
         putU16(b, t::kSoftFilemarkBlockSize,
                options.softFilemarks ? static_cast<std::uint16_t>(physicalBlock / 512) : 0);
         putU16(b, t::kFormatLogicalBlockSize, static_cast<std::uint16_t>(logicalBlock));
+        putU16(b, t::kMediaBasedCatalogType, mediaCatalog ? t::kCatalogType1 : 0);
         putU16(b, t::kSoftwareVendorId, kSoftwareVendorId);
         putDate(b, t::kMediaDate, tape.date);
         putU8(b, t::kMtfMajorVersion, layout::kMtfMajorVersion);
@@ -344,14 +364,15 @@ struct MediaWriter::State {
         d.addString(t::kMediaDescription, tape.mediaDescription.units);
         d.addString(t::kSoftwareName, utf8ToUtf16(kSoftwareName));
         regionStart = pos;
-        writeDescriptor(d, {});
+        writeDescriptor(
+            d, {.attributes = mediaCatalog ? t::kBlockAttrSetMapExists | t::kBlockAttrFddAllowed : 0});
     }
 
     void writeSset() {
         namespace s = layout::sset;
         Descriptor d("SSET", s::kFixedSize);
         auto b = d.fields();
-        putU32(b, s::kSsetAttributes, backupTypeBit(set.type));
+        putU32(b, s::kSsetAttributes, ssetAttributes());
         putU16(b, s::kSoftwareCompressionAlgorithm,
                set.compressed ? layout::kCompressionAlgorithmStacLzs : 0);
         putU16(b, s::kSoftwareVendorId, kSoftwareVendorId);
@@ -362,6 +383,7 @@ struct MediaWriter::State {
         putU8(b, s::kSoftwareMinorVersion, kSoftwareMinorVersion);
         putU8(b, s::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
         putU8(b, s::kMtfMinorVersion, layout::kMtfMinorVersion);
+        putU8(b, s::kMediaCatalogVersion, mediaCatalog ? 1 : 0);
         d.addString(s::kDataSetName, set.name.units);
         d.addString(s::kDataSetDescription, set.description.units);
         d.addString(s::kUserName, set.userName.units);
@@ -375,16 +397,28 @@ struct MediaWriter::State {
         const std::uint64_t fla = startSetBlock();
         Descriptor d("VOLB", v::kFixedSize);
         auto b = d.fields();
-        const auto& dev = set.deviceName.units;
-        const bool driveLetter = dev.size() == 2 && dev[1] == u':';
-        putU32(b, v::kVolbAttributes, driveLetter ? v::kAttrDeviceIsDrive : 0);
+        putU32(b, v::kVolbAttributes, volbAttributes());
         putDate(b, v::kMediaWriteDate, set.date);
-        d.addString(v::kDeviceName, dev);
+        d.addString(v::kDeviceName, set.deviceName.units);
         d.addString(v::kVolumeName, set.volumeName.units);
         d.addString(v::kMachineName, set.machineName.units);
         writeDescriptor(d, {.attributes = setAttributes(),
                             .formatLogicalAddress = fla,
                             .controlBlockId = nextControlBlockId++});
+        if (mediaCatalog) {
+            volumeRecord = catalogVolumeRecord(fla);
+            fdd.insert(fdd.end(), volumeRecord.begin(), volumeRecord.end());
+        }
+    }
+
+    std::uint32_t volbAttributes() const {
+        const auto& dev = set.deviceName.units;
+        const bool driveLetter = dev.size() == 2 && dev[1] == u':';
+        return driveLetter ? layout::volb::kAttrDeviceIsDrive : 0;
+    }
+
+    std::uint32_t ssetAttributes() const {
+        return backupTypeBit(set.type) | (mediaCatalog ? layout::sset::kAttrFddExists : 0);
     }
 
     void writeEset() {
@@ -392,10 +426,12 @@ struct MediaWriter::State {
         Descriptor d("ESET", e::kFixedSize);
         auto b = d.fields();
         putU16(b, e::kDataSetNumber, static_cast<std::uint16_t>(setNumber));
+        putU16(b, e::kFddMediaSequenceNumber, mediaCatalog ? mediaSequence : 0);
         putDate(b, e::kMediaWriteDate, set.date);
         regionStart = pos;
         manifest.sets.back().esetOffset = pos;
         writeDescriptor(d, {.attributes = setAttributes(), .stringType = layout::kStringTypeNone});
+        if (mediaCatalog) writeCatalogStreams();
     }
 
     void writeEotm() {
@@ -404,6 +440,116 @@ struct MediaWriter::State {
                manifest.sets.empty() ? 0 : physicalBlockAddress(manifest.sets.back().esetOffset));
         regionStart = pos;
         writeDescriptor(d, {.stringType = layout::kStringTypeNone});
+    }
+
+    // ---- the media catalog ----
+
+    // A catalog record's common part: copies of its block's fields.
+    Bytes catalogRecord(std::string_view type, std::size_t fixedSize, std::uint64_t fla,
+                        std::uint64_t displayableSize) const {
+        namespace c = layout::fdd;
+        Bytes record(fixedSize, 0);
+        putTag(record, c::kType, type);
+        putU16(record, c::kMediaSequenceNumber, mediaSequence);
+        putU32(record, c::kBlockAttributes, setAttributes());
+        putU64(record, c::kFormatLogicalAddress, fla);
+        putU64(record, c::kDisplayableSize, displayableSize);
+        putU8(record, c::kOsId, layout::kOsIdWindowsNt);
+        putU8(record, c::kOsVersion, layout::kOsVersionNt);
+        putU8(record, c::kStringType, layout::kStringTypeUnicode);
+        return record;
+    }
+
+    // Pads a record to a 4-byte multiple and stores its LENGTH.
+    static void finishRecord(Bytes& record) {
+        record.resize(roundUp(record.size(), 4), 0);
+        if (record.size() > 0xFFFF) throw MediaError("a media catalog record is longer than 65535 bytes");
+        putU16(record, layout::fdd::kLength, static_cast<std::uint16_t>(record.size()));
+    }
+
+    static void addRecordString(Bytes& record, std::size_t field, const std::u16string& units) {
+        addTapeString(record, field, units, 0xFFFF, "media catalog record");
+    }
+
+    Bytes catalogVolumeRecord(std::uint64_t fla) const {
+        namespace v = layout::fdd_volb;
+        Bytes record = catalogRecord("VOLB", v::kFixedSize, fla, 0);
+        putU32(record, v::kVolbAttributes, volbAttributes());
+        putDate(record, v::kMediaWriteDate, set.date);
+        addRecordString(record, v::kDeviceName, set.deviceName.units);
+        addRecordString(record, v::kVolumeName, set.volumeName.units);
+        addRecordString(record, v::kMachineName, set.machineName.units);
+        finishRecord(record);
+        return record;
+    }
+
+    void addCatalogEntry(std::string_view type, std::uint64_t fla, std::uint64_t displayableSize,
+                         std::uint32_t attributes, const MtfDate& modified, const std::u16string& name) {
+        namespace e = layout::fdd_entry;
+        Bytes record = catalogRecord(type, e::kFixedSize, fla, displayableSize);
+        putDate(record, e::kLastModificationDate, modified);
+        putDate(record, e::kCreationDate, modified);
+        putDate(record, e::kBackupDate, set.date);
+        putDate(record, e::kLastAccessDate, modified);
+        putU32(record, e::kAttributes, attributes);
+        addRecordString(record, e::kName, name);
+        finishRecord(record);
+        fdd.insert(fdd.end(), record.begin(), record.end());
+    }
+
+    Bytes setMapEntry() const {
+        namespace m = layout::set_map_entry;
+        const ManifestSet& written = manifest.sets.back();
+        Bytes entry(m::kFixedSize, 0);
+        putU16(entry, m::kMediaSequenceNumber, mediaSequence);
+        putU32(entry, m::kBlockAttributes, setAttributes());
+        putU32(entry, m::kSsetAttributes, ssetAttributes());
+        putU64(entry, m::kSsetPhysicalBlockAddress, physicalBlockAddress(written.ssetOffset));
+        putU64(entry, m::kFddPhysicalBlockAddress, physicalBlockAddress(written.esetOffset));
+        putU16(entry, m::kFddMediaSequenceNumber, mediaSequence);
+        putU16(entry, m::kDataSetNumber, static_cast<std::uint16_t>(setNumber));
+        putU32(entry, m::kNumberOfDirectories, setDirectories);
+        putU32(entry, m::kNumberOfFiles, setFiles);
+        putU64(entry, m::kDisplayableSize, setBytes);
+        putU16(entry, m::kNumberOfVolumes, 1);
+        putDate(entry, m::kMediaWriteDate, set.date);
+        putU8(entry, m::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
+        putU8(entry, m::kOsId, layout::kOsIdWindowsNt);
+        putU8(entry, m::kOsVersion, layout::kOsVersionNt);
+        putU8(entry, m::kStringType, layout::kStringTypeUnicode);
+        putU8(entry, m::kMediaCatalogVersion, 1);
+        entry.insert(entry.end(), volumeRecord.begin(), volumeRecord.end());
+        addRecordString(entry, m::kDataSetName, set.name.units);
+        addRecordString(entry, m::kDataSetDescription, set.description.units);
+        addRecordString(entry, m::kUserName, set.userName.units);
+        finishRecord(entry);
+        return entry;
+    }
+
+    // The ESET's streams: the set's FDD ended by FEND, then the Set Map of every set so far.
+    void writeCatalogStreams() {
+        ManifestSet& written = manifest.sets.back();
+        Bytes end = catalogRecord("FEND", layout::fdd::kHeaderSize, 0, 0);
+        finishRecord(end);
+        fdd.insert(fdd.end(), end.begin(), end.end());
+        emitStreamHeader({.id = "TFDD", .length = fdd.size()});
+        written.fddOffset = pos;
+        written.fddLength = fdd.size();
+        emit(fdd);
+        alignStream();
+
+        const Bytes entry = setMapEntry();
+        setMapEntries.insert(setMapEntries.end(), entry.begin(), entry.end());
+        ++setMapCount;
+        Bytes map(layout::set_map::kHeaderSize, 0);
+        putU32(map, layout::set_map::kMediaFamilyId, mediaFamilyId);
+        putU16(map, layout::set_map::kNumberOfEntries, setMapCount);
+        map.insert(map.end(), setMapEntries.begin(), setMapEntries.end());
+        emitStreamHeader({.id = "TSMP", .length = map.size()});
+        written.setMapOffset = pos;
+        written.setMapLength = map.size();
+        emit(map);
+        alignStream();
     }
 
     // A name that does not fit in its block goes into a PNAM/FNAM stream; the block's tape address is then
@@ -446,6 +592,10 @@ struct MediaWriter::State {
                             .formatLogicalAddress = fla,
                             .controlBlockId = nextControlBlockId++});
         if (inStream) emitNameStream("PNAM", name);
+        if (mediaCatalog) {
+            addCatalogEntry("DIRB", fla, 0, inStream ? r::kAttrPathInStream : 0, dir.mtime, name);
+            ++setDirectories;
+        }
 
         currentDirectoryName = name;
         currentDirectoryText = directoryTextOf(name);
@@ -478,6 +628,13 @@ struct MediaWriter::State {
                             .formatLogicalAddress = fla,
                             .controlBlockId = nextControlBlockId++});
         if (inStream) emitNameStream("FNAM", file.name.units);
+        if (mediaCatalog) {
+            const std::uint64_t displayable = file.declaredLength.value_or(originalSize);
+            addCatalogEntry("FILE", fla, displayable, inStream ? f::kAttrNameInStream : 0, file.mtime,
+                            file.name.units);
+            ++setFiles;
+            setBytes += displayable;
+        }
         if (file.naclBytes > 0) {
             emitStreamHeader({.id = "NACL",
                               .fileSystemAttributes = layout::stream::kFsAttrContainsSecurity,
@@ -682,6 +839,9 @@ void MediaWriter::beginSet(const SetInfo& set) {
     s.set = set;
     ++s.setNumber;
     s.lastDirectoryId = s.currentDirectoryId = s.lastFileId = 0;
+    s.fdd.clear();
+    s.setDirectories = s.setFiles = 0;
+    s.setBytes = 0;
     s.currentDirectoryText.clear();
     s.currentDirectoryName.clear();
     s.manifest.sets.push_back(

@@ -140,6 +140,9 @@ struct TapeInfo {
     std::uint16_t logicalBlockSize = 1024;  // 512 or 1024
     std::uint32_t mediaFamilyId = 0x4F535452;
     MtfDate date{};
+    // Write a Media Based Catalog of Type 1: each set's ESET carries the set's File/Directory Detail (a
+    // TFDD stream) and the Set Map of every set so far (a TSMP stream).
+    bool mediaCatalog = false;
 };
 
 enum class BackupType : std::uint8_t { Transfer, Copy, Normal, Differential, Incremental, Daily };
@@ -206,6 +209,11 @@ struct ManifestSet {
     bool compressed = false;
     std::uint64_t ssetOffset = 0;
     std::uint64_t esetOffset = 0;
+    // With a media catalog: where the TFDD and TSMP streams' data lie, and how long they are.
+    std::uint64_t fddOffset = 0;
+    std::uint64_t fddLength = 0;
+    std::uint64_t setMapOffset = 0;
+    std::uint64_t setMapLength = 0;
 };
 
 struct Manifest {
