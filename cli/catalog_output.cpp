@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "json_writer.h"
 #include "media_catalog_output.h"
+#include "media_scan.h"
 
 namespace ostrum::cli {
 
@@ -135,6 +136,7 @@ void PrintCatalogJson(std::ostream& out, std::string_view source, const Catalog&
     }
     out << "], \"files_found\": " << FilesFound(catalog) << ", \"status\": " << JsonString(status);
     if (!catalog.mediaCatalog().empty()) out << ", \"catalog\": " << ComparisonJson(catalog);
+    out << MediaSpanJson(catalog);
     out << "}\n";
 }
 

@@ -27,7 +27,8 @@ void PrintCatalogText(std::ostream& out, std::string_view source, const catalog:
 void NoteSetsWithoutFiles(const catalog::Catalog& catalog);
 
 // {"source", "nodes" (full paths, pre-order), "files" (path, type, size, data_offset, chunk_index),
-//  "files_found", "status"}, and "catalog" (ComparisonJson) when the medium has a catalog of its own.
+//  "files_found", "status"}, and "catalog" (ComparisonJson) when the medium has a catalog of its own, and
+//  "media" and "spread_files" (MediaSpanJson) when several media were read or files spread over them.
 void PrintCatalogJson(std::ostream& out, std::string_view source, const catalog::Catalog& catalog,
                       std::string_view status);
 

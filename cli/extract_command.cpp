@@ -22,6 +22,7 @@
 #include "catalog_output.h"
 #include "commands.h"
 #include "common/saturating.h"
+#include "media_scan.h"
 #include "selection/save_files.h"
 #include "selection/save_path.h"
 #include "tape/tape_devices.h"
@@ -39,7 +40,7 @@ struct ExtractOptions {
     ExistingFiles existing = ExistingFiles::KeepBoth;
     bool dryRun = false;
     tape::TapeDevices devices;
-    std::string source;
+    std::vector<std::string> sources;  // one medium, or several in order
     std::string destination;
 };
 
@@ -71,6 +72,10 @@ std::optional<ExistingFiles> ParsePolicy(std::string_view text) {
     if (text == "skip") return ExistingFiles::Skip;
     if (text == "overwrite") return ExistingFiles::Overwrite;
     return std::nullopt;
+}
+
+bool IsTape(const std::string& source) {
+    return tape::ParseTapeDeviceName(source).has_value();
 }
 
 // Reads the command line; prints the problem and returns false when it is wrong.
@@ -106,60 +111,55 @@ bool ParseOptions(Args args, ExtractOptions& options) {
             operands.push_back(arg);
         }
     }
-    if (operands.size() != 2) {
-        PrintError("extract: give a source (an image file or //./tapeN) and a destination folder");
+    if (operands.size() < 2) {
+        PrintError(
+            "extract: give a source (an image file or //./tapeN, or several in order) and a destination "
+            "folder");
         return false;
     }
-    options.source = operands[0];
-    options.destination = operands[1];
+    options.destination = operands.back();
+    operands.pop_back();
+    options.sources = std::move(operands);
+    const bool tape = IsTape(options.sources.front());
+    for (const std::string& source : options.sources) {
+        if (IsTape(source) != tape) {
+            PrintError("extract: the media of one backup are all image files or all tape drives");
+            return false;
+        }
+    }
     return true;
-}
-
-bool IsTape(const std::string& source) {
-    return tape::ParseTapeDeviceName(source).has_value();
 }
 
 // What the scan could not read. It is said at the end, after the report, where it is not lost above
 // thousands of lines.
 struct UnreadParts {
-    tape::TapeScanSummary tape;
-    catalog::ImageScanSummary image;
+    MediaScanSummary media;
 
     // Warns of what was left unread; false when the source was read whole.
     bool Warn() const {
-        const bool tapeLeft = tape.readErrors > 0 || tape.gaveUp;
-        WarnOfReadFailures(tape.readErrors, tape.lastReadError, tape.gaveUp,
-                           "the tape was not read to the end, so files behind that point were not found");
-        return WarnOfUnreadableImageParts(image) || tapeLeft;
+        bool left = false;
+        for (const auto& tape : media.tapes) {
+            WarnOfReadFailures(tape.readErrors, tape.lastReadError, tape.gaveUp,
+                               "the tape was not read to the end, so files behind that point were not found");
+            left |= tape.readErrors > 0 || tape.gaveUp;
+        }
+        for (const auto& image : media.images) left |= WarnOfUnreadableImageParts(image);
+        return left;
     }
 };
 
-// Scans the source into `found`; false (after printing why) when it cannot be read at all.
+// Scans the sources into `found`; false (after printing why) when one cannot be read at all.
 bool Scan(ExtractOptions& options, catalog::Catalog& found, UnreadParts& unread) {
     TerminalProgress progress;
     progress.SetLabel("Scanning");
     ScanProgressSink sink(progress);
-    std::atomic<bool> active{true};
-    if (IsTape(options.source)) {
-        std::atomic<bool> stop{false};
-        tape::ScanTape(options.devices, options.source, found, sink, active, stop, &unread.tape);
-        if (!unread.tape.error.empty()) {
-            PrintError("extract: " + unread.tape.error);
-            return false;
-        }
-    } else {
-        catalog::ImageFile image;
-        if (!catalog::OpenImageFile(image, options.source)) {
-            PrintError("extract: " + image.error());
-            return false;
-        }
-        if (std::string error = VirtualTapeGivenAsImage(image, options.source); !error.empty()) {
-            PrintError("extract: " + error);
-            return false;
-        }
-        catalog::ScanImageFile(image, found, sink, active, &unread.image);
-    }
+    const bool scanned =
+        IsTape(options.sources.front())
+            ? ScanTapeMedia(options.devices, options.sources, found, sink, unread.media, "extract")
+            : ScanImageMedia(options.sources, found, sink, unread.media, "extract");
+    if (!scanned) return false;
     found.FinishScan();
+    NoteMediaSpanProblems(found);
     return true;
 }
 
@@ -279,8 +279,9 @@ int RunExtract(Args args) {
                    "': " + made.message());
         return kExitFailure;
     }
-    selection::SaveRequest request{IsTape(options.source), options.source, options.destination,
-                                   options.existing, &options.devices};
+    selection::SaveRequest request{IsTape(options.sources.front()), options.sources.front(),
+                                   options.destination, options.existing, &options.devices};
+    request.laterSources.assign(options.sources.begin() + 1, options.sources.end());
     std::atomic<bool> cancel{false};
     selection::SaveReport report;
     {

@@ -1,5 +1,5 @@
-// `list [--json] [--catalog] SOURCE`: scans an image file and prints what was found, or the medium's own
-// catalog.
+// `list [--json] [--catalog] SOURCE...`: scans image files, several in order as one backup spread over
+// them, and prints what was found, or the medium's own catalog.
 
 #include <atomic>
 #include <iostream>
@@ -10,6 +10,7 @@
 #include "catalog_output.h"
 #include "commands.h"
 #include "media_catalog_output.h"
+#include "media_scan.h"
 #include "tape_commands.h"
 #include "terminal_progress.h"
 
@@ -18,7 +19,7 @@ namespace ostrum::cli {
 int RunList(Args args) {
     if (IsTapeListing(args)) return RunListTape(args);
     ListingForm form;
-    std::string source;
+    std::vector<std::string> sources;
     for (const auto& arg : args) {
         if (arg == "--json") {
             form.json = true;
@@ -27,38 +28,28 @@ int RunList(Args args) {
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
             PrintError("list: unknown option '" + arg + "'");
             return kExitUsage;
-        } else if (source.empty()) {
-            source = arg;
         } else {
-            PrintError("list: only one source may be given");
-            return kExitUsage;
+            sources.push_back(arg);
         }
     }
-    if (source.empty()) {
+    if (sources.empty()) {
         PrintError("list: no image file given");
         return kExitUsage;
     }
 
-    catalog::ImageFile image;
-    if (!catalog::OpenImageFile(image, source)) {
-        PrintError(image.error());
-        return kExitFailure;
-    }
-    if (std::string error = VirtualTapeGivenAsImage(image, source); !error.empty()) {
-        PrintError("list: " + error);
-        return kExitFailure;
-    }
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     TerminalProgress progress;
     progress.SetLabel("Scanning");
     ScanProgressSink sink(progress);
-    std::atomic<bool> scanActive{true};
-    catalog::ImageScanSummary summary;
-    catalog::ScanImageFile(image, found, sink, scanActive, &summary);
+    MediaScanSummary summary;
+    const bool scanned = ScanImageMedia(sources, found, sink, summary, "list");
     progress.Finish();
+    if (!scanned) return kExitFailure;
 
-    const bool listed = PrintListing(std::cout, source, found, sink.status(), form);
-    return WarnOfUnreadableImageParts(summary) || !listed ? kExitFailure : kExitOk;
+    const bool listed = PrintListing(std::cout, SourcesText(sources), found, sink.status(), form);
+    bool unread = false;
+    for (const auto& image : summary.images) unread |= WarnOfUnreadableImageParts(image);
+    return unread || !listed ? kExitFailure : kExitOk;
 }
 
 }  // namespace ostrum::cli

@@ -12,20 +12,22 @@ namespace ostrum::cli {
 namespace {
 
 constexpr std::array kCommands = {
-    Command{"list", "[--json] [--catalog] IMAGE",
-            "scan an image file and list the backup sets, folders and files found (--catalog: the medium's "
-            "own catalog instead)",
+    Command{"list", "[--json] [--catalog] IMAGE...",
+            "scan image files (several: the media of one backup, in order) and list the backup sets, folders "
+            "and files found (--catalog: the medium's own catalog instead)",
             RunList},
-    Command{"list", "[--json] [--catalog] [--attach N=FILE.tap [--capacity BYTES]]... //./tapeN",
-            "scan a tape and list what was found", RunList},
+    Command{"list", "[--json] [--catalog] [--attach N=FILE.tap [--capacity BYTES]]... //./tapeN...",
+            "scan tapes and list what was found", RunList},
     Command{"drives", "[--attach N=FILE.tap [--capacity BYTES]]...",
             "list the tape drives //./tape0 to //./tape19 that hold a medium", RunDrives},
     Command{"image", "[--overwrite] [--attach N=FILE.tap [--capacity BYTES]]... //./tapeN OUT.img",
             "copy a tape into an image file (an existing one only with --overwrite)", RunImage},
     Command{"extract",
             "[--include PATH|PATTERN]... [--existing keep-both|skip|overwrite] [--dry-run] [--attach "
-            "N=FILE.tap] SOURCE DEST",
-            "save the files found on an image or a tape (or those chosen) into a folder", RunExtract},
+            "N=FILE.tap] SOURCE... DEST",
+            "save the files found on images or tapes (several: the media of one backup, in order; or those "
+            "chosen) into a folder",
+            RunExtract},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -6,6 +6,7 @@
 #include "catalog_output.h"
 #include "commands.h"
 #include "json_writer.h"
+#include "media_scan.h"
 
 namespace ostrum::cli {
 namespace {
@@ -77,8 +78,10 @@ bool PrintListing(std::ostream& out, std::string_view source, const catalog::Cat
     } else {
         PrintCatalogText(out, source, catalog, status);
         PrintComparisonText(out, catalog);
+        PrintMediaSpanText(out, catalog);
     }
     NoteProblems(catalog.mediaCatalog());
+    NoteMediaSpanProblems(catalog);
     return true;
 }
 

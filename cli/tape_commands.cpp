@@ -13,6 +13,7 @@
 #include "catalog/mime_file_info.h"
 #include "catalog_output.h"
 #include "media_catalog_output.h"
+#include "media_scan.h"
 #include "tape/device_list.h"
 #include "tape/tape_imaging.h"
 #include "tape/tape_scanner.h"
@@ -187,33 +188,32 @@ int RunDrives(Args args) {
 int RunListTape(Args args) {
     TapeWords words;
     if (!ParseTapeWords("list", args, {.json = true, .catalog = true}, words)) return kExitUsage;
-    if (words.operands.size() != 1) {
-        PrintError(words.operands.empty() ? "list: no tape device given"
-                                          : "list: only one source may be given");
+    if (words.operands.empty()) {
+        PrintError("list: no tape device given");
         return kExitUsage;
     }
-    const std::string& device = words.operands.front();
-    if (!CheckDeviceName("list", device)) return kExitUsage;
+    for (const std::string& device : words.operands) {
+        if (!CheckDeviceName("list", device)) return kExitUsage;
+    }
 
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     TerminalProgress progress;
-    progress.SetLabel("Scanning " + device);
+    progress.SetLabel("Scanning " + SourcesText(words.operands));
     ScanProgressSink sink(progress);
-    std::atomic<bool> scanActive{true}, stopRequested{false};
-    tape::TapeScanSummary summary;
-    const int scanned =
-        tape::ScanTape(words.devices, device, found, sink, scanActive, stopRequested, &summary);
+    MediaScanSummary summary;
+    const bool scanned = ScanTapeMedia(words.devices, words.operands, found, sink, summary, "list");
     progress.Finish();
-    if (scanned == 0 && !summary.error.empty()) {
-        PrintError(summary.error);
-        return kExitFailure;
-    }
+    if (!scanned) return kExitFailure;
 
-    const bool listed = PrintListing(std::cout, device, found, sink.status(),
+    const bool listed = PrintListing(std::cout, SourcesText(words.operands), found, sink.status(),
                                      {.json = words.flags.json, .mediaCatalog = words.flags.catalog});
-    WarnOfReadFailures(summary.readErrors, summary.lastReadError, summary.gaveUp,
-                       "the rest of the tape was not scanned");
-    return summary.gaveUp || !listed ? kExitFailure : kExitOk;
+    bool gaveUp = false;
+    for (const auto& tape : summary.tapes) {
+        WarnOfReadFailures(tape.readErrors, tape.lastReadError, tape.gaveUp,
+                           "the rest of the tape was not scanned");
+        gaveUp |= tape.gaveUp;
+    }
+    return gaveUp || !listed ? kExitFailure : kExitOk;
 }
 
 int RunImage(Args args) {

@@ -8,13 +8,15 @@
 
 namespace ostrum::catalog {
 
-// Tag indexes as returned by LookupBlockTag; the three the scan acts on have names.
+// Tag indexes as returned by LookupBlockTag; those the scan acts on have names.
 inline constexpr int kTagAllZero = -2;
 inline constexpr int kTagUnknown = -1;
+inline constexpr int kTagTAPE = 0;
 inline constexpr int kTagSSET = 2;
 inline constexpr int kTagDIRB = 4;
 inline constexpr int kTagFILE = 5;
 inline constexpr int kTagESET = 6;
+inline constexpr int kTagEOTM = 7;
 inline constexpr int kTagSTAN = 15;
 inline constexpr int kTagSPAD = 16;
 
@@ -28,7 +30,8 @@ inline constexpr std::array<std::array<char, 4>, 19> BlockTagTable = {{
 
 // A tag's four bytes as the little-endian word a slot's first four bytes read as.
 constexpr std::uint32_t TagWord(const std::array<char, 4>& tag) {
-    return std::uint32_t{static_cast<std::uint8_t>(tag[0])} | (std::uint32_t{static_cast<std::uint8_t>(tag[1])} << 8) |
+    return std::uint32_t{static_cast<std::uint8_t>(tag[0])} |
+           (std::uint32_t{static_cast<std::uint8_t>(tag[1])} << 8) |
            (std::uint32_t{static_cast<std::uint8_t>(tag[2])} << 16) |
            (std::uint32_t{static_cast<std::uint8_t>(tag[3])} << 24);
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "media_catalog.h"
+#include "media_span.h"
 #include "shell_file_info.h"
 #include "stable_vector.h"
 
@@ -98,6 +99,9 @@ class Catalog {
     // What the scan met of the medium's own catalog.
     MediaCatalog& mediaCatalog() { return mediaCatalog_; }
     const MediaCatalog& mediaCatalog() const { return mediaCatalog_; }
+    // The media the catalog was read from, when there were several, and the files spread over them.
+    MediaSpan& mediaSpan() { return mediaSpan_; }
+    const MediaSpan& mediaSpan() const { return mediaSpan_; }
 
     // Appends a row; its path (which may be empty) is copied into the catalog. Returns the row index.
     std::size_t AppendRow(std::string_view path, const FileRow& values, CatalogSink* sink = nullptr);
@@ -131,6 +135,7 @@ class Catalog {
     StableVector<FileRow> rows_;
     std::vector<std::string> setLabels_;
     MediaCatalog mediaCatalog_;
+    MediaSpan mediaSpan_;
     std::vector<std::unique_ptr<char[]>> pathBlocks_;  // CatalogPath texts of the rows, never moved
     std::size_t blockUsed_ = 0;
     std::size_t blockSize_ = 0;

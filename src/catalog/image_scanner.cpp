@@ -151,13 +151,15 @@ std::string PositionText(std::uint64_t position, std::uint64_t total) {
 }
 
 int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
-                  const std::atomic<bool>& scanActive, ImageScanSummary* summaryOut) {
+                  const std::atomic<bool>& scanActive, ImageScanSummary* summaryOut,
+                  ScanContext* continuing) {
     ImageScanSummary local;
     ImageScanSummary& summary = summaryOut != nullptr ? *summaryOut : local;
     summary = ImageScanSummary{};
     // A size that cannot be queried scans as an empty file.
     const std::uint64_t size = image.Size().value_or(0);
-    ScanContext context(catalog, sink);
+    ScanContext fresh(catalog, sink);
+    ScanContext& context = continuing != nullptr ? *continuing : fresh;
     sink.StatusLine("Serching Files");
 
     std::vector<std::uint8_t> chunkBuffer(mtf::kChunkSize);

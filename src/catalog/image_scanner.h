@@ -13,6 +13,8 @@
 
 namespace ostrum::catalog {
 
+struct ScanContext;
+
 // One read of an image: the bytes delivered and, when a read failed before `out` was full, why (the
 // system's reason, with the file and the offset). Fewer bytes without an error: the image ended.
 struct ImageRead {
@@ -90,9 +92,11 @@ struct ImageScanSummary {
 // adding what it finds to the catalog and reporting status, position and progress to the sink. The
 // caller sets scanActive to true before it starts the scan (on a worker, before starting the worker);
 // the scan only reads it, and stops as soon as it finds it false (before every chunk and every slot).
-// Returns 1 after examining the whole file, 0 when stopped. Read failures go into `summary`.
+// Returns 1 after examining the whole file, 0 when stopped. Read failures go into `summary`. The scan of the
+// next of several media read as one continues the ScanContext of the one before (after BeginNextMedium).
 int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
-                  const std::atomic<bool>& scanActive, ImageScanSummary* summary = nullptr);
+                  const std::atomic<bool>& scanActive, ImageScanSummary* summary = nullptr,
+                  ScanContext* continuing = nullptr);
 
 // The PositionLine text: both numbers in full, joined by " \ ".
 std::string PositionText(std::uint64_t position, std::uint64_t total);

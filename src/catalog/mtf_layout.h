@@ -169,7 +169,8 @@ inline constexpr std::size_t kSize = 16;
 inline constexpr std::size_t kOffsetOnlySize = 8;
 }  // namespace sparse_frame
 
-inline constexpr std::uint16_t kFileSystemSparse = 1u << 3;  // STREAM_IS_SPARSE: the data follow in SPARs
+inline constexpr std::uint16_t kFileSystemSparse = 1u << 3;     // STREAM_IS_SPARSE: the data follow in SPARs
+inline constexpr std::uint16_t kMediaFormatContinue = 1u << 0;  // the rest of a stream a medium's end cut
 inline constexpr std::uint16_t kMediaFormatEncrypted = 1u << 3;
 inline constexpr std::uint16_t kMediaFormatCompressed = 1u << 4;
 inline constexpr std::uint16_t kCompressionStacLzs = 0x0ABE;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "catalog.h"
 #include "chunk_view.h"
@@ -36,7 +37,20 @@ struct ScanContext {
     std::uint64_t lostCount = 0;            // next number of a LostDirectoryName
     std::uint64_t filesFound = 0;           // files that got a size and data position
     std::uint64_t slotsToSkip = 0;          // the slots next examined that lie inside a medium's catalog
-    std::string nameBuffer;                 // reused for every name
+
+    // Several media read as one (MediaSpan): what carries from one medium to the next.
+    std::uint32_t medium = 0;                    // the medium being scanned, from 0
+    std::optional<std::uint16_t> dataSetNumber;  // of the set being scanned, as its SSET block gives it
+    // The data stream of the file catalogued last, until another block is met: an EOTM inside it is where
+    // the end of the medium cut the file.
+    struct OpenData {
+        std::size_t row = 0;
+        std::uint64_t start = 0;  // medium position of its first byte
+        std::uint64_t length = 0;
+    };
+    std::optional<OpenData> openData;
+    std::optional<std::size_t> cutRow;  // the file the end of the last medium cut, awaiting its rest
+    std::string nameBuffer;             // reused for every name
 };
 
 // Where a FILE block's standard data stream lies, relative to the block's first byte.
@@ -56,6 +70,13 @@ std::string LostDirectoryName(std::uint64_t number);
 void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
+
+// The row a FILE block gives (its name, type and date, no data yet) and its CatalogPath; nothing when its
+// name cannot be catalogued.
+std::optional<std::pair<FileRow, std::string>> FileRowOf(ScanContext& context, const ChunkView& chunk,
+                                                         std::size_t slot);
+// Counts a file found with its data, and says so in the status line.
+void NoteFileFound(ScanContext& context);
 
 // Finds the STAN stream of the FILE block at `slot`: first the first "STAN" among the 512 positions from
 // the block's first byte, then, failing that, by following the block's stream headers.

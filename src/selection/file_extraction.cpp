@@ -173,6 +173,8 @@ void FileExtraction::TakeSparse(ByteSpan bytes) {
 void FileExtraction::Complete() {
     if (decoder_ && decoder_->Finish() != CompressedStreamDecoder::Status::Ok)
         return Truncate(decoder_->error());
+    if (item_.headMissing)
+        return Truncate("its beginning is on " + item_.missingMedium + ", which was not read");
     // A sparse file gets its full size, which the catalog has from its FILE block, unless its runs reach
     // further; the holes stay holes.
     if (sparse_ && !output_->SetSize(std::max(item_.size.value_or(0), sparse_->end())))

@@ -5,6 +5,7 @@
 
 #include "catalog/image_scanner.h"
 #include "common/saturating.h"
+#include "media_pieces.h"
 #include "save_run.h"
 
 namespace ostrum::selection {
@@ -57,36 +58,46 @@ std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t posit
                                  : image.error();
 }
 
-// Reads one file's header and data with positioned reads.
-void SaveOneFromImage(SaveRun& run, const catalog::ImageFile& image, std::vector<std::uint8_t>& buffer,
+// Reads one file's header and data with positioned reads: from DataOffset - 22 on, or piece by piece.
+void SaveOneFromImage(SaveRun& run, MediaImages& images, std::vector<std::uint8_t>& buffer,
                       FileExtraction& file, const SaveItem& item) {
     if (!item.dataOffset) return file.NotFound("the scan found no data stream for it");
     if (*item.dataOffset < stream_hdr::kSize) {
         return file.NotFound("its data position " + std::to_string(*item.dataOffset) +
                              " leaves no room for a header");
     }
-    std::uint64_t position = *item.dataOffset - stream_hdr::kSize;
-    while (!file.done()) {
-        if (run.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.wanted()));
-        const std::size_t got = image.ReadAt(position, std::span(buffer).first(want));
-        file.Take(std::span(buffer).first(got));
-        position += got;
-        run.ReportProgress(file.dataTaken());
-        if (got < want && !file.done()) file.SourceEnded(ShortReadReason(image, position));
+    for (const catalog::DataPart& part : PiecesOf(item)) {
+        std::string error;
+        const catalog::ImageFile* image = images.Open(part.medium, error);
+        if (image == nullptr) return file.SourceEnded(error);
+        std::uint64_t position = part.offset;
+        std::uint64_t left = part.length;
+        while (!file.done() && left > 0) {
+            if (run.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
+            const auto want =
+                static_cast<std::size_t>(std::min({std::uint64_t{buffer.size()}, file.wanted(), left}));
+            const std::size_t got = image->ReadAt(position, std::span(buffer).first(want));
+            file.Take(std::span(buffer).first(got));
+            position += got;
+            left -= got;
+            run.ReportProgress(file.dataTaken());
+            if (got < want && !file.done()) return file.SourceEnded(ShortReadReason(*image, position));
+        }
+        if (file.done()) return;
     }
+    if (!file.done())
+        file.SourceEnded("the rest of its data is on " + item.missingMedium + ", which was not read");
 }
 
 void SaveFromImage(SaveRun& run) {
-    catalog::ImageFile image;
-    if (!catalog::OpenImageFile(image, run.request().SourcePath)) {
-        return run.SourceFailed(image.error());
-    }
+    MediaImages images(run.request());
+    std::string error;
+    if (images.Open(0, error) == nullptr) return run.SourceFailed(error);
     std::vector<std::uint8_t> buffer(kImageReadSize);
     for (std::size_t i = 0; i < run.items().size(); ++i) {
         if (run.cancelRequested() || run.destinationFull()) break;
         FileExtraction file = run.Start(i);
-        SaveOneFromImage(run, image, buffer, file, run.items()[i]);
+        SaveOneFromImage(run, images, buffer, file, run.items()[i]);
         run.Finish(file);
     }
     if (run.cancelRequested()) {
@@ -236,7 +247,9 @@ SaveItem SaveItemOf(const catalog::FileRow& row) {
 std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog) {
     std::vector<SaveItem> items;
     for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
-        if (catalog.row(i).checked) items.push_back(SaveItemOf(catalog.row(i)));
+        if (!catalog.row(i).checked) continue;
+        items.push_back(SaveItemOf(catalog.row(i)));
+        AddMediaPieces(items.back(), catalog, i);
     }
     return items;
 }

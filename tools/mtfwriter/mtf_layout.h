@@ -129,6 +129,7 @@ inline constexpr std::size_t kFixedSize = 85;
 namespace eotm {
 inline constexpr std::size_t kLastEsetPhysicalBlockAddress = 52;  // u64
 inline constexpr std::size_t kFixedSize = 60;
+inline constexpr std::uint32_t kBlockAttrNoEsetPba = 1u << 16;  // no ESET on this medium to point at
 }  // namespace eotm
 
 // The Media Based Catalog of Type 1, the streams of each set's ESET: TFDD (the set's File/Directory Detail)
@@ -230,6 +231,7 @@ inline constexpr std::size_t kChecksummedWords = 10;
 inline constexpr std::size_t kAlignment = 4;  // every stream header starts on a 4-byte boundary
 inline constexpr std::uint16_t kFsAttrContainsSecurity = 1u << 1;
 inline constexpr std::uint16_t kFsAttrSparse = 1u << 3;  // STREAM_IS_SPARSE: the data follow in SPAR streams
+inline constexpr std::uint16_t kMfAttrContinue = 1u << 0;  // the rest of a stream cut by the end of a medium
 inline constexpr std::uint16_t kMfAttrCompressed = 1u << 4;
 inline constexpr std::uint16_t kMfAttrChecksummed = 1u << 5;
 }  // namespace stream
