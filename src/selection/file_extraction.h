@@ -45,6 +45,7 @@ class FileExtraction {
     // Data bytes taken so far, for progress.
     std::uint64_t dataTaken() const { return dataTaken_; }
     const std::string& destinationText() const { return destinationText_; }
+    const SaveItem& item() const { return item_; }
     const FileResult& result() const { return result_; }
 
   private:

@@ -26,6 +26,11 @@ std::vector<catalog::DataPart> PiecesOf(const SaveItem& item) {
              std::numeric_limits<std::uint64_t>::max()}};
 }
 
+std::string MissingRestText(const SaveItem& item) {
+    return "the rest of its data is on " +
+           (item.missingMedium.empty() ? "another medium" : item.missingMedium) + ", which was not read";
+}
+
 MediaImages::MediaImages(const SaveRequest& request) : paths_{request.SourcePath} {
     paths_.insert(paths_.end(), request.laterSources.begin(), request.laterSources.end());
     images_.resize(paths_.size());

@@ -21,6 +21,9 @@ void AddMediaPieces(SaveItem& item, const catalog::Catalog& catalog, std::size_t
 // follows it on its medium.
 std::vector<catalog::DataPart> PiecesOf(const SaveItem& item);
 
+// Why a file whose pieces have all been read is not whole: the medium holding the rest was not read.
+std::string MissingRestText(const SaveItem& item);
+
 // The images of a save's media: SourcePath, then laterSources.
 class MediaImages {
   public:

@@ -85,8 +85,7 @@ void SaveOneFromImage(SaveRun& run, MediaImages& images, std::vector<std::uint8_
         }
         if (file.done()) return;
     }
-    if (!file.done())
-        file.SourceEnded("the rest of its data is on " + item.missingMedium + ", which was not read");
+    if (!file.done()) file.SourceEnded(MissingRestText(item));
 }
 
 void SaveFromImage(SaveRun& run) {

@@ -7,6 +7,8 @@
 #include "catalog/media_span.h"
 #include "catalog/scan_context.h"
 #include "save_fixture.h"
+#include "tape/tape_devices.h"
+#include "tape/tape_scanner.h"
 
 namespace ostrum::selection {
 namespace {
@@ -49,9 +51,9 @@ class SpannedSaveTest : public ::testing::Test {
         manifest = mw::writeSpannedMedia(media, pointers, endsAt);
     }
     // Where the unspread backup puts things, to choose where media end.
-    mw::Manifest Unspread() {
+    mw::Manifest Unspread(std::uint32_t physicalBlockSize = 0) {
         mw::MemorySink sink;
-        return mw::writeMedia(media, sink);
+        return mw::writeMedia(media, sink, {.physicalBlockSize = physicalBlockSize});
     }
     fs::path Image(std::size_t medium) const { return temp.path("medium" + std::to_string(medium) + ".img"); }
 
@@ -197,6 +199,67 @@ TEST_F(SpannedSaveTest, FileSplitAcrossAMissingMediumIsTruncatedNamingTheMediumI
                   "is medium 1 of media family 0x5A5A0001, not the medium after"),
               std::string::npos)
         << found->mediaSpan().notes().front();
+}
+
+TEST_F(SpannedSaveTest, EachTapeOfASpreadBackupGivesWhatItHoldsAndBothTapesJoinInOneCatalog) {
+    const mw::Manifest plain = Unspread(16384);
+    std::vector<std::unique_ptr<mw::TapFileSink>> sinks;
+    std::vector<mw::Sink*> pointers;
+    for (int i = 0; i < 2; ++i) {
+        sinks.push_back(std::make_unique<mw::TapFileSink>(temp.path(std::to_string(i) + ".tap"), 16384));
+        pointers.push_back(sinks.back().get());
+    }
+    manifest =
+        mw::writeSpannedMedia(media, pointers, std::vector<std::uint64_t>{*plain.files[1].dataOffset + 1000});
+    tape::TapeDevices devices;
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(devices.AttachVirtual(i, {.path = temp.path(std::to_string(i) + ".tap").string()}));
+    const auto scan = [&](std::vector<std::string> drives) {
+        found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
+        catalog::CatalogSink quiet;
+        catalog::ScanContext context(*found, quiet);
+        std::atomic<bool> active{true}, stop{false};
+        for (std::size_t i = 0; i < drives.size(); ++i) {
+            if (i > 0) catalog::BeginNextMedium(context, drives[i]);
+            ASSERT_EQ(tape::ScanTape(devices, drives[i], *found, quiet, active, stop, nullptr, &context), 1);
+        }
+        found->FinishScan();
+        items = CheckedItems(*found);
+        fs::remove_all(destination());
+        fs::create_directories(destination());
+        SaveRequest request{true, drives[0], destination().string(), ExistingFiles::KeepBoth, &devices};
+        request.laterSources.assign(drives.begin() + 1, drives.end());
+        report = SaveFiles(items, request, sink, cancel);
+    };
+    const std::vector<std::uint8_t> bytes = Written("BIG.BIN");
+    const std::uint64_t onFirst = WrittenFile("BIG.BIN").parts[0].length;
+
+    scan({"//./tape0"});
+    const FileResult& head = Result("BIG.BIN");
+    EXPECT_EQ(head.outcome, SaveOutcome::Truncated);
+    EXPECT_NE(head.reason.find("the rest of its data is on medium 2 of media family 0x5A5A0001"),
+              std::string::npos)
+        << head.reason;
+    EXPECT_TRUE(
+        ReadWholeFile(destination() / head.savedAs) ==
+        std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(onFirst)));
+    ExpectWhole("A.TXT");
+
+    scan({"//./tape1"});
+    const FileResult& tail = Result("BIG.BIN");
+    EXPECT_EQ(tail.outcome, SaveOutcome::Truncated);
+    EXPECT_TRUE(ReadWholeFile(destination() / tail.savedAs) ==
+                std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(onFirst), bytes.end()));
+    for (const char* name : {"B.TXT", "C.TXT", "PACKED.BIN"}) ExpectWhole(name);
+
+    // Read in order, the tapes are one catalog; saving from both at once is refused, saying what to do.
+    scan({"//./tape0", "//./tape1"});
+    EXPECT_EQ(found->rowCount(), 5u);
+    ASSERT_EQ(found->mediaSpan().spanned().size(), 1u);
+    EXPECT_EQ(found->mediaSpan().spanned().begin()->second.parts.size(), 2u);
+    EXPECT_EQ(report.totals.failed, 5u);
+    EXPECT_NE(report.error.find("copy each tape of the backup into an image file"), std::string::npos)
+        << report.error;
 }
 
 }  // namespace
