@@ -127,6 +127,12 @@ bool ParseOptions(Args args, ExtractOptions& options) {
             return false;
         }
     }
+    if (tape && options.sources.size() > 1) {
+        PrintError(
+            "extract: files are saved from one tape at a time; copy each tape of the backup into an image "
+            "file (image //./tapeN OUT.img) and extract from the images, given in order");
+        return false;
+    }
     return true;
 }
 
