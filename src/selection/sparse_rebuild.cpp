@@ -98,6 +98,12 @@ void SparseRebuild::StartHeader() {
 
 SparseRebuild::Status SparseRebuild::HeaderTaken() {
     const ByteSpan header = ByteSpan(gathered_).first(stream_hdr::kSize);
+    // An EOTM here is the end of the medium, not of the runs: the rest of the file is on the next medium.
+    if (catalog::HasTagAt(header, stream_hdr::kStreamId, catalog::BlockTagTable[catalog::kTagEOTM])) {
+        return Fail(
+            "the end of the medium cuts its sparse runs, whose rest this program does not follow onto the "
+            "next medium");
+    }
     // Any other stream (a CSUM, the SPAD, the next block) ends the runs.
     if (!catalog::HasTagAt(header, stream_hdr::kStreamId, catalog::kSparseStreamTag)) {
         stage_ = Stage::Done;

@@ -150,6 +150,8 @@ TEST_F(SparseSaveTest, FromATapeOfSmallOrLargeRecordsEveryFileComesBackWholeWith
     }
 }
 
+// Also: an EOTM where the next stream would start, the end of the medium cutting HOLE.BIN's runs, which
+// used to end them as if the file were whole.
 TEST_F(SparseSaveTest, DamagedOrUnbelievableRunKeepsTheRunsBeforeItAsAPartialCopy) {
     ScanImage();
     const std::uint64_t firstSpar = (*manifest.files[0].dataOffset + 3) / 4 * 4;
@@ -162,6 +164,8 @@ TEST_F(SparseSaveTest, DamagedOrUnbelievableRunKeepsTheRunsBeforeItAsAPartialCop
         // A run offset past any file believed: the frame is data, so no checksum guards it.
         medium.seekp(static_cast<std::streamoff>(logRun + 7));
         medium.put('\x40');
+        medium.seekp(static_cast<std::streamoff>((*manifest.files[2].dataOffset + 3) / 4 * 4));
+        medium.write("EOTM", 4);
     }
     Save();
     ASSERT_EQ(report.files.size(), 5u);
@@ -176,7 +180,10 @@ TEST_F(SparseSaveTest, DamagedOrUnbelievableRunKeepsTheRunsBeforeItAsAPartialCop
     EXPECT_TRUE(report.files[1].savedAs.empty()) << "no run of it was read, so nothing is kept";
     EXPECT_NE(report.files[1].reason.find("beyond any file believed"), std::string::npos)
         << report.files[1].reason;
-    for (std::size_t i = 2; i < 5; ++i) {
+    EXPECT_EQ(report.files[2].outcome, SaveOutcome::Truncated);
+    EXPECT_NE(report.files[2].reason.find("the end of the medium cuts its sparse runs"), std::string::npos)
+        << report.files[2].reason;
+    for (std::size_t i = 3; i < 5; ++i) {
         EXPECT_EQ(report.files[i].outcome, SaveOutcome::Saved) << report.files[i].reason;
         EXPECT_TRUE(ReadWholeFile(Saved(i)) == WithHoles(Entry(i)));
     }
