@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "catalog/catalog.h"
 #include "catalog/media_catalog.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
