@@ -656,11 +656,8 @@ struct MediaWriter::State {
         Bytes end = catalogRecord("FEND", layout::fdd::kHeaderSize, 0, 0);
         finishRecord(end);
         fdd.insert(fdd.end(), end.begin(), end.end());
-        emitStreamHeader({.id = "TFDD", .length = fdd.size()});
-        written.fddOffset = pos;
+        written.fddOffset = emitDataStream("TFDD", fdd);
         written.fddLength = fdd.size();
-        emit(fdd);
-        alignStream();
 
         const Bytes entry = setMapEntry();
         setMapEntries.insert(setMapEntries.end(), entry.begin(), entry.end());
@@ -669,11 +666,17 @@ struct MediaWriter::State {
         putU32(map, layout::set_map::kMediaFamilyId, mediaFamilyId);
         putU16(map, layout::set_map::kNumberOfEntries, setMapCount);
         map.insert(map.end(), setMapEntries.begin(), setMapEntries.end());
-        emitStreamHeader({.id = "TSMP", .length = map.size()});
-        written.setMapOffset = pos;
+        written.setMapOffset = emitDataStream("TSMP", map);
         written.setMapLength = map.size();
-        emit(map);
+    }
+
+    // A stream of these bytes; returns where its data lie.
+    std::uint64_t emitDataStream(std::string_view id, const Bytes& data) {
+        emitStreamHeader({.id = id, .length = data.size()});
+        const std::uint64_t at = pos;
+        emit(data);
         alignStream();
+        return at;
     }
 
     // A name that does not fit in its block goes into a PNAM/FNAM stream; the block's tape address is then
@@ -685,9 +688,7 @@ struct MediaWriter::State {
     void emitNameStream(std::string_view id, const std::u16string& units) {
         Bytes bytes;
         appendUtf16le(bytes, units);
-        emitStreamHeader({.id = id, .length = bytes.size()});
-        emit(bytes);
-        alignStream();
+        emitDataStream(id, bytes);
     }
 
     void writeDirectory(const DirectoryEntry& dir) {

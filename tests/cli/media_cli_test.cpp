@@ -1,5 +1,6 @@
-// Golden cases of `list --catalog` and of the comparison `list` makes with the medium's own catalog, on
-// media written by our MTF writer as images and virtual tapes.
+// Golden cases of what `list` and `extract` read besides files: the medium's own catalog (`list --catalog`
+// and the comparison `list` makes with it) and backups spread over several media, on media written by our MTF
+// writer as images and virtual tapes.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -26,10 +27,10 @@ mw::MediaDescription Catalogued(bool mediaCatalog) {
     return media;
 }
 
-class MediaCatalogCliTest : public ::testing::Test {
+class MediaCliTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("ostrum-cli-mbc-" + std::to_string(::getpid()) + "-" +
+        dir = fs::temp_directory_path() / ("ostrum-cli-media-" + std::to_string(::getpid()) + "-" +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir);
     }
@@ -42,7 +43,7 @@ class MediaCatalogCliTest : public ::testing::Test {
     fs::path dir;
 };
 
-TEST_F(MediaCatalogCliTest, CatalogOptionShowsWhatTheBackupProgramRecordedOrSaysThereIsNone) {
+TEST_F(MediaCliTest, CatalogOptionShowsWhatTheBackupProgramRecordedOrSaysThereIsNone) {
     mw::writeImageFile(Catalogued(true), Path("m.img"));
     const auto listed = Run("list --catalog " + Path("m.img"));
     EXPECT_EQ(listed.status, 0) << listed.err;
@@ -73,7 +74,7 @@ TEST_F(MediaCatalogCliTest, CatalogOptionShowsWhatTheBackupProgramRecordedOrSays
     EXPECT_EQ(plain.out.find("own catalog"), std::string::npos) << "no comparison without a catalog";
 }
 
-TEST_F(MediaCatalogCliTest, ListNamesTheFilesTheCatalogRecordsButTheScanDidNotFind) {
+TEST_F(MediaCliTest, ListNamesTheFilesTheCatalogRecordsButTheScanDidNotFind) {
     const mw::Manifest manifest = mw::writeImageFile(Catalogued(true), Path("m.img"));
     {
         std::fstream medium(Path("m.img"), std::ios::in | std::ios::out | std::ios::binary);
@@ -100,6 +101,52 @@ TEST_F(MediaCatalogCliTest, ListNamesTheFilesTheCatalogRecordsButTheScanDidNotFi
     EXPECT_EQ(tape.status, 0) << tape.err;
     EXPECT_TRUE(tape.out.ends_with("\nThe medium's own catalog names 2 file(s); the scan found every one.\n"))
         << tape.out;
+}
+
+TEST_F(MediaCliTest, TwoImagesInOrderListAndExtractAsOneBackupAndOneAloneSaysWhatIsMissing) {
+    mw::MediaDescription media{.tape = {.logicalBlockSize = 512, .mediaFamilyId = 0xBEEF}};
+    media.sets.push_back(
+        {.info = {.name = "Daily"},
+         .entries = {mw::DirectoryEntry{.path = {"DOCS"}},
+                     mw::FileEntry{.name = "BIG.BIN", .data = mw::GeneratedData{.size = 20000, .seed = 3}},
+                     mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("after")}}});
+    mw::ImageFileSink first(Path("a.img")), second(Path("b.img"));
+    std::vector<mw::Sink*> sinks{&first, &second};
+    // TAPE, SSET, VOLB and DIRB take a 512-byte block each, so BIG.BIN's FILE block lies at 2048 and its data
+    // begin at 2174: the first medium ends inside them at the logical block boundary 5120, after 2946 bytes.
+    mw::writeSpannedMedia(media, sinks, std::vector<std::uint64_t>{5000});
+    const std::string both = Path("a.img") + " " + Path("b.img");
+
+    const auto listed = Run("list " + both);
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_TRUE(listed.out.ends_with("\nMedia (2):\n  " + Path("a.img") +
+                                     ": medium 1 of media family 0x0000BEEF\n  " + Path("b.img") +
+                                     ": medium 2 of media family 0x0000BEEF\n"
+                                     "\nFiles spread over several media (1):\n"
+                                     "  TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\BIG.BIN: 2946 bytes on " +
+                                     Path("a.img") + ", 17054 on " + Path("b.img") + "\n"))
+        << listed.out;
+    EXPECT_NE(listed.out.find("Total File Found :2\n"), std::string::npos);
+    const auto json = Run("list --json " + both);
+    EXPECT_NE(
+        json.out.find(
+            ", \"spread_files\": [{\"path\": \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\BIG.BIN\", "
+            "\"parts\": [{\"medium\": 0, \"offset\": 2152, \"length\": 2968}, {\"medium\": 1, "),
+        std::string::npos)
+        << json.out;
+
+    const auto saved = Run("extract " + both + " " + Path("out"));
+    EXPECT_EQ(saved.status, 0) << saved.out << saved.err;
+    EXPECT_EQ(fs::file_size(Path("out") + "/BACKUP SET 1(_Daily)/DOCS/BIG.BIN"), 20000u);
+
+    const auto alone = Run("extract " + Path("a.img") + " " + Path("alone"));
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_NE(
+        alone.out.find("truncated: TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\BIG.BIN -> BACKUP SET "
+                       "1(_Daily)/DOCS/BIG.BIN.partial: the rest of its data is on medium 2 of media family "
+                       "0x0000BEEF, which was not read"),
+        std::string::npos)
+        << alone.out;
 }
 
 }  // namespace
