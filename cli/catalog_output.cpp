@@ -1,5 +1,6 @@
 #include "catalog_output.h"
 
+#include <iostream>
 #include <unordered_map>
 #include <vector>
 
@@ -138,6 +139,15 @@ void PrintCatalogJson(std::ostream& out, std::string_view source, const Catalog&
     if (!catalog.mediaCatalog().empty()) out << ", \"catalog\": " << ComparisonJson(catalog);
     out << MediaSpanJson(catalog);
     out << "}\n";
+}
+
+void PrintCatalog(bool json, std::string_view source, const Catalog& catalog, std::string_view status) {
+    if (json) {
+        PrintCatalogJson(std::cout, source, catalog, status);
+        NoteSetsWithoutFiles(catalog);
+    } else {
+        PrintCatalogText(std::cout, source, catalog, status);
+    }
 }
 
 }  // namespace ostrum::cli

@@ -32,4 +32,8 @@ void NoteSetsWithoutFiles(const catalog::Catalog& catalog);
 void PrintCatalogJson(std::ostream& out, std::string_view source, const catalog::Catalog& catalog,
                       std::string_view status);
 
+// The JSON form (with the notes of NoteSetsWithoutFiles) or the text form.
+void PrintCatalog(bool json, std::string_view source, const catalog::Catalog& catalog,
+                  std::string_view status);
+
 }  // namespace ostrum::cli

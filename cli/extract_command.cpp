@@ -1,20 +1,13 @@
 // `extract [OPTIONS] SOURCE DEST`: scans an image file or a tape and saves the files found (or those
-// chosen by path) into a folder, with a progress bar on a terminal and a report of every file not saved
-// whole at the end.
-
-#include <fnmatch.h>
-#include <pthread.h>
+// chosen by path) into a folder, with the folders of the selection and their dates, a progress bar on a
+// terminal and a report of every file not saved whole at the end. A dry run says what a save would do.
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
-#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <optional>
-#include <thread>
 #include <vector>
 
 #include "catalog/image_scanner.h"
@@ -22,9 +15,13 @@
 #include "catalog_output.h"
 #include "commands.h"
 #include "common/saturating.h"
+#include "include_patterns.h"
+#include "interrupt_watch.h"
 #include "media_scan.h"
 #include "selection/save_files.h"
+#include "selection/save_folders.h"
 #include "selection/save_path.h"
+#include "selection/save_plan.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
 #include "tape_commands.h"
@@ -33,115 +30,14 @@
 namespace ostrum::cli {
 namespace {
 
-using selection::ExistingFiles;
-
-struct ExtractOptions {
-    std::vector<std::string> patterns;  // catalog paths below "TAPE MEDIA\", "\"-separated
-    ExistingFiles existing = ExistingFiles::KeepBoth;
-    bool dryRun = false;
-    tape::TapeDevices devices;
-    std::vector<std::string> sources;  // one medium, or several in order
-    std::string destination;
-};
-
-// A path as the user may type it ("BACKUP SET 1(_Daily)/DOCS", with or without "TAPE MEDIA\") in the
-// catalog's own form, below its root.
-std::string CatalogForm(std::string text) {
-    std::replace(text.begin(), text.end(), '/', '\\');
-    const std::string_view root = catalog::kMediaRootPrefix;
-    if (text.starts_with(root)) text.erase(0, root.size());
-    return text;
-}
-
-// A pattern with a wildcard is matched against the whole path; any other selects that file or folder
-// and everything below it.
-bool Matches(std::string_view catalogPath, const std::string& pattern) {
-    if (catalogPath.starts_with(catalog::kMediaRootPrefix))
-        catalogPath.remove_prefix(catalog::kMediaRootPrefix.size());
-    if (pattern.find_first_of("*?[") != std::string::npos) {
-        return ::fnmatch(pattern.c_str(), std::string(catalogPath).c_str(), FNM_NOESCAPE) == 0;
-    }
-    if (pattern.empty() || pattern.back() == '\\') return catalogPath.starts_with(pattern);
-    return catalogPath == pattern ||
-           (catalogPath.starts_with(pattern) && catalogPath.size() > pattern.size() &&
-            catalogPath[pattern.size()] == '\\');
-}
-
-std::optional<ExistingFiles> ParsePolicy(std::string_view text) {
-    if (text == "keep-both") return ExistingFiles::KeepBoth;
-    if (text == "skip") return ExistingFiles::Skip;
-    if (text == "overwrite") return ExistingFiles::Overwrite;
-    return std::nullopt;
-}
-
-bool IsTape(const std::string& source) {
-    return tape::ParseTapeDeviceName(source).has_value();
-}
-
-// Reads the command line; prints the problem and returns false when it is wrong.
-bool ParseOptions(Args args, ExtractOptions& options) {
-    std::vector<std::string> operands;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool takesValue = arg == "--include" || arg == "--existing" || arg == "--attach";
-        if (takesValue && i + 1 == args.size()) {
-            PrintError("extract: " + arg + " needs a value");
-            return false;
-        }
-        if (arg == "--include") {
-            options.patterns.push_back(CatalogForm(args[++i]));
-        } else if (arg == "--existing") {
-            auto policy = ParsePolicy(args[++i]);
-            if (!policy) {
-                PrintError("extract: --existing takes keep-both, skip or overwrite, not '" + args[i] + "'");
-                return false;
-            }
-            options.existing = *policy;
-        } else if (arg == "--attach") {
-            if (std::string error = AttachVirtualTape(options.devices, args[++i]); !error.empty()) {
-                PrintError("extract: " + error);
-                return false;
-            }
-        } else if (arg == "--dry-run") {
-            options.dryRun = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            PrintError("extract: unknown option '" + arg + "'");
-            return false;
-        } else {
-            operands.push_back(arg);
-        }
-    }
-    if (operands.size() < 2) {
-        PrintError(
-            "extract: give a source (an image file or //./tapeN, or several in order) and a destination "
-            "folder");
-        return false;
-    }
-    options.destination = operands.back();
-    operands.pop_back();
-    options.sources = std::move(operands);
-    const bool tape = IsTape(options.sources.front());
-    for (const std::string& source : options.sources) {
-        if (IsTape(source) != tape) {
-            PrintError("extract: the media of one backup are all image files or all tape drives");
-            return false;
-        }
-    }
-    if (tape && options.sources.size() > 1) {
-        PrintError(
-            "extract: files are saved from one tape at a time; copy each tape of the backup into an image "
-            "file (image //./tapeN OUT.img) and extract from the images, given in order");
-        return false;
-    }
-    return true;
-}
+using selection::PlannedOutcome;
 
 // What the scan could not read. It is said at the end, after the report, where it is not lost above
 // thousands of lines.
 struct UnreadParts {
     MediaScanSummary media;
 
-    // Warns of what was left unread; false when the source was read whole.
+    // Warns of what was left unread; false when the sources were read whole.
     bool Warn() const {
         bool left = false;
         for (const auto& tape : media.tapes) {
@@ -154,43 +50,151 @@ struct UnreadParts {
     }
 };
 
+// The flags an interruption sets: the scan's and the save's.
+struct StopFlags {
+    std::atomic<bool> scanActive{true};
+    std::atomic<bool> stopTape{false};
+    std::atomic<bool> cancelSave{false};
+
+    void Stop() {
+        scanActive.store(false);
+        stopTape.store(true);
+        cancelSave.store(true);
+    }
+};
+
 // Scans the sources into `found`; false (after printing why) when one cannot be read at all.
-bool Scan(ExtractOptions& options, catalog::Catalog& found, UnreadParts& unread) {
+bool Scan(const ExtractOptions& options, const tape::TapeDevices& devices, catalog::Catalog& found,
+          UnreadParts& unread, StopFlags& stop) {
     TerminalProgress progress;
-    progress.SetLabel("Scanning");
+    progress.SetLabel(options.deep ? "Scanning deeply" : "Scanning");
     ScanProgressSink sink(progress);
-    const bool scanned =
-        IsTape(options.sources.front())
-            ? ScanTapeMedia(options.devices, options.sources, found, sink, unread.media, "extract")
-            : ScanImageMedia(options.sources, found, sink, unread.media, "extract");
-    if (!scanned) return false;
+    const bool opened =
+        IsTapeName(options.sources.front())
+            ? ScanTapeMedia(devices, options.sources, found, sink, stop.stopTape, unread.media, "extract")
+            : ScanImageMedia(options.sources, found, sink, stop.scanActive, options.deep, unread.media,
+                             "extract");
+    if (!opened) return false;
     found.FinishScan();
     NoteMediaSpanProblems(found);
     return true;
 }
 
-void Select(catalog::Catalog& found, const std::vector<std::string>& patterns) {
-    if (patterns.empty()) return;
-    for (std::size_t i = 0; i < found.rowCount(); ++i) {
-        auto& row = found.row(i);
-        row.checked = std::any_of(patterns.begin(), patterns.end(),
-                                  [&](const std::string& pattern) { return Matches(row.path, pattern); });
+// The folder of the destination a catalog folder ("TAPE MEDIA\A\B\") stands for, "A/B/".
+std::string FolderText(std::string_view catalogPath) {
+    if (catalogPath.ends_with('\\')) catalogPath.remove_suffix(1);
+    return selection::JoinComponents(selection::DestinationComponents(catalogPath)) + "/";
+}
+
+// The selected folders that no file saved (or to be saved) lies in.
+std::vector<std::string> EmptyFolders(const std::vector<selection::FolderItem>& folders) {
+    std::vector<std::string> empty;
+    for (const auto& folder : folders) {
+        if (folder.selected && !folder.holdsFiles) empty.push_back(FolderText(folder.catalogPath));
+    }
+    return empty;
+}
+
+// What the dry run says of one file after its destination name.
+std::string DryRunDetail(const selection::PlannedFile& planned) {
+    const std::string size = planned.size ? std::to_string(*planned.size) : std::string("?");
+    const std::string note = planned.note.empty() ? std::string() : "  (" + planned.note + ")";
+    switch (planned.outcome) {
+        case PlannedOutcome::Save:
+        case PlannedOutcome::Replace:
+            return "  " + size + note;
+        case PlannedOutcome::SaveRenamed:
+            return "  " + size + "  (under another name: " + planned.note + ")";
+        case PlannedOutcome::Skip:
+            return "  (skipped: " + planned.note + ")";
+        case PlannedOutcome::Truncate:
+            return "  (cut short: " + planned.note + ")";
+        case PlannedOutcome::Fail:
+            break;
+    }
+    return "  (not saved: " + planned.note + ")";
+}
+
+void PrintDryRun(const std::vector<selection::PlannedFile>& plan,
+                 const std::vector<std::string>& emptyFolders, const ExtractOptions& options) {
+    std::uint64_t bytes = 0;
+    std::size_t files = 0, renamed = 0, replacing = 0, skipped = 0, cutShort = 0, failed = 0;
+    for (const auto& planned : plan) {
+        std::cout << planned.destination << DryRunDetail(planned) << "\n";
+        switch (planned.outcome) {
+            case PlannedOutcome::SaveRenamed:
+                ++renamed;
+                [[fallthrough]];
+            case PlannedOutcome::Save:
+                ++files;
+                bytes = common::SaturatingAdd(bytes, planned.size.value_or(0));
+                break;
+            case PlannedOutcome::Replace:
+                ++files;
+                ++replacing;
+                bytes = common::SaturatingAdd(bytes, planned.size.value_or(0));
+                break;
+            case PlannedOutcome::Skip:
+                ++skipped;
+                break;
+            case PlannedOutcome::Truncate:
+                ++cutShort;
+                break;
+            case PlannedOutcome::Fail:
+                ++failed;
+                break;
+        }
+    }
+    for (const auto& folder : emptyFolders) std::cout << folder << "  (folder without files)\n";
+    std::cout << files << " files, " << bytes << " bytes would be saved under " << options.destination;
+    std::string more;
+    auto add = [&more](std::size_t count, const std::string& what) {
+        if (count > 0) more += (more.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+    };
+    add(renamed, "of them under another name");
+    add(replacing, "of them over existing files");
+    add(skipped, "skipped");
+    add(cutShort, "cut short");
+    add(failed, "not saved");
+    add(emptyFolders.size(), "empty folders made");
+    if (!more.empty()) std::cout << "; " << more;
+    std::cout << "\n";
+    if (IsTapeName(options.sources.front())) {
+        std::cout << "(sizes as the tape records them; a compressed stream decodes to more, known only once "
+                     "the tape is read again)\n";
     }
 }
 
-void PrintDryRun(const std::vector<selection::SaveItem>& items, const std::string& destination) {
-    std::uint64_t bytes = 0;
-    for (const auto& item : items) {
-        const std::string target =
-            selection::JoinComponents(selection::DestinationComponents(item.catalogPath));
-        if (item.dataOffset) {
-            std::cout << target << "  " << item.size.value_or(0) << "\n";
-            bytes = common::SaturatingAdd(bytes, item.size.value_or(0));
-        } else {
-            std::cout << target << "  (not found: no data stream)\n";
-        }
+// The outcomes of the dry run's files as a save's report, for the folders they would fill.
+selection::SaveReport AsReport(const std::vector<selection::SaveItem>& items,
+                               const std::vector<selection::PlannedFile>& plan) {
+    selection::SaveReport report;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        selection::FileResult file;
+        file.catalogPath = items[i].catalogPath;
+        const bool kept = plan[i].outcome != PlannedOutcome::Skip && plan[i].outcome != PlannedOutcome::Fail;
+        if (kept) file.savedAs = plan[i].destination;
+        report.files.push_back(std::move(file));
     }
-    std::cout << items.size() << " files, " << bytes << " bytes would be saved under " << destination << "\n";
+    return report;
+}
+
+int DryRun(const catalog::Catalog& found, const std::vector<selection::SaveItem>& items,
+           const ExtractOptions& options) {
+    std::vector<selection::PlannedFile> plan;
+    // Several media are not read again: the sizes are those the scan recorded.
+    if (IsTapeName(options.sources.front()) || options.sources.size() > 1) {
+        plan = selection::PlanSave(items, options.destination, options.existing, nullptr);
+    } else {
+        catalog::ImageFile image;
+        if (!catalog::OpenImageFile(image, options.sources.front())) {
+            PrintError("extract: " + image.error());
+            return kExitFailure;
+        }
+        plan = selection::PlanSave(items, options.destination, options.existing, &image);
+    }
+    PrintDryRun(plan, EmptyFolders(selection::FoldersOfSave(found, AsReport(items, plan))), options);
+    return kExitOk;
 }
 
 // Draws the save's progress: the share of the selected bytes done and the current file's name. Names
@@ -213,69 +217,69 @@ class ExtractProgress final : public selection::SaveSink {
     std::chrono::steady_clock::time_point shown_{};
 };
 
-void PrintReport(const selection::SaveReport& report) {
+void PrintReport(const selection::SaveReport& report, const selection::FolderReport& folders) {
     for (const auto& file : report.files) {
-        if (file.outcome == selection::SaveOutcome::Saved && file.decoded) continue;
-        if (file.outcome == selection::SaveOutcome::NotAttempted) continue;  // said once, below
-        std::cout << selection::OutcomeText(file.outcome) << ": " << file.catalogPath;
+        const bool mismatch = file.checksum == selection::ChecksumCheck::Mismatch;
+        if (file.outcome == selection::SaveOutcome::Saved && file.decoded && !mismatch) continue;
+        // Files not reached are said once, below.
+        if (file.outcome == selection::SaveOutcome::NotAttempted) continue;
+        if (file.outcome == selection::SaveOutcome::Cancelled && file.bytesWritten == 0) continue;
+        std::cout << (mismatch ? "checksum mismatch" : selection::OutcomeText(file.outcome)) << ": "
+                  << file.catalogPath;
         if (!file.savedAs.empty()) std::cout << " -> " << file.savedAs;
         if (!file.reason.empty()) std::cout << ": " << file.reason;
         std::cout << "\n";
     }
+    for (const auto& error : folders.notMade) std::cout << "folder not made: " << error << "\n";
+    for (const auto& error : folders.notDated) std::cout << "folder date not set: " << error << "\n";
     const auto& t = report.totals;
     if (t.notAttempted > 0) {
         std::cout << "not attempted: destination full (" << report.destinationFull << "): " << t.notAttempted
                   << " files\n";
     }
+    if (report.cancelled)
+        std::cout << "cancelled: the save was interrupted; files not finished were removed\n";
+    if (folders.made > 0) std::cout << "empty folders made: " << folders.made << "\n";
     std::cout << "saved " << t.saved << ", under another name " << t.renamed << ", skipped " << t.skipped
               << ", truncated " << t.truncated << ", failed " << t.failed << ", cancelled " << t.cancelled;
     if (t.notAttempted > 0) std::cout << ", not attempted " << t.notAttempted;
-    std::cout << ", not decoded " << t.notDecoded << "; " << t.bytesWritten << " bytes written\n";
+    std::cout << ", not decoded " << t.notDecoded << ", verified " << t.verified;
+    if (t.checksumMismatches > 0) std::cout << ", checksum mismatch " << t.checksumMismatches;
+    std::cout << "; " << t.bytesWritten << " bytes written\n";
 }
 
-// Turns Ctrl-C and SIGTERM into a cancel request while a save runs, so that the partly written file is
-// removed instead of left behind. The signals are taken by a thread of its own (no handler, no global).
-class InterruptWatch {
-  public:
-    explicit InterruptWatch(std::atomic<bool>& cancel) {
-        sigemptyset(&signals_);
-        sigaddset(&signals_, SIGINT);
-        sigaddset(&signals_, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
-        watcher_ = std::jthread([this, &cancel](std::stop_token stop) {
-            const timespec tick{0, 100'000'000};
-            while (!stop.stop_requested()) {
-                if (sigtimedwait(&signals_, nullptr, &tick) > 0) cancel.store(true);
-            }
-        });
-    }
-    ~InterruptWatch() {
-        watcher_.request_stop();
-        watcher_.join();
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
-    InterruptWatch(const InterruptWatch&) = delete;
-    InterruptWatch& operator=(const InterruptWatch&) = delete;
-
-  private:
-    sigset_t signals_{};
-    sigset_t previous_{};
-    std::jthread watcher_;
-};
+// Says which --include patterns chose nothing; false when there were none.
+bool WarnOfUnusedPatterns(const std::vector<std::string>& unused) {
+    for (const auto& pattern : unused)
+        PrintError("extract: --include '" + pattern + "' chose nothing the scan found");
+    return !unused.empty();
+}
 
 }  // namespace
 
-int RunExtract(Args args) {
-    ExtractOptions options;
-    if (!ParseOptions(args, options)) return kExitUsage;
+int RunExtract(const ExtractOptions& options) {
+    tape::TapeDevices devices;
+    if (auto status = AttachTapes("extract", options.attachments, devices)) return *status;
+    StopFlags stop;
+    const InterruptWatch interrupts([&stop] { stop.Stop(); });
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     UnreadParts unread;
-    if (!Scan(options, found, unread)) return kExitFailure;
-    Select(found, options.patterns);
+    if (!Scan(options, devices, found, unread, stop)) return kExitFailure;
+    if (interrupts.interrupted()) {
+        PrintError("extract: interrupted before the scan reached the end of the source; nothing was saved");
+        return kExitInterrupted;
+    }
+    const std::vector<std::string> unused = IncludePatterns(options.patterns).Select(found);
+    if (!options.patterns.empty() && unused.size() == options.patterns.size()) {
+        WarnOfUnusedPatterns(unused);  // nothing chosen: nothing to save, and no destination to make
+        unread.Warn();
+        return kExitFailure;
+    }
     const std::vector<selection::SaveItem> items = selection::CheckedItems(found);
     if (options.dryRun) {
-        PrintDryRun(items, options.destination);
-        return unread.Warn() ? kExitFailure : kExitOk;
+        if (const int status = DryRun(found, items, options); status != kExitOk) return status;
+        const bool readWhole = !unread.Warn();
+        return readWhole && !WarnOfUnusedPatterns(unused) ? kExitOk : kExitFailure;
     }
 
     std::error_code made;
@@ -285,22 +289,26 @@ int RunExtract(Args args) {
                    "': " + made.message());
         return kExitFailure;
     }
-    selection::SaveRequest request{IsTape(options.sources.front()), options.sources.front(),
-                                   options.destination, options.existing, &options.devices};
+    selection::SaveRequest request{IsTapeName(options.sources.front()), options.sources.front(),
+                                   options.destination, options.existing, &devices};
     request.laterSources.assign(options.sources.begin() + 1, options.sources.end());
-    std::atomic<bool> cancel{false};
     selection::SaveReport report;
     {
-        InterruptWatch interrupts(cancel);
         TerminalProgress bar;
         bar.SetLabel("Saving");
         ExtractProgress sink(bar);
-        report = selection::SaveFiles(items, request, sink, cancel);
+        report = selection::SaveFiles(items, request, sink, stop.cancelSave);
+    }
+    selection::FolderReport folders;
+    if (report.error.empty() && !report.cancelled) {
+        folders = selection::FinishFolders(selection::FoldersOfSave(found, report), options.destination);
     }
     if (!report.error.empty()) PrintError("extract: " + report.error);
-    PrintReport(report);
+    PrintReport(report, folders);
     const bool readWhole = !unread.Warn();
-    return report.AllSavedWhole() && readWhole ? kExitOk : kExitFailure;
+    const bool chose = !WarnOfUnusedPatterns(unused);
+    if (interrupts.interrupted()) return kExitInterrupted;
+    return report.AllSavedWhole() && folders.notMade.empty() && readWhole && chose ? kExitOk : kExitFailure;
 }
 
 }  // namespace ostrum::cli

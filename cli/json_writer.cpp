@@ -8,7 +8,11 @@ namespace {
 // Length of the valid UTF-8 sequence at pos, or 0.
 std::size_t Utf8Length(std::string_view text, std::size_t pos) {
     const auto lead = static_cast<unsigned char>(text[pos]);
-    std::size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+    std::size_t length = lead < 0x80             ? 1
+                         : (lead & 0xE0) == 0xC0 ? 2
+                         : (lead & 0xF0) == 0xE0 ? 3
+                         : (lead & 0xF8) == 0xF0 ? 4
+                                                 : 0;
     if (length == 0 || pos + length > text.size()) return 0;
     if (length == 2 && lead < 0xC2) return 0;
     for (std::size_t i = 1; i < length; ++i) {
@@ -16,7 +20,8 @@ std::size_t Utf8Length(std::string_view text, std::size_t pos) {
     }
     const auto second = static_cast<unsigned char>(text[pos + 1 < text.size() ? pos + 1 : pos]);
     if (length == 3 && ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0))) return 0;
-    if (length == 4 && ((lead == 0xF0 && second < 0x90) || lead > 0xF4 || (lead == 0xF4 && second >= 0x90))) return 0;
+    if (length == 4 && ((lead == 0xF0 && second < 0x90) || lead > 0xF4 || (lead == 0xF4 && second >= 0x90)))
+        return 0;
     return length;
 }
 

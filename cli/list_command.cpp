@@ -1,5 +1,5 @@
-// `list [--json] [--catalog] SOURCE...`: scans image files, several in order as one backup spread over
-// them, and prints what was found, or the medium's own catalog.
+// `list [--json] [--deep] [--catalog] SOURCE...`: scans image files (or, through tape_commands, tapes),
+// several in order as the media of one backup, and prints what was found or the medium's own catalog.
 
 #include <atomic>
 #include <iostream>
@@ -9,6 +9,7 @@
 #include "catalog/mime_file_info.h"
 #include "catalog_output.h"
 #include "commands.h"
+#include "interrupt_watch.h"
 #include "media_catalog_output.h"
 #include "media_scan.h"
 #include "tape_commands.h"
@@ -16,37 +17,25 @@
 
 namespace ostrum::cli {
 
-int RunList(Args args) {
-    if (IsTapeListing(args)) return RunListTape(args);
-    ListingForm form;
-    std::vector<std::string> sources;
-    for (const auto& arg : args) {
-        if (arg == "--json") {
-            form.json = true;
-        } else if (arg == "--catalog") {
-            form.mediaCatalog = true;
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            PrintError("list: unknown option '" + arg + "'");
-            return kExitUsage;
-        } else {
-            sources.push_back(arg);
-        }
-    }
-    if (sources.empty()) {
-        PrintError("list: no image file given");
-        return kExitUsage;
-    }
-
+int RunList(const ListOptions& options) {
+    if (IsTapeName(options.sources.front())) return RunListTape(options);
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
+    std::atomic<bool> scanActive{true};
+    const InterruptWatch interrupts([&] { scanActive.store(false); });
     TerminalProgress progress;
-    progress.SetLabel("Scanning");
+    progress.SetLabel(options.deep ? "Scanning deeply" : "Scanning");
     ScanProgressSink sink(progress);
     MediaScanSummary summary;
-    const bool scanned = ScanImageMedia(sources, found, sink, summary, "list");
+    const bool opened =
+        ScanImageMedia(options.sources, found, sink, scanActive, options.deep, summary, "list");
     progress.Finish();
-    if (!scanned) return kExitFailure;
-
-    const bool listed = PrintListing(std::cout, SourcesText(sources), found, sink.status(), form);
+    if (!opened) return kExitFailure;
+    if (interrupts.interrupted()) {
+        PrintError("list: interrupted before the scan reached the end of the image; nothing is listed");
+        return kExitInterrupted;
+    }
+    const bool listed = PrintListing(std::cout, SourcesText(options.sources), found, sink.status(),
+                                     {.json = options.json, .mediaCatalog = options.catalog});
     bool unread = false;
     for (const auto& image : summary.images) unread |= WarnOfUnreadableImageParts(image);
     return unread || !listed ? kExitFailure : kExitOk;

@@ -63,9 +63,9 @@ std::string MissingText(const catalog::Catalog& catalog, std::size_t row, const 
 }  // namespace
 
 bool ScanImageMedia(const std::vector<std::string>& sources, catalog::Catalog& found, ScanProgressSink& sink,
-                    MediaScanSummary& summary, const std::string& command) {
+                    const std::atomic<bool>& scanActive, bool deep, MediaScanSummary& summary,
+                    const std::string& command) {
     catalog::ScanContext context(found, sink);
-    std::atomic<bool> active{true};
     summary.images.resize(sources.size());
     for (std::size_t i = 0; i < sources.size(); ++i) {
         catalog::ImageFile image;
@@ -78,21 +78,22 @@ bool ScanImageMedia(const std::vector<std::string>& sources, catalog::Catalog& f
             return false;
         }
         BeginMedium(context, i, sources[i]);
-        catalog::ScanImageFile(image, found, sink, active, &summary.images[i], &context);
+        const catalog::ImageScanOptions options{.deep = deep, .continuing = &context};
+        if (catalog::ScanImageFile(image, found, sink, scanActive, &summary.images[i], options) == 0) break;
     }
     return true;
 }
 
 bool ScanTapeMedia(const tape::TapeDevices& devices, const std::vector<std::string>& sources,
-                   catalog::Catalog& found, ScanProgressSink& sink, MediaScanSummary& summary,
-                   const std::string& command) {
+                   catalog::Catalog& found, ScanProgressSink& sink, const std::atomic<bool>& stopRequested,
+                   MediaScanSummary& summary, const std::string& command) {
     catalog::ScanContext context(found, sink);
-    std::atomic<bool> active{true}, stop{false};
+    const std::atomic<bool> active{true};
     summary.tapes.resize(sources.size());
-    for (std::size_t i = 0; i < sources.size(); ++i) {
+    for (std::size_t i = 0; i < sources.size() && !stopRequested.load(); ++i) {
         BeginMedium(context, i, sources[i]);
-        const int scanned =
-            tape::ScanTape(devices, sources[i], found, sink, active, stop, &summary.tapes[i], &context);
+        const int scanned = tape::ScanTape(devices, sources[i], found, sink, active, stopRequested,
+                                           &summary.tapes[i], &context);
         if (scanned == 0 && !summary.tapes[i].error.empty()) {
             PrintError(command + ": " + summary.tapes[i].error);
             return false;

@@ -2,6 +2,7 @@
 // Scanning several media in order as one backup (`list A.img B.img`, `extract A.img B.img DEST`, the same
 // with tape drives), and what `list` says of the files spread over them.
 
+#include <atomic>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,14 +21,16 @@ struct MediaScanSummary {
     std::vector<tape::TapeScanSummary> tapes;
 };
 
-// Scans the image files in order, one medium after another, into `found`; false (after printing why,
-// prefixed by `command`) when one cannot be opened or is a virtual tape.
+// Scans the image files in order, one medium after another, into `found` (deeply with `deep`), until
+// scanActive is found false; false (after printing why, prefixed by `command`) when one cannot be opened
+// or is a virtual tape.
 bool ScanImageMedia(const std::vector<std::string>& sources, catalog::Catalog& found, ScanProgressSink& sink,
-                    MediaScanSummary& summary, const std::string& command);
-// The same for tape drives; false when one cannot be opened or prepared.
+                    const std::atomic<bool>& scanActive, bool deep, MediaScanSummary& summary,
+                    const std::string& command);
+// The same for tape drives, until stopRequested is set; false when one cannot be opened or prepared.
 bool ScanTapeMedia(const tape::TapeDevices& devices, const std::vector<std::string>& sources,
-                   catalog::Catalog& found, ScanProgressSink& sink, MediaScanSummary& summary,
-                   const std::string& command);
+                   catalog::Catalog& found, ScanProgressSink& sink, const std::atomic<bool>& stopRequested,
+                   MediaScanSummary& summary, const std::string& command);
 
 // The sources as one text for the listing's "Source".
 std::string SourcesText(const std::vector<std::string>& sources);

@@ -1,10 +1,9 @@
-// The tape commands: options, progress on the terminal, and the texts they print.
+// The tape commands: attached tapes, progress on the terminal, and the texts they print.
 
 #include "tape_commands.h"
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <csignal>
 #include <iostream>
 #include <optional>
@@ -12,6 +11,8 @@
 
 #include "catalog/mime_file_info.h"
 #include "catalog_output.h"
+#include "interrupt_watch.h"
+#include "json_writer.h"
 #include "media_catalog_output.h"
 #include "media_scan.h"
 #include "tape/device_list.h"
@@ -20,32 +21,6 @@
 #include "terminal_progress.h"
 
 namespace ostrum::cli {
-namespace {
-
-constexpr std::string_view kAttachOption = "--attach";
-constexpr std::string_view kCapacityOption = "--capacity";
-
-// The words of a tape command: its options and the rest in order.
-struct TapeFlags {
-    bool json = false;       // list: --json
-    bool catalog = false;    // list: --catalog
-    bool overwrite = false;  // image: --overwrite
-};
-
-struct TapeWords {
-    tape::TapeDevices devices;
-    TapeFlags flags;
-    std::vector<std::string> operands;
-};
-
-std::optional<std::uint64_t> ParseNumber(std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
-}  // namespace
 
 std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::string& path) {
     if (tape::CheckTapeFraming(image).framing != tape::TapeFraming::Holds) return {};
@@ -66,59 +41,19 @@ void WarnOfReadFailures(std::uint64_t readErrors, const std::string& lastReadErr
     }
 }
 
-namespace {
-
-// Parses the options shared by the tape commands; prints the problem and returns false on a bad line.
-bool ParseTapeWords(std::string_view command, Args args, TapeFlags allowed, TapeWords& words) {
-    struct Pending {
-        std::string attachment;
-        std::optional<std::uint64_t> capacity;
-    };
-    std::vector<Pending> attachments;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool takesValue = arg == kAttachOption || arg == kCapacityOption;
-        if (takesValue && i + 1 == args.size()) {
-            PrintError(std::string(command) + ": " + arg + " needs a value");
-            return false;
-        }
-        if (arg == kAttachOption) {
-            attachments.push_back({args[++i], std::nullopt});
-        } else if (arg == kCapacityOption) {
-            const auto capacity = ParseNumber(args[++i]);
-            if (attachments.empty() || !capacity || *capacity > static_cast<std::uint64_t>(INT64_MAX)) {
-                PrintError(std::string(command) + ": --capacity wants a byte count after an --attach option");
-                return false;
-            }
-            attachments.back().capacity = capacity;
-        } else if (allowed.json && arg == "--json") {
-            words.flags.json = true;
-        } else if (allowed.catalog && arg == "--catalog") {
-            words.flags.catalog = true;
-        } else if (allowed.overwrite && arg == "--overwrite") {
-            words.flags.overwrite = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            PrintError(std::string(command) + ": unknown option '" + arg + "'");
-            return false;
-        } else {
-            words.operands.push_back(arg);
-        }
-    }
-    for (const Pending& pending : attachments) {
-        if (std::string error = AttachVirtualTape(words.devices, pending.attachment, pending.capacity);
-            !error.empty()) {
+std::optional<int> AttachTapes(std::string_view command, const std::vector<Attachment>& attachments,
+                               tape::TapeDevices& devices) {
+    for (const Attachment& attachment : attachments) {
+        const std::string text = std::to_string(attachment.drive) + "=" + attachment.path;
+        if (std::string error = tape::AttachVirtualTape(devices, text, attachment.capacity); !error.empty()) {
             PrintError(std::string(command) + ": " + error);
-            return false;
+            return kExitFailure;
         }
     }
-    return true;
+    return std::nullopt;
 }
 
-bool CheckDeviceName(std::string_view command, const std::string& name) {
-    if (tape::ParseTapeDeviceName(name)) return true;
-    PrintError(std::string(command) + ": '" + name + "' is not a tape device name (//./tape0 to //./tape19)");
-    return false;
-}
+namespace {
 
 void PrintDeviceTable(std::ostream& out, const std::vector<tape::TapeDeviceRow>& rows) {
     std::array<std::size_t, 5> widths{};
@@ -139,11 +74,29 @@ void PrintDeviceTable(std::ostream& out, const std::vector<tape::TapeDeviceRow>&
     for (const auto& row : rows) line([&](std::size_t c) { return std::string_view(row.cells[c]); });
 }
 
-// The imaging page's labels and bar, on the terminal.
+void PrintDeviceJson(std::ostream& out, const std::vector<tape::TapeDeviceRow>& rows) {
+    out << "{\"drives\": [";
+    const char* separator = "";
+    for (const auto& row : rows) {
+        const tape::TapeMediaParameters& media = row.media;
+        out << separator << "{\"device\": " << JsonString(row.name) << ", \"capacity\": " << media.Capacity
+            << ", \"remaining\": " << media.Remaining << ", \"block_size\": " << media.BlockSize
+            << ", \"partition_count\": " << media.PartitionCount
+            << ", \"write_protected\": " << (media.WriteProtected ? "true" : "false") << "}";
+        separator = ", ";
+    }
+    out << "]}\n";
+}
+
+// The imaging page's labels and bar, on the terminal. Once interrupted, it asks the copy to stop at
+// every word the copy says, as the copy clears the request when it starts.
 class ImagingProgress final : public tape::ImagingSink {
   public:
-    explicit ImagingProgress(TerminalProgress& progress) : progress_(progress) {}
+    ImagingProgress(TerminalProgress& progress, const InterruptWatch& interrupts,
+                    std::atomic<std::uint32_t>& stopImaging)
+        : progress_(progress), interrupts_(interrupts), stopImaging_(stopImaging) {}
     void ProgressLabel(std::string_view text) override {
+        StopWhenInterrupted();
         const bool count = !text.empty() &&
                            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (count) {
@@ -153,60 +106,61 @@ class ImagingProgress final : public tape::ImagingSink {
         }
     }
     void TotalSize(std::string_view text) override { total_.assign(text); }
-    void Progress(int percent) override { progress_.SetPercent(percent); }
+    void Progress(int percent) override {
+        StopWhenInterrupted();
+        progress_.SetPercent(percent);
+    }
 
   private:
+    void StopWhenInterrupted() {
+        if (interrupts_.interrupted()) stopImaging_.store(1);
+    }
+
     TerminalProgress& progress_;
+    const InterruptWatch& interrupts_;
+    std::atomic<std::uint32_t>& stopImaging_;
     std::string total_;
 };
 
 }  // namespace
 
-bool IsTapeListing(Args args) {
-    return std::any_of(args.begin(), args.end(), [](const std::string& arg) {
-        return arg == kAttachOption || arg.starts_with("//./tape");
-    });
-}
-
-int RunDrives(Args args) {
-    TapeWords words;
-    if (!ParseTapeWords("drives", args, {}, words)) return kExitUsage;
-    if (!words.operands.empty()) {
-        PrintError("drives: takes no operands (got '" + words.operands.front() + "')");
-        return kExitUsage;
+int RunDrives(const DrivesOptions& options) {
+    tape::TapeDevices devices;
+    if (auto status = AttachTapes("drives", options.attachments, devices)) return *status;
+    const tape::TapeDeviceEnumeration list = tape::EnumerateTapeDevices(devices);
+    if (options.json) {
+        PrintDeviceJson(std::cout, list.rows);
+    } else if (list.found) {
+        PrintDeviceTable(std::cout, list.rows);
     }
-    const tape::TapeDeviceEnumeration list = tape::EnumerateTapeDevices(words.devices);
     if (!list.found) {
         PrintError("There is no media available , please insert the media");
         return kExitFailure;
     }
-    PrintDeviceTable(std::cout, list.rows);
     for (const std::string& note : list.notes) PrintError(note);
     return kExitOk;
 }
 
-int RunListTape(Args args) {
-    TapeWords words;
-    if (!ParseTapeWords("list", args, {.json = true, .catalog = true}, words)) return kExitUsage;
-    if (words.operands.empty()) {
-        PrintError("list: no tape device given");
-        return kExitUsage;
-    }
-    for (const std::string& device : words.operands) {
-        if (!CheckDeviceName("list", device)) return kExitUsage;
-    }
+int RunListTape(const ListOptions& options) {
+    tape::TapeDevices devices;
+    if (auto status = AttachTapes("list", options.attachments, devices)) return *status;
 
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
+    std::atomic<bool> stopRequested{false};
+    const InterruptWatch interrupts([&] { stopRequested.store(true); });
     TerminalProgress progress;
-    progress.SetLabel("Scanning " + SourcesText(words.operands));
+    progress.SetLabel("Scanning " + SourcesText(options.sources));
     ScanProgressSink sink(progress);
     MediaScanSummary summary;
-    const bool scanned = ScanTapeMedia(words.devices, words.operands, found, sink, summary, "list");
+    const bool opened = ScanTapeMedia(devices, options.sources, found, sink, stopRequested, summary, "list");
     progress.Finish();
-    if (!scanned) return kExitFailure;
-
-    const bool listed = PrintListing(std::cout, SourcesText(words.operands), found, sink.status(),
-                                     {.json = words.flags.json, .mediaCatalog = words.flags.catalog});
+    if (!opened) return kExitFailure;
+    if (interrupts.interrupted()) {
+        PrintError("list: interrupted before the scan reached the end of the tape; nothing is listed");
+        return kExitInterrupted;
+    }
+    const bool listed = PrintListing(std::cout, SourcesText(options.sources), found, sink.status(),
+                                     {.json = options.json, .mediaCatalog = options.catalog});
     bool gaveUp = false;
     for (const auto& tape : summary.tapes) {
         WarnOfReadFailures(tape.readErrors, tape.lastReadError, tape.gaveUp,
@@ -216,30 +170,31 @@ int RunListTape(Args args) {
     return gaveUp || !listed ? kExitFailure : kExitOk;
 }
 
-int RunImage(Args args) {
-    TapeWords words;
-    if (!ParseTapeWords("image", args, {.overwrite = true}, words)) return kExitUsage;
-    if (words.operands.size() != 2) {
-        PrintError("image: wants a tape device and an image file, e.g. image //./tape0 backup.img");
-        return kExitUsage;
-    }
-    const std::string& device = words.operands[0];
-    const std::string& imagePath = words.operands[1];
-    if (!CheckDeviceName("image", device)) return kExitUsage;
+int RunImage(const ImageOptions& options) {
+    tape::TapeDevices devices;
+    if (auto status = AttachTapes("image", options.attachments, devices)) return *status;
+    const std::string& device = options.device;
+    const std::string& imagePath = options.output;
 
     // Past a file-size limit the kernel would end the program with SIGXFSZ; ignored, the write fails with
     // EFBIG instead and the copy reports it.
     std::signal(SIGXFSZ, SIG_IGN);
-    TerminalProgress progress;
-    ImagingProgress sink(progress);
     std::atomic<std::uint32_t> stopImaging{0};
-    const tape::ImageCopyResult result = tape::CopyTapeToImage(
-        words.devices, device, imagePath, sink, stopImaging,
-        words.flags.overwrite ? tape::ExistingImage::Replace : tape::ExistingImage::Refuse);
+    const InterruptWatch interrupts([&] { stopImaging.store(1); });
+    TerminalProgress progress;
+    ImagingProgress sink(progress, interrupts, stopImaging);
+    const tape::ImageCopyResult result =
+        tape::CopyTapeToImage(devices, device, imagePath, sink, stopImaging,
+                              options.overwrite ? tape::ExistingImage::Replace : tape::ExistingImage::Refuse);
     progress.Finish();
     if (!result.done) {
         PrintError(result.error + (result.refusedAsExisting ? " (--overwrite replaces it)" : ""));
         return kExitFailure;
+    }
+    if (result.stopped) {
+        PrintError("image: interrupted: '" + imagePath + "' holds the first " +
+                   std::to_string(result.copied) + " bytes of the tape and is incomplete");
+        return kExitInterrupted;
     }
     std::cout << "Done: " << result.copied << " bytes copied from " << device << " to " << imagePath << " ("
               << result.marks << " filemarks crossed)\n";

@@ -1,11 +1,12 @@
 #pragma once
 // The tape commands of ostrum-tape-cli: `drives`, `list //./tapeN`, `image //./tapeN OUT.img`, and the
-// option that attaches a virtual tape file (SIMH .tap) to a device number for them.
+// virtual tape files that --attach puts in drives for them and for `extract`.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalog/image_scanner.h"
 #include "commands.h"
@@ -13,16 +14,13 @@
 
 namespace ostrum::cli {
 
-// `drives [--attach N=FILE.tap [--capacity BYTES]]...`: probes //./tape0 to //./tape19 and prints the
-// drives that hold a medium with their figures.
-int RunDrives(Args args);
 // `list [--json] [--attach ...] //./tapeN`: scans a tape and prints what was found.
-int RunListTape(Args args);
-// `image [--overwrite] [--attach ...] //./tapeN OUT.img`: copies a tape into an image file; an existing
-// image file is replaced only with --overwrite.
-int RunImage(Args args);
+int RunListTape(const ListOptions& options);
 
-using tape::AttachVirtualTape;
+// Puts each attachment's tape file in its drive. A file that is missing, cannot be read or is no tape
+// file is a source that cannot be read: the error is printed and the exit status returned.
+std::optional<int> AttachTapes(std::string_view command, const std::vector<Attachment>& attachments,
+                               tape::TapeDevices& devices);
 
 // The error text when the image file `path` is in fact a virtual tape file, which only a drive reads
 // right; empty otherwise.
@@ -32,8 +30,5 @@ std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::
 // the drive, of what that left out.
 void WarnOfReadFailures(std::uint64_t readErrors, const std::string& lastReadError, bool gaveUp,
                         std::string_view leftOut);
-
-// True when the words of a `list` name a tape (a //./tape source or an --attach option).
-bool IsTapeListing(Args args);
 
 }  // namespace ostrum::cli

@@ -9,7 +9,9 @@ namespace ostrum::cli {
 
 TerminalProgress::TerminalProgress() : enabled_(::isatty(STDERR_FILENO) == 1) {}
 
-TerminalProgress::~TerminalProgress() { Finish(); }
+TerminalProgress::~TerminalProgress() {
+    Finish();
+}
 
 void TerminalProgress::SetLabel(std::string_view label) {
     label_.assign(label);
@@ -58,6 +60,8 @@ void ScanProgressSink::PositionLine(std::string_view text) {
     progress_.SetDetail(std::string(text) + "  " + status_);
 }
 
-void ScanProgressSink::Progress(int percent) { progress_.SetPercent(percent); }
+void ScanProgressSink::Progress(int percent) {
+    progress_.SetPercent(percent);
+}
 
 }  // namespace ostrum::cli

@@ -10,7 +10,7 @@
 namespace ostrum::cli {
 
 class TerminalProgress {
-public:
+  public:
     TerminalProgress();
     ~TerminalProgress();
     TerminalProgress(const TerminalProgress&) = delete;
@@ -22,7 +22,7 @@ public:
     // Clears the bar's line (before normal output follows).
     void Finish();
 
-private:
+  private:
     // Redraws at most ten times a second; a scan reports after every 64 KiB.
     void Draw();
 
@@ -36,14 +36,14 @@ private:
 
 // A catalog sink that keeps the scan's last status text and drives a terminal progress bar.
 class ScanProgressSink : public catalog::CatalogSink {
-public:
+  public:
     explicit ScanProgressSink(TerminalProgress& progress) : progress_(progress) {}
     void StatusLine(std::string_view text) override;
     void PositionLine(std::string_view text) override;
     void Progress(int percent) override;
     const std::string& status() const { return status_; }
 
-private:
+  private:
     TerminalProgress& progress_;
     std::string status_;
 };

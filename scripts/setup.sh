@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libgtest-dev libgmock-dev googletest libbenchmark-dev
-    clang libclang-rt-14-dev
+    libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
+    clang libclang-rt-14-dev clang-format
     xvfb fontconfig fonts-dejavu-core shared-mime-info
 )
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the normal build with all tests, the core again under
-# AddressSanitizer/UndefinedBehaviorSanitizer, and a short libFuzzer run of every fuzz target.
+# Builds and runs every test: the formatting of the sources, the normal build with all tests, the core
+# again under AddressSanitizer/UndefinedBehaviorSanitizer, and a short libFuzzer run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -8,6 +8,10 @@ scripts/setup.sh
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 fuzz_seconds=${OSTRUM_FUZZ_SECONDS:-30}
+
+echo "== formatting (.clang-format)"
+find src cli tools tests bench \( -name '*.h' -o -name '*.cpp' \) -print0 |
+    xargs -0 clang-format --dry-run --Werror
 
 echo "== normal build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

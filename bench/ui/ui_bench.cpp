@@ -2,10 +2,11 @@
 //   - measuring and drawing a five-line message body: RichTextDrawer vs QTextDocument;
 //   - a 400 x 150 "metal" fill: EffectPainter vs a QLinearGradient fill.
 // Every case checks that it drew something before it is timed.
+#include <benchmark/benchmark.h>
+
 #include <QApplication>
 #include <QPainter>
 #include <QTextDocument>
-#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -37,8 +38,7 @@ const QString kBodyHtml = QStringLiteral(
     "See <a href=\"https://example.com/help\">the help page</a> for what to try next.<br>"
     "Press <i>OK</i> to go on with the next block.</body></html>");
 
-bool hasInk(const QImage& image)
-{
+bool hasInk(const QImage& image) {
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             if (image.pixel(x, y) != 0xFFFFFFFFu) {
@@ -49,8 +49,7 @@ bool hasInk(const QImage& image)
     return false;
 }
 
-void DrawerMeasureAndDraw(benchmark::State& state)
-{
+void DrawerMeasureAndDraw(benchmark::State& state) {
     RichTextDrawer drawer;
     QImage image(kBodyWidth, kBodyHeight, QImage::Format_RGB32);
     for (auto _ : state) {
@@ -65,8 +64,7 @@ void DrawerMeasureAndDraw(benchmark::State& state)
     }
 }
 
-void QTextDocumentMeasureAndDraw(benchmark::State& state)
-{
+void QTextDocumentMeasureAndDraw(benchmark::State& state) {
     QImage image(kBodyWidth, kBodyHeight, QImage::Format_RGB32);
     for (auto _ : state) {
         image.fill(Qt::white);
@@ -83,8 +81,7 @@ void QTextDocumentMeasureAndDraw(benchmark::State& state)
     }
 }
 
-void MetalFill(benchmark::State& state)
-{
+void MetalFill(benchmark::State& state) {
     EffectPainter effects;
     QImage image(kFillWidth, kFillHeight, QImage::Format_RGB32);
     image.fill(Qt::magenta);
@@ -97,8 +94,7 @@ void MetalFill(benchmark::State& state)
     }
 }
 
-void LinearGradientFill(benchmark::State& state)
-{
+void LinearGradientFill(benchmark::State& state) {
     QImage image(kFillWidth, kFillHeight, QImage::Format_RGB32);
     image.fill(Qt::magenta);
     QLinearGradient gradient(0, 0, kFillWidth, kFillHeight);
@@ -115,9 +111,8 @@ void LinearGradientFill(benchmark::State& state)
 
 // Keeps the time per iteration of every case so that the ratios can be printed at the end.
 class RatioReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             if (!run.error_occurred && run.iterations > 0) {
@@ -135,8 +130,7 @@ BENCHMARK(QTextDocumentMeasureAndDraw);
 BENCHMARK(MetalFill);
 BENCHMARK(LinearGradientFill);
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -144,8 +144,13 @@ class SaveWorker final : public selection::SaveSink {
     std::thread thread_;
 };
 
+bool savedComplete(const selection::FileResult& file) {
+    return file.outcome == SaveOutcome::Saved || file.outcome == SaveOutcome::SavedRenamed;
+}
+
+// A file whose data do not give the checksum the medium recorded is kept, but it is not whole.
 bool savedWhole(const selection::FileResult& file) {
-    return (file.outcome == SaveOutcome::Saved || file.outcome == SaveOutcome::SavedRenamed) && file.decoded;
+    return savedComplete(file) && file.decoded && file.checksum != selection::ChecksumCheck::Mismatch;
 }
 
 QString detailLine(const selection::FileResult& file) {
@@ -267,13 +272,14 @@ selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest) {
 SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination) {
     const QString where = ui::plainMessageText(destination);
     const std::size_t total = report.files.size();
-    const std::size_t saved = report.totals.saved + report.totals.renamed;
+    std::size_t saved = report.totals.saved + report.totals.renamed;
     QStringList lines;
     std::size_t notWhole = 0;
     std::size_t notReached = 0;
     for (const selection::FileResult& file : report.files) {
         if (savedWhole(file)) continue;
         ++notWhole;
+        if (savedComplete(file) && file.checksum == selection::ChecksumCheck::Mismatch) --saved;
         if (file.outcome == SaveOutcome::Cancelled && file.bytesWritten == 0) {
             ++notReached;  // counted in one line below
         } else if (static_cast<std::size_t>(lines.size()) < kMostDetailLines) {

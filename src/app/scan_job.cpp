@@ -66,11 +66,12 @@ ScanFunction ScanOf(const ScanSource& source) {
             return summary.error;
         };
     }
-    return [path = source.SourcePath](catalog::Catalog& catalog, catalog::CatalogSink& sink,
-                                      std::atomic<bool>& scanActive, std::atomic<bool>&) -> std::string {
+    return [path = source.SourcePath, deep = source.deep](
+               catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
+               std::atomic<bool>&) -> std::string {
         catalog::ImageFile image;
         if (!catalog::OpenImageFile(image, path)) return image.error();
-        catalog::ScanImageFile(image, catalog, sink, scanActive);
+        catalog::ScanImageFile(image, catalog, sink, scanActive, nullptr, {.deep = deep});
         return {};
     };
 }

@@ -17,6 +17,9 @@ struct ScanSource {
     bool SourceIsTape = false;
     std::string SourcePath;  // a TapeDeviceName ("//./tape0") or the path of an image file
     std::shared_ptr<tape::TapeDevices> tapeDevices = std::make_shared<tape::TapeDevices>();
+    // Images only: the deep scan, which also finds blocks that have left the 512-byte grid (an image cut
+    // or shifted by a few bytes, junk bytes inside it).
+    bool deep = false;
 };
 
 // The values the wizard shares with the windows it opens. The program makes one and hands it to the

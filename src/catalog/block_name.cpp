@@ -6,8 +6,12 @@
 namespace ostrum::catalog {
 namespace {
 
-bool IsHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(std::uint32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(std::uint32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 std::uint16_t UnitAt(ByteSpan bytes, std::size_t index) {
     return static_cast<std::uint16_t>(bytes[2 * index] | (bytes[2 * index + 1] << 8));
@@ -104,7 +108,13 @@ bool IsCatalogNameValid(std::string_view text) {
         if (length == 0) return false;
         if (cp < 0x20 || cp == 0x7F || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
         switch (cp) {
-            case '|': case '*': case ':': case '?': case '<': case '>': case '"':
+            case '|':
+            case '*':
+            case ':':
+            case '?':
+            case '<':
+            case '>':
+            case '"':
                 return false;
             default:
                 break;

@@ -37,6 +37,7 @@ struct CatalogNode {
     std::vector<NodeId> children;  // in the order first inserted
     bool expanded = false;
     CheckState state = CheckState::Unchecked;
+    std::uint64_t modified = 0;  // the last DIRB's last modification date as stored (5 bytes), 0 unknown
 };
 
 // One file found on the medium.
@@ -63,7 +64,7 @@ class Catalog;
 // Told of every change a scan makes, on the scanning thread.
 //
 // Nodes and rows never move once added, and a row and a node's text and parent never change while a
-// scan runs; a node's children and expanded flag do (new children are appended, a directory met again
+// scan runs; a node's children, expanded flag and date do (new children are appended, a directory met again
 // is expanded). So another thread may read rows and the text and parent of nodes below counts that the
 // scanning thread handed it in an ordered way (under a lock, say), while the scan goes on; it must not
 // read nodes' children, roots(), setLabels(), nodeCount() or rowCount() until the scan has ended.

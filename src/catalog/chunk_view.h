@@ -15,7 +15,7 @@ namespace ostrum::catalog {
 
 // Supplies the medium's bytes after the current chunk. Implemented by each scanner over its source.
 class FollowingBytes {
-public:
+  public:
     virtual ~FollowingBytes() = default;
     // Copies bytes lying `distance` bytes past the end of the current chunk into `out`; returns how
     // many were available (fewer at the end of the medium or on a read error).
@@ -23,7 +23,7 @@ public:
 };
 
 class ChunkView {
-public:
+  public:
     ChunkView(ByteSpan bytes, std::uint64_t position, std::optional<std::uint64_t> chunkIndex = std::nullopt,
               FollowingBytes* following = nullptr)
         : bytes_(bytes), position_(position), chunkIndex_(chunkIndex), following_(following) {}
@@ -37,7 +37,7 @@ public:
     // when the medium ends first.
     ByteSpan Fetch(std::uint64_t offset, std::size_t count, std::vector<std::uint8_t>& scratch) const;
 
-private:
+  private:
     ByteSpan bytes_;
     std::uint64_t position_;
     std::optional<std::uint64_t> chunkIndex_;

@@ -13,46 +13,13 @@
 #include "chunk_view.h"
 #include "common/posix_io.h"
 #include "common/saturating.h"
+#include "deep_scan.h"
+#include "image_reads.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
 
 namespace ostrum::catalog {
 namespace {
-
-// The image's bytes after the chunk being examined, read on demand for blocks that cross its end. A read
-// that fails here gives fewer bytes, as the end of the image would; the chunk holding them counts the
-// failure when the scan gets there.
-class ImageFollowing final : public FollowingBytes {
-  public:
-    ImageFollowing(const ImageSource& image, std::uint64_t chunkEnd) : image_(image), chunkEnd_(chunkEnd) {}
-    std::size_t ReadFollowing(std::uint64_t distance, std::span<std::uint8_t> out) override {
-        return image_.Read(chunkEnd_ + distance, out).count;
-    }
-
-  private:
-    const ImageSource& image_;
-    std::uint64_t chunkEnd_;
-};
-
-// Reads one chunk (or the tail) at `position`: the bytes delivered, the failure noted when they are
-// fewer than asked.
-std::span<const std::uint8_t> ReadChunk(const ImageSource& image, std::uint64_t position,
-                                        std::span<std::uint8_t> buffer, ImageScanSummary& summary) {
-    ImageRead read = image.Read(position, buffer);
-    if (read.count < buffer.size()) {
-        const std::uint64_t failedAt = position + read.count;
-        if (read.error.empty()) {
-            read.error = "the image ends at byte " + std::to_string(failedAt) +
-                         ", before the size it had when the scan began";
-        }
-        ++summary.readErrors;
-        if (summary.unreadableOffsets.size() < ImageScanSummary::kOffsetsKept) {
-            summary.unreadableOffsets.push_back(failedAt);
-        }
-        summary.lastReadError = std::move(read.error);
-    }
-    return std::span<const std::uint8_t>(buffer).first(read.count);
-}
 
 // Examines the whole slots of one chunk; false when the scan was stopped.
 bool ExamineChunk(ScanContext& context, const ImageSource& image, std::span<const std::uint8_t> bytes,
@@ -73,6 +40,24 @@ std::optional<std::string> NotAnImage(const struct stat& info) {
 }
 
 }  // namespace
+
+std::span<const std::uint8_t> ReadChunk(const ImageSource& image, std::uint64_t position,
+                                        std::span<std::uint8_t> buffer, ImageScanSummary& summary) {
+    ImageRead read = image.Read(position, buffer);
+    if (read.count < buffer.size()) {
+        const std::uint64_t failedAt = position + read.count;
+        if (read.error.empty()) {
+            read.error = "the image ends at byte " + std::to_string(failedAt) +
+                         ", before the size it had when the scan began";
+        }
+        ++summary.readErrors;
+        if (summary.unreadableOffsets.size() < ImageScanSummary::kOffsetsKept) {
+            summary.unreadableOffsets.push_back(failedAt);
+        }
+        summary.lastReadError = std::move(read.error);
+    }
+    return std::span<const std::uint8_t>(buffer).first(read.count);
+}
 
 bool ImageFile::Open(const std::string& path) {
     Close();
@@ -152,14 +137,15 @@ std::string PositionText(std::uint64_t position, std::uint64_t total) {
 
 int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
                   const std::atomic<bool>& scanActive, ImageScanSummary* summaryOut,
-                  ScanContext* continuing) {
+                  const ImageScanOptions& options) {
     ImageScanSummary local;
     ImageScanSummary& summary = summaryOut != nullptr ? *summaryOut : local;
     summary = ImageScanSummary{};
+    if (options.deep) return DeepScanImage(image, catalog, sink, scanActive, summary, options.continuing);
     // A size that cannot be queried scans as an empty file.
     const std::uint64_t size = image.Size().value_or(0);
     ScanContext fresh(catalog, sink);
-    ScanContext& context = continuing != nullptr ? *continuing : fresh;
+    ScanContext& context = options.continuing != nullptr ? *options.continuing : fresh;
     sink.StatusLine("Serching Files");
 
     std::vector<std::uint8_t> chunkBuffer(mtf::kChunkSize);

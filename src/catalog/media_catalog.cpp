@@ -6,6 +6,7 @@
 #include "block_name.h"
 #include "block_tags.h"
 #include "catalog.h"
+#include "deep_scan.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
 
@@ -247,7 +248,7 @@ CatalogComparison CompareWithScan(const Catalog& catalog) {
 void OnEndOfSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
     std::vector<std::uint8_t> scratch;
     const ByteSpan block = chunk.Fetch(slot, kEsetFixedSize, scratch);
-    if (block.size() < kEsetFixedSize || !BlockHeaderChecksumHolds(block)) return;
+    if (block.size() < kEsetFixedSize || !BlockHeaderChecksumHolds(block, 0)) return;
     const std::uint16_t dataSetNumber = *ReadLE16(block, eset::kDataSetNumber);
     std::uint64_t distance = *ReadLE16(block, db_hdr::kOffsetToFirstEvent);
     if (distance < db_hdr::kSize) return;
@@ -286,9 +287,9 @@ void OnEndOfSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t s
         distance = NextStreamDistance(distance, length);
         catalogEnd = distance;
     }
-    // Every later slot that starts inside the catalog streams: whatever their records hold (damaged or
-    // not), the stream headers vouch that they are catalog data.
-    if (catalogEnd > kSlotSize) context.slotsToSkip = (catalogEnd + kSlotSize - 1) / kSlotSize - 1;
+    // Every later slot that starts inside the catalog streams is passed over: whatever their records hold
+    // (damaged or not), the stream headers vouch that they are catalog data.
+    if (catalogEnd > 0) context.catalogDataEnd = chunk.position() + slot + catalogEnd;
 }
 
 }  // namespace ostrum::catalog

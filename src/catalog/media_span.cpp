@@ -5,6 +5,7 @@
 
 #include "block_tags.h"
 #include "catalog.h"
+#include "deep_scan.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
 
@@ -31,7 +32,7 @@ std::string Hex32(std::uint32_t value) {
 std::optional<ByteSpan> SoundBlock(const ChunkView& chunk, std::size_t slot, std::size_t fixedSize,
                                    std::vector<std::uint8_t>& scratch) {
     const ByteSpan block = chunk.Fetch(slot, fixedSize, scratch);
-    if (block.size() < fixedSize || !BlockHeaderChecksumHolds(block)) return std::nullopt;
+    if (block.size() < fixedSize || !BlockHeaderChecksumHolds(block, 0)) return std::nullopt;
     return block;
 }
 
@@ -199,7 +200,7 @@ void BeginNextMedium(ScanContext& context, std::string name) {
     ++context.medium;
     context.catalog.mediaSpan().BeginMedium(context.medium, std::move(name), context.catalog.rowCount());
     context.openData.reset();
-    context.slotsToSkip = 0;
+    context.catalogDataEnd = 0;  // positions start again on the new medium
 }
 
 }  // namespace ostrum::catalog

@@ -7,10 +7,10 @@
 namespace ostrum::catalog {
 
 class MimeFileInfo final : public CachedShellFileInfo {
-public:
+  public:
     std::string_view GetFolderIconName() const override { return "folder"; }
 
-protected:
+  protected:
     FileTypeInfo Compute(std::string_view fileName) const override;
 };
 

@@ -87,23 +87,11 @@ std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot
 
 }  // namespace
 
-namespace {
-
-bool XorChecksumHolds(ByteSpan header, std::size_t checksumOffset) {
-    if (!HasBytes(header, checksumOffset, 2)) return false;
-    std::uint16_t sum = 0;
-    for (std::size_t word = 0; word < checksumOffset; word += 2) sum ^= *ReadLE16(header, word);
-    return sum == *ReadLE16(header, checksumOffset);
-}
-
-}  // namespace
-
 bool StreamHeaderChecksumHolds(ByteSpan header) {
-    return XorChecksumHolds(header, stream_hdr::kChecksum);
-}
-
-bool BlockHeaderChecksumHolds(ByteSpan header) {
-    return XorChecksumHolds(header, db_hdr::kHeaderChecksum);
+    if (header.size() < stream_hdr::kSize) return false;
+    std::uint16_t sum = 0;
+    for (std::size_t word = 0; word < stream_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
+    return sum == *ReadLE16(header, stream_hdr::kChecksum);
 }
 
 std::string LostDirectoryName(std::uint64_t number) {
@@ -148,7 +136,11 @@ void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t 
     NormaliseDirectory(directory);
 
     const std::string path = CatalogPathOf(context, {});
-    if (CharacterCount(path) <= kMaxCatalogPath) context.catalog.InsertPath(path, &context.sink);
+    if (CharacterCount(path) > kMaxCatalogPath) return;
+    const NodeId node = context.catalog.InsertPath(path, &context.sink);
+    std::vector<std::uint8_t> scratch;
+    const auto date = ReadMtfDate(chunk.Fetch(slot + dirb::kLastModificationDate, 5, scratch), 0);
+    if (node != kNoNode && date && *date != 0) context.catalog.node(node).modified = *date;
 }
 
 std::optional<std::pair<FileRow, std::string>> FileRowOf(ScanContext& context, const ChunkView& chunk,
@@ -211,10 +203,7 @@ void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot)
     // which matters on media that are mostly file data.
     // A slot is examined only when all of its 512 bytes were delivered.
     if (!HasBytes(chunk.bytes(), slot, mtf::kSlotSize)) return;
-    if (context.slotsToSkip > 0) {
-        --context.slotsToSkip;
-        return;
-    }
+    if (chunk.position() + slot < context.catalogDataEnd) return;
     const auto word = ReadLE32(chunk.bytes(), slot);
     if (!word || (*word != kSsetWord && *word != kDirbWord && *word != kFileWord && *word != kEsetWord &&
                   *word != kTapeWord && *word != kEotmWord)) {

@@ -36,7 +36,9 @@ struct ScanContext {
     std::string CurrentDirectory;           // directory of the files that follow
     std::uint64_t lostCount = 0;            // next number of a LostDirectoryName
     std::uint64_t filesFound = 0;           // files that got a size and data position
-    std::uint64_t slotsToSkip = 0;          // the slots next examined that lie inside a medium's catalog
+    // Slots at medium positions before this one lie inside the catalog streams of an ESET: their tags are
+    // catalog records, not blocks.
+    std::uint64_t catalogDataEnd = 0;
 
     // Several media read as one (MediaSpan): what carries from one medium to the next.
     std::uint32_t medium = 0;                    // the medium being scanned, from 0
@@ -61,8 +63,6 @@ struct DataStream {
 
 // True when the 22-byte stream header's checksum word is the XOR of the ten words before it.
 bool StreamHeaderChecksumHolds(ByteSpan header);
-// True when the 52-byte common block header's checksum word is the XOR of the 25 words before it.
-bool BlockHeaderChecksumHolds(ByteSpan header);
 
 // The text "lost dir" + number + "\" that replaces an unusable directory name.
 std::string LostDirectoryName(std::uint64_t number);

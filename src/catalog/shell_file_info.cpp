@@ -28,7 +28,8 @@ FileTypeInfo ExtensionFileInfo::Compute(std::string_view fileName) const {
     const auto dot = fileName.find_last_of('.');
     if (dot == std::string_view::npos || dot + 1 == fileName.size()) return {"File", "unknown"};
     std::string extension;
-    for (char c : fileName.substr(dot + 1)) extension.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    for (char c : fileName.substr(dot + 1))
+        extension.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
     return {extension + " File", "unknown"};
 }
 

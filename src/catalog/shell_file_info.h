@@ -19,7 +19,7 @@ struct FileTypeInfo {
 };
 
 class ShellFileInfo {
-public:
+  public:
     virtual ~ShellFileInfo() = default;
     // Describes a file by its name (or a whole path: only the part after the last backslash counts).
     // The reference stays valid for the service's lifetime. Safe to call from any thread.
@@ -38,13 +38,13 @@ std::string_view FileTypeKey(std::string_view name);
 // dropped, so references stay valid; the key lookup table is bounded, so that a medium holding millions
 // of names without extension (each its own key) cannot grow it without limit.
 class CachedShellFileInfo : public ShellFileInfo {
-public:
+  public:
     const FileTypeInfo& Describe(std::string_view name) const final;
 
-protected:
+  protected:
     virtual FileTypeInfo Compute(std::string_view fileName) const = 0;
 
-private:
+  private:
     static constexpr std::size_t kMaxCachedKeys = 16384;
     mutable std::mutex mutex_;
     mutable std::set<FileTypeInfo> descriptions_;
@@ -53,10 +53,10 @@ private:
 
 // Names types the way a desktop does without a database: "TXT File" for A.TXT, "File" with no extension.
 class ExtensionFileInfo final : public CachedShellFileInfo {
-public:
+  public:
     std::string_view GetFolderIconName() const override { return "folder"; }
 
-protected:
+  protected:
     FileTypeInfo Compute(std::string_view fileName) const override;
 };
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "block_tags.h"
+#include "deep_scan.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
 
@@ -21,7 +22,7 @@ std::uint64_t NextStreamDistance(std::uint64_t headerDistance, std::uint64_t len
 std::optional<std::uint64_t> DisplayableSize(const ChunkView& chunk, std::size_t slot) {
     std::vector<std::uint8_t> scratch;
     const ByteSpan header = chunk.Fetch(slot, db_hdr::kSize, scratch);
-    if (!BlockHeaderChecksumHolds(header)) return std::nullopt;
+    if (!BlockHeaderChecksumHolds(header, 0)) return std::nullopt;
     return ReadLE64(header, db_hdr::kDisplayableSize);
 }
 

@@ -63,6 +63,7 @@ bool CompressedStreamDecoder::CheckHeader() {
     if (frame.uncompressed > frame.remaining)
         return Fail("it holds more than the bytes it says remain"), false;
     frame_ = frame;
+    if (frameIndex_ == 0) announced_ = frame.remaining;
     return true;
 }
 

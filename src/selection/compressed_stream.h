@@ -54,6 +54,9 @@ class CompressedStreamDecoder {
 
     const std::string& error() const { return error_; }
     std::uint64_t decoded() const { return decoded_; }
+    // The stream's uncompressed size as its first frame header announced it, once that header has been
+    // taken and has passed its checks.
+    std::optional<std::uint64_t> announced() const { return announced_; }
 
   private:
     struct FrameHeader {
@@ -73,6 +76,7 @@ class CompressedStreamDecoder {
     std::vector<std::uint8_t> payload_;  // a payload that arrived in pieces
     std::vector<std::uint8_t> decoded_buffer_;
     std::optional<std::uint64_t> remaining_;  // uncompressed bytes still due, by the frames' own account
+    std::optional<std::uint64_t> announced_;
     std::uint64_t frameIndex_ = 0;
     std::uint64_t streamOffset_ = 0;  // stream bytes taken so far, for messages
     std::uint64_t frameStart_ = 0;

@@ -7,14 +7,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "save_path.h"
 
 namespace ostrum::selection {
 namespace {
 
-// How many numbered names keep-both tries before it gives up on a file.
-constexpr unsigned kMaxNumberedNames = 100000;
 // Bytes of a file written before their write-back to the disk is started.
 constexpr std::uint64_t kWriteBackStep = 8u << 20;
 // A file system that says it takes shorter names than this is not believed: shortened names need room.
@@ -24,7 +23,19 @@ std::string SystemReason(int error) {
     return std::strerror(error);
 }
 
+std::size_t BelievedNameLimit(long limit) {
+    return limit >= static_cast<long>(kMinNameLimit) ? static_cast<std::size_t>(limit) : kMaxNameBytes;
+}
+
 }  // namespace
+
+std::size_t NameLimitOf(const std::string& path) {
+    std::filesystem::path at = path.empty() ? std::filesystem::path(".") : std::filesystem::path(path);
+    std::error_code error;
+    while (!std::filesystem::exists(at, error) && at.has_relative_path()) at = at.parent_path();
+    if (at.empty()) at = ".";
+    return BelievedNameLimit(::pathconf(at.c_str(), _PC_NAME_MAX));
+}
 
 // ---- DestinationCalls ----
 
@@ -186,8 +197,7 @@ DestinationFolder::DestinationFolder(std::string path, UniqueFd root, std::share
     : path_(std::move(path)),
       root_(std::make_shared<const UniqueFd>(std::move(root))),
       calls_(calls ? std::move(calls) : std::make_shared<DestinationCalls>()) {
-    const long limit = ::fpathconf(root_->get(), _PC_NAME_MAX);
-    nameLimit_ = limit >= static_cast<long>(kMinNameLimit) ? static_cast<std::size_t>(limit) : kMaxNameBytes;
+    nameLimit_ = BelievedNameLimit(::fpathconf(root_->get(), _PC_NAME_MAX));
 }
 
 std::string DestinationFolder::Fit(std::string_view name) const {
@@ -285,6 +295,30 @@ bool DestinationFolder::Sync(std::string& error) {
     unsynced_.clear();
     lastWritten_.reset();
     return synced;
+}
+
+bool DestinationFolder::MakeFolders(std::span<const std::string> folders, std::string& error) {
+    auto folder = Folder(folders, true, error);
+    if (!folder) return false;
+    NoteWritten(folder);  // the next Sync makes the new folders reach the disk too
+    return true;
+}
+
+bool DestinationFolder::SetFolderModified(std::span<const std::string> folders, std::int64_t seconds,
+                                          std::string& error) {
+    auto folder = Folder(folders, false, error);
+    if (!folder) {
+        if (error.empty()) error = "the folder '" + path_ + "/" + FolderText(folders) + "' does not exist";
+        return false;
+    }
+    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), 0}};
+    if (::futimens(folder->get(), times) != 0) {
+        error = "cannot set the date of the folder '" + path_ + "/" + FolderText(folders) +
+                "': " + SystemReason(errno);
+        return false;
+    }
+    NoteWritten(folder);
+    return true;
 }
 
 bool DestinationFolder::Exists(std::span<const std::string> folders, const std::string& name) {

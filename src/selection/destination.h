@@ -32,7 +32,14 @@ enum class ExistingFiles : std::uint8_t {
     Ask,        // ask the caller about each file whose name is taken (SaveSink::AskExisting)
 };
 
+// How many numbered names keep-both tries before it gives up on a file.
+inline constexpr unsigned kMaxNumberedNames = 100000;
+
 class DestinationFolder;
+
+// The longest name, in bytes, that the file system of `path` takes, or of the nearest folder above it that
+// exists (a destination not made yet); kMaxNameBytes when the system does not say.
+std::size_t NameLimitOf(const std::string& path);
 
 // The system calls through which the destination is written: the kernel's own, unless a caller (a test)
 // puts others in their place to make the destination fail as a full or read-only disk does. Each returns
@@ -77,6 +84,10 @@ class OutputFile {
 
   private:
     friend class DestinationFolder;
+
+    // The longest name, in bytes, that the file system of `path` takes, or of the nearest folder above it
+    // that exists (a destination not made yet); kMaxNameBytes when the system does not say.
+    std::size_t NameLimitOf(const std::string& path);
     OutputFile(DestinationFolder& owner, std::shared_ptr<const UniqueFd> folder, std::string folderText,
                std::string temporaryName, UniqueFd file);
     bool Close();
@@ -106,6 +117,12 @@ class DestinationFolder {
     // Creates a temporary file in the folder `folders` below the destination, creating the folders on
     // the way; nothing when a folder cannot be made or is a symbolic link or a file (with `error`).
     std::optional<OutputFile> Create(std::span<const std::string> folders, std::string& error);
+    // Makes the folder `folders` below the destination and those on the way, when they do not exist yet;
+    // false (with `error`) when one cannot be made or is a symbolic link or a file.
+    bool MakeFolders(std::span<const std::string> folders, std::string& error);
+    // Gives the existing folder `folders` this modification time (seconds since 1970 UTC); false (with
+    // `error`) when it cannot be reached or the system refuses.
+    bool SetFolderModified(std::span<const std::string> folders, std::int64_t seconds, std::string& error);
     // True when `name` exists (of whatever kind, links not followed) in the folder `folders`; a folder
     // that does not exist yet holds nothing.
     bool Exists(std::span<const std::string> folders, const std::string& name);

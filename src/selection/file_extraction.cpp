@@ -1,9 +1,11 @@
 #include "file_extraction.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
+#include "catalog/block_tags.h"
 #include "catalog/byte_reader.h"
 #include "catalog/scan_context.h"
 #include "save_path.h"
@@ -15,15 +17,47 @@ using catalog::ByteSpan;
 
 namespace {
 
-constexpr std::string_view kPartialSuffix = ".partial";
-
 std::string Hex16(std::uint16_t value) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%04X", value);
     return text;
 }
 
+std::string Hex32(std::uint32_t value) {
+    char text[12];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+constexpr std::array<char, 4> kChecksumStreamId = {'C', 'S', 'U', 'M'};
+constexpr std::uint64_t kChecksumLength = 4;  // a CSUM stream's data: the 32-bit checksum
+
 }  // namespace
+
+void StreamChecksum::Add(ByteSpan bytes) {
+    auto addByte = [this](std::uint8_t byte) {
+        sum_ ^= std::uint32_t{byte} << (8 * phase_);
+        phase_ = (phase_ + 1) % 4;
+    };
+    std::size_t i = 0;
+    for (; i < bytes.size() && phase_ != 0; ++i) addByte(bytes[i]);
+    if constexpr (std::endian::native == std::endian::little) {
+        // Two little-endian words at a time; their halves fold into one word at the end.
+        std::uint64_t wide = 0;
+        for (; i + 8 <= bytes.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            wide ^= word;
+        }
+        sum_ ^= static_cast<std::uint32_t>(wide) ^ static_cast<std::uint32_t>(wide >> 32);
+    }
+    for (; i < bytes.size(); ++i) addByte(bytes[i]);
+}
+
+std::uint64_t NextStreamHeaderDistance(std::uint64_t length) {
+    const std::uint64_t end = stream_hdr::kSize + length;
+    return end + (stream_hdr::kAlignment - end % stream_hdr::kAlignment) % stream_hdr::kAlignment;
+}
 
 FileExtraction::FileExtraction(const SaveItem& item, std::size_t index, SaveTarget& target)
     : item_(item), target_(target), components_(DestinationComponents(item.catalogPath)) {
@@ -44,10 +78,17 @@ std::uint64_t FileExtraction::wanted() const {
             return stream_hdr::kSize - headerHave_;
         case Stage::Data:
             return sparse_ ? sparse_->wanted() : length_ - dataTaken_;
+        case Stage::Trailer:
+            return trailerWanted_ - trailerHave_;
         case Stage::Done:
             break;
     }
     return 0;
+}
+
+std::uint64_t FileExtraction::readAhead() const {
+    if (stage_ != Stage::Data) return 0;
+    return NextStreamHeaderDistance(length_) - length_ + kChecksumLength;
 }
 
 std::string FileExtraction::folderPath() const {
@@ -62,12 +103,55 @@ void FileExtraction::Take(ByteSpan bytes) {
         bytes = bytes.subspan(count);
         if (headerHave_ == stream_hdr::kSize) Begin();
     }
-    if (stage_ != Stage::Data || bytes.empty()) return;
-    if (sparse_) return TakeSparse(bytes);
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), length_ - dataTaken_));
-    dataTaken_ += count;
-    if (!WriteData(bytes.first(count))) return;
-    if (dataTaken_ == length_) Complete();
+    if (stage_ == Stage::Data && !bytes.empty() && sparse_) return TakeSparse(bytes);
+    if (stage_ == Stage::Data && !bytes.empty()) {
+        const auto count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), length_ - dataTaken_));
+        dataTaken_ += count;
+        checksum_.Add(bytes.first(count));
+        if (!WriteData(bytes.first(count))) return;
+        bytes = bytes.subspan(count);
+        if (dataTaken_ == length_) BeginTrailer();
+    }
+    // The stream header first; when it is a CSUM, its value from the same bytes.
+    while (stage_ == Stage::Trailer && !bytes.empty()) {
+        const std::size_t count = std::min(bytes.size(), trailerWanted_ - trailerHave_);
+        std::memcpy(trailer_.data() + trailerHave_, bytes.data(), count);
+        trailerHave_ += count;
+        bytes = bytes.subspan(count);
+        if (trailerHave_ == trailerWanted_) CheckTrailer();
+    }
+}
+
+// The data are whole: the alignment bytes and the stream header after them are read next.
+void FileExtraction::BeginTrailer() {
+    stage_ = Stage::Trailer;
+    trailerPad_ = static_cast<std::size_t>(NextStreamHeaderDistance(length_) - stream_hdr::kSize - length_);
+    trailerWanted_ = trailerPad_ + stream_hdr::kSize;
+}
+
+// Either the next stream header has been read (a CSUM's value is read next; any other stream completes
+// the file unverified), or the CSUM's value has, which the data's sum must equal.
+void FileExtraction::CheckTrailer() {
+    const ByteSpan header = ByteSpan(trailer_).subspan(trailerPad_, stream_hdr::kSize);
+    if (trailerWanted_ == trailerPad_ + stream_hdr::kSize) {
+        const bool checksumStream = catalog::HasTagAt(header, stream_hdr::kStreamId, kChecksumStreamId) &&
+                                    catalog::StreamHeaderChecksumHolds(header) &&
+                                    *catalog::ReadLE64(header, stream_hdr::kStreamLength) == kChecksumLength;
+        if (!checksumStream) return Complete();
+        trailerWanted_ += kChecksumLength;
+        return;
+    }
+    const std::uint32_t recorded = *catalog::ReadLE32(ByteSpan(trailer_), trailerPad_ + stream_hdr::kSize);
+    if (recorded == checksum_.value()) {
+        result_.checksum = ChecksumCheck::Verified;
+    } else {
+        result_.checksum = ChecksumCheck::Mismatch;
+        result_.reason = "its CSUM stream records " + Hex32(recorded) + ", the data read give " +
+                         Hex32(checksum_.value()) + "; kept as written" +
+                         (result_.reason.empty() ? "" : "; " + result_.reason);
+    }
+    Complete();
 }
 
 // Whether the data are written as they stand or decoded.
@@ -91,18 +175,24 @@ void FileExtraction::ChooseDecoding() {
     }
 }
 
-void FileExtraction::Begin() {
-    const std::uint64_t headerAt = *item_.dataOffset - stream_hdr::kSize;
-    if (std::memcmp(header_.data() + stream_hdr::kStreamId, "STAN", 4) != 0) {
-        return Fail("not found: the 22 bytes at medium byte " + std::to_string(headerAt) +
-                    ", just before its data, are not a STAN stream header");
+std::optional<std::string> StanHeaderProblem(ByteSpan header, std::uint64_t headerAt) {
+    if (header.size() < stream_hdr::kSize ||
+        std::memcmp(header.data() + stream_hdr::kStreamId, "STAN", 4) != 0) {
+        return "not found: the 22 bytes at medium byte " + std::to_string(headerAt) +
+               ", just before its data, are not a STAN stream header";
     }
     // A stray "STAN" in file data, or a header hit by damage, would make its length a guess: nothing is
     // written on the strength of it.
-    if (!catalog::StreamHeaderChecksumHolds(ByteSpan(header_))) {
-        return Fail("damaged stream header: the checksum of the 22 bytes at medium byte " +
-                    std::to_string(headerAt) + " does not hold");
+    if (!catalog::StreamHeaderChecksumHolds(header)) {
+        return "damaged stream header: the checksum of the 22 bytes at medium byte " +
+               std::to_string(headerAt) + " does not hold";
     }
+    return std::nullopt;
+}
+
+void FileExtraction::Begin() {
+    const std::uint64_t headerAt = *item_.dataOffset - stream_hdr::kSize;
+    if (auto problem = StanHeaderProblem(ByteSpan(header_), headerAt)) return Fail(*problem);
     length_ = *catalog::ReadLE64(ByteSpan(header_), stream_hdr::kStreamLength);
     if (catalog::IsSparseStream(ByteSpan(header_))) {
         if (length_ > catalog::kMaxSparseFileBytes)
@@ -128,7 +218,7 @@ void FileExtraction::Begin() {
     output_ = target_.folder.Create(folders, error);
     if (!output_) return Fail(error);
     stage_ = Stage::Data;
-    if (length_ == 0 && !sparse_) Complete();
+    if (length_ == 0 && !sparse_) BeginTrailer();
 }
 
 ExistingFiles FileExtraction::AskAboutTakenName() {
@@ -247,6 +337,8 @@ void FileExtraction::End(SaveOutcome outcome, const std::string& reason) {
 
 void FileExtraction::SourceEnded(const std::string& why) {
     if (stage_ == Stage::Header) return Fail("not found: " + why + ", inside its stream header");
+    // The data are whole; only what may follow them is missing, so the file is saved unverified.
+    if (stage_ == Stage::Trailer) return Complete();
     if (stage_ == Stage::Data && sparse_) {
         Truncate(why + ", after " + std::to_string(dataTaken_) + " bytes of its sparse runs");
     } else if (stage_ == Stage::Data) {

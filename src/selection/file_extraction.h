@@ -1,7 +1,14 @@
 #pragma once
 // The saving of one file, fed with the medium's bytes from its STAN stream header on, in whatever pieces
 // the source delivers them: it checks the header, decides where the file goes, writes (or decodes) the
-// data, and ends with a FileResult. The image and tape readers differ only in how they fetch the bytes.
+// data, checks them against a CSUM stream that follows them, and ends with a FileResult. The image and
+// tape readers differ only in how they fetch the bytes.
+//
+// The checksum is verified here and only here: every data byte passes through Take, which sums it as it
+// stands on the medium, and the stream header after the data is then read to see whether it is a CSUM.
+// A reader that would move a file's data without Take (a copy inside the kernel) must first read the 22
+// bytes at NextStreamHeaderDistance(length) from the STAN header and leave every file whose next stream
+// is a CSUM to Take, or the file would be saved unverified.
 
 #include <array>
 #include <cstdint>
@@ -19,6 +26,25 @@
 
 namespace ostrum::selection {
 
+// XOR of a stream's data as little-endian 32-bit words, the last one filled with zeros: the value of the
+// CSUM stream that may follow it.
+class StreamChecksum {
+  public:
+    void Add(std::span<const std::uint8_t> bytes);
+    std::uint32_t value() const { return sum_; }
+
+  private:
+    std::uint32_t sum_ = 0;
+    unsigned phase_ = 0;  // bytes of the current word already summed
+};
+
+// Why the 22 bytes at medium byte `headerAt`, just before a file's data, are no STAN stream header that
+// a save may trust (not one, or one whose checksum fails); nothing when they are one.
+std::optional<std::string> StanHeaderProblem(std::span<const std::uint8_t> header, std::uint64_t headerAt);
+
+// From a stream header to the header of the stream after it: streams start on 4-byte boundaries.
+std::uint64_t NextStreamHeaderDistance(std::uint64_t length);
+
 // What the files of one save share.
 struct SaveTarget {
     DestinationFolder& folder;
@@ -31,9 +57,14 @@ class FileExtraction {
     FileExtraction(const SaveItem& item, std::size_t index, SaveTarget& target);
 
     bool done() const { return stage_ == Stage::Done; }
-    // Medium bytes it still needs (the header's, then the data's); 0 when done.
+    // Medium bytes it still needs (the header's, then the data's, then those of the stream header after
+    // the data and of its checksum); 0 when done.
     std::uint64_t wanted() const;
-    // Takes the next medium bytes, at most wanted().
+    // While the data are taken: the bytes after them that it will want too when a CSUM follows, so that
+    // a reader may deliver them with the data's last piece.
+    std::uint64_t readAhead() const;
+    // Takes the next medium bytes; what it does not want (past a CSUM, or after the data when no CSUM
+    // follows) is passed over.
     void Take(std::span<const std::uint8_t> bytes);
     // The source has no more bytes for this file: `why` says why (its end, a read error).
     void SourceEnded(const std::string& why);
@@ -49,9 +80,11 @@ class FileExtraction {
     const FileResult& result() const { return result_; }
 
   private:
-    enum class Stage : std::uint8_t { Header, Data, Done };
+    enum class Stage : std::uint8_t { Header, Data, Trailer, Done };
 
     void Begin();
+    void BeginTrailer();
+    void CheckTrailer();
     void ChooseDecoding();
     ExistingFiles AskAboutTakenName();
     bool WriteData(std::span<const std::uint8_t> bytes);
@@ -74,6 +107,12 @@ class FileExtraction {
     std::size_t headerHave_ = 0;
     std::uint64_t length_ = 0;  // Stream Length
     std::uint64_t dataTaken_ = 0;
+    StreamChecksum checksum_;
+    // The alignment bytes after the data, the next stream header, and a CSUM stream's 4-byte value.
+    std::array<std::uint8_t, 3 + catalog::mtf::stream_hdr::kSize + 4> trailer_{};
+    std::size_t trailerPad_ = 0;  // alignment bytes before the next stream header
+    std::size_t trailerHave_ = 0;
+    std::size_t trailerWanted_ = 0;
     std::optional<CompressedStreamDecoder> decoder_;
     std::optional<SparseRebuild> sparse_;  // a sparse file: its runs follow the STAN header
     std::optional<OutputFile> output_;

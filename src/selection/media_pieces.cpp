@@ -21,9 +21,13 @@ void AddMediaPieces(SaveItem& item, const catalog::Catalog& catalog, std::size_t
 }
 
 std::vector<catalog::DataPart> PiecesOf(const SaveItem& item) {
-    if (!item.parts.empty()) return item.parts;
-    return {{item.medium, *item.dataOffset - catalog::mtf::stream_hdr::kSize,
-             std::numeric_limits<std::uint64_t>::max()}};
+    constexpr std::uint64_t kToTheEnd = std::numeric_limits<std::uint64_t>::max();
+    if (item.parts.empty())
+        return {{item.medium, *item.dataOffset - catalog::mtf::stream_hdr::kSize, kToTheEnd}};
+    std::vector<catalog::DataPart> pieces = item.parts;
+    // After the last piece of a file that is whole, its streams go on as on any medium (a CSUM may follow).
+    if (item.missingMedium.empty()) pieces.back().length = kToTheEnd;
+    return pieces;
 }
 
 std::string MissingRestText(const SaveItem& item) {

@@ -47,6 +47,8 @@ void Count(SaveTotals& totals, const FileResult& result) {
     const bool ended =
         result.outcome == SaveOutcome::Cancelled || result.outcome == SaveOutcome::NotAttempted;
     if (!result.decoded && !ended) ++totals.notDecoded;
+    if (result.checksum == ChecksumCheck::Verified) ++totals.verified;
+    if (result.checksum == ChecksumCheck::Mismatch) ++totals.checksumMismatches;
     totals.bytesWritten += result.bytesWritten;
 }
 
@@ -74,8 +76,9 @@ void SaveOneFromImage(SaveRun& run, MediaImages& images, std::vector<std::uint8_
         std::uint64_t left = part.length;
         while (!file.done() && left > 0) {
             if (run.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
-            const auto want =
-                static_cast<std::size_t>(std::min({std::uint64_t{buffer.size()}, file.wanted(), left}));
+            // The stream header that may follow the data is read with their last piece.
+            const auto want = static_cast<std::size_t>(
+                std::min({std::uint64_t{buffer.size()}, file.wanted() + file.readAhead(), left}));
             const std::size_t got = image->ReadAt(position, std::span(buffer).first(want));
             file.Take(std::span(buffer).first(got));
             position += got;
@@ -234,7 +237,7 @@ bool SaveReport::AllSavedWhole() const {
         const bool complete = result.outcome == SaveOutcome::Saved ||
                               result.outcome == SaveOutcome::SavedRenamed ||
                               result.outcome == SaveOutcome::Skipped;
-        return complete && result.decoded;
+        return complete && result.decoded && result.checksum != ChecksumCheck::Mismatch;
     });
 }
 

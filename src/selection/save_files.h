@@ -79,6 +79,14 @@ enum class SaveOutcome : std::uint8_t {
 
 std::string_view OutcomeText(SaveOutcome outcome);
 
+// What the medium's own checksum said of a file: a CSUM stream after its data holds the XOR of the data
+// as 32-bit words.
+enum class ChecksumCheck : std::uint8_t {
+    None,      // no CSUM stream follows the data (or the file was not read whole)
+    Verified,  // the bytes saved give the checksum the medium recorded
+    Mismatch,  // they do not: the file is kept as written, but it is not whole
+};
+
 struct FileResult {
     std::size_t item = 0;  // index into the items given
     std::string catalogPath;
@@ -87,6 +95,7 @@ struct FileResult {
     bool decoded = true;  // false: a compressed or encrypted stream saved as it is on the medium
     std::uint64_t bytesWritten = 0;
     std::string reason;  // why it was not saved whole, or a note (renamed, not decoded)
+    ChecksumCheck checksum = ChecksumCheck::None;
 };
 
 struct SaveTotals {
@@ -98,6 +107,8 @@ struct SaveTotals {
     std::size_t cancelled = 0;
     std::size_t notAttempted = 0;
     std::size_t notDecoded = 0;
+    std::size_t verified = 0;            // files whose CSUM held
+    std::size_t checksumMismatches = 0;  // files kept whose CSUM did not hold
     std::uint64_t bytesWritten = 0;
 };
 
@@ -110,7 +121,8 @@ struct SaveReport {
     std::string destinationFull;
     bool cancelled = false;
 
-    // Every file complete and as the medium meant it (skipped files count as the user's choice).
+    // Every file complete and as the medium meant it, no checksum mismatch among them (skipped files count
+    // as the user's choice).
     bool AllSavedWhole() const;
 };
 

@@ -28,6 +28,9 @@ std::string JoinComponents(std::span<const std::string> components);
 // an extension (or whose only dot leads it, ".profile") gets the suffix at its end.
 std::string NumberedName(std::string_view name, unsigned n);
 
+// What a file that the medium cuts short is kept under: its name and this.
+inline constexpr std::string_view kPartialSuffix = ".partial";
+
 // Longest name, in bytes, that Linux file systems take, used when the destination does not say.
 inline constexpr std::size_t kMaxNameBytes = 255;
 

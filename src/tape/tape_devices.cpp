@@ -53,20 +53,28 @@ TapeResult TapeDevices::Open(std::string_view name, std::unique_ptr<TapeDrive>& 
     return OpenLinuxTape(calls_, *number, std::string(name), drive);
 }
 
-std::string AttachVirtualTape(TapeDevices& devices, std::string_view attachment,
-                              std::optional<std::uint64_t> capacity) {
+std::optional<AttachmentText> ParseAttachment(std::string_view attachment) {
     const auto equals = attachment.find('=');
+    if (equals == std::string_view::npos || equals == 0 || equals + 1 == attachment.size())
+        return std::nullopt;
     std::uint64_t number = 0;
     const char* first = attachment.data();
-    const char* last = first + (equals == std::string_view::npos ? 0 : equals);
+    const char* last = first + equals;
     const auto [end, failure] = std::from_chars(first, last, number);
-    if (equals == std::string_view::npos || equals == 0 || failure != std::errc() || end != last ||
-        equals + 1 == attachment.size()) {
-        return "--attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '" + std::string(attachment) +
-               "')";
-    }
+    if (failure != std::errc() || end != last) return std::nullopt;
+    return AttachmentText{number, std::string(attachment.substr(equals + 1))};
+}
+
+std::string AttachmentFormError(std::string_view attachment) {
+    return "--attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '" + std::string(attachment) + "')";
+}
+
+std::string AttachVirtualTape(TapeDevices& devices, std::string_view attachment,
+                              std::optional<std::uint64_t> capacity) {
+    const auto parts = ParseAttachment(attachment);
+    if (!parts) return AttachmentFormError(attachment);
     VirtualTapeOptions options;
-    options.path = std::string(attachment.substr(equals + 1));
+    options.path = parts->path;
     if (catalog::ImageFile file; file.Open(options.path)) {
         if (const auto check = CheckTapeFraming(file); check.framing == TapeFraming::Broken) {
             return "'" + options.path + "' is not a virtual tape file (SIMH .tap): " + check.why +
@@ -74,7 +82,7 @@ std::string AttachVirtualTape(TapeDevices& devices, std::string_view attachment,
         }
     }
     if (capacity) options.capacity = static_cast<std::int64_t>(*capacity);
-    const int device = number > 1000 ? -1 : static_cast<int>(number);
+    const int device = parts->number > 1000 ? -1 : static_cast<int>(parts->number);
     const TapeResult attached = devices.AttachVirtual(device, std::move(options));
     return attached ? std::string() : attached.error();
 }

@@ -3,6 +3,7 @@
 // Linux drive. The map of attached virtual drives lives in this object, which is handed to whoever opens
 // devices (the probe, the image copy, the tape scan); there is no process-wide map.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,19 @@ class TapeDevices {
     mutable std::mutex mutex_;
     std::map<int, std::shared_ptr<VirtualTape>> attached_;
 };
+
+// The parts of an `--attach N=FILE.tap` option's value: the device number as given (not checked against
+// the range of device numbers) and the file.
+struct AttachmentText {
+    std::uint64_t number = 0;
+    std::string path;
+};
+
+// The parts of `attachment`; nothing when it is not of the form N=FILE.
+std::optional<AttachmentText> ParseAttachment(std::string_view attachment);
+
+// The text that says what an --attach value must look like, naming the value given.
+std::string AttachmentFormError(std::string_view attachment);
 
 // Attaches the virtual tape of an `--attach N=FILE.tap` option ("N=FILE.tap", with the capacity of a
 // following `--capacity BYTES`, when given) to device N; returns the error text, empty on success. A file

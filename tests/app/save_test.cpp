@@ -205,6 +205,20 @@ TEST(Saving, TheAccountListsEveryFileNotSavedWholeAsPlainText) {
                                          "of that name was there already."));
     EXPECT_TRUE(brief.details.isEmpty());
     EXPECT_EQ(brief.style, ui::kMessageInformation);
+
+    // A file kept whose data do not give the medium's checksum is not saved whole.
+    whole.totals.saved = 2;
+    whole.files[1].checksum = selection::ChecksumCheck::Mismatch;
+    whole.files[1].catalogPath = "TAPE MEDIA\\S\\B.DAT";
+    whole.files[1].reason =
+        "its CSUM stream records 0x00000001, the data read give 0x00000000; kept as written";
+    const SaveAccount mismatch = saveAccount(whole, QStringLiteral("/d"));
+    EXPECT_EQ(
+        mismatch.text,
+        QStringLiteral("2 of 3 files were saved whole in /d; the details say why the other 1 were not."));
+    EXPECT_EQ(mismatch.details,
+              QStringLiteral("TAPE MEDIA\\S\\B.DAT: its CSUM stream records 0x00000001, the "
+                             "data read give 0x00000000; kept as written"));
 }
 
 TEST(Saving, ProgressDialogFollowsItsTemplateAndCancelWaitsForTheSaveToStop) {

@@ -5,6 +5,7 @@
 
 #include "app_fixture.h"
 #include "catalog/shell_file_info.h"
+#include "damage.h"
 
 namespace ostrum::app::testing {
 namespace {
@@ -73,6 +74,22 @@ TEST(ScanJob, AJobThatGoesAwayStopsAndJoinsItsWorkerAndAMissingImageIsAnError) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return missing.Take().finished; }));
     EXPECT_NE(missing.Take().error.find("none.img"), std::string::npos);
     EXPECT_EQ(missing.Take().rows, 0u);
+}
+
+// The deep scan is the source's to choose: an image cut by 100 bytes lists its files only with it.
+TEST(ScanJob, TheSourceChoosesTheDeepScanForAnImageOffTheGrid) {
+    TestFolder folder;
+    const std::string cut = folder.path("cut.img").string();
+    mw::damageFile(writeManyFiles(folder), cut, mw::Damage::cutFront(100));
+    for (bool deep : {false, true}) {
+        catalog::Catalog catalog(std::make_shared<catalog::ExtensionFileInfo>());
+        ScanSource source = imageSource(cut);
+        source.deep = deep;
+        ScanJob job(ScanOf(source), catalog);
+        job.Start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return job.Take().finished; }, 20000));
+        EXPECT_EQ(job.Take().rows, deep ? kFiles : 0u);
+    }
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ inline void PutUnits(std::vector<std::uint8_t>& bytes, std::size_t at, std::u16s
 }
 
 // A name stored at `nameOffset` of the block at `block`, with its tape address (size, offset) at `field`.
-inline void PutName(std::vector<std::uint8_t>& bytes, std::size_t block, std::size_t field, std::size_t nameOffset,
-                    std::u16string_view units) {
+inline void PutName(std::vector<std::uint8_t>& bytes, std::size_t block, std::size_t field,
+                    std::size_t nameOffset, std::u16string_view units) {
     PutLE16(bytes, block + field, static_cast<std::uint16_t>(2 * units.size()));  // Size in bytes
     PutLE16(bytes, block + field + 2, static_cast<std::uint16_t>(nameOffset));    // Offset from block start
     PutUnits(bytes, block + nameOffset, units);
@@ -42,7 +42,8 @@ inline void PutStreamHeader(std::vector<std::uint8_t>& bytes, std::size_t at, st
     PutTag(bytes, at, id);
     PutLE64(bytes, at + 8, length);  // Stream Length
     std::uint16_t sum = 0;
-    for (std::size_t w = 0; w < 20; w += 2) sum ^= static_cast<std::uint16_t>(bytes[at + w] | (bytes[at + w + 1] << 8));
+    for (std::size_t w = 0; w < 20; w += 2)
+        sum ^= static_cast<std::uint16_t>(bytes[at + w] | (bytes[at + w + 1] << 8));
     PutLE16(bytes, at + 20, sum);
 }
 

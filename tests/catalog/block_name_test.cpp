@@ -64,7 +64,7 @@ TEST(ExtractBlockName, NameBeyondTheMediumIsEmptyAndNegativeOffsetsAreRefused) {
 
 // Serves the bytes after a chunk from a second buffer, as a scanner does from the medium.
 class VectorFollowing final : public FollowingBytes {
-public:
+  public:
     explicit VectorFollowing(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
     std::size_t ReadFollowing(std::uint64_t distance, std::span<std::uint8_t> out) override {
         if (distance >= bytes_.size()) return 0;
@@ -73,7 +73,7 @@ public:
         return n;
     }
 
-private:
+  private:
     std::vector<std::uint8_t> bytes_;
 };
 
@@ -90,7 +90,8 @@ TEST(ExtractBlockName, NameAcrossTheChunkEndIsReadFromTheFollowingBytes) {
 }
 
 TEST(IsCatalogNameValid, AcceptsPrintableTextInAnyScript) {
-    for (const char* good : {"", "A.TXT", "a'b.txt", "\\DOCS\\x/y\\", "\u00e9t\u00e9.doc", "\u6587\u4ef6.txt", "a b"}) {
+    for (const char* good :
+         {"", "A.TXT", "a'b.txt", "\\DOCS\\x/y\\", "\u00e9t\u00e9.doc", "\u6587\u4ef6.txt", "a b"}) {
         EXPECT_TRUE(IsCatalogNameValid(good)) << good;
     }
 }
@@ -99,10 +100,12 @@ TEST(IsCatalogNameValid, RefusesReservedCharactersControlsSurrogatesAndBrokenUtf
     for (const char* bad : {"a|b", "a*b", "a:b", "a?b", "a<b", "a>b", "a\"b", "a\tb", "a\x7f", "\x01"}) {
         EXPECT_FALSE(IsCatalogNameValid(bad)) << bad;
     }
-    EXPECT_FALSE(IsCatalogNameValid("a\xed\xa0\x80" "b"));  // a lone surrogate kept from the medium
+    EXPECT_FALSE(
+        IsCatalogNameValid("a\xed\xa0\x80"
+                           "b"));  // a lone surrogate kept from the medium
     EXPECT_FALSE(IsCatalogNameValid("\xff"));
-    EXPECT_FALSE(IsCatalogNameValid("\xc3"));               // truncated sequence
-    EXPECT_FALSE(IsCatalogNameValid("\xc0\xaf"));           // overlong slash
+    EXPECT_FALSE(IsCatalogNameValid("\xc3"));      // truncated sequence
+    EXPECT_FALSE(IsCatalogNameValid("\xc0\xaf"));  // overlong slash
     EXPECT_FALSE(IsCatalogNameValid(std::string("a\0b", 3)));
 }
 

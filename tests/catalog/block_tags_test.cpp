@@ -23,7 +23,7 @@ TEST(BlockTagTable, EveryTagClassifiesAsItsIndexInTableOrder) {
 
 TEST(BlockTagTable, ZerosUnknownAndCaseAreTellApart) {
     EXPECT_EQ(Classify(std::string(4, '\0')), kTagAllZero);
-    EXPECT_EQ(Classify("file"), kTagUnknown);   // case-sensitive
+    EXPECT_EQ(Classify("file"), kTagUnknown);  // case-sensitive
     EXPECT_EQ(Classify(std::string("FIL\0", 4)), kTagUnknown);
     EXPECT_EQ(Classify(std::string("\0ILE", 4)), kTagUnknown);  // only all four zero bytes give -2
     EXPECT_EQ(Classify("STAN"), kTagSTAN);

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "catalog/image_scanner.h"
+#include "damage.h"
 #include "mtf_writer.h"
 
 namespace ostrum::catalog {
@@ -59,19 +60,20 @@ class WrittenMediaTest : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    std::unique_ptr<Catalog> ScanBytes(const std::vector<std::uint8_t>& bytes) {
+    std::unique_ptr<Catalog> ScanBytes(const std::vector<std::uint8_t>& bytes,
+                                       ImageScanOptions options = {}) {
         const auto path = (dir / "image.img").string();
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        return ScanPath(path);
+        return ScanPath(path, options);
     }
-    std::unique_ptr<Catalog> ScanPath(const std::string& path) {
+    std::unique_ptr<Catalog> ScanPath(const std::string& path, ImageScanOptions options = {}) {
         auto catalog = std::make_unique<Catalog>(std::make_shared<ExtensionFileInfo>());
         ImageFile image;
         EXPECT_TRUE(OpenImageFile(image, path)) << image.error();
         CatalogSink sink;
         std::atomic<bool> active{true};
-        EXPECT_EQ(ScanImageFile(image, *catalog, sink, active), 1);
+        EXPECT_EQ(ScanImageFile(image, *catalog, sink, active, nullptr, options), 1);
         return catalog;
     }
     // Checks that every manifest file from `first` on was found with its exact data position and length,
@@ -154,6 +156,74 @@ TEST_F(WrittenMediaTest, ShiftedMediumHasNothingOnTheSlotGridAndTruncatedMediumK
     const auto catalog = ScanBytes(truncated);
     ASSERT_EQ(catalog->rowCount(), 4u);
     EXPECT_EQ(catalog->row(3).dataOffset, big.dataOffset);
+}
+
+constexpr ImageScanOptions kDeep{.deep = true};
+
+// Everything a scan catalogued, as text: the rows with their sizes and positions, the folders, the sets.
+std::string Describe(const Catalog& catalog) {
+    std::string text;
+    for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
+        const auto& row = catalog.row(i);
+        text += std::string(row.path) + " " + row.SizeText() + " " +
+                (row.dataOffset ? std::to_string(*row.dataOffset) : "-") + "\n";
+    }
+    for (NodeId id : catalog.PreOrder()) text += catalog.FullPath(id) + "\n";
+    for (const auto& label : catalog.setLabels()) text += label + "\n";
+    return text;
+}
+
+TEST_F(WrittenMediaTest, DeepScanOfWholeMediaFindsExactlyWhatTheNormalScanFinds) {
+    for (std::uint16_t logical : {std::uint16_t{512}, std::uint16_t{1024}}) {
+        for (bool soft : {false, true}) {
+            mw::MemorySink sink;
+            const auto manifest = mw::writeMedia(SampleMedia(logical), sink, {.softFilemarks = soft});
+            const auto deep = ScanBytes(sink.bytes, kDeep);
+            EXPECT_EQ(Describe(*deep), Describe(*ScanBytes(sink.bytes))) << logical << " " << soft;
+            ExpectFound(*deep, manifest);
+        }
+    }
+    for (const auto& entry : fs::directory_iterator(OSTRUM_REAL_MEDIA_DIR)) {
+        EXPECT_EQ(Describe(*ScanPath(entry.path().string(), kDeep)),
+                  Describe(*ScanPath(entry.path().string())))
+            << entry.path();
+    }
+}
+
+// Blocks off the 512-byte grid used to hide everything: an image cut by 100 bytes or shifted by one listed
+// no file, and 7 junk bytes inside hid every file after them. The deep scan finds each at its moved place,
+// a block lying across the end of a 65,536-byte read included.
+TEST_F(WrittenMediaTest, DeepScanFindsTheFilesOfCutShiftedAndJunkedMedia) {
+    mw::MemorySink sink;
+    const auto manifest = mw::writeMedia(SampleMedia(512), sink);
+    auto damage = [&](const mw::Damage& how) {
+        std::vector<std::uint8_t> bytes = sink.bytes;
+        mw::applyDamage(bytes, how);
+        return bytes;
+    };
+    const auto cut = damage(mw::Damage::cutFront(100));
+    EXPECT_EQ(ScanBytes(cut)->rowCount(), 0u);
+    ExpectFound(*ScanBytes(cut, kDeep), manifest, 0, -100);
+
+    const auto shifted = damage(mw::Damage::shiftFront(1));
+    EXPECT_EQ(ScanBytes(shifted)->rowCount(), 0u);
+    ExpectFound(*ScanBytes(shifted, kDeep), manifest, 0, 1);
+
+    const std::uint64_t across = 65536 - 100 - manifest.sets[1].ssetOffset % 65536;
+    ExpectFound(*ScanBytes(damage(mw::Damage::shiftFront(across)), kDeep), manifest, 0,
+                static_cast<std::int64_t>(across));
+
+    // Junk before the second set's first file: the normal scan keeps the five rows before it.
+    const std::uint64_t junkAt = manifest.files[5].fileBlockOffset;
+    const auto junked = damage(mw::Damage::insertJunk(junkAt, 7));
+    EXPECT_EQ(ScanBytes(junked)->rowCount(), 5u);
+    const auto deep = ScanBytes(junked, kDeep);
+    ASSERT_EQ(deep->rowCount(), manifest.files.size());
+    for (std::size_t i = 0; i < manifest.files.size(); ++i) {
+        const auto& file = manifest.files[i];
+        EXPECT_EQ(deep->row(i).path, ExpectedPath(manifest, file));
+        EXPECT_EQ(deep->row(i).dataOffset, *file.dataOffset + (file.fileBlockOffset >= junkAt ? 7 : 0));
+    }
 }
 
 // A file whose CatalogPath, counted with the "TAPE MEDIA\\BACKUP SET 1(...)\\" put in front, passed 260

@@ -7,6 +7,9 @@
 
 #include "block_fixture.h"
 #include "cli_golden.h"
+#include "damage.h"
+#include "mtf_writer.h"
+#include "sample_media.h"
 
 namespace ostrum::cli {
 namespace {
@@ -115,14 +118,23 @@ TEST_F(CliTest, EmptyOrForeignFileListsNothingWithTheSearchText) {
         << result.out;
 }
 
-// The dry run used to add the files' claimed lengths in 64 bits, so two huge ones wrapped to a small total.
-TEST_F(CliTest, DryRunTotalOfHugeClaimedLengthsStopsAtTheLimit) {
+// The dry run used to add the files' claimed lengths in 64 bits, so two huge ones wrapped to a small total;
+// it now reads the image, which ends long before the huge file's data do, and says that file would be
+// cut short (the total of huge lengths is tested on a tape, where nothing is read again).
+TEST_F(CliTest, DryRunSaysWhichFilesTheImageCutsShort) {
     std::vector<std::uint8_t> bytes(4096, 0);
     PutFile(bytes, 0, u"A.BIN", 0xFFFF'FFFF'FFFF'FF00ull);
     PutFile(bytes, 512, u"B.BIN", 0x200);
     const auto result = Run("extract --dry-run " + WriteImage(bytes) + " " + (dir / "out").string());
-    EXPECT_NE(result.out.find("\n2 files, 18446744073709551615 bytes would be saved"), std::string::npos)
+    EXPECT_NE(result.out.find("BACKUP SET 0/A.BIN.partial  (cut short: the image ends after 3974 of its "
+                              "18446744073709551360 bytes on the medium)\n"),
+              std::string::npos)
         << result.out;
+    EXPECT_NE(result.out.find("\n1 files, 512 bytes would be saved under " + (dir / "out").string() +
+                              "; 1 cut short\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.status, 0);
 }
 
 // A read error in an image used to go unreported: `list` said nothing and exited 0. The loopback
@@ -168,6 +180,70 @@ TEST_F(CliTest, BadSourcesAndBadCommandLinesFailClearly) {
     EXPECT_EQ(Run("list --xml a.img").status, 2);
     EXPECT_EQ(Run("frobnicate").err, "ostrum-tape-cli: unknown command 'frobnicate' (try --help)\n");
     EXPECT_EQ(Run("--help").status, 0);
+}
+
+// `extract --help` used to be "unknown option", and a source whose name starts with a dash could not be
+// given at all.
+TEST_F(CliTest, EveryCommandHasHelpTheToolHasAVersionAndDashDashEndsTheOptions) {
+    for (const std::string command : {"", "list ", "drives ", "image ", "extract "}) {
+        const auto help = Run(command + "--help");
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.out.find("Exit status: 0 done; 1 the source"), std::string::npos)
+            << command << help.out;
+        EXPECT_NE(help.out.find("130 interrupted"), std::string::npos) << command;
+    }
+    const auto extract = Run("extract --help").out;
+    EXPECT_NE(extract.find("keep-both (the\ndefault)"), std::string::npos) << extract;
+    EXPECT_NE(extract.find("'*.txt' chooses every text file"), std::string::npos);
+    EXPECT_EQ(Run("--version").out, "ostrum-tape-cli (Brivane Ostrum TAPE) 4.02\n");
+
+    WriteImage(SmallImage());
+    fs::rename(dir / "small.img", dir / "-small.img");
+    const auto dashed = RunCli("list --json -- -small.img", (dir / "stderr").string(), dir.string());
+    EXPECT_EQ(dashed.status, 0) << dashed.err;
+    EXPECT_NE(dashed.out.find("\"files_found\": 1"), std::string::npos) << dashed.out;
+    const auto taken = RunCli("list -small.img", (dir / "stderr").string(), dir.string());
+    EXPECT_EQ(taken.status, 2);
+    EXPECT_NE(taken.err.find("(try 'ostrum-tape-cli list --help')"), std::string::npos) << taken.err;
+}
+
+// An image cut by 100 bytes listed nothing at all; the deep scan finds every file, and extract saves them.
+TEST_F(CliTest, DeepScanListsAndExtractsAnImageOffTheGrid) {
+    namespace mw = ostrum::mtfwriter;
+    const fs::path whole = dir / "whole.img", cut = dir / "cut.img";
+    const auto manifest = mw::writeImageFile(mw::sampleMedia(), whole);
+    mw::damageFile(whole, cut, mw::Damage::cutFront(100));
+    const std::string found = "\"files_found\": " + std::to_string(manifest.files.size()) + ",";
+    EXPECT_NE(Run("list --json " + whole.string()).out.find(found), std::string::npos);
+    EXPECT_NE(Run("list --json " + cut.string()).out.find("\"files_found\": 0,"), std::string::npos);
+    const auto deep = Run("list --json --deep " + cut.string());
+    EXPECT_EQ(deep.status, 0) << deep.err;
+    EXPECT_NE(deep.out.find(found), std::string::npos) << deep.out;
+
+    const auto saved = Run("extract --deep " + cut.string() + " " + (dir / "out").string());
+    EXPECT_EQ(saved.status, 0) << saved.out << saved.err;
+    EXPECT_NE(saved.out.find("saved " + std::to_string(manifest.files.size()) + ", "), std::string::npos)
+        << saved.out;
+    EXPECT_EQ(Run("list --deep --attach 0=" + whole.string() + " //./tape0").status, 2);
+}
+
+// Ctrl-C during a scan used to end the program by the signal, mid-output.
+TEST_F(CliTest, CtrlCStopsListAndExtractCleanly) {
+    const std::string image = WriteImage(SmallImage());
+    const std::string out = (dir / "out").string(), err = (dir / "err").string();
+    const auto list = testing::RunCliInterrupted({"list", image}, out, err);
+    EXPECT_EQ(list.status, 130);
+    EXPECT_EQ(list.out, "");
+    EXPECT_EQ(list.err,
+              "ostrum-tape-cli: list: interrupted before the scan reached the end of the image; "
+              "nothing is listed\n");
+    const auto extract = testing::RunCliInterrupted({"extract", image, (dir / "saved").string()}, out, err);
+    EXPECT_EQ(extract.status, 130);
+    EXPECT_NE(
+        extract.err.find("interrupted before the scan reached the end of the source; nothing was saved"),
+        std::string::npos)
+        << extract.err;
+    EXPECT_FALSE(fs::exists(dir / "saved"));
 }
 
 }  // namespace

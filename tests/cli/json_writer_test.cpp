@@ -12,7 +12,10 @@ TEST(JsonString, EscapesWhatJsonRequiresAndKeepsUtf8) {
 }
 
 TEST(JsonString, ReplacesBytesThatAreNotUtf8) {
-    EXPECT_EQ(JsonString("a\xff" "b"), "\"a\xEF\xBF\xBD" "b\"");
+    EXPECT_EQ(JsonString("a\xff"
+                         "b"),
+              "\"a\xEF\xBF\xBD"
+              "b\"");
     EXPECT_EQ(JsonString("\xed\xa0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");  // a lone surrogate
     EXPECT_EQ(JsonString("\xe6\x96"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");                  // cut short
     EXPECT_EQ(JsonNumber(std::nullopt), "null");

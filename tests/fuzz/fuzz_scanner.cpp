@@ -1,5 +1,6 @@
 // Fuzzes the image scanner with arbitrary media: the bytes become an in-memory image that is scanned
-// exactly as an image on disk is, chunk by chunk and slot by slot, names, stream headers and all.
+// exactly as an image on disk is, chunk by chunk and slot by slot, names, stream headers and all, and then
+// again by the deep scan, which looks for block headers at every byte offset.
 
 #include <atomic>
 #include <cstddef>
@@ -27,17 +28,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(bytes.data(), data, std::min(size, kSecondCopy));
         std::memcpy(bytes.data() + kSecondCopy, data, size);
     }
-    Catalog catalog(std::make_shared<ExtensionFileInfo>());
-    CatalogSink sink;
-    std::atomic<bool> active{true};
-    ImageScanSummary summary;
-    if (ScanImageFile(MemoryImage(bytes), catalog, sink, active, &summary) != 1) __builtin_trap();
-    if (summary.readErrors != 0) __builtin_trap();  // memory never fails to read
-    // Every row the scan made must satisfy the catalog's own promises.
-    for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
-        const auto& row = catalog.row(i);
-        if (!row.path.starts_with(kMediaRootPrefix)) __builtin_trap();
-        if (row.dataOffset && *row.dataOffset > bytes.size() + kChunk + 2048) __builtin_trap();
+    for (bool deep : {false, true}) {
+        Catalog catalog(std::make_shared<ExtensionFileInfo>());
+        CatalogSink sink;
+        std::atomic<bool> active{true};
+        ImageScanSummary summary;
+        const ImageScanOptions options{.deep = deep};
+        if (ScanImageFile(MemoryImage(bytes), catalog, sink, active, &summary, options) != 1)
+            __builtin_trap();
+        if (summary.readErrors != 0) __builtin_trap();  // memory never fails to read
+        // Every row the scan made must satisfy the catalog's own promises.
+        for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
+            const auto& row = catalog.row(i);
+            if (!row.path.starts_with(kMediaRootPrefix)) __builtin_trap();
+            if (row.dataOffset && *row.dataOffset > bytes.size() + kChunk + 2048) __builtin_trap();
+        }
     }
     return 0;
 }

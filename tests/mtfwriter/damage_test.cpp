@@ -26,6 +26,8 @@ TEST(DamageBytes, EachKindIncludingLimits) {
     EXPECT_EQ(damaged(b, Damage::shiftFront(3)), (Bytes{0, 0, 0, 1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(damaged(b, Damage::truncateTo(4)), (Bytes{1, 2, 3, 4}));
     EXPECT_EQ(damaged(b, Damage::truncateTo(40)), b);
+    EXPECT_EQ(damaged(b, Damage::insertJunk(2, 3)), (Bytes{1, 2, 0xA5, 0xA5, 0xA5, 3, 4, 5, 6}));
+    EXPECT_EQ(damaged(b, Damage::insertJunk(99, 1)), (Bytes{1, 2, 3, 4, 5, 6, 0xA5}));
 }
 
 TEST(DamageFiles, MatchTheByteVersionAndMayOverwriteTheirInput) {
@@ -35,9 +37,10 @@ TEST(DamageFiles, MatchTheByteVersionAndMayOverwriteTheirInput) {
     const auto in = tmp / "in.img";
     writeFile(in, std::string(sink.bytes.begin(), sink.bytes.end()));
     const std::uint64_t size = sink.bytes.size();
-    for (const Damage& d : {Damage::cutFront(1000), Damage::cutFront(size + 5), Damage::zeroRange(700, 3000),
-                            Damage::zeroRange(size - 10, 1000), Damage::shiftFront(100),
-                            Damage::truncateTo(4096), Damage::truncateTo(size * 2)}) {
+    for (const Damage& d :
+         {Damage::cutFront(1000), Damage::cutFront(size + 5), Damage::zeroRange(700, 3000),
+          Damage::zeroRange(size - 10, 1000), Damage::shiftFront(100), Damage::insertJunk(size / 2, 7),
+          Damage::truncateTo(4096), Damage::truncateTo(size * 2)}) {
         SCOPED_TRACE(static_cast<int>(d.kind));
         damageFile(in, tmp / "out.img", d);
         EXPECT_EQ(readFile(tmp / "out.img"), damaged(sink.bytes, d));

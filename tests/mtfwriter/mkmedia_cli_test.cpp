@@ -79,10 +79,10 @@ TEST(MkmediaUsage, HelpUnknownCommandsAndBadArguments) {
         {{"generate", "g.img", "--files", "1", "--folders", "1", "--file-size", "1", "--sets", "0"},
          "ostrum-mkmedia: --sets must be 1 to 65535 (try 'ostrum-mkmedia help')\n"},
         {{"damage", "a", "b"},
-         "ostrum-mkmedia: damage takes exactly one of --cut, --zero, --shift, --truncate (try "
+         "ostrum-mkmedia: damage takes exactly one of --cut, --zero, --shift, --insert, --truncate (try "
          "'ostrum-mkmedia help')\n"},
         {{"damage", "a", "b", "--cut", "1", "--shift", "2"},
-         "ostrum-mkmedia: damage takes exactly one of --cut, --zero, --shift, --truncate (try "
+         "ostrum-mkmedia: damage takes exactly one of --cut, --zero, --shift, --insert, --truncate (try "
          "'ostrum-mkmedia help')\n"},
         {{"damage", "a", "b", "--zero", "5"},
          "ostrum-mkmedia: option --zero needs 2 value(s) (try 'ostrum-mkmedia help')\n"},
@@ -251,6 +251,12 @@ TEST(MkmediaDamage, WritesTheDamagedCopyOrSaysWhyNot) {
     const CliRun zero = mkmedia({"damage", img, out, "--zero", "0", "512"});
     ASSERT_EQ(zero.code, kExitOk) << zero.err;
     EXPECT_EQ(slice(readFile(out), 0, 4), (std::vector<std::uint8_t>{0, 0, 0, 0}));
+
+    const CliRun junk = mkmedia({"damage", img, out, "--insert", "60000", "7"});
+    ASSERT_EQ(junk.code, kExitOk) << junk.err;
+    expected = readFile(img);
+    applyDamage(expected, Damage::insertJunk(60000, 7));
+    EXPECT_EQ(readFile(out), expected);
 
     const std::string missing = (tmp / "missing.img").string();
     const CliRun bad = mkmedia({"damage", missing, out, "--shift", "7"});

@@ -87,6 +87,10 @@ TEST_F(ImageSaveTest, EveryFileOfTwoSetsComesBackByteForByteWithItsTime) {
     EXPECT_EQ(ExpectSavedBytesMatch(report, items, expected, destination()), 9u);
     EXPECT_EQ(report.totals.saved, 9u);
     EXPECT_TRUE(report.AllSavedWhole());
+    // The three files written with a CSUM stream (one compressed, whose frames are summed) are verified.
+    EXPECT_EQ(report.totals.verified, 3u);
+    EXPECT_EQ(ResultFor("ODD.DAT")->checksum, ChecksumCheck::Verified);
+    EXPECT_EQ(ResultFor("A.TXT")->checksum, ChecksumCheck::None);
 
     const fs::path letter = destination() / "BACKUP SET 1(_Daily)/DOCS/LETTERS/A.TXT";
     EXPECT_TRUE(fs::is_regular_file(letter));
@@ -101,6 +105,26 @@ TEST_F(ImageSaveTest, EveryFileOfTwoSetsComesBackByteForByteWithItsTime) {
     EXPECT_EQ(sink.lastDone, sink.lastTotal);
     EXPECT_FALSE(sink.progressWentBack);
     EXPECT_EQ(sink.finished.size(), items.size());
+}
+
+// A data byte changed on the medium: the file is kept as the medium gives it, but reported as not whole.
+TEST_F(ImageSaveTest, DataThatDoNotGiveTheirChecksumAreKeptAndReportedAsMismatched) {
+    Prepare(OneSet({mw::FileEntry{.name = "ODD.DAT", .data = mw::GeneratedData{1023, 3}, .csum = true},
+                    mw::FileEntry{.name = "EVEN.DAT", .data = mw::GeneratedData{4096, 4}, .csum = true}}));
+    std::fstream medium(image(), std::ios::in | std::ios::out | std::ios::binary);
+    medium.seekp(static_cast<std::streamoff>(*manifest.files[0].dataOffset + 700));
+    medium.put('\x5A');
+    medium.close();
+    report = Save();
+    const FileResult* odd = ResultFor("ODD.DAT");
+    EXPECT_EQ(odd->checksum, ChecksumCheck::Mismatch);
+    EXPECT_EQ(odd->outcome, SaveOutcome::Saved);
+    EXPECT_NE(odd->reason.find("its CSUM stream records 0x"), std::string::npos) << odd->reason;
+    EXPECT_EQ(ReadWholeFile(destination() / odd->savedAs).at(700), 0x5A);
+    EXPECT_EQ(ResultFor("EVEN.DAT")->checksum, ChecksumCheck::Verified);
+    EXPECT_EQ(report.totals.checksumMismatches, 1u);
+    EXPECT_EQ(report.totals.verified, 1u);
+    EXPECT_FALSE(report.AllSavedWhole());
 }
 
 TEST_F(ImageSaveTest, FilesSpanningManyReadsAndSoftFilemarksComeBackWhole) {

@@ -71,7 +71,7 @@ class SpannedSaveTest : public ::testing::Test {
             }
             catalog::ImageFile image;
             ASSERT_TRUE(catalog::OpenImageFile(image, Image(which[i]).string()));
-            catalog::ScanImageFile(image, *found, quiet, active, nullptr, &context);
+            catalog::ScanImageFile(image, *found, quiet, active, nullptr, {.continuing = &context});
         }
         found->FinishScan();
         items = CheckedItems(*found);

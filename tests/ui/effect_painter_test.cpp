@@ -1,37 +1,38 @@
 #include "ui/effects/effect_painter.h"
 
-#include <QPainter>
 #include <gtest/gtest.h>
+
+#include <QPainter>
 
 namespace ostrum::ui {
 namespace {
 
 constexpr QRgb kSentinel = 0xFFFF00FF;  // a colour no effect below produces
 
-QImage canvas(int w, int h, QRgb fill = kSentinel)
-{
+QImage canvas(int w, int h, QRgb fill = kSentinel) {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(fill);
     return image;
 }
 
-ColorRef at(const QImage& image, int x, int y) { return fromRgbPixel(image.pixel(x, y)); }
+ColorRef at(const QImage& image, int x, int y) {
+    return fromRgbPixel(image.pixel(x, y));
+}
 
-RandomSource constantRandom(int value)
-{
+RandomSource constantRandom(int value) {
     return [value] { return value; };
 }
 
 // --- gradients -------------------------------------------------------------------------------
 
-TEST(Gradient, TenPixelHGradientPaintsEveryColumnWithItsBandColour)
-{
+TEST(Gradient, TenPixelHGradientPaintsEveryColumnWithItsBandColour) {
     const ColorRef from = makeColorRef(0, 0, 0);
     const ColorRef to = makeColorRef(255, 128, 64);
     QImage image = canvas(10, 3);
     {
         QPainter p(&image);
-        EffectPainter(constantRandom(0)).fillBackground(p, kEffectHGradient, QRect(0, 0, 10, 3), from, 0, to, 0, 0);
+        EffectPainter(constantRandom(0))
+            .fillBackground(p, kEffectHGradient, QRect(0, 0, 10, 3), from, 0, to, 0, 0);
     }
     for (int x = 0; x < 10; ++x) {
         // The one non-empty band that covers column x is the last band starting at or before it.
@@ -39,7 +40,8 @@ TEST(Gradient, TenPixelHGradientPaintsEveryColumnWithItsBandColour)
         while (band * 10 / 64 > x) {
             --band;
         }
-        const ColorRef expected = makeColorRef((0 * 64 + band * 255) / 64, (band * 128) / 64, (band * 64) / 64);
+        const ColorRef expected =
+            makeColorRef((0 * 64 + band * 255) / 64, (band * 128) / 64, (band * 64) / 64);
         for (int y = 0; y < 3; ++y) {
             EXPECT_EQ(at(image, x, y), expected) << "column " << x;
         }
@@ -48,16 +50,15 @@ TEST(Gradient, TenPixelHGradientPaintsEveryColumnWithItsBandColour)
     EXPECT_EQ(at(image, 9, 0), makeColorRef(63 * 255 / 64, 63 * 128 / 64, 63));
 }
 
-TEST(Gradient, BandColourFollowsTheFormulaInBothDirections)
-{
-    EXPECT_EQ(gradientBandColour(makeColorRef(255, 0, 10), makeColorRef(0, 255, 10), 0), makeColorRef(255, 0, 10));
+TEST(Gradient, BandColourFollowsTheFormulaInBothDirections) {
+    EXPECT_EQ(gradientBandColour(makeColorRef(255, 0, 10), makeColorRef(0, 255, 10), 0),
+              makeColorRef(255, 0, 10));
     EXPECT_EQ(gradientBandColour(makeColorRef(255, 0, 10), makeColorRef(0, 255, 10), 32),
               makeColorRef(127, 127, 10));  // (255*64 - 32*255)/64 and (32*255)/64, truncated
     EXPECT_EQ(gradientBandColour(makeColorRef(200, 0, 0), makeColorRef(0, 0, 0), 63), makeColorRef(3, 0, 0));
 }
 
-TEST(Gradient, TwoPartEffectsSplitAtTheIntegerHalf)
-{
+TEST(Gradient, TwoPartEffectsSplitAtTheIntegerHalf) {
     const ColorRef c1 = makeColorRef(0, 0, 0);
     const ColorRef c2 = makeColorRef(0, 255, 0);
     const ColorRef c3 = makeColorRef(255, 255, 255);
@@ -92,8 +93,7 @@ TEST(Gradient, TwoPartEffectsSplitAtTheIntegerHalf)
     }
 }
 
-TEST(Background, SolidTransparentAndUnknownEffects)
-{
+TEST(Background, SolidTransparentAndUnknownEffects) {
     QImage image = canvas(4, 4);
     {
         QPainter p(&image);
@@ -109,8 +109,7 @@ TEST(Background, SolidTransparentAndUnknownEffects)
 
 // --- pattern effects -------------------------------------------------------------------------
 
-TEST(Pattern, PaletteRunsFromColour3OverColour2ToColour1ThenBlends)
-{
+TEST(Pattern, PaletteRunsFromColour3OverColour2ToColour1ThenBlends) {
     const ColorRef c1 = makeColorRef(255, 0, 0);
     const ColorRef c2 = makeColorRef(0, 255, 0);
     const ColorRef c3 = makeColorRef(0, 0, 255);
@@ -127,8 +126,7 @@ TEST(Pattern, PaletteRunsFromColour3OverColour2ToColour1ThenBlends)
     EXPECT_EQ(full.tableEntry(0), c1) << "blend is clamped to 100 percent";
 }
 
-TEST(Pattern, GranularityZeroIsGrainFreeEvenForTheLargestRandomNumber)
-{
+TEST(Pattern, GranularityZeroIsGrainFreeEvenForTheLargestRandomNumber) {
     // 32767 / (32767 / 1) - 0 would be one step of grain; granularity 0 must have none.
     for (int r : {0, 16384, kRandomMax}) {
         const PaletteBitmap noise = renderPattern(kEffectNoise, 8, 8, 0, 0, 0, 0, 0, constantRandom(r));
@@ -140,20 +138,22 @@ TEST(Pattern, GranularityZeroIsGrainFreeEvenForTheLargestRandomNumber)
     }
 }
 
-TEST(Pattern, GrainSpansMinusToPlusGranularity)
-{
+TEST(Pattern, GrainSpansMinusToPlusGranularity) {
     const int g = 5;
     EXPECT_EQ(renderPattern(kEffectNoise, 1, 1, 0, 0, 0, g, 0, constantRandom(0)).pixel(0, 0), 128 - g);
-    EXPECT_EQ(renderPattern(kEffectNoise, 1, 1, 0, 0, 0, g, 0, constantRandom(kRandomMax)).pixel(0, 0), 128 + g);
+    EXPECT_EQ(renderPattern(kEffectNoise, 1, 1, 0, 0, 0, g, 0, constantRandom(kRandomMax)).pixel(0, 0),
+              128 + g);
     // For G = 100 the raw formula gives 32767 / 163 - 100 = 101; it stays within +G.
-    EXPECT_EQ(renderPattern(kEffectNoise, 1, 1, 0, 0, 0, 100, 0, constantRandom(kRandomMax)).pixel(0, 0), 228);
+    EXPECT_EQ(renderPattern(kEffectNoise, 1, 1, 0, 0, 0, 100, 0, constantRandom(kRandomMax)).pixel(0, 0),
+              228);
 }
 
-TEST(Pattern, GrainFreeShadesAndBumpsFollowTheirFormulas)
-{
+TEST(Pattern, GrainFreeShadesAndBumpsFollowTheirFormulas) {
     const int w = 50;
     const int h = 40;
-    auto render = [&](int effect, int g = 0) { return renderPattern(effect, w, h, 0, 0, 0, g, 0, constantRandom(0)); };
+    auto render = [&](int effect, int g = 0) {
+        return renderPattern(effect, w, h, 0, 0, 0, g, 0, constantRandom(0));
+    };
     const PaletteBitmap hshade = render(kEffectHShade);
     const PaletteBitmap vshade = render(kEffectVShade);
     const PaletteBitmap diag = render(kEffectDiagShade);
@@ -178,8 +178,7 @@ TEST(Pattern, GrainFreeShadesAndBumpsFollowTheirFormulas)
     EXPECT_EQ(grained.pixel(0, h - 1), 10 + (h - 1) * 235 / h - 10);
 }
 
-TEST(Pattern, VBumpPaleYellowOverWhiteOn400Pixels)
-{
+TEST(Pattern, VBumpPaleYellowOverWhiteOn400Pixels) {
     const ColorRef paleYellow = makeColorRef(255, 255, 192);
     const ColorRef white = makeColorRef(255, 255, 255);
     QImage image = canvas(400, 20);
@@ -199,8 +198,7 @@ TEST(Pattern, VBumpPaleYellowOverWhiteOn400Pixels)
     EXPECT_LT(blue(380), blue(300));
 }
 
-TEST(Pattern, VBumpLeftColumnTakesColour1InsteadOfWrappingToColour3)
-{
+TEST(Pattern, VBumpLeftColumnTakesColour1InsteadOfWrappingToColour3) {
     // Regression: the left column's value is 256, which used to wrap to index 0 (colour 3).
     const ColorRef red = makeColorRef(255, 0, 0);
     const ColorRef blue = makeColorRef(0, 0, 255);
@@ -210,8 +208,7 @@ TEST(Pattern, VBumpLeftColumnTakesColour1InsteadOfWrappingToColour3)
     EXPECT_EQ(bmp.pixel(399, 0), 3);
 }
 
-TEST(Pattern, HardBumpHasLightLeftAndDarkRightBevels)
-{
+TEST(Pattern, HardBumpHasLightLeftAndDarkRightBevels) {
     const PaletteBitmap bmp = renderPattern(kEffectHardBump, 120, 30, 0, 0, 0, 0, 0, constantRandom(0));
     const int y = 15;
     const int middle = bmp.pixel(60, y);
@@ -221,14 +218,14 @@ TEST(Pattern, HardBumpHasLightLeftAndDarkRightBevels)
     EXPECT_LT(bmp.pixel(119 - 5, y), middle);
 }
 
-TEST(Pattern, MetalStaysOnThePaletteAndDrawsAtTheRectangle)
-{
+TEST(Pattern, MetalStaysOnThePaletteAndDrawsAtTheRectangle) {
     int seed = 1;
     RandomSource lcg = [&seed] { return seed = (seed * 1103515245 + 12345) & kRandomMax; };
     QImage image = canvas(60, 30);
     {
         QPainter p(&image);
-        EffectPainter(lcg).fillBackground(p, kEffectMetal, QRect(10, 5, 40, 20), 0xC0C0C0, 0x808080, 0x404040, 3, 0);
+        EffectPainter(lcg).fillBackground(p, kEffectMetal, QRect(10, 5, 40, 20), 0xC0C0C0, 0x808080, 0x404040,
+                                          3, 0);
     }
     EXPECT_EQ(image.pixel(9, 5), kSentinel);
     EXPECT_EQ(image.pixel(50, 5), kSentinel);
@@ -241,8 +238,7 @@ TEST(Pattern, MetalStaysOnThePaletteAndDrawsAtTheRectangle)
     }
 }
 
-TEST(PaletteBitmap, DepthsStrideAndPixelsOutside)
-{
+TEST(PaletteBitmap, DepthsStrideAndPixelsOutside) {
     PaletteBitmap bmp;
     EXPECT_FALSE(bmp.create(10, 10, 24));
     EXPECT_FALSE(bmp.create(0, 10, 8));
@@ -267,8 +263,7 @@ TEST(PaletteBitmap, DepthsStrideAndPixelsOutside)
 
 // --- pictures --------------------------------------------------------------------------------
 
-QImage twoPixelPicture()
-{
+QImage twoPixelPicture() {
     QImage picture(2, 1, QImage::Format_RGB32);
     picture.setPixel(0, 0, qRgb(200, 100, 40));
     picture.setPixel(1, 0, qRgb(0, 255, 0));  // the transparent colour in the tests below
@@ -278,8 +273,7 @@ QImage twoPixelPicture()
 // Draws `picture` into `target` (at its own size in the corner when none is given) on a white
 // canvas of `size`.
 QImage drawOnWhite(const QImage& picture, const PictureOptions& options, QSize size = QSize(2, 1),
-                   QRect target = QRect())
-{
+                   QRect target = QRect()) {
     QImage image = canvas(size.width(), size.height(), 0xFFFFFFFF);
     QPainter p(&image);
     const QRect where = target.isNull() ? picture.rect() : target;
@@ -288,13 +282,13 @@ QImage drawOnWhite(const QImage& picture, const PictureOptions& options, QSize s
     return image;
 }
 
-TEST(Picture, GreyDarkerLighterAndTransparentColour)
-{
+TEST(Picture, GreyDarkerLighterAndTransparentColour) {
     PictureOptions options;
     options.useTransparent = true;
     options.transparent = makeColorRef(0, 255, 0);
     EXPECT_EQ(at(drawOnWhite(twoPixelPicture(), options), 0, 0), makeColorRef(200, 100, 40));
-    EXPECT_EQ(at(drawOnWhite(twoPixelPicture(), options), 1, 0), 0xFFFFFFu) << "transparent pixel keeps the destination";
+    EXPECT_EQ(at(drawOnWhite(twoPixelPicture(), options), 1, 0), 0xFFFFFFu)
+        << "transparent pixel keeps the destination";
 
     options.flags = kPictureGrey;
     const int luma = static_cast<int>(0.299 * 200 + 0.587 * 100 + 0.114 * 40);
@@ -317,8 +311,7 @@ TEST(Picture, GreyDarkerLighterAndTransparentColour)
         << "lighter stops at 255";
 }
 
-TEST(Picture, AlphaPicturesBlendPerPixelAndScaleToTheTarget)
-{
+TEST(Picture, AlphaPicturesBlendPerPixelAndScaleToTheTarget) {
     QImage picture(1, 1, QImage::Format_ARGB32);
     picture.setPixel(0, 0, qRgba(0, 0, 0, 128));
     const QImage image = drawOnWhite(picture, {}, QSize(4, 4), QRect(1, 1, 2, 2));
@@ -329,8 +322,7 @@ TEST(Picture, AlphaPicturesBlendPerPixelAndScaleToTheTarget)
     EXPECT_EQ(image.pixel(3, 3), 0xFFFFFFFFu);
 }
 
-TEST(Picture, HardShadowHasTheShadowColourAtTheOffset)
-{
+TEST(Picture, HardShadowHasTheShadowColourAtTheOffset) {
     QImage picture(4, 4, QImage::Format_RGB32);
     picture.fill(qRgb(255, 0, 0));
     PictureOptions options;
@@ -351,8 +343,7 @@ TEST(Picture, HardShadowHasTheShadowColourAtTheOffset)
     EXPECT_EQ(at(none, 5, 5), 0xFFFFFFu) << "shadow flag without shadow on draws no shadow";
 }
 
-TEST(Picture, BlurredShadowFadesTowardItsEdges)
-{
+TEST(Picture, BlurredShadowFadesTowardItsEdges) {
     QImage picture(20, 20, QImage::Format_RGB32);
     picture.fill(qRgb(0, 0, 255));
     PictureOptions options;
@@ -377,8 +368,7 @@ TEST(Picture, BlurredShadowFadesTowardItsEdges)
     EXPECT_EQ(at(image, 25, 10), 0xFFFFFFu);
 }
 
-TEST(Picture, StripCellsOutOfRangeDrawNothing)
-{
+TEST(Picture, StripCellsOutOfRangeDrawNothing) {
     QImage strip(6, 4, QImage::Format_RGB32);  // three 2x2 cells in a row... plus a cut-off row
     strip.fill(qRgb(0, 0, 0));
     for (int y = 0; y < 2; ++y) {
@@ -401,8 +391,7 @@ TEST(Picture, StripCellsOutOfRangeDrawNothing)
     EXPECT_EQ(at(image, 1, 1), makeColorRef(0, 0, 0)) << "the second row of cells is reachable";
 }
 
-TEST(Picture, IconIsRenderedAtTheTargetSize)
-{
+TEST(Picture, IconIsRenderedAtTheTargetSize) {
     QPixmap pixmap(32, 32);
     pixmap.fill(Qt::blue);
     const QIcon icon(pixmap);
@@ -418,8 +407,7 @@ TEST(Picture, IconIsRenderedAtTheTargetSize)
 
 // --- frames and lines ------------------------------------------------------------------------
 
-QImage drawLines(const std::function<void(QPainter&, EffectPainter&)>& draw, int w = 40, int h = 20)
-{
+QImage drawLines(const std::function<void(QPainter&, EffectPainter&)>& draw, int w = 40, int h = 20) {
     QImage image = canvas(w, h, 0xFFFFFFFF);
     QPainter p(&image);
     EffectPainter painter(constantRandom(0));
@@ -427,8 +415,7 @@ QImage drawLines(const std::function<void(QPainter&, EffectPainter&)>& draw, int
     return image;
 }
 
-TEST(Frame, SolidFrameUsesTopLeftAndBottomRightColours)
-{
+TEST(Frame, SolidFrameUsesTopLeftAndBottomRightColours) {
     const ColorRef light = makeColorRef(250, 0, 0);
     const ColorRef dark = makeColorRef(0, 0, 90);
     const QImage image = drawLines([&](QPainter& p, EffectPainter& e) {
@@ -445,8 +432,7 @@ TEST(Frame, SolidFrameUsesTopLeftAndBottomRightColours)
     EXPECT_EQ(at(image, 22, 6), 0xFFFFFFu);
 }
 
-TEST(Frame, DoubleFrameDrawsASecondFrameTwoWidthsInside)
-{
+TEST(Frame, DoubleFrameDrawsASecondFrameTwoWidthsInside) {
     const QImage image = drawLines([](QPainter& p, EffectPainter& e) {
         e.frameRect(p, QRect(0, 0, 20, 12), 0x0000FF, 0x0000FF, LineStyle::Double, 1);
     });
@@ -458,12 +444,10 @@ TEST(Frame, DoubleFrameDrawsASecondFrameTwoWidthsInside)
     EXPECT_EQ(at(image, 10, 6), 0xFFFFFFu);
 }
 
-TEST(Line, DashStylesFollowTheirPatterns)
-{
+TEST(Line, DashStylesFollowTheirPatterns) {
     auto row = [](LineStyle style) {
-        const QImage image = drawLines([style](QPainter& p, EffectPainter& e) {
-            e.line(p, QPoint(0, 5), QPoint(40, 5), 0, style, 1);
-        });
+        const QImage image = drawLines(
+            [style](QPainter& p, EffectPainter& e) { e.line(p, QPoint(0, 5), QPoint(40, 5), 0, style, 1); });
         QString bits;
         for (int x = 0; x < 40; ++x) {
             bits += at(image, x, 5) == 0 ? '#' : '.';
@@ -478,8 +462,7 @@ TEST(Line, DashStylesFollowTheirPatterns)
     EXPECT_EQ(row(LineStyle::None), std::string(40, '.'));
 }
 
-TEST(Line, WidthDoubleAndNothingForZeroWidth)
-{
+TEST(Line, WidthDoubleAndNothingForZeroWidth) {
     const QImage thick = drawLines([](QPainter& p, EffectPainter& e) {
         e.line(p, QPoint(5, 2), QPoint(5, 12), 0x00FF00, LineStyle::Solid, 3);
         e.line(p, QPoint(20, 2), QPoint(30, 2), 0x00FF00, LineStyle::Double, 2);

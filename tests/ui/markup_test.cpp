@@ -10,10 +10,11 @@
 namespace ostrum::ui {
 namespace {
 
-std::string s(const QString& text) { return text.toStdString(); }
+std::string s(const QString& text) {
+    return text.toStdString();
+}
 
-TEST(Preparation, EntitiesAreReplacedInOnePass)
-{
+TEST(Preparation, EntitiesAreReplacedInOnePass) {
     EXPECT_EQ(s(replaceEntities(u"&amp;&bull;&copy;&euro;&gt;&iquest;&nbsp;&para;&pound;&quot;&reg;&trade;")),
               s(QString::fromUtf8("&\u2022\u00A9\u20AC>\u00BF \u00B6\u00A3\"\u00AE\u2122")));
     EXPECT_EQ(s(replaceEntities(u"&lt;b&gt;")), "<<b>");
@@ -21,19 +22,18 @@ TEST(Preparation, EntitiesAreReplacedInOnePass)
         << "a replaced entity is not read again; unknown or unterminated ones stay";
 }
 
-TEST(Preparation, NewlineModeTurnsLineFeedsAndTabsIntoTags)
-{
+TEST(Preparation, NewlineModeTurnsLineFeedsAndTabsIntoTags) {
     EXPECT_EQ(s(prepareMarkup(u"a\r\nb\tc", true)), "<body>a<br>b<t>c</body>");
     EXPECT_EQ(s(prepareMarkup(u"a\r\nb\tc", false)), "<body>abc</body>");
 }
 
-TEST(Tokenizer, LiteralLessThanAndTagsWithAttributes)
-{
+TEST(Tokenizer, LiteralLessThanAndTagsWithAttributes) {
     const auto literal = tokenizeMarkup(u"x<<b>y");
     ASSERT_EQ(literal.size(), 1u);
     EXPECT_EQ(s(literal[0].text), "x<b>y");
 
-    const auto tokens = tokenizeMarkup(u"<font face=\"Times New Roman\" size=3 color='red'>hi</FONT><br3><t 2><h1>");
+    const auto tokens =
+        tokenizeMarkup(u"<font face=\"Times New Roman\" size=3 color='red'>hi</FONT><br3><t 2><h1>");
     ASSERT_EQ(tokens.size(), 6u);
     const MarkupTag& font = tokens[0].tag;
     EXPECT_EQ(s(font.name), "font");
@@ -53,8 +53,7 @@ TEST(Tokenizer, LiteralLessThanAndTagsWithAttributes)
     EXPECT_EQ(tokenizeMarkup(u"<br99999999>")[0].tag.count, 1000) << "counts are capped";
 }
 
-TEST(Tokenizer, WhatDoesNotOpenATagStaysText)
-{
+TEST(Tokenizer, WhatDoesNotOpenATagStaysText) {
     for (const char16_t* text : {u"a < b", u"x <b", u"<", u"<>", u"1<2"}) {
         const auto tokens = tokenizeMarkup(text);
         ASSERT_EQ(tokens.size(), 1u) << QString::fromUtf16(text).toStdString();
@@ -66,8 +65,7 @@ TEST(Tokenizer, WhatDoesNotOpenATagStaysText)
     EXPECT_EQ(s(*quoted[0].tag.attribute(u"href")), "x>y");
 }
 
-TEST(Colours, HashNumbersNamesAndSystemKeywords)
-{
+TEST(Colours, HashNumbersNamesAndSystemKeywords) {
     const ColourTable table;
     const ColorRef current = 0x123456;
     EXPECT_EQ(parseColour(u"#ff9900", current, table), makeColorRef(0xFF, 0x99, 0x00));
@@ -85,8 +83,7 @@ TEST(Colours, HashNumbersNamesAndSystemKeywords)
     EXPECT_EQ(parseColour(u"infobackground", current, table), systemColor(COLOR_INFOBK));
 }
 
-TEST(Lengths, NumbersPercentagesRelativeValuesAndUnits)
-{
+TEST(Lengths, NumbersPercentagesRelativeValuesAndUnits) {
     LengthContext c;
     c.current = 20;
     c.xHeight = 7;
@@ -110,8 +107,7 @@ TEST(Lengths, NumbersPercentagesRelativeValuesAndUnits)
     EXPECT_FALSE(parseLength(u"", c));
 }
 
-TEST(Lengths, FontSizeStepsAndRelativeSizes)
-{
+TEST(Lengths, FontSizeStepsAndRelativeSizes) {
     LengthContext c;
     c.current = 16;
     const int steps[] = {8, 10, 12, 14, 18, 24, 36};
@@ -125,11 +121,11 @@ TEST(Lengths, FontSizeStepsAndRelativeSizes)
     EXPECT_FALSE(parseFontSize(u"-20", c));
 }
 
-TEST(StyleSheetParser, DefaultSheetHasItsSeventeenRules)
-{
+TEST(StyleSheetParser, DefaultSheetHasItsSeventeenRules) {
     const auto rules = parseStyleSheet(QString::fromLatin1(kDefaultStyleSheet));
-    const char* selectors[] = {"body", "p",   "h1",   "h2",     "h3",      "h4",  "h5",  "h6",          "pre",
-                               "code", "a:link", "a:hover", "sub", "sup", "big", "small", ".cpp-comment"};
+    const char* selectors[] = {"body", "p",   "h1",  "h2",    "h3",          "h4",
+                               "h5",   "h6",  "pre", "code",  "a:link",      "a:hover",
+                               "sub",  "sup", "big", "small", ".cpp-comment"};
     ASSERT_EQ(rules.size(), std::size(selectors));
     for (std::size_t i = 0; i < rules.size(); ++i) {
         EXPECT_EQ(s(rules[i].selector), selectors[i]);
@@ -145,8 +141,7 @@ TEST(StyleSheetParser, DefaultSheetHasItsSeventeenRules)
     EXPECT_EQ(s(rules[16].declarations[1].property), "font-style");
 }
 
-TEST(StyleSheetParser, ApplyingDefaultClasses)
-{
+TEST(StyleSheetParser, ApplyingDefaultClasses) {
     StyleSheet sheet;
     sheet.add(QString::fromLatin1(kDefaultStyleSheet));
     const ColourTable colours;
@@ -182,11 +177,11 @@ TEST(StyleSheetParser, ApplyingDefaultClasses)
     EXPECT_EQ(comment.textColour, makeColorRef(0, 0x80, 0));
 }
 
-TEST(StyleSheetParser, SelectorListsLaterRulesAndMalformedText)
-{
+TEST(StyleSheetParser, SelectorListsLaterRulesAndMalformedText) {
     StyleSheet sheet;
-    sheet.add(u"H1, .Note {color: red; font-weight: bolder}\nbroken { color red; : x; font-size:}\n"
-              u".note {color: blue}\nlast {text-transform: uppercase");
+    sheet.add(
+        u"H1, .Note {color: red; font-weight: bolder}\nbroken { color red; : x; font-size:}\n"
+        u".note {color: blue}\nlast {text-transform: uppercase");
     ASSERT_NE(sheet.find(u"h1"), nullptr);
     ASSERT_NE(sheet.find(u".note"), nullptr);
     EXPECT_EQ(sheet.find(u".note")->size(), 3u) << "a selector seen again gains declarations";

@@ -1,9 +1,10 @@
 // Measuring, drawing, links and tables of RichTextDrawer, on offscreen images.
 #include "ui/richtext/rich_text_drawer.h"
 
+#include <gtest/gtest.h>
+
 #include <QPainter>
 #include <QWidget>
-#include <gtest/gtest.h>
 #include <random>
 
 #include "ui/richtext/lengths.h"
@@ -15,39 +16,36 @@ namespace {
 constexpr QRgb kWhite = 0xFFFFFFFF;
 constexpr int kBodySize = 13;  // "body {font-size: 10pt}" at 96 dots per inch
 
-QImage blank(int w, int h)
-{
+QImage blank(int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(kWhite);
     return image;
 }
 
-QSize measure(RichTextDrawer& drawer, const QString& text)
-{
+QSize measure(RichTextDrawer& drawer, const QString& text) {
     QImage image = blank(1, 1);
     QPainter p(&image);
     return drawer.measure(p, text);
 }
 
-QImage render(RichTextDrawer& drawer, int w, int h)
-{
+QImage render(RichTextDrawer& drawer, int w, int h) {
     QImage image = blank(w, h);
     QPainter p(&image);
     drawer.draw(p, QRect(0, 0, w, h));
     return image;
 }
 
-QFontMetrics bodyMetrics(int weight = 400, int size = kBodySize)
-{
+QFontMetrics bodyMetrics(int weight = 400, int size = kBodySize) {
     static QImage device = blank(1, 1);
     return QFontMetrics(makeFont({QStringLiteral("Verdana"), size, weight, false, false, false}), &device);
 }
 
-int advance(const QString& text, int weight = 400) { return bodyMetrics(weight).horizontalAdvance(text); }
+int advance(const QString& text, int weight = 400) {
+    return bodyMetrics(weight).horizontalAdvance(text);
+}
 
 // Columns that hold any non-white pixel, as [first, last]; {-1, -1} for a blank image.
-std::pair<int, int> inkColumns(const QImage& image)
-{
+std::pair<int, int> inkColumns(const QImage& image) {
     int first = -1;
     int last = -1;
     for (int x = 0; x < image.width(); ++x) {
@@ -63,9 +61,8 @@ std::pair<int, int> inkColumns(const QImage& image)
 }
 
 class ImageResources final : public ResourceProvider {
-public:
-    QImage bitmap(int id) const override
-    {
+  public:
+    QImage bitmap(int id) const override {
         if (id != 5) {
             return {};
         }
@@ -75,16 +72,14 @@ public:
     }
     QIcon icon(int) const override { return {}; }
     ImageStrip imageStrip(int) const override { return {}; }
-    std::optional<QString> string(int id) const override
-    {
+    std::optional<QString> string(int id) const override {
         return id == 101 ? std::optional<QString>(QStringLiteral("Resource text")) : std::nullopt;
     }
 };
 
 class RecordingOpener final : public LinkOpener {
-public:
-    bool open(const QString& target) override
-    {
+  public:
+    bool open(const QString& target) override {
         opened.push_back(target);
         return true;
     }
@@ -93,36 +88,34 @@ public:
 
 // --- measuring and text --------------------------------------------------------------------
 
-TEST(RichTextMeasure, EmptyTextIsZeroAndXIsItsExtentPlusOne)
-{
+TEST(RichTextMeasure, EmptyTextIsZeroAndXIsItsExtentPlusOne) {
     RichTextDrawer drawer;
     EXPECT_EQ(measure(drawer, QString()), QSize(0, 0));
     const QFontMetrics fm = bodyMetrics();
     EXPECT_EQ(measure(drawer, QStringLiteral("x")), QSize(fm.horizontalAdvance(u'x') + 1, fm.height() + 1));
 }
 
-TEST(RichTextMeasure, EntitiesAroundBDrawTheTagLiterallyWithoutBold)
-{
+TEST(RichTextMeasure, EntitiesAroundBDrawTheTagLiterallyWithoutBold) {
     RichTextDrawer drawer;
     const QString words = QStringLiteral("wide bold words");
     const QSize size = measure(drawer, QStringLiteral("&lt;b&gt;") + words);
     EXPECT_EQ(size.width(), advance(QStringLiteral("<b>") + words) + 1);
     ASSERT_NE(advance(words, 800), advance(words)) << "the font must show bold to tell";
-    EXPECT_EQ(measure(drawer, QStringLiteral("&lt;b&gt;x&lt;/b&gt;")).width(), advance(QStringLiteral("<b>x</b>")) + 1);
+    EXPECT_EQ(measure(drawer, QStringLiteral("&lt;b&gt;x&lt;/b&gt;")).width(),
+              advance(QStringLiteral("<b>x</b>")) + 1);
 }
 
-TEST(RichTextMeasure, NewlineModeOnBreaksTheLineAndOffJoinsTheWords)
-{
+TEST(RichTextMeasure, NewlineModeOnBreaksTheLineAndOffJoinsTheWords) {
     RichTextDrawer drawer;
     const QFontMetrics fm = bodyMetrics();
     const int widest = std::max(advance(QStringLiteral("one")), advance(QStringLiteral("two")));
     EXPECT_EQ(measure(drawer, QStringLiteral("one\ntwo")), QSize(widest + 1, 2 * fm.height() + 1));
     drawer.setNewlineMode(false);
-    EXPECT_EQ(measure(drawer, QStringLiteral("one\ntwo")), QSize(advance(QStringLiteral("onetwo")) + 1, fm.height() + 1));
+    EXPECT_EQ(measure(drawer, QStringLiteral("one\ntwo")),
+              QSize(advance(QStringLiteral("onetwo")) + 1, fm.height() + 1));
 }
 
-TEST(RichTextLayout, NestedBoldIsWeight900)
-{
+TEST(RichTextLayout, NestedBoldIsWeight900) {
     StyleSheet sheet;
     sheet.add(QString::fromLatin1(kDefaultStyleSheet));
     const ColourTable colours;
@@ -140,8 +133,7 @@ TEST(RichTextLayout, NestedBoldIsWeight900)
     EXPECT_EQ(weights, (std::vector<int>{900, 800, 400}));
 }
 
-TEST(RichTextMeasure, BreaksTabsAndClasses)
-{
+TEST(RichTextMeasure, BreaksTabsAndClasses) {
     RichTextDrawer drawer;
     const QFontMetrics fm = bodyMetrics();
     EXPECT_EQ(measure(drawer, QStringLiteral("a<br3>b")).height(), 4 * fm.height() + 1);
@@ -150,12 +142,13 @@ TEST(RichTextMeasure, BreaksTabsAndClasses)
         << "completing the partial tab counts as the first step";
     EXPECT_EQ(measure(drawer, QStringLiteral("ab<t2>x")).width(), 64 + advance(QStringLiteral("x")) + 1);
     drawer.addStyleSheet(u".huge {font-size: 30px}");
-    EXPECT_EQ(measure(drawer, QStringLiteral("<span class=huge>x</span>")).height(), bodyMetrics(400, 30).height() + 1);
-    EXPECT_EQ(measure(drawer, QStringLiteral("<unknown attr=1>x</unknown>")).width(), advance(QStringLiteral("x")) + 1);
+    EXPECT_EQ(measure(drawer, QStringLiteral("<span class=huge>x</span>")).height(),
+              bodyMetrics(400, 30).height() + 1);
+    EXPECT_EQ(measure(drawer, QStringLiteral("<unknown attr=1>x</unknown>")).width(),
+              advance(QStringLiteral("x")) + 1);
 }
 
-TEST(RichTextMeasure, MaximumWidthWrapsAtBreakCharactersAndCapsTheWidth)
-{
+TEST(RichTextMeasure, MaximumWidthWrapsAtBreakCharactersAndCapsTheWidth) {
     RichTextDrawer drawer;
     const int limit = advance(QStringLiteral("alpha beta")) + 2;
     drawer.setMaximumWidth(limit);
@@ -169,8 +162,7 @@ TEST(RichTextMeasure, MaximumWidthWrapsAtBreakCharactersAndCapsTheWidth)
 
 // --- drawing -------------------------------------------------------------------------------
 
-TEST(RichTextDraw, RightAlignmentAndDisabledColour)
-{
+TEST(RichTextDraw, RightAlignmentAndDisabledColour) {
     RichTextDrawer drawer;
     measure(drawer, QStringLiteral("<right>xx</right>"));
     const auto [first, last] = inkColumns(render(drawer, 200, 20));
@@ -197,23 +189,23 @@ TEST(RichTextDraw, RightAlignmentAndDisabledColour)
     EXPECT_GT(inked, 10);
 }
 
-TEST(RichTextDraw, PicturesFromResourcesWithStyleAndStrings)
-{
+TEST(RichTextDraw, PicturesFromResourcesWithStyleAndStrings) {
     RichTextDrawer drawer;
     drawer.setResourceProvider(std::make_shared<ImageResources>());
     EXPECT_EQ(measure(drawer, QStringLiteral("<bmp idres=5>")), QSize(11, 8));
     EXPECT_EQ(measure(drawer, QStringLiteral("<bmp idres=5 width=200% height=3>")), QSize(21, 4));
-    EXPECT_EQ(measure(drawer, QStringLiteral("<bmp idres=99>")), QSize(1, 1)) << "a missing picture is skipped";
+    EXPECT_EQ(measure(drawer, QStringLiteral("<bmp idres=99>")), QSize(1, 1))
+        << "a missing picture is skipped";
     EXPECT_EQ(measure(drawer, QStringLiteral("<bmp idres=5 srcdll=other.dll>")), QSize(1, 1));
-    EXPECT_EQ(measure(drawer, QStringLiteral("<string idres=101>")).width(), advance(QStringLiteral("Resource text")) + 1);
+    EXPECT_EQ(measure(drawer, QStringLiteral("<string idres=101>")).width(),
+              advance(QStringLiteral("Resource text")) + 1);
 
     measure(drawer, QStringLiteral("<bmp idres=5 style=g>"));
     const int luma = static_cast<int>(0.299 * 200 + 0.587 * 100);
     EXPECT_EQ(render(drawer, 20, 10).pixel(3, 3), qRgb(luma, luma, luma));
 }
 
-TEST(RichTextDraw, TableBackgroundEffectFillsTheTable)
-{
+TEST(RichTextDraw, TableBackgroundEffectFillsTheTable) {
     RichTextDrawer drawer;
     measure(drawer, QStringLiteral("<table width=128 height=20 bgeffect=hgradient bgcolor=#ff0000 "
                                    "bgendcolor=#0000ff><tr><td></td></tr></table>"));
@@ -224,15 +216,19 @@ TEST(RichTextDraw, TableBackgroundEffectFillsTheTable)
     EXPECT_EQ(image.pixel(64, 25), kWhite);
 }
 
-TEST(RichTextDraw, MessageBoxTableOfIconAndText)
-{
+TEST(RichTextDraw, MessageBoxTableOfIconAndText) {
     RichTextDrawer drawer;
     QPixmap icon(32, 32);
     icon.fill(Qt::blue);
     drawer.registerHandle(0x1234, QIcon(icon));
     const QString text = QStringLiteral("Message text");
-    const QString markup = QStringLiteral("<table cellpadding=%1><tr><td width=%2><icon handle=0x%3></td><td>%4</td></tr></table>")
-                               .arg(5).arg(32).arg(0x1234, 0, 16).arg(text);
+    const QString markup =
+        QStringLiteral(
+            "<table cellpadding=%1><tr><td width=%2><icon handle=0x%3></td><td>%4</td></tr></table>")
+            .arg(5)
+            .arg(32)
+            .arg(0x1234, 0, 16)
+            .arg(text);
     const QSize size = measure(drawer, markup);
     const QFontMetrics fm = bodyMetrics();
     // Two padded cells, one pixel between the columns, and the measure's own pixel.
@@ -249,16 +245,16 @@ TEST(RichTextDraw, MessageBoxTableOfIconAndText)
     EXPECT_LE(43 + last, size.width() - 1 - 5);
 }
 
-TEST(RichTextDraw, RowAndColumnSpansShareTheGrid)
-{
+TEST(RichTextDraw, RowAndColumnSpansShareTheGrid) {
     RichTextDrawer drawer;
     const QSize spanned = measure(drawer, QStringLiteral("<table><tr><td colspan=2>wide wide wide</td></tr>"
                                                          "<tr><td>a</td><td>b</td></tr></table>"));
     EXPECT_EQ(spanned.width(), advance(QStringLiteral("wide wide wide")) + 1);
     const QFontMetrics fm = bodyMetrics();
     EXPECT_EQ(spanned.height(), 2 * fm.height() + 1 + 1);
-    const QSize tall = measure(drawer, QStringLiteral("<table cellspacing=2 border=1><tr><td rowspan=2>x<br>y<br>z</td>"
-                                                      "<td>a</td></tr><tr><td>b</td></tr></table>"));
+    const QSize tall =
+        measure(drawer, QStringLiteral("<table cellspacing=2 border=1><tr><td rowspan=2>x<br>y<br>z</td>"
+                                       "<td>a</td></tr><tr><td>b</td></tr></table>"));
     // The spanned cell (three lines and its 1-pixel cell border each way) covers both rows and the
     // spacing and pixel between them; then the outer spacing twice, the table border and the measure's pixel.
     EXPECT_EQ(tall.height(), (3 * fm.height() + 2) + 2 * 2 + 2 + 1);
@@ -272,11 +268,14 @@ struct Notification {
     std::intptr_t parameter;
 };
 
-TEST(RichTextLinks, HoverSwitchesToAHoverAndBackWithMinusTwo)
-{
+TEST(RichTextLinks, HoverSwitchesToAHoverAndBackWithMinusTwo) {
     RichTextDrawer drawer;
     std::vector<Notification> heard;
-    drawer.setNotification([&](unsigned m, int l, std::intptr_t p) { heard.push_back({m, l, p}); }, 0x8064, 77);
+    drawer.setNotification(
+        [&](unsigned m, int l, std::intptr_t p) {
+            heard.push_back({m, l, p});
+        },
+        0x8064, 77);
     measure(drawer, QStringLiteral("<a href=\"https://example.com/\">link</a> after"));
     const QImage normal = render(drawer, 200, 30);
     const QPoint over(advance(QStringLiteral("link")) / 2, bodyMetrics().height() / 2);
@@ -294,7 +293,8 @@ TEST(RichTextLinks, HoverSwitchesToAHoverAndBackWithMinusTwo)
     const int underline = bodyMetrics().ascent() + bodyMetrics().underlinePos();
     bool blueUnderline = false;
     for (int y = underline - 1; y <= underline + 1; ++y) {
-        blueUnderline |= hovered.pixel(over.x(), y) != kWhite && qBlue(hovered.pixel(over.x(), y)) > qRed(hovered.pixel(over.x(), y));
+        blueUnderline |= hovered.pixel(over.x(), y) != kWhite &&
+                         qBlue(hovered.pixel(over.x(), y)) > qRed(hovered.pixel(over.x(), y));
     }
     EXPECT_TRUE(blueUnderline);
 
@@ -304,18 +304,21 @@ TEST(RichTextLinks, HoverSwitchesToAHoverAndBackWithMinusTwo)
     EXPECT_EQ(render(drawer, 200, 30), normal);
 }
 
-TEST(RichTextLinks, ClickOpensHrefAndSendsMsgTargets)
-{
+TEST(RichTextLinks, ClickOpensHrefAndSendsMsgTargets) {
     RichTextDrawer drawer;
     auto opener = std::make_shared<RecordingOpener>();
     drawer.setLinkOpener(opener);
     std::vector<QString> commands;
-    drawer.setCommandTarget([&](unsigned m, const QString& t, std::intptr_t p) {
-        EXPECT_EQ(m, 0x400u);
-        EXPECT_EQ(p, 5);
-        commands.push_back(t);
-    }, 0x400, 5);
-    measure(drawer, QStringLiteral("<a href=\"https://example.com/a b\">one</a><br><a msg=\"do-it\">two</a><br><a>three</a>"));
+    drawer.setCommandTarget(
+        [&](unsigned m, const QString& t, std::intptr_t p) {
+            EXPECT_EQ(m, 0x400u);
+            EXPECT_EQ(p, 5);
+            commands.push_back(t);
+        },
+        0x400, 5);
+    measure(drawer,
+            QStringLiteral(
+                "<a href=\"https://example.com/a b\">one</a><br><a msg=\"do-it\">two</a><br><a>three</a>"));
     render(drawer, 200, 60);
     const int line = bodyMetrics().height();
     EXPECT_TRUE(drawer.click(QPoint(3, line / 2)));
@@ -329,8 +332,7 @@ TEST(RichTextLinks, ClickOpensHrefAndSendsMsgTargets)
     EXPECT_EQ(commands[0].toStdString(), "do-it");
 }
 
-TEST(RichTextLinks, HandCursorOverALinkOnly)
-{
+TEST(RichTextLinks, HandCursorOverALinkOnly) {
     RichTextDrawer drawer;
     QWidget widget;
     drawer.setCursorWidget(&widget);
@@ -342,8 +344,7 @@ TEST(RichTextLinks, HandCursorOverALinkOnly)
     EXPECT_EQ(widget.cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST(RichTextHostile, OddAndHugeMarkupNeverCrashes)
-{
+TEST(RichTextHostile, OddAndHugeMarkupNeverCrashes) {
     RichTextDrawer drawer;
     drawer.setMaximumWidth(300);
     std::vector<QString> inputs = {
@@ -353,7 +354,8 @@ TEST(RichTextHostile, OddAndHugeMarkupNeverCrashes)
         QStringLiteral("<hr size=99999999 width=99999999><bmp width=99999 height=99999 idres=5>"),
         QStringLiteral("<<<<<<&&&&;;;&lt;&lt;<</>></x y=\"unterminated"),
         QStringLiteral("<a href=x><a href=y>z</a></a></td></tr></table>"),
-        QStringLiteral("<table cellpadding=99999 cellspacing=-5 border=99999 width=200%><tr><td>x</td></tr></table>"),
+        QStringLiteral(
+            "<table cellpadding=99999 cellspacing=-5 border=99999 width=200%><tr><td>x</td></tr></table>"),
         QString(3000, u'<') + QString(3000, u'b') + QStringLiteral(">"),
     };
     QString deep;

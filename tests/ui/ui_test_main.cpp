@@ -1,9 +1,9 @@
 // The ui tests paint through Qt, which needs an application object; they run offscreen.
-#include <QApplication>
 #include <gtest/gtest.h>
 
-int main(int argc, char** argv)
-{
+#include <QApplication>
+
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

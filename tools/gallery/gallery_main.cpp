@@ -2,16 +2,15 @@
 // anyone can look at what EffectPainter and RichTextDrawer draw.
 //   ostrum-gallery [output.png]     (default: gallery.png)
 #include <QApplication>
-#include <QPainter>
 #include <QFileInfo>
+#include <QPainter>
 #include <cstdio>
 
 #include "controls_gallery.h"
 #include "recovery_gallery.h"
-#include "wizard_gallery.h"
-
 #include "ui/effects/effect_painter.h"
 #include "ui/richtext/rich_text_drawer.h"
+#include "wizard_gallery.h"
 
 namespace {
 
@@ -30,11 +29,12 @@ constexpr int kLinesHeight = 70;  // a row of frames and the lines under them
 
 // Pictures and strings by number, as the program's resources will provide them.
 class GalleryResources final : public ResourceProvider {
-public:
+  public:
     QImage bitmap(int id) const override { return id == 1 ? checkerboard() : QImage(); }
-    QIcon icon(int id) const override { return id == 2 ? QIcon(QPixmap::fromImage(disc(Qt::darkGreen))) : QIcon(); }
-    ImageStrip imageStrip(int id) const override
-    {
+    QIcon icon(int id) const override {
+        return id == 2 ? QIcon(QPixmap::fromImage(disc(Qt::darkGreen))) : QIcon();
+    }
+    ImageStrip imageStrip(int id) const override {
         if (id != 3) {
             return {};
         }
@@ -46,13 +46,11 @@ public:
         }
         return {strip, QSize(16, 16)};
     }
-    std::optional<QString> string(int id) const override
-    {
+    std::optional<QString> string(int id) const override {
         return id == 101 ? std::optional<QString>(QStringLiteral("string resource 101")) : std::nullopt;
     }
 
-    static QImage checkerboard()
-    {
+    static QImage checkerboard() {
         QImage image(24, 24, QImage::Format_RGB32);
         for (int y = 0; y < 24; ++y) {
             for (int x = 0; x < 24; ++x) {
@@ -61,8 +59,7 @@ public:
         }
         return image;
     }
-    static QImage disc(const QColor& colour)
-    {
+    static QImage disc(const QColor& colour) {
         QImage image(32, 32, QImage::Format_ARGB32);
         image.fill(Qt::transparent);
         QPainter p(&image);
@@ -80,7 +77,8 @@ public:
 const char* const kMarkup =
     "<h1>Rich-text gallery</h1>\n"
     "<b>bold</b>, <b><b>bold twice</b></b>, <i>italic</i>, <em>em</em>, <u>underline</u>, <s>strike</s>, "
-    "<strike>strike</strike>, &lt;b&gt; literal, &copy; &reg; &trade; &euro; &pound; &para; &bull; &iquest; &quot;\n"
+    "<strike>strike</strike>, &lt;b&gt; literal, &copy; &reg; &trade; &euro; &pound; &para; &bull; &iquest; "
+    "&quot;\n"
     "<font face=\"DejaVu Serif\" size=5 color=darkred>font face, size 5</font> <font size=\"+4\" weight=900 "
     "bkgnd=lightyellow>bigger, 900, background</font> <font style=\"text-decoration:overline; color:teal\">"
     "overline</font>\n"
@@ -90,7 +88,8 @@ const char* const kMarkup =
     "<hr>\n"
     "<center>centred line</center>\n"
     "<right>right-aligned line</right>\n"
-    "<justify>Justified text wraps at the maximum width of the drawer and spreads the space of every full line "
+    "<justify>Justified text wraps at the maximum width of the drawer and spreads the space of every full "
+    "line "
     "over its blanks, so both edges of this paragraph line up, except the last line.</justify>\n"
     "tab:<t>one<t>two<t2>four<br2>after a double break\n"
     "<top>top</top> <vcenter>vcenter</vcenter> <bottom>bottom</bottom> <baseline>baseline</baseline> "
@@ -103,15 +102,16 @@ const char* const kMarkup =
     "<string idres=101>, <a href=\"https://example.com/\">a link</a>, <a msg=\"command\">a message link</a>, "
     "<a href=\"x\"><bmp idres=1 style=g hotstyle=l></a>\n"
     "<table border=2 cellpadding=4 cellspacing=2 bgeffect=vgradient bgcolor=#e0f0ff bgendcolor=#80a0d0>"
-    "<tr><td colspan=2 align=center><b>colspan 2</b></td><td rowspan=2 bgcolor=lightyellow>rowspan 2</td></tr>"
-    "<tr><td>cell</td><td align=right bgeffect=hbump bgcolor=white bgmidcolor=silver bgendcolor=gray>bump</td></tr>"
+    "<tr><td colspan=2 align=center><b>colspan 2</b></td><td rowspan=2 bgcolor=lightyellow>rowspan "
+    "2</td></tr>"
+    "<tr><td>cell</td><td align=right bgeffect=hbump bgcolor=white bgmidcolor=silver "
+    "bgendcolor=gray>bump</td></tr>"
     "<tr><td borderstyle=double border=1 bordercolor=red>double</td><td width=80 valign=bottom>fixed 80</td>"
     "<td bgeffect=metal bgcolor=#d0d0d0 bgmidcolor=#a0a0a0 bgendcolor=#707070>metal</td></tr></table>\n"
     "<table cellpadding=5><tr><td width=32><icon handle=0x7></td><td>The message box's table: an icon and "
     "its text.</td></tr></table>";
 
-int drawEffects(QPainter& painter, int top)
-{
+int drawEffects(QPainter& painter, int top) {
     EffectPainter effects;
     QFont caption(QStringLiteral("DejaVu Sans"));
     caption.setPixelSize(12);
@@ -131,13 +131,12 @@ int drawEffects(QPainter& painter, int top)
     return top + kEffectRows * kEffectRowHeight;
 }
 
-int drawLines(QPainter& painter, int top)
-{
+int drawLines(QPainter& painter, int top) {
     EffectPainter effects;
     for (int style = 1; style <= 6; ++style) {
         const int x = kTileGap + (style - 1) * 140;
-        effects.frameRect(painter, QRect(x, top, 120, 40), makeColorRef(180, 180, 180), makeColorRef(64, 64, 64),
-                          static_cast<LineStyle>(style), 2);
+        effects.frameRect(painter, QRect(x, top, 120, 40), makeColorRef(180, 180, 180),
+                          makeColorRef(64, 64, 64), static_cast<LineStyle>(style), 2);
         effects.line(painter, QPoint(x, top + 50), QPoint(x + 120, top + 50), makeColorRef(0, 0, 128),
                      static_cast<LineStyle>(style), 1);
     }
@@ -146,9 +145,9 @@ int drawLines(QPainter& painter, int top)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery.png");
 

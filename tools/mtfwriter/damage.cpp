@@ -16,6 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr std::size_t kCopyChunk = 1u << 20;
+constexpr std::uint8_t kJunkByte = 0xA5;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -56,8 +57,8 @@ class Copier {
         }
     }
 
-    void zeros(std::uint64_t n) {
-        std::fill(buf_.begin(), buf_.end(), 0);
+    void fill(std::uint64_t n, std::uint8_t value) {
+        std::fill(buf_.begin(), buf_.end(), value);
         while (n > 0) {
             const std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(n, buf_.size()));
             put(buf_.data(), k);
@@ -98,6 +99,10 @@ void applyDamage(std::vector<std::uint8_t>& image, const Damage& d) {
         case Damage::Kind::Truncate:
             if (d.offset < size) image.resize(static_cast<std::size_t>(d.offset));
             break;
+        case Damage::Kind::InsertJunk:
+            image.insert(image.begin() + static_cast<std::ptrdiff_t>(std::min(d.offset, size)),
+                         static_cast<std::size_t>(d.length), kJunkByte);
+            break;
     }
 }
 
@@ -118,11 +123,16 @@ void damageFile(const fs::path& in, const fs::path& out, const Damage& d) {
                 copier.copy(0, size, d.offset, d.offset + std::min(d.length, UINT64_MAX - d.offset));
                 break;
             case Damage::Kind::ShiftFront:
-                copier.zeros(d.offset);
+                copier.fill(d.offset, 0);
                 copier.copy(0, size);
                 break;
             case Damage::Kind::Truncate:
                 copier.copy(0, std::min(d.offset, size));
+                break;
+            case Damage::Kind::InsertJunk:
+                copier.copy(0, std::min(d.offset, size));
+                copier.fill(d.length, kJunkByte);
+                copier.copy(std::min(d.offset, size), size);
                 break;
         }
         if (std::fflush(output.get()) != 0) throw ioError("cannot write", temp);

@@ -1,5 +1,5 @@
 // Damaging written media on purpose, for tests of carving readers: cut the beginning away, zero a range,
-// shift everything off its 512-byte alignment, or cut the end away.
+// shift everything off its 512-byte alignment, insert junk bytes inside, or cut the end away.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +9,12 @@
 namespace ostrum::mtfwriter {
 
 struct Damage {
-    enum class Kind { CutFront, ZeroRange, ShiftFront, Truncate };
+    enum class Kind { CutFront, ZeroRange, ShiftFront, Truncate, InsertJunk };
     Kind kind = Kind::CutFront;
-    std::uint64_t offset = 0;  // CutFront/ShiftFront/Truncate: the byte count; ZeroRange: the first byte
-    std::uint64_t length = 0;  // ZeroRange: how many bytes
+    // CutFront/ShiftFront/Truncate: the byte count; ZeroRange: the first byte; InsertJunk: where the junk
+    // goes (the byte before which it is put)
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;  // ZeroRange, InsertJunk: how many bytes
 
     static Damage cutFront(std::uint64_t n) { return {Kind::CutFront, n, 0}; }
     static Damage zeroRange(std::uint64_t offset, std::uint64_t length) {
@@ -20,10 +22,14 @@ struct Damage {
     }
     static Damage shiftFront(std::uint64_t n) { return {Kind::ShiftFront, n, 0}; }
     static Damage truncateTo(std::uint64_t n) { return {Kind::Truncate, n, 0}; }
+    static Damage insertJunk(std::uint64_t offset, std::uint64_t length) {
+        return {Kind::InsertJunk, offset, length};
+    }
 };
 
 // Cutting or truncating beyond the end leaves nothing / everything; a zero range is clipped to the image.
-// Shifting inserts `n` zero bytes at the front.
+// Shifting inserts `n` zero bytes at the front. Junk is `length` bytes of 0xA5 put before byte `offset`
+// (at the end when the image is shorter), moving everything after them off its alignment.
 void applyDamage(std::vector<std::uint8_t>& image, const Damage& damage);
 
 // The same on files, streamed (images of many GiB): writes the damaged copy of `in` to `out`, which may be

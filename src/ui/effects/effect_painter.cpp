@@ -14,15 +14,14 @@ constexpr int kMaxGranularity = 255;
 constexpr int kPaletteMiddle = 128;  // palette entry of colour 2; also the centre of the shade scale
 constexpr int kMaxIndex = 255;
 constexpr int kPatternDepth = 8;
-constexpr int kCubeScale = 128;        // m^3 / 128 / 128 keeps the cube of -127..128 within -128..128
-constexpr int kHardBumpBase = 64;      // hardbump factor: (64 - G) x 2
+constexpr int kCubeScale = 128;    // m^3 / 128 / 128 keeps the cube of -127..128 within -128..128
+constexpr int kHardBumpBase = 64;  // hardbump factor: (64 - G) x 2
 constexpr int kBevelMaxWidth = 16;
 constexpr int kBevelWidthDivisor = 6;  // bevel width: min(W / 6, 16)
 constexpr int kMetalStreaks = 200;
 constexpr int kMetalStreakRange = 40;  // headroom the metal shade leaves for its streaks
 
-int grainOf(int granularity, const RandomSource& random)
-{
+int grainOf(int granularity, const RandomSource& random) {
     if (granularity <= 0) {
         return 0;
     }
@@ -32,8 +31,7 @@ int grainOf(int granularity, const RandomSource& random)
     return std::clamp(r / (kRandomMax / q) - granularity, -granularity, granularity);
 }
 
-void buildPatternTable(PaletteBitmap& bitmap, ColorRef c1, ColorRef c2, ColorRef c3, int blend)
-{
+void buildPatternTable(PaletteBitmap& bitmap, ColorRef c1, ColorRef c2, ColorRef c3, int blend) {
     auto mix = [](ColorRef a, ColorRef b, int weightOfB, auto channel) {
         return (channel(a) * (kPaletteMiddle - weightOfB) + channel(b) * weightOfB) / kPaletteMiddle;
     };
@@ -49,47 +47,57 @@ void buildPatternTable(PaletteBitmap& bitmap, ColorRef c1, ColorRef c2, ColorRef
     bitmap.blendTable(c1, blend);
 }
 
-int cube(int m) { return m * m * m / kCubeScale / kCubeScale; }
+int cube(int m) {
+    return m * m * m / kCubeScale / kCubeScale;
+}
 // 128 + (m^3 / 128 / 128 x factor) / 128: the bump profile of one row or column.
-int bump(int m, int factor) { return kPaletteMiddle + cube(m) * factor / kCubeScale; }
-int rowPosition(int y, int height) { return static_cast<int>(std::int64_t{y} * kMaxIndex / height) - 127; }
-int columnPosition(int x, int width)
-{
+int bump(int m, int factor) {
+    return kPaletteMiddle + cube(m) * factor / kCubeScale;
+}
+int rowPosition(int y, int height) {
+    return static_cast<int>(std::int64_t{y} * kMaxIndex / height) - 127;
+}
+int columnPosition(int x, int width) {
     return static_cast<int>(std::int64_t{width - x} * kMaxIndex / width) - 127;
 }
-int scaled(int numerator, int factor, int denominator)
-{
+int scaled(int numerator, int factor, int denominator) {
     return static_cast<int>(std::int64_t{numerator} * factor / denominator);
 }
 
 // Values are saturated to the table rather than wrapped: a wrapped value turns the brightest
 // pixels (the left column of "vbump") into the darkest table entry.
-int toIndex(int value) { return std::clamp(value, 0, kMaxIndex); }
+int toIndex(int value) {
+    return std::clamp(value, 0, kMaxIndex);
+}
 
 // The value of one pixel of the smooth effects 7 to 14, grain not included.
-int profileValue(int effect, int x, int y, int w, int h, int g)
-{
+int profileValue(int effect, int x, int y, int w, int h, int g) {
     switch (effect) {
-    case kEffectNoise: return kPaletteMiddle;
-    case kEffectDiagShade: {
-        const int n = (kMaxIndex - 2 * g) / 2;
-        return scaled(y, n, h) + scaled(w - x, n, w) + g;
-    }
-    case kEffectHShade: return g + scaled(y, kMaxIndex - 2 * g, h);
-    case kEffectVShade: return g + scaled(w - x, kMaxIndex - 2 * g, w);
-    case kEffectHBump: return bump(rowPosition(y, h), kPaletteMiddle - g);
-    case kEffectVBump: return bump(columnPosition(x, w), kPaletteMiddle - g);
-    case kEffectSoftBump: {
-        const int sum = cube(rowPosition(y, h)) + cube(columnPosition(x, w));
-        const int value = kPaletteMiddle + sum * (kPaletteMiddle - g) / kCubeScale;
-        return std::clamp(value, g, std::max(g, kMaxIndex - g));
-    }
-    default: return 0;
+        case kEffectNoise:
+            return kPaletteMiddle;
+        case kEffectDiagShade: {
+            const int n = (kMaxIndex - 2 * g) / 2;
+            return scaled(y, n, h) + scaled(w - x, n, w) + g;
+        }
+        case kEffectHShade:
+            return g + scaled(y, kMaxIndex - 2 * g, h);
+        case kEffectVShade:
+            return g + scaled(w - x, kMaxIndex - 2 * g, w);
+        case kEffectHBump:
+            return bump(rowPosition(y, h), kPaletteMiddle - g);
+        case kEffectVBump:
+            return bump(columnPosition(x, w), kPaletteMiddle - g);
+        case kEffectSoftBump: {
+            const int sum = cube(rowPosition(y, h)) + cube(columnPosition(x, w));
+            const int value = kPaletteMiddle + sum * (kPaletteMiddle - g) / kCubeScale;
+            return std::clamp(value, g, std::max(g, kMaxIndex - g));
+        }
+        default:
+            return 0;
     }
 }
 
-int bevelled(int value, int x, int w)
-{
+int bevelled(int value, int x, int w) {
     const int bevel = std::min(w / kBevelWidthDivisor, kBevelMaxWidth);
     if (bevel <= 0) {
         return value;
@@ -104,8 +112,7 @@ int bevelled(int value, int x, int w)
     return value;
 }
 
-void renderHardBump(PaletteBitmap& bmp, int g, const RandomSource& random)
-{
+void renderHardBump(PaletteBitmap& bmp, int g, const RandomSource& random) {
     const int w = bmp.width();
     const int h = bmp.height();
     const int factor = (kHardBumpBase - g) * 2;
@@ -117,13 +124,11 @@ void renderHardBump(PaletteBitmap& bmp, int g, const RandomSource& random)
     }
 }
 
-int randomBelow(const RandomSource& random, int bound)
-{
+int randomBelow(const RandomSource& random, int bound) {
     return bound <= 0 ? 0 : std::clamp(random(), 0, kRandomMax) % bound;
 }
 
-void renderMetal(PaletteBitmap& bmp, int g, const RandomSource& random)
-{
+void renderMetal(PaletteBitmap& bmp, int g, const RandomSource& random) {
     const int w = bmp.width();
     const int h = bmp.height();
     // Streaks go onto the fresh bitmap, whose every index is still 0; the shade is added on top.
@@ -145,8 +150,7 @@ void renderMetal(PaletteBitmap& bmp, int g, const RandomSource& random)
     }
 }
 
-void renderSmooth(PaletteBitmap& bmp, int effect, int g, const RandomSource& random)
-{
+void renderSmooth(PaletteBitmap& bmp, int effect, int g, const RandomSource& random) {
     const int w = bmp.width();
     const int h = bmp.height();
     for (int y = 0; y < h; ++y) {
@@ -157,16 +161,14 @@ void renderSmooth(PaletteBitmap& bmp, int effect, int g, const RandomSource& ran
     }
 }
 
-RandomSource platformRandom()
-{
+RandomSource platformRandom() {
     std::minstd_rand engine(std::random_device{}());
     return [engine]() mutable { return static_cast<int>(engine() % (kRandomMax + 1)); };
 }
 
 }  // namespace
 
-ColorRef gradientBandColour(ColorRef from, ColorRef to, int band)
-{
+ColorRef gradientBandColour(ColorRef from, ColorRef to, int band) {
     auto channel = [band](int start, int end) {
         return (start * kGradientBands + band * (end - start)) / kGradientBands;
     };
@@ -175,8 +177,7 @@ ColorRef gradientBandColour(ColorRef from, ColorRef to, int band)
 }
 
 PaletteBitmap renderPattern(int effect, int width, int height, ColorRef colour1, ColorRef colour2,
-                            ColorRef colour3, int granularity, int blend, const RandomSource& random)
-{
+                            ColorRef colour3, int granularity, int blend, const RandomSource& random) {
     PaletteBitmap bmp;
     if (effect < kEffectNoise || effect > kEffectMetal || !random ||
         !bmp.create(width, height, kPatternDepth)) {
@@ -196,20 +197,18 @@ PaletteBitmap renderPattern(int effect, int width, int height, ColorRef colour1,
 
 EffectPainter::EffectPainter() : random_(platformRandom()) {}
 
-EffectPainter::EffectPainter(RandomSource random) : random_(std::move(random))
-{
+EffectPainter::EffectPainter(RandomSource random) : random_(std::move(random)) {
     if (!random_) {
         random_ = platformRandom();
     }
 }
 
-void EffectPainter::setRandomSource(RandomSource random)
-{
+void EffectPainter::setRandomSource(RandomSource random) {
     random_ = random ? std::move(random) : platformRandom();
 }
 
-void EffectPainter::gradient(QPainter& painter, const QRect& rect, ColorRef from, ColorRef to, bool horizontal)
-{
+void EffectPainter::gradient(QPainter& painter, const QRect& rect, ColorRef from, ColorRef to,
+                             bool horizontal) {
     if (rect.isEmpty()) {
         return;
     }
@@ -227,8 +226,7 @@ void EffectPainter::gradient(QPainter& painter, const QRect& rect, ColorRef from
 }
 
 void EffectPainter::fillBackground(QPainter& painter, int effect, const QRect& rect, ColorRef colour1,
-                                   ColorRef colour2, ColorRef colour3, int granularity, int blend)
-{
+                                   ColorRef colour2, ColorRef colour3, int granularity, int blend) {
     if (effect == kEffectTransparent || rect.isEmpty()) {
         return;
     }
@@ -239,29 +237,34 @@ void EffectPainter::fillBackground(QPainter& painter, int effect, const QRect& r
     const QRect top(rect.left(), rect.top(), rect.width(), halfH);
     const QRect bottom(rect.left(), rect.top() + halfH, rect.width(), rect.height() - halfH);
     switch (effect) {
-    case kEffectHGradient: gradient(painter, rect, colour1, colour3, true); return;
-    case kEffectVGradient: gradient(painter, rect, colour1, colour3, false); return;
-    case kEffectHCGradient:
-        gradient(painter, left, colour1, colour3, true);
-        gradient(painter, right, colour3, colour1, true);
-        return;
-    case kEffectVCGradient:
-        gradient(painter, top, colour1, colour3, false);
-        gradient(painter, bottom, colour3, colour1, false);
-        return;
-    case kEffect3HGradient:
-        gradient(painter, left, colour1, colour2, true);
-        gradient(painter, right, colour2, colour3, true);
-        return;
-    case kEffect3VGradient:
-        gradient(painter, top, colour1, colour2, false);
-        gradient(painter, bottom, colour2, colour3, false);
-        return;
-    default: break;
+        case kEffectHGradient:
+            gradient(painter, rect, colour1, colour3, true);
+            return;
+        case kEffectVGradient:
+            gradient(painter, rect, colour1, colour3, false);
+            return;
+        case kEffectHCGradient:
+            gradient(painter, left, colour1, colour3, true);
+            gradient(painter, right, colour3, colour1, true);
+            return;
+        case kEffectVCGradient:
+            gradient(painter, top, colour1, colour3, false);
+            gradient(painter, bottom, colour3, colour1, false);
+            return;
+        case kEffect3HGradient:
+            gradient(painter, left, colour1, colour2, true);
+            gradient(painter, right, colour2, colour3, true);
+            return;
+        case kEffect3VGradient:
+            gradient(painter, top, colour1, colour2, false);
+            gradient(painter, bottom, colour2, colour3, false);
+            return;
+        default:
+            break;
     }
     if (effect >= kEffectNoise && effect <= kEffectMetal) {
-        PaletteBitmap bmp =
-            renderPattern(effect, rect.width(), rect.height(), colour1, colour2, colour3, granularity, blend, random_);
+        PaletteBitmap bmp = renderPattern(effect, rect.width(), rect.height(), colour1, colour2, colour3,
+                                          granularity, blend, random_);
         bmp.draw(painter, rect.left(), rect.top());
         return;
     }

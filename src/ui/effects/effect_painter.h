@@ -60,7 +60,15 @@ enum PictureEffect : unsigned {
     kPictureInvert = 0x8000,
 };
 
-enum class LineStyle : int { None = 0, Solid = 1, Dash = 2, Dot = 3, DashDot = 4, DashDotDot = 5, Double = 6 };
+enum class LineStyle : int {
+    None = 0,
+    Solid = 1,
+    Dash = 2,
+    Dot = 3,
+    DashDot = 4,
+    DashDotDot = 5,
+    Double = 6
+};
 
 struct PictureOptions {
     bool useTransparent = false;
@@ -88,7 +96,7 @@ PaletteBitmap renderPattern(int effect, int width, int height, ColorRef colour1,
 ColorRef gradientBandColour(ColorRef from, ColorRef to, int band);
 
 class EffectPainter {
-public:
+  public:
     EffectPainter();  // grain from a generator seeded by the platform
     explicit EffectPainter(RandomSource random);
 
@@ -99,7 +107,8 @@ public:
     void gradient(QPainter& painter, const QRect& rect, ColorRef from, ColorRef to, bool horizontal);
 
     // Draws `picture` scaled into `target` with the effects of `options`.
-    void drawPicture(QPainter& painter, const QRect& target, const QImage& picture, const PictureOptions& options);
+    void drawPicture(QPainter& painter, const QRect& target, const QImage& picture,
+                     const PictureOptions& options);
     void drawIcon(QPainter& painter, const QRect& target, const QIcon& icon, const PictureOptions& options);
     // Draws cell `index` of a strip whose cells of `cellSize` run row by row; an index outside
     // the strip draws nothing.
@@ -107,13 +116,13 @@ public:
                        const PictureOptions& options);
 
     // Top and left edges in `topLeft`, bottom and right edges in `bottomRight`, all inside `rect`.
-    void frameRect(QPainter& painter, const QRect& rect, ColorRef topLeft, ColorRef bottomRight, LineStyle style,
-                   int width);
+    void frameRect(QPainter& painter, const QRect& rect, ColorRef topLeft, ColorRef bottomRight,
+                   LineStyle style, int width);
     // A line from `from` toward `to`; axis-aligned lines grow right of (vertical) or below
     // (horizontal) the given points by `width` pixels.
     void line(QPainter& painter, QPoint from, QPoint to, ColorRef colour, LineStyle style, int width);
 
-private:
+  private:
     RandomSource random_;
 };
 

@@ -20,22 +20,25 @@ constexpr int kDoubleGap = 2;  // the second line of "double" lies 2 x width awa
 constexpr int kMaxLineWidth = 1024;
 constexpr int kMaxLineLength = 1 << 16;
 
-std::span<const int> patternOf(LineStyle style)
-{
+std::span<const int> patternOf(LineStyle style) {
     switch (style) {
-    case LineStyle::Dash: return kDashPattern;
-    case LineStyle::Dot: return kDotPattern;
-    case LineStyle::DashDot: return kDashDotPattern;
-    case LineStyle::DashDotDot: return kDashDotDotPattern;
-    default: return {};
+        case LineStyle::Dash:
+            return kDashPattern;
+        case LineStyle::Dot:
+            return kDotPattern;
+        case LineStyle::DashDot:
+            return kDashDotPattern;
+        case LineStyle::DashDotDot:
+            return kDashDotDotPattern;
+        default:
+            return {};
     }
 }
 
 // An axis-aligned line `length` long from `origin` along x (or y), `width` thick, cut into the
 // pattern's dashes.
 void fillAxisLine(QPainter& painter, QPoint origin, int length, bool horizontal, const QColor& colour,
-                  std::span<const int> pattern, int width)
-{
+                  std::span<const int> pattern, int width) {
     length = std::min(length, kMaxLineLength);
     auto fillSpan = [&](int from, int count) {
         const QRect r = horizontal ? QRect(origin.x() + from, origin.y(), count, width)
@@ -57,8 +60,7 @@ void fillAxisLine(QPainter& painter, QPoint origin, int length, bool horizontal,
 }
 
 void strokeLine(QPainter& painter, QPoint from, QPoint to, const QColor& colour, std::span<const int> pattern,
-                int width)
-{
+                int width) {
     QPen pen(colour, width, Qt::SolidLine, Qt::FlatCap);
     if (!pattern.empty()) {
         QList<qreal> dashes;
@@ -74,25 +76,28 @@ void strokeLine(QPainter& painter, QPoint from, QPoint to, const QColor& colour,
 }
 
 void singleLine(QPainter& painter, QPoint from, QPoint to, const QColor& colour, std::span<const int> pattern,
-                int width)
-{
+                int width) {
     if (from.y() == to.y()) {
         const int left = std::min(from.x(), to.x());
-        fillAxisLine(painter, QPoint(left, from.y()), std::abs(to.x() - from.x()), true, colour, pattern, width);
+        fillAxisLine(painter, QPoint(left, from.y()), std::abs(to.x() - from.x()), true, colour, pattern,
+                     width);
     } else if (from.x() == to.x()) {
         const int top = std::min(from.y(), to.y());
-        fillAxisLine(painter, QPoint(from.x(), top), std::abs(to.y() - from.y()), false, colour, pattern, width);
+        fillAxisLine(painter, QPoint(from.x(), top), std::abs(to.y() - from.y()), false, colour, pattern,
+                     width);
     } else {
         strokeLine(painter, from, to, colour, pattern, width);
     }
 }
 
-bool drawsAnything(LineStyle style, int width) { return width > 0 && style != LineStyle::None; }
+bool drawsAnything(LineStyle style, int width) {
+    return width > 0 && style != LineStyle::None;
+}
 
 }  // namespace
 
-void EffectPainter::line(QPainter& painter, QPoint from, QPoint to, ColorRef colour, LineStyle style, int width)
-{
+void EffectPainter::line(QPainter& painter, QPoint from, QPoint to, ColorRef colour, LineStyle style,
+                         int width) {
     if (!drawsAnything(style, width)) {
         return;
     }
@@ -101,14 +106,14 @@ void EffectPainter::line(QPainter& painter, QPoint from, QPoint to, ColorRef col
     singleLine(painter, from, to, c, patternOf(style), width);
     if (style == LineStyle::Double) {
         // Below a horizontal line, beside (to the right of) any other.
-        const QPoint offset = from.y() == to.y() ? QPoint(0, kDoubleGap * width) : QPoint(kDoubleGap * width, 0);
+        const QPoint offset =
+            from.y() == to.y() ? QPoint(0, kDoubleGap * width) : QPoint(kDoubleGap * width, 0);
         singleLine(painter, from + offset, to + offset, c, {}, width);
     }
 }
 
 void EffectPainter::frameRect(QPainter& painter, const QRect& rect, ColorRef topLeft, ColorRef bottomRight,
-                              LineStyle style, int width)
-{
+                              LineStyle style, int width) {
     if (!drawsAnything(style, width) || rect.isEmpty()) {
         return;
     }
@@ -120,8 +125,10 @@ void EffectPainter::frameRect(QPainter& painter, const QRect& rect, ColorRef top
         const QColor br = toQColor(bottomRight);
         singleLine(painter, r.topLeft(), QPoint(right, r.top()), tl, pattern, width);
         singleLine(painter, r.topLeft(), QPoint(r.left(), bottom), tl, pattern, width);
-        singleLine(painter, QPoint(r.left(), bottom - width), QPoint(right, bottom - width), br, pattern, width);
-        singleLine(painter, QPoint(right - width, r.top()), QPoint(right - width, bottom), br, pattern, width);
+        singleLine(painter, QPoint(r.left(), bottom - width), QPoint(right, bottom - width), br, pattern,
+                   width);
+        singleLine(painter, QPoint(right - width, r.top()), QPoint(right - width, bottom), br, pattern,
+                   width);
     };
     frame(rect, patternOf(style));
     if (style == LineStyle::Double) {

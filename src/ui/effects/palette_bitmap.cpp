@@ -8,11 +8,12 @@ namespace ostrum::ui {
 namespace {
 constexpr int kFullPercent = 100;
 
-bool isPaletteDepth(int depth) { return depth == 1 || depth == 4 || depth == 8; }
+bool isPaletteDepth(int depth) {
+    return depth == 1 || depth == 4 || depth == 8;
+}
 }  // namespace
 
-bool PaletteBitmap::create(int width, int height, int depth)
-{
+bool PaletteBitmap::create(int width, int height, int depth) {
     *this = PaletteBitmap();
     if (width <= 0 || height <= 0 || !isPaletteDepth(depth)) {
         return false;
@@ -30,8 +31,7 @@ bool PaletteBitmap::create(int width, int height, int depth)
     return true;
 }
 
-void PaletteBitmap::setTableEntry(int index, int red, int green, int blue)
-{
+void PaletteBitmap::setTableEntry(int index, int red, int green, int blue) {
     if (index < 0 || index >= tableSize()) {
         return;
     }
@@ -39,16 +39,14 @@ void PaletteBitmap::setTableEntry(int index, int red, int green, int blue)
     changed();
 }
 
-ColorRef PaletteBitmap::tableEntry(int index) const
-{
+ColorRef PaletteBitmap::tableEntry(int index) const {
     if (index < 0 || index >= tableSize()) {
         return 0;
     }
     return table_[static_cast<std::size_t>(index)];
 }
 
-void PaletteBitmap::blendTable(ColorRef colour, int percent)
-{
+void PaletteBitmap::blendTable(ColorRef colour, int percent) {
     const int p = std::clamp(percent, 0, kFullPercent);
     auto mix = [p](int from, int to) { return (from * (kFullPercent - p) + to * p) / kFullPercent; };
     for (ColorRef& entry : table_) {
@@ -58,47 +56,47 @@ void PaletteBitmap::blendTable(ColorRef colour, int percent)
     changed();
 }
 
-void PaletteBitmap::setPixel(int x, int y, int index)
-{
+void PaletteBitmap::setPixel(int x, int y, int index) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         return;
     }
     std::uint8_t* row = bits_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
     const auto value = static_cast<std::uint8_t>(index & ((1 << depth_) - 1));
     switch (depth_) {
-    case 8:
-        row[x] = value;
-        break;
-    case 4: {
-        // The left pixel of each byte sits in its high nibble.
-        const int shift = (x % 2 == 0) ? 4 : 0;
-        row[x / 2] = static_cast<std::uint8_t>((row[x / 2] & ~(0xF << shift)) | (value << shift));
-        break;
-    }
-    default: {
-        const int bit = 7 - x % 8;
-        row[x / 8] = static_cast<std::uint8_t>((row[x / 8] & ~(1 << bit)) | (value << bit));
-        break;
-    }
+        case 8:
+            row[x] = value;
+            break;
+        case 4: {
+            // The left pixel of each byte sits in its high nibble.
+            const int shift = (x % 2 == 0) ? 4 : 0;
+            row[x / 2] = static_cast<std::uint8_t>((row[x / 2] & ~(0xF << shift)) | (value << shift));
+            break;
+        }
+        default: {
+            const int bit = 7 - x % 8;
+            row[x / 8] = static_cast<std::uint8_t>((row[x / 8] & ~(1 << bit)) | (value << bit));
+            break;
+        }
     }
     changed();
 }
 
-int PaletteBitmap::pixel(int x, int y) const
-{
+int PaletteBitmap::pixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         return 0;
     }
     const std::uint8_t* row = bits_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
     switch (depth_) {
-    case 8: return row[x];
-    case 4: return (x % 2 == 0) ? (row[x / 2] >> 4) : (row[x / 2] & 0xF);
-    default: return (row[x / 8] >> (7 - x % 8)) & 1;
+        case 8:
+            return row[x];
+        case 4:
+            return (x % 2 == 0) ? (row[x / 2] >> 4) : (row[x / 2] & 0xF);
+        default:
+            return (row[x / 8] >> (7 - x % 8)) & 1;
     }
 }
 
-QImage PaletteBitmap::makeImage() const
-{
+QImage PaletteBitmap::makeImage() const {
     if (isNull()) {
         return {};
     }
@@ -112,7 +110,8 @@ QImage PaletteBitmap::makeImage() const
     for (int y = 0; y < height_; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         if (depth_ == 8) {
-            const std::uint8_t* row = bits_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
+            const std::uint8_t* row =
+                bits_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride_);
             for (int x = 0; x < width_; ++x) {
                 line[x] = rgb[row[x]];
             }
@@ -125,10 +124,11 @@ QImage PaletteBitmap::makeImage() const
     return image;
 }
 
-QImage PaletteBitmap::toImage() const { return image_.isNull() ? makeImage() : image_; }
+QImage PaletteBitmap::toImage() const {
+    return image_.isNull() ? makeImage() : image_;
+}
 
-void PaletteBitmap::draw(QPainter& painter, int x, int y)
-{
+void PaletteBitmap::draw(QPainter& painter, int x, int y) {
     if (image_.isNull()) {
         image_ = makeImage();
     }

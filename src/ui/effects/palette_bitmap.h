@@ -14,7 +14,7 @@ class QPainter;
 namespace ostrum::ui {
 
 class PaletteBitmap {
-public:
+  public:
     // Largest pixel block believed: a pattern fill larger than this is a caller's mistake.
     static constexpr std::int64_t kMaxBytes = std::int64_t{256} * 1024 * 1024;
 
@@ -44,10 +44,9 @@ public:
     QImage toImage() const;
     void draw(QPainter& painter, int x, int y);
 
-private:
+  private:
     QImage makeImage() const;
-    void changed()
-    {
+    void changed() {
         if (!image_.isNull()) {
             image_ = QImage();
         }

@@ -26,8 +26,7 @@ struct PreparedPicture {
     std::vector<std::uint8_t> coverage;
 };
 
-bool carriesAlpha(const QImage& image)
-{
+bool carriesAlpha(const QImage& image) {
     if (!image.hasAlphaChannel()) {
         return false;
     }
@@ -42,8 +41,7 @@ bool carriesAlpha(const QImage& image)
     return false;  // a picture whose alpha bytes are all zero is an opaque one
 }
 
-QRgb applyEffects(QRgb pixel, const PictureOptions& options)
-{
+QRgb applyEffects(QRgb pixel, const PictureOptions& options) {
     int r = qRed(pixel);
     int g = qGreen(pixel);
     int b = qBlue(pixel);
@@ -69,8 +67,7 @@ QRgb applyEffects(QRgb pixel, const PictureOptions& options)
     return qRgba(r, g, b, qAlpha(pixel));
 }
 
-PreparedPicture prepare(const QImage& source, const PictureOptions& options)
-{
+PreparedPicture prepare(const QImage& source, const PictureOptions& options) {
     const bool alpha = carriesAlpha(source);
     PreparedPicture out;
     out.pixels = source.convertToFormat(QImage::Format_ARGB32);
@@ -79,7 +76,8 @@ PreparedPicture prepare(const QImage& source, const PictureOptions& options)
     }
     const int w = out.pixels.width();
     out.coverage.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(out.pixels.height()), 0);
-    const QRgb key = qRgb(redOf(options.transparent), greenOf(options.transparent), blueOf(options.transparent));
+    const QRgb key =
+        qRgb(redOf(options.transparent), greenOf(options.transparent), blueOf(options.transparent));
     for (int y = 0; y < out.pixels.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(out.pixels.scanLine(y));
         for (int x = 0; x < w; ++x) {
@@ -90,8 +88,8 @@ PreparedPicture prepare(const QImage& source, const PictureOptions& options)
                 p = 0;
             } else {
                 p = applyEffects(qRgba(qRed(p), qGreen(p), qBlue(p), a), options);
-                out.coverage[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
-                    static_cast<std::uint8_t>(a);
+                out.coverage[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
+                             static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(a);
             }
             if ((options.flags & kPictureInvert) != 0) {
                 p = qRgba(kOpaque - qRed(p), kOpaque - qGreen(p), kOpaque - qBlue(p), qAlpha(p));
@@ -102,13 +100,14 @@ PreparedPicture prepare(const QImage& source, const PictureOptions& options)
     return out;
 }
 
-int makeOdd(int value) { return value <= 0 ? 1 : (value % 2 == 0 ? value + 1 : value); }
+int makeOdd(int value) {
+    return value <= 0 ? 1 : (value % 2 == 0 ? value + 1 : value);
+}
 
 // Shrinks the coverage into the middle of an empty map, leaving blurW / blurH pixels free, and
 // averages it over a blurW x blurH window (an area outside the map counts as uncovered).
 std::vector<std::uint8_t> blurredCoverage(const std::vector<std::uint8_t>& coverage, int w, int h, int blurW,
-                                          int blurH)
-{
+                                          int blurH) {
     std::vector<std::uint8_t> out(coverage.size(), 0);
     const int innerW = w - blurW;
     const int innerH = h - blurH;
@@ -129,10 +128,9 @@ std::vector<std::uint8_t> blurredCoverage(const std::vector<std::uint8_t>& cover
     std::vector<std::int64_t> sum(static_cast<std::size_t>(sw) * static_cast<std::size_t>(h + 1), 0);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            sum[static_cast<std::size_t>(y + 1) * sw + x + 1] = shrunk[static_cast<std::size_t>(y) * w + x] +
-                                                                sum[static_cast<std::size_t>(y) * sw + x + 1] +
-                                                                sum[static_cast<std::size_t>(y + 1) * sw + x] -
-                                                                sum[static_cast<std::size_t>(y) * sw + x];
+            sum[static_cast<std::size_t>(y + 1) * sw + x + 1] =
+                shrunk[static_cast<std::size_t>(y) * w + x] + sum[static_cast<std::size_t>(y) * sw + x + 1] +
+                sum[static_cast<std::size_t>(y + 1) * sw + x] - sum[static_cast<std::size_t>(y) * sw + x];
         }
     }
     const std::int64_t window = std::int64_t{blurW} * blurH;
@@ -142,10 +140,9 @@ std::vector<std::uint8_t> blurredCoverage(const std::vector<std::uint8_t>& cover
         for (int x = 0; x < w; ++x) {
             const int x0 = std::max(0, x - blurW / 2);
             const int x1 = std::min(w, x + blurW / 2 + 1);
-            const std::int64_t total = sum[static_cast<std::size_t>(y1) * sw + x1] -
-                                       sum[static_cast<std::size_t>(y0) * sw + x1] -
-                                       sum[static_cast<std::size_t>(y1) * sw + x0] +
-                                       sum[static_cast<std::size_t>(y0) * sw + x0];
+            const std::int64_t total =
+                sum[static_cast<std::size_t>(y1) * sw + x1] - sum[static_cast<std::size_t>(y0) * sw + x1] -
+                sum[static_cast<std::size_t>(y1) * sw + x0] + sum[static_cast<std::size_t>(y0) * sw + x0];
             out[static_cast<std::size_t>(y) * w + x] = static_cast<std::uint8_t>(total / window);
         }
     }
@@ -153,8 +150,7 @@ std::vector<std::uint8_t> blurredCoverage(const std::vector<std::uint8_t>& cover
 }
 
 // The darkness map: white where nothing is covered, the shadow colour under full coverage.
-QImage darknessMap(const std::vector<std::uint8_t>& coverage, int w, int h, ColorRef shadow)
-{
+QImage darknessMap(const std::vector<std::uint8_t>& coverage, int w, int h, ColorRef shadow) {
     QImage map(w, h, QImage::Format_RGB32);
     if (map.isNull()) {
         return {};
@@ -164,23 +160,23 @@ QImage darknessMap(const std::vector<std::uint8_t>& coverage, int w, int h, Colo
         auto* line = reinterpret_cast<QRgb*>(map.scanLine(y));
         for (int x = 0; x < w; ++x) {
             const int c = coverage[static_cast<std::size_t>(y) * w + x];
-            line[x] = qRgb(channel(c, redOf(shadow)), channel(c, greenOf(shadow)), channel(c, blueOf(shadow)));
+            line[x] =
+                qRgb(channel(c, redOf(shadow)), channel(c, greenOf(shadow)), channel(c, blueOf(shadow)));
         }
     }
     return map;
 }
 
 void drawShadow(QPainter& painter, const QRect& target, const PreparedPicture& picture,
-                const PictureOptions& options)
-{
+                const PictureOptions& options) {
     const int w = picture.pixels.width();
     const int h = picture.pixels.height();
     const bool blurred = (options.flags & kPictureBlurredShadow) != 0;
-    const QImage map =
-        blurred ? darknessMap(blurredCoverage(picture.coverage, w, h, makeOdd(options.blurWidth),
-                                              makeOdd(options.blurHeight)),
-                              w, h, options.shadowColour)
-                : darknessMap(picture.coverage, w, h, options.shadowColour);
+    const QImage map = blurred
+                           ? darknessMap(blurredCoverage(picture.coverage, w, h, makeOdd(options.blurWidth),
+                                                         makeOdd(options.blurHeight)),
+                                         w, h, options.shadowColour)
+                           : darknessMap(picture.coverage, w, h, options.shadowColour);
     if (map.isNull()) {
         return;
     }
@@ -190,16 +186,14 @@ void drawShadow(QPainter& painter, const QRect& target, const PreparedPicture& p
     painter.restore();
 }
 
-bool plausibleTarget(const QRect& target)
-{
+bool plausibleTarget(const QRect& target) {
     return !target.isEmpty() && target.width() <= kMaxPictureSide && target.height() <= kMaxPictureSide;
 }
 
 }  // namespace
 
 void EffectPainter::drawPicture(QPainter& painter, const QRect& target, const QImage& picture,
-                                const PictureOptions& options)
-{
+                                const PictureOptions& options) {
     if (picture.isNull() || !plausibleTarget(target)) {
         return;
     }
@@ -223,8 +217,7 @@ void EffectPainter::drawPicture(QPainter& painter, const QRect& target, const QI
 }
 
 void EffectPainter::drawIcon(QPainter& painter, const QRect& target, const QIcon& icon,
-                             const PictureOptions& options)
-{
+                             const PictureOptions& options) {
     if (icon.isNull() || !plausibleTarget(target)) {
         return;
     }
@@ -241,8 +234,7 @@ void EffectPainter::drawIcon(QPainter& painter, const QRect& target, const QIcon
 }
 
 void EffectPainter::drawStripCell(QPainter& painter, const QRect& target, const QImage& strip, QSize cellSize,
-                                  int index, const PictureOptions& options)
-{
+                                  int index, const PictureOptions& options) {
     if (strip.isNull() || cellSize.width() <= 0 || cellSize.height() <= 0 || index < 0) {
         return;
     }
@@ -251,8 +243,8 @@ void EffectPainter::drawStripCell(QPainter& painter, const QRect& target, const 
     if (columns <= 0 || rows <= 0 || index >= columns * rows) {
         return;
     }
-    const QRect cell((index % columns) * cellSize.width(), (index / columns) * cellSize.height(), cellSize.width(),
-                     cellSize.height());
+    const QRect cell((index % columns) * cellSize.width(), (index / columns) * cellSize.height(),
+                     cellSize.width(), cellSize.height());
     drawPicture(painter, target, strip.copy(cell), options);
 }
 

@@ -9,19 +9,27 @@ namespace ostrum::ui {
 
 using ColorRef = std::uint32_t;
 
-constexpr ColorRef makeColorRef(int red, int green, int blue)
-{
+constexpr ColorRef makeColorRef(int red, int green, int blue) {
     return static_cast<ColorRef>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
 }
-constexpr int redOf(ColorRef c) { return static_cast<int>(c & 0xFF); }
-constexpr int greenOf(ColorRef c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int blueOf(ColorRef c) { return static_cast<int>((c >> 16) & 0xFF); }
+constexpr int redOf(ColorRef c) {
+    return static_cast<int>(c & 0xFF);
+}
+constexpr int greenOf(ColorRef c) {
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+constexpr int blueOf(ColorRef c) {
+    return static_cast<int>((c >> 16) & 0xFF);
+}
 
-inline QColor toQColor(ColorRef c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
-inline ColorRef fromQColor(const QColor& c) { return makeColorRef(c.red(), c.green(), c.blue()); }
+inline QColor toQColor(ColorRef c) {
+    return QColor(redOf(c), greenOf(c), blueOf(c));
+}
+inline ColorRef fromQColor(const QColor& c) {
+    return makeColorRef(c.red(), c.green(), c.blue());
+}
 // The same conversion for a 32-bit 0xAARRGGBB pixel; the alpha byte is dropped.
-constexpr ColorRef fromRgbPixel(std::uint32_t argb)
-{
+constexpr ColorRef fromRgbPixel(std::uint32_t argb) {
     return makeColorRef(static_cast<int>((argb >> 16) & 0xFF), static_cast<int>((argb >> 8) & 0xFF),
                         static_cast<int>(argb & 0xFF));
 }

@@ -5,8 +5,7 @@
 
 namespace ostrum::ui {
 
-bool DesktopLinkOpener::open(const QString& target)
-{
+bool DesktopLinkOpener::open(const QString& target) {
     // A target without a scheme ("www.example.com/page.htm" or a local path) is read the way
     // the user would type it, so that both web pages and files reach their default handler.
     const QUrl url = QUrl::fromUserInput(target);

@@ -7,14 +7,14 @@
 namespace ostrum::ui {
 
 class LinkOpener {
-public:
+  public:
     virtual ~LinkOpener() = default;
     // Opens the target; answers whether the desktop accepted it.
     virtual bool open(const QString& target) = 0;
 };
 
 class DesktopLinkOpener final : public LinkOpener {
-public:
+  public:
     bool open(const QString& target) override;
 };
 

@@ -198,8 +198,7 @@ constexpr int kHashColourLength = 7;  // "#" and six hexadecimal digits
 constexpr int kHexBase = 16;
 constexpr int kDecimalBase = 10;
 
-std::optional<ColorRef> parseHash(QStringView text)
-{
+std::optional<ColorRef> parseHash(QStringView text) {
     if (text.size() != kHashColourLength) {
         return std::nullopt;
     }
@@ -211,8 +210,7 @@ std::optional<ColorRef> parseHash(QStringView text)
     return fromRgbPixel(rgb);
 }
 
-std::optional<ColorRef> parseNumber(QStringView text)
-{
+std::optional<ColorRef> parseNumber(QStringView text) {
     bool ok = false;
     uint value = 0;
     if (text.startsWith(u"0x", Qt::CaseInsensitive)) {
@@ -228,15 +226,13 @@ std::optional<ColorRef> parseNumber(QStringView text)
 
 }  // namespace
 
-ColourTable::ColourTable()
-{
+ColourTable::ColourTable() {
     for (std::size_t i = 0; i < system_.size(); ++i) {
         system_[i] = systemColor(kSystem[i].colour);
     }
 }
 
-std::optional<ColorRef> ColourTable::lookup(QStringView name) const
-{
+std::optional<ColorRef> ColourTable::lookup(QStringView name) const {
     const QByteArray key = name.toString().toLower().toLatin1();
     const auto named = std::lower_bound(std::begin(kNamed), std::end(kNamed), key,
                                         [](const NamedColour& c, const QByteArray& k) { return k > c.name; });
@@ -251,8 +247,7 @@ std::optional<ColorRef> ColourTable::lookup(QStringView name) const
     return std::nullopt;
 }
 
-ColorRef parseColour(QStringView text, ColorRef current, const ColourTable& table)
-{
+ColorRef parseColour(QStringView text, ColorRef current, const ColourTable& table) {
     const QStringView value = text.trimmed();
     if (value.startsWith(u'#')) {
         return parseHash(value).value_or(current);

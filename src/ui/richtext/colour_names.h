@@ -12,7 +12,7 @@
 namespace ostrum::ui {
 
 class ColourTable {
-public:
+  public:
     static constexpr int kNamedColours = 140;
     static constexpr int kSystemKeywords = 28;
 
@@ -21,7 +21,7 @@ public:
     // The colour a name stands for (case-insensitive), or nothing for an unknown name.
     std::optional<ColorRef> lookup(QStringView name) const;
 
-private:
+  private:
     std::array<ColorRef, kSystemKeywords> system_{};
 };
 

@@ -4,17 +4,15 @@ namespace ostrum::ui {
 
 namespace {
 
-bool isTableStructure(const QString& name)
-{
+bool isTableStructure(const QString& name) {
     return name == u"table" || name == u"tr" || name == u"td";
 }
 
 class DocumentBuilder {
-public:
+  public:
     explicit DocumentBuilder(Document& doc) : doc_(doc) {}
 
-    Flow flow(int depth, bool insideCell)
-    {
+    Flow flow(int depth, bool insideCell) {
         Flow out;
         while (at_ < size()) {
             const MarkupTag* tag = doc_.tagAt(at_);
@@ -35,11 +33,10 @@ public:
         return out;
     }
 
-private:
+  private:
     int size() const { return static_cast<int>(doc_.tokens.size()); }
 
-    void numberLink(int token)
-    {
+    void numberLink(int token) {
         const MarkupTag* tag = doc_.tagAt(token);
         if (tag == nullptr || tag->name != u"a" || tag->closing) {
             return;
@@ -54,8 +51,7 @@ private:
         doc_.links.push_back(std::move(link));
     }
 
-    std::unique_ptr<TableNode> table(int depth)
-    {
+    std::unique_ptr<TableNode> table(int depth) {
         auto node = std::make_unique<TableNode>();
         node->tagToken = at_++;
         std::vector<int> pending;  // style tags met between cells
@@ -88,8 +84,7 @@ private:
         return node;
     }
 
-    void cell(TableNode& node, std::vector<int>& pending, int depth)
-    {
+    void cell(TableNode& node, std::vector<int>& pending, int depth) {
         if (node.rows.empty()) {
             node.rows.push_back({-1, {}});
         }
@@ -114,8 +109,7 @@ private:
 
 }  // namespace
 
-Document buildDocument(std::vector<MarkupToken> tokens)
-{
+Document buildDocument(std::vector<MarkupToken> tokens) {
     Document doc;
     doc.tokens = std::move(tokens);
     doc.linkOfToken.assign(doc.tokens.size(), -1);

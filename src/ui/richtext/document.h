@@ -48,8 +48,7 @@ struct Document {
     std::vector<LinkInfo> links;
     std::vector<int> linkOfToken;  // link number of each "a" tag token, -1 elsewhere
 
-    const MarkupTag* tagAt(int token) const
-    {
+    const MarkupTag* tagAt(int token) const {
         return token >= 0 && token < static_cast<int>(tokens.size()) &&
                        tokens[static_cast<std::size_t>(token)].kind == MarkupToken::Kind::Tag
                    ? &tokens[static_cast<std::size_t>(token)].tag

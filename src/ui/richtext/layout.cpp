@@ -23,31 +23,34 @@ constexpr int kDefaultIconSize = 32;
 constexpr int kMaxPictureSide = 4096;
 constexpr QStringView kBreakCharacters = u" -.,!:;)}]?";
 
-bool isBreakCharacter(QChar c) { return kBreakCharacters.contains(c); }
+bool isBreakCharacter(QChar c) {
+    return kBreakCharacters.contains(c);
+}
 
-QString transformed(const QString& text, TextTransform transform)
-{
+QString transformed(const QString& text, TextTransform transform) {
     switch (transform) {
-    case TextTransform::Upper: return text.toUpper();
-    case TextTransform::Lower: return text.toLower();
-    case TextTransform::Capitalize: {
-        QString out = text;
-        for (qsizetype i = 0; i < out.size(); ++i) {
-            if ((i == 0 || out[i - 1] == u' ') && out[i].isLower()) {
-                out[i] = out[i].toUpper();
+        case TextTransform::Upper:
+            return text.toUpper();
+        case TextTransform::Lower:
+            return text.toLower();
+        case TextTransform::Capitalize: {
+            QString out = text;
+            for (qsizetype i = 0; i < out.size(); ++i) {
+                if ((i == 0 || out[i - 1] == u' ') && out[i].isLower()) {
+                    out[i] = out[i].toUpper();
+                }
             }
+            return out;
         }
-        return out;
-    }
-    case TextTransform::None: break;
+        case TextTransform::None:
+            break;
     }
     return text;
 }
 
 // The longest prefix (ending just after a break character) whose drawn width fits `available`;
 // -1 when none does. A space that ends the prefix is not drawn and so is not measured.
-qsizetype lastFittingBreak(const QString& text, int available, const QFontMetrics& fm)
-{
+qsizetype lastFittingBreak(const QString& text, int available, const QFontMetrics& fm) {
     std::vector<qsizetype> cuts;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (isBreakCharacter(text[i])) {
@@ -71,8 +74,7 @@ qsizetype lastFittingBreak(const QString& text, int available, const QFontMetric
     return lo == 0 ? -1 : cuts[static_cast<std::size_t>(lo - 1)];
 }
 
-qsizetype firstBreak(const QString& text)
-{
+qsizetype firstBreak(const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (isBreakCharacter(text[i])) {
             return i + 1;
@@ -81,41 +83,38 @@ qsizetype firstBreak(const QString& text)
     return text.size();
 }
 
-QString withoutTrailingSpace(const QString& piece)
-{
+QString withoutTrailingSpace(const QString& piece) {
     return piece.endsWith(u' ') ? piece.chopped(1) : piece;
 }
 
-int countSpaces(const QString& text) { return static_cast<int>(text.count(u' ')); }
+int countSpaces(const QString& text) {
+    return static_cast<int>(text.count(u' '));
+}
 
-std::optional<std::uint32_t> parseHandle(const QString& text)
-{
+std::optional<std::uint32_t> parseHandle(const QString& text) {
     bool ok = false;
     const QString t = text.trimmed();
-    const uint value = t.startsWith(u"0x", Qt::CaseInsensitive) ? t.mid(2).toUInt(&ok, 16) : t.toUInt(&ok, 10);
+    const uint value =
+        t.startsWith(u"0x", Qt::CaseInsensitive) ? t.mid(2).toUInt(&ok, 16) : t.toUInt(&ok, 10);
     return ok ? std::optional<std::uint32_t>(value) : std::nullopt;
 }
 
-bool namesOtherModule(const MarkupTag& tag)
-{
+bool namesOtherModule(const MarkupTag& tag) {
     const QString* srcdll = tag.attribute(u"srcdll");
     return (srcdll != nullptr && !srcdll->isEmpty()) || detail::parseInt(tag.attribute(u"iddll"), 0) != 0;
 }
 
 }  // namespace
 
-QRect& DisplayItem::rect()
-{
+QRect& DisplayItem::rect() {
     return std::visit([](auto& item) -> QRect& { return item.rect; }, content);
 }
 
-const QRect& DisplayItem::rect() const
-{
+const QRect& DisplayItem::rect() const {
     return std::visit([](const auto& item) -> const QRect& { return item.rect; }, content);
 }
 
-const FontCache::Entry& FontCache::get(const FontSpec& fontSpec, QPaintDevice* device)
-{
+const FontCache::Entry& FontCache::get(const FontSpec& fontSpec, QPaintDevice* device) {
     const int dpi = device != nullptr ? device->logicalDpiY() : kDefaultDpi;
     if (dpi != dpi_ || entries_.size() > static_cast<std::size_t>(kMaxFontCache)) {
         entries_.clear();
@@ -134,8 +133,7 @@ const FontCache::Entry& FontCache::get(const FontSpec& fontSpec, QPaintDevice* d
 
 namespace detail {
 
-int parseInt(const QString* text, int fallback)
-{
+int parseInt(const QString* text, int fallback) {
     if (text == nullptr) {
         return fallback;
     }
@@ -146,15 +144,13 @@ int parseInt(const QString* text, int fallback)
 
 // --- style stack ----------------------------------------------------------------------------
 
-void StyleStack::push(const QString& tag, const TextStyle& style, int link)
-{
+void StyleStack::push(const QString& tag, const TextStyle& style, int link) {
     if (entries_.size() < static_cast<std::size_t>(kMaxStyleDepth)) {
         entries_.push_back({tag, style, link});
     }
 }
 
-void StyleStack::pop(QStringView tag)
-{
+void StyleStack::pop(QStringView tag) {
     for (std::size_t i = entries_.size(); i-- > 1;) {
         if (entries_[i].tag == tag) {
             entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i), entries_.end());
@@ -166,12 +162,9 @@ void StyleStack::pop(QStringView tag)
 // --- lines of a flow ------------------------------------------------------------------------
 
 FlowBuilder::FlowBuilder(Engine& engine, StyleStack& stack, int wrapWidth, int alignWidth)
-    : engine_(engine), stack_(stack), wrapWidth_(wrapWidth), alignWidth_(alignWidth)
-{
-}
+    : engine_(engine), stack_(stack), wrapWidth_(wrapWidth), alignWidth_(alignWidth) {}
 
-void FlowBuilder::place(LineItem item, int width, int descent)
-{
+void FlowBuilder::place(LineItem item, int width, int descent) {
     if (!current_.alignSet) {
         current_.align = stack_.top().hAlign;
         current_.alignSet = true;
@@ -186,8 +179,7 @@ void FlowBuilder::place(LineItem item, int width, int descent)
     current_.items.push_back(std::move(item));
 }
 
-void FlowBuilder::placeText(const QString& text)
-{
+void FlowBuilder::placeText(const QString& text) {
     if (text.isEmpty()) {
         return;
     }
@@ -214,8 +206,7 @@ void FlowBuilder::placeText(const QString& text)
     place(std::move(item), width, font.metrics.height() - font.metrics.ascent());
 }
 
-void FlowBuilder::text(const QString& raw)
-{
+void FlowBuilder::text(const QString& raw) {
     const TextStyle& style = stack_.top();
     QString rest = transformed(raw, style.transform);
     const QFontMetrics& fm = engine_.font(style.font()).metrics;
@@ -241,23 +232,20 @@ void FlowBuilder::text(const QString& raw)
     }
 }
 
-void FlowBuilder::tab(int count)
-{
+void FlowBuilder::tab(int count) {
     const int width = engine_.settings().tabWidth > 0 ? engine_.settings().tabWidth : kDefaultTabWidth;
     x_ = std::min(kMaxLength, (x_ / width + std::max(1, count)) * width);
     current_.width = x_;
 }
 
-void FlowBuilder::lineBreak(int count)
-{
+void FlowBuilder::lineBreak(int count) {
     endLine(true);
     const Line& ended = lines_.back();
     const int height = ended.ascent + ended.descent;
     lines_.back().extraHeight = std::min(kMaxLength, (std::max(1, count) - 1) * height);
 }
 
-void FlowBuilder::picture(PictureItem picture)
-{
+void FlowBuilder::picture(PictureItem picture) {
     LineItem item;
     item.ascent = picture.rect.height();
     item.height = picture.rect.height();
@@ -267,8 +255,7 @@ void FlowBuilder::picture(PictureItem picture)
     place(std::move(item), width, 0);
 }
 
-void FlowBuilder::block(FlowResult content, std::optional<HAlign> align)
-{
+void FlowBuilder::block(FlowResult content, std::optional<HAlign> align) {
     if (!current_.items.empty() || x_ > 0) {
         endLine(false);
     }
@@ -284,8 +271,7 @@ void FlowBuilder::block(FlowResult content, std::optional<HAlign> align)
     endLine(false);
 }
 
-void FlowBuilder::endLine(bool explicitBreak)
-{
+void FlowBuilder::endLine(bool explicitBreak) {
     if (current_.items.empty()) {
         // A line without items is as high as the current font.
         const QFontMetrics& fm = engine_.font(stack_.top().font()).metrics;
@@ -301,23 +287,25 @@ void FlowBuilder::endLine(bool explicitBreak)
     x_ = 0;
 }
 
-int FlowBuilder::positionInLine(const LineItem& item, const Line& line) const
-{
+int FlowBuilder::positionInLine(const LineItem& item, const Line& line) const {
     if (item.isBlock) {
         return 0;
     }
     const int h = line.ascent + line.descent;
     switch (item.valign) {
-    case VAlign::Top: return 0;
-    case VAlign::Middle: return (h - item.height) / 2;
-    case VAlign::Bottom: return item.isText ? h - item.ascent : h - item.height;
-    case VAlign::Baseline: break;
+        case VAlign::Top:
+            return 0;
+        case VAlign::Middle:
+            return (h - item.height) / 2;
+        case VAlign::Bottom:
+            return item.isText ? h - item.ascent : h - item.height;
+        case VAlign::Baseline:
+            break;
     }
     return h - line.descent - item.ascent;  // text: baselines line up; pictures: bottom on it
 }
 
-void FlowBuilder::justify(Line& line, int extra)
-{
+void FlowBuilder::justify(Line& line, int extra) {
     const int per = extra / line.breaks;
     const int remainder = extra % line.breaks;
     int spacesBefore = 0;
@@ -333,8 +321,7 @@ void FlowBuilder::justify(Line& line, int extra)
     }
 }
 
-FlowResult FlowBuilder::finish()
-{
+FlowResult FlowBuilder::finish() {
     if (!current_.items.empty() || x_ > 0) {
         endLine(false);
     }
@@ -372,22 +359,20 @@ FlowResult FlowBuilder::finish()
 // --- the engine -----------------------------------------------------------------------------
 
 Engine::Engine(const Document& doc, const LayoutSettings& settings, QPaintDevice* device, FontCache& fonts)
-    : doc_(doc), settings_(settings), device_(device), fonts_(fonts)
-{
+    : doc_(doc), settings_(settings), device_(device), fonts_(fonts) {}
+
+int Engine::dpi() const {
+    return device_ != nullptr ? device_->logicalDpiY() : kDefaultDpi;
 }
 
-int Engine::dpi() const { return device_ != nullptr ? device_->logicalDpiY() : kDefaultDpi; }
-
-LengthContext Engine::lengths(int current) const
-{
+LengthContext Engine::lengths(int current) const {
     LengthContext c;
     c.current = current;
     c.dpi = dpi();
     return c;
 }
 
-StyleEnvironment Engine::styleEnvironment()
-{
+StyleEnvironment Engine::styleEnvironment() {
     StyleEnvironment env;
     env.colours = settings_.colours;
     env.dpi = dpi();
@@ -396,8 +381,7 @@ StyleEnvironment Engine::styleEnvironment()
     return env;
 }
 
-void Engine::applyClass(TextStyle& style, QStringView selector)
-{
+void Engine::applyClass(TextStyle& style, QStringView selector) {
     if (settings_.sheet == nullptr) {
         return;
     }
@@ -406,8 +390,7 @@ void Engine::applyClass(TextStyle& style, QStringView selector)
     }
 }
 
-FlowResult Engine::flow(const Flow& flow, StyleStack& stack, int wrapWidth, int alignWidth)
-{
+FlowResult Engine::flow(const Flow& flow, StyleStack& stack, int wrapWidth, int alignWidth) {
     FlowBuilder builder(*this, stack, wrapWidth, alignWidth);
     for (const FlowNode& node : flow) {
         if (node.table) {
@@ -429,10 +412,9 @@ FlowResult Engine::flow(const Flow& flow, StyleStack& stack, int wrapWidth, int 
     return builder.finish();
 }
 
-void Engine::applyFontAttributes(const MarkupTag& tag, TextStyle& style)
-{
+void Engine::applyFontAttributes(const MarkupTag& tag, TextStyle& style) {
     static const std::pair<const char16_t*, const char16_t*> kFontAttributes[] = {
-        {u"face", u"font-family"}, {u"size", u"font-size"},  {u"color", u"color"},
+        {u"face", u"font-family"},   {u"size", u"font-size"},         {u"color", u"color"},
         {u"weight", u"font-weight"}, {u"bkgnd", u"background-color"},
     };
     std::vector<StyleDeclaration> declarations;
@@ -448,11 +430,12 @@ void Engine::applyFontAttributes(const MarkupTag& tag, TextStyle& style)
     applyDeclarations(style, declarations, styleEnvironment());
 }
 
-void Engine::applyStyleTag(const MarkupTag& tag, int token, StyleStack& stack)
-{
-    static const QStringList kClassTags = {QStringLiteral("body"), QStringLiteral("h1"),   QStringLiteral("h2"),    QStringLiteral("h3"),  QStringLiteral("h4"),  QStringLiteral("h5"),
-                                           QStringLiteral("h6"),   QStringLiteral("code"), QStringLiteral("pre"),   QStringLiteral("big"), QStringLiteral("small"),
-                                           QStringLiteral("sub"),  QStringLiteral("sup")};
+void Engine::applyStyleTag(const MarkupTag& tag, int token, StyleStack& stack) {
+    static const QStringList kClassTags = {
+        QStringLiteral("body"), QStringLiteral("h1"),  QStringLiteral("h2"),    QStringLiteral("h3"),
+        QStringLiteral("h4"),   QStringLiteral("h5"),  QStringLiteral("h6"),    QStringLiteral("code"),
+        QStringLiteral("pre"),  QStringLiteral("big"), QStringLiteral("small"), QStringLiteral("sub"),
+        QStringLiteral("sup")};
     const QString& name = tag.name;
     TextStyle s = stack.top();
     int link = stack.link();
@@ -486,8 +469,7 @@ void Engine::applyStyleTag(const MarkupTag& tag, int token, StyleStack& stack)
     stack.push(name, s, link);
 }
 
-void Engine::applyTag(int token, StyleStack& stack, FlowBuilder* builder)
-{
+void Engine::applyTag(int token, StyleStack& stack, FlowBuilder* builder) {
     const MarkupTag& tag = doc_.tokens[static_cast<std::size_t>(token)].tag;
     QString name = tag.name;
     if (name == u"em") {
@@ -499,8 +481,8 @@ void Engine::applyTag(int token, StyleStack& stack, FlowBuilder* builder)
         stack.pop(name);
         return;
     }
-    const bool content = name == u"hr" || name == u"br" || name == u"t" || name == u"bmp" || name == u"icon" ||
-                         name == u"ilst" || name == u"string";
+    const bool content = name == u"hr" || name == u"br" || name == u"t" || name == u"bmp" ||
+                         name == u"icon" || name == u"ilst" || name == u"string";
     if (!content) {
         MarkupTag canonical = tag;
         canonical.name = name;
@@ -523,8 +505,7 @@ void Engine::applyTag(int token, StyleStack& stack, FlowBuilder* builder)
     }
 }
 
-void Engine::insertString(const MarkupTag& tag, FlowBuilder& builder)
-{
+void Engine::insertString(const MarkupTag& tag, FlowBuilder& builder) {
     const QString* id = tag.attribute(u"idres");
     if (id == nullptr || settings_.resources == nullptr || namesOtherModule(tag)) {
         return;
@@ -534,8 +515,7 @@ void Engine::insertString(const MarkupTag& tag, FlowBuilder& builder)
     }
 }
 
-void Engine::rule(const MarkupTag& tag, StyleStack& stack, FlowBuilder& builder)
-{
+void Engine::rule(const MarkupTag& tag, StyleStack& stack, FlowBuilder& builder) {
     noteAlignWidthUsed();
     TextStyle s = stack.top();
     applyClass(s, u"hr");
@@ -563,8 +543,7 @@ void Engine::rule(const MarkupTag& tag, StyleStack& stack, FlowBuilder& builder)
     builder.block(std::move(block), std::nullopt);
 }
 
-PictureOptions Engine::pictureEffects(const QString* letters, const QString* mask)
-{
+PictureOptions Engine::pictureEffects(const QString* letters, const QString* mask) {
     constexpr int kFull = 255;
     constexpr int kPercent = 100;
     const ShadowSettings& shadow = settings_.shadow;
@@ -590,14 +569,13 @@ PictureOptions Engine::pictureEffects(const QString* letters, const QString* mas
     return o;
 }
 
-std::optional<PictureItem> Engine::picture(const MarkupTag& tag)
-{
+std::optional<PictureItem> Engine::picture(const MarkupTag& tag) {
     if (namesOtherModule(tag)) {
         return std::nullopt;  // resources of other modules do not exist here
     }
     PictureItem item;
     const QString& name = tag.name;
-    item.kind = name == u"icon" ? PictureItem::Kind::Icon
+    item.kind = name == u"icon"   ? PictureItem::Kind::Icon
                 : name == u"ilst" ? PictureItem::Kind::StripCell
                                   : PictureItem::Kind::Bitmap;
     const HandlePicture* handle = nullptr;
@@ -622,16 +600,18 @@ std::optional<PictureItem> Engine::picture(const MarkupTag& tag)
         if (item.icon.isNull()) {
             return std::nullopt;
         }
-        natural = QSize(parseInt(tag.attribute(u"cx"), kDefaultIconSize), parseInt(tag.attribute(u"cy"), kDefaultIconSize));
+        natural = QSize(parseInt(tag.attribute(u"cx"), kDefaultIconSize),
+                        parseInt(tag.attribute(u"cy"), kDefaultIconSize));
     } else {
         ImageStrip strip;
         if (handle != nullptr) {
-            strip.image = !handle->image.isNull() ? handle->image : handle->icon.pixmap(kDefaultIconSize).toImage();
+            strip.image =
+                !handle->image.isNull() ? handle->image : handle->icon.pixmap(kDefaultIconSize).toImage();
         } else if (file != nullptr) {
             strip.image = QImage(*file);
         } else if (resources != nullptr && id >= 0) {
             strip = item.kind == PictureItem::Kind::StripCell ? resources->imageStrip(id)
-                                                               : ImageStrip{resources->bitmap(id), {}};
+                                                              : ImageStrip{resources->bitmap(id), {}};
         }
         if (strip.image.isNull()) {
             return std::nullopt;
@@ -641,7 +621,8 @@ std::optional<PictureItem> Engine::picture(const MarkupTag& tag)
         if (item.kind == PictureItem::Kind::StripCell) {
             const int side = strip.image.height();
             const QSize given = strip.cellSize.isValid() ? strip.cellSize : QSize(side, side);
-            item.cellSize = QSize(parseInt(tag.attribute(u"cx"), given.width()), parseInt(tag.attribute(u"cy"), given.height()));
+            item.cellSize = QSize(parseInt(tag.attribute(u"cx"), given.width()),
+                                  parseInt(tag.attribute(u"cy"), given.height()));
             item.cellIndex = parseInt(tag.attribute(u"index"), 0);
             natural = item.cellSize;
         }
@@ -665,8 +646,8 @@ std::optional<PictureItem> Engine::picture(const MarkupTag& tag)
 
 }  // namespace detail
 
-Layout layoutDocument(const Document& doc, const LayoutSettings& settings, QPaintDevice* device, FontCache& fonts)
-{
+Layout layoutDocument(const Document& doc, const LayoutSettings& settings, QPaintDevice* device,
+                      FontCache& fonts) {
     detail::Engine engine(doc, settings, device, fonts);
     detail::StyleStack stack{TextStyle()};
     detail::FlowResult result = engine.flow(doc.body, stack, settings.wrapWidth, settings.alignWidth);

@@ -120,18 +120,19 @@ struct LayoutSettings {
 
 // Caches fonts and their metrics for one device resolution.
 class FontCache {
-public:
+  public:
     struct Entry {
         QFont font;
         QFontMetrics metrics;
     };
     const Entry& get(const FontSpec& fontSpec, QPaintDevice* device);
 
-private:
+  private:
     std::vector<std::pair<FontSpec, std::unique_ptr<Entry>>> entries_;
     int dpi_ = 0;
 };
 
-Layout layoutDocument(const Document& doc, const LayoutSettings& settings, QPaintDevice* device, FontCache& fonts);
+Layout layoutDocument(const Document& doc, const LayoutSettings& settings, QPaintDevice* device,
+                      FontCache& fonts);
 
 }  // namespace ostrum::ui

@@ -24,7 +24,7 @@ struct StackEntry {
 
 // The style in force, pushed by opening tags and popped by their closing tags.
 class StyleStack {
-public:
+  public:
     explicit StyleStack(const TextStyle& base) { entries_.push_back({{}, base, -1}); }
 
     const TextStyle& top() const { return entries_.back().style; }
@@ -33,7 +33,7 @@ public:
     // Pops the most recent entry pushed by `tag` and everything above it; nothing if none.
     void pop(QStringView tag);
 
-private:
+  private:
     std::vector<StackEntry> entries_;
 };
 
@@ -47,7 +47,7 @@ class Engine;
 
 // Builds the lines of one flow (the body or a table cell).
 class FlowBuilder {
-public:
+  public:
     FlowBuilder(Engine& engine, StyleStack& stack, int wrapWidth, int alignWidth);
 
     void text(const QString& text);
@@ -60,7 +60,7 @@ public:
 
     FlowResult finish();
 
-private:
+  private:
     struct LineItem {
         std::vector<DisplayItem> items;  // relative to the item's own top-left corner
         int x = 0;
@@ -100,13 +100,15 @@ private:
 };
 
 class Engine {
-public:
+  public:
     Engine(const Document& doc, const LayoutSettings& settings, QPaintDevice* device, FontCache& fonts);
 
     FlowResult flow(const Flow& flow, StyleStack& stack, int wrapWidth, int alignWidth);
 
     const FontCache::Entry& font(const FontSpec& fontSpec) { return fonts_.get(fontSpec, device_); }
-    ColorRef foreground(ColorRef colour) const { return settings_.enabled ? colour : settings_.disabledColour; }
+    ColorRef foreground(ColorRef colour) const {
+        return settings_.enabled ? colour : settings_.disabledColour;
+    }
     const LayoutSettings& settings() const { return settings_; }
     // What a length attribute ("width=50%", "size=2pt") is read against: `current` for a
     // percentage or a relative value, and the device's resolution.
@@ -116,7 +118,7 @@ public:
     bool dependsOnAlignWidth() const { return dependsOnAlignWidth_; }
     void applyClass(TextStyle& style, QStringView selector);
 
-private:
+  private:
     int dpi() const;
     void applyTag(int token, StyleStack& stack, FlowBuilder* builder);
     void applyStyleTag(const MarkupTag& tag, int token, StyleStack& stack);

@@ -18,16 +18,14 @@ constexpr int kMaxBorder = 100;
 constexpr int kMaxPadding = 1000;
 constexpr int kDoubleBorderAllowance = 6;  // both sides of a double border
 constexpr int kDoubleBorderInset = 3;
-constexpr int kNarrowestWrap = 1;       // wrapping at every break gives a cell's minimum width
+constexpr int kNarrowestWrap = 1;  // wrapping at every break gives a cell's minimum width
 
 // Attributes with limits; every fallback passed here already lies within its limits.
-int parseNumber(const QString* text, int fallback, int low, int high)
-{
+int parseNumber(const QString* text, int fallback, int low, int high) {
     return std::clamp(parseInt(text, fallback), low, high);
 }
 
-std::optional<int> parseEffect(const QString& text)
-{
+std::optional<int> parseEffect(const QString& text) {
     const QString name = text.trimmed().toLower();
     for (std::size_t i = 0; i < std::size(kBackgroundEffectNames); ++i) {
         if (name == QStringView(kBackgroundEffectNames[i])) {
@@ -39,8 +37,7 @@ std::optional<int> parseEffect(const QString& text)
     return ok ? std::optional<int>(number) : std::nullopt;
 }
 
-std::optional<LineStyle> parseBorderStyle(const QString& text)
-{
+std::optional<LineStyle> parseBorderStyle(const QString& text) {
     static const std::pair<const char16_t*, LineStyle> kStyles[] = {
         {u"none", LineStyle::None},       {u"solid", LineStyle::Solid},
         {u"dashed", LineStyle::Dash},     {u"dash", LineStyle::Dash},
@@ -62,8 +59,7 @@ std::optional<LineStyle> parseBorderStyle(const QString& text)
     return std::nullopt;
 }
 
-std::optional<HAlign> parseHAlign(const QString* text)
-{
+std::optional<HAlign> parseHAlign(const QString* text) {
     if (text == nullptr) {
         return std::nullopt;
     }
@@ -83,8 +79,7 @@ std::optional<HAlign> parseHAlign(const QString* text)
     return std::nullopt;
 }
 
-std::optional<VAlign> parseVAlign(const QString* text)
-{
+std::optional<VAlign> parseVAlign(const QString* text) {
     if (text == nullptr) {
         return std::nullopt;
     }
@@ -114,8 +109,7 @@ struct Box {
     ColorRef colours[3] = {0, 0, 0};
     QString picture;
 
-    int allowance() const
-    {
+    int allowance() const {
         if (border <= 0 || borderStyle == LineStyle::None) {
             return 0;
         }
@@ -141,25 +135,21 @@ struct CellSlot {
     FlowResult content;
 };
 
-const QString* attributeOf(const MarkupTag* tag, const char16_t* name)
-{
+const QString* attributeOf(const MarkupTag* tag, const char16_t* name) {
     return tag != nullptr ? tag->attribute(name) : nullptr;
 }
 
 }  // namespace
 
 class TableLayout {
-public:
+  public:
     TableLayout(Engine& engine, const TableNode& node, int available)
-        : engine_(engine), node_(node), tag_(engine.doc_.tagAt(node.tagToken)), available_(available)
-    {
-    }
+        : engine_(engine), node_(node), tag_(engine.doc_.tagAt(node.tagToken)), available_(available) {}
 
     FlowResult run(StyleStack& stack, std::optional<HAlign>& align);
 
-private:
-    std::optional<int> length(const QString* text, int percentOf) const
-    {
+  private:
+    std::optional<int> length(const QString* text, int percentOf) const {
         if (text == nullptr) {
             return std::nullopt;
         }
@@ -199,8 +189,7 @@ private:
     int rowCount_ = 0;
 };
 
-void TableLayout::readBox(Box& box, const MarkupTag* tag, bool withBorder) const
-{
+void TableLayout::readBox(Box& box, const MarkupTag* tag, bool withBorder) const {
     if (tag == nullptr) {
         return;
     }
@@ -239,8 +228,7 @@ void TableLayout::readBox(Box& box, const MarkupTag* tag, bool withBorder) const
     }
 }
 
-void TableLayout::placeCells()
-{
+void TableLayout::placeCells() {
     rowCount_ = static_cast<int>(node_.rows.size());
     std::vector<std::vector<bool>> taken(static_cast<std::size_t>(rowCount_));
     auto occupied = [&](int r, int c) {
@@ -261,7 +249,8 @@ void TableLayout::placeCells()
             cell.rowTag = engine_.doc_.tagAt(row.tagToken);
             cell.row = r;
             cell.column = c;
-            cell.rowSpan = std::min(parseNumber(attributeOf(cell.tag, u"rowspan"), 1, 1, kMaxSpan), rowCount_ - r);
+            cell.rowSpan =
+                std::min(parseNumber(attributeOf(cell.tag, u"rowspan"), 1, 1, kMaxSpan), rowCount_ - r);
             cell.columnSpan = parseNumber(attributeOf(cell.tag, u"colspan"), 1, 1, kMaxSpan);
             if (c + cell.columnSpan > kMaxColumns) {
                 continue;  // beyond the widest table believed
@@ -281,8 +270,7 @@ void TableLayout::placeCells()
     rows_.assign(static_cast<std::size_t>(rowCount_), 0);
 }
 
-void TableLayout::measureCells(StyleStack& stack)
-{
+void TableLayout::measureCells(StyleStack& stack) {
     const Box cellDefaults = [&] {
         Box b;
         b.border = box_.border > 0 ? 1 : 0;
@@ -301,7 +289,8 @@ void TableLayout::measureCells(StyleStack& stack)
             cell.align = parseHAlign(attributeOf(cell.rowTag, u"align"));
         }
         cell.valign = parseVAlign(attributeOf(cell.tag, u"valign"))
-                          .value_or(parseVAlign(attributeOf(cell.rowTag, u"valign")).value_or(tableVAlign.value_or(VAlign::Middle)));
+                          .value_or(parseVAlign(attributeOf(cell.rowTag, u"valign"))
+                                        .value_or(tableVAlign.value_or(VAlign::Middle)));
         cell.fixedWidth = length(attributeOf(cell.tag, u"width"), available_);
         cell.fixedHeight = length(attributeOf(cell.tag, u"height"), 0);
         // The cell starts with the style in force where it stands in the text.
@@ -321,14 +310,12 @@ void TableLayout::measureCells(StyleStack& stack)
     }
 }
 
-int TableLayout::span(const std::vector<int>& sizes, int first, int count) const
-{
+int TableLayout::span(const std::vector<int>& sizes, int first, int count) const {
     const auto begin = sizes.begin() + first;
     return std::accumulate(begin, begin + count, 0) + (count - 1) * (spacing_ + 1);
 }
 
-std::vector<int> TableLayout::starts(const std::vector<int>& sizes) const
-{
+std::vector<int> TableLayout::starts(const std::vector<int>& sizes) const {
     std::vector<int> out(sizes.size() + 1, box_.inset() + spacing_);
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         out[i + 1] = out[i] + sizes[i] + spacing_ + 1;
@@ -336,11 +323,11 @@ std::vector<int> TableLayout::starts(const std::vector<int>& sizes) const
     return out;
 }
 
-void TableLayout::sizeColumns()
-{
+void TableLayout::sizeColumns() {
     auto need = [&](const CellSlot& cell) {
         if (cell.fixedWidth) {
-            return std::max(*cell.fixedWidth, engine_.minimumCellWidth(*cell.node, cell.start)) + 2 * insets(cell);
+            return std::max(*cell.fixedWidth, engine_.minimumCellWidth(*cell.node, cell.start)) +
+                   2 * insets(cell);
         }
         return cell.content.width + 2 * insets(cell);
     };
@@ -364,8 +351,7 @@ void TableLayout::sizeColumns()
     }
 }
 
-void TableLayout::fitColumns()
-{
+void TableLayout::fitColumns() {
     const int count = static_cast<int>(columns_.size());
     const int natural = std::accumulate(columns_.begin(), columns_.end(), 0) + frameAround(count);
     std::optional<int> target = length(attributeOf(tag_, u"width"), available_);
@@ -414,14 +400,14 @@ void TableLayout::fitColumns()
     }
 }
 
-void TableLayout::sizeRows()
-{
+void TableLayout::sizeRows() {
     for (CellSlot& cell : cells_) {
         const int width = spanWidth(cell) - 2 * insets(cell);
         // Wrap only where the cell is narrower than its text wants to be.
         const bool wrap = width < cell.content.width;
         StyleStack start = cell.start;
-        cell.content = engine_.flow(cell.node->content, start, wrap ? std::max(1, width) : kNoWidth, std::max(0, width));
+        cell.content =
+            engine_.flow(cell.node->content, start, wrap ? std::max(1, width) : kNoWidth, std::max(0, width));
     }
     auto need = [&](const CellSlot& cell) {
         return std::max(cell.fixedHeight.value_or(0), cell.content.height + 2 * insets(cell));
@@ -439,7 +425,8 @@ void TableLayout::sizeRows()
         }
     }
     const int natural = std::accumulate(rows_.begin(), rows_.end(), 0) + frameAround(rowCount_);
-    if (const auto target = length(attributeOf(tag_, u"height"), 0); target && *target > natural && rowCount_ > 0) {
+    if (const auto target = length(attributeOf(tag_, u"height"), 0);
+        target && *target > natural && rowCount_ > 0) {
         int difference = *target - natural;
         for (int r = 0; r < rowCount_; ++r) {
             const int share = difference / (rowCount_ - r);
@@ -449,8 +436,7 @@ void TableLayout::sizeRows()
     }
 }
 
-FlowResult TableLayout::compose()
-{
+FlowResult TableLayout::compose() {
     const int count = static_cast<int>(columns_.size());
     FlowResult out;
     const int width = std::accumulate(columns_.begin(), columns_.end(), 0) + frameAround(count);
@@ -487,8 +473,8 @@ FlowResult TableLayout::compose()
     const std::vector<int> columnX = starts(columns_);
     const std::vector<int> rowY = starts(rows_);
     for (CellSlot& cell : cells_) {
-        const QRect rect(columnX[static_cast<std::size_t>(cell.column)], rowY[static_cast<std::size_t>(cell.row)],
-                         spanWidth(cell), spanHeight(cell));
+        const QRect rect(columnX[static_cast<std::size_t>(cell.column)],
+                         rowY[static_cast<std::size_t>(cell.row)], spanWidth(cell), spanHeight(cell));
         paintBox(cell.box, rect);
         const int free = rect.height() - 2 * insets(cell) - cell.content.height;
         const int dy = cell.valign == VAlign::Middle ? free / 2 : cell.valign == VAlign::Bottom ? free : 0;
@@ -501,8 +487,7 @@ FlowResult TableLayout::compose()
     return out;
 }
 
-FlowResult TableLayout::run(StyleStack& stack, std::optional<HAlign>& align)
-{
+FlowResult TableLayout::run(StyleStack& stack, std::optional<HAlign>& align) {
     box_.light = systemColor(COLOR_BTNHIGHLIGHT);
     box_.dark = systemColor(COLOR_BTNSHADOW);
     readBox(box_, tag_, true);
@@ -520,8 +505,8 @@ FlowResult TableLayout::run(StyleStack& stack, std::optional<HAlign>& align)
     return compose();
 }
 
-FlowResult Engine::table(const TableNode& node, StyleStack& stack, int alignWidth, std::optional<HAlign>& align)
-{
+FlowResult Engine::table(const TableNode& node, StyleStack& stack, int alignWidth,
+                         std::optional<HAlign>& align) {
     TableLayout layout(*this, node, alignWidth);
     FlowResult result = layout.run(stack, align);
     for (int token : node.trailingTags) {
@@ -530,8 +515,7 @@ FlowResult Engine::table(const TableNode& node, StyleStack& stack, int alignWidt
     return result;
 }
 
-const Engine::NaturalCell& Engine::naturalCell(const CellNode& cell, const StyleStack& start)
-{
+const Engine::NaturalCell& Engine::naturalCell(const CellNode& cell, const StyleStack& start) {
     const auto it = naturalCells_.find(&cell);
     if (it != naturalCells_.end()) {
         return it->second;
@@ -542,8 +526,7 @@ const Engine::NaturalCell& Engine::naturalCell(const CellNode& cell, const Style
     return naturalCells_.emplace(&cell, std::move(natural)).first->second;
 }
 
-int Engine::minimumCellWidth(const CellNode& cell, const StyleStack& start)
-{
+int Engine::minimumCellWidth(const CellNode& cell, const StyleStack& start) {
     const auto it = minimumCells_.find(&cell);
     if (it != minimumCells_.end()) {
         return it->second;
@@ -554,8 +537,7 @@ int Engine::minimumCellWidth(const CellNode& cell, const StyleStack& start)
     return width;
 }
 
-QImage Engine::loadBackgroundPicture(const QString& source) const
-{
+QImage Engine::loadBackgroundPicture(const QString& source) const {
     bool isNumber = false;
     const int id = source.trimmed().toInt(&isNumber);
     if (isNumber) {

@@ -16,8 +16,7 @@ constexpr double kPicasPerInch = 6.0;
 constexpr double kPercent = 100.0;
 constexpr std::array<int, 7> kSizeSteps = {8, 10, 12, 14, 18, 24, 36};
 
-int clampLength(double value)
-{
+int clampLength(double value) {
     if (!std::isfinite(value)) {
         return 0;
     }
@@ -25,8 +24,7 @@ int clampLength(double value)
 }
 
 // The factor that turns a number in `unit` into pixels, or nothing for an unknown unit.
-std::optional<double> unitFactor(QStringView unit, const LengthContext& c)
-{
+std::optional<double> unitFactor(QStringView unit, const LengthContext& c) {
     if (unit.isEmpty() || unit == u"px") {
         return 1.0;
     }
@@ -56,8 +54,7 @@ std::optional<double> unitFactor(QStringView unit, const LengthContext& c)
 
 }  // namespace
 
-std::optional<int> parseLength(QStringView text, const LengthContext& context)
-{
+std::optional<int> parseLength(QStringView text, const LengthContext& context) {
     QStringView s = text.trimmed();
     int sign = 0;
     if (s.startsWith(u'+') || s.startsWith(u'-')) {
@@ -88,8 +85,7 @@ std::optional<int> parseLength(QStringView text, const LengthContext& context)
     return clampLength(pixels);
 }
 
-std::optional<int> parseFontSize(QStringView text, const LengthContext& context)
-{
+std::optional<int> parseFontSize(QStringView text, const LengthContext& context) {
     const QStringView trimmed = text.trimmed();
     bool isStep = false;
     const int step = trimmed.toInt(&isStep);

@@ -12,13 +12,13 @@ struct Entity {
 // The characters are those the entities stand for in the Windows-1252 code page of the mark-up's
 // origin (0x95 bullet, 0x88 euro, 0x99 trade mark, ...), here as Unicode characters.
 constexpr Entity kEntities[] = {
-    {u"amp", u"&"},      {u"bull", u"\u2022"}, {u"copy", u"\u00A9"},  {u"euro", u"\u20AC"}, {u"gt", u">"},
-    {u"iquest", u"\u00BF"}, {u"lt", u"<<"},    {u"nbsp", u" "},       {u"para", u"\u00B6"}, {u"pound", u"\u00A3"},
-    {u"quot", u"\""},    {u"reg", u"\u00AE"},  {u"trade", u"\u2122"},
+    {u"amp", u"&"},        {u"bull", u"\u2022"},   {u"copy", u"\u00A9"}, {u"euro", u"\u20AC"},
+    {u"gt", u">"},         {u"iquest", u"\u00BF"}, {u"lt", u"<<"},       {u"nbsp", u" "},
+    {u"para", u"\u00B6"},  {u"pound", u"\u00A3"},  {u"quot", u"\""},     {u"reg", u"\u00AE"},
+    {u"trade", u"\u2122"},
 };
 
-const Entity* entityAt(QStringView text, qsizetype at, qsizetype& length)
-{
+const Entity* entityAt(QStringView text, qsizetype at, qsizetype& length) {
     for (const Entity& e : kEntities) {
         const QStringView name(e.name);
         if (text.size() - at >= name.size() + 2 && text.mid(at + 1, name.size()) == name &&
@@ -32,8 +32,7 @@ const Entity* entityAt(QStringView text, qsizetype at, qsizetype& length)
 
 }  // namespace
 
-QString replaceEntities(QStringView text)
-{
+QString replaceEntities(QStringView text) {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size();) {
@@ -50,8 +49,7 @@ QString replaceEntities(QStringView text)
     return out;
 }
 
-QString prepareMarkup(QStringView text, bool newlineMode)
-{
+QString prepareMarkup(QStringView text, bool newlineMode) {
     const QString replaced = replaceEntities(text);
     QString out = QStringLiteral("<body>");
     out.reserve(replaced.size() + 16);

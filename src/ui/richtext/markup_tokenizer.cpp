@@ -8,11 +8,12 @@ namespace {
 
 constexpr int kMaxTagCount = 1000;  // "<br 100000>" is hostile; nobody breaks more lines than this
 
-bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'-' || c == u':'; }
+bool isNameChar(QChar c) {
+    return c.isLetterOrNumber() || c == u'_' || c == u'-' || c == u':';
+}
 
 // Finds the ">" that ends the tag starting at `open`, skipping quoted attribute values.
-qsizetype findTagEnd(QStringView text, qsizetype open)
-{
+qsizetype findTagEnd(QStringView text, qsizetype open) {
     QChar quote;
     for (qsizetype i = open + 1; i < text.size(); ++i) {
         const QChar c = text[i];
@@ -29,15 +30,13 @@ qsizetype findTagEnd(QStringView text, qsizetype open)
     return -1;
 }
 
-void skipSpaces(QStringView s, qsizetype& i)
-{
+void skipSpaces(QStringView s, qsizetype& i) {
     while (i < s.size() && s[i].isSpace()) {
         ++i;
     }
 }
 
-QString readValue(QStringView s, qsizetype& i)
-{
+QString readValue(QStringView s, qsizetype& i) {
     if (i < s.size() && (s[i] == u'"' || s[i] == u'\'')) {
         const QChar quote = s[i++];
         const qsizetype start = i;
@@ -57,8 +56,7 @@ QString readValue(QStringView s, qsizetype& i)
     return s.mid(start, i - start).toString();
 }
 
-std::vector<MarkupAttribute> readAttributes(QStringView s)
-{
+std::vector<MarkupAttribute> readAttributes(QStringView s) {
     std::vector<MarkupAttribute> out;
     qsizetype i = 0;
     while (true) {
@@ -81,16 +79,14 @@ std::vector<MarkupAttribute> readAttributes(QStringView s)
     }
 }
 
-int readCount(QStringView digits)
-{
+int readCount(QStringView digits) {
     bool ok = false;
     const int n = digits.toInt(&ok);
     return ok ? std::clamp(n, 0, kMaxTagCount) : 0;
 }
 
 // "br3" and "t2" carry their count in the name; "br 3" as a bare first attribute.
-void splitCount(MarkupTag& tag)
-{
+void splitCount(MarkupTag& tag) {
     qsizetype digitsAt = tag.name.size();
     while (digitsAt > 0 && tag.name[digitsAt - 1].isDigit()) {
         --digitsAt;
@@ -107,8 +103,7 @@ void splitCount(MarkupTag& tag)
     }
 }
 
-MarkupTag parseTag(QStringView body)
-{
+MarkupTag parseTag(QStringView body) {
     MarkupTag tag;
     qsizetype i = 0;
     if (i < body.size() && body[i] == u'/') {
@@ -125,8 +120,7 @@ MarkupTag parseTag(QStringView body)
     return tag;
 }
 
-bool opensTag(QStringView text, qsizetype at)
-{
+bool opensTag(QStringView text, qsizetype at) {
     if (at + 1 >= text.size()) {
         return false;
     }
@@ -136,15 +130,13 @@ bool opensTag(QStringView text, qsizetype at)
 
 }  // namespace
 
-const QString* MarkupTag::attribute(QStringView attributeName) const
-{
+const QString* MarkupTag::attribute(QStringView attributeName) const {
     const auto it = std::find_if(attributes.begin(), attributes.end(),
                                  [&](const MarkupAttribute& a) { return a.name == attributeName; });
     return it == attributes.end() ? nullptr : &it->value;
 }
 
-std::vector<MarkupToken> tokenizeMarkup(QStringView text)
-{
+std::vector<MarkupToken> tokenizeMarkup(QStringView text) {
     std::vector<MarkupToken> tokens;
     QString run;
     auto flushRun = [&] {

@@ -13,9 +13,9 @@ struct MarkupAttribute {
 };
 
 struct MarkupTag {
-    QString name;      // lower case, without the "/" of a closing tag or a trailing count
+    QString name;  // lower case, without the "/" of a closing tag or a trailing count
     bool closing = false;
-    int count = 0;     // the N of "<br N>" / "<t3>"; 0 when none was given
+    int count = 0;  // the N of "<br N>" / "<t3>"; 0 when none was given
     std::vector<MarkupAttribute> attributes;
 
     // The value of the named attribute, or null when the tag does not carry it.

@@ -17,7 +17,7 @@ struct ImageStrip {
 };
 
 class ResourceProvider {
-public:
+  public:
     virtual ~ResourceProvider() = default;
     // Each answers a null picture / nothing when the number is unknown.
     virtual QImage bitmap(int id) const = 0;

@@ -11,8 +11,7 @@ namespace {
 constexpr int kPatternGranularity = 5;  // grain of the pattern effects behind tables and cells
 constexpr int kMeasureMargin = 1;
 
-void drawText(QPainter& painter, const TextItem& run)
-{
+void drawText(QPainter& painter, const TextItem& run) {
     if (run.opaqueBackground) {
         painter.fillRect(run.rect, toQColor(run.background));
     }
@@ -47,8 +46,7 @@ void drawText(QPainter& painter, const TextItem& run)
     }
 }
 
-void drawRule(QPainter& painter, EffectPainter& effects, const RuleItem& rule)
-{
+void drawRule(QPainter& painter, EffectPainter& effects, const RuleItem& rule) {
     if (rule.etched) {
         effects.frameRect(painter, rule.rect, systemColor(COLOR_BTNSHADOW), systemColor(COLOR_BTNHIGHLIGHT),
                           LineStyle::Solid, 1);
@@ -60,20 +58,23 @@ void drawRule(QPainter& painter, EffectPainter& effects, const RuleItem& rule)
     }
 }
 
-void drawPicture(QPainter& painter, EffectPainter& effects, const PictureItem& picture, bool hovered)
-{
+void drawPicture(QPainter& painter, EffectPainter& effects, const PictureItem& picture, bool hovered) {
     const PictureOptions& options = hovered ? picture.hover : picture.normal;
     switch (picture.kind) {
-    case PictureItem::Kind::Icon: effects.drawIcon(painter, picture.rect, picture.icon, options); break;
-    case PictureItem::Kind::StripCell:
-        effects.drawStripCell(painter, picture.rect, picture.image, picture.cellSize, picture.cellIndex, options);
-        break;
-    case PictureItem::Kind::Bitmap: effects.drawPicture(painter, picture.rect, picture.image, options); break;
+        case PictureItem::Kind::Icon:
+            effects.drawIcon(painter, picture.rect, picture.icon, options);
+            break;
+        case PictureItem::Kind::StripCell:
+            effects.drawStripCell(painter, picture.rect, picture.image, picture.cellSize, picture.cellIndex,
+                                  options);
+            break;
+        case PictureItem::Kind::Bitmap:
+            effects.drawPicture(painter, picture.rect, picture.image, options);
+            break;
     }
 }
 
-void drawBackground(QPainter& painter, EffectPainter& effects, const BackgroundItem& bg)
-{
+void drawBackground(QPainter& painter, EffectPainter& effects, const BackgroundItem& bg) {
     if (bg.effect != kEffectTransparent) {
         effects.fillBackground(painter, bg.effect, bg.rect, bg.colours[0], bg.colours[1], bg.colours[2],
                                kPatternGranularity, 0);
@@ -85,38 +86,32 @@ void drawBackground(QPainter& painter, EffectPainter& effects, const BackgroundI
 }  // namespace
 
 RichTextDrawer::RichTextDrawer()
-    : disabledColour_(systemColor(COLOR_BTNSHADOW)), opener_(std::make_shared<DesktopLinkOpener>())
-{
+    : disabledColour_(systemColor(COLOR_BTNSHADOW)), opener_(std::make_shared<DesktopLinkOpener>()) {
     sheet_.add(QString::fromLatin1(kDefaultStyleSheet));
 }
 
-void RichTextDrawer::setNotification(NotifyTarget window, unsigned message, std::intptr_t parameter)
-{
+void RichTextDrawer::setNotification(NotifyTarget window, unsigned message, std::intptr_t parameter) {
     notify_ = std::move(window);
     notifyMessage_ = notify_ ? message : 0;
     notifyParameter_ = notify_ ? parameter : 0;
 }
 
-void RichTextDrawer::setCommandTarget(CommandTarget window, unsigned message, std::intptr_t parameter)
-{
+void RichTextDrawer::setCommandTarget(CommandTarget window, unsigned message, std::intptr_t parameter) {
     command_ = std::move(window);
     commandMessage_ = message;
     commandParameter_ = parameter;
 }
 
-void RichTextDrawer::setShadow(int dx, int dy, int darkness, bool blurred, int blurWidth, int blurHeight)
-{
+void RichTextDrawer::setShadow(int dx, int dy, int darkness, bool blurred, int blurWidth, int blurHeight) {
     shadow_ = {dx, dy, std::clamp(darkness, 0, 100), blurred, blurWidth, blurHeight};
     changed();
 }
 
-void RichTextDrawer::setLinkOpener(std::shared_ptr<LinkOpener> opener)
-{
+void RichTextDrawer::setLinkOpener(std::shared_ptr<LinkOpener> opener) {
     opener_ = opener ? std::move(opener) : std::make_shared<DesktopLinkOpener>();
 }
 
-LayoutSettings RichTextDrawer::settings(int alignWidth) const
-{
+LayoutSettings RichTextDrawer::settings(int alignWidth) const {
     LayoutSettings s;
     s.sheet = &sheet_;
     s.colours = &colours_;
@@ -131,8 +126,7 @@ LayoutSettings RichTextDrawer::settings(int alignWidth) const
     return s;
 }
 
-const Layout& RichTextDrawer::layoutFor(QPaintDevice* device, int alignWidth)
-{
+const Layout& RichTextDrawer::layoutFor(QPaintDevice* device, int alignWidth) {
     const int dpi = device != nullptr ? device->logicalDpiY() : 0;
     const bool reusable = cacheValid_ && cached_.hoverLink == hoverLink_ && cached_.dpi == dpi &&
                           (!cached_.layout.dependsOnAlignWidth || cached_.alignWidth == alignWidth);
@@ -144,8 +138,7 @@ const Layout& RichTextDrawer::layoutFor(QPaintDevice* device, int alignWidth)
     return cached_.layout;
 }
 
-QSize RichTextDrawer::measure(QPainter& painter, const QString& text)
-{
+QSize RichTextDrawer::measure(QPainter& painter, const QString& text) {
     text_ = text;
     linkAreas_.clear();
     hoverLink_ = -1;
@@ -163,8 +156,7 @@ QSize RichTextDrawer::measure(QPainter& painter, const QString& text)
     return {width + kMeasureMargin, layout.size.height() + kMeasureMargin};
 }
 
-void RichTextDrawer::draw(QPainter& painter, const QRect& rect)
-{
+void RichTextDrawer::draw(QPainter& painter, const QRect& rect) {
     linkAreas_.clear();
     if (text_.isEmpty()) {
         return;
@@ -172,8 +164,7 @@ void RichTextDrawer::draw(QPainter& painter, const QRect& rect)
     paint(painter, layoutFor(painter.device(), std::max(0, rect.width())), rect.topLeft());
 }
 
-void RichTextDrawer::paint(QPainter& painter, const Layout& layout, QPoint origin)
-{
+void RichTextDrawer::paint(QPainter& painter, const Layout& layout, QPoint origin) {
     painter.save();
     // The items keep their places from the layout's top-left corner, so the kept layout is drawn
     // as it is, moved by the painter.
@@ -204,8 +195,7 @@ void RichTextDrawer::paint(QPainter& painter, const Layout& layout, QPoint origi
     painter.restore();
 }
 
-int RichTextDrawer::linkAt(QPoint point) const
-{
+int RichTextDrawer::linkAt(QPoint point) const {
     for (const LinkArea& area : linkAreas_) {
         if (area.rect.contains(point)) {
             return area.link;
@@ -214,8 +204,7 @@ int RichTextDrawer::linkAt(QPoint point) const
     return -1;
 }
 
-bool RichTextDrawer::hoverTest(QPoint point)
-{
+bool RichTextDrawer::hoverTest(QPoint point) {
     const int link = linkAt(point);
     if (link != hoverLink_) {
         hoverLink_ = link;
@@ -234,8 +223,7 @@ bool RichTextDrawer::hoverTest(QPoint point)
     return overTarget;
 }
 
-bool RichTextDrawer::click(QPoint point)
-{
+bool RichTextDrawer::click(QPoint point) {
     const int link = linkAt(point);
     if (link < 0) {
         return false;

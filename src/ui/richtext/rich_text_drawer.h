@@ -33,7 +33,7 @@ using NotifyTarget = std::function<void(unsigned message, int linkIndex, std::in
 using CommandTarget = std::function<void(unsigned message, const QString& target, std::intptr_t parameter)>;
 
 class RichTextDrawer {
-public:
+  public:
     static constexpr int kLeftAllLinks = -2;
 
     RichTextDrawer();
@@ -48,12 +48,13 @@ public:
     void addStyleSheet(QStringView text) { sheet_.add(text), changed(); }
 
     // Where pictures and strings named by number come from, and pictures registered by handle.
-    void setResourceProvider(std::shared_ptr<const ResourceProvider> provider)
-    {
+    void setResourceProvider(std::shared_ptr<const ResourceProvider> provider) {
         resources_ = std::move(provider), changed();
     }
     void registerHandle(std::uint32_t handle, const QIcon& icon) { handles_[handle] = {{}, icon}, changed(); }
-    void registerHandle(std::uint32_t handle, const QImage& image) { handles_[handle] = {image, {}}, changed(); }
+    void registerHandle(std::uint32_t handle, const QImage& image) {
+        handles_[handle] = {image, {}}, changed();
+    }
     // The link-opening seam; the desktop's default handler unless replaced.
     void setLinkOpener(std::shared_ptr<LinkOpener> opener);
     // The widget whose cursor becomes the hand over a link (none: the cursor is left alone).
@@ -75,7 +76,7 @@ public:
     const StyleSheet& styleSheet() const { return sheet_; }
     int linkCount() const { return static_cast<int>(document_.links.size()); }
 
-private:
+  private:
     LayoutSettings settings(int alignWidth) const;
     // Forgets the kept layout when a setting that shapes it changes.
     void changed() { cacheValid_ = false; }

@@ -38,8 +38,7 @@ constexpr int kThinBorder = 1;
 constexpr int kMediumBorder = 3;
 constexpr int kThickBorder = 5;
 
-QString unquote(QStringView value)
-{
+QString unquote(QStringView value) {
     QStringView v = value.trimmed();
     if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front()) {
         v = v.mid(1, v.size() - 2);
@@ -47,8 +46,7 @@ QString unquote(QStringView value)
     return v.toString();
 }
 
-LengthContext lengthContext(const TextStyle& style, int current, const StyleEnvironment& env)
-{
+LengthContext lengthContext(const TextStyle& style, int current, const StyleEnvironment& env) {
     LengthContext c;
     c.current = current;
     c.dpi = env.dpi;
@@ -57,15 +55,13 @@ LengthContext lengthContext(const TextStyle& style, int current, const StyleEnvi
     return c;
 }
 
-void setLength(int& target, QStringView value, const TextStyle& style, const StyleEnvironment& env)
-{
+void setLength(int& target, QStringView value, const TextStyle& style, const StyleEnvironment& env) {
     if (const auto length = parseLength(value, lengthContext(style, target, env))) {
         target = *length;
     }
 }
 
-int parseWeight(QStringView value, int current)
-{
+int parseWeight(QStringView value, int current) {
     if (value == u"normal") {
         return kNormalWeight;
     }
@@ -83,8 +79,7 @@ int parseWeight(QStringView value, int current)
     return ok ? std::clamp(weight, kLowestWeight, kHighestWeight) : current;
 }
 
-void applyTextDecoration(TextStyle& s, QStringView value)
-{
+void applyTextDecoration(TextStyle& s, QStringView value) {
     if (value == u"none") {
         s.underline = s.strikeOut = s.overline = false;
     } else if (value == u"underline") {
@@ -96,8 +91,7 @@ void applyTextDecoration(TextStyle& s, QStringView value)
     }
 }
 
-void applyAlignment(TextStyle& s, QStringView value)
-{
+void applyAlignment(TextStyle& s, QStringView value) {
     if (value == u"left") {
         s.hAlign = HAlign::Left;
     } else if (value == u"center") {
@@ -109,8 +103,7 @@ void applyAlignment(TextStyle& s, QStringView value)
     }
 }
 
-void applyVerticalAlignment(TextStyle& s, QStringView value)
-{
+void applyVerticalAlignment(TextStyle& s, QStringView value) {
     if (value == u"baseline") {
         s.vAlign = VAlign::Baseline;
     } else if (value == u"top") {
@@ -122,8 +115,7 @@ void applyVerticalAlignment(TextStyle& s, QStringView value)
     }
 }
 
-void applyTransform(TextStyle& s, QStringView value)
-{
+void applyTransform(TextStyle& s, QStringView value) {
     if (value == u"none") {
         s.transform = TextTransform::None;
     } else if (value == u"uppercase") {
@@ -135,8 +127,7 @@ void applyTransform(TextStyle& s, QStringView value)
     }
 }
 
-void applyBorderStyle(TextStyle& s, QStringView value)
-{
+void applyBorderStyle(TextStyle& s, QStringView value) {
     if (value == u"none") {
         s.borderStyle = LineStyle::None;
     } else if (value == u"solid") {
@@ -150,8 +141,7 @@ void applyBorderStyle(TextStyle& s, QStringView value)
     }
 }
 
-void applyBorderWidth(TextStyle& s, QStringView value, const StyleEnvironment& env)
-{
+void applyBorderWidth(TextStyle& s, QStringView value, const StyleEnvironment& env) {
     if (value == u"thin") {
         s.borderWidth = kThinBorder;
     } else if (value == u"medium") {
@@ -163,13 +153,11 @@ void applyBorderWidth(TextStyle& s, QStringView value, const StyleEnvironment& e
     }
 }
 
-ColorRef colourOf(QStringView value, ColorRef current, const StyleEnvironment& env)
-{
+ColorRef colourOf(QStringView value, ColorRef current, const StyleEnvironment& env) {
     return env.colours != nullptr ? parseColour(value, current, *env.colours) : current;
 }
 
-void applyColours(TextStyle& s, const QString& property, QStringView value, const StyleEnvironment& env)
-{
+void applyColours(TextStyle& s, const QString& property, QStringView value, const StyleEnvironment& env) {
     if (property == u"color") {
         s.textColour = colourOf(value, s.textColour, env);
     } else if (property == u"background-color") {
@@ -184,8 +172,7 @@ void applyColours(TextStyle& s, const QString& property, QStringView value, cons
     }
 }
 
-void applyOne(TextStyle& s, const StyleDeclaration& d, const StyleEnvironment& env)
-{
+void applyOne(TextStyle& s, const StyleDeclaration& d, const StyleEnvironment& env) {
     const QString lowered = d.value.toLower();
     const QStringView value(lowered);
     const QString& p = d.property;
@@ -227,10 +214,11 @@ void applyOne(TextStyle& s, const StyleDeclaration& d, const StyleEnvironment& e
 
 }  // namespace
 
-int bolderWeight(int weight) { return std::min(kMaxWeight, weight * 2); }
+int bolderWeight(int weight) {
+    return std::min(kMaxWeight, weight * 2);
+}
 
-std::vector<StyleDeclaration> parseDeclarations(QStringView text)
-{
+std::vector<StyleDeclaration> parseDeclarations(QStringView text) {
     std::vector<StyleDeclaration> out;
     for (const QStringView part : text.split(u';')) {
         const qsizetype colon = part.indexOf(u':');
@@ -245,8 +233,7 @@ std::vector<StyleDeclaration> parseDeclarations(QStringView text)
     return out;
 }
 
-std::vector<StyleRule> parseStyleSheet(QStringView text)
-{
+std::vector<StyleRule> parseStyleSheet(QStringView text) {
     std::vector<StyleRule> rules;
     qsizetype at = 0;
     while (at < text.size()) {
@@ -271,15 +258,13 @@ std::vector<StyleRule> parseStyleSheet(QStringView text)
 }
 
 void applyDeclarations(TextStyle& style, const std::vector<StyleDeclaration>& declarations,
-                       const StyleEnvironment& environment)
-{
+                       const StyleEnvironment& environment) {
     for (const StyleDeclaration& d : declarations) {
         applyOne(style, d, environment);
     }
 }
 
-void StyleSheet::add(QStringView text)
-{
+void StyleSheet::add(QStringView text) {
     for (StyleRule& rule : parseStyleSheet(text)) {
         auto existing = std::find_if(rules_.begin(), rules_.end(),
                                      [&](const StyleRule& r) { return r.selector == rule.selector; });
@@ -292,8 +277,7 @@ void StyleSheet::add(QStringView text)
     }
 }
 
-const std::vector<StyleDeclaration>* StyleSheet::find(QStringView selector) const
-{
+const std::vector<StyleDeclaration>* StyleSheet::find(QStringView selector) const {
     const auto it = std::find_if(rules_.begin(), rules_.end(),
                                  [&](const StyleRule& r) { return r.selector == selector; });
     return it == rules_.end() ? nullptr : &it->declarations;

@@ -78,7 +78,7 @@ void applyDeclarations(TextStyle& style, const std::vector<StyleDeclaration>& de
 int bolderWeight(int weight);
 
 class StyleSheet {
-public:
+  public:
     // Adds the rules of `text`; a selector seen before gains the new declarations after its old
     // ones, so the later value of a property wins.
     void add(QStringView text);
@@ -86,7 +86,7 @@ public:
     const std::vector<StyleDeclaration>* find(QStringView selector) const;
     const std::vector<StyleRule>& rules() const { return rules_; }
 
-private:
+  private:
     std::vector<StyleRule> rules_;
 };
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "catalog/block_fixture.h"
-#include "cli/cli_golden.h"
+#include "cli_golden.h"
 #include "scan_fixtures.h"
 #include "tap_builder.h"
 #include "tape/read_failures.h"
@@ -210,26 +210,60 @@ TEST_F(TapeCommandsTest, TapeFileGivenAsImageAndImageGivenAsTapeAreToldApart) {
     const std::string image = folder_.path("small.img").string();
     testing::mw::writeImageFile(testing::SampleMedia(), image);
     const CliResult asTape = Run("list --attach 0=" + image + " //./tape0");
-    EXPECT_EQ(asTape.status, 2);
+    EXPECT_EQ(asTape.status, 1);
     EXPECT_EQ(asTape.err,
               "ostrum-tape-cli: list: '" + image +
                   "' is not a virtual tape file (SIMH .tap): the length word at byte 0 (1162887508) "
                   "is larger than any tape block; an image file is given without --attach\n");
 }
 
+// A missing tape file used to be a wrong command line (exit 2) where a missing image is an unreadable
+// source (exit 1), and a drive given twice took the second file without a word.
 TEST_F(TapeCommandsTest, BadTapeCommandLinesFailClearly) {
     const std::string tape = SmallTape();
     EXPECT_EQ(Run("list //./tape20").status, 2);
     EXPECT_EQ(Run("list //./tape20").err,
-              "ostrum-tape-cli: list: '//./tape20' is not a tape device name (//./tape0 to //./tape19)\n");
+              "ostrum-tape-cli: list: '//./tape20' is not a tape device name (//./tape0 to //./tape19) (try "
+              "'ostrum-tape-cli list --help')\n");
     EXPECT_EQ(Run("list --attach 3 //./tape3").err,
-              "ostrum-tape-cli: list: --attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '3')\n");
+              "ostrum-tape-cli: list: --attach wants DEVICE=FILE, e.g. --attach 0=backup.tap (got '3') (try "
+              "'ostrum-tape-cli list --help')\n");
     const CliResult missing = Run("drives --attach 2=" + folder_.path("none.tap").string());
-    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos);
+    const CliResult twice = Run("list --attach 2=" + tape + " --attach 2=" + tape + " //./tape2");
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_NE(twice.err.find("drive 2 is given more than once"), std::string::npos) << twice.err;
+    EXPECT_EQ(twice.out, "");
     EXPECT_EQ(Run("drives --capacity 5").status, 2);
     EXPECT_EQ(Run("image //./tape0").status, 2);
     EXPECT_EQ(Run("image --attach 25=" + tape + " //./tape0 x.img").status, 2);
+}
+
+TEST_F(TapeCommandsTest, DrivesJsonHoldsTheFiguresAsNumbers) {
+    const std::string tape = SmallTape();
+    const CliResult result = Run("drives --json --attach 4=" + tape + " --capacity 5000000000");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "{\"drives\": [{\"device\": \"//./tape4\", \"capacity\": 5000000000, \"remaining\": " +
+                  std::to_string(5000000000 - std::filesystem::file_size(tape)) +
+                  ", \"block_size\": 0, \"partition_count\": 1, \"write_protected\": true}]}\n");
+}
+
+// Ctrl-C during `image` used to end the program by the signal, leaving an image that nothing said was
+// incomplete.
+TEST_F(TapeCommandsTest, CtrlCStopsTheImageCopyAndSaysWhatTheImageHolds) {
+    const std::string tape = SmallTape();
+    const std::string image = folder_.path("cut.img").string();
+    const CliResult result =
+        cli::testing::RunCliInterrupted({"image", "--attach", "0=" + tape, "//./tape0", image},
+                                        folder_.path("out").string(), folder_.path("err").string());
+    EXPECT_EQ(result.status, 130);
+    EXPECT_EQ(result.out, "");
+    const std::string held = std::to_string(std::filesystem::file_size(image));
+    EXPECT_EQ(result.err, "ostrum-tape-cli: image: interrupted: '" + image + "' holds the first " + held +
+                              " bytes of the tape and is incomplete\n");
+    EXPECT_LT(std::filesystem::file_size(image), manifest_.imageSize);
 }
 
 }  // namespace

@@ -1,0 +1,34 @@
+#pragma once
+// The --include patterns of `extract`: which files and folders of the catalog they choose.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalog/catalog.h"
+
+namespace ostrum::cli {
+
+class IncludePatterns {
+  public:
+    // The patterns as typed: names separated by '/' or '\', "TAPE MEDIA\" in front or not. A pattern
+    // holding *, ? or [ is a wildcard pattern. Matching ignores the case of ASCII letters.
+    explicit IncludePatterns(std::vector<std::string> typed);
+
+    // Checks every row and folder of the catalog that a pattern chooses (one that matches the path itself
+    // or the path of a folder above it) and unchecks the rest; with no patterns everything stays as it
+    // is. Returns the patterns, as typed, that chose nothing.
+    std::vector<std::string> Select(catalog::Catalog& catalog) const;
+
+  private:
+    struct Pattern {
+        std::string typed;
+        std::string folded;  // in catalog form, below the root, without a last "\", lower-case
+        bool wildcard = false;
+    };
+    bool Matches(const Pattern& pattern, std::string_view folded) const;
+
+    std::vector<Pattern> patterns_;
+};
+
+}  // namespace ostrum::cli

@@ -1,0 +1,224 @@
+// Golden cases for `ostrum-tape-cli extract`: the real program on media written by our MTF writer.
+
+#include <sys/stat.h>
+
+#include "cli_golden.h"
+#include "save_fixture.h"
+
+namespace ostrum::selection {
+namespace {
+
+using namespace testing;
+
+class ExtractCommandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        mw::MediaDescription media;
+        media.sets.push_back({.info = {.name = "Daily"},
+                              .entries = {mw::DirectoryEntry{.path = {"DOCS"}},
+                                          mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("letter")},
+                                          mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{70000, 5}},
+                                          mw::DirectoryEntry{.path = {"PICS"}},
+                                          mw::FileEntry{.name = "C.JPG", .data = mw::bytesOf("jpeg")}}});
+        mw::writeImageFile(media, temp.path("medium.img"));
+        mw::writeTapFile(media, temp.path("medium.tap"), 16384);
+    }
+    cli::testing::CliResult Run(const std::string& arguments) {
+        return cli::testing::RunCli(arguments, temp.path("stderr").string());
+    }
+    std::string Image() const { return temp.path("medium.img").string(); }
+    fs::path Out() const { return temp.path("out"); }
+    std::string Set() const { return (Out() / "BACKUP SET 1(_Daily)").string(); }
+
+    TempFolder temp;
+};
+
+TEST_F(ExtractCommandTest, SavesEverythingAndPrintsTheTotals) {
+    const auto result = Run("extract " + Image() + " " + Out().string());
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "saved 3, under another name 0, skipped 0, truncated 0, failed 0, cancelled 0, "
+              "not decoded 0, verified 0; 70010 bytes written\n");
+    EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/A.TXT"), mw::bytesOf("letter"));
+    std::vector<std::uint8_t> b(70000);
+    mw::fillGenerated(5, 0, b);
+    EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/B.BIN"), b);
+    EXPECT_EQ(result.err, "");  // no progress bar when standard error is not a terminal
+}
+
+TEST_F(ExtractCommandTest, SecondRunKeepsBothByDefaultAndSkipsWhenAsked) {
+    ASSERT_EQ(Run("extract --include 'BACKUP SET 1(_Daily)/PICS' " + Image() + " " + Out().string()).status,
+              0);
+    auto again = Run("extract --include '*.JPG' " + Image() + " " + Out().string());
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.out,
+              "saved under another name: TAPE MEDIA\\BACKUP SET 1(_Daily)\\PICS\\C.JPG -> "
+              "BACKUP SET 1(_Daily)/PICS/C (1).JPG: 'C.JPG' was taken\n"
+              "saved 0, under another name 1, skipped 0, truncated 0, failed 0, cancelled 0, "
+              "not decoded 0, verified 0; 4 bytes written\n");
+    auto skipped = Run("extract --existing skip --include '*.JPG' " + Image() + " " + Out().string());
+    EXPECT_EQ(skipped.status, 0);
+    EXPECT_NE(skipped.out.find("skipped: "), std::string::npos) << skipped.out;
+    EXPECT_FALSE(fs::exists(Set() + "/DOCS"));  // only PICS was chosen
+}
+
+TEST_F(ExtractCommandTest, DryRunListsWithoutWriting) {
+    const auto result = Run("extract --dry-run --include 'TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS' " +
+                            Image() + " " + Out().string());
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "BACKUP SET 1(_Daily)/DOCS/A.TXT  6\nBACKUP SET 1(_Daily)/DOCS/B.BIN  70000\n"
+              "2 files, 70006 bytes would be saved under " +
+                  Out().string() + "\n");
+    EXPECT_FALSE(fs::exists(Out()));
+}
+
+TEST_F(ExtractCommandTest, DryRunTotalOfHugeLengthsSaturates) {
+    // Two stream lengths of 2^63 bytes used to add up to a total of 0 bytes. A tape is not read again for
+    // the dry run, so the lengths the scan recorded are what it adds.
+    constexpr std::uint64_t kHalf = std::uint64_t{1} << 63;
+    mw::MediaDescription media;
+    media.sets.push_back(
+        {.info = {.name = "Big"},
+         .entries = {mw::FileEntry{.name = "A.BIN", .data = mw::bytesOf("x"), .declaredLength = kHalf},
+                     mw::FileEntry{.name = "B.BIN", .data = mw::bytesOf("y"), .declaredLength = kHalf}}});
+    mw::writeTapFile(media, temp.path("huge.tap"), 16384);
+    const auto result = Run("extract --dry-run --attach 0=" + temp.path("huge.tap").string() + " //./tape0 " +
+                            Out().string());
+    EXPECT_NE(result.out.find("2 files, 18446744073709551615 bytes would be saved"), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("(sizes as the tape records them; a compressed stream decodes to more"),
+              std::string::npos);
+}
+
+// The dry run listed every file under its own name and its length on the medium, whatever --existing
+// said and whatever the save would really have done.
+TEST_F(ExtractCommandTest, DryRunSaysWhatWouldBeRenamedSkippedOrReplacedAndTheDecodedSizes) {
+    ASSERT_EQ(Run("extract --include PICS " + Image() + " " + Out().string()).status, 1);  // chooses nothing
+    ASSERT_EQ(Run("extract --include '*/PICS' " + Image() + " " + Out().string()).status, 0);
+    const std::string dryRun = "extract --dry-run --include '*.jpg' --include '*/docs/a.txt' ";
+    EXPECT_EQ(Run(dryRun + Image() + " " + Out().string()).out,
+              "BACKUP SET 1(_Daily)/DOCS/A.TXT  6\n"
+              "BACKUP SET 1(_Daily)/PICS/C (1).JPG  4  (under another name: 'C.JPG' is taken)\n"
+              "2 files, 10 bytes would be saved under " +
+                  Out().string() + "; 1 of them under another name\n");
+    EXPECT_NE(
+        Run(dryRun + "--existing skip " + Image() + " " + Out().string())
+            .out.find("BACKUP SET 1(_Daily)/PICS/C.JPG  (skipped: 'BACKUP SET 1(_Daily)/PICS/C.JPG' already "
+                      "exists)\n1 files, 6 bytes would be saved under " +
+                      Out().string() + "; 1 skipped\n"),
+        std::string::npos);
+    EXPECT_NE(Run(dryRun + "--existing overwrite " + Image() + " " + Out().string())
+                  .out.find("PICS/C.JPG  4  (replaces the file of that name)\n"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(Set() + "/DOCS"));
+
+    mw::MediaDescription packed;
+    packed.sets.push_back(
+        {.info = {.name = "Packed", .compressed = true},
+         .entries = {mw::FileEntry{.name = "SALES.CSV", .data = mw::GeneratedData{100000, 3}}}});
+    const auto manifest = mw::writeImageFile(packed, temp.path("packed.img"));
+    EXPECT_EQ(Run("extract --dry-run " + temp.path("packed.img").string() + " " + Out().string()).out,
+              "BACKUP SET 1(_Packed)/SALES.CSV  100000  (decoded from " +
+                  std::to_string(manifest.files[0].declaredLength) +
+                  " bytes on the medium)\n1 files, 100000 bytes " + "would be saved under " + Out().string() +
+                  "\n");
+}
+
+// Patterns used to be case-sensitive (`*.txt` did not find A.TXT), an empty one chose everything and one
+// that chose nothing went unsaid.
+TEST_F(ExtractCommandTest, PatternsIgnoreCaseAndOneThatChoosesNothingIsNamed) {
+    const auto result =
+        Run("extract --include '*.txt' --include 'backup set 1(_daily)/pics' --include '*.PDF' " + Image() +
+            " " + Out().string());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "ostrum-tape-cli: extract: --include '*.PDF' chose nothing the scan found\n");
+    EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/A.TXT"), mw::bytesOf("letter"));
+    EXPECT_EQ(ReadWholeFile(Set() + "/PICS/C.JPG"), mw::bytesOf("jpeg"));
+    EXPECT_FALSE(fs::exists(Set() + "/DOCS/B.BIN"));
+    EXPECT_EQ(Run("extract --include '' " + Image() + " " + Out().string()).status, 2);
+}
+
+// Folders without files were not made at all, and every folder got the time of the save.
+TEST_F(ExtractCommandTest, FoldersOfTheSelectionAreMadeAndGetTheirDatesAfterTheirFiles) {
+    const mw::MtfDate docs{2001, 2, 3, 4, 5, 6}, empty{1999, 12, 31, 23, 59, 58};
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "Tree"},
+                          .entries = {mw::DirectoryEntry{.path = {"DOCS"}, .mtime = docs},
+                                      mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                                      mw::DirectoryEntry{.path = {"DOCS", "EMPTY"}, .mtime = empty},
+                                      mw::DirectoryEntry{.path = {"OTHER"}, .mtime = docs}}});
+    mw::writeImageFile(media, temp.path("tree.img"));
+    const auto result =
+        Run("extract --include '*/docs' " + temp.path("tree.img").string() + " " + Out().string());
+    EXPECT_EQ(result.status, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("empty folders made: 1\n"), std::string::npos) << result.out;
+    const fs::path set = Out() / "BACKUP SET 1(_Tree)";
+    auto seconds = [](const fs::path& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? info.st_mtime : -1;
+    };
+    EXPECT_TRUE(fs::is_directory(set / "DOCS/EMPTY"));
+    EXPECT_EQ(seconds(set / "DOCS/EMPTY"), 946684798);  // 1999-12-31 23:59:58 UTC
+    EXPECT_EQ(seconds(set / "DOCS"), 981173106);        // 2001-02-03 04:05:06 UTC
+    EXPECT_FALSE(fs::exists(set / "OTHER"));            // not chosen
+    EXPECT_NE(Run("extract --dry-run " + temp.path("tree.img").string() + " " + temp.path("dry").string())
+                  .out.find("BACKUP SET 1(_Tree)/OTHER/  (folder without files)\n"),
+              std::string::npos);
+}
+
+TEST_F(ExtractCommandTest, VirtualTapeSourceSavesTheSameFiles) {
+    const auto result =
+        Run("extract --attach 3=" + temp.path("medium.tap").string() + " //./tape3 " + Out().string());
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(ReadWholeFile(Set() + "/PICS/C.JPG"), mw::bytesOf("jpeg"));
+}
+
+TEST_F(ExtractCommandTest, FilesNotSavedWholeGiveAFailureStatus) {
+    fs::resize_file(temp.path("medium.img"), 40000);  // ends inside B.BIN
+    const auto result = Run("extract " + Image() + " " + Out().string());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("truncated: TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\B.BIN -> "
+                              "BACKUP SET 1(_Daily)/DOCS/B.BIN.partial: the image ends at byte 40000"),
+              std::string::npos)
+        << result.out;
+}
+
+// Files written with a CSUM stream are checked against it: one whose data were changed on the medium is
+// kept, named in the report and makes the exit status 1.
+TEST_F(ExtractCommandTest, ChecksummedFilesAreCountedAsVerifiedOrReportedAsMismatched) {
+    mw::MediaDescription media;
+    media.sets.push_back(
+        {.info = {.name = "Sums"},
+         .entries = {mw::FileEntry{.name = "GOOD.DAT", .data = mw::bytesOf("intact"), .csum = true},
+                     mw::FileEntry{.name = "BAD.DAT", .data = mw::bytesOf("changed"), .csum = true}}});
+    const auto manifest = mw::writeImageFile(media, temp.path("sums.img"));
+    std::fstream medium(temp.path("sums.img"), std::ios::in | std::ios::out | std::ios::binary);
+    medium.seekp(static_cast<std::streamoff>(*manifest.files[1].dataOffset));
+    medium.put('C');
+    medium.close();
+    const auto result = Run("extract " + temp.path("sums.img").string() + " " + Out().string());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("checksum mismatch: TAPE MEDIA\\BACKUP SET 1(_Sums)\\BAD.DAT -> BACKUP SET "
+                              "1(_Sums)/BAD.DAT: its CSUM stream records 0x"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(
+        result.out.find("saved 2, under another name 0, skipped 0, truncated 0, failed 0, cancelled 0, not "
+                        "decoded 0, verified 1, checksum mismatch 1; 13 bytes written\n"),
+        std::string::npos)
+        << result.out;
+    EXPECT_EQ(ReadWholeFile(Out() / "BACKUP SET 1(_Sums)/BAD.DAT"), mw::bytesOf("Changed"));
+}
+
+TEST_F(ExtractCommandTest, WrongCommandLinesAreUsageErrors) {
+    EXPECT_EQ(Run("extract " + Image()).status, 2);
+    EXPECT_EQ(Run("extract --existing sometimes " + Image() + " " + Out().string()).status, 2);
+    EXPECT_EQ(Run("extract --bogus " + Image() + " " + Out().string()).status, 2);
+    const auto missing = Run("extract " + temp.path("absent.img").string() + " " + Out().string());
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("absent.img"), std::string::npos) << missing.err;
+}
+
+}  // namespace
+}  // namespace ostrum::selection
