@@ -151,6 +151,7 @@ TEST_F(SpannedSaveTest, SetsEndedBetweenEntriesOrInsideFilesComeBackWholeFromAll
         EXPECT_TRUE(found->mediaSpan().notes().empty()) << found->mediaSpan().notes().front();
         EXPECT_TRUE(report.AllSavedWhole());
         for (const char* name : {"A.TXT", "BIG.BIN", "B.TXT", "C.TXT"}) ExpectWhole(name);
+        EXPECT_EQ(Result("BIG.BIN").checksum, ChecksumCheck::Verified) << "its CSUM follows its last piece";
         const FileResult& packedResult = Result("PACKED.BIN");
         EXPECT_EQ(packedResult.outcome, SaveOutcome::Saved) << packedResult.reason;
         EXPECT_TRUE(ReadWholeFile(destination() / packedResult.savedAs) == Written("PACKED.BIN"));
