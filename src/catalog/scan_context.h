@@ -82,8 +82,10 @@ void NoteFileFound(ScanContext& context);
 // the block's first byte, then, failing that, by following the block's stream headers.
 std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot);
 
-// Examines one slot: classifies it and hands SSET, DIRB and FILE blocks to their handlers. A slot of
-// which the chunk holds fewer than 512 bytes is passed over.
+// Examines one slot: classifies it and hands SSET, DIRB and FILE blocks to their handlers, and the TAPE,
+// ESET and EOTM blocks that tell of the medium's own catalog and of backups spread over several media to
+// theirs. A slot of which the chunk holds fewer than 512 bytes, or that lies inside a medium's catalog, is
+// passed over.
 void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 
 // Examines slots 0, 1, ... of the chunk, at most `maxSlots`, as long as the chunk holds a slot whole,
