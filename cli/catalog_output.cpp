@@ -6,6 +6,8 @@
 
 #include "commands.h"
 #include "json_writer.h"
+#include "media_catalog_output.h"
+#include "media_scan.h"
 #include "output_buffer.h"
 
 namespace ostrum::cli {
@@ -118,17 +120,6 @@ char* JsonNumber(char* at, std::optional<std::uint64_t> value) {
 constexpr std::size_t kRowRoom = 128 + 3 * OutputBuffer::kMostDigits;
 
 }  // namespace
-
-bool PrintCatalog(bool json, std::string_view source, const Catalog& catalog, std::string_view status) {
-    OutputBuffer out(stdout);
-    if (json) {
-        PrintCatalogJson(out, source, catalog, status);
-        NoteSetsWithoutFiles(catalog);
-    } else {
-        PrintCatalogText(out, source, catalog, status);
-    }
-    return FinishListing(out);
-}
 
 bool FinishListing(OutputBuffer& out) {
     if (out.Finish()) return true;
@@ -264,6 +255,11 @@ void PrintCatalogJson(OutputBuffer& out, std::string_view source, const Catalog&
     out.PutNumber(found);
     out.Put(", \"status\": ");
     PutJsonString(out, status);
+    if (!catalog.mediaCatalog().empty()) {
+        out.Put(", \"catalog\": ");
+        out.Put(ComparisonJson(catalog));
+    }
+    out.Put(MediaSpanJson(catalog));
     out.Put("}\n");
 }
 

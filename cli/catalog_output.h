@@ -26,17 +26,13 @@ void PrintCatalogText(OutputBuffer& out, std::string_view source, const catalog:
 // whole, e.g. to a full disk.
 bool FinishListing(OutputBuffer& out);
 
-// The JSON form (with the notes of NoteSetsWithoutFiles) or the text form, on standard output; false (after
-// saying why) when it could not be written whole.
-bool PrintCatalog(bool json, std::string_view source, const catalog::Catalog& catalog,
-                  std::string_view status);
-
 // Notes on standard error each backup set that holds no files (a database backup, for one), which the
 // JSON form shows nothing of.
 void NoteSetsWithoutFiles(const catalog::Catalog& catalog);
 
 // {"source", "nodes" (full paths, pre-order), "files" (path, type, size, data_offset, chunk_index),
-//  "files_found", "status"}
+//  "files_found", "status"}, and "catalog" (ComparisonJson) when the medium has a catalog of its own, and
+//  "media" and "spread_files" (MediaSpanJson) when several media were read or files spread over them.
 void PrintCatalogJson(OutputBuffer& out, std::string_view source, const catalog::Catalog& catalog,
                       std::string_view status);
 

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "catalog/image_scanner.h"
@@ -21,6 +22,8 @@
 #include "common/saturating.h"
 #include "include_patterns.h"
 #include "interrupt_watch.h"
+#include "media_scan.h"
+#include "selection/media_pieces.h"
 #include "selection/save_files.h"
 #include "selection/save_folders.h"
 #include "selection/save_path.h"
@@ -38,15 +41,18 @@ using selection::PlannedOutcome;
 // What the scan could not read. It is said at the end, after the report, where it is not lost above
 // thousands of lines.
 struct UnreadParts {
-    tape::TapeScanSummary tape;
-    catalog::ImageScanSummary image;
+    MediaScanSummary media;
 
-    // Warns of what was left unread; false when the source was read whole.
+    // Warns of what was left unread; false when the sources were read whole.
     bool Warn() const {
-        const bool tapeLeft = tape.readErrors > 0 || tape.gaveUp;
-        WarnOfReadFailures(tape.readErrors, tape.lastReadError, tape.gaveUp,
-                           "the tape was not read to the end, so files behind that point were not found");
-        return WarnOfUnreadableImageParts(image) || tapeLeft;
+        bool left = false;
+        for (const auto& tape : media.tapes) {
+            WarnOfReadFailures(tape.readErrors, tape.lastReadError, tape.gaveUp,
+                               "the tape was not read to the end, so files behind that point were not found");
+            left |= tape.readErrors > 0 || tape.gaveUp;
+        }
+        for (const auto& image : media.images) left |= WarnOfUnreadableImageParts(image);
+        return left;
     }
 };
 
@@ -76,24 +82,20 @@ bool OpenSourceImage(catalog::ImageFile& image, const std::string& source) {
     return true;
 }
 
-// Scans the source into `found`; false (after printing why) when it cannot be read at all.
+// Scans the sources into `found`; false (after printing why) when one cannot be read at all.
 bool Scan(const ExtractOptions& options, const tape::TapeDevices& devices, catalog::Catalog& found,
           UnreadParts& unread, StopFlags& stop) {
     TerminalProgress progress;
     progress.SetLabel(options.deep ? "Scanning deeply" : "Scanning");
     ScanProgressSink sink(progress);
-    if (IsTapeName(options.source)) {
-        tape::ScanTape(devices, options.source, found, sink, stop.scanActive, stop.stopTape, &unread.tape);
-        if (!unread.tape.error.empty()) {
-            PrintError("extract: " + unread.tape.error);
-            return false;
-        }
-    } else {
-        catalog::ImageFile image;
-        if (!OpenSourceImage(image, options.source)) return false;
-        catalog::ScanImageFile(image, found, sink, stop.scanActive, &unread.image, {.deep = options.deep});
-    }
+    const bool opened =
+        IsTapeName(options.sources.front())
+            ? ScanTapeMedia(devices, options.sources, found, sink, stop.stopTape, unread.media, "extract")
+            : ScanImageMedia(options.sources, found, sink, stop.scanActive, options.deep, unread.media,
+                             "extract");
+    if (!opened) return false;
     found.FinishScan();
+    NoteMediaSpanProblems(found);
     return true;
 }
 
@@ -176,7 +178,7 @@ void PrintDryRun(const std::vector<selection::PlannedFile>& plan,
     add(emptyFolders.size(), "empty folders made");
     if (!more.empty()) std::cout << "; " << more;
     std::cout << "\n";
-    if (IsTapeName(options.source)) {
+    if (IsTapeName(options.sources.front())) {
         std::cout << "(sizes as the tape records them; a compressed stream decodes to more, known only once "
                      "the tape is read again)\n";
     }
@@ -199,11 +201,12 @@ selection::SaveReport AsReport(const std::vector<selection::SaveItem>& items,
 int DryRun(const catalog::Catalog& found, const std::vector<selection::SaveItem>& items,
            const ExtractOptions& options) {
     std::vector<selection::PlannedFile> plan;
-    if (IsTapeName(options.source)) {
+    // Several media are not read again: the sizes are those the scan recorded.
+    if (IsTapeName(options.sources.front()) || options.sources.size() > 1) {
         plan = selection::PlanSave(items, options.destination, options.existing, nullptr);
     } else {
         catalog::ImageFile image;
-        if (!catalog::OpenImageFile(image, options.source)) {
+        if (!catalog::OpenImageFile(image, options.sources.front())) {
             PrintError("extract: " + image.error());
             return kExitFailure;
         }
@@ -254,6 +257,7 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
         if (first_) return std::exchange(first_, std::nullopt);
         for (;;) {
             std::size_t row = 0;
+            std::optional<selection::SaveItem> spread;
             {
                 std::unique_lock lock(mutex_);
                 waiting_ = true;
@@ -261,9 +265,15 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
                 waiting_ = false;
                 if (taken_ == published_) return std::nullopt;
                 row = taken_++;
+                if (const auto at = spread_.find(row); at != spread_.end()) {
+                    spread = std::move(at->second);
+                    spread_.erase(at);
+                }
             }
             const catalog::FileRow file = found_.row(row);
-            if (patterns_.Chooses(file.path().str())) return selection::SaveItemOf(file);
+            if (!patterns_.Chooses(file.path().str())) continue;
+            if (spread) return spread;
+            return selection::SaveItemOf(file);
         }
     }
 
@@ -274,10 +284,24 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
         Publish(false);
     }
     void Publish(bool finished) {
+        // The last row found may yet be cut by the end of the medium (an EOTM inside its data, which the
+        // scan meets after it): it waits until another row follows it or the scan has ended. Rows whose
+        // data lie in pieces get their pieces here, on the scanning thread, which alone changes them.
+        const std::size_t rows = found_.rowCount();
+        const std::size_t ready = finished || rows == 0 ? rows : rows - 1;
+        std::unordered_map<std::size_t, selection::SaveItem> spread;
+        for (std::size_t row = checked_; row < ready; ++row) {
+            if (found_.mediaSpan().FindSpanned(row) == nullptr) continue;
+            selection::SaveItem item = selection::SaveItemOf(found_.row(row));
+            selection::AddMediaPieces(item, found_, row);
+            spread.emplace(row, std::move(item));
+        }
+        checked_ = std::max(checked_, ready);
         bool wake = false;
         {
             std::lock_guard lock(mutex_);
-            published_ = found_.rowCount();
+            published_ = std::max(published_, ready);
+            spread_.merge(spread);
             finished_ = finished;
             wake = waiting_;
         }
@@ -294,6 +318,8 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
     std::mutex mutex_;
     std::condition_variable changed_;
     std::size_t published_ = 0;  // rows the save may read
+    std::size_t checked_ = 0;    // rows looked at for pieces (scanning thread only)
+    std::unordered_map<std::size_t, selection::SaveItem> spread_;  // items of rows in pieces, not yet taken
     std::size_t taken_ = 0;
     bool finished_ = false;
     bool waiting_ = false;
@@ -389,16 +415,19 @@ int Conclude(const ExtractOptions& options, catalog::Catalog& found, const selec
 // The destination is made once the first file is chosen, so that a selection that chooses nothing, or a
 // scan interrupted before it found one, leaves none behind.
 int ExtractWhileScanning(const ExtractOptions& options, StopFlags& stop, const InterruptWatch& interrupts) {
+    const std::string& source = options.sources.front();
     catalog::ImageFile image;
-    if (!OpenSourceImage(image, options.source)) return kExitFailure;
+    if (!OpenSourceImage(image, source)) return kExitFailure;
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
+    found.mediaSpan().BeginMedium(0, source, 0);
     UnreadParts unread;
+    unread.media.images.resize(1);
     const IncludePatterns patterns(options.patterns);
     selection::SaveReport report;
     {
         TerminalProgress bar;
         bar.SetLabel(options.deep ? "Scanning deeply and saving" : "Saving");
-        ScanWhileSaving scan(image, options.deep, found, patterns, stop.scanActive, unread.image);
+        ScanWhileSaving scan(image, options.deep, found, patterns, stop.scanActive, unread.media.images[0]);
         const bool chosen = scan.WaitForFirst();
         if (!chosen && interrupts.interrupted()) {
             scan.Join();
@@ -415,7 +444,7 @@ int ExtractWhileScanning(const ExtractOptions& options, StopFlags& stop, const I
             return kExitFailure;
         }
         if (!MakeDestination(options.destination)) return kExitFailure;
-        selection::SaveRequest request{false, options.source, options.destination, options.existing};
+        selection::SaveRequest request{false, source, options.destination, options.existing};
         ExtractProgress sink(bar, &scan);
         report = selection::SaveFiles(scan, request, sink, stop.cancelSave);
         scan.Join();
@@ -425,6 +454,7 @@ int ExtractWhileScanning(const ExtractOptions& options, StopFlags& stop, const I
         }
     }
     found.FinishScan();
+    NoteMediaSpanProblems(found);
     const std::vector<std::string> unused = patterns.Select(found);
     return Conclude(options, found, report, unused, unread, interrupts.interrupted());
 }
@@ -436,7 +466,9 @@ int RunExtract(const ExtractOptions& options) {
     if (auto status = AttachTapes("extract", options.attachments, devices)) return *status;
     StopFlags stop;
     const InterruptWatch interrupts([&stop] { stop.Stop(); });
-    if (!options.dryRun && !IsTapeName(options.source))
+    // One image is saved from while it is scanned; several media are scanned whole first, since a file
+    // may go on on the next.
+    if (!options.dryRun && options.sources.size() == 1 && !IsTapeName(options.sources.front()))
         return ExtractWhileScanning(options, stop, interrupts);
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     UnreadParts unread;
@@ -459,8 +491,9 @@ int RunExtract(const ExtractOptions& options) {
     }
 
     if (!MakeDestination(options.destination)) return kExitFailure;
-    selection::SaveRequest request{IsTapeName(options.source), options.source, options.destination,
-                                   options.existing, &devices};
+    selection::SaveRequest request{IsTapeName(options.sources.front()), options.sources.front(),
+                                   options.destination, options.existing, &devices};
+    request.laterSources.assign(options.sources.begin() + 1, options.sources.end());
     selection::SaveReport report;
     {
         TerminalProgress bar;

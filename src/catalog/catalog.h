@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "media_catalog.h"
+#include "media_span.h"
 #include "shell_file_info.h"
 #include "stable_vector.h"
 
@@ -167,6 +169,12 @@ class Catalog {
     void NoteSet(std::string_view label) { setLabels_.emplace_back(label); }
     // The SetLabels of the sets accepted, in the order met.
     const std::vector<std::string>& setLabels() const { return setLabels_; }
+    // What the scan met of the medium's own catalog.
+    MediaCatalog& mediaCatalog() { return mediaCatalog_; }
+    const MediaCatalog& mediaCatalog() const { return mediaCatalog_; }
+    // The media the catalog was read from, when there were several, and the files spread over them.
+    MediaSpan& mediaSpan() { return mediaSpan_; }
+    const MediaSpan& mediaSpan() const { return mediaSpan_; }
 
     // Appends a row; its path (which may be empty) is copied into the catalog. Returns the row index.
     std::size_t AppendRow(std::string_view path, const FoundFile& values, CatalogSink* sink = nullptr);
@@ -215,6 +223,8 @@ class Catalog {
     std::unordered_map<std::string_view, std::uint32_t> folderIndex_;
     std::uint32_t lastFolder_ = UINT32_MAX;
     std::vector<std::unique_ptr<char[]>> nameBlocks_;  // the rows' names, never moved
+    MediaCatalog mediaCatalog_;
+    MediaSpan mediaSpan_;
     std::size_t blockUsed_ = 0;
     std::size_t blockSize_ = 0;
     std::string lastDirectory_;  // directory part of the last inserted path, and its node

@@ -13,6 +13,8 @@
 
 namespace ostrum::catalog {
 
+struct ScanContext;
+
 // One read of an image: the bytes delivered and, when a read failed before `out` was full, why (the
 // system's reason, with the file and the offset). Fewer bytes without an error: the image ended.
 struct ImageRead {
@@ -96,6 +98,9 @@ struct ImageScanOptions {
     // also examines the slots on that header's grid, until another header moves the grid again. The
     // blocks found are handled by the same rules, so its catalog holds every file of the normal scan.
     bool deep = false;
+    // The scan of the next of several media read as one continues the ScanContext of the one before
+    // (after BeginNextMedium); none: a fresh one.
+    ScanContext* continuing = nullptr;
 };
 
 // Scans the whole image for SSET, DIRB and FILE blocks in 65,536-byte chunks and 512-byte slots,

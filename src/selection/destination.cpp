@@ -153,6 +153,28 @@ void OutputFile::SetTimes() {
     ::futimens(file_.get(), times);  // a file system without times still gets the data
 }
 
+bool OutputFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    if (::lseek(file_.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
+        error_ =
+            "cannot write " + Unnamed() + " at byte " + std::to_string(offset) + ": " + owner_->Reason(errno);
+        return false;
+    }
+    return Write(bytes);
+}
+
+bool OutputFile::SetSize(std::uint64_t size) {
+    int result = 0;
+    do {
+        result = ::ftruncate(file_.get(), static_cast<off_t>(size));
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        error_ =
+            "cannot make " + Unnamed() + " " + std::to_string(size) + " bytes long: " + owner_->Reason(errno);
+        return false;
+    }
+    return true;
+}
+
 bool OutputFile::Close() {
     if (!file_.valid()) return error_.empty();
     // close() is where some file systems report a full disk; its error counts like a write's.

@@ -86,6 +86,11 @@ class OutputFile {
     // how many. It stops short, and sets no error, wherever the kernel does not copy: the caller goes on
     // with Write, which says why if the destination is at fault.
     std::uint64_t CopyFrom(int source, std::uint64_t position, std::uint64_t count);
+    // Writes bytes at `offset` of the file, leaving what lies before it untouched (a hole, if never
+    // written); later appends follow them.
+    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    // Gives the file this size: bytes past it are cut off, and a file made longer ends in a hole.
+    bool SetSize(std::uint64_t size);
     std::uint64_t written() const { return written_; }
     const std::string& error() const { return error_; }
     // Gives the file this modification time (seconds since 1970 UTC) once it is complete.

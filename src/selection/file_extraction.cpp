@@ -84,7 +84,7 @@ std::uint64_t FileExtraction::wanted() const {
         case Stage::Header:
             return stream_hdr::kSize - headerHave_;
         case Stage::Data:
-            return length_ - dataTaken_;
+            return sparse_ ? sparse_->wanted() : length_ - dataTaken_;
         case Stage::Trailer:
             return trailerWanted_ - trailerHave_;
         case Stage::Done:
@@ -110,6 +110,7 @@ void FileExtraction::Take(ByteSpan bytes) {
         bytes = bytes.subspan(count);
         if (headerHave_ == stream_hdr::kSize) Begin();
     }
+    if (stage_ == Stage::Data && !bytes.empty() && sparse_) return TakeSparse(bytes);
     if (stage_ == Stage::Data && !bytes.empty()) {
         const auto count =
             static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), length_ - dataTaken_));
@@ -197,7 +198,14 @@ void FileExtraction::Begin() {
     const std::uint64_t headerAt = *item_.dataOffset - stream_hdr::kSize;
     if (auto problem = StanHeaderProblem(ByteSpan(header_), headerAt)) return Fail(*problem);
     length_ = *catalog::ReadLE64(ByteSpan(header_), stream_hdr::kStreamLength);
-    ChooseDecoding();
+    if (catalog::IsSparseStream(ByteSpan(header_))) {
+        if (length_ > catalog::kMaxSparseFileBytes)
+            return Fail("damaged stream header: a sparse STAN stream of " + std::to_string(length_) +
+                        " bytes");
+        sparse_.emplace(length_);
+    } else {
+        ChooseDecoding();
+    }
 
     const auto folders = std::span(components_).first(components_.size() - 1);
     const std::string& name = components_.back();
@@ -214,7 +222,7 @@ void FileExtraction::Begin() {
     folder_ = target_.folder.OpenFolder(folders, error);
     if (!folder_) return Fail(error);
     stage_ = Stage::Data;
-    if (length_ == 0) BeginTrailer();
+    if (length_ == 0 && !sparse_) BeginTrailer();
 }
 
 // The output file is created with the first bytes to write, or at the end of an empty file.
@@ -228,7 +236,7 @@ bool FileExtraction::EnsureOutput() {
 }
 
 bool FileExtraction::PlainData() const {
-    return stage_ == Stage::Data && !output_ && !decoder_ && dataTaken_ == 0;
+    return stage_ == Stage::Data && !output_ && !decoder_ && !sparse_ && dataTaken_ == 0;
 }
 
 std::unique_ptr<DataJob> FileExtraction::HandOver(std::vector<std::uint8_t> bytes, std::size_t from) {
@@ -284,10 +292,32 @@ bool FileExtraction::WriteData(ByteSpan bytes) {
     return false;
 }
 
+void FileExtraction::TakeSparse(ByteSpan bytes) {
+    if (!EnsureOutput()) return;
+    const SparseRebuild::Status status = sparse_->Take(bytes, *output_);
+    dataTaken_ = sparse_->dataTaken();
+    switch (status) {
+        case SparseRebuild::Status::More:
+            break;
+        case SparseRebuild::Status::Done:
+            return Complete();
+        case SparseRebuild::Status::Damaged:
+            return Truncate(sparse_->error());
+        case SparseRebuild::Status::OutputFailed:
+            return Fail(output_->error());
+    }
+}
+
 void FileExtraction::Complete() {
     if (!EnsureOutput()) return;
     if (decoder_ && decoder_->Finish() != CompressedStreamDecoder::Status::Ok)
         return Truncate(decoder_->error());
+    if (item_.headMissing)
+        return Truncate("its beginning is on " + item_.missingMedium + ", which was not read");
+    // A sparse file gets its full size, which the catalog has from its FILE block, unless its runs reach
+    // further; the holes stay holes.
+    if (sparse_ && !output_->SetSize(std::max(item_.size.value_or(0), sparse_->end())))
+        return Fail(output_->error());
     if (auto seconds = MtfDateToUnixTime(item_.modified)) output_->SetModified(*seconds);
     const std::string& name = components_.back();
     std::string used;
@@ -324,6 +354,9 @@ void FileExtraction::Truncate(const std::string& why) {
         }) != CompressedStreamDecoder::Status::Ok) {
         return Fail(why + "; the part read could not be kept either: " + output_->error());
     }
+    if (sparse_ && output_ && output_->written() > 0 && !output_->SetSize(sparse_->end())) {
+        return Fail(why + "; the part read could not be kept either: " + output_->error());
+    }
     if (output_ && output_->written() > 0) {
         std::string used;
         const std::string partialName = target_.folder.Fit(components_.back() + std::string(kPartialSuffix));
@@ -356,7 +389,9 @@ void FileExtraction::SourceEnded(const std::string& why) {
     if (stage_ == Stage::Header) return Fail("not found: " + why + ", inside its stream header");
     // The data are whole; only what may follow them is missing, so the file is saved unverified.
     if (stage_ == Stage::Trailer) return Complete();
-    if (stage_ == Stage::Data) {
+    if (stage_ == Stage::Data && sparse_) {
+        Truncate(why + ", after " + std::to_string(dataTaken_) + " bytes of its sparse runs");
+    } else if (stage_ == Stage::Data) {
         Truncate(why + ", after " + std::to_string(dataTaken_) + " of " + std::to_string(length_) + " bytes");
     }
 }

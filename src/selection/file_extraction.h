@@ -22,6 +22,7 @@
 #include "compressed_stream.h"
 #include "destination.h"
 #include "save_files.h"
+#include "sparse_rebuild.h"
 
 namespace ostrum::selection {
 
@@ -111,6 +112,7 @@ class FileExtraction {
     // Data bytes taken so far, for progress.
     std::uint64_t dataTaken() const { return dataTaken_; }
     const std::string& destinationText() const { return destinationText_; }
+    const SaveItem& item() const { return item_; }
     const FileResult& result() const { return result_; }
 
   private:
@@ -123,6 +125,7 @@ class FileExtraction {
     ExistingFiles AskAboutTakenName();
     bool EnsureOutput();
     bool WriteData(std::span<const std::uint8_t> bytes);
+    void TakeSparse(std::span<const std::uint8_t> bytes);
     void Complete();
     void Truncate(const std::string& why);
     void Fail(const std::string& why);
@@ -149,6 +152,7 @@ class FileExtraction {
     std::size_t trailerWanted_ = 0;
     std::optional<CompressedStreamDecoder> decoder_;
     std::shared_ptr<const FolderHandle> folder_;  // where the file is created, once it is to be written
+    std::optional<SparseRebuild> sparse_;         // a sparse file: its runs follow the STAN header
     std::optional<OutputFile> output_;            // created with the first data
 };
 

@@ -10,6 +10,7 @@
 
 #include "catalog/image_scanner.h"
 #include "common/saturating.h"
+#include "media_pieces.h"
 #include "save_run.h"
 #include "save_writers.h"
 
@@ -75,21 +76,22 @@ std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t posit
 // decoded one read and written.
 class ImageSave {
   public:
-    ImageSave(SaveRun& run, SaveItemSource& source, const catalog::ImageFile& image)
-        : run_(run), source_(source), image_(image), handedOver_(run) {}
+    ImageSave(SaveRun& run, SaveItemSource& source, MediaImages& images)
+        : run_(run), source_(source), images_(images), handedOver_(run) {}
 
     void Run();
 
   private:
     void SaveOne(std::size_t index);
-    bool ChecksumFollows(std::uint64_t headerAt, std::uint64_t length,
-                         std::span<const std::uint8_t> read) const;
-    void CopyData(FileExtraction& file, std::uint64_t position);
-    void ReadRest(FileExtraction& file, std::uint64_t position);
+    void SaveInPieces(FileExtraction& file, const SaveItem& item);
+    static bool ChecksumFollows(const catalog::ImageFile& image, std::uint64_t headerAt, std::uint64_t length,
+                                std::span<const std::uint8_t> read);
+    void CopyData(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position);
+    void ReadRest(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position);
 
     SaveRun& run_;
     SaveItemSource& source_;
-    const catalog::ImageFile& image_;
+    MediaImages& images_;
     HandedOverFiles handedOver_;
     std::vector<std::uint8_t> buffer_;
 };
@@ -125,6 +127,19 @@ void ImageSave::SaveOne(std::size_t index) {
         handedOver_.TakeBackAll();
         return run_.Finish(file);
     }
+    // A file the end of a medium cut lies in pieces, read one after the other.
+    if (!item.parts.empty()) {
+        handedOver_.TakeBackAll();
+        SaveInPieces(file, item);
+        return run_.Finish(file);
+    }
+    std::string error;
+    const catalog::ImageFile* image = images_.Open(item.medium, error);
+    if (image == nullptr) {
+        handedOver_.TakeBackAll();
+        file.SourceEnded(error);
+        return run_.Finish(file);
+    }
 
     // The header and, for a small file, its data and what follows them up to a CSUM stream's value, in
     // one read.
@@ -132,49 +147,75 @@ void ImageSave::SaveOne(std::size_t index) {
     const std::uint64_t expected = item.size.value_or(0);
     std::vector<std::uint8_t> bytes(stream_hdr::kSize +
                                     (expected <= kReadWithHeader ? expected + kMostTrailer : 0));
-    const catalog::ImageRead read = image_.Read(position, bytes);
+    const catalog::ImageRead read = image->Read(position, bytes);
     bytes.resize(read.count);
     const std::size_t header = std::min(read.count, stream_hdr::kSize);
     file.Take(std::span(bytes).first(header));
     // Data that need no look on the way go to a writer, or are copied inside the kernel; the others are
     // taken here, the bytes read with the header first.
-    const bool plain = file.PlainData() && !ChecksumFollows(position, file.wanted(), bytes);
+    const bool plain = file.PlainData() && !ChecksumFollows(*image, position, file.wanted(), bytes);
     if (plain && header + file.wanted() <= read.count) {
         return handedOver_.HandOver(std::move(file), std::move(bytes), header);
     }
     handedOver_.TakeBackAll();
     std::uint64_t next = position + read.count;
     if (plain) {
-        CopyData(file, position + header);
+        CopyData(*image, file, position + header);
         next = position + header + file.dataTaken();
     } else if (!file.done() && read.count > header) {
         file.Take(std::span(bytes).subspan(header));
     }
-    if (!file.done()) ReadRest(file, next);
+    if (!file.done()) ReadRest(*image, file, next);
     run_.Finish(file);
+}
+
+// Reads the pieces of a file spread over several media, from each medium's image in turn.
+void ImageSave::SaveInPieces(FileExtraction& file, const SaveItem& item) {
+    if (buffer_.empty()) buffer_.resize(kImageReadSize);
+    for (const catalog::DataPart& part : PiecesOf(item)) {
+        std::string error;
+        const catalog::ImageFile* image = images_.Open(part.medium, error);
+        if (image == nullptr) return file.SourceEnded(error);
+        std::uint64_t position = part.offset;
+        std::uint64_t left = part.length;
+        while (!file.done() && left > 0) {
+            if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
+            // The stream header that may follow the data is read with their last piece.
+            const auto want = static_cast<std::size_t>(
+                std::min({std::uint64_t{buffer_.size()}, file.wanted() + file.readAhead(), left}));
+            const std::size_t got = image->ReadAt(position, std::span(buffer_).first(want));
+            file.Take(std::span(buffer_).first(got));
+            position += got;
+            left -= got;
+            run_.ReportProgress(file.dataTaken());
+            if (got < want && !file.done()) return file.SourceEnded(ShortReadReason(*image, position));
+        }
+        if (file.done()) return;
+    }
+    if (!file.done()) file.SourceEnded(MissingRestText(item));
 }
 
 // Whether a CSUM stream follows the `length` data bytes of the stream whose header lies at image byte
 // `headerAt`: from the bytes read from there on when they reach so far, else from the image. None follows
 // where the image ends first.
-bool ImageSave::ChecksumFollows(std::uint64_t headerAt, std::uint64_t length,
-                                std::span<const std::uint8_t> read) const {
+bool ImageSave::ChecksumFollows(const catalog::ImageFile& image, std::uint64_t headerAt, std::uint64_t length,
+                                std::span<const std::uint8_t> read) {
     const std::uint64_t next = NextStreamHeaderDistance(length);
     if (next + stream_hdr::kSize <= read.size()) {
         return IsChecksumStreamHeader(read.subspan(static_cast<std::size_t>(next), stream_hdr::kSize));
     }
     std::array<std::uint8_t, stream_hdr::kSize> following{};
-    const catalog::ImageRead got = image_.Read(headerAt + next, following);
+    const catalog::ImageRead got = image.Read(headerAt + next, following);
     return got.count == following.size() && IsChecksumStreamHeader(following);
 }
 
 // Copies a file's data inside the kernel, as far as the kernel does; ReadRest does the rest.
-void ImageSave::CopyData(FileExtraction& file, std::uint64_t position) {
+void ImageSave::CopyData(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position) {
     OutputFile* output = file.DirectOutput();
     while (output != nullptr && !file.done()) {
         if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
         const std::uint64_t want = std::min<std::uint64_t>(kImageReadSize, file.wanted());
-        const std::uint64_t copied = output->CopyFrom(image_.descriptor(), position, want);
+        const std::uint64_t copied = output->CopyFrom(image.descriptor(), position, want);
         position += copied;
         file.DataCopied(copied);
         run_.ReportProgress(file.dataTaken());
@@ -183,28 +224,29 @@ void ImageSave::CopyData(FileExtraction& file, std::uint64_t position) {
 }
 
 // Reads the rest of a file and hands it to the file to write.
-void ImageSave::ReadRest(FileExtraction& file, std::uint64_t position) {
+void ImageSave::ReadRest(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position) {
     if (buffer_.empty()) buffer_.resize(kImageReadSize);
     while (!file.done()) {
         if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
         // The stream header that may follow the data is read with their last piece.
         const auto want = static_cast<std::size_t>(
             std::min<std::uint64_t>(buffer_.size(), file.wanted() + file.readAhead()));
-        const std::size_t got = image_.ReadAt(position, std::span(buffer_).first(want));
+        const std::size_t got = image.ReadAt(position, std::span(buffer_).first(want));
         file.Take(std::span(buffer_).first(got));
         position += got;
         run_.ReportProgress(file.dataTaken());
-        if (got < want && !file.done()) file.SourceEnded(ShortReadReason(image_, position));
+        if (got < want && !file.done()) file.SourceEnded(ShortReadReason(image, position));
     }
 }
 
 void SaveFromImage(SaveRun& run, SaveItemSource& source) {
-    catalog::ImageFile image;
-    if (!catalog::OpenImageFile(image, run.request().SourcePath)) {
+    MediaImages images(run.request());
+    std::string error;
+    if (images.Open(0, error) == nullptr) {
         run.AddAll(source);
-        return run.SourceFailed(image.error());
+        return run.SourceFailed(error);
     }
-    ImageSave(run, source, image).Run();
+    ImageSave(run, source, images).Run();
 }
 
 // The items of a span, one by one.
@@ -395,7 +437,9 @@ SaveItem SaveItemOf(const catalog::FileRow& row) {
 std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog) {
     std::vector<SaveItem> items;
     for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
-        if (catalog.row(i).checked()) items.push_back(SaveItemOf(catalog.row(i)));
+        if (!catalog.row(i).checked()) continue;
+        items.push_back(SaveItemOf(catalog.row(i)));
+        AddMediaPieces(items.back(), catalog, i);
     }
     return items;
 }

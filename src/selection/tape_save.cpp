@@ -10,11 +10,13 @@
 // offset from that read's first byte) + 22, which holds only when both passes read the same blocks.
 
 #include <algorithm>
+#include <limits>
 #include <list>
 #include <map>
 #include <optional>
 #include <vector>
 
+#include "media_pieces.h"
 #include "save_run.h"
 #include "save_writers.h"
 #include "tape/tape_operations.h"
@@ -29,11 +31,20 @@ namespace stream_hdr = catalog::mtf::stream_hdr;
 // them and handed to a writer whole, while the tape is read on.
 constexpr std::uint64_t kGatheredFile = 256u << 10;
 
+// A stretch of delivered bytes a file takes.
+struct Piece {
+    std::uint64_t start;
+    std::uint64_t end;
+};
+
 // A file being read: its stream header begins at delivered byte `start`; `next` is the one it wants next.
-// A small file's data, and what follows them up to a CSUM stream's value, are gathered in `gathered`
-// until `toGather` is 0; the data are then handed over, or taken here when a CSUM follows.
+// It takes the bytes of its pieces, in order: one from its header on, or, when the end of the tape cut it or
+// its beginning lies on another medium, the pieces the scan found. A small file's data, and what follows
+// them up to a CSUM stream's value, are gathered in `gathered` until `toGather` is 0; the data are then
+// handed over, or taken here when a CSUM follows.
 struct ActiveFile {
-    ActiveFile(FileExtraction taken, std::uint64_t at) : file(std::move(taken)), start(at), next(at) {}
+    ActiveFile(FileExtraction taken, std::uint64_t at, std::vector<Piece> stretches)
+        : file(std::move(taken)), start(at), next(at), pieces(std::move(stretches)) {}
 
     FileExtraction file;
     std::uint64_t start;
@@ -43,7 +54,24 @@ struct ActiveFile {
     std::uint64_t length = 0;  // of the data gathered
     std::uint64_t toGather = 0;
     std::vector<std::uint8_t> gathered;
+    std::vector<Piece> pieces;
+    std::size_t piece = 0;
 };
+
+// The pieces of a file whose stream header the save meets at delivered byte `headerAt`: the scan's pieces,
+// moved by as much as that byte lies from where the scan put the header.
+std::vector<Piece> PiecesOnTape(const SaveItem& item, std::uint64_t headerAt) {
+    if (item.parts.empty()) return {{headerAt, std::numeric_limits<std::uint64_t>::max()}};
+    const std::uint64_t scanned = *item.dataOffset - stream_hdr::kSize;
+    std::vector<Piece> pieces;
+    for (const catalog::DataPart& part : item.parts) {
+        // Unsigned arithmetic wraps back right for a piece before `scanned` (the header of a file whose
+        // beginning is missing lies before its data).
+        const std::uint64_t start = headerAt + (part.offset - scanned);
+        pieces.push_back({start, start + part.length});
+    }
+    return pieces;
+}
 
 class TapeSave {
   public:
@@ -125,7 +153,10 @@ void TapeSave::StartFilesOf(const tape::TapePass& pass) {
             run_.Finish(file);
             continue;
         }
-        active_.emplace_back(std::move(file), passStart + *offset);
+        const std::uint64_t headerAt = passStart + *offset;
+        std::vector<Piece> pieces = PiecesOnTape(run_.items()[index], headerAt);
+        const std::uint64_t first = pieces.front().start;
+        active_.emplace_back(std::move(file), first, std::move(pieces));
     }
     waiting_.erase(found);
 }
@@ -138,10 +169,19 @@ void TapeSave::Feed(const tape::TapePass& pass) {
         // A file takes its header first, then its data: it may take several pieces of one pass. Every
         // file has taken all it wanted of the passes before, so `next` is never before this pass.
         while (!active.handedOver && !active.file.done() && active.next < pass.deliveredTotal) {
+            if (active.next == active.pieces[active.piece].end) {
+                if (++active.piece == active.pieces.size()) {
+                    active.file.SourceEnded(MissingRestText(active.file.item()));
+                    break;
+                }
+                active.next = active.pieces[active.piece].start;
+                continue;
+            }
             const auto from = static_cast<std::size_t>(active.next - passStart);
             const std::uint64_t wanted = active.gathering ? active.toGather : active.file.wanted();
             const auto count =
-                static_cast<std::size_t>(std::min<std::uint64_t>(pass.bytes.size() - from, wanted));
+                static_cast<std::size_t>(std::min({std::uint64_t{pass.bytes.size() - from}, wanted,
+                                                   active.pieces[active.piece].end - active.next}));
             Take(active, pass.bytes.subspan(from, count));
             active.next += count;
         }
@@ -160,7 +200,8 @@ void TapeSave::Take(ActiveFile& active, catalog::ByteSpan bytes) {
         active.file.Take(bytes);
         // Once the header is in, a small file stored as it is gathers its data; any other file writes
         // them itself, after the files handed over before it.
-        if (active.file.PlainData() && active.file.wanted() <= kGatheredFile) {
+        // (A file in several pieces takes them one by one.)
+        if (active.file.PlainData() && active.file.wanted() <= kGatheredFile && active.pieces.size() == 1) {
             active.gathering = true;
             active.length = active.file.wanted();
             active.toGather = active.length + active.file.readAhead();
@@ -238,6 +279,11 @@ void TapeSave::Run() {
     const SaveRequest& request = run_.request();
     if (request.tapeDevices == nullptr)
         return run_.SourceFailed("no tape devices to open '" + request.SourcePath + "'");
+    if (!request.laterSources.empty()) {
+        return run_.SourceFailed(
+            "files are saved from one tape at a time; copy each tape of the backup into an "
+            "image file and save from the images, given in order");
+    }
     PlanItems();
     if (Finished()) return;
 

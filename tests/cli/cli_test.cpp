@@ -172,7 +172,7 @@ TEST_F(CliTest, UnreadablePartsOfAnImageAreNamedAndListExitsOne) {
 TEST_F(CliTest, BadSourcesAndBadCommandLinesFailClearly) {
     auto missing = Run("list " + (dir / "absent.img").string());
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "ostrum-tape-cli: cannot open '" + (dir / "absent.img").string() +
+    EXPECT_EQ(missing.err, "ostrum-tape-cli: list: cannot open '" + (dir / "absent.img").string() +
                                "': No such file or directory\n");
     EXPECT_EQ(missing.out, "");
 
