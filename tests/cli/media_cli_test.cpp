@@ -149,5 +149,39 @@ TEST_F(MediaCliTest, TwoImagesInOrderListAndExtractAsOneBackupAndOneAloneSaysWha
         << alone.out;
 }
 
+// Saving from one image while it is scanned: a file whose data fill several chunks before the end of the
+// medium cuts them is found chunks before that end, and must still be saved as cut short, not read on past
+// the end; the rest of it, alone on the next medium, is saved as a file whose beginning is missing.
+TEST_F(MediaCliTest, EachImageAloneSavesWhatItHoldsOfAFileTheMediumEndCutsChunksAfterItsStart) {
+    mw::MediaDescription media{.tape = {.logicalBlockSize = 512, .mediaFamilyId = 0xBEEF}};
+    media.sets.push_back(
+        {.info = {.name = "Daily"},
+         .entries = {mw::FileEntry{.name = "HUGE.BIN", .data = mw::GeneratedData{.size = 400000, .seed = 5}},
+                     mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")}}});
+    mw::ImageFileSink first(Path("a.img")), second(Path("b.img"));
+    std::vector<mw::Sink*> sinks{&first, &second};
+    mw::writeSpannedMedia(media, sinks, std::vector<std::uint64_t>{300000});
+    ASSERT_GT(fs::file_size(Path("a.img")), 4u * 65536) << "the cut lies chunks after the file's start";
+
+    const auto head = Run("extract " + Path("a.img") + " " + Path("head"));
+    EXPECT_EQ(head.status, 1) << head.out << head.err;
+    EXPECT_NE(head.out.find("truncated: TAPE MEDIA\\BACKUP SET 1(_Daily)\\HUGE.BIN -> BACKUP SET "
+                            "1(_Daily)/HUGE.BIN.partial: the rest of its data is on medium 2"),
+              std::string::npos)
+        << head.out;
+    const auto tail = Run("extract " + Path("b.img") + " " + Path("tail"));
+    EXPECT_EQ(tail.status, 1) << tail.out << tail.err;
+    EXPECT_NE(tail.out.find("its beginning is on medium 1 of media family 0x0000BEEF"), std::string::npos)
+        << tail.out;
+    EXPECT_TRUE(fs::exists(Path("tail") + "/BACKUP SET 1(_Daily)/C.TXT")) << tail.out;
+    // Together the pieces make the file whole, and the two images give it whole.
+    EXPECT_EQ(fs::file_size(Path("head") + "/BACKUP SET 1(_Daily)/HUGE.BIN.partial") +
+                  fs::file_size(Path("tail") + "/BACKUP SET 1(_Daily)/HUGE.BIN.partial"),
+              400000u);
+    const auto both = Run("extract " + Path("a.img") + " " + Path("b.img") + " " + Path("both"));
+    EXPECT_EQ(both.status, 0) << both.out << both.err;
+    EXPECT_EQ(fs::file_size(Path("both") + "/BACKUP SET 1(_Daily)/HUGE.BIN"), 400000u);
+}
+
 }  // namespace
 }  // namespace ostrum::cli
