@@ -1,11 +1,14 @@
 #include "catalog_output.h"
 
-#include <iostream>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "commands.h"
 #include "json_writer.h"
+#include "media_catalog_output.h"
+#include "media_scan.h"
+#include "output_buffer.h"
 
 namespace ostrum::cli {
 
@@ -26,9 +29,7 @@ bool WarnOfUnreadableImageParts(const catalog::ImageScanSummary& summary) {
 }
 
 std::size_t FilesFound(const Catalog& catalog) {
-    std::size_t found = 0;
-    for (std::size_t i = 0; i < catalog.rowCount(); ++i) found += catalog.row(i).dataOffset ? 1 : 0;
-    return found;
+    return catalog.rowsWithData();
 }
 
 namespace {
@@ -46,33 +47,55 @@ struct SetContents {
     bool folders = false;  // it has a node in the tree
 };
 
-// The set label of a CatalogPath: its component after "TAPE MEDIA\".
-std::string_view SetLabelOf(std::string_view path) {
-    if (!path.starts_with(catalog::kMediaRootPrefix)) return {};
-    path.remove_prefix(catalog::kMediaRootPrefix.size());
-    return path.substr(0, path.find('\\'));
+// The set label of a CatalogPath: its component after "TAPE MEDIA\". A folder part ends with a backslash,
+// so a path that begins with "TAPE MEDIA\" has a folder part that does too.
+std::string_view SetLabelOf(catalog::RowPath path) {
+    if (!path.folder.starts_with(catalog::kMediaRootPrefix)) return {};
+    const std::string_view rest = path.folder.substr(catalog::kMediaRootPrefix.size());
+    return rest.empty() ? path.name : rest.substr(0, rest.find('\\'));
 }
 
-std::vector<SetContents> ContentsOfSets(const Catalog& catalog) {
-    std::vector<SetContents> sets;
-    std::unordered_map<std::string_view, std::size_t> byLabel;
-    for (const std::string& label : catalog.setLabels()) {
-        byLabel.emplace(label, sets.size());
-        sets.push_back(SetContents{label});
-    }
-    for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
-        if (auto found = byLabel.find(SetLabelOf(catalog.row(i).path)); found != byLabel.end()) {
-            ++sets[found->second].files;
+// Counts the rows of each backup set the scan accepted, fed the rows one by one.
+class SetTally {
+  public:
+    explicit SetTally(const Catalog& catalog) {
+        for (const std::string& label : catalog.setLabels()) {
+            byLabel_.emplace(label, sets_.size());
+            sets_.push_back(SetContents{label});
         }
-    }
-    for (NodeId root : catalog.roots()) {
-        for (NodeId set : catalog.node(root).children) {
-            if (auto found = byLabel.find(catalog.node(set).text); found != byLabel.end()) {
-                sets[found->second].folders = true;
+        for (NodeId root : catalog.roots()) {
+            for (NodeId set : catalog.node(root).children) {
+                if (auto found = byLabel_.find(catalog.node(set).text); found != byLabel_.end()) {
+                    sets_[found->second].folders = true;
+                }
             }
         }
     }
-    return sets;
+
+    void Count(catalog::RowPath path) {
+        // Rows of one folder come together: the label is looked up once per folder met. A folder part of
+        // "TAPE MEDIA\\" alone, or none, leaves the label to the name.
+        if (path.folder.data() != lastFolder_ || path.folder.size() <= catalog::kMediaRootPrefix.size()) {
+            lastFolder_ = path.folder.data();
+            const auto found = byLabel_.find(SetLabelOf(path));
+            counted_ = found != byLabel_.end() ? &sets_[found->second] : nullptr;
+        }
+        if (counted_ != nullptr) ++counted_->files;
+    }
+
+    const std::vector<SetContents>& sets() const { return sets_; }
+
+  private:
+    std::vector<SetContents> sets_;
+    std::unordered_map<std::string_view, std::size_t> byLabel_;
+    const char* lastFolder_ = nullptr;
+    SetContents* counted_ = nullptr;
+};
+
+std::vector<SetContents> ContentsOfSets(const Catalog& catalog) {
+    SetTally tally(catalog);
+    for (std::size_t i = 0; i < catalog.rowCount(); ++i) tally.Count(catalog.row(i).path());
+    return tally.sets();
 }
 
 std::string SetContentsText(const SetContents& set) {
@@ -81,7 +104,28 @@ std::string SetContentsText(const SetContents& set) {
     return "holds no files or folders, as database backups do";
 }
 
+void PutJsonString(OutputBuffer& out, std::string_view text) {
+    char* at = out.Room(2 + kMostJsonEscapedPerByte * text.size());
+    *at++ = '"';
+    at = WriteJsonEscaped(at, text);
+    *at++ = '"';
+    out.Used(at);
+}
+
+char* JsonNumber(char* at, std::optional<std::uint64_t> value) {
+    return value ? OutputBuffer::Number(at, *value) : OutputBuffer::Copy(at, "null");
+}
+
+// Room enough for the fixed texts of a row of either listing and its three numbers.
+constexpr std::size_t kRowRoom = 128 + 3 * OutputBuffer::kMostDigits;
+
 }  // namespace
+
+bool FinishListing(OutputBuffer& out) {
+    if (out.Finish()) return true;
+    PrintError("list: cannot write the listing: " + out.error());
+    return false;
+}
 
 void NoteSetsWithoutFiles(const Catalog& catalog) {
     for (const SetContents& set : ContentsOfSets(catalog)) {
@@ -89,60 +133,134 @@ void NoteSetsWithoutFiles(const Catalog& catalog) {
     }
 }
 
-void PrintCatalogText(std::ostream& out, std::string_view source, const Catalog& catalog,
+void PrintCatalogText(OutputBuffer& out, std::string_view source, const Catalog& catalog,
                       std::string_view status) {
-    out << "Source: " << source << "\n\nFolders:\n";
+    out.Put("Source: ");
+    out.Put(source);
+    out.Put("\n\nFolders:\n");
     for (NodeId id : catalog.PreOrder()) {
-        out << std::string(2 + 2 * Depth(catalog, id), ' ') << catalog.node(id).text << "\\\n";
+        out.PutSpaces(2 + 2 * Depth(catalog, id));
+        out.Put(catalog.node(id).text);
+        out.Put("\\\n");
     }
     const std::size_t withData = FilesFound(catalog);
-    out << "\nFiles (" << catalog.rowCount();
-    if (withData != catalog.rowCount()) out << ", " << withData << " with data";
-    out << "):\n";
+    out.Put("\nFiles (");
+    out.PutNumber(catalog.rowCount());
+    if (withData != catalog.rowCount()) {
+        out.Put(", ");
+        out.PutNumber(withData);
+        out.Put(" with data");
+    }
+    out.Put("):\n");
+    SetTally tally(catalog);
     for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
-        const auto& row = catalog.row(i);
-        out << "  " << row.path << "\n      type: " << row.typeName();
-        if (row.size) out << "   size: " << *row.size;
-        if (row.dataOffset) out << "   data at: " << *row.dataOffset;
-        if (row.chunkIndex) out << "   tape read: " << *row.chunkIndex;
-        if (!row.dataOffset) out << "   (data stream not found)";
-        out << "\n";
+        const catalog::FileRow row = catalog.row(i);
+        const catalog::RowPath path = row.path();
+        tally.Count(path);
+        const std::string_view type = row.typeName();
+        char* at = out.Room(kRowRoom + path.size() + type.size());
+        at = OutputBuffer::Copy(at, "  ");
+        at = OutputBuffer::Copy(at, path.folder);
+        at = OutputBuffer::Copy(at, path.name);
+        at = OutputBuffer::Copy(at, "\n      type: ");
+        at = OutputBuffer::Copy(at, type);
+        if (const auto size = row.size()) {
+            at = OutputBuffer::Copy(at, "   size: ");
+            at = OutputBuffer::Number(at, *size);
+        }
+        const auto dataOffset = row.dataOffset();
+        if (dataOffset) {
+            at = OutputBuffer::Copy(at, "   data at: ");
+            at = OutputBuffer::Number(at, *dataOffset);
+        }
+        if (const auto chunkIndex = row.chunkIndex()) {
+            at = OutputBuffer::Copy(at, "   tape read: ");
+            at = OutputBuffer::Number(at, *chunkIndex);
+        }
+        if (!dataOffset) at = OutputBuffer::Copy(at, "   (data stream not found)");
+        *at++ = '\n';
+        out.Used(at);
     }
-    if (const auto sets = ContentsOfSets(catalog); !sets.empty()) {
-        out << "\nBackup sets (" << sets.size() << "):\n";
-        for (const SetContents& set : sets) out << "  " << set.label << ": " << SetContentsText(set) << "\n";
+    if (const auto& sets = tally.sets(); !sets.empty()) {
+        out.Put("\nBackup sets (");
+        out.PutNumber(sets.size());
+        out.Put("):\n");
+        for (const SetContents& set : sets) {
+            out.Put("  ");
+            out.Put(set.label);
+            out.Put(": ");
+            out.Put(SetContentsText(set));
+            out.Put('\n');
+        }
     }
-    out << "\n" << status << "\n";
+    out.Put('\n');
+    out.Put(status);
+    out.Put('\n');
 }
 
-void PrintCatalogJson(std::ostream& out, std::string_view source, const Catalog& catalog,
+void PrintCatalogJson(OutputBuffer& out, std::string_view source, const Catalog& catalog,
                       std::string_view status) {
-    out << "{\"source\": " << JsonString(source) << ", \"nodes\": [";
-    const char* separator = "";
+    out.Put("{\"source\": ");
+    PutJsonString(out, source);
+    out.Put(", \"nodes\": [");
+    std::string_view separator;
     for (NodeId id : catalog.PreOrder()) {
-        out << separator << JsonString(catalog.FullPath(id));
+        out.Put(separator);
+        PutJsonString(out, catalog.FullPath(id));
         separator = ", ";
     }
-    out << "], \"files\": [";
-    separator = "";
+    out.Put("], \"files\": [");
+    separator = {};
+    // Files of one folder, and files of one type, come together: their escaped texts are kept for the next.
+    std::string folderText, typeText;
+    const char* lastFolder = nullptr;
+    const catalog::FileTypeInfo* lastType = nullptr;
+    bool typeKnown = false;
+    std::size_t found = 0;
     for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
-        const auto& row = catalog.row(i);
-        out << separator << "{\"path\": " << JsonString(row.path)
-            << ", \"type\": " << JsonString(row.typeName()) << ", \"size\": " << JsonNumber(row.size)
-            << ", \"data_offset\": " << JsonNumber(row.dataOffset)
-            << ", \"chunk_index\": " << JsonNumber(row.chunkIndex) << "}";
+        const catalog::FileRow row = catalog.row(i);
+        const catalog::RowPath path = row.path();
+        if (path.folder.data() != lastFolder || path.folder.empty()) {
+            lastFolder = path.folder.data();
+            folderText.clear();
+            AppendJsonEscaped(folderText, path.folder);
+        }
+        if (row.type() != lastType || !typeKnown) {
+            lastType = row.type();
+            typeKnown = true;
+            typeText.clear();
+            AppendJsonEscaped(typeText, row.typeName());
+        }
+        char* at = out.Room(kRowRoom + folderText.size() + kMostJsonEscapedPerByte * path.name.size() +
+                            typeText.size());
+        at = OutputBuffer::Copy(at, separator);
+        at = OutputBuffer::Copy(at, "{\"path\": \"");
+        at = OutputBuffer::Copy(at, folderText);
+        at = WriteJsonEscaped(at, path.name);
+        at = OutputBuffer::Copy(at, "\", \"type\": \"");
+        at = OutputBuffer::Copy(at, typeText);
+        at = OutputBuffer::Copy(at, "\", \"size\": ");
+        at = JsonNumber(at, row.size());
+        at = OutputBuffer::Copy(at, ", \"data_offset\": ");
+        const auto dataOffset = row.dataOffset();
+        at = JsonNumber(at, dataOffset);
+        at = OutputBuffer::Copy(at, ", \"chunk_index\": ");
+        at = JsonNumber(at, row.chunkIndex());
+        *at++ = '}';
+        out.Used(at);
         separator = ", ";
+        found += dataOffset ? 1 : 0;
     }
-    out << "], \"files_found\": " << FilesFound(catalog) << ", \"status\": " << JsonString(status) << "}\n";
-}
-
-void PrintCatalog(bool json, std::string_view source, const Catalog& catalog, std::string_view status) {
-    if (json) {
-        PrintCatalogJson(std::cout, source, catalog, status);
-        NoteSetsWithoutFiles(catalog);
-    } else {
-        PrintCatalogText(std::cout, source, catalog, status);
+    out.Put("], \"files_found\": ");
+    out.PutNumber(found);
+    out.Put(", \"status\": ");
+    PutJsonString(out, status);
+    if (!catalog.mediaCatalog().empty()) {
+        out.Put(", \"catalog\": ");
+        out.Put(ComparisonJson(catalog));
     }
+    out.Put(MediaSpanJson(catalog));
+    out.Put("}\n");
 }
 
 }  // namespace ostrum::cli

@@ -1,12 +1,12 @@
 #pragma once
 // Printing a catalog: readable text for people, JSON for scripts.
 
-#include <ostream>
 #include <string>
 #include <string_view>
 
 #include "catalog/catalog.h"
 #include "catalog/image_scanner.h"
+#include "output_buffer.h"
 
 namespace ostrum::cli {
 
@@ -19,20 +19,21 @@ std::size_t FilesFound(const catalog::Catalog& catalog);
 
 // The tree (indented, pre-order), the file rows, the backup sets met with what each holds, then the
 // status line.
-void PrintCatalogText(std::ostream& out, std::string_view source, const catalog::Catalog& catalog,
+void PrintCatalogText(OutputBuffer& out, std::string_view source, const catalog::Catalog& catalog,
                       std::string_view status);
+
+// Writes the rest of a listing out; false (after saying why on standard error) when it could not be written
+// whole, e.g. to a full disk.
+bool FinishListing(OutputBuffer& out);
 
 // Notes on standard error each backup set that holds no files (a database backup, for one), which the
 // JSON form shows nothing of.
 void NoteSetsWithoutFiles(const catalog::Catalog& catalog);
 
 // {"source", "nodes" (full paths, pre-order), "files" (path, type, size, data_offset, chunk_index),
-//  "files_found", "status"}
-void PrintCatalogJson(std::ostream& out, std::string_view source, const catalog::Catalog& catalog,
+//  "files_found", "status"}, and "catalog" (ComparisonJson) when the medium has a catalog of its own, and
+//  "media" and "spread_files" (MediaSpanJson) when several media were read or files spread over them.
+void PrintCatalogJson(OutputBuffer& out, std::string_view source, const catalog::Catalog& catalog,
                       std::string_view status);
-
-// The JSON form (with the notes of NoteSetsWithoutFiles) or the text form.
-void PrintCatalog(bool json, std::string_view source, const catalog::Catalog& catalog,
-                  std::string_view status);
 
 }  // namespace ostrum::cli

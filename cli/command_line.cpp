@@ -132,6 +132,16 @@ void CheckTapeSource(const std::string& source, bool attached, bool deep) {
     }
 }
 
+// The sources of one command: all image files or all tape drives, each checked as CheckTapeSource says.
+void CheckSources(const std::vector<std::string>& sources, bool attached, bool deep) {
+    for (const std::string& source : sources) {
+        CheckTapeSource(source, attached, deep);
+        if (IsTapeName(source) != IsTapeName(sources.front())) {
+            throw UsageError{"the media of one backup are all image files or all tape drives"};
+        }
+    }
+}
+
 // The words of every command, filled by CLI11.
 struct Words {
     ListOptions list;
@@ -139,6 +149,7 @@ struct Words {
     ImageOptions image;
     ExtractOptions extract;
     std::string existing = "keep-both";
+    std::vector<std::string> operands;  // extract: the sources, then the destination
     TapeOptionWords listTapes, drivesTapes, imageTapes, extractTapes;
 };
 
@@ -160,8 +171,14 @@ void AddList(CLI::App& app, Words& words) {
     list->add_flag("--deep", words.list.deep,
                    "images: also find blocks off the 512-byte grid (an image cut or shifted by a few bytes, "
                    "junk bytes inside it)");
+    list->add_flag(
+        "--catalog", words.list.catalog,
+        "the medium's own catalog (what the backup program recorded) instead of what the scan found");
     AddTapeOptions(*list, words.listTapes);
-    list->add_option("SOURCE", words.list.source, "an image file (or disk), or a tape drive //./tapeN")
+    list->add_option(
+            "SOURCE", words.list.sources,
+            "an image file (or disk), or a tape drive //./tapeN; several: the media of one backup, in "
+            "order")
         ->required()
         ->type_name("");
     list->footer(std::string(kTapeNames) + "\n\n" + kExitStatuses);
@@ -201,11 +218,12 @@ void AddExtract(CLI::App& app, Words& words) {
                       "say what would be saved, renamed, skipped or replaced, and write nothing");
     extract->add_flag("--deep", words.extract.deep, "images: scan deeply, as list --deep does");
     AddTapeOptions(*extract, words.extractTapes);
-    extract->add_option("SOURCE", words.extract.source, "an image file (or disk), or a tape drive //./tapeN")
+    extract
+        ->add_option("SOURCE DEST", words.operands,
+                     "an image file (or disk), or a tape drive //./tapeN (several image files: the media of "
+                     "one backup, in order), then the folder to save into (made when missing)")
         ->required()
-        ->type_name("");
-    extract->add_option("DEST", words.extract.destination, "the folder to save into (made when missing)")
-        ->required()
+        ->expected(2, CLI::detail::expected_max_vector_size)
         ->type_name("");
     extract->footer(std::string(kPatterns) + "\n\n" + kExisting + "\n\n" + kTapeNames + "\n\n" +
                     kExitStatuses);
@@ -216,7 +234,7 @@ int Run(const CLI::App& command, Words& words) {
     const std::string name = command.get_name();
     if (name == "list") {
         words.list.attachments = Attachments(command, words.listTapes);
-        CheckTapeSource(words.list.source, !words.list.attachments.empty(), words.list.deep);
+        CheckSources(words.list.sources, !words.list.attachments.empty(), words.list.deep);
         return RunList(words.list);
     }
     if (name == "drives") {
@@ -237,7 +255,14 @@ int Run(const CLI::App& command, Words& words) {
     for (const std::string& pattern : words.extract.patterns) {
         if (pattern.empty()) throw UsageError{"--include '' chooses nothing; give a path or a pattern"};
     }
-    CheckTapeSource(words.extract.source, !words.extract.attachments.empty(), words.extract.deep);
+    words.extract.destination = words.operands.back();
+    words.extract.sources.assign(words.operands.begin(), words.operands.end() - 1);
+    CheckSources(words.extract.sources, !words.extract.attachments.empty(), words.extract.deep);
+    if (words.extract.sources.size() > 1 && IsTapeName(words.extract.sources.front())) {
+        throw UsageError{
+            "files are saved from one tape at a time; copy each tape of the backup into an image "
+            "file (image //./tapeN OUT.img) and extract from the images, given in order"};
+    }
     return RunExtract(words.extract);
 }
 

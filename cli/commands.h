@@ -29,8 +29,10 @@ struct Attachment {
 struct ListOptions {
     bool json = false;
     bool deep = false;
+    bool catalog = false;  // the medium's own catalog instead of what the scan found
     std::vector<Attachment> attachments;
-    std::string source;  // an image file or a tape drive's name
+    // Image files or tape drives' names: one medium, or the media of one backup in order.
+    std::vector<std::string> sources;
 };
 
 struct DrivesOptions {
@@ -51,7 +53,7 @@ struct ExtractOptions {
     bool dryRun = false;
     bool deep = false;
     std::vector<Attachment> attachments;
-    std::string source;
+    std::vector<std::string> sources;  // one medium, or the image files of one backup in order
     std::string destination;
 };
 

@@ -5,9 +5,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "catalog/image_scanner.h"
@@ -17,6 +22,8 @@
 #include "common/saturating.h"
 #include "include_patterns.h"
 #include "interrupt_watch.h"
+#include "media_scan.h"
+#include "selection/media_pieces.h"
 #include "selection/save_files.h"
 #include "selection/save_folders.h"
 #include "selection/save_path.h"
@@ -34,15 +41,18 @@ using selection::PlannedOutcome;
 // What the scan could not read. It is said at the end, after the report, where it is not lost above
 // thousands of lines.
 struct UnreadParts {
-    tape::TapeScanSummary tape;
-    catalog::ImageScanSummary image;
+    MediaScanSummary media;
 
-    // Warns of what was left unread; false when the source was read whole.
+    // Warns of what was left unread; false when the sources were read whole.
     bool Warn() const {
-        const bool tapeLeft = tape.readErrors > 0 || tape.gaveUp;
-        WarnOfReadFailures(tape.readErrors, tape.lastReadError, tape.gaveUp,
-                           "the tape was not read to the end, so files behind that point were not found");
-        return WarnOfUnreadableImageParts(image) || tapeLeft;
+        bool left = false;
+        for (const auto& tape : media.tapes) {
+            WarnOfReadFailures(tape.readErrors, tape.lastReadError, tape.gaveUp,
+                               "the tape was not read to the end, so files behind that point were not found");
+            left |= tape.readErrors > 0 || tape.gaveUp;
+        }
+        for (const auto& image : media.images) left |= WarnOfUnreadableImageParts(image);
+        return left;
     }
 };
 
@@ -59,31 +69,33 @@ struct StopFlags {
     }
 };
 
-// Scans the source into `found`; false (after printing why) when it cannot be read at all.
+// Opens an image source; false (after printing why) when it cannot be, or is a virtual tape file.
+bool OpenSourceImage(catalog::ImageFile& image, const std::string& source) {
+    if (!catalog::OpenImageFile(image, source)) {
+        PrintError("extract: " + image.error());
+        return false;
+    }
+    if (std::string error = VirtualTapeGivenAsImage(image, source); !error.empty()) {
+        PrintError("extract: " + error);
+        return false;
+    }
+    return true;
+}
+
+// Scans the sources into `found`; false (after printing why) when one cannot be read at all.
 bool Scan(const ExtractOptions& options, const tape::TapeDevices& devices, catalog::Catalog& found,
           UnreadParts& unread, StopFlags& stop) {
     TerminalProgress progress;
     progress.SetLabel(options.deep ? "Scanning deeply" : "Scanning");
     ScanProgressSink sink(progress);
-    if (IsTapeName(options.source)) {
-        tape::ScanTape(devices, options.source, found, sink, stop.scanActive, stop.stopTape, &unread.tape);
-        if (!unread.tape.error.empty()) {
-            PrintError("extract: " + unread.tape.error);
-            return false;
-        }
-    } else {
-        catalog::ImageFile image;
-        if (!catalog::OpenImageFile(image, options.source)) {
-            PrintError("extract: " + image.error());
-            return false;
-        }
-        if (std::string error = VirtualTapeGivenAsImage(image, options.source); !error.empty()) {
-            PrintError("extract: " + error);
-            return false;
-        }
-        catalog::ScanImageFile(image, found, sink, stop.scanActive, &unread.image, {.deep = options.deep});
-    }
+    const bool opened =
+        IsTapeName(options.sources.front())
+            ? ScanTapeMedia(devices, options.sources, found, sink, stop.stopTape, unread.media, "extract")
+            : ScanImageMedia(options.sources, found, sink, stop.scanActive, options.deep, unread.media,
+                             "extract");
+    if (!opened) return false;
     found.FinishScan();
+    NoteMediaSpanProblems(found);
     return true;
 }
 
@@ -166,7 +178,7 @@ void PrintDryRun(const std::vector<selection::PlannedFile>& plan,
     add(emptyFolders.size(), "empty folders made");
     if (!more.empty()) std::cout << "; " << more;
     std::cout << "\n";
-    if (IsTapeName(options.source)) {
+    if (IsTapeName(options.sources.front())) {
         std::cout << "(sizes as the tape records them; a compressed stream decodes to more, known only once "
                      "the tape is read again)\n";
     }
@@ -189,11 +201,12 @@ selection::SaveReport AsReport(const std::vector<selection::SaveItem>& items,
 int DryRun(const catalog::Catalog& found, const std::vector<selection::SaveItem>& items,
            const ExtractOptions& options) {
     std::vector<selection::PlannedFile> plan;
-    if (IsTapeName(options.source)) {
+    // Several media are not read again: the sizes are those the scan recorded.
+    if (IsTapeName(options.sources.front()) || options.sources.size() > 1) {
         plan = selection::PlanSave(items, options.destination, options.existing, nullptr);
     } else {
         catalog::ImageFile image;
-        if (!catalog::OpenImageFile(image, options.source)) {
+        if (!catalog::OpenImageFile(image, options.sources.front())) {
             PrintError("extract: " + image.error());
             return kExitFailure;
         }
@@ -203,11 +216,123 @@ int DryRun(const catalog::Catalog& found, const std::vector<selection::SaveItem>
     return kExitOk;
 }
 
-// Draws the save's progress: the share of the selected bytes done and the current file's name. Names
-// change at most ten times a second, so that thousands of small files do not flood the terminal.
+// A scan of an image on a thread of its own, whose rows (those the patterns choose) are handed to the save
+// as the scan publishes them, after every chunk: files are saved while the rest of the image is scanned.
+class ScanWhileSaving final : public selection::SaveItemSource, catalog::CatalogSink {
+  public:
+    ScanWhileSaving(const catalog::ImageFile& image, bool deep, catalog::Catalog& found,
+                    const IncludePatterns& patterns, std::atomic<bool>& scanActive,
+                    catalog::ImageScanSummary& summary)
+        : found_(found), patterns_(patterns), scanActive_(scanActive) {
+        scanner_ = std::thread([this, &image, deep, &summary] {
+            whole_ = catalog::ScanImageFile(image, found_, *this, scanActive_, &summary, {.deep = deep}) == 1;
+            Publish(true);
+        });
+    }
+    // Stops the scan if it still runs and waits for it.
+    ~ScanWhileSaving() {
+        scanActive_.store(false);
+        Join();
+    }
+    ScanWhileSaving(const ScanWhileSaving&) = delete;
+    ScanWhileSaving& operator=(const ScanWhileSaving&) = delete;
+
+    void Join() {
+        if (scanner_.joinable()) scanner_.join();
+    }
+    // After Join: whether the scan reached the end of the image.
+    bool whole() const { return whole_; }
+    // The scan's progress, while it runs; nothing once it has ended.
+    std::optional<int> percent() const {
+        if (ended_.load(std::memory_order_acquire)) return std::nullopt;
+        return percent_.load(std::memory_order_relaxed);
+    }
+    // Waits for the first row chosen; false when the scan ended, or was stopped, without one.
+    bool WaitForFirst() {
+        first_ = Next();
+        return first_.has_value();
+    }
+
+    std::optional<selection::SaveItem> Next() override {
+        if (first_) return std::exchange(first_, std::nullopt);
+        for (;;) {
+            std::size_t row = 0;
+            std::optional<selection::SaveItem> spread;
+            {
+                std::unique_lock lock(mutex_);
+                waiting_ = true;
+                changed_.wait(lock, [&] { return taken_ < published_ || finished_; });
+                waiting_ = false;
+                if (taken_ == published_) return std::nullopt;
+                row = taken_++;
+                if (const auto at = spread_.find(row); at != spread_.end()) {
+                    spread = std::move(at->second);
+                    spread_.erase(at);
+                }
+            }
+            const catalog::FileRow file = found_.row(row);
+            if (!patterns_.Chooses(file.path().str())) continue;
+            if (spread) return spread;
+            return selection::SaveItemOf(file);
+        }
+    }
+
+  private:
+    // On the scanning thread, after every chunk.
+    void Progress(int percent) override {
+        percent_.store(percent, std::memory_order_relaxed);
+        Publish(false);
+    }
+    void Publish(bool finished) {
+        // The last row found may yet be cut by the end of the medium (an EOTM inside its data, which the
+        // scan meets after it): it waits until another row follows it or the scan has ended. Rows whose
+        // data lie in pieces get their pieces here, on the scanning thread, which alone changes them.
+        const std::size_t rows = found_.rowCount();
+        const std::size_t ready = finished || rows == 0 ? rows : rows - 1;
+        std::unordered_map<std::size_t, selection::SaveItem> spread;
+        for (std::size_t row = checked_; row < ready; ++row) {
+            if (found_.mediaSpan().FindSpanned(row) == nullptr) continue;
+            selection::SaveItem item = selection::SaveItemOf(found_.row(row));
+            selection::AddMediaPieces(item, found_, row);
+            spread.emplace(row, std::move(item));
+        }
+        checked_ = std::max(checked_, ready);
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex_);
+            published_ = std::max(published_, ready);
+            spread_.merge(spread);
+            finished_ = finished;
+            wake = waiting_;
+        }
+        if (finished) ended_.store(true, std::memory_order_release);
+        if (wake) changed_.notify_one();
+    }
+
+    catalog::Catalog& found_;
+    const IncludePatterns& patterns_;
+    std::atomic<bool>& scanActive_;
+    bool whole_ = false;
+    std::atomic<int> percent_{0};
+    std::atomic<bool> ended_{false};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t published_ = 0;  // rows the save may read
+    std::size_t checked_ = 0;    // rows looked at for pieces (scanning thread only)
+    std::unordered_map<std::size_t, selection::SaveItem> spread_;  // items of rows in pieces, not yet taken
+    std::size_t taken_ = 0;
+    bool finished_ = false;
+    bool waiting_ = false;
+    std::optional<selection::SaveItem> first_;
+    std::thread scanner_;
+};
+
+// Draws the save's progress: the share of the selected bytes done (or, while a scan still finds the files,
+// the share of the image scanned) and the current file's name. Names change at most ten times a second, so
+// that thousands of small files do not flood the terminal.
 class ExtractProgress final : public selection::SaveSink {
   public:
-    explicit ExtractProgress(TerminalProgress& bar) : bar_(bar) {}
+    ExtractProgress(TerminalProgress& bar, const ScanWhileSaving* scan) : bar_(bar), scan_(scan) {}
     void FileStarted(std::size_t, std::string_view destination) override {
         const auto now = std::chrono::steady_clock::now();
         if (now - shown_ < std::chrono::milliseconds(100)) return;
@@ -215,11 +340,13 @@ class ExtractProgress final : public selection::SaveSink {
         bar_.SetDetail(destination);
     }
     void Progress(std::uint64_t done, std::uint64_t total) override {
-        bar_.SetPercent(common::PercentOf(done, total));
+        const std::optional<int> scanned = scan_ != nullptr ? scan_->percent() : std::nullopt;
+        bar_.SetPercent(scanned ? *scanned : common::PercentOf(done, total));
     }
 
   private:
     TerminalProgress& bar_;
+    const ScanWhileSaving* scan_;
     std::chrono::steady_clock::time_point shown_{};
 };
 
@@ -261,6 +388,77 @@ bool WarnOfUnusedPatterns(const std::vector<std::string>& unused) {
     return !unused.empty();
 }
 
+bool MakeDestination(const std::string& destination) {
+    std::error_code made;
+    std::filesystem::create_directories(destination, made);
+    if (!made) return true;
+    PrintError("extract: cannot create the destination folder '" + destination + "': " + made.message());
+    return false;
+}
+
+// The folders of the selection, the report, and the exit status of a save.
+int Conclude(const ExtractOptions& options, catalog::Catalog& found, const selection::SaveReport& report,
+             const std::vector<std::string>& unused, const UnreadParts& unread, bool interrupted) {
+    selection::FolderReport folders;
+    if (report.error.empty() && !report.cancelled) {
+        folders = selection::FinishFolders(selection::FoldersOfSave(found, report), options.destination);
+    }
+    if (!report.error.empty()) PrintError("extract: " + report.error);
+    PrintReport(report, folders);
+    const bool readWhole = !unread.Warn();
+    const bool chose = !WarnOfUnusedPatterns(unused);
+    if (interrupted) return kExitInterrupted;
+    return report.AllSavedWhole() && folders.notMade.empty() && readWhole && chose ? kExitOk : kExitFailure;
+}
+
+// Extracting from an image: each file is saved as soon as the scan has found it, while the scan goes on.
+// The destination is made once the first file is chosen, so that a selection that chooses nothing, or a
+// scan interrupted before it found one, leaves none behind.
+int ExtractWhileScanning(const ExtractOptions& options, StopFlags& stop, const InterruptWatch& interrupts) {
+    const std::string& source = options.sources.front();
+    catalog::ImageFile image;
+    if (!OpenSourceImage(image, source)) return kExitFailure;
+    catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
+    found.mediaSpan().BeginMedium(0, source, 0);
+    UnreadParts unread;
+    unread.media.images.resize(1);
+    const IncludePatterns patterns(options.patterns);
+    selection::SaveReport report;
+    {
+        TerminalProgress bar;
+        bar.SetLabel(options.deep ? "Scanning deeply and saving" : "Saving");
+        ScanWhileSaving scan(image, options.deep, found, patterns, stop.scanActive, unread.media.images[0]);
+        const bool chosen = scan.WaitForFirst();
+        if (!chosen && interrupts.interrupted()) {
+            scan.Join();
+            bar.Finish();
+            PrintError(
+                "extract: interrupted before the scan reached the end of the source; nothing was saved");
+            return kExitInterrupted;
+        }
+        if (!chosen && !options.patterns.empty()) {
+            scan.Join();
+            bar.Finish();
+            WarnOfUnusedPatterns(patterns.Select(found));  // nothing chosen: no destination to make
+            unread.Warn();
+            return kExitFailure;
+        }
+        if (!MakeDestination(options.destination)) return kExitFailure;
+        selection::SaveRequest request{false, source, options.destination, options.existing};
+        ExtractProgress sink(bar, &scan);
+        report = selection::SaveFiles(scan, request, sink, stop.cancelSave);
+        scan.Join();
+        if (!scan.whole() && interrupts.interrupted()) {
+            bar.Finish();
+            PrintError("extract: interrupted before the scan reached the end of the source");
+        }
+    }
+    found.FinishScan();
+    NoteMediaSpanProblems(found);
+    const std::vector<std::string> unused = patterns.Select(found);
+    return Conclude(options, found, report, unused, unread, interrupts.interrupted());
+}
+
 }  // namespace
 
 int RunExtract(const ExtractOptions& options) {
@@ -268,6 +466,10 @@ int RunExtract(const ExtractOptions& options) {
     if (auto status = AttachTapes("extract", options.attachments, devices)) return *status;
     StopFlags stop;
     const InterruptWatch interrupts([&stop] { stop.Stop(); });
+    // One image is saved from while it is scanned; several media are scanned whole first, since a file
+    // may go on on the next.
+    if (!options.dryRun && options.sources.size() == 1 && !IsTapeName(options.sources.front()))
+        return ExtractWhileScanning(options, stop, interrupts);
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     UnreadParts unread;
     if (!Scan(options, devices, found, unread, stop)) return kExitFailure;
@@ -288,32 +490,18 @@ int RunExtract(const ExtractOptions& options) {
         return readWhole && !WarnOfUnusedPatterns(unused) ? kExitOk : kExitFailure;
     }
 
-    std::error_code made;
-    std::filesystem::create_directories(options.destination, made);
-    if (made) {
-        PrintError("extract: cannot create the destination folder '" + options.destination +
-                   "': " + made.message());
-        return kExitFailure;
-    }
-    selection::SaveRequest request{IsTapeName(options.source), options.source, options.destination,
-                                   options.existing, &devices};
+    if (!MakeDestination(options.destination)) return kExitFailure;
+    selection::SaveRequest request{IsTapeName(options.sources.front()), options.sources.front(),
+                                   options.destination, options.existing, &devices};
+    request.laterSources.assign(options.sources.begin() + 1, options.sources.end());
     selection::SaveReport report;
     {
         TerminalProgress bar;
         bar.SetLabel("Saving");
-        ExtractProgress sink(bar);
+        ExtractProgress sink(bar, nullptr);
         report = selection::SaveFiles(items, request, sink, stop.cancelSave);
     }
-    selection::FolderReport folders;
-    if (report.error.empty() && !report.cancelled) {
-        folders = selection::FinishFolders(selection::FoldersOfSave(found, report), options.destination);
-    }
-    if (!report.error.empty()) PrintError("extract: " + report.error);
-    PrintReport(report, folders);
-    const bool readWhole = !unread.Warn();
-    const bool chose = !WarnOfUnusedPatterns(unused);
-    if (interrupts.interrupted()) return kExitInterrupted;
-    return report.AllSavedWhole() && folders.notMade.empty() && readWhole && chose ? kExitOk : kExitFailure;
+    return Conclude(options, found, report, unused, unread, interrupts.interrupted());
 }
 
 }  // namespace ostrum::cli

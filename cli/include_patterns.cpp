@@ -52,6 +52,13 @@ bool IncludePatterns::Matches(const Pattern& pattern, std::string_view path) con
     }
 }
 
+bool IncludePatterns::Chooses(std::string_view path) const {
+    if (patterns_.empty()) return true;
+    const std::string folded = BelowRoot(path);
+    return std::any_of(patterns_.begin(), patterns_.end(),
+                       [&](const Pattern& pattern) { return Matches(pattern, folded); });
+}
+
 std::vector<std::string> IncludePatterns::Select(catalog::Catalog& catalog) const {
     if (patterns_.empty()) return {};
     std::vector<bool> used(patterns_.size(), false);
@@ -65,7 +72,8 @@ std::vector<std::string> IncludePatterns::Select(catalog::Catalog& catalog) cons
         }
         return chosen;
     };
-    for (std::size_t i = 0; i < catalog.rowCount(); ++i) catalog.row(i).checked = choose(catalog.row(i).path);
+    for (std::size_t i = 0; i < catalog.rowCount(); ++i)
+        catalog.SetChecked(i, choose(catalog.row(i).path().str()));
     for (catalog::NodeId id = 0; id < catalog.nodeCount(); ++id) {
         catalog::CatalogNode& node = catalog.node(id);
         const bool chosen = node.parent != catalog::kNoNode && choose(catalog.FullPath(id));

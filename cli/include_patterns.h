@@ -19,6 +19,8 @@ class IncludePatterns {
     // or the path of a folder above it) and unchecks the rest; with no patterns everything stays as it
     // is. Returns the patterns, as typed, that chose nothing.
     std::vector<std::string> Select(catalog::Catalog& catalog) const;
+    // True when a pattern chooses the CatalogPath, or there are none.
+    bool Chooses(std::string_view path) const;
 
   private:
     struct Pattern {

@@ -1,6 +1,7 @@
 #include "json_writer.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace ostrum::cli {
 namespace {
@@ -27,30 +28,54 @@ std::size_t Utf8Length(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
+char* WriteJsonEscaped(char* out, std::string_view text) {
     for (std::size_t pos = 0; pos < text.size();) {
+        // Printable ASCII other than the quote and the backslash stands as it is: copied a run at a time.
+        std::size_t plain = pos;
+        while (plain < text.size()) {
+            const auto c = static_cast<unsigned char>(text[plain]);
+            if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') break;
+            ++plain;
+        }
+        std::memcpy(out, text.data() + pos, plain - pos);
+        out += plain - pos;
+        pos = plain;
+        if (pos == text.size()) break;
         const char c = text[pos];
         const std::size_t length = Utf8Length(text, pos);
         if (length == 0) {
-            out += "\xEF\xBF\xBD";
+            std::memcpy(out, "\xEF\xBF\xBD", 3);
+            out += 3;
             ++pos;
             continue;
         }
         if (length > 1) {
-            out.append(text.substr(pos, length));
+            std::memcpy(out, text.data() + pos, length);
+            out += length;
         } else if (c == '"' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(c);
-        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            *out++ = '\\';
+            *out++ = c;
+        } else {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
-            out += escape;
-        } else {
-            out.push_back(c);
+            std::memcpy(out, escape, 6);
+            out += 6;
         }
         pos += length;
     }
+    return out;
+}
+
+void AppendJsonEscaped(std::string& out, std::string_view text) {
+    const std::size_t start = out.size();
+    out.resize(start + kMostJsonEscapedPerByte * text.size());
+    char* end = WriteJsonEscaped(out.data() + start, text);
+    out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    AppendJsonEscaped(out, text);
     out.push_back('"');
     return out;
 }

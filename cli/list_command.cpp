@@ -1,5 +1,5 @@
-// `list [--json] [--deep] SOURCE`: scans an image file (or, through tape_commands, a tape) and prints
-// what was found.
+// `list [--json] [--deep] [--catalog] SOURCE...`: scans image files (or, through tape_commands, tapes),
+// several in order as the media of one backup, and prints what was found or the medium's own catalog.
 
 #include <atomic>
 #include <iostream>
@@ -10,38 +10,35 @@
 #include "catalog_output.h"
 #include "commands.h"
 #include "interrupt_watch.h"
+#include "media_catalog_output.h"
+#include "media_scan.h"
 #include "tape_commands.h"
 #include "terminal_progress.h"
 
 namespace ostrum::cli {
 
 int RunList(const ListOptions& options) {
-    if (IsTapeName(options.source)) return RunListTape(options);
-    catalog::ImageFile image;
-    if (!catalog::OpenImageFile(image, options.source)) {
-        PrintError(image.error());
-        return kExitFailure;
-    }
-    if (std::string error = VirtualTapeGivenAsImage(image, options.source); !error.empty()) {
-        PrintError("list: " + error);
-        return kExitFailure;
-    }
+    if (IsTapeName(options.sources.front())) return RunListTape(options);
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     std::atomic<bool> scanActive{true};
     const InterruptWatch interrupts([&] { scanActive.store(false); });
     TerminalProgress progress;
     progress.SetLabel(options.deep ? "Scanning deeply" : "Scanning");
     ScanProgressSink sink(progress);
-    catalog::ImageScanSummary summary;
-    const int scanned =
-        catalog::ScanImageFile(image, found, sink, scanActive, &summary, {.deep = options.deep});
+    MediaScanSummary summary;
+    const bool opened =
+        ScanImageMedia(options.sources, found, sink, scanActive, options.deep, summary, "list");
     progress.Finish();
-    if (scanned == 0) {
+    if (!opened) return kExitFailure;
+    if (interrupts.interrupted()) {
         PrintError("list: interrupted before the scan reached the end of the image; nothing is listed");
         return kExitInterrupted;
     }
-    PrintCatalog(options.json, options.source, found, sink.status());
-    return WarnOfUnreadableImageParts(summary) ? kExitFailure : kExitOk;
+    const bool listed = PrintListing(SourcesText(options.sources), found, sink.status(),
+                                     {.json = options.json, .mediaCatalog = options.catalog});
+    bool unread = false;
+    for (const auto& image : summary.images) unread |= WarnOfUnreadableImageParts(image);
+    return unread || !listed ? kExitFailure : kExitOk;
 }
 
 }  // namespace ostrum::cli

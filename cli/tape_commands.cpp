@@ -13,6 +13,8 @@
 #include "catalog_output.h"
 #include "interrupt_watch.h"
 #include "json_writer.h"
+#include "media_catalog_output.h"
+#include "media_scan.h"
 #include "tape/device_list.h"
 #include "tape/tape_imaging.h"
 #include "tape/tape_scanner.h"
@@ -142,29 +144,30 @@ int RunDrives(const DrivesOptions& options) {
 int RunListTape(const ListOptions& options) {
     tape::TapeDevices devices;
     if (auto status = AttachTapes("list", options.attachments, devices)) return *status;
-    const std::string& device = options.source;
 
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
-    std::atomic<bool> scanActive{true}, stopRequested{false};
+    std::atomic<bool> stopRequested{false};
     const InterruptWatch interrupts([&] { stopRequested.store(true); });
     TerminalProgress progress;
-    progress.SetLabel("Scanning " + device);
+    progress.SetLabel("Scanning " + SourcesText(options.sources));
     ScanProgressSink sink(progress);
-    tape::TapeScanSummary summary;
-    const int scanned = tape::ScanTape(devices, device, found, sink, scanActive, stopRequested, &summary);
+    MediaScanSummary summary;
+    const bool opened = ScanTapeMedia(devices, options.sources, found, sink, stopRequested, summary, "list");
     progress.Finish();
-    if (scanned == 0 && !summary.error.empty()) {
-        PrintError(summary.error);
-        return kExitFailure;
-    }
+    if (!opened) return kExitFailure;
     if (interrupts.interrupted()) {
         PrintError("list: interrupted before the scan reached the end of the tape; nothing is listed");
         return kExitInterrupted;
     }
-    PrintCatalog(options.json, device, found, sink.status());
-    WarnOfReadFailures(summary.readErrors, summary.lastReadError, summary.gaveUp,
-                       "the rest of the tape was not scanned");
-    return summary.gaveUp ? kExitFailure : kExitOk;
+    const bool listed = PrintListing(SourcesText(options.sources), found, sink.status(),
+                                     {.json = options.json, .mediaCatalog = options.catalog});
+    bool gaveUp = false;
+    for (const auto& tape : summary.tapes) {
+        WarnOfReadFailures(tape.readErrors, tape.lastReadError, tape.gaveUp,
+                           "the rest of the tape was not scanned");
+        gaveUp |= tape.gaveUp;
+    }
+    return gaveUp || !listed ? kExitFailure : kExitOk;
 }
 
 int RunImage(const ImageOptions& options) {

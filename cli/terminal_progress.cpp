@@ -57,6 +57,7 @@ void ScanProgressSink::StatusLine(std::string_view text) {
 }
 
 void ScanProgressSink::PositionLine(std::string_view text) {
+    if (!progress_.shown()) return;
     progress_.SetDetail(std::string(text) + "  " + status_);
 }
 

@@ -21,6 +21,8 @@ class TerminalProgress {
     void SetDetail(std::string_view detail);
     // Clears the bar's line (before normal output follows).
     void Finish();
+    // True when the bar is drawn at all (standard error is a terminal).
+    bool shown() const { return enabled_; }
 
   private:
     // Redraws at most ten times a second; a scan reports after every 64 KiB.

@@ -86,7 +86,7 @@ ScanResult Scan(const fs::path& path, std::shared_ptr<const ShellFileInfo> shell
     std::atomic<bool> active{true};
     ScanImageFile(image, catalog, sink, active, nullptr, options);
     std::size_t found = 0;
-    for (std::size_t i = 0; i < catalog.rowCount(); ++i) found += catalog.row(i).dataOffset ? 1 : 0;
+    for (std::size_t i = 0; i < catalog.rowCount(); ++i) found += catalog.row(i).dataOffset() ? 1 : 0;
     return {Seconds(start), catalog.rowCount(), found};
 }
 

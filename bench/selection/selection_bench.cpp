@@ -64,7 +64,7 @@ void Fill(catalog::Catalog& catalog) {
             std::size_t files = kBigFolderFiles;
             if (folderIndex > 0) files = rest / others + (folderIndex - 1 < rest % others ? 1 : 0);
             for (std::size_t file = 0; file < files; ++file) {
-                catalog.AppendRow(directory + "FILE" + std::to_string(file) + ".TXT", catalog::FileRow{});
+                catalog.AppendRow(directory + "FILE" + std::to_string(file) + ".TXT", catalog::FoundFile{});
             }
         }
     }
@@ -84,9 +84,9 @@ struct Bench {
             }
         }
         for (std::size_t row = 0; row < catalog.rowCount(); ++row) {
-            if (catalog.row(row).checked != reference->checks[row]) {
+            if (catalog.row(row).checked() != reference->checks[row]) {
                 std::printf("FAIL after %s: the check of %s differs\n", what,
-                            std::string(catalog.row(row).path).c_str());
+                            catalog.row(row).path().str().c_str());
                 return ok = false;
             }
         }

@@ -68,7 +68,7 @@ std::vector<std::string> Rows(const catalog::Catalog& catalog) {
     rows.reserve(catalog.rowCount());
     for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
         const auto& row = catalog.row(i);
-        rows.push_back(std::string(row.path) + "|" + (row.size ? std::to_string(*row.size) : "-"));
+        rows.push_back(row.path().str() + "|" + (row.size() ? std::to_string(*row.size()) : "-"));
     }
     return rows;
 }

@@ -54,9 +54,9 @@ QIcon TypeIcons::lookUp(std::string_view name, bool folder) const {
     return icon;
 }
 
-FoundFileColours foundFileColours(const catalog::FileRow& row) {
-    if (row.typeName().starts_with("Progress")) return {kProgressText, kProgressBackground};
-    if (row.checked) return {kTickedText, kTickedBackground};
+FoundFileColours foundFileColours(std::string_view typeName, bool checked) {
+    if (typeName.starts_with("Progress")) return {kProgressText, kProgressBackground};
+    if (checked) return {kTickedText, kTickedBackground};
     return {};
 }
 
@@ -170,19 +170,20 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_) return {};
     const auto row = static_cast<std::size_t>(index.row());
     const selection::FolderRow item = rules_.FolderRowAt(row);
-    const catalog::FileRow* file = item.kind == FolderRowKind::File ? &catalog_.row(item.fileRow) : nullptr;
+    std::optional<catalog::FileRow> file;
+    if (item.kind == FolderRowKind::File) file = catalog_.row(item.fileRow);
     switch (role) {
         case Qt::DisplayRole:
             if (index.column() == NameColumn) return catalogText(rules_.FolderRowName(row));
             if (index.column() == TypeColumn) {
-                if (file != nullptr) return catalogText(file->typeName());
+                if (file) return catalogText(file->typeName());
                 return item.kind == FolderRowKind::Folder ? QStringLiteral("Folder") : QString();
             }
-            return file != nullptr ? QString::fromStdString(file->SizeText()) : QString();
+            return file ? QString::fromStdString(file->SizeText()) : QString();
         case Qt::DecorationRole:
             if (index.column() != NameColumn) return {};
-            return file != nullptr ? icons_.fileIcon(file->iconName())
-                                   : icons_.folderIcon(catalog_.shell().GetFolderIconName());
+            return file ? icons_.fileIcon(file->iconName())
+                        : icons_.folderIcon(catalog_.shell().GetFolderIconName());
         case Qt::BackgroundRole:
             if (item.kind == FolderRowKind::Up) return kUpRowBackground;
             return {};
@@ -244,31 +245,31 @@ int FoundFilesModel::columnCount(const QModelIndex& parent) const {
 
 QVariant FoundFilesModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_) return {};
-    const catalog::FileRow& row = catalog_.row(static_cast<std::size_t>(index.row()));
+    const catalog::FileRow row = catalog_.row(static_cast<std::size_t>(index.row()));
     switch (role) {
         case Qt::DisplayRole:
             switch (index.column()) {
                 case NameColumn:
-                    return catalogText(row.path);
+                    return catalogText(row.path().str());
                 case TypeColumn:
                     return catalogText(row.typeName());
                 case SizeColumn:
                     return QString::fromStdString(row.SizeText());
                 case DataOffsetColumn:
-                    return optionalNumber(row.dataOffset);
+                    return optionalNumber(row.dataOffset());
                 default:
-                    return optionalNumber(row.chunkIndex);
+                    return optionalNumber(row.chunkIndex());
             }
         case Qt::DecorationRole:
             return index.column() == NameColumn ? icons_.fileIcon(row.iconName()) : QVariant();
         case Qt::CheckStateRole:
             if (index.column() != NameColumn) return {};
-            return row.checked ? Qt::Checked : Qt::Unchecked;
+            return row.checked() ? Qt::Checked : Qt::Unchecked;
         case Qt::ForegroundRole:
-            if (auto colour = foundFileColours(row).text) return *colour;
+            if (auto colour = foundFileColours(row.typeName(), row.checked()).text) return *colour;
             return {};
         case Qt::BackgroundRole:
-            if (auto colour = foundFileColours(row).background) return *colour;
+            if (auto colour = foundFileColours(row.typeName(), row.checked()).background) return *colour;
             return {};
         default:
             return {};

@@ -136,6 +136,6 @@ struct FoundFileColours {
     std::optional<QColor> text;
     std::optional<QColor> background;
 };
-FoundFileColours foundFileColours(const catalog::FileRow& row);
+FoundFileColours foundFileColours(std::string_view typeName, bool checked);
 
 }  // namespace ostrum::app

@@ -350,7 +350,7 @@ void RecoveryWindow::onFolderMenu(int row, const QPoint& globalPos) {
 }
 
 void RecoveryWindow::onFoundFileBox(int row, bool rightButton) {
-    const bool checked = catalog_->row(static_cast<std::size_t>(row)).checked;
+    const bool checked = catalog_->row(static_cast<std::size_t>(row)).checked();
     apply(rules_->SetFileRowCheck(static_cast<std::size_t>(row), !checked));
     if (rightButton) foundFiles_->viewport()->update();
 }

@@ -1,6 +1,7 @@
 #include "block_name.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace ostrum::catalog {
@@ -19,7 +20,17 @@ std::uint16_t UnitAt(ByteSpan bytes, std::size_t index) {
 
 // Decodes `count` UTF-16LE units; NUL units become backslashes, pairs join, lone surrogates stay.
 void AppendUtf16(ByteSpan bytes, std::size_t count, std::string& out) {
-    for (std::size_t i = 0; i < count; ++i) {
+    // Most names are ASCII: their units are written in one pass, up to the first that is not.
+    const std::size_t start = out.size();
+    out.resize(start + count);
+    std::size_t i = 0;
+    for (; i < count; ++i) {
+        const std::uint16_t unit = UnitAt(bytes, i);
+        if (unit == 0 || unit >= 0x80) break;
+        out[start + i] = static_cast<char>(unit);
+    }
+    out.resize(start + i);
+    for (; i < count; ++i) {
         const std::uint32_t unit = UnitAt(bytes, i);
         if (unit == 0) {
             out.push_back('\\');
@@ -101,32 +112,41 @@ std::size_t ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::in
     return copy;
 }
 
-bool IsCatalogNameValid(std::string_view text) {
-    for (std::size_t pos = 0; pos < text.size();) {
+// The ASCII characters a catalog name may hold: printable, and none of | * : ? < > and the double quote.
+constexpr std::array<bool, 128> kNameAscii = [] {
+    std::array<bool, 128> allowed{};
+    for (std::size_t c = 0x20; c < 0x7F; ++c) allowed[c] = true;
+    for (const char c : std::string_view("|*:?<>\"")) allowed[static_cast<std::size_t>(c)] = false;
+    return allowed;
+}();
+
+std::optional<std::size_t> ValidNameCharacters(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size(); ++count) {
+        if (const auto byte = static_cast<std::uint8_t>(text[pos]); byte < 0x80) {
+            if (!kNameAscii[byte]) return std::nullopt;
+            ++pos;
+            continue;
+        }
         std::uint32_t cp = 0;
         const std::size_t length = DecodeUtf8(text, pos, cp);
-        if (length == 0) return false;
-        if (cp < 0x20 || cp == 0x7F || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        switch (cp) {
-            case '|':
-            case '*':
-            case ':':
-            case '?':
-            case '<':
-            case '>':
-            case '"':
-                return false;
-            default:
-                break;
-        }
+        if (length == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
         pos += length;
     }
-    return true;
+    return count;
+}
+
+bool IsCatalogNameValid(std::string_view text) {
+    return ValidNameCharacters(text).has_value();
 }
 
 std::size_t CharacterCount(std::string_view text) {
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < text.size(); ++count) {
+        if (static_cast<std::uint8_t>(text[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
         std::uint32_t cp = 0;
         const std::size_t length = DecodeUtf8(text, pos, cp);
         pos += length == 0 ? 1 : length;

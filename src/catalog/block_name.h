@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ std::size_t ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::in
 // surrogate and none of | * : ? < > and the double quote. The empty text is valid.
 bool IsCatalogNameValid(std::string_view text);
 
+// The number of characters of a text that passes IsCatalogNameValid, or nothing when it does not: both
+// answers in one pass.
+std::optional<std::size_t> ValidNameCharacters(std::string_view text);
 // Number of characters (code points) in a UTF-8 text; each byte of a malformed sequence counts as one.
 std::size_t CharacterCount(std::string_view text);
 

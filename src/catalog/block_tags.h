@@ -8,12 +8,15 @@
 
 namespace ostrum::catalog {
 
-// Tag indexes as returned by LookupBlockTag; the three the scan acts on have names.
+// Tag indexes as returned by LookupBlockTag; those the scan acts on have names.
 inline constexpr int kTagAllZero = -2;
 inline constexpr int kTagUnknown = -1;
+inline constexpr int kTagTAPE = 0;
 inline constexpr int kTagSSET = 2;
 inline constexpr int kTagDIRB = 4;
 inline constexpr int kTagFILE = 5;
+inline constexpr int kTagESET = 6;
+inline constexpr int kTagEOTM = 7;
 inline constexpr int kTagSTAN = 15;
 inline constexpr int kTagSPAD = 16;
 

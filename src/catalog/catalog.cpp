@@ -1,11 +1,13 @@
 #include "catalog.h"
 
 #include <cstring>
+#include <ostream>
 
 namespace ostrum::catalog {
 namespace {
 
-constexpr std::size_t kPathBlockSize = 1 << 20;
+constexpr std::size_t kNameBlockSize = 1 << 20;
+static_assert(sizeof(detail::StoredRow) == 48, "a row stays small: a catalog may hold millions");
 
 std::string ChildKey(NodeId parent, std::string_view text) {
     std::string key(sizeof parent, '\0');
@@ -16,8 +18,25 @@ std::string ChildKey(NodeId parent, std::string_view text) {
 
 }  // namespace
 
+std::string RowPath::str() const {
+    std::string text;
+    text.reserve(size());
+    text.append(folder).append(name);
+    return text;
+}
+
+bool RowPath::starts_with(std::string_view prefix) const {
+    if (prefix.size() <= folder.size()) return folder.starts_with(prefix);
+    return prefix.starts_with(folder) && name.starts_with(prefix.substr(folder.size()));
+}
+
+std::ostream& operator<<(std::ostream& out, const RowPath& path) {
+    return out << path.folder << path.name;
+}
+
 std::string FileRow::SizeText() const {
-    return size ? std::to_string(*size) : std::string();
+    const auto length = size();
+    return length ? std::to_string(*length) : std::string();
 }
 
 Catalog::Catalog(std::shared_ptr<const ShellFileInfo> shell) : shell_(std::move(shell)) {}
@@ -56,24 +75,76 @@ NodeId Catalog::InsertPath(std::string_view path, CatalogSink* sink) {
     return parent;
 }
 
-std::string_view Catalog::StorePath(std::string_view path) {
-    if (path.empty()) return {};
-    if (path.size() > blockSize_ - blockUsed_) {
-        blockSize_ = std::max(kPathBlockSize, path.size());
-        pathBlocks_.push_back(std::make_unique<char[]>(blockSize_));
-        blockUsed_ = 0;
+std::uint32_t Catalog::FolderOf(std::string_view folder) {
+    if (lastFolder_ != UINT32_MAX && folders_[lastFolder_] == folder) return lastFolder_;
+    if (auto found = folderIndex_.find(folder); found != folderIndex_.end()) {
+        lastFolder_ = found->second;
+        return lastFolder_;
     }
-    char* target = pathBlocks_.back().get() + blockUsed_;
-    std::memcpy(target, path.data(), path.size());
-    blockUsed_ += path.size();
-    return {target, path.size()};
+    lastFolder_ = static_cast<std::uint32_t>(folders_.size());
+    folderIndex_.emplace(folders_.emplace_back(folder), lastFolder_);
+    return lastFolder_;
 }
 
-std::size_t Catalog::AppendRow(std::string_view path, const FileRow& values, CatalogSink* sink) {
-    FileRow& row = rows_.emplace_back(values);
-    row.path = StorePath(path);
-    if (sink != nullptr) sink->RowAppended(*this, rows_.size() - 1);
-    return rows_.size() - 1;
+const char* Catalog::StoreName(std::string_view name) {
+    if (name.empty()) return nullptr;
+    if (name.size() > blockSize_ - blockUsed_) {
+        blockSize_ = std::max(kNameBlockSize, name.size());
+        nameBlocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
+        blockUsed_ = 0;
+    }
+    char* target = nameBlocks_.back().get() + blockUsed_;
+    std::memcpy(target, name.data(), name.size());
+    blockUsed_ += name.size();
+    return target;
+}
+
+std::size_t Catalog::AppendRow(std::string_view path, const FoundFile& values, CatalogSink* sink) {
+    const auto cut = path.rfind('\\');
+    const std::size_t nameStart = cut == std::string_view::npos ? 0 : cut + 1;
+    return AppendRow(RowPath{path.substr(0, nameStart), path.substr(nameStart)}, values, sink);
+}
+
+std::size_t Catalog::AppendRow(RowPath path, const FoundFile& values, CatalogSink* sink) {
+    // The pieces are kept as a split at the path's last backslash would make them.
+    const bool split =
+        (path.folder.empty() || path.folder.back() == '\\') && path.name.find('\\') == std::string_view::npos;
+    if (!split) return AppendRow(std::string_view(path.str()), values, sink);
+    const std::size_t index = rows_.size();
+    const std::string_view name = path.name;
+
+    detail::StoredRow row;
+    row.folder = FolderOf(path.folder);
+    row.name = StoreName(name);
+    row.nameSize = static_cast<std::uint32_t>(name.size());
+    row.type = values.type;
+    row.modified = values.modified;
+    std::uint8_t flags = 0;
+    if (values.size) {
+        row.size = *values.size;
+        flags |= FileRow::kHasSize;
+    }
+    if (values.dataOffset) {
+        row.dataOffset = *values.dataOffset;
+        flags |= FileRow::kHasDataOffset;
+        ++rowsWithData_;
+    }
+    if (values.chunkIndex || values.dataOffsetInChunk) {
+        // Rows without a tape position before this one get empty places, never read: their flags say so.
+        while (tapeSpots_.size() < index) tapeSpots_.emplace_back();
+        tapeSpots_.push_back({values.chunkIndex.value_or(0), values.dataOffsetInChunk.value_or(0)});
+        if (values.chunkIndex) flags |= FileRow::kHasChunkIndex;
+        if (values.dataOffsetInChunk) flags |= FileRow::kHasDataOffsetInChunk;
+    }
+    row.flags = flags;
+    rows_.push_back(row);
+    if (sink != nullptr) sink->RowAppended(*this, index);
+    return index;
+}
+
+void Catalog::SetChecked(std::size_t index, bool checked) {
+    detail::StoredRow& row = rows_[index];
+    row.flags = checked ? (row.flags | FileRow::kChecked) : (row.flags & ~FileRow::kChecked);
 }
 
 std::string Catalog::FullPath(NodeId id) const {
@@ -107,7 +178,7 @@ void Catalog::FinishScan() {
         nodes_[id].state = CheckState::Checked;
     }
     if (!roots_.empty()) nodes_[roots_.front()].expanded = true;
-    for (std::size_t row = 0; row < rows_.size(); ++row) rows_[row].checked = true;
+    for (std::size_t row = 0; row < rows_.size(); ++row) SetChecked(row, true);
 }
 
 }  // namespace ostrum::catalog

@@ -4,6 +4,7 @@
 // windows show it through models and learn of changes through a CatalogSink.
 
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "media_catalog.h"
+#include "media_span.h"
 #include "shell_file_info.h"
 #include "stable_vector.h"
 
@@ -38,9 +41,8 @@ struct CatalogNode {
     std::uint64_t modified = 0;  // the last DIRB's last modification date as stored (5 bytes), 0 unknown
 };
 
-// One file found on the medium.
-struct FileRow {
-    std::string_view path;                    // CatalogPath, e.g. TAPE MEDIA\BACKUP SET 1(_Daily)\DOCS\A.TXT
+// What a scan found of one file, as AppendRow takes it.
+struct FoundFile {
     const FileTypeInfo* type = nullptr;       // type and icon names from the catalog's ShellFileInfo
     std::optional<std::uint64_t> size;        // STAN Stream Length, when the data stream was found
     std::optional<std::uint64_t> dataOffset;  // medium position of the first data byte of STAN
@@ -49,15 +51,87 @@ struct FileRow {
     // does not depend on how many bytes the reads before delivered, which a read error changes.
     std::optional<std::uint64_t> dataOffsetInChunk;
     std::uint64_t modified = 0;  // the FILE block's last modification date as stored (5 bytes), 0 unknown
-    bool checked = false;
-
-    std::string_view typeName() const { return type ? std::string_view(type->typeName) : std::string_view(); }
-    std::string_view iconName() const { return type ? std::string_view(type->iconName) : std::string_view(); }
-    // The "File Size" text: the full Stream Length as an unsigned decimal, or empty.
-    std::string SizeText() const;
 };
 
+// A CatalogPath as the catalog keeps it: the folder part, up to and including the last backslash, which
+// every file of that folder shares, and the name after it. Either part may be empty.
+struct RowPath {
+    std::string_view folder;
+    std::string_view name;
+
+    std::size_t size() const { return folder.size() + name.size(); }
+    bool empty() const { return folder.empty() && name.empty(); }
+    std::string str() const;
+    bool starts_with(std::string_view prefix) const;
+    friend bool operator==(const RowPath& path, std::string_view text) {
+        return path.size() == text.size() && text.starts_with(path.folder) && text.ends_with(path.name);
+    }
+};
+std::ostream& operator<<(std::ostream& out, const RowPath& path);
+
 class Catalog;
+
+namespace detail {
+
+// One row as stored: a medium may hold millions of files, so a row is kept in 48 bytes besides its name.
+// The name lies in the catalog's name blocks, the folder text in its folder table, and what only tape
+// scans give in a table beside the rows.
+struct StoredRow {
+    std::uint64_t size = 0;
+    std::uint64_t dataOffset = 0;
+    const char* name = nullptr;
+    const FileTypeInfo* type = nullptr;
+    std::uint64_t modified : 40 = 0;  // as stored on the medium (5 bytes)
+    std::uint64_t flags : 8 = 0;      // kHas... and kChecked below
+    std::uint32_t folder = 0;         // index in the folder table
+    std::uint32_t nameSize = 0;
+};
+
+struct TapeSpot {
+    std::uint64_t chunkIndex = 0;
+    std::uint64_t dataOffsetInChunk = 0;
+};
+
+}  // namespace detail
+
+// One file found on the medium: a view of a row of the catalog, valid as long as the catalog.
+class FileRow {
+  public:
+    inline RowPath path() const;
+    const FileTypeInfo* type() const { return row_->type; }
+    std::string_view typeName() const {
+        return type() ? std::string_view(type()->typeName) : std::string_view();
+    }
+    std::string_view iconName() const {
+        return type() ? std::string_view(type()->iconName) : std::string_view();
+    }
+    std::optional<std::uint64_t> size() const { return Get(kHasSize, row_->size); }
+    std::optional<std::uint64_t> dataOffset() const { return Get(kHasDataOffset, row_->dataOffset); }
+    inline std::optional<std::uint64_t> chunkIndex() const;
+    inline std::optional<std::uint64_t> dataOffsetInChunk() const;
+    std::uint64_t modified() const { return row_->modified; }
+    bool checked() const { return (row_->flags & kChecked) != 0; }
+    // The "File Size" text: the full Stream Length as an unsigned decimal, or empty.
+    std::string SizeText() const;
+
+  private:
+    friend class Catalog;
+    static constexpr std::uint8_t kHasSize = 1;
+    static constexpr std::uint8_t kHasDataOffset = 2;
+    static constexpr std::uint8_t kHasChunkIndex = 4;
+    static constexpr std::uint8_t kHasDataOffsetInChunk = 8;
+    static constexpr std::uint8_t kChecked = 16;
+
+    FileRow(const Catalog& catalog, const detail::StoredRow& row, std::size_t index)
+        : catalog_(&catalog), row_(&row), index_(index) {}
+    std::optional<std::uint64_t> Get(std::uint8_t flag, std::uint64_t value) const {
+        return (row_->flags & flag) != 0 ? std::optional<std::uint64_t>(value) : std::nullopt;
+    }
+
+    const Catalog* catalog_;
+    const detail::StoredRow* row_;
+    std::size_t index_;
+};
 
 // Told of every change a scan makes, on the scanning thread.
 //
@@ -95,18 +169,29 @@ class Catalog {
     void NoteSet(std::string_view label) { setLabels_.emplace_back(label); }
     // The SetLabels of the sets accepted, in the order met.
     const std::vector<std::string>& setLabels() const { return setLabels_; }
+    // What the scan met of the medium's own catalog.
+    MediaCatalog& mediaCatalog() { return mediaCatalog_; }
+    const MediaCatalog& mediaCatalog() const { return mediaCatalog_; }
+    // The media the catalog was read from, when there were several, and the files spread over them.
+    MediaSpan& mediaSpan() { return mediaSpan_; }
+    const MediaSpan& mediaSpan() const { return mediaSpan_; }
 
     // Appends a row; its path (which may be empty) is copied into the catalog. Returns the row index.
-    std::size_t AppendRow(std::string_view path, const FileRow& values, CatalogSink* sink = nullptr);
+    std::size_t AppendRow(std::string_view path, const FoundFile& values, CatalogSink* sink = nullptr);
+    // The same for a path given in its two pieces.
+    std::size_t AppendRow(RowPath path, const FoundFile& values, CatalogSink* sink = nullptr);
 
     const std::vector<NodeId>& roots() const { return roots_; }
     const CatalogNode& node(NodeId id) const { return nodes_[id]; }
     CatalogNode& node(NodeId id) { return nodes_[id]; }
     std::size_t nodeCount() const { return nodes_.size(); }
 
-    const FileRow& row(std::size_t index) const { return rows_[index]; }
-    FileRow& row(std::size_t index) { return rows_[index]; }
+    FileRow row(std::size_t index) const { return FileRow(*this, rows_[index], index); }
     std::size_t rowCount() const { return rows_.size(); }
+    // The rows that have a DataOffset.
+    std::size_t rowsWithData() const { return rowsWithData_; }
+    // Ticks or clears a row's check box.
+    void SetChecked(std::size_t index, bool checked);
 
     // The node's full path: "TAPE MEDIA\" and every component below the top node, each ended by "\".
     std::string FullPath(NodeId id) const;
@@ -118,20 +203,46 @@ class Catalog {
     void FinishScan();
 
   private:
+    friend class FileRow;
     NodeId FindOrAddChild(NodeId parent, std::string_view text, CatalogSink* sink);
-    std::string_view StorePath(std::string_view path);
+    std::uint32_t FolderOf(std::string_view folder);
+    const char* StoreName(std::string_view name);
 
     std::shared_ptr<const ShellFileInfo> shell_;
     StableVector<CatalogNode> nodes_;
     std::vector<NodeId> roots_;
     std::unordered_map<std::string, NodeId> childIndex_;  // parent id bytes + text -> child
-    StableVector<FileRow> rows_;
+    StableVector<detail::StoredRow> rows_;
+    std::size_t rowsWithData_ = 0;
+    // Beside the rows, from the first row that has a ChunkIndex on: the rows' tape positions.
+    StableVector<detail::TapeSpot> tapeSpots_;
     std::vector<std::string> setLabels_;
-    std::vector<std::unique_ptr<char[]>> pathBlocks_;  // CatalogPath texts of the rows, never moved
+    // The folder parts of the rows' paths, each once; files of one folder come together, so the folder of
+    // the last row is tried first.
+    StableVector<std::string> folders_;
+    std::unordered_map<std::string_view, std::uint32_t> folderIndex_;
+    std::uint32_t lastFolder_ = UINT32_MAX;
+    std::vector<std::unique_ptr<char[]>> nameBlocks_;  // the rows' names, never moved
+    MediaCatalog mediaCatalog_;
+    MediaSpan mediaSpan_;
     std::size_t blockUsed_ = 0;
     std::size_t blockSize_ = 0;
     std::string lastDirectory_;  // directory part of the last inserted path, and its node
     NodeId lastDirectoryNode_ = kNoNode;
 };
+
+RowPath FileRow::path() const {
+    return RowPath{catalog_->folders_[row_->folder], std::string_view(row_->name, row_->nameSize)};
+}
+
+std::optional<std::uint64_t> FileRow::chunkIndex() const {
+    if ((row_->flags & kHasChunkIndex) == 0) return std::nullopt;
+    return catalog_->tapeSpots_[index_].chunkIndex;
+}
+
+std::optional<std::uint64_t> FileRow::dataOffsetInChunk() const {
+    if ((row_->flags & kHasDataOffsetInChunk) == 0) return std::nullopt;
+    return catalog_->tapeSpots_[index_].dataOffsetInChunk;
+}
 
 }  // namespace ostrum::catalog

@@ -206,9 +206,10 @@ void TagCandidateMasks(ByteSpan bytes, std::span<std::uint64_t> masks) {
 }
 
 int DeepScanImage(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
-                  const std::atomic<bool>& scanActive, ImageScanSummary& summary) {
+                  const std::atomic<bool>& scanActive, ImageScanSummary& summary, ScanContext* continuing) {
     const std::uint64_t size = image.Size().value_or(0);
-    ScanContext context(catalog, sink);
+    ScanContext fresh(catalog, sink);
+    ScanContext& context = continuing != nullptr ? *continuing : fresh;
     sink.StatusLine("Serching Files");
     DeepWindow window(image, size, summary);
     std::uint64_t grid = 0;  // where, modulo 512, the last block header whose checksum holds began

@@ -48,6 +48,7 @@ bool ForEachTagCandidate(ByteSpan bytes, std::size_t end, std::vector<std::uint6
 // The deep scan behind ScanImageFile with ImageScanOptions::deep: chunks, progress, stopping and read
 // failures as the normal scan has them.
 int DeepScanImage(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
-                  const std::atomic<bool>& scanActive, ImageScanSummary& summary);
+                  const std::atomic<bool>& scanActive, ImageScanSummary& summary,
+                  ScanContext* continuing = nullptr);
 
 }  // namespace ostrum::catalog

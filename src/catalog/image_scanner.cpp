@@ -141,10 +141,11 @@ int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
     ImageScanSummary local;
     ImageScanSummary& summary = summaryOut != nullptr ? *summaryOut : local;
     summary = ImageScanSummary{};
-    if (options.deep) return DeepScanImage(image, catalog, sink, scanActive, summary);
+    if (options.deep) return DeepScanImage(image, catalog, sink, scanActive, summary, options.continuing);
     // A size that cannot be queried scans as an empty file.
     const std::uint64_t size = image.Size().value_or(0);
-    ScanContext context(catalog, sink);
+    ScanContext fresh(catalog, sink);
+    ScanContext& context = options.continuing != nullptr ? *options.continuing : fresh;
     sink.StatusLine("Serching Files");
 
     std::vector<std::uint8_t> chunkBuffer(mtf::kChunkSize);

@@ -13,6 +13,8 @@
 
 namespace ostrum::catalog {
 
+struct ScanContext;
+
 // One read of an image: the bytes delivered and, when a read failed before `out` was full, why (the
 // system's reason, with the file and the offset). Fewer bytes without an error: the image ended.
 struct ImageRead {
@@ -43,6 +45,8 @@ class ImageFile final : public ImageSource {
 
     bool isOpen() const { return fd_.valid(); }
     const std::string& path() const { return path_; }
+    // The open file, for copies made inside the kernel.
+    int descriptor() const { return fd_.get(); }
     // Why the last Open or ReadAt failed, with the system's reason, e.g. "cannot open 'x.img': No such
     // file or directory".
     const std::string& error() const { return error_; }
@@ -94,6 +98,9 @@ struct ImageScanOptions {
     // also examines the slots on that header's grid, until another header moves the grid again. The
     // blocks found are handled by the same rules, so its catalog holds every file of the normal scan.
     bool deep = false;
+    // The scan of the next of several media read as one continues the ScanContext of the one before
+    // (after BeginNextMedium); none: a fresh one.
+    ScanContext* continuing = nullptr;
 };
 
 // Scans the whole image for SSET, DIRB and FILE blocks in 65,536-byte chunks and 512-byte slots,

@@ -1,11 +1,16 @@
 #include "scan_context.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <vector>
 
 #include "block_name.h"
 #include "block_tags.h"
+#include "media_catalog.h"
+#include "media_span.h"
 #include "mtf_layout.h"
+#include "sparse_stream.h"
 
 namespace ostrum::catalog {
 using namespace mtf;
@@ -15,6 +20,9 @@ namespace {
 constexpr std::uint32_t kSsetWord = TagWord(BlockTagTable[kTagSSET]);
 constexpr std::uint32_t kDirbWord = TagWord(BlockTagTable[kTagDIRB]);
 constexpr std::uint32_t kFileWord = TagWord(BlockTagTable[kTagFILE]);
+constexpr std::uint32_t kEsetWord = TagWord(BlockTagTable[kTagESET]);
+constexpr std::uint32_t kTapeWord = TagWord(BlockTagTable[kTagTAPE]);
+constexpr std::uint32_t kEotmWord = TagWord(BlockTagTable[kTagEOTM]);
 
 struct NameField {
     std::uint16_t size;
@@ -30,13 +38,16 @@ std::optional<NameField> ReadNameField(const ChunkView& chunk, std::size_t slot,
     return NameField{*size, *offset};
 }
 
-// Directories start with a backslash; an empty one is the root.
-void NormaliseDirectory(std::string& directory) {
+// Directories start with a backslash; an empty one is the root. True when it changed.
+bool NormaliseDirectory(std::string& directory) {
     if (directory.empty()) {
         directory.assign(1, '\\');
     } else if (directory.front() != '\\') {
         directory.insert(directory.begin(), '\\');
+    } else {
+        return false;
     }
+    return true;
 }
 
 std::string CatalogPathOf(const ScanContext& context, std::string_view tail) {
@@ -47,13 +58,51 @@ std::string CatalogPathOf(const ScanContext& context, std::string_view tail) {
     return path;
 }
 
+// The part of a file's CatalogPath before its name, formed again only after SetLabel or CurrentDirectory
+// changed. Set and directory names are valid UTF-8 (checked, or replaced), and so are the file names
+// joined to it, so a path's length in characters is the sum of the two parts' lengths.
+ScanContext::PathPrefix& CurrentPrefix(ScanContext& context) {
+    ScanContext::PathPrefix& prefix = context.prefix;
+    if (prefix.generation != context.prefixChanges) {
+        prefix.text = CatalogPathOf(context, {});
+        prefix.characters = CharacterCount(prefix.text);
+        prefix.generation = context.prefixChanges;
+        prefix.inserted = false;
+    }
+    return prefix;
+}
+
+// The type of a file by its name; names of one type key share it, and files of one folder often do.
+const FileTypeInfo* TypeOf(ScanContext& context, std::string_view name) {
+    const std::string_view key = FileTypeKey(name);
+    if (context.lastType == nullptr || key != context.lastTypeKey) {
+        context.lastType = &context.catalog.shell().Describe(name);
+        context.lastTypeKey.assign(key);
+    }
+    return context.lastType;
+}
+
+void ShowFilesFound(ScanContext& context) {
+    constexpr std::string_view kFilesFoundText = "Total File Found :";
+    char digits[20];
+    const auto end = std::to_chars(digits, digits + sizeof digits, context.filesFound).ptr;
+    context.statusBuffer.assign(kFilesFoundText).append(digits, end);
+    context.sink.StatusLine(context.statusBuffer);
+}
+
 std::optional<DataStream> SearchWindow(const ChunkView& chunk, std::size_t slot) {
     // Each candidate needs its tag and its 64-bit length on the medium.
     constexpr std::size_t kNeeded = stream_hdr::kStreamLength + 8;
     std::vector<std::uint8_t> scratch;
     const ByteSpan window = chunk.Fetch(slot, kStreamSearchWindow - 1 + kNeeded, scratch);
-    for (std::size_t i = 0; i < kStreamSearchWindow && i + kNeeded <= window.size(); ++i) {
-        if (window[i] == 'S' && HasTagAt(window, i, BlockTagTable[kTagSTAN])) {
+    if (window.size() < kNeeded) return std::nullopt;
+    const std::size_t candidates = std::min(kStreamSearchWindow, window.size() - kNeeded + 1);
+    const auto* const first = window.data();
+    for (const auto* at = first; (at = static_cast<const std::uint8_t*>(std::memchr(
+                                      at, 'S', candidates - static_cast<std::size_t>(at - first))));
+         ++at) {
+        const auto i = static_cast<std::size_t>(at - first);
+        if (HasTagAt(window, i, BlockTagTable[kTagSTAN])) {
             return DataStream{i, *ReadLE64(window, i + stream_hdr::kStreamLength)};
         }
     }
@@ -93,6 +142,9 @@ std::string LostDirectoryName(std::uint64_t number) {
 }
 
 void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    context.openData.reset();
+    // The set goes on on a new medium: its label stays.
+    if (ContinuesCurrentSet(context, chunk, slot)) return;
     auto field = ReadNameField(chunk, slot, sset::kDataSetName);
     if (!field || field->size > kMaxSetNameBytes) return;
 
@@ -105,14 +157,21 @@ void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) 
     if (!name.empty() && !IsCatalogNameValid(name)) name.clear();
 
     ++context.setCount;
+    ++context.prefixChanges;
     context.SetLabel = "BACKUP SET " + std::to_string(context.setCount) + "(" + name + ")";
     context.catalog.NoteSet(context.SetLabel);
+    std::vector<std::uint8_t> scratch;
+    context.dataSetNumber = ReadLE16(chunk.Fetch(slot + sset::kDataSetNumber, 2, scratch), 0);
+    if (context.dataSetNumber)
+        context.catalog.mediaCatalog().NoteScannedSet(*context.dataSetNumber, context.SetLabel);
 }
 
 void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    context.openData.reset();
     auto field = ReadNameField(chunk, slot, dirb::kDirectoryName);
     if (!field) return;
     const std::int64_t first = static_cast<std::int64_t>(slot) + field->offset;
+    ++context.prefixChanges;
     ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, context.CurrentDirectory);
 
     auto& directory = context.CurrentDirectory;
@@ -129,38 +188,77 @@ void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t 
     if (node != kNoNode && date && *date != 0) context.catalog.node(node).modified = *date;
 }
 
-void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+std::optional<FileBlockRow> FileRowOf(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
     auto field = ReadNameField(chunk, slot, file::kFileName);
-    if (!field) return;
-    std::string& name = context.nameBuffer;
+    if (!field) return std::nullopt;
     const std::int64_t first = static_cast<std::int64_t>(slot) + field->offset;
-    ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, name);
-    if (name.empty()) return;
-    if (name.front() == '\\') name.erase(0, 1);
-    if (!IsCatalogNameValid(name) || CharacterCount(name) > kMaxNameCharacters) return;
+    ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, context.nameBuffer);
+    std::string_view name = context.nameBuffer;
+    if (name.empty()) return std::nullopt;
+    if (name.front() == '\\') name.remove_prefix(1);
 
-    NormaliseDirectory(context.CurrentDirectory);
-    const std::string path = CatalogPathOf(context, name);
-    if (CharacterCount(path) > kMaxCatalogPath) return;
+    const auto nameCharacters = ValidNameCharacters(name);
+    if (!nameCharacters || *nameCharacters > kMaxNameCharacters) return std::nullopt;
 
-    FileRow row;
-    row.type = &context.catalog.shell().Describe(name);
+    if (NormaliseDirectory(context.CurrentDirectory)) ++context.prefixChanges;
+    ScanContext::PathPrefix& prefix = CurrentPrefix(context);
+    if (prefix.characters + *nameCharacters > kMaxCatalogPath) return std::nullopt;
+
+    FileBlockRow found;
+    found.name = name;
+    found.values.type = TypeOf(context, name);
     std::vector<std::uint8_t> scratch;
-    row.modified = ReadMtfDate(chunk.Fetch(slot + file::kLastModificationDate, 5, scratch), 0).value_or(0);
-    context.catalog.InsertPath(path, &context.sink);
+    found.values.modified =
+        ReadMtfDate(chunk.Fetch(slot + file::kLastModificationDate, 5, scratch), 0).value_or(0);
+    // Mostly the prefix is the path's folder and the name has no backslash: the path is kept in those two
+    // pieces, and the prefix's nodes are inserted once. Otherwise the whole path is formed.
+    found.split = prefix.text.ends_with('\\') && name.find('\\') == std::string_view::npos;
+    if (!found.split) context.pathBuffer.assign(prefix.text).append(name);
+    return found;
+}
 
+std::string FileBlockPath(const ScanContext& context, const FileBlockRow& found) {
+    if (!found.split) return context.pathBuffer;
+    return std::string(context.prefix.text).append(found.name);
+}
+
+std::size_t AppendFileBlockRow(ScanContext& context, const FileBlockRow& found) {
+    if (!found.split) {
+        context.catalog.InsertPath(context.pathBuffer, &context.sink);
+        return context.catalog.AppendRow(context.pathBuffer, found.values, &context.sink);
+    }
+    ScanContext::PathPrefix& prefix = context.prefix;
+    if (!prefix.inserted) {
+        context.catalog.InsertPath(prefix.text, &context.sink);
+        prefix.inserted = true;
+    }
+    return context.catalog.AppendRow(RowPath{prefix.text, found.name}, found.values, &context.sink);
+}
+
+void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    context.openData.reset();
+    if (OnContinuedFileBlock(context, chunk, slot)) return;
+    auto found = FileRowOf(context, chunk, slot);
+    if (!found) return;
+
+    FoundFile& row = found->values;
     const auto stream = FindDataStream(chunk, slot);
     if (stream) {
-        row.size = stream->length;
+        row.size = SparseFileSize(chunk, slot, stream->headerDistance).value_or(stream->length);
         row.dataOffset = chunk.position() + slot + stream->headerDistance + stream_hdr::kSize;
         row.chunkIndex = chunk.chunkIndex();
         if (row.chunkIndex) row.dataOffsetInChunk = slot + stream->headerDistance + stream_hdr::kSize;
     }
-    context.catalog.AppendRow(path, row, &context.sink);
+    const std::size_t index = AppendFileBlockRow(context, *found);
     if (stream) {
-        ++context.filesFound;
-        context.sink.StatusLine("Total File Found :" + std::to_string(context.filesFound));
+        context.openData = ScanContext::OpenData{index, *row.dataOffset, stream->length};
+        NoteFileFound(context);
     }
+}
+
+void NoteFileFound(ScanContext& context) {
+    ++context.filesFound;
+    ShowFilesFound(context);
 }
 
 std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot) {
@@ -169,13 +267,17 @@ std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slo
 }
 
 void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
-    // Only three tags are acted on; every other slot, tagged or not, is passed over. Comparing the slot's
-    // first word with those three gives the same result as the table lookup at a fraction of its cost,
+    // Only six tags are acted on; every other slot, tagged or not, is passed over. Comparing the slot's
+    // first word with those six gives the same result as the table lookup at a fraction of its cost,
     // which matters on media that are mostly file data.
     // A slot is examined only when all of its 512 bytes were delivered.
     if (!HasBytes(chunk.bytes(), slot, mtf::kSlotSize)) return;
+    if (chunk.position() + slot < context.catalogDataEnd) return;
     const auto word = ReadLE32(chunk.bytes(), slot);
-    if (!word || (*word != kSsetWord && *word != kDirbWord && *word != kFileWord)) return;
+    if (!word || (*word != kSsetWord && *word != kDirbWord && *word != kFileWord && *word != kEsetWord &&
+                  *word != kTapeWord && *word != kEotmWord)) {
+        return;
+    }
     switch (LookupBlockTag(chunk.bytes().subspan(slot, mtf::kSlotSize))) {
         case kTagSSET:
             OnSetBlock(context, chunk, slot);
@@ -185,6 +287,16 @@ void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot)
             break;
         case kTagFILE:
             OnFileBlock(context, chunk, slot);
+            break;
+        case kTagESET:
+            context.openData.reset();
+            OnEndOfSetBlock(context, chunk, slot);
+            break;
+        case kTagTAPE:
+            OnTapeBlock(context, chunk, slot);
+            break;
+        case kTagEOTM:
+            OnEndOfMediumBlock(context, chunk, slot);
             break;
         default:
             break;

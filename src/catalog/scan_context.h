@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "catalog.h"
 #include "chunk_view.h"
@@ -36,6 +37,42 @@ struct ScanContext {
     std::uint64_t lostCount = 0;            // next number of a LostDirectoryName
     std::uint64_t filesFound = 0;           // files that got a size and data position
     std::string nameBuffer;                 // reused for every name
+
+    // Counts the changes of SetLabel and CurrentDirectory: every handler that changes either adds one.
+    std::uint64_t prefixChanges = 0;
+
+    // Kept from file to file, so that the files of one folder cost no allocation and little work: the part
+    // of their CatalogPath before the name ("TAPE MEDIA\" + SetLabel + CurrentDirectory) as it stood at
+    // change `generation`, its length in characters and whether its nodes are in the tree; a path being
+    // formed; the status text; the last type key met and its type.
+    struct PathPrefix {
+        std::string text;
+        std::size_t characters = 0;
+        std::uint64_t generation = UINT64_MAX;
+        bool inserted = false;
+    };
+    PathPrefix prefix;
+    std::string pathBuffer;
+    std::string statusBuffer;
+    std::string lastTypeKey;
+    const FileTypeInfo* lastType = nullptr;
+
+    // Slots at medium positions before this one lie inside the catalog streams of an ESET: their tags are
+    // catalog records, not blocks.
+    std::uint64_t catalogDataEnd = 0;
+
+    // Several media read as one (MediaSpan): what carries from one medium to the next.
+    std::uint32_t medium = 0;                    // the medium being scanned, from 0
+    std::optional<std::uint16_t> dataSetNumber;  // of the set being scanned, as its SSET block gives it
+    // The data stream of the file catalogued last, until another block is met: an EOTM inside it is where
+    // the end of the medium cut the file.
+    struct OpenData {
+        std::size_t row = 0;
+        std::uint64_t start = 0;  // medium position of its first byte
+        std::uint64_t length = 0;
+    };
+    std::optional<OpenData> openData;
+    std::optional<std::size_t> cutRow;  // the file the end of the last medium cut, awaiting its rest
 };
 
 // Where a FILE block's standard data stream lies, relative to the block's first byte.
@@ -54,12 +91,32 @@ void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 
+// What a FILE block gives of its row: its type and date (no data yet), its name (in the context's name
+// buffer) and whether its CatalogPath is the context's current path prefix followed by the name, or was
+// formed whole in the context's path buffer. Valid until the next FILE block is examined.
+struct FileBlockRow {
+    FoundFile values;
+    std::string_view name;
+    bool split = false;
+};
+
+// The row a FILE block gives; nothing when its name cannot be catalogued.
+std::optional<FileBlockRow> FileRowOf(ScanContext& context, const ChunkView& chunk, std::size_t slot);
+// The CatalogPath of such a row, as one text.
+std::string FileBlockPath(const ScanContext& context, const FileBlockRow& found);
+// Inserts the row's folders into the tree and appends the row; returns its index.
+std::size_t AppendFileBlockRow(ScanContext& context, const FileBlockRow& found);
+// Counts a file found with its data, and says so in the status line.
+void NoteFileFound(ScanContext& context);
+
 // Finds the STAN stream of the FILE block at `slot`: first the first "STAN" among the 512 positions from
 // the block's first byte, then, failing that, by following the block's stream headers.
 std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot);
 
-// Examines one slot: classifies it and hands SSET, DIRB and FILE blocks to their handlers. A slot of
-// which the chunk holds fewer than 512 bytes is passed over.
+// Examines one slot: classifies it and hands SSET, DIRB and FILE blocks to their handlers, and the TAPE,
+// ESET and EOTM blocks that tell of the medium's own catalog and of backups spread over several media to
+// theirs. A slot of which the chunk holds fewer than 512 bytes, or that lies inside a medium's catalog, is
+// passed over.
 void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 
 // Examines slots 0, 1, ... of the chunk, at most `maxSlots`, as long as the chunk holds a slot whole,

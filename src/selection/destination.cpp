@@ -16,6 +16,8 @@ namespace {
 
 // Bytes of a file written before their write-back to the disk is started.
 constexpr std::uint64_t kWriteBackStep = 8u << 20;
+// Bytes asked of one copy inside the kernel.
+constexpr std::uint64_t kCopyPiece = 8u << 20;
 // A file system that says it takes shorter names than this is not believed: shortened names need room.
 constexpr std::size_t kMinNameLimit = 32;
 
@@ -43,12 +45,23 @@ int DestinationCalls::CreateFile(int folder, const char* name) {
     return ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
 }
 
+int DestinationCalls::CreateUnnamed(int folder) {
+    return ::openat(folder, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+}
+
 int DestinationCalls::MakeFolder(int parent, const char* name) {
     return ::mkdirat(parent, name, 0777);
 }
 
 ssize_t DestinationCalls::Write(int file, const void* bytes, std::size_t count) {
     return ::write(file, bytes, count);
+}
+
+ssize_t DestinationCalls::CopyRange(int from, std::uint64_t& position, int to, std::size_t count) {
+    auto at = static_cast<loff_t>(position);
+    const ssize_t copied = ::copy_file_range(from, &at, to, nullptr, count, 0);
+    if (copied > 0) position = static_cast<std::uint64_t>(at);
+    return copied;
 }
 
 // Without `replace`: renameat2 with RENAME_NOREPLACE, or, on file systems that do not offer it, a hard
@@ -62,17 +75,23 @@ int DestinationCalls::Rename(int folder, const char* from, const char* to, bool 
     return 0;
 }
 
+// Through the descriptor's entry in /proc, which needs no privilege (AT_EMPTY_PATH would).
+int DestinationCalls::LinkUnnamed(int file, int folder, const char* name) {
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", file);
+    return ::linkat(AT_FDCWD, path, folder, name, AT_SYMLINK_FOLLOW);
+}
+
 int DestinationCalls::SyncFileSystem(int fd) {
     return ::syncfs(fd);
 }
 
 // ---- OutputFile ----
 
-OutputFile::OutputFile(DestinationFolder& owner, std::shared_ptr<const UniqueFd> folder,
-                       std::string folderText, std::string temporaryName, UniqueFd file)
+OutputFile::OutputFile(DestinationFolder& owner, std::shared_ptr<const FolderHandle> folder,
+                       std::string temporaryName, UniqueFd file)
     : owner_(&owner),
       folder_(std::move(folder)),
-      folderText_(std::move(folderText)),
       temporaryName_(std::move(temporaryName)),
       file_(std::move(file)) {}
 
@@ -81,7 +100,12 @@ OutputFile::~OutputFile() {
 }
 
 std::string OutputFile::Describe(const std::string& name) const {
-    return "'" + owner_->path() + "/" + folderText_ + name + "'";
+    return "'" + owner_->path() + "/" + folder_->text + name + "'";
+}
+
+std::string OutputFile::Unnamed() const {
+    return temporaryName_.empty() ? "the new file in '" + owner_->path() + "/" + folder_->text + "'"
+                                  : Describe(temporaryName_);
 }
 
 bool OutputFile::Write(std::span<const std::uint8_t> bytes) {
@@ -89,62 +113,132 @@ bool OutputFile::Write(std::span<const std::uint8_t> bytes) {
         const ssize_t done = owner_->calls_->Write(file_.get(), bytes.data(), bytes.size());
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) {
-            error_ = "cannot write " + Describe(temporaryName_) + " at byte " + std::to_string(written_) +
-                     ": " + owner_->Reason(done < 0 ? errno : ENOSPC);
+            error_ = "cannot write " + Unnamed() + " at byte " + std::to_string(written_) + ": " +
+                     owner_->Reason(done < 0 ? errno : ENOSPC);
             return false;
         }
-        written_ += static_cast<std::uint64_t>(done);
+        Counted(static_cast<std::uint64_t>(done));
         bytes = bytes.subspan(static_cast<std::size_t>(done));
     }
-    // Large files start on their way to the disk while the rest is written, so that the sync that makes
-    // them count as saved has little left to wait for. Only a hint: the sync reports any failure.
+    return true;
+}
+
+std::uint64_t OutputFile::CopyFrom(int source, std::uint64_t position, std::uint64_t count) {
+    std::uint64_t copied = 0;
+    while (copied < count) {
+        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(count - copied, kCopyPiece));
+        const ssize_t done = owner_->calls_->CopyRange(source, position, file_.get(), piece);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) break;
+        copied += static_cast<std::uint64_t>(done);
+        Counted(static_cast<std::uint64_t>(done));
+    }
+    return copied;
+}
+
+// Large files start on their way to the disk while the rest is written, so that the sync that makes them
+// count as saved has little left to wait for. Only a hint: the sync reports any failure.
+void OutputFile::Counted(std::uint64_t bytes) {
+    written_ += bytes;
     if (written_ - writeBackFrom_ >= kWriteBackStep) {
         ::sync_file_range(file_.get(), static_cast<off_t>(writeBackFrom_),
                           static_cast<off_t>(written_ - writeBackFrom_), SYNC_FILE_RANGE_WRITE);
         writeBackFrom_ = written_;
+    }
+}
+
+void OutputFile::SetTimes() {
+    if (!modified_ || !file_.valid()) return;
+    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(*modified_), 0}};
+    ::futimens(file_.get(), times);  // a file system without times still gets the data
+}
+
+bool OutputFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    if (::lseek(file_.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
+        error_ =
+            "cannot write " + Unnamed() + " at byte " + std::to_string(offset) + ": " + owner_->Reason(errno);
+        return false;
+    }
+    return Write(bytes);
+}
+
+bool OutputFile::SetSize(std::uint64_t size) {
+    int result = 0;
+    do {
+        result = ::ftruncate(file_.get(), static_cast<off_t>(size));
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        error_ =
+            "cannot make " + Unnamed() + " " + std::to_string(size) + " bytes long: " + owner_->Reason(errno);
+        return false;
     }
     return true;
 }
 
 bool OutputFile::Close() {
     if (!file_.valid()) return error_.empty();
-    if (modified_) {
-        const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(*modified_), 0}};
-        ::futimens(file_.get(), times);  // a file system without times still gets the data
-    }
     // close() is where some file systems report a full disk; its error counts like a write's.
     if (::close(file_.Release()) != 0 && errno != EINTR) {
-        error_ = "cannot finish " + Describe(temporaryName_) + ": " + owner_->Reason(errno);
+        error_ = "cannot finish " + Unnamed() + ": " + owner_->Reason(errno);
         return false;
     }
     return true;
 }
 
+// A file without a name is given a temporary one, for a rename to replace an existing file in one step.
+bool OutputFile::TakeTemporaryName() {
+    for (;;) {
+        std::string temporary = owner_->TemporaryName();
+        if (owner_->calls_->LinkUnnamed(file_.get(), folder_->fd->get(), temporary.c_str()) == 0) {
+            temporaryName_ = std::move(temporary);
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+}
+
 bool OutputFile::TryName(const std::string& name, bool replace) {
-    return owner_->calls_->Rename(folder_->get(), temporaryName_.c_str(), name.c_str(), replace) == 0;
+    if (temporaryName_.empty()) {
+        if (!replace) return owner_->calls_->LinkUnnamed(file_.get(), folder_->fd->get(), name.c_str()) == 0;
+        if (!TakeTemporaryName()) return false;
+    }
+    return owner_->calls_->Rename(folder_->fd->get(), temporaryName_.c_str(), name.c_str(), replace) == 0;
 }
 
 OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles policy, std::string& nameUsed) {
-    if (!Close()) {
+    SetTimes();
+    // A file under a temporary name is closed before it is named, so that an error the close reports
+    // leaves it unnamed; a file without a name needs its descriptor to be named by, and is closed after.
+    if (!temporaryName_.empty() && !Close()) {
         Discard();
         return Named::Failed;
     }
+    return GiveName(name, policy, nameUsed);
+}
+
+OutputFile::Named OutputFile::GiveName(const std::string& name, ExistingFiles policy, std::string& nameUsed) {
     // A name saved earlier in this run is never replaced or skipped over: two files of the medium that
     // map to one name are both kept.
-    const bool savedBefore = owner_->SavedThisRun(folderText_ + name);
+    const std::string key = folder_->text + name;
+    const bool savedBefore = owner_->SavedThisRun(key);
     if (policy == ExistingFiles::KeepBoth || savedBefore) {
-        unsigned& next = owner_->nextNumber_[folderText_ + name];
+        // The number tried first: one past the last one given for the name; or, before any, 1 when the
+        // name itself was given in this run (only names given a number are noted, so that most files
+        // note nothing).
+        const auto noted = owner_->nextNumber_.find(key);
+        unsigned next = noted != owner_->nextNumber_.end() ? noted->second : savedBefore ? 1 : 0;
         for (unsigned tries = 0; tries <= kMaxNumberedNames; ++tries, ++next) {
             const std::string candidate = next == 0 ? name : owner_->Fit(NumberedName(name, next));
             if (TryName(candidate, false)) {
-                Kept(candidate, nameUsed);
-                return next++ == 0 ? Named::AsAsked : Named::Renamed;
+                if (!Kept(candidate, nameUsed)) return Named::Failed;
+                if (next == 0) return Named::AsAsked;
+                owner_->nextNumber_[key] = next + 1;
+                return Named::Renamed;
             }
             if (errno != EEXIST) break;
         }
     } else if (TryName(name, policy == ExistingFiles::Overwrite)) {
-        Kept(name, nameUsed);
-        return Named::AsAsked;
+        return Kept(name, nameUsed) ? Named::AsAsked : Named::Failed;
     } else if (errno == EEXIST) {
         Discard();
         return Named::Skipped;
@@ -154,19 +248,25 @@ OutputFile::Named OutputFile::Commit(const std::string& name, ExistingFiles poli
     return Named::Failed;
 }
 
-void OutputFile::Kept(const std::string& name, std::string& nameUsed) {
+// The file has its name: a file that was named without a name before is closed now, and removed again
+// when the close fails.
+bool OutputFile::Kept(const std::string& name, std::string& nameUsed) {
     named_ = true;
+    if (!Close()) {
+        ::unlinkat(folder_->fd->get(), name.c_str(), 0);
+        return false;
+    }
     nameUsed = name;
-    owner_->savedThisRun_.insert(folderText_ + name);
-    owner_->NoteWritten(folder_);
+    owner_->savedThisRun_.insert(folder_->text + name);
+    owner_->NoteWritten(folder_->fd);
+    return true;
 }
 
 void OutputFile::Discard() {
     file_.Reset();
-    if (folder_ && !named_) {
-        ::unlinkat(folder_->get(), temporaryName_.c_str(), 0);
-        named_ = true;  // nothing left to remove
-    }
+    if (folder_ && !named_ && !temporaryName_.empty())
+        ::unlinkat(folder_->fd->get(), temporaryName_.c_str(), 0);
+    named_ = true;  // nothing left to remove
 }
 
 // ---- DestinationFolder ----
@@ -174,7 +274,10 @@ void OutputFile::Discard() {
 DestinationFolder::DestinationFolder(std::string path, UniqueFd root, std::shared_ptr<DestinationCalls> calls)
     : path_(std::move(path)),
       root_(std::make_shared<const UniqueFd>(std::move(root))),
-      calls_(calls ? std::move(calls) : std::make_shared<DestinationCalls>()) {
+      calls_(calls ? std::move(calls) : std::make_shared<DestinationCalls>()),
+      // Files without a name are named through their entries in /proc: without it, they could not be.
+      unnamedFiles_(::access("/proc/self/fd", X_OK) == 0),
+      pid_(::getpid()) {
     nameLimit_ = BelievedNameLimit(::fpathconf(root_->get(), _PC_NAME_MAX));
 }
 
@@ -229,26 +332,67 @@ std::shared_ptr<const UniqueFd> DestinationFolder::Folder(std::span<const std::s
     return chain_.empty() ? root_ : chain_.back().second;
 }
 
-std::optional<OutputFile> DestinationFolder::Create(std::span<const std::string> folders,
-                                                    std::string& error) {
+std::shared_ptr<const FolderHandle> DestinationFolder::OpenFolder(std::span<const std::string> folders,
+                                                                  std::string& error) {
     auto folder = Folder(folders, true, error);
-    if (!folder) return std::nullopt;
+    if (!folder) return nullptr;
+    // Files of one folder come together: they share one handle.
+    if (!lastHandle_ || lastHandle_->fd != folder) {
+        lastHandle_ =
+            std::make_shared<const FolderHandle>(FolderHandle{std::move(folder), FolderText(folders)});
+    }
+    return lastHandle_;
+}
+
+std::string DestinationFolder::TemporaryName() {
+    return ".ostrum-" + std::to_string(pid_) + "-" + std::to_string(++temporaryCount_) + ".partial";
+}
+
+std::optional<OutputFile> DestinationFolder::CreateIn(const std::shared_ptr<const FolderHandle>& folder,
+                                                      std::string& error) {
+    while (unnamedFiles_.load(std::memory_order_relaxed)) {
+        UniqueFd file(calls_->CreateUnnamed(folder->fd->get()));
+        if (file.valid()) return OutputFile(*this, folder, {}, std::move(file));
+        // A file system without unnamed files says so in one of these ways; any other error is the
+        // destination's answer for a named file too.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOSYS) break;
+        unnamedFiles_.store(false, std::memory_order_relaxed);
+    }
     for (;;) {
-        const std::string temporary =
-            ".ostrum-" + std::to_string(::getpid()) + "-" + std::to_string(++temporaryCount_) + ".partial";
-        UniqueFd file(calls_->CreateFile(folder->get(), temporary.c_str()));
-        if (file.valid()) return OutputFile(*this, folder, FolderText(folders), temporary, std::move(file));
+        std::string temporary = TemporaryName();
+        UniqueFd file(calls_->CreateFile(folder->fd->get(), temporary.c_str()));
+        if (file.valid()) return OutputFile(*this, folder, std::move(temporary), std::move(file));
         if (errno != EEXIST) {
-            error = "cannot create a file in '" + path_ + "/" + FolderText(folders) + "': " + Reason(errno);
+            error = "cannot create a file in '" + path_ + "/" + folder->text + "': " + Reason(errno);
             return std::nullopt;
         }
     }
 }
 
+std::optional<OutputFile> DestinationFolder::Create(std::span<const std::string> folders,
+                                                    std::string& error) {
+    auto folder = OpenFolder(folders, error);
+    if (!folder) return std::nullopt;
+    return CreateIn(folder, error);
+}
+
 std::string DestinationFolder::Reason(int error) {
     std::string reason = SystemReason(error);
-    if ((error == ENOSPC || error == EDQUOT || error == EROFS) && fullReason_.empty()) fullReason_ = reason;
+    if (error == ENOSPC || error == EDQUOT || error == EROFS) {
+        std::lock_guard lock(fullMutex_);
+        if (fullReason_.empty()) fullReason_ = reason;
+    }
     return reason;
+}
+
+bool DestinationFolder::full() const {
+    std::lock_guard lock(fullMutex_);
+    return !fullReason_.empty();
+}
+
+std::string DestinationFolder::fullReason() const {
+    std::lock_guard lock(fullMutex_);
+    return fullReason_;
 }
 
 void DestinationFolder::NoteWritten(const std::shared_ptr<const UniqueFd>& folder) {
@@ -262,17 +406,28 @@ void DestinationFolder::NoteWritten(const std::shared_ptr<const UniqueFd>& folde
     unsynced_.emplace_back(info.st_dev, folder);
 }
 
-bool DestinationFolder::Sync(std::string& error) {
+std::vector<std::shared_ptr<const UniqueFd>> DestinationFolder::TakeUnsynced() {
+    std::vector<std::shared_ptr<const UniqueFd>> folders;
+    for (auto& [device, fd] : unsynced_) folders.push_back(std::move(fd));
+    unsynced_.clear();
+    lastWritten_.reset();
+    return folders;
+}
+
+bool DestinationFolder::SyncFolders(std::span<const std::shared_ptr<const UniqueFd>> folders,
+                                    std::string& error) {
     bool synced = true;
-    for (const auto& [device, fd] : unsynced_) {
+    for (const auto& fd : folders) {
         if (calls_->SyncFileSystem(fd->get()) == 0) continue;
         error = "the system could not make sure that the data written to '" + path_ +
                 "' reached the disk: " + Reason(errno);
         synced = false;
     }
-    unsynced_.clear();
-    lastWritten_.reset();
     return synced;
+}
+
+bool DestinationFolder::Sync(std::string& error) {
+    return SyncFolders(TakeUnsynced(), error);
 }
 
 bool DestinationFolder::MakeFolders(std::span<const std::string> folders, std::string& error) {

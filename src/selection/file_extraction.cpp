@@ -54,6 +54,13 @@ void StreamChecksum::Add(ByteSpan bytes) {
     for (; i < bytes.size(); ++i) addByte(bytes[i]);
 }
 
+bool IsChecksumStreamHeader(ByteSpan header) {
+    return header.size() >= stream_hdr::kSize &&
+           catalog::HasTagAt(header, stream_hdr::kStreamId, kChecksumStreamId) &&
+           catalog::StreamHeaderChecksumHolds(header) &&
+           *catalog::ReadLE64(header, stream_hdr::kStreamLength) == kChecksumLength;
+}
+
 std::uint64_t NextStreamHeaderDistance(std::uint64_t length) {
     const std::uint64_t end = stream_hdr::kSize + length;
     return end + (stream_hdr::kAlignment - end % stream_hdr::kAlignment) % stream_hdr::kAlignment;
@@ -77,7 +84,7 @@ std::uint64_t FileExtraction::wanted() const {
         case Stage::Header:
             return stream_hdr::kSize - headerHave_;
         case Stage::Data:
-            return length_ - dataTaken_;
+            return sparse_ ? sparse_->wanted() : length_ - dataTaken_;
         case Stage::Trailer:
             return trailerWanted_ - trailerHave_;
         case Stage::Done:
@@ -103,6 +110,7 @@ void FileExtraction::Take(ByteSpan bytes) {
         bytes = bytes.subspan(count);
         if (headerHave_ == stream_hdr::kSize) Begin();
     }
+    if (stage_ == Stage::Data && !bytes.empty() && sparse_) return TakeSparse(bytes);
     if (stage_ == Stage::Data && !bytes.empty()) {
         const auto count =
             static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), length_ - dataTaken_));
@@ -134,10 +142,7 @@ void FileExtraction::BeginTrailer() {
 void FileExtraction::CheckTrailer() {
     const ByteSpan header = ByteSpan(trailer_).subspan(trailerPad_, stream_hdr::kSize);
     if (trailerWanted_ == trailerPad_ + stream_hdr::kSize) {
-        const bool checksumStream = catalog::HasTagAt(header, stream_hdr::kStreamId, kChecksumStreamId) &&
-                                    catalog::StreamHeaderChecksumHolds(header) &&
-                                    *catalog::ReadLE64(header, stream_hdr::kStreamLength) == kChecksumLength;
-        if (!checksumStream) return Complete();
+        if (!IsChecksumStreamHeader(header)) return Complete();
         trailerWanted_ += kChecksumLength;
         return;
     }
@@ -193,7 +198,14 @@ void FileExtraction::Begin() {
     const std::uint64_t headerAt = *item_.dataOffset - stream_hdr::kSize;
     if (auto problem = StanHeaderProblem(ByteSpan(header_), headerAt)) return Fail(*problem);
     length_ = *catalog::ReadLE64(ByteSpan(header_), stream_hdr::kStreamLength);
-    ChooseDecoding();
+    if (catalog::IsSparseStream(ByteSpan(header_))) {
+        if (length_ > catalog::kMaxSparseFileBytes)
+            return Fail("damaged stream header: a sparse STAN stream of " + std::to_string(length_) +
+                        " bytes");
+        sparse_.emplace(length_);
+    } else {
+        ChooseDecoding();
+    }
 
     const auto folders = std::span(components_).first(components_.size() - 1);
     const std::string& name = components_.back();
@@ -207,10 +219,52 @@ void FileExtraction::Begin() {
     // A name free now that is taken by the time the file is complete is kept both, never replaced.
     if (existing_ == ExistingFiles::Ask) existing_ = ExistingFiles::KeepBoth;
     std::string error;
-    output_ = target_.folder.Create(folders, error);
-    if (!output_) return Fail(error);
+    folder_ = target_.folder.OpenFolder(folders, error);
+    if (!folder_) return Fail(error);
     stage_ = Stage::Data;
-    if (length_ == 0) BeginTrailer();
+    if (length_ == 0 && !sparse_) BeginTrailer();
+}
+
+// The output file is created with the first bytes to write, or at the end of an empty file.
+bool FileExtraction::EnsureOutput() {
+    if (output_) return true;
+    std::string error;
+    output_ = target_.folder.CreateIn(folder_, error);
+    if (output_) return true;
+    Fail(error);
+    return false;
+}
+
+bool FileExtraction::PlainData() const {
+    return stage_ == Stage::Data && !output_ && !decoder_ && !sparse_ && dataTaken_ == 0;
+}
+
+std::unique_ptr<DataJob> FileExtraction::HandOver(std::vector<std::uint8_t> bytes, std::size_t from) {
+    auto job = std::make_unique<DataJob>();
+    job->folder = folder_;
+    job->length = static_cast<std::size_t>(length_ - dataTaken_);
+    job->bytes = std::move(bytes);
+    job->bytesFrom = from;
+    return job;
+}
+
+void FileExtraction::TakeBack(DataJob& job) {
+    if (stage_ != Stage::Data) return;
+    if (job.cancelled) return Abandon(SaveOutcome::Cancelled, "cancelled");
+    if (!job.output) return Fail(job.error);
+    output_ = std::move(job.output);
+    dataTaken_ += output_->written();
+    if (job.writeFailed) return Fail(output_->error());
+    if (dataTaken_ == length_) Complete();
+}
+
+OutputFile* FileExtraction::DirectOutput() {
+    return stage_ == Stage::Data && EnsureOutput() ? &*output_ : nullptr;
+}
+
+void FileExtraction::DataCopied(std::uint64_t count) {
+    dataTaken_ += count;
+    if (dataTaken_ == length_) Complete();
 }
 
 ExistingFiles FileExtraction::AskAboutTakenName() {
@@ -222,6 +276,7 @@ ExistingFiles FileExtraction::AskAboutTakenName() {
 }
 
 bool FileExtraction::WriteData(ByteSpan bytes) {
+    if (!EnsureOutput()) return false;
     if (!decoder_) {
         if (output_->Write(bytes)) return true;
         Fail(output_->error());
@@ -237,9 +292,32 @@ bool FileExtraction::WriteData(ByteSpan bytes) {
     return false;
 }
 
+void FileExtraction::TakeSparse(ByteSpan bytes) {
+    if (!EnsureOutput()) return;
+    const SparseRebuild::Status status = sparse_->Take(bytes, *output_);
+    dataTaken_ = sparse_->dataTaken();
+    switch (status) {
+        case SparseRebuild::Status::More:
+            break;
+        case SparseRebuild::Status::Done:
+            return Complete();
+        case SparseRebuild::Status::Damaged:
+            return Truncate(sparse_->error());
+        case SparseRebuild::Status::OutputFailed:
+            return Fail(output_->error());
+    }
+}
+
 void FileExtraction::Complete() {
+    if (!EnsureOutput()) return;
     if (decoder_ && decoder_->Finish() != CompressedStreamDecoder::Status::Ok)
         return Truncate(decoder_->error());
+    if (item_.headMissing)
+        return Truncate("its beginning is on " + item_.missingMedium + ", which was not read");
+    // A sparse file gets its full size, which the catalog has from its FILE block, unless its runs reach
+    // further; the holes stay holes.
+    if (sparse_ && !output_->SetSize(std::max(item_.size.value_or(0), sparse_->end())))
+        return Fail(output_->error());
     if (auto seconds = MtfDateToUnixTime(item_.modified)) output_->SetModified(*seconds);
     const std::string& name = components_.back();
     std::string used;
@@ -268,11 +346,15 @@ void FileExtraction::Complete() {
 
 void FileExtraction::Truncate(const std::string& why) {
     std::string reason = why;
+    if (decoder_ && !EnsureOutput()) return;
     // What the frame the medium ended in decodes to belongs to the part recovered, as the bytes of an
     // uncompressed file do.
     if (decoder_ && output_ && decoder_->DecodeCutFrame([this](ByteSpan decoded) {
             return output_->Write(decoded);
         }) != CompressedStreamDecoder::Status::Ok) {
+        return Fail(why + "; the part read could not be kept either: " + output_->error());
+    }
+    if (sparse_ && output_ && output_->written() > 0 && !output_->SetSize(sparse_->end())) {
         return Fail(why + "; the part read could not be kept either: " + output_->error());
     }
     if (output_ && output_->written() > 0) {
@@ -307,7 +389,9 @@ void FileExtraction::SourceEnded(const std::string& why) {
     if (stage_ == Stage::Header) return Fail("not found: " + why + ", inside its stream header");
     // The data are whole; only what may follow them is missing, so the file is saved unverified.
     if (stage_ == Stage::Trailer) return Complete();
-    if (stage_ == Stage::Data) {
+    if (stage_ == Stage::Data && sparse_) {
+        Truncate(why + ", after " + std::to_string(dataTaken_) + " bytes of its sparse runs");
+    } else if (stage_ == Stage::Data) {
         Truncate(why + ", after " + std::to_string(dataTaken_) + " of " + std::to_string(length_) + " bytes");
     }
 }

@@ -22,8 +22,23 @@
 #include "compressed_stream.h"
 #include "destination.h"
 #include "save_files.h"
+#include "sparse_rebuild.h"
 
 namespace ostrum::selection {
+
+// The data of one file handed to a writer of their own (SaveWriters): a new file in `folder` gets the
+// `length` data bytes that lie in `bytes` from `bytesFrom` on. What became of them comes back in the rest.
+struct DataJob {
+    std::shared_ptr<const FolderHandle> folder;
+    std::vector<std::uint8_t> bytes;
+    std::size_t bytesFrom = 0;
+    std::size_t length = 0;
+
+    std::optional<OutputFile> output;  // none: it could not be created, for `error`
+    std::string error;
+    bool writeFailed = false;  // the destination refused the data: output->error() says why
+    bool cancelled = false;    // the save was cancelled before the job was begun
+};
 
 // XOR of a stream's data as little-endian 32-bit words, the last one filled with zeros: the value of the
 // CSUM stream that may follow it.
@@ -43,6 +58,10 @@ std::optional<std::string> StanHeaderProblem(std::span<const std::uint8_t> heade
 
 // From a stream header to the header of the stream after it: streams start on 4-byte boundaries.
 std::uint64_t NextStreamHeaderDistance(std::uint64_t length);
+// True when the 22 bytes are the header of a CSUM stream, the checksum of the data before it.
+bool IsChecksumStreamHeader(std::span<const std::uint8_t> header);
+// Bytes after a stream's data up to the end of a CSUM stream's value: alignment, header and value.
+inline constexpr std::size_t kMostTrailer = 3 + catalog::mtf::stream_hdr::kSize + 4;
 
 // What the files of one save share.
 struct SaveTarget {
@@ -72,9 +91,28 @@ class FileExtraction {
     // Ends the file, not yet complete, with this outcome; what was written of it is removed.
     void Abandon(SaveOutcome outcome, const std::string& why);
 
+    // True once the header is taken when the data are to be written as they lie on the medium, neither
+    // decoded nor summed on the way. If, besides, no CSUM stream follows them (the caller reads the stream
+    // header at NextStreamHeaderDistance(wanted()) from the STAN header: IsChecksumStreamHeader), they
+    // may be written by a writer of their own (HandOver, then TakeBack) or copied inside the kernel
+    // (DirectOutput, then DataCopied), which complete the file without reading what follows the data.
+    bool PlainData() const;
+    // The job of writing all the data, which lie in `bytes` from `from` on; the file waits for it to come
+    // back.
+    std::unique_ptr<DataJob> HandOver(std::vector<std::uint8_t> bytes, std::size_t from);
+    // The job done: the file ends as its outcome says.
+    void TakeBack(DataJob& job);
+    // The output file, created now if need be; null when it cannot be (the file has failed then).
+    OutputFile* DirectOutput();
+    // `count` data bytes went into DirectOutput() by another way than Take.
+    void DataCopied(std::uint64_t count);
+
+    // True from the header on until the file is done: the data are being taken.
+    bool takingData() const { return stage_ == Stage::Data; }
     // Data bytes taken so far, for progress.
     std::uint64_t dataTaken() const { return dataTaken_; }
     const std::string& destinationText() const { return destinationText_; }
+    const SaveItem& item() const { return item_; }
     const FileResult& result() const { return result_; }
 
   private:
@@ -85,7 +123,9 @@ class FileExtraction {
     void CheckTrailer();
     void ChooseDecoding();
     ExistingFiles AskAboutTakenName();
+    bool EnsureOutput();
     bool WriteData(std::span<const std::uint8_t> bytes);
+    void TakeSparse(std::span<const std::uint8_t> bytes);
     void Complete();
     void Truncate(const std::string& why);
     void Fail(const std::string& why);
@@ -111,7 +151,9 @@ class FileExtraction {
     std::size_t trailerHave_ = 0;
     std::size_t trailerWanted_ = 0;
     std::optional<CompressedStreamDecoder> decoder_;
-    std::optional<OutputFile> output_;
+    std::shared_ptr<const FolderHandle> folder_;  // where the file is created, once it is to be written
+    std::optional<SparseRebuild> sparse_;         // a sparse file: its runs follow the STAN header
+    std::optional<OutputFile> output_;            // created with the first data
 };
 
 }  // namespace ostrum::selection

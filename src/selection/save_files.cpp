@@ -1,19 +1,29 @@
 #include "save_files.h"
 
 #include <algorithm>
+#include <array>
+#include <chrono>
+#include <deque>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "catalog/image_scanner.h"
 #include "common/saturating.h"
+#include "media_pieces.h"
 #include "save_run.h"
+#include "save_writers.h"
 
 namespace ostrum::selection {
 namespace {
 
 namespace stream_hdr = catalog::mtf::stream_hdr;
 
-// Image reads are large so that saving runs at the disk's speed; small files are read in one piece.
+// Data copied or read here are taken in pieces this large: progress and a cancel follow them.
 constexpr std::size_t kImageReadSize = 1 << 20;
+// Files of up to this many bytes are read with their header, and handed to a writer with their data;
+// larger ones are copied from the image by the writer itself.
+constexpr std::uint64_t kReadWithHeader = 256u << 10;
 // Files are synced to disk in batches, at the latest after this many bytes or files: often enough that
 // the progress shown follows the work, seldom enough that many small files do not wait on the disk each.
 constexpr std::uint64_t kSyncBatchBytes = 256u << 20;
@@ -59,65 +69,221 @@ std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t posit
                                  : image.error();
 }
 
-// Reads one file's header and data with positioned reads.
-void SaveOneFromImage(SaveRun& run, const catalog::ImageFile& image, std::vector<std::uint8_t>& buffer,
-                      FileExtraction& file, const SaveItem& item) {
-    if (!item.dataOffset) return file.NotFound("the scan found no data stream for it");
-    if (*item.dataOffset < stream_hdr::kSize) {
-        return file.NotFound("its data position " + std::to_string(*item.dataOffset) +
-                             " leaves no room for a header");
+// Saving from an image, reading the files in the order of the items. A small file stored as it is, read
+// with its header, goes to the writers (SaveWriters), which create it and write its data while the next
+// files are read; such files are taken back, and named, in the order of the items. Any other file is saved
+// here once the files before it are back: a large one stored as it is is copied inside the kernel, a
+// decoded one read and written.
+class ImageSave {
+  public:
+    ImageSave(SaveRun& run, SaveItemSource& source, MediaImages& images)
+        : run_(run), source_(source), images_(images), handedOver_(run) {}
+
+    void Run();
+
+  private:
+    void SaveOne(std::size_t index);
+    void SaveInPieces(FileExtraction& file, const SaveItem& item);
+    static bool ChecksumFollows(const catalog::ImageFile& image, std::uint64_t headerAt, std::uint64_t length,
+                                std::span<const std::uint8_t> read);
+    void CopyData(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position);
+    void ReadRest(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position);
+
+    SaveRun& run_;
+    SaveItemSource& source_;
+    MediaImages& images_;
+    HandedOverFiles handedOver_;
+    std::vector<std::uint8_t> buffer_;
+};
+
+void ImageSave::Run() {
+    while (!run_.cancelRequested() && !run_.destinationFull()) {
+        auto item = source_.Next();
+        if (!item) break;
+        SaveOne(run_.Add(std::move(*item)));
     }
-    std::uint64_t position = *item.dataOffset - stream_hdr::kSize;
+    handedOver_.TakeBackAll();
+    run_.AddAll(source_);  // the items not reached
+    if (run_.cancelRequested()) {
+        run_.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
+    } else if (run_.destinationFull()) {
+        run_.StopAtFullDestination();
+    }
+}
+
+void ImageSave::SaveOne(std::size_t index) {
+    const SaveItem& item = run_.items()[index];
+    FileExtraction file = run_.Start(index);
+    // A file of the same destination as one still with the writers waits for it: names are given in the
+    // order of the items.
+    if (handedOver_.Waits(file.destinationText())) handedOver_.TakeBackAll();
+    if (!item.dataOffset) {
+        file.NotFound("the scan found no data stream for it");
+    } else if (*item.dataOffset < stream_hdr::kSize) {
+        file.NotFound("its data position " + std::to_string(*item.dataOffset) +
+                      " leaves no room for a header");
+    }
+    if (file.done()) {
+        handedOver_.TakeBackAll();
+        return run_.Finish(file);
+    }
+    // A file the end of a medium cut lies in pieces, read one after the other.
+    if (!item.parts.empty()) {
+        handedOver_.TakeBackAll();
+        SaveInPieces(file, item);
+        return run_.Finish(file);
+    }
+    std::string error;
+    const catalog::ImageFile* image = images_.Open(item.medium, error);
+    if (image == nullptr) {
+        handedOver_.TakeBackAll();
+        file.SourceEnded(error);
+        return run_.Finish(file);
+    }
+
+    // The header and, for a small file, its data and what follows them up to a CSUM stream's value, in
+    // one read.
+    const std::uint64_t position = *item.dataOffset - stream_hdr::kSize;
+    const std::uint64_t expected = item.size.value_or(0);
+    std::vector<std::uint8_t> bytes(stream_hdr::kSize +
+                                    (expected <= kReadWithHeader ? expected + kMostTrailer : 0));
+    const catalog::ImageRead read = image->Read(position, bytes);
+    bytes.resize(read.count);
+    const std::size_t header = std::min(read.count, stream_hdr::kSize);
+    file.Take(std::span(bytes).first(header));
+    // Data that need no look on the way go to a writer, or are copied inside the kernel; the others are
+    // taken here, the bytes read with the header first.
+    const bool plain = file.PlainData() && !ChecksumFollows(*image, position, file.wanted(), bytes);
+    if (plain && header + file.wanted() <= read.count) {
+        return handedOver_.HandOver(std::move(file), std::move(bytes), header);
+    }
+    handedOver_.TakeBackAll();
+    std::uint64_t next = position + read.count;
+    if (plain) {
+        CopyData(*image, file, position + header);
+        next = position + header + file.dataTaken();
+    } else if (!file.done() && read.count > header) {
+        file.Take(std::span(bytes).subspan(header));
+    }
+    if (!file.done()) ReadRest(*image, file, next);
+    run_.Finish(file);
+}
+
+// Reads the pieces of a file spread over several media, from each medium's image in turn.
+void ImageSave::SaveInPieces(FileExtraction& file, const SaveItem& item) {
+    if (buffer_.empty()) buffer_.resize(kImageReadSize);
+    for (const catalog::DataPart& part : PiecesOf(item)) {
+        std::string error;
+        const catalog::ImageFile* image = images_.Open(part.medium, error);
+        if (image == nullptr) return file.SourceEnded(error);
+        std::uint64_t position = part.offset;
+        std::uint64_t left = part.length;
+        while (!file.done() && left > 0) {
+            if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
+            // The stream header that may follow the data is read with their last piece.
+            const auto want = static_cast<std::size_t>(
+                std::min({std::uint64_t{buffer_.size()}, file.wanted() + file.readAhead(), left}));
+            const std::size_t got = image->ReadAt(position, std::span(buffer_).first(want));
+            file.Take(std::span(buffer_).first(got));
+            position += got;
+            left -= got;
+            run_.ReportProgress(file.dataTaken());
+            if (got < want && !file.done()) return file.SourceEnded(ShortReadReason(*image, position));
+        }
+        if (file.done()) return;
+    }
+    if (!file.done()) file.SourceEnded(MissingRestText(item));
+}
+
+// Whether a CSUM stream follows the `length` data bytes of the stream whose header lies at image byte
+// `headerAt`: from the bytes read from there on when they reach so far, else from the image. None follows
+// where the image ends first.
+bool ImageSave::ChecksumFollows(const catalog::ImageFile& image, std::uint64_t headerAt, std::uint64_t length,
+                                std::span<const std::uint8_t> read) {
+    const std::uint64_t next = NextStreamHeaderDistance(length);
+    if (next + stream_hdr::kSize <= read.size()) {
+        return IsChecksumStreamHeader(read.subspan(static_cast<std::size_t>(next), stream_hdr::kSize));
+    }
+    std::array<std::uint8_t, stream_hdr::kSize> following{};
+    const catalog::ImageRead got = image.Read(headerAt + next, following);
+    return got.count == following.size() && IsChecksumStreamHeader(following);
+}
+
+// Copies a file's data inside the kernel, as far as the kernel does; ReadRest does the rest.
+void ImageSave::CopyData(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position) {
+    OutputFile* output = file.DirectOutput();
+    while (output != nullptr && !file.done()) {
+        if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
+        const std::uint64_t want = std::min<std::uint64_t>(kImageReadSize, file.wanted());
+        const std::uint64_t copied = output->CopyFrom(image.descriptor(), position, want);
+        position += copied;
+        file.DataCopied(copied);
+        run_.ReportProgress(file.dataTaken());
+        if (copied < want) return;
+    }
+}
+
+// Reads the rest of a file and hands it to the file to write.
+void ImageSave::ReadRest(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position) {
+    if (buffer_.empty()) buffer_.resize(kImageReadSize);
     while (!file.done()) {
-        if (run.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
+        if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
         // The stream header that may follow the data is read with their last piece.
         const auto want = static_cast<std::size_t>(
-            std::min<std::uint64_t>(buffer.size(), file.wanted() + file.readAhead()));
-        const std::size_t got = image.ReadAt(position, std::span(buffer).first(want));
-        file.Take(std::span(buffer).first(got));
+            std::min<std::uint64_t>(buffer_.size(), file.wanted() + file.readAhead()));
+        const std::size_t got = image.ReadAt(position, std::span(buffer_).first(want));
+        file.Take(std::span(buffer_).first(got));
         position += got;
-        run.ReportProgress(file.dataTaken());
+        run_.ReportProgress(file.dataTaken());
         if (got < want && !file.done()) file.SourceEnded(ShortReadReason(image, position));
     }
 }
 
-void SaveFromImage(SaveRun& run) {
-    catalog::ImageFile image;
-    if (!catalog::OpenImageFile(image, run.request().SourcePath)) {
-        return run.SourceFailed(image.error());
+void SaveFromImage(SaveRun& run, SaveItemSource& source) {
+    MediaImages images(run.request());
+    std::string error;
+    if (images.Open(0, error) == nullptr) {
+        run.AddAll(source);
+        return run.SourceFailed(error);
     }
-    std::vector<std::uint8_t> buffer(kImageReadSize);
-    for (std::size_t i = 0; i < run.items().size(); ++i) {
-        if (run.cancelRequested() || run.destinationFull()) break;
-        FileExtraction file = run.Start(i);
-        SaveOneFromImage(run, image, buffer, file, run.items()[i]);
-        run.Finish(file);
-    }
-    if (run.cancelRequested()) {
-        run.EndTheRest(SaveOutcome::Cancelled, "not reached: the save was cancelled");
-    } else if (run.destinationFull()) {
-        run.StopAtFullDestination();
-    }
+    ImageSave(run, source, images).Run();
 }
+
+// The items of a span, one by one.
+class SpanSource final : public SaveItemSource {
+  public:
+    explicit SpanSource(std::span<const SaveItem> items) : items_(items) {}
+    std::optional<SaveItem> Next() override {
+        if (next_ == items_.size()) return std::nullopt;
+        return items_[next_++];
+    }
+
+  private:
+    std::span<const SaveItem> items_;
+    std::size_t next_ = 0;
+};
 
 }  // namespace
 
 // ---- SaveRun ----
 
-SaveRun::SaveRun(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
-                 const std::atomic<bool>& cancel, DestinationFolder& folder)
-    : items_(items),
-      request_(request),
-      sink_(sink),
-      cancel_(cancel),
-      target_{folder, request.existing, sink},
-      ended_(items.size(), false) {
-    report_.files.resize(items.size());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        report_.files[i].item = i;
-        report_.files[i].catalogPath = items[i].catalogPath;
-        total_ = common::SaturatingAdd(total_, items[i].size.value_or(0));
-    }
+SaveRun::SaveRun(const SaveRequest& request, SaveSink& sink, const std::atomic<bool>& cancel,
+                 DestinationFolder& folder)
+    : request_(request), sink_(sink), cancel_(cancel), target_{folder, request.existing, sink} {}
+
+std::size_t SaveRun::Add(SaveItem item) {
+    const std::size_t index = items_.size();
+    total_ = common::SaturatingAdd(total_, item.size.value_or(0));
+    FileResult& result = report_.files.emplace_back();
+    result.item = index;
+    result.catalogPath = item.catalogPath;
+    ended_.push_back(false);
+    items_.push_back(std::move(item));
+    return index;
+}
+
+void SaveRun::AddAll(SaveItemSource& source) {
+    while (auto item = source.Next()) Add(std::move(*item));
 }
 
 FileExtraction SaveRun::Start(std::size_t item) {
@@ -140,30 +306,61 @@ void SaveRun::Finish(const FileExtraction& file) {
         ++unsyncedFiles_;
         unsyncedBytes_ += result.bytesWritten;
     }
-    if (unsyncedFiles_ == 0 || unsyncedFiles_ >= kSyncBatchFiles || unsyncedBytes_ >= kSyncBatchBytes)
-        SyncAndReport();
+    if (sync_.valid()) ReportSynced(false);
+    if (!sync_.valid()) {
+        if (unsyncedFiles_ == 0) {
+            Report(std::exchange(unreported_, {}), true, {});
+        } else if (unsyncedFiles_ >= kSyncBatchFiles || unsyncedBytes_ >= kSyncBatchBytes) {
+            StartSync();
+        }
+    }
     ReportProgress(0);
 }
 
+void SaveRun::StartSync() {
+    syncing_ = std::exchange(unreported_, {});
+    unsyncedFiles_ = 0;
+    unsyncedBytes_ = 0;
+    DestinationFolder& folder = target_.folder;
+    sync_ = std::async(std::launch::async, [&folder, folders = folder.TakeUnsynced()] {
+        std::string error;
+        return folder.SyncFolders(folders, error) ? std::string() : error;
+    });
+}
+
+void SaveRun::ReportSynced(bool wait) {
+    if (!sync_.valid()) return;
+    if (!wait && sync_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+    const std::string error = sync_.get();
+    Report(std::exchange(syncing_, {}), error.empty(), error);
+}
+
 void SaveRun::SyncAndReport() {
+    ReportSynced(true);
     std::string error;
-    if (unsyncedFiles_ > 0 && !target_.folder.Sync(error)) {
-        for (std::size_t item : unreported_) {
-            FileResult& result = report_.files[item];
-            if (result.savedAs.empty()) continue;
-            result.outcome = SaveOutcome::Failed;
-            result.reason = "written as '" + result.savedAs + "', but " + error +
-                            (result.reason.empty() ? "" : "; " + result.reason);
-        }
-    }
-    for (std::size_t item : unreported_) sink_.FileFinished(report_.files[item]);
-    unreported_.clear();
+    const bool synced = unsyncedFiles_ == 0 || target_.folder.Sync(error);
+    Report(std::exchange(unreported_, {}), synced, error);
     unsyncedFiles_ = 0;
     unsyncedBytes_ = 0;
 }
 
+void SaveRun::Report(const std::vector<std::size_t>& ended, bool synced, const std::string& error) {
+    for (std::size_t item : ended) {
+        FileResult& result = report_.files[item];
+        if (!synced && !result.savedAs.empty()) {
+            result.outcome = SaveOutcome::Failed;
+            result.reason = "written as '" + result.savedAs + "', but " + error +
+                            (result.reason.empty() ? "" : "; " + result.reason);
+        }
+        sink_.FileFinished(result);
+    }
+}
+
 void SaveRun::ReportProgress(std::uint64_t active) {
-    sink_.Progress(std::min(common::SaturatingAdd(done_, active), total_), total_);
+    // Bytes of files handed to the writers count once the files are back: what is reported meanwhile
+    // may be less than what was reported before, and is not let go back.
+    reported_ = std::max(reported_, std::min(common::SaturatingAdd(done_, active), total_));
+    sink_.Progress(reported_, total_);
 }
 
 void SaveRun::EndTheRest(SaveOutcome outcome, const std::string& reason) {
@@ -233,36 +430,46 @@ bool SaveReport::AllSavedWhole() const {
 }
 
 SaveItem SaveItemOf(const catalog::FileRow& row) {
-    return SaveItem{std::string(row.path), row.size,     row.dataOffset,
-                    row.chunkIndex,        row.modified, row.dataOffsetInChunk};
+    return SaveItem{row.path().str(), row.size(),     row.dataOffset(),
+                    row.chunkIndex(), row.modified(), row.dataOffsetInChunk()};
 }
 
 std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog) {
     std::vector<SaveItem> items;
     for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
-        if (catalog.row(i).checked) items.push_back(SaveItemOf(catalog.row(i)));
+        if (!catalog.row(i).checked()) continue;
+        items.push_back(SaveItemOf(catalog.row(i)));
+        AddMediaPieces(items.back(), catalog, i);
     }
     return items;
 }
 
 SaveReport SaveFiles(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
                      const std::atomic<bool>& cancel) {
+    SpanSource source(items);
+    return SaveFiles(source, request, sink, cancel);
+}
+
+SaveReport SaveFiles(SaveItemSource& items, const SaveRequest& request, SaveSink& sink,
+                     const std::atomic<bool>& cancel) {
     std::string error;
     auto folder = DestinationFolder::Open(request.destination, error, request.destinationCalls);
     if (!folder) {
         SaveReport report;
         report.error = error;
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            report.files.push_back({i, items[i].catalogPath, SaveOutcome::Failed, {}, true, 0, error});
+        while (auto item = items.Next()) {
+            report.files.push_back(
+                {report.files.size(), item->catalogPath, SaveOutcome::Failed, {}, true, 0, error});
         }
-        report.totals.failed = items.size();
+        report.totals.failed = report.files.size();
         return report;
     }
-    SaveRun run(items, request, sink, cancel, *folder);
+    SaveRun run(request, sink, cancel, *folder);
     if (request.SourceIsTape) {
+        run.AddAll(items);
         SaveFromTape(run);
     } else {
-        SaveFromImage(run);
+        SaveFromImage(run, items);
     }
     return run.TakeReport();
 }

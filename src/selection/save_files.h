@@ -38,10 +38,20 @@ struct SaveItem {
     std::optional<std::uint64_t> chunkIndex;  // tape scans: the pass that met the FILE block
     std::uint64_t modified = 0;               // the FILE block's modification date as stored, 0 unknown
     std::optional<std::uint64_t> dataOffsetInChunk;  // tape scans: the data's offset in read ChunkIndex
+
+    // Several media read as one: the medium holding its FILE block (0 is SourcePath).
+    std::uint32_t medium = 0;
+    // Where its stream header and data lie when they are not together after DataOffset - 22 on that medium
+    // (the end of a medium cut them): the pieces to read, in order. Empty otherwise.
+    std::vector<catalog::DataPart> parts = {};
+    // What holds the rest of its data when the pieces end before its length ("medium 2 of media family
+    // 0x4F535452"), or, with headMissing, what holds its beginning.
+    std::string missingMedium = {};
+    bool headMissing = false;  // its pieces continue a file whose beginning lies on a medium not read
 };
 
 SaveItem SaveItemOf(const catalog::FileRow& row);
-// The checked FileRows, in FoundFilesList order.
+// The checked FileRows, in FoundFilesList order, with the pieces of files spread over several media.
 std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog);
 
 struct SaveRequest {
@@ -53,6 +63,8 @@ struct SaveRequest {
     const tape::TapeDevices* tapeDevices = nullptr;
     // The calls that write the destination; the kernel's own when null.
     std::shared_ptr<DestinationCalls> destinationCalls = nullptr;
+    // Several media read as one: the images after SourcePath, in order (SaveItem::medium 1, 2, ...).
+    std::vector<std::string> laterSources = {};
 };
 
 enum class SaveOutcome : std::uint8_t {
@@ -142,6 +154,19 @@ class SaveSink {
 };
 
 SaveReport SaveFiles(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
+                     const std::atomic<bool>& cancel);
+
+// Items handed to a save one by one while it runs: a scan still finding them, say.
+class SaveItemSource {
+  public:
+    virtual ~SaveItemSource() = default;
+    // The next item, waited for if need be; nothing once there are no more.
+    virtual std::optional<SaveItem> Next() = 0;
+};
+
+// Saves the items as they come, the report holding them in the order they came. From an image, each file
+// is saved as soon as it comes; a tape is read once every item has come.
+SaveReport SaveFiles(SaveItemSource& items, const SaveRequest& request, SaveSink& sink,
                      const std::atomic<bool>& cancel);
 
 // Saves the catalog's checked rows.

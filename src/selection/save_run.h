@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <future>
 #include <memory>
 #include <span>
 #include <vector>
@@ -15,12 +17,18 @@ namespace ostrum::selection {
 
 class SaveRun {
   public:
-    SaveRun(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
-            const std::atomic<bool>& cancel, DestinationFolder& folder);
+    SaveRun(const SaveRequest& request, SaveSink& sink, const std::atomic<bool>& cancel,
+            DestinationFolder& folder);
 
-    std::span<const SaveItem> items() const { return items_; }
+    // Adds an item to the save; returns its index.
+    std::size_t Add(SaveItem item);
+    // Adds every item the source has left.
+    void AddAll(SaveItemSource& source);
+    // The items added, which keep their place as more are added.
+    const std::deque<SaveItem>& items() const { return items_; }
     const SaveRequest& request() const { return request_; }
     SaveSink& sink() { return sink_; }
+    DestinationFolder& folder() { return target_.folder; }
     bool cancelRequested() const { return cancel_.load(std::memory_order_relaxed); }
     const std::atomic<bool>& cancelFlag() const { return cancel_; }
 
@@ -48,8 +56,14 @@ class SaveRun {
     // Syncs the files kept since the last time, fails those the sync could not confirm, and reports the
     // ended files to the sink.
     void SyncAndReport();
+    // The same with the sync on a thread of its own, while the save goes on: StartSync takes the files
+    // ended so far, and ReportSynced, once the sync is done (or at once with `wait`), reports them.
+    void StartSync();
+    void ReportSynced(bool wait);
+    // Fails the kept files among `ended` that a sync could not confirm, and reports them all to the sink.
+    void Report(const std::vector<std::size_t>& ended, bool synced, const std::string& error);
 
-    std::span<const SaveItem> items_;
+    std::deque<SaveItem> items_;
     const SaveRequest& request_;
     SaveSink& sink_;
     const std::atomic<bool>& cancel_;
@@ -58,12 +72,15 @@ class SaveRun {
     std::vector<bool> ended_;
     std::uint64_t total_ = 0;
     std::uint64_t done_ = 0;
+    std::uint64_t reported_ = 0;           // the progress last reported
     std::vector<std::size_t> unreported_;  // ended files, in the order they ended
+    std::vector<std::size_t> syncing_;     // ended files before them, whose sync runs
+    std::future<std::string> sync_;        // that sync: empty text when it confirmed every file
     std::size_t unsyncedFiles_ = 0;        // of those, the files kept on disk
     std::uint64_t unsyncedBytes_ = 0;
 };
 
-// The tape reader: one pass over the tape from its start for the whole selection.
+// The tape reader: one pass over the tape from its start for the whole selection (every item added).
 void SaveFromTape(SaveRun& run);
 
 }  // namespace ostrum::selection

@@ -201,7 +201,7 @@ void SelectionRules::AddRow(Operation& op) {
         !group.runs.empty() && group.runs.back().firstRow + RunLength(group, group.runs.size() - 1) == row;
     if (!extendsRun) group.runs.push_back({static_cast<std::uint32_t>(row), group.total});
     ++group.total;
-    const bool checked = catalog_.row(row).checked;
+    const bool checked = catalog_.row(row).checked();
     group.checked += checked;
     AddToChain(group.anchor, 1, checked);
     ++rowCount_;
@@ -272,9 +272,7 @@ NodeId SelectionRules::FindChild(NodeId parent, std::string_view text) const {
 }
 
 std::string_view SelectionRules::DirectoryOf(std::size_t row) const {
-    const std::string_view path = catalog_.row(row).path;
-    const auto last = path.rfind('\\');
-    return last == std::string_view::npos ? std::string_view() : path.substr(0, last + 1);
+    return catalog_.row(row).path().folder;
 }
 
 SelectionRules::GroupId SelectionRules::GroupOf(std::size_t row) const {
@@ -335,9 +333,8 @@ void SelectionRules::SetGroupChecks(Operation& op, Group& group, bool checked) {
         const std::size_t first = group.runs[run].firstRow;
         const std::size_t end = first + RunLength(group, run);
         for (std::size_t row = first; row < end; ++row) {
-            bool& mark = catalog_.row(row).checked;
-            if (mark == checked) continue;
-            mark = checked;
+            if (catalog_.row(row).checked() == checked) continue;
+            catalog_.SetChecked(row, checked);
             op.RowChanged(row);
         }
     }
@@ -364,9 +361,8 @@ void SelectionRules::SetFilesUnder(Operation& op, NodeId node, bool checked) {
 }
 
 void SelectionRules::SetOneRow(Operation& op, std::size_t fileRow, bool checked) {
-    bool& mark = catalog_.row(fileRow).checked;
-    if (mark == checked) return;
-    mark = checked;
+    if (catalog_.row(fileRow).checked() == checked) return;
+    catalog_.SetChecked(fileRow, checked);
     op.RowChanged(fileRow);
     Group& group = groupList_[GroupOf(fileRow)];
     const int delta = checked ? 1 : -1;
@@ -485,7 +481,7 @@ std::optional<CheckState> SelectionRules::FolderRowMark(std::size_t row) const {
         case FolderRowKind::File:
             break;
     }
-    return catalog_.row(shown.fileRow).checked ? CheckState::Checked : CheckState::Unchecked;
+    return catalog_.row(shown.fileRow).checked() ? CheckState::Checked : CheckState::Unchecked;
 }
 
 std::string_view SelectionRules::FolderRowName(std::size_t row) const {
@@ -498,8 +494,7 @@ std::string_view SelectionRules::FolderRowName(std::size_t row) const {
         case FolderRowKind::File:
             break;
     }
-    const std::string_view path = catalog_.row(shown.fileRow).path;
-    return path.substr(path.rfind('\\') + 1);
+    return catalog_.row(shown.fileRow).path().name;
 }
 
 SelectionChanges SelectionRules::ShowFolder(NodeId node) {

@@ -10,12 +10,15 @@
 // offset from that read's first byte) + 22, which holds only when both passes read the same blocks.
 
 #include <algorithm>
+#include <limits>
 #include <list>
 #include <map>
 #include <optional>
 #include <vector>
 
+#include "media_pieces.h"
 #include "save_run.h"
+#include "save_writers.h"
 #include "tape/tape_operations.h"
 #include "tape/tape_pass_reader.h"
 
@@ -24,16 +27,55 @@ namespace {
 
 namespace stream_hdr = catalog::mtf::stream_hdr;
 
+// Files of up to this many bytes stored as they are on the tape are gathered in memory as the reads bring
+// them and handed to a writer whole, while the tape is read on.
+constexpr std::uint64_t kGatheredFile = 256u << 10;
+
+// A stretch of delivered bytes a file takes.
+struct Piece {
+    std::uint64_t start;
+    std::uint64_t end;
+};
+
 // A file being read: its stream header begins at delivered byte `start`; `next` is the one it wants next.
+// It takes the bytes of its pieces, in order: one from its header on, or, when the end of the tape cut it or
+// its beginning lies on another medium, the pieces the scan found. A small file's data, and what follows
+// them up to a CSUM stream's value, are gathered in `gathered` until `toGather` is 0; the data are then
+// handed over, or taken here when a CSUM follows.
 struct ActiveFile {
+    ActiveFile(FileExtraction taken, std::uint64_t at, std::vector<Piece> stretches)
+        : file(std::move(taken)), start(at), next(at), pieces(std::move(stretches)) {}
+
     FileExtraction file;
     std::uint64_t start;
     std::uint64_t next;
+    bool gathering = false;
+    bool handedOver = false;
+    std::uint64_t length = 0;  // of the data gathered
+    std::uint64_t toGather = 0;
+    std::vector<std::uint8_t> gathered;
+    std::vector<Piece> pieces;
+    std::size_t piece = 0;
 };
+
+// The pieces of a file whose stream header the save meets at delivered byte `headerAt`: the scan's pieces,
+// moved by as much as that byte lies from where the scan put the header.
+std::vector<Piece> PiecesOnTape(const SaveItem& item, std::uint64_t headerAt) {
+    if (item.parts.empty()) return {{headerAt, std::numeric_limits<std::uint64_t>::max()}};
+    const std::uint64_t scanned = *item.dataOffset - stream_hdr::kSize;
+    std::vector<Piece> pieces;
+    for (const catalog::DataPart& part : item.parts) {
+        // Unsigned arithmetic wraps back right for a piece before `scanned` (the header of a file whose
+        // beginning is missing lies before its data).
+        const std::uint64_t start = headerAt + (part.offset - scanned);
+        pieces.push_back({start, start + part.length});
+    }
+    return pieces;
+}
 
 class TapeSave {
   public:
-    explicit TapeSave(SaveRun& run) : run_(run) {}
+    explicit TapeSave(SaveRun& run) : run_(run), handedOver_(run) {}
 
     void Run();
 
@@ -46,8 +88,12 @@ class TapeSave {
     std::string EndText(tape::TapePassReader::End end, std::uint64_t passes) const;
     void ReportProgress();
     bool Finished() const { return waiting_.empty() && active_.empty(); }
+    void Take(ActiveFile& active, catalog::ByteSpan bytes);
+    // Ends an active file: hands over what it gathered, then finishes it after the files handed over.
+    void FinishActive(ActiveFile& active);
 
     SaveRun& run_;
+    HandedOverFiles handedOver_;
     std::map<std::uint64_t, std::vector<std::size_t>> waiting_;  // ChunkIndex -> items, by DataOffset
     std::list<ActiveFile> active_;                               // in the order their headers lie on the tape
     std::string lastReadError_;
@@ -55,7 +101,7 @@ class TapeSave {
 
 // Files without a position cannot be found on the tape; the others wait for the pass of their ChunkIndex.
 void TapeSave::PlanItems() {
-    const auto items = run_.items();
+    const auto& items = run_.items();
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (items[i].dataOffset && items[i].chunkIndex) {
             waiting_[*items[i].chunkIndex].push_back(i);
@@ -90,9 +136,11 @@ void TapeSave::StartFilesOf(const tape::TapePass& pass) {
     const std::uint64_t passStart = pass.deliveredTotal - pass.bytes.size();
     for (std::size_t index : found->second) {
         FileExtraction file = run_.Start(index);
+        if (handedOver_.Waits(file.destinationText())) handedOver_.TakeBackAll();
         if (pass.read.end == tape::ReadEnd::Error) {
             file.NotFound("read " + std::to_string(pass.chunkIndex) +
                           " of the tape, where the scan found it, failed (" + pass.read.error + ")");
+            handedOver_.TakeBackAll();
             run_.Finish(file);
             continue;
         }
@@ -101,10 +149,14 @@ void TapeSave::StartFilesOf(const tape::TapePass& pass) {
             file.NotFound("its data position " + std::to_string(*run_.items()[index].dataOffset) +
                           " lies before read " + std::to_string(pass.chunkIndex) +
                           " of the tape, where it was catalogued");
+            handedOver_.TakeBackAll();
             run_.Finish(file);
             continue;
         }
-        active_.push_back(ActiveFile{std::move(file), passStart + *offset, passStart + *offset});
+        const std::uint64_t headerAt = passStart + *offset;
+        std::vector<Piece> pieces = PiecesOnTape(run_.items()[index], headerAt);
+        const std::uint64_t first = pieces.front().start;
+        active_.emplace_back(std::move(file), first, std::move(pieces));
     }
     waiting_.erase(found);
 }
@@ -116,23 +168,73 @@ void TapeSave::Feed(const tape::TapePass& pass) {
         if (run_.destinationFull()) break;  // nothing more is written
         // A file takes its header first, then its data: it may take several pieces of one pass. Every
         // file has taken all it wanted of the passes before, so `next` is never before this pass.
-        while (!active.file.done() && active.next < pass.deliveredTotal) {
+        while (!active.handedOver && !active.file.done() && active.next < pass.deliveredTotal) {
+            if (active.next == active.pieces[active.piece].end) {
+                if (++active.piece == active.pieces.size()) {
+                    active.file.SourceEnded(MissingRestText(active.file.item()));
+                    break;
+                }
+                active.next = active.pieces[active.piece].start;
+                continue;
+            }
             const auto from = static_cast<std::size_t>(active.next - passStart);
-            const auto count = static_cast<std::size_t>(
-                std::min<std::uint64_t>(pass.bytes.size() - from, active.file.wanted()));
-            active.file.Take(pass.bytes.subspan(from, count));
+            const std::uint64_t wanted = active.gathering ? active.toGather : active.file.wanted();
+            const auto count =
+                static_cast<std::size_t>(std::min({std::uint64_t{pass.bytes.size() - from}, wanted,
+                                                   active.pieces[active.piece].end - active.next}));
+            Take(active, pass.bytes.subspan(from, count));
             active.next += count;
         }
     }
     std::erase_if(active_, [this](ActiveFile& active) {
+        if (active.handedOver) return true;
         if (!active.file.done()) return false;
-        run_.Finish(active.file);
+        FinishActive(active);
         return true;
     });
 }
 
+void TapeSave::Take(ActiveFile& active, catalog::ByteSpan bytes) {
+    if (!active.gathering) {
+        const bool header = !active.file.takingData();
+        active.file.Take(bytes);
+        // Once the header is in, a small file stored as it is gathers its data; any other file writes
+        // them itself, after the files handed over before it.
+        // (A file in several pieces takes them one by one.)
+        if (active.file.PlainData() && active.file.wanted() <= kGatheredFile && active.pieces.size() == 1) {
+            active.gathering = true;
+            active.length = active.file.wanted();
+            active.toGather = active.length + active.file.readAhead();
+            active.gathered.reserve(static_cast<std::size_t>(active.toGather));
+        } else if (header && active.file.takingData()) {
+            handedOver_.TakeBackAll();
+        }
+    } else {
+        active.gathered.insert(active.gathered.end(), bytes.begin(), bytes.end());
+        active.toGather -= bytes.size();
+    }
+    if (!active.gathering || active.toGather > 0) return;
+    const auto next = static_cast<std::size_t>(NextStreamHeaderDistance(active.length) - stream_hdr::kSize);
+    if (IsChecksumStreamHeader(std::span(active.gathered).subspan(next, stream_hdr::kSize))) {
+        // The data are taken here, where they are summed, after the files handed over before them.
+        handedOver_.TakeBackAll();
+        active.gathering = false;
+        active.file.Take(active.gathered);
+        return;
+    }
+    handedOver_.HandOver(std::move(active.file), std::move(active.gathered), 0);
+    active.handedOver = true;
+}
+
+void TapeSave::FinishActive(ActiveFile& active) {
+    handedOver_.TakeBackAll();
+    run_.Finish(active.file);
+}
+
 void TapeSave::AbandonActive(SaveOutcome outcome, const std::string& why) {
+    handedOver_.TakeBackAll();
     for (auto& active : active_) {
+        if (active.handedOver) continue;
         active.file.Abandon(outcome, why);
         run_.Finish(active.file);
     }
@@ -141,7 +243,9 @@ void TapeSave::AbandonActive(SaveOutcome outcome, const std::string& why) {
 
 void TapeSave::ReportProgress() {
     std::uint64_t taken = 0;
-    for (const auto& active : active_) taken += active.file.dataTaken();
+    for (const auto& active : active_) {
+        if (!active.handedOver) taken += active.gathering ? active.gathered.size() : active.file.dataTaken();
+    }
     run_.ReportProgress(taken);
 }
 
@@ -149,9 +253,12 @@ void TapeSave::ReportProgress() {
 // wait for later bytes end too.
 void TapeSave::EndActive(const std::string& why, bool all) {
     std::erase_if(active_, [&](ActiveFile& active) {
+        if (active.handedOver) return true;
         if (!all && active.next == active.start) return false;
+        // What a small file gathered is written, so that the part recovered is kept.
+        if (active.gathering) active.file.Take(active.gathered);
         active.file.SourceEnded(why);
-        run_.Finish(active.file);
+        FinishActive(active);
         return true;
     });
 }
@@ -172,6 +279,11 @@ void TapeSave::Run() {
     const SaveRequest& request = run_.request();
     if (request.tapeDevices == nullptr)
         return run_.SourceFailed("no tape devices to open '" + request.SourcePath + "'");
+    if (!request.laterSources.empty()) {
+        return run_.SourceFailed(
+            "files are saved from one tape at a time; copy each tape of the backup into an "
+            "image file and save from the images, given in order");
+    }
     PlanItems();
     if (Finished()) return;
 
@@ -208,8 +320,10 @@ void TapeSave::Run() {
     }
     if (run_.destinationFull()) {
         AbandonActive(SaveOutcome::NotAttempted, "destination full");
+        handedOver_.TakeBackAll();
         return run_.StopAtFullDestination();
     }
+    handedOver_.TakeBackAll();
     if (Finished()) return;
     const std::string why = EndText(reader.end(), passes);
     EndActive(why, true);

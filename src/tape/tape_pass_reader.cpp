@@ -8,6 +8,8 @@ namespace {
 constexpr std::size_t kMaxLookaheadBytes = 2u << 20;
 // The most reads kept ahead (the lookahead over a tape of tiny blocks).
 constexpr std::size_t kMaxLookaheadReads = 8192;
+// What is kept of the discarded first read: a TAPE block is never longer.
+constexpr std::size_t kFirstBlockKept = 1024;
 
 }  // namespace
 
@@ -16,6 +18,8 @@ TapePassReader::TapePassReader(TapeDrive& drive, const std::atomic<bool>& stopRe
       stopRequested_(stopRequested),
       buffer_(TapeReadSize) {
     previousCount_ = reader_.Next(buffer_).count;
+    firstBlock_.assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(
+                                                              std::min(previousCount_, kFirstBlockKept)));
 }
 
 std::optional<TapePass> TapePassReader::Next() {

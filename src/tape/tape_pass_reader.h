@@ -42,6 +42,9 @@ class TapePassReader {
     // Reads of the loop so far, the one that met the end of data included (the discarded one not).
     std::uint64_t reads() const { return reads_; }
 
+    // The first bytes of the discarded first read (as much as a descriptor block takes).
+    std::span<const std::uint8_t> firstBlock() const { return firstBlock_; }
+
     // The bytes the following passes will deliver, read ahead of time when asked.
     catalog::FollowingBytes& following() { return reader_.following(); }
 
@@ -49,6 +52,7 @@ class TapePassReader {
     LookaheadReader reader_;
     const std::atomic<bool>& stopRequested_;
     std::vector<std::uint8_t> buffer_;
+    std::vector<std::uint8_t> firstBlock_;
     std::uint64_t chunkIndex_ = 0;
     std::uint64_t deliveredTotal_ = 0;
     std::uint64_t shownPosition_ = 0;

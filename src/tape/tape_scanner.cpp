@@ -5,6 +5,7 @@
 
 #include "catalog/chunk_view.h"
 #include "catalog/image_scanner.h"
+#include "catalog/media_span.h"
 #include "catalog/mtf_layout.h"
 #include "catalog/scan_context.h"
 #include "common/saturating.h"
@@ -54,7 +55,8 @@ bool ReadLoop(TapePassReader& passes, catalog::ScanContext& context, catalog::Ca
 
 int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog::Catalog& catalog,
              catalog::CatalogSink& sink, const std::atomic<bool>& scanActive,
-             const std::atomic<bool>& stopRequested, TapeScanSummary* summaryOut) {
+             const std::atomic<bool>& stopRequested, TapeScanSummary* summaryOut,
+             catalog::ScanContext* continuing) {
     TapeScanSummary local;
     TapeScanSummary& summary = summaryOut != nullptr ? *summaryOut : local;
     summary = TapeScanSummary{};
@@ -83,7 +85,11 @@ int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog:
 
     // The tape's first block is read and set aside as the pass reader starts.
     TapePassReader passes(*drive, stopRequested);
-    catalog::ScanContext context(catalog, sink);
+    catalog::ScanContext fresh(catalog, sink);
+    catalog::ScanContext& context = continuing != nullptr ? *continuing : fresh;
+    // The first block set aside is the tape's TAPE block: it says which medium of which family this is.
+    const auto first = passes.firstBlock();
+    if (first.size() >= mtf::kSlotSize) catalog::OnTapeBlock(context, catalog::ChunkView(first, 0), 0);
     sink.StatusLine("Serching files..");
     const bool finished = ReadLoop(passes, context, sink, summary.capacity, scanActive, summary);
     summary.reads = passes.reads();

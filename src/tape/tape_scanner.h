@@ -23,6 +23,7 @@
 #include <string>
 
 #include "catalog/catalog.h"
+#include "catalog/scan_context.h"
 #include "read_failures.h"
 #include "tape_devices.h"
 
@@ -48,8 +49,11 @@ struct TapeScanSummary {
 // the next slot when scanActive is cleared; a Stop made before it began ends it before the drive is
 // opened. Returns 1 when the loop ended by itself or by stopRequested, 0 when the drive could not be
 // opened or prepared or scanActive was found false. The drive is closed on every way out.
+// The scan of the next of several media read as one continues the ScanContext of the one before (after
+// catalog::BeginNextMedium).
 int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog::Catalog& catalog,
              catalog::CatalogSink& sink, const std::atomic<bool>& scanActive,
-             const std::atomic<bool>& stopRequested, TapeScanSummary* summary = nullptr);
+             const std::atomic<bool>& stopRequested, TapeScanSummary* summary = nullptr,
+             catalog::ScanContext* continuing = nullptr);
 
 }  // namespace ostrum::tape

@@ -216,7 +216,7 @@ TEST(CatalogModels, EveryInputChangesAMarkExactlyOnce) {
     // The list of all files: click, right click and double-click on the box; a click beside it changes
     // nothing.
     QWidget* foundPort = window.foundFiles()->viewport();
-    auto checked = [&] { return window.catalog().row(5).checked; };
+    auto checked = [&] { return window.catalog().row(5).checked(); };
     ASSERT_TRUE(checked());
     const QPoint box = foundBoxOf(*window.foundFiles(), 5);
     QTest::mouseClick(foundPort, Qt::LeftButton, {}, box);
@@ -260,21 +260,15 @@ TEST(CatalogModels, FolderAndFoundFilesRowsShowTheirTextsPicturesAndColours) {
     const FoundFilesModel& found = *window.foundModel();
     const auto& row = window.catalog().row(4);
     EXPECT_EQ(found.index(4, FoundFilesModel::DataOffsetColumn).data().toString(),
-              QString::number(*row.dataOffset));
+              QString::number(*row.dataOffset()));
     EXPECT_EQ(found.index(4, FoundFilesModel::ChunkIndexColumn).data().toString(),
               QString());  // an image scan
     EXPECT_EQ(found.index(4, 2).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
     EXPECT_EQ(found.index(4, 2).data(Qt::BackgroundRole).value<QColor>(), QColor(248, 233, 243));
-    catalog::FileRow progress;
-    const catalog::FileTypeInfo progressType{"Progress report", "text-x-generic"};
-    progress.type = &progressType;
-    progress.checked = true;
-    EXPECT_EQ(foundFileColours(progress).text, QColor(0, 255, 0));
-    EXPECT_EQ(foundFileColours(progress).background, QColor(0, 0, 0));
-    progress.type = nullptr;
-    progress.checked = false;
-    EXPECT_FALSE(foundFileColours(progress).text.has_value());
-    EXPECT_FALSE(foundFileColours(progress).background.has_value());
+    EXPECT_EQ(foundFileColours("Progress report", true).text, QColor(0, 255, 0));
+    EXPECT_EQ(foundFileColours("Progress report", true).background, QColor(0, 0, 0));
+    EXPECT_FALSE(foundFileColours("", false).text.has_value());
+    EXPECT_FALSE(foundFileColours("", false).background.has_value());
 }
 
 }  // namespace

@@ -48,8 +48,8 @@ TEST(RecoveryWindow, ScanEndsWithEverythingTickedTheTreeClosedAndBackAndNextOffe
     const auto& paths = windowMediaPaths();
     ASSERT_EQ(window.foundModel()->rowCount(), static_cast<int>(paths.size()));
     for (std::size_t row = 0; row < paths.size(); ++row) {
-        EXPECT_EQ(window.catalog().row(row).path, paths[row]);
-        EXPECT_TRUE(window.catalog().row(row).checked) << row;
+        EXPECT_EQ(window.catalog().row(row).path(), paths[row]);
+        EXPECT_TRUE(window.catalog().row(row).checked()) << row;
     }
     const QModelIndex top = window.treeModel()->index(0, 0);
     EXPECT_EQ(top.data().toString(), QStringLiteral("TAPE MEDIA"));
@@ -123,7 +123,7 @@ TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirs
     EXPECT_TRUE(window.scanStopRequested());
     ASSERT_TRUE(waitForScanEnd(window));
     EXPECT_EQ(window.foundModel()->rowCount(), 6);
-    for (std::size_t row = 0; row < 6; ++row) EXPECT_TRUE(window.catalog().row(row).checked);
+    for (std::size_t row = 0; row < 6; ++row) EXPECT_TRUE(window.catalog().row(row).checked());
     EXPECT_EQ(mark(daily), 2);
 }
 

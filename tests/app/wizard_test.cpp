@@ -193,7 +193,7 @@ TEST(Wizard, CreateImageCopiesTheTapeByteForByteThenScansTheImageAndReturnsToThe
     ASSERT_TRUE(waitForScanEnd(*recovery));
     ASSERT_EQ(recovery->foundModel()->rowCount(), static_cast<int>(windowMediaPaths().size()));
     for (std::size_t row = 0; row < windowMediaPaths().size(); ++row)
-        EXPECT_EQ(recovery->catalog().row(row).path, windowMediaPaths()[row]);
+        EXPECT_EQ(recovery->catalog().row(row).path(), windowMediaPaths()[row]);
     QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
     QTRY_VERIFY(wizard.window.isVisible());
     EXPECT_EQ(wizard.window.recoveryWindow(), nullptr);

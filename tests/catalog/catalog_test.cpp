@@ -46,12 +46,12 @@ TEST(InsertPath, ComponentsBeforeEachBackslashBecomeNodesMatchedByExactText) {
 TEST(InsertPath, ReexpandsNodesCollapsedByFinishScan) {
     Catalog catalog(std::make_shared<ExtensionFileInfo>());
     const NodeId docs = catalog.InsertPath("TAPE MEDIA\\SET\\docs\\a.txt");
-    catalog.AppendRow("TAPE MEDIA\\SET\\docs\\a.txt", FileRow{});
+    catalog.AppendRow("TAPE MEDIA\\SET\\docs\\a.txt", FoundFile{});
     catalog.FinishScan();
     EXPECT_TRUE(catalog.node(catalog.roots()[0]).expanded);
     EXPECT_FALSE(catalog.node(docs).expanded);
     EXPECT_EQ(catalog.node(docs).state, CheckState::Checked);
-    EXPECT_TRUE(catalog.row(0).checked);
+    EXPECT_TRUE(catalog.row(0).checked());
     EXPECT_EQ(catalog.InsertPath("TAPE MEDIA\\SET\\docs\\b.txt"), docs);
     EXPECT_TRUE(catalog.node(docs).expanded);
 }
@@ -60,10 +60,10 @@ TEST(AppendRow, PathsAreCopiedAndStayValidAcrossManyRows) {
     Catalog catalog(std::make_shared<ExtensionFileInfo>());
     for (int i = 0; i < 50000; ++i) {
         std::string path = "TAPE MEDIA\\BACKUP SET 1()\\dir\\file" + std::to_string(i) + ".txt";
-        catalog.AppendRow(path, FileRow{});
+        catalog.AppendRow(path, FoundFile{});
     }
-    EXPECT_EQ(catalog.row(0).path, "TAPE MEDIA\\BACKUP SET 1()\\dir\\file0.txt");
-    EXPECT_EQ(catalog.row(49999).path, "TAPE MEDIA\\BACKUP SET 1()\\dir\\file49999.txt");
+    EXPECT_EQ(catalog.row(0).path(), "TAPE MEDIA\\BACKUP SET 1()\\dir\\file0.txt");
+    EXPECT_EQ(catalog.row(49999).path(), "TAPE MEDIA\\BACKUP SET 1()\\dir\\file49999.txt");
 }
 
 // A window reads rows and nodes while the scan appends more: an element must keep its address as the
@@ -86,14 +86,50 @@ TEST(StableVector, ElementsKeepTheirAddressAndValueAsItGrows) {
     EXPECT_EQ(strings[0], "again");
 }
 
+// Rows keep their path as the folder part, shared by the rows of one folder, and the name; a path given in
+// pieces is kept as the split at its last backslash would make it. Tape positions stay with their rows.
+TEST(AppendRow, PathsKeepTheirFolderOnceAndSplitAtTheLastBackslash) {
+    Catalog catalog(std::make_shared<ExtensionFileInfo>());
+    FoundFile onTape, withData;
+    onTape.size = 7;
+    onTape.chunkIndex = 3;
+    onTape.dataOffsetInChunk = 90;
+    withData.dataOffset = 5;
+    catalog.AppendRow("TAPE MEDIA\\S\\D\\a.txt", FoundFile{});
+    catalog.AppendRow("TAPE MEDIA\\S\\D\\b.txt", onTape);
+    catalog.AppendRow(RowPath{"TAPE MEDIA\\S\\", "D\\c.txt"}, withData);
+    catalog.AppendRow(RowPath{"TAPE MEDIA\\S\\D", "x.txt"}, FoundFile{});
+    catalog.AppendRow("no separator", FoundFile{});
+    EXPECT_EQ(catalog.row(0).path().folder.data(), catalog.row(1).path().folder.data());
+    EXPECT_EQ(catalog.row(2).path().folder.data(), catalog.row(0).path().folder.data());
+    EXPECT_EQ(catalog.row(2).path().name, "c.txt");
+    EXPECT_EQ(catalog.row(3).path().folder, "TAPE MEDIA\\S\\");
+    EXPECT_EQ(catalog.row(3).path().name, "Dx.txt");
+    EXPECT_EQ(catalog.row(4).path().folder, "");
+    EXPECT_EQ(catalog.row(4).path(), "no separator");
+    EXPECT_TRUE(catalog.row(1).path().starts_with("TAPE MEDIA\\S\\D\\b"));
+    EXPECT_FALSE(catalog.row(1).path().starts_with("TAPE MEDIA\\S\\D\\a"));
+    EXPECT_EQ(catalog.row(1).size(), 7u);
+    EXPECT_EQ(catalog.row(1).chunkIndex(), 3u);
+    EXPECT_EQ(catalog.row(1).dataOffsetInChunk(), 90u);
+    EXPECT_FALSE(catalog.row(1).dataOffset());
+    EXPECT_FALSE(catalog.row(0).chunkIndex());
+    EXPECT_FALSE(catalog.row(2).chunkIndex());
+    EXPECT_EQ(catalog.row(2).dataOffset(), 5u);
+    catalog.SetChecked(1, true);
+    EXPECT_TRUE(catalog.row(1).checked());
+    EXPECT_FALSE(catalog.row(0).checked());
+    EXPECT_EQ(catalog.row(1).size(), 7u);  // the check shares its word with the other marks
+}
+
 // An empty path as the first row used to take the last of no path blocks (back() of an empty vector)
 // and crash.
 TEST(AppendRow, EmptyPathIsStoredWithoutTouchingThePathBlocks) {
     Catalog catalog(std::make_shared<ExtensionFileInfo>());
-    EXPECT_EQ(catalog.AppendRow("", FileRow{}), 0u);
-    EXPECT_EQ(catalog.AppendRow("TAPE MEDIA\\S\\A.TXT", FileRow{}), 1u);
-    EXPECT_EQ(catalog.row(0).path, "");
-    EXPECT_EQ(catalog.row(1).path, "TAPE MEDIA\\S\\A.TXT");
+    EXPECT_EQ(catalog.AppendRow("", FoundFile{}), 0u);
+    EXPECT_EQ(catalog.AppendRow("TAPE MEDIA\\S\\A.TXT", FoundFile{}), 1u);
+    EXPECT_EQ(catalog.row(0).path(), "");
+    EXPECT_EQ(catalog.row(1).path(), "TAPE MEDIA\\S\\A.TXT");
 }
 
 TEST(FileTypeKey, TypeDependsOnTheNameFromItsFirstDot) {

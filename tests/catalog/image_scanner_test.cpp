@@ -79,7 +79,7 @@ TEST_F(ImageScannerTest, LongerTailIsExaminedWithoutMovingProgress) {
     const std::size_t data = PutFile(bytes, 65536 + 512, u"TAIL.TXT", 3);
     EXPECT_EQ(Scan(bytes), 1);
     ASSERT_EQ(catalog.rowCount(), 1u);
-    EXPECT_EQ(catalog.row(0).dataOffset, data);
+    EXPECT_EQ(catalog.row(0).dataOffset(), data);
     EXPECT_EQ(sink.progress, (std::vector<int>{98}));
     EXPECT_EQ(sink.positions.size(), 1u);
 }
@@ -115,8 +115,8 @@ TEST_F(ImageScannerTest, FileInTheLastSlotFindsItsStreamInTheNextChunk) {
     PutFile(bytes, 65536 - 512, u"EDGE.TXT", 77, 508);
     EXPECT_EQ(Scan(bytes), 1);
     ASSERT_EQ(catalog.rowCount(), 1u);
-    EXPECT_EQ(catalog.row(0).size, 77u);
-    EXPECT_EQ(catalog.row(0).dataOffset, 65536u - 4 + 22);
+    EXPECT_EQ(catalog.row(0).size(), 77u);
+    EXPECT_EQ(catalog.row(0).dataOffset(), 65536u - 4 + 22);
 }
 
 TEST_F(ImageScannerTest, StopFromAnotherThreadEndsTheScanBeforeTheNextSlot) {
@@ -197,7 +197,7 @@ TEST_F(ImageScannerTest, UnreadableChunksAreSkippedCountedAndNamed) {
     ImageScanSummary summary;
     EXPECT_EQ(ScanImageFile(image, catalog, sink, active, &summary), 1);
     std::vector<std::string> paths;
-    for (std::size_t i = 0; i < catalog.rowCount(); ++i) paths.emplace_back(catalog.row(i).path);
+    for (std::size_t i = 0; i < catalog.rowCount(); ++i) paths.push_back(catalog.row(i).path().str());
     EXPECT_EQ(paths, (std::vector<std::string>{
                          "TAPE MEDIA\\BACKUP SET 0\\A.TXT", "TAPE MEDIA\\BACKUP SET 0\\B.TXT",
                          "TAPE MEDIA\\BACKUP SET 0\\D.TXT", "TAPE MEDIA\\BACKUP SET 0\\TAIL.TXT"}));
@@ -271,7 +271,7 @@ TEST_F(ImageScannerTest, DevicesAndPipesAreRefusedAndDisksScanWithTheirOwnSize) 
     std::atomic<bool> active{true};
     EXPECT_EQ(ScanImageFile(image, catalog, sink, active), 1);
     ASSERT_EQ(catalog.rowCount(), 1u);
-    EXPECT_EQ(catalog.row(0).path, "TAPE MEDIA\\BACKUP SET 0\\ON.DISK");
+    EXPECT_EQ(catalog.row(0).path(), "TAPE MEDIA\\BACKUP SET 0\\ON.DISK");
 }
 
 TEST_F(ImageScannerTest, MissingImageOrFolderFailsToOpenWithTheReason) {

@@ -27,7 +27,7 @@ class HandlerTest : public ::testing::Test {
     }
     std::vector<std::string> Paths() const {
         std::vector<std::string> paths;
-        for (std::size_t i = 0; i < catalog.rowCount(); ++i) paths.emplace_back(catalog.row(i).path);
+        for (std::size_t i = 0; i < catalog.rowCount(); ++i) paths.push_back(catalog.row(i).path().str());
         return paths;
     }
     std::vector<std::string> Nodes() const {
@@ -126,9 +126,9 @@ TEST_F(HandlerTest, FilesWithoutShortExtensionsGetTheirDataPositionAndNode) {
     const std::size_t archive = PutFile(bytes, 1024, u"archive.backup", 12);
     Scan(1 << 20);
     ASSERT_EQ(catalog.rowCount(), 2u);
-    EXPECT_EQ(catalog.row(0).dataOffset, (1u << 20) + readme);
-    EXPECT_EQ(catalog.row(0).size, 11u);
-    EXPECT_EQ(catalog.row(1).dataOffset, (1u << 20) + archive);
+    EXPECT_EQ(catalog.row(0).dataOffset(), (1u << 20) + readme);
+    EXPECT_EQ(catalog.row(0).size(), 11u);
+    EXPECT_EQ(catalog.row(1).dataOffset(), (1u << 20) + archive);
     EXPECT_EQ(sink.statuses.back(), "Total File Found :2");
     EXPECT_EQ(context.filesFound, 2u);
 }
@@ -155,9 +155,9 @@ TEST_F(HandlerTest, PathsOverTwoHundredSixtyCharactersAreKept) {
     PutFile(bytes, 2560, u"B.TXT");
     Scan();
     ASSERT_EQ(catalog.rowCount(), 2u);
-    EXPECT_EQ(catalog.row(0).path.substr(0, 24), "TAPE MEDIA\\BACKUP SET 0\\");
+    EXPECT_EQ(catalog.row(0).path().str().substr(0, 24), "TAPE MEDIA\\BACKUP SET 0\\");
     const std::string longDirectory = "TAPE MEDIA\\BACKUP SET 0\\" + std::string(250, 'D') + "\\";
-    EXPECT_EQ(catalog.row(1).path, longDirectory + "B.TXT");
+    EXPECT_EQ(catalog.row(1).path(), longDirectory + "B.TXT");
     EXPECT_EQ(Nodes().back(), longDirectory);
     EXPECT_EQ(Nodes().size(), 4u);
 }
@@ -166,9 +166,9 @@ TEST_F(HandlerTest, FullSixtyFourBitLengthsAndTapeChunkIndex) {
     PutFile(bytes, 0, u"BIG.VHD", 0x1'2345'6789ull);
     Scan(0, 7);
     ASSERT_EQ(catalog.rowCount(), 1u);
-    EXPECT_EQ(catalog.row(0).size, 0x1'2345'6789ull);
+    EXPECT_EQ(catalog.row(0).size(), 0x1'2345'6789ull);
     EXPECT_EQ(catalog.row(0).SizeText(), "4886718345");
-    EXPECT_EQ(catalog.row(0).chunkIndex, 7u);
+    EXPECT_EQ(catalog.row(0).chunkIndex(), 7u);
 }
 
 TEST_F(HandlerTest, StanBeyondTheWindowIsFoundByFollowingTheStreamHeaders) {
@@ -180,8 +180,8 @@ TEST_F(HandlerTest, StanBeyondTheWindowIsFoundByFollowingTheStreamHeaders) {
     PutStreamHeader(bytes, 700, "STAN", 42);
     Scan();
     ASSERT_EQ(catalog.rowCount(), 1u);
-    EXPECT_EQ(catalog.row(0).dataOffset, 722u);
-    EXPECT_EQ(catalog.row(0).size, 42u);
+    EXPECT_EQ(catalog.row(0).dataOffset(), 722u);
+    EXPECT_EQ(catalog.row(0).size(), 42u);
 }
 
 TEST_F(HandlerTest, StreamWalkStopsAtBadChecksumsAndPadding) {
@@ -198,8 +198,8 @@ TEST_F(HandlerTest, StreamWalkStopsAtBadChecksumsAndPadding) {
     PutStreamHeader(bytes, 1024 + 736, "STAN", 42);  // behind the padding: not this file's data
     Scan();
     ASSERT_EQ(catalog.rowCount(), 2u);
-    EXPECT_FALSE(catalog.row(0).dataOffset);
-    EXPECT_FALSE(catalog.row(1).dataOffset);
+    EXPECT_FALSE(catalog.row(0).dataOffset());
+    EXPECT_FALSE(catalog.row(1).dataOffset());
     EXPECT_EQ(context.filesFound, 0u);
 }
 
@@ -210,8 +210,8 @@ TEST_F(HandlerTest, WindowSearchTakesTheFirstStanWithinFiveHundredTwelveBytes) {
     PutLE64(bytes, 308, 9);
     PutTag(bytes, 400, "STAN");
     Scan();
-    EXPECT_EQ(catalog.row(0).dataOffset, 322u);
-    EXPECT_EQ(catalog.row(0).size, 9u);
+    EXPECT_EQ(catalog.row(0).dataOffset(), 322u);
+    EXPECT_EQ(catalog.row(0).size(), 9u);
 }
 
 // ExamineSlot used to take the slot's 512 bytes as a subspan without checking that the chunk held them,
@@ -232,7 +232,7 @@ TEST_F(HandlerTest, ModificationDateIsKeptAsStored) {
     const std::uint8_t date[] = {0x1F, 0x33, 0x3F, 0x41, 0xDE};  // 1996-12-31 20:07:30
     std::copy(std::begin(date), std::end(date), bytes.begin() + 56);
     Scan();
-    EXPECT_EQ(catalog.row(0).modified, 0x1F333F41DEull);
+    EXPECT_EQ(catalog.row(0).modified(), 0x1F333F41DEull);
 }
 
 }  // namespace

@@ -84,9 +84,9 @@ class WrittenMediaTest : public ::testing::Test {
         for (std::size_t i = first; i < manifest.files.size(); ++i, ++row) {
             const auto& file = manifest.files[i];
             ASSERT_LT(row, catalog.rowCount()) << file.name;
-            EXPECT_EQ(catalog.row(row).path, ExpectedPath(manifest, file, setsLost));
-            EXPECT_EQ(catalog.row(row).dataOffset, *file.dataOffset + shift) << file.name;
-            EXPECT_EQ(catalog.row(row).size, file.declaredLength) << file.name;
+            EXPECT_EQ(catalog.row(row).path(), ExpectedPath(manifest, file, setsLost));
+            EXPECT_EQ(catalog.row(row).dataOffset(), *file.dataOffset + shift) << file.name;
+            EXPECT_EQ(catalog.row(row).size(), file.declaredLength) << file.name;
         }
         EXPECT_EQ(row, catalog.rowCount());
     }
@@ -136,8 +136,8 @@ TEST_F(WrittenMediaTest, ZeroedSetBlockLeavesItsFilesUnderThePreviousLabel) {
     std::fill_n(sink.bytes.begin() + static_cast<std::ptrdiff_t>(manifest.sets[1].ssetOffset), 512, 0);
     const auto catalog = ScanBytes(sink.bytes);
     ASSERT_EQ(catalog->rowCount(), 9u);
-    EXPECT_EQ(catalog->row(5).path, "TAPE MEDIA\\BACKUP SET 1(_Daily)\\Donn\u00e9es\\r\u00e9sum\u00e9.doc");
-    EXPECT_EQ(catalog->row(8).path, "TAPE MEDIA\\BACKUP SET 2(_Packed)\\LOGS\\big.log");
+    EXPECT_EQ(catalog->row(5).path(), "TAPE MEDIA\\BACKUP SET 1(_Daily)\\Donn\u00e9es\\r\u00e9sum\u00e9.doc");
+    EXPECT_EQ(catalog->row(8).path(), "TAPE MEDIA\\BACKUP SET 2(_Packed)\\LOGS\\big.log");
 }
 
 TEST_F(WrittenMediaTest, ShiftedMediumHasNothingOnTheSlotGridAndTruncatedMediumKeepsWhatItHolds) {
@@ -155,7 +155,7 @@ TEST_F(WrittenMediaTest, ShiftedMediumHasNothingOnTheSlotGridAndTruncatedMediumK
         sink.bytes.begin(), sink.bytes.begin() + static_cast<std::ptrdiff_t>(big.fileBlockOffset + 600));
     const auto catalog = ScanBytes(truncated);
     ASSERT_EQ(catalog->rowCount(), 4u);
-    EXPECT_EQ(catalog->row(3).dataOffset, big.dataOffset);
+    EXPECT_EQ(catalog->row(3).dataOffset(), big.dataOffset);
 }
 
 constexpr ImageScanOptions kDeep{.deep = true};
@@ -165,8 +165,8 @@ std::string Describe(const Catalog& catalog) {
     std::string text;
     for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
         const auto& row = catalog.row(i);
-        text += std::string(row.path) + " " + row.SizeText() + " " +
-                (row.dataOffset ? std::to_string(*row.dataOffset) : "-") + "\n";
+        text += row.path().str() + " " + row.SizeText() + " " +
+                (row.dataOffset() ? std::to_string(*row.dataOffset()) : "-") + "\n";
     }
     for (NodeId id : catalog.PreOrder()) text += catalog.FullPath(id) + "\n";
     for (const auto& label : catalog.setLabels()) text += label + "\n";
@@ -221,8 +221,8 @@ TEST_F(WrittenMediaTest, DeepScanFindsTheFilesOfCutShiftedAndJunkedMedia) {
     ASSERT_EQ(deep->rowCount(), manifest.files.size());
     for (std::size_t i = 0; i < manifest.files.size(); ++i) {
         const auto& file = manifest.files[i];
-        EXPECT_EQ(deep->row(i).path, ExpectedPath(manifest, file));
-        EXPECT_EQ(deep->row(i).dataOffset, *file.dataOffset + (file.fileBlockOffset >= junkAt ? 7 : 0));
+        EXPECT_EQ(deep->row(i).path(), ExpectedPath(manifest, file));
+        EXPECT_EQ(deep->row(i).dataOffset(), *file.dataOffset + (file.fileBlockOffset >= junkAt ? 7 : 0));
     }
 }
 

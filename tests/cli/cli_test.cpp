@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -83,6 +84,19 @@ TEST_F(CliTest, ListTextShowsTreeRowsAndStatus) {
     EXPECT_NE(result.out.find("\nTotal File Found :1\n"), std::string::npos);
 }
 
+// A listing that could not be written (a full disk) used to end with status 0, the listing cut short.
+TEST_F(CliTest, ListingThatCannotBeWrittenFailsAndSaysWhy) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to write to";
+    const std::string image = WriteImage(SmallImage());
+    for (const char* form : {"list --json ", "list "}) {
+        const auto result = Run(form + image + " >/dev/full");
+        EXPECT_EQ(result.status, 1) << form;
+        EXPECT_NE(result.err.find("cannot write the listing: " + std::string(std::strerror(ENOSPC))),
+                  std::string::npos)
+            << result.err;
+    }
+}
+
 // A medium holding backup sets but no folder or file blocks (as a database backup does) used to list
 // nothing at all, not even the sets.
 TEST_F(CliTest, SetsWithoutFilesAreNamedAndSaidToHoldNone) {
@@ -158,7 +172,7 @@ TEST_F(CliTest, UnreadablePartsOfAnImageAreNamedAndListExitsOne) {
 TEST_F(CliTest, BadSourcesAndBadCommandLinesFailClearly) {
     auto missing = Run("list " + (dir / "absent.img").string());
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "ostrum-tape-cli: cannot open '" + (dir / "absent.img").string() +
+    EXPECT_EQ(missing.err, "ostrum-tape-cli: list: cannot open '" + (dir / "absent.img").string() +
                                "': No such file or directory\n");
     EXPECT_EQ(missing.out, "");
 

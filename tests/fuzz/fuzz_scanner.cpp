@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Every row the scan made must satisfy the catalog's own promises.
         for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
             const auto& row = catalog.row(i);
-            if (!row.path.starts_with(kMediaRootPrefix)) __builtin_trap();
-            if (row.dataOffset && *row.dataOffset > bytes.size() + kChunk + 2048) __builtin_trap();
+            if (!row.path().starts_with(kMediaRootPrefix)) __builtin_trap();
+            if (row.dataOffset() && *row.dataOffset() > bytes.size() + kChunk + 2048) __builtin_trap();
         }
     }
     return 0;

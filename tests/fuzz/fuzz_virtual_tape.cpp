@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tape::TapeScanSummary summary;
     if (tape::ScanTape(devices, "//./tape0", catalog, sink, active, stop, &summary) != 1) __builtin_trap();
     for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
-        if (!catalog.row(i).path.starts_with(catalog::kMediaRootPrefix)) __builtin_trap();
+        if (!catalog.row(i).path().starts_with(catalog::kMediaRootPrefix)) __builtin_trap();
     }
     if (devices.Attached(0)->inUse()) __builtin_trap();  // every drive closed again
     return 0;

@@ -308,6 +308,101 @@ TEST(WriterLyingHeaders, DeclaredLengthDiffersFromTheBytesWritten) {
     EXPECT_EQ(slice(img, m.imageSize - 512, 4), bytesOf("EOTM"));
 }
 
+TEST(WriterSparse, RunsFollowAnEmptySparseStanInSparStreamsOfEitherFraming) {
+    MediaDescription media{.tape = {.logicalBlockSize = 512}};
+    const std::vector<SparseExtent> runs = {{3, 5}, {70000, 600}};
+    media.sets.push_back(
+        {.info = {.name = "holes", .compressed = true},
+         .entries = {
+             FileEntry{.name = "A.VHD", .data = GeneratedData{.size = 100000, .seed = 5}, .sparse = runs},
+             FileEntry{.name = "B.VHD",
+                       .data = GeneratedData{.size = 70600, .seed = 6},
+                       .sparse = runs,
+                       .sparseFrame = SparseFrame::OffsetOnly}}});
+    MemorySink sink;
+    const Manifest m = writeMedia(media, sink);
+    const Walk walk = walkImage(sink.bytes, 512);
+    ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
+    const auto files = walk.ofType("FILE");
+    ASSERT_EQ(files.size(), 2u);
+    for (std::size_t f = 0; f < 2; ++f) {
+        SCOPED_TRACE(f);
+        const auto data = expectedBytes(std::get<FileEntry>(media.sets[0].entries[f]).data);
+        const std::uint64_t frame = f == 0 ? 16 : 8;
+        EXPECT_EQ(files[f]->displayableSize, data.size());
+        EXPECT_TRUE(m.files[f].sparse);
+        EXPECT_FALSE(m.files[f].compressed);
+        const auto& streams = files[f]->streams;
+        ASSERT_GE(streams.size(), 3u);
+        EXPECT_EQ(streams[0].id, "STAN");
+        EXPECT_EQ(streams[0].length, 0u);
+        EXPECT_EQ(streams[0].fileSystemAttributes & 0x8, 0x8);
+        EXPECT_EQ(streams[0].mediaFormatAttributes & 0x10, 0);
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            const WalkedStream& spar = streams[1 + r];
+            EXPECT_EQ(spar.id, "SPAR");
+            EXPECT_EQ(spar.length, frame + runs[r].length);
+            EXPECT_EQ(readU64(sink.bytes, spar.dataOffset()), runs[r].offset);
+            if (frame == 16) {
+                EXPECT_EQ(readU64(sink.bytes, spar.dataOffset() + 8), runs[r].length);
+            }
+            EXPECT_EQ(slice(sink.bytes, spar.dataOffset() + frame, runs[r].length),
+                      slice(data, runs[r].offset, runs[r].length));
+        }
+    }
+    media.sets[0].entries = {
+        FileEntry{.name = "BAD.VHD", .data = bytesOf("abcdef"), .sparse = {{{4, 1}, {2, 1}}}}};
+    MemorySink rejected;
+    EXPECT_THROW(writeMedia(media, rejected), MediaError) << "runs out of order";
+}
+
+TEST(WriterSpanning, AMediumEndedInsideAFileGoesOnWithTheSetsBlocksFlaggedAsContinued) {
+    MediaDescription media{.tape = {.logicalBlockSize = 512, .mediaFamilyId = 0x1234}};
+    media.sets.push_back(
+        {.info = {.name = "S"},
+         .entries = {DirectoryEntry{.path = {"D"}},
+                     FileEntry{.name = "BIG", .data = GeneratedData{.size = 10000, .seed = 8}}}});
+    MemorySink first, second;
+    std::vector<Sink*> sinks{&first, &second};
+    const Manifest m = writeSpannedMedia(media, sinks, std::vector<std::uint64_t>{3000});
+    ASSERT_EQ(m.mediumSizes, (std::vector<std::uint64_t>{first.bytes.size(), second.bytes.size()}));
+    const ManifestFile& big = m.files[0];
+    ASSERT_EQ(big.parts.size(), 2u);
+    // The first medium ends at the first logical block boundary from 3000, with an EOTM.
+    EXPECT_EQ(big.parts[0].offset + big.parts[0].length, 3072u);
+    EXPECT_EQ(slice(first.bytes, 3072, 4), bytesOf("EOTM"));
+    EXPECT_EQ(readU32(first.bytes, 3072 + 4) & 0x10000u, 0x10000u) << "no ESET on the medium to point at";
+
+    // The second: TAPE (same family, sequence 2), then SSET, VOLB, DIRB and FILE again, continued.
+    EXPECT_EQ(slice(second.bytes, 0, 4), bytesOf("TAPE"));
+    EXPECT_EQ(readU32(second.bytes, 52), 0x1234u);
+    EXPECT_EQ(readU16(second.bytes, 60), 2u);
+    std::vector<std::string> continued;
+    for (std::uint64_t at = 512; at + 512 <= big.parts[1].offset; at += 512) {
+        if (readU16(second.bytes, at + 50) != xorOfWords(second.bytes, at, 25)) continue;
+        EXPECT_EQ(readU32(second.bytes, at + 4) & 1u, 1u) << "continuation bit at " << at;
+        continued.emplace_back(second.bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                               second.bytes.begin() + static_cast<std::ptrdiff_t>(at + 4));
+    }
+    EXPECT_EQ(continued, (std::vector<std::string>{"SSET", "VOLB", "DIRB", "FILE"}));
+    // The FILE's STAN gives the bytes still to come; they start at the next logical block.
+    const std::uint64_t file = 512 * 4;
+    const std::uint64_t stan = file + readU16(second.bytes, file + 8);
+    EXPECT_EQ(slice(second.bytes, stan, 4), bytesOf("STAN"));
+    EXPECT_EQ(readU16(second.bytes, stan + 6) & 1u, 1u);
+    EXPECT_EQ(readU64(second.bytes, stan + 8), 10000u - big.parts[0].length);
+    EXPECT_EQ(big.parts[1].offset, file + 512);
+    std::vector<std::uint8_t> joined = slice(first.bytes, big.parts[0].offset, big.parts[0].length);
+    const auto rest = slice(second.bytes, big.parts[1].offset, big.parts[1].length);
+    joined.insert(joined.end(), rest.begin(), rest.end());
+    EXPECT_EQ(joined, expectedBytes(std::get<FileEntry>(media.sets[0].entries[1]).data));
+
+    MemorySink unused[3];
+    std::vector<Sink*> three{&unused[0], &unused[1], &unused[2]};
+    EXPECT_THROW(writeSpannedMedia(media, three, std::vector<std::uint64_t>{3000, 1u << 30}), MediaError)
+        << "the backup ends before the third medium begins";
+}
+
 TEST(WriterStreaming, HugeGeneratedFilesAreStreamedNotHeld) {
 #ifdef NDEBUG
     constexpr std::uint64_t kSize = 5ull << 30;  // 5 GiB

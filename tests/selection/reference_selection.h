@@ -56,7 +56,7 @@ class ReferenceSelection {
         }
         const std::string full = Full(node);
         for (std::size_t row = 0; row < checks.size(); ++row) {
-            const std::string_view path = catalog_.row(row).path;
+            const std::string path = catalog_.row(row).path().str();
             if (path.starts_with(full) && path.find('\\', full.size()) == std::string_view::npos) {
                 list.push_back({FolderRowKind::File, kNoNode, row, std::string(path.substr(full.size())),
                                 checks[row] ? CheckState::Checked : CheckState::Unchecked});
@@ -84,14 +84,14 @@ class ReferenceSelection {
     void SetFoundFilesUnder(NodeId node, bool checked) {
         const std::string full = Full(node);
         for (std::size_t row = 0; row < checks.size(); ++row) {
-            if (catalog_.row(row).path.starts_with(full)) checks[row] = checked;
+            if (catalog_.row(row).path().starts_with(full)) checks[row] = checked;
         }
     }
 
     bool AllFilesUnder(NodeId node, bool checked) const {
         const std::string full = Full(node);
         for (std::size_t row = 0; row < checks.size(); ++row) {
-            if (catalog_.row(row).path.starts_with(full) && checks[row] != checked) return false;
+            if (catalog_.row(row).path().starts_with(full) && checks[row] != checked) return false;
         }
         return true;
     }

@@ -145,7 +145,7 @@ TEST_F(ImageSaveTest, IdenticalNamesAreBothKeptAndUncheckedRowsAreLeftOut) {
     Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("first")},
                     mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("second")},
                     mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("unchecked")}}));
-    found->row(2).checked = false;
+    found->SetChecked(2, false);
     items = CheckedItems(*found);
     ASSERT_EQ(items.size(), 2u);
     for (auto policy : {ExistingFiles::KeepBoth, ExistingFiles::Skip, ExistingFiles::Overwrite}) {
@@ -187,7 +187,54 @@ TEST_F(ImageSaveTest, ManyFilesOfOneNameEachTryOneName) {
     EXPECT_EQ(report.files[2].savedAs, "BACKUP SET 1(_Daily)/A (3).TXT");
     EXPECT_EQ(report.files[kFiles - 1].savedAs,
               "BACKUP SET 1(_Daily)/A (" + std::to_string(kFiles) + ").TXT");
-    EXPECT_EQ(calls->renames, kFiles + 1);  // one more for the name that was taken before
+    EXPECT_EQ(calls->names.load(), kFiles + 1);  // one more for the name that was taken before
+}
+
+// Files are written without a name and copied inside the kernel where the system allows it; where the file
+// system takes no unnamed files, or the kernel will not copy, they get temporary names and are read and
+// written, and come back the same.
+TEST_F(ImageSaveTest, FilesComeBackWholeWhereTheKernelCopiesAndWhereItRefuses) {
+    mw::MediaDescription media = OneSet({});
+    auto& entries = media.sets[0].entries;
+    for (int i = 0; i < 40; ++i) {
+        mw::DirectoryEntry folder;
+        folder.path = {"D" + std::to_string(i % 4)};
+        entries.emplace_back(std::move(folder));
+        entries.emplace_back(Generated("S.BIN", 100 + 997 * i, i + 1));  // read with the header
+    }
+    entries.emplace_back(Generated("BIG.BIN", 3 << 20, 99));  // copied
+    // Data followed by a CSUM stream are read to be summed, small or large.
+    entries.emplace_back(
+        mw::FileEntry{.name = "SUMMED.BIN", .data = mw::GeneratedData{5000, 97}, .csum = true});
+    entries.emplace_back(
+        mw::FileEntry{.name = "LARGE.BIN", .data = mw::GeneratedData{1 << 20, 98}, .csum = true});
+    Prepare(media);
+    const auto expected = ExpectedByOffset(description, manifest);
+    for (const auto& [unnamedError, copyError] : {std::pair{0, 0}, {EOPNOTSUPP, EXDEV}, {0, EXDEV}}) {
+        SCOPED_TRACE(std::to_string(unnamedError) + " " + std::to_string(copyError));
+        fs::remove_all(destination());
+        fs::create_directories(destination());
+        auto calls = std::make_shared<TestCalls>();
+        calls->unnamedError = unnamedError;
+        calls->copyError = copyError;
+        report = SaveFiles(items, {false, image().string(), destination().string(), {}, nullptr, calls}, sink,
+                           cancel);
+        EXPECT_TRUE(report.AllSavedWhole());
+        EXPECT_EQ(ExpectSavedBytesMatch(report, items, expected, destination()), items.size());
+        EXPECT_EQ(report.totals.verified, 2u);
+        // Ten files of one name in each folder, numbered in the order of the items.
+        for (std::size_t i = 0; i < 40; ++i) {
+            const std::string number = i < 4 ? "" : " (" + std::to_string(i / 4) + ")";
+            EXPECT_EQ(report.files[i].savedAs,
+                      "BACKUP SET 1(_Daily)/D" + std::to_string(i % 4) + "/S" + number + ".BIN");
+        }
+        EXPECT_EQ(calls->renames > 0, unnamedError != 0);
+        EXPECT_EQ(calls->copies > 0, copyError == 0);
+        std::size_t kept = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(destination()))
+            kept += entry.is_regular_file();
+        EXPECT_EQ(kept, items.size());  // no temporary left behind
+    }
 }
 
 TEST_F(ImageSaveTest, FilesAreReportedSavedOnlyOnceSyncedAndAFailedSyncFailsThem) {

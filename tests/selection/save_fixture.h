@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -114,29 +115,44 @@ class CancellingSink : public RecordingSink {
     std::uint64_t at_;
 };
 
-// Passes every call on to the kernel, counting the renames and logging the syncs, and fails as a full,
-// read-only or failing destination does when told to.
+// Passes every call on to the kernel, counting the tries to name a file and logging the syncs, and fails
+// as a full, read-only or failing destination does when told to. Files are written on several threads.
 class TestCalls : public DestinationCalls {
   public:
     int CreateFile(int folder, const char* name) override {
         if (createError != 0) return errno = createError, -1;
         return DestinationCalls::CreateFile(folder, name);
     }
+    int CreateUnnamed(int folder) override {
+        if (createError != 0) return errno = createError, -1;
+        if (unnamedError != 0) return errno = unnamedError, -1;
+        return DestinationCalls::CreateUnnamed(folder);
+    }
     int MakeFolder(int parent, const char* name) override {
         if (createError != 0) return errno = createError, -1;
         return DestinationCalls::MakeFolder(parent, name);
     }
-    // Writes what fits in `room`, then fails with `fullError`.
+    // Writes (or copies) what fits in `room`, then fails with `fullError`.
     ssize_t Write(int file, const void* bytes, std::size_t count) override {
-        if (room && *room == 0) return errno = fullError, -1;
-        if (room) count = std::min<std::uint64_t>(count, *room);
-        const ssize_t done = DestinationCalls::Write(file, bytes, count);
-        if (room && done > 0) *room -= static_cast<std::uint64_t>(done);
-        return done;
+        std::lock_guard lock(mutex_);
+        if (!Fit(count)) return -1;
+        return Used(DestinationCalls::Write(file, bytes, count));
+    }
+    ssize_t CopyRange(int from, std::uint64_t& position, int to, std::size_t count) override {
+        if (copyError != 0) return errno = copyError, -1;
+        std::lock_guard lock(mutex_);
+        if (!Fit(count)) return -1;
+        ++copies;
+        return Used(DestinationCalls::CopyRange(from, position, to, count));
     }
     int Rename(int folder, const char* from, const char* to, bool replace) override {
+        ++names;
         ++renames;
         return DestinationCalls::Rename(folder, from, to, replace);
+    }
+    int LinkUnnamed(int file, int folder, const char* name) override {
+        ++names;
+        return DestinationCalls::LinkUnnamed(file, folder, name);
     }
     int SyncFileSystem(int fd) override {
         log.push_back("sync");
@@ -145,11 +161,28 @@ class TestCalls : public DestinationCalls {
     }
 
     int createError = 0;
+    int unnamedError = 0;  // the file system takes no unnamed files
+    int copyError = 0;     // the kernel copies nothing
     std::optional<std::uint64_t> room;
     int fullError = ENOSPC;
     int syncError = 0;
-    int renames = 0;
+    std::atomic<int> names = 0;
+    std::atomic<int> renames = 0;
+    std::atomic<int> copies = 0;
     std::vector<std::string> log;
+
+  private:
+    bool Fit(std::size_t& count) {
+        if (!room) return true;
+        if (*room == 0) return errno = fullError, false;
+        count = static_cast<std::size_t>(std::min<std::uint64_t>(count, *room));
+        return true;
+    }
+    ssize_t Used(ssize_t done) {
+        if (room && done > 0) *room -= static_cast<std::uint64_t>(done);
+        return done;
+    }
+    std::mutex mutex_;
 };
 
 // Every file of the description, by the position of its data on the medium.

@@ -14,7 +14,7 @@ namespace ostrum::selection {
 namespace {
 
 using catalog::Catalog;
-using catalog::FileRow;
+using catalog::FoundFile;
 using testing::ReferenceSelection;
 constexpr auto C = CheckState::Checked;
 constexpr auto U = CheckState::Unchecked;
@@ -58,7 +58,7 @@ class RandomRun {
         path += kNames[Pick(5)];
         const std::size_t order = Pick(4);
         if (order == 0) catalog.InsertPath(path, &log);
-        catalog.AppendRow(path, FileRow{}, &log);
+        catalog.AppendRow(path, FoundFile{}, &log);
         if (order == 1) catalog.InsertPath(path, &log);
     }
 
@@ -101,7 +101,7 @@ class RandomRun {
         for (NodeId node = 0; node < catalog.nodeCount(); ++node) byFullPath[reference.Full(node)] = node;
         std::vector<std::uint64_t> under(catalog.nodeCount()), checked(catalog.nodeCount());
         for (std::size_t row = 0; row < catalog.rowCount(); ++row) {
-            const std::string_view path = catalog.row(row).path;
+            const std::string path = catalog.row(row).path().str();
             for (auto end = path.find('\\'); end != std::string_view::npos; end = path.find('\\', end + 1)) {
                 const auto node = byFullPath.find(std::string(path.substr(0, end + 1)));
                 if (node == byFullPath.end()) continue;
@@ -122,7 +122,7 @@ class RandomRun {
             if (node < marks_.size() && marks_[node] != reference.marks[node]) nodes.push_back(node);
         }
         for (std::size_t row = 0; row < catalog.rowCount(); ++row) {
-            ASSERT_EQ(catalog.row(row).checked, reference.checks[row]) << row;
+            ASSERT_EQ(catalog.row(row).checked(), reference.checks[row]) << row;
             if (row < checks_.size() && checks_[row] != reference.checks[row]) rows.push_back(row);
         }
         for (std::size_t at = 0; at < reference.list.size(); ++at) {
@@ -275,7 +275,7 @@ struct Scanned {
     explicit Scanned(std::initializer_list<std::string_view> paths) {
         for (std::string_view path : paths) {
             catalog.InsertPath(path);
-            if (!path.ends_with('\\')) catalog.AppendRow(path, FileRow{});
+            if (!path.ends_with('\\')) catalog.AppendRow(path, FoundFile{});
         }
         rules.CatchUp(catalog.nodeCount(), catalog.rowCount());
         rules.FinishScan();
@@ -289,7 +289,8 @@ struct Scanned {
     CheckState Mark(std::string_view itemPath) const { return rules.Mark(Node(itemPath)); }
     std::vector<bool> Checks() const {
         std::vector<bool> checks;
-        for (std::size_t row = 0; row < catalog.rowCount(); ++row) checks.push_back(catalog.row(row).checked);
+        for (std::size_t row = 0; row < catalog.rowCount(); ++row)
+            checks.push_back(catalog.row(row).checked());
         return checks;
     }
     Catalog catalog{std::make_shared<catalog::ExtensionFileInfo>()};
@@ -404,9 +405,9 @@ TEST(SelectionRules, RowsComingBeforeTheirFoldersFindThemLater) {
     Catalog catalog(std::make_shared<catalog::ExtensionFileInfo>());
     SelectionRules rules(catalog);
     GrowthLog log;
-    catalog.AppendRow("TAPE MEDIA\\S\\A\\B\\README", FileRow{}, &log);  // no node made for it
+    catalog.AppendRow("TAPE MEDIA\\S\\A\\B\\README", FoundFile{}, &log);  // no node made for it
     catalog.InsertPath("TAPE MEDIA\\S\\A\\x.txt", &log);
-    catalog.AppendRow("TAPE MEDIA\\S\\A\\x.txt", FileRow{}, &log);
+    catalog.AppendRow("TAPE MEDIA\\S\\A\\x.txt", FoundFile{}, &log);
     for (const auto& event : log.events) {
         event.node ? rules.NodeAdded(static_cast<NodeId>(event.index)) : rules.RowAdded(event.index);
     }
@@ -416,8 +417,8 @@ TEST(SelectionRules, RowsComingBeforeTheirFoldersFindThemLater) {
     ASSERT_EQ(rules.FolderRowCount(), 2u);  // "..", x.txt
     // A file name with a backslash makes a folder B, and its row lies in it.
     const NodeId b = catalog.node(catalog.InsertPath("TAPE MEDIA\\S\\A\\B\\c\\d.txt")).parent;
-    catalog.AppendRow("TAPE MEDIA\\S\\A\\B\\c\\d.txt", FileRow{});
-    catalog.AppendRow("TAPE MEDIA\\S\\A\\y", FileRow{});
+    catalog.AppendRow("TAPE MEDIA\\S\\A\\B\\c\\d.txt", FoundFile{});
+    catalog.AppendRow("TAPE MEDIA\\S\\A\\y", FoundFile{});
     const auto changes = rules.CatchUp(catalog.nodeCount(), catalog.rowCount());
     EXPECT_EQ(changes.folderRowsInserted, (std::vector<RowRange>{{1, 2}, {3, 4}}));  // B, then y
     EXPECT_EQ(rules.FilesUnder(b), 2u);
@@ -427,9 +428,9 @@ TEST(SelectionRules, RowsComingBeforeTheirFoldersFindThemLater) {
     ASSERT_EQ(rules.FolderRowCount(), 3u);  // "..", c, README
     EXPECT_EQ(rules.FolderRowName(2), "README");
     rules.ToggleNodeCheck(b);
-    EXPECT_FALSE(catalog.row(0).checked);
-    EXPECT_FALSE(catalog.row(2).checked);
-    EXPECT_TRUE(catalog.row(1).checked);
+    EXPECT_FALSE(catalog.row(0).checked());
+    EXPECT_FALSE(catalog.row(2).checked());
+    EXPECT_TRUE(catalog.row(1).checked());
 }
 
 }  // namespace

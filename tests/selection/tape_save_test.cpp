@@ -59,8 +59,9 @@ class TapeSaveTest : public ::testing::Test {
             // Items are the catalog's rows in order unless a test reordered them; find the row by path and
             // offset.
             std::size_t row = 0;
-            while (row < found->rowCount() && (found->row(row).path != items[result.item].catalogPath ||
-                                               found->row(row).dataOffset != items[result.item].dataOffset)) {
+            while (row < found->rowCount() &&
+                   (!(found->row(row).path() == items[result.item].catalogPath) ||
+                    found->row(row).dataOffset() != items[result.item].dataOffset)) {
                 ++row;
             }
             ASSERT_LT(row, found->rowCount());

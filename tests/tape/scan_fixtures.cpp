@@ -29,8 +29,8 @@ std::vector<std::string> RowLines(const catalog::Catalog& catalog, bool withOffs
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
         const catalog::FileRow& row = catalog.row(i);
-        std::string line = std::string(row.path) + "|" + Optional(row.size);
-        if (withOffsets) line += "|" + Optional(row.dataOffset) + "|" + Optional(row.chunkIndex);
+        std::string line = row.path().str() + "|" + Optional(row.size());
+        if (withOffsets) line += "|" + Optional(row.dataOffset()) + "|" + Optional(row.chunkIndex());
         lines.push_back(line);
     }
     return lines;

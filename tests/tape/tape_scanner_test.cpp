@@ -312,10 +312,10 @@ TEST_P(TapeAndImageTest, ScanOfTheTapeFindsWhatTheScanOfItsImageFinds) {
         const auto& row = fromTape->row(i);
         std::uint64_t marksBefore = 0;
         for (std::uint64_t mark : manifest.filemarks) marksBefore += mark <= file.fileBlockOffset ? 1 : 0;
-        EXPECT_EQ(row.dataOffset, file.dataOffset) << file.name;
-        EXPECT_EQ(row.dataOffset, fromImage->row(i).dataOffset) << file.name;
-        EXPECT_EQ(row.chunkIndex, file.fileBlockOffset / readSize - 1 + marksBefore) << file.name;
-        EXPECT_FALSE(fromImage->row(i).chunkIndex);
+        EXPECT_EQ(row.dataOffset(), file.dataOffset) << file.name;
+        EXPECT_EQ(row.dataOffset(), fromImage->row(i).dataOffset()) << file.name;
+        EXPECT_EQ(row.chunkIndex(), file.fileBlockOffset / readSize - 1 + marksBefore) << file.name;
+        EXPECT_FALSE(fromImage->row(i).chunkIndex());
     }
 }
 

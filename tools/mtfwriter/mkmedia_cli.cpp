@@ -47,6 +47,12 @@ media options:
   --logical-block-size N    MTF logical block size, 512 or 1024 (default 1024)
   --soft-filemarks          write SFMB blocks for filemarks, as .bkf files have (images only)
   --manifest FILE           also write where every file landed, as JSON
+  --media-catalog           end every set with the medium's own catalog (Type 1: the set's
+                            file and folder detail and the set map)
+  --split-at BYTE OUT2      spread the backup over two media, as a backup program does when a
+                            tape is full: OUT ends at the first place at or after BYTE where
+                            a medium may end (before a folder or file, or inside a file's
+                            data), and the rest goes on in OUT2
 
 Numbers may end in K, M, G or T (powers of 1024).
 )";
@@ -120,7 +126,9 @@ const OptionSpec kMediaOptions = {{"--tap", 0},
                                   {"--block-size", 1},
                                   {"--logical-block-size", 1},
                                   {"--soft-filemarks", 0},
-                                  {"--manifest", 1}};
+                                  {"--manifest", 1},
+                                  {"--media-catalog", 0},
+                                  {"--split-at", 2}};
 
 OptionSpec withMediaOptions(OptionSpec extra) {
     extra.insert(kMediaOptions.begin(), kMediaOptions.end());
@@ -141,6 +149,8 @@ struct MediaSettings {
     std::uint16_t logicalBlockSize = 1024;
     bool softFilemarks = false;
     std::optional<fs::path> manifest{};
+    bool mediaCatalog = false;
+    std::optional<std::pair<std::uint64_t, fs::path>> split{};  // where the first medium ends, the second
 };
 
 MediaSettings mediaSettings(const CommandLine& cl, const fs::path& out) {
@@ -159,28 +169,44 @@ MediaSettings mediaSettings(const CommandLine& cl, const fs::path& out) {
     if (s.softFilemarks && s.tap)
         throw UsageError("--soft-filemarks is for image files; a .tap has real tape marks");
     if (cl.has("--manifest")) s.manifest = cl.value("--manifest");
+    s.mediaCatalog = cl.has("--media-catalog");
+    if (cl.has("--split-at")) {
+        s.split.emplace(parseNumber(cl.value("--split-at", 0), "--split-at"), cl.value("--split-at", 1));
+    }
     return s;
 }
 
-// Writes the medium through `write`, removing a half-written output file when it fails.
-Manifest produce(const MediaSettings& s, const std::function<Manifest(Sink&, const WriterOptions&)>& write) {
+using WriteMedia =
+    std::function<Manifest(std::span<Sink* const>, std::span<const std::uint64_t>, const WriterOptions&)>;
+
+// Writes the media through `write`, removing half-written output files when it fails.
+Manifest produce(const MediaSettings& s, const WriteMedia& write) {
     const WriterOptions options{.physicalBlockSize = s.blockSize,
                                 .softFilemarks = s.softFilemarks,
                                 .recordFiles = s.manifest.has_value()};
+    std::vector<fs::path> outputs{s.out};
+    std::vector<std::uint64_t> endsAt;
+    if (s.split) {
+        outputs.push_back(s.split->second);
+        endsAt.push_back(s.split->first);
+    }
     try {
-        Manifest manifest;
-        if (s.tap) {
-            TapFileSink sink(s.out, s.blockSize);
-            manifest = write(sink, options);
-        } else {
-            ImageFileSink sink(s.out);
-            manifest = write(sink, options);
+        std::vector<std::unique_ptr<Sink>> sinks;
+        std::vector<Sink*> media;
+        for (const fs::path& out : outputs) {
+            if (s.tap) {
+                sinks.push_back(std::make_unique<TapFileSink>(out, s.blockSize));
+            } else {
+                sinks.push_back(std::make_unique<ImageFileSink>(out));
+            }
+            media.push_back(sinks.back().get());
         }
+        Manifest manifest = write(media, endsAt, options);
         if (s.manifest) writeManifestJson(manifest, *s.manifest);
         return manifest;
     } catch (...) {
         std::error_code ec;
-        fs::remove(s.out, ec);
+        for (const fs::path& out : outputs) fs::remove(out, ec);
         throw;
     }
 }
@@ -190,6 +216,10 @@ void report(std::ostream& out, const MediaSettings& s, const Manifest& m) {
         << (s.tap ? ".tap with " + std::to_string(s.blockSize) + "-byte records" : "image") << ", "
         << m.sets.size() << (m.sets.size() == 1 ? " set, " : " sets, ") << m.fileCount
         << (m.fileCount == 1 ? " file, " : " files, ") << m.imageSize << " bytes of tape data\n";
+    if (s.split) {
+        out << "spread over two media: " << s.out.string() << " holds " << m.mediumSizes.front() << " bytes, "
+            << s.split->second.string() << " " << m.mediumSizes.back() << "\n";
+    }
     if (s.manifest) out << "manifest: " << s.manifest->string() << "\n";
 }
 
@@ -199,8 +229,10 @@ int commandSample(const std::vector<std::string>& args, std::ostream& out) {
     const MediaSettings s = mediaSettings(cl, cl.positional[0]);
     MediaDescription media = sampleMedia();
     if (cl.has("--logical-block-size")) media.tape.logicalBlockSize = s.logicalBlockSize;
+    media.tape.mediaCatalog = s.mediaCatalog;
     const Manifest m =
-        produce(s, [&](Sink& sink, const WriterOptions& o) { return writeMedia(media, sink, o); });
+        produce(s, [&](std::span<Sink* const> sinks, std::span<const std::uint64_t> endsAt,
+                       const WriterOptions& o) { return writeSpannedMedia(media, sinks, endsAt, o); });
     report(out, s, m);
     return kExitOk;
 }
@@ -219,11 +251,14 @@ int commandFromDir(const std::vector<std::string>& args, std::ostream& out) {
     // twice when an exception leaves it.
     DataSet set = describeDirectory(dir, info);
     MediaDescription media;
-    media.tape = {
-        .mediaName = "ostrum-mkmedia from-dir", .logicalBlockSize = s.logicalBlockSize, .date = info.date};
+    media.tape = {.mediaName = "ostrum-mkmedia from-dir",
+                  .logicalBlockSize = s.logicalBlockSize,
+                  .date = info.date,
+                  .mediaCatalog = s.mediaCatalog};
     media.sets.push_back(std::move(set));
     const Manifest m =
-        produce(s, [&](Sink& sink, const WriterOptions& o) { return writeMedia(media, sink, o); });
+        produce(s, [&](std::span<Sink* const> sinks, std::span<const std::uint64_t> endsAt,
+                       const WriterOptions& o) { return writeSpannedMedia(media, sinks, endsAt, o); });
     report(out, s, m);
     return kExitOk;
 }
@@ -235,6 +270,7 @@ struct GenerateSpec {
     std::uint64_t sets = 1;
     std::uint64_t seed = 1;
     bool compress = false;
+    bool mediaCatalog = false;
 };
 
 constexpr MtfDate kGeneratedDate{2024, 1, 1, 12, 0, 0};
@@ -255,11 +291,13 @@ void generateFiles(MediaWriter& w, const GenerateSpec& g, std::uint64_t first, s
     }
 }
 
-Manifest generate(const GenerateSpec& g, std::uint16_t logicalBlockSize, Sink& sink, const WriterOptions& o) {
-    MediaWriter w(sink,
+Manifest generate(const GenerateSpec& g, std::uint16_t logicalBlockSize, std::span<Sink* const> sinks,
+                  std::span<const std::uint64_t> endsAt, const WriterOptions& o) {
+    MediaWriter w(sinks, endsAt,
                   {.mediaName = "ostrum-mkmedia generated tape",
                    .logicalBlockSize = logicalBlockSize,
-                   .date = kGeneratedDate},
+                   .date = kGeneratedDate,
+                   .mediaCatalog = g.mediaCatalog},
                   o);
     for (std::uint64_t set = 0; set < g.sets; ++set) {
         w.beginSet({.name = numbered("Generated set ", set + 1, 1),
@@ -293,14 +331,16 @@ int commandGenerate(const std::vector<std::string>& args, std::ostream& out) {
     GenerateSpec g{.files = parseNumber(cl.value("--files"), "--files"),
                    .folders = parseNumber(cl.value("--folders"), "--folders"),
                    .fileSize = parseNumber(cl.value("--file-size"), "--file-size"),
-                   .compress = cl.has("--compress")};
+                   .compress = cl.has("--compress"),
+                   .mediaCatalog = s.mediaCatalog};
     if (cl.has("--sets")) g.sets = parseNumber(cl.value("--sets"), "--sets");
     if (cl.has("--seed")) g.seed = parseNumber(cl.value("--seed"), "--seed");
     if (g.sets == 0 || g.sets > 65535) throw UsageError("--sets must be 1 to 65535");
     if (g.files > UINT32_MAX || g.folders > UINT32_MAX)
         throw UsageError("--files and --folders must be below 2^32");
-    const Manifest m = produce(
-        s, [&](Sink& sink, const WriterOptions& o) { return generate(g, s.logicalBlockSize, sink, o); });
+    const Manifest m =
+        produce(s, [&](std::span<Sink* const> sinks, std::span<const std::uint64_t> endsAt,
+                       const WriterOptions& o) { return generate(g, s.logicalBlockSize, sinks, endsAt, o); });
     report(out, s, m);
     return kExitOk;
 }

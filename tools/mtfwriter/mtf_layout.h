@@ -53,6 +53,10 @@ inline constexpr std::size_t kMediaDate = 88;                    // 5-byte date
 inline constexpr std::size_t kMtfMajorVersion = 93;              // u8: 1
 inline constexpr std::size_t kFixedSize = 94;
 inline constexpr std::uint32_t kAttrSoftFilemarks = 1u << 0;
+inline constexpr std::uint16_t kCatalogType1 = 1;
+// Block attributes of the TAPE block's common header.
+inline constexpr std::uint32_t kBlockAttrSetMapExists = 1u << 16;
+inline constexpr std::uint32_t kBlockAttrFddAllowed = 1u << 17;
 }  // namespace tape
 
 namespace sset {
@@ -73,6 +77,7 @@ inline constexpr std::size_t kTimeZone = 95;                      // i8: 15-minu
 inline constexpr std::size_t kMtfMinorVersion = 96;               // u8: 0
 inline constexpr std::size_t kMediaCatalogVersion = 97;           // u8
 inline constexpr std::size_t kFixedSize = 98;
+inline constexpr std::uint32_t kAttrFddExists = 1u << 16;
 }  // namespace sset
 
 namespace volb {
@@ -124,7 +129,83 @@ inline constexpr std::size_t kFixedSize = 85;
 namespace eotm {
 inline constexpr std::size_t kLastEsetPhysicalBlockAddress = 52;  // u64
 inline constexpr std::size_t kFixedSize = 60;
+inline constexpr std::uint32_t kBlockAttrNoEsetPba = 1u << 16;  // no ESET on this medium to point at
 }  // namespace eotm
+
+// The Media Based Catalog of Type 1, the streams of each set's ESET: TFDD (the set's File/Directory Detail)
+// then TSMP (the Set Map). Tape addresses inside them count from the first byte of their own record.
+namespace set_map {
+inline constexpr std::size_t kMediaFamilyId = 0;    // u32
+inline constexpr std::size_t kNumberOfEntries = 4;  // u16
+inline constexpr std::size_t kHeaderSize = 8;       // 2 bytes of pad end it
+}  // namespace set_map
+
+// One Set Map entry; its volume records (FDD VOLB records) follow the fixed part, then its strings.
+namespace set_map_entry {
+inline constexpr std::size_t kLength = 0;                        // u16: the whole entry
+inline constexpr std::size_t kMediaSequenceNumber = 2;           // u16: the medium where the set starts
+inline constexpr std::size_t kBlockAttributes = 4;               // u32: the SSET's common attributes
+inline constexpr std::size_t kSsetAttributes = 8;                // u32
+inline constexpr std::size_t kSsetPhysicalBlockAddress = 12;     // u64
+inline constexpr std::size_t kFddPhysicalBlockAddress = 20;      // u64: the ESET holding the set's FDD
+inline constexpr std::size_t kFddMediaSequenceNumber = 28;       // u16
+inline constexpr std::size_t kDataSetNumber = 30;                // u16
+inline constexpr std::size_t kSsetFormatLogicalAddress = 32;     // u64
+inline constexpr std::size_t kNumberOfDirectories = 40;          // u32
+inline constexpr std::size_t kNumberOfFiles = 44;                // u32
+inline constexpr std::size_t kNumberOfCorruptFiles = 48;         // u32
+inline constexpr std::size_t kDisplayableSize = 52;              // u64: the set's bytes
+inline constexpr std::size_t kNumberOfVolumes = 60;              // u16
+inline constexpr std::size_t kPasswordEncryptionAlgorithm = 62;  // u16
+inline constexpr std::size_t kDataSetName = 64;                  // tape address
+inline constexpr std::size_t kDataSetPassword = 68;              // tape address
+inline constexpr std::size_t kDataSetDescription = 72;           // tape address
+inline constexpr std::size_t kUserName = 76;                     // tape address
+inline constexpr std::size_t kMediaWriteDate = 80;               // 5-byte date
+inline constexpr std::size_t kTimeZone = 85;                     // i8
+inline constexpr std::size_t kOsId = 86;                         // u8
+inline constexpr std::size_t kOsVersion = 87;                    // u8
+inline constexpr std::size_t kStringType = 88;                   // u8
+inline constexpr std::size_t kMediaCatalogVersion = 90;          // u8
+inline constexpr std::size_t kFixedSize = 91;
+}  // namespace set_map_entry
+
+// The common part of every FDD record; records follow one another by their LENGTH, FEND ends them.
+namespace fdd {
+inline constexpr std::size_t kLength = 0;                 // u16: the record with its strings
+inline constexpr std::size_t kType = 2;                   // 4 ASCII bytes: VOLB, DIRB, FILE, FEND
+inline constexpr std::size_t kMediaSequenceNumber = 6;    // u16: the medium holding the block
+inline constexpr std::size_t kBlockAttributes = 8;        // u32: the block's common attributes
+inline constexpr std::size_t kFormatLogicalAddress = 12;  // u64: the block's
+inline constexpr std::size_t kDisplayableSize = 20;       // u64: the block's
+inline constexpr std::size_t kLink = 28;                  // i32
+inline constexpr std::size_t kOsId = 32;                  // u8
+inline constexpr std::size_t kOsVersion = 33;             // u8
+inline constexpr std::size_t kStringType = 34;            // u8
+inline constexpr std::size_t kHeaderSize = 36;
+}  // namespace fdd
+
+namespace fdd_volb {
+inline constexpr std::size_t kVolbAttributes = 36;  // u32
+inline constexpr std::size_t kDeviceName = 40;      // tape address
+inline constexpr std::size_t kVolumeName = 44;      // tape address
+inline constexpr std::size_t kMachineName = 48;     // tape address
+inline constexpr std::size_t kOsSpecificData = 52;  // tape address
+inline constexpr std::size_t kMediaWriteDate = 56;  // 5-byte date
+inline constexpr std::size_t kFixedSize = 61;
+}  // namespace fdd_volb
+
+// FDD DIRB and FILE records: copies of their block's dates, attributes and name.
+namespace fdd_entry {
+inline constexpr std::size_t kLastModificationDate = 36;  // 5-byte date
+inline constexpr std::size_t kCreationDate = 41;          // 5-byte date
+inline constexpr std::size_t kBackupDate = 46;            // 5-byte date
+inline constexpr std::size_t kLastAccessDate = 51;        // 5-byte date
+inline constexpr std::size_t kAttributes = 56;            // u32: the DIRB or FILE attributes
+inline constexpr std::size_t kName = 60;                  // tape address
+inline constexpr std::size_t kOsSpecificData = 64;        // tape address
+inline constexpr std::size_t kFixedSize = 68;
+}  // namespace fdd_entry
 
 // Soft filemark. The entries are laid out as SQL Server writes them: 8-byte addresses of earlier filemarks,
 // newest first, from offset 72, with 72 stored at offset 60.
@@ -149,9 +230,19 @@ inline constexpr std::size_t kSize = 22;
 inline constexpr std::size_t kChecksummedWords = 10;
 inline constexpr std::size_t kAlignment = 4;  // every stream header starts on a 4-byte boundary
 inline constexpr std::uint16_t kFsAttrContainsSecurity = 1u << 1;
+inline constexpr std::uint16_t kFsAttrSparse = 1u << 3;  // STREAM_IS_SPARSE: the data follow in SPAR streams
+inline constexpr std::uint16_t kMfAttrContinue = 1u << 0;  // the rest of a stream cut by the end of a medium
 inline constexpr std::uint16_t kMfAttrCompressed = 1u << 4;
 inline constexpr std::uint16_t kMfAttrChecksummed = 1u << 5;
 }  // namespace stream
+
+// The frame at the start of a SPAR stream's data, before the run's bytes.
+namespace sparse_frame {
+inline constexpr std::size_t kOffset = 0;  // u64: where in the file the run starts
+inline constexpr std::size_t kLength = 8;  // u64: the run's bytes (absent in the offset-only framing)
+inline constexpr std::size_t kSize = 16;
+inline constexpr std::size_t kOffsetOnlySize = 8;
+}  // namespace sparse_frame
 
 // Software compression frame header, at the start of every frame of a compressed stream.
 namespace frame {

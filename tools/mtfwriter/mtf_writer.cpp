@@ -53,6 +53,22 @@ void appendUtf16le(Bytes& out, const std::u16string& units) {
     }
 }
 
+// Appends `units` as UTF-16LE to `bytes` and stores their tape address (relative to the first of `bytes`)
+// at `field`; empty units leave the address (0, 0). `limit` bounds the bytes; `what` names them.
+void addTapeString(Bytes& bytes, std::size_t field, const std::u16string& units, std::size_t limit,
+                   const std::string& what) {
+    if (units.empty()) return;
+    const std::size_t offset = bytes.size();
+    const std::size_t size = units.size() * 2;
+    if (offset + size > limit) {
+        throw MediaError("a name of " + std::to_string(units.size()) + " code units does not fit in a " +
+                         what);
+    }
+    appendUtf16le(bytes, units);
+    putU16(bytes, field, static_cast<std::uint16_t>(size));
+    putU16(bytes, field + 2, static_cast<std::uint16_t>(offset));
+}
+
 // Builds the descriptor part of a block: the fixed fields, then the strings, then zero fill to 4 bytes.
 class Descriptor {
   public:
@@ -61,19 +77,12 @@ class Descriptor {
     }
 
     std::span<std::uint8_t> fields() { return bytes_; }
+    // The block as finish() left it.
+    const Bytes& bytes() const { return bytes_; }
 
     // Appends `units` as UTF-16LE after what is there and stores its tape address at `field`. Empty: (0, 0).
     void addString(std::size_t field, const std::u16string& units) {
-        if (units.empty()) return;
-        const std::size_t offset = bytes_.size();
-        const std::size_t size = units.size() * 2;
-        if (offset + size > layout::kMaxDescriptorBlockSize) {
-            throw MediaError("a name of " + std::to_string(units.size()) + " code units does not fit in a " +
-                             type() + " block");
-        }
-        appendUtf16le(bytes_, units);
-        putU16(bytes_, field, static_cast<std::uint16_t>(size));
-        putU16(bytes_, field + 2, static_cast<std::uint16_t>(offset));
+        addTapeString(bytes_, field, units, layout::kMaxDescriptorBlockSize, type() + " block");
     }
 
     std::size_t alignedSize() const { return roundUp(bytes_.size(), layout::stream::kAlignment); }
@@ -205,7 +214,9 @@ std::string directoryTextOf(const std::u16string& dirbName) {
 }  // namespace
 
 struct MediaWriter::State {
-    Sink& sink;
+    std::vector<Sink*> media;           // one sink per medium
+    std::vector<std::uint64_t> endsAt;  // where each medium but the last is due to end
+    std::size_t medium = 0;             // the medium being written
     WriterOptions options;
     std::uint32_t logicalBlock = 0;
     std::uint32_t physicalBlock = 0;
@@ -224,16 +235,48 @@ struct MediaWriter::State {
     std::string currentDirectoryText;
     std::u16string currentDirectoryName;
     std::vector<std::uint64_t> softFilemarks;
+    std::uint16_t mediaSequence = 1;
+    std::uint32_t mediaFamilyId = 0;
+    bool mediaCatalog = false;
+    TapeInfo tape;
+    std::uint16_t setStartSequence = 1;             // the medium where the current set began
+    std::optional<std::uint64_t> lastEsetOnMedium;  // for the EOTM
+    Bytes dirbBlock;                                // the current DIRB as written, for a next medium
+    bool dirbInStream = false;
+
+    // The file whose STAN data are being written, for a medium that ends inside them.
+    struct OpenStan {
+        Bytes fileBlock;  // its FILE block as written
+        bool nameInStream = false;
+        std::u16string nameUnits;
+        std::uint16_t mediaFormatAttributes = 0;
+        std::uint16_t compressionAlgorithm = 0;
+        std::uint64_t declared = 0;  // its Stream Length
+        std::uint64_t written = 0;   // data bytes written so far
+        ManifestFile* record = nullptr;
+    };
+    std::optional<OpenStan> openStan;
+    Bytes currentFileBlock;
+    Bytes fdd;            // the current set's FDD records
+    Bytes volumeRecord;   // the current set's VOLB record, for its Set Map entry
+    Bytes setMapEntries;  // the entries of every set ended so far
+    std::uint16_t setMapCount = 0;
+    std::uint32_t setDirectories = 0;
+    std::uint32_t setFiles = 0;
+    std::uint64_t setBytes = 0;
     Manifest manifest;
     Bytes chunk;
 
-    State(Sink& s, const WriterOptions& o) : sink(s), options(o) {}
+    State(std::vector<Sink*> m, std::vector<std::uint64_t> e, const WriterOptions& o)
+        : media(std::move(m)), endsAt(std::move(e)), options(o) {}
+
+    Sink& sink() { return *media[medium]; }
 
     // ---- low-level output ----
 
     void emit(std::span<const std::uint8_t> bytes) {
         if (bytes.empty()) return;
-        sink.write(bytes);
+        sink().write(bytes);
         pos += bytes.size();
     }
 
@@ -281,7 +324,7 @@ struct MediaWriter::State {
         if (options.softFilemarks) {
             writeSoftFilemark();
         } else {
-            sink.filemark();
+            sink().filemark();
         }
         regionStart = pos;
     }
@@ -316,9 +359,14 @@ struct MediaWriter::State {
         return std::min<std::size_t>(logicalBlock, layout::kMaxDescriptorBlockSize);
     }
 
-    // Starts a block of the current set: closes the previous one and returns its format logical address.
-    std::uint64_t startSetBlock() {
+    // Starts a block of the current set: closes the previous one, ends the medium first when it is due to end
+    // and may end here, and returns the block's format logical address.
+    std::uint64_t startSetBlock(bool mayEndMedium = false) {
         closeBlock(logicalBlock);
+        if (mayEndMedium && medium + 1 < media.size() && pos >= endsAt[medium]) {
+            continueOnNextMedium();
+            closeBlock(logicalBlock);
+        }
         return (pos - regionStart) / logicalBlock;
     }
 
@@ -327,16 +375,21 @@ struct MediaWriter::State {
         padPending = true;
     }
 
-    void writeTape(const TapeInfo& tape) {
+    // The TAPE block of the first medium, or, with `continuation`, of the next one.
+    void writeTape(const TapeInfo& info, bool continuation = false) {
         namespace t = layout::tape;
         Descriptor d("TAPE", t::kFixedSize);
         auto b = d.fields();
+        tape = info;
+        mediaFamilyId = tape.mediaFamilyId;
+        mediaCatalog = tape.mediaCatalog;
         putU32(b, t::kMediaFamilyId, tape.mediaFamilyId);
         putU32(b, t::kTapeAttributes, options.softFilemarks ? t::kAttrSoftFilemarks : 0);
-        putU16(b, t::kMediaSequenceNumber, 1);
+        putU16(b, t::kMediaSequenceNumber, mediaSequence);
         putU16(b, t::kSoftFilemarkBlockSize,
                options.softFilemarks ? static_cast<std::uint16_t>(physicalBlock / 512) : 0);
         putU16(b, t::kFormatLogicalBlockSize, static_cast<std::uint16_t>(logicalBlock));
+        putU16(b, t::kMediaBasedCatalogType, mediaCatalog ? t::kCatalogType1 : 0);
         putU16(b, t::kSoftwareVendorId, kSoftwareVendorId);
         putDate(b, t::kMediaDate, tape.date);
         putU8(b, t::kMtfMajorVersion, layout::kMtfMajorVersion);
@@ -344,14 +397,16 @@ struct MediaWriter::State {
         d.addString(t::kMediaDescription, tape.mediaDescription.units);
         d.addString(t::kSoftwareName, utf8ToUtf16(kSoftwareName));
         regionStart = pos;
-        writeDescriptor(d, {});
+        const std::uint32_t catalogBits =
+            mediaCatalog ? t::kBlockAttrSetMapExists | t::kBlockAttrFddAllowed : 0;
+        writeDescriptor(d, {.attributes = catalogBits | (continuation ? layout::kBlockAttrContinuation : 0)});
     }
 
-    void writeSset() {
+    void writeSset(bool continuation = false) {
         namespace s = layout::sset;
         Descriptor d("SSET", s::kFixedSize);
         auto b = d.fields();
-        putU32(b, s::kSsetAttributes, backupTypeBit(set.type));
+        putU32(b, s::kSsetAttributes, ssetAttributes());
         putU16(b, s::kSoftwareCompressionAlgorithm,
                set.compressed ? layout::kCompressionAlgorithmStacLzs : 0);
         putU16(b, s::kSoftwareVendorId, kSoftwareVendorId);
@@ -362,29 +417,45 @@ struct MediaWriter::State {
         putU8(b, s::kSoftwareMinorVersion, kSoftwareMinorVersion);
         putU8(b, s::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
         putU8(b, s::kMtfMinorVersion, layout::kMtfMinorVersion);
+        putU8(b, s::kMediaCatalogVersion, mediaCatalog ? 1 : 0);
         d.addString(s::kDataSetName, set.name.units);
         d.addString(s::kDataSetDescription, set.description.units);
         d.addString(s::kUserName, set.userName.units);
         regionStart = pos;
         nextControlBlockId = 0;
-        writeDescriptor(d, {.attributes = setAttributes(), .controlBlockId = nextControlBlockId++});
+        writeDescriptor(d,
+                        {.attributes = setAttributes() | (continuation ? layout::kBlockAttrContinuation : 0),
+                         .controlBlockId = nextControlBlockId++});
     }
 
-    void writeVolb() {
+    void writeVolb(bool continuation = false) {
         namespace v = layout::volb;
         const std::uint64_t fla = startSetBlock();
         Descriptor d("VOLB", v::kFixedSize);
         auto b = d.fields();
-        const auto& dev = set.deviceName.units;
-        const bool driveLetter = dev.size() == 2 && dev[1] == u':';
-        putU32(b, v::kVolbAttributes, driveLetter ? v::kAttrDeviceIsDrive : 0);
+        putU32(b, v::kVolbAttributes, volbAttributes());
         putDate(b, v::kMediaWriteDate, set.date);
-        d.addString(v::kDeviceName, dev);
+        d.addString(v::kDeviceName, set.deviceName.units);
         d.addString(v::kVolumeName, set.volumeName.units);
         d.addString(v::kMachineName, set.machineName.units);
-        writeDescriptor(d, {.attributes = setAttributes(),
-                            .formatLogicalAddress = fla,
-                            .controlBlockId = nextControlBlockId++});
+        writeDescriptor(d,
+                        {.attributes = setAttributes() | (continuation ? layout::kBlockAttrContinuation : 0),
+                         .formatLogicalAddress = fla,
+                         .controlBlockId = nextControlBlockId++});
+        if (mediaCatalog && !continuation) {
+            volumeRecord = catalogVolumeRecord(fla);
+            fdd.insert(fdd.end(), volumeRecord.begin(), volumeRecord.end());
+        }
+    }
+
+    std::uint32_t volbAttributes() const {
+        const auto& dev = set.deviceName.units;
+        const bool driveLetter = dev.size() == 2 && dev[1] == u':';
+        return driveLetter ? layout::volb::kAttrDeviceIsDrive : 0;
+    }
+
+    std::uint32_t ssetAttributes() const {
+        return backupTypeBit(set.type) | (mediaCatalog ? layout::sset::kAttrFddExists : 0);
     }
 
     void writeEset() {
@@ -392,18 +463,220 @@ struct MediaWriter::State {
         Descriptor d("ESET", e::kFixedSize);
         auto b = d.fields();
         putU16(b, e::kDataSetNumber, static_cast<std::uint16_t>(setNumber));
+        putU16(b, e::kFddMediaSequenceNumber, mediaCatalog ? mediaSequence : 0);
         putDate(b, e::kMediaWriteDate, set.date);
         regionStart = pos;
         manifest.sets.back().esetOffset = pos;
+        lastEsetOnMedium = pos;
         writeDescriptor(d, {.attributes = setAttributes(), .stringType = layout::kStringTypeNone});
+        if (mediaCatalog) writeCatalogStreams();
     }
 
+    // The EOTM at `pos`: after the final filemark, or where a medium that is not the last ends. Its SPAD then
+    // fills up to a physical block boundary for the filemark that follows.
     void writeEotm() {
         Descriptor d("EOTM", layout::eotm::kFixedSize);
         putU64(d.fields(), layout::eotm::kLastEsetPhysicalBlockAddress,
-               manifest.sets.empty() ? 0 : physicalBlockAddress(manifest.sets.back().esetOffset));
-        regionStart = pos;
-        writeDescriptor(d, {.stringType = layout::kStringTypeNone});
+               lastEsetOnMedium ? physicalBlockAddress(*lastEsetOnMedium) : 0);
+        regionStart = pos - pos % physicalBlock;
+        writeDescriptor(d, {.attributes = lastEsetOnMedium ? 0 : layout::eotm::kBlockAttrNoEsetPba,
+                            .stringType = layout::kStringTypeNone});
+    }
+
+    // ---- media that end before the backup does ----
+
+    // Ends this medium at `pos` (a logical block boundary of the set) and begins the next one: its TAPE
+    // block, then the set's SSET, VOLB and current DIRB again with the continuation bit, and the file being
+    // written, if any, with a STAN header for the rest of its data, which begin at the next logical block.
+    void continueOnNextMedium() {
+        padPending = false;  // inside a file's data nothing is closed: the EOTM starts at the boundary
+        writeEotm();
+        filemark();
+        sink().finish();
+        manifest.mediumSizes.push_back(pos);
+        ++medium;
+        ++mediaSequence;
+        pos = 0;
+        softFilemarks.clear();
+        lastEsetOnMedium.reset();
+        writeTape(tape, true);
+        filemark();
+        writeSset(true);
+        writeVolb(true);
+        if (!dirbBlock.empty()) {
+            writeContinuation(dirbBlock);
+            if (dirbInStream) emitNameStream("PNAM", currentDirectoryName);
+        }
+        if (openStan) continueStan(*openStan);
+    }
+
+    // A block written again on the next medium with the continuation bit, at its place in the new region.
+    void writeContinuation(Bytes block) {
+        namespace c = layout::common;
+        const std::uint64_t fla = startSetBlock();
+        putU32(block, c::kBlockAttributes, setAttributes() | layout::kBlockAttrContinuation);
+        putU64(block, c::kFormatLogicalAddress, fla);
+        putU32(block, c::kControlBlockId, nextControlBlockId++);
+        putU16(block, c::kHeaderChecksum, xorWords(block, 0, c::kChecksummedWords));
+        emit(block);
+        padPending = true;
+    }
+
+    void continueStan(OpenStan& stan) {
+        writeContinuation(stan.fileBlock);
+        if (stan.nameInStream) emitNameStream("FNAM", stan.nameUnits);
+        emitStreamHeader({.id = "STAN",
+                          .mediaFormatAttributes = static_cast<std::uint16_t>(
+                              stan.mediaFormatAttributes | layout::stream::kMfAttrContinue),
+                          .length = stan.declared > stan.written ? stan.declared - stan.written : 0,
+                          .compressionAlgorithm = stan.compressionAlgorithm});
+        const std::uint64_t used = pos - regionStart;
+        emitZeros(roundUp(used, logicalBlock) - used);
+        stan.record->parts.push_back({static_cast<std::uint32_t>(medium), pos, 0});
+    }
+
+    // STAN data. When the medium is due to end inside them, it ends at the first logical block boundary at
+    // or after its end, and the rest goes on on the next medium.
+    void emitData(std::span<const std::uint8_t> bytes) {
+        while (!bytes.empty()) {
+            std::size_t count = bytes.size();
+            const bool due = medium + 1 < media.size() && pos + count > endsAt[medium];
+            const std::uint64_t boundary =
+                due ? regionStart + roundUp(std::max(endsAt[medium], pos) - regionStart, logicalBlock) : 0;
+            if (due && boundary < pos + count) count = static_cast<std::size_t>(boundary - pos);
+            emit(bytes.first(count));
+            openStan->written += count;
+            openStan->record->parts.back().length += count;
+            bytes = bytes.subspan(count);
+            if (!bytes.empty()) continueOnNextMedium();
+        }
+    }
+
+    void beginStan(const StreamHeader& header, ManifestFile& record, bool nameInStream,
+                   const std::u16string& nameUnits) {
+        emitStreamHeader(header);
+        record.dataOffset = pos;
+        record.parts = {{static_cast<std::uint32_t>(medium), pos, 0}};
+        openStan = OpenStan{.fileBlock = currentFileBlock,
+                            .nameInStream = nameInStream,
+                            .nameUnits = nameUnits,
+                            .mediaFormatAttributes = header.mediaFormatAttributes,
+                            .compressionAlgorithm = header.compressionAlgorithm,
+                            .declared = header.length,
+                            .record = &record};
+    }
+
+    // ---- the media catalog ----
+
+    // A catalog record's common part: copies of its block's fields.
+    Bytes catalogRecord(std::string_view type, std::size_t fixedSize, std::uint64_t fla,
+                        std::uint64_t displayableSize) const {
+        namespace c = layout::fdd;
+        Bytes record(fixedSize, 0);
+        putTag(record, c::kType, type);
+        putU16(record, c::kMediaSequenceNumber, mediaSequence);
+        putU32(record, c::kBlockAttributes, setAttributes());
+        putU64(record, c::kFormatLogicalAddress, fla);
+        putU64(record, c::kDisplayableSize, displayableSize);
+        putU8(record, c::kOsId, layout::kOsIdWindowsNt);
+        putU8(record, c::kOsVersion, layout::kOsVersionNt);
+        putU8(record, c::kStringType, layout::kStringTypeUnicode);
+        return record;
+    }
+
+    // Pads a record to a 4-byte multiple and stores its LENGTH.
+    static void finishRecord(Bytes& record) {
+        record.resize(roundUp(record.size(), 4), 0);
+        if (record.size() > 0xFFFF) throw MediaError("a media catalog record is longer than 65535 bytes");
+        putU16(record, layout::fdd::kLength, static_cast<std::uint16_t>(record.size()));
+    }
+
+    static void addRecordString(Bytes& record, std::size_t field, const std::u16string& units) {
+        addTapeString(record, field, units, 0xFFFF, "media catalog record");
+    }
+
+    Bytes catalogVolumeRecord(std::uint64_t fla) const {
+        namespace v = layout::fdd_volb;
+        Bytes record = catalogRecord("VOLB", v::kFixedSize, fla, 0);
+        putU32(record, v::kVolbAttributes, volbAttributes());
+        putDate(record, v::kMediaWriteDate, set.date);
+        addRecordString(record, v::kDeviceName, set.deviceName.units);
+        addRecordString(record, v::kVolumeName, set.volumeName.units);
+        addRecordString(record, v::kMachineName, set.machineName.units);
+        finishRecord(record);
+        return record;
+    }
+
+    void addCatalogEntry(std::string_view type, std::uint64_t fla, std::uint64_t displayableSize,
+                         std::uint32_t attributes, const MtfDate& modified, const std::u16string& name) {
+        namespace e = layout::fdd_entry;
+        Bytes record = catalogRecord(type, e::kFixedSize, fla, displayableSize);
+        putDate(record, e::kLastModificationDate, modified);
+        putDate(record, e::kCreationDate, modified);
+        putDate(record, e::kBackupDate, set.date);
+        putDate(record, e::kLastAccessDate, modified);
+        putU32(record, e::kAttributes, attributes);
+        addRecordString(record, e::kName, name);
+        finishRecord(record);
+        fdd.insert(fdd.end(), record.begin(), record.end());
+    }
+
+    Bytes setMapEntry() const {
+        namespace m = layout::set_map_entry;
+        const ManifestSet& written = manifest.sets.back();
+        Bytes entry(m::kFixedSize, 0);
+        putU16(entry, m::kMediaSequenceNumber, setStartSequence);
+        putU32(entry, m::kBlockAttributes, setAttributes());
+        putU32(entry, m::kSsetAttributes, ssetAttributes());
+        putU64(entry, m::kSsetPhysicalBlockAddress, physicalBlockAddress(written.ssetOffset));
+        putU64(entry, m::kFddPhysicalBlockAddress, physicalBlockAddress(written.esetOffset));
+        putU16(entry, m::kFddMediaSequenceNumber, mediaSequence);
+        putU16(entry, m::kDataSetNumber, static_cast<std::uint16_t>(setNumber));
+        putU32(entry, m::kNumberOfDirectories, setDirectories);
+        putU32(entry, m::kNumberOfFiles, setFiles);
+        putU64(entry, m::kDisplayableSize, setBytes);
+        putU16(entry, m::kNumberOfVolumes, 1);
+        putDate(entry, m::kMediaWriteDate, set.date);
+        putU8(entry, m::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
+        putU8(entry, m::kOsId, layout::kOsIdWindowsNt);
+        putU8(entry, m::kOsVersion, layout::kOsVersionNt);
+        putU8(entry, m::kStringType, layout::kStringTypeUnicode);
+        putU8(entry, m::kMediaCatalogVersion, 1);
+        entry.insert(entry.end(), volumeRecord.begin(), volumeRecord.end());
+        addRecordString(entry, m::kDataSetName, set.name.units);
+        addRecordString(entry, m::kDataSetDescription, set.description.units);
+        addRecordString(entry, m::kUserName, set.userName.units);
+        finishRecord(entry);
+        return entry;
+    }
+
+    // The ESET's streams: the set's FDD ended by FEND, then the Set Map of every set so far.
+    void writeCatalogStreams() {
+        ManifestSet& written = manifest.sets.back();
+        Bytes end = catalogRecord("FEND", layout::fdd::kHeaderSize, 0, 0);
+        finishRecord(end);
+        fdd.insert(fdd.end(), end.begin(), end.end());
+        written.fddOffset = emitDataStream("TFDD", fdd);
+        written.fddLength = fdd.size();
+
+        const Bytes entry = setMapEntry();
+        setMapEntries.insert(setMapEntries.end(), entry.begin(), entry.end());
+        ++setMapCount;
+        Bytes map(layout::set_map::kHeaderSize, 0);
+        putU32(map, layout::set_map::kMediaFamilyId, mediaFamilyId);
+        putU16(map, layout::set_map::kNumberOfEntries, setMapCount);
+        map.insert(map.end(), setMapEntries.begin(), setMapEntries.end());
+        written.setMapOffset = emitDataStream("TSMP", map);
+        written.setMapLength = map.size();
+    }
+
+    // A stream of these bytes; returns where its data lie.
+    std::uint64_t emitDataStream(std::string_view id, const Bytes& data) {
+        emitStreamHeader({.id = id, .length = data.size()});
+        const std::uint64_t at = pos;
+        emit(data);
+        alignStream();
+        return at;
     }
 
     // A name that does not fit in its block goes into a PNAM/FNAM stream; the block's tape address is then
@@ -415,9 +688,7 @@ struct MediaWriter::State {
     void emitNameStream(std::string_view id, const std::u16string& units) {
         Bytes bytes;
         appendUtf16le(bytes, units);
-        emitStreamHeader({.id = id, .length = bytes.size()});
-        emit(bytes);
-        alignStream();
+        emitDataStream(id, bytes);
     }
 
     void writeDirectory(const DirectoryEntry& dir) {
@@ -429,7 +700,7 @@ struct MediaWriter::State {
             for (const Name& component : dir.path) name += component.units + u'\0';
             if (name.empty()) name = u'\0';
         }
-        const std::uint64_t fla = startSetBlock();
+        const std::uint64_t fla = startSetBlock(true);
         const std::uint64_t blockOffset = pos;
         Descriptor d("DIRB", r::kFixedSize);
         auto b = d.fields();
@@ -445,7 +716,13 @@ struct MediaWriter::State {
         writeDescriptor(d, {.attributes = setAttributes(),
                             .formatLogicalAddress = fla,
                             .controlBlockId = nextControlBlockId++});
+        dirbBlock = d.bytes();
+        dirbInStream = inStream;
         if (inStream) emitNameStream("PNAM", name);
+        if (mediaCatalog) {
+            addCatalogEntry("DIRB", fla, 0, inStream ? r::kAttrPathInStream : 0, dir.mtime, name);
+            ++setDirectories;
+        }
 
         currentDirectoryName = name;
         currentDirectoryText = directoryTextOf(name);
@@ -455,11 +732,12 @@ struct MediaWriter::State {
     void writeFile(const FileEntry& file) {
         namespace f = layout::file;
         const std::uint64_t originalSize = dataSize(file.data);
-        const std::uint64_t fla = startSetBlock();
+        const std::uint64_t fla = startSetBlock(true);
         ManifestFile record{.setNumber = setNumber,
+                            .medium = static_cast<std::uint32_t>(medium),
                             .fileBlockOffset = pos,
                             .originalLength = originalSize,
-                            .compressed = set.compressed && !file.noStan,
+                            .compressed = set.compressed && !file.noStan && !file.sparse,
                             .mtime = file.mtime};
 
         Descriptor d("FILE", f::kFixedSize);
@@ -477,7 +755,15 @@ struct MediaWriter::State {
                             .displayableSize = file.declaredLength.value_or(originalSize),
                             .formatLogicalAddress = fla,
                             .controlBlockId = nextControlBlockId++});
+        currentFileBlock = d.bytes();
         if (inStream) emitNameStream("FNAM", file.name.units);
+        if (mediaCatalog) {
+            const std::uint64_t displayable = file.declaredLength.value_or(originalSize);
+            addCatalogEntry("FILE", fla, displayable, inStream ? f::kAttrNameInStream : 0, file.mtime,
+                            file.name.units);
+            ++setFiles;
+            setBytes += displayable;
+        }
         if (file.naclBytes > 0) {
             emitStreamHeader({.id = "NACL",
                               .fileSystemAttributes = layout::stream::kFsAttrContainsSecurity,
@@ -485,7 +771,7 @@ struct MediaWriter::State {
             emit(naclData(file.naclBytes));
             alignStream();
         }
-        if (!file.noStan) writeStan(file, record);
+        if (!file.noStan) writeStan(file, record, inStream);
 
         ++manifest.fileCount;
         if (options.recordFiles) {
@@ -499,20 +785,24 @@ struct MediaWriter::State {
 
     // ---- the STAN stream ----
 
-    void writeStan(const FileEntry& file, ManifestFile& record) {
+    void writeStan(const FileEntry& file, ManifestFile& record, bool nameInStream) {
         const std::uint16_t checksummed = file.csum ? layout::stream::kMfAttrChecksummed : 0;
         Xor32 checksum;
-        if (set.compressed) {
-            writeCompressedStan(file, checksummed, checksum, record);
+        if (file.sparse) {
+            writeSparseStan(file, record);
+        } else if (set.compressed) {
+            writeCompressedStan(file, checksummed, checksum, record, nameInStream);
         } else {
             const std::uint64_t size = dataSize(file.data);
-            emitStreamHeader({.id = "STAN",
-                              .mediaFormatAttributes = checksummed,
-                              .length = file.declaredLength.value_or(size)});
-            record.dataOffset = pos;
-            record.dataLength = copyData(file.data, size, file.csum ? &checksum : nullptr);
+            beginStan({.id = "STAN",
+                       .mediaFormatAttributes = checksummed,
+                       .length = file.declaredLength.value_or(size)},
+                      record, nameInStream, file.name.units);
+            auto reader = DataReader::open(file.data);
+            record.dataLength = copyFrom(*reader, size, file.csum ? &checksum : nullptr, true);
             record.declaredLength = file.declaredLength.value_or(size);
         }
+        openStan.reset();
         alignStream();
         if (file.csum) {
             emitStreamHeader({.id = "CSUM", .length = 4});
@@ -523,16 +813,66 @@ struct MediaWriter::State {
         }
     }
 
-    std::uint64_t copyData(const FileData& data, std::uint64_t size, Xor32* checksum) {
-        auto reader = DataReader::open(data);
+    // An empty STAN flagged sparse, then one SPAR stream per run: its frame, then the run's bytes. A CSUM
+    // checks the stream before it, which here would be the last run alone: none is written.
+    void writeSparseStan(const FileEntry& file, ManifestFile& record) {
+        namespace s = layout::stream;
+        namespace f = layout::sparse_frame;
+        const std::uint64_t size = dataSize(file.data);
+        if (file.csum) throw MediaError("'" + file.name.text() + "': a sparse file gets no CSUM stream");
+        emitStreamHeader({.id = "STAN", .fileSystemAttributes = s::kFsAttrSparse});
+        record.dataOffset = pos;
+        record.sparse = true;
+        auto reader = DataReader::open(file.data);
+        std::uint64_t at = 0;  // the reader's position in the data
+        for (const SparseExtent& extent : *file.sparse) {
+            if (extent.offset < at || extent.length > size || extent.offset > size - extent.length) {
+                throw MediaError("the sparse runs of '" + file.name.text() +
+                                 "' must be ascending, apart and within its " + std::to_string(size) +
+                                 " bytes");
+            }
+            at += skipData(*reader, extent.offset - at);
+            alignStream();
+            const bool withLength = file.sparseFrame == SparseFrame::OffsetAndLength;
+            Bytes frame(withLength ? f::kSize : f::kOffsetOnlySize);
+            putU64(frame, f::kOffset, extent.offset);
+            if (withLength) putU64(frame, f::kLength, extent.length);
+            emitStreamHeader({.id = "SPAR",
+                              .fileSystemAttributes = s::kFsAttrSparse,
+                              .length = frame.size() + extent.length});
+            emit(frame);
+            at += copyFrom(*reader, extent.length, nullptr);
+        }
+    }
+
+    std::uint64_t skipData(DataReader& reader, std::uint64_t count) {
+        chunk.resize(kIoChunk);
+        std::uint64_t skipped = 0;
+        while (skipped < count) {
+            const auto want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), count - skipped));
+            const std::size_t n = reader.read(std::span(chunk).first(want));
+            if (n == 0) break;
+            skipped += n;
+        }
+        return skipped;
+    }
+
+    // Copies `size` bytes of the reader to the medium; `stanData` lets a medium end inside them.
+    std::uint64_t copyFrom(DataReader& reader, std::uint64_t size, Xor32* checksum, bool stanData = false) {
         chunk.resize(kIoChunk);
         std::uint64_t written = 0;
         while (written < size) {
-            const std::size_t n = reader->read(chunk);
+            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - written));
+            const std::size_t n = reader.read(std::span(chunk).first(want));
             if (n == 0) break;
             const std::span<const std::uint8_t> part(chunk.data(), n);
             if (checksum) checksum->add(part);
-            emit(part);
+            if (stanData) {
+                emitData(part);
+            } else {
+                emit(part);
+            }
             written += n;
         }
         return written;
@@ -562,7 +902,7 @@ struct MediaWriter::State {
     }
 
     void writeCompressedStan(const FileEntry& file, std::uint16_t checksummed, Xor32& checksum,
-                             ManifestFile& record) {
+                             ManifestFile& record, bool nameInStream) {
         const std::uint64_t size = dataSize(file.data);
         Bytes kept;
         std::uint64_t storedSize = 0;
@@ -572,15 +912,15 @@ struct MediaWriter::State {
             if (keep) kept.insert(kept.end(), frame.begin(), frame.end());
         });
         record.declaredLength = file.declaredLength.value_or(storedSize);
-        emitStreamHeader({.id = "STAN",
-                          .mediaFormatAttributes =
-                              static_cast<std::uint16_t>(checksummed | layout::stream::kMfAttrCompressed),
-                          .length = record.declaredLength,
-                          .compressionAlgorithm = layout::kCompressionAlgorithmStacLzs});
-        record.dataOffset = pos;
+        beginStan({.id = "STAN",
+                   .mediaFormatAttributes =
+                       static_cast<std::uint16_t>(checksummed | layout::stream::kMfAttrCompressed),
+                   .length = record.declaredLength,
+                   .compressionAlgorithm = layout::kCompressionAlgorithmStacLzs},
+                  record, nameInStream, file.name.units);
         auto put = [&](const Bytes& bytes) {
             if (file.csum) checksum.add(bytes);
-            emit(bytes);
+            emitData(bytes);
         };
         if (keep) {
             put(kept);
@@ -592,14 +932,28 @@ struct MediaWriter::State {
 };
 
 MediaWriter::MediaWriter(Sink& sink, const TapeInfo& tape, const WriterOptions& options)
-    : state_(std::make_unique<State>(sink, options)) {
+    : MediaWriter(std::span<Sink* const>(std::array<Sink*, 1>{&sink}), {}, tape, options) {}
+
+MediaWriter::MediaWriter(std::span<Sink* const> media, std::span<const std::uint64_t> endsAt,
+                         const TapeInfo& tape, const WriterOptions& options)
+    : state_(std::make_unique<State>(std::vector<Sink*>(media.begin(), media.end()),
+                                     std::vector<std::uint64_t>(endsAt.begin(), endsAt.end()), options)) {
     State& s = *state_;
+    if (media.empty() || endsAt.size() + 1 != media.size()) {
+        throw MediaError("a backup over " + std::to_string(media.size()) + " media needs " +
+                         std::to_string(media.empty() ? 0 : media.size() - 1) +
+                         " places where media end, not " + std::to_string(endsAt.size()));
+    }
+    const std::uint32_t sinkBlock = media.front()->physicalBlockSize();
+    for (const Sink* medium : media) {
+        if (medium->physicalBlockSize() != sinkBlock)
+            throw MediaError("the media of one backup must have one physical block size");
+    }
     if (tape.logicalBlockSize != 512 && tape.logicalBlockSize != 1024) {
         throw MediaError("the logical block size must be 512 or 1024, not " +
                          std::to_string(tape.logicalBlockSize));
     }
     s.logicalBlock = tape.logicalBlockSize;
-    const std::uint32_t sinkBlock = sink.physicalBlockSize();
     s.physicalBlock =
         options.physicalBlockSize != 0 ? options.physicalBlockSize : (sinkBlock != 0 ? sinkBlock : 512);
     if (s.physicalBlock % 512 != 0 || s.physicalBlock == 0 || s.physicalBlock > kMaxPhysicalBlockSize) {
@@ -630,10 +984,18 @@ void MediaWriter::beginSet(const SetInfo& set) {
     s.set = set;
     ++s.setNumber;
     s.lastDirectoryId = s.currentDirectoryId = s.lastFileId = 0;
+    s.fdd.clear();
+    s.dirbBlock.clear();
+    s.setStartSequence = s.mediaSequence;
+    s.setDirectories = s.setFiles = 0;
+    s.setBytes = 0;
     s.currentDirectoryText.clear();
     s.currentDirectoryName.clear();
-    s.manifest.sets.push_back(
-        {.number = s.setNumber, .name = set.name.text(), .compressed = set.compressed, .ssetOffset = s.pos});
+    s.manifest.sets.push_back({.number = s.setNumber,
+                               .medium = static_cast<std::uint32_t>(s.medium),
+                               .name = set.name.text(),
+                               .compressed = set.compressed,
+                               .ssetOffset = s.pos});
     s.writeSset();
     s.writeVolb();
 }
@@ -669,12 +1031,18 @@ Manifest MediaWriter::finish() {
     State& s = *state_;
     if (s.finished) throw MediaError("finish called twice");
     if (s.inSet) throw MediaError("finish while a set is still open");
+    if (s.medium + 1 < s.media.size()) {
+        throw MediaError("the backup ended at byte " + std::to_string(s.pos) + " of medium " +
+                         std::to_string(s.medium + 1) + ", before medium " + std::to_string(s.medium + 2) +
+                         " began");
+    }
     s.filemark();
     s.writeEotm();
     s.filemark();
-    s.sink.finish();
+    s.sink().finish();
     s.finished = true;
     s.manifest.imageSize = s.pos;
+    s.manifest.mediumSizes.push_back(s.pos);
     return std::move(s.manifest);
 }
 
@@ -684,6 +1052,17 @@ std::uint64_t MediaWriter::position() const {
 
 Manifest writeMedia(const MediaDescription& media, Sink& sink, const WriterOptions& options) {
     MediaWriter writer(sink, media.tape, options);
+    for (const DataSet& set : media.sets) {
+        writer.beginSet(set.info);
+        for (const Entry& entry : set.entries) writer.add(entry);
+        writer.endSet();
+    }
+    return writer.finish();
+}
+
+Manifest writeSpannedMedia(const MediaDescription& media, std::span<Sink* const> sinks,
+                           std::span<const std::uint64_t> endsAt, const WriterOptions& options) {
+    MediaWriter writer(sinks, endsAt, media.tape, options);
     for (const DataSet& set : media.sets) {
         writer.beginSet(set.info);
         for (const Entry& entry : set.entries) writer.add(entry);

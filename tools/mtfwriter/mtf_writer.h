@@ -101,7 +101,19 @@ struct DirectoryEntry {
     std::optional<std::u16string> rawName{};
 };
 
-// A FILE with its streams: [NACL] [STAN] [CSUM] SPAD.
+// A run of a sparse file that holds data; what lies between runs is a hole.
+struct SparseExtent {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
+// How a SPAR stream's data frame its run.
+enum class SparseFrame : std::uint8_t {
+    OffsetAndLength,  // 64-bit offset, 64-bit length, then the run's bytes
+    OffsetOnly,       // 64-bit offset, then the run's bytes (the stream length tells how many)
+};
+
+// A FILE with its streams: [NACL] [STAN [SPAR]...] [CSUM] SPAD.
 struct FileEntry {
     Name name{};
     MtfDate mtime{};
@@ -113,6 +125,11 @@ struct FileEntry {
     std::optional<std::uint64_t> declaredLength{};
     // Compressed sets: the frame index (0-based) that gets a wrong checksum.
     std::optional<std::uint32_t> badFrameChecksum{};
+    // A sparse file: only these ranges of `data` are written, one SPAR stream each, after an empty STAN
+    // flagged sparse; the rest of the file is holes, read back as zeros. Ascending, not overlapping, within
+    // the data. Never compressed; no CSUM.
+    std::optional<std::vector<SparseExtent>> sparse{};
+    SparseFrame sparseFrame = SparseFrame::OffsetAndLength;
 };
 
 using Entry = std::variant<DirectoryEntry, FileEntry>;
@@ -123,6 +140,9 @@ struct TapeInfo {
     std::uint16_t logicalBlockSize = 1024;  // 512 or 1024
     std::uint32_t mediaFamilyId = 0x4F535452;
     MtfDate date{};
+    // Write a Media Based Catalog of Type 1: each set's ESET carries the set's File/Directory Detail (a
+    // TFDD stream) and the Set Map of every set so far (a TSMP stream).
+    bool mediaCatalog = false;
 };
 
 enum class BackupType : std::uint8_t { Transfer, Copy, Normal, Differential, Incremental, Daily };
@@ -160,9 +180,19 @@ struct WriterOptions {
 };
 
 // Where things landed. Offsets are image offsets: bytes from the start of the medium's data, as an image file
-// or the concatenated records of a .tap hold them.
+// or the concatenated records of a .tap hold them. A backup spread over several media counts offsets on each
+// medium from its own start.
+
+// A piece of a file's STAN data on one medium.
+struct DataPart {
+    std::uint32_t medium = 0;  // 0-based, in the order written
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
 struct ManifestFile {
     std::uint32_t setNumber = 0;        // 1-based, order written
+    std::uint32_t medium = 0;           // the medium holding its FILE block
     std::string directory{};            // components of the current DIRB joined by '\' ("" = root or no DIRB)
     std::u16string directoryName{};     // the DIRB's Directory Name units as written (NUL-separated)
     std::string name{};                 // UTF-8 text of the file name
@@ -170,9 +200,12 @@ struct ManifestFile {
     std::uint64_t fileBlockOffset = 0;  // the FILE block
     std::optional<std::uint64_t> dataOffset{};  // first data byte of STAN (just after its 22-byte header)
     std::uint64_t dataLength = 0;               // bytes of STAN data written (compressed: the frames)
-    std::uint64_t declaredLength = 0;           // Stream Length in the STAN header
-    std::uint64_t originalLength = 0;           // the file's own size (before compression)
+    // Where those bytes lie: one part, or one per medium when the end of a medium cut them.
+    std::vector<DataPart> parts{};
+    std::uint64_t declaredLength = 0;  // Stream Length in the STAN header
+    std::uint64_t originalLength = 0;  // the file's own size (before compression)
     bool compressed = false;
+    bool sparse = false;
     MtfDate mtime{};
 };
 
@@ -184,10 +217,16 @@ struct ManifestDirectory {
 
 struct ManifestSet {
     std::uint32_t number = 0;
+    std::uint32_t medium = 0;  // of its SSET; its ESET may lie on a later medium
     std::string name{};
     bool compressed = false;
     std::uint64_t ssetOffset = 0;
     std::uint64_t esetOffset = 0;
+    // With a media catalog: where the TFDD and TSMP streams' data lie, and how long they are.
+    std::uint64_t fddOffset = 0;
+    std::uint64_t fddLength = 0;
+    std::uint64_t setMapOffset = 0;
+    std::uint64_t setMapLength = 0;
 };
 
 struct Manifest {
@@ -200,14 +239,27 @@ struct Manifest {
     std::uint64_t fileCount = 0;        // files written, recorded or not
     // Hard filemarks: the offset the mark sits at; soft ones: the SFMB block's offset.
     std::vector<std::uint64_t> filemarks{};
-    std::uint64_t imageSize = 0;
+    std::uint64_t imageSize = 0;               // of the last medium
+    std::vector<std::uint64_t> mediumSizes{};  // of every medium, in order
 };
 
 // Writes a medium one piece at a time. The constructor writes TAPE and its filemark; finish() ends the
 // medium. Calls out of order (a file outside a set, finish() with a set open) throw MediaError.
+//
+// A backup can be spread over several media, one sink each, as a backup program does when a tape is full:
+// medium i ends at the first point at or after byte endsAt[i] of it where a medium may end, which is
+// before a DIRB or FILE block, or at a logical block boundary inside a file's STAN data. There the medium
+// gets an EOTM block and a filemark; the next starts with a TAPE block of the same media family and the
+// next sequence number, then the set's SSET, VOLB and DIRB again with the continuation bit, and, when a
+// file was cut, its FILE block again with the continuation bit and a STAN header flagged as continued,
+// giving the bytes still to come, which start at the next logical block boundary.
 class MediaWriter {
   public:
     MediaWriter(Sink& sink, const TapeInfo& tape, const WriterOptions& options = {});
+    // `media` holds one sink per medium and endsAt one byte fewer; finish() throws when the backup ended
+    // before every medium began.
+    MediaWriter(std::span<Sink* const> media, std::span<const std::uint64_t> endsAt, const TapeInfo& tape,
+                const WriterOptions& options = {});
     ~MediaWriter();
     MediaWriter(const MediaWriter&) = delete;
     MediaWriter& operator=(const MediaWriter&) = delete;
@@ -228,6 +280,9 @@ class MediaWriter {
 };
 
 Manifest writeMedia(const MediaDescription& media, Sink& sink, const WriterOptions& options = {});
+// The backup spread over the sinks of `media`, medium i ending at endsAt[i] as MediaWriter says.
+Manifest writeSpannedMedia(const MediaDescription& media, std::span<Sink* const> sinks,
+                           std::span<const std::uint64_t> endsAt, const WriterOptions& options = {});
 Manifest writeImageFile(const MediaDescription& media, const std::filesystem::path& path,
                         const WriterOptions& options = {});
 Manifest writeTapFile(const MediaDescription& media, const std::filesystem::path& path,

@@ -1,0 +1,159 @@
+#include "media_scan.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+#include "catalog/media_span.h"
+#include "catalog/mtf_layout.h"
+#include "catalog/scan_context.h"
+#include "commands.h"
+#include "json_writer.h"
+#include "tape_commands.h"
+
+namespace ostrum::cli {
+namespace {
+
+using catalog::MediaSpan;
+using catalog::SpannedFile;
+
+// Starts the scan of source `index` in the shared context.
+void BeginMedium(catalog::ScanContext& context, std::size_t index, const std::string& source) {
+    if (index == 0) {
+        context.catalog.mediaSpan().BeginMedium(0, source, 0);
+    } else {
+        catalog::BeginNextMedium(context, source);
+    }
+}
+
+std::string LabelText(const MediaSpan& span, std::uint32_t medium) {
+    const auto label = span.label(medium);
+    if (!label) return "no TAPE block found";
+    char family[12];
+    std::snprintf(family, sizeof family, "0x%08X", label->family);
+    return "medium " + std::to_string(label->sequence) + " of media family " + family;
+}
+
+// "40960 bytes on A.img, 59040 on B.img"
+std::string PiecesText(const MediaSpan& span, const SpannedFile& file) {
+    std::string text;
+    for (std::size_t i = 0; i < file.parts.size(); ++i) {
+        std::uint64_t bytes = file.parts[i].length;
+        if (i == 0) bytes -= std::min<std::uint64_t>(bytes, catalog::mtf::stream_hdr::kSize);
+        if (bytes == 0 && i == 0) continue;
+        text += (text.empty() ? "" : ", ") + std::to_string(bytes) + (text.empty() ? " bytes" : "") + " on " +
+                span.mediumName(file.parts[i].medium);
+    }
+    return text;
+}
+
+// What is missing of a spread file, or nothing when it is whole.
+std::string MissingText(const catalog::Catalog& catalog, std::size_t row, const SpannedFile& file) {
+    const MediaSpan& span = catalog.mediaSpan();
+    if (file.headMissing) {
+        return "its beginning is on " + span.PreviousMediumText(span.MediumOfRow(row)) +
+               ", which was not read";
+    }
+    if (MediaSpan::DataBytes(file) < catalog.row(row).size().value_or(0)) {
+        return "the rest is on " + span.NextMediumText(file.cutOnMedium) + ", which was not read";
+    }
+    return {};
+}
+
+}  // namespace
+
+bool ScanImageMedia(const std::vector<std::string>& sources, catalog::Catalog& found, ScanProgressSink& sink,
+                    const std::atomic<bool>& scanActive, bool deep, MediaScanSummary& summary,
+                    const std::string& command) {
+    catalog::ScanContext context(found, sink);
+    summary.images.resize(sources.size());
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        catalog::ImageFile image;
+        if (!catalog::OpenImageFile(image, sources[i])) {
+            PrintError(command + ": " + image.error());
+            return false;
+        }
+        if (std::string error = VirtualTapeGivenAsImage(image, sources[i]); !error.empty()) {
+            PrintError(command + ": " + error);
+            return false;
+        }
+        BeginMedium(context, i, sources[i]);
+        const catalog::ImageScanOptions options{.deep = deep, .continuing = &context};
+        if (catalog::ScanImageFile(image, found, sink, scanActive, &summary.images[i], options) == 0) break;
+    }
+    return true;
+}
+
+bool ScanTapeMedia(const tape::TapeDevices& devices, const std::vector<std::string>& sources,
+                   catalog::Catalog& found, ScanProgressSink& sink, const std::atomic<bool>& stopRequested,
+                   MediaScanSummary& summary, const std::string& command) {
+    catalog::ScanContext context(found, sink);
+    const std::atomic<bool> active{true};
+    summary.tapes.resize(sources.size());
+    for (std::size_t i = 0; i < sources.size() && !stopRequested.load(); ++i) {
+        BeginMedium(context, i, sources[i]);
+        const int scanned = tape::ScanTape(devices, sources[i], found, sink, active, stopRequested,
+                                           &summary.tapes[i], &context);
+        if (scanned == 0 && !summary.tapes[i].error.empty()) {
+            PrintError(command + ": " + summary.tapes[i].error);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string SourcesText(const std::vector<std::string>& sources) {
+    std::string text;
+    for (const std::string& source : sources) text += (text.empty() ? "" : ", ") + source;
+    return text;
+}
+
+void PrintMediaSpanText(std::ostream& out, const catalog::Catalog& catalog) {
+    const MediaSpan& span = catalog.mediaSpan();
+    if (span.mediumCount() > 1) {
+        out << "\nMedia (" << span.mediumCount() << "):\n";
+        for (std::uint32_t m = 0; m < span.mediumCount(); ++m)
+            out << "  " << span.mediumName(m) << ": " << LabelText(span, m) << "\n";
+    }
+    if (span.spanned().empty()) return;
+    out << "\nFiles spread over several media (" << span.spanned().size() << "):\n";
+    for (const auto& [row, file] : span.spanned()) {
+        out << "  " << catalog.row(row).path() << ": " << PiecesText(span, file);
+        if (const std::string missing = MissingText(catalog, row, file); !missing.empty())
+            out << "; cut short: " << missing;
+        out << "\n";
+    }
+}
+
+std::string MediaSpanJson(const catalog::Catalog& catalog) {
+    const MediaSpan& span = catalog.mediaSpan();
+    if (span.mediumCount() <= 1 && span.spanned().empty()) return {};
+    std::string json = ", \"media\": [";
+    for (std::uint32_t m = 0; m < span.mediumCount(); ++m) {
+        const auto label = span.label(m);
+        json += std::string(m == 0 ? "" : ", ") + "{\"source\": " + JsonString(span.mediumName(m)) +
+                ", \"family\": " + (label ? std::to_string(label->family) : "null") +
+                ", \"sequence\": " + (label ? std::to_string(label->sequence) : "null") + "}";
+    }
+    json += "], \"spread_files\": [";
+    const char* separator = "";
+    for (const auto& [row, file] : span.spanned()) {
+        json += separator + std::string("{\"path\": ") + JsonString(catalog.row(row).path().str()) +
+                ", \"parts\": [";
+        for (std::size_t i = 0; i < file.parts.size(); ++i) {
+            json += std::string(i == 0 ? "" : ", ") + "{\"medium\": " + std::to_string(file.parts[i].medium) +
+                    ", \"offset\": " + std::to_string(file.parts[i].offset) +
+                    ", \"length\": " + std::to_string(file.parts[i].length) + "}";
+        }
+        const std::string missing = MissingText(catalog, row, file);
+        json += "], \"missing\": " + (missing.empty() ? std::string("null") : JsonString(missing)) + "}";
+        separator = ", ";
+    }
+    return json + "]";
+}
+
+void NoteMediaSpanProblems(const catalog::Catalog& catalog) {
+    for (const std::string& note : catalog.mediaSpan().notes()) PrintError(note);
+}
+
+}  // namespace ostrum::cli

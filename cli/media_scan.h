@@ -1,0 +1,46 @@
+#pragma once
+// Scanning several media in order as one backup (`list A.img B.img`, `extract A.img B.img DEST`, the same
+// with tape drives), and what `list` says of the files spread over them.
+
+#include <atomic>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "catalog/catalog.h"
+#include "catalog/image_scanner.h"
+#include "tape/tape_devices.h"
+#include "tape/tape_scanner.h"
+#include "terminal_progress.h"
+
+namespace ostrum::cli {
+
+// What the scans of the media could not read.
+struct MediaScanSummary {
+    std::vector<catalog::ImageScanSummary> images;
+    std::vector<tape::TapeScanSummary> tapes;
+};
+
+// Scans the image files in order, one medium after another, into `found` (deeply with `deep`), until
+// scanActive is found false; false (after printing why, prefixed by `command`) when one cannot be opened
+// or is a virtual tape.
+bool ScanImageMedia(const std::vector<std::string>& sources, catalog::Catalog& found, ScanProgressSink& sink,
+                    const std::atomic<bool>& scanActive, bool deep, MediaScanSummary& summary,
+                    const std::string& command);
+// The same for tape drives, until stopRequested is set; false when one cannot be opened or prepared.
+bool ScanTapeMedia(const tape::TapeDevices& devices, const std::vector<std::string>& sources,
+                   catalog::Catalog& found, ScanProgressSink& sink, const std::atomic<bool>& stopRequested,
+                   MediaScanSummary& summary, const std::string& command);
+
+// The sources as one text for the listing's "Source".
+std::string SourcesText(const std::vector<std::string>& sources);
+
+// After a text listing: the media read, when there were several, and the files spread over them or cut
+// short by a medium that was not read. Nothing for one medium without such files.
+void PrintMediaSpanText(std::ostream& out, const catalog::Catalog& catalog);
+// The "media" and "spread_files" members of `list --json` (with their leading comma), or nothing.
+std::string MediaSpanJson(const catalog::Catalog& catalog);
+// Says on standard error what the media's labels contradict (media given out of order, and the like).
+void NoteMediaSpanProblems(const catalog::Catalog& catalog);
+
+}  // namespace ostrum::cli

@@ -1,0 +1,205 @@
+#include "media_span.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "block_tags.h"
+#include "catalog.h"
+#include "deep_scan.h"
+#include "mtf_layout.h"
+#include "scan_context.h"
+
+namespace ostrum::catalog {
+using namespace mtf;
+
+namespace {
+
+constexpr std::uint32_t kContinuation = 1u
+                                        << 0;  // common block attributes: a block repeated on a later medium
+constexpr std::size_t kTapeFixedSize = 94;
+constexpr std::size_t kEotmFixedSize = 60;
+constexpr std::size_t kSsetFixedSize = 98;
+// The logical block size taken when the medium's TAPE block was not met: the one most writers use.
+constexpr std::uint16_t kUsualLogicalBlockSize = 1024;
+
+std::string Hex32(std::uint32_t value) {
+    char text[12];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+// The block's common header when its checksum holds, with `fixedSize` bytes of it.
+std::optional<ByteSpan> SoundBlock(const ChunkView& chunk, std::size_t slot, std::size_t fixedSize,
+                                   std::vector<std::uint8_t>& scratch) {
+    const ByteSpan block = chunk.Fetch(slot, fixedSize, scratch);
+    if (block.size() < fixedSize || !BlockHeaderChecksumHolds(block, 0)) return std::nullopt;
+    return block;
+}
+
+bool HasContinuationBit(ByteSpan block) {
+    return (*ReadLE32(block, db_hdr::kBlockAttributes) & kContinuation) != 0;
+}
+
+std::string LabelText(const MediumLabel& label) {
+    return "medium " + std::to_string(label.sequence) + " of media family " + Hex32(label.family);
+}
+
+}  // namespace
+
+// ---- MediaSpan ----
+
+MediaSpan::Medium& MediaSpan::At(std::uint32_t medium) {
+    if (media_.size() <= medium) media_.resize(medium + 1);
+    return media_[medium];
+}
+
+void MediaSpan::BeginMedium(std::uint32_t medium, std::string name, std::size_t firstRow) {
+    Medium& entry = At(medium);
+    entry.name = std::move(name);
+    entry.firstRow = firstRow;
+}
+
+std::string MediaSpan::mediumName(std::uint32_t medium) const {
+    if (medium < media_.size() && !media_[medium].name.empty()) return media_[medium].name;
+    return "medium " + std::to_string(medium + 1);
+}
+
+std::optional<MediumLabel> MediaSpan::label(std::uint32_t medium) const {
+    return medium < media_.size() ? media_[medium].label : std::nullopt;
+}
+
+void MediaSpan::NoteLabel(std::uint32_t medium, const MediumLabel& label) {
+    At(medium).label = label;
+    const auto before = medium > 0 ? this->label(medium - 1) : std::nullopt;
+    if (before && (before->family != label.family || before->sequence + 1 != label.sequence)) {
+        Note(mediumName(medium) + " is " + LabelText(label) + ", not the medium after " +
+             mediumName(medium - 1) + " (" + LabelText(*before) + ")");
+    }
+}
+
+std::uint32_t MediaSpan::MediumOfRow(std::size_t row) const {
+    std::uint32_t medium = 0;
+    for (std::uint32_t m = 1; m < media_.size(); ++m) {
+        if (media_[m].firstRow <= row) medium = m;
+    }
+    return medium;
+}
+
+const SpannedFile* MediaSpan::FindSpanned(std::size_t row) const {
+    const auto found = files_.find(row);
+    return found == files_.end() ? nullptr : &found->second;
+}
+
+std::uint64_t MediaSpan::DataBytes(const SpannedFile& file) {
+    std::uint64_t bytes = 0;
+    for (const DataPart& part : file.parts) bytes += part.length;
+    // The first part holds the stream header too, and a file whose head is missing has it alone.
+    return bytes - std::min<std::uint64_t>(bytes, stream_hdr::kSize);
+}
+
+std::string MediaSpan::NextMediumText(std::uint32_t medium) const {
+    if (const auto known = label(medium)) {
+        return "medium " + std::to_string(known->sequence + 1) + " of media family " + Hex32(known->family);
+    }
+    return "the medium after " + mediumName(medium);
+}
+
+std::string MediaSpan::PreviousMediumText(std::uint32_t medium) const {
+    if (const auto known = label(medium); known && known->sequence > 1) {
+        return "medium " + std::to_string(known->sequence - 1) + " of media family " + Hex32(known->family);
+    }
+    return "the medium before " + mediumName(medium);
+}
+
+// ---- the scan's handlers ----
+
+void OnTapeBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    std::vector<std::uint8_t> scratch;
+    const auto block = SoundBlock(chunk, slot, kTapeFixedSize, scratch);
+    MediaSpan& span = context.catalog.mediaSpan();
+    if (!block || span.label(context.medium)) return;
+    MediumLabel label{*ReadLE32(*block, tape::kMediaFamilyId), *ReadLE16(*block, tape::kMediaSequenceNumber),
+                      0};
+    const std::uint16_t size = *ReadLE16(*block, tape::kFormatLogicalBlockSize);
+    if (size == 512 || size == 1024) label.logicalBlockSize = size;
+    span.NoteLabel(context.medium, label);
+}
+
+void OnEndOfMediumBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    std::vector<std::uint8_t> scratch;
+    if (!SoundBlock(chunk, slot, kEotmFixedSize, scratch)) return;
+    const auto open = context.openData;
+    context.openData.reset();
+    const std::uint64_t at = chunk.position() + slot;
+    if (!open || at < open->start || at - open->start >= open->length) return;
+    SpannedFile& file = context.catalog.mediaSpan().Spanned(open->row);
+    const std::uint64_t before = at - open->start;
+    if (file.parts.empty()) {
+        file.parts.push_back({context.medium, open->start - stream_hdr::kSize, stream_hdr::kSize + before});
+    } else {
+        file.parts.back().length = before;
+    }
+    file.cutOnMedium = context.medium;
+    context.cutRow = open->row;
+}
+
+bool ContinuesCurrentSet(const ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    std::vector<std::uint8_t> scratch;
+    const auto block = SoundBlock(chunk, slot, kSsetFixedSize, scratch);
+    return block && HasContinuationBit(*block) && context.dataSetNumber &&
+           *ReadLE16(*block, sset::kDataSetNumber) == *context.dataSetNumber;
+}
+
+bool OnContinuedFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
+    std::vector<std::uint8_t> scratch;
+    // Most FILE blocks are no continuation: the bit is looked at before the checksum.
+    const auto attributes = ReadLE32(chunk.Fetch(slot + db_hdr::kBlockAttributes, 4, scratch), 0);
+    if (!attributes || (*attributes & kContinuation) == 0) return false;
+    if (!SoundBlock(chunk, slot, db_hdr::kSize, scratch)) return false;
+    const auto stream = FindDataStream(chunk, slot);
+    if (!stream) return false;
+    const ByteSpan header = chunk.Fetch(slot + stream->headerDistance, stream_hdr::kSize, scratch);
+    if (!StreamHeaderChecksumHolds(header) ||
+        (*ReadLE16(header, stream_hdr::kMediaFormatAttributes) & kMediaFormatContinue) == 0) {
+        return false;
+    }
+    auto row = FileRowOf(context, chunk, slot);
+    if (!row) return true;  // a name the scan cannot use: no more catalogued than its first part was
+    MediaSpan& span = context.catalog.mediaSpan();
+    // The continued data start at the logical block boundary after the block and its stream header.
+    const std::uint64_t blockSize = span.label(context.medium).value_or(MediumLabel{}).logicalBlockSize;
+    const std::uint64_t unit = blockSize != 0 ? blockSize : kUsualLogicalBlockSize;
+    const std::uint64_t headerEnd = stream->headerDistance + stream_hdr::kSize;
+    const DataPart data{context.medium, chunk.position() + slot + (headerEnd + unit - 1) / unit * unit,
+                        stream->length};
+
+    Catalog& catalog = context.catalog;
+    if (context.cutRow && catalog.row(*context.cutRow).path() == FileBlockPath(context, *row)) {
+        span.Spanned(*context.cutRow).parts.push_back(data);
+        context.openData = ScanContext::OpenData{*context.cutRow, data.offset, data.length};
+        context.cutRow.reset();
+        return true;
+    }
+    // Its beginning lies on a medium that was not scanned: what is here is kept as a file cut short.
+    FoundFile& values = row->values;
+    values.size = stream->length;
+    values.dataOffset = data.offset;
+    values.chunkIndex = chunk.chunkIndex();
+    const std::size_t index = AppendFileBlockRow(context, *row);
+    SpannedFile& file = span.Spanned(index);
+    file.headMissing = true;
+    file.parts = {{context.medium, chunk.position() + slot + stream->headerDistance, stream_hdr::kSize},
+                  data};
+    context.openData = ScanContext::OpenData{index, data.offset, data.length};
+    NoteFileFound(context);
+    return true;
+}
+
+void BeginNextMedium(ScanContext& context, std::string name) {
+    ++context.medium;
+    context.catalog.mediaSpan().BeginMedium(context.medium, std::move(name), context.catalog.rowCount());
+    context.openData.reset();
+    context.catalogDataEnd = 0;  // positions start again on the new medium
+}
+
+}  // namespace ostrum::catalog

@@ -1,0 +1,62 @@
+#include "media_pieces.h"
+
+#include <limits>
+
+#include "catalog/mtf_layout.h"
+
+namespace ostrum::selection {
+
+void AddMediaPieces(SaveItem& item, const catalog::Catalog& catalog, std::size_t row) {
+    const catalog::MediaSpan& span = catalog.mediaSpan();
+    item.medium = span.MediumOfRow(row);
+    const catalog::SpannedFile* spanned = span.FindSpanned(row);
+    if (spanned == nullptr) return;
+    item.parts = spanned->parts;
+    item.headMissing = spanned->headMissing;
+    if (spanned->headMissing) {
+        item.missingMedium = span.PreviousMediumText(item.medium);
+    } else if (catalog::MediaSpan::DataBytes(*spanned) < item.size.value_or(0)) {
+        item.missingMedium = span.NextMediumText(spanned->cutOnMedium);
+    }
+}
+
+std::vector<catalog::DataPart> PiecesOf(const SaveItem& item) {
+    constexpr std::uint64_t kToTheEnd = std::numeric_limits<std::uint64_t>::max();
+    if (item.parts.empty())
+        return {{item.medium, *item.dataOffset - catalog::mtf::stream_hdr::kSize, kToTheEnd}};
+    std::vector<catalog::DataPart> pieces = item.parts;
+    // After the last piece of a file that is whole, its streams go on as on any medium (a CSUM may follow).
+    if (item.missingMedium.empty()) pieces.back().length = kToTheEnd;
+    return pieces;
+}
+
+std::string MissingRestText(const SaveItem& item) {
+    return "the rest of its data is on " +
+           (item.missingMedium.empty() ? "another medium" : item.missingMedium) + ", which was not read";
+}
+
+MediaImages::MediaImages(const SaveRequest& request) : paths_{request.SourcePath} {
+    paths_.insert(paths_.end(), request.laterSources.begin(), request.laterSources.end());
+    images_.resize(paths_.size());
+    errors_.resize(paths_.size());
+}
+
+const catalog::ImageFile* MediaImages::Open(std::uint32_t medium, std::string& error) {
+    if (medium >= paths_.size()) {
+        error = "it lies on medium " + std::to_string(medium + 1) + ", and only " +
+                std::to_string(paths_.size()) + " were given";
+        return nullptr;
+    }
+    if (!images_[medium] && errors_[medium].empty()) {
+        auto image = std::make_unique<catalog::ImageFile>();
+        if (catalog::OpenImageFile(*image, paths_[medium])) {
+            images_[medium] = std::move(image);
+        } else {
+            errors_[medium] = image->error();
+        }
+    }
+    error = errors_[medium];
+    return images_[medium].get();
+}
+
+}  // namespace ostrum::selection
