@@ -200,8 +200,10 @@ void TapeSave::Take(ActiveFile& active, catalog::ByteSpan bytes) {
         active.file.Take(bytes);
         // Once the header is in, a small file stored as it is gathers its data; any other file writes
         // them itself, after the files handed over before it.
-        // (A file in several pieces takes them one by one.)
-        if (active.file.PlainData() && active.file.wanted() <= kGatheredFile && active.pieces.size() == 1) {
+        // A file whose data lie in pieces (the end of a tape cut them) takes them itself: its last piece
+        // may end before its data do, and what it took must then be kept.
+        if (active.file.PlainData() && active.file.wanted() <= kGatheredFile &&
+            active.file.item().parts.empty()) {
             active.gathering = true;
             active.length = active.file.wanted();
             active.toGather = active.length + active.file.readAhead();

@@ -17,7 +17,8 @@ using namespace testing;
 
 constexpr std::uint32_t kFamily = 0x5A5A0001;
 
-// Two sets, the second compressed; BIG.BIN and PACKED.BIN are large enough to be cut, twice over.
+// Two sets, the second compressed; BIG.BIN and PACKED.BIN are large enough to be cut, twice over. BIG.BIN is
+// small enough that a tape save would gather it in memory if it lay whole on one tape.
 mw::MediaDescription SpreadMedia() {
     mw::MediaDescription media{.tape = {.mediaFamilyId = kFamily}};
     media.sets.push_back(
@@ -26,7 +27,7 @@ mw::MediaDescription SpreadMedia() {
              mw::DirectoryEntry{.path = {"DOCS"}},
              mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("first file")},
              mw::FileEntry{
-                 .name = "BIG.BIN", .data = mw::GeneratedData{.size = 300000, .seed = 1}, .csum = true},
+                 .name = "BIG.BIN", .data = mw::GeneratedData{.size = 200000, .seed = 1}, .csum = true},
              mw::DirectoryEntry{.path = {"DOCS", "MORE"}},
              mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("after the big one")}}});
     std::string text;
