@@ -1,11 +1,11 @@
 #include "media_catalog_output.h"
 
-#include <cstdio>
 #include <sstream>
 #include <vector>
 
 #include "catalog_output.h"
 #include "commands.h"
+#include "common/hex_text.h"
 #include "json_writer.h"
 #include "media_scan.h"
 #include "output_buffer.h"
@@ -15,12 +15,6 @@ namespace {
 
 using catalog::CataloguedSet;
 using catalog::FddRecord;
-
-std::string Hex32(std::uint32_t value) {
-    char text[12];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
 
 // One line of a set's detail: a folder or a file with the path the scan gives (or would give) it.
 struct DetailLine {
@@ -95,7 +89,7 @@ bool PrintListing(std::string_view source, const catalog::Catalog& catalog, std:
 void PrintMediaCatalogText(std::ostream& out, std::string_view source, const catalog::Catalog& catalog) {
     const catalog::MediaCatalog& media = catalog.mediaCatalog();
     out << "Source: " << source << "\n\nThe medium's own catalog";
-    if (media.setMap()) out << " (media family " << Hex32(media.setMap()->mediaFamilyId) << ")";
+    if (media.setMap()) out << " (media family " << common::Hex32(media.setMap()->mediaFamilyId) << ")";
     out << ":\n";
     for (const CataloguedSet& set : media.Sets()) {
         out << "\nData set " << set.dataSetNumber << ", " << LabelOf(media, set) << ": " << SetSummary(set);

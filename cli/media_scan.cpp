@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 
 #include "catalog/media_span.h"
 #include "catalog/mtf_layout.h"
@@ -28,10 +27,7 @@ void BeginMedium(catalog::ScanContext& context, std::size_t index, const std::st
 
 std::string LabelText(const MediaSpan& span, std::uint32_t medium) {
     const auto label = span.label(medium);
-    if (!label) return "no TAPE block found";
-    char family[12];
-    std::snprintf(family, sizeof family, "0x%08X", label->family);
-    return "medium " + std::to_string(label->sequence) + " of media family " + family;
+    return label ? catalog::LabelText(*label) : "no TAPE block found";
 }
 
 // "40960 bytes on A.img, 59040 on B.img"
@@ -49,15 +45,10 @@ std::string PiecesText(const MediaSpan& span, const SpannedFile& file) {
 
 // What is missing of a spread file, or nothing when it is whole.
 std::string MissingText(const catalog::Catalog& catalog, std::size_t row, const SpannedFile& file) {
-    const MediaSpan& span = catalog.mediaSpan();
-    if (file.headMissing) {
-        return "its beginning is on " + span.PreviousMediumText(span.MediumOfRow(row)) +
-               ", which was not read";
-    }
-    if (MediaSpan::DataBytes(file) < catalog.row(row).size().value_or(0)) {
-        return "the rest is on " + span.NextMediumText(file.cutOnMedium) + ", which was not read";
-    }
-    return {};
+    const std::string medium =
+        catalog.mediaSpan().MissingMediumText(row, catalog.row(row).size().value_or(0));
+    if (medium.empty()) return {};
+    return (file.headMissing ? "its beginning is on " : "the rest is on ") + medium + ", which was not read";
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 #include "media_span.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "block_tags.h"
 #include "catalog.h"
+#include "common/hex_text.h"
 #include "deep_scan.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
@@ -22,12 +22,6 @@ constexpr std::size_t kSsetFixedSize = 98;
 // The logical block size taken when the medium's TAPE block was not met: the one most writers use.
 constexpr std::uint16_t kUsualLogicalBlockSize = 1024;
 
-std::string Hex32(std::uint32_t value) {
-    char text[12];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
-
 // The block's common header when its checksum holds, with `fixedSize` bytes of it.
 std::optional<ByteSpan> SoundBlock(const ChunkView& chunk, std::size_t slot, std::size_t fixedSize,
                                    std::vector<std::uint8_t>& scratch) {
@@ -40,11 +34,11 @@ bool HasContinuationBit(ByteSpan block) {
     return (*ReadLE32(block, db_hdr::kBlockAttributes) & kContinuation) != 0;
 }
 
-std::string LabelText(const MediumLabel& label) {
-    return "medium " + std::to_string(label.sequence) + " of media family " + Hex32(label.family);
-}
-
 }  // namespace
+
+std::string LabelText(const MediumLabel& label) {
+    return "medium " + std::to_string(label.sequence) + " of media family " + common::Hex32(label.family);
+}
 
 // ---- MediaSpan ----
 
@@ -99,16 +93,26 @@ std::uint64_t MediaSpan::DataBytes(const SpannedFile& file) {
 
 std::string MediaSpan::NextMediumText(std::uint32_t medium) const {
     if (const auto known = label(medium)) {
-        return "medium " + std::to_string(known->sequence + 1) + " of media family " + Hex32(known->family);
+        return "medium " + std::to_string(known->sequence + 1) + " of media family " +
+               common::Hex32(known->family);
     }
     return "the medium after " + mediumName(medium);
 }
 
 std::string MediaSpan::PreviousMediumText(std::uint32_t medium) const {
     if (const auto known = label(medium); known && known->sequence > 1) {
-        return "medium " + std::to_string(known->sequence - 1) + " of media family " + Hex32(known->family);
+        return "medium " + std::to_string(known->sequence - 1) + " of media family " +
+               common::Hex32(known->family);
     }
     return "the medium before " + mediumName(medium);
+}
+
+std::string MediaSpan::MissingMediumText(std::size_t row, std::uint64_t size) const {
+    const SpannedFile* file = FindSpanned(row);
+    if (file == nullptr) return {};
+    if (file->headMissing) return PreviousMediumText(MediumOfRow(row));
+    if (DataBytes(*file) < size) return NextMediumText(file->cutOnMedium);
+    return {};
 }
 
 // ---- the scan's handlers ----

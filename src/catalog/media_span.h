@@ -29,6 +29,9 @@ struct MediumLabel {
     std::uint16_t logicalBlockSize = 0;  // 512 or 1024, 0 when the block gives neither
 };
 
+// "medium 2 of media family 0x4F535452"
+std::string LabelText(const MediumLabel& label);
+
 // A piece of the medium that holds part of a file: the stream header, or data.
 struct DataPart {
     std::uint32_t medium = 0;  // which of the media scanned, from 0
@@ -71,6 +74,10 @@ class MediaSpan {
     std::string NextMediumText(std::uint32_t medium) const;
     // What holds the beginning of a file continued on `medium`, in the same words.
     std::string PreviousMediumText(std::uint32_t medium) const;
+    // What holds the part of the file of `row` (`size` data bytes) that the media read lack, in the same
+    // words: the medium before when its beginning is missing, the one after when its rest is; empty when it
+    // is whole or lies on one medium.
+    std::string MissingMediumText(std::size_t row, std::uint64_t size) const;
     // Media given in an order the labels contradict, and the like: said to the user, never fatal.
     const std::vector<std::string>& notes() const { return notes_; }
     void Note(std::string note) { notes_.push_back(std::move(note)); }

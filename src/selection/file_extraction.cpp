@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdio>
 #include <cstring>
 
 #include "catalog/block_tags.h"
 #include "catalog/byte_reader.h"
 #include "catalog/scan_context.h"
+#include "common/hex_text.h"
 #include "save_path.h"
 
 namespace ostrum::selection {
@@ -16,18 +16,6 @@ namespace stream_hdr = catalog::mtf::stream_hdr;
 using catalog::ByteSpan;
 
 namespace {
-
-std::string Hex16(std::uint16_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", value);
-    return text;
-}
-
-std::string Hex32(std::uint32_t value) {
-    char text[12];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
 
 constexpr std::array<char, 4> kChecksumStreamId = {'C', 'S', 'U', 'M'};
 constexpr std::uint64_t kChecksumLength = 4;  // a CSUM stream's data: the 32-bit checksum
@@ -151,8 +139,8 @@ void FileExtraction::CheckTrailer() {
         result_.checksum = ChecksumCheck::Verified;
     } else {
         result_.checksum = ChecksumCheck::Mismatch;
-        result_.reason = "its CSUM stream records " + Hex32(recorded) + ", the data read give " +
-                         Hex32(checksum_.value()) + "; kept as written" +
+        result_.reason = "its CSUM stream records " + common::Hex32(recorded) + ", the data read give " +
+                         common::Hex32(checksum_.value()) + "; kept as written" +
                          (result_.reason.empty() ? "" : "; " + result_.reason);
     }
     Complete();
@@ -166,14 +154,14 @@ void FileExtraction::ChooseDecoding() {
     const std::uint16_t compression = *catalog::ReadLE16(header, stream_hdr::kDataCompressionAlgorithm);
     if (attributes & catalog::mtf::kMediaFormatEncrypted) {
         result_.decoded = false;
-        result_.reason = "the stream is encrypted (algorithm " + Hex16(encryption) +
+        result_.reason = "the stream is encrypted (algorithm " + common::Hex16(encryption) +
                          "); saved as it is on the medium, not decoded";
     } else if (attributes & catalog::mtf::kMediaFormatCompressed) {
         if (compression == catalog::mtf::kCompressionStacLzs) {
             decoder_.emplace();
         } else {
             result_.decoded = false;
-            result_.reason = "the stream is compressed with algorithm " + Hex16(compression) +
+            result_.reason = "the stream is compressed with algorithm " + common::Hex16(compression) +
                              ", which this program cannot decode; saved as it is on the medium";
         }
     }

@@ -13,11 +13,7 @@ void AddMediaPieces(SaveItem& item, const catalog::Catalog& catalog, std::size_t
     if (spanned == nullptr) return;
     item.parts = spanned->parts;
     item.headMissing = spanned->headMissing;
-    if (spanned->headMissing) {
-        item.missingMedium = span.PreviousMediumText(item.medium);
-    } else if (catalog::MediaSpan::DataBytes(*spanned) < item.size.value_or(0)) {
-        item.missingMedium = span.NextMediumText(spanned->cutOnMedium);
-    }
+    item.missingMedium = span.MissingMediumText(row, item.size.value_or(0));
 }
 
 std::vector<catalog::DataPart> PiecesOf(const SaveItem& item) {

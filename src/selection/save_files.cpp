@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <deque>
+#include <limits>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -87,7 +88,8 @@ class ImageSave {
     static bool ChecksumFollows(const catalog::ImageFile& image, std::uint64_t headerAt, std::uint64_t length,
                                 std::span<const std::uint8_t> read);
     void CopyData(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position);
-    void ReadRest(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position);
+    void ReadRest(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position,
+                  std::uint64_t left = std::numeric_limits<std::uint64_t>::max());
 
     SaveRun& run_;
     SaveItemSource& source_;
@@ -171,28 +173,14 @@ void ImageSave::SaveOne(std::size_t index) {
 
 // Reads the pieces of a file spread over several media, from each medium's image in turn.
 void ImageSave::SaveInPieces(FileExtraction& file, const SaveItem& item) {
-    if (buffer_.empty()) buffer_.resize(kImageReadSize);
     for (const catalog::DataPart& part : PiecesOf(item)) {
         std::string error;
         const catalog::ImageFile* image = images_.Open(part.medium, error);
         if (image == nullptr) return file.SourceEnded(error);
-        std::uint64_t position = part.offset;
-        std::uint64_t left = part.length;
-        while (!file.done() && left > 0) {
-            if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
-            // The stream header that may follow the data is read with their last piece.
-            const auto want = static_cast<std::size_t>(
-                std::min({std::uint64_t{buffer_.size()}, file.wanted() + file.readAhead(), left}));
-            const std::size_t got = image->ReadAt(position, std::span(buffer_).first(want));
-            file.Take(std::span(buffer_).first(got));
-            position += got;
-            left -= got;
-            run_.ReportProgress(file.dataTaken());
-            if (got < want && !file.done()) return file.SourceEnded(ShortReadReason(*image, position));
-        }
+        ReadRest(*image, file, part.offset, part.length);
         if (file.done()) return;
     }
-    if (!file.done()) file.SourceEnded(MissingRestText(item));
+    file.SourceEnded(MissingRestText(item));
 }
 
 // Whether a CSUM stream follows the `length` data bytes of the stream whose header lies at image byte
@@ -223,17 +211,20 @@ void ImageSave::CopyData(const catalog::ImageFile& image, FileExtraction& file, 
     }
 }
 
-// Reads the rest of a file and hands it to the file to write.
-void ImageSave::ReadRest(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position) {
+// Reads the rest of a file, at most `left` bytes from `position` on, and hands it to the file to write. A
+// short read ends the file.
+void ImageSave::ReadRest(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position,
+                         std::uint64_t left) {
     if (buffer_.empty()) buffer_.resize(kImageReadSize);
-    while (!file.done()) {
+    while (!file.done() && left > 0) {
         if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
         // The stream header that may follow the data is read with their last piece.
         const auto want = static_cast<std::size_t>(
-            std::min<std::uint64_t>(buffer_.size(), file.wanted() + file.readAhead()));
+            std::min({std::uint64_t{buffer_.size()}, file.wanted() + file.readAhead(), left}));
         const std::size_t got = image.ReadAt(position, std::span(buffer_).first(want));
         file.Take(std::span(buffer_).first(got));
         position += got;
+        left -= got;
         run_.ReportProgress(file.dataTaken());
         if (got < want && !file.done()) file.SourceEnded(ShortReadReason(image, position));
     }
