@@ -66,7 +66,7 @@ void NoteUnreadableMapping(const ImageSource& image, std::uint64_t failedAt, Ima
 }
 
 // Whole chunks are mapped this many at a time: few mappings, and little of the image held at once.
-constexpr std::uint64_t kChunksPerWindow = 64;
+constexpr std::uint64_t kChunksPerWindow = 32;
 
 }  // namespace
 
@@ -167,20 +167,26 @@ int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
     sink.StatusLine("Serching Files");
 
     std::vector<std::uint8_t> chunkBuffer(mtf::kChunkSize);
-    // Whole chunks are looked at where the page cache holds them, through windows mapped in turn, rather
-    // than copied by reads; where the image cannot be mapped, or a mapped page could not be read, reads
-    // take over for the rest of the scan.
-    int mappable = image.MappableDescriptor();
+    // Whole chunks are looked at where the page cache holds them, through windows that a thread of their
+    // own maps ahead of the scan, rather than copied by reads; where the image cannot be mapped, or a
+    // mapped page could not be read, reads take over for the rest of the scan.
+    const std::uint64_t wholeChunks = size / mtf::kChunkSize * mtf::kChunkSize;
+    std::optional<common::WindowsAhead> ahead;
+    if (const int mappable = image.MappableDescriptor(); mappable >= 0 && wholeChunks > 0) {
+        ahead.emplace(mappable, 0, wholeChunks, kChunksPerWindow * mtf::kChunkSize);
+    }
     std::optional<common::MappedWindow> window;
     std::uint64_t position = 0;
     while (position < size) {
         if (!scanActive.load(std::memory_order_relaxed)) return 0;
         if (position + mtf::kChunkSize > size) break;
-        if (mappable >= 0 && (!window || position - window->offset() >= window->bytes().size())) {
+        if (window && position - window->offset() >= window->bytes().size()) {
+            if (ahead) ahead->Return(std::move(*window));
             window.reset();
-            const std::uint64_t chunks = std::min((size - position) / mtf::kChunkSize, kChunksPerWindow);
-            window = common::MappedWindow::Map(mappable, position, chunks * mtf::kChunkSize);
-            if (!window) mappable = -1;
+        }
+        if (!window && ahead) {
+            window = ahead->Next();
+            if (!window) ahead.reset();
         }
         const auto bytes = window ? window->bytes().subspan(position - window->offset(), mtf::kChunkSize)
                                   : ReadChunk(image, position, chunkBuffer, summary);
@@ -190,7 +196,7 @@ int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
         if (const auto failed = window ? window->failedAt() : std::nullopt) {
             NoteUnreadableMapping(image, *failed, summary);
             window.reset();
-            mappable = -1;
+            ahead.reset();
         }
         position += mtf::kChunkSize;
         sink.Progress(common::PercentOf(position, size));

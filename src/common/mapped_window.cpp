@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <mutex>
@@ -148,6 +149,77 @@ std::optional<std::uint64_t> MappedWindow::failedAt() const {
     const std::uintptr_t page = guards[static_cast<std::size_t>(guard_)].firstFailed.load();
     if (page == 0) return std::nullopt;
     return offset_ + (page - reinterpret_cast<std::uintptr_t>(base_));
+}
+
+WindowsAhead::WindowsAhead(int fd, std::uint64_t begin, std::uint64_t end, std::size_t windowSize)
+    : thread_([this, fd, begin, end, windowSize] { MapAll(fd, begin, end, windowSize); }) {}
+
+WindowsAhead::~WindowsAhead() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void WindowsAhead::MapAll(int fd, std::uint64_t begin, std::uint64_t end, std::size_t windowSize) {
+    for (std::uint64_t at = begin; at < end;) {
+        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(windowSize, end - at));
+        std::optional<MappedWindow> window = MappedWindow::Map(fd, at, length);
+        // Pages that cannot be read fail this call rather than raise SIGBUS; the scan meets them itself.
+        // Kernels before 5.14 do not know it: the scan's own faults then enter the pages.
+        if (window) ::madvise(const_cast<std::uint8_t*>(window->bytes().data()), length, MADV_POPULATE_READ);
+        const bool mapped = window.has_value();
+        {
+            std::unique_lock lock(mutex_);
+            // Waits for room ahead, unmapping what comes back meanwhile (outside the lock).
+            while (!stopping_ && (ready_.size() >= kAhead || !returned_.empty())) {
+                if (returned_.empty()) {
+                    changed_.wait(lock);
+                    continue;
+                }
+                std::vector<MappedWindow> unmap = std::move(returned_);
+                returned_.clear();
+                lock.unlock();
+                unmap.clear();
+                lock.lock();
+            }
+            if (stopping_) break;
+            ready_.push_back(std::move(window));
+        }
+        changed_.notify_all();
+        if (!mapped) break;
+        at += length;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        finished_ = true;
+    }
+    changed_.notify_all();
+    // What is handed back after the last window is unmapped by the taker itself.
+}
+
+std::optional<MappedWindow> WindowsAhead::Next() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !ready_.empty() || finished_; });
+    if (ready_.empty()) return std::nullopt;
+    std::optional<MappedWindow> window = std::move(ready_.front());
+    ready_.pop_front();
+    lock.unlock();
+    changed_.notify_all();
+    return window;
+}
+
+void WindowsAhead::Return(MappedWindow window) {
+    std::unique_lock lock(mutex_);
+    if (finished_) {
+        lock.unlock();
+        return;  // `window` is unmapped here as it goes
+    }
+    returned_.push_back(std::move(window));
+    lock.unlock();
+    changed_.notify_all();
 }
 
 }  // namespace ostrum::common

@@ -8,10 +8,15 @@
 // it goes on, and the window tells afterwards (failedAt) that its bytes from there on are not the file's.
 // Faults outside every window are left to the handler that was there before.
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <span>
+#include <thread>
+#include <vector>
 
 namespace ostrum::common {
 
@@ -42,6 +47,37 @@ class MappedWindow {
     std::size_t length_ = 0;
     std::uint64_t offset_ = 0;
     int guard_ = -1;  // the window's entry in the table the SIGBUS handler looks in
+};
+
+// Maps the windows of a range of a file one after the other on a thread of its own, a few ahead of their
+// use and with their pages already entered in the page tables, and unmaps the windows handed back: a scan
+// that takes the windows in order spends no time of its own on page faults or on unmapping.
+class WindowsAhead {
+  public:
+    // The range [begin, end) in windows of `windowSize` bytes (the last may be shorter); `begin` and
+    // `windowSize` are multiples of the page size.
+    WindowsAhead(int fd, std::uint64_t begin, std::uint64_t end, std::size_t windowSize);
+    ~WindowsAhead();
+    WindowsAhead(const WindowsAhead&) = delete;
+    WindowsAhead& operator=(const WindowsAhead&) = delete;
+
+    // The next window in order. Nothing after the last, or when it could not be mapped (the ones after it
+    // are then not mapped either).
+    std::optional<MappedWindow> Next();
+    // Hands a window back, to be unmapped on the mapping thread.
+    void Return(MappedWindow window);
+
+  private:
+    static constexpr std::size_t kAhead = 2;  // windows mapped and not yet taken, at most
+    void MapAll(int fd, std::uint64_t begin, std::uint64_t end, std::size_t windowSize);
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::optional<MappedWindow>> ready_;  // nothing: the mapping stopped there
+    std::vector<MappedWindow> returned_;
+    bool finished_ = false;  // the thread has mapped all it will
+    bool stopping_ = false;
+    std::thread thread_;  // last: started once the members it uses exist
 };
 
 }  // namespace ostrum::common

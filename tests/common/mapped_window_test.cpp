@@ -77,6 +77,25 @@ TEST_F(MappedWindowTest, FileCutShortReadsAsZerosFromTheFirstLostPageAndSaysWher
     EXPECT_FALSE(window->failedAt());
 }
 
+TEST_F(MappedWindowTest, WindowsAheadComeInOrderAndStopWhenLeftEarly) {
+    {
+        WindowsAhead ahead(file.get(), page, 4 * page, 2 * page);
+        std::vector<std::uint8_t> seen;
+        while (auto window = ahead.Next()) {
+            seen.insert(seen.end(), window->bytes().begin(), window->bytes().end());
+            ahead.Return(std::move(*window));
+        }
+        EXPECT_TRUE(std::equal(seen.begin(), seen.end(), bytes.begin() + page, bytes.end()));
+        EXPECT_EQ(seen.size(), 3 * page);
+    }
+    // Left after the first window, with the next ones mapped and waiting: the thread ends.
+    WindowsAhead(file.get(), 0, 4 * page, page).Next();
+    // A window that cannot be mapped ends the windows.
+    WindowsAhead refused(-1, 0, 4 * page, page);
+    EXPECT_FALSE(refused.Next());
+    EXPECT_FALSE(refused.Next());
+}
+
 TEST_F(MappedWindowTest, OffsetsOffThePageAndFaultsOutsideWindowsAreNotTaken) {
     EXPECT_FALSE(MappedWindow::Map(file.get(), 100, page));
     EXPECT_FALSE(MappedWindow::Map(-1, 0, page));
