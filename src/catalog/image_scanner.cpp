@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "chunk_view.h"
+#include "common/mapped_window.h"
 #include "common/posix_io.h"
 #include "common/saturating.h"
 #include "deep_scan.h"
@@ -39,23 +41,39 @@ std::optional<std::string> NotAnImage(const struct stat& info) {
     return std::nullopt;
 }
 
+// Counts a part of the image that could not be read from `failedAt` on; an empty `error` is the image's
+// end come early.
+void NoteUnreadable(ImageScanSummary& summary, std::uint64_t failedAt, std::string error) {
+    if (error.empty()) {
+        error = "the image ends at byte " + std::to_string(failedAt) +
+                ", before the size it had when the scan began";
+    }
+    ++summary.readErrors;
+    if (summary.unreadableOffsets.size() < ImageScanSummary::kOffsetsKept) {
+        summary.unreadableOffsets.push_back(failedAt);
+    }
+    summary.lastReadError = std::move(error);
+}
+
+// A page of a mapped chunk could not be read: asks the file again at that byte, for the system's reason.
+void NoteUnreadableMapping(const ImageSource& image, std::uint64_t failedAt, ImageScanSummary& summary) {
+    std::array<std::uint8_t, mtf::kSlotSize> probe{};
+    ImageRead again = image.Read(failedAt, probe);
+    if (again.error.empty() && again.count > 0) {
+        again.error = "the image could not be read at byte " + std::to_string(failedAt);
+    }
+    NoteUnreadable(summary, failedAt, std::move(again.error));
+}
+
+// Whole chunks are mapped this many at a time: few mappings, and little of the image held at once.
+constexpr std::uint64_t kChunksPerWindow = 32;
+
 }  // namespace
 
 std::span<const std::uint8_t> ReadChunk(const ImageSource& image, std::uint64_t position,
                                         std::span<std::uint8_t> buffer, ImageScanSummary& summary) {
     ImageRead read = image.Read(position, buffer);
-    if (read.count < buffer.size()) {
-        const std::uint64_t failedAt = position + read.count;
-        if (read.error.empty()) {
-            read.error = "the image ends at byte " + std::to_string(failedAt) +
-                         ", before the size it had when the scan began";
-        }
-        ++summary.readErrors;
-        if (summary.unreadableOffsets.size() < ImageScanSummary::kOffsetsKept) {
-            summary.unreadableOffsets.push_back(failedAt);
-        }
-        summary.lastReadError = std::move(read.error);
-    }
+    if (read.count < buffer.size()) NoteUnreadable(summary, position + read.count, std::move(read.error));
     return std::span<const std::uint8_t>(buffer).first(read.count);
 }
 
@@ -149,13 +167,36 @@ int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
     sink.StatusLine("Serching Files");
 
     std::vector<std::uint8_t> chunkBuffer(mtf::kChunkSize);
+    // Whole chunks are looked at where the page cache holds them, through windows that a thread of their
+    // own maps ahead of the scan, rather than copied by reads; where the image cannot be mapped, or a
+    // mapped page could not be read, reads take over for the rest of the scan.
+    const std::uint64_t wholeChunks = size / mtf::kChunkSize * mtf::kChunkSize;
+    std::optional<common::WindowsAhead> ahead;
+    if (const int mappable = image.MappableDescriptor(); mappable >= 0 && wholeChunks > 0) {
+        ahead.emplace(mappable, 0, wholeChunks, kChunksPerWindow * mtf::kChunkSize);
+    }
+    std::optional<common::MappedWindow> window;
     std::uint64_t position = 0;
     while (position < size) {
         if (!scanActive.load(std::memory_order_relaxed)) return 0;
         if (position + mtf::kChunkSize > size) break;
-        const auto bytes = ReadChunk(image, position, chunkBuffer, summary);
+        if (window && position - window->offset() >= window->bytes().size()) {
+            if (ahead) ahead->Return(std::move(*window));
+            window.reset();
+        }
+        if (!window && ahead) {
+            window = ahead->Next();
+            if (!window) ahead.reset();
+        }
+        const auto bytes = window ? window->bytes().subspan(position - window->offset(), mtf::kChunkSize)
+                                  : ReadChunk(image, position, chunkBuffer, summary);
         if (!ExamineChunk(context, image, bytes, position, mtf::kSlotsPerChunk, scanActive)) {
             return 0;
+        }
+        if (const auto failed = window ? window->failedAt() : std::nullopt) {
+            NoteUnreadableMapping(image, *failed, summary);
+            window.reset();
+            ahead.reset();
         }
         position += mtf::kChunkSize;
         sink.Progress(common::PercentOf(position, size));

@@ -31,6 +31,8 @@ class ImageSource {
     virtual std::optional<std::uint64_t> Size() const = 0;
     // Reads up to out.size() bytes at the absolute position.
     virtual ImageRead Read(std::uint64_t position, std::span<std::uint8_t> out) const = 0;
+    // An open descriptor the scan may map instead of reading, or -1.
+    virtual int MappableDescriptor() const { return -1; }
 };
 
 // Holds one open image file, opened for reading only (a scan never writes, and read-only images must
@@ -55,6 +57,7 @@ class ImageFile final : public ImageSource {
     void Close();
     std::optional<std::uint64_t> Size() const override;
     ImageRead Read(std::uint64_t position, std::span<std::uint8_t> out) const override;
+    int MappableDescriptor() const override { return fd_.get(); }
     // Reads up to out.size() bytes at the absolute position; returns how many were read (fewer at the
     // end of the file or on a read error, which is then recorded in error()).
     std::size_t ReadAt(std::uint64_t position, std::span<std::uint8_t> out) const;

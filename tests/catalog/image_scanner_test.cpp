@@ -213,6 +213,50 @@ TEST_F(ImageScannerTest, UnreadableChunksAreSkippedCountedAndNamed) {
     EXPECT_EQ(again.rowCount(), 5u);
 }
 
+// Images are mapped rather than read where they can be: an image cut short while mapped would have ended
+// the program at the first lost page. It is noted as the reads note it, and the scan goes on reading.
+TEST_F(ImageScannerTest, ImageCutShortDuringTheScanIsNotedAndScannedToItsNewEnd) {
+    constexpr std::size_t kMiB = 1 << 20;
+    std::vector<std::uint8_t> bytes(9 * kMiB, 0);
+    PutFile(bytes, 0, u"A.TXT");
+    PutFile(bytes, kMiB, u"B.TXT");
+    PutFile(bytes, 5 * kMiB, u"C.TXT");  // in the chunk before the cut
+    PutFile(bytes, 6 * kMiB, u"LOST.TXT");
+    const std::string path = Write(bytes);
+    ImageFile image;
+    ASSERT_TRUE(OpenImageFile(image, path));
+
+    class CuttingSink : public CatalogSink {
+      public:
+        explicit CuttingSink(std::string path) : path_(std::move(path)) {}
+        void Progress(int) override {
+            if (!cut_) {
+                EXPECT_EQ(::truncate(path_.c_str(), 5 * kMiB + 65536), 0);
+            }
+            cut_ = true;
+        }
+
+      private:
+        std::string path_;
+        bool cut_ = false;
+    } cutting(path);
+    std::atomic<bool> active{true};
+    ImageScanSummary summary;
+    EXPECT_EQ(ScanImageFile(image, catalog, cutting, active, &summary), 1);
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < catalog.rowCount(); ++i) paths.push_back(catalog.row(i).path().str());
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{"TAPE MEDIA\\BACKUP SET 0\\A.TXT", "TAPE MEDIA\\BACKUP SET 0\\B.TXT",
+                                        "TAPE MEDIA\\BACKUP SET 0\\C.TXT"}));
+    // Every chunk from the cut on is unreadable, the first by the mapping, the others by reads.
+    EXPECT_EQ(summary.readErrors, (9 * kMiB - (5 * kMiB + 65536)) / 65536);
+    ASSERT_FALSE(summary.unreadableOffsets.empty());
+    EXPECT_EQ(summary.unreadableOffsets.front(), 5 * kMiB + 65536);
+    EXPECT_EQ(summary.unreadableOffsets.back(), 9 * kMiB - 65536);
+    EXPECT_EQ(summary.lastReadError, "the image ends at byte " + std::to_string(9 * kMiB - 65536) +
+                                         ", before the size it had when the scan began");
+}
+
 // Attaches `file` to a free loop device for the test's lifetime; the device goes when the last user closes
 // it. Needs root and loop devices: `path` stays empty without them.
 class LoopDevice {
