@@ -80,23 +80,19 @@ class SetTally {
             const auto found = byLabel_.find(SetLabelOf(path));
             counted_ = found != byLabel_.end() ? &sets_[found->second] : nullptr;
         }
-        if (counted_ != nullptr) ++counted_->files;
+        if (counted_ != nullptr && counted_->files++ == 0) ++setsWithFiles_;
     }
 
     const std::vector<SetContents>& sets() const { return sets_; }
+    bool everySetHasFiles() const { return setsWithFiles_ == sets_.size(); }
 
   private:
     std::vector<SetContents> sets_;
     std::unordered_map<std::string_view, std::size_t> byLabel_;
     const char* lastFolder_ = nullptr;
     SetContents* counted_ = nullptr;
+    std::size_t setsWithFiles_ = 0;
 };
-
-std::vector<SetContents> ContentsOfSets(const Catalog& catalog) {
-    SetTally tally(catalog);
-    for (std::size_t i = 0; i < catalog.rowCount(); ++i) tally.Count(catalog.row(i).path());
-    return tally.sets();
-}
 
 std::string SetContentsText(const SetContents& set) {
     if (set.files > 0) return std::to_string(set.files) + " file(s)";
@@ -128,7 +124,12 @@ bool FinishListing(OutputBuffer& out) {
 }
 
 void NoteSetsWithoutFiles(const Catalog& catalog) {
-    for (const SetContents& set : ContentsOfSets(catalog)) {
+    // Only the sets without files are named: the rows are counted until every set has one.
+    SetTally tally(catalog);
+    for (std::size_t i = 0; i < catalog.rowCount() && !tally.everySetHasFiles(); ++i) {
+        tally.Count(catalog.row(i).path());
+    }
+    for (const SetContents& set : tally.sets()) {
         if (set.files == 0) PrintError("backup set " + std::string(set.label) + ": " + SetContentsText(set));
     }
 }

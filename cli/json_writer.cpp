@@ -1,5 +1,6 @@
 #include "json_writer.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -26,17 +27,20 @@ std::size_t Utf8Length(std::string_view text, std::size_t pos) {
     return length;
 }
 
+// The bytes that stand as they are in a JSON string: printable ASCII other than the quote and the backslash.
+constexpr std::array<bool, 256> kPlainJson = [] {
+    std::array<bool, 256> plain{};
+    for (std::size_t c = 0x20; c < 0x7F; ++c) plain[c] = c != '"' && c != '\\';
+    return plain;
+}();
+
 }  // namespace
 
 char* WriteJsonEscaped(char* out, std::string_view text) {
     for (std::size_t pos = 0; pos < text.size();) {
-        // Printable ASCII other than the quote and the backslash stands as it is: copied a run at a time.
+        // Bytes that stand as they are are copied a run at a time.
         std::size_t plain = pos;
-        while (plain < text.size()) {
-            const auto c = static_cast<unsigned char>(text[plain]);
-            if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') break;
-            ++plain;
-        }
+        while (plain < text.size() && kPlainJson[static_cast<unsigned char>(text[plain])]) ++plain;
         std::memcpy(out, text.data() + pos, plain - pos);
         out += plain - pos;
         pos = plain;

@@ -121,6 +121,15 @@ constexpr std::array<bool, 128> kNameAscii = [] {
 }();
 
 std::optional<std::size_t> ValidNameCharacters(std::string_view text) {
+    // Most names are ASCII: every byte is looked up without a branch, and only a name with a byte outside
+    // the table's range, or one the table refuses, goes through the loop below, which decides.
+    bool plain = true;
+    for (const char c : text) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        plain &= byte < 0x80 && kNameAscii[byte & 0x7F];
+    }
+    if (plain) return text.size();
+
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < text.size(); ++count) {
         if (const auto byte = static_cast<std::uint8_t>(text[pos]); byte < 0x80) {
