@@ -6,13 +6,16 @@
 #   extract of 100,000 files of 4 KiB in 100 folders                       against  tar -xf of the same tree
 # and the peak memory of list --json per file found.
 #
-# Every round runs each command once, in an order rotated from round to round, each into a destination of
-# its own. Just before a command runs, what it wrote in the round before is removed: on a virtual machine
-# that hands freed memory back to its host after a few seconds, writing into memory freed just before is
-# much faster than writing into memory the host must give again, so every command starts just after
-# freeing as much as it will fill. A sync before each command keeps it from waiting on the write-back of
-# another. The first round fills the page cache and has nothing to free: it is not counted. Each figure is
-# the median, over the other rounds, of the ratio of two runs of the same round.
+# Every round runs each command once, each into a destination of its own, in an order shuffled from round
+# to round (the same orders for every build: each round's shuffle is seeded with its number), so that no
+# command always follows the same one and inherits the work the kernel goes on doing for it (removing
+# 100,000 files goes on in the background after rm has returned). Just before a command runs, what it
+# wrote in the round before is removed: on a virtual machine that hands freed memory back to its host
+# after a few seconds, writing into memory freed just before is much faster than writing into memory the
+# host must give again, so every command starts just after freeing as much as it will fill. A sync before
+# each command keeps it from waiting on the write-back of another. The first round fills the page cache
+# and has nothing to free: it is not counted. Each figure is the median, over the other rounds, of the
+# ratio of two runs of the same round.
 #
 # The listings' output goes to /dev/null in the counted rounds, as dd's does: what is timed is the listing,
 # not the storing of its 166 MB elsewhere. The first round writes it to files and checks them.
@@ -162,12 +165,12 @@ median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { printf "%.2f
 
 declare -a r_json r_text r_big r_big_sync r_small r_small_sync t_json t_text t_dd t_big t_cp t_cp_sync t_small t_tar t_tar_sync peaks
 for ((round = 0; round < rounds; round++)); do
-    order=()
-    for ((i = 0; i < ${#commands[@]}; i++)); do order+=("${commands[(i + round) % ${#commands[@]}]}"); done
+    mapfile -t order < <(printf '%s\n' "${commands[@]}" |
+        awk -v seed=$((round + 1)) 'BEGIN { srand(seed) } { print rand() "\t" $0 }' | sort -n | cut -f2)
     for name in "${order[@]}"; do run "$name" "$round"; done
     line="round $round:"
     for name in "${commands[@]}"; do line+=" $name ${seconds[$name]}s"; done
-    echo "$line (cp then sync ${synced[cp]}s, tar then sync ${synced[tar]}s)$([ "$round" -eq 0 ] && echo ', not counted')"
+    echo "$line (cp then sync ${synced[cp]}s, tar then sync ${synced[tar]}s; order ${order[*]})$([ "$round" -eq 0 ] && echo ', not counted')"
     [ "$round" -eq 0 ] && continue
     r_json+=("$(ratio "${seconds[list_json]}" "${seconds[dd]}")")
     r_text+=("$(ratio "${seconds[list_text]}" "${seconds[dd]}")")
