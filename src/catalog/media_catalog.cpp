@@ -40,15 +40,8 @@ std::string NameAt(ByteSpan record, std::size_t field, std::size_t limit) {
 std::string SetNameAt(ByteSpan entry, std::size_t field) {
     const auto size = ReadLE16(entry, field + tape_address::kSize);
     std::string name = NameAt(entry, field, size.value_or(0));
-    std::replace(name.begin(), name.end(), '\\', '_');
-    std::replace(name.begin(), name.end(), '/', '_');
-    std::replace(name.begin(), name.end(), ':', '_');
-    if (!name.empty() && !IsCatalogNameValid(name)) name.clear();
+    CleanSetName(name);
     return name;
-}
-
-bool NameUsable(const std::string& name) {
-    return IsCatalogNameValid(name) && CharacterCount(name) <= kMaxNameCharacters;
 }
 
 FddRecord ReadEntryRecord(ByteSpan record, FddRecord::Kind kind) {
@@ -58,19 +51,14 @@ FddRecord ReadEntryRecord(ByteSpan record, FddRecord::Kind kind) {
     out.modified = ReadMtfDate(record, fdd_entry::kLastModificationDate).value_or(0);
     if (kind == FddRecord::Kind::Directory) {
         // As OnDirectoryBlock makes a current directory of a DIRB's name.
-        out.usable = NameUsable(out.name);
+        out.usable = IsUsableName(out.name);
         if (out.name.empty() || out.name.front() != '\\') out.name.insert(out.name.begin(), '\\');
     } else {
         // As OnFileBlock takes a file's name.
         if (!out.name.empty() && out.name.front() == '\\') out.name.erase(0, 1);
-        out.usable = !out.name.empty() && NameUsable(out.name);
+        out.usable = !out.name.empty() && IsUsableName(out.name);
     }
     return out;
-}
-
-std::uint64_t NextStreamDistance(std::uint64_t headerDistance, std::uint64_t length) {
-    const std::uint64_t end = headerDistance + stream_hdr::kSize + length;
-    return (end + stream_hdr::kAlignment - 1) / stream_hdr::kAlignment * stream_hdr::kAlignment;
 }
 
 }  // namespace
@@ -287,7 +275,7 @@ void OnEndOfSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t s
             media.NoteFdd(dataSetNumber, std::move(fdd));
         }
         if (!problem.empty()) media.NoteProblem("the " + what + " is damaged: " + problem);
-        distance = NextStreamDistance(distance, length);
+        distance = stream_hdr::NextHeaderDistance(distance, length);
         catalogEnd = distance;
     }
     // Every later slot that starts inside the catalog streams is passed over: whatever their records hold

@@ -65,6 +65,13 @@ inline constexpr std::size_t kDataCompressionAlgorithm = 18;  // UINT16; 0x0ABE 
 inline constexpr std::size_t kChecksum = 20;                  // UINT16 XOR of the 10 words before it
 inline constexpr std::size_t kSize = 22;
 inline constexpr std::size_t kAlignment = 4;  // streams start on 4-byte boundaries from the block start
+
+// Where the next stream header lies, for a stream whose header lies `headerDistance` bytes from the block
+// start (or from any point on the 4-byte grid) and which holds `length` bytes of data.
+constexpr std::uint64_t NextHeaderDistance(std::uint64_t headerDistance, std::uint64_t length) {
+    const std::uint64_t end = headerDistance + kSize + length;
+    return (end + kAlignment - 1) / kAlignment * kAlignment;
+}
 }  // namespace stream_hdr
 
 // The Media Based Catalog, Type 1: streams of each set's ESET block, in this order: TFDD (the set's File/

@@ -122,8 +122,7 @@ std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot
             return DataStream{distance, length};
         if (HasTagAt(header, stream_hdr::kStreamId, BlockTagTable[kTagSPAD])) return std::nullopt;
         if (length > kMaxStreamWalkBytes) return std::nullopt;
-        const std::uint64_t end = distance + stream_hdr::kSize + length;
-        distance = (end + stream_hdr::kAlignment - 1) / stream_hdr::kAlignment * stream_hdr::kAlignment;
+        distance = stream_hdr::NextHeaderDistance(distance, length);
     }
     return std::nullopt;
 }
@@ -135,6 +134,18 @@ bool StreamHeaderChecksumHolds(ByteSpan header) {
     std::uint16_t sum = 0;
     for (std::size_t word = 0; word < stream_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
     return sum == *ReadLE16(header, stream_hdr::kChecksum);
+}
+
+void CleanSetName(std::string& name) {
+    std::replace(name.begin(), name.end(), '\\', '_');
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::replace(name.begin(), name.end(), ':', '_');
+    if (!name.empty() && !IsCatalogNameValid(name)) name.clear();
+}
+
+bool IsUsableName(std::string_view name) {
+    const auto characters = ValidNameCharacters(name);
+    return characters && *characters <= kMaxNameCharacters;
 }
 
 std::string LostDirectoryName(std::uint64_t number) {
@@ -151,10 +162,7 @@ void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) 
     std::string name;
     const std::int64_t first = static_cast<std::int64_t>(slot) + field->offset;
     ExtractBlockName(chunk, first, first + field->size, field->size, name);
-    std::replace(name.begin(), name.end(), '\\', '_');
-    std::replace(name.begin(), name.end(), '/', '_');
-    std::replace(name.begin(), name.end(), ':', '_');
-    if (!name.empty() && !IsCatalogNameValid(name)) name.clear();
+    CleanSetName(name);
 
     ++context.setCount;
     ++context.prefixChanges;
@@ -175,7 +183,7 @@ void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t 
     ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, context.CurrentDirectory);
 
     auto& directory = context.CurrentDirectory;
-    if (!IsCatalogNameValid(directory) || CharacterCount(directory) > kMaxNameCharacters) {
+    if (!IsUsableName(directory)) {
         directory = LostDirectoryName(context.lostCount++);
     }
     NormaliseDirectory(directory);

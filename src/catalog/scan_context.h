@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "catalog.h"
@@ -83,6 +84,12 @@ struct DataStream {
 
 // True when the 22-byte stream header's checksum word is the XOR of the ten words before it.
 bool StreamHeaderChecksumHolds(ByteSpan header);
+
+// A set name as the set's label takes it: backslashes, slashes and colons become underscores, and a name
+// that is still not a valid catalog name is dropped.
+void CleanSetName(std::string& name);
+// Whether a directory or file name may stand in a CatalogPath: valid, and at most kMaxNameCharacters long.
+bool IsUsableName(std::string_view name);
 
 // The text "lost dir" + number + "\" that replaces an unusable directory name.
 std::string LostDirectoryName(std::uint64_t number);

@@ -13,11 +13,6 @@ using namespace mtf;
 
 namespace {
 
-std::uint64_t NextStreamDistance(std::uint64_t headerDistance, std::uint64_t length) {
-    const std::uint64_t end = headerDistance + stream_hdr::kSize + length;
-    return (end + stream_hdr::kAlignment - 1) / stream_hdr::kAlignment * stream_hdr::kAlignment;
-}
-
 // The displayable size of the block at `slot`, when its header checksum holds.
 std::optional<std::uint64_t> DisplayableSize(const ChunkView& chunk, std::size_t slot) {
     std::vector<std::uint8_t> scratch;
@@ -57,7 +52,7 @@ std::optional<std::uint64_t> SparseFileSize(const ChunkView& chunk, std::size_t 
     const std::uint64_t stanLength = *ReadLE64(header, stream_hdr::kStreamLength);
     const bool believed = stanLength <= kMaxSparseFileBytes;
     std::uint64_t end = believed ? stanLength : 0;
-    std::uint64_t distance = NextStreamDistance(stanDistance, end);
+    std::uint64_t distance = stream_hdr::NextHeaderDistance(stanDistance, end);
     for (int streams = 0;
          believed && streams < kMaxStreamsFollowed && distance - stanDistance <= kMaxStreamWalkBytes;
          ++streams) {
@@ -70,7 +65,7 @@ std::optional<std::uint64_t> SparseFileSize(const ChunkView& chunk, std::size_t 
         const auto run = ReadSparseFrame(header.subspan(stream_hdr::kSize), length);
         if (!run) break;
         end = std::max(end, run->offset + run->length);
-        distance = NextStreamDistance(distance, length);
+        distance = stream_hdr::NextHeaderDistance(distance, length);
     }
     const auto displayable = DisplayableSize(chunk, slot);
     if (displayable && *displayable <= kMaxSparseFileBytes) end = std::max(end, *displayable);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <mutex>
 #include <utility>
 
@@ -39,9 +40,11 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
         if (end == 0 || address < entry.begin.load() || address >= end) continue;
         const std::uintptr_t page = address & ~(pageSize - 1);
         // A private page of zeros over the unreadable one: the faulting instruction runs again and reads
-        // zeros. mmap is a plain system call, safe here.
+        // zeros. mmap is a plain system call, safe here; the errno of the code it interrupted is kept.
+        const int interruptedErrno = errno;
         void* zeros = ::mmap(reinterpret_cast<void*>(page), pageSize, PROT_READ,
                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+        errno = interruptedErrno;
         if (zeros == MAP_FAILED) break;
         LowerTo(entry.firstFailed, page);
         return;

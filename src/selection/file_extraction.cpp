@@ -50,8 +50,7 @@ bool IsChecksumStreamHeader(ByteSpan header) {
 }
 
 std::uint64_t NextStreamHeaderDistance(std::uint64_t length) {
-    const std::uint64_t end = stream_hdr::kSize + length;
-    return end + (stream_hdr::kAlignment - end % stream_hdr::kAlignment) % stream_hdr::kAlignment;
+    return stream_hdr::NextHeaderDistance(0, length);
 }
 
 FileExtraction::FileExtraction(const SaveItem& item, std::size_t index, SaveTarget& target)
