@@ -14,8 +14,8 @@ using namespace mtf;
 
 namespace {
 
-constexpr std::uint32_t kContinuation = 1u
-                                        << 0;  // common block attributes: a block repeated on a later medium
+// The common block attribute of a block repeated on a later medium.
+constexpr std::uint32_t kContinuation = 1u << 0;
 constexpr std::size_t kTapeFixedSize = 94;
 constexpr std::size_t kEotmFixedSize = 60;
 constexpr std::size_t kSsetFixedSize = 98;
