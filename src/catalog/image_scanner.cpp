@@ -193,7 +193,10 @@ int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
         if (!ExamineChunk(context, image, bytes, position, mtf::kSlotsPerChunk, scanActive)) {
             return 0;
         }
-        if (const auto failed = window ? window->failedAt() : std::nullopt) {
+        // The mapping thread may have met a lost page further on in the window: it counts when the scan
+        // reaches its chunk.
+        const auto failed = window ? window->failedAt() : std::nullopt;
+        if (failed && *failed < position + mtf::kChunkSize) {
             NoteUnreadableMapping(image, *failed, summary);
             window.reset();
             ahead.reset();

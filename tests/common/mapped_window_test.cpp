@@ -88,6 +88,22 @@ TEST_F(MappedWindowTest, WindowsAheadComeInOrderAndStopWhenLeftEarly) {
         EXPECT_TRUE(std::equal(seen.begin(), seen.end(), bytes.begin() + page, bytes.end()));
         EXPECT_EQ(seen.size(), 3 * page);
     }
+    {
+        // A range that runs past the file's end: the mapping thread meets the lost pages itself, and
+        // the windows still come in order, those past the end saying where their first lost page is.
+        WindowsAhead ahead(file.get(), 0, 8 * page, 2 * page);
+        std::vector<std::optional<std::uint64_t>> failed;
+        while (auto window = ahead.Next()) {
+            failed.push_back(window->failedAt());
+            if (window->offset() + window->bytes().size() <= bytes.size()) {
+                EXPECT_TRUE(std::equal(window->bytes().begin(), window->bytes().end(),
+                                       bytes.begin() + static_cast<std::ptrdiff_t>(window->offset())));
+            }
+            ahead.Return(std::move(*window));
+        }
+        EXPECT_EQ(failed, (std::vector<std::optional<std::uint64_t>>{std::nullopt, std::nullopt, 4 * page,
+                                                                     6 * page}));
+    }
     // Left after the first window, with the next ones mapped and waiting: the thread ends.
     WindowsAhead(file.get(), 0, 4 * page, page).Next();
     // A window that cannot be mapped ends the windows.
