@@ -144,14 +144,14 @@ run() {  # NAME ROUND
     local start=$EPOCHREALTIME status=0
     case $name in
         list_json)
-            /usr/bin/time -f %M -o "$work/peak" "$cli" list --json "$work/list.img" >"$listed" || status=$?
+            /usr/bin/time -f %M -o "$work/peak" "$cli" list --json "$input" >"$listed" || status=$?
             ;;
-        list_text) "$cli" list "$work/list.img" >"$listed" || status=$? ;;
-        dd) dd if="$work/list.img" of=/dev/null bs=64k status=none || status=$? ;;
-        extract_big) "$cli" extract "$work/big.img" "$dest" >/dev/null || status=$? ;;
-        cp) cp "$work/big.img" "$dest/" || status=$? ;;
-        extract_small) "$cli" extract "$work/small.img" "$dest" >/dev/null || status=$? ;;
-        tar) tar -xf "$work/small.tar" -C "$dest" || status=$? ;;
+        list_text) "$cli" list "$input" >"$listed" || status=$? ;;
+        dd) dd if="$input" of=/dev/null bs=64k status=none || status=$? ;;
+        extract_big) "$cli" extract "$input" "$dest" >/dev/null || status=$? ;;
+        cp) cp "$input" "$dest/" || status=$? ;;
+        extract_small) "$cli" extract "$input" "$dest" >/dev/null || status=$? ;;
+        tar) tar -xf "$input" -C "$dest" || status=$? ;;
     esac
     local end=$EPOCHREALTIME
     sync -f "$dest"

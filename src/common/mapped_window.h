@@ -51,7 +51,7 @@ class MappedWindow {
 
 // Maps the windows of a range of a file one after the other on a thread of its own, a few ahead of their
 // use and with their pages already entered in the page tables, and unmaps the windows handed back: a scan
-// that takes the windows in order spends no time of its own on page faults or on unmapping.
+// that takes the windows in order spends little time of its own on page faults and none on unmapping.
 class WindowsAhead {
   public:
     // The range [begin, end) in windows of `windowSize` bytes (the last may be shorter); `begin` and
