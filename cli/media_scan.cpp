@@ -44,11 +44,8 @@ std::string PiecesText(const MediaSpan& span, const SpannedFile& file) {
 }
 
 // What is missing of a spread file, or nothing when it is whole.
-std::string MissingText(const catalog::Catalog& catalog, std::size_t row, const SpannedFile& file) {
-    const std::string medium =
-        catalog.mediaSpan().MissingMediumText(row, catalog.row(row).size().value_or(0));
-    if (medium.empty()) return {};
-    return (file.headMissing ? "its beginning is on " : "the rest is on ") + medium + ", which was not read";
+std::string MissingText(const catalog::Catalog& catalog, std::size_t row) {
+    return catalog.mediaSpan().MissingText(row, catalog.row(row).size().value_or(0));
 }
 
 }  // namespace
@@ -110,7 +107,7 @@ void PrintMediaSpanText(std::ostream& out, const catalog::Catalog& catalog) {
     out << "\nFiles spread over several media (" << span.spanned().size() << "):\n";
     for (const auto& [row, file] : span.spanned()) {
         out << "  " << catalog.row(row).path() << ": " << PiecesText(span, file);
-        if (const std::string missing = MissingText(catalog, row, file); !missing.empty())
+        if (const std::string missing = MissingText(catalog, row); !missing.empty())
             out << "; cut short: " << missing;
         out << "\n";
     }
@@ -132,11 +129,14 @@ std::string MediaSpanJson(const catalog::Catalog& catalog) {
         json += separator + std::string("{\"path\": ") + JsonString(catalog.row(row).path().str()) +
                 ", \"parts\": [";
         for (std::size_t i = 0; i < file.parts.size(); ++i) {
+            // The data of each part: the first part's stream header is not the file's.
+            const std::uint64_t header =
+                i == 0 ? std::min<std::uint64_t>(file.parts[i].length, catalog::mtf::stream_hdr::kSize) : 0;
             json += std::string(i == 0 ? "" : ", ") + "{\"medium\": " + std::to_string(file.parts[i].medium) +
-                    ", \"offset\": " + std::to_string(file.parts[i].offset) +
-                    ", \"length\": " + std::to_string(file.parts[i].length) + "}";
+                    ", \"offset\": " + std::to_string(file.parts[i].offset + header) +
+                    ", \"length\": " + std::to_string(file.parts[i].length - header) + "}";
         }
-        const std::string missing = MissingText(catalog, row, file);
+        const std::string missing = MissingText(catalog, row);
         json += "], \"missing\": " + (missing.empty() ? std::string("null") : JsonString(missing)) + "}";
         separator = ", ";
     }

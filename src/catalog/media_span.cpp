@@ -91,6 +91,12 @@ std::uint64_t MediaSpan::DataBytes(const SpannedFile& file) {
     return bytes - std::min<std::uint64_t>(bytes, stream_hdr::kSize);
 }
 
+std::uint64_t MediaSpan::DataEnd(const SpannedFile& file) {
+    std::uint64_t missing = 0;
+    for (const DataPart& part : file.parts) missing += part.missingBefore;
+    return DataBytes(file) + missing;
+}
+
 std::string MediaSpan::NextMediumText(std::uint32_t medium) const {
     if (const auto known = label(medium)) {
         return "medium " + std::to_string(known->sequence + 1) + " of media family " +
@@ -111,8 +117,44 @@ std::string MediaSpan::MissingMediumText(std::size_t row, std::uint64_t size) co
     const SpannedFile* file = FindSpanned(row);
     if (file == nullptr) return {};
     if (file->headMissing) return PreviousMediumText(MediumOfRow(row));
-    if (DataBytes(*file) < size) return NextMediumText(file->cutOnMedium);
+    if (DataEnd(*file) < size) return NextMediumText(file->cutOnMedium);
     return {};
+}
+
+std::string MediaSpan::MediaBetweenText(std::uint32_t before, std::uint32_t after) const {
+    const auto first = label(before);
+    const auto last = label(after);
+    if (first && last && first->family == last->family && last->sequence > first->sequence + 2) {
+        return "media " + std::to_string(first->sequence + 1) + " to " + std::to_string(last->sequence - 1) +
+               " of media family " + common::Hex32(first->family);
+    }
+    return NextMediumText(before);
+}
+
+std::string MediaSpan::GapText(const SpannedFile& file, std::size_t index) const {
+    std::uint64_t from = 0;
+    for (std::size_t i = 0; i < index; ++i) from += file.parts[i].missingBefore + file.parts[i].length;
+    from -= std::min<std::uint64_t>(from, stream_hdr::kSize);  // the first part holds the stream header
+    const std::uint64_t to = from + file.parts[index].missingBefore - 1;
+    return "bytes " + std::to_string(from) + " to " + std::to_string(to) + " are on " +
+           MediaBetweenText(file.parts[index - 1].medium, file.parts[index].medium);
+}
+
+std::string MediaSpan::MissingText(std::size_t row, std::uint64_t size) const {
+    const SpannedFile* file = FindSpanned(row);
+    if (file == nullptr) return {};
+    std::string text;
+    for (std::size_t i = 1; i < file->parts.size(); ++i) {
+        if (file->parts[i].missingBefore == 0) continue;
+        text += (text.empty() ? "" : "; ") + GapText(*file, i) + ", which was not read";
+    }
+    const std::string medium = MissingMediumText(row, size);
+    if (!medium.empty()) {
+        text += std::string(text.empty() ? "" : "; ") +
+                (file->headMissing ? "its beginning is on " : "the rest is on ") + medium +
+                ", which was not read";
+    }
+    return text;
 }
 
 // ---- the scan's handlers ----
@@ -147,6 +189,30 @@ void OnEndOfMediumBlock(ScanContext& context, const ChunkView& chunk, std::size_
     context.cutRow = open->row;
 }
 
+namespace {
+
+// The continued stream's length is what remains of the file, so where its data belong in the file is
+// known: right after the part before, or further on when media between were not read. A piece that would
+// overlap what came before, or lie past the file's end, has no place: it is left out and said so.
+void JoinCutFile(ScanContext& context, std::size_t row, DataPart data) {
+    MediaSpan& span = context.catalog.mediaSpan();
+    SpannedFile& file = span.Spanned(row);
+    const std::uint64_t size = context.catalog.row(row).size().value_or(0);
+    const std::uint64_t end = MediaSpan::DataEnd(file);
+    if (data.length > size || size - data.length < end) {
+        span.Note(context.catalog.row(row).path().str() + ": the " + std::to_string(data.length) +
+                  " bytes its continuation on " + span.mediumName(context.medium) +
+                  " says remain do not follow the " + std::to_string(end) + " of " + std::to_string(size) +
+                  " bytes before them; that part is left out");
+        return;
+    }
+    data.missingBefore = size - data.length - end;
+    file.parts.push_back(data);
+    context.openData = ScanContext::OpenData{row, data.offset, data.length};
+}
+
+}  // namespace
+
 bool ContinuesCurrentSet(const ScanContext& context, const ChunkView& chunk, std::size_t slot) {
     std::vector<std::uint8_t> scratch;
     const auto block = SoundBlock(chunk, slot, kSsetFixedSize, scratch);
@@ -179,8 +245,7 @@ bool OnContinuedFileBlock(ScanContext& context, const ChunkView& chunk, std::siz
 
     Catalog& catalog = context.catalog;
     if (context.cutRow && catalog.row(*context.cutRow).path() == FileBlockPath(context, *row)) {
-        span.Spanned(*context.cutRow).parts.push_back(data);
-        context.openData = ScanContext::OpenData{*context.cutRow, data.offset, data.length};
+        JoinCutFile(context, *context.cutRow, data);
         context.cutRow.reset();
         return true;
     }

@@ -37,6 +37,8 @@ struct DataPart {
     std::uint32_t medium = 0;  // which of the media scanned, from 0
     std::uint64_t offset = 0;  // on that medium, counted as its scan counts positions
     std::uint64_t length = 0;
+    // Data bytes of the file between the part before and this one: they lie on media that were not read.
+    std::uint64_t missingBefore = 0;
 };
 
 // A file whose data do not all follow its stream header on its own medium.
@@ -68,6 +70,8 @@ class MediaSpan {
     const std::map<std::size_t, SpannedFile>& spanned() const { return files_; }
     // The data bytes the parts hold (header bytes not counted).
     static std::uint64_t DataBytes(const SpannedFile& file);
+    // Where in the file's data the parts end: their data bytes and the bytes missing between them.
+    static std::uint64_t DataEnd(const SpannedFile& file);
 
     // What the rest of a file cut on `medium` needs: "medium 2 of media family 0x4F535452" when the medium's
     // label is known, else "the medium after NAME".
@@ -78,6 +82,12 @@ class MediaSpan {
     // words: the medium before when its beginning is missing, the one after when its rest is; empty when it
     // is whole or lies on one medium.
     std::string MissingMediumText(std::size_t row, std::uint64_t size) const;
+    // What holds the data missing before part `index` of the file (its missingBefore bytes): "bytes 1398 to
+    // 151413 are on medium 2 of media family 0x4F535452".
+    std::string GapText(const SpannedFile& file, std::size_t index) const;
+    // Everything the media read lack of the file of `row`, each part with ", which was not read": the bytes
+    // missing between its parts, and its beginning or its rest. Empty when it is whole.
+    std::string MissingText(std::size_t row, std::uint64_t size) const;
     // Media given in an order the labels contradict, and the like: said to the user, never fatal.
     const std::vector<std::string>& notes() const { return notes_; }
     void Note(std::string note) { notes_.push_back(std::move(note)); }
@@ -89,6 +99,8 @@ class MediaSpan {
         std::optional<MediumLabel> label;
     };
     Medium& At(std::uint32_t medium);
+    // The media between two media read, by their labels when these say how many lie between.
+    std::string MediaBetweenText(std::uint32_t before, std::uint32_t after) const;
 
     std::vector<Medium> media_;
     std::map<std::size_t, SpannedFile> files_;

@@ -162,6 +162,15 @@ bool OutputFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> byt
     return Write(bytes);
 }
 
+bool OutputFile::Skip(std::uint64_t count) {
+    if (::lseek(file_.get(), static_cast<off_t>(count), SEEK_CUR) < 0) {
+        error_ = "cannot leave " + std::to_string(count) + " bytes unwritten in " + Unnamed() + ": " +
+                 owner_->Reason(errno);
+        return false;
+    }
+    return true;
+}
+
 bool OutputFile::SetSize(std::uint64_t size) {
     int result = 0;
     do {

@@ -89,6 +89,8 @@ class OutputFile {
     // Writes bytes at `offset` of the file, leaving what lies before it untouched (a hole, if never
     // written); later appends follow them.
     bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    // Leaves `count` bytes unwritten (a hole, unless later writes fill it): later appends follow them.
+    bool Skip(std::uint64_t count);
     // Gives the file this size: bytes past it are cut off, and a file made longer ends in a hole.
     bool SetSize(std::uint64_t size);
     std::uint64_t written() const { return written_; }

@@ -105,7 +105,11 @@ void FileExtraction::Take(ByteSpan bytes) {
         checksum_.Add(bytes.first(count));
         if (!WriteData(bytes.first(count))) return;
         bytes = bytes.subspan(count);
-        if (dataTaken_ == length_) BeginTrailer();
+        if (dataTaken_ == length_) {
+            // A CSUM after data with a hole could only fail: the file is kept as a part instead.
+            if (!missing_.empty()) return Truncate({});
+            BeginTrailer();
+        }
     }
     // The stream header first; when it is a CSUM, its value from the same bytes.
     while (stage_ == Stage::Trailer && !bytes.empty()) {
@@ -332,7 +336,9 @@ void FileExtraction::Complete() {
 }
 
 void FileExtraction::Truncate(const std::string& why) {
-    std::string reason = why;
+    std::string reason;
+    for (const std::string& hole : missing_) reason += (reason.empty() ? "" : "; ") + hole;
+    if (!why.empty()) reason += (reason.empty() ? "" : "; ") + why;
     if (decoder_ && !EnsureOutput()) return;
     // What the frame the medium ended in decodes to belongs to the part recovered, as the bytes of an
     // uncompressed file do.
@@ -381,6 +387,16 @@ void FileExtraction::SourceEnded(const std::string& why) {
     } else if (stage_ == Stage::Data) {
         Truncate(why + ", after " + std::to_string(dataTaken_) + " of " + std::to_string(length_) + " bytes");
     }
+}
+
+void FileExtraction::SkipMissing(std::uint64_t count, const std::string& why) {
+    if (stage_ != Stage::Data) return;
+    if (decoder_ || sparse_ || count > length_ - dataTaken_) return SourceEnded(why);
+    if (!EnsureOutput()) return;
+    if (!output_->Skip(count)) return Fail(output_->error());
+    missing_.push_back(why);
+    dataTaken_ += count;
+    if (dataTaken_ == length_) Truncate({});
 }
 
 void FileExtraction::NotFound(const std::string& why) {

@@ -86,6 +86,10 @@ class FileExtraction {
     void Take(std::span<const std::uint8_t> bytes);
     // The source has no more bytes for this file: `why` says why (its end, a read error).
     void SourceEnded(const std::string& why);
+    // The next `count` data bytes are not to be had (`why` says where they lie): they are left as a hole
+    // and the bytes after them go to their own place. A file with such a hole is kept as a part. Data that
+    // are decoded or rebuilt on the way have no known place after a hole: the file ends before it.
+    void SkipMissing(std::uint64_t count, const std::string& why);
     // Ends the file without a stream: nothing is written.
     void NotFound(const std::string& why);
     // Ends the file, not yet complete, with this outcome; what was written of it is removed.
@@ -154,6 +158,7 @@ class FileExtraction {
     std::shared_ptr<const FolderHandle> folder_;  // where the file is created, once it is to be written
     std::optional<SparseRebuild> sparse_;         // a sparse file: its runs follow the STAN header
     std::optional<OutputFile> output_;            // created with the first data
+    std::vector<std::string> missing_;            // why each hole SkipMissing left is there
 };
 
 }  // namespace ostrum::selection

@@ -14,6 +14,10 @@ void AddMediaPieces(SaveItem& item, const catalog::Catalog& catalog, std::size_t
     item.parts = spanned->parts;
     item.headMissing = spanned->headMissing;
     item.missingMedium = span.MissingMediumText(row, item.size.value_or(0));
+    for (std::size_t i = 1; i < spanned->parts.size(); ++i) {
+        if (spanned->parts[i].missingBefore != 0)
+            item.missingBetween.push_back(span.GapText(*spanned, i) + ", which was not read");
+    }
 }
 
 std::vector<catalog::DataPart> PiecesOf(const SaveItem& item) {

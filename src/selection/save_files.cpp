@@ -173,7 +173,10 @@ void ImageSave::SaveOne(std::size_t index) {
 
 // Reads the pieces of a file spread over several media, from each medium's image in turn.
 void ImageSave::SaveInPieces(FileExtraction& file, const SaveItem& item) {
+    std::size_t gaps = 0;
     for (const catalog::DataPart& part : PiecesOf(item)) {
+        if (part.missingBefore != 0) file.SkipMissing(part.missingBefore, item.missingBetween.at(gaps++));
+        if (file.done()) return;
         std::string error;
         const catalog::ImageFile* image = images_.Open(part.medium, error);
         if (image == nullptr) return file.SourceEnded(error);

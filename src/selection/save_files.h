@@ -48,6 +48,9 @@ struct SaveItem {
     // 0x4F535452"), or, with headMissing, what holds its beginning.
     std::string missingMedium = {};
     bool headMissing = false;  // its pieces continue a file whose beginning lies on a medium not read
+    // For each part with bytes missing before it, in order, what holds them ("bytes 1398 to 151413 are on
+    // medium 2 of media family 0x4F535452, which was not read").
+    std::vector<std::string> missingBetween = {};
 };
 
 SaveItem SaveItemOf(const catalog::FileRow& row);

@@ -131,7 +131,7 @@ TEST_F(MediaCliTest, TwoImagesInOrderListAndExtractAsOneBackupAndOneAloneSaysWha
     EXPECT_NE(
         json.out.find(
             ", \"spread_files\": [{\"path\": \"TAPE MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\BIG.BIN\", "
-            "\"parts\": [{\"medium\": 0, \"offset\": 2152, \"length\": 2968}, {\"medium\": 1, "),
+            "\"parts\": [{\"medium\": 0, \"offset\": 2174, \"length\": 2946}, {\"medium\": 1, "),
         std::string::npos)
         << json.out;
 
@@ -181,6 +181,68 @@ TEST_F(MediaCliTest, EachImageAloneSavesWhatItHoldsOfAFileTheMediumEndCutsChunks
     const auto both = Run("extract " + Path("a.img") + " " + Path("b.img") + " " + Path("both"));
     EXPECT_EQ(both.status, 0) << both.out << both.err;
     EXPECT_EQ(fs::file_size(Path("both") + "/BACKUP SET 1(_Daily)/HUGE.BIN"), 400000u);
+}
+
+// One file cut twice, over three media. Read without the middle medium, the file is kept as a part with every
+// piece at its own offset and a hole where the middle medium's bytes belong; it used to hold the third
+// medium's piece right after the first's. The JSON's pieces are the data alone: the first one used to start
+// at its stream header and be 22 bytes too long.
+TEST_F(MediaCliTest, FileCutTwiceKeepsItsPiecesInPlaceWithoutTheMiddleMediumAndItsPiecesAddUp) {
+    mw::MediaDescription media{.tape = {.logicalBlockSize = 512, .mediaFamilyId = 0xBEEF}};
+    media.sets.push_back(
+        {.info = {.name = "Daily"},
+         .entries = {mw::FileEntry{.name = "HUGE.BIN", .data = mw::GeneratedData{.size = 400000, .seed = 7}},
+                     mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")}}});
+    mw::ImageFileSink a(Path("a.img")), b(Path("b.img")), c(Path("c.img"));
+    std::vector<mw::Sink*> sinks{&a, &b, &c};
+    const mw::Manifest manifest =
+        mw::writeSpannedMedia(media, sinks, std::vector<std::uint64_t>{3000, 150000});
+    const mw::ManifestFile& huge = manifest.files[0];
+    ASSERT_EQ(huge.parts.size(), 3u);
+    const std::uint64_t onA = huge.parts[0].length, onB = huge.parts[1].length, onC = huge.parts[2].length;
+    ASSERT_EQ(onA + onB + onC, 400000u);
+
+    const auto json = Run("list --json " + Path("a.img") + " " + Path("b.img") + " " + Path("c.img"));
+    EXPECT_EQ(json.status, 0) << json.err;
+    const std::string dataOffset = std::to_string(*huge.dataOffset);
+    EXPECT_NE(json.out.find("\"data_offset\": " + dataOffset), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"parts\": [{\"medium\": 0, \"offset\": " + dataOffset +
+                            ", \"length\": " + std::to_string(onA) + "}, {\"medium\": 1, \"offset\": " +
+                            std::to_string(huge.parts[1].offset) + ", \"length\": " + std::to_string(onB) +
+                            "}, {\"medium\": 2, \"offset\": " + std::to_string(huge.parts[2].offset) +
+                            ", \"length\": " + std::to_string(onC) + "}], \"missing\": null}"),
+              std::string::npos)
+        << json.out;
+
+    const std::string gap = "bytes " + std::to_string(onA) + " to " + std::to_string(onA + onB - 1) +
+                            " are on medium 2 of media family 0x0000BEEF, which was not read";
+    const auto listed = Run("list " + Path("a.img") + " " + Path("c.img"));
+    EXPECT_NE(listed.out.find("HUGE.BIN: " + std::to_string(onA) + " bytes on " + Path("a.img") + ", " +
+                              std::to_string(onC) + " on " + Path("c.img") + "; cut short: " + gap + "\n"),
+              std::string::npos)
+        << listed.out;
+
+    const auto saved = Run("extract " + Path("a.img") + " " + Path("c.img") + " " + Path("out"));
+    EXPECT_EQ(saved.status, 1);
+    EXPECT_NE(saved.out.find("truncated: TAPE MEDIA\\BACKUP SET 1(_Daily)\\HUGE.BIN -> BACKUP SET "
+                             "1(_Daily)/HUGE.BIN.partial: " +
+                             gap + "; the " + std::to_string(onA + onC) + " bytes recovered are kept"),
+              std::string::npos)
+        << saved.out;
+    std::ifstream partial(Path("out") + "/BACKUP SET 1(_Daily)/HUGE.BIN.partial", std::ios::binary);
+    const std::string got{std::istreambuf_iterator<char>(partial), {}};
+    std::vector<std::uint8_t> whole(400000);
+    mw::fillGenerated(7, 0, whole);
+    ASSERT_EQ(got.size(), 400000u) << "the last piece ends where the file does";
+    for (std::uint64_t i = 0; i < got.size(); ++i) {
+        const auto expected = i >= onA && i < onA + onB ? 0 : whole[i];
+        if (static_cast<std::uint8_t>(got[i]) != expected) {
+            ADD_FAILURE() << "byte " << i << " of the part is " << int(std::uint8_t(got[i])) << ", not "
+                          << int(expected);
+            break;
+        }
+    }
+    EXPECT_TRUE(fs::exists(Path("out") + "/BACKUP SET 1(_Daily)/C.TXT"));
 }
 
 }  // namespace

@@ -234,6 +234,24 @@ TEST(MkmediaGenerate, SpreadsFilesOverFoldersAndSets) {
     const ParsedTap parsed = parseTap(readFile(tap));
     ASSERT_EQ(parsed.error, "");
     for (std::uint32_t size : parsed.recordSizes) EXPECT_EQ(size, 262144u);
+
+    // --split-at given twice cuts the one large file twice: three media, each after the first going on with
+    // it.
+    const std::string a = (tmp / "a.img").string(), b = (tmp / "b.img").string(),
+                      c = (tmp / "c.img").string();
+    const CliRun split = mkmedia({"generate", a, "--files", "1", "--folders", "0", "--file-size", "400000",
+                                  "--split-at", "10000", b, "--split-at", "150000", c});
+    ASSERT_EQ(split.code, kExitOk) << split.err;
+    EXPECT_NE(split.out.find("spread over 3 media: " + a + " holds "), std::string::npos) << split.out;
+    for (const std::string& later : {b, c}) {
+        const Walk medium = walkImage(readFile(later), 512);
+        ASSERT_EQ(medium.ofType("FILE").size(), 1u) << later;
+        EXPECT_EQ(medium.ofType("FILE")[0]->attributes & 1u, 1u) << "a continuation";
+    }
+    EXPECT_EQ(
+        mkmedia({"generate", a, "--files", "1", "--folders", "0", "--file-size", "1", "--split-at", "1"})
+            .code,
+        kExitUsage);
 }
 
 TEST(MkmediaDamage, WritesTheDamagedCopyOrSaysWhyNot) {

@@ -52,7 +52,9 @@ media options:
   --split-at BYTE OUT2      spread the backup over two media, as a backup program does when a
                             tape is full: OUT ends at the first place at or after BYTE where
                             a medium may end (before a folder or file, or inside a file's
-                            data), and the rest goes on in OUT2
+                            data), and the rest goes on in OUT2; given again, OUT2 ends
+                            likewise at its own byte BYTE and the rest goes on in the
+                            next OUT2, and so on
 
 Numbers may end in K, M, G or T (powers of 1024).
 )";
@@ -75,6 +77,9 @@ struct CommandLine {
     }
 };
 
+// The one option that may be given more than once: its values follow each other.
+constexpr std::string_view kRepeatable = "--split-at";
+
 CommandLine parse(const std::vector<std::string>& args, const OptionSpec& optionSpec) {
     CommandLine cl;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -85,14 +90,13 @@ CommandLine parse(const std::vector<std::string>& args, const OptionSpec& option
         }
         const auto it = optionSpec.find(a);
         if (it == optionSpec.end()) throw UsageError("unknown option " + a + " for " + args[0]);
-        if (cl.has(a)) throw UsageError("option " + a + " given twice");
-        std::vector<std::string> values;
+        if (cl.has(a) && a != kRepeatable) throw UsageError("option " + a + " given twice");
+        std::vector<std::string>& values = cl.options[a];
         for (int k = 0; k < it->second; ++k) {
             if (++i >= args.size())
                 throw UsageError("option " + a + " needs " + std::to_string(it->second) + " value(s)");
             values.push_back(args[i]);
         }
-        cl.options[a] = values;
     }
     return cl;
 }
@@ -150,7 +154,8 @@ struct MediaSettings {
     bool softFilemarks = false;
     std::optional<fs::path> manifest{};
     bool mediaCatalog = false;
-    std::optional<std::pair<std::uint64_t, fs::path>> split{};  // where the first medium ends, the second
+    // Where each medium ends (in the backup as written on one medium), and the medium after it.
+    std::vector<std::pair<std::uint64_t, fs::path>> split{};
 };
 
 MediaSettings mediaSettings(const CommandLine& cl, const fs::path& out) {
@@ -171,7 +176,9 @@ MediaSettings mediaSettings(const CommandLine& cl, const fs::path& out) {
     if (cl.has("--manifest")) s.manifest = cl.value("--manifest");
     s.mediaCatalog = cl.has("--media-catalog");
     if (cl.has("--split-at")) {
-        s.split.emplace(parseNumber(cl.value("--split-at", 0), "--split-at"), cl.value("--split-at", 1));
+        const auto& values = cl.options.at("--split-at");
+        for (std::size_t i = 0; i + 1 < values.size(); i += 2)
+            s.split.emplace_back(parseNumber(values[i], "--split-at"), values[i + 1]);
     }
     return s;
 }
@@ -186,9 +193,9 @@ Manifest produce(const MediaSettings& s, const WriteMedia& write) {
                                 .recordFiles = s.manifest.has_value()};
     std::vector<fs::path> outputs{s.out};
     std::vector<std::uint64_t> endsAt;
-    if (s.split) {
-        outputs.push_back(s.split->second);
-        endsAt.push_back(s.split->first);
+    for (const auto& [at, out] : s.split) {
+        outputs.push_back(out);
+        endsAt.push_back(at);
     }
     try {
         std::vector<std::unique_ptr<Sink>> sinks;
@@ -216,9 +223,12 @@ void report(std::ostream& out, const MediaSettings& s, const Manifest& m) {
         << (s.tap ? ".tap with " + std::to_string(s.blockSize) + "-byte records" : "image") << ", "
         << m.sets.size() << (m.sets.size() == 1 ? " set, " : " sets, ") << m.fileCount
         << (m.fileCount == 1 ? " file, " : " files, ") << m.imageSize << " bytes of tape data\n";
-    if (s.split) {
-        out << "spread over two media: " << s.out.string() << " holds " << m.mediumSizes.front() << " bytes, "
-            << s.split->second.string() << " " << m.mediumSizes.back() << "\n";
+    if (!s.split.empty()) {
+        out << "spread over " << (s.split.size() == 1 ? "two" : std::to_string(s.split.size() + 1))
+            << " media: " << s.out.string() << " holds " << m.mediumSizes.front() << " bytes";
+        for (std::size_t i = 0; i < s.split.size() && i + 1 < m.mediumSizes.size(); ++i)
+            out << ", " << s.split[i].second.string() << " " << m.mediumSizes[i + 1];
+        out << "\n";
     }
     if (s.manifest) out << "manifest: " << s.manifest->string() << "\n";
 }
