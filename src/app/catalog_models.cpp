@@ -262,6 +262,8 @@ QVariant FoundFilesModel::data(const QModelIndex& index, int role) const {
             }
         case Qt::DecorationRole:
             return index.column() == NameColumn ? icons_.fileIcon(row.iconName()) : QVariant();
+        case Qt::ToolTipRole:  // the whole path, which the column may show elided in the middle
+            return index.column() == NameColumn ? catalogText(row.path().str()) : QVariant();
         case Qt::CheckStateRole:
             if (index.column() != NameColumn) return {};
             return row.checked() ? Qt::Checked : Qt::Unchecked;

@@ -28,13 +28,6 @@ bool isOpenKey(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
-// Tab and Shift+Tab go to the one other list that takes the focus; false when there is none.
-bool passFocus(QWidget* partner) {
-    if (partner == nullptr) return false;
-    partner->setFocus(Qt::TabFocusReason);
-    return true;
-}
-
 }  // namespace
 
 // ---- StateImageDelegate
@@ -80,13 +73,15 @@ QSize StateImageDelegate::sizeHint(const QStyleOptionViewItem& option, const QMo
     return size;
 }
 
-bool runSaveMenu(QWidget* parent, const QString& entry, int command, const QPoint& globalPos) {
+int runListMenu(QWidget* parent, const std::vector<MenuEntry>& entries, const QPoint& globalPos) {
     QMenu menu(parent);
     menu.setObjectName(QStringLiteral("SaveMenu"));
-    QAction* save = menu.addAction(entry);
-    save->setData(command);
-    menu.addSeparator();
-    return menu.exec(globalPos) == save;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        menu.addAction(entries[i].text)->setData(entries[i].command);
+        if (i == 0) menu.addSeparator();
+    }
+    const QAction* chosen = menu.exec(globalPos);
+    return chosen != nullptr ? chosen->data().toInt() : 0;
 }
 
 // ---- SelectionTreeView
@@ -149,10 +144,6 @@ void SelectionTreeView::keyPressEvent(QKeyEvent* e) {
 void SelectionTreeView::focusInEvent(QFocusEvent* e) {
     QAbstractScrollArea::focusInEvent(e);
     viewport()->update();
-}
-
-bool SelectionTreeView::focusNextPrevChild(bool next) {
-    return passFocus(partner_) || QTreeView::focusNextPrevChild(next);
 }
 
 // ---- CheckListView
@@ -219,10 +210,6 @@ void CheckListView::keyPressEvent(QKeyEvent* e) {
 void CheckListView::focusInEvent(QFocusEvent* e) {
     QAbstractScrollArea::focusInEvent(e);
     viewport()->update();
-}
-
-bool CheckListView::focusNextPrevChild(bool next) {
-    return passFocus(partner_) || QTableView::focusNextPrevChild(next);
 }
 
 bool FolderListView::onBox(const QModelIndex& index, const QPoint& pos) const {

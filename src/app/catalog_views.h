@@ -37,9 +37,14 @@ class StateImageDelegate : public QStyledItemDelegate {
     int firstImage_;
 };
 
-// Shows a one-entry pop-up menu ("Save Files", "Save File") followed by a separator at `globalPos`;
-// true when the entry was chosen.
-bool runSaveMenu(QWidget* parent, const QString& entry, int command, const QPoint& globalPos);
+// One entry of a list's pop-up menu, and the command it gives.
+struct MenuEntry {
+    QString text;
+    int command = 0;
+};
+// Shows the pop-up menu of a list at `globalPos`: its first entry ("Save Files", "Save File") followed by a
+// separator, then the others. Returns the command of the entry chosen, or 0.
+int runListMenu(QWidget* parent, const std::vector<MenuEntry>& entries, const QPoint& globalPos);
 
 // The SelectionTree. A click on a row outside the box selects the node, takes the focus and opens or
 // closes it; the view handles that itself. Everything else it hands to the window.
@@ -47,7 +52,6 @@ class SelectionTreeView : public QTreeView {
     Q_OBJECT
   public:
     explicit SelectionTreeView(QWidget* parent = nullptr);
-    void setTabPartner(QWidget* partner) { partner_ = partner; }
     bool onBox(const QModelIndex& index, const QPoint& pos) const;
 
   signals:
@@ -62,11 +66,9 @@ class SelectionTreeView : public QTreeView {
     void mouseMoveEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
-    bool focusNextPrevChild(bool next) override;
 
   private:
     void press(QMouseEvent* e);
-    QWidget* partner_ = nullptr;
 };
 
 // The FolderList and the FoundFilesList share the box test and the forwarding of clicks.
@@ -74,7 +76,6 @@ class CheckListView : public QTableView {
     Q_OBJECT
   public:
     explicit CheckListView(QWidget* parent = nullptr);
-    void setTabPartner(QWidget* partner) { partner_ = partner; }
     // True when `pos` (viewport coordinates) lies on the box of `index`'s row.
     virtual bool onBox(const QModelIndex& index, const QPoint& pos) const = 0;
 
@@ -92,10 +93,6 @@ class CheckListView : public QTableView {
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
-    bool focusNextPrevChild(bool next) override;
-
-  private:
-    QWidget* partner_ = nullptr;
 };
 
 class FolderListView : public CheckListView {

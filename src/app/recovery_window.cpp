@@ -3,7 +3,11 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QProgressBar>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QSettings>
 #include <algorithm>
 
 #include "catalog/mime_file_info.h"
@@ -29,26 +33,6 @@ constexpr int kFolderStrip = 147;
 
 const QString kScanTimeRefusal = QStringLiteral("Please stop search process , then select files");
 
-// Moves one edge of `r` by `delta`; the edge never passes the opposite one, so a control never gets
-// narrower or lower than nothing.
-QRect movedEdge(QRect r, Qt::Edge edge, int delta) {
-    switch (edge) {
-        case Qt::LeftEdge:
-            r.setLeft(std::min(r.left() + delta, r.right() + 1));
-            break;
-        case Qt::RightEdge:
-            r.setRight(std::max(r.right() + delta, r.left() - 1));
-            break;
-        case Qt::TopEdge:
-            r.setTop(std::min(r.top() + delta, r.bottom() + 1));
-            break;
-        case Qt::BottomEdge:
-            r.setBottom(std::max(r.bottom() + delta, r.top() - 1));
-            break;
-    }
-    return r;
-}
-
 ui::ColorRef lineColour() {
     return ui::makeColorRef(255, 252, 179);
 }
@@ -57,29 +41,67 @@ bool isUpRow(const FolderListModel& model, int row) {
     return model.index(row, 0).data(FolderRowKindRole).toInt() == static_cast<int>(FolderRowKind::Up);
 }
 
+// Where the window's size is kept between runs.
+QSettings windowSettings() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Brivane"),
+                     QStringLiteral("Ostrum TAPE"));
+}
+const QString kSizeKey = QStringLiteral("RecoveryWindow/size");
+const QString kMaximisedKey = QStringLiteral("RecoveryWindow/maximised");
+
+// The lists' columns: the name (a path in the list of all files, elided in the middle) takes what the
+// type and the size leave; the columns after the size hold what only tests read.
+constexpr int kTypeColumnWidth = 160;
+constexpr int kSizeColumnWidth = 100;
+
+void setUpColumns(QTableView& view, int hiddenFrom) {
+    QHeaderView& header = *view.horizontalHeader();
+    header.setStretchLastSection(false);
+    header.setSectionResizeMode(0, QHeaderView::Stretch);
+    view.setColumnWidth(1, kTypeColumnWidth);
+    view.setColumnWidth(2, kSizeColumnWidth);
+    for (int column = hiddenFrom; column < view.model()->columnCount(); ++column)
+        view.setColumnHidden(column, true);
+}
+
+// "41,943,040"
+QString groupedNumber(std::uint64_t value) {
+    QString text = QString::number(value);
+    for (int at = text.size() - 3; at > 0; at -= 3) text.insert(at, u',');
+    return text;
+}
+
+// What the status line says after a Stop: that the catalog holds only what was read before it.
+QString stoppedText(const ScanEnd& end, int percent) {
+    if (end.mediumSize && *end.mediumSize > 0 && end.bytesRead > 0) {
+        return QStringLiteral("Scan stopped: %1 of %2 bytes read (%3%)")
+            .arg(groupedNumber(end.bytesRead), groupedNumber(*end.mediumSize))
+            .arg(std::clamp(percent, 0, 100));
+    }
+    return QStringLiteral("Scan stopped after %1% of the medium").arg(std::clamp(percent, 0, 100));
+}
+
 }  // namespace
 
 RecoveryWindow::RecoveryWindow(const ScanSource& source, QWidget* parent, ScanFunction scan)
     : ui::SkinBackground(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                      Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                                     Qt::WindowCloseButtonHint),
-      catalog_(std::make_unique<catalog::Catalog>(std::make_shared<catalog::MimeFileInfo>())),
-      rules_(std::make_unique<selection::SelectionRules>(*catalog_)),
-      source_(source) {
+                                     Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
+      source_(source),
+      scanOverride_(std::move(scan)) {
     SetUpProgramWindow(*this, "RecoveryWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"), kSkin,
                        522, 310);
+    // The template's size is where the window opens the first time, and the least it may be.
+    setMinimumSize(kRecoveryDefaultSize);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setSizeGripEnabled(true);
     buildControls();
+    restoreSize();
+    layOut();
 
-    back_->hide();
-    next_->hide();
-    statusLine_->setText(QStringLiteral("Rewing media , please wait..."));
-    positionLine_->setText(QString());
-
-    job_ = std::make_unique<ScanJob>(scan ? std::move(scan) : ScanOf(source_), *catalog_);
     scanTimer_.setInterval(kScanLookMs);
     connect(&scanTimer_, &QTimer::timeout, this, &RecoveryWindow::takeScanProgress);
-    scanTimer_.start();
-    job_->Start();
+    startScan();
     folderList_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -100,76 +122,56 @@ void RecoveryWindow::buildControls() {
 
     tree_ = new SelectionTreeView(this);
     tree_->setObjectName(QStringLiteral("SelectionTree"));
-    tree_->setGeometry(dialogRect(9, 56, 161, 209));
-    treeModel_ = new SelectionTreeModel(*rules_, *catalog_, this);
-    tree_->setModel(treeModel_);
     tree_->setItemDelegate(new StateImageDelegate(resources->imageStrip(kTreeStrip), 0, tree_));
 
     folderList_ = new FolderListView(this);
     folderList_->setObjectName(QStringLiteral("FolderList"));
-    folderList_->setGeometry(dialogRect(173, 56, 341, 121));
-    folderModel_ = new FolderListModel(*rules_, *catalog_, this);
-    folderList_->setModel(folderModel_);
     folderList_->setItemDelegate(new StateImageDelegate(resources->imageStrip(kFolderStrip), 1, folderList_));
-    for (auto [column, width] : {std::pair{0, 400}, {1, 200}, {2, 100}}) {
-        folderList_->setColumnWidth(column, width);
-    }
 
     foundFiles_ = new FoundFilesView(this);
     foundFiles_->setObjectName(QStringLiteral("FoundFilesList"));
-    foundFiles_->setGeometry(dialogRect(173, 180, 341, 85));
-    foundFiles_->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
-    foundModel_ = new FoundFilesModel(*catalog_, this);
-    foundFiles_->setModel(foundModel_);
-    for (auto [column, width] : {std::pair{0, 400}, {1, 200}, {2, 200}, {3, 0}, {4, 0}}) {
-        foundFiles_->setColumnWidth(column, width);
-    }
-
-    tree_->setTabPartner(folderList_);
-    folderList_->setTabPartner(tree_);
+    foundFiles_->setTextElideMode(Qt::ElideMiddle);
+    attachCatalog();
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("ScanProgress"));
-    progress_->setGeometry(dialogRect(7, 270, 508, 10));
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setTextVisible(false);
 
     statusLine_ = new ui::SkinStatic(this);
     statusLine_->setObjectName(QStringLiteral("StatusLine"));
-    statusLine_->setGeometry(dialogRect(7, 292, 126, 10));
     setUpLine(statusLine_);
     positionLine_ = new ui::SkinStatic(this);
     positionLine_->setObjectName(QStringLiteral("PositionLine"));
-    positionLine_->setGeometry(dialogRect(170, 292, 218, 12));
     setUpLine(positionLine_);
 
     stop_ = new ui::SkinButton(this);
     stop_->setObjectName(QStringLiteral("Stop"));
-    stop_->setGeometry(dialogRect(402, 287, 28, 21));
     back_ = new ui::SkinButton(this);
     back_->setObjectName(QStringLiteral("Back"));
-    back_->setGeometry(dialogRect(444, 287, 28, 21));
     next_ = new ui::SkinButton(this);
     next_->setObjectName(QStringLiteral("Next"));
-    next_->setGeometry(dialogRect(486, 287, 28, 21));
     setUpButton(stop_, 134, 135, QStringLiteral("Stop"));
     setUpButton(next_, 138, 139, QStringLiteral("Next"));
     setUpButton(back_, 136, 137, QStringLiteral("Back"));
 
-    verticalBar_ = new SplitterBar(dialogRect(171, 57, 1, 207), kVerticalBar, this);
+    const RecoveryGeometry at = recoveryGeometry(kRecoveryDefaultSize, shares_);
+    verticalBar_ = new SplitterBar(at.verticalBar, kVerticalBar, this);
     verticalBar_->setObjectName(QStringLiteral("VerticalSplitter"));
-    verticalBar_->setLimits(310, 300);
-    horizontalBar_ = new SplitterBar(dialogRect(176, 178, 336, 1), kHorizontalBar, this);
+    horizontalBar_ = new SplitterBar(at.horizontalBar, kHorizontalBar, this);
     horizontalBar_->setObjectName(QStringLiteral("HorizontalSplitter"));
-    // The horizontal bar stays between 150 and 380 pixels from the top, wherever it starts.
-    horizontalBar_->setLimitRange(150, 380);
+
+    // Tab goes through the lists and the buttons shown in screen order.
+    setTabOrder(tree_, folderList_);
+    setTabOrder(folderList_, foundFiles_);
+    setTabOrder(foundFiles_, stop_);
+    setTabOrder(stop_, back_);
+    setTabOrder(back_, next_);
 
     connect(stop_, &QPushButton::clicked, this, &RecoveryWindow::onStop);
     connect(back_, &QPushButton::clicked, this, &RecoveryWindow::onBack);
     connect(next_, &QPushButton::clicked, this, &RecoveryWindow::SaveCheckedFiles);
-    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { showNode(current); });
     connect(tree_, &SelectionTreeView::boxPressed, this, &RecoveryWindow::onTreeBox);
     connect(tree_, &SelectionTreeView::spacePressed, this, &RecoveryWindow::onTreeSpace);
     connect(tree_, &SelectionTreeView::menuRequested, this, &RecoveryWindow::onTreeMenu);
@@ -178,13 +180,143 @@ void RecoveryWindow::buildControls() {
     connect(folderList_, &CheckListView::rowOpened, this, &RecoveryWindow::onFolderOpen);
     connect(folderList_, &CheckListView::menuRequested, this, &RecoveryWindow::onFolderMenu);
     connect(foundFiles_, &CheckListView::boxClicked, this, &RecoveryWindow::onFoundFileBox);
+    connect(foundFiles_, &CheckListView::menuRequested, this, &RecoveryWindow::onFoundFilesMenu);
     connect(verticalBar_, &SplitterBar::dragEnded, this, &RecoveryWindow::onBarMoved);
     connect(horizontalBar_, &SplitterBar::dragEnded, this, &RecoveryWindow::onBarMoved);
 }
 
+// A new, empty catalog with its selection rules and models, shown by the views; the old ones (of a scan
+// done before) go once the views have let go of them.
+void RecoveryWindow::attachCatalog() {
+    auto catalog = std::make_unique<catalog::Catalog>(std::make_shared<catalog::MimeFileInfo>());
+    auto rules = std::make_unique<selection::SelectionRules>(*catalog);
+    auto* treeModel = new SelectionTreeModel(*rules, *catalog, this);
+    auto* folderModel = new FolderListModel(*rules, *catalog, this);
+    auto* foundModel = new FoundFilesModel(*catalog, this);
+    const auto show = [](QAbstractItemView& view, QAbstractItemModel* model) {
+        QItemSelectionModel* old = view.selectionModel();
+        view.setModel(model);
+        delete old;
+    };
+    show(*tree_, treeModel);
+    show(*folderList_, folderModel);
+    show(*foundFiles_, foundModel);
+    delete treeModel_;
+    delete folderModel_;
+    delete foundModel_;
+    treeModel_ = treeModel;
+    folderModel_ = folderModel;
+    foundModel_ = foundModel;
+    rules_ = std::move(rules);
+    catalog_ = std::move(catalog);
+
+    setUpColumns(*folderList_, 3);
+    setUpColumns(*foundFiles_, FoundFilesModel::DataOffsetColumn);
+    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { showNode(current); });
+}
+
+// Starts the scan of the source; the window shows the scanning state until it ends.
+void RecoveryWindow::startScan() {
+    back_->hide();
+    next_->hide();
+    stop_->show();
+    progress_->setValue(0);
+    progress_->show();
+    positionLine_->show();
+    shownStatus_.clear();
+    shownPosition_.clear();
+    statusLine_->setText(source_.deep ? QStringLiteral("Scanning deeply, please wait...")
+                                      : QStringLiteral("Rewing media , please wait..."));
+    positionLine_->setText(QString());
+    fitStatusLine();
+    ScanFunction scan = scanOverride_ ? std::exchange(scanOverride_, {}) : ScanOf(source_);
+    job_ = std::make_unique<ScanJob>(std::move(scan), *catalog_);
+    scanTimer_.start();
+    job_->Start();
+}
+
+void RecoveryWindow::ScanAgainDeeply() {
+    if (refuseDuringScan() || source_.SourceIsTape) return;
+    scanTimer_.stop();
+    job_.reset();
+    source_.deep = true;
+    scanError_.clear();
+    attachCatalog();
+    startScan();
+}
+
+// ---- Size and layout
+
+void RecoveryWindow::restoreSize() {
+    const QSettings settings = windowSettings();
+    QSize size = settings.value(kSizeKey, kRecoveryDefaultSize).toSize();
+    if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size());
+    resize(size.expandedTo(kRecoveryDefaultSize));
+    if (settings.value(kMaximisedKey, false).toBool()) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void RecoveryWindow::done(int result) {
+    QSettings settings = windowSettings();
+    const bool maximised = isMaximized();
+    settings.setValue(kSizeKey, maximised ? normalGeometry().size() : size());
+    settings.setValue(kMaximisedKey, maximised);
+    ui::SkinBackground::done(result);
+}
+
+void RecoveryWindow::resizeEvent(QResizeEvent* e) {
+    ui::SkinBackground::resizeEvent(e);
+    layOut();
+}
+
+void RecoveryWindow::layOut() {
+    if (tree_ == nullptr || statusLine_ == nullptr) return;
+    const RecoveryGeometry at = recoveryGeometry(size(), shares_);
+    tree_->setGeometry(at.tree);
+    folderList_->setGeometry(at.folderList);
+    foundFiles_->setGeometry(at.foundFiles);
+    progress_->setGeometry(at.progress);
+    statusLine_->setGeometry(at.statusLine);
+    positionLine_->setGeometry(at.positionLine);
+    stop_->setGeometry(at.stop);
+    back_->setGeometry(at.back);
+    next_->setGeometry(at.next);
+    verticalBar_->setGeometry(at.verticalBar);
+    verticalBar_->setLimitRange(at.verticalLower, at.verticalUpper);
+    horizontalBar_->setGeometry(at.horizontalBar);
+    horizontalBar_->setLimitRange(at.horizontalLower, at.horizontalUpper);
+    fitStatusLine();
+    update();
+}
+
+// The status line is as wide as the template makes it, or, for a longer text, as wide as the text up to the
+// first control on its right.
+void RecoveryWindow::fitStatusLine() {
+    const RecoveryGeometry at = recoveryGeometry(size(), shares_);
+    QRect line = at.statusLine;
+    const int room = (positionLine_->isHidden() ? (stop_->isHidden() ? at.back : at.stop).left()
+                                                : at.positionLine.left()) -
+                     8 - line.left();
+    const int wanted = QFontMetrics(statusLine_->font()).horizontalAdvance(statusLine_->text()) + 8;
+    line.setWidth(std::clamp(wanted, line.width(), std::max(line.width(), room)));
+    statusLine_->setGeometry(line);
+}
+
+void RecoveryWindow::paintEvent(QPaintEvent* e) {
+    const SplitterShares standard = defaultSplitterShares();
+    if (size() == kRecoveryDefaultSize && shares_.across == standard.across &&
+        shares_.down == standard.down) {
+        ui::SkinBackground::paintEvent(e);
+        return;
+    }
+    QPainter painter(this);
+    const QRect lists = folderList_->geometry().united(foundFiles_->geometry());
+    paintResizedRecoverySkin(painter, skin(), size(), tree_->geometry(), lists);
+}
+
 void RecoveryWindow::setUpButton(ui::SkinButton* button, int normal, int hover, const QString& tip) {
     SetUpPictureButton(*button, normal, hover, tip);
-    button->setFocusPolicy(Qt::ClickFocus);  // no tab stops
+    button->setFocusPolicy(Qt::StrongFocus);
 }
 
 void RecoveryWindow::setUpLine(ui::SkinStatic* line) {
@@ -247,7 +379,8 @@ void RecoveryWindow::publish(const ScanSnapshot& snapshot) {
 void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
     scanTimer_.stop();
     job_->Join();
-    scanError_ = snapshot.error;
+    const ScanEnd& end = snapshot.end;
+    scanError_ = end.error;
     // The worker has ended: the catalog's own counts are the whole of what it found.
     ScanSnapshot whole = snapshot;
     whole.nodes = catalog_->nodeCount();
@@ -262,11 +395,30 @@ void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
     progress_->hide();
     back_->show();
     next_->show();
-    if (catalog_->rowCount() == 0) {
+    const bool stopped = job_->stopRequested().load();
+    if (stopped) statusLine_->setText(stoppedText(end, snapshot.progress));
+    fitStatusLine();
+    if (catalog_->rowCount() == 0 && end.error.empty() && !stopped && offerDeepScan()) return;
+    if (!end.error.empty() || (catalog_->rowCount() == 0 && !end.noMtfData.empty())) {
+        // The medium could not be read, or holds nothing of the format: the system's or the scan's words.
+        const std::string& why = end.error.empty() ? end.noMtfData : end.error;
+        ui::programMessage(ui::plainMessageText(catalogText(why)), ui::kCaptionTapeMedia, ui::kMessageNotice);
+        done(QDialog::Rejected);
+    } else if (catalog_->rowCount() == 0) {
         ui::programMessage(QStringLiteral("No Data found"), ui::kCaptionTapeMedia, ui::kMessageNotice);
         done(QDialog::Rejected);
     }
     emit scanEnded();
+}
+
+// When the normal scan of an image has found no file, the image may still hold files off the 512-byte grid
+// (cut or shifted by a few bytes): the deep scan looks again, by itself, before the window gives up.
+bool RecoveryWindow::offerDeepScan() {
+    if (source_.SourceIsTape || source_.deep) return false;
+    statusLine_->setText(QStringLiteral("The normal scan found no file: scanning the image again deeply"));
+    fitStatusLine();
+    ScanAgainDeeply();
+    return true;
 }
 
 // ---- Selection
@@ -313,8 +465,20 @@ void RecoveryWindow::onTreeSpace() {
 }
 
 void RecoveryWindow::onTreeMenu(const QModelIndex&, const QPoint& globalPos) {
-    if (runSaveMenu(tree_, QStringLiteral("Save Files"), kSaveFilesCommand, globalPos)) SaveCheckedFiles();
+    std::vector<MenuEntry> entries{{QStringLiteral("Save Files"), kSaveFilesCommand}};
+    if (!source_.SourceIsTape) entries.push_back({QStringLiteral("Scan Again Deeply"), kScanDeeplyCommand});
+    const int command = runListMenu(tree_, entries, globalPos);
+    if (command == kSaveFilesCommand) SaveCheckedFiles();
+    if (command == kScanDeeplyCommand) ScanAgainDeeply();
     tree_->setFocus(Qt::PopupFocusReason);
+}
+
+void RecoveryWindow::onFoundFilesMenu(int, const QPoint& globalPos) {
+    if (source_.SourceIsTape) return;
+    if (runListMenu(foundFiles_, {{QStringLiteral("Scan Again Deeply"), kScanDeeplyCommand}}, globalPos) ==
+        kScanDeeplyCommand) {
+        ScanAgainDeeply();
+    }
 }
 
 void RecoveryWindow::onFolderBox(int row, bool rightButton) {
@@ -345,7 +509,8 @@ void RecoveryWindow::onFolderMenu(int row, const QPoint& globalPos) {
         folderList_->setFocus(Qt::PopupFocusReason);
         return;
     }
-    if (runSaveMenu(folderList_, QStringLiteral("Save File"), kSaveFileCommand, globalPos))
+    if (runListMenu(folderList_, {{QStringLiteral("Save File"), kSaveFileCommand}}, globalPos) ==
+        kSaveFileCommand)
         SaveCheckedFiles();
 }
 
@@ -394,19 +559,10 @@ void RecoveryWindow::keyPressEvent(QKeyEvent* e) {
     }
 }
 
-void RecoveryWindow::onBarMoved(int id, int delta) {
-    auto move = [delta](QWidget* control, Qt::Edge edge) {
-        control->setGeometry(movedEdge(control->geometry(), edge, delta));
-    };
-    if (id == kVerticalBar) {
-        move(tree_, Qt::RightEdge);
-        move(folderList_, Qt::LeftEdge);
-        move(foundFiles_, Qt::LeftEdge);
-        move(horizontalBar_, Qt::LeftEdge);
-    } else {
-        move(folderList_, Qt::BottomEdge);
-        move(foundFiles_, Qt::TopEdge);
-    }
+// A bar has been dragged: it keeps its new share of the room it moves in, and the panes follow it.
+void RecoveryWindow::onBarMoved(int, int) {
+    shares_ = sharesAt(size(), verticalBar_->centre(), horizontalBar_->centre());
+    layOut();
     repaint();
 }
 

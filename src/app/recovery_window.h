@@ -3,6 +3,10 @@
 // saved. It starts the scan when it is made; during the scan it shows the growing tree and lists, the
 // progress and Stop; afterwards everything found is ticked, and Back and Next are offered. It never
 // ends, and its catalog never goes away, while the scan's worker runs: closing it stops and joins it.
+//
+// An image in which the normal scan finds no file is scanned again with the deep scan before the window
+// gives up; "Scan Again Deeply" does the same on request. The window opens at its template's size, or at
+// the size it had when last closed, and may be resized and maximised.
 
 #include <QPointer>
 #include <QTimer>
@@ -11,6 +15,7 @@
 #include <string>
 
 #include "catalog/catalog.h"
+#include "recovery_layout.h"
 #include "scan_job.h"
 #include "scan_source.h"
 #include "selection/selection_rules.h"
@@ -49,9 +54,10 @@ enum RecoveryControl : int {
     kHorizontalBar = 1024,
 };
 
-// The command numbers of the two menu entries that save.
+// The command numbers of the menu entries.
 inline constexpr int kSaveFilesCommand = 32003;
 inline constexpr int kSaveFileCommand = 102;
+inline constexpr int kScanDeeplyCommand = 32010;
 
 class RecoveryWindow : public ui::SkinBackground {
     Q_OBJECT
@@ -70,6 +76,14 @@ class RecoveryWindow : public ui::SkinBackground {
     bool scanStopRequested() const { return job_->stopRequested().load(); }
     // Why the medium could not be read at all, once the scan has ended; empty when it could.
     const std::string& scanError() const { return scanError_; }
+    // True while, or once, the scan running is the deep scan.
+    bool deepScan() const { return source_.deep; }
+    // Scans the image again with the deep scan, from nothing: for a medium the normal scan read only in
+    // part. Refused during a scan and for tape drives.
+    void ScanAgainDeeply();
+
+    // Ends the window, keeping its size for the next one.
+    void done(int result) override;
 
     // Saves the ticked files: asks for a folder, then saves them with a progress dialog.
     void SaveCheckedFiles();
@@ -98,9 +112,17 @@ class RecoveryWindow : public ui::SkinBackground {
   protected:
     void keyPressEvent(QKeyEvent* e) override;
     void reject() override;
+    void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
   private:
     void buildControls();
+    void attachCatalog();
+    void startScan();
+    void layOut();
+    void restoreSize();
+    void fitStatusLine();
+    bool offerDeepScan();
     void setUpButton(ui::SkinButton* button, int normal, int hover, const QString& tip);
     void setUpLine(ui::SkinStatic* line);
     void takeScanProgress();
@@ -116,6 +138,7 @@ class RecoveryWindow : public ui::SkinBackground {
     void onTreeBox(const QModelIndex& index);
     void onTreeSpace();
     void onTreeMenu(const QModelIndex& index, const QPoint& globalPos);
+    void onFoundFilesMenu(int row, const QPoint& globalPos);
     void onFolderBox(int row, bool rightButton);
     void onFolderSpace(int row);
     void onFolderOpen(int row, bool byEnter);
@@ -139,7 +162,9 @@ class RecoveryWindow : public ui::SkinBackground {
     ui::SkinButton* next_ = nullptr;
     SplitterBar* verticalBar_ = nullptr;
     SplitterBar* horizontalBar_ = nullptr;
-    const ScanSource source_;
+    ScanSource source_;
+    ScanFunction scanOverride_;  // a test's scanner, used for the first scan only
+    SplitterShares shares_ = defaultSplitterShares();
     std::function<QString()> chooseFolder_;
     std::string scanError_;
     QString shownStatus_;

@@ -36,9 +36,9 @@ class ScanJob::Feed final : public catalog::CatalogSink {
     }
     void RowAppended(const catalog::Catalog& /*catalog*/, std::size_t /*row*/) override { ++local_.rows; }
 
-    void Finish(std::string error) {
+    void Finish(ScanEnd end) {
         local_.finished = true;
-        local_.error = std::move(error);
+        local_.end = std::move(end);
         job_.published_.Set(local_);
     }
 
@@ -59,20 +59,23 @@ ScanFunction ScanOf(const ScanSource& source) {
     if (source.SourceIsTape) {
         return [path = source.SourcePath, devices = source.tapeDevices](
                    catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
-                   std::atomic<bool>& stopRequested) -> std::string {
-            if (!devices) return "no tape drives to open '" + path + "'";
+                   std::atomic<bool>& stopRequested) -> ScanEnd {
+            if (!devices) return {.error = "no tape drives to open '" + path + "'"};
             tape::TapeScanSummary summary;
             tape::ScanTape(*devices, path, catalog, sink, scanActive, stopRequested, &summary);
-            return summary.error;
+            ScanEnd end{.error = summary.error, .bytesRead = summary.bytes};
+            if (summary.capacity > 0) end.mediumSize = static_cast<std::uint64_t>(summary.capacity);
+            return end;
         };
     }
     return [path = source.SourcePath, deep = source.deep](
                catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
-               std::atomic<bool>&) -> std::string {
+               std::atomic<bool>&) -> ScanEnd {
         catalog::ImageFile image;
-        if (!catalog::OpenImageFile(image, path)) return image.error();
-        catalog::ScanImageFile(image, catalog, sink, scanActive, nullptr, {.deep = deep});
-        return {};
+        if (!catalog::OpenImageFile(image, path)) return {.error = image.error()};
+        catalog::ImageScanSummary summary;
+        catalog::ScanImageFile(image, catalog, sink, scanActive, &summary, {.deep = deep});
+        return ScanEnd{.mediumSize = image.Size()};
     };
 }
 
@@ -107,26 +110,26 @@ void ScanJob::Join() {
 
 void ScanJob::Run() {
     Feed feed(*this);
-    std::string error;
+    ScanEnd end;
     try {
-        error = scan_(catalog_, feed, scanActive_, stopRequested_);
+        end = scan_(catalog_, feed, scanActive_, stopRequested_);
     } catch (const std::exception& failure) {
         // Out of memory on a huge medium, say: keep what was found and say why the scan ended.
-        error = std::string("the scan ended early: ") + failure.what();
+        end.error = std::string("the scan ended early: ") + failure.what();
     }
-    feed.Finish(std::move(error));
+    feed.Finish(std::move(end));
 }
 
 ScanFunction HeldScan::function() {
     return [this](catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
                   std::atomic<bool>& stopRequested) {
-        std::string error = scan_(catalog, sink, scanActive, stopRequested);
+        ScanEnd end = scan_(catalog, sink, scanActive, stopRequested);
         std::unique_lock lock(mutex_);
         while (!released_ && scanActive.load() && !stopRequested.load()) {
             sink.Progress(progress_);  // each report may publish: the last rows reach the window
             released_changed_.wait_for(lock, std::chrono::milliseconds(5));
         }
-        return error;
+        return end;
     };
 }
 

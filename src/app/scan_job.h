@@ -12,8 +12,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -23,6 +25,15 @@
 
 namespace ostrum::app {
 
+// How a scan ended.
+struct ScanEnd {
+    std::string error = {};  // why the medium could not be read at all; empty when it could
+    // A medium read to its end in which no MTF block was found: the words that say so.
+    std::string noMtfData = {};
+    std::uint64_t bytesRead = 0;                   // of the medium, when the scan ended
+    std::optional<std::uint64_t> mediumSize = {};  // the image's size or the tape's capacity, when known
+};
+
 // What the worker has handed to the window so far.
 struct ScanSnapshot {
     std::size_t nodes = 0;  // nodes [0, nodes) of the catalog may be read
@@ -31,14 +42,12 @@ struct ScanSnapshot {
     std::string position;   // the PositionLine text
     int progress = 0;       // percent
     bool finished = false;  // the worker has returned; nothing more will come
-    std::string error;      // when finished: why the medium could not be read at all, else empty
+    ScanEnd end;            // when finished: how the scan ended
 };
 
-// Scans a medium into the catalog, reporting to the sink and honouring the two flags; returns why the
-// medium could not be read at all, or nothing.
-using ScanFunction =
-    std::function<std::string(catalog::Catalog& catalog, catalog::CatalogSink& sink,
-                              std::atomic<bool>& scanActive, std::atomic<bool>& stopRequested)>;
+// Scans a medium into the catalog, reporting to the sink and honouring the two flags; returns how it ended.
+using ScanFunction = std::function<ScanEnd(catalog::Catalog& catalog, catalog::CatalogSink& sink,
+                                           std::atomic<bool>& scanActive, std::atomic<bool>& stopRequested)>;
 
 // The scan a source asks for: the tape scanner for a tape drive, else the image scanner. The source's
 // path and drives are copied.

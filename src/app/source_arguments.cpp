@@ -3,8 +3,10 @@
 #include <cctype>
 #include <charconv>
 
+#include "catalog/image_scanner.h"
 #include "tape/tape_device.h"
 #include "tape/tape_devices.h"
+#include "tape/virtual_tape.h"
 
 namespace ostrum::app {
 namespace {
@@ -23,8 +25,25 @@ bool IsTapeFileName(const std::string& path) {
     return suffix == ".tap";
 }
 
+// A virtual tape file, by its name or, whatever its name, by the framing of its first records.
+bool IsTapeFile(const std::string& path) {
+    if (IsTapeFileName(path)) return true;
+    catalog::ImageFile file;
+    return catalog::OpenImageFile(file, path) &&
+           tape::CheckTapeFraming(file).framing == tape::TapeFraming::Holds;
+}
+
 // A virtual tape file named as the medium goes into the first drive without one, and is scanned there.
-std::optional<ScanSource> SourceOnTapeFile(ScanSource source, std::string& error) {
+// With `again`, a file that a drive holds already (opened before) is read in that drive.
+std::optional<ScanSource> SourceOnTapeFile(ScanSource source, bool again, std::string& error) {
+    for (int number = tape::kFirstTapeDevice; again && number <= tape::kLastTapeDevice; ++number) {
+        if (const auto held = source.tapeDevices->Attached(number);
+            held && held->options().path == source.SourcePath) {
+            source.SourcePath = tape::TapeDeviceName(number);
+            source.SourceIsTape = true;
+            return source;
+        }
+    }
     for (int number = tape::kFirstTapeDevice; number <= tape::kLastTapeDevice; ++number) {
         if (source.tapeDevices->Attached(number)) continue;
         const tape::TapeResult attached =
@@ -65,6 +84,8 @@ std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> word
             }
             error = tape::AttachVirtualTape(*source.tapeDevices, attachment, capacity);
             if (!error.empty()) return std::nullopt;
+        } else if (word == "--deep") {
+            source.deep = true;
         } else if (word.size() > 1 && word[0] == '-') {
             error = "unknown option '" + word + "'";
             return std::nullopt;
@@ -72,18 +93,43 @@ std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> word
             operands.push_back(word);
         }
     }
-    if (operands.empty()) return source;
+    if (operands.empty()) {
+        if (!source.deep) return source;
+        error = "--deep needs an image file to scan";
+        return std::nullopt;
+    }
     if (operands.size() != 1) {
         error = "only one image file or tape drive may be given";
         return std::nullopt;
     }
-    source.SourcePath = operands.front();
-    if (IsTapeFileName(source.SourcePath)) return SourceOnTapeFile(std::move(source), error);
-    source.SourceIsTape = source.SourcePath.starts_with("//./tape");
-    if (source.SourceIsTape && !tape::ParseTapeDeviceName(source.SourcePath)) {
-        error = "'" + source.SourcePath + "' is not a tape drive name (//./tape0 to //./tape19)";
+    const std::string& operand = operands.front();
+    if (operand.starts_with("//./tape")) {
+        source.SourceIsTape = true;
+        source.SourcePath = operand;
+        if (!tape::ParseTapeDeviceName(operand)) {
+            error = "'" + operand + "' is not a tape drive name (//./tape0 to //./tape19)";
+            return std::nullopt;
+        }
+    } else {
+        source.SourcePath = operand;
+        if (IsTapeFile(operand)) {
+            auto onTape = SourceOnTapeFile(std::move(source), false, error);
+            if (!onTape) return std::nullopt;
+            source = std::move(*onTape);
+        }
+    }
+    if (source.SourceIsTape && source.deep) {
+        error = "--deep reads image files only, not tapes";
         return std::nullopt;
     }
+    return source;
+}
+
+std::optional<ScanSource> SourceForFile(ScanSource source, const std::string& path, std::string& error) {
+    source.SourcePath = path;
+    source.SourceIsTape = false;
+    source.deep = false;
+    if (IsTapeFile(path)) return SourceOnTapeFile(std::move(source), true, error);
     return source;
 }
 

@@ -3,9 +3,11 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QProgressBar>
 #include <QUrl>
@@ -17,6 +19,7 @@
 #include "dialog_units.h"
 #include "program_windows.h"
 #include "recovery_window.h"
+#include "source_arguments.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/resources/program_resources.h"
 #include "ui/skin/hover_button.h"
@@ -46,7 +49,9 @@ const QString kLargeImageWarning = QStringLiteral(
     "This selected drive is not an NTFS partition and the image size will be more then 4GB ,\r\n"
     " it may cause improper image creation , you want to continue?");
 const QString kImageFilter = QStringLiteral("Image Files (*.img)|*.img|AllFiles(*.*)|*.*||");
-const QString kLoadFilter = QStringLiteral("Backup Files(*.img)|*.img| All Files(*.*)|*.*||");
+const QString kLoadFilter = QStringLiteral(
+    "Backup media (*.img *.bkf *.bak *.mtf)|*.img;*.bkf;*.bak;*.mtf|Virtual tapes (*.tap)|*.tap|"
+    " All Files(*.*)|*.*||");
 
 // The labels of the imaging page: a gradient face and a bold Arial.
 constexpr ui::ColorRef kLabelColour = 0xB3FCFF;
@@ -279,8 +284,14 @@ void WizardWindow::onLoadImage() {
     question.filter = kLoadFilter;
     const QString path = files_->ask(this, question);
     if (path.isEmpty()) return;
-    fields_.source.SourceIsTape = false;
-    fields_.source.SourcePath = path.toStdString();
+    std::string error;
+    auto source = SourceForFile(fields_.source, QFile::encodeName(path).toStdString(), error);
+    if (!source) {
+        ui::programMessage(ui::plainMessageText(QString::fromStdString(error)), ui::kCaptionTapeMedia,
+                           ui::kMessageNotice);
+        return;
+    }
+    fields_.source = std::move(*source);
     openRecoveryWindow(AfterRecovery::SamePage);
 }
 
@@ -396,6 +407,14 @@ void WizardWindow::endImaging(const ImagingSnapshot& snapshot) {
             backToImagePage();
             return;
         }
+    } else if (result.stopped) {
+        // A stopped copy is an image of the tape's beginning only: the user is told before it is scanned.
+        const QString bytes = QLocale::c().toString(static_cast<qulonglong>(result.copied));
+        ui::programMessage(
+            QStringLiteral("The copy was stopped: the image is incomplete. It holds the first %1 "
+                           "bytes of the tape:\n%2")
+                .arg(bytes, ui::plainMessageText(QString::fromStdString(imagePath))),
+            ui::kCaptionTapeMedia, ui::kMessageNotice);
     }
     fields_.source.SourceIsTape = false;
     fields_.source.SourcePath = imagePath;

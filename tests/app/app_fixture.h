@@ -151,7 +151,8 @@ class MessageAnswerer {
 // a separator).
 class MenuPicker {
   public:
-    MenuPicker() {
+    // Chooses the entry `pick`, or the first entry when it is empty or not there.
+    explicit MenuPicker(QString pick = {}) : pick_(std::move(pick)) {
         poll_.setInterval(2);
         QObject::connect(&poll_, &QTimer::timeout, [this] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -160,7 +161,10 @@ class MenuPicker {
             for (QAction* action : menu->actions())
                 entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
             menus_.push_back(entries);
-            menu->setActiveAction(menu->actions().front());
+            QAction* chosen = menu->actions().front();
+            for (QAction* action : menu->actions())
+                if (!pick_.isEmpty() && action->text() == pick_) chosen = action;
+            menu->setActiveAction(chosen);
             QTest::keyClick(menu, Qt::Key_Return);
         });
         poll_.start();
@@ -168,6 +172,7 @@ class MenuPicker {
     const std::vector<QStringList>& menus() const { return menus_; }
 
   private:
+    QString pick_;
     QTimer poll_;
     std::vector<QStringList> menus_;
 };

@@ -251,11 +251,18 @@ TEST(CatalogModels, FolderAndFoundFilesRowsShowTheirTextsPicturesAndColours) {
                            list.headerData(1, Qt::Horizontal).toString(),
                            list.headerData(2, Qt::Horizontal).toString()}),
               QStringList({"Name", "Type", "File Size"}));
-    EXPECT_EQ(window.folderList()->columnWidth(0), 400);
-    EXPECT_EQ(window.folderList()->columnWidth(2), 100);
-    EXPECT_EQ(window.foundFiles()->columnWidth(2), 200);
-    EXPECT_EQ(window.foundFiles()->columnWidth(3), 0);
-    EXPECT_EQ(window.foundFiles()->columnWidth(4), 0);
+    // The name takes the room the type and the size leave, so that the size is always in sight; the
+    // list of all files elides its paths in the middle and shows them whole as tooltips.
+    for (const QTableView* view : {static_cast<const QTableView*>(window.folderList()),
+                                   static_cast<const QTableView*>(window.foundFiles())}) {
+        const int columns = view->columnWidth(0) + view->columnWidth(1) + view->columnWidth(2);
+        EXPECT_EQ(columns, view->viewport()->width()) << view->objectName().toStdString();
+        EXPECT_EQ(view->columnWidth(2), 100);
+    }
+    EXPECT_EQ(window.foundFiles()->textElideMode(), Qt::ElideMiddle);
+    EXPECT_TRUE(window.foundFiles()->isColumnHidden(3) && window.foundFiles()->isColumnHidden(4));
+    EXPECT_EQ(window.foundModel()->index(4, 0).data(Qt::ToolTipRole).toString(),
+              catalogText(window.catalog().row(4).path().str()));
 
     const FoundFilesModel& found = *window.foundModel();
     const auto& row = window.catalog().row(4);

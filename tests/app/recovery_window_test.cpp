@@ -2,6 +2,7 @@
 // scanning state held open by the test, the messages of its failure table, its keys and splitter bars.
 #include <QHeaderView>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <fstream>
 
@@ -125,6 +126,9 @@ TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirs
     EXPECT_EQ(window.foundModel()->rowCount(), 6);
     for (std::size_t row = 0; row < 6; ++row) EXPECT_TRUE(window.catalog().row(row).checked());
     EXPECT_EQ(mark(daily), 2);
+    // A stopped scan used to look like a complete one: the status line says it was stopped.
+    EXPECT_TRUE(window.statusLine()->text().startsWith(QStringLiteral("Scan stopped")))
+        << window.statusLine()->text().toStdString();
 }
 
 TEST(RecoveryWindow, AWindowThatGoesAwayDuringItsScanStopsAndJoinsTheWorker) {
@@ -136,9 +140,9 @@ TEST(RecoveryWindow, AWindowThatGoesAwayDuringItsScanStopsAndJoinsTheWorker) {
         source, nullptr,
         [&, scan = held.function()](catalog::Catalog& catalog, catalog::CatalogSink& sink,
                                     std::atomic<bool>& active, std::atomic<bool>& stop) {
-            std::string error = scan(catalog, sink, active, stop);
+            ScanEnd end = scan(catalog, sink, active, stop);
             workerEnded = true;
-            return error;
+            return end;
         });
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->foundModel()->rowCount() == 6; }));
     ASSERT_TRUE(window->IsScanRunning());
@@ -146,31 +150,55 @@ TEST(RecoveryWindow, AWindowThatGoesAwayDuringItsScanStopsAndJoinsTheWorker) {
     EXPECT_TRUE(workerEnded);
 }
 
-TEST(RecoveryWindow, AScanThatFindsNoFileSaysNoDataFoundAndEndsTheWindow) {
+// A scan that finds no file used to say "No Data found" whatever the reason: a missing file, an image the
+// normal scan could not read on its grid. Now the system's reason is given for a file that cannot be opened,
+// and an image without a file on the grid is scanned again deeply, by itself, before the window gives up.
+TEST(RecoveryWindow, AScanThatFindsNoFileTriesTheDeepScanThenSaysWhyAndEndsTheWindow) {
     TestFolder folder;
     mw::MediaDescription foldersOnly;
     foldersOnly.sets = {
         mw::DataSet{.info = {.name = "Empty"},
                     .entries = {mw::DirectoryEntry{.path = {"A"}}, mw::DirectoryEntry{.path = {"B"}}}}};
-    { std::ofstream(folder.path("zeros.img")); }
-    std::filesystem::resize_file(folder.path("zeros.img"), 256 * 1024);  // no tag anywhere
-    const std::vector<std::string> sources{folder.writeImage(foldersOnly, "folders.img"),
-                                           folder.path("zeros.img"), folder.path("missing.img")};
-    for (const std::string& path : sources) {
-        SCOPED_TRACE(path);
+    const struct {
+        std::string path;
+        QString message;
+        bool deep;
+    } cases[] = {
+        {folder.writeImage(foldersOnly, "folders.img"), QStringLiteral("No Data found"), true},
+        {folder.path("missing.img").string(),
+         QStringLiteral("cannot open '%1': No such file or directory")
+             .arg(folder.path("missing.img").c_str()),
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
         MessageAnswerer answers;
-        RecoveryWindow window(imageSource(path));
+        RecoveryWindow window(imageSource(c.path));
         window.show();
         QSignalSpy finished(&window, &QDialog::finished);
         ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }));
         EXPECT_EQ(finished.front().front().toInt(), QDialog::Rejected);
-        EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("No Data found")});
+        EXPECT_EQ(answers.texts(), QStringList{c.message});
+        EXPECT_EQ(window.deepScan(), c.deep);
         EXPECT_FALSE(window.isVisible());
-        EXPECT_EQ(window.scanError().empty(), path != folder.path("missing.img").string());
+        EXPECT_EQ(window.scanError().empty(), c.deep);
     }
+
+    // An image shifted by 7 bytes: the normal scan finds nothing on the grid, the deep scan every file.
+    const std::string image = folder.writeImage(windowMedia());
+    std::ifstream in(image, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::ofstream(folder.path("shifted.img"), std::ios::binary) << std::string(7, 'x') << bytes;
+    MessageAnswerer answers;
+    RecoveryWindow shifted(imageSource(folder.path("shifted.img").string()));
+    ASSERT_TRUE(waitForScanEnd(shifted));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shifted.deepScan() && !shifted.IsScanRunning(); }));
+    EXPECT_TRUE(answers.texts().isEmpty());
+    EXPECT_EQ(shifted.foundModel()->rowCount(), static_cast<int>(windowMediaPaths().size()));
+    EXPECT_EQ(shifted.statusLine()->text(), QStringLiteral("Total File Found :6"));
 }
 
-TEST(RecoveryWindow, EnterOpensTheMarkedRowAndTabMovesBetweenTreeAndFolderList) {
+TEST(RecoveryWindow, EnterOpensTheMarkedRowAndTabGoesThroughTheListsAndButtonsInScreenOrder) {
     TestFolder folder;
     RecoveryWindow window(imageSource(folder.writeImage(windowMedia())));
     int chooserCalls = 0;
@@ -196,11 +224,17 @@ TEST(RecoveryWindow, EnterOpensTheMarkedRowAndTabMovesBetweenTreeAndFolderList) 
     EXPECT_EQ(window.tree()->currentIndex(), top);
     EXPECT_EQ(window.folderModel()->rowCount(), 2);
 
-    QTest::keyClick(window.folderList(), Qt::Key_Tab);
+    // Tab used to go between the tree and the folder list only: the list of all files and the buttons
+    // could not be reached from the keyboard. Hidden Stop is passed over.
+    QTest::keyClick(window.folderList(), Qt::Key_Tab, Qt::ShiftModifier);
     EXPECT_EQ(window.focusWidget(), window.tree());
     QTest::keyClick(window.tree(), Qt::Key_Return);  // never a default button: Next does not save
-    QTest::keyClick(window.tree(), Qt::Key_Tab);
-    EXPECT_EQ(window.focusWidget(), window.folderList());
+    const std::vector<QWidget*> order{window.folderList(), window.foundFiles(), window.button(kBackButton),
+                                      window.button(kNextButton), window.tree()};
+    for (QWidget* next : order) {
+        QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(window.focusWidget(), next) << next->objectName().toStdString();
+    }
     EXPECT_EQ(chooserCalls, 0);
 }
 
@@ -254,6 +288,54 @@ TEST(RecoveryWindow, SplitterBarsMoveTheirNeighboursWithinLimitsFixedAroundTheir
     EXPECT_EQ(window.foundFiles()->geometry().top(), found.top() + 150 - middle);
     drag(horizontal, 900);
     EXPECT_EQ(horizontal->centre(), 380);
+}
+
+// The window used to be fixed at its template's size: the list of all files showed six rows. It grows: the
+// panes take the room, the bars keep their shares and their limits keep their distance from the edges, the
+// buttons stay at the bottom right, and the next window opens at the size this one had.
+TEST(RecoveryWindow, GrowsWithThePanesTakingTheRoomAndOpensNextTimeAtItsLastSize) {
+    TestFolder folder;
+    const std::string image = folder.writeImage(windowMedia());
+    {
+        RecoveryWindow window(imageSource(image));
+        window.show();
+        ASSERT_TRUE(waitForScanEnd(window));
+        EXPECT_EQ(window.size(), kRecoveryDefaultSize);
+        EXPECT_EQ(window.minimumSize(), kRecoveryDefaultSize);
+        const int share = window.splitter(kVerticalBar)->centre() - window.tree()->x();
+        const QRect found = window.foundFiles()->geometry();
+        window.resize(1283, 904);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.width() == 1283; }));
+        EXPECT_EQ(window.foundFiles()->geometry().right(), found.right() + 500);
+        EXPECT_EQ(window.foundFiles()->geometry().bottom(), found.bottom() + 400);
+        EXPECT_GT(window.foundFiles()->height(), 2 * found.height());
+        EXPECT_GT(window.tree()->height(), 700);
+        EXPECT_EQ(window.button(kNextButton)->geometry(), QRect(729 + 500, 466 + 400, 42, 35));
+        const int grown = window.splitter(kVerticalBar)->centre() - window.tree()->x();
+        EXPECT_NEAR(static_cast<double>(grown) / share, (1283.0 - 26) / (783 - 26), 0.01);
+        EXPECT_EQ(window.splitter(kVerticalBar)->upperLimit(), 559 + 500);
+        EXPECT_EQ(window.splitter(kHorizontalBar)->upperLimit(), 380 + 400);
+        EXPECT_EQ(window.splitter(kHorizontalBar)->lowerLimit(), 150);
+        window.resize(790, 700);  // within the screen, which bounds the size a window opens at
+        window.done(QDialog::Accepted);
+    }
+    RecoveryWindow again(imageSource(image));
+    EXPECT_EQ(again.size(), QSize(790, 700));
+    ASSERT_TRUE(waitForScanEnd(again));
+
+    // "Scan Again Deeply" scans the image afresh with the deep scan, which finds the same files here.
+    again.show();
+    MenuPicker picker(QStringLiteral("Scan Again Deeply"));
+    QTest::mouseClick(again.tree()->viewport(), Qt::RightButton, {},
+                      again.tree()->visualRect(again.treeModel()->index(0, 0)).center());
+    ASSERT_EQ(picker.menus().size(), 1u);
+    EXPECT_TRUE(again.deepScan());
+    ASSERT_TRUE(waitForScanEnd(again));
+    EXPECT_EQ(again.foundModel()->rowCount(), 6);
+    EXPECT_EQ(again.treeModel()->rowCount(), 1);
+    again.done(QDialog::Rejected);
+    QSettings(QSettings::IniFormat, QSettings::UserScope, "Brivane", "Ostrum TAPE")
+        .clear();  // for later tests
 }
 
 }  // namespace

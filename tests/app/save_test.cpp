@@ -140,7 +140,7 @@ TEST(Saving, BothMenusSaveTheWholeSelectionAndAScanRefusesThem) {
     QTest::mouseClick(window.tree()->viewport(), Qt::RightButton, {},
                       window.tree()->visualRect(top).center());
     ASSERT_EQ(picker.menus().size(), 1u);
-    EXPECT_EQ(picker.menus().front(), (QStringList{"Save Files", "-"}));
+    EXPECT_EQ(picker.menus().front(), (QStringList{"Save Files", "-", "Scan Again Deeply"}));
     EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("Please stop search process , then select files")});
     EXPECT_EQ(chooserCalls, 0);
     EXPECT_FALSE(window.tree()->currentIndex().isValid());  // the menu does not select the node

@@ -57,7 +57,7 @@ TEST(ScanJob, PublishedRowsAndNodesAreReadWhileTheScanGrowsThem) {
     EXPECT_EQ(seen.rows, kFiles);
     EXPECT_EQ(seen.nodes, catalog.nodeCount());
     EXPECT_EQ(seen.status, "Total File Found :" + std::to_string(kFiles));
-    EXPECT_TRUE(seen.error.empty());
+    EXPECT_TRUE(seen.end.error.empty());
 }
 
 TEST(ScanJob, AJobThatGoesAwayStopsAndJoinsItsWorkerAndAMissingImageIsAnError) {
@@ -73,7 +73,7 @@ TEST(ScanJob, AJobThatGoesAwayStopsAndJoinsItsWorkerAndAMissingImageIsAnError) {
     ScanJob missing(ScanOf(imageSource(folder.path("none.img").string())), catalog);
     missing.Start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return missing.Take().finished; }));
-    EXPECT_NE(missing.Take().error.find("none.img"), std::string::npos);
+    EXPECT_NE(missing.Take().end.error.find("none.img"), std::string::npos);
     EXPECT_EQ(missing.Take().rows, 0u);
 }
 

@@ -2,6 +2,7 @@
 // a tape into an image (compared byte for byte with the tape, then scanned in the recovery window), Stop
 // and Exit during a copy, a copy that cannot be written, Load Image, the direct road, help and the exit
 // question.
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -228,9 +229,16 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
         RecoveryWindow* recovery = wizard.waitForRecovery();
         ASSERT_NE(recovery, nullptr);
         EXPECT_EQ(wizard.text(kProgressValue), QStringLiteral("Done"));
-        EXPECT_EQ(answers.texts(), QStringList({"Do you want to stop repairing process?",
-                                                "Do you want to stop repairing process?"}));
-        EXPECT_TRUE(wholeRecordsOf(readFile(folder.path("stopped.img")), tapeBytes));
+        // A stopped copy used to look like a complete one: it says that the image is incomplete.
+        const std::vector<std::uint8_t> image = readFile(folder.path("stopped.img"));
+        EXPECT_EQ(
+            answers.texts(),
+            QStringList({"Do you want to stop repairing process?", "Do you want to stop repairing process?",
+                         QStringLiteral("The copy was stopped: the image is incomplete. It holds the first "
+                                        "%1 bytes of the tape:\n%2")
+                             .arg(QLocale::c().toString(static_cast<qulonglong>(image.size())),
+                                  folder.qpath("stopped.img"))}));
+        EXPECT_TRUE(wholeRecordsOf(image, tapeBytes));
         ASSERT_TRUE(waitForScanEnd(*recovery));
         QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
         QTRY_VERIFY(wizard.window.isVisible());
@@ -352,8 +360,9 @@ TEST(Wizard, LoadImageCancelledChangesNothingAndTheDirectRoadScansTheTape) {
     ASSERT_EQ(wizard.files->asked.size(), 1u);
     EXPECT_EQ(wizard.files->asked[0].kind, FileQuestion::Kind::Open);
     EXPECT_EQ(wizard.files->asked[0].title, QStringLiteral("Select image file for recovery..."));
-    EXPECT_EQ(wizard.files->asked[0].filter,
-              QStringLiteral("Backup Files(*.img)|*.img| All Files(*.*)|*.*||"));
+    EXPECT_EQ(DialogNameFilters(wizard.files->asked[0].filter),
+              QStringList({"Backup media (*.img *.bkf *.bak *.mtf) (*.img *.bkf *.bak *.mtf)",
+                           "Virtual tapes (*.tap) (*.tap)", " All Files(*.*) (*)"}));
     EXPECT_EQ(wizard.window.recoveryWindow(), nullptr);
     EXPECT_TRUE(wizard.window.isVisible());
     EXPECT_EQ(wizard.window.page(), WizardPage::ImageRoad);
@@ -369,6 +378,19 @@ TEST(Wizard, LoadImageCancelledChangesNothingAndTheDirectRoadScansTheTape) {
     QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
     QTRY_VERIFY(wizard.window.isVisible());
     EXPECT_EQ(wizard.window.page(), WizardPage::ImageRoad);
+
+    // A virtual tape chosen there used to be scanned as an image and give "No Data found": it is read in a
+    // drive, the one that holds it already.
+    wizard.files->answer(folder.qpath("daily.tap"));
+    wizard.click(kLoadImageButton);
+    recovery = wizard.waitForRecovery();
+    ASSERT_NE(recovery, nullptr);
+    EXPECT_TRUE(fields.source.SourceIsTape);
+    EXPECT_EQ(fields.source.SourcePath, "//./tape4");
+    ASSERT_TRUE(waitForScanEnd(*recovery));
+    EXPECT_EQ(recovery->foundModel()->rowCount(), 6);
+    QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
+    QTRY_VERIFY(wizard.window.isVisible());
 
     // The direct road: back to the start page, then the drive straight into the recovery window.
     wizard.click(kWizardBackButton);

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QPainter>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <cstdio>
 
 #include "controls_gallery.h"
@@ -149,6 +151,9 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    // The windows open at their own sizes, not at those a user's last run kept.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gallery.png");
 
     RichTextDrawer drawer;

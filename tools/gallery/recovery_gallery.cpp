@@ -35,8 +35,10 @@ bool scanningPage(const ScanSource& source, const QString& folder) {
     return saved;
 }
 
-bool browsingPage(const ScanSource& source, const QString& folder) {
+// The window as a user browses it, at its own size (gallery_recovery.png) or grown (`size`).
+bool browsingPage(const ScanSource& source, const QString& folder, QSize size, const char* name) {
     RecoveryWindow window(source);
+    window.resize(size);
     window.show();
     if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
     // Untick the second set in the tree, then show the first set's first folder.
@@ -50,7 +52,7 @@ bool browsingPage(const ScanSource& source, const QString& folder) {
         window.treeModel()->rowCount(first) > 0 ? window.treeModel()->index(0, 0, first) : first;
     window.tree()->setCurrentIndex(shown);
     window.folderList()->setCurrentIndex(window.folderModel()->index(1, 0));
-    return savePicture(window, folder, "gallery_recovery.png");
+    return savePicture(window, folder, name);
 }
 
 bool saveProgressPage(const ScanSource& source, const QString& folder) {
@@ -76,7 +78,8 @@ bool writeRecoveryGallery(const QString& folder) {
     ScanSource source;
     source.SourcePath = image.toStdString();
     const bool scanning = scanningPage(source, folder);
-    const bool browsing = browsingPage(source, folder);
+    const bool browsing = browsingPage(source, folder, kRecoveryDefaultSize, "gallery_recovery.png") &&
+                          browsingPage(source, folder, QSize(1100, 720), "gallery_recovery_grown.png");
     source.SourcePath = "/home/user/tapes/sample.img";
     return scanning && browsing && saveProgressPage(source, folder);
 }
