@@ -339,8 +339,12 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
                                ? QStringLiteral("The file was saved in %1.").arg(where)
                                : QStringLiteral("All %1 files were saved in %2.").arg(total).arg(where);
         } else if (whole == 0) {
-            account.text = QStringLiteral("Nothing was saved in %1: the %2 files were skipped, as you chose.")
-                               .arg(where, QString::number(skipped));
+            account.text =
+                skipped == 1
+                    ? QStringLiteral("Nothing was saved in %1: the file was skipped, as you chose.")
+                          .arg(where)
+                    : QStringLiteral("Nothing was saved in %1: the %2 files were skipped, as you chose.")
+                          .arg(where, QString::number(skipped));
         } else {
             account.text =
                 QStringLiteral("%1 of %2 files were saved in %3.").arg(whole).arg(total).arg(where);
