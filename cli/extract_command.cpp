@@ -399,10 +399,8 @@ bool MakeDestination(const std::string& destination) {
 // The folders of the selection, the report, and the exit status of a save.
 int Conclude(const ExtractOptions& options, catalog::Catalog& found, const selection::SaveReport& report,
              const std::vector<std::string>& unused, const UnreadParts& unread, bool interrupted) {
-    selection::FolderReport folders;
-    if (report.error.empty() && !report.cancelled) {
-        folders = selection::FinishFolders(selection::FoldersOfSave(found, report), options.destination);
-    }
+    const selection::FolderReport folders =
+        selection::FinishFoldersOfSave(found, report, options.destination);
     if (!report.error.empty()) PrintError("extract: " + report.error);
     PrintReport(report, folders);
     const bool readWhole = !unread.Warn();

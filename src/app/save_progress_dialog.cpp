@@ -13,6 +13,7 @@
 #include <optional>
 #include <thread>
 
+#include "common/saturating.h"
 #include "dialog_units.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/msgbox/rx_message_box.h"
@@ -24,8 +25,6 @@ namespace {
 using selection::SaveOutcome;
 
 constexpr int kLookMs = 100;
-// The message box grows to show its whole details area, so the list stops here and counts the rest.
-constexpr std::size_t kMostDetailLines = 40;
 
 QLabel* label(QWidget* parent, const QRect& area, const QString& text, const char* name) {
     auto* l = new QLabel(text, parent);
@@ -153,6 +152,12 @@ bool savedWhole(const selection::FileResult& file) {
     return savedComplete(file) && file.decoded && file.checksum != selection::ChecksumCheck::Mismatch;
 }
 
+std::uint64_t bytesOf(const std::vector<selection::SaveItem>& items) {
+    std::uint64_t total = 0;
+    for (const selection::SaveItem& item : items) total = common::SaturatingAdd(total, item.size.value_or(0));
+    return total;
+}
+
 QString detailLine(const selection::FileResult& file) {
     const std::string reason =
         file.reason.empty() ? std::string(selection::OutcomeText(file.outcome)) : file.reason;
@@ -161,6 +166,15 @@ QString detailLine(const selection::FileResult& file) {
 }
 
 }  // namespace
+
+std::uint64_t SaveProgress::done() const {
+    return common::SaturatingAdd(std::min(bytesDone, bytesTotal),
+                                 std::min(filesStarted, filesTotal) * kFileWeight);
+}
+
+std::uint64_t SaveProgress::total() const {
+    return common::SaturatingAdd(bytesTotal, filesTotal * kFileWeight);
+}
 
 SaveProgressDialog::SaveProgressDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -208,6 +222,15 @@ void SaveProgressDialog::setProgress(std::uint64_t done, std::uint64_t total) {
     bar_->setValue(static_cast<int>(part * kBarSteps));
 }
 
+void SaveProgressDialog::showProgress(const SaveProgress& progress) {
+    setProgress(progress.done(), progress.total());
+    constexpr int stepsPerPercent = kBarSteps / 100;
+    setCount(QStringLiteral("%1% saved, file %2 of %3")
+                 .arg(bar_->value() / stepsPerPercent)
+                 .arg(progress.filesStarted)
+                 .arg(progress.filesTotal));
+}
+
 void SaveProgressDialog::reject() {
     if (cancelRequested_) return;
     cancelRequested_ = true;
@@ -219,6 +242,7 @@ void SaveProgressDialog::reject() {
 selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
                               const selection::SaveRequest& request, SaveProgressDialog& dialog) {
     SaveWorker worker(items, request);
+    SaveProgress progress{.bytesTotal = bytesOf(items), .filesTotal = items.size()};
     const QString folder = QFile::decodeName(request.destination.c_str());
     bool asking = false;  // the look comes again while the question is open
     QTimer look;
@@ -229,8 +253,9 @@ selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
         if (!dialog.cancelRequested() && !state.file.empty()) {
             dialog.setCurrentFile(QStringLiteral("Saving ") + utf8(state.file));
         }
-        dialog.setProgress(state.done, state.total);
-        dialog.setCount(QStringLiteral("%1 of %2 files").arg(state.started).arg(items.size()));
+        progress.bytesDone = state.done;
+        progress.filesStarted = state.started;
+        dialog.showProgress(progress);
         if (state.question && !asking) {
             asking = true;
             worker.Answer(askAboutTakenName(existingFileQuestion(*state.question, folder)));
@@ -269,58 +294,93 @@ selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest) {
     }
 }
 
-SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination) {
+SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination,
+                        const selection::FolderReport& folders) {
     const QString where = ui::plainMessageText(destination);
     const std::size_t total = report.files.size();
-    std::size_t saved = report.totals.saved + report.totals.renamed;
-    QStringList lines;
+    std::size_t whole = 0;
+    std::size_t renamed = 0;
+    std::size_t skipped = 0;  // by the user's answer to a taken name
     std::size_t notWhole = 0;
     std::size_t notReached = 0;
+    QStringList lines;
     for (const selection::FileResult& file : report.files) {
-        if (savedWhole(file)) continue;
-        ++notWhole;
-        if (savedComplete(file) && file.checksum == selection::ChecksumCheck::Mismatch) --saved;
-        if (file.outcome == SaveOutcome::Cancelled && file.bytesWritten == 0) {
+        if (savedWhole(file)) {
+            ++whole;
+            if (file.outcome == SaveOutcome::SavedRenamed) ++renamed;
+        } else if (file.outcome == SaveOutcome::Skipped) {
+            ++skipped;
+        } else if (file.outcome == SaveOutcome::Cancelled && file.bytesWritten == 0) {
+            ++notWhole;
             ++notReached;  // counted in one line below
-        } else if (static_cast<std::size_t>(lines.size()) < kMostDetailLines) {
+        } else {
+            ++notWhole;
             lines << detailLine(file);
         }
-    }
-    const std::size_t listed = static_cast<std::size_t>(lines.size());
-    if (notWhole - notReached > listed) {
-        lines << QStringLiteral("... and %1 more files not saved whole").arg(notWhole - notReached - listed);
     }
     if (notReached > 0) {
         lines << QStringLiteral("%1 files not reached before the save was cancelled").arg(notReached);
     }
+    for (const std::string& error : folders.notMade)
+        lines << QStringLiteral("Folder not made: ") + ui::plainMessageText(utf8(error));
+    for (const std::string& error : folders.notDated)
+        lines << QStringLiteral("Folder date not set: ") + ui::plainMessageText(utf8(error));
+    const bool folderTrouble = !folders.notMade.empty() || !folders.notDated.empty();
 
     SaveAccount account;
     account.details = lines.join(u'\n');
+    account.style = ui::MB_ICONEXCLAMATION;
     if (!report.error.empty()) {
         account.text =
             QStringLiteral("The files could not be saved: %1").arg(ui::plainMessageText(utf8(report.error)));
-        account.style = ui::MB_ICONEXCLAMATION;
     } else if (notWhole == 0) {
-        account.text = total == 1 ? QStringLiteral("The file was saved in %1.").arg(where)
-                                  : QStringLiteral("All %1 files were saved in %2.").arg(total).arg(where);
-        if (report.totals.renamed > 0) {
+        if (skipped == 0) {
+            account.text = total == 1
+                               ? QStringLiteral("The file was saved in %1.").arg(where)
+                               : QStringLiteral("All %1 files were saved in %2.").arg(total).arg(where);
+        } else if (whole == 0) {
+            account.text =
+                skipped == 1
+                    ? QStringLiteral("Nothing was saved in %1: the file was skipped, as you chose.")
+                          .arg(where)
+                    : QStringLiteral("Nothing was saved in %1: the %2 files were skipped, as you chose.")
+                          .arg(where, QString::number(skipped));
+        } else {
+            account.text =
+                QStringLiteral("%1 of %2 files were saved in %3.").arg(whole).arg(total).arg(where);
+        }
+        if (renamed > 0) {
             account.text +=
                 QStringLiteral(" %1 of them got a new name, as a file of that name was there already.")
-                    .arg(report.totals.renamed);
+                    .arg(renamed);
         }
-        account.style = ui::kMessageInformation;
+        if (skipped > 0 && whole > 0) {
+            account.text += QStringLiteral(" The other %1 %2 skipped, as you chose.")
+                                .arg(skipped)
+                                .arg(skipped == 1 ? QStringLiteral("was") : QStringLiteral("were"));
+        }
+        if (folderTrouble) {
+            account.text += QStringLiteral(" The details say which folders could not be made or dated.");
+        } else {
+            account.style = ui::kMessageInformation;
+        }
     } else {
+        const QString skips =
+            skipped == 0 ? QString() : QStringLiteral(" and %1 skipped, as you chose").arg(skipped);
         account.text =
             QStringLiteral(
-                "%1 of %2 files were saved whole in %3; the details say why the other %4 were not.")
-                .arg(saved)
-                .arg(total)
-                .arg(where)
-                .arg(notWhole);
+                "%1 of %2 files were saved whole in %3%4; the details say why the other %5 were not.")
+                .arg(QString::number(whole), QString::number(total), where, skips, QString::number(notWhole));
         if (report.cancelled) account.text += QStringLiteral(" The save was cancelled.");
-        account.style = ui::MB_ICONEXCLAMATION;
     }
     return account;
+}
+
+void showSaveAccount(const SaveAccount& account) {
+    ui::RxMsgBoxParams params = ui::standardMessageParams();
+    params.detailsText = ui::RxText(account.details);
+    ui::RxMessageBox(nullptr, ui::RxText(account.text), QString::fromLatin1(ui::kCaptionTapeMedia),
+                     account.style, &params);
 }
 
 void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
@@ -348,12 +408,10 @@ void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
     dialog.setSource(utf8(source.SourcePath));
     dialog.setDestination(folder);
     const selection::SaveReport report = RunSave(items, request, dialog);
+    const selection::FolderReport folders =
+        selection::FinishFoldersOfSave(catalog, report, request.destination);
 
-    const SaveAccount account = saveAccount(report, folder);
-    ui::RxMsgBoxParams params = ui::standardMessageParams();
-    params.detailsText = ui::RxText(account.details);
-    ui::RxMessageBox(nullptr, ui::RxText(account.text), QString::fromLatin1(ui::kCaptionTapeMedia),
-                     account.style, &params);
+    showSaveAccount(saveAccount(report, folder, folders));
 }
 
 }  // namespace ostrum::app

@@ -11,12 +11,28 @@
 #include "catalog/catalog.h"
 #include "scan_source.h"
 #include "selection/save_files.h"
+#include "selection/save_folders.h"
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
 
 namespace ostrum::app {
+
+// How far a save has come: what the dialog's bar and its count text both show. A file counts as its length
+// plus kFileWeight bytes, about what naming, making and closing it costs: by bytes alone the bar stood near
+// its end while thousands of small files were still to come, by files alone it would stand still while one
+// large file is saved.
+struct SaveProgress {
+    static constexpr std::uint64_t kFileWeight = 64 * 1024;
+    std::uint64_t bytesDone = 0;  // of the files' lengths, as the engine reports them
+    std::uint64_t bytesTotal = 0;
+    std::size_t filesStarted = 0;  // the file being saved counts
+    std::size_t filesTotal = 0;
+
+    std::uint64_t done() const;
+    std::uint64_t total() const;
+};
 
 class SaveProgressDialog : public QDialog {
     Q_OBJECT
@@ -30,6 +46,8 @@ class SaveProgressDialog : public QDialog {
     void setCurrentFile(const QString& text);
     void setCount(const QString& text);
     void setProgress(std::uint64_t done, std::uint64_t total);
+    // The bar and the count text from one measure: "37% saved, file 35779 of 537699".
+    void showProgress(const SaveProgress& progress);
     bool cancelRequested() const { return cancelRequested_; }
 
     QLabel* sourceText() const { return source_; }
@@ -61,14 +79,19 @@ class SaveProgressDialog : public QDialog {
 selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
                               const selection::SaveRequest& request, SaveProgressDialog& dialog);
 
-// The message given when a save has ended: one text, and the files not saved whole with their reasons
-// for the details area. Names and paths are plain text, never mark-up.
+// The message given when a save has ended: one text, and every file not saved whole with its reason (and
+// every folder not made or dated) for the details area, which scrolls. Files the user chose to skip are
+// counted, not listed: an account with nothing else to say is no warning. Names and paths are plain text,
+// never mark-up.
 struct SaveAccount {
     QString text;
     QString details;
     std::uint32_t style = 0;
 };
-SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination);
+SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination,
+                        const selection::FolderReport& folders = {});
+// Shows the account in the program's message box, its details behind "More >>".
+void showSaveAccount(const SaveAccount& account);
 
 // The question asked when the name a file should get is taken in the destination (`destination` is
 // where it goes below `folder`), and what its answer means. Its buttons are the box's Cancel, Try Again
@@ -79,7 +102,8 @@ selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest);
 inline constexpr char kForTheRest[] = "Do this for the rest";
 
 // The save command: the ticked files of `catalog` from `source` into a folder that `chooseFolder` asks
-// for (the platform's folder dialog when empty), with the progress dialog and the account.
+// for (the platform's folder dialog when empty), with the progress dialog and the account. Once the files
+// are written, the folders of the selection are made and given their DIRB dates, as extract does.
 void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
                    const std::function<QString()>& chooseFolder);
 

@@ -80,4 +80,10 @@ FolderReport FinishFolders(std::span<const FolderItem> folders, const std::strin
     return report;
 }
 
+FolderReport FinishFoldersOfSave(const catalog::Catalog& catalog, const SaveReport& report,
+                                 const std::string& destination) {
+    if (!report.error.empty() || report.cancelled) return {};
+    return FinishFolders(FoldersOfSave(catalog, report), destination);
+}
+
 }  // namespace ostrum::selection

@@ -38,4 +38,10 @@ struct FolderReport {
 // exist already; those with neither a date nor the selected mark are passed over.
 FolderReport FinishFolders(std::span<const FolderItem> folders, const std::string& destination);
 
+// The folders of a save that has ended, made and dated below `destination`: FinishFolders over
+// FoldersOfSave. A save that could not use its source or destination at all, or was cancelled, is left as
+// it stopped, with no folder made or dated. The command line and the desktop window both end a save here.
+FolderReport FinishFoldersOfSave(const catalog::Catalog& catalog, const SaveReport& report,
+                                 const std::string& destination);
+
 }  // namespace ostrum::selection

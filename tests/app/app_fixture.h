@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,8 @@ class MessageAnswerer {
         poll_.start();
     }
     void setAnswer(int answer) { answer_ = answer; }
+    // Called with every box shown, before it is answered.
+    void setWatcher(std::function<void(ui::RxMsgBoxDialog&)> watcher) { watcher_ = std::move(watcher); }
     // The next boxes take these answers in turn, ticking their check box when asked to; then `answer`.
     void queueAnswers(std::vector<std::pair<int, bool>> answers) { queued_ = std::move(answers); }
     const std::vector<ShownMessage>& shown() const { return shown_; }
@@ -126,6 +129,7 @@ class MessageAnswerer {
         const bool icon = cell >= 0 && text.endsWith(QStringLiteral("</td></tr></table>"));
         if (icon) text = text.mid(cell + 4, text.size() - cell - 4 - 18);
         const std::vector<int> buttons = box->buttonIds();
+        if (watcher_) watcher_(*box);
         shown_.push_back({box->windowTitle(), text, icon, buttons});
         int answer = answer_;
         if (!queued_.empty()) {
@@ -143,6 +147,7 @@ class MessageAnswerer {
 
     int answer_;
     std::vector<std::pair<int, bool>> queued_;
+    std::function<void(ui::RxMsgBoxDialog&)> watcher_;
     QTimer poll_;
     std::vector<ShownMessage> shown_;
 };

@@ -1,10 +1,17 @@
 // Saving from the recovery window: a user's session from scan to saved files compared byte for byte,
-// the menu entries that save, the refusal during a scan, and the account given at the end.
+// the menu entries that save, the refusal during a scan, the progress shown, the folders' dates and the
+// account given at the end.
+#include <sys/stat.h>
+
 #include <QDirIterator>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextBlock>
 #include <fstream>
 #include <map>
 
@@ -13,6 +20,7 @@
 #include "app/dialog_units.h"
 #include "app/save_progress_dialog.h"
 #include "app_fixture.h"
+#include "cli_golden.h"
 #include "ui/msgbox/program_message.h"
 
 namespace ostrum::app::testing {
@@ -109,7 +117,11 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
     EXPECT_EQ(answers.shown()[0].buttons, (std::vector<int>{ui::IDCANCEL, ui::IDTRYAGAIN, ui::IDCONTINUE}));
     EXPECT_TRUE(answers.texts()[1].contains(QStringLiteral("\"A.TXT\"")));
     EXPECT_TRUE(answers.texts()[2].contains(QStringLiteral("\"R&amp;D.TXT\"")));
-    EXPECT_TRUE(answers.texts()[3].startsWith(QStringLiteral("5 of 6 files were saved whole")));
+    EXPECT_EQ(
+        answers.texts()[3],
+        QStringLiteral("5 of 6 files were saved in %1. 1 of them got a new name, as a file of that name "
+                       "was there already. The other 1 was skipped, as you chose.")
+            .arg(ui::plainMessageText(folder.qpath("saved"))));
 
     const auto files = filesBelow(saved);
     EXPECT_EQ(files.size(), 7u);
@@ -187,13 +199,13 @@ TEST(Saving, TheAccountListsEveryFileNotSavedWholeAsPlainText) {
                              "2 files not reached before the save was cancelled"));
     EXPECT_EQ(account.style, ui::MB_ICONEXCLAMATION);
 
-    // Many failures: the list stops and counts the rest, so the box stays on the screen.
+    // Many failures: every one is listed, as the details area scrolls.
     selection::SaveReport many;
     many.files.resize(45);
     for (auto& file : many.files) file.outcome = SaveOutcome::Failed;
     const QStringList lines = saveAccount(many, QStringLiteral("/d")).details.split(u'\n');
-    EXPECT_EQ(lines.size(), 41);
-    EXPECT_EQ(lines.back(), QStringLiteral("... and 5 more files not saved whole"));
+    EXPECT_EQ(lines.size(), 45);
+    EXPECT_EQ(lines.back(), QStringLiteral(": failed"));
 
     selection::SaveReport whole;
     whole.files.resize(3);
@@ -240,6 +252,136 @@ TEST(Saving, ProgressDialogFollowsItsTemplateAndCancelWaitsForTheSaveToStop) {
     EXPECT_TRUE(dialog.cancelRequested());
     EXPECT_FALSE(dialog.cancelButton()->isEnabled());
     EXPECT_TRUE(dialog.isVisible());  // it closes when the save has stopped
+}
+
+// The bar went by bytes and the text by files: with a large file saved first, the bar stood near its end
+// while the text said "11 of 21". Both now show one measure, which neither the large file nor the small ones
+// hold still. The save is looked at while it waits for the question about a taken name.
+TEST(Saving, TheBarAndTheCountShowOneMeasureInTheMiddleOfASave) {
+    TestFolder folder;
+    mw::DataSet set{.info = {.name = "Mixed"}};
+    set.entries = {mw::DirectoryEntry{.path = {}},
+                   mw::FileEntry{.name = "BIG.BIN", .data = mw::GeneratedData{.size = 2 << 20, .seed = 1}}};
+    for (int i = 0; i < 20; ++i)
+        set.entries.push_back(
+            mw::FileEntry{.name = "S" + std::to_string(i) + ".TXT", .data = mw::bytesOf("small")});
+    mw::MediaDescription media;
+    media.sets = {set};
+    RecoveryWindow window(imageSource(folder.writeImage(media)));
+    std::filesystem::create_directories(folder.path("saved/BACKUP SET 1(_Mixed)"));
+    std::ofstream(folder.path("saved/BACKUP SET 1(_Mixed)/S9.TXT")) << "old";  // the 11th file
+    window.setFolderChooser([&] { return folder.qpath("saved"); });
+    ASSERT_TRUE(waitForScanEnd(window));
+
+    int bar = -1;
+    QString count;
+    MessageAnswerer answers;
+    answers.queueAnswers({{ui::IDCONTINUE, false}});  // "Skip"
+    answers.setWatcher([&](ui::RxMsgBoxDialog&) {
+        const auto* dialog = window.findChild<SaveProgressDialog*>();
+        if (dialog == nullptr || bar >= 0) return;
+        bar = dialog->progressBar()->value();
+        count = dialog->countText()->text();
+    });
+    window.SaveCheckedFiles();
+    ASSERT_EQ(answers.shown().size(), 2u);
+    EXPECT_EQ(count, QStringLiteral("%1% saved, file 11 of 21").arg(bar / 10));
+    EXPECT_GT(bar, 1000 * 11 / 21);  // by files alone
+    EXPECT_LT(bar, 950);             // by bytes alone it stood at 999
+}
+
+// Files skipped at the user's answer were counted as not saved whole, under a warning.
+TEST(Saving, FilesSkippedByChoiceAreCountedAndNoWarning) {
+    using selection::SaveOutcome;
+    selection::SaveReport report;
+    report.files.resize(3);
+    report.files[0].outcome = SaveOutcome::Saved;
+    report.files[1].outcome = report.files[2].outcome = SaveOutcome::Skipped;
+    const SaveAccount skipped = saveAccount(report, QStringLiteral("/d"));
+    EXPECT_EQ(skipped.text,
+              QStringLiteral("1 of 3 files were saved in /d. The other 2 were skipped, as you chose."));
+    EXPECT_EQ(skipped.style, ui::kMessageInformation);
+    EXPECT_TRUE(skipped.details.isEmpty());
+
+    // Folders are part of the save: one that could not be dated is no success.
+    selection::FolderReport folders;
+    folders.notDated = {"cannot date 'D'"};
+    const SaveAccount undated = saveAccount(report, QStringLiteral("/d"), folders);
+    EXPECT_EQ(undated.style, ui::MB_ICONEXCLAMATION);
+    EXPECT_EQ(undated.details, QStringLiteral("Folder date not set: cannot date 'D'"));
+
+    report.files.emplace_back().reason = "gone";
+    EXPECT_EQ(saveAccount(report, QStringLiteral("/d")).text,
+              QStringLiteral("1 of 4 files were saved whole in /d and 2 skipped, as you chose; the "
+                             "details say why the other 1 were not."));
+}
+
+// With 200,000 files not saved the box grew past the bottom of the screen and over 1,000 pixels wide; its
+// details now scroll, every file listed, in a box within the screen's available area.
+TEST(Saving, AnAccountOf200000LinesScrollsWithinTheScreen) {
+    selection::SaveReport report;
+    report.files.resize(200000);
+    for (std::size_t i = 0; i < report.files.size(); ++i) {
+        report.files[i].catalogPath = "TAPE MEDIA\\BACKUP SET 1(_Daily)\\R&D <" + std::to_string(i) + ">.TXT";
+        report.files[i].reason = "cannot create it: No space left on device";
+    }
+    QRect area, frame;
+    int scrolls = 0;
+    QString last;
+    MessageAnswerer answers;
+    answers.setWatcher([&](ui::RxMsgBoxDialog& box) {
+        box.command(ui::RXID_MORE);
+        area = box.screen()->availableGeometry();
+        frame = box.frameGeometry();
+        const QPlainTextEdit* view = box.detailsView();
+        if (view == nullptr || !view->isVisible()) return;
+        scrolls = view->verticalScrollBar()->maximum();
+        last = view->document()->lastBlock().text();
+    });
+    showSaveAccount(saveAccount(report, QStringLiteral("/d")));
+    ASSERT_EQ(answers.shown().size(), 1u);
+    EXPECT_TRUE(area.contains(frame)) << frame.width() << "x" << frame.height();
+    EXPECT_GT(scrolls, 0);
+    EXPECT_EQ(last, QStringLiteral("TAPE MEDIA\\BACKUP SET 1(_Daily)\\R&D <199999>.TXT: cannot create it: No "
+                                   "space left on device"));
+}
+
+// Folders saved by the window got the time of the save; they now get the dates their DIRB blocks record,
+// after their files, the same as extract gives them.
+TEST(Saving, FoldersGetTheirDirbDatesAsExtractGivesThem) {
+    TestFolder folder;
+    const mw::MtfDate root{2000, 6, 7, 8, 9, 10}, docs{2001, 2, 3, 4, 5, 6}, empty{1999, 12, 31, 23, 59, 58};
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "Tree"},
+                          .entries = {mw::DirectoryEntry{.path = {}, .mtime = root},
+                                      mw::DirectoryEntry{.path = {"DOCS"}, .mtime = docs},
+                                      mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                                      mw::DirectoryEntry{.path = {"DOCS", "EMPTY"}, .mtime = empty}}});
+    const std::string image = folder.writeImage(media);
+    RecoveryWindow window(imageSource(image));
+    std::filesystem::create_directory(folder.path("window"));
+    window.setFolderChooser([&] { return folder.qpath("window"); });
+    ASSERT_TRUE(waitForScanEnd(window));
+    MessageAnswerer answers;
+    window.SaveCheckedFiles();
+    ASSERT_EQ(answers.shown().size(), 1u);
+    const auto extract = cli::testing::RunCli("extract '" + image + "' '" + folder.path("cli").string() + "'",
+                                              folder.path("stderr").string());
+    ASSERT_EQ(extract.status, 0) << extract.err;
+
+    auto dates = [](const std::filesystem::path& root) {
+        std::map<std::string, long> seconds;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+            struct stat info {};
+            if (entry.is_directory() && ::stat(entry.path().c_str(), &info) == 0)
+                seconds[std::filesystem::relative(entry.path(), root).generic_string()] = info.st_mtime;
+        }
+        return seconds;
+    };
+    const auto saved = dates(folder.path("window"));
+    EXPECT_EQ(saved, dates(folder.path("cli")));
+    EXPECT_EQ(saved.at("BACKUP SET 1(_Tree)/DOCS"), 981173106);        // 2001-02-03 04:05:06 UTC
+    EXPECT_EQ(saved.at("BACKUP SET 1(_Tree)/DOCS/EMPTY"), 946684798);  // 1999-12-31 23:59:58 UTC
 }
 
 }  // namespace

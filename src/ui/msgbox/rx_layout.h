@@ -24,6 +24,13 @@ inline constexpr int kRxCheckBoxLabelGap = 6;
 inline constexpr int kRxMinButtonWidth = 80;
 inline constexpr int kRxMinButtonHeight = 23;
 inline constexpr int kRxMaxCustomButtons = 4;
+// The details area shows at most this many lines as they are drawn; longer details scroll.
+inline constexpr int kRxMostDetailLines = 15;
+// The width a box with scrolling details takes when the rest of it is narrower.
+inline constexpr int kRxScrollingDetailsWidth = 560;
+// Room kept on the screen for the window's title bar and borders, which the box cannot measure before it
+// is shown.
+inline constexpr int kRxWindowFrame = 40;
 
 struct RxButtonSpec {
     int id = 0;

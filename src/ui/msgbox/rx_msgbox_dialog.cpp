@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
+#include <QTextDocument>
 
 #include "ui/effects/effect_painter.h"
 #include "ui/msgbox/rx_texts.h"
@@ -200,6 +201,7 @@ void RxMsgBoxDialog::measureAndCreate() {
         createCheckBox(sizes);
     }
     createButtons(sizes);
+    measureDetails(sizes);
     sizes_ = sizes;
     setFixedSize(sizes_.width, clientHeight());
 }
@@ -224,16 +226,62 @@ void RxMsgBoxDialog::measureTexts(RxStripSizes& sizes) {
         }
     }
     if (!body_.isEmpty()) {
-        const QSize text = messageDrawer_.measure(painter, body_);
+        QSize text = messageDrawer_.measure(painter, body_);
+        const int widest = largestClient().width() - 2 * kRxMarginX;
+        if (text.width() > widest && widest > 0) {
+            // Wider than the screen: the body wraps (the measure adds a pixel).
+            messageDrawer_.setMaximumWidth(widest - 1);
+            text = messageDrawer_.measure(painter, body_);
+        }
         sizes.message = text.height() + 2 * kRxMarginY;
         sizes.width = std::max(sizes.width, text.width() + 2 * kRxMarginX);
     }
     details_ = resolve(params_.detailsText);
-    if (!details_.isEmpty()) {
-        const QSize text = detailsDrawer_.measure(painter, details_);
-        sizes.details = text.height() + 2 * kRxMarginY;
-        sizes.width = std::max(sizes.width, text.width() + 2 * kRxMarginX);
+}
+
+void RxMsgBoxDialog::measureDetails(RxStripSizes& sizes) {
+    if (details_.isEmpty()) {
+        return;
     }
+    const QSize largest = largestClient();
+    const int room = largest.height() - sizes.header - sizes.message - sizes.buttons - 2 * kRxMarginY;
+    // Lines are counted first, so that a long text is not laid out only to be found too long.
+    if (details_.count(u'\n') < kRxMostDetailLines) {
+        QImage scratch(1, 1, QImage::Format_RGB32);
+        QPainter painter(&scratch);
+        painter.setFont(font_);
+        const QSize text = detailsDrawer_.measure(painter, details_);
+        const int width = std::max(sizes.width, text.width() + 2 * kRxMarginX);
+        if (text.height() <= room && width <= largest.width()) {
+            sizes.details = text.height() + 2 * kRxMarginY;
+            sizes.width = width;
+            return;
+        }
+    }
+    createDetailsView(sizes, room);
+    sizes.width = std::max(sizes.width, std::min(kRxScrollingDetailsWidth, largest.width()));
+}
+
+void RxMsgBoxDialog::createDetailsView(RxStripSizes& sizes, int room) {
+    detailsView_ = new QPlainTextEdit(this);
+    detailsView_->setObjectName(QStringLiteral("rx_details"));
+    detailsView_->setReadOnly(true);
+    detailsView_->setFont(font_);
+    detailsView_->setFrameShape(QFrame::NoFrame);
+    detailsView_->setLineWrapMode(QPlainTextEdit::NoWrap);  // one line for each line, as drawn details
+    // The strip's background shows through, as it does behind drawn details.
+    QPalette palette = detailsView_->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    detailsView_->setPalette(palette);
+    detailsView_->viewport()->setAutoFillBackground(false);
+    detailsView_->hide();  // filled when first shown: a long text costs a moment that an unopened box spares
+    // As many lines as there are, up to the most, and room for the scroll bar under lines too wide.
+    const int line = QFontMetrics(font_).lineSpacing();
+    const auto lines = std::min<qsizetype>(details_.count(u'\n') + 1, kRxMostDetailLines);
+    const int wanted = static_cast<int>(lines) * line +
+                       2 * static_cast<int>(detailsView_->document()->documentMargin()) +
+                       detailsView_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, detailsView_);
+    sizes.details = std::max(std::min(wanted, room), 2 * line) + 2 * kRxMarginY;
 }
 
 void RxMsgBoxDialog::createCheckBox(RxStripSizes& sizes) {
@@ -362,6 +410,40 @@ void RxMsgBoxDialog::centre() {
                                                   : QRect();
     move(reference.left() + (reference.width() - width()) / 2,
          reference.top() + (reference.height() - height()) / 2);
+    keepOnScreen();
+}
+
+QRect RxMsgBoxDialog::availableArea() const {
+    const QWidget* parent = parentWidget();
+    const QScreen* shownOn = parent != nullptr ? parent->window()->screen() : screen();
+    if (shownOn == nullptr) {
+        shownOn = QGuiApplication::primaryScreen();
+    }
+    return shownOn != nullptr ? shownOn->availableGeometry() : QRect();
+}
+
+QSize RxMsgBoxDialog::largestClient() const {
+    const QRect area = availableArea();
+    if (area.isEmpty()) {
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    }
+    return {area.width() - kRxWindowFrame, area.height() - kRxWindowFrame};
+}
+
+void RxMsgBoxDialog::keepOnScreen() {
+    const QRect area = availableArea();
+    if (area.isEmpty()) {
+        return;
+    }
+    QRect frame = frameGeometry();
+    if (frame.size() == size()) {
+        frame.adjust(0, 0, kRxWindowFrame, kRxWindowFrame);  // not shown yet: the frame is allowed for
+    }
+    const int x = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
+    const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
+    if (x != frame.left() || y != frame.top()) {
+        move(x, y);
+    }
 }
 
 void RxMsgBoxDialog::placeControls() {
@@ -377,6 +459,10 @@ void RxMsgBoxDialog::placeControls() {
         checkBox_->move(box.topLeft() - QPoint(2, 2));
         checkLabel_->move(box.right() + 1 + kRxCheckBoxLabelGap,
                           box.top() + (box.height() - checkLabel_->height()) / 2);
+    }
+    if (!detailsView_.isNull()) {
+        detailsView_->setGeometry(kRxMarginX, client.bottom() + 1 + kRxMarginY, width() - 2 * kRxMarginX,
+                                  sizes_.details - 2 * kRxMarginY);
     }
 }
 
@@ -456,7 +542,14 @@ void RxMsgBoxDialog::toggleDetails() {
     if (QPushButton* b = button(RXID_MORE)) {
         b->setText(detailsShown_ ? lessText_ : moreText_);
     }
+    if (!detailsView_.isNull()) {
+        if (detailsShown_ && detailsView_->document()->isEmpty()) {
+            detailsView_->setPlainText(rxMarkupAsPlainText(details_));
+        }
+        detailsView_->setVisible(detailsShown_);
+    }
     setFixedSize(width(), clientHeight());
+    keepOnScreen();
     update();
 }
 
@@ -546,7 +639,7 @@ std::vector<RichTextDrawer*> RxMsgBoxDialog::activeDrawers() {
     if (!body_.isEmpty()) {
         drawers.push_back(&messageDrawer_);
     }
-    if (!details_.isEmpty() && detailsShown_) {
+    if (!details_.isEmpty() && detailsShown_ && detailsView_.isNull()) {
         drawers.push_back(&detailsDrawer_);
     }
     return drawers;
@@ -616,7 +709,7 @@ void RxMsgBoxDialog::paintTexts(QPainter& painter) {
                             QRect(QPoint(kRxMarginX, top + kRxMarginY),
                                   QPoint(w - kRxMarginX - 1, top + sizes_.message - kRxMarginY - 1)));
     }
-    if (detailsShown_ && sizes_.details > 0) {
+    if (detailsShown_ && sizes_.details > 0 && detailsView_.isNull()) {
         const int top = sizes_.header + sizes_.message + sizes_.buttons;
         detailsDrawer_.draw(
             painter, QRect(QPoint(kRxMarginX, top + kRxMarginY), QPoint(w - kRxMarginX - 1, height() - 1)));

@@ -1,6 +1,7 @@
 #pragma once
 // RxMsgBoxDialog: the dialog behind RxMessageBox. It lays out an optional header, the mark-up
-// body with the style's icon, an optional details strip opened by "More >>", a strip of measured
+// body with the style's icon, an optional details strip opened by "More >>" (drawn when short, a
+// scrolling text of bounded size when long; the box never outgrows its screen), a strip of measured
 // push buttons with the "Do not show again" check box, paints every strip with its own background
 // effect into a cached picture, counts down for auto-close or disabled buttons, and ends with the
 // identifier of the button that closed it.
@@ -10,6 +11,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -51,6 +53,8 @@ class RxMsgBoxDialog : public QDialog {
     int defaultButtonId() const;
     QCheckBox* checkBox() const { return checkBox_; }
     QLabel* checkBoxLabel() const { return checkLabel_; }
+    // The scrolling view of details too long to draw; null when they are drawn or there are none.
+    QPlainTextEdit* detailsView() const { return detailsView_; }
     bool cancelAllowed() const { return cancelAllowed_; }
     bool closeEnabled() const { return closeEnabled_; }
     bool detailsShown() const { return detailsShown_; }
@@ -82,6 +86,16 @@ class RxMsgBoxDialog : public QDialog {
     void buildBody();
     void measureAndCreate();
     void measureTexts(RxStripSizes& sizes);
+    // The details strip: drawn when it fits in kRxMostDetailLines and on the screen, else a scrolling
+    // view of the room left. Measured after the other strips, whose room it takes what is left of.
+    void measureDetails(RxStripSizes& sizes);
+    void createDetailsView(RxStripSizes& sizes, int room);
+    // The screen's area for windows, where the box opens (empty when there is no screen).
+    QRect availableArea() const;
+    // The largest client area the box may take there.
+    QSize largestClient() const;
+    // Moves the box (its frame allowed for) into the available area.
+    void keepOnScreen();
     void createCheckBox(RxStripSizes& sizes);
     void createButtons(RxStripSizes& sizes);
     QPushButton* makeButton(const Button& button, int index);
@@ -123,6 +137,7 @@ class RxMsgBoxDialog : public QDialog {
     int defaultIndex_ = 0;
     QPointer<QCheckBox> checkBox_;
     QPointer<QLabel> checkLabel_;
+    QPointer<QPlainTextEdit> detailsView_;
     int countdown_ = 0;
     bool cancelAllowed_ = false;
     bool closeEnabled_ = true;

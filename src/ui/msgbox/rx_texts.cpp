@@ -1,6 +1,10 @@
 #include "ui/msgbox/rx_texts.h"
 
+#include <algorithm>
 #include <array>
+
+#include "ui/richtext/markup_preparation.h"
+#include "ui/richtext/markup_tokenizer.h"
 
 namespace ostrum::ui {
 
@@ -86,6 +90,19 @@ QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvide
         return callerDefault;
     }
     return rxBuiltinText(key);
+}
+
+QString rxMarkupAsPlainText(const QString& markup) {
+    QString plain;
+    plain.reserve(markup.size());
+    for (const MarkupToken& token : tokenizeMarkup(prepareMarkup(markup, true))) {
+        if (token.kind == MarkupToken::Kind::Text) {
+            plain += token.text;
+        } else if (!token.tag.closing && (token.tag.name == u"br" || token.tag.name == u"t")) {
+            plain += QString(std::max(1, token.tag.count), token.tag.name == u"br" ? u'\n' : u'\t');
+        }
+    }
+    return plain;
 }
 
 QString rxCountdownLabel(const QString& text, int seconds) {

@@ -24,6 +24,10 @@ QString rxResolveText(const RxText& field, const ResourceProvider& strings, bool
 QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvider& strings,
                   bool noStringResources, const QString& callerDefault = {});
 
+// Mark-up as the plain text it reads as: entities replaced, line breaks and tabs kept, tags dropped. The
+// details area shows details too long to draw this way, in a scrolling view. Linear in the text's length.
+QString rxMarkupAsPlainText(const QString& markup);
+
 // "%s = %d" of a button text and the seconds left.
 QString rxCountdownLabel(const QString& text, int seconds);
 // A printf-like format with one %s and one %d (the caption countdown); other conversions are
