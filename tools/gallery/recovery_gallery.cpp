@@ -60,8 +60,7 @@ bool saveProgressPage(const ScanSource& source, const QString& folder) {
     dialog.setSource(QString::fromStdString(source.SourcePath));
     dialog.setDestination(QStringLiteral("/home/user/Recovered"));
     dialog.setCurrentFile(QStringLiteral("Saving BACKUP SET 2(_Weekly projects)/PROJECTS/report.doc"));
-    dialog.setCount(QStringLiteral("9 of 16 files"));
-    dialog.setProgress(58, 100);
+    dialog.showProgress({.bytesDone = 20000, .bytesTotal = 40000, .filesStarted = 9, .filesTotal = 16});
     dialog.show();
     return savePicture(dialog, folder, "gallery_save_progress.png");
 }
