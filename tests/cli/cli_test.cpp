@@ -81,7 +81,7 @@ TEST_F(CliTest, ListTextShowsTreeRowsAndStatus) {
     // The file count used to be "Files (2)" beside "Total File Found :1".
     EXPECT_NE(result.out.find("\nFiles (2, 1 with data):\n"), std::string::npos);
     EXPECT_NE(result.out.find("\nBackup sets (1):\n  BACKUP SET 1(_Daily): 2 file(s)\n"), std::string::npos);
-    EXPECT_NE(result.out.find("\nTotal File Found :1\n"), std::string::npos);
+    EXPECT_TRUE(result.out.ends_with("\n1 file found in 1 backup set\n")) << result.out;
 }
 
 // A listing that could not be written (a full disk) used to end with status 0, the listing cut short.
@@ -123,13 +123,17 @@ TEST_F(CliTest, SetsWithoutFilesAreNamedAndSaidToHoldNone) {
               "ostrum-tape-cli: backup set BACKUP SET 2(_Second): folders, but no files\n");
 }
 
+// A file without MTF data used to list as an empty medium with exit status 0.
 TEST_F(CliTest, EmptyOrForeignFileListsNothingWithTheSearchText) {
-    const auto result = Run("list --json " + WriteImage(std::vector<std::uint8_t>(70000, 0x5A)));
-    EXPECT_EQ(result.status, 0);
+    const std::string image = WriteImage(std::vector<std::uint8_t>(70000, 0x5A));
+    const auto result = Run("list --json " + image);
+    EXPECT_EQ(result.status, 1);
     EXPECT_NE(
         result.out.find("\"nodes\": [], \"files\": [], \"files_found\": 0, \"status\": \"Serching Files\"}"),
         std::string::npos)
         << result.out;
+    EXPECT_EQ(result.err,
+              "ostrum-tape-cli: list: no MTF data found in " + image + " (70000 bytes examined)\n");
 }
 
 // The dry run used to add the files' claimed lengths in 64 bits, so two huge ones wrapped to a small total;
@@ -165,7 +169,8 @@ TEST_F(CliTest, UnreadablePartsOfAnImageAreNamedAndListExitsOne) {
     EXPECT_EQ(result.err,
               "ostrum-tape-cli: 1 unreadable part(s) of the image skipped, at byte 0; the last: "
               "cannot read '" +
-                  unreadable + "' at byte 0: Invalid argument\n");
+                  unreadable + "' at byte 0: Invalid argument\n" +
+                  "ostrum-tape-cli: list: no MTF data found in " + unreadable + " (0 bytes examined)\n");
     EXPECT_NE(result.out.find("Files (0"), std::string::npos);
 }
 
