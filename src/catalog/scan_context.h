@@ -118,7 +118,8 @@ std::size_t AppendFileBlockRow(ScanContext& context, const FileBlockRow& found);
 void NoteFileFound(ScanContext& context);
 
 // Finds the STAN stream of the FILE block at `slot`: first the first "STAN" among the 512 positions from
-// the block's first byte, then, failing that, by following the block's stream headers.
+// the block's first byte whose stream header checksum holds, then, failing that, by following the block's
+// stream headers, and failing that too the first "STAN" among those positions all the same.
 std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot);
 
 // Counts the block at the start of `block` in soundBlocks when its common header is whole and its
