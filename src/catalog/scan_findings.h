@@ -15,8 +15,8 @@ namespace ostrum::catalog {
 
 struct ScanFindings {
     std::uint64_t bytesExamined = 0;  // bytes of the medium the scan went over
-    std::uint64_t soundBlocks =
-        0;                    // TAPE, SSET, DIRB, FILE, ESET and EOTM blocks whose header checksum holds
+    // TAPE, SSET, DIRB, FILE, ESET and EOTM blocks met whose block header checksum holds.
+    std::uint64_t soundBlocks = 0;
     bool catalogued = false;  // a file, folder or backup set was catalogued from the medium
 };
 
