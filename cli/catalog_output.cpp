@@ -134,8 +134,14 @@ void NoteSetsWithoutFiles(const Catalog& catalog) {
     }
 }
 
-void PrintCatalogText(OutputBuffer& out, std::string_view source, const Catalog& catalog,
-                      std::string_view status) {
+std::string FoundSummaryText(const Catalog& catalog) {
+    const std::size_t files = FilesFound(catalog);
+    const std::size_t sets = catalog.setLabels().size();
+    return std::to_string(files) + (files == 1 ? " file" : " files") + " found in " + std::to_string(sets) +
+           (sets == 1 ? " backup set" : " backup sets");
+}
+
+void PrintCatalogText(OutputBuffer& out, std::string_view source, const Catalog& catalog) {
     out.Put("Source: ");
     out.Put(source);
     out.Put("\n\nFolders:\n");
@@ -195,7 +201,7 @@ void PrintCatalogText(OutputBuffer& out, std::string_view source, const Catalog&
         }
     }
     out.Put('\n');
-    out.Put(status);
+    out.Put(FoundSummaryText(catalog));
     out.Put('\n');
 }
 

@@ -17,10 +17,12 @@ bool WarnOfUnreadableImageParts(const catalog::ImageScanSummary& summary);
 // Files that got a size and a data position.
 std::size_t FilesFound(const catalog::Catalog& catalog);
 
+// "N files found in M backup sets" ("1 file", "1 backup set"): the files with data and the sets accepted.
+std::string FoundSummaryText(const catalog::Catalog& catalog);
+
 // The tree (indented, pre-order), the file rows, the backup sets met with what each holds, then the
-// status line.
-void PrintCatalogText(OutputBuffer& out, std::string_view source, const catalog::Catalog& catalog,
-                      std::string_view status);
+// summary of what was found.
+void PrintCatalogText(OutputBuffer& out, std::string_view source, const catalog::Catalog& catalog);
 
 // Writes the rest of a listing out; false (after saying why on standard error) when it could not be written
 // whole, e.g. to a full disk.

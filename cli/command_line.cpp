@@ -33,9 +33,9 @@ const char* const kTapeNames =
     "--capacity BYTES after it gives that tape's capacity. Each drive may be attached once.";
 
 const char* const kExitStatuses =
-    "Exit status: 0 done; 1 the source could not be read or was not read whole, or the work failed\n"
-    "(files not saved whole, an image not written, an --include that chose nothing); 2 a wrong command\n"
-    "line; 130 interrupted (Ctrl-C).";
+    "Exit status: 0 done; 1 the source could not be read or was not read whole, held no MTF data, or\n"
+    "the work failed (files not saved whole, an image not written, an --include that chose nothing); 2 a\n"
+    "wrong command line; 130 interrupted (Ctrl-C).";
 
 const char* const kPatterns =
     "Patterns (--include) ignore case, as Windows names do. A path without wildcards chooses that file\n"

@@ -38,12 +38,13 @@ namespace {
 
 using selection::PlannedOutcome;
 
-// What the scan could not read. It is said at the end, after the report, where it is not lost above
-// thousands of lines.
+// What the scan could not read, and the sources in which it found no MTF data. They are said at the end,
+// after the report, where they are not lost above thousands of lines.
 struct UnreadParts {
+    const std::vector<std::string>& sources;
     MediaScanSummary media;
 
-    // Warns of what was left unread; false when the sources were read whole.
+    // Warns of what was left unread and of sources without MTF data; false when there was neither.
     bool Warn() const {
         bool left = false;
         for (const auto& tape : media.tapes) {
@@ -52,7 +53,7 @@ struct UnreadParts {
             left |= tape.readErrors > 0 || tape.gaveUp;
         }
         for (const auto& image : media.images) left |= WarnOfUnreadableImageParts(image);
-        return left;
+        return WarnOfMediaWithoutMtfData(sources, media, "extract") || left;
     }
 };
 
@@ -418,7 +419,7 @@ int ExtractWhileScanning(const ExtractOptions& options, StopFlags& stop, const I
     if (!OpenSourceImage(image, source)) return kExitFailure;
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     found.mediaSpan().BeginMedium(0, source, 0);
-    UnreadParts unread;
+    UnreadParts unread{options.sources, {}};
     unread.media.images.resize(1);
     const IncludePatterns patterns(options.patterns);
     selection::SaveReport report;
@@ -434,10 +435,12 @@ int ExtractWhileScanning(const ExtractOptions& options, StopFlags& stop, const I
                 "extract: interrupted before the scan reached the end of the source; nothing was saved");
             return kExitInterrupted;
         }
-        if (!chosen && !options.patterns.empty()) {
-            scan.Join();
+        if (!chosen) scan.Join();
+        // Nothing chosen from a source without MTF data, or by the patterns: no destination to make.
+        const bool noMtfData = !chosen && NoMediumHeldMtfData(unread.media);
+        if (noMtfData || (!chosen && !options.patterns.empty())) {
             bar.Finish();
-            WarnOfUnusedPatterns(patterns.Select(found));  // nothing chosen: no destination to make
+            if (!noMtfData) WarnOfUnusedPatterns(patterns.Select(found));
             unread.Warn();
             return kExitFailure;
         }
@@ -469,11 +472,15 @@ int RunExtract(const ExtractOptions& options) {
     if (!options.dryRun && options.sources.size() == 1 && !IsTapeName(options.sources.front()))
         return ExtractWhileScanning(options, stop, interrupts);
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
-    UnreadParts unread;
+    UnreadParts unread{options.sources, {}};
     if (!Scan(options, devices, found, unread, stop)) return kExitFailure;
     if (interrupts.interrupted()) {
         PrintError("extract: interrupted before the scan reached the end of the source; nothing was saved");
         return kExitInterrupted;
+    }
+    if (NoMediumHeldMtfData(unread.media)) {
+        unread.Warn();  // nothing to save: no destination to make
+        return kExitFailure;
     }
     const std::vector<std::string> unused = IncludePatterns(options.patterns).Select(found);
     if (!options.patterns.empty() && unused.size() == options.patterns.size()) {

@@ -38,7 +38,9 @@ int RunList(const ListOptions& options) {
                                      {.json = options.json, .mediaCatalog = options.catalog});
     bool unread = false;
     for (const auto& image : summary.images) unread |= WarnOfUnreadableImageParts(image);
-    return unread || !listed ? kExitFailure : kExitOk;
+    const bool withoutMtf = WarnOfMediaWithoutMtfData(options.sources, summary, "list");
+    if (!options.deep) HintAtTheDeepScan(options.sources, found, summary);
+    return unread || withoutMtf || !listed ? kExitFailure : kExitOk;
 }
 
 }  // namespace ostrum::cli

@@ -76,7 +76,7 @@ bool PrintListing(std::string_view source, const catalog::Catalog& catalog, std:
         PrintCatalogJson(out, source, catalog, status);
         NoteSetsWithoutFiles(catalog);
     } else {
-        PrintCatalogText(out, source, catalog, status);
+        PrintCatalogText(out, source, catalog);
         PrintComparisonText(extra, catalog);
         PrintMediaSpanText(extra, catalog);
         out.Put(extra.view());

@@ -16,9 +16,9 @@ struct ListingForm {
     bool mediaCatalog = false;  // --catalog: the medium's own catalog instead of what the scan found
 };
 
-// Prints the listing of a scan on standard output in the form asked for; false (after saying why on
-// standard error) when the medium's own catalog was asked for and the scan found none, or when the listing
-// could not be written whole.
+// Prints the listing of a scan on standard output in the form asked for (`status`, the scan's last status
+// line, is the JSON's "status"); false (after saying why on standard error) when the medium's own catalog
+// was asked for and the scan found none, or when the listing could not be written whole.
 bool PrintListing(std::string_view source, const catalog::Catalog& catalog, std::string_view status,
                   ListingForm form);
 

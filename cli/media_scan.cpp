@@ -6,6 +6,7 @@
 #include "catalog/media_span.h"
 #include "catalog/mtf_layout.h"
 #include "catalog/scan_context.h"
+#include "catalog/scan_findings.h"
 #include "commands.h"
 #include "json_writer.h"
 #include "tape_commands.h"
@@ -94,6 +95,59 @@ std::string SourcesText(const std::vector<std::string>& sources) {
     std::string text;
     for (const std::string& source : sources) text += (text.empty() ? "" : ", ") + source;
     return text;
+}
+
+namespace {
+
+// What the scan of each medium found, in the order scanned.
+std::vector<catalog::ScanFindings> FindingsOf(const MediaScanSummary& summary) {
+    std::vector<catalog::ScanFindings> found;
+    for (const auto& image : summary.images) found.push_back(image.found);
+    for (const auto& tape : summary.tapes) found.push_back(tape.found);
+    return found;
+}
+
+// A path as a shell takes it back as one word: in single quotes unless it is made of characters that need
+// none.
+std::string ShellWord(const std::string& path) {
+    constexpr std::string_view kPlain =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-.,/+:@%";
+    if (!path.empty() && path.find_first_not_of(kPlain) == std::string::npos) return path;
+    std::string word = "'";
+    for (char c : path) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
+
+}  // namespace
+
+bool WarnOfMediaWithoutMtfData(const std::vector<std::string>& sources, const MediaScanSummary& summary,
+                               const std::string& command) {
+    const auto found = FindingsOf(summary);
+    bool none = false;
+    for (std::size_t i = 0; i < found.size() && i < sources.size(); ++i) {
+        if (catalog::FoundMtfData(found[i])) continue;
+        PrintError(command + ": " + catalog::NoMtfDataText(sources[i], found[i].bytesExamined));
+        none = true;
+    }
+    return none;
+}
+
+bool NoMediumHeldMtfData(const MediaScanSummary& summary) {
+    const auto found = FindingsOf(summary);
+    return std::none_of(found.begin(), found.end(), catalog::FoundMtfData);
+}
+
+void HintAtTheDeepScan(const std::vector<std::string>& sources, const catalog::Catalog& catalog,
+                       const MediaScanSummary& summary) {
+    if (!catalog::DeepScanMayFindFiles(catalog, FindingsOf(summary))) return;
+    std::string command = "ostrum-tape-cli list --deep";
+    if (std::any_of(sources.begin(), sources.end(), [](const auto& s) { return s.starts_with('-'); }))
+        command += " --";
+    for (const std::string& source : sources) command += " " + ShellWord(source);
+    PrintError(
+        "list: no file found; if the image was cut or shifted by a few bytes, the deep scan may find "
+        "its files: " +
+        command);
 }
 
 void PrintMediaSpanText(std::ostream& out, const catalog::Catalog& catalog) {

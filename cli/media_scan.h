@@ -35,6 +35,17 @@ bool ScanTapeMedia(const tape::TapeDevices& devices, const std::vector<std::stri
 // The sources as one text for the listing's "Source".
 std::string SourcesText(const std::vector<std::string>& sources);
 
+// Says "COMMAND: no MTF data found in SOURCE (N bytes examined)" on standard error for each medium in which
+// the scan found no MTF data; false when every one held some.
+bool WarnOfMediaWithoutMtfData(const std::vector<std::string>& sources, const MediaScanSummary& summary,
+                               const std::string& command);
+// True when no medium held MTF data.
+bool NoMediumHeldMtfData(const MediaScanSummary& summary);
+// After a normal scan of images in which the deep scan may find files that left the 512-byte grid
+// (catalog::DeepScanMayFindFiles): says so on standard error, with the command that runs it.
+void HintAtTheDeepScan(const std::vector<std::string>& sources, const catalog::Catalog& catalog,
+                       const MediaScanSummary& summary);
+
 // After a text listing: the media read, when there were several, and the files spread over them or cut
 // short by a medium that was not read. Nothing for one medium without such files.
 void PrintMediaSpanText(std::ostream& out, const catalog::Catalog& catalog);

@@ -167,7 +167,8 @@ int RunListTape(const ListOptions& options) {
                            "the rest of the tape was not scanned");
         gaveUp |= tape.gaveUp;
     }
-    return gaveUp || !listed ? kExitFailure : kExitOk;
+    const bool withoutMtf = WarnOfMediaWithoutMtfData(options.sources, summary, "list");
+    return gaveUp || withoutMtf || !listed ? kExitFailure : kExitOk;
 }
 
 int RunImage(const ImageOptions& options) {

@@ -205,18 +205,22 @@ void TagCandidateMasks(ByteSpan bytes, std::span<std::uint64_t> masks) {
     }
 }
 
-int DeepScanImage(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
-                  const std::atomic<bool>& scanActive, ImageScanSummary& summary, ScanContext* continuing) {
+int DeepScanImage(const ImageSource& image, ScanContext& context, CatalogSink& sink,
+                  const std::atomic<bool>& scanActive, ImageScanSummary& summary) {
     const std::uint64_t size = image.Size().value_or(0);
-    ScanContext fresh(catalog, sink);
-    ScanContext& context = continuing != nullptr ? *continuing : fresh;
     sink.StatusLine("Serching Files");
     DeepWindow window(image, size, summary);
     std::uint64_t grid = 0;  // where, modulo 512, the last block header whose checksum holds began
     std::vector<std::uint64_t> masks;
+    std::uint64_t reach = 0;  // the end of the bytes delivered so far: each counts once as examined
+    if (size < kSlotSize) summary.found.bytesExamined = size;  // too short to hold a block
     for (std::uint64_t start = 0; size >= kSlotSize && start <= size - kSlotSize; start += kChunkSize) {
         if (!scanActive.load(std::memory_order_relaxed)) return 0;
         const ByteSpan bytes = window.Next(start);
+        if (start + bytes.size() > reach) {
+            summary.found.bytesExamined += start + bytes.size() - std::max(reach, start);
+            reach = start + bytes.size();
+        }
         ImageFollowing following(image, start + bytes.size());
         const ChunkView chunk(bytes, start, std::nullopt, &following);
         const std::size_t end = std::min(kChunkSize, bytes.size());

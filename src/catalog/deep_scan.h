@@ -45,10 +45,9 @@ bool ForEachTagCandidate(ByteSpan bytes, std::size_t end, std::vector<std::uint6
     return true;
 }
 
-// The deep scan behind ScanImageFile with ImageScanOptions::deep: chunks, progress, stopping and read
-// failures as the normal scan has them.
-int DeepScanImage(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
-                  const std::atomic<bool>& scanActive, ImageScanSummary& summary,
-                  ScanContext* continuing = nullptr);
+// The deep scan behind ScanImageFile with ImageScanOptions::deep, into the context's catalog: chunks,
+// progress, stopping, read failures and the bytes examined as the normal scan has them.
+int DeepScanImage(const ImageSource& image, ScanContext& context, CatalogSink& sink,
+                  const std::atomic<bool>& scanActive, ImageScanSummary& summary);
 
 }  // namespace ostrum::catalog

@@ -153,17 +153,13 @@ std::string PositionText(std::uint64_t position, std::uint64_t total) {
     return std::to_string(position) + " \\ " + std::to_string(total);
 }
 
-int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
-                  const std::atomic<bool>& scanActive, ImageScanSummary* summaryOut,
-                  const ImageScanOptions& options) {
-    ImageScanSummary local;
-    ImageScanSummary& summary = summaryOut != nullptr ? *summaryOut : local;
-    summary = ImageScanSummary{};
-    if (options.deep) return DeepScanImage(image, catalog, sink, scanActive, summary, options.continuing);
+namespace {
+
+// The scan of the 512-byte slots counted from the image's start.
+int ScanSlots(const ImageSource& image, ScanContext& context, CatalogSink& sink,
+              const std::atomic<bool>& scanActive, ImageScanSummary& summary) {
     // A size that cannot be queried scans as an empty file.
     const std::uint64_t size = image.Size().value_or(0);
-    ScanContext fresh(catalog, sink);
-    ScanContext& context = options.continuing != nullptr ? *options.continuing : fresh;
     sink.StatusLine("Serching Files");
 
     std::vector<std::uint8_t> chunkBuffer(mtf::kChunkSize);
@@ -190,6 +186,7 @@ int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
         }
         const auto bytes = window ? window->bytes().subspan(position - window->offset(), mtf::kChunkSize)
                                   : ReadChunk(image, position, chunkBuffer, summary);
+        summary.found.bytesExamined += bytes.size();
         if (!ExamineChunk(context, image, bytes, position, mtf::kSlotsPerChunk, scanActive)) {
             return 0;
         }
@@ -210,11 +207,31 @@ int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
     if (remainder > mtf::kSlotSize) {
         const auto tail = std::span(chunkBuffer).first(static_cast<std::size_t>(remainder));
         const auto bytes = ReadChunk(image, position, tail, summary);
+        summary.found.bytesExamined += bytes.size();
         if (!ExamineChunk(context, image, bytes, position, remainder / mtf::kSlotSize, scanActive)) {
             return 0;
         }
+    } else if (remainder < mtf::kSlotSize) {
+        summary.found.bytesExamined += remainder;  // too short to hold a block: known without reading
     }
     return 1;
+}
+
+}  // namespace
+
+int ScanImageFile(const ImageSource& image, Catalog& catalog, CatalogSink& sink,
+                  const std::atomic<bool>& scanActive, ImageScanSummary* summaryOut,
+                  const ImageScanOptions& options) {
+    ImageScanSummary local;
+    ImageScanSummary& summary = summaryOut != nullptr ? *summaryOut : local;
+    summary = ImageScanSummary{};
+    ScanContext fresh(catalog, sink);
+    ScanContext& context = options.continuing != nullptr ? *options.continuing : fresh;
+    const FindingsMark mark(context);
+    const int result = options.deep ? DeepScanImage(image, context, sink, scanActive, summary)
+                                    : ScanSlots(image, context, sink, scanActive, summary);
+    mark.Fill(context, summary.found);
+    return result;
 }
 
 }  // namespace ostrum::catalog

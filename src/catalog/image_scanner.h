@@ -10,6 +10,7 @@
 
 #include "catalog.h"
 #include "common/unique_fd.h"
+#include "scan_findings.h"
 
 namespace ostrum::catalog {
 
@@ -82,8 +83,9 @@ class MemoryImage final : public ImageSource {
 // Opens `path` through the holder; false (with the holder's error()) when it cannot be opened.
 bool OpenImageFile(ImageFile& holder, const std::string& path);
 
-// What a scan of an image met besides blocks: the reads that failed. A failed read is skipped: the slots
-// of what it delivered are examined and the scan goes on with the next chunk.
+// What a scan of an image met besides the catalog: the reads that failed, and what it found of MTF data
+// at all. A failed read is skipped: the slots of what it delivered are examined and the scan goes on with
+// the next chunk. The bytes examined are those delivered, and a tail too short to hold a slot.
 struct ImageScanSummary {
     // Offsets named in unreadableOffsets at most; readErrors counts them all.
     static constexpr std::size_t kOffsetsKept = 100;
@@ -91,6 +93,7 @@ struct ImageScanSummary {
     std::uint64_t readErrors = 0;                  // chunks that could not be read whole
     std::vector<std::uint64_t> unreadableOffsets;  // where each of the first kOffsetsKept failed reads failed
     std::string lastReadError;
+    ScanFindings found;
 };
 
 // How an image is scanned.

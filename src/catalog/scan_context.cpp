@@ -7,6 +7,7 @@
 
 #include "block_name.h"
 #include "block_tags.h"
+#include "deep_scan.h"
 #include "media_catalog.h"
 #include "media_span.h"
 #include "mtf_layout.h"
@@ -90,23 +91,35 @@ void ShowFilesFound(ScanContext& context) {
     context.sink.StatusLine(context.statusBuffer);
 }
 
-std::optional<DataStream> SearchWindow(const ChunkView& chunk, std::size_t slot) {
-    // Each candidate needs its tag and its 64-bit length on the medium.
+// What the window after a FILE block's first byte holds of STAN headers: the first whose checksum holds,
+// else the first "STAN" met at all (bytes inside another stream's data may spell it).
+struct WindowMatches {
+    std::optional<DataStream> sound;
+    std::optional<DataStream> first;
+};
+
+WindowMatches SearchWindow(const ChunkView& chunk, std::size_t slot) {
+    // Each candidate needs its tag and its 64-bit length on the medium; its checksum, the whole header.
     constexpr std::size_t kNeeded = stream_hdr::kStreamLength + 8;
     std::vector<std::uint8_t> scratch;
-    const ByteSpan window = chunk.Fetch(slot, kStreamSearchWindow - 1 + kNeeded, scratch);
-    if (window.size() < kNeeded) return std::nullopt;
+    const ByteSpan window = chunk.Fetch(slot, kStreamSearchWindow - 1 + stream_hdr::kSize, scratch);
+    WindowMatches matches;
+    if (window.size() < kNeeded) return matches;
     const std::size_t candidates = std::min(kStreamSearchWindow, window.size() - kNeeded + 1);
     const auto* const first = window.data();
     for (const auto* at = first; (at = static_cast<const std::uint8_t*>(std::memchr(
                                       at, 'S', candidates - static_cast<std::size_t>(at - first))));
          ++at) {
         const auto i = static_cast<std::size_t>(at - first);
-        if (HasTagAt(window, i, BlockTagTable[kTagSTAN])) {
-            return DataStream{i, *ReadLE64(window, i + stream_hdr::kStreamLength)};
+        if (!HasTagAt(window, i, BlockTagTable[kTagSTAN])) continue;
+        const DataStream found{i, *ReadLE64(window, i + stream_hdr::kStreamLength)};
+        if (StreamHeaderChecksumHolds(window.subspan(i))) {
+            matches.sound = found;
+            return matches;
         }
+        if (!matches.first) matches.first = found;
     }
-    return std::nullopt;
+    return matches;
 }
 
 std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot) {
@@ -270,8 +283,14 @@ void NoteFileFound(ScanContext& context) {
 }
 
 std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot) {
-    if (auto found = SearchWindow(chunk, slot)) return found;
-    return FollowStreams(chunk, slot);
+    const WindowMatches matches = SearchWindow(chunk, slot);
+    if (matches.sound) return matches.sound;
+    if (auto followed = FollowStreams(chunk, slot)) return followed;
+    return matches.first;
+}
+
+void CountSoundBlock(ScanContext& context, ByteSpan block) {
+    if (BlockHeaderChecksumHolds(block, 0)) ++context.soundBlocks;
 }
 
 void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
@@ -286,7 +305,10 @@ void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot)
                   *word != kTapeWord && *word != kEotmWord)) {
         return;
     }
-    switch (LookupBlockTag(chunk.bytes().subspan(slot, mtf::kSlotSize))) {
+    // Only the tags matched here pay for the header checksum: what tells MTF data from none.
+    const ByteSpan block = chunk.bytes().subspan(slot, mtf::kSlotSize);
+    CountSoundBlock(context, block);
+    switch (LookupBlockTag(block)) {
         case kTagSSET:
             OnSetBlock(context, chunk, slot);
             break;

@@ -37,6 +37,7 @@ struct ScanContext {
     std::string CurrentDirectory;           // directory of the files that follow
     std::uint64_t lostCount = 0;            // next number of a LostDirectoryName
     std::uint64_t filesFound = 0;           // files that got a size and data position
+    std::uint64_t soundBlocks = 0;          // blocks of the six kinds acted on whose header checksum holds
     std::string nameBuffer;                 // reused for every name
 
     // Counts the changes of SetLabel and CurrentDirectory: every handler that changes either adds one.
@@ -117,8 +118,13 @@ std::size_t AppendFileBlockRow(ScanContext& context, const FileBlockRow& found);
 void NoteFileFound(ScanContext& context);
 
 // Finds the STAN stream of the FILE block at `slot`: first the first "STAN" among the 512 positions from
-// the block's first byte, then, failing that, by following the block's stream headers.
+// the block's first byte whose stream header checksum holds, then, failing that, by following the block's
+// stream headers, and failing that too the first "STAN" among those positions all the same.
 std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot);
+
+// Counts the block at the start of `block` in soundBlocks when its common header is whole and its
+// checksum holds; the scan does so for every block of the six kinds it acts on.
+void CountSoundBlock(ScanContext& context, ByteSpan block);
 
 // Examines one slot: classifies it and hands SSET, DIRB and FILE blocks to their handlers, and the TAPE,
 // ESET and EOTM blocks that tell of the medium's own catalog and of backups spread over several media to

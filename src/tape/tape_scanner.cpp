@@ -89,10 +89,16 @@ int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog:
     catalog::ScanContext& context = continuing != nullptr ? *continuing : fresh;
     // The first block set aside is the tape's TAPE block: it says which medium of which family this is.
     const auto first = passes.firstBlock();
-    if (first.size() >= mtf::kSlotSize) catalog::OnTapeBlock(context, catalog::ChunkView(first, 0), 0);
+    const catalog::FindingsMark mark(context);
+    if (first.size() >= mtf::kSlotSize) {
+        catalog::CountSoundBlock(context, first);
+        catalog::OnTapeBlock(context, catalog::ChunkView(first, 0), 0);
+    }
     sink.StatusLine("Serching files..");
     const bool finished = ReadLoop(passes, context, sink, summary.capacity, scanActive, summary);
     summary.reads = passes.reads();
+    summary.found.bytesExamined = first.size() + summary.bytes;
+    mark.Fill(context, summary.found);
     if (!finished) {
         summary.stopped = true;
         return 0;

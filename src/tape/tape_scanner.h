@@ -24,6 +24,7 @@
 
 #include "catalog/catalog.h"
 #include "catalog/scan_context.h"
+#include "catalog/scan_findings.h"
 #include "read_failures.h"
 #include "tape_devices.h"
 
@@ -40,6 +41,8 @@ struct TapeScanSummary {
     bool endOfData = false;  // the loop ended at the end of recorded data
     bool gaveUp = false;     // the loop ended after kMaxConsecutiveReadFailures failed reads
     bool stopped = false;    // ended by stopRequested or scanActive
+    // What it found of MTF data: the bytes examined are the tape's first block and those of the loop.
+    catalog::ScanFindings found;
 };
 
 // Scans the tape in the drive `deviceName`, adding what it finds to `catalog` and reporting status,

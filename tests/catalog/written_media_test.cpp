@@ -60,20 +60,21 @@ class WrittenMediaTest : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    std::unique_ptr<Catalog> ScanBytes(const std::vector<std::uint8_t>& bytes,
-                                       ImageScanOptions options = {}) {
+    std::unique_ptr<Catalog> ScanBytes(const std::vector<std::uint8_t>& bytes, ImageScanOptions options = {},
+                                       ImageScanSummary* summary = nullptr) {
         const auto path = (dir / "image.img").string();
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        return ScanPath(path, options);
+        return ScanPath(path, options, summary);
     }
-    std::unique_ptr<Catalog> ScanPath(const std::string& path, ImageScanOptions options = {}) {
+    std::unique_ptr<Catalog> ScanPath(const std::string& path, ImageScanOptions options = {},
+                                      ImageScanSummary* summary = nullptr) {
         auto catalog = std::make_unique<Catalog>(std::make_shared<ExtensionFileInfo>());
         ImageFile image;
         EXPECT_TRUE(OpenImageFile(image, path)) << image.error();
         CatalogSink sink;
         std::atomic<bool> active{true};
-        EXPECT_EQ(ScanImageFile(image, *catalog, sink, active, nullptr, options), 1);
+        EXPECT_EQ(ScanImageFile(image, *catalog, sink, active, summary, options), 1);
         return catalog;
     }
     // Checks that every manifest file from `first` on was found with its exact data position and length,
@@ -223,6 +224,28 @@ TEST_F(WrittenMediaTest, DeepScanFindsTheFilesOfCutShiftedAndJunkedMedia) {
         const auto& file = manifest.files[i];
         EXPECT_EQ(deep->row(i).path(), ExpectedPath(manifest, file));
         EXPECT_EQ(deep->row(i).dataOffset(), *file.dataOffset + (file.fileBlockOffset >= junkAt ? 7 : 0));
+    }
+}
+
+// What tells MTF data from none: the normal and the deep scan alike count each TAPE, SSET, DIRB, FILE,
+// ESET and EOTM block the writer wrote once, and every byte of the image as examined once; bytes that are
+// no MTF data (a tail shorter than a slot, an image shorter than one) give no block and nothing catalogued.
+TEST_F(WrittenMediaTest, ScansCountEverySoundBlockOnceAndEveryByteExamined) {
+    mw::MemorySink sink;
+    const auto manifest = mw::writeMedia(SampleMedia(512), sink);
+    const std::uint64_t written =
+        2 + 2 * manifest.sets.size() + manifest.directories.size() + manifest.files.size();
+    for (const ImageScanOptions options : {ImageScanOptions{}, kDeep}) {
+        ImageScanSummary summary;
+        ScanBytes(sink.bytes, options, &summary);
+        EXPECT_EQ(summary.found.soundBlocks, written) << options.deep;
+        EXPECT_EQ(summary.found.bytesExamined, sink.bytes.size()) << options.deep;
+        EXPECT_TRUE(FoundMtfData(summary.found));
+        for (std::size_t size : {12, 65536 + 100, 70000}) {
+            ScanBytes(std::vector<std::uint8_t>(size, 'Z'), options, &summary);
+            EXPECT_EQ(summary.found.bytesExamined, size) << size << " " << options.deep;
+            EXPECT_FALSE(FoundMtfData(summary.found)) << size;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -81,7 +82,7 @@ TEST_F(CliTest, ListTextShowsTreeRowsAndStatus) {
     // The file count used to be "Files (2)" beside "Total File Found :1".
     EXPECT_NE(result.out.find("\nFiles (2, 1 with data):\n"), std::string::npos);
     EXPECT_NE(result.out.find("\nBackup sets (1):\n  BACKUP SET 1(_Daily): 2 file(s)\n"), std::string::npos);
-    EXPECT_NE(result.out.find("\nTotal File Found :1\n"), std::string::npos);
+    EXPECT_TRUE(result.out.ends_with("\n1 file found in 1 backup set\n")) << result.out;
 }
 
 // A listing that could not be written (a full disk) used to end with status 0, the listing cut short.
@@ -123,13 +124,89 @@ TEST_F(CliTest, SetsWithoutFilesAreNamedAndSaidToHoldNone) {
               "ostrum-tape-cli: backup set BACKUP SET 2(_Second): folders, but no files\n");
 }
 
+// A file without MTF data used to list as an empty medium with exit status 0.
 TEST_F(CliTest, EmptyOrForeignFileListsNothingWithTheSearchText) {
-    const auto result = Run("list --json " + WriteImage(std::vector<std::uint8_t>(70000, 0x5A)));
-    EXPECT_EQ(result.status, 0);
+    const std::string image = WriteImage(std::vector<std::uint8_t>(70000, 0x5A));
+    const auto result = Run("list --json " + image);
+    EXPECT_EQ(result.status, 1);
     EXPECT_NE(
         result.out.find("\"nodes\": [], \"files\": [], \"files_found\": 0, \"status\": \"Serching Files\"}"),
         std::string::npos)
         << result.out;
+    EXPECT_EQ(result.err,
+              "ostrum-tape-cli: list: no MTF data found in " + image + " (70000 bytes examined)\n");
+}
+
+// A source without MTF data used to list as an empty medium, and to be extracted from, with exit status 0.
+// Of several media, each without MTF data is named and the others are listed and saved all the same.
+TEST_F(CliTest, SourcesWithoutMtfDataAreNamedAndFail) {
+    const std::string text = (dir / "x.txt").string(), out = (dir / "out").string();
+    std::ofstream(text) << "hello world\n";
+    const auto list = Run("list " + text);
+    EXPECT_EQ(list.status, 1);
+    EXPECT_EQ(list.err, "ostrum-tape-cli: list: no MTF data found in " + text + " (12 bytes examined)\n");
+    EXPECT_TRUE(list.out.ends_with("\n0 files found in 0 backup sets\n")) << list.out;
+    for (const std::string options : {"", "--dry-run "}) {
+        const auto extract = Run("extract " + options + text + " " + out);
+        EXPECT_EQ(extract.status, 1) << options;
+        EXPECT_EQ(extract.err,
+                  "ostrum-tape-cli: extract: no MTF data found in " + text + " (12 bytes examined)\n");
+        EXPECT_FALSE(fs::exists(out)) << options;
+    }
+
+    const std::string image = WriteImage(SmallImage());
+    const auto both = Run("list " + image + " " + text);
+    EXPECT_EQ(both.status, 1);
+    EXPECT_NE(both.out.find("1 file found in 1 backup set\n"), std::string::npos) << both.out;
+    EXPECT_EQ(both.err, "ostrum-tape-cli: list: no MTF data found in " + text + " (12 bytes examined)\n");
+    const auto saved = Run("extract " + image + " " + text + " " + out);
+    EXPECT_EQ(saved.status, 1);
+    EXPECT_TRUE(fs::exists(out + "/BACKUP SET 1(_Daily)/DOCS/A.TXT")) << saved.out << saved.err;
+}
+
+// A medium whose blocks left the grid after its TAPE block used to list no file without a word on why.
+TEST_F(CliTest, ListHintsAtTheDeepScanWhenMtfDataHoldsNoFileAndNoSet) {
+    namespace mw = ostrum::mtfwriter;
+    const fs::path whole = dir / "whole.img", junked = dir / "junk 1.img";
+    const auto manifest = mw::writeImageFile(mw::sampleMedia(), whole);
+    mw::damageFile(whole, junked, mw::Damage::insertJunk(manifest.sets[0].ssetOffset, 7));
+    const auto listed = Run("list '" + junked.string() + "'");
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(
+        listed.err,
+        "ostrum-tape-cli: list: no file found; if the image was cut or shifted by a few bytes, the deep "
+        "scan may find its files: ostrum-tape-cli list --deep '" +
+            junked.string() + "'\n");
+    EXPECT_EQ(Run("list --deep '" + junked.string() + "'").err, "");  // no hint after the deep scan
+}
+
+// Real media written by SQL Server: a media password in the TAPE block, the two stripes of one striped
+// backup (two media families), and a compressed backup, which holds no MTF data at all.
+TEST_F(CliTest, RealSqlServerMediaListTheirSetsOrSayTheyHoldNoMtfData) {
+    const fs::path media = OSTRUM_REAL_MEDIA_SQL_DIR;
+    if (!fs::is_directory(media)) GTEST_SKIP() << "no real media in " << media << " (set OSTRUM_SHARED_DIR)";
+    const std::string
+        stripe1 = (media / "sql2008-backups_RestoreTimeStripe_Stripe1_RestoreTimeStripe.bak").string(),
+        stripe2 = (media / "sql2008-backups_RestoreTimeStripe_Stripe2_RestoreTimeStripe1.bak").string();
+    for (const std::string& medium : {(media / "backuppassword_passwd.bak").string(), stripe1, stripe2}) {
+        const auto listed = Run("list " + medium);
+        EXPECT_EQ(listed.status, 0) << medium;
+        EXPECT_EQ(listed.err, "") << medium;
+        EXPECT_TRUE(
+            listed.out.ends_with("\nFiles (0):\n\nBackup sets (1):\n  BACKUP SET 1(): holds no files or "
+                                 "folders, as database backups do\n\n0 files found in 1 backup set\n"))
+            << listed.out;
+    }
+    const auto stripes = Run("list " + stripe1 + " " + stripe2);
+    EXPECT_EQ(stripes.status, 0);
+    EXPECT_EQ(stripes.err, "ostrum-tape-cli: " + stripe2 +
+                               " is medium 1 of media family 0xD461297C, not the medium after " + stripe1 +
+                               " (medium 1 of media family 0x62F92839)\n");
+    const std::string compressed = (media / "23d8f3c4_singlerestore_SharePoint_Config.bak").string();
+    const auto foreign = Run("list " + compressed);
+    EXPECT_EQ(foreign.status, 1);
+    EXPECT_EQ(foreign.err,
+              "ostrum-tape-cli: list: no MTF data found in " + compressed + " (3759104 bytes examined)\n");
 }
 
 // The dry run used to add the files' claimed lengths in 64 bits, so two huge ones wrapped to a small total;
@@ -165,7 +242,8 @@ TEST_F(CliTest, UnreadablePartsOfAnImageAreNamedAndListExitsOne) {
     EXPECT_EQ(result.err,
               "ostrum-tape-cli: 1 unreadable part(s) of the image skipped, at byte 0; the last: "
               "cannot read '" +
-                  unreadable + "' at byte 0: Invalid argument\n");
+                  unreadable + "' at byte 0: Invalid argument\n" +
+                  "ostrum-tape-cli: list: no MTF data found in " + unreadable + " (0 bytes examined)\n");
     EXPECT_NE(result.out.find("Files (0"), std::string::npos);
 }
 
@@ -194,6 +272,27 @@ TEST_F(CliTest, BadSourcesAndBadCommandLinesFailClearly) {
     EXPECT_EQ(Run("list --xml a.img").status, 2);
     EXPECT_EQ(Run("frobnicate").err, "ostrum-tape-cli: unknown command 'frobnicate' (try --help)\n");
     EXPECT_EQ(Run("--help").status, 0);
+}
+
+// Missing sources and folders are refused by both commands as BadSourcesAndBadCommandLinesFailClearly and
+// WrongCommandLinesAreUsageErrors show; a file that cannot be read (for the superuser, a kernel setting
+// that can only be written) is too, with the system's reason.
+TEST_F(CliTest, UnreadableSourceFailsWithTheSystemsReasonForListAndExtract) {
+    std::string locked = WriteImage(SmallImage());
+    fs::permissions(locked, fs::perms::none);
+    if (::access(locked.c_str(), R_OK) == 0) locked = "/proc/sys/vm/drop_caches";
+    const int probe = ::open(locked.c_str(), O_RDONLY | O_CLOEXEC);
+    if (probe >= 0) ::close(probe);
+    if (probe >= 0 || errno != EACCES) GTEST_SKIP() << "no file here that cannot be read";
+    for (const std::string command : {"list", "extract"}) {
+        const auto result =
+            Run(command + " " + locked + (command == "extract" ? " " + (dir / "out").string() : ""));
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err,
+                  "ostrum-tape-cli: " + command + ": cannot open '" + locked + "': Permission denied\n");
+    }
+    EXPECT_EQ(Run("extract " + dir.string() + " " + (dir / "out").string()).status, 1);
+    EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
 // `extract --help` used to be "unknown option", and a source whose name starts with a dash could not be

@@ -211,6 +211,36 @@ TEST_F(ExtractCommandTest, ChecksummedFilesAreCountedAsVerifiedOrReportedAsMisma
     EXPECT_EQ(ReadWholeFile(Out() / "BACKUP SET 1(_Sums)/BAD.DAT"), mw::bytesOf("Changed"));
 }
 
+// The bytes "STAN" inside a security stream's data, before the file's real STAN header, used to be taken
+// for that header: the listing gave the length read there and the save refused the whole file as "damaged
+// stream header". Only when no STAN header in reach holds does that first match still stand.
+TEST_F(ExtractCommandTest, StanBytesInsideASecurityStreamDoNotHideTheFileData) {
+    std::vector<std::uint8_t> acl = mw::bytesOf("ACL STAN");
+    acl.resize(48, 0x11);
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "Acl"},
+                          .entries = {mw::FileEntry{
+                              .name = "SECURE.TXT", .data = mw::bytesOf("all of it"), .naclData = acl}}});
+    const auto manifest = mw::writeImageFile(media, temp.path("acl.img"));
+    const std::string image = temp.path("acl.img").string();
+    const auto listed = Run("list --json " + image);
+    EXPECT_NE(
+        listed.out.find("\"size\": 9, \"data_offset\": " + std::to_string(*manifest.files[0].dataOffset)),
+        std::string::npos)
+        << listed.out;
+    EXPECT_EQ(Run("extract " + image + " " + Out().string()).status, 0);
+    EXPECT_EQ(ReadWholeFile(Out() / "BACKUP SET 1(_Acl)/SECURE.TXT"), mw::bytesOf("all of it"));
+
+    {
+        std::fstream medium(image, std::ios::in | std::ios::out | std::ios::binary);
+        medium.seekp(static_cast<std::streamoff>(*manifest.files[0].dataOffset - 1));
+        medium.put('\x5A');  // the real STAN header's checksum no longer holds
+    }
+    const auto damaged = Run("extract " + image + " " + temp.path("again").string());
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_NE(damaged.out.find("SECURE.TXT: damaged stream header"), std::string::npos) << damaged.out;
+}
+
 TEST_F(ExtractCommandTest, WrongCommandLinesAreUsageErrors) {
     EXPECT_EQ(Run("extract " + Image()).status, 2);
     EXPECT_EQ(Run("extract --existing sometimes " + Image() + " " + Out().string()).status, 2);

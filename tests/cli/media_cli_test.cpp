@@ -84,7 +84,7 @@ TEST_F(MediaCliTest, ListNamesTheFilesTheCatalogRecordsButTheScanDidNotFind) {
     const auto listed = Run("list " + Path("m.img"));
     EXPECT_EQ(listed.status, 0) << listed.err;
     const std::string tail =
-        "Total File Found :1\n"
+        "1 file found in 1 backup set\n"
         "\nThe medium's own catalog names 2 file(s); 1 of them the scan did not find (lost "
         "to damage):\n"
         "  TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\B.TXT\n";
@@ -126,7 +126,7 @@ TEST_F(MediaCliTest, TwoImagesInOrderListAndExtractAsOneBackupAndOneAloneSaysWha
                                      "  TAPE MEDIA\\BACKUP SET 1(_Daily)\\DOCS\\BIG.BIN: 2946 bytes on " +
                                      Path("a.img") + ", 17054 on " + Path("b.img") + "\n"))
         << listed.out;
-    EXPECT_NE(listed.out.find("Total File Found :2\n"), std::string::npos);
+    EXPECT_NE(listed.out.find("\n2 files found in 1 backup set\n"), std::string::npos);
     const auto json = Run("list --json " + both);
     EXPECT_NE(
         json.out.find(

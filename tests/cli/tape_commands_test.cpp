@@ -42,6 +42,20 @@ class TapeCommandsTest : public ::testing::Test {
     testing::mw::Manifest manifest_;
 };
 
+// A tape without MTF data used to list as an empty medium with exit status 0.
+TEST_F(TapeCommandsTest, TapeWithoutMtfDataIsSaidToHoldNone) {
+    TapBuilder()
+        .Record(Pattern(4096, 1))
+        .Record(Pattern(4096, 2))
+        .Mark()
+        .EndOfMedium()
+        .WriteTo(folder_.path("foreign.tap"));
+    const auto result = Run("list --attach 0=" + folder_.path("foreign.tap").string() + " //./tape0");
+    EXPECT_EQ(result.status, 1);
+    // The first read is set aside but for its first 1024 bytes; the second is examined whole.
+    EXPECT_EQ(result.err, "ostrum-tape-cli: list: no MTF data found in //./tape0 (5120 bytes examined)\n");
+}
+
 TEST_F(TapeCommandsTest, DrivesListsAttachedTapesInTheDeviceListFormats) {
     const std::string tape = SmallTape();
     const CliResult result = Run("drives --attach 3=" + tape + " --capacity 5000000000 --attach 0=" + tape);

@@ -297,7 +297,13 @@ TEST_P(TapeAndImageTest, ScanOfTheTapeFindsWhatTheScanOfItsImageFinds) {
     catalog::ImageFile image;
     ASSERT_TRUE(catalog::OpenImageFile(image, imagePath));
     catalog::CatalogSink quiet;
-    ASSERT_EQ(catalog::ScanImageFile(image, *fromImage, quiet, active), 1);
+    catalog::ImageScanSummary imageSummary;
+    ASSERT_EQ(catalog::ScanImageFile(image, *fromImage, quiet, active, &imageSummary), 1);
+    // The same blocks are met; of the first read, set aside, only the TAPE block's 1024 bytes are examined.
+    EXPECT_EQ(summary.found.soundBlocks, imageSummary.found.soundBlocks);
+    const std::uint64_t firstRead = std::min<std::uint64_t>(GetParam(), TapeReadSize);
+    EXPECT_EQ(summary.found.bytesExamined,
+              imageSummary.found.bytesExamined - firstRead + std::min<std::uint64_t>(firstRead, 1024));
 
     ASSERT_EQ(fromTape->rowCount(), manifest.files.size());
     EXPECT_EQ(RowLines(*fromTape, false), RowLines(*fromImage, false));

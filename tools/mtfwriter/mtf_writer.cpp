@@ -764,11 +764,13 @@ struct MediaWriter::State {
             ++setFiles;
             setBytes += displayable;
         }
-        if (file.naclBytes > 0) {
+        if (file.naclData || file.naclBytes > 0) {
+            const Bytes generated = file.naclData ? Bytes{} : naclData(file.naclBytes);
+            const Bytes& nacl = file.naclData ? *file.naclData : generated;
             emitStreamHeader({.id = "NACL",
                               .fileSystemAttributes = layout::stream::kFsAttrContainsSecurity,
-                              .length = file.naclBytes});
-            emit(naclData(file.naclBytes));
+                              .length = nacl.size()});
+            emit(nacl);
             alignStream();
         }
         if (!file.noStan) writeStan(file, record, inStream);

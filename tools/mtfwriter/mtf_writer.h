@@ -119,8 +119,11 @@ struct FileEntry {
     MtfDate mtime{};
     FileData data{};
     std::uint32_t naclBytes = 0;  // an NACL security stream of this size before STAN
-    bool csum = false;            // a CSUM stream after STAN
-    bool noStan = false;          // no STAN stream at all (the data is not written)
+    // The NACL stream's own bytes instead (naclBytes is then not used): e.g. bytes that spell "STAN", as a
+    // security descriptor's may.
+    std::optional<std::vector<std::uint8_t>> naclData{};
+    bool csum = false;    // a CSUM stream after STAN
+    bool noStan = false;  // no STAN stream at all (the data is not written)
     // A Stream Length in the STAN header other than the bytes written.
     std::optional<std::uint64_t> declaredLength{};
     // Compressed sets: the frame index (0-based) that gets a wrong checksum.

@@ -1,0 +1,34 @@
+#include "scan_findings.h"
+
+#include <algorithm>
+
+namespace ostrum::catalog {
+
+FindingsMark::FindingsMark(const ScanContext& context)
+    : soundBlocks_(context.soundBlocks),
+      rows_(context.catalog.rowCount()),
+      nodes_(context.catalog.nodeCount()),
+      sets_(context.catalog.setLabels().size()) {}
+
+void FindingsMark::Fill(const ScanContext& context, ScanFindings& found) const {
+    const Catalog& catalog = context.catalog;
+    found.soundBlocks = context.soundBlocks - soundBlocks_;
+    found.catalogued =
+        catalog.rowCount() != rows_ || catalog.nodeCount() != nodes_ || catalog.setLabels().size() != sets_;
+}
+
+bool FoundMtfData(const ScanFindings& findings) {
+    return findings.soundBlocks > 0 || findings.catalogued;
+}
+
+std::string NoMtfDataText(std::string_view name, std::uint64_t bytesExamined) {
+    return "no MTF data found in " + std::string(name) + " (" + std::to_string(bytesExamined) +
+           " bytes examined)";
+}
+
+bool DeepScanMayFindFiles(const Catalog& catalog, std::span<const ScanFindings> media) {
+    return catalog.rowCount() == 0 && catalog.setLabels().empty() &&
+           std::any_of(media.begin(), media.end(), FoundMtfData);
+}
+
+}  // namespace ostrum::catalog
