@@ -142,32 +142,10 @@ void FileExtraction::CheckTrailer() {
         result_.checksum = ChecksumCheck::Verified;
     } else {
         result_.checksum = ChecksumCheck::Mismatch;
-        result_.reason = "its CSUM stream records " + common::Hex32(recorded) + ", the data read give " +
-                         common::Hex32(checksum_.value()) + "; kept as written" +
+        result_.reason = ChecksumMismatchText(recorded, checksum_.value()) + "; kept as written" +
                          (result_.reason.empty() ? "" : "; " + result_.reason);
     }
     Complete();
-}
-
-// Whether the data are written as they stand or decoded.
-void FileExtraction::ChooseDecoding() {
-    const ByteSpan header(header_);
-    const std::uint16_t attributes = *catalog::ReadLE16(header, stream_hdr::kMediaFormatAttributes);
-    const std::uint16_t encryption = *catalog::ReadLE16(header, stream_hdr::kDataEncryptionAlgorithm);
-    const std::uint16_t compression = *catalog::ReadLE16(header, stream_hdr::kDataCompressionAlgorithm);
-    if (attributes & catalog::mtf::kMediaFormatEncrypted) {
-        result_.decoded = false;
-        result_.reason = "the stream is encrypted (algorithm " + common::Hex16(encryption) +
-                         "); saved as it is on the medium, not decoded";
-    } else if (attributes & catalog::mtf::kMediaFormatCompressed) {
-        if (compression == catalog::mtf::kCompressionStacLzs) {
-            decoder_.emplace();
-        } else {
-            result_.decoded = false;
-            result_.reason = "the stream is compressed with algorithm " + common::Hex16(compression) +
-                             ", which this program cannot decode; saved as it is on the medium";
-        }
-    }
 }
 
 std::optional<std::string> StanHeaderProblem(ByteSpan header, std::uint64_t headerAt) {
@@ -185,17 +163,59 @@ std::optional<std::string> StanHeaderProblem(ByteSpan header, std::uint64_t head
     return std::nullopt;
 }
 
+StanStream ReadStanStream(ByteSpan header, std::uint64_t headerAt) {
+    StanStream stream;
+    if (auto problem = StanHeaderProblem(header, headerAt)) {
+        stream.problem = std::move(*problem);
+        return stream;
+    }
+    stream.length = *catalog::ReadLE64(header, stream_hdr::kStreamLength);
+    if (catalog::IsSparseStream(header)) {
+        if (stream.length > catalog::kMaxSparseFileBytes)
+            stream.problem =
+                "damaged stream header: a sparse STAN stream of " + std::to_string(stream.length) + " bytes";
+        stream.sparse = true;
+        return stream;
+    }
+    const std::uint16_t attributes = *catalog::ReadLE16(header, stream_hdr::kMediaFormatAttributes);
+    const std::uint16_t encryption = *catalog::ReadLE16(header, stream_hdr::kDataEncryptionAlgorithm);
+    const std::uint16_t compression = *catalog::ReadLE16(header, stream_hdr::kDataCompressionAlgorithm);
+    if (attributes & catalog::mtf::kMediaFormatEncrypted) {
+        stream.notDecoded = "the stream is encrypted (algorithm " + common::Hex16(encryption) +
+                            "); saved as it is on the medium, not decoded";
+    } else if (attributes & catalog::mtf::kMediaFormatCompressed) {
+        if (compression == catalog::mtf::kCompressionStacLzs) {
+            stream.lzs = true;
+        } else {
+            stream.notDecoded = "the stream is compressed with algorithm " + common::Hex16(compression) +
+                                ", which this program cannot decode; saved as it is on the medium";
+        }
+    }
+    return stream;
+}
+
+std::string DataCutText(const std::string& why, std::uint64_t taken, std::uint64_t length, bool sparse) {
+    if (sparse) return why + ", after " + std::to_string(taken) + " bytes of its sparse runs";
+    return why + ", after " + std::to_string(taken) + " of " + std::to_string(length) + " bytes";
+}
+
+std::string ChecksumMismatchText(std::uint32_t recorded, std::uint32_t computed) {
+    return "its CSUM stream records " + common::Hex32(recorded) + ", the data read give " +
+           common::Hex32(computed);
+}
+
 void FileExtraction::Begin() {
     const std::uint64_t headerAt = *item_.dataOffset - stream_hdr::kSize;
-    if (auto problem = StanHeaderProblem(ByteSpan(header_), headerAt)) return Fail(*problem);
-    length_ = *catalog::ReadLE64(ByteSpan(header_), stream_hdr::kStreamLength);
-    if (catalog::IsSparseStream(ByteSpan(header_))) {
-        if (length_ > catalog::kMaxSparseFileBytes)
-            return Fail("damaged stream header: a sparse STAN stream of " + std::to_string(length_) +
-                        " bytes");
+    const StanStream stream = ReadStanStream(ByteSpan(header_), headerAt);
+    if (!stream.problem.empty()) return Fail(stream.problem);
+    length_ = stream.length;
+    if (stream.sparse) {
         sparse_.emplace(length_);
-    } else {
-        ChooseDecoding();
+    } else if (stream.lzs) {
+        decoder_.emplace();
+    } else if (!stream.notDecoded.empty()) {
+        result_.decoded = false;
+        result_.reason = stream.notDecoded;
     }
 
     const auto folders = std::span(components_).first(components_.size() - 1);
@@ -285,7 +305,8 @@ bool FileExtraction::WriteData(ByteSpan bytes) {
 
 void FileExtraction::TakeSparse(ByteSpan bytes) {
     if (!EnsureOutput()) return;
-    const SparseRebuild::Status status = sparse_->Take(bytes, *output_);
+    const SparseRebuild::Status status = sparse_->Take(
+        bytes, [this](std::uint64_t offset, ByteSpan run) { return output_->WriteAt(offset, run); });
     dataTaken_ = sparse_->dataTaken();
     switch (status) {
         case SparseRebuild::Status::More:
@@ -382,11 +403,7 @@ void FileExtraction::SourceEnded(const std::string& why) {
     if (stage_ == Stage::Header) return Fail("not found: " + why + ", inside its stream header");
     // The data are whole; only what may follow them is missing, so the file is saved unverified.
     if (stage_ == Stage::Trailer) return Complete();
-    if (stage_ == Stage::Data && sparse_) {
-        Truncate(why + ", after " + std::to_string(dataTaken_) + " bytes of its sparse runs");
-    } else if (stage_ == Stage::Data) {
-        Truncate(why + ", after " + std::to_string(dataTaken_) + " of " + std::to_string(length_) + " bytes");
-    }
+    if (stage_ == Stage::Data) Truncate(DataCutText(why, dataTaken_, length_, sparse_.has_value()));
 }
 
 void FileExtraction::SkipMissing(std::uint64_t count, const std::string& why) {

@@ -56,6 +56,23 @@ class StreamChecksum {
 // a save may trust (not one, or one whose checksum fails); nothing when they are one.
 std::optional<std::string> StanHeaderProblem(std::span<const std::uint8_t> header, std::uint64_t headerAt);
 
+// What a STAN stream header says of the data after it, and how a save (or a preview) takes them.
+struct StanStream {
+    std::string problem;       // why the header cannot be trusted; nothing below is set then
+    std::uint64_t length = 0;  // Stream Length
+    bool sparse = false;       // runs follow it (SparseRebuild)
+    bool lzs = false;          // Stac LZS frames (CompressedStreamDecoder)
+    // Encrypted, or compressed by an algorithm this program cannot decode: the data are taken as they lie
+    // on the medium, for this reason.
+    std::string notDecoded;
+};
+StanStream ReadStanStream(std::span<const std::uint8_t> header, std::uint64_t headerAt);
+
+// The end of a file's data that the source did not give: `why`, and how far the data had come.
+std::string DataCutText(const std::string& why, std::uint64_t taken, std::uint64_t length, bool sparse);
+// A CSUM stream whose value the data read do not give.
+std::string ChecksumMismatchText(std::uint32_t recorded, std::uint32_t computed);
+
 // From a stream header to the header of the stream after it: streams start on 4-byte boundaries.
 std::uint64_t NextStreamHeaderDistance(std::uint64_t length);
 // True when the 22 bytes are the header of a CSUM stream, the checksum of the data before it.
@@ -125,7 +142,6 @@ class FileExtraction {
     void Begin();
     void BeginTrailer();
     void CheckTrailer();
-    void ChooseDecoding();
     ExistingFiles AskAboutTakenName();
     bool EnsureOutput();
     bool WriteData(std::span<const std::uint8_t> bytes);
