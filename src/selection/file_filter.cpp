@@ -42,11 +42,11 @@ class FileFilter::Pass {
         FolderState& folder = folders_[row.folderIndex()];
         if (!folder.known) Prepare(folder, path.folder);
         if (!filter_.wildcard()) return filter_.matcher_.Matches(folder.progress, path.folder, path.name);
-        if (folder.chosen) return true;
-        // A name with '/' in it (or none) is cut into folders, or trimmed, as --include does it: those rare
-        // rows take the long way.
+        // A name with '/' in it is cut into folders, and a path without a name loses its last "\"s, as
+        // --include reads paths: those rare rows take the long way.
         if (path.name.empty() || path.name.find('/') != std::string_view::npos)
             return filter_.pattern_.Chooses(FoldedBelowRoot(path.str()));
+        if (folder.chosen) return true;
         return filter_.matcher_.Matches(folder.progress, path.folder.substr(folder.belowRoot), path.name);
     }
 

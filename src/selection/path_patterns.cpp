@@ -42,6 +42,33 @@ std::optional<ByteTable> ClassBytes(std::string_view name) {
     return std::nullopt;
 }
 
+// fnmatch passes over the rest of a bracket once a byte has matched an item; on the way it refuses (and
+// the byte fails after all) an equivalence class "[=" not of the form "[=x=]" and a collating symbol
+// "[." that never closes. True when it would refuse, from `from` on.
+bool RestRefused(std::string_view pattern, std::size_t from) {
+    auto at = [&](std::size_t i) -> unsigned {
+        return i < pattern.size() ? static_cast<unsigned char>(pattern[i]) : 0;
+    };
+    for (std::size_t next = from;;) {
+        const unsigned c = at(next++);
+        if (c == 0 || c == ']') return false;
+        if (c != '[') continue;
+        if (at(next) == ':') {
+            std::size_t end = next + 1;
+            while (at(end) >= 'a' && at(end) < 'z') ++end;
+            if (at(end) == ':' && at(end + 1) == ']') next = end + 2;
+        } else if (at(next) == '=') {
+            if (at(next + 1) == 0 || at(next + 2) != '=' || at(next + 3) != ']') return true;
+            next += 4;
+        } else if (at(next) == '.') {
+            std::size_t end = next + 1;
+            while (end < pattern.size() && !(at(end) == '.' && at(end + 1) == ']')) ++end;
+            if (end >= pattern.size()) return true;
+            next = end + 2;
+        }
+    }
+}
+
 }  // namespace
 
 std::size_t MediaRootLength(std::string_view path) {
@@ -113,18 +140,34 @@ void Wildcard::Compile(std::string_view pattern) {
     }
 }
 
-// A bracket expression read as fnmatch reads it: an item that fnmatch refuses (an unknown class name, a
-// range running into the end of the pattern) makes every byte that reaches it fail, and a bracket that
-// never closes stands for the byte '[' (unless one of its items matches that byte, which fails too),
-// the pattern going on after it. Returns where the pattern goes on.
+// A bracket expression read as fnmatch reads it in the "C" locale. An item that fnmatch refuses (an
+// unknown class name, a collating symbol of more than one byte, a range running into the end of the
+// pattern) fails every byte that reaches it. A bracket that never closes stands for the byte '['
+// (unless a refused item comes before any item matching '['), and the pattern goes on after that '['.
+// Returns where the pattern goes on.
 std::size_t Wildcard::CompileBracket(std::string_view pattern, std::size_t open) {
     auto at = [&](std::size_t i) -> unsigned {
         return i < pattern.size() ? static_cast<unsigned char>(pattern[i]) : 0;
     };
-    ByteTable chosen{};    // bytes the items before any refused one match
+    // What became of each byte that an item before any refused one matched.
+    enum Fate : std::uint8_t { Unmatched, Matched, Failed };
+    std::array<Fate, 256> fate{};
     bool refused = false;  // an item was refused
-    auto choose = [&](unsigned from, unsigned to) {
-        for (unsigned c = from; c <= to && !refused; ++c) chosen[c] = true;
+    // The bytes an item ending before `rest` matches.
+    auto choose = [&](unsigned from, unsigned to, std::size_t rest) {
+        const Fate matched = RestRefused(pattern, rest) ? Failed : Matched;
+        for (unsigned c = from; c <= to && !refused; ++c) {
+            if (fate[c] == Unmatched) fate[c] = matched;
+        }
+    };
+    // A collating symbol "[.x.]" whose "[." lies at `from`: its byte, or nothing when it names more or
+    // fewer than one. `from` moves past it; to the pattern's end when it never closes.
+    auto symbol = [&](std::size_t& from) -> std::optional<unsigned> {
+        std::size_t end = from + 2;
+        while (end < pattern.size() && !(at(end) == '.' && at(end + 1) == ']')) ++end;
+        const std::size_t length = end - from - 2;
+        from = std::min(end + 2, pattern.size() + 1);
+        return length == 1 ? std::optional<unsigned>(at(end - 1)) : std::nullopt;
     };
     std::size_t next = open + 1;
     const bool negated = at(next) == '!' || at(next) == '^';
@@ -133,51 +176,82 @@ std::size_t Wildcard::CompileBracket(std::string_view pattern, std::size_t open)
     for (;;) {
         if (c == 0) {
             ByteTable literal{};
-            literal['['] = !refused && !chosen['['];
+            literal['['] = fate['['] == Matched || (fate['['] == Unmatched && !refused);
             AddStep(literal);
             return open + 1;
         }
-        bool ordinary = true;
+        std::optional<unsigned> first = c;  // the item's byte, which may begin a range
+        bool rangeMayFollow = at(next) == '-' && at(next + 1) != 0 && at(next + 1) != ']';
         if (c == '[' && at(next) == ':') {
             // A class name is lower-case letters up to ":]"; anything else makes the '[' an ordinary byte.
             std::string name;
-            std::size_t end = next;
-            for (unsigned d = at(++end); !(d == ':' && at(end + 1) == ']'); d = at(++end)) {
-                if (d < 'a' || d >= 'z') break;
-                name += static_cast<char>(d);
+            std::size_t end = next + 1;
+            for (; !(at(end) == ':' && at(end + 1) == ']'); ++end) {
+                if (at(end) < 'a' || at(end) >= 'z') break;
+                name += static_cast<char>(at(end));
             }
             if (at(end) == ':' && at(end + 1) == ']') {
-                ordinary = false;
+                next = end + 2;
                 if (const auto bytes = ClassBytes(name)) {
                     for (unsigned b = 0; b < 256; ++b) {
-                        if ((*bytes)[b]) choose(b, b);
+                        if ((*bytes)[b]) choose(b, b, next);
                     }
                 } else {
                     refused = true;
                 }
-                next = end + 2;
                 c = at(next++);
+                if (c == ']') break;
+                continue;
             }
-        }
-        if (ordinary) {
-            const bool range = at(next) == '-' && at(next + 1) != 0 && at(next + 1) != ']';
-            if (!range) choose(c, c);
-            const unsigned first = c;
+        } else if (c == '[' && at(next) == '=' && at(next + 1) != 0 && at(next + 2) == '=' &&
+                   at(next + 3) == ']') {
+            next += 4;
+            choose(at(next - 3), at(next - 3), next);  // an equivalence class: here the byte itself
             c = at(next++);
-            if (c == '-' && at(next) != ']') {
-                const unsigned last = at(next++);
-                if (last == 0) {
-                    AddStep(ByteTable{});  // fnmatch refuses the whole pattern at this byte
+            if (c == ']') break;
+            continue;
+        } else if (c == '[' && at(next) == '.') {
+            std::size_t end = next - 1;
+            first = symbol(end);
+            if (end > pattern.size()) {  // never closed: every byte fails, those matched before too
+                AddStep(ByteTable{});
+                return pattern.size();
+            }
+            if (!first) refused = true;
+            next = end;
+            rangeMayFollow = at(next) == '-' && at(next + 1) != 0;
+        }
+        if (first && !rangeMayFollow) choose(*first, *first, next);
+        c = at(next++);
+        if (c == '-' && at(next) != ']') {
+            std::optional<unsigned> last = at(next);
+            if (*last == '[' && at(next + 1) == '.') {
+                last = symbol(next);
+                if (next > pattern.size()) {
+                    AddStep(ByteTable{});
                     return pattern.size();
                 }
-                if (first <= last) choose(first, last);
-                c = at(next++);
+            } else {
+                ++next;
             }
+            if (last == 0u) {
+                refused = true;
+                c = 0;  // the bracket does not close
+                continue;
+            }
+            if (!first || !last) {
+                refused = true;
+            } else if (*first <= *last) {
+                choose(*first, *last, next);
+            }
+            c = at(next++);
         }
         if (c == ']') break;
     }
     ByteTable bytes{};
-    for (unsigned b = 0; b < 256; ++b) bytes[b] = negated ? !refused && !chosen[b] : chosen[b];
+    for (unsigned b = 0; b < 256; ++b) {
+        bytes[b] = fate[b] == Unmatched ? negated && !refused : fate[b] == Matched && !negated;
+    }
     AddStep(bytes);
     return next;
 }

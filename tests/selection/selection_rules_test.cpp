@@ -269,6 +269,38 @@ TEST(SelectionRulesProperty, ScansAndClicksMatchThePlainWalks) {
     }
 }
 
+TEST(SelectionRulesProperty, TickingManyRowsAtOnceMatchesThePlainWalks) {
+    for (unsigned seed = 1; seed <= 30; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        RandomRun run(seed);
+        for (int step = 0; step < 70; ++step) run.ScanStep();
+        run.Announce(run.rules.CatchUp(run.catalog.nodeCount(), run.catalog.rowCount()));
+        run.reference.Grow();
+        ASSERT_NO_FATAL_FAILURE(run.ExpectSame());
+        run.reference.FinishScan();
+        const SelectionChanges finished = run.rules.FinishScan();
+        ASSERT_NO_FATAL_FAILURE(run.ExpectSame(&finished));
+        if (run.catalog.nodeCount() == 0) continue;
+        for (int click = 0; click < 80; ++click) {
+            SelectionChanges changes;
+            if (run.Pick(2) == 0) {
+                // The rows a filter shows: ascending, some of them already holding the check.
+                std::vector<std::uint32_t> shown;
+                const std::size_t spread = 1 + run.Pick(4);
+                for (std::uint32_t row = 0; row < run.catalog.rowCount(); ++row) {
+                    if (run.Pick(spread) == 0) shown.push_back(row);
+                }
+                const bool checked = run.Pick(2) == 0;
+                run.reference.SetFileRowChecks(shown, checked);
+                changes = run.rules.SetFileRowChecks(shown, checked);
+            } else {
+                changes = run.Act();
+            }
+            ASSERT_NO_FATAL_FAILURE(run.ExpectSame(&changes)) << "click " << click;
+        }
+    }
+}
+
 // A scanned catalog: each path ending in "\" is a folder, any other a file with its folder nodes; then
 // the end of the scan.
 struct Scanned {
