@@ -42,6 +42,32 @@ void StreamChecksum::Add(ByteSpan bytes) {
     for (; i < bytes.size(); ++i) addByte(bytes[i]);
 }
 
+bool Gather(std::span<std::uint8_t> into, std::size_t& have, ByteSpan& bytes) {
+    const std::size_t count = std::min(bytes.size(), into.size() - have);
+    std::memcpy(into.data() + have, bytes.data(), count);
+    have += count;
+    bytes = bytes.subspan(count);
+    return have == into.size();
+}
+
+StreamTrailer::StreamTrailer(std::uint64_t length)
+    : pad_(static_cast<std::size_t>(NextStreamHeaderDistance(length) - stream_hdr::kSize - length)),
+      wanted_(pad_ + stream_hdr::kSize) {}
+
+StreamTrailer::Verdict StreamTrailer::Take(ByteSpan& bytes, std::uint32_t sum) {
+    while (Gather(std::span(bytes_).first(wanted_), have_, bytes)) {
+        if (wanted_ > pad_ + stream_hdr::kSize) return recorded() == sum ? Verdict::Holds : Verdict::Fails;
+        if (!IsChecksumStreamHeader(std::span(bytes_).subspan(pad_, stream_hdr::kSize)))
+            return Verdict::NoChecksum;
+        wanted_ += kChecksumLength;  // the CSUM's value, from the same bytes when they hold it
+    }
+    return Verdict::More;
+}
+
+std::uint32_t StreamTrailer::recorded() const {
+    return *catalog::ReadLE32(ByteSpan(bytes_), pad_ + stream_hdr::kSize);
+}
+
 bool IsChecksumStreamHeader(ByteSpan header) {
     return header.size() >= stream_hdr::kSize &&
            catalog::HasTagAt(header, stream_hdr::kStreamId, kChecksumStreamId) &&
@@ -73,7 +99,7 @@ std::uint64_t FileExtraction::wanted() const {
         case Stage::Data:
             return sparse_ ? sparse_->wanted() : length_ - dataTaken_;
         case Stage::Trailer:
-            return trailerWanted_ - trailerHave_;
+            return trailer_->wanted();
         case Stage::Done:
             break;
     }
@@ -90,13 +116,7 @@ std::string FileExtraction::folderPath() const {
 }
 
 void FileExtraction::Take(ByteSpan bytes) {
-    if (stage_ == Stage::Header) {
-        const std::size_t count = std::min(bytes.size(), stream_hdr::kSize - headerHave_);
-        std::memcpy(header_.data() + headerHave_, bytes.data(), count);
-        headerHave_ += count;
-        bytes = bytes.subspan(count);
-        if (headerHave_ == stream_hdr::kSize) Begin();
-    }
+    if (stage_ == Stage::Header && Gather(header_, headerHave_, bytes)) Begin();
     if (stage_ == Stage::Data && !bytes.empty() && sparse_) return TakeSparse(bytes);
     if (stage_ == Stage::Data && !bytes.empty()) {
         const auto count =
@@ -111,39 +131,30 @@ void FileExtraction::Take(ByteSpan bytes) {
             BeginTrailer();
         }
     }
-    // The stream header first; when it is a CSUM, its value from the same bytes.
-    while (stage_ == Stage::Trailer && !bytes.empty()) {
-        const std::size_t count = std::min(bytes.size(), trailerWanted_ - trailerHave_);
-        std::memcpy(trailer_.data() + trailerHave_, bytes.data(), count);
-        trailerHave_ += count;
-        bytes = bytes.subspan(count);
-        if (trailerHave_ == trailerWanted_) CheckTrailer();
-    }
+    if (stage_ == Stage::Trailer && !bytes.empty()) TakeTrailer(bytes);
 }
 
 // The data are whole: the alignment bytes and the stream header after them are read next.
 void FileExtraction::BeginTrailer() {
     stage_ = Stage::Trailer;
-    trailerPad_ = static_cast<std::size_t>(NextStreamHeaderDistance(length_) - stream_hdr::kSize - length_);
-    trailerWanted_ = trailerPad_ + stream_hdr::kSize;
+    trailer_.emplace(length_);
 }
 
-// Either the next stream header has been read (a CSUM's value is read next; any other stream completes
-// the file unverified), or the CSUM's value has, which the data's sum must equal.
-void FileExtraction::CheckTrailer() {
-    const ByteSpan header = ByteSpan(trailer_).subspan(trailerPad_, stream_hdr::kSize);
-    if (trailerWanted_ == trailerPad_ + stream_hdr::kSize) {
-        if (!IsChecksumStreamHeader(header)) return Complete();
-        trailerWanted_ += kChecksumLength;
-        return;
-    }
-    const std::uint32_t recorded = *catalog::ReadLE32(ByteSpan(trailer_), trailerPad_ + stream_hdr::kSize);
-    if (recorded == checksum_.value()) {
-        result_.checksum = ChecksumCheck::Verified;
-    } else {
-        result_.checksum = ChecksumCheck::Mismatch;
-        result_.reason = ChecksumMismatchText(recorded, checksum_.value()) + "; kept as written" +
-                         (result_.reason.empty() ? "" : "; " + result_.reason);
+// Any stream but a CSUM after the data completes the file unverified; a CSUM's value must be the data's sum.
+void FileExtraction::TakeTrailer(ByteSpan bytes) {
+    switch (trailer_->Take(bytes, checksum_.value())) {
+        case StreamTrailer::Verdict::More:
+            return;
+        case StreamTrailer::Verdict::NoChecksum:
+            break;
+        case StreamTrailer::Verdict::Holds:
+            result_.checksum = ChecksumCheck::Verified;
+            break;
+        case StreamTrailer::Verdict::Fails:
+            result_.checksum = ChecksumCheck::Mismatch;
+            result_.reason = ChecksumMismatchText(trailer_->recorded(), checksum_.value()) +
+                             "; kept as written" + (result_.reason.empty() ? "" : "; " + result_.reason);
+            break;
     }
     Complete();
 }

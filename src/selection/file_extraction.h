@@ -80,6 +80,33 @@ bool IsChecksumStreamHeader(std::span<const std::uint8_t> header);
 // Bytes after a stream's data up to the end of a CSUM stream's value: alignment, header and value.
 inline constexpr std::size_t kMostTrailer = 3 + catalog::mtf::stream_hdr::kSize + 4;
 
+// Moves bytes from the front of `bytes` into `into` after the `have` already there, as many as fit; true
+// once `into` is full.
+bool Gather(std::span<std::uint8_t> into, std::size_t& have, std::span<const std::uint8_t>& bytes);
+
+// What follows a stream's data: the alignment bytes, the next stream header and, when that is a CSUM
+// stream's, its value, gathered from whatever pieces they come in and compared with the data's checksum.
+class StreamTrailer {
+  public:
+    enum class Verdict : std::uint8_t { More, NoChecksum, Holds, Fails };
+
+    // `length`: the Stream Length of the data it follows.
+    explicit StreamTrailer(std::uint64_t length);
+
+    std::size_t wanted() const { return wanted_ - have_; }
+    // Takes the next bytes, leaving in `bytes` those after the verdict; `sum` is the data's
+    // StreamChecksum value.
+    Verdict Take(std::span<const std::uint8_t>& bytes, std::uint32_t sum);
+    // The value a CSUM stream records, once taken.
+    std::uint32_t recorded() const;
+
+  private:
+    std::array<std::uint8_t, kMostTrailer> bytes_{};
+    std::size_t pad_ = 0;  // alignment bytes before the next stream header
+    std::size_t have_ = 0;
+    std::size_t wanted_ = 0;
+};
+
 // What the files of one save share.
 struct SaveTarget {
     DestinationFolder& folder;
@@ -141,7 +168,7 @@ class FileExtraction {
 
     void Begin();
     void BeginTrailer();
-    void CheckTrailer();
+    void TakeTrailer(std::span<const std::uint8_t> bytes);
     ExistingFiles AskAboutTakenName();
     bool EnsureOutput();
     bool WriteData(std::span<const std::uint8_t> bytes);
@@ -165,11 +192,7 @@ class FileExtraction {
     std::uint64_t length_ = 0;  // Stream Length
     std::uint64_t dataTaken_ = 0;
     StreamChecksum checksum_;
-    // The alignment bytes after the data, the next stream header, and a CSUM stream's 4-byte value.
-    std::array<std::uint8_t, 3 + catalog::mtf::stream_hdr::kSize + 4> trailer_{};
-    std::size_t trailerPad_ = 0;  // alignment bytes before the next stream header
-    std::size_t trailerHave_ = 0;
-    std::size_t trailerWanted_ = 0;
+    std::optional<StreamTrailer> trailer_;  // once the data are whole
     std::optional<CompressedStreamDecoder> decoder_;
     std::shared_ptr<const FolderHandle> folder_;  // where the file is created, once it is to be written
     std::optional<SparseRebuild> sparse_;         // a sparse file: its runs follow the STAN header

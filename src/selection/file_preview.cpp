@@ -5,7 +5,6 @@
 #include <cstring>
 #include <optional>
 
-#include "catalog/byte_reader.h"
 #include "catalog/image_scanner.h"
 #include "catalog/mtf_layout.h"
 #include "compressed_stream.h"
@@ -46,7 +45,7 @@ class PreviewReader {
                 }
                 return (decoder_ ? stream_.length : PlainEnd()) - taken_;
             case Stage::Trailer:
-                return trailerWanted_ - trailerHave_;
+                return trailer_->wanted();
             case Stage::Done:
                 break;
         }
@@ -89,7 +88,7 @@ class PreviewReader {
     ByteSpan TakeCompressed(ByteSpan bytes);
     void TakeSparse(ByteSpan bytes);
     void DataWhole();
-    void CheckTrailer();
+    void TakeTrailer(ByteSpan bytes);
     void Complete();
     void End(const std::string& problem = {});
     void Append(ByteSpan bytes);
@@ -107,29 +106,14 @@ class PreviewReader {
     bool decodedPast_ = false;  // the frames decoded gave more than the limit
     bool holes_ = false;        // data on media not read were left as zeros
     std::optional<SparseRebuild> sparse_;
-    std::array<std::uint8_t, 3 + stream_hdr::kSize + kChecksumLength> trailer_{};
-    std::size_t trailerPad_ = 0;
-    std::size_t trailerHave_ = 0;
-    std::size_t trailerWanted_ = 0;
+    std::optional<StreamTrailer> trailer_;
     std::vector<std::string> problems_;  // in the order met
 };
 
 void PreviewReader::Take(ByteSpan bytes) {
-    if (stage_ == Stage::Header) {
-        const std::size_t count = std::min(bytes.size(), stream_hdr::kSize - headerHave_);
-        std::memcpy(header_.data() + headerHave_, bytes.data(), count);
-        headerHave_ += count;
-        bytes = bytes.subspan(count);
-        if (headerHave_ == stream_hdr::kSize) Begin();
-    }
+    if (stage_ == Stage::Header && Gather(header_, headerHave_, bytes)) Begin();
     if (stage_ == Stage::Data && !bytes.empty()) bytes = TakeData(bytes);
-    while (stage_ == Stage::Trailer && !bytes.empty()) {
-        const std::size_t count = std::min(bytes.size(), trailerWanted_ - trailerHave_);
-        std::memcpy(trailer_.data() + trailerHave_, bytes.data(), count);
-        trailerHave_ += count;
-        bytes = bytes.subspan(count);
-        if (trailerHave_ == trailerWanted_) CheckTrailer();
-    }
+    if (stage_ == Stage::Trailer && !bytes.empty()) TakeTrailer(bytes);
 }
 
 void PreviewReader::Begin() {
@@ -209,20 +193,14 @@ void PreviewReader::TakeSparse(ByteSpan bytes) {
 void PreviewReader::DataWhole() {
     if (holes_) return Complete();  // a CSUM over data with a hole could only fail
     stage_ = Stage::Trailer;
-    trailerPad_ = static_cast<std::size_t>(NextStreamHeaderDistance(stream_.length) - stream_hdr::kSize -
-                                           stream_.length);
-    trailerWanted_ = trailerPad_ + stream_hdr::kSize;
+    trailer_.emplace(stream_.length);
 }
 
-void PreviewReader::CheckTrailer() {
-    const ByteSpan header = ByteSpan(trailer_).subspan(trailerPad_, stream_hdr::kSize);
-    if (trailerWanted_ == trailerPad_ + stream_hdr::kSize) {
-        if (!IsChecksumStreamHeader(header)) return Complete();
-        trailerWanted_ += kChecksumLength;
-        return;
-    }
-    const std::uint32_t recorded = *catalog::ReadLE32(ByteSpan(trailer_), trailerPad_ + stream_hdr::kSize);
-    if (recorded != checksum_.value()) problems_.push_back(ChecksumMismatchText(recorded, checksum_.value()));
+void PreviewReader::TakeTrailer(ByteSpan bytes) {
+    const StreamTrailer::Verdict verdict = trailer_->Take(bytes, checksum_.value());
+    if (verdict == StreamTrailer::Verdict::More) return;
+    if (verdict == StreamTrailer::Verdict::Fails)
+        problems_.push_back(ChecksumMismatchText(trailer_->recorded(), checksum_.value()));
     Complete();
 }
 

@@ -159,6 +159,16 @@ class RandomRun {
         Remember();
     }
 
+    // The rules told everything, then the end of the scan, each checked against the plain walks.
+    void EndScan() {
+        Announce(rules.CatchUp(catalog.nodeCount(), catalog.rowCount()));
+        reference.Grow();
+        ASSERT_NO_FATAL_FAILURE(ExpectSame());
+        reference.FinishScan();
+        const SelectionChanges finished = rules.FinishScan();
+        ASSERT_NO_FATAL_FAILURE(ExpectSame(&finished));
+    }
+
     void Remember() {
         marks_ = reference.marks;
         checks_ = reference.checks;
@@ -255,12 +265,7 @@ TEST(SelectionRulesProperty, ScansAndClicksMatchThePlainWalks) {
                 ASSERT_NO_FATAL_FAILURE(run.ExpectSame()) << "scan step " << step;
             }
         }
-        run.Announce(run.rules.CatchUp(run.catalog.nodeCount(), run.catalog.rowCount()));
-        run.reference.Grow();
-        ASSERT_NO_FATAL_FAILURE(run.ExpectSame());
-        run.reference.FinishScan();
-        const SelectionChanges finished = run.rules.FinishScan();
-        ASSERT_NO_FATAL_FAILURE(run.ExpectSame(&finished));
+        ASSERT_NO_FATAL_FAILURE(run.EndScan());
         if (run.catalog.nodeCount() == 0) continue;
         for (int click = 0; click < 150; ++click) {
             const SelectionChanges changes = run.Act();
@@ -274,12 +279,7 @@ TEST(SelectionRulesProperty, TickingManyRowsAtOnceMatchesThePlainWalks) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         RandomRun run(seed);
         for (int step = 0; step < 70; ++step) run.ScanStep();
-        run.Announce(run.rules.CatchUp(run.catalog.nodeCount(), run.catalog.rowCount()));
-        run.reference.Grow();
-        ASSERT_NO_FATAL_FAILURE(run.ExpectSame());
-        run.reference.FinishScan();
-        const SelectionChanges finished = run.rules.FinishScan();
-        ASSERT_NO_FATAL_FAILURE(run.ExpectSame(&finished));
+        ASSERT_NO_FATAL_FAILURE(run.EndScan());
         if (run.catalog.nodeCount() == 0) continue;
         for (int click = 0; click < 80; ++click) {
             SelectionChanges changes;
