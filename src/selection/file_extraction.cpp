@@ -18,7 +18,6 @@ using catalog::ByteSpan;
 namespace {
 
 constexpr std::array<char, 4> kChecksumStreamId = {'C', 'S', 'U', 'M'};
-constexpr std::uint64_t kChecksumLength = 4;  // a CSUM stream's data: the 32-bit checksum
 
 }  // namespace
 

@@ -77,8 +77,10 @@ std::string ChecksumMismatchText(std::uint32_t recorded, std::uint32_t computed)
 std::uint64_t NextStreamHeaderDistance(std::uint64_t length);
 // True when the 22 bytes are the header of a CSUM stream, the checksum of the data before it.
 bool IsChecksumStreamHeader(std::span<const std::uint8_t> header);
+// A CSUM stream's data: the 32-bit checksum.
+inline constexpr std::uint64_t kChecksumLength = 4;
 // Bytes after a stream's data up to the end of a CSUM stream's value: alignment, header and value.
-inline constexpr std::size_t kMostTrailer = 3 + catalog::mtf::stream_hdr::kSize + 4;
+inline constexpr std::size_t kMostTrailer = 3 + catalog::mtf::stream_hdr::kSize + kChecksumLength;
 
 // Moves bytes from the front of `bytes` into `into` after the `have` already there, as many as fit; true
 // once `into` is full.

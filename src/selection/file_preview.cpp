@@ -18,8 +18,6 @@ namespace {
 namespace stream_hdr = catalog::mtf::stream_hdr;
 using catalog::ByteSpan;
 
-constexpr std::uint32_t kChecksumLength = 4;  // a CSUM stream's data
-
 // Takes a file's medium bytes from its stream header on, as FileExtraction does, and keeps the first
 // `limit` bytes of what a save would write.
 class PreviewReader {
@@ -32,7 +30,7 @@ class PreviewReader {
 
     bool done() const { return stage_ == Stage::Done; }
 
-    // Medium bytes it wants read next; 0 while it wants bytes passed over (Passable).
+    // Medium bytes it wants read next; 0 while it wants bytes passed over (passable()).
     std::uint64_t wanted() const {
         switch (stage_) {
             case Stage::Header:
@@ -106,6 +104,7 @@ class PreviewReader {
     bool decodedPast_ = false;  // the frames decoded gave more than the limit
     bool holes_ = false;        // data on media not read were left as zeros
     std::optional<SparseRebuild> sparse_;
+    bool runsWhole_ = false;  // a sparse file's runs ended as they should
     std::optional<StreamTrailer> trailer_;
     std::vector<std::string> problems_;  // in the order met
 };
@@ -185,7 +184,8 @@ void PreviewReader::TakeSparse(ByteSpan bytes) {
         return true;
     });
     taken_ = sparse_->dataTaken();
-    if (status == SparseRebuild::Status::Done) return Complete();
+    runsWhole_ = status == SparseRebuild::Status::Done;
+    if (runsWhole_) return Complete();
     if (status != SparseRebuild::Status::More) End(sparse_->error());
 }
 
@@ -259,9 +259,11 @@ void PreviewReader::Finish() {
     if (!stream_.problem.empty()) {
         preview_.longer = false;
     } else if (sparse_) {
-        // The file is as long as its FILE block says, unless its runs reach further.
+        // The file is as long as its FILE block says, unless its runs reach further; when they broke off,
+        // what is known of it ends with the furthest run, as the part a save keeps does.
         const std::uint64_t size = std::max(item_.size.value_or(0), sparse_->end());
-        preview_.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, limit_)));
+        const std::uint64_t known = runsWhole_ ? size : sparse_->end();
+        preview_.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(known, limit_)));
         preview_.longer = size > preview_.bytes.size();
     } else if (decoder_) {
         const std::uint64_t size = decoder_->announced().value_or(0);

@@ -183,7 +183,8 @@ std::size_t Wildcard::CompileBracket(std::string_view pattern, std::size_t open)
         std::optional<unsigned> first = c;  // the item's byte, which may begin a range
         bool rangeMayFollow = at(next) == '-' && at(next + 1) != 0 && at(next + 1) != ']';
         if (c == '[' && at(next) == ':') {
-            // A class name is lower-case letters up to ":]"; anything else makes the '[' an ordinary byte.
+            // A class name is letters from 'a' to 'y' (fnmatch's own test) up to ":]"; anything else makes
+            // the '[' an ordinary byte.
             std::string name;
             std::size_t end = next + 1;
             for (; !(at(end) == ':' && at(end + 1) == ']'); ++end) {
