@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "catalog/catalog.h"
+#include "selection/path_patterns.h"
 
 namespace ostrum::cli {
 
@@ -25,10 +26,8 @@ class IncludePatterns {
   private:
     struct Pattern {
         std::string typed;
-        std::string folded;  // in catalog form, below the root, without a last "\", lower-case
-        bool wildcard = false;
+        selection::PathPattern pattern;
     };
-    bool Matches(const Pattern& pattern, std::string_view folded) const;
 
     std::vector<Pattern> patterns_;
 };

@@ -111,6 +111,9 @@ class FileRow {
     inline std::optional<std::uint64_t> dataOffsetInChunk() const;
     std::uint64_t modified() const { return row_->modified; }
     bool checked() const { return (row_->flags & kChecked) != 0; }
+    // The place of the row's folder part in the catalog's folder table (Catalog::folder): rows of one
+    // folder share it, so work done once per folder can be looked up by it.
+    std::uint32_t folderIndex() const { return row_->folder; }
     // The "File Size" text: the full Stream Length as an unsigned decimal, or empty.
     std::string SizeText() const;
 
@@ -188,6 +191,9 @@ class Catalog {
 
     FileRow row(std::size_t index) const { return FileRow(*this, rows_[index], index); }
     std::size_t rowCount() const { return rows_.size(); }
+    // The folder parts of the rows' paths, each once, in the order first met (FileRow::folderIndex).
+    std::size_t folderCount() const { return folders_.size(); }
+    std::string_view folder(std::uint32_t index) const { return folders_[index]; }
     // The rows that have a DataOffset.
     std::size_t rowsWithData() const { return rowsWithData_; }
     // Ticks or clears a row's check box.

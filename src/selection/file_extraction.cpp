@@ -18,7 +18,6 @@ using catalog::ByteSpan;
 namespace {
 
 constexpr std::array<char, 4> kChecksumStreamId = {'C', 'S', 'U', 'M'};
-constexpr std::uint64_t kChecksumLength = 4;  // a CSUM stream's data: the 32-bit checksum
 
 }  // namespace
 
@@ -40,6 +39,32 @@ void StreamChecksum::Add(ByteSpan bytes) {
         sum_ ^= static_cast<std::uint32_t>(wide) ^ static_cast<std::uint32_t>(wide >> 32);
     }
     for (; i < bytes.size(); ++i) addByte(bytes[i]);
+}
+
+bool Gather(std::span<std::uint8_t> into, std::size_t& have, ByteSpan& bytes) {
+    const std::size_t count = std::min(bytes.size(), into.size() - have);
+    std::memcpy(into.data() + have, bytes.data(), count);
+    have += count;
+    bytes = bytes.subspan(count);
+    return have == into.size();
+}
+
+StreamTrailer::StreamTrailer(std::uint64_t length)
+    : pad_(static_cast<std::size_t>(NextStreamHeaderDistance(length) - stream_hdr::kSize - length)),
+      wanted_(pad_ + stream_hdr::kSize) {}
+
+StreamTrailer::Verdict StreamTrailer::Take(ByteSpan& bytes, std::uint32_t sum) {
+    while (Gather(std::span(bytes_).first(wanted_), have_, bytes)) {
+        if (wanted_ > pad_ + stream_hdr::kSize) return recorded() == sum ? Verdict::Holds : Verdict::Fails;
+        if (!IsChecksumStreamHeader(std::span(bytes_).subspan(pad_, stream_hdr::kSize)))
+            return Verdict::NoChecksum;
+        wanted_ += kChecksumLength;  // the CSUM's value, from the same bytes when they hold it
+    }
+    return Verdict::More;
+}
+
+std::uint32_t StreamTrailer::recorded() const {
+    return *catalog::ReadLE32(ByteSpan(bytes_), pad_ + stream_hdr::kSize);
 }
 
 bool IsChecksumStreamHeader(ByteSpan header) {
@@ -73,7 +98,7 @@ std::uint64_t FileExtraction::wanted() const {
         case Stage::Data:
             return sparse_ ? sparse_->wanted() : length_ - dataTaken_;
         case Stage::Trailer:
-            return trailerWanted_ - trailerHave_;
+            return trailer_->wanted();
         case Stage::Done:
             break;
     }
@@ -90,13 +115,7 @@ std::string FileExtraction::folderPath() const {
 }
 
 void FileExtraction::Take(ByteSpan bytes) {
-    if (stage_ == Stage::Header) {
-        const std::size_t count = std::min(bytes.size(), stream_hdr::kSize - headerHave_);
-        std::memcpy(header_.data() + headerHave_, bytes.data(), count);
-        headerHave_ += count;
-        bytes = bytes.subspan(count);
-        if (headerHave_ == stream_hdr::kSize) Begin();
-    }
+    if (stage_ == Stage::Header && Gather(header_, headerHave_, bytes)) Begin();
     if (stage_ == Stage::Data && !bytes.empty() && sparse_) return TakeSparse(bytes);
     if (stage_ == Stage::Data && !bytes.empty()) {
         const auto count =
@@ -111,63 +130,32 @@ void FileExtraction::Take(ByteSpan bytes) {
             BeginTrailer();
         }
     }
-    // The stream header first; when it is a CSUM, its value from the same bytes.
-    while (stage_ == Stage::Trailer && !bytes.empty()) {
-        const std::size_t count = std::min(bytes.size(), trailerWanted_ - trailerHave_);
-        std::memcpy(trailer_.data() + trailerHave_, bytes.data(), count);
-        trailerHave_ += count;
-        bytes = bytes.subspan(count);
-        if (trailerHave_ == trailerWanted_) CheckTrailer();
-    }
+    if (stage_ == Stage::Trailer && !bytes.empty()) TakeTrailer(bytes);
 }
 
 // The data are whole: the alignment bytes and the stream header after them are read next.
 void FileExtraction::BeginTrailer() {
     stage_ = Stage::Trailer;
-    trailerPad_ = static_cast<std::size_t>(NextStreamHeaderDistance(length_) - stream_hdr::kSize - length_);
-    trailerWanted_ = trailerPad_ + stream_hdr::kSize;
+    trailer_.emplace(length_);
 }
 
-// Either the next stream header has been read (a CSUM's value is read next; any other stream completes
-// the file unverified), or the CSUM's value has, which the data's sum must equal.
-void FileExtraction::CheckTrailer() {
-    const ByteSpan header = ByteSpan(trailer_).subspan(trailerPad_, stream_hdr::kSize);
-    if (trailerWanted_ == trailerPad_ + stream_hdr::kSize) {
-        if (!IsChecksumStreamHeader(header)) return Complete();
-        trailerWanted_ += kChecksumLength;
-        return;
-    }
-    const std::uint32_t recorded = *catalog::ReadLE32(ByteSpan(trailer_), trailerPad_ + stream_hdr::kSize);
-    if (recorded == checksum_.value()) {
-        result_.checksum = ChecksumCheck::Verified;
-    } else {
-        result_.checksum = ChecksumCheck::Mismatch;
-        result_.reason = "its CSUM stream records " + common::Hex32(recorded) + ", the data read give " +
-                         common::Hex32(checksum_.value()) + "; kept as written" +
-                         (result_.reason.empty() ? "" : "; " + result_.reason);
+// Any stream but a CSUM after the data completes the file unverified; a CSUM's value must be the data's sum.
+void FileExtraction::TakeTrailer(ByteSpan bytes) {
+    switch (trailer_->Take(bytes, checksum_.value())) {
+        case StreamTrailer::Verdict::More:
+            return;
+        case StreamTrailer::Verdict::NoChecksum:
+            break;
+        case StreamTrailer::Verdict::Holds:
+            result_.checksum = ChecksumCheck::Verified;
+            break;
+        case StreamTrailer::Verdict::Fails:
+            result_.checksum = ChecksumCheck::Mismatch;
+            result_.reason = ChecksumMismatchText(trailer_->recorded(), checksum_.value()) +
+                             "; kept as written" + (result_.reason.empty() ? "" : "; " + result_.reason);
+            break;
     }
     Complete();
-}
-
-// Whether the data are written as they stand or decoded.
-void FileExtraction::ChooseDecoding() {
-    const ByteSpan header(header_);
-    const std::uint16_t attributes = *catalog::ReadLE16(header, stream_hdr::kMediaFormatAttributes);
-    const std::uint16_t encryption = *catalog::ReadLE16(header, stream_hdr::kDataEncryptionAlgorithm);
-    const std::uint16_t compression = *catalog::ReadLE16(header, stream_hdr::kDataCompressionAlgorithm);
-    if (attributes & catalog::mtf::kMediaFormatEncrypted) {
-        result_.decoded = false;
-        result_.reason = "the stream is encrypted (algorithm " + common::Hex16(encryption) +
-                         "); saved as it is on the medium, not decoded";
-    } else if (attributes & catalog::mtf::kMediaFormatCompressed) {
-        if (compression == catalog::mtf::kCompressionStacLzs) {
-            decoder_.emplace();
-        } else {
-            result_.decoded = false;
-            result_.reason = "the stream is compressed with algorithm " + common::Hex16(compression) +
-                             ", which this program cannot decode; saved as it is on the medium";
-        }
-    }
 }
 
 std::optional<std::string> StanHeaderProblem(ByteSpan header, std::uint64_t headerAt) {
@@ -185,17 +173,59 @@ std::optional<std::string> StanHeaderProblem(ByteSpan header, std::uint64_t head
     return std::nullopt;
 }
 
+StanStream ReadStanStream(ByteSpan header, std::uint64_t headerAt) {
+    StanStream stream;
+    if (auto problem = StanHeaderProblem(header, headerAt)) {
+        stream.problem = std::move(*problem);
+        return stream;
+    }
+    stream.length = *catalog::ReadLE64(header, stream_hdr::kStreamLength);
+    if (catalog::IsSparseStream(header)) {
+        if (stream.length > catalog::kMaxSparseFileBytes)
+            stream.problem =
+                "damaged stream header: a sparse STAN stream of " + std::to_string(stream.length) + " bytes";
+        stream.sparse = true;
+        return stream;
+    }
+    const std::uint16_t attributes = *catalog::ReadLE16(header, stream_hdr::kMediaFormatAttributes);
+    const std::uint16_t encryption = *catalog::ReadLE16(header, stream_hdr::kDataEncryptionAlgorithm);
+    const std::uint16_t compression = *catalog::ReadLE16(header, stream_hdr::kDataCompressionAlgorithm);
+    if (attributes & catalog::mtf::kMediaFormatEncrypted) {
+        stream.notDecoded = "the stream is encrypted (algorithm " + common::Hex16(encryption) +
+                            "); saved as it is on the medium, not decoded";
+    } else if (attributes & catalog::mtf::kMediaFormatCompressed) {
+        if (compression == catalog::mtf::kCompressionStacLzs) {
+            stream.lzs = true;
+        } else {
+            stream.notDecoded = "the stream is compressed with algorithm " + common::Hex16(compression) +
+                                ", which this program cannot decode; saved as it is on the medium";
+        }
+    }
+    return stream;
+}
+
+std::string DataCutText(const std::string& why, std::uint64_t taken, std::uint64_t length, bool sparse) {
+    if (sparse) return why + ", after " + std::to_string(taken) + " bytes of its sparse runs";
+    return why + ", after " + std::to_string(taken) + " of " + std::to_string(length) + " bytes";
+}
+
+std::string ChecksumMismatchText(std::uint32_t recorded, std::uint32_t computed) {
+    return "its CSUM stream records " + common::Hex32(recorded) + ", the data read give " +
+           common::Hex32(computed);
+}
+
 void FileExtraction::Begin() {
     const std::uint64_t headerAt = *item_.dataOffset - stream_hdr::kSize;
-    if (auto problem = StanHeaderProblem(ByteSpan(header_), headerAt)) return Fail(*problem);
-    length_ = *catalog::ReadLE64(ByteSpan(header_), stream_hdr::kStreamLength);
-    if (catalog::IsSparseStream(ByteSpan(header_))) {
-        if (length_ > catalog::kMaxSparseFileBytes)
-            return Fail("damaged stream header: a sparse STAN stream of " + std::to_string(length_) +
-                        " bytes");
+    const StanStream stream = ReadStanStream(ByteSpan(header_), headerAt);
+    if (!stream.problem.empty()) return Fail(stream.problem);
+    length_ = stream.length;
+    if (stream.sparse) {
         sparse_.emplace(length_);
-    } else {
-        ChooseDecoding();
+    } else if (stream.lzs) {
+        decoder_.emplace();
+    } else if (!stream.notDecoded.empty()) {
+        result_.decoded = false;
+        result_.reason = stream.notDecoded;
     }
 
     const auto folders = std::span(components_).first(components_.size() - 1);
@@ -285,7 +315,8 @@ bool FileExtraction::WriteData(ByteSpan bytes) {
 
 void FileExtraction::TakeSparse(ByteSpan bytes) {
     if (!EnsureOutput()) return;
-    const SparseRebuild::Status status = sparse_->Take(bytes, *output_);
+    const SparseRebuild::Status status = sparse_->Take(
+        bytes, [this](std::uint64_t offset, ByteSpan run) { return output_->WriteAt(offset, run); });
     dataTaken_ = sparse_->dataTaken();
     switch (status) {
         case SparseRebuild::Status::More:
@@ -382,11 +413,7 @@ void FileExtraction::SourceEnded(const std::string& why) {
     if (stage_ == Stage::Header) return Fail("not found: " + why + ", inside its stream header");
     // The data are whole; only what may follow them is missing, so the file is saved unverified.
     if (stage_ == Stage::Trailer) return Complete();
-    if (stage_ == Stage::Data && sparse_) {
-        Truncate(why + ", after " + std::to_string(dataTaken_) + " bytes of its sparse runs");
-    } else if (stage_ == Stage::Data) {
-        Truncate(why + ", after " + std::to_string(dataTaken_) + " of " + std::to_string(length_) + " bytes");
-    }
+    if (stage_ == Stage::Data) Truncate(DataCutText(why, dataTaken_, length_, sparse_.has_value()));
 }
 
 void FileExtraction::SkipMissing(std::uint64_t count, const std::string& why) {

@@ -56,12 +56,58 @@ class StreamChecksum {
 // a save may trust (not one, or one whose checksum fails); nothing when they are one.
 std::optional<std::string> StanHeaderProblem(std::span<const std::uint8_t> header, std::uint64_t headerAt);
 
+// What a STAN stream header says of the data after it, and how a save (or a preview) takes them.
+struct StanStream {
+    std::string problem;       // why the header cannot be trusted; nothing below is set then
+    std::uint64_t length = 0;  // Stream Length
+    bool sparse = false;       // runs follow it (SparseRebuild)
+    bool lzs = false;          // Stac LZS frames (CompressedStreamDecoder)
+    // Encrypted, or compressed by an algorithm this program cannot decode: the data are taken as they lie
+    // on the medium, for this reason.
+    std::string notDecoded;
+};
+StanStream ReadStanStream(std::span<const std::uint8_t> header, std::uint64_t headerAt);
+
+// The end of a file's data that the source did not give: `why`, and how far the data had come.
+std::string DataCutText(const std::string& why, std::uint64_t taken, std::uint64_t length, bool sparse);
+// A CSUM stream whose value the data read do not give.
+std::string ChecksumMismatchText(std::uint32_t recorded, std::uint32_t computed);
+
 // From a stream header to the header of the stream after it: streams start on 4-byte boundaries.
 std::uint64_t NextStreamHeaderDistance(std::uint64_t length);
 // True when the 22 bytes are the header of a CSUM stream, the checksum of the data before it.
 bool IsChecksumStreamHeader(std::span<const std::uint8_t> header);
+// A CSUM stream's data: the 32-bit checksum.
+inline constexpr std::uint64_t kChecksumLength = 4;
 // Bytes after a stream's data up to the end of a CSUM stream's value: alignment, header and value.
-inline constexpr std::size_t kMostTrailer = 3 + catalog::mtf::stream_hdr::kSize + 4;
+inline constexpr std::size_t kMostTrailer = 3 + catalog::mtf::stream_hdr::kSize + kChecksumLength;
+
+// Moves bytes from the front of `bytes` into `into` after the `have` already there, as many as fit; true
+// once `into` is full.
+bool Gather(std::span<std::uint8_t> into, std::size_t& have, std::span<const std::uint8_t>& bytes);
+
+// What follows a stream's data: the alignment bytes, the next stream header and, when that is a CSUM
+// stream's, its value, gathered from whatever pieces they come in and compared with the data's checksum.
+class StreamTrailer {
+  public:
+    enum class Verdict : std::uint8_t { More, NoChecksum, Holds, Fails };
+
+    // `length`: the Stream Length of the data it follows.
+    explicit StreamTrailer(std::uint64_t length);
+
+    std::size_t wanted() const { return wanted_ - have_; }
+    // Takes the next bytes, leaving in `bytes` those after the verdict; `sum` is the data's
+    // StreamChecksum value.
+    Verdict Take(std::span<const std::uint8_t>& bytes, std::uint32_t sum);
+    // The value a CSUM stream records, once taken.
+    std::uint32_t recorded() const;
+
+  private:
+    std::array<std::uint8_t, kMostTrailer> bytes_{};
+    std::size_t pad_ = 0;  // alignment bytes before the next stream header
+    std::size_t have_ = 0;
+    std::size_t wanted_ = 0;
+};
 
 // What the files of one save share.
 struct SaveTarget {
@@ -124,8 +170,7 @@ class FileExtraction {
 
     void Begin();
     void BeginTrailer();
-    void CheckTrailer();
-    void ChooseDecoding();
+    void TakeTrailer(std::span<const std::uint8_t> bytes);
     ExistingFiles AskAboutTakenName();
     bool EnsureOutput();
     bool WriteData(std::span<const std::uint8_t> bytes);
@@ -149,11 +194,7 @@ class FileExtraction {
     std::uint64_t length_ = 0;  // Stream Length
     std::uint64_t dataTaken_ = 0;
     StreamChecksum checksum_;
-    // The alignment bytes after the data, the next stream header, and a CSUM stream's 4-byte value.
-    std::array<std::uint8_t, 3 + catalog::mtf::stream_hdr::kSize + 4> trailer_{};
-    std::size_t trailerPad_ = 0;  // alignment bytes before the next stream header
-    std::size_t trailerHave_ = 0;
-    std::size_t trailerWanted_ = 0;
+    std::optional<StreamTrailer> trailer_;  // once the data are whole
     std::optional<CompressedStreamDecoder> decoder_;
     std::shared_ptr<const FolderHandle> folder_;  // where the file is created, once it is to be written
     std::optional<SparseRebuild> sparse_;         // a sparse file: its runs follow the STAN header

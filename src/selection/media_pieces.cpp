@@ -35,6 +35,20 @@ std::string MissingRestText(const SaveItem& item) {
            (item.missingMedium.empty() ? "another medium" : item.missingMedium) + ", which was not read";
 }
 
+std::optional<std::string> NoDataReason(const SaveItem& item) {
+    if (!item.dataOffset) return "the scan found no data stream for it";
+    if (*item.dataOffset < catalog::mtf::stream_hdr::kSize)
+        return "its data position " + std::to_string(*item.dataOffset) + " leaves no room for a header";
+    return std::nullopt;
+}
+
+std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t position) {
+    const auto size = image.Size();
+    if (size && position >= *size) return "the image ends at byte " + std::to_string(*size);
+    return image.error().empty() ? "the image could not be read at byte " + std::to_string(position)
+                                 : image.error();
+}
+
 MediaImages::MediaImages(const SaveRequest& request) : paths_{request.SourcePath} {
     paths_.insert(paths_.end(), request.laterSources.begin(), request.laterSources.end());
     images_.resize(paths_.size());

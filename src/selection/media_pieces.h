@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,13 @@ std::vector<catalog::DataPart> PiecesOf(const SaveItem& item);
 
 // Why a file whose pieces have all been read is not whole: the medium holding the rest was not read.
 std::string MissingRestText(const SaveItem& item);
+
+// Why the item's data are not to be looked for: the scan found no data stream, or no room for a stream
+// header before its data. Nothing when they are.
+std::optional<std::string> NoDataReason(const SaveItem& item);
+
+// Why an image gave fewer bytes than asked at `position`: a read error, or its end.
+std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t position);
 
 // The images of a save's media: SourcePath, then laterSources.
 class MediaImages {

@@ -62,14 +62,6 @@ void Count(SaveTotals& totals, const FileResult& result) {
     totals.bytesWritten += result.bytesWritten;
 }
 
-// Why an image gave fewer bytes than asked at `position`: a read error, or its end.
-std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t position) {
-    const auto size = image.Size();
-    if (size && position >= *size) return "the image ends at byte " + std::to_string(*size);
-    return image.error().empty() ? "the image could not be read at byte " + std::to_string(position)
-                                 : image.error();
-}
-
 // Saving from an image, reading the files in the order of the items. A small file stored as it is, read
 // with its header, goes to the writers (SaveWriters), which create it and write its data while the next
 // files are read; such files are taken back, and named, in the order of the items. Any other file is saved
@@ -119,12 +111,7 @@ void ImageSave::SaveOne(std::size_t index) {
     // A file of the same destination as one still with the writers waits for it: names are given in the
     // order of the items.
     if (handedOver_.Waits(file.destinationText())) handedOver_.TakeBackAll();
-    if (!item.dataOffset) {
-        file.NotFound("the scan found no data stream for it");
-    } else if (*item.dataOffset < stream_hdr::kSize) {
-        file.NotFound("its data position " + std::to_string(*item.dataOffset) +
-                      " leaves no room for a header");
-    }
+    if (auto reason = NoDataReason(item)) file.NotFound(*reason);
     if (file.done()) {
         handedOver_.TakeBackAll();
         return run_.Finish(file);

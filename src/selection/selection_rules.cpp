@@ -370,18 +370,20 @@ void SelectionRules::SetOneRow(Operation& op, std::size_t fileRow, bool checked)
     AddToChain(group.anchor, 0, delta);
 }
 
-void SelectionRules::RecomputeAncestors(Operation& op, NodeId node) {
-    for (NodeId at = Parent(node); at != kNoNode; at = Parent(at)) {
-        if (AllFilesUnderChecked(at)) {
-            SetState(op, at, CheckState::Checked);
-            SetFilesUnder(op, at, true);
-        } else if (AllFilesUnderUnchecked(at)) {
-            SetState(op, at, CheckState::Unchecked);
-            SetFilesUnder(op, at, false);
-        } else {
-            SetState(op, at, CheckState::Partial);
-        }
+void SelectionRules::Recompute(Operation& op, NodeId node) {
+    if (AllFilesUnderChecked(node)) {
+        SetState(op, node, CheckState::Checked);
+        SetFilesUnder(op, node, true);
+    } else if (AllFilesUnderUnchecked(node)) {
+        SetState(op, node, CheckState::Unchecked);
+        SetFilesUnder(op, node, false);
+    } else {
+        SetState(op, node, CheckState::Partial);
     }
+}
+
+void SelectionRules::RecomputeAncestors(Operation& op, NodeId node) {
+    for (NodeId at = Parent(node); at != kNoNode; at = Parent(at)) Recompute(op, at);
 }
 
 // The shown folder takes the mark its rows agree on (Partial when they do not), then its ancestors are
@@ -555,6 +557,56 @@ SelectionChanges SelectionRules::SetFileRowCheck(std::size_t fileRow, bool check
     Operation op(*this);
     SetOneRow(op, fileRow, checked);
     return op.Finish();
+}
+
+SelectionChanges SelectionRules::SetFileRowChecks(std::span<const std::uint32_t> fileRows, bool checked) {
+    Operation op(*this);
+    const int delta = checked ? 1 : -1;
+    // The change of checked files under each group's anchor, gathered while the group's rows come together.
+    std::vector<std::pair<NodeId, std::int64_t>> changes;
+    GroupId group = kNoGroup;
+    std::uint32_t folder = UINT32_MAX;  // the catalog's folder of the rows of `group`
+    for (const std::uint32_t row : fileRows) {
+        if (row >= rowCount_) continue;
+        const catalog::FileRow fileRow = catalog_.row(row);
+        if (fileRow.checked() == checked) continue;
+        catalog_.SetChecked(row, checked);
+        op.RowChanged(row);
+        if (fileRow.folderIndex() != folder) {
+            folder = fileRow.folderIndex();
+            group = GroupOf(row);
+            if (changes.empty() || changes.back().first != groupList_[group].anchor)
+                changes.emplace_back(groupList_[group].anchor, 0);
+        }
+        groupList_[group].checked += delta;
+        changes.back().second += delta;
+    }
+    AddToChains(op, changes);
+    return op.Finish();
+}
+
+// Adds each anchor's change to its count of checked files and to those of its ancestors, then recomputes
+// the marks of all these nodes, each once.
+void SelectionRules::AddToChains(Operation& op, const std::vector<std::pair<NodeId, std::int64_t>>& changes) {
+    std::unordered_map<NodeId, std::int64_t> change;  // kNoNode: the top
+    std::vector<NodeId> nodes;
+    for (const auto& [anchor, count] : changes) {
+        for (NodeId at = anchor;; at = Parent(at)) {
+            if (!change.try_emplace(at, 0).second || at == kNoNode) break;
+            nodes.push_back(at);
+        }
+        change[anchor] += count;
+    }
+    // A node's full path is longer than its parent's: sorted so, every node comes before its parent.
+    std::sort(nodes.begin(), nodes.end(),
+              [&](NodeId a, NodeId b) { return entries_[a].pathLength > entries_[b].pathLength; });
+    for (const NodeId node : nodes) {
+        const std::int64_t count = change[node];
+        entries_[node].checkedUnder += count;
+        change[Parent(node)] += count;
+    }
+    top_.checkedUnder += change[kNoNode];
+    for (const NodeId node : nodes) Recompute(op, node);
 }
 
 }  // namespace ostrum::selection

@@ -40,7 +40,10 @@
 //     folder F follows its rows: all Checked makes F's subtree Checked, all Unchecked makes it Unchecked,
 //     anything else makes F alone Partial; then F's ancestors are recomputed;
 //   - a check changed in the list of all files (SetFileRowCheck) changes that FileRow, and the folder-list
-//     row that shows it, but no node mark until the next recompute reaches them.
+//     row that shows it, but no node mark until the next recompute reaches them;
+//   - "Tick All Shown" and "Untick All Shown" there (SetFileRowChecks) change the given FileRows, then
+//     recompute, each once, the folders holding the rows that changed (the deepest told node above a row)
+//     and their ancestors: a cost in proportion to the rows and those nodes.
 // Folder-list marks are not stored: a folder row shows its node's mark, a file row its own FileRow's
 // check (of two rows with the same path, each stands for its own FileRow).
 
@@ -48,6 +51,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -156,6 +160,9 @@ class SelectionRules {
 
     // ---- The list of all files: one FileRow's check changed there.
     SelectionChanges SetFileRowCheck(std::size_t fileRow, bool checked);
+    // Many FileRows get the check at once (the rows a filter shows: ascending; rows not told are passed
+    // over), then the folders holding those that changed, and their ancestors, are recomputed.
+    SelectionChanges SetFileRowChecks(std::span<const std::uint32_t> fileRows, bool checked);
 
   private:
     using GroupId = std::uint32_t;
@@ -215,7 +222,9 @@ class SelectionRules {
     std::int64_t SetFilesBelow(Operation& op, NodeId node, bool checked);
     void SetFilesUnder(Operation& op, NodeId node, bool checked);
     void SetOneRow(Operation& op, std::size_t fileRow, bool checked);
+    void Recompute(Operation& op, NodeId node);
     void RecomputeAncestors(Operation& op, NodeId node);
+    void AddToChains(Operation& op, const std::vector<std::pair<NodeId, std::int64_t>>& changes);
     void FollowRows(Operation& op);
     void Show(Operation& op, NodeId node);
     template <typename Rule>

@@ -33,7 +33,7 @@ std::uint64_t SparseRebuild::wanted() const {
     return 0;
 }
 
-SparseRebuild::Status SparseRebuild::Take(ByteSpan bytes, OutputFile& output) {
+SparseRebuild::Status SparseRebuild::Take(ByteSpan bytes, const RunOutput& output) {
     while (!bytes.empty()) {
         Status status = Status::More;
         switch (stage_) {
@@ -69,9 +69,23 @@ SparseRebuild::Status SparseRebuild::Take(ByteSpan bytes, OutputFile& output) {
     return stage_ == Stage::Done ? Status::Done : Status::More;
 }
 
-SparseRebuild::Status SparseRebuild::TakeRun(ByteSpan& bytes, OutputFile& output) {
+std::optional<std::uint64_t> SparseRebuild::runPlace() const {
+    if (stage_ != Stage::Run) return std::nullopt;
+    return runOffset_ + runDone_;
+}
+
+void SparseRebuild::PassRun(std::uint64_t count) {
+    if (stage_ != Stage::Run) return;
+    count = std::min(count, runLength_ - runDone_);
+    runDone_ += count;
+    dataTaken_ += count;
+    consumed_ += count;
+    if (runDone_ == runLength_) EndRun();
+}
+
+SparseRebuild::Status SparseRebuild::TakeRun(ByteSpan& bytes, const RunOutput& output) {
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), runLength_ - runDone_));
-    if (!output.WriteAt(runOffset_ + runDone_, bytes.first(count))) {
+    if (!output(runOffset_ + runDone_, bytes.first(count))) {
         stage_ = Stage::Failed;
         return Status::OutputFailed;
     }
@@ -123,7 +137,7 @@ SparseRebuild::Status SparseRebuild::HeaderTaken() {
     return Status::More;
 }
 
-SparseRebuild::Status SparseRebuild::FrameTaken(OutputFile& output) {
+SparseRebuild::Status SparseRebuild::FrameTaken(const RunOutput& output) {
     const ByteSpan frame = ByteSpan(gathered_).subspan(stream_hdr::kSize, gatherWanted_ - stream_hdr::kSize);
     const auto run = catalog::ReadSparseFrame(frame, streamLength_);
     if (!run) {

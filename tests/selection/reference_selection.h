@@ -97,16 +97,19 @@ class ReferenceSelection {
     }
 
     void UpdateAncestors(NodeId node) {
-        for (NodeId at = catalog_.node(node).parent; at != kNoNode; at = catalog_.node(at).parent) {
-            if (AllFilesUnder(at, true)) {
-                marks[at] = CheckState::Checked;
-                SetFoundFilesUnder(at, true);
-            } else if (AllFilesUnder(at, false)) {
-                marks[at] = CheckState::Unchecked;
-                SetFoundFilesUnder(at, false);
-            } else {
-                marks[at] = CheckState::Partial;
-            }
+        for (NodeId at = catalog_.node(node).parent; at != kNoNode; at = catalog_.node(at).parent)
+            Recompute(at);
+    }
+
+    void Recompute(NodeId node) {
+        if (AllFilesUnder(node, true)) {
+            marks[node] = CheckState::Checked;
+            SetFoundFilesUnder(node, true);
+        } else if (AllFilesUnder(node, false)) {
+            marks[node] = CheckState::Unchecked;
+            SetFoundFilesUnder(node, false);
+        } else {
+            marks[node] = CheckState::Partial;
         }
     }
 
@@ -166,6 +169,25 @@ class ReferenceSelection {
     // A check changed in the list of all files: the FileRow, and the folder-list rows that show it.
     void SetFileRowCheck(std::size_t fileRow, bool checked) {
         checks[fileRow] = checked;
+        Mirror();
+    }
+
+    // "Tick All Shown" or "Untick All Shown": the rows, then every node that a row whose check changed
+    // lies under, recomputed; the folder-list rows follow.
+    void SetFileRowChecks(const std::vector<std::uint32_t>& rows, bool checked) {
+        std::vector<std::string> changed;
+        for (std::uint32_t row : rows) {
+            if (checks[row] == checked) continue;
+            checks[row] = checked;
+            changed.push_back(catalog_.row(row).path().str());
+        }
+        for (NodeId node = 0; node < marks.size(); ++node) {
+            const std::string full = Full(node);
+            if (std::any_of(changed.begin(), changed.end(),
+                            [&](const std::string& path) { return path.starts_with(full); })) {
+                Recompute(node);
+            }
+        }
         Mirror();
     }
 

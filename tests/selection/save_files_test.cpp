@@ -32,21 +32,9 @@ class ImageSaveTest : public ::testing::Test {
         SaveRequest request{false, image().string(), destination().string(), existing};
         return SaveFiles(items, request, sink, cancel);
     }
-    // Writes a 16-bit value into the stream header at image byte `header` and, unless told not to, sets
-    // the header's checksum to match.
     void PatchStreamHeader(std::uint64_t header, std::size_t at, std::uint16_t value,
                            bool fixChecksum = true) {
-        std::fstream medium(image(), std::ios::in | std::ios::out | std::ios::binary);
-        char bytes[22];
-        medium.seekg(static_cast<std::streamoff>(header));
-        medium.read(bytes, sizeof bytes);
-        bytes[at] = static_cast<char>(value & 0xFF);
-        bytes[at + 1] = static_cast<char>(value >> 8);
-        std::uint8_t sum[2] = {0, 0};
-        for (std::size_t i = 0; i < 20; ++i) sum[i % 2] ^= static_cast<std::uint8_t>(bytes[i]);
-        if (fixChecksum) std::memcpy(bytes + 20, sum, 2);
-        medium.seekp(static_cast<std::streamoff>(header));
-        medium.write(bytes, sizeof bytes);
+        testing::PatchStreamHeader(image(), header, at, value, fixChecksum);
     }
     fs::path image() const { return temp.path("medium.img"); }
     fs::path destination() const { return temp.path("out"); }

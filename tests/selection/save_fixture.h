@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "catalog/image_scanner.h"
+#include "catalog/media_span.h"
+#include "catalog/scan_context.h"
 #include "mtf_writer.h"
 #include "selection/save_files.h"
 
@@ -75,6 +77,55 @@ inline std::unique_ptr<catalog::Catalog> ScanImage(const fs::path& image) {
     catalog::ScanImageFile(file, *found, sink, active);
     found->FinishScan();
     return found;
+}
+
+// Scans the images in order as the media of one backup.
+inline std::unique_ptr<catalog::Catalog> ScanMedia(const std::vector<fs::path>& images) {
+    auto found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
+    catalog::CatalogSink quiet;
+    catalog::ScanContext context(*found, quiet);
+    std::atomic<bool> active{true};
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        if (i == 0) {
+            found->mediaSpan().BeginMedium(0, images[i].string(), 0);
+        } else {
+            catalog::BeginNextMedium(context, images[i].string());
+        }
+        catalog::ImageFile image;
+        EXPECT_TRUE(catalog::OpenImageFile(image, images[i].string())) << image.error();
+        catalog::ScanImageFile(image, *found, quiet, active, nullptr, {.continuing = &context});
+    }
+    found->FinishScan();
+    return found;
+}
+
+// The file as it should come back: the generated data where runs are, zeros elsewhere.
+inline std::vector<std::uint8_t> WithHoles(const mw::FileEntry& file) {
+    const std::vector<std::uint8_t> full = Expected(file.data);
+    if (!file.sparse) return full;
+    std::vector<std::uint8_t> out(full.size());
+    for (const auto& run : *file.sparse) {
+        std::copy_n(full.begin() + static_cast<std::ptrdiff_t>(run.offset), run.length,
+                    out.begin() + static_cast<std::ptrdiff_t>(run.offset));
+    }
+    return out;
+}
+
+// Writes a 16-bit value into the stream header at byte `header` of the image and, unless told not to,
+// sets the header's checksum to match.
+inline void PatchStreamHeader(const fs::path& image, std::uint64_t header, std::size_t at,
+                              std::uint16_t value, bool fixChecksum = true) {
+    std::fstream medium(image, std::ios::in | std::ios::out | std::ios::binary);
+    char bytes[22];
+    medium.seekg(static_cast<std::streamoff>(header));
+    medium.read(bytes, sizeof bytes);
+    bytes[at] = static_cast<char>(value & 0xFF);
+    bytes[at + 1] = static_cast<char>(value >> 8);
+    std::uint8_t sum[2] = {0, 0};
+    for (std::size_t i = 0; i < 20; ++i) sum[i % 2] ^= static_cast<std::uint8_t>(bytes[i]);
+    if (fixChecksum) std::memcpy(bytes + 20, sum, 2);
+    medium.seekp(static_cast<std::streamoff>(header));
+    medium.write(bytes, sizeof bytes);
 }
 
 // Keeps what a save reports, for the tests to look at.

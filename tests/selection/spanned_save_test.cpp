@@ -60,21 +60,9 @@ class SpannedSaveTest : public ::testing::Test {
 
     // Scans the images `media` in order as one catalog, then saves every file found.
     void ScanAndSave(const std::vector<std::size_t>& which) {
-        found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
-        catalog::CatalogSink quiet;
-        catalog::ScanContext context(*found, quiet);
-        std::atomic<bool> active{true};
-        for (std::size_t i = 0; i < which.size(); ++i) {
-            if (i == 0) {
-                found->mediaSpan().BeginMedium(0, Image(which[i]).string(), 0);
-            } else {
-                catalog::BeginNextMedium(context, Image(which[i]).string());
-            }
-            catalog::ImageFile image;
-            ASSERT_TRUE(catalog::OpenImageFile(image, Image(which[i]).string()));
-            catalog::ScanImageFile(image, *found, quiet, active, nullptr, {.continuing = &context});
-        }
-        found->FinishScan();
+        std::vector<fs::path> images;
+        for (std::size_t medium : which) images.push_back(Image(medium));
+        found = ScanMedia(images);
         items = CheckedItems(*found);
         SaveRequest request{false, Image(which[0]).string(), destination().string()};
         for (std::size_t i = 1; i < which.size(); ++i)

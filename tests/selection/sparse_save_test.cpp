@@ -40,18 +40,6 @@ mw::MediaDescription SparseMedia() {
     return media;
 }
 
-// The file as it should come back: the generated data where runs are, zeros elsewhere.
-std::vector<std::uint8_t> WithHoles(const mw::FileEntry& file) {
-    const std::vector<std::uint8_t> full = Expected(file.data);
-    if (!file.sparse) return full;
-    std::vector<std::uint8_t> out(full.size());
-    for (const auto& run : *file.sparse) {
-        std::copy_n(full.begin() + static_cast<std::ptrdiff_t>(run.offset), run.length,
-                    out.begin() + static_cast<std::ptrdiff_t>(run.offset));
-    }
-    return out;
-}
-
 blkcnt_t AllocatedBlocks(const fs::path& path) {
     struct stat info {};
     EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
