@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "catalog/image_scanner.h"
+#include "catalog/scan_findings.h"
 #include "tape/tape_scanner.h"
 
 namespace ostrum::app {
@@ -65,6 +66,8 @@ ScanFunction ScanOf(const ScanSource& source) {
             tape::ScanTape(*devices, path, catalog, sink, scanActive, stopRequested, &summary);
             ScanEnd end{.error = summary.error, .bytesRead = summary.bytes};
             if (summary.capacity > 0) end.mediumSize = static_cast<std::uint64_t>(summary.capacity);
+            if (summary.error.empty() && !summary.stopped && !catalog::FoundMtfData(summary.found))
+                end.noMtfData = catalog::NoMtfDataText(path, summary.found.bytesExamined);
             return end;
         };
     }
@@ -74,8 +77,12 @@ ScanFunction ScanOf(const ScanSource& source) {
         catalog::ImageFile image;
         if (!catalog::OpenImageFile(image, path)) return {.error = image.error()};
         catalog::ImageScanSummary summary;
-        catalog::ScanImageFile(image, catalog, sink, scanActive, &summary, {.deep = deep});
-        return ScanEnd{.mediumSize = image.Size()};
+        const bool whole =
+            catalog::ScanImageFile(image, catalog, sink, scanActive, &summary, {.deep = deep}) != 0;
+        ScanEnd end{.bytesRead = summary.found.bytesExamined, .mediumSize = image.Size()};
+        if (whole && !catalog::FoundMtfData(summary.found))
+            end.noMtfData = catalog::NoMtfDataText(path, summary.found.bytesExamined);
+        return end;
     };
 }
 

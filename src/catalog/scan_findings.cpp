@@ -2,7 +2,15 @@
 
 #include <algorithm>
 
+#include "mtf_layout.h"
+
 namespace ostrum::catalog {
+namespace {
+
+// A medium of fewer bytes than a FILE block and its data need holds no file off the grid either.
+constexpr std::uint64_t kSmallestMedium = 2 * mtf::kSlotSize;
+
+}  // namespace
 
 FindingsMark::FindingsMark(const ScanContext& context)
     : soundBlocks_(context.soundBlocks),
@@ -28,7 +36,9 @@ std::string NoMtfDataText(std::string_view name, std::uint64_t bytesExamined) {
 
 bool DeepScanMayFindFiles(const Catalog& catalog, std::span<const ScanFindings> media) {
     return catalog.rowCount() == 0 && catalog.setLabels().empty() &&
-           std::any_of(media.begin(), media.end(), FoundMtfData);
+           std::any_of(media.begin(), media.end(), [](const ScanFindings& found) {
+               return FoundMtfData(found) || found.bytesExamined >= kSmallestMedium;
+           });
 }
 
 }  // namespace ostrum::catalog

@@ -40,9 +40,9 @@ bool FoundMtfData(const ScanFindings& findings);
 std::string NoMtfDataText(std::string_view name, std::uint64_t bytesExamined);
 
 // Whether the deep scan may find files that the normal scan of `media` into `catalog` did not: when it
-// found MTF data, but no file and no backup set. Sets found without files are what a database backup
-// holds, which the deep scan would not change; and where no MTF data was found at all, blocks that left
-// the 512-byte grid cannot be told from none without the deep scan itself.
+// found no file and no backup set. Sets found without files are what a database backup holds, which the
+// deep scan would not change; a medium without MTF data on the 512-byte grid may still hold blocks that
+// left it (an image cut or shifted by a few bytes), unless it is too small to hold a file at all.
 bool DeepScanMayFindFiles(const Catalog& catalog, std::span<const ScanFindings> media);
 
 }  // namespace ostrum::catalog

@@ -159,12 +159,18 @@ TEST(RecoveryWindow, AScanThatFindsNoFileTriesTheDeepScanThenSaysWhyAndEndsTheWi
     foldersOnly.sets = {
         mw::DataSet{.info = {.name = "Empty"},
                     .entries = {mw::DirectoryEntry{.path = {"A"}}, mw::DirectoryEntry{.path = {"B"}}}}};
+    { std::ofstream(folder.path("zeros.img")); }
+    std::filesystem::resize_file(folder.path("zeros.img"), 256 * 1024);  // no tag anywhere
     const struct {
         std::string path;
         QString message;
         bool deep;
     } cases[] = {
         {folder.writeImage(foldersOnly, "folders.img"), QStringLiteral("No Data found"), true},
+        {folder.path("zeros.img").string(),
+         QStringLiteral("no MTF data found in %1 (262144 bytes examined)")
+             .arg(folder.path("zeros.img").c_str()),
+         true},
         {folder.path("missing.img").string(),
          QStringLiteral("cannot open '%1': No such file or directory")
              .arg(folder.path("missing.img").c_str()),

@@ -133,8 +133,13 @@ TEST_F(CliTest, EmptyOrForeignFileListsNothingWithTheSearchText) {
         result.out.find("\"nodes\": [], \"files\": [], \"files_found\": 0, \"status\": \"Serching Files\"}"),
         std::string::npos)
         << result.out;
+    // Blocks shifted off the 512-byte grid would look the same to the normal scan: the deep scan is named.
     EXPECT_EQ(result.err,
-              "ostrum-tape-cli: list: no MTF data found in " + image + " (70000 bytes examined)\n");
+              "ostrum-tape-cli: list: no MTF data found in " + image +
+                  " (70000 bytes examined)\nostrum-tape-cli: list: no file found; if the image was "
+                  "cut or shifted by a few bytes, the deep scan may find its files: ostrum-tape-cli "
+                  "list --deep " +
+                  image + "\n");
 }
 
 // A source without MTF data used to list as an empty medium, and to be extracted from, with exit status 0.
@@ -205,8 +210,9 @@ TEST_F(CliTest, RealSqlServerMediaListTheirSetsOrSayTheyHoldNoMtfData) {
     const std::string compressed = (media / "23d8f3c4_singlerestore_SharePoint_Config.bak").string();
     const auto foreign = Run("list " + compressed);
     EXPECT_EQ(foreign.status, 1);
-    EXPECT_EQ(foreign.err,
-              "ostrum-tape-cli: list: no MTF data found in " + compressed + " (3759104 bytes examined)\n");
+    EXPECT_TRUE(foreign.err.starts_with("ostrum-tape-cli: list: no MTF data found in " + compressed +
+                                        " (3759104 bytes examined)\n"))
+        << foreign.err;
 }
 
 // The dry run used to add the files' claimed lengths in 64 bits, so two huge ones wrapped to a small total;
