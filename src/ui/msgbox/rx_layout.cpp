@@ -90,6 +90,7 @@ RxButtonSet rxBuildButtons(std::uint32_t style, const QString& customButtons, bo
     }
     if (custom.isEmpty()) {
         set.cancelAllowed = addStandardSet(style, set.buttons);
+        if ((style & MB_TYPEMASK) == MB_YESNO) set.escapeAnswer = IDNO;
     }
     if ((style & MB_HELP) != 0) {
         set.buttons.push_back({IDHELP, {}});

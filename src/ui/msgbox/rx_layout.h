@@ -40,6 +40,9 @@ struct RxButtonSpec {
 struct RxButtonSet {
     std::vector<RxButtonSpec> buttons;
     bool cancelAllowed = false;
+    // What Escape and the close box answer in a box without Cancel, or 0 when they do nothing: No, for a
+    // Yes/No question, so that the user can always back out of one.
+    int escapeAnswer = 0;
 };
 
 // The buttons in creation order: custom lines or the standard set, then Help, Report and the

@@ -311,6 +311,7 @@ void RxMsgBoxDialog::createButtons(RxStripSizes& sizes) {
         rxBuildButtons(params_.style, params_.customButtons,
                        params_.reportMessage != 0 && !params_.owner.isNull(), !details_.isEmpty());
     cancelAllowed_ = set.cancelAllowed;
+    escapeAnswer_ = set.escapeAnswer;
     detailsSeparator_ = resolve(params_.details.separatorText);
     if (!details_.isEmpty()) {
         lessText_ = keyText(RXID_LESS);
@@ -377,7 +378,7 @@ QPushButton* RxMsgBoxDialog::makeButton(const Button& button, int index) {
 }
 
 void RxMsgBoxDialog::applyCaption() {
-    bool closeEnabled = cancelAllowed_;
+    bool closeEnabled = cancelAllowed_ || escapeAnswer_ != 0;
     QString shown = caption_;
     if (params_.disableSeconds > 0) {
         if (params_.captionCountdown) {
@@ -506,6 +507,8 @@ void RxMsgBoxDialog::command(int id) {
         case IDCANCEL:
             if (cancelAllowed_) {
                 finish(id);
+            } else if (escapeAnswer_ != 0) {
+                finish(escapeAnswer_);
             }
             return;
         case IDHELP:
@@ -586,7 +589,7 @@ void RxMsgBoxDialog::tick() {
 void RxMsgBoxDialog::countdownEnded() {
     Button* target = defaultButton();
     if (params_.disableSeconds > 0) {
-        if (cancelAllowed_) {
+        if (cancelAllowed_ || escapeAnswer_ != 0) {
             setCloseEnabled(true);
         }
         if (params_.captionCountdown) {

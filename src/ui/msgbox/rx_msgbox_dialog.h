@@ -140,6 +140,7 @@ class RxMsgBoxDialog : public QDialog {
     QPointer<QPlainTextEdit> detailsView_;
     int countdown_ = 0;
     bool cancelAllowed_ = false;
+    int escapeAnswer_ = 0;  // what Escape and the close box answer when Cancel is not allowed
     bool closeEnabled_ = true;
     bool detailsShown_ = false;
     RxStripSizes sizes_;
