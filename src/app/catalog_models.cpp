@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QStyle>
+#include <algorithm>
 
 #include "ui/resources/program_resources.h"
 
@@ -21,6 +22,7 @@ const QColor kProgressText(0, 255, 0);
 const QColor kProgressBackground(0, 0, 0);
 const QColor kTickedText(255, 0, 0);
 const QColor kTickedBackground(248, 233, 243);
+const QColor kLostText(128, 128, 128);
 
 QPixmap programPicture(int id) {
     return ui::ProgramResources::instance()->icon(id).pixmap(kIconSize, kIconSize);
@@ -34,6 +36,12 @@ QString optionalNumber(const std::optional<std::uint64_t>& value) {
 
 QString catalogText(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString groupedNumber(std::uint64_t value) {
+    QString text = QString::number(value);
+    for (auto at = text.size() - 3; at > 0; at -= 3) text.insert(at, u',');
+    return text;
 }
 
 QIcon TypeIcons::fileIcon(std::string_view name) const {
@@ -236,16 +244,38 @@ FoundFilesModel::FoundFilesModel(const catalog::Catalog& catalog, QObject* paren
     : QAbstractTableModel(parent), catalog_(catalog) {}
 
 int FoundFilesModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : rows_;
+    if (parent.isValid()) return 0;
+    return static_cast<int>((lostOnly_ ? 0 : foundRowsShown()) + lostShown_.size());
 }
 
 int FoundFilesModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+std::size_t FoundFilesModel::foundRowsShown() const {
+    return filtered_ ? filtered_->size() : static_cast<std::size_t>(rows_);
+}
+
+std::optional<std::size_t> FoundFilesModel::catalogRow(int row) const {
+    if (row < 0 || lostOnly_) return std::nullopt;
+    const auto at = static_cast<std::size_t>(row);
+    if (at >= foundRowsShown()) return std::nullopt;
+    return filtered_ ? std::size_t{(*filtered_)[at]} : at;
+}
+
+Qt::ItemFlags FoundFilesModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return catalogRow(index.row()) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::ItemIsSelectable;
+}
+
 QVariant FoundFilesModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rows_) return {};
-    const catalog::FileRow row = catalog_.row(static_cast<std::size_t>(index.row()));
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const auto shown = catalogRow(index.row());
+    if (!shown) {
+        const std::size_t lost = static_cast<std::size_t>(index.row()) - (lostOnly_ ? 0 : foundRowsShown());
+        return lostData(lostShown_[lost], index.column(), role);
+    }
+    const catalog::FileRow row = catalog_.row(*shown);
     switch (role) {
         case Qt::DisplayRole:
             switch (index.column()) {
@@ -278,6 +308,21 @@ QVariant FoundFilesModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+QVariant FoundFilesModel::lostData(std::size_t lost, int column, int role) const {
+    switch (role) {
+        case Qt::DisplayRole:
+            if (column == NameColumn) return catalogText(lost_[lost]);
+            if (column == TypeColumn) return QString::fromLatin1(kLostType);
+            return {};
+        case Qt::ToolTipRole:
+            return column == NameColumn ? catalogText(lost_[lost]) : QVariant();
+        case Qt::ForegroundRole:
+            return kLostText;
+        default:
+            return {};
+    }
+}
+
 QVariant FoundFilesModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     static const char* const kHeadings[] = {"File Name", "File Type", "File Size", "", ""};
@@ -287,18 +332,46 @@ QVariant FoundFilesModel::headerData(int section, Qt::Orientation orientation, i
 void FoundFilesModel::Publish(std::size_t rows) {
     const int count = static_cast<int>(rows);
     if (count <= rows_) return;
+    if (filtered_ || lostOnly_ || !lostShown_.empty()) {  // the rows shown are not the published ones
+        rows_ = count;
+        return;
+    }
     beginInsertRows({}, rows_, count - 1);
     rows_ = count;
     endInsertRows();
 }
 
+void FoundFilesModel::SetLostFiles(std::vector<std::string> paths) {
+    beginResetModel();
+    lost_ = std::move(paths);
+    lostShown_.resize(lost_.size());
+    for (std::size_t i = 0; i < lost_.size(); ++i) lostShown_[i] = static_cast<std::uint32_t>(i);
+    endResetModel();
+}
+
+void FoundFilesModel::Show(ShownRows rows, std::vector<std::uint32_t> lostRows, bool lostOnly) {
+    beginResetModel();
+    filtered_ = std::move(rows);
+    lostShown_ = std::move(lostRows);
+    lostOnly_ = lostOnly;
+    endResetModel();
+}
+
 void FoundFilesModel::AnnounceRows(const std::vector<RowRange>& rows) {
+    if (lostOnly_) return;
     const QList<int> roles{Qt::CheckStateRole, Qt::ForegroundRole, Qt::BackgroundRole};
     for (const RowRange& range : rows) {
-        const int first = static_cast<int>(range.begin);
-        const int last = std::min(static_cast<int>(range.end), rows_) - 1;
-        if (first > last) continue;
-        emit dataChanged(index(first, 0), index(last, ColumnCount - 1), roles);
+        // Catalog rows to list rows: the same, or where they stand among the rows the filter shows.
+        std::size_t first = range.begin, end = std::min(range.end, static_cast<std::size_t>(rows_));
+        if (filtered_) {
+            first = static_cast<std::size_t>(
+                std::lower_bound(filtered_->begin(), filtered_->end(), range.begin) - filtered_->begin());
+            end = static_cast<std::size_t>(std::lower_bound(filtered_->begin(), filtered_->end(), range.end) -
+                                           filtered_->begin());
+        }
+        if (first >= end) continue;
+        emit dataChanged(index(static_cast<int>(first), 0), index(static_cast<int>(end) - 1, ColumnCount - 1),
+                         roles);
     }
 }
 

@@ -8,7 +8,9 @@
 #include <QColor>
 #include <QHash>
 #include <QIcon>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,8 +37,13 @@ inline int stateImageOf(catalog::CheckState mark) {
     return static_cast<int>(mark) + 1;
 }
 
+// Rows of the catalog that a filter shows, ascending; shared by the filter's run and the list.
+using ShownRows = std::shared_ptr<const std::vector<std::uint32_t>>;
+
 // Catalog texts are UTF-8.
 QString catalogText(std::string_view text);
+// A count with its thousands grouped: "41,943,040".
+QString groupedNumber(std::uint64_t value);
 
 // Icons by freedesktop name, each looked up once; a name the icon theme lacks gets the style's file or
 // folder icon.
@@ -106,11 +113,14 @@ class FolderListModel : public QAbstractTableModel {
 };
 
 // The FoundFilesList: one row per file found, in the order found, with where its data lies in two
-// columns of no width.
+// columns of no width. A filter may show some of them only (the catalog's row numbers, ascending: no copy
+// of the rows), and the files that the medium's own catalog names but the scan did not find follow them in
+// grey, without a box: they cannot be ticked and are never saved. The list may show those alone.
 class FoundFilesModel : public QAbstractTableModel {
     Q_OBJECT
   public:
     enum Column { NameColumn, TypeColumn, SizeColumn, DataOffsetColumn, ChunkIndexColumn, ColumnCount };
+    static constexpr char kLostType[] = "lost to damage (named by the medium's catalog)";
 
     explicit FoundFilesModel(const catalog::Catalog& catalog, QObject* parent = nullptr);
 
@@ -118,16 +128,38 @@ class FoundFilesModel : public QAbstractTableModel {
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Rows below `rows` may be read now: inserts those not yet shown.
+    // Rows below `rows` may be read now: inserts those not yet shown (while no filter is set).
     void Publish(std::size_t rows);
-    // The checks of these rows changed.
+    // The checks of these catalog rows changed.
     void AnnounceRows(const std::vector<RowRange>& rows);
 
+    // The files the medium's catalog names that the scan did not find, by CatalogPath.
+    void SetLostFiles(std::vector<std::string> paths);
+    std::size_t lostFileCount() const { return lost_.size(); }
+    const std::string& lostPath(std::size_t lost) const { return lost_[lost]; }
+    // What is shown: the catalog rows `rows` (every published row when none) and the lost files
+    // `lostRows` (indices in the lost files), or the lost files alone.
+    void Show(ShownRows rows, std::vector<std::uint32_t> lostRows, bool lostOnly);
+    bool lostOnly() const { return lostOnly_; }
+    // The catalog rows shown, ascending: the filter's, or all of them (null).
+    const ShownRows& filteredRows() const { return filtered_; }
+    // The number of catalog rows shown.
+    std::size_t foundRowsShown() const;
+    // The catalog row a list row shows; nothing for a lost file.
+    std::optional<std::size_t> catalogRow(int row) const;
+
   private:
+    QVariant lostData(std::size_t lost, int column, int role) const;
+
     const catalog::Catalog& catalog_;
     TypeIcons icons_;
-    int rows_ = 0;
+    int rows_ = 0;  // catalog rows published
+    ShownRows filtered_;
+    std::vector<std::string> lost_;
+    std::vector<std::uint32_t> lostShown_;
+    bool lostOnly_ = false;
 };
 
 // Colours of a FoundFilesList row: green on black for a type beginning with "Progress", red on pink

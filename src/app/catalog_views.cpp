@@ -76,9 +76,15 @@ QSize StateImageDelegate::sizeHint(const QStyleOptionViewItem& option, const QMo
 int runListMenu(QWidget* parent, const std::vector<MenuEntry>& entries, const QPoint& globalPos) {
     QMenu menu(parent);
     menu.setObjectName(QStringLiteral("SaveMenu"));
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        menu.addAction(entries[i].text)->setData(entries[i].command);
-        if (i == 0) menu.addSeparator();
+    for (const MenuEntry& entry : entries) {
+        if (entry.text.isEmpty()) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(entry.text);
+        action->setData(entry.command);
+        action->setCheckable(entry.checked);
+        action->setChecked(entry.checked);
     }
     const QAction* chosen = menu.exec(globalPos);
     return chosen != nullptr ? chosen->data().toInt() : 0;

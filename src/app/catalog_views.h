@@ -37,13 +37,13 @@ class StateImageDelegate : public QStyledItemDelegate {
     int firstImage_;
 };
 
-// One entry of a list's pop-up menu, and the command it gives.
+// One entry of a list's pop-up menu and the command it gives; an entry without text is a separator.
 struct MenuEntry {
     QString text;
     int command = 0;
+    bool checked = false;  // shown with a tick (a mode that is on)
 };
-// Shows the pop-up menu of a list at `globalPos`: its first entry ("Save Files", "Save File") followed by a
-// separator, then the others. Returns the command of the entry chosen, or 0.
+// Shows the pop-up menu of a list at `globalPos`. Returns the command of the entry chosen, or 0.
 int runListMenu(QWidget* parent, const std::vector<MenuEntry>& entries, const QPoint& globalPos);
 
 // The SelectionTree. A click on a row outside the box selects the node, takes the focus and opens or

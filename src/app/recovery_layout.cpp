@@ -32,6 +32,11 @@ const int kVerticalUpper = kVerticalCentre + 300;
 constexpr int kHorizontalLower = 150;
 constexpr int kHorizontalUpper = 380;
 
+// The filter field above the list of all files, and the count of rows shown at its right.
+constexpr int kFilterHeight = 22;
+constexpr int kFilterGap = 2;
+constexpr int kFilterCountWidth = 190;
+
 // The room the bars move in: across from the tree's left edge to the lists' right edge, down from the
 // lists' top to their bottom.
 int roomAcross(QSize client) {
@@ -64,12 +69,12 @@ RecoveryGeometry recoveryGeometry(QSize client, const SplitterShares& shares) {
         return std::clamp(from + static_cast<int>(std::lround(share * room)), lower, std::max(lower, upper));
     };
     // How far each bar stands from where the template puts it: the panes beside it move by as much.
-    const int across = centreOf(shares.across, kTree.left(), roomAcross(client), g.verticalLower,
-                                g.verticalUpper) -
-                       kVerticalCentre;
-    const int down = centreOf(shares.down, kFolderList.top(), roomDown(client), g.horizontalLower,
-                              g.horizontalUpper) -
-                     kHorizontalCentre;
+    const int across =
+        centreOf(shares.across, kTree.left(), roomAcross(client), g.verticalLower, g.verticalUpper) -
+        kVerticalCentre;
+    const int down =
+        centreOf(shares.down, kFolderList.top(), roomDown(client), g.horizontalLower, g.horizontalUpper) -
+        kHorizontalCentre;
 
     // An edge that follows a bar never passes the opposite edge: a pane is never narrower than nothing.
     const auto span = [](QRect r, int left, int top, int right, int bottom) {
@@ -81,6 +86,12 @@ RecoveryGeometry recoveryGeometry(QSize client, const SplitterShares& shares) {
     g.tree = span(kTree, 0, 0, across, dh);
     g.folderList = span(kFolderList, across, 0, dw, down);
     g.foundFiles = span(kFoundFiles, across, down, dw, dh);
+    // The filter takes the top of the list's place; the count of rows shown stands at its right.
+    const QRect field(g.foundFiles.topLeft(), QSize(g.foundFiles.width(), kFilterHeight));
+    g.filterCount =
+        QRect(field.right() - kFilterCountWidth + 1, field.top(), kFilterCountWidth, kFilterHeight);
+    g.filter = field.adjusted(0, 0, -kFilterCountWidth - kFilterGap, 0);
+    g.foundFiles.setTop(std::min(g.foundFiles.top() + kFilterHeight + kFilterGap, g.foundFiles.bottom() + 1));
     g.verticalBar = QRect(kVerticalPlaceholder.left() + across, kVerticalPlaceholder.top(),
                           SplitterBar::kThickness, kVerticalPlaceholder.height() + dh);
     g.horizontalBar = span(QRect(kHorizontalPlaceholder.topLeft(),
@@ -155,7 +166,8 @@ void paintResizedRecoverySkin(QPainter& painter, const QImage& skin, QSize clien
     painter.fillRect(QRect(0, kBannerRows, width, barTop - kBannerRows), kPage);
     if (skin.width() > kKeptLeft + kKeptRight && skin.height() >= kRecoveryDefaultSize.height()) {
         paintBand(painter, skin, 0, kBannerRows, 0, width);
-        paintBand(painter, skin, kRecoveryDefaultSize.height() - kBottomBarRows, kBottomBarRows, barTop, width);
+        paintBand(painter, skin, kRecoveryDefaultSize.height() - kBottomBarRows, kBottomBarRows, barTop,
+                  width);
     }
     paintCaption(painter, tree.left(), QStringLiteral("Tape media"));
     paintCaption(painter, lists.left() + 1, QStringLiteral("Folder contents and all files found"));

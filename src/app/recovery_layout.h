@@ -1,6 +1,7 @@
 #pragma once
 // Where the recovery window's controls lie. The window opens at the size its template gives (783 x 504
-// pixels) with the controls where the template puts them, and may be resized: the tree, the folder list and
+// pixels) with the controls where the template puts them (the list of all files below a filter field), and
+// may be resized: the tree, the folder list and
 // the list of all files take the new room, the progress bar, the status lines and the buttons keep to the
 // bottom edge, and the two splitter bars keep their share of the room they move in. Pure geometry, so that
 // tests and pictures can ask for it without a window.
@@ -25,6 +26,7 @@ SplitterShares defaultSplitterShares();
 
 struct RecoveryGeometry {
     QRect tree, folderList, foundFiles;
+    QRect filter, filterCount;  // the filter field above the list of all files, and the count beside it
     QRect verticalBar, horizontalBar;  // the bars' own rectangles, kThickness thick
     QRect progress, statusLine, positionLine;
     QRect stop, back, next;

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProgressBar>
 #include <QResizeEvent>
@@ -10,12 +12,17 @@
 #include <QSettings>
 #include <algorithm>
 
+#include "catalog/media_catalog.h"
 #include "catalog/mime_file_info.h"
 #include "catalog_models.h"
 #include "catalog_views.h"
 #include "dialog_units.h"
+#include "filter_job.h"
+#include "preview_dialog.h"
 #include "program_windows.h"
 #include "save_progress_dialog.h"
+#include "selection/file_preview.h"
+#include "selection/media_pieces.h"
 #include "splitter_bar.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/resources/program_resources.h"
@@ -62,13 +69,6 @@ void setUpColumns(QTableView& view, int hiddenFrom) {
     view.setColumnWidth(2, kSizeColumnWidth);
     for (int column = hiddenFrom; column < view.model()->columnCount(); ++column)
         view.setColumnHidden(column, true);
-}
-
-// "41,943,040"
-QString groupedNumber(std::uint64_t value) {
-    QString text = QString::number(value);
-    for (int at = text.size() - 3; at > 0; at -= 3) text.insert(at, u',');
-    return text;
 }
 
 // What the status line says after a Stop: that the catalog holds only what was read before it.
@@ -131,6 +131,17 @@ void RecoveryWindow::buildControls() {
     foundFiles_ = new FoundFilesView(this);
     foundFiles_->setObjectName(QStringLiteral("FoundFilesList"));
     foundFiles_->setTextElideMode(Qt::ElideMiddle);
+    filter_ = new QLineEdit(this);
+    filter_->setObjectName(QStringLiteral("FileFilter"));
+    filter_->setPlaceholderText(QStringLiteral("Filter: part of a path, or a pattern such as *.doc"));
+    filter_->setClearButtonEnabled(true);
+    filterCount_ = new QLabel(this);
+    filterCount_->setObjectName(QStringLiteral("FilterCount"));
+    filterCount_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    filterJob_ = new FilterJob(
+        [this](const selection::FileFilter& filter, ShownRows rows) { onFiltered(filter, std::move(rows)); },
+        this);
+    connect(filter_, &QLineEdit::textChanged, this, &RecoveryWindow::FilterFiles);
     attachCatalog();
 
     progress_ = new QProgressBar(this);
@@ -164,7 +175,8 @@ void RecoveryWindow::buildControls() {
 
     // Tab goes through the lists and the buttons shown in screen order.
     setTabOrder(tree_, folderList_);
-    setTabOrder(folderList_, foundFiles_);
+    setTabOrder(folderList_, filter_);
+    setTabOrder(filter_, foundFiles_);
     setTabOrder(foundFiles_, stop_);
     setTabOrder(stop_, back_);
     setTabOrder(back_, next_);
@@ -188,6 +200,15 @@ void RecoveryWindow::buildControls() {
 // A new, empty catalog with its selection rules and models, shown by the views; the old ones (of a scan
 // done before) go once the views have let go of them.
 void RecoveryWindow::attachCatalog() {
+    filterJob_->Stop();  // it reads the catalog that goes
+    filterShown_.reset();
+    rowsShown_.reset();
+    lostOnly_ = false;
+    filter_->blockSignals(true);
+    filter_->clear();
+    filter_->blockSignals(false);
+    filter_->setEnabled(false);  // until the scan has ended: the filter reads a catalog that stands still
+    filterCount_->clear();
     auto catalog = std::make_unique<catalog::Catalog>(std::make_shared<catalog::MimeFileInfo>());
     auto rules = std::make_unique<selection::SelectionRules>(*catalog);
     auto* treeModel = new SelectionTreeModel(*rules, *catalog, this);
@@ -275,6 +296,8 @@ void RecoveryWindow::layOut() {
     tree_->setGeometry(at.tree);
     folderList_->setGeometry(at.folderList);
     foundFiles_->setGeometry(at.foundFiles);
+    filter_->setGeometry(at.filter);
+    filterCount_->setGeometry(at.filterCount);
     progress_->setGeometry(at.progress);
     statusLine_->setGeometry(at.statusLine);
     positionLine_->setGeometry(at.positionLine);
@@ -397,6 +420,9 @@ void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
     next_->show();
     const bool stopped = job_->stopRequested().load();
     if (stopped) statusLine_->setText(stoppedText(end, snapshot.progress));
+    showLostFiles();
+    filter_->setEnabled(true);
+    showFilteredRows();
     fitStatusLine();
     if (catalog_->rowCount() == 0 && end.error.empty() && !stopped && offerDeepScan()) return;
     if (!end.error.empty() || (catalog_->rowCount() == 0 && !end.noMtfData.empty())) {
@@ -419,6 +445,83 @@ bool RecoveryWindow::offerDeepScan() {
     fitStatusLine();
     ScanAgainDeeply();
     return true;
+}
+
+// ---- The medium's own catalog, the filter and the preview
+
+// The files the medium's own catalog names that the scan did not find follow the rows, in grey; the status
+// line says how many.
+void RecoveryWindow::showLostFiles() {
+    std::vector<std::string> lost = catalog::CompareWithScan(*catalog_).missing;
+    if (lost.empty()) return;
+    statusLine_->setText(
+        statusLine_->text() +
+        QStringLiteral("; %1 lost to damage (named by the medium's catalog)").arg(lost.size()));
+    foundModel_->SetLostFiles(std::move(lost));
+}
+
+void RecoveryWindow::FilterFiles(const QString& text) {
+    if (filter_->text() != text) {
+        filter_->setText(text);  // comes back here through textChanged
+        return;
+    }
+    if (IsScanRunning()) return;
+    filterJob_->Start(*catalog_, text.toStdString());
+}
+
+void RecoveryWindow::onFiltered(const selection::FileFilter& filter, ShownRows rows) {
+    filterShown_ = std::make_unique<selection::FileFilter>(filter);
+    rowsShown_ = std::move(rows);
+    showFilteredRows();
+}
+
+// The list shows the rows of the last filter run (every row when none), then the lost files it shows.
+void RecoveryWindow::showFilteredRows() {
+    const std::size_t lostCount = foundModel_->lostFileCount();
+    std::vector<std::uint32_t> lost;
+    for (std::size_t i = 0; i < lostCount; ++i) {
+        if (!filterShown_ || filterShown_->ShowsPath(foundModel_->lostPath(i)))
+            lost.push_back(static_cast<std::uint32_t>(i));
+    }
+    const bool lostOnly = lostOnly_ && lostCount > 0;
+    const std::size_t shownLost = lost.size();
+    foundModel_->Show(rowsShown_, std::move(lost), lostOnly);
+    const std::size_t shown = lostOnly ? shownLost : foundModel_->foundRowsShown();
+    const std::size_t total = lostOnly ? lostCount : catalog_->rowCount();
+    filterCount_->setText(QString::fromStdString(selection::ShownRowsText(shown, total)) +
+                          (lostOnly ? QStringLiteral(" lost files") : QStringLiteral(" files")));
+}
+
+void RecoveryWindow::ShowOnlyLostFiles(bool only) {
+    if (refuseDuringScan()) return;
+    lostOnly_ = only;
+    showFilteredRows();
+}
+
+void RecoveryWindow::CheckShownFiles(bool checked) {
+    if (refuseDuringScan() || foundModel_->lostOnly()) return;
+    if (rowsShown_) {
+        apply(rules_->SetFileRowChecks(*rowsShown_, checked));
+        return;
+    }
+    std::vector<std::uint32_t> every(catalog_->rowCount());
+    for (std::size_t i = 0; i < every.size(); ++i) every[i] = static_cast<std::uint32_t>(i);
+    apply(rules_->SetFileRowChecks(every, checked));
+}
+
+void RecoveryWindow::PreviewFile(std::size_t row) {
+    if (source_.SourceIsTape || row >= catalog_->rowCount()) return;
+    selection::SaveItem item = selection::SaveItemOf(catalog_->row(row));
+    selection::AddMediaPieces(item, *catalog_, row);
+    selection::SaveRequest request;
+    request.SourcePath = source_.SourcePath;
+    const selection::FilePreview preview = selection::ReadPreview(item, request);
+    PreviewDialog dialog(catalogText(item.catalogPath), preview, item.size, this);
+    if (showPreview_) {
+        showPreview_(dialog);
+    } else {
+        dialog.exec();
+    }
 }
 
 // ---- Selection
@@ -465,7 +568,7 @@ void RecoveryWindow::onTreeSpace() {
 }
 
 void RecoveryWindow::onTreeMenu(const QModelIndex&, const QPoint& globalPos) {
-    std::vector<MenuEntry> entries{{QStringLiteral("Save Files"), kSaveFilesCommand}};
+    std::vector<MenuEntry> entries{{QStringLiteral("Save Files"), kSaveFilesCommand}, {}};
     if (!source_.SourceIsTape) entries.push_back({QStringLiteral("Scan Again Deeply"), kScanDeeplyCommand});
     const int command = runListMenu(tree_, entries, globalPos);
     if (command == kSaveFilesCommand) SaveCheckedFiles();
@@ -473,11 +576,36 @@ void RecoveryWindow::onTreeMenu(const QModelIndex&, const QPoint& globalPos) {
     tree_->setFocus(Qt::PopupFocusReason);
 }
 
-void RecoveryWindow::onFoundFilesMenu(int, const QPoint& globalPos) {
-    if (source_.SourceIsTape) return;
-    if (runListMenu(foundFiles_, {{QStringLiteral("Scan Again Deeply"), kScanDeeplyCommand}}, globalPos) ==
-        kScanDeeplyCommand) {
-        ScanAgainDeeply();
+void RecoveryWindow::onFoundFilesMenu(int row, const QPoint& globalPos) {
+    const auto file = foundModel_->catalogRow(row);
+    std::vector<MenuEntry> entries;
+    if (file && !source_.SourceIsTape) entries.push_back({QStringLiteral("Preview"), kPreviewCommand});
+    if (!IsScanRunning()) {
+        if (!entries.empty()) entries.push_back({});
+        entries.push_back({QStringLiteral("Tick All Shown"), kTickShownCommand});
+        entries.push_back({QStringLiteral("Untick All Shown"), kUntickShownCommand});
+        if (foundModel_->lostFileCount() > 0)
+            entries.push_back(
+                {QStringLiteral("Show Only Lost Files"), kLostOnlyCommand, foundModel_->lostOnly()});
+        if (!source_.SourceIsTape) {
+            entries.push_back({});
+            entries.push_back({QStringLiteral("Scan Again Deeply"), kScanDeeplyCommand});
+        }
+    }
+    if (entries.empty()) return;
+    switch (runListMenu(foundFiles_, entries, globalPos)) {
+        case kPreviewCommand:
+            return PreviewFile(*file);
+        case kTickShownCommand:
+            return CheckShownFiles(true);
+        case kUntickShownCommand:
+            return CheckShownFiles(false);
+        case kLostOnlyCommand:
+            return ShowOnlyLostFiles(!foundModel_->lostOnly());
+        case kScanDeeplyCommand:
+            return ScanAgainDeeply();
+        default:
+            return;
     }
 }
 
@@ -509,14 +637,20 @@ void RecoveryWindow::onFolderMenu(int row, const QPoint& globalPos) {
         folderList_->setFocus(Qt::PopupFocusReason);
         return;
     }
-    if (runListMenu(folderList_, {{QStringLiteral("Save File"), kSaveFileCommand}}, globalPos) ==
-        kSaveFileCommand)
-        SaveCheckedFiles();
+    std::vector<MenuEntry> entries{{QStringLiteral("Save File"), kSaveFileCommand}, {}};
+    const selection::FolderRow shown = rules_->FolderRowAt(static_cast<std::size_t>(row));
+    if (shown.kind == FolderRowKind::File && !source_.SourceIsTape)
+        entries.push_back({QStringLiteral("Preview"), kPreviewCommand});
+    const int command = runListMenu(folderList_, entries, globalPos);
+    if (command == kSaveFileCommand) SaveCheckedFiles();
+    if (command == kPreviewCommand) PreviewFile(shown.fileRow);
 }
 
 void RecoveryWindow::onFoundFileBox(int row, bool rightButton) {
-    const bool checked = catalog_->row(static_cast<std::size_t>(row)).checked();
-    apply(rules_->SetFileRowCheck(static_cast<std::size_t>(row), !checked));
+    const auto file = foundModel_->catalogRow(row);
+    if (!file) return;  // a lost file has no box
+    const bool checked = catalog_->row(*file).checked();
+    apply(rules_->SetFileRowCheck(*file, !checked));
     if (rightButton) foundFiles_->viewport()->update();
 }
 

@@ -15,12 +15,16 @@
 #include <string>
 
 #include "catalog/catalog.h"
+#include "catalog_models.h"
 #include "recovery_layout.h"
 #include "scan_job.h"
 #include "scan_source.h"
+#include "selection/file_filter.h"
 #include "selection/selection_rules.h"
 #include "ui/skin/skin_background.h"
 
+class QLabel;
+class QLineEdit;
 class QProgressBar;
 
 namespace ostrum::ui {
@@ -37,6 +41,7 @@ class SelectionTreeView;
 class FolderListView;
 class FoundFilesView;
 class SplitterBar;
+class FilterJob;
 
 // Ids of the window's controls, as the template numbers them; they are also their object names'
 // suffixes where a test needs them.
@@ -58,6 +63,10 @@ enum RecoveryControl : int {
 inline constexpr int kSaveFilesCommand = 32003;
 inline constexpr int kSaveFileCommand = 102;
 inline constexpr int kScanDeeplyCommand = 32010;
+inline constexpr int kPreviewCommand = 32011;
+inline constexpr int kTickShownCommand = 32012;
+inline constexpr int kUntickShownCommand = 32013;
+inline constexpr int kLostOnlyCommand = 32014;
 
 class RecoveryWindow : public ui::SkinBackground {
     Q_OBJECT
@@ -85,6 +94,17 @@ class RecoveryWindow : public ui::SkinBackground {
     // Ends the window, keeping its size for the next one.
     void done(int result) override;
 
+    // The list of all files shows the rows the text shows (see selection::FileFilter), as the filter field
+    // does when the user types; the count beside it says how many.
+    void FilterFiles(const QString& text);
+    // "Tick All Shown" and "Untick All Shown": the rows the list shows get the check.
+    void CheckShownFiles(bool checked);
+    // "Show Only Lost Files": the list shows the files the medium's catalog names but the scan did not find,
+    // alone, or again after the rows.
+    void ShowOnlyLostFiles(bool only);
+    // Shows the first bytes of the catalog row's file in a preview dialog (images only).
+    void PreviewFile(std::size_t row);
+
     // Saves the ticked files: asks for a folder, then saves them with a progress dialog.
     void SaveCheckedFiles();
 
@@ -101,6 +121,10 @@ class RecoveryWindow : public ui::SkinBackground {
     ui::SkinStatic* positionLine() const { return positionLine_; }
     QProgressBar* progressBar() const { return progress_; }
     SplitterBar* splitter(RecoveryControl id) const;
+    QLineEdit* filterField() const { return filter_; }
+    QLabel* filterCount() const { return filterCount_; }
+    // Where the preview dialog is shown; modally by default (tests look at it instead).
+    void setPreviewShower(std::function<void(QDialog&)> show) { showPreview_ = std::move(show); }
 
     // Where saving asks for the destination folder; the platform's folder dialog by default.
     void setFolderChooser(std::function<QString()> chooser) { chooseFolder_ = std::move(chooser); }
@@ -123,6 +147,10 @@ class RecoveryWindow : public ui::SkinBackground {
     void restoreSize();
     void fitStatusLine();
     bool offerDeepScan();
+    void showLostFiles();
+    void onFiltered(const selection::FileFilter& filter, ShownRows rows);
+    void showFilteredRows();
+    bool isFileRowShown(int folderRow) const;
     void setUpButton(ui::SkinButton* button, int normal, int hover, const QString& tip);
     void setUpLine(ui::SkinStatic* line);
     void takeScanProgress();
@@ -162,6 +190,13 @@ class RecoveryWindow : public ui::SkinBackground {
     ui::SkinButton* next_ = nullptr;
     SplitterBar* verticalBar_ = nullptr;
     SplitterBar* horizontalBar_ = nullptr;
+    QLineEdit* filter_ = nullptr;
+    QLabel* filterCount_ = nullptr;
+    FilterJob* filterJob_ = nullptr;
+    std::unique_ptr<selection::FileFilter> filterShown_;  // the text whose rows the list shows
+    ShownRows rowsShown_;
+    bool lostOnly_ = false;  // "Show Only Lost Files" is on
+    std::function<void(QDialog&)> showPreview_;
     ScanSource source_;
     ScanFunction scanOverride_;  // a test's scanner, used for the first scan only
     SplitterShares shares_ = defaultSplitterShares();

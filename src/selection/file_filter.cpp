@@ -74,6 +74,11 @@ FileFilter::FileFilter(std::string_view text)
       pattern_(text),
       matcher_(pattern_.wildcard() ? pattern_.folded() : "*" + folded_ + "*") {}
 
+bool FileFilter::ShowsPath(std::string_view path) const {
+    if (showsEveryRow()) return true;
+    return wildcard() ? pattern_.Chooses(FoldedBelowRoot(path)) : matcher_.Matches(path);
+}
+
 bool FileFilter::Narrows(const FileFilter& earlier) const {
     return !wildcard() && !earlier.wildcard() && folded_.find(earlier.folded_) != std::string::npos;
 }

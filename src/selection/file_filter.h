@@ -35,6 +35,9 @@ class FileFilter {
     // so that it may look at those rows alone.
     bool Narrows(const FileFilter& earlier) const;
 
+    // Whether it shows a path that is no row of the catalog (a file the medium's own catalog names).
+    bool ShowsPath(std::string_view path) const;
+
     // The rows it shows, ascending. Nothing when `stop` was asked for before it was done; it looks every
     // few thousand rows.
     std::optional<std::vector<std::uint32_t>> Rows(const catalog::Catalog& catalog,

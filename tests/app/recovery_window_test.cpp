@@ -1,6 +1,8 @@
 // The recovery window driven as a user drives it: a real scan of media written by our MTF writer, the
 // scanning state held open by the test, the messages of its failure table, its keys and splitter bars.
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -235,7 +237,8 @@ TEST(RecoveryWindow, EnterOpensTheMarkedRowAndTabGoesThroughTheListsAndButtonsIn
     QTest::keyClick(window.folderList(), Qt::Key_Tab, Qt::ShiftModifier);
     EXPECT_EQ(window.focusWidget(), window.tree());
     QTest::keyClick(window.tree(), Qt::Key_Return);  // never a default button: Next does not save
-    const std::vector<QWidget*> order{window.folderList(), window.foundFiles(), window.button(kBackButton),
+    const std::vector<QWidget*> order{window.folderList(),        window.filterField(),
+                                      window.foundFiles(),        window.button(kBackButton),
                                       window.button(kNextButton), window.tree()};
     for (QWidget* next : order) {
         QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
