@@ -88,9 +88,9 @@ RecoveryGeometry recoveryGeometry(QSize client, const SplitterShares& shares) {
     g.foundFiles = span(kFoundFiles, across, down, dw, dh);
     // The filter takes the top of the list's place; the count of rows shown stands at its right.
     const QRect field(g.foundFiles.topLeft(), QSize(g.foundFiles.width(), kFilterHeight));
-    g.filterCount =
-        QRect(field.right() - kFilterCountWidth + 1, field.top(), kFilterCountWidth, kFilterHeight);
-    g.filter = field.adjusted(0, 0, -kFilterCountWidth - kFilterGap, 0);
+    g.filterCount = QRect(field.right() - kFilterCountWidth - 2 * kFilterGap + 1, field.top(),
+                          kFilterCountWidth, kFilterHeight);
+    g.filter = field.adjusted(0, 0, -kFilterCountWidth - 3 * kFilterGap, 0);
     g.foundFiles.setTop(std::min(g.foundFiles.top() + kFilterHeight + kFilterGap, g.foundFiles.bottom() + 1));
     g.verticalBar = QRect(kVerticalPlaceholder.left() + across, kVerticalPlaceholder.top(),
                           SplitterBar::kThickness, kVerticalPlaceholder.height() + dh);

@@ -320,7 +320,7 @@ void RecoveryWindow::fitStatusLine() {
     const int room = (positionLine_->isHidden() ? (stop_->isHidden() ? at.back : at.stop).left()
                                                 : at.positionLine.left()) -
                      8 - line.left();
-    const int wanted = QFontMetrics(statusLine_->font()).horizontalAdvance(statusLine_->text()) + 8;
+    const int wanted = QFontMetrics(statusLine_->look().font).horizontalAdvance(statusLine_->text()) + 8;
     line.setWidth(std::clamp(wanted, line.width(), std::max(line.width(), room)));
     statusLine_->setGeometry(line);
 }

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
+#include <fstream>
 
 #include "app/catalog_models.h"
 #include "app/catalog_views.h"
@@ -55,6 +56,57 @@ bool browsingPage(const ScanSource& source, const QString& folder, QSize size, c
     return savePicture(window, folder, name);
 }
 
+// The list of all files filtered by a pattern typed above it.
+bool filterPage(const ScanSource& source, const QString& folder) {
+    RecoveryWindow window(source);
+    window.resize(1000, 640);
+    window.show();
+    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    window.FilterFiles(QStringLiteral("*.doc"));
+    const auto all = static_cast<int>(window.catalog().rowCount());
+    if (!waitFor([&] { return window.foundModel()->rowCount() < all; })) return false;
+    return savePicture(window, folder, "gallery_recovery_filter.png");
+}
+
+// A medium with its own catalog, one FILE block of which damage took: the file shows in grey after the rows.
+bool lostFilesPage(const QString& image, const QString& folder) {
+    mtfwriter::MediaDescription media = mtfwriter::sampleMedia();
+    media.tape.mediaCatalog = true;
+    const mtfwriter::Manifest manifest = mtfwriter::writeImageFile(media, image.toStdString());
+    {
+        std::fstream medium(image.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
+        medium.seekp(static_cast<std::streamoff>(manifest.files[2].fileBlockOffset));
+        medium.write(std::string(512, '\0').data(), 512);
+    }
+    ScanSource source;
+    source.SourcePath = image.toStdString();
+    RecoveryWindow window(source);
+    window.resize(1000, 640);
+    window.show();
+    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    window.foundFiles()->scrollToBottom();
+    return savePicture(window, folder, "gallery_recovery_lost.png");
+}
+
+// The preview of the first text file found.
+bool previewPage(const ScanSource& source, const QString& folder) {
+    RecoveryWindow window(source);
+    bool saved = false;
+    window.setPreviewShower([&](QDialog& dialog) {
+        dialog.show();
+        saved = savePicture(dialog, folder, "gallery_preview.png");
+    });
+    window.show();
+    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    for (std::size_t row = 0; row < window.catalog().rowCount(); ++row) {
+        if (window.catalog().row(row).path().str().ends_with(".txt")) {
+            window.PreviewFile(row);
+            break;
+        }
+    }
+    return saved;
+}
+
 bool saveProgressPage(const ScanSource& source, const QString& folder) {
     SaveProgressDialog dialog;
     dialog.setSource(QString::fromStdString(source.SourcePath));
@@ -79,8 +131,10 @@ bool writeRecoveryGallery(const QString& folder) {
     const bool scanning = scanningPage(source, folder);
     const bool browsing = browsingPage(source, folder, kRecoveryDefaultSize, "gallery_recovery.png") &&
                           browsingPage(source, folder, QSize(1100, 720), "gallery_recovery_grown.png");
+    const bool finding = filterPage(source, folder) && previewPage(source, folder) &&
+                         lostFilesPage(work.filePath(QStringLiteral("lost.img")), folder);
     source.SourcePath = "/home/user/tapes/sample.img";
-    return scanning && browsing && saveProgressPage(source, folder);
+    return scanning && browsing && finding && saveProgressPage(source, folder);
 }
 
 }  // namespace ostrum::gallery
