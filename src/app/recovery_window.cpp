@@ -428,6 +428,9 @@ void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
     if (!end.error.empty() || (catalog_->rowCount() == 0 && !end.noMtfData.empty())) {
         // The medium could not be read, or holds nothing of the format: the system's or the scan's words.
         const std::string& why = end.error.empty() ? end.noMtfData : end.error;
+        scanError_ = why;
+        statusLine_->setText(catalogText(why));
+        fitStatusLine();
         ui::programMessage(ui::plainMessageText(catalogText(why)), ui::kCaptionTapeMedia, ui::kMessageNotice);
         done(QDialog::Rejected);
     } else if (catalog_->rowCount() == 0) {

@@ -83,7 +83,7 @@ class RecoveryWindow : public ui::SkinBackground {
     bool IsScanRunning() const;
     // A confirmed Stop has asked the scan to end.
     bool scanStopRequested() const { return job_->stopRequested().load(); }
-    // Why the medium could not be read at all, once the scan has ended; empty when it could.
+    // Why the medium could not be read at all, or holds no MTF data, once the scan has ended; empty else.
     const std::string& scanError() const { return scanError_; }
     // True while, or once, the scan running is the deep scan.
     bool deepScan() const { return source_.deep; }

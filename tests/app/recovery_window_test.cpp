@@ -161,6 +161,7 @@ TEST(RecoveryWindow, AScanThatFindsNoFileTriesTheDeepScanThenSaysWhyAndEndsTheWi
     foldersOnly.sets = {
         mw::DataSet{.info = {.name = "Empty"},
                     .entries = {mw::DirectoryEntry{.path = {"A"}}, mw::DirectoryEntry{.path = {"B"}}}}};
+    std::ofstream(folder.path("x.txt")) << "hello world\n";
     { std::ofstream(folder.path("zeros.img")); }
     std::filesystem::resize_file(folder.path("zeros.img"), 256 * 1024);  // no tag anywhere
     const struct {
@@ -169,6 +170,9 @@ TEST(RecoveryWindow, AScanThatFindsNoFileTriesTheDeepScanThenSaysWhyAndEndsTheWi
         bool deep;
     } cases[] = {
         {folder.writeImage(foldersOnly, "folders.img"), QStringLiteral("No Data found"), true},
+        {folder.path("x.txt").string(),
+         QStringLiteral("no MTF data found in %1 (12 bytes examined)").arg(folder.path("x.txt").c_str()),
+         true},
         {folder.path("zeros.img").string(),
          QStringLiteral("no MTF data found in %1 (262144 bytes examined)")
              .arg(folder.path("zeros.img").c_str()),
@@ -189,7 +193,7 @@ TEST(RecoveryWindow, AScanThatFindsNoFileTriesTheDeepScanThenSaysWhyAndEndsTheWi
         EXPECT_EQ(answers.texts(), QStringList{c.message});
         EXPECT_EQ(window.deepScan(), c.deep);
         EXPECT_FALSE(window.isVisible());
-        EXPECT_EQ(window.scanError().empty(), c.deep);
+        EXPECT_EQ(window.scanError().empty(), c.message == QStringLiteral("No Data found"));
     }
 
     // An image shifted by 7 bytes: the normal scan finds nothing on the grid, the deep scan every file.
