@@ -17,8 +17,9 @@ namespace {
 // The worker publishes at most this often; the window looks a few times a second.
 constexpr auto kPublishInterval = std::chrono::milliseconds(20);
 
-// Passes on what the scanner says of each of several media read as one, naming the medium in the status
-// line ("medium 2 of 3: B2D000002.bkf, Total File Found :12") and measuring progress over them all.
+// Passes on what the scanner says of each of several media read as one, with progress measured over them
+// all. The status line names the medium being scanned ("medium 2 of 3: B2D000002.bkf"), which the scanner's
+// own words beside it would push out of the line; those come back once the last medium is read.
 class MediumNamingSink final : public catalog::CatalogSink {
   public:
     MediumNamingSink(catalog::CatalogSink& sink, std::size_t count) : sink_(sink), count_(count) {}
@@ -37,10 +38,7 @@ class MediumNamingSink final : public catalog::CatalogSink {
         if (!last_.empty()) sink_.StatusLine(last_);
     }
 
-    void StatusLine(std::string_view text) override {
-        last_.assign(text);
-        sink_.StatusLine(name_ + ", " + last_);
-    }
+    void StatusLine(std::string_view text) override { last_.assign(text); }
     void PositionLine(std::string_view text) override { sink_.PositionLine(text); }
     void Progress(int percent) override {
         const auto done = static_cast<int>(index_) * 100 + std::clamp(percent, 0, 100);
