@@ -17,15 +17,6 @@ namespace {
 using catalog::MediaSpan;
 using catalog::SpannedFile;
 
-// Starts the scan of source `index` in the shared context.
-void BeginMedium(catalog::ScanContext& context, std::size_t index, const std::string& source) {
-    if (index == 0) {
-        context.catalog.mediaSpan().BeginMedium(0, source, 0);
-    } else {
-        catalog::BeginNextMedium(context, source);
-    }
-}
-
 std::string LabelText(const MediaSpan& span, std::uint32_t medium) {
     const auto label = span.label(medium);
     return label ? catalog::LabelText(*label) : "no TAPE block found";
@@ -66,7 +57,7 @@ bool ScanImageMedia(const std::vector<std::string>& sources, catalog::Catalog& f
             PrintError(command + ": " + error);
             return false;
         }
-        BeginMedium(context, i, sources[i]);
+        catalog::BeginMedium(context, i, sources[i]);
         const catalog::ImageScanOptions options{.deep = deep, .continuing = &context};
         if (catalog::ScanImageFile(image, found, sink, scanActive, &summary.images[i], options) == 0) break;
     }
@@ -80,7 +71,7 @@ bool ScanTapeMedia(const tape::TapeDevices& devices, const std::vector<std::stri
     const std::atomic<bool> active{true};
     summary.tapes.resize(sources.size());
     for (std::size_t i = 0; i < sources.size() && !stopRequested.load(); ++i) {
-        BeginMedium(context, i, sources[i]);
+        catalog::BeginMedium(context, i, sources[i]);
         const int scanned = tape::ScanTape(devices, sources[i], found, sink, active, stopRequested,
                                            &summary.tapes[i], &context);
         if (scanned == 0 && !summary.tapes[i].error.empty()) {

@@ -21,19 +21,40 @@ QStringList DialogNameFilters(const QString& filter) {
     return filters;
 }
 
-QString DialogFileNameAsker::ask(QWidget* owner, const FileQuestion& question) {
+QStringList FileNameAsker::askSeveral(QWidget* owner, const FileQuestion& question) {
+    const QString path = ask(owner, question);
+    return path.isEmpty() ? QStringList{} : QStringList{path};
+}
+
+namespace {
+
+// The files chosen in the platform's dialog, asked in `mode`.
+QStringList chosenFiles(QWidget* owner, const FileQuestion& question, QFileDialog::FileMode mode) {
     const bool save = question.kind == FileQuestion::Kind::Save;
     QFileDialog dialog(owner, question.title);
     dialog.setObjectName(save ? QStringLiteral("SaveFileDialog") : QStringLiteral("OpenFileDialog"));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(mode);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !question.overwritePrompt);
     dialog.setNameFilters(DialogNameFilters(question.filter));
     if (!question.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(question.defaultSuffix);
     if (!question.initialName.isEmpty()) dialog.selectFile(question.initialName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().front();
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles();
+}
+
+}  // namespace
+
+QString DialogFileNameAsker::ask(QWidget* owner, const FileQuestion& question) {
+    const bool save = question.kind == FileQuestion::Kind::Save;
+    const QStringList chosen =
+        chosenFiles(owner, question, save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    return chosen.isEmpty() ? QString() : chosen.front();
+}
+
+QStringList DialogFileNameAsker::askSeveral(QWidget* owner, const FileQuestion& question) {
+    return chosenFiles(owner, question, QFileDialog::ExistingFiles);
 }
 
 }  // namespace ostrum::app

@@ -25,12 +25,16 @@ class FileNameAsker {
     virtual ~FileNameAsker() = default;
     // The full path chosen, or the empty text when the user cancels.
     virtual QString ask(QWidget* owner, const FileQuestion& question) = 0;
+    // An Open question in which several files may be chosen at once: their full paths in the order the
+    // dialog gives them, none when the user cancels. By default the one file ask() gives.
+    virtual QStringList askSeveral(QWidget* owner, const FileQuestion& question);
 };
 
 // The platform's file dialog.
 class DialogFileNameAsker final : public FileNameAsker {
   public:
     QString ask(QWidget* owner, const FileQuestion& question) override;
+    QStringList askSeveral(QWidget* owner, const FileQuestion& question) override;
 };
 
 // The name filters of a "Description|pattern|...||" filter, one per pair, written so that the dialog

@@ -1,6 +1,6 @@
 // ostrum-tape: the desktop program. Without a medium on its command line it shows the wizard, from
 // which the user copies a tape into an image, loads an image or recovers straight from a tape drive;
-// with one, it opens the recovery window on it directly.
+// with one (or the media of one backup), it opens the recovery window on it directly.
 
 #include <QApplication>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 
 #include "recovery_window.h"
 #include "source_arguments.h"
+#include "ui/msgbox/program_message.h"
 #include "wizard_window.h"
 
 namespace {
@@ -57,9 +58,12 @@ int main(int argc, char** argv) {
     }
     if (!HasDisplay()) {
         std::cerr << "ostrum-tape: no display to open the window on";
-        if (!source->SourcePath.empty())
-            std::cerr << "; ostrum-tape-cli list " << source->SourcePath
-                      << " lists the same medium on the terminal";
+        if (!source->SourcePath.empty()) {
+            std::cerr << "; ostrum-tape-cli list " << source->SourcePath;
+            for (const std::string& later : source->laterSources) std::cerr << " " << later;
+            std::cerr << " lists the same " << (source->laterSources.empty() ? "medium" : "media")
+                      << " on the terminal";
+        }
         std::cerr << "\n";
         return 1;
     }
@@ -70,5 +74,14 @@ int main(int argc, char** argv) {
     // The wizard hides itself while a recovery window is open, and the recovery window goes before the
     // wizard comes back: the program ends when the wizard's run does, not when no window is shown.
     QApplication::setQuitOnLastWindowClosed(false);
-    return source->SourcePath.empty() ? RunWizard(*source) : RunRecoveryWindow(*source);
+    if (source->SourcePath.empty()) return RunWizard(*source);
+    ostrum::app::ScanSource media = *source;
+    if (!ostrum::app::PutMediaInOrder(media, error)) {
+        // Media that cannot be read as one backup: nothing is scanned.
+        std::cerr << "ostrum-tape: " << error << "\n";
+        ostrum::ui::programMessage(ostrum::ui::plainMessageText(QString::fromStdString(error)),
+                                   ostrum::ui::kCaptionTapeMedia, ostrum::ui::kMessageNotice);
+        return 1;
+    }
+    return RunRecoveryWindow(media);
 }

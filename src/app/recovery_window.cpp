@@ -419,7 +419,11 @@ void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
     back_->show();
     next_->show();
     const bool stopped = job_->stopRequested().load();
-    if (stopped) statusLine_->setText(stoppedText(end, snapshot.progress));
+    if (stopped) {
+        statusLine_->setText(stoppedText(end, snapshot.progress));
+    } else {
+        noteMediaOrder();
+    }
     showLostFiles();
     filter_->setEnabled(true);
     showFilteredRows();
@@ -438,6 +442,17 @@ void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
         done(QDialog::Rejected);
     }
     emit scanEnded();
+}
+
+// Media read in another order than they were given: the status line says so once the scan has ended, where
+// the window says how it ended, rather than in a message that would stop the user for something that needs
+// no answer; its tip names the order.
+void RecoveryWindow::noteMediaOrder() {
+    if (source_.mediaOrderNote.empty()) return;
+    statusLine_->setText(statusLine_->text() + QStringLiteral("; ") + catalogText(source_.mediaOrderNote));
+    QStringList media{catalogText(source_.SourcePath)};
+    for (const std::string& later : source_.laterSources) media << catalogText(later);
+    statusLine_->setToolTip(QStringLiteral("Read in this order: ") + media.join(QStringLiteral(", ")));
 }
 
 // When the normal scan of an image has found no file, the image may still hold files off the 512-byte grid
@@ -518,6 +533,7 @@ void RecoveryWindow::PreviewFile(std::size_t row) {
     selection::AddMediaPieces(item, *catalog_, row);
     selection::SaveRequest request;
     request.SourcePath = source_.SourcePath;
+    request.laterSources = source_.laterSources;
     const selection::FilePreview preview = selection::ReadPreview(item, request);
     PreviewDialog dialog(catalogText(item.catalogPath), preview, item.size, this);
     if (showPreview_) {

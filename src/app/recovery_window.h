@@ -156,6 +156,7 @@ class RecoveryWindow : public ui::SkinBackground {
     void takeScanProgress();
     void publish(const ScanSnapshot& snapshot);
     void endScan(const ScanSnapshot& snapshot);
+    void noteMediaOrder();
     void apply(const selection::SelectionChanges& changes);
     bool refuseDuringScan();
     void showNode(const QModelIndex& index);

@@ -165,6 +165,13 @@ QString detailLine(const selection::FileResult& file) {
            ui::plainMessageText(utf8(reason));
 }
 
+// The source's media in the order they are read, joined by ", ".
+QString mediaText(const ScanSource& source) {
+    QString text = utf8(source.SourcePath);
+    for (const std::string& later : source.laterSources) text += QStringLiteral(", ") + utf8(later);
+    return text;
+}
+
 }  // namespace
 
 std::uint64_t SaveProgress::done() const {
@@ -385,6 +392,13 @@ void showSaveAccount(const SaveAccount& account) {
 
 void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
                    const std::function<QString()>& chooseFolder) {
+    if (source.SourceIsTape && !source.laterSources.empty()) {
+        // The save reads a tape once from its start; several drives would be read at once.
+        ui::programMessage(QStringLiteral("The files could not be saved: ") +
+                               QString::fromLatin1(selection::kOneTapeAtATime),
+                           ui::kCaptionTapeMedia, ui::kMessageNotice);
+        return;
+    }
     const std::vector<selection::SaveItem> items = selection::CheckedItems(catalog);
     if (items.empty()) {
         ui::programMessage(QStringLiteral("No file is ticked: tick the files to save first."),
@@ -403,9 +417,10 @@ void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
     request.destination = QFile::encodeName(folder).toStdString();
     request.tapeDevices = source.tapeDevices.get();
     request.existing = selection::ExistingFiles::Ask;
+    request.laterSources = source.laterSources;
 
     SaveProgressDialog dialog(&owner);
-    dialog.setSource(utf8(source.SourcePath));
+    dialog.setSource(mediaText(source));
     dialog.setDestination(folder);
     const selection::SaveReport report = RunSave(items, request, dialog);
     const selection::FolderReport folders =

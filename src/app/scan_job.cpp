@@ -1,9 +1,13 @@
 #include "scan_job.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
+#include <filesystem>
 
 #include "catalog/image_scanner.h"
+#include "catalog/media_span.h"
+#include "catalog/scan_context.h"
 #include "catalog/scan_findings.h"
 #include "tape/tape_scanner.h"
 
@@ -12,6 +16,123 @@ namespace {
 
 // The worker publishes at most this often; the window looks a few times a second.
 constexpr auto kPublishInterval = std::chrono::milliseconds(20);
+
+// Passes on what the scanner says of each of several media read as one, with progress measured over them
+// all. The status line names the medium being scanned ("medium 2 of 3: B2D000002.bkf"), which the scanner's
+// own words beside it would push out of the line; those come back once the last medium is read.
+class MediumNamingSink final : public catalog::CatalogSink {
+  public:
+    MediumNamingSink(catalog::CatalogSink& sink, std::size_t count) : sink_(sink), count_(count) {}
+
+    void BeginMedium(std::size_t index, const std::string& path) {
+        index_ = index;
+        // A drive is named as it is; an image by its file name, without its folder.
+        const std::string name =
+            path.starts_with("//./") ? path : std::filesystem::path(path).filename().string();
+        name_ = "medium " + std::to_string(index + 1) + " of " + std::to_string(count_) + ": " + name;
+        sink_.StatusLine(name_);
+        Progress(0);
+    }
+    // After the last medium: the scanner's own last words, which hold for them all.
+    void Finish() {
+        if (!last_.empty()) sink_.StatusLine(last_);
+    }
+
+    void StatusLine(std::string_view text) override { last_.assign(text); }
+    void PositionLine(std::string_view text) override { sink_.PositionLine(text); }
+    void Progress(int percent) override {
+        const auto done = static_cast<int>(index_) * 100 + std::clamp(percent, 0, 100);
+        sink_.Progress(done / static_cast<int>(count_));
+    }
+    void NodeInserted(const catalog::Catalog& catalog, catalog::NodeId node) override {
+        sink_.NodeInserted(catalog, node);
+    }
+    void RowAppended(const catalog::Catalog& catalog, std::size_t row) override {
+        sink_.RowAppended(catalog, row);
+    }
+
+  private:
+    catalog::CatalogSink& sink_;
+    std::size_t count_;
+    std::size_t index_ = 0;
+    std::string name_;
+    std::string last_;
+};
+
+void AddNoMtfData(ScanEnd& end, const std::string& path, const catalog::ScanFindings& found) {
+    if (catalog::FoundMtfData(found)) return;
+    end.noMtfData += (end.noMtfData.empty() ? "" : "\n") + catalog::NoMtfDataText(path, found.bytesExamined);
+}
+
+// Images read one after another as one backup, in one scan context. Every image is opened first: one that
+// cannot be opened ends the scan before anything is read.
+ScanEnd ScanImagesInOrder(const std::vector<std::string>& paths, bool deep, catalog::Catalog& catalog,
+                          catalog::CatalogSink& sink, const std::atomic<bool>& scanActive) {
+    std::vector<catalog::ImageFile> images(paths.size());
+    ScanEnd end{.mediumSize = 0};
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (!catalog::OpenImageFile(images[i], paths[i])) return {.error = images[i].error()};
+        *end.mediumSize += images[i].Size().value_or(0);
+    }
+    MediumNamingSink named(sink, paths.size());
+    catalog::ScanContext context(catalog, named);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        named.BeginMedium(i, paths[i]);
+        catalog::BeginMedium(context, i, paths[i]);
+        catalog::ImageScanSummary summary;
+        const catalog::ImageScanOptions options{.deep = deep, .continuing = &context};
+        const bool whole =
+            catalog::ScanImageFile(images[i], catalog, named, scanActive, &summary, options) != 0;
+        end.bytesRead += summary.found.bytesExamined;
+        if (!whole) return end;
+        AddNoMtfData(end, paths[i], summary.found);
+    }
+    named.Finish();
+    return end;
+}
+
+// Tape drives read one after another as one backup, as `list` reads them.
+ScanEnd ScanTapesInOrder(const tape::TapeDevices& devices, const std::vector<std::string>& drives,
+                         catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
+                         std::atomic<bool>& stopRequested) {
+    MediumNamingSink named(sink, drives.size());
+    catalog::ScanContext context(catalog, named);
+    ScanEnd end{.mediumSize = 0};
+    for (std::size_t i = 0; i < drives.size() && !stopRequested.load(); ++i) {
+        named.BeginMedium(i, drives[i]);
+        catalog::BeginMedium(context, i, drives[i]);
+        tape::TapeScanSummary summary;
+        tape::ScanTape(devices, drives[i], catalog, named, scanActive, stopRequested, &summary, &context);
+        end.bytesRead += summary.bytes;
+        *end.mediumSize += static_cast<std::uint64_t>(std::max<std::int64_t>(summary.capacity, 0));
+        if (!summary.error.empty()) {
+            end.error = summary.error;
+            return end;
+        }
+        if (summary.stopped) return end;
+        AddNoMtfData(end, drives[i], summary.found);
+    }
+    named.Finish();
+    return end;
+}
+
+// The scan of a source of several media.
+ScanFunction MediaScanOf(const ScanSource& source) {
+    std::vector<std::string> media{source.SourcePath};
+    media.insert(media.end(), source.laterSources.begin(), source.laterSources.end());
+    if (source.SourceIsTape) {
+        return [media, devices = source.tapeDevices](catalog::Catalog& catalog, catalog::CatalogSink& sink,
+                                                     std::atomic<bool>& scanActive,
+                                                     std::atomic<bool>& stopRequested) -> ScanEnd {
+            if (!devices) return {.error = "no tape drives to open '" + media.front() + "'"};
+            return ScanTapesInOrder(*devices, media, catalog, sink, scanActive, stopRequested);
+        };
+    }
+    return [media, deep = source.deep](catalog::Catalog& catalog, catalog::CatalogSink& sink,
+                                       std::atomic<bool>& scanActive, std::atomic<bool>&) {
+        return ScanImagesInOrder(media, deep, catalog, sink, scanActive);
+    };
+}
 
 }  // namespace
 
@@ -57,6 +178,7 @@ class ScanJob::Feed final : public catalog::CatalogSink {
 };
 
 ScanFunction ScanOf(const ScanSource& source) {
+    if (!source.laterSources.empty()) return MediaScanOf(source);
     if (source.SourceIsTape) {
         return [path = source.SourcePath, devices = source.tapeDevices](
                    catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,

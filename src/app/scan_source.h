@@ -1,13 +1,14 @@
 #pragma once
 // What the windows share about the medium to scan: whether it is a tape drive or an image file, its
-// name, and the tape drives (with any virtual tapes attached to them) through which a drive name is
-// opened. Whoever chooses the source owns one and hands it to the recovery window; the scan and the
-// save read it.
+// name (and those of the media after it, for a backup spread over several), and the tape drives (with any
+// virtual tapes attached to them) through which a drive name is opened. Whoever chooses the source owns
+// one and hands it to the recovery window; the scan and the save read it.
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tape/tape_devices.h"
 
@@ -16,6 +17,11 @@ namespace ostrum::app {
 struct ScanSource {
     bool SourceIsTape = false;
     std::string SourcePath;  // a TapeDeviceName ("//./tape0") or the path of an image file
+    // A backup spread over several media: the media after SourcePath, in the order they are read (images,
+    // or TapeDeviceNames when SourceIsTape).
+    std::vector<std::string> laterSources = {};
+    // Said after the scan when the media are read in another order than they were given.
+    std::string mediaOrderNote = {};
     std::shared_ptr<tape::TapeDevices> tapeDevices = std::make_shared<tape::TapeDevices>();
     // Images only: the deep scan, which also finds blocks that have left the 512-byte grid (an image cut
     // or shifted by a few bytes, junk bytes inside it).

@@ -1,9 +1,11 @@
 #include "source_arguments.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
 #include "catalog/image_scanner.h"
+#include "catalog/media_span.h"
 #include "tape/tape_device.h"
 #include "tape/tape_devices.h"
 #include "tape/virtual_tape.h"
@@ -33,31 +35,64 @@ bool IsTapeFile(const std::string& path) {
            tape::CheckTapeFraming(file).framing == tape::TapeFraming::Holds;
 }
 
-// A virtual tape file named as the medium goes into the first drive without one, and is scanned there.
-// With `again`, a file that a drive holds already (opened before) is read in that drive.
-std::optional<ScanSource> SourceOnTapeFile(ScanSource source, bool again, std::string& error) {
+// The drive that reads a virtual tape file named as a medium: the first without one, the file put in it.
+// With `again`, a drive that holds the file already (opened before) reads it.
+std::optional<std::string> DriveForTapeFile(tape::TapeDevices& devices, const std::string& path, bool again,
+                                            std::string& error) {
     for (int number = tape::kFirstTapeDevice; again && number <= tape::kLastTapeDevice; ++number) {
-        if (const auto held = source.tapeDevices->Attached(number);
-            held && held->options().path == source.SourcePath) {
-            source.SourcePath = tape::TapeDeviceName(number);
-            source.SourceIsTape = true;
-            return source;
-        }
+        if (const auto held = devices.Attached(number); held && held->options().path == path)
+            return tape::TapeDeviceName(number);
     }
     for (int number = tape::kFirstTapeDevice; number <= tape::kLastTapeDevice; ++number) {
-        if (source.tapeDevices->Attached(number)) continue;
-        const tape::TapeResult attached =
-            source.tapeDevices->AttachVirtual(number, {.path = source.SourcePath});
+        if (devices.Attached(number)) continue;
+        const tape::TapeResult attached = devices.AttachVirtual(number, {.path = path});
         if (!attached) {
             error = attached.error();
             return std::nullopt;
         }
-        source.SourcePath = tape::TapeDeviceName(number);
-        source.SourceIsTape = true;
-        return source;
+        return tape::TapeDeviceName(number);
     }
     error = "every tape drive already holds a virtual tape";
     return std::nullopt;
+}
+
+// The source reading the files in order: image files, or virtual tape files each in a drive of its own.
+std::optional<ScanSource> SourceOnFiles(ScanSource source, std::span<const std::string> paths, bool again,
+                                        std::string& error) {
+    const bool tapes = IsTapeFile(paths.front());
+    std::vector<std::string> media;
+    for (const std::string& path : paths) {
+        if (IsTapeFile(path) != tapes) {
+            error = "'" + path + "' is " + (tapes ? "an image file" : "a virtual tape") + ", unlike '" +
+                    paths.front() + "': the media of one backup are all image files or all tapes";
+            return std::nullopt;
+        }
+        if (!tapes) {
+            media.push_back(path);
+        } else if (auto drive = DriveForTapeFile(*source.tapeDevices, path, again, error)) {
+            media.push_back(std::move(*drive));
+        } else {
+            return std::nullopt;
+        }
+    }
+    source.SourceIsTape = tapes;
+    source.SourcePath = media.front();
+    source.laterSources.assign(media.begin() + 1, media.end());
+    return source;
+}
+
+// Several tape drives named as the media of one backup, read in the order given.
+bool PutDrives(ScanSource& source, std::span<const std::string> drives, std::string& error) {
+    for (const std::string& drive : drives) {
+        if (!tape::ParseTapeDeviceName(drive)) {
+            error = "'" + drive + "' is not a tape drive name (//./tape0 to //./tape19)";
+            return false;
+        }
+    }
+    source.SourceIsTape = true;
+    source.SourcePath = drives.front();
+    source.laterSources.assign(drives.begin() + 1, drives.end());
+    return true;
 }
 
 }  // namespace
@@ -98,25 +133,17 @@ std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> word
         error = "--deep needs an image file to scan";
         return std::nullopt;
     }
-    if (operands.size() != 1) {
-        error = "only one image file or tape drive may be given";
-        return std::nullopt;
-    }
-    const std::string& operand = operands.front();
-    if (operand.starts_with("//./tape")) {
-        source.SourceIsTape = true;
-        source.SourcePath = operand;
-        if (!tape::ParseTapeDeviceName(operand)) {
-            error = "'" + operand + "' is not a tape drive name (//./tape0 to //./tape19)";
+    const auto isDrive = [](const std::string& operand) { return operand.starts_with("//./tape"); };
+    if (std::any_of(operands.begin(), operands.end(), isDrive)) {
+        if (!std::all_of(operands.begin(), operands.end(), isDrive)) {
+            error = "the media of one backup are all image files or all tape drives";
             return std::nullopt;
         }
+        if (!PutDrives(source, operands, error)) return std::nullopt;
     } else {
-        source.SourcePath = operand;
-        if (IsTapeFile(operand)) {
-            auto onTape = SourceOnTapeFile(std::move(source), false, error);
-            if (!onTape) return std::nullopt;
-            source = std::move(*onTape);
-        }
+        auto onFiles = SourceOnFiles(std::move(source), operands, false, error);
+        if (!onFiles) return std::nullopt;
+        source = std::move(*onFiles);
     }
     if (source.SourceIsTape && source.deep) {
         error = "--deep reads image files only, not tapes";
@@ -125,12 +152,42 @@ std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> word
     return source;
 }
 
-std::optional<ScanSource> SourceForFile(ScanSource source, const std::string& path, std::string& error) {
-    source.SourcePath = path;
-    source.SourceIsTape = false;
+bool PutMediaInOrder(ScanSource& source, std::string& error) {
+    if (source.SourceIsTape || source.laterSources.empty()) return true;
+    std::vector<std::string> paths{source.SourcePath};
+    paths.insert(paths.end(), source.laterSources.begin(), source.laterSources.end());
+    std::vector<std::optional<catalog::MediumLabel>> labels;
+    for (const std::string& path : paths) {
+        catalog::ImageFile image;
+        if (!catalog::OpenImageFile(image, path)) {
+            error = image.error();
+            return false;
+        }
+        labels.push_back(catalog::ReadMediumLabel(image));
+    }
+    const catalog::MediaOrder order = catalog::OrderMedia(paths, labels);
+    if (!order.refusal.empty()) {
+        error = order.refusal;
+        return false;
+    }
+    source.SourcePath = paths[order.order.front()];
+    source.laterSources.clear();
+    for (std::size_t i = 1; i < order.order.size(); ++i) source.laterSources.push_back(paths[order.order[i]]);
+    source.mediaOrderNote = order.Reordered() ? kMediaSortedNote : "";
+    return true;
+}
+
+std::optional<ScanSource> SourceForFiles(ScanSource source, std::span<const std::string> paths,
+                                         std::string& error) {
+    if (paths.empty()) {
+        error = "no file was chosen";
+        return std::nullopt;
+    }
     source.deep = false;
-    if (IsTapeFile(path)) return SourceOnTapeFile(std::move(source), true, error);
-    return source;
+    source.mediaOrderNote.clear();
+    auto chosen = SourceOnFiles(std::move(source), paths, true, error);
+    if (!chosen || !PutMediaInOrder(*chosen, error)) return std::nullopt;
+    return chosen;
 }
 
 }  // namespace ostrum::app

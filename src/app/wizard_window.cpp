@@ -273,6 +273,8 @@ void WizardWindow::onDirectRoad() {
     if (devices.exec() != QDialog::Accepted) return;
     fields_.source.SourceIsTape = true;
     fields_.source.SourcePath = fields_.SelectedDevicePath;
+    fields_.source.laterSources.clear();  // media loaded before are not this drive's
+    fields_.source.mediaOrderNote.clear();
     openRecoveryWindow(AfterRecovery::SamePage);
 }
 
@@ -282,10 +284,13 @@ void WizardWindow::onLoadImage() {
     question.kind = FileQuestion::Kind::Open;
     question.title = QStringLiteral("Select image file for recovery...");
     question.filter = kLoadFilter;
-    const QString path = files_->ask(this, question);
-    if (path.isEmpty()) return;
+    // Several files chosen together are the media of one backup.
+    std::vector<std::string> paths;
+    for (const QString& path : files_->askSeveral(this, question))
+        paths.push_back(QFile::encodeName(path).toStdString());
+    if (paths.empty()) return;
     std::string error;
-    auto source = SourceForFile(fields_.source, QFile::encodeName(path).toStdString(), error);
+    auto source = SourceForFiles(fields_.source, paths, error);
     if (!source) {
         ui::programMessage(ui::plainMessageText(QString::fromStdString(error)), ui::kCaptionTapeMedia,
                            ui::kMessageNotice);
@@ -418,6 +423,8 @@ void WizardWindow::endImaging(const ImagingSnapshot& snapshot) {
     }
     fields_.source.SourceIsTape = false;
     fields_.source.SourcePath = imagePath;
+    fields_.source.laterSources.clear();
+    fields_.source.mediaOrderNote.clear();
     openRecoveryWindow(AfterRecovery::ImageRoadPage);
 }
 

@@ -1,11 +1,14 @@
 #include "media_span.h"
 
 #include <algorithm>
+#include <array>
+#include <numeric>
 
 #include "block_tags.h"
 #include "catalog.h"
 #include "common/hex_text.h"
 #include "deep_scan.h"
+#include "image_scanner.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
 
@@ -40,6 +43,61 @@ std::string LabelText(const MediumLabel& label) {
     return "medium " + std::to_string(label.sequence) + " of media family " + common::Hex32(label.family);
 }
 
+std::string NotTheMediumAfterText(const std::string& name, const MediumLabel& label,
+                                  const std::string& before, const MediumLabel& beforeLabel) {
+    return name + " is " + LabelText(label) + ", not the medium after " + before + " (" +
+           LabelText(beforeLabel) + ")";
+}
+
+std::optional<MediumLabel> LabelOfTapeBlock(ByteSpan block) {
+    if (block.size() < kTapeFixedSize || LookupBlockTag(block) != kTagTAPE ||
+        !BlockHeaderChecksumHolds(block, 0))
+        return std::nullopt;
+    MediumLabel label{*ReadLE32(block, tape::kMediaFamilyId), *ReadLE16(block, tape::kMediaSequenceNumber),
+                      0};
+    const std::uint16_t size = *ReadLE16(block, tape::kFormatLogicalBlockSize);
+    if (size == 512 || size == 1024) label.logicalBlockSize = size;
+    return label;
+}
+
+std::optional<MediumLabel> ReadMediumLabel(const ImageSource& image) {
+    std::array<std::uint8_t, kTapeFixedSize> block{};
+    const ImageRead read = image.Read(0, block);
+    return LabelOfTapeBlock(ByteSpan(block.data(), read.count));
+}
+
+bool MediaOrder::Reordered() const {
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (order[i] != i) return true;
+    }
+    return false;
+}
+
+MediaOrder OrderMedia(std::span<const std::string> names,
+                      std::span<const std::optional<MediumLabel>> labels) {
+    MediaOrder result;
+    result.order.resize(names.size());
+    std::iota(result.order.begin(), result.order.end(), std::size_t{0});
+    std::optional<std::size_t> before;  // the last medium given with a label
+    for (std::size_t i = 0; i < names.size() && i < labels.size(); ++i) {
+        if (!labels[i]) continue;
+        if (before && labels[*before]->family != labels[i]->family) {
+            result.refusal = NotTheMediumAfterText(names[i], *labels[i], names[*before], *labels[*before]);
+            return result;
+        }
+        before = i;
+    }
+    const bool allLabelled =
+        labels.size() == names.size() &&
+        std::all_of(labels.begin(), labels.end(), [](const auto& label) { return label; });
+    if (allLabelled) {
+        std::stable_sort(result.order.begin(), result.order.end(), [&](std::size_t a, std::size_t b) {
+            return labels[a]->sequence < labels[b]->sequence;
+        });
+    }
+    return result;
+}
+
 // ---- MediaSpan ----
 
 MediaSpan::Medium& MediaSpan::At(std::uint32_t medium) {
@@ -65,10 +123,8 @@ std::optional<MediumLabel> MediaSpan::label(std::uint32_t medium) const {
 void MediaSpan::NoteLabel(std::uint32_t medium, const MediumLabel& label) {
     At(medium).label = label;
     const auto before = medium > 0 ? this->label(medium - 1) : std::nullopt;
-    if (before && (before->family != label.family || before->sequence + 1 != label.sequence)) {
-        Note(mediumName(medium) + " is " + LabelText(label) + ", not the medium after " +
-             mediumName(medium - 1) + " (" + LabelText(*before) + ")");
-    }
+    if (before && (before->family != label.family || before->sequence + 1 != label.sequence))
+        Note(NotTheMediumAfterText(mediumName(medium), label, mediumName(medium - 1), *before));
 }
 
 std::uint32_t MediaSpan::MediumOfRow(std::size_t row) const {
@@ -160,15 +216,11 @@ std::string MediaSpan::MissingText(std::size_t row, std::uint64_t size) const {
 // ---- the scan's handlers ----
 
 void OnTapeBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
-    std::vector<std::uint8_t> scratch;
-    const auto block = SoundBlock(chunk, slot, kTapeFixedSize, scratch);
     MediaSpan& span = context.catalog.mediaSpan();
-    if (!block || span.label(context.medium)) return;
-    MediumLabel label{*ReadLE32(*block, tape::kMediaFamilyId), *ReadLE16(*block, tape::kMediaSequenceNumber),
-                      0};
-    const std::uint16_t size = *ReadLE16(*block, tape::kFormatLogicalBlockSize);
-    if (size == 512 || size == 1024) label.logicalBlockSize = size;
-    span.NoteLabel(context.medium, label);
+    if (span.label(context.medium)) return;
+    std::vector<std::uint8_t> scratch;
+    if (const auto label = LabelOfTapeBlock(chunk.Fetch(slot, kTapeFixedSize, scratch)))
+        span.NoteLabel(context.medium, *label);
 }
 
 void OnEndOfMediumBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
@@ -262,6 +314,14 @@ bool OnContinuedFileBlock(ScanContext& context, const ChunkView& chunk, std::siz
     context.openData = ScanContext::OpenData{index, data.offset, data.length};
     NoteFileFound(context);
     return true;
+}
+
+void BeginMedium(ScanContext& context, std::size_t index, std::string name) {
+    if (index == 0) {
+        context.catalog.mediaSpan().BeginMedium(0, std::move(name), 0);
+    } else {
+        BeginNextMedium(context, std::move(name));
+    }
 }
 
 void BeginNextMedium(ScanContext& context, std::string name) {

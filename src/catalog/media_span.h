@@ -21,6 +21,7 @@
 namespace ostrum::catalog {
 
 struct ScanContext;
+class ImageSource;
 
 // What a medium's TAPE block says of it.
 struct MediumLabel {
@@ -31,6 +32,27 @@ struct MediumLabel {
 
 // "medium 2 of media family 0x4F535452"
 std::string LabelText(const MediumLabel& label);
+// What a medium read after another says of itself when its label does not follow that one's: "B.img is medium
+// 1 of media family 0x4F535452, not the medium after A.img (medium 1 of media family 0x00C0FFEE)".
+std::string NotTheMediumAfterText(const std::string& name, const MediumLabel& label,
+                                  const std::string& before, const MediumLabel& beforeLabel);
+
+// The label of a sound TAPE block (its fixed part, from the block's first byte); nothing for other bytes.
+std::optional<MediumLabel> LabelOfTapeBlock(ByteSpan block);
+// The label of the medium an image holds, when its first block is a sound TAPE block.
+std::optional<MediumLabel> ReadMediumLabel(const ImageSource& image);
+
+// The order in which media given to be read as one backup are read.
+struct MediaOrder {
+    std::vector<std::size_t> order;  // indexes of the media given, in the order to read them
+    // Why they are not one backup: a medium of another media family than the labelled one given before it,
+    // in the words of NotTheMediumAfterText. Empty when they may be.
+    std::string refusal;
+    bool Reordered() const;
+};
+// When every medium's label is known (`labels` holds one per name), the media are read by their sequence
+// numbers; else in the order given. Media of different families are refused.
+MediaOrder OrderMedia(std::span<const std::string> names, std::span<const std::optional<MediumLabel>> labels);
 
 // A piece of the medium that holds part of a file: the stream header, or data.
 struct DataPart {
@@ -120,5 +142,8 @@ bool ContinuesCurrentSet(const ScanContext& context, const ChunkView& chunk, std
 // Starts the scan of the next medium of several read as one: its rows, its label, and the state that
 // carries from one medium to the next.
 void BeginNextMedium(ScanContext& context, std::string name);
+// Starts the scan of medium `index` (from 0) of several read in one context: names the first, or begins the
+// next.
+void BeginMedium(ScanContext& context, std::size_t index, std::string name);
 
 }  // namespace ostrum::catalog

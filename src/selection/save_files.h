@@ -70,6 +70,11 @@ struct SaveRequest {
     std::vector<std::string> laterSources = {};
 };
 
+// Why a save from several tape drives is refused, with the advice: tapes are read one at a time.
+inline constexpr char kOneTapeAtATime[] =
+    "files are saved from one tape at a time; copy each tape of the backup into an image file and save from "
+    "the images, given in order";
+
 enum class SaveOutcome : std::uint8_t {
     Saved,         // complete, under its own name
     SavedRenamed,  // complete, under a free name because its own was taken

@@ -282,9 +282,7 @@ void TapeSave::Run() {
     if (request.tapeDevices == nullptr)
         return run_.SourceFailed("no tape devices to open '" + request.SourcePath + "'");
     if (!request.laterSources.empty()) {
-        return run_.SourceFailed(
-            "files are saved from one tape at a time; copy each tape of the backup into an "
-            "image file and save from the images, given in order");
+        return run_.SourceFailed(kOneTapeAtATime);
     }
     PlanItems();
     if (Finished()) return;

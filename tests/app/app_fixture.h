@@ -11,7 +11,10 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -82,6 +85,49 @@ class TestFolder {
   private:
     QTemporaryDir dir_;
 };
+
+// HUGE.BIN (400000 bytes) between two small files in DOCS, to be spread over media each of whose ends cuts
+// it.
+inline mw::MediaDescription spreadBackup(std::uint32_t family) {
+    mw::MediaDescription media{.tape = {.logicalBlockSize = 512, .mediaFamilyId = family}};
+    media.sets.push_back(
+        {.info = {.name = "Daily"},
+         .entries = {mw::DirectoryEntry{.path = {"DOCS"}},
+                     mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                     mw::FileEntry{.name = "HUGE.BIN", .data = mw::GeneratedData{.size = 400000, .seed = 9}},
+                     mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")}}});
+    return media;
+}
+
+// spreadBackup() written as one image per name in the folder, each medium but the last ending at its
+// `endsAt`; their paths.
+inline std::vector<std::string> writeSpreadMedia(const TestFolder& folder,
+                                                 const std::vector<std::string>& names,
+                                                 const std::vector<std::uint64_t>& endsAt,
+                                                 std::uint32_t family = 0xBEEF) {
+    std::vector<std::unique_ptr<mw::ImageFileSink>> sinks;
+    std::vector<mw::Sink*> pointers;
+    std::vector<std::string> paths;
+    for (const std::string& name : names) {
+        sinks.push_back(std::make_unique<mw::ImageFileSink>(folder.path(name)));
+        pointers.push_back(sinks.back().get());
+        paths.push_back(folder.path(name).string());
+    }
+    mw::writeSpannedMedia(spreadBackup(family), pointers, endsAt);
+    return paths;
+}
+
+// Every file below `root`, by its path relative to it, with its bytes.
+inline std::map<std::string, std::vector<std::uint8_t>> filesBelow(const std::filesystem::path& root) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file()) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[std::filesystem::relative(entry.path(), root).generic_string()] = {
+            std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    return files;
+}
 
 inline ScanSource imageSource(const std::string& path) {
     ScanSource source;

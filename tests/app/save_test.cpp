@@ -38,18 +38,6 @@ std::vector<std::uint8_t> bytesOf(const mw::FileData& data) {
     return out;
 }
 
-// Every file below `root`, by its path relative to it, with its bytes.
-std::map<std::string, std::vector<std::uint8_t>> filesBelow(const std::filesystem::path& root) {
-    std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        if (!entry.is_regular_file()) continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        files[std::filesystem::relative(entry.path(), root).generic_string()] = {
-            std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    return files;
-}
-
 TEST(Saving, SavesExactlyTheTickedFilesByteForByte) {
     TestFolder folder;
     const mw::MediaDescription media = windowMedia();

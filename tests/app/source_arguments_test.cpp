@@ -37,7 +37,7 @@ TEST(SourceArguments, AnImageOrATapeDriveWithItsVirtualTapes) {
     for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
              {"--attach", "x=" + folder.path("t.tap").string(), "//./tape0"},
              {"--attach", "0=" + folder.path("none.tap").string(), "//./tape0"},
-             {"a.img", "b.img"},
+             {"a.img", "//./tape0"},
              {"//./tape20"},
              {"--verbose", "a.img"},
              {"--attach"}}) {

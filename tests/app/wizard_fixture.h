@@ -77,10 +77,20 @@ class ScriptedFiles final : public FileNameAsker {
         return answer;
     }
     void answer(const QString& path) { answers_.push_back(path); }
+    // The next question that lets several files be chosen is answered with `paths`.
+    void answerSeveral(const QStringList& paths) { several_.push_back(paths); }
+    QStringList askSeveral(QWidget* owner, const FileQuestion& question) override {
+        if (several_.empty()) return FileNameAsker::askSeveral(owner, question);
+        asked.push_back(question);
+        QStringList paths = several_.front();
+        several_.pop_front();
+        return paths;
+    }
     std::vector<FileQuestion> asked;
 
   private:
     std::deque<QString> answers_;
+    std::deque<QStringList> several_;
 };
 
 // Calls `act` once for each dialog that becomes the active modal widget while it lives; message boxes

@@ -15,6 +15,7 @@
 #include "app/dialog_units.h"
 #include "app/image_target.h"
 #include "app/wizard_window.h"
+#include "ui/msgbox/program_message.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_static.h"
 #include "ui/skin/transparent_static.h"
@@ -406,6 +407,39 @@ TEST(Wizard, LoadImageCancelledChangesNothingAndTheDirectRoadScansTheTape) {
     QTRY_VERIFY(wizard.window.isVisible());
     EXPECT_EQ(wizard.window.page(), WizardPage::Start);
     EXPECT_TRUE(answers.shown().empty());
+}
+
+TEST(Wizard, LoadImageWithSeveralFilesOpensThemAsOneBackupInOrderOrRefusesAnotherFamily) {
+    TestFolder folder;
+    const auto media = writeSpreadMedia(folder, {"a.bkf", "b.bkf"}, {20000});
+    const auto other = writeSpreadMedia(folder, {"x.bkf", "y.bkf"}, {20000}, 0xC0FFEE);
+    WizardFields fields;
+    fields.source.tapeDevices = virtualDrivesOnly();
+    MessageAnswerer answers;
+    WizardUnderTest wizard(fields);
+
+    wizard.files->answerSeveral({QString::fromStdString(media[1]), QString::fromStdString(media[0])});
+    wizard.click(kLoadImageButton);
+    RecoveryWindow* recovery = wizard.waitForRecovery();
+    ASSERT_NE(recovery, nullptr);
+    EXPECT_EQ(fields.source.SourcePath, media[0]);
+    EXPECT_EQ(fields.source.laterSources, std::vector<std::string>{media[1]});
+    ASSERT_TRUE(waitForScanEnd(*recovery));
+    EXPECT_EQ(recovery->foundModel()->rowCount(), 3);
+    EXPECT_TRUE(recovery->statusLine()->text().endsWith(QStringLiteral("; media sorted by sequence number")));
+    QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
+    QTRY_VERIFY(wizard.window.isVisible());
+    EXPECT_TRUE(answers.shown().empty());
+
+    // Nothing is scanned: the message names which medium is of which family.
+    wizard.files->answerSeveral({QString::fromStdString(media[0]), QString::fromStdString(other[0])});
+    wizard.click(kLoadImageButton);
+    EXPECT_EQ(wizard.window.recoveryWindow(), nullptr);
+    EXPECT_EQ(answers.texts(),
+              QStringList(ui::plainMessageText(QString::fromStdString(
+                  other[0] + " is medium 1 of media family 0x00C0FFEE, not the medium after " + media[0] +
+                  " (medium 1 of media family 0x0000BEEF)"))));
+    EXPECT_EQ(fields.source.SourcePath, media[0]) << "the source is left as it was";
 }
 
 TEST(Wizard, HelpIsLookedUpInTheStartDirectoryAndTheExitQuestionAnsweredNoKeepsTheWindow) {

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "catalog/image_scanner.h"
+#include "catalog/media_span.h"
 #include "damage.h"
 #include "mtf_writer.h"
 
@@ -288,6 +289,39 @@ TEST_F(WrittenMediaTest, RealSqlServerBackupsScanCleanlyToAnEmptyCatalog) {
         EXPECT_TRUE(catalog->setLabels()[0].ends_with("-Full Database Backup)")) << catalog->setLabels()[0];
     }
     EXPECT_GT(scanned, 0u) << "no real media in " << OSTRUM_REAL_MEDIA_DIR;
+}
+
+// Media given to be read as one backup are read by the sequence numbers their first blocks give; when one
+// gives none (its start is damaged) they keep the order given; one of another family is refused, compared
+// with the labelled medium given before it.
+TEST_F(WrittenMediaTest, MediaAreOrderedByTheLabelsOfTheirFirstBlocks) {
+    mw::MediaDescription media{.tape = {.mediaFamilyId = 0xBEEF}};
+    media.sets.push_back({.info = {.name = "Daily"}, .entries = {File("BIG.BIN", 300000)}});
+    mw::MemorySink a, b, c;
+    std::vector<mw::Sink*> sinks{&a, &b, &c};
+    mw::writeSpannedMedia(media, sinks, std::vector<std::uint64_t>{100000, 200000});
+    std::vector<std::uint8_t> damaged = b.bytes;
+    damaged[10] ^= 1;  // the TAPE block's checksum no longer holds
+    const auto label = [](const std::vector<std::uint8_t>& bytes) {
+        return ReadMediumLabel(MemoryImage(bytes));
+    };
+    EXPECT_FALSE(label(damaged));
+
+    const std::vector<std::string> names{"c", "a", "b"};
+    const MediaOrder sorted = OrderMedia(names, std::vector{label(c.bytes), label(a.bytes), label(b.bytes)});
+    EXPECT_EQ(sorted.order, (std::vector<std::size_t>{1, 2, 0}));
+    EXPECT_TRUE(sorted.Reordered());
+    EXPECT_EQ(sorted.refusal, "");
+    const MediaOrder given = OrderMedia(names, std::vector{label(c.bytes), label(a.bytes), label(damaged)});
+    EXPECT_EQ(given.order, (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_FALSE(given.Reordered());
+
+    const MediumLabel other{.family = 0xC0FFEE, .sequence = 2};
+    const MediaOrder refused =
+        OrderMedia(names, std::vector{label(a.bytes), label(damaged), std::optional(other)});
+    EXPECT_EQ(refused.refusal,
+              "b is medium 2 of media family 0x00C0FFEE, not the medium after c (medium 1 of media family "
+              "0x0000BEEF)");
 }
 
 }  // namespace

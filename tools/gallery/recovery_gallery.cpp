@@ -10,6 +10,7 @@
 #include "app/catalog_views.h"
 #include "app/recovery_window.h"
 #include "app/save_progress_dialog.h"
+#include "app/source_arguments.h"
 #include "gallery_pictures.h"
 #include "media_sink.h"
 #include "sample_media.h"
@@ -117,6 +118,31 @@ bool saveProgressPage(const ScanSource& source, const QString& folder) {
     return savePicture(dialog, folder, "gallery_save_progress.png");
 }
 
+// The window after scanning a backup spread over two .bkf media, given in the wrong order: the status line
+// notes that they were sorted.
+bool twoMediaPage(const QString& folder, const QTemporaryDir& work) {
+    const std::string first = work.filePath(QStringLiteral("B2D000001.bkf")).toStdString();
+    const std::string second = work.filePath(QStringLiteral("B2D000002.bkf")).toStdString();
+    {
+        mtfwriter::ImageFileSink a(first), b(second);
+        std::vector<mtfwriter::Sink*> sinks{&a, &b};
+        mtfwriter::writeSpannedMedia(mtfwriter::sampleMedia(), sinks, std::vector<std::uint64_t>{20000});
+    }
+    ScanSource source;
+    source.SourcePath = second;
+    source.laterSources = {first};
+    std::string error;
+    if (!PutMediaInOrder(source, error)) {
+        std::fprintf(stderr, "ostrum-gallery: %s\n", error.c_str());
+        return false;
+    }
+    RecoveryWindow window(source);
+    window.show();
+    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    window.tree()->setCurrentIndex(window.treeModel()->index(0, 0, window.treeModel()->index(0, 0)));
+    return savePicture(window, folder, "gallery_recovery_two_media.png");
+}
+
 }  // namespace
 
 bool writeRecoveryGallery(const QString& folder) {
@@ -133,8 +159,9 @@ bool writeRecoveryGallery(const QString& folder) {
                           browsingPage(source, folder, QSize(1100, 720), "gallery_recovery_grown.png");
     const bool finding = filterPage(source, folder) && previewPage(source, folder) &&
                          lostFilesPage(work.filePath(QStringLiteral("lost.img")), folder);
+    const bool twoMedia = twoMediaPage(folder, work);
     source.SourcePath = "/home/user/tapes/sample.img";
-    return scanning && browsing && finding && saveProgressPage(source, folder);
+    return scanning && browsing && finding && twoMedia && saveProgressPage(source, folder);
 }
 
 }  // namespace ostrum::gallery

@@ -61,6 +61,8 @@ class RxMsgBoxDialog : public QDialog {
     int countdown() const { return countdown_; }
     bool timerRunning() const { return timer_.isActive(); }
     const QString& body() const { return body_; }
+    // The details behind "More >>", empty when there are none.
+    const QString& details() const { return details_; }
     const RxStripSizes& strips() const { return sizes_; }
     // The client area painted, as the window shows it now.
     QImage renderClient();
