@@ -1,5 +1,5 @@
 #pragma once
-// "Preview": a look at the start of a file before it is saved. Its first bytes, read from the image as the
+// "Preview": a look at the start of a file before it is saved. Its first bytes, read from the medium as the
 // save would write them (decoded, holes filled with zeros), are shown as text in the encoding they seem to
 // be in, or else as hex, with a line that says what is shown and anything the reading had to say.
 

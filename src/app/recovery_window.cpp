@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <algorithm>
+#include <optional>
 
 #include "catalog/media_catalog.h"
 #include "catalog/mime_file_info.h"
@@ -24,6 +25,7 @@
 #include "selection/file_preview.h"
 #include "selection/media_pieces.h"
 #include "splitter_bar.h"
+#include "tape_preview.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/resources/program_resources.h"
 #include "ui/skin/skin_button.h"
@@ -528,14 +530,21 @@ void RecoveryWindow::CheckShownFiles(bool checked) {
 }
 
 void RecoveryWindow::PreviewFile(std::size_t row) {
-    if (source_.SourceIsTape || row >= catalog_->rowCount()) return;
+    // The scan's worker holds the tape drive until the scan has ended.
+    if (row >= catalog_->rowCount() || (source_.SourceIsTape && IsScanRunning())) return;
     selection::SaveItem item = selection::SaveItemOf(catalog_->row(row));
     selection::AddMediaPieces(item, *catalog_, row);
-    selection::SaveRequest request;
-    request.SourcePath = source_.SourcePath;
-    request.laterSources = source_.laterSources;
-    const selection::FilePreview preview = selection::ReadPreview(item, request);
-    PreviewDialog dialog(catalogText(item.catalogPath), preview, item.size, this);
+    std::optional<selection::FilePreview> preview;
+    if (source_.SourceIsTape) {
+        preview = ReadTapePreview(*this, item, source_);
+        if (!preview) return;  // not read, or cancelled
+    } else {
+        selection::SaveRequest request;
+        request.SourcePath = source_.SourcePath;
+        request.laterSources = source_.laterSources;
+        preview = selection::ReadPreview(item, request);
+    }
+    PreviewDialog dialog(catalogText(item.catalogPath), *preview, item.size, this);
     if (showPreview_) {
         showPreview_(dialog);
     } else {
@@ -598,7 +607,8 @@ void RecoveryWindow::onTreeMenu(const QModelIndex&, const QPoint& globalPos) {
 void RecoveryWindow::onFoundFilesMenu(int row, const QPoint& globalPos) {
     const auto file = foundModel_->catalogRow(row);
     std::vector<MenuEntry> entries;
-    if (file && !source_.SourceIsTape) entries.push_back({QStringLiteral("Preview"), kPreviewCommand});
+    if (file && (!source_.SourceIsTape || !IsScanRunning()))
+        entries.push_back({QStringLiteral("Preview"), kPreviewCommand});
     if (!IsScanRunning()) {
         if (!entries.empty()) entries.push_back({});
         entries.push_back({QStringLiteral("Tick All Shown"), kTickShownCommand});
@@ -658,8 +668,7 @@ void RecoveryWindow::onFolderMenu(int row, const QPoint& globalPos) {
     }
     std::vector<MenuEntry> entries{{QStringLiteral("Save File"), kSaveFileCommand}, {}};
     const selection::FolderRow shown = rules_->FolderRowAt(static_cast<std::size_t>(row));
-    if (shown.kind == FolderRowKind::File && !source_.SourceIsTape)
-        entries.push_back({QStringLiteral("Preview"), kPreviewCommand});
+    if (shown.kind == FolderRowKind::File) entries.push_back({QStringLiteral("Preview"), kPreviewCommand});
     const int command = runListMenu(folderList_, entries, globalPos);
     if (command == kSaveFileCommand) SaveCheckedFiles();
     if (command == kPreviewCommand) PreviewFile(shown.fileRow);

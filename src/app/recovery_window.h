@@ -102,7 +102,8 @@ class RecoveryWindow : public ui::SkinBackground {
     // "Show Only Lost Files": the list shows the files the medium's catalog names but the scan did not find,
     // alone, or again after the rows.
     void ShowOnlyLostFiles(bool only);
-    // Shows the first bytes of the catalog row's file in a preview dialog (images only).
+    // Shows the first bytes of the catalog row's file in a preview dialog. A tape is read only once the
+    // scan has ended, and only when the user agrees (see tape_preview.h).
     void PreviewFile(std::size_t row);
 
     // Saves the ticked files: asks for a folder, then saves them with a progress dialog.

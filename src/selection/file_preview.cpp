@@ -11,6 +11,8 @@
 #include "file_extraction.h"
 #include "media_pieces.h"
 #include "sparse_rebuild.h"
+#include "tape/tape_operations.h"
+#include "tape_positions.h"
 
 namespace ostrum::selection {
 namespace {
@@ -70,8 +72,11 @@ class PreviewReader {
     }
 
     void Take(ByteSpan bytes);
-    void SkipMissing(std::uint64_t count, const std::string& why);
+    // The medium bytes the scan says are missing before `part` (on media not read) are skipped.
+    void SkipGapBefore(const catalog::DataPart& part);
     void SourceEnded(const std::string& why);
+    // The file is not to be had at all, for `why`.
+    void Fail(const std::string& why) { End(why); }
     // The reading is over: the bytes get their size and the problems met are told.
     void Finish();
 
@@ -87,6 +92,7 @@ class PreviewReader {
     void TakeSparse(ByteSpan bytes);
     void DataWhole();
     void TakeTrailer(ByteSpan bytes);
+    void SkipMissing(std::uint64_t count, const std::string& why);
     void Complete();
     void End(const std::string& problem = {});
     void Append(ByteSpan bytes);
@@ -107,6 +113,7 @@ class PreviewReader {
     bool runsWhole_ = false;  // a sparse file's runs ended as they should
     std::optional<StreamTrailer> trailer_;
     std::vector<std::string> problems_;  // in the order met
+    std::size_t gaps_ = 0;               // gaps skipped, each named by the item's missingBetween in turn
 };
 
 void PreviewReader::Take(ByteSpan bytes) {
@@ -220,6 +227,12 @@ void PreviewReader::Append(ByteSpan bytes) {
     preview_.bytes.insert(preview_.bytes.end(), bytes.begin(), bytes.begin() + std::min(room, bytes.size()));
 }
 
+void PreviewReader::SkipGapBefore(const catalog::DataPart& part) {
+    if (part.missingBefore == 0) return;
+    const bool named = gaps_ < item_.missingBetween.size();
+    SkipMissing(part.missingBefore, named ? item_.missingBetween[gaps_++] : MissingRestText(item_));
+}
+
 void PreviewReader::SkipMissing(std::uint64_t count, const std::string& why) {
     if (stage_ != Stage::Data) return;
     if (decoder_ || sparse_ || count > stream_.length - taken_) return SourceEnded(why);
@@ -296,30 +309,158 @@ void ReadFrom(const catalog::ImageFile& image, PreviewReader& reader, std::uint6
     }
 }
 
+// Reads a file's preview from a tape as the tape save reads it: pass after pass from the tape's start until
+// the pass of its ChunkIndex places its stream header, then the bytes of its pieces that the reader wants.
+// The reading stops with the pass that makes the reader done.
+class TapePreviewRead {
+  public:
+    TapePreviewRead(const SaveItem& item, PreviewReader& reader) : item_(item), reader_(reader) {}
+
+    // False when it was cancelled.
+    bool Run(const SaveRequest& request, const std::atomic<bool>& cancel, const TapeReadProgress& progress);
+
+  private:
+    void Place(const tape::TapePass& pass);
+    void Feed(const tape::TapePass& pass);
+    bool Enter(std::size_t piece);
+
+    const SaveItem& item_;
+    PreviewReader& reader_;
+    std::vector<TapePiece> pieces_;  // none until its header is placed
+    std::size_t piece_ = 0;
+    std::uint64_t next_ = 0;  // the delivered byte the reader gets next
+    bool begun_ = false;      // the reader has been given bytes
+};
+
+bool TapePreviewRead::Run(const SaveRequest& request, const std::atomic<bool>& cancel,
+                          const TapeReadProgress& progress) {
+    tape::PreparedTape prepared;
+    if (tape::TapeResult result =
+            tape::PrepareTapeForReading(*request.tapeDevices, request.SourcePath, prepared);
+        !result) {
+        reader_.Fail(result.error());
+        return true;
+    }
+    // The cancel flag is the reader's stop request, tested before every read.
+    tape::TapePassReader passes(*prepared.drive, cancel);
+    std::uint64_t count = 0;
+    std::string lastReadError;
+    while (!reader_.done()) {
+        const auto pass = passes.Next();
+        if (!pass) break;
+        ++count;
+        if (progress) progress(pass->shownPosition + pass->bytes.size());
+        if (pass->read.end == tape::ReadEnd::Error) {
+            lastReadError = pass->read.error;
+            // The failed block's bytes are missing from a file it cut; a header still ahead is placed by
+            // its own read.
+            if (begun_) {
+                reader_.SourceEnded("read " + std::to_string(pass->chunkIndex) + " of the tape failed (" +
+                                    pass->read.error + ")");
+                break;
+            }
+        }
+        if (pieces_.empty() && pass->chunkIndex == *item_.chunkIndex) Place(*pass);
+        if (!pieces_.empty()) Feed(*pass);
+    }
+    if (reader_.done()) return true;
+    if (passes.end() == tape::TapePassReader::End::Stopped) {
+        reader_.Fail("cancelled");
+        return false;
+    }
+    const std::string why = TapeEndText(passes.end(), count, lastReadError);
+    if (pieces_.empty()) {
+        reader_.Fail("not found: " + why + ", before the read where it was catalogued");
+    } else {
+        reader_.SourceEnded(why);
+    }
+    return true;
+}
+
+void TapePreviewRead::Place(const tape::TapePass& pass) {
+    std::string why;
+    const auto headerAt = HeaderOnTape(item_, pass, why);
+    if (!headerAt) return reader_.Fail("not found: " + why);
+    pieces_ = PiecesOnTape(item_, *headerAt);
+    Enter(0);
+}
+
+// Moves to the piece (false past the last, where the file is cut); the bytes missing before it are
+// skipped.
+bool TapePreviewRead::Enter(std::size_t piece) {
+    piece_ = piece;
+    if (piece_ == pieces_.size()) {
+        reader_.SourceEnded(MissingRestText(item_));
+        return false;
+    }
+    next_ = pieces_[piece_].start;
+    if (piece_ < item_.parts.size()) reader_.SkipGapBefore(item_.parts[piece_]);
+    return true;
+}
+
+void TapePreviewRead::Feed(const tape::TapePass& pass) {
+    const std::uint64_t passStart = pass.deliveredTotal - pass.bytes.size();
+    while (!reader_.done() && next_ < pass.deliveredTotal) {
+        if (next_ >= pieces_[piece_].end) {
+            if (!Enter(piece_ + 1)) return;
+            continue;
+        }
+        if (next_ < passStart) {
+            // Pieces out of order: what the reader wants was delivered by a read already gone.
+            return reader_.SourceEnded("its data at delivered byte " + std::to_string(next_) +
+                                       " lie before read " + std::to_string(pass.chunkIndex) +
+                                       " of the tape");
+        }
+        const std::uint64_t room = std::min(pass.deliveredTotal, pieces_[piece_].end) - next_;
+        if (const std::uint64_t passed = std::min(reader_.passable(), room); passed > 0) {
+            reader_.Pass(passed);
+            next_ += passed;
+            begun_ = true;
+            continue;
+        }
+        const std::uint64_t count = std::min(reader_.wanted(), room);
+        if (count == 0) return reader_.SourceEnded(MissingRestText(item_));  // it wants nothing more here
+        reader_.Take(
+            pass.bytes.subspan(static_cast<std::size_t>(next_ - passStart), static_cast<std::size_t>(count)));
+        next_ += count;
+        begun_ = true;
+    }
+}
+
 }  // namespace
 
 FilePreview ReadPreview(const SaveItem& item, const SaveRequest& request, std::size_t count) {
+    const std::atomic<bool> never{false};
+    return ReadPreview(item, request, never, {}, count);
+}
+
+FilePreview ReadPreview(const SaveItem& item, const SaveRequest& request, const std::atomic<bool>& cancel,
+                        const TapeReadProgress& progress, std::size_t count) {
     FilePreview preview;
     if (request.SourceIsTape) {
-        preview.error = "a preview reads image files only";
-        return preview;
+        if (auto problem = TapeSourceProblem(request)) {
+            preview.error = *problem;
+            return preview;
+        }
     }
-    if (auto reason = NoDataReason(item)) {
+    auto reason = NoDataReason(item);
+    if (!reason && request.SourceIsTape) reason = NotOnTapeReason(item);
+    if (reason) {
         preview.error = "not found: " + *reason;
         return preview;
     }
     PreviewReader reader(item, count, preview);
+    if (request.SourceIsTape) {
+        preview.cancelled = !TapePreviewRead(item, reader).Run(request, cancel, progress);
+        reader.Finish();
+        return preview;
+    }
     MediaImages images(request);
     // One read takes the header, the bytes shown and what follows them; a compressed file reads on in
     // pieces of this size until its frames have given enough.
     std::vector<std::uint8_t> buffer(count + stream_hdr::kSize + kMostTrailer);
-    std::size_t gaps = 0;
     for (const catalog::DataPart& part : PiecesOf(item)) {
-        if (part.missingBefore != 0) {
-            const bool named = gaps < item.missingBetween.size();
-            reader.SkipMissing(part.missingBefore,
-                               named ? item.missingBetween[gaps++] : MissingRestText(item));
-        }
+        reader.SkipGapBefore(part);
         if (reader.done()) break;
         std::string error;
         const catalog::ImageFile* image = images.Open(part.medium, error);

@@ -8,10 +8,13 @@
 //
 // Only what the bytes asked for need is read: a plain file's header and first bytes in one read, a
 // compressed file's up to the frame that ends past them, a sparse file's run headers and the bytes of the
-// runs that lie within them. A tape is not read for a preview.
+// runs that lie within them. A tape is read from its start, as the tape save reads it, up to the read that
+// gives the preview's last byte, and no further.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,10 +32,19 @@ struct FilePreview {
     // Why there are no bytes, or why they are not all the file's (holes where media were not read, data
     // the image cuts short, a damaged frame, a checksum that fails), in the save's words.
     std::string error;
+    bool cancelled = false;  // the reading of a tape was cancelled before it was done
 };
 
+// Told the bytes of the tape read so far (every read's, the discarded first one included), after each read.
+using TapeReadProgress = std::function<void(std::uint64_t)>;
+
 // Reads the first `count` bytes of the item's data from the image(s) of `request` (SourcePath, then
-// laterSources). `request` must name images: for a tape it gives only an error.
+// laterSources), or from its tape drive. A tape is read on the calling thread, which it may hold for as
+// long as the tape takes to reach the file: `cancel` is tested before every read of the tape, and
+// `progress` (when given) is told of each.
+FilePreview ReadPreview(const SaveItem& item, const SaveRequest& request, const std::atomic<bool>& cancel,
+                        const TapeReadProgress& progress = {}, std::size_t count = kPreviewBytes);
+// The same with nothing to cancel it.
 FilePreview ReadPreview(const SaveItem& item, const SaveRequest& request, std::size_t count = kPreviewBytes);
 
 }  // namespace ostrum::selection

@@ -10,10 +10,8 @@
 // offset from that read's first byte) + 22, which holds only when both passes read the same blocks.
 
 #include <algorithm>
-#include <limits>
 #include <list>
 #include <map>
-#include <optional>
 #include <vector>
 
 #include "media_pieces.h"
@@ -21,6 +19,7 @@
 #include "save_writers.h"
 #include "tape/tape_operations.h"
 #include "tape/tape_pass_reader.h"
+#include "tape_positions.h"
 
 namespace ostrum::selection {
 namespace {
@@ -31,19 +30,13 @@ namespace stream_hdr = catalog::mtf::stream_hdr;
 // them and handed to a writer whole, while the tape is read on.
 constexpr std::uint64_t kGatheredFile = 256u << 10;
 
-// A stretch of delivered bytes a file takes.
-struct Piece {
-    std::uint64_t start;
-    std::uint64_t end;
-};
-
 // A file being read: its stream header begins at delivered byte `start`; `next` is the one it wants next.
 // It takes the bytes of its pieces, in order: one from its header on, or, when the end of the tape cut it or
 // its beginning lies on another medium, the pieces the scan found. A small file's data, and what follows
 // them up to a CSUM stream's value, are gathered in `gathered` until `toGather` is 0; the data are then
 // handed over, or taken here when a CSUM follows.
 struct ActiveFile {
-    ActiveFile(FileExtraction taken, std::uint64_t at, std::vector<Piece> stretches)
+    ActiveFile(FileExtraction taken, std::uint64_t at, std::vector<TapePiece> stretches)
         : file(std::move(taken)), start(at), next(at), pieces(std::move(stretches)) {}
 
     FileExtraction file;
@@ -54,24 +47,9 @@ struct ActiveFile {
     std::uint64_t length = 0;  // of the data gathered
     std::uint64_t toGather = 0;
     std::vector<std::uint8_t> gathered;
-    std::vector<Piece> pieces;
+    std::vector<TapePiece> pieces;
     std::size_t piece = 0;
 };
-
-// The pieces of a file whose stream header the save meets at delivered byte `headerAt`: the scan's pieces,
-// moved by as much as that byte lies from where the scan put the header.
-std::vector<Piece> PiecesOnTape(const SaveItem& item, std::uint64_t headerAt) {
-    if (item.parts.empty()) return {{headerAt, std::numeric_limits<std::uint64_t>::max()}};
-    const std::uint64_t scanned = *item.dataOffset - stream_hdr::kSize;
-    std::vector<Piece> pieces;
-    for (const catalog::DataPart& part : item.parts) {
-        // Unsigned arithmetic wraps back right for a piece before `scanned` (the header of a file whose
-        // beginning is missing lies before its data).
-        const std::uint64_t start = headerAt + (part.offset - scanned);
-        pieces.push_back({start, start + part.length});
-    }
-    return pieces;
-}
 
 class TapeSave {
   public:
@@ -85,7 +63,6 @@ class TapeSave {
     void Feed(const tape::TapePass& pass);
     void EndActive(const std::string& why, bool all);
     void AbandonActive(SaveOutcome outcome, const std::string& why);
-    std::string EndText(tape::TapePassReader::End end, std::uint64_t passes) const;
     void ReportProgress();
     bool Finished() const { return waiting_.empty() && active_.empty(); }
     void Take(ActiveFile& active, catalog::ByteSpan bytes);
@@ -103,13 +80,13 @@ class TapeSave {
 void TapeSave::PlanItems() {
     const auto& items = run_.items();
     for (std::size_t i = 0; i < items.size(); ++i) {
-        if (items[i].dataOffset && items[i].chunkIndex) {
+        const auto why = NotOnTapeReason(items[i]);
+        if (!why) {
             waiting_[*items[i].chunkIndex].push_back(i);
             continue;
         }
         FileExtraction file = run_.Start(i);
-        file.NotFound(items[i].dataOffset ? "the scan gave it no ChunkIndex, which a tape needs"
-                                          : "the scan found no data stream for it");
+        file.NotFound(*why);
         run_.Finish(file);
     }
     for (auto& [chunk, list] : waiting_) {
@@ -119,42 +96,21 @@ void TapeSave::PlanItems() {
     }
 }
 
-// Where the file's stream header begins, counted from the first byte of the pass that met its FILE block;
-// nothing when its position lies before that pass.
-std::optional<std::uint64_t> HeaderOffsetInPass(const SaveItem& item, const tape::TapePass& pass) {
-    if (item.dataOffsetInChunk) {
-        if (*item.dataOffsetInChunk < stream_hdr::kSize) return std::nullopt;
-        return *item.dataOffsetInChunk - stream_hdr::kSize;
-    }
-    if (*item.dataOffset < pass.deliveredTotal + stream_hdr::kSize) return std::nullopt;
-    return *item.dataOffset - stream_hdr::kSize - pass.deliveredTotal;
-}
-
 void TapeSave::StartFilesOf(const tape::TapePass& pass) {
     const auto found = waiting_.find(pass.chunkIndex);
     if (found == waiting_.end()) return;
-    const std::uint64_t passStart = pass.deliveredTotal - pass.bytes.size();
     for (std::size_t index : found->second) {
         FileExtraction file = run_.Start(index);
         if (handedOver_.Waits(file.destinationText())) handedOver_.TakeBackAll();
-        if (pass.read.end == tape::ReadEnd::Error) {
-            file.NotFound("read " + std::to_string(pass.chunkIndex) +
-                          " of the tape, where the scan found it, failed (" + pass.read.error + ")");
+        std::string why;
+        const auto headerAt = HeaderOnTape(run_.items()[index], pass, why);
+        if (!headerAt) {
+            file.NotFound(why);
             handedOver_.TakeBackAll();
             run_.Finish(file);
             continue;
         }
-        const auto offset = HeaderOffsetInPass(run_.items()[index], pass);
-        if (!offset) {
-            file.NotFound("its data position " + std::to_string(*run_.items()[index].dataOffset) +
-                          " lies before read " + std::to_string(pass.chunkIndex) +
-                          " of the tape, where it was catalogued");
-            handedOver_.TakeBackAll();
-            run_.Finish(file);
-            continue;
-        }
-        const std::uint64_t headerAt = passStart + *offset;
-        std::vector<Piece> pieces = PiecesOnTape(run_.items()[index], headerAt);
+        std::vector<TapePiece> pieces = PiecesOnTape(run_.items()[index], *headerAt);
         const std::uint64_t first = pieces.front().start;
         active_.emplace_back(std::move(file), first, std::move(pieces));
     }
@@ -265,25 +221,9 @@ void TapeSave::EndActive(const std::string& why, bool all) {
     });
 }
 
-std::string TapeSave::EndText(tape::TapePassReader::End end, std::uint64_t passes) const {
-    switch (end) {
-        case tape::TapePassReader::End::EndOfData:
-            return "the tape's recorded data end after read " + std::to_string(passes);
-        case tape::TapePassReader::End::GaveUp:
-            return "the tape gave " + std::to_string(tape::kMaxConsecutiveReadFailures) +
-                   " failed reads in a row (last: " + lastReadError_ + ")";
-        default:
-            return "the tape reading stopped";
-    }
-}
-
 void TapeSave::Run() {
     const SaveRequest& request = run_.request();
-    if (request.tapeDevices == nullptr)
-        return run_.SourceFailed("no tape devices to open '" + request.SourcePath + "'");
-    if (!request.laterSources.empty()) {
-        return run_.SourceFailed(kOneTapeAtATime);
-    }
+    if (auto problem = TapeSourceProblem(request)) return run_.SourceFailed(*problem);
     PlanItems();
     if (Finished()) return;
 
@@ -325,7 +265,7 @@ void TapeSave::Run() {
     }
     handedOver_.TakeBackAll();
     if (Finished()) return;
-    const std::string why = EndText(reader.end(), passes);
+    const std::string why = TapeEndText(reader.end(), passes, lastReadError_);
     EndActive(why, true);
     run_.EndTheRest(SaveOutcome::Failed, "not found: " + why + ", before the read where it was catalogued");
 }

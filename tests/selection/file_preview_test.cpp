@@ -1,10 +1,14 @@
 // Previews of files on media written by our MTF writer: the first bytes as a save would write them (plain,
 // compressed, sparse, spread over two media), with the save's words where a stream header is damaged, a
-// stream is not decoded or a medium was not read, and nothing read from a tape.
+// stream is not decoded or a medium was not read; and the same from a virtual tape, read from its start and
+// no further than the preview needs.
 
 #include "selection/file_preview.h"
 
+#include <limits>
+
 #include "save_fixture.h"
+#include "selection/file_extraction.h"
 
 namespace ostrum::selection {
 namespace {
@@ -102,9 +106,15 @@ TEST_F(FilePreviewTest, HeaderChecksAndNotesAreTheSaves) {
     EXPECT_TRUE(preview.bytes.empty());
     EXPECT_NE(preview.error.find("compressed frame 1"), std::string::npos) << preview.error;
 
+    // A tape needs drives to open it, and is read alone, as the save reads it.
     SaveRequest tape = request();
     tape.SourceIsTape = true;
-    EXPECT_EQ(ReadPreview(Item("BIG.BIN"), tape).error, "a preview reads image files only");
+    EXPECT_EQ(ReadPreview(Item("BIG.BIN"), tape).error, "no tape devices to open '" + image().string() + "'");
+    const tape::TapeDevices devices;
+    tape.tapeDevices = &devices;
+    tape.laterSources = {image().string()};
+    EXPECT_TRUE(
+        ReadPreview(Item("BIG.BIN"), tape).error.starts_with("files are saved from one tape at a time"));
 }
 
 TEST_F(FilePreviewTest, AFileSpreadOverSeveralMediaIsReadFromThemWithHolesWhereOneIsMissing) {
@@ -155,6 +165,76 @@ TEST_F(FilePreviewTest, AFileSpreadOverSeveralMediaIsReadFromThemWithHolesWhereO
               "the rest of its data is on medium 2 of media family 0x5A5A0001, which was not read, "
               "after " +
                   std::to_string(onFirst) + " of 100000 bytes");
+}
+
+// The same media as a tape of 16 KiB records, scanned from the drive.
+class TapePreviewTest : public FilePreviewTest {
+  protected:
+    static constexpr std::uint32_t kBlock = 16384;
+
+    void SetUp() override {
+        FilePreviewTest::SetUp();
+        manifest = mw::writeTapFile(media, temp.path("medium.tap"), kBlock);
+        ASSERT_TRUE(devices.AttachVirtual(
+            0, {.path = temp.path("medium.tap").string(), .beforeRead = [this](std::uint64_t record) {
+                    lastRecord = std::max(lastRecord, record);
+                    if (record == cancelAt) cancel = true;
+                }}));
+        found = ScanTapeDrive(devices);
+        items = CheckedItems(*found);
+    }
+    FilePreview TapePreview(std::string_view name) {
+        lastRecord = 0;
+        progress.clear();
+        const SaveRequest tape{true, "//./tape0", "", ExistingFiles::KeepBoth, &devices};
+        return ReadPreview(Item(name), tape, cancel,
+                           [this](std::uint64_t read) { progress.push_back(read); });
+    }
+    // The tape record holding the byte `past` bytes after the file's first data byte.
+    std::uint64_t RecordOf(std::string_view name, std::uint64_t past) const {
+        for (const auto& file : manifest.files)
+            if (file.name == name) return (*file.dataOffset + past) / kBlock;
+        ADD_FAILURE() << name << " not written";
+        return 0;
+    }
+
+    mw::Manifest manifest;
+    tape::TapeDevices devices;
+    std::uint64_t lastRecord = 0;  // the highest data record read
+    std::uint64_t cancelAt = std::numeric_limits<std::uint64_t>::max();
+    std::atomic<bool> cancel{false};
+    std::vector<std::uint64_t> progress;
+};
+
+TEST_F(TapePreviewTest, ShowsTheFirstBytesAndReadsTheTapeNoFurtherThanThey) {
+    for (const char* name : {"BIG.BIN", "SMALL.BIN", "EMPTY.BIN", "LONG.LOG", "DISK.VHD"}) {
+        SCOPED_TRACE(name);
+        const std::vector<std::uint8_t> written = Written(name);
+        const FilePreview preview = TapePreview(name);
+        EXPECT_EQ(preview.error, "");
+        EXPECT_FALSE(preview.cancelled);
+        const std::size_t shown = std::min(written.size(), kPreviewBytes);
+        EXPECT_TRUE(preview.bytes == std::vector<std::uint8_t>(written.begin(), written.begin() + shown))
+            << preview.bytes.size() << " bytes";
+        EXPECT_EQ(preview.longer, written.size() > kPreviewBytes);
+        ASSERT_FALSE(progress.empty());
+        EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+        EXPECT_EQ(progress.back(), (lastRecord + 1) * kBlock) << "every record read, in full";
+    }
+    // The last record read holds the last byte shown, or, for a file shown whole, the end of its CSUM.
+    TapePreview("BIG.BIN");
+    EXPECT_EQ(lastRecord, RecordOf("BIG.BIN", kPreviewBytes - 1));
+    TapePreview("SMALL.BIN");
+    EXPECT_EQ(lastRecord, RecordOf("SMALL.BIN", 3000 + 22 + kChecksumLength - 1));
+}
+
+TEST_F(TapePreviewTest, CancelStopsTheReadingAtOnce) {
+    cancelAt = 2;
+    const FilePreview preview = TapePreview("LONG.LOG");
+    EXPECT_TRUE(preview.cancelled);
+    EXPECT_EQ(preview.error, "cancelled");
+    EXPECT_TRUE(preview.bytes.empty());
+    EXPECT_EQ(lastRecord, 2u);
 }
 
 }  // namespace

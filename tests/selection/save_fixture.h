@@ -23,6 +23,8 @@
 #include "catalog/scan_context.h"
 #include "mtf_writer.h"
 #include "selection/save_files.h"
+#include "tape/tape_devices.h"
+#include "tape/tape_scanner.h"
 
 namespace ostrum::selection::testing {
 
@@ -80,6 +82,17 @@ inline std::unique_ptr<catalog::Catalog> ScanImage(const fs::path& image) {
 }
 
 // Scans the images in order as the media of one backup.
+// Scans the tape in the drive `name` as the program's tape scan does.
+inline std::unique_ptr<catalog::Catalog> ScanTapeDrive(const tape::TapeDevices& devices,
+                                                       const std::string& name = "//./tape0") {
+    auto found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
+    catalog::CatalogSink sink;
+    std::atomic<bool> active{true}, stop{false};
+    EXPECT_EQ(tape::ScanTape(devices, name, *found, sink, active, stop), 1);
+    found->FinishScan();
+    return found;
+}
+
 inline std::unique_ptr<catalog::Catalog> ScanMedia(const std::vector<fs::path>& images) {
     auto found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
     catalog::CatalogSink quiet;

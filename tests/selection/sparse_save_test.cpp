@@ -10,7 +10,6 @@
 #include "catalog/sparse_stream.h"
 #include "save_fixture.h"
 #include "tape/tape_devices.h"
-#include "tape/tape_scanner.h"
 
 namespace ostrum::selection {
 namespace {
@@ -72,11 +71,7 @@ class SparseSaveTest : public ::testing::Test {
     void ScanTape(std::uint32_t blockSize) {
         manifest = mw::writeTapFile(media, temp.path("medium.tap"), blockSize);
         ASSERT_TRUE(devices.AttachVirtual(0, {.path = temp.path("medium.tap").string()}));
-        found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
-        catalog::CatalogSink scanSink;
-        std::atomic<bool> active{true}, stop{false};
-        ASSERT_EQ(tape::ScanTape(devices, "//./tape0", *found, scanSink, active, stop), 1);
-        found->FinishScan();
+        found = ScanTapeDrive(devices);
         request = SaveRequest{true, "//./tape0", destination().string(), ExistingFiles::KeepBoth, &devices};
     }
     void Save() {

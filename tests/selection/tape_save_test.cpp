@@ -2,8 +2,6 @@
 // by ScanTape and saved in one pass; every saved file is compared with the bytes the writer put in.
 
 #include "save_fixture.h"
-#include "tape/tape_devices.h"
-#include "tape/tape_scanner.h"
 #include "test_media.h"
 
 namespace ostrum::selection {
@@ -28,11 +26,7 @@ class TapeSaveTest : public ::testing::Test {
         ASSERT_TRUE(devices.AttachVirtual(0, options));
     }
     void Scan() {
-        found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
-        catalog::CatalogSink scanSink;
-        std::atomic<bool> active{true}, stop{false};
-        ASSERT_EQ(tape::ScanTape(devices, "//./tape0", *found, scanSink, active, stop), 1);
-        found->FinishScan();
+        found = ScanTapeDrive(devices);
         items = CheckedItems(*found);
     }
     SaveReport Save(SaveSink& to) {

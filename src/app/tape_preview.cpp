@@ -1,0 +1,139 @@
+#include "tape_preview.h"
+
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <thread>
+
+#include "catalog_models.h"
+#include "ui/msgbox/program_message.h"
+
+namespace ostrum::app {
+namespace {
+
+constexpr int kLookMs = 100;
+
+// Reads the preview on its own thread; the window's thread looks at how far it has come.
+class TapePreviewWorker {
+  public:
+    TapePreviewWorker(const selection::SaveItem& item, const ScanSource& source)
+        : item_(item), devices_(source.tapeDevices) {
+        request_.SourceIsTape = true;
+        request_.SourcePath = source.SourcePath;
+        request_.laterSources = source.laterSources;  // several drives: refused, as the save refuses them
+        request_.tapeDevices = devices_.get();
+    }
+    ~TapePreviewWorker() {
+        Cancel();
+        if (thread_.joinable()) thread_.join();
+    }
+    TapePreviewWorker(const TapePreviewWorker&) = delete;
+    TapePreviewWorker& operator=(const TapePreviewWorker&) = delete;
+
+    void Start() {
+        thread_ = std::thread([this] {
+            try {
+                preview_ = selection::ReadPreview(item_, request_, cancel_,
+                                                  [this](std::uint64_t read) { read_.store(read); });
+            } catch (const std::exception& failure) {
+                preview_.error = std::string("the preview stopped: ") + failure.what();
+            }
+            finished_.store(true, std::memory_order_release);
+        });
+    }
+    void Cancel() { cancel_.store(true); }
+    bool finished() const { return finished_.load(std::memory_order_acquire); }
+    std::uint64_t read() const { return read_.load(); }
+    // Once finished(): what was read.
+    selection::FilePreview Finish() {
+        if (thread_.joinable()) thread_.join();
+        return std::move(preview_);
+    }
+
+  private:
+    const selection::SaveItem item_;
+    const std::shared_ptr<tape::TapeDevices> devices_;  // kept open for the worker
+    selection::SaveRequest request_;
+    std::atomic<bool> cancel_{false};
+    std::atomic<std::uint64_t> read_{0};
+    std::atomic<bool> finished_{false};
+    selection::FilePreview preview_;  // the worker's until finished_
+    std::thread thread_;
+};
+
+}  // namespace
+
+QString tapePreviewQuestion(const std::string& device, std::uint64_t dataOffset) {
+    return QStringLiteral(
+               "Preview reads the tape in %1 from its start to this file: about %2 bytes. It may take "
+               "a while. Read it?")
+        .arg(QString::fromStdString(device), groupedNumber(dataOffset));
+}
+
+TapePreviewProgress::TapePreviewProgress(const QString& device, std::uint64_t expected, QWidget* parent)
+    : QProgressDialog(parent), device_(device), expected_(std::max<std::uint64_t>(expected, 1)) {
+    setObjectName(QStringLiteral("TapePreviewProgress"));
+    setWindowTitle(QStringLiteral("Preview"));
+    setWindowModality(Qt::ApplicationModal);
+    setAutoClose(false);
+    setAutoReset(false);
+    setMinimumDuration(0);
+    setRange(0, kBarSteps);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_->setObjectName(QStringLiteral("TapePreviewCancel"));
+    setCancelButton(cancel_);
+    // The button asks the worker to stop; the dialog stays until the worker has.
+    // (QProgressDialog makes that connection by name, so it is undone by name.)
+    disconnect(this, SIGNAL(canceled()), this, SLOT(cancel()));
+    connect(this, &QProgressDialog::canceled, this, &TapePreviewProgress::reject);
+    showRead(0);
+}
+
+void TapePreviewProgress::showRead(std::uint64_t read) {
+    if (!cancelRequested_) {
+        setLabelText(QStringLiteral("Reading the tape in %1: %2 of about %3 bytes")
+                         .arg(device_, groupedNumber(read), groupedNumber(expected_)));
+    }
+    setValue(static_cast<int>(std::min<std::uint64_t>(read, expected_) * kBarSteps / expected_));
+}
+
+void TapePreviewProgress::reject() {
+    if (cancelRequested_) return;
+    cancelRequested_ = true;
+    cancel_->setEnabled(false);
+    setLabelText(QStringLiteral("Cancelling: the read under way ends first..."));
+    emit cancelRequest();
+}
+
+std::optional<selection::FilePreview> ReadTapePreview(QWidget& owner, const selection::SaveItem& item,
+                                                      const ScanSource& source) {
+    TapePreviewWorker worker(item, source);
+    if (item.dataOffset && item.chunkIndex) {
+        if (ui::programMessage(tapePreviewQuestion(source.SourcePath, *item.dataOffset),
+                               ui::kCaptionTapeMedia, ui::kMessageQuestion) != ui::IDYES) {
+            return std::nullopt;
+        }
+    }
+    const std::uint64_t shown = std::min<std::uint64_t>(item.size.value_or(0), selection::kPreviewBytes);
+    TapePreviewProgress dialog(QString::fromStdString(source.SourcePath), item.dataOffset.value_or(0) + shown,
+                               &owner);
+    QObject::connect(&dialog, &TapePreviewProgress::cancelRequest, &dialog, [&worker] { worker.Cancel(); });
+    QTimer look;
+    look.setInterval(kLookMs);
+    QObject::connect(&look, &QTimer::timeout, &dialog, [&] {
+        dialog.showRead(worker.read());
+        if (worker.finished()) dialog.accept();
+    });
+    worker.Start();
+    look.start();
+    dialog.exec();
+    look.stop();
+    selection::FilePreview preview = worker.Finish();
+    if (preview.cancelled) return std::nullopt;
+    return preview;
+}
+
+}  // namespace ostrum::app
