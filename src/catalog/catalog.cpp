@@ -1,5 +1,6 @@
 #include "catalog.h"
 
+#include <charconv>
 #include <cstring>
 #include <ostream>
 
@@ -37,6 +38,18 @@ std::ostream& operator<<(std::ostream& out, const RowPath& path) {
 std::string FileRow::SizeText() const {
     const auto length = size();
     return length ? std::to_string(*length) : std::string();
+}
+
+FilesFoundText::FilesFoundText(std::uint64_t count) {
+    constexpr std::string_view kFilesFoundText = "Total File Found :";
+    static_assert(kFilesFoundText.size() + 20 <= sizeof text_, "room for every count");
+    std::memcpy(text_, kFilesFoundText.data(), kFilesFoundText.size());
+    char* const end = std::to_chars(text_ + kFilesFoundText.size(), text_ + sizeof text_, count).ptr;
+    size_ = static_cast<std::size_t>(end - text_);
+}
+
+void CatalogSink::FilesFound(std::uint64_t count) {
+    StatusLine(FilesFoundText(count).view());
 }
 
 Catalog::Catalog(std::shared_ptr<const ShellFileInfo> shell) : shell_(std::move(shell)) {}

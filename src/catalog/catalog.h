@@ -136,6 +136,18 @@ class FileRow {
     std::size_t index_;
 };
 
+// The status text of a scan that has found `count` files with their data ("Total File Found :N"), formed
+// in place: no allocation.
+class FilesFoundText {
+  public:
+    explicit FilesFoundText(std::uint64_t count);
+    std::string_view view() const { return std::string_view(text_, size_); }
+
+  private:
+    char text_[40];
+    std::size_t size_ = 0;
+};
+
 // Told of every change a scan makes, on the scanning thread.
 //
 // Nodes and rows never move once added, and a row and a node's text and parent never change while a
@@ -147,6 +159,10 @@ class CatalogSink {
   public:
     virtual ~CatalogSink() = default;
     virtual void StatusLine(std::string_view /*text*/) {}
+    // A file was found with its data, the count-th; its status text is FilesFoundText(count). This comes
+    // once per file: a sink that shows the status only now and then keeps the count and forms the text
+    // when it shows it. By default the text is handed to StatusLine at once.
+    virtual void FilesFound(std::uint64_t count);
     virtual void PositionLine(std::string_view /*text*/) {}
     virtual void Progress(int /*percent*/) {}
     virtual void NodeInserted(const Catalog& /*catalog*/, NodeId /*node*/) {}

@@ -1,7 +1,6 @@
 #include "scan_context.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -81,14 +80,6 @@ const FileTypeInfo* TypeOf(ScanContext& context, std::string_view name) {
         context.lastTypeKey.assign(key);
     }
     return context.lastType;
-}
-
-void ShowFilesFound(ScanContext& context) {
-    constexpr std::string_view kFilesFoundText = "Total File Found :";
-    char digits[20];
-    const auto end = std::to_chars(digits, digits + sizeof digits, context.filesFound).ptr;
-    context.statusBuffer.assign(kFilesFoundText).append(digits, end);
-    context.sink.StatusLine(context.statusBuffer);
 }
 
 // What the window after a FILE block's first byte holds of STAN headers: the first whose checksum holds,
@@ -279,7 +270,7 @@ void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot)
 
 void NoteFileFound(ScanContext& context) {
     ++context.filesFound;
-    ShowFilesFound(context);
+    context.sink.FilesFound(context.filesFound);
 }
 
 std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot) {

@@ -46,7 +46,7 @@ struct ScanContext {
     // Kept from file to file, so that the files of one folder cost no allocation and little work: the part
     // of their CatalogPath before the name ("TAPE MEDIA\" + SetLabel + CurrentDirectory) as it stood at
     // change `generation`, its length in characters and whether its nodes are in the tree; a path being
-    // formed; the status text; the last type key met and its type.
+    // formed; the last type key met and its type.
     struct PathPrefix {
         std::string text;
         std::size_t characters = 0;
@@ -55,7 +55,6 @@ struct ScanContext {
     };
     PathPrefix prefix;
     std::string pathBuffer;
-    std::string statusBuffer;
     std::string lastTypeKey;
     const FileTypeInfo* lastType = nullptr;
 
@@ -114,7 +113,7 @@ std::optional<FileBlockRow> FileRowOf(ScanContext& context, const ChunkView& chu
 std::string FileBlockPath(const ScanContext& context, const FileBlockRow& found);
 // Inserts the row's folders into the tree and appends the row; returns its index.
 std::size_t AppendFileBlockRow(ScanContext& context, const FileBlockRow& found);
-// Counts a file found with its data, and says so in the status line.
+// Counts a file found with its data, and tells the sink (CatalogSink::FilesFound).
 void NoteFileFound(ScanContext& context);
 
 // Finds the STAN stream of the FILE block at `slot`: first the first "STAN" among the 512 positions from
