@@ -249,7 +249,11 @@ std::size_t AppendFileBlockRow(ScanContext& context, const FileBlockRow& found) 
 
 void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
     context.openData.reset();
-    if (OnContinuedFileBlock(context, chunk, slot)) return;
+    // Only a block with the continuation bit may continue a file; every other FILE block is spared the
+    // rest of that check. (Attributes the chunk does not hold are left to it.)
+    const auto attributes = ReadLE32(chunk.bytes(), slot + db_hdr::kBlockAttributes);
+    const bool mayContinue = !attributes || (*attributes & db_hdr::kContinuation) != 0;
+    if (mayContinue && OnContinuedFileBlock(context, chunk, slot)) return;
     auto found = FileRowOf(context, chunk, slot);
     if (!found) return;
 
