@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <ostream>
 
 namespace ostrum::catalog {
@@ -99,14 +100,28 @@ std::uint32_t Catalog::FolderOf(std::string_view folder) {
     return lastFolder_;
 }
 
-const char* Catalog::StoreName(std::string_view name) {
-    if (name.empty()) return nullptr;
-    if (name.size() > blockSize_ - blockUsed_) {
-        blockSize_ = std::max(kNameBlockSize, name.size());
+char* Catalog::NameRoom(std::size_t most) {
+    if (nameBlocks_.empty() || most > blockSize_ - blockUsed_) {
+        blockSize_ = std::max(kNameBlockSize, most);
         nameBlocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
         blockUsed_ = 0;
     }
-    char* target = nameBlocks_.back().get() + blockUsed_;
+    return nameBlocks_.back().get() + blockUsed_;
+}
+
+const char* Catalog::StoreName(std::string_view name) {
+    if (name.empty()) return nullptr;
+    if (!nameBlocks_.empty()) {
+        // A name decoded into NameRoom() lies in the current block's free part: it stays there.
+        const char* const block = nameBlocks_.back().get();
+        const std::less_equal<const char*> notAfter;
+        if (notAfter(block + blockUsed_, name.data()) &&
+            notAfter(name.data() + name.size(), block + blockSize_)) {
+            blockUsed_ = static_cast<std::size_t>(name.data() + name.size() - block);
+            return name.data();
+        }
+    }
+    char* target = NameRoom(name.size());
     std::memcpy(target, name.data(), name.size());
     blockUsed_ += name.size();
     return target;

@@ -195,6 +195,10 @@ class Catalog {
     MediaSpan& mediaSpan() { return mediaSpan_; }
     const MediaSpan& mediaSpan() const { return mediaSpan_; }
 
+    // Room for a name of up to `most` bytes where the catalog keeps the rows' names: a scan decodes a name
+    // there, and AppendRow keeps a name that lies there where it is instead of copying it. Good until the
+    // next NameRoom or AppendRow.
+    char* NameRoom(std::size_t most);
     // Appends a row; its path (which may be empty) is copied into the catalog. Returns the row index.
     std::size_t AppendRow(std::string_view path, const FoundFile& values, CatalogSink* sink = nullptr);
     // The same for a path given in its two pieces.

@@ -204,8 +204,11 @@ std::optional<FileBlockRow> FileRowOf(ScanContext& context, const ChunkView& chu
     auto field = ReadNameField(chunk, slot, file::kFileName);
     if (!field) return std::nullopt;
     const std::int64_t first = static_cast<std::int64_t>(slot) + field->offset;
-    ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, context.nameBuffer);
-    std::string_view name = context.nameBuffer;
+    // The name is decoded where the catalog keeps names, so that appending its row copies nothing; it is
+    // what ExtractBlockName gives less the backslash in front (a NUL first unit gives one all the same).
+    char* const room = context.catalog.NameRoom(kMostBytesPerUnit * kNameUnitLimit);
+    const char* const end = ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, room);
+    std::string_view name(room, static_cast<std::size_t>(end - room));
     if (name.empty()) return std::nullopt;
     if (name.front() == '\\') name.remove_prefix(1);
 

@@ -38,7 +38,6 @@ struct ScanContext {
     std::uint64_t lostCount = 0;            // next number of a LostDirectoryName
     std::uint64_t filesFound = 0;           // files that got a size and data position
     std::uint64_t soundBlocks = 0;          // blocks of the six kinds acted on whose header checksum holds
-    std::string nameBuffer;                 // reused for every name
 
     // Counts the changes of SetLabel and CurrentDirectory: every handler that changes either adds one.
     std::uint64_t prefixChanges = 0;
@@ -98,8 +97,8 @@ void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 
-// What a FILE block gives of its row: its type and date (no data yet), its name (in the context's name
-// buffer) and whether its CatalogPath is the context's current path prefix followed by the name, or was
+// What a FILE block gives of its row: its type and date (no data yet), its name (in the catalog's
+// NameRoom) and whether its CatalogPath is the context's current path prefix followed by the name, or was
 // formed whole in the context's path buffer. Valid until the next FILE block is examined.
 struct FileBlockRow {
     FoundFile values;
