@@ -135,9 +135,7 @@ std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot
 
 bool StreamHeaderChecksumHolds(ByteSpan header) {
     if (header.size() < stream_hdr::kSize) return false;
-    std::uint16_t sum = 0;
-    for (std::size_t word = 0; word < stream_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
-    return sum == *ReadLE16(header, stream_hdr::kChecksum);
+    return XorOfLE16Words(header, 0, stream_hdr::kChecksum) == ReadLE16(header, stream_hdr::kChecksum);
 }
 
 void CleanSetName(std::string& name) {
