@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <vector>
 
 namespace ostrum::catalog {
@@ -45,8 +47,23 @@ char* PutCodePoint(char* out, std::uint32_t cp) {
 // Decodes `count` UTF-16LE units at `out`; NUL units become backslashes, pairs join, lone surrogates stay.
 // Returns the end of what was written.
 char* WriteUtf16(ByteSpan bytes, std::size_t count, char* out) {
-    // Most names are ASCII: their units are written in one pass, up to the first that is not.
+    // Most names are ASCII: their units are written in one pass, up to the first that is not; on a
+    // little-endian host four at a time, as long as none of the four is NUL or beyond ASCII.
     std::size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kUnitOnes = 0x0001000100010001;
+        constexpr std::uint64_t kUnitHighs = 0x8000800080008000;
+        for (std::uint64_t units; i + 4 <= count; i += 4) {
+            std::memcpy(&units, bytes.data() + 2 * i, sizeof units);
+            const std::uint64_t beyondAscii = units & 0xFF80FF80FF80FF80;
+            const std::uint64_t nul = (units - kUnitOnes) & ~units & kUnitHighs;
+            if ((beyondAscii | nul) != 0) break;
+            const auto packed =
+                static_cast<std::uint32_t>((units & 0xFF) | ((units >> 8) & 0xFF00) |
+                                           ((units >> 16) & 0xFF0000) | ((units >> 24) & 0xFF000000));
+            std::memcpy(out + i, &packed, sizeof packed);
+        }
+    }
     for (; i < count; ++i) {
         const std::uint16_t unit = UnitAt(bytes, i);
         if (unit == 0 || unit >= 0x80) break;
