@@ -164,21 +164,19 @@ char* ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::int64_t 
 }
 
 // The ASCII characters a catalog name may hold: printable, and none of | * : ? < > and the double quote.
-constexpr std::array<bool, 128> kNameAscii = [] {
-    std::array<bool, 128> allowed{};
+// Indexed by any byte: those from 0x80 on are not allowed as they are (they begin or go on a UTF-8 sequence).
+constexpr std::array<bool, 256> kNameAscii = [] {
+    std::array<bool, 256> allowed{};
     for (std::size_t c = 0x20; c < 0x7F; ++c) allowed[c] = true;
     for (const char c : std::string_view("|*:?<>\"")) allowed[static_cast<std::size_t>(c)] = false;
     return allowed;
 }();
 
 std::optional<std::size_t> ValidNameCharacters(std::string_view text) {
-    // Most names are ASCII: every byte is looked up without a branch, and only a name with a byte outside
-    // the table's range, or one the table refuses, goes through the loop below, which decides.
+    // Most names are ASCII: every byte is looked up without a branch, and only a name with a byte the table
+    // refuses (every byte beyond ASCII among them) goes through the loop below, which decides.
     bool plain = true;
-    for (const char c : text) {
-        const auto byte = static_cast<std::uint8_t>(c);
-        plain &= byte < 0x80 && kNameAscii[byte & 0x7F];
-    }
+    for (const char c : text) plain &= kNameAscii[static_cast<std::uint8_t>(c)];
     if (plain) return text.size();
 
     std::size_t count = 0;
