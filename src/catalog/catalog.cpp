@@ -1,5 +1,6 @@
 #include "catalog.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <functional>
@@ -9,7 +10,7 @@ namespace ostrum::catalog {
 namespace {
 
 constexpr std::size_t kNameBlockSize = 1 << 20;
-static_assert(sizeof(detail::StoredRow) == 48, "a row stays small: a catalog may hold millions");
+static_assert(sizeof(detail::StoredRow) == 40, "a row stays small: a catalog may hold millions");
 
 std::string ChildKey(NodeId parent, std::string_view text) {
     std::string key(sizeof parent, '\0');
@@ -53,7 +54,10 @@ void CatalogSink::FilesFound(std::uint64_t count) {
     StatusLine(FilesFoundText(count).view());
 }
 
-Catalog::Catalog(std::shared_ptr<const ShellFileInfo> shell) : shell_(std::move(shell)) {}
+Catalog::Catalog(std::shared_ptr<const ShellFileInfo> shell) : shell_(std::move(shell)) {
+    types_.push_back(nullptr);
+    typeIndex_.emplace(nullptr, 0);
+}
 
 NodeId Catalog::FindOrAddChild(NodeId parent, std::string_view text, CatalogSink* sink) {
     std::string key = ChildKey(parent, text);
@@ -111,7 +115,7 @@ char* Catalog::NameRoom(std::size_t most) {
 
 const char* Catalog::StoreName(std::string_view name) {
     if (name.empty()) return nullptr;
-    if (!nameBlocks_.empty()) {
+    if (!nameBlocks_.empty() && name.size() < detail::StoredRow::kLongName) {
         // A name decoded into NameRoom() lies in the current block's free part: it stays there.
         const char* const block = nameBlocks_.back().get();
         const std::less_equal<const char*> notAfter;
@@ -121,10 +125,30 @@ const char* Catalog::StoreName(std::string_view name) {
             return name.data();
         }
     }
-    char* target = NameRoom(name.size());
+    // A long name has its size in front of it.
+    const std::size_t sizeBytes = name.size() >= detail::StoredRow::kLongName ? sizeof(std::uint64_t) : 0;
+    char* target = NameRoom(sizeBytes + name.size());
+    if (sizeBytes != 0) {
+        const std::uint64_t size = name.size();
+        std::memcpy(target, &size, sizeof size);
+        target += sizeof size;
+    }
     std::memcpy(target, name.data(), name.size());
-    blockUsed_ += name.size();
+    blockUsed_ += sizeBytes + name.size();
     return target;
+}
+
+std::uint32_t Catalog::TypeIndexOf(const FileTypeInfo* type) {
+    if (type == lastType_.info) return lastType_.index;
+    lastType_.info = type;
+    if (auto found = typeIndex_.find(type); found != typeIndex_.end()) {
+        lastType_.index = found->second;
+    } else {
+        lastType_.index = static_cast<std::uint32_t>(types_.size());
+        types_.push_back(type);
+        typeIndex_.emplace(type, lastType_.index);
+    }
+    return lastType_.index;
 }
 
 std::size_t Catalog::AppendRow(std::string_view path, const FoundFile& values, CatalogSink* sink) {
@@ -144,8 +168,9 @@ std::size_t Catalog::AppendRow(RowPath path, const FoundFile& values, CatalogSin
     detail::StoredRow row;
     row.folder = FolderOf(path.folder);
     row.name = StoreName(name);
-    row.nameSize = static_cast<std::uint32_t>(name.size());
-    row.type = values.type;
+    row.nameSize =
+        static_cast<std::uint16_t>(std::min<std::size_t>(name.size(), detail::StoredRow::kLongName));
+    row.type = TypeIndexOf(values.type);
     row.modified = values.modified;
     std::uint8_t flags = 0;
     if (values.size) {
