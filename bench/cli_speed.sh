@@ -33,20 +33,48 @@
 # Every result is checked (exit status, files found, bytes saved against the image's own bytes); a wrong
 # one ends the run with status 1.
 # Usage: bench/cli_speed.sh [BUILD_FOLDER [ROUNDS]]   (default: build-release beside this folder, 6 rounds)
+#
+# Two more modes measure in quiet alternated pairs instead: each command and its baseline run in turn
+# (A B A B ...), one after the other with nothing else of the script between them, after a warm-up pair that is
+# not counted. Each figure is the median of the per-pair ratios of wall time; the medians of wall, user and
+# system time of each side are printed beside it. Nothing else should run on the machine meanwhile (the load
+# average is printed before and after).
+#   bench/cli_speed.sh --listing [BUILD_FOLDER [PAIRS]]   (9 pairs)
+#       list --json, then list, of 1,000,000 files of 1 KiB in 1,000 folders, each against dd bs=64k of the
+#       image; and the peak memory of list --json per file.
+#   bench/cli_speed.sh --saving [BUILD_FOLDER [PAIRS]]    (5 pairs)
+#       extract of 32 files of 64 MiB against cp of the image, and extract of 100,000 files of 4 KiB in 100
+#       folders against tar -xf of the same tree, each followed by sync -f of its destination inside the timed
+#       command; the destination is removed before each run.
+# Fewer pairs than these check that a mode works; their figures are no result.
+#
 # BUILD_FOLDER is a Release build:
 #   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release
 #   cmake --build build-release --target ostrum-tape-cli ostrum-mkmedia
 set -euo pipefail
 
+mode=rounds
+case ${1:-} in
+    --listing) mode=listing && shift ;;
+    --saving) mode=saving && shift ;;
+esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build-release}" && pwd)
 rounds=${2:-6}
+case $mode in
+    listing) pairs=${2:-9} ;;
+    saving) pairs=${2:-5} ;;
+esac
 cli=$build/cli/ostrum-tape-cli
 mkmedia=$build/tools/mtfwriter/ostrum-mkmedia
 for program in "$cli" "$mkmedia" /usr/bin/time; do
     [ -x "$program" ] || { echo "cli_speed: $program is missing; build it first" >&2; exit 2; }
 done
-[ "$rounds" -ge 2 ] || { echo "cli_speed: at least 2 rounds (the first is not counted)" >&2; exit 2; }
+if [ "$mode" = rounds ]; then
+    [ "$rounds" -ge 2 ] || { echo "cli_speed: at least 2 rounds (the first is not counted)" >&2; exit 2; }
+else
+    [ "$pairs" -ge 1 ] || { echo "cli_speed: at least 1 pair (after the warm-up)" >&2; exit 2; }
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/ostrum-cli-speed.XXXXXX")
 # Removes a folder. On a file system mounted with discard every removed file waits for its blocks to be
@@ -69,12 +97,6 @@ small_files=100000
 small_size=4096
 set_folder="BACKUP SET 1(_Generated set 1)"
 
-echo "writing the media into $work ..."
-"$mkmedia" generate "$work/list.img" --files $list_files --folders 1000 --file-size 1024 >/dev/null
-"$mkmedia" generate "$work/big.img" --files $big_files --folders 0 --file-size 64M >/dev/null
-"$mkmedia" generate "$work/small.img" --files $small_files --folders 100 --file-size $small_size >/dev/null
-"$cli" list --json "$work/big.img" >"$work/big.json"
-"$cli" list --json "$work/small.img" >"$work/small.json"
 
 # The data offset of one file in a list --json output.
 data_offset() {  # JSON NAME
@@ -103,11 +125,6 @@ big_checks=("$set_folder/file00000000.dat" "$set_folder/file00000017.dat" "$set_
 small_checks=("$set_folder/dir000000/file00000000.dat" "$set_folder/dir000042/file00042123.dat"
     "$set_folder/dir000099/file00099999.dat")
 
-# The tree tar extracts: the one extract saves, checked.
-"$cli" extract "$work/small.img" "$work/tree" >/dev/null
-check_tree "$work/tree" "$work/small.img" "$work/small.json" $small_files $small_size "${small_checks[@]}"
-tar -cf "$work/small.tar" -C "$work/tree" .
-remove_tree "$work/tree"
 
 check_list() {  # OUTPUT
     tail -c 100 "$1" | grep -q "\"files_found\": $list_files, " || fail "list --json did not find $list_files files"
@@ -115,10 +132,150 @@ check_list() {  # OUTPUT
 }
 
 check_text() {  # OUTPUT
-    tail -n 1 "$1" | grep -q "^Total File Found :$list_files$" || fail "list did not find $list_files files"
+    tail -n 1 "$1" | grep -q "^$list_files files found in 1 backup set$" || fail "list did not find $list_files files"
     [ "$(grep -c '^      type: DAT File   size: 1024   data at: ' "$1")" -eq $list_files ] ||
         fail "list lists other files"
 }
+
+# The media a mode needs, and for the saving, the tree tar extracts: the one extract saves, checked.
+write_list_medium() {
+    "$mkmedia" generate "$work/list.img" --files $list_files --folders 1000 --file-size 1024 >/dev/null
+}
+write_saving_media() {
+    "$mkmedia" generate "$work/big.img" --files $big_files --folders 0 --file-size 64M >/dev/null
+    "$mkmedia" generate "$work/small.img" --files $small_files --folders 100 --file-size $small_size >/dev/null
+    "$cli" list --json "$work/big.img" >"$work/big.json"
+    "$cli" list --json "$work/small.img" >"$work/small.json"
+    "$cli" extract "$work/small.img" "$work/tree" >/dev/null
+    check_tree "$work/tree" "$work/small.img" "$work/small.json" $small_files $small_size "${small_checks[@]}"
+    tar -cf "$work/small.tar" -C "$work/tree" .
+    remove_tree "$work/tree"
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
+sum() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", a + b }'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+verdict() { awk -v r="$1" -v g="$2" 'BEGIN { print (r <= g ? "holds" : "NOT reached") }'; }
+
+# ---- The modes of alternated pairs.
+
+# Runs a command with its output thrown away; sets wall, user and sys (seconds) and peak (KiB). A failure
+# ends the run.
+timed() {
+    local start=$EPOCHREALTIME status=0
+    /usr/bin/time -f "%U %S %M" -o "$work/times" "$@" >/dev/null || status=$?
+    local end=$EPOCHREALTIME
+    [ "$status" -eq 0 ] || fail "$* ended with status $status"
+    wall=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')
+    read -r user sys peak <"$work/times"
+}
+
+load_average() { cut -d' ' -f1-3 /proc/loadavg; }
+
+# Runs NAME's command and its baseline in turn, a warm-up pair and then $pairs counted pairs, and prints the
+# medians. PREPARE_A and PREPARE_B run (untimed) before each run of their side, CHECK_A and CHECK_B after it.
+# Sets pair_peak to the median peak memory of side A.
+alternate() {  # NAME GOAL LABEL_A LABEL_B
+    local name=$1 goal=$2 label_a=$3 label_b=$4
+    local -a ratios wa ua sa wb ub sb peaks
+    for ((pair = 0; pair <= pairs; pair++)); do
+        prepare_a
+        timed "${command_a[@]}"
+        check_a
+        local a_wall=$wall a_user=$user a_sys=$sys a_peak=$peak
+        prepare_b
+        timed "${command_b[@]}"
+        check_b
+        printf '  %s pair %d: %s %ss (user %s, sys %s)  %s %ss (user %s, sys %s)%s\n' "$name" "$pair" "$label_a" \
+            "$a_wall" "$a_user" "$a_sys" "$label_b" "$wall" "$user" "$sys" "$([ $pair -eq 0 ] && echo ', warm-up')"
+        [ "$pair" -eq 0 ] && continue
+        ratios+=("$(ratio "$a_wall" "$wall")")
+        wa+=("$a_wall") ua+=("$a_user") sa+=("$a_sys") wb+=("$wall") ub+=("$user") sb+=("$sys") peaks+=("$a_peak")
+    done
+    local m
+    m=$(median "${ratios[@]}")
+    printf '%s: median of %d pair ratios %s (goal at most %s)  %s\n' "$name" "$pairs" "$m" "$goal" "$(verdict "$m" "$goal")"
+    printf '    %-22s wall %ss  user %ss  sys %ss\n' "$label_a" "$(median "${wa[@]}")" "$(median "${ua[@]}")" \
+        "$(median "${sa[@]}")"
+    printf '    %-22s wall %ss  user %ss  sys %ss\n' "$label_b" "$(median "${wb[@]}")" "$(median "${ub[@]}")" \
+        "$(median "${sb[@]}")"
+    pair_peak=$(median "${peaks[@]}" | cut -d. -f1)
+}
+
+listing_pairs() {
+    echo "writing the medium into $work ..."
+    write_list_medium
+    cat "$work/list.img" >/dev/null
+    echo "load average before: $(load_average)"
+    "$cli" list --json "$work/list.img" >"$work/list.json"
+    check_list "$work/list.json"
+    "$cli" list "$work/list.img" >"$work/list.txt"
+    check_text "$work/list.txt"
+    rm -f "$work/list.json" "$work/list.txt"
+    prepare_a() { :; }
+    prepare_b() { :; }
+    check_a() { :; }
+    check_b() { :; }
+    command_b=(dd "if=$work/list.img" of=/dev/null bs=64k status=none)
+    command_a=("$cli" list --json "$work/list.img")
+    alternate "list --json, $list_files files" 2 "list --json" "dd bs=64k"
+    local per_file
+    per_file=$(awk -v k="$pair_peak" -v n=$list_files 'BEGIN { printf "%.0f", k * 1024 / n }')
+    printf '    list --json peak memory: %s KiB, %s bytes per file\n' "$pair_peak" "$per_file"
+    command_a=("$cli" list "$work/list.img")
+    alternate "list, $list_files files" 1.7 "list" "dd bs=64k"
+    echo "load average after: $(load_average)"
+}
+
+saving_pairs() {
+    echo "writing the media into $work ..."
+    write_saving_media
+    local dest=$work/dest
+    # Both sides start from no destination, with the removal of the last one written out.
+    prepare_a() {
+        remove_tree "$dest"
+        sync -f "$work"
+        cat "$input" >/dev/null
+    }
+    prepare_b() {
+        prepare_a
+        mkdir -p "$dest"
+    }
+    echo "load average before: $(load_average)"
+    input=$work/big.img
+    command_a=(sh -c '"$1" extract "$2" "$3" && sync -f "$3"' sh "$cli" "$input" "$dest")
+    command_b=(sh -c 'cp "$1" "$2/" && sync -f "$2"' sh "$input" "$dest")
+    check_a() { check_tree "$dest" "$work/big.img" "$work/big.json" $big_files $((64 << 20)) "${big_checks[@]}"; }
+    check_b() { cmp -s "$dest/big.img" "$work/big.img" || fail "cp made another file"; }
+    alternate "extract $big_files x 64 MiB + sync" 1.1 "extract + sync" "cp + sync"
+    input=$work/small.img
+    command_a=(sh -c '"$1" extract "$2" "$3" && sync -f "$3"' sh "$cli" "$input" "$dest")
+    command_b=(sh -c 'tar -xf "$1" -C "$2" && sync -f "$2"' sh "$work/small.tar" "$dest")
+    check_a() {
+        check_tree "$dest" "$work/small.img" "$work/small.json" $small_files $small_size "${small_checks[@]}"
+    }
+    check_b() { check_a; }
+    alternate "extract $small_files x 4 KiB + sync" 1.25 "extract + sync" "tar -xf + sync"
+    remove_tree "$dest"
+    echo "load average after: $(load_average)"
+}
+
+case $mode in
+    listing)
+        listing_pairs
+        echo "all results checked"
+        exit 0
+        ;;
+    saving)
+        saving_pairs
+        echo "all results checked"
+        exit 0
+        ;;
+esac
+
+echo "writing the media into $work ..."
+write_list_medium
+write_saving_media
 
 commands=(list_json list_text dd extract_big cp extract_small tar)
 
@@ -176,10 +333,6 @@ run() {  # NAME ROUND
     esac
 }
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
-sum() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", a + b }'; }
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-
 declare -a r_json r_text r_big r_big_sync r_small r_small_sync t_json t_text t_dd t_big t_cp t_cp_sync t_small t_tar t_tar_sync peaks
 for ((round = 0; round < rounds; round++)); do
     mapfile -t order < <(printf '%s\n' "${commands[@]}" |
@@ -201,7 +354,6 @@ for ((round = 0; round < rounds; round++)); do
     peaks+=("$peak_kib")
 done
 
-verdict() { awk -v r="$1" -v g="$2" 'BEGIN { print (r <= g ? "holds" : "NOT reached") }'; }
 counted=$((rounds - 1))
 echo
 echo "medians of $counted rounds (seconds; ratios of runs of the same round):"

@@ -279,6 +279,8 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
     }
 
   private:
+    // The save says how many files it saved, not the scan how many it found.
+    void FilesFound(std::uint64_t /*count*/) override {}
     // On the scanning thread, after every chunk.
     void Progress(int percent) override {
         percent_.store(percent, std::memory_order_relaxed);

@@ -53,12 +53,18 @@ void TerminalProgress::Finish() {
 
 void ScanProgressSink::StatusLine(std::string_view text) {
     status_.assign(text);
-    // Status texts arrive once per file found; the bar is redrawn with the other updates.
+    filesFound_.reset();
+    // The bar is redrawn with the other updates.
+}
+
+std::string ScanProgressSink::status() const {
+    if (filesFound_) return std::string(catalog::FilesFoundText(*filesFound_).view());
+    return status_;
 }
 
 void ScanProgressSink::PositionLine(std::string_view text) {
     if (!progress_.shown()) return;
-    progress_.SetDetail(std::string(text) + "  " + status_);
+    progress_.SetDetail(std::string(text) + "  " + status());
 }
 
 void ScanProgressSink::Progress(int percent) {

@@ -2,6 +2,8 @@
 // A progress bar on standard error, drawn only when standard error is a terminal.
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,18 +38,22 @@ class TerminalProgress {
     std::string detail_;
 };
 
-// A catalog sink that keeps the scan's last status text and drives a terminal progress bar.
+// A catalog sink that keeps the scan's last status and drives a terminal progress bar. The status of the
+// files found is kept as their count, and its text formed only when it is read.
 class ScanProgressSink : public catalog::CatalogSink {
   public:
     explicit ScanProgressSink(TerminalProgress& progress) : progress_(progress) {}
     void StatusLine(std::string_view text) override;
+    void FilesFound(std::uint64_t count) override { filesFound_ = count; }
     void PositionLine(std::string_view text) override;
     void Progress(int percent) override;
-    const std::string& status() const { return status_; }
+    // The last status text.
+    std::string status() const;
 
   private:
     TerminalProgress& progress_;
     std::string status_;
+    std::optional<std::uint64_t> filesFound_;  // the last status was the count of files found
 };
 
 }  // namespace ostrum::cli

@@ -2,7 +2,8 @@
 //   - the scan of a generated image of 1,000,000 files in 1,000 folders (ten sets), from the window's
 //     making to its end-of-scan state, against `ostrum-tape-cli list --json` of the same image run just
 //     before it (goal: at most 1.5 times its time, and at most twice its peak memory; each side runs in
-//     a process of its own, so each peak is its own);
+//     a process of its own, so each peak is its own), and the window's peak memory per file found (goal:
+//     at most 120 bytes);
 //   - in that window, a click on the box of the top node, of one backup set and of one folder row in the
 //     folder list, each with the models' announcements and the repaint that follows (goal: under 50 ms);
 //   - showing a folder of 100,000 files in the folder list, from a click on its node to the list
@@ -182,6 +183,10 @@ int ShowFolderSide(const std::string& image) {
     return 0;
 }
 
+double BytesPerFile(long peakKiB) {
+    return static_cast<double>(peakKiB) * 1024 / kFiles;
+}
+
 void Report(const char* what, double value, double goal, const char* unit, bool& ok) {
     const bool met = value >= 0 && value <= goal;
     ok = ok && met;
@@ -234,6 +239,9 @@ int main(int argc, char** argv) {
     Report("window scan / list --json (time)", scan / cli.milliseconds, 1.5, "x", ok);
     Report("window peak memory / list --json peak memory", static_cast<double>(window.peakKiB) / cli.peakKiB,
            2.0, "x", ok);
+    // The catalog's cost per file: each side's whole peak over the files it holds.
+    Report("window peak memory per file", BytesPerFile(window.peakKiB), 120, "bytes", ok);
+    std::printf("%-52s %10.2f bytes\n", "list --json peak memory per file", BytesPerFile(cli.peakKiB));
     Report("click on the top node's box (1,000,000 files)", Value(window.output, "toggle_top_ms"), 50, "ms",
            ok);
     Report("click on a backup set's box (100,000 files)", Value(window.output, "toggle_set_ms"), 50, "ms",

@@ -143,8 +143,12 @@ class ScanJob::Feed final : public catalog::CatalogSink {
 
     void StatusLine(std::string_view text) override {
         local_.status.assign(text);
+        filesFound_.reset();
         MaybePublish();
     }
+    // Once per file: the text is formed when published, and the position and progress that follow every
+    // read publish it.
+    void FilesFound(std::uint64_t count) override { filesFound_ = count; }
     void PositionLine(std::string_view text) override {
         local_.position.assign(text);
         MaybePublish();
@@ -161,7 +165,7 @@ class ScanJob::Feed final : public catalog::CatalogSink {
     void Finish(ScanEnd end) {
         local_.finished = true;
         local_.end = std::move(end);
-        job_.published_.Set(local_);
+        Publish();
     }
 
   private:
@@ -169,11 +173,16 @@ class ScanJob::Feed final : public catalog::CatalogSink {
         const auto now = std::chrono::steady_clock::now();
         if (now - lastPublished_ < kPublishInterval) return;
         lastPublished_ = now;
+        Publish();
+    }
+    void Publish() {
+        if (filesFound_) local_.status.assign(catalog::FilesFoundText(*filesFound_).view());
         job_.published_.Set(local_);
     }
 
     ScanJob& job_;
     ScanSnapshot local_;
+    std::optional<std::uint64_t> filesFound_;  // the last status was the count of files found
     std::chrono::steady_clock::time_point lastPublished_{};
 };
 

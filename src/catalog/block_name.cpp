@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <vector>
 
 namespace ostrum::catalog {
@@ -14,34 +16,97 @@ bool IsLowSurrogate(std::uint32_t unit) {
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
+std::uint64_t UnitsBetween(std::int64_t first, std::int64_t last) {
+    return last >= first ? static_cast<std::uint64_t>(last - first + 1) / 2 : 0;
+}
+
 std::uint16_t UnitAt(ByteSpan bytes, std::size_t index) {
     return static_cast<std::uint16_t>(bytes[2 * index] | (bytes[2 * index + 1] << 8));
 }
 
-// Decodes `count` UTF-16LE units; NUL units become backslashes, pairs join, lone surrogates stay.
-void AppendUtf16(ByteSpan bytes, std::size_t count, std::string& out) {
-    // Most names are ASCII: their units are written in one pass, up to the first that is not.
-    const std::size_t start = out.size();
-    out.resize(start + count);
+// Writes the UTF-8 (or generalised UTF-8) form of a code point at `out`; returns the end.
+char* PutCodePoint(char* out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        *out++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (cp >> 18));
+        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return out;
+}
+
+// Decodes `count` UTF-16LE units at `out`; NUL units become backslashes, pairs join, lone surrogates stay.
+// Returns the end of what was written.
+char* WriteUtf16(ByteSpan bytes, std::size_t count, char* out) {
+    // Most names are ASCII: their units are written in one pass, up to the first that is not; on a
+    // little-endian host four at a time, as long as none of the four is NUL or beyond ASCII.
     std::size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kUnitOnes = 0x0001000100010001;
+        constexpr std::uint64_t kUnitHighs = 0x8000800080008000;
+        for (std::uint64_t units; i + 4 <= count; i += 4) {
+            std::memcpy(&units, bytes.data() + 2 * i, sizeof units);
+            const std::uint64_t beyondAscii = units & 0xFF80FF80FF80FF80;
+            const std::uint64_t nul = (units - kUnitOnes) & ~units & kUnitHighs;
+            if ((beyondAscii | nul) != 0) break;
+            const auto packed =
+                static_cast<std::uint32_t>((units & 0xFF) | ((units >> 8) & 0xFF00) |
+                                           ((units >> 16) & 0xFF0000) | ((units >> 24) & 0xFF000000));
+            std::memcpy(out + i, &packed, sizeof packed);
+        }
+    }
     for (; i < count; ++i) {
         const std::uint16_t unit = UnitAt(bytes, i);
         if (unit == 0 || unit >= 0x80) break;
-        out[start + i] = static_cast<char>(unit);
+        out[i] = static_cast<char>(unit);
     }
-    out.resize(start + i);
+    out += i;
     for (; i < count; ++i) {
         const std::uint32_t unit = UnitAt(bytes, i);
         if (unit == 0) {
-            out.push_back('\\');
+            *out++ = '\\';
         } else if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(UnitAt(bytes, i + 1))) {
             const std::uint32_t low = UnitAt(bytes, i + 1);
-            AppendCodePoint(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+            out = PutCodePoint(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
             ++i;
         } else {
-            AppendCodePoint(out, unit);
+            out = PutCodePoint(out, unit);
         }
     }
+    return out;
+}
+
+// What ExtractBlockName decodes, written at `out`: the end of the text and the code units copied.
+struct Extracted {
+    char* end;
+    std::size_t units;
+};
+
+Extracted Extract(const ChunkView& chunk, std::int64_t first, std::int64_t last, std::size_t limit, char* out,
+                  bool writePrefix) {
+    if (first < 0 || last < 0) return {out, 0};
+    std::vector<std::uint8_t> scratch;  // only filled when the name runs past the chunk
+    // The name must lie on the medium up to its last offset, as the caller computed it.
+    if (chunk.Fetch(static_cast<std::uint64_t>(std::max(first, last)), 1, scratch).empty()) return {out, 0};
+
+    // One fetch covers every unit that may be copied; its first unit also decides the prefix.
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(UnitsBetween(first, last), limit));
+    const ByteSpan bytes = chunk.Fetch(static_cast<std::uint64_t>(first), 2 * wanted, scratch);
+    if (wanted == 0 || bytes.size() < 2 * wanted) return {out, 0};
+    const bool prefix = last > first && (bytes[0] != 0 || bytes[1] != 0);
+    if (prefix && writePrefix) *out++ = '\\';
+    const std::size_t copy = wanted - (prefix && wanted == limit ? 1 : 0);
+    return {WriteUtf16(bytes, copy, out), copy};
 }
 
 // Decodes one UTF-8 sequence at `pos`; returns its length and sets `codePoint`, or 0 when malformed.
@@ -75,59 +140,43 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t pos, std::uint32_t& co
 }  // namespace
 
 void AppendCodePoint(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    char bytes[4];
+    out.append(bytes, PutCodePoint(bytes, cp));
 }
 
 std::size_t ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::int64_t last, std::size_t limit,
                              std::string& out) {
-    out.clear();
-    if (first < 0 || last < 0) return 0;
-    std::vector<std::uint8_t> scratch;  // only filled when the name runs past the chunk
-    // The name must lie on the medium up to its last offset, as the caller computed it.
-    if (chunk.Fetch(static_cast<std::uint64_t>(std::max(first, last)), 1, scratch).empty()) return 0;
+    if (first < 0 || last < 0) {
+        out.clear();
+        return 0;
+    }
+    // Room for the prefix and every unit that may be copied.
+    out.resize(1 + kMostBytesPerUnit *
+                       static_cast<std::size_t>(std::min<std::uint64_t>(UnitsBetween(first, last), limit)));
+    const Extracted extracted = Extract(chunk, first, last, limit, out.data(), true);
+    out.resize(static_cast<std::size_t>(extracted.end - out.data()));
+    return extracted.units;
+}
 
-    const std::uint64_t units = last >= first ? static_cast<std::uint64_t>(last - first + 1) / 2 : 0;
-    // One fetch covers every unit that may be copied; its first unit also decides the prefix.
-    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(units, limit));
-    const ByteSpan bytes = chunk.Fetch(static_cast<std::uint64_t>(first), 2 * wanted, scratch);
-    if (wanted == 0 || bytes.size() < 2 * wanted) return 0;
-    const bool prefix = last > first && (bytes[0] != 0 || bytes[1] != 0);
-    if (prefix) out.push_back('\\');
-    const std::size_t copy = wanted - (prefix && wanted == limit ? 1 : 0);
-    AppendUtf16(bytes, copy, out);
-    return copy;
+char* ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::int64_t last, std::size_t limit,
+                       char* out) {
+    return Extract(chunk, first, last, limit, out, false).end;
 }
 
 // The ASCII characters a catalog name may hold: printable, and none of | * : ? < > and the double quote.
-constexpr std::array<bool, 128> kNameAscii = [] {
-    std::array<bool, 128> allowed{};
+// Indexed by any byte: those from 0x80 on are not allowed as they are (they begin or go on a UTF-8 sequence).
+constexpr std::array<bool, 256> kNameAscii = [] {
+    std::array<bool, 256> allowed{};
     for (std::size_t c = 0x20; c < 0x7F; ++c) allowed[c] = true;
     for (const char c : std::string_view("|*:?<>\"")) allowed[static_cast<std::size_t>(c)] = false;
     return allowed;
 }();
 
 std::optional<std::size_t> ValidNameCharacters(std::string_view text) {
-    // Most names are ASCII: every byte is looked up without a branch, and only a name with a byte outside
-    // the table's range, or one the table refuses, goes through the loop below, which decides.
+    // Most names are ASCII: every byte is looked up without a branch, and only a name with a byte the table
+    // refuses (every byte beyond ASCII among them) goes through the loop below, which decides.
     bool plain = true;
-    for (const char c : text) {
-        const auto byte = static_cast<std::uint8_t>(c);
-        plain &= byte < 0x80 && kNameAscii[byte & 0x7F];
-    }
+    for (const char c : text) plain &= kNameAscii[static_cast<std::uint8_t>(c)];
     if (plain) return text.size();
 
     std::size_t count = 0;

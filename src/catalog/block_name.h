@@ -21,6 +21,11 @@ namespace ostrum::catalog {
 // whose offsets are negative, gives the empty text. Returns the number of code units copied.
 std::size_t ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::int64_t last, std::size_t limit,
                              std::string& out);
+// The same text less the backslash put in front, written at `out`, which has room for kMostBytesPerUnit
+// bytes per code unit of `limit`; returns the end of what was written.
+inline constexpr std::size_t kMostBytesPerUnit = 3;  // a unit up to U+FFFF; a pair of units is 4 bytes
+char* ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::int64_t last, std::size_t limit,
+                       char* out);
 
 // True when the text is valid UTF-8 holding no control character (below 0x20, or 0x7F), no lone
 // surrogate and none of | * : ? < > and the double quote. The empty text is valid.

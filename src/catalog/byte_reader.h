@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 
@@ -31,6 +32,30 @@ inline std::optional<std::uint64_t> ReadLE64(ByteSpan bytes, std::size_t offset)
     auto high = ReadLE32(bytes, offset + 4);
     if (!low || !high) return std::nullopt;
     return std::uint64_t{*low} | (std::uint64_t{*high} << 32);
+}
+
+// The XOR of the little-endian 16-bit words at [offset, offset + count), `count` even, or nothing when the
+// bytes are not all there: the MTF checksums. Eight bytes are folded in at a time; the bytes at even and at
+// odd positions make the low and the high byte, whatever the host's byte order.
+inline std::optional<std::uint16_t> XorOfLE16Words(ByteSpan bytes, std::size_t offset, std::size_t count) {
+    if (!HasBytes(bytes, offset, count)) return std::nullopt;
+    const std::uint8_t* const at = bytes.data() + offset;
+    std::uint64_t folded = 0;
+    std::size_t i = 0;
+    for (; i + sizeof folded <= count; i += sizeof folded) {
+        std::uint64_t word;
+        std::memcpy(&word, at + i, sizeof word);
+        folded ^= word;
+    }
+    std::uint8_t lanes[sizeof folded];
+    std::memcpy(lanes, &folded, sizeof folded);
+    std::uint8_t even = lanes[0] ^ lanes[2] ^ lanes[4] ^ lanes[6];
+    std::uint8_t odd = lanes[1] ^ lanes[3] ^ lanes[5] ^ lanes[7];
+    for (; i + 1 < count; i += 2) {
+        even ^= at[i];
+        odd ^= at[i + 1];
+    }
+    return static_cast<std::uint16_t>(even | (odd << 8));
 }
 
 // The 5-byte MTF date read as one big-endian 40-bit number (its fields are packed from the most

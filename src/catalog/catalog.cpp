@@ -1,13 +1,16 @@
 #include "catalog.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <functional>
 #include <ostream>
 
 namespace ostrum::catalog {
 namespace {
 
 constexpr std::size_t kNameBlockSize = 1 << 20;
-static_assert(sizeof(detail::StoredRow) == 48, "a row stays small: a catalog may hold millions");
+static_assert(sizeof(detail::StoredRow) == 40, "a row stays small: a catalog may hold millions");
 
 std::string ChildKey(NodeId parent, std::string_view text) {
     std::string key(sizeof parent, '\0');
@@ -39,7 +42,22 @@ std::string FileRow::SizeText() const {
     return length ? std::to_string(*length) : std::string();
 }
 
-Catalog::Catalog(std::shared_ptr<const ShellFileInfo> shell) : shell_(std::move(shell)) {}
+FilesFoundText::FilesFoundText(std::uint64_t count) {
+    constexpr std::string_view kFilesFoundText = "Total File Found :";
+    static_assert(kFilesFoundText.size() + 20 <= sizeof text_, "room for every count");
+    std::memcpy(text_, kFilesFoundText.data(), kFilesFoundText.size());
+    char* const end = std::to_chars(text_ + kFilesFoundText.size(), text_ + sizeof text_, count).ptr;
+    size_ = static_cast<std::size_t>(end - text_);
+}
+
+void CatalogSink::FilesFound(std::uint64_t count) {
+    StatusLine(FilesFoundText(count).view());
+}
+
+Catalog::Catalog(std::shared_ptr<const ShellFileInfo> shell) : shell_(std::move(shell)) {
+    types_.push_back(nullptr);
+    typeIndex_.emplace(nullptr, 0);
+}
 
 NodeId Catalog::FindOrAddChild(NodeId parent, std::string_view text, CatalogSink* sink) {
     std::string key = ChildKey(parent, text);
@@ -86,17 +104,51 @@ std::uint32_t Catalog::FolderOf(std::string_view folder) {
     return lastFolder_;
 }
 
-const char* Catalog::StoreName(std::string_view name) {
-    if (name.empty()) return nullptr;
-    if (name.size() > blockSize_ - blockUsed_) {
-        blockSize_ = std::max(kNameBlockSize, name.size());
+char* Catalog::NameRoom(std::size_t most) {
+    if (nameBlocks_.empty() || most > blockSize_ - blockUsed_) {
+        blockSize_ = std::max(kNameBlockSize, most);
         nameBlocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
         blockUsed_ = 0;
     }
-    char* target = nameBlocks_.back().get() + blockUsed_;
+    return nameBlocks_.back().get() + blockUsed_;
+}
+
+const char* Catalog::StoreName(std::string_view name) {
+    if (name.empty()) return nullptr;
+    if (!nameBlocks_.empty() && name.size() < detail::StoredRow::kLongName) {
+        // A name decoded into NameRoom() lies in the current block's free part: it stays there.
+        const char* const block = nameBlocks_.back().get();
+        const std::less_equal<const char*> notAfter;
+        if (notAfter(block + blockUsed_, name.data()) &&
+            notAfter(name.data() + name.size(), block + blockSize_)) {
+            blockUsed_ = static_cast<std::size_t>(name.data() + name.size() - block);
+            return name.data();
+        }
+    }
+    // A long name has its size in front of it.
+    const std::size_t sizeBytes = name.size() >= detail::StoredRow::kLongName ? sizeof(std::uint64_t) : 0;
+    char* target = NameRoom(sizeBytes + name.size());
+    if (sizeBytes != 0) {
+        const std::uint64_t size = name.size();
+        std::memcpy(target, &size, sizeof size);
+        target += sizeof size;
+    }
     std::memcpy(target, name.data(), name.size());
-    blockUsed_ += name.size();
+    blockUsed_ += sizeBytes + name.size();
     return target;
+}
+
+std::uint32_t Catalog::TypeIndexOf(const FileTypeInfo* type) {
+    if (type == lastType_.info) return lastType_.index;
+    lastType_.info = type;
+    if (auto found = typeIndex_.find(type); found != typeIndex_.end()) {
+        lastType_.index = found->second;
+    } else {
+        lastType_.index = static_cast<std::uint32_t>(types_.size());
+        types_.push_back(type);
+        typeIndex_.emplace(type, lastType_.index);
+    }
+    return lastType_.index;
 }
 
 std::size_t Catalog::AppendRow(std::string_view path, const FoundFile& values, CatalogSink* sink) {
@@ -116,8 +168,9 @@ std::size_t Catalog::AppendRow(RowPath path, const FoundFile& values, CatalogSin
     detail::StoredRow row;
     row.folder = FolderOf(path.folder);
     row.name = StoreName(name);
-    row.nameSize = static_cast<std::uint32_t>(name.size());
-    row.type = values.type;
+    row.nameSize =
+        static_cast<std::uint16_t>(std::min<std::size_t>(name.size(), detail::StoredRow::kLongName));
+    row.type = TypeIndexOf(values.type);
     row.modified = values.modified;
     std::uint8_t flags = 0;
     if (values.size) {

@@ -4,6 +4,7 @@
 // windows show it through models and learn of changes through a CatalogSink.
 
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -73,18 +74,21 @@ class Catalog;
 
 namespace detail {
 
-// One row as stored: a medium may hold millions of files, so a row is kept in 48 bytes besides its name.
-// The name lies in the catalog's name blocks, the folder text in its folder table, and what only tape
-// scans give in a table beside the rows.
+// One row as stored: a medium may hold millions of files, so a row is kept in 40 bytes besides its name.
+// The name lies in the catalog's name blocks, the folder text in its folder table, the type in its type
+// table, and what only tape scans give in a table beside the rows.
 struct StoredRow {
+    // The nameSize of a name of kLongName bytes or more, whose size is kept in the 8 bytes before it.
+    static constexpr std::uint16_t kLongName = UINT16_MAX;
+
     std::uint64_t size = 0;
     std::uint64_t dataOffset = 0;
     const char* name = nullptr;
-    const FileTypeInfo* type = nullptr;
     std::uint64_t modified : 40 = 0;  // as stored on the medium (5 bytes)
     std::uint64_t flags : 8 = 0;      // kHas... and kChecked below
-    std::uint32_t folder = 0;         // index in the folder table
-    std::uint32_t nameSize = 0;
+    std::uint64_t nameSize : 16 = 0;
+    std::uint32_t folder = 0;  // index in the folder table
+    std::uint32_t type = 0;    // index in the type table
 };
 
 struct TapeSpot {
@@ -98,7 +102,7 @@ struct TapeSpot {
 class FileRow {
   public:
     inline RowPath path() const;
-    const FileTypeInfo* type() const { return row_->type; }
+    inline const FileTypeInfo* type() const;
     std::string_view typeName() const {
         return type() ? std::string_view(type()->typeName) : std::string_view();
     }
@@ -136,6 +140,18 @@ class FileRow {
     std::size_t index_;
 };
 
+// The status text of a scan that has found `count` files with their data ("Total File Found :N"), formed
+// in place: no allocation.
+class FilesFoundText {
+  public:
+    explicit FilesFoundText(std::uint64_t count);
+    std::string_view view() const { return std::string_view(text_, size_); }
+
+  private:
+    char text_[40];
+    std::size_t size_ = 0;
+};
+
 // Told of every change a scan makes, on the scanning thread.
 //
 // Nodes and rows never move once added, and a row and a node's text and parent never change while a
@@ -147,6 +163,10 @@ class CatalogSink {
   public:
     virtual ~CatalogSink() = default;
     virtual void StatusLine(std::string_view /*text*/) {}
+    // A file was found with its data, the count-th; its status text is FilesFoundText(count). This comes
+    // once per file: a sink that shows the status only now and then keeps the count and forms the text
+    // when it shows it. By default the text is handed to StatusLine at once.
+    virtual void FilesFound(std::uint64_t count);
     virtual void PositionLine(std::string_view /*text*/) {}
     virtual void Progress(int /*percent*/) {}
     virtual void NodeInserted(const Catalog& /*catalog*/, NodeId /*node*/) {}
@@ -179,6 +199,10 @@ class Catalog {
     MediaSpan& mediaSpan() { return mediaSpan_; }
     const MediaSpan& mediaSpan() const { return mediaSpan_; }
 
+    // Room for a name of up to `most` bytes where the catalog keeps the rows' names: a scan decodes a name
+    // there, and AppendRow keeps a name that lies there where it is instead of copying it. Good until the
+    // next NameRoom or AppendRow.
+    char* NameRoom(std::size_t most);
     // Appends a row; its path (which may be empty) is copied into the catalog. Returns the row index.
     std::size_t AppendRow(std::string_view path, const FoundFile& values, CatalogSink* sink = nullptr);
     // The same for a path given in its two pieces.
@@ -213,6 +237,8 @@ class Catalog {
     NodeId FindOrAddChild(NodeId parent, std::string_view text, CatalogSink* sink);
     std::uint32_t FolderOf(std::string_view folder);
     const char* StoreName(std::string_view name);
+    std::uint32_t TypeIndexOf(const FileTypeInfo* type);
+    std::size_t NameSize(const detail::StoredRow& row) const;
 
     std::shared_ptr<const ShellFileInfo> shell_;
     StableVector<CatalogNode> nodes_;
@@ -226,6 +252,14 @@ class Catalog {
     // The folder parts of the rows' paths, each once; files of one folder come together, so the folder of
     // the last row is tried first.
     StableVector<std::string> folders_;
+    // The types of the rows, each once (0: none); files of one type come together, so the type of the
+    // last row is tried first.
+    StableVector<const FileTypeInfo*> types_;
+    std::unordered_map<const FileTypeInfo*, std::uint32_t> typeIndex_;
+    struct {
+        const FileTypeInfo* info = nullptr;
+        std::uint32_t index = 0;
+    } lastType_;
     std::unordered_map<std::string_view, std::uint32_t> folderIndex_;
     std::uint32_t lastFolder_ = UINT32_MAX;
     std::vector<std::unique_ptr<char[]>> nameBlocks_;  // the rows' names, never moved
@@ -238,7 +272,18 @@ class Catalog {
 };
 
 RowPath FileRow::path() const {
-    return RowPath{catalog_->folders_[row_->folder], std::string_view(row_->name, row_->nameSize)};
+    return RowPath{catalog_->folders_[row_->folder], std::string_view(row_->name, catalog_->NameSize(*row_))};
+}
+
+const FileTypeInfo* FileRow::type() const {
+    return catalog_->types_[row_->type];
+}
+
+inline std::size_t Catalog::NameSize(const detail::StoredRow& row) const {
+    if (row.nameSize != detail::StoredRow::kLongName) return row.nameSize;
+    std::uint64_t size = 0;
+    std::memcpy(&size, row.name - sizeof size, sizeof size);
+    return static_cast<std::size_t>(size);
 }
 
 std::optional<std::uint64_t> FileRow::chunkIndex() const {

@@ -4,11 +4,9 @@
 
 namespace ostrum::catalog {
 
-ByteSpan ChunkView::Fetch(std::uint64_t offset, std::size_t count, std::vector<std::uint8_t>& scratch) const {
+ByteSpan ChunkView::Gather(std::uint64_t offset, std::size_t count,
+                           std::vector<std::uint8_t>& scratch) const {
     const std::uint64_t size = bytes_.size();
-    if (offset <= size && count <= size - offset)
-        return bytes_.subspan(static_cast<std::size_t>(offset), count);
-
     scratch.resize(count);
     std::size_t have = 0;
     if (offset < size) {

@@ -35,9 +35,17 @@ class ChunkView {
     // The bytes at chunk offsets [offset, offset + count). When they lie inside the chunk the chunk's own
     // bytes are returned; otherwise they are gathered into `scratch`. The result is shorter than `count`
     // when the medium ends first.
-    ByteSpan Fetch(std::uint64_t offset, std::size_t count, std::vector<std::uint8_t>& scratch) const;
+    ByteSpan Fetch(std::uint64_t offset, std::size_t count, std::vector<std::uint8_t>& scratch) const {
+        const std::uint64_t size = bytes_.size();
+        if (offset <= size && count <= size - offset)
+            return bytes_.subspan(static_cast<std::size_t>(offset), count);
+        return Gather(offset, count, scratch);
+    }
 
   private:
+    // Fetch for bytes that do not all lie inside the chunk.
+    ByteSpan Gather(std::uint64_t offset, std::size_t count, std::vector<std::uint8_t>& scratch) const;
+
     ByteSpan bytes_;
     std::uint64_t position_;
     std::optional<std::uint64_t> chunkIndex_;

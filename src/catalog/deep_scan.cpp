@@ -101,11 +101,8 @@ bool IsDescriptorBlockTag(std::uint32_t word) {
 
 bool BlockHeaderChecksumHolds(ByteSpan bytes, std::size_t offset) {
     if (!HasBytes(bytes, offset, mtf::db_hdr::kSize)) return false;
-    std::uint16_t sum = 0;
-    for (std::size_t word = 0; word < mtf::db_hdr::kHeaderChecksum; word += 2) {
-        sum ^= *ReadLE16(bytes, offset + word);
-    }
-    return sum == *ReadLE16(bytes, offset + mtf::db_hdr::kHeaderChecksum);
+    return XorOfLE16Words(bytes, offset, mtf::db_hdr::kHeaderChecksum) ==
+           ReadLE16(bytes, offset + mtf::db_hdr::kHeaderChecksum);
 }
 
 namespace {

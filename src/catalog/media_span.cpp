@@ -17,8 +17,6 @@ using namespace mtf;
 
 namespace {
 
-// The common block attribute of a block repeated on a later medium.
-constexpr std::uint32_t kContinuation = 1u << 0;
 constexpr std::size_t kTapeFixedSize = 94;
 constexpr std::size_t kEotmFixedSize = 60;
 constexpr std::size_t kSsetFixedSize = 98;
@@ -34,7 +32,7 @@ std::optional<ByteSpan> SoundBlock(const ChunkView& chunk, std::size_t slot, std
 }
 
 bool HasContinuationBit(ByteSpan block) {
-    return (*ReadLE32(block, db_hdr::kBlockAttributes) & kContinuation) != 0;
+    return (*ReadLE32(block, db_hdr::kBlockAttributes) & db_hdr::kContinuation) != 0;
 }
 
 }  // namespace
@@ -276,7 +274,7 @@ bool OnContinuedFileBlock(ScanContext& context, const ChunkView& chunk, std::siz
     std::vector<std::uint8_t> scratch;
     // Most FILE blocks are no continuation: the bit is looked at before the checksum.
     const auto attributes = ReadLE32(chunk.Fetch(slot + db_hdr::kBlockAttributes, 4, scratch), 0);
-    if (!attributes || (*attributes & kContinuation) == 0) return false;
+    if (!attributes || (*attributes & db_hdr::kContinuation) == 0) return false;
     if (!SoundBlock(chunk, slot, db_hdr::kSize, scratch)) return false;
     const auto stream = FindDataStream(chunk, slot);
     if (!stream) return false;

@@ -21,6 +21,7 @@ inline constexpr std::size_t kDisplayableSize = 12;    // UINT64, e.g. a file's 
 inline constexpr std::size_t kStringType = 48;         // UINT8: 1 ANSI, 2 Unicode
 inline constexpr std::size_t kHeaderChecksum = 50;     // UINT16 XOR of the words before it
 inline constexpr std::size_t kSize = 52;
+inline constexpr std::uint32_t kContinuation = 1u << 0;  // Block Attributes: repeated on a later medium
 }  // namespace db_hdr
 
 // MTF_TAPE_ADDRESS: where a variable-length field lies, relative to the block start.

@@ -1,7 +1,6 @@
 #include "scan_context.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -83,14 +82,6 @@ const FileTypeInfo* TypeOf(ScanContext& context, std::string_view name) {
     return context.lastType;
 }
 
-void ShowFilesFound(ScanContext& context) {
-    constexpr std::string_view kFilesFoundText = "Total File Found :";
-    char digits[20];
-    const auto end = std::to_chars(digits, digits + sizeof digits, context.filesFound).ptr;
-    context.statusBuffer.assign(kFilesFoundText).append(digits, end);
-    context.sink.StatusLine(context.statusBuffer);
-}
-
 // What the window after a FILE block's first byte holds of STAN headers: the first whose checksum holds,
 // else the first "STAN" met at all (bytes inside another stream's data may spell it).
 struct WindowMatches {
@@ -144,9 +135,7 @@ std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot
 
 bool StreamHeaderChecksumHolds(ByteSpan header) {
     if (header.size() < stream_hdr::kSize) return false;
-    std::uint16_t sum = 0;
-    for (std::size_t word = 0; word < stream_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
-    return sum == *ReadLE16(header, stream_hdr::kChecksum);
+    return XorOfLE16Words(header, 0, stream_hdr::kChecksum) == ReadLE16(header, stream_hdr::kChecksum);
 }
 
 void CleanSetName(std::string& name) {
@@ -213,8 +202,11 @@ std::optional<FileBlockRow> FileRowOf(ScanContext& context, const ChunkView& chu
     auto field = ReadNameField(chunk, slot, file::kFileName);
     if (!field) return std::nullopt;
     const std::int64_t first = static_cast<std::int64_t>(slot) + field->offset;
-    ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, context.nameBuffer);
-    std::string_view name = context.nameBuffer;
+    // The name is decoded where the catalog keeps names, so that appending its row copies nothing; it is
+    // what ExtractBlockName gives less the backslash in front (a NUL first unit gives one all the same).
+    char* const room = context.catalog.NameRoom(kMostBytesPerUnit * kNameUnitLimit);
+    const char* const end = ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, room);
+    std::string_view name(room, static_cast<std::size_t>(end - room));
     if (name.empty()) return std::nullopt;
     if (name.front() == '\\') name.remove_prefix(1);
 
@@ -258,7 +250,11 @@ std::size_t AppendFileBlockRow(ScanContext& context, const FileBlockRow& found) 
 
 void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
     context.openData.reset();
-    if (OnContinuedFileBlock(context, chunk, slot)) return;
+    // Only a block with the continuation bit may continue a file; every other FILE block is spared the
+    // rest of that check. (Attributes the chunk does not hold are left to it.)
+    const auto attributes = ReadLE32(chunk.bytes(), slot + db_hdr::kBlockAttributes);
+    const bool mayContinue = !attributes || (*attributes & db_hdr::kContinuation) != 0;
+    if (mayContinue && OnContinuedFileBlock(context, chunk, slot)) return;
     auto found = FileRowOf(context, chunk, slot);
     if (!found) return;
 
@@ -279,7 +275,7 @@ void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot)
 
 void NoteFileFound(ScanContext& context) {
     ++context.filesFound;
-    ShowFilesFound(context);
+    context.sink.FilesFound(context.filesFound);
 }
 
 std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot) {

@@ -38,7 +38,6 @@ struct ScanContext {
     std::uint64_t lostCount = 0;            // next number of a LostDirectoryName
     std::uint64_t filesFound = 0;           // files that got a size and data position
     std::uint64_t soundBlocks = 0;          // blocks of the six kinds acted on whose header checksum holds
-    std::string nameBuffer;                 // reused for every name
 
     // Counts the changes of SetLabel and CurrentDirectory: every handler that changes either adds one.
     std::uint64_t prefixChanges = 0;
@@ -46,7 +45,7 @@ struct ScanContext {
     // Kept from file to file, so that the files of one folder cost no allocation and little work: the part
     // of their CatalogPath before the name ("TAPE MEDIA\" + SetLabel + CurrentDirectory) as it stood at
     // change `generation`, its length in characters and whether its nodes are in the tree; a path being
-    // formed; the status text; the last type key met and its type.
+    // formed; the last type key met and its type.
     struct PathPrefix {
         std::string text;
         std::size_t characters = 0;
@@ -55,7 +54,6 @@ struct ScanContext {
     };
     PathPrefix prefix;
     std::string pathBuffer;
-    std::string statusBuffer;
     std::string lastTypeKey;
     const FileTypeInfo* lastType = nullptr;
 
@@ -99,8 +97,8 @@ void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 
-// What a FILE block gives of its row: its type and date (no data yet), its name (in the context's name
-// buffer) and whether its CatalogPath is the context's current path prefix followed by the name, or was
+// What a FILE block gives of its row: its type and date (no data yet), its name (in the catalog's
+// NameRoom) and whether its CatalogPath is the context's current path prefix followed by the name, or was
 // formed whole in the context's path buffer. Valid until the next FILE block is examined.
 struct FileBlockRow {
     FoundFile values;
@@ -114,7 +112,7 @@ std::optional<FileBlockRow> FileRowOf(ScanContext& context, const ChunkView& chu
 std::string FileBlockPath(const ScanContext& context, const FileBlockRow& found);
 // Inserts the row's folders into the tree and appends the row; returns its index.
 std::size_t AppendFileBlockRow(ScanContext& context, const FileBlockRow& found);
-// Counts a file found with its data, and says so in the status line.
+// Counts a file found with its data, and tells the sink (CatalogSink::FilesFound).
 void NoteFileFound(ScanContext& context);
 
 // Finds the STAN stream of the FILE block at `slot`: first the first "STAN" among the 512 positions from

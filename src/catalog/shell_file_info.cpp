@@ -5,8 +5,8 @@
 namespace ostrum::catalog {
 
 std::string_view FileTypeKey(std::string_view name) {
-    const auto slash = name.find_last_of('\\');
-    if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
+    // Most names hold no backslash: a quick search from the front says so before the one from the end.
+    if (name.find('\\') != std::string_view::npos) name.remove_prefix(name.rfind('\\') + 1);
     const auto dot = name.find('.');
     return dot == std::string_view::npos ? name : name.substr(dot);
 }

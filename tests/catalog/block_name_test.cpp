@@ -54,6 +54,32 @@ TEST(ExtractBlockName, LimitCountsCodeUnitsAndThePrefix) {
     EXPECT_EQ(units, 0u);
 }
 
+// Plain ASCII is decoded four units at a time: a NUL or a unit beyond ASCII at any place, inside such a
+// group or after the last, still decodes as itself.
+TEST(ExtractBlockName, NulAndUnitsBeyondAsciiDecodeWhereverTheyStand) {
+    for (std::size_t at = 0; at < 11; ++at) {
+        std::u16string units(11, u'a');
+        units[at] = u'\u00e9';
+        EXPECT_EQ(NameOf(units), "\\" + std::string(at, 'a') + "\u00e9" + std::string(10 - at, 'a')) << at;
+        units[at] = u'\0';  // a NUL first unit is the backslash itself: no prefix then
+        EXPECT_EQ(NameOf(units),
+                  (at == 0 ? "" : "\\" + std::string(at, 'a')) + "\\" + std::string(10 - at, 'a'))
+            << at;
+    }
+}
+
+// The form written in place (where the catalog keeps names) is the text less the prefix; the prefix still
+// counts against the limit.
+TEST(ExtractBlockName, WrittenInPlaceWithoutThePrefix) {
+    std::vector<std::uint8_t> bytes(64, 0);
+    PutUnits(bytes, 0, u"ABCDEFGH");
+    const ChunkView chunk(bytes, 0);
+    char room[kMostBytesPerUnit * 255];
+    EXPECT_EQ(std::string_view(room, ExtractBlockName(chunk, 0, 15, 255, room)), "ABCDEFGH");
+    EXPECT_EQ(std::string_view(room, ExtractBlockName(chunk, 0, 15, 4, room)), "ABC");
+    EXPECT_EQ(std::string_view(room, ExtractBlockName(chunk, 0, 64, 255, room)), "");  // past the end
+}
+
 TEST(ExtractBlockName, NameBeyondTheMediumIsEmptyAndNegativeOffsetsAreRefused) {
     std::vector<std::uint8_t> bytes(16, 0);
     PutUnits(bytes, 8, u"ABCD");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace ostrum::catalog {
 namespace {
 
@@ -130,6 +132,53 @@ TEST(AppendRow, EmptyPathIsStoredWithoutTouchingThePathBlocks) {
     EXPECT_EQ(catalog.AppendRow("TAPE MEDIA\\S\\A.TXT", FoundFile{}), 1u);
     EXPECT_EQ(catalog.row(0).path(), "");
     EXPECT_EQ(catalog.row(1).path(), "TAPE MEDIA\\S\\A.TXT");
+}
+
+// A scan decodes names into NameRoom: such a name is kept where it lies, the next room starts after it,
+// and a name given from elsewhere is copied; none overwrites another, also when a room starts a new block.
+TEST(AppendRow, NamesDecodedIntoTheNameRoomStayWhereTheyLie) {
+    Catalog catalog(std::make_shared<ExtensionFileInfo>());
+    char* room = catalog.NameRoom(40);
+    std::memcpy(room, "first.txt", 9);
+    catalog.AppendRow(RowPath{"TAPE MEDIA\\S\\", std::string_view(room, 9)}, FoundFile{});
+    EXPECT_EQ(catalog.row(0).path().name.data(), room);
+    char* next = catalog.NameRoom(40);
+    EXPECT_EQ(next, room + 9);
+    const std::string copied = "second.txt";
+    catalog.AppendRow(RowPath{"TAPE MEDIA\\S\\", copied}, FoundFile{});
+    EXPECT_NE(catalog.row(1).path().name.data(), copied.data());
+    char* far = catalog.NameRoom(2 << 20);  // more than a block holds: a block of its own
+    std::memset(far, 'x', 2 << 20);
+    catalog.AppendRow(RowPath{"TAPE MEDIA\\S\\", std::string_view(far, 5)}, FoundFile{});
+    EXPECT_EQ(catalog.row(0).path(), "TAPE MEDIA\\S\\first.txt");
+    EXPECT_EQ(catalog.row(1).path(), "TAPE MEDIA\\S\\second.txt");
+    EXPECT_EQ(catalog.row(2).path(), "TAPE MEDIA\\S\\xxxxx");
+}
+
+// A row keeps its type as an index and its name's size beside its date: types met in any order come
+// back as given, and a name too long for that size field keeps all its bytes.
+TEST(AppendRow, TypesAndLongNamesComeBackWhole) {
+    Catalog catalog(std::make_shared<ExtensionFileInfo>());
+    const FileTypeInfo text{"TXT File", "text-x-generic"};
+    const FileTypeInfo image{"PNG File", "image-x-generic"};
+    FoundFile values;
+    for (const FileTypeInfo* type : {&text, &image, &text, static_cast<const FileTypeInfo*>(nullptr)}) {
+        values.type = type;
+        values.modified = 0xFFFFFFFFFF;
+        catalog.AppendRow("TAPE MEDIA\\S\\a", values);
+    }
+    EXPECT_EQ(catalog.row(0).type(), &text);
+    EXPECT_EQ(catalog.row(1).type(), &image);
+    EXPECT_EQ(catalog.row(2).type(), &text);
+    EXPECT_EQ(catalog.row(3).type(), nullptr);
+    EXPECT_EQ(catalog.row(3).typeName(), "");
+    for (const std::size_t size : {std::size_t{65534}, std::size_t{65535}, std::size_t{70000}}) {
+        const std::string name(size, static_cast<char>('a' + size % 26));
+        const std::size_t row = catalog.AppendRow(RowPath{"TAPE MEDIA\\S\\", name}, values);
+        EXPECT_EQ(catalog.row(row).path().name, name) << size;
+        EXPECT_EQ(catalog.row(row).modified(), 0xFFFFFFFFFFu);
+    }
+    EXPECT_EQ(catalog.row(0).path(), "TAPE MEDIA\\S\\a");
 }
 
 TEST(FileTypeKey, TypeDependsOnTheNameFromItsFirstDot) {

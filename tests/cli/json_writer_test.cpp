@@ -22,5 +22,19 @@ TEST(JsonString, ReplacesBytesThatAreNotUtf8) {
     EXPECT_EQ(JsonNumber(18446744073709551615ull), "18446744073709551615");
 }
 
+// Plain bytes are found eight at a time: a byte that needs escaping (or is UTF-8 beyond ASCII, or no UTF-8)
+// is written rightly at any place, inside a group of eight or in the bytes after the last.
+TEST(JsonString, EscapesABytePlacedAnywhereInALongText) {
+    const std::pair<std::string, std::string> kinds[] = {
+        {"\"", "\\\""},      {"\\", "\\\\"},       {"\x01", "\\u0001"},      {"\x1f", "\\u001f"},
+        {"\x7f", "\\u007f"}, {"\u00e9", "\u00e9"}, {"\xff", "\xEF\xBF\xBD"}, {" ", " "}};
+    for (const auto& [raw, escaped] : kinds) {
+        for (std::size_t at = 0; at < 20; ++at) {
+            const std::string before(at, 'a'), after(19 - at, 'b');
+            EXPECT_EQ(JsonString(before + raw + after), "\"" + before + escaped + after + "\"") << at;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace ostrum::cli
