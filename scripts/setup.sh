@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test and run.
+# Installs every Debian package the project needs to build, test, package and run (dpkg-dev and file let CPack
+# read the package's library dependencies off the programs; man-db checks the manual page).
 # Safe to run again: packages already present are left alone and apt is only asked when something is missing.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
     clang libclang-rt-14-dev clang-format
     xvfb fontconfig fonts-dejavu-core shared-mime-info
+    dpkg-dev file man-db
 )
 
 missing=()

@@ -219,8 +219,12 @@ TEST(Pattern, HardBumpHasLightLeftAndDarkRightBevels) {
 }
 
 TEST(Pattern, MetalStaysOnThePaletteAndDrawsAtTheRectangle) {
-    int seed = 1;
-    RandomSource lcg = [&seed] { return seed = (seed * 1103515245 + 12345) & kRandomMax; };
+    // Unsigned, so that the product wraps as the generator means it to (a signed int overflowed).
+    unsigned seed = 1;
+    RandomSource lcg = [&seed] {
+        seed = (seed * 1103515245u + 12345u) & kRandomMax;
+        return static_cast<int>(seed);
+    };
     QImage image = canvas(60, 30);
     {
         QPainter p(&image);
