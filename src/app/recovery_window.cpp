@@ -109,7 +109,8 @@ RecoveryWindow::RecoveryWindow(const ScanSource& source, QWidget* parent, ScanFu
 
 RecoveryWindow::~RecoveryWindow() {
     scanTimer_.stop();
-    job_.reset();  // stops and joins the worker before anything it writes to goes away
+    job_.reset();        // stops and joins the worker before anything it writes to goes away
+    filterJob_->Stop();  // a filter running reads the catalog, which goes before the job (a child) does
     // The views and models read the rules and the catalog: they go before them.
     delete tree_;
     delete folderList_;
