@@ -22,7 +22,7 @@
 
 namespace ostrum::cli {
 
-std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::string& path) {
+std::string VirtualTapeGivenAsImage(const common::ImageFile& image, const std::string& path) {
     if (tape::CheckTapeFraming(image).framing != tape::TapeFraming::Holds) return {};
     return "'" + path +
            "' is a virtual tape file (SIMH .tap), not an image: a drive reads it, e.g. --attach 0=" + path +

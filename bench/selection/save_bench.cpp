@@ -81,8 +81,8 @@ void WriteSmallImage(const fs::path& path) {
 
 std::vector<selection::SaveItem> ScanItems(const fs::path& image) {
     catalog::Catalog found(std::make_shared<catalog::ExtensionFileInfo>());
-    catalog::ImageFile file;
-    if (!catalog::OpenImageFile(file, image.string())) return {};
+    common::ImageFile file;
+    if (!common::OpenImageFile(file, image.string())) return {};
     catalog::CatalogSink sink;
     std::atomic<bool> active{true};
     catalog::ScanImageFile(file, found, sink, active);

@@ -34,7 +34,7 @@ constexpr std::size_t kDescriptorTags = 10;
 // skips an unreadable chunk.
 class DeepWindow {
   public:
-    DeepWindow(const ImageSource& image, std::uint64_t size, ImageScanSummary& summary)
+    DeepWindow(const common::ImageSource& image, std::uint64_t size, ImageScanSummary& summary)
         : image_(image), size_(size), summary_(summary), buffer_(kChunkSize + kLookahead) {}
 
     // The bytes from `start` on; each call's start is the previous one plus a chunk.
@@ -59,7 +59,7 @@ class DeepWindow {
         }
     }
 
-    const ImageSource& image_;
+    const common::ImageSource& image_;
     std::uint64_t size_;
     ImageScanSummary& summary_;
     std::vector<std::uint8_t> buffer_;
@@ -202,7 +202,7 @@ void TagCandidateMasks(ByteSpan bytes, std::span<std::uint64_t> masks) {
     }
 }
 
-int DeepScanImage(const ImageSource& image, ScanContext& context, CatalogSink& sink,
+int DeepScanImage(const common::ImageSource& image, ScanContext& context, CatalogSink& sink,
                   const std::atomic<bool>& scanActive, ImageScanSummary& summary) {
     const std::uint64_t size = image.Size().value_or(0);
     sink.StatusLine("Serching Files");

@@ -47,7 +47,7 @@ bool ForEachTagCandidate(ByteSpan bytes, std::size_t end, std::vector<std::uint6
 
 // The deep scan behind ScanImageFile with ImageScanOptions::deep, into the context's catalog: chunks,
 // progress, stopping, read failures and the bytes examined as the normal scan has them.
-int DeepScanImage(const ImageSource& image, ScanContext& context, CatalogSink& sink,
+int DeepScanImage(const common::ImageSource& image, ScanContext& context, CatalogSink& sink,
                   const std::atomic<bool>& scanActive, ImageScanSummary& summary);
 
 }  // namespace ostrum::catalog

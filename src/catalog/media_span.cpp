@@ -58,9 +58,9 @@ std::optional<MediumLabel> LabelOfTapeBlock(ByteSpan block) {
     return label;
 }
 
-std::optional<MediumLabel> ReadMediumLabel(const ImageSource& image) {
+std::optional<MediumLabel> ReadMediumLabel(const common::ImageSource& image) {
     std::array<std::uint8_t, kTapeFixedSize> block{};
-    const ImageRead read = image.Read(0, block);
+    const common::ImageRead read = image.Read(0, block);
     return LabelOfTapeBlock(ByteSpan(block.data(), read.count));
 }
 

@@ -289,7 +289,7 @@ void PreviewReader::Finish() {
 }
 
 // Reads from one image the bytes the reader wants, at most `left` from `position` on.
-void ReadFrom(const catalog::ImageFile& image, PreviewReader& reader, std::uint64_t position,
+void ReadFrom(const common::ImageFile& image, PreviewReader& reader, std::uint64_t position,
               std::uint64_t left, std::vector<std::uint8_t>& buffer) {
     while (!reader.done() && left > 0) {
         if (const std::uint64_t pass = std::min(reader.passable(), left); pass > 0) {
@@ -463,7 +463,7 @@ FilePreview ReadPreview(const SaveItem& item, const SaveRequest& request, const 
         reader.SkipGapBefore(part);
         if (reader.done()) break;
         std::string error;
-        const catalog::ImageFile* image = images.Open(part.medium, error);
+        const common::ImageFile* image = images.Open(part.medium, error);
         if (image == nullptr) {
             reader.SourceEnded(error);
             break;

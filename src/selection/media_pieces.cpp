@@ -42,7 +42,7 @@ std::optional<std::string> NoDataReason(const SaveItem& item) {
     return std::nullopt;
 }
 
-std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t position) {
+std::string ShortReadReason(const common::ImageFile& image, std::uint64_t position) {
     const auto size = image.Size();
     if (size && position >= *size) return "the image ends at byte " + std::to_string(*size);
     return image.error().empty() ? "the image could not be read at byte " + std::to_string(position)
@@ -55,15 +55,15 @@ MediaImages::MediaImages(const SaveRequest& request) : paths_{request.SourcePath
     errors_.resize(paths_.size());
 }
 
-const catalog::ImageFile* MediaImages::Open(std::uint32_t medium, std::string& error) {
+const common::ImageFile* MediaImages::Open(std::uint32_t medium, std::string& error) {
     if (medium >= paths_.size()) {
         error = "it lies on medium " + std::to_string(medium + 1) + ", and only " +
                 std::to_string(paths_.size()) + " were given";
         return nullptr;
     }
     if (!images_[medium] && errors_[medium].empty()) {
-        auto image = std::make_unique<catalog::ImageFile>();
-        if (catalog::OpenImageFile(*image, paths_[medium])) {
+        auto image = std::make_unique<common::ImageFile>();
+        if (common::OpenImageFile(*image, paths_[medium])) {
             images_[medium] = std::move(image);
         } else {
             errors_[medium] = image->error();

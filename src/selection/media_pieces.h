@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "catalog/catalog.h"
-#include "catalog/image_scanner.h"
+#include "common/byte_source.h"
 #include "save_files.h"
 
 namespace ostrum::selection {
@@ -30,7 +30,7 @@ std::string MissingRestText(const SaveItem& item);
 std::optional<std::string> NoDataReason(const SaveItem& item);
 
 // Why an image gave fewer bytes than asked at `position`: a read error, or its end.
-std::string ShortReadReason(const catalog::ImageFile& image, std::uint64_t position);
+std::string ShortReadReason(const common::ImageFile& image, std::uint64_t position);
 
 // The images of a save's media: SourcePath, then laterSources.
 class MediaImages {
@@ -38,11 +38,11 @@ class MediaImages {
     explicit MediaImages(const SaveRequest& request);
     // The image of the medium, opened the first time it is asked for; nothing (with `error`) when it cannot
     // be opened or was not given.
-    const catalog::ImageFile* Open(std::uint32_t medium, std::string& error);
+    const common::ImageFile* Open(std::uint32_t medium, std::string& error);
 
   private:
     std::vector<std::string> paths_;
-    std::vector<std::unique_ptr<catalog::ImageFile>> images_;
+    std::vector<std::unique_ptr<common::ImageFile>> images_;
     std::vector<std::string> errors_;
 };
 

@@ -77,10 +77,10 @@ class ImageSave {
   private:
     void SaveOne(std::size_t index);
     void SaveInPieces(FileExtraction& file, const SaveItem& item);
-    static bool ChecksumFollows(const catalog::ImageFile& image, std::uint64_t headerAt, std::uint64_t length,
+    static bool ChecksumFollows(const common::ImageFile& image, std::uint64_t headerAt, std::uint64_t length,
                                 std::span<const std::uint8_t> read);
-    void CopyData(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position);
-    void ReadRest(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position,
+    void CopyData(const common::ImageFile& image, FileExtraction& file, std::uint64_t position);
+    void ReadRest(const common::ImageFile& image, FileExtraction& file, std::uint64_t position,
                   std::uint64_t left = std::numeric_limits<std::uint64_t>::max());
 
     SaveRun& run_;
@@ -123,7 +123,7 @@ void ImageSave::SaveOne(std::size_t index) {
         return run_.Finish(file);
     }
     std::string error;
-    const catalog::ImageFile* image = images_.Open(item.medium, error);
+    const common::ImageFile* image = images_.Open(item.medium, error);
     if (image == nullptr) {
         handedOver_.TakeBackAll();
         file.SourceEnded(error);
@@ -136,7 +136,7 @@ void ImageSave::SaveOne(std::size_t index) {
     const std::uint64_t expected = item.size.value_or(0);
     std::vector<std::uint8_t> bytes(stream_hdr::kSize +
                                     (expected <= kReadWithHeader ? expected + kMostTrailer : 0));
-    const catalog::ImageRead read = image->Read(position, bytes);
+    const common::ImageRead read = image->Read(position, bytes);
     bytes.resize(read.count);
     const std::size_t header = std::min(read.count, stream_hdr::kSize);
     file.Take(std::span(bytes).first(header));
@@ -165,7 +165,7 @@ void ImageSave::SaveInPieces(FileExtraction& file, const SaveItem& item) {
         if (part.missingBefore != 0) file.SkipMissing(part.missingBefore, item.missingBetween.at(gaps++));
         if (file.done()) return;
         std::string error;
-        const catalog::ImageFile* image = images_.Open(part.medium, error);
+        const common::ImageFile* image = images_.Open(part.medium, error);
         if (image == nullptr) return file.SourceEnded(error);
         ReadRest(*image, file, part.offset, part.length);
         if (file.done()) return;
@@ -176,19 +176,19 @@ void ImageSave::SaveInPieces(FileExtraction& file, const SaveItem& item) {
 // Whether a CSUM stream follows the `length` data bytes of the stream whose header lies at image byte
 // `headerAt`: from the bytes read from there on when they reach so far, else from the image. None follows
 // where the image ends first.
-bool ImageSave::ChecksumFollows(const catalog::ImageFile& image, std::uint64_t headerAt, std::uint64_t length,
+bool ImageSave::ChecksumFollows(const common::ImageFile& image, std::uint64_t headerAt, std::uint64_t length,
                                 std::span<const std::uint8_t> read) {
     const std::uint64_t next = NextStreamHeaderDistance(length);
     if (next + stream_hdr::kSize <= read.size()) {
         return IsChecksumStreamHeader(read.subspan(static_cast<std::size_t>(next), stream_hdr::kSize));
     }
     std::array<std::uint8_t, stream_hdr::kSize> following{};
-    const catalog::ImageRead got = image.Read(headerAt + next, following);
+    const common::ImageRead got = image.Read(headerAt + next, following);
     return got.count == following.size() && IsChecksumStreamHeader(following);
 }
 
 // Copies a file's data inside the kernel, as far as the kernel does; ReadRest does the rest.
-void ImageSave::CopyData(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position) {
+void ImageSave::CopyData(const common::ImageFile& image, FileExtraction& file, std::uint64_t position) {
     OutputFile* output = file.DirectOutput();
     while (output != nullptr && !file.done()) {
         if (run_.cancelRequested()) return file.Abandon(SaveOutcome::Cancelled, "cancelled");
@@ -203,7 +203,7 @@ void ImageSave::CopyData(const catalog::ImageFile& image, FileExtraction& file, 
 
 // Reads the rest of a file, at most `left` bytes from `position` on, and hands it to the file to write. A
 // short read ends the file.
-void ImageSave::ReadRest(const catalog::ImageFile& image, FileExtraction& file, std::uint64_t position,
+void ImageSave::ReadRest(const common::ImageFile& image, FileExtraction& file, std::uint64_t position,
                          std::uint64_t left) {
     if (buffer_.empty()) buffer_.resize(kImageReadSize);
     while (!file.done() && left > 0) {

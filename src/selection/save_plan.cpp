@@ -24,7 +24,7 @@ struct StreamLook {
 };
 
 // Reads `count` bytes at `position`; fewer at the image's end or on a read error.
-std::vector<std::uint8_t> ReadBytes(const catalog::ImageSource& image, std::uint64_t position,
+std::vector<std::uint8_t> ReadBytes(const common::ImageSource& image, std::uint64_t position,
                                     std::size_t count) {
     std::vector<std::uint8_t> bytes(count);
     bytes.resize(image.Read(position, bytes).count);
@@ -32,7 +32,7 @@ std::vector<std::uint8_t> ReadBytes(const catalog::ImageSource& image, std::uint
 }
 
 // The decoded size of an LZS stream, from its first frame header.
-void LookAtCompressedStream(const catalog::ImageSource& image, std::uint64_t dataOffset, std::uint64_t length,
+void LookAtCompressedStream(const common::ImageSource& image, std::uint64_t dataOffset, std::uint64_t length,
                             StreamLook& look) {
     CompressedStreamDecoder decoder;
     const auto header = ReadBytes(image, dataOffset, frame_hdr::kSize);
@@ -50,7 +50,7 @@ void LookAtCompressedStream(const catalog::ImageSource& image, std::uint64_t dat
                 ": nothing of it would decode";
 }
 
-StreamLook LookAtStream(const catalog::ImageSource& image, const SaveItem& item) {
+StreamLook LookAtStream(const common::ImageSource& image, const SaveItem& item) {
     StreamLook look;
     const std::uint64_t headerAt = *item.dataOffset - stream_hdr::kSize;
     const auto header = ReadBytes(image, headerAt, stream_hdr::kSize);
@@ -183,7 +183,7 @@ class NamePlanner {
 }  // namespace
 
 std::vector<PlannedFile> PlanSave(std::span<const SaveItem> items, const std::string& destination,
-                                  ExistingFiles existing, const catalog::ImageSource* image) {
+                                  ExistingFiles existing, const common::ImageSource* image) {
     NamePlanner names(destination, existing);
     std::vector<PlannedFile> plan(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {

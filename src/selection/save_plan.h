@@ -39,6 +39,6 @@ struct PlannedFile {
 // KeepBoth). `image` is the medium when it is an image; for a tape (null) the sizes are the stream
 // lengths the scan recorded, as nothing is read.
 std::vector<PlannedFile> PlanSave(std::span<const SaveItem> items, const std::string& destination,
-                                  ExistingFiles existing, const catalog::ImageSource* image);
+                                  ExistingFiles existing, const common::ImageSource* image);
 
 }  // namespace ostrum::selection

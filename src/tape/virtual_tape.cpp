@@ -239,7 +239,7 @@ TapeResult OpenTapeFile(const std::string& path, common::UniqueFd& file, std::ui
 
 }  // namespace
 
-TapeFramingCheck CheckTapeFraming(const catalog::ImageSource& file) {
+TapeFramingCheck CheckTapeFraming(const common::ImageSource& file) {
     // A long run of marks before any record is a file of zeros as much as a tape.
     constexpr int kMaxEntries = 64;
     const std::uint64_t size = file.Size().value_or(0);

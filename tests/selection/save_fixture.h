@@ -72,8 +72,8 @@ inline std::vector<std::uint8_t> Expected(const mw::FileData& data) {
 
 inline std::unique_ptr<catalog::Catalog> ScanImage(const fs::path& image) {
     auto found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
-    catalog::ImageFile file;
-    EXPECT_TRUE(catalog::OpenImageFile(file, image.string())) << file.error();
+    common::ImageFile file;
+    EXPECT_TRUE(common::OpenImageFile(file, image.string())) << file.error();
     catalog::CatalogSink sink;
     std::atomic<bool> active{true};
     catalog::ScanImageFile(file, *found, sink, active);
@@ -104,8 +104,8 @@ inline std::unique_ptr<catalog::Catalog> ScanMedia(const std::vector<fs::path>& 
         } else {
             catalog::BeginNextMedium(context, images[i].string());
         }
-        catalog::ImageFile image;
-        EXPECT_TRUE(catalog::OpenImageFile(image, images[i].string())) << image.error();
+        common::ImageFile image;
+        EXPECT_TRUE(common::OpenImageFile(image, images[i].string())) << image.error();
         catalog::ScanImageFile(image, *found, quiet, active, nullptr, {.continuing = &context});
     }
     found->FinishScan();
