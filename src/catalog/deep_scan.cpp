@@ -25,8 +25,6 @@ using mtf::kSlotSize;
 // The bytes read past each chunk, so that a block beginning anywhere in the chunk has its slot (and so
 // its header and names) whole in one view; blocks are at most 1,024 bytes long.
 constexpr std::size_t kLookahead = 1024;
-// The descriptor blocks are the first entries of the tag table, TAPE to ESPB.
-constexpr std::size_t kDescriptorTags = 10;
 
 // The image's bytes from one chunk's start on: the chunk and the lookahead after it. The lookahead read
 // with one chunk is kept as the beginning of the next, so that every byte is read once. After a read
@@ -91,19 +89,6 @@ bool ExamineDeep(ScanContext& context, const ChunkView& chunk, std::size_t end, 
 }
 
 }  // namespace
-
-bool IsDescriptorBlockTag(std::uint32_t word) {
-    for (std::size_t i = 0; i < kDescriptorTags; ++i) {
-        if (TagWord(BlockTagTable[i]) == word) return true;
-    }
-    return false;
-}
-
-bool BlockHeaderChecksumHolds(ByteSpan bytes, std::size_t offset) {
-    if (!HasBytes(bytes, offset, mtf::db_hdr::kSize)) return false;
-    return XorOfLE16Words(bytes, offset, mtf::db_hdr::kHeaderChecksum) ==
-           ReadLE16(bytes, offset + mtf::db_hdr::kHeaderChecksum);
-}
 
 namespace {
 

@@ -14,14 +14,6 @@
 
 namespace ostrum::catalog {
 
-// True when the word (a slot's first four bytes read little-endian) is the tag of a descriptor block,
-// TAPE to ESPB: the blocks that begin with a common block header and its checksum.
-bool IsDescriptorBlockTag(std::uint32_t word);
-
-// True when the common block header at `offset` is whole in `bytes` and its Header Checksum is the XOR
-// of the 25 words before it.
-bool BlockHeaderChecksumHolds(ByteSpan bytes, std::size_t offset);
-
 // masks[k] bit j set when four upper-case ASCII letters begin at bytes[64k + j] (as every block tag
 // does); masks past the bytes are zero. `masks` holds at least (bytes.size() + 63) / 64 + 1 words.
 void TagCandidateMasks(ByteSpan bytes, std::span<std::uint64_t> masks);

@@ -6,7 +6,6 @@
 #include "block_name.h"
 #include "block_tags.h"
 #include "catalog.h"
-#include "deep_scan.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
 

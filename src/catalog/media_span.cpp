@@ -7,7 +7,6 @@
 #include "block_tags.h"
 #include "catalog.h"
 #include "common/hex_text.h"
-#include "deep_scan.h"
 #include "image_scanner.h"
 #include "mtf_layout.h"
 #include "scan_context.h"

@@ -6,7 +6,6 @@
 
 #include "block_name.h"
 #include "block_tags.h"
-#include "deep_scan.h"
 #include "media_catalog.h"
 #include "media_span.h"
 #include "mtf_layout.h"

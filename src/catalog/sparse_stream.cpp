@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "block_tags.h"
-#include "deep_scan.h"
 #include "mtf_layout.h"
 #include "scan_context.h"
 
