@@ -26,8 +26,8 @@
 #include "catalog/image_scanner.h"
 #include "catalog/shell_file_info.h"
 #include "mtf_writer.h"
-#include "selection/save_files.h"
-#include "selection/save_path.h"
+#include "save/save_files.h"
+#include "save/save_path.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "scan_source.h"
-#include "selection/file_preview.h"
+#include "save/file_preview.h"
 
 class QPushButton;
 
