@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "catalog/image_scanner.h"
-#include "catalog/mime_file_info.h"
 #include "catalog_output.h"
 #include "commands.h"
 #include "common/saturating.h"
 #include "include_patterns.h"
 #include "interrupt_watch.h"
 #include "media_scan.h"
+#include "mimeinfo/mime_file_info.h"
 #include "save/media_pieces.h"
 #include "save/save_files.h"
 #include "save/save_folders.h"

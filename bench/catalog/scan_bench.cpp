@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "catalog/image_scanner.h"
-#include "catalog/mime_file_info.h"
+#include "mimeinfo/mime_file_info.h"
 #include "mtf_writer.h"
 
 namespace {

@@ -14,16 +14,16 @@
 #include <optional>
 
 #include "catalog/media_catalog.h"
-#include "catalog/mime_file_info.h"
 #include "catalog_models.h"
 #include "catalog_views.h"
 #include "dialog_units.h"
 #include "filter_job.h"
+#include "mimeinfo/mime_file_info.h"
 #include "preview_dialog.h"
 #include "program_windows.h"
-#include "save_progress_dialog.h"
 #include "save/file_preview.h"
 #include "save/media_pieces.h"
+#include "save_progress_dialog.h"
 #include "splitter_bar.h"
 #include "tape_preview.h"
 #include "ui/msgbox/program_message.h"

@@ -3,8 +3,8 @@
 // their sequence numbers, and several tape drives read but not saved from.
 #include "app/source_arguments.h"
 #include "app_fixture.h"
-#include "catalog/mime_file_info.h"
 #include "cli_golden.h"
+#include "mimeinfo/mime_file_info.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/skin/skin_static.h"
 

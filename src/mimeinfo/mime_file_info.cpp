@@ -1,4 +1,4 @@
-#include "mime_file_info.h"
+#include "mimeinfo/mime_file_info.h"
 
 #include <QMimeDatabase>
 #include <QString>

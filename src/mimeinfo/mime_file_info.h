@@ -2,7 +2,7 @@
 // File types and icons from the shared MIME database (freedesktop.org), matched on the file name's
 // extension only: no file is ever opened or looked at.
 
-#include "shell_file_info.h"
+#include "catalog/shell_file_info.h"
 
 namespace ostrum::catalog {
 
