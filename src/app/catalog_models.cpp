@@ -4,7 +4,7 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "ui/resources/program_resources.h"
+#include "app/resources/program_resources.h"
 
 namespace ostrum::app {
 namespace {

@@ -7,9 +7,9 @@
 #include <array>
 #include <charconv>
 
+#include "app/resources/program_message.h"
 #include "dialog_units.h"
 #include "program_windows.h"
-#include "ui/msgbox/program_message.h"
 
 namespace ostrum::app {
 namespace {

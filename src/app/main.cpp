@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "app/resources/program_message.h"
 #include "recovery_window.h"
 #include "source_arguments.h"
-#include "ui/msgbox/program_message.h"
 #include "wizard_window.h"
 
 namespace {

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/resources/program_message.h"
+#include "app/resources/program_resources.h"
 #include "catalog/media_catalog.h"
 #include "catalog_models.h"
 #include "catalog_views.h"
@@ -26,8 +28,6 @@
 #include "save_progress_dialog.h"
 #include "splitter_bar.h"
 #include "tape_preview.h"
-#include "ui/msgbox/program_message.h"
-#include "ui/resources/program_resources.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"
 

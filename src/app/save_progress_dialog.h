@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "catalog/catalog.h"
-#include "scan_source.h"
 #include "save/save_files.h"
 #include "save/save_folders.h"
+#include "scan_source.h"
 
 class QLabel;
 class QProgressBar;

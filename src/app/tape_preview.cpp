@@ -8,8 +8,8 @@
 #include <memory>
 #include <thread>
 
+#include "app/resources/program_message.h"
 #include "catalog_models.h"
-#include "ui/msgbox/program_message.h"
 
 namespace ostrum::app {
 namespace {

@@ -15,13 +15,13 @@
 #include <filesystem>
 
 #include "about_box.h"
+#include "app/resources/program_message.h"
+#include "app/resources/program_resources.h"
 #include "device_selection_dialog.h"
 #include "dialog_units.h"
 #include "program_windows.h"
 #include "recovery_window.h"
 #include "source_arguments.h"
-#include "ui/msgbox/program_message.h"
-#include "ui/resources/program_resources.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"

@@ -1,10 +1,10 @@
 // The pictures and strings the program embeds: every number is there in the size the windows
 // expect, and the string table keeps its texts exactly.
-#include "ui/resources/program_resources.h"
+#include "app/resources/program_resources.h"
 
 #include <gtest/gtest.h>
 
-#include "ui/resources/artwork_names.h"
+#include "app/resources/artwork_names.h"
 
 namespace ostrum::ui {
 namespace {

@@ -6,8 +6,8 @@
 #include <functional>
 #include <map>
 
+#include "app/resources/artwork_names.h"
 #include "artwork.h"
-#include "ui/resources/artwork_names.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <memory>
 #include <vector>
 
-#include "ui/msgbox/program_message.h"
+#include "app/resources/program_message.h"
+#include "app/resources/program_resources.h"
 #include "ui/msgbox/rx_message_box.h"
 #include "ui/msgbox/rx_msgbox_dialog.h"
-#include "ui/resources/program_resources.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"

@@ -1,9 +1,9 @@
-#include "ui/resources/program_resources.h"
+#include "app/resources/program_resources.h"
 
 #include <QFile>
 #include <algorithm>
 
-#include "ui/resources/artwork_names.h"
+#include "app/resources/artwork_names.h"
 
 namespace ostrum::ui {
 

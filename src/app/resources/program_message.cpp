@@ -1,5 +1,6 @@
-#include "ui/msgbox/program_message.h"
+#include "app/resources/program_message.h"
 
+#include "app/resources/program_resources.h"
 #include "ui/effects/effect_painter.h"
 #include "ui/msgbox/rx_message_box.h"
 
@@ -7,6 +8,9 @@ namespace ostrum::ui {
 
 RxMsgBoxParams standardMessageParams() {
     RxMsgBoxParams params;
+    // Texts and icons given by number are the program's own.
+    params.stringsModule = ProgramResources::instance();
+    params.iconModule = ProgramResources::instance();
     params.background.separatorType = 0;
     params.background.separatorAlign = 2;
     params.background.separatorText = RxText();
