@@ -11,8 +11,8 @@
 #include "save/file_extraction.h"
 #include "save/media_pieces.h"
 #include "save/sparse_rebuild.h"
-#include "tape/tape_operations.h"
 #include "save/tape_positions.h"
+#include "tape/tape_operations.h"
 
 namespace ostrum::selection {
 namespace {

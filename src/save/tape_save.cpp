@@ -17,9 +17,9 @@
 #include "save/media_pieces.h"
 #include "save/save_run.h"
 #include "save/save_writers.h"
+#include "save/tape_positions.h"
 #include "tape/tape_operations.h"
 #include "tape/tape_pass_reader.h"
-#include "save/tape_positions.h"
 
 namespace ostrum::selection {
 namespace {

@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "lzs_compressor.h"
 #include "decode/lzs_decoder.h"
+#include "lzs_compressor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using ostrum::selection::LzsDecode;

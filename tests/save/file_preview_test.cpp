@@ -7,8 +7,8 @@
 
 #include <limits>
 
-#include "save_fixture.h"
 #include "save/file_extraction.h"
+#include "save_fixture.h"
 
 namespace ostrum::selection {
 namespace {

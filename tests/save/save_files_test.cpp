@@ -8,8 +8,8 @@
 #include <set>
 
 #include "catalog/block_name.h"
-#include "save_fixture.h"
 #include "save/save_path.h"
+#include "save_fixture.h"
 #include "test_media.h"
 
 namespace ostrum::selection {
