@@ -9,7 +9,7 @@
 namespace ostrum::app {
 namespace {
 
-constexpr int kSkin = 151;
+constexpr Picture kSkin = Picture::AboutSkin;
 
 }  // namespace
 

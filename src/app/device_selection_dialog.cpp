@@ -14,7 +14,7 @@
 namespace ostrum::app {
 namespace {
 
-constexpr int kSkin = 155;
+constexpr Picture kSkin = Picture::DeviceSelectionSkin;
 constexpr std::array kColumnWidths{100, 200, 200, 200, 200};
 
 std::int64_t CapacityOfCell(const QString& text) {

@@ -36,9 +36,7 @@ namespace {
 
 using selection::FolderRowKind;
 
-constexpr int kSkin = 150;
-constexpr int kTreeStrip = 144;
-constexpr int kFolderStrip = 147;
+constexpr Picture kSkin = Picture::RecoverySkin;
 
 const QString kScanTimeRefusal = QStringLiteral("Please stop search process , then select files");
 
@@ -125,11 +123,13 @@ void RecoveryWindow::buildControls() {
 
     tree_ = new SelectionTreeView(this);
     tree_->setObjectName(QStringLiteral("SelectionTree"));
-    tree_->setItemDelegate(new StateImageDelegate(resources->imageStrip(kTreeStrip), 0, tree_));
+    tree_->setItemDelegate(new StateImageDelegate(
+        resources->imageStrip(ui::artwork::pictureId(Picture::TreeStateStrip)), 0, tree_));
 
     folderList_ = new FolderListView(this);
     folderList_->setObjectName(QStringLiteral("FolderList"));
-    folderList_->setItemDelegate(new StateImageDelegate(resources->imageStrip(kFolderStrip), 1, folderList_));
+    folderList_->setItemDelegate(new StateImageDelegate(
+        resources->imageStrip(ui::artwork::pictureId(Picture::FolderStateStrip)), 1, folderList_));
 
     foundFiles_ = new FoundFilesView(this);
     foundFiles_->setObjectName(QStringLiteral("FoundFilesList"));
@@ -166,9 +166,9 @@ void RecoveryWindow::buildControls() {
     back_->setObjectName(QStringLiteral("Back"));
     next_ = new ui::SkinButton(this);
     next_->setObjectName(QStringLiteral("Next"));
-    setUpButton(stop_, 134, 135, QStringLiteral("Stop"));
-    setUpButton(next_, 138, 139, QStringLiteral("Next"));
-    setUpButton(back_, 136, 137, QStringLiteral("Back"));
+    setUpButton(stop_, Picture::StopButton, Picture::StopButtonHover, QStringLiteral("Stop"));
+    setUpButton(next_, Picture::NextButton, Picture::NextButtonHover, QStringLiteral("Next"));
+    setUpButton(back_, Picture::BackButton, Picture::BackButtonHover, QStringLiteral("Back"));
 
     const RecoveryGeometry at = recoveryGeometry(kRecoveryDefaultSize, shares_);
     verticalBar_ = new SplitterBar(at.verticalBar, kVerticalBar, this);
@@ -340,7 +340,7 @@ void RecoveryWindow::paintEvent(QPaintEvent* e) {
     paintResizedRecoverySkin(painter, skin(), size(), tree_->geometry(), lists);
 }
 
-void RecoveryWindow::setUpButton(ui::SkinButton* button, int normal, int hover, const QString& tip) {
+void RecoveryWindow::setUpButton(ui::SkinButton* button, Picture normal, Picture hover, const QString& tip) {
     SetUpPictureButton(*button, normal, hover, tip);
     button->setFocusPolicy(Qt::StrongFocus);
 }

@@ -23,8 +23,11 @@ QString unescape(QStringView text) {
     return out;
 }
 
+using artwork::Picture;
+
 bool isKnownBitmap(int id) {
-    return std::find(artwork::kBitmapIds.begin(), artwork::kBitmapIds.end(), id) != artwork::kBitmapIds.end();
+    return std::any_of(artwork::kBitmapIds.begin(), artwork::kBitmapIds.end(),
+                       [id](Picture picture) { return artwork::pictureId(picture) == id; });
 }
 
 }  // namespace
@@ -64,14 +67,14 @@ QImage ProgramResources::bitmap(int id) const {
     if (!isKnownBitmap(id)) {
         return {};
     }
-    QImage image(artwork::resourceRoot() + artwork::bitmapFile(id));
+    QImage image(artwork::resourceRoot() + artwork::bitmapFile(static_cast<Picture>(id)));
     return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
 }
 
 QIcon ProgramResources::icon(int id) const {
     QIcon icon;
     for (int size : artwork::kIconSizes) {
-        const QString file = artwork::resourceRoot() + artwork::iconFile(id, size);
+        const QString file = artwork::resourceRoot() + artwork::iconFile(static_cast<Picture>(id), size);
         if (QFile::exists(file)) {
             icon.addFile(file, QSize(size, size));
         }
@@ -80,7 +83,8 @@ QIcon ProgramResources::icon(int id) const {
 }
 
 ImageStrip ProgramResources::imageStrip(int id) const {
-    if (id != 144 && id != 147) {
+    if (id != artwork::pictureId(Picture::TreeStateStrip) &&
+        id != artwork::pictureId(Picture::FolderStateStrip)) {
         return {};
     }
     return {bitmap(id), artwork::kStripCell};
