@@ -1,4 +1,4 @@
-#include "catalog_models.h"
+#include "app/catalog_models.h"
 
 #include <QApplication>
 #include <QStyle>

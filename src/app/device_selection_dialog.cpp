@@ -1,4 +1,4 @@
-#include "device_selection_dialog.h"
+#include "app/device_selection_dialog.h"
 
 #include <QHeaderView>
 #include <QPushButton>
@@ -7,9 +7,9 @@
 #include <array>
 #include <charconv>
 
+#include "app/dialog_units.h"
+#include "app/program_windows.h"
 #include "app/resources/program_message.h"
-#include "dialog_units.h"
-#include "program_windows.h"
 
 namespace ostrum::app {
 namespace {

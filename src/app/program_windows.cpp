@@ -1,7 +1,7 @@
-#include "program_windows.h"
+#include "app/program_windows.h"
 
+#include "app/dialog_units.h"
 #include "app/resources/program_resources.h"
-#include "dialog_units.h"
 #include "ui/skin/skin_background.h"
 #include "ui/skin/skin_button.h"
 

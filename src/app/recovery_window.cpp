@@ -1,4 +1,4 @@
-#include "recovery_window.h"
+#include "app/recovery_window.h"
 
 #include <QFileDialog>
 #include <QHeaderView>
@@ -13,21 +13,21 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/catalog_models.h"
+#include "app/catalog_views.h"
+#include "app/dialog_units.h"
+#include "app/filter_job.h"
+#include "app/preview_dialog.h"
+#include "app/program_windows.h"
 #include "app/resources/program_message.h"
 #include "app/resources/program_resources.h"
+#include "app/save_progress_dialog.h"
+#include "app/splitter_bar.h"
+#include "app/tape_preview.h"
 #include "catalog/media_catalog.h"
-#include "catalog_models.h"
-#include "catalog_views.h"
-#include "dialog_units.h"
-#include "filter_job.h"
 #include "mimeinfo/mime_file_info.h"
-#include "preview_dialog.h"
-#include "program_windows.h"
 #include "save/file_preview.h"
 #include "save/media_pieces.h"
-#include "save_progress_dialog.h"
-#include "splitter_bar.h"
-#include "tape_preview.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"
 

@@ -14,12 +14,12 @@
 #include <memory>
 #include <string>
 
+#include "app/catalog_models.h"
+#include "app/recovery_layout.h"
 #include "app/resources/artwork_names.h"
+#include "app/scan_job.h"
+#include "app/scan_source.h"
 #include "catalog/catalog.h"
-#include "catalog_models.h"
-#include "recovery_layout.h"
-#include "scan_job.h"
-#include "scan_source.h"
 #include "selection/file_filter.h"
 #include "selection/selection_rules.h"
 #include "ui/skin/skin_background.h"

@@ -1,4 +1,4 @@
-#include "scan_job.h"
+#include "app/scan_job.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "source_arguments.h"
+#include "app/source_arguments.h"
 
 #include <algorithm>
 #include <cctype>

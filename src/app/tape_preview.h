@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "app/scan_source.h"
 #include "save/file_preview.h"
-#include "scan_source.h"
 
 class QPushButton;
 

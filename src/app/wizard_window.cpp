@@ -1,4 +1,4 @@
-#include "wizard_window.h"
+#include "app/wizard_window.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -14,14 +14,14 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "about_box.h"
+#include "app/about_box.h"
+#include "app/device_selection_dialog.h"
+#include "app/dialog_units.h"
+#include "app/program_windows.h"
+#include "app/recovery_window.h"
 #include "app/resources/program_message.h"
 #include "app/resources/program_resources.h"
-#include "device_selection_dialog.h"
-#include "dialog_units.h"
-#include "program_windows.h"
-#include "recovery_window.h"
-#include "source_arguments.h"
+#include "app/source_arguments.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"

@@ -15,11 +15,11 @@
 #include <map>
 #include <memory>
 
+#include "app/file_name_asker.h"
+#include "app/image_target.h"
+#include "app/imaging_job.h"
 #include "app/resources/artwork_names.h"
-#include "file_name_asker.h"
-#include "image_target.h"
-#include "imaging_job.h"
-#include "scan_source.h"
+#include "app/scan_source.h"
 #include "ui/platform/link_opener.h"
 #include "ui/skin/skin_background.h"
 

@@ -1,8 +1,8 @@
-#include "block_tags.h"
+#include "catalog/block_tags.h"
 
 #include <cstring>
 
-#include "mtf_layout.h"
+#include "catalog/mtf_layout.h"
 
 namespace ostrum::catalog {
 namespace {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "byte_reader.h"
+#include "catalog/byte_reader.h"
 
 namespace ostrum::catalog {
 

@@ -1,4 +1,4 @@
-#include "deep_scan.h"
+#include "catalog/deep_scan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,11 +10,11 @@
 #include <emmintrin.h>
 #endif
 
-#include "block_tags.h"
+#include "catalog/block_tags.h"
+#include "catalog/image_reads.h"
+#include "catalog/mtf_layout.h"
+#include "catalog/scan_context.h"
 #include "common/saturating.h"
-#include "image_reads.h"
-#include "mtf_layout.h"
-#include "scan_context.h"
 
 namespace ostrum::catalog {
 namespace {

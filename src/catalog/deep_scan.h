@@ -8,9 +8,9 @@
 #include <span>
 #include <vector>
 
-#include "byte_reader.h"
-#include "catalog.h"
-#include "image_scanner.h"
+#include "catalog/byte_reader.h"
+#include "catalog/catalog.h"
+#include "catalog/image_scanner.h"
 
 namespace ostrum::catalog {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <span>
 
-#include "chunk_view.h"
-#include "image_scanner.h"
+#include "catalog/chunk_view.h"
+#include "catalog/image_scanner.h"
 
 namespace ostrum::catalog {
 

@@ -1,15 +1,15 @@
-#include "image_scanner.h"
+#include "catalog/image_scanner.h"
 
 #include <array>
 #include <vector>
 
-#include "chunk_view.h"
+#include "catalog/chunk_view.h"
+#include "catalog/deep_scan.h"
+#include "catalog/image_reads.h"
+#include "catalog/mtf_layout.h"
+#include "catalog/scan_context.h"
 #include "common/mapped_window.h"
 #include "common/saturating.h"
-#include "deep_scan.h"
-#include "image_reads.h"
-#include "mtf_layout.h"
-#include "scan_context.h"
 
 namespace ostrum::catalog {
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "catalog.h"
+#include "catalog/catalog.h"
+#include "catalog/scan_findings.h"
 #include "common/byte_source.h"
-#include "scan_findings.h"
 
 namespace ostrum::catalog {
 

@@ -1,15 +1,15 @@
-#include "media_span.h"
+#include "catalog/media_span.h"
 
 #include <algorithm>
 #include <array>
 #include <numeric>
 
-#include "block_tags.h"
-#include "catalog.h"
+#include "catalog/block_tags.h"
+#include "catalog/catalog.h"
+#include "catalog/image_scanner.h"
+#include "catalog/mtf_layout.h"
+#include "catalog/scan_context.h"
 #include "common/hex_text.h"
-#include "image_scanner.h"
-#include "mtf_layout.h"
-#include "scan_context.h"
 
 namespace ostrum::catalog {
 using namespace mtf;

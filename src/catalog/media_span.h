@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "chunk_view.h"
+#include "catalog/chunk_view.h"
 
 namespace ostrum::common {
 class ImageSource;

@@ -1,4 +1,4 @@
-#include "tape_devices.h"
+#include "tape/tape_devices.h"
 
 #include <charconv>
 

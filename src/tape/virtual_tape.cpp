@@ -1,4 +1,4 @@
-#include "virtual_tape.h"
+#include "tape/virtual_tape.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "block_pieces.h"
 #include "common/posix_io.h"
+#include "tape/block_pieces.h"
 
 namespace ostrum::tape {
 namespace {

@@ -23,7 +23,7 @@
 #include <string>
 
 #include "common/byte_source.h"
-#include "tape_device.h"
+#include "tape/tape_device.h"
 
 namespace ostrum::tape {
 
