@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "selection/destination.h"
+#include "save/destination.h"
 
 namespace ostrum::cli {
 

@@ -16,18 +16,18 @@
 #include <vector>
 
 #include "catalog/image_scanner.h"
-#include "catalog/mime_file_info.h"
 #include "catalog_output.h"
 #include "commands.h"
 #include "common/saturating.h"
 #include "include_patterns.h"
 #include "interrupt_watch.h"
 #include "media_scan.h"
-#include "selection/media_pieces.h"
-#include "selection/save_files.h"
-#include "selection/save_folders.h"
-#include "selection/save_path.h"
-#include "selection/save_plan.h"
+#include "mimeinfo/mime_file_info.h"
+#include "save/media_pieces.h"
+#include "save/save_files.h"
+#include "save/save_folders.h"
+#include "save/save_path.h"
+#include "save/save_plan.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
 #include "tape_commands.h"
@@ -71,8 +71,8 @@ struct StopFlags {
 };
 
 // Opens an image source; false (after printing why) when it cannot be, or is a virtual tape file.
-bool OpenSourceImage(catalog::ImageFile& image, const std::string& source) {
-    if (!catalog::OpenImageFile(image, source)) {
+bool OpenSourceImage(common::ImageFile& image, const std::string& source) {
+    if (!common::OpenImageFile(image, source)) {
         PrintError("extract: " + image.error());
         return false;
     }
@@ -206,8 +206,8 @@ int DryRun(const catalog::Catalog& found, const std::vector<selection::SaveItem>
     if (IsTapeName(options.sources.front()) || options.sources.size() > 1) {
         plan = selection::PlanSave(items, options.destination, options.existing, nullptr);
     } else {
-        catalog::ImageFile image;
-        if (!catalog::OpenImageFile(image, options.sources.front())) {
+        common::ImageFile image;
+        if (!common::OpenImageFile(image, options.sources.front())) {
             PrintError("extract: " + image.error());
             return kExitFailure;
         }
@@ -221,7 +221,7 @@ int DryRun(const catalog::Catalog& found, const std::vector<selection::SaveItem>
 // as the scan publishes them, after every chunk: files are saved while the rest of the image is scanned.
 class ScanWhileSaving final : public selection::SaveItemSource, catalog::CatalogSink {
   public:
-    ScanWhileSaving(const catalog::ImageFile& image, bool deep, catalog::Catalog& found,
+    ScanWhileSaving(const common::ImageFile& image, bool deep, catalog::Catalog& found,
                     const IncludePatterns& patterns, std::atomic<bool>& scanActive,
                     catalog::ImageScanSummary& summary)
         : found_(found), patterns_(patterns), scanActive_(scanActive) {
@@ -417,7 +417,7 @@ int Conclude(const ExtractOptions& options, catalog::Catalog& found, const selec
 // scan interrupted before it found one, leaves none behind.
 int ExtractWhileScanning(const ExtractOptions& options, StopFlags& stop, const InterruptWatch& interrupts) {
     const std::string& source = options.sources.front();
-    catalog::ImageFile image;
+    common::ImageFile image;
     if (!OpenSourceImage(image, source)) return kExitFailure;
     catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
     found.mediaSpan().BeginMedium(0, source, 0);

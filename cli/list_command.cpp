@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "catalog/image_scanner.h"
-#include "catalog/mime_file_info.h"
 #include "catalog_output.h"
 #include "commands.h"
 #include "interrupt_watch.h"
 #include "media_catalog_output.h"
 #include "media_scan.h"
+#include "mimeinfo/mime_file_info.h"
 #include "tape_commands.h"
 #include "terminal_progress.h"
 

@@ -48,8 +48,8 @@ bool ScanImageMedia(const std::vector<std::string>& sources, catalog::Catalog& f
     catalog::ScanContext context(found, sink);
     summary.images.resize(sources.size());
     for (std::size_t i = 0; i < sources.size(); ++i) {
-        catalog::ImageFile image;
-        if (!catalog::OpenImageFile(image, sources[i])) {
+        common::ImageFile image;
+        if (!common::OpenImageFile(image, sources[i])) {
             PrintError(command + ": " + image.error());
             return false;
         }

@@ -9,12 +9,12 @@
 #include <optional>
 #include <vector>
 
-#include "catalog/mime_file_info.h"
 #include "catalog_output.h"
 #include "interrupt_watch.h"
 #include "json_writer.h"
 #include "media_catalog_output.h"
 #include "media_scan.h"
+#include "mimeinfo/mime_file_info.h"
 #include "tape/device_list.h"
 #include "tape/tape_imaging.h"
 #include "tape/tape_scanner.h"
@@ -22,7 +22,7 @@
 
 namespace ostrum::cli {
 
-std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::string& path) {
+std::string VirtualTapeGivenAsImage(const common::ImageFile& image, const std::string& path) {
     if (tape::CheckTapeFraming(image).framing != tape::TapeFraming::Holds) return {};
     return "'" + path +
            "' is a virtual tape file (SIMH .tap), not an image: a drive reads it, e.g. --attach 0=" + path +

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "catalog/image_scanner.h"
 #include "commands.h"
+#include "common/byte_source.h"
 #include "tape/tape_devices.h"
 
 namespace ostrum::cli {
@@ -24,7 +24,7 @@ std::optional<int> AttachTapes(std::string_view command, const std::vector<Attac
 
 // The error text when the image file `path` is in fact a virtual tape file, which only a drive reads
 // right; empty otherwise.
-std::string VirtualTapeGivenAsImage(const catalog::ImageFile& image, const std::string& path);
+std::string VirtualTapeGivenAsImage(const common::ImageFile& image, const std::string& path);
 
 // Warns on standard error of the unreadable blocks a pass over the tape skipped and, when it gave up on
 // the drive, of what that left out.

@@ -1,7 +1,8 @@
 # Embeds the program's pictures and its string table into a target. The pictures are not kept in
 # the source tree: ostrum-artwork (tools/artwork) draws them when the build runs, offscreen, and
-# the Qt resource compiler embeds the PNG files it writes. The numbers below must match
-# kBitmapIds and kIconIds of src/ui/resources/artwork_names.h.
+# the Qt resource compiler embeds the PNG files it writes. The numbers below are those of the Picture
+# enum (src/app/resources/artwork_names.h), kBitmapIds and kIconIds there; a test
+# (tests/ui_controls/program_resources_test.cpp) fails when they differ.
 
 function(ostrum_embed_artwork target)
     set(out ${CMAKE_BINARY_DIR}/artwork)

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "catalog/image_scanner.h"
-#include "catalog/mime_file_info.h"
+#include "mimeinfo/mime_file_info.h"
 #include "mtf_writer.h"
 
 namespace {
@@ -76,8 +76,8 @@ struct ScanResult {
 ScanResult Scan(const fs::path& path, std::shared_ptr<const ShellFileInfo> shell,
                 ImageScanOptions options = {}) {
     const auto start = Clock::now();
-    ImageFile image;
-    if (!OpenImageFile(image, path.string())) {
+    ostrum::common::ImageFile image;
+    if (!ostrum::common::OpenImageFile(image, path.string())) {
         std::fprintf(stderr, "%s\n", image.error().c_str());
         std::exit(1);
     }

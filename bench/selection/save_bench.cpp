@@ -26,8 +26,8 @@
 #include "catalog/image_scanner.h"
 #include "catalog/shell_file_info.h"
 #include "mtf_writer.h"
-#include "selection/save_files.h"
-#include "selection/save_path.h"
+#include "save/save_files.h"
+#include "save/save_path.h"
 
 namespace {
 
@@ -81,8 +81,8 @@ void WriteSmallImage(const fs::path& path) {
 
 std::vector<selection::SaveItem> ScanItems(const fs::path& image) {
     catalog::Catalog found(std::make_shared<catalog::ExtensionFileInfo>());
-    catalog::ImageFile file;
-    if (!catalog::OpenImageFile(file, image.string())) return {};
+    common::ImageFile file;
+    if (!common::OpenImageFile(file, image.string())) return {};
     catalog::CatalogSink sink;
     std::atomic<bool> active{true};
     catalog::ScanImageFile(file, found, sink, active);

@@ -166,8 +166,8 @@ int Run(const fs::path& folder) {
         if (scanned != 1 || !summary.endOfData) return Fail("the tape scan did not reach the end of data");
 
         auto fromImage = NewCatalog();
-        catalog::ImageFile image;
-        if (!catalog::OpenImageFile(image, imagePath.string())) return Fail(image.error());
+        common::ImageFile image;
+        if (!common::OpenImageFile(image, imagePath.string())) return Fail(image.error());
         start = Clock::now();
         catalog::ScanImageFile(image, *fromImage, quiet, active);
         imageScan.Take(Seconds(start));

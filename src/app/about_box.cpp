@@ -1,15 +1,15 @@
-#include "about_box.h"
+#include "app/about_box.h"
 
 #include <QPushButton>
 
-#include "dialog_units.h"
-#include "program_windows.h"
+#include "app/dialog_units.h"
+#include "app/program_windows.h"
 #include "ui/skin/transparent_static.h"
 
 namespace ostrum::app {
 namespace {
 
-constexpr int kSkin = 151;
+constexpr Picture kSkin = Picture::AboutSkin;
 
 }  // namespace
 

@@ -1,20 +1,18 @@
-#include "catalog_models.h"
+#include "app/catalog_models.h"
 
 #include <QApplication>
 #include <QStyle>
 #include <algorithm>
 
-#include "ui/resources/program_resources.h"
+#include "app/resources/artwork_names.h"
+#include "app/resources/program_resources.h"
 
 namespace ostrum::app {
 namespace {
 
 using selection::FolderRowKind;
 
-// Pictures of the tree: 163 the tape (the top-level node), 146 a closed and 145 an open folder.
-constexpr int kTapePicture = 163;
-constexpr int kClosedFolderPicture = 146;
-constexpr int kOpenFolderPicture = 145;
+using ui::artwork::Picture;
 constexpr int kIconSize = 16;
 
 const QColor kUpRowBackground(220, 242, 226);
@@ -24,8 +22,10 @@ const QColor kTickedText(255, 0, 0);
 const QColor kTickedBackground(248, 233, 243);
 const QColor kLostText(128, 128, 128);
 
-QPixmap programPicture(int id) {
-    return ui::ProgramResources::instance()->icon(id).pixmap(kIconSize, kIconSize);
+QPixmap programPicture(Picture picture) {
+    return ui::ProgramResources::instance()
+        ->icon(ui::artwork::pictureId(picture))
+        .pixmap(kIconSize, kIconSize);
 }
 
 QString optionalNumber(const std::optional<std::uint64_t>& value) {
@@ -73,9 +73,10 @@ FoundFileColours foundFileColours(std::string_view typeName, bool checked) {
 SelectionTreeModel::SelectionTreeModel(selection::SelectionRules& rules, const catalog::Catalog& catalog,
                                        QObject* parent)
     : QAbstractItemModel(parent), rules_(rules), catalog_(catalog) {
-    tapeIcon_.addPixmap(programPicture(kTapePicture));
-    folderIcon_.addPixmap(programPicture(kClosedFolderPicture), QIcon::Normal);
-    folderIcon_.addPixmap(programPicture(kOpenFolderPicture), QIcon::Selected);
+    // The tree's pictures: the tape (the top-level node), a closed and an open folder.
+    tapeIcon_.addPixmap(programPicture(Picture::TapeMediumIcon));
+    folderIcon_.addPixmap(programPicture(Picture::ClosedFolderIcon), QIcon::Normal);
+    folderIcon_.addPixmap(programPicture(Picture::OpenFolderIcon), QIcon::Selected);
 }
 
 QModelIndex SelectionTreeModel::index(int row, int column, const QModelIndex& parent) const {

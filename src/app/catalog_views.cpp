@@ -1,4 +1,4 @@
-#include "catalog_views.h"
+#include "app/catalog_views.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "catalog_models.h"
+#include "app/catalog_models.h"
 
 namespace ostrum::app {
 namespace {

@@ -1,4 +1,4 @@
-#include "device_selection_dialog.h"
+#include "app/device_selection_dialog.h"
 
 #include <QHeaderView>
 #include <QPushButton>
@@ -7,14 +7,14 @@
 #include <array>
 #include <charconv>
 
-#include "dialog_units.h"
-#include "program_windows.h"
-#include "ui/msgbox/program_message.h"
+#include "app/dialog_units.h"
+#include "app/program_windows.h"
+#include "app/resources/program_message.h"
 
 namespace ostrum::app {
 namespace {
 
-constexpr int kSkin = 155;
+constexpr Picture kSkin = Picture::DeviceSelectionSkin;
 constexpr std::array kColumnWidths{100, 200, 200, 200, 200};
 
 std::int64_t CapacityOfCell(const QString& text) {

@@ -6,7 +6,7 @@
 
 #include <QPointer>
 
-#include "scan_source.h"
+#include "app/scan_source.h"
 #include "tape/device_list.h"
 #include "ui/skin/skin_background.h"
 

@@ -1,4 +1,4 @@
-#include "file_name_asker.h"
+#include "app/file_name_asker.h"
 
 #include <QFileDialog>
 

@@ -1,4 +1,4 @@
-#include "filter_job.h"
+#include "app/filter_job.h"
 
 #include <QMetaObject>
 

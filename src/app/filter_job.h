@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/catalog_models.h"
 #include "catalog/catalog.h"
-#include "catalog_models.h"
 #include "selection/file_filter.h"
 
 namespace ostrum::app {

@@ -1,4 +1,4 @@
-#include "image_target.h"
+#include "app/image_target.h"
 
 #include <sys/vfs.h>
 

@@ -1,4 +1,4 @@
-#include "imaging_job.h"
+#include "app/imaging_job.h"
 
 #include <chrono>
 #include <exception>

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "recovery_window.h"
-#include "source_arguments.h"
-#include "ui/msgbox/program_message.h"
-#include "wizard_window.h"
+#include "app/recovery_window.h"
+#include "app/resources/program_message.h"
+#include "app/source_arguments.h"
+#include "app/wizard_window.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "preview_dialog.h"
+#include "app/preview_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>
@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "catalog_models.h"
+#include "app/catalog_models.h"
 
 namespace ostrum::app {
 namespace {

@@ -9,8 +9,8 @@
 #include <optional>
 #include <span>
 
-#include "selection/file_preview.h"
-#include "selection/text_encoding.h"
+#include "save/file_preview.h"
+#include "save/text_encoding.h"
 
 class QLabel;
 class QPlainTextEdit;

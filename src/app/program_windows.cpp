@@ -1,24 +1,25 @@
-#include "program_windows.h"
+#include "app/program_windows.h"
 
-#include "dialog_units.h"
-#include "ui/resources/program_resources.h"
+#include "app/dialog_units.h"
+#include "app/resources/program_resources.h"
 #include "ui/skin/skin_background.h"
 #include "ui/skin/skin_button.h"
 
 namespace ostrum::app {
 
-void SetUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title, int skin,
-                        int width, int height) {
+void SetUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title,
+                        std::optional<Picture> skin, int width, int height) {
     window.setObjectName(QString::fromLatin1(name));
     window.setWindowTitle(title);
     const auto resources = ui::ProgramResources::instance();
-    window.setWindowIcon(resources->icon(kProgramIcon));
-    if (skin != 0) window.loadSkin(*resources, skin);
+    window.setWindowIcon(resources->icon(ui::artwork::pictureId(Picture::ProgramIcon)));
+    if (skin) window.loadSkin(*resources, ui::artwork::pictureId(*skin));
     window.setFixedSize(dialogUnitsAcross(width), dialogUnitsDown(height));
 }
 
-void SetUpPictureButton(ui::SkinButton& button, int normal, int hover, const QString& tip) {
-    button.setBitmaps(*ui::ProgramResources::instance(), hover, 0, normal, 0);
+void SetUpPictureButton(ui::SkinButton& button, Picture normal, Picture hover, const QString& tip) {
+    button.setBitmaps(*ui::ProgramResources::instance(), ui::artwork::pictureId(hover), 0,
+                      ui::artwork::pictureId(normal), 0);
     button.offsetColour(0, 100);
     button.setColour(1, ui::makeColorRef(0, 128, 0));
     button.setAlignment(2);

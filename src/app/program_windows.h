@@ -3,6 +3,9 @@
 // of a skinned window, and the small picture buttons (Stop, Back, Next, Home, About).
 
 #include <QString>
+#include <optional>
+
+#include "app/resources/artwork_names.h"
 
 namespace ostrum::ui {
 class SkinBackground;
@@ -11,16 +14,15 @@ class SkinButton;
 
 namespace ostrum::app {
 
-// The program's icon, on every window.
-inline constexpr int kProgramIcon = 128;
+using ui::artwork::Picture;
 
 // Names the window, gives it its title, the program's icon and skin picture `skin` (none when `skin` is
-// 0), and fixes its size of `width` by `height` dialog units.
-void SetUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title, int skin,
-                        int width, int height);
+// nothing), and fixes its size of `width` by `height` dialog units.
+void SetUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title,
+                        std::optional<Picture> skin, int width, int height);
 
 // A small picture button: `normal` and `hover` pictures with black transparent, the hover background
 // lightened, green text on hover, the picture on the right, and the tooltip. Enter never presses it.
-void SetUpPictureButton(ui::SkinButton& button, int normal, int hover, const QString& tip);
+void SetUpPictureButton(ui::SkinButton& button, Picture normal, Picture hover, const QString& tip);
 
 }  // namespace ostrum::app

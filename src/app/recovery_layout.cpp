@@ -1,10 +1,10 @@
-#include "recovery_layout.h"
+#include "app/recovery_layout.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "dialog_units.h"
-#include "splitter_bar.h"
+#include "app/dialog_units.h"
+#include "app/splitter_bar.h"
 
 namespace ostrum::app {
 namespace {

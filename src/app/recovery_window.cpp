@@ -1,4 +1,4 @@
-#include "recovery_window.h"
+#include "app/recovery_window.h"
 
 #include <QFileDialog>
 #include <QHeaderView>
@@ -13,21 +13,21 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/catalog_models.h"
+#include "app/catalog_views.h"
+#include "app/dialog_units.h"
+#include "app/filter_job.h"
+#include "app/preview_dialog.h"
+#include "app/program_windows.h"
+#include "app/resources/program_message.h"
+#include "app/resources/program_resources.h"
+#include "app/save_progress_dialog.h"
+#include "app/splitter_bar.h"
+#include "app/tape_preview.h"
 #include "catalog/media_catalog.h"
-#include "catalog/mime_file_info.h"
-#include "catalog_models.h"
-#include "catalog_views.h"
-#include "dialog_units.h"
-#include "filter_job.h"
-#include "preview_dialog.h"
-#include "program_windows.h"
-#include "save_progress_dialog.h"
-#include "selection/file_preview.h"
-#include "selection/media_pieces.h"
-#include "splitter_bar.h"
-#include "tape_preview.h"
-#include "ui/msgbox/program_message.h"
-#include "ui/resources/program_resources.h"
+#include "mimeinfo/mime_file_info.h"
+#include "save/file_preview.h"
+#include "save/media_pieces.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"
 
@@ -36,9 +36,7 @@ namespace {
 
 using selection::FolderRowKind;
 
-constexpr int kSkin = 150;
-constexpr int kTreeStrip = 144;
-constexpr int kFolderStrip = 147;
+constexpr Picture kSkin = Picture::RecoverySkin;
 
 const QString kScanTimeRefusal = QStringLiteral("Please stop search process , then select files");
 
@@ -125,11 +123,13 @@ void RecoveryWindow::buildControls() {
 
     tree_ = new SelectionTreeView(this);
     tree_->setObjectName(QStringLiteral("SelectionTree"));
-    tree_->setItemDelegate(new StateImageDelegate(resources->imageStrip(kTreeStrip), 0, tree_));
+    tree_->setItemDelegate(new StateImageDelegate(
+        resources->imageStrip(ui::artwork::pictureId(Picture::TreeStateStrip)), 0, tree_));
 
     folderList_ = new FolderListView(this);
     folderList_->setObjectName(QStringLiteral("FolderList"));
-    folderList_->setItemDelegate(new StateImageDelegate(resources->imageStrip(kFolderStrip), 1, folderList_));
+    folderList_->setItemDelegate(new StateImageDelegate(
+        resources->imageStrip(ui::artwork::pictureId(Picture::FolderStateStrip)), 1, folderList_));
 
     foundFiles_ = new FoundFilesView(this);
     foundFiles_->setObjectName(QStringLiteral("FoundFilesList"));
@@ -166,9 +166,9 @@ void RecoveryWindow::buildControls() {
     back_->setObjectName(QStringLiteral("Back"));
     next_ = new ui::SkinButton(this);
     next_->setObjectName(QStringLiteral("Next"));
-    setUpButton(stop_, 134, 135, QStringLiteral("Stop"));
-    setUpButton(next_, 138, 139, QStringLiteral("Next"));
-    setUpButton(back_, 136, 137, QStringLiteral("Back"));
+    setUpButton(stop_, Picture::StopButton, Picture::StopButtonHover, QStringLiteral("Stop"));
+    setUpButton(next_, Picture::NextButton, Picture::NextButtonHover, QStringLiteral("Next"));
+    setUpButton(back_, Picture::BackButton, Picture::BackButtonHover, QStringLiteral("Back"));
 
     const RecoveryGeometry at = recoveryGeometry(kRecoveryDefaultSize, shares_);
     verticalBar_ = new SplitterBar(at.verticalBar, kVerticalBar, this);
@@ -340,7 +340,7 @@ void RecoveryWindow::paintEvent(QPaintEvent* e) {
     paintResizedRecoverySkin(painter, skin(), size(), tree_->geometry(), lists);
 }
 
-void RecoveryWindow::setUpButton(ui::SkinButton* button, int normal, int hover, const QString& tip) {
+void RecoveryWindow::setUpButton(ui::SkinButton* button, Picture normal, Picture hover, const QString& tip) {
     SetUpPictureButton(*button, normal, hover, tip);
     button->setFocusPolicy(Qt::StrongFocus);
 }

@@ -14,11 +14,12 @@
 #include <memory>
 #include <string>
 
+#include "app/catalog_models.h"
+#include "app/recovery_layout.h"
+#include "app/resources/artwork_names.h"
+#include "app/scan_job.h"
+#include "app/scan_source.h"
 #include "catalog/catalog.h"
-#include "catalog_models.h"
-#include "recovery_layout.h"
-#include "scan_job.h"
-#include "scan_source.h"
 #include "selection/file_filter.h"
 #include "selection/selection_rules.h"
 #include "ui/skin/skin_background.h"
@@ -152,7 +153,8 @@ class RecoveryWindow : public ui::SkinBackground {
     void onFiltered(const selection::FileFilter& filter, ShownRows rows);
     void showFilteredRows();
     bool isFileRowShown(int folderRow) const;
-    void setUpButton(ui::SkinButton* button, int normal, int hover, const QString& tip);
+    void setUpButton(ui::SkinButton* button, ui::artwork::Picture normal, ui::artwork::Picture hover,
+                     const QString& tip);
     void setUpLine(ui::SkinStatic* line);
     void takeScanProgress();
     void publish(const ScanSnapshot& snapshot);

@@ -1,4 +1,4 @@
-#include "save_progress_dialog.h"
+#include "app/save_progress_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,9 +13,9 @@
 #include <optional>
 #include <thread>
 
+#include "app/dialog_units.h"
+#include "app/resources/program_message.h"
 #include "common/saturating.h"
-#include "dialog_units.h"
-#include "ui/msgbox/program_message.h"
 #include "ui/msgbox/rx_message_box.h"
 #include "ui/msgbox/rx_msgbox_dialog.h"
 

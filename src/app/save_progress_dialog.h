@@ -8,10 +8,10 @@
 #include <functional>
 #include <vector>
 
+#include "app/scan_source.h"
 #include "catalog/catalog.h"
-#include "scan_source.h"
-#include "selection/save_files.h"
-#include "selection/save_folders.h"
+#include "save/save_files.h"
+#include "save/save_folders.h"
 
 class QLabel;
 class QProgressBar;

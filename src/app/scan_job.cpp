@@ -1,4 +1,4 @@
-#include "scan_job.h"
+#include "app/scan_job.h"
 
 #include <algorithm>
 #include <chrono>
@@ -68,10 +68,10 @@ void AddNoMtfData(ScanEnd& end, const std::string& path, const catalog::ScanFind
 // cannot be opened ends the scan before anything is read.
 ScanEnd ScanImagesInOrder(const std::vector<std::string>& paths, bool deep, catalog::Catalog& catalog,
                           catalog::CatalogSink& sink, const std::atomic<bool>& scanActive) {
-    std::vector<catalog::ImageFile> images(paths.size());
+    std::vector<common::ImageFile> images(paths.size());
     ScanEnd end{.mediumSize = 0};
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        if (!catalog::OpenImageFile(images[i], paths[i])) return {.error = images[i].error()};
+        if (!common::OpenImageFile(images[i], paths[i])) return {.error = images[i].error()};
         *end.mediumSize += images[i].Size().value_or(0);
     }
     MediumNamingSink named(sink, paths.size());
@@ -205,8 +205,8 @@ ScanFunction ScanOf(const ScanSource& source) {
     return [path = source.SourcePath, deep = source.deep](
                catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
                std::atomic<bool>&) -> ScanEnd {
-        catalog::ImageFile image;
-        if (!catalog::OpenImageFile(image, path)) return {.error = image.error()};
+        common::ImageFile image;
+        if (!common::OpenImageFile(image, path)) return {.error = image.error()};
         catalog::ImageScanSummary summary;
         const bool whole =
             catalog::ScanImageFile(image, catalog, sink, scanActive, &summary, {.deep = deep}) != 0;

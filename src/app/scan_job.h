@@ -20,8 +20,8 @@
 #include <thread>
 
 #include "app/published.h"
+#include "app/scan_source.h"
 #include "catalog/catalog.h"
-#include "scan_source.h"
 
 namespace ostrum::app {
 

@@ -1,4 +1,4 @@
-#include "source_arguments.h"
+#include "app/source_arguments.h"
 
 #include <algorithm>
 #include <cctype>
@@ -30,8 +30,8 @@ bool IsTapeFileName(const std::string& path) {
 // A virtual tape file, by its name or, whatever its name, by the framing of its first records.
 bool IsTapeFile(const std::string& path) {
     if (IsTapeFileName(path)) return true;
-    catalog::ImageFile file;
-    return catalog::OpenImageFile(file, path) &&
+    common::ImageFile file;
+    return common::OpenImageFile(file, path) &&
            tape::CheckTapeFraming(file).framing == tape::TapeFraming::Holds;
 }
 
@@ -158,8 +158,8 @@ bool PutMediaInOrder(ScanSource& source, std::string& error) {
     paths.insert(paths.end(), source.laterSources.begin(), source.laterSources.end());
     std::vector<std::optional<catalog::MediumLabel>> labels;
     for (const std::string& path : paths) {
-        catalog::ImageFile image;
-        if (!catalog::OpenImageFile(image, path)) {
+        common::ImageFile image;
+        if (!common::OpenImageFile(image, path)) {
             error = image.error();
             return false;
         }

@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "scan_source.h"
+#include "app/scan_source.h"
 
 namespace ostrum::app {
 

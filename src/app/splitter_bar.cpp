@@ -1,4 +1,4 @@
-#include "splitter_bar.h"
+#include "app/splitter_bar.h"
 
 #include <QMouseEvent>
 #include <QPainter>

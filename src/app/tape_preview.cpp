@@ -1,4 +1,4 @@
-#include "tape_preview.h"
+#include "app/tape_preview.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -8,8 +8,8 @@
 #include <memory>
 #include <thread>
 
-#include "catalog_models.h"
-#include "ui/msgbox/program_message.h"
+#include "app/catalog_models.h"
+#include "app/resources/program_message.h"
 
 namespace ostrum::app {
 namespace {

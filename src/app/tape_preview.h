@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "scan_source.h"
-#include "selection/file_preview.h"
+#include "app/scan_source.h"
+#include "save/file_preview.h"
 
 class QPushButton;
 

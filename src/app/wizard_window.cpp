@@ -1,4 +1,4 @@
-#include "wizard_window.h"
+#include "app/wizard_window.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -14,14 +14,14 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "about_box.h"
-#include "device_selection_dialog.h"
-#include "dialog_units.h"
-#include "program_windows.h"
-#include "recovery_window.h"
-#include "source_arguments.h"
-#include "ui/msgbox/program_message.h"
-#include "ui/resources/program_resources.h"
+#include "app/about_box.h"
+#include "app/device_selection_dialog.h"
+#include "app/dialog_units.h"
+#include "app/program_windows.h"
+#include "app/recovery_window.h"
+#include "app/resources/program_message.h"
+#include "app/resources/program_resources.h"
+#include "app/source_arguments.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"
@@ -31,16 +31,16 @@ namespace {
 
 constexpr int kAboutString = 101;
 
-int skinOf(WizardPage page) {
+Picture skinOf(WizardPage page) {
     switch (page) {
         case WizardPage::Start:
-            return 130;
+            return Picture::StartPageSkin;
         case WizardPage::ImageRoad:
-            return 129;
+            return Picture::ImageRoadPageSkin;
         case WizardPage::Imaging:
-            return 140;
+            return Picture::ImagingPageSkin;
     }
-    return 129;
+    return Picture::ImageRoadPageSkin;
 }
 
 const QString kImagingRefusal = QStringLiteral("Please stop image creation process ");
@@ -67,8 +67,8 @@ WizardWindow::WizardWindow(WizardFields& fields, QWidget* parent)
       links_(std::make_shared<ui::DesktopLinkOpener>()),
       fileSystemOf_(FileSystemTypeOf) {
     // The skin comes with the first page.
-    SetUpProgramWindow(*this, "WizardWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"), 0, 486,
-                       250);
+    SetUpProgramWindow(*this, "WizardWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"),
+                       std::nullopt, 486, 250);
     buildControls();
     startDirectory_ = QDir::currentPath();
 
@@ -96,25 +96,26 @@ int WizardWindow::run() {
 void WizardWindow::buildControls() {
     const QString imageRoadTip =
         QStringLiteral("Select this option for Create image or Load Previous Image and recovery");
-    connect(addHoverButton(kImageRoadButton, "ImageRoadButton", 77, 184, 131, imageRoadTip),
+    connect(addHoverButton(kImageRoadButton, "ImageRoadButton", 77, 184, Picture::StartRecoveryPicture,
+                           imageRoadTip),
             &QAbstractButton::clicked, this, &WizardWindow::onImageRoad);
-    connect(addHoverButton(kDirectRoadButton, "DirectRoadButton", 319, 185, 131,
+    connect(addHoverButton(kDirectRoadButton, "DirectRoadButton", 319, 185, Picture::StartRecoveryPicture,
                            QStringLiteral("Select this option for direct recovery from tape")),
             &QAbstractButton::clicked, this, &WizardWindow::onDirectRoad);
-    connect(
-        addHoverButton(kCreateImageButton, "CreateImageButton", 88, 116, 133, QStringLiteral("Create Image")),
-        &QAbstractButton::clicked, this, &WizardWindow::CreateImage);
-    connect(addHoverButton(kLoadImageButton, "LoadImageButton", 330, 114, 132,
+    connect(addHoverButton(kCreateImageButton, "CreateImageButton", 88, 116, Picture::CreateImagePicture,
+                           QStringLiteral("Create Image")),
+            &QAbstractButton::clicked, this, &WizardWindow::CreateImage);
+    connect(addHoverButton(kLoadImageButton, "LoadImageButton", 330, 114, Picture::LoadImagePicture,
                            QStringLiteral("recovery from image")),
             &QAbstractButton::clicked, this, &WizardWindow::onLoadImage);
-    back_ = addSkinButton(kWizardBackButton, "Back", dialogRect(409, 226, 28, 21), 136, 137,
-                          QStringLiteral("Back"));
+    back_ = addSkinButton(kWizardBackButton, "Back", dialogRect(409, 226, 28, 21), Picture::BackButton,
+                          Picture::BackButtonHover, QStringLiteral("Back"));
     connect(back_, &QPushButton::clicked, this, &WizardWindow::onBack);
-    connect(addSkinButton(kWizardNextButton, "Next", dialogRect(451, 226, 28, 21), 138, 139,
-                          QStringLiteral("Next")),
+    connect(addSkinButton(kWizardNextButton, "Next", dialogRect(451, 226, 28, 21), Picture::NextButton,
+                          Picture::NextButtonHover, QStringLiteral("Next")),
             &QPushButton::clicked, this, &WizardWindow::onNext);
-    stop_ = addSkinButton(kWizardStopButton, "Stop", dialogRect(367, 226, 28, 21), 134, 135,
-                          QStringLiteral("Stop"));
+    stop_ = addSkinButton(kWizardStopButton, "Stop", dialogRect(367, 226, 28, 21), Picture::StopButton,
+                          Picture::StopButtonHover, QStringLiteral("Stop"));
     connect(stop_, &QPushButton::clicked, this, &WizardWindow::onStop);
 
     auto* frame = new QGroupBox(this);
@@ -140,11 +141,11 @@ void WizardWindow::buildControls() {
     progress_->setTextVisible(false);
     controls_[kImagingProgress] = progress_;
 
-    connect(addSkinButton(kHomeButton, "Home", dialogRect(8, 231, 28, 13), 158, 159,
-                          QStringLiteral("Go to Software Homepage")),
+    connect(addSkinButton(kHomeButton, "Home", dialogRect(8, 231, 28, 13), Picture::HomeButton,
+                          Picture::HomeButtonHover, QStringLiteral("Go to Software Homepage")),
             &QPushButton::clicked, this, &WizardWindow::openHomePage);
-    connect(addSkinButton(kAboutButton, "About", dialogRect(101, 231, 30, 13), 160, 161,
-                          QStringLiteral("About ")),
+    connect(addSkinButton(kAboutButton, "About", dialogRect(101, 231, 30, 13), Picture::AboutButton,
+                          Picture::AboutButtonHover, QStringLiteral("About ")),
             &QPushButton::clicked, this, &WizardWindow::showAbout);
 
     // Made visible: the two Start Recovery buttons, Home and About; the first page then shows its own.
@@ -154,8 +155,8 @@ void WizardWindow::buildControls() {
     }
 }
 
-ui::SkinButton* WizardWindow::addSkinButton(WizardControl id, const char* name, QRect rect, int normal,
-                                            int hover, const QString& tip) {
+ui::SkinButton* WizardWindow::addSkinButton(WizardControl id, const char* name, QRect rect, Picture normal,
+                                            Picture hover, const QString& tip) {
     auto* button = new ui::SkinButton(this);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(rect);
@@ -164,12 +165,12 @@ ui::SkinButton* WizardWindow::addSkinButton(WizardControl id, const char* name, 
     return button;
 }
 
-ui::CHoverButton* WizardWindow::addHoverButton(WizardControl id, const char* name, int x, int y, int picture,
-                                               const QString& tip) {
+ui::CHoverButton* WizardWindow::addHoverButton(WizardControl id, const char* name, int x, int y,
+                                               Picture picture, const QString& tip) {
     auto* button = new ui::CHoverButton(this);
     button->setObjectName(QString::fromLatin1(name));
     button->move(dialogUnitsAcross(x), dialogUnitsDown(y));
-    button->loadBitmap(*ui::ProgramResources::instance(), picture);
+    button->loadBitmap(*ui::ProgramResources::instance(), ui::artwork::pictureId(picture));
     button->setTooltipText(tip, true);
     button->setLinkText(tip);
     controls_[id] = button;
@@ -203,7 +204,7 @@ void WizardWindow::setShown(std::initializer_list<int> ids, bool shown) {
 // ---- Pages
 
 void WizardWindow::showPage(WizardPage page) {
-    loadSkin(*ui::ProgramResources::instance(), skinOf(page));
+    loadSkin(*ui::ProgramResources::instance(), ui::artwork::pictureId(skinOf(page)));
     update();
     page_ = page;
     switch (page) {

@@ -15,10 +15,11 @@
 #include <map>
 #include <memory>
 
-#include "file_name_asker.h"
-#include "image_target.h"
-#include "imaging_job.h"
-#include "scan_source.h"
+#include "app/file_name_asker.h"
+#include "app/image_target.h"
+#include "app/imaging_job.h"
+#include "app/resources/artwork_names.h"
+#include "app/scan_source.h"
 #include "ui/platform/link_opener.h"
 #include "ui/skin/skin_background.h"
 
@@ -118,10 +119,10 @@ class WizardWindow : public ui::SkinBackground {
     enum class AfterRecovery { SamePage, ImageRoadPage };
 
     void buildControls();
-    ui::SkinButton* addSkinButton(WizardControl id, const char* name, QRect rect, int normal, int hover,
-                                  const QString& tip);
-    ui::CHoverButton* addHoverButton(WizardControl id, const char* name, int x, int y, int picture,
-                                     const QString& tip);
+    ui::SkinButton* addSkinButton(WizardControl id, const char* name, QRect rect, ui::artwork::Picture normal,
+                                  ui::artwork::Picture hover, const QString& tip);
+    ui::CHoverButton* addHoverButton(WizardControl id, const char* name, int x, int y,
+                                     ui::artwork::Picture picture, const QString& tip);
     ui::SkinStatic* addLabel(WizardControl id, const char* name, QRect rect, const QString& text);
     void setShown(std::initializer_list<int> ids, bool shown);
     void showPage(WizardPage page);

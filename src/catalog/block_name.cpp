@@ -1,4 +1,4 @@
-#include "block_name.h"
+#include "catalog/block_name.h"
 
 #include <algorithm>
 #include <array>

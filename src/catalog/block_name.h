@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "chunk_view.h"
+#include "catalog/chunk_view.h"
 
 namespace ostrum::catalog {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "byte_reader.h"
+#include "catalog/byte_reader.h"
 
 namespace ostrum::catalog {
 
@@ -42,5 +42,13 @@ int LookupBlockTag(ByteSpan slot);
 
 // True when the four bytes at `offset` spell the tag.
 bool HasTagAt(ByteSpan bytes, std::size_t offset, const std::array<char, 4>& tag);
+
+// True when the word (a slot's first four bytes read little-endian) is the tag of a descriptor block,
+// TAPE to ESPB: the blocks that begin with a common block header and its checksum.
+bool IsDescriptorBlockTag(std::uint32_t word);
+
+// True when the common block header at `offset` is whole in `bytes` and its Header Checksum is the XOR
+// of the 25 words before it.
+bool BlockHeaderChecksumHolds(ByteSpan bytes, std::size_t offset);
 
 }  // namespace ostrum::catalog

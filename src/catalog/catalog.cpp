@@ -1,4 +1,4 @@
-#include "catalog.h"
+#include "catalog/catalog.h"
 
 #include <algorithm>
 #include <charconv>

@@ -13,10 +13,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "media_catalog.h"
-#include "media_span.h"
-#include "shell_file_info.h"
-#include "stable_vector.h"
+#include "catalog/media_catalog.h"
+#include "catalog/media_span.h"
+#include "catalog/shell_file_info.h"
+#include "catalog/stable_vector.h"
 
 namespace ostrum::catalog {
 

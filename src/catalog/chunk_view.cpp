@@ -1,4 +1,4 @@
-#include "chunk_view.h"
+#include "catalog/chunk_view.h"
 
 #include <cstring>
 

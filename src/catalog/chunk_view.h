@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "byte_reader.h"
+#include "catalog/byte_reader.h"
 
 namespace ostrum::catalog {
 

@@ -1,4 +1,4 @@
-#include "deep_scan.h"
+#include "catalog/deep_scan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,11 +10,11 @@
 #include <emmintrin.h>
 #endif
 
-#include "block_tags.h"
+#include "catalog/block_tags.h"
+#include "catalog/image_reads.h"
+#include "catalog/mtf_layout.h"
+#include "catalog/scan_context.h"
 #include "common/saturating.h"
-#include "image_reads.h"
-#include "mtf_layout.h"
-#include "scan_context.h"
 
 namespace ostrum::catalog {
 namespace {
@@ -25,8 +25,6 @@ using mtf::kSlotSize;
 // The bytes read past each chunk, so that a block beginning anywhere in the chunk has its slot (and so
 // its header and names) whole in one view; blocks are at most 1,024 bytes long.
 constexpr std::size_t kLookahead = 1024;
-// The descriptor blocks are the first entries of the tag table, TAPE to ESPB.
-constexpr std::size_t kDescriptorTags = 10;
 
 // The image's bytes from one chunk's start on: the chunk and the lookahead after it. The lookahead read
 // with one chunk is kept as the beginning of the next, so that every byte is read once. After a read
@@ -34,7 +32,7 @@ constexpr std::size_t kDescriptorTags = 10;
 // skips an unreadable chunk.
 class DeepWindow {
   public:
-    DeepWindow(const ImageSource& image, std::uint64_t size, ImageScanSummary& summary)
+    DeepWindow(const common::ImageSource& image, std::uint64_t size, ImageScanSummary& summary)
         : image_(image), size_(size), summary_(summary), buffer_(kChunkSize + kLookahead) {}
 
     // The bytes from `start` on; each call's start is the previous one plus a chunk.
@@ -59,7 +57,7 @@ class DeepWindow {
         }
     }
 
-    const ImageSource& image_;
+    const common::ImageSource& image_;
     std::uint64_t size_;
     ImageScanSummary& summary_;
     std::vector<std::uint8_t> buffer_;
@@ -91,19 +89,6 @@ bool ExamineDeep(ScanContext& context, const ChunkView& chunk, std::size_t end, 
 }
 
 }  // namespace
-
-bool IsDescriptorBlockTag(std::uint32_t word) {
-    for (std::size_t i = 0; i < kDescriptorTags; ++i) {
-        if (TagWord(BlockTagTable[i]) == word) return true;
-    }
-    return false;
-}
-
-bool BlockHeaderChecksumHolds(ByteSpan bytes, std::size_t offset) {
-    if (!HasBytes(bytes, offset, mtf::db_hdr::kSize)) return false;
-    return XorOfLE16Words(bytes, offset, mtf::db_hdr::kHeaderChecksum) ==
-           ReadLE16(bytes, offset + mtf::db_hdr::kHeaderChecksum);
-}
 
 namespace {
 
@@ -202,7 +187,7 @@ void TagCandidateMasks(ByteSpan bytes, std::span<std::uint64_t> masks) {
     }
 }
 
-int DeepScanImage(const ImageSource& image, ScanContext& context, CatalogSink& sink,
+int DeepScanImage(const common::ImageSource& image, ScanContext& context, CatalogSink& sink,
                   const std::atomic<bool>& scanActive, ImageScanSummary& summary) {
     const std::uint64_t size = image.Size().value_or(0);
     sink.StatusLine("Serching Files");

@@ -8,19 +8,11 @@
 #include <span>
 #include <vector>
 
-#include "byte_reader.h"
-#include "catalog.h"
-#include "image_scanner.h"
+#include "catalog/byte_reader.h"
+#include "catalog/catalog.h"
+#include "catalog/image_scanner.h"
 
 namespace ostrum::catalog {
-
-// True when the word (a slot's first four bytes read little-endian) is the tag of a descriptor block,
-// TAPE to ESPB: the blocks that begin with a common block header and its checksum.
-bool IsDescriptorBlockTag(std::uint32_t word);
-
-// True when the common block header at `offset` is whole in `bytes` and its Header Checksum is the XOR
-// of the 25 words before it.
-bool BlockHeaderChecksumHolds(ByteSpan bytes, std::size_t offset);
 
 // masks[k] bit j set when four upper-case ASCII letters begin at bytes[64k + j] (as every block tag
 // does); masks past the bytes are zero. `masks` holds at least (bytes.size() + 63) / 64 + 1 words.
@@ -47,7 +39,7 @@ bool ForEachTagCandidate(ByteSpan bytes, std::size_t end, std::vector<std::uint6
 
 // The deep scan behind ScanImageFile with ImageScanOptions::deep, into the context's catalog: chunks,
 // progress, stopping, read failures and the bytes examined as the normal scan has them.
-int DeepScanImage(const ImageSource& image, ScanContext& context, CatalogSink& sink,
+int DeepScanImage(const common::ImageSource& image, ScanContext& context, CatalogSink& sink,
                   const std::atomic<bool>& scanActive, ImageScanSummary& summary);
 
 }  // namespace ostrum::catalog

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <span>
 
-#include "chunk_view.h"
-#include "image_scanner.h"
+#include "catalog/chunk_view.h"
+#include "catalog/image_scanner.h"
 
 namespace ostrum::catalog {
 
@@ -15,19 +15,20 @@ namespace ostrum::catalog {
 // failure when the scan gets there.
 class ImageFollowing final : public FollowingBytes {
   public:
-    ImageFollowing(const ImageSource& image, std::uint64_t chunkEnd) : image_(image), chunkEnd_(chunkEnd) {}
+    ImageFollowing(const common::ImageSource& image, std::uint64_t chunkEnd)
+        : image_(image), chunkEnd_(chunkEnd) {}
     std::size_t ReadFollowing(std::uint64_t distance, std::span<std::uint8_t> out) override {
         return image_.Read(chunkEnd_ + distance, out).count;
     }
 
   private:
-    const ImageSource& image_;
+    const common::ImageSource& image_;
     std::uint64_t chunkEnd_;
 };
 
 // Reads one chunk (or the tail) at `position`: the bytes delivered, the failure noted in `summary` when
 // they are fewer than asked.
-std::span<const std::uint8_t> ReadChunk(const ImageSource& image, std::uint64_t position,
+std::span<const std::uint8_t> ReadChunk(const common::ImageSource& image, std::uint64_t position,
                                         std::span<std::uint8_t> buffer, ImageScanSummary& summary);
 
 }  // namespace ostrum::catalog

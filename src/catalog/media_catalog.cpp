@@ -1,14 +1,13 @@
-#include "media_catalog.h"
+#include "catalog/media_catalog.h"
 
 #include <algorithm>
 #include <unordered_set>
 
-#include "block_name.h"
-#include "block_tags.h"
-#include "catalog.h"
-#include "deep_scan.h"
-#include "mtf_layout.h"
-#include "scan_context.h"
+#include "catalog/block_name.h"
+#include "catalog/block_tags.h"
+#include "catalog/catalog.h"
+#include "catalog/mtf_layout.h"
+#include "catalog/scan_context.h"
 
 namespace ostrum::catalog {
 using namespace mtf;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "byte_reader.h"
-#include "chunk_view.h"
+#include "catalog/byte_reader.h"
+#include "catalog/chunk_view.h"
 
 namespace ostrum::catalog {
 

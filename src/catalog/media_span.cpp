@@ -1,16 +1,15 @@
-#include "media_span.h"
+#include "catalog/media_span.h"
 
 #include <algorithm>
 #include <array>
 #include <numeric>
 
-#include "block_tags.h"
-#include "catalog.h"
+#include "catalog/block_tags.h"
+#include "catalog/catalog.h"
+#include "catalog/image_scanner.h"
+#include "catalog/mtf_layout.h"
+#include "catalog/scan_context.h"
 #include "common/hex_text.h"
-#include "deep_scan.h"
-#include "image_scanner.h"
-#include "mtf_layout.h"
-#include "scan_context.h"
 
 namespace ostrum::catalog {
 using namespace mtf;
@@ -58,9 +57,9 @@ std::optional<MediumLabel> LabelOfTapeBlock(ByteSpan block) {
     return label;
 }
 
-std::optional<MediumLabel> ReadMediumLabel(const ImageSource& image) {
+std::optional<MediumLabel> ReadMediumLabel(const common::ImageSource& image) {
     std::array<std::uint8_t, kTapeFixedSize> block{};
-    const ImageRead read = image.Read(0, block);
+    const common::ImageRead read = image.Read(0, block);
     return LabelOfTapeBlock(ByteSpan(block.data(), read.count));
 }
 

@@ -16,12 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "chunk_view.h"
+#include "catalog/chunk_view.h"
+
+namespace ostrum::common {
+class ImageSource;
+}  // namespace ostrum::common
 
 namespace ostrum::catalog {
 
 struct ScanContext;
-class ImageSource;
 
 // What a medium's TAPE block says of it.
 struct MediumLabel {
@@ -40,7 +43,7 @@ std::string NotTheMediumAfterText(const std::string& name, const MediumLabel& la
 // The label of a sound TAPE block (its fixed part, from the block's first byte); nothing for other bytes.
 std::optional<MediumLabel> LabelOfTapeBlock(ByteSpan block);
 // The label of the medium an image holds, when its first block is a sound TAPE block.
-std::optional<MediumLabel> ReadMediumLabel(const ImageSource& image);
+std::optional<MediumLabel> ReadMediumLabel(const common::ImageSource& image);
 
 // The order in which media given to be read as one backup are read.
 struct MediaOrder {

@@ -1,16 +1,15 @@
-#include "scan_context.h"
+#include "catalog/scan_context.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "block_name.h"
-#include "block_tags.h"
-#include "deep_scan.h"
-#include "media_catalog.h"
-#include "media_span.h"
-#include "mtf_layout.h"
-#include "sparse_stream.h"
+#include "catalog/block_name.h"
+#include "catalog/block_tags.h"
+#include "catalog/media_catalog.h"
+#include "catalog/media_span.h"
+#include "catalog/mtf_layout.h"
+#include "catalog/sparse_stream.h"
 
 namespace ostrum::catalog {
 using namespace mtf;

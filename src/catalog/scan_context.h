@@ -9,8 +9,8 @@
 #include <string_view>
 #include <utility>
 
-#include "catalog.h"
-#include "chunk_view.h"
+#include "catalog/catalog.h"
+#include "catalog/chunk_view.h"
 
 namespace ostrum::catalog {
 

@@ -1,8 +1,8 @@
-#include "scan_findings.h"
+#include "catalog/scan_findings.h"
 
 #include <algorithm>
 
-#include "mtf_layout.h"
+#include "catalog/mtf_layout.h"
 
 namespace ostrum::catalog {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "catalog.h"
-#include "scan_context.h"
+#include "catalog/catalog.h"
+#include "catalog/scan_context.h"
 
 namespace ostrum::catalog {
 

@@ -1,4 +1,4 @@
-#include "shell_file_info.h"
+#include "catalog/shell_file_info.h"
 
 #include <cctype>
 

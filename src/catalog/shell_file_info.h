@@ -1,7 +1,7 @@
 #pragma once
 // Type names and icon names of files, asked by file name alone without touching any file. The
 // catalog shows what this service returns; the desktop program and the command-line tool use the
-// shared MIME database (mime_file_info.h), tests use the plain extension-based service below.
+// shared MIME database (mimeinfo/mime_file_info.h), tests use the plain extension-based service below.
 
 #include <mutex>
 #include <set>

@@ -1,12 +1,11 @@
-#include "sparse_stream.h"
+#include "catalog/sparse_stream.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "block_tags.h"
-#include "deep_scan.h"
-#include "mtf_layout.h"
-#include "scan_context.h"
+#include "catalog/block_tags.h"
+#include "catalog/mtf_layout.h"
+#include "catalog/scan_context.h"
 
 namespace ostrum::catalog {
 using namespace mtf;

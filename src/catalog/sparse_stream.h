@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "byte_reader.h"
-#include "chunk_view.h"
+#include "catalog/byte_reader.h"
+#include "catalog/chunk_view.h"
 
 namespace ostrum::catalog {
 

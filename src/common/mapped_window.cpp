@@ -1,4 +1,4 @@
-#include "mapped_window.h"
+#include "common/mapped_window.h"
 
 #include <signal.h>
 #include <sys/mman.h>

@@ -1,4 +1,4 @@
-#include "posix_io.h"
+#include "common/posix_io.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "file_filter.h"
+#include "selection/file_filter.h"
 
 #include <algorithm>
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "catalog/catalog.h"
-#include "path_patterns.h"
+#include "selection/path_patterns.h"
 
 namespace ostrum::selection {
 

@@ -1,4 +1,4 @@
-#include "path_patterns.h"
+#include "selection/path_patterns.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "selection_rules.h"
+#include "selection/selection_rules.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,9 +1,9 @@
-#include "device_list.h"
+#include "tape/device_list.h"
 
 #include <cinttypes>
 #include <cstdio>
 
-#include "tape_operations.h"
+#include "tape/tape_operations.h"
 
 namespace ostrum::tape {
 namespace {

@@ -1,4 +1,4 @@
-#include "linux_tape.h"
+#include "tape/linux_tape.h"
 
 #include <fcntl.h>
 #include <scsi/sg.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <optional>
 
-#include "block_pieces.h"
+#include "tape/block_pieces.h"
 
 namespace ostrum::tape {
 namespace {

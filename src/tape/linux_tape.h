@@ -18,7 +18,7 @@
 #include <span>
 #include <string>
 
-#include "tape_device.h"
+#include "tape/tape_device.h"
 
 namespace ostrum::tape {
 

@@ -1,4 +1,4 @@
-#include "lookahead_reader.h"
+#include "tape/lookahead_reader.h"
 
 #include <algorithm>
 #include <cstring>

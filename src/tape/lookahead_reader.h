@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "catalog/chunk_view.h"
-#include "read_failures.h"
-#include "tape_device.h"
+#include "tape/read_failures.h"
+#include "tape/tape_device.h"
 
 namespace ostrum::tape {
 

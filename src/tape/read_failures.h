@@ -3,7 +3,7 @@
 // on, but give up on the drive after a run of kMaxConsecutiveReadFailures, so that a dead drive is not
 // read forever; reading ahead stops after a run of its own limit.
 
-#include "tape_device.h"
+#include "tape/tape_device.h"
 
 namespace ostrum::tape {
 

@@ -1,4 +1,4 @@
-#include "tape_device.h"
+#include "tape/tape_device.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "tape_devices.h"
+#include "tape/tape_devices.h"
 
 #include <charconv>
 
@@ -75,7 +75,7 @@ std::string AttachVirtualTape(TapeDevices& devices, std::string_view attachment,
     if (!parts) return AttachmentFormError(attachment);
     VirtualTapeOptions options;
     options.path = parts->path;
-    if (catalog::ImageFile file; file.Open(options.path)) {
+    if (common::ImageFile file; file.Open(options.path)) {
         if (const auto check = CheckTapeFraming(file); check.framing == TapeFraming::Broken) {
             return "'" + options.path + "' is not a virtual tape file (SIMH .tap): " + check.why +
                    "; an image file is given without --attach";

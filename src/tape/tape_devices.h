@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "linux_tape.h"
-#include "tape_device.h"
-#include "virtual_tape.h"
+#include "tape/linux_tape.h"
+#include "tape/tape_device.h"
+#include "tape/virtual_tape.h"
 
 namespace ostrum::tape {
 

@@ -1,4 +1,4 @@
-#include "tape_imaging.h"
+#include "tape/tape_imaging.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,8 +12,8 @@
 
 #include "common/posix_io.h"
 #include "common/saturating.h"
-#include "read_failures.h"
-#include "tape_operations.h"
+#include "tape/read_failures.h"
+#include "tape/tape_operations.h"
 
 namespace ostrum::tape {
 namespace {

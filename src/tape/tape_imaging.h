@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "tape_devices.h"
+#include "tape/tape_devices.h"
 
 namespace ostrum::tape {
 

@@ -1,4 +1,4 @@
-#include "tape_operations.h"
+#include "tape/tape_operations.h"
 
 namespace ostrum::tape {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "tape_device.h"
-#include "tape_devices.h"
+#include "tape/tape_device.h"
+#include "tape/tape_devices.h"
 
 namespace ostrum::tape {
 

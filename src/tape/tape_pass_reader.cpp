@@ -1,4 +1,4 @@
-#include "tape_pass_reader.h"
+#include "tape/tape_pass_reader.h"
 
 namespace ostrum::tape {
 namespace {

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "catalog/chunk_view.h"
-#include "lookahead_reader.h"
-#include "read_failures.h"
-#include "tape_device.h"
+#include "tape/lookahead_reader.h"
+#include "tape/read_failures.h"
+#include "tape/tape_device.h"
 
 namespace ostrum::tape {
 

@@ -1,4 +1,4 @@
-#include "tape_scanner.h"
+#include "tape/tape_scanner.h"
 
 #include <memory>
 #include <optional>
@@ -9,8 +9,8 @@
 #include "catalog/mtf_layout.h"
 #include "catalog/scan_context.h"
 #include "common/saturating.h"
-#include "tape_operations.h"
-#include "tape_pass_reader.h"
+#include "tape/tape_operations.h"
+#include "tape/tape_pass_reader.h"
 
 namespace ostrum::tape {
 namespace {

@@ -25,8 +25,8 @@
 #include "catalog/catalog.h"
 #include "catalog/scan_context.h"
 #include "catalog/scan_findings.h"
-#include "read_failures.h"
-#include "tape_devices.h"
+#include "tape/read_failures.h"
+#include "tape/tape_devices.h"
 
 namespace ostrum::tape {
 

@@ -1,4 +1,4 @@
-#include "virtual_tape.h"
+#include "tape/virtual_tape.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "block_pieces.h"
 #include "common/posix_io.h"
+#include "tape/block_pieces.h"
 
 namespace ostrum::tape {
 namespace {
@@ -239,7 +239,7 @@ TapeResult OpenTapeFile(const std::string& path, common::UniqueFd& file, std::ui
 
 }  // namespace
 
-TapeFramingCheck CheckTapeFraming(const catalog::ImageSource& file) {
+TapeFramingCheck CheckTapeFraming(const common::ImageSource& file) {
     // A long run of marks before any record is a file of zeros as much as a tape.
     constexpr int kMaxEntries = 64;
     const std::uint64_t size = file.Size().value_or(0);

@@ -22,8 +22,8 @@
 #include <set>
 #include <string>
 
-#include "catalog/image_scanner.h"
-#include "tape_device.h"
+#include "common/byte_source.h"
+#include "tape/tape_device.h"
 
 namespace ostrum::tape {
 
@@ -81,7 +81,7 @@ struct TapeFramingCheck {
 };
 
 // Walks the first entries of `file` (at most kFramingRecordsChecked data records).
-TapeFramingCheck CheckTapeFraming(const catalog::ImageSource& file);
+TapeFramingCheck CheckTapeFraming(const common::ImageSource& file);
 inline constexpr int kFramingRecordsChecked = 8;
 
 }  // namespace ostrum::tape

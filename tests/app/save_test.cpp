@@ -18,10 +18,10 @@
 #include "app/catalog_models.h"
 #include "app/catalog_views.h"
 #include "app/dialog_units.h"
+#include "app/resources/program_message.h"
 #include "app/save_progress_dialog.h"
 #include "app_fixture.h"
 #include "cli_golden.h"
-#include "ui/msgbox/program_message.h"
 
 namespace ostrum::app::testing {
 namespace {

@@ -1,11 +1,11 @@
 // A backup spread over several media in the recovery window: the media named while they are scanned, a file
 // cut by the end of a medium shown as one row and saved whole as extract saves it, media put in the order of
 // their sequence numbers, and several tape drives read but not saved from.
+#include "app/resources/program_message.h"
 #include "app/source_arguments.h"
 #include "app_fixture.h"
-#include "catalog/mime_file_info.h"
 #include "cli_golden.h"
-#include "ui/msgbox/program_message.h"
+#include "mimeinfo/mime_file_info.h"
 #include "ui/skin/skin_static.h"
 
 namespace ostrum::app::testing {

@@ -46,8 +46,8 @@ class ImageScannerTest : public ::testing::Test {
         return path;
     }
     int Scan(const std::vector<std::uint8_t>& bytes) {
-        ImageFile image;
-        EXPECT_TRUE(OpenImageFile(image, Write(bytes)));
+        common::ImageFile image;
+        EXPECT_TRUE(common::OpenImageFile(image, Write(bytes)));
         std::atomic<bool> active{true};
         return ScanImageFile(image, catalog, sink, active);
     }
@@ -94,8 +94,8 @@ TEST_F(ImageScannerTest, SmallImageIsReadAsOneTailAndTinyImageNotAtAll) {
     Catalog tiny(std::make_shared<ExtensionFileInfo>());
     std::vector<std::uint8_t> small(512, 0);
     PutTag(small, 0, "FILE");
-    ImageFile image;
-    ASSERT_TRUE(OpenImageFile(image, Write(small)));
+    common::ImageFile image;
+    ASSERT_TRUE(common::OpenImageFile(image, Write(small)));
     std::atomic<bool> active{true};
     EXPECT_EQ(ScanImageFile(image, tiny, sink, active), 1);
     EXPECT_EQ(tiny.rowCount(), 0u);
@@ -137,8 +137,8 @@ TEST_F(ImageScannerTest, StopFromAnotherThreadEndsTheScanBeforeTheNextSlot) {
     } blocking;
 
     std::atomic<bool> active{true};  // set by the caller before it starts the worker
-    ImageFile image;
-    ASSERT_TRUE(OpenImageFile(image, path));
+    common::ImageFile image;
+    ASSERT_TRUE(common::OpenImageFile(image, path));
     std::future<int> result =
         std::async(std::launch::async, [&] { return ScanImageFile(image, catalog, blocking, active); });
     blocking.reached.get_future().wait();
@@ -153,8 +153,8 @@ TEST_F(ImageScannerTest, StopFromAnotherThreadEndsTheScanBeforeTheNextSlot) {
 TEST_F(ImageScannerTest, StopPressedBeforeTheScanBeganIsNotLost) {
     std::vector<std::uint8_t> bytes(65536, 0);
     PutFile(bytes, 512, u"A.TXT");
-    ImageFile image;
-    ASSERT_TRUE(OpenImageFile(image, Write(bytes)));
+    common::ImageFile image;
+    ASSERT_TRUE(common::OpenImageFile(image, Write(bytes)));
     std::atomic<bool> active{false};
     EXPECT_EQ(ScanImageFile(image, catalog, sink, active), 0);
     EXPECT_EQ(catalog.rowCount(), 0u);
@@ -163,15 +163,16 @@ TEST_F(ImageScannerTest, StopPressedBeforeTheScanBeganIsNotLost) {
 
 // An image in memory whose reads fail from chosen offsets, each to the end of the read that meets it, the
 // way a bad stretch of disk fails a read.
-class DamagedImage final : public ImageSource {
+class DamagedImage final : public common::ImageSource {
   public:
     DamagedImage(std::span<const std::uint8_t> bytes, std::vector<std::uint64_t> badBytes)
         : bytes_(bytes), bad_(std::move(badBytes)) {}
     std::optional<std::uint64_t> Size() const override { return bytes_.Size(); }
-    ImageRead Read(std::uint64_t position, std::span<std::uint8_t> out) const override {
+    common::ImageRead Read(std::uint64_t position, std::span<std::uint8_t> out) const override {
         for (std::uint64_t bad : bad_) {
             if (bad >= position && bad < position + out.size()) {
-                ImageRead read = bytes_.Read(position, out.first(static_cast<std::size_t>(bad - position)));
+                common::ImageRead read =
+                    bytes_.Read(position, out.first(static_cast<std::size_t>(bad - position)));
                 read.error = "cannot read at byte " + std::to_string(bad) + ": Input/output error";
                 return read;
             }
@@ -180,7 +181,7 @@ class DamagedImage final : public ImageSource {
     }
 
   private:
-    MemoryImage bytes_;
+    common::MemoryImage bytes_;
     std::vector<std::uint64_t> bad_;
 };
 
@@ -207,7 +208,7 @@ TEST_F(ImageScannerTest, UnreadableChunksAreSkippedCountedAndNamed) {
 
     // A whole image read cleanly leaves the summary empty, also when it is reused.
     Catalog again(std::make_shared<ExtensionFileInfo>());
-    EXPECT_EQ(ScanImageFile(MemoryImage(bytes), again, sink, active, &summary), 1);
+    EXPECT_EQ(ScanImageFile(common::MemoryImage(bytes), again, sink, active, &summary), 1);
     EXPECT_EQ(summary.readErrors, 0u);
     EXPECT_TRUE(summary.unreadableOffsets.empty());
     EXPECT_EQ(again.rowCount(), 5u);
@@ -223,8 +224,8 @@ TEST_F(ImageScannerTest, ImageCutShortDuringTheScanIsNotedAndScannedToItsNewEnd)
     PutFile(bytes, 5 * kMiB, u"C.TXT");  // in the chunk before the cut
     PutFile(bytes, 6 * kMiB, u"LOST.TXT");
     const std::string path = Write(bytes);
-    ImageFile image;
-    ASSERT_TRUE(OpenImageFile(image, path));
+    common::ImageFile image;
+    ASSERT_TRUE(common::OpenImageFile(image, path));
 
     class CuttingSink : public CatalogSink {
       public:
@@ -294,15 +295,15 @@ class LoopDevice {
 // A disk used to scan as an empty image (fstat gives a block device the size 0), and a pipe, /dev/zero or
 // another character device gave 0 files and success instead of saying that it is no image.
 TEST_F(ImageScannerTest, DevicesAndPipesAreRefusedAndDisksScanWithTheirOwnSize) {
-    ImageFile image;
-    EXPECT_FALSE(OpenImageFile(image, "/dev/zero"));
+    common::ImageFile image;
+    EXPECT_FALSE(common::OpenImageFile(image, "/dev/zero"));
     EXPECT_EQ(image.error(),
               "cannot open '/dev/zero': it is a character device, not an image file (tape drives "
               "are scanned by their names //./tape0 to //./tape19)");
     const std::string fifo = (dir / "pipe").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);  // so that no open waits for one
-    EXPECT_FALSE(OpenImageFile(image, fifo));
+    EXPECT_FALSE(common::OpenImageFile(image, fifo));
     EXPECT_NE(image.error().find("it is a pipe, not an image file"), std::string::npos) << image.error();
     ::close(writer);
 
@@ -310,7 +311,7 @@ TEST_F(ImageScannerTest, DevicesAndPipesAreRefusedAndDisksScanWithTheirOwnSize) 
     PutFile(bytes, 2 * 65536 + 512, u"ON.DISK");
     const LoopDevice disk(Write(bytes));
     if (disk.path.empty()) GTEST_SKIP() << "no loop device to attach an image to (needs root)";
-    ASSERT_TRUE(OpenImageFile(image, disk.path)) << image.error();
+    ASSERT_TRUE(common::OpenImageFile(image, disk.path)) << image.error();
     EXPECT_EQ(image.Size(), bytes.size());
     std::atomic<bool> active{true};
     EXPECT_EQ(ScanImageFile(image, catalog, sink, active), 1);
@@ -319,10 +320,10 @@ TEST_F(ImageScannerTest, DevicesAndPipesAreRefusedAndDisksScanWithTheirOwnSize) 
 }
 
 TEST_F(ImageScannerTest, MissingImageOrFolderFailsToOpenWithTheReason) {
-    ImageFile image;
-    EXPECT_FALSE(OpenImageFile(image, (dir / "absent.img").string()));
+    common::ImageFile image;
+    EXPECT_FALSE(common::OpenImageFile(image, (dir / "absent.img").string()));
     EXPECT_NE(image.error().find("No such file"), std::string::npos) << image.error();
-    EXPECT_FALSE(OpenImageFile(image, dir.string()));
+    EXPECT_FALSE(common::OpenImageFile(image, dir.string()));
     EXPECT_FALSE(image.isOpen());
 }
 

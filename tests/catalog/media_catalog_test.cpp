@@ -51,7 +51,7 @@ class MediaCatalogTest : public ::testing::Test {
     void SetUp() override { manifest = mw::writeMedia(media, sink); }
     void Scan() {
         found = std::make_unique<Catalog>(std::make_shared<ExtensionFileInfo>());
-        MemoryImage image(sink.bytes);
+        common::MemoryImage image(sink.bytes);
         CatalogSink quiet;
         std::atomic<bool> active{true};
         ScanImageFile(image, *found, quiet, active);
@@ -118,7 +118,7 @@ TEST(MediaCatalogSlots, CatalogRecordWhoseTagBeginsASlotIsNotTakenForABlock) {
     for (const bool deep : {false, true}) {
         SCOPED_TRACE(deep ? "deep scan" : "scan");
         Catalog found(std::make_shared<ExtensionFileInfo>());
-        MemoryImage image(sink.bytes);
+        common::MemoryImage image(sink.bytes);
         CatalogSink quiet;
         std::atomic<bool> active{true};
         ScanImageFile(image, found, quiet, active, nullptr, {.deep = deep});

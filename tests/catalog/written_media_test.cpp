@@ -71,8 +71,8 @@ class WrittenMediaTest : public ::testing::Test {
     std::unique_ptr<Catalog> ScanPath(const std::string& path, ImageScanOptions options = {},
                                       ImageScanSummary* summary = nullptr) {
         auto catalog = std::make_unique<Catalog>(std::make_shared<ExtensionFileInfo>());
-        ImageFile image;
-        EXPECT_TRUE(OpenImageFile(image, path)) << image.error();
+        common::ImageFile image;
+        EXPECT_TRUE(common::OpenImageFile(image, path)) << image.error();
         CatalogSink sink;
         std::atomic<bool> active{true};
         EXPECT_EQ(ScanImageFile(image, *catalog, sink, active, summary, options), 1);
@@ -303,7 +303,7 @@ TEST_F(WrittenMediaTest, MediaAreOrderedByTheLabelsOfTheirFirstBlocks) {
     std::vector<std::uint8_t> damaged = b.bytes;
     damaged[10] ^= 1;  // the TAPE block's checksum no longer holds
     const auto label = [](const std::vector<std::uint8_t>& bytes) {
-        return ReadMediumLabel(MemoryImage(bytes));
+        return ReadMediumLabel(common::MemoryImage(bytes));
     };
     EXPECT_FALSE(label(damaged));
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-#include "selection/compressed_stream.h"
+#include "decode/compressed_stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using ostrum::selection::CompressedStreamDecoder;

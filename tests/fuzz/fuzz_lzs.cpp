@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "decode/lzs_decoder.h"
 #include "lzs_compressor.h"
-#include "selection/lzs_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using ostrum::selection::LzsDecode;

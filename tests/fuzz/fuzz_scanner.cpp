@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::atomic<bool> active{true};
         ImageScanSummary summary;
         const ImageScanOptions options{.deep = deep};
-        if (ScanImageFile(MemoryImage(bytes), catalog, sink, active, &summary, options) != 1)
+        if (ScanImageFile(ostrum::common::MemoryImage(bytes), catalog, sink, active, &summary, options) != 1)
             __builtin_trap();
         if (summary.readErrors != 0) __builtin_trap();  // memory never fails to read
         // Every row the scan made must satisfy the catalog's own promises.

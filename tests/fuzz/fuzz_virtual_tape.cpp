@@ -43,7 +43,7 @@ void ReadToTheEnd(tape::TapeDrive& drive, std::size_t bufferSize, std::size_t fi
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const common::UniqueFd file(::memfd_create("fuzz-tape", MFD_CLOEXEC));
     if (!file.valid() || common::WriteAll(file.get(), {data, size}).failed()) return 0;
-    tape::CheckTapeFraming(catalog::MemoryImage({data, size}));
+    tape::CheckTapeFraming(common::MemoryImage({data, size}));
 
     tape::TapeDevices devices;
     tape::VirtualTapeOptions options;

@@ -294,8 +294,8 @@ TEST_P(TapeAndImageTest, ScanOfTheTapeFindsWhatTheScanOfItsImageFinds) {
     std::atomic<std::uint32_t> stopImaging{0};
     ASSERT_TRUE(CopyTapeToImage(devices, "//./tape5", imagePath, imaging, stopImaging).done);
     auto fromImage = NewCatalog();
-    catalog::ImageFile image;
-    ASSERT_TRUE(catalog::OpenImageFile(image, imagePath));
+    common::ImageFile image;
+    ASSERT_TRUE(common::OpenImageFile(image, imagePath));
     catalog::CatalogSink quiet;
     catalog::ImageScanSummary imageSummary;
     ASSERT_EQ(catalog::ScanImageFile(image, *fromImage, quiet, active, &imageSummary), 1);

@@ -217,7 +217,7 @@ TEST_F(VirtualTapeTest, InjectedBusyAndMissingMedium) {
 // slot grid), and an image attached as a tape read as damaged records: the framing now tells them apart.
 TEST_F(VirtualTapeTest, FramingTellsTapeFilesFromImages) {
     auto check = [](const std::vector<std::uint8_t>& bytes) {
-        return CheckTapeFraming(catalog::MemoryImage(bytes));
+        return CheckTapeFraming(common::MemoryImage(bytes));
     };
     const auto tape =
         TapBuilder().Mark().Record(Pattern(1001, 1)).Record(Pattern(64, 2)).EndOfMedium().bytes();

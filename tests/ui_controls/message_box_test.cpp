@@ -10,8 +10,8 @@
 #include <atomic>
 #include <functional>
 
+#include "app/resources/program_message.h"
 #include "test_doubles.h"
-#include "ui/msgbox/program_message.h"
 #include "ui/msgbox/rx_message_box.h"
 #include "ui/msgbox/rx_msgbox_dialog.h"
 

@@ -2,8 +2,8 @@
 // the countdown formats and the answer memory's names.
 #include <gtest/gtest.h>
 
+#include "app/resources/program_message.h"
 #include "test_doubles.h"
-#include "ui/msgbox/program_message.h"
 #include "ui/msgbox/rx_answer_memory.h"
 #include "ui/msgbox/rx_layout.h"
 #include "ui/msgbox/rx_texts.h"

@@ -1,25 +1,71 @@
 // The pictures and strings the program embeds: every number is there in the size the windows
 // expect, and the string table keeps its texts exactly.
-#include "ui/resources/program_resources.h"
+#include "app/resources/program_resources.h"
 
 #include <gtest/gtest.h>
 
-#include "ui/resources/artwork_names.h"
+#include <QFile>
+#include <QRegularExpression>
+#include <set>
+
+#include "app/resources/artwork_names.h"
 
 namespace ostrum::ui {
 namespace {
 
+using artwork::Picture;
+using artwork::pictureId;
+
+// The numbers a `set(<name> ...)` line of the build's artwork list holds.
+std::set<int> CMakeNumbers(const QString& text, const QString& name) {
+    const QRegularExpression line(QStringLiteral("set\\(%1 ([0-9 ]+)\\)").arg(name));
+    const QRegularExpressionMatch match = line.match(text);
+    std::set<int> numbers;
+    if (!match.hasMatch()) return numbers;
+    for (const QString& number : match.captured(1).split(u' ', Qt::SkipEmptyParts))
+        numbers.insert(number.toInt());
+    return numbers;
+}
+
+template <std::size_t N>
+std::set<int> Numbers(const std::array<Picture, N>& pictures) {
+    std::set<int> numbers;
+    for (Picture picture : pictures) numbers.insert(pictureId(picture));
+    return numbers;
+}
+
+// The build embeds the files its own list names (CMake cannot read the Picture enum): that list holds
+// exactly the pictures the enum names, so none is drawn and left out, or listed and never drawn.
+TEST(ProgramResources, TheBuildListsEveryPictureOnce) {
+    QFile list(QStringLiteral(OSTRUM_ARTWORK_CMAKE));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly)) << OSTRUM_ARTWORK_CMAKE;
+    const QString text = QString::fromUtf8(list.readAll());
+    EXPECT_EQ(CMakeNumbers(text, QStringLiteral("bitmap_ids")), Numbers(artwork::kBitmapIds));
+    EXPECT_EQ(CMakeNumbers(text, QStringLiteral("icon_ids")), Numbers(artwork::kIconIds));
+    EXPECT_EQ(CMakeNumbers(text, QStringLiteral("icon_sizes")),
+              std::set<int>(artwork::kIconSizes.begin(), artwork::kIconSizes.end()));
+}
+
 TEST(ProgramResources, EveryPictureHasItsSize) {
-    const std::map<int, QSize> sizes{
-        {129, {730, 409}}, {130, {732, 410}}, {131, {120, 38}}, {132, {140, 85}}, {133, {138, 84}},
-        {134, {50, 38}},   {135, {50, 38}},   {136, {50, 38}},  {137, {50, 38}},  {138, {50, 38}},
-        {139, {50, 38}},   {140, {730, 409}}, {144, {68, 16}},  {147, {74, 16}},  {150, {786, 507}},
-        {151, {359, 335}}, {155, {525, 275}}, {156, {83, 21}},  {157, {83, 21}},  {158, {44, 21}},
-        {159, {44, 21}},   {160, {47, 21}},   {161, {47, 21}},
+    using enum Picture;
+    const std::map<Picture, QSize> sizes{
+        {ImageRoadPageSkin, {730, 409}},   {StartPageSkin, {732, 410}},
+        {StartRecoveryPicture, {120, 38}}, {LoadImagePicture, {140, 85}},
+        {CreateImagePicture, {138, 84}},   {StopButton, {50, 38}},
+        {StopButtonHover, {50, 38}},       {BackButton, {50, 38}},
+        {BackButtonHover, {50, 38}},       {NextButton, {50, 38}},
+        {NextButtonHover, {50, 38}},       {ImagingPageSkin, {730, 409}},
+        {TreeStateStrip, {68, 16}},        {FolderStateStrip, {74, 16}},
+        {RecoverySkin, {786, 507}},        {AboutSkin, {359, 335}},
+        {DeviceSelectionSkin, {525, 275}}, {HelpTopicsButtonHover, {83, 21}},
+        {HelpTopicsButton, {83, 21}},      {HomeButton, {44, 21}},
+        {HomeButtonHover, {44, 21}},       {AboutButton, {47, 21}},
+        {AboutButtonHover, {47, 21}},
     };
     const auto resources = ProgramResources::instance();
     ASSERT_EQ(sizes.size(), artwork::kBitmapIds.size());
-    for (const auto& [id, size] : sizes) {
+    for (const auto& [picture, size] : sizes) {
+        const int id = pictureId(picture);
         const QImage image = resources->bitmap(id);
         EXPECT_EQ(image.size(), size) << "bitmap " << id;
         EXPECT_EQ(image.format(), QImage::Format_RGB32) << "bitmap " << id;
@@ -29,7 +75,11 @@ TEST(ProgramResources, EveryPictureHasItsSize) {
 
 TEST(ProgramResources, SmallButtonsHaveBlackCornersAndAVisibleSymbol) {
     const auto resources = ProgramResources::instance();
-    for (int id : {134, 135, 136, 137, 138, 139, 156, 157, 158, 159, 160, 161}) {
+    using enum Picture;
+    for (Picture picture : {StopButton, StopButtonHover, BackButton, BackButtonHover, NextButton,
+                            NextButtonHover, HelpTopicsButtonHover, HelpTopicsButton, HomeButton,
+                            HomeButtonHover, AboutButton, AboutButtonHover}) {
+        const int id = pictureId(picture);
         const QImage image = resources->bitmap(id);
         EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 0)) << "bitmap " << id;  // the transparent colour
         int opaque = 0;
@@ -44,14 +94,15 @@ TEST(ProgramResources, SmallButtonsHaveBlackCornersAndAVisibleSymbol) {
 
 TEST(ProgramResources, StripsIconsAndStrings) {
     const auto resources = ProgramResources::instance();
-    const ImageStrip strip = resources->imageStrip(147);
+    const ImageStrip strip = resources->imageStrip(pictureId(Picture::FolderStateStrip));
     EXPECT_EQ(strip.cellSize, QSize(16, 16));
     EXPECT_EQ(strip.image.width(), 74);
-    // Cell 0 of 144 is blank white; cell 1 has the box's frame.
-    const QImage tree = resources->imageStrip(144).image;
+    // Cell 0 of the tree's strip is blank white; cell 1 has the box's frame.
+    const QImage tree = resources->imageStrip(pictureId(Picture::TreeStateStrip)).image;
     EXPECT_EQ(tree.pixel(8, 8), qRgb(255, 255, 255));
     EXPECT_NE(tree.pixel(16 + 2, 8), qRgb(255, 255, 255));
-    for (int id : artwork::kIconIds) {
+    for (Picture picture : artwork::kIconIds) {
+        const int id = pictureId(picture);
         const QIcon icon = resources->icon(id);
         EXPECT_FALSE(icon.isNull()) << "icon " << id;
         EXPECT_EQ(icon.availableSizes().size(), 3) << "icon " << id;

@@ -6,44 +6,50 @@
 #include <functional>
 #include <map>
 
+#include "app/resources/artwork_names.h"
 #include "artwork.h"
-#include "ui/resources/artwork_names.h"
 
 namespace {
 
 using namespace ostrum::artwork;
 namespace names = ostrum::ui::artwork;
+using names::Picture;
 
-std::map<int, std::function<QImage()>> bitmapMakers() {
+std::map<Picture, std::function<QImage()>> bitmapMakers() {
     return {
-        {129, imageRoadPageSkin},
-        {130, startPageSkin},
-        {131, startRecoveryPicture},
-        {132, loadImagePicture},
-        {133, createImagePicture},
-        {134, [] { return roundButtonPicture(RoundSymbol::Pause, false); }},
-        {135, [] { return roundButtonPicture(RoundSymbol::Pause, true); }},
-        {136, [] { return roundButtonPicture(RoundSymbol::Left, false); }},
-        {137, [] { return roundButtonPicture(RoundSymbol::Left, true); }},
-        {138, [] { return roundButtonPicture(RoundSymbol::Right, false); }},
-        {139, [] { return roundButtonPicture(RoundSymbol::Right, true); }},
-        {140, imagingPageSkin},
-        {144, treeStateStrip},
-        {147, folderStateStrip},
-        {150, recoverySkin},
-        {151, aboutSkin},
-        {155, deviceSelectionSkin},
-        {156, [] { return barButtonPicture(83, QStringLiteral("Help Topics"), true); }},
-        {157, [] { return barButtonPicture(83, QStringLiteral("Help Topics"), false); }},
-        {158, [] { return barButtonPicture(44, QStringLiteral("Home"), false); }},
-        {159, [] { return barButtonPicture(44, QStringLiteral("Home"), true); }},
-        {160, [] { return barButtonPicture(47, QStringLiteral("About"), false); }},
-        {161, [] { return barButtonPicture(47, QStringLiteral("About"), true); }},
+        {Picture::ImageRoadPageSkin, imageRoadPageSkin},
+        {Picture::StartPageSkin, startPageSkin},
+        {Picture::StartRecoveryPicture, startRecoveryPicture},
+        {Picture::LoadImagePicture, loadImagePicture},
+        {Picture::CreateImagePicture, createImagePicture},
+        {Picture::StopButton, [] { return roundButtonPicture(RoundSymbol::Pause, false); }},
+        {Picture::StopButtonHover, [] { return roundButtonPicture(RoundSymbol::Pause, true); }},
+        {Picture::BackButton, [] { return roundButtonPicture(RoundSymbol::Left, false); }},
+        {Picture::BackButtonHover, [] { return roundButtonPicture(RoundSymbol::Left, true); }},
+        {Picture::NextButton, [] { return roundButtonPicture(RoundSymbol::Right, false); }},
+        {Picture::NextButtonHover, [] { return roundButtonPicture(RoundSymbol::Right, true); }},
+        {Picture::ImagingPageSkin, imagingPageSkin},
+        {Picture::TreeStateStrip, treeStateStrip},
+        {Picture::FolderStateStrip, folderStateStrip},
+        {Picture::RecoverySkin, recoverySkin},
+        {Picture::AboutSkin, aboutSkin},
+        {Picture::DeviceSelectionSkin, deviceSelectionSkin},
+        {Picture::HelpTopicsButtonHover,
+         [] { return barButtonPicture(83, QStringLiteral("Help Topics"), true); }},
+        {Picture::HelpTopicsButton,
+         [] { return barButtonPicture(83, QStringLiteral("Help Topics"), false); }},
+        {Picture::HomeButton, [] { return barButtonPicture(44, QStringLiteral("Home"), false); }},
+        {Picture::HomeButtonHover, [] { return barButtonPicture(44, QStringLiteral("Home"), true); }},
+        {Picture::AboutButton, [] { return barButtonPicture(47, QStringLiteral("About"), false); }},
+        {Picture::AboutButtonHover, [] { return barButtonPicture(47, QStringLiteral("About"), true); }},
     };
 }
 
-std::map<int, std::function<QImage(int)>> iconMakers() {
-    return {{128, applicationIcon}, {145, openFolderIcon}, {146, closedFolderIcon}, {163, tapeMediumIcon}};
+std::map<Picture, std::function<QImage(int)>> iconMakers() {
+    return {{Picture::ProgramIcon, applicationIcon},
+            {Picture::OpenFolderIcon, openFolderIcon},
+            {Picture::ClosedFolderIcon, closedFolderIcon},
+            {Picture::TapeMediumIcon, tapeMediumIcon}};
 }
 
 bool save(const QImage& image, const QString& path) {
@@ -71,16 +77,16 @@ int main(int argc, char** argv) {
     const auto icons = iconMakers();
     int written = 0;
     bool ok = true;
-    for (int id : names::kBitmapIds) {
-        const auto maker = bitmaps.find(id);
-        ok = maker != bitmaps.end() && save(maker->second(), out.filePath(names::bitmapFile(id))) && ok;
+    for (Picture picture : names::kBitmapIds) {
+        const auto maker = bitmaps.find(picture);
+        ok = maker != bitmaps.end() && save(maker->second(), out.filePath(names::bitmapFile(picture))) && ok;
         ++written;
     }
-    for (int id : names::kIconIds) {
-        const auto maker = icons.find(id);
+    for (Picture picture : names::kIconIds) {
+        const auto maker = icons.find(picture);
         for (int size : names::kIconSizes) {
-            ok = maker != icons.end() && save(maker->second(size), out.filePath(names::iconFile(id, size))) &&
-                 ok;
+            ok = maker != icons.end() &&
+                 save(maker->second(size), out.filePath(names::iconFile(picture, size))) && ok;
             ++written;
         }
     }

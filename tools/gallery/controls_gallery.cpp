@@ -9,10 +9,11 @@
 #include <memory>
 #include <vector>
 
-#include "ui/msgbox/program_message.h"
+#include "app/resources/artwork_names.h"
+#include "app/resources/program_message.h"
+#include "app/resources/program_resources.h"
 #include "ui/msgbox/rx_message_box.h"
 #include "ui/msgbox/rx_msgbox_dialog.h"
-#include "ui/resources/program_resources.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"
@@ -22,6 +23,8 @@ namespace ostrum::gallery {
 namespace {
 
 using namespace ostrum::ui;
+using artwork::Picture;
+using artwork::pictureId;
 
 constexpr int kGap = 16;
 constexpr int kCaptionBar = 22;
@@ -178,7 +181,7 @@ std::vector<Tile> messageBoxTiles() {
                         QStringLiteral("Right-aligned text\nnext to our own icon"),
                         QStringLiteral("User icon"), MB_OK | MB_RIGHT | MB_USERICON, [] {
                             RxMsgBoxParams p = standardMessageParams();
-                            p.userIcon = RxText::fromId(163);
+                            p.userIcon = RxText::fromId(pictureId(Picture::TapeMediumIcon));
                             return p;
                         }()));
     return tiles;
@@ -187,11 +190,13 @@ std::vector<Tile> messageBoxTiles() {
 std::vector<Tile> skinTiles() {
     const auto resources = ProgramResources::instance();
     std::vector<Tile> tiles;
-    const std::pair<int, const char*> skins[] = {{130, "130 start page"},   {129, "129 image page"},
-                                                 {140, "140 imaging page"}, {150, "150 recovery window"},
-                                                 {151, "151 about box"},    {155, "155 device selection"}};
-    for (const auto& [id, title] : skins) {
-        tiles.push_back({QString::fromLatin1(title), resources->bitmap(id)});
+    const std::pair<Picture, const char*> skins[] = {
+        {Picture::StartPageSkin, "start page"},     {Picture::ImageRoadPageSkin, "image page"},
+        {Picture::ImagingPageSkin, "imaging page"}, {Picture::RecoverySkin, "recovery window"},
+        {Picture::AboutSkin, "about box"},          {Picture::DeviceSelectionSkin, "device selection"}};
+    for (const auto& [picture, title] : skins) {
+        tiles.push_back({QStringLiteral("%1 %2").arg(pictureId(picture)).arg(QString::fromLatin1(title)),
+                         resources->bitmap(pictureId(picture))});
     }
     return tiles;
 }
@@ -200,19 +205,19 @@ QImage scaled(const QImage& image, int factor) {
     return image.scaled(image.size() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
-// A SkinButton in one of its states, drawn over a piece of the bottom bar of skin 150.
-QImage skinButtonState(int normalId, int hoverId, bool hovered, bool pressed, bool enabled) {
+// A SkinButton in one of its states, drawn over a piece of the bottom bar of the recovery skin.
+QImage skinButtonState(Picture normal, Picture hover, bool hovered, bool pressed, bool enabled) {
     const auto resources = ProgramResources::instance();
     SkinButton button;
     button.resize(42, 34);
-    button.setBitmaps(*resources, hoverId, 0, normalId, 0);
+    button.setBitmaps(*resources, pictureId(hover), 0, pictureId(normal), 0);
     SkinButtonLook look = button.look();
     look.hovered = hovered;
     look.pressed = pressed;
     look.enabled = enabled;
     look.alignment = kImageRight;
     look.picture = (hovered || pressed ? button.hoverPicture() : button.normalPicture()).composed();
-    QImage canvas = resources->bitmap(150).copy(600, 466, 60, 38);
+    QImage canvas = resources->bitmap(pictureId(Picture::RecoverySkin)).copy(600, 466, 60, 38);
     QPainter p(&canvas);
     p.translate(8, 2);
     drawSkinButton(p, look);
@@ -222,18 +227,27 @@ QImage skinButtonState(int normalId, int hoverId, bool hovered, bool pressed, bo
 std::vector<Tile> buttonTiles() {
     const auto resources = ProgramResources::instance();
     std::vector<Tile> tiles;
-    for (int id : {131, 132, 133}) {
+    using enum Picture;
+    for (int id :
+         {pictureId(StartRecoveryPicture), pictureId(LoadImagePicture), pictureId(CreateImagePicture)}) {
         tiles.push_back({QStringLiteral("%1").arg(id), resources->bitmap(id)});
     }
-    for (int id = 134; id <= 139; ++id) {
+    for (Picture picture :
+         {StopButton, StopButtonHover, BackButton, BackButtonHover, NextButton, NextButtonHover}) {
+        const int id = pictureId(picture);
         tiles.push_back({QStringLiteral("%1 (x2)").arg(id), scaled(resources->bitmap(id), 2)});
     }
-    for (int id = 156; id <= 161; ++id) {
+    for (Picture picture : {HelpTopicsButtonHover, HelpTopicsButton, HomeButton, HomeButtonHover, AboutButton,
+                            AboutButtonHover}) {
+        const int id = pictureId(picture);
         tiles.push_back({QStringLiteral("%1 (x2)").arg(id), scaled(resources->bitmap(id), 2)});
     }
-    tiles.push_back({QStringLiteral("144 strip (x4)"), scaled(resources->bitmap(144), 4)});
-    tiles.push_back({QStringLiteral("147 strip (x4)"), scaled(resources->bitmap(147), 4)});
-    for (int id : {128, 145, 146, 163}) {
+    for (Picture strip : {TreeStateStrip, FolderStateStrip}) {
+        const int id = pictureId(strip);
+        tiles.push_back({QStringLiteral("%1 strip (x4)").arg(id), scaled(resources->bitmap(id), 4)});
+    }
+    for (Picture picture : artwork::kIconIds) {
+        const int id = pictureId(picture);
         QImage icons(16 + 32 + 48 + 2 * 8, 48, QImage::Format_ARGB32);
         icons.fill(QColor(235, 240, 246));
         QPainter p(&icons);
@@ -246,10 +260,14 @@ std::vector<Tile> buttonTiles() {
         tiles.push_back({QStringLiteral("icon %1").arg(id), icons});
     }
     // The Back button in its states, as the recovery window shows it (x2).
-    tiles.push_back({QStringLiteral("Back normal"), skinButtonState(136, 137, false, false, true)});
-    tiles.push_back({QStringLiteral("Back hover"), skinButtonState(136, 137, true, false, true)});
-    tiles.push_back({QStringLiteral("Back pressed"), skinButtonState(136, 137, false, true, true)});
-    tiles.push_back({QStringLiteral("Back disabled"), skinButtonState(136, 137, false, false, false)});
+    tiles.push_back({QStringLiteral("Back normal"),
+                     skinButtonState(Picture::BackButton, Picture::BackButtonHover, false, false, true)});
+    tiles.push_back({QStringLiteral("Back hover"),
+                     skinButtonState(Picture::BackButton, Picture::BackButtonHover, true, false, true)});
+    tiles.push_back({QStringLiteral("Back pressed"),
+                     skinButtonState(Picture::BackButton, Picture::BackButtonHover, false, true, true)});
+    tiles.push_back({QStringLiteral("Back disabled"),
+                     skinButtonState(Picture::BackButton, Picture::BackButtonHover, false, false, false)});
     // The wizard's labels.
     SkinStatic label;
     label.resize(198, 20);

@@ -5,7 +5,6 @@
 
 #include "ui/msgbox/rx_msgbox_dialog.h"
 #include "ui/msgbox/rx_texts.h"
-#include "ui/resources/program_resources.h"
 
 namespace ostrum::ui {
 
@@ -60,7 +59,8 @@ std::optional<int> rxRememberedAnswer(const RxMsgBoxParams& params, const RxAnsw
     if ((params.style & RXMB_DONT_SHOW_AGAIN) == 0) {
         return std::nullopt;
     }
-    const auto strings = params.stringsModule ? params.stringsModule : ProgramResources::instance();
+    const auto strings =
+        params.stringsModule ? params.stringsModule : std::make_shared<const NoResourceProvider>();
     const bool noStrings = (params.style & RXMB_NO_STRING_RESOURCES) != 0;
     const QString prefix = rxResolveText(params.memoryPrefix, *strings, noStrings);
     if (prefix.isEmpty()) {

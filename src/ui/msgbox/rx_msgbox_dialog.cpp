@@ -13,7 +13,6 @@
 
 #include "ui/effects/effect_painter.h"
 #include "ui/msgbox/rx_texts.h"
-#include "ui/resources/program_resources.h"
 #include "ui/skin/skin_picture.h"
 
 namespace ostrum::ui {
@@ -99,7 +98,7 @@ RxMsgBoxDialog::RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memo
     : QDialog(params.owner),
       params_(params),
       memory_(std::move(memory)),
-      strings_(params.stringsModule ? params.stringsModule : ProgramResources::instance()),
+      strings_(params.stringsModule ? params.stringsModule : std::make_shared<const NoResourceProvider>()),
       opener_(std::make_shared<DesktopLinkOpener>()),
       font_(QApplication::font()) {
     setObjectName(QStringLiteral("rx_message_box"));
@@ -163,8 +162,7 @@ void RxMsgBoxDialog::loadIcon() {
             id = params_.userIcon.text().toInt(&isNumber);
         }
         if (isNumber) {
-            const auto icons = params_.iconModule ? params_.iconModule : ProgramResources::instance();
-            icon_ = icons->icon(id);
+            if (params_.iconModule) icon_ = params_.iconModule->icon(id);
         }
     }
 }

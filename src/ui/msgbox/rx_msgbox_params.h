@@ -62,8 +62,8 @@ struct RxMsgBoxArea {
 
 struct RxMsgBoxParams {
     QPointer<QWidget> owner;                                // set from the call
-    std::shared_ptr<const ResourceProvider> stringsModule;  // null: the program's own strings
-    std::shared_ptr<const ResourceProvider> iconModule;     // null: the program's own icons
+    std::shared_ptr<const ResourceProvider> stringsModule;  // null: no strings by number
+    std::shared_ptr<const ResourceProvider> iconModule;     // null: no icons by number
     QString caption;                                        // set from the call
     RxText memoryPrefix;    // first half of the "Do not show again" value name
     RxText memoryCompany;   // optional key level above the program's key

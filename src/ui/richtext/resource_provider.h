@@ -26,4 +26,13 @@ class ResourceProvider {
     virtual std::optional<QString> string(int id) const = 0;
 };
 
+// Knows no number: what a message box given no strings or icons of its own reads.
+class NoResourceProvider final : public ResourceProvider {
+  public:
+    QImage bitmap(int) const override { return {}; }
+    QIcon icon(int) const override { return {}; }
+    ImageStrip imageStrip(int) const override { return {}; }
+    std::optional<QString> string(int) const override { return std::nullopt; }
+};
+
 }  // namespace ostrum::ui

@@ -1,0 +1,50 @@
+#include "app/resources/program_message.h"
+
+#include "app/resources/program_resources.h"
+#include "ui/effects/effect_painter.h"
+#include "ui/msgbox/rx_message_box.h"
+
+namespace ostrum::ui {
+
+RxMsgBoxParams standardMessageParams() {
+    RxMsgBoxParams params;
+    // Texts and icons given by number are the program's own.
+    params.stringsModule = ProgramResources::instance();
+    params.iconModule = ProgramResources::instance();
+    params.background.separatorType = 0;
+    params.background.separatorAlign = 2;
+    params.background.separatorText = RxText();
+    params.background.effect = kEffectVBump;
+    params.background.colour1 = 0x86FDF7;
+    params.background.colour2 = 0xFFFFFF;
+    params.background.colour3 = 0x86FDF7;
+    return params;
+}
+
+QString plainMessageText(QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+            case u'&':
+                out += QStringLiteral("&amp;");
+                break;
+            case u'<':
+                out += QStringLiteral("&lt;");
+                break;
+            case u'>':
+                out += QStringLiteral("&gt;");
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+int programMessage(const QString& text, const QString& caption, ProgramMessageStyle style) {
+    const RxMsgBoxParams params = standardMessageParams();
+    return RxMessageBox(nullptr, RxText(text), caption, style, &params);
+}
+
+}  // namespace ostrum::ui
