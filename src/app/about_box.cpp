@@ -20,7 +20,7 @@ AboutBox::AboutBox(QWidget* parent)
                        206);
     setModal(true);
 
-    version_ = new ui::CTransparentStatic(this);
+    version_ = new ui::TransparentStatic(this);
     version_->setObjectName(QStringLiteral("VersionText"));
     version_->setGeometry(dialogRect(32, 73, 176, 92));
     version_->setAlignment(Qt::AlignCenter);

@@ -52,14 +52,14 @@ struct SaveState {
 // whose result tells whether its check box was ticked only for boxes whose check box starts ticked.
 selection::ExistingFileAnswer askAboutTakenName(const QString& question) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return {};
-    const ui::RxTextMap names{{ui::IDCANCEL, ui::RxText("Keep both")},
-                              {ui::IDTRYAGAIN, ui::RxText("Replace")},
-                              {ui::IDCONTINUE, ui::RxText("Skip")}};
-    ui::RxMsgBoxParams params = ui::standardMessageParams();
+    const ui::MessageTextMap names{{ui::IDCANCEL, ui::MessageText("Keep both")},
+                                   {ui::IDTRYAGAIN, ui::MessageText("Replace")},
+                                   {ui::IDCONTINUE, ui::MessageText("Skip")}};
+    ui::MessageBoxParams params = ui::standardMessageParams();
     params.textMap = &names;
-    params.checkBoxText = ui::RxText(QString::fromLatin1(kForTheRest));
-    ui::RxMsgBoxDialog box(ui::rxPrepareParams(
-        nullptr, ui::RxText(question), QString::fromLatin1(ui::kCaptionTapeMedia),
+    params.checkBoxText = ui::MessageText(QString::fromLatin1(kForTheRest));
+    ui::MessageBoxDialog box(ui::prepareMessageParams(
+        nullptr, ui::MessageText(question), QString::fromLatin1(ui::kCaptionTapeMedia),
         ui::MB_CANCELTRYCONTINUE | ui::MB_ICONQUESTION | ui::RXMB_DONT_SHOW_AGAIN, &params));
     const int button = box.exec();
     return existingFileAnswer(button, box.checkBox() != nullptr && box.checkBox()->isChecked());
@@ -384,10 +384,10 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
 }
 
 void showSaveAccount(const SaveAccount& account) {
-    ui::RxMsgBoxParams params = ui::standardMessageParams();
-    params.detailsText = ui::RxText(account.details);
-    ui::RxMessageBox(nullptr, ui::RxText(account.text), QString::fromLatin1(ui::kCaptionTapeMedia),
-                     account.style, &params);
+    ui::MessageBoxParams params = ui::standardMessageParams();
+    params.detailsText = ui::MessageText(account.details);
+    ui::showMessageBox(nullptr, ui::MessageText(account.text), QString::fromLatin1(ui::kCaptionTapeMedia),
+                       account.style, &params);
 }
 
 void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,

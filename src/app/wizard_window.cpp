@@ -164,9 +164,9 @@ ui::SkinButton* WizardWindow::addSkinButton(WizardControl id, const char* name, 
     return button;
 }
 
-ui::CHoverButton* WizardWindow::addHoverButton(WizardControl id, const char* name, int x, int y, int picture,
-                                               const QString& tip) {
-    auto* button = new ui::CHoverButton(this);
+ui::HoverButton* WizardWindow::addHoverButton(WizardControl id, const char* name, int x, int y, int picture,
+                                              const QString& tip) {
+    auto* button = new ui::HoverButton(this);
     button->setObjectName(QString::fromLatin1(name));
     button->move(dialogUnitsAcross(x), dialogUnitsDown(y));
     button->loadBitmap(*ui::ProgramResources::instance(), picture);

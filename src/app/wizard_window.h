@@ -26,7 +26,7 @@ class QGroupBox;
 class QProgressBar;
 
 namespace ostrum::ui {
-class CHoverButton;
+class HoverButton;
 class SkinButton;
 class SkinStatic;
 }  // namespace ostrum::ui
@@ -120,8 +120,8 @@ class WizardWindow : public ui::SkinBackground {
     void buildControls();
     ui::SkinButton* addSkinButton(WizardControl id, const char* name, QRect rect, int normal, int hover,
                                   const QString& tip);
-    ui::CHoverButton* addHoverButton(WizardControl id, const char* name, int x, int y, int picture,
-                                     const QString& tip);
+    ui::HoverButton* addHoverButton(WizardControl id, const char* name, int x, int y, int picture,
+                                    const QString& tip);
     ui::SkinStatic* addLabel(WizardControl id, const char* name, QRect rect, const QString& text);
     void setShown(std::initializer_list<int> ids, bool shown);
     void showPage(WizardPage page);

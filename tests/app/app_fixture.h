@@ -155,7 +155,7 @@ class MessageAnswerer {
     }
     void setAnswer(int answer) { answer_ = answer; }
     // Called with every box shown, before it is answered.
-    void setWatcher(std::function<void(ui::RxMsgBoxDialog&)> watcher) { watcher_ = std::move(watcher); }
+    void setWatcher(std::function<void(ui::MessageBoxDialog&)> watcher) { watcher_ = std::move(watcher); }
     // The next boxes take these answers in turn, ticking their check box when asked to; then `answer`.
     void queueAnswers(std::vector<std::pair<int, bool>> answers) { queued_ = std::move(answers); }
     const std::vector<ShownMessage>& shown() const { return shown_; }
@@ -168,7 +168,7 @@ class MessageAnswerer {
 
   private:
     void answerShownBox() {
-        auto* box = qobject_cast<ui::RxMsgBoxDialog*>(QApplication::activeModalWidget());
+        auto* box = qobject_cast<ui::MessageBoxDialog*>(QApplication::activeModalWidget());
         if (box == nullptr || !box->isVisible()) return;
         QString text = box->body();
         const auto cell = text.lastIndexOf(QStringLiteral("<td>"));
@@ -193,7 +193,7 @@ class MessageAnswerer {
 
     int answer_;
     std::vector<std::pair<int, bool>> queued_;
-    std::function<void(ui::RxMsgBoxDialog&)> watcher_;
+    std::function<void(ui::MessageBoxDialog&)> watcher_;
     QTimer poll_;
     std::vector<ShownMessage> shown_;
 };

@@ -265,7 +265,7 @@ TEST(Saving, TheBarAndTheCountShowOneMeasureInTheMiddleOfASave) {
     QString count;
     MessageAnswerer answers;
     answers.queueAnswers({{ui::IDCONTINUE, false}});  // "Skip"
-    answers.setWatcher([&](ui::RxMsgBoxDialog&) {
+    answers.setWatcher([&](ui::MessageBoxDialog&) {
         const auto* dialog = window.findChild<SaveProgressDialog*>();
         if (dialog == nullptr || bar >= 0) return;
         bar = dialog->progressBar()->value();
@@ -317,7 +317,7 @@ TEST(Saving, AnAccountOf200000LinesScrollsWithinTheScreen) {
     int scrolls = 0;
     QString last;
     MessageAnswerer answers;
-    answers.setWatcher([&](ui::RxMsgBoxDialog& box) {
+    answers.setWatcher([&](ui::MessageBoxDialog& box) {
         box.command(ui::RXID_MORE);
         area = box.screen()->availableGeometry();
         frame = box.frameGeometry();

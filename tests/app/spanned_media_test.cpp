@@ -76,7 +76,7 @@ TEST(SpannedMedia, TwoAndThreeMediaScanAsOneBackupWithOneRowPerFileAndSaveWhatEx
     ASSERT_TRUE(waitForScanEnd(window));
     MessageAnswerer answers;
     std::vector<QString> details;
-    answers.setWatcher([&](ui::RxMsgBoxDialog& box) { details.push_back(box.details()); });
+    answers.setWatcher([&](ui::MessageBoxDialog& box) { details.push_back(box.details()); });
     window.SaveCheckedFiles();
     ASSERT_EQ(details.size(), 1u);
     EXPECT_TRUE(

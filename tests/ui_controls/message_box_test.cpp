@@ -1,4 +1,4 @@
-// RxMessageBox driven as the user drives it: keys, clicks and the close box on the running box,
+// The message box driven as the user drives it: keys, clicks and the close box on the running box,
 // countdowns ticked directly, the answer memory, and a call made from a worker thread.
 #include <gtest/gtest.h>
 
@@ -18,18 +18,18 @@
 namespace ostrum::ui {
 namespace {
 
-RxMsgBoxDialog* shownBox() {
-    return qobject_cast<RxMsgBoxDialog*>(QApplication::activeModalWidget());
+MessageBoxDialog* shownBox() {
+    return qobject_cast<MessageBoxDialog*>(QApplication::activeModalWidget());
 }
 
 // Runs `action` once on the first message box that is shown while the driver lives. A watchdog
 // ends a box that the action left open, so a broken test fails instead of hanging.
 class BoxDriver {
   public:
-    explicit BoxDriver(std::function<void(RxMsgBoxDialog&)> action) : action_(std::move(action)) {
+    explicit BoxDriver(std::function<void(MessageBoxDialog&)> action) : action_(std::move(action)) {
         poll_.setInterval(5);
         QObject::connect(&poll_, &QTimer::timeout, [this] {
-            RxMsgBoxDialog* box = shownBox();
+            MessageBoxDialog* box = shownBox();
             if (box == nullptr || seen_) {
                 return;
             }
@@ -40,7 +40,7 @@ class BoxDriver {
         watchdog_.setSingleShot(true);
         watchdog_.setInterval(5000);
         QObject::connect(&watchdog_, &QTimer::timeout, [] {
-            if (RxMsgBoxDialog* box = shownBox()) {
+            if (MessageBoxDialog* box = shownBox()) {
                 box->done(-99);
             }
         });
@@ -49,7 +49,7 @@ class BoxDriver {
     bool seen() const { return seen_; }
 
   private:
-    std::function<void(RxMsgBoxDialog&)> action_;
+    std::function<void(MessageBoxDialog&)> action_;
     QTimer poll_;
     QTimer watchdog_;
     bool seen_ = false;
@@ -60,15 +60,15 @@ void click(QPushButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-std::unique_ptr<RxMsgBoxDialog> makeBox(const QString& text, std::uint32_t style,
-                                        const RxMsgBoxParams& params = {}) {
-    return std::make_unique<RxMsgBoxDialog>(
-        rxPrepareParams(nullptr, RxText(text), QStringLiteral("Cap"), style | RXMB_NO_BEEP, &params));
+std::unique_ptr<MessageBoxDialog> makeBox(const QString& text, std::uint32_t style,
+                                          const MessageBoxParams& params = {}) {
+    return std::make_unique<MessageBoxDialog>(prepareMessageParams(
+        nullptr, MessageText(text), QStringLiteral("Cap"), style | RXMB_NO_BEEP, &params));
 }
 
 TEST(MessageBox, EscapeClosesTheOkOnlyStylesWithCancel) {
     for (auto style : {kMessagePlain, kMessageNotice, kMessageInformation}) {
-        BoxDriver driver([](RxMsgBoxDialog& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+        BoxDriver driver([](MessageBoxDialog& box) { QTest::keyClick(&box, Qt::Key_Escape); });
         EXPECT_EQ(programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, style), IDCANCEL);
         EXPECT_TRUE(driver.seen());
     }
@@ -79,7 +79,7 @@ TEST(MessageBox, EscapeClosesTheOkOnlyStylesWithCancel) {
 TEST(MessageBox, EscapeAndTheCloseBoxAnswerNoToAQuestion) {
     for (const bool byCloseBox : {false, true}) {
         bool closeShown = false;
-        BoxDriver driver([&](RxMsgBoxDialog& box) {
+        BoxDriver driver([&](MessageBoxDialog& box) {
             closeShown = box.closeEnabled() && box.windowFlags().testFlag(Qt::WindowCloseButtonHint);
             EXPECT_EQ(box.windowTitle(), QStringLiteral("Brivane Ostrum Tape Media"));
             if (byCloseBox) {
@@ -114,17 +114,17 @@ TEST(MessageBox, CloseCommandGreyedOnlyWhenCancelIsNotAllowed) {
 }
 
 TEST(MessageBox, CustomButtonsSkipEmptyLinesAndAnswerTheirIds) {
-    RxMsgBoxParams params;
+    MessageBoxParams params;
     params.customButtons = QStringLiteral("A\r\n\nB");
     std::vector<int> ids;
-    BoxDriver driver([&](RxMsgBoxDialog& box) {
+    BoxDriver driver([&](MessageBoxDialog& box) {
         ids = box.buttonIds();
         EXPECT_EQ(box.button(24)->text(), QStringLiteral("B"));
         click(box.button(24));
     });
-    EXPECT_EQ(
-        RxMessageBox(nullptr, RxText("Pick"), QStringLiteral("Cap"), MB_OKCANCEL | RXMB_NO_BEEP, &params),
-        24);
+    EXPECT_EQ(showMessageBox(nullptr, MessageText("Pick"), QStringLiteral("Cap"), MB_OKCANCEL | RXMB_NO_BEEP,
+                             &params),
+              24);
     EXPECT_EQ(ids, (std::vector<int>{23, 24}));
 }
 
@@ -138,19 +138,19 @@ TEST(MessageBox, DefaultIndexPastTheButtonsSelectsTheFirst) {
 }
 
 TEST(MessageBox, AutoCloseCountsDownOnTheDefaultButtonAndClosesWithIt) {
-    RxMsgBoxParams params;
+    MessageBoxParams params;
     params.autoCloseSeconds = 10;
     std::vector<QString> labels;
-    BoxDriver driver([&](RxMsgBoxDialog& box) {
+    BoxDriver driver([&](MessageBoxDialog& box) {
         labels.push_back(box.button(IDOK)->text());
         while (box.isVisible()) {
             box.tick();
             labels.push_back(box.button(IDOK)->text());
         }
     });
-    EXPECT_EQ(
-        RxMessageBox(nullptr, RxText("Closing soon"), QStringLiteral("Cap"), MB_OK | RXMB_NO_BEEP, &params),
-        IDOK);
+    EXPECT_EQ(showMessageBox(nullptr, MessageText("Closing soon"), QStringLiteral("Cap"),
+                             MB_OK | RXMB_NO_BEEP, &params),
+              IDOK);
     ASSERT_EQ(labels.size(), 11u);
     EXPECT_EQ(labels[0], QStringLiteral("OK = 10"));
     EXPECT_EQ(labels[1], QStringLiteral("OK = 9"));
@@ -159,19 +159,19 @@ TEST(MessageBox, AutoCloseCountsDownOnTheDefaultButtonAndClosesWithIt) {
 }
 
 TEST(MessageBox, AutoCloseTimerClosesWithTheDefaultOfAQuestion) {
-    RxMsgBoxParams params;
+    MessageBoxParams params;
     params.autoCloseSeconds = 3;
-    BoxDriver driver([](RxMsgBoxDialog& box) {
+    BoxDriver driver([](MessageBoxDialog& box) {
         EXPECT_TRUE(box.timerRunning());
         box.setTickInterval(2);  // three "seconds" of a few milliseconds
     });
-    EXPECT_EQ(RxMessageBox(nullptr, RxText("Go on?"), QStringLiteral("Cap"),
-                           MB_YESNO | MB_DEFBUTTON2 | RXMB_NO_BEEP, &params),
+    EXPECT_EQ(showMessageBox(nullptr, MessageText("Go on?"), QStringLiteral("Cap"),
+                             MB_YESNO | MB_DEFBUTTON2 | RXMB_NO_BEEP, &params),
               IDNO);
 }
 
 TEST(MessageBox, DisableSecondsWithCaptionCountdown) {
-    RxMsgBoxParams params;
+    MessageBoxParams params;
     params.disableSeconds = 5;
     params.captionCountdown = true;
     auto box = makeBox(QStringLiteral("Read this first"), MB_OKCANCEL | MB_HELP, params);
@@ -202,7 +202,7 @@ TEST(MessageBox, DisableSecondsWithCaptionCountdown) {
 }
 
 TEST(MessageBox, DisableSecondsWithoutCaptionCountdownLabelTheDefaultButton) {
-    RxMsgBoxParams params;
+    MessageBoxParams params;
     params.disableSeconds = 2;
     auto box = makeBox(QStringLiteral("x"), MB_OKCANCEL | MB_DEFBUTTON2, params);
     EXPECT_EQ(box->button(IDCANCEL)->text(), QStringLiteral("Cancel = 2"));
@@ -218,15 +218,15 @@ TEST(MessageBox, DisableSecondsWithoutCaptionCountdownLabelTheDefaultButton) {
 }
 
 TEST(MessageBox, DetailsGrowAndShrinkTheWindow) {
-    RxMsgBoxParams params;
-    params.detailsText = RxText("Block 17 of set <b>2</b> could not be read.");
+    MessageBoxParams params;
+    params.detailsText = MessageText("Block 17 of set <b>2</b> could not be read.");
     auto box = makeBox(QStringLiteral("Something failed"), MB_OK, params);
     box->show();
     const QSize closed = box->size();
     QPushButton* more = box->button(RXID_MORE);
     ASSERT_NE(more, nullptr);
     EXPECT_EQ(more->text(), QStringLiteral("More >>"));
-    EXPECT_GT(box->strips().details, 2 * kRxMarginY);
+    EXPECT_GT(box->strips().details, 2 * kBoxMarginY);
     click(more);
     EXPECT_TRUE(box->detailsShown());
     EXPECT_EQ(box->size(), QSize(closed.width(), closed.height() + box->strips().details));
@@ -238,49 +238,51 @@ TEST(MessageBox, DetailsGrowAndShrinkTheWindow) {
 }
 
 TEST(MessageBox, DoNotShowAgainRemembersTheAnswer) {
-    RxMsgBoxParams params;
-    params.memoryPrefix = RxText("Msg");
+    MessageBoxParams params;
+    params.memoryPrefix = MessageText("Msg");
     params.memoryNumber = 7;
     const std::uint32_t style = MB_YESNO | MB_ICONQUESTION | RXMB_DONT_SHOW_AGAIN | RXMB_NO_BEEP;
     {
-        BoxDriver driver([](RxMsgBoxDialog& box) {
+        BoxDriver driver([](MessageBoxDialog& box) {
             ASSERT_NE(box.checkBox(), nullptr);
             EXPECT_EQ(box.checkBoxLabel()->text(), QStringLiteral("Do not show again"));
             box.checkBox()->setChecked(true);
             click(box.button(IDYES));
         });
-        EXPECT_EQ(RxMessageBox(nullptr, RxText("Overwrite?"), QStringLiteral("Cap"), style, &params), IDYES);
+        EXPECT_EQ(showMessageBox(nullptr, MessageText("Overwrite?"), QStringLiteral("Cap"), style, &params),
+                  IDYES);
     }
-    const QSettings store(RxAnswerMemory().iniFileName(), QSettings::IniFormat);
+    const QSettings store(AnswerMemory().iniFileName(), QSettings::IniFormat);
     EXPECT_EQ(
-        store.value(QStringLiteral("Software/%1/RxMessageBox/Msg7").arg(RxAnswerMemory::programFileName()))
+        store.value(QStringLiteral("Software/%1/RxMessageBox/Msg7").arg(AnswerMemory::programFileName()))
             .toInt(),
         6);
-    BoxDriver second([](RxMsgBoxDialog& box) { box.done(-5); });
-    EXPECT_EQ(RxMessageBox(nullptr, RxText("Overwrite?"), QStringLiteral("Cap"), style, &params), IDYES);
+    BoxDriver second([](MessageBoxDialog& box) { box.done(-5); });
+    EXPECT_EQ(showMessageBox(nullptr, MessageText("Overwrite?"), QStringLiteral("Cap"), style, &params),
+              IDYES);
     EXPECT_FALSE(second.seen());
 }
 
 TEST(MessageBox, CheckedStyleIsOredIntoTheResultAndUncheckedStoresNothing) {
-    RxMsgBoxParams params;
-    params.memoryPrefix = RxText("Other");
-    params.memoryCompany = RxText("Acme");
+    MessageBoxParams params;
+    params.memoryPrefix = MessageText("Other");
+    params.memoryCompany = MessageText("Acme");
     params.memoryNumber = 2;
-    BoxDriver unchecked([](RxMsgBoxDialog& box) {
+    BoxDriver unchecked([](MessageBoxDialog& box) {
         box.checkBox()->setChecked(false);
         click(box.button(IDNO));
     });
     const std::uint32_t style = MB_YESNO | RXMB_DONT_SHOW_AGAIN | RXMB_DONT_SHOW_CHECKED | RXMB_NO_BEEP;
-    EXPECT_EQ(RxMessageBox(nullptr, RxText("q"), QStringLiteral("Cap"), style, &params), IDNO);
-    EXPECT_FALSE(RxAnswerMemory().read(QStringLiteral("Acme"), QStringLiteral("Other"), 2).has_value());
+    EXPECT_EQ(showMessageBox(nullptr, MessageText("q"), QStringLiteral("Cap"), style, &params), IDNO);
+    EXPECT_FALSE(AnswerMemory().read(QStringLiteral("Acme"), QStringLiteral("Other"), 2).has_value());
 
-    BoxDriver checked([](RxMsgBoxDialog& box) {
+    BoxDriver checked([](MessageBoxDialog& box) {
         EXPECT_TRUE(box.checkBox()->isChecked());
         click(box.button(IDNO));
     });
-    EXPECT_EQ(RxMessageBox(nullptr, RxText("q"), QStringLiteral("Cap"), style, &params),
+    EXPECT_EQ(showMessageBox(nullptr, MessageText("q"), QStringLiteral("Cap"), style, &params),
               IDNO | static_cast<int>(RXMB_DONT_SHOW_CHECKED));
-    EXPECT_EQ(RxAnswerMemory().read(QStringLiteral("Acme"), QStringLiteral("Other"), 2),
+    EXPECT_EQ(AnswerMemory().read(QStringLiteral("Acme"), QStringLiteral("Other"), 2),
               IDNO | static_cast<int>(RXMB_DONT_SHOW_CHECKED));
 }
 
@@ -290,7 +292,7 @@ TEST(MessageBox, WorkerThreadCallBlocksUntilAnswered) {
     bool blockedWhileShown = false;
     bool onWindowThread = false;
     // The box runs in a modal loop of the window thread; the driver answers it from there.
-    BoxDriver driver([&](RxMsgBoxDialog& box) {
+    BoxDriver driver([&](MessageBoxDialog& box) {
         onWindowThread = box.thread() == QApplication::instance()->thread() &&
                          QThread::currentThread() == QApplication::instance()->thread();
         QTest::qWait(20);  // give a worker that did not wait the chance to return
@@ -311,17 +313,19 @@ TEST(MessageBox, WorkerThreadCallBlocksUntilAnswered) {
 }
 
 TEST(MessageBox, CaptionAndOwnerRules) {
-    EXPECT_EQ(rxPrepareParams(nullptr, RxText("x"), QString(), 0, nullptr).caption, QStringLiteral("Error"));
+    EXPECT_EQ(prepareMessageParams(nullptr, MessageText("x"), QString(), 0, nullptr).caption,
+              QStringLiteral("Error"));
     QWidget owner;
     owner.setWindowTitle(QStringLiteral("Owner title"));
-    const RxMsgBoxParams p = rxPrepareParams(&owner, RxText("x"), QString(), 0, nullptr);
+    const MessageBoxParams p = prepareMessageParams(&owner, MessageText("x"), QString(), 0, nullptr);
     EXPECT_EQ(p.caption, QStringLiteral("Owner title"));
     EXPECT_EQ(p.owner, &owner);
     // The record's own owner, caption, message and style are always replaced.
-    RxMsgBoxParams given;
+    MessageBoxParams given;
     given.caption = QStringLiteral("ignored");
     given.style = MB_YESNO;
-    const RxMsgBoxParams q = rxPrepareParams(nullptr, RxText("m"), QStringLiteral("Cap"), MB_OK, &given);
+    const MessageBoxParams q =
+        prepareMessageParams(nullptr, MessageText("m"), QStringLiteral("Cap"), MB_OK, &given);
     EXPECT_EQ(q.caption, QStringLiteral("Cap"));
     EXPECT_EQ(q.style, MB_OK);
     EXPECT_EQ(q.message.text(), QStringLiteral("m"));
@@ -352,10 +356,10 @@ TEST(MessageBox, HelpAndReportKeepTheBoxOpen) {
     } filter(reportType, reports);
     owner.installEventFilter(&filter);
 
-    RxMsgBoxParams params;
+    MessageBoxParams params;
     params.reportMessage = reportType;
-    auto box = std::make_unique<RxMsgBoxDialog>(
-        rxPrepareParams(&owner, RxText("x"), QStringLiteral("Cap"), MB_OK | MB_HELP | RXMB_NO_BEEP, &params));
+    auto box = std::make_unique<MessageBoxDialog>(prepareMessageParams(
+        &owner, MessageText("x"), QStringLiteral("Cap"), MB_OK | MB_HELP | RXMB_NO_BEEP, &params));
     auto recorder = std::make_shared<RecordingLinkOpener>();
     box->setLinkOpener(recorder);
     box->show();
@@ -371,11 +375,11 @@ TEST(MessageBox, HelpAndReportKeepTheBoxOpen) {
 }
 
 TEST(MessageBox, CheckBoxLabelFromTheRecordOrTheTextMap) {
-    RxMsgBoxParams params;
-    params.checkBoxText = RxText("Do not ask again for this tape");
+    MessageBoxParams params;
+    params.checkBoxText = MessageText("Do not ask again for this tape");
     auto fromField = makeBox(QStringLiteral("x"), MB_OK | RXMB_DONT_SHOW_AGAIN, params);
     EXPECT_EQ(fromField->checkBoxLabel()->text(), QStringLiteral("Do not ask again for this tape"));
-    const RxTextMap map{{RXKEY_CHECKBOX, RxText("Never again")}, {IDOK, RxText("Fine")}};
+    const MessageTextMap map{{RXKEY_CHECKBOX, MessageText("Never again")}, {IDOK, MessageText("Fine")}};
     params.textMap = &map;
     auto fromMap = makeBox(QStringLiteral("x"), MB_OK | RXMB_DONT_SHOW_AGAIN, params);
     EXPECT_EQ(fromMap->checkBoxLabel()->text(), QStringLiteral("Never again"));
@@ -406,7 +410,7 @@ TEST(MessageBox, LinkInTheBodyIsFollowedOnClick) {
 }
 
 TEST(MessageBox, PaintedBackgroundUsesTheAreaEffectsAndSeparators) {
-    RxMsgBoxParams params = standardMessageParams();
+    MessageBoxParams params = standardMessageParams();
     params.buttons.effect = kEffectSolid;
     params.buttons.colour1 = makeColorRef(10, 20, 200);
     params.buttons.separatorType = 2;

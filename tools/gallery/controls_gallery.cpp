@@ -73,7 +73,7 @@ QImage composePage(const QString& heading, const std::vector<Tile>& tiles, int p
 }
 
 // The box as the desktop would show it: a title bar with the caption over the client area.
-QImage boxPicture(RxMsgBoxDialog& box) {
+QImage boxPicture(MessageBoxDialog& box) {
     box.ensurePolished();
     const QImage client = box.grab().toImage();
     QImage framed(client.width() + 2, client.height() + kCaptionBar + 1, QImage::Format_RGB32);
@@ -94,8 +94,9 @@ QImage boxPicture(RxMsgBoxDialog& box) {
 }
 
 Tile box(const QString& title, const QString& text, const QString& caption, std::uint32_t style,
-         RxMsgBoxParams params = standardMessageParams(), bool openDetails = false) {
-    RxMsgBoxDialog dialog(rxPrepareParams(nullptr, RxText(text), caption, style | RXMB_NO_BEEP, &params));
+         MessageBoxParams params = standardMessageParams(), bool openDetails = false) {
+    MessageBoxDialog dialog(
+        prepareMessageParams(nullptr, MessageText(text), caption, style | RXMB_NO_BEEP, &params));
     if (openDetails) {
         dialog.command(RXID_MORE);
     }
@@ -126,35 +127,40 @@ std::vector<Tile> messageBoxTiles() {
     for (std::uint32_t set = 0; set < 10; ++set) {
         tiles.push_back(box(QStringLiteral("set %1 %2").arg(set).arg(QLatin1String(sets[set])),
                             QStringLiteral("Button set <b>%1</b>.").arg(QLatin1String(sets[set])),
-                            QStringLiteral("Button sets"), set | icons[set % 5], RxMsgBoxParams()));
+                            QStringLiteral("Button sets"), set | icons[set % 5], MessageBoxParams()));
     }
     tiles.push_back(
         box(QStringLiteral("Yes/No to all, Help, default 2"), QStringLiteral("Replace <i>report.doc</i>?"),
             QStringLiteral("Extras"),
             MB_YESNOCANCEL | RXMB_YES_TO_ALL | RXMB_NO_TO_ALL | MB_HELP | MB_DEFBUTTON2 | MB_ICONQUESTION,
-            RxMsgBoxParams()));
-    RxMsgBoxParams custom;
+            MessageBoxParams()));
+    MessageBoxParams custom;
     custom.customButtons = QStringLiteral("Image\nDirect\n\nLater");
     custom.buttonAlignment = 1;
     tiles.push_back(box(QStringLiteral("custom buttons, right"), QStringLiteral("Which road?"),
                         QStringLiteral("Custom"), MB_ICONQUESTION, custom));
-    RxMsgBoxParams rich;
+    MessageBoxParams rich;
     rich.headerHeight = 40;
-    rich.headerText = RxText(
+    rich.headerText = MessageText(
         "<font size=4 color=white><b>Header</b></font> with a <a href=\"https://example.com\">link</a>");
-    rich.header = {
-        1, 2, RxText("header"), kEffectHGradient, makeColorRef(40, 80, 160), 0, makeColorRef(120, 170, 230)};
+    rich.header = {1,
+                   2,
+                   MessageText("header"),
+                   kEffectHGradient,
+                   makeColorRef(40, 80, 160),
+                   0,
+                   makeColorRef(120, 170, 230)};
     rich.buttons = {1,
                     0,
-                    RxText("buttons"),
+                    MessageText("buttons"),
                     kEffectVGradient,
                     makeColorRef(240, 240, 240),
                     0,
                     makeColorRef(200, 210, 225)};
-    rich.details = {2, 1, RxText("details"), kEffectSolid, makeColorRef(255, 250, 230), 0, 0};
-    rich.detailsText =
-        RxText("Block 17 of set 2 could not be read.\nThe set's files after it are listed as <b>lost</b>.");
-    rich.checkBoxText = RxText("Do not ask again for this tape");
+    rich.details = {2, 1, MessageText("details"), kEffectSolid, makeColorRef(255, 250, 230), 0, 0};
+    rich.detailsText = MessageText(
+        "Block 17 of set 2 could not be read.\nThe set's files after it are listed as <b>lost</b>.");
+    rich.checkBoxText = MessageText("Do not ask again for this tape");
     tiles.push_back(box(QStringLiteral("header, separators, details closed"),
                         QStringLiteral("Mark-up body with <u>links</u>, "
                                        "<font color=darkred>colours</font>\nand a second line."),
@@ -165,11 +171,11 @@ std::vector<Tile> messageBoxTiles() {
                         MB_OKCANCEL | MB_ICONEXCLAMATION | RXMB_DONT_SHOW_AGAIN | RXMB_CHECKBOX_BELOW |
                             RXMB_DONT_SHOW_CHECKED,
                         rich, true));
-    RxMsgBoxParams countdown = standardMessageParams();
+    MessageBoxParams countdown = standardMessageParams();
     countdown.autoCloseSeconds = 10;
     tiles.push_back(box(QStringLiteral("auto-close 10"), QStringLiteral("Closing by itself."),
                         QStringLiteral("Countdown"), MB_OK | MB_ICONASTERISK, countdown));
-    RxMsgBoxParams disabled = standardMessageParams();
+    MessageBoxParams disabled = standardMessageParams();
     disabled.disableSeconds = 5;
     disabled.captionCountdown = true;
     tiles.push_back(box(QStringLiteral("disable 5, caption countdown"), QStringLiteral("Read this first."),
@@ -177,8 +183,8 @@ std::vector<Tile> messageBoxTiles() {
     tiles.push_back(box(QStringLiteral("MB_RIGHT, user icon 163"),
                         QStringLiteral("Right-aligned text\nnext to our own icon"),
                         QStringLiteral("User icon"), MB_OK | MB_RIGHT | MB_USERICON, [] {
-                            RxMsgBoxParams p = standardMessageParams();
-                            p.userIcon = RxText::fromId(163);
+                            MessageBoxParams p = standardMessageParams();
+                            p.userIcon = MessageText::fromId(163);
                             return p;
                         }()));
     return tiles;

@@ -5,11 +5,11 @@
 
 namespace ostrum::ui {
 
-RxMsgBoxParams standardMessageParams() {
-    RxMsgBoxParams params;
+MessageBoxParams standardMessageParams() {
+    MessageBoxParams params;
     params.background.separatorType = 0;
     params.background.separatorAlign = 2;
-    params.background.separatorText = RxText();
+    params.background.separatorText = MessageText();
     params.background.effect = kEffectVBump;
     params.background.colour1 = 0x86FDF7;
     params.background.colour2 = 0xFFFFFF;
@@ -39,8 +39,8 @@ QString plainMessageText(QStringView text) {
 }
 
 int programMessage(const QString& text, const QString& caption, ProgramMessageStyle style) {
-    const RxMsgBoxParams params = standardMessageParams();
-    return RxMessageBox(nullptr, RxText(text), caption, style, &params);
+    const MessageBoxParams params = standardMessageParams();
+    return showMessageBox(nullptr, MessageText(text), caption, style, &params);
 }
 
 }  // namespace ostrum::ui

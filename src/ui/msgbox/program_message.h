@@ -1,5 +1,5 @@
 #pragma once
-// How the program talks to the user: every message and question goes through RxMessageBox with
+// How the program talks to the user: every message and question goes through showMessageBox with
 // owner 0, one of four styles, one of three captions and the standard record (a pale yellow and
 // white "vbump" background). Callers test only IDYES and IDNO; Escape on the OK-only styles gives
 // IDCANCEL, which they ignore.
@@ -24,7 +24,7 @@ enum ProgramMessageStyle : std::uint32_t {
 };
 
 // The record every caller passes: defaults except the background area.
-RxMsgBoxParams standardMessageParams();
+MessageBoxParams standardMessageParams();
 
 // Text for a message that must show as it stands, whatever it holds (a file name from the medium, a
 // folder of the user's): the message box reads mark-up, so "&", "<" and ">" are written as entities.

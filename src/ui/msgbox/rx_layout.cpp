@@ -8,7 +8,7 @@ namespace ostrum::ui {
 
 namespace {
 
-bool addStandardSet(std::uint32_t style, std::vector<RxButtonSpec>& out) {
+bool addStandardSet(std::uint32_t style, std::vector<MessageButtonSpec>& out) {
     auto add = [&out](std::initializer_list<int> ids) {
         for (int id : ids) {
             out.push_back({id, {}});
@@ -69,21 +69,22 @@ int mulDiv(int value, int numerator, int denominator) {
 
 }  // namespace
 
-QStringList rxCustomButtonLines(const QString& customButtons) {
+QStringList customButtonLines(const QString& customButtons) {
     QString text = customButtons;
     text.remove(u'\r');
     QStringList lines;
     for (const QString& line : text.split(u'\n')) {
-        if (!line.isEmpty() && lines.size() < kRxMaxCustomButtons) {
+        if (!line.isEmpty() && lines.size() < kBoxMaxCustomButtons) {
             lines.append(line);
         }
     }
     return lines;
 }
 
-RxButtonSet rxBuildButtons(std::uint32_t style, const QString& customButtons, bool report, bool details) {
-    RxButtonSet set;
-    const QStringList custom = rxCustomButtonLines(customButtons);
+MessageButtonSet buildMessageButtons(std::uint32_t style, const QString& customButtons, bool report,
+                                     bool details) {
+    MessageButtonSet set;
+    const QStringList custom = customButtonLines(customButtons);
     set.cancelAllowed = (style & MB_TYPEMASK) == MB_OK && custom.isEmpty();
     for (int i = 0; i < custom.size(); ++i) {
         set.buttons.push_back({RXID_CUSTOM1 + i, custom[i]});
@@ -104,44 +105,44 @@ RxButtonSet rxBuildButtons(std::uint32_t style, const QString& customButtons, bo
     return set;
 }
 
-int rxDefaultButtonIndex(std::uint32_t style, int buttonCount) {
+int defaultButtonIndex(std::uint32_t style, int buttonCount) {
     const int index = static_cast<int>((style >> 8) & 0xF);
     return index < buttonCount ? index : 0;
 }
 
-QSize rxScaledButtonSize(QSize textSize) {
+QSize scaledButtonSize(QSize textSize) {
     return {mulDiv(textSize.width(), 80, 45), mulDiv(textSize.height(), 23, 13)};
 }
 
-std::vector<QRect> rxPlaceButtons(const QRect& client, int count, QSize size, int alignment,
-                                  bool checkBoxBelow, bool hasCheckBox) {
+std::vector<QRect> placeMessageButtons(const QRect& client, int count, QSize size, int alignment,
+                                       bool checkBoxBelow, bool hasCheckBox) {
     const int bottom = client.y() + client.height();
     const int right = client.x() + client.width();
-    int top = bottom - kRxStripMargin - size.height();
+    int top = bottom - kBoxStripMargin - size.height();
     if (hasCheckBox && checkBoxBelow) {
-        top -= kRxCheckBoxSize + kRxStripMargin;
+        top -= kBoxCheckBoxSize + kBoxStripMargin;
     }
-    const int total = count * (kRxButtonGap + size.width()) - kRxButtonGap;
+    const int total = count * (kBoxButtonGap + size.width()) - kBoxButtonGap;
     int left = 0;
     if (alignment == 0) {
-        left = client.x() + kRxButtonGap;
+        left = client.x() + kBoxButtonGap;
     } else if (alignment == 1) {
-        left = right - kRxButtonGap - total;
+        left = right - kBoxButtonGap - total;
     } else {
         left = client.x() + (client.width() - total) / 2;
     }
     std::vector<QRect> rects;
     for (int i = 0; i < count; ++i) {
-        rects.emplace_back(QPoint(left + i * (size.width() + kRxButtonGap), top), size);
+        rects.emplace_back(QPoint(left + i * (size.width() + kBoxButtonGap), top), size);
     }
     return rects;
 }
 
-QRect rxPlaceCheckBox(const QRect& client, QSize buttonSize, bool checkBoxBelow) {
+QRect placeCheckBox(const QRect& client, QSize buttonSize, bool checkBoxBelow) {
     const int bottom = client.y() + client.height();
     const int boxBottom =
-        checkBoxBelow ? bottom - kRxStripMargin : bottom - 2 * kRxStripMargin - buttonSize.height();
-    return {client.x() + kRxCheckBoxLeft, boxBottom - kRxCheckBoxSize, kRxCheckBoxSize, kRxCheckBoxSize};
+        checkBoxBelow ? bottom - kBoxStripMargin : bottom - 2 * kBoxStripMargin - buttonSize.height();
+    return {client.x() + kBoxCheckBoxLeft, boxBottom - kBoxCheckBoxSize, kBoxCheckBoxSize, kBoxCheckBoxSize};
 }
 
 }  // namespace ostrum::ui

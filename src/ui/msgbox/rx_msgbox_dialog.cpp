@@ -36,7 +36,7 @@ QStyle::StandardPixmap systemIconFor(std::uint32_t code) {
     }
 }
 
-bool hasStrip(const RxMsgBoxArea& area) {
+bool hasStrip(const MessageArea& area) {
     return area.effect >= 0;
 }
 
@@ -61,13 +61,13 @@ void drawSeparatorLine(QPainter& p, int type, int x1, int x2, int y) {
 }
 
 // The separator of an area along line `y`, inside `left`..`right` less the text padding.
-void drawSeparator(QPainter& p, const RxMsgBoxArea& area, const QString& text, const QFont& font, int left,
+void drawSeparator(QPainter& p, const MessageArea& area, const QString& text, const QFont& font, int left,
                    int right, int y) {
     if (area.separatorType < 1 || area.separatorType > 3) {
         return;
     }
-    const int x1 = left + kRxTextPadding;
-    const int x2 = right - kRxTextPadding;
+    const int x1 = left + kBoxTextPadding;
+    const int x2 = right - kBoxTextPadding;
     if (text.isEmpty() || area.separatorAlign < 0 || area.separatorAlign > 2) {
         drawSeparatorLine(p, area.separatorType, x1, x2, y);
         return;
@@ -83,11 +83,11 @@ void drawSeparator(QPainter& p, const RxMsgBoxArea& area, const QString& text, c
     p.setFont(font);
     drawEmbossedText(p, QRect(textLeft, y - metrics.height() / 2, width, metrics.height()),
                      Qt::AlignLeft | Qt::AlignVCenter, text);
-    drawSeparatorLine(p, area.separatorType, x1, textLeft - kRxTextPadding, y);
-    drawSeparatorLine(p, area.separatorType, textLeft + width + kRxTextPadding, x2, y);
+    drawSeparatorLine(p, area.separatorType, x1, textLeft - kBoxTextPadding, y);
+    drawSeparatorLine(p, area.separatorType, textLeft + width + kBoxTextPadding, x2, y);
 }
 
-void fillArea(QPainter& p, EffectPainter& effects, const RxMsgBoxArea& area, const QRect& rect) {
+void fillArea(QPainter& p, EffectPainter& effects, const MessageArea& area, const QRect& rect) {
     if (area.effect >= 0 && !rect.isEmpty()) {
         effects.fillBackground(p, area.effect, rect, area.colour1, area.colour2, area.colour3, 0, 0);
     }
@@ -95,19 +95,19 @@ void fillArea(QPainter& p, EffectPainter& effects, const RxMsgBoxArea& area, con
 
 }  // namespace
 
-RxMsgBoxDialog::RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memory)
+MessageBoxDialog::MessageBoxDialog(const MessageBoxParams& params, AnswerMemory memory)
     : QDialog(params.owner),
       params_(params),
       memory_(std::move(memory)),
       strings_(params.stringsModule ? params.stringsModule : ProgramResources::instance()),
       opener_(std::make_shared<DesktopLinkOpener>()),
       font_(QApplication::font()) {
-    setObjectName(QStringLiteral("rx_message_box"));
+    setObjectName(QStringLiteral("message_box"));
     setModal(true);
     setMouseTracking(true);
     caption_ = params_.caption.left(kMaxCaption);
     timer_.setInterval(kTickMs);
-    connect(&timer_, &QTimer::timeout, this, &RxMsgBoxDialog::tick);
+    connect(&timer_, &QTimer::timeout, this, &MessageBoxDialog::tick);
     loadIcon();
 
     // Start-up, in the order the box has always followed.
@@ -133,25 +133,25 @@ RxMsgBoxDialog::RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memo
     }
 }
 
-RxMsgBoxDialog::~RxMsgBoxDialog() = default;
+MessageBoxDialog::~MessageBoxDialog() = default;
 
-void RxMsgBoxDialog::setLinkOpener(std::shared_ptr<LinkOpener> opener) {
+void MessageBoxDialog::setLinkOpener(std::shared_ptr<LinkOpener> opener) {
     opener_ = std::move(opener);
     for (RichTextDrawer* drawer : allDrawers()) {
         drawer->setLinkOpener(opener_);
     }
 }
 
-QString RxMsgBoxDialog::resolve(const RxText& text) const {
-    return rxResolveText(text, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0);
+QString MessageBoxDialog::resolve(const MessageText& text) const {
+    return resolveMessageText(text, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0);
 }
 
-QString RxMsgBoxDialog::keyText(std::uint32_t key, const QString& callerDefault) const {
-    return rxKeyText(key, params_.textMap, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0,
-                     callerDefault);
+QString MessageBoxDialog::keyText(std::uint32_t key, const QString& callerDefault) const {
+    return messageKeyText(key, params_.textMap, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0,
+                          callerDefault);
 }
 
-void RxMsgBoxDialog::loadIcon() {
+void MessageBoxDialog::loadIcon() {
     const std::uint32_t code = params_.style & MB_ICONMASK;
     if (code == MB_ICONHAND || code == MB_ICONQUESTION || code == MB_ICONEXCLAMATION ||
         code == MB_ICONASTERISK) {
@@ -169,7 +169,7 @@ void RxMsgBoxDialog::loadIcon() {
     }
 }
 
-void RxMsgBoxDialog::buildBody() {
+void MessageBoxDialog::buildBody() {
     body_ = resolve(params_.message);
     if ((params_.style & MB_RIGHT) != 0) {
         body_ = QStringLiteral("<right>%1</right>").arg(body_);
@@ -178,23 +178,23 @@ void RxMsgBoxDialog::buildBody() {
         messageDrawer_.registerHandle(kIconHandle, icon_);
         body_ = QStringLiteral(
                     "<table cellpadding=%1><tr><td width=%2><icon handle=0x%3></td><td>%4</td></tr></table>")
-                    .arg(kRxTextPadding)
+                    .arg(kBoxTextPadding)
                     .arg(kSystemIconSize)
                     .arg(kIconHandle, 0, 16)
                     .arg(body_);
     }
 }
 
-void RxMsgBoxDialog::measureAndCreate() {
-    RxStripSizes sizes;
+void MessageBoxDialog::measureAndCreate() {
+    MessageStripSizes sizes;
     measureTexts(sizes);
-    sizes.buttons = kRxStripMargin;
+    sizes.buttons = kBoxStripMargin;
     if (hasStrip(params_.buttons) || params_.buttons.separatorType != 0) {
-        sizes.buttons = 2 * kRxStripMargin;
+        sizes.buttons = 2 * kBoxStripMargin;
         if (params_.buttons.separatorType != 0) {
             buttonsSeparator_ = resolve(params_.buttons.separatorText);
             sizes.width = std::max(
-                sizes.width, QFontMetrics(font_).horizontalAdvance(buttonsSeparator_) + 2 * kRxTextPadding);
+                sizes.width, QFontMetrics(font_).horizontalAdvance(buttonsSeparator_) + 2 * kBoxTextPadding);
         }
     }
     if ((params_.style & RXMB_DONT_SHOW_AGAIN) != 0) {
@@ -206,7 +206,7 @@ void RxMsgBoxDialog::measureAndCreate() {
     setFixedSize(sizes_.width, clientHeight());
 }
 
-void RxMsgBoxDialog::measureTexts(RxStripSizes& sizes) {
+void MessageBoxDialog::measureTexts(MessageStripSizes& sizes) {
     QImage scratch(1, 1, QImage::Format_RGB32);
     QPainter painter(&scratch);
     painter.setFont(font_);
@@ -216,55 +216,55 @@ void RxMsgBoxDialog::measureTexts(RxStripSizes& sizes) {
         header_ = resolve(params_.headerText);
         if (!header_.isEmpty()) {
             const QSize text = headerDrawer_.measure(painter, header_);
-            sizes.width = text.width() + 2 * kRxMarginX;
-            sizes.header = std::max(params_.headerHeight, text.height() + 2 * kRxMarginY);
+            sizes.width = text.width() + 2 * kBoxMarginX;
+            sizes.header = std::max(params_.headerHeight, text.height() + 2 * kBoxMarginY);
         }
         if (params_.header.separatorType != 0) {
             headerSeparator_ = resolve(params_.header.separatorText);
             sizes.width =
-                std::max(sizes.width, metrics.horizontalAdvance(headerSeparator_) + 2 * kRxTextPadding);
+                std::max(sizes.width, metrics.horizontalAdvance(headerSeparator_) + 2 * kBoxTextPadding);
         }
     }
     if (!body_.isEmpty()) {
         QSize text = messageDrawer_.measure(painter, body_);
-        const int widest = largestClient().width() - 2 * kRxMarginX;
+        const int widest = largestClient().width() - 2 * kBoxMarginX;
         if (text.width() > widest && widest > 0) {
             // Wider than the screen: the body wraps (the measure adds a pixel).
             messageDrawer_.setMaximumWidth(widest - 1);
             text = messageDrawer_.measure(painter, body_);
         }
-        sizes.message = text.height() + 2 * kRxMarginY;
-        sizes.width = std::max(sizes.width, text.width() + 2 * kRxMarginX);
+        sizes.message = text.height() + 2 * kBoxMarginY;
+        sizes.width = std::max(sizes.width, text.width() + 2 * kBoxMarginX);
     }
     details_ = resolve(params_.detailsText);
 }
 
-void RxMsgBoxDialog::measureDetails(RxStripSizes& sizes) {
+void MessageBoxDialog::measureDetails(MessageStripSizes& sizes) {
     if (details_.isEmpty()) {
         return;
     }
     const QSize largest = largestClient();
-    const int room = largest.height() - sizes.header - sizes.message - sizes.buttons - 2 * kRxMarginY;
+    const int room = largest.height() - sizes.header - sizes.message - sizes.buttons - 2 * kBoxMarginY;
     // Lines are counted first, so that a long text is not laid out only to be found too long.
-    if (details_.count(u'\n') < kRxMostDetailLines) {
+    if (details_.count(u'\n') < kBoxMostDetailLines) {
         QImage scratch(1, 1, QImage::Format_RGB32);
         QPainter painter(&scratch);
         painter.setFont(font_);
         const QSize text = detailsDrawer_.measure(painter, details_);
-        const int width = std::max(sizes.width, text.width() + 2 * kRxMarginX);
+        const int width = std::max(sizes.width, text.width() + 2 * kBoxMarginX);
         if (text.height() <= room && width <= largest.width()) {
-            sizes.details = text.height() + 2 * kRxMarginY;
+            sizes.details = text.height() + 2 * kBoxMarginY;
             sizes.width = width;
             return;
         }
     }
     createDetailsView(sizes, room);
-    sizes.width = std::max(sizes.width, std::min(kRxScrollingDetailsWidth, largest.width()));
+    sizes.width = std::max(sizes.width, std::min(kBoxScrollingDetailsWidth, largest.width()));
 }
 
-void RxMsgBoxDialog::createDetailsView(RxStripSizes& sizes, int room) {
+void MessageBoxDialog::createDetailsView(MessageStripSizes& sizes, int room) {
     detailsView_ = new QPlainTextEdit(this);
-    detailsView_->setObjectName(QStringLiteral("rx_details"));
+    detailsView_->setObjectName(QStringLiteral("message_details"));
     detailsView_->setReadOnly(true);
     detailsView_->setFont(font_);
     detailsView_->setFrameShape(QFrame::NoFrame);
@@ -277,39 +277,39 @@ void RxMsgBoxDialog::createDetailsView(RxStripSizes& sizes, int room) {
     detailsView_->hide();  // filled when first shown: a long text costs a moment that an unopened box spares
     // As many lines as there are, up to the most, and room for the scroll bar under lines too wide.
     const int line = QFontMetrics(font_).lineSpacing();
-    const auto lines = std::min<qsizetype>(details_.count(u'\n') + 1, kRxMostDetailLines);
+    const auto lines = std::min<qsizetype>(details_.count(u'\n') + 1, kBoxMostDetailLines);
     const int wanted = static_cast<int>(lines) * line +
                        2 * static_cast<int>(detailsView_->document()->documentMargin()) +
                        detailsView_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, detailsView_);
-    sizes.details = std::max(std::min(wanted, room), 2 * line) + 2 * kRxMarginY;
+    sizes.details = std::max(std::min(wanted, room), 2 * line) + 2 * kBoxMarginY;
 }
 
-void RxMsgBoxDialog::createCheckBox(RxStripSizes& sizes) {
-    sizes.buttons += kRxCheckBoxSize + kRxStripMargin;
+void MessageBoxDialog::createCheckBox(MessageStripSizes& sizes) {
+    sizes.buttons += kBoxCheckBoxSize + kBoxStripMargin;
     QString callerDefault = resolve(params_.checkBoxText);
     if (callerDefault.isEmpty()) {
         callerDefault = QStringLiteral("Do not show again");
     }
     const QString label = keyText(RXKEY_CHECKBOX, callerDefault);
     const int labelWidth = QFontMetrics(font_).horizontalAdvance(label);
-    sizes.width = std::max(sizes.width, labelWidth + 2 * kRxCheckBoxLeft + 20);
+    sizes.width = std::max(sizes.width, labelWidth + 2 * kBoxCheckBoxLeft + 20);
     checkBox_ = new QCheckBox(this);
-    checkBox_->setObjectName(QStringLiteral("rx_checkbox"));
+    checkBox_->setObjectName(QStringLiteral("message_checkbox"));
     checkBox_->setChecked((params_.style & RXMB_DONT_SHOW_CHECKED) != 0);
-    checkBox_->setFixedSize(kRxCheckBoxSize + 4, kRxCheckBoxSize + 4);
+    checkBox_->setFixedSize(kBoxCheckBoxSize + 4, kBoxCheckBoxSize + 4);
     checkLabel_ = new QLabel(label, this);
-    checkLabel_->setObjectName(QStringLiteral("rx_checkbox_label"));
+    checkLabel_->setObjectName(QStringLiteral("message_checkbox_label"));
     checkLabel_->setTextFormat(Qt::PlainText);
     checkLabel_->setFont(font_);
     checkLabel_->setAttribute(Qt::WA_TranslucentBackground);
-    checkLabel_->setFixedSize(labelWidth, std::max(kRxCheckBoxSize, QFontMetrics(font_).height()));
+    checkLabel_->setFixedSize(labelWidth, std::max(kBoxCheckBoxSize, QFontMetrics(font_).height()));
     checkLabel_->setBuddy(checkBox_);
 }
 
-void RxMsgBoxDialog::createButtons(RxStripSizes& sizes) {
-    const RxButtonSet set =
-        rxBuildButtons(params_.style, params_.customButtons,
-                       params_.reportMessage != 0 && !params_.owner.isNull(), !details_.isEmpty());
+void MessageBoxDialog::createButtons(MessageStripSizes& sizes) {
+    const MessageButtonSet set =
+        buildMessageButtons(params_.style, params_.customButtons,
+                            params_.reportMessage != 0 && !params_.owner.isNull(), !details_.isEmpty());
     cancelAllowed_ = set.cancelAllowed;
     escapeAnswer_ = set.escapeAnswer;
     detailsSeparator_ = resolve(params_.details.separatorText);
@@ -319,7 +319,7 @@ void RxMsgBoxDialog::createButtons(RxStripSizes& sizes) {
     }
     const QFontMetrics metrics(font_);
     QSize buttonSize;
-    for (const RxButtonSpec& entry : set.buttons) {
+    for (const MessageButtonSpec& entry : set.buttons) {
         Button button{
             entry.id,
             entry.customText.isEmpty() ? keyText(static_cast<std::uint32_t>(entry.id)) : entry.customText,
@@ -330,16 +330,16 @@ void RxMsgBoxDialog::createButtons(RxStripSizes& sizes) {
             text = metrics.size(Qt::TextSingleLine, moreText_)
                        .expandedTo(metrics.size(Qt::TextSingleLine, lessText_));
         }
-        buttonSize = buttonSize.expandedTo(rxScaledButtonSize(text));
+        buttonSize = buttonSize.expandedTo(scaledButtonSize(text));
         buttons_.push_back(std::move(button));
     }
-    defaultIndex_ = rxDefaultButtonIndex(params_.style, static_cast<int>(buttons_.size()));
+    defaultIndex_ = defaultButtonIndex(params_.style, static_cast<int>(buttons_.size()));
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
         buttons_[i].widget = makeButton(buttons_[i], static_cast<int>(i));
     }
-    buttonSize = buttonSize.expandedTo(QSize(kRxMinButtonWidth, kRxMinButtonHeight));
+    buttonSize = buttonSize.expandedTo(QSize(kBoxMinButtonWidth, kBoxMinButtonHeight));
     const int n = static_cast<int>(buttons_.size());
-    sizes.width = std::max(sizes.width, kRxButtonGap + n * (kRxButtonGap + buttonSize.width()));
+    sizes.width = std::max(sizes.width, kBoxButtonGap + n * (kBoxButtonGap + buttonSize.width()));
     sizes.buttons += buttonSize.height();
     sizes.button = buttonSize;
     for (const Button& b : buttons_) {
@@ -347,9 +347,9 @@ void RxMsgBoxDialog::createButtons(RxStripSizes& sizes) {
     }
 }
 
-QPushButton* RxMsgBoxDialog::makeButton(const Button& button, int index) {
+QPushButton* MessageBoxDialog::makeButton(const Button& button, int index) {
     auto* widget = new QPushButton(button.text, this);
-    widget->setObjectName(QStringLiteral("rx_button_%1").arg(button.id));
+    widget->setObjectName(QStringLiteral("message_button_%1").arg(button.id));
     widget->setFont(font_);
     widget->setAutoDefault(false);
     const bool disableTime = params_.disableSeconds > 0;
@@ -358,14 +358,14 @@ QPushButton* RxMsgBoxDialog::makeButton(const Button& button, int index) {
     if (button.id == IDHELP) {
         widget->setDefault(isDefault);
         if (isDefault && (params_.autoCloseSeconds > 0 || (disableTime && !params_.captionCountdown))) {
-            widget->setText(rxCountdownLabel(button.text, countdown_));
+            widget->setText(countdownLabel(button.text, countdown_));
         }
     } else if (captionCountdown) {
         widget->setEnabled(false);
     } else if (isDefault) {
         widget->setDefault(!disableTime);
         if (countdown_ != 0) {
-            widget->setText(rxCountdownLabel(button.text, countdown_));
+            widget->setText(countdownLabel(button.text, countdown_));
             widget->setEnabled(!disableTime);
         }
     }
@@ -377,7 +377,7 @@ QPushButton* RxMsgBoxDialog::makeButton(const Button& button, int index) {
     return widget;
 }
 
-void RxMsgBoxDialog::applyCaption() {
+void MessageBoxDialog::applyCaption() {
     bool closeEnabled = cancelAllowed_ || escapeAnswer_ != 0;
     QString shown = caption_;
     if (params_.disableSeconds > 0) {
@@ -392,7 +392,7 @@ void RxMsgBoxDialog::applyCaption() {
     setWindowTitle(shown);
 }
 
-void RxMsgBoxDialog::setCloseEnabled(bool enabled) {
+void MessageBoxDialog::setCloseEnabled(bool enabled) {
     closeEnabled_ = enabled;
     const bool visible = isVisible();
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -404,7 +404,7 @@ void RxMsgBoxDialog::setCloseEnabled(bool enabled) {
     }
 }
 
-void RxMsgBoxDialog::centre() {
+void MessageBoxDialog::centre() {
     const QWidget* parent = parentWidget();
     const QRect reference = parent != nullptr     ? parent->window()->frameGeometry()
                             : screen() != nullptr ? screen()->availableGeometry()
@@ -414,7 +414,7 @@ void RxMsgBoxDialog::centre() {
     keepOnScreen();
 }
 
-QRect RxMsgBoxDialog::availableArea() const {
+QRect MessageBoxDialog::availableArea() const {
     const QWidget* parent = parentWidget();
     const QScreen* shownOn = parent != nullptr ? parent->window()->screen() : screen();
     if (shownOn == nullptr) {
@@ -423,22 +423,22 @@ QRect RxMsgBoxDialog::availableArea() const {
     return shownOn != nullptr ? shownOn->availableGeometry() : QRect();
 }
 
-QSize RxMsgBoxDialog::largestClient() const {
+QSize MessageBoxDialog::largestClient() const {
     const QRect area = availableArea();
     if (area.isEmpty()) {
         return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
     }
-    return {area.width() - kRxWindowFrame, area.height() - kRxWindowFrame};
+    return {area.width() - kBoxWindowFrame, area.height() - kBoxWindowFrame};
 }
 
-void RxMsgBoxDialog::keepOnScreen() {
+void MessageBoxDialog::keepOnScreen() {
     const QRect area = availableArea();
     if (area.isEmpty()) {
         return;
     }
     QRect frame = frameGeometry();
     if (frame.size() == size()) {
-        frame.adjust(0, 0, kRxWindowFrame, kRxWindowFrame);  // not shown yet: the frame is allowed for
+        frame.adjust(0, 0, kBoxWindowFrame, kBoxWindowFrame);  // not shown yet: the frame is allowed for
     }
     const int x = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
     const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
@@ -447,35 +447,35 @@ void RxMsgBoxDialog::keepOnScreen() {
     }
 }
 
-void RxMsgBoxDialog::placeControls() {
+void MessageBoxDialog::placeControls() {
     const QRect client(0, 0, width(), sizes_.header + sizes_.message + sizes_.buttons);
     const bool below = (params_.style & RXMB_CHECKBOX_BELOW) != 0;
-    const auto rects = rxPlaceButtons(client, static_cast<int>(buttons_.size()), sizes_.button,
-                                      params_.buttonAlignment, below, !checkBox_.isNull());
+    const auto rects = placeMessageButtons(client, static_cast<int>(buttons_.size()), sizes_.button,
+                                           params_.buttonAlignment, below, !checkBox_.isNull());
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
         buttons_[i].widget->move(rects[i].topLeft());
     }
     if (!checkBox_.isNull()) {
-        const QRect box = rxPlaceCheckBox(client, sizes_.button, below);
+        const QRect box = placeCheckBox(client, sizes_.button, below);
         checkBox_->move(box.topLeft() - QPoint(2, 2));
-        checkLabel_->move(box.right() + 1 + kRxCheckBoxLabelGap,
+        checkLabel_->move(box.right() + 1 + kBoxCheckBoxLabelGap,
                           box.top() + (box.height() - checkLabel_->height()) / 2);
     }
     if (!detailsView_.isNull()) {
-        detailsView_->setGeometry(kRxMarginX, client.bottom() + 1 + kRxMarginY, width() - 2 * kRxMarginX,
-                                  sizes_.details - 2 * kRxMarginY);
+        detailsView_->setGeometry(kBoxMarginX, client.bottom() + 1 + kBoxMarginY, width() - 2 * kBoxMarginX,
+                                  sizes_.details - 2 * kBoxMarginY);
     }
 }
 
-int RxMsgBoxDialog::clientHeight() const {
+int MessageBoxDialog::clientHeight() const {
     return sizes_.header + sizes_.message + sizes_.buttons + (detailsShown_ ? sizes_.details : 0);
 }
 
-RxMsgBoxDialog::Button* RxMsgBoxDialog::defaultButton() {
+MessageBoxDialog::Button* MessageBoxDialog::defaultButton() {
     return buttons_.empty() ? nullptr : &buttons_[static_cast<std::size_t>(defaultIndex_)];
 }
 
-QPushButton* RxMsgBoxDialog::button(int id) const {
+QPushButton* MessageBoxDialog::button(int id) const {
     for (const Button& b : buttons_) {
         if (b.id == id) {
             return b.widget;
@@ -484,7 +484,7 @@ QPushButton* RxMsgBoxDialog::button(int id) const {
     return nullptr;
 }
 
-std::vector<int> RxMsgBoxDialog::buttonIds() const {
+std::vector<int> MessageBoxDialog::buttonIds() const {
     std::vector<int> ids;
     for (const Button& b : buttons_) {
         ids.push_back(b.id);
@@ -492,15 +492,15 @@ std::vector<int> RxMsgBoxDialog::buttonIds() const {
     return ids;
 }
 
-int RxMsgBoxDialog::defaultButtonId() const {
+int MessageBoxDialog::defaultButtonId() const {
     return buttons_.empty() ? 0 : buttons_[static_cast<std::size_t>(defaultIndex_)].id;
 }
 
-QString RxMsgBoxDialog::countdownCaption() const {
-    return rxFormatTextNumber(keyText(RXKEY_COUNTDOWN), caption_, countdown_);
+QString MessageBoxDialog::countdownCaption() const {
+    return formatTextNumber(keyText(RXKEY_COUNTDOWN), caption_, countdown_);
 }
 
-void RxMsgBoxDialog::command(int id) {
+void MessageBoxDialog::command(int id) {
     switch (id) {
         case 0:
             return;
@@ -527,7 +527,7 @@ void RxMsgBoxDialog::command(int id) {
     }
 }
 
-void RxMsgBoxDialog::finish(int id) {
+void MessageBoxDialog::finish(int id) {
     timer_.stop();
     int result = id;
     if (!checkBox_.isNull() && checkBox_->isChecked()) {
@@ -540,14 +540,14 @@ void RxMsgBoxDialog::finish(int id) {
     done(result);
 }
 
-void RxMsgBoxDialog::toggleDetails() {
+void MessageBoxDialog::toggleDetails() {
     detailsShown_ = !detailsShown_;
     if (QPushButton* b = button(RXID_MORE)) {
         b->setText(detailsShown_ ? lessText_ : moreText_);
     }
     if (!detailsView_.isNull()) {
         if (detailsShown_ && detailsView_->document()->isEmpty()) {
-            detailsView_->setPlainText(rxMarkupAsPlainText(details_));
+            detailsView_->setPlainText(markupAsPlainText(details_));
         }
         detailsView_->setVisible(detailsShown_);
     }
@@ -556,20 +556,20 @@ void RxMsgBoxDialog::toggleDetails() {
     update();
 }
 
-void RxMsgBoxDialog::help() {
+void MessageBoxDialog::help() {
     // The help file lies beside the program, named after it with the extension ".hlp".
     const QFileInfo program(QCoreApplication::applicationFilePath());
     opener_->open(program.absolutePath() + u'/' + program.completeBaseName() + QStringLiteral(".hlp"));
 }
 
-void RxMsgBoxDialog::report() {
+void MessageBoxDialog::report() {
     if (!params_.owner.isNull()) {
         QEvent message(static_cast<QEvent::Type>(params_.reportMessage));
         QCoreApplication::sendEvent(params_.owner, &message);
     }
 }
 
-void RxMsgBoxDialog::tick() {
+void MessageBoxDialog::tick() {
     if (countdown_ != 0) {
         --countdown_;
     }
@@ -578,7 +578,7 @@ void RxMsgBoxDialog::tick() {
         if (params_.disableSeconds > 0 && params_.captionCountdown) {
             setWindowTitle(countdownCaption());
         } else if (target != nullptr) {
-            target->widget->setText(rxCountdownLabel(target->text, countdown_));
+            target->widget->setText(countdownLabel(target->text, countdown_));
         }
         return;
     }
@@ -586,7 +586,7 @@ void RxMsgBoxDialog::tick() {
     countdownEnded();
 }
 
-void RxMsgBoxDialog::countdownEnded() {
+void MessageBoxDialog::countdownEnded() {
     Button* target = defaultButton();
     if (params_.disableSeconds > 0) {
         if (cancelAllowed_ || escapeAnswer_ != 0) {
@@ -611,18 +611,18 @@ void RxMsgBoxDialog::countdownEnded() {
     }
 }
 
-void RxMsgBoxDialog::closeEvent(QCloseEvent* e) {
+void MessageBoxDialog::closeEvent(QCloseEvent* e) {
     e->ignore();
     if (closeEnabled_) {
         command(IDCANCEL);
     }
 }
 
-void RxMsgBoxDialog::reject() {
+void MessageBoxDialog::reject() {
     command(IDCANCEL);  // Escape: only a box that allows cancel closes
 }
 
-void RxMsgBoxDialog::keyPressEvent(QKeyEvent* e) {
+void MessageBoxDialog::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Escape) {
         command(IDCANCEL);
         return;
@@ -630,11 +630,11 @@ void RxMsgBoxDialog::keyPressEvent(QKeyEvent* e) {
     QDialog::keyPressEvent(e);
 }
 
-std::array<RichTextDrawer*, 3> RxMsgBoxDialog::allDrawers() {
+std::array<RichTextDrawer*, 3> MessageBoxDialog::allDrawers() {
     return {&headerDrawer_, &messageDrawer_, &detailsDrawer_};
 }
 
-std::vector<RichTextDrawer*> RxMsgBoxDialog::activeDrawers() {
+std::vector<RichTextDrawer*> MessageBoxDialog::activeDrawers() {
     std::vector<RichTextDrawer*> drawers;
     if (params_.headerHeight != 0) {
         drawers.push_back(&headerDrawer_);
@@ -648,7 +648,7 @@ std::vector<RichTextDrawer*> RxMsgBoxDialog::activeDrawers() {
     return drawers;
 }
 
-void RxMsgBoxDialog::mouseMoveEvent(QMouseEvent* e) {
+void MessageBoxDialog::mouseMoveEvent(QMouseEvent* e) {
     const QPoint point = e->position().toPoint();
     bool overLink = false;
     for (RichTextDrawer* drawer : activeDrawers()) {
@@ -665,7 +665,7 @@ void RxMsgBoxDialog::mouseMoveEvent(QMouseEvent* e) {
     QDialog::mouseMoveEvent(e);
 }
 
-void RxMsgBoxDialog::mousePressEvent(QMouseEvent* e) {
+void MessageBoxDialog::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) {
         for (RichTextDrawer* drawer : activeDrawers()) {
             drawer->click(e->position().toPoint());
@@ -674,7 +674,7 @@ void RxMsgBoxDialog::mousePressEvent(QMouseEvent* e) {
     QDialog::mousePressEvent(e);
 }
 
-void RxMsgBoxDialog::paintBackgroundCache() {
+void MessageBoxDialog::paintBackgroundCache() {
     const int w = width();
     const int h = sizes_.header + sizes_.message + sizes_.buttons + sizes_.details;
     background_ = QImage(w, h, QImage::Format_RGB32);
@@ -700,32 +700,32 @@ void RxMsgBoxDialog::paintBackgroundCache() {
     }
 }
 
-void RxMsgBoxDialog::paintTexts(QPainter& painter) {
+void MessageBoxDialog::paintTexts(QPainter& painter) {
     const int w = width();
     if (sizes_.header > 0 && !header_.isEmpty()) {
-        headerDrawer_.draw(painter, QRect(QPoint(kRxMarginX, kRxMarginY),
-                                          QPoint(w - kRxMarginX - 1, sizes_.header - kRxMarginY - 1)));
+        headerDrawer_.draw(painter, QRect(QPoint(kBoxMarginX, kBoxMarginY),
+                                          QPoint(w - kBoxMarginX - 1, sizes_.header - kBoxMarginY - 1)));
     }
     if (!body_.isEmpty()) {
         const int top = sizes_.header;
         messageDrawer_.draw(painter,
-                            QRect(QPoint(kRxMarginX, top + kRxMarginY),
-                                  QPoint(w - kRxMarginX - 1, top + sizes_.message - kRxMarginY - 1)));
+                            QRect(QPoint(kBoxMarginX, top + kBoxMarginY),
+                                  QPoint(w - kBoxMarginX - 1, top + sizes_.message - kBoxMarginY - 1)));
     }
     if (detailsShown_ && sizes_.details > 0 && detailsView_.isNull()) {
         const int top = sizes_.header + sizes_.message + sizes_.buttons;
-        detailsDrawer_.draw(
-            painter, QRect(QPoint(kRxMarginX, top + kRxMarginY), QPoint(w - kRxMarginX - 1, height() - 1)));
+        detailsDrawer_.draw(painter, QRect(QPoint(kBoxMarginX, top + kBoxMarginY),
+                                           QPoint(w - kBoxMarginX - 1, height() - 1)));
     }
 }
 
-void RxMsgBoxDialog::ensureBackgroundCache() {
+void MessageBoxDialog::ensureBackgroundCache() {
     if (background_.isNull() || background_.width() != width()) {
         paintBackgroundCache();
     }
 }
 
-QImage RxMsgBoxDialog::renderClient() {
+QImage MessageBoxDialog::renderClient() {
     ensureBackgroundCache();
     QImage frame = background_.copy(0, 0, width(), height());
     QPainter painter(&frame);
@@ -733,7 +733,7 @@ QImage RxMsgBoxDialog::renderClient() {
     return frame;
 }
 
-void RxMsgBoxDialog::paintEvent(QPaintEvent* e) {
+void MessageBoxDialog::paintEvent(QPaintEvent* e) {
     ensureBackgroundCache();
     QPainter painter(this);
     painter.drawImage(e->rect().topLeft(), background_, e->rect());

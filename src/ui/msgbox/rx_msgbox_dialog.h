@@ -1,5 +1,5 @@
 #pragma once
-// RxMsgBoxDialog: the dialog behind RxMessageBox. It lays out an optional header, the mark-up
+// MessageBoxDialog: the dialog behind showMessageBox. It lays out an optional header, the mark-up
 // body with the style's icon, an optional details strip opened by "More >>" (drawn when short, a
 // scrolling text of bounded size when long; the box never outgrows its screen), a strip of measured
 // push buttons with the "Do not show again" check box, paints every strip with its own background
@@ -27,7 +27,7 @@
 
 namespace ostrum::ui {
 
-class RxMsgBoxDialog : public QDialog {
+class MessageBoxDialog : public QDialog {
     Q_OBJECT
   public:
     // The notification the drawers send when the link under the cursor changes.
@@ -36,8 +36,8 @@ class RxMsgBoxDialog : public QDialog {
     static constexpr int kMaxCaption = 260;
 
     // `params` is the record after the call has applied its arguments (owner, caption, message, style).
-    explicit RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memory = RxAnswerMemory());
-    ~RxMsgBoxDialog() override;
+    explicit MessageBoxDialog(const MessageBoxParams& params, AnswerMemory memory = AnswerMemory());
+    ~MessageBoxDialog() override;
 
     // Test and gallery seams.
     void setTickInterval(int ms) { timer_.setInterval(ms); }
@@ -63,7 +63,7 @@ class RxMsgBoxDialog : public QDialog {
     const QString& body() const { return body_; }
     // The details behind "More >>", empty when there are none.
     const QString& details() const { return details_; }
-    const RxStripSizes& strips() const { return sizes_; }
+    const MessageStripSizes& strips() const { return sizes_; }
     // The client area painted, as the window shows it now.
     QImage renderClient();
 
@@ -82,24 +82,24 @@ class RxMsgBoxDialog : public QDialog {
         QPointer<QPushButton> widget;
     };
 
-    QString resolve(const RxText& text) const;
+    QString resolve(const MessageText& text) const;
     QString keyText(std::uint32_t key, const QString& callerDefault = {}) const;
     void loadIcon();
     void buildBody();
     void measureAndCreate();
-    void measureTexts(RxStripSizes& sizes);
-    // The details strip: drawn when it fits in kRxMostDetailLines and on the screen, else a scrolling
+    void measureTexts(MessageStripSizes& sizes);
+    // The details strip: drawn when it fits in kBoxMostDetailLines and on the screen, else a scrolling
     // view of the room left. Measured after the other strips, whose room it takes what is left of.
-    void measureDetails(RxStripSizes& sizes);
-    void createDetailsView(RxStripSizes& sizes, int room);
+    void measureDetails(MessageStripSizes& sizes);
+    void createDetailsView(MessageStripSizes& sizes, int room);
     // The screen's area for windows, where the box opens (empty when there is no screen).
     QRect availableArea() const;
     // The largest client area the box may take there.
     QSize largestClient() const;
     // Moves the box (its frame allowed for) into the available area.
     void keepOnScreen();
-    void createCheckBox(RxStripSizes& sizes);
-    void createButtons(RxStripSizes& sizes);
+    void createCheckBox(MessageStripSizes& sizes);
+    void createButtons(MessageStripSizes& sizes);
     QPushButton* makeButton(const Button& button, int index);
     void applyCaption();
     void setCloseEnabled(bool enabled);
@@ -120,8 +120,8 @@ class RxMsgBoxDialog : public QDialog {
     std::array<RichTextDrawer*, 3> allDrawers();
     std::vector<RichTextDrawer*> activeDrawers();
 
-    RxMsgBoxParams params_;
-    RxAnswerMemory memory_;
+    MessageBoxParams params_;
+    AnswerMemory memory_;
     std::shared_ptr<const ResourceProvider> strings_;
     std::shared_ptr<LinkOpener> opener_;
     QFont font_;
@@ -145,7 +145,7 @@ class RxMsgBoxDialog : public QDialog {
     int escapeAnswer_ = 0;  // what Escape and the close box answer when Cancel is not allowed
     bool closeEnabled_ = true;
     bool detailsShown_ = false;
-    RxStripSizes sizes_;
+    MessageStripSizes sizes_;
     RichTextDrawer headerDrawer_;
     RichTextDrawer messageDrawer_;
     RichTextDrawer detailsDrawer_;

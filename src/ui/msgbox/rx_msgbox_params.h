@@ -1,5 +1,5 @@
 #pragma once
-// The parameter record of RxMessageBox, its area record, the text map and the style bits and
+// The parameter record of showMessageBox, its area record, the text map and the style bits and
 // button identifiers the box understands. Field order and defaults follow the record the callers
 // have always filled; text fields hold either a text or the number of a string in the strings
 // module.
@@ -18,16 +18,16 @@ namespace ostrum::ui {
 
 // A text field of the record: nothing, a text, or the number of a string (0 to 0xFFFF) in the
 // strings module.
-class RxText {
+class MessageText {
   public:
     static constexpr int kLargestId = 0xFFFF;
 
-    RxText() = default;
-    RxText(const char* text)
+    MessageText() = default;
+    MessageText(const char* text)
         : kind_(text != nullptr ? Kind::Text : Kind::Null), text_(QString::fromLatin1(text)) {}
-    RxText(const QString& text) : kind_(Kind::Text), text_(text) {}
-    static RxText fromId(int id) {
-        RxText t;
+    MessageText(const QString& text) : kind_(Kind::Text), text_(text) {}
+    static MessageText fromId(int id) {
+        MessageText t;
         t.kind_ = Kind::Id;
         t.id_ = id & kLargestId;
         return t;
@@ -47,46 +47,46 @@ class RxText {
 
 // Replacement texts by button identifier or by one of the two keys below. Only an entry whose key
 // equals the one sought counts.
-using RxTextMap = std::map<std::uint32_t, RxText>;
+using MessageTextMap = std::map<std::uint32_t, MessageText>;
 
 // One painted strip of the box: its separator line and text, and its background effect.
-struct RxMsgBoxArea {
+struct MessageArea {
     int separatorType = 0;   // 0 none, 1 etched, 2 black line, 3 white line; others draw nothing
     int separatorAlign = 0;  // 0 left, 1 right, 2 centred; others: no text, full-width line
-    RxText separatorText;
+    MessageText separatorText;
     int effect = -1;  // -1 none, 0 solid colour 1, 1..15 the background effects
     ColorRef colour1 = systemColor(COLOR_BTNFACE);
     ColorRef colour2 = systemColor(COLOR_BTNFACE);
     ColorRef colour3 = systemColor(COLOR_BTNFACE);
 };
 
-struct RxMsgBoxParams {
+struct MessageBoxParams {
     QPointer<QWidget> owner;                                // set from the call
     std::shared_ptr<const ResourceProvider> stringsModule;  // null: the program's own strings
     std::shared_ptr<const ResourceProvider> iconModule;     // null: the program's own icons
     QString caption;                                        // set from the call
-    RxText memoryPrefix;    // first half of the "Do not show again" value name
-    RxText memoryCompany;   // optional key level above the program's key
-    int memoryNumber = 0;   // second half of that value name
-    int reportMessage = 0;  // event type sent to the owner by Report; 0: no Report button
-    RxMsgBoxArea background;
+    MessageText memoryPrefix;   // first half of the "Do not show again" value name
+    MessageText memoryCompany;  // optional key level above the program's key
+    int memoryNumber = 0;       // second half of that value name
+    int reportMessage = 0;      // event type sent to the owner by Report; 0: no Report button
+    MessageArea background;
     int headerHeight = 0;  // minimum header height in pixels; 0: no header
-    RxText headerText;
-    RxMsgBoxArea header;
-    RxText message;           // set from the call
+    MessageText headerText;
+    MessageArea header;
+    MessageText message;      // set from the call
     int buttonAlignment = 2;  // 0 left, 1 right, anything else centred
     std::uint32_t style = 0;  // set from the call
-    RxMsgBoxArea buttons;
-    RxText detailsText;  // non-empty adds the details button
-    RxMsgBoxArea details;
+    MessageArea buttons;
+    MessageText detailsText;  // non-empty adds the details button
+    MessageArea details;
     int autoCloseSeconds = 0;
     int disableSeconds = 0;
     bool captionCountdown = false;
     int helpContext = 0;
-    RxText userIcon;        // icon of the icon module shown with MB_USERICON
+    MessageText userIcon;   // icon of the icon module shown with MB_USERICON
     QString customButtons;  // up to four lines, "\n"-separated, "\r" ignored
-    RxText checkBoxText;
-    const RxTextMap* textMap = nullptr;
+    MessageText checkBoxText;
+    const MessageTextMap* textMap = nullptr;
 };
 
 // Style bits.
@@ -146,6 +146,6 @@ inline constexpr std::uint32_t RXKEY_CHECKBOX = 0x01000000;
 inline constexpr std::uint32_t RXKEY_COUNTDOWN = 0x80000000;
 
 // The result when the box could not be made at all.
-inline constexpr int kRxCreateFailed = -1;
+inline constexpr int kMessageBoxFailed = -1;
 
 }  // namespace ostrum::ui

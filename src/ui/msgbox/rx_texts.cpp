@@ -50,17 +50,18 @@ const BuiltinText* findBuiltin(std::uint32_t key) {
 
 }  // namespace
 
-QString rxBuiltinText(std::uint32_t key) {
+QString builtinText(std::uint32_t key) {
     const BuiltinText* entry = findBuiltin(key);
     return entry != nullptr ? QString::fromLatin1(entry->text) : QString();
 }
 
-int rxStringResourceId(std::uint32_t key) {
+int stringResourceId(std::uint32_t key) {
     const BuiltinText* entry = findBuiltin(key);
     return entry != nullptr ? entry->resourceId : 0;
 }
 
-QString rxResolveText(const RxText& field, const ResourceProvider& strings, bool noStringResources) {
+QString resolveMessageText(const MessageText& field, const ResourceProvider& strings,
+                           bool noStringResources) {
     if (!field.isId()) {
         return field.text();
     }
@@ -70,17 +71,17 @@ QString rxResolveText(const RxText& field, const ResourceProvider& strings, bool
     return strings.string(field.id()).value_or(QString());
 }
 
-QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvider& strings,
-                  bool noStringResources, const QString& callerDefault) {
+QString messageKeyText(std::uint32_t key, const MessageTextMap* map, const ResourceProvider& strings,
+                       bool noStringResources, const QString& callerDefault) {
     if (map != nullptr) {
         if (auto it = map->find(key); it != map->end()) {
-            QString mapped = rxResolveText(it->second, strings, noStringResources);
+            QString mapped = resolveMessageText(it->second, strings, noStringResources);
             if (!mapped.isEmpty()) {
                 return mapped;
             }
         }
     }
-    if (const int id = rxStringResourceId(key); id != 0 && !noStringResources) {
+    if (const int id = stringResourceId(key); id != 0 && !noStringResources) {
         QString loaded = strings.string(id).value_or(QString());
         if (!loaded.isEmpty()) {
             return loaded;
@@ -89,10 +90,10 @@ QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvide
     if (!callerDefault.isEmpty()) {
         return callerDefault;
     }
-    return rxBuiltinText(key);
+    return builtinText(key);
 }
 
-QString rxMarkupAsPlainText(const QString& markup) {
+QString markupAsPlainText(const QString& markup) {
     QString plain;
     plain.reserve(markup.size());
     for (const MarkupToken& token : tokenizeMarkup(prepareMarkup(markup, true))) {
@@ -105,11 +106,11 @@ QString rxMarkupAsPlainText(const QString& markup) {
     return plain;
 }
 
-QString rxCountdownLabel(const QString& text, int seconds) {
+QString countdownLabel(const QString& text, int seconds) {
     return QStringLiteral("%1 = %2").arg(text).arg(seconds);
 }
 
-QString rxFormatTextNumber(const QString& format, const QString& text, int number) {
+QString formatTextNumber(const QString& format, const QString& text, int number) {
     // Substitutes in one pass so that a "%d" inside the inserted text stays as it is.
     QString out;
     out.reserve(format.size() + text.size() + 8);
