@@ -686,9 +686,10 @@ void RecoveryWindow::onFoundFileBox(int row, bool rightButton) {
 // ---- Buttons, keys, closing
 
 void RecoveryWindow::onStop() {
-    const int answer = ui::programMessage(QStringLiteral("Do you want to stop repairing process?"),
-                                          ui::kCaptionTapeMedia, ui::kMessageQuestion);
-    if (answer != ui::IDNO) job_->RequestStop();
+    const ui::MessageAnswer answer =
+        ui::programMessage(QStringLiteral("Do you want to stop repairing process?"), ui::kCaptionTapeMedia,
+                           ui::kMessageQuestion);
+    if (answer != ui::MessageAnswer::No) job_->RequestStop();
 }
 
 void RecoveryWindow::onBack() {

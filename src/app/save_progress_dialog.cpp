@@ -52,17 +52,18 @@ struct SaveState {
 // whose result tells whether its check box was ticked only for boxes whose check box starts ticked.
 selection::ExistingFileAnswer askAboutTakenName(const QString& question) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return {};
-    const ui::MessageTextMap names{{ui::IDCANCEL, ui::MessageText("Keep both")},
-                                   {ui::IDTRYAGAIN, ui::MessageText("Replace")},
-                                   {ui::IDCONTINUE, ui::MessageText("Skip")}};
+    const ui::MessageTextMap names{{ui::MessageAnswer::Cancel, ui::MessageText("Keep both")},
+                                   {ui::MessageAnswer::TryAgain, ui::MessageText("Replace")},
+                                   {ui::MessageAnswer::Continue, ui::MessageText("Skip")}};
     ui::MessageBoxParams params = ui::standardMessageParams();
     params.textMap = &names;
     params.checkBoxText = ui::MessageText(QString::fromLatin1(kForTheRest));
+    const ui::MessageStyle style{ui::MessageButtons::CancelTryContinue, ui::MessageIcon::Question, 0,
+                                 ui::MessageOption::DontShowAgain};
     ui::MessageBoxDialog box(ui::prepareMessageParams(
-        nullptr, ui::MessageText(question), QString::fromLatin1(ui::kCaptionTapeMedia),
-        ui::MB_CANCELTRYCONTINUE | ui::MB_ICONQUESTION | ui::RXMB_DONT_SHOW_AGAIN, &params));
-    const int button = box.exec();
-    return existingFileAnswer(button, box.checkBox() != nullptr && box.checkBox()->isChecked());
+        nullptr, ui::MessageText(question), QString::fromLatin1(ui::kCaptionTapeMedia), style, &params));
+    box.exec();
+    return existingFileAnswer(box.answer(), box.checkBox() != nullptr && box.checkBox()->isChecked());
 }
 
 // Runs the engine on its own thread and keeps what it reports for the window thread.
@@ -288,13 +289,13 @@ QString existingFileQuestion(std::string_view destination, const QString& folder
         .arg(ui::plainMessageText(name), ui::plainMessageText(where));
 }
 
-selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest) {
-    switch (button) {
-        case ui::IDTRYAGAIN:
+selection::ExistingFileAnswer existingFileAnswer(ui::MessageAnswer answer, bool forTheRest) {
+    switch (answer) {
+        case ui::MessageAnswer::TryAgain:
             return {selection::ExistingFiles::Overwrite, forTheRest};
-        case ui::IDCONTINUE:
+        case ui::MessageAnswer::Continue:
             return {selection::ExistingFiles::Skip, forTheRest};
-        case ui::IDCANCEL:  // "Keep both", the close box and Escape
+        case ui::MessageAnswer::Cancel:  // "Keep both", the close box and Escape
             return {selection::ExistingFiles::KeepBoth, forTheRest};
         default:  // the box could not be shown
             return {};
@@ -336,7 +337,7 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
 
     SaveAccount account;
     account.details = lines.join(u'\n');
-    account.style = ui::MB_ICONEXCLAMATION;
+    account.style = {ui::MessageButtons::Ok, ui::MessageIcon::Warning};
     if (!report.error.empty()) {
         account.text =
             QStringLiteral("The files could not be saved: %1").arg(ui::plainMessageText(utf8(report.error)));

@@ -12,6 +12,7 @@
 #include "scan_source.h"
 #include "selection/save_files.h"
 #include "selection/save_folders.h"
+#include "ui/msgbox/rx_msgbox_params.h"
 
 class QLabel;
 class QProgressBar;
@@ -86,7 +87,7 @@ selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
 struct SaveAccount {
     QString text;
     QString details;
-    std::uint32_t style = 0;
+    ui::MessageStyle style;
 };
 SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination,
                         const selection::FolderReport& folders = {});
@@ -98,7 +99,7 @@ void showSaveAccount(const SaveAccount& account);
 // and Continue renamed "Keep both", "Replace" and "Skip", so that closing the question (which answers
 // Cancel) keeps both; ticking "Do this for the rest" makes the answer hold for every later taken name.
 QString existingFileQuestion(std::string_view destination, const QString& folder);
-selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest);
+selection::ExistingFileAnswer existingFileAnswer(ui::MessageAnswer answer, bool forTheRest);
 inline constexpr char kForTheRest[] = "Do this for the rest";
 
 // The save command: the ticked files of `catalog` from `source` into a folder that `chooseFolder` asks

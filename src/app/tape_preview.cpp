@@ -113,7 +113,7 @@ std::optional<selection::FilePreview> ReadTapePreview(QWidget& owner, const sele
     TapePreviewWorker worker(item, source);
     if (item.dataOffset && item.chunkIndex) {
         if (ui::programMessage(tapePreviewQuestion(source.SourcePath, *item.dataOffset),
-                               ui::kCaptionTapeMedia, ui::kMessageQuestion) != ui::IDYES) {
+                               ui::kCaptionTapeMedia, ui::kMessageQuestion) != ui::MessageAnswer::Yes) {
             return std::nullopt;
         }
     }

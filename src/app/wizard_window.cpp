@@ -337,7 +337,7 @@ void WizardWindow::CreateImage() {
     if (target.isEmpty()) return;
     if (NeedsLargeImageWarning(fileSystemOf_(target.toStdString()), fields_.SelectedCapacity) &&
         ui::programMessage(kLargeImageWarning, ui::kCaptionTapeMediaMixedCase, ui::kMessageQuestion) !=
-            ui::IDYES) {
+            ui::MessageAnswer::Yes) {
         return;
     }
     const std::string device = fields_.SelectedDevicePath;
@@ -367,13 +367,17 @@ QString WizardWindow::AskImageTargetPath() {
     if (path != chosen.toStdString() && std::filesystem::exists(path, error)) {
         const QString question = ui::plainMessageText(QString::fromStdString(path)) +
                                  QStringLiteral(" already exists.\nDo you want to replace it?");
-        if (ui::programMessage(question, ui::kCaptionTapeMedia, ui::kMessageQuestion) != ui::IDYES) return {};
+        if (ui::programMessage(question, ui::kCaptionTapeMedia, ui::kMessageQuestion) !=
+            ui::MessageAnswer::Yes)
+            return {};
     }
     return QString::fromStdString(path);
 }
 
 void WizardWindow::onStop() {
-    if (ui::programMessage(kStopQuestion, ui::kCaptionTapeMedia, ui::kMessageQuestion) == ui::IDNO) return;
+    if (ui::programMessage(kStopQuestion, ui::kCaptionTapeMedia, ui::kMessageQuestion) ==
+        ui::MessageAnswer::No)
+        return;
     stop_->hide();
     if (job_) {
         job_->RequestStop();
@@ -480,7 +484,7 @@ void WizardWindow::reject() {
     showNormal();
     raise();
     if (ui::programMessage(QStringLiteral("Do you really want to exit?"), ui::kCaptionTapeMediaMixedCase,
-                           ui::kMessageQuestion) != ui::IDYES) {
+                           ui::kMessageQuestion) != ui::MessageAnswer::Yes) {
         return;
     }
     openHomePage();

@@ -85,7 +85,7 @@ TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirs
     QTest::mouseClick(window.tree()->viewport(), Qt::LeftButton, {}, boxOf(*window.tree(), daily));
     EXPECT_EQ(answers.texts(), QStringList{kRefusal});
     EXPECT_EQ(answers.shown().back().caption, QStringLiteral("Brivane Ostrum TAPE MEDIA"));
-    EXPECT_EQ(answers.shown().back().buttons, std::vector<int>{ui::IDOK});
+    EXPECT_EQ(answers.shown().back().buttons, std::vector<ui::MessageAnswer>{ui::MessageAnswer::Ok});
     EXPECT_TRUE(answers.shown().back().icon);
     EXPECT_FALSE(window.tree()->isExpanded(daily));
     EXPECT_EQ(mark(daily), 1);
@@ -108,20 +108,21 @@ TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirs
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_EQ(answers.texts(), (QStringList{QStringLiteral("Please stop search process "),
                                             QStringLiteral("please stop repairing process")}));
-    EXPECT_EQ(answers.shown().back().buttons, std::vector<int>{ui::IDOK});
+    EXPECT_EQ(answers.shown().back().buttons, std::vector<ui::MessageAnswer>{ui::MessageAnswer::Ok});
     EXPECT_FALSE(answers.shown().back().icon);  // style 0: OK, no icon
     EXPECT_TRUE(answers.shown().front().icon);
     EXPECT_TRUE(window.isVisible());
 
     // Stop answered No changes nothing; answered Yes ends the scan with what was found, all ticked.
     answers.clear();
-    answers.setAnswer(ui::IDNO);
+    answers.setAnswer(ui::MessageAnswer::No);
     QTest::mouseClick(window.button(kStopButton), Qt::LeftButton);
     EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("Do you want to stop repairing process?")});
-    EXPECT_EQ(answers.shown().back().buttons, (std::vector<int>{ui::IDYES, ui::IDNO}));
+    EXPECT_EQ(answers.shown().back().buttons,
+              (std::vector<ui::MessageAnswer>{ui::MessageAnswer::Yes, ui::MessageAnswer::No}));
     EXPECT_FALSE(window.scanStopRequested());
     EXPECT_TRUE(window.IsScanRunning());
-    answers.setAnswer(ui::IDYES);
+    answers.setAnswer(ui::MessageAnswer::Yes);
     QTest::mouseClick(window.button(kStopButton), Qt::LeftButton);
     EXPECT_TRUE(window.scanStopRequested());
     ASSERT_TRUE(waitForScanEnd(window));

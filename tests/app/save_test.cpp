@@ -93,8 +93,9 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
     // README.TXT: Skip, this once. A.TXT: the question closed, which keeps both. R&D.TXT: Replace, for the
     // rest too: X.DAT is replaced without a question.
     MessageAnswerer answers;
-    answers.queueAnswers(
-        {{ui::IDCONTINUE, false}, {MessageAnswerer::kCloseBox, false}, {ui::IDTRYAGAIN, true}});
+    answers.queueAnswers({{ui::MessageAnswer::Continue, false},
+                          {MessageAnswerer::kCloseBox, false},
+                          {ui::MessageAnswer::TryAgain, true}});
     window.SaveCheckedFiles();
     ASSERT_EQ(answers.shown().size(), 4u);  // three questions and the account
     EXPECT_EQ(answers.texts()[0],
@@ -102,7 +103,9 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
                              "Replace it with the one from the medium, keep both (the one from "
                              "the medium gets a free name), or skip it?")
                   .arg(ui::plainMessageText(folder.qpath("saved"))));
-    EXPECT_EQ(answers.shown()[0].buttons, (std::vector<int>{ui::IDCANCEL, ui::IDTRYAGAIN, ui::IDCONTINUE}));
+    EXPECT_EQ(answers.shown()[0].buttons,
+              (std::vector<ui::MessageAnswer>{ui::MessageAnswer::Cancel, ui::MessageAnswer::TryAgain,
+                                              ui::MessageAnswer::Continue}));
     EXPECT_TRUE(answers.texts()[1].contains(QStringLiteral("\"A.TXT\"")));
     EXPECT_TRUE(answers.texts()[2].contains(QStringLiteral("\"R&amp;D.TXT\"")));
     EXPECT_EQ(
@@ -185,7 +188,7 @@ TEST(Saving, TheAccountListsEveryFileNotSavedWholeAsPlainText) {
               QStringLiteral("TAPE MEDIA\\S\\R&amp;D &lt;1&gt;.TXT: cannot create 'R&amp;D &lt;1&gt;.TXT': "
                              "&lt;denied&gt;\nTAPE MEDIA\\S\\CUT.BIN: truncated\n"
                              "2 files not reached before the save was cancelled"));
-    EXPECT_EQ(account.style, ui::MB_ICONEXCLAMATION);
+    EXPECT_EQ(account.style, (ui::MessageStyle{ui::MessageButtons::Ok, ui::MessageIcon::Warning}));
 
     // Many failures: every one is listed, as the details area scrolls.
     selection::SaveReport many;
@@ -264,7 +267,7 @@ TEST(Saving, TheBarAndTheCountShowOneMeasureInTheMiddleOfASave) {
     int bar = -1;
     QString count;
     MessageAnswerer answers;
-    answers.queueAnswers({{ui::IDCONTINUE, false}});  // "Skip"
+    answers.queueAnswers({{ui::MessageAnswer::Continue, false}});
     answers.setWatcher([&](ui::MessageBoxDialog&) {
         const auto* dialog = window.findChild<SaveProgressDialog*>();
         if (dialog == nullptr || bar >= 0) return;
@@ -295,7 +298,7 @@ TEST(Saving, FilesSkippedByChoiceAreCountedAndNoWarning) {
     selection::FolderReport folders;
     folders.notDated = {"cannot date 'D'"};
     const SaveAccount undated = saveAccount(report, QStringLiteral("/d"), folders);
-    EXPECT_EQ(undated.style, ui::MB_ICONEXCLAMATION);
+    EXPECT_EQ(undated.style, (ui::MessageStyle{ui::MessageButtons::Ok, ui::MessageIcon::Warning}));
     EXPECT_EQ(undated.details, QStringLiteral("Folder date not set: cannot date 'D'"));
 
     report.files.emplace_back().reason = "gone";
@@ -318,7 +321,7 @@ TEST(Saving, AnAccountOf200000LinesScrollsWithinTheScreen) {
     QString last;
     MessageAnswerer answers;
     answers.setWatcher([&](ui::MessageBoxDialog& box) {
-        box.command(ui::RXID_MORE);
+        box.command(ui::MessageAnswer::Details);
         area = box.screen()->availableGeometry();
         frame = box.frameGeometry();
         const QPlainTextEdit* view = box.detailsView();

@@ -126,7 +126,7 @@ TEST(Wizard, PagesFollowBackNextAndTheRoadButtonsAndEnterEscapeDoNothing) {
     qobject_cast<QPushButton*>(window.control(kWizardBackButton))->click();
     EXPECT_EQ(answers.texts(), QStringList({"Please stop image creation process "}));
     EXPECT_EQ(window.page(), WizardPage::Imaging);
-    answers.setAnswer(ui::IDYES);
+    answers.setAnswer(ui::MessageAnswer::Yes);
     wizard.click(kWizardStopButton);
     EXPECT_FALSE(wizard.shown(kWizardStopButton));
     EXPECT_EQ(fields.StopImaging.load(), 1u);
@@ -212,7 +212,7 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
     HeldTapeRead held(5, fields.StopImaging);
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
         0, {.path = folder.path("daily.tap").string(), .beforeRead = held.hook()}));
-    MessageAnswerer answers(ui::IDNO);
+    MessageAnswerer answers(ui::MessageAnswer::No);
     auto drives = choosingDrive(0);
     {
         WizardUnderTest wizard(fields);
@@ -224,7 +224,7 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
         wizard.click(kWizardStopButton);
         EXPECT_TRUE(wizard.shown(kWizardStopButton));
         EXPECT_EQ(fields.StopImaging.load(), 0u);
-        answers.setAnswer(ui::IDYES);
+        answers.setAnswer(ui::MessageAnswer::Yes);
         wizard.click(kWizardStopButton);
         EXPECT_FALSE(wizard.shown(kWizardStopButton));
         RecoveryWindow* recovery = wizard.waitForRecovery();
@@ -313,7 +313,7 @@ TEST(Wizard, TheImageTargetTakesTheImgRuleAndWarnsOnlyForALargeMediumOnFat) {
     fields.source.tapeDevices = virtualDrivesOnly();
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
         2, {.path = folder.path("big.tap").string(), .capacity = kFatFileLimit + 1}));
-    MessageAnswerer answers(ui::IDNO);
+    MessageAnswerer answers(ui::MessageAnswer::No);
     auto drives = choosingDrive(0);
     WizardUnderTest wizard(fields);
     std::vector<std::string> probed;
@@ -449,7 +449,7 @@ TEST(Wizard, HelpIsLookedUpInTheStartDirectoryAndTheExitQuestionAnsweredNoKeepsT
     ASSERT_TRUE(QDir::setCurrent(start.qpath("")));
     WizardFields fields;
     fields.source.tapeDevices = virtualDrivesOnly();
-    MessageAnswerer answers(ui::IDNO);
+    MessageAnswerer answers(ui::MessageAnswer::No);
     WizardUnderTest wizard(fields);
     // The help file beside the program, or in the folder current now, is not the one asked for.
     ASSERT_TRUE(QDir::setCurrent(elsewhere.qpath("")));
@@ -459,7 +459,7 @@ TEST(Wizard, HelpIsLookedUpInTheStartDirectoryAndTheExitQuestionAnsweredNoKeepsT
     ASSERT_EQ(answers.shown().size(), 1u);
     EXPECT_EQ(answers.shown()[0].text, QStringLiteral("Help file not found"));
     EXPECT_EQ(answers.shown()[0].caption, QStringLiteral("Brivane Ostrum TAPE"));
-    EXPECT_EQ(answers.shown()[0].buttons, std::vector<int>{ui::IDOK});
+    EXPECT_EQ(answers.shown()[0].buttons, std::vector<ui::MessageAnswer>{ui::MessageAnswer::Ok});
     std::ofstream(start.path(kHelpFileName)) << "help";
     QTest::keyClick(&wizard.window, Qt::Key_F1);
     EXPECT_EQ(answers.shown().size(), 1u);
@@ -472,7 +472,8 @@ TEST(Wizard, HelpIsLookedUpInTheStartDirectoryAndTheExitQuestionAnsweredNoKeepsT
     wizard.window.close();
     ASSERT_EQ(answers.shown().size(), 2u);
     EXPECT_EQ(answers.shown()[1].text, QStringLiteral("Do you really want to exit?"));
-    EXPECT_EQ(answers.shown()[1].buttons, (std::vector<int>{ui::IDYES, ui::IDNO}));
+    EXPECT_EQ(answers.shown()[1].buttons,
+              (std::vector<ui::MessageAnswer>{ui::MessageAnswer::Yes, ui::MessageAnswer::No}));
     EXPECT_TRUE(wizard.window.isVisible());
     EXPECT_FALSE(wizard.window.isMinimized());  // restored before the question
     EXPECT_EQ(finished.size(), 0);
@@ -486,7 +487,7 @@ TEST(Wizard, ItsRunGoesOnThroughARecoveryWindowAndEndsWithAConfirmedExit) {
     const std::string image = folder.writeImage(windowMedia());
     WizardFields fields;
     fields.source.tapeDevices = virtualDrivesOnly();
-    MessageAnswerer answers(ui::IDYES);
+    MessageAnswerer answers(ui::MessageAnswer::Yes);
     WizardWindow window(fields);
     auto files = std::make_shared<ScriptedFiles>(std::deque<QString>{QString::fromStdString(image)});
     window.setFileNameAsker(files);

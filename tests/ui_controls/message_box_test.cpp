@@ -60,16 +60,22 @@ void click(QPushButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-std::unique_ptr<MessageBoxDialog> makeBox(const QString& text, std::uint32_t style,
+std::unique_ptr<MessageBoxDialog> makeBox(const QString& text, MessageStyle style,
                                           const MessageBoxParams& params = {}) {
-    return std::make_unique<MessageBoxDialog>(prepareMessageParams(
-        nullptr, MessageText(text), QStringLiteral("Cap"), style | RXMB_NO_BEEP, &params));
+    style.options |= MessageOption::NoBeep;
+    return std::make_unique<MessageBoxDialog>(
+        prepareMessageParams(nullptr, MessageText(text), QStringLiteral("Cap"), style, &params));
+}
+
+MessageStyle noBeep(MessageButtons buttons, int defaultButton = 0, MessageOptions options = {}) {
+    return {buttons, MessageIcon::None, defaultButton, options | MessageOption::NoBeep};
 }
 
 TEST(MessageBox, EscapeClosesTheOkOnlyStylesWithCancel) {
     for (auto style : {kMessagePlain, kMessageNotice, kMessageInformation}) {
         BoxDriver driver([](MessageBoxDialog& box) { QTest::keyClick(&box, Qt::Key_Escape); });
-        EXPECT_EQ(programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, style), IDCANCEL);
+        EXPECT_EQ(programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, style),
+                  MessageAnswer::Cancel);
         EXPECT_TRUE(driver.seen());
     }
 }
@@ -90,13 +96,13 @@ TEST(MessageBox, EscapeAndTheCloseBoxAnswerNoToAQuestion) {
         });
         EXPECT_EQ(programMessage(QStringLiteral("Do you really want to exit?"), kCaptionTapeMediaMixedCase,
                                  kMessageQuestion),
-                  IDNO);
+                  MessageAnswer::No);
         EXPECT_TRUE(closeShown);
     }
 }
 
 TEST(MessageBox, CloseCommandGreyedOnlyWhenCancelIsNotAllowed) {
-    auto abortRetry = makeBox(QStringLiteral("x"), MB_ABORTRETRYIGNORE);
+    auto abortRetry = makeBox(QStringLiteral("x"), {MessageButtons::AbortRetryIgnore});
     abortRetry->show();
     EXPECT_FALSE(abortRetry->cancelAllowed());
     EXPECT_FALSE(abortRetry->closeEnabled());
@@ -104,37 +110,37 @@ TEST(MessageBox, CloseCommandGreyedOnlyWhenCancelIsNotAllowed) {
     QTest::keyClick(abortRetry.get(), Qt::Key_Escape);
     EXPECT_TRUE(abortRetry->isVisible());
 
-    auto ok = makeBox(QStringLiteral("x"), MB_OK);
+    auto ok = makeBox(QStringLiteral("x"), {});
     ok->show();
     EXPECT_TRUE(ok->closeEnabled());
     EXPECT_TRUE(ok->windowFlags().testFlag(Qt::WindowCloseButtonHint));
     ok->close();
     EXPECT_FALSE(ok->isVisible());
-    EXPECT_EQ(ok->result(), IDCANCEL);
+    EXPECT_EQ(ok->answer(), MessageAnswer::Cancel);
 }
 
 TEST(MessageBox, CustomButtonsSkipEmptyLinesAndAnswerTheirIds) {
     MessageBoxParams params;
     params.customButtons = QStringLiteral("A\r\n\nB");
-    std::vector<int> ids;
+    std::vector<MessageAnswer> answers;
     BoxDriver driver([&](MessageBoxDialog& box) {
-        ids = box.buttonIds();
-        EXPECT_EQ(box.button(24)->text(), QStringLiteral("B"));
-        click(box.button(24));
+        answers = box.buttonAnswers();
+        EXPECT_EQ(box.button(MessageAnswer::Custom2)->text(), QStringLiteral("B"));
+        click(box.button(MessageAnswer::Custom2));
     });
-    EXPECT_EQ(showMessageBox(nullptr, MessageText("Pick"), QStringLiteral("Cap"), MB_OKCANCEL | RXMB_NO_BEEP,
-                             &params),
-              24);
-    EXPECT_EQ(ids, (std::vector<int>{23, 24}));
+    EXPECT_EQ(showMessageBox(nullptr, MessageText("Pick"), QStringLiteral("Cap"),
+                             noBeep(MessageButtons::OkCancel), &params),
+              MessageAnswer::Custom2);
+    EXPECT_EQ(answers, (std::vector<MessageAnswer>{MessageAnswer::Custom1, MessageAnswer::Custom2}));
 }
 
 TEST(MessageBox, DefaultIndexPastTheButtonsSelectsTheFirst) {
-    auto box = makeBox(QStringLiteral("x"), MB_ABORTRETRYIGNORE | 0x500);
-    EXPECT_EQ(box->defaultButtonId(), IDABORT);
-    EXPECT_TRUE(box->button(IDABORT)->isDefault());
-    EXPECT_FALSE(box->button(IDRETRY)->isDefault());
-    auto second = makeBox(QStringLiteral("x"), MB_YESNO | MB_DEFBUTTON2);
-    EXPECT_EQ(second->defaultButtonId(), IDNO);
+    auto box = makeBox(QStringLiteral("x"), {MessageButtons::AbortRetryIgnore, MessageIcon::None, 5});
+    EXPECT_EQ(box->defaultAnswer(), MessageAnswer::Abort);
+    EXPECT_TRUE(box->button(MessageAnswer::Abort)->isDefault());
+    EXPECT_FALSE(box->button(MessageAnswer::Retry)->isDefault());
+    auto second = makeBox(QStringLiteral("x"), {MessageButtons::YesNo, MessageIcon::None, 1});
+    EXPECT_EQ(second->defaultAnswer(), MessageAnswer::No);
 }
 
 TEST(MessageBox, AutoCloseCountsDownOnTheDefaultButtonAndClosesWithIt) {
@@ -142,15 +148,15 @@ TEST(MessageBox, AutoCloseCountsDownOnTheDefaultButtonAndClosesWithIt) {
     params.autoCloseSeconds = 10;
     std::vector<QString> labels;
     BoxDriver driver([&](MessageBoxDialog& box) {
-        labels.push_back(box.button(IDOK)->text());
+        labels.push_back(box.button(MessageAnswer::Ok)->text());
         while (box.isVisible()) {
             box.tick();
-            labels.push_back(box.button(IDOK)->text());
+            labels.push_back(box.button(MessageAnswer::Ok)->text());
         }
     });
     EXPECT_EQ(showMessageBox(nullptr, MessageText("Closing soon"), QStringLiteral("Cap"),
-                             MB_OK | RXMB_NO_BEEP, &params),
-              IDOK);
+                             noBeep(MessageButtons::Ok), &params),
+              MessageAnswer::Ok);
     ASSERT_EQ(labels.size(), 11u);
     EXPECT_EQ(labels[0], QStringLiteral("OK = 10"));
     EXPECT_EQ(labels[1], QStringLiteral("OK = 9"));
@@ -166,20 +172,21 @@ TEST(MessageBox, AutoCloseTimerClosesWithTheDefaultOfAQuestion) {
         box.setTickInterval(2);  // three "seconds" of a few milliseconds
     });
     EXPECT_EQ(showMessageBox(nullptr, MessageText("Go on?"), QStringLiteral("Cap"),
-                             MB_YESNO | MB_DEFBUTTON2 | RXMB_NO_BEEP, &params),
-              IDNO);
+                             noBeep(MessageButtons::YesNo, 1), &params),
+              MessageAnswer::No);
 }
 
 TEST(MessageBox, DisableSecondsWithCaptionCountdown) {
     MessageBoxParams params;
     params.disableSeconds = 5;
     params.captionCountdown = true;
-    auto box = makeBox(QStringLiteral("Read this first"), MB_OKCANCEL | MB_HELP, params);
+    auto box = makeBox(QStringLiteral("Read this first"),
+                       {MessageButtons::OkCancel, MessageIcon::None, 0, MessageOption::Help}, params);
     box->show();
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Cap (5 seconds remaining)"));
-    EXPECT_FALSE(box->button(IDOK)->isEnabled());
-    EXPECT_FALSE(box->button(IDCANCEL)->isEnabled());
-    EXPECT_TRUE(box->button(IDHELP)->isEnabled());
+    EXPECT_FALSE(box->button(MessageAnswer::Ok)->isEnabled());
+    EXPECT_FALSE(box->button(MessageAnswer::Cancel)->isEnabled());
+    EXPECT_TRUE(box->button(MessageAnswer::Help)->isEnabled());
     EXPECT_FALSE(box->closeEnabled());
     box->close();
     EXPECT_TRUE(box->isVisible());
@@ -190,12 +197,12 @@ TEST(MessageBox, DisableSecondsWithCaptionCountdown) {
         box->tick();
     }
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Cap (1 seconds remaining)"));
-    EXPECT_FALSE(box->button(IDOK)->isEnabled());
+    EXPECT_FALSE(box->button(MessageAnswer::Ok)->isEnabled());
     box->tick();
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Cap"));
-    EXPECT_TRUE(box->button(IDOK)->isEnabled());
-    EXPECT_TRUE(box->button(IDCANCEL)->isEnabled());
-    EXPECT_TRUE(box->button(IDOK)->isDefault());
+    EXPECT_TRUE(box->button(MessageAnswer::Ok)->isEnabled());
+    EXPECT_TRUE(box->button(MessageAnswer::Cancel)->isEnabled());
+    EXPECT_TRUE(box->button(MessageAnswer::Ok)->isDefault());
     EXPECT_TRUE(box->closeEnabled());
     EXPECT_FALSE(box->timerRunning());
     EXPECT_TRUE(box->isVisible());  // a disable countdown never closes the box
@@ -204,26 +211,26 @@ TEST(MessageBox, DisableSecondsWithCaptionCountdown) {
 TEST(MessageBox, DisableSecondsWithoutCaptionCountdownLabelTheDefaultButton) {
     MessageBoxParams params;
     params.disableSeconds = 2;
-    auto box = makeBox(QStringLiteral("x"), MB_OKCANCEL | MB_DEFBUTTON2, params);
-    EXPECT_EQ(box->button(IDCANCEL)->text(), QStringLiteral("Cancel = 2"));
-    EXPECT_FALSE(box->button(IDCANCEL)->isEnabled());
-    EXPECT_TRUE(box->button(IDOK)->isEnabled());
+    auto box = makeBox(QStringLiteral("x"), {MessageButtons::OkCancel, MessageIcon::None, 1}, params);
+    EXPECT_EQ(box->button(MessageAnswer::Cancel)->text(), QStringLiteral("Cancel = 2"));
+    EXPECT_FALSE(box->button(MessageAnswer::Cancel)->isEnabled());
+    EXPECT_TRUE(box->button(MessageAnswer::Ok)->isEnabled());
     EXPECT_FALSE(box->closeEnabled());  // the default button is Cancel
     box->tick();
-    EXPECT_EQ(box->button(IDCANCEL)->text(), QStringLiteral("Cancel = 1"));
+    EXPECT_EQ(box->button(MessageAnswer::Cancel)->text(), QStringLiteral("Cancel = 1"));
     box->tick();
-    EXPECT_EQ(box->button(IDCANCEL)->text(), QStringLiteral("Cancel"));
-    EXPECT_TRUE(box->button(IDCANCEL)->isEnabled());
+    EXPECT_EQ(box->button(MessageAnswer::Cancel)->text(), QStringLiteral("Cancel"));
+    EXPECT_TRUE(box->button(MessageAnswer::Cancel)->isEnabled());
     EXPECT_TRUE(box->closeEnabled());
 }
 
 TEST(MessageBox, DetailsGrowAndShrinkTheWindow) {
     MessageBoxParams params;
     params.detailsText = MessageText("Block 17 of set <b>2</b> could not be read.");
-    auto box = makeBox(QStringLiteral("Something failed"), MB_OK, params);
+    auto box = makeBox(QStringLiteral("Something failed"), {}, params);
     box->show();
     const QSize closed = box->size();
-    QPushButton* more = box->button(RXID_MORE);
+    QPushButton* more = box->button(MessageAnswer::Details);
     ASSERT_NE(more, nullptr);
     EXPECT_EQ(more->text(), QStringLiteral("More >>"));
     EXPECT_GT(box->strips().details, 2 * kBoxMarginY);
@@ -241,53 +248,71 @@ TEST(MessageBox, DoNotShowAgainRemembersTheAnswer) {
     MessageBoxParams params;
     params.memoryPrefix = MessageText("Msg");
     params.memoryNumber = 7;
-    const std::uint32_t style = MB_YESNO | MB_ICONQUESTION | RXMB_DONT_SHOW_AGAIN | RXMB_NO_BEEP;
+    const MessageStyle style{MessageButtons::YesNo, MessageIcon::Question, 0,
+                             MessageOption::DontShowAgain | MessageOption::NoBeep};
     {
         BoxDriver driver([](MessageBoxDialog& box) {
             ASSERT_NE(box.checkBox(), nullptr);
             EXPECT_EQ(box.checkBoxLabel()->text(), QStringLiteral("Do not show again"));
             box.checkBox()->setChecked(true);
-            click(box.button(IDYES));
+            click(box.button(MessageAnswer::Yes));
         });
         EXPECT_EQ(showMessageBox(nullptr, MessageText("Overwrite?"), QStringLiteral("Cap"), style, &params),
-                  IDYES);
+                  MessageAnswer::Yes);
     }
     const QSettings store(AnswerMemory().iniFileName(), QSettings::IniFormat);
     EXPECT_EQ(
         store.value(QStringLiteral("Software/%1/RxMessageBox/Msg7").arg(AnswerMemory::programFileName()))
             .toInt(),
         6);
-    BoxDriver second([](MessageBoxDialog& box) { box.done(-5); });
+    {
+        BoxDriver second([](MessageBoxDialog& box) { box.done(-5); });
+        EXPECT_EQ(showMessageBox(nullptr, MessageText("Overwrite?"), QStringLiteral("Cap"), style, &params),
+                  MessageAnswer::Yes);
+        EXPECT_FALSE(second.seen());
+    }
+
+    // A stored number that is no answer of the box is not taken for one: the box is asked again.
+    QSettings(AnswerMemory().iniFileName(), QSettings::IniFormat)
+        .setValue(QStringLiteral("Software/%1/RxMessageBox/Msg7").arg(AnswerMemory::programFileName()), 99);
+    BoxDriver third([](MessageBoxDialog& box) { click(box.button(MessageAnswer::No)); });
     EXPECT_EQ(showMessageBox(nullptr, MessageText("Overwrite?"), QStringLiteral("Cap"), style, &params),
-              IDYES);
-    EXPECT_FALSE(second.seen());
+              MessageAnswer::No);
+    EXPECT_TRUE(third.seen());
 }
 
-TEST(MessageBox, CheckedStyleIsOredIntoTheResultAndUncheckedStoresNothing) {
+// The answer memory stores the answer's number with the ticked flag, as it always has; the flag no
+// longer reaches the caller, whose answer is the button (it used to be the number with the flag).
+TEST(MessageBox, TickedStyleIsStoredWithTheAnswerAndUncheckedStoresNothing) {
     MessageBoxParams params;
     params.memoryPrefix = MessageText("Other");
     params.memoryCompany = MessageText("Acme");
     params.memoryNumber = 2;
     BoxDriver unchecked([](MessageBoxDialog& box) {
         box.checkBox()->setChecked(false);
-        click(box.button(IDNO));
+        click(box.button(MessageAnswer::No));
     });
-    const std::uint32_t style = MB_YESNO | RXMB_DONT_SHOW_AGAIN | RXMB_DONT_SHOW_CHECKED | RXMB_NO_BEEP;
-    EXPECT_EQ(showMessageBox(nullptr, MessageText("q"), QStringLiteral("Cap"), style, &params), IDNO);
+    const MessageStyle style =
+        noBeep(MessageButtons::YesNo, 0, MessageOption::DontShowAgain | MessageOption::DontShowAgainTicked);
+    EXPECT_EQ(showMessageBox(nullptr, MessageText("q"), QStringLiteral("Cap"), style, &params),
+              MessageAnswer::No);
     EXPECT_FALSE(AnswerMemory().read(QStringLiteral("Acme"), QStringLiteral("Other"), 2).has_value());
 
     BoxDriver checked([](MessageBoxDialog& box) {
         EXPECT_TRUE(box.checkBox()->isChecked());
-        click(box.button(IDNO));
+        click(box.button(MessageAnswer::No));
     });
     EXPECT_EQ(showMessageBox(nullptr, MessageText("q"), QStringLiteral("Cap"), style, &params),
-              IDNO | static_cast<int>(RXMB_DONT_SHOW_CHECKED));
-    EXPECT_EQ(AnswerMemory().read(QStringLiteral("Acme"), QStringLiteral("Other"), 2),
-              IDNO | static_cast<int>(RXMB_DONT_SHOW_CHECKED));
+              MessageAnswer::No);
+    EXPECT_EQ(AnswerMemory().read(QStringLiteral("Acme"), QStringLiteral("Other"), 2), 7 | 0x02000000);
+    BoxDriver remembered([](MessageBoxDialog& box) { box.done(-5); });
+    EXPECT_EQ(showMessageBox(nullptr, MessageText("q"), QStringLiteral("Cap"), style, &params),
+              MessageAnswer::No);
+    EXPECT_FALSE(remembered.seen());
 }
 
 TEST(MessageBox, WorkerThreadCallBlocksUntilAnswered) {
-    std::atomic<int> result{-100};
+    std::atomic<MessageAnswer> result{MessageAnswer::Retry};
     std::atomic<bool> returned{false};
     bool blockedWhileShown = false;
     bool onWindowThread = false;
@@ -297,7 +322,7 @@ TEST(MessageBox, WorkerThreadCallBlocksUntilAnswered) {
                          QThread::currentThread() == QApplication::instance()->thread();
         QTest::qWait(20);  // give a worker that did not wait the chance to return
         blockedWhileShown = !returned.load();
-        click(box.button(IDOK));
+        click(box.button(MessageAnswer::Ok));
     });
     std::unique_ptr<QThread> worker(QThread::create([&] {
         result = programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, kMessageNotice);
@@ -309,32 +334,33 @@ TEST(MessageBox, WorkerThreadCallBlocksUntilAnswered) {
     EXPECT_TRUE(driver.seen());
     EXPECT_TRUE(onWindowThread);
     EXPECT_TRUE(blockedWhileShown);
-    EXPECT_EQ(result.load(), IDOK);
+    EXPECT_EQ(result.load(), MessageAnswer::Ok);
 }
 
 TEST(MessageBox, CaptionAndOwnerRules) {
-    EXPECT_EQ(prepareMessageParams(nullptr, MessageText("x"), QString(), 0, nullptr).caption,
+    EXPECT_EQ(prepareMessageParams(nullptr, MessageText("x"), QString(), {}, nullptr).caption,
               QStringLiteral("Error"));
     QWidget owner;
     owner.setWindowTitle(QStringLiteral("Owner title"));
-    const MessageBoxParams p = prepareMessageParams(&owner, MessageText("x"), QString(), 0, nullptr);
+    const MessageBoxParams p = prepareMessageParams(&owner, MessageText("x"), QString(), {}, nullptr);
     EXPECT_EQ(p.caption, QStringLiteral("Owner title"));
     EXPECT_EQ(p.owner, &owner);
     // The record's own owner, caption, message and style are always replaced.
     MessageBoxParams given;
     given.caption = QStringLiteral("ignored");
-    given.style = MB_YESNO;
+    given.style.buttons = MessageButtons::YesNo;
     const MessageBoxParams q =
-        prepareMessageParams(nullptr, MessageText("m"), QStringLiteral("Cap"), MB_OK, &given);
+        prepareMessageParams(nullptr, MessageText("m"), QStringLiteral("Cap"), {MessageButtons::Ok}, &given);
     EXPECT_EQ(q.caption, QStringLiteral("Cap"));
-    EXPECT_EQ(q.style, MB_OK);
+    EXPECT_EQ(q.style, MessageStyle{MessageButtons::Ok});
     EXPECT_EQ(q.message.text(), QStringLiteral("m"));
 }
 
 TEST(MessageBox, BodyKeepsTrailingBlanksAndWrapsIconAndRightAlignment) {
-    auto plain = makeBox(QStringLiteral("Please stop search process "), 0);
+    auto plain = makeBox(QStringLiteral("Please stop search process "), {});
     EXPECT_EQ(plain->body(), QStringLiteral("Please stop search process "));
-    auto notice = makeBox(QStringLiteral("Please Select drive "), 0x20 | MB_RIGHT);
+    auto notice = makeBox(QStringLiteral("Please Select drive "),
+                          {MessageButtons::Ok, MessageIcon::Question, 0, MessageOption::RightAligned});
     EXPECT_TRUE(
         notice->body().startsWith(QStringLiteral("<table cellpadding=5><tr><td width=32><icon handle=0x1>")));
     EXPECT_TRUE(notice->body().contains(QStringLiteral("<td><right>Please Select drive </right></td>")));
@@ -358,37 +384,43 @@ TEST(MessageBox, HelpAndReportKeepTheBoxOpen) {
 
     MessageBoxParams params;
     params.reportMessage = reportType;
-    auto box = std::make_unique<MessageBoxDialog>(prepareMessageParams(
-        &owner, MessageText("x"), QStringLiteral("Cap"), MB_OK | MB_HELP | RXMB_NO_BEEP, &params));
+    auto box = std::make_unique<MessageBoxDialog>(
+        prepareMessageParams(&owner, MessageText("x"), QStringLiteral("Cap"),
+                             noBeep(MessageButtons::Ok, 0, MessageOption::Help), &params));
     auto recorder = std::make_shared<RecordingLinkOpener>();
     box->setLinkOpener(recorder);
     box->show();
-    EXPECT_EQ(box->buttonIds(), (std::vector<int>{IDOK, IDHELP, RXID_REPORT}));
-    click(box->button(IDHELP));
-    click(box->button(RXID_REPORT));
+    EXPECT_EQ(box->buttonAnswers(),
+              (std::vector<MessageAnswer>{MessageAnswer::Ok, MessageAnswer::Help, MessageAnswer::Report}));
+    click(box->button(MessageAnswer::Help));
+    click(box->button(MessageAnswer::Report));
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(reports, 1);
     ASSERT_EQ(recorder->opened.size(), 1);
     EXPECT_TRUE(recorder->opened.front().endsWith(QStringLiteral(".hlp")));
-    click(box->button(IDOK));
-    EXPECT_EQ(box->result(), IDOK);
+    click(box->button(MessageAnswer::Ok));
+    EXPECT_EQ(box->answer(), MessageAnswer::Ok);
 }
 
 TEST(MessageBox, CheckBoxLabelFromTheRecordOrTheTextMap) {
     MessageBoxParams params;
     params.checkBoxText = MessageText("Do not ask again for this tape");
-    auto fromField = makeBox(QStringLiteral("x"), MB_OK | RXMB_DONT_SHOW_AGAIN, params);
+    auto fromField =
+        makeBox(QStringLiteral("x"), {MessageButtons::Ok, MessageIcon::None, 0, MessageOption::DontShowAgain},
+                params);
     EXPECT_EQ(fromField->checkBoxLabel()->text(), QStringLiteral("Do not ask again for this tape"));
-    const MessageTextMap map{{RXKEY_CHECKBOX, MessageText("Never again")}, {IDOK, MessageText("Fine")}};
+    const MessageTextMap map{{MessageLabel::CheckBox, MessageText("Never again")},
+                             {MessageAnswer::Ok, MessageText("Fine")}};
     params.textMap = &map;
-    auto fromMap = makeBox(QStringLiteral("x"), MB_OK | RXMB_DONT_SHOW_AGAIN, params);
+    auto fromMap = makeBox(QStringLiteral("x"),
+                           {MessageButtons::Ok, MessageIcon::None, 0, MessageOption::DontShowAgain}, params);
     EXPECT_EQ(fromMap->checkBoxLabel()->text(), QStringLiteral("Never again"));
-    EXPECT_EQ(fromMap->button(IDOK)->text(), QStringLiteral("Fine"));
+    EXPECT_EQ(fromMap->button(MessageAnswer::Ok)->text(), QStringLiteral("Fine"));
 }
 
 TEST(MessageBox, LinkInTheBodyIsFollowedOnClick) {
     auto box =
-        makeBox(QStringLiteral("See <a href=\"https://example.com/tape\">the manual</a> for more."), MB_OK);
+        makeBox(QStringLiteral("See <a href=\"https://example.com/tape\">the manual</a> for more."), {});
     auto recorder = std::make_shared<RecordingLinkOpener>();
     box->setLinkOpener(recorder);
     box->show();
@@ -415,7 +447,7 @@ TEST(MessageBox, PaintedBackgroundUsesTheAreaEffectsAndSeparators) {
     params.buttons.colour1 = makeColorRef(10, 20, 200);
     params.buttons.separatorType = 2;
     params.buttons.separatorAlign = 5;  // no text: the line spans the width
-    auto box = makeBox(QStringLiteral("Colours"), MB_OK, params);
+    auto box = makeBox(QStringLiteral("Colours"), {}, params);
     const QImage client = box->renderClient();
     ASSERT_EQ(client.size(), box->size());
     const int stripTop = box->strips().header + box->strips().message;

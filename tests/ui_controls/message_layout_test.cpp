@@ -21,79 +21,90 @@ class TableStrings final : public NoResources {
     }
 };
 
-std::vector<int> ids(const MessageButtonSet& set) {
-    std::vector<int> out;
-    for (const auto& b : set.buttons) out.push_back(b.id);
+using A = MessageAnswer;
+
+std::vector<A> answers(const MessageButtonSet& set) {
+    std::vector<A> out;
+    for (const auto& b : set.buttons) out.push_back(b.answer);
     return out;
 }
 
+MessageStyle withOptions(MessageButtons buttons, MessageOptions options) {
+    return {buttons, MessageIcon::None, 0, options};
+}
+
 TEST(MessageBoxButtons, EveryStandardSetWithItsCancelRule) {
+    using B = MessageButtons;
+    using O = MessageOption;
     struct Case {
-        std::uint32_t style;
-        std::vector<int> ids;
+        MessageStyle style;
+        std::vector<A> answers;
         bool cancel;
     };
     const Case cases[] = {
-        {MB_OK, {IDOK}, true},
-        {MB_OKCANCEL, {IDOK, IDCANCEL}, true},
-        {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}, false},
-        {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}, true},
-        {MB_YESNO, {IDYES, IDNO}, false},
-        {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}, true},
-        {MB_CANCELTRYCONTINUE, {IDCANCEL, IDTRYAGAIN, IDCONTINUE}, true},
-        {RXMB_SET_CONTINUE_ABORT, {IDCONTINUE, IDABORT}, false},
-        {RXMB_SET_SKIP, {RXID_SKIP, RXID_SKIP_ALL, IDCANCEL}, true},
-        {RXMB_SET_IGNORE, {IDIGNORE, RXID_IGNORE_ALL, IDCANCEL}, true},
-        {0xA, {}, false},
-        {MB_YESNO | RXMB_YES_TO_ALL | RXMB_NO_TO_ALL, {IDYES, RXID_YES_TO_ALL, IDNO, RXID_NO_TO_ALL}, false},
-        {MB_YESNOCANCEL | RXMB_NO_TO_ALL, {IDYES, IDNO, RXID_NO_TO_ALL, IDCANCEL}, true},
-        {MB_OK | MB_HELP, {IDOK, IDHELP}, true},
+        {{B::Ok}, {A::Ok}, true},
+        {{B::OkCancel}, {A::Ok, A::Cancel}, true},
+        {{B::AbortRetryIgnore}, {A::Abort, A::Retry, A::Ignore}, false},
+        {{B::YesNoCancel}, {A::Yes, A::No, A::Cancel}, true},
+        {{B::YesNo}, {A::Yes, A::No}, false},
+        {{B::RetryCancel}, {A::Retry, A::Cancel}, true},
+        {{B::CancelTryContinue}, {A::Cancel, A::TryAgain, A::Continue}, true},
+        {{B::ContinueAbort}, {A::Continue, A::Abort}, false},
+        {{B::SkipSkipAllCancel}, {A::Skip, A::SkipAll, A::Cancel}, true},
+        {{B::IgnoreIgnoreAllCancel}, {A::Ignore, A::IgnoreAll, A::Cancel}, true},
+        {{B::None}, {}, false},
+        {withOptions(B::YesNo, O::YesToAll | O::NoToAll), {A::Yes, A::YesToAll, A::No, A::NoToAll}, false},
+        {withOptions(B::YesNoCancel, O::NoToAll), {A::Yes, A::No, A::NoToAll, A::Cancel}, true},
+        {withOptions(B::Ok, O::Help), {A::Ok, A::Help}, true},
     };
-    for (const Case& c : cases) {
-        const MessageButtonSet set = buildMessageButtons(c.style, {}, false, false);
-        EXPECT_EQ(ids(set), c.ids) << "style " << std::hex << c.style;
-        EXPECT_EQ(set.cancelAllowed, c.cancel) << "style " << std::hex << c.style;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const MessageButtonSet set = buildMessageButtons(cases[i].style, {}, false, false);
+        EXPECT_EQ(answers(set), cases[i].answers) << "case " << i;
+        EXPECT_EQ(set.cancelAllowed, cases[i].cancel) << "case " << i;
     }
-    EXPECT_EQ(ids(buildMessageButtons(MB_OKCANCEL | MB_HELP, {}, true, true)),
-              (std::vector<int>{IDOK, IDCANCEL, IDHELP, RXID_REPORT, RXID_MORE}));
+    EXPECT_EQ(answers(buildMessageButtons(withOptions(B::OkCancel, O::Help), {}, true, true)),
+              (std::vector<A>{A::Ok, A::Cancel, A::Help, A::Report, A::Details}));
 }
 
 TEST(MessageBoxButtons, CustomLinesReplaceTheStandardSetAndSkipEmptyLines) {
-    const MessageButtonSet set = buildMessageButtons(MB_OKCANCEL, QStringLiteral("A\r\n\nB"), false, false);
-    EXPECT_EQ(ids(set), (std::vector<int>{23, 24}));
+    const MessageButtonSet set =
+        buildMessageButtons({MessageButtons::OkCancel}, QStringLiteral("A\r\n\nB"), false, false);
+    EXPECT_EQ(answers(set), (std::vector<A>{A::Custom1, A::Custom2}));
     EXPECT_EQ(set.buttons[0].customText, QStringLiteral("A"));
     EXPECT_EQ(set.buttons[1].customText, QStringLiteral("B"));
     EXPECT_FALSE(set.cancelAllowed);
-    // At most four: ids 23 to 26.
-    EXPECT_EQ(ids(buildMessageButtons(0, QStringLiteral("1\n2\n3\n4\n5\n6"), false, false)),
-              (std::vector<int>{23, 24, 25, 26}));
+    // At most four.
+    EXPECT_EQ(answers(buildMessageButtons({}, QStringLiteral("1\n2\n3\n4\n5\n6"), false, false)),
+              (std::vector<A>{A::Custom1, A::Custom2, A::Custom3, A::Custom4}));
 }
 
 TEST(MessageBoxButtons, DefaultIndexPastTheLastButtonMeansTheFirst) {
-    EXPECT_EQ(defaultButtonIndex(MB_DEFBUTTON2, 3), 1);
-    EXPECT_EQ(defaultButtonIndex(0x500, 3), 0);
-    EXPECT_EQ(defaultButtonIndex(0x200, 3), 2);
-    EXPECT_EQ(defaultButtonIndex(0x300, 3), 0);
+    auto withDefault = [](int index) { return MessageStyle{MessageButtons::Ok, MessageIcon::None, index}; };
+    EXPECT_EQ(defaultButtonIndex(withDefault(1), 3), 1);
+    EXPECT_EQ(defaultButtonIndex(withDefault(5), 3), 0);
+    EXPECT_EQ(defaultButtonIndex(withDefault(2), 3), 2);
+    EXPECT_EQ(defaultButtonIndex(withDefault(3), 3), 0);
+    EXPECT_EQ(defaultButtonIndex(withDefault(-1), 3), 0);
 }
 
 TEST(MessageBoxTexts, MapThenResourceThenCallerDefaultThenBuiltIn) {
     const TableStrings strings;
     MessageTextMap map{
-        {IDNO, MessageText("Nein")}, {IDOK, MessageText::fromId(500)}, {IDRETRY, MessageText("")}};
-    EXPECT_EQ(messageKeyText(IDNO, &map, strings, false), QStringLiteral("Nein"));
-    EXPECT_EQ(messageKeyText(IDOK, &map, strings, false), QStringLiteral("from resource 500"));
-    EXPECT_EQ(messageKeyText(IDYES, &map, strings, false), QStringLiteral("Ja"));
+        {A::No, MessageText("Nein")}, {A::Ok, MessageText::fromId(500)}, {A::Retry, MessageText("")}};
+    EXPECT_EQ(messageKeyText(A::No, &map, strings, false), QStringLiteral("Nein"));
+    EXPECT_EQ(messageKeyText(A::Ok, &map, strings, false), QStringLiteral("from resource 500"));
+    EXPECT_EQ(messageKeyText(A::Yes, &map, strings, false), QStringLiteral("Ja"));
     // An empty mapped text falls through; no resource for Retry, so the caller's default wins.
-    EXPECT_EQ(messageKeyText(IDRETRY, &map, strings, false, QStringLiteral("Again")),
+    EXPECT_EQ(messageKeyText(A::Retry, &map, strings, false, QStringLiteral("Again")),
               QStringLiteral("Again"));
-    EXPECT_EQ(messageKeyText(IDRETRY, &map, strings, false), QStringLiteral("Retry"));
+    EXPECT_EQ(messageKeyText(A::Retry, &map, strings, false), QStringLiteral("Retry"));
     // Without string resources, ids resolve to nothing and the built-in text shows.
-    EXPECT_EQ(messageKeyText(IDYES, &map, strings, true), QStringLiteral("Yes"));
-    EXPECT_EQ(messageKeyText(IDOK, &map, strings, true), QStringLiteral("OK"));
-    EXPECT_EQ(messageKeyText(RXKEY_COUNTDOWN, nullptr, strings, false),
+    EXPECT_EQ(messageKeyText(A::Yes, &map, strings, true), QStringLiteral("Yes"));
+    EXPECT_EQ(messageKeyText(A::Ok, &map, strings, true), QStringLiteral("OK"));
+    EXPECT_EQ(messageKeyText(MessageLabel::CaptionCountdown, nullptr, strings, false),
               QStringLiteral("%s (%d seconds remaining)"));
-    EXPECT_EQ(messageKeyText(RXID_MORE, nullptr, strings, false), QStringLiteral("More >>"));
-    EXPECT_EQ(messageKeyText(RXID_LESS, nullptr, strings, false), QStringLiteral("<< More"));
+    EXPECT_EQ(messageKeyText(A::Details, nullptr, strings, false), QStringLiteral("More >>"));
+    EXPECT_EQ(messageKeyText(MessageLabel::DetailsShown, nullptr, strings, false), QStringLiteral("<< More"));
     EXPECT_EQ(resolveMessageText(MessageText::fromId(777), strings, false), QString());
     EXPECT_EQ(resolveMessageText(MessageText("text "), strings, false), QStringLiteral("text "));
 }

@@ -38,7 +38,7 @@ QString plainMessageText(QStringView text) {
     return out;
 }
 
-int programMessage(const QString& text, const QString& caption, ProgramMessageStyle style) {
+MessageAnswer programMessage(const QString& text, const QString& caption, const MessageStyle& style) {
     const MessageBoxParams params = standardMessageParams();
     return showMessageBox(nullptr, MessageText(text), caption, style, &params);
 }

@@ -1,5 +1,6 @@
 #include "ui/msgbox/rx_layout.h"
 
+#include <array>
 #include <cmath>
 
 #include "ui/msgbox/rx_msgbox_params.h"
@@ -8,59 +9,59 @@ namespace ostrum::ui {
 
 namespace {
 
-bool addStandardSet(std::uint32_t style, std::vector<MessageButtonSpec>& out) {
-    auto add = [&out](std::initializer_list<int> ids) {
-        for (int id : ids) {
-            out.push_back({id, {}});
+bool addStandardSet(const MessageStyle& style, std::vector<MessageButtonSpec>& out) {
+    auto add = [&out](std::initializer_list<MessageAnswer> answers) {
+        for (MessageAnswer answer : answers) {
+            out.push_back({answer, {}});
         }
     };
-    const bool yesToAll = (style & RXMB_YES_TO_ALL) != 0;
-    const bool noToAll = (style & RXMB_NO_TO_ALL) != 0;
     auto addYesNo = [&] {
-        add({IDYES});
-        if (yesToAll) {
-            add({RXID_YES_TO_ALL});
+        add({MessageAnswer::Yes});
+        if (style.options.testFlag(MessageOption::YesToAll)) {
+            add({MessageAnswer::YesToAll});
         }
-        add({IDNO});
-        if (noToAll) {
-            add({RXID_NO_TO_ALL});
+        add({MessageAnswer::No});
+        if (style.options.testFlag(MessageOption::NoToAll)) {
+            add({MessageAnswer::NoToAll});
         }
     };
-    switch (style & MB_TYPEMASK) {
-        case MB_OK:
-            add({IDOK});
+    using A = MessageAnswer;
+    switch (style.buttons) {
+        case MessageButtons::Ok:
+            add({A::Ok});
             return true;
-        case MB_OKCANCEL:
-            add({IDOK, IDCANCEL});
+        case MessageButtons::OkCancel:
+            add({A::Ok, A::Cancel});
             return true;
-        case MB_ABORTRETRYIGNORE:
-            add({IDABORT, IDRETRY, IDIGNORE});
+        case MessageButtons::AbortRetryIgnore:
+            add({A::Abort, A::Retry, A::Ignore});
             return false;
-        case MB_YESNOCANCEL:
+        case MessageButtons::YesNoCancel:
             addYesNo();
-            add({IDCANCEL});
+            add({A::Cancel});
             return true;
-        case MB_YESNO:
+        case MessageButtons::YesNo:
             addYesNo();
             return false;
-        case MB_RETRYCANCEL:
-            add({IDRETRY, IDCANCEL});
+        case MessageButtons::RetryCancel:
+            add({A::Retry, A::Cancel});
             return true;
-        case MB_CANCELTRYCONTINUE:
-            add({IDCANCEL, IDTRYAGAIN, IDCONTINUE});
+        case MessageButtons::CancelTryContinue:
+            add({A::Cancel, A::TryAgain, A::Continue});
             return true;
-        case RXMB_SET_CONTINUE_ABORT:
-            add({IDCONTINUE, IDABORT});
+        case MessageButtons::ContinueAbort:
+            add({A::Continue, A::Abort});
             return false;
-        case RXMB_SET_SKIP:
-            add({RXID_SKIP, RXID_SKIP_ALL, IDCANCEL});
+        case MessageButtons::SkipSkipAllCancel:
+            add({A::Skip, A::SkipAll, A::Cancel});
             return true;
-        case RXMB_SET_IGNORE:
-            add({IDIGNORE, RXID_IGNORE_ALL, IDCANCEL});
+        case MessageButtons::IgnoreIgnoreAllCancel:
+            add({A::Ignore, A::IgnoreAll, A::Cancel});
             return true;
-        default:
-            return false;  // sets 10 to 15 have no standard buttons
+        case MessageButtons::None:
+            break;
     }
+    return false;
 }
 
 int mulDiv(int value, int numerator, int denominator) {
@@ -81,33 +82,34 @@ QStringList customButtonLines(const QString& customButtons) {
     return lines;
 }
 
-MessageButtonSet buildMessageButtons(std::uint32_t style, const QString& customButtons, bool report,
+MessageButtonSet buildMessageButtons(const MessageStyle& style, const QString& customButtons, bool report,
                                      bool details) {
+    static constexpr std::array kCustom{MessageAnswer::Custom1, MessageAnswer::Custom2,
+                                        MessageAnswer::Custom3, MessageAnswer::Custom4};
+    static_assert(kCustom.size() == kBoxMaxCustomButtons);
     MessageButtonSet set;
     const QStringList custom = customButtonLines(customButtons);
-    set.cancelAllowed = (style & MB_TYPEMASK) == MB_OK && custom.isEmpty();
     for (int i = 0; i < custom.size(); ++i) {
-        set.buttons.push_back({RXID_CUSTOM1 + i, custom[i]});
+        set.buttons.push_back({kCustom[static_cast<std::size_t>(i)], custom[i]});
     }
     if (custom.isEmpty()) {
         set.cancelAllowed = addStandardSet(style, set.buttons);
-        if ((style & MB_TYPEMASK) == MB_YESNO) set.escapeAnswer = IDNO;
+        if (style.buttons == MessageButtons::YesNo) set.escapeAnswer = MessageAnswer::No;
     }
-    if ((style & MB_HELP) != 0) {
-        set.buttons.push_back({IDHELP, {}});
+    if (style.options.testFlag(MessageOption::Help)) {
+        set.buttons.push_back({MessageAnswer::Help, {}});
     }
     if (report) {
-        set.buttons.push_back({RXID_REPORT, {}});
+        set.buttons.push_back({MessageAnswer::Report, {}});
     }
     if (details) {
-        set.buttons.push_back({RXID_MORE, {}});
+        set.buttons.push_back({MessageAnswer::Details, {}});
     }
     return set;
 }
 
-int defaultButtonIndex(std::uint32_t style, int buttonCount) {
-    const int index = static_cast<int>((style >> 8) & 0xF);
-    return index < buttonCount ? index : 0;
+int defaultButtonIndex(const MessageStyle& style, int buttonCount) {
+    return style.defaultButton >= 0 && style.defaultButton < buttonCount ? style.defaultButton : 0;
 }
 
 QSize scaledButtonSize(QSize textSize) {

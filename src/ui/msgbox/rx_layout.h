@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "ui/msgbox/rx_msgbox_params.h"
+
 namespace ostrum::ui {
 
 // Fixed metrics of the box, in pixels.
@@ -33,28 +35,28 @@ inline constexpr int kBoxScrollingDetailsWidth = 560;
 inline constexpr int kBoxWindowFrame = 40;
 
 struct MessageButtonSpec {
-    int id = 0;
+    MessageAnswer answer = MessageAnswer::None;
     QString customText;  // the line of a custom button; empty for the others
 };
 
 struct MessageButtonSet {
     std::vector<MessageButtonSpec> buttons;
     bool cancelAllowed = false;
-    // What Escape and the close box answer in a box without Cancel, or 0 when they do nothing: No, for a
-    // Yes/No question, so that the user can always back out of one.
-    int escapeAnswer = 0;
+    // What Escape and the close box answer in a box without Cancel, or None when they do nothing: No, for
+    // a Yes/No question, so that the user can always back out of one.
+    MessageAnswer escapeAnswer = MessageAnswer::None;
 };
 
 // The buttons in creation order: custom lines or the standard set, then Help, Report and the
 // details button as asked.
-MessageButtonSet buildMessageButtons(std::uint32_t style, const QString& customButtons, bool report,
+MessageButtonSet buildMessageButtons(const MessageStyle& style, const QString& customButtons, bool report,
                                      bool details);
 
 // The non-empty lines of a custom-button text ("\r" removed), at most four.
 QStringList customButtonLines(const QString& customButtons);
 
 // Zero-based index of the default button; an index past the last button means the first.
-int defaultButtonIndex(std::uint32_t style, int buttonCount);
+int defaultButtonIndex(const MessageStyle& style, int buttonCount);
 
 // A button's size from its text's measured size: scaled by 80/45 and 23/13, rounded like the
 // platform's MulDiv.

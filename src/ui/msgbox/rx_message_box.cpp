@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QThread>
 
+#include "ui/msgbox/msgbox_codes.h"
 #include "ui/msgbox/rx_msgbox_dialog.h"
 #include "ui/msgbox/rx_texts.h"
 #include "ui/resources/program_resources.h"
@@ -19,29 +20,30 @@ QWidget* activeOwner() {
     return QApplication::activeWindow();
 }
 
-int runOnWindowThread(QWidget* owner, const MessageText& message, const QString& caption, std::uint32_t style,
-                      const MessageBoxParams* params) {
+MessageAnswer runOnWindowThread(QWidget* owner, const MessageText& message, const QString& caption,
+                                const MessageStyle& style, const MessageBoxParams* params) {
     const MessageBoxParams record = prepareMessageParams(owner, message, caption, style, params);
     const AnswerMemory memory;
     if (const auto remembered = rememberedAnswer(record, memory)) {
         return *remembered;
     }
-    if ((record.style & RXMB_NO_BEEP) == 0) {
+    if (!record.style.options.testFlag(MessageOption::NoBeep)) {
         QApplication::beep();
     }
     MessageBoxDialog dialog(record, memory);
-    if ((record.style & MB_SETFOREGROUND) != 0) {
+    if (record.style.options.testFlag(MessageOption::SetForeground)) {
         dialog.show();
         dialog.raise();
         dialog.activateWindow();
     }
-    return dialog.exec();
+    dialog.exec();
+    return dialog.answer();
 }
 
 }  // namespace
 
 MessageBoxParams prepareMessageParams(QWidget* owner, const MessageText& message, const QString& caption,
-                                      std::uint32_t style, const MessageBoxParams* params) {
+                                      const MessageStyle& style, const MessageBoxParams* params) {
     MessageBoxParams record = params != nullptr ? *params : MessageBoxParams();
     record.owner = owner != nullptr ? owner : activeOwner();
     record.caption = caption;
@@ -56,32 +58,36 @@ MessageBoxParams prepareMessageParams(QWidget* owner, const MessageText& message
     return record;
 }
 
-std::optional<int> rememberedAnswer(const MessageBoxParams& params, const AnswerMemory& memory) {
-    if ((params.style & RXMB_DONT_SHOW_AGAIN) == 0) {
+std::optional<MessageAnswer> rememberedAnswer(const MessageBoxParams& params, const AnswerMemory& memory) {
+    if (!params.style.options.testFlag(MessageOption::DontShowAgain)) {
         return std::nullopt;
     }
     const auto strings = params.stringsModule ? params.stringsModule : ProgramResources::instance();
-    const bool noStrings = (params.style & RXMB_NO_STRING_RESOURCES) != 0;
+    const bool noStrings = params.style.options.testFlag(MessageOption::NoStringResources);
     const QString prefix = resolveMessageText(params.memoryPrefix, *strings, noStrings);
     if (prefix.isEmpty()) {
         return std::nullopt;
     }
-    return memory.read(resolveMessageText(params.memoryCompany, *strings, noStrings), prefix,
-                       params.memoryNumber);
+    const auto stored = memory.read(resolveMessageText(params.memoryCompany, *strings, noStrings), prefix,
+                                    params.memoryNumber);
+    if (!stored || answerOfCode(*stored) == MessageAnswer::None) {
+        return std::nullopt;
+    }
+    return answerOfCode(*stored);
 }
 
-int showMessageBox(QWidget* owner, const MessageText& message, const QString& caption, std::uint32_t style,
-                   const MessageBoxParams* params) {
+MessageAnswer showMessageBox(QWidget* owner, const MessageText& message, const QString& caption,
+                             const MessageStyle& style, const MessageBoxParams* params) {
     auto* app = QCoreApplication::instance();
     if (qobject_cast<QApplication*>(app) == nullptr) {
-        return kMessageBoxFailed;  // no window system to show anything on
+        return MessageAnswer::None;  // no window system to show anything on
     }
     if (QThread::currentThread() == app->thread()) {
         return runOnWindowThread(owner, message, caption, style, params);
     }
     // Widgets live on the window thread only: the worker hands the call over and waits. Its
     // arguments stay valid because it does not run on until the answer is back.
-    int result = kMessageBoxFailed;
+    MessageAnswer result = MessageAnswer::None;
     QMetaObject::invokeMethod(
         app, [&] { result = runOnWindowThread(owner, message, caption, style, params); },
         Qt::BlockingQueuedConnection);

@@ -12,6 +12,7 @@
 #include <QTextDocument>
 
 #include "ui/effects/effect_painter.h"
+#include "ui/msgbox/msgbox_codes.h"
 #include "ui/msgbox/rx_texts.h"
 #include "ui/resources/program_resources.h"
 #include "ui/skin/skin_picture.h"
@@ -23,13 +24,13 @@ namespace {
 constexpr std::uint32_t kIconHandle = 1;  // the handle under which the body's icon is registered
 constexpr int kSystemIconSize = 32;       // the desktop's large icon size
 
-QStyle::StandardPixmap systemIconFor(std::uint32_t code) {
-    switch (code) {
-        case MB_ICONHAND:
+QStyle::StandardPixmap systemIconFor(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Error:
             return QStyle::SP_MessageBoxCritical;
-        case MB_ICONQUESTION:
+        case MessageIcon::Question:
             return QStyle::SP_MessageBoxQuestion;
-        case MB_ICONEXCLAMATION:
+        case MessageIcon::Warning:
             return QStyle::SP_MessageBoxWarning;
         default:
             return QStyle::SP_MessageBoxInformation;
@@ -125,7 +126,7 @@ MessageBoxDialog::MessageBoxDialog(const MessageBoxParams& params, AnswerMemory 
     applyCaption();
     centre();
     placeControls();
-    if ((params_.style & MB_TOPMOST) != 0) {
+    if (params_.style.options.testFlag(MessageOption::TopMost)) {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }
     if (countdown_ != 0) {
@@ -143,20 +144,21 @@ void MessageBoxDialog::setLinkOpener(std::shared_ptr<LinkOpener> opener) {
 }
 
 QString MessageBoxDialog::resolve(const MessageText& text) const {
-    return resolveMessageText(text, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0);
+    return resolveMessageText(text, *strings_,
+                              params_.style.options.testFlag(MessageOption::NoStringResources));
 }
 
-QString MessageBoxDialog::keyText(std::uint32_t key, const QString& callerDefault) const {
-    return messageKeyText(key, params_.textMap, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0,
-                          callerDefault);
+QString MessageBoxDialog::keyText(const MessageTextKey& key, const QString& callerDefault) const {
+    return messageKeyText(key, params_.textMap, *strings_,
+                          params_.style.options.testFlag(MessageOption::NoStringResources), callerDefault);
 }
 
 void MessageBoxDialog::loadIcon() {
-    const std::uint32_t code = params_.style & MB_ICONMASK;
-    if (code == MB_ICONHAND || code == MB_ICONQUESTION || code == MB_ICONEXCLAMATION ||
-        code == MB_ICONASTERISK) {
-        icon_ = QApplication::style()->standardIcon(systemIconFor(code));
-    } else if (code == MB_USERICON) {
+    const MessageIcon icon = params_.style.icon;
+    if (icon == MessageIcon::Error || icon == MessageIcon::Question || icon == MessageIcon::Warning ||
+        icon == MessageIcon::Information) {
+        icon_ = QApplication::style()->standardIcon(systemIconFor(icon));
+    } else if (icon == MessageIcon::User) {
         bool isNumber = params_.userIcon.isId();
         int id = params_.userIcon.id();
         if (!isNumber) {
@@ -171,7 +173,7 @@ void MessageBoxDialog::loadIcon() {
 
 void MessageBoxDialog::buildBody() {
     body_ = resolve(params_.message);
-    if ((params_.style & MB_RIGHT) != 0) {
+    if (params_.style.options.testFlag(MessageOption::RightAligned)) {
         body_ = QStringLiteral("<right>%1</right>").arg(body_);
     }
     if (!icon_.isNull()) {
@@ -197,7 +199,7 @@ void MessageBoxDialog::measureAndCreate() {
                 sizes.width, QFontMetrics(font_).horizontalAdvance(buttonsSeparator_) + 2 * kBoxTextPadding);
         }
     }
-    if ((params_.style & RXMB_DONT_SHOW_AGAIN) != 0) {
+    if (params_.style.options.testFlag(MessageOption::DontShowAgain)) {
         createCheckBox(sizes);
     }
     createButtons(sizes);
@@ -290,12 +292,12 @@ void MessageBoxDialog::createCheckBox(MessageStripSizes& sizes) {
     if (callerDefault.isEmpty()) {
         callerDefault = QStringLiteral("Do not show again");
     }
-    const QString label = keyText(RXKEY_CHECKBOX, callerDefault);
+    const QString label = keyText(MessageLabel::CheckBox, callerDefault);
     const int labelWidth = QFontMetrics(font_).horizontalAdvance(label);
     sizes.width = std::max(sizes.width, labelWidth + 2 * kBoxCheckBoxLeft + 20);
     checkBox_ = new QCheckBox(this);
     checkBox_->setObjectName(QStringLiteral("message_checkbox"));
-    checkBox_->setChecked((params_.style & RXMB_DONT_SHOW_CHECKED) != 0);
+    checkBox_->setChecked(params_.style.options.testFlag(MessageOption::DontShowAgainTicked));
     checkBox_->setFixedSize(kBoxCheckBoxSize + 4, kBoxCheckBoxSize + 4);
     checkLabel_ = new QLabel(label, this);
     checkLabel_->setObjectName(QStringLiteral("message_checkbox_label"));
@@ -314,18 +316,16 @@ void MessageBoxDialog::createButtons(MessageStripSizes& sizes) {
     escapeAnswer_ = set.escapeAnswer;
     detailsSeparator_ = resolve(params_.details.separatorText);
     if (!details_.isEmpty()) {
-        lessText_ = keyText(RXID_LESS);
-        moreText_ = keyText(RXID_MORE);
+        lessText_ = keyText(MessageLabel::DetailsShown);
+        moreText_ = keyText(MessageAnswer::Details);
     }
     const QFontMetrics metrics(font_);
     QSize buttonSize;
     for (const MessageButtonSpec& entry : set.buttons) {
-        Button button{
-            entry.id,
-            entry.customText.isEmpty() ? keyText(static_cast<std::uint32_t>(entry.id)) : entry.customText,
-            nullptr};
+        Button button{entry.answer, entry.customText.isEmpty() ? keyText(entry.answer) : entry.customText,
+                      nullptr};
         QSize text = metrics.size(Qt::TextSingleLine, button.text);
-        if (entry.id == RXID_MORE) {
+        if (entry.answer == MessageAnswer::Details) {
             button.text = moreText_;
             text = metrics.size(Qt::TextSingleLine, moreText_)
                        .expandedTo(metrics.size(Qt::TextSingleLine, lessText_));
@@ -349,13 +349,13 @@ void MessageBoxDialog::createButtons(MessageStripSizes& sizes) {
 
 QPushButton* MessageBoxDialog::makeButton(const Button& button, int index) {
     auto* widget = new QPushButton(button.text, this);
-    widget->setObjectName(QStringLiteral("message_button_%1").arg(button.id));
+    widget->setObjectName(QStringLiteral("message_button_%1").arg(answerCode(button.answer)));
     widget->setFont(font_);
     widget->setAutoDefault(false);
     const bool disableTime = params_.disableSeconds > 0;
     const bool captionCountdown = disableTime && params_.captionCountdown;
     const bool isDefault = index == defaultIndex_;
-    if (button.id == IDHELP) {
+    if (button.answer == MessageAnswer::Help) {
         widget->setDefault(isDefault);
         if (isDefault && (params_.autoCloseSeconds > 0 || (disableTime && !params_.captionCountdown))) {
             widget->setText(countdownLabel(button.text, countdown_));
@@ -369,8 +369,8 @@ QPushButton* MessageBoxDialog::makeButton(const Button& button, int index) {
             widget->setEnabled(!disableTime);
         }
     }
-    const int id = button.id;
-    connect(widget, &QPushButton::clicked, this, [this, id] { command(id); });
+    const MessageAnswer answer = button.answer;
+    connect(widget, &QPushButton::clicked, this, [this, answer] { command(answer); });
     if (isDefault) {
         widget->setFocus(Qt::OtherFocusReason);
     }
@@ -378,13 +378,13 @@ QPushButton* MessageBoxDialog::makeButton(const Button& button, int index) {
 }
 
 void MessageBoxDialog::applyCaption() {
-    bool closeEnabled = cancelAllowed_ || escapeAnswer_ != 0;
+    bool closeEnabled = cancelAllowed_ || escapeAnswer_ != MessageAnswer::None;
     QString shown = caption_;
     if (params_.disableSeconds > 0) {
         if (params_.captionCountdown) {
             shown = countdownCaption();
             closeEnabled = false;
-        } else if (defaultButtonId() == IDCANCEL) {
+        } else if (defaultAnswer() == MessageAnswer::Cancel) {
             closeEnabled = false;
         }
     }
@@ -398,7 +398,8 @@ void MessageBoxDialog::setCloseEnabled(bool enabled) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::MSWindowsFixedSizeDialogHint |
                    (enabled ? Qt::WindowCloseButtonHint : Qt::WindowType(0)) |
-                   ((params_.style & MB_TOPMOST) != 0 ? Qt::WindowStaysOnTopHint : Qt::WindowType(0)));
+                   (params_.style.options.testFlag(MessageOption::TopMost) ? Qt::WindowStaysOnTopHint
+                                                                           : Qt::WindowType(0)));
     if (visible) {
         show();  // changing the flags of a shown window hides it
     }
@@ -449,7 +450,7 @@ void MessageBoxDialog::keepOnScreen() {
 
 void MessageBoxDialog::placeControls() {
     const QRect client(0, 0, width(), sizes_.header + sizes_.message + sizes_.buttons);
-    const bool below = (params_.style & RXMB_CHECKBOX_BELOW) != 0;
+    const bool below = params_.style.options.testFlag(MessageOption::CheckBoxBelow);
     const auto rects = placeMessageButtons(client, static_cast<int>(buttons_.size()), sizes_.button,
                                            params_.buttonAlignment, below, !checkBox_.isNull());
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
@@ -475,63 +476,69 @@ MessageBoxDialog::Button* MessageBoxDialog::defaultButton() {
     return buttons_.empty() ? nullptr : &buttons_[static_cast<std::size_t>(defaultIndex_)];
 }
 
-QPushButton* MessageBoxDialog::button(int id) const {
+QPushButton* MessageBoxDialog::button(MessageAnswer answer) const {
     for (const Button& b : buttons_) {
-        if (b.id == id) {
+        if (b.answer == answer) {
             return b.widget;
         }
     }
     return nullptr;
 }
 
-std::vector<int> MessageBoxDialog::buttonIds() const {
-    std::vector<int> ids;
+std::vector<MessageAnswer> MessageBoxDialog::buttonAnswers() const {
+    std::vector<MessageAnswer> answers;
     for (const Button& b : buttons_) {
-        ids.push_back(b.id);
+        answers.push_back(b.answer);
     }
-    return ids;
+    return answers;
 }
 
-int MessageBoxDialog::defaultButtonId() const {
-    return buttons_.empty() ? 0 : buttons_[static_cast<std::size_t>(defaultIndex_)].id;
+MessageAnswer MessageBoxDialog::defaultAnswer() const {
+    return buttons_.empty() ? MessageAnswer::None : buttons_[static_cast<std::size_t>(defaultIndex_)].answer;
+}
+
+MessageAnswer MessageBoxDialog::answer() const {
+    return answerOfCode(result());
 }
 
 QString MessageBoxDialog::countdownCaption() const {
-    return formatTextNumber(keyText(RXKEY_COUNTDOWN), caption_, countdown_);
+    return formatTextNumber(keyText(MessageLabel::CaptionCountdown), caption_, countdown_);
 }
 
-void MessageBoxDialog::command(int id) {
-    switch (id) {
-        case 0:
+void MessageBoxDialog::command(MessageAnswer button) {
+    switch (button) {
+        case MessageAnswer::None:
             return;
-        case IDCANCEL:
+        case MessageAnswer::Cancel:
             if (cancelAllowed_) {
-                finish(id);
-            } else if (escapeAnswer_ != 0) {
+                finish(button);
+            } else if (escapeAnswer_ != MessageAnswer::None) {
                 finish(escapeAnswer_);
             }
             return;
-        case IDHELP:
+        case MessageAnswer::Help:
             help();
             return;
-        case RXID_REPORT:
+        case MessageAnswer::Report:
             report();
             return;
-        case RXID_LESS:
-        case RXID_MORE:
+        case MessageAnswer::Details:
             toggleDetails();
             return;
         default:
-            finish(id);
+            finish(button);
             return;
     }
 }
 
-void MessageBoxDialog::finish(int id) {
+void MessageBoxDialog::finish(MessageAnswer answer) {
     timer_.stop();
-    int result = id;
+    // The dialog's result is the answer's number, which the answer memory stores as it always has.
+    int result = answerCode(answer);
     if (!checkBox_.isNull() && checkBox_->isChecked()) {
-        result = id | static_cast<int>(params_.style & RXMB_DONT_SHOW_CHECKED);
+        if (params_.style.options.testFlag(MessageOption::DontShowAgainTicked)) {
+            result |= kTickedAnswerFlag;
+        }
         const QString prefix = resolve(params_.memoryPrefix);
         if (!prefix.isEmpty()) {
             memory_.write(resolve(params_.memoryCompany), prefix, params_.memoryNumber, result);
@@ -542,7 +549,7 @@ void MessageBoxDialog::finish(int id) {
 
 void MessageBoxDialog::toggleDetails() {
     detailsShown_ = !detailsShown_;
-    if (QPushButton* b = button(RXID_MORE)) {
+    if (QPushButton* b = button(MessageAnswer::Details)) {
         b->setText(detailsShown_ ? lessText_ : moreText_);
     }
     if (!detailsView_.isNull()) {
@@ -589,7 +596,7 @@ void MessageBoxDialog::tick() {
 void MessageBoxDialog::countdownEnded() {
     Button* target = defaultButton();
     if (params_.disableSeconds > 0) {
-        if (cancelAllowed_ || escapeAnswer_ != 0) {
+        if (cancelAllowed_ || escapeAnswer_ != MessageAnswer::None) {
             setCloseEnabled(true);
         }
         if (params_.captionCountdown) {
@@ -607,24 +614,24 @@ void MessageBoxDialog::countdownEnded() {
         }
     } else if (params_.autoCloseSeconds > 0 && target != nullptr) {
         target->widget->setText(target->text);
-        command(target->id);
+        command(target->answer);
     }
 }
 
 void MessageBoxDialog::closeEvent(QCloseEvent* e) {
     e->ignore();
     if (closeEnabled_) {
-        command(IDCANCEL);
+        command(MessageAnswer::Cancel);
     }
 }
 
 void MessageBoxDialog::reject() {
-    command(IDCANCEL);  // Escape: only a box that allows cancel closes
+    command(MessageAnswer::Cancel);  // Escape: only a box that allows cancel closes
 }
 
 void MessageBoxDialog::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Escape) {
-        command(IDCANCEL);
+        command(MessageAnswer::Cancel);
         return;
     }
     QDialog::keyPressEvent(e);

@@ -4,7 +4,7 @@
 // scrolling text of bounded size when long; the box never outgrows its screen), a strip of measured
 // push buttons with the "Do not show again" check box, paints every strip with its own background
 // effect into a cached picture, counts down for auto-close or disabled buttons, and ends with the
-// identifier of the button that closed it.
+// answer of the button that closed it.
 
 #include <QCheckBox>
 #include <QDialog>
@@ -45,12 +45,15 @@ class MessageBoxDialog : public QDialog {
     void setLinkOpener(std::shared_ptr<LinkOpener> opener);
     // One tick of the countdown, as the one-second timer does it.
     void tick();
-    // A command as a button, Escape or the close box sends it.
-    void command(int id);
+    // A command as a button, Escape or the close box sends it (Escape and the close box send Cancel).
+    void command(MessageAnswer button);
 
-    QPushButton* button(int id) const;
-    std::vector<int> buttonIds() const;
-    int defaultButtonId() const;
+    QPushButton* button(MessageAnswer answer) const;
+    // The buttons in the order they show, each by the answer it gives.
+    std::vector<MessageAnswer> buttonAnswers() const;
+    MessageAnswer defaultAnswer() const;
+    // The answer the box ended with; None while it is open, or when it ended without a button.
+    MessageAnswer answer() const;
     QCheckBox* checkBox() const { return checkBox_; }
     QLabel* checkBoxLabel() const { return checkLabel_; }
     // The scrolling view of details too long to draw; null when they are drawn or there are none.
@@ -77,13 +80,13 @@ class MessageBoxDialog : public QDialog {
 
   private:
     struct Button {
-        int id = 0;
+        MessageAnswer answer = MessageAnswer::None;
         QString text;
         QPointer<QPushButton> widget;
     };
 
     QString resolve(const MessageText& text) const;
-    QString keyText(std::uint32_t key, const QString& callerDefault = {}) const;
+    QString keyText(const MessageTextKey& key, const QString& callerDefault = {}) const;
     void loadIcon();
     void buildBody();
     void measureAndCreate();
@@ -105,7 +108,7 @@ class MessageBoxDialog : public QDialog {
     void setCloseEnabled(bool enabled);
     void centre();
     void placeControls();
-    void finish(int id);
+    void finish(MessageAnswer answer);
     void toggleDetails();
     void help();
     void report();
@@ -142,7 +145,8 @@ class MessageBoxDialog : public QDialog {
     QPointer<QPlainTextEdit> detailsView_;
     int countdown_ = 0;
     bool cancelAllowed_ = false;
-    int escapeAnswer_ = 0;  // what Escape and the close box answer when Cancel is not allowed
+    // What Escape and the close box answer when Cancel is not allowed.
+    MessageAnswer escapeAnswer_ = MessageAnswer::None;
     bool closeEnabled_ = true;
     bool detailsShown_ = false;
     MessageStripSizes sizes_;
