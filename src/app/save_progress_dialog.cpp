@@ -52,13 +52,11 @@ struct SaveState {
 // whose result tells whether its check box was ticked only for boxes whose check box starts ticked.
 selection::ExistingFileAnswer askAboutTakenName(const QString& question) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return {};
-    const ui::MessageTextMap names{{ui::MessageAnswer::Cancel, ui::MessageText("Keep both")},
-                                   {ui::MessageAnswer::TryAgain, ui::MessageText("Replace")},
-                                   {ui::MessageAnswer::Continue, ui::MessageText("Skip")}};
     ui::MessageBoxParams params = ui::standardMessageParams();
-    params.textMap = &names;
+    params.customButtons = QStringLiteral("Keep both\nReplace\nSkip");  // in TakenNameButton's order
+    params.escapeAnswer = takenNameAnswer(TakenNameButton::KeepBoth);
     params.checkBoxText = ui::MessageText(QString::fromLatin1(kForTheRest));
-    const ui::MessageStyle style{ui::MessageButtons::CancelTryContinue, ui::MessageIcon::Question, 0,
+    const ui::MessageStyle style{ui::MessageButtons::None, ui::MessageIcon::Question, 0,
                                  ui::MessageOption::DontShowAgain};
     ui::MessageBoxDialog box(ui::prepareMessageParams(
         nullptr, ui::MessageText(question), QString::fromLatin1(ui::kCaptionTapeMedia), style, &params));
@@ -291,11 +289,11 @@ QString existingFileQuestion(std::string_view destination, const QString& folder
 
 selection::ExistingFileAnswer existingFileAnswer(ui::MessageAnswer answer, bool forTheRest) {
     switch (answer) {
-        case ui::MessageAnswer::TryAgain:
+        case takenNameAnswer(TakenNameButton::Replace):
             return {selection::ExistingFiles::Overwrite, forTheRest};
-        case ui::MessageAnswer::Continue:
+        case takenNameAnswer(TakenNameButton::Skip):
             return {selection::ExistingFiles::Skip, forTheRest};
-        case ui::MessageAnswer::Cancel:  // "Keep both", the close box and Escape
+        case takenNameAnswer(TakenNameButton::KeepBoth):  // also the close box and Escape
             return {selection::ExistingFiles::KeepBoth, forTheRest};
         default:  // the box could not be shown
             return {};

@@ -95,10 +95,23 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
 void showSaveAccount(const SaveAccount& account);
 
 // The question asked when the name a file should get is taken in the destination (`destination` is
-// where it goes below `folder`), and what its answer means. Its buttons are the box's Cancel, Try Again
-// and Continue renamed "Keep both", "Replace" and "Skip", so that closing the question (which answers
-// Cancel) keeps both; ticking "Do this for the rest" makes the answer hold for every later taken name.
+// where it goes below `folder`), and what its answer means. Its buttons are its own, "Keep both",
+// "Replace" and "Skip" in that order; closing the question (its close box or Escape) keeps both; ticking
+// "Do this for the rest" makes the answer hold for every later taken name.
 QString existingFileQuestion(std::string_view destination, const QString& folder);
+enum class TakenNameButton : std::uint8_t { KeepBoth, Replace, Skip };
+// The answer the message box gives for each button: they are its custom buttons, in order.
+constexpr ui::MessageAnswer takenNameAnswer(TakenNameButton button) {
+    switch (button) {
+        case TakenNameButton::KeepBoth:
+            return ui::MessageAnswer::Custom1;
+        case TakenNameButton::Replace:
+            return ui::MessageAnswer::Custom2;
+        case TakenNameButton::Skip:
+            return ui::MessageAnswer::Custom3;
+    }
+    return ui::MessageAnswer::None;
+}
 selection::ExistingFileAnswer existingFileAnswer(ui::MessageAnswer answer, bool forTheRest);
 inline constexpr char kForTheRest[] = "Do this for the rest";
 

@@ -93,9 +93,9 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
     // README.TXT: Skip, this once. A.TXT: the question closed, which keeps both. R&D.TXT: Replace, for the
     // rest too: X.DAT is replaced without a question.
     MessageAnswerer answers;
-    answers.queueAnswers({{ui::MessageAnswer::Continue, false},
+    answers.queueAnswers({{takenNameAnswer(TakenNameButton::Skip), false},
                           {MessageAnswerer::kCloseBox, false},
-                          {ui::MessageAnswer::TryAgain, true}});
+                          {takenNameAnswer(TakenNameButton::Replace), true}});
     window.SaveCheckedFiles();
     ASSERT_EQ(answers.shown().size(), 4u);  // three questions and the account
     EXPECT_EQ(answers.texts()[0],
@@ -104,8 +104,9 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
                              "the medium gets a free name), or skip it?")
                   .arg(ui::plainMessageText(folder.qpath("saved"))));
     EXPECT_EQ(answers.shown()[0].buttons,
-              (std::vector<ui::MessageAnswer>{ui::MessageAnswer::Cancel, ui::MessageAnswer::TryAgain,
-                                              ui::MessageAnswer::Continue}));
+              (std::vector<ui::MessageAnswer>{takenNameAnswer(TakenNameButton::KeepBoth),
+                                              takenNameAnswer(TakenNameButton::Replace),
+                                              takenNameAnswer(TakenNameButton::Skip)}));
     EXPECT_TRUE(answers.texts()[1].contains(QStringLiteral("\"A.TXT\"")));
     EXPECT_TRUE(answers.texts()[2].contains(QStringLiteral("\"R&amp;D.TXT\"")));
     EXPECT_EQ(
@@ -267,7 +268,7 @@ TEST(Saving, TheBarAndTheCountShowOneMeasureInTheMiddleOfASave) {
     int bar = -1;
     QString count;
     MessageAnswerer answers;
-    answers.queueAnswers({{ui::MessageAnswer::Continue, false}});
+    answers.queueAnswers({{takenNameAnswer(TakenNameButton::Skip), false}});
     answers.setWatcher([&](ui::MessageBoxDialog&) {
         const auto* dialog = window.findChild<SaveProgressDialog*>();
         if (dialog == nullptr || bar >= 0) return;

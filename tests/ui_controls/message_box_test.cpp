@@ -134,6 +134,32 @@ TEST(MessageBox, CustomButtonsSkipEmptyLinesAndAnswerTheirIds) {
     EXPECT_EQ(answers, (std::vector<MessageAnswer>{MessageAnswer::Custom1, MessageAnswer::Custom2}));
 }
 
+// A box of custom buttons has no Cancel: Escape and the close box do nothing there unless the record
+// names the answer they give (the name-clash question's "Keep both").
+TEST(MessageBox, EscapeAnswerOfACustomBox) {
+    MessageBoxParams params;
+    params.customButtons = QStringLiteral("Keep\nDrop");
+    auto silent = makeBox(QStringLiteral("x"), {MessageButtons::None}, params);
+    silent->show();
+    EXPECT_FALSE(silent->closeEnabled());
+    QTest::keyClick(silent.get(), Qt::Key_Escape);
+    EXPECT_TRUE(silent->isVisible());
+
+    params.escapeAnswer = MessageAnswer::Custom1;
+    for (const bool byCloseBox : {false, true}) {
+        auto box = makeBox(QStringLiteral("x"), {MessageButtons::None}, params);
+        box->show();
+        EXPECT_TRUE(box->closeEnabled());
+        if (byCloseBox) {
+            box->close();
+        } else {
+            QTest::keyClick(box.get(), Qt::Key_Escape);
+        }
+        EXPECT_FALSE(box->isVisible());
+        EXPECT_EQ(box->answer(), MessageAnswer::Custom1);
+    }
+}
+
 TEST(MessageBox, DefaultIndexPastTheButtonsSelectsTheFirst) {
     auto box = makeBox(QStringLiteral("x"), {MessageButtons::AbortRetryIgnore, MessageIcon::None, 5});
     EXPECT_EQ(box->defaultAnswer(), MessageAnswer::Abort);

@@ -313,7 +313,7 @@ void MessageBoxDialog::createButtons(MessageStripSizes& sizes) {
         buildMessageButtons(params_.style, params_.customButtons,
                             params_.reportMessage != 0 && !params_.owner.isNull(), !details_.isEmpty());
     cancelAllowed_ = set.cancelAllowed;
-    escapeAnswer_ = set.escapeAnswer;
+    escapeAnswer_ = set.escapeAnswer != MessageAnswer::None ? set.escapeAnswer : params_.escapeAnswer;
     detailsSeparator_ = resolve(params_.details.separatorText);
     if (!details_.isEmpty()) {
         lessText_ = keyText(MessageLabel::DetailsShown);

@@ -164,6 +164,9 @@ struct MessageBoxParams {
     int helpContext = 0;
     MessageText userIcon;   // icon of the icon module shown with MessageIcon::User
     QString customButtons;  // up to four lines, "\n"-separated, "\r" ignored
+    // What Escape and the close box answer in a box whose buttons hold no Cancel (custom buttons, say);
+    // None: they do nothing there. A Yes/No question answers No whatever this says.
+    MessageAnswer escapeAnswer = MessageAnswer::None;
     MessageText checkBoxText;
     const MessageTextMap* textMap = nullptr;
 };
