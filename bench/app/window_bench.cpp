@@ -170,7 +170,7 @@ int FilterSide(RecoveryWindow& window) {
 
 int WindowSide(const std::string& image) {
     ScanSource source;
-    source.SourcePath = image;
+    source.path = image;
     const auto start = Clock::now();
     RecoveryWindow window(source);
     window.show();
@@ -215,7 +215,7 @@ int WindowSide(const std::string& image) {
 
 int ShowFolderSide(const std::string& image) {
     ScanSource source;
-    source.SourcePath = image;
+    source.path = image;
     RecoveryWindow window(source);
     window.show();
     if (!WaitForScanEnd(window)) return 1;

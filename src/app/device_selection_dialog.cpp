@@ -33,7 +33,7 @@ DeviceSelectionDialog::DeviceSelectionDialog(WizardFields& fields, QWidget* pare
     SetUpProgramWindow(*this, "DeviceSelectionDialog", QStringLiteral("Device selection.."), kSkin, 350, 169);
     setModal(true);
 
-    fields_.SelectedCapacity = 0;
+    fields_.selectedCapacity = 0;
     buildControls();
     devices_ = tape::EnumerateTapeDevices(*fields_.source.tapeDevices);
     fillList();
@@ -98,8 +98,8 @@ void DeviceSelectionDialog::onOk() {
         return;
     }
     const int row = chosen.front().row();
-    fields_.SelectedDevicePath = list_->item(row, 0)->text().toStdString();
-    fields_.SelectedCapacity = CapacityOfCell(list_->item(row, 1)->text());
+    fields_.selectedDevicePath = list_->item(row, 0)->text().toStdString();
+    fields_.selectedCapacity = CapacityOfCell(list_->item(row, 1)->text());
     accept();
 }
 

@@ -33,9 +33,9 @@ class ImagingJob::Feed final : public tape::ImagingSink {
 
   private:
     void Report() {
-        // The copy clears StopImaging when it begins; a Stop confirmed before that is set again here,
+        // The copy clears stopImaging when it begins; a Stop confirmed before that is set again here,
         // before the copy next looks at it.
-        if (job_.stopAsked_.load()) job_.StopImaging_.store(1);
+        if (job_.stopAsked_.load()) job_.stopImaging_.store(1);
         job_.published_.Set(local_);
     }
 
@@ -44,11 +44,11 @@ class ImagingJob::Feed final : public tape::ImagingSink {
 };
 
 ImagingJob::ImagingJob(std::shared_ptr<const tape::TapeDevices> devices, std::string deviceName,
-                       std::string imagePath, std::atomic<std::uint32_t>& StopImaging)
+                       std::string imagePath, std::atomic<std::uint32_t>& stopImaging)
     : devices_(std::move(devices)),
       deviceName_(std::move(deviceName)),
       imagePath_(std::move(imagePath)),
-      StopImaging_(StopImaging) {}
+      stopImaging_(stopImaging) {}
 
 ImagingJob::~ImagingJob() {
     StopAndJoin();
@@ -56,13 +56,13 @@ ImagingJob::~ImagingJob() {
 
 void ImagingJob::Start() {
     if (worker_.joinable()) return;
-    StopImaging_.store(0);
+    stopImaging_.store(0);
     worker_ = std::thread([this] { Run(); });
 }
 
 void ImagingJob::RequestStop() {
     stopAsked_.store(true);
-    StopImaging_.store(1);
+    stopImaging_.store(1);
 }
 
 void ImagingJob::StopAndJoin() {
@@ -79,7 +79,7 @@ void ImagingJob::Run() {
     Feed feed(*this);
     tape::ImageCopyResult result;
     try {
-        result = tape::CopyTapeToImage(*devices_, deviceName_, imagePath_, feed, StopImaging_);
+        result = tape::CopyTapeToImage(*devices_, deviceName_, imagePath_, feed, stopImaging_);
     } catch (const std::exception& failure) {
         result.done = false;
         result.error = std::string("the copy ended early: ") + failure.what();
@@ -92,7 +92,7 @@ std::function<void(std::uint64_t)> HeldTapeRead::hook() {
         if (record != record_) return;
         std::unique_lock lock(mutex_);
         reached_ = true;
-        while (!released_ && StopImaging_.load() == 0) changed_.wait_for(lock, std::chrono::milliseconds(2));
+        while (!released_ && stopImaging_.load() == 0) changed_.wait_for(lock, std::chrono::milliseconds(2));
     };
 }
 

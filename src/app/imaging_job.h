@@ -30,9 +30,9 @@ struct ImagingSnapshot {
 
 class ImagingJob {
   public:
-    // `StopImaging` must outlive the job; the drives are shared with it.
+    // `stopImaging` must outlive the job; the drives are shared with it.
     ImagingJob(std::shared_ptr<const tape::TapeDevices> devices, std::string deviceName,
-               std::string imagePath, std::atomic<std::uint32_t>& StopImaging);
+               std::string imagePath, std::atomic<std::uint32_t>& stopImaging);
     // Stops the copy if it still runs and waits for the worker, so that the image file is closed.
     ~ImagingJob();
     ImagingJob(const ImagingJob&) = delete;
@@ -40,7 +40,7 @@ class ImagingJob {
 
     void Start();
     // A confirmed Stop: the copy ends at its next read, keeping everything written. Honoured even when
-    // the copy has not yet begun (it clears StopImaging at its start).
+    // the copy has not yet begun (it clears stopImaging at its start).
     void RequestStop();
     // The latest publication (window thread).
     ImagingSnapshot Take() const { return published_.Take(); }
@@ -58,7 +58,7 @@ class ImagingJob {
     const std::shared_ptr<const tape::TapeDevices> devices_;
     const std::string deviceName_;
     const std::string imagePath_;
-    std::atomic<std::uint32_t>& StopImaging_;
+    std::atomic<std::uint32_t>& stopImaging_;
     std::atomic<bool> stopAsked_{false};
     Published<ImagingSnapshot> published_;
     std::thread worker_;
@@ -66,11 +66,11 @@ class ImagingJob {
 
 // A copy held in the middle, for tests and pictures of the copying state: the hook, given to a virtual
 // drive as its beforeRead, keeps the read of data record `record` waiting until Release() or until
-// StopImaging is set. The hook must not outlive it.
+// stopImaging is set. The hook must not outlive it.
 class HeldTapeRead {
   public:
-    HeldTapeRead(std::uint64_t record, const std::atomic<std::uint32_t>& StopImaging)
-        : record_(record), StopImaging_(StopImaging) {}
+    HeldTapeRead(std::uint64_t record, const std::atomic<std::uint32_t>& stopImaging)
+        : record_(record), stopImaging_(stopImaging) {}
     std::function<void(std::uint64_t)> hook();
     // The read is being held (or was).
     bool reached() const;
@@ -78,7 +78,7 @@ class HeldTapeRead {
 
   private:
     const std::uint64_t record_;
-    const std::atomic<std::uint32_t>& StopImaging_;
+    const std::atomic<std::uint32_t>& stopImaging_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool reached_ = false;

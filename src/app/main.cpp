@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
     }
     if (!HasDisplay()) {
         std::cerr << "ostrum-tape: no display to open the window on";
-        if (!source->SourcePath.empty()) {
-            std::cerr << "; ostrum-tape-cli list " << source->SourcePath;
+        if (!source->path.empty()) {
+            std::cerr << "; ostrum-tape-cli list " << source->path;
             for (const std::string& later : source->laterSources) std::cerr << " " << later;
             std::cerr << " lists the same " << (source->laterSources.empty() ? "medium" : "media")
                       << " on the terminal";
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     // The wizard hides itself while a recovery window is open, and the recovery window goes before the
     // wizard comes back: the program ends when the wizard's run does, not when no window is shown.
     QApplication::setQuitOnLastWindowClosed(false);
-    if (source->SourcePath.empty()) return RunWizard(*source);
+    if (source->path.empty()) return RunWizard(*source);
     ostrum::app::ScanSource media = *source;
     if (!ostrum::app::PutMediaInOrder(media, error)) {
         // Media that cannot be read as one backup: nothing is scanned.

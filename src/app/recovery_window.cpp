@@ -261,7 +261,7 @@ void RecoveryWindow::startScan() {
 }
 
 void RecoveryWindow::ScanAgainDeeply() {
-    if (refuseDuringScan() || source_.SourceIsTape) return;
+    if (refuseDuringScan() || source_.isTape) return;
     scanTimer_.stop();
     job_.reset();
     source_.deep = true;
@@ -453,7 +453,7 @@ void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
 void RecoveryWindow::noteMediaOrder() {
     if (source_.mediaOrderNote.empty()) return;
     statusLine_->setText(statusLine_->text() + QStringLiteral("; ") + catalogText(source_.mediaOrderNote));
-    QStringList media{catalogText(source_.SourcePath)};
+    QStringList media{catalogText(source_.path)};
     for (const std::string& later : source_.laterSources) media << catalogText(later);
     statusLine_->setToolTip(QStringLiteral("Read in this order: ") + media.join(QStringLiteral(", ")));
 }
@@ -461,7 +461,7 @@ void RecoveryWindow::noteMediaOrder() {
 // When the normal scan of an image has found no file, the image may still hold files off the 512-byte grid
 // (cut or shifted by a few bytes): the deep scan looks again, by itself, before the window gives up.
 bool RecoveryWindow::offerDeepScan() {
-    if (source_.SourceIsTape || source_.deep) return false;
+    if (source_.isTape || source_.deep) return false;
     statusLine_->setText(QStringLiteral("The normal scan found no file: scanning the image again deeply"));
     fitStatusLine();
     ScanAgainDeeply();
@@ -532,16 +532,16 @@ void RecoveryWindow::CheckShownFiles(bool checked) {
 
 void RecoveryWindow::PreviewFile(std::size_t row) {
     // The scan's worker holds the tape drive until the scan has ended.
-    if (row >= catalog_->rowCount() || (source_.SourceIsTape && IsScanRunning())) return;
+    if (row >= catalog_->rowCount() || (source_.isTape && IsScanRunning())) return;
     selection::SaveItem item = selection::SaveItemOf(catalog_->row(row));
     selection::AddMediaPieces(item, *catalog_, row);
     std::optional<selection::FilePreview> preview;
-    if (source_.SourceIsTape) {
+    if (source_.isTape) {
         preview = ReadTapePreview(*this, item, source_);
         if (!preview) return;  // not read, or cancelled
     } else {
         selection::SaveRequest request;
-        request.SourcePath = source_.SourcePath;
+        request.sourcePath = source_.path;
         request.laterSources = source_.laterSources;
         preview = selection::ReadPreview(item, request);
     }
@@ -598,7 +598,7 @@ void RecoveryWindow::onTreeSpace() {
 
 void RecoveryWindow::onTreeMenu(const QModelIndex&, const QPoint& globalPos) {
     std::vector<MenuEntry> entries{{QStringLiteral("Save Files"), kSaveFilesCommand}, {}};
-    if (!source_.SourceIsTape) entries.push_back({QStringLiteral("Scan Again Deeply"), kScanDeeplyCommand});
+    if (!source_.isTape) entries.push_back({QStringLiteral("Scan Again Deeply"), kScanDeeplyCommand});
     const int command = runListMenu(tree_, entries, globalPos);
     if (command == kSaveFilesCommand) SaveCheckedFiles();
     if (command == kScanDeeplyCommand) ScanAgainDeeply();
@@ -608,7 +608,7 @@ void RecoveryWindow::onTreeMenu(const QModelIndex&, const QPoint& globalPos) {
 void RecoveryWindow::onFoundFilesMenu(int row, const QPoint& globalPos) {
     const auto file = foundModel_->catalogRow(row);
     std::vector<MenuEntry> entries;
-    if (file && (!source_.SourceIsTape || !IsScanRunning()))
+    if (file && (!source_.isTape || !IsScanRunning()))
         entries.push_back({QStringLiteral("Preview"), kPreviewCommand});
     if (!IsScanRunning()) {
         if (!entries.empty()) entries.push_back({});
@@ -617,7 +617,7 @@ void RecoveryWindow::onFoundFilesMenu(int row, const QPoint& globalPos) {
         if (foundModel_->lostFileCount() > 0)
             entries.push_back(
                 {QStringLiteral("Show Only Lost Files"), kLostOnlyCommand, foundModel_->lostOnly()});
-        if (!source_.SourceIsTape) {
+        if (!source_.isTape) {
             entries.push_back({});
             entries.push_back({QStringLiteral("Scan Again Deeply"), kScanDeeplyCommand});
         }

@@ -166,7 +166,7 @@ QString detailLine(const selection::FileResult& file) {
 
 // The source's media in the order they are read, joined by ", ".
 QString mediaText(const ScanSource& source) {
-    QString text = utf8(source.SourcePath);
+    QString text = utf8(source.path);
     for (const std::string& later : source.laterSources) text += QStringLiteral(", ") + utf8(later);
     return text;
 }
@@ -391,7 +391,7 @@ void showSaveAccount(const SaveAccount& account) {
 
 void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
                    const std::function<QString()>& chooseFolder) {
-    if (source.SourceIsTape && !source.laterSources.empty()) {
+    if (source.isTape && !source.laterSources.empty()) {
         // The save reads a tape once from its start; several drives would be read at once.
         ui::programMessage(QStringLiteral("The files could not be saved: ") +
                                QString::fromLatin1(selection::kOneTapeAtATime),
@@ -411,8 +411,8 @@ void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
     if (folder.isEmpty()) return;
 
     selection::SaveRequest request;
-    request.SourceIsTape = source.SourceIsTape;
-    request.SourcePath = source.SourcePath;
+    request.sourceIsTape = source.isTape;
+    request.sourcePath = source.path;
     request.destination = QFile::encodeName(folder).toStdString();
     request.tapeDevices = source.tapeDevices.get();
     request.existing = selection::ExistingFiles::Ask;

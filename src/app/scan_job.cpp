@@ -118,9 +118,9 @@ ScanEnd ScanTapesInOrder(const tape::TapeDevices& devices, const std::vector<std
 
 // The scan of a source of several media.
 ScanFunction MediaScanOf(const ScanSource& source) {
-    std::vector<std::string> media{source.SourcePath};
+    std::vector<std::string> media{source.path};
     media.insert(media.end(), source.laterSources.begin(), source.laterSources.end());
-    if (source.SourceIsTape) {
+    if (source.isTape) {
         return [media, devices = source.tapeDevices](catalog::Catalog& catalog, catalog::CatalogSink& sink,
                                                      std::atomic<bool>& scanActive,
                                                      std::atomic<bool>& stopRequested) -> ScanEnd {
@@ -188,8 +188,8 @@ class ScanJob::Feed final : public catalog::CatalogSink {
 
 ScanFunction ScanOf(const ScanSource& source) {
     if (!source.laterSources.empty()) return MediaScanOf(source);
-    if (source.SourceIsTape) {
-        return [path = source.SourcePath, devices = source.tapeDevices](
+    if (source.isTape) {
+        return [path = source.path, devices = source.tapeDevices](
                    catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
                    std::atomic<bool>& stopRequested) -> ScanEnd {
             if (!devices) return {.error = "no tape drives to open '" + path + "'"};
@@ -202,9 +202,9 @@ ScanFunction ScanOf(const ScanSource& source) {
             return end;
         };
     }
-    return [path = source.SourcePath, deep = source.deep](
-               catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
-               std::atomic<bool>&) -> ScanEnd {
+    return [path = source.path, deep = source.deep](catalog::Catalog& catalog, catalog::CatalogSink& sink,
+                                                    std::atomic<bool>& scanActive,
+                                                    std::atomic<bool>&) -> ScanEnd {
         catalog::ImageFile image;
         if (!catalog::OpenImageFile(image, path)) return {.error = image.error()};
         catalog::ImageScanSummary summary;

@@ -75,8 +75,8 @@ std::optional<ScanSource> SourceOnFiles(ScanSource source, std::span<const std::
             return std::nullopt;
         }
     }
-    source.SourceIsTape = tapes;
-    source.SourcePath = media.front();
+    source.isTape = tapes;
+    source.path = media.front();
     source.laterSources.assign(media.begin() + 1, media.end());
     return source;
 }
@@ -89,8 +89,8 @@ bool PutDrives(ScanSource& source, std::span<const std::string> drives, std::str
             return false;
         }
     }
-    source.SourceIsTape = true;
-    source.SourcePath = drives.front();
+    source.isTape = true;
+    source.path = drives.front();
     source.laterSources.assign(drives.begin() + 1, drives.end());
     return true;
 }
@@ -145,7 +145,7 @@ std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> word
         if (!onFiles) return std::nullopt;
         source = std::move(*onFiles);
     }
-    if (source.SourceIsTape && source.deep) {
+    if (source.isTape && source.deep) {
         error = "--deep reads image files only, not tapes";
         return std::nullopt;
     }
@@ -153,8 +153,8 @@ std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> word
 }
 
 bool PutMediaInOrder(ScanSource& source, std::string& error) {
-    if (source.SourceIsTape || source.laterSources.empty()) return true;
-    std::vector<std::string> paths{source.SourcePath};
+    if (source.isTape || source.laterSources.empty()) return true;
+    std::vector<std::string> paths{source.path};
     paths.insert(paths.end(), source.laterSources.begin(), source.laterSources.end());
     std::vector<std::optional<catalog::MediumLabel>> labels;
     for (const std::string& path : paths) {
@@ -170,7 +170,7 @@ bool PutMediaInOrder(ScanSource& source, std::string& error) {
         error = order.refusal;
         return false;
     }
-    source.SourcePath = paths[order.order.front()];
+    source.path = paths[order.order.front()];
     source.laterSources.clear();
     for (std::size_t i = 1; i < order.order.size(); ++i) source.laterSources.push_back(paths[order.order[i]]);
     source.mediaOrderNote = order.Reordered() ? kMediaSortedNote : "";

@@ -33,7 +33,7 @@ inline constexpr char kProgramUsage[] =
 // What ScanSource::mediaOrderNote says when images were not given in the order of their sequence numbers.
 inline constexpr char kMediaSortedNote[] = "media sorted by sequence number";
 
-// The source the words name (with an empty SourcePath when they name none: the wizard then starts), or
+// The source the words name (with an empty path when they name none: the wizard then starts), or
 // nothing with `error` saying what is wrong. Several media are taken in the order given (see
 // PutMediaInOrder).
 std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> words, std::string& error);

@@ -21,8 +21,8 @@ class TapePreviewWorker {
   public:
     TapePreviewWorker(const selection::SaveItem& item, const ScanSource& source)
         : item_(item), devices_(source.tapeDevices) {
-        request_.SourceIsTape = true;
-        request_.SourcePath = source.SourcePath;
+        request_.sourceIsTape = true;
+        request_.sourcePath = source.path;
         request_.laterSources = source.laterSources;  // several drives: refused, as the save refuses them
         request_.tapeDevices = devices_.get();
     }
@@ -112,13 +112,13 @@ std::optional<selection::FilePreview> ReadTapePreview(QWidget& owner, const sele
                                                       const ScanSource& source) {
     TapePreviewWorker worker(item, source);
     if (item.dataOffset && item.chunkIndex) {
-        if (ui::programMessage(tapePreviewQuestion(source.SourcePath, *item.dataOffset),
-                               ui::kCaptionTapeMedia, ui::kMessageQuestion) != ui::MessageAnswer::Yes) {
+        if (ui::programMessage(tapePreviewQuestion(source.path, *item.dataOffset), ui::kCaptionTapeMedia,
+                               ui::kMessageQuestion) != ui::MessageAnswer::Yes) {
             return std::nullopt;
         }
     }
     const std::uint64_t shown = std::min<std::uint64_t>(item.size.value_or(0), selection::kPreviewBytes);
-    TapePreviewProgress dialog(QString::fromStdString(source.SourcePath), item.dataOffset.value_or(0) + shown,
+    TapePreviewProgress dialog(QString::fromStdString(source.path), item.dataOffset.value_or(0) + shown,
                                &owner);
     QObject::connect(&dialog, &TapePreviewProgress::cancelRequest, &dialog, [&worker] { worker.Cancel(); });
     QTimer look;

@@ -271,8 +271,8 @@ void WizardWindow::onDirectRoad() {
     if (refuseWhileImaging()) return;
     DeviceSelectionDialog devices(fields_, this);
     if (devices.exec() != QDialog::Accepted) return;
-    fields_.source.SourceIsTape = true;
-    fields_.source.SourcePath = fields_.SelectedDevicePath;
+    fields_.source.isTape = true;
+    fields_.source.path = fields_.selectedDevicePath;
     fields_.source.laterSources.clear();  // media loaded before are not this drive's
     fields_.source.mediaOrderNote.clear();
     openRecoveryWindow(AfterRecovery::SamePage);
@@ -335,18 +335,18 @@ void WizardWindow::CreateImage() {
     }
     const QString target = AskImageTargetPath();
     if (target.isEmpty()) return;
-    if (NeedsLargeImageWarning(fileSystemOf_(target.toStdString()), fields_.SelectedCapacity) &&
+    if (NeedsLargeImageWarning(fileSystemOf_(target.toStdString()), fields_.selectedCapacity) &&
         ui::programMessage(kLargeImageWarning, ui::kCaptionTapeMediaMixedCase, ui::kMessageQuestion) !=
             ui::MessageAnswer::Yes) {
         return;
     }
-    const std::string device = fields_.SelectedDevicePath;
+    const std::string device = fields_.selectedDevicePath;
     label(kSourceDriveValue)->setText(QString::fromStdString(device));
     label(kTargetDriveValue)->setText(target);
     showPage(WizardPage::Imaging);
 
     job_ = std::make_unique<ImagingJob>(fields_.source.tapeDevices, device, target.toStdString(),
-                                        fields_.StopImaging);
+                                        fields_.stopImaging);
     job_->Start();
     imagingTimer_.start();
 }
@@ -382,7 +382,7 @@ void WizardWindow::onStop() {
     if (job_) {
         job_->RequestStop();
     } else {
-        fields_.StopImaging.store(1);
+        fields_.stopImaging.store(1);
     }
 }
 
@@ -425,8 +425,8 @@ void WizardWindow::endImaging(const ImagingSnapshot& snapshot) {
                 .arg(bytes, ui::plainMessageText(QString::fromStdString(imagePath))),
             ui::kCaptionTapeMedia, ui::kMessageNotice);
     }
-    fields_.source.SourceIsTape = false;
-    fields_.source.SourcePath = imagePath;
+    fields_.source.isTape = false;
+    fields_.source.path = imagePath;
     fields_.source.laterSources.clear();
     fields_.source.mediaOrderNote.clear();
     openRecoveryWindow(AfterRecovery::ImageRoadPage);

@@ -131,7 +131,7 @@ inline std::map<std::string, std::vector<std::uint8_t>> filesBelow(const std::fi
 
 inline ScanSource imageSource(const std::string& path) {
     ScanSource source;
-    source.SourcePath = path;
+    source.path = path;
     return source;
 }
 

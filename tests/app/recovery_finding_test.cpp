@@ -165,7 +165,7 @@ TEST(RecoveryFinding, PreviewShowsTheFirstBytesAsTextOrHex) {
 TEST(RecoveryFinding, PreviewOfAFileOnATapeAsksThenReadsTheTapeBehindAProgressDialog) {
     TestFolder folder;
     writeTape(folder, "daily.tap");
-    ScanSource source{.SourceIsTape = true, .SourcePath = "//./tape0", .tapeDevices = virtualDrivesOnly()};
+    ScanSource source{.isTape = true, .path = "//./tape0", .tapeDevices = virtualDrivesOnly()};
     std::atomic<std::uint64_t> reads{0}, holdAt{~0ull};
     std::atomic<bool> held{false}, released{false};
     ASSERT_TRUE(source.tapeDevices->AttachVirtual(

@@ -129,7 +129,7 @@ TEST(Wizard, PagesFollowBackNextAndTheRoadButtonsAndEnterEscapeDoNothing) {
     answers.setAnswer(ui::MessageAnswer::Yes);
     wizard.click(kWizardStopButton);
     EXPECT_FALSE(wizard.shown(kWizardStopButton));
-    EXPECT_EQ(fields.StopImaging.load(), 1u);
+    EXPECT_EQ(fields.stopImaging.load(), 1u);
     qobject_cast<QPushButton*>(window.control(kWizardBackButton))->click();
     EXPECT_EQ(window.page(), WizardPage::Start);
     EXPECT_EQ(window.PageCounter(), 1);
@@ -188,8 +188,8 @@ TEST(Wizard, CreateImageCopiesTheTapeByteForByteThenScansTheImageAndReturnsToThe
               QString::number(std::filesystem::file_size(folder.path("daily.tap"))));
     const auto capacity = std::filesystem::file_size(folder.path("daily.tap"));
     EXPECT_EQ(wizard.window.imagingProgress()->value(), static_cast<int>(tapeBytes.size() * 100 / capacity));
-    EXPECT_FALSE(fields.source.SourceIsTape);
-    EXPECT_EQ(fields.source.SourcePath, folder.path("copy.img").string());
+    EXPECT_FALSE(fields.source.isTape);
+    EXPECT_EQ(fields.source.path, folder.path("copy.img").string());
     EXPECT_TRUE(readFile(folder.path("copy.img")) == tapeBytes);
 
     ASSERT_TRUE(waitForScanEnd(*recovery));
@@ -209,7 +209,7 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
     const std::vector<std::uint8_t> tapeBytes = writeTape(folder, "daily.tap", windowMedia(), 4096);
     WizardFields fields;
     fields.source.tapeDevices = virtualDrivesOnly();
-    HeldTapeRead held(5, fields.StopImaging);
+    HeldTapeRead held(5, fields.stopImaging);
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
         0, {.path = folder.path("daily.tap").string(), .beforeRead = held.hook()}));
     MessageAnswerer answers(ui::MessageAnswer::No);
@@ -223,7 +223,7 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
 
         wizard.click(kWizardStopButton);
         EXPECT_TRUE(wizard.shown(kWizardStopButton));
-        EXPECT_EQ(fields.StopImaging.load(), 0u);
+        EXPECT_EQ(fields.stopImaging.load(), 0u);
         answers.setAnswer(ui::MessageAnswer::Yes);
         wizard.click(kWizardStopButton);
         EXPECT_FALSE(wizard.shown(kWizardStopButton));
@@ -250,7 +250,7 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
     WizardUnderTest wizard(fields);
     wizard.files->answer(folder.qpath("exit.img"));
     QSignalSpy finished(&wizard.window, &QDialog::finished);
-    HeldTapeRead again(5, fields.StopImaging);
+    HeldTapeRead again(5, fields.stopImaging);
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
         0, {.path = folder.path("daily.tap").string(), .beforeRead = again.hook()}));
     wizard.click(kCreateImageButton);
@@ -340,7 +340,7 @@ TEST(Wizard, TheImageTargetTakesTheImgRuleAndWarnsOnlyForALargeMediumOnFat) {
         "This selected drive is not an NTFS partition and the image size will be more then 4GB ,\r\n it may "
         "cause improper image creation , you want to continue?");
     EXPECT_EQ(probed, std::vector<std::string>{folder.path("large.img").string()});
-    EXPECT_EQ(fields.SelectedCapacity, kFatFileLimit + 1);
+    EXPECT_EQ(fields.selectedCapacity, kFatFileLimit + 1);
     EXPECT_FALSE(wizard.window.IsImaging());
     EXPECT_EQ(wizard.window.page(), WizardPage::ImageRoad);
     EXPECT_EQ(readFile(folder.path("x.IMG.img")), std::vector<std::uint8_t>({'k', 'e', 'p', 't'}));
@@ -367,13 +367,13 @@ TEST(Wizard, LoadImageCancelledChangesNothingAndTheDirectRoadScansTheTape) {
     EXPECT_EQ(wizard.window.recoveryWindow(), nullptr);
     EXPECT_TRUE(wizard.window.isVisible());
     EXPECT_EQ(wizard.window.page(), WizardPage::ImageRoad);
-    EXPECT_TRUE(fields.source.SourcePath.empty());
+    EXPECT_TRUE(fields.source.path.empty());
 
     wizard.files->answer(QString::fromStdString(image));
     wizard.click(kLoadImageButton);
     RecoveryWindow* recovery = wizard.waitForRecovery();
     ASSERT_NE(recovery, nullptr);
-    EXPECT_EQ(fields.source.SourcePath, image);
+    EXPECT_EQ(fields.source.path, image);
     ASSERT_TRUE(waitForScanEnd(*recovery));
     EXPECT_EQ(recovery->foundModel()->rowCount(), 6);
     QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
@@ -386,8 +386,8 @@ TEST(Wizard, LoadImageCancelledChangesNothingAndTheDirectRoadScansTheTape) {
     wizard.click(kLoadImageButton);
     recovery = wizard.waitForRecovery();
     ASSERT_NE(recovery, nullptr);
-    EXPECT_TRUE(fields.source.SourceIsTape);
-    EXPECT_EQ(fields.source.SourcePath, "//./tape4");
+    EXPECT_TRUE(fields.source.isTape);
+    EXPECT_EQ(fields.source.path, "//./tape4");
     ASSERT_TRUE(waitForScanEnd(*recovery));
     EXPECT_EQ(recovery->foundModel()->rowCount(), 6);
     QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
@@ -399,8 +399,8 @@ TEST(Wizard, LoadImageCancelledChangesNothingAndTheDirectRoadScansTheTape) {
     wizard.click(kDirectRoadButton);
     recovery = wizard.waitForRecovery();
     ASSERT_NE(recovery, nullptr);
-    EXPECT_TRUE(fields.source.SourceIsTape);
-    EXPECT_EQ(fields.source.SourcePath, "//./tape4");
+    EXPECT_TRUE(fields.source.isTape);
+    EXPECT_EQ(fields.source.path, "//./tape4");
     ASSERT_TRUE(waitForScanEnd(*recovery));
     EXPECT_EQ(recovery->foundModel()->rowCount(), 6);
     QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
@@ -422,7 +422,7 @@ TEST(Wizard, LoadImageWithSeveralFilesOpensThemAsOneBackupInOrderOrRefusesAnothe
     wizard.click(kLoadImageButton);
     RecoveryWindow* recovery = wizard.waitForRecovery();
     ASSERT_NE(recovery, nullptr);
-    EXPECT_EQ(fields.source.SourcePath, media[0]);
+    EXPECT_EQ(fields.source.path, media[0]);
     EXPECT_EQ(fields.source.laterSources, std::vector<std::string>{media[1]});
     ASSERT_TRUE(waitForScanEnd(*recovery));
     EXPECT_EQ(recovery->foundModel()->rowCount(), 3);
@@ -439,7 +439,7 @@ TEST(Wizard, LoadImageWithSeveralFilesOpensThemAsOneBackupInOrderOrRefusesAnothe
               QStringList(ui::plainMessageText(QString::fromStdString(
                   other[0] + " is medium 1 of media family 0x00C0FFEE, not the medium after " + media[0] +
                   " (medium 1 of media family 0x0000BEEF)"))));
-    EXPECT_EQ(fields.source.SourcePath, media[0]) << "the source is left as it was";
+    EXPECT_EQ(fields.source.path, media[0]) << "the source is left as it was";
 }
 
 TEST(Wizard, HelpIsLookedUpInTheStartDirectoryAndTheExitQuestionAnsweredNoKeepsTheWindow) {

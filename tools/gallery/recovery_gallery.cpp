@@ -80,7 +80,7 @@ bool lostFilesPage(const QString& image, const QString& folder) {
         medium.write(std::string(512, '\0').data(), 512);
     }
     ScanSource source;
-    source.SourcePath = image.toStdString();
+    source.path = image.toStdString();
     RecoveryWindow window(source);
     window.resize(1000, 640);
     window.show();
@@ -110,7 +110,7 @@ bool previewPage(const ScanSource& source, const QString& folder) {
 
 bool saveProgressPage(const ScanSource& source, const QString& folder) {
     SaveProgressDialog dialog;
-    dialog.setSource(QString::fromStdString(source.SourcePath));
+    dialog.setSource(QString::fromStdString(source.path));
     dialog.setDestination(QStringLiteral("/home/user/Recovered"));
     dialog.setCurrentFile(QStringLiteral("Saving BACKUP SET 2(_Weekly projects)/PROJECTS/report.doc"));
     dialog.showProgress({.bytesDone = 20000, .bytesTotal = 40000, .filesStarted = 9, .filesTotal = 16});
@@ -129,7 +129,7 @@ bool twoMediaPage(const QString& folder, const QTemporaryDir& work) {
         mtfwriter::writeSpannedMedia(mtfwriter::sampleMedia(), sinks, std::vector<std::uint64_t>{20000});
     }
     ScanSource source;
-    source.SourcePath = second;
+    source.path = second;
     source.laterSources = {first};
     std::string error;
     if (!PutMediaInOrder(source, error)) {
@@ -153,14 +153,14 @@ bool writeRecoveryGallery(const QString& folder) {
         mtfwriter::writeMedia(mtfwriter::sampleMedia(), sink);
     }
     ScanSource source;
-    source.SourcePath = image.toStdString();
+    source.path = image.toStdString();
     const bool scanning = scanningPage(source, folder);
     const bool browsing = browsingPage(source, folder, kRecoveryDefaultSize, "gallery_recovery.png") &&
                           browsingPage(source, folder, QSize(1100, 720), "gallery_recovery_grown.png");
     const bool finding = filterPage(source, folder) && previewPage(source, folder) &&
                          lostFilesPage(work.filePath(QStringLiteral("lost.img")), folder);
     const bool twoMedia = twoMediaPage(folder, work);
-    source.SourcePath = "/home/user/tapes/sample.img";
+    source.path = "/home/user/tapes/sample.img";
     return scanning && browsing && finding && twoMedia && saveProgressPage(source, folder);
 }
 

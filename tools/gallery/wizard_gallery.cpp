@@ -52,7 +52,7 @@ bool wizardPages(WizardFields& fields, const QString& work, const QString& folde
         }
     });
     chooser.start();
-    HeldTapeRead held(5, fields.StopImaging);
+    HeldTapeRead held(5, fields.stopImaging);
     fields.source.tapeDevices->AttachVirtual(
         0, {.path = (work + QStringLiteral("/sample.tap")).toStdString(), .beforeRead = held.hook()});
     wizard.CreateImage();
