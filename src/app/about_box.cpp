@@ -16,7 +16,7 @@ constexpr int kSkin = 151;
 AboutBox::AboutBox(QWidget* parent)
     : ui::SkinBackground(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                      Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    SetUpProgramWindow(*this, "AboutBox", QStringLiteral("About Brivane Ostrum TAPE (Windows)"), kSkin, 240,
+    setUpProgramWindow(*this, "AboutBox", QStringLiteral("About Brivane Ostrum TAPE (Windows)"), kSkin, 240,
                        206);
     setModal(true);
 

@@ -17,7 +17,7 @@ namespace {
 constexpr int kSkin = 155;
 constexpr std::array kColumnWidths{100, 200, 200, 200, 200};
 
-std::int64_t CapacityOfCell(const QString& text) {
+std::int64_t capacityOfCell(const QString& text) {
     const std::string digits = text.toStdString();
     std::int64_t value = 0;
     std::from_chars(digits.data(), digits.data() + digits.size(), value);
@@ -30,7 +30,7 @@ DeviceSelectionDialog::DeviceSelectionDialog(WizardFields& fields, QWidget* pare
     : ui::SkinBackground(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                      Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       fields_(fields) {
-    SetUpProgramWindow(*this, "DeviceSelectionDialog", QStringLiteral("Device selection.."), kSkin, 350, 169);
+    setUpProgramWindow(*this, "DeviceSelectionDialog", QStringLiteral("Device selection.."), kSkin, 350, 169);
     setModal(true);
 
     fields_.selectedCapacity = 0;
@@ -99,7 +99,7 @@ void DeviceSelectionDialog::onOk() {
     }
     const int row = chosen.front().row();
     fields_.selectedDevicePath = list_->item(row, 0)->text().toStdString();
-    fields_.selectedCapacity = CapacityOfCell(list_->item(row, 1)->text());
+    fields_.selectedCapacity = capacityOfCell(list_->item(row, 1)->text());
     accept();
 }
 

@@ -14,29 +14,29 @@ class ImagingJob::Feed final : public tape::ImagingSink {
 
     void ProgressLabel(std::string_view text) override {
         local_.progressLabel.assign(text);
-        Report();
+        report();
     }
     void TotalSize(std::string_view text) override {
         local_.totalSize.assign(text);
-        Report();
+        report();
     }
     void Progress(int percent) override {
         local_.progress = percent;
-        Report();
+        report();
     }
 
-    void Finish(tape::ImageCopyResult result) {
+    void finish(tape::ImageCopyResult result) {
         local_.finished = true;
         local_.result = std::move(result);
-        job_.published_.Set(local_);
+        job_.published_.set(local_);
     }
 
   private:
-    void Report() {
+    void report() {
         // The copy clears stopImaging when it begins; a Stop confirmed before that is set again here,
         // before the copy next looks at it.
         if (job_.stopAsked_.load()) job_.stopImaging_.store(1);
-        job_.published_.Set(local_);
+        job_.published_.set(local_);
     }
 
     ImagingJob& job_;
@@ -51,31 +51,31 @@ ImagingJob::ImagingJob(std::shared_ptr<const tape::TapeDevices> devices, std::st
       stopImaging_(stopImaging) {}
 
 ImagingJob::~ImagingJob() {
-    StopAndJoin();
+    stopAndJoin();
 }
 
-void ImagingJob::Start() {
+void ImagingJob::start() {
     if (worker_.joinable()) return;
     stopImaging_.store(0);
-    worker_ = std::thread([this] { Run(); });
+    worker_ = std::thread([this] { run(); });
 }
 
-void ImagingJob::RequestStop() {
+void ImagingJob::requestStop() {
     stopAsked_.store(true);
     stopImaging_.store(1);
 }
 
-void ImagingJob::StopAndJoin() {
+void ImagingJob::stopAndJoin() {
     if (!worker_.joinable()) return;
-    RequestStop();
+    requestStop();
     worker_.join();
 }
 
-void ImagingJob::Join() {
+void ImagingJob::join() {
     if (worker_.joinable()) worker_.join();
 }
 
-void ImagingJob::Run() {
+void ImagingJob::run() {
     Feed feed(*this);
     tape::ImageCopyResult result;
     try {
@@ -84,7 +84,7 @@ void ImagingJob::Run() {
         result.done = false;
         result.error = std::string("the copy ended early: ") + failure.what();
     }
-    feed.Finish(std::move(result));
+    feed.finish(std::move(result));
 }
 
 std::function<void(std::uint64_t)> HeldTapeRead::hook() {
@@ -101,7 +101,7 @@ bool HeldTapeRead::reached() const {
     return reached_;
 }
 
-void HeldTapeRead::Release() {
+void HeldTapeRead::release() {
     std::lock_guard lock(mutex_);
     released_ = true;
     changed_.notify_all();

@@ -38,22 +38,22 @@ class ImagingJob {
     ImagingJob(const ImagingJob&) = delete;
     ImagingJob& operator=(const ImagingJob&) = delete;
 
-    void Start();
+    void start();
     // A confirmed Stop: the copy ends at its next read, keeping everything written. Honoured even when
     // the copy has not yet begun (it clears stopImaging at its start).
-    void RequestStop();
+    void requestStop();
     // The latest publication (window thread).
-    ImagingSnapshot Take() const { return published_.Take(); }
-    void StopAndJoin();
+    ImagingSnapshot take() const { return published_.take(); }
+    void stopAndJoin();
     // Waits for a worker that has published `finished`.
-    void Join();
+    void join();
 
     const std::string& deviceName() const { return deviceName_; }
     const std::string& imagePath() const { return imagePath_; }
 
   private:
     class Feed;
-    void Run();
+    void run();
 
     const std::shared_ptr<const tape::TapeDevices> devices_;
     const std::string deviceName_;
@@ -65,7 +65,7 @@ class ImagingJob {
 };
 
 // A copy held in the middle, for tests and pictures of the copying state: the hook, given to a virtual
-// drive as its beforeRead, keeps the read of data record `record` waiting until Release() or until
+// drive as its beforeRead, keeps the read of data record `record` waiting until release() or until
 // stopImaging is set. The hook must not outlive it.
 class HeldTapeRead {
   public:
@@ -74,7 +74,7 @@ class HeldTapeRead {
     std::function<void(std::uint64_t)> hook();
     // The read is being held (or was).
     bool reached() const;
-    void Release();
+    void release();
 
   private:
     const std::uint64_t record_;

@@ -7,7 +7,7 @@
 
 namespace ostrum::app {
 
-void SetUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title, int skin,
+void setUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title, int skin,
                         int width, int height) {
     window.setObjectName(QString::fromLatin1(name));
     window.setWindowTitle(title);
@@ -17,7 +17,7 @@ void SetUpProgramWindow(ui::SkinBackground& window, const char* name, const QStr
     window.setFixedSize(dialogUnitsAcross(width), dialogUnitsDown(height));
 }
 
-void SetUpPictureButton(ui::SkinButton& button, int normal, int hover, const QString& tip) {
+void setUpPictureButton(ui::SkinButton& button, int normal, int hover, const QString& tip) {
     button.setBitmaps(*ui::ProgramResources::instance(), hover, 0, normal, 0);
     button.offsetColour(0, 100);
     button.setColour(1, ui::makeColorRef(0, 128, 0));

@@ -16,11 +16,11 @@ inline constexpr int kProgramIcon = 128;
 
 // Names the window, gives it its title, the program's icon and skin picture `skin` (none when `skin` is
 // 0), and fixes its size of `width` by `height` dialog units.
-void SetUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title, int skin,
+void setUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title, int skin,
                         int width, int height);
 
 // A small picture button: `normal` and `hover` pictures with black transparent, the hover background
 // lightened, green text on hover, the picture on the right, and the tooltip. Enter never presses it.
-void SetUpPictureButton(ui::SkinButton& button, int normal, int hover, const QString& tip);
+void setUpPictureButton(ui::SkinButton& button, int normal, int hover, const QString& tip);
 
 }  // namespace ostrum::app

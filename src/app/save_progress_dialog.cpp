@@ -70,11 +70,11 @@ class SaveWorker final : public selection::SaveSink {
     SaveWorker(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request)
         : items_(items), request_(request) {}
     ~SaveWorker() override {
-        Cancel();
+        cancel();
         if (thread_.joinable()) thread_.join();
     }
 
-    void Start() {
+    void start() {
         thread_ = std::thread([this] {
             selection::SaveReport report;
             try {
@@ -87,23 +87,23 @@ class SaveWorker final : public selection::SaveSink {
             state_.finished = true;
         });
     }
-    void Cancel() {
+    void cancel() {
         std::lock_guard lock(mutex_);
         cancel_.store(true);
         answered_.notify_all();
     }
     // The window thread's answer to the question in the state.
-    void Answer(const selection::ExistingFileAnswer& answer) {
+    void answer(const selection::ExistingFileAnswer& answer) {
         std::lock_guard lock(mutex_);
         answer_ = answer;
         state_.question.reset();
         answered_.notify_all();
     }
-    SaveState Take() const {
+    SaveState take() const {
         std::lock_guard lock(mutex_);
         return state_;
     }
-    selection::SaveReport Finish() {
+    selection::SaveReport finish() {
         if (thread_.joinable()) thread_.join();
         return std::move(report_);
     }
@@ -245,7 +245,7 @@ void SaveProgressDialog::reject() {
     emit cancelled();
 }
 
-selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
+selection::SaveReport runSave(const std::vector<selection::SaveItem>& items,
                               const selection::SaveRequest& request, SaveProgressDialog& dialog) {
     SaveWorker worker(items, request);
     SaveProgress progress{.bytesTotal = bytesOf(items), .filesTotal = items.size()};
@@ -253,9 +253,9 @@ selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
     bool asking = false;  // the look comes again while the question is open
     QTimer look;
     look.setInterval(kLookMs);
-    QObject::connect(&dialog, &SaveProgressDialog::cancelled, &dialog, [&worker] { worker.Cancel(); });
+    QObject::connect(&dialog, &SaveProgressDialog::cancelled, &dialog, [&worker] { worker.cancel(); });
     QObject::connect(&look, &QTimer::timeout, &dialog, [&] {
-        const SaveState state = worker.Take();
+        const SaveState state = worker.take();
         if (!dialog.cancelRequested() && !state.file.empty()) {
             dialog.setCurrentFile(QStringLiteral("Saving ") + utf8(state.file));
         }
@@ -264,16 +264,16 @@ selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
         dialog.showProgress(progress);
         if (state.question && !asking) {
             asking = true;
-            worker.Answer(askAboutTakenName(existingFileQuestion(*state.question, folder)));
+            worker.answer(askAboutTakenName(existingFileQuestion(*state.question, folder)));
             asking = false;
         }
         if (state.finished) dialog.accept();
     });
-    worker.Start();
+    worker.start();
     look.start();
     dialog.exec();
     look.stop();
-    return worker.Finish();
+    return worker.finish();
 }
 
 QString existingFileQuestion(std::string_view destination, const QString& folder) {
@@ -389,7 +389,7 @@ void showSaveAccount(const SaveAccount& account) {
                        account.style, &params);
 }
 
-void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
+void saveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
                    const std::function<QString()>& chooseFolder) {
     if (source.isTape && !source.laterSources.empty()) {
         // The save reads a tape once from its start; several drives would be read at once.
@@ -421,7 +421,7 @@ void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
     SaveProgressDialog dialog(&owner);
     dialog.setSource(mediaText(source));
     dialog.setDestination(folder);
-    const selection::SaveReport report = RunSave(items, request, dialog);
+    const selection::SaveReport report = runSave(items, request, dialog);
     const selection::FolderReport folders =
         selection::FinishFoldersOfSave(catalog, report, request.destination);
 

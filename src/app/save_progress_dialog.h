@@ -77,7 +77,7 @@ class SaveProgressDialog : public QDialog {
 
 // Runs the save on a worker thread while `dialog` shows its progress (the dialog runs modally until the
 // worker ends). Cancel stops the engine at its next check.
-selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
+selection::SaveReport runSave(const std::vector<selection::SaveItem>& items,
                               const selection::SaveRequest& request, SaveProgressDialog& dialog);
 
 // The message given when a save has ended: one text, and every file not saved whole with its reason (and
@@ -118,7 +118,7 @@ inline constexpr char kForTheRest[] = "Do this for the rest";
 // The save command: the ticked files of `catalog` from `source` into a folder that `chooseFolder` asks
 // for (the platform's folder dialog when empty), with the progress dialog and the account. Once the files
 // are written, the folders of the selection are made and given their DIRB dates, as extract does.
-void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
+void saveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
                    const std::function<QString()>& chooseFolder);
 
 }  // namespace ostrum::app

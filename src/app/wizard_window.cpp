@@ -65,9 +65,9 @@ WizardWindow::WizardWindow(WizardFields& fields, QWidget* parent)
       fields_(fields),
       files_(std::make_shared<DialogFileNameAsker>()),
       links_(std::make_shared<ui::DesktopLinkOpener>()),
-      fileSystemOf_(FileSystemTypeOf) {
+      fileSystemOf_(fileSystemTypeOf) {
     // The skin comes with the first page.
-    SetUpProgramWindow(*this, "WizardWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"), 0, 486,
+    setUpProgramWindow(*this, "WizardWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"), 0, 486,
                        250);
     buildControls();
     startDirectory_ = QDir::currentPath();
@@ -103,7 +103,7 @@ void WizardWindow::buildControls() {
             &QAbstractButton::clicked, this, &WizardWindow::onDirectRoad);
     connect(
         addHoverButton(kCreateImageButton, "CreateImageButton", 88, 116, 133, QStringLiteral("Create Image")),
-        &QAbstractButton::clicked, this, &WizardWindow::CreateImage);
+        &QAbstractButton::clicked, this, &WizardWindow::createImage);
     connect(addHoverButton(kLoadImageButton, "LoadImageButton", 330, 114, 132,
                            QStringLiteral("recovery from image")),
             &QAbstractButton::clicked, this, &WizardWindow::onLoadImage);
@@ -159,7 +159,7 @@ ui::SkinButton* WizardWindow::addSkinButton(WizardControl id, const char* name, 
     auto* button = new ui::SkinButton(this);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(rect);
-    SetUpPictureButton(*button, normal, hover, tip);
+    setUpPictureButton(*button, normal, hover, tip);
     controls_[id] = button;
     return button;
 }
@@ -290,7 +290,7 @@ void WizardWindow::onLoadImage() {
         paths.push_back(QFile::encodeName(path).toStdString());
     if (paths.empty()) return;
     std::string error;
-    auto source = SourceForFiles(fields_.source, paths, error);
+    auto source = sourceForFiles(fields_.source, paths, error);
     if (!source) {
         ui::programMessage(ui::plainMessageText(QString::fromStdString(error)), ui::kCaptionTapeMedia,
                            ui::kMessageNotice);
@@ -327,15 +327,15 @@ void WizardWindow::backToImagePage() {
 
 // ---- Creating an image
 
-void WizardWindow::CreateImage() {
+void WizardWindow::createImage() {
     if (refuseWhileImaging()) return;
     {
         DeviceSelectionDialog devices(fields_, this);
         if (devices.exec() != QDialog::Accepted) return;
     }
-    const QString target = AskImageTargetPath();
+    const QString target = askImageTargetPath();
     if (target.isEmpty()) return;
-    if (NeedsLargeImageWarning(fileSystemOf_(target.toStdString()), fields_.selectedCapacity) &&
+    if (needsLargeImageWarning(fileSystemOf_(target.toStdString()), fields_.selectedCapacity) &&
         ui::programMessage(kLargeImageWarning, ui::kCaptionTapeMediaMixedCase, ui::kMessageQuestion) !=
             ui::MessageAnswer::Yes) {
         return;
@@ -347,11 +347,11 @@ void WizardWindow::CreateImage() {
 
     job_ = std::make_unique<ImagingJob>(fields_.source.tapeDevices, device, target.toStdString(),
                                         fields_.stopImaging);
-    job_->Start();
+    job_->start();
     imagingTimer_.start();
 }
 
-QString WizardWindow::AskImageTargetPath() {
+QString WizardWindow::askImageTargetPath() {
     FileQuestion question;
     question.kind = FileQuestion::Kind::Save;
     question.initialName = QStringLiteral("TapeMediaImage");
@@ -360,7 +360,7 @@ QString WizardWindow::AskImageTargetPath() {
     question.overwritePrompt = true;
     const QString chosen = files_->ask(this, question);
     if (chosen.isEmpty()) return {};
-    const std::string path = WithImageExtension(chosen.toStdString());
+    const std::string path = withImageExtension(chosen.toStdString());
     // The dialog asked about the name it was given; a file under the lengthened name is not replaced
     // without asking either.
     std::error_code error;
@@ -380,7 +380,7 @@ void WizardWindow::onStop() {
         return;
     stop_->hide();
     if (job_) {
-        job_->RequestStop();
+        job_->requestStop();
     } else {
         fields_.stopImaging.store(1);
     }
@@ -391,7 +391,7 @@ void WizardWindow::takeImagingProgress() {
         imagingTimer_.stop();
         return;
     }
-    const ImagingSnapshot snapshot = job_->Take();
+    const ImagingSnapshot snapshot = job_->take();
     if (!snapshot.progressLabel.empty())
         label(kProgressValue)->setText(QString::fromStdString(snapshot.progressLabel));
     if (!snapshot.totalSize.empty())
@@ -402,7 +402,7 @@ void WizardWindow::takeImagingProgress() {
 
 void WizardWindow::endImaging(const ImagingSnapshot& snapshot) {
     imagingTimer_.stop();
-    job_->Join();
+    job_->join();
     const std::string imagePath = job_->imagePath();
     job_.reset();
     const tape::ImageCopyResult& result = snapshot.result;

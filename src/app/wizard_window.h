@@ -81,14 +81,14 @@ class WizardWindow : public ui::SkinBackground {
     int run();
 
     WizardPage page() const { return page_; }
-    int PageCounter() const { return pageCounter_; }
+    int pageCounter() const { return pageCounter_; }
     QWidget* control(WizardControl id) const;
     ui::SkinStatic* label(WizardControl id) const;
     QProgressBar* imagingProgress() const { return progress_; }
     // The recovery window while one is open.
     RecoveryWindow* recoveryWindow() const { return recovery_; }
     // A copy has been started and not yet handed over.
-    bool IsImaging() const { return job_ != nullptr; }
+    bool isImaging() const { return job_ != nullptr; }
     const QString& startDirectory() const { return startDirectory_; }
     WizardFields& fields() { return fields_; }
 
@@ -98,9 +98,9 @@ class WizardWindow : public ui::SkinBackground {
     void setFileSystemProbe(FileSystemProbe probe) { fileSystemOf_ = std::move(probe); }
 
     // The image-page Create Image command: the drive, the target file, the warning, then the copy.
-    void CreateImage();
+    void createImage();
     // The save-as question of Create Image: the full path with the ".img" rule applied, or empty.
-    QString AskImageTargetPath();
+    QString askImageTargetPath();
 
   signals:
     void recoveryWindowOpened(ostrum::app::RecoveryWindow* window);

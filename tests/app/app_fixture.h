@@ -233,7 +233,7 @@ class MenuPicker {
 
 // Waits for the window's scan to end (every step of its end done).
 inline bool waitForScanEnd(RecoveryWindow& window, int ms = 10000) {
-    return QTest::qWaitFor([&] { return !window.IsScanRunning() && !window.button(kNextButton)->isHidden(); },
+    return QTest::qWaitFor([&] { return !window.isScanRunning() && !window.button(kNextButton)->isHidden(); },
                            ms);
 }
 

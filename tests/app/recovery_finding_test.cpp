@@ -96,7 +96,7 @@ TEST(RecoveryFinding, AWindowThatGoesAwayWhileItsFilterRunsStopsTheFilterFirst) 
     auto window = std::make_unique<RecoveryWindow>(imageSource(folder.writeImage(media)));
     ASSERT_TRUE(waitForScanEnd(*window));
     ASSERT_EQ(window->catalog().rowCount(), 20000u);
-    for (const char* text : {"*7*", "1", "*9.txt"}) window->FilterFiles(QString::fromLatin1(text));
+    for (const char* text : {"*7*", "1", "*9.txt"}) window->filterFiles(QString::fromLatin1(text));
     window.reset();  // the last filter may still run
 }
 
@@ -131,7 +131,7 @@ TEST(RecoveryFinding, FilesTheMediumsCatalogNamesButTheScanDidNotFindAreShownAnd
     ASSERT_EQ(window.foundModel()->rowCount(), 1);
     EXPECT_EQ(window.filterCount()->text(), QStringLiteral("1 of 1 lost files"));
     // Ticking all shown while only lost files show changes nothing; the save never sees them.
-    window.CheckShownFiles(true);
+    window.checkShownFiles(true);
     EXPECT_EQ(selection::CheckedItems(window.catalog()).size(), 5u);
 }
 
@@ -177,7 +177,7 @@ TEST(RecoveryFinding, PreviewOfAFileOnATapeAsksThenReadsTheTapeBehindAProgressDi
                 for (int i = 0; i < 10000 && !released; ++i)
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }}));
-    HeldScan scan(ScanOf(source));
+    HeldScan scan(scanOf(source));
     RecoveryWindow window(source, nullptr, scan.function());
     std::vector<std::pair<QString, QString>> shown;  // summary, text
     window.setPreviewShower([&](QDialog& dialog) {
@@ -189,7 +189,7 @@ TEST(RecoveryFinding, PreviewOfAFileOnATapeAsksThenReadsTheTapeBehindAProgressDi
     MenuPicker picker(QStringLiteral("Preview"));
     rightClickFoundRow(window, 3);
     EXPECT_TRUE(picker.menus().empty()) << "no menu while the scan holds the drive";
-    scan.Release();
+    scan.release();
     ASSERT_TRUE(waitForScanEnd(window));
 
     // No: nothing is read. Yes: the file's first bytes, read from the tape.

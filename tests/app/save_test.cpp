@@ -96,7 +96,7 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
     answers.queueAnswers({{takenNameAnswer(TakenNameButton::Skip), false},
                           {MessageAnswerer::kCloseBox, false},
                           {takenNameAnswer(TakenNameButton::Replace), true}});
-    window.SaveCheckedFiles();
+    window.saveCheckedFiles();
     ASSERT_EQ(answers.shown().size(), 4u);  // three questions and the account
     EXPECT_EQ(answers.texts()[0],
               QStringLiteral("A file named \"README.TXT\" is already in %1/BACKUP SET 1(_Daily).\n"
@@ -127,7 +127,7 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
 TEST(Saving, BothMenusSaveTheWholeSelectionAndAScanRefusesThem) {
     TestFolder folder;
     const ScanSource source = imageSource(folder.writeImage(windowMedia()));
-    HeldScan held(ScanOf(source));
+    HeldScan held(scanOf(source));
     RecoveryWindow window(source, nullptr, held.function());
     int chooserCalls = 0;
     window.setFolderChooser([&] {
@@ -149,7 +149,7 @@ TEST(Saving, BothMenusSaveTheWholeSelectionAndAScanRefusesThem) {
     EXPECT_EQ(chooserCalls, 0);
     EXPECT_FALSE(window.tree()->currentIndex().isValid());  // the menu does not select the node
 
-    held.Release();
+    held.release();
     ASSERT_TRUE(waitForScanEnd(window));
     QTest::mouseClick(window.tree()->viewport(), Qt::RightButton, {},
                       window.tree()->visualRect(top).center());
@@ -275,7 +275,7 @@ TEST(Saving, TheBarAndTheCountShowOneMeasureInTheMiddleOfASave) {
         bar = dialog->progressBar()->value();
         count = dialog->countText()->text();
     });
-    window.SaveCheckedFiles();
+    window.saveCheckedFiles();
     ASSERT_EQ(answers.shown().size(), 2u);
     EXPECT_EQ(count, QStringLiteral("%1% saved, file 11 of 21").arg(bar / 10));
     EXPECT_GT(bar, 1000 * 11 / 21);  // by files alone
@@ -355,7 +355,7 @@ TEST(Saving, FoldersGetTheirDirbDatesAsExtractGivesThem) {
     window.setFolderChooser([&] { return folder.qpath("window"); });
     ASSERT_TRUE(waitForScanEnd(window));
     MessageAnswerer answers;
-    window.SaveCheckedFiles();
+    window.saveCheckedFiles();
     ASSERT_EQ(answers.shown().size(), 1u);
     const auto extract = cli::testing::RunCli("extract '" + image + "' '" + folder.path("cli").string() + "'",
                                               folder.path("stderr").string());

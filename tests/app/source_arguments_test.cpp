@@ -7,7 +7,7 @@ namespace ostrum::app::testing {
 namespace {
 
 std::optional<ScanSource> Parse(std::vector<std::string> words, std::string& error) {
-    return ParseSourceArguments(words, error);
+    return parseSourceArguments(words, error);
 }
 
 TEST(SourceArguments, AnImageOrATapeDriveWithItsVirtualTapes) {

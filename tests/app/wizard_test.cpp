@@ -112,12 +112,12 @@ TEST(Wizard, PagesFollowBackNextAndTheRoadButtonsAndEnterEscapeDoNothing) {
     EXPECT_EQ(shownOf(wizard), (std::vector<int>{1000, 1001, 1032, 1036}));
     wizard.click(kImageRoadButton);
     EXPECT_EQ(window.page(), WizardPage::ImageRoad);
-    EXPECT_EQ(window.PageCounter(), 1);
+    EXPECT_EQ(window.pageCounter(), 1);
 
     // Next (never shown) leads to the imaging page with no copy; Back is refused while Stop shows.
     qobject_cast<QPushButton*>(window.control(kWizardNextButton))->click();
     EXPECT_EQ(window.page(), WizardPage::Imaging);
-    EXPECT_EQ(window.PageCounter(), 2);
+    EXPECT_EQ(window.pageCounter(), 2);
     EXPECT_EQ(shownOf(wizard), (std::vector<int>{1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1015,
                                                  1019, 1032, 1036}));
     EXPECT_EQ(wizard.text(kSourceDriveLabel), QStringLiteral("Source Drive"));
@@ -132,7 +132,7 @@ TEST(Wizard, PagesFollowBackNextAndTheRoadButtonsAndEnterEscapeDoNothing) {
     EXPECT_EQ(fields.stopImaging.load(), 1u);
     qobject_cast<QPushButton*>(window.control(kWizardBackButton))->click();
     EXPECT_EQ(window.page(), WizardPage::Start);
-    EXPECT_EQ(window.PageCounter(), 1);
+    EXPECT_EQ(window.pageCounter(), 1);
     EXPECT_EQ(shownOf(wizard), (std::vector<int>{1000, 1001, 1032, 1036}));
 
     // About, from its button and from the window's menu.
@@ -219,7 +219,7 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
         wizard.files->answer(folder.qpath("stopped.img"));
         wizard.click(kCreateImageButton);
         ASSERT_TRUE(QTest::qWaitFor([&] { return held.reached(); }));
-        ASSERT_TRUE(wizard.window.IsImaging());
+        ASSERT_TRUE(wizard.window.isImaging());
 
         wizard.click(kWizardStopButton);
         EXPECT_TRUE(wizard.shown(kWizardStopButton));
@@ -257,7 +257,7 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
     ASSERT_TRUE(QTest::qWaitFor([&] { return again.reached(); }));
     wizard.window.close();
     ASSERT_EQ(finished.size(), 1);
-    EXPECT_FALSE(wizard.window.IsImaging());
+    EXPECT_FALSE(wizard.window.isImaging());
     EXPECT_EQ(answers.texts(), QStringList({"Do you really want to exit?"}));
     EXPECT_EQ(answers.shown().front().caption, QStringLiteral("Brivane Ostrum Tape Media"));
     EXPECT_EQ(wizard.links->opened, QStringList({QString::fromLatin1(kHomePageAddress)}));
@@ -296,15 +296,15 @@ TEST(Wizard, ACopyThatCannotWriteItsImageSaysWhyAndGoesBackToTheImagePage) {
 }
 
 TEST(Wizard, TheImageTargetTakesTheImgRuleAndWarnsOnlyForALargeMediumOnFat) {
-    EXPECT_EQ(WithImageExtension("backup"), "backup.img");
-    EXPECT_EQ(WithImageExtension("backup.img"), "backup.img");
-    EXPECT_EQ(WithImageExtension("x.IMG"), "x.IMG.img");
-    EXPECT_EQ(WithImageExtension("old.img.bak"), "old.img.bak");
-    EXPECT_FALSE(NeedsLargeImageWarning(kMsdosMagic, kFatFileLimit));
-    EXPECT_TRUE(NeedsLargeImageWarning(kMsdosMagic, kFatFileLimit + 1));
-    EXPECT_FALSE(NeedsLargeImageWarning(std::nullopt, kFatFileLimit + 1));
-    EXPECT_FALSE(NeedsLargeImageWarning(0xEF53, kFatFileLimit + 1));  // ext4
-    EXPECT_EQ(DialogNameFilters(QStringLiteral("Backup Files(*.img)|*.img| All Files(*.*)|*.*||")),
+    EXPECT_EQ(withImageExtension("backup"), "backup.img");
+    EXPECT_EQ(withImageExtension("backup.img"), "backup.img");
+    EXPECT_EQ(withImageExtension("x.IMG"), "x.IMG.img");
+    EXPECT_EQ(withImageExtension("old.img.bak"), "old.img.bak");
+    EXPECT_FALSE(needsLargeImageWarning(kMsdosMagic, kFatFileLimit));
+    EXPECT_TRUE(needsLargeImageWarning(kMsdosMagic, kFatFileLimit + 1));
+    EXPECT_FALSE(needsLargeImageWarning(std::nullopt, kFatFileLimit + 1));
+    EXPECT_FALSE(needsLargeImageWarning(0xEF53, kFatFileLimit + 1));  // ext4
+    EXPECT_EQ(dialogNameFilters(QStringLiteral("Backup Files(*.img)|*.img| All Files(*.*)|*.*||")),
               QStringList({"Backup Files(*.img) (*.img)", " All Files(*.*) (*)"}));
 
     TestFolder folder;
@@ -341,7 +341,7 @@ TEST(Wizard, TheImageTargetTakesTheImgRuleAndWarnsOnlyForALargeMediumOnFat) {
         "cause improper image creation , you want to continue?");
     EXPECT_EQ(probed, std::vector<std::string>{folder.path("large.img").string()});
     EXPECT_EQ(fields.selectedCapacity, kFatFileLimit + 1);
-    EXPECT_FALSE(wizard.window.IsImaging());
+    EXPECT_FALSE(wizard.window.isImaging());
     EXPECT_EQ(wizard.window.page(), WizardPage::ImageRoad);
     EXPECT_EQ(readFile(folder.path("x.IMG.img")), std::vector<std::uint8_t>({'k', 'e', 'p', 't'}));
     EXPECT_FALSE(std::filesystem::exists(folder.path("large.img")));
@@ -361,7 +361,7 @@ TEST(Wizard, LoadImageCancelledChangesNothingAndTheDirectRoadScansTheTape) {
     ASSERT_EQ(wizard.files->asked.size(), 1u);
     EXPECT_EQ(wizard.files->asked[0].kind, FileQuestion::Kind::Open);
     EXPECT_EQ(wizard.files->asked[0].title, QStringLiteral("Select image file for recovery..."));
-    EXPECT_EQ(DialogNameFilters(wizard.files->asked[0].filter),
+    EXPECT_EQ(dialogNameFilters(wizard.files->asked[0].filter),
               QStringList({"Backup media (*.img *.bkf *.bak *.mtf) (*.img *.bkf *.bak *.mtf)",
                            "Virtual tapes (*.tap) (*.tap)", " All Files(*.*) (*)"}));
     EXPECT_EQ(wizard.window.recoveryWindow(), nullptr);

@@ -26,14 +26,14 @@ bool waitFor(const std::function<bool()>& done) {
 }
 
 bool scanningPage(const ScanSource& source, const QString& folder) {
-    HeldScan held(ScanOf(source), 62);  // a bar part of the way along, as in the middle of a long tape
+    HeldScan held(scanOf(source), 62);  // a bar part of the way along, as in the middle of a long tape
     RecoveryWindow window(source, nullptr, held.function());
     window.show();
     // The held scan reports 62 % once everything it found has been handed over.
     const bool shown = waitFor([&] { return window.progressBar()->value() == 62; });
     const bool saved = shown && savePicture(window, folder, "gallery_recovery_scanning.png");
-    held.Release();
-    waitFor([&] { return !window.IsScanRunning(); });
+    held.release();
+    waitFor([&] { return !window.isScanRunning(); });
     return saved;
 }
 
@@ -42,7 +42,7 @@ bool browsingPage(const ScanSource& source, const QString& folder, QSize size, c
     RecoveryWindow window(source);
     window.resize(size);
     window.show();
-    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    if (!waitFor([&] { return !window.isScanRunning(); })) return false;
     // Untick the second set in the tree, then show the first set's first folder.
     const QModelIndex top = window.treeModel()->index(0, 0);
     const QModelIndex second = window.treeModel()->index(1, 0, top);
@@ -62,8 +62,8 @@ bool filterPage(const ScanSource& source, const QString& folder) {
     RecoveryWindow window(source);
     window.resize(1000, 640);
     window.show();
-    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
-    window.FilterFiles(QStringLiteral("*.doc"));
+    if (!waitFor([&] { return !window.isScanRunning(); })) return false;
+    window.filterFiles(QStringLiteral("*.doc"));
     const auto all = static_cast<int>(window.catalog().rowCount());
     if (!waitFor([&] { return window.foundModel()->rowCount() < all; })) return false;
     return savePicture(window, folder, "gallery_recovery_filter.png");
@@ -84,7 +84,7 @@ bool lostFilesPage(const QString& image, const QString& folder) {
     RecoveryWindow window(source);
     window.resize(1000, 640);
     window.show();
-    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    if (!waitFor([&] { return !window.isScanRunning(); })) return false;
     window.foundFiles()->scrollToBottom();
     return savePicture(window, folder, "gallery_recovery_lost.png");
 }
@@ -98,10 +98,10 @@ bool previewPage(const ScanSource& source, const QString& folder) {
         saved = savePicture(dialog, folder, "gallery_preview.png");
     });
     window.show();
-    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    if (!waitFor([&] { return !window.isScanRunning(); })) return false;
     for (std::size_t row = 0; row < window.catalog().rowCount(); ++row) {
         if (window.catalog().row(row).path().str().ends_with(".txt")) {
-            window.PreviewFile(row);
+            window.previewFile(row);
             break;
         }
     }
@@ -132,13 +132,13 @@ bool twoMediaPage(const QString& folder, const QTemporaryDir& work) {
     source.path = second;
     source.laterSources = {first};
     std::string error;
-    if (!PutMediaInOrder(source, error)) {
+    if (!putMediaInOrder(source, error)) {
         std::fprintf(stderr, "ostrum-gallery: %s\n", error.c_str());
         return false;
     }
     RecoveryWindow window(source);
     window.show();
-    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    if (!waitFor([&] { return !window.isScanRunning(); })) return false;
     window.tree()->setCurrentIndex(window.treeModel()->index(0, 0, window.treeModel()->index(0, 0)));
     return savePicture(window, folder, "gallery_recovery_two_media.png");
 }
