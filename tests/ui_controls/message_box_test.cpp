@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "test_doubles.h"
+#include "ui/msgbox/msgbox_countdown.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/msgbox/rx_message_box.h"
 #include "ui/msgbox/rx_msgbox_dialog.h"
@@ -248,6 +249,32 @@ TEST(MessageBox, DisableSecondsWithoutCaptionCountdownLabelTheDefaultButton) {
     EXPECT_EQ(box->button(MessageAnswer::Cancel)->text(), QStringLiteral("Cancel"));
     EXPECT_TRUE(box->button(MessageAnswer::Cancel)->isEnabled());
     EXPECT_TRUE(box->closeEnabled());
+}
+
+// Asked for both, the box counts the auto-close seconds but ends as a disabled-buttons box: it does not
+// close.
+TEST(MessageBox, CountdownCountsAutoCloseSecondsAndEndsByTheDisableRule) {
+    MessageBoxParams params;
+    params.autoCloseSeconds = 2;
+    params.disableSeconds = 5;
+    int ticks = 0;
+    MessageCountdown both(params, [&] { ++ticks; });
+    EXPECT_EQ(both.secondsLeft(), 2);
+    EXPECT_TRUE(both.disablesButtons());
+    EXPECT_FALSE(both.closesBox());
+    EXPECT_TRUE(both.onDefaultButton());
+    both.setInterval(1);
+    both.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks > 0; }, 5000));
+    EXPECT_TRUE(both.tick());
+    EXPECT_FALSE(both.tick());
+    EXPECT_FALSE(both.running());
+    EXPECT_EQ(both.secondsLeft(), 0);
+
+    MessageCountdown none(MessageBoxParams(), [] {});
+    none.start();
+    EXPECT_FALSE(none.running());
+    EXPECT_FALSE(none.tick());
 }
 
 TEST(MessageBox, DetailsGrowAndShrinkTheWindow) {

@@ -4,7 +4,9 @@
 // scrolling text of bounded size when long; the box never outgrows its screen), a strip of measured
 // push buttons with the "Do not show again" check box, paints every strip with its own background
 // effect into a cached picture, counts down for auto-close or disabled buttons, and ends with the
-// answer of the button that closed it.
+// answer of the button that closed it. Its pieces: the layout's methods in msgbox_dialog_layout.cpp
+// (with the pure geometry of rx_layout.h and the screen placement of msgbox_placement.h), the painting
+// in msgbox_painting.h and the countdown in msgbox_countdown.h.
 
 #include <QCheckBox>
 #include <QDialog>
@@ -14,11 +16,11 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <array>
 #include <memory>
 #include <vector>
 
+#include "ui/msgbox/msgbox_countdown.h"
 #include "ui/msgbox/rx_answer_memory.h"
 #include "ui/msgbox/rx_layout.h"
 #include "ui/msgbox/rx_msgbox_params.h"
@@ -32,7 +34,6 @@ class MessageBoxDialog : public QDialog {
   public:
     // The notification the drawers send when the link under the cursor changes.
     static constexpr unsigned kDrawerNotify = 0x8064;
-    static constexpr int kTickMs = 1000;
     static constexpr int kMaxCaption = 260;
 
     // `params` is the record after the call has applied its arguments (owner, caption, message, style).
@@ -40,7 +41,7 @@ class MessageBoxDialog : public QDialog {
     ~MessageBoxDialog() override;
 
     // Test and gallery seams.
-    void setTickInterval(int ms) { timer_.setInterval(ms); }
+    void setTickInterval(int ms) { countdown_.setInterval(ms); }
     // Where Help and the links of header, body and details are opened.
     void setLinkOpener(std::shared_ptr<LinkOpener> opener);
     // One tick of the countdown, as the one-second timer does it.
@@ -61,8 +62,8 @@ class MessageBoxDialog : public QDialog {
     bool cancelAllowed() const { return cancelAllowed_; }
     bool closeEnabled() const { return closeEnabled_; }
     bool detailsShown() const { return detailsShown_; }
-    int countdown() const { return countdown_; }
-    bool timerRunning() const { return timer_.isActive(); }
+    int countdown() const { return countdown_.secondsLeft(); }
+    bool timerRunning() const { return countdown_.running(); }
     const QString& body() const { return body_; }
     // The details behind "More >>", empty when there are none.
     const QString& details() const { return details_; }
@@ -95,18 +96,11 @@ class MessageBoxDialog : public QDialog {
     // view of the room left. Measured after the other strips, whose room it takes what is left of.
     void measureDetails(MessageStripSizes& sizes);
     void createDetailsView(MessageStripSizes& sizes, int room);
-    // The screen's area for windows, where the box opens (empty when there is no screen).
-    QRect availableArea() const;
-    // The largest client area the box may take there.
-    QSize largestClient() const;
-    // Moves the box (its frame allowed for) into the available area.
-    void keepOnScreen();
     void createCheckBox(MessageStripSizes& sizes);
     void createButtons(MessageStripSizes& sizes);
     QPushButton* makeButton(const Button& button, int index);
     void applyCaption();
     void setCloseEnabled(bool enabled);
-    void centre();
     void placeControls();
     void finish(MessageAnswer answer);
     void toggleDetails();
@@ -117,7 +111,6 @@ class MessageBoxDialog : public QDialog {
     QString countdownCaption() const;
     Button* defaultButton();
     int clientHeight() const;
-    void paintBackgroundCache();
     void ensureBackgroundCache();
     void paintTexts(QPainter& painter);
     std::array<RichTextDrawer*, 3> allDrawers();
@@ -143,7 +136,6 @@ class MessageBoxDialog : public QDialog {
     QPointer<QCheckBox> checkBox_;
     QPointer<QLabel> checkLabel_;
     QPointer<QPlainTextEdit> detailsView_;
-    int countdown_ = 0;
     bool cancelAllowed_ = false;
     // What Escape and the close box answer when Cancel is not allowed.
     MessageAnswer escapeAnswer_ = MessageAnswer::None;
@@ -153,8 +145,8 @@ class MessageBoxDialog : public QDialog {
     RichTextDrawer headerDrawer_;
     RichTextDrawer messageDrawer_;
     RichTextDrawer detailsDrawer_;
-    QImage background_;
-    QTimer timer_;
+    QImage background_;  // the strips painted, cached until the width changes
+    MessageCountdown countdown_;
 };
 
 }  // namespace ostrum::ui
