@@ -79,10 +79,10 @@ void PrintDeviceJson(std::ostream& out, const std::vector<tape::TapeDeviceRow>& 
     const char* separator = "";
     for (const auto& row : rows) {
         const tape::TapeMediaParameters& media = row.media;
-        out << separator << "{\"device\": " << JsonString(row.name) << ", \"capacity\": " << media.Capacity
-            << ", \"remaining\": " << media.Remaining << ", \"block_size\": " << media.BlockSize
-            << ", \"partition_count\": " << media.PartitionCount
-            << ", \"write_protected\": " << (media.WriteProtected ? "true" : "false") << "}";
+        out << separator << "{\"device\": " << JsonString(row.name) << ", \"capacity\": " << media.capacity
+            << ", \"remaining\": " << media.remaining << ", \"block_size\": " << media.blockSize
+            << ", \"partition_count\": " << media.partitionCount
+            << ", \"write_protected\": " << (media.writeProtected ? "true" : "false") << "}";
         separator = ", ";
     }
     out << "]}\n";

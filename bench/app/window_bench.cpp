@@ -56,7 +56,7 @@ struct ChildRun {
 };
 
 // Runs a program with its standard output read (or thrown away), and its own peak memory.
-ChildRun Run(const std::vector<std::string>& words, bool keepOutput) {
+ChildRun run(const std::vector<std::string>& words, bool keepOutput) {
     std::vector<char*> argv;
     for (const auto& word : words) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
@@ -101,11 +101,11 @@ double Value(const std::string& output, const std::string& key) {
 // ---- The window's side, in a process of its own.
 
 bool WaitForScanEnd(RecoveryWindow& window) {
-    if (!window.IsScanRunning()) return true;
+    if (!window.isScanRunning()) return true;
     QEventLoop loop;
     QObject::connect(&window, &RecoveryWindow::scanEnded, &loop, &QEventLoop::quit);
     loop.exec();
-    return !window.IsScanRunning();
+    return !window.isScanRunning();
 }
 
 // A click on a box, with the announcements it makes and the repaint after them.
@@ -150,7 +150,7 @@ int FilterSide(RecoveryWindow& window) {
     }
     std::printf("filter_keystroke_ms=%.2f\n", worst);
 
-    window.FilterFiles(QStringLiteral("SET 4("));
+    window.filterFiles(QStringLiteral("SET 4("));
     while (window.foundModel()->foundRowsShown() != kFiles / 10)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     auto& rules = window.rules();
@@ -158,7 +158,7 @@ int FilterSide(RecoveryWindow& window) {
     for (const bool checked : {false, true}) {
         QApplication::processEvents();
         const auto start = Clock::now();
-        window.CheckShownFiles(checked);
+        window.checkShownFiles(checked);
         QApplication::processEvents();
         best = std::min(best, MillisecondsSince(start));
         if (rules.CheckedFileCount() != (checked ? kFiles : kFiles - kFiles / 10))
@@ -170,7 +170,7 @@ int FilterSide(RecoveryWindow& window) {
 
 int WindowSide(const std::string& image) {
     ScanSource source;
-    source.SourcePath = image;
+    source.path = image;
     const auto start = Clock::now();
     RecoveryWindow window(source);
     window.show();
@@ -215,7 +215,7 @@ int WindowSide(const std::string& image) {
 
 int ShowFolderSide(const std::string& image) {
     ScanSource source;
-    source.SourcePath = image;
+    source.path = image;
     RecoveryWindow window(source);
     window.show();
     if (!WaitForScanEnd(window)) return 1;
@@ -239,7 +239,7 @@ double BytesPerFile(long peakKiB) {
     return static_cast<double>(peakKiB) * 1024 / kFiles;
 }
 
-void Report(const char* what, double value, double goal, const char* unit, bool& ok) {
+void report(const char* what, double value, double goal, const char* unit, bool& ok) {
     const bool met = value >= 0 && value <= goal;
     ok = ok && met;
     std::printf("%-52s %10.2f %s  goal <= %.2f %s\n", what, value, unit, goal, met ? "met" : "MISSED");
@@ -258,11 +258,11 @@ int main(int argc, char** argv) {
     const std::string image = folder + "/million.img";
     const std::string bigFolder = folder + "/big-folder.img";
     std::printf("writing the images into %s...\n", folder.c_str());
-    if (Run({OSTRUM_MKMEDIA_PATH, "generate", image, "--files", "1000000", "--folders", "1000", "--sets",
+    if (run({OSTRUM_MKMEDIA_PATH, "generate", image, "--files", "1000000", "--folders", "1000", "--sets",
              "10", "--file-size", "64", "--logical-block-size", "512"},
             false)
                 .status != 0 ||
-        Run({OSTRUM_MKMEDIA_PATH, "generate", bigFolder, "--files", "100000", "--folders", "1", "--file-size",
+        run({OSTRUM_MKMEDIA_PATH, "generate", bigFolder, "--files", "100000", "--folders", "1", "--file-size",
              "64", "--logical-block-size", "512"},
             false)
                 .status != 0) {
@@ -272,8 +272,8 @@ int main(int argc, char** argv) {
     const std::string self = argv[0][0] == '/' ? argv[0] : std::string(std::getenv("PWD")) + "/" + argv[0];
     ChildRun cli, window;
     for (int round = 0; round < 2; ++round) {
-        const ChildRun c = Run({OSTRUM_CLI_PATH, "list", "--json", image}, false);
-        const ChildRun w = Run({self, "--window", image}, true);
+        const ChildRun c = run({OSTRUM_CLI_PATH, "list", "--json", image}, false);
+        const ChildRun w = run({self, "--window", image}, true);
         if (c.status != 0 || w.status != 0) {
             std::printf("FAIL: list exit %d, window exit %d\n%s", c.status, w.status, w.output.c_str());
             return 1;
@@ -281,29 +281,29 @@ int main(int argc, char** argv) {
         if (round == 0 || c.milliseconds < cli.milliseconds) cli = c;
         if (round == 0 || Value(w.output, "scan_ms") < Value(window.output, "scan_ms")) window = w;
     }
-    const ChildRun shown = Run({self, "--show-folder", bigFolder}, true);
+    const ChildRun shown = run({self, "--show-folder", bigFolder}, true);
     if (shown.status != 0) return std::printf("FAIL: %s", shown.output.c_str()), 1;
 
     const double scan = Value(window.output, "scan_ms");
     std::printf("list --json of 1,000,000 files: %.0f ms, peak %ld MiB; window scan: %.0f ms, peak %ld MiB\n",
                 cli.milliseconds, cli.peakKiB / 1024, scan, window.peakKiB / 1024);
     bool ok = true;
-    Report("window scan / list --json (time)", scan / cli.milliseconds, 1.5, "x", ok);
-    Report("window peak memory / list --json peak memory", static_cast<double>(window.peakKiB) / cli.peakKiB,
+    report("window scan / list --json (time)", scan / cli.milliseconds, 1.5, "x", ok);
+    report("window peak memory / list --json peak memory", static_cast<double>(window.peakKiB) / cli.peakKiB,
            2.0, "x", ok);
     // The catalog's cost per file: each side's whole peak over the files it holds.
-    Report("window peak memory per file", BytesPerFile(window.peakKiB), 120, "bytes", ok);
+    report("window peak memory per file", BytesPerFile(window.peakKiB), 120, "bytes", ok);
     std::printf("%-52s %10.2f bytes\n", "list --json peak memory per file", BytesPerFile(cli.peakKiB));
-    Report("click on the top node's box (1,000,000 files)", Value(window.output, "toggle_top_ms"), 50, "ms",
+    report("click on the top node's box (1,000,000 files)", Value(window.output, "toggle_top_ms"), 50, "ms",
            ok);
-    Report("click on a backup set's box (100,000 files)", Value(window.output, "toggle_set_ms"), 50, "ms",
+    report("click on a backup set's box (100,000 files)", Value(window.output, "toggle_set_ms"), 50, "ms",
            ok);
-    Report("click on a folder row's box (1,000 files)", Value(window.output, "toggle_folder_row_ms"), 50,
+    report("click on a folder row's box (1,000 files)", Value(window.output, "toggle_folder_row_ms"), 50,
            "ms", ok);
-    Report("showing a folder of 100,000 files", Value(shown.output, "show_folder_ms"), 100, "ms", ok);
-    Report("a keystroke in the filter (1,000,000 files)", Value(window.output, "filter_keystroke_ms"), 200,
+    report("showing a folder of 100,000 files", Value(shown.output, "show_folder_ms"), 100, "ms", ok);
+    report("a keystroke in the filter (1,000,000 files)", Value(window.output, "filter_keystroke_ms"), 200,
            "ms", ok);
-    Report("Tick or Untick All Shown (100,000 files shown)", Value(window.output, "tick_shown_ms"), 100, "ms",
+    report("Tick or Untick All Shown (100,000 files shown)", Value(window.output, "tick_shown_ms"), 100, "ms",
            ok);
     return ok ? 0 : 1;
 }

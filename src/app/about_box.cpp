@@ -16,11 +16,11 @@ constexpr Picture kSkin = Picture::AboutSkin;
 AboutBox::AboutBox(QWidget* parent)
     : ui::SkinBackground(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                      Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    SetUpProgramWindow(*this, "AboutBox", QStringLiteral("About Brivane Ostrum TAPE (Windows)"), kSkin, 240,
+    setUpProgramWindow(*this, "AboutBox", QStringLiteral("About Brivane Ostrum TAPE (Windows)"), kSkin, 240,
                        206);
     setModal(true);
 
-    version_ = new ui::CTransparentStatic(this);
+    version_ = new ui::TransparentStatic(this);
     version_->setObjectName(QStringLiteral("VersionText"));
     version_->setGeometry(dialogRect(32, 73, 176, 92));
     version_->setAlignment(Qt::AlignCenter);

@@ -6,7 +6,7 @@
 class QPushButton;
 
 namespace ostrum::ui {
-class CTransparentStatic;
+class TransparentStatic;
 }
 
 namespace ostrum::app {
@@ -18,11 +18,11 @@ class AboutBox : public ui::SkinBackground {
   public:
     explicit AboutBox(QWidget* parent = nullptr);
 
-    ui::CTransparentStatic* versionText() const { return version_; }
+    ui::TransparentStatic* versionText() const { return version_; }
     QPushButton* okButton() const { return ok_; }
 
   private:
-    ui::CTransparentStatic* version_ = nullptr;
+    ui::TransparentStatic* version_ = nullptr;
     QPushButton* ok_ = nullptr;
 };
 

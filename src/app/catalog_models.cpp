@@ -131,7 +131,7 @@ NodeId SelectionTreeModel::nodeOf(const QModelIndex& index) const {
     return index.isValid() ? static_cast<NodeId>(index.internalId()) : catalog::kNoNode;
 }
 
-SelectionChanges SelectionTreeModel::AddNode(NodeId node) {
+SelectionChanges SelectionTreeModel::addNode(NodeId node) {
     // A node made by the scan is the last child of its parent so far.
     const NodeId parentNode = catalog_.node(node).parent;
     const int row = static_cast<int>(rules_.Children(parentNode).size());
@@ -141,7 +141,7 @@ SelectionChanges SelectionTreeModel::AddNode(NodeId node) {
     return changes;
 }
 
-void SelectionTreeModel::AnnounceNodes(const std::vector<NodeId>& nodes) {
+void SelectionTreeModel::announceNodes(const std::vector<NodeId>& nodes) {
     // One announcement per run of neighbouring siblings.
     std::vector<std::pair<NodeId, std::size_t>> places;  // (parent, index in parent)
     places.reserve(nodes.size());
@@ -214,15 +214,15 @@ QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, i
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(kHeadings[section]) : QVariant();
 }
 
-void FolderListModel::Reset() {
+void FolderListModel::reset() {
     beginResetModel();
     rows_ = static_cast<int>(rules_.FolderRowCount());
     endResetModel();
 }
 
-void FolderListModel::Announce(const SelectionChanges& changes) {
+void FolderListModel::announce(const SelectionChanges& changes) {
     if (changes.folderListReset) {
-        Reset();
+        reset();
         return;
     }
     const QList<int> roles{StateImageRole};
@@ -330,7 +330,7 @@ QVariant FoundFilesModel::headerData(int section, Qt::Orientation orientation, i
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(kHeadings[section]) : QVariant();
 }
 
-void FoundFilesModel::Publish(std::size_t rows) {
+void FoundFilesModel::publish(std::size_t rows) {
     const int count = static_cast<int>(rows);
     if (count <= rows_) return;
     if (filtered_ || lostOnly_ || !lostShown_.empty()) {  // the rows shown are not the published ones
@@ -342,7 +342,7 @@ void FoundFilesModel::Publish(std::size_t rows) {
     endInsertRows();
 }
 
-void FoundFilesModel::SetLostFiles(std::vector<std::string> paths) {
+void FoundFilesModel::setLostFiles(std::vector<std::string> paths) {
     beginResetModel();
     lost_ = std::move(paths);
     lostShown_.resize(lost_.size());
@@ -350,7 +350,7 @@ void FoundFilesModel::SetLostFiles(std::vector<std::string> paths) {
     endResetModel();
 }
 
-void FoundFilesModel::Show(ShownRows rows, std::vector<std::uint32_t> lostRows, bool lostOnly) {
+void FoundFilesModel::show(ShownRows rows, std::vector<std::uint32_t> lostRows, bool lostOnly) {
     beginResetModel();
     filtered_ = std::move(rows);
     lostShown_ = std::move(lostRows);
@@ -358,7 +358,7 @@ void FoundFilesModel::Show(ShownRows rows, std::vector<std::uint32_t> lostRows, 
     endResetModel();
 }
 
-void FoundFilesModel::AnnounceRows(const std::vector<RowRange>& rows) {
+void FoundFilesModel::announceRows(const std::vector<RowRange>& rows) {
     if (lostOnly_) return;
     const QList<int> roles{Qt::CheckStateRole, Qt::ForegroundRole, Qt::BackgroundRole};
     for (const RowRange& range : rows) {

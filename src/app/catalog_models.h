@@ -75,9 +75,9 @@ class SelectionTreeModel : public QAbstractItemModel {
     NodeId nodeOf(const QModelIndex& index) const;
 
     // Tells the rules of the next node made by the scan and inserts its row.
-    SelectionChanges AddNode(NodeId node);
+    SelectionChanges addNode(NodeId node);
     // The marks of these nodes changed (ascending, as the rules report them).
-    void AnnounceNodes(const std::vector<NodeId>& nodes);
+    void announceNodes(const std::vector<NodeId>& nodes);
 
   private:
     selection::SelectionRules& rules_;
@@ -101,9 +101,9 @@ class FolderListModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     // Reads the shown folder afresh.
-    void Reset();
+    void reset();
     // Marks changed, and rows a scan added to the shown folder.
-    void Announce(const SelectionChanges& changes);
+    void announce(const SelectionChanges& changes);
 
   private:
     const selection::SelectionRules& rules_;
@@ -131,17 +131,17 @@ class FoundFilesModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     // Rows below `rows` may be read now: inserts those not yet shown (while no filter is set).
-    void Publish(std::size_t rows);
+    void publish(std::size_t rows);
     // The checks of these catalog rows changed.
-    void AnnounceRows(const std::vector<RowRange>& rows);
+    void announceRows(const std::vector<RowRange>& rows);
 
     // The files the medium's catalog names that the scan did not find, by CatalogPath.
-    void SetLostFiles(std::vector<std::string> paths);
+    void setLostFiles(std::vector<std::string> paths);
     std::size_t lostFileCount() const { return lost_.size(); }
     const std::string& lostPath(std::size_t lost) const { return lost_[lost]; }
     // What is shown: the catalog rows `rows` (every published row when none) and the lost files
     // `lostRows` (indices in the lost files), or the lost files alone.
-    void Show(ShownRows rows, std::vector<std::uint32_t> lostRows, bool lostOnly);
+    void show(ShownRows rows, std::vector<std::uint32_t> lostRows, bool lostOnly);
     bool lostOnly() const { return lostOnly_; }
     // The catalog rows shown, ascending: the filter's, or all of them (null).
     const ShownRows& filteredRows() const { return filtered_; }

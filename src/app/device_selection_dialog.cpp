@@ -17,7 +17,7 @@ namespace {
 constexpr Picture kSkin = Picture::DeviceSelectionSkin;
 constexpr std::array kColumnWidths{100, 200, 200, 200, 200};
 
-std::int64_t CapacityOfCell(const QString& text) {
+std::int64_t capacityOfCell(const QString& text) {
     const std::string digits = text.toStdString();
     std::int64_t value = 0;
     std::from_chars(digits.data(), digits.data() + digits.size(), value);
@@ -30,10 +30,10 @@ DeviceSelectionDialog::DeviceSelectionDialog(WizardFields& fields, QWidget* pare
     : ui::SkinBackground(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                      Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       fields_(fields) {
-    SetUpProgramWindow(*this, "DeviceSelectionDialog", QStringLiteral("Device selection.."), kSkin, 350, 169);
+    setUpProgramWindow(*this, "DeviceSelectionDialog", QStringLiteral("Device selection.."), kSkin, 350, 169);
     setModal(true);
 
-    fields_.SelectedCapacity = 0;
+    fields_.selectedCapacity = 0;
     buildControls();
     devices_ = tape::EnumerateTapeDevices(*fields_.source.tapeDevices);
     fillList();
@@ -98,8 +98,8 @@ void DeviceSelectionDialog::onOk() {
         return;
     }
     const int row = chosen.front().row();
-    fields_.SelectedDevicePath = list_->item(row, 0)->text().toStdString();
-    fields_.SelectedCapacity = CapacityOfCell(list_->item(row, 1)->text());
+    fields_.selectedDevicePath = list_->item(row, 0)->text().toStdString();
+    fields_.selectedCapacity = capacityOfCell(list_->item(row, 1)->text());
     accept();
 }
 

@@ -4,7 +4,7 @@
 
 namespace ostrum::app {
 
-QStringList DialogNameFilters(const QString& filter) {
+QStringList dialogNameFilters(const QString& filter) {
     const QStringList parts = filter.split(u'|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -37,7 +37,7 @@ QStringList chosenFiles(QWidget* owner, const FileQuestion& question, QFileDialo
     dialog.setFileMode(mode);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !question.overwritePrompt);
-    dialog.setNameFilters(DialogNameFilters(question.filter));
+    dialog.setNameFilters(dialogNameFilters(question.filter));
     if (!question.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(question.defaultSuffix);
     if (!question.initialName.isEmpty()) dialog.selectFile(question.initialName);
     if (dialog.exec() != QDialog::Accepted) return {};

@@ -40,6 +40,6 @@ class DialogFileNameAsker final : public FileNameAsker {
 // The name filters of a "Description|pattern|...||" filter, one per pair, written so that the dialog
 // shows each description as it stands and matches its patterns ("*.*" matches every file, as it does
 // where the texts were written).
-QStringList DialogNameFilters(const QString& filter);
+QStringList dialogNameFilters(const QString& filter);
 
 }  // namespace ostrum::app

@@ -7,10 +7,10 @@ namespace ostrum::app {
 FilterJob::FilterJob(Done done, QObject* parent) : QObject(parent), done_(std::move(done)) {}
 
 FilterJob::~FilterJob() {
-    Stop();
+    stop();
 }
 
-void FilterJob::Stop() {
+void FilterJob::stop() {
     ++generation_;
     if (worker_.joinable()) {
         worker_.request_stop();
@@ -20,7 +20,7 @@ void FilterJob::Stop() {
     lastRows_.reset();
 }
 
-void FilterJob::Start(const catalog::Catalog& catalog, const std::string& text) {
+void FilterJob::start(const catalog::Catalog& catalog, const std::string& text) {
     const std::uint64_t generation = ++generation_;
     if (worker_.joinable()) {
         worker_.request_stop();
@@ -28,7 +28,7 @@ void FilterJob::Start(const catalog::Catalog& catalog, const std::string& text) 
     }
     auto filter = std::make_shared<const selection::FileFilter>(text);
     if (filter->showsEveryRow()) {
-        Deliver(generation, *filter, nullptr);
+        deliver(generation, *filter, nullptr);
         return;
     }
     // The rows of the text before, when this one can only show fewer of them.
@@ -39,12 +39,12 @@ void FilterJob::Start(const catalog::Catalog& catalog, const std::string& text) 
         Rows shared = std::make_shared<const std::vector<std::uint32_t>>(std::move(*rows));
         // Queued to this object: dropped by Qt if the job has gone by then.
         QMetaObject::invokeMethod(
-            this, [this, filter, shared, generation] { Deliver(generation, *filter, shared); },
+            this, [this, filter, shared, generation] { deliver(generation, *filter, shared); },
             Qt::QueuedConnection);
     });
 }
 
-void FilterJob::Deliver(std::uint64_t generation, const selection::FileFilter& filter, Rows rows) {
+void FilterJob::deliver(std::uint64_t generation, const selection::FileFilter& filter, Rows rows) {
     if (generation != generation_) return;  // a newer text is on its way
     last_ = std::make_unique<selection::FileFilter>(filter);
     lastRows_ = rows;

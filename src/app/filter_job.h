@@ -32,12 +32,12 @@ class FilterJob : public QObject {
     ~FilterJob() override;
 
     // Filters the rows of `catalog` by `text`; the result goes to `done` on this object's thread.
-    void Start(const catalog::Catalog& catalog, const std::string& text);
+    void start(const catalog::Catalog& catalog, const std::string& text);
     // Stops a run and forgets what earlier runs gave.
-    void Stop();
+    void stop();
 
   private:
-    void Deliver(std::uint64_t generation, const selection::FileFilter& filter, Rows rows);
+    void deliver(std::uint64_t generation, const selection::FileFilter& filter, Rows rows);
 
     Done done_;
     std::jthread worker_;

@@ -13,11 +13,11 @@ constexpr std::int64_t kMsdosSuperMagic = 0x4d44;
 
 }  // namespace
 
-std::string WithImageExtension(const std::string& path) {
+std::string withImageExtension(const std::string& path) {
     return path.find(".img") == std::string::npos ? path + ".img" : path;
 }
 
-std::optional<std::int64_t> FileSystemTypeOf(const std::string& path) {
+std::optional<std::int64_t> fileSystemTypeOf(const std::string& path) {
     // The image may not exist yet: its folder decides.
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (folder.empty()) folder = ".";
@@ -30,12 +30,12 @@ std::optional<std::int64_t> FileSystemTypeOf(const std::string& path) {
     return static_cast<std::int64_t>(info.f_type);
 }
 
-bool IsFatFileSystem(std::int64_t type) {
+bool isFatFileSystem(std::int64_t type) {
     return type == kMsdosSuperMagic;
 }
 
-bool NeedsLargeImageWarning(std::optional<std::int64_t> type, std::int64_t capacity) {
-    return type && IsFatFileSystem(*type) && capacity > kFatFileLimit;
+bool needsLargeImageWarning(std::optional<std::int64_t> type, std::int64_t capacity) {
+    return type && isFatFileSystem(*type) && capacity > kFatFileLimit;
 }
 
 }  // namespace ostrum::app

@@ -11,7 +11,7 @@ namespace ostrum::app {
 
 // The name the image gets: the chosen path with ".img" appended unless ".img" already occurs in it
 // anywhere (the test is case-sensitive, so "x.IMG" becomes "x.IMG.img").
-std::string WithImageExtension(const std::string& path);
+std::string withImageExtension(const std::string& path);
 
 // The largest file a FAT file system holds.
 inline constexpr std::int64_t kFatFileLimit = std::int64_t{1} << 32;
@@ -19,13 +19,13 @@ inline constexpr std::int64_t kFatFileLimit = std::int64_t{1} << 32;
 // The type of the file system that holds (or will hold) `path`: the statfs magic number of its folder,
 // or nothing when it cannot be read.
 using FileSystemProbe = std::function<std::optional<std::int64_t>(const std::string& path)>;
-std::optional<std::int64_t> FileSystemTypeOf(const std::string& path);
+std::optional<std::int64_t> fileSystemTypeOf(const std::string& path);
 
 // True for the FAT family (msdos, vfat), whose files end at 4 GiB less one byte.
-bool IsFatFileSystem(std::int64_t type);
+bool isFatFileSystem(std::int64_t type);
 
 // Whether to warn before copying a medium of `capacity` bytes onto a file system of `type`: only when
 // the type is known to be of the FAT family and the capacity is above 4 GiB.
-bool NeedsLargeImageWarning(std::optional<std::int64_t> type, std::int64_t capacity);
+bool needsLargeImageWarning(std::optional<std::int64_t> type, std::int64_t capacity);
 
 }  // namespace ostrum::app

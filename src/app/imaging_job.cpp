@@ -14,29 +14,29 @@ class ImagingJob::Feed final : public tape::ImagingSink {
 
     void ProgressLabel(std::string_view text) override {
         local_.progressLabel.assign(text);
-        Report();
+        report();
     }
     void TotalSize(std::string_view text) override {
         local_.totalSize.assign(text);
-        Report();
+        report();
     }
     void Progress(int percent) override {
         local_.progress = percent;
-        Report();
+        report();
     }
 
-    void Finish(tape::ImageCopyResult result) {
+    void finish(tape::ImageCopyResult result) {
         local_.finished = true;
         local_.result = std::move(result);
-        job_.published_.Set(local_);
+        job_.published_.set(local_);
     }
 
   private:
-    void Report() {
-        // The copy clears StopImaging when it begins; a Stop confirmed before that is set again here,
+    void report() {
+        // The copy clears stopImaging when it begins; a Stop confirmed before that is set again here,
         // before the copy next looks at it.
-        if (job_.stopAsked_.load()) job_.StopImaging_.store(1);
-        job_.published_.Set(local_);
+        if (job_.stopAsked_.load()) job_.stopImaging_.store(1);
+        job_.published_.set(local_);
     }
 
     ImagingJob& job_;
@@ -44,47 +44,47 @@ class ImagingJob::Feed final : public tape::ImagingSink {
 };
 
 ImagingJob::ImagingJob(std::shared_ptr<const tape::TapeDevices> devices, std::string deviceName,
-                       std::string imagePath, std::atomic<std::uint32_t>& StopImaging)
+                       std::string imagePath, std::atomic<std::uint32_t>& stopImaging)
     : devices_(std::move(devices)),
       deviceName_(std::move(deviceName)),
       imagePath_(std::move(imagePath)),
-      StopImaging_(StopImaging) {}
+      stopImaging_(stopImaging) {}
 
 ImagingJob::~ImagingJob() {
-    StopAndJoin();
+    stopAndJoin();
 }
 
-void ImagingJob::Start() {
+void ImagingJob::start() {
     if (worker_.joinable()) return;
-    StopImaging_.store(0);
-    worker_ = std::thread([this] { Run(); });
+    stopImaging_.store(0);
+    worker_ = std::thread([this] { run(); });
 }
 
-void ImagingJob::RequestStop() {
+void ImagingJob::requestStop() {
     stopAsked_.store(true);
-    StopImaging_.store(1);
+    stopImaging_.store(1);
 }
 
-void ImagingJob::StopAndJoin() {
+void ImagingJob::stopAndJoin() {
     if (!worker_.joinable()) return;
-    RequestStop();
+    requestStop();
     worker_.join();
 }
 
-void ImagingJob::Join() {
+void ImagingJob::join() {
     if (worker_.joinable()) worker_.join();
 }
 
-void ImagingJob::Run() {
+void ImagingJob::run() {
     Feed feed(*this);
     tape::ImageCopyResult result;
     try {
-        result = tape::CopyTapeToImage(*devices_, deviceName_, imagePath_, feed, StopImaging_);
+        result = tape::CopyTapeToImage(*devices_, deviceName_, imagePath_, feed, stopImaging_);
     } catch (const std::exception& failure) {
         result.done = false;
         result.error = std::string("the copy ended early: ") + failure.what();
     }
-    feed.Finish(std::move(result));
+    feed.finish(std::move(result));
 }
 
 std::function<void(std::uint64_t)> HeldTapeRead::hook() {
@@ -92,7 +92,7 @@ std::function<void(std::uint64_t)> HeldTapeRead::hook() {
         if (record != record_) return;
         std::unique_lock lock(mutex_);
         reached_ = true;
-        while (!released_ && StopImaging_.load() == 0) changed_.wait_for(lock, std::chrono::milliseconds(2));
+        while (!released_ && stopImaging_.load() == 0) changed_.wait_for(lock, std::chrono::milliseconds(2));
     };
 }
 
@@ -101,7 +101,7 @@ bool HeldTapeRead::reached() const {
     return reached_;
 }
 
-void HeldTapeRead::Release() {
+void HeldTapeRead::release() {
     std::lock_guard lock(mutex_);
     released_ = true;
     changed_.notify_all();

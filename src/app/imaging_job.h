@@ -30,55 +30,55 @@ struct ImagingSnapshot {
 
 class ImagingJob {
   public:
-    // `StopImaging` must outlive the job; the drives are shared with it.
+    // `stopImaging` must outlive the job; the drives are shared with it.
     ImagingJob(std::shared_ptr<const tape::TapeDevices> devices, std::string deviceName,
-               std::string imagePath, std::atomic<std::uint32_t>& StopImaging);
+               std::string imagePath, std::atomic<std::uint32_t>& stopImaging);
     // Stops the copy if it still runs and waits for the worker, so that the image file is closed.
     ~ImagingJob();
     ImagingJob(const ImagingJob&) = delete;
     ImagingJob& operator=(const ImagingJob&) = delete;
 
-    void Start();
+    void start();
     // A confirmed Stop: the copy ends at its next read, keeping everything written. Honoured even when
-    // the copy has not yet begun (it clears StopImaging at its start).
-    void RequestStop();
+    // the copy has not yet begun (it clears stopImaging at its start).
+    void requestStop();
     // The latest publication (window thread).
-    ImagingSnapshot Take() const { return published_.Take(); }
-    void StopAndJoin();
+    ImagingSnapshot take() const { return published_.take(); }
+    void stopAndJoin();
     // Waits for a worker that has published `finished`.
-    void Join();
+    void join();
 
     const std::string& deviceName() const { return deviceName_; }
     const std::string& imagePath() const { return imagePath_; }
 
   private:
     class Feed;
-    void Run();
+    void run();
 
     const std::shared_ptr<const tape::TapeDevices> devices_;
     const std::string deviceName_;
     const std::string imagePath_;
-    std::atomic<std::uint32_t>& StopImaging_;
+    std::atomic<std::uint32_t>& stopImaging_;
     std::atomic<bool> stopAsked_{false};
     Published<ImagingSnapshot> published_;
     std::thread worker_;
 };
 
 // A copy held in the middle, for tests and pictures of the copying state: the hook, given to a virtual
-// drive as its beforeRead, keeps the read of data record `record` waiting until Release() or until
-// StopImaging is set. The hook must not outlive it.
+// drive as its beforeRead, keeps the read of data record `record` waiting until release() or until
+// stopImaging is set. The hook must not outlive it.
 class HeldTapeRead {
   public:
-    HeldTapeRead(std::uint64_t record, const std::atomic<std::uint32_t>& StopImaging)
-        : record_(record), StopImaging_(StopImaging) {}
+    HeldTapeRead(std::uint64_t record, const std::atomic<std::uint32_t>& stopImaging)
+        : record_(record), stopImaging_(stopImaging) {}
     std::function<void(std::uint64_t)> hook();
     // The read is being held (or was).
     bool reached() const;
-    void Release();
+    void release();
 
   private:
     const std::uint64_t record_;
-    const std::atomic<std::uint32_t>& StopImaging_;
+    const std::atomic<std::uint32_t>& stopImaging_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool reached_ = false;

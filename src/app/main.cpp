@@ -15,7 +15,7 @@
 
 namespace {
 
-bool HasDisplay() {
+bool hasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
         if (value != nullptr && *value != '\0') return true;
@@ -23,7 +23,7 @@ bool HasDisplay() {
     return false;
 }
 
-int RunRecoveryWindow(const ostrum::app::ScanSource& source) {
+int runRecoveryWindow(const ostrum::app::ScanSource& source) {
     ostrum::app::RecoveryWindow window(source);
     window.show();
     window.exec();
@@ -34,7 +34,7 @@ int RunRecoveryWindow(const ostrum::app::ScanSource& source) {
     return 0;
 }
 
-int RunWizard(const ostrum::app::ScanSource& source) {
+int runWizard(const ostrum::app::ScanSource& source) {
     ostrum::app::WizardFields fields;
     fields.source = source;
     ostrum::app::WizardWindow wizard(fields);
@@ -51,15 +51,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::string error;
-    const auto source = ostrum::app::ParseSourceArguments(words, error);
+    const auto source = ostrum::app::parseSourceArguments(words, error);
     if (!source) {
         std::cerr << "ostrum-tape: " << error << "\n" << ostrum::app::kProgramUsage;
         return 2;
     }
-    if (!HasDisplay()) {
+    if (!hasDisplay()) {
         std::cerr << "ostrum-tape: no display to open the window on";
-        if (!source->SourcePath.empty()) {
-            std::cerr << "; ostrum-tape-cli list " << source->SourcePath;
+        if (!source->path.empty()) {
+            std::cerr << "; ostrum-tape-cli list " << source->path;
             for (const std::string& later : source->laterSources) std::cerr << " " << later;
             std::cerr << " lists the same " << (source->laterSources.empty() ? "medium" : "media")
                       << " on the terminal";
@@ -74,14 +74,14 @@ int main(int argc, char** argv) {
     // The wizard hides itself while a recovery window is open, and the recovery window goes before the
     // wizard comes back: the program ends when the wizard's run does, not when no window is shown.
     QApplication::setQuitOnLastWindowClosed(false);
-    if (source->SourcePath.empty()) return RunWizard(*source);
+    if (source->path.empty()) return runWizard(*source);
     ostrum::app::ScanSource media = *source;
-    if (!ostrum::app::PutMediaInOrder(media, error)) {
+    if (!ostrum::app::putMediaInOrder(media, error)) {
         // Media that cannot be read as one backup: nothing is scanned.
         std::cerr << "ostrum-tape: " << error << "\n";
         ostrum::ui::programMessage(ostrum::ui::plainMessageText(QString::fromStdString(error)),
                                    ostrum::ui::kCaptionTapeMedia, ostrum::ui::kMessageNotice);
         return 1;
     }
-    return RunRecoveryWindow(media);
+    return runRecoveryWindow(media);
 }

@@ -7,7 +7,7 @@
 
 namespace ostrum::app {
 
-void SetUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title,
+void setUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title,
                         std::optional<Picture> skin, int width, int height) {
     window.setObjectName(QString::fromLatin1(name));
     window.setWindowTitle(title);
@@ -17,7 +17,7 @@ void SetUpProgramWindow(ui::SkinBackground& window, const char* name, const QStr
     window.setFixedSize(dialogUnitsAcross(width), dialogUnitsDown(height));
 }
 
-void SetUpPictureButton(ui::SkinButton& button, Picture normal, Picture hover, const QString& tip) {
+void setUpPictureButton(ui::SkinButton& button, Picture normal, Picture hover, const QString& tip) {
     button.setBitmaps(*ui::ProgramResources::instance(), ui::artwork::pictureId(hover), 0,
                       ui::artwork::pictureId(normal), 0);
     button.offsetColour(0, 100);

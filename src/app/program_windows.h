@@ -18,11 +18,11 @@ using ui::artwork::Picture;
 
 // Names the window, gives it its title, the program's icon and skin picture `skin` (none when `skin` is
 // nothing), and fixes its size of `width` by `height` dialog units.
-void SetUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title,
+void setUpProgramWindow(ui::SkinBackground& window, const char* name, const QString& title,
                         std::optional<Picture> skin, int width, int height);
 
 // A small picture button: `normal` and `hover` pictures with black transparent, the hover background
 // lightened, green text on hover, the picture on the right, and the tooltip. Enter never presses it.
-void SetUpPictureButton(ui::SkinButton& button, Picture normal, Picture hover, const QString& tip);
+void setUpPictureButton(ui::SkinButton& button, Picture normal, Picture hover, const QString& tip);
 
 }  // namespace ostrum::app

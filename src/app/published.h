@@ -9,11 +9,11 @@ namespace ostrum::app {
 template <class T>
 class Published {
   public:
-    void Set(const T& value) {
+    void set(const T& value) {
         std::lock_guard lock(mutex_);
         value_ = value;
     }
-    T Take() const {
+    T take() const {
         std::lock_guard lock(mutex_);
         return value_;
     }

@@ -89,7 +89,7 @@ RecoveryWindow::RecoveryWindow(const ScanSource& source, QWidget* parent, ScanFu
                                      Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       source_(source),
       scanOverride_(std::move(scan)) {
-    SetUpProgramWindow(*this, "RecoveryWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"), kSkin,
+    setUpProgramWindow(*this, "RecoveryWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"), kSkin,
                        522, 310);
     // The template's size is where the window opens the first time, and the least it may be.
     setMinimumSize(kRecoveryDefaultSize);
@@ -108,7 +108,7 @@ RecoveryWindow::RecoveryWindow(const ScanSource& source, QWidget* parent, ScanFu
 RecoveryWindow::~RecoveryWindow() {
     scanTimer_.stop();
     job_.reset();        // stops and joins the worker before anything it writes to goes away
-    filterJob_->Stop();  // a filter running reads the catalog, which goes before the job (a child) does
+    filterJob_->stop();  // a filter running reads the catalog, which goes before the job (a child) does
     // The views and models read the rules and the catalog: they go before them.
     delete tree_;
     delete folderList_;
@@ -144,7 +144,7 @@ void RecoveryWindow::buildControls() {
     filterJob_ = new FilterJob(
         [this](const selection::FileFilter& filter, ShownRows rows) { onFiltered(filter, std::move(rows)); },
         this);
-    connect(filter_, &QLineEdit::textChanged, this, &RecoveryWindow::FilterFiles);
+    connect(filter_, &QLineEdit::textChanged, this, &RecoveryWindow::filterFiles);
     attachCatalog();
 
     progress_ = new QProgressBar(this);
@@ -186,7 +186,7 @@ void RecoveryWindow::buildControls() {
 
     connect(stop_, &QPushButton::clicked, this, &RecoveryWindow::onStop);
     connect(back_, &QPushButton::clicked, this, &RecoveryWindow::onBack);
-    connect(next_, &QPushButton::clicked, this, &RecoveryWindow::SaveCheckedFiles);
+    connect(next_, &QPushButton::clicked, this, &RecoveryWindow::saveCheckedFiles);
     connect(tree_, &SelectionTreeView::boxPressed, this, &RecoveryWindow::onTreeBox);
     connect(tree_, &SelectionTreeView::spacePressed, this, &RecoveryWindow::onTreeSpace);
     connect(tree_, &SelectionTreeView::menuRequested, this, &RecoveryWindow::onTreeMenu);
@@ -203,7 +203,7 @@ void RecoveryWindow::buildControls() {
 // A new, empty catalog with its selection rules and models, shown by the views; the old ones (of a scan
 // done before) go once the views have let go of them.
 void RecoveryWindow::attachCatalog() {
-    filterJob_->Stop();  // it reads the catalog that goes
+    filterJob_->stop();  // it reads the catalog that goes
     filterShown_.reset();
     rowsShown_.reset();
     lostOnly_ = false;
@@ -254,14 +254,14 @@ void RecoveryWindow::startScan() {
                                       : QStringLiteral("Rewing media , please wait..."));
     positionLine_->setText(QString());
     fitStatusLine();
-    ScanFunction scan = scanOverride_ ? std::exchange(scanOverride_, {}) : ScanOf(source_);
+    ScanFunction scan = scanOverride_ ? std::exchange(scanOverride_, {}) : scanOf(source_);
     job_ = std::make_unique<ScanJob>(std::move(scan), *catalog_);
     scanTimer_.start();
-    job_->Start();
+    job_->start();
 }
 
-void RecoveryWindow::ScanAgainDeeply() {
-    if (refuseDuringScan() || source_.SourceIsTape) return;
+void RecoveryWindow::scanAgainDeeply() {
+    if (refuseDuringScan() || source_.isTape) return;
     scanTimer_.stop();
     job_.reset();
     source_.deep = true;
@@ -341,7 +341,7 @@ void RecoveryWindow::paintEvent(QPaintEvent* e) {
 }
 
 void RecoveryWindow::setUpButton(ui::SkinButton* button, Picture normal, Picture hover, const QString& tip) {
-    SetUpPictureButton(*button, normal, hover, tip);
+    setUpPictureButton(*button, normal, hover, tip);
     button->setFocusPolicy(Qt::StrongFocus);
 }
 
@@ -350,7 +350,7 @@ void RecoveryWindow::setUpLine(ui::SkinStatic* line) {
     line->setColours(lineColour(), lineColour(), ui::kGradientHorizontal);
 }
 
-bool RecoveryWindow::IsScanRunning() const {
+bool RecoveryWindow::isScanRunning() const {
     return !stop_->isHidden();
 }
 
@@ -374,7 +374,7 @@ SplitterBar* RecoveryWindow::splitter(RecoveryControl id) const {
 // ---- The scan
 
 void RecoveryWindow::takeScanProgress() {
-    const ScanSnapshot snapshot = job_->Take();
+    const ScanSnapshot snapshot = job_->take();
     publish(snapshot);
     if (snapshot.finished) endScan(snapshot);
 }
@@ -383,11 +383,11 @@ void RecoveryWindow::publish(const ScanSnapshot& snapshot) {
     // Nodes first: a row of this batch may lie in a folder of this batch. A scan grows the tree
     // expanded.
     for (auto node = static_cast<NodeId>(rules_->NodeCount()); node < snapshot.nodes; ++node) {
-        apply(treeModel_->AddNode(node));
+        apply(treeModel_->addNode(node));
         tree_->expand(treeModel_->indexOf(node));
     }
     if (snapshot.rows > rules_->RowCount()) apply(rules_->CatchUp(snapshot.nodes, snapshot.rows));
-    foundModel_->Publish(snapshot.rows);
+    foundModel_->publish(snapshot.rows);
 
     const QString status = catalogText(snapshot.status);
     if (!status.isEmpty() && status != shownStatus_) {
@@ -404,7 +404,7 @@ void RecoveryWindow::publish(const ScanSnapshot& snapshot) {
 
 void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
     scanTimer_.stop();
-    job_->Join();
+    job_->join();
     const ScanEnd& end = snapshot.end;
     scanError_ = end.error;
     // The worker has ended: the catalog's own counts are the whole of what it found.
@@ -453,7 +453,7 @@ void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
 void RecoveryWindow::noteMediaOrder() {
     if (source_.mediaOrderNote.empty()) return;
     statusLine_->setText(statusLine_->text() + QStringLiteral("; ") + catalogText(source_.mediaOrderNote));
-    QStringList media{catalogText(source_.SourcePath)};
+    QStringList media{catalogText(source_.path)};
     for (const std::string& later : source_.laterSources) media << catalogText(later);
     statusLine_->setToolTip(QStringLiteral("Read in this order: ") + media.join(QStringLiteral(", ")));
 }
@@ -461,10 +461,10 @@ void RecoveryWindow::noteMediaOrder() {
 // When the normal scan of an image has found no file, the image may still hold files off the 512-byte grid
 // (cut or shifted by a few bytes): the deep scan looks again, by itself, before the window gives up.
 bool RecoveryWindow::offerDeepScan() {
-    if (source_.SourceIsTape || source_.deep) return false;
+    if (source_.isTape || source_.deep) return false;
     statusLine_->setText(QStringLiteral("The normal scan found no file: scanning the image again deeply"));
     fitStatusLine();
-    ScanAgainDeeply();
+    scanAgainDeeply();
     return true;
 }
 
@@ -478,16 +478,16 @@ void RecoveryWindow::showLostFiles() {
     statusLine_->setText(
         statusLine_->text() +
         QStringLiteral("; %1 lost to damage (named by the medium's catalog)").arg(lost.size()));
-    foundModel_->SetLostFiles(std::move(lost));
+    foundModel_->setLostFiles(std::move(lost));
 }
 
-void RecoveryWindow::FilterFiles(const QString& text) {
+void RecoveryWindow::filterFiles(const QString& text) {
     if (filter_->text() != text) {
         filter_->setText(text);  // comes back here through textChanged
         return;
     }
-    if (IsScanRunning()) return;
-    filterJob_->Start(*catalog_, text.toStdString());
+    if (isScanRunning()) return;
+    filterJob_->start(*catalog_, text.toStdString());
 }
 
 void RecoveryWindow::onFiltered(const selection::FileFilter& filter, ShownRows rows) {
@@ -506,20 +506,20 @@ void RecoveryWindow::showFilteredRows() {
     }
     const bool lostOnly = lostOnly_ && lostCount > 0;
     const std::size_t shownLost = lost.size();
-    foundModel_->Show(rowsShown_, std::move(lost), lostOnly);
+    foundModel_->show(rowsShown_, std::move(lost), lostOnly);
     const std::size_t shown = lostOnly ? shownLost : foundModel_->foundRowsShown();
     const std::size_t total = lostOnly ? lostCount : catalog_->rowCount();
     filterCount_->setText(QString::fromStdString(selection::ShownRowsText(shown, total)) +
                           (lostOnly ? QStringLiteral(" lost files") : QStringLiteral(" files")));
 }
 
-void RecoveryWindow::ShowOnlyLostFiles(bool only) {
+void RecoveryWindow::showOnlyLostFiles(bool only) {
     if (refuseDuringScan()) return;
     lostOnly_ = only;
     showFilteredRows();
 }
 
-void RecoveryWindow::CheckShownFiles(bool checked) {
+void RecoveryWindow::checkShownFiles(bool checked) {
     if (refuseDuringScan() || foundModel_->lostOnly()) return;
     if (rowsShown_) {
         apply(rules_->SetFileRowChecks(*rowsShown_, checked));
@@ -530,18 +530,18 @@ void RecoveryWindow::CheckShownFiles(bool checked) {
     apply(rules_->SetFileRowChecks(every, checked));
 }
 
-void RecoveryWindow::PreviewFile(std::size_t row) {
+void RecoveryWindow::previewFile(std::size_t row) {
     // The scan's worker holds the tape drive until the scan has ended.
-    if (row >= catalog_->rowCount() || (source_.SourceIsTape && IsScanRunning())) return;
+    if (row >= catalog_->rowCount() || (source_.isTape && isScanRunning())) return;
     selection::SaveItem item = selection::SaveItemOf(catalog_->row(row));
     selection::AddMediaPieces(item, *catalog_, row);
     std::optional<selection::FilePreview> preview;
-    if (source_.SourceIsTape) {
-        preview = ReadTapePreview(*this, item, source_);
+    if (source_.isTape) {
+        preview = readTapePreview(*this, item, source_);
         if (!preview) return;  // not read, or cancelled
     } else {
         selection::SaveRequest request;
-        request.SourcePath = source_.SourcePath;
+        request.sourcePath = source_.path;
         request.laterSources = source_.laterSources;
         preview = selection::ReadPreview(item, request);
     }
@@ -556,14 +556,14 @@ void RecoveryWindow::PreviewFile(std::size_t row) {
 // ---- Selection
 
 void RecoveryWindow::apply(const selection::SelectionChanges& changes) {
-    treeModel_->AnnounceNodes(changes.nodes);
-    foundModel_->AnnounceRows(changes.fileRows);
-    folderModel_->Announce(changes);
+    treeModel_->announceNodes(changes.nodes);
+    foundModel_->announceRows(changes.fileRows);
+    folderModel_->announce(changes);
     if (changes.folderListReset) selectShownFolder();
 }
 
 bool RecoveryWindow::refuseDuringScan() {
-    if (!IsScanRunning()) return false;
+    if (!isScanRunning()) return false;
     ui::programMessage(kScanTimeRefusal, ui::kCaptionTapeMedia, ui::kMessageNotice);
     return true;
 }
@@ -580,7 +580,7 @@ void RecoveryWindow::selectShownFolder() {
 }
 
 void RecoveryWindow::onTreeBox(const QModelIndex& index) {
-    if (IsScanRunning()) {
+    if (isScanRunning()) {
         refuseDuringScan();
         tree_->setExpanded(index, !tree_->isExpanded(index));
         return;
@@ -598,26 +598,26 @@ void RecoveryWindow::onTreeSpace() {
 
 void RecoveryWindow::onTreeMenu(const QModelIndex&, const QPoint& globalPos) {
     std::vector<MenuEntry> entries{{QStringLiteral("Save Files"), kSaveFilesCommand}, {}};
-    if (!source_.SourceIsTape) entries.push_back({QStringLiteral("Scan Again Deeply"), kScanDeeplyCommand});
+    if (!source_.isTape) entries.push_back({QStringLiteral("Scan Again Deeply"), kScanDeeplyCommand});
     const int command = runListMenu(tree_, entries, globalPos);
-    if (command == kSaveFilesCommand) SaveCheckedFiles();
-    if (command == kScanDeeplyCommand) ScanAgainDeeply();
+    if (command == kSaveFilesCommand) saveCheckedFiles();
+    if (command == kScanDeeplyCommand) scanAgainDeeply();
     tree_->setFocus(Qt::PopupFocusReason);
 }
 
 void RecoveryWindow::onFoundFilesMenu(int row, const QPoint& globalPos) {
     const auto file = foundModel_->catalogRow(row);
     std::vector<MenuEntry> entries;
-    if (file && (!source_.SourceIsTape || !IsScanRunning()))
+    if (file && (!source_.isTape || !isScanRunning()))
         entries.push_back({QStringLiteral("Preview"), kPreviewCommand});
-    if (!IsScanRunning()) {
+    if (!isScanRunning()) {
         if (!entries.empty()) entries.push_back({});
         entries.push_back({QStringLiteral("Tick All Shown"), kTickShownCommand});
         entries.push_back({QStringLiteral("Untick All Shown"), kUntickShownCommand});
         if (foundModel_->lostFileCount() > 0)
             entries.push_back(
                 {QStringLiteral("Show Only Lost Files"), kLostOnlyCommand, foundModel_->lostOnly()});
-        if (!source_.SourceIsTape) {
+        if (!source_.isTape) {
             entries.push_back({});
             entries.push_back({QStringLiteral("Scan Again Deeply"), kScanDeeplyCommand});
         }
@@ -625,15 +625,15 @@ void RecoveryWindow::onFoundFilesMenu(int row, const QPoint& globalPos) {
     if (entries.empty()) return;
     switch (runListMenu(foundFiles_, entries, globalPos)) {
         case kPreviewCommand:
-            return PreviewFile(*file);
+            return previewFile(*file);
         case kTickShownCommand:
-            return CheckShownFiles(true);
+            return checkShownFiles(true);
         case kUntickShownCommand:
-            return CheckShownFiles(false);
+            return checkShownFiles(false);
         case kLostOnlyCommand:
-            return ShowOnlyLostFiles(!foundModel_->lostOnly());
+            return showOnlyLostFiles(!foundModel_->lostOnly());
         case kScanDeeplyCommand:
-            return ScanAgainDeeply();
+            return scanAgainDeeply();
         default:
             return;
     }
@@ -662,7 +662,7 @@ void RecoveryWindow::onFolderOpen(int row, bool byEnter) {
 }
 
 void RecoveryWindow::onFolderMenu(int row, const QPoint& globalPos) {
-    if (IsScanRunning()) {
+    if (isScanRunning()) {
         if (!isUpRow(*folderModel_, row)) refuseDuringScan();
         folderList_->setFocus(Qt::PopupFocusReason);
         return;
@@ -671,8 +671,8 @@ void RecoveryWindow::onFolderMenu(int row, const QPoint& globalPos) {
     const selection::FolderRow shown = rules_->FolderRowAt(static_cast<std::size_t>(row));
     if (shown.kind == FolderRowKind::File) entries.push_back({QStringLiteral("Preview"), kPreviewCommand});
     const int command = runListMenu(folderList_, entries, globalPos);
-    if (command == kSaveFileCommand) SaveCheckedFiles();
-    if (command == kPreviewCommand) PreviewFile(shown.fileRow);
+    if (command == kSaveFileCommand) saveCheckedFiles();
+    if (command == kPreviewCommand) previewFile(shown.fileRow);
 }
 
 void RecoveryWindow::onFoundFileBox(int row, bool rightButton) {
@@ -686,13 +686,14 @@ void RecoveryWindow::onFoundFileBox(int row, bool rightButton) {
 // ---- Buttons, keys, closing
 
 void RecoveryWindow::onStop() {
-    const int answer = ui::programMessage(QStringLiteral("Do you want to stop repairing process?"),
-                                          ui::kCaptionTapeMedia, ui::kMessageQuestion);
-    if (answer != ui::IDNO) job_->RequestStop();
+    const ui::MessageAnswer answer =
+        ui::programMessage(QStringLiteral("Do you want to stop repairing process?"), ui::kCaptionTapeMedia,
+                           ui::kMessageQuestion);
+    if (answer != ui::MessageAnswer::No) job_->requestStop();
 }
 
 void RecoveryWindow::onBack() {
-    if (IsScanRunning()) {
+    if (isScanRunning()) {
         ui::programMessage(QStringLiteral("Please stop search process "), ui::kCaptionTapeMedia,
                            ui::kMessageNotice);
         return;
@@ -702,7 +703,7 @@ void RecoveryWindow::onBack() {
 
 void RecoveryWindow::reject() {
     // The close box (and any other way of closing the dialog) during a scan only says why not.
-    if (IsScanRunning()) {
+    if (isScanRunning()) {
         ui::programMessage(QStringLiteral("please stop repairing process"), ui::kCaptionTapeMedia,
                            ui::kMessagePlain);
         return;
@@ -731,9 +732,9 @@ void RecoveryWindow::onBarMoved(int, int) {
 
 // ---- Saving
 
-void RecoveryWindow::SaveCheckedFiles() {
+void RecoveryWindow::saveCheckedFiles() {
     if (refuseDuringScan()) return;
-    SaveSelection(*this, *catalog_, source_, chooseFolder_);
+    saveSelection(*this, *catalog_, source_, chooseFolder_);
 }
 
 }  // namespace ostrum::app

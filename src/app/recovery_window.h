@@ -81,7 +81,7 @@ class RecoveryWindow : public ui::SkinBackground {
     ~RecoveryWindow() override;
 
     // True exactly while the Stop button is shown.
-    bool IsScanRunning() const;
+    bool isScanRunning() const;
     // A confirmed Stop has asked the scan to end.
     bool scanStopRequested() const { return job_->stopRequested().load(); }
     // Why the medium could not be read at all, or holds no MTF data, once the scan has ended; empty else.
@@ -90,25 +90,25 @@ class RecoveryWindow : public ui::SkinBackground {
     bool deepScan() const { return source_.deep; }
     // Scans the image again with the deep scan, from nothing: for a medium the normal scan read only in
     // part. Refused during a scan and for tape drives.
-    void ScanAgainDeeply();
+    void scanAgainDeeply();
 
     // Ends the window, keeping its size for the next one.
     void done(int result) override;
 
     // The list of all files shows the rows the text shows (see selection::FileFilter), as the filter field
     // does when the user types; the count beside it says how many.
-    void FilterFiles(const QString& text);
+    void filterFiles(const QString& text);
     // "Tick All Shown" and "Untick All Shown": the rows the list shows get the check.
-    void CheckShownFiles(bool checked);
+    void checkShownFiles(bool checked);
     // "Show Only Lost Files": the list shows the files the medium's catalog names but the scan did not find,
     // alone, or again after the rows.
-    void ShowOnlyLostFiles(bool only);
+    void showOnlyLostFiles(bool only);
     // Shows the first bytes of the catalog row's file in a preview dialog. A tape is read only once the
     // scan has ended, and only when the user agrees (see tape_preview.h).
-    void PreviewFile(std::size_t row);
+    void previewFile(std::size_t row);
 
     // Saves the ticked files: asks for a folder, then saves them with a progress dialog.
-    void SaveCheckedFiles();
+    void saveCheckedFiles();
 
     const catalog::Catalog& catalog() const { return *catalog_; }
     selection::SelectionRules& rules() { return *rules_; }

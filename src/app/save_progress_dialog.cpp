@@ -52,17 +52,16 @@ struct SaveState {
 // whose result tells whether its check box was ticked only for boxes whose check box starts ticked.
 selection::ExistingFileAnswer askAboutTakenName(const QString& question) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return {};
-    const ui::RxTextMap names{{ui::IDCANCEL, ui::RxText("Keep both")},
-                              {ui::IDTRYAGAIN, ui::RxText("Replace")},
-                              {ui::IDCONTINUE, ui::RxText("Skip")}};
-    ui::RxMsgBoxParams params = ui::standardMessageParams();
-    params.textMap = &names;
-    params.checkBoxText = ui::RxText(QString::fromLatin1(kForTheRest));
-    ui::RxMsgBoxDialog box(ui::rxPrepareParams(
-        nullptr, ui::RxText(question), QString::fromLatin1(ui::kCaptionTapeMedia),
-        ui::MB_CANCELTRYCONTINUE | ui::MB_ICONQUESTION | ui::RXMB_DONT_SHOW_AGAIN, &params));
-    const int button = box.exec();
-    return existingFileAnswer(button, box.checkBox() != nullptr && box.checkBox()->isChecked());
+    ui::MessageBoxParams params = ui::standardMessageParams();
+    params.customButtons = QStringLiteral("Keep both\nReplace\nSkip");  // in TakenNameButton's order
+    params.escapeAnswer = takenNameAnswer(TakenNameButton::KeepBoth);
+    params.checkBoxText = ui::MessageText(QString::fromLatin1(kForTheRest));
+    const ui::MessageStyle style{ui::MessageButtons::None, ui::MessageIcon::Question, 0,
+                                 ui::MessageOption::DontShowAgain};
+    ui::MessageBoxDialog box(ui::prepareMessageParams(
+        nullptr, ui::MessageText(question), QString::fromLatin1(ui::kCaptionTapeMedia), style, &params));
+    box.exec();
+    return existingFileAnswer(box.answer(), box.checkBox() != nullptr && box.checkBox()->isChecked());
 }
 
 // Runs the engine on its own thread and keeps what it reports for the window thread.
@@ -71,11 +70,11 @@ class SaveWorker final : public selection::SaveSink {
     SaveWorker(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request)
         : items_(items), request_(request) {}
     ~SaveWorker() override {
-        Cancel();
+        cancel();
         if (thread_.joinable()) thread_.join();
     }
 
-    void Start() {
+    void start() {
         thread_ = std::thread([this] {
             selection::SaveReport report;
             try {
@@ -88,23 +87,23 @@ class SaveWorker final : public selection::SaveSink {
             state_.finished = true;
         });
     }
-    void Cancel() {
+    void cancel() {
         std::lock_guard lock(mutex_);
         cancel_.store(true);
         answered_.notify_all();
     }
     // The window thread's answer to the question in the state.
-    void Answer(const selection::ExistingFileAnswer& answer) {
+    void answer(const selection::ExistingFileAnswer& answer) {
         std::lock_guard lock(mutex_);
         answer_ = answer;
         state_.question.reset();
         answered_.notify_all();
     }
-    SaveState Take() const {
+    SaveState take() const {
         std::lock_guard lock(mutex_);
         return state_;
     }
-    selection::SaveReport Finish() {
+    selection::SaveReport finish() {
         if (thread_.joinable()) thread_.join();
         return std::move(report_);
     }
@@ -167,7 +166,7 @@ QString detailLine(const selection::FileResult& file) {
 
 // The source's media in the order they are read, joined by ", ".
 QString mediaText(const ScanSource& source) {
-    QString text = utf8(source.SourcePath);
+    QString text = utf8(source.path);
     for (const std::string& later : source.laterSources) text += QStringLiteral(", ") + utf8(later);
     return text;
 }
@@ -246,7 +245,7 @@ void SaveProgressDialog::reject() {
     emit cancelled();
 }
 
-selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
+selection::SaveReport runSave(const std::vector<selection::SaveItem>& items,
                               const selection::SaveRequest& request, SaveProgressDialog& dialog) {
     SaveWorker worker(items, request);
     SaveProgress progress{.bytesTotal = bytesOf(items), .filesTotal = items.size()};
@@ -254,9 +253,9 @@ selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
     bool asking = false;  // the look comes again while the question is open
     QTimer look;
     look.setInterval(kLookMs);
-    QObject::connect(&dialog, &SaveProgressDialog::cancelled, &dialog, [&worker] { worker.Cancel(); });
+    QObject::connect(&dialog, &SaveProgressDialog::cancelled, &dialog, [&worker] { worker.cancel(); });
     QObject::connect(&look, &QTimer::timeout, &dialog, [&] {
-        const SaveState state = worker.Take();
+        const SaveState state = worker.take();
         if (!dialog.cancelRequested() && !state.file.empty()) {
             dialog.setCurrentFile(QStringLiteral("Saving ") + utf8(state.file));
         }
@@ -265,16 +264,16 @@ selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
         dialog.showProgress(progress);
         if (state.question && !asking) {
             asking = true;
-            worker.Answer(askAboutTakenName(existingFileQuestion(*state.question, folder)));
+            worker.answer(askAboutTakenName(existingFileQuestion(*state.question, folder)));
             asking = false;
         }
         if (state.finished) dialog.accept();
     });
-    worker.Start();
+    worker.start();
     look.start();
     dialog.exec();
     look.stop();
-    return worker.Finish();
+    return worker.finish();
 }
 
 QString existingFileQuestion(std::string_view destination, const QString& folder) {
@@ -288,13 +287,13 @@ QString existingFileQuestion(std::string_view destination, const QString& folder
         .arg(ui::plainMessageText(name), ui::plainMessageText(where));
 }
 
-selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest) {
-    switch (button) {
-        case ui::IDTRYAGAIN:
+selection::ExistingFileAnswer existingFileAnswer(ui::MessageAnswer answer, bool forTheRest) {
+    switch (answer) {
+        case takenNameAnswer(TakenNameButton::Replace):
             return {selection::ExistingFiles::Overwrite, forTheRest};
-        case ui::IDCONTINUE:
+        case takenNameAnswer(TakenNameButton::Skip):
             return {selection::ExistingFiles::Skip, forTheRest};
-        case ui::IDCANCEL:  // "Keep both", the close box and Escape
+        case takenNameAnswer(TakenNameButton::KeepBoth):  // also the close box and Escape
             return {selection::ExistingFiles::KeepBoth, forTheRest};
         default:  // the box could not be shown
             return {};
@@ -336,7 +335,7 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
 
     SaveAccount account;
     account.details = lines.join(u'\n');
-    account.style = ui::MB_ICONEXCLAMATION;
+    account.style = {ui::MessageButtons::Ok, ui::MessageIcon::Warning};
     if (!report.error.empty()) {
         account.text =
             QStringLiteral("The files could not be saved: %1").arg(ui::plainMessageText(utf8(report.error)));
@@ -384,15 +383,15 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
 }
 
 void showSaveAccount(const SaveAccount& account) {
-    ui::RxMsgBoxParams params = ui::standardMessageParams();
-    params.detailsText = ui::RxText(account.details);
-    ui::RxMessageBox(nullptr, ui::RxText(account.text), QString::fromLatin1(ui::kCaptionTapeMedia),
-                     account.style, &params);
+    ui::MessageBoxParams params = ui::standardMessageParams();
+    params.detailsText = ui::MessageText(account.details);
+    ui::showMessageBox(nullptr, ui::MessageText(account.text), QString::fromLatin1(ui::kCaptionTapeMedia),
+                       account.style, &params);
 }
 
-void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
+void saveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
                    const std::function<QString()>& chooseFolder) {
-    if (source.SourceIsTape && !source.laterSources.empty()) {
+    if (source.isTape && !source.laterSources.empty()) {
         // The save reads a tape once from its start; several drives would be read at once.
         ui::programMessage(QStringLiteral("The files could not be saved: ") +
                                QString::fromLatin1(selection::kOneTapeAtATime),
@@ -412,8 +411,8 @@ void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
     if (folder.isEmpty()) return;
 
     selection::SaveRequest request;
-    request.SourceIsTape = source.SourceIsTape;
-    request.SourcePath = source.SourcePath;
+    request.sourceIsTape = source.isTape;
+    request.sourcePath = source.path;
     request.destination = QFile::encodeName(folder).toStdString();
     request.tapeDevices = source.tapeDevices.get();
     request.existing = selection::ExistingFiles::Ask;
@@ -422,7 +421,7 @@ void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
     SaveProgressDialog dialog(&owner);
     dialog.setSource(mediaText(source));
     dialog.setDestination(folder);
-    const selection::SaveReport report = RunSave(items, request, dialog);
+    const selection::SaveReport report = runSave(items, request, dialog);
     const selection::FolderReport folders =
         selection::FinishFoldersOfSave(catalog, report, request.destination);
 

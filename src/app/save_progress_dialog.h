@@ -12,6 +12,7 @@
 #include "catalog/catalog.h"
 #include "save/save_files.h"
 #include "save/save_folders.h"
+#include "ui/msgbox/rx_msgbox_params.h"
 
 class QLabel;
 class QProgressBar;
@@ -76,7 +77,7 @@ class SaveProgressDialog : public QDialog {
 
 // Runs the save on a worker thread while `dialog` shows its progress (the dialog runs modally until the
 // worker ends). Cancel stops the engine at its next check.
-selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
+selection::SaveReport runSave(const std::vector<selection::SaveItem>& items,
                               const selection::SaveRequest& request, SaveProgressDialog& dialog);
 
 // The message given when a save has ended: one text, and every file not saved whole with its reason (and
@@ -86,7 +87,7 @@ selection::SaveReport RunSave(const std::vector<selection::SaveItem>& items,
 struct SaveAccount {
     QString text;
     QString details;
-    std::uint32_t style = 0;
+    ui::MessageStyle style;
 };
 SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination,
                         const selection::FolderReport& folders = {});
@@ -94,17 +95,30 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
 void showSaveAccount(const SaveAccount& account);
 
 // The question asked when the name a file should get is taken in the destination (`destination` is
-// where it goes below `folder`), and what its answer means. Its buttons are the box's Cancel, Try Again
-// and Continue renamed "Keep both", "Replace" and "Skip", so that closing the question (which answers
-// Cancel) keeps both; ticking "Do this for the rest" makes the answer hold for every later taken name.
+// where it goes below `folder`), and what its answer means. Its buttons are its own, "Keep both",
+// "Replace" and "Skip" in that order; closing the question (its close box or Escape) keeps both; ticking
+// "Do this for the rest" makes the answer hold for every later taken name.
 QString existingFileQuestion(std::string_view destination, const QString& folder);
-selection::ExistingFileAnswer existingFileAnswer(int button, bool forTheRest);
+enum class TakenNameButton : std::uint8_t { KeepBoth, Replace, Skip };
+// The answer the message box gives for each button: they are its custom buttons, in order.
+constexpr ui::MessageAnswer takenNameAnswer(TakenNameButton button) {
+    switch (button) {
+        case TakenNameButton::KeepBoth:
+            return ui::MessageAnswer::Custom1;
+        case TakenNameButton::Replace:
+            return ui::MessageAnswer::Custom2;
+        case TakenNameButton::Skip:
+            return ui::MessageAnswer::Custom3;
+    }
+    return ui::MessageAnswer::None;
+}
+selection::ExistingFileAnswer existingFileAnswer(ui::MessageAnswer answer, bool forTheRest);
 inline constexpr char kForTheRest[] = "Do this for the rest";
 
 // The save command: the ticked files of `catalog` from `source` into a folder that `chooseFolder` asks
 // for (the platform's folder dialog when empty), with the progress dialog and the account. Once the files
 // are written, the folders of the selection are made and given their DIRB dates, as extract does.
-void SaveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
+void saveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSource& source,
                    const std::function<QString()>& chooseFolder);
 
 }  // namespace ostrum::app

@@ -24,7 +24,7 @@ class MediumNamingSink final : public catalog::CatalogSink {
   public:
     MediumNamingSink(catalog::CatalogSink& sink, std::size_t count) : sink_(sink), count_(count) {}
 
-    void BeginMedium(std::size_t index, const std::string& path) {
+    void beginMedium(std::size_t index, const std::string& path) {
         index_ = index;
         // A drive is named as it is; an image by its file name, without its folder.
         const std::string name =
@@ -34,7 +34,7 @@ class MediumNamingSink final : public catalog::CatalogSink {
         Progress(0);
     }
     // After the last medium: the scanner's own last words, which hold for them all.
-    void Finish() {
+    void finish() {
         if (!last_.empty()) sink_.StatusLine(last_);
     }
 
@@ -59,14 +59,14 @@ class MediumNamingSink final : public catalog::CatalogSink {
     std::string last_;
 };
 
-void AddNoMtfData(ScanEnd& end, const std::string& path, const catalog::ScanFindings& found) {
+void addNoMtfData(ScanEnd& end, const std::string& path, const catalog::ScanFindings& found) {
     if (catalog::FoundMtfData(found)) return;
     end.noMtfData += (end.noMtfData.empty() ? "" : "\n") + catalog::NoMtfDataText(path, found.bytesExamined);
 }
 
 // Images read one after another as one backup, in one scan context. Every image is opened first: one that
 // cannot be opened ends the scan before anything is read.
-ScanEnd ScanImagesInOrder(const std::vector<std::string>& paths, bool deep, catalog::Catalog& catalog,
+ScanEnd scanImagesInOrder(const std::vector<std::string>& paths, bool deep, catalog::Catalog& catalog,
                           catalog::CatalogSink& sink, const std::atomic<bool>& scanActive) {
     std::vector<common::ImageFile> images(paths.size());
     ScanEnd end{.mediumSize = 0};
@@ -77,7 +77,7 @@ ScanEnd ScanImagesInOrder(const std::vector<std::string>& paths, bool deep, cata
     MediumNamingSink named(sink, paths.size());
     catalog::ScanContext context(catalog, named);
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        named.BeginMedium(i, paths[i]);
+        named.beginMedium(i, paths[i]);
         catalog::BeginMedium(context, i, paths[i]);
         catalog::ImageScanSummary summary;
         const catalog::ImageScanOptions options{.deep = deep, .continuing = &context};
@@ -85,21 +85,21 @@ ScanEnd ScanImagesInOrder(const std::vector<std::string>& paths, bool deep, cata
             catalog::ScanImageFile(images[i], catalog, named, scanActive, &summary, options) != 0;
         end.bytesRead += summary.found.bytesExamined;
         if (!whole) return end;
-        AddNoMtfData(end, paths[i], summary.found);
+        addNoMtfData(end, paths[i], summary.found);
     }
-    named.Finish();
+    named.finish();
     return end;
 }
 
 // Tape drives read one after another as one backup, as `list` reads them.
-ScanEnd ScanTapesInOrder(const tape::TapeDevices& devices, const std::vector<std::string>& drives,
+ScanEnd scanTapesInOrder(const tape::TapeDevices& devices, const std::vector<std::string>& drives,
                          catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
                          std::atomic<bool>& stopRequested) {
     MediumNamingSink named(sink, drives.size());
     catalog::ScanContext context(catalog, named);
     ScanEnd end{.mediumSize = 0};
     for (std::size_t i = 0; i < drives.size() && !stopRequested.load(); ++i) {
-        named.BeginMedium(i, drives[i]);
+        named.beginMedium(i, drives[i]);
         catalog::BeginMedium(context, i, drives[i]);
         tape::TapeScanSummary summary;
         tape::ScanTape(devices, drives[i], catalog, named, scanActive, stopRequested, &summary, &context);
@@ -110,27 +110,27 @@ ScanEnd ScanTapesInOrder(const tape::TapeDevices& devices, const std::vector<std
             return end;
         }
         if (summary.stopped) return end;
-        AddNoMtfData(end, drives[i], summary.found);
+        addNoMtfData(end, drives[i], summary.found);
     }
-    named.Finish();
+    named.finish();
     return end;
 }
 
 // The scan of a source of several media.
-ScanFunction MediaScanOf(const ScanSource& source) {
-    std::vector<std::string> media{source.SourcePath};
+ScanFunction mediaScanOf(const ScanSource& source) {
+    std::vector<std::string> media{source.path};
     media.insert(media.end(), source.laterSources.begin(), source.laterSources.end());
-    if (source.SourceIsTape) {
+    if (source.isTape) {
         return [media, devices = source.tapeDevices](catalog::Catalog& catalog, catalog::CatalogSink& sink,
                                                      std::atomic<bool>& scanActive,
                                                      std::atomic<bool>& stopRequested) -> ScanEnd {
             if (!devices) return {.error = "no tape drives to open '" + media.front() + "'"};
-            return ScanTapesInOrder(*devices, media, catalog, sink, scanActive, stopRequested);
+            return scanTapesInOrder(*devices, media, catalog, sink, scanActive, stopRequested);
         };
     }
     return [media, deep = source.deep](catalog::Catalog& catalog, catalog::CatalogSink& sink,
                                        std::atomic<bool>& scanActive, std::atomic<bool>&) {
-        return ScanImagesInOrder(media, deep, catalog, sink, scanActive);
+        return scanImagesInOrder(media, deep, catalog, sink, scanActive);
     };
 }
 
@@ -144,40 +144,40 @@ class ScanJob::Feed final : public catalog::CatalogSink {
     void StatusLine(std::string_view text) override {
         local_.status.assign(text);
         filesFound_.reset();
-        MaybePublish();
+        maybePublish();
     }
     // Once per file: the text is formed when published, and the position and progress that follow every
     // read publish it.
     void FilesFound(std::uint64_t count) override { filesFound_ = count; }
     void PositionLine(std::string_view text) override {
         local_.position.assign(text);
-        MaybePublish();
+        maybePublish();
     }
     void Progress(int percent) override {
         local_.progress = percent;
-        MaybePublish();
+        maybePublish();
     }
     void NodeInserted(const catalog::Catalog& /*catalog*/, catalog::NodeId /*node*/) override {
         ++local_.nodes;
     }
     void RowAppended(const catalog::Catalog& /*catalog*/, std::size_t /*row*/) override { ++local_.rows; }
 
-    void Finish(ScanEnd end) {
+    void finish(ScanEnd end) {
         local_.finished = true;
         local_.end = std::move(end);
-        Publish();
+        publish();
     }
 
   private:
-    void MaybePublish() {
+    void maybePublish() {
         const auto now = std::chrono::steady_clock::now();
         if (now - lastPublished_ < kPublishInterval) return;
         lastPublished_ = now;
-        Publish();
+        publish();
     }
-    void Publish() {
+    void publish() {
         if (filesFound_) local_.status.assign(catalog::FilesFoundText(*filesFound_).view());
-        job_.published_.Set(local_);
+        job_.published_.set(local_);
     }
 
     ScanJob& job_;
@@ -186,10 +186,10 @@ class ScanJob::Feed final : public catalog::CatalogSink {
     std::chrono::steady_clock::time_point lastPublished_{};
 };
 
-ScanFunction ScanOf(const ScanSource& source) {
-    if (!source.laterSources.empty()) return MediaScanOf(source);
-    if (source.SourceIsTape) {
-        return [path = source.SourcePath, devices = source.tapeDevices](
+ScanFunction scanOf(const ScanSource& source) {
+    if (!source.laterSources.empty()) return mediaScanOf(source);
+    if (source.isTape) {
+        return [path = source.path, devices = source.tapeDevices](
                    catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
                    std::atomic<bool>& stopRequested) -> ScanEnd {
             if (!devices) return {.error = "no tape drives to open '" + path + "'"};
@@ -202,9 +202,9 @@ ScanFunction ScanOf(const ScanSource& source) {
             return end;
         };
     }
-    return [path = source.SourcePath, deep = source.deep](
-               catalog::Catalog& catalog, catalog::CatalogSink& sink, std::atomic<bool>& scanActive,
-               std::atomic<bool>&) -> ScanEnd {
+    return [path = source.path, deep = source.deep](catalog::Catalog& catalog, catalog::CatalogSink& sink,
+                                                    std::atomic<bool>& scanActive,
+                                                    std::atomic<bool>&) -> ScanEnd {
         common::ImageFile image;
         if (!common::OpenImageFile(image, path)) return {.error = image.error()};
         catalog::ImageScanSummary summary;
@@ -220,33 +220,33 @@ ScanFunction ScanOf(const ScanSource& source) {
 ScanJob::ScanJob(ScanFunction scan, catalog::Catalog& catalog) : scan_(std::move(scan)), catalog_(catalog) {}
 
 ScanJob::~ScanJob() {
-    StopAndJoin();
+    stopAndJoin();
 }
 
-void ScanJob::Start() {
+void ScanJob::start() {
     if (worker_.joinable()) return;
     // Set before the worker exists, so that a Stop confirmed at once is never lost.
     stopRequested_.store(false);
     scanActive_.store(true);
-    worker_ = std::thread([this] { Run(); });
+    worker_ = std::thread([this] { run(); });
 }
 
-void ScanJob::RequestStop() {
+void ScanJob::requestStop() {
     stopRequested_.store(true);
     scanActive_.store(false);
 }
 
-void ScanJob::StopAndJoin() {
+void ScanJob::stopAndJoin() {
     if (!worker_.joinable()) return;
-    RequestStop();
+    requestStop();
     worker_.join();
 }
 
-void ScanJob::Join() {
+void ScanJob::join() {
     if (worker_.joinable()) worker_.join();
 }
 
-void ScanJob::Run() {
+void ScanJob::run() {
     Feed feed(*this);
     ScanEnd end;
     try {
@@ -255,7 +255,7 @@ void ScanJob::Run() {
         // Out of memory on a huge medium, say: keep what was found and say why the scan ended.
         end.error = std::string("the scan ended early: ") + failure.what();
     }
-    feed.Finish(std::move(end));
+    feed.finish(std::move(end));
 }
 
 ScanFunction HeldScan::function() {
@@ -271,7 +271,7 @@ ScanFunction HeldScan::function() {
     };
 }
 
-void HeldScan::Release() {
+void HeldScan::release() {
     std::lock_guard lock(mutex_);
     released_ = true;
     released_changed_.notify_all();

@@ -6,7 +6,7 @@
 // files costs it a few updates a second, not a million cross-thread calls.
 //
 // The catalog's nodes and rows never move (catalog.h), and everything below the published counts was
-// written before the publication under the lock that the window's Take() also holds, so the window may
+// written before the publication under the lock that the window's take() also holds, so the window may
 // read those rows and the text and parent of those nodes while the scan goes on.
 
 #include <atomic>
@@ -51,7 +51,7 @@ using ScanFunction = std::function<ScanEnd(catalog::Catalog& catalog, catalog::C
 
 // The scan a source asks for: the tape scanner for a tape drive, else the image scanner. The source's
 // path and drives are copied.
-ScanFunction ScanOf(const ScanSource& source);
+ScanFunction scanOf(const ScanSource& source);
 
 class ScanJob {
   public:
@@ -63,20 +63,20 @@ class ScanJob {
     ScanJob& operator=(const ScanJob&) = delete;
 
     // Sets the flags for a new scan, then starts the worker.
-    void Start();
+    void start();
     // A confirmed Stop: the scanner stops at its next test of the flags.
-    void RequestStop();
+    void requestStop();
     // The latest publication (window thread).
-    ScanSnapshot Take() const { return published_.Take(); }
+    ScanSnapshot take() const { return published_.take(); }
     // Stops the scan if it still runs and waits for the worker to end.
-    void StopAndJoin();
+    void stopAndJoin();
     // Waits for a worker that has published `finished` (it has nothing left to do but return).
-    void Join();
+    void join();
     const std::atomic<bool>& stopRequested() const { return stopRequested_; }
 
   private:
     class Feed;
-    void Run();
+    void run();
 
     const ScanFunction scan_;
     catalog::Catalog& catalog_;
@@ -87,13 +87,13 @@ class ScanJob {
 };
 
 // A scan held at its end, for tests and pictures of the scanning state: runs `scan`, then keeps its
-// worker waiting, reporting `progress` so that everything found is handed over, until Release() or a
+// worker waiting, reporting `progress` so that everything found is handed over, until release() or a
 // Stop. The function it gives must not outlive it.
 class HeldScan {
   public:
     explicit HeldScan(ScanFunction scan, int progress = 100) : scan_(std::move(scan)), progress_(progress) {}
     ScanFunction function();
-    void Release();
+    void release();
 
   private:
     ScanFunction scan_;

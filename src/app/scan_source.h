@@ -15,10 +15,10 @@
 namespace ostrum::app {
 
 struct ScanSource {
-    bool SourceIsTape = false;
-    std::string SourcePath;  // a TapeDeviceName ("//./tape0") or the path of an image file
-    // A backup spread over several media: the media after SourcePath, in the order they are read (images,
-    // or TapeDeviceNames when SourceIsTape).
+    bool isTape = false;
+    std::string path;  // a TapeDeviceName ("//./tape0") or the path of an image file
+    // A backup spread over several media: the media after `path`, in the order they are read (images,
+    // or TapeDeviceNames when isTape).
     std::vector<std::string> laterSources = {};
     // Said after the scan when the media are read in another order than they were given.
     std::string mediaOrderNote = {};
@@ -34,10 +34,10 @@ struct WizardFields {
     // What the next recovery window scans (set by the direct road, Load Image and the image copy).
     ScanSource source;
     // The drive chosen in the device selection and its medium's capacity in bytes (0 until chosen).
-    std::string SelectedDevicePath;
-    std::int64_t SelectedCapacity = 0;
+    std::string selectedDevicePath;
+    std::int64_t selectedCapacity = 0;
     // 1 after a confirmed Stop of a running image copy; read by the copy once per read.
-    std::atomic<std::uint32_t> StopImaging{0};
+    std::atomic<std::uint32_t> stopImaging{0};
 };
 
 }  // namespace ostrum::app

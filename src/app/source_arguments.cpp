@@ -13,14 +13,14 @@
 namespace ostrum::app {
 namespace {
 
-std::optional<std::uint64_t> ParseCount(const std::string& text) {
+std::optional<std::uint64_t> parseCount(const std::string& text) {
     std::uint64_t value = 0;
     const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || failure != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return value;
 }
 
-bool IsTapeFileName(const std::string& path) {
+bool isTapeFileName(const std::string& path) {
     if (path.size() < 4) return false;
     std::string suffix = path.substr(path.size() - 4);
     for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -28,8 +28,8 @@ bool IsTapeFileName(const std::string& path) {
 }
 
 // A virtual tape file, by its name or, whatever its name, by the framing of its first records.
-bool IsTapeFile(const std::string& path) {
-    if (IsTapeFileName(path)) return true;
+bool isTapeFile(const std::string& path) {
+    if (isTapeFileName(path)) return true;
     common::ImageFile file;
     return common::OpenImageFile(file, path) &&
            tape::CheckTapeFraming(file).framing == tape::TapeFraming::Holds;
@@ -37,7 +37,7 @@ bool IsTapeFile(const std::string& path) {
 
 // The drive that reads a virtual tape file named as a medium: the first without one, the file put in it.
 // With `again`, a drive that holds the file already (opened before) reads it.
-std::optional<std::string> DriveForTapeFile(tape::TapeDevices& devices, const std::string& path, bool again,
+std::optional<std::string> driveForTapeFile(tape::TapeDevices& devices, const std::string& path, bool again,
                                             std::string& error) {
     for (int number = tape::kFirstTapeDevice; again && number <= tape::kLastTapeDevice; ++number) {
         if (const auto held = devices.Attached(number); held && held->options().path == path)
@@ -57,47 +57,47 @@ std::optional<std::string> DriveForTapeFile(tape::TapeDevices& devices, const st
 }
 
 // The source reading the files in order: image files, or virtual tape files each in a drive of its own.
-std::optional<ScanSource> SourceOnFiles(ScanSource source, std::span<const std::string> paths, bool again,
+std::optional<ScanSource> sourceOnFiles(ScanSource source, std::span<const std::string> paths, bool again,
                                         std::string& error) {
-    const bool tapes = IsTapeFile(paths.front());
+    const bool tapes = isTapeFile(paths.front());
     std::vector<std::string> media;
     for (const std::string& path : paths) {
-        if (IsTapeFile(path) != tapes) {
+        if (isTapeFile(path) != tapes) {
             error = "'" + path + "' is " + (tapes ? "an image file" : "a virtual tape") + ", unlike '" +
                     paths.front() + "': the media of one backup are all image files or all tapes";
             return std::nullopt;
         }
         if (!tapes) {
             media.push_back(path);
-        } else if (auto drive = DriveForTapeFile(*source.tapeDevices, path, again, error)) {
+        } else if (auto drive = driveForTapeFile(*source.tapeDevices, path, again, error)) {
             media.push_back(std::move(*drive));
         } else {
             return std::nullopt;
         }
     }
-    source.SourceIsTape = tapes;
-    source.SourcePath = media.front();
+    source.isTape = tapes;
+    source.path = media.front();
     source.laterSources.assign(media.begin() + 1, media.end());
     return source;
 }
 
 // Several tape drives named as the media of one backup, read in the order given.
-bool PutDrives(ScanSource& source, std::span<const std::string> drives, std::string& error) {
+bool putDrives(ScanSource& source, std::span<const std::string> drives, std::string& error) {
     for (const std::string& drive : drives) {
         if (!tape::ParseTapeDeviceName(drive)) {
             error = "'" + drive + "' is not a tape drive name (//./tape0 to //./tape19)";
             return false;
         }
     }
-    source.SourceIsTape = true;
-    source.SourcePath = drives.front();
+    source.isTape = true;
+    source.path = drives.front();
     source.laterSources.assign(drives.begin() + 1, drives.end());
     return true;
 }
 
 }  // namespace
 
-std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> words, std::string& error) {
+std::optional<ScanSource> parseSourceArguments(std::span<const std::string> words, std::string& error) {
     ScanSource source;
     std::vector<std::string> operands;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -110,7 +110,7 @@ std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> word
             std::optional<std::uint64_t> capacity;
             const std::string& attachment = words[++i];
             if (i + 2 < words.size() && words[i + 1] == "--capacity") {
-                capacity = ParseCount(words[i + 2]);
+                capacity = parseCount(words[i + 2]);
                 if (!capacity) {
                     error = "--capacity wants a byte count (got '" + words[i + 2] + "')";
                     return std::nullopt;
@@ -139,22 +139,22 @@ std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> word
             error = "the media of one backup are all image files or all tape drives";
             return std::nullopt;
         }
-        if (!PutDrives(source, operands, error)) return std::nullopt;
+        if (!putDrives(source, operands, error)) return std::nullopt;
     } else {
-        auto onFiles = SourceOnFiles(std::move(source), operands, false, error);
+        auto onFiles = sourceOnFiles(std::move(source), operands, false, error);
         if (!onFiles) return std::nullopt;
         source = std::move(*onFiles);
     }
-    if (source.SourceIsTape && source.deep) {
+    if (source.isTape && source.deep) {
         error = "--deep reads image files only, not tapes";
         return std::nullopt;
     }
     return source;
 }
 
-bool PutMediaInOrder(ScanSource& source, std::string& error) {
-    if (source.SourceIsTape || source.laterSources.empty()) return true;
-    std::vector<std::string> paths{source.SourcePath};
+bool putMediaInOrder(ScanSource& source, std::string& error) {
+    if (source.isTape || source.laterSources.empty()) return true;
+    std::vector<std::string> paths{source.path};
     paths.insert(paths.end(), source.laterSources.begin(), source.laterSources.end());
     std::vector<std::optional<catalog::MediumLabel>> labels;
     for (const std::string& path : paths) {
@@ -170,14 +170,14 @@ bool PutMediaInOrder(ScanSource& source, std::string& error) {
         error = order.refusal;
         return false;
     }
-    source.SourcePath = paths[order.order.front()];
+    source.path = paths[order.order.front()];
     source.laterSources.clear();
     for (std::size_t i = 1; i < order.order.size(); ++i) source.laterSources.push_back(paths[order.order[i]]);
     source.mediaOrderNote = order.Reordered() ? kMediaSortedNote : "";
     return true;
 }
 
-std::optional<ScanSource> SourceForFiles(ScanSource source, std::span<const std::string> paths,
+std::optional<ScanSource> sourceForFiles(ScanSource source, std::span<const std::string> paths,
                                          std::string& error) {
     if (paths.empty()) {
         error = "no file was chosen";
@@ -185,8 +185,8 @@ std::optional<ScanSource> SourceForFiles(ScanSource source, std::span<const std:
     }
     source.deep = false;
     source.mediaOrderNote.clear();
-    auto chosen = SourceOnFiles(std::move(source), paths, true, error);
-    if (!chosen || !PutMediaInOrder(*chosen, error)) return std::nullopt;
+    auto chosen = sourceOnFiles(std::move(source), paths, true, error);
+    if (!chosen || !putMediaInOrder(*chosen, error)) return std::nullopt;
     return chosen;
 }
 

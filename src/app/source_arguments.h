@@ -33,22 +33,22 @@ inline constexpr char kProgramUsage[] =
 // What ScanSource::mediaOrderNote says when images were not given in the order of their sequence numbers.
 inline constexpr char kMediaSortedNote[] = "media sorted by sequence number";
 
-// The source the words name (with an empty SourcePath when they name none: the wizard then starts), or
+// The source the words name (with an empty path when they name none: the wizard then starts), or
 // nothing with `error` saying what is wrong. Several media are taken in the order given (see
-// PutMediaInOrder).
-std::optional<ScanSource> ParseSourceArguments(std::span<const std::string> words, std::string& error);
+// putMediaInOrder).
+std::optional<ScanSource> parseSourceArguments(std::span<const std::string> words, std::string& error);
 
 // Several images read as one backup: when the first block of each is a TAPE block, they are put in the order
 // of their sequence numbers (with mediaOrderNote when that is not the order given). False, with `error`, when
 // one cannot be opened or is of another media family than the one before it: nothing is to be scanned then.
 // A tape source, or one medium, is left as it is.
-bool PutMediaInOrder(ScanSource& source, std::string& error);
+bool putMediaInOrder(ScanSource& source, std::string& error);
 
 // The source for the files the user chose: images, or virtual tape files (by their ".tap" name or their
 // framing) each put in the first drive without one and scanned there; several are the media of one backup,
 // put in order. Nothing, with `error`, when no drive is free, a tape file cannot be attached, images and
-// tapes are mixed, or PutMediaInOrder refuses them.
-std::optional<ScanSource> SourceForFiles(ScanSource source, std::span<const std::string> paths,
+// tapes are mixed, or putMediaInOrder refuses them.
+std::optional<ScanSource> sourceForFiles(ScanSource source, std::span<const std::string> paths,
                                          std::string& error);
 
 }  // namespace ostrum::app

@@ -21,19 +21,19 @@ class TapePreviewWorker {
   public:
     TapePreviewWorker(const selection::SaveItem& item, const ScanSource& source)
         : item_(item), devices_(source.tapeDevices) {
-        request_.SourceIsTape = true;
-        request_.SourcePath = source.SourcePath;
+        request_.sourceIsTape = true;
+        request_.sourcePath = source.path;
         request_.laterSources = source.laterSources;  // several drives: refused, as the save refuses them
         request_.tapeDevices = devices_.get();
     }
     ~TapePreviewWorker() {
-        Cancel();
+        cancel();
         if (thread_.joinable()) thread_.join();
     }
     TapePreviewWorker(const TapePreviewWorker&) = delete;
     TapePreviewWorker& operator=(const TapePreviewWorker&) = delete;
 
-    void Start() {
+    void start() {
         thread_ = std::thread([this] {
             try {
                 preview_ = selection::ReadPreview(item_, request_, cancel_,
@@ -44,11 +44,11 @@ class TapePreviewWorker {
             finished_.store(true, std::memory_order_release);
         });
     }
-    void Cancel() { cancel_.store(true); }
+    void cancel() { cancel_.store(true); }
     bool finished() const { return finished_.load(std::memory_order_acquire); }
     std::uint64_t read() const { return read_.load(); }
     // Once finished(): what was read.
-    selection::FilePreview Finish() {
+    selection::FilePreview finish() {
         if (thread_.joinable()) thread_.join();
         return std::move(preview_);
     }
@@ -108,30 +108,30 @@ void TapePreviewProgress::reject() {
     emit cancelRequest();
 }
 
-std::optional<selection::FilePreview> ReadTapePreview(QWidget& owner, const selection::SaveItem& item,
+std::optional<selection::FilePreview> readTapePreview(QWidget& owner, const selection::SaveItem& item,
                                                       const ScanSource& source) {
     TapePreviewWorker worker(item, source);
     if (item.dataOffset && item.chunkIndex) {
-        if (ui::programMessage(tapePreviewQuestion(source.SourcePath, *item.dataOffset),
-                               ui::kCaptionTapeMedia, ui::kMessageQuestion) != ui::IDYES) {
+        if (ui::programMessage(tapePreviewQuestion(source.path, *item.dataOffset), ui::kCaptionTapeMedia,
+                               ui::kMessageQuestion) != ui::MessageAnswer::Yes) {
             return std::nullopt;
         }
     }
     const std::uint64_t shown = std::min<std::uint64_t>(item.size.value_or(0), selection::kPreviewBytes);
-    TapePreviewProgress dialog(QString::fromStdString(source.SourcePath), item.dataOffset.value_or(0) + shown,
+    TapePreviewProgress dialog(QString::fromStdString(source.path), item.dataOffset.value_or(0) + shown,
                                &owner);
-    QObject::connect(&dialog, &TapePreviewProgress::cancelRequest, &dialog, [&worker] { worker.Cancel(); });
+    QObject::connect(&dialog, &TapePreviewProgress::cancelRequest, &dialog, [&worker] { worker.cancel(); });
     QTimer look;
     look.setInterval(kLookMs);
     QObject::connect(&look, &QTimer::timeout, &dialog, [&] {
         dialog.showRead(worker.read());
         if (worker.finished()) dialog.accept();
     });
-    worker.Start();
+    worker.start();
     look.start();
     dialog.exec();
     look.stop();
-    selection::FilePreview preview = worker.Finish();
+    selection::FilePreview preview = worker.finish();
     if (preview.cancelled) return std::nullopt;
     return preview;
 }

@@ -50,7 +50,7 @@ class TapePreviewProgress : public QProgressDialog {
 // Asks whether to read the tape of `source` up to the item, then reads its preview with the progress
 // dialog. Nothing when the answer is No or the reading was cancelled. An item that cannot be looked for on
 // a tape gets its reason at once, without a question.
-std::optional<selection::FilePreview> ReadTapePreview(QWidget& owner, const selection::SaveItem& item,
+std::optional<selection::FilePreview> readTapePreview(QWidget& owner, const selection::SaveItem& item,
                                                       const ScanSource& source);
 
 }  // namespace ostrum::app

@@ -65,9 +65,9 @@ WizardWindow::WizardWindow(WizardFields& fields, QWidget* parent)
       fields_(fields),
       files_(std::make_shared<DialogFileNameAsker>()),
       links_(std::make_shared<ui::DesktopLinkOpener>()),
-      fileSystemOf_(FileSystemTypeOf) {
+      fileSystemOf_(fileSystemTypeOf) {
     // The skin comes with the first page.
-    SetUpProgramWindow(*this, "WizardWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"),
+    setUpProgramWindow(*this, "WizardWindow", QStringLiteral("Brivane Ostrum TAPE MEDIA (Windows)"),
                        std::nullopt, 486, 250);
     buildControls();
     startDirectory_ = QDir::currentPath();
@@ -104,7 +104,7 @@ void WizardWindow::buildControls() {
             &QAbstractButton::clicked, this, &WizardWindow::onDirectRoad);
     connect(addHoverButton(kCreateImageButton, "CreateImageButton", 88, 116, Picture::CreateImagePicture,
                            QStringLiteral("Create Image")),
-            &QAbstractButton::clicked, this, &WizardWindow::CreateImage);
+            &QAbstractButton::clicked, this, &WizardWindow::createImage);
     connect(addHoverButton(kLoadImageButton, "LoadImageButton", 330, 114, Picture::LoadImagePicture,
                            QStringLiteral("recovery from image")),
             &QAbstractButton::clicked, this, &WizardWindow::onLoadImage);
@@ -160,14 +160,14 @@ ui::SkinButton* WizardWindow::addSkinButton(WizardControl id, const char* name, 
     auto* button = new ui::SkinButton(this);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(rect);
-    SetUpPictureButton(*button, normal, hover, tip);
+    setUpPictureButton(*button, normal, hover, tip);
     controls_[id] = button;
     return button;
 }
 
-ui::CHoverButton* WizardWindow::addHoverButton(WizardControl id, const char* name, int x, int y,
-                                               Picture picture, const QString& tip) {
-    auto* button = new ui::CHoverButton(this);
+ui::HoverButton* WizardWindow::addHoverButton(WizardControl id, const char* name, int x, int y,
+                                              Picture picture, const QString& tip) {
+    auto* button = new ui::HoverButton(this);
     button->setObjectName(QString::fromLatin1(name));
     button->move(dialogUnitsAcross(x), dialogUnitsDown(y));
     button->loadBitmap(*ui::ProgramResources::instance(), ui::artwork::pictureId(picture));
@@ -272,8 +272,8 @@ void WizardWindow::onDirectRoad() {
     if (refuseWhileImaging()) return;
     DeviceSelectionDialog devices(fields_, this);
     if (devices.exec() != QDialog::Accepted) return;
-    fields_.source.SourceIsTape = true;
-    fields_.source.SourcePath = fields_.SelectedDevicePath;
+    fields_.source.isTape = true;
+    fields_.source.path = fields_.selectedDevicePath;
     fields_.source.laterSources.clear();  // media loaded before are not this drive's
     fields_.source.mediaOrderNote.clear();
     openRecoveryWindow(AfterRecovery::SamePage);
@@ -291,7 +291,7 @@ void WizardWindow::onLoadImage() {
         paths.push_back(QFile::encodeName(path).toStdString());
     if (paths.empty()) return;
     std::string error;
-    auto source = SourceForFiles(fields_.source, paths, error);
+    auto source = sourceForFiles(fields_.source, paths, error);
     if (!source) {
         ui::programMessage(ui::plainMessageText(QString::fromStdString(error)), ui::kCaptionTapeMedia,
                            ui::kMessageNotice);
@@ -328,31 +328,31 @@ void WizardWindow::backToImagePage() {
 
 // ---- Creating an image
 
-void WizardWindow::CreateImage() {
+void WizardWindow::createImage() {
     if (refuseWhileImaging()) return;
     {
         DeviceSelectionDialog devices(fields_, this);
         if (devices.exec() != QDialog::Accepted) return;
     }
-    const QString target = AskImageTargetPath();
+    const QString target = askImageTargetPath();
     if (target.isEmpty()) return;
-    if (NeedsLargeImageWarning(fileSystemOf_(target.toStdString()), fields_.SelectedCapacity) &&
+    if (needsLargeImageWarning(fileSystemOf_(target.toStdString()), fields_.selectedCapacity) &&
         ui::programMessage(kLargeImageWarning, ui::kCaptionTapeMediaMixedCase, ui::kMessageQuestion) !=
-            ui::IDYES) {
+            ui::MessageAnswer::Yes) {
         return;
     }
-    const std::string device = fields_.SelectedDevicePath;
+    const std::string device = fields_.selectedDevicePath;
     label(kSourceDriveValue)->setText(QString::fromStdString(device));
     label(kTargetDriveValue)->setText(target);
     showPage(WizardPage::Imaging);
 
     job_ = std::make_unique<ImagingJob>(fields_.source.tapeDevices, device, target.toStdString(),
-                                        fields_.StopImaging);
-    job_->Start();
+                                        fields_.stopImaging);
+    job_->start();
     imagingTimer_.start();
 }
 
-QString WizardWindow::AskImageTargetPath() {
+QString WizardWindow::askImageTargetPath() {
     FileQuestion question;
     question.kind = FileQuestion::Kind::Save;
     question.initialName = QStringLiteral("TapeMediaImage");
@@ -361,25 +361,29 @@ QString WizardWindow::AskImageTargetPath() {
     question.overwritePrompt = true;
     const QString chosen = files_->ask(this, question);
     if (chosen.isEmpty()) return {};
-    const std::string path = WithImageExtension(chosen.toStdString());
+    const std::string path = withImageExtension(chosen.toStdString());
     // The dialog asked about the name it was given; a file under the lengthened name is not replaced
     // without asking either.
     std::error_code error;
     if (path != chosen.toStdString() && std::filesystem::exists(path, error)) {
         const QString question = ui::plainMessageText(QString::fromStdString(path)) +
                                  QStringLiteral(" already exists.\nDo you want to replace it?");
-        if (ui::programMessage(question, ui::kCaptionTapeMedia, ui::kMessageQuestion) != ui::IDYES) return {};
+        if (ui::programMessage(question, ui::kCaptionTapeMedia, ui::kMessageQuestion) !=
+            ui::MessageAnswer::Yes)
+            return {};
     }
     return QString::fromStdString(path);
 }
 
 void WizardWindow::onStop() {
-    if (ui::programMessage(kStopQuestion, ui::kCaptionTapeMedia, ui::kMessageQuestion) == ui::IDNO) return;
+    if (ui::programMessage(kStopQuestion, ui::kCaptionTapeMedia, ui::kMessageQuestion) ==
+        ui::MessageAnswer::No)
+        return;
     stop_->hide();
     if (job_) {
-        job_->RequestStop();
+        job_->requestStop();
     } else {
-        fields_.StopImaging.store(1);
+        fields_.stopImaging.store(1);
     }
 }
 
@@ -388,7 +392,7 @@ void WizardWindow::takeImagingProgress() {
         imagingTimer_.stop();
         return;
     }
-    const ImagingSnapshot snapshot = job_->Take();
+    const ImagingSnapshot snapshot = job_->take();
     if (!snapshot.progressLabel.empty())
         label(kProgressValue)->setText(QString::fromStdString(snapshot.progressLabel));
     if (!snapshot.totalSize.empty())
@@ -399,7 +403,7 @@ void WizardWindow::takeImagingProgress() {
 
 void WizardWindow::endImaging(const ImagingSnapshot& snapshot) {
     imagingTimer_.stop();
-    job_->Join();
+    job_->join();
     const std::string imagePath = job_->imagePath();
     job_.reset();
     const tape::ImageCopyResult& result = snapshot.result;
@@ -422,8 +426,8 @@ void WizardWindow::endImaging(const ImagingSnapshot& snapshot) {
                 .arg(bytes, ui::plainMessageText(QString::fromStdString(imagePath))),
             ui::kCaptionTapeMedia, ui::kMessageNotice);
     }
-    fields_.source.SourceIsTape = false;
-    fields_.source.SourcePath = imagePath;
+    fields_.source.isTape = false;
+    fields_.source.path = imagePath;
     fields_.source.laterSources.clear();
     fields_.source.mediaOrderNote.clear();
     openRecoveryWindow(AfterRecovery::ImageRoadPage);
@@ -481,7 +485,7 @@ void WizardWindow::reject() {
     showNormal();
     raise();
     if (ui::programMessage(QStringLiteral("Do you really want to exit?"), ui::kCaptionTapeMediaMixedCase,
-                           ui::kMessageQuestion) != ui::IDYES) {
+                           ui::kMessageQuestion) != ui::MessageAnswer::Yes) {
         return;
     }
     openHomePage();

@@ -27,7 +27,7 @@ class QGroupBox;
 class QProgressBar;
 
 namespace ostrum::ui {
-class CHoverButton;
+class HoverButton;
 class SkinButton;
 class SkinStatic;
 }  // namespace ostrum::ui
@@ -82,14 +82,14 @@ class WizardWindow : public ui::SkinBackground {
     int run();
 
     WizardPage page() const { return page_; }
-    int PageCounter() const { return pageCounter_; }
+    int pageCounter() const { return pageCounter_; }
     QWidget* control(WizardControl id) const;
     ui::SkinStatic* label(WizardControl id) const;
     QProgressBar* imagingProgress() const { return progress_; }
     // The recovery window while one is open.
     RecoveryWindow* recoveryWindow() const { return recovery_; }
     // A copy has been started and not yet handed over.
-    bool IsImaging() const { return job_ != nullptr; }
+    bool isImaging() const { return job_ != nullptr; }
     const QString& startDirectory() const { return startDirectory_; }
     WizardFields& fields() { return fields_; }
 
@@ -99,9 +99,9 @@ class WizardWindow : public ui::SkinBackground {
     void setFileSystemProbe(FileSystemProbe probe) { fileSystemOf_ = std::move(probe); }
 
     // The image-page Create Image command: the drive, the target file, the warning, then the copy.
-    void CreateImage();
+    void createImage();
     // The save-as question of Create Image: the full path with the ".img" rule applied, or empty.
-    QString AskImageTargetPath();
+    QString askImageTargetPath();
 
   signals:
     void recoveryWindowOpened(ostrum::app::RecoveryWindow* window);
@@ -121,8 +121,8 @@ class WizardWindow : public ui::SkinBackground {
     void buildControls();
     ui::SkinButton* addSkinButton(WizardControl id, const char* name, QRect rect, ui::artwork::Picture normal,
                                   ui::artwork::Picture hover, const QString& tip);
-    ui::CHoverButton* addHoverButton(WizardControl id, const char* name, int x, int y,
-                                     ui::artwork::Picture picture, const QString& tip);
+    ui::HoverButton* addHoverButton(WizardControl id, const char* name, int x, int y,
+                                    ui::artwork::Picture picture, const QString& tip);
     ui::SkinStatic* addLabel(WizardControl id, const char* name, QRect rect, const QString& text);
     void setShown(std::initializer_list<int> ids, bool shown);
     void showPage(WizardPage page);

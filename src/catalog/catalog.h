@@ -186,7 +186,7 @@ class Catalog {
     // becomes a node. Returns the deepest node (kNoNode when the path has no backslash).
     NodeId InsertPath(std::string_view path, CatalogSink* sink = nullptr);
 
-    // Notes a backup set that the scan accepted, by its SetLabel. A set creates no node by itself (its
+    // Notes a backup set that the scan accepted, by its setLabel. A set creates no node by itself (its
     // first folder or file does), so a set that holds no files (a database backup, for one) is known only
     // from here.
     void NoteSet(std::string_view label) { setLabels_.emplace_back(label); }

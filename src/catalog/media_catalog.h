@@ -81,7 +81,7 @@ class MediaCatalog {
     // A Set Map is written again by every set with all the sets so far: the fullest one met is kept.
     void NoteSetMap(SetMap map);
     void NoteFdd(std::uint16_t dataSetNumber, Fdd fdd);
-    // The SetLabel the scan gave the SSET block of this data set number (the first one met).
+    // The setLabel the scan gave the SSET block of this data set number (the first one met).
     void NoteScannedSet(std::uint16_t dataSetNumber, const std::string& label);
     void NoteProblem(std::string problem) { problems_.push_back(std::move(problem)); }
 

@@ -51,13 +51,13 @@ bool NormaliseDirectory(std::string& directory) {
 
 std::string CatalogPathOf(const ScanContext& context, std::string_view tail) {
     std::string path;
-    path.reserve(kMediaRootPrefix.size() + context.SetLabel.size() + context.CurrentDirectory.size() +
+    path.reserve(kMediaRootPrefix.size() + context.setLabel.size() + context.currentDirectory.size() +
                  tail.size());
-    path.append(kMediaRootPrefix).append(context.SetLabel).append(context.CurrentDirectory).append(tail);
+    path.append(kMediaRootPrefix).append(context.setLabel).append(context.currentDirectory).append(tail);
     return path;
 }
 
-// The part of a file's CatalogPath before its name, formed again only after SetLabel or CurrentDirectory
+// The part of a file's CatalogPath before its name, formed again only after setLabel or currentDirectory
 // changed. Set and directory names are valid UTF-8 (checked, or replaced), and so are the file names
 // joined to it, so a path's length in characters is the sum of the two parts' lengths.
 ScanContext::PathPrefix& CurrentPrefix(ScanContext& context) {
@@ -167,12 +167,12 @@ void OnSetBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) 
 
     ++context.setCount;
     ++context.prefixChanges;
-    context.SetLabel = "BACKUP SET " + std::to_string(context.setCount) + "(" + name + ")";
-    context.catalog.NoteSet(context.SetLabel);
+    context.setLabel = "BACKUP SET " + std::to_string(context.setCount) + "(" + name + ")";
+    context.catalog.NoteSet(context.setLabel);
     std::vector<std::uint8_t> scratch;
     context.dataSetNumber = ReadLE16(chunk.Fetch(slot + sset::kDataSetNumber, 2, scratch), 0);
     if (context.dataSetNumber)
-        context.catalog.mediaCatalog().NoteScannedSet(*context.dataSetNumber, context.SetLabel);
+        context.catalog.mediaCatalog().NoteScannedSet(*context.dataSetNumber, context.setLabel);
 }
 
 void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {
@@ -181,9 +181,9 @@ void OnDirectoryBlock(ScanContext& context, const ChunkView& chunk, std::size_t 
     if (!field) return;
     const std::int64_t first = static_cast<std::int64_t>(slot) + field->offset;
     ++context.prefixChanges;
-    ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, context.CurrentDirectory);
+    ExtractBlockName(chunk, first, first + field->size - 1, kNameUnitLimit, context.currentDirectory);
 
-    auto& directory = context.CurrentDirectory;
+    auto& directory = context.currentDirectory;
     if (!IsUsableName(directory)) {
         directory = LostDirectoryName(context.lostCount++);
     }
@@ -212,7 +212,7 @@ std::optional<FileBlockRow> FileRowOf(ScanContext& context, const ChunkView& chu
     const auto nameCharacters = ValidNameCharacters(name);
     if (!nameCharacters || *nameCharacters > kMaxNameCharacters) return std::nullopt;
 
-    if (NormaliseDirectory(context.CurrentDirectory)) ++context.prefixChanges;
+    if (NormaliseDirectory(context.currentDirectory)) ++context.prefixChanges;
     ScanContext::PathPrefix& prefix = CurrentPrefix(context);
     if (prefix.characters + *nameCharacters > kMaxCatalogPath) return std::nullopt;
 

@@ -33,17 +33,17 @@ struct ScanContext {
     Catalog& catalog;
     CatalogSink& sink;
     std::uint64_t setCount = 0;             // accepted SSET blocks
-    std::string SetLabel = "BACKUP SET 0";  // label of the current set
-    std::string CurrentDirectory;           // directory of the files that follow
+    std::string setLabel = "BACKUP SET 0";  // label of the current set
+    std::string currentDirectory;           // directory of the files that follow
     std::uint64_t lostCount = 0;            // next number of a LostDirectoryName
     std::uint64_t filesFound = 0;           // files that got a size and data position
     std::uint64_t soundBlocks = 0;          // blocks of the six kinds acted on whose header checksum holds
 
-    // Counts the changes of SetLabel and CurrentDirectory: every handler that changes either adds one.
+    // Counts the changes of setLabel and currentDirectory: every handler that changes either adds one.
     std::uint64_t prefixChanges = 0;
 
     // Kept from file to file, so that the files of one folder cost no allocation and little work: the part
-    // of their CatalogPath before the name ("TAPE MEDIA\" + SetLabel + CurrentDirectory) as it stood at
+    // of their CatalogPath before the name ("TAPE MEDIA\" + setLabel + currentDirectory) as it stood at
     // change `generation`, its length in characters and whether its nodes are in the tree; a path being
     // formed; the last type key met and its type.
     struct PathPrefix {

@@ -336,7 +336,7 @@ bool TapePreviewRead::Run(const SaveRequest& request, const std::atomic<bool>& c
                           const TapeReadProgress& progress) {
     tape::PreparedTape prepared;
     if (tape::TapeResult result =
-            tape::PrepareTapeForReading(*request.tapeDevices, request.SourcePath, prepared);
+            tape::PrepareTapeForReading(*request.tapeDevices, request.sourcePath, prepared);
         !result) {
         reader_.Fail(result.error());
         return true;
@@ -437,20 +437,20 @@ FilePreview ReadPreview(const SaveItem& item, const SaveRequest& request, std::s
 FilePreview ReadPreview(const SaveItem& item, const SaveRequest& request, const std::atomic<bool>& cancel,
                         const TapeReadProgress& progress, std::size_t count) {
     FilePreview preview;
-    if (request.SourceIsTape) {
+    if (request.sourceIsTape) {
         if (auto problem = TapeSourceProblem(request)) {
             preview.error = *problem;
             return preview;
         }
     }
     auto reason = NoDataReason(item);
-    if (!reason && request.SourceIsTape) reason = NotOnTapeReason(item);
+    if (!reason && request.sourceIsTape) reason = NotOnTapeReason(item);
     if (reason) {
         preview.error = "not found: " + *reason;
         return preview;
     }
     PreviewReader reader(item, count, preview);
-    if (request.SourceIsTape) {
+    if (request.sourceIsTape) {
         preview.cancelled = !TapePreviewRead(item, reader).Run(request, cancel, progress);
         reader.Finish();
         return preview;

@@ -38,7 +38,7 @@ struct FilePreview {
 // Told the bytes of the tape read so far (every read's, the discarded first one included), after each read.
 using TapeReadProgress = std::function<void(std::uint64_t)>;
 
-// Reads the first `count` bytes of the item's data from the image(s) of `request` (SourcePath, then
+// Reads the first `count` bytes of the item's data from the image(s) of `request` (sourcePath, then
 // laterSources), or from its tape drive. A tape is read on the calling thread, which it may hold for as
 // long as the tape takes to reach the file: `cancel` is tested before every read of the tape, and
 // `progress` (when given) is told of each.

@@ -49,7 +49,7 @@ std::string ShortReadReason(const common::ImageFile& image, std::uint64_t positi
                                  : image.error();
 }
 
-MediaImages::MediaImages(const SaveRequest& request) : paths_{request.SourcePath} {
+MediaImages::MediaImages(const SaveRequest& request) : paths_{request.sourcePath} {
     paths_.insert(paths_.end(), request.laterSources.begin(), request.laterSources.end());
     images_.resize(paths_.size());
     errors_.resize(paths_.size());

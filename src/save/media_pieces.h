@@ -32,7 +32,7 @@ std::optional<std::string> NoDataReason(const SaveItem& item);
 // Why an image gave fewer bytes than asked at `position`: a read error, or its end.
 std::string ShortReadReason(const common::ImageFile& image, std::uint64_t position);
 
-// The images of a save's media: SourcePath, then laterSources.
+// The images of a save's media: sourcePath, then laterSources.
 class MediaImages {
   public:
     explicit MediaImages(const SaveRequest& request);

@@ -446,7 +446,7 @@ SaveReport SaveFiles(SaveItemSource& items, const SaveRequest& request, SaveSink
         return report;
     }
     SaveRun run(request, sink, cancel, *folder);
-    if (request.SourceIsTape) {
+    if (request.sourceIsTape) {
         run.AddAll(items);
         SaveFromTape(run);
     } else {

@@ -39,7 +39,7 @@ struct SaveItem {
     std::uint64_t modified = 0;               // the FILE block's modification date as stored, 0 unknown
     std::optional<std::uint64_t> dataOffsetInChunk;  // tape scans: the data's offset in read ChunkIndex
 
-    // Several media read as one: the medium holding its FILE block (0 is SourcePath).
+    // Several media read as one: the medium holding its FILE block (0 is sourcePath).
     std::uint32_t medium = 0;
     // Where its stream header and data lie when they are not together after DataOffset - 22 on that medium
     // (the end of a medium cut them): the pieces to read, in order. Empty otherwise.
@@ -58,15 +58,15 @@ SaveItem SaveItemOf(const catalog::FileRow& row);
 std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog);
 
 struct SaveRequest {
-    bool SourceIsTape = false;
-    std::string SourcePath;   // an image file, or a TapeDeviceName
+    bool sourceIsTape = false;
+    std::string sourcePath;   // an image file, or a TapeDeviceName
     std::string destination;  // an existing folder
     ExistingFiles existing = ExistingFiles::KeepBoth;
-    // Opens TapeDeviceNames when SourceIsTape; required then.
+    // Opens TapeDeviceNames when sourceIsTape; required then.
     const tape::TapeDevices* tapeDevices = nullptr;
     // The calls that write the destination; the kernel's own when null.
     std::shared_ptr<DestinationCalls> destinationCalls = nullptr;
-    // Several media read as one: the images after SourcePath, in order (SaveItem::medium 1, 2, ...).
+    // Several media read as one: the images after sourcePath, in order (SaveItem::medium 1, 2, ...).
     std::vector<std::string> laterSources = {};
 };
 

@@ -10,7 +10,7 @@ namespace ostrum::selection {
 namespace stream_hdr = catalog::mtf::stream_hdr;
 
 std::optional<std::string> TapeSourceProblem(const SaveRequest& request) {
-    if (request.tapeDevices == nullptr) return "no tape devices to open '" + request.SourcePath + "'";
+    if (request.tapeDevices == nullptr) return "no tape devices to open '" + request.sourcePath + "'";
     if (!request.laterSources.empty()) return std::string(kOneTapeAtATime);
     return std::nullopt;
 }

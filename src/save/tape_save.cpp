@@ -230,7 +230,7 @@ void TapeSave::Run() {
     run_.sink().StatusLine("Rewinding tape...");
     tape::PreparedTape prepared;
     if (tape::TapeResult result =
-            tape::PrepareTapeForReading(*request.tapeDevices, request.SourcePath, prepared);
+            tape::PrepareTapeForReading(*request.tapeDevices, request.sourcePath, prepared);
         !result) {
         return run_.SourceFailed(result.error());
     }

@@ -1,8 +1,8 @@
 #pragma once
 // A tape block read whole and handed out in pieces no longer than the reader's buffer. Drives deliver a
-// block in one transfer; a block longer than TapeReadSize (common on modern drives) is read into this
+// block in one transfer; a block longer than kTapeReadSize (common on modern drives) is read into this
 // buffer and the following reads take it piece by piece, so that every reader still asks for
-// TapeReadSize bytes and sees the tape's bytes in order.
+// kTapeReadSize bytes and sees the tape's bytes in order.
 
 #include <algorithm>
 #include <cstddef>

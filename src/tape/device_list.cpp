@@ -23,8 +23,8 @@ std::string HexAndDecimal(std::uint32_t value) {
 }  // namespace
 
 std::array<std::string, 5> DeviceListCells(const std::string& name, const TapeMediaParameters& media) {
-    return {name, std::to_string(media.Capacity), HexAndDecimal(static_cast<std::uint64_t>(media.Remaining)),
-            HexAndDecimal(media.BlockSize), HexAndDecimal(media.PartitionCount)};
+    return {name, std::to_string(media.capacity), HexAndDecimal(static_cast<std::uint64_t>(media.remaining)),
+            HexAndDecimal(media.blockSize), HexAndDecimal(media.partitionCount)};
 }
 
 TapeDeviceEnumeration EnumerateTapeDevices(const TapeDevices& devices) {

@@ -16,7 +16,7 @@ namespace ostrum::tape {
 inline constexpr std::array<const char*, 5> kDeviceListHeadings = {
     "TAPE DRIVE", "Capacity (Bytes)", "Remaining (Bytes)", "Block Size", "Partition Count"};
 
-// The five cells of a row: the name; Capacity in signed decimal; Remaining, BlockSize and PartitionCount
+// The five cells of a row: the name; capacity in signed decimal; remaining, blockSize and partitionCount
 // each as a blank, "0x", the value in lower-case hexadecimal of at least 8 digits, a blank and the
 // unsigned decimal value in parentheses (" 0x00000200 (512)").
 std::array<std::string, 5> DeviceListCells(const std::string& name, const TapeMediaParameters& media);

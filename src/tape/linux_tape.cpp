@@ -150,16 +150,16 @@ class LinuxTapeDrive final : public TapeDrive {
         mtget status{};
         if (TapeResult got = GetStatus(status, "query the drive"); !got) return got;
         out = TapeDriveParameters{};
-        out.DefaultBlockSize = BlockSizeOf(status);
+        out.defaultBlockSize = BlockSizeOf(status);
         const auto limits = ReadBlockLimits();
         if (limits) {
-            out.MaximumBlockSize = limits->maximum;
-            out.MinimumBlockSize = limits->minimum;
+            out.maximumBlockSize = limits->maximum;
+            out.minimumBlockSize = limits->minimum;
         }
         // A drive that does not tell its limits is taken to read variable blocks, as SCSI drives do;
         // one whose smallest and largest block are equal works with fixed blocks only.
-        if (!limits || limits->maximum > limits->minimum) out.FeaturesLow |= TAPE_DRIVE_VARIABLE_BLOCK;
-        out.MaximumPartitionCount = SensePartitions().maximum;
+        if (!limits || limits->maximum > limits->minimum) out.featuresLow |= kDriveVariableBlock;
+        out.maximumPartitionCount = SensePartitions().maximum;
         return TapeResult::Success();
     }
 
@@ -171,12 +171,12 @@ class LinuxTapeDrive final : public TapeDrive {
                                        "cannot query the medium of " + Where() + ": no medium in the drive");
         }
         out = TapeMediaParameters{};
-        out.BlockSize = BlockSizeOf(status);
-        out.WriteProtected = GMT_WR_PROT(status.mt_gstat) != 0;
+        out.blockSize = BlockSizeOf(status);
+        out.writeProtected = GMT_WR_PROT(status.mt_gstat) != 0;
         const CapacityFigures capacity = SenseCapacity();
-        out.Capacity = static_cast<std::int64_t>(capacity.maximum);
-        out.Remaining = static_cast<std::int64_t>(capacity.remaining);
-        out.PartitionCount = SensePartitions().defined;
+        out.capacity = static_cast<std::int64_t>(capacity.maximum);
+        out.remaining = static_cast<std::int64_t>(capacity.remaining);
+        out.partitionCount = SensePartitions().defined;
         return TapeResult::Success();
     }
 
@@ -264,11 +264,11 @@ class LinuxTapeDrive final : public TapeDrive {
         return TapeRead{0, end, {}};
     }
 
-    // Reads ask for the drive's largest block, so that a block longer than TapeReadSize arrives whole.
+    // Reads ask for the drive's largest block, so that a block longer than kTapeReadSize arrives whole.
     std::size_t ChooseReadSize() {
         const auto limits = ReadBlockLimits();
-        if (!limits) return TapeReadSize;
-        return std::clamp<std::size_t>(limits->maximum, TapeReadSize, kLargestReadRequest);
+        if (!limits) return kTapeReadSize;
+        return std::clamp<std::size_t>(limits->maximum, kTapeReadSize, kLargestReadRequest);
     }
 
     // MTIOCTOP.

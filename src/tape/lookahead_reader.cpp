@@ -46,7 +46,7 @@ bool LookaheadReader::ReadAhead() {
         buffer = std::move(spare_.back());
         spare_.pop_back();
     }
-    buffer.resize(TapeReadSize);
+    buffer.resize(kTapeReadSize);
     TapeRead read = ReadDrive(buffer);
     buffer.resize(read.count);
     queuedBytes_ += read.count;

@@ -26,7 +26,7 @@ class LookaheadReader {
     // Reading ahead stops when `stopRequested` is set.
     LookaheadReader(TapeDrive& drive, const std::atomic<bool>& stopRequested, Limits limits);
 
-    // The next read of the tape into `out`, which holds TapeReadSize bytes: a queued one, or a new one.
+    // The next read of the tape into `out`, which holds kTapeReadSize bytes: a queued one, or a new one.
     // A queued read longer than `out` is handed out in pieces, as the drive does with a long block.
     TapeRead Next(std::span<std::uint8_t> out);
 

@@ -15,7 +15,7 @@
 namespace ostrum::tape {
 
 // Every read asks for this many bytes, in the image copy and in the tape scan alike.
-inline constexpr std::size_t TapeReadSize = 65536;
+inline constexpr std::size_t kTapeReadSize = 65536;
 
 // Device numbers of the names "//./tape0" to "//./tape19"; no other number is ever formed or opened.
 inline constexpr int kFirstTapeDevice = 0;
@@ -28,31 +28,33 @@ std::string TapeDeviceName(int number);
 // zeros, signs, blanks, or a number outside 0..19).
 std::optional<int> ParseTapeDeviceName(std::string_view name);
 
-// The drive's bit of FeaturesLow that says it can work with variable-length blocks.
-inline constexpr std::uint32_t TAPE_DRIVE_VARIABLE_BLOCK = 0x800;
+// The drive's bit of featuresLow that says it can work with variable-length blocks (the platform's
+// TAPE_DRIVE_VARIABLE_BLOCK).
+inline constexpr std::uint32_t kDriveVariableBlock = 0x800;
 
-// What a drive says about itself (the fields of the tape interface's drive information record).
+// What a drive says about itself: the fields of the tape interface's drive information record, each named
+// as the platform names it (ECC, FeaturesLow, ...) in the program's own style.
 struct TapeDriveParameters {
-    bool ECC = false;
-    bool Compression = false;
-    bool DataPadding = false;
-    bool ReportSetmarks = false;
-    std::uint32_t DefaultBlockSize = 0;
-    std::uint32_t MaximumBlockSize = 0;  // 0 when the drive does not say
-    std::uint32_t MinimumBlockSize = 0;
-    std::uint32_t MaximumPartitionCount = 1;
-    std::uint32_t FeaturesLow = 0;
-    std::uint32_t FeaturesHigh = 0;
-    std::uint32_t EOTWarningZoneSize = 0;
+    bool ecc = false;
+    bool compression = false;
+    bool dataPadding = false;
+    bool reportSetmarks = false;
+    std::uint32_t defaultBlockSize = 0;
+    std::uint32_t maximumBlockSize = 0;  // 0 when the drive does not say
+    std::uint32_t minimumBlockSize = 0;
+    std::uint32_t maximumPartitionCount = 1;
+    std::uint32_t featuresLow = 0;
+    std::uint32_t featuresHigh = 0;
+    std::uint32_t eotWarningZoneSize = 0;
 };
 
 // What a drive says about the medium it holds (the media information record).
 struct TapeMediaParameters {
-    std::int64_t Capacity = 0;    // bytes; 0 when the drive does not say
-    std::int64_t Remaining = 0;   // bytes; 0 when the drive does not say
-    std::uint32_t BlockSize = 0;  // 0 means variable-length blocks
-    std::uint32_t PartitionCount = 1;
-    bool WriteProtected = false;
+    std::int64_t capacity = 0;    // bytes; 0 when the drive does not say
+    std::int64_t remaining = 0;   // bytes; 0 when the drive does not say
+    std::uint32_t blockSize = 0;  // 0 means variable-length blocks
+    std::uint32_t partitionCount = 1;
+    bool writeProtected = false;
 };
 
 // Why an operation failed, so that callers and tests can tell the cases apart; the text of TapeResult
@@ -105,7 +107,7 @@ struct TapeRead {
 // Destruction closes it. A drive is used by one thread at a time.
 //
 // Read contract: returns the tape's data strictly in order, at most buffer.size() bytes per call
-// (callers ask for TapeReadSize). In variable-block mode each read delivers one tape block; a block
+// (callers ask for kTapeReadSize). In variable-block mode each read delivers one tape block; a block
 // longer than the buffer is delivered whole over several reads, in order, in pieces of at most
 // buffer.size() bytes. At a filemark, a setmark, the end of recorded data or on an error a read delivers
 // 0 bytes and says which of these it met.

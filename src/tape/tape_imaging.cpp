@@ -141,8 +141,8 @@ void NoteRead(const TapeRead& read, FailureRun& failures, ImageCopyResult& resul
 
 // Reads the tape to its end and writes every byte read; false (with result.error) when a write failed.
 bool CopyLoop(TapeDrive& drive, int image, const std::string& imagePath, ImagingSink& sink,
-              const std::atomic<std::uint32_t>& StopImaging, ImageCopyResult& result) {
-    std::vector<std::uint8_t> buffer(TapeReadSize);
+              const std::atomic<std::uint32_t>& stopImaging, ImageCopyResult& result) {
+    std::vector<std::uint8_t> buffer(kTapeReadSize);
     TapeRead read = drive.Read(buffer);
     sink.ProgressLabel("Reading Tape...");
     FailureRun failures;
@@ -162,7 +162,7 @@ bool CopyLoop(TapeDrive& drive, int image, const std::string& imagePath, Imaging
             result.gaveUp = true;
             break;
         }
-        if (StopImaging.load(std::memory_order_relaxed) != 0) {
+        if (stopImaging.load(std::memory_order_relaxed) != 0) {
             result.stopped = true;
             break;
         }
@@ -175,9 +175,9 @@ bool CopyLoop(TapeDrive& drive, int image, const std::string& imagePath, Imaging
 
 ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& deviceName,
                                 const std::string& imagePath, ImagingSink& sink,
-                                std::atomic<std::uint32_t>& StopImaging, ExistingImage existing) {
+                                std::atomic<std::uint32_t>& stopImaging, ExistingImage existing) {
     ImageCopyResult result;
-    StopImaging.store(0);
+    stopImaging.store(0);
     // The drive and the image close when they go out of scope, on every way out.
     std::unique_ptr<TapeDrive> drive;
     if (TapeResult opened = OpenTapeForReading(devices, deviceName, drive); !opened) {
@@ -203,7 +203,7 @@ ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& d
     sink.TotalSize(std::to_string(static_cast<std::uint64_t>(result.capacity)));
     SetUpBlockMode(*drive);
 
-    const bool written = CopyLoop(*drive, image.fd(), imagePath, sink, StopImaging, result);
+    const bool written = CopyLoop(*drive, image.fd(), imagePath, sink, stopImaging, result);
     drive.reset();
     if (written) result.error = image.Finish(result.copied);
     if (!result.error.empty()) {

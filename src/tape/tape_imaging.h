@@ -1,5 +1,5 @@
 #pragma once
-// Copying a tape into an image file: the bytes of the successive TapeReadSize reads from the beginning
+// Copying a tape into an image file: the bytes of the successive kTapeReadSize reads from the beginning
 // of the tape, back to back, with no header, no trailer and no record of block boundaries. Filemarks
 // and the end of data leave no trace. The copy crosses filemarks and ends at the end of recorded data
 // or when asked to stop, always after writing everything it read. Read errors are skipped and counted
@@ -22,15 +22,15 @@ class ImagingSink {
     // The Progress label: "Rewinding tape...", "Reading Tape...", the running byte count, "Done", or the
     // error that ended the copy.
     virtual void ProgressLabel(std::string_view /*text*/) {}
-    // The Total Size label: the medium's Capacity in unsigned decimal.
+    // The Total Size label: the medium's capacity in unsigned decimal.
     virtual void TotalSize(std::string_view /*text*/) {}
-    // Percent of the Capacity copied, 0 to 100.
+    // Percent of the capacity copied, 0 to 100.
     virtual void Progress(int /*percent*/) {}
 };
 
 struct ImageCopyResult {
     bool done = false;             // the copy ran to its end ("Done"): end of data, stop, or too many errors
-    bool stopped = false;          // ended by StopImaging
+    bool stopped = false;          // ended by stopImaging
     bool gaveUp = false;           // ended after kMaxConsecutiveReadFailures failed reads
     std::uint64_t copied = 0;      // bytes read and written
     std::uint64_t readErrors = 0;  // failed reads skipped
@@ -49,11 +49,11 @@ enum class ExistingImage : std::uint8_t { Replace, Refuse };
 // tape device, a tape drive's name or the tape's own file (an attached tape file, by device and inode)
 // is refused. An existing image is emptied only once the drive has been rewound and has told its
 // capacity, so a copy that cannot start leaves it as it was (and leaves no new file behind). The image
-// is synced to the disk before "Done"; a failure there fails the copy. Sets StopImaging to 0 at its
+// is synced to the disk before "Done"; a failure there fails the copy. Sets stopImaging to 0 at its
 // start and reads it once per read. Runs on the caller's thread.
 ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& deviceName,
                                 const std::string& imagePath, ImagingSink& sink,
-                                std::atomic<std::uint32_t>& StopImaging,
+                                std::atomic<std::uint32_t>& stopImaging,
                                 ExistingImage existing = ExistingImage::Replace);
 
 }  // namespace ostrum::tape

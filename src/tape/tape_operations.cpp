@@ -5,7 +5,7 @@ namespace ostrum::tape {
 std::uint32_t DriveSupportsVariableBlocks(TapeDrive& drive) {
     TapeDriveParameters parameters;
     if (!drive.GetDriveParameters(parameters)) return 0;
-    return parameters.FeaturesLow & TAPE_DRIVE_VARIABLE_BLOCK;
+    return parameters.featuresLow & kDriveVariableBlock;
 }
 
 bool SetMediaBlockSize(TapeDrive& drive, std::uint32_t blockSize) {
@@ -15,7 +15,7 @@ bool SetMediaBlockSize(TapeDrive& drive, std::uint32_t blockSize) {
 std::int64_t QueryMediaBlockSize(TapeDrive& drive) {
     TapeMediaParameters media;
     if (!drive.GetMediaParameters(media)) return -1;
-    return media.BlockSize;
+    return media.blockSize;
 }
 
 TapeResult OpenTapeForReading(const TapeDevices& devices, std::string_view name,
@@ -30,7 +30,7 @@ TapeResult RewindTape(TapeDrive& drive) {
 TapeResult QueryTapeCapacity(TapeDrive& drive, std::int64_t& capacity) {
     TapeMediaParameters media;
     TapeResult queried = drive.GetMediaParameters(media);
-    if (queried) capacity = media.Capacity;
+    if (queried) capacity = media.capacity;
     return queried;
 }
 
@@ -51,7 +51,7 @@ TapeResult PrepareTapeForReading(const TapeDevices& devices, std::string_view na
     if (TapeResult queried = QueryTapeCapacity(*drive, capacity); !queried) return queried;
     SetUpBlockMode(*drive);
     prepared.drive = std::move(drive);
-    prepared.Capacity = capacity;
+    prepared.capacity = capacity;
     return TapeResult::Success();
 }
 

@@ -12,11 +12,11 @@
 
 namespace ostrum::tape {
 
-// FeaturesLow of the drive masked with TAPE_DRIVE_VARIABLE_BLOCK (so 0x800 or 0); 0 when the query fails.
+// featuresLow of the drive masked with kDriveVariableBlock (so 0x800 or 0); 0 when the query fails.
 std::uint32_t DriveSupportsVariableBlocks(TapeDrive& drive);
 // Sets the media block size; true when the drive accepted it.
 bool SetMediaBlockSize(TapeDrive& drive, std::uint32_t blockSize);
-// The medium's BlockSize, or -1 when the media query fails.
+// The medium's blockSize, or -1 when the media query fails.
 std::int64_t QueryMediaBlockSize(TapeDrive& drive);
 
 // PrepareTapeForReading, one step at a time, for callers that act between the steps (the image copy
@@ -27,18 +27,18 @@ TapeResult OpenTapeForReading(const TapeDevices& devices, std::string_view name,
                               std::unique_ptr<TapeDrive>& drive);
 //   2. rewind
 TapeResult RewindTape(TapeDrive& drive);
-//   3. query the medium and keep its Capacity
+//   3. query the medium and keep its capacity
 TapeResult QueryTapeCapacity(TapeDrive& drive, std::int64_t& capacity);
 //   4. variable blocks when the drive can; otherwise the drive stays in its block mode (its block size is
-//      asked for and ignored). Failures are ignored: reads still ask for TapeReadSize bytes.
+//      asked for and ignored). Failures are ignored: reads still ask for kTapeReadSize bytes.
 void SetUpBlockMode(TapeDrive& drive);
 
 struct PreparedTape {
     std::unique_ptr<TapeDrive> drive;
-    std::int64_t Capacity = 0;
+    std::int64_t capacity = 0;
 };
 
-// All four steps: the open drive, rewound, in its block mode, and the medium's Capacity. On failure
+// All four steps: the open drive, rewound, in its block mode, and the medium's capacity. On failure
 // nothing stays open and the result says which step failed and why.
 TapeResult PrepareTapeForReading(const TapeDevices& devices, std::string_view name, PreparedTape& prepared);
 

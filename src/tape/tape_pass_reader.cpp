@@ -16,7 +16,7 @@ constexpr std::size_t kFirstBlockKept = 1024;
 TapePassReader::TapePassReader(TapeDrive& drive, const std::atomic<bool>& stopRequested)
     : reader_(drive, stopRequested, {kMaxLookaheadBytes, kMaxLookaheadReads, kMaxConsecutiveReadFailures}),
       stopRequested_(stopRequested),
-      buffer_(TapeReadSize) {
+      buffer_(kTapeReadSize) {
     previousCount_ = reader_.Next(buffer_).count;
     firstBlock_.assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(
                                                               std::min(previousCount_, kFirstBlockKept)));

@@ -1,5 +1,5 @@
 #pragma once
-// Scanning a tape drive: the tape is read from its beginning in TapeReadSize requests and every whole
+// Scanning a tape drive: the tape is read from its beginning in kTapeReadSize requests and every whole
 // 512-byte slot of what each read delivered is examined for SSET, DIRB and FILE blocks, as the image
 // scanner does for an image file.
 //
@@ -8,7 +8,7 @@
 // bytes of all reads of the loop including this one, so that a file's DataOffset is that total plus the
 // stream header's offset in the chunk plus 22. ChunkIndex counts the passes of the loop from 0: a row
 // gets the index of the pass that met its FILE block. The PositionLine shows the bytes read before the
-// current read (the discarded one included) and the Capacity.
+// current read (the discarded one included) and the capacity.
 //
 // The scan crosses filemarks and setmarks (a read that meets one delivers nothing and counts as a pass)
 // and ends at the end of recorded data. A read error is skipped and counted; a run of
@@ -32,7 +32,7 @@ namespace ostrum::tape {
 
 struct TapeScanSummary {
     std::string error;             // why the scan could not start (open, rewind or media query), empty else
-    std::int64_t capacity = 0;     // the medium's Capacity
+    std::int64_t capacity = 0;     // the medium's capacity
     std::uint64_t reads = 0;       // reads of the loop
     std::uint64_t bytes = 0;       // bytes delivered by the reads of the loop
     std::uint64_t marks = 0;       // filemarks and setmarks crossed

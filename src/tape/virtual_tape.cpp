@@ -33,11 +33,11 @@ class VirtualTapeDrive final : public TapeDrive {
 
     TapeResult GetDriveParameters(TapeDriveParameters& out) override {
         out = TapeDriveParameters{};
-        out.DefaultBlockSize = 0;
-        out.MaximumBlockSize = kMaxTapeRecordBytes;
-        out.MinimumBlockSize = 1;
-        out.MaximumPartitionCount = 1;
-        out.FeaturesLow = TAPE_DRIVE_VARIABLE_BLOCK;
+        out.defaultBlockSize = 0;
+        out.maximumBlockSize = kMaxTapeRecordBytes;
+        out.minimumBlockSize = 1;
+        out.maximumPartitionCount = 1;
+        out.featuresLow = kDriveVariableBlock;
         return TapeResult::Success();
     }
 
@@ -45,11 +45,11 @@ class VirtualTapeDrive final : public TapeDrive {
         if (auto missing = MissingMedium("query the medium")) return *missing;
         const auto size = static_cast<std::int64_t>(fileSize_);
         out = TapeMediaParameters{};
-        out.Capacity = tape_->options().capacity.value_or(size);
-        out.Remaining = std::max<std::int64_t>(0, out.Capacity - size);
-        out.BlockSize = 0;
-        out.PartitionCount = 1;
-        out.WriteProtected = true;  // opened for reading only
+        out.capacity = tape_->options().capacity.value_or(size);
+        out.remaining = std::max<std::int64_t>(0, out.capacity - size);
+        out.blockSize = 0;
+        out.partitionCount = 1;
+        out.writeProtected = true;  // opened for reading only
         return TapeResult::Success();
     }
 

@@ -131,7 +131,7 @@ inline std::map<std::string, std::vector<std::uint8_t>> filesBelow(const std::fi
 
 inline ScanSource imageSource(const std::string& path) {
     ScanSource source;
-    source.SourcePath = path;
+    source.path = path;
     return source;
 }
 
@@ -139,25 +139,28 @@ struct ShownMessage {
     QString caption;
     QString text;  // the message as given, without the icon's table around it
     bool icon = false;
-    std::vector<int> buttons;
+    std::vector<ui::MessageAnswer> buttons;
 };
 
 // Answers every message box shown while it lives with `answer` (or the box's first button when it has
 // no such button), after recording it.
 class MessageAnswerer {
   public:
-    static constexpr int kCloseBox = 0;  // an answer that closes the box with its close box
+    // An answer that closes the box with its close box.
+    static constexpr ui::MessageAnswer kCloseBox = ui::MessageAnswer::None;
 
-    explicit MessageAnswerer(int answer = ui::IDOK) : answer_(answer) {
+    explicit MessageAnswerer(ui::MessageAnswer answer = ui::MessageAnswer::Ok) : answer_(answer) {
         poll_.setInterval(2);
         QObject::connect(&poll_, &QTimer::timeout, [this] { answerShownBox(); });
         poll_.start();
     }
-    void setAnswer(int answer) { answer_ = answer; }
+    void setAnswer(ui::MessageAnswer answer) { answer_ = answer; }
     // Called with every box shown, before it is answered.
-    void setWatcher(std::function<void(ui::RxMsgBoxDialog&)> watcher) { watcher_ = std::move(watcher); }
+    void setWatcher(std::function<void(ui::MessageBoxDialog&)> watcher) { watcher_ = std::move(watcher); }
     // The next boxes take these answers in turn, ticking their check box when asked to; then `answer`.
-    void queueAnswers(std::vector<std::pair<int, bool>> answers) { queued_ = std::move(answers); }
+    void queueAnswers(std::vector<std::pair<ui::MessageAnswer, bool>> answers) {
+        queued_ = std::move(answers);
+    }
     const std::vector<ShownMessage>& shown() const { return shown_; }
     QStringList texts() const {
         QStringList list;
@@ -168,16 +171,16 @@ class MessageAnswerer {
 
   private:
     void answerShownBox() {
-        auto* box = qobject_cast<ui::RxMsgBoxDialog*>(QApplication::activeModalWidget());
+        auto* box = qobject_cast<ui::MessageBoxDialog*>(QApplication::activeModalWidget());
         if (box == nullptr || !box->isVisible()) return;
         QString text = box->body();
         const auto cell = text.lastIndexOf(QStringLiteral("<td>"));
         const bool icon = cell >= 0 && text.endsWith(QStringLiteral("</td></tr></table>"));
         if (icon) text = text.mid(cell + 4, text.size() - cell - 4 - 18);
-        const std::vector<int> buttons = box->buttonIds();
+        const std::vector<ui::MessageAnswer> buttons = box->buttonAnswers();
         if (watcher_) watcher_(*box);
         shown_.push_back({box->windowTitle(), text, icon, buttons});
-        int answer = answer_;
+        ui::MessageAnswer answer = answer_;
         if (!queued_.empty()) {
             answer = queued_.front().first;
             if (queued_.front().second && box->checkBox() != nullptr) box->checkBox()->setChecked(true);
@@ -191,9 +194,9 @@ class MessageAnswerer {
         box->command(has ? answer : buttons.front());
     }
 
-    int answer_;
-    std::vector<std::pair<int, bool>> queued_;
-    std::function<void(ui::RxMsgBoxDialog&)> watcher_;
+    ui::MessageAnswer answer_;
+    std::vector<std::pair<ui::MessageAnswer, bool>> queued_;
+    std::function<void(ui::MessageBoxDialog&)> watcher_;
     QTimer poll_;
     std::vector<ShownMessage> shown_;
 };
@@ -230,7 +233,7 @@ class MenuPicker {
 
 // Waits for the window's scan to end (every step of its end done).
 inline bool waitForScanEnd(RecoveryWindow& window, int ms = 10000) {
-    return QTest::qWaitFor([&] { return !window.IsScanRunning() && !window.button(kNextButton)->isHidden(); },
+    return QTest::qWaitFor([&] { return !window.isScanRunning() && !window.button(kNextButton)->isHidden(); },
                            ms);
 }
 

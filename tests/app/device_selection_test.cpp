@@ -26,11 +26,11 @@ TEST(DeviceSelection, ListsTheDrivesHoldingAMediumInDeviceOrderAndStoresTheChoic
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(3, {.path = tape, .capacity = 6'000'000'000}));
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(1, {.path = tape, .noMedium = true}));
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(0, {.path = tape}));
-    fields.SelectedCapacity = 99;
+    fields.selectedCapacity = 99;
 
     MessageAnswerer answers;
     DeviceSelectionDialog dialog(fields);
-    EXPECT_EQ(fields.SelectedCapacity, 0);  // cleared on opening
+    EXPECT_EQ(fields.selectedCapacity, 0);  // cleared on opening
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Device selection.."));
     EXPECT_EQ(dialog.size(), QSize(525, 275));
     EXPECT_EQ(dialog.skin().size(), QSize(525, 275));
@@ -56,18 +56,18 @@ TEST(DeviceSelection, ListsTheDrivesHoldingAMediumInDeviceOrderAndStoresTheChoic
                            " 0x00000000 (0)", " 0x00000001 (1)"}));
 
     // OK without a row says so and keeps the dialog open.
-    fields.SelectedDevicePath = "before";
+    fields.selectedDevicePath = "before";
     QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
     EXPECT_EQ(answers.texts(), QStringList({"Please Select drive "}));
     EXPECT_EQ(answers.shown().front().caption, QStringLiteral("Brivane Ostrum TAPE MEDIA"));
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(fields.SelectedDevicePath, "before");
+    EXPECT_EQ(fields.selectedDevicePath, "before");
 
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(1, 2)).center());
     QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(fields.SelectedDevicePath, "//./tape3");
-    EXPECT_EQ(fields.SelectedCapacity, 6'000'000'000);  // above 4 GiB, through the cell's text
+    EXPECT_EQ(fields.selectedDevicePath, "//./tape3");
+    EXPECT_EQ(fields.selectedCapacity, 6'000'000'000);  // above 4 GiB, through the cell's text
     EXPECT_EQ(answers.shown().size(), 1u);
     // Every drive was closed again: the copy can open the chosen one.
     std::unique_ptr<tape::TapeDrive> drive;
@@ -77,8 +77,8 @@ TEST(DeviceSelection, ListsTheDrivesHoldingAMediumInDeviceOrderAndStoresTheChoic
 TEST(DeviceSelection, CancelKeepsTheChosenDriveAndNoDriveAtAllIsSaidOnce) {
     WizardFields fields;
     fields.source.tapeDevices = virtualDrivesOnly();
-    fields.SelectedDevicePath = "//./tape7";
-    fields.SelectedCapacity = 1234;
+    fields.selectedDevicePath = "//./tape7";
+    fields.selectedCapacity = 1234;
     MessageAnswerer answers;
     DeviceSelectionDialog dialog(fields);
     dialog.show();
@@ -89,8 +89,8 @@ TEST(DeviceSelection, CancelKeepsTheChosenDriveAndNoDriveAtAllIsSaidOnce) {
     EXPECT_TRUE(dialog.isVisible());
     QTest::mouseClick(dialog.cancelButton(), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(fields.SelectedDevicePath, "//./tape7");
-    EXPECT_EQ(fields.SelectedCapacity, 0);
+    EXPECT_EQ(fields.selectedDevicePath, "//./tape7");
+    EXPECT_EQ(fields.selectedCapacity, 0);
     EXPECT_EQ(answers.texts(),
               QStringList({"There is no media available , please insert the media", "Please Select drive "}));
 }

@@ -36,7 +36,7 @@ TEST(RecoveryWindow, ScanEndsWithEverythingTickedTheTreeClosedAndBackAndNextOffe
     EXPECT_EQ(window.size(), QSize(783, 504));
     EXPECT_EQ(window.tree()->geometry(), dialogRect(9, 56, 161, 209));
     EXPECT_EQ(window.button(kNextButton)->geometry(), QRect(729, 466, 42, 35));
-    EXPECT_TRUE(window.IsScanRunning());
+    EXPECT_TRUE(window.isScanRunning());
     EXPECT_EQ(window.statusLine()->text(), QStringLiteral("Rewing media , please wait..."));
     EXPECT_TRUE(window.button(kBackButton)->isHidden());
     EXPECT_TRUE(window.button(kNextButton)->isHidden());
@@ -70,13 +70,13 @@ TEST(RecoveryWindow, ScanEndsWithEverythingTickedTheTreeClosedAndBackAndNextOffe
 TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirst) {
     TestFolder folder;
     const ScanSource source = imageSource(folder.writeImage(windowMedia()));
-    HeldScan held(ScanOf(source));
+    HeldScan held(scanOf(source));
     MessageAnswerer answers;
     RecoveryWindow window(source, nullptr, held.function());
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.foundModel()->rowCount() == 6; }));
-    ASSERT_TRUE(window.IsScanRunning());
+    ASSERT_TRUE(window.isScanRunning());
 
     // The tree grows expanded; a click on a box says why not and opens or closes the node instead.
     const QModelIndex top = window.treeModel()->index(0, 0);
@@ -85,7 +85,7 @@ TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirs
     QTest::mouseClick(window.tree()->viewport(), Qt::LeftButton, {}, boxOf(*window.tree(), daily));
     EXPECT_EQ(answers.texts(), QStringList{kRefusal});
     EXPECT_EQ(answers.shown().back().caption, QStringLiteral("Brivane Ostrum TAPE MEDIA"));
-    EXPECT_EQ(answers.shown().back().buttons, std::vector<int>{ui::IDOK});
+    EXPECT_EQ(answers.shown().back().buttons, std::vector<ui::MessageAnswer>{ui::MessageAnswer::Ok});
     EXPECT_TRUE(answers.shown().back().icon);
     EXPECT_FALSE(window.tree()->isExpanded(daily));
     EXPECT_EQ(mark(daily), 1);
@@ -108,20 +108,21 @@ TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirs
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_EQ(answers.texts(), (QStringList{QStringLiteral("Please stop search process "),
                                             QStringLiteral("please stop repairing process")}));
-    EXPECT_EQ(answers.shown().back().buttons, std::vector<int>{ui::IDOK});
+    EXPECT_EQ(answers.shown().back().buttons, std::vector<ui::MessageAnswer>{ui::MessageAnswer::Ok});
     EXPECT_FALSE(answers.shown().back().icon);  // style 0: OK, no icon
     EXPECT_TRUE(answers.shown().front().icon);
     EXPECT_TRUE(window.isVisible());
 
     // Stop answered No changes nothing; answered Yes ends the scan with what was found, all ticked.
     answers.clear();
-    answers.setAnswer(ui::IDNO);
+    answers.setAnswer(ui::MessageAnswer::No);
     QTest::mouseClick(window.button(kStopButton), Qt::LeftButton);
     EXPECT_EQ(answers.texts(), QStringList{QStringLiteral("Do you want to stop repairing process?")});
-    EXPECT_EQ(answers.shown().back().buttons, (std::vector<int>{ui::IDYES, ui::IDNO}));
+    EXPECT_EQ(answers.shown().back().buttons,
+              (std::vector<ui::MessageAnswer>{ui::MessageAnswer::Yes, ui::MessageAnswer::No}));
     EXPECT_FALSE(window.scanStopRequested());
-    EXPECT_TRUE(window.IsScanRunning());
-    answers.setAnswer(ui::IDYES);
+    EXPECT_TRUE(window.isScanRunning());
+    answers.setAnswer(ui::MessageAnswer::Yes);
     QTest::mouseClick(window.button(kStopButton), Qt::LeftButton);
     EXPECT_TRUE(window.scanStopRequested());
     ASSERT_TRUE(waitForScanEnd(window));
@@ -136,7 +137,7 @@ TEST(RecoveryWindow, DuringAScanMarksBackAndTheCloseBoxAreRefusedAndStopAsksFirs
 TEST(RecoveryWindow, AWindowThatGoesAwayDuringItsScanStopsAndJoinsTheWorker) {
     TestFolder folder;
     const ScanSource source = imageSource(folder.writeImage(windowMedia()));
-    HeldScan held(ScanOf(source));
+    HeldScan held(scanOf(source));
     std::atomic<bool> workerEnded{false};
     auto window = std::make_unique<RecoveryWindow>(
         source, nullptr,
@@ -147,7 +148,7 @@ TEST(RecoveryWindow, AWindowThatGoesAwayDuringItsScanStopsAndJoinsTheWorker) {
             return end;
         });
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->foundModel()->rowCount() == 6; }));
-    ASSERT_TRUE(window->IsScanRunning());
+    ASSERT_TRUE(window->isScanRunning());
     window.reset();  // held until stopped: returns only once the worker has ended
     EXPECT_TRUE(workerEnded);
 }
@@ -204,7 +205,7 @@ TEST(RecoveryWindow, AScanThatFindsNoFileTriesTheDeepScanThenSaysWhyAndEndsTheWi
     MessageAnswerer answers;
     RecoveryWindow shifted(imageSource(folder.path("shifted.img").string()));
     ASSERT_TRUE(waitForScanEnd(shifted));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shifted.deepScan() && !shifted.IsScanRunning(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shifted.deepScan() && !shifted.isScanRunning(); }));
     EXPECT_TRUE(answers.texts().isEmpty());
     EXPECT_EQ(shifted.foundModel()->rowCount(), static_cast<int>(windowMediaPaths().size()));
     EXPECT_EQ(shifted.statusLine()->text(), QStringLiteral("Total File Found :6"));

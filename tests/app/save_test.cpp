@@ -93,16 +93,20 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
     // README.TXT: Skip, this once. A.TXT: the question closed, which keeps both. R&D.TXT: Replace, for the
     // rest too: X.DAT is replaced without a question.
     MessageAnswerer answers;
-    answers.queueAnswers(
-        {{ui::IDCONTINUE, false}, {MessageAnswerer::kCloseBox, false}, {ui::IDTRYAGAIN, true}});
-    window.SaveCheckedFiles();
+    answers.queueAnswers({{takenNameAnswer(TakenNameButton::Skip), false},
+                          {MessageAnswerer::kCloseBox, false},
+                          {takenNameAnswer(TakenNameButton::Replace), true}});
+    window.saveCheckedFiles();
     ASSERT_EQ(answers.shown().size(), 4u);  // three questions and the account
     EXPECT_EQ(answers.texts()[0],
               QStringLiteral("A file named \"README.TXT\" is already in %1/BACKUP SET 1(_Daily).\n"
                              "Replace it with the one from the medium, keep both (the one from "
                              "the medium gets a free name), or skip it?")
                   .arg(ui::plainMessageText(folder.qpath("saved"))));
-    EXPECT_EQ(answers.shown()[0].buttons, (std::vector<int>{ui::IDCANCEL, ui::IDTRYAGAIN, ui::IDCONTINUE}));
+    EXPECT_EQ(answers.shown()[0].buttons,
+              (std::vector<ui::MessageAnswer>{takenNameAnswer(TakenNameButton::KeepBoth),
+                                              takenNameAnswer(TakenNameButton::Replace),
+                                              takenNameAnswer(TakenNameButton::Skip)}));
     EXPECT_TRUE(answers.texts()[1].contains(QStringLiteral("\"A.TXT\"")));
     EXPECT_TRUE(answers.texts()[2].contains(QStringLiteral("\"R&amp;D.TXT\"")));
     EXPECT_EQ(
@@ -123,7 +127,7 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
 TEST(Saving, BothMenusSaveTheWholeSelectionAndAScanRefusesThem) {
     TestFolder folder;
     const ScanSource source = imageSource(folder.writeImage(windowMedia()));
-    HeldScan held(ScanOf(source));
+    HeldScan held(scanOf(source));
     RecoveryWindow window(source, nullptr, held.function());
     int chooserCalls = 0;
     window.setFolderChooser([&] {
@@ -145,7 +149,7 @@ TEST(Saving, BothMenusSaveTheWholeSelectionAndAScanRefusesThem) {
     EXPECT_EQ(chooserCalls, 0);
     EXPECT_FALSE(window.tree()->currentIndex().isValid());  // the menu does not select the node
 
-    held.Release();
+    held.release();
     ASSERT_TRUE(waitForScanEnd(window));
     QTest::mouseClick(window.tree()->viewport(), Qt::RightButton, {},
                       window.tree()->visualRect(top).center());
@@ -185,7 +189,7 @@ TEST(Saving, TheAccountListsEveryFileNotSavedWholeAsPlainText) {
               QStringLiteral("TAPE MEDIA\\S\\R&amp;D &lt;1&gt;.TXT: cannot create 'R&amp;D &lt;1&gt;.TXT': "
                              "&lt;denied&gt;\nTAPE MEDIA\\S\\CUT.BIN: truncated\n"
                              "2 files not reached before the save was cancelled"));
-    EXPECT_EQ(account.style, ui::MB_ICONEXCLAMATION);
+    EXPECT_EQ(account.style, (ui::MessageStyle{ui::MessageButtons::Ok, ui::MessageIcon::Warning}));
 
     // Many failures: every one is listed, as the details area scrolls.
     selection::SaveReport many;
@@ -264,14 +268,14 @@ TEST(Saving, TheBarAndTheCountShowOneMeasureInTheMiddleOfASave) {
     int bar = -1;
     QString count;
     MessageAnswerer answers;
-    answers.queueAnswers({{ui::IDCONTINUE, false}});  // "Skip"
-    answers.setWatcher([&](ui::RxMsgBoxDialog&) {
+    answers.queueAnswers({{takenNameAnswer(TakenNameButton::Skip), false}});
+    answers.setWatcher([&](ui::MessageBoxDialog&) {
         const auto* dialog = window.findChild<SaveProgressDialog*>();
         if (dialog == nullptr || bar >= 0) return;
         bar = dialog->progressBar()->value();
         count = dialog->countText()->text();
     });
-    window.SaveCheckedFiles();
+    window.saveCheckedFiles();
     ASSERT_EQ(answers.shown().size(), 2u);
     EXPECT_EQ(count, QStringLiteral("%1% saved, file 11 of 21").arg(bar / 10));
     EXPECT_GT(bar, 1000 * 11 / 21);  // by files alone
@@ -295,7 +299,7 @@ TEST(Saving, FilesSkippedByChoiceAreCountedAndNoWarning) {
     selection::FolderReport folders;
     folders.notDated = {"cannot date 'D'"};
     const SaveAccount undated = saveAccount(report, QStringLiteral("/d"), folders);
-    EXPECT_EQ(undated.style, ui::MB_ICONEXCLAMATION);
+    EXPECT_EQ(undated.style, (ui::MessageStyle{ui::MessageButtons::Ok, ui::MessageIcon::Warning}));
     EXPECT_EQ(undated.details, QStringLiteral("Folder date not set: cannot date 'D'"));
 
     report.files.emplace_back().reason = "gone";
@@ -317,8 +321,8 @@ TEST(Saving, AnAccountOf200000LinesScrollsWithinTheScreen) {
     int scrolls = 0;
     QString last;
     MessageAnswerer answers;
-    answers.setWatcher([&](ui::RxMsgBoxDialog& box) {
-        box.command(ui::RXID_MORE);
+    answers.setWatcher([&](ui::MessageBoxDialog& box) {
+        box.command(ui::MessageAnswer::Details);
         area = box.screen()->availableGeometry();
         frame = box.frameGeometry();
         const QPlainTextEdit* view = box.detailsView();
@@ -351,7 +355,7 @@ TEST(Saving, FoldersGetTheirDirbDatesAsExtractGivesThem) {
     window.setFolderChooser([&] { return folder.qpath("window"); });
     ASSERT_TRUE(waitForScanEnd(window));
     MessageAnswerer answers;
-    window.SaveCheckedFiles();
+    window.saveCheckedFiles();
     ASSERT_EQ(answers.shown().size(), 1u);
     const auto extract = cli::testing::RunCli("extract '" + image + "' '" + folder.path("cli").string() + "'",
                                               folder.path("stderr").string());

@@ -31,12 +31,12 @@ TEST(ScanJob, PublishedRowsAndNodesAreReadWhileTheScanGrowsThem) {
     TestFolder folder;
     const std::string image = writeManyFiles(folder);
     catalog::Catalog catalog(std::make_shared<catalog::ExtensionFileInfo>());
-    ScanJob job(ScanOf(imageSource(image)), catalog);
-    job.Start();
+    ScanJob job(scanOf(imageSource(image)), catalog);
+    job.start();
     ScanSnapshot seen;
     int looks = 0;
     for (bool finished = false; !finished; ++looks) {
-        const ScanSnapshot now = job.Take();
+        const ScanSnapshot now = job.take();
         ASSERT_GE(now.rows, seen.rows);
         ASSERT_GE(now.nodes, seen.nodes);
         for (std::size_t row = seen.rows; row < now.rows; ++row) {
@@ -52,7 +52,7 @@ TEST(ScanJob, PublishedRowsAndNodesAreReadWhileTheScanGrowsThem) {
         finished = now.finished;
         std::this_thread::yield();
     }
-    job.Join();
+    job.join();
     EXPECT_GT(looks, 1);
     EXPECT_EQ(seen.rows, kFiles);
     EXPECT_EQ(seen.nodes, catalog.nodeCount());
@@ -65,16 +65,16 @@ TEST(ScanJob, AJobThatGoesAwayStopsAndJoinsItsWorkerAndAMissingImageIsAnError) {
     const std::string image = writeManyFiles(folder);
     {
         catalog::Catalog catalog(std::make_shared<catalog::ExtensionFileInfo>());
-        ScanJob job(ScanOf(imageSource(image)), catalog);
-        job.Start();
+        ScanJob job(scanOf(imageSource(image)), catalog);
+        job.start();
     }  // the catalog goes only after the worker has ended
 
     catalog::Catalog catalog(std::make_shared<catalog::ExtensionFileInfo>());
-    ScanJob missing(ScanOf(imageSource(folder.path("none.img").string())), catalog);
-    missing.Start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return missing.Take().finished; }));
-    EXPECT_NE(missing.Take().end.error.find("none.img"), std::string::npos);
-    EXPECT_EQ(missing.Take().rows, 0u);
+    ScanJob missing(scanOf(imageSource(folder.path("none.img").string())), catalog);
+    missing.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return missing.take().finished; }));
+    EXPECT_NE(missing.take().end.error.find("none.img"), std::string::npos);
+    EXPECT_EQ(missing.take().rows, 0u);
 }
 
 // The deep scan is the source's to choose: an image cut by 100 bytes lists its files only with it.
@@ -86,10 +86,10 @@ TEST(ScanJob, TheSourceChoosesTheDeepScanForAnImageOffTheGrid) {
         catalog::Catalog catalog(std::make_shared<catalog::ExtensionFileInfo>());
         ScanSource source = imageSource(cut);
         source.deep = deep;
-        ScanJob job(ScanOf(source), catalog);
-        job.Start();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return job.Take().finished; }, 20000));
-        EXPECT_EQ(job.Take().rows, deep ? kFiles : 0u);
+        ScanJob job(scanOf(source), catalog);
+        job.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return job.take().finished; }, 20000));
+        EXPECT_EQ(job.take().rows, deep ? kFiles : 0u);
     }
 }
 

@@ -7,7 +7,7 @@ namespace ostrum::app::testing {
 namespace {
 
 std::optional<ScanSource> Parse(std::vector<std::string> words, std::string& error) {
-    return ParseSourceArguments(words, error);
+    return parseSourceArguments(words, error);
 }
 
 TEST(SourceArguments, AnImageOrATapeDriveWithItsVirtualTapes) {
@@ -19,14 +19,14 @@ TEST(SourceArguments, AnImageOrATapeDriveWithItsVirtualTapes) {
     std::string error;
     auto image = Parse({"some/tape.img"}, error);
     ASSERT_TRUE(image);
-    EXPECT_FALSE(image->SourceIsTape);
-    EXPECT_EQ(image->SourcePath, "some/tape.img");
+    EXPECT_FALSE(image->isTape);
+    EXPECT_EQ(image->path, "some/tape.img");
 
     auto tape = Parse(
         {"--attach", "3=" + folder.path("t.tap").string(), "--capacity", "1000000", "//./tape3"}, error);
     ASSERT_TRUE(tape) << error;
-    EXPECT_TRUE(tape->SourceIsTape);
-    EXPECT_EQ(tape->SourcePath, "//./tape3");
+    EXPECT_TRUE(tape->isTape);
+    EXPECT_EQ(tape->path, "//./tape3");
     EXPECT_NE(tape->tapeDevices->Attached(3), nullptr);
 
     // A tape scan through the attached drive finds what the image scan finds.
@@ -56,18 +56,18 @@ TEST(SourceArguments, NoMediumStartsTheWizardWithTheAttachedDrivesAndATapeFileGe
     std::string error;
     auto none = Parse({}, error);
     ASSERT_TRUE(none);
-    EXPECT_TRUE(none->SourcePath.empty());
+    EXPECT_TRUE(none->path.empty());
 
     auto wizard = Parse({"--attach", "2=" + tape}, error);
     ASSERT_TRUE(wizard) << error;
-    EXPECT_TRUE(wizard->SourcePath.empty());
+    EXPECT_TRUE(wizard->path.empty());
     EXPECT_NE(wizard->tapeDevices->Attached(2), nullptr);
 
     // A tape file named as the medium goes into the first drive without one.
     auto file = Parse({"--attach", "0=" + tape, tape}, error);
     ASSERT_TRUE(file) << error;
-    EXPECT_TRUE(file->SourceIsTape);
-    EXPECT_EQ(file->SourcePath, "//./tape1");
+    EXPECT_TRUE(file->isTape);
+    EXPECT_EQ(file->path, "//./tape1");
     EXPECT_EQ(file->tapeDevices->Attached(1)->options().path, tape);
     EXPECT_FALSE(Parse({folder.path("none.TAP").string()}, error));
     EXPECT_FALSE(error.empty());

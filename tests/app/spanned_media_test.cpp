@@ -37,7 +37,7 @@ TEST(SpannedMedia, TwoAndThreeMediaScanAsOneBackupWithOneRowPerFileAndSaveWhatEx
     catalog::Catalog scanned(std::make_shared<catalog::MimeFileInfo>());
     StatusLines status;
     std::atomic<bool> active{true}, stop{false};
-    const ScanEnd end = ScanOf(mediaSource(three))(scanned, status, active, stop);
+    const ScanEnd end = scanOf(mediaSource(three))(scanned, status, active, stop);
     EXPECT_EQ(end.error, "");
     EXPECT_EQ(status.lines, (std::vector<std::string>{"medium 1 of 3: a.bkf", "medium 2 of 3: b.bkf",
                                                       "medium 3 of 3: c.bkf", "Total File Found :3"}));
@@ -54,7 +54,7 @@ TEST(SpannedMedia, TwoAndThreeMediaScanAsOneBackupWithOneRowPerFileAndSaveWhatEx
         EXPECT_EQ(window.catalog().row(1).size(), 400000u);
 
         MessageAnswerer answers;
-        window.SaveCheckedFiles();
+        window.saveCheckedFiles();
         EXPECT_EQ(answers.texts(),
                   QStringList(QStringLiteral("All 3 files were saved in %1.")
                                   .arg(ui::plainMessageText(QString::fromStdString(saved)))));
@@ -76,8 +76,8 @@ TEST(SpannedMedia, TwoAndThreeMediaScanAsOneBackupWithOneRowPerFileAndSaveWhatEx
     ASSERT_TRUE(waitForScanEnd(window));
     MessageAnswerer answers;
     std::vector<QString> details;
-    answers.setWatcher([&](ui::RxMsgBoxDialog& box) { details.push_back(box.details()); });
-    window.SaveCheckedFiles();
+    answers.setWatcher([&](ui::MessageBoxDialog& box) { details.push_back(box.details()); });
+    window.saveCheckedFiles();
     ASSERT_EQ(details.size(), 1u);
     EXPECT_TRUE(
         details[0].contains(QStringLiteral("the rest of its data is on medium 3 of media family "
@@ -92,9 +92,9 @@ TEST(SpannedMedia, MediaNamedOutOfOrderAreSortedWithANoteAndAMissingOneIsRefused
     TestFolder folder;
     const auto media = writeSpreadMedia(folder, {"a.bkf", "b.bkf", "c.bkf"}, {20000, 200000});
     std::string error;
-    auto source = ParseSourceArguments(std::vector<std::string>{media[2], media[0], media[1]}, error);
+    auto source = parseSourceArguments(std::vector<std::string>{media[2], media[0], media[1]}, error);
     ASSERT_TRUE(source) << error;
-    ASSERT_TRUE(PutMediaInOrder(*source, error)) << error;
+    ASSERT_TRUE(putMediaInOrder(*source, error)) << error;
     RecoveryWindow window(*source);
     ASSERT_TRUE(waitForScanEnd(window));
     EXPECT_EQ(window.catalog().rowCount(), 3u);
@@ -104,7 +104,7 @@ TEST(SpannedMedia, MediaNamedOutOfOrderAreSortedWithANoteAndAMissingOneIsRefused
               "Read in this order: " + media[0] + ", " + media[1] + ", " + media[2]);
 
     ScanSource missing = mediaSource({media[0], folder.path("none.bkf").string()});
-    EXPECT_FALSE(PutMediaInOrder(missing, error));
+    EXPECT_FALSE(putMediaInOrder(missing, error));
     EXPECT_NE(error.find("none.bkf"), std::string::npos) << error;
 }
 
@@ -115,7 +115,7 @@ TEST(SpannedMedia, SeveralDrivesAreReadInOrderButSavingFromThemIsRefusedWithTheA
     mw::writeSpannedMedia(spreadBackup(0xBEEF), sinks, std::vector<std::uint64_t>{100000});
 
     std::string error;
-    const auto source = ParseSourceArguments(
+    const auto source = parseSourceArguments(
         std::vector<std::string>{"--attach", "0=" + folder.path("a.tap").string(), "--attach",
                                  "1=" + folder.path("b.tap").string(), "//./tape0", "//./tape1"},
         error);
@@ -131,7 +131,7 @@ TEST(SpannedMedia, SeveralDrivesAreReadInOrderButSavingFromThemIsRefusedWithTheA
         return folder.qpath("saved");
     });
     MessageAnswerer answers;
-    window.SaveCheckedFiles();
+    window.saveCheckedFiles();
     EXPECT_FALSE(chosen);
     EXPECT_EQ(answers.texts(), QStringList(QStringLiteral(
                                    "The files could not be saved: files are saved from one tape at a "

@@ -102,7 +102,7 @@ class DialogDriver {
         QObject::connect(&poll_, &QTimer::timeout, [this] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (dialog == nullptr || !dialog->isVisible() || dialog == last_ ||
-                qobject_cast<ui::RxMsgBoxDialog*>(dialog) != nullptr)
+                qobject_cast<ui::MessageBoxDialog*>(dialog) != nullptr)
                 return;
             last_ = dialog;
             ++seen;

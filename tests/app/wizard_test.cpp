@@ -112,12 +112,12 @@ TEST(Wizard, PagesFollowBackNextAndTheRoadButtonsAndEnterEscapeDoNothing) {
     EXPECT_EQ(shownOf(wizard), (std::vector<int>{1000, 1001, 1032, 1036}));
     wizard.click(kImageRoadButton);
     EXPECT_EQ(window.page(), WizardPage::ImageRoad);
-    EXPECT_EQ(window.PageCounter(), 1);
+    EXPECT_EQ(window.pageCounter(), 1);
 
     // Next (never shown) leads to the imaging page with no copy; Back is refused while Stop shows.
     qobject_cast<QPushButton*>(window.control(kWizardNextButton))->click();
     EXPECT_EQ(window.page(), WizardPage::Imaging);
-    EXPECT_EQ(window.PageCounter(), 2);
+    EXPECT_EQ(window.pageCounter(), 2);
     EXPECT_EQ(shownOf(wizard), (std::vector<int>{1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1015,
                                                  1019, 1032, 1036}));
     EXPECT_EQ(wizard.text(kSourceDriveLabel), QStringLiteral("Source Drive"));
@@ -126,13 +126,13 @@ TEST(Wizard, PagesFollowBackNextAndTheRoadButtonsAndEnterEscapeDoNothing) {
     qobject_cast<QPushButton*>(window.control(kWizardBackButton))->click();
     EXPECT_EQ(answers.texts(), QStringList({"Please stop image creation process "}));
     EXPECT_EQ(window.page(), WizardPage::Imaging);
-    answers.setAnswer(ui::IDYES);
+    answers.setAnswer(ui::MessageAnswer::Yes);
     wizard.click(kWizardStopButton);
     EXPECT_FALSE(wizard.shown(kWizardStopButton));
-    EXPECT_EQ(fields.StopImaging.load(), 1u);
+    EXPECT_EQ(fields.stopImaging.load(), 1u);
     qobject_cast<QPushButton*>(window.control(kWizardBackButton))->click();
     EXPECT_EQ(window.page(), WizardPage::Start);
-    EXPECT_EQ(window.PageCounter(), 1);
+    EXPECT_EQ(window.pageCounter(), 1);
     EXPECT_EQ(shownOf(wizard), (std::vector<int>{1000, 1001, 1032, 1036}));
 
     // About, from its button and from the window's menu.
@@ -188,8 +188,8 @@ TEST(Wizard, CreateImageCopiesTheTapeByteForByteThenScansTheImageAndReturnsToThe
               QString::number(std::filesystem::file_size(folder.path("daily.tap"))));
     const auto capacity = std::filesystem::file_size(folder.path("daily.tap"));
     EXPECT_EQ(wizard.window.imagingProgress()->value(), static_cast<int>(tapeBytes.size() * 100 / capacity));
-    EXPECT_FALSE(fields.source.SourceIsTape);
-    EXPECT_EQ(fields.source.SourcePath, folder.path("copy.img").string());
+    EXPECT_FALSE(fields.source.isTape);
+    EXPECT_EQ(fields.source.path, folder.path("copy.img").string());
     EXPECT_TRUE(readFile(folder.path("copy.img")) == tapeBytes);
 
     ASSERT_TRUE(waitForScanEnd(*recovery));
@@ -209,22 +209,22 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
     const std::vector<std::uint8_t> tapeBytes = writeTape(folder, "daily.tap", windowMedia(), 4096);
     WizardFields fields;
     fields.source.tapeDevices = virtualDrivesOnly();
-    HeldTapeRead held(5, fields.StopImaging);
+    HeldTapeRead held(5, fields.stopImaging);
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
         0, {.path = folder.path("daily.tap").string(), .beforeRead = held.hook()}));
-    MessageAnswerer answers(ui::IDNO);
+    MessageAnswerer answers(ui::MessageAnswer::No);
     auto drives = choosingDrive(0);
     {
         WizardUnderTest wizard(fields);
         wizard.files->answer(folder.qpath("stopped.img"));
         wizard.click(kCreateImageButton);
         ASSERT_TRUE(QTest::qWaitFor([&] { return held.reached(); }));
-        ASSERT_TRUE(wizard.window.IsImaging());
+        ASSERT_TRUE(wizard.window.isImaging());
 
         wizard.click(kWizardStopButton);
         EXPECT_TRUE(wizard.shown(kWizardStopButton));
-        EXPECT_EQ(fields.StopImaging.load(), 0u);
-        answers.setAnswer(ui::IDYES);
+        EXPECT_EQ(fields.stopImaging.load(), 0u);
+        answers.setAnswer(ui::MessageAnswer::Yes);
         wizard.click(kWizardStopButton);
         EXPECT_FALSE(wizard.shown(kWizardStopButton));
         RecoveryWindow* recovery = wizard.waitForRecovery();
@@ -250,14 +250,14 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
     WizardUnderTest wizard(fields);
     wizard.files->answer(folder.qpath("exit.img"));
     QSignalSpy finished(&wizard.window, &QDialog::finished);
-    HeldTapeRead again(5, fields.StopImaging);
+    HeldTapeRead again(5, fields.stopImaging);
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
         0, {.path = folder.path("daily.tap").string(), .beforeRead = again.hook()}));
     wizard.click(kCreateImageButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return again.reached(); }));
     wizard.window.close();
     ASSERT_EQ(finished.size(), 1);
-    EXPECT_FALSE(wizard.window.IsImaging());
+    EXPECT_FALSE(wizard.window.isImaging());
     EXPECT_EQ(answers.texts(), QStringList({"Do you really want to exit?"}));
     EXPECT_EQ(answers.shown().front().caption, QStringLiteral("Brivane Ostrum Tape Media"));
     EXPECT_EQ(wizard.links->opened, QStringList({QString::fromLatin1(kHomePageAddress)}));
@@ -296,15 +296,15 @@ TEST(Wizard, ACopyThatCannotWriteItsImageSaysWhyAndGoesBackToTheImagePage) {
 }
 
 TEST(Wizard, TheImageTargetTakesTheImgRuleAndWarnsOnlyForALargeMediumOnFat) {
-    EXPECT_EQ(WithImageExtension("backup"), "backup.img");
-    EXPECT_EQ(WithImageExtension("backup.img"), "backup.img");
-    EXPECT_EQ(WithImageExtension("x.IMG"), "x.IMG.img");
-    EXPECT_EQ(WithImageExtension("old.img.bak"), "old.img.bak");
-    EXPECT_FALSE(NeedsLargeImageWarning(kMsdosMagic, kFatFileLimit));
-    EXPECT_TRUE(NeedsLargeImageWarning(kMsdosMagic, kFatFileLimit + 1));
-    EXPECT_FALSE(NeedsLargeImageWarning(std::nullopt, kFatFileLimit + 1));
-    EXPECT_FALSE(NeedsLargeImageWarning(0xEF53, kFatFileLimit + 1));  // ext4
-    EXPECT_EQ(DialogNameFilters(QStringLiteral("Backup Files(*.img)|*.img| All Files(*.*)|*.*||")),
+    EXPECT_EQ(withImageExtension("backup"), "backup.img");
+    EXPECT_EQ(withImageExtension("backup.img"), "backup.img");
+    EXPECT_EQ(withImageExtension("x.IMG"), "x.IMG.img");
+    EXPECT_EQ(withImageExtension("old.img.bak"), "old.img.bak");
+    EXPECT_FALSE(needsLargeImageWarning(kMsdosMagic, kFatFileLimit));
+    EXPECT_TRUE(needsLargeImageWarning(kMsdosMagic, kFatFileLimit + 1));
+    EXPECT_FALSE(needsLargeImageWarning(std::nullopt, kFatFileLimit + 1));
+    EXPECT_FALSE(needsLargeImageWarning(0xEF53, kFatFileLimit + 1));  // ext4
+    EXPECT_EQ(dialogNameFilters(QStringLiteral("Backup Files(*.img)|*.img| All Files(*.*)|*.*||")),
               QStringList({"Backup Files(*.img) (*.img)", " All Files(*.*) (*)"}));
 
     TestFolder folder;
@@ -313,7 +313,7 @@ TEST(Wizard, TheImageTargetTakesTheImgRuleAndWarnsOnlyForALargeMediumOnFat) {
     fields.source.tapeDevices = virtualDrivesOnly();
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
         2, {.path = folder.path("big.tap").string(), .capacity = kFatFileLimit + 1}));
-    MessageAnswerer answers(ui::IDNO);
+    MessageAnswerer answers(ui::MessageAnswer::No);
     auto drives = choosingDrive(0);
     WizardUnderTest wizard(fields);
     std::vector<std::string> probed;
@@ -340,8 +340,8 @@ TEST(Wizard, TheImageTargetTakesTheImgRuleAndWarnsOnlyForALargeMediumOnFat) {
         "This selected drive is not an NTFS partition and the image size will be more then 4GB ,\r\n it may "
         "cause improper image creation , you want to continue?");
     EXPECT_EQ(probed, std::vector<std::string>{folder.path("large.img").string()});
-    EXPECT_EQ(fields.SelectedCapacity, kFatFileLimit + 1);
-    EXPECT_FALSE(wizard.window.IsImaging());
+    EXPECT_EQ(fields.selectedCapacity, kFatFileLimit + 1);
+    EXPECT_FALSE(wizard.window.isImaging());
     EXPECT_EQ(wizard.window.page(), WizardPage::ImageRoad);
     EXPECT_EQ(readFile(folder.path("x.IMG.img")), std::vector<std::uint8_t>({'k', 'e', 'p', 't'}));
     EXPECT_FALSE(std::filesystem::exists(folder.path("large.img")));
@@ -361,19 +361,19 @@ TEST(Wizard, LoadImageCancelledChangesNothingAndTheDirectRoadScansTheTape) {
     ASSERT_EQ(wizard.files->asked.size(), 1u);
     EXPECT_EQ(wizard.files->asked[0].kind, FileQuestion::Kind::Open);
     EXPECT_EQ(wizard.files->asked[0].title, QStringLiteral("Select image file for recovery..."));
-    EXPECT_EQ(DialogNameFilters(wizard.files->asked[0].filter),
+    EXPECT_EQ(dialogNameFilters(wizard.files->asked[0].filter),
               QStringList({"Backup media (*.img *.bkf *.bak *.mtf) (*.img *.bkf *.bak *.mtf)",
                            "Virtual tapes (*.tap) (*.tap)", " All Files(*.*) (*)"}));
     EXPECT_EQ(wizard.window.recoveryWindow(), nullptr);
     EXPECT_TRUE(wizard.window.isVisible());
     EXPECT_EQ(wizard.window.page(), WizardPage::ImageRoad);
-    EXPECT_TRUE(fields.source.SourcePath.empty());
+    EXPECT_TRUE(fields.source.path.empty());
 
     wizard.files->answer(QString::fromStdString(image));
     wizard.click(kLoadImageButton);
     RecoveryWindow* recovery = wizard.waitForRecovery();
     ASSERT_NE(recovery, nullptr);
-    EXPECT_EQ(fields.source.SourcePath, image);
+    EXPECT_EQ(fields.source.path, image);
     ASSERT_TRUE(waitForScanEnd(*recovery));
     EXPECT_EQ(recovery->foundModel()->rowCount(), 6);
     QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
@@ -386,8 +386,8 @@ TEST(Wizard, LoadImageCancelledChangesNothingAndTheDirectRoadScansTheTape) {
     wizard.click(kLoadImageButton);
     recovery = wizard.waitForRecovery();
     ASSERT_NE(recovery, nullptr);
-    EXPECT_TRUE(fields.source.SourceIsTape);
-    EXPECT_EQ(fields.source.SourcePath, "//./tape4");
+    EXPECT_TRUE(fields.source.isTape);
+    EXPECT_EQ(fields.source.path, "//./tape4");
     ASSERT_TRUE(waitForScanEnd(*recovery));
     EXPECT_EQ(recovery->foundModel()->rowCount(), 6);
     QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
@@ -399,8 +399,8 @@ TEST(Wizard, LoadImageCancelledChangesNothingAndTheDirectRoadScansTheTape) {
     wizard.click(kDirectRoadButton);
     recovery = wizard.waitForRecovery();
     ASSERT_NE(recovery, nullptr);
-    EXPECT_TRUE(fields.source.SourceIsTape);
-    EXPECT_EQ(fields.source.SourcePath, "//./tape4");
+    EXPECT_TRUE(fields.source.isTape);
+    EXPECT_EQ(fields.source.path, "//./tape4");
     ASSERT_TRUE(waitForScanEnd(*recovery));
     EXPECT_EQ(recovery->foundModel()->rowCount(), 6);
     QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
@@ -422,7 +422,7 @@ TEST(Wizard, LoadImageWithSeveralFilesOpensThemAsOneBackupInOrderOrRefusesAnothe
     wizard.click(kLoadImageButton);
     RecoveryWindow* recovery = wizard.waitForRecovery();
     ASSERT_NE(recovery, nullptr);
-    EXPECT_EQ(fields.source.SourcePath, media[0]);
+    EXPECT_EQ(fields.source.path, media[0]);
     EXPECT_EQ(fields.source.laterSources, std::vector<std::string>{media[1]});
     ASSERT_TRUE(waitForScanEnd(*recovery));
     EXPECT_EQ(recovery->foundModel()->rowCount(), 3);
@@ -439,7 +439,7 @@ TEST(Wizard, LoadImageWithSeveralFilesOpensThemAsOneBackupInOrderOrRefusesAnothe
               QStringList(ui::plainMessageText(QString::fromStdString(
                   other[0] + " is medium 1 of media family 0x00C0FFEE, not the medium after " + media[0] +
                   " (medium 1 of media family 0x0000BEEF)"))));
-    EXPECT_EQ(fields.source.SourcePath, media[0]) << "the source is left as it was";
+    EXPECT_EQ(fields.source.path, media[0]) << "the source is left as it was";
 }
 
 TEST(Wizard, HelpIsLookedUpInTheStartDirectoryAndTheExitQuestionAnsweredNoKeepsTheWindow) {
@@ -449,7 +449,7 @@ TEST(Wizard, HelpIsLookedUpInTheStartDirectoryAndTheExitQuestionAnsweredNoKeepsT
     ASSERT_TRUE(QDir::setCurrent(start.qpath("")));
     WizardFields fields;
     fields.source.tapeDevices = virtualDrivesOnly();
-    MessageAnswerer answers(ui::IDNO);
+    MessageAnswerer answers(ui::MessageAnswer::No);
     WizardUnderTest wizard(fields);
     // The help file beside the program, or in the folder current now, is not the one asked for.
     ASSERT_TRUE(QDir::setCurrent(elsewhere.qpath("")));
@@ -459,7 +459,7 @@ TEST(Wizard, HelpIsLookedUpInTheStartDirectoryAndTheExitQuestionAnsweredNoKeepsT
     ASSERT_EQ(answers.shown().size(), 1u);
     EXPECT_EQ(answers.shown()[0].text, QStringLiteral("Help file not found"));
     EXPECT_EQ(answers.shown()[0].caption, QStringLiteral("Brivane Ostrum TAPE"));
-    EXPECT_EQ(answers.shown()[0].buttons, std::vector<int>{ui::IDOK});
+    EXPECT_EQ(answers.shown()[0].buttons, std::vector<ui::MessageAnswer>{ui::MessageAnswer::Ok});
     std::ofstream(start.path(kHelpFileName)) << "help";
     QTest::keyClick(&wizard.window, Qt::Key_F1);
     EXPECT_EQ(answers.shown().size(), 1u);
@@ -472,7 +472,8 @@ TEST(Wizard, HelpIsLookedUpInTheStartDirectoryAndTheExitQuestionAnsweredNoKeepsT
     wizard.window.close();
     ASSERT_EQ(answers.shown().size(), 2u);
     EXPECT_EQ(answers.shown()[1].text, QStringLiteral("Do you really want to exit?"));
-    EXPECT_EQ(answers.shown()[1].buttons, (std::vector<int>{ui::IDYES, ui::IDNO}));
+    EXPECT_EQ(answers.shown()[1].buttons,
+              (std::vector<ui::MessageAnswer>{ui::MessageAnswer::Yes, ui::MessageAnswer::No}));
     EXPECT_TRUE(wizard.window.isVisible());
     EXPECT_FALSE(wizard.window.isMinimized());  // restored before the question
     EXPECT_EQ(finished.size(), 0);
@@ -486,7 +487,7 @@ TEST(Wizard, ItsRunGoesOnThroughARecoveryWindowAndEndsWithAConfirmedExit) {
     const std::string image = folder.writeImage(windowMedia());
     WizardFields fields;
     fields.source.tapeDevices = virtualDrivesOnly();
-    MessageAnswerer answers(ui::IDYES);
+    MessageAnswerer answers(ui::MessageAnswer::Yes);
     WizardWindow window(fields);
     auto files = std::make_shared<ScriptedFiles>(std::deque<QString>{QString::fromStdString(image)});
     window.setFileNameAsker(files);

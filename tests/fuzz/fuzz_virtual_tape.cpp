@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         std::unique_ptr<tape::TapeDrive> drive;
         if (!devices.Open("//./tape0", drive)) __builtin_trap();
-        ReadToTheEnd(*drive, tape::TapeReadSize, size);
+        ReadToTheEnd(*drive, tape::kTapeReadSize, size);
         if (!drive->Rewind()) __builtin_trap();
         ReadToTheEnd(*drive, 100, size);
     }

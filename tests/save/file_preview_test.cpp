@@ -108,7 +108,7 @@ TEST_F(FilePreviewTest, HeaderChecksAndNotesAreTheSaves) {
 
     // A tape needs drives to open it, and is read alone, as the save reads it.
     SaveRequest tape = request();
-    tape.SourceIsTape = true;
+    tape.sourceIsTape = true;
     EXPECT_EQ(ReadPreview(Item("BIG.BIN"), tape).error, "no tape devices to open '" + image().string() + "'");
     const tape::TapeDevices devices;
     tape.tapeDevices = &devices;

@@ -25,7 +25,7 @@ class LinuxTapeTest : public ::testing::Test {
         return drive;
     }
     TapeRead ReadOnce(TapeDrive& drive, std::vector<std::uint8_t>* bytes = nullptr) {
-        buffer_.assign(TapeReadSize, 0);
+        buffer_.assign(kTapeReadSize, 0);
         TapeRead read = drive.Read(buffer_);
         if (bytes) bytes->assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(read.count));
         return read;
@@ -78,32 +78,32 @@ TEST_F(LinuxTapeTest, MediaFiguresFromStatusCapacityLogAndPartitionPage) {
     TapeMediaParameters media;
     const TapeResult queried = drive->GetMediaParameters(media);
     ASSERT_TRUE(queried) << queried.error();
-    EXPECT_EQ(media.Capacity, 11'444'224LL * 1048576);
-    EXPECT_EQ(media.Remaining, 9'000'000LL * 1048576);
-    EXPECT_EQ(media.BlockSize, 0u);
-    EXPECT_EQ(media.PartitionCount, 2u);
-    EXPECT_TRUE(media.WriteProtected);
+    EXPECT_EQ(media.capacity, 11'444'224LL * 1048576);
+    EXPECT_EQ(media.remaining, 9'000'000LL * 1048576);
+    EXPECT_EQ(media.blockSize, 0u);
+    EXPECT_EQ(media.partitionCount, 2u);
+    EXPECT_TRUE(media.writeProtected);
     EXPECT_EQ(played_->Count("SG_IO 4d 00 71"), 1u);  // LOG SENSE, cumulative values of page 0x31
     EXPECT_EQ(played_->Count("SG_IO 1a 08 11"), 1u);  // MODE SENSE(6) of page 0x11, no block descriptors
 
     played_->blockSize = 1024;
     ASSERT_TRUE(drive->GetMediaParameters(media));
-    EXPECT_EQ(media.BlockSize, 1024u);
+    EXPECT_EQ(media.blockSize, 1024u);
 }
 
 TEST_F(LinuxTapeTest, DriveThatDoesNotAnswerSCSIQueriesReportsZeroesAndOnePartition) {
     auto drive = OpenDrive();
     TapeMediaParameters media;
-    media.Capacity = media.Remaining = 99;
+    media.capacity = media.remaining = 99;
     ASSERT_TRUE(drive->GetMediaParameters(media));
-    EXPECT_EQ(media.Capacity, 0);
-    EXPECT_EQ(media.Remaining, 0);
-    EXPECT_EQ(media.PartitionCount, 1u);
+    EXPECT_EQ(media.capacity, 0);
+    EXPECT_EQ(media.remaining, 0);
+    EXPECT_EQ(media.partitionCount, 1u);
     TapeDriveParameters info;
     ASSERT_TRUE(drive->GetDriveParameters(info));
-    EXPECT_EQ(info.MaximumBlockSize, 0u);
-    EXPECT_EQ(info.MaximumPartitionCount, 1u);
-    EXPECT_EQ(info.FeaturesLow & TAPE_DRIVE_VARIABLE_BLOCK, TAPE_DRIVE_VARIABLE_BLOCK);
+    EXPECT_EQ(info.maximumBlockSize, 0u);
+    EXPECT_EQ(info.maximumPartitionCount, 1u);
+    EXPECT_EQ(info.featuresLow & kDriveVariableBlock, kDriveVariableBlock);
 }
 
 TEST_F(LinuxTapeTest, VariableBlockFeatureFollowsTheBlockLimits) {
@@ -111,12 +111,12 @@ TEST_F(LinuxTapeTest, VariableBlockFeatureFollowsTheBlockLimits) {
     TapeDriveParameters info;
     played_->limits = PlayedDrive::Limits{0xFFFFFF, 1};
     ASSERT_TRUE(drive->GetDriveParameters(info));
-    EXPECT_EQ(info.FeaturesLow, TAPE_DRIVE_VARIABLE_BLOCK);
-    EXPECT_EQ(info.MaximumBlockSize, 0xFFFFFFu);
-    EXPECT_EQ(info.MinimumBlockSize, 1u);
+    EXPECT_EQ(info.featuresLow, kDriveVariableBlock);
+    EXPECT_EQ(info.maximumBlockSize, 0xFFFFFFu);
+    EXPECT_EQ(info.minimumBlockSize, 1u);
     played_->limits = PlayedDrive::Limits{512, 512};  // a fixed-block drive
     ASSERT_TRUE(drive->GetDriveParameters(info));
-    EXPECT_EQ(info.FeaturesLow & TAPE_DRIVE_VARIABLE_BLOCK, 0u);
+    EXPECT_EQ(info.featuresLow & kDriveVariableBlock, 0u);
 }
 
 TEST_F(LinuxTapeTest, DriveWithoutMediumOpensButFailsMediaQueryRewindAndRead) {
@@ -163,7 +163,7 @@ TEST_F(LinuxTapeTest, ReadsTellFilemarkSetmarkErrorAndEndOfData) {
     const std::size_t reads = played_->CountPrefix("read");
     EXPECT_EQ(ReadOnce(*drive).end, ReadEnd::EndOfData);
     EXPECT_EQ(played_->CountPrefix("read"), reads);
-    // Each read asked for TapeReadSize: the drive gave no block limits.
+    // Each read asked for kTapeReadSize: the drive gave no block limits.
     EXPECT_EQ(played_->Count("read 65536"), reads);
     ASSERT_TRUE(drive->Rewind());
     EXPECT_EQ(ReadOnce(*drive).count, 32768u);

@@ -35,7 +35,7 @@ class LookaheadReaderTest : public ::testing::Test {
     TempFolder folder_;
     TapeDevices devices_;
     std::atomic<bool> stop_{false};
-    std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(TapeReadSize);
+    std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kTapeReadSize);
 };
 
 TEST_F(LookaheadReaderTest, FollowingBytesCrossMarksAndErrorsAndTheQueueIsReplayedInOrder) {

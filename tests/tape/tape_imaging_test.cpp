@@ -124,7 +124,7 @@ TEST_F(ImageCopyTest, CopyGoesPastTheCapacityAndProgressStaysWithinAHundred) {
     const auto a = Pattern(60000, 1), b = Pattern(60000, 2);
     const auto tape = TapBuilder().Record(a).Record(b).EndOfMedium();
     VirtualTapeOptions compressed;
-    compressed.capacity = 50000;  // a compressing drive delivers more than its Capacity
+    compressed.capacity = 50000;  // a compressing drive delivers more than its capacity
     EXPECT_TRUE(Copy(tape, compressed).done);
     EXPECT_EQ(Image(), Join({a, b}));
     EXPECT_EQ(sink_.progress, (std::vector<int>{100, 100}));

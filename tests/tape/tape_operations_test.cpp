@@ -37,7 +37,7 @@ TEST_F(PrepareTest, VariableBlockDriveIsOpenedRewoundQueriedAndSetToVariableBloc
     const TapeResult result = PrepareTapeForReading(devices_, "//./tape1", prepared);
     ASSERT_TRUE(result) << result.error();
     ASSERT_TRUE(prepared.drive);
-    EXPECT_EQ(prepared.Capacity, 4096LL * 1048576);
+    EXPECT_EQ(prepared.capacity, 4096LL * 1048576);
     EXPECT_EQ(played_->log.front(), "open /dev/nst1 ro nonblock");
     EXPECT_LT(Position("MTREW"), Position("SG_IO 4d 00 71"));           // rewind, then the media query
     EXPECT_LT(Position("SG_IO 4d 00 71"), Position("SG_IO 05 00 00"));  // then the drive query
@@ -57,7 +57,7 @@ TEST_F(PrepareTest, DriveWithoutVariableBlocksKeepsItsBlockSizeAndStillReadsTape
     EXPECT_EQ(played_->CountPrefix("MTSETBLK"), 0u);
     EXPECT_EQ(played_->blockSize, 512u);
     EXPECT_EQ(QueryMediaBlockSize(*prepared.drive), 512);
-    std::vector<std::uint8_t> buffer(TapeReadSize);
+    std::vector<std::uint8_t> buffer(kTapeReadSize);
     EXPECT_EQ(prepared.drive->Read(buffer).count, 512u);
     EXPECT_EQ(played_->Count("read 65536"), 1u);
 }
@@ -96,7 +96,7 @@ TEST_F(PrepareTest, BlockModeHelpersAnswerZeroAndMinusOneOnFailure) {
     std::unique_ptr<TapeDrive> drive;
     ASSERT_TRUE(devices_.Open("//./tape0", drive));
     played_->limits = PlayedDrive::Limits{65536, 1};
-    EXPECT_EQ(DriveSupportsVariableBlocks(*drive), TAPE_DRIVE_VARIABLE_BLOCK);
+    EXPECT_EQ(DriveSupportsVariableBlocks(*drive), kDriveVariableBlock);
     played_->statusError = EIO;
     EXPECT_EQ(DriveSupportsVariableBlocks(*drive), 0u);
     played_->statusError = 0;
@@ -121,8 +121,8 @@ TEST_F(PrepareTest, ProbeTellsNotOpenedNoMediumAndMediumAndAlwaysCloses) {
     played_->log.clear();
     probe = ProbeTapeDevice(devices_, "//./tape5");
     EXPECT_EQ(probe.outcome, ProbeOutcome::Medium);
-    EXPECT_EQ(probe.media.Capacity, 10LL * 1048576);
-    EXPECT_EQ(probe.media.Remaining, 4LL * 1048576);
+    EXPECT_EQ(probe.media.capacity, 10LL * 1048576);
+    EXPECT_EQ(probe.media.remaining, 4LL * 1048576);
     // The drive is asked about itself before its medium; nothing is rewound or read.
     EXPECT_EQ(played_->log[1], "MTIOCGET");
     EXPECT_EQ(played_->CountPrefix("read"), 0u);
@@ -132,17 +132,17 @@ TEST_F(PrepareTest, ProbeTellsNotOpenedNoMediumAndMediumAndAlwaysCloses) {
 
 TEST(DeviceListTest, CellsUseTheListFormatsWithAll64Bits) {
     TapeMediaParameters media;
-    media.Capacity = 5'000'000'000;
-    media.Remaining = 5'000'000'000;
-    media.BlockSize = 512;
-    media.PartitionCount = 1;
+    media.capacity = 5'000'000'000;
+    media.remaining = 5'000'000'000;
+    media.blockSize = 512;
+    media.partitionCount = 1;
     const auto cells = DeviceListCells("//./tape3", media);
     EXPECT_EQ(cells[0], "//./tape3");
     EXPECT_EQ(cells[1], "5000000000");
     EXPECT_EQ(cells[2], " 0x12a05f200 (5000000000)");
     EXPECT_EQ(cells[3], " 0x00000200 (512)");
     EXPECT_EQ(cells[4], " 0x00000001 (1)");
-    EXPECT_EQ(std::stoll(cells[1]), media.Capacity);  // the capacity survives the trip through its text
+    EXPECT_EQ(std::stoll(cells[1]), media.capacity);  // the capacity survives the trip through its text
 }
 
 TEST(DeviceListTest, ListsDrivesWithMediaInDeviceOrderAndProbesOnlyTwenty) {

@@ -259,7 +259,7 @@ TEST_F(TapeScanTest, ProgressIsGuardedAgainstNoCapacityAndCappedAtAHundred) {
     EXPECT_TRUE(sink_.progress.empty());
     EXPECT_EQ(sink_.positions.back(), "66048 \\ 0");
 
-    // A drive that compresses delivers more than its Capacity.
+    // A drive that compresses delivers more than its capacity.
     sink_ = RecordingCatalogSink{};
     VirtualTapeOptions small;
     small.capacity = 100000;
@@ -301,7 +301,7 @@ TEST_P(TapeAndImageTest, ScanOfTheTapeFindsWhatTheScanOfItsImageFinds) {
     ASSERT_EQ(catalog::ScanImageFile(image, *fromImage, quiet, active, &imageSummary), 1);
     // The same blocks are met; of the first read, set aside, only the TAPE block's 1024 bytes are examined.
     EXPECT_EQ(summary.found.soundBlocks, imageSummary.found.soundBlocks);
-    const std::uint64_t firstRead = std::min<std::uint64_t>(GetParam(), TapeReadSize);
+    const std::uint64_t firstRead = std::min<std::uint64_t>(GetParam(), kTapeReadSize);
     EXPECT_EQ(summary.found.bytesExamined,
               imageSummary.found.bytesExamined - firstRead + std::min<std::uint64_t>(firstRead, 1024));
 
@@ -312,7 +312,7 @@ TEST_P(TapeAndImageTest, ScanOfTheTapeFindsWhatTheScanOfItsImageFinds) {
 
     // Every read delivers min(block size, 65,536) bytes; a FILE block at image offset o is met in read
     // o / readSize (read 0 is the discarded one), after the filemarks that lie before it.
-    const std::uint64_t readSize = std::min<std::uint64_t>(GetParam(), TapeReadSize);
+    const std::uint64_t readSize = std::min<std::uint64_t>(GetParam(), kTapeReadSize);
     for (std::size_t i = 0; i < manifest.files.size(); ++i) {
         const auto& file = manifest.files[i];
         const auto& row = fromTape->row(i);

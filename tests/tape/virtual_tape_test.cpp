@@ -31,9 +31,9 @@ class VirtualTapeTest : public ::testing::Test {
         return drive;
     }
 
-    // Reads once with a TapeReadSize buffer, returning the result and the bytes delivered.
+    // Reads once with a kTapeReadSize buffer, returning the result and the bytes delivered.
     TapeRead ReadOnce(TapeDrive& drive, std::vector<std::uint8_t>* bytes = nullptr) {
-        buffer_.assign(TapeReadSize, 0xEE);
+        buffer_.assign(kTapeReadSize, 0xEE);
         TapeRead read = drive.Read(buffer_);
         if (bytes) bytes->assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(read.count));
         return read;
@@ -160,20 +160,20 @@ TEST_F(VirtualTapeTest, MediaFiguresComeFromTheAttachmentOrTheFileSize) {
     {
         auto drive = Mount(tape);
         ASSERT_TRUE(drive->GetMediaParameters(media));
-        EXPECT_EQ(media.Capacity, static_cast<std::int64_t>(tape.bytes().size()));
-        EXPECT_EQ(media.Remaining, 0);
-        EXPECT_EQ(media.BlockSize, 0u);
-        EXPECT_EQ(media.PartitionCount, 1u);
+        EXPECT_EQ(media.capacity, static_cast<std::int64_t>(tape.bytes().size()));
+        EXPECT_EQ(media.remaining, 0);
+        EXPECT_EQ(media.blockSize, 0u);
+        EXPECT_EQ(media.partitionCount, 1u);
     }
     VirtualTapeOptions options;
     options.capacity = 5'000'000'000;  // above 4 GiB: all 64 bits kept
     auto drive = Mount(tape, options);
     ASSERT_TRUE(drive->GetMediaParameters(media));
-    EXPECT_EQ(media.Capacity, 5'000'000'000);
-    EXPECT_EQ(media.Remaining, 5'000'000'000 - static_cast<std::int64_t>(tape.bytes().size()));
+    EXPECT_EQ(media.capacity, 5'000'000'000);
+    EXPECT_EQ(media.remaining, 5'000'000'000 - static_cast<std::int64_t>(tape.bytes().size()));
     TapeDriveParameters driveInfo;
     ASSERT_TRUE(drive->GetDriveParameters(driveInfo));
-    EXPECT_EQ(driveInfo.FeaturesLow & TAPE_DRIVE_VARIABLE_BLOCK, TAPE_DRIVE_VARIABLE_BLOCK);
+    EXPECT_EQ(driveInfo.featuresLow & kDriveVariableBlock, kDriveVariableBlock);
     EXPECT_TRUE(drive->SetMediaParameters(0));
     EXPECT_EQ(drive->SetMediaParameters(512).fault(), TapeFault::Unsupported);
 }

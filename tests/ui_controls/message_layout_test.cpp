@@ -21,122 +21,135 @@ class TableStrings final : public NoResources {
     }
 };
 
-std::vector<int> ids(const RxButtonSet& set) {
-    std::vector<int> out;
-    for (const auto& b : set.buttons) out.push_back(b.id);
+using A = MessageAnswer;
+
+std::vector<A> answers(const MessageButtonSet& set) {
+    std::vector<A> out;
+    for (const auto& b : set.buttons) out.push_back(b.answer);
     return out;
 }
 
-TEST(RxButtons, EveryStandardSetWithItsCancelRule) {
+MessageStyle withOptions(MessageButtons buttons, MessageOptions options) {
+    return {buttons, MessageIcon::None, 0, options};
+}
+
+TEST(MessageBoxButtons, EveryStandardSetWithItsCancelRule) {
+    using B = MessageButtons;
+    using O = MessageOption;
     struct Case {
-        std::uint32_t style;
-        std::vector<int> ids;
+        MessageStyle style;
+        std::vector<A> answers;
         bool cancel;
     };
     const Case cases[] = {
-        {MB_OK, {IDOK}, true},
-        {MB_OKCANCEL, {IDOK, IDCANCEL}, true},
-        {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}, false},
-        {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}, true},
-        {MB_YESNO, {IDYES, IDNO}, false},
-        {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}, true},
-        {MB_CANCELTRYCONTINUE, {IDCANCEL, IDTRYAGAIN, IDCONTINUE}, true},
-        {RXMB_SET_CONTINUE_ABORT, {IDCONTINUE, IDABORT}, false},
-        {RXMB_SET_SKIP, {RXID_SKIP, RXID_SKIP_ALL, IDCANCEL}, true},
-        {RXMB_SET_IGNORE, {IDIGNORE, RXID_IGNORE_ALL, IDCANCEL}, true},
-        {0xA, {}, false},
-        {MB_YESNO | RXMB_YES_TO_ALL | RXMB_NO_TO_ALL, {IDYES, RXID_YES_TO_ALL, IDNO, RXID_NO_TO_ALL}, false},
-        {MB_YESNOCANCEL | RXMB_NO_TO_ALL, {IDYES, IDNO, RXID_NO_TO_ALL, IDCANCEL}, true},
-        {MB_OK | MB_HELP, {IDOK, IDHELP}, true},
+        {{B::Ok}, {A::Ok}, true},
+        {{B::OkCancel}, {A::Ok, A::Cancel}, true},
+        {{B::AbortRetryIgnore}, {A::Abort, A::Retry, A::Ignore}, false},
+        {{B::YesNoCancel}, {A::Yes, A::No, A::Cancel}, true},
+        {{B::YesNo}, {A::Yes, A::No}, false},
+        {{B::RetryCancel}, {A::Retry, A::Cancel}, true},
+        {{B::CancelTryContinue}, {A::Cancel, A::TryAgain, A::Continue}, true},
+        {{B::ContinueAbort}, {A::Continue, A::Abort}, false},
+        {{B::SkipSkipAllCancel}, {A::Skip, A::SkipAll, A::Cancel}, true},
+        {{B::IgnoreIgnoreAllCancel}, {A::Ignore, A::IgnoreAll, A::Cancel}, true},
+        {{B::None}, {}, false},
+        {withOptions(B::YesNo, O::YesToAll | O::NoToAll), {A::Yes, A::YesToAll, A::No, A::NoToAll}, false},
+        {withOptions(B::YesNoCancel, O::NoToAll), {A::Yes, A::No, A::NoToAll, A::Cancel}, true},
+        {withOptions(B::Ok, O::Help), {A::Ok, A::Help}, true},
     };
-    for (const Case& c : cases) {
-        const RxButtonSet set = rxBuildButtons(c.style, {}, false, false);
-        EXPECT_EQ(ids(set), c.ids) << "style " << std::hex << c.style;
-        EXPECT_EQ(set.cancelAllowed, c.cancel) << "style " << std::hex << c.style;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const MessageButtonSet set = buildMessageButtons(cases[i].style, {}, false, false);
+        EXPECT_EQ(answers(set), cases[i].answers) << "case " << i;
+        EXPECT_EQ(set.cancelAllowed, cases[i].cancel) << "case " << i;
     }
-    EXPECT_EQ(ids(rxBuildButtons(MB_OKCANCEL | MB_HELP, {}, true, true)),
-              (std::vector<int>{IDOK, IDCANCEL, IDHELP, RXID_REPORT, RXID_MORE}));
+    EXPECT_EQ(answers(buildMessageButtons(withOptions(B::OkCancel, O::Help), {}, true, true)),
+              (std::vector<A>{A::Ok, A::Cancel, A::Help, A::Report, A::Details}));
 }
 
-TEST(RxButtons, CustomLinesReplaceTheStandardSetAndSkipEmptyLines) {
-    const RxButtonSet set = rxBuildButtons(MB_OKCANCEL, QStringLiteral("A\r\n\nB"), false, false);
-    EXPECT_EQ(ids(set), (std::vector<int>{23, 24}));
+TEST(MessageBoxButtons, CustomLinesReplaceTheStandardSetAndSkipEmptyLines) {
+    const MessageButtonSet set =
+        buildMessageButtons({MessageButtons::OkCancel}, QStringLiteral("A\r\n\nB"), false, false);
+    EXPECT_EQ(answers(set), (std::vector<A>{A::Custom1, A::Custom2}));
     EXPECT_EQ(set.buttons[0].customText, QStringLiteral("A"));
     EXPECT_EQ(set.buttons[1].customText, QStringLiteral("B"));
     EXPECT_FALSE(set.cancelAllowed);
-    // At most four: ids 23 to 26.
-    EXPECT_EQ(ids(rxBuildButtons(0, QStringLiteral("1\n2\n3\n4\n5\n6"), false, false)),
-              (std::vector<int>{23, 24, 25, 26}));
+    // At most four.
+    EXPECT_EQ(answers(buildMessageButtons({}, QStringLiteral("1\n2\n3\n4\n5\n6"), false, false)),
+              (std::vector<A>{A::Custom1, A::Custom2, A::Custom3, A::Custom4}));
 }
 
-TEST(RxButtons, DefaultIndexPastTheLastButtonMeansTheFirst) {
-    EXPECT_EQ(rxDefaultButtonIndex(MB_DEFBUTTON2, 3), 1);
-    EXPECT_EQ(rxDefaultButtonIndex(0x500, 3), 0);
-    EXPECT_EQ(rxDefaultButtonIndex(0x200, 3), 2);
-    EXPECT_EQ(rxDefaultButtonIndex(0x300, 3), 0);
+TEST(MessageBoxButtons, DefaultIndexPastTheLastButtonMeansTheFirst) {
+    auto withDefault = [](int index) { return MessageStyle{MessageButtons::Ok, MessageIcon::None, index}; };
+    EXPECT_EQ(defaultButtonIndex(withDefault(1), 3), 1);
+    EXPECT_EQ(defaultButtonIndex(withDefault(5), 3), 0);
+    EXPECT_EQ(defaultButtonIndex(withDefault(2), 3), 2);
+    EXPECT_EQ(defaultButtonIndex(withDefault(3), 3), 0);
+    EXPECT_EQ(defaultButtonIndex(withDefault(-1), 3), 0);
 }
 
-TEST(RxTexts, MapThenResourceThenCallerDefaultThenBuiltIn) {
+TEST(MessageBoxTexts, MapThenResourceThenCallerDefaultThenBuiltIn) {
     const TableStrings strings;
-    RxTextMap map{{IDNO, RxText("Nein")}, {IDOK, RxText::fromId(500)}, {IDRETRY, RxText("")}};
-    EXPECT_EQ(rxKeyText(IDNO, &map, strings, false), QStringLiteral("Nein"));
-    EXPECT_EQ(rxKeyText(IDOK, &map, strings, false), QStringLiteral("from resource 500"));
-    EXPECT_EQ(rxKeyText(IDYES, &map, strings, false), QStringLiteral("Ja"));
+    MessageTextMap map{
+        {A::No, MessageText("Nein")}, {A::Ok, MessageText::fromId(500)}, {A::Retry, MessageText("")}};
+    EXPECT_EQ(messageKeyText(A::No, &map, strings, false), QStringLiteral("Nein"));
+    EXPECT_EQ(messageKeyText(A::Ok, &map, strings, false), QStringLiteral("from resource 500"));
+    EXPECT_EQ(messageKeyText(A::Yes, &map, strings, false), QStringLiteral("Ja"));
     // An empty mapped text falls through; no resource for Retry, so the caller's default wins.
-    EXPECT_EQ(rxKeyText(IDRETRY, &map, strings, false, QStringLiteral("Again")), QStringLiteral("Again"));
-    EXPECT_EQ(rxKeyText(IDRETRY, &map, strings, false), QStringLiteral("Retry"));
+    EXPECT_EQ(messageKeyText(A::Retry, &map, strings, false, QStringLiteral("Again")),
+              QStringLiteral("Again"));
+    EXPECT_EQ(messageKeyText(A::Retry, &map, strings, false), QStringLiteral("Retry"));
     // Without string resources, ids resolve to nothing and the built-in text shows.
-    EXPECT_EQ(rxKeyText(IDYES, &map, strings, true), QStringLiteral("Yes"));
-    EXPECT_EQ(rxKeyText(IDOK, &map, strings, true), QStringLiteral("OK"));
-    EXPECT_EQ(rxKeyText(RXKEY_COUNTDOWN, nullptr, strings, false),
+    EXPECT_EQ(messageKeyText(A::Yes, &map, strings, true), QStringLiteral("Yes"));
+    EXPECT_EQ(messageKeyText(A::Ok, &map, strings, true), QStringLiteral("OK"));
+    EXPECT_EQ(messageKeyText(MessageLabel::CaptionCountdown, nullptr, strings, false),
               QStringLiteral("%s (%d seconds remaining)"));
-    EXPECT_EQ(rxKeyText(RXID_MORE, nullptr, strings, false), QStringLiteral("More >>"));
-    EXPECT_EQ(rxKeyText(RXID_LESS, nullptr, strings, false), QStringLiteral("<< More"));
-    EXPECT_EQ(rxResolveText(RxText::fromId(777), strings, false), QString());
-    EXPECT_EQ(rxResolveText(RxText("text "), strings, false), QStringLiteral("text "));
+    EXPECT_EQ(messageKeyText(A::Details, nullptr, strings, false), QStringLiteral("More >>"));
+    EXPECT_EQ(messageKeyText(MessageLabel::DetailsShown, nullptr, strings, false), QStringLiteral("<< More"));
+    EXPECT_EQ(resolveMessageText(MessageText::fromId(777), strings, false), QString());
+    EXPECT_EQ(resolveMessageText(MessageText("text "), strings, false), QStringLiteral("text "));
 }
 
-TEST(RxTexts, CountdownFormatsInsertTextAndNumberOnce) {
-    EXPECT_EQ(rxCountdownLabel(QStringLiteral("OK"), 10), QStringLiteral("OK = 10"));
-    EXPECT_EQ(rxFormatTextNumber(QStringLiteral("%s (%d seconds remaining)"), QStringLiteral("Cap"), 5),
+TEST(MessageBoxTexts, CountdownFormatsInsertTextAndNumberOnce) {
+    EXPECT_EQ(countdownLabel(QStringLiteral("OK"), 10), QStringLiteral("OK = 10"));
+    EXPECT_EQ(formatTextNumber(QStringLiteral("%s (%d seconds remaining)"), QStringLiteral("Cap"), 5),
               QStringLiteral("Cap (5 seconds remaining)"));
     // A caption holding a conversion is shown as it is, and unknown conversions stay literal.
-    EXPECT_EQ(rxFormatTextNumber(QStringLiteral("%d: %s %x 100%%"), QStringLiteral("50%d %s"), 3),
+    EXPECT_EQ(formatTextNumber(QStringLiteral("%d: %s %x 100%%"), QStringLiteral("50%d %s"), 3),
               QStringLiteral("3: 50%d %s %x 100%"));
 }
 
-TEST(RxPlacement, ButtonsByAlignmentAndCheckBoxAboveOrBelow) {
+TEST(MessageBoxPlacement, ButtonsByAlignmentAndCheckBoxAboveOrBelow) {
     const QRect client(0, 0, 400, 200);
     const QSize size(80, 23);
-    auto centred = rxPlaceButtons(client, 2, size, 2, false, false);
+    auto centred = placeMessageButtons(client, 2, size, 2, false, false);
     ASSERT_EQ(centred.size(), 2u);
     EXPECT_EQ(centred[0], QRect(114, 166, 80, 23));  // total 171, (400 - 171) / 2
     EXPECT_EQ(centred[1].left(), 114 + 91);
-    EXPECT_EQ(rxPlaceButtons(client, 2, size, 0, false, false)[0].left(), 11);
-    EXPECT_EQ(rxPlaceButtons(client, 2, size, 1, false, false)[1].right(), 400 - 11 - 1);
+    EXPECT_EQ(placeMessageButtons(client, 2, size, 0, false, false)[0].left(), 11);
+    EXPECT_EQ(placeMessageButtons(client, 2, size, 1, false, false)[1].right(), 400 - 11 - 1);
     // The check box below the buttons lifts them by its height and a margin.
-    EXPECT_EQ(rxPlaceButtons(client, 1, size, 2, true, true)[0].top(), 166 - 24);
-    EXPECT_EQ(rxPlaceCheckBox(client, size, true), QRect(10, 200 - 11 - 13, 13, 13));
-    EXPECT_EQ(rxPlaceCheckBox(client, size, false), QRect(10, 200 - 22 - 23 - 13, 13, 13));
+    EXPECT_EQ(placeMessageButtons(client, 1, size, 2, true, true)[0].top(), 166 - 24);
+    EXPECT_EQ(placeCheckBox(client, size, true), QRect(10, 200 - 11 - 13, 13, 13));
+    EXPECT_EQ(placeCheckBox(client, size, false), QRect(10, 200 - 22 - 23 - 13, 13, 13));
 }
 
-TEST(RxPlacement, ButtonSizeScalesTheTextLikeMulDiv) {
-    EXPECT_EQ(rxScaledButtonSize(QSize(45, 13)), QSize(80, 23));
-    EXPECT_EQ(rxScaledButtonSize(QSize(90, 26)), QSize(160, 46));
-    EXPECT_EQ(rxScaledButtonSize(QSize(10, 13)), QSize(18, 23));  // 17.8 rounds up
+TEST(MessageBoxPlacement, ButtonSizeScalesTheTextLikeMulDiv) {
+    EXPECT_EQ(scaledButtonSize(QSize(45, 13)), QSize(80, 23));
+    EXPECT_EQ(scaledButtonSize(QSize(90, 26)), QSize(160, 46));
+    EXPECT_EQ(scaledButtonSize(QSize(10, 13)), QSize(18, 23));  // 17.8 rounds up
 }
 
-TEST(RxAnswerMemoryNames, KeyPathMirrorsTheRegistryKey) {
-    EXPECT_EQ(RxAnswerMemory::keyPath(QStringLiteral("Acme"), QStringLiteral("tool")),
+TEST(AnswerMemoryNames, KeyPathMirrorsTheRegistryKey) {
+    EXPECT_EQ(AnswerMemory::keyPath(QStringLiteral("Acme"), QStringLiteral("tool")),
               QStringLiteral("Software/Acme/tool/RxMessageBox"));
-    EXPECT_EQ(RxAnswerMemory::keyPath({}, QStringLiteral("tool")),
+    EXPECT_EQ(AnswerMemory::keyPath({}, QStringLiteral("tool")),
               QStringLiteral("Software/tool/RxMessageBox"));
-    EXPECT_EQ(RxAnswerMemory::valueName(QStringLiteral("Msg"), 7), QStringLiteral("Msg7"));
-    EXPECT_EQ(RxAnswerMemory::valueName(QStringLiteral("Msg"), -3), QStringLiteral("Msg-3"));
+    EXPECT_EQ(AnswerMemory::valueName(QStringLiteral("Msg"), 7), QStringLiteral("Msg7"));
+    EXPECT_EQ(AnswerMemory::valueName(QStringLiteral("Msg"), -3), QStringLiteral("Msg-3"));
 }
 
 TEST(ProgramMessages, StandardRecordHasThePaleYellowBump) {
-    const RxMsgBoxParams p = standardMessageParams();
+    const MessageBoxParams p = standardMessageParams();
     EXPECT_EQ(p.background.separatorType, 0);
     EXPECT_EQ(p.background.separatorAlign, 2);
     EXPECT_TRUE(p.background.separatorText.isNull());

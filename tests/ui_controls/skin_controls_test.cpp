@@ -1,6 +1,6 @@
-// The skinned controls: SkinButton's operations, pictures, hover and drawing; CHoverButton's
+// The skinned controls: SkinButton's operations, pictures, hover and drawing; HoverButton's
 // hover tracking; SkinStatic's line breaking, auto-shrink and dropped files; SkinBackground and
-// CTransparentStatic.
+// TransparentStatic.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -246,7 +246,7 @@ TEST(SkinButtonBehaviour, CheckModeTogglesAndLinkOpensOnClick) {
 TEST(HoverButton, SizesToItsPictureAndEndsHoverWhenTheCursorLeaves) {
     QWidget window;
     window.resize(300, 200);
-    auto* button = new CHoverButton(&window);
+    auto* button = new HoverButton(&window);
     button->setObjectName(QStringLiteral("start_recovery"));
     QImage picture(120, 38, QImage::Format_RGB32);
     picture.fill(qRgb(0xC0, 0xC0, 0xC0));  // the standard face grey maps to the desktop's
@@ -264,7 +264,7 @@ TEST(HoverButton, SizesToItsPictureAndEndsHoverWhenTheCursorLeaves) {
     QTest::mouseMove(button, QPoint(5, 5));
     ASSERT_TRUE(QTest::qWaitFor([&] { return button->isHovered(); }, 2000));
     EXPECT_TRUE(button->hoverTimer().isActive());
-    EXPECT_EQ(button->hoverTimer().interval(), CHoverButton::kHoverCheckMs);
+    EXPECT_EQ(button->hoverTimer().interval(), HoverButton::kHoverCheckMs);
     cursor = button->mapToGlobal(QPoint(500, 500));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !button->isHovered(); }, 2000));
     EXPECT_FALSE(button->hoverTimer().isActive());
@@ -400,7 +400,7 @@ TEST(TransparentStatic, ChangingTheTextRepaintsTheParentUnderIt) {
         void paintEvent(QPaintEvent*) override { ++paints; }
     } parent;
     parent.resize(200, 100);
-    auto* label = new CTransparentStatic(&parent);
+    auto* label = new TransparentStatic(&parent);
     label->setGeometry(10, 10, 150, 40);
     parent.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));

@@ -76,7 +76,7 @@ QImage composePage(const QString& heading, const std::vector<Tile>& tiles, int p
 }
 
 // The box as the desktop would show it: a title bar with the caption over the client area.
-QImage boxPicture(RxMsgBoxDialog& box) {
+QImage boxPicture(MessageBoxDialog& box) {
     box.ensurePolished();
     const QImage client = box.grab().toImage();
     QImage framed(client.width() + 2, client.height() + kCaptionBar + 1, QImage::Format_RGB32);
@@ -96,11 +96,12 @@ QImage boxPicture(RxMsgBoxDialog& box) {
     return framed;
 }
 
-Tile box(const QString& title, const QString& text, const QString& caption, std::uint32_t style,
-         RxMsgBoxParams params = standardMessageParams(), bool openDetails = false) {
-    RxMsgBoxDialog dialog(rxPrepareParams(nullptr, RxText(text), caption, style | RXMB_NO_BEEP, &params));
+Tile box(const QString& title, const QString& text, const QString& caption, MessageStyle style,
+         MessageBoxParams params = standardMessageParams(), bool openDetails = false) {
+    style.options |= MessageOption::NoBeep;
+    MessageBoxDialog dialog(prepareMessageParams(nullptr, MessageText(text), caption, style, &params));
     if (openDetails) {
-        dialog.command(RXID_MORE);
+        dialog.command(MessageAnswer::Details);
     }
     return {title, boxPicture(dialog)};
 }
@@ -120,68 +121,90 @@ std::vector<Tile> messageBoxTiles() {
                         kCaptionTapeMediaMixedCase, kMessageQuestion));
     tiles.push_back(box(QStringLiteral("style 0x40"), QStringLiteral("Help file not found"), kCaptionProgram,
                         kMessageInformation));
-    // Every button set and icon.
-    const char* const sets[] = {
+    // Every button set and icon, titled with the platform's names for them.
+    const char* const setNames[] = {
         "MB_OK",         "MB_OKCANCEL",    "MB_ABORTRETRYIGNORE",  "MB_YESNOCANCEL",
         "MB_YESNO",      "MB_RETRYCANCEL", "MB_CANCELTRYCONTINUE", "RXMB_SET_CONTINUE_ABORT",
         "RXMB_SET_SKIP", "RXMB_SET_IGNORE"};
-    const std::uint32_t icons[] = {0, MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONASTERISK};
-    for (std::uint32_t set = 0; set < 10; ++set) {
-        tiles.push_back(box(QStringLiteral("set %1 %2").arg(set).arg(QLatin1String(sets[set])),
-                            QStringLiteral("Button set <b>%1</b>.").arg(QLatin1String(sets[set])),
-                            QStringLiteral("Button sets"), set | icons[set % 5], RxMsgBoxParams()));
+    const MessageButtons sets[] = {MessageButtons::Ok,
+                                   MessageButtons::OkCancel,
+                                   MessageButtons::AbortRetryIgnore,
+                                   MessageButtons::YesNoCancel,
+                                   MessageButtons::YesNo,
+                                   MessageButtons::RetryCancel,
+                                   MessageButtons::CancelTryContinue,
+                                   MessageButtons::ContinueAbort,
+                                   MessageButtons::SkipSkipAllCancel,
+                                   MessageButtons::IgnoreIgnoreAllCancel};
+    const MessageIcon icons[] = {MessageIcon::None, MessageIcon::Error, MessageIcon::Question,
+                                 MessageIcon::Warning, MessageIcon::Information};
+    for (std::size_t set = 0; set < std::size(sets); ++set) {
+        tiles.push_back(box(QStringLiteral("set %1 %2").arg(set).arg(QLatin1String(setNames[set])),
+                            QStringLiteral("Button set <b>%1</b>.").arg(QLatin1String(setNames[set])),
+                            QStringLiteral("Button sets"), {sets[set], icons[set % std::size(icons)]},
+                            MessageBoxParams()));
     }
-    tiles.push_back(
-        box(QStringLiteral("Yes/No to all, Help, default 2"), QStringLiteral("Replace <i>report.doc</i>?"),
-            QStringLiteral("Extras"),
-            MB_YESNOCANCEL | RXMB_YES_TO_ALL | RXMB_NO_TO_ALL | MB_HELP | MB_DEFBUTTON2 | MB_ICONQUESTION,
-            RxMsgBoxParams()));
-    RxMsgBoxParams custom;
+    tiles.push_back(box(QStringLiteral("Yes/No to all, Help, default 2"),
+                        QStringLiteral("Replace <i>report.doc</i>?"), QStringLiteral("Extras"),
+                        {MessageButtons::YesNoCancel, MessageIcon::Question, 1,
+                         MessageOption::YesToAll | MessageOption::NoToAll | MessageOption::Help},
+                        MessageBoxParams()));
+    MessageBoxParams custom;
     custom.customButtons = QStringLiteral("Image\nDirect\n\nLater");
     custom.buttonAlignment = 1;
     tiles.push_back(box(QStringLiteral("custom buttons, right"), QStringLiteral("Which road?"),
-                        QStringLiteral("Custom"), MB_ICONQUESTION, custom));
-    RxMsgBoxParams rich;
+                        QStringLiteral("Custom"), {MessageButtons::Ok, MessageIcon::Question}, custom));
+    MessageBoxParams rich;
     rich.headerHeight = 40;
-    rich.headerText = RxText(
+    rich.headerText = MessageText(
         "<font size=4 color=white><b>Header</b></font> with a <a href=\"https://example.com\">link</a>");
-    rich.header = {
-        1, 2, RxText("header"), kEffectHGradient, makeColorRef(40, 80, 160), 0, makeColorRef(120, 170, 230)};
+    rich.header = {1,
+                   2,
+                   MessageText("header"),
+                   kEffectHGradient,
+                   makeColorRef(40, 80, 160),
+                   0,
+                   makeColorRef(120, 170, 230)};
     rich.buttons = {1,
                     0,
-                    RxText("buttons"),
+                    MessageText("buttons"),
                     kEffectVGradient,
                     makeColorRef(240, 240, 240),
                     0,
                     makeColorRef(200, 210, 225)};
-    rich.details = {2, 1, RxText("details"), kEffectSolid, makeColorRef(255, 250, 230), 0, 0};
-    rich.detailsText =
-        RxText("Block 17 of set 2 could not be read.\nThe set's files after it are listed as <b>lost</b>.");
-    rich.checkBoxText = RxText("Do not ask again for this tape");
+    rich.details = {2, 1, MessageText("details"), kEffectSolid, makeColorRef(255, 250, 230), 0, 0};
+    rich.detailsText = MessageText(
+        "Block 17 of set 2 could not be read.\nThe set's files after it are listed as <b>lost</b>.");
+    rich.checkBoxText = MessageText("Do not ask again for this tape");
     tiles.push_back(box(QStringLiteral("header, separators, details closed"),
                         QStringLiteral("Mark-up body with <u>links</u>, "
                                        "<font color=darkred>colours</font>\nand a second line."),
-                        QStringLiteral("Areas"), MB_OKCANCEL | MB_ICONEXCLAMATION | RXMB_DONT_SHOW_AGAIN,
+                        QStringLiteral("Areas"),
+                        {MessageButtons::OkCancel, MessageIcon::Warning, 0, MessageOption::DontShowAgain},
                         rich));
-    tiles.push_back(box(QStringLiteral("details open, check box below"),
-                        QStringLiteral("Same box, details shown."), QStringLiteral("Areas"),
-                        MB_OKCANCEL | MB_ICONEXCLAMATION | RXMB_DONT_SHOW_AGAIN | RXMB_CHECKBOX_BELOW |
-                            RXMB_DONT_SHOW_CHECKED,
-                        rich, true));
-    RxMsgBoxParams countdown = standardMessageParams();
+    tiles.push_back(box(
+        QStringLiteral("details open, check box below"), QStringLiteral("Same box, details shown."),
+        QStringLiteral("Areas"),
+        {MessageButtons::OkCancel, MessageIcon::Warning, 0,
+         MessageOption::DontShowAgain | MessageOption::CheckBoxBelow | MessageOption::DontShowAgainTicked},
+        rich, true));
+    MessageBoxParams countdown = standardMessageParams();
     countdown.autoCloseSeconds = 10;
     tiles.push_back(box(QStringLiteral("auto-close 10"), QStringLiteral("Closing by itself."),
-                        QStringLiteral("Countdown"), MB_OK | MB_ICONASTERISK, countdown));
-    RxMsgBoxParams disabled = standardMessageParams();
+                        QStringLiteral("Countdown"), {MessageButtons::Ok, MessageIcon::Information},
+                        countdown));
+    MessageBoxParams disabled = standardMessageParams();
     disabled.disableSeconds = 5;
     disabled.captionCountdown = true;
     tiles.push_back(box(QStringLiteral("disable 5, caption countdown"), QStringLiteral("Read this first."),
-                        QStringLiteral("Countdown"), MB_OKCANCEL | MB_HELP | MB_ICONEXCLAMATION, disabled));
+                        QStringLiteral("Countdown"),
+                        {MessageButtons::OkCancel, MessageIcon::Warning, 0, MessageOption::Help}, disabled));
     tiles.push_back(box(QStringLiteral("MB_RIGHT, user icon 163"),
                         QStringLiteral("Right-aligned text\nnext to our own icon"),
-                        QStringLiteral("User icon"), MB_OK | MB_RIGHT | MB_USERICON, [] {
-                            RxMsgBoxParams p = standardMessageParams();
-                            p.userIcon = RxText::fromId(pictureId(Picture::TapeMediumIcon));
+                        QStringLiteral("User icon"),
+                        {MessageButtons::Ok, MessageIcon::User, 0, MessageOption::RightAligned}, [] {
+                            MessageBoxParams p = standardMessageParams();
+                            p.userIcon = MessageText::fromId(pictureId(Picture::TapeMediumIcon));
                             return p;
                         }()));
     return tiles;

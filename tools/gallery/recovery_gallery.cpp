@@ -26,14 +26,14 @@ bool waitFor(const std::function<bool()>& done) {
 }
 
 bool scanningPage(const ScanSource& source, const QString& folder) {
-    HeldScan held(ScanOf(source), 62);  // a bar part of the way along, as in the middle of a long tape
+    HeldScan held(scanOf(source), 62);  // a bar part of the way along, as in the middle of a long tape
     RecoveryWindow window(source, nullptr, held.function());
     window.show();
     // The held scan reports 62 % once everything it found has been handed over.
     const bool shown = waitFor([&] { return window.progressBar()->value() == 62; });
     const bool saved = shown && savePicture(window, folder, "gallery_recovery_scanning.png");
-    held.Release();
-    waitFor([&] { return !window.IsScanRunning(); });
+    held.release();
+    waitFor([&] { return !window.isScanRunning(); });
     return saved;
 }
 
@@ -42,7 +42,7 @@ bool browsingPage(const ScanSource& source, const QString& folder, QSize size, c
     RecoveryWindow window(source);
     window.resize(size);
     window.show();
-    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    if (!waitFor([&] { return !window.isScanRunning(); })) return false;
     // Untick the second set in the tree, then show the first set's first folder.
     const QModelIndex top = window.treeModel()->index(0, 0);
     const QModelIndex second = window.treeModel()->index(1, 0, top);
@@ -62,8 +62,8 @@ bool filterPage(const ScanSource& source, const QString& folder) {
     RecoveryWindow window(source);
     window.resize(1000, 640);
     window.show();
-    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
-    window.FilterFiles(QStringLiteral("*.doc"));
+    if (!waitFor([&] { return !window.isScanRunning(); })) return false;
+    window.filterFiles(QStringLiteral("*.doc"));
     const auto all = static_cast<int>(window.catalog().rowCount());
     if (!waitFor([&] { return window.foundModel()->rowCount() < all; })) return false;
     return savePicture(window, folder, "gallery_recovery_filter.png");
@@ -80,11 +80,11 @@ bool lostFilesPage(const QString& image, const QString& folder) {
         medium.write(std::string(512, '\0').data(), 512);
     }
     ScanSource source;
-    source.SourcePath = image.toStdString();
+    source.path = image.toStdString();
     RecoveryWindow window(source);
     window.resize(1000, 640);
     window.show();
-    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    if (!waitFor([&] { return !window.isScanRunning(); })) return false;
     window.foundFiles()->scrollToBottom();
     return savePicture(window, folder, "gallery_recovery_lost.png");
 }
@@ -98,10 +98,10 @@ bool previewPage(const ScanSource& source, const QString& folder) {
         saved = savePicture(dialog, folder, "gallery_preview.png");
     });
     window.show();
-    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    if (!waitFor([&] { return !window.isScanRunning(); })) return false;
     for (std::size_t row = 0; row < window.catalog().rowCount(); ++row) {
         if (window.catalog().row(row).path().str().ends_with(".txt")) {
-            window.PreviewFile(row);
+            window.previewFile(row);
             break;
         }
     }
@@ -110,7 +110,7 @@ bool previewPage(const ScanSource& source, const QString& folder) {
 
 bool saveProgressPage(const ScanSource& source, const QString& folder) {
     SaveProgressDialog dialog;
-    dialog.setSource(QString::fromStdString(source.SourcePath));
+    dialog.setSource(QString::fromStdString(source.path));
     dialog.setDestination(QStringLiteral("/home/user/Recovered"));
     dialog.setCurrentFile(QStringLiteral("Saving BACKUP SET 2(_Weekly projects)/PROJECTS/report.doc"));
     dialog.showProgress({.bytesDone = 20000, .bytesTotal = 40000, .filesStarted = 9, .filesTotal = 16});
@@ -129,16 +129,16 @@ bool twoMediaPage(const QString& folder, const QTemporaryDir& work) {
         mtfwriter::writeSpannedMedia(mtfwriter::sampleMedia(), sinks, std::vector<std::uint64_t>{20000});
     }
     ScanSource source;
-    source.SourcePath = second;
+    source.path = second;
     source.laterSources = {first};
     std::string error;
-    if (!PutMediaInOrder(source, error)) {
+    if (!putMediaInOrder(source, error)) {
         std::fprintf(stderr, "ostrum-gallery: %s\n", error.c_str());
         return false;
     }
     RecoveryWindow window(source);
     window.show();
-    if (!waitFor([&] { return !window.IsScanRunning(); })) return false;
+    if (!waitFor([&] { return !window.isScanRunning(); })) return false;
     window.tree()->setCurrentIndex(window.treeModel()->index(0, 0, window.treeModel()->index(0, 0)));
     return savePicture(window, folder, "gallery_recovery_two_media.png");
 }
@@ -153,14 +153,14 @@ bool writeRecoveryGallery(const QString& folder) {
         mtfwriter::writeMedia(mtfwriter::sampleMedia(), sink);
     }
     ScanSource source;
-    source.SourcePath = image.toStdString();
+    source.path = image.toStdString();
     const bool scanning = scanningPage(source, folder);
     const bool browsing = browsingPage(source, folder, kRecoveryDefaultSize, "gallery_recovery.png") &&
                           browsingPage(source, folder, QSize(1100, 720), "gallery_recovery_grown.png");
     const bool finding = filterPage(source, folder) && previewPage(source, folder) &&
                          lostFilesPage(work.filePath(QStringLiteral("lost.img")), folder);
     const bool twoMedia = twoMediaPage(folder, work);
-    source.SourcePath = "/home/user/tapes/sample.img";
+    source.path = "/home/user/tapes/sample.img";
     return scanning && browsing && finding && twoMedia && saveProgressPage(source, folder);
 }
 

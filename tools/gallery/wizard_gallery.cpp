@@ -52,20 +52,20 @@ bool wizardPages(WizardFields& fields, const QString& work, const QString& folde
         }
     });
     chooser.start();
-    HeldTapeRead held(5, fields.StopImaging);
+    HeldTapeRead held(5, fields.stopImaging);
     fields.source.tapeDevices->AttachVirtual(
         0, {.path = (work + QStringLiteral("/sample.tap")).toStdString(), .beforeRead = held.hook()});
-    wizard.CreateImage();
+    wizard.createImage();
     chooser.stop();
     const bool copying = QTest::qWaitFor([&] { return held.reached(); }, 20000) && QTest::qWaitFor([&] {
                              return wizard.label(kProgressValue)->text().front().isDigit();
                          });
     saved = copying && savePicture(wizard, folder, "gallery_wizard_imaging.png") && saved;
-    held.Release();
+    held.release();
     // The copy ends and the recovery window opens on the image; closing it brings the wizard back.
     const bool opened = QTest::qWaitFor([&] { return wizard.recoveryWindow() != nullptr; }, 20000);
     const bool scanned =
-        opened && QTest::qWaitFor([&] { return !wizard.recoveryWindow()->IsScanRunning(); }, 20000);
+        opened && QTest::qWaitFor([&] { return !wizard.recoveryWindow()->isScanRunning(); }, 20000);
     if (scanned) wizard.recoveryWindow()->done(QDialog::Rejected);
     return saved && scanned;
 }

@@ -6,14 +6,14 @@
 
 namespace ostrum::ui {
 
-RxMsgBoxParams standardMessageParams() {
-    RxMsgBoxParams params;
+MessageBoxParams standardMessageParams() {
+    MessageBoxParams params;
     // Texts and icons given by number are the program's own.
     params.stringsModule = ProgramResources::instance();
     params.iconModule = ProgramResources::instance();
     params.background.separatorType = 0;
     params.background.separatorAlign = 2;
-    params.background.separatorText = RxText();
+    params.background.separatorText = MessageText();
     params.background.effect = kEffectVBump;
     params.background.colour1 = 0x86FDF7;
     params.background.colour2 = 0xFFFFFF;
@@ -42,9 +42,9 @@ QString plainMessageText(QStringView text) {
     return out;
 }
 
-int programMessage(const QString& text, const QString& caption, ProgramMessageStyle style) {
-    const RxMsgBoxParams params = standardMessageParams();
-    return RxMessageBox(nullptr, RxText(text), caption, style, &params);
+MessageAnswer programMessage(const QString& text, const QString& caption, const MessageStyle& style) {
+    const MessageBoxParams params = standardMessageParams();
+    return showMessageBox(nullptr, MessageText(text), caption, style, &params);
 }
 
 }  // namespace ostrum::ui

@@ -1,11 +1,10 @@
 #pragma once
-// How the program talks to the user: every message and question goes through RxMessageBox with
+// How the program talks to the user: every message and question goes through showMessageBox with
 // owner 0, one of four styles, one of three captions and the standard record (a pale yellow and
-// white "vbump" background). Callers test only IDYES and IDNO; Escape on the OK-only styles gives
-// IDCANCEL, which they ignore.
+// white "vbump" background). Callers test only Yes and No; Escape on the OK-only styles gives
+// Cancel, which they ignore.
 
 #include <QString>
-#include <cstdint>
 
 #include "ui/msgbox/rx_msgbox_params.h"
 
@@ -16,24 +15,22 @@ inline constexpr char kCaptionTapeMediaMixedCase[] =
     "Brivane Ostrum Tape Media";                                  // exit question, file-system warning
 inline constexpr char kCaptionProgram[] = "Brivane Ostrum TAPE";  // "Help file not found"
 
-enum ProgramMessageStyle : std::uint32_t {
-    kMessagePlain = 0x00,        // OK, no icon
-    kMessageNotice = 0x20,       // OK, question mark
-    kMessageQuestion = 0x24,     // Yes and No, question mark
-    kMessageInformation = 0x40,  // OK, information
-};
+inline constexpr MessageStyle kMessagePlain{MessageButtons::Ok, MessageIcon::None};
+inline constexpr MessageStyle kMessageNotice{MessageButtons::Ok, MessageIcon::Question};  // OK, question mark
+inline constexpr MessageStyle kMessageQuestion{MessageButtons::YesNo, MessageIcon::Question};
+inline constexpr MessageStyle kMessageInformation{MessageButtons::Ok, MessageIcon::Information};
 
 // The record every caller passes: defaults except the background area.
-RxMsgBoxParams standardMessageParams();
+MessageBoxParams standardMessageParams();
 
 // Text for a message that must show as it stands, whatever it holds (a file name from the medium, a
 // folder of the user's): the message box reads mark-up, so "&", "<" and ">" are written as entities.
 // Every name or path that enters a message goes through here.
 QString plainMessageText(QStringView text);
 
-// Shows `text` exactly as given (trailing blanks kept) and returns the button's identifier.
-int programMessage(const QString& text, const QString& caption, ProgramMessageStyle style);
-inline int programMessage(const QString& text, const char* caption, ProgramMessageStyle style) {
+// Shows `text` exactly as given (trailing blanks kept) and returns the button that closed the box.
+MessageAnswer programMessage(const QString& text, const QString& caption, const MessageStyle& style);
+inline MessageAnswer programMessage(const QString& text, const char* caption, const MessageStyle& style) {
     return programMessage(text, QString::fromLatin1(caption), style);
 }
 

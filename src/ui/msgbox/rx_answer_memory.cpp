@@ -12,35 +12,35 @@ constexpr const char* kStoreOrganisation = "BrivaneOstrum";
 constexpr const char* kStoreName = "answers";
 
 QString fullValueKey(const QString& company, const QString& prefix, int number) {
-    return RxAnswerMemory::keyPath(company, RxAnswerMemory::programFileName()) + u'/' +
-           RxAnswerMemory::valueName(prefix, number);
+    return AnswerMemory::keyPath(company, AnswerMemory::programFileName()) + u'/' +
+           AnswerMemory::valueName(prefix, number);
 }
 }  // namespace
 
-RxAnswerMemory::RxAnswerMemory() {
+AnswerMemory::AnswerMemory() {
     const QSettings probe(QSettings::IniFormat, QSettings::UserScope, QString::fromLatin1(kStoreOrganisation),
                           QString::fromLatin1(kStoreName));
     iniFile_ = probe.fileName();
 }
 
-RxAnswerMemory::RxAnswerMemory(QString iniFile) : iniFile_(std::move(iniFile)) {}
+AnswerMemory::AnswerMemory(QString iniFile) : iniFile_(std::move(iniFile)) {}
 
-QString RxAnswerMemory::keyPath(const QString& company, const QString& programFileName) {
+QString AnswerMemory::keyPath(const QString& company, const QString& programFileName) {
     if (!company.isEmpty()) {
         return QStringLiteral("Software/%1/%2/RxMessageBox").arg(company, programFileName);
     }
     return QStringLiteral("Software/%1/RxMessageBox").arg(programFileName);
 }
 
-QString RxAnswerMemory::valueName(const QString& prefix, int number) {
+QString AnswerMemory::valueName(const QString& prefix, int number) {
     return prefix + QString::number(number);
 }
 
-QString RxAnswerMemory::programFileName() {
+QString AnswerMemory::programFileName() {
     return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
 }
 
-std::optional<int> RxAnswerMemory::read(const QString& company, const QString& prefix, int number) const {
+std::optional<int> AnswerMemory::read(const QString& company, const QString& prefix, int number) const {
     const QSettings store(iniFile_, QSettings::IniFormat);
     bool ok = false;
     const int value = store.value(fullValueKey(company, prefix, number)).toInt(&ok);
@@ -50,7 +50,7 @@ std::optional<int> RxAnswerMemory::read(const QString& company, const QString& p
     return value;
 }
 
-void RxAnswerMemory::write(const QString& company, const QString& prefix, int number, int answer) const {
+void AnswerMemory::write(const QString& company, const QString& prefix, int number, int answer) const {
     QSettings store(iniFile_, QSettings::IniFormat);
     store.setValue(fullValueKey(company, prefix, number), answer);
     store.sync();

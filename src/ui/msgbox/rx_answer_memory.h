@@ -8,12 +8,12 @@
 
 namespace ostrum::ui {
 
-class RxAnswerMemory {
+class AnswerMemory {
   public:
     // The settings store of the running user (an INI file under the user's configuration folder).
-    RxAnswerMemory();
+    AnswerMemory();
     // A store in the given INI file (tests, or a program that keeps its own).
-    explicit RxAnswerMemory(QString iniFile);
+    explicit AnswerMemory(QString iniFile);
 
     // "Software/<company>/<program>/RxMessageBox", or without the company level when it is empty.
     static QString keyPath(const QString& company, const QString& programFileName);

@@ -1,5 +1,6 @@
 #include "ui/msgbox/rx_layout.h"
 
+#include <array>
 #include <cmath>
 
 #include "ui/msgbox/rx_msgbox_params.h"
@@ -8,59 +9,59 @@ namespace ostrum::ui {
 
 namespace {
 
-bool addStandardSet(std::uint32_t style, std::vector<RxButtonSpec>& out) {
-    auto add = [&out](std::initializer_list<int> ids) {
-        for (int id : ids) {
-            out.push_back({id, {}});
+bool addStandardSet(const MessageStyle& style, std::vector<MessageButtonSpec>& out) {
+    auto add = [&out](std::initializer_list<MessageAnswer> answers) {
+        for (MessageAnswer answer : answers) {
+            out.push_back({answer, {}});
         }
     };
-    const bool yesToAll = (style & RXMB_YES_TO_ALL) != 0;
-    const bool noToAll = (style & RXMB_NO_TO_ALL) != 0;
     auto addYesNo = [&] {
-        add({IDYES});
-        if (yesToAll) {
-            add({RXID_YES_TO_ALL});
+        add({MessageAnswer::Yes});
+        if (style.options.testFlag(MessageOption::YesToAll)) {
+            add({MessageAnswer::YesToAll});
         }
-        add({IDNO});
-        if (noToAll) {
-            add({RXID_NO_TO_ALL});
+        add({MessageAnswer::No});
+        if (style.options.testFlag(MessageOption::NoToAll)) {
+            add({MessageAnswer::NoToAll});
         }
     };
-    switch (style & MB_TYPEMASK) {
-        case MB_OK:
-            add({IDOK});
+    using A = MessageAnswer;
+    switch (style.buttons) {
+        case MessageButtons::Ok:
+            add({A::Ok});
             return true;
-        case MB_OKCANCEL:
-            add({IDOK, IDCANCEL});
+        case MessageButtons::OkCancel:
+            add({A::Ok, A::Cancel});
             return true;
-        case MB_ABORTRETRYIGNORE:
-            add({IDABORT, IDRETRY, IDIGNORE});
+        case MessageButtons::AbortRetryIgnore:
+            add({A::Abort, A::Retry, A::Ignore});
             return false;
-        case MB_YESNOCANCEL:
+        case MessageButtons::YesNoCancel:
             addYesNo();
-            add({IDCANCEL});
+            add({A::Cancel});
             return true;
-        case MB_YESNO:
+        case MessageButtons::YesNo:
             addYesNo();
             return false;
-        case MB_RETRYCANCEL:
-            add({IDRETRY, IDCANCEL});
+        case MessageButtons::RetryCancel:
+            add({A::Retry, A::Cancel});
             return true;
-        case MB_CANCELTRYCONTINUE:
-            add({IDCANCEL, IDTRYAGAIN, IDCONTINUE});
+        case MessageButtons::CancelTryContinue:
+            add({A::Cancel, A::TryAgain, A::Continue});
             return true;
-        case RXMB_SET_CONTINUE_ABORT:
-            add({IDCONTINUE, IDABORT});
+        case MessageButtons::ContinueAbort:
+            add({A::Continue, A::Abort});
             return false;
-        case RXMB_SET_SKIP:
-            add({RXID_SKIP, RXID_SKIP_ALL, IDCANCEL});
+        case MessageButtons::SkipSkipAllCancel:
+            add({A::Skip, A::SkipAll, A::Cancel});
             return true;
-        case RXMB_SET_IGNORE:
-            add({IDIGNORE, RXID_IGNORE_ALL, IDCANCEL});
+        case MessageButtons::IgnoreIgnoreAllCancel:
+            add({A::Ignore, A::IgnoreAll, A::Cancel});
             return true;
-        default:
-            return false;  // sets 10 to 15 have no standard buttons
+        case MessageButtons::None:
+            break;
     }
+    return false;
 }
 
 int mulDiv(int value, int numerator, int denominator) {
@@ -69,79 +70,81 @@ int mulDiv(int value, int numerator, int denominator) {
 
 }  // namespace
 
-QStringList rxCustomButtonLines(const QString& customButtons) {
+QStringList customButtonLines(const QString& customButtons) {
     QString text = customButtons;
     text.remove(u'\r');
     QStringList lines;
     for (const QString& line : text.split(u'\n')) {
-        if (!line.isEmpty() && lines.size() < kRxMaxCustomButtons) {
+        if (!line.isEmpty() && lines.size() < kBoxMaxCustomButtons) {
             lines.append(line);
         }
     }
     return lines;
 }
 
-RxButtonSet rxBuildButtons(std::uint32_t style, const QString& customButtons, bool report, bool details) {
-    RxButtonSet set;
-    const QStringList custom = rxCustomButtonLines(customButtons);
-    set.cancelAllowed = (style & MB_TYPEMASK) == MB_OK && custom.isEmpty();
+MessageButtonSet buildMessageButtons(const MessageStyle& style, const QString& customButtons, bool report,
+                                     bool details) {
+    static constexpr std::array kCustom{MessageAnswer::Custom1, MessageAnswer::Custom2,
+                                        MessageAnswer::Custom3, MessageAnswer::Custom4};
+    static_assert(kCustom.size() == kBoxMaxCustomButtons);
+    MessageButtonSet set;
+    const QStringList custom = customButtonLines(customButtons);
     for (int i = 0; i < custom.size(); ++i) {
-        set.buttons.push_back({RXID_CUSTOM1 + i, custom[i]});
+        set.buttons.push_back({kCustom[static_cast<std::size_t>(i)], custom[i]});
     }
     if (custom.isEmpty()) {
         set.cancelAllowed = addStandardSet(style, set.buttons);
-        if ((style & MB_TYPEMASK) == MB_YESNO) set.escapeAnswer = IDNO;
+        if (style.buttons == MessageButtons::YesNo) set.escapeAnswer = MessageAnswer::No;
     }
-    if ((style & MB_HELP) != 0) {
-        set.buttons.push_back({IDHELP, {}});
+    if (style.options.testFlag(MessageOption::Help)) {
+        set.buttons.push_back({MessageAnswer::Help, {}});
     }
     if (report) {
-        set.buttons.push_back({RXID_REPORT, {}});
+        set.buttons.push_back({MessageAnswer::Report, {}});
     }
     if (details) {
-        set.buttons.push_back({RXID_MORE, {}});
+        set.buttons.push_back({MessageAnswer::Details, {}});
     }
     return set;
 }
 
-int rxDefaultButtonIndex(std::uint32_t style, int buttonCount) {
-    const int index = static_cast<int>((style >> 8) & 0xF);
-    return index < buttonCount ? index : 0;
+int defaultButtonIndex(const MessageStyle& style, int buttonCount) {
+    return style.defaultButton >= 0 && style.defaultButton < buttonCount ? style.defaultButton : 0;
 }
 
-QSize rxScaledButtonSize(QSize textSize) {
+QSize scaledButtonSize(QSize textSize) {
     return {mulDiv(textSize.width(), 80, 45), mulDiv(textSize.height(), 23, 13)};
 }
 
-std::vector<QRect> rxPlaceButtons(const QRect& client, int count, QSize size, int alignment,
-                                  bool checkBoxBelow, bool hasCheckBox) {
+std::vector<QRect> placeMessageButtons(const QRect& client, int count, QSize size, int alignment,
+                                       bool checkBoxBelow, bool hasCheckBox) {
     const int bottom = client.y() + client.height();
     const int right = client.x() + client.width();
-    int top = bottom - kRxStripMargin - size.height();
+    int top = bottom - kBoxStripMargin - size.height();
     if (hasCheckBox && checkBoxBelow) {
-        top -= kRxCheckBoxSize + kRxStripMargin;
+        top -= kBoxCheckBoxSize + kBoxStripMargin;
     }
-    const int total = count * (kRxButtonGap + size.width()) - kRxButtonGap;
+    const int total = count * (kBoxButtonGap + size.width()) - kBoxButtonGap;
     int left = 0;
     if (alignment == 0) {
-        left = client.x() + kRxButtonGap;
+        left = client.x() + kBoxButtonGap;
     } else if (alignment == 1) {
-        left = right - kRxButtonGap - total;
+        left = right - kBoxButtonGap - total;
     } else {
         left = client.x() + (client.width() - total) / 2;
     }
     std::vector<QRect> rects;
     for (int i = 0; i < count; ++i) {
-        rects.emplace_back(QPoint(left + i * (size.width() + kRxButtonGap), top), size);
+        rects.emplace_back(QPoint(left + i * (size.width() + kBoxButtonGap), top), size);
     }
     return rects;
 }
 
-QRect rxPlaceCheckBox(const QRect& client, QSize buttonSize, bool checkBoxBelow) {
+QRect placeCheckBox(const QRect& client, QSize buttonSize, bool checkBoxBelow) {
     const int bottom = client.y() + client.height();
     const int boxBottom =
-        checkBoxBelow ? bottom - kRxStripMargin : bottom - 2 * kRxStripMargin - buttonSize.height();
-    return {client.x() + kRxCheckBoxLeft, boxBottom - kRxCheckBoxSize, kRxCheckBoxSize, kRxCheckBoxSize};
+        checkBoxBelow ? bottom - kBoxStripMargin : bottom - 2 * kBoxStripMargin - buttonSize.height();
+    return {client.x() + kBoxCheckBoxLeft, boxBottom - kBoxCheckBoxSize, kBoxCheckBoxSize, kBoxCheckBoxSize};
 }
 
 }  // namespace ostrum::ui

@@ -10,57 +10,60 @@
 #include <cstdint>
 #include <vector>
 
+#include "ui/msgbox/rx_msgbox_params.h"
+
 namespace ostrum::ui {
 
 // Fixed metrics of the box, in pixels.
-inline constexpr int kRxTextPadding = 5;
-inline constexpr int kRxMarginX = 14;
-inline constexpr int kRxMarginY = 14;
-inline constexpr int kRxButtonGap = 11;
-inline constexpr int kRxStripMargin = 11;
-inline constexpr int kRxCheckBoxLeft = 10;
-inline constexpr int kRxCheckBoxSize = 13;
-inline constexpr int kRxCheckBoxLabelGap = 6;
-inline constexpr int kRxMinButtonWidth = 80;
-inline constexpr int kRxMinButtonHeight = 23;
-inline constexpr int kRxMaxCustomButtons = 4;
+inline constexpr int kBoxTextPadding = 5;
+inline constexpr int kBoxMarginX = 14;
+inline constexpr int kBoxMarginY = 14;
+inline constexpr int kBoxButtonGap = 11;
+inline constexpr int kBoxStripMargin = 11;
+inline constexpr int kBoxCheckBoxLeft = 10;
+inline constexpr int kBoxCheckBoxSize = 13;
+inline constexpr int kBoxCheckBoxLabelGap = 6;
+inline constexpr int kBoxMinButtonWidth = 80;
+inline constexpr int kBoxMinButtonHeight = 23;
+inline constexpr int kBoxMaxCustomButtons = 4;
 // The details area shows at most this many lines as they are drawn; longer details scroll.
-inline constexpr int kRxMostDetailLines = 15;
+inline constexpr int kBoxMostDetailLines = 15;
 // The width a box with scrolling details takes when the rest of it is narrower.
-inline constexpr int kRxScrollingDetailsWidth = 560;
+inline constexpr int kBoxScrollingDetailsWidth = 560;
 // Room kept on the screen for the window's title bar and borders, which the box cannot measure before it
 // is shown.
-inline constexpr int kRxWindowFrame = 40;
+inline constexpr int kBoxWindowFrame = 40;
 
-struct RxButtonSpec {
-    int id = 0;
+struct MessageButtonSpec {
+    MessageAnswer answer = MessageAnswer::None;
     QString customText;  // the line of a custom button; empty for the others
 };
 
-struct RxButtonSet {
-    std::vector<RxButtonSpec> buttons;
+struct MessageButtonSet {
+    std::vector<MessageButtonSpec> buttons;
     bool cancelAllowed = false;
-    // What Escape and the close box answer in a box without Cancel, or 0 when they do nothing: No, for a
-    // Yes/No question, so that the user can always back out of one.
-    int escapeAnswer = 0;
+    // What Escape and the close box answer in a box without Cancel, or None when they do nothing: No, for
+    // a Yes/No question, so that the user can always back out of one.
+    MessageAnswer escapeAnswer = MessageAnswer::None;
 };
 
 // The buttons in creation order: custom lines or the standard set, then Help, Report and the
 // details button as asked.
-RxButtonSet rxBuildButtons(std::uint32_t style, const QString& customButtons, bool report, bool details);
+MessageButtonSet buildMessageButtons(const MessageStyle& style, const QString& customButtons, bool report,
+                                     bool details);
 
 // The non-empty lines of a custom-button text ("\r" removed), at most four.
-QStringList rxCustomButtonLines(const QString& customButtons);
+QStringList customButtonLines(const QString& customButtons);
 
 // Zero-based index of the default button; an index past the last button means the first.
-int rxDefaultButtonIndex(std::uint32_t style, int buttonCount);
+int defaultButtonIndex(const MessageStyle& style, int buttonCount);
 
 // A button's size from its text's measured size: scaled by 80/45 and 23/13, rounded like the
 // platform's MulDiv.
-QSize rxScaledButtonSize(QSize textSize);
+QSize scaledButtonSize(QSize textSize);
 
 // Heights of the strips and the width the content asks for (the window adds its frame).
-struct RxStripSizes {
+struct MessageStripSizes {
     int width = 0;
     int header = 0;
     int message = 0;
@@ -70,9 +73,9 @@ struct RxStripSizes {
 };
 
 // Places `count` buttons of `size` along the bottom of `client`.
-std::vector<QRect> rxPlaceButtons(const QRect& client, int count, QSize size, int alignment,
-                                  bool checkBoxBelow, bool hasCheckBox);
+std::vector<QRect> placeMessageButtons(const QRect& client, int count, QSize size, int alignment,
+                                       bool checkBoxBelow, bool hasCheckBox);
 // The check box square; its label starts at its right edge plus the label gap.
-QRect rxPlaceCheckBox(const QRect& client, QSize buttonSize, bool checkBoxBelow);
+QRect placeCheckBox(const QRect& client, QSize buttonSize, bool checkBoxBelow);
 
 }  // namespace ostrum::ui

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QThread>
 
+#include "ui/msgbox/msgbox_codes.h"
 #include "ui/msgbox/rx_msgbox_dialog.h"
 #include "ui/msgbox/rx_texts.h"
 
@@ -18,36 +19,37 @@ QWidget* activeOwner() {
     return QApplication::activeWindow();
 }
 
-int runOnWindowThread(QWidget* owner, const RxText& message, const QString& caption, std::uint32_t style,
-                      const RxMsgBoxParams* params) {
-    const RxMsgBoxParams record = rxPrepareParams(owner, message, caption, style, params);
-    const RxAnswerMemory memory;
-    if (const auto remembered = rxRememberedAnswer(record, memory)) {
+MessageAnswer runOnWindowThread(QWidget* owner, const MessageText& message, const QString& caption,
+                                const MessageStyle& style, const MessageBoxParams* params) {
+    const MessageBoxParams record = prepareMessageParams(owner, message, caption, style, params);
+    const AnswerMemory memory;
+    if (const auto remembered = rememberedAnswer(record, memory)) {
         return *remembered;
     }
-    if ((record.style & RXMB_NO_BEEP) == 0) {
+    if (!record.style.options.testFlag(MessageOption::NoBeep)) {
         QApplication::beep();
     }
-    RxMsgBoxDialog dialog(record, memory);
-    if ((record.style & MB_SETFOREGROUND) != 0) {
+    MessageBoxDialog dialog(record, memory);
+    if (record.style.options.testFlag(MessageOption::SetForeground)) {
         dialog.show();
         dialog.raise();
         dialog.activateWindow();
     }
-    return dialog.exec();
+    dialog.exec();
+    return dialog.answer();
 }
 
 }  // namespace
 
-RxMsgBoxParams rxPrepareParams(QWidget* owner, const RxText& message, const QString& caption,
-                               std::uint32_t style, const RxMsgBoxParams* params) {
-    RxMsgBoxParams record = params != nullptr ? *params : RxMsgBoxParams();
+MessageBoxParams prepareMessageParams(QWidget* owner, const MessageText& message, const QString& caption,
+                                      const MessageStyle& style, const MessageBoxParams* params) {
+    MessageBoxParams record = params != nullptr ? *params : MessageBoxParams();
     record.owner = owner != nullptr ? owner : activeOwner();
     record.caption = caption;
     record.message = message;
     record.style = style;
     if (record.caption.isEmpty() && !record.owner.isNull()) {
-        record.caption = record.owner->windowTitle().left(RxMsgBoxDialog::kMaxCaption);
+        record.caption = record.owner->windowTitle().left(MessageBoxDialog::kMaxCaption);
     }
     if (record.caption.isEmpty()) {
         record.caption = QStringLiteral("Error");
@@ -55,32 +57,37 @@ RxMsgBoxParams rxPrepareParams(QWidget* owner, const RxText& message, const QStr
     return record;
 }
 
-std::optional<int> rxRememberedAnswer(const RxMsgBoxParams& params, const RxAnswerMemory& memory) {
-    if ((params.style & RXMB_DONT_SHOW_AGAIN) == 0) {
+std::optional<MessageAnswer> rememberedAnswer(const MessageBoxParams& params, const AnswerMemory& memory) {
+    if (!params.style.options.testFlag(MessageOption::DontShowAgain)) {
         return std::nullopt;
     }
     const auto strings =
         params.stringsModule ? params.stringsModule : std::make_shared<const NoResourceProvider>();
-    const bool noStrings = (params.style & RXMB_NO_STRING_RESOURCES) != 0;
-    const QString prefix = rxResolveText(params.memoryPrefix, *strings, noStrings);
+    const bool noStrings = params.style.options.testFlag(MessageOption::NoStringResources);
+    const QString prefix = resolveMessageText(params.memoryPrefix, *strings, noStrings);
     if (prefix.isEmpty()) {
         return std::nullopt;
     }
-    return memory.read(rxResolveText(params.memoryCompany, *strings, noStrings), prefix, params.memoryNumber);
+    const auto stored = memory.read(resolveMessageText(params.memoryCompany, *strings, noStrings), prefix,
+                                    params.memoryNumber);
+    if (!stored || answerOfCode(*stored) == MessageAnswer::None) {
+        return std::nullopt;
+    }
+    return answerOfCode(*stored);
 }
 
-int RxMessageBox(QWidget* owner, const RxText& message, const QString& caption, std::uint32_t style,
-                 const RxMsgBoxParams* params) {
+MessageAnswer showMessageBox(QWidget* owner, const MessageText& message, const QString& caption,
+                             const MessageStyle& style, const MessageBoxParams* params) {
     auto* app = QCoreApplication::instance();
     if (qobject_cast<QApplication*>(app) == nullptr) {
-        return kRxCreateFailed;  // no window system to show anything on
+        return MessageAnswer::None;  // no window system to show anything on
     }
     if (QThread::currentThread() == app->thread()) {
         return runOnWindowThread(owner, message, caption, style, params);
     }
     // Widgets live on the window thread only: the worker hands the call over and waits. Its
     // arguments stay valid because it does not run on until the answer is back.
-    int result = kRxCreateFailed;
+    MessageAnswer result = MessageAnswer::None;
     QMetaObject::invokeMethod(
         app, [&] { result = runOnWindowThread(owner, message, caption, style, params); },
         Qt::BlockingQueuedConnection);

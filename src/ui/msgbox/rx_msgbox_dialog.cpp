@@ -3,15 +3,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QStyle>
 #include <QTextDocument>
 
-#include "ui/effects/effect_painter.h"
+#include "ui/msgbox/msgbox_codes.h"
+#include "ui/msgbox/msgbox_painting.h"
+#include "ui/msgbox/msgbox_placement.h"
 #include "ui/msgbox/rx_texts.h"
 #include "ui/skin/skin_picture.h"
 
@@ -22,98 +22,36 @@ namespace {
 constexpr std::uint32_t kIconHandle = 1;  // the handle under which the body's icon is registered
 constexpr int kSystemIconSize = 32;       // the desktop's large icon size
 
-QStyle::StandardPixmap systemIconFor(std::uint32_t code) {
-    switch (code) {
-        case MB_ICONHAND:
+QStyle::StandardPixmap systemIconFor(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Error:
             return QStyle::SP_MessageBoxCritical;
-        case MB_ICONQUESTION:
+        case MessageIcon::Question:
             return QStyle::SP_MessageBoxQuestion;
-        case MB_ICONEXCLAMATION:
+        case MessageIcon::Warning:
             return QStyle::SP_MessageBoxWarning;
         default:
             return QStyle::SP_MessageBoxInformation;
     }
 }
 
-bool hasStrip(const RxMsgBoxArea& area) {
-    return area.effect >= 0;
-}
-
-void drawSeparatorLine(QPainter& p, int type, int x1, int x2, int y) {
-    if (x2 <= x1) {
-        return;
-    }
-    switch (type) {
-        case 1:  // etched: shadow over highlight
-            p.fillRect(x1, y, x2 - x1, 1, toQColor(systemColor(COLOR_BTNSHADOW)));
-            p.fillRect(x1, y + 1, x2 - x1, 1, toQColor(systemColor(COLOR_BTNHIGHLIGHT)));
-            break;
-        case 2:
-            p.fillRect(x1, y, x2 - x1, 1, Qt::black);
-            break;
-        case 3:
-            p.fillRect(x1, y, x2 - x1, 1, Qt::white);
-            break;
-        default:
-            break;
-    }
-}
-
-// The separator of an area along line `y`, inside `left`..`right` less the text padding.
-void drawSeparator(QPainter& p, const RxMsgBoxArea& area, const QString& text, const QFont& font, int left,
-                   int right, int y) {
-    if (area.separatorType < 1 || area.separatorType > 3) {
-        return;
-    }
-    const int x1 = left + kRxTextPadding;
-    const int x2 = right - kRxTextPadding;
-    if (text.isEmpty() || area.separatorAlign < 0 || area.separatorAlign > 2) {
-        drawSeparatorLine(p, area.separatorType, x1, x2, y);
-        return;
-    }
-    const QFontMetrics metrics(font);
-    const int width = metrics.horizontalAdvance(text);
-    int textLeft = x1;
-    if (area.separatorAlign == 1) {
-        textLeft = x2 - width;
-    } else if (area.separatorAlign == 2) {
-        textLeft = x1 + (x2 - x1 - width) / 2;
-    }
-    p.setFont(font);
-    drawEmbossedText(p, QRect(textLeft, y - metrics.height() / 2, width, metrics.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, text);
-    drawSeparatorLine(p, area.separatorType, x1, textLeft - kRxTextPadding, y);
-    drawSeparatorLine(p, area.separatorType, textLeft + width + kRxTextPadding, x2, y);
-}
-
-void fillArea(QPainter& p, EffectPainter& effects, const RxMsgBoxArea& area, const QRect& rect) {
-    if (area.effect >= 0 && !rect.isEmpty()) {
-        effects.fillBackground(p, area.effect, rect, area.colour1, area.colour2, area.colour3, 0, 0);
-    }
-}
-
 }  // namespace
 
-RxMsgBoxDialog::RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memory)
+MessageBoxDialog::MessageBoxDialog(const MessageBoxParams& params, AnswerMemory memory)
     : QDialog(params.owner),
       params_(params),
       memory_(std::move(memory)),
       strings_(params.stringsModule ? params.stringsModule : std::make_shared<const NoResourceProvider>()),
       opener_(std::make_shared<DesktopLinkOpener>()),
-      font_(QApplication::font()) {
-    setObjectName(QStringLiteral("rx_message_box"));
+      font_(QApplication::font()),
+      countdown_(params, [this] { tick(); }) {
+    setObjectName(QStringLiteral("message_box"));
     setModal(true);
     setMouseTracking(true);
     caption_ = params_.caption.left(kMaxCaption);
-    timer_.setInterval(kTickMs);
-    connect(&timer_, &QTimer::timeout, this, &RxMsgBoxDialog::tick);
     loadIcon();
 
     // Start-up, in the order the box has always followed.
-    countdown_ = params_.disableSeconds > 0 ? params_.disableSeconds : 0;
-    if (params_.autoCloseSeconds > 0) {
-        countdown_ = params_.autoCloseSeconds;
-    }
     for (RichTextDrawer* drawer : allDrawers()) {
         drawer->setNotification([this](unsigned, int, std::intptr_t) { update(); }, kDrawerNotify, 0);
         drawer->setResourceProvider(strings_);
@@ -122,40 +60,39 @@ RxMsgBoxDialog::RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memo
     buildBody();
     measureAndCreate();
     applyCaption();
-    centre();
+    centreMessageBox(*this);
     placeControls();
-    if ((params_.style & MB_TOPMOST) != 0) {
+    if (params_.style.options.testFlag(MessageOption::TopMost)) {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }
-    if (countdown_ != 0) {
-        timer_.start();
-    }
+    countdown_.start();
 }
 
-RxMsgBoxDialog::~RxMsgBoxDialog() = default;
+MessageBoxDialog::~MessageBoxDialog() = default;
 
-void RxMsgBoxDialog::setLinkOpener(std::shared_ptr<LinkOpener> opener) {
+void MessageBoxDialog::setLinkOpener(std::shared_ptr<LinkOpener> opener) {
     opener_ = std::move(opener);
     for (RichTextDrawer* drawer : allDrawers()) {
         drawer->setLinkOpener(opener_);
     }
 }
 
-QString RxMsgBoxDialog::resolve(const RxText& text) const {
-    return rxResolveText(text, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0);
+QString MessageBoxDialog::resolve(const MessageText& text) const {
+    return resolveMessageText(text, *strings_,
+                              params_.style.options.testFlag(MessageOption::NoStringResources));
 }
 
-QString RxMsgBoxDialog::keyText(std::uint32_t key, const QString& callerDefault) const {
-    return rxKeyText(key, params_.textMap, *strings_, (params_.style & RXMB_NO_STRING_RESOURCES) != 0,
-                     callerDefault);
+QString MessageBoxDialog::keyText(const MessageTextKey& key, const QString& callerDefault) const {
+    return messageKeyText(key, params_.textMap, *strings_,
+                          params_.style.options.testFlag(MessageOption::NoStringResources), callerDefault);
 }
 
-void RxMsgBoxDialog::loadIcon() {
-    const std::uint32_t code = params_.style & MB_ICONMASK;
-    if (code == MB_ICONHAND || code == MB_ICONQUESTION || code == MB_ICONEXCLAMATION ||
-        code == MB_ICONASTERISK) {
-        icon_ = QApplication::style()->standardIcon(systemIconFor(code));
-    } else if (code == MB_USERICON) {
+void MessageBoxDialog::loadIcon() {
+    const MessageIcon icon = params_.style.icon;
+    if (icon == MessageIcon::Error || icon == MessageIcon::Question || icon == MessageIcon::Warning ||
+        icon == MessageIcon::Information) {
+        icon_ = QApplication::style()->standardIcon(systemIconFor(icon));
+    } else if (icon == MessageIcon::User) {
         bool isNumber = params_.userIcon.isId();
         int id = params_.userIcon.id();
         if (!isNumber) {
@@ -167,222 +104,30 @@ void RxMsgBoxDialog::loadIcon() {
     }
 }
 
-void RxMsgBoxDialog::buildBody() {
+void MessageBoxDialog::buildBody() {
     body_ = resolve(params_.message);
-    if ((params_.style & MB_RIGHT) != 0) {
+    if (params_.style.options.testFlag(MessageOption::RightAligned)) {
         body_ = QStringLiteral("<right>%1</right>").arg(body_);
     }
     if (!icon_.isNull()) {
         messageDrawer_.registerHandle(kIconHandle, icon_);
         body_ = QStringLiteral(
                     "<table cellpadding=%1><tr><td width=%2><icon handle=0x%3></td><td>%4</td></tr></table>")
-                    .arg(kRxTextPadding)
+                    .arg(kBoxTextPadding)
                     .arg(kSystemIconSize)
                     .arg(kIconHandle, 0, 16)
                     .arg(body_);
     }
 }
 
-void RxMsgBoxDialog::measureAndCreate() {
-    RxStripSizes sizes;
-    measureTexts(sizes);
-    sizes.buttons = kRxStripMargin;
-    if (hasStrip(params_.buttons) || params_.buttons.separatorType != 0) {
-        sizes.buttons = 2 * kRxStripMargin;
-        if (params_.buttons.separatorType != 0) {
-            buttonsSeparator_ = resolve(params_.buttons.separatorText);
-            sizes.width = std::max(
-                sizes.width, QFontMetrics(font_).horizontalAdvance(buttonsSeparator_) + 2 * kRxTextPadding);
-        }
-    }
-    if ((params_.style & RXMB_DONT_SHOW_AGAIN) != 0) {
-        createCheckBox(sizes);
-    }
-    createButtons(sizes);
-    measureDetails(sizes);
-    sizes_ = sizes;
-    setFixedSize(sizes_.width, clientHeight());
-}
-
-void RxMsgBoxDialog::measureTexts(RxStripSizes& sizes) {
-    QImage scratch(1, 1, QImage::Format_RGB32);
-    QPainter painter(&scratch);
-    painter.setFont(font_);
-    const QFontMetrics metrics(font_);
-    if (params_.headerHeight != 0) {
-        sizes.header = params_.headerHeight;
-        header_ = resolve(params_.headerText);
-        if (!header_.isEmpty()) {
-            const QSize text = headerDrawer_.measure(painter, header_);
-            sizes.width = text.width() + 2 * kRxMarginX;
-            sizes.header = std::max(params_.headerHeight, text.height() + 2 * kRxMarginY);
-        }
-        if (params_.header.separatorType != 0) {
-            headerSeparator_ = resolve(params_.header.separatorText);
-            sizes.width =
-                std::max(sizes.width, metrics.horizontalAdvance(headerSeparator_) + 2 * kRxTextPadding);
-        }
-    }
-    if (!body_.isEmpty()) {
-        QSize text = messageDrawer_.measure(painter, body_);
-        const int widest = largestClient().width() - 2 * kRxMarginX;
-        if (text.width() > widest && widest > 0) {
-            // Wider than the screen: the body wraps (the measure adds a pixel).
-            messageDrawer_.setMaximumWidth(widest - 1);
-            text = messageDrawer_.measure(painter, body_);
-        }
-        sizes.message = text.height() + 2 * kRxMarginY;
-        sizes.width = std::max(sizes.width, text.width() + 2 * kRxMarginX);
-    }
-    details_ = resolve(params_.detailsText);
-}
-
-void RxMsgBoxDialog::measureDetails(RxStripSizes& sizes) {
-    if (details_.isEmpty()) {
-        return;
-    }
-    const QSize largest = largestClient();
-    const int room = largest.height() - sizes.header - sizes.message - sizes.buttons - 2 * kRxMarginY;
-    // Lines are counted first, so that a long text is not laid out only to be found too long.
-    if (details_.count(u'\n') < kRxMostDetailLines) {
-        QImage scratch(1, 1, QImage::Format_RGB32);
-        QPainter painter(&scratch);
-        painter.setFont(font_);
-        const QSize text = detailsDrawer_.measure(painter, details_);
-        const int width = std::max(sizes.width, text.width() + 2 * kRxMarginX);
-        if (text.height() <= room && width <= largest.width()) {
-            sizes.details = text.height() + 2 * kRxMarginY;
-            sizes.width = width;
-            return;
-        }
-    }
-    createDetailsView(sizes, room);
-    sizes.width = std::max(sizes.width, std::min(kRxScrollingDetailsWidth, largest.width()));
-}
-
-void RxMsgBoxDialog::createDetailsView(RxStripSizes& sizes, int room) {
-    detailsView_ = new QPlainTextEdit(this);
-    detailsView_->setObjectName(QStringLiteral("rx_details"));
-    detailsView_->setReadOnly(true);
-    detailsView_->setFont(font_);
-    detailsView_->setFrameShape(QFrame::NoFrame);
-    detailsView_->setLineWrapMode(QPlainTextEdit::NoWrap);  // one line for each line, as drawn details
-    // The strip's background shows through, as it does behind drawn details.
-    QPalette palette = detailsView_->palette();
-    palette.setColor(QPalette::Base, Qt::transparent);
-    detailsView_->setPalette(palette);
-    detailsView_->viewport()->setAutoFillBackground(false);
-    detailsView_->hide();  // filled when first shown: a long text costs a moment that an unopened box spares
-    // As many lines as there are, up to the most, and room for the scroll bar under lines too wide.
-    const int line = QFontMetrics(font_).lineSpacing();
-    const auto lines = std::min<qsizetype>(details_.count(u'\n') + 1, kRxMostDetailLines);
-    const int wanted = static_cast<int>(lines) * line +
-                       2 * static_cast<int>(detailsView_->document()->documentMargin()) +
-                       detailsView_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, detailsView_);
-    sizes.details = std::max(std::min(wanted, room), 2 * line) + 2 * kRxMarginY;
-}
-
-void RxMsgBoxDialog::createCheckBox(RxStripSizes& sizes) {
-    sizes.buttons += kRxCheckBoxSize + kRxStripMargin;
-    QString callerDefault = resolve(params_.checkBoxText);
-    if (callerDefault.isEmpty()) {
-        callerDefault = QStringLiteral("Do not show again");
-    }
-    const QString label = keyText(RXKEY_CHECKBOX, callerDefault);
-    const int labelWidth = QFontMetrics(font_).horizontalAdvance(label);
-    sizes.width = std::max(sizes.width, labelWidth + 2 * kRxCheckBoxLeft + 20);
-    checkBox_ = new QCheckBox(this);
-    checkBox_->setObjectName(QStringLiteral("rx_checkbox"));
-    checkBox_->setChecked((params_.style & RXMB_DONT_SHOW_CHECKED) != 0);
-    checkBox_->setFixedSize(kRxCheckBoxSize + 4, kRxCheckBoxSize + 4);
-    checkLabel_ = new QLabel(label, this);
-    checkLabel_->setObjectName(QStringLiteral("rx_checkbox_label"));
-    checkLabel_->setTextFormat(Qt::PlainText);
-    checkLabel_->setFont(font_);
-    checkLabel_->setAttribute(Qt::WA_TranslucentBackground);
-    checkLabel_->setFixedSize(labelWidth, std::max(kRxCheckBoxSize, QFontMetrics(font_).height()));
-    checkLabel_->setBuddy(checkBox_);
-}
-
-void RxMsgBoxDialog::createButtons(RxStripSizes& sizes) {
-    const RxButtonSet set =
-        rxBuildButtons(params_.style, params_.customButtons,
-                       params_.reportMessage != 0 && !params_.owner.isNull(), !details_.isEmpty());
-    cancelAllowed_ = set.cancelAllowed;
-    escapeAnswer_ = set.escapeAnswer;
-    detailsSeparator_ = resolve(params_.details.separatorText);
-    if (!details_.isEmpty()) {
-        lessText_ = keyText(RXID_LESS);
-        moreText_ = keyText(RXID_MORE);
-    }
-    const QFontMetrics metrics(font_);
-    QSize buttonSize;
-    for (const RxButtonSpec& entry : set.buttons) {
-        Button button{
-            entry.id,
-            entry.customText.isEmpty() ? keyText(static_cast<std::uint32_t>(entry.id)) : entry.customText,
-            nullptr};
-        QSize text = metrics.size(Qt::TextSingleLine, button.text);
-        if (entry.id == RXID_MORE) {
-            button.text = moreText_;
-            text = metrics.size(Qt::TextSingleLine, moreText_)
-                       .expandedTo(metrics.size(Qt::TextSingleLine, lessText_));
-        }
-        buttonSize = buttonSize.expandedTo(rxScaledButtonSize(text));
-        buttons_.push_back(std::move(button));
-    }
-    defaultIndex_ = rxDefaultButtonIndex(params_.style, static_cast<int>(buttons_.size()));
-    for (std::size_t i = 0; i < buttons_.size(); ++i) {
-        buttons_[i].widget = makeButton(buttons_[i], static_cast<int>(i));
-    }
-    buttonSize = buttonSize.expandedTo(QSize(kRxMinButtonWidth, kRxMinButtonHeight));
-    const int n = static_cast<int>(buttons_.size());
-    sizes.width = std::max(sizes.width, kRxButtonGap + n * (kRxButtonGap + buttonSize.width()));
-    sizes.buttons += buttonSize.height();
-    sizes.button = buttonSize;
-    for (const Button& b : buttons_) {
-        b.widget->setFixedSize(buttonSize);
-    }
-}
-
-QPushButton* RxMsgBoxDialog::makeButton(const Button& button, int index) {
-    auto* widget = new QPushButton(button.text, this);
-    widget->setObjectName(QStringLiteral("rx_button_%1").arg(button.id));
-    widget->setFont(font_);
-    widget->setAutoDefault(false);
-    const bool disableTime = params_.disableSeconds > 0;
-    const bool captionCountdown = disableTime && params_.captionCountdown;
-    const bool isDefault = index == defaultIndex_;
-    if (button.id == IDHELP) {
-        widget->setDefault(isDefault);
-        if (isDefault && (params_.autoCloseSeconds > 0 || (disableTime && !params_.captionCountdown))) {
-            widget->setText(rxCountdownLabel(button.text, countdown_));
-        }
-    } else if (captionCountdown) {
-        widget->setEnabled(false);
-    } else if (isDefault) {
-        widget->setDefault(!disableTime);
-        if (countdown_ != 0) {
-            widget->setText(rxCountdownLabel(button.text, countdown_));
-            widget->setEnabled(!disableTime);
-        }
-    }
-    const int id = button.id;
-    connect(widget, &QPushButton::clicked, this, [this, id] { command(id); });
-    if (isDefault) {
-        widget->setFocus(Qt::OtherFocusReason);
-    }
-    return widget;
-}
-
-void RxMsgBoxDialog::applyCaption() {
-    bool closeEnabled = cancelAllowed_ || escapeAnswer_ != 0;
+void MessageBoxDialog::applyCaption() {
+    bool closeEnabled = cancelAllowed_ || escapeAnswer_ != MessageAnswer::None;
     QString shown = caption_;
-    if (params_.disableSeconds > 0) {
-        if (params_.captionCountdown) {
+    if (countdown_.disablesButtons()) {
+        if (countdown_.inCaption()) {
             shown = countdownCaption();
             closeEnabled = false;
-        } else if (defaultButtonId() == IDCANCEL) {
+        } else if (defaultAnswer() == MessageAnswer::Cancel) {
             closeEnabled = false;
         }
     }
@@ -390,146 +135,86 @@ void RxMsgBoxDialog::applyCaption() {
     setWindowTitle(shown);
 }
 
-void RxMsgBoxDialog::setCloseEnabled(bool enabled) {
+void MessageBoxDialog::setCloseEnabled(bool enabled) {
     closeEnabled_ = enabled;
     const bool visible = isVisible();
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::MSWindowsFixedSizeDialogHint |
                    (enabled ? Qt::WindowCloseButtonHint : Qt::WindowType(0)) |
-                   ((params_.style & MB_TOPMOST) != 0 ? Qt::WindowStaysOnTopHint : Qt::WindowType(0)));
+                   (params_.style.options.testFlag(MessageOption::TopMost) ? Qt::WindowStaysOnTopHint
+                                                                           : Qt::WindowType(0)));
     if (visible) {
         show();  // changing the flags of a shown window hides it
     }
 }
 
-void RxMsgBoxDialog::centre() {
-    const QWidget* parent = parentWidget();
-    const QRect reference = parent != nullptr     ? parent->window()->frameGeometry()
-                            : screen() != nullptr ? screen()->availableGeometry()
-                                                  : QRect();
-    move(reference.left() + (reference.width() - width()) / 2,
-         reference.top() + (reference.height() - height()) / 2);
-    keepOnScreen();
-}
-
-QRect RxMsgBoxDialog::availableArea() const {
-    const QWidget* parent = parentWidget();
-    const QScreen* shownOn = parent != nullptr ? parent->window()->screen() : screen();
-    if (shownOn == nullptr) {
-        shownOn = QGuiApplication::primaryScreen();
-    }
-    return shownOn != nullptr ? shownOn->availableGeometry() : QRect();
-}
-
-QSize RxMsgBoxDialog::largestClient() const {
-    const QRect area = availableArea();
-    if (area.isEmpty()) {
-        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
-    }
-    return {area.width() - kRxWindowFrame, area.height() - kRxWindowFrame};
-}
-
-void RxMsgBoxDialog::keepOnScreen() {
-    const QRect area = availableArea();
-    if (area.isEmpty()) {
-        return;
-    }
-    QRect frame = frameGeometry();
-    if (frame.size() == size()) {
-        frame.adjust(0, 0, kRxWindowFrame, kRxWindowFrame);  // not shown yet: the frame is allowed for
-    }
-    const int x = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
-    const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
-    if (x != frame.left() || y != frame.top()) {
-        move(x, y);
-    }
-}
-
-void RxMsgBoxDialog::placeControls() {
-    const QRect client(0, 0, width(), sizes_.header + sizes_.message + sizes_.buttons);
-    const bool below = (params_.style & RXMB_CHECKBOX_BELOW) != 0;
-    const auto rects = rxPlaceButtons(client, static_cast<int>(buttons_.size()), sizes_.button,
-                                      params_.buttonAlignment, below, !checkBox_.isNull());
-    for (std::size_t i = 0; i < buttons_.size(); ++i) {
-        buttons_[i].widget->move(rects[i].topLeft());
-    }
-    if (!checkBox_.isNull()) {
-        const QRect box = rxPlaceCheckBox(client, sizes_.button, below);
-        checkBox_->move(box.topLeft() - QPoint(2, 2));
-        checkLabel_->move(box.right() + 1 + kRxCheckBoxLabelGap,
-                          box.top() + (box.height() - checkLabel_->height()) / 2);
-    }
-    if (!detailsView_.isNull()) {
-        detailsView_->setGeometry(kRxMarginX, client.bottom() + 1 + kRxMarginY, width() - 2 * kRxMarginX,
-                                  sizes_.details - 2 * kRxMarginY);
-    }
-}
-
-int RxMsgBoxDialog::clientHeight() const {
-    return sizes_.header + sizes_.message + sizes_.buttons + (detailsShown_ ? sizes_.details : 0);
-}
-
-RxMsgBoxDialog::Button* RxMsgBoxDialog::defaultButton() {
+MessageBoxDialog::Button* MessageBoxDialog::defaultButton() {
     return buttons_.empty() ? nullptr : &buttons_[static_cast<std::size_t>(defaultIndex_)];
 }
 
-QPushButton* RxMsgBoxDialog::button(int id) const {
+QPushButton* MessageBoxDialog::button(MessageAnswer answer) const {
     for (const Button& b : buttons_) {
-        if (b.id == id) {
+        if (b.answer == answer) {
             return b.widget;
         }
     }
     return nullptr;
 }
 
-std::vector<int> RxMsgBoxDialog::buttonIds() const {
-    std::vector<int> ids;
+std::vector<MessageAnswer> MessageBoxDialog::buttonAnswers() const {
+    std::vector<MessageAnswer> answers;
     for (const Button& b : buttons_) {
-        ids.push_back(b.id);
+        answers.push_back(b.answer);
     }
-    return ids;
+    return answers;
 }
 
-int RxMsgBoxDialog::defaultButtonId() const {
-    return buttons_.empty() ? 0 : buttons_[static_cast<std::size_t>(defaultIndex_)].id;
+MessageAnswer MessageBoxDialog::defaultAnswer() const {
+    return buttons_.empty() ? MessageAnswer::None : buttons_[static_cast<std::size_t>(defaultIndex_)].answer;
 }
 
-QString RxMsgBoxDialog::countdownCaption() const {
-    return rxFormatTextNumber(keyText(RXKEY_COUNTDOWN), caption_, countdown_);
+MessageAnswer MessageBoxDialog::answer() const {
+    return answerOfCode(result());
 }
 
-void RxMsgBoxDialog::command(int id) {
-    switch (id) {
-        case 0:
+QString MessageBoxDialog::countdownCaption() const {
+    return formatTextNumber(keyText(MessageLabel::CaptionCountdown), caption_, countdown_.secondsLeft());
+}
+
+void MessageBoxDialog::command(MessageAnswer button) {
+    switch (button) {
+        case MessageAnswer::None:
             return;
-        case IDCANCEL:
+        case MessageAnswer::Cancel:
             if (cancelAllowed_) {
-                finish(id);
-            } else if (escapeAnswer_ != 0) {
+                finish(button);
+            } else if (escapeAnswer_ != MessageAnswer::None) {
                 finish(escapeAnswer_);
             }
             return;
-        case IDHELP:
+        case MessageAnswer::Help:
             help();
             return;
-        case RXID_REPORT:
+        case MessageAnswer::Report:
             report();
             return;
-        case RXID_LESS:
-        case RXID_MORE:
+        case MessageAnswer::Details:
             toggleDetails();
             return;
         default:
-            finish(id);
+            finish(button);
             return;
     }
 }
 
-void RxMsgBoxDialog::finish(int id) {
-    timer_.stop();
-    int result = id;
+void MessageBoxDialog::finish(MessageAnswer answer) {
+    countdown_.stop();
+    // The dialog's result is the answer's number, which the answer memory stores as it always has.
+    int result = answerCode(answer);
     if (!checkBox_.isNull() && checkBox_->isChecked()) {
-        result = id | static_cast<int>(params_.style & RXMB_DONT_SHOW_CHECKED);
+        if (params_.style.options.testFlag(MessageOption::DontShowAgainTicked)) {
+            result |= kTickedAnswerFlag;
+        }
         const QString prefix = resolve(params_.memoryPrefix);
         if (!prefix.isEmpty()) {
             memory_.write(resolve(params_.memoryCompany), prefix, params_.memoryNumber, result);
@@ -538,59 +223,55 @@ void RxMsgBoxDialog::finish(int id) {
     done(result);
 }
 
-void RxMsgBoxDialog::toggleDetails() {
+void MessageBoxDialog::toggleDetails() {
     detailsShown_ = !detailsShown_;
-    if (QPushButton* b = button(RXID_MORE)) {
+    if (QPushButton* b = button(MessageAnswer::Details)) {
         b->setText(detailsShown_ ? lessText_ : moreText_);
     }
     if (!detailsView_.isNull()) {
         if (detailsShown_ && detailsView_->document()->isEmpty()) {
-            detailsView_->setPlainText(rxMarkupAsPlainText(details_));
+            detailsView_->setPlainText(markupAsPlainText(details_));
         }
         detailsView_->setVisible(detailsShown_);
     }
     setFixedSize(width(), clientHeight());
-    keepOnScreen();
+    keepMessageBoxOnScreen(*this);
     update();
 }
 
-void RxMsgBoxDialog::help() {
+void MessageBoxDialog::help() {
     // The help file lies beside the program, named after it with the extension ".hlp".
     const QFileInfo program(QCoreApplication::applicationFilePath());
     opener_->open(program.absolutePath() + u'/' + program.completeBaseName() + QStringLiteral(".hlp"));
 }
 
-void RxMsgBoxDialog::report() {
+void MessageBoxDialog::report() {
     if (!params_.owner.isNull()) {
         QEvent message(static_cast<QEvent::Type>(params_.reportMessage));
         QCoreApplication::sendEvent(params_.owner, &message);
     }
 }
 
-void RxMsgBoxDialog::tick() {
-    if (countdown_ != 0) {
-        --countdown_;
-    }
-    Button* target = defaultButton();
-    if (countdown_ > 0) {
-        if (params_.disableSeconds > 0 && params_.captionCountdown) {
-            setWindowTitle(countdownCaption());
-        } else if (target != nullptr) {
-            target->widget->setText(rxCountdownLabel(target->text, countdown_));
-        }
+void MessageBoxDialog::tick() {
+    if (!countdown_.tick()) {
+        countdownEnded();
         return;
     }
-    timer_.stop();
-    countdownEnded();
+    Button* target = defaultButton();
+    if (countdown_.inCaption()) {
+        setWindowTitle(countdownCaption());
+    } else if (target != nullptr) {
+        target->widget->setText(countdownLabel(target->text, countdown_.secondsLeft()));
+    }
 }
 
-void RxMsgBoxDialog::countdownEnded() {
+void MessageBoxDialog::countdownEnded() {
     Button* target = defaultButton();
-    if (params_.disableSeconds > 0) {
-        if (cancelAllowed_ || escapeAnswer_ != 0) {
+    if (countdown_.disablesButtons()) {
+        if (cancelAllowed_ || escapeAnswer_ != MessageAnswer::None) {
             setCloseEnabled(true);
         }
-        if (params_.captionCountdown) {
+        if (countdown_.inCaption()) {
             setWindowTitle(caption_);
             for (const Button& b : buttons_) {
                 b.widget->setEnabled(true);
@@ -603,36 +284,36 @@ void RxMsgBoxDialog::countdownEnded() {
             target->widget->setDefault(true);
             target->widget->setFocus(Qt::OtherFocusReason);
         }
-    } else if (params_.autoCloseSeconds > 0 && target != nullptr) {
+    } else if (countdown_.closesBox() && target != nullptr) {
         target->widget->setText(target->text);
-        command(target->id);
+        command(target->answer);
     }
 }
 
-void RxMsgBoxDialog::closeEvent(QCloseEvent* e) {
+void MessageBoxDialog::closeEvent(QCloseEvent* e) {
     e->ignore();
     if (closeEnabled_) {
-        command(IDCANCEL);
+        command(MessageAnswer::Cancel);
     }
 }
 
-void RxMsgBoxDialog::reject() {
-    command(IDCANCEL);  // Escape: only a box that allows cancel closes
+void MessageBoxDialog::reject() {
+    command(MessageAnswer::Cancel);  // Escape: only a box that allows cancel closes
 }
 
-void RxMsgBoxDialog::keyPressEvent(QKeyEvent* e) {
+void MessageBoxDialog::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Escape) {
-        command(IDCANCEL);
+        command(MessageAnswer::Cancel);
         return;
     }
     QDialog::keyPressEvent(e);
 }
 
-std::array<RichTextDrawer*, 3> RxMsgBoxDialog::allDrawers() {
+std::array<RichTextDrawer*, 3> MessageBoxDialog::allDrawers() {
     return {&headerDrawer_, &messageDrawer_, &detailsDrawer_};
 }
 
-std::vector<RichTextDrawer*> RxMsgBoxDialog::activeDrawers() {
+std::vector<RichTextDrawer*> MessageBoxDialog::activeDrawers() {
     std::vector<RichTextDrawer*> drawers;
     if (params_.headerHeight != 0) {
         drawers.push_back(&headerDrawer_);
@@ -646,7 +327,7 @@ std::vector<RichTextDrawer*> RxMsgBoxDialog::activeDrawers() {
     return drawers;
 }
 
-void RxMsgBoxDialog::mouseMoveEvent(QMouseEvent* e) {
+void MessageBoxDialog::mouseMoveEvent(QMouseEvent* e) {
     const QPoint point = e->position().toPoint();
     bool overLink = false;
     for (RichTextDrawer* drawer : activeDrawers()) {
@@ -663,7 +344,7 @@ void RxMsgBoxDialog::mouseMoveEvent(QMouseEvent* e) {
     QDialog::mouseMoveEvent(e);
 }
 
-void RxMsgBoxDialog::mousePressEvent(QMouseEvent* e) {
+void MessageBoxDialog::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) {
         for (RichTextDrawer* drawer : activeDrawers()) {
             drawer->click(e->position().toPoint());
@@ -672,58 +353,22 @@ void RxMsgBoxDialog::mousePressEvent(QMouseEvent* e) {
     QDialog::mousePressEvent(e);
 }
 
-void RxMsgBoxDialog::paintBackgroundCache() {
-    const int w = width();
-    const int h = sizes_.header + sizes_.message + sizes_.buttons + sizes_.details;
-    background_ = QImage(w, h, QImage::Format_RGB32);
-    QPainter p(&background_);
-    EffectPainter effects;
-    if (params_.background.effect >= 0) {
-        fillArea(p, effects, params_.background, background_.rect());
-    } else {
-        p.fillRect(background_.rect(), toQColor(systemColor(COLOR_BTNFACE)));
-    }
-    const QRect header(0, 0, w, sizes_.header);
-    if (sizes_.header > 0) {
-        fillArea(p, effects, params_.header, header);
-        drawSeparator(p, params_.header, headerSeparator_, font_, 0, w, header.bottom());
-    }
-    const QRect strip(0, sizes_.header + sizes_.message, w, sizes_.buttons);
-    fillArea(p, effects, params_.buttons, strip);
-    drawSeparator(p, params_.buttons, buttonsSeparator_, font_, 0, w, strip.top());
-    if (sizes_.details > 0) {
-        const QRect details(0, strip.bottom() + 1, w, sizes_.details);
-        fillArea(p, effects, params_.details, details);
-        drawSeparator(p, params_.details, detailsSeparator_, font_, 0, w, details.top());
-    }
-}
-
-void RxMsgBoxDialog::paintTexts(QPainter& painter) {
-    const int w = width();
-    if (sizes_.header > 0 && !header_.isEmpty()) {
-        headerDrawer_.draw(painter, QRect(QPoint(kRxMarginX, kRxMarginY),
-                                          QPoint(w - kRxMarginX - 1, sizes_.header - kRxMarginY - 1)));
-    }
-    if (!body_.isEmpty()) {
-        const int top = sizes_.header;
-        messageDrawer_.draw(painter,
-                            QRect(QPoint(kRxMarginX, top + kRxMarginY),
-                                  QPoint(w - kRxMarginX - 1, top + sizes_.message - kRxMarginY - 1)));
-    }
-    if (detailsShown_ && sizes_.details > 0 && detailsView_.isNull()) {
-        const int top = sizes_.header + sizes_.message + sizes_.buttons;
-        detailsDrawer_.draw(
-            painter, QRect(QPoint(kRxMarginX, top + kRxMarginY), QPoint(w - kRxMarginX - 1, height() - 1)));
-    }
-}
-
-void RxMsgBoxDialog::ensureBackgroundCache() {
+void MessageBoxDialog::ensureBackgroundCache() {
     if (background_.isNull() || background_.width() != width()) {
-        paintBackgroundCache();
+        background_ = paintMessageBackground(params_, sizes_, width(),
+                                             {headerSeparator_, buttonsSeparator_, detailsSeparator_}, font_);
     }
 }
 
-QImage RxMsgBoxDialog::renderClient() {
+void MessageBoxDialog::paintTexts(QPainter& painter) {
+    MessageTextDrawers drawers;
+    if (sizes_.header > 0 && !header_.isEmpty()) drawers.header = &headerDrawer_;
+    if (!body_.isEmpty()) drawers.body = &messageDrawer_;
+    if (detailsShown_ && sizes_.details > 0 && detailsView_.isNull()) drawers.details = &detailsDrawer_;
+    paintMessageTexts(painter, drawers, sizes_, size());
+}
+
+QImage MessageBoxDialog::renderClient() {
     ensureBackgroundCache();
     QImage frame = background_.copy(0, 0, width(), height());
     QPainter painter(&frame);
@@ -731,7 +376,7 @@ QImage RxMsgBoxDialog::renderClient() {
     return frame;
 }
 
-void RxMsgBoxDialog::paintEvent(QPaintEvent* e) {
+void MessageBoxDialog::paintEvent(QPaintEvent* e) {
     ensureBackgroundCache();
     QPainter painter(this);
     painter.drawImage(e->rect().topLeft(), background_, e->rect());

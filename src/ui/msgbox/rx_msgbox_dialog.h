@@ -1,10 +1,12 @@
 #pragma once
-// RxMsgBoxDialog: the dialog behind RxMessageBox. It lays out an optional header, the mark-up
+// MessageBoxDialog: the dialog behind showMessageBox. It lays out an optional header, the mark-up
 // body with the style's icon, an optional details strip opened by "More >>" (drawn when short, a
 // scrolling text of bounded size when long; the box never outgrows its screen), a strip of measured
 // push buttons with the "Do not show again" check box, paints every strip with its own background
 // effect into a cached picture, counts down for auto-close or disabled buttons, and ends with the
-// identifier of the button that closed it.
+// answer of the button that closed it. Its pieces: the layout's methods in msgbox_dialog_layout.cpp
+// (with the pure geometry of rx_layout.h and the screen placement of msgbox_placement.h), the painting
+// in msgbox_painting.h and the countdown in msgbox_countdown.h.
 
 #include <QCheckBox>
 #include <QDialog>
@@ -14,11 +16,11 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <array>
 #include <memory>
 #include <vector>
 
+#include "ui/msgbox/msgbox_countdown.h"
 #include "ui/msgbox/rx_answer_memory.h"
 #include "ui/msgbox/rx_layout.h"
 #include "ui/msgbox/rx_msgbox_params.h"
@@ -27,30 +29,32 @@
 
 namespace ostrum::ui {
 
-class RxMsgBoxDialog : public QDialog {
+class MessageBoxDialog : public QDialog {
     Q_OBJECT
   public:
     // The notification the drawers send when the link under the cursor changes.
     static constexpr unsigned kDrawerNotify = 0x8064;
-    static constexpr int kTickMs = 1000;
     static constexpr int kMaxCaption = 260;
 
     // `params` is the record after the call has applied its arguments (owner, caption, message, style).
-    explicit RxMsgBoxDialog(const RxMsgBoxParams& params, RxAnswerMemory memory = RxAnswerMemory());
-    ~RxMsgBoxDialog() override;
+    explicit MessageBoxDialog(const MessageBoxParams& params, AnswerMemory memory = AnswerMemory());
+    ~MessageBoxDialog() override;
 
     // Test and gallery seams.
-    void setTickInterval(int ms) { timer_.setInterval(ms); }
+    void setTickInterval(int ms) { countdown_.setInterval(ms); }
     // Where Help and the links of header, body and details are opened.
     void setLinkOpener(std::shared_ptr<LinkOpener> opener);
     // One tick of the countdown, as the one-second timer does it.
     void tick();
-    // A command as a button, Escape or the close box sends it.
-    void command(int id);
+    // A command as a button, Escape or the close box sends it (Escape and the close box send Cancel).
+    void command(MessageAnswer button);
 
-    QPushButton* button(int id) const;
-    std::vector<int> buttonIds() const;
-    int defaultButtonId() const;
+    QPushButton* button(MessageAnswer answer) const;
+    // The buttons in the order they show, each by the answer it gives.
+    std::vector<MessageAnswer> buttonAnswers() const;
+    MessageAnswer defaultAnswer() const;
+    // The answer the box ended with; None while it is open, or when it ended without a button.
+    MessageAnswer answer() const;
     QCheckBox* checkBox() const { return checkBox_; }
     QLabel* checkBoxLabel() const { return checkLabel_; }
     // The scrolling view of details too long to draw; null when they are drawn or there are none.
@@ -58,12 +62,12 @@ class RxMsgBoxDialog : public QDialog {
     bool cancelAllowed() const { return cancelAllowed_; }
     bool closeEnabled() const { return closeEnabled_; }
     bool detailsShown() const { return detailsShown_; }
-    int countdown() const { return countdown_; }
-    bool timerRunning() const { return timer_.isActive(); }
+    int countdown() const { return countdown_.secondsLeft(); }
+    bool timerRunning() const { return countdown_.running(); }
     const QString& body() const { return body_; }
     // The details behind "More >>", empty when there are none.
     const QString& details() const { return details_; }
-    const RxStripSizes& strips() const { return sizes_; }
+    const MessageStripSizes& strips() const { return sizes_; }
     // The client area painted, as the window shows it now.
     QImage renderClient();
 
@@ -77,35 +81,28 @@ class RxMsgBoxDialog : public QDialog {
 
   private:
     struct Button {
-        int id = 0;
+        MessageAnswer answer = MessageAnswer::None;
         QString text;
         QPointer<QPushButton> widget;
     };
 
-    QString resolve(const RxText& text) const;
-    QString keyText(std::uint32_t key, const QString& callerDefault = {}) const;
+    QString resolve(const MessageText& text) const;
+    QString keyText(const MessageTextKey& key, const QString& callerDefault = {}) const;
     void loadIcon();
     void buildBody();
     void measureAndCreate();
-    void measureTexts(RxStripSizes& sizes);
-    // The details strip: drawn when it fits in kRxMostDetailLines and on the screen, else a scrolling
+    void measureTexts(MessageStripSizes& sizes);
+    // The details strip: drawn when it fits in kBoxMostDetailLines and on the screen, else a scrolling
     // view of the room left. Measured after the other strips, whose room it takes what is left of.
-    void measureDetails(RxStripSizes& sizes);
-    void createDetailsView(RxStripSizes& sizes, int room);
-    // The screen's area for windows, where the box opens (empty when there is no screen).
-    QRect availableArea() const;
-    // The largest client area the box may take there.
-    QSize largestClient() const;
-    // Moves the box (its frame allowed for) into the available area.
-    void keepOnScreen();
-    void createCheckBox(RxStripSizes& sizes);
-    void createButtons(RxStripSizes& sizes);
+    void measureDetails(MessageStripSizes& sizes);
+    void createDetailsView(MessageStripSizes& sizes, int room);
+    void createCheckBox(MessageStripSizes& sizes);
+    void createButtons(MessageStripSizes& sizes);
     QPushButton* makeButton(const Button& button, int index);
     void applyCaption();
     void setCloseEnabled(bool enabled);
-    void centre();
     void placeControls();
-    void finish(int id);
+    void finish(MessageAnswer answer);
     void toggleDetails();
     void help();
     void report();
@@ -114,14 +111,13 @@ class RxMsgBoxDialog : public QDialog {
     QString countdownCaption() const;
     Button* defaultButton();
     int clientHeight() const;
-    void paintBackgroundCache();
     void ensureBackgroundCache();
     void paintTexts(QPainter& painter);
     std::array<RichTextDrawer*, 3> allDrawers();
     std::vector<RichTextDrawer*> activeDrawers();
 
-    RxMsgBoxParams params_;
-    RxAnswerMemory memory_;
+    MessageBoxParams params_;
+    AnswerMemory memory_;
     std::shared_ptr<const ResourceProvider> strings_;
     std::shared_ptr<LinkOpener> opener_;
     QFont font_;
@@ -140,17 +136,17 @@ class RxMsgBoxDialog : public QDialog {
     QPointer<QCheckBox> checkBox_;
     QPointer<QLabel> checkLabel_;
     QPointer<QPlainTextEdit> detailsView_;
-    int countdown_ = 0;
     bool cancelAllowed_ = false;
-    int escapeAnswer_ = 0;  // what Escape and the close box answer when Cancel is not allowed
+    // What Escape and the close box answer when Cancel is not allowed.
+    MessageAnswer escapeAnswer_ = MessageAnswer::None;
     bool closeEnabled_ = true;
     bool detailsShown_ = false;
-    RxStripSizes sizes_;
+    MessageStripSizes sizes_;
     RichTextDrawer headerDrawer_;
     RichTextDrawer messageDrawer_;
     RichTextDrawer detailsDrawer_;
-    QImage background_;
-    QTimer timer_;
+    QImage background_;  // the strips painted, cached until the width changes
+    MessageCountdown countdown_;
 };
 
 }  // namespace ostrum::ui

@@ -1,15 +1,17 @@
 #pragma once
-// The parameter record of RxMessageBox, its area record, the text map and the style bits and
-// button identifiers the box understands. Field order and defaults follow the record the callers
-// have always filled; text fields hold either a text or the number of a string in the strings
-// module.
+// The parameter record of showMessageBox, its area record, the text map, and the style a caller asks
+// for and the answer it gets: which buttons, which icon, which options. Field order and defaults follow
+// the record the callers have always filled; text fields hold either a text or the number of a string in
+// the strings module.
 
+#include <QFlags>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <variant>
 
 #include "ui/platform/colorref.h"
 #include "ui/richtext/resource_provider.h"
@@ -18,16 +20,16 @@ namespace ostrum::ui {
 
 // A text field of the record: nothing, a text, or the number of a string (0 to 0xFFFF) in the
 // strings module.
-class RxText {
+class MessageText {
   public:
     static constexpr int kLargestId = 0xFFFF;
 
-    RxText() = default;
-    RxText(const char* text)
+    MessageText() = default;
+    MessageText(const char* text)
         : kind_(text != nullptr ? Kind::Text : Kind::Null), text_(QString::fromLatin1(text)) {}
-    RxText(const QString& text) : kind_(Kind::Text), text_(text) {}
-    static RxText fromId(int id) {
-        RxText t;
+    MessageText(const QString& text) : kind_(Kind::Text), text_(text) {}
+    static MessageText fromId(int id) {
+        MessageText t;
         t.kind_ = Kind::Id;
         t.id_ = id & kLargestId;
         return t;
@@ -45,107 +47,128 @@ class RxText {
     int id_ = 0;
 };
 
-// Replacement texts by button identifier or by one of the two keys below. Only an entry whose key
-// equals the one sought counts.
-using RxTextMap = std::map<std::uint32_t, RxText>;
+// The buttons a box offers besides Help, Report and Details, in the order they show. None offers no
+// standard button: a box of custom buttons, or one with nothing to press.
+enum class MessageButtons : std::uint8_t {
+    Ok,
+    OkCancel,
+    AbortRetryIgnore,
+    YesNoCancel,
+    YesNo,
+    RetryCancel,
+    CancelTryContinue,
+    ContinueAbort,
+    SkipSkipAllCancel,      // Skip, Skip all, Cancel
+    IgnoreIgnoreAllCancel,  // Ignore, Ignore all, Cancel
+    None,
+};
+
+// The icon beside the message: the desktop's own, or the record's user icon from the icon module.
+enum class MessageIcon : std::uint8_t { None, Error, Question, Warning, Information, User };
+
+enum class MessageOption : std::uint32_t {
+    Help = 0x1,                  // a Help button, which opens the help file and leaves the box open
+    SetForeground = 0x2,         // the box is raised and activated when it opens
+    TopMost = 0x4,               // the box stays above other windows
+    RightAligned = 0x8,          // the message is aligned to the right
+    DontShowAgain = 0x10,        // the "Do not show again" check box, and the answer memory behind it
+    DontShowAgainTicked = 0x20,  // that check box starts ticked
+    CheckBoxBelow = 0x40,        // the check box under the buttons rather than above them
+    YesToAll = 0x80,             // "Yes to all" after Yes
+    NoToAll = 0x100,             // "No to all" after No
+    NoStringResources = 0x200,   // numbered texts are not looked up: they read as empty
+    NoBeep = 0x400,              // the box opens without a beep
+};
+Q_DECLARE_FLAGS(MessageOptions, MessageOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(MessageOptions)
+
+// What a caller asks of a box.
+struct MessageStyle {
+    MessageButtons buttons = MessageButtons::Ok;
+    MessageIcon icon = MessageIcon::None;
+    int defaultButton = 0;  // zero-based, in the order the buttons show; past the last one: the first
+    MessageOptions options = {};
+
+    bool operator==(const MessageStyle&) const = default;
+};
+
+// The buttons of a box, each of which is also the answer when it closes the box. Custom1 to Custom4 are
+// the record's custom buttons in order. Help, Report and Details do their work and leave the box open, so
+// they are never an answer; None is the answer of a box that could not be shown or ended without a button.
+enum class MessageAnswer : std::uint8_t {
+    None,
+    Ok,
+    Cancel,
+    Abort,
+    Retry,
+    Ignore,
+    Yes,
+    No,
+    TryAgain,
+    Continue,
+    Skip,
+    SkipAll,
+    IgnoreAll,
+    YesToAll,
+    NoToAll,
+    Custom1,
+    Custom2,
+    Custom3,
+    Custom4,
+    Help,
+    Report,
+    Details,  // "More >>", which shows the details and then reads "<< More"
+};
+
+// The box's texts that are not a button's own: the check box's label, the caption's countdown format
+// ("%s (%d seconds remaining)") and the Details button's text while the details show ("<< More").
+enum class MessageLabel : std::uint8_t { CheckBox, CaptionCountdown, DetailsShown };
+
+// Replacement texts by button or label. Only an entry whose key equals the one sought counts.
+using MessageTextKey = std::variant<MessageAnswer, MessageLabel>;
+using MessageTextMap = std::map<MessageTextKey, MessageText>;
 
 // One painted strip of the box: its separator line and text, and its background effect.
-struct RxMsgBoxArea {
+struct MessageArea {
     int separatorType = 0;   // 0 none, 1 etched, 2 black line, 3 white line; others draw nothing
     int separatorAlign = 0;  // 0 left, 1 right, 2 centred; others: no text, full-width line
-    RxText separatorText;
+    MessageText separatorText;
     int effect = -1;  // -1 none, 0 solid colour 1, 1..15 the background effects
     ColorRef colour1 = systemColor(COLOR_BTNFACE);
     ColorRef colour2 = systemColor(COLOR_BTNFACE);
     ColorRef colour3 = systemColor(COLOR_BTNFACE);
 };
 
-struct RxMsgBoxParams {
+struct MessageBoxParams {
     QPointer<QWidget> owner;                                // set from the call
     std::shared_ptr<const ResourceProvider> stringsModule;  // null: no strings by number
     std::shared_ptr<const ResourceProvider> iconModule;     // null: no icons by number
     QString caption;                                        // set from the call
-    RxText memoryPrefix;    // first half of the "Do not show again" value name
-    RxText memoryCompany;   // optional key level above the program's key
-    int memoryNumber = 0;   // second half of that value name
-    int reportMessage = 0;  // event type sent to the owner by Report; 0: no Report button
-    RxMsgBoxArea background;
+    MessageText memoryPrefix;   // first half of the "Do not show again" value name
+    MessageText memoryCompany;  // optional key level above the program's key
+    int memoryNumber = 0;       // second half of that value name
+    int reportMessage = 0;      // event type sent to the owner by Report; 0: no Report button
+    MessageArea background;
     int headerHeight = 0;  // minimum header height in pixels; 0: no header
-    RxText headerText;
-    RxMsgBoxArea header;
-    RxText message;           // set from the call
+    MessageText headerText;
+    MessageArea header;
+    MessageText message;      // set from the call
     int buttonAlignment = 2;  // 0 left, 1 right, anything else centred
-    std::uint32_t style = 0;  // set from the call
-    RxMsgBoxArea buttons;
-    RxText detailsText;  // non-empty adds the details button
-    RxMsgBoxArea details;
+    MessageStyle style;       // set from the call
+    MessageArea buttons;
+    MessageText detailsText;  // non-empty adds the details button
+    MessageArea details;
     int autoCloseSeconds = 0;
     int disableSeconds = 0;
     bool captionCountdown = false;
     int helpContext = 0;
-    RxText userIcon;        // icon of the icon module shown with MB_USERICON
+    MessageText userIcon;   // icon of the icon module shown with MessageIcon::User
     QString customButtons;  // up to four lines, "\n"-separated, "\r" ignored
-    RxText checkBoxText;
-    const RxTextMap* textMap = nullptr;
+    // What Escape and the close box answer in a box whose buttons hold no Cancel (custom buttons, say);
+    // None: they do nothing there. A Yes/No question answers No whatever this says.
+    MessageAnswer escapeAnswer = MessageAnswer::None;
+    MessageText checkBoxText;
+    const MessageTextMap* textMap = nullptr;
 };
-
-// Style bits.
-inline constexpr std::uint32_t MB_OK = 0x0;
-inline constexpr std::uint32_t MB_OKCANCEL = 0x1;
-inline constexpr std::uint32_t MB_ABORTRETRYIGNORE = 0x2;
-inline constexpr std::uint32_t MB_YESNOCANCEL = 0x3;
-inline constexpr std::uint32_t MB_YESNO = 0x4;
-inline constexpr std::uint32_t MB_RETRYCANCEL = 0x5;
-inline constexpr std::uint32_t MB_CANCELTRYCONTINUE = 0x6;
-inline constexpr std::uint32_t RXMB_SET_CONTINUE_ABORT = 0x7;
-inline constexpr std::uint32_t RXMB_SET_SKIP = 0x8;
-inline constexpr std::uint32_t RXMB_SET_IGNORE = 0x9;
-inline constexpr std::uint32_t MB_TYPEMASK = 0xF;
-inline constexpr std::uint32_t MB_ICONHAND = 0x10;
-inline constexpr std::uint32_t MB_ICONQUESTION = 0x20;
-inline constexpr std::uint32_t MB_ICONEXCLAMATION = 0x30;
-inline constexpr std::uint32_t MB_ICONASTERISK = 0x40;
-inline constexpr std::uint32_t MB_USERICON = 0x80;
-inline constexpr std::uint32_t MB_ICONMASK = 0xF0;
-inline constexpr std::uint32_t MB_DEFBUTTON2 = 0x100;
-inline constexpr std::uint32_t MB_DEFMASK = 0xF00;
-inline constexpr std::uint32_t MB_HELP = 0x4000;
-inline constexpr std::uint32_t MB_SETFOREGROUND = 0x10000;
-inline constexpr std::uint32_t MB_TOPMOST = 0x40000;
-inline constexpr std::uint32_t MB_RIGHT = 0x80000;
-inline constexpr std::uint32_t RXMB_DONT_SHOW_AGAIN = 0x01000000;
-inline constexpr std::uint32_t RXMB_DONT_SHOW_CHECKED = 0x02000000;
-inline constexpr std::uint32_t RXMB_CHECKBOX_BELOW = 0x04000000;
-inline constexpr std::uint32_t RXMB_YES_TO_ALL = 0x08000000;
-inline constexpr std::uint32_t RXMB_NO_TO_ALL = 0x10000000;
-inline constexpr std::uint32_t RXMB_NO_STRING_RESOURCES = 0x20000000;
-inline constexpr std::uint32_t RXMB_NO_BEEP = 0x40000000;
-
-// Button identifiers (the results) and the two text-map keys.
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
-inline constexpr int IDABORT = 3;
-inline constexpr int IDRETRY = 4;
-inline constexpr int IDIGNORE = 5;
-inline constexpr int IDYES = 6;
-inline constexpr int IDNO = 7;
-inline constexpr int IDHELP = 9;
-inline constexpr int IDTRYAGAIN = 10;
-inline constexpr int IDCONTINUE = 11;
-inline constexpr int RXID_SKIP = 14;
-inline constexpr int RXID_SKIP_ALL = 15;
-inline constexpr int RXID_IGNORE_ALL = 16;
-inline constexpr int RXID_YES_TO_ALL = 19;
-inline constexpr int RXID_NO_TO_ALL = 20;
-inline constexpr int RXID_REPORT = 21;
-inline constexpr int RXID_CUSTOM1 = 23;
-inline constexpr int RXID_CUSTOM4 = 26;
-inline constexpr int RXID_LESS = 30;
-inline constexpr int RXID_MORE = 31;
-inline constexpr std::uint32_t RXKEY_CHECKBOX = 0x01000000;
-inline constexpr std::uint32_t RXKEY_COUNTDOWN = 0x80000000;
-
-// The result when the box could not be made at all.
-inline constexpr int kRxCreateFailed = -1;
 
 }  // namespace ostrum::ui

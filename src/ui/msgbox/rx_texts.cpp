@@ -11,35 +11,36 @@ namespace ostrum::ui {
 namespace {
 
 struct BuiltinText {
-    std::uint32_t key;
+    MessageTextKey key;
     const char* text;
     int resourceId;
 };
 
+using A = MessageAnswer;
 constexpr std::array kBuiltinTexts{
-    BuiltinText{IDOK, "OK", 9001},
-    BuiltinText{IDCANCEL, "Cancel", 9002},
-    BuiltinText{IDABORT, "Abort", 9005},
-    BuiltinText{IDRETRY, "Retry", 9004},
-    BuiltinText{IDIGNORE, "Ignore", 9003},
-    BuiltinText{IDYES, "Yes", 9007},
-    BuiltinText{IDNO, "No", 9008},
-    BuiltinText{IDHELP, "Help", 9006},
-    BuiltinText{IDTRYAGAIN, "Try again", 9015},
-    BuiltinText{IDCONTINUE, "Continue", 9009},
-    BuiltinText{RXID_SKIP, "Skip", 9018},
-    BuiltinText{RXID_SKIP_ALL, "Skip all", 9019},
-    BuiltinText{RXID_IGNORE_ALL, "Ignore all", 9017},
-    BuiltinText{RXID_YES_TO_ALL, "Yes to all", 9013},
-    BuiltinText{RXID_NO_TO_ALL, "No to all", 9014},
-    BuiltinText{RXID_REPORT, "Report", 9016},
-    BuiltinText{RXID_LESS, "<< More", 9011},
-    BuiltinText{RXID_MORE, "More >>", 9010},
-    BuiltinText{RXKEY_CHECKBOX, "Do not show again", 9012},
-    BuiltinText{RXKEY_COUNTDOWN, "%s (%d seconds remaining)", 9020},
+    BuiltinText{A::Ok, "OK", 9001},
+    BuiltinText{A::Cancel, "Cancel", 9002},
+    BuiltinText{A::Abort, "Abort", 9005},
+    BuiltinText{A::Retry, "Retry", 9004},
+    BuiltinText{A::Ignore, "Ignore", 9003},
+    BuiltinText{A::Yes, "Yes", 9007},
+    BuiltinText{A::No, "No", 9008},
+    BuiltinText{A::Help, "Help", 9006},
+    BuiltinText{A::TryAgain, "Try again", 9015},
+    BuiltinText{A::Continue, "Continue", 9009},
+    BuiltinText{A::Skip, "Skip", 9018},
+    BuiltinText{A::SkipAll, "Skip all", 9019},
+    BuiltinText{A::IgnoreAll, "Ignore all", 9017},
+    BuiltinText{A::YesToAll, "Yes to all", 9013},
+    BuiltinText{A::NoToAll, "No to all", 9014},
+    BuiltinText{A::Report, "Report", 9016},
+    BuiltinText{MessageLabel::DetailsShown, "<< More", 9011},
+    BuiltinText{A::Details, "More >>", 9010},
+    BuiltinText{MessageLabel::CheckBox, "Do not show again", 9012},
+    BuiltinText{MessageLabel::CaptionCountdown, "%s (%d seconds remaining)", 9020},
 };
 
-const BuiltinText* findBuiltin(std::uint32_t key) {
+const BuiltinText* findBuiltin(const MessageTextKey& key) {
     for (const BuiltinText& entry : kBuiltinTexts) {
         if (entry.key == key) {
             return &entry;
@@ -50,17 +51,18 @@ const BuiltinText* findBuiltin(std::uint32_t key) {
 
 }  // namespace
 
-QString rxBuiltinText(std::uint32_t key) {
+QString builtinText(const MessageTextKey& key) {
     const BuiltinText* entry = findBuiltin(key);
     return entry != nullptr ? QString::fromLatin1(entry->text) : QString();
 }
 
-int rxStringResourceId(std::uint32_t key) {
+int stringResourceId(const MessageTextKey& key) {
     const BuiltinText* entry = findBuiltin(key);
     return entry != nullptr ? entry->resourceId : 0;
 }
 
-QString rxResolveText(const RxText& field, const ResourceProvider& strings, bool noStringResources) {
+QString resolveMessageText(const MessageText& field, const ResourceProvider& strings,
+                           bool noStringResources) {
     if (!field.isId()) {
         return field.text();
     }
@@ -70,17 +72,17 @@ QString rxResolveText(const RxText& field, const ResourceProvider& strings, bool
     return strings.string(field.id()).value_or(QString());
 }
 
-QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvider& strings,
-                  bool noStringResources, const QString& callerDefault) {
+QString messageKeyText(const MessageTextKey& key, const MessageTextMap* map, const ResourceProvider& strings,
+                       bool noStringResources, const QString& callerDefault) {
     if (map != nullptr) {
         if (auto it = map->find(key); it != map->end()) {
-            QString mapped = rxResolveText(it->second, strings, noStringResources);
+            QString mapped = resolveMessageText(it->second, strings, noStringResources);
             if (!mapped.isEmpty()) {
                 return mapped;
             }
         }
     }
-    if (const int id = rxStringResourceId(key); id != 0 && !noStringResources) {
+    if (const int id = stringResourceId(key); id != 0 && !noStringResources) {
         QString loaded = strings.string(id).value_or(QString());
         if (!loaded.isEmpty()) {
             return loaded;
@@ -89,10 +91,10 @@ QString rxKeyText(std::uint32_t key, const RxTextMap* map, const ResourceProvide
     if (!callerDefault.isEmpty()) {
         return callerDefault;
     }
-    return rxBuiltinText(key);
+    return builtinText(key);
 }
 
-QString rxMarkupAsPlainText(const QString& markup) {
+QString markupAsPlainText(const QString& markup) {
     QString plain;
     plain.reserve(markup.size());
     for (const MarkupToken& token : tokenizeMarkup(prepareMarkup(markup, true))) {
@@ -105,11 +107,11 @@ QString rxMarkupAsPlainText(const QString& markup) {
     return plain;
 }
 
-QString rxCountdownLabel(const QString& text, int seconds) {
+QString countdownLabel(const QString& text, int seconds) {
     return QStringLiteral("%1 = %2").arg(text).arg(seconds);
 }
 
-QString rxFormatTextNumber(const QString& format, const QString& text, int number) {
+QString formatTextNumber(const QString& format, const QString& text, int number) {
     // Substitutes in one pass so that a "%d" inside the inserted text stays as it is.
     QString out;
     out.reserve(format.size() + text.size() + 8);

@@ -9,18 +9,18 @@
 
 namespace ostrum::ui {
 
-CHoverButton::CHoverButton(QWidget* parent)
+HoverButton::HoverButton(QWidget* parent)
     : QAbstractButton(parent), cursorPos_([] { return QCursor::pos(); }), tip_(this, 0) {
     setMouseTracking(true);
     hoverTimer_.setInterval(kHoverCheckMs);
-    connect(&hoverTimer_, &QTimer::timeout, this, &CHoverButton::checkHover);
+    connect(&hoverTimer_, &QTimer::timeout, this, &HoverButton::checkHover);
 }
 
-bool CHoverButton::loadBitmap(const ResourceProvider& resources, int id) {
+bool HoverButton::loadBitmap(const ResourceProvider& resources, int id) {
     return setPicture(resources.bitmap(id));
 }
 
-bool CHoverButton::setPicture(const QImage& picture) {
+bool HoverButton::setPicture(const QImage& picture) {
     picture_ = mapTo3DColours(picture);
     if (!picture_.isNull()) {
         setFixedSize(picture_.size());
@@ -29,31 +29,31 @@ bool CHoverButton::setPicture(const QImage& picture) {
     return !picture_.isNull();
 }
 
-void CHoverButton::setTooltipText(const QString& text, bool activate) {
+void HoverButton::setTooltipText(const QString& text, bool activate) {
     tip_.setText(text, activate);
 }
 
-void CHoverButton::setLinkText(const QString& text) {
+void HoverButton::setLinkText(const QString& text) {
     link_ = text.left(kMaxLinkLength);
     setCursor(Qt::PointingHandCursor);
 }
 
-QSize CHoverButton::sizeHint() const {
+QSize HoverButton::sizeHint() const {
     return picture_.isNull() ? QSize(16, 16) : picture_.size();
 }
 
-bool CHoverButton::event(QEvent* e) {
+bool HoverButton::event(QEvent* e) {
     tip_.relay(e);
     return QAbstractButton::event(e);
 }
 
-void CHoverButton::paintEvent(QPaintEvent* e) {
+void HoverButton::paintEvent(QPaintEvent* e) {
     QPainter painter(this);
     painter.setClipRegion(e->region());
     drawHoverButton(painter, picture_, isDown());
 }
 
-void CHoverButton::mouseMoveEvent(QMouseEvent* e) {
+void HoverButton::mouseMoveEvent(QMouseEvent* e) {
     const bool inside = rect().contains(e->position().toPoint());
     if (inside && !hovered_) {
         hovered_ = true;
@@ -66,7 +66,7 @@ void CHoverButton::mouseMoveEvent(QMouseEvent* e) {
     QAbstractButton::mouseMoveEvent(e);
 }
 
-void CHoverButton::checkHover() {
+void HoverButton::checkHover() {
     if (rect().contains(mapFromGlobal(cursorPos_()))) {
         return;
     }

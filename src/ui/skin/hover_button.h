@@ -1,5 +1,5 @@
 #pragma once
-// CHoverButton: a one-picture button sized to its picture, with a hand cursor once it has a
+// HoverButton: a one-picture button sized to its picture, with a hand cursor once it has a
 // link text and a tooltip. Hovering is tracked by capturing the mouse and checking the cursor on
 // a 100 ms timer, so the hover ends even when the cursor leaves faster than a move is reported.
 
@@ -13,13 +13,13 @@
 
 namespace ostrum::ui {
 
-class CHoverButton : public QAbstractButton {
+class HoverButton : public QAbstractButton {
     Q_OBJECT
   public:
     static constexpr int kHoverCheckMs = 100;
     static constexpr int kMaxLinkLength = 260;
 
-    explicit CHoverButton(QWidget* parent = nullptr);
+    explicit HoverButton(QWidget* parent = nullptr);
 
     // Loads picture `id`, maps its standard greys to the desktop's 3D colours and resizes the
     // button to the picture. Answers false (and keeps no picture) when it cannot be loaded.

@@ -63,7 +63,7 @@ std::array<ChannelBand, 3> keyColourBands(ColorRef key) {
     return {{band(redOf(key)), band(greenOf(key)), band(blueOf(key))}};
 }
 
-std::optional<QRegion> RegionFromBitmap(const QImage& bitmap, ColorRef key, bool inside,
+std::optional<QRegion> regionFromBitmap(const QImage& bitmap, ColorRef key, bool inside,
                                         RegionBuildStats* stats) {
     if (bitmap.isNull()) {
         return std::nullopt;

@@ -1,5 +1,5 @@
 #pragma once
-// RegionFromBitmap: the region of a picture's pixels that match (or, by default, do not match) a
+// regionFromBitmap: the region of a picture's pixels that match (or, by default, do not match) a
 // key colour within a tolerance band, built from one-pixel-high runs.
 
 #include <QImage>
@@ -31,7 +31,7 @@ struct RegionBuildStats {
 
 // With `inside` the region covers the key-coloured pixels; without it, every other pixel.
 // Answers nothing for a null picture.
-std::optional<QRegion> RegionFromBitmap(const QImage& bitmap, ColorRef key, bool inside,
+std::optional<QRegion> regionFromBitmap(const QImage& bitmap, ColorRef key, bool inside,
                                         RegionBuildStats* stats = nullptr);
 
 }  // namespace ostrum::ui

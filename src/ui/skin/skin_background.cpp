@@ -16,7 +16,7 @@ bool SkinBackground::loadSkin(const ResourceProvider& resources, int id) {
 
 void SkinBackground::setSkin(const QImage& skin) {
     skin_ = skin.isNull() ? QImage() : skin.convertToFormat(QImage::Format_RGB32);
-    skinRegion_ = RegionFromBitmap(skin_, kRegionKey, false).value_or(QRegion());
+    skinRegion_ = regionFromBitmap(skin_, kRegionKey, false).value_or(QRegion());
     // The picture replaces the whole background, so Qt need not clear it first.
     setAttribute(Qt::WA_OpaquePaintEvent, !skin_.isNull());
     update();

@@ -2,13 +2,13 @@
 
 namespace ostrum::ui {
 
-CTransparentStatic::CTransparentStatic(QWidget* parent) : QLabel(parent) {
+TransparentStatic::TransparentStatic(QWidget* parent) : QLabel(parent) {
     setAutoFillBackground(false);
     setAttribute(Qt::WA_TranslucentBackground);
     setWordWrap(true);
 }
 
-void CTransparentStatic::setText(const QString& text) {
+void TransparentStatic::setText(const QString& text) {
     QLabel::setText(text);
     if (QWidget* parent = parentWidget()) {
         parent->repaint(geometry());

@@ -1,15 +1,15 @@
 #pragma once
-// CTransparentStatic: a text label with no background of its own. When its text changes it has
+// TransparentStatic: a text label with no background of its own. When its text changes it has
 // its parent repaint the area under it, so the old text does not stay behind.
 
 #include <QLabel>
 
 namespace ostrum::ui {
 
-class CTransparentStatic : public QLabel {
+class TransparentStatic : public QLabel {
     Q_OBJECT
   public:
-    explicit CTransparentStatic(QWidget* parent = nullptr);
+    explicit TransparentStatic(QWidget* parent = nullptr);
     void setText(const QString& text);
 };
 
