@@ -35,7 +35,7 @@ class ImagingJob::Feed final : public tape::ImagingSink {
     void Report() {
         // The copy clears StopImaging when it begins; a Stop confirmed before that is set again here,
         // before the copy next looks at it.
-        if (job_.stopAsked_.load()) job_.StopImaging_.store(1);
+        if (job_.worker_.stopRequested()) job_.StopImaging_.store(1);
         job_.published_.Set(local_);
     }
 
@@ -55,24 +55,21 @@ ImagingJob::~ImagingJob() {
 }
 
 void ImagingJob::Start() {
-    if (worker_.joinable()) return;
+    if (worker_.started()) return;
     StopImaging_.store(0);
-    worker_ = std::thread([this] { Run(); });
+    worker_.Start([this] { Run(); });
 }
 
 void ImagingJob::RequestStop() {
-    stopAsked_.store(true);
-    StopImaging_.store(1);
+    worker_.RequestStop();
 }
 
 void ImagingJob::StopAndJoin() {
-    if (!worker_.joinable()) return;
-    RequestStop();
-    worker_.join();
+    worker_.StopAndJoin();
 }
 
 void ImagingJob::Join() {
-    if (worker_.joinable()) worker_.join();
+    worker_.Join();
 }
 
 void ImagingJob::Run() {

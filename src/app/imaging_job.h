@@ -11,9 +11,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
-#include "app/published.h"
+#include "common/worker_thread.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_imaging.h"
 
@@ -59,9 +58,9 @@ class ImagingJob {
     const std::string deviceName_;
     const std::string imagePath_;
     std::atomic<std::uint32_t>& StopImaging_;
-    std::atomic<bool> stopAsked_{false};
-    Published<ImagingSnapshot> published_;
-    std::thread worker_;
+    common::Published<ImagingSnapshot> published_;
+    // Its stop flag says a Stop was confirmed; the stop also sets StopImaging, which the copy watches.
+    common::WorkerThread worker_{[this] { StopImaging_.store(1); }};
 };
 
 // A copy held in the middle, for tests and pictures of the copying state: the hook, given to a virtual

@@ -11,9 +11,9 @@
 #include <exception>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "common/saturating.h"
+#include "common/worker_thread.h"
 #include "dialog_units.h"
 #include "ui/msgbox/program_message.h"
 #include "ui/msgbox/rx_message_box.h"
@@ -70,16 +70,13 @@ class SaveWorker final : public selection::SaveSink {
   public:
     SaveWorker(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request)
         : items_(items), request_(request) {}
-    ~SaveWorker() override {
-        Cancel();
-        if (thread_.joinable()) thread_.join();
-    }
+    ~SaveWorker() override { thread_.StopAndJoin(); }
 
     void Start() {
-        thread_ = std::thread([this] {
+        thread_.Start([this] {
             selection::SaveReport report;
             try {
-                report = selection::SaveFiles(items_, request_, *this, cancel_);
+                report = selection::SaveFiles(items_, request_, *this, thread_.stopFlag());
             } catch (const std::exception& failure) {
                 report.error = std::string("the save stopped: ") + failure.what();
             }
@@ -88,11 +85,7 @@ class SaveWorker final : public selection::SaveSink {
             state_.finished = true;
         });
     }
-    void Cancel() {
-        std::lock_guard lock(mutex_);
-        cancel_.store(true);
-        answered_.notify_all();
-    }
+    void Cancel() { thread_.RequestStop(); }
     // The window thread's answer to the question in the state.
     void Answer(const selection::ExistingFileAnswer& answer) {
         std::lock_guard lock(mutex_);
@@ -105,7 +98,7 @@ class SaveWorker final : public selection::SaveSink {
         return state_;
     }
     selection::SaveReport Finish() {
-        if (thread_.joinable()) thread_.join();
+        thread_.Join();
         return std::move(report_);
     }
 
@@ -124,7 +117,7 @@ class SaveWorker final : public selection::SaveSink {
     selection::ExistingFileAnswer AskExisting(std::size_t, std::string_view destination) override {
         std::unique_lock lock(mutex_);
         state_.question = std::string(destination);
-        answered_.wait(lock, [this] { return answer_.has_value() || cancel_.load(); });
+        answered_.wait(lock, [this] { return answer_.has_value() || thread_.stopRequested(); });
         const selection::ExistingFileAnswer answer = answer_.value_or(selection::ExistingFileAnswer{});
         answer_.reset();
         state_.question.reset();
@@ -134,13 +127,17 @@ class SaveWorker final : public selection::SaveSink {
   private:
     const std::vector<selection::SaveItem>& items_;
     const selection::SaveRequest& request_;
-    std::atomic<bool> cancel_{false};
     mutable std::mutex mutex_;
     std::condition_variable answered_;
     std::optional<selection::ExistingFileAnswer> answer_;
     SaveState state_;
     selection::SaveReport report_;
-    std::thread thread_;
+    // A cancel also wakes a question waiting for its answer: under the lock, so that the wait, which tests
+    // the flag under it, cannot miss it.
+    common::WorkerThread thread_{[this] {
+        std::lock_guard lock(mutex_);
+        answered_.notify_all();
+    }};
 };
 
 bool savedComplete(const selection::FileResult& file) {

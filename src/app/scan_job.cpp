@@ -224,33 +224,30 @@ ScanJob::~ScanJob() {
 }
 
 void ScanJob::Start() {
-    if (worker_.joinable()) return;
-    // Set before the worker exists, so that a Stop confirmed at once is never lost.
-    stopRequested_.store(false);
+    if (worker_.started()) return;
+    // Set before the worker exists (which clears stopRequested), so that a Stop confirmed at once is never
+    // lost.
     scanActive_.store(true);
-    worker_ = std::thread([this] { Run(); });
+    worker_.Start([this] { Run(); });
 }
 
 void ScanJob::RequestStop() {
-    stopRequested_.store(true);
-    scanActive_.store(false);
+    worker_.RequestStop();
 }
 
 void ScanJob::StopAndJoin() {
-    if (!worker_.joinable()) return;
-    RequestStop();
-    worker_.join();
+    worker_.StopAndJoin();
 }
 
 void ScanJob::Join() {
-    if (worker_.joinable()) worker_.join();
+    worker_.Join();
 }
 
 void ScanJob::Run() {
     Feed feed(*this);
     ScanEnd end;
     try {
-        end = scan_(catalog_, feed, scanActive_, stopRequested_);
+        end = scan_(catalog_, feed, scanActive_, worker_.stopFlag());
     } catch (const std::exception& failure) {
         // Out of memory on a huge medium, say: keep what was found and say why the scan ended.
         end.error = std::string("the scan ended early: ") + failure.what();

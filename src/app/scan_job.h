@@ -17,10 +17,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
-#include "app/published.h"
 #include "catalog/catalog.h"
+#include "common/worker_thread.h"
 #include "scan_source.h"
 
 namespace ostrum::app {
@@ -72,7 +71,7 @@ class ScanJob {
     void StopAndJoin();
     // Waits for a worker that has published `finished` (it has nothing left to do but return).
     void Join();
-    const std::atomic<bool>& stopRequested() const { return stopRequested_; }
+    const std::atomic<bool>& stopRequested() const { return worker_.stopFlag(); }
 
   private:
     class Feed;
@@ -81,9 +80,9 @@ class ScanJob {
     const ScanFunction scan_;
     catalog::Catalog& catalog_;
     std::atomic<bool> scanActive_{false};
-    std::atomic<bool> stopRequested_{false};
-    Published<ScanSnapshot> published_;
-    std::thread worker_;
+    common::Published<ScanSnapshot> published_;
+    // Its stop flag is the scan's stopRequested; a stop also clears scanActive.
+    common::WorkerThread worker_{[this] { scanActive_.store(false); }};
 };
 
 // A scan held at its end, for tests and pictures of the scanning state: runs `scan`, then keeps its

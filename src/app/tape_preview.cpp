@@ -6,9 +6,9 @@
 #include <atomic>
 #include <exception>
 #include <memory>
-#include <thread>
 
 #include "catalog_models.h"
+#include "common/worker_thread.h"
 #include "ui/msgbox/program_message.h"
 
 namespace ostrum::app {
@@ -26,17 +26,14 @@ class TapePreviewWorker {
         request_.laterSources = source.laterSources;  // several drives: refused, as the save refuses them
         request_.tapeDevices = devices_.get();
     }
-    ~TapePreviewWorker() {
-        Cancel();
-        if (thread_.joinable()) thread_.join();
-    }
+    ~TapePreviewWorker() { thread_.StopAndJoin(); }
     TapePreviewWorker(const TapePreviewWorker&) = delete;
     TapePreviewWorker& operator=(const TapePreviewWorker&) = delete;
 
     void Start() {
-        thread_ = std::thread([this] {
+        thread_.Start([this] {
             try {
-                preview_ = selection::ReadPreview(item_, request_, cancel_,
+                preview_ = selection::ReadPreview(item_, request_, thread_.stopFlag(),
                                                   [this](std::uint64_t read) { read_.store(read); });
             } catch (const std::exception& failure) {
                 preview_.error = std::string("the preview stopped: ") + failure.what();
@@ -44,12 +41,12 @@ class TapePreviewWorker {
             finished_.store(true, std::memory_order_release);
         });
     }
-    void Cancel() { cancel_.store(true); }
+    void Cancel() { thread_.RequestStop(); }
     bool finished() const { return finished_.load(std::memory_order_acquire); }
     std::uint64_t read() const { return read_.load(); }
     // Once finished(): what was read.
     selection::FilePreview Finish() {
-        if (thread_.joinable()) thread_.join();
+        thread_.Join();
         return std::move(preview_);
     }
 
@@ -57,11 +54,10 @@ class TapePreviewWorker {
     const selection::SaveItem item_;
     const std::shared_ptr<tape::TapeDevices> devices_;  // kept open for the worker
     selection::SaveRequest request_;
-    std::atomic<bool> cancel_{false};
     std::atomic<std::uint64_t> read_{0};
     std::atomic<bool> finished_{false};
     selection::FilePreview preview_;  // the worker's until finished_
-    std::thread thread_;
+    common::WorkerThread thread_;
 };
 
 }  // namespace
