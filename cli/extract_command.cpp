@@ -11,7 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "catalog_output.h"
 #include "commands.h"
 #include "common/saturating.h"
+#include "common/worker_thread.h"
 #include "include_patterns.h"
 #include "interrupt_watch.h"
 #include "media_scan.h"
@@ -225,22 +225,17 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
                     const IncludePatterns& patterns, std::atomic<bool>& scanActive,
                     catalog::ImageScanSummary& summary)
         : found_(found), patterns_(patterns), scanActive_(scanActive) {
-        scanner_ = std::thread([this, &image, deep, &summary] {
+        scanner_.Start([this, &image, deep, &summary] {
             whole_ = catalog::ScanImageFile(image, found_, *this, scanActive_, &summary, {.deep = deep}) == 1;
             Publish(true);
         });
     }
     // Stops the scan if it still runs and waits for it.
-    ~ScanWhileSaving() {
-        scanActive_.store(false);
-        Join();
-    }
+    ~ScanWhileSaving() { scanner_.StopAndJoin(); }
     ScanWhileSaving(const ScanWhileSaving&) = delete;
     ScanWhileSaving& operator=(const ScanWhileSaving&) = delete;
 
-    void Join() {
-        if (scanner_.joinable()) scanner_.join();
-    }
+    void Join() { scanner_.Join(); }
     // After Join: whether the scan reached the end of the image.
     bool whole() const { return whole_; }
     // The scan's progress, while it runs; nothing once it has ended.
@@ -327,7 +322,8 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
     bool finished_ = false;
     bool waiting_ = false;
     std::optional<selection::SaveItem> first_;
-    std::thread scanner_;
+    // The scan watches scanActive, which the caller shares (an interruption clears it too): a stop clears it.
+    common::WorkerThread scanner_{[this] { scanActive_.store(false); }};
 };
 
 // Draws the save's progress: the share of the selected bytes done (or, while a scan still finds the files,

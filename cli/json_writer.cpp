@@ -4,28 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/utf8.h"
+
 namespace ostrum::cli {
 namespace {
-
-// Length of the valid UTF-8 sequence at pos, or 0.
-std::size_t Utf8Length(std::string_view text, std::size_t pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    std::size_t length = lead < 0x80             ? 1
-                         : (lead & 0xE0) == 0xC0 ? 2
-                         : (lead & 0xF0) == 0xE0 ? 3
-                         : (lead & 0xF8) == 0xF0 ? 4
-                                                 : 0;
-    if (length == 0 || pos + length > text.size()) return 0;
-    if (length == 2 && lead < 0xC2) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[pos + i]) & 0xC0) != 0x80) return 0;
-    }
-    const auto second = static_cast<unsigned char>(text[pos + 1 < text.size() ? pos + 1 : pos]);
-    if (length == 3 && ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0))) return 0;
-    if (length == 4 && ((lead == 0xF0 && second < 0x90) || lead > 0xF4 || (lead == 0xF4 && second >= 0x90)))
-        return 0;
-    return length;
-}
 
 // The bytes that stand as they are in a JSON string: printable ASCII other than the quote and the backslash.
 constexpr std::array<bool, 256> kPlainJson = [] {
@@ -60,7 +42,8 @@ std::size_t PlainRunEnd(std::string_view text, std::size_t pos) {
 // the position after it.
 std::size_t WriteOther(std::string_view text, std::size_t pos, char*& out) {
     const char c = text[pos];
-    const std::size_t length = Utf8Length(text, pos);
+    char32_t cp = 0;
+    const std::size_t length = common::DecodeUtf8Strict(text, pos, cp);
     if (length == 0) {
         std::memcpy(out, "\xEF\xBF\xBD", 3);
         out += 3;

@@ -33,20 +33,18 @@
 #include "app/catalog_models.h"
 #include "app/catalog_views.h"
 #include "app/recovery_window.h"
+#include "support/bench_support.h"
 
 extern char** environ;
 
 namespace {
 
 using namespace ostrum::app;
-using Clock = std::chrono::steady_clock;
+using ostrum::bench::Clock;
+using ostrum::bench::Milliseconds;
 
 constexpr int kFiles = 1'000'000;
 constexpr int kBigFolderFiles = 100'000;
-
-double MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 struct ChildRun {
     double milliseconds = 0;
@@ -87,7 +85,7 @@ ChildRun run(const std::vector<std::string>& words, bool keepOutput) {
     struct rusage usage {};
     int status = 0;
     wait4(pid, &status, 0, &usage);
-    run.milliseconds = MillisecondsSince(start);
+    run.milliseconds = Milliseconds(start);
     run.peakKiB = usage.ru_maxrss;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
@@ -114,7 +112,7 @@ double TimedClick(QWidget* port, const QPoint& at) {
     const auto start = Clock::now();
     QTest::mouseClick(port, Qt::LeftButton, {}, at);
     QApplication::processEvents();
-    return MillisecondsSince(start);
+    return Milliseconds(start);
 }
 
 QPoint BoxOf(const QAbstractItemView& view, const QModelIndex& index) {
@@ -137,7 +135,7 @@ double TimedKeystroke(RecoveryWindow& window, const QString& text) {
     QTest::keyClick(window.filterField(), text.back().toLatin1());
     while (window.filterCount()->text() == before) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QApplication::processEvents();
-    return MillisecondsSince(start);
+    return Milliseconds(start);
 }
 
 // The filter over all the rows, and "Untick/Tick All Shown" over one set's 100,000 rows.
@@ -160,7 +158,7 @@ int FilterSide(RecoveryWindow& window) {
         const auto start = Clock::now();
         window.checkShownFiles(checked);
         QApplication::processEvents();
-        best = std::min(best, MillisecondsSince(start));
+        best = std::min(best, Milliseconds(start));
         if (rules.CheckedFileCount() != (checked ? kFiles : kFiles - kFiles / 10))
             return std::puts("FAIL: tick all shown"), 1;
     }
@@ -175,7 +173,7 @@ int WindowSide(const std::string& image) {
     RecoveryWindow window(source);
     window.show();
     if (!WaitForScanEnd(window)) return 1;
-    std::printf("scan_ms=%.1f\n", MillisecondsSince(start));
+    std::printf("scan_ms=%.1f\n", Milliseconds(start));
     auto& rules = window.rules();
     if (window.catalog().rowCount() != kFiles || rules.CheckedFileCount() != kFiles) {
         std::printf("FAIL: %zu rows, %llu ticked\n", window.catalog().rowCount(),

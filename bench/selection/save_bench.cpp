@@ -28,13 +28,15 @@
 #include "mtf_writer.h"
 #include "save/save_files.h"
 #include "save/save_path.h"
+#include "support/bench_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 namespace mw = ostrum::mtfwriter;
 using namespace ostrum;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Seconds;
 
 constexpr int kRounds = 3;
 constexpr std::uint64_t kBigFileBytes = 128ull << 20;
@@ -42,10 +44,6 @@ constexpr int kBigFiles = 16;  // 2 GiB
 constexpr int kSmallFolders = 100;
 constexpr int kSmallPerFolder = 1000;
 constexpr std::size_t kCopyBuffer = 1 << 20;
-
-double Seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 std::uint64_t SmallSize(std::uint64_t n) {
     return 100 + (n * 7919) % 900;
@@ -92,20 +90,6 @@ std::vector<selection::SaveItem> ScanItems(const fs::path& image) {
 
 // The save reports a file only once its data have reached the disk; each baseline ends the same way (one
 // fsync, one syncfs), so that both sides time the same work.
-
-// The baseline of the first run: a plain copy in 1 MiB reads and writes.
-bool PlainCopy(const fs::path& from, const fs::path& to) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    std::vector<char> buffer(kCopyBuffer);
-    bool ok = in >= 0 && out >= 0;
-    for (ssize_t got; ok && (got = ::read(in, buffer.data(), buffer.size())) > 0;) {
-        ok = ::write(out, buffer.data(), static_cast<std::size_t>(got)) == got;
-    }
-    if (in >= 0) ::close(in);
-    if (out >= 0) ok = ::fsync(out) == 0 && ::close(out) == 0 && ok;
-    return ok;
-}
 
 // The baseline of the second run: the same files created by a plain loop of writes.
 bool PlainSmallFiles(const fs::path& root, const std::vector<std::uint8_t>& data) {
@@ -173,7 +157,8 @@ bool BigRun(const fs::path& work) {
         fs::remove_all(work / "copy.bin");
         ::sync();  // each timed run starts without the write-back of the one before
         auto start = Clock::now();
-        if (!PlainCopy(source, work / "copy.bin")) return std::printf("FAIL: the plain copy failed\n"), false;
+        if (!bench::PlainCopy(source, work / "copy.bin", kCopyBuffer))
+            return std::printf("FAIL: the plain copy failed\n"), false;
         bestCopy = std::min(bestCopy, Seconds(start));
 
         fs::remove_all(work / "saved");

@@ -27,11 +27,14 @@
 #include "reference_selection.h"
 #include "selection/file_filter.h"
 #include "selection/selection_rules.h"
+#include "support/bench_support.h"
 
 namespace {
 
 using namespace ostrum;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Milliseconds;
+using bench::ResidentKiB;
 using selection::SelectionRules;
 using selection::testing::ReferenceSelection;
 
@@ -40,18 +43,6 @@ constexpr int kFoldersPerSet = 100;
 constexpr std::size_t kFiles = 1'000'000;
 constexpr std::size_t kBigFolderFiles = 100'000;
 constexpr int kRounds = 5;
-
-double Milliseconds(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-long ResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return 0;
-}
 
 std::string SetLabel(int set) {
     return "BACKUP SET " + std::to_string(set + 1) + "(_Daily)";

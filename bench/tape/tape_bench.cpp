@@ -2,8 +2,8 @@
 // filemarks between them, 64 KiB blocks), each against a baseline measured in the same run:
 //  1. ScanTape on the virtual tape against ScanImageFile on the image copied from it (goal: ratio of
 //     the image scan's time to the tape scan's time at least 0.8);
-//  2. CopyTapeToImage against a plain copy of a file of the same size in 65,536-byte reads and writes
-//     (goal: ratio at least 0.8).
+//  2. CopyTapeToImage against a plain copy of a file of the same size in 65,536-byte reads and writes,
+//     then an fsync, as the image copy ends (goal: ratio at least 0.8).
 // The results are checked: the copy holds every byte of the tape's data, both scans find every file
 // written, with the same paths and sizes. Exits 1 when a result is wrong.
 // Usage: tape_bench [WORK_FOLDER]   (default: a new folder under the temporary folder; removed at the end)
@@ -21,6 +21,7 @@
 #include "catalog/image_scanner.h"
 #include "catalog/shell_file_info.h"
 #include "mtf_writer.h"
+#include "support/bench_support.h"
 #include "tape/tape_imaging.h"
 #include "tape/tape_scanner.h"
 
@@ -29,16 +30,14 @@ namespace {
 namespace fs = std::filesystem;
 namespace mw = ostrum::mtfwriter;
 using namespace ostrum;
-using Clock = std::chrono::steady_clock;
+using bench::BestTime;
+using bench::Clock;
+using bench::Seconds;
 
 constexpr int kCopyRounds = 5;
 constexpr int kScanRounds = 7;  // the scans are short and the machine shared: best of more rounds
 constexpr std::uint64_t kTapeBytes = 1ull << 30;
 constexpr std::uint32_t kBlockSize = 65536;
-
-double Seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // Three sets of files of mixed sizes, in folders, together a little over kTapeBytes.
 mw::Manifest MakeTape(const fs::path& path) {
@@ -77,26 +76,6 @@ std::unique_ptr<catalog::Catalog> NewCatalog() {
     return std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
 }
 
-// A plain copy: 65,536-byte reads and writes, nothing else.
-std::uint64_t PlainCopy(const fs::path& from, const fs::path& to) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    std::vector<std::uint8_t> buffer(65536);
-    std::uint64_t total = 0;
-    for (ssize_t n; (n = ::read(in, buffer.data(), buffer.size())) > 0;) {
-        if (::write(out, buffer.data(), static_cast<std::size_t>(n)) != n) break;
-        total += static_cast<std::uint64_t>(n);
-    }
-    ::close(in);
-    ::close(out);
-    return total;
-}
-
-struct Timing {
-    double best = 1e30;
-    void Take(double seconds) { best = std::min(best, seconds); }
-};
-
 int Fail(const std::string& what) {
     std::fprintf(stderr, "tape_bench: WRONG RESULT: %s\n", what.c_str());
     return 1;
@@ -116,7 +95,7 @@ int Run(const fs::path& folder) {
     tape::TapeDevices devices;
     if (!devices.AttachVirtual(0, {.path = tapPath.string()})) return Fail("cannot attach the tape");
 
-    Timing copy, plain, tapeScan, imageScan;
+    BestTime copy, plain, tapeScan, imageScan;
     // Both copies write a new file (truncating a cached 1 GiB file is costly and would be timed), start
     // without the dirty pages of the step before, and take turns at going first.
     auto timeTapeCopy = [&]() -> std::string {
@@ -139,7 +118,7 @@ int Run(const fs::path& folder) {
         fs::remove(plainPath);
         ::sync();
         const auto start = Clock::now();
-        const std::uint64_t plainBytes = PlainCopy(imagePath, plainPath);
+        const std::optional<std::uint64_t> plainBytes = bench::PlainCopy(imagePath, plainPath, kBlockSize);
         plain.Take(Seconds(start));
         return plainBytes == manifest.imageSize ? std::string() : "the plain copy is short";
     };

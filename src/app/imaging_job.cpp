@@ -28,15 +28,15 @@ class ImagingJob::Feed final : public tape::ImagingSink {
     void finish(tape::ImageCopyResult result) {
         local_.finished = true;
         local_.result = std::move(result);
-        job_.published_.set(local_);
+        job_.published_.Set(local_);
     }
 
   private:
     void report() {
         // The copy clears stopImaging when it begins; a Stop confirmed before that is set again here,
         // before the copy next looks at it.
-        if (job_.stopAsked_.load()) job_.stopImaging_.store(1);
-        job_.published_.set(local_);
+        if (job_.worker_.stopRequested()) job_.stopImaging_.store(1);
+        job_.published_.Set(local_);
     }
 
     ImagingJob& job_;
@@ -55,24 +55,21 @@ ImagingJob::~ImagingJob() {
 }
 
 void ImagingJob::start() {
-    if (worker_.joinable()) return;
+    if (worker_.started()) return;
     stopImaging_.store(0);
-    worker_ = std::thread([this] { run(); });
+    worker_.Start([this] { run(); });
 }
 
 void ImagingJob::requestStop() {
-    stopAsked_.store(true);
-    stopImaging_.store(1);
+    worker_.RequestStop();
 }
 
 void ImagingJob::stopAndJoin() {
-    if (!worker_.joinable()) return;
-    requestStop();
-    worker_.join();
+    worker_.StopAndJoin();
 }
 
 void ImagingJob::join() {
-    if (worker_.joinable()) worker_.join();
+    worker_.Join();
 }
 
 void ImagingJob::run() {

@@ -11,9 +11,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
-#include "app/published.h"
+#include "common/worker_thread.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_imaging.h"
 
@@ -43,7 +42,7 @@ class ImagingJob {
     // the copy has not yet begun (it clears stopImaging at its start).
     void requestStop();
     // The latest publication (window thread).
-    ImagingSnapshot take() const { return published_.take(); }
+    ImagingSnapshot take() const { return published_.Take(); }
     void stopAndJoin();
     // Waits for a worker that has published `finished`.
     void join();
@@ -59,9 +58,9 @@ class ImagingJob {
     const std::string deviceName_;
     const std::string imagePath_;
     std::atomic<std::uint32_t>& stopImaging_;
-    std::atomic<bool> stopAsked_{false};
-    Published<ImagingSnapshot> published_;
-    std::thread worker_;
+    common::Published<ImagingSnapshot> published_;
+    // Its stop flag says a Stop was confirmed; the stop also sets stopImaging, which the copy watches.
+    common::WorkerThread worker_{[this] { stopImaging_.store(1); }};
 };
 
 // A copy held in the middle, for tests and pictures of the copying state: the hook, given to a virtual

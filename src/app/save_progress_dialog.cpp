@@ -11,11 +11,11 @@
 #include <exception>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "app/dialog_units.h"
 #include "app/resources/program_message.h"
 #include "common/saturating.h"
+#include "common/worker_thread.h"
 #include "ui/msgbox/rx_message_box.h"
 #include "ui/msgbox/rx_msgbox_dialog.h"
 
@@ -69,16 +69,13 @@ class SaveWorker final : public selection::SaveSink {
   public:
     SaveWorker(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request)
         : items_(items), request_(request) {}
-    ~SaveWorker() override {
-        cancel();
-        if (thread_.joinable()) thread_.join();
-    }
+    ~SaveWorker() override { thread_.StopAndJoin(); }
 
     void start() {
-        thread_ = std::thread([this] {
+        thread_.Start([this] {
             selection::SaveReport report;
             try {
-                report = selection::SaveFiles(items_, request_, *this, cancel_);
+                report = selection::SaveFiles(items_, request_, *this, thread_.stopFlag());
             } catch (const std::exception& failure) {
                 report.error = std::string("the save stopped: ") + failure.what();
             }
@@ -87,11 +84,7 @@ class SaveWorker final : public selection::SaveSink {
             state_.finished = true;
         });
     }
-    void cancel() {
-        std::lock_guard lock(mutex_);
-        cancel_.store(true);
-        answered_.notify_all();
-    }
+    void cancel() { thread_.RequestStop(); }
     // The window thread's answer to the question in the state.
     void answer(const selection::ExistingFileAnswer& answer) {
         std::lock_guard lock(mutex_);
@@ -104,7 +97,7 @@ class SaveWorker final : public selection::SaveSink {
         return state_;
     }
     selection::SaveReport finish() {
-        if (thread_.joinable()) thread_.join();
+        thread_.Join();
         return std::move(report_);
     }
 
@@ -123,7 +116,7 @@ class SaveWorker final : public selection::SaveSink {
     selection::ExistingFileAnswer AskExisting(std::size_t, std::string_view destination) override {
         std::unique_lock lock(mutex_);
         state_.question = std::string(destination);
-        answered_.wait(lock, [this] { return answer_.has_value() || cancel_.load(); });
+        answered_.wait(lock, [this] { return answer_.has_value() || thread_.stopRequested(); });
         const selection::ExistingFileAnswer answer = answer_.value_or(selection::ExistingFileAnswer{});
         answer_.reset();
         state_.question.reset();
@@ -133,13 +126,17 @@ class SaveWorker final : public selection::SaveSink {
   private:
     const std::vector<selection::SaveItem>& items_;
     const selection::SaveRequest& request_;
-    std::atomic<bool> cancel_{false};
     mutable std::mutex mutex_;
     std::condition_variable answered_;
     std::optional<selection::ExistingFileAnswer> answer_;
     SaveState state_;
     selection::SaveReport report_;
-    std::thread thread_;
+    // A cancel also wakes a question waiting for its answer: under the lock, so that the wait, which tests
+    // the flag under it, cannot miss it.
+    common::WorkerThread thread_{[this] {
+        std::lock_guard lock(mutex_);
+        answered_.notify_all();
+    }};
 };
 
 bool savedComplete(const selection::FileResult& file) {

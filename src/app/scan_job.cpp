@@ -177,7 +177,7 @@ class ScanJob::Feed final : public catalog::CatalogSink {
     }
     void publish() {
         if (filesFound_) local_.status.assign(catalog::FilesFoundText(*filesFound_).view());
-        job_.published_.set(local_);
+        job_.published_.Set(local_);
     }
 
     ScanJob& job_;
@@ -224,33 +224,30 @@ ScanJob::~ScanJob() {
 }
 
 void ScanJob::start() {
-    if (worker_.joinable()) return;
-    // Set before the worker exists, so that a Stop confirmed at once is never lost.
-    stopRequested_.store(false);
+    if (worker_.started()) return;
+    // Set before the worker exists (which clears stopRequested), so that a Stop confirmed at once is never
+    // lost.
     scanActive_.store(true);
-    worker_ = std::thread([this] { run(); });
+    worker_.Start([this] { run(); });
 }
 
 void ScanJob::requestStop() {
-    stopRequested_.store(true);
-    scanActive_.store(false);
+    worker_.RequestStop();
 }
 
 void ScanJob::stopAndJoin() {
-    if (!worker_.joinable()) return;
-    requestStop();
-    worker_.join();
+    worker_.StopAndJoin();
 }
 
 void ScanJob::join() {
-    if (worker_.joinable()) worker_.join();
+    worker_.Join();
 }
 
 void ScanJob::run() {
     Feed feed(*this);
     ScanEnd end;
     try {
-        end = scan_(catalog_, feed, scanActive_, stopRequested_);
+        end = scan_(catalog_, feed, scanActive_, worker_.stopFlag());
     } catch (const std::exception& failure) {
         // Out of memory on a huge medium, say: keep what was found and say why the scan ended.
         end.error = std::string("the scan ended early: ") + failure.what();

@@ -17,11 +17,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
-#include "app/published.h"
 #include "app/scan_source.h"
 #include "catalog/catalog.h"
+#include "common/worker_thread.h"
 
 namespace ostrum::app {
 
@@ -67,12 +66,12 @@ class ScanJob {
     // A confirmed Stop: the scanner stops at its next test of the flags.
     void requestStop();
     // The latest publication (window thread).
-    ScanSnapshot take() const { return published_.take(); }
+    ScanSnapshot take() const { return published_.Take(); }
     // Stops the scan if it still runs and waits for the worker to end.
     void stopAndJoin();
     // Waits for a worker that has published `finished` (it has nothing left to do but return).
     void join();
-    const std::atomic<bool>& stopRequested() const { return stopRequested_; }
+    const std::atomic<bool>& stopRequested() const { return worker_.stopFlag(); }
 
   private:
     class Feed;
@@ -81,9 +80,9 @@ class ScanJob {
     const ScanFunction scan_;
     catalog::Catalog& catalog_;
     std::atomic<bool> scanActive_{false};
-    std::atomic<bool> stopRequested_{false};
-    Published<ScanSnapshot> published_;
-    std::thread worker_;
+    common::Published<ScanSnapshot> published_;
+    // Its stop flag is the scan's stopRequested; a stop also clears scanActive.
+    common::WorkerThread worker_{[this] { scanActive_.store(false); }};
 };
 
 // A scan held at its end, for tests and pictures of the scanning state: runs `scan`, then keeps its

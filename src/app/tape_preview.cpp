@@ -6,10 +6,10 @@
 #include <atomic>
 #include <exception>
 #include <memory>
-#include <thread>
 
 #include "app/catalog_models.h"
 #include "app/resources/program_message.h"
+#include "common/worker_thread.h"
 
 namespace ostrum::app {
 namespace {
@@ -26,17 +26,14 @@ class TapePreviewWorker {
         request_.laterSources = source.laterSources;  // several drives: refused, as the save refuses them
         request_.tapeDevices = devices_.get();
     }
-    ~TapePreviewWorker() {
-        cancel();
-        if (thread_.joinable()) thread_.join();
-    }
+    ~TapePreviewWorker() { thread_.StopAndJoin(); }
     TapePreviewWorker(const TapePreviewWorker&) = delete;
     TapePreviewWorker& operator=(const TapePreviewWorker&) = delete;
 
     void start() {
-        thread_ = std::thread([this] {
+        thread_.Start([this] {
             try {
-                preview_ = selection::ReadPreview(item_, request_, cancel_,
+                preview_ = selection::ReadPreview(item_, request_, thread_.stopFlag(),
                                                   [this](std::uint64_t read) { read_.store(read); });
             } catch (const std::exception& failure) {
                 preview_.error = std::string("the preview stopped: ") + failure.what();
@@ -44,12 +41,12 @@ class TapePreviewWorker {
             finished_.store(true, std::memory_order_release);
         });
     }
-    void cancel() { cancel_.store(true); }
+    void cancel() { thread_.RequestStop(); }
     bool finished() const { return finished_.load(std::memory_order_acquire); }
     std::uint64_t read() const { return read_.load(); }
     // Once finished(): what was read.
     selection::FilePreview finish() {
-        if (thread_.joinable()) thread_.join();
+        thread_.Join();
         return std::move(preview_);
     }
 
@@ -57,11 +54,10 @@ class TapePreviewWorker {
     const selection::SaveItem item_;
     const std::shared_ptr<tape::TapeDevices> devices_;  // kept open for the worker
     selection::SaveRequest request_;
-    std::atomic<bool> cancel_{false};
     std::atomic<std::uint64_t> read_{0};
     std::atomic<bool> finished_{false};
     selection::FilePreview preview_;  // the worker's until finished_
-    std::thread thread_;
+    common::WorkerThread thread_;
 };
 
 }  // namespace

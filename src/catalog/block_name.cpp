@@ -6,15 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#include "common/utf8.h"
+
 namespace ostrum::catalog {
 namespace {
-
-bool IsHighSurrogate(std::uint32_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(std::uint32_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
 
 std::uint64_t UnitsBetween(std::int64_t first, std::int64_t last) {
     return last >= first ? static_cast<std::uint64_t>(last - first + 1) / 2 : 0;
@@ -22,26 +17,6 @@ std::uint64_t UnitsBetween(std::int64_t first, std::int64_t last) {
 
 std::uint16_t UnitAt(ByteSpan bytes, std::size_t index) {
     return static_cast<std::uint16_t>(bytes[2 * index] | (bytes[2 * index + 1] << 8));
-}
-
-// Writes the UTF-8 (or generalised UTF-8) form of a code point at `out`; returns the end.
-char* PutCodePoint(char* out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        *out++ = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (cp >> 6));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (cp >> 12));
-        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (cp >> 18));
-        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return out;
 }
 
 // Decodes `count` UTF-16LE units at `out`; NUL units become backslashes, pairs join, lone surrogates stay.
@@ -70,16 +45,13 @@ char* WriteUtf16(ByteSpan bytes, std::size_t count, char* out) {
         out[i] = static_cast<char>(unit);
     }
     out += i;
-    for (; i < count; ++i) {
-        const std::uint32_t unit = UnitAt(bytes, i);
-        if (unit == 0) {
+    const auto unitAt = [bytes](std::size_t index) { return UnitAt(bytes, index); };
+    while (i < count) {
+        if (UnitAt(bytes, i) == 0) {
             *out++ = '\\';
-        } else if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(UnitAt(bytes, i + 1))) {
-            const std::uint32_t low = UnitAt(bytes, i + 1);
-            out = PutCodePoint(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
             ++i;
         } else {
-            out = PutCodePoint(out, unit);
+            i += common::EncodeUtf16Character(unitAt, i, count, out);
         }
     }
     return out;
@@ -109,40 +81,7 @@ Extracted Extract(const ChunkView& chunk, std::int64_t first, std::int64_t last,
     return {WriteUtf16(bytes, copy, out), copy};
 }
 
-// Decodes one UTF-8 sequence at `pos`; returns its length and sets `codePoint`, or 0 when malformed.
-// Surrogate code points decode (they are reported to the caller, which refuses them).
-std::size_t DecodeUtf8(std::string_view text, std::size_t pos, std::uint32_t& codePoint) {
-    const auto lead = static_cast<std::uint8_t>(text[pos]);
-    std::size_t length = 0;
-    std::uint32_t min = 0;
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, codePoint = lead & 0x1F, min = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, codePoint = lead & 0x0F, min = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, codePoint = lead & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (pos + length > text.size()) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<std::uint8_t>(text[pos + i]);
-        if ((next & 0xC0) != 0x80) return 0;
-        codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    if (codePoint < min || codePoint > 0x10FFFF) return 0;
-    return length;
-}
-
 }  // namespace
-
-void AppendCodePoint(std::string& out, std::uint32_t cp) {
-    char bytes[4];
-    out.append(bytes, PutCodePoint(bytes, cp));
-}
 
 std::size_t ExtractBlockName(const ChunkView& chunk, std::int64_t first, std::int64_t last, std::size_t limit,
                              std::string& out) {
@@ -186,9 +125,9 @@ std::optional<std::size_t> ValidNameCharacters(std::string_view text) {
             ++pos;
             continue;
         }
-        std::uint32_t cp = 0;
-        const std::size_t length = DecodeUtf8(text, pos, cp);
-        if (length == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+        char32_t cp = 0;
+        const std::size_t length = common::DecodeUtf8Strict(text, pos, cp);
+        if (length == 0) return std::nullopt;
         pos += length;
     }
     return count;
@@ -205,8 +144,8 @@ std::size_t CharacterCount(std::string_view text) {
             ++pos;
             continue;
         }
-        std::uint32_t cp = 0;
-        const std::size_t length = DecodeUtf8(text, pos, cp);
+        char32_t cp = 0;
+        const std::size_t length = common::DecodeUtf8(text, pos, cp);
         pos += length == 0 ? 1 : length;
     }
     return count;

@@ -37,7 +37,4 @@ std::optional<std::size_t> ValidNameCharacters(std::string_view text);
 // Number of characters (code points) in a UTF-8 text; each byte of a malformed sequence counts as one.
 std::size_t CharacterCount(std::string_view text);
 
-// Appends the UTF-8 (or, for a lone surrogate, generalised UTF-8) form of a code point.
-void AppendCodePoint(std::string& out, std::uint32_t codePoint);
-
 }  // namespace ostrum::catalog

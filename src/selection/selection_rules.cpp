@@ -76,50 +76,13 @@ class SelectionRules::Operation {
         }
         std::sort(changes.nodes.begin(), changes.nodes.end());
         Normalise(changes.fileRows);
-        if (!changes.folderListReset) FindFolderRows();
+        if (!changes.folderListReset) rules_.folderList_.FindChangedRows(changes);
         return std::move(changes);
     }
 
     SelectionChanges changes;
 
   private:
-    // The folder-list rows showing a changed node or FileRow.
-    void FindFolderRows() {
-        const NodeId shown = rules_.shown_;
-        if (shown == kNoNode) return;
-        const std::size_t up = rules_.UpRows();
-        auto& rows = changes.folderRows;
-        for (NodeId node : changes.nodes) {
-            if (rules_.Parent(node) == shown) rows.push_back({up + rules_.IndexInParent(node), 0});
-        }
-        std::sort(rows.begin(), rows.end(),
-                  [](const RowRange& a, const RowRange& b) { return a.begin < b.begin; });
-        for (auto& row : rows) row.end = row.begin + 1;
-
-        const NodeEntry& entry = rules_.Entry(shown);
-        if (entry.exact == kNoGroup) return Normalise(rows);
-        const Group& group = rules_.groupList_[entry.exact];
-        const std::size_t filesStart = up + entry.children.size();
-        // Both the group's runs and the changed rows ascend: walk them side by side.
-        std::size_t run = 0;
-        for (const RowRange& changed : changes.fileRows) {
-            while (run < group.runs.size() &&
-                   group.runs[run].firstRow + rules_.RunLength(group, run) <= changed.begin) {
-                ++run;
-            }
-            for (std::size_t at = run; at < group.runs.size() && group.runs[at].firstRow < changed.end;
-                 ++at) {
-                const std::size_t first = group.runs[at].firstRow;
-                const std::size_t begin = std::max<std::size_t>(first, changed.begin);
-                const std::size_t end =
-                    std::min<std::size_t>(first + rules_.RunLength(group, at), changed.end);
-                const std::size_t place = filesStart + group.runs[at].start;
-                rows.push_back({place + (begin - first), place + (end - first)});
-            }
-        }
-        Normalise(rows);
-    }
-
     SelectionRules& rules_;
     std::vector<std::pair<NodeId, CheckState>> before_;
 };
@@ -157,7 +120,9 @@ void SelectionRules::AddNode(Operation& op) {
     parent.checkedChildren += node.state == CheckState::Checked;
     parent.uncheckedChildren += node.state == CheckState::Unchecked;
     std::string key = ChildKey(node.parent, node.text);
-    if (shown_ != kNoNode && node.parent == shown_) op.FolderRowInserted(UpRows() + entry.indexInParent);
+    const NodeId shown = folderList_.shown();
+    if (shown != kNoNode && node.parent == shown)
+        op.FolderRowInserted(folderList_.UpRows() + entry.indexInParent);
 
     // Rows that came before this folder and lie in it or below it move down to it. They are counted in
     // the parent and above already.
@@ -205,8 +170,8 @@ void SelectionRules::AddRow(Operation& op) {
     group.checked += checked;
     AddToChain(group.anchor, 1, checked);
     ++rowCount_;
-    if (group.exact && group.anchor == shown_ && shown_ != kNoNode) {
-        op.FolderRowInserted(UpRows() + Entry(shown_).children.size() + group.total - 1);
+    if (group.exact && group.anchor == folderList_.shown() && folderList_.shown() != kNoNode) {
+        op.FolderRowInserted(folderList_.FilesStart() + group.total - 1);
     }
 }
 
@@ -389,8 +354,9 @@ void SelectionRules::RecomputeAncestors(Operation& op, NodeId node) {
 // The shown folder takes the mark its rows agree on (Partial when they do not), then its ancestors are
 // recomputed from the files.
 void SelectionRules::FollowRows(Operation& op) {
-    if (shown_ == kNoNode) return;
-    const NodeEntry& entry = Entry(shown_);
+    const NodeId shown = folderList_.shown();
+    if (shown == kNoNode) return;
+    const NodeEntry& entry = Entry(shown);
     std::uint64_t rows = entry.children.size();
     std::uint64_t checked = entry.checkedChildren;
     std::uint64_t unchecked = entry.uncheckedChildren;
@@ -401,19 +367,17 @@ void SelectionRules::FollowRows(Operation& op) {
         unchecked += files.total - files.checked;
     }
     if (checked == rows) {
-        SetSubtree(op, shown_, CheckState::Checked);
+        SetSubtree(op, shown, CheckState::Checked);
     } else if (unchecked == rows) {
-        SetSubtree(op, shown_, CheckState::Unchecked);
+        SetSubtree(op, shown, CheckState::Unchecked);
     } else {
-        SetState(op, shown_, CheckState::Partial);
+        SetState(op, shown, CheckState::Partial);
     }
-    RecomputeAncestors(op, shown_);
+    RecomputeAncestors(op, shown);
 }
 
 void SelectionRules::Show(Operation& op, NodeId node) {
-    if (node == shown_) return;
-    shown_ = node;
-    op.changes.folderListReset = true;
+    if (folderList_.Show(node)) op.changes.folderListReset = true;
 }
 
 // Runs one rule on a told node; nothing for a node not told.
@@ -449,54 +413,99 @@ SelectionChanges SelectionRules::SetFoundFilesUnder(NodeId node, bool checked) {
 
 // ---- Folder list
 
-std::size_t SelectionRules::UpRows() const {
-    return shown_ != kNoNode && Parent(shown_) != kNoNode ? 1 : 0;
+bool SelectionRules::FolderList::Show(NodeId node) {
+    if (node == shown_) return false;
+    shown_ = node;
+    return true;
 }
 
-std::size_t SelectionRules::FolderRowCount() const {
+std::size_t SelectionRules::FolderList::UpRows() const {
+    return shown_ != kNoNode && rules_.Parent(shown_) != kNoNode ? 1 : 0;
+}
+
+std::size_t SelectionRules::FolderList::FilesStart() const {
+    return UpRows() + rules_.Entry(shown_).children.size();
+}
+
+std::size_t SelectionRules::FolderList::RowCount() const {
     if (shown_ == kNoNode) return 0;
-    const NodeEntry& entry = Entry(shown_);
-    return UpRows() + entry.children.size() + (entry.exact == kNoGroup ? 0 : groupList_[entry.exact].total);
+    const NodeEntry& entry = rules_.Entry(shown_);
+    return FilesStart() + (entry.exact == kNoGroup ? 0 : rules_.groupList_[entry.exact].total);
 }
 
-FolderRow SelectionRules::FolderRowAt(std::size_t row) const {
+FolderRow SelectionRules::FolderList::RowAt(std::size_t row) const {
     const std::size_t up = UpRows();
-    if (row < up) return {FolderRowKind::Up, Parent(shown_), 0};
-    const NodeEntry& entry = Entry(shown_);
+    if (row < up) return {FolderRowKind::Up, rules_.Parent(shown_), 0};
+    const NodeEntry& entry = rules_.Entry(shown_);
     row -= up;
     if (row < entry.children.size()) return {FolderRowKind::Folder, entry.children[row], 0};
     row -= entry.children.size();
-    const auto& runs = groupList_[entry.exact].runs;
+    const auto& runs = rules_.groupList_[entry.exact].runs;
     const auto run = std::upper_bound(runs.begin(), runs.end(), row,
                                       [](std::size_t place, const Run& r) { return place < r.start; }) -
                      1;
     return {FolderRowKind::File, kNoNode, run->firstRow + (row - run->start)};
 }
 
-std::optional<CheckState> SelectionRules::FolderRowMark(std::size_t row) const {
-    const FolderRow shown = FolderRowAt(row);
+std::optional<CheckState> SelectionRules::FolderList::RowMark(std::size_t row) const {
+    const FolderRow shown = RowAt(row);
     switch (shown.kind) {
         case FolderRowKind::Up:
             return std::nullopt;
         case FolderRowKind::Folder:
-            return Mark(shown.node);
+            return rules_.Mark(shown.node);
         case FolderRowKind::File:
             break;
     }
-    return catalog_.row(shown.fileRow).checked() ? CheckState::Checked : CheckState::Unchecked;
+    return rules_.catalog_.row(shown.fileRow).checked() ? CheckState::Checked : CheckState::Unchecked;
 }
 
-std::string_view SelectionRules::FolderRowName(std::size_t row) const {
-    const FolderRow shown = FolderRowAt(row);
+std::string_view SelectionRules::FolderList::RowName(std::size_t row) const {
+    const FolderRow shown = RowAt(row);
     switch (shown.kind) {
         case FolderRowKind::Up:
             return "..";
         case FolderRowKind::Folder:
-            return catalog_.node(shown.node).text;
+            return rules_.catalog_.node(shown.node).text;
         case FolderRowKind::File:
             break;
     }
-    return catalog_.row(shown.fileRow).path().name;
+    return rules_.catalog_.row(shown.fileRow).path().name;
+}
+
+// The folder-list rows showing a changed node or FileRow.
+void SelectionRules::FolderList::FindChangedRows(SelectionChanges& changes) const {
+    const NodeId shown = shown_;
+    if (shown == kNoNode) return;
+    const std::size_t up = UpRows();
+    auto& rows = changes.folderRows;
+    for (NodeId node : changes.nodes) {
+        if (rules_.Parent(node) == shown) rows.push_back({up + rules_.IndexInParent(node), 0});
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const RowRange& a, const RowRange& b) { return a.begin < b.begin; });
+    for (auto& row : rows) row.end = row.begin + 1;
+
+    const NodeEntry& entry = rules_.Entry(shown);
+    if (entry.exact == kNoGroup) return Normalise(rows);
+    const Group& group = rules_.groupList_[entry.exact];
+    const std::size_t filesStart = up + entry.children.size();
+    // Both the group's runs and the changed rows ascend: walk them side by side.
+    std::size_t run = 0;
+    for (const RowRange& changed : changes.fileRows) {
+        while (run < group.runs.size() &&
+               group.runs[run].firstRow + rules_.RunLength(group, run) <= changed.begin) {
+            ++run;
+        }
+        for (std::size_t at = run; at < group.runs.size() && group.runs[at].firstRow < changed.end; ++at) {
+            const std::size_t first = group.runs[at].firstRow;
+            const std::size_t begin = std::max<std::size_t>(first, changed.begin);
+            const std::size_t end = std::min<std::size_t>(first + rules_.RunLength(group, at), changed.end);
+            const std::size_t place = filesStart + group.runs[at].start;
+            rows.push_back({place + (begin - first), place + (end - first)});
+        }
+    }
+    Normalise(rows);
 }
 
 SelectionChanges SelectionRules::ShowFolder(NodeId node) {
@@ -537,7 +546,7 @@ SelectionChanges SelectionRules::SetFoundFileCheck(std::size_t row, bool checked
 }
 
 NodeId SelectionRules::FindChildFolder(std::string_view name) const {
-    return shown_ == kNoNode ? kNoNode : FindChild(shown_, name);
+    return folderList_.shown() == kNoNode ? kNoNode : FindChild(folderList_.shown(), name);
 }
 
 SelectionChanges SelectionRules::OpenFolderRow(std::size_t row) {

@@ -139,13 +139,15 @@ class SelectionRules {
     // ---- The folder list: the ".." row (when the folder has a parent), one row per sub-folder in tree
     // order, one row per FileRow directly in the folder in FoundFilesList order.
     SelectionChanges ShowFolder(NodeId node);  // kNoNode: the list shows nothing
-    NodeId ShownFolder() const { return shown_; }
+    NodeId ShownFolder() const { return folderList_.shown(); }
     // The readers take a row below FolderRowCount(), the tree's readers a node below NodeCount(); the
     // rules ignore numbers out of range.
-    std::size_t FolderRowCount() const;
-    FolderRow FolderRowAt(std::size_t row) const;
-    std::optional<CheckState> FolderRowMark(std::size_t row) const;  // none for ".."
-    std::string_view FolderRowName(std::size_t row) const;           // "..", the folder's or the file's name
+    std::size_t FolderRowCount() const { return folderList_.RowCount(); }
+    FolderRow FolderRowAt(std::size_t row) const { return folderList_.RowAt(row); }
+    // None for "..".
+    std::optional<CheckState> FolderRowMark(std::size_t row) const { return folderList_.RowMark(row); }
+    // "..", the folder's or the file's name.
+    std::string_view FolderRowName(std::size_t row) const { return folderList_.RowName(row); }
 
     // A click on a row's box (nothing for ".."). Its new mark is Unchecked from Checked, else Checked.
     SelectionChanges ToggleRowCheck(std::size_t row);
@@ -195,6 +197,27 @@ class SelectionRules {
         std::uint32_t stamp = 0;  // the operation that last recorded this node's old mark
     };
     class Operation;
+    // The folder list: the rows of the shown folder, read from the index (the folder's node, its children
+    // and the runs of the files directly in it) whenever asked; nothing is stored per row.
+    class FolderList {
+      public:
+        explicit FolderList(const SelectionRules& rules) : rules_(rules) {}
+        NodeId shown() const { return shown_; }
+        // Shows another folder; false when it shows this one already.
+        bool Show(NodeId node);
+        std::size_t UpRows() const;      // the ".." row: 1 when the shown folder has a parent
+        std::size_t FilesStart() const;  // the row of the first file, after ".." and the sub-folders
+        std::size_t RowCount() const;
+        FolderRow RowAt(std::size_t row) const;
+        std::optional<CheckState> RowMark(std::size_t row) const;
+        std::string_view RowName(std::size_t row) const;
+        // Adds to changes.folderRows the rows showing its changed nodes and FileRows.
+        void FindChangedRows(SelectionChanges& changes) const;
+
+      private:
+        const SelectionRules& rules_;
+        NodeId shown_ = kNoNode;
+    };
     struct TextHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
@@ -208,7 +231,6 @@ class SelectionRules {
     GroupId GroupOf(std::size_t row) const;
     std::uint32_t RunLength(const Group& group, std::size_t run) const;
     std::optional<std::size_t> FolderPositionOfFile(std::size_t fileRow) const;
-    std::size_t UpRows() const;
 
     void AddNode(Operation& op);
     void AddRow(Operation& op);
@@ -239,7 +261,7 @@ class SelectionRules {
     std::unordered_map<std::string, NodeId> childOf_;                // parent id bytes + text -> child
     std::unordered_map<std::string, std::vector<GroupId>> waiting_;  // parent id bytes + text -> groups
     GroupId lastGroup_ = kNoGroup;  // the group of the last row told: rows of one folder come together
-    NodeId shown_ = kNoNode;
+    FolderList folderList_{*this};
     std::uint32_t stamp_ = 0;
 };
 

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -22,6 +21,7 @@
 #include "app/scan_job.h"
 #include "media_sink.h"
 #include "mtf_writer.h"
+#include "support/temp_folder.h"
 #include "ui/msgbox/rx_msgbox_dialog.h"
 #include "ui/skin/skin_button.h"
 
@@ -69,10 +69,7 @@ inline const std::vector<std::string>& windowMediaPaths() {
 
 class TestFolder {
   public:
-    TestFolder() { EXPECT_TRUE(dir_.isValid()); }
-    std::filesystem::path path(const std::string& name) const {
-        return std::filesystem::path(dir_.path().toStdString()) / name;
-    }
+    std::filesystem::path path(const std::string& name) const { return dir_.path(name); }
     QString qpath(const std::string& name) const { return QString::fromStdString(path(name).string()); }
 
     // Writes `media` as an image file named `name`.
@@ -83,7 +80,7 @@ class TestFolder {
     }
 
   private:
-    QTemporaryDir dir_;
+    test_support::TempFolder dir_;
 };
 
 // HUGE.BIN (400000 bytes) between two small files in DOCS, to be spread over media each of whose ends cuts

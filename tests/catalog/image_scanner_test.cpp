@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "block_fixture.h"
+#include "support/temp_folder.h"
 
 namespace ostrum::catalog {
 namespace {
@@ -32,13 +33,6 @@ class ProgressRecorder : public CatalogSink {
 
 class ImageScannerTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("ostrum-image-scanner-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::string Write(const std::vector<std::uint8_t>& bytes) {
         const auto path = (dir / "image.img").string();
         std::ofstream(path, std::ios::binary)
@@ -52,7 +46,8 @@ class ImageScannerTest : public ::testing::Test {
         return ScanImageFile(image, catalog, sink, active);
     }
 
-    fs::path dir;
+    test_support::TempFolder temp;
+    const fs::path dir = temp.root();
     Catalog catalog{std::make_shared<ExtensionFileInfo>()};
     ProgressRecorder sink;
 };

@@ -11,6 +11,7 @@
 #include "catalog/media_span.h"
 #include "damage.h"
 #include "mtf_writer.h"
+#include "support/temp_folder.h"
 
 namespace ostrum::catalog {
 namespace {
@@ -54,13 +55,6 @@ std::string ExpectedPath(const mw::Manifest& manifest, const mw::ManifestFile& f
 
 class WrittenMediaTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("ostrum-written-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::unique_ptr<Catalog> ScanBytes(const std::vector<std::uint8_t>& bytes, ImageScanOptions options = {},
                                        ImageScanSummary* summary = nullptr) {
         const auto path = (dir / "image.img").string();
@@ -93,7 +87,8 @@ class WrittenMediaTest : public ::testing::Test {
         EXPECT_EQ(row, catalog.rowCount());
     }
 
-    fs::path dir;
+    test_support::TempFolder temp;
+    const fs::path dir = temp.root();
 };
 
 TEST_F(WrittenMediaTest, EveryFileIsFoundWhereTheWriterPutItForBothLogicalBlockSizes) {

@@ -12,6 +12,7 @@
 #include "damage.h"
 #include "mtf_writer.h"
 #include "sample_media.h"
+#include "support/temp_folder.h"
 
 namespace ostrum::cli {
 namespace {
@@ -22,12 +23,6 @@ using testing::RunCli;
 
 class CliTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("ostrum-cli-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
     testing::CliResult Run(const std::string& arguments) {
         return RunCli(arguments, (dir / "stderr").string());
     }
@@ -38,7 +33,8 @@ class CliTest : public ::testing::Test {
         return path;
     }
 
-    fs::path dir;
+    test_support::TempFolder temp;
+    const fs::path dir = temp.root();
 };
 
 // One set, one folder, a file with data (its STAN header right after the name, at 1024 + 100, so the

@@ -10,6 +10,7 @@
 
 #include "cli_golden.h"
 #include "mtf_writer.h"
+#include "support/temp_folder.h"
 
 namespace ostrum::cli {
 namespace {
@@ -29,18 +30,13 @@ mw::MediaDescription Catalogued(bool mediaCatalog) {
 
 class MediaCliTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("ostrum-cli-media-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
     testing::CliResult Run(const std::string& arguments) {
         return RunCli(arguments, (dir / "stderr").string());
     }
     std::string Path(const std::string& name) const { return (dir / name).string(); }
 
-    fs::path dir;
+    test_support::TempFolder temp;
+    const fs::path dir = temp.root();
 };
 
 TEST_F(MediaCliTest, CatalogOptionShowsWhatTheBackupProgramRecordedOrSaysThereIsNone) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/unique_fd.h"
+#include "support/temp_folder.h"
 
 namespace ostrum::common {
 namespace {
@@ -24,8 +25,7 @@ namespace fs = std::filesystem;
 class MappedWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        path = fs::temp_directory_path() / ("ostrum-mapped-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        path = temp.path("mapped");
         file = UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
         ASSERT_TRUE(file.valid());
         page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
@@ -33,8 +33,8 @@ class MappedWindowTest : public ::testing::Test {
         std::iota(bytes.begin(), bytes.end(), std::uint8_t{1});
         ASSERT_EQ(::pwrite(file.get(), bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
     }
-    void TearDown() override { fs::remove(path); }
 
+    test_support::TempFolder temp;
     fs::path path;
     UniqueFd file;
     std::size_t page = 0;

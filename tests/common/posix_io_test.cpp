@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace ostrum::common {
 namespace {
 
@@ -39,12 +41,8 @@ bool IsBlocked(pid_t thread) {
 
 class PosixIoTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("ostrum-posix-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
+    test_support::TempFolder temp_;
+    const fs::path dir_ = temp_.root();
 };
 
 TEST_F(PosixIoTest, OpenInterruptedByASignalIsRetried) {

@@ -10,6 +10,7 @@
 
 #include "chain_walker.h"
 #include "mtf_writer.h"
+#include "support/temp_folder.h"
 
 namespace ostrum::mtfwriter::testing {
 
@@ -106,28 +107,7 @@ inline ParsedTap parseTap(const std::vector<std::uint8_t>& tap) {
     return p;
 }
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("mtfwriter-test-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-  private:
-    std::filesystem::path path_;
-};
+using TempDir = test_support::TempFolder;
 
 inline std::vector<std::uint8_t> readFile(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);

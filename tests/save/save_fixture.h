@@ -23,6 +23,7 @@
 #include "catalog/scan_context.h"
 #include "mtf_writer.h"
 #include "save/save_files.h"
+#include "support/temp_folder.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
 
@@ -31,27 +32,7 @@ namespace ostrum::selection::testing {
 namespace fs = std::filesystem;
 namespace mw = ostrum::mtfwriter;
 
-class TempFolder {
-  public:
-    TempFolder() {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = fs::temp_directory_path() / ("ostrum-selection-" + std::to_string(::getpid()) + "-" +
-                                             test->test_suite_name() + "-" + test->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    fs::path path(const std::string& name) const { return root_ / name; }
-    const fs::path& root() const { return root_; }
-
-  private:
-    fs::path root_;
-};
+using test_support::TempFolder;
 
 inline std::vector<std::uint8_t> ReadWholeFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

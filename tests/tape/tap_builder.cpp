@@ -7,17 +7,6 @@
 
 namespace ostrum::tape::testing {
 
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ostrum-tape-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-    root_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-}
-
 std::vector<std::uint8_t> Pattern(std::size_t count, std::uint32_t seed) {
     std::vector<std::uint8_t> bytes(count);
     for (std::size_t i = 0; i < count; ++i)

@@ -6,20 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace ostrum::tape::testing {
 
-// A folder under the system's temporary folder, removed with everything in it when the test ends.
-class TempFolder {
-  public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::filesystem::path path(const std::string& name) const { return root_ / name; }
-
-  private:
-    std::filesystem::path root_;
-};
+using test_support::TempFolder;
 
 // `count` bytes whose values follow from `seed` and their position, so that any piece can be checked.
 std::vector<std::uint8_t> Pattern(std::size_t count, std::uint32_t seed);

@@ -46,14 +46,14 @@ TEST(SkinButtonColours, OffsetMovesAllChannelsByTheLargestAmountThatFits) {
     SkinButton button;
     ASSERT_EQ(button.setColour(kBackgroundIn, makeColorRef(192, 192, 192)), kSkinOk);
     EXPECT_EQ(button.offsetColour(kBackgroundIn, 100), kSkinOk);
-    EXPECT_EQ(button.colour(kBackgroundIn), makeColorRef(255, 255, 255));
+    EXPECT_EQ(button.look().colours[kBackgroundIn], makeColorRef(255, 255, 255));
     EXPECT_EQ(button.offsetColour(6, 10), kSkinBadIndex);
     EXPECT_EQ(button.offsetColour(0, 256), kSkinBadShade);
     EXPECT_EQ(button.offsetColour(0, -256), kSkinBadShade);
     EXPECT_EQ(button.setColour(-1, 0), kSkinBadIndex);
     EXPECT_EQ(button.setAlignment(kImageRight), kSkinOk);
     EXPECT_EQ(button.setAlignment(4), kSkinBadAlignment);
-    EXPECT_EQ(button.alignment(), kImageRight);
+    EXPECT_EQ(button.look().alignment, kImageRight);
 }
 
 TEST(SkinButtonPictures, MasksGeneratedCopiesAndErrors) {
@@ -71,13 +71,13 @@ TEST(SkinButtonPictures, MasksGeneratedCopiesAndErrors) {
 
     Pictures pictures;
     SkinButton button;
-    EXPECT_EQ(button.setBitmaps(pictures, 1, 0x000000, SkinButton::kGreyNormalPicture), kSkinOk);
-    EXPECT_TRUE(button.hasHoverPicture());
-    EXPECT_EQ(button.normalPicture().picture.pixel(5, 5), qRgb(l, l, l));
+    EXPECT_EQ(button.setBitmaps(pictures, 1, 0x000000, 1, 0x000000), kSkinOk);
+    EXPECT_FALSE(button.hoverPicture().isNull());
+    EXPECT_EQ(button.normalPicture().picture.pixel(5, 5), qRgb(200, 40, 40));
     // A picture that cannot be loaded releases both.
     EXPECT_EQ(button.setBitmaps(pictures, 1, 0x000000, 2, 0x000000), kSkinBadBitmap);
-    EXPECT_FALSE(button.hasHoverPicture());
-    EXPECT_FALSE(button.hasNormalPicture());
+    EXPECT_TRUE(button.hoverPicture().isNull());
+    EXPECT_TRUE(button.normalPicture().isNull());
     EXPECT_EQ(button.setBitmaps(pictures, 5, 0x000000), kSkinBadBitmap);
 }
 
@@ -213,34 +213,10 @@ TEST(SkinButtonBehaviour, FlatButtonTracksHoverAndTooltipIsLimitedTo400) {
     EXPECT_EQ(button->tooltip().window()->text(), QStringLiteral("Stop now"));
 
     QTest::mouseMove(button, QPoint(5, 5));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return button->isHovered(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return button->look().hovered; }, 2000));
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(button, &leave);
-    EXPECT_FALSE(button->isHovered());
-
-    button->setFlat(false);
-    QTest::mouseMove(button, QPoint(6, 6));
-    QTest::mouseMove(button, QPoint(7, 7));
-    EXPECT_FALSE(button->isHovered());
-}
-
-TEST(SkinButtonBehaviour, CheckModeTogglesAndLinkOpensOnClick) {
-    SkinButton check;
-    check.setCheck(false);
-    QTest::mouseClick(&check, Qt::LeftButton);
-    EXPECT_TRUE(check.check());
-    QTest::mouseClick(&check, Qt::LeftButton);
-    EXPECT_FALSE(check.check());
-
-    SkinButton link;
-    auto recorder = std::make_shared<RecordingLinkOpener>();
-    link.setLinkOpener(recorder);
-    link.setLink(QString(300, u'x'));
-    EXPECT_EQ(link.link().size(), SkinButton::kMaxLinkLength);
-    link.resize(40, 20);
-    QTest::mouseClick(&link, Qt::LeftButton);
-    ASSERT_EQ(recorder->opened.size(), 1);
-    EXPECT_EQ(recorder->opened.front().size(), SkinButton::kMaxLinkLength);
+    EXPECT_FALSE(button->look().hovered);
 }
 
 TEST(HoverButton, SizesToItsPictureAndEndsHoverWhenTheCursorLeaves) {

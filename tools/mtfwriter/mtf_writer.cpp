@@ -211,9 +211,12 @@ std::string directoryTextOf(const std::u16string& dirbName) {
     return text;
 }
 
-}  // namespace
+// ---- low-level output: the media, the position in them, padding and filemarks ----
 
-struct MediaWriter::State {
+// Writes the bytes of the backup to the medium being written and keeps their position. Blocks are closed with
+// an SPAD up to the boundary the next block or filemark needs. A backup may lie on several media: one sink
+// each, and for each but the last the position where it is due to end.
+struct MediaOutput {
     std::vector<Sink*> media;           // one sink per medium
     std::vector<std::uint64_t> endsAt;  // where each medium but the last is due to end
     std::size_t medium = 0;             // the medium being written
@@ -223,56 +226,13 @@ struct MediaWriter::State {
     std::uint64_t pos = 0;
     std::uint64_t regionStart = 0;  // logical blocks are counted from here; inside a set, its SSET
     bool padPending = false;        // the last block still needs its closing SPAD
-    bool finished = false;
-
-    bool inSet = false;
-    SetInfo set;
-    std::uint32_t setNumber = 0;
-    std::uint32_t nextControlBlockId = 0;
-    std::uint32_t lastDirectoryId = 0;
-    std::uint32_t currentDirectoryId = 0;
-    std::uint32_t lastFileId = 0;
-    std::string currentDirectoryText;
-    std::u16string currentDirectoryName;
     std::vector<std::uint64_t> softFilemarks;
-    std::uint16_t mediaSequence = 1;
-    std::uint32_t mediaFamilyId = 0;
-    bool mediaCatalog = false;
-    TapeInfo tape;
-    std::uint16_t setStartSequence = 1;             // the medium where the current set began
-    std::optional<std::uint64_t> lastEsetOnMedium;  // for the EOTM
-    Bytes dirbBlock;                                // the current DIRB as written, for a next medium
-    bool dirbInStream = false;
+    Manifest& manifest;  // the filemarks are recorded in it
 
-    // The file whose STAN data are being written, for a medium that ends inside them.
-    struct OpenStan {
-        Bytes fileBlock;  // its FILE block as written
-        bool nameInStream = false;
-        std::u16string nameUnits;
-        std::uint16_t mediaFormatAttributes = 0;
-        std::uint16_t compressionAlgorithm = 0;
-        std::uint64_t declared = 0;  // its Stream Length
-        std::uint64_t written = 0;   // data bytes written so far
-        ManifestFile* record = nullptr;
-    };
-    std::optional<OpenStan> openStan;
-    Bytes currentFileBlock;
-    Bytes fdd;            // the current set's FDD records
-    Bytes volumeRecord;   // the current set's VOLB record, for its Set Map entry
-    Bytes setMapEntries;  // the entries of every set ended so far
-    std::uint16_t setMapCount = 0;
-    std::uint32_t setDirectories = 0;
-    std::uint32_t setFiles = 0;
-    std::uint64_t setBytes = 0;
-    Manifest manifest;
-    Bytes chunk;
-
-    State(std::vector<Sink*> m, std::vector<std::uint64_t> e, const WriterOptions& o)
-        : media(std::move(m)), endsAt(std::move(e)), options(o) {}
+    MediaOutput(std::vector<Sink*> m, std::vector<std::uint64_t> e, const WriterOptions& o, Manifest& written)
+        : media(std::move(m)), endsAt(std::move(e)), options(o), manifest(written) {}
 
     Sink& sink() { return *media[medium]; }
-
-    // ---- low-level output ----
 
     void emit(std::span<const std::uint8_t> bytes) {
         if (bytes.empty()) return;
@@ -297,8 +257,6 @@ struct MediaWriter::State {
         // On disk files SQL Server stores byte addresses; on tape the address counts physical blocks.
         return options.softFilemarks ? offset : offset / physicalBlock;
     }
-
-    // ---- padding and filemarks ----
 
     // Closes the previous block with an SPAD that reaches a boundary of `unit` bytes counted from the region
     // start.
@@ -349,325 +307,13 @@ struct MediaWriter::State {
                       physicalBlock));
     }
 
-    // ---- blocks ----
-
-    std::uint32_t setAttributes() const {
-        return inSet && set.compressed ? layout::kBlockAttrCompression : 0;
-    }
-
     std::size_t maxDescriptor() const {
         return std::min<std::size_t>(logicalBlock, layout::kMaxDescriptorBlockSize);
-    }
-
-    // Starts a block of the current set: closes the previous one, ends the medium first when it is due to end
-    // and may end here, and returns the block's format logical address.
-    std::uint64_t startSetBlock(bool mayEndMedium = false) {
-        closeBlock(logicalBlock);
-        if (mayEndMedium && medium + 1 < media.size() && pos >= endsAt[medium]) {
-            continueOnNextMedium();
-            closeBlock(logicalBlock);
-        }
-        return (pos - regionStart) / logicalBlock;
     }
 
     void writeDescriptor(Descriptor& d, const Descriptor::Header& h) {
         emit(d.finish(h, maxDescriptor()));
         padPending = true;
-    }
-
-    // The TAPE block of the first medium, or, with `continuation`, of the next one.
-    void writeTape(const TapeInfo& info, bool continuation = false) {
-        namespace t = layout::tape;
-        Descriptor d("TAPE", t::kFixedSize);
-        auto b = d.fields();
-        tape = info;
-        mediaFamilyId = tape.mediaFamilyId;
-        mediaCatalog = tape.mediaCatalog;
-        putU32(b, t::kMediaFamilyId, tape.mediaFamilyId);
-        putU32(b, t::kTapeAttributes, options.softFilemarks ? t::kAttrSoftFilemarks : 0);
-        putU16(b, t::kMediaSequenceNumber, mediaSequence);
-        putU16(b, t::kSoftFilemarkBlockSize,
-               options.softFilemarks ? static_cast<std::uint16_t>(physicalBlock / 512) : 0);
-        putU16(b, t::kFormatLogicalBlockSize, static_cast<std::uint16_t>(logicalBlock));
-        putU16(b, t::kMediaBasedCatalogType, mediaCatalog ? t::kCatalogType1 : 0);
-        putU16(b, t::kSoftwareVendorId, kSoftwareVendorId);
-        putDate(b, t::kMediaDate, tape.date);
-        putU8(b, t::kMtfMajorVersion, layout::kMtfMajorVersion);
-        d.addString(t::kMediaName, tape.mediaName.units);
-        d.addString(t::kMediaDescription, tape.mediaDescription.units);
-        d.addString(t::kSoftwareName, utf8ToUtf16(kSoftwareName));
-        regionStart = pos;
-        const std::uint32_t catalogBits =
-            mediaCatalog ? t::kBlockAttrSetMapExists | t::kBlockAttrFddAllowed : 0;
-        writeDescriptor(d, {.attributes = catalogBits | (continuation ? layout::kBlockAttrContinuation : 0)});
-    }
-
-    void writeSset(bool continuation = false) {
-        namespace s = layout::sset;
-        Descriptor d("SSET", s::kFixedSize);
-        auto b = d.fields();
-        putU32(b, s::kSsetAttributes, ssetAttributes());
-        putU16(b, s::kSoftwareCompressionAlgorithm,
-               set.compressed ? layout::kCompressionAlgorithmStacLzs : 0);
-        putU16(b, s::kSoftwareVendorId, kSoftwareVendorId);
-        putU16(b, s::kDataSetNumber, static_cast<std::uint16_t>(setNumber));
-        putU64(b, s::kPhysicalBlockAddress, physicalBlockAddress(pos));
-        putDate(b, s::kMediaWriteDate, set.date);
-        putU8(b, s::kSoftwareMajorVersion, kSoftwareMajorVersion);
-        putU8(b, s::kSoftwareMinorVersion, kSoftwareMinorVersion);
-        putU8(b, s::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
-        putU8(b, s::kMtfMinorVersion, layout::kMtfMinorVersion);
-        putU8(b, s::kMediaCatalogVersion, mediaCatalog ? 1 : 0);
-        d.addString(s::kDataSetName, set.name.units);
-        d.addString(s::kDataSetDescription, set.description.units);
-        d.addString(s::kUserName, set.userName.units);
-        regionStart = pos;
-        nextControlBlockId = 0;
-        writeDescriptor(d,
-                        {.attributes = setAttributes() | (continuation ? layout::kBlockAttrContinuation : 0),
-                         .controlBlockId = nextControlBlockId++});
-    }
-
-    void writeVolb(bool continuation = false) {
-        namespace v = layout::volb;
-        const std::uint64_t fla = startSetBlock();
-        Descriptor d("VOLB", v::kFixedSize);
-        auto b = d.fields();
-        putU32(b, v::kVolbAttributes, volbAttributes());
-        putDate(b, v::kMediaWriteDate, set.date);
-        d.addString(v::kDeviceName, set.deviceName.units);
-        d.addString(v::kVolumeName, set.volumeName.units);
-        d.addString(v::kMachineName, set.machineName.units);
-        writeDescriptor(d,
-                        {.attributes = setAttributes() | (continuation ? layout::kBlockAttrContinuation : 0),
-                         .formatLogicalAddress = fla,
-                         .controlBlockId = nextControlBlockId++});
-        if (mediaCatalog && !continuation) {
-            volumeRecord = catalogVolumeRecord(fla);
-            fdd.insert(fdd.end(), volumeRecord.begin(), volumeRecord.end());
-        }
-    }
-
-    std::uint32_t volbAttributes() const {
-        const auto& dev = set.deviceName.units;
-        const bool driveLetter = dev.size() == 2 && dev[1] == u':';
-        return driveLetter ? layout::volb::kAttrDeviceIsDrive : 0;
-    }
-
-    std::uint32_t ssetAttributes() const {
-        return backupTypeBit(set.type) | (mediaCatalog ? layout::sset::kAttrFddExists : 0);
-    }
-
-    void writeEset() {
-        namespace e = layout::eset;
-        Descriptor d("ESET", e::kFixedSize);
-        auto b = d.fields();
-        putU16(b, e::kDataSetNumber, static_cast<std::uint16_t>(setNumber));
-        putU16(b, e::kFddMediaSequenceNumber, mediaCatalog ? mediaSequence : 0);
-        putDate(b, e::kMediaWriteDate, set.date);
-        regionStart = pos;
-        manifest.sets.back().esetOffset = pos;
-        lastEsetOnMedium = pos;
-        writeDescriptor(d, {.attributes = setAttributes(), .stringType = layout::kStringTypeNone});
-        if (mediaCatalog) writeCatalogStreams();
-    }
-
-    // The EOTM at `pos`: after the final filemark, or where a medium that is not the last ends. Its SPAD then
-    // fills up to a physical block boundary for the filemark that follows.
-    void writeEotm() {
-        Descriptor d("EOTM", layout::eotm::kFixedSize);
-        putU64(d.fields(), layout::eotm::kLastEsetPhysicalBlockAddress,
-               lastEsetOnMedium ? physicalBlockAddress(*lastEsetOnMedium) : 0);
-        regionStart = pos - pos % physicalBlock;
-        writeDescriptor(d, {.attributes = lastEsetOnMedium ? 0 : layout::eotm::kBlockAttrNoEsetPba,
-                            .stringType = layout::kStringTypeNone});
-    }
-
-    // ---- media that end before the backup does ----
-
-    // Ends this medium at `pos` (a logical block boundary of the set) and begins the next one: its TAPE
-    // block, then the set's SSET, VOLB and current DIRB again with the continuation bit, and the file being
-    // written, if any, with a STAN header for the rest of its data, which begin at the next logical block.
-    void continueOnNextMedium() {
-        padPending = false;  // inside a file's data nothing is closed: the EOTM starts at the boundary
-        writeEotm();
-        filemark();
-        sink().finish();
-        manifest.mediumSizes.push_back(pos);
-        ++medium;
-        ++mediaSequence;
-        pos = 0;
-        softFilemarks.clear();
-        lastEsetOnMedium.reset();
-        writeTape(tape, true);
-        filemark();
-        writeSset(true);
-        writeVolb(true);
-        if (!dirbBlock.empty()) {
-            writeContinuation(dirbBlock);
-            if (dirbInStream) emitNameStream("PNAM", currentDirectoryName);
-        }
-        if (openStan) continueStan(*openStan);
-    }
-
-    // A block written again on the next medium with the continuation bit, at its place in the new region.
-    void writeContinuation(Bytes block) {
-        namespace c = layout::common;
-        const std::uint64_t fla = startSetBlock();
-        putU32(block, c::kBlockAttributes, setAttributes() | layout::kBlockAttrContinuation);
-        putU64(block, c::kFormatLogicalAddress, fla);
-        putU32(block, c::kControlBlockId, nextControlBlockId++);
-        putU16(block, c::kHeaderChecksum, xorWords(block, 0, c::kChecksummedWords));
-        emit(block);
-        padPending = true;
-    }
-
-    void continueStan(OpenStan& stan) {
-        writeContinuation(stan.fileBlock);
-        if (stan.nameInStream) emitNameStream("FNAM", stan.nameUnits);
-        emitStreamHeader({.id = "STAN",
-                          .mediaFormatAttributes = static_cast<std::uint16_t>(
-                              stan.mediaFormatAttributes | layout::stream::kMfAttrContinue),
-                          .length = stan.declared > stan.written ? stan.declared - stan.written : 0,
-                          .compressionAlgorithm = stan.compressionAlgorithm});
-        const std::uint64_t used = pos - regionStart;
-        emitZeros(roundUp(used, logicalBlock) - used);
-        stan.record->parts.push_back({static_cast<std::uint32_t>(medium), pos, 0});
-    }
-
-    // STAN data. When the medium is due to end inside them, it ends at the first logical block boundary at
-    // or after its end, and the rest goes on on the next medium.
-    void emitData(std::span<const std::uint8_t> bytes) {
-        while (!bytes.empty()) {
-            std::size_t count = bytes.size();
-            const bool due = medium + 1 < media.size() && pos + count > endsAt[medium];
-            const std::uint64_t boundary =
-                due ? regionStart + roundUp(std::max(endsAt[medium], pos) - regionStart, logicalBlock) : 0;
-            if (due && boundary < pos + count) count = static_cast<std::size_t>(boundary - pos);
-            emit(bytes.first(count));
-            openStan->written += count;
-            openStan->record->parts.back().length += count;
-            bytes = bytes.subspan(count);
-            if (!bytes.empty()) continueOnNextMedium();
-        }
-    }
-
-    void beginStan(const StreamHeader& header, ManifestFile& record, bool nameInStream,
-                   const std::u16string& nameUnits) {
-        emitStreamHeader(header);
-        record.dataOffset = pos;
-        record.parts = {{static_cast<std::uint32_t>(medium), pos, 0}};
-        openStan = OpenStan{.fileBlock = currentFileBlock,
-                            .nameInStream = nameInStream,
-                            .nameUnits = nameUnits,
-                            .mediaFormatAttributes = header.mediaFormatAttributes,
-                            .compressionAlgorithm = header.compressionAlgorithm,
-                            .declared = header.length,
-                            .record = &record};
-    }
-
-    // ---- the media catalog ----
-
-    // A catalog record's common part: copies of its block's fields.
-    Bytes catalogRecord(std::string_view type, std::size_t fixedSize, std::uint64_t fla,
-                        std::uint64_t displayableSize) const {
-        namespace c = layout::fdd;
-        Bytes record(fixedSize, 0);
-        putTag(record, c::kType, type);
-        putU16(record, c::kMediaSequenceNumber, mediaSequence);
-        putU32(record, c::kBlockAttributes, setAttributes());
-        putU64(record, c::kFormatLogicalAddress, fla);
-        putU64(record, c::kDisplayableSize, displayableSize);
-        putU8(record, c::kOsId, layout::kOsIdWindowsNt);
-        putU8(record, c::kOsVersion, layout::kOsVersionNt);
-        putU8(record, c::kStringType, layout::kStringTypeUnicode);
-        return record;
-    }
-
-    // Pads a record to a 4-byte multiple and stores its LENGTH.
-    static void finishRecord(Bytes& record) {
-        record.resize(roundUp(record.size(), 4), 0);
-        if (record.size() > 0xFFFF) throw MediaError("a media catalog record is longer than 65535 bytes");
-        putU16(record, layout::fdd::kLength, static_cast<std::uint16_t>(record.size()));
-    }
-
-    static void addRecordString(Bytes& record, std::size_t field, const std::u16string& units) {
-        addTapeString(record, field, units, 0xFFFF, "media catalog record");
-    }
-
-    Bytes catalogVolumeRecord(std::uint64_t fla) const {
-        namespace v = layout::fdd_volb;
-        Bytes record = catalogRecord("VOLB", v::kFixedSize, fla, 0);
-        putU32(record, v::kVolbAttributes, volbAttributes());
-        putDate(record, v::kMediaWriteDate, set.date);
-        addRecordString(record, v::kDeviceName, set.deviceName.units);
-        addRecordString(record, v::kVolumeName, set.volumeName.units);
-        addRecordString(record, v::kMachineName, set.machineName.units);
-        finishRecord(record);
-        return record;
-    }
-
-    void addCatalogEntry(std::string_view type, std::uint64_t fla, std::uint64_t displayableSize,
-                         std::uint32_t attributes, const MtfDate& modified, const std::u16string& name) {
-        namespace e = layout::fdd_entry;
-        Bytes record = catalogRecord(type, e::kFixedSize, fla, displayableSize);
-        putDate(record, e::kLastModificationDate, modified);
-        putDate(record, e::kCreationDate, modified);
-        putDate(record, e::kBackupDate, set.date);
-        putDate(record, e::kLastAccessDate, modified);
-        putU32(record, e::kAttributes, attributes);
-        addRecordString(record, e::kName, name);
-        finishRecord(record);
-        fdd.insert(fdd.end(), record.begin(), record.end());
-    }
-
-    Bytes setMapEntry() const {
-        namespace m = layout::set_map_entry;
-        const ManifestSet& written = manifest.sets.back();
-        Bytes entry(m::kFixedSize, 0);
-        putU16(entry, m::kMediaSequenceNumber, setStartSequence);
-        putU32(entry, m::kBlockAttributes, setAttributes());
-        putU32(entry, m::kSsetAttributes, ssetAttributes());
-        putU64(entry, m::kSsetPhysicalBlockAddress, physicalBlockAddress(written.ssetOffset));
-        putU64(entry, m::kFddPhysicalBlockAddress, physicalBlockAddress(written.esetOffset));
-        putU16(entry, m::kFddMediaSequenceNumber, mediaSequence);
-        putU16(entry, m::kDataSetNumber, static_cast<std::uint16_t>(setNumber));
-        putU32(entry, m::kNumberOfDirectories, setDirectories);
-        putU32(entry, m::kNumberOfFiles, setFiles);
-        putU64(entry, m::kDisplayableSize, setBytes);
-        putU16(entry, m::kNumberOfVolumes, 1);
-        putDate(entry, m::kMediaWriteDate, set.date);
-        putU8(entry, m::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
-        putU8(entry, m::kOsId, layout::kOsIdWindowsNt);
-        putU8(entry, m::kOsVersion, layout::kOsVersionNt);
-        putU8(entry, m::kStringType, layout::kStringTypeUnicode);
-        putU8(entry, m::kMediaCatalogVersion, 1);
-        entry.insert(entry.end(), volumeRecord.begin(), volumeRecord.end());
-        addRecordString(entry, m::kDataSetName, set.name.units);
-        addRecordString(entry, m::kDataSetDescription, set.description.units);
-        addRecordString(entry, m::kUserName, set.userName.units);
-        finishRecord(entry);
-        return entry;
-    }
-
-    // The ESET's streams: the set's FDD ended by FEND, then the Set Map of every set so far.
-    void writeCatalogStreams() {
-        ManifestSet& written = manifest.sets.back();
-        Bytes end = catalogRecord("FEND", layout::fdd::kHeaderSize, 0, 0);
-        finishRecord(end);
-        fdd.insert(fdd.end(), end.begin(), end.end());
-        written.fddOffset = emitDataStream("TFDD", fdd);
-        written.fddLength = fdd.size();
-
-        const Bytes entry = setMapEntry();
-        setMapEntries.insert(setMapEntries.end(), entry.begin(), entry.end());
-        ++setMapCount;
-        Bytes map(layout::set_map::kHeaderSize, 0);
-        putU32(map, layout::set_map::kMediaFamilyId, mediaFamilyId);
-        putU16(map, layout::set_map::kNumberOfEntries, setMapCount);
-        map.insert(map.end(), setMapEntries.begin(), setMapEntries.end());
-        written.setMapOffset = emitDataStream("TSMP", map);
-        written.setMapLength = map.size();
     }
 
     // A stream of these bytes; returns where its data lie.
@@ -690,6 +336,394 @@ struct MediaWriter::State {
         appendUtf16le(bytes, units);
         emitDataStream(id, bytes);
     }
+};
+
+// ---- the set being written ----
+
+// What the blocks of a set carry: the set, the numbers of its blocks, directories and files, and the medium's
+// place in the media family.
+struct SetContext {
+    bool inSet = false;
+    SetInfo set;
+    std::uint32_t setNumber = 0;
+    std::uint32_t nextControlBlockId = 0;
+    std::uint32_t lastDirectoryId = 0;
+    std::uint32_t currentDirectoryId = 0;
+    std::uint32_t lastFileId = 0;
+    std::string currentDirectoryText;
+    std::u16string currentDirectoryName;
+    std::uint16_t mediaSequence = 1;
+    std::uint32_t mediaFamilyId = 0;
+    bool mediaCatalog = false;
+    std::uint16_t setStartSequence = 1;  // the medium where the current set began
+
+    std::uint32_t setAttributes() const {
+        return inSet && set.compressed ? layout::kBlockAttrCompression : 0;
+    }
+
+    std::uint32_t volbAttributes() const {
+        const auto& dev = set.deviceName.units;
+        const bool driveLetter = dev.size() == 2 && dev[1] == u':';
+        return driveLetter ? layout::volb::kAttrDeviceIsDrive : 0;
+    }
+
+    std::uint32_t ssetAttributes() const {
+        return backupTypeBit(set.type) | (mediaCatalog ? layout::sset::kAttrFddExists : 0);
+    }
+};
+
+// ---- the media catalog ----
+
+// The records of the media catalog: the current set's FDD, and the Set Map entries of every set ended so far,
+// written as the ESET's streams.
+struct MediaCatalogRecords {
+    const SetContext& ctx;
+    MediaOutput& out;
+    Bytes fdd;            // the current set's FDD records
+    Bytes volumeRecord;   // the current set's VOLB record, for its Set Map entry
+    Bytes setMapEntries;  // the entries of every set ended so far
+    std::uint16_t setMapCount = 0;
+    std::uint32_t setDirectories = 0;
+    std::uint32_t setFiles = 0;
+    std::uint64_t setBytes = 0;
+
+    MediaCatalogRecords(const SetContext& context, MediaOutput& output) : ctx(context), out(output) {}
+
+    // A catalog record's common part: copies of its block's fields.
+    Bytes catalogRecord(std::string_view type, std::size_t fixedSize, std::uint64_t fla,
+                        std::uint64_t displayableSize) const {
+        namespace c = layout::fdd;
+        Bytes record(fixedSize, 0);
+        putTag(record, c::kType, type);
+        putU16(record, c::kMediaSequenceNumber, ctx.mediaSequence);
+        putU32(record, c::kBlockAttributes, ctx.setAttributes());
+        putU64(record, c::kFormatLogicalAddress, fla);
+        putU64(record, c::kDisplayableSize, displayableSize);
+        putU8(record, c::kOsId, layout::kOsIdWindowsNt);
+        putU8(record, c::kOsVersion, layout::kOsVersionNt);
+        putU8(record, c::kStringType, layout::kStringTypeUnicode);
+        return record;
+    }
+
+    // Pads a record to a 4-byte multiple and stores its LENGTH.
+    static void finishRecord(Bytes& record) {
+        record.resize(roundUp(record.size(), 4), 0);
+        if (record.size() > 0xFFFF) throw MediaError("a media catalog record is longer than 65535 bytes");
+        putU16(record, layout::fdd::kLength, static_cast<std::uint16_t>(record.size()));
+    }
+
+    static void addRecordString(Bytes& record, std::size_t field, const std::u16string& units) {
+        addTapeString(record, field, units, 0xFFFF, "media catalog record");
+    }
+
+    Bytes catalogVolumeRecord(std::uint64_t fla) const {
+        namespace v = layout::fdd_volb;
+        Bytes record = catalogRecord("VOLB", v::kFixedSize, fla, 0);
+        putU32(record, v::kVolbAttributes, ctx.volbAttributes());
+        putDate(record, v::kMediaWriteDate, ctx.set.date);
+        addRecordString(record, v::kDeviceName, ctx.set.deviceName.units);
+        addRecordString(record, v::kVolumeName, ctx.set.volumeName.units);
+        addRecordString(record, v::kMachineName, ctx.set.machineName.units);
+        finishRecord(record);
+        return record;
+    }
+
+    void addCatalogEntry(std::string_view type, std::uint64_t fla, std::uint64_t displayableSize,
+                         std::uint32_t attributes, const MtfDate& modified, const std::u16string& name) {
+        namespace e = layout::fdd_entry;
+        Bytes record = catalogRecord(type, e::kFixedSize, fla, displayableSize);
+        putDate(record, e::kLastModificationDate, modified);
+        putDate(record, e::kCreationDate, modified);
+        putDate(record, e::kBackupDate, ctx.set.date);
+        putDate(record, e::kLastAccessDate, modified);
+        putU32(record, e::kAttributes, attributes);
+        addRecordString(record, e::kName, name);
+        finishRecord(record);
+        fdd.insert(fdd.end(), record.begin(), record.end());
+    }
+
+    Bytes setMapEntry() const {
+        namespace m = layout::set_map_entry;
+        const ManifestSet& written = out.manifest.sets.back();
+        Bytes entry(m::kFixedSize, 0);
+        putU16(entry, m::kMediaSequenceNumber, ctx.setStartSequence);
+        putU32(entry, m::kBlockAttributes, ctx.setAttributes());
+        putU32(entry, m::kSsetAttributes, ctx.ssetAttributes());
+        putU64(entry, m::kSsetPhysicalBlockAddress, out.physicalBlockAddress(written.ssetOffset));
+        putU64(entry, m::kFddPhysicalBlockAddress, out.physicalBlockAddress(written.esetOffset));
+        putU16(entry, m::kFddMediaSequenceNumber, ctx.mediaSequence);
+        putU16(entry, m::kDataSetNumber, static_cast<std::uint16_t>(ctx.setNumber));
+        putU32(entry, m::kNumberOfDirectories, setDirectories);
+        putU32(entry, m::kNumberOfFiles, setFiles);
+        putU64(entry, m::kDisplayableSize, setBytes);
+        putU16(entry, m::kNumberOfVolumes, 1);
+        putDate(entry, m::kMediaWriteDate, ctx.set.date);
+        putU8(entry, m::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
+        putU8(entry, m::kOsId, layout::kOsIdWindowsNt);
+        putU8(entry, m::kOsVersion, layout::kOsVersionNt);
+        putU8(entry, m::kStringType, layout::kStringTypeUnicode);
+        putU8(entry, m::kMediaCatalogVersion, 1);
+        entry.insert(entry.end(), volumeRecord.begin(), volumeRecord.end());
+        addRecordString(entry, m::kDataSetName, ctx.set.name.units);
+        addRecordString(entry, m::kDataSetDescription, ctx.set.description.units);
+        addRecordString(entry, m::kUserName, ctx.set.userName.units);
+        finishRecord(entry);
+        return entry;
+    }
+
+    // The ESET's streams: the set's FDD ended by FEND, then the Set Map of every set so far.
+    void writeCatalogStreams() {
+        ManifestSet& written = out.manifest.sets.back();
+        Bytes end = catalogRecord("FEND", layout::fdd::kHeaderSize, 0, 0);
+        finishRecord(end);
+        fdd.insert(fdd.end(), end.begin(), end.end());
+        written.fddOffset = out.emitDataStream("TFDD", fdd);
+        written.fddLength = fdd.size();
+
+        const Bytes entry = setMapEntry();
+        setMapEntries.insert(setMapEntries.end(), entry.begin(), entry.end());
+        ++setMapCount;
+        Bytes map(layout::set_map::kHeaderSize, 0);
+        putU32(map, layout::set_map::kMediaFamilyId, ctx.mediaFamilyId);
+        putU16(map, layout::set_map::kNumberOfEntries, setMapCount);
+        map.insert(map.end(), setMapEntries.begin(), setMapEntries.end());
+        written.setMapOffset = out.emitDataStream("TSMP", map);
+        written.setMapLength = map.size();
+    }
+};
+
+// ---- media that end before the backup does ----
+
+// What a next medium writes again: its TAPE block, the current DIRB, and the file whose data the medium ended
+// in.
+struct MediumSpan {
+    TapeInfo tape;
+    std::optional<std::uint64_t> lastEsetOnMedium;  // for the EOTM
+    Bytes dirbBlock;                                // the current DIRB as written, for a next medium
+    bool dirbInStream = false;
+
+    // The file whose STAN data are being written, for a medium that ends inside them.
+    struct OpenStan {
+        Bytes fileBlock;  // its FILE block as written
+        bool nameInStream = false;
+        std::u16string nameUnits;
+        std::uint16_t mediaFormatAttributes = 0;
+        std::uint16_t compressionAlgorithm = 0;
+        std::uint64_t declared = 0;  // its Stream Length
+        std::uint64_t written = 0;   // data bytes written so far
+        ManifestFile* record = nullptr;
+    };
+    std::optional<OpenStan> openStan;
+    Bytes currentFileBlock;
+};
+
+}  // namespace
+
+// The writer: the blocks of the backup, in order, and the data streams of its files.
+struct MediaWriter::State {
+    bool finished = false;
+    Manifest manifest;
+    MediaOutput out;
+    SetContext ctx;
+    MediaCatalogRecords catalog{ctx, out};
+    MediumSpan span;
+    Bytes chunk;
+
+    State(std::vector<Sink*> m, std::vector<std::uint64_t> e, const WriterOptions& o)
+        : out(std::move(m), std::move(e), o, manifest) {}
+
+    // Starts a block of the current set: closes the previous one, ends the medium first when it is due to end
+    // and may end here, and returns the block's format logical address.
+    std::uint64_t startSetBlock(bool mayEndMedium = false) {
+        out.closeBlock(out.logicalBlock);
+        if (mayEndMedium && out.medium + 1 < out.media.size() && out.pos >= out.endsAt[out.medium]) {
+            continueOnNextMedium();
+            out.closeBlock(out.logicalBlock);
+        }
+        return (out.pos - out.regionStart) / out.logicalBlock;
+    }
+
+    // The TAPE block of the first medium, or, with `continuation`, of the next one.
+    void writeTape(const TapeInfo& info, bool continuation = false) {
+        namespace t = layout::tape;
+        Descriptor d("TAPE", t::kFixedSize);
+        auto b = d.fields();
+        span.tape = info;
+        ctx.mediaFamilyId = span.tape.mediaFamilyId;
+        ctx.mediaCatalog = span.tape.mediaCatalog;
+        putU32(b, t::kMediaFamilyId, span.tape.mediaFamilyId);
+        putU32(b, t::kTapeAttributes, out.options.softFilemarks ? t::kAttrSoftFilemarks : 0);
+        putU16(b, t::kMediaSequenceNumber, ctx.mediaSequence);
+        putU16(b, t::kSoftFilemarkBlockSize,
+               out.options.softFilemarks ? static_cast<std::uint16_t>(out.physicalBlock / 512) : 0);
+        putU16(b, t::kFormatLogicalBlockSize, static_cast<std::uint16_t>(out.logicalBlock));
+        putU16(b, t::kMediaBasedCatalogType, ctx.mediaCatalog ? t::kCatalogType1 : 0);
+        putU16(b, t::kSoftwareVendorId, kSoftwareVendorId);
+        putDate(b, t::kMediaDate, span.tape.date);
+        putU8(b, t::kMtfMajorVersion, layout::kMtfMajorVersion);
+        d.addString(t::kMediaName, span.tape.mediaName.units);
+        d.addString(t::kMediaDescription, span.tape.mediaDescription.units);
+        d.addString(t::kSoftwareName, utf8ToUtf16(kSoftwareName));
+        out.regionStart = out.pos;
+        const std::uint32_t catalogBits =
+            ctx.mediaCatalog ? t::kBlockAttrSetMapExists | t::kBlockAttrFddAllowed : 0;
+        out.writeDescriptor(
+            d, {.attributes = catalogBits | (continuation ? layout::kBlockAttrContinuation : 0)});
+    }
+
+    void writeSset(bool continuation = false) {
+        namespace s = layout::sset;
+        Descriptor d("SSET", s::kFixedSize);
+        auto b = d.fields();
+        putU32(b, s::kSsetAttributes, ctx.ssetAttributes());
+        putU16(b, s::kSoftwareCompressionAlgorithm,
+               ctx.set.compressed ? layout::kCompressionAlgorithmStacLzs : 0);
+        putU16(b, s::kSoftwareVendorId, kSoftwareVendorId);
+        putU16(b, s::kDataSetNumber, static_cast<std::uint16_t>(ctx.setNumber));
+        putU64(b, s::kPhysicalBlockAddress, out.physicalBlockAddress(out.pos));
+        putDate(b, s::kMediaWriteDate, ctx.set.date);
+        putU8(b, s::kSoftwareMajorVersion, kSoftwareMajorVersion);
+        putU8(b, s::kSoftwareMinorVersion, kSoftwareMinorVersion);
+        putU8(b, s::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
+        putU8(b, s::kMtfMinorVersion, layout::kMtfMinorVersion);
+        putU8(b, s::kMediaCatalogVersion, ctx.mediaCatalog ? 1 : 0);
+        d.addString(s::kDataSetName, ctx.set.name.units);
+        d.addString(s::kDataSetDescription, ctx.set.description.units);
+        d.addString(s::kUserName, ctx.set.userName.units);
+        out.regionStart = out.pos;
+        ctx.nextControlBlockId = 0;
+        out.writeDescriptor(
+            d, {.attributes = ctx.setAttributes() | (continuation ? layout::kBlockAttrContinuation : 0),
+                .controlBlockId = ctx.nextControlBlockId++});
+    }
+
+    void writeVolb(bool continuation = false) {
+        namespace v = layout::volb;
+        const std::uint64_t fla = startSetBlock();
+        Descriptor d("VOLB", v::kFixedSize);
+        auto b = d.fields();
+        putU32(b, v::kVolbAttributes, ctx.volbAttributes());
+        putDate(b, v::kMediaWriteDate, ctx.set.date);
+        d.addString(v::kDeviceName, ctx.set.deviceName.units);
+        d.addString(v::kVolumeName, ctx.set.volumeName.units);
+        d.addString(v::kMachineName, ctx.set.machineName.units);
+        out.writeDescriptor(
+            d, {.attributes = ctx.setAttributes() | (continuation ? layout::kBlockAttrContinuation : 0),
+                .formatLogicalAddress = fla,
+                .controlBlockId = ctx.nextControlBlockId++});
+        if (ctx.mediaCatalog && !continuation) {
+            catalog.volumeRecord = catalog.catalogVolumeRecord(fla);
+            catalog.fdd.insert(catalog.fdd.end(), catalog.volumeRecord.begin(), catalog.volumeRecord.end());
+        }
+    }
+
+    void writeEset() {
+        namespace e = layout::eset;
+        Descriptor d("ESET", e::kFixedSize);
+        auto b = d.fields();
+        putU16(b, e::kDataSetNumber, static_cast<std::uint16_t>(ctx.setNumber));
+        putU16(b, e::kFddMediaSequenceNumber, ctx.mediaCatalog ? ctx.mediaSequence : 0);
+        putDate(b, e::kMediaWriteDate, ctx.set.date);
+        out.regionStart = out.pos;
+        manifest.sets.back().esetOffset = out.pos;
+        span.lastEsetOnMedium = out.pos;
+        out.writeDescriptor(d, {.attributes = ctx.setAttributes(), .stringType = layout::kStringTypeNone});
+        if (ctx.mediaCatalog) catalog.writeCatalogStreams();
+    }
+
+    // The EOTM at `pos`: after the final filemark, or where a medium that is not the last ends. Its SPAD then
+    // fills up to a physical block boundary for the filemark that follows.
+    void writeEotm() {
+        Descriptor d("EOTM", layout::eotm::kFixedSize);
+        putU64(d.fields(), layout::eotm::kLastEsetPhysicalBlockAddress,
+               span.lastEsetOnMedium ? out.physicalBlockAddress(*span.lastEsetOnMedium) : 0);
+        out.regionStart = out.pos - out.pos % out.physicalBlock;
+        out.writeDescriptor(d, {.attributes = span.lastEsetOnMedium ? 0 : layout::eotm::kBlockAttrNoEsetPba,
+                                .stringType = layout::kStringTypeNone});
+    }
+
+    // Ends this medium at `pos` (a logical block boundary of the set) and begins the next one: its TAPE
+    // block, then the set's SSET, VOLB and current DIRB again with the continuation bit, and the file being
+    // written, if any, with a STAN header for the rest of its data, which begin at the next logical block.
+    void continueOnNextMedium() {
+        out.padPending = false;  // inside a file's data nothing is closed: the EOTM starts at the boundary
+        writeEotm();
+        out.filemark();
+        out.sink().finish();
+        manifest.mediumSizes.push_back(out.pos);
+        ++out.medium;
+        ++ctx.mediaSequence;
+        out.pos = 0;
+        out.softFilemarks.clear();
+        span.lastEsetOnMedium.reset();
+        writeTape(span.tape, true);
+        out.filemark();
+        writeSset(true);
+        writeVolb(true);
+        if (!span.dirbBlock.empty()) {
+            writeContinuation(span.dirbBlock);
+            if (span.dirbInStream) out.emitNameStream("PNAM", ctx.currentDirectoryName);
+        }
+        if (span.openStan) continueStan(*span.openStan);
+    }
+
+    // A block written again on the next medium with the continuation bit, at its place in the new region.
+    void writeContinuation(Bytes block) {
+        namespace c = layout::common;
+        const std::uint64_t fla = startSetBlock();
+        putU32(block, c::kBlockAttributes, ctx.setAttributes() | layout::kBlockAttrContinuation);
+        putU64(block, c::kFormatLogicalAddress, fla);
+        putU32(block, c::kControlBlockId, ctx.nextControlBlockId++);
+        putU16(block, c::kHeaderChecksum, xorWords(block, 0, c::kChecksummedWords));
+        out.emit(block);
+        out.padPending = true;
+    }
+
+    void continueStan(MediumSpan::OpenStan& stan) {
+        writeContinuation(stan.fileBlock);
+        if (stan.nameInStream) out.emitNameStream("FNAM", stan.nameUnits);
+        out.emitStreamHeader({.id = "STAN",
+                              .mediaFormatAttributes = static_cast<std::uint16_t>(
+                                  stan.mediaFormatAttributes | layout::stream::kMfAttrContinue),
+                              .length = stan.declared > stan.written ? stan.declared - stan.written : 0,
+                              .compressionAlgorithm = stan.compressionAlgorithm});
+        const std::uint64_t used = out.pos - out.regionStart;
+        out.emitZeros(roundUp(used, out.logicalBlock) - used);
+        stan.record->parts.push_back({static_cast<std::uint32_t>(out.medium), out.pos, 0});
+    }
+
+    // STAN data. When the medium is due to end inside them, it ends at the first logical block boundary at
+    // or after its end, and the rest goes on on the next medium.
+    void emitData(std::span<const std::uint8_t> bytes) {
+        while (!bytes.empty()) {
+            std::size_t count = bytes.size();
+            const bool due = out.medium + 1 < out.media.size() && out.pos + count > out.endsAt[out.medium];
+            const std::uint64_t boundary =
+                due ? out.regionStart + roundUp(std::max(out.endsAt[out.medium], out.pos) - out.regionStart,
+                                                out.logicalBlock)
+                    : 0;
+            if (due && boundary < out.pos + count) count = static_cast<std::size_t>(boundary - out.pos);
+            out.emit(bytes.first(count));
+            span.openStan->written += count;
+            span.openStan->record->parts.back().length += count;
+            bytes = bytes.subspan(count);
+            if (!bytes.empty()) continueOnNextMedium();
+        }
+    }
+
+    void beginStan(const StreamHeader& header, ManifestFile& record, bool nameInStream,
+                   const std::u16string& nameUnits) {
+        out.emitStreamHeader(header);
+        record.dataOffset = out.pos;
+        record.parts = {{static_cast<std::uint32_t>(out.medium), out.pos, 0}};
+        span.openStan = MediumSpan::OpenStan{.fileBlock = span.currentFileBlock,
+                                             .nameInStream = nameInStream,
+                                             .nameUnits = nameUnits,
+                                             .mediaFormatAttributes = header.mediaFormatAttributes,
+                                             .compressionAlgorithm = header.compressionAlgorithm,
+                                             .declared = header.length,
+                                             .record = &record};
+    }
 
     void writeDirectory(const DirectoryEntry& dir) {
         namespace r = layout::dirb;
@@ -701,98 +735,96 @@ struct MediaWriter::State {
             if (name.empty()) name = u'\0';
         }
         const std::uint64_t fla = startSetBlock(true);
-        const std::uint64_t blockOffset = pos;
+        const std::uint64_t blockOffset = out.pos;
         Descriptor d("DIRB", r::kFixedSize);
         auto b = d.fields();
-        const bool inStream = !nameFits(r::kFixedSize, name);
+        const bool inStream = !out.nameFits(r::kFixedSize, name);
         putU32(b, r::kDirbAttributes, inStream ? r::kAttrPathInStream : 0);
         putDate(b, r::kLastModificationDate, dir.mtime);
         putDate(b, r::kCreationDate, dir.mtime);
-        putDate(b, r::kBackupDate, set.date);
+        putDate(b, r::kBackupDate, ctx.set.date);
         putDate(b, r::kLastAccessDate, dir.mtime);
-        currentDirectoryId = ++lastDirectoryId;
-        putU32(b, r::kDirectoryId, currentDirectoryId);
+        ctx.currentDirectoryId = ++ctx.lastDirectoryId;
+        putU32(b, r::kDirectoryId, ctx.currentDirectoryId);
         if (!inStream) d.addString(r::kDirectoryName, name);
-        writeDescriptor(d, {.attributes = setAttributes(),
-                            .formatLogicalAddress = fla,
-                            .controlBlockId = nextControlBlockId++});
-        dirbBlock = d.bytes();
-        dirbInStream = inStream;
-        if (inStream) emitNameStream("PNAM", name);
-        if (mediaCatalog) {
-            addCatalogEntry("DIRB", fla, 0, inStream ? r::kAttrPathInStream : 0, dir.mtime, name);
-            ++setDirectories;
+        out.writeDescriptor(d, {.attributes = ctx.setAttributes(),
+                                .formatLogicalAddress = fla,
+                                .controlBlockId = ctx.nextControlBlockId++});
+        span.dirbBlock = d.bytes();
+        span.dirbInStream = inStream;
+        if (inStream) out.emitNameStream("PNAM", name);
+        if (ctx.mediaCatalog) {
+            catalog.addCatalogEntry("DIRB", fla, 0, inStream ? r::kAttrPathInStream : 0, dir.mtime, name);
+            ++catalog.setDirectories;
         }
 
-        currentDirectoryName = name;
-        currentDirectoryText = directoryTextOf(name);
-        manifest.directories.push_back({setNumber, currentDirectoryText, blockOffset});
+        ctx.currentDirectoryName = name;
+        ctx.currentDirectoryText = directoryTextOf(name);
+        manifest.directories.push_back({ctx.setNumber, ctx.currentDirectoryText, blockOffset});
     }
 
     void writeFile(const FileEntry& file) {
         namespace f = layout::file;
         const std::uint64_t originalSize = dataSize(file.data);
         const std::uint64_t fla = startSetBlock(true);
-        ManifestFile record{.setNumber = setNumber,
-                            .medium = static_cast<std::uint32_t>(medium),
-                            .fileBlockOffset = pos,
+        ManifestFile record{.setNumber = ctx.setNumber,
+                            .medium = static_cast<std::uint32_t>(out.medium),
+                            .fileBlockOffset = out.pos,
                             .originalLength = originalSize,
-                            .compressed = set.compressed && !file.noStan && !file.sparse,
+                            .compressed = ctx.set.compressed && !file.noStan && !file.sparse,
                             .mtime = file.mtime};
 
         Descriptor d("FILE", f::kFixedSize);
         auto b = d.fields();
-        const bool inStream = !nameFits(f::kFixedSize, file.name.units);
+        const bool inStream = !out.nameFits(f::kFixedSize, file.name.units);
         putU32(b, f::kFileAttributes, inStream ? f::kAttrNameInStream : 0);
         putDate(b, f::kLastModificationDate, file.mtime);
         putDate(b, f::kCreationDate, file.mtime);
-        putDate(b, f::kBackupDate, set.date);
+        putDate(b, f::kBackupDate, ctx.set.date);
         putDate(b, f::kLastAccessDate, file.mtime);
-        putU32(b, f::kDirectoryId, currentDirectoryId);
-        putU32(b, f::kFileId, ++lastFileId);
+        putU32(b, f::kDirectoryId, ctx.currentDirectoryId);
+        putU32(b, f::kFileId, ++ctx.lastFileId);
         if (!inStream) d.addString(f::kFileName, file.name.units);
-        writeDescriptor(d, {.attributes = setAttributes(),
-                            .displayableSize = file.declaredLength.value_or(originalSize),
-                            .formatLogicalAddress = fla,
-                            .controlBlockId = nextControlBlockId++});
-        currentFileBlock = d.bytes();
-        if (inStream) emitNameStream("FNAM", file.name.units);
-        if (mediaCatalog) {
+        out.writeDescriptor(d, {.attributes = ctx.setAttributes(),
+                                .displayableSize = file.declaredLength.value_or(originalSize),
+                                .formatLogicalAddress = fla,
+                                .controlBlockId = ctx.nextControlBlockId++});
+        span.currentFileBlock = d.bytes();
+        if (inStream) out.emitNameStream("FNAM", file.name.units);
+        if (ctx.mediaCatalog) {
             const std::uint64_t displayable = file.declaredLength.value_or(originalSize);
-            addCatalogEntry("FILE", fla, displayable, inStream ? f::kAttrNameInStream : 0, file.mtime,
-                            file.name.units);
-            ++setFiles;
-            setBytes += displayable;
+            catalog.addCatalogEntry("FILE", fla, displayable, inStream ? f::kAttrNameInStream : 0, file.mtime,
+                                    file.name.units);
+            ++catalog.setFiles;
+            catalog.setBytes += displayable;
         }
         if (file.naclData || file.naclBytes > 0) {
             const Bytes generated = file.naclData ? Bytes{} : naclData(file.naclBytes);
             const Bytes& nacl = file.naclData ? *file.naclData : generated;
-            emitStreamHeader({.id = "NACL",
-                              .fileSystemAttributes = layout::stream::kFsAttrContainsSecurity,
-                              .length = nacl.size()});
-            emit(nacl);
-            alignStream();
+            out.emitStreamHeader({.id = "NACL",
+                                  .fileSystemAttributes = layout::stream::kFsAttrContainsSecurity,
+                                  .length = nacl.size()});
+            out.emit(nacl);
+            out.alignStream();
         }
         if (!file.noStan) writeStan(file, record, inStream);
 
         ++manifest.fileCount;
-        if (options.recordFiles) {
-            record.directory = currentDirectoryText;
-            record.directoryName = currentDirectoryName;
+        if (out.options.recordFiles) {
+            record.directory = ctx.currentDirectoryText;
+            record.directoryName = ctx.currentDirectoryName;
             record.name = file.name.text();
             record.nameUnits = file.name.units;
             manifest.files.push_back(std::move(record));
         }
     }
 
-    // ---- the STAN stream ----
-
     void writeStan(const FileEntry& file, ManifestFile& record, bool nameInStream) {
         const std::uint16_t checksummed = file.csum ? layout::stream::kMfAttrChecksummed : 0;
         Xor32 checksum;
         if (file.sparse) {
             writeSparseStan(file, record);
-        } else if (set.compressed) {
+        } else if (ctx.set.compressed) {
             writeCompressedStan(file, checksummed, checksum, record, nameInStream);
         } else {
             const std::uint64_t size = dataSize(file.data);
@@ -804,14 +836,14 @@ struct MediaWriter::State {
             record.dataLength = copyFrom(*reader, size, file.csum ? &checksum : nullptr, true);
             record.declaredLength = file.declaredLength.value_or(size);
         }
-        openStan.reset();
-        alignStream();
+        span.openStan.reset();
+        out.alignStream();
         if (file.csum) {
-            emitStreamHeader({.id = "CSUM", .length = 4});
+            out.emitStreamHeader({.id = "CSUM", .length = 4});
             std::array<std::uint8_t, 4> value{};
             putU32(value, 0, checksum.value());
-            emit(value);
-            alignStream();
+            out.emit(value);
+            out.alignStream();
         }
     }
 
@@ -822,8 +854,8 @@ struct MediaWriter::State {
         namespace f = layout::sparse_frame;
         const std::uint64_t size = dataSize(file.data);
         if (file.csum) throw MediaError("'" + file.name.text() + "': a sparse file gets no CSUM stream");
-        emitStreamHeader({.id = "STAN", .fileSystemAttributes = s::kFsAttrSparse});
-        record.dataOffset = pos;
+        out.emitStreamHeader({.id = "STAN", .fileSystemAttributes = s::kFsAttrSparse});
+        record.dataOffset = out.pos;
         record.sparse = true;
         auto reader = DataReader::open(file.data);
         std::uint64_t at = 0;  // the reader's position in the data
@@ -834,15 +866,15 @@ struct MediaWriter::State {
                                  " bytes");
             }
             at += skipData(*reader, extent.offset - at);
-            alignStream();
+            out.alignStream();
             const bool withLength = file.sparseFrame == SparseFrame::OffsetAndLength;
             Bytes frame(withLength ? f::kSize : f::kOffsetOnlySize);
             putU64(frame, f::kOffset, extent.offset);
             if (withLength) putU64(frame, f::kLength, extent.length);
-            emitStreamHeader({.id = "SPAR",
-                              .fileSystemAttributes = s::kFsAttrSparse,
-                              .length = frame.size() + extent.length});
-            emit(frame);
+            out.emitStreamHeader({.id = "SPAR",
+                                  .fileSystemAttributes = s::kFsAttrSparse,
+                                  .length = frame.size() + extent.length});
+            out.emit(frame);
             at += copyFrom(*reader, extent.length, nullptr);
         }
     }
@@ -873,7 +905,7 @@ struct MediaWriter::State {
             if (stanData) {
                 emitData(part);
             } else {
-                emit(part);
+                out.emit(part);
             }
             written += n;
         }
@@ -955,25 +987,26 @@ MediaWriter::MediaWriter(std::span<Sink* const> media, std::span<const std::uint
         throw MediaError("the logical block size must be 512 or 1024, not " +
                          std::to_string(tape.logicalBlockSize));
     }
-    s.logicalBlock = tape.logicalBlockSize;
-    s.physicalBlock =
+    s.out.logicalBlock = tape.logicalBlockSize;
+    s.out.physicalBlock =
         options.physicalBlockSize != 0 ? options.physicalBlockSize : (sinkBlock != 0 ? sinkBlock : 512);
-    if (s.physicalBlock % 512 != 0 || s.physicalBlock == 0 || s.physicalBlock > kMaxPhysicalBlockSize) {
+    if (s.out.physicalBlock % 512 != 0 || s.out.physicalBlock == 0 ||
+        s.out.physicalBlock > kMaxPhysicalBlockSize) {
         throw MediaError("the physical block size must be a multiple of 512 up to 16 MiB, not " +
-                         std::to_string(s.physicalBlock));
+                         std::to_string(s.out.physicalBlock));
     }
-    if (sinkBlock != 0 && sinkBlock != s.physicalBlock) {
-        throw MediaError("physical block size " + std::to_string(s.physicalBlock) +
+    if (sinkBlock != 0 && sinkBlock != s.out.physicalBlock) {
+        throw MediaError("physical block size " + std::to_string(s.out.physicalBlock) +
                          " differs from the sink's record size " + std::to_string(sinkBlock));
     }
-    if (options.softFilemarks && s.physicalBlock > kMaxSoftFilemarkBlock) {
+    if (options.softFilemarks && s.out.physicalBlock > kMaxSoftFilemarkBlock) {
         throw MediaError("soft filemarks need a physical block size of at most 32768 bytes");
     }
-    s.manifest.logicalBlockSize = s.logicalBlock;
-    s.manifest.physicalBlockSize = s.physicalBlock;
+    s.manifest.logicalBlockSize = s.out.logicalBlock;
+    s.manifest.physicalBlockSize = s.out.physicalBlock;
     s.manifest.softFilemarks = options.softFilemarks;
     s.writeTape(tape);
-    s.filemark();
+    s.out.filemark();
 }
 
 MediaWriter::~MediaWriter() = default;
@@ -981,34 +1014,34 @@ MediaWriter::~MediaWriter() = default;
 void MediaWriter::beginSet(const SetInfo& set) {
     State& s = *state_;
     if (s.finished) throw MediaError("beginSet after finish");
-    if (s.inSet) throw MediaError("beginSet while the previous set is still open");
-    s.inSet = true;
-    s.set = set;
-    ++s.setNumber;
-    s.lastDirectoryId = s.currentDirectoryId = s.lastFileId = 0;
-    s.fdd.clear();
-    s.dirbBlock.clear();
-    s.setStartSequence = s.mediaSequence;
-    s.setDirectories = s.setFiles = 0;
-    s.setBytes = 0;
-    s.currentDirectoryText.clear();
-    s.currentDirectoryName.clear();
-    s.manifest.sets.push_back({.number = s.setNumber,
-                               .medium = static_cast<std::uint32_t>(s.medium),
+    if (s.ctx.inSet) throw MediaError("beginSet while the previous set is still open");
+    s.ctx.inSet = true;
+    s.ctx.set = set;
+    ++s.ctx.setNumber;
+    s.ctx.lastDirectoryId = s.ctx.currentDirectoryId = s.ctx.lastFileId = 0;
+    s.catalog.fdd.clear();
+    s.span.dirbBlock.clear();
+    s.ctx.setStartSequence = s.ctx.mediaSequence;
+    s.catalog.setDirectories = s.catalog.setFiles = 0;
+    s.catalog.setBytes = 0;
+    s.ctx.currentDirectoryText.clear();
+    s.ctx.currentDirectoryName.clear();
+    s.manifest.sets.push_back({.number = s.ctx.setNumber,
+                               .medium = static_cast<std::uint32_t>(s.out.medium),
                                .name = set.name.text(),
                                .compressed = set.compressed,
-                               .ssetOffset = s.pos});
+                               .ssetOffset = s.out.pos});
     s.writeSset();
     s.writeVolb();
 }
 
 void MediaWriter::addDirectory(const DirectoryEntry& directory) {
-    if (!state_->inSet) throw MediaError("a directory outside a data set");
+    if (!state_->ctx.inSet) throw MediaError("a directory outside a data set");
     state_->writeDirectory(directory);
 }
 
 void MediaWriter::addFile(const FileEntry& file) {
-    if (!state_->inSet) throw MediaError("a file outside a data set");
+    if (!state_->ctx.inSet) throw MediaError("a file outside a data set");
     state_->writeFile(file);
 }
 
@@ -1022,34 +1055,34 @@ void MediaWriter::add(const Entry& entry) {
 
 void MediaWriter::endSet() {
     State& s = *state_;
-    if (!s.inSet) throw MediaError("endSet without an open set");
-    s.filemark();
+    if (!s.ctx.inSet) throw MediaError("endSet without an open set");
+    s.out.filemark();
     s.writeEset();
-    s.filemark();
-    s.inSet = false;
+    s.out.filemark();
+    s.ctx.inSet = false;
 }
 
 Manifest MediaWriter::finish() {
     State& s = *state_;
     if (s.finished) throw MediaError("finish called twice");
-    if (s.inSet) throw MediaError("finish while a set is still open");
-    if (s.medium + 1 < s.media.size()) {
-        throw MediaError("the backup ended at byte " + std::to_string(s.pos) + " of medium " +
-                         std::to_string(s.medium + 1) + ", before medium " + std::to_string(s.medium + 2) +
-                         " began");
+    if (s.ctx.inSet) throw MediaError("finish while a set is still open");
+    if (s.out.medium + 1 < s.out.media.size()) {
+        throw MediaError("the backup ended at byte " + std::to_string(s.out.pos) + " of medium " +
+                         std::to_string(s.out.medium + 1) + ", before medium " +
+                         std::to_string(s.out.medium + 2) + " began");
     }
-    s.filemark();
+    s.out.filemark();
     s.writeEotm();
-    s.filemark();
-    s.sink().finish();
+    s.out.filemark();
+    s.out.sink().finish();
     s.finished = true;
-    s.manifest.imageSize = s.pos;
-    s.manifest.mediumSizes.push_back(s.pos);
+    s.manifest.imageSize = s.out.pos;
+    s.manifest.mediumSizes.push_back(s.out.pos);
     return std::move(s.manifest);
 }
 
 std::uint64_t MediaWriter::position() const {
-    return state_->pos;
+    return state_->out.pos;
 }
 
 Manifest writeMedia(const MediaDescription& media, Sink& sink, const WriterOptions& options) {

@@ -1,20 +1,12 @@
 #include "ui/skin/skin_button.h"
 
-#include <QApplication>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
 namespace ostrum::ui {
 
-QEvent::Type SkinMenuCommandEvent::eventType() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
-SkinButton::SkinButton(QWidget* parent)
-    : QPushButton(parent), opener_(std::make_shared<DesktopLinkOpener>()), tip_(this, kTooltipMaxWidth) {
+SkinButton::SkinButton(QWidget* parent) : QPushButton(parent), tip_(this, kTooltipMaxWidth) {
     colours_ = {systemColor(COLOR_BTNFACE), systemColor(COLOR_BTNTEXT), systemColor(COLOR_BTNFACE),
                 systemColor(COLOR_BTNTEXT), systemColor(COLOR_BTNFACE), systemColor(COLOR_BTNTEXT)};
     setMouseTracking(true);
@@ -40,11 +32,11 @@ int SkinButton::setBitmaps(const ResourceProvider& resources, int hoverId, Color
         update();
         return kSkinBadBitmap;
     }
-    return setPictures(hover, hoverKey, normal, normalKey, normalId < 0 ? normalId : kNoNormalPicture);
+    return setPictures(hover, hoverKey, normal, normalKey);
 }
 
-int SkinButton::setPictures(const QImage& hover, ColorRef hoverKey, const QImage& normal, ColorRef normalKey,
-                            int generated) {
+int SkinButton::setPictures(const QImage& hover, ColorRef hoverKey, const QImage& normal,
+                            ColorRef normalKey) {
     releasePictures();
     update();
     if (hover.isNull()) {
@@ -54,18 +46,9 @@ int SkinButton::setPictures(const QImage& hover, ColorRef hoverKey, const QImage
     if (hoverMasked.isNull()) {
         return kSkinNoMask;
     }
-    QImage normalSource = normal;
-    ColorRef key = normalKey;
-    if (generated == kGreyNormalPicture) {
-        normalSource = greyPicture(hover, hoverKey);
-        key = hoverKey;
-    } else if (generated == kDarkerNormalPicture) {
-        normalSource = darkerPicture(hover, hoverKey);
-        key = hoverKey;
-    }
     MaskedPicture normalMasked;
-    if (!normalSource.isNull()) {
-        normalMasked = maskPicture(normalSource, key);
+    if (!normal.isNull()) {
+        normalMasked = maskPicture(normal, normalKey);
         if (normalMasked.isNull()) {
             return kSkinNoMask;
         }
@@ -109,49 +92,8 @@ int SkinButton::setAlignment(int alignment, bool repaint) {
     return kSkinOk;
 }
 
-void SkinButton::setFlat(bool flat) {
-    flat_ = flat;
-    QPushButton::setFlat(flat);
-    if (!flat_) {
-        hovered_ = false;
-    }
-    update();
-}
-
-void SkinButton::setTransparent(bool on) {
-    transparent_ = on;
-    parentPixels_ = QImage();
-    update();
-}
-
-void SkinButton::setCheck(bool checked) {
-    setCheckable(true);
-    setChecked(checked);
-    update();
-}
-
-void SkinButton::setMenu(QMenu* menu, QObject* owner) {
-    menu_ = menu;
-    menuOwner_ = owner;
-}
-
-void SkinButton::setLink(const QString& link) {
-    link_ = link.left(kMaxLinkLength);
-}
-
-void SkinButton::setSounds(const QString& hover, const QString& click) {
-    hoverSound_ = hover;
-    clickSound_ = click;
-}
-
 void SkinButton::setTooltipText(const QString& text, bool activate) {
     tip_.setText(text, activate);
-}
-
-void SkinButton::playSound(const QString& sound) const {
-    if (!sound.isEmpty() && soundPlayer_) {
-        soundPlayer_(sound);
-    }
 }
 
 SkinButtonLook SkinButton::look() const {
@@ -159,29 +101,15 @@ SkinButtonLook SkinButton::look() const {
     look.rect = rect();
     look.text = text();
     look.font = font();
-    look.pressed = isDown() || (isCheckable() && isChecked()) || menuOpen_;
+    look.pressed = isDown() || (isCheckable() && isChecked());
     look.hovered = hovered_;
     look.focused = hasFocus();
     look.enabled = isEnabled();
-    look.flat = flat_;
-    look.drawBorder = drawBorder_;
-    look.focusWhenFlat = focusWhenFlat_;
     look.checkMode = isCheckable();
     look.alignment = alignment_;
-    look.margin = margin_;
     look.colours = colours_;
     const bool showHover = look.pressed || hovered_ || normal_.isNull();
     look.picture = showHover ? hoverShown_ : normalShown_;
-    if (transparent_ && parentWidget() != nullptr) {
-        if (parentPixels_.isNull()) {
-            // Only the parent's own background, never its children, so this button is not drawn into it.
-            QImage pixels(size(), QImage::Format_ARGB32_Premultiplied);
-            pixels.fill(Qt::transparent);
-            parentWidget()->render(&pixels, QPoint(), QRegion(geometry()), QWidget::DrawWindowBackground);
-            parentPixels_ = pixels;
-        }
-        look.transparentBackground = parentPixels_;
-    }
     return look;
 }
 
@@ -194,34 +122,26 @@ void SkinButton::paintEvent(QPaintEvent* e) {
 bool SkinButton::event(QEvent* e) {
     tip_.relay(e);
     if (e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate) {
-        if (flat_) {
-            setHovered(false);
-        }
+        setHovered(false);
     }
     return QPushButton::event(e);
 }
 
 void SkinButton::mouseMoveEvent(QMouseEvent* e) {
     const bool leftHeld = (e->buttons() & Qt::LeftButton) != 0;
-    if (flat_ && !hovered_ && !leftHeld && rect().contains(e->position().toPoint()) &&
-        (trackAlways_ || QApplication::activeWindow() != nullptr)) {
+    if (!hovered_ && !leftHeld && rect().contains(e->position().toPoint())) {
         setHovered(true);
-        playSound(hoverSound_);
     }
     QPushButton::mouseMoveEvent(e);
 }
 
 void SkinButton::leaveEvent(QEvent* e) {
-    if (flat_) {
-        setHovered(false);
-    }
+    setHovered(false);
     QPushButton::leaveEvent(e);
 }
 
 void SkinButton::focusOutEvent(QFocusEvent* e) {
-    if (flat_) {
-        setHovered(false);
-    }
+    setHovered(false);
     QPushButton::focusOutEvent(e);
 }
 
@@ -243,29 +163,12 @@ void SkinButton::setHovered(bool hovered) {
     }
     hovered_ = hovered;
     update();
-    emit hoverChanged(hovered_);
 }
 
 void SkinButton::onClicked() {
     setFocus(Qt::MouseFocusReason);
-    playSound(clickSound_);
     if (isCheckable()) {
         update();  // the toggle itself is done by the button before this signal
-        return;
-    }
-    if (!menu_.isNull()) {
-        menuOpen_ = true;
-        update();
-        QAction* chosen = menu_->exec(mapToGlobal(QPoint(0, height())));
-        menuOpen_ = false;
-        update();
-        if (chosen != nullptr && !menuOwner_.isNull()) {
-            QCoreApplication::postEvent(menuOwner_, new SkinMenuCommandEvent(chosen->data().toInt()));
-        }
-        return;
-    }
-    if (!link_.isEmpty() && opener_) {
-        opener_->open(link_);
     }
 }
 
