@@ -178,7 +178,7 @@ void MillionFilesCase(const fs::path& work, const std::shared_ptr<const ShellFil
 int main(int argc, char** argv) {
     const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "ostrum-scan-bench";
     fs::create_directories(work);
-    const auto shell = std::make_shared<MimeFileInfo>();
+    const auto shell = std::make_shared<ostrum::mimeinfo::MimeFileInfo>();
     ThroughputCase(work, shell);
     MillionFilesCase(work, shell);
     return 0;

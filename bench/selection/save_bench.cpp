@@ -77,7 +77,7 @@ void WriteSmallImage(const fs::path& path) {
     writer.finish();
 }
 
-std::vector<selection::SaveItem> ScanItems(const fs::path& image) {
+std::vector<save::SaveItem> ScanItems(const fs::path& image) {
     catalog::Catalog found(std::make_shared<catalog::ExtensionFileInfo>());
     common::ImageFile file;
     if (!common::OpenImageFile(file, image.string())) return {};
@@ -85,7 +85,7 @@ std::vector<selection::SaveItem> ScanItems(const fs::path& image) {
     std::atomic<bool> active{true};
     catalog::ScanImageFile(file, found, sink, active);
     found.FinishScan();
-    return selection::CheckedItems(found);
+    return save::CheckedItems(found);
 }
 
 // The save reports a file only once its data have reached the disk; each baseline ends the same way (one
@@ -112,13 +112,13 @@ bool PlainSmallFiles(const fs::path& root, const std::vector<std::uint8_t>& data
     return synced;
 }
 
-selection::SaveReport Save(const std::vector<selection::SaveItem>& items, const fs::path& image,
-                           const fs::path& destination) {
+save::SaveReport Save(const std::vector<save::SaveItem>& items, const fs::path& image,
+                      const fs::path& destination) {
     fs::create_directories(destination);
-    selection::SaveSink sink;
+    save::SaveSink sink;
     std::atomic<bool> cancel{false};
-    selection::SaveRequest request{false, image.string(), destination.string()};
-    return selection::SaveFiles(items, request, sink, cancel);
+    save::SaveRequest request{false, image.string(), destination.string()};
+    return save::SaveFiles(items, request, sink, cancel);
 }
 
 // Compares a saved file with the generator's bytes, piece by piece.

@@ -132,7 +132,7 @@ TEST(RecoveryFinding, FilesTheMediumsCatalogNamesButTheScanDidNotFindAreShownAnd
     EXPECT_EQ(window.filterCount()->text(), QStringLiteral("1 of 1 lost files"));
     // Ticking all shown while only lost files show changes nothing; the save never sees them.
     window.checkShownFiles(true);
-    EXPECT_EQ(selection::CheckedItems(window.catalog()).size(), 5u);
+    EXPECT_EQ(save::CheckedItems(window.catalog()).size(), 5u);
 }
 
 // "Preview" shows a file's first bytes from the image, as text when they are text and else in hex.

@@ -5,7 +5,7 @@
 #include "cli_golden.h"
 #include "save_fixture.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -251,4 +251,4 @@ TEST_F(ExtractCommandTest, WrongCommandLinesAreUsageErrors) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

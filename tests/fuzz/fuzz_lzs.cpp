@@ -12,7 +12,7 @@
 #include "lzs_compressor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using ostrum::selection::LzsDecode;
+    using ostrum::decode::LzsDecode;
     if (size < 2) return 0;
     const std::size_t stated = data[0] | (std::size_t{data[1]} << 8);
     const std::span<const std::uint8_t> block(data + 2, size - 2);

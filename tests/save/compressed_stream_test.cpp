@@ -10,7 +10,7 @@
 #include "lzs_compressor.h"
 #include "mtf_writer.h"
 
-namespace ostrum::selection {
+namespace ostrum::decode {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -148,4 +148,4 @@ TEST(CompressedStream, RefusedOutputStopsTheDecoder) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::decode

@@ -10,7 +10,7 @@
 #include "save/file_extraction.h"
 #include "save_fixture.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -238,4 +238,4 @@ TEST_F(TapePreviewTest, CancelStopsTheReadingAtOnce) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -11,7 +11,7 @@
 
 #include "lzs_compressor.h"
 
-namespace ostrum::selection {
+namespace ostrum::decode {
 namespace {
 
 // Writes bits most significant first, as the format stores them.
@@ -152,4 +152,4 @@ TEST(LzsDecoder, DecodesWhatTheWritersCompressorMakes) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::decode

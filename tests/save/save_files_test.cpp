@@ -12,7 +12,7 @@
 #include "save_fixture.h"
 #include "test_media.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -711,4 +711,4 @@ TEST_F(ImageSaveTest, FullOrReadOnlyDestinationStopsTheSaveAndSaysSoOnce) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -27,7 +27,7 @@
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
 
-namespace ostrum::selection::testing {
+namespace ostrum::save::testing {
 
 namespace fs = std::filesystem;
 namespace mw = ostrum::mtfwriter;
@@ -268,4 +268,4 @@ inline std::size_t ExpectSavedBytesMatch(const SaveReport& report, std::span<con
     return compared;
 }
 
-}  // namespace ostrum::selection::testing
+}  // namespace ostrum::save::testing

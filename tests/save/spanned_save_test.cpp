@@ -10,7 +10,7 @@
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -287,4 +287,4 @@ TEST_F(SpannedSaveTest, EachTapeOfASpreadBackupGivesWhatItHoldsAndBothTapesJoinI
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

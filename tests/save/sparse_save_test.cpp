@@ -11,7 +11,7 @@
 #include "save_fixture.h"
 #include "tape/tape_devices.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -173,4 +173,4 @@ TEST_F(SparseSaveTest, DamagedOrUnbelievableRunKeepsTheRunsBeforeItAsAPartialCop
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

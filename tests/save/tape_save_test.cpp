@@ -4,7 +4,7 @@
 #include "save_fixture.h"
 #include "test_media.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -283,4 +283,4 @@ TEST_F(TapeSaveTest, RowsWithoutATapePositionAndMissingDrivesAreReported) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

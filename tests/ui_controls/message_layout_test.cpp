@@ -149,7 +149,7 @@ TEST(AnswerMemoryNames, KeyPathMirrorsTheRegistryKey) {
 }
 
 TEST(ProgramMessages, StandardRecordHasThePaleYellowBump) {
-    const MessageBoxParams p = standardMessageParams();
+    const MessageBoxParams p = app::standardMessageParams();
     EXPECT_EQ(p.background.separatorType, 0);
     EXPECT_EQ(p.background.separatorAlign, 2);
     EXPECT_TRUE(p.background.separatorText.isNull());

@@ -23,6 +23,7 @@ namespace ostrum::gallery {
 namespace {
 
 using namespace ostrum::ui;
+using namespace ostrum::app;
 using artwork::Picture;
 using artwork::pictureId;
 
