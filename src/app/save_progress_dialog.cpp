@@ -16,8 +16,8 @@
 #include "app/resources/program_message.h"
 #include "common/saturating.h"
 #include "common/worker_thread.h"
-#include "ui/msgbox/rx_message_box.h"
-#include "ui/msgbox/rx_msgbox_dialog.h"
+#include "ui/msgbox/message_box.h"
+#include "ui/msgbox/message_box_dialog.h"
 
 namespace ostrum::app {
 namespace {

@@ -12,7 +12,7 @@
 #include "catalog/catalog.h"
 #include "save/save_files.h"
 #include "save/save_folders.h"
-#include "ui/msgbox/rx_msgbox_params.h"
+#include "ui/msgbox/message_box_params.h"
 
 class QLabel;
 class QProgressBar;

@@ -22,7 +22,7 @@
 #include "media_sink.h"
 #include "mtf_writer.h"
 #include "support/temp_folder.h"
-#include "ui/msgbox/rx_msgbox_dialog.h"
+#include "ui/msgbox/message_box_dialog.h"
 #include "ui/skin/skin_button.h"
 
 namespace ostrum::app::testing {

@@ -1,5 +1,7 @@
 // The message box driven as the user drives it: keys, clicks and the close box on the running box,
 // countdowns ticked directly, the answer memory, and a call made from a worker thread.
+#include "ui/msgbox/message_box.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,9 +14,8 @@
 
 #include "app/resources/program_message.h"
 #include "test_doubles.h"
+#include "ui/msgbox/message_box_dialog.h"
 #include "ui/msgbox/msgbox_countdown.h"
-#include "ui/msgbox/rx_message_box.h"
-#include "ui/msgbox/rx_msgbox_dialog.h"
 
 namespace ostrum::ui {
 namespace {

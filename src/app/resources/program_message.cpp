@@ -2,7 +2,7 @@
 
 #include "app/resources/program_resources.h"
 #include "ui/effects/effect_painter.h"
-#include "ui/msgbox/rx_message_box.h"
+#include "ui/msgbox/message_box.h"
 
 namespace ostrum::app {
 
