@@ -30,11 +30,11 @@ QPoint boxOf(const QAbstractItemView& view, const QModelIndex& index) {
     return StateImageDelegate::stateImageRect(view.visualRect(index)).center();
 }
 
-std::vector<std::uint8_t> bytesOf(const mw::FileData& data) {
+std::vector<std::uint8_t> BytesOf(const mw::FileData& data) {
     if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&data)) return *bytes;
     const auto& generated = std::get<mw::GeneratedData>(data);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(generated.size));
-    mw::fillGenerated(generated.seed, 0, out);
+    mw::FillGenerated(generated.seed, 0, out);
     return out;
 }
 
@@ -67,12 +67,12 @@ TEST(Saving, SavesExactlyTheTickedFilesByteForByte) {
     std::map<std::string, std::vector<std::uint8_t>> expected;
     const auto& daily = media.sets[0].entries;
     const std::string set1 = "BACKUP SET 1(_Daily)/";
-    expected[set1 + "README.TXT"] = bytesOf(std::get<mw::FileEntry>(daily[1]).data);
-    expected[set1 + "DOCS/A.TXT"] = bytesOf(std::get<mw::FileEntry>(daily[3]).data);
-    expected[set1 + "DOCS/R&D.TXT"] = bytesOf(std::get<mw::FileEntry>(daily[4]).data);
-    expected[set1 + "DOCS/LETTERS/C.TXT"] = bytesOf(std::get<mw::FileEntry>(daily[6]).data);
+    expected[set1 + "README.TXT"] = BytesOf(std::get<mw::FileEntry>(daily[1]).data);
+    expected[set1 + "DOCS/A.TXT"] = BytesOf(std::get<mw::FileEntry>(daily[3]).data);
+    expected[set1 + "DOCS/R&D.TXT"] = BytesOf(std::get<mw::FileEntry>(daily[4]).data);
+    expected[set1 + "DOCS/LETTERS/C.TXT"] = BytesOf(std::get<mw::FileEntry>(daily[6]).data);
     expected["BACKUP SET 2(_Weekly)/DATA/X.DAT"] =
-        bytesOf(std::get<mw::FileEntry>(media.sets[1].entries[1]).data);
+        BytesOf(std::get<mw::FileEntry>(media.sets[1].entries[1]).data);
     EXPECT_EQ(filesBelow(folder.path("saved")), expected);
 }
 
@@ -117,10 +117,10 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
 
     const auto files = filesBelow(saved);
     EXPECT_EQ(files.size(), 7u);
-    EXPECT_EQ(files.at(set1 + "README.TXT"), mw::bytesOf("old"));
-    EXPECT_EQ(files.at(set1 + "DOCS/A.TXT"), mw::bytesOf("old"));
-    EXPECT_EQ(files.at(set1 + "DOCS/A (1).TXT"), mw::bytesOf("alpha\n"));
-    EXPECT_EQ(files.at(set1 + "DOCS/R&D.TXT"), mw::bytesOf("research & development\n"));
+    EXPECT_EQ(files.at(set1 + "README.TXT"), mw::BytesOf("old"));
+    EXPECT_EQ(files.at(set1 + "DOCS/A.TXT"), mw::BytesOf("old"));
+    EXPECT_EQ(files.at(set1 + "DOCS/A (1).TXT"), mw::BytesOf("alpha\n"));
+    EXPECT_EQ(files.at(set1 + "DOCS/R&D.TXT"), mw::BytesOf("research & development\n"));
     EXPECT_EQ(files.at("BACKUP SET 2(_Weekly)/DATA/X.DAT").size(), 3000u);
 }
 
@@ -256,7 +256,7 @@ TEST(Saving, TheBarAndTheCountShowOneMeasureInTheMiddleOfASave) {
                    mw::FileEntry{.name = "BIG.BIN", .data = mw::GeneratedData{.size = 2 << 20, .seed = 1}}};
     for (int i = 0; i < 20; ++i)
         set.entries.push_back(
-            mw::FileEntry{.name = "S" + std::to_string(i) + ".TXT", .data = mw::bytesOf("small")});
+            mw::FileEntry{.name = "S" + std::to_string(i) + ".TXT", .data = mw::BytesOf("small")});
     mw::MediaDescription media;
     media.sets = {set};
     RecoveryWindow window(imageSource(folder.writeImage(media)));
@@ -347,7 +347,7 @@ TEST(Saving, FoldersGetTheirDirbDatesAsExtractGivesThem) {
     media.sets.push_back({.info = {.name = "Tree"},
                           .entries = {mw::DirectoryEntry{.path = {}, .mtime = root},
                                       mw::DirectoryEntry{.path = {"DOCS"}, .mtime = docs},
-                                      mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                                      mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")},
                                       mw::DirectoryEntry{.path = {"DOCS", "EMPTY"}, .mtime = empty}}});
     const std::string image = folder.writeImage(media);
     RecoveryWindow window(imageSource(image));

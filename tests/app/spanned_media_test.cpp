@@ -112,7 +112,7 @@ TEST(SpannedMedia, SeveralDrivesAreReadInOrderButSavingFromThemIsRefusedWithTheA
     TestFolder folder;
     mw::TapFileSink first(folder.path("a.tap"), 16384), second(folder.path("b.tap"), 16384);
     std::vector<mw::Sink*> sinks{&first, &second};
-    mw::writeSpannedMedia(spreadBackup(0xBEEF), sinks, std::vector<std::uint64_t>{100000});
+    mw::WriteSpannedMedia(spreadBackup(0xBEEF), sinks, std::vector<std::uint64_t>{100000});
 
     std::string error;
     const auto source = parseSourceArguments(

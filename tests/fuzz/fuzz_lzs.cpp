@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (result.ok && result.produced != stated) __builtin_trap();
 
     std::vector<std::uint8_t> packed;
-    ostrum::mtfwriter::lzsCompress(block, packed);
+    ostrum::mtfwriter::LzsCompress(block, packed);
     std::vector<std::uint8_t> unpacked(block.size());
     const auto back = LzsDecode(packed, unpacked);
     if (!back.ok || !std::equal(unpacked.begin(), unpacked.end(), block.begin())) __builtin_trap();

@@ -18,7 +18,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes compress(const Bytes& in) {
     Bytes out;
-    lzsCompress(in, out);
+    LzsCompress(in, out);
     return out;
 }
 
@@ -67,7 +67,7 @@ TEST(LzsRoundTrip, AssortedData) {
     expectRoundTrip(Bytes(65536, 0));
     std::string text;
     for (int i = 0; i < 3000; ++i) text += "The quick brown fox " + std::to_string(i % 97) + ". ";
-    const Bytes textBytes = bytesOf(text);
+    const Bytes textBytes = BytesOf(text);
     expectRoundTrip(textBytes);
     EXPECT_LT(compress(textBytes).size(), textBytes.size() / 3);
     // Repeats just inside, at and beyond the 2047-byte window.
@@ -95,7 +95,7 @@ TEST(LzsRoundTrip, RandomInputsOverSmallAlphabets) {
 TEST(LzsFrames, StoredWhenNotSmallerCompressedOtherwise) {
     Bytes out;
     const Bytes noise = randomBytes(1000, 3);
-    appendFrame(noise, {.remainingUncompressedSize = 1000}, out);
+    AppendFrame(noise, {.remainingUncompressedSize = 1000}, out);
     std::vector<FrameInfo> frames;
     Decoded d = decodeFrames(out, &frames);
     ASSERT_TRUE(std::holds_alternative<Bytes>(d)) << std::get<DecodeError>(d).what;
@@ -107,7 +107,7 @@ TEST(LzsFrames, StoredWhenNotSmallerCompressedOtherwise) {
     out.clear();
     frames.clear();
     const Bytes zeros(4000, 0);
-    appendFrame(zeros, {.originalMediaAttributes = 0x20, .remainingUncompressedSize = 4000}, out);
+    AppendFrame(zeros, {.originalMediaAttributes = 0x20, .remainingUncompressedSize = 4000}, out);
     d = decodeFrames(out, &frames);
     ASSERT_TRUE(std::holds_alternative<Bytes>(d)) << std::get<DecodeError>(d).what;
     EXPECT_EQ(std::get<Bytes>(d), zeros);
@@ -116,12 +116,12 @@ TEST(LzsFrames, StoredWhenNotSmallerCompressedOtherwise) {
     EXPECT_EQ(out.size(), 24u + frames[0].compressedSize);
 
     out.clear();
-    appendFrame(zeros, {.remainingUncompressedSize = 4000, .corruptChecksum = true}, out);
+    AppendFrame(zeros, {.remainingUncompressedSize = 4000, .corruptChecksum = true}, out);
     d = decodeFrames(out);
     ASSERT_TRUE(std::holds_alternative<DecodeError>(d));
     EXPECT_EQ(std::get<DecodeError>(d).what, "frame header checksum");
 
-    EXPECT_THROW(appendFrame(Bytes(65537), {}, out), std::invalid_argument);
+    EXPECT_THROW(AppendFrame(Bytes(65537), {}, out), std::invalid_argument);
 }
 
 // Compressed files in a written set: frames of at most 64 KiB, each compressed on its own, in sequence.
@@ -129,9 +129,9 @@ TEST(LzsInMedia, FilesSpanningFramesDecodeToTheirData) {
     std::string text;
     for (int i = 0; text.size() < 200000; ++i)
         text += "row " + std::to_string(i) + ";value=" + std::to_string(i * 7) + "\n";
-    const std::vector<FileData> contents = {bytesOf(""),       bytesOf("q"),
+    const std::vector<FileData> contents = {BytesOf(""),       BytesOf("q"),
                                             Bytes(65536, 'x'), Bytes(65537, 'y'),
-                                            bytesOf(text),     GeneratedData{.size = 150000, .seed = 8}};
+                                            BytesOf(text),     GeneratedData{.size = 150000, .seed = 8}};
     MediaDescription media{.tape = {.logicalBlockSize = 512}};
     DataSet set{.info = {.name = "packed", .compressed = true}};
     for (std::size_t i = 0; i < contents.size(); ++i) {
@@ -140,7 +140,7 @@ TEST(LzsInMedia, FilesSpanningFramesDecodeToTheirData) {
     }
     media.sets.push_back(set);
     MemorySink sink;
-    const Manifest m = writeMedia(media, sink);
+    const Manifest m = WriteMedia(media, sink);
     const Walk walk = walkImage(sink.bytes, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     ASSERT_EQ(m.files.size(), contents.size());
@@ -148,14 +148,14 @@ TEST(LzsInMedia, FilesSpanningFramesDecodeToTheirData) {
         SCOPED_TRACE(i);
         const ManifestFile& f = m.files[i];
         EXPECT_TRUE(f.compressed);
-        EXPECT_EQ(f.originalLength, dataSize(contents[i]));
+        EXPECT_EQ(f.originalLength, DataSize(contents[i]));
         std::vector<FrameInfo> frames;
         const Decoded d = decodeFrames(slice(sink.bytes, *f.dataOffset, f.dataLength), &frames);
         ASSERT_TRUE(std::holds_alternative<Bytes>(d)) << std::get<DecodeError>(d).what;
         EXPECT_EQ(std::get<Bytes>(d), expectedBytes(contents[i]));
-        EXPECT_EQ(frames.size(), (dataSize(contents[i]) + 65535) / 65536);
+        EXPECT_EQ(frames.size(), (DataSize(contents[i]) + 65535) / 65536);
         if (!frames.empty()) {
-            EXPECT_EQ(frames[0].remainingUncompressedSize, dataSize(contents[i]));
+            EXPECT_EQ(frames[0].remainingUncompressedSize, DataSize(contents[i]));
             EXPECT_EQ(frames[0].originalMediaAttributes, i % 2 == 0 ? 0x20 : 0);
         }
     }
@@ -169,7 +169,7 @@ TEST(LzsInMedia, WrongChecksumOnTheChosenFrameOnly) {
         {.info = {.name = "bad", .compressed = true},
          .entries = {FileEntry{.name = "B.BIN", .data = Bytes(200000, 'b'), .badFrameChecksum = 1}}});
     MemorySink sink;
-    const Manifest m = writeMedia(media, sink);
+    const Manifest m = WriteMedia(media, sink);
     const Bytes stored = slice(sink.bytes, *m.files[0].dataOffset, m.files[0].dataLength);
     std::vector<FrameInfo> frames;
     const Decoded d = decodeFrames(stored, &frames);
@@ -186,7 +186,7 @@ TEST(LzsInMedia, LargeStreamsAreCompressedWithoutBeingHeld) {
          .entries = {
              FileEntry{.name = "L.BIN", .data = GeneratedData{.size = kSize, .seed = 11}, .csum = true}}});
     MemorySink sink;
-    const Manifest m = writeMedia(media, sink);
+    const Manifest m = WriteMedia(media, sink);
     const Walk walk = walkImage(sink.bytes, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     const Decoded d = decodeFrames(slice(sink.bytes, *m.files[0].dataOffset, m.files[0].dataLength));

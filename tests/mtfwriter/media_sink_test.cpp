@@ -18,10 +18,10 @@ TEST_P(TapAgreesWithImage, RecordsConcatenateToTheImageAndMarksSitAtTheFilemarks
     const std::uint32_t blockSize = GetParam();
     const MediaDescription media = mixedMedia(1024, true);
     MemorySink image;
-    const Manifest imageManifest = writeMedia(media, image, {.physicalBlockSize = blockSize});
+    const Manifest imageManifest = WriteMedia(media, image, {.physicalBlockSize = blockSize});
     MemorySink tapBytes;
     TapSink tap(tapBytes, blockSize);
-    const Manifest tapManifest = writeMedia(media, tap);
+    const Manifest tapManifest = WriteMedia(media, tap);
 
     const ParsedTap parsed = parseTap(tapBytes.bytes);
     ASSERT_EQ(parsed.error, "");
@@ -48,10 +48,10 @@ TEST(TapSinkRecords, PartialAndOddRecordsArePaddedAndRepeatTheirLength) {
     MemorySink out;
     TapSink tap(out, 512);
     const std::vector<std::uint8_t> data(513, 0xAB);
-    tap.write(data);
-    tap.filemark();
-    tap.write(std::vector<std::uint8_t>(4, 0xCD));
-    tap.finish();
+    tap.Write(data);
+    tap.Filemark();
+    tap.Write(std::vector<std::uint8_t>(4, 0xCD));
+    tap.Finish();
     const ParsedTap parsed = parseTap(out.bytes);
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.recordSizes, (std::vector<std::uint32_t>{512, 1, 4}));
@@ -69,13 +69,13 @@ TEST(FileSinks, ImageAndTapFilesHoldTheSameBytesAsMemory) {
     media.sets[0].entries.push_back(
         FileEntry{.name = "BIG.BIN", .data = GeneratedData{.size = 3u << 20, .seed = 5}});
     MemorySink memory;
-    const Manifest expected = writeMedia(media, memory, {.physicalBlockSize = 32768});
+    const Manifest expected = WriteMedia(media, memory, {.physicalBlockSize = 32768});
 
-    const Manifest fromFile = writeImageFile(media, dir.path() / "m.img", {.physicalBlockSize = 32768});
+    const Manifest fromFile = WriteImageFile(media, dir.path() / "m.img", {.physicalBlockSize = 32768});
     EXPECT_EQ(readFile(dir.path() / "m.img"), memory.bytes);
     EXPECT_EQ(fromFile.imageSize, expected.imageSize);
 
-    writeTapFile(media, dir.path() / "m.tap", 32768);
+    WriteTapFile(media, dir.path() / "m.tap", 32768);
     const ParsedTap parsed = parseTap(readFile(dir.path() / "m.tap"));
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.data, memory.bytes);

@@ -31,7 +31,7 @@ struct CliRun {
 CliRun mkmedia(std::vector<std::string> args) {
     std::ostringstream out, err;
     CliRun r;
-    r.code = runMkmedia(args, out, err);
+    r.code = RunMkmedia(args, out, err);
     r.out = out.str();
     r.err = err.str();
     return r;
@@ -107,7 +107,7 @@ TEST(MkmediaSample, WritesTheSampleImageManifestAndTape) {
 
     const auto image = readFile(img);
     MemorySink memory;
-    writeMedia(sampleMedia(), memory);
+    WriteMedia(SampleMedia(), memory);
     EXPECT_EQ(image, memory.bytes) << "the sample is the same bytes every time";
     const Walk walk = walkImage(image, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
@@ -145,13 +145,13 @@ TEST(MkmediaSample, WritesTheSampleImageManifestAndTape) {
 
 TEST(MkmediaSample, HoldsTheAdvertisedKindsOfFiles) {
     MemorySink sink;
-    const Manifest m = writeMedia(sampleMedia(), sink);
+    const Manifest m = WriteMedia(SampleMedia(), sink);
     std::map<std::string, const ManifestFile*> byName;
     for (const auto& f : m.files) byName[f.name] = &f;
     ASSERT_TRUE(byName.count("README") && byName.count("sunset.bmp") && byName.count("report.doc") &&
                 byName.count("payroll.doc") && byName.count("sales.csv") && byName.count("Résumé.doc"));
     const ManifestFile& bmp = *byName["sunset.bmp"];
-    EXPECT_EQ(slice(sink.bytes, *bmp.dataOffset, 2), bytesOf("BM"));
+    EXPECT_EQ(slice(sink.bytes, *bmp.dataOffset, 2), BytesOf("BM"));
     EXPECT_EQ(readU32(sink.bytes, *bmp.dataOffset + 2), bmp.dataLength);
     const ManifestFile& payroll = *byName["payroll.doc"];
     EXPECT_GT(*payroll.dataOffset - 22 - payroll.fileBlockOffset, 512u);
@@ -221,7 +221,7 @@ TEST(MkmediaGenerate, SpreadsFilesOverFoldersAndSets) {
     EXPECT_EQ(files[9].toObject()["set"].toInt(), 2);
     const auto off = static_cast<std::uint64_t>(files[4].toObject()["data_offset"].toInteger());
     std::vector<std::uint8_t> expected(1024);
-    fillGenerated(5 * 1000003 + 4, 0, expected);
+    FillGenerated(5 * 1000003 + 4, 0, expected);
     EXPECT_EQ(slice(image, off, 1024), expected);
 
     const std::string tap = (tmp / "gen.tap").string();
@@ -263,7 +263,7 @@ TEST(MkmediaDamage, WritesTheDamagedCopyOrSaysWhyNot) {
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_EQ(r.out, "wrote " + out + ": 125952 bytes\n");
     auto expected = readFile(img);
-    applyDamage(expected, Damage::cutFront(1024));
+    ApplyDamage(expected, Damage::CutFront(1024));
     EXPECT_EQ(readFile(out), expected);
 
     const CliRun zero = mkmedia({"damage", img, out, "--zero", "0", "512"});
@@ -273,7 +273,7 @@ TEST(MkmediaDamage, WritesTheDamagedCopyOrSaysWhyNot) {
     const CliRun junk = mkmedia({"damage", img, out, "--insert", "60000", "7"});
     ASSERT_EQ(junk.code, kExitOk) << junk.err;
     expected = readFile(img);
-    applyDamage(expected, Damage::insertJunk(60000, 7));
+    ApplyDamage(expected, Damage::InsertJunk(60000, 7));
     EXPECT_EQ(readFile(out), expected);
 
     const std::string missing = (tmp / "missing.img").string();
@@ -287,11 +287,11 @@ TEST(ManifestJson, OddNamesAreEscapedAndKeepTheirUnits) {
     media.sets.push_back(
         {.info = {.name = "q\"uote"},
          .entries = {FileEntry{
-             .name = Name::raw({u'a', 0, u'"', u'\\', 0xD800}), .data = bytesOf("1"), .noStan = true}}});
+             .name = Name::Raw({u'a', 0, u'"', u'\\', 0xD800}), .data = BytesOf("1"), .noStan = true}}});
     MemorySink sink;
-    const Manifest m = writeMedia(media, sink);
+    const Manifest m = WriteMedia(media, sink);
     std::ostringstream out;
-    writeManifestJson(m, out);
+    WriteManifestJson(m, out);
     const std::string text = out.str();
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);

@@ -18,7 +18,7 @@ inline std::vector<std::uint8_t> expectedBytes(const FileData& data) {
     if (const auto* b = std::get_if<std::vector<std::uint8_t>>(&data)) return *b;
     const auto& g = std::get<GeneratedData>(data);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(g.size));
-    fillGenerated(g.seed, 0, out);
+    FillGenerated(g.seed, 0, out);
     return out;
 }
 
@@ -41,10 +41,10 @@ inline MediaDescription mixedMedia(std::uint16_t logicalBlockSize, bool compress
                            .date = {2024, 3, 5, 11, 0, 0}}};
     first.entries = {
         DirectoryEntry{.path = {}, .mtime = {2023, 1, 1, 0, 0, 0}},
-        FileEntry{.name = "EMPTY.TXT", .mtime = {2023, 1, 2, 3, 4, 5}, .data = bytesOf("")},
-        FileEntry{.name = "ONE.BIN", .data = bytesOf("x")},
+        FileEntry{.name = "EMPTY.TXT", .mtime = {2023, 1, 2, 3, 4, 5}, .data = BytesOf("")},
+        FileEntry{.name = "ONE.BIN", .data = BytesOf("x")},
         DirectoryEntry{.path = {"DOCS", "LETTERS"}, .mtime = {2022, 12, 31, 23, 59, 58}},
-        FileEntry{.name = "A.TXT", .data = bytesOf("Dear reader,\nthis is a letter.\n")},
+        FileEntry{.name = "A.TXT", .data = BytesOf("Dear reader,\nthis is a letter.\n")},
         // FILE (88) + name (18) + alignment (2) + STAN header (22) + 382 bytes = 512: no SPAD with 512-byte
         // blocks.
         FileEntry{.name = "EXACT.BIN", .data = GeneratedData{.size = 382, .seed = 1}},
@@ -60,9 +60,9 @@ inline MediaDescription mixedMedia(std::uint16_t logicalBlockSize, bool compress
     for (int i = 0; i < 4000; ++i) text += "line " + std::to_string(i % 50) + " of the weekly report\n";
     second.entries = {
         DirectoryEntry{.path = {"apps", "fred"}},
-        FileEntry{.name = "report.txt", .data = bytesOf(text), .csum = true},
+        FileEntry{.name = "report.txt", .data = BytesOf(text), .csum = true},
         FileEntry{.name = "noise.bin", .data = GeneratedData{.size = 70000, .seed = 4}},
-        FileEntry{.name = "tiny", .data = bytesOf("ab")},
+        FileEntry{.name = "tiny", .data = BytesOf("ab")},
     };
     m.sets = {first, second};
     return m;

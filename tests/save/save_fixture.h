@@ -47,7 +47,7 @@ inline std::vector<std::uint8_t> Expected(const mw::FileData& data) {
     if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&data)) return *bytes;
     const auto& generated = std::get<mw::GeneratedData>(data);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(generated.size));
-    mw::fillGenerated(generated.seed, 0, out);
+    mw::FillGenerated(generated.seed, 0, out);
     return out;
 }
 
