@@ -68,7 +68,7 @@ mw::FileEntry Generated(const char* name, std::uint64_t size, std::uint64_t seed
 
 TEST_F(ImageSaveTest, EveryFileOfTwoSetsComesBackByteForByteWithItsTime) {
     // Empty, one-byte, block-exact, odd-sized, multi-read, checksummed and LZS-compressed files.
-    Prepare(mwt::mixedMedia(1024, /*compressSecondSet=*/true));
+    Prepare(mwt::MixedMedia(1024, /*compressSecondSet=*/true));
     report = Save();
 
     const auto expected = ExpectedByOffset(description, manifest);

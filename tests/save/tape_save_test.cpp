@@ -81,7 +81,7 @@ class TapeBlockSizes : public TapeSaveTest, public ::testing::WithParamInterface
 TEST_P(TapeBlockSizes, EveryFileOfEverySetComesBackWhole) {
     // Two sets behind filemarks, the second compressed; records smaller than, equal to and larger than a
     // read of 64 KiB (larger ones are delivered in pieces).
-    mw::MediaDescription media = mwt::mixedMedia(1024, /*compressSecondSet=*/true);
+    mw::MediaDescription media = mwt::MixedMedia(1024, /*compressSecondSet=*/true);
     media.sets[0].entries.push_back(
         mw::FileEntry{.name = "MULTI.BIN", .data = mw::GeneratedData{300000, 12}});
     Prepare(media, GetParam());
