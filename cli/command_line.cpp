@@ -110,10 +110,10 @@ std::vector<Attachment> Attachments(const CLI::App& command, const TapeOptionWor
     return attachments;
 }
 
-selection::ExistingFiles ParsePolicy(const std::string& text) {
-    if (text == "keep-both") return selection::ExistingFiles::KeepBoth;
-    if (text == "skip") return selection::ExistingFiles::Skip;
-    if (text == "overwrite") return selection::ExistingFiles::Overwrite;
+save::ExistingFiles ParsePolicy(const std::string& text) {
+    if (text == "keep-both") return save::ExistingFiles::KeepBoth;
+    if (text == "skip") return save::ExistingFiles::Skip;
+    if (text == "overwrite") return save::ExistingFiles::Overwrite;
     throw UsageError{"--existing takes keep-both, skip or overwrite, not '" + text + "'"};
 }
 

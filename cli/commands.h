@@ -49,7 +49,7 @@ struct ImageOptions {
 
 struct ExtractOptions {
     std::vector<std::string> patterns;  // as typed; none chooses everything
-    selection::ExistingFiles existing = selection::ExistingFiles::KeepBoth;
+    save::ExistingFiles existing = save::ExistingFiles::KeepBoth;
     bool dryRun = false;
     bool deep = false;
     std::vector<Attachment> attachments;

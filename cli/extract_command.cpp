@@ -36,7 +36,7 @@
 namespace ostrum::cli {
 namespace {
 
-using selection::PlannedOutcome;
+using save::PlannedOutcome;
 
 // What the scan could not read, and the sources in which it found no MTF data. They are said at the end,
 // after the report, where they are not lost above thousands of lines.
@@ -103,11 +103,11 @@ bool Scan(const ExtractOptions& options, const tape::TapeDevices& devices, catal
 // The folder of the destination a catalog folder ("TAPE MEDIA\A\B\") stands for, "A/B/".
 std::string FolderText(std::string_view catalogPath) {
     if (catalogPath.ends_with('\\')) catalogPath.remove_suffix(1);
-    return selection::JoinComponents(selection::DestinationComponents(catalogPath)) + "/";
+    return save::JoinComponents(save::DestinationComponents(catalogPath)) + "/";
 }
 
 // The selected folders that no file saved (or to be saved) lies in.
-std::vector<std::string> EmptyFolders(const std::vector<selection::FolderItem>& folders) {
+std::vector<std::string> EmptyFolders(const std::vector<save::FolderItem>& folders) {
     std::vector<std::string> empty;
     for (const auto& folder : folders) {
         if (folder.selected && !folder.holdsFiles) empty.push_back(FolderText(folder.catalogPath));
@@ -116,7 +116,7 @@ std::vector<std::string> EmptyFolders(const std::vector<selection::FolderItem>& 
 }
 
 // What the dry run says of one file after its destination name.
-std::string DryRunDetail(const selection::PlannedFile& planned) {
+std::string DryRunDetail(const save::PlannedFile& planned) {
     const std::string size = planned.size ? std::to_string(*planned.size) : std::string("?");
     const std::string note = planned.note.empty() ? std::string() : "  (" + planned.note + ")";
     switch (planned.outcome) {
@@ -135,8 +135,8 @@ std::string DryRunDetail(const selection::PlannedFile& planned) {
     return "  (not saved: " + planned.note + ")";
 }
 
-void PrintDryRun(const std::vector<selection::PlannedFile>& plan,
-                 const std::vector<std::string>& emptyFolders, const ExtractOptions& options) {
+void PrintDryRun(const std::vector<save::PlannedFile>& plan, const std::vector<std::string>& emptyFolders,
+                 const ExtractOptions& options) {
     std::uint64_t bytes = 0;
     std::size_t files = 0, renamed = 0, replacing = 0, skipped = 0, cutShort = 0, failed = 0;
     for (const auto& planned : plan) {
@@ -186,11 +186,11 @@ void PrintDryRun(const std::vector<selection::PlannedFile>& plan,
 }
 
 // The outcomes of the dry run's files as a save's report, for the folders they would fill.
-selection::SaveReport AsReport(const std::vector<selection::SaveItem>& items,
-                               const std::vector<selection::PlannedFile>& plan) {
-    selection::SaveReport report;
+save::SaveReport AsReport(const std::vector<save::SaveItem>& items,
+                          const std::vector<save::PlannedFile>& plan) {
+    save::SaveReport report;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        selection::FileResult file;
+        save::FileResult file;
         file.catalogPath = items[i].catalogPath;
         const bool kept = plan[i].outcome != PlannedOutcome::Skip && plan[i].outcome != PlannedOutcome::Fail;
         if (kept) file.savedAs = plan[i].destination;
@@ -199,27 +199,27 @@ selection::SaveReport AsReport(const std::vector<selection::SaveItem>& items,
     return report;
 }
 
-int DryRun(const catalog::Catalog& found, const std::vector<selection::SaveItem>& items,
+int DryRun(const catalog::Catalog& found, const std::vector<save::SaveItem>& items,
            const ExtractOptions& options) {
-    std::vector<selection::PlannedFile> plan;
+    std::vector<save::PlannedFile> plan;
     // Several media are not read again: the sizes are those the scan recorded.
     if (IsTapeName(options.sources.front()) || options.sources.size() > 1) {
-        plan = selection::PlanSave(items, options.destination, options.existing, nullptr);
+        plan = save::PlanSave(items, options.destination, options.existing, nullptr);
     } else {
         common::ImageFile image;
         if (!common::OpenImageFile(image, options.sources.front())) {
             PrintError("extract: " + image.error());
             return kExitFailure;
         }
-        plan = selection::PlanSave(items, options.destination, options.existing, &image);
+        plan = save::PlanSave(items, options.destination, options.existing, &image);
     }
-    PrintDryRun(plan, EmptyFolders(selection::FoldersOfSave(found, AsReport(items, plan))), options);
+    PrintDryRun(plan, EmptyFolders(save::FoldersOfSave(found, AsReport(items, plan))), options);
     return kExitOk;
 }
 
 // A scan of an image on a thread of its own, whose rows (those the patterns choose) are handed to the save
 // as the scan publishes them, after every chunk: files are saved while the rest of the image is scanned.
-class ScanWhileSaving final : public selection::SaveItemSource, catalog::CatalogSink {
+class ScanWhileSaving final : public save::SaveItemSource, catalog::CatalogSink {
   public:
     ScanWhileSaving(const common::ImageFile& image, bool deep, catalog::Catalog& found,
                     const IncludePatterns& patterns, std::atomic<bool>& scanActive,
@@ -249,11 +249,11 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
         return first_.has_value();
     }
 
-    std::optional<selection::SaveItem> Next() override {
+    std::optional<save::SaveItem> Next() override {
         if (first_) return std::exchange(first_, std::nullopt);
         for (;;) {
             std::size_t row = 0;
-            std::optional<selection::SaveItem> spread;
+            std::optional<save::SaveItem> spread;
             {
                 std::unique_lock lock(mutex_);
                 waiting_ = true;
@@ -269,7 +269,7 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
             const catalog::FileRow file = found_.row(row);
             if (!patterns_.Chooses(file.path().str())) continue;
             if (spread) return spread;
-            return selection::SaveItemOf(file);
+            return save::SaveItemOf(file);
         }
     }
 
@@ -287,11 +287,11 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
         // data lie in pieces get their pieces here, on the scanning thread, which alone changes them.
         const std::size_t rows = found_.rowCount();
         const std::size_t ready = finished || rows == 0 ? rows : rows - 1;
-        std::unordered_map<std::size_t, selection::SaveItem> spread;
+        std::unordered_map<std::size_t, save::SaveItem> spread;
         for (std::size_t row = checked_; row < ready; ++row) {
             if (found_.mediaSpan().FindSpanned(row) == nullptr) continue;
-            selection::SaveItem item = selection::SaveItemOf(found_.row(row));
-            selection::AddMediaPieces(item, found_, row);
+            save::SaveItem item = save::SaveItemOf(found_.row(row));
+            save::AddMediaPieces(item, found_, row);
             spread.emplace(row, std::move(item));
         }
         checked_ = std::max(checked_, ready);
@@ -317,11 +317,11 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
     std::condition_variable changed_;
     std::size_t published_ = 0;  // rows the save may read
     std::size_t checked_ = 0;    // rows looked at for pieces (scanning thread only)
-    std::unordered_map<std::size_t, selection::SaveItem> spread_;  // items of rows in pieces, not yet taken
+    std::unordered_map<std::size_t, save::SaveItem> spread_;  // items of rows in pieces, not yet taken
     std::size_t taken_ = 0;
     bool finished_ = false;
     bool waiting_ = false;
-    std::optional<selection::SaveItem> first_;
+    std::optional<save::SaveItem> first_;
     // The scan watches scanActive, which the caller shares (an interruption clears it too): a stop clears it.
     common::WorkerThread scanner_{[this] { scanActive_.store(false); }};
 };
@@ -329,7 +329,7 @@ class ScanWhileSaving final : public selection::SaveItemSource, catalog::Catalog
 // Draws the save's progress: the share of the selected bytes done (or, while a scan still finds the files,
 // the share of the image scanned) and the current file's name. Names change at most ten times a second, so
 // that thousands of small files do not flood the terminal.
-class ExtractProgress final : public selection::SaveSink {
+class ExtractProgress final : public save::SaveSink {
   public:
     ExtractProgress(TerminalProgress& bar, const ScanWhileSaving* scan) : bar_(bar), scan_(scan) {}
     void FileStarted(std::size_t, std::string_view destination) override {
@@ -349,14 +349,14 @@ class ExtractProgress final : public selection::SaveSink {
     std::chrono::steady_clock::time_point shown_{};
 };
 
-void PrintReport(const selection::SaveReport& report, const selection::FolderReport& folders) {
+void PrintReport(const save::SaveReport& report, const save::FolderReport& folders) {
     for (const auto& file : report.files) {
-        const bool mismatch = file.checksum == selection::ChecksumCheck::Mismatch;
-        if (file.outcome == selection::SaveOutcome::Saved && file.decoded && !mismatch) continue;
+        const bool mismatch = file.checksum == save::ChecksumCheck::Mismatch;
+        if (file.outcome == save::SaveOutcome::Saved && file.decoded && !mismatch) continue;
         // Files not reached are said once, below.
-        if (file.outcome == selection::SaveOutcome::NotAttempted) continue;
-        if (file.outcome == selection::SaveOutcome::Cancelled && file.bytesWritten == 0) continue;
-        std::cout << (mismatch ? "checksum mismatch" : selection::OutcomeText(file.outcome)) << ": "
+        if (file.outcome == save::SaveOutcome::NotAttempted) continue;
+        if (file.outcome == save::SaveOutcome::Cancelled && file.bytesWritten == 0) continue;
+        std::cout << (mismatch ? "checksum mismatch" : save::OutcomeText(file.outcome)) << ": "
                   << file.catalogPath;
         if (!file.savedAs.empty()) std::cout << " -> " << file.savedAs;
         if (!file.reason.empty()) std::cout << ": " << file.reason;
@@ -396,10 +396,9 @@ bool MakeDestination(const std::string& destination) {
 }
 
 // The folders of the selection, the report, and the exit status of a save.
-int Conclude(const ExtractOptions& options, catalog::Catalog& found, const selection::SaveReport& report,
+int Conclude(const ExtractOptions& options, catalog::Catalog& found, const save::SaveReport& report,
              const std::vector<std::string>& unused, const UnreadParts& unread, bool interrupted) {
-    const selection::FolderReport folders =
-        selection::FinishFoldersOfSave(found, report, options.destination);
+    const save::FolderReport folders = save::FinishFoldersOfSave(found, report, options.destination);
     if (!report.error.empty()) PrintError("extract: " + report.error);
     PrintReport(report, folders);
     const bool readWhole = !unread.Warn();
@@ -415,12 +414,12 @@ int ExtractWhileScanning(const ExtractOptions& options, StopFlags& stop, const I
     const std::string& source = options.sources.front();
     common::ImageFile image;
     if (!OpenSourceImage(image, source)) return kExitFailure;
-    catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
+    catalog::Catalog found(std::make_shared<mimeinfo::MimeFileInfo>());
     found.mediaSpan().BeginMedium(0, source, 0);
     UnreadParts unread{options.sources, {}};
     unread.media.images.resize(1);
     const IncludePatterns patterns(options.patterns);
-    selection::SaveReport report;
+    save::SaveReport report;
     {
         TerminalProgress bar;
         bar.SetLabel(options.deep ? "Scanning deeply and saving" : "Saving");
@@ -443,9 +442,9 @@ int ExtractWhileScanning(const ExtractOptions& options, StopFlags& stop, const I
             return kExitFailure;
         }
         if (!MakeDestination(options.destination)) return kExitFailure;
-        selection::SaveRequest request{false, source, options.destination, options.existing};
+        save::SaveRequest request{false, source, options.destination, options.existing};
         ExtractProgress sink(bar, &scan);
-        report = selection::SaveFiles(scan, request, sink, stop.cancelSave);
+        report = save::SaveFiles(scan, request, sink, stop.cancelSave);
         scan.Join();
         if (!scan.whole() && interrupts.interrupted()) {
             bar.Finish();
@@ -469,7 +468,7 @@ int RunExtract(const ExtractOptions& options) {
     // may go on on the next.
     if (!options.dryRun && options.sources.size() == 1 && !IsTapeName(options.sources.front()))
         return ExtractWhileScanning(options, stop, interrupts);
-    catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
+    catalog::Catalog found(std::make_shared<mimeinfo::MimeFileInfo>());
     UnreadParts unread{options.sources, {}};
     if (!Scan(options, devices, found, unread, stop)) return kExitFailure;
     if (interrupts.interrupted()) {
@@ -486,7 +485,7 @@ int RunExtract(const ExtractOptions& options) {
         unread.Warn();
         return kExitFailure;
     }
-    const std::vector<selection::SaveItem> items = selection::CheckedItems(found);
+    const std::vector<save::SaveItem> items = save::CheckedItems(found);
     if (options.dryRun) {
         if (const int status = DryRun(found, items, options); status != kExitOk) return status;
         const bool readWhole = !unread.Warn();
@@ -494,15 +493,15 @@ int RunExtract(const ExtractOptions& options) {
     }
 
     if (!MakeDestination(options.destination)) return kExitFailure;
-    selection::SaveRequest request{IsTapeName(options.sources.front()), options.sources.front(),
-                                   options.destination, options.existing, &devices};
+    save::SaveRequest request{IsTapeName(options.sources.front()), options.sources.front(),
+                              options.destination, options.existing, &devices};
     request.laterSources.assign(options.sources.begin() + 1, options.sources.end());
-    selection::SaveReport report;
+    save::SaveReport report;
     {
         TerminalProgress bar;
         bar.SetLabel("Saving");
         ExtractProgress sink(bar, nullptr);
-        report = selection::SaveFiles(items, request, sink, stop.cancelSave);
+        report = save::SaveFiles(items, request, sink, stop.cancelSave);
     }
     return Conclude(options, found, report, unused, unread, interrupts.interrupted());
 }

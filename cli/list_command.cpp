@@ -19,7 +19,7 @@ namespace ostrum::cli {
 
 int RunList(const ListOptions& options) {
     if (IsTapeName(options.sources.front())) return RunListTape(options);
-    catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
+    catalog::Catalog found(std::make_shared<mimeinfo::MimeFileInfo>());
     std::atomic<bool> scanActive{true};
     const InterruptWatch interrupts([&] { scanActive.store(false); });
     TerminalProgress progress;

@@ -145,7 +145,7 @@ int RunListTape(const ListOptions& options) {
     tape::TapeDevices devices;
     if (auto status = AttachTapes("list", options.attachments, devices)) return *status;
 
-    catalog::Catalog found(std::make_shared<catalog::MimeFileInfo>());
+    catalog::Catalog found(std::make_shared<mimeinfo::MimeFileInfo>());
     std::atomic<bool> stopRequested{false};
     const InterruptWatch interrupts([&] { stopRequested.store(true); });
     TerminalProgress progress;

@@ -42,17 +42,17 @@ constexpr int kRounds = 5;
 mw::Manifest MakeImage(const fs::path& path, int folders, int perFolder, std::uint64_t fileSize) {
     mw::ImageFileSink sink(path);
     mw::MediaWriter writer(sink, {.mediaName = "Bench", .logicalBlockSize = 1024}, {.recordFiles = false});
-    writer.beginSet({.name = "Bench"});
+    writer.BeginSet({.name = "Bench"});
     for (int f = 0; f < folders; ++f) {
-        writer.addDirectory({.path = {"data", "folder" + std::to_string(f)}});
+        writer.AddDirectory({.path = {"data", "folder" + std::to_string(f)}});
         for (int i = 0; i < perFolder; ++i) {
-            writer.addFile(
+            writer.AddFile(
                 {.name = "file" + std::to_string(i) + ".txt",
                  .data = mw::GeneratedData{fileSize, static_cast<std::uint64_t>(f) * perFolder + i}});
         }
     }
-    writer.endSet();
-    return writer.finish();
+    writer.EndSet();
+    return writer.Finish();
 }
 
 // Reads the whole file in 65,536-byte reads and does nothing else: the floor any scanner stands on.
@@ -178,7 +178,7 @@ void MillionFilesCase(const fs::path& work, const std::shared_ptr<const ShellFil
 int main(int argc, char** argv) {
     const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "ostrum-scan-bench";
     fs::create_directories(work);
-    const auto shell = std::make_shared<MimeFileInfo>();
+    const auto shell = std::make_shared<ostrum::mimeinfo::MimeFileInfo>();
     ThroughputCase(work, shell);
     MillionFilesCase(work, shell);
     return 0;

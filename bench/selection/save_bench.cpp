@@ -52,32 +52,32 @@ std::uint64_t SmallSize(std::uint64_t n) {
 mw::Manifest WriteBigImage(const fs::path& path) {
     mw::ImageFileSink sink(path);
     mw::MediaWriter writer(sink, {.mediaName = "Bench"});
-    writer.beginSet({.name = "Big"});
+    writer.BeginSet({.name = "Big"});
     for (int i = 0; i < kBigFiles; ++i) {
-        writer.addFile({.name = "FILE" + std::to_string(i) + ".BIN",
+        writer.AddFile({.name = "FILE" + std::to_string(i) + ".BIN",
                         .data = mw::GeneratedData{kBigFileBytes, static_cast<std::uint64_t>(i + 1)}});
     }
-    writer.endSet();
-    return writer.finish();
+    writer.EndSet();
+    return writer.Finish();
 }
 
 void WriteSmallImage(const fs::path& path) {
     mw::ImageFileSink sink(path);
     mw::MediaWriter writer(sink, {.mediaName = "Bench"}, {.recordFiles = false});
-    writer.beginSet({.name = "Small"});
+    writer.BeginSet({.name = "Small"});
     for (int folder = 0; folder < kSmallFolders; ++folder) {
-        writer.addDirectory({.path = {"F" + std::to_string(folder)}});
+        writer.AddDirectory({.path = {"F" + std::to_string(folder)}});
         for (int i = 0; i < kSmallPerFolder; ++i) {
             const std::uint64_t n = static_cast<std::uint64_t>(folder) * kSmallPerFolder + i;
-            writer.addFile(
+            writer.AddFile(
                 {.name = "S" + std::to_string(n) + ".DAT", .data = mw::GeneratedData{SmallSize(n), n}});
         }
     }
-    writer.endSet();
-    writer.finish();
+    writer.EndSet();
+    writer.Finish();
 }
 
-std::vector<selection::SaveItem> ScanItems(const fs::path& image) {
+std::vector<save::SaveItem> ScanItems(const fs::path& image) {
     catalog::Catalog found(std::make_shared<catalog::ExtensionFileInfo>());
     common::ImageFile file;
     if (!common::OpenImageFile(file, image.string())) return {};
@@ -85,7 +85,7 @@ std::vector<selection::SaveItem> ScanItems(const fs::path& image) {
     std::atomic<bool> active{true};
     catalog::ScanImageFile(file, found, sink, active);
     found.FinishScan();
-    return selection::CheckedItems(found);
+    return save::CheckedItems(found);
 }
 
 // The save reports a file only once its data have reached the disk; each baseline ends the same way (one
@@ -112,13 +112,13 @@ bool PlainSmallFiles(const fs::path& root, const std::vector<std::uint8_t>& data
     return synced;
 }
 
-selection::SaveReport Save(const std::vector<selection::SaveItem>& items, const fs::path& image,
-                           const fs::path& destination) {
+save::SaveReport Save(const std::vector<save::SaveItem>& items, const fs::path& image,
+                      const fs::path& destination) {
     fs::create_directories(destination);
-    selection::SaveSink sink;
+    save::SaveSink sink;
     std::atomic<bool> cancel{false};
-    selection::SaveRequest request{false, image.string(), destination.string()};
-    return selection::SaveFiles(items, request, sink, cancel);
+    save::SaveRequest request{false, image.string(), destination.string()};
+    return save::SaveFiles(items, request, sink, cancel);
 }
 
 // Compares a saved file with the generator's bytes, piece by piece.
@@ -130,7 +130,7 @@ bool SameAsGenerated(const fs::path& path, std::uint64_t seed, std::uint64_t siz
     bool same = in >= 0;
     for (std::uint64_t at = 0; same && at < size; at += buffer) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer, size - at));
-        mw::fillGenerated(seed, at, std::span(want).first(n));
+        mw::FillGenerated(seed, at, std::span(want).first(n));
         same = ::pread(in, got.data(), n, static_cast<off_t>(at)) == static_cast<ssize_t>(n) &&
                std::equal(want.begin(), want.begin() + static_cast<std::ptrdiff_t>(n), got.begin());
     }

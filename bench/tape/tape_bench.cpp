@@ -46,19 +46,19 @@ mw::Manifest MakeTape(const fs::path& path) {
     const std::uint64_t sizes[] = {1000, 30000, 250000, 2000000};
     std::uint64_t written = 0, seed = 0;
     for (int set = 0; set < 3; ++set) {
-        writer.beginSet({.name = "Set" + std::to_string(set + 1)});
+        writer.BeginSet({.name = "Set" + std::to_string(set + 1)});
         for (int folder = 0; written < kTapeBytes * (set + 1) / 3; ++folder) {
-            writer.addDirectory({.path = {"data", "folder" + std::to_string(folder)}});
+            writer.AddDirectory({.path = {"data", "folder" + std::to_string(folder)}});
             for (int i = 0; i < 40; ++i, ++seed) {
                 const std::uint64_t size = sizes[seed % 4];
-                writer.addFile(
+                writer.AddFile(
                     {.name = "file" + std::to_string(i) + ".bin", .data = mw::GeneratedData{size, seed}});
                 written += size;
             }
         }
-        writer.endSet();
+        writer.EndSet();
     }
-    return writer.finish();
+    return writer.Finish();
 }
 
 // What a scan must agree on: every row's path and size.

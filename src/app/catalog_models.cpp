@@ -12,7 +12,7 @@ namespace {
 
 using selection::FolderRowKind;
 
-using ui::artwork::Picture;
+using artwork::Picture;
 constexpr int kIconSize = 16;
 
 const QColor kUpRowBackground(220, 242, 226);
@@ -23,9 +23,7 @@ const QColor kTickedBackground(248, 233, 243);
 const QColor kLostText(128, 128, 128);
 
 QPixmap programPicture(Picture picture) {
-    return ui::ProgramResources::instance()
-        ->icon(ui::artwork::pictureId(picture))
-        .pixmap(kIconSize, kIconSize);
+    return ProgramResources::instance()->icon(artwork::pictureId(picture)).pixmap(kIconSize, kIconSize);
 }
 
 QString optionalNumber(const std::optional<std::uint64_t>& value) {

@@ -86,15 +86,15 @@ void DeviceSelectionDialog::showEvent(QShowEvent* e) {
     toldNoMedia_ = true;
     // Said once the dialog is on the screen, over it; the dialog then stays open with its empty list.
     QTimer::singleShot(0, this, [] {
-        ui::programMessage(QStringLiteral("There is no media available , please insert the media"),
-                           ui::kCaptionTapeMedia, ui::kMessageNotice);
+        programMessage(QStringLiteral("There is no media available , please insert the media"),
+                       kCaptionTapeMedia, kMessageNotice);
     });
 }
 
 void DeviceSelectionDialog::onOk() {
     const QModelIndexList chosen = list_->selectionModel()->selectedRows();
     if (chosen.isEmpty()) {
-        ui::programMessage(QStringLiteral("Please Select drive "), ui::kCaptionTapeMedia, ui::kMessageNotice);
+        programMessage(QStringLiteral("Please Select drive "), kCaptionTapeMedia, kMessageNotice);
         return;
     }
     const int row = chosen.front().row();

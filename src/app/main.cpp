@@ -79,8 +79,8 @@ int main(int argc, char** argv) {
     if (!ostrum::app::putMediaInOrder(media, error)) {
         // Media that cannot be read as one backup: nothing is scanned.
         std::cerr << "ostrum-tape: " << error << "\n";
-        ostrum::ui::programMessage(ostrum::ui::plainMessageText(QString::fromStdString(error)),
-                                   ostrum::ui::kCaptionTapeMedia, ostrum::ui::kMessageNotice);
+        ostrum::app::programMessage(ostrum::app::plainMessageText(QString::fromStdString(error)),
+                                    ostrum::app::kCaptionTapeMedia, ostrum::app::kMessageNotice);
         return 1;
     }
     return runRecoveryWindow(media);

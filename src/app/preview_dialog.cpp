@@ -13,7 +13,7 @@
 namespace ostrum::app {
 namespace {
 
-using selection::TextEncoding;
+using save::TextEncoding;
 
 constexpr int kHexPerLine = 16;
 
@@ -50,7 +50,7 @@ QString hexLines(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-QString previewText(std::span<const std::uint8_t> bytes, const selection::DetectedText& text) {
+QString previewText(std::span<const std::uint8_t> bytes, const save::DetectedText& text) {
     const auto body = bytes.subspan(std::min(text.markSize, bytes.size()));
     const auto* data = reinterpret_cast<const char*>(body.data());
     const auto size = static_cast<qsizetype>(body.size());
@@ -69,13 +69,13 @@ QString previewText(std::span<const std::uint8_t> bytes, const selection::Detect
     return hexLines(bytes);
 }
 
-QString previewSummary(const selection::FilePreview& preview, const selection::DetectedText& text,
+QString previewSummary(const save::FilePreview& preview, const save::DetectedText& text,
                        std::optional<std::uint64_t> size) {
     const std::uint64_t count = preview.bytes.size();
     QString shown = preview.longer ? QStringLiteral("The first %1 bytes").arg(groupedNumber(count))
                                    : QStringLiteral("All %1 bytes").arg(groupedNumber(count));
     if (preview.longer && size && *size > count) shown += QStringLiteral(" of %1").arg(groupedNumber(*size));
-    const std::string_view encoding = selection::EncodingName(text.encoding);
+    const std::string_view encoding = save::EncodingName(text.encoding);
     shown += encoding.empty()
                  ? QStringLiteral(", in hex")
                  : QStringLiteral(", as text (%1)")
@@ -86,12 +86,12 @@ QString previewSummary(const selection::FilePreview& preview, const selection::D
     return shown;
 }
 
-PreviewDialog::PreviewDialog(const QString& path, const selection::FilePreview& preview,
+PreviewDialog::PreviewDialog(const QString& path, const save::FilePreview& preview,
                              std::optional<std::uint64_t> size, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("PreviewDialog"));
     setWindowTitle(QStringLiteral("Preview: %1").arg(path));
-    const selection::DetectedText text = selection::DetectText(preview.bytes, preview.longer);
+    const save::DetectedText text = save::DetectText(preview.bytes, preview.longer);
     summary_ = new QLabel(previewSummary(preview, text, size), this);
     summary_->setObjectName(QStringLiteral("PreviewSummary"));
     summary_->setWordWrap(true);

@@ -19,17 +19,17 @@ namespace ostrum::app {
 
 // The bytes as text in `text`'s encoding (its byte order mark left out); for binary, hex lines
 // ("00000010  48 65 6c 6c 6f 0a ...  |Hello.|").
-QString previewText(std::span<const std::uint8_t> bytes, const selection::DetectedText& text);
+QString previewText(std::span<const std::uint8_t> bytes, const save::DetectedText& text);
 // "The first 65,536 bytes of 1,048,576, as text (UTF-8)", "All 20 bytes, in hex", ...
-QString previewSummary(const selection::FilePreview& preview, const selection::DetectedText& text,
+QString previewSummary(const save::FilePreview& preview, const save::DetectedText& text,
                        std::optional<std::uint64_t> size);
 
 class PreviewDialog : public QDialog {
     Q_OBJECT
   public:
     // `path` names the file (its CatalogPath); `size` is its size as the catalog gives it.
-    PreviewDialog(const QString& path, const selection::FilePreview& preview,
-                  std::optional<std::uint64_t> size, QWidget* parent = nullptr);
+    PreviewDialog(const QString& path, const save::FilePreview& preview, std::optional<std::uint64_t> size,
+                  QWidget* parent = nullptr);
 
     QLabel* summary() const { return summary_; }
     QPlainTextEdit* view() const { return view_; }

@@ -11,15 +11,15 @@ void setUpProgramWindow(ui::SkinBackground& window, const char* name, const QStr
                         std::optional<Picture> skin, int width, int height) {
     window.setObjectName(QString::fromLatin1(name));
     window.setWindowTitle(title);
-    const auto resources = ui::ProgramResources::instance();
-    window.setWindowIcon(resources->icon(ui::artwork::pictureId(Picture::ProgramIcon)));
-    if (skin) window.loadSkin(*resources, ui::artwork::pictureId(*skin));
+    const auto resources = ProgramResources::instance();
+    window.setWindowIcon(resources->icon(artwork::pictureId(Picture::ProgramIcon)));
+    if (skin) window.loadSkin(*resources, artwork::pictureId(*skin));
     window.setFixedSize(dialogUnitsAcross(width), dialogUnitsDown(height));
 }
 
 void setUpPictureButton(ui::SkinButton& button, Picture normal, Picture hover, const QString& tip) {
-    button.setBitmaps(*ui::ProgramResources::instance(), ui::artwork::pictureId(hover), 0,
-                      ui::artwork::pictureId(normal), 0);
+    button.setBitmaps(*ProgramResources::instance(), artwork::pictureId(hover), 0, artwork::pictureId(normal),
+                      0);
     button.offsetColour(0, 100);
     button.setColour(1, ui::makeColorRef(0, 128, 0));
     button.setAlignment(2);

@@ -14,7 +14,7 @@ class SkinButton;
 
 namespace ostrum::app {
 
-using ui::artwork::Picture;
+using artwork::Picture;
 
 // Names the window, gives it its title, the program's icon and skin picture `skin` (none when `skin` is
 // nothing), and fixes its size of `width` by `height` dialog units.

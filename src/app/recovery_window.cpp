@@ -119,17 +119,17 @@ RecoveryWindow::~RecoveryWindow() {
 }
 
 void RecoveryWindow::buildControls() {
-    const auto resources = ui::ProgramResources::instance();
+    const auto resources = ProgramResources::instance();
 
     tree_ = new SelectionTreeView(this);
     tree_->setObjectName(QStringLiteral("SelectionTree"));
-    tree_->setItemDelegate(new StateImageDelegate(
-        resources->imageStrip(ui::artwork::pictureId(Picture::TreeStateStrip)), 0, tree_));
+    tree_->setItemDelegate(
+        new StateImageDelegate(resources->imageStrip(artwork::pictureId(Picture::TreeStateStrip)), 0, tree_));
 
     folderList_ = new FolderListView(this);
     folderList_->setObjectName(QStringLiteral("FolderList"));
     folderList_->setItemDelegate(new StateImageDelegate(
-        resources->imageStrip(ui::artwork::pictureId(Picture::FolderStateStrip)), 1, folderList_));
+        resources->imageStrip(artwork::pictureId(Picture::FolderStateStrip)), 1, folderList_));
 
     foundFiles_ = new FoundFilesView(this);
     foundFiles_->setObjectName(QStringLiteral("FoundFilesList"));
@@ -212,7 +212,7 @@ void RecoveryWindow::attachCatalog() {
     filter_->blockSignals(false);
     filter_->setEnabled(false);  // until the scan has ended: the filter reads a catalog that stands still
     filterCount_->clear();
-    auto catalog = std::make_unique<catalog::Catalog>(std::make_shared<catalog::MimeFileInfo>());
+    auto catalog = std::make_unique<catalog::Catalog>(std::make_shared<mimeinfo::MimeFileInfo>());
     auto rules = std::make_unique<selection::SelectionRules>(*catalog);
     auto* treeModel = new SelectionTreeModel(*rules, *catalog, this);
     auto* folderModel = new FolderListModel(*rules, *catalog, this);
@@ -438,10 +438,10 @@ void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
         scanError_ = why;
         statusLine_->setText(catalogText(why));
         fitStatusLine();
-        ui::programMessage(ui::plainMessageText(catalogText(why)), ui::kCaptionTapeMedia, ui::kMessageNotice);
+        programMessage(plainMessageText(catalogText(why)), kCaptionTapeMedia, kMessageNotice);
         done(QDialog::Rejected);
     } else if (catalog_->rowCount() == 0) {
-        ui::programMessage(QStringLiteral("No Data found"), ui::kCaptionTapeMedia, ui::kMessageNotice);
+        programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, kMessageNotice);
         done(QDialog::Rejected);
     }
     emit scanEnded();
@@ -533,17 +533,17 @@ void RecoveryWindow::checkShownFiles(bool checked) {
 void RecoveryWindow::previewFile(std::size_t row) {
     // The scan's worker holds the tape drive until the scan has ended.
     if (row >= catalog_->rowCount() || (source_.isTape && isScanRunning())) return;
-    selection::SaveItem item = selection::SaveItemOf(catalog_->row(row));
-    selection::AddMediaPieces(item, *catalog_, row);
-    std::optional<selection::FilePreview> preview;
+    save::SaveItem item = save::SaveItemOf(catalog_->row(row));
+    save::AddMediaPieces(item, *catalog_, row);
+    std::optional<save::FilePreview> preview;
     if (source_.isTape) {
         preview = readTapePreview(*this, item, source_);
         if (!preview) return;  // not read, or cancelled
     } else {
-        selection::SaveRequest request;
+        save::SaveRequest request;
         request.sourcePath = source_.path;
         request.laterSources = source_.laterSources;
-        preview = selection::ReadPreview(item, request);
+        preview = save::ReadPreview(item, request);
     }
     PreviewDialog dialog(catalogText(item.catalogPath), *preview, item.size, this);
     if (showPreview_) {
@@ -564,7 +564,7 @@ void RecoveryWindow::apply(const selection::SelectionChanges& changes) {
 
 bool RecoveryWindow::refuseDuringScan() {
     if (!isScanRunning()) return false;
-    ui::programMessage(kScanTimeRefusal, ui::kCaptionTapeMedia, ui::kMessageNotice);
+    programMessage(kScanTimeRefusal, kCaptionTapeMedia, kMessageNotice);
     return true;
 }
 
@@ -686,16 +686,14 @@ void RecoveryWindow::onFoundFileBox(int row, bool rightButton) {
 // ---- Buttons, keys, closing
 
 void RecoveryWindow::onStop() {
-    const ui::MessageAnswer answer =
-        ui::programMessage(QStringLiteral("Do you want to stop repairing process?"), ui::kCaptionTapeMedia,
-                           ui::kMessageQuestion);
+    const ui::MessageAnswer answer = programMessage(QStringLiteral("Do you want to stop repairing process?"),
+                                                    kCaptionTapeMedia, kMessageQuestion);
     if (answer != ui::MessageAnswer::No) job_->requestStop();
 }
 
 void RecoveryWindow::onBack() {
     if (isScanRunning()) {
-        ui::programMessage(QStringLiteral("Please stop search process "), ui::kCaptionTapeMedia,
-                           ui::kMessageNotice);
+        programMessage(QStringLiteral("Please stop search process "), kCaptionTapeMedia, kMessageNotice);
         return;
     }
     done(QDialog::Rejected);
@@ -704,8 +702,7 @@ void RecoveryWindow::onBack() {
 void RecoveryWindow::reject() {
     // The close box (and any other way of closing the dialog) during a scan only says why not.
     if (isScanRunning()) {
-        ui::programMessage(QStringLiteral("please stop repairing process"), ui::kCaptionTapeMedia,
-                           ui::kMessagePlain);
+        programMessage(QStringLiteral("please stop repairing process"), kCaptionTapeMedia, kMessagePlain);
         return;
     }
     ui::SkinBackground::reject();

@@ -153,7 +153,7 @@ class RecoveryWindow : public ui::SkinBackground {
     void onFiltered(const selection::FileFilter& filter, ShownRows rows);
     void showFilteredRows();
     bool isFileRowShown(int folderRow) const;
-    void setUpButton(ui::SkinButton* button, ui::artwork::Picture normal, ui::artwork::Picture hover,
+    void setUpButton(ui::SkinButton* button, artwork::Picture normal, artwork::Picture hover,
                      const QString& tip);
     void setUpLine(ui::SkinStatic* line);
     void takeScanProgress();

@@ -16,13 +16,13 @@
 #include "app/resources/program_message.h"
 #include "common/saturating.h"
 #include "common/worker_thread.h"
-#include "ui/msgbox/rx_message_box.h"
-#include "ui/msgbox/rx_msgbox_dialog.h"
+#include "ui/msgbox/message_box.h"
+#include "ui/msgbox/message_box_dialog.h"
 
 namespace ostrum::app {
 namespace {
 
-using selection::SaveOutcome;
+using save::SaveOutcome;
 
 constexpr int kLookMs = 100;
 
@@ -50,32 +50,32 @@ struct SaveState {
 
 // The question of a taken name. The message box is made here rather than through the message call,
 // whose result tells whether its check box was ticked only for boxes whose check box starts ticked.
-selection::ExistingFileAnswer askAboutTakenName(const QString& question) {
+save::ExistingFileAnswer askAboutTakenName(const QString& question) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return {};
-    ui::MessageBoxParams params = ui::standardMessageParams();
+    ui::MessageBoxParams params = standardMessageParams();
     params.customButtons = QStringLiteral("Keep both\nReplace\nSkip");  // in TakenNameButton's order
     params.escapeAnswer = takenNameAnswer(TakenNameButton::KeepBoth);
     params.checkBoxText = ui::MessageText(QString::fromLatin1(kForTheRest));
     const ui::MessageStyle style{ui::MessageButtons::None, ui::MessageIcon::Question, 0,
                                  ui::MessageOption::DontShowAgain};
     ui::MessageBoxDialog box(ui::prepareMessageParams(
-        nullptr, ui::MessageText(question), QString::fromLatin1(ui::kCaptionTapeMedia), style, &params));
+        nullptr, ui::MessageText(question), QString::fromLatin1(kCaptionTapeMedia), style, &params));
     box.exec();
     return existingFileAnswer(box.answer(), box.checkBox() != nullptr && box.checkBox()->isChecked());
 }
 
 // Runs the engine on its own thread and keeps what it reports for the window thread.
-class SaveWorker final : public selection::SaveSink {
+class SaveWorker final : public save::SaveSink {
   public:
-    SaveWorker(const std::vector<selection::SaveItem>& items, const selection::SaveRequest& request)
+    SaveWorker(const std::vector<save::SaveItem>& items, const save::SaveRequest& request)
         : items_(items), request_(request) {}
     ~SaveWorker() override { thread_.StopAndJoin(); }
 
     void start() {
         thread_.Start([this] {
-            selection::SaveReport report;
+            save::SaveReport report;
             try {
-                report = selection::SaveFiles(items_, request_, *this, thread_.stopFlag());
+                report = save::SaveFiles(items_, request_, *this, thread_.stopFlag());
             } catch (const std::exception& failure) {
                 report.error = std::string("the save stopped: ") + failure.what();
             }
@@ -86,7 +86,7 @@ class SaveWorker final : public selection::SaveSink {
     }
     void cancel() { thread_.RequestStop(); }
     // The window thread's answer to the question in the state.
-    void answer(const selection::ExistingFileAnswer& answer) {
+    void answer(const save::ExistingFileAnswer& answer) {
         std::lock_guard lock(mutex_);
         answer_ = answer;
         state_.question.reset();
@@ -96,7 +96,7 @@ class SaveWorker final : public selection::SaveSink {
         std::lock_guard lock(mutex_);
         return state_;
     }
-    selection::SaveReport finish() {
+    save::SaveReport finish() {
         thread_.Join();
         return std::move(report_);
     }
@@ -113,24 +113,24 @@ class SaveWorker final : public selection::SaveSink {
     }
     // Asked on the saving thread: the question waits in the state until the window thread, which looks
     // at the state a few times a second, has asked the user. A cancelled save keeps both.
-    selection::ExistingFileAnswer AskExisting(std::size_t, std::string_view destination) override {
+    save::ExistingFileAnswer AskExisting(std::size_t, std::string_view destination) override {
         std::unique_lock lock(mutex_);
         state_.question = std::string(destination);
         answered_.wait(lock, [this] { return answer_.has_value() || thread_.stopRequested(); });
-        const selection::ExistingFileAnswer answer = answer_.value_or(selection::ExistingFileAnswer{});
+        const save::ExistingFileAnswer answer = answer_.value_or(save::ExistingFileAnswer{});
         answer_.reset();
         state_.question.reset();
         return answer;
     }
 
   private:
-    const std::vector<selection::SaveItem>& items_;
-    const selection::SaveRequest& request_;
+    const std::vector<save::SaveItem>& items_;
+    const save::SaveRequest& request_;
     mutable std::mutex mutex_;
     std::condition_variable answered_;
-    std::optional<selection::ExistingFileAnswer> answer_;
+    std::optional<save::ExistingFileAnswer> answer_;
     SaveState state_;
-    selection::SaveReport report_;
+    save::SaveReport report_;
     // A cancel also wakes a question waiting for its answer: under the lock, so that the wait, which tests
     // the flag under it, cannot miss it.
     common::WorkerThread thread_{[this] {
@@ -139,26 +139,25 @@ class SaveWorker final : public selection::SaveSink {
     }};
 };
 
-bool savedComplete(const selection::FileResult& file) {
+bool savedComplete(const save::FileResult& file) {
     return file.outcome == SaveOutcome::Saved || file.outcome == SaveOutcome::SavedRenamed;
 }
 
 // A file whose data do not give the checksum the medium recorded is kept, but it is not whole.
-bool savedWhole(const selection::FileResult& file) {
-    return savedComplete(file) && file.decoded && file.checksum != selection::ChecksumCheck::Mismatch;
+bool savedWhole(const save::FileResult& file) {
+    return savedComplete(file) && file.decoded && file.checksum != save::ChecksumCheck::Mismatch;
 }
 
-std::uint64_t bytesOf(const std::vector<selection::SaveItem>& items) {
+std::uint64_t bytesOf(const std::vector<save::SaveItem>& items) {
     std::uint64_t total = 0;
-    for (const selection::SaveItem& item : items) total = common::SaturatingAdd(total, item.size.value_or(0));
+    for (const save::SaveItem& item : items) total = common::SaturatingAdd(total, item.size.value_or(0));
     return total;
 }
 
-QString detailLine(const selection::FileResult& file) {
+QString detailLine(const save::FileResult& file) {
     const std::string reason =
-        file.reason.empty() ? std::string(selection::OutcomeText(file.outcome)) : file.reason;
-    return ui::plainMessageText(utf8(file.catalogPath)) + QStringLiteral(": ") +
-           ui::plainMessageText(utf8(reason));
+        file.reason.empty() ? std::string(save::OutcomeText(file.outcome)) : file.reason;
+    return plainMessageText(utf8(file.catalogPath)) + QStringLiteral(": ") + plainMessageText(utf8(reason));
 }
 
 // The source's media in the order they are read, joined by ", ".
@@ -242,8 +241,8 @@ void SaveProgressDialog::reject() {
     emit cancelled();
 }
 
-selection::SaveReport runSave(const std::vector<selection::SaveItem>& items,
-                              const selection::SaveRequest& request, SaveProgressDialog& dialog) {
+save::SaveReport runSave(const std::vector<save::SaveItem>& items, const save::SaveRequest& request,
+                         SaveProgressDialog& dialog) {
     SaveWorker worker(items, request);
     SaveProgress progress{.bytesTotal = bytesOf(items), .filesTotal = items.size()};
     const QString folder = QFile::decodeName(request.destination.c_str());
@@ -281,25 +280,25 @@ QString existingFileQuestion(std::string_view destination, const QString& folder
     return QStringLiteral(
                "A file named \"%1\" is already in %2.\nReplace it with the one from the medium, keep "
                "both (the one from the medium gets a free name), or skip it?")
-        .arg(ui::plainMessageText(name), ui::plainMessageText(where));
+        .arg(plainMessageText(name), plainMessageText(where));
 }
 
-selection::ExistingFileAnswer existingFileAnswer(ui::MessageAnswer answer, bool forTheRest) {
+save::ExistingFileAnswer existingFileAnswer(ui::MessageAnswer answer, bool forTheRest) {
     switch (answer) {
         case takenNameAnswer(TakenNameButton::Replace):
-            return {selection::ExistingFiles::Overwrite, forTheRest};
+            return {save::ExistingFiles::Overwrite, forTheRest};
         case takenNameAnswer(TakenNameButton::Skip):
-            return {selection::ExistingFiles::Skip, forTheRest};
+            return {save::ExistingFiles::Skip, forTheRest};
         case takenNameAnswer(TakenNameButton::KeepBoth):  // also the close box and Escape
-            return {selection::ExistingFiles::KeepBoth, forTheRest};
+            return {save::ExistingFiles::KeepBoth, forTheRest};
         default:  // the box could not be shown
             return {};
     }
 }
 
-SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination,
-                        const selection::FolderReport& folders) {
-    const QString where = ui::plainMessageText(destination);
+SaveAccount saveAccount(const save::SaveReport& report, const QString& destination,
+                        const save::FolderReport& folders) {
+    const QString where = plainMessageText(destination);
     const std::size_t total = report.files.size();
     std::size_t whole = 0;
     std::size_t renamed = 0;
@@ -307,7 +306,7 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
     std::size_t notWhole = 0;
     std::size_t notReached = 0;
     QStringList lines;
-    for (const selection::FileResult& file : report.files) {
+    for (const save::FileResult& file : report.files) {
         if (savedWhole(file)) {
             ++whole;
             if (file.outcome == SaveOutcome::SavedRenamed) ++renamed;
@@ -325,9 +324,9 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
         lines << QStringLiteral("%1 files not reached before the save was cancelled").arg(notReached);
     }
     for (const std::string& error : folders.notMade)
-        lines << QStringLiteral("Folder not made: ") + ui::plainMessageText(utf8(error));
+        lines << QStringLiteral("Folder not made: ") + plainMessageText(utf8(error));
     for (const std::string& error : folders.notDated)
-        lines << QStringLiteral("Folder date not set: ") + ui::plainMessageText(utf8(error));
+        lines << QStringLiteral("Folder date not set: ") + plainMessageText(utf8(error));
     const bool folderTrouble = !folders.notMade.empty() || !folders.notDated.empty();
 
     SaveAccount account;
@@ -335,7 +334,7 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
     account.style = {ui::MessageButtons::Ok, ui::MessageIcon::Warning};
     if (!report.error.empty()) {
         account.text =
-            QStringLiteral("The files could not be saved: %1").arg(ui::plainMessageText(utf8(report.error)));
+            QStringLiteral("The files could not be saved: %1").arg(plainMessageText(utf8(report.error)));
     } else if (notWhole == 0) {
         if (skipped == 0) {
             account.text = total == 1
@@ -365,7 +364,7 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
         if (folderTrouble) {
             account.text += QStringLiteral(" The details say which folders could not be made or dated.");
         } else {
-            account.style = ui::kMessageInformation;
+            account.style = kMessageInformation;
         }
     } else {
         const QString skips =
@@ -380,9 +379,9 @@ SaveAccount saveAccount(const selection::SaveReport& report, const QString& dest
 }
 
 void showSaveAccount(const SaveAccount& account) {
-    ui::MessageBoxParams params = ui::standardMessageParams();
+    ui::MessageBoxParams params = standardMessageParams();
     params.detailsText = ui::MessageText(account.details);
-    ui::showMessageBox(nullptr, ui::MessageText(account.text), QString::fromLatin1(ui::kCaptionTapeMedia),
+    ui::showMessageBox(nullptr, ui::MessageText(account.text), QString::fromLatin1(kCaptionTapeMedia),
                        account.style, &params);
 }
 
@@ -390,15 +389,15 @@ void saveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
                    const std::function<QString()>& chooseFolder) {
     if (source.isTape && !source.laterSources.empty()) {
         // The save reads a tape once from its start; several drives would be read at once.
-        ui::programMessage(QStringLiteral("The files could not be saved: ") +
-                               QString::fromLatin1(selection::kOneTapeAtATime),
-                           ui::kCaptionTapeMedia, ui::kMessageNotice);
+        programMessage(
+            QStringLiteral("The files could not be saved: ") + QString::fromLatin1(save::kOneTapeAtATime),
+            kCaptionTapeMedia, kMessageNotice);
         return;
     }
-    const std::vector<selection::SaveItem> items = selection::CheckedItems(catalog);
+    const std::vector<save::SaveItem> items = save::CheckedItems(catalog);
     if (items.empty()) {
-        ui::programMessage(QStringLiteral("No file is ticked: tick the files to save first."),
-                           ui::kCaptionTapeMedia, ui::kMessageNotice);
+        programMessage(QStringLiteral("No file is ticked: tick the files to save first."), kCaptionTapeMedia,
+                       kMessageNotice);
         return;
     }
     const QString folder = chooseFolder
@@ -407,20 +406,19 @@ void saveSelection(QWidget& owner, const catalog::Catalog& catalog, const ScanSo
                                      &owner, QStringLiteral("Choose the folder to save the files in"));
     if (folder.isEmpty()) return;
 
-    selection::SaveRequest request;
+    save::SaveRequest request;
     request.sourceIsTape = source.isTape;
     request.sourcePath = source.path;
     request.destination = QFile::encodeName(folder).toStdString();
     request.tapeDevices = source.tapeDevices.get();
-    request.existing = selection::ExistingFiles::Ask;
+    request.existing = save::ExistingFiles::Ask;
     request.laterSources = source.laterSources;
 
     SaveProgressDialog dialog(&owner);
     dialog.setSource(mediaText(source));
     dialog.setDestination(folder);
-    const selection::SaveReport report = runSave(items, request, dialog);
-    const selection::FolderReport folders =
-        selection::FinishFoldersOfSave(catalog, report, request.destination);
+    const save::SaveReport report = runSave(items, request, dialog);
+    const save::FolderReport folders = save::FinishFoldersOfSave(catalog, report, request.destination);
 
     showSaveAccount(saveAccount(report, folder, folders));
 }

@@ -12,7 +12,7 @@
 #include "catalog/catalog.h"
 #include "save/save_files.h"
 #include "save/save_folders.h"
-#include "ui/msgbox/rx_msgbox_params.h"
+#include "ui/msgbox/message_box_params.h"
 
 class QLabel;
 class QProgressBar;
@@ -77,8 +77,8 @@ class SaveProgressDialog : public QDialog {
 
 // Runs the save on a worker thread while `dialog` shows its progress (the dialog runs modally until the
 // worker ends). Cancel stops the engine at its next check.
-selection::SaveReport runSave(const std::vector<selection::SaveItem>& items,
-                              const selection::SaveRequest& request, SaveProgressDialog& dialog);
+save::SaveReport runSave(const std::vector<save::SaveItem>& items, const save::SaveRequest& request,
+                         SaveProgressDialog& dialog);
 
 // The message given when a save has ended: one text, and every file not saved whole with its reason (and
 // every folder not made or dated) for the details area, which scrolls. Files the user chose to skip are
@@ -89,8 +89,8 @@ struct SaveAccount {
     QString details;
     ui::MessageStyle style;
 };
-SaveAccount saveAccount(const selection::SaveReport& report, const QString& destination,
-                        const selection::FolderReport& folders = {});
+SaveAccount saveAccount(const save::SaveReport& report, const QString& destination,
+                        const save::FolderReport& folders = {});
 // Shows the account in the program's message box, its details behind "More >>".
 void showSaveAccount(const SaveAccount& account);
 
@@ -112,7 +112,7 @@ constexpr ui::MessageAnswer takenNameAnswer(TakenNameButton button) {
     }
     return ui::MessageAnswer::None;
 }
-selection::ExistingFileAnswer existingFileAnswer(ui::MessageAnswer answer, bool forTheRest);
+save::ExistingFileAnswer existingFileAnswer(ui::MessageAnswer answer, bool forTheRest);
 inline constexpr char kForTheRest[] = "Do this for the rest";
 
 // The save command: the ticked files of `catalog` from `source` into a folder that `chooseFolder` asks

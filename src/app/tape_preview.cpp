@@ -19,7 +19,7 @@ constexpr int kLookMs = 100;
 // Reads the preview on its own thread; the window's thread looks at how far it has come.
 class TapePreviewWorker {
   public:
-    TapePreviewWorker(const selection::SaveItem& item, const ScanSource& source)
+    TapePreviewWorker(const save::SaveItem& item, const ScanSource& source)
         : item_(item), devices_(source.tapeDevices) {
         request_.sourceIsTape = true;
         request_.sourcePath = source.path;
@@ -33,8 +33,8 @@ class TapePreviewWorker {
     void start() {
         thread_.Start([this] {
             try {
-                preview_ = selection::ReadPreview(item_, request_, thread_.stopFlag(),
-                                                  [this](std::uint64_t read) { read_.store(read); });
+                preview_ = save::ReadPreview(item_, request_, thread_.stopFlag(),
+                                             [this](std::uint64_t read) { read_.store(read); });
             } catch (const std::exception& failure) {
                 preview_.error = std::string("the preview stopped: ") + failure.what();
             }
@@ -45,18 +45,18 @@ class TapePreviewWorker {
     bool finished() const { return finished_.load(std::memory_order_acquire); }
     std::uint64_t read() const { return read_.load(); }
     // Once finished(): what was read.
-    selection::FilePreview finish() {
+    save::FilePreview finish() {
         thread_.Join();
         return std::move(preview_);
     }
 
   private:
-    const selection::SaveItem item_;
+    const save::SaveItem item_;
     const std::shared_ptr<tape::TapeDevices> devices_;  // kept open for the worker
-    selection::SaveRequest request_;
+    save::SaveRequest request_;
     std::atomic<std::uint64_t> read_{0};
     std::atomic<bool> finished_{false};
-    selection::FilePreview preview_;  // the worker's until finished_
+    save::FilePreview preview_;  // the worker's until finished_
     common::WorkerThread thread_;
 };
 
@@ -104,16 +104,16 @@ void TapePreviewProgress::reject() {
     emit cancelRequest();
 }
 
-std::optional<selection::FilePreview> readTapePreview(QWidget& owner, const selection::SaveItem& item,
-                                                      const ScanSource& source) {
+std::optional<save::FilePreview> readTapePreview(QWidget& owner, const save::SaveItem& item,
+                                                 const ScanSource& source) {
     TapePreviewWorker worker(item, source);
     if (item.dataOffset && item.chunkIndex) {
-        if (ui::programMessage(tapePreviewQuestion(source.path, *item.dataOffset), ui::kCaptionTapeMedia,
-                               ui::kMessageQuestion) != ui::MessageAnswer::Yes) {
+        if (programMessage(tapePreviewQuestion(source.path, *item.dataOffset), kCaptionTapeMedia,
+                           kMessageQuestion) != ui::MessageAnswer::Yes) {
             return std::nullopt;
         }
     }
-    const std::uint64_t shown = std::min<std::uint64_t>(item.size.value_or(0), selection::kPreviewBytes);
+    const std::uint64_t shown = std::min<std::uint64_t>(item.size.value_or(0), save::kPreviewBytes);
     TapePreviewProgress dialog(QString::fromStdString(source.path), item.dataOffset.value_or(0) + shown,
                                &owner);
     QObject::connect(&dialog, &TapePreviewProgress::cancelRequest, &dialog, [&worker] { worker.cancel(); });
@@ -127,7 +127,7 @@ std::optional<selection::FilePreview> readTapePreview(QWidget& owner, const sele
     look.start();
     dialog.exec();
     look.stop();
-    selection::FilePreview preview = worker.finish();
+    save::FilePreview preview = worker.finish();
     if (preview.cancelled) return std::nullopt;
     return preview;
 }

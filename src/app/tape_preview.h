@@ -1,6 +1,6 @@
 #pragma once
 // "Preview" of a file on a tape. A tape cannot seek: its preview reads it from its start up to the file
-// (selection::ReadPreview), which on a real drive may take hours. The window asks first, saying how much it
+// (save::ReadPreview), which on a real drive may take hours. The window asks first, saying how much it
 // will read, then reads on a worker thread while a small modal dialog shows the bytes read so far and
 // offers Cancel; the window's thread never waits on the tape.
 
@@ -50,7 +50,7 @@ class TapePreviewProgress : public QProgressDialog {
 // Asks whether to read the tape of `source` up to the item, then reads its preview with the progress
 // dialog. Nothing when the answer is No or the reading was cancelled. An item that cannot be looked for on
 // a tape gets its reason at once, without a question.
-std::optional<selection::FilePreview> readTapePreview(QWidget& owner, const selection::SaveItem& item,
-                                                      const ScanSource& source);
+std::optional<save::FilePreview> readTapePreview(QWidget& owner, const save::SaveItem& item,
+                                                 const ScanSource& source);
 
 }  // namespace ostrum::app

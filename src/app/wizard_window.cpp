@@ -170,7 +170,7 @@ ui::HoverButton* WizardWindow::addHoverButton(WizardControl id, const char* name
     auto* button = new ui::HoverButton(this);
     button->setObjectName(QString::fromLatin1(name));
     button->move(dialogUnitsAcross(x), dialogUnitsDown(y));
-    button->loadBitmap(*ui::ProgramResources::instance(), ui::artwork::pictureId(picture));
+    button->loadBitmap(*ProgramResources::instance(), artwork::pictureId(picture));
     button->setTooltipText(tip, true);
     button->setLinkText(tip);
     controls_[id] = button;
@@ -204,7 +204,7 @@ void WizardWindow::setShown(std::initializer_list<int> ids, bool shown) {
 // ---- Pages
 
 void WizardWindow::showPage(WizardPage page) {
-    loadSkin(*ui::ProgramResources::instance(), ui::artwork::pictureId(skinOf(page)));
+    loadSkin(*ProgramResources::instance(), artwork::pictureId(skinOf(page)));
     update();
     page_ = page;
     switch (page) {
@@ -242,7 +242,7 @@ void WizardWindow::onImageRoad() {
 
 void WizardWindow::onBack() {
     if (!stop_->isHidden()) {
-        ui::programMessage(kImagingRefusal, ui::kCaptionTapeMedia, ui::kMessageNotice);
+        programMessage(kImagingRefusal, kCaptionTapeMedia, kMessageNotice);
         return;
     }
     if (pageCounter_ == 1) {
@@ -262,7 +262,7 @@ void WizardWindow::onNext() {
 // While a copy has not been handed over, its drive and its hand-over are taken: nothing else starts.
 bool WizardWindow::refuseWhileImaging() {
     if (!job_) return false;
-    ui::programMessage(kImagingRefusal, ui::kCaptionTapeMedia, ui::kMessageNotice);
+    programMessage(kImagingRefusal, kCaptionTapeMedia, kMessageNotice);
     return true;
 }
 
@@ -293,8 +293,7 @@ void WizardWindow::onLoadImage() {
     std::string error;
     auto source = sourceForFiles(fields_.source, paths, error);
     if (!source) {
-        ui::programMessage(ui::plainMessageText(QString::fromStdString(error)), ui::kCaptionTapeMedia,
-                           ui::kMessageNotice);
+        programMessage(plainMessageText(QString::fromStdString(error)), kCaptionTapeMedia, kMessageNotice);
         return;
     }
     fields_.source = std::move(*source);
@@ -337,7 +336,7 @@ void WizardWindow::createImage() {
     const QString target = askImageTargetPath();
     if (target.isEmpty()) return;
     if (needsLargeImageWarning(fileSystemOf_(target.toStdString()), fields_.selectedCapacity) &&
-        ui::programMessage(kLargeImageWarning, ui::kCaptionTapeMediaMixedCase, ui::kMessageQuestion) !=
+        programMessage(kLargeImageWarning, kCaptionTapeMediaMixedCase, kMessageQuestion) !=
             ui::MessageAnswer::Yes) {
         return;
     }
@@ -366,19 +365,16 @@ QString WizardWindow::askImageTargetPath() {
     // without asking either.
     std::error_code error;
     if (path != chosen.toStdString() && std::filesystem::exists(path, error)) {
-        const QString question = ui::plainMessageText(QString::fromStdString(path)) +
+        const QString question = plainMessageText(QString::fromStdString(path)) +
                                  QStringLiteral(" already exists.\nDo you want to replace it?");
-        if (ui::programMessage(question, ui::kCaptionTapeMedia, ui::kMessageQuestion) !=
-            ui::MessageAnswer::Yes)
+        if (programMessage(question, kCaptionTapeMedia, kMessageQuestion) != ui::MessageAnswer::Yes)
             return {};
     }
     return QString::fromStdString(path);
 }
 
 void WizardWindow::onStop() {
-    if (ui::programMessage(kStopQuestion, ui::kCaptionTapeMedia, ui::kMessageQuestion) ==
-        ui::MessageAnswer::No)
-        return;
+    if (programMessage(kStopQuestion, kCaptionTapeMedia, kMessageQuestion) == ui::MessageAnswer::No) return;
     stop_->hide();
     if (job_) {
         job_->requestStop();
@@ -410,9 +406,9 @@ void WizardWindow::endImaging(const ImagingSnapshot& snapshot) {
     emit imagingEnded();
     if (!result.error.empty()) {
         label(kProgressValue)->setText(QStringLiteral("Image creation failed"));
-        ui::programMessage(QStringLiteral("The tape could not be copied into the image:\n") +
-                               ui::plainMessageText(QString::fromStdString(result.error)),
-                           ui::kCaptionTapeMedia, ui::kMessageNotice);
+        programMessage(QStringLiteral("The tape could not be copied into the image:\n") +
+                           plainMessageText(QString::fromStdString(result.error)),
+                       kCaptionTapeMedia, kMessageNotice);
         if (result.copied == 0) {
             backToImagePage();
             return;
@@ -420,11 +416,10 @@ void WizardWindow::endImaging(const ImagingSnapshot& snapshot) {
     } else if (result.stopped) {
         // A stopped copy is an image of the tape's beginning only: the user is told before it is scanned.
         const QString bytes = QLocale::c().toString(static_cast<qulonglong>(result.copied));
-        ui::programMessage(
-            QStringLiteral("The copy was stopped: the image is incomplete. It holds the first %1 "
-                           "bytes of the tape:\n%2")
-                .arg(bytes, ui::plainMessageText(QString::fromStdString(imagePath))),
-            ui::kCaptionTapeMedia, ui::kMessageNotice);
+        programMessage(QStringLiteral("The copy was stopped: the image is incomplete. It holds the first %1 "
+                                      "bytes of the tape:\n%2")
+                           .arg(bytes, plainMessageText(QString::fromStdString(imagePath))),
+                       kCaptionTapeMedia, kMessageNotice);
     }
     fields_.source.isTape = false;
     fields_.source.path = imagePath;
@@ -447,8 +442,7 @@ void WizardWindow::showAbout() {
 void WizardWindow::showHelp() {
     const QString path = QDir(startDirectory_).filePath(QString::fromLatin1(kHelpFileName));
     if (!QFileInfo::exists(path)) {
-        ui::programMessage(QStringLiteral("Help file not found"), ui::kCaptionProgram,
-                           ui::kMessageInformation);
+        programMessage(QStringLiteral("Help file not found"), kCaptionProgram, kMessageInformation);
         return;
     }
     links_->open(QUrl::fromLocalFile(path).toString());
@@ -472,7 +466,7 @@ void WizardWindow::keyPressEvent(QKeyEvent* e) {
 
 // The window's menu: the about entry, where the system menu would carry it.
 void WizardWindow::contextMenuEvent(QContextMenuEvent* e) {
-    const auto text = ui::ProgramResources::instance()->string(kAboutString);
+    const auto text = ProgramResources::instance()->string(kAboutString);
     if (!text || text->isEmpty()) return;
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("WindowMenu"));
@@ -484,8 +478,8 @@ void WizardWindow::contextMenuEvent(QContextMenuEvent* e) {
 void WizardWindow::reject() {
     showNormal();
     raise();
-    if (ui::programMessage(QStringLiteral("Do you really want to exit?"), ui::kCaptionTapeMediaMixedCase,
-                           ui::kMessageQuestion) != ui::MessageAnswer::Yes) {
+    if (programMessage(QStringLiteral("Do you really want to exit?"), kCaptionTapeMediaMixedCase,
+                       kMessageQuestion) != ui::MessageAnswer::Yes) {
         return;
     }
     openHomePage();

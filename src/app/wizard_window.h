@@ -119,10 +119,10 @@ class WizardWindow : public ui::SkinBackground {
     enum class AfterRecovery { SamePage, ImageRoadPage };
 
     void buildControls();
-    ui::SkinButton* addSkinButton(WizardControl id, const char* name, QRect rect, ui::artwork::Picture normal,
-                                  ui::artwork::Picture hover, const QString& tip);
+    ui::SkinButton* addSkinButton(WizardControl id, const char* name, QRect rect, artwork::Picture normal,
+                                  artwork::Picture hover, const QString& tip);
     ui::HoverButton* addHoverButton(WizardControl id, const char* name, int x, int y,
-                                    ui::artwork::Picture picture, const QString& tip);
+                                    artwork::Picture picture, const QString& tip);
     ui::SkinStatic* addLabel(WizardControl id, const char* name, QRect rect, const QString& text);
     void setShown(std::initializer_list<int> ids, bool shown);
     void showPage(WizardPage page);

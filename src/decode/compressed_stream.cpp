@@ -6,7 +6,7 @@
 #include "catalog/byte_reader.h"
 #include "decode/lzs_decoder.h"
 
-namespace ostrum::selection {
+namespace ostrum::decode {
 
 using catalog::ByteSpan;
 using catalog::ReadLE16;
@@ -137,4 +137,4 @@ CompressedStreamDecoder::Status CompressedStreamDecoder::Finish() {
     return Status::Ok;
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::decode

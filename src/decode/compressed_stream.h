@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace ostrum::selection {
+namespace ostrum::decode {
 
 // The compression frame header, at the start of every frame.
 namespace frame_hdr {
@@ -85,4 +85,4 @@ class CompressedStreamDecoder {
     bool failed_ = false;
 };
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::decode

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-namespace ostrum::selection {
+namespace ostrum::decode {
 namespace {
 
 constexpr unsigned kShortOffsetBits = 7;
@@ -99,4 +99,4 @@ LzsResult LzsDecode(std::span<const std::uint8_t> input, std::span<std::uint8_t>
     return LzsResult{true, produced, {}};
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::decode

@@ -14,7 +14,7 @@
 #include <span>
 #include <string>
 
-namespace ostrum::selection {
+namespace ostrum::decode {
 
 struct LzsResult {
     bool ok = false;
@@ -27,4 +27,4 @@ struct LzsResult {
 // of the output, produces more or fewer bytes than stated, or ends before its end marker.
 LzsResult LzsDecode(std::span<const std::uint8_t> input, std::span<std::uint8_t> output);
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::decode

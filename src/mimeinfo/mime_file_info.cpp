@@ -3,9 +3,9 @@
 #include <QMimeDatabase>
 #include <QString>
 
-namespace ostrum::catalog {
+namespace ostrum::mimeinfo {
 
-FileTypeInfo MimeFileInfo::Compute(std::string_view fileName) const {
+catalog::FileTypeInfo MimeFileInfo::Compute(std::string_view fileName) const {
     const QString name = QString::fromUtf8(fileName.data(), static_cast<qsizetype>(fileName.size()));
     const QMimeType type = QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension);
     if (type.isValid() && !type.isDefault()) {
@@ -17,4 +17,4 @@ FileTypeInfo MimeFileInfo::Compute(std::string_view fileName) const {
     return {name.mid(dot + 1).toUpper().toStdString() + " File", "unknown"};
 }
 
-}  // namespace ostrum::catalog
+}  // namespace ostrum::mimeinfo

@@ -4,14 +4,14 @@
 
 #include "catalog/shell_file_info.h"
 
-namespace ostrum::catalog {
+namespace ostrum::mimeinfo {
 
-class MimeFileInfo final : public CachedShellFileInfo {
+class MimeFileInfo final : public catalog::CachedShellFileInfo {
   public:
     std::string_view GetFolderIconName() const override { return "folder"; }
 
   protected:
-    FileTypeInfo Compute(std::string_view fileName) const override;
+    catalog::FileTypeInfo Compute(std::string_view fileName) const override;
 };
 
-}  // namespace ostrum::catalog
+}  // namespace ostrum::mimeinfo

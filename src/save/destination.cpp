@@ -11,7 +11,7 @@
 
 #include "save/save_path.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 // Bytes of a file written before their write-back to the disk is started.
@@ -470,4 +470,4 @@ bool DestinationFolder::Exists(std::span<const std::string> folders, const std::
     return folder && ::fstatat(folder->get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

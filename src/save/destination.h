@@ -23,7 +23,7 @@
 
 #include "common/unique_fd.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 using common::UniqueFd;
 
@@ -210,4 +210,4 @@ class DestinationFolder {
     std::string fullReason_;
 };
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -10,7 +10,7 @@
 #include "common/hex_text.h"
 #include "save/save_path.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 namespace stream_hdr = catalog::mtf::stream_hdr;
 using catalog::ByteSpan;
@@ -304,8 +304,8 @@ bool FileExtraction::WriteData(ByteSpan bytes) {
         return false;
     }
     const auto status = decoder_->Take(bytes, [this](ByteSpan decoded) { return output_->Write(decoded); });
-    if (status == CompressedStreamDecoder::Status::Ok) return true;
-    if (status == CompressedStreamDecoder::Status::OutputFailed) {
+    if (status == decode::CompressedStreamDecoder::Status::Ok) return true;
+    if (status == decode::CompressedStreamDecoder::Status::OutputFailed) {
         Fail(output_->error());
     } else {
         Truncate(decoder_->error());
@@ -332,7 +332,7 @@ void FileExtraction::TakeSparse(ByteSpan bytes) {
 
 void FileExtraction::Complete() {
     if (!EnsureOutput()) return;
-    if (decoder_ && decoder_->Finish() != CompressedStreamDecoder::Status::Ok)
+    if (decoder_ && decoder_->Finish() != decode::CompressedStreamDecoder::Status::Ok)
         return Truncate(decoder_->error());
     if (item_.headMissing)
         return Truncate("its beginning is on " + item_.missingMedium + ", which was not read");
@@ -375,7 +375,7 @@ void FileExtraction::Truncate(const std::string& why) {
     // uncompressed file do.
     if (decoder_ && output_ && decoder_->DecodeCutFrame([this](ByteSpan decoded) {
             return output_->Write(decoded);
-        }) != CompressedStreamDecoder::Status::Ok) {
+        }) != decode::CompressedStreamDecoder::Status::Ok) {
         return Fail(why + "; the part read could not be kept either: " + output_->error());
     }
     if (sparse_ && output_ && output_->written() > 0 && !output_->SetSize(sparse_->end())) {
@@ -436,4 +436,4 @@ void FileExtraction::Abandon(SaveOutcome outcome, const std::string& why) {
     End(outcome, why);
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -24,7 +24,7 @@
 #include "save/save_files.h"
 #include "save/sparse_rebuild.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 // The data of one file handed to a writer of their own (SaveWriters): a new file in `folder` gets the
 // `length` data bytes that lie in `bytes` from `bytesFrom` on. What became of them comes back in the rest.
@@ -195,11 +195,11 @@ class FileExtraction {
     std::uint64_t dataTaken_ = 0;
     StreamChecksum checksum_;
     std::optional<StreamTrailer> trailer_;  // once the data are whole
-    std::optional<CompressedStreamDecoder> decoder_;
+    std::optional<decode::CompressedStreamDecoder> decoder_;
     std::shared_ptr<const FolderHandle> folder_;  // where the file is created, once it is to be written
     std::optional<SparseRebuild> sparse_;         // a sparse file: its runs follow the STAN header
     std::optional<OutputFile> output_;            // created with the first data
     std::vector<std::string> missing_;            // why each hole SkipMissing left is there
 };
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -14,7 +14,7 @@
 #include "save/tape_positions.h"
 #include "tape/tape_operations.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 namespace stream_hdr = catalog::mtf::stream_hdr;
@@ -106,7 +106,7 @@ class PreviewReader {
     StanStream stream_;
     std::uint64_t taken_ = 0;  // medium bytes of the data taken (and passed over)
     StreamChecksum checksum_;
-    std::optional<CompressedStreamDecoder> decoder_;
+    std::optional<decode::CompressedStreamDecoder> decoder_;
     bool decodedPast_ = false;  // the frames decoded gave more than the limit
     bool holes_ = false;        // data on media not read were left as zeros
     std::optional<SparseRebuild> sparse_;
@@ -172,7 +172,7 @@ ByteSpan PreviewReader::TakeCompressed(ByteSpan bytes) {
     });
     checksum_.Add(bytes.first(count));
     taken_ += count;
-    if (status != CompressedStreamDecoder::Status::Ok) {
+    if (status != decode::CompressedStreamDecoder::Status::Ok) {
         End(decoder_->error());
     } else if (taken_ == stream_.length) {
         DataWhole();
@@ -212,7 +212,8 @@ void PreviewReader::TakeTrailer(ByteSpan bytes) {
 }
 
 void PreviewReader::Complete() {
-    if (decoder_ && decoder_->Finish() != CompressedStreamDecoder::Status::Ok) return End(decoder_->error());
+    if (decoder_ && decoder_->Finish() != decode::CompressedStreamDecoder::Status::Ok)
+        return End(decoder_->error());
     End();
 }
 
@@ -476,4 +477,4 @@ FilePreview ReadPreview(const SaveItem& item, const SaveRequest& request, const 
     return preview;
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

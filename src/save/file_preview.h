@@ -20,7 +20,7 @@
 
 #include "save/save_files.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 // How much of a file a preview shows.
 inline constexpr std::size_t kPreviewBytes = 64 * 1024;
@@ -47,4 +47,4 @@ FilePreview ReadPreview(const SaveItem& item, const SaveRequest& request, const 
 // The same with nothing to cancel it.
 FilePreview ReadPreview(const SaveItem& item, const SaveRequest& request, std::size_t count = kPreviewBytes);
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -4,7 +4,7 @@
 
 #include "catalog/mtf_layout.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 void AddMediaPieces(SaveItem& item, const catalog::Catalog& catalog, std::size_t row) {
     const catalog::MediaSpan& span = catalog.mediaSpan();
@@ -73,4 +73,4 @@ const common::ImageFile* MediaImages::Open(std::uint32_t medium, std::string& er
     return images_[medium].get();
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

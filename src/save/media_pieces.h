@@ -12,7 +12,7 @@
 #include "common/byte_source.h"
 #include "save/save_files.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 // Gives the item of `row` the medium of its FILE block and, when its data lie in pieces (the end of a
 // medium cut them, or its beginning is on a medium not read), the pieces and what holds the rest.
@@ -46,4 +46,4 @@ class MediaImages {
     std::vector<std::string> errors_;
 };
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -15,7 +15,7 @@
 #include "save/save_run.h"
 #include "save/save_writers.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 namespace stream_hdr = catalog::mtf::stream_hdr;
@@ -461,4 +461,4 @@ SaveReport SaveCheckedFiles(const catalog::Catalog& catalog, const SaveRequest& 
     return SaveFiles(items, request, sink, cancel);
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

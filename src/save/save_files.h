@@ -28,7 +28,7 @@ namespace ostrum::tape {
 class TapeDevices;
 }
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 // What the engine needs of one FileRow; copied, so that the catalog may change while a save runs.
 struct SaveItem {
@@ -181,4 +181,4 @@ SaveReport SaveFiles(SaveItemSource& items, const SaveRequest& request, SaveSink
 SaveReport SaveCheckedFiles(const catalog::Catalog& catalog, const SaveRequest& request, SaveSink& sink,
                             const std::atomic<bool>& cancel);
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

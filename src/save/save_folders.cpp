@@ -5,7 +5,7 @@
 #include "save/destination.h"
 #include "save/save_path.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 // The folder's components below the destination, fitted to the names the destination takes.
@@ -86,4 +86,4 @@ FolderReport FinishFoldersOfSave(const catalog::Catalog& catalog, const SaveRepo
     return FinishFolders(FoldersOfSave(catalog, report), destination);
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -13,7 +13,7 @@
 #include "catalog/catalog.h"
 #include "save/save_files.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 struct FolderItem {
     std::string catalogPath;     // "TAPE MEDIA\BACKUP SET 1(_Daily)\DOCS\"
@@ -44,4 +44,4 @@ FolderReport FinishFolders(std::span<const FolderItem> folders, const std::strin
 FolderReport FinishFoldersOfSave(const catalog::Catalog& catalog, const SaveReport& report,
                                  const std::string& destination);
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

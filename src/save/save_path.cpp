@@ -6,7 +6,7 @@
 
 #include "catalog/catalog.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 std::string SafeComponent(std::string_view component) {
     if (component.empty() || component == ".") return "_";
@@ -94,4 +94,4 @@ std::optional<std::int64_t> MtfDateToUnixTime(std::uint64_t stored) {
     return static_cast<std::int64_t>(days) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

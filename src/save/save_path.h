@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 // Names come from the medium and may be hostile. A component that is empty, "." or "..", or that holds
 // "/" or NUL, would leave the destination or name no file at all; each is replaced: an empty component
@@ -44,4 +44,4 @@ std::string FitName(std::string_view name, std::size_t limit);
 // date that is not a real calendar time.
 std::optional<std::int64_t> MtfDateToUnixTime(std::uint64_t stored);
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -11,7 +11,7 @@
 #include "save/file_extraction.h"
 #include "save/save_path.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 namespace stream_hdr = catalog::mtf::stream_hdr;
@@ -34,8 +34,8 @@ std::vector<std::uint8_t> ReadBytes(const common::ImageSource& image, std::uint6
 // The decoded size of an LZS stream, from its first frame header.
 void LookAtCompressedStream(const common::ImageSource& image, std::uint64_t dataOffset, std::uint64_t length,
                             StreamLook& look) {
-    CompressedStreamDecoder decoder;
-    const auto header = ReadBytes(image, dataOffset, frame_hdr::kSize);
+    decode::CompressedStreamDecoder decoder;
+    const auto header = ReadBytes(image, dataOffset, decode::frame_hdr::kSize);
     decoder.Take(header, [](std::span<const std::uint8_t>) { return true; });
     if (const auto announced = decoder.announced()) {
         look.size = *announced;
@@ -212,4 +212,4 @@ std::vector<PlannedFile> PlanSave(std::span<const SaveItem> items, const std::st
     return plan;
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

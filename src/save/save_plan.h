@@ -15,7 +15,7 @@
 #include "save/destination.h"
 #include "save/save_files.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 enum class PlannedOutcome : std::uint8_t {
     Save,         // under its own name
@@ -41,4 +41,4 @@ struct PlannedFile {
 std::vector<PlannedFile> PlanSave(std::span<const SaveItem> items, const std::string& destination,
                                   ExistingFiles existing, const common::ImageSource* image);
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -13,7 +13,7 @@
 #include "save/file_extraction.h"
 #include "save/save_files.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 class SaveRun {
   public:
@@ -83,4 +83,4 @@ class SaveRun {
 // The tape reader: one pass over the tape from its start for the whole selection (every item added).
 void SaveFromTape(SaveRun& run);
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -4,7 +4,7 @@
 
 #include "save/save_run.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 // Jobs waiting before an idle writer is woken for them.
@@ -122,4 +122,4 @@ void SaveWriters::Write(DataJob& job) {
     job.writeFailed = !job.output->Write(std::span(job.bytes).subspan(job.bytesFrom, job.length));
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -17,7 +17,7 @@
 
 #include "save/file_extraction.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 class SaveWriters {
   public:
@@ -94,4 +94,4 @@ class HandedOverFiles {
     bool stoppedFull_ = false;  // a file taken back met a full destination: the later ones are dropped
 };
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -7,7 +7,7 @@
 #include "catalog/byte_reader.h"
 #include "catalog/scan_context.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 namespace mtf = catalog::mtf;
 namespace stream_hdr = catalog::mtf::stream_hdr;
@@ -165,4 +165,4 @@ SparseRebuild::Status SparseRebuild::Fail(const std::string& why) {
     return Status::Damaged;
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -15,7 +15,7 @@
 #include "catalog/mtf_layout.h"
 #include "catalog/sparse_stream.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 class SparseRebuild {
   public:
@@ -71,4 +71,4 @@ class SparseRebuild {
     std::string error_;
 };
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -5,7 +5,7 @@
 #include "catalog/mtf_layout.h"
 #include "tape/read_failures.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 namespace stream_hdr = catalog::mtf::stream_hdr;
 
@@ -72,4 +72,4 @@ std::string TapeEndText(tape::TapePassReader::End end, std::uint64_t passes,
     }
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -12,7 +12,7 @@
 #include "save/save_files.h"
 #include "tape/tape_pass_reader.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 // Why a tape cannot be read for the request at all: no drives to open it, or several media given (files
 // are read from one tape at a time). Nothing when it can.
@@ -47,4 +47,4 @@ std::vector<TapePiece> PiecesOnTape(const SaveItem& item, std::uint64_t headerAt
 std::string TapeEndText(tape::TapePassReader::End end, std::uint64_t passes,
                         const std::string& lastReadError);
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

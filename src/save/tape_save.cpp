@@ -21,7 +21,7 @@
 #include "tape/tape_operations.h"
 #include "tape/tape_pass_reader.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 namespace stream_hdr = catalog::mtf::stream_hdr;
@@ -276,4 +276,4 @@ void SaveFromTape(SaveRun& run) {
     TapeSave(run).Run();
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

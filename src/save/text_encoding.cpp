@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 bool LineControl(std::uint32_t c) {
@@ -106,4 +106,4 @@ std::string_view EncodingName(TextEncoding encoding) {
     return {};
 }
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

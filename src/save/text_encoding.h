@@ -14,7 +14,7 @@
 #include <span>
 #include <string_view>
 
-namespace ostrum::selection {
+namespace ostrum::save {
 
 enum class TextEncoding : std::uint8_t { Binary, Utf8, Utf16Le, Utf16Be, Windows1252 };
 
@@ -29,4 +29,4 @@ DetectedText DetectText(std::span<const std::uint8_t> bytes, bool cut);
 // The encoding's common name ("UTF-8", "UTF-16LE", "UTF-16BE", "windows-1252"); empty for binary.
 std::string_view EncodingName(TextEncoding encoding);
 
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -22,7 +22,7 @@
 #include "media_sink.h"
 #include "mtf_writer.h"
 #include "support/temp_folder.h"
-#include "ui/msgbox/rx_msgbox_dialog.h"
+#include "ui/msgbox/message_box_dialog.h"
 #include "ui/skin/skin_button.h"
 
 namespace ostrum::app::testing {
@@ -37,10 +37,10 @@ inline mw::MediaDescription windowMedia() {
     mw::DataSet daily{.info = {.name = "Daily"}};
     daily.entries = {
         mw::DirectoryEntry{.path = {}},
-        mw::FileEntry{.name = "README.TXT", .data = mw::bytesOf("read me first\n")},
+        mw::FileEntry{.name = "README.TXT", .data = mw::BytesOf("read me first\n")},
         mw::DirectoryEntry{.path = {"DOCS"}},
-        mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("alpha\n")},
-        mw::FileEntry{.name = "R&D.TXT", .data = mw::bytesOf("research & development\n")},
+        mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("alpha\n")},
+        mw::FileEntry{.name = "R&D.TXT", .data = mw::BytesOf("research & development\n")},
         mw::DirectoryEntry{.path = {"DOCS", "LETTERS"}},
         mw::FileEntry{.name = "C.TXT", .data = mw::GeneratedData{.size = 70000, .seed = 7}},
     };
@@ -48,7 +48,7 @@ inline mw::MediaDescription windowMedia() {
     weekly.entries = {
         mw::DirectoryEntry{.path = {"DATA"}},
         mw::FileEntry{.name = "X.DAT", .data = mw::GeneratedData{.size = 3000, .seed = 8}},
-        mw::FileEntry{.name = "Y.DAT", .data = mw::bytesOf("why\n")},
+        mw::FileEntry{.name = "Y.DAT", .data = mw::BytesOf("why\n")},
     };
     media.sets = {daily, weekly};
     return media;
@@ -75,7 +75,7 @@ class TestFolder {
     // Writes `media` as an image file named `name`.
     std::string writeImage(const mw::MediaDescription& media, const std::string& name = "tape.img") const {
         mw::ImageFileSink sink(path(name));
-        mw::writeMedia(media, sink);
+        mw::WriteMedia(media, sink);
         return path(name).string();
     }
 
@@ -90,9 +90,9 @@ inline mw::MediaDescription spreadBackup(std::uint32_t family) {
     media.sets.push_back(
         {.info = {.name = "Daily"},
          .entries = {mw::DirectoryEntry{.path = {"DOCS"}},
-                     mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                     mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")},
                      mw::FileEntry{.name = "HUGE.BIN", .data = mw::GeneratedData{.size = 400000, .seed = 9}},
-                     mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")}}});
+                     mw::FileEntry{.name = "C.TXT", .data = mw::BytesOf("after")}}});
     return media;
 }
 
@@ -110,7 +110,7 @@ inline std::vector<std::string> writeSpreadMedia(const TestFolder& folder,
         pointers.push_back(sinks.back().get());
         paths.push_back(folder.path(name).string());
     }
-    mw::writeSpannedMedia(spreadBackup(family), pointers, endsAt);
+    mw::WriteSpannedMedia(spreadBackup(family), pointers, endsAt);
     return paths;
 }
 

@@ -92,7 +92,7 @@ TEST(RecoveryFinding, AWindowThatGoesAwayWhileItsFilterRunsStopsTheFilterFirst) 
     media.sets.push_back({.info = {.name = "Many"}});
     for (int i = 0; i < 20000; ++i)
         media.sets.back().entries.push_back(
-            mw::FileEntry{.name = "F" + std::to_string(i) + ".TXT", .data = mw::bytesOf("x")});
+            mw::FileEntry{.name = "F" + std::to_string(i) + ".TXT", .data = mw::BytesOf("x")});
     auto window = std::make_unique<RecoveryWindow>(imageSource(folder.writeImage(media)));
     ASSERT_TRUE(waitForScanEnd(*window));
     ASSERT_EQ(window->catalog().rowCount(), 20000u);
@@ -106,7 +106,7 @@ TEST(RecoveryFinding, FilesTheMediumsCatalogNamesButTheScanDidNotFindAreShownAnd
     TestFolder folder;
     mw::MediaDescription media = windowMedia();
     media.tape.mediaCatalog = true;
-    const mw::Manifest manifest = mw::writeImageFile(media, folder.path("m.img"));
+    const mw::Manifest manifest = mw::WriteImageFile(media, folder.path("m.img"));
     {
         std::fstream medium(folder.path("m.img"), std::ios::in | std::ios::out | std::ios::binary);
         medium.seekp(static_cast<std::streamoff>(manifest.files[1].fileBlockOffset));
@@ -132,7 +132,7 @@ TEST(RecoveryFinding, FilesTheMediumsCatalogNamesButTheScanDidNotFindAreShownAnd
     EXPECT_EQ(window.filterCount()->text(), QStringLiteral("1 of 1 lost files"));
     // Ticking all shown while only lost files show changes nothing; the save never sees them.
     window.checkShownFiles(true);
-    EXPECT_EQ(selection::CheckedItems(window.catalog()).size(), 5u);
+    EXPECT_EQ(save::CheckedItems(window.catalog()).size(), 5u);
 }
 
 // "Preview" shows a file's first bytes from the image, as text when they are text and else in hex.
@@ -154,7 +154,7 @@ TEST(RecoveryFinding, PreviewShowsTheFirstBytesAsTextOrHex) {
                                        QStringLiteral("read me first\n")));
     EXPECT_EQ(shown[1].first, QStringLiteral("The first 65,536 bytes of 70,000, in hex"));
     std::vector<std::uint8_t> generated(16);
-    mw::fillGenerated(7, 0, generated);
+    mw::FillGenerated(7, 0, generated);
     EXPECT_TRUE(shown[1].second.startsWith(
         QStringLiteral("00000000  %1").arg(QString::number(generated[0], 16).rightJustified(2, u'0'))));
     EXPECT_EQ(shown[1].second.count(u'\n'), 65536 / 16);
@@ -212,7 +212,7 @@ TEST(RecoveryFinding, PreviewOfAFileOnATapeAsksThenReadsTheTapeBehindAProgressDi
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].first, QStringLiteral("The first 65,536 bytes of 70,000, in hex"));
     std::vector<std::uint8_t> generated(1);
-    mw::fillGenerated(7, 0, generated);
+    mw::FillGenerated(7, 0, generated);
     EXPECT_TRUE(shown[0].second.startsWith(
         QStringLiteral("00000000  %1").arg(QString::number(generated[0], 16).rightJustified(2, u'0'))));
 

@@ -30,11 +30,11 @@ QPoint boxOf(const QAbstractItemView& view, const QModelIndex& index) {
     return StateImageDelegate::stateImageRect(view.visualRect(index)).center();
 }
 
-std::vector<std::uint8_t> bytesOf(const mw::FileData& data) {
+std::vector<std::uint8_t> BytesOf(const mw::FileData& data) {
     if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&data)) return *bytes;
     const auto& generated = std::get<mw::GeneratedData>(data);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(generated.size));
-    mw::fillGenerated(generated.seed, 0, out);
+    mw::FillGenerated(generated.seed, 0, out);
     return out;
 }
 
@@ -62,17 +62,17 @@ TEST(Saving, SavesExactlyTheTickedFilesByteForByte) {
     ASSERT_EQ(answers.shown().size(), 1u);
     EXPECT_EQ(
         answers.texts().front(),
-        QStringLiteral("All 5 files were saved in %1.").arg(ui::plainMessageText(folder.qpath("saved"))));
+        QStringLiteral("All 5 files were saved in %1.").arg(app::plainMessageText(folder.qpath("saved"))));
 
     std::map<std::string, std::vector<std::uint8_t>> expected;
     const auto& daily = media.sets[0].entries;
     const std::string set1 = "BACKUP SET 1(_Daily)/";
-    expected[set1 + "README.TXT"] = bytesOf(std::get<mw::FileEntry>(daily[1]).data);
-    expected[set1 + "DOCS/A.TXT"] = bytesOf(std::get<mw::FileEntry>(daily[3]).data);
-    expected[set1 + "DOCS/R&D.TXT"] = bytesOf(std::get<mw::FileEntry>(daily[4]).data);
-    expected[set1 + "DOCS/LETTERS/C.TXT"] = bytesOf(std::get<mw::FileEntry>(daily[6]).data);
+    expected[set1 + "README.TXT"] = BytesOf(std::get<mw::FileEntry>(daily[1]).data);
+    expected[set1 + "DOCS/A.TXT"] = BytesOf(std::get<mw::FileEntry>(daily[3]).data);
+    expected[set1 + "DOCS/R&D.TXT"] = BytesOf(std::get<mw::FileEntry>(daily[4]).data);
+    expected[set1 + "DOCS/LETTERS/C.TXT"] = BytesOf(std::get<mw::FileEntry>(daily[6]).data);
     expected["BACKUP SET 2(_Weekly)/DATA/X.DAT"] =
-        bytesOf(std::get<mw::FileEntry>(media.sets[1].entries[1]).data);
+        BytesOf(std::get<mw::FileEntry>(media.sets[1].entries[1]).data);
     EXPECT_EQ(filesBelow(folder.path("saved")), expected);
 }
 
@@ -102,7 +102,7 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
               QStringLiteral("A file named \"README.TXT\" is already in %1/BACKUP SET 1(_Daily).\n"
                              "Replace it with the one from the medium, keep both (the one from "
                              "the medium gets a free name), or skip it?")
-                  .arg(ui::plainMessageText(folder.qpath("saved"))));
+                  .arg(app::plainMessageText(folder.qpath("saved"))));
     EXPECT_EQ(answers.shown()[0].buttons,
               (std::vector<ui::MessageAnswer>{takenNameAnswer(TakenNameButton::KeepBoth),
                                               takenNameAnswer(TakenNameButton::Replace),
@@ -113,14 +113,14 @@ TEST(Saving, ANameTakenInTheFolderIsAskedAboutAndTheAnswerCanHoldForTheRest) {
         answers.texts()[3],
         QStringLiteral("5 of 6 files were saved in %1. 1 of them got a new name, as a file of that name "
                        "was there already. The other 1 was skipped, as you chose.")
-            .arg(ui::plainMessageText(folder.qpath("saved"))));
+            .arg(app::plainMessageText(folder.qpath("saved"))));
 
     const auto files = filesBelow(saved);
     EXPECT_EQ(files.size(), 7u);
-    EXPECT_EQ(files.at(set1 + "README.TXT"), mw::bytesOf("old"));
-    EXPECT_EQ(files.at(set1 + "DOCS/A.TXT"), mw::bytesOf("old"));
-    EXPECT_EQ(files.at(set1 + "DOCS/A (1).TXT"), mw::bytesOf("alpha\n"));
-    EXPECT_EQ(files.at(set1 + "DOCS/R&D.TXT"), mw::bytesOf("research & development\n"));
+    EXPECT_EQ(files.at(set1 + "README.TXT"), mw::BytesOf("old"));
+    EXPECT_EQ(files.at(set1 + "DOCS/A.TXT"), mw::BytesOf("old"));
+    EXPECT_EQ(files.at(set1 + "DOCS/A (1).TXT"), mw::BytesOf("alpha\n"));
+    EXPECT_EQ(files.at(set1 + "DOCS/R&D.TXT"), mw::BytesOf("research & development\n"));
     EXPECT_EQ(files.at("BACKUP SET 2(_Weekly)/DATA/X.DAT").size(), 3000u);
 }
 
@@ -163,17 +163,17 @@ TEST(Saving, BothMenusSaveTheWholeSelectionAndAScanRefusesThem) {
 }
 
 TEST(Saving, TheAccountListsEveryFileNotSavedWholeAsPlainText) {
-    selection::SaveReport report;
-    auto add = [&](std::string path, selection::SaveOutcome outcome, std::string reason = {},
+    save::SaveReport report;
+    auto add = [&](std::string path, save::SaveOutcome outcome, std::string reason = {},
                    std::uint64_t written = 0) {
-        selection::FileResult file;
+        save::FileResult file;
         file.catalogPath = std::move(path);
         file.outcome = outcome;
         file.reason = std::move(reason);
         file.bytesWritten = written;
         report.files.push_back(file);
     };
-    using selection::SaveOutcome;
+    using save::SaveOutcome;
     add("TAPE MEDIA\\S\\A.TXT", SaveOutcome::Saved);
     add("TAPE MEDIA\\S\\R&D <1>.TXT", SaveOutcome::Failed, "cannot create 'R&D <1>.TXT': <denied>");
     add("TAPE MEDIA\\S\\CUT.BIN", SaveOutcome::Truncated, {}, 10);
@@ -192,14 +192,14 @@ TEST(Saving, TheAccountListsEveryFileNotSavedWholeAsPlainText) {
     EXPECT_EQ(account.style, (ui::MessageStyle{ui::MessageButtons::Ok, ui::MessageIcon::Warning}));
 
     // Many failures: every one is listed, as the details area scrolls.
-    selection::SaveReport many;
+    save::SaveReport many;
     many.files.resize(45);
     for (auto& file : many.files) file.outcome = SaveOutcome::Failed;
     const QStringList lines = saveAccount(many, QStringLiteral("/d")).details.split(u'\n');
     EXPECT_EQ(lines.size(), 45);
     EXPECT_EQ(lines.back(), QStringLiteral(": failed"));
 
-    selection::SaveReport whole;
+    save::SaveReport whole;
     whole.files.resize(3);
     for (auto& file : whole.files) file.outcome = SaveOutcome::Saved;
     whole.files[2].outcome = SaveOutcome::SavedRenamed;
@@ -208,11 +208,11 @@ TEST(Saving, TheAccountListsEveryFileNotSavedWholeAsPlainText) {
     EXPECT_EQ(brief.text, QStringLiteral("All 3 files were saved in /d. 1 of them got a new name, as a file "
                                          "of that name was there already."));
     EXPECT_TRUE(brief.details.isEmpty());
-    EXPECT_EQ(brief.style, ui::kMessageInformation);
+    EXPECT_EQ(brief.style, app::kMessageInformation);
 
     // A file kept whose data do not give the medium's checksum is not saved whole.
     whole.totals.saved = 2;
-    whole.files[1].checksum = selection::ChecksumCheck::Mismatch;
+    whole.files[1].checksum = save::ChecksumCheck::Mismatch;
     whole.files[1].catalogPath = "TAPE MEDIA\\S\\B.DAT";
     whole.files[1].reason =
         "its CSUM stream records 0x00000001, the data read give 0x00000000; kept as written";
@@ -256,7 +256,7 @@ TEST(Saving, TheBarAndTheCountShowOneMeasureInTheMiddleOfASave) {
                    mw::FileEntry{.name = "BIG.BIN", .data = mw::GeneratedData{.size = 2 << 20, .seed = 1}}};
     for (int i = 0; i < 20; ++i)
         set.entries.push_back(
-            mw::FileEntry{.name = "S" + std::to_string(i) + ".TXT", .data = mw::bytesOf("small")});
+            mw::FileEntry{.name = "S" + std::to_string(i) + ".TXT", .data = mw::BytesOf("small")});
     mw::MediaDescription media;
     media.sets = {set};
     RecoveryWindow window(imageSource(folder.writeImage(media)));
@@ -284,19 +284,19 @@ TEST(Saving, TheBarAndTheCountShowOneMeasureInTheMiddleOfASave) {
 
 // Files skipped at the user's answer were counted as not saved whole, under a warning.
 TEST(Saving, FilesSkippedByChoiceAreCountedAndNoWarning) {
-    using selection::SaveOutcome;
-    selection::SaveReport report;
+    using save::SaveOutcome;
+    save::SaveReport report;
     report.files.resize(3);
     report.files[0].outcome = SaveOutcome::Saved;
     report.files[1].outcome = report.files[2].outcome = SaveOutcome::Skipped;
     const SaveAccount skipped = saveAccount(report, QStringLiteral("/d"));
     EXPECT_EQ(skipped.text,
               QStringLiteral("1 of 3 files were saved in /d. The other 2 were skipped, as you chose."));
-    EXPECT_EQ(skipped.style, ui::kMessageInformation);
+    EXPECT_EQ(skipped.style, app::kMessageInformation);
     EXPECT_TRUE(skipped.details.isEmpty());
 
     // Folders are part of the save: one that could not be dated is no success.
-    selection::FolderReport folders;
+    save::FolderReport folders;
     folders.notDated = {"cannot date 'D'"};
     const SaveAccount undated = saveAccount(report, QStringLiteral("/d"), folders);
     EXPECT_EQ(undated.style, (ui::MessageStyle{ui::MessageButtons::Ok, ui::MessageIcon::Warning}));
@@ -311,7 +311,7 @@ TEST(Saving, FilesSkippedByChoiceAreCountedAndNoWarning) {
 // With 200,000 files not saved the box grew past the bottom of the screen and over 1,000 pixels wide; its
 // details now scroll, every file listed, in a box within the screen's available area.
 TEST(Saving, AnAccountOf200000LinesScrollsWithinTheScreen) {
-    selection::SaveReport report;
+    save::SaveReport report;
     report.files.resize(200000);
     for (std::size_t i = 0; i < report.files.size(); ++i) {
         report.files[i].catalogPath = "TAPE MEDIA\\BACKUP SET 1(_Daily)\\R&D <" + std::to_string(i) + ">.TXT";
@@ -347,7 +347,7 @@ TEST(Saving, FoldersGetTheirDirbDatesAsExtractGivesThem) {
     media.sets.push_back({.info = {.name = "Tree"},
                           .entries = {mw::DirectoryEntry{.path = {}, .mtime = root},
                                       mw::DirectoryEntry{.path = {"DOCS"}, .mtime = docs},
-                                      mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                                      mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")},
                                       mw::DirectoryEntry{.path = {"DOCS", "EMPTY"}, .mtime = empty}}});
     const std::string image = folder.writeImage(media);
     RecoveryWindow window(imageSource(image));

@@ -17,13 +17,13 @@ std::string writeManyFiles(const TestFolder& folder) {
     const auto path = folder.path("many.img");
     mw::ImageFileSink sink(path);
     mw::MediaWriter writer(sink, {.mediaName = "Many", .logicalBlockSize = 512}, {.recordFiles = false});
-    writer.beginSet({.name = "Many"});
+    writer.BeginSet({.name = "Many"});
     for (std::uint64_t file = 0; file < kFiles; ++file) {
-        if (file % 150 == 0) writer.addDirectory({.path = {"D" + std::to_string(file / 150)}});
-        writer.addFile({.name = "F" + std::to_string(file) + ".TXT", .data = mw::bytesOf("x")});
+        if (file % 150 == 0) writer.AddDirectory({.path = {"D" + std::to_string(file / 150)}});
+        writer.AddFile({.name = "F" + std::to_string(file) + ".TXT", .data = mw::BytesOf("x")});
     }
-    writer.endSet();
-    writer.finish();
+    writer.EndSet();
+    writer.Finish();
     return path.string();
 }
 
@@ -81,7 +81,7 @@ TEST(ScanJob, AJobThatGoesAwayStopsAndJoinsItsWorkerAndAMissingImageIsAnError) {
 TEST(ScanJob, TheSourceChoosesTheDeepScanForAnImageOffTheGrid) {
     TestFolder folder;
     const std::string cut = folder.path("cut.img").string();
-    mw::damageFile(writeManyFiles(folder), cut, mw::Damage::cutFront(100));
+    mw::DamageFile(writeManyFiles(folder), cut, mw::Damage::CutFront(100));
     for (bool deep : {false, true}) {
         catalog::Catalog catalog(std::make_shared<catalog::ExtensionFileInfo>());
         ScanSource source = imageSource(cut);

@@ -14,7 +14,7 @@ TEST(SourceArguments, AnImageOrATapeDriveWithItsVirtualTapes) {
     TestFolder folder;
     {
         mw::TapFileSink sink(folder.path("t.tap"), 65536);
-        mw::writeMedia(windowMedia(), sink);
+        mw::WriteMedia(windowMedia(), sink);
     }
     std::string error;
     auto image = Parse({"some/tape.img"}, error);
@@ -50,7 +50,7 @@ TEST(SourceArguments, NoMediumStartsTheWizardWithTheAttachedDrivesAndATapeFileGe
     TestFolder folder;
     {
         mw::TapFileSink sink(folder.path("t.tap"), 65536);
-        mw::writeMedia(windowMedia(), sink);
+        mw::WriteMedia(windowMedia(), sink);
     }
     const std::string tape = folder.path("t.tap").string();
     std::string error;

@@ -34,7 +34,7 @@ TEST(SpannedMedia, TwoAndThreeMediaScanAsOneBackupWithOneRowPerFileAndSaveWhatEx
     const auto three = writeSpreadMedia(folder, {"a.bkf", "b.bkf", "c.bkf"}, {20000, 200000});
 
     // The status line names the medium being scanned, by its file name; at the end, what was found.
-    catalog::Catalog scanned(std::make_shared<catalog::MimeFileInfo>());
+    catalog::Catalog scanned(std::make_shared<mimeinfo::MimeFileInfo>());
     StatusLines status;
     std::atomic<bool> active{true}, stop{false};
     const ScanEnd end = scanOf(mediaSource(three))(scanned, status, active, stop);
@@ -57,7 +57,7 @@ TEST(SpannedMedia, TwoAndThreeMediaScanAsOneBackupWithOneRowPerFileAndSaveWhatEx
         window.saveCheckedFiles();
         EXPECT_EQ(answers.texts(),
                   QStringList(QStringLiteral("All 3 files were saved in %1.")
-                                  .arg(ui::plainMessageText(QString::fromStdString(saved)))));
+                                  .arg(app::plainMessageText(QString::fromStdString(saved)))));
         std::string words = "extract";
         for (const std::string& medium : media) words += " '" + medium + "'";
         const auto cli = folder.path("cli" + std::to_string(media.size()));
@@ -112,7 +112,7 @@ TEST(SpannedMedia, SeveralDrivesAreReadInOrderButSavingFromThemIsRefusedWithTheA
     TestFolder folder;
     mw::TapFileSink first(folder.path("a.tap"), 16384), second(folder.path("b.tap"), 16384);
     std::vector<mw::Sink*> sinks{&first, &second};
-    mw::writeSpannedMedia(spreadBackup(0xBEEF), sinks, std::vector<std::uint64_t>{100000});
+    mw::WriteSpannedMedia(spreadBackup(0xBEEF), sinks, std::vector<std::uint64_t>{100000});
 
     std::string error;
     const auto source = parseSourceArguments(

@@ -37,12 +37,12 @@ inline std::shared_ptr<tape::TapeDevices> virtualDrivesOnly() {
 class TapeWithBytes : public mw::Sink {
   public:
     TapeWithBytes(const std::filesystem::path& path, std::uint32_t blockSize) : tap_(path, blockSize) {}
-    void write(std::span<const std::uint8_t> data) override {
+    void Write(std::span<const std::uint8_t> data) override {
         bytes.insert(bytes.end(), data.begin(), data.end());
-        tap_.write(data);
+        tap_.Write(data);
     }
-    void filemark() override { tap_.filemark(); }
-    void finish() override { tap_.finish(); }
+    void Filemark() override { tap_.Filemark(); }
+    void Finish() override { tap_.Finish(); }
     std::uint32_t physicalBlockSize() const override { return tap_.physicalBlockSize(); }
 
     std::vector<std::uint8_t> bytes;
@@ -55,7 +55,7 @@ inline std::vector<std::uint8_t> writeTape(const TestFolder& folder, const std::
                                            const mw::MediaDescription& media = windowMedia(),
                                            std::uint32_t blockSize = 16384) {
     TapeWithBytes tape(folder.path(name), blockSize);
-    mw::writeMedia(media, tape);
+    mw::WriteMedia(media, tape);
     return tape.bytes;
 }
 

@@ -436,7 +436,7 @@ TEST(Wizard, LoadImageWithSeveralFilesOpensThemAsOneBackupInOrderOrRefusesAnothe
     wizard.click(kLoadImageButton);
     EXPECT_EQ(wizard.window.recoveryWindow(), nullptr);
     EXPECT_EQ(answers.texts(),
-              QStringList(ui::plainMessageText(QString::fromStdString(
+              QStringList(app::plainMessageText(QString::fromStdString(
                   other[0] + " is medium 1 of media family 0x00C0FFEE, not the medium after " + media[0] +
                   " (medium 1 of media family 0x0000BEEF)"))));
     EXPECT_EQ(fields.source.path, media[0]) << "the source is left as it was";

@@ -22,12 +22,12 @@ mw::MediaDescription CataloguedMedia() {
         .tape = {.logicalBlockSize = 512, .mediaFamilyId = 0xFA3111, .mediaCatalog = true}};
     mw::DataSet daily{.info = {.name = "Daily"}};
     daily.entries.push_back(mw::DirectoryEntry{});
-    daily.entries.push_back(mw::FileEntry{.name = "ROOT.TXT", .data = mw::bytesOf("root")});
+    daily.entries.push_back(mw::FileEntry{.name = "ROOT.TXT", .data = mw::BytesOf("root")});
     for (int folder = 0; folder < 4; ++folder) {
         daily.entries.push_back(mw::DirectoryEntry{.path = {"DOCS", "F" + std::to_string(folder)}});
         for (int i = 0; i < 150; ++i) {
             const std::string name = std::string(1 + (i * 7 + folder) % 23, 'n') + std::to_string(i) + ".txt";
-            mw::FileEntry file{.name = name, .data = mw::bytesOf(name)};
+            mw::FileEntry file{.name = name, .data = mw::BytesOf(name)};
             daily.entries.emplace_back(std::move(file));
         }
     }
@@ -48,7 +48,7 @@ std::string PathOf(const mw::Manifest& manifest, const mw::ManifestFile& file) {
 
 class MediaCatalogTest : public ::testing::Test {
   protected:
-    void SetUp() override { manifest = mw::writeMedia(media, sink); }
+    void SetUp() override { manifest = mw::WriteMedia(media, sink); }
     void Scan() {
         found = std::make_unique<Catalog>(std::make_shared<ExtensionFileInfo>());
         common::MemoryImage image(sink.bytes);
@@ -106,10 +106,10 @@ TEST(MediaCatalogSlots, CatalogRecordWhoseTagBeginsASlotIsNotTakenForABlock) {
     mw::MediaDescription media{.tape = {.logicalBlockSize = 512, .mediaCatalog = true}};
     media.sets.push_back({.info = {.name = "S", .deviceName = "C:", .machineName = "OSTRUM"},
                           .entries = {mw::DirectoryEntry{},
-                                      mw::FileEntry{.name = std::string(90, 'a'), .data = mw::bytesOf("a")},
+                                      mw::FileEntry{.name = std::string(90, 'a'), .data = mw::BytesOf("a")},
                                       mw::DirectoryEntry{.rawName = units}}});
     mw::MemorySink sink;
-    const mw::Manifest manifest = mw::writeMedia(media, sink);
+    const mw::Manifest manifest = mw::WriteMedia(media, sink);
     const std::uint64_t tag = manifest.sets[0].fddOffset + 80 + 72 + 248 + 2;
     ASSERT_EQ(tag % 512, 0u);
     ASSERT_EQ(std::memcmp(sink.bytes.data() + tag, "DIRB", 4), 0);

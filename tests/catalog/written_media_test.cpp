@@ -94,7 +94,7 @@ class WrittenMediaTest : public ::testing::Test {
 TEST_F(WrittenMediaTest, EveryFileIsFoundWhereTheWriterPutItForBothLogicalBlockSizes) {
     for (std::uint16_t logical : {std::uint16_t{512}, std::uint16_t{1024}}) {
         mw::MemorySink sink;
-        const auto manifest = mw::writeMedia(SampleMedia(logical), sink);
+        const auto manifest = mw::WriteMedia(SampleMedia(logical), sink);
         ASSERT_EQ(manifest.files.size(), 9u);
         const auto catalog = ScanBytes(sink.bytes);
         ExpectFound(*catalog, manifest);
@@ -113,13 +113,13 @@ TEST_F(WrittenMediaTest, EveryFileIsFoundWhereTheWriterPutItForBothLogicalBlockS
 
 TEST_F(WrittenMediaTest, SoftFilemarksOfBackupFilesDoNotDisturbTheScan) {
     mw::MemorySink sink;
-    const auto manifest = mw::writeMedia(SampleMedia(1024), sink, {.softFilemarks = true});
+    const auto manifest = mw::WriteMedia(SampleMedia(1024), sink, {.softFilemarks = true});
     ExpectFound(*ScanBytes(sink.bytes), manifest);
 }
 
 TEST_F(WrittenMediaTest, MediumWithItsBeginningCutStillYieldsTheLaterSets) {
     mw::MemorySink sink;
-    const auto manifest = mw::writeMedia(SampleMedia(512), sink);
+    const auto manifest = mw::WriteMedia(SampleMedia(512), sink);
     // Cut just before the second set: its files keep their names and paths, their positions move.
     const std::uint64_t cut = manifest.sets[1].ssetOffset;
     std::vector<std::uint8_t> damaged(sink.bytes.begin() + static_cast<std::ptrdiff_t>(cut),
@@ -129,7 +129,7 @@ TEST_F(WrittenMediaTest, MediumWithItsBeginningCutStillYieldsTheLaterSets) {
 
 TEST_F(WrittenMediaTest, ZeroedSetBlockLeavesItsFilesUnderThePreviousLabel) {
     mw::MemorySink sink;
-    const auto manifest = mw::writeMedia(SampleMedia(512), sink);
+    const auto manifest = mw::WriteMedia(SampleMedia(512), sink);
     std::fill_n(sink.bytes.begin() + static_cast<std::ptrdiff_t>(manifest.sets[1].ssetOffset), 512, 0);
     const auto catalog = ScanBytes(sink.bytes);
     ASSERT_EQ(catalog->rowCount(), 9u);
@@ -139,7 +139,7 @@ TEST_F(WrittenMediaTest, ZeroedSetBlockLeavesItsFilesUnderThePreviousLabel) {
 
 TEST_F(WrittenMediaTest, ShiftedMediumHasNothingOnTheSlotGridAndTruncatedMediumKeepsWhatItHolds) {
     mw::MemorySink sink;
-    const auto manifest = mw::writeMedia(SampleMedia(512), sink);
+    const auto manifest = mw::WriteMedia(SampleMedia(512), sink);
     std::vector<std::uint8_t> shifted(3 + sink.bytes.size(), 0xEE);  // three bytes in front of the medium
     std::copy(sink.bytes.begin(), sink.bytes.end(), shifted.begin() + 3);
     EXPECT_EQ(ScanBytes(shifted)->rowCount(), 0u);
@@ -174,7 +174,7 @@ TEST_F(WrittenMediaTest, DeepScanOfWholeMediaFindsExactlyWhatTheNormalScanFinds)
     for (std::uint16_t logical : {std::uint16_t{512}, std::uint16_t{1024}}) {
         for (bool soft : {false, true}) {
             mw::MemorySink sink;
-            const auto manifest = mw::writeMedia(SampleMedia(logical), sink, {.softFilemarks = soft});
+            const auto manifest = mw::WriteMedia(SampleMedia(logical), sink, {.softFilemarks = soft});
             const auto deep = ScanBytes(sink.bytes, kDeep);
             EXPECT_EQ(Describe(*deep), Describe(*ScanBytes(sink.bytes))) << logical << " " << soft;
             ExpectFound(*deep, manifest);
@@ -192,27 +192,27 @@ TEST_F(WrittenMediaTest, DeepScanOfWholeMediaFindsExactlyWhatTheNormalScanFinds)
 // a block lying across the end of a 65,536-byte read included.
 TEST_F(WrittenMediaTest, DeepScanFindsTheFilesOfCutShiftedAndJunkedMedia) {
     mw::MemorySink sink;
-    const auto manifest = mw::writeMedia(SampleMedia(512), sink);
+    const auto manifest = mw::WriteMedia(SampleMedia(512), sink);
     auto damage = [&](const mw::Damage& how) {
         std::vector<std::uint8_t> bytes = sink.bytes;
-        mw::applyDamage(bytes, how);
+        mw::ApplyDamage(bytes, how);
         return bytes;
     };
-    const auto cut = damage(mw::Damage::cutFront(100));
+    const auto cut = damage(mw::Damage::CutFront(100));
     EXPECT_EQ(ScanBytes(cut)->rowCount(), 0u);
     ExpectFound(*ScanBytes(cut, kDeep), manifest, 0, -100);
 
-    const auto shifted = damage(mw::Damage::shiftFront(1));
+    const auto shifted = damage(mw::Damage::ShiftFront(1));
     EXPECT_EQ(ScanBytes(shifted)->rowCount(), 0u);
     ExpectFound(*ScanBytes(shifted, kDeep), manifest, 0, 1);
 
     const std::uint64_t across = 65536 - 100 - manifest.sets[1].ssetOffset % 65536;
-    ExpectFound(*ScanBytes(damage(mw::Damage::shiftFront(across)), kDeep), manifest, 0,
+    ExpectFound(*ScanBytes(damage(mw::Damage::ShiftFront(across)), kDeep), manifest, 0,
                 static_cast<std::int64_t>(across));
 
     // Junk before the second set's first file: the normal scan keeps the five rows before it.
     const std::uint64_t junkAt = manifest.files[5].fileBlockOffset;
-    const auto junked = damage(mw::Damage::insertJunk(junkAt, 7));
+    const auto junked = damage(mw::Damage::InsertJunk(junkAt, 7));
     EXPECT_EQ(ScanBytes(junked)->rowCount(), 5u);
     const auto deep = ScanBytes(junked, kDeep);
     ASSERT_EQ(deep->rowCount(), manifest.files.size());
@@ -228,7 +228,7 @@ TEST_F(WrittenMediaTest, DeepScanFindsTheFilesOfCutShiftedAndJunkedMedia) {
 // no MTF data (a tail shorter than a slot, an image shorter than one) give no block and nothing catalogued.
 TEST_F(WrittenMediaTest, ScansCountEverySoundBlockOnceAndEveryByteExamined) {
     mw::MemorySink sink;
-    const auto manifest = mw::writeMedia(SampleMedia(512), sink);
+    const auto manifest = mw::WriteMedia(SampleMedia(512), sink);
     const std::uint64_t written =
         2 + 2 * manifest.sets.size() + manifest.directories.size() + manifest.files.size();
     for (const ImageScanOptions options : {ImageScanOptions{}, kDeep}) {
@@ -257,7 +257,7 @@ TEST_F(WrittenMediaTest, LongSetNameAndLongFileNameInADeepTreeAreAllFound) {
          .entries = {mw::DirectoryEntry{}, File(longName, 2),
                      mw::DirectoryEntry{.path = {deep[0], deep[1], deep[2]}}, File("DEEP.TXT", 3)}});
     mw::MemorySink sink;
-    const auto manifest = mw::writeMedia(media, sink);
+    const auto manifest = mw::WriteMedia(media, sink);
     const auto catalog = ScanBytes(sink.bytes);
     ExpectFound(*catalog, manifest);
     const std::string root = "TAPE MEDIA\\BACKUP SET 1(_" + setName + ")\\";
@@ -294,7 +294,7 @@ TEST_F(WrittenMediaTest, MediaAreOrderedByTheLabelsOfTheirFirstBlocks) {
     media.sets.push_back({.info = {.name = "Daily"}, .entries = {File("BIG.BIN", 300000)}});
     mw::MemorySink a, b, c;
     std::vector<mw::Sink*> sinks{&a, &b, &c};
-    mw::writeSpannedMedia(media, sinks, std::vector<std::uint64_t>{100000, 200000});
+    mw::WriteSpannedMedia(media, sinks, std::vector<std::uint64_t>{100000, 200000});
     std::vector<std::uint8_t> damaged = b.bytes;
     damaged[10] ^= 1;  // the TAPE block's checksum no longer holds
     const auto label = [](const std::vector<std::uint8_t>& bytes) {

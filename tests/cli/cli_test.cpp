@@ -169,8 +169,8 @@ TEST_F(CliTest, SourcesWithoutMtfDataAreNamedAndFail) {
 TEST_F(CliTest, ListHintsAtTheDeepScanWhenMtfDataHoldsNoFileAndNoSet) {
     namespace mw = ostrum::mtfwriter;
     const fs::path whole = dir / "whole.img", junked = dir / "junk 1.img";
-    const auto manifest = mw::writeImageFile(mw::sampleMedia(), whole);
-    mw::damageFile(whole, junked, mw::Damage::insertJunk(manifest.sets[0].ssetOffset, 7));
+    const auto manifest = mw::WriteImageFile(mw::SampleMedia(), whole);
+    mw::DamageFile(whole, junked, mw::Damage::InsertJunk(manifest.sets[0].ssetOffset, 7));
     const auto listed = Run("list '" + junked.string() + "'");
     EXPECT_EQ(listed.status, 0);
     EXPECT_EQ(
@@ -326,8 +326,8 @@ TEST_F(CliTest, EveryCommandHasHelpTheToolHasAVersionAndDashDashEndsTheOptions) 
 TEST_F(CliTest, DeepScanListsAndExtractsAnImageOffTheGrid) {
     namespace mw = ostrum::mtfwriter;
     const fs::path whole = dir / "whole.img", cut = dir / "cut.img";
-    const auto manifest = mw::writeImageFile(mw::sampleMedia(), whole);
-    mw::damageFile(whole, cut, mw::Damage::cutFront(100));
+    const auto manifest = mw::WriteImageFile(mw::SampleMedia(), whole);
+    mw::DamageFile(whole, cut, mw::Damage::CutFront(100));
     const std::string found = "\"files_found\": " + std::to_string(manifest.files.size()) + ",";
     EXPECT_NE(Run("list --json " + whole.string()).out.find(found), std::string::npos);
     EXPECT_NE(Run("list --json " + cut.string()).out.find("\"files_found\": 0,"), std::string::npos);

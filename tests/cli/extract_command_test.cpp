@@ -5,7 +5,7 @@
 #include "cli_golden.h"
 #include "save_fixture.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -16,12 +16,12 @@ class ExtractCommandTest : public ::testing::Test {
         mw::MediaDescription media;
         media.sets.push_back({.info = {.name = "Daily"},
                               .entries = {mw::DirectoryEntry{.path = {"DOCS"}},
-                                          mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("letter")},
+                                          mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("letter")},
                                           mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{70000, 5}},
                                           mw::DirectoryEntry{.path = {"PICS"}},
-                                          mw::FileEntry{.name = "C.JPG", .data = mw::bytesOf("jpeg")}}});
-        mw::writeImageFile(media, temp.path("medium.img"));
-        mw::writeTapFile(media, temp.path("medium.tap"), 16384);
+                                          mw::FileEntry{.name = "C.JPG", .data = mw::BytesOf("jpeg")}}});
+        mw::WriteImageFile(media, temp.path("medium.img"));
+        mw::WriteTapFile(media, temp.path("medium.tap"), 16384);
     }
     cli::testing::CliResult Run(const std::string& arguments) {
         return cli::testing::RunCli(arguments, temp.path("stderr").string());
@@ -39,9 +39,9 @@ TEST_F(ExtractCommandTest, SavesEverythingAndPrintsTheTotals) {
     EXPECT_EQ(result.out,
               "saved 3, under another name 0, skipped 0, truncated 0, failed 0, cancelled 0, "
               "not decoded 0, verified 0; 70010 bytes written\n");
-    EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/A.TXT"), mw::bytesOf("letter"));
+    EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/A.TXT"), mw::BytesOf("letter"));
     std::vector<std::uint8_t> b(70000);
-    mw::fillGenerated(5, 0, b);
+    mw::FillGenerated(5, 0, b);
     EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/B.BIN"), b);
     EXPECT_EQ(result.err, "");  // no progress bar when standard error is not a terminal
 }
@@ -80,9 +80,9 @@ TEST_F(ExtractCommandTest, DryRunTotalOfHugeLengthsSaturates) {
     mw::MediaDescription media;
     media.sets.push_back(
         {.info = {.name = "Big"},
-         .entries = {mw::FileEntry{.name = "A.BIN", .data = mw::bytesOf("x"), .declaredLength = kHalf},
-                     mw::FileEntry{.name = "B.BIN", .data = mw::bytesOf("y"), .declaredLength = kHalf}}});
-    mw::writeTapFile(media, temp.path("huge.tap"), 16384);
+         .entries = {mw::FileEntry{.name = "A.BIN", .data = mw::BytesOf("x"), .declaredLength = kHalf},
+                     mw::FileEntry{.name = "B.BIN", .data = mw::BytesOf("y"), .declaredLength = kHalf}}});
+    mw::WriteTapFile(media, temp.path("huge.tap"), 16384);
     const auto result = Run("extract --dry-run --attach 0=" + temp.path("huge.tap").string() + " //./tape0 " +
                             Out().string());
     EXPECT_NE(result.out.find("2 files, 18446744073709551615 bytes would be saved"), std::string::npos)
@@ -117,7 +117,7 @@ TEST_F(ExtractCommandTest, DryRunSaysWhatWouldBeRenamedSkippedOrReplacedAndTheDe
     packed.sets.push_back(
         {.info = {.name = "Packed", .compressed = true},
          .entries = {mw::FileEntry{.name = "SALES.CSV", .data = mw::GeneratedData{100000, 3}}}});
-    const auto manifest = mw::writeImageFile(packed, temp.path("packed.img"));
+    const auto manifest = mw::WriteImageFile(packed, temp.path("packed.img"));
     EXPECT_EQ(Run("extract --dry-run " + temp.path("packed.img").string() + " " + Out().string()).out,
               "BACKUP SET 1(_Packed)/SALES.CSV  100000  (decoded from " +
                   std::to_string(manifest.files[0].declaredLength) +
@@ -133,8 +133,8 @@ TEST_F(ExtractCommandTest, PatternsIgnoreCaseAndOneThatChoosesNothingIsNamed) {
             " " + Out().string());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "ostrum-tape-cli: extract: --include '*.PDF' chose nothing the scan found\n");
-    EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/A.TXT"), mw::bytesOf("letter"));
-    EXPECT_EQ(ReadWholeFile(Set() + "/PICS/C.JPG"), mw::bytesOf("jpeg"));
+    EXPECT_EQ(ReadWholeFile(Set() + "/DOCS/A.TXT"), mw::BytesOf("letter"));
+    EXPECT_EQ(ReadWholeFile(Set() + "/PICS/C.JPG"), mw::BytesOf("jpeg"));
     EXPECT_FALSE(fs::exists(Set() + "/DOCS/B.BIN"));
     EXPECT_EQ(Run("extract --include '' " + Image() + " " + Out().string()).status, 2);
 }
@@ -145,10 +145,10 @@ TEST_F(ExtractCommandTest, FoldersOfTheSelectionAreMadeAndGetTheirDatesAfterThei
     mw::MediaDescription media;
     media.sets.push_back({.info = {.name = "Tree"},
                           .entries = {mw::DirectoryEntry{.path = {"DOCS"}, .mtime = docs},
-                                      mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                                      mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")},
                                       mw::DirectoryEntry{.path = {"DOCS", "EMPTY"}, .mtime = empty},
                                       mw::DirectoryEntry{.path = {"OTHER"}, .mtime = docs}}});
-    mw::writeImageFile(media, temp.path("tree.img"));
+    mw::WriteImageFile(media, temp.path("tree.img"));
     const auto result =
         Run("extract --include '*/docs' " + temp.path("tree.img").string() + " " + Out().string());
     EXPECT_EQ(result.status, 0) << result.out << result.err;
@@ -171,7 +171,7 @@ TEST_F(ExtractCommandTest, VirtualTapeSourceSavesTheSameFiles) {
     const auto result =
         Run("extract --attach 3=" + temp.path("medium.tap").string() + " //./tape3 " + Out().string());
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(ReadWholeFile(Set() + "/PICS/C.JPG"), mw::bytesOf("jpeg"));
+    EXPECT_EQ(ReadWholeFile(Set() + "/PICS/C.JPG"), mw::BytesOf("jpeg"));
 }
 
 TEST_F(ExtractCommandTest, FilesNotSavedWholeGiveAFailureStatus) {
@@ -190,9 +190,9 @@ TEST_F(ExtractCommandTest, ChecksummedFilesAreCountedAsVerifiedOrReportedAsMisma
     mw::MediaDescription media;
     media.sets.push_back(
         {.info = {.name = "Sums"},
-         .entries = {mw::FileEntry{.name = "GOOD.DAT", .data = mw::bytesOf("intact"), .csum = true},
-                     mw::FileEntry{.name = "BAD.DAT", .data = mw::bytesOf("changed"), .csum = true}}});
-    const auto manifest = mw::writeImageFile(media, temp.path("sums.img"));
+         .entries = {mw::FileEntry{.name = "GOOD.DAT", .data = mw::BytesOf("intact"), .csum = true},
+                     mw::FileEntry{.name = "BAD.DAT", .data = mw::BytesOf("changed"), .csum = true}}});
+    const auto manifest = mw::WriteImageFile(media, temp.path("sums.img"));
     std::fstream medium(temp.path("sums.img"), std::ios::in | std::ios::out | std::ios::binary);
     medium.seekp(static_cast<std::streamoff>(*manifest.files[1].dataOffset));
     medium.put('C');
@@ -208,20 +208,20 @@ TEST_F(ExtractCommandTest, ChecksummedFilesAreCountedAsVerifiedOrReportedAsMisma
                         "decoded 0, verified 1, checksum mismatch 1; 13 bytes written\n"),
         std::string::npos)
         << result.out;
-    EXPECT_EQ(ReadWholeFile(Out() / "BACKUP SET 1(_Sums)/BAD.DAT"), mw::bytesOf("Changed"));
+    EXPECT_EQ(ReadWholeFile(Out() / "BACKUP SET 1(_Sums)/BAD.DAT"), mw::BytesOf("Changed"));
 }
 
 // The bytes "STAN" inside a security stream's data, before the file's real STAN header, used to be taken
 // for that header: the listing gave the length read there and the save refused the whole file as "damaged
 // stream header". Only when no STAN header in reach holds does that first match still stand.
 TEST_F(ExtractCommandTest, StanBytesInsideASecurityStreamDoNotHideTheFileData) {
-    std::vector<std::uint8_t> acl = mw::bytesOf("ACL STAN");
+    std::vector<std::uint8_t> acl = mw::BytesOf("ACL STAN");
     acl.resize(48, 0x11);
     mw::MediaDescription media;
     media.sets.push_back({.info = {.name = "Acl"},
                           .entries = {mw::FileEntry{
-                              .name = "SECURE.TXT", .data = mw::bytesOf("all of it"), .naclData = acl}}});
-    const auto manifest = mw::writeImageFile(media, temp.path("acl.img"));
+                              .name = "SECURE.TXT", .data = mw::BytesOf("all of it"), .naclData = acl}}});
+    const auto manifest = mw::WriteImageFile(media, temp.path("acl.img"));
     const std::string image = temp.path("acl.img").string();
     const auto listed = Run("list --json " + image);
     EXPECT_NE(
@@ -229,7 +229,7 @@ TEST_F(ExtractCommandTest, StanBytesInsideASecurityStreamDoNotHideTheFileData) {
         std::string::npos)
         << listed.out;
     EXPECT_EQ(Run("extract " + image + " " + Out().string()).status, 0);
-    EXPECT_EQ(ReadWholeFile(Out() / "BACKUP SET 1(_Acl)/SECURE.TXT"), mw::bytesOf("all of it"));
+    EXPECT_EQ(ReadWholeFile(Out() / "BACKUP SET 1(_Acl)/SECURE.TXT"), mw::BytesOf("all of it"));
 
     {
         std::fstream medium(image, std::ios::in | std::ios::out | std::ios::binary);
@@ -251,4 +251,4 @@ TEST_F(ExtractCommandTest, WrongCommandLinesAreUsageErrors) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -23,8 +23,8 @@ mw::MediaDescription Catalogued(bool mediaCatalog) {
     mw::MediaDescription media{.tape = {.mediaFamilyId = 0xC0FFEE, .mediaCatalog = mediaCatalog}};
     media.sets.push_back({.info = {.name = "Daily"},
                           .entries = {mw::DirectoryEntry{.path = {"DOCS"}},
-                                      mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("letter a")},
-                                      mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("letter bb")}}});
+                                      mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("letter a")},
+                                      mw::FileEntry{.name = "B.TXT", .data = mw::BytesOf("letter bb")}}});
     return media;
 }
 
@@ -40,7 +40,7 @@ class MediaCliTest : public ::testing::Test {
 };
 
 TEST_F(MediaCliTest, CatalogOptionShowsWhatTheBackupProgramRecordedOrSaysThereIsNone) {
-    mw::writeImageFile(Catalogued(true), Path("m.img"));
+    mw::WriteImageFile(Catalogued(true), Path("m.img"));
     const auto listed = Run("list --catalog " + Path("m.img"));
     EXPECT_EQ(listed.status, 0) << listed.err;
     EXPECT_EQ(listed.out, "Source: " + Path("m.img") +
@@ -61,7 +61,7 @@ TEST_F(MediaCliTest, CatalogOptionShowsWhatTheBackupProgramRecordedOrSaysThereIs
             "1(_Daily)\\\\DOCS\\\\A.TXT\", \"kind\": \"file\", \"size\": 8}, {\"path\": \"TAPE "
             "MEDIA\\\\BACKUP SET 1(_Daily)\\\\DOCS\\\\B.TXT\", \"kind\": \"file\", \"size\": 9}]}]}\n");
 
-    mw::writeImageFile(Catalogued(false), Path("plain.img"));
+    mw::WriteImageFile(Catalogued(false), Path("plain.img"));
     const auto none = Run("list --catalog " + Path("plain.img"));
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "");
@@ -71,7 +71,7 @@ TEST_F(MediaCliTest, CatalogOptionShowsWhatTheBackupProgramRecordedOrSaysThereIs
 }
 
 TEST_F(MediaCliTest, ListNamesTheFilesTheCatalogRecordsButTheScanDidNotFind) {
-    const mw::Manifest manifest = mw::writeImageFile(Catalogued(true), Path("m.img"));
+    const mw::Manifest manifest = mw::WriteImageFile(Catalogued(true), Path("m.img"));
     {
         std::fstream medium(Path("m.img"), std::ios::in | std::ios::out | std::ios::binary);
         medium.seekp(static_cast<std::streamoff>(manifest.files[1].fileBlockOffset));
@@ -92,7 +92,7 @@ TEST_F(MediaCliTest, ListNamesTheFilesTheCatalogRecordsButTheScanDidNotFind) {
         << json.out;
 
     // The same medium undamaged, as a virtual tape.
-    mw::writeTapFile(Catalogued(true), Path("m.tap"), 16384);
+    mw::WriteTapFile(Catalogued(true), Path("m.tap"), 16384);
     const auto tape = Run("list --attach 0=" + Path("m.tap") + " //./tape0");
     EXPECT_EQ(tape.status, 0) << tape.err;
     EXPECT_TRUE(tape.out.ends_with("\nThe medium's own catalog names 2 file(s); the scan found every one.\n"))
@@ -105,12 +105,12 @@ TEST_F(MediaCliTest, TwoImagesInOrderListAndExtractAsOneBackupAndOneAloneSaysWha
         {.info = {.name = "Daily"},
          .entries = {mw::DirectoryEntry{.path = {"DOCS"}},
                      mw::FileEntry{.name = "BIG.BIN", .data = mw::GeneratedData{.size = 20000, .seed = 3}},
-                     mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("after")}}});
+                     mw::FileEntry{.name = "B.TXT", .data = mw::BytesOf("after")}}});
     mw::ImageFileSink first(Path("a.img")), second(Path("b.img"));
     std::vector<mw::Sink*> sinks{&first, &second};
     // TAPE, SSET, VOLB and DIRB take a 512-byte block each, so BIG.BIN's FILE block lies at 2048 and its data
     // begin at 2174: the first medium ends inside them at the logical block boundary 5120, after 2946 bytes.
-    mw::writeSpannedMedia(media, sinks, std::vector<std::uint64_t>{5000});
+    mw::WriteSpannedMedia(media, sinks, std::vector<std::uint64_t>{5000});
     const std::string both = Path("a.img") + " " + Path("b.img");
 
     const auto listed = Run("list " + both);
@@ -153,10 +153,10 @@ TEST_F(MediaCliTest, EachImageAloneSavesWhatItHoldsOfAFileTheMediumEndCutsChunks
     media.sets.push_back(
         {.info = {.name = "Daily"},
          .entries = {mw::FileEntry{.name = "HUGE.BIN", .data = mw::GeneratedData{.size = 400000, .seed = 5}},
-                     mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")}}});
+                     mw::FileEntry{.name = "C.TXT", .data = mw::BytesOf("after")}}});
     mw::ImageFileSink first(Path("a.img")), second(Path("b.img"));
     std::vector<mw::Sink*> sinks{&first, &second};
-    mw::writeSpannedMedia(media, sinks, std::vector<std::uint64_t>{300000});
+    mw::WriteSpannedMedia(media, sinks, std::vector<std::uint64_t>{300000});
     ASSERT_GT(fs::file_size(Path("a.img")), 4u * 65536) << "the cut lies chunks after the file's start";
 
     const auto head = Run("extract " + Path("a.img") + " " + Path("head"));
@@ -188,11 +188,11 @@ TEST_F(MediaCliTest, FileCutTwiceKeepsItsPiecesInPlaceWithoutTheMiddleMediumAndI
     media.sets.push_back(
         {.info = {.name = "Daily"},
          .entries = {mw::FileEntry{.name = "HUGE.BIN", .data = mw::GeneratedData{.size = 400000, .seed = 7}},
-                     mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")}}});
+                     mw::FileEntry{.name = "C.TXT", .data = mw::BytesOf("after")}}});
     mw::ImageFileSink a(Path("a.img")), b(Path("b.img")), c(Path("c.img"));
     std::vector<mw::Sink*> sinks{&a, &b, &c};
     const mw::Manifest manifest =
-        mw::writeSpannedMedia(media, sinks, std::vector<std::uint64_t>{3000, 150000});
+        mw::WriteSpannedMedia(media, sinks, std::vector<std::uint64_t>{3000, 150000});
     const mw::ManifestFile& huge = manifest.files[0];
     ASSERT_EQ(huge.parts.size(), 3u);
     const std::uint64_t onA = huge.parts[0].length, onB = huge.parts[1].length, onC = huge.parts[2].length;
@@ -228,7 +228,7 @@ TEST_F(MediaCliTest, FileCutTwiceKeepsItsPiecesInPlaceWithoutTheMiddleMediumAndI
     std::ifstream partial(Path("out") + "/BACKUP SET 1(_Daily)/HUGE.BIN.partial", std::ios::binary);
     const std::string got{std::istreambuf_iterator<char>(partial), {}};
     std::vector<std::uint8_t> whole(400000);
-    mw::fillGenerated(7, 0, whole);
+    mw::FillGenerated(7, 0, whole);
     ASSERT_EQ(got.size(), 400000u) << "the last piece ends where the file does";
     for (std::uint64_t i = 0; i < got.size(); ++i) {
         const auto expected = i >= onA && i < onA + onB ? 0 : whole[i];

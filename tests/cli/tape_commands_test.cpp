@@ -30,11 +30,11 @@ class TapeCommandsTest : public ::testing::Test {
         media.sets.push_back(
             {.info = {.name = "Daily"},
              .entries = {testing::mw::DirectoryEntry{.path = {"DOCS"}},
-                         testing::mw::FileEntry{.name = "A.TXT", .data = testing::mw::bytesOf("hello")},
+                         testing::mw::FileEntry{.name = "A.TXT", .data = testing::mw::BytesOf("hello")},
                          testing::mw::FileEntry{.name = "B.TXT",
                                                 .data = testing::mw::GeneratedData{.size = 100000}}}});
         const auto path = folder_.path("small.tap");
-        manifest_ = testing::mw::writeTapFile(media, path, 65536);
+        manifest_ = testing::mw::WriteTapFile(media, path, 65536);
         return path.string();
     }
 
@@ -222,7 +222,7 @@ TEST_F(TapeCommandsTest, TapeFileGivenAsImageAndImageGivenAsTapeAreToldApart) {
               std::string::npos);
 
     const std::string image = folder_.path("small.img").string();
-    testing::mw::writeImageFile(testing::SampleMedia(), image);
+    testing::mw::WriteImageFile(testing::SampleMedia(), image);
     const CliResult asTape = Run("list --attach 0=" + image + " //./tape0");
     EXPECT_EQ(asTape.status, 1);
     EXPECT_EQ(asTape.err,

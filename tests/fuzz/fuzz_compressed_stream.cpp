@@ -11,7 +11,7 @@
 #include "decode/compressed_stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using ostrum::selection::CompressedStreamDecoder;
+    using ostrum::decode::CompressedStreamDecoder;
     using Status = CompressedStreamDecoder::Status;
     if (size < 1) return 0;
     const std::size_t piece = (data[0] & 0x3F) + 1;
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool damaged = false;
     const CompressedStreamDecoder::Output output = [&](std::span<const std::uint8_t> bytes) {
         if (damaged) __builtin_trap();  // nothing may arrive after damage was found
-        if (bytes.size() > ostrum::selection::kMaxFrameBytes) __builtin_trap();
+        if (bytes.size() > ostrum::decode::kMaxFrameBytes) __builtin_trap();
         offered += bytes.size();
         return !(refuse && deliveries++ > 0);
     };

@@ -12,7 +12,7 @@
 #include "lzs_compressor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using ostrum::selection::LzsDecode;
+    using ostrum::decode::LzsDecode;
     if (size < 2) return 0;
     const std::size_t stated = data[0] | (std::size_t{data[1]} << 8);
     const std::span<const std::uint8_t> block(data + 2, size - 2);
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (result.ok && result.produced != stated) __builtin_trap();
 
     std::vector<std::uint8_t> packed;
-    ostrum::mtfwriter::lzsCompress(block, packed);
+    ostrum::mtfwriter::LzsCompress(block, packed);
     std::vector<std::uint8_t> unpacked(block.size());
     const auto back = LzsDecode(packed, unpacked);
     if (!back.ok || !std::equal(unpacked.begin(), unpacked.end(), block.begin())) __builtin_trap();

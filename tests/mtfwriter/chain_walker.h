@@ -48,19 +48,19 @@ struct Walk {
 };
 
 // Walks `image`. Filemarks are expected on `physicalBlockSize` boundaries.
-Walk walkImage(std::span<const std::uint8_t> image, std::uint32_t physicalBlockSize);
+Walk WalkImage(std::span<const std::uint8_t> image, std::uint32_t physicalBlockSize);
 
 // Reads a 5-byte MTF date as (year, month, day, hour, minute, second).
 struct DecodedDate {
     int year, month, day, hour, minute, second;
     bool operator==(const DecodedDate&) const = default;
 };
-DecodedDate decodeDate(std::span<const std::uint8_t> fiveBytes);
+DecodedDate DecodeDate(std::span<const std::uint8_t> fiveBytes);
 
-std::uint16_t readU16(std::span<const std::uint8_t> b, std::uint64_t off);
-std::uint32_t readU32(std::span<const std::uint8_t> b, std::uint64_t off);
-std::uint64_t readU64(std::span<const std::uint8_t> b, std::uint64_t off);
+std::uint16_t ReadU16(std::span<const std::uint8_t> b, std::uint64_t off);
+std::uint32_t ReadU32(std::span<const std::uint8_t> b, std::uint64_t off);
+std::uint64_t ReadU64(std::span<const std::uint8_t> b, std::uint64_t off);
 // XOR of `words` little-endian 16-bit words from `off`: the header checksum of blocks, streams and frames.
-std::uint16_t xorOfWords(std::span<const std::uint8_t> b, std::uint64_t off, int words);
+std::uint16_t XorOfWords(std::span<const std::uint8_t> b, std::uint64_t off, int words);
 
 }  // namespace ostrum::mtfwriter::testing

@@ -14,12 +14,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void setMtime(const fs::path& p, std::int64_t unixSeconds) {
+void SetMtime(const fs::path& p, std::int64_t unixSeconds) {
     const auto sys = std::chrono::sys_seconds{std::chrono::seconds{unixSeconds}};
     fs::last_write_time(p, std::chrono::file_clock::from_sys(sys));
 }
 
-std::vector<std::string> describeOrder(const DataSet& set) {
+std::vector<std::string> DescribeOrder(const DataSet& set) {
     std::vector<std::string> out;
     for (const Entry& e : set.entries) {
         if (const auto* d = std::get_if<DirectoryEntry>(&e)) {
@@ -41,18 +41,18 @@ TEST(FromDir, DirectoriesThenTheirFilesInNameOrderWithoutLinks) {
     const fs::path root = tmp / "tree";
     fs::create_directories(root / "sub" / "inner");
     fs::create_directories(root / "empty");
-    writeFile(root / "b.txt", "bee");
-    writeFile(root / "a.txt", "ay");
-    writeFile(root / "sub" / "z.bin", std::string(3000, 'z'));
-    writeFile(root / "sub" / "inner" / "deep.txt", "deep");
-    writeFile(root / "caf\xE9.txt", "latin-1 name");
+    WriteFile(root / "b.txt", "bee");
+    WriteFile(root / "a.txt", "ay");
+    WriteFile(root / "sub" / "z.bin", std::string(3000, 'z'));
+    WriteFile(root / "sub" / "inner" / "deep.txt", "deep");
+    WriteFile(root / "caf\xE9.txt", "latin-1 name");
     fs::create_symlink(root / "a.txt", root / "link.txt");
     fs::create_directory_symlink(root / "sub", root / "dirlink");
-    setMtime(root / "a.txt", 851976450);  // 1996-12-30 20:07:30 UTC
-    setMtime(root / "sub", 946684800);    // 2000-01-01 00:00:00 UTC
+    SetMtime(root / "a.txt", 851976450);  // 1996-12-30 20:07:30 UTC
+    SetMtime(root / "sub", 946684800);    // 2000-01-01 00:00:00 UTC
 
-    const DataSet set = describeDirectory(root, {.name = "disk"});
-    EXPECT_EQ(describeOrder(set),
+    const DataSet set = DescribeDirectory(root, {.name = "disk"});
+    EXPECT_EQ(DescribeOrder(set),
               (std::vector<std::string>{"dir:", "a.txt", "b.txt", "caf\xC3\xA9.txt", "dir:/empty", "dir:/sub",
                                         "z.bin", "dir:/sub/inner", "deep.txt"}));
     const auto& a = std::get<FileEntry>(set.entries[1]);
@@ -63,11 +63,11 @@ TEST(FromDir, DirectoriesThenTheirFilesInNameOrderWithoutLinks) {
 
     MediaDescription media{.tape = {.logicalBlockSize = 512}, .sets = {set}};
     MemorySink sink;
-    const Manifest m = writeMedia(media, sink);
-    const Walk walk = walkImage(sink.bytes, 512);
+    const Manifest m = WriteMedia(media, sink);
+    const Walk walk = WalkImage(sink.bytes, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     ASSERT_EQ(m.files.size(), 5u);
-    EXPECT_EQ(slice(sink.bytes, *m.files[3].dataOffset, 3000), bytesOf(std::string(3000, 'z')));
+    EXPECT_EQ(Slice(sink.bytes, *m.files[3].dataOffset, 3000), BytesOf(std::string(3000, 'z')));
     EXPECT_EQ(m.files[3].directory, "sub");
     EXPECT_EQ(m.files[4].directory, "sub\\inner");
     EXPECT_EQ(walk.ofType("DIRB")[0]->name, std::u16string(1, u'\0'));
@@ -75,27 +75,27 @@ TEST(FromDir, DirectoriesThenTheirFilesInNameOrderWithoutLinks) {
 
 TEST(FromDir, RejectsWhatIsNotAFolderAndFilesThatChangedSize) {
     TempDir tmp;
-    EXPECT_THROW(describeDirectory(tmp / "missing", {}), MediaError);
-    writeFile(tmp / "plain", "x");
-    EXPECT_THROW(describeDirectory(tmp / "plain", {}), MediaError);
+    EXPECT_THROW(DescribeDirectory(tmp / "missing", {}), MediaError);
+    WriteFile(tmp / "plain", "x");
+    EXPECT_THROW(DescribeDirectory(tmp / "plain", {}), MediaError);
 
     const fs::path root = tmp / "changing";
     fs::create_directories(root);
-    writeFile(root / "grows.txt", "12345");
-    writeFile(root / "shrinks.txt", "1234567890");
-    const DataSet set = describeDirectory(root, {.name = "c"});
+    WriteFile(root / "grows.txt", "12345");
+    WriteFile(root / "shrinks.txt", "1234567890");
+    const DataSet set = DescribeDirectory(root, {.name = "c"});
 
-    writeFile(root / "grows.txt", "1234567");
+    WriteFile(root / "grows.txt", "1234567");
     CountingSink sink;
     try {
-        writeMedia({.sets = {set}}, sink);
+        WriteMedia({.sets = {set}}, sink);
         FAIL() << "a file that grew after it was described must fail the write";
     } catch (const MediaError& e) {
         EXPECT_NE(std::string(e.what()).find("grows.txt"), std::string::npos) << e.what();
     }
-    writeFile(root / "grows.txt", "12345");
-    writeFile(root / "shrinks.txt", "123");
-    EXPECT_THROW(writeMedia({.sets = {set}}, sink), MediaError);
+    WriteFile(root / "grows.txt", "12345");
+    WriteFile(root / "shrinks.txt", "123");
+    EXPECT_THROW(WriteMedia({.sets = {set}}, sink), MediaError);
 }
 
 }  // namespace

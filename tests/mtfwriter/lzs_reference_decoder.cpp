@@ -10,7 +10,7 @@ class BitReader {
   public:
     explicit BitReader(std::span<const std::uint8_t> in) : in_(in) {}
 
-    bool get(int count, std::uint32_t& value) {
+    bool Get(int count, std::uint32_t& value) {
         value = 0;
         for (int i = 0; i < count; ++i) {
             if (bit_ >= in_.size() * 8) return false;
@@ -21,10 +21,10 @@ class BitReader {
         return true;
     }
     // True when only zero bits are left.
-    bool restIsZero() {
+    bool RestIsZero() {
         std::uint32_t v = 0;
         while (bit_ < in_.size() * 8) {
-            if (!get(1, v) || v != 0) return false;
+            if (!Get(1, v) || v != 0) return false;
         }
         return true;
     }
@@ -35,21 +35,21 @@ class BitReader {
     std::size_t bit_ = 0;
 };
 
-bool readLength(BitReader& bits, std::size_t& length) {
+bool ReadLength(BitReader& bits, std::size_t& length) {
     std::uint32_t v = 0;
-    if (!bits.get(2, v)) return false;
+    if (!bits.Get(2, v)) return false;
     if (v < 3) {
         length = 2 + v;
         return true;
     }
-    if (!bits.get(2, v)) return false;
+    if (!bits.Get(2, v)) return false;
     if (v < 3) {
         length = 5 + v;
         return true;
     }
     length = 8;
     while (true) {
-        if (!bits.get(4, v)) return false;
+        if (!bits.Get(4, v)) return false;
         if (v < 15) {
             length += v;
             return true;
@@ -60,37 +60,37 @@ bool readLength(BitReader& bits, std::size_t& length) {
 
 }  // namespace
 
-Decoded lzsDecode(std::span<const std::uint8_t> block) {
+Decoded LzsDecode(std::span<const std::uint8_t> block) {
     BitReader bits(block);
     std::vector<std::uint8_t> out;
     while (true) {
         std::uint32_t flag = 0;
         std::uint32_t v = 0;
-        if (!bits.get(1, flag)) return DecodeError{"no end marker"};
+        if (!bits.Get(1, flag)) return DecodeError{"no end marker"};
         if (flag == 0) {
-            if (!bits.get(8, v)) return DecodeError{"truncated literal"};
+            if (!bits.Get(8, v)) return DecodeError{"truncated literal"};
             out.push_back(static_cast<std::uint8_t>(v));
             continue;
         }
         std::uint32_t shortForm = 0;
-        if (!bits.get(1, shortForm)) return DecodeError{"truncated offset"};
+        if (!bits.Get(1, shortForm)) return DecodeError{"truncated offset"};
         std::uint32_t offset = 0;
-        if (!bits.get(shortForm ? 7 : 11, offset)) return DecodeError{"truncated offset"};
+        if (!bits.Get(shortForm ? 7 : 11, offset)) return DecodeError{"truncated offset"};
         if (offset == 0) {
             if (!shortForm) return DecodeError{"long offset 0"};
-            if (bits.bytesUsed() != block.size() || !bits.restIsZero()) {
+            if (bits.bytesUsed() != block.size() || !bits.RestIsZero()) {
                 return DecodeError{"bytes or non-zero bits after the end marker"};
             }
             return out;
         }
         std::size_t length = 0;
-        if (!readLength(bits, length)) return DecodeError{"truncated length"};
+        if (!ReadLength(bits, length)) return DecodeError{"truncated length"};
         if (offset > out.size()) return DecodeError{"offset before the start of the output"};
         for (std::size_t i = 0; i < length; ++i) out.push_back(out[out.size() - offset]);
     }
 }
 
-Decoded decodeFrames(std::span<const std::uint8_t> data, std::vector<FrameInfo>* frames) {
+Decoded DecodeFrames(std::span<const std::uint8_t> data, std::vector<FrameInfo>* frames) {
     std::vector<std::uint8_t> out;
     std::uint64_t pos = 0;
     std::uint8_t expectedSequence = 1;
@@ -100,11 +100,11 @@ Decoded decodeFrames(std::span<const std::uint8_t> data, std::vector<FrameInfo>*
         if (data.size() - pos < 24) return DecodeError{"truncated frame header"};
         FrameInfo f;
         if (data[pos] != 'F' || data[pos + 1] != 'H') return DecodeError{"frame id is not FH"};
-        if (xorOfWords(data, pos, 11) != readU16(data, pos + 22)) return DecodeError{"frame header checksum"};
-        f.originalMediaAttributes = readU16(data, pos + 2);
-        f.remainingUncompressedSize = readU64(data, pos + 4);
-        f.uncompressedSize = readU32(data, pos + 12);
-        f.compressedSize = readU32(data, pos + 16);
+        if (XorOfWords(data, pos, 11) != ReadU16(data, pos + 22)) return DecodeError{"frame header checksum"};
+        f.originalMediaAttributes = ReadU16(data, pos + 2);
+        f.remainingUncompressedSize = ReadU64(data, pos + 4);
+        f.uncompressedSize = ReadU32(data, pos + 12);
+        f.compressedSize = ReadU32(data, pos + 16);
         f.sequenceNumber = data[pos + 20];
         f.stored = f.compressedSize == f.uncompressedSize;
         if (f.sequenceNumber != expectedSequence) return DecodeError{"frame sequence number"};
@@ -117,7 +117,7 @@ Decoded decodeFrames(std::span<const std::uint8_t> data, std::vector<FrameInfo>*
         if (f.stored) {
             out.insert(out.end(), payload.begin(), payload.end());
         } else {
-            Decoded d = lzsDecode(payload);
+            Decoded d = LzsDecode(payload);
             if (auto* e = std::get_if<DecodeError>(&d)) return *e;
             const auto& bytes = std::get<std::vector<std::uint8_t>>(d);
             if (bytes.size() != f.uncompressedSize) return DecodeError{"frame decodes to the wrong size"};

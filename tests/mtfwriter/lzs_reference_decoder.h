@@ -17,7 +17,7 @@ struct DecodeError {
 using Decoded = std::variant<std::vector<std::uint8_t>, DecodeError>;
 
 // Decodes one LZS block that must end with the end marker followed only by zero bits.
-Decoded lzsDecode(std::span<const std::uint8_t> block);
+Decoded LzsDecode(std::span<const std::uint8_t> block);
 
 struct FrameInfo {
     std::uint16_t originalMediaAttributes = 0;
@@ -30,6 +30,6 @@ struct FrameInfo {
 
 // Decodes the data of a compressed stream (a run of frames); checks each frame header's id and checksum, the
 // sequence numbers and the remaining sizes. `frames` receives what each header said.
-Decoded decodeFrames(std::span<const std::uint8_t> streamData, std::vector<FrameInfo>* frames = nullptr);
+Decoded DecodeFrames(std::span<const std::uint8_t> streamData, std::vector<FrameInfo>* frames = nullptr);
 
 }  // namespace ostrum::mtfwriter::testing

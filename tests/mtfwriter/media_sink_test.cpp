@@ -16,14 +16,14 @@ class TapAgreesWithImage : public ::testing::TestWithParam<std::uint32_t> {};
 
 TEST_P(TapAgreesWithImage, RecordsConcatenateToTheImageAndMarksSitAtTheFilemarks) {
     const std::uint32_t blockSize = GetParam();
-    const MediaDescription media = mixedMedia(1024, true);
+    const MediaDescription media = MixedMedia(1024, true);
     MemorySink image;
-    const Manifest imageManifest = writeMedia(media, image, {.physicalBlockSize = blockSize});
+    const Manifest imageManifest = WriteMedia(media, image, {.physicalBlockSize = blockSize});
     MemorySink tapBytes;
     TapSink tap(tapBytes, blockSize);
-    const Manifest tapManifest = writeMedia(media, tap);
+    const Manifest tapManifest = WriteMedia(media, tap);
 
-    const ParsedTap parsed = parseTap(tapBytes.bytes);
+    const ParsedTap parsed = ParseTap(tapBytes.bytes);
     ASSERT_EQ(parsed.error, "");
     EXPECT_TRUE(parsed.endOfMedium);
     EXPECT_TRUE(tapBytes.finished);
@@ -37,7 +37,7 @@ TEST_P(TapAgreesWithImage, RecordsConcatenateToTheImageAndMarksSitAtTheFilemarks
     }
     for (std::uint32_t size : parsed.recordSizes)
         ASSERT_EQ(size, blockSize) << "every record is a full block";
-    const Walk walk = walkImage(parsed.data, blockSize);
+    const Walk walk = WalkImage(parsed.data, blockSize);
     EXPECT_TRUE(walk.errors.empty()) << walk.errors.front();
 }
 
@@ -48,11 +48,11 @@ TEST(TapSinkRecords, PartialAndOddRecordsArePaddedAndRepeatTheirLength) {
     MemorySink out;
     TapSink tap(out, 512);
     const std::vector<std::uint8_t> data(513, 0xAB);
-    tap.write(data);
-    tap.filemark();
-    tap.write(std::vector<std::uint8_t>(4, 0xCD));
-    tap.finish();
-    const ParsedTap parsed = parseTap(out.bytes);
+    tap.Write(data);
+    tap.Filemark();
+    tap.Write(std::vector<std::uint8_t>(4, 0xCD));
+    tap.Finish();
+    const ParsedTap parsed = ParseTap(out.bytes);
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.recordSizes, (std::vector<std::uint32_t>{512, 1, 4}));
     EXPECT_EQ(parsed.marks, (std::vector<std::uint64_t>{513}));
@@ -64,19 +64,19 @@ TEST(TapSinkRecords, PartialAndOddRecordsArePaddedAndRepeatTheirLength) {
 
 TEST(FileSinks, ImageAndTapFilesHoldTheSameBytesAsMemory) {
     TempDir dir;
-    MediaDescription media = mixedMedia(512, false);
+    MediaDescription media = MixedMedia(512, false);
     // Larger than the image file's buffer, so the direct-write path is taken too.
     media.sets[0].entries.push_back(
         FileEntry{.name = "BIG.BIN", .data = GeneratedData{.size = 3u << 20, .seed = 5}});
     MemorySink memory;
-    const Manifest expected = writeMedia(media, memory, {.physicalBlockSize = 32768});
+    const Manifest expected = WriteMedia(media, memory, {.physicalBlockSize = 32768});
 
-    const Manifest fromFile = writeImageFile(media, dir.path() / "m.img", {.physicalBlockSize = 32768});
-    EXPECT_EQ(readFile(dir.path() / "m.img"), memory.bytes);
+    const Manifest fromFile = WriteImageFile(media, dir.path() / "m.img", {.physicalBlockSize = 32768});
+    EXPECT_EQ(ReadFile(dir.path() / "m.img"), memory.bytes);
     EXPECT_EQ(fromFile.imageSize, expected.imageSize);
 
-    writeTapFile(media, dir.path() / "m.tap", 32768);
-    const ParsedTap parsed = parseTap(readFile(dir.path() / "m.tap"));
+    WriteTapFile(media, dir.path() / "m.tap", 32768);
+    const ParsedTap parsed = ParseTap(ReadFile(dir.path() / "m.tap"));
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.data, memory.bytes);
     EXPECT_EQ(parsed.marks, expected.filemarks);

@@ -28,17 +28,17 @@ struct CliRun {
     std::string err;
 };
 
-CliRun mkmedia(std::vector<std::string> args) {
+CliRun Mkmedia(std::vector<std::string> args) {
     std::ostringstream out, err;
     CliRun r;
-    r.code = runMkmedia(args, out, err);
+    r.code = RunMkmedia(args, out, err);
     r.out = out.str();
     r.err = err.str();
     return r;
 }
 
-QJsonObject readJson(const fs::path& p) {
-    const auto bytes = readFile(p);
+QJsonObject ReadJson(const fs::path& p) {
+    const auto bytes = ReadFile(p);
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(
         QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())),
@@ -48,11 +48,11 @@ QJsonObject readJson(const fs::path& p) {
 }
 
 TEST(MkmediaUsage, HelpUnknownCommandsAndBadArguments) {
-    const CliRun none = mkmedia({});
+    const CliRun none = Mkmedia({});
     EXPECT_EQ(none.code, kExitUsage);
     EXPECT_EQ(none.err.rfind("usage: ostrum-mkmedia COMMAND", 0), 0u);
 
-    const CliRun help = mkmedia({"help"});
+    const CliRun help = Mkmedia({"help"});
     EXPECT_EQ(help.code, kExitOk);
     EXPECT_NE(help.out.find("generate OUT --files N --folders M --file-size BYTES"), std::string::npos);
 
@@ -88,7 +88,7 @@ TEST(MkmediaUsage, HelpUnknownCommandsAndBadArguments) {
          "ostrum-mkmedia: option --zero needs 2 value(s) (try 'ostrum-mkmedia help')\n"},
     };
     for (const auto& [args, expected] : cases) {
-        const CliRun r = mkmedia(args);
+        const CliRun r = Mkmedia(args);
         EXPECT_EQ(r.code, kExitUsage) << args[0];
         EXPECT_EQ(r.err, expected);
         EXPECT_EQ(r.out, "");
@@ -100,20 +100,20 @@ TEST(MkmediaSample, WritesTheSampleImageManifestAndTape) {
     TempDir tmp;
     const std::string img = (tmp / "sample.img").string();
     const std::string json = (tmp / "sample.json").string();
-    const CliRun r = mkmedia({"sample", img, "--manifest", json});
+    const CliRun r = Mkmedia({"sample", img, "--manifest", json});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_EQ(r.out, "wrote " + img +
                          ": image, 3 sets, 16 files, 126976 bytes of tape data\nmanifest: " + json + "\n");
 
-    const auto image = readFile(img);
+    const auto image = ReadFile(img);
     MemorySink memory;
-    writeMedia(sampleMedia(), memory);
+    WriteMedia(SampleMedia(), memory);
     EXPECT_EQ(image, memory.bytes) << "the sample is the same bytes every time";
-    const Walk walk = walkImage(image, 512);
+    const Walk walk = WalkImage(image, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     EXPECT_EQ(walk.ofType("SSET").size(), 3u);
 
-    const QJsonObject doc = readJson(json);
+    const QJsonObject doc = ReadJson(json);
     EXPECT_EQ(doc["image_size"].toInteger(), static_cast<qint64>(image.size()));
     EXPECT_EQ(doc["file_count"].toInteger(), 16);
     const QJsonArray files = doc["files"].toArray();
@@ -134,31 +134,31 @@ TEST(MkmediaSample, WritesTheSampleImageManifestAndTape) {
     EXPECT_EQ(doc["sets"].toArray()[1].toObject()["compressed"].toBool(), true);
 
     const std::string tap = (tmp / "sample.tap").string();
-    const CliRun t = mkmedia({"sample", tap, "--tap", "--block-size", "16K"});
+    const CliRun t = Mkmedia({"sample", tap, "--tap", "--block-size", "16K"});
     ASSERT_EQ(t.code, kExitOk) << t.err;
-    const ParsedTap parsed = parseTap(readFile(tap));
+    const ParsedTap parsed = ParseTap(ReadFile(tap));
     ASSERT_EQ(parsed.error, "");
-    const Walk tapWalk = walkImage(parsed.data, 16384);
+    const Walk tapWalk = WalkImage(parsed.data, 16384);
     EXPECT_TRUE(tapWalk.errors.empty()) << tapWalk.errors.front();
     EXPECT_EQ(parsed.marks, tapWalk.filemarks);
 }
 
 TEST(MkmediaSample, HoldsTheAdvertisedKindsOfFiles) {
     MemorySink sink;
-    const Manifest m = writeMedia(sampleMedia(), sink);
+    const Manifest m = WriteMedia(SampleMedia(), sink);
     std::map<std::string, const ManifestFile*> byName;
     for (const auto& f : m.files) byName[f.name] = &f;
     ASSERT_TRUE(byName.count("README") && byName.count("sunset.bmp") && byName.count("report.doc") &&
                 byName.count("payroll.doc") && byName.count("sales.csv") && byName.count("Résumé.doc"));
     const ManifestFile& bmp = *byName["sunset.bmp"];
-    EXPECT_EQ(slice(sink.bytes, *bmp.dataOffset, 2), bytesOf("BM"));
-    EXPECT_EQ(readU32(sink.bytes, *bmp.dataOffset + 2), bmp.dataLength);
+    EXPECT_EQ(Slice(sink.bytes, *bmp.dataOffset, 2), BytesOf("BM"));
+    EXPECT_EQ(ReadU32(sink.bytes, *bmp.dataOffset + 2), bmp.dataLength);
     const ManifestFile& payroll = *byName["payroll.doc"];
     EXPECT_GT(*payroll.dataOffset - 22 - payroll.fileBlockOffset, 512u);
     const ManifestFile& csv = *byName["sales.csv"];
     EXPECT_TRUE(csv.compressed);
     EXPECT_GT(csv.originalLength, 65536u) << "spans several compression frames";
-    const Decoded d = decodeFrames(slice(sink.bytes, *csv.dataOffset, csv.dataLength));
+    const Decoded d = DecodeFrames(Slice(sink.bytes, *csv.dataOffset, csv.dataLength));
     ASSERT_TRUE(std::holds_alternative<std::vector<std::uint8_t>>(d)) << std::get<DecodeError>(d).what;
     EXPECT_EQ(std::get<std::vector<std::uint8_t>>(d).size(), csv.originalLength);
 }
@@ -166,20 +166,20 @@ TEST(MkmediaSample, HoldsTheAdvertisedKindsOfFiles) {
 TEST(MkmediaFromDir, OneSetFromAFolderAndErrorsLeaveNoOutput) {
     TempDir tmp;
     fs::create_directories(tmp / "src" / "docs");
-    writeFile(tmp / "src" / "docs" / "a.txt", std::string(100000, 'a'));
-    writeFile(tmp / "src" / "top.txt", "top");
+    WriteFile(tmp / "src" / "docs" / "a.txt", std::string(100000, 'a'));
+    WriteFile(tmp / "src" / "top.txt", "top");
     const std::string img = (tmp / "dir.img").string();
     const std::string json = (tmp / "dir.json").string();
-    const CliRun r = mkmedia({"from-dir", (tmp / "src").string(), img, "--set-name", "Mine", "--compress",
+    const CliRun r = Mkmedia({"from-dir", (tmp / "src").string(), img, "--set-name", "Mine", "--compress",
                               "--soft-filemarks", "--logical-block-size", "512", "--manifest", json});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_EQ(r.out.rfind("wrote " + img + ": image, 1 set, 2 files, ", 0), 0u) << r.out;
-    const auto image = readFile(img);
-    const Walk walk = walkImage(image, 512);
+    const auto image = ReadFile(img);
+    const Walk walk = WalkImage(image, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     EXPECT_TRUE(walk.softFilemarks);
     EXPECT_EQ(walk.ofType("SSET")[0]->name, u"Mine");
-    const QJsonObject doc = readJson(json);
+    const QJsonObject doc = ReadJson(json);
     const QJsonObject a = doc["files"].toArray()[1].toObject();
     EXPECT_EQ(a["directory"].toString(), "docs");
     EXPECT_TRUE(a["compressed"].toBool());
@@ -187,14 +187,14 @@ TEST(MkmediaFromDir, OneSetFromAFolderAndErrorsLeaveNoOutput) {
     EXPECT_EQ(a["original_length"].toInteger(), 100000);
 
     const std::string failed = (tmp / "failed.img").string();
-    const CliRun bad = mkmedia({"from-dir", (tmp / "nowhere").string(), failed});
+    const CliRun bad = Mkmedia({"from-dir", (tmp / "nowhere").string(), failed});
     EXPECT_EQ(bad.code, kExitFailure);
     EXPECT_EQ(bad.err, "ostrum-mkmedia from-dir: '" + (tmp / "nowhere").string() + "' is not a folder\n");
     EXPECT_FALSE(fs::exists(failed));
 
     // That error comes before the output is created; this one comes from the writer, after it was.
     const CliRun late =
-        mkmedia({"from-dir", (tmp / "src").string(), failed, "--soft-filemarks", "--block-size", "64K"});
+        Mkmedia({"from-dir", (tmp / "src").string(), failed, "--soft-filemarks", "--block-size", "64K"});
     EXPECT_EQ(late.code, kExitFailure);
     EXPECT_EQ(late.err,
               "ostrum-mkmedia from-dir: soft filemarks need a physical block size of at most 32768 bytes\n");
@@ -205,33 +205,33 @@ TEST(MkmediaGenerate, SpreadsFilesOverFoldersAndSets) {
     TempDir tmp;
     const std::string img = (tmp / "gen.img").string();
     const std::string json = (tmp / "gen.json").string();
-    const CliRun r = mkmedia({"generate", img, "--files", "10", "--folders", "3", "--file-size", "1K",
+    const CliRun r = Mkmedia({"generate", img, "--files", "10", "--folders", "3", "--file-size", "1K",
                               "--sets", "2", "--seed", "5", "--manifest", json});
     ASSERT_EQ(r.code, kExitOk) << r.err;
-    const auto image = readFile(img);
-    const Walk walk = walkImage(image, 512);
+    const auto image = ReadFile(img);
+    const Walk walk = WalkImage(image, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     EXPECT_EQ(walk.ofType("SSET").size(), 2u);
     EXPECT_EQ(walk.ofType("FILE").size(), 10u);
     EXPECT_EQ(walk.ofType("DIRB").size(), 2u + 3u);  // a root per set and three folders
-    const QJsonArray files = readJson(json)["files"].toArray();
+    const QJsonArray files = ReadJson(json)["files"].toArray();
     ASSERT_EQ(files.size(), 10);
     EXPECT_EQ(files[0].toObject()["directory"].toString(), "dir000000");
     EXPECT_EQ(files[9].toObject()["directory"].toString(), "dir000002");
     EXPECT_EQ(files[9].toObject()["set"].toInt(), 2);
     const auto off = static_cast<std::uint64_t>(files[4].toObject()["data_offset"].toInteger());
     std::vector<std::uint8_t> expected(1024);
-    fillGenerated(5 * 1000003 + 4, 0, expected);
-    EXPECT_EQ(slice(image, off, 1024), expected);
+    FillGenerated(5 * 1000003 + 4, 0, expected);
+    EXPECT_EQ(Slice(image, off, 1024), expected);
 
     const std::string tap = (tmp / "gen.tap").string();
     // TAPE 256K | SSET, VOLB, DIRB and three 301K files padded to 1024K | ESET 256K | EOTM 256K.
-    const CliRun t = mkmedia({"generate", tap, "--files", "3", "--folders", "0", "--file-size", "300K",
+    const CliRun t = Mkmedia({"generate", tap, "--files", "3", "--folders", "0", "--file-size", "300K",
                               "--tap", "--block-size", "256K"});
     ASSERT_EQ(t.code, kExitOk) << t.err;
     EXPECT_EQ(t.out, "wrote " + tap +
                          ": .tap with 262144-byte records, 1 set, 3 files, 1835008 bytes of tape data\n");
-    const ParsedTap parsed = parseTap(readFile(tap));
+    const ParsedTap parsed = ParseTap(ReadFile(tap));
     ASSERT_EQ(parsed.error, "");
     for (std::uint32_t size : parsed.recordSizes) EXPECT_EQ(size, 262144u);
 
@@ -239,17 +239,17 @@ TEST(MkmediaGenerate, SpreadsFilesOverFoldersAndSets) {
     // it.
     const std::string a = (tmp / "a.img").string(), b = (tmp / "b.img").string(),
                       c = (tmp / "c.img").string();
-    const CliRun split = mkmedia({"generate", a, "--files", "1", "--folders", "0", "--file-size", "400000",
+    const CliRun split = Mkmedia({"generate", a, "--files", "1", "--folders", "0", "--file-size", "400000",
                                   "--split-at", "10000", b, "--split-at", "150000", c});
     ASSERT_EQ(split.code, kExitOk) << split.err;
     EXPECT_NE(split.out.find("spread over 3 media: " + a + " holds "), std::string::npos) << split.out;
     for (const std::string& later : {b, c}) {
-        const Walk medium = walkImage(readFile(later), 512);
+        const Walk medium = WalkImage(ReadFile(later), 512);
         ASSERT_EQ(medium.ofType("FILE").size(), 1u) << later;
         EXPECT_EQ(medium.ofType("FILE")[0]->attributes & 1u, 1u) << "a continuation";
     }
     EXPECT_EQ(
-        mkmedia({"generate", a, "--files", "1", "--folders", "0", "--file-size", "1", "--split-at", "1"})
+        Mkmedia({"generate", a, "--files", "1", "--folders", "0", "--file-size", "1", "--split-at", "1"})
             .code,
         kExitUsage);
 }
@@ -257,27 +257,27 @@ TEST(MkmediaGenerate, SpreadsFilesOverFoldersAndSets) {
 TEST(MkmediaDamage, WritesTheDamagedCopyOrSaysWhyNot) {
     TempDir tmp;
     const std::string img = (tmp / "s.img").string();
-    ASSERT_EQ(mkmedia({"sample", img}).code, kExitOk);
+    ASSERT_EQ(Mkmedia({"sample", img}).code, kExitOk);
     const std::string out = (tmp / "cut.img").string();
-    const CliRun r = mkmedia({"damage", img, out, "--cut", "1K"});
+    const CliRun r = Mkmedia({"damage", img, out, "--cut", "1K"});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_EQ(r.out, "wrote " + out + ": 125952 bytes\n");
-    auto expected = readFile(img);
-    applyDamage(expected, Damage::cutFront(1024));
-    EXPECT_EQ(readFile(out), expected);
+    auto expected = ReadFile(img);
+    ApplyDamage(expected, Damage::CutFront(1024));
+    EXPECT_EQ(ReadFile(out), expected);
 
-    const CliRun zero = mkmedia({"damage", img, out, "--zero", "0", "512"});
+    const CliRun zero = Mkmedia({"damage", img, out, "--zero", "0", "512"});
     ASSERT_EQ(zero.code, kExitOk) << zero.err;
-    EXPECT_EQ(slice(readFile(out), 0, 4), (std::vector<std::uint8_t>{0, 0, 0, 0}));
+    EXPECT_EQ(Slice(ReadFile(out), 0, 4), (std::vector<std::uint8_t>{0, 0, 0, 0}));
 
-    const CliRun junk = mkmedia({"damage", img, out, "--insert", "60000", "7"});
+    const CliRun junk = Mkmedia({"damage", img, out, "--insert", "60000", "7"});
     ASSERT_EQ(junk.code, kExitOk) << junk.err;
-    expected = readFile(img);
-    applyDamage(expected, Damage::insertJunk(60000, 7));
-    EXPECT_EQ(readFile(out), expected);
+    expected = ReadFile(img);
+    ApplyDamage(expected, Damage::InsertJunk(60000, 7));
+    EXPECT_EQ(ReadFile(out), expected);
 
     const std::string missing = (tmp / "missing.img").string();
-    const CliRun bad = mkmedia({"damage", missing, out, "--shift", "7"});
+    const CliRun bad = Mkmedia({"damage", missing, out, "--shift", "7"});
     EXPECT_EQ(bad.code, kExitFailure);
     EXPECT_EQ(bad.err, "ostrum-mkmedia damage: cannot open '" + missing + "': No such file or directory\n");
 }
@@ -287,11 +287,11 @@ TEST(ManifestJson, OddNamesAreEscapedAndKeepTheirUnits) {
     media.sets.push_back(
         {.info = {.name = "q\"uote"},
          .entries = {FileEntry{
-             .name = Name::raw({u'a', 0, u'"', u'\\', 0xD800}), .data = bytesOf("1"), .noStan = true}}});
+             .name = Name::Raw({u'a', 0, u'"', u'\\', 0xD800}), .data = BytesOf("1"), .noStan = true}}});
     MemorySink sink;
-    const Manifest m = writeMedia(media, sink);
+    const Manifest m = WriteMedia(media, sink);
     std::ostringstream out;
-    writeManifestJson(m, out);
+    WriteManifestJson(m, out);
     const std::string text = out.str();
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);

@@ -14,17 +14,17 @@ namespace ostrum::mtfwriter::testing {
 namespace {
 
 TEST(MtfDate, EncodesTheFormatsExampleAndEveryField) {
-    const auto encoded = encodeMtfDate({1996, 12, 31, 20, 7, 30});
+    const auto encoded = EncodeMtfDate({1996, 12, 31, 20, 7, 30});
     EXPECT_EQ(std::vector<std::uint8_t>(encoded.begin(), encoded.end()),
               (std::vector<std::uint8_t>{0x1F, 0x33, 0x3F, 0x41, 0xDE}));
     const MtfDate odd{16383, 1, 2, 3, 4, 59};
-    const auto bytes = encodeMtfDate(odd);
-    EXPECT_EQ(decodeDate(bytes), (DecodedDate{16383, 1, 2, 3, 4, 59}));
-    const auto unknown = encodeMtfDate({});
+    const auto bytes = EncodeMtfDate(odd);
+    EXPECT_EQ(DecodeDate(bytes), (DecodedDate{16383, 1, 2, 3, 4, 59}));
+    const auto unknown = EncodeMtfDate({});
     EXPECT_EQ(std::vector<std::uint8_t>(unknown.begin(), unknown.end()), std::vector<std::uint8_t>(5, 0));
-    EXPECT_THROW(encodeMtfDate({16384, 1, 1, 0, 0, 0}), std::invalid_argument);
-    EXPECT_THROW(encodeMtfDate({2000, 1, 1, 0, 64, 0}), std::invalid_argument);
-    EXPECT_EQ(mtfDateFromUnixTime(851976450), (MtfDate{1996, 12, 30, 20, 7, 30}));
+    EXPECT_THROW(EncodeMtfDate({16384, 1, 1, 0, 0, 0}), std::invalid_argument);
+    EXPECT_THROW(EncodeMtfDate({2000, 1, 1, 0, 64, 0}), std::invalid_argument);
+    EXPECT_EQ(MtfDateFromUnixTime(851976450), (MtfDate{1996, 12, 30, 20, 7, 30}));
 }
 
 TEST(Names, Utf8ConvertsAndRawUnitsStayAsGiven) {
@@ -32,18 +32,18 @@ TEST(Names, Utf8ConvertsAndRawUnitsStayAsGiven) {
     EXPECT_EQ(Name("\xF0\x9F\x98\x80").units, std::u16string({0xD83D, 0xDE00}));
     EXPECT_THROW(Name("\xC3"), std::invalid_argument);
     EXPECT_THROW(Name("\xED\xA0\x80"), std::invalid_argument);  // an encoded surrogate
-    const Name hostile = Name::raw({u'a', 0xD800, u'/', 0, u'b'});
+    const Name hostile = Name::Raw({u'a', 0xD800, u'/', 0, u'b'});
     EXPECT_EQ(hostile.units.size(), 5u);
     EXPECT_EQ(hostile.text(), std::string("a\xEF\xBF\xBD/") + '\0' + "b");
 }
 
 TEST(GeneratedData, IsAddressableByPosition) {
     std::vector<std::uint8_t> whole(300), part(123);
-    fillGenerated(42, 0, whole);
-    fillGenerated(42, 77, part);
+    FillGenerated(42, 0, whole);
+    FillGenerated(42, 77, part);
     EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin() + 77));
     std::vector<std::uint8_t> other(300);
-    fillGenerated(43, 0, other);
+    FillGenerated(43, 0, other);
     EXPECT_NE(whole, other);
 }
 
@@ -52,12 +52,12 @@ class WriterLayout : public ::testing::TestWithParam<std::tuple<std::uint16_t, s
 
 TEST_P(WriterLayout, ChainWalksCleanlyAndAgreesWithTheManifest) {
     const auto [lbs, pbs, soft] = GetParam();
-    const MediaDescription media = mixedMedia(lbs, true);
+    const MediaDescription media = MixedMedia(lbs, true);
     MemorySink sink;
-    const Manifest manifest = writeMedia(media, sink, {.physicalBlockSize = pbs, .softFilemarks = soft});
+    const Manifest manifest = WriteMedia(media, sink, {.physicalBlockSize = pbs, .softFilemarks = soft});
     const auto& image = sink.bytes;
 
-    const Walk walk = walkImage(image, pbs);
+    const Walk walk = WalkImage(image, pbs);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     EXPECT_EQ(walk.logicalBlockSize, lbs);
     EXPECT_EQ(walk.softFilemarks, soft);
@@ -95,18 +95,18 @@ TEST_P(WriterLayout, ChainWalksCleanlyAndAgreesWithTheManifest) {
             EXPECT_EQ(*m.dataOffset, stan->dataOffset());
             EXPECT_EQ(m.declaredLength, stan->length);
             EXPECT_EQ(m.dataLength, stan->length);
-            EXPECT_EQ(b.displayableSize, dataSize(file->data));
-            const auto stored = slice(image, stan->dataOffset(), stan->length);
+            EXPECT_EQ(b.displayableSize, DataSize(file->data));
+            const auto stored = Slice(image, stan->dataOffset(), stan->length);
             if (m.compressed) {
                 EXPECT_EQ(stan->mediaFormatAttributes & 0x10, 0x10);
                 EXPECT_EQ(stan->compressionAlgorithm, 0x0ABE);
                 EXPECT_EQ(b.attributes & 0x4, 0x4u);
-                const Decoded d = decodeFrames(stored);
+                const Decoded d = DecodeFrames(stored);
                 ASSERT_TRUE(std::holds_alternative<std::vector<std::uint8_t>>(d))
                     << std::get<DecodeError>(d).what;
-                EXPECT_EQ(std::get<std::vector<std::uint8_t>>(d), expectedBytes(file->data));
+                EXPECT_EQ(std::get<std::vector<std::uint8_t>>(d), ExpectedBytes(file->data));
             } else {
-                EXPECT_EQ(stored, expectedBytes(file->data));
+                EXPECT_EQ(stored, ExpectedBytes(file->data));
                 EXPECT_EQ(stan->compressionAlgorithm, 0);
             }
             EXPECT_EQ(b.stream("CSUM") != nullptr, file->csum);
@@ -120,7 +120,7 @@ TEST_P(WriterLayout, ChainWalksCleanlyAndAgreesWithTheManifest) {
                 EXPECT_GT(stan->headerOffset - b.offset, 512u)
                     << "the security stream pushes STAN past 512 bytes";
             }
-            const auto mtime = decodeDate(slice(image, b.offset + 56, 5));
+            const auto mtime = DecodeDate(Slice(image, b.offset + 56, 5));
             EXPECT_EQ(mtime, (DecodedDate{file->mtime.year, file->mtime.month, file->mtime.day,
                                           file->mtime.hour, file->mtime.minute, file->mtime.second}));
         }
@@ -156,21 +156,21 @@ INSTANTIATE_TEST_SUITE_P(Layouts, WriterLayout,
 
 // The fields a chain walker does not need, read at their offsets.
 TEST(WriterFields, TapeSetAndEndBlocksCarryTheirFields) {
-    MediaDescription media = mixedMedia(1024, true);
+    MediaDescription media = MixedMedia(1024, true);
     media.tape.mediaFamilyId = 0x12345678;
     MemorySink sink;
-    const Manifest manifest = writeMedia(media, sink, {.physicalBlockSize = 512, .softFilemarks = true});
+    const Manifest manifest = WriteMedia(media, sink, {.physicalBlockSize = 512, .softFilemarks = true});
     const auto& img = sink.bytes;
-    const Walk walk = walkImage(img, 512);
+    const Walk walk = WalkImage(img, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
 
-    EXPECT_EQ(readU32(img, 52), 0x12345678u);  // media family id
-    EXPECT_EQ(readU32(img, 56) & 1, 1u);       // soft filemarks
-    EXPECT_EQ(readU16(img, 60), 1);            // media sequence number
-    EXPECT_EQ(readU16(img, 64), 1);            // soft filemark block size, 512-byte units
-    EXPECT_EQ(readU16(img, 84), 1024);         // logical block size
+    EXPECT_EQ(ReadU32(img, 52), 0x12345678u);  // media family id
+    EXPECT_EQ(ReadU32(img, 56) & 1, 1u);       // soft filemarks
+    EXPECT_EQ(ReadU16(img, 60), 1);            // media sequence number
+    EXPECT_EQ(ReadU16(img, 64), 1);            // soft filemark block size, 512-byte units
+    EXPECT_EQ(ReadU16(img, 84), 1024);         // logical block size
     EXPECT_EQ(img[93], 1);                     // MTF major version
-    EXPECT_EQ(decodeDate(slice(img, 88, 5)), (DecodedDate{2024, 3, 5, 10, 20, 30}));
+    EXPECT_EQ(DecodeDate(Slice(img, 88, 5)), (DecodedDate{2024, 3, 5, 10, 20, 30}));
 
     // A 512-byte soft filemark follows the TAPE block's 1024 bytes; the SSET sits at 0x600, the next at
     // 0xA00.
@@ -179,38 +179,38 @@ TEST(WriterFields, TapeSetAndEndBlocksCarryTheirFields) {
     EXPECT_EQ(ssets[0]->offset, 0x600u);
     EXPECT_EQ(walk.blocks[2].offset, 0xA00u);
     const std::uint64_t sset2 = ssets[1]->offset;
-    EXPECT_EQ(readU16(img, sset2 + 62), 2);       // data set number
-    EXPECT_EQ(readU16(img, sset2 + 58), 0x0ABE);  // software compression algorithm
-    EXPECT_EQ(readU16(img, ssets[0]->offset + 58), 0);
-    EXPECT_EQ(readU32(img, ssets[0]->offset + 52), 4u);  // normal backup
-    EXPECT_EQ(readU64(img, sset2 + 80), sset2);          // physical block address: bytes, as on disk files
+    EXPECT_EQ(ReadU16(img, sset2 + 62), 2);       // data set number
+    EXPECT_EQ(ReadU16(img, sset2 + 58), 0x0ABE);  // software compression algorithm
+    EXPECT_EQ(ReadU16(img, ssets[0]->offset + 58), 0);
+    EXPECT_EQ(ReadU32(img, ssets[0]->offset + 52), 4u);  // normal backup
+    EXPECT_EQ(ReadU64(img, sset2 + 80), sset2);          // physical block address: bytes, as on disk files
     EXPECT_EQ(ssets[1]->attributes & 4, 4u);
     EXPECT_EQ(ssets[0]->attributes & 4, 0u);
 
     const auto esets = walk.ofType("ESET");
-    EXPECT_EQ(readU16(img, esets[1]->offset + 78), 2);
+    EXPECT_EQ(ReadU16(img, esets[1]->offset + 78), 2);
     EXPECT_EQ(esets[1]->attributes & 4, 4u);
     const auto eotm = walk.ofType("EOTM");
     ASSERT_EQ(eotm.size(), 1u);
-    EXPECT_EQ(readU64(img, eotm[0]->offset + 52), esets[1]->offset);
+    EXPECT_EQ(ReadU64(img, eotm[0]->offset + 52), esets[1]->offset);
 
     // Each SFMB lists the earlier filemarks, newest first.
     const std::uint64_t lastMark = manifest.filemarks.back();
-    EXPECT_EQ(readU32(img, lastMark + 56), manifest.filemarks.size() - 1);
-    EXPECT_EQ(readU32(img, lastMark + 60), 72u);
-    EXPECT_EQ(readU64(img, lastMark + 72), manifest.filemarks[manifest.filemarks.size() - 2]);
-    EXPECT_EQ(readU64(img, lastMark + 72 + 8 * (manifest.filemarks.size() - 2)), manifest.filemarks[0]);
+    EXPECT_EQ(ReadU32(img, lastMark + 56), manifest.filemarks.size() - 1);
+    EXPECT_EQ(ReadU32(img, lastMark + 60), 72u);
+    EXPECT_EQ(ReadU64(img, lastMark + 72), manifest.filemarks[manifest.filemarks.size() - 2]);
+    EXPECT_EQ(ReadU64(img, lastMark + 72 + 8 * (manifest.filemarks.size() - 2)), manifest.filemarks[0]);
 }
 
 TEST(WriterFields, HardFilemarkMediaCountPhysicalBlocks) {
     MemorySink sink;
-    writeMedia(mixedMedia(512, false), sink, {.physicalBlockSize = 4096});
-    const Walk walk = walkImage(sink.bytes, 4096);
+    WriteMedia(MixedMedia(512, false), sink, {.physicalBlockSize = 4096});
+    const Walk walk = WalkImage(sink.bytes, 4096);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     const auto ssets = walk.ofType("SSET");
     EXPECT_EQ(ssets[0]->offset, 4096u);  // the TAPE block is padded to the physical block before its filemark
-    EXPECT_EQ(readU64(sink.bytes, ssets[1]->offset + 80), ssets[1]->offset / 4096);
-    EXPECT_EQ(readU32(sink.bytes, 56) & 1, 0u);
+    EXPECT_EQ(ReadU64(sink.bytes, ssets[1]->offset + 80), ssets[1]->offset / 4096);
+    EXPECT_EQ(ReadU32(sink.bytes, 56) & 1, 0u);
 }
 
 TEST(WriterHostileNames, RawUnitsAreWrittenExactly) {
@@ -219,15 +219,15 @@ TEST(WriterHostileNames, RawUnitsAreWrittenExactly) {
     const std::u16string lone = {u'x', 0xDC00, u'.', u't', u'x', u't'};
     MediaDescription media{.tape = {.logicalBlockSize = 512}};
     media.sets.push_back({.info = {.name = "hostile"},
-                          .entries = {DirectoryEntry{.path = {Name::raw(dotdot), Name::raw(dotdot), "etc"}},
-                                      FileEntry{.name = Name::raw(slashAndNul), .data = bytesOf("1")},
-                                      FileEntry{.name = Name::raw(lone), .data = bytesOf("2")},
+                          .entries = {DirectoryEntry{.path = {Name::Raw(dotdot), Name::Raw(dotdot), "etc"}},
+                                      FileEntry{.name = Name::Raw(slashAndNul), .data = BytesOf("1")},
+                                      FileEntry{.name = Name::Raw(lone), .data = BytesOf("2")},
                                       DirectoryEntry{.rawName = std::u16string(1, u'\0')},
-                                      FileEntry{.name = "Ça_été_Привет_日本.txt", .data = bytesOf("3")},
+                                      FileEntry{.name = "Ça_été_Привет_日本.txt", .data = BytesOf("3")},
                                       DirectoryEntry{.rawName = u"NOTERMINATOR"}}});
     MemorySink sink;
-    const Manifest manifest = writeMedia(media, sink);
-    const Walk walk = walkImage(sink.bytes, 512);
+    const Manifest manifest = WriteMedia(media, sink);
+    const Walk walk = WalkImage(sink.bytes, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     const auto dirs = walk.ofType("DIRB");
     EXPECT_EQ(dirs[0]->name, std::u16string(u"..\0..\0etc\0", 10));
@@ -247,30 +247,30 @@ TEST(WriterLongNames, NamesTooLongForTheBlockGoIntoNameStreams) {
     MediaDescription media{.tape = {.logicalBlockSize = 512}};
     media.sets.push_back({.info = {.name = "long"},
                           .entries = {DirectoryEntry{.path = {longName}},
-                                      FileEntry{.name = longName + ".txt", .data = bytesOf("data")}}});
+                                      FileEntry{.name = longName + ".txt", .data = BytesOf("data")}}});
     MemorySink sink;
-    const Manifest manifest = writeMedia(media, sink);
-    const Walk walk = walkImage(sink.bytes, 512);
+    const Manifest manifest = WriteMedia(media, sink);
+    const Walk walk = WalkImage(sink.bytes, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     const WalkedBlock& dirb = *walk.ofType("DIRB")[0];
     const WalkedBlock& file = *walk.ofType("FILE")[0];
-    EXPECT_EQ(readU32(sink.bytes, dirb.offset + 52), 1u << 17);  // DIRB attributes: path in stream
-    EXPECT_EQ(readU32(sink.bytes, file.offset + 52), 1u << 17);  // FILE attributes: name in stream
-    EXPECT_EQ(readU16(sink.bytes, dirb.offset + 80), 0);
-    EXPECT_EQ(readU16(sink.bytes, file.offset + 84), 0);
+    EXPECT_EQ(ReadU32(sink.bytes, dirb.offset + 52), 1u << 17);  // DIRB attributes: path in stream
+    EXPECT_EQ(ReadU32(sink.bytes, file.offset + 52), 1u << 17);  // FILE attributes: name in stream
+    EXPECT_EQ(ReadU16(sink.bytes, dirb.offset + 80), 0);
+    EXPECT_EQ(ReadU16(sink.bytes, file.offset + 84), 0);
     ASSERT_NE(dirb.stream("PNAM"), nullptr);
     ASSERT_NE(file.stream("FNAM"), nullptr);
-    EXPECT_EQ(dirb.name, utf8ToUtf16(longName) + u'\0');
-    EXPECT_EQ(file.name, utf8ToUtf16(longName + ".txt"));
+    EXPECT_EQ(dirb.name, Utf8ToUtf16(longName) + u'\0');
+    EXPECT_EQ(file.name, Utf8ToUtf16(longName + ".txt"));
     EXPECT_EQ(*manifest.files[0].dataOffset, file.stream("STAN")->dataOffset());
 
     // With 1024-byte blocks the same 300-character path fits in the DIRB itself.
     media.tape.logicalBlockSize = 1024;
     MemorySink big;
-    writeMedia(media, big);
-    const Walk bigWalk = walkImage(big.bytes, 512);
+    WriteMedia(media, big);
+    const Walk bigWalk = WalkImage(big.bytes, 512);
     ASSERT_TRUE(bigWalk.errors.empty()) << bigWalk.errors.front();
-    EXPECT_EQ(readU16(big.bytes, bigWalk.ofType("DIRB")[0]->offset + 80), 602);
+    EXPECT_EQ(ReadU16(big.bytes, bigWalk.ofType("DIRB")[0]->offset + 80), 602);
     EXPECT_EQ(bigWalk.ofType("DIRB")[0]->stream("PNAM"), nullptr);
 }
 
@@ -279,33 +279,33 @@ TEST(WriterLyingHeaders, DeclaredLengthDiffersFromTheBytesWritten) {
     MediaDescription media{.tape = {.logicalBlockSize = 512}};
     media.sets.push_back(
         {.info = {.name = "lies"},
-         .entries = {FileEntry{.name = "HUGE.BIN", .data = bytesOf("abc"), .declaredLength = kFiveGiB},
-                     FileEntry{.name = "SHORT.BIN", .data = bytesOf("0123456789"), .declaredLength = 4},
-                     FileEntry{.name = "NODATA.TXT", .data = bytesOf("never"), .noStan = true},
-                     FileEntry{.name = "AFTER.TXT", .data = bytesOf("after")}}});
+         .entries = {FileEntry{.name = "HUGE.BIN", .data = BytesOf("abc"), .declaredLength = kFiveGiB},
+                     FileEntry{.name = "SHORT.BIN", .data = BytesOf("0123456789"), .declaredLength = 4},
+                     FileEntry{.name = "NODATA.TXT", .data = BytesOf("never"), .noStan = true},
+                     FileEntry{.name = "AFTER.TXT", .data = BytesOf("after")}}});
     MemorySink sink;
-    const Manifest m = writeMedia(media, sink);
+    const Manifest m = WriteMedia(media, sink);
     const auto& img = sink.bytes;
     ASSERT_EQ(m.files.size(), 4u);
 
     const ManifestFile& huge = m.files[0];
     EXPECT_EQ(huge.declaredLength, kFiveGiB);
     EXPECT_EQ(huge.dataLength, 3u);
-    EXPECT_EQ(slice(img, *huge.dataOffset - 22, 4), bytesOf("STAN"));
-    EXPECT_EQ(readU64(img, *huge.dataOffset - 22 + 8), kFiveGiB);
-    EXPECT_EQ(slice(img, *huge.dataOffset, 3), bytesOf("abc"));
-    EXPECT_EQ(readU64(img, huge.fileBlockOffset + 12), kFiveGiB);  // displayable size
+    EXPECT_EQ(Slice(img, *huge.dataOffset - 22, 4), BytesOf("STAN"));
+    EXPECT_EQ(ReadU64(img, *huge.dataOffset - 22 + 8), kFiveGiB);
+    EXPECT_EQ(Slice(img, *huge.dataOffset, 3), BytesOf("abc"));
+    EXPECT_EQ(ReadU64(img, huge.fileBlockOffset + 12), kFiveGiB);  // displayable size
     EXPECT_EQ(m.files[1].fileBlockOffset, huge.fileBlockOffset + 512);
 
-    EXPECT_EQ(readU64(img, *m.files[1].dataOffset - 22 + 8), 4u);
-    EXPECT_EQ(slice(img, *m.files[1].dataOffset, 10), bytesOf("0123456789"));
+    EXPECT_EQ(ReadU64(img, *m.files[1].dataOffset - 22 + 8), 4u);
+    EXPECT_EQ(Slice(img, *m.files[1].dataOffset, 10), BytesOf("0123456789"));
 
     EXPECT_FALSE(m.files[2].dataOffset.has_value());
-    const auto noData = slice(img, m.files[2].fileBlockOffset, 512);
+    const auto noData = Slice(img, m.files[2].fileBlockOffset, 512);
     EXPECT_EQ(std::search(noData.begin(), noData.end(), std::begin("STAN"), std::end("STAN") - 1),
               noData.end());
-    EXPECT_EQ(slice(img, *m.files[3].dataOffset, 5), bytesOf("after"));
-    EXPECT_EQ(slice(img, m.imageSize - 512, 4), bytesOf("EOTM"));
+    EXPECT_EQ(Slice(img, *m.files[3].dataOffset, 5), BytesOf("after"));
+    EXPECT_EQ(Slice(img, m.imageSize - 512, 4), BytesOf("EOTM"));
 }
 
 TEST(WriterSparse, RunsFollowAnEmptySparseStanInSparStreamsOfEitherFraming) {
@@ -320,14 +320,14 @@ TEST(WriterSparse, RunsFollowAnEmptySparseStanInSparStreamsOfEitherFraming) {
                        .sparse = runs,
                        .sparseFrame = SparseFrame::OffsetOnly}}});
     MemorySink sink;
-    const Manifest m = writeMedia(media, sink);
-    const Walk walk = walkImage(sink.bytes, 512);
+    const Manifest m = WriteMedia(media, sink);
+    const Walk walk = WalkImage(sink.bytes, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     const auto files = walk.ofType("FILE");
     ASSERT_EQ(files.size(), 2u);
     for (std::size_t f = 0; f < 2; ++f) {
         SCOPED_TRACE(f);
-        const auto data = expectedBytes(std::get<FileEntry>(media.sets[0].entries[f]).data);
+        const auto data = ExpectedBytes(std::get<FileEntry>(media.sets[0].entries[f]).data);
         const std::uint64_t frame = f == 0 ? 16 : 8;
         EXPECT_EQ(files[f]->displayableSize, data.size());
         EXPECT_TRUE(m.files[f].sparse);
@@ -342,18 +342,18 @@ TEST(WriterSparse, RunsFollowAnEmptySparseStanInSparStreamsOfEitherFraming) {
             const WalkedStream& spar = streams[1 + r];
             EXPECT_EQ(spar.id, "SPAR");
             EXPECT_EQ(spar.length, frame + runs[r].length);
-            EXPECT_EQ(readU64(sink.bytes, spar.dataOffset()), runs[r].offset);
+            EXPECT_EQ(ReadU64(sink.bytes, spar.dataOffset()), runs[r].offset);
             if (frame == 16) {
-                EXPECT_EQ(readU64(sink.bytes, spar.dataOffset() + 8), runs[r].length);
+                EXPECT_EQ(ReadU64(sink.bytes, spar.dataOffset() + 8), runs[r].length);
             }
-            EXPECT_EQ(slice(sink.bytes, spar.dataOffset() + frame, runs[r].length),
-                      slice(data, runs[r].offset, runs[r].length));
+            EXPECT_EQ(Slice(sink.bytes, spar.dataOffset() + frame, runs[r].length),
+                      Slice(data, runs[r].offset, runs[r].length));
         }
     }
     media.sets[0].entries = {
-        FileEntry{.name = "BAD.VHD", .data = bytesOf("abcdef"), .sparse = {{{4, 1}, {2, 1}}}}};
+        FileEntry{.name = "BAD.VHD", .data = BytesOf("abcdef"), .sparse = {{{4, 1}, {2, 1}}}}};
     MemorySink rejected;
-    EXPECT_THROW(writeMedia(media, rejected), MediaError) << "runs out of order";
+    EXPECT_THROW(WriteMedia(media, rejected), MediaError) << "runs out of order";
 }
 
 TEST(WriterSpanning, AMediumEndedInsideAFileGoesOnWithTheSetsBlocksFlaggedAsContinued) {
@@ -364,42 +364,42 @@ TEST(WriterSpanning, AMediumEndedInsideAFileGoesOnWithTheSetsBlocksFlaggedAsCont
                      FileEntry{.name = "BIG", .data = GeneratedData{.size = 10000, .seed = 8}}}});
     MemorySink first, second;
     std::vector<Sink*> sinks{&first, &second};
-    const Manifest m = writeSpannedMedia(media, sinks, std::vector<std::uint64_t>{3000});
+    const Manifest m = WriteSpannedMedia(media, sinks, std::vector<std::uint64_t>{3000});
     ASSERT_EQ(m.mediumSizes, (std::vector<std::uint64_t>{first.bytes.size(), second.bytes.size()}));
     const ManifestFile& big = m.files[0];
     ASSERT_EQ(big.parts.size(), 2u);
     // The first medium ends at the first logical block boundary from 3000, with an EOTM.
     EXPECT_EQ(big.parts[0].offset + big.parts[0].length, 3072u);
-    EXPECT_EQ(slice(first.bytes, 3072, 4), bytesOf("EOTM"));
-    EXPECT_EQ(readU32(first.bytes, 3072 + 4) & 0x10000u, 0x10000u) << "no ESET on the medium to point at";
+    EXPECT_EQ(Slice(first.bytes, 3072, 4), BytesOf("EOTM"));
+    EXPECT_EQ(ReadU32(first.bytes, 3072 + 4) & 0x10000u, 0x10000u) << "no ESET on the medium to point at";
 
     // The second: TAPE (same family, sequence 2), then SSET, VOLB, DIRB and FILE again, continued.
-    EXPECT_EQ(slice(second.bytes, 0, 4), bytesOf("TAPE"));
-    EXPECT_EQ(readU32(second.bytes, 52), 0x1234u);
-    EXPECT_EQ(readU16(second.bytes, 60), 2u);
+    EXPECT_EQ(Slice(second.bytes, 0, 4), BytesOf("TAPE"));
+    EXPECT_EQ(ReadU32(second.bytes, 52), 0x1234u);
+    EXPECT_EQ(ReadU16(second.bytes, 60), 2u);
     std::vector<std::string> continued;
     for (std::uint64_t at = 512; at + 512 <= big.parts[1].offset; at += 512) {
-        if (readU16(second.bytes, at + 50) != xorOfWords(second.bytes, at, 25)) continue;
-        EXPECT_EQ(readU32(second.bytes, at + 4) & 1u, 1u) << "continuation bit at " << at;
+        if (ReadU16(second.bytes, at + 50) != XorOfWords(second.bytes, at, 25)) continue;
+        EXPECT_EQ(ReadU32(second.bytes, at + 4) & 1u, 1u) << "continuation bit at " << at;
         continued.emplace_back(second.bytes.begin() + static_cast<std::ptrdiff_t>(at),
                                second.bytes.begin() + static_cast<std::ptrdiff_t>(at + 4));
     }
     EXPECT_EQ(continued, (std::vector<std::string>{"SSET", "VOLB", "DIRB", "FILE"}));
     // The FILE's STAN gives the bytes still to come; they start at the next logical block.
     const std::uint64_t file = 512 * 4;
-    const std::uint64_t stan = file + readU16(second.bytes, file + 8);
-    EXPECT_EQ(slice(second.bytes, stan, 4), bytesOf("STAN"));
-    EXPECT_EQ(readU16(second.bytes, stan + 6) & 1u, 1u);
-    EXPECT_EQ(readU64(second.bytes, stan + 8), 10000u - big.parts[0].length);
+    const std::uint64_t stan = file + ReadU16(second.bytes, file + 8);
+    EXPECT_EQ(Slice(second.bytes, stan, 4), BytesOf("STAN"));
+    EXPECT_EQ(ReadU16(second.bytes, stan + 6) & 1u, 1u);
+    EXPECT_EQ(ReadU64(second.bytes, stan + 8), 10000u - big.parts[0].length);
     EXPECT_EQ(big.parts[1].offset, file + 512);
-    std::vector<std::uint8_t> joined = slice(first.bytes, big.parts[0].offset, big.parts[0].length);
-    const auto rest = slice(second.bytes, big.parts[1].offset, big.parts[1].length);
+    std::vector<std::uint8_t> joined = Slice(first.bytes, big.parts[0].offset, big.parts[0].length);
+    const auto rest = Slice(second.bytes, big.parts[1].offset, big.parts[1].length);
     joined.insert(joined.end(), rest.begin(), rest.end());
-    EXPECT_EQ(joined, expectedBytes(std::get<FileEntry>(media.sets[0].entries[1]).data));
+    EXPECT_EQ(joined, ExpectedBytes(std::get<FileEntry>(media.sets[0].entries[1]).data));
 
     MemorySink unused[3];
     std::vector<Sink*> three{&unused[0], &unused[1], &unused[2]};
-    EXPECT_THROW(writeSpannedMedia(media, three, std::vector<std::uint64_t>{3000, 1u << 30}), MediaError)
+    EXPECT_THROW(WriteSpannedMedia(media, three, std::vector<std::uint64_t>{3000, 1u << 30}), MediaError)
         << "the backup ends before the third medium begins";
 }
 
@@ -416,7 +416,7 @@ TEST(WriterStreaming, HugeGeneratedFilesAreStreamedNotHeld) {
          .entries = {
              FileEntry{.name = "BIG.BIN", .data = GeneratedData{.size = kSize, .seed = 9}, .csum = true}}});
     CountingSink sink;
-    const Manifest m = writeMedia(media, sink, {.physicalBlockSize = 65536});
+    const Manifest m = WriteMedia(media, sink, {.physicalBlockSize = 65536});
     EXPECT_EQ(sink.byteCount, m.imageSize);
     EXPECT_EQ(m.files[0].dataLength, kSize);
     EXPECT_EQ(m.files[0].declaredLength, kSize);
@@ -428,12 +428,12 @@ TEST(WriterStreaming, HugeGeneratedFilesAreStreamedNotHeld) {
 
 TEST(WriterLayoutEdges, AMediumWithoutSetsIsTapeAndEotm) {
     MemorySink sink;
-    const Manifest m = writeMedia({.tape = {.logicalBlockSize = 512}}, sink);
-    const Walk walk = walkImage(sink.bytes, 512);
+    const Manifest m = WriteMedia({.tape = {.logicalBlockSize = 512}}, sink);
+    const Walk walk = WalkImage(sink.bytes, 512);
     ASSERT_TRUE(walk.errors.empty()) << walk.errors.front();
     ASSERT_EQ(walk.blocks.size(), 2u);
     EXPECT_EQ(walk.blocks[1].type, "EOTM");
-    EXPECT_EQ(readU64(sink.bytes, walk.blocks[1].offset + 52), 0u) << "no ESET to point at";
+    EXPECT_EQ(ReadU64(sink.bytes, walk.blocks[1].offset + 52), 0u) << "no ESET to point at";
     EXPECT_EQ(m.filemarks, (std::vector<std::uint64_t>{512, 512, 1024}));
     EXPECT_EQ(m.imageSize, 1024u);
 }
@@ -449,15 +449,15 @@ TEST(WriterMisuse, RejectsBadOptionsAndCallsOutOfOrder) {
 
     MemorySink ok;
     MediaWriter writer(ok, {});
-    EXPECT_THROW(writer.addFile({.name = "A"}), MediaError);
-    EXPECT_THROW(writer.endSet(), MediaError);
-    writer.beginSet({.name = "s"});
-    EXPECT_THROW(writer.beginSet({.name = "t"}), MediaError);
-    EXPECT_THROW(writer.finish(), MediaError);
+    EXPECT_THROW(writer.AddFile({.name = "A"}), MediaError);
+    EXPECT_THROW(writer.EndSet(), MediaError);
+    writer.BeginSet({.name = "s"});
+    EXPECT_THROW(writer.BeginSet({.name = "t"}), MediaError);
+    EXPECT_THROW(writer.Finish(), MediaError);
 
     MemorySink other;
     MediaWriter longNames(other, {});
-    EXPECT_THROW(longNames.beginSet({.name = std::string(600, 'x')}), MediaError)
+    EXPECT_THROW(longNames.BeginSet({.name = std::string(600, 'x')}), MediaError)
         << "a set name cannot move into a stream, so it must fit in the SSET block";
 }
 

@@ -10,14 +10,14 @@
 #include "lzs_compressor.h"
 #include "mtf_writer.h"
 
-namespace ostrum::selection {
+namespace ostrum::decode {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Original(std::size_t size) {
     Bytes data(size);
-    mtfwriter::fillGenerated(11, 0, data);
+    mtfwriter::FillGenerated(11, 0, data);
     // Repeats make most frames compress; the generated tail of each frame stays noisy.
     for (std::size_t i = 0; i + 1 < size / 2; ++i) data[i] = static_cast<std::uint8_t>("MTF frame "[i % 10]);
     return data;
@@ -30,7 +30,7 @@ Bytes Frames(const Bytes& data, std::vector<std::size_t>* starts = nullptr, int 
     for (std::size_t done = 0; done < data.size(); done += kMaxFrameBytes, ++sequence) {
         const std::size_t n = std::min(kMaxFrameBytes, data.size() - done);
         if (starts != nullptr) starts->push_back(stream.size());
-        mtfwriter::appendFrame(std::span(data).subspan(done, n),
+        mtfwriter::AppendFrame(std::span(data).subspan(done, n),
                                {.remainingUncompressedSize = data.size() - done,
                                 .sequenceNumber = sequence,
                                 .corruptChecksum = corrupt == sequence - 1},
@@ -77,7 +77,7 @@ TEST(CompressedStream, FramesArrivingInAnyPiecesDecodeToTheOriginal) {
 
 TEST(CompressedStream, StoredFramesAreCopied) {
     Bytes noise(kMaxFrameBytes + 10);
-    mtfwriter::fillGenerated(99, 0, noise);
+    mtfwriter::FillGenerated(99, 0, noise);
     const Bytes stream = Frames(noise);
     ASSERT_EQ(stream.size(), noise.size() + 2 * frame_hdr::kSize);  // incompressible: both frames stored
     EXPECT_TRUE(Feed(stream, 1000).out == noise);
@@ -148,4 +148,4 @@ TEST(CompressedStream, RefusedOutputStopsTheDecoder) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::decode

@@ -10,7 +10,7 @@
 #include "save/file_extraction.h"
 #include "save_fixture.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -22,7 +22,7 @@ mw::FileEntry Generated(const char* name, std::uint64_t size, bool csum = false)
 mw::FileEntry Text(const char* name, std::size_t lines) {
     std::string text;
     for (std::size_t i = 0; i < lines; ++i) text += "line " + std::to_string(i % 89) + " of a log\n";
-    return mw::FileEntry{.name = name, .data = mw::bytesOf(text)};
+    return mw::FileEntry{.name = name, .data = mw::BytesOf(text)};
 }
 
 mw::FileEntry Sparse(const char* name, std::uint64_t size, std::vector<mw::SparseExtent> runs) {
@@ -42,7 +42,7 @@ class FilePreviewTest : public ::testing::Test {
             {.info = {.name = "Sparse"},
              .entries = {Sparse("DISK.VHD", 4 << 20, {{100, 5000}, {60000, 10000}, {(1 << 20) + 3, 70000}}),
                          Sparse("HOLE.BIN", 1 << 20, {})}});
-        mw::writeImageFile(media, image());
+        mw::WriteImageFile(media, image());
         found = ScanImage(image());
         items = CheckedItems(*found);
     }
@@ -121,7 +121,7 @@ TEST_F(FilePreviewTest, AFileSpreadOverSeveralMediaIsReadFromThemWithHolesWhereO
     mw::MediaDescription spread{.tape = {.mediaFamilyId = 0x5A5A0001}};
     spread.sets.push_back({.info = {.name = "Daily"}, .entries = {Generated("SPREAD.BIN", 100000, true)}});
     mw::MemorySink unspread;
-    const std::uint64_t start = *mw::writeMedia(spread, unspread).files[0].dataOffset;
+    const std::uint64_t start = *mw::WriteMedia(spread, unspread).files[0].dataOffset;
     std::vector<std::unique_ptr<mw::ImageFileSink>> sinks;
     std::vector<mw::Sink*> pointers;
     for (const char* name : {"0.img", "1.img", "2.img"}) {
@@ -129,7 +129,7 @@ TEST_F(FilePreviewTest, AFileSpreadOverSeveralMediaIsReadFromThemWithHolesWhereO
         pointers.push_back(sinks.back().get());
     }
     const mw::Manifest written =
-        mw::writeSpannedMedia(spread, pointers, std::vector<std::uint64_t>{start + 1000, 7000});
+        mw::WriteSpannedMedia(spread, pointers, std::vector<std::uint64_t>{start + 1000, 7000});
     ASSERT_EQ(written.files[0].parts.size(), 3u);
     const std::uint64_t onFirst = written.files[0].parts[0].length,
                         onSecond = written.files[0].parts[1].length;
@@ -174,7 +174,7 @@ class TapePreviewTest : public FilePreviewTest {
 
     void SetUp() override {
         FilePreviewTest::SetUp();
-        manifest = mw::writeTapFile(media, temp.path("medium.tap"), kBlock);
+        manifest = mw::WriteTapFile(media, temp.path("medium.tap"), kBlock);
         ASSERT_TRUE(devices.AttachVirtual(
             0, {.path = temp.path("medium.tap").string(), .beforeRead = [this](std::uint64_t record) {
                     lastRecord = std::max(lastRecord, record);
@@ -238,4 +238,4 @@ TEST_F(TapePreviewTest, CancelStopsTheReadingAtOnce) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -11,7 +11,7 @@
 
 #include "lzs_compressor.h"
 
-namespace ostrum::selection {
+namespace ostrum::decode {
 namespace {
 
 // Writes bits most significant first, as the format stores them.
@@ -143,7 +143,7 @@ TEST(LzsDecoder, DecodesWhatTheWritersCompressorMakes) {
     inputs.push_back(noise);
     for (const auto& input : inputs) {
         std::vector<std::uint8_t> compressed;
-        mtfwriter::lzsCompress(input, compressed);
+        mtfwriter::LzsCompress(input, compressed);
         std::vector<std::uint8_t> out(input.size());
         const LzsResult result = LzsDecode(compressed, out);
         EXPECT_TRUE(result.ok) << result.error << " (input of " << input.size() << " bytes)";
@@ -152,4 +152,4 @@ TEST(LzsDecoder, DecodesWhatTheWritersCompressorMakes) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::decode

@@ -12,7 +12,7 @@
 #include "save_fixture.h"
 #include "test_media.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -23,7 +23,7 @@ class ImageSaveTest : public ::testing::Test {
     // Writes the media as an image, scans it and keeps the checked rows.
     void Prepare(const mw::MediaDescription& media) {
         description = media;
-        manifest = mw::writeImageFile(media, image());
+        manifest = mw::WriteImageFile(media, image());
         found = ScanImage(image());
         items = CheckedItems(*found);
     }
@@ -68,7 +68,7 @@ mw::FileEntry Generated(const char* name, std::uint64_t size, std::uint64_t seed
 
 TEST_F(ImageSaveTest, EveryFileOfTwoSetsComesBackByteForByteWithItsTime) {
     // Empty, one-byte, block-exact, odd-sized, multi-read, checksummed and LZS-compressed files.
-    Prepare(mwt::mixedMedia(1024, /*compressSecondSet=*/true));
+    Prepare(mwt::MixedMedia(1024, /*compressSecondSet=*/true));
     report = Save();
 
     const auto expected = ExpectedByOffset(description, manifest);
@@ -120,7 +120,7 @@ TEST_F(ImageSaveTest, FilesSpanningManyReadsAndSoftFilemarksComeBackWhole) {
                                          Generated("B.BIN", 65536, 8), Generated("C.BIN", 65537, 9)});
     media.sets.push_back({.info = {.name = "Packed", .compressed = true},
                           .entries = {Generated("BIG.BIN", 1024 * 1024 + 3, 10)}});
-    manifest = mw::writeImageFile(media, image(), {.softFilemarks = true});
+    manifest = mw::WriteImageFile(media, image(), {.softFilemarks = true});
     description = media;
     found = ScanImage(image());
     items = CheckedItems(*found);
@@ -130,9 +130,9 @@ TEST_F(ImageSaveTest, FilesSpanningManyReadsAndSoftFilemarksComeBackWhole) {
 }
 
 TEST_F(ImageSaveTest, IdenticalNamesAreBothKeptAndUncheckedRowsAreLeftOut) {
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("first")},
-                    mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("second")},
-                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("unchecked")}}));
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("first")},
+                    mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("second")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::BytesOf("unchecked")}}));
     found->SetChecked(2, false);
     items = CheckedItems(*found);
     ASSERT_EQ(items.size(), 2u);
@@ -140,8 +140,8 @@ TEST_F(ImageSaveTest, IdenticalNamesAreBothKeptAndUncheckedRowsAreLeftOut) {
         fs::remove_all(destination());
         report = Save(policy);
         const fs::path folder = destination() / "BACKUP SET 1(_Daily)";
-        EXPECT_EQ(ReadWholeFile(folder / "A.TXT"), mw::bytesOf("first"));
-        EXPECT_EQ(ReadWholeFile(folder / "A (1).TXT"), mw::bytesOf("second"));
+        EXPECT_EQ(ReadWholeFile(folder / "A.TXT"), mw::BytesOf("first"));
+        EXPECT_EQ(ReadWholeFile(folder / "A (1).TXT"), mw::BytesOf("second"));
         EXPECT_EQ(report.files[1].outcome, SaveOutcome::SavedRenamed);
         EXPECT_EQ(report.files[1].savedAs, "BACKUP SET 1(_Daily)/A (1).TXT");
         EXPECT_FALSE(fs::exists(folder / "B.TXT"));
@@ -164,7 +164,7 @@ TEST_F(ImageSaveTest, ManyFilesOfOneNameEachTryOneName) {
     constexpr int kFiles = 300;
     std::vector<mw::Entry> entries;
     for (int i = 0; i < kFiles; ++i)
-        entries.push_back(mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")});
+        entries.push_back(mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")});
     Prepare(OneSet(std::move(entries)));
     fs::create_directories(destination() / "BACKUP SET 1(_Daily)");
     WriteWholeFile(destination() / "BACKUP SET 1(_Daily)/A (2).TXT", "there before");
@@ -227,9 +227,9 @@ TEST_F(ImageSaveTest, FilesComeBackWholeWhereTheKernelCopiesAndWhereItRefuses) {
 
 TEST_F(ImageSaveTest, FilesAreReportedSavedOnlyOnceSyncedAndAFailedSyncFailsThem) {
     // Files used to be reported saved as soon as they had their names, their data maybe still in memory.
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
-                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("b")},
-                    mw::FileEntry{.name = "OLD.TXT", .data = mw::bytesOf("new")}}));
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::BytesOf("b")},
+                    mw::FileEntry{.name = "OLD.TXT", .data = mw::BytesOf("new")}}));
     const fs::path set = destination() / "BACKUP SET 1(_Daily)";
     for (const int syncError : {0, EIO}) {
         fs::remove_all(destination());
@@ -264,7 +264,7 @@ TEST_F(ImageSaveTest, FilesAreReportedSavedOnlyOnceSyncedAndAFailedSyncFailsThem
 TEST_F(ImageSaveTest, LengthsSummingPast64BitsKeepTheProgressWhole) {
     // Lengths from the medium used to be summed as they came: three of 2^63, 2^63 and 5 bytes made a
     // total of 5, and the count of bytes done went back to 0 halfway.
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}));
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")}}));
     items.assign(3, items[0]);
     for (auto& item : items) item.dataOffset.reset();  // each ends at once, not found
     items[0].size = items[1].size = std::uint64_t{1} << 63;
@@ -276,7 +276,7 @@ TEST_F(ImageSaveTest, LengthsSummingPast64BitsKeepTheProgressWhole) {
 }
 
 TEST_F(ImageSaveTest, ExistingFileIsKeptSkippedOrReplacedAsThePolicySays) {
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("new")}}));
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("new")}}));
     const fs::path folder = destination() / "BACKUP SET 1(_Daily)";
     struct Case {
         ExistingFiles policy;
@@ -292,10 +292,10 @@ TEST_F(ImageSaveTest, ExistingFileIsKeptSkippedOrReplacedAsThePolicySays) {
         WriteWholeFile(folder / "A.TXT", "old");
         report = Save(c.policy);
         EXPECT_EQ(report.files[0].outcome, c.outcome) << static_cast<int>(c.policy);
-        EXPECT_EQ(ReadWholeFile(folder / "A.TXT"), mw::bytesOf(c.inA));
+        EXPECT_EQ(ReadWholeFile(folder / "A.TXT"), mw::BytesOf(c.inA));
         EXPECT_EQ(fs::exists(folder / "A (1).TXT"), c.copyMade);
         if (c.copyMade) {
-            EXPECT_EQ(ReadWholeFile(folder / "A (1).TXT"), mw::bytesOf("new"));
+            EXPECT_EQ(ReadWholeFile(folder / "A (1).TXT"), mw::BytesOf("new"));
         }
         EXPECT_EQ(report.AllSavedWhole(), true);  // a skip is the user's choice
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()),
@@ -318,11 +318,11 @@ class AnsweringSink : public RecordingSink {
 };
 
 TEST_F(ImageSaveTest, AskPolicyAsksAboutEachTakenNameAndHonoursTheAnswer) {
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("new a")},
-                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("new b")},
-                    mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("new c")},
-                    mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("new d")},
-                    mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("second a")}}));
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("new a")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::BytesOf("new b")},
+                    mw::FileEntry{.name = "C.TXT", .data = mw::BytesOf("new c")},
+                    mw::FileEntry{.name = "D.TXT", .data = mw::BytesOf("new d")},
+                    mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("second a")}}));
     const fs::path set = destination() / "BACKUP SET 1(_Daily)";
     const auto prepareOld = [&] {
         fs::remove_all(destination());
@@ -341,10 +341,10 @@ TEST_F(ImageSaveTest, AskPolicyAsksAboutEachTakenNameAndHonoursTheAnswer) {
     const SaveOutcome want[] = {SaveOutcome::Saved, SaveOutcome::Skipped, SaveOutcome::Skipped,
                                 SaveOutcome::Saved, SaveOutcome::SavedRenamed};
     for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(report.files[i].outcome, want[i]) << i;
-    EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::bytesOf("new a"));
-    EXPECT_EQ(ReadWholeFile(set / "B.TXT"), mw::bytesOf("old"));
-    EXPECT_EQ(ReadWholeFile(set / "C.TXT"), mw::bytesOf("old"));
-    EXPECT_EQ(ReadWholeFile(set / "A (1).TXT"), mw::bytesOf("second a"));
+    EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::BytesOf("new a"));
+    EXPECT_EQ(ReadWholeFile(set / "B.TXT"), mw::BytesOf("old"));
+    EXPECT_EQ(ReadWholeFile(set / "C.TXT"), mw::BytesOf("old"));
+    EXPECT_EQ(ReadWholeFile(set / "A (1).TXT"), mw::BytesOf("second a"));
 
     // A question closed without an answer keeps both, and is asked again for the next taken name (the
     // second A.TXT meets the old A.TXT again: the first went to "A (1).TXT").
@@ -353,18 +353,18 @@ TEST_F(ImageSaveTest, AskPolicyAsksAboutEachTakenNameAndHonoursTheAnswer) {
     report = SaveFiles(items, request, closing, cancel);
     EXPECT_EQ(closing.asked.size(), 4u);
     EXPECT_EQ(report.totals.renamed, 4u);
-    EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::bytesOf("old"));
-    EXPECT_EQ(ReadWholeFile(set / "B (1).TXT"), mw::bytesOf("new b"));
+    EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::BytesOf("old"));
+    EXPECT_EQ(ReadWholeFile(set / "B (1).TXT"), mw::BytesOf("new b"));
 }
 
 TEST_F(ImageSaveTest, HostileNamesLandInsideTheDestination) {
     Prepare(OneSet({
         mw::DirectoryEntry{.rawName = std::u16string(u"..\0..\0etc\0", 10)},
-        mw::FileEntry{.name = mw::Name::raw(std::u16string(u"..\0..\0evil.txt", 14)),
-                      .data = mw::bytesOf("1")},
-        mw::FileEntry{.name = "/tmp/abs.txt", .data = mw::bytesOf("2")},
-        mw::FileEntry{.name = mw::Name::raw(std::u16string(u"\0\0x.txt", 7)), .data = mw::bytesOf("3")},
-        mw::FileEntry{.name = "a/../b.txt", .data = mw::bytesOf("4")},
+        mw::FileEntry{.name = mw::Name::Raw(std::u16string(u"..\0..\0evil.txt", 14)),
+                      .data = mw::BytesOf("1")},
+        mw::FileEntry{.name = "/tmp/abs.txt", .data = mw::BytesOf("2")},
+        mw::FileEntry{.name = mw::Name::Raw(std::u16string(u"\0\0x.txt", 7)), .data = mw::BytesOf("3")},
+        mw::FileEntry{.name = "a/../b.txt", .data = mw::BytesOf("4")},
     }));
     ASSERT_EQ(items.size(), 4u);
     report = Save();
@@ -389,10 +389,10 @@ TEST_F(ImageSaveTest, NamesTooLongForTheFileSystemAreShortenedAndKeptApart) {
     const std::string first = letters + "\u0416.txt", second = letters + "\u042F.txt";
     std::string folder;
     for (int i = 0; i < 130; ++i) folder += "\u0444";
-    Prepare(OneSet({mw::FileEntry{.name = first, .data = mw::bytesOf("first")},
-                    mw::FileEntry{.name = second, .data = mw::bytesOf("second")},
+    Prepare(OneSet({mw::FileEntry{.name = first, .data = mw::BytesOf("first")},
+                    mw::FileEntry{.name = second, .data = mw::BytesOf("second")},
                     mw::DirectoryEntry{.path = {folder}},
-                    mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}));
+                    mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")}}));
     ASSERT_EQ(items.size(), 3u);
     std::set<std::string> names;
     for (int run = 0; run < 2; ++run) {  // the second run keeps both, with numbered names that fit too
@@ -417,8 +417,8 @@ TEST_F(ImageSaveTest, NamesTooLongForTheFileSystemAreShortenedAndKeptApart) {
 
 TEST_F(ImageSaveTest, SymbolicLinksInTheDestinationAreNeverFollowed) {
     Prepare(OneSet(
-        {mw::DirectoryEntry{.path = {"DOCS"}}, mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
-         mw::DirectoryEntry{.path = {"KEEP"}}, mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("b")}}));
+        {mw::DirectoryEntry{.path = {"DOCS"}}, mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")},
+         mw::DirectoryEntry{.path = {"KEEP"}}, mw::FileEntry{.name = "B.TXT", .data = mw::BytesOf("b")}}));
     const fs::path outside = temp.path("outside");
     fs::create_directories(outside);
     WriteWholeFile(outside / "B.TXT", "precious");
@@ -433,14 +433,14 @@ TEST_F(ImageSaveTest, SymbolicLinksInTheDestinationAreNeverFollowed) {
     // Overwriting replaces the link itself, not the file it points at.
     EXPECT_EQ(report.files[1].outcome, SaveOutcome::Saved);
     EXPECT_FALSE(fs::is_symlink(set / "KEEP/B.TXT"));
-    EXPECT_EQ(ReadWholeFile(set / "KEEP/B.TXT"), mw::bytesOf("b"));
-    EXPECT_EQ(ReadWholeFile(outside / "B.TXT"), mw::bytesOf("precious"));
+    EXPECT_EQ(ReadWholeFile(set / "KEEP/B.TXT"), mw::BytesOf("b"));
+    EXPECT_EQ(ReadWholeFile(outside / "B.TXT"), mw::BytesOf("precious"));
     EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
 }
 
 TEST_F(ImageSaveTest, SourceEndingInsideAFileKeepsOnlyAPartialCopyAndSavesTheOthers) {
     Prepare(OneSet(
-        {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("before")}, Generated("CUT.BIN", 200000, 3)}));
+        {mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("before")}, Generated("CUT.BIN", 200000, 3)}));
     const std::uint64_t cut = *items[1].dataOffset + 1000;
     fs::resize_file(image(), cut);
     // The file of the first row is also saved when it comes after the cut one.
@@ -451,7 +451,7 @@ TEST_F(ImageSaveTest, SourceEndingInsideAFileKeepsOnlyAPartialCopyAndSavesTheOth
         << report.files[0].reason;
     EXPECT_EQ(report.files[0].savedAs, "BACKUP SET 1(_Daily)/CUT.BIN.partial");
     std::vector<std::uint8_t> prefix(1000);
-    mw::fillGenerated(3, 0, prefix);
+    mw::FillGenerated(3, 0, prefix);
     EXPECT_EQ(ReadWholeFile(destination() / report.files[0].savedAs), prefix);
     EXPECT_FALSE(fs::exists(destination() / "BACKUP SET 1(_Daily)/CUT.BIN"));
     EXPECT_EQ(report.files[1].outcome, SaveOutcome::Saved);
@@ -463,7 +463,7 @@ TEST_F(ImageSaveTest, LengthAbove4GiBIsReadInFullNotByItsLow32Bits) {
     // The header declares 4 GiB + 5 bytes while 5 are written: a reader of the low 32 bits would call
     // the file complete after 5 bytes; the full length runs past the end of the image.
     Prepare(OneSet({mw::FileEntry{
-        .name = "BIG.DAT", .data = mw::bytesOf("12345"), .declaredLength = (std::uint64_t{1} << 32) + 5}}));
+        .name = "BIG.DAT", .data = mw::BytesOf("12345"), .declaredLength = (std::uint64_t{1} << 32) + 5}}));
     ASSERT_EQ(items.at(0).size, (std::uint64_t{1} << 32) + 5);
     report = Save();
     EXPECT_EQ(report.files[0].outcome, SaveOutcome::Truncated);
@@ -481,7 +481,7 @@ TEST_F(ImageSaveTest, FileOfMoreThan4GiBComesBackWhole) {
         GTEST_SKIP() << "needs " << (2 * kSize >> 30) + 1 << " GiB free in " << fs::temp_directory_path()
                      << ", has " << (room >> 30) << " GiB";
     }
-    manifest = mw::writeImageFile(OneSet({Generated("HUGE.BIN", kSize, 77)}), image());
+    manifest = mw::WriteImageFile(OneSet({Generated("HUGE.BIN", kSize, 77)}), image());
     ASSERT_EQ(manifest.files.size(), 1u);
     items = {SaveItem{
         "TAPE MEDIA\\BACKUP SET 1(_Daily)\\HUGE.BIN", kSize, manifest.files[0].dataOffset, {}, 0, {}}};
@@ -495,7 +495,7 @@ TEST_F(ImageSaveTest, FileOfMoreThan4GiBComesBackWhole) {
     for (std::uint64_t at = 0; at < kSize && same; at += got.size()) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(got.size(), kSize - at));
         in.read(reinterpret_cast<char*>(got.data()), static_cast<std::streamsize>(n));
-        mw::fillGenerated(77, at, std::span(want).first(n));
+        mw::FillGenerated(77, at, std::span(want).first(n));
         same = in.gcount() == static_cast<std::streamsize>(n) &&
                std::equal(want.begin(), want.begin() + n, got.begin());
         if (!same) ADD_FAILURE() << "first difference in the MiB at byte " << at;
@@ -504,8 +504,8 @@ TEST_F(ImageSaveTest, FileOfMoreThan4GiBComesBackWhole) {
 }
 
 TEST_F(ImageSaveTest, PositionWithoutAStanHeaderIsNotFoundAndWritesNothing) {
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("hello world")},
-                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("b")}}));
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("hello world")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::BytesOf("b")}}));
     *items[0].dataOffset += 4;
     items[1].dataOffset.reset();
     items.push_back(items[1]);
@@ -522,8 +522,8 @@ TEST_F(ImageSaveTest, PositionWithoutAStanHeaderIsNotFoundAndWritesNothing) {
 TEST_F(ImageSaveTest, DamagedStreamHeaderWritesNothingOnTheStrengthOfItsLength) {
     // A stream length changed to 0x7fffffff used to be believed: the file was read on to the end of the
     // image and kept as A.TXT.partial, with every later file's bytes in it.
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("hello")},
-                    mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("second")}}));
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("hello")},
+                    mw::FileEntry{.name = "B.TXT", .data = mw::BytesOf("second")}}));
     PatchStreamHeader(*items[0].dataOffset - 22, 8, 0xFFFF, /*fixChecksum=*/false);
     PatchStreamHeader(*items[0].dataOffset - 22, 10, 0x7FFF, /*fixChecksum=*/false);
     found = ScanImage(image());
@@ -547,7 +547,7 @@ TEST_F(ImageSaveTest, DamagedFrameEndsTheFileWithWhatWasDecodedBeforeIt) {
     EXPECT_NE(report.files[0].reason.find("compressed frame 2"), std::string::npos) << report.files[0].reason;
     EXPECT_NE(report.files[0].reason.find("checksum"), std::string::npos);
     std::vector<std::uint8_t> firstFrame(65536);
-    mw::fillGenerated(5, 0, firstFrame);
+    mw::FillGenerated(5, 0, firstFrame);
     EXPECT_EQ(ReadWholeFile(destination() / report.files[0].savedAs), firstFrame);
     EXPECT_EQ(report.files[1].outcome, SaveOutcome::Saved);
     EXPECT_EQ(ExpectSavedBytesMatch(report, items, ExpectedByOffset(description, manifest), destination()),
@@ -559,7 +559,7 @@ TEST_F(ImageSaveTest, CompressedFileCutShortKeepsWhatItsFramesDecodeTo) {
     // the cut fell in its first frame; an uncompressed file keeps every byte read as NAME.partial.
     std::string text;
     for (int i = 0; i < 6000; ++i) text += "line " + std::to_string(i % 70) + " of the monthly report\n";
-    const std::vector<std::uint8_t> original = mw::bytesOf(text);
+    const std::vector<std::uint8_t> original = mw::BytesOf(text);
     ASSERT_GT(original.size(), 2u * 65536);
     Prepare(OneSet({mw::FileEntry{.name = "R.TXT", .data = original}}, /*compressed=*/true));
     const std::uint64_t start = *items[0].dataOffset;
@@ -582,8 +582,8 @@ TEST_F(ImageSaveTest, CompressedFileCutShortKeepsWhatItsFramesDecodeTo) {
 }
 
 TEST_F(ImageSaveTest, StreamsThatCannotBeDecodedAreSavedRawAndSaySo) {
-    Prepare(OneSet({mw::FileEntry{.name = "C.BIN", .data = mw::bytesOf("compressed otherwise")},
-                    mw::FileEntry{.name = "E.BIN", .data = mw::bytesOf("encrypted")}}));
+    Prepare(OneSet({mw::FileEntry{.name = "C.BIN", .data = mw::BytesOf("compressed otherwise")},
+                    mw::FileEntry{.name = "E.BIN", .data = mw::BytesOf("encrypted")}}));
     // Mark the first stream as compressed with an unknown algorithm and the second as encrypted.
     PatchStreamHeader(*items[0].dataOffset - 22, 6, 1u << 4);
     PatchStreamHeader(*items[0].dataOffset - 22, 18, 0x1234);
@@ -595,15 +595,15 @@ TEST_F(ImageSaveTest, StreamsThatCannotBeDecodedAreSavedRawAndSaySo) {
     }
     EXPECT_NE(report.files[0].reason.find("algorithm 0x1234"), std::string::npos) << report.files[0].reason;
     EXPECT_NE(report.files[1].reason.find("encrypted"), std::string::npos) << report.files[1].reason;
-    EXPECT_EQ(ReadWholeFile(destination() / report.files[0].savedAs), mw::bytesOf("compressed otherwise"));
+    EXPECT_EQ(ReadWholeFile(destination() / report.files[0].savedAs), mw::BytesOf("compressed otherwise"));
     EXPECT_EQ(report.totals.notDecoded, 2u);
     EXPECT_FALSE(report.AllSavedWhole());
 }
 
 TEST_F(ImageSaveTest, CancelInTheMiddleOfAFileRemovesItsPartAndStops) {
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("done before")},
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("done before")},
                     Generated("BIG.BIN", 8 << 20, 1),
-                    mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("later")}}));
+                    mw::FileEntry{.name = "C.TXT", .data = mw::BytesOf("later")}}));
     CancellingSink cancelling(cancel, 3 << 20);
     fs::create_directories(destination());
     report =
@@ -619,7 +619,7 @@ TEST_F(ImageSaveTest, CancelInTheMiddleOfAFileRemovesItsPartAndStops) {
 }
 
 TEST_F(ImageSaveTest, MissingImageOrDestinationFailsEveryFileWithTheReason) {
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}));
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")}}));
     SaveRequest request{false, temp.path("absent.img").string(), temp.path("out").string()};
     fs::create_directories(destination());
     report = SaveFiles(items, request, sink, cancel);
@@ -651,10 +651,10 @@ class SmallFileSystem {
 TEST_F(ImageSaveTest, FullOrReadOnlyDestinationStopsTheSaveAndSaysSoOnce) {
     // A full disk used to fail each remaining file in turn, one "No space left on device" line each,
     // while writing on wherever a small file still fitted.
-    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("small")},
+    Prepare(OneSet({mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("small")},
                     Generated("BIG.BIN", 3 << 20, 2),
-                    mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("after")},
-                    mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("last")}}));
+                    mw::FileEntry{.name = "C.TXT", .data = mw::BytesOf("after")},
+                    mw::FileEntry{.name = "D.TXT", .data = mw::BytesOf("last")}}));
     const fs::path set = destination() / "BACKUP SET 1(_Daily)";
     struct Case {
         const char* what;
@@ -705,10 +705,10 @@ TEST_F(ImageSaveTest, FullOrReadOnlyDestinationStopsTheSaveAndSaysSoOnce) {
         // Only A.TXT, whole; nothing half-written is left behind.
         if (!c.readOnly) {
             EXPECT_EQ(std::distance(fs::directory_iterator(set), fs::directory_iterator()), 1);
-            EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::bytesOf("small"));
+            EXPECT_EQ(ReadWholeFile(set / "A.TXT"), mw::BytesOf("small"));
         }
     }
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -27,7 +27,7 @@
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
 
-namespace ostrum::selection::testing {
+namespace ostrum::save::testing {
 
 namespace fs = std::filesystem;
 namespace mw = ostrum::mtfwriter;
@@ -47,7 +47,7 @@ inline std::vector<std::uint8_t> Expected(const mw::FileData& data) {
     if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&data)) return *bytes;
     const auto& generated = std::get<mw::GeneratedData>(data);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(generated.size));
-    mw::fillGenerated(generated.seed, 0, out);
+    mw::FillGenerated(generated.seed, 0, out);
     return out;
 }
 
@@ -268,4 +268,4 @@ inline std::size_t ExpectSavedBytesMatch(const SaveReport& report, std::span<con
     return compared;
 }
 
-}  // namespace ostrum::selection::testing
+}  // namespace ostrum::save::testing

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using Components = std::vector<std::string>;
@@ -71,4 +71,4 @@ TEST(SavePath, MtfDatesBecomeUtcSeconds) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -10,7 +10,7 @@
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -25,17 +25,17 @@ mw::MediaDescription SpreadMedia() {
         {.info = {.name = "Daily"},
          .entries = {
              mw::DirectoryEntry{.path = {"DOCS"}},
-             mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("first file")},
+             mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("first file")},
              mw::FileEntry{
                  .name = "BIG.BIN", .data = mw::GeneratedData{.size = 200000, .seed = 1}, .csum = true},
              mw::DirectoryEntry{.path = {"DOCS", "MORE"}},
-             mw::FileEntry{.name = "B.TXT", .data = mw::bytesOf("after the big one")}}});
+             mw::FileEntry{.name = "B.TXT", .data = mw::BytesOf("after the big one")}}});
     std::string text;
     for (int i = 0; i < 9000; ++i) text += "line " + std::to_string(i % 97) + " of a packed log\n";
     media.sets.push_back({.info = {.name = "Weekly", .compressed = true},
                           .entries = {mw::DirectoryEntry{.path = {"LOGS"}},
-                                      mw::FileEntry{.name = "PACKED.BIN", .data = mw::bytesOf(text)},
-                                      mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("last")}}});
+                                      mw::FileEntry{.name = "PACKED.BIN", .data = mw::BytesOf(text)},
+                                      mw::FileEntry{.name = "C.TXT", .data = mw::BytesOf("last")}}});
     return media;
 }
 
@@ -49,12 +49,12 @@ class SpannedSaveTest : public ::testing::Test {
             sinks.push_back(std::make_unique<mw::ImageFileSink>(Image(i)));
             pointers.push_back(sinks.back().get());
         }
-        manifest = mw::writeSpannedMedia(media, pointers, endsAt);
+        manifest = mw::WriteSpannedMedia(media, pointers, endsAt);
     }
     // Where the unspread backup puts things, to choose where media end.
     mw::Manifest Unspread(std::uint32_t physicalBlockSize = 0) {
         mw::MemorySink sink;
-        return mw::writeMedia(media, sink, {.physicalBlockSize = physicalBlockSize});
+        return mw::WriteMedia(media, sink, {.physicalBlockSize = physicalBlockSize});
     }
     fs::path Image(std::size_t medium) const { return temp.path("medium" + std::to_string(medium) + ".img"); }
 
@@ -234,7 +234,7 @@ TEST_F(SpannedSaveTest, EachTapeOfASpreadBackupGivesWhatItHoldsAndBothTapesJoinI
         pointers.push_back(sinks.back().get());
     }
     manifest =
-        mw::writeSpannedMedia(media, pointers, std::vector<std::uint64_t>{*plain.files[1].dataOffset + 1000});
+        mw::WriteSpannedMedia(media, pointers, std::vector<std::uint64_t>{*plain.files[1].dataOffset + 1000});
     tape::TapeDevices devices;
     for (int i = 0; i < 2; ++i)
         ASSERT_TRUE(devices.AttachVirtual(i, {.path = temp.path(std::to_string(i) + ".tap").string()}));
@@ -287,4 +287,4 @@ TEST_F(SpannedSaveTest, EachTapeOfASpreadBackupGivesWhatItHoldsAndBothTapesJoinI
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -11,7 +11,7 @@
 #include "save_fixture.h"
 #include "tape/tape_devices.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -35,7 +35,7 @@ mw::MediaDescription SparseMedia() {
          .entries = {Sparse("DISK.VHD", 4 << 20, {{0, 5000}, {(1 << 20) + 3, 70000}, {3 << 20, 4096}}),
                      Sparse("LOG.DAT", 300000, {{100, 1}, {200000, 100000}}, mw::SparseFrame::OffsetOnly),
                      Sparse("HOLE.BIN", 1 << 20, {}), unsized,
-                     mw::FileEntry{.name = "AFTER.TXT", .data = mw::bytesOf("after the sparse files")}}});
+                     mw::FileEntry{.name = "AFTER.TXT", .data = mw::BytesOf("after the sparse files")}}});
     return media;
 }
 
@@ -64,12 +64,12 @@ blkcnt_t ReferenceBlocks(const fs::path& path, const mw::FileEntry& file) {
 class SparseSaveTest : public ::testing::Test {
   protected:
     void ScanImage() {
-        manifest = mw::writeImageFile(media, temp.path("medium.img"));
+        manifest = mw::WriteImageFile(media, temp.path("medium.img"));
         found = testing::ScanImage(temp.path("medium.img"));
         request = SaveRequest{false, temp.path("medium.img").string(), destination().string()};
     }
     void ScanTape(std::uint32_t blockSize) {
-        manifest = mw::writeTapFile(media, temp.path("medium.tap"), blockSize);
+        manifest = mw::WriteTapFile(media, temp.path("medium.tap"), blockSize);
         ASSERT_TRUE(devices.AttachVirtual(0, {.path = temp.path("medium.tap").string()}));
         found = ScanTapeDrive(devices);
         request = SaveRequest{true, "//./tape0", destination().string(), ExistingFiles::KeepBoth, &devices};
@@ -92,7 +92,7 @@ class SparseSaveTest : public ::testing::Test {
         ASSERT_TRUE(report.AllSavedWhole()) << report.files[0].reason;
         for (std::size_t i = 0; i < 5; ++i) {
             SCOPED_TRACE(found->row(i).path().str());
-            EXPECT_EQ(found->row(i).size(), mw::dataSize(Entry(i).data));
+            EXPECT_EQ(found->row(i).size(), mw::DataSize(Entry(i).data));
             EXPECT_TRUE(ReadWholeFile(Saved(i)) == WithHoles(Entry(i)));
             if (!Entry(i).sparse) continue;
             const blkcnt_t reference = ReferenceBlocks(temp.path("reference"), Entry(i));
@@ -173,4 +173,4 @@ TEST_F(SparseSaveTest, DamagedOrUnbelievableRunKeepsTheRunsBeforeItAsAPartialCop
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -4,7 +4,7 @@
 #include "save_fixture.h"
 #include "test_media.h"
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 using namespace testing;
@@ -16,7 +16,7 @@ class TapeSaveTest : public ::testing::Test {
     void Prepare(const mw::MediaDescription& media, std::uint32_t blockSize,
                  tape::VirtualTapeOptions options = {}) {
         description = media;
-        manifest = mw::writeTapFile(media, temp.path("medium.tap"), blockSize);
+        manifest = mw::WriteTapFile(media, temp.path("medium.tap"), blockSize);
         Attach(options);
         Scan();
     }
@@ -81,7 +81,7 @@ class TapeBlockSizes : public TapeSaveTest, public ::testing::WithParamInterface
 TEST_P(TapeBlockSizes, EveryFileOfEverySetComesBackWhole) {
     // Two sets behind filemarks, the second compressed; records smaller than, equal to and larger than a
     // read of 64 KiB (larger ones are delivered in pieces).
-    mw::MediaDescription media = mwt::mixedMedia(1024, /*compressSecondSet=*/true);
+    mw::MediaDescription media = mwt::MixedMedia(1024, /*compressSecondSet=*/true);
     media.sets[0].entries.push_back(
         mw::FileEntry{.name = "MULTI.BIN", .data = mw::GeneratedData{300000, 12}});
     Prepare(media, GetParam());
@@ -102,11 +102,11 @@ TEST_F(TapeSaveTest, FilesAreServedInTapeOrderInOneForwardPass) {
     options.beforeRead = [&records](std::uint64_t record) { records.push_back(record); };
     mw::MediaDescription media;
     media.sets.push_back({.info = {.name = "S"},
-                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")},
                                       mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{200000, 3}},
-                                      mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("c")}}});
+                                      mw::FileEntry{.name = "C.TXT", .data = mw::BytesOf("c")}}});
     media.sets.push_back(
-        {.info = {.name = "T"}, .entries = {mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("d")}}});
+        {.info = {.name = "T"}, .entries = {mw::FileEntry{.name = "D.TXT", .data = mw::BytesOf("d")}}});
     Prepare(media, 16384, options);
     ASSERT_EQ(items.size(), 4u);
     std::reverse(items.begin(), items.end());
@@ -130,7 +130,7 @@ TEST_F(TapeSaveTest, FilesAreServedInTapeOrderInOneForwardPass) {
 TEST_F(TapeSaveTest, ReadErrorCutsOnlyTheFileItFallsIn) {
     mw::MediaDescription media;
     media.sets.push_back({.info = {.name = "S"},
-                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("before")},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("before")},
                                       mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{100000, 3}},
                                       mw::FileEntry{.name = "C.BIN", .data = mw::GeneratedData{5000, 4}}}});
     // Records of 16 KiB: record 0 holds TAPE, 1 the SSET and the first files; B's data runs to record 7.
@@ -147,7 +147,7 @@ TEST_F(TapeSaveTest, ReadErrorCutsOnlyTheFileItFallsIn) {
     // What was kept of B is the start of B.
     const auto partial = ReadWholeFile(destination() / report.files[1].savedAs);
     std::vector<std::uint8_t> start(partial.size());
-    mw::fillGenerated(3, 0, start);
+    mw::FillGenerated(3, 0, start);
     EXPECT_FALSE(partial.empty());
     EXPECT_TRUE(partial == start);
 }
@@ -158,7 +158,7 @@ TEST_F(TapeSaveTest, ReadFailingOnOnlyOnePassMisplacesNoLaterFile) {
     // lying before their read or as having no STAN stream header.
     mw::MediaDescription media;
     media.sets.push_back({.info = {.name = "S"},
-                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("before")},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("before")},
                                       mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{100000, 3}},
                                       mw::FileEntry{.name = "C.BIN", .data = mw::GeneratedData{5000, 4}}}});
     // D behind a filemark, in records of its own.
@@ -205,11 +205,11 @@ TEST_F(TapeSaveTest, FullDestinationStopsTheTapeAndLeavesTheRestNotAttempted) {
     std::vector<std::uint64_t> records;
     mw::MediaDescription media;
     media.sets.push_back({.info = {.name = "S"},
-                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")},
                                       mw::FileEntry{.name = "B.BIN", .data = mw::GeneratedData{300000, 3}},
-                                      mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("c")}}});
+                                      mw::FileEntry{.name = "C.TXT", .data = mw::BytesOf("c")}}});
     media.sets.push_back(
-        {.info = {.name = "T"}, .entries = {mw::FileEntry{.name = "D.TXT", .data = mw::bytesOf("d")}}});
+        {.info = {.name = "T"}, .entries = {mw::FileEntry{.name = "D.TXT", .data = mw::BytesOf("d")}}});
     Prepare(media, 16384, {.beforeRead = [&records](std::uint64_t record) { records.push_back(record); }});
     records.clear();
     auto calls = std::make_shared<TestCalls>();
@@ -232,9 +232,9 @@ TEST_F(TapeSaveTest, FullDestinationStopsTheTapeAndLeavesTheRestNotAttempted) {
 TEST_F(TapeSaveTest, LengthRunningPastTheRecordedDataIsTruncated) {
     mw::MediaDescription media;
     media.sets.push_back({.info = {.name = "S"},
-                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("fine")},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("fine")},
                                       mw::FileEntry{.name = "LONG.BIN",
-                                                    .data = mw::bytesOf("short"),
+                                                    .data = mw::BytesOf("short"),
                                                     .declaredLength = std::uint64_t{5} << 32}}});
     Prepare(media, 65536);
     report = Save();
@@ -247,9 +247,9 @@ TEST_F(TapeSaveTest, LengthRunningPastTheRecordedDataIsTruncated) {
 TEST_F(TapeSaveTest, CancelInTheMiddleOfAFileRemovesItsPart) {
     mw::MediaDescription media;
     media.sets.push_back({.info = {.name = "S"},
-                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")},
+                          .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")},
                                       mw::FileEntry{.name = "BIG.BIN", .data = mw::GeneratedData{2 << 20, 3}},
-                                      mw::FileEntry{.name = "C.TXT", .data = mw::bytesOf("c")}}});
+                                      mw::FileEntry{.name = "C.TXT", .data = mw::BytesOf("c")}}});
     Prepare(media, 65536);
     CancellingSink cancelling(cancel, 1 << 20);
     report = Save(cancelling);
@@ -264,7 +264,7 @@ TEST_F(TapeSaveTest, CancelInTheMiddleOfAFileRemovesItsPart) {
 TEST_F(TapeSaveTest, RowsWithoutATapePositionAndMissingDrivesAreReported) {
     mw::MediaDescription media;
     media.sets.push_back(
-        {.info = {.name = "S"}, .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::bytesOf("a")}}});
+        {.info = {.name = "S"}, .entries = {mw::FileEntry{.name = "A.TXT", .data = mw::BytesOf("a")}}});
     Prepare(media, 65536);
     items.push_back(items[0]);
     items[1].chunkIndex.reset();
@@ -283,4 +283,4 @@ TEST_F(TapeSaveTest, RowsWithoutATapePositionAndMissingDrivesAreReported) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

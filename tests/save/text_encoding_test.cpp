@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace ostrum::selection {
+namespace ostrum::save {
 namespace {
 
 DetectedText Detect(std::string_view bytes, bool cut = false) {
@@ -56,4 +56,4 @@ TEST(TextEncoding, EachRuleDecidesAsWritten) {
 }
 
 }  // namespace
-}  // namespace ostrum::selection
+}  // namespace ostrum::save

@@ -73,8 +73,8 @@ TEST_F(ImageCopyTest, WriterMediaCopyIsTheWritersImage) {
     for (std::uint32_t blockSize : {512u, 65536u, 262144u}) {
         const auto tap = folder_.path("media.tap");
         const auto img = folder_.path("media.img");
-        const auto manifest = testing::mw::writeTapFile(testing::SampleMedia(), tap, blockSize);
-        testing::mw::writeImageFile(testing::SampleMedia(), img, {.physicalBlockSize = blockSize});
+        const auto manifest = testing::mw::WriteTapFile(testing::SampleMedia(), tap, blockSize);
+        testing::mw::WriteImageFile(testing::SampleMedia(), img, {.physicalBlockSize = blockSize});
         VirtualTapeOptions options;
         options.path = tap.string();
         ASSERT_TRUE(devices_.AttachVirtual(2, options));

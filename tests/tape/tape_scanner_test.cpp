@@ -275,7 +275,7 @@ class TapeAndImageTest : public ::testing::TestWithParam<std::uint32_t> {};
 TEST_P(TapeAndImageTest, ScanOfTheTapeFindsWhatTheScanOfItsImageFinds) {
     TempFolder folder;
     const auto tapPath = folder.path("media.tap");
-    const auto manifest = testing::mw::writeTapFile(testing::SampleMedia(), tapPath, GetParam());
+    const auto manifest = testing::mw::WriteTapFile(testing::SampleMedia(), tapPath, GetParam());
     TapeDevices devices;
     VirtualTapeOptions options;
     options.path = tapPath.string();

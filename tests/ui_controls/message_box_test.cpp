@@ -1,5 +1,7 @@
 // The message box driven as the user drives it: keys, clicks and the close box on the running box,
 // countdowns ticked directly, the answer memory, and a call made from a worker thread.
+#include "ui/msgbox/message_box.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,9 +14,8 @@
 
 #include "app/resources/program_message.h"
 #include "test_doubles.h"
+#include "ui/msgbox/message_box_dialog.h"
 #include "ui/msgbox/msgbox_countdown.h"
-#include "ui/msgbox/rx_message_box.h"
-#include "ui/msgbox/rx_msgbox_dialog.h"
 
 namespace ostrum::ui {
 namespace {
@@ -73,9 +74,9 @@ MessageStyle noBeep(MessageButtons buttons, int defaultButton = 0, MessageOption
 }
 
 TEST(MessageBox, EscapeClosesTheOkOnlyStylesWithCancel) {
-    for (auto style : {kMessagePlain, kMessageNotice, kMessageInformation}) {
+    for (auto style : {app::kMessagePlain, app::kMessageNotice, app::kMessageInformation}) {
         BoxDriver driver([](MessageBoxDialog& box) { QTest::keyClick(&box, Qt::Key_Escape); });
-        EXPECT_EQ(programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, style),
+        EXPECT_EQ(app::programMessage(QStringLiteral("No Data found"), app::kCaptionTapeMedia, style),
                   MessageAnswer::Cancel);
         EXPECT_TRUE(driver.seen());
     }
@@ -95,8 +96,8 @@ TEST(MessageBox, EscapeAndTheCloseBoxAnswerNoToAQuestion) {
                 QTest::keyClick(&box, Qt::Key_Escape);
             }
         });
-        EXPECT_EQ(programMessage(QStringLiteral("Do you really want to exit?"), kCaptionTapeMediaMixedCase,
-                                 kMessageQuestion),
+        EXPECT_EQ(app::programMessage(QStringLiteral("Do you really want to exit?"),
+                                      app::kCaptionTapeMediaMixedCase, app::kMessageQuestion),
                   MessageAnswer::No);
         EXPECT_TRUE(closeShown);
     }
@@ -378,7 +379,8 @@ TEST(MessageBox, WorkerThreadCallBlocksUntilAnswered) {
         click(box.button(MessageAnswer::Ok));
     });
     std::unique_ptr<QThread> worker(QThread::create([&] {
-        result = programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, kMessageNotice);
+        result =
+            app::programMessage(QStringLiteral("No Data found"), app::kCaptionTapeMedia, app::kMessageNotice);
         returned = true;
     }));
     worker->start();
@@ -495,7 +497,7 @@ TEST(MessageBox, LinkInTheBodyIsFollowedOnClick) {
 }
 
 TEST(MessageBox, PaintedBackgroundUsesTheAreaEffectsAndSeparators) {
-    MessageBoxParams params = standardMessageParams();
+    MessageBoxParams params = app::standardMessageParams();
     params.buttons.effect = kEffectSolid;
     params.buttons.colour1 = makeColorRef(10, 20, 200);
     params.buttons.separatorType = 2;

@@ -1,12 +1,13 @@
 // The message box's plain computations: button sets, default index, text resolution, placement,
 // the countdown formats and the answer memory's names.
+#include "ui/msgbox/message_layout.h"
+
 #include <gtest/gtest.h>
 
 #include "app/resources/program_message.h"
 #include "test_doubles.h"
-#include "ui/msgbox/rx_answer_memory.h"
-#include "ui/msgbox/rx_layout.h"
-#include "ui/msgbox/rx_texts.h"
+#include "ui/msgbox/answer_memory.h"
+#include "ui/msgbox/message_texts.h"
 
 namespace ostrum::ui {
 namespace {
@@ -149,7 +150,7 @@ TEST(AnswerMemoryNames, KeyPathMirrorsTheRegistryKey) {
 }
 
 TEST(ProgramMessages, StandardRecordHasThePaleYellowBump) {
-    const MessageBoxParams p = standardMessageParams();
+    const MessageBoxParams p = app::standardMessageParams();
     EXPECT_EQ(p.background.separatorType, 0);
     EXPECT_EQ(p.background.separatorAlign, 2);
     EXPECT_TRUE(p.background.separatorText.isNull());

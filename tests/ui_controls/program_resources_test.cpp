@@ -10,7 +10,7 @@
 
 #include "app/resources/artwork_names.h"
 
-namespace ostrum::ui {
+namespace ostrum::app {
 namespace {
 
 using artwork::Picture;
@@ -94,7 +94,7 @@ TEST(ProgramResources, SmallButtonsHaveBlackCornersAndAVisibleSymbol) {
 
 TEST(ProgramResources, StripsIconsAndStrings) {
     const auto resources = ProgramResources::instance();
-    const ImageStrip strip = resources->imageStrip(pictureId(Picture::FolderStateStrip));
+    const ui::ImageStrip strip = resources->imageStrip(pictureId(Picture::FolderStateStrip));
     EXPECT_EQ(strip.cellSize, QSize(16, 16));
     EXPECT_EQ(strip.image.width(), 74);
     // Cell 0 of the tree's strip is blank white; cell 1 has the box's frame.
@@ -123,4 +123,4 @@ TEST(ProgramResources, StringTableKeepsTrailingBlanksAndEscapes) {
 }
 
 }  // namespace
-}  // namespace ostrum::ui
+}  // namespace ostrum::app

@@ -12,7 +12,7 @@
 namespace {
 
 using namespace ostrum::artwork;
-namespace names = ostrum::ui::artwork;
+namespace names = ostrum::app::artwork;
 using names::Picture;
 
 std::map<Picture, std::function<QImage()>> bitmapMakers() {

@@ -12,8 +12,8 @@
 #include "app/resources/artwork_names.h"
 #include "app/resources/program_message.h"
 #include "app/resources/program_resources.h"
-#include "ui/msgbox/rx_message_box.h"
-#include "ui/msgbox/rx_msgbox_dialog.h"
+#include "ui/msgbox/message_box.h"
+#include "ui/msgbox/message_box_dialog.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"
@@ -23,6 +23,7 @@ namespace ostrum::gallery {
 namespace {
 
 using namespace ostrum::ui;
+using namespace ostrum::app;
 using artwork::Picture;
 using artwork::pictureId;
 

@@ -71,9 +71,9 @@ bool filterPage(const ScanSource& source, const QString& folder) {
 
 // A medium with its own catalog, one FILE block of which damage took: the file shows in grey after the rows.
 bool lostFilesPage(const QString& image, const QString& folder) {
-    mtfwriter::MediaDescription media = mtfwriter::sampleMedia();
+    mtfwriter::MediaDescription media = mtfwriter::SampleMedia();
     media.tape.mediaCatalog = true;
-    const mtfwriter::Manifest manifest = mtfwriter::writeImageFile(media, image.toStdString());
+    const mtfwriter::Manifest manifest = mtfwriter::WriteImageFile(media, image.toStdString());
     {
         std::fstream medium(image.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
         medium.seekp(static_cast<std::streamoff>(manifest.files[2].fileBlockOffset));
@@ -126,7 +126,7 @@ bool twoMediaPage(const QString& folder, const QTemporaryDir& work) {
     {
         mtfwriter::ImageFileSink a(first), b(second);
         std::vector<mtfwriter::Sink*> sinks{&a, &b};
-        mtfwriter::writeSpannedMedia(mtfwriter::sampleMedia(), sinks, std::vector<std::uint64_t>{20000});
+        mtfwriter::WriteSpannedMedia(mtfwriter::SampleMedia(), sinks, std::vector<std::uint64_t>{20000});
     }
     ScanSource source;
     source.path = second;
@@ -150,7 +150,7 @@ bool writeRecoveryGallery(const QString& folder) {
     const QString image = work.filePath(QStringLiteral("sample.img"));
     {
         mtfwriter::ImageFileSink sink(image.toStdString());
-        mtfwriter::writeMedia(mtfwriter::sampleMedia(), sink);
+        mtfwriter::WriteMedia(mtfwriter::SampleMedia(), sink);
     }
     ScanSource source;
     source.path = image.toStdString();

@@ -90,7 +90,7 @@ bool writeWizardGallery(const QString& folder) {
     const QString tape = work.filePath(QStringLiteral("sample.tap"));
     {
         mtfwriter::TapFileSink sink(tape.toStdString(), 65536);
-        mtfwriter::writeMedia(mtfwriter::sampleMedia(), sink);
+        mtfwriter::WriteMedia(mtfwriter::SampleMedia(), sink);
     }
     WizardFields fields;
     const std::string tapePath = tape.toStdString();

@@ -14,7 +14,7 @@
 namespace ostrum::mtfwriter {
 
 namespace detail {
-inline void requireRange(std::size_t size, std::size_t offset, std::size_t width) {
+inline void RequireRange(std::size_t size, std::size_t offset, std::size_t width) {
     if (offset > size || width > size - offset) {
         throw std::out_of_range("MTF encoder: field at offset " + std::to_string(offset) + " of width " +
                                 std::to_string(width) + " lies outside a buffer of " + std::to_string(size) +
@@ -23,46 +23,46 @@ inline void requireRange(std::size_t size, std::size_t offset, std::size_t width
 }
 }  // namespace detail
 
-inline void putU8(std::span<std::uint8_t> buf, std::size_t offset, std::uint8_t value) {
-    detail::requireRange(buf.size(), offset, 1);
+inline void PutU8(std::span<std::uint8_t> buf, std::size_t offset, std::uint8_t value) {
+    detail::RequireRange(buf.size(), offset, 1);
     buf[offset] = value;
 }
 
-inline void putU16(std::span<std::uint8_t> buf, std::size_t offset, std::uint16_t value) {
-    detail::requireRange(buf.size(), offset, 2);
+inline void PutU16(std::span<std::uint8_t> buf, std::size_t offset, std::uint16_t value) {
+    detail::RequireRange(buf.size(), offset, 2);
     buf[offset] = static_cast<std::uint8_t>(value);
     buf[offset + 1] = static_cast<std::uint8_t>(value >> 8);
 }
 
-inline void putU32(std::span<std::uint8_t> buf, std::size_t offset, std::uint32_t value) {
-    detail::requireRange(buf.size(), offset, 4);
+inline void PutU32(std::span<std::uint8_t> buf, std::size_t offset, std::uint32_t value) {
+    detail::RequireRange(buf.size(), offset, 4);
     for (std::size_t i = 0; i < 4; ++i) buf[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 // A UINT64 on the medium is the low 32 bits followed by the high 32 bits, i.e. plain little-endian.
-inline void putU64(std::span<std::uint8_t> buf, std::size_t offset, std::uint64_t value) {
-    detail::requireRange(buf.size(), offset, 8);
+inline void PutU64(std::span<std::uint8_t> buf, std::size_t offset, std::uint64_t value) {
+    detail::RequireRange(buf.size(), offset, 8);
     for (std::size_t i = 0; i < 8; ++i) buf[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 // Writes a four-character block or stream tag ("FILE", "STAN", ...).
-inline void putTag(std::span<std::uint8_t> buf, std::size_t offset, std::string_view tag) {
+inline void PutTag(std::span<std::uint8_t> buf, std::size_t offset, std::string_view tag) {
     if (tag.size() != 4) throw std::invalid_argument("MTF tags have four characters");
-    detail::requireRange(buf.size(), offset, 4);
+    detail::RequireRange(buf.size(), offset, 4);
     for (std::size_t i = 0; i < 4; ++i) buf[offset + i] = static_cast<std::uint8_t>(tag[i]);
 }
 
-inline std::uint16_t getU16(std::span<const std::uint8_t> buf, std::size_t offset) {
-    detail::requireRange(buf.size(), offset, 2);
+inline std::uint16_t GetU16(std::span<const std::uint8_t> buf, std::size_t offset) {
+    detail::RequireRange(buf.size(), offset, 2);
     return static_cast<std::uint16_t>(std::uint16_t{buf[offset]} | (std::uint16_t{buf[offset + 1]} << 8));
 }
 
 // XOR of `wordCount` little-endian 16-bit words starting at `offset`: the checksum of block headers, stream
 // headers and compression frame headers.
-inline std::uint16_t xorWords(std::span<const std::uint8_t> buf, std::size_t offset, std::size_t wordCount) {
-    detail::requireRange(buf.size(), offset, 2 * wordCount);
+inline std::uint16_t XorWords(std::span<const std::uint8_t> buf, std::size_t offset, std::size_t wordCount) {
+    detail::RequireRange(buf.size(), offset, 2 * wordCount);
     std::uint16_t sum = 0;
-    for (std::size_t i = 0; i < wordCount; ++i) sum ^= getU16(buf, offset + 2 * i);
+    for (std::size_t i = 0; i < wordCount; ++i) sum ^= GetU16(buf, offset + 2 * i);
     return sum;
 }
 

@@ -23,13 +23,13 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-std::runtime_error ioError(const std::string& what, const fs::path& p) {
+std::runtime_error IoError(const std::string& what, const fs::path& p) {
     return std::runtime_error(what + " '" + p.string() + "': " + std::strerror(errno));
 }
 
-File openOrThrow(const fs::path& p, const char* mode, const std::string& what) {
+File OpenOrThrow(const fs::path& p, const char* mode, const std::string& what) {
     File f(std::fopen(p.c_str(), mode));
-    if (!f) throw ioError(what, p);
+    if (!f) throw IoError(what, p);
     return f;
 }
 
@@ -39,36 +39,36 @@ class Copier {
         : in_(in), out_(out), inPath_(inPath), outPath_(outPath), buf_(kCopyChunk) {}
 
     // Copies input bytes [from, to) (clipped at the input's end), zeroing [zeroFrom, zeroTo) on the way.
-    void copy(std::uint64_t from, std::uint64_t to, std::uint64_t zeroFrom = 0, std::uint64_t zeroTo = 0) {
-        if (::fseeko(in_, static_cast<off_t>(from), SEEK_SET) != 0) throw ioError("cannot seek in", inPath_);
+    void Copy(std::uint64_t from, std::uint64_t to, std::uint64_t zeroFrom = 0, std::uint64_t zeroTo = 0) {
+        if (::fseeko(in_, static_cast<off_t>(from), SEEK_SET) != 0) throw IoError("cannot seek in", inPath_);
         std::uint64_t pos = from;
         while (pos < to) {
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buf_.size(), to - pos));
             const std::size_t got = std::fread(buf_.data(), 1, want, in_);
             if (got == 0) {
-                if (std::ferror(in_)) throw ioError("cannot read", inPath_);
+                if (std::ferror(in_)) throw IoError("cannot read", inPath_);
                 return;
             }
             const std::uint64_t zs = std::clamp(zeroFrom, pos, pos + got);
             const std::uint64_t ze = std::clamp(zeroTo, pos, pos + got);
             if (ze > zs) std::memset(buf_.data() + (zs - pos), 0, static_cast<std::size_t>(ze - zs));
-            put(buf_.data(), got);
+            Put(buf_.data(), got);
             pos += got;
         }
     }
 
-    void fill(std::uint64_t n, std::uint8_t value) {
+    void Fill(std::uint64_t n, std::uint8_t value) {
         std::fill(buf_.begin(), buf_.end(), value);
         while (n > 0) {
             const std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(n, buf_.size()));
-            put(buf_.data(), k);
+            Put(buf_.data(), k);
             n -= k;
         }
     }
 
   private:
-    void put(const std::uint8_t* data, std::size_t n) {
-        if (std::fwrite(data, 1, n, out_) != n) throw ioError("cannot write", outPath_);
+    void Put(const std::uint8_t* data, std::size_t n) {
+        if (std::fwrite(data, 1, n, out_) != n) throw IoError("cannot write", outPath_);
     }
 
     std::FILE* in_;
@@ -80,7 +80,7 @@ class Copier {
 
 }  // namespace
 
-void applyDamage(std::vector<std::uint8_t>& image, const Damage& d) {
+void ApplyDamage(std::vector<std::uint8_t>& image, const Damage& d) {
     const std::uint64_t size = image.size();
     switch (d.kind) {
         case Damage::Kind::CutFront:
@@ -106,36 +106,36 @@ void applyDamage(std::vector<std::uint8_t>& image, const Damage& d) {
     }
 }
 
-void damageFile(const fs::path& in, const fs::path& out, const Damage& d) {
-    const File input = openOrThrow(in, "rb", "cannot open");
+void DamageFile(const fs::path& in, const fs::path& out, const Damage& d) {
+    const File input = OpenOrThrow(in, "rb", "cannot open");
     std::error_code ec;
     const std::uint64_t size = fs::file_size(in, ec);
     if (ec) throw std::runtime_error("cannot read the size of '" + in.string() + "': " + ec.message());
     const fs::path temp = out.string() + ".damage-tmp";
     try {
-        const File output = openOrThrow(temp, "wb", "cannot create");
+        const File output = OpenOrThrow(temp, "wb", "cannot create");
         Copier copier(input.get(), output.get(), in, temp);
         switch (d.kind) {
             case Damage::Kind::CutFront:
-                copier.copy(std::min(d.offset, size), size);
+                copier.Copy(std::min(d.offset, size), size);
                 break;
             case Damage::Kind::ZeroRange:
-                copier.copy(0, size, d.offset, d.offset + std::min(d.length, UINT64_MAX - d.offset));
+                copier.Copy(0, size, d.offset, d.offset + std::min(d.length, UINT64_MAX - d.offset));
                 break;
             case Damage::Kind::ShiftFront:
-                copier.fill(d.offset, 0);
-                copier.copy(0, size);
+                copier.Fill(d.offset, 0);
+                copier.Copy(0, size);
                 break;
             case Damage::Kind::Truncate:
-                copier.copy(0, std::min(d.offset, size));
+                copier.Copy(0, std::min(d.offset, size));
                 break;
             case Damage::Kind::InsertJunk:
-                copier.copy(0, std::min(d.offset, size));
-                copier.fill(d.length, kJunkByte);
-                copier.copy(std::min(d.offset, size), size);
+                copier.Copy(0, std::min(d.offset, size));
+                copier.Fill(d.length, kJunkByte);
+                copier.Copy(std::min(d.offset, size), size);
                 break;
         }
-        if (std::fflush(output.get()) != 0) throw ioError("cannot write", temp);
+        if (std::fflush(output.get()) != 0) throw IoError("cannot write", temp);
     } catch (...) {
         fs::remove(temp, ec);
         throw;

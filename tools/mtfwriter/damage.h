@@ -16,13 +16,13 @@ struct Damage {
     std::uint64_t offset = 0;
     std::uint64_t length = 0;  // ZeroRange, InsertJunk: how many bytes
 
-    static Damage cutFront(std::uint64_t n) { return {Kind::CutFront, n, 0}; }
-    static Damage zeroRange(std::uint64_t offset, std::uint64_t length) {
+    static Damage CutFront(std::uint64_t n) { return {Kind::CutFront, n, 0}; }
+    static Damage ZeroRange(std::uint64_t offset, std::uint64_t length) {
         return {Kind::ZeroRange, offset, length};
     }
-    static Damage shiftFront(std::uint64_t n) { return {Kind::ShiftFront, n, 0}; }
-    static Damage truncateTo(std::uint64_t n) { return {Kind::Truncate, n, 0}; }
-    static Damage insertJunk(std::uint64_t offset, std::uint64_t length) {
+    static Damage ShiftFront(std::uint64_t n) { return {Kind::ShiftFront, n, 0}; }
+    static Damage TruncateTo(std::uint64_t n) { return {Kind::Truncate, n, 0}; }
+    static Damage InsertJunk(std::uint64_t offset, std::uint64_t length) {
         return {Kind::InsertJunk, offset, length};
     }
 };
@@ -30,10 +30,10 @@ struct Damage {
 // Cutting or truncating beyond the end leaves nothing / everything; a zero range is clipped to the image.
 // Shifting inserts `n` zero bytes at the front. Junk is `length` bytes of 0xA5 put before byte `offset`
 // (at the end when the image is shorter), moving everything after them off its alignment.
-void applyDamage(std::vector<std::uint8_t>& image, const Damage& damage);
+void ApplyDamage(std::vector<std::uint8_t>& image, const Damage& damage);
 
 // The same on files, streamed (images of many GiB): writes the damaged copy of `in` to `out`, which may be
 // the same path (the copy is made beside it and renamed over it). Throws std::runtime_error on I/O errors.
-void damageFile(const std::filesystem::path& in, const std::filesystem::path& out, const Damage& damage);
+void DamageFile(const std::filesystem::path& in, const std::filesystem::path& out, const Damage& damage);
 
 }  // namespace ostrum::mtfwriter

@@ -14,10 +14,10 @@ class DataReader {
     virtual ~DataReader() = default;
     // Fills `out` completely unless the data ends first; returns the number of bytes delivered (0 at the
     // end).
-    virtual std::size_t read(std::span<std::uint8_t> out) = 0;
+    virtual std::size_t Read(std::span<std::uint8_t> out) = 0;
 
     // A reader at the start of `data`. Disk files are opened here (MediaError when that fails).
-    static std::unique_ptr<DataReader> open(const FileData& data);
+    static std::unique_ptr<DataReader> Open(const FileData& data);
 };
 
 }  // namespace ostrum::mtfwriter

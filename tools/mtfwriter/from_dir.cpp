@@ -12,23 +12,23 @@ namespace fs = std::filesystem;
 
 // File names on Linux are bytes. UTF-8 names convert; anything else keeps its bytes as code units, so no file
 // is dropped for its name.
-Name nameOf(const fs::path& p) {
+Name NameOf(const fs::path& p) {
     const std::string bytes = p.filename().string();
     try {
         return Name(bytes);
     } catch (const std::invalid_argument&) {
         std::u16string units;
         for (unsigned char c : bytes) units.push_back(c);
-        return Name::raw(units);
+        return Name::Raw(units);
     }
 }
 
-MtfDate mtimeOf(const fs::path& p) {
+MtfDate MtimeOf(const fs::path& p) {
     std::error_code ec;
     const auto t = fs::last_write_time(p, ec);
     if (ec) return {};
     const auto sys = std::chrono::file_clock::to_sys(t);
-    return mtfDateFromUnixTime(
+    return MtfDateFromUnixTime(
         std::chrono::duration_cast<std::chrono::seconds>(sys.time_since_epoch()).count());
 }
 
@@ -37,7 +37,7 @@ struct Listing {
     std::vector<fs::path> directories;
 };
 
-Listing list(const fs::path& dir) {
+Listing List(const fs::path& dir) {
     Listing out;
     std::error_code ec;
     fs::directory_iterator it(dir, ec);
@@ -56,35 +56,35 @@ Listing list(const fs::path& dir) {
     return out;
 }
 
-void describe(const fs::path& dir, std::vector<Name>& components, std::vector<Entry>& entries) {
+void Describe(const fs::path& dir, std::vector<Name>& components, std::vector<Entry>& entries) {
     // Built in place and then filled: a DirectoryEntry temporary makes GCC 12 at -O3 warn that its unset
     // rawName may be destroyed uninitialised, and clang 14 cannot build an aggregate from parentheses.
     auto& directory = std::get<DirectoryEntry>(entries.emplace_back(std::in_place_type<DirectoryEntry>));
     directory.path = components;
-    directory.mtime = mtimeOf(dir);
-    const Listing listing = list(dir);
+    directory.mtime = MtimeOf(dir);
+    const Listing listing = List(dir);
     for (const fs::path& file : listing.files) {
         std::error_code ec;
         const std::uintmax_t size = fs::file_size(file, ec);
         if (ec) throw MediaError("cannot read the size of '" + file.string() + "': " + ec.message());
         entries.push_back(FileEntry{
-            .name = nameOf(file), .mtime = mtimeOf(file), .data = DiskFileData{.path = file, .size = size}});
+            .name = NameOf(file), .mtime = MtimeOf(file), .data = DiskFileData{.path = file, .size = size}});
     }
     for (const fs::path& sub : listing.directories) {
-        components.push_back(nameOf(sub));
-        describe(sub, components, entries);
+        components.push_back(NameOf(sub));
+        Describe(sub, components, entries);
         components.pop_back();
     }
 }
 
 }  // namespace
 
-DataSet describeDirectory(const fs::path& root, const SetInfo& set) {
+DataSet DescribeDirectory(const fs::path& root, const SetInfo& set) {
     std::error_code ec;
     if (!fs::is_directory(root, ec)) throw MediaError("'" + root.string() + "' is not a folder");
     DataSet out{.info = set};
     std::vector<Name> components;
-    describe(root, components, out.entries);
+    Describe(root, components, out.entries);
     return out;
 }
 

@@ -12,6 +12,6 @@ namespace ostrum::mtfwriter {
 // subdirectories, all in byte order of their names. Symbolic links and special files are skipped. Files are
 // described by path and size and read only when written. Modification times are taken in UTC.
 // Throws MediaError when `root` is not a directory or a directory cannot be listed.
-DataSet describeDirectory(const std::filesystem::path& root, const SetInfo& set);
+DataSet DescribeDirectory(const std::filesystem::path& root, const SetInfo& set);
 
 }  // namespace ostrum::mtfwriter

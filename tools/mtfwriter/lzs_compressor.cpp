@@ -37,7 +37,7 @@ class BitWriter {
     explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
 
     // Appends the low `count` bits of `value`, most significant first. count <= 16.
-    void put(std::uint32_t value, int count) {
+    void Put(std::uint32_t value, int count) {
         acc_ = (acc_ << count) | (value & ((1u << count) - 1));
         pending_ += count;
         while (pending_ >= 8) {
@@ -47,8 +47,8 @@ class BitWriter {
         acc_ &= (1u << pending_) - 1;
     }
 
-    void padToByte() {
-        if (pending_ > 0) put(0, 8 - pending_);
+    void PadToByte() {
+        if (pending_ > 0) Put(0, 8 - pending_);
     }
 
   private:
@@ -57,9 +57,9 @@ class BitWriter {
     int pending_ = 0;
 };
 
-void putLiteral(BitWriter& bits, std::uint8_t byte) {
-    bits.put(0, 1);
-    bits.put(byte, 8);
+void PutLiteral(BitWriter& bits, std::uint8_t byte) {
+    bits.Put(0, 1);
+    bits.Put(byte, 8);
 }
 
 // Lengths 2 to 7 have codes of their own; longer ones are 1111 followed by 4-bit groups.
@@ -70,34 +70,34 @@ struct LengthCode {
 constexpr LengthCode kShortLengthCodes[] = {{0b00, 2},   {0b01, 2},   {0b10, 2},
                                             {0b1100, 4}, {0b1101, 4}, {0b1110, 4}};
 
-void putLength(BitWriter& bits, std::size_t length) {
+void PutLength(BitWriter& bits, std::size_t length) {
     if (length <= 7) {
         const LengthCode code = kShortLengthCodes[length - 2];
-        bits.put(code.bits, code.count);
+        bits.Put(code.bits, code.count);
         return;
     }
-    bits.put(0b1111, 4);
+    bits.Put(0b1111, 4);
     std::size_t rest = length - 8;
-    for (; rest >= 15; rest -= 15) bits.put(0b1111, 4);
-    bits.put(static_cast<std::uint32_t>(rest), 4);
+    for (; rest >= 15; rest -= 15) bits.Put(0b1111, 4);
+    bits.Put(static_cast<std::uint32_t>(rest), 4);
 }
 
-void putMatch(BitWriter& bits, std::size_t offset, std::size_t length) {
-    bits.put(1, 1);
+void PutMatch(BitWriter& bits, std::size_t offset, std::size_t length) {
+    bits.Put(1, 1);
     if (offset <= kMaxShortOffset) {
-        bits.put(1, 1);
-        bits.put(static_cast<std::uint32_t>(offset), 7);
+        bits.Put(1, 1);
+        bits.Put(static_cast<std::uint32_t>(offset), 7);
     } else {
-        bits.put(0, 1);
-        bits.put(static_cast<std::uint32_t>(offset), 11);
+        bits.Put(0, 1);
+        bits.Put(static_cast<std::uint32_t>(offset), 11);
     }
-    putLength(bits, length);
+    PutLength(bits, length);
 }
 
-void putEndMarker(BitWriter& bits) {
-    bits.put(0b11, 2);
-    bits.put(0, 7);
-    bits.padToByte();
+void PutEndMarker(BitWriter& bits) {
+    bits.Put(0b11, 2);
+    bits.Put(0, 7);
+    bits.PadToByte();
 }
 
 // Hash chains keyed by the exact two bytes at a position, so every candidate already matches two bytes.
@@ -113,7 +113,7 @@ class MatchFinder {
         std::size_t length = 0;
     };
 
-    Match longestAt(std::size_t pos) const {
+    Match LongestAt(std::size_t pos) const {
         Match best;
         if (pos + kMinMatch > in_.size()) return best;
         std::int32_t cand = head_[key(pos)];
@@ -131,7 +131,7 @@ class MatchFinder {
         return best;
     }
 
-    void insert(std::size_t pos) {
+    void Insert(std::size_t pos) {
         if (pos + kMinMatch > in_.size()) return;
         const std::uint32_t k = key(pos);
         prev_[pos] = head_[k];
@@ -148,26 +148,26 @@ class MatchFinder {
 
 }  // namespace
 
-void lzsCompress(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& output) {
+void LzsCompress(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& output) {
     BitWriter bits(output);
     MatchFinder finder(input);
     std::size_t pos = 0;
     while (pos < input.size()) {
-        const MatchFinder::Match match = finder.longestAt(pos);
+        const MatchFinder::Match match = finder.LongestAt(pos);
         if (match.length >= kMinMatch) {
-            putMatch(bits, match.offset, match.length);
-            for (std::size_t i = 0; i < match.length; ++i) finder.insert(pos + i);
+            PutMatch(bits, match.offset, match.length);
+            for (std::size_t i = 0; i < match.length; ++i) finder.Insert(pos + i);
             pos += match.length;
         } else {
-            putLiteral(bits, input[pos]);
-            finder.insert(pos);
+            PutLiteral(bits, input[pos]);
+            finder.Insert(pos);
             ++pos;
         }
     }
-    putEndMarker(bits);
+    PutEndMarker(bits);
 }
 
-std::size_t appendFrame(std::span<const std::uint8_t> input, const FrameOptions& options,
+std::size_t AppendFrame(std::span<const std::uint8_t> input, const FrameOptions& options,
                         std::vector<std::uint8_t>& output) {
     namespace fh = layout::frame;
     if (input.size() > fh::kMaxUncompressedSize) {
@@ -175,20 +175,20 @@ std::size_t appendFrame(std::span<const std::uint8_t> input, const FrameOptions&
     }
     std::vector<std::uint8_t> packed;
     packed.reserve(input.size() + input.size() / 8 + 8);
-    lzsCompress(input, packed);
+    LzsCompress(input, packed);
     const bool stored = packed.size() >= input.size();
     const std::span<const std::uint8_t> payload = stored ? input : std::span<const std::uint8_t>(packed);
 
     std::array<std::uint8_t, fh::kSize> header{};
-    putU16(header, fh::kHeaderId, fh::kFrameHeaderId);
-    putU16(header, fh::kOriginalMediaAttributes, options.originalMediaAttributes);
-    putU64(header, fh::kRemainingUncompressedSize, options.remainingUncompressedSize);
-    putU32(header, fh::kUncompressedSize, static_cast<std::uint32_t>(input.size()));
-    putU32(header, fh::kCompressedSize, static_cast<std::uint32_t>(payload.size()));
-    putU8(header, fh::kSequenceNumber, options.sequenceNumber);
-    std::uint16_t checksum = xorWords(header, 0, fh::kChecksummedWords);
+    PutU16(header, fh::kHeaderId, fh::kFrameHeaderId);
+    PutU16(header, fh::kOriginalMediaAttributes, options.originalMediaAttributes);
+    PutU64(header, fh::kRemainingUncompressedSize, options.remainingUncompressedSize);
+    PutU32(header, fh::kUncompressedSize, static_cast<std::uint32_t>(input.size()));
+    PutU32(header, fh::kCompressedSize, static_cast<std::uint32_t>(payload.size()));
+    PutU8(header, fh::kSequenceNumber, options.sequenceNumber);
+    std::uint16_t checksum = XorWords(header, 0, fh::kChecksummedWords);
     if (options.corruptChecksum) checksum ^= 0x5A5A;
-    putU16(header, fh::kChecksum, checksum);
+    PutU16(header, fh::kChecksum, checksum);
 
     output.insert(output.end(), header.begin(), header.end());
     output.insert(output.end(), payload.begin(), payload.end());

@@ -9,7 +9,7 @@ namespace ostrum::mtfwriter {
 
 // Compresses `input` as one independent LZS block (the history starts empty) and appends the bit stream, end
 // marker and final zero bits included, to `output`. The bit format is documented in lzs_compressor.cpp.
-void lzsCompress(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& output);
+void LzsCompress(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& output);
 
 struct FrameOptions {
     // The stream's media-format attributes without the compressed bit.
@@ -23,7 +23,7 @@ struct FrameOptions {
 // Appends one frame (24-byte header + payload) holding `input` (at most 64 KiB) to `output`. The payload is
 // the LZS form when that is smaller, otherwise the raw bytes (stored frame: compressed size == uncompressed
 // size). Returns the number of bytes appended.
-std::size_t appendFrame(std::span<const std::uint8_t> input, const FrameOptions& options,
+std::size_t AppendFrame(std::span<const std::uint8_t> input, const FrameOptions& options,
                         std::vector<std::uint8_t>& output);
 
 }  // namespace ostrum::mtfwriter

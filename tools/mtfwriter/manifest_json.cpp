@@ -8,7 +8,7 @@ namespace ostrum::mtfwriter {
 
 namespace {
 
-void putString(std::ostream& out, const std::string& s) {
+void PutString(std::ostream& out, const std::string& s) {
     out << '"';
     for (unsigned char c : s) {
         switch (c) {
@@ -40,7 +40,7 @@ void putString(std::ostream& out, const std::string& s) {
     out << '"';
 }
 
-std::string dateText(const MtfDate& d) {
+std::string DateText(const MtfDate& d) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{d.year}, unsigned{d.month},
                   unsigned{d.day}, unsigned{d.hour}, unsigned{d.minute}, unsigned{d.second});
@@ -48,7 +48,7 @@ std::string dateText(const MtfDate& d) {
 }
 
 template <typename T, typename Each>
-void putArray(std::ostream& out, const std::vector<T>& items, Each each) {
+void PutArray(std::ostream& out, const std::vector<T>& items, Each each) {
     out << '[';
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i) out << ',';
@@ -58,12 +58,12 @@ void putArray(std::ostream& out, const std::vector<T>& items, Each each) {
     out << (items.empty() ? "]" : "\n  ]");
 }
 
-void putFile(std::ostream& out, const ManifestFile& f) {
+void PutFile(std::ostream& out, const ManifestFile& f) {
     out << "{\"set\": " << f.setNumber << ", \"directory\": ";
-    putString(out, f.directory);
+    PutString(out, f.directory);
     out << ", \"name\": ";
-    putString(out, f.name);
-    if (utf8ToUtf16(f.name) != f.nameUnits) {
+    PutString(out, f.name);
+    if (Utf8ToUtf16(f.name) != f.nameUnits) {
         out << ", \"name_units\": [";
         for (std::size_t i = 0; i < f.nameUnits.size(); ++i)
             out << (i ? "," : "") << unsigned{f.nameUnits[i]};
@@ -77,39 +77,39 @@ void putFile(std::ostream& out, const ManifestFile& f) {
     }
     out << ", \"data_length\": " << f.dataLength << ", \"declared_length\": " << f.declaredLength
         << ", \"original_length\": " << f.originalLength
-        << ", \"compressed\": " << (f.compressed ? "true" : "false") << ", \"mtime\": \"" << dateText(f.mtime)
+        << ", \"compressed\": " << (f.compressed ? "true" : "false") << ", \"mtime\": \"" << DateText(f.mtime)
         << "\"}";
 }
 
 }  // namespace
 
-void writeManifestJson(const Manifest& m, std::ostream& out) {
+void WriteManifestJson(const Manifest& m, std::ostream& out) {
     out << "{\n  \"image_size\": " << m.imageSize << ",\n  \"logical_block_size\": " << m.logicalBlockSize
         << ",\n  \"physical_block_size\": " << m.physicalBlockSize
         << ",\n  \"soft_filemarks\": " << (m.softFilemarks ? "true" : "false") << ",\n  \"filemarks\": [";
     for (std::size_t i = 0; i < m.filemarks.size(); ++i) out << (i ? ", " : "") << m.filemarks[i];
     out << "],\n  \"sets\": ";
-    putArray(out, m.sets, [&](const ManifestSet& s) {
+    PutArray(out, m.sets, [&](const ManifestSet& s) {
         out << "{\"number\": " << s.number << ", \"name\": ";
-        putString(out, s.name);
+        PutString(out, s.name);
         out << ", \"compressed\": " << (s.compressed ? "true" : "false")
             << ", \"sset_offset\": " << s.ssetOffset << ", \"eset_offset\": " << s.esetOffset << '}';
     });
     out << ",\n  \"directories\": ";
-    putArray(out, m.directories, [&](const ManifestDirectory& d) {
+    PutArray(out, m.directories, [&](const ManifestDirectory& d) {
         out << "{\"set\": " << d.setNumber << ", \"path\": ";
-        putString(out, d.path);
+        PutString(out, d.path);
         out << ", \"block_offset\": " << d.blockOffset << '}';
     });
     out << ",\n  \"file_count\": " << m.fileCount << ",\n  \"files\": ";
-    putArray(out, m.files, [&](const ManifestFile& f) { putFile(out, f); });
+    PutArray(out, m.files, [&](const ManifestFile& f) { PutFile(out, f); });
     out << "\n}\n";
 }
 
-void writeManifestJson(const Manifest& manifest, const std::filesystem::path& path) {
+void WriteManifestJson(const Manifest& manifest, const std::filesystem::path& path) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) throw std::runtime_error("cannot create manifest file '" + path.string() + "'");
-    writeManifestJson(manifest, out);
+    WriteManifestJson(manifest, out);
     out.flush();
     if (!out) throw std::runtime_error("cannot write manifest file '" + path.string() + "'");
 }

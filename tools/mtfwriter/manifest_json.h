@@ -17,8 +17,8 @@ namespace ostrum::mtfwriter {
 //             "mtime" ("YYYY-MM-DD hh:mm:ss")}]}
 // Text is UTF-8. A name whose units do not survive that (unpaired surrogates) also gets "name_units", the
 // code units as numbers.
-void writeManifestJson(const Manifest& manifest, std::ostream& out);
+void WriteManifestJson(const Manifest& manifest, std::ostream& out);
 // Throws std::runtime_error when the file cannot be written.
-void writeManifestJson(const Manifest& manifest, const std::filesystem::path& path);
+void WriteManifestJson(const Manifest& manifest, const std::filesystem::path& path);
 
 }  // namespace ostrum::mtfwriter

@@ -17,11 +17,11 @@ class Sink {
   public:
     virtual ~Sink() = default;
     // Appends bytes of the medium. Throws std::runtime_error when they cannot be stored.
-    virtual void write(std::span<const std::uint8_t> bytes) = 0;
+    virtual void Write(std::span<const std::uint8_t> bytes) = 0;
     // A hard filemark at the current position (the writer has padded to a physical block boundary).
-    virtual void filemark() = 0;
+    virtual void Filemark() = 0;
     // End of the medium: flush and close. No calls follow.
-    virtual void finish() = 0;
+    virtual void Finish() = 0;
     // The physical block size this sink cuts the medium into, or 0 when it has none (plain images).
     virtual std::uint32_t physicalBlockSize() const { return 0; }
 };
@@ -34,13 +34,13 @@ class ImageFileSink final : public Sink {
     ImageFileSink(const ImageFileSink&) = delete;
     ImageFileSink& operator=(const ImageFileSink&) = delete;
 
-    void write(std::span<const std::uint8_t> bytes) override;
-    void filemark() override {}
-    void finish() override;
+    void Write(std::span<const std::uint8_t> bytes) override;
+    void Filemark() override {}
+    void Finish() override;
 
   private:
-    void flushBuffer();
-    void writeOut(std::span<const std::uint8_t> bytes);
+    void FlushBuffer();
+    void WriteOut(std::span<const std::uint8_t> bytes);
 
     std::filesystem::path path_;
     common::UniqueFd fd_;
@@ -51,9 +51,9 @@ class ImageFileSink final : public Sink {
 // The image bytes in memory, plus the positions at which filemarks were given (for cross-checks in tests).
 class MemorySink final : public Sink {
   public:
-    void write(std::span<const std::uint8_t> bytes) override;
-    void filemark() override { filemarks.push_back(bytes.size()); }
-    void finish() override { finished = true; }
+    void Write(std::span<const std::uint8_t> bytes) override;
+    void Filemark() override { filemarks.push_back(bytes.size()); }
+    void Finish() override { finished = true; }
 
     std::vector<std::uint8_t> bytes;
     std::vector<std::uint64_t> filemarks;
@@ -63,9 +63,9 @@ class MemorySink final : public Sink {
 // Counts bytes without keeping them: for very large media in tests and benchmarks.
 class CountingSink final : public Sink {
   public:
-    void write(std::span<const std::uint8_t> bytes) override;
-    void filemark() override { ++filemarkCount; }
-    void finish() override { finished = true; }
+    void Write(std::span<const std::uint8_t> bytes) override;
+    void Filemark() override { ++filemarkCount; }
+    void Finish() override { finished = true; }
 
     std::uint64_t byteCount = 0;
     std::uint64_t filemarkCount = 0;
@@ -86,18 +86,18 @@ class TapSink final : public Sink {
 
     TapSink(Sink& out, std::uint32_t blockSize);
     // Throws std::invalid_argument for a block size outside kMinBlockSize..kMaxBlockSize.
-    static std::uint32_t checkedBlockSize(std::uint32_t blockSize);
+    static std::uint32_t CheckedBlockSize(std::uint32_t blockSize);
 
-    void write(std::span<const std::uint8_t> bytes) override;
-    void filemark() override;
-    void finish() override;
+    void Write(std::span<const std::uint8_t> bytes) override;
+    void Filemark() override;
+    void Finish() override;
     std::uint32_t physicalBlockSize() const override { return blockSize_; }
 
   private:
     // Writes out the partly filled record, if any.
-    void flushRecord();
-    void emitRecord(std::span<const std::uint8_t> data);
-    void writeLength(std::uint32_t length);
+    void FlushRecord();
+    void EmitRecord(std::span<const std::uint8_t> data);
+    void WriteLength(std::uint32_t length);
 
     Sink& out_;
     std::uint32_t blockSize_;
@@ -109,9 +109,9 @@ class TapFileSink final : public Sink {
   public:
     TapFileSink(const std::filesystem::path& path, std::uint32_t blockSize);
 
-    void write(std::span<const std::uint8_t> bytes) override { tap_.write(bytes); }
-    void filemark() override { tap_.filemark(); }
-    void finish() override { tap_.finish(); }
+    void Write(std::span<const std::uint8_t> bytes) override { tap_.Write(bytes); }
+    void Filemark() override { tap_.Filemark(); }
+    void Finish() override { tap_.Finish(); }
     std::uint32_t physicalBlockSize() const override { return tap_.physicalBlockSize(); }
 
   private:

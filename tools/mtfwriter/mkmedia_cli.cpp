@@ -71,7 +71,7 @@ struct CommandLine {
     std::vector<std::string> positional;
     std::map<std::string, std::vector<std::string>> options;
 
-    bool has(const std::string& name) const { return options.count(name) != 0; }
+    bool Has(const std::string& name) const { return options.count(name) != 0; }
     const std::string& value(const std::string& name, std::size_t i = 0) const {
         return options.at(name).at(i);
     }
@@ -80,7 +80,7 @@ struct CommandLine {
 // The one option that may be given more than once: its values follow each other.
 constexpr std::string_view kRepeatable = "--split-at";
 
-CommandLine parse(const std::vector<std::string>& args, const OptionSpec& optionSpec) {
+CommandLine Parse(const std::vector<std::string>& args, const OptionSpec& optionSpec) {
     CommandLine cl;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -90,7 +90,7 @@ CommandLine parse(const std::vector<std::string>& args, const OptionSpec& option
         }
         const auto it = optionSpec.find(a);
         if (it == optionSpec.end()) throw UsageError("unknown option " + a + " for " + args[0]);
-        if (cl.has(a) && a != kRepeatable) throw UsageError("option " + a + " given twice");
+        if (cl.Has(a) && a != kRepeatable) throw UsageError("option " + a + " given twice");
         std::vector<std::string>& values = cl.options[a];
         for (int k = 0; k < it->second; ++k) {
             if (++i >= args.size())
@@ -101,7 +101,7 @@ CommandLine parse(const std::vector<std::string>& args, const OptionSpec& option
     return cl;
 }
 
-std::uint64_t parseNumber(const std::string& text, const std::string& what) {
+std::uint64_t ParseNumber(const std::string& text, const std::string& what) {
     std::uint64_t value = 0;
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
@@ -120,8 +120,8 @@ std::uint64_t parseNumber(const std::string& text, const std::string& what) {
     return value * scale;
 }
 
-std::uint32_t parseNumber32(const std::string& text, const std::string& what) {
-    const std::uint64_t v = parseNumber(text, what);
+std::uint32_t ParseNumber32(const std::string& text, const std::string& what) {
+    const std::uint64_t v = ParseNumber(text, what);
     if (v > UINT32_MAX) throw UsageError(what + " is too large: '" + text + "'");
     return static_cast<std::uint32_t>(v);
 }
@@ -134,12 +134,12 @@ const OptionSpec kMediaOptions = {{"--tap", 0},
                                   {"--media-catalog", 0},
                                   {"--split-at", 2}};
 
-OptionSpec withMediaOptions(OptionSpec extra) {
+OptionSpec WithMediaOptions(OptionSpec extra) {
     extra.insert(kMediaOptions.begin(), kMediaOptions.end());
     return extra;
 }
 
-void requirePositional(const CommandLine& cl, std::size_t count, const std::string& command) {
+void RequirePositional(const CommandLine& cl, std::size_t count, const std::string& command) {
     if (cl.positional.size() != count) {
         throw UsageError(command + " takes " + std::to_string(count) + " argument(s), got " +
                          std::to_string(cl.positional.size()));
@@ -158,27 +158,27 @@ struct MediaSettings {
     std::vector<std::pair<std::uint64_t, fs::path>> split{};
 };
 
-MediaSettings mediaSettings(const CommandLine& cl, const fs::path& out) {
-    MediaSettings s{.out = out, .tap = cl.has("--tap")};
+MediaSettings ReadMediaSettings(const CommandLine& cl, const fs::path& out) {
+    MediaSettings s{.out = out, .tap = cl.Has("--tap")};
     s.blockSize = s.tap ? 65536 : 512;
-    if (cl.has("--block-size")) s.blockSize = parseNumber32(cl.value("--block-size"), "--block-size");
+    if (cl.Has("--block-size")) s.blockSize = ParseNumber32(cl.value("--block-size"), "--block-size");
     if (s.blockSize % 512 != 0 || s.blockSize == 0) {
         throw UsageError("--block-size must be a multiple of 512, not " + std::to_string(s.blockSize));
     }
-    if (cl.has("--logical-block-size")) {
-        const std::uint32_t lbs = parseNumber32(cl.value("--logical-block-size"), "--logical-block-size");
+    if (cl.Has("--logical-block-size")) {
+        const std::uint32_t lbs = ParseNumber32(cl.value("--logical-block-size"), "--logical-block-size");
         if (lbs != 512 && lbs != 1024) throw UsageError("--logical-block-size must be 512 or 1024");
         s.logicalBlockSize = static_cast<std::uint16_t>(lbs);
     }
-    s.softFilemarks = cl.has("--soft-filemarks");
+    s.softFilemarks = cl.Has("--soft-filemarks");
     if (s.softFilemarks && s.tap)
         throw UsageError("--soft-filemarks is for image files; a .tap has real tape marks");
-    if (cl.has("--manifest")) s.manifest = cl.value("--manifest");
-    s.mediaCatalog = cl.has("--media-catalog");
-    if (cl.has("--split-at")) {
+    if (cl.Has("--manifest")) s.manifest = cl.value("--manifest");
+    s.mediaCatalog = cl.Has("--media-catalog");
+    if (cl.Has("--split-at")) {
         const auto& values = cl.options.at("--split-at");
         for (std::size_t i = 0; i + 1 < values.size(); i += 2)
-            s.split.emplace_back(parseNumber(values[i], "--split-at"), values[i + 1]);
+            s.split.emplace_back(ParseNumber(values[i], "--split-at"), values[i + 1]);
     }
     return s;
 }
@@ -187,7 +187,7 @@ using WriteMedia =
     std::function<Manifest(std::span<Sink* const>, std::span<const std::uint64_t>, const WriterOptions&)>;
 
 // Writes the media through `write`, removing half-written output files when it fails.
-Manifest produce(const MediaSettings& s, const WriteMedia& write) {
+Manifest Produce(const MediaSettings& s, const WriteMedia& write) {
     const WriterOptions options{.physicalBlockSize = s.blockSize,
                                 .softFilemarks = s.softFilemarks,
                                 .recordFiles = s.manifest.has_value()};
@@ -209,7 +209,7 @@ Manifest produce(const MediaSettings& s, const WriteMedia& write) {
             media.push_back(sinks.back().get());
         }
         Manifest manifest = write(media, endsAt, options);
-        if (s.manifest) writeManifestJson(manifest, *s.manifest);
+        if (s.manifest) WriteManifestJson(manifest, *s.manifest);
         return manifest;
     } catch (...) {
         std::error_code ec;
@@ -218,7 +218,7 @@ Manifest produce(const MediaSettings& s, const WriteMedia& write) {
     }
 }
 
-void report(std::ostream& out, const MediaSettings& s, const Manifest& m) {
+void Report(std::ostream& out, const MediaSettings& s, const Manifest& m) {
     out << "wrote " << s.out.string() << ": "
         << (s.tap ? ".tap with " + std::to_string(s.blockSize) + "-byte records" : "image") << ", "
         << m.sets.size() << (m.sets.size() == 1 ? " set, " : " sets, ") << m.fileCount
@@ -233,33 +233,33 @@ void report(std::ostream& out, const MediaSettings& s, const Manifest& m) {
     if (s.manifest) out << "manifest: " << s.manifest->string() << "\n";
 }
 
-int commandSample(const std::vector<std::string>& args, std::ostream& out) {
-    const CommandLine cl = parse(args, kMediaOptions);
-    requirePositional(cl, 1, "sample");
-    const MediaSettings s = mediaSettings(cl, cl.positional[0]);
-    MediaDescription media = sampleMedia();
-    if (cl.has("--logical-block-size")) media.tape.logicalBlockSize = s.logicalBlockSize;
+int CommandSample(const std::vector<std::string>& args, std::ostream& out) {
+    const CommandLine cl = Parse(args, kMediaOptions);
+    RequirePositional(cl, 1, "sample");
+    const MediaSettings s = ReadMediaSettings(cl, cl.positional[0]);
+    MediaDescription media = SampleMedia();
+    if (cl.Has("--logical-block-size")) media.tape.logicalBlockSize = s.logicalBlockSize;
     media.tape.mediaCatalog = s.mediaCatalog;
     const Manifest m =
-        produce(s, [&](std::span<Sink* const> sinks, std::span<const std::uint64_t> endsAt,
-                       const WriterOptions& o) { return writeSpannedMedia(media, sinks, endsAt, o); });
-    report(out, s, m);
+        Produce(s, [&](std::span<Sink* const> sinks, std::span<const std::uint64_t> endsAt,
+                       const WriterOptions& o) { return WriteSpannedMedia(media, sinks, endsAt, o); });
+    Report(out, s, m);
     return kExitOk;
 }
 
-int commandFromDir(const std::vector<std::string>& args, std::ostream& out) {
-    const CommandLine cl = parse(args, withMediaOptions({{"--set-name", 1}, {"--compress", 0}}));
-    requirePositional(cl, 2, "from-dir");
+int CommandFromDir(const std::vector<std::string>& args, std::ostream& out) {
+    const CommandLine cl = Parse(args, WithMediaOptions({{"--set-name", 1}, {"--compress", 0}}));
+    RequirePositional(cl, 2, "from-dir");
     const fs::path dir = cl.positional[0];
-    const MediaSettings s = mediaSettings(cl, cl.positional[1]);
-    SetInfo info{.description = "Files of " + dir.string(), .compressed = cl.has("--compress")};
-    info.name = cl.has("--set-name") ? Name(cl.value("--set-name")) : Name(dir.filename().string());
-    info.date = mtfDateFromUnixTime(
+    const MediaSettings s = ReadMediaSettings(cl, cl.positional[1]);
+    SetInfo info{.description = "Files of " + dir.string(), .compressed = cl.Has("--compress")};
+    info.name = cl.Has("--set-name") ? Name(cl.value("--set-name")) : Name(dir.filename().string());
+    info.date = MtfDateFromUnixTime(
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
             .count());
     // Described before the media aggregate is built: GCC 12 destroys temporaries of an aggregate initialiser
     // twice when an exception leaves it.
-    DataSet set = describeDirectory(dir, info);
+    DataSet set = DescribeDirectory(dir, info);
     MediaDescription media;
     media.tape = {.mediaName = "ostrum-mkmedia from-dir",
                   .logicalBlockSize = s.logicalBlockSize,
@@ -267,9 +267,9 @@ int commandFromDir(const std::vector<std::string>& args, std::ostream& out) {
                   .mediaCatalog = s.mediaCatalog};
     media.sets.push_back(std::move(set));
     const Manifest m =
-        produce(s, [&](std::span<Sink* const> sinks, std::span<const std::uint64_t> endsAt,
-                       const WriterOptions& o) { return writeSpannedMedia(media, sinks, endsAt, o); });
-    report(out, s, m);
+        Produce(s, [&](std::span<Sink* const> sinks, std::span<const std::uint64_t> endsAt,
+                       const WriterOptions& o) { return WriteSpannedMedia(media, sinks, endsAt, o); });
+    Report(out, s, m);
     return kExitOk;
 }
 
@@ -285,7 +285,7 @@ struct GenerateSpec {
 
 constexpr MtfDate kGeneratedDate{2024, 1, 1, 12, 0, 0};
 
-std::string numbered(const char* prefix, std::uint64_t n, int width, const char* suffix = "") {
+std::string Numbered(const char* prefix, std::uint64_t n, int width, const char* suffix = "") {
     std::string digits = std::to_string(n);
     if (static_cast<int>(digits.size()) < width)
         digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
@@ -293,15 +293,15 @@ std::string numbered(const char* prefix, std::uint64_t n, int width, const char*
 }
 
 // Files [first, last) in folder `folder` (none: the root) of the current set.
-void generateFiles(MediaWriter& w, const GenerateSpec& g, std::uint64_t first, std::uint64_t last) {
+void GenerateFiles(MediaWriter& w, const GenerateSpec& g, std::uint64_t first, std::uint64_t last) {
     for (std::uint64_t i = first; i < last; ++i) {
-        w.addFile({.name = numbered("file", i, 8, ".dat"),
+        w.AddFile({.name = Numbered("file", i, 8, ".dat"),
                    .mtime = kGeneratedDate,
                    .data = GeneratedData{.size = g.fileSize, .seed = g.seed * 1000003 + i}});
     }
 }
 
-Manifest generate(const GenerateSpec& g, std::uint16_t logicalBlockSize, std::span<Sink* const> sinks,
+Manifest Generate(const GenerateSpec& g, std::uint16_t logicalBlockSize, std::span<Sink* const> sinks,
                   std::span<const std::uint64_t> endsAt, const WriterOptions& o) {
     MediaWriter w(sinks, endsAt,
                   {.mediaName = "ostrum-mkmedia generated tape",
@@ -310,82 +310,82 @@ Manifest generate(const GenerateSpec& g, std::uint16_t logicalBlockSize, std::sp
                    .mediaCatalog = g.mediaCatalog},
                   o);
     for (std::uint64_t set = 0; set < g.sets; ++set) {
-        w.beginSet({.name = numbered("Generated set ", set + 1, 1),
+        w.BeginSet({.name = Numbered("Generated set ", set + 1, 1),
                     .compressed = g.compress,
                     .date = kGeneratedDate});
-        w.addDirectory({.mtime = kGeneratedDate});
+        w.AddDirectory({.mtime = kGeneratedDate});
         if (g.folders == 0) {
-            generateFiles(w, g, set * g.files / g.sets, (set + 1) * g.files / g.sets);
+            GenerateFiles(w, g, set * g.files / g.sets, (set + 1) * g.files / g.sets);
         }
         for (std::uint64_t f = set * g.folders / g.sets; f < (set + 1) * g.folders / g.sets; ++f) {
-            w.addDirectory({.path = {numbered("dir", f, 6)}, .mtime = kGeneratedDate});
-            generateFiles(w, g, f * g.files / g.folders, (f + 1) * g.files / g.folders);
+            w.AddDirectory({.path = {Numbered("dir", f, 6)}, .mtime = kGeneratedDate});
+            GenerateFiles(w, g, f * g.files / g.folders, (f + 1) * g.files / g.folders);
         }
-        w.endSet();
+        w.EndSet();
     }
-    return w.finish();
+    return w.Finish();
 }
 
-int commandGenerate(const std::vector<std::string>& args, std::ostream& out) {
-    const CommandLine cl = parse(args, withMediaOptions({{"--files", 1},
+int CommandGenerate(const std::vector<std::string>& args, std::ostream& out) {
+    const CommandLine cl = Parse(args, WithMediaOptions({{"--files", 1},
                                                          {"--folders", 1},
                                                          {"--file-size", 1},
                                                          {"--sets", 1},
                                                          {"--seed", 1},
                                                          {"--compress", 0}}));
-    requirePositional(cl, 1, "generate");
+    RequirePositional(cl, 1, "generate");
     for (const char* required : {"--files", "--folders", "--file-size"}) {
-        if (!cl.has(required)) throw UsageError(std::string("generate needs ") + required);
+        if (!cl.Has(required)) throw UsageError(std::string("generate needs ") + required);
     }
-    const MediaSettings s = mediaSettings(cl, cl.positional[0]);
-    GenerateSpec g{.files = parseNumber(cl.value("--files"), "--files"),
-                   .folders = parseNumber(cl.value("--folders"), "--folders"),
-                   .fileSize = parseNumber(cl.value("--file-size"), "--file-size"),
-                   .compress = cl.has("--compress"),
+    const MediaSettings s = ReadMediaSettings(cl, cl.positional[0]);
+    GenerateSpec g{.files = ParseNumber(cl.value("--files"), "--files"),
+                   .folders = ParseNumber(cl.value("--folders"), "--folders"),
+                   .fileSize = ParseNumber(cl.value("--file-size"), "--file-size"),
+                   .compress = cl.Has("--compress"),
                    .mediaCatalog = s.mediaCatalog};
-    if (cl.has("--sets")) g.sets = parseNumber(cl.value("--sets"), "--sets");
-    if (cl.has("--seed")) g.seed = parseNumber(cl.value("--seed"), "--seed");
+    if (cl.Has("--sets")) g.sets = ParseNumber(cl.value("--sets"), "--sets");
+    if (cl.Has("--seed")) g.seed = ParseNumber(cl.value("--seed"), "--seed");
     if (g.sets == 0 || g.sets > 65535) throw UsageError("--sets must be 1 to 65535");
     if (g.files > UINT32_MAX || g.folders > UINT32_MAX)
         throw UsageError("--files and --folders must be below 2^32");
     const Manifest m =
-        produce(s, [&](std::span<Sink* const> sinks, std::span<const std::uint64_t> endsAt,
-                       const WriterOptions& o) { return generate(g, s.logicalBlockSize, sinks, endsAt, o); });
-    report(out, s, m);
+        Produce(s, [&](std::span<Sink* const> sinks, std::span<const std::uint64_t> endsAt,
+                       const WriterOptions& o) { return Generate(g, s.logicalBlockSize, sinks, endsAt, o); });
+    Report(out, s, m);
     return kExitOk;
 }
 
-int commandDamage(const std::vector<std::string>& args, std::ostream& out) {
+int CommandDamage(const std::vector<std::string>& args, std::ostream& out) {
     const CommandLine cl =
-        parse(args, {{"--cut", 1}, {"--zero", 2}, {"--shift", 1}, {"--insert", 2}, {"--truncate", 1}});
-    requirePositional(cl, 2, "damage");
+        Parse(args, {{"--cut", 1}, {"--zero", 2}, {"--shift", 1}, {"--insert", 2}, {"--truncate", 1}});
+    RequirePositional(cl, 2, "damage");
     if (cl.options.size() != 1)
         throw UsageError("damage takes exactly one of --cut, --zero, --shift, --insert, --truncate");
     Damage d;
-    if (cl.has("--cut")) d = Damage::cutFront(parseNumber(cl.value("--cut"), "--cut"));
-    if (cl.has("--shift")) d = Damage::shiftFront(parseNumber(cl.value("--shift"), "--shift"));
-    if (cl.has("--truncate")) d = Damage::truncateTo(parseNumber(cl.value("--truncate"), "--truncate"));
-    if (cl.has("--zero")) {
-        d = Damage::zeroRange(parseNumber(cl.value("--zero", 0), "--zero offset"),
-                              parseNumber(cl.value("--zero", 1), "--zero length"));
+    if (cl.Has("--cut")) d = Damage::CutFront(ParseNumber(cl.value("--cut"), "--cut"));
+    if (cl.Has("--shift")) d = Damage::ShiftFront(ParseNumber(cl.value("--shift"), "--shift"));
+    if (cl.Has("--truncate")) d = Damage::TruncateTo(ParseNumber(cl.value("--truncate"), "--truncate"));
+    if (cl.Has("--zero")) {
+        d = Damage::ZeroRange(ParseNumber(cl.value("--zero", 0), "--zero offset"),
+                              ParseNumber(cl.value("--zero", 1), "--zero length"));
     }
-    if (cl.has("--insert")) {
-        d = Damage::insertJunk(parseNumber(cl.value("--insert", 0), "--insert offset"),
-                               parseNumber(cl.value("--insert", 1), "--insert length"));
+    if (cl.Has("--insert")) {
+        d = Damage::InsertJunk(ParseNumber(cl.value("--insert", 0), "--insert offset"),
+                               ParseNumber(cl.value("--insert", 1), "--insert length"));
     }
-    damageFile(cl.positional[0], cl.positional[1], d);
+    DamageFile(cl.positional[0], cl.positional[1], d);
     out << "wrote " << cl.positional[1] << ": " << fs::file_size(cl.positional[1]) << " bytes\n";
     return kExitOk;
 }
 
 }  // namespace
 
-int runMkmedia(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunMkmedia(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     static const std::map<std::string, std::function<int(const std::vector<std::string>&, std::ostream&)>>
-        kCommands = {{"sample", commandSample},
-                     {"from-dir", commandFromDir},
-                     {"generate", commandGenerate},
-                     {"damage", commandDamage}};
+        kCommands = {{"sample", CommandSample},
+                     {"from-dir", CommandFromDir},
+                     {"generate", CommandGenerate},
+                     {"damage", CommandDamage}};
     if (args.empty()) {
         err << kUsage;
         return kExitUsage;

@@ -14,6 +14,6 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 // Runs one command; `args` excludes the program name. Results go to `out`, usage text and errors to `err`.
-int runMkmedia(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunMkmedia(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace ostrum::mtfwriter

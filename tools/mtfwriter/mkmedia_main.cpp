@@ -7,5 +7,5 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return ostrum::mtfwriter::runMkmedia(args, std::cout, std::cerr);
+    return ostrum::mtfwriter::RunMkmedia(args, std::cout, std::cerr);
 }

@@ -20,17 +20,17 @@ namespace {
 constexpr char16_t kReplacementCharacter = 0xFFFD;
 constexpr std::size_t kDiskReadLimit = 1u << 20;
 
-bool isHighSurrogate(char16_t u) {
+bool IsHighSurrogate(char16_t u) {
     return u >= 0xD800 && u <= 0xDBFF;
 }
-bool isLowSurrogate(char16_t u) {
+bool IsLowSurrogate(char16_t u) {
     return u >= 0xDC00 && u <= 0xDFFF;
 }
 
 // The writer turns UTF-16 into UTF-8 with its own encoder, not the reader's (common/utf8.h): the tests
 // compare the names the reader finds with the manifest's, which this encoder writes, so a fault in the
 // reader's encoder shows there instead of turning up on both sides alike.
-void appendUtf8(std::string& out, char32_t cp) {
+void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -50,7 +50,7 @@ void appendUtf8(std::string& out, char32_t cp) {
 
 // splitmix64's finaliser over a position-keyed counter: every 8-byte word of a generated file is independent,
 // so any range can be produced directly.
-std::uint64_t generatedWord(std::uint64_t seed, std::uint64_t wordIndex) {
+std::uint64_t GeneratedWord(std::uint64_t seed, std::uint64_t wordIndex) {
     std::uint64_t z =
         wordIndex * 0x9E3779B97F4A7C15ull + (seed ^ 0x632BE59BD9B4E019ull) * 0xD1B54A32D192ED03ull;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -61,7 +61,7 @@ std::uint64_t generatedWord(std::uint64_t seed, std::uint64_t wordIndex) {
 class MemoryReader final : public DataReader {
   public:
     explicit MemoryReader(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-    std::size_t read(std::span<std::uint8_t> out) override {
+    std::size_t Read(std::span<std::uint8_t> out) override {
         const std::size_t n = std::min(out.size(), bytes_.size() - pos_);
         if (n > 0) std::memcpy(out.data(), bytes_.data() + pos_, n);
         pos_ += n;
@@ -76,10 +76,10 @@ class MemoryReader final : public DataReader {
 class GeneratedReader final : public DataReader {
   public:
     explicit GeneratedReader(const GeneratedData& data) : data_(data) {}
-    std::size_t read(std::span<std::uint8_t> out) override {
+    std::size_t Read(std::span<std::uint8_t> out) override {
         const std::size_t n =
             static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), data_.size - pos_));
-        fillGenerated(data_.seed, pos_, out.first(n));
+        FillGenerated(data_.seed, pos_, out.first(n));
         pos_ += n;
         return n;
     }
@@ -102,7 +102,7 @@ class DiskReader final : public DataReader {
             throw MediaError("cannot open source file '" + data.path.string() + "': " + std::strerror(errno));
         }
     }
-    std::size_t read(std::span<std::uint8_t> out) override {
+    std::size_t Read(std::span<std::uint8_t> out) override {
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), data_.size - pos_));
         std::size_t got = 0;
@@ -136,7 +136,7 @@ class DiskReader final : public DataReader {
 
 }  // namespace
 
-std::u16string utf8ToUtf16(std::string_view s) {
+std::u16string Utf8ToUtf16(std::string_view s) {
     std::u16string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
@@ -158,36 +158,36 @@ std::u16string utf8ToUtf16(std::string_view s) {
     return out;
 }
 
-std::string utf16ToUtf8(std::u16string_view units) {
+std::string Utf16ToUtf8(std::u16string_view units) {
     std::string out;
     out.reserve(units.size());
     for (std::size_t i = 0; i < units.size(); ++i) {
         const char16_t u = units[i];
-        if (isHighSurrogate(u) && i + 1 < units.size() && isLowSurrogate(units[i + 1])) {
-            appendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (char32_t{units[i + 1]} - 0xDC00));
+        if (IsHighSurrogate(u) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
+            AppendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (char32_t{units[i + 1]} - 0xDC00));
             ++i;
-        } else if (isHighSurrogate(u) || isLowSurrogate(u)) {
-            appendUtf8(out, kReplacementCharacter);
+        } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
+            AppendUtf8(out, kReplacementCharacter);
         } else {
-            appendUtf8(out, u);
+            AppendUtf8(out, u);
         }
     }
     return out;
 }
 
-Name::Name(std::string_view utf8) : units(utf8ToUtf16(utf8)) {}
+Name::Name(std::string_view utf8) : units(Utf8ToUtf16(utf8)) {}
 
-Name Name::raw(std::u16string units) {
+Name Name::Raw(std::u16string units) {
     Name n;
     n.units = std::move(units);
     return n;
 }
 
 std::string Name::text() const {
-    return utf16ToUtf8(units);
+    return Utf16ToUtf8(units);
 }
 
-std::array<std::uint8_t, 5> encodeMtfDate(const MtfDate& d) {
+std::array<std::uint8_t, 5> EncodeMtfDate(const MtfDate& d) {
     if (d.year > 16383 || d.month > 15 || d.day > 31 || d.hour > 31 || d.minute > 63 || d.second > 63) {
         throw std::invalid_argument("date field out of range for an MTF date");
     }
@@ -200,7 +200,7 @@ std::array<std::uint8_t, 5> encodeMtfDate(const MtfDate& d) {
     return out;
 }
 
-MtfDate mtfDateFromUnixTime(std::int64_t seconds) {
+MtfDate MtfDateFromUnixTime(std::int64_t seconds) {
     using namespace std::chrono;
     const sys_seconds t{std::chrono::seconds{seconds}};
     const sys_days day = floor<days>(t);
@@ -216,11 +216,11 @@ MtfDate mtfDateFromUnixTime(std::int64_t seconds) {
                    static_cast<std::uint8_t>(hms.seconds().count())};
 }
 
-std::vector<std::uint8_t> bytesOf(std::string_view text) {
+std::vector<std::uint8_t> BytesOf(std::string_view text) {
     return {text.begin(), text.end()};
 }
 
-std::uint64_t dataSize(const FileData& data) {
+std::uint64_t DataSize(const FileData& data) {
     struct Visitor {
         std::uint64_t operator()(const std::vector<std::uint8_t>& b) const { return b.size(); }
         std::uint64_t operator()(const GeneratedData& g) const { return g.size; }
@@ -229,25 +229,25 @@ std::uint64_t dataSize(const FileData& data) {
     return std::visit(Visitor{}, data);
 }
 
-void fillGenerated(std::uint64_t seed, std::uint64_t offset, std::span<std::uint8_t> out) {
+void FillGenerated(std::uint64_t seed, std::uint64_t offset, std::span<std::uint8_t> out) {
     std::size_t i = 0;
     // Unaligned head, byte by byte.
     while (i < out.size() && (offset + i) % 8 != 0) {
         const std::uint64_t pos = offset + i;
-        out[i++] = static_cast<std::uint8_t>(generatedWord(seed, pos / 8) >> (8 * (pos % 8)));
+        out[i++] = static_cast<std::uint8_t>(GeneratedWord(seed, pos / 8) >> (8 * (pos % 8)));
     }
     // Whole words, stored little-endian.
     std::uint64_t word = (offset + i) / 8;
     for (; i + 8 <= out.size(); i += 8, ++word) {
-        const std::uint64_t w = generatedWord(seed, word);
+        const std::uint64_t w = GeneratedWord(seed, word);
         std::memcpy(out.data() + i, &w, 8);  // little-endian host, asserted at the top of the file
     }
     for (int b = 0; i < out.size(); ++i, ++b) {
-        out[i] = static_cast<std::uint8_t>(generatedWord(seed, word) >> (8 * b));
+        out[i] = static_cast<std::uint8_t>(GeneratedWord(seed, word) >> (8 * b));
     }
 }
 
-std::unique_ptr<DataReader> DataReader::open(const FileData& data) {
+std::unique_ptr<DataReader> DataReader::Open(const FileData& data) {
     struct Visitor {
         std::unique_ptr<DataReader> operator()(const std::vector<std::uint8_t>& b) const {
             return std::make_unique<MemoryReader>(b);

@@ -42,11 +42,11 @@ constexpr std::uint64_t kCompressInMemoryLimit = 16u << 20;
 constexpr std::uint32_t kMaxSoftFilemarkBlock = 32768;
 constexpr std::uint32_t kMaxPhysicalBlockSize = 16u << 20;
 
-std::uint64_t roundUp(std::uint64_t value, std::uint64_t unit) {
+std::uint64_t RoundUp(std::uint64_t value, std::uint64_t unit) {
     return (value + unit - 1) / unit * unit;
 }
 
-void appendUtf16le(Bytes& out, const std::u16string& units) {
+void AppendUtf16le(Bytes& out, const std::u16string& units) {
     for (char16_t u : units) {
         out.push_back(static_cast<std::uint8_t>(u));
         out.push_back(static_cast<std::uint8_t>(u >> 8));
@@ -55,7 +55,7 @@ void appendUtf16le(Bytes& out, const std::u16string& units) {
 
 // Appends `units` as UTF-16LE to `bytes` and stores their tape address (relative to the first of `bytes`)
 // at `field`; empty units leave the address (0, 0). `limit` bounds the bytes; `what` names them.
-void addTapeString(Bytes& bytes, std::size_t field, const std::u16string& units, std::size_t limit,
+void AddTapeString(Bytes& bytes, std::size_t field, const std::u16string& units, std::size_t limit,
                    const std::string& what) {
     if (units.empty()) return;
     const std::size_t offset = bytes.size();
@@ -64,28 +64,28 @@ void addTapeString(Bytes& bytes, std::size_t field, const std::u16string& units,
         throw MediaError("a name of " + std::to_string(units.size()) + " code units does not fit in a " +
                          what);
     }
-    appendUtf16le(bytes, units);
-    putU16(bytes, field, static_cast<std::uint16_t>(size));
-    putU16(bytes, field + 2, static_cast<std::uint16_t>(offset));
+    AppendUtf16le(bytes, units);
+    PutU16(bytes, field, static_cast<std::uint16_t>(size));
+    PutU16(bytes, field + 2, static_cast<std::uint16_t>(offset));
 }
 
 // Builds the descriptor part of a block: the fixed fields, then the strings, then zero fill to 4 bytes.
 class Descriptor {
   public:
     Descriptor(std::string_view type, std::size_t fixedSize) : bytes_(fixedSize, 0) {
-        putTag(bytes_, layout::common::kBlockType, type);
+        PutTag(bytes_, layout::common::kBlockType, type);
     }
 
     std::span<std::uint8_t> fields() { return bytes_; }
-    // The block as finish() left it.
+    // The block as Finish() left it.
     const Bytes& bytes() const { return bytes_; }
 
     // Appends `units` as UTF-16LE after what is there and stores its tape address at `field`. Empty: (0, 0).
-    void addString(std::size_t field, const std::u16string& units) {
-        addTapeString(bytes_, field, units, layout::kMaxDescriptorBlockSize, type() + " block");
+    void AddString(std::size_t field, const std::u16string& units) {
+        AddTapeString(bytes_, field, units, layout::kMaxDescriptorBlockSize, type() + " block");
     }
 
-    std::size_t alignedSize() const { return roundUp(bytes_.size(), layout::stream::kAlignment); }
+    std::size_t alignedSize() const { return RoundUp(bytes_.size(), layout::stream::kAlignment); }
 
     struct Header {
         std::uint32_t attributes = 0;
@@ -97,23 +97,23 @@ class Descriptor {
     };
 
     // Fills the common header and its checksum and returns the finished bytes.
-    const Bytes& finish(const Header& h, std::size_t maxSize) {
+    const Bytes& Finish(const Header& h, std::size_t maxSize) {
         namespace c = layout::common;
         bytes_.resize(alignedSize(), 0);
         if (bytes_.size() > maxSize) {
             throw MediaError("a " + type() + " block of " + std::to_string(bytes_.size()) +
                              " bytes is larger than the " + std::to_string(maxSize) + "-byte limit");
         }
-        putU32(bytes_, c::kBlockAttributes, h.attributes);
-        putU16(bytes_, c::kOffsetToFirstEvent,
+        PutU32(bytes_, c::kBlockAttributes, h.attributes);
+        PutU16(bytes_, c::kOffsetToFirstEvent,
                h.offsetToFirstEvent != 0 ? h.offsetToFirstEvent : static_cast<std::uint16_t>(bytes_.size()));
-        putU8(bytes_, c::kOsId, layout::kOsIdWindowsNt);
-        putU8(bytes_, c::kOsVersion, layout::kOsVersionNt);
-        putU64(bytes_, c::kDisplayableSize, h.displayableSize);
-        putU64(bytes_, c::kFormatLogicalAddress, h.formatLogicalAddress);
-        putU32(bytes_, c::kControlBlockId, h.controlBlockId);
-        putU8(bytes_, c::kStringType, h.stringType);
-        putU16(bytes_, c::kHeaderChecksum, xorWords(bytes_, 0, c::kChecksummedWords));
+        PutU8(bytes_, c::kOsId, layout::kOsIdWindowsNt);
+        PutU8(bytes_, c::kOsVersion, layout::kOsVersionNt);
+        PutU64(bytes_, c::kDisplayableSize, h.displayableSize);
+        PutU64(bytes_, c::kFormatLogicalAddress, h.formatLogicalAddress);
+        PutU32(bytes_, c::kControlBlockId, h.controlBlockId);
+        PutU8(bytes_, c::kStringType, h.stringType);
+        PutU16(bytes_, c::kHeaderChecksum, XorWords(bytes_, 0, c::kChecksummedWords));
         return bytes_;
     }
 
@@ -123,9 +123,9 @@ class Descriptor {
     Bytes bytes_;
 };
 
-void putDate(std::span<std::uint8_t> buf, std::size_t offset, const MtfDate& date) {
-    const auto encoded = encodeMtfDate(date);
-    for (std::size_t i = 0; i < encoded.size(); ++i) putU8(buf, offset + i, encoded[i]);
+void PutDate(std::span<std::uint8_t> buf, std::size_t offset, const MtfDate& date) {
+    const auto encoded = EncodeMtfDate(date);
+    for (std::size_t i = 0; i < encoded.size(); ++i) PutU8(buf, offset + i, encoded[i]);
 }
 
 struct StreamHeader {
@@ -136,24 +136,24 @@ struct StreamHeader {
     std::uint16_t compressionAlgorithm = 0;
 };
 
-std::array<std::uint8_t, layout::stream::kSize> encodeStreamHeader(const StreamHeader& h) {
+std::array<std::uint8_t, layout::stream::kSize> EncodeStreamHeader(const StreamHeader& h) {
     namespace s = layout::stream;
     std::array<std::uint8_t, s::kSize> out{};
-    putTag(out, s::kStreamId, h.id);
-    putU16(out, s::kFileSystemAttributes, h.fileSystemAttributes);
-    putU16(out, s::kMediaFormatAttributes, h.mediaFormatAttributes);
-    putU64(out, s::kStreamLength, h.length);
-    putU16(out, s::kDataCompressionAlgorithm, h.compressionAlgorithm);
-    putU16(out, s::kChecksum, xorWords(out, 0, s::kChecksummedWords));
+    PutTag(out, s::kStreamId, h.id);
+    PutU16(out, s::kFileSystemAttributes, h.fileSystemAttributes);
+    PutU16(out, s::kMediaFormatAttributes, h.mediaFormatAttributes);
+    PutU64(out, s::kStreamLength, h.length);
+    PutU16(out, s::kDataCompressionAlgorithm, h.compressionAlgorithm);
+    PutU16(out, s::kChecksum, XorWords(out, 0, s::kChecksummedWords));
     return out;
 }
 
 // The CSUM stream's value: XOR of the data as little-endian 32-bit words, the last one filled with zeros.
 class Xor32 {
   public:
-    void add(std::span<const std::uint8_t> bytes) {
+    void Add(std::span<const std::uint8_t> bytes) {
         std::size_t i = 0;
-        for (; i < bytes.size() && phase_ != 0; ++i) addByte(bytes[i]);
+        for (; i < bytes.size() && phase_ != 0; ++i) AddByte(bytes[i]);
         std::uint64_t wide = 0;
         for (; i + 8 <= bytes.size(); i += 8) {
             std::uint64_t w = 0;
@@ -161,12 +161,12 @@ class Xor32 {
             wide ^= w;
         }
         sum_ ^= static_cast<std::uint32_t>(wide) ^ static_cast<std::uint32_t>(wide >> 32);
-        for (; i < bytes.size(); ++i) addByte(bytes[i]);
+        for (; i < bytes.size(); ++i) AddByte(bytes[i]);
     }
     std::uint32_t value() const { return sum_; }
 
   private:
-    void addByte(std::uint8_t b) {
+    void AddByte(std::uint8_t b) {
         sum_ ^= std::uint32_t{b} << (8 * phase_);
         phase_ = (phase_ + 1) % 4;
     }
@@ -175,13 +175,13 @@ class Xor32 {
     unsigned phase_ = 0;
 };
 
-std::uint32_t backupTypeBit(BackupType type) {
+std::uint32_t BackupTypeBit(BackupType type) {
     return 1u << static_cast<unsigned>(type);
 }
 
 // A plausible self-relative security descriptor header followed by a fixed pattern: readers only need its
 // size.
-Bytes naclData(std::uint32_t size) {
+Bytes NaclData(std::uint32_t size) {
     Bytes out(size);
     static constexpr std::uint8_t kHeader[] = {0x01, 0x00, 0x04, 0x80, 0x14, 0x00, 0x00, 0x00};
     for (std::uint32_t i = 0; i < size; ++i) {
@@ -191,13 +191,13 @@ Bytes naclData(std::uint32_t size) {
 }
 
 // "DOCS\LETTERS" from a Directory Name "DOCS\0LETTERS\0" (the root, a single NUL, gives "").
-std::string directoryTextOf(const std::u16string& dirbName) {
+std::string DirectoryTextOf(const std::u16string& dirbName) {
     std::string text;
     std::u16string component;
     auto flush = [&] {
         if (component.empty()) return;
         if (!text.empty()) text += '\\';
-        text += utf16ToUtf8(component);
+        text += Utf16ToUtf8(component);
         component.clear();
     };
     for (char16_t u : dirbName) {
@@ -234,60 +234,60 @@ struct MediaOutput {
 
     Sink& sink() { return *media[medium]; }
 
-    void emit(std::span<const std::uint8_t> bytes) {
+    void Emit(std::span<const std::uint8_t> bytes) {
         if (bytes.empty()) return;
-        sink().write(bytes);
+        sink().Write(bytes);
         pos += bytes.size();
     }
 
-    void emitZeros(std::uint64_t count) {
+    void EmitZeros(std::uint64_t count) {
         static const std::array<std::uint8_t, 4096> kZeros{};
         while (count > 0) {
             const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, kZeros.size()));
-            emit(std::span<const std::uint8_t>(kZeros.data(), n));
+            Emit(std::span<const std::uint8_t>(kZeros.data(), n));
             count -= n;
         }
     }
 
-    void alignStream() { emitZeros(roundUp(pos, layout::stream::kAlignment) - pos); }
+    void AlignStream() { EmitZeros(RoundUp(pos, layout::stream::kAlignment) - pos); }
 
-    void emitStreamHeader(const StreamHeader& h) { emit(encodeStreamHeader(h)); }
+    void EmitStreamHeader(const StreamHeader& h) { Emit(EncodeStreamHeader(h)); }
 
-    std::uint64_t physicalBlockAddress(std::uint64_t offset) const {
+    std::uint64_t PhysicalBlockAddress(std::uint64_t offset) const {
         // On disk files SQL Server stores byte addresses; on tape the address counts physical blocks.
         return options.softFilemarks ? offset : offset / physicalBlock;
     }
 
     // Closes the previous block with an SPAD that reaches a boundary of `unit` bytes counted from the region
     // start.
-    void closeBlock(std::uint64_t unit) {
+    void CloseBlock(std::uint64_t unit) {
         if (!padPending) return;
         padPending = false;
         const std::uint64_t used = pos - regionStart;
-        std::uint64_t gap = roundUp(used, unit) - used;
+        std::uint64_t gap = RoundUp(used, unit) - used;
         if (gap == 0) return;
         if (gap < layout::stream::kSize) gap += unit;
-        emitStreamHeader({.id = "SPAD", .length = gap - layout::stream::kSize});
-        emitZeros(gap - layout::stream::kSize);
+        EmitStreamHeader({.id = "SPAD", .length = gap - layout::stream::kSize});
+        EmitZeros(gap - layout::stream::kSize);
     }
 
     // A boundary that is both logical (from the region start) and physical: region starts are physical
     // boundaries.
     std::uint64_t filemarkUnit() const { return std::lcm<std::uint64_t>(logicalBlock, physicalBlock); }
 
-    void filemark() {
-        closeBlock(filemarkUnit());
+    void Filemark() {
+        CloseBlock(filemarkUnit());
         if (pos % physicalBlock != 0) throw std::logic_error("filemark off a physical block boundary");
         manifest.filemarks.push_back(pos);
         if (options.softFilemarks) {
-            writeSoftFilemark();
+            WriteSoftFilemark();
         } else {
-            sink().filemark();
+            sink().Filemark();
         }
         regionStart = pos;
     }
 
-    void writeSoftFilemark() {
+    void WriteSoftFilemark() {
         namespace f = layout::sfmb;
         Descriptor d("SFMB", physicalBlock);
         auto b = d.fields();
@@ -295,15 +295,15 @@ struct MediaOutput {
             static_cast<std::uint32_t>((physicalBlock - f::kFirstEntry) / f::kEntrySize);
         const std::uint32_t used =
             static_cast<std::uint32_t>(std::min<std::size_t>(capacity, softFilemarks.size()));
-        putU32(b, f::kNumberOfEntries, capacity);
-        putU32(b, f::kEntriesUsed, used);
-        putU32(b, f::kEntriesOffset, f::kFirstEntry);
+        PutU32(b, f::kNumberOfEntries, capacity);
+        PutU32(b, f::kEntriesUsed, used);
+        PutU32(b, f::kEntriesOffset, f::kFirstEntry);
         for (std::uint32_t i = 0; i < used; ++i) {
             const std::uint64_t earlier = softFilemarks[softFilemarks.size() - 1 - i];
-            putU64(b, f::kFirstEntry + i * f::kEntrySize, physicalBlockAddress(earlier));
+            PutU64(b, f::kFirstEntry + i * f::kEntrySize, PhysicalBlockAddress(earlier));
         }
         softFilemarks.push_back(pos);
-        emit(d.finish({.attributes = layout::kSfmbBlockAttributes, .stringType = layout::kStringTypeNone},
+        Emit(d.Finish({.attributes = layout::kSfmbBlockAttributes, .stringType = layout::kStringTypeNone},
                       physicalBlock));
     }
 
@@ -311,30 +311,30 @@ struct MediaOutput {
         return std::min<std::size_t>(logicalBlock, layout::kMaxDescriptorBlockSize);
     }
 
-    void writeDescriptor(Descriptor& d, const Descriptor::Header& h) {
-        emit(d.finish(h, maxDescriptor()));
+    void WriteDescriptor(Descriptor& d, const Descriptor::Header& h) {
+        Emit(d.Finish(h, maxDescriptor()));
         padPending = true;
     }
 
     // A stream of these bytes; returns where its data lie.
-    std::uint64_t emitDataStream(std::string_view id, const Bytes& data) {
-        emitStreamHeader({.id = id, .length = data.size()});
+    std::uint64_t EmitDataStream(std::string_view id, const Bytes& data) {
+        EmitStreamHeader({.id = id, .length = data.size()});
         const std::uint64_t at = pos;
-        emit(data);
-        alignStream();
+        Emit(data);
+        AlignStream();
         return at;
     }
 
     // A name that does not fit in its block goes into a PNAM/FNAM stream; the block's tape address is then
     // (0, 0).
-    bool nameFits(std::size_t fixedSize, const std::u16string& units) const {
-        return roundUp(fixedSize + units.size() * 2, layout::stream::kAlignment) <= maxDescriptor();
+    bool NameFits(std::size_t fixedSize, const std::u16string& units) const {
+        return RoundUp(fixedSize + units.size() * 2, layout::stream::kAlignment) <= maxDescriptor();
     }
 
-    void emitNameStream(std::string_view id, const std::u16string& units) {
+    void EmitNameStream(std::string_view id, const std::u16string& units) {
         Bytes bytes;
-        appendUtf16le(bytes, units);
-        emitDataStream(id, bytes);
+        AppendUtf16le(bytes, units);
+        EmitDataStream(id, bytes);
     }
 };
 
@@ -368,7 +368,7 @@ struct SetContext {
     }
 
     std::uint32_t ssetAttributes() const {
-        return backupTypeBit(set.type) | (mediaCatalog ? layout::sset::kAttrFddExists : 0);
+        return BackupTypeBit(set.type) | (mediaCatalog ? layout::sset::kAttrFddExists : 0);
     }
 };
 
@@ -390,55 +390,55 @@ struct MediaCatalogRecords {
     MediaCatalogRecords(const SetContext& context, MediaOutput& output) : ctx(context), out(output) {}
 
     // A catalog record's common part: copies of its block's fields.
-    Bytes catalogRecord(std::string_view type, std::size_t fixedSize, std::uint64_t fla,
+    Bytes CatalogRecord(std::string_view type, std::size_t fixedSize, std::uint64_t fla,
                         std::uint64_t displayableSize) const {
         namespace c = layout::fdd;
         Bytes record(fixedSize, 0);
-        putTag(record, c::kType, type);
-        putU16(record, c::kMediaSequenceNumber, ctx.mediaSequence);
-        putU32(record, c::kBlockAttributes, ctx.setAttributes());
-        putU64(record, c::kFormatLogicalAddress, fla);
-        putU64(record, c::kDisplayableSize, displayableSize);
-        putU8(record, c::kOsId, layout::kOsIdWindowsNt);
-        putU8(record, c::kOsVersion, layout::kOsVersionNt);
-        putU8(record, c::kStringType, layout::kStringTypeUnicode);
+        PutTag(record, c::kType, type);
+        PutU16(record, c::kMediaSequenceNumber, ctx.mediaSequence);
+        PutU32(record, c::kBlockAttributes, ctx.setAttributes());
+        PutU64(record, c::kFormatLogicalAddress, fla);
+        PutU64(record, c::kDisplayableSize, displayableSize);
+        PutU8(record, c::kOsId, layout::kOsIdWindowsNt);
+        PutU8(record, c::kOsVersion, layout::kOsVersionNt);
+        PutU8(record, c::kStringType, layout::kStringTypeUnicode);
         return record;
     }
 
     // Pads a record to a 4-byte multiple and stores its LENGTH.
-    static void finishRecord(Bytes& record) {
-        record.resize(roundUp(record.size(), 4), 0);
+    static void FinishRecord(Bytes& record) {
+        record.resize(RoundUp(record.size(), 4), 0);
         if (record.size() > 0xFFFF) throw MediaError("a media catalog record is longer than 65535 bytes");
-        putU16(record, layout::fdd::kLength, static_cast<std::uint16_t>(record.size()));
+        PutU16(record, layout::fdd::kLength, static_cast<std::uint16_t>(record.size()));
     }
 
-    static void addRecordString(Bytes& record, std::size_t field, const std::u16string& units) {
-        addTapeString(record, field, units, 0xFFFF, "media catalog record");
+    static void AddRecordString(Bytes& record, std::size_t field, const std::u16string& units) {
+        AddTapeString(record, field, units, 0xFFFF, "media catalog record");
     }
 
-    Bytes catalogVolumeRecord(std::uint64_t fla) const {
+    Bytes CatalogVolumeRecord(std::uint64_t fla) const {
         namespace v = layout::fdd_volb;
-        Bytes record = catalogRecord("VOLB", v::kFixedSize, fla, 0);
-        putU32(record, v::kVolbAttributes, ctx.volbAttributes());
-        putDate(record, v::kMediaWriteDate, ctx.set.date);
-        addRecordString(record, v::kDeviceName, ctx.set.deviceName.units);
-        addRecordString(record, v::kVolumeName, ctx.set.volumeName.units);
-        addRecordString(record, v::kMachineName, ctx.set.machineName.units);
-        finishRecord(record);
+        Bytes record = CatalogRecord("VOLB", v::kFixedSize, fla, 0);
+        PutU32(record, v::kVolbAttributes, ctx.volbAttributes());
+        PutDate(record, v::kMediaWriteDate, ctx.set.date);
+        AddRecordString(record, v::kDeviceName, ctx.set.deviceName.units);
+        AddRecordString(record, v::kVolumeName, ctx.set.volumeName.units);
+        AddRecordString(record, v::kMachineName, ctx.set.machineName.units);
+        FinishRecord(record);
         return record;
     }
 
-    void addCatalogEntry(std::string_view type, std::uint64_t fla, std::uint64_t displayableSize,
+    void AddCatalogEntry(std::string_view type, std::uint64_t fla, std::uint64_t displayableSize,
                          std::uint32_t attributes, const MtfDate& modified, const std::u16string& name) {
         namespace e = layout::fdd_entry;
-        Bytes record = catalogRecord(type, e::kFixedSize, fla, displayableSize);
-        putDate(record, e::kLastModificationDate, modified);
-        putDate(record, e::kCreationDate, modified);
-        putDate(record, e::kBackupDate, ctx.set.date);
-        putDate(record, e::kLastAccessDate, modified);
-        putU32(record, e::kAttributes, attributes);
-        addRecordString(record, e::kName, name);
-        finishRecord(record);
+        Bytes record = CatalogRecord(type, e::kFixedSize, fla, displayableSize);
+        PutDate(record, e::kLastModificationDate, modified);
+        PutDate(record, e::kCreationDate, modified);
+        PutDate(record, e::kBackupDate, ctx.set.date);
+        PutDate(record, e::kLastAccessDate, modified);
+        PutU32(record, e::kAttributes, attributes);
+        AddRecordString(record, e::kName, name);
+        FinishRecord(record);
         fdd.insert(fdd.end(), record.begin(), record.end());
     }
 
@@ -446,48 +446,48 @@ struct MediaCatalogRecords {
         namespace m = layout::set_map_entry;
         const ManifestSet& written = out.manifest.sets.back();
         Bytes entry(m::kFixedSize, 0);
-        putU16(entry, m::kMediaSequenceNumber, ctx.setStartSequence);
-        putU32(entry, m::kBlockAttributes, ctx.setAttributes());
-        putU32(entry, m::kSsetAttributes, ctx.ssetAttributes());
-        putU64(entry, m::kSsetPhysicalBlockAddress, out.physicalBlockAddress(written.ssetOffset));
-        putU64(entry, m::kFddPhysicalBlockAddress, out.physicalBlockAddress(written.esetOffset));
-        putU16(entry, m::kFddMediaSequenceNumber, ctx.mediaSequence);
-        putU16(entry, m::kDataSetNumber, static_cast<std::uint16_t>(ctx.setNumber));
-        putU32(entry, m::kNumberOfDirectories, setDirectories);
-        putU32(entry, m::kNumberOfFiles, setFiles);
-        putU64(entry, m::kDisplayableSize, setBytes);
-        putU16(entry, m::kNumberOfVolumes, 1);
-        putDate(entry, m::kMediaWriteDate, ctx.set.date);
-        putU8(entry, m::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
-        putU8(entry, m::kOsId, layout::kOsIdWindowsNt);
-        putU8(entry, m::kOsVersion, layout::kOsVersionNt);
-        putU8(entry, m::kStringType, layout::kStringTypeUnicode);
-        putU8(entry, m::kMediaCatalogVersion, 1);
+        PutU16(entry, m::kMediaSequenceNumber, ctx.setStartSequence);
+        PutU32(entry, m::kBlockAttributes, ctx.setAttributes());
+        PutU32(entry, m::kSsetAttributes, ctx.ssetAttributes());
+        PutU64(entry, m::kSsetPhysicalBlockAddress, out.PhysicalBlockAddress(written.ssetOffset));
+        PutU64(entry, m::kFddPhysicalBlockAddress, out.PhysicalBlockAddress(written.esetOffset));
+        PutU16(entry, m::kFddMediaSequenceNumber, ctx.mediaSequence);
+        PutU16(entry, m::kDataSetNumber, static_cast<std::uint16_t>(ctx.setNumber));
+        PutU32(entry, m::kNumberOfDirectories, setDirectories);
+        PutU32(entry, m::kNumberOfFiles, setFiles);
+        PutU64(entry, m::kDisplayableSize, setBytes);
+        PutU16(entry, m::kNumberOfVolumes, 1);
+        PutDate(entry, m::kMediaWriteDate, ctx.set.date);
+        PutU8(entry, m::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
+        PutU8(entry, m::kOsId, layout::kOsIdWindowsNt);
+        PutU8(entry, m::kOsVersion, layout::kOsVersionNt);
+        PutU8(entry, m::kStringType, layout::kStringTypeUnicode);
+        PutU8(entry, m::kMediaCatalogVersion, 1);
         entry.insert(entry.end(), volumeRecord.begin(), volumeRecord.end());
-        addRecordString(entry, m::kDataSetName, ctx.set.name.units);
-        addRecordString(entry, m::kDataSetDescription, ctx.set.description.units);
-        addRecordString(entry, m::kUserName, ctx.set.userName.units);
-        finishRecord(entry);
+        AddRecordString(entry, m::kDataSetName, ctx.set.name.units);
+        AddRecordString(entry, m::kDataSetDescription, ctx.set.description.units);
+        AddRecordString(entry, m::kUserName, ctx.set.userName.units);
+        FinishRecord(entry);
         return entry;
     }
 
     // The ESET's streams: the set's FDD ended by FEND, then the Set Map of every set so far.
-    void writeCatalogStreams() {
+    void WriteCatalogStreams() {
         ManifestSet& written = out.manifest.sets.back();
-        Bytes end = catalogRecord("FEND", layout::fdd::kHeaderSize, 0, 0);
-        finishRecord(end);
+        Bytes end = CatalogRecord("FEND", layout::fdd::kHeaderSize, 0, 0);
+        FinishRecord(end);
         fdd.insert(fdd.end(), end.begin(), end.end());
-        written.fddOffset = out.emitDataStream("TFDD", fdd);
+        written.fddOffset = out.EmitDataStream("TFDD", fdd);
         written.fddLength = fdd.size();
 
         const Bytes entry = setMapEntry();
         setMapEntries.insert(setMapEntries.end(), entry.begin(), entry.end());
         ++setMapCount;
         Bytes map(layout::set_map::kHeaderSize, 0);
-        putU32(map, layout::set_map::kMediaFamilyId, ctx.mediaFamilyId);
-        putU16(map, layout::set_map::kNumberOfEntries, setMapCount);
+        PutU32(map, layout::set_map::kMediaFamilyId, ctx.mediaFamilyId);
+        PutU16(map, layout::set_map::kNumberOfEntries, setMapCount);
         map.insert(map.end(), setMapEntries.begin(), setMapEntries.end());
-        written.setMapOffset = out.emitDataStream("TSMP", map);
+        written.setMapOffset = out.EmitDataStream("TSMP", map);
         written.setMapLength = map.size();
     }
 };
@@ -534,186 +534,186 @@ struct MediaWriter::State {
 
     // Starts a block of the current set: closes the previous one, ends the medium first when it is due to end
     // and may end here, and returns the block's format logical address.
-    std::uint64_t startSetBlock(bool mayEndMedium = false) {
-        out.closeBlock(out.logicalBlock);
+    std::uint64_t StartSetBlock(bool mayEndMedium = false) {
+        out.CloseBlock(out.logicalBlock);
         if (mayEndMedium && out.medium + 1 < out.media.size() && out.pos >= out.endsAt[out.medium]) {
-            continueOnNextMedium();
-            out.closeBlock(out.logicalBlock);
+            ContinueOnNextMedium();
+            out.CloseBlock(out.logicalBlock);
         }
         return (out.pos - out.regionStart) / out.logicalBlock;
     }
 
     // The TAPE block of the first medium, or, with `continuation`, of the next one.
-    void writeTape(const TapeInfo& info, bool continuation = false) {
+    void WriteTape(const TapeInfo& info, bool continuation = false) {
         namespace t = layout::tape;
         Descriptor d("TAPE", t::kFixedSize);
         auto b = d.fields();
         span.tape = info;
         ctx.mediaFamilyId = span.tape.mediaFamilyId;
         ctx.mediaCatalog = span.tape.mediaCatalog;
-        putU32(b, t::kMediaFamilyId, span.tape.mediaFamilyId);
-        putU32(b, t::kTapeAttributes, out.options.softFilemarks ? t::kAttrSoftFilemarks : 0);
-        putU16(b, t::kMediaSequenceNumber, ctx.mediaSequence);
-        putU16(b, t::kSoftFilemarkBlockSize,
+        PutU32(b, t::kMediaFamilyId, span.tape.mediaFamilyId);
+        PutU32(b, t::kTapeAttributes, out.options.softFilemarks ? t::kAttrSoftFilemarks : 0);
+        PutU16(b, t::kMediaSequenceNumber, ctx.mediaSequence);
+        PutU16(b, t::kSoftFilemarkBlockSize,
                out.options.softFilemarks ? static_cast<std::uint16_t>(out.physicalBlock / 512) : 0);
-        putU16(b, t::kFormatLogicalBlockSize, static_cast<std::uint16_t>(out.logicalBlock));
-        putU16(b, t::kMediaBasedCatalogType, ctx.mediaCatalog ? t::kCatalogType1 : 0);
-        putU16(b, t::kSoftwareVendorId, kSoftwareVendorId);
-        putDate(b, t::kMediaDate, span.tape.date);
-        putU8(b, t::kMtfMajorVersion, layout::kMtfMajorVersion);
-        d.addString(t::kMediaName, span.tape.mediaName.units);
-        d.addString(t::kMediaDescription, span.tape.mediaDescription.units);
-        d.addString(t::kSoftwareName, utf8ToUtf16(kSoftwareName));
+        PutU16(b, t::kFormatLogicalBlockSize, static_cast<std::uint16_t>(out.logicalBlock));
+        PutU16(b, t::kMediaBasedCatalogType, ctx.mediaCatalog ? t::kCatalogType1 : 0);
+        PutU16(b, t::kSoftwareVendorId, kSoftwareVendorId);
+        PutDate(b, t::kMediaDate, span.tape.date);
+        PutU8(b, t::kMtfMajorVersion, layout::kMtfMajorVersion);
+        d.AddString(t::kMediaName, span.tape.mediaName.units);
+        d.AddString(t::kMediaDescription, span.tape.mediaDescription.units);
+        d.AddString(t::kSoftwareName, Utf8ToUtf16(kSoftwareName));
         out.regionStart = out.pos;
         const std::uint32_t catalogBits =
             ctx.mediaCatalog ? t::kBlockAttrSetMapExists | t::kBlockAttrFddAllowed : 0;
-        out.writeDescriptor(
+        out.WriteDescriptor(
             d, {.attributes = catalogBits | (continuation ? layout::kBlockAttrContinuation : 0)});
     }
 
-    void writeSset(bool continuation = false) {
+    void WriteSset(bool continuation = false) {
         namespace s = layout::sset;
         Descriptor d("SSET", s::kFixedSize);
         auto b = d.fields();
-        putU32(b, s::kSsetAttributes, ctx.ssetAttributes());
-        putU16(b, s::kSoftwareCompressionAlgorithm,
+        PutU32(b, s::kSsetAttributes, ctx.ssetAttributes());
+        PutU16(b, s::kSoftwareCompressionAlgorithm,
                ctx.set.compressed ? layout::kCompressionAlgorithmStacLzs : 0);
-        putU16(b, s::kSoftwareVendorId, kSoftwareVendorId);
-        putU16(b, s::kDataSetNumber, static_cast<std::uint16_t>(ctx.setNumber));
-        putU64(b, s::kPhysicalBlockAddress, out.physicalBlockAddress(out.pos));
-        putDate(b, s::kMediaWriteDate, ctx.set.date);
-        putU8(b, s::kSoftwareMajorVersion, kSoftwareMajorVersion);
-        putU8(b, s::kSoftwareMinorVersion, kSoftwareMinorVersion);
-        putU8(b, s::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
-        putU8(b, s::kMtfMinorVersion, layout::kMtfMinorVersion);
-        putU8(b, s::kMediaCatalogVersion, ctx.mediaCatalog ? 1 : 0);
-        d.addString(s::kDataSetName, ctx.set.name.units);
-        d.addString(s::kDataSetDescription, ctx.set.description.units);
-        d.addString(s::kUserName, ctx.set.userName.units);
+        PutU16(b, s::kSoftwareVendorId, kSoftwareVendorId);
+        PutU16(b, s::kDataSetNumber, static_cast<std::uint16_t>(ctx.setNumber));
+        PutU64(b, s::kPhysicalBlockAddress, out.PhysicalBlockAddress(out.pos));
+        PutDate(b, s::kMediaWriteDate, ctx.set.date);
+        PutU8(b, s::kSoftwareMajorVersion, kSoftwareMajorVersion);
+        PutU8(b, s::kSoftwareMinorVersion, kSoftwareMinorVersion);
+        PutU8(b, s::kTimeZone, static_cast<std::uint8_t>(kTimeZoneUtc));
+        PutU8(b, s::kMtfMinorVersion, layout::kMtfMinorVersion);
+        PutU8(b, s::kMediaCatalogVersion, ctx.mediaCatalog ? 1 : 0);
+        d.AddString(s::kDataSetName, ctx.set.name.units);
+        d.AddString(s::kDataSetDescription, ctx.set.description.units);
+        d.AddString(s::kUserName, ctx.set.userName.units);
         out.regionStart = out.pos;
         ctx.nextControlBlockId = 0;
-        out.writeDescriptor(
+        out.WriteDescriptor(
             d, {.attributes = ctx.setAttributes() | (continuation ? layout::kBlockAttrContinuation : 0),
                 .controlBlockId = ctx.nextControlBlockId++});
     }
 
-    void writeVolb(bool continuation = false) {
+    void WriteVolb(bool continuation = false) {
         namespace v = layout::volb;
-        const std::uint64_t fla = startSetBlock();
+        const std::uint64_t fla = StartSetBlock();
         Descriptor d("VOLB", v::kFixedSize);
         auto b = d.fields();
-        putU32(b, v::kVolbAttributes, ctx.volbAttributes());
-        putDate(b, v::kMediaWriteDate, ctx.set.date);
-        d.addString(v::kDeviceName, ctx.set.deviceName.units);
-        d.addString(v::kVolumeName, ctx.set.volumeName.units);
-        d.addString(v::kMachineName, ctx.set.machineName.units);
-        out.writeDescriptor(
+        PutU32(b, v::kVolbAttributes, ctx.volbAttributes());
+        PutDate(b, v::kMediaWriteDate, ctx.set.date);
+        d.AddString(v::kDeviceName, ctx.set.deviceName.units);
+        d.AddString(v::kVolumeName, ctx.set.volumeName.units);
+        d.AddString(v::kMachineName, ctx.set.machineName.units);
+        out.WriteDescriptor(
             d, {.attributes = ctx.setAttributes() | (continuation ? layout::kBlockAttrContinuation : 0),
                 .formatLogicalAddress = fla,
                 .controlBlockId = ctx.nextControlBlockId++});
         if (ctx.mediaCatalog && !continuation) {
-            catalog.volumeRecord = catalog.catalogVolumeRecord(fla);
+            catalog.volumeRecord = catalog.CatalogVolumeRecord(fla);
             catalog.fdd.insert(catalog.fdd.end(), catalog.volumeRecord.begin(), catalog.volumeRecord.end());
         }
     }
 
-    void writeEset() {
+    void WriteEset() {
         namespace e = layout::eset;
         Descriptor d("ESET", e::kFixedSize);
         auto b = d.fields();
-        putU16(b, e::kDataSetNumber, static_cast<std::uint16_t>(ctx.setNumber));
-        putU16(b, e::kFddMediaSequenceNumber, ctx.mediaCatalog ? ctx.mediaSequence : 0);
-        putDate(b, e::kMediaWriteDate, ctx.set.date);
+        PutU16(b, e::kDataSetNumber, static_cast<std::uint16_t>(ctx.setNumber));
+        PutU16(b, e::kFddMediaSequenceNumber, ctx.mediaCatalog ? ctx.mediaSequence : 0);
+        PutDate(b, e::kMediaWriteDate, ctx.set.date);
         out.regionStart = out.pos;
         manifest.sets.back().esetOffset = out.pos;
         span.lastEsetOnMedium = out.pos;
-        out.writeDescriptor(d, {.attributes = ctx.setAttributes(), .stringType = layout::kStringTypeNone});
-        if (ctx.mediaCatalog) catalog.writeCatalogStreams();
+        out.WriteDescriptor(d, {.attributes = ctx.setAttributes(), .stringType = layout::kStringTypeNone});
+        if (ctx.mediaCatalog) catalog.WriteCatalogStreams();
     }
 
     // The EOTM at `pos`: after the final filemark, or where a medium that is not the last ends. Its SPAD then
     // fills up to a physical block boundary for the filemark that follows.
-    void writeEotm() {
+    void WriteEotm() {
         Descriptor d("EOTM", layout::eotm::kFixedSize);
-        putU64(d.fields(), layout::eotm::kLastEsetPhysicalBlockAddress,
-               span.lastEsetOnMedium ? out.physicalBlockAddress(*span.lastEsetOnMedium) : 0);
+        PutU64(d.fields(), layout::eotm::kLastEsetPhysicalBlockAddress,
+               span.lastEsetOnMedium ? out.PhysicalBlockAddress(*span.lastEsetOnMedium) : 0);
         out.regionStart = out.pos - out.pos % out.physicalBlock;
-        out.writeDescriptor(d, {.attributes = span.lastEsetOnMedium ? 0 : layout::eotm::kBlockAttrNoEsetPba,
+        out.WriteDescriptor(d, {.attributes = span.lastEsetOnMedium ? 0 : layout::eotm::kBlockAttrNoEsetPba,
                                 .stringType = layout::kStringTypeNone});
     }
 
     // Ends this medium at `pos` (a logical block boundary of the set) and begins the next one: its TAPE
     // block, then the set's SSET, VOLB and current DIRB again with the continuation bit, and the file being
     // written, if any, with a STAN header for the rest of its data, which begin at the next logical block.
-    void continueOnNextMedium() {
+    void ContinueOnNextMedium() {
         out.padPending = false;  // inside a file's data nothing is closed: the EOTM starts at the boundary
-        writeEotm();
-        out.filemark();
-        out.sink().finish();
+        WriteEotm();
+        out.Filemark();
+        out.sink().Finish();
         manifest.mediumSizes.push_back(out.pos);
         ++out.medium;
         ++ctx.mediaSequence;
         out.pos = 0;
         out.softFilemarks.clear();
         span.lastEsetOnMedium.reset();
-        writeTape(span.tape, true);
-        out.filemark();
-        writeSset(true);
-        writeVolb(true);
+        WriteTape(span.tape, true);
+        out.Filemark();
+        WriteSset(true);
+        WriteVolb(true);
         if (!span.dirbBlock.empty()) {
-            writeContinuation(span.dirbBlock);
-            if (span.dirbInStream) out.emitNameStream("PNAM", ctx.currentDirectoryName);
+            WriteContinuation(span.dirbBlock);
+            if (span.dirbInStream) out.EmitNameStream("PNAM", ctx.currentDirectoryName);
         }
-        if (span.openStan) continueStan(*span.openStan);
+        if (span.openStan) ContinueStan(*span.openStan);
     }
 
     // A block written again on the next medium with the continuation bit, at its place in the new region.
-    void writeContinuation(Bytes block) {
+    void WriteContinuation(Bytes block) {
         namespace c = layout::common;
-        const std::uint64_t fla = startSetBlock();
-        putU32(block, c::kBlockAttributes, ctx.setAttributes() | layout::kBlockAttrContinuation);
-        putU64(block, c::kFormatLogicalAddress, fla);
-        putU32(block, c::kControlBlockId, ctx.nextControlBlockId++);
-        putU16(block, c::kHeaderChecksum, xorWords(block, 0, c::kChecksummedWords));
-        out.emit(block);
+        const std::uint64_t fla = StartSetBlock();
+        PutU32(block, c::kBlockAttributes, ctx.setAttributes() | layout::kBlockAttrContinuation);
+        PutU64(block, c::kFormatLogicalAddress, fla);
+        PutU32(block, c::kControlBlockId, ctx.nextControlBlockId++);
+        PutU16(block, c::kHeaderChecksum, XorWords(block, 0, c::kChecksummedWords));
+        out.Emit(block);
         out.padPending = true;
     }
 
-    void continueStan(MediumSpan::OpenStan& stan) {
-        writeContinuation(stan.fileBlock);
-        if (stan.nameInStream) out.emitNameStream("FNAM", stan.nameUnits);
-        out.emitStreamHeader({.id = "STAN",
+    void ContinueStan(MediumSpan::OpenStan& stan) {
+        WriteContinuation(stan.fileBlock);
+        if (stan.nameInStream) out.EmitNameStream("FNAM", stan.nameUnits);
+        out.EmitStreamHeader({.id = "STAN",
                               .mediaFormatAttributes = static_cast<std::uint16_t>(
                                   stan.mediaFormatAttributes | layout::stream::kMfAttrContinue),
                               .length = stan.declared > stan.written ? stan.declared - stan.written : 0,
                               .compressionAlgorithm = stan.compressionAlgorithm});
         const std::uint64_t used = out.pos - out.regionStart;
-        out.emitZeros(roundUp(used, out.logicalBlock) - used);
+        out.EmitZeros(RoundUp(used, out.logicalBlock) - used);
         stan.record->parts.push_back({static_cast<std::uint32_t>(out.medium), out.pos, 0});
     }
 
     // STAN data. When the medium is due to end inside them, it ends at the first logical block boundary at
     // or after its end, and the rest goes on on the next medium.
-    void emitData(std::span<const std::uint8_t> bytes) {
+    void EmitData(std::span<const std::uint8_t> bytes) {
         while (!bytes.empty()) {
             std::size_t count = bytes.size();
             const bool due = out.medium + 1 < out.media.size() && out.pos + count > out.endsAt[out.medium];
             const std::uint64_t boundary =
-                due ? out.regionStart + roundUp(std::max(out.endsAt[out.medium], out.pos) - out.regionStart,
+                due ? out.regionStart + RoundUp(std::max(out.endsAt[out.medium], out.pos) - out.regionStart,
                                                 out.logicalBlock)
                     : 0;
             if (due && boundary < out.pos + count) count = static_cast<std::size_t>(boundary - out.pos);
-            out.emit(bytes.first(count));
+            out.Emit(bytes.first(count));
             span.openStan->written += count;
             span.openStan->record->parts.back().length += count;
             bytes = bytes.subspan(count);
-            if (!bytes.empty()) continueOnNextMedium();
+            if (!bytes.empty()) ContinueOnNextMedium();
         }
     }
 
-    void beginStan(const StreamHeader& header, ManifestFile& record, bool nameInStream,
+    void BeginStan(const StreamHeader& header, ManifestFile& record, bool nameInStream,
                    const std::u16string& nameUnits) {
-        out.emitStreamHeader(header);
+        out.EmitStreamHeader(header);
         record.dataOffset = out.pos;
         record.parts = {{static_cast<std::uint32_t>(out.medium), out.pos, 0}};
         span.openStan = MediumSpan::OpenStan{.fileBlock = span.currentFileBlock,
@@ -725,7 +725,7 @@ struct MediaWriter::State {
                                              .record = &record};
     }
 
-    void writeDirectory(const DirectoryEntry& dir) {
+    void WriteDirectory(const DirectoryEntry& dir) {
         namespace r = layout::dirb;
         std::u16string name;
         if (dir.rawName) {
@@ -734,39 +734,39 @@ struct MediaWriter::State {
             for (const Name& component : dir.path) name += component.units + u'\0';
             if (name.empty()) name = u'\0';
         }
-        const std::uint64_t fla = startSetBlock(true);
+        const std::uint64_t fla = StartSetBlock(true);
         const std::uint64_t blockOffset = out.pos;
         Descriptor d("DIRB", r::kFixedSize);
         auto b = d.fields();
-        const bool inStream = !out.nameFits(r::kFixedSize, name);
-        putU32(b, r::kDirbAttributes, inStream ? r::kAttrPathInStream : 0);
-        putDate(b, r::kLastModificationDate, dir.mtime);
-        putDate(b, r::kCreationDate, dir.mtime);
-        putDate(b, r::kBackupDate, ctx.set.date);
-        putDate(b, r::kLastAccessDate, dir.mtime);
+        const bool inStream = !out.NameFits(r::kFixedSize, name);
+        PutU32(b, r::kDirbAttributes, inStream ? r::kAttrPathInStream : 0);
+        PutDate(b, r::kLastModificationDate, dir.mtime);
+        PutDate(b, r::kCreationDate, dir.mtime);
+        PutDate(b, r::kBackupDate, ctx.set.date);
+        PutDate(b, r::kLastAccessDate, dir.mtime);
         ctx.currentDirectoryId = ++ctx.lastDirectoryId;
-        putU32(b, r::kDirectoryId, ctx.currentDirectoryId);
-        if (!inStream) d.addString(r::kDirectoryName, name);
-        out.writeDescriptor(d, {.attributes = ctx.setAttributes(),
+        PutU32(b, r::kDirectoryId, ctx.currentDirectoryId);
+        if (!inStream) d.AddString(r::kDirectoryName, name);
+        out.WriteDescriptor(d, {.attributes = ctx.setAttributes(),
                                 .formatLogicalAddress = fla,
                                 .controlBlockId = ctx.nextControlBlockId++});
         span.dirbBlock = d.bytes();
         span.dirbInStream = inStream;
-        if (inStream) out.emitNameStream("PNAM", name);
+        if (inStream) out.EmitNameStream("PNAM", name);
         if (ctx.mediaCatalog) {
-            catalog.addCatalogEntry("DIRB", fla, 0, inStream ? r::kAttrPathInStream : 0, dir.mtime, name);
+            catalog.AddCatalogEntry("DIRB", fla, 0, inStream ? r::kAttrPathInStream : 0, dir.mtime, name);
             ++catalog.setDirectories;
         }
 
         ctx.currentDirectoryName = name;
-        ctx.currentDirectoryText = directoryTextOf(name);
+        ctx.currentDirectoryText = DirectoryTextOf(name);
         manifest.directories.push_back({ctx.setNumber, ctx.currentDirectoryText, blockOffset});
     }
 
-    void writeFile(const FileEntry& file) {
+    void WriteFile(const FileEntry& file) {
         namespace f = layout::file;
-        const std::uint64_t originalSize = dataSize(file.data);
-        const std::uint64_t fla = startSetBlock(true);
+        const std::uint64_t originalSize = DataSize(file.data);
+        const std::uint64_t fla = StartSetBlock(true);
         ManifestFile record{.setNumber = ctx.setNumber,
                             .medium = static_cast<std::uint32_t>(out.medium),
                             .fileBlockOffset = out.pos,
@@ -776,38 +776,38 @@ struct MediaWriter::State {
 
         Descriptor d("FILE", f::kFixedSize);
         auto b = d.fields();
-        const bool inStream = !out.nameFits(f::kFixedSize, file.name.units);
-        putU32(b, f::kFileAttributes, inStream ? f::kAttrNameInStream : 0);
-        putDate(b, f::kLastModificationDate, file.mtime);
-        putDate(b, f::kCreationDate, file.mtime);
-        putDate(b, f::kBackupDate, ctx.set.date);
-        putDate(b, f::kLastAccessDate, file.mtime);
-        putU32(b, f::kDirectoryId, ctx.currentDirectoryId);
-        putU32(b, f::kFileId, ++ctx.lastFileId);
-        if (!inStream) d.addString(f::kFileName, file.name.units);
-        out.writeDescriptor(d, {.attributes = ctx.setAttributes(),
+        const bool inStream = !out.NameFits(f::kFixedSize, file.name.units);
+        PutU32(b, f::kFileAttributes, inStream ? f::kAttrNameInStream : 0);
+        PutDate(b, f::kLastModificationDate, file.mtime);
+        PutDate(b, f::kCreationDate, file.mtime);
+        PutDate(b, f::kBackupDate, ctx.set.date);
+        PutDate(b, f::kLastAccessDate, file.mtime);
+        PutU32(b, f::kDirectoryId, ctx.currentDirectoryId);
+        PutU32(b, f::kFileId, ++ctx.lastFileId);
+        if (!inStream) d.AddString(f::kFileName, file.name.units);
+        out.WriteDescriptor(d, {.attributes = ctx.setAttributes(),
                                 .displayableSize = file.declaredLength.value_or(originalSize),
                                 .formatLogicalAddress = fla,
                                 .controlBlockId = ctx.nextControlBlockId++});
         span.currentFileBlock = d.bytes();
-        if (inStream) out.emitNameStream("FNAM", file.name.units);
+        if (inStream) out.EmitNameStream("FNAM", file.name.units);
         if (ctx.mediaCatalog) {
             const std::uint64_t displayable = file.declaredLength.value_or(originalSize);
-            catalog.addCatalogEntry("FILE", fla, displayable, inStream ? f::kAttrNameInStream : 0, file.mtime,
+            catalog.AddCatalogEntry("FILE", fla, displayable, inStream ? f::kAttrNameInStream : 0, file.mtime,
                                     file.name.units);
             ++catalog.setFiles;
             catalog.setBytes += displayable;
         }
         if (file.naclData || file.naclBytes > 0) {
-            const Bytes generated = file.naclData ? Bytes{} : naclData(file.naclBytes);
+            const Bytes generated = file.naclData ? Bytes{} : NaclData(file.naclBytes);
             const Bytes& nacl = file.naclData ? *file.naclData : generated;
-            out.emitStreamHeader({.id = "NACL",
+            out.EmitStreamHeader({.id = "NACL",
                                   .fileSystemAttributes = layout::stream::kFsAttrContainsSecurity,
                                   .length = nacl.size()});
-            out.emit(nacl);
-            out.alignStream();
+            out.Emit(nacl);
+            out.AlignStream();
         }
-        if (!file.noStan) writeStan(file, record, inStream);
+        if (!file.noStan) WriteStan(file, record, inStream);
 
         ++manifest.fileCount;
         if (out.options.recordFiles) {
@@ -819,45 +819,45 @@ struct MediaWriter::State {
         }
     }
 
-    void writeStan(const FileEntry& file, ManifestFile& record, bool nameInStream) {
+    void WriteStan(const FileEntry& file, ManifestFile& record, bool nameInStream) {
         const std::uint16_t checksummed = file.csum ? layout::stream::kMfAttrChecksummed : 0;
         Xor32 checksum;
         if (file.sparse) {
-            writeSparseStan(file, record);
+            WriteSparseStan(file, record);
         } else if (ctx.set.compressed) {
-            writeCompressedStan(file, checksummed, checksum, record, nameInStream);
+            WriteCompressedStan(file, checksummed, checksum, record, nameInStream);
         } else {
-            const std::uint64_t size = dataSize(file.data);
-            beginStan({.id = "STAN",
+            const std::uint64_t size = DataSize(file.data);
+            BeginStan({.id = "STAN",
                        .mediaFormatAttributes = checksummed,
                        .length = file.declaredLength.value_or(size)},
                       record, nameInStream, file.name.units);
-            auto reader = DataReader::open(file.data);
-            record.dataLength = copyFrom(*reader, size, file.csum ? &checksum : nullptr, true);
+            auto reader = DataReader::Open(file.data);
+            record.dataLength = CopyFrom(*reader, size, file.csum ? &checksum : nullptr, true);
             record.declaredLength = file.declaredLength.value_or(size);
         }
         span.openStan.reset();
-        out.alignStream();
+        out.AlignStream();
         if (file.csum) {
-            out.emitStreamHeader({.id = "CSUM", .length = 4});
+            out.EmitStreamHeader({.id = "CSUM", .length = 4});
             std::array<std::uint8_t, 4> value{};
-            putU32(value, 0, checksum.value());
-            out.emit(value);
-            out.alignStream();
+            PutU32(value, 0, checksum.value());
+            out.Emit(value);
+            out.AlignStream();
         }
     }
 
     // An empty STAN flagged sparse, then one SPAR stream per run: its frame, then the run's bytes. A CSUM
     // checks the stream before it, which here would be the last run alone: none is written.
-    void writeSparseStan(const FileEntry& file, ManifestFile& record) {
+    void WriteSparseStan(const FileEntry& file, ManifestFile& record) {
         namespace s = layout::stream;
         namespace f = layout::sparse_frame;
-        const std::uint64_t size = dataSize(file.data);
+        const std::uint64_t size = DataSize(file.data);
         if (file.csum) throw MediaError("'" + file.name.text() + "': a sparse file gets no CSUM stream");
-        out.emitStreamHeader({.id = "STAN", .fileSystemAttributes = s::kFsAttrSparse});
+        out.EmitStreamHeader({.id = "STAN", .fileSystemAttributes = s::kFsAttrSparse});
         record.dataOffset = out.pos;
         record.sparse = true;
-        auto reader = DataReader::open(file.data);
+        auto reader = DataReader::Open(file.data);
         std::uint64_t at = 0;  // the reader's position in the data
         for (const SparseExtent& extent : *file.sparse) {
             if (extent.offset < at || extent.length > size || extent.offset > size - extent.length) {
@@ -865,27 +865,27 @@ struct MediaWriter::State {
                                  "' must be ascending, apart and within its " + std::to_string(size) +
                                  " bytes");
             }
-            at += skipData(*reader, extent.offset - at);
-            out.alignStream();
+            at += SkipData(*reader, extent.offset - at);
+            out.AlignStream();
             const bool withLength = file.sparseFrame == SparseFrame::OffsetAndLength;
             Bytes frame(withLength ? f::kSize : f::kOffsetOnlySize);
-            putU64(frame, f::kOffset, extent.offset);
-            if (withLength) putU64(frame, f::kLength, extent.length);
-            out.emitStreamHeader({.id = "SPAR",
+            PutU64(frame, f::kOffset, extent.offset);
+            if (withLength) PutU64(frame, f::kLength, extent.length);
+            out.EmitStreamHeader({.id = "SPAR",
                                   .fileSystemAttributes = s::kFsAttrSparse,
                                   .length = frame.size() + extent.length});
-            out.emit(frame);
-            at += copyFrom(*reader, extent.length, nullptr);
+            out.Emit(frame);
+            at += CopyFrom(*reader, extent.length, nullptr);
         }
     }
 
-    std::uint64_t skipData(DataReader& reader, std::uint64_t count) {
+    std::uint64_t SkipData(DataReader& reader, std::uint64_t count) {
         chunk.resize(kIoChunk);
         std::uint64_t skipped = 0;
         while (skipped < count) {
             const auto want =
                 static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), count - skipped));
-            const std::size_t n = reader.read(std::span(chunk).first(want));
+            const std::size_t n = reader.Read(std::span(chunk).first(want));
             if (n == 0) break;
             skipped += n;
         }
@@ -893,19 +893,19 @@ struct MediaWriter::State {
     }
 
     // Copies `size` bytes of the reader to the medium; `stanData` lets a medium end inside them.
-    std::uint64_t copyFrom(DataReader& reader, std::uint64_t size, Xor32* checksum, bool stanData = false) {
+    std::uint64_t CopyFrom(DataReader& reader, std::uint64_t size, Xor32* checksum, bool stanData = false) {
         chunk.resize(kIoChunk);
         std::uint64_t written = 0;
         while (written < size) {
             const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - written));
-            const std::size_t n = reader.read(std::span(chunk).first(want));
+            const std::size_t n = reader.Read(std::span(chunk).first(want));
             if (n == 0) break;
             const std::span<const std::uint8_t> part(chunk.data(), n);
-            if (checksum) checksum->add(part);
+            if (checksum) checksum->Add(part);
             if (stanData) {
-                emitData(part);
+                EmitData(part);
             } else {
-                out.emit(part);
+                out.Emit(part);
             }
             written += n;
         }
@@ -914,17 +914,17 @@ struct MediaWriter::State {
 
     // Runs `onFrame` for every frame of the compressed form of `data`, in order.
     template <typename OnFrame>
-    void forEachFrame(const FileEntry& file, std::uint16_t originalAttributes, OnFrame onFrame) {
-        const std::uint64_t size = dataSize(file.data);
-        auto reader = DataReader::open(file.data);
+    void ForEachFrame(const FileEntry& file, std::uint16_t originalAttributes, OnFrame onFrame) {
+        const std::uint64_t size = DataSize(file.data);
+        auto reader = DataReader::Open(file.data);
         Bytes input(layout::frame::kMaxUncompressedSize);
         Bytes frame;
         std::uint64_t done = 0;
         for (std::uint32_t index = 0; done < size; ++index) {
-            const std::size_t n = reader->read(input);
+            const std::size_t n = reader->Read(input);
             if (n == 0) break;
             frame.clear();
-            appendFrame(std::span<const std::uint8_t>(input.data(), n),
+            AppendFrame(std::span<const std::uint8_t>(input.data(), n),
                         {.originalMediaAttributes = originalAttributes,
                          .remainingUncompressedSize = size - done,
                          .sequenceNumber = static_cast<std::uint8_t>(index + 1),
@@ -935,31 +935,31 @@ struct MediaWriter::State {
         }
     }
 
-    void writeCompressedStan(const FileEntry& file, std::uint16_t checksummed, Xor32& checksum,
+    void WriteCompressedStan(const FileEntry& file, std::uint16_t checksummed, Xor32& checksum,
                              ManifestFile& record, bool nameInStream) {
-        const std::uint64_t size = dataSize(file.data);
+        const std::uint64_t size = DataSize(file.data);
         Bytes kept;
         std::uint64_t storedSize = 0;
         const bool keep = size <= kCompressInMemoryLimit;
-        forEachFrame(file, checksummed, [&](const Bytes& frame) {
+        ForEachFrame(file, checksummed, [&](const Bytes& frame) {
             storedSize += frame.size();
             if (keep) kept.insert(kept.end(), frame.begin(), frame.end());
         });
         record.declaredLength = file.declaredLength.value_or(storedSize);
-        beginStan({.id = "STAN",
+        BeginStan({.id = "STAN",
                    .mediaFormatAttributes =
                        static_cast<std::uint16_t>(checksummed | layout::stream::kMfAttrCompressed),
                    .length = record.declaredLength,
                    .compressionAlgorithm = layout::kCompressionAlgorithmStacLzs},
                   record, nameInStream, file.name.units);
         auto put = [&](const Bytes& bytes) {
-            if (file.csum) checksum.add(bytes);
-            emitData(bytes);
+            if (file.csum) checksum.Add(bytes);
+            EmitData(bytes);
         };
         if (keep) {
             put(kept);
         } else {
-            forEachFrame(file, checksummed, put);
+            ForEachFrame(file, checksummed, put);
         }
         record.dataLength = storedSize;
     }
@@ -1005,13 +1005,13 @@ MediaWriter::MediaWriter(std::span<Sink* const> media, std::span<const std::uint
     s.manifest.logicalBlockSize = s.out.logicalBlock;
     s.manifest.physicalBlockSize = s.out.physicalBlock;
     s.manifest.softFilemarks = options.softFilemarks;
-    s.writeTape(tape);
-    s.out.filemark();
+    s.WriteTape(tape);
+    s.out.Filemark();
 }
 
 MediaWriter::~MediaWriter() = default;
 
-void MediaWriter::beginSet(const SetInfo& set) {
+void MediaWriter::BeginSet(const SetInfo& set) {
     State& s = *state_;
     if (s.finished) throw MediaError("beginSet after finish");
     if (s.ctx.inSet) throw MediaError("beginSet while the previous set is still open");
@@ -1031,38 +1031,38 @@ void MediaWriter::beginSet(const SetInfo& set) {
                                .name = set.name.text(),
                                .compressed = set.compressed,
                                .ssetOffset = s.out.pos});
-    s.writeSset();
-    s.writeVolb();
+    s.WriteSset();
+    s.WriteVolb();
 }
 
-void MediaWriter::addDirectory(const DirectoryEntry& directory) {
+void MediaWriter::AddDirectory(const DirectoryEntry& directory) {
     if (!state_->ctx.inSet) throw MediaError("a directory outside a data set");
-    state_->writeDirectory(directory);
+    state_->WriteDirectory(directory);
 }
 
-void MediaWriter::addFile(const FileEntry& file) {
+void MediaWriter::AddFile(const FileEntry& file) {
     if (!state_->ctx.inSet) throw MediaError("a file outside a data set");
-    state_->writeFile(file);
+    state_->WriteFile(file);
 }
 
-void MediaWriter::add(const Entry& entry) {
+void MediaWriter::Add(const Entry& entry) {
     if (const auto* dir = std::get_if<DirectoryEntry>(&entry)) {
-        addDirectory(*dir);
+        AddDirectory(*dir);
     } else {
-        addFile(std::get<FileEntry>(entry));
+        AddFile(std::get<FileEntry>(entry));
     }
 }
 
-void MediaWriter::endSet() {
+void MediaWriter::EndSet() {
     State& s = *state_;
     if (!s.ctx.inSet) throw MediaError("endSet without an open set");
-    s.out.filemark();
-    s.writeEset();
-    s.out.filemark();
+    s.out.Filemark();
+    s.WriteEset();
+    s.out.Filemark();
     s.ctx.inSet = false;
 }
 
-Manifest MediaWriter::finish() {
+Manifest MediaWriter::Finish() {
     State& s = *state_;
     if (s.finished) throw MediaError("finish called twice");
     if (s.ctx.inSet) throw MediaError("finish while a set is still open");
@@ -1071,10 +1071,10 @@ Manifest MediaWriter::finish() {
                          std::to_string(s.out.medium + 1) + ", before medium " +
                          std::to_string(s.out.medium + 2) + " began");
     }
-    s.out.filemark();
-    s.writeEotm();
-    s.out.filemark();
-    s.out.sink().finish();
+    s.out.Filemark();
+    s.WriteEotm();
+    s.out.Filemark();
+    s.out.sink().Finish();
     s.finished = true;
     s.manifest.imageSize = s.out.pos;
     s.manifest.mediumSizes.push_back(s.out.pos);
@@ -1085,38 +1085,38 @@ std::uint64_t MediaWriter::position() const {
     return state_->out.pos;
 }
 
-Manifest writeMedia(const MediaDescription& media, Sink& sink, const WriterOptions& options) {
+Manifest WriteMedia(const MediaDescription& media, Sink& sink, const WriterOptions& options) {
     MediaWriter writer(sink, media.tape, options);
     for (const DataSet& set : media.sets) {
-        writer.beginSet(set.info);
-        for (const Entry& entry : set.entries) writer.add(entry);
-        writer.endSet();
+        writer.BeginSet(set.info);
+        for (const Entry& entry : set.entries) writer.Add(entry);
+        writer.EndSet();
     }
-    return writer.finish();
+    return writer.Finish();
 }
 
-Manifest writeSpannedMedia(const MediaDescription& media, std::span<Sink* const> sinks,
+Manifest WriteSpannedMedia(const MediaDescription& media, std::span<Sink* const> sinks,
                            std::span<const std::uint64_t> endsAt, const WriterOptions& options) {
     MediaWriter writer(sinks, endsAt, media.tape, options);
     for (const DataSet& set : media.sets) {
-        writer.beginSet(set.info);
-        for (const Entry& entry : set.entries) writer.add(entry);
-        writer.endSet();
+        writer.BeginSet(set.info);
+        for (const Entry& entry : set.entries) writer.Add(entry);
+        writer.EndSet();
     }
-    return writer.finish();
+    return writer.Finish();
 }
 
-Manifest writeImageFile(const MediaDescription& media, const std::filesystem::path& path,
+Manifest WriteImageFile(const MediaDescription& media, const std::filesystem::path& path,
                         const WriterOptions& options) {
     ImageFileSink sink(path);
-    return writeMedia(media, sink, options);
+    return WriteMedia(media, sink, options);
 }
 
-Manifest writeTapFile(const MediaDescription& media, const std::filesystem::path& path,
+Manifest WriteTapFile(const MediaDescription& media, const std::filesystem::path& path,
                       std::uint32_t blockSize, WriterOptions options) {
     TapFileSink sink(path, blockSize);
     options.physicalBlockSize = blockSize;
-    return writeMedia(media, sink, options);
+    return WriteMedia(media, sink, options);
 }
 
 }  // namespace ostrum::mtfwriter

@@ -4,9 +4,9 @@
 //   MediaDescription media{.tape = {.mediaName = "Tape 1"}};
 //   media.sets.push_back({.info = {.name = "Daily"},
 //                         .entries = {DirectoryEntry{.path = {"DOCS"}},
-//                                     FileEntry{.name = "A.TXT", .data = bytesOf("hello")}}});
+//                                     FileEntry{.name = "A.TXT", .data = BytesOf("hello")}}});
 //   MemorySink sink;
-//   Manifest manifest = writeMedia(media, sink);
+//   Manifest manifest = WriteMedia(media, sink);
 //
 // Media with millions of entries or files of many GiB are written through MediaWriter one entry at a time;
 // file contents come from memory, from a deterministic generator, or from a file on disk, and are always
@@ -49,9 +49,9 @@ struct MtfDate {
 
 // The 5-byte MTF_DATE_TIME: one big-endian 40-bit number holding year (14 bits), month (4), day (5), hour
 // (5), minute (6), second (6). Fields too large for their bits throw std::invalid_argument.
-std::array<std::uint8_t, 5> encodeMtfDate(const MtfDate& date);
+std::array<std::uint8_t, 5> EncodeMtfDate(const MtfDate& date);
 // The UTC calendar date of a Unix time.
-MtfDate mtfDateFromUnixTime(std::int64_t secondsSinceEpoch);
+MtfDate MtfDateFromUnixTime(std::int64_t secondsSinceEpoch);
 
 // A name as 16-bit code units. Built from UTF-8 text by default (implicitly, so `.name = "A.TXT"` works);
 // Name::raw keeps any units exactly as given, for hostile names: NUL units, "/" in names, unpaired
@@ -63,7 +63,7 @@ struct Name {
     Name(const char* utf8) : Name(std::string_view(utf8)) {}
     Name(const std::string& utf8) : Name(std::string_view(utf8)) {}
     Name(std::string_view utf8);
-    static Name raw(std::u16string units);
+    static Name Raw(std::u16string units);
 
     bool empty() const { return units.empty(); }
     // UTF-8 text of the units; unpaired surrogates become U+FFFD, NUL units stay NUL characters.
@@ -72,8 +72,8 @@ struct Name {
 };
 
 // UTF-8 to UTF-16; invalid UTF-8 throws std::invalid_argument (use Name::raw for deliberate oddities).
-std::u16string utf8ToUtf16(std::string_view utf8);
-std::string utf16ToUtf8(std::u16string_view units);
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view units);
 
 // File contents, streamed when written.
 struct GeneratedData {
@@ -86,11 +86,11 @@ struct DiskFileData {
 };
 using FileData = std::variant<std::vector<std::uint8_t>, GeneratedData, DiskFileData>;
 
-std::vector<std::uint8_t> bytesOf(std::string_view text);
-std::uint64_t dataSize(const FileData& data);
+std::vector<std::uint8_t> BytesOf(std::string_view text);
+std::uint64_t DataSize(const FileData& data);
 // The generator behind GeneratedData: a cheap keyed pattern, addressable by position, so any range of a huge
 // file can be reproduced for checking. Bytes [offset, offset + out.size()) of the file with this seed.
-void fillGenerated(std::uint64_t seed, std::uint64_t offset, std::span<std::uint8_t> out);
+void FillGenerated(std::uint64_t seed, std::uint64_t offset, std::span<std::uint8_t> out);
 
 // A DIRB. `path` holds the components below the volume root; an empty path is the root directory (a single
 // NUL). `rawName`, when set, is written as the Directory Name exactly as given, instead of the NUL-terminated
@@ -246,8 +246,8 @@ struct Manifest {
     std::vector<std::uint64_t> mediumSizes{};  // of every medium, in order
 };
 
-// Writes a medium one piece at a time. The constructor writes TAPE and its filemark; finish() ends the
-// medium. Calls out of order (a file outside a set, finish() with a set open) throw MediaError.
+// Writes a medium one piece at a time. The constructor writes TAPE and its filemark; Finish() ends the
+// medium. Calls out of order (a file outside a set, Finish() with a set open) throw MediaError.
 //
 // A backup can be spread over several media, one sink each, as a backup program does when a tape is full:
 // medium i ends at the first point at or after byte endsAt[i] of it where a medium may end, which is
@@ -259,7 +259,7 @@ struct Manifest {
 class MediaWriter {
   public:
     MediaWriter(Sink& sink, const TapeInfo& tape, const WriterOptions& options = {});
-    // `media` holds one sink per medium and endsAt one byte fewer; finish() throws when the backup ended
+    // `media` holds one sink per medium and endsAt one byte fewer; Finish() throws when the backup ended
     // before every medium began.
     MediaWriter(std::span<Sink* const> media, std::span<const std::uint64_t> endsAt, const TapeInfo& tape,
                 const WriterOptions& options = {});
@@ -267,13 +267,13 @@ class MediaWriter {
     MediaWriter(const MediaWriter&) = delete;
     MediaWriter& operator=(const MediaWriter&) = delete;
 
-    void beginSet(const SetInfo& set);
-    void addDirectory(const DirectoryEntry& directory);
-    void addFile(const FileEntry& file);
-    void add(const Entry& entry);
-    void endSet();
+    void BeginSet(const SetInfo& set);
+    void AddDirectory(const DirectoryEntry& directory);
+    void AddFile(const FileEntry& file);
+    void Add(const Entry& entry);
+    void EndSet();
     // Filemark, EOTM, filemark; then the sink is finished. Returns the manifest.
-    Manifest finish();
+    Manifest Finish();
 
     std::uint64_t position() const;
 
@@ -282,13 +282,13 @@ class MediaWriter {
     std::unique_ptr<State> state_{};
 };
 
-Manifest writeMedia(const MediaDescription& media, Sink& sink, const WriterOptions& options = {});
+Manifest WriteMedia(const MediaDescription& media, Sink& sink, const WriterOptions& options = {});
 // The backup spread over the sinks of `media`, medium i ending at endsAt[i] as MediaWriter says.
-Manifest writeSpannedMedia(const MediaDescription& media, std::span<Sink* const> sinks,
+Manifest WriteSpannedMedia(const MediaDescription& media, std::span<Sink* const> sinks,
                            std::span<const std::uint64_t> endsAt, const WriterOptions& options = {});
-Manifest writeImageFile(const MediaDescription& media, const std::filesystem::path& path,
+Manifest WriteImageFile(const MediaDescription& media, const std::filesystem::path& path,
                         const WriterOptions& options = {});
-Manifest writeTapFile(const MediaDescription& media, const std::filesystem::path& path,
+Manifest WriteTapFile(const MediaDescription& media, const std::filesystem::path& path,
                       std::uint32_t blockSize, WriterOptions options = {});
 
 }  // namespace ostrum::mtfwriter

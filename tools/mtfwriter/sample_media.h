@@ -10,9 +10,9 @@ namespace ostrum::mtfwriter {
 // accents, and a file with a security (NACL) stream and a checksum. Set 2 "Weekly projects" is compressed and
 // holds a file spanning several compression frames. Set 3 "Daily mail" is a differential backup with an
 // accented folder name. Logical blocks of 1024 bytes.
-MediaDescription sampleMedia();
+MediaDescription SampleMedia();
 
 // A 24-bit Windows bitmap of the given size with a colour gradient keyed by `seed`.
-std::vector<std::uint8_t> sampleBitmap(std::uint32_t width, std::uint32_t height, std::uint8_t seed);
+std::vector<std::uint8_t> SampleBitmap(std::uint32_t width, std::uint32_t height, std::uint8_t seed);
 
 }  // namespace ostrum::mtfwriter

@@ -6,7 +6,7 @@
 #include <QString>
 #include <array>
 
-namespace ostrum::ui::artwork {
+namespace ostrum::app::artwork {
 
 // Every picture of the program, by name. The value is the picture's number: the resource number the
 // windows ask the resources for, and the number its file is named by. The artwork generator draws each
@@ -76,4 +76,4 @@ inline QString resourceRoot() {
     return QStringLiteral(":/ostrum/");
 }
 
-}  // namespace ostrum::ui::artwork
+}  // namespace ostrum::app::artwork

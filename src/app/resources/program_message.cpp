@@ -2,19 +2,19 @@
 
 #include "app/resources/program_resources.h"
 #include "ui/effects/effect_painter.h"
-#include "ui/msgbox/rx_message_box.h"
+#include "ui/msgbox/message_box.h"
 
-namespace ostrum::ui {
+namespace ostrum::app {
 
-MessageBoxParams standardMessageParams() {
-    MessageBoxParams params;
+ui::MessageBoxParams standardMessageParams() {
+    ui::MessageBoxParams params;
     // Texts and icons given by number are the program's own.
     params.stringsModule = ProgramResources::instance();
     params.iconModule = ProgramResources::instance();
     params.background.separatorType = 0;
     params.background.separatorAlign = 2;
-    params.background.separatorText = MessageText();
-    params.background.effect = kEffectVBump;
+    params.background.separatorText = ui::MessageText();
+    params.background.effect = ui::kEffectVBump;
     params.background.colour1 = 0x86FDF7;
     params.background.colour2 = 0xFFFFFF;
     params.background.colour3 = 0x86FDF7;
@@ -42,9 +42,9 @@ QString plainMessageText(QStringView text) {
     return out;
 }
 
-MessageAnswer programMessage(const QString& text, const QString& caption, const MessageStyle& style) {
-    const MessageBoxParams params = standardMessageParams();
-    return showMessageBox(nullptr, MessageText(text), caption, style, &params);
+ui::MessageAnswer programMessage(const QString& text, const QString& caption, const ui::MessageStyle& style) {
+    const ui::MessageBoxParams params = standardMessageParams();
+    return ui::showMessageBox(nullptr, ui::MessageText(text), caption, style, &params);
 }
 
-}  // namespace ostrum::ui
+}  // namespace ostrum::app

@@ -6,22 +6,23 @@
 
 #include <QString>
 
-#include "ui/msgbox/rx_msgbox_params.h"
+#include "ui/msgbox/message_box_params.h"
 
-namespace ostrum::ui {
+namespace ostrum::app {
 
 inline constexpr char kCaptionTapeMedia[] = "Brivane Ostrum TAPE MEDIA";
 inline constexpr char kCaptionTapeMediaMixedCase[] =
     "Brivane Ostrum Tape Media";                                  // exit question, file-system warning
 inline constexpr char kCaptionProgram[] = "Brivane Ostrum TAPE";  // "Help file not found"
 
-inline constexpr MessageStyle kMessagePlain{MessageButtons::Ok, MessageIcon::None};
-inline constexpr MessageStyle kMessageNotice{MessageButtons::Ok, MessageIcon::Question};  // OK, question mark
-inline constexpr MessageStyle kMessageQuestion{MessageButtons::YesNo, MessageIcon::Question};
-inline constexpr MessageStyle kMessageInformation{MessageButtons::Ok, MessageIcon::Information};
+inline constexpr ui::MessageStyle kMessagePlain{ui::MessageButtons::Ok, ui::MessageIcon::None};
+inline constexpr ui::MessageStyle kMessageNotice{ui::MessageButtons::Ok,
+                                                 ui::MessageIcon::Question};  // OK, question mark
+inline constexpr ui::MessageStyle kMessageQuestion{ui::MessageButtons::YesNo, ui::MessageIcon::Question};
+inline constexpr ui::MessageStyle kMessageInformation{ui::MessageButtons::Ok, ui::MessageIcon::Information};
 
 // The record every caller passes: defaults except the background area.
-MessageBoxParams standardMessageParams();
+ui::MessageBoxParams standardMessageParams();
 
 // Text for a message that must show as it stands, whatever it holds (a file name from the medium, a
 // folder of the user's): the message box reads mark-up, so "&", "<" and ">" are written as entities.
@@ -29,9 +30,10 @@ MessageBoxParams standardMessageParams();
 QString plainMessageText(QStringView text);
 
 // Shows `text` exactly as given (trailing blanks kept) and returns the button that closed the box.
-MessageAnswer programMessage(const QString& text, const QString& caption, const MessageStyle& style);
-inline MessageAnswer programMessage(const QString& text, const char* caption, const MessageStyle& style) {
+ui::MessageAnswer programMessage(const QString& text, const QString& caption, const ui::MessageStyle& style);
+inline ui::MessageAnswer programMessage(const QString& text, const char* caption,
+                                        const ui::MessageStyle& style) {
     return programMessage(text, QString::fromLatin1(caption), style);
 }
 
-}  // namespace ostrum::ui
+}  // namespace ostrum::app

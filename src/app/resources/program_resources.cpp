@@ -5,7 +5,7 @@
 
 #include "app/resources/artwork_names.h"
 
-namespace ostrum::ui {
+namespace ostrum::app {
 
 namespace {
 
@@ -82,7 +82,7 @@ QIcon ProgramResources::icon(int id) const {
     return icon;
 }
 
-ImageStrip ProgramResources::imageStrip(int id) const {
+ui::ImageStrip ProgramResources::imageStrip(int id) const {
     if (id != artwork::pictureId(Picture::TreeStateStrip) &&
         id != artwork::pictureId(Picture::FolderStateStrip)) {
         return {};
@@ -97,4 +97,4 @@ std::optional<QString> ProgramResources::string(int id) const {
     return std::nullopt;
 }
 
-}  // namespace ostrum::ui
+}  // namespace ostrum::app

@@ -7,9 +7,9 @@
 
 #include "ui/richtext/resource_provider.h"
 
-namespace ostrum::ui {
+namespace ostrum::app {
 
-class ProgramResources final : public ResourceProvider {
+class ProgramResources final : public ui::ResourceProvider {
   public:
     ProgramResources();
 
@@ -18,7 +18,7 @@ class ProgramResources final : public ResourceProvider {
 
     QImage bitmap(int id) const override;
     QIcon icon(int id) const override;
-    ImageStrip imageStrip(int id) const override;
+    ui::ImageStrip imageStrip(int id) const override;
     std::optional<QString> string(int id) const override;
 
     // Reads a string table: one "number<TAB>text" per line, the text running to the end of the line
@@ -29,4 +29,4 @@ class ProgramResources final : public ResourceProvider {
     std::map<int, QString> strings_;
 };
 
-}  // namespace ostrum::ui
+}  // namespace ostrum::app

@@ -7,7 +7,7 @@
 #include <array>
 #include <utility>
 
-#include "ui/msgbox/rx_msgbox_params.h"
+#include "ui/msgbox/message_box_params.h"
 
 namespace ostrum::ui {
 

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "ui/msgbox/rx_msgbox_params.h"
+#include "ui/msgbox/message_box_params.h"
 
 namespace ostrum::ui {
 

@@ -1,16 +1,16 @@
-#include "ui/msgbox/rx_msgbox_dialog.h"
+#include "ui/msgbox/message_box_dialog.h"
 
 // The box's layout: each strip measured from its texts, the controls made to fit, and placed. The pure
-// geometry lies in rx_layout.h, the box's place on the screen in msgbox_placement.h.
+// geometry lies in message_layout.h, the box's place on the screen in msgbox_placement.h.
 
 #include <QFontMetrics>
 #include <QPainter>
 #include <QStyle>
 #include <QTextDocument>
 
+#include "ui/msgbox/message_texts.h"
 #include "ui/msgbox/msgbox_codes.h"
 #include "ui/msgbox/msgbox_placement.h"
-#include "ui/msgbox/rx_texts.h"
 
 namespace ostrum::ui {
 

@@ -8,8 +8,8 @@
 #include <QSize>
 #include <QString>
 
-#include "ui/msgbox/rx_layout.h"
-#include "ui/msgbox/rx_msgbox_params.h"
+#include "ui/msgbox/message_box_params.h"
+#include "ui/msgbox/message_layout.h"
 #include "ui/richtext/rich_text_drawer.h"
 
 namespace ostrum::ui {

@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <algorithm>
 
-#include "ui/msgbox/rx_layout.h"
+#include "ui/msgbox/message_layout.h"
 
 namespace ostrum::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/msgbox/rx_msgbox_dialog.h"
+#include "ui/msgbox/message_box_dialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,10 +9,10 @@
 #include <QStyle>
 #include <QTextDocument>
 
+#include "ui/msgbox/message_texts.h"
 #include "ui/msgbox/msgbox_codes.h"
 #include "ui/msgbox/msgbox_painting.h"
 #include "ui/msgbox/msgbox_placement.h"
-#include "ui/msgbox/rx_texts.h"
 #include "ui/skin/skin_picture.h"
 
 namespace ostrum::ui {

@@ -1,4 +1,4 @@
-#include "ui/msgbox/rx_texts.h"
+#include "ui/msgbox/message_texts.h"
 
 #include <algorithm>
 #include <array>

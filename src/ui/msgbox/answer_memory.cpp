@@ -1,4 +1,4 @@
-#include "ui/msgbox/rx_answer_memory.h"
+#include "ui/msgbox/answer_memory.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
-#include "ui/msgbox/rx_layout.h"
+#include "ui/msgbox/message_layout.h"
 
 #include <array>
 #include <cmath>
 
-#include "ui/msgbox/rx_msgbox_params.h"
+#include "ui/msgbox/message_box_params.h"
 
 namespace ostrum::ui {
 

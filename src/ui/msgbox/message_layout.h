@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ui/msgbox/rx_msgbox_params.h"
+#include "ui/msgbox/message_box_params.h"
 
 namespace ostrum::ui {
 

@@ -7,8 +7,8 @@
 
 #include <QWidget>
 
-#include "ui/msgbox/rx_answer_memory.h"
-#include "ui/msgbox/rx_msgbox_params.h"
+#include "ui/msgbox/answer_memory.h"
+#include "ui/msgbox/message_box_params.h"
 
 namespace ostrum::ui {
 

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "ui/msgbox/rx_msgbox_params.h"
+#include "ui/msgbox/message_box_params.h"
 
 namespace ostrum::ui {
 

@@ -5,7 +5,7 @@
 // push buttons with the "Do not show again" check box, paints every strip with its own background
 // effect into a cached picture, counts down for auto-close or disabled buttons, and ends with the
 // answer of the button that closed it. Its pieces: the layout's methods in msgbox_dialog_layout.cpp
-// (with the pure geometry of rx_layout.h and the screen placement of msgbox_placement.h), the painting
+// (with the pure geometry of message_layout.h and the screen placement of msgbox_placement.h), the painting
 // in msgbox_painting.h and the countdown in msgbox_countdown.h.
 
 #include <QCheckBox>
@@ -20,10 +20,10 @@
 #include <memory>
 #include <vector>
 
+#include "ui/msgbox/answer_memory.h"
+#include "ui/msgbox/message_box_params.h"
+#include "ui/msgbox/message_layout.h"
 #include "ui/msgbox/msgbox_countdown.h"
-#include "ui/msgbox/rx_answer_memory.h"
-#include "ui/msgbox/rx_layout.h"
-#include "ui/msgbox/rx_msgbox_params.h"
 #include "ui/platform/link_opener.h"
 #include "ui/richtext/rich_text_drawer.h"
 

@@ -1,11 +1,11 @@
-#include "ui/msgbox/rx_message_box.h"
+#include "ui/msgbox/message_box.h"
 
 #include <QApplication>
 #include <QThread>
 
+#include "ui/msgbox/message_box_dialog.h"
+#include "ui/msgbox/message_texts.h"
 #include "ui/msgbox/msgbox_codes.h"
-#include "ui/msgbox/rx_msgbox_dialog.h"
-#include "ui/msgbox/rx_texts.h"
 
 namespace ostrum::ui {
 
