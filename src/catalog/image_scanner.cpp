@@ -8,7 +8,7 @@
 #include "catalog/image_reads.h"
 #include "catalog/mtf_layout.h"
 #include "catalog/scan_context.h"
-#include "common/mapped_window.h"
+#include "common/reads_ahead.h"
 #include "common/saturating.h"
 
 namespace ostrum::catalog {
@@ -35,19 +35,9 @@ void NoteUnreadable(ImageScanSummary& summary, std::uint64_t failedAt, std::stri
     summary.lastReadError = std::move(error);
 }
 
-// A page of a mapped chunk could not be read: asks the file again at that byte, for the system's reason.
-void NoteUnreadableMapping(const common::ImageSource& image, std::uint64_t failedAt,
-                           ImageScanSummary& summary) {
-    std::array<std::uint8_t, mtf::kSlotSize> probe{};
-    common::ImageRead again = image.Read(failedAt, probe);
-    if (again.error.empty() && again.count > 0) {
-        again.error = "the image could not be read at byte " + std::to_string(failedAt);
-    }
-    NoteUnreadable(summary, failedAt, std::move(again.error));
-}
-
-// Whole chunks are mapped this many at a time: few mappings, and little of the image held at once.
-constexpr std::uint64_t kChunksPerWindow = 32;
+// Whole chunks are read this many at a time: few reads, and the windows read ahead fit the processor's
+// cache.
+constexpr std::uint64_t kChunksPerWindow = 16;
 
 }  // namespace
 
@@ -72,40 +62,33 @@ int ScanSlots(const common::ImageSource& image, ScanContext& context, CatalogSin
     sink.StatusLine("Serching Files");
 
     std::vector<std::uint8_t> chunkBuffer(mtf::kChunkSize);
-    // Whole chunks are looked at where the page cache holds them, through windows that a thread of their
-    // own maps ahead of the scan, rather than copied by reads; where the image cannot be mapped, or a
-    // mapped page could not be read, reads take over for the rest of the scan.
+    // Whole chunks are read a window at a time by a thread of their own, ahead of the scan. A window read
+    // short (a read failed, or the image ended before its size) is read again a chunk at a time, so that
+    // every chunk's failure is noted as the plain reads note it.
     const std::uint64_t wholeChunks = size / mtf::kChunkSize * mtf::kChunkSize;
-    std::optional<common::WindowsAhead> ahead;
-    if (const int mappable = image.MappableDescriptor(); mappable >= 0 && wholeChunks > 0) {
-        ahead.emplace(mappable, 0, wholeChunks, kChunksPerWindow * mtf::kChunkSize);
+    std::optional<common::ReadsAhead> ahead;
+    if (image.ReadsBestAhead() && wholeChunks > 0) {
+        ahead.emplace(image, 0, wholeChunks, kChunksPerWindow * mtf::kChunkSize);
     }
-    std::optional<common::MappedWindow> window;
+    std::optional<common::ReadsAhead::Window> window;
     std::uint64_t position = 0;
     while (position < size) {
         if (!scanActive.load(std::memory_order_relaxed)) return 0;
         if (position + mtf::kChunkSize > size) break;
-        if (window && position - window->offset() >= window->bytes().size()) {
-            if (ahead) ahead->Return(std::move(*window));
+        if (window && position - window->offset >= kChunksPerWindow * mtf::kChunkSize) {
+            ahead->Return(*window);
             window.reset();
         }
         if (!window && ahead) {
             window = ahead->Next();
             if (!window) ahead.reset();
         }
-        const auto bytes = window ? window->bytes().subspan(position - window->offset(), mtf::kChunkSize)
-                                  : ReadChunk(image, position, chunkBuffer, summary);
+        const auto bytes = window && window->complete
+                               ? window->bytes.subspan(position - window->offset, mtf::kChunkSize)
+                               : ReadChunk(image, position, chunkBuffer, summary);
         summary.found.bytesExamined += bytes.size();
         if (!ExamineChunk(context, image, bytes, position, mtf::kSlotsPerChunk, scanActive)) {
             return 0;
-        }
-        // The mapping thread may have met a lost page further on in the window: it counts when the scan
-        // reaches its chunk.
-        const auto failed = window ? window->failedAt() : std::nullopt;
-        if (failed && *failed < position + mtf::kChunkSize) {
-            NoteUnreadableMapping(image, *failed, summary);
-            window.reset();
-            ahead.reset();
         }
         position += mtf::kChunkSize;
         sink.Progress(common::PercentOf(position, size));

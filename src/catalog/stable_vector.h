@@ -8,8 +8,10 @@
 #include <array>
 #include <bit>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace ostrum::catalog {
@@ -33,15 +35,26 @@ class StableVector {
     template <class... Args>
     T& emplace_back(Args&&... args) {
         const auto [block, offset] = Locate(size_);
-        if (blocks_[block] == nullptr) {
-            blocks_[block] =
-                static_cast<T*>(::operator new(BlockSize(block) * sizeof(T), std::align_val_t(alignof(T))));
-        }
+        if (blocks_[block] == nullptr) blocks_[block] = Allocate(block);
         T* element = ::new (blocks_[block] + offset) T(std::forward<Args>(args)...);
         ++size_;
         return *element;
     }
-    T& push_back(T value) { return emplace_back(std::move(value)); }
+    T& push_back(T value) {
+        if constexpr (std::is_trivially_copyable_v<T>) {
+            // Copied whole, as bytes: a member-wise copy of bit-fields reads the new element's memory
+            // before writing it, and on a page not touched before that read maps the shared zero page,
+            // so the write that follows costs a second fault and a TLB flush on every CPU of the process.
+            const auto [block, offset] = Locate(size_);
+            if (blocks_[block] == nullptr) blocks_[block] = Allocate(block);
+            T* element = blocks_[block] + offset;
+            std::memcpy(static_cast<void*>(element), &value, sizeof(T));
+            ++size_;
+            return *element;
+        } else {
+            return emplace_back(std::move(value));
+        }
+    }
 
     void clear() {
         for (std::size_t i = size_; i > 0; --i) Address(i - 1)->~T();
@@ -62,6 +75,9 @@ class StableVector {
     static constexpr std::size_t kBlocks = 64 - kFirstBlockBits;
 
     static std::size_t BlockSize(std::size_t block) { return kFirstBlock << block; }
+    static T* Allocate(std::size_t block) {
+        return static_cast<T*>(::operator new(BlockSize(block) * sizeof(T), std::align_val_t(alignof(T))));
+    }
     static std::pair<std::size_t, std::size_t> Locate(std::size_t index) {
         const std::size_t shifted = index + kFirstBlock;
         const std::size_t block = static_cast<std::size_t>(std::bit_width(shifted)) - 1 - kFirstBlockBits;

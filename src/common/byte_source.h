@@ -28,8 +28,9 @@ class ImageSource {
     virtual std::optional<std::uint64_t> Size() const = 0;
     // Reads up to out.size() bytes at the absolute position.
     virtual ImageRead Read(std::uint64_t position, std::span<std::uint8_t> out) const = 0;
-    // An open descriptor the scan may map instead of reading, or -1.
-    virtual int MappableDescriptor() const { return -1; }
+    // True when reading ahead of the scan on a thread of its own pays: a file, read through the system,
+    // and safe to read from two threads at once. Bytes already in memory are not worth the copy.
+    virtual bool ReadsBestAhead() const { return false; }
 };
 
 // Holds one open image file, opened for reading only (a scan never writes, and read-only images must
@@ -54,7 +55,7 @@ class ImageFile final : public ImageSource {
     void Close();
     std::optional<std::uint64_t> Size() const override;
     ImageRead Read(std::uint64_t position, std::span<std::uint8_t> out) const override;
-    int MappableDescriptor() const override { return fd_.get(); }
+    bool ReadsBestAhead() const override { return fd_.valid(); }
     // Reads up to out.size() bytes at the absolute position; returns how many were read (fewer at the
     // end of the file or on a read error, which is then recorded in error()).
     std::size_t ReadAt(std::uint64_t position, std::span<std::uint8_t> out) const;

@@ -157,12 +157,13 @@ TEST_F(ImageScannerTest, StopPressedBeforeTheScanBeganIsNotLost) {
 }
 
 // An image in memory whose reads fail from chosen offsets, each to the end of the read that meets it, the
-// way a bad stretch of disk fails a read.
+// way a bad stretch of disk fails a read. It is read ahead of the scan, as files are, when asked.
 class DamagedImage final : public common::ImageSource {
   public:
-    DamagedImage(std::span<const std::uint8_t> bytes, std::vector<std::uint64_t> badBytes)
-        : bytes_(bytes), bad_(std::move(badBytes)) {}
+    DamagedImage(std::span<const std::uint8_t> bytes, std::vector<std::uint64_t> badBytes, bool readsAhead)
+        : bytes_(bytes), bad_(std::move(badBytes)), readsAhead_(readsAhead) {}
     std::optional<std::uint64_t> Size() const override { return bytes_.Size(); }
+    bool ReadsBestAhead() const override { return readsAhead_; }
     common::ImageRead Read(std::uint64_t position, std::span<std::uint8_t> out) const override {
         for (std::uint64_t bad : bad_) {
             if (bad >= position && bad < position + out.size()) {
@@ -178,9 +179,11 @@ class DamagedImage final : public common::ImageSource {
   private:
     common::MemoryImage bytes_;
     std::vector<std::uint64_t> bad_;
+    bool readsAhead_;
 };
 
 // A failed read used to set a field nobody read: the scan said nothing of the parts it could not read.
+// Read ahead of the scan or not, every chunk's failure is noted where and as the plain reads note it.
 TEST_F(ImageScannerTest, UnreadableChunksAreSkippedCountedAndNamed) {
     std::vector<std::uint8_t> bytes(4 * 65536 + 2048, 0);
     PutFile(bytes, 0, u"A.TXT");
@@ -188,29 +191,65 @@ TEST_F(ImageScannerTest, UnreadableChunksAreSkippedCountedAndNamed) {
     PutFile(bytes, 65536 + 4096, u"LOST.TXT");  // behind it: skipped with the rest of the chunk
     PutFile(bytes, 3 * 65536, u"D.TXT");
     PutFile(bytes, 4 * 65536 + 512, u"TAIL.TXT");
-    const DamagedImage image(bytes, {65536 + 1000, 2 * 65536});
-    std::atomic<bool> active{true};
-    ImageScanSummary summary;
-    EXPECT_EQ(ScanImageFile(image, catalog, sink, active, &summary), 1);
-    std::vector<std::string> paths;
-    for (std::size_t i = 0; i < catalog.rowCount(); ++i) paths.push_back(catalog.row(i).path().str());
-    EXPECT_EQ(paths, (std::vector<std::string>{
-                         "TAPE MEDIA\\BACKUP SET 0\\A.TXT", "TAPE MEDIA\\BACKUP SET 0\\B.TXT",
-                         "TAPE MEDIA\\BACKUP SET 0\\D.TXT", "TAPE MEDIA\\BACKUP SET 0\\TAIL.TXT"}));
-    EXPECT_EQ(summary.readErrors, 2u);
-    EXPECT_EQ(summary.unreadableOffsets, (std::vector<std::uint64_t>{65536 + 1000, 2 * 65536}));
-    EXPECT_EQ(summary.lastReadError, "cannot read at byte 131072: Input/output error");
+    for (const bool readsAhead : {false, true}) {
+        SCOPED_TRACE(readsAhead ? "read ahead" : "read in turn");
+        const DamagedImage image(bytes, {65536 + 1000, 2 * 65536}, readsAhead);
+        Catalog found(std::make_shared<ExtensionFileInfo>());
+        std::atomic<bool> active{true};
+        ImageScanSummary summary;
+        EXPECT_EQ(ScanImageFile(image, found, sink, active, &summary), 1);
+        std::vector<std::string> paths;
+        for (std::size_t i = 0; i < found.rowCount(); ++i) paths.push_back(found.row(i).path().str());
+        EXPECT_EQ(paths, (std::vector<std::string>{
+                             "TAPE MEDIA\\BACKUP SET 0\\A.TXT", "TAPE MEDIA\\BACKUP SET 0\\B.TXT",
+                             "TAPE MEDIA\\BACKUP SET 0\\D.TXT", "TAPE MEDIA\\BACKUP SET 0\\TAIL.TXT"}));
+        EXPECT_EQ(summary.readErrors, 2u);
+        EXPECT_EQ(summary.unreadableOffsets, (std::vector<std::uint64_t>{65536 + 1000, 2 * 65536}));
+        EXPECT_EQ(summary.lastReadError, "cannot read at byte 131072: Input/output error");
+    }
 
     // A whole image read cleanly leaves the summary empty, also when it is reused.
     Catalog again(std::make_shared<ExtensionFileInfo>());
+    std::atomic<bool> active{true};
+    ImageScanSummary summary;
+    summary.readErrors = 7;
     EXPECT_EQ(ScanImageFile(common::MemoryImage(bytes), again, sink, active, &summary), 1);
     EXPECT_EQ(summary.readErrors, 0u);
     EXPECT_TRUE(summary.unreadableOffsets.empty());
     EXPECT_EQ(again.rowCount(), 5u);
 }
 
-// Images are mapped rather than read where they can be: an image cut short while mapped would have ended
-// the program at the first lost page. It is noted as the reads note it, and the scan goes on reading.
+// Read ahead a window of chunks at a time: a bad spot in one window leaves the windows before and after it
+// whole, finds every file around it, and the progress still moves a chunk at a time.
+TEST_F(ImageScannerTest, BadSpotAmongManyWindowsReadAheadCostsOnlyItsOwnChunk) {
+    constexpr std::uint64_t kChunks = 70;
+    std::vector<std::uint8_t> bytes(kChunks * 65536, 0);
+    std::vector<std::string> expected;
+    for (const std::uint64_t chunk : {0u, 15u, 16u, 33u, 34u, 35u, 69u}) {
+        const std::u16string name =
+            u"F" + std::u16string(1, static_cast<char16_t>(u'A' + chunk % 26)) + u".TXT";
+        PutFile(bytes, chunk * 65536 + 512, name);
+        if (chunk != 34) {
+            expected.push_back("TAPE MEDIA\\BACKUP SET 0\\F" +
+                               std::string(1, static_cast<char>('A' + chunk % 26)) + ".TXT");
+        }
+    }
+    const DamagedImage image(bytes, {34 * 65536 + 100}, true);
+    std::atomic<bool> active{true};
+    ImageScanSummary summary;
+    EXPECT_EQ(ScanImageFile(image, catalog, sink, active, &summary), 1);
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < catalog.rowCount(); ++i) paths.push_back(catalog.row(i).path().str());
+    EXPECT_EQ(paths, expected);
+    EXPECT_EQ(summary.readErrors, 1u);
+    EXPECT_EQ(summary.unreadableOffsets, (std::vector<std::uint64_t>{34 * 65536 + 100}));
+    EXPECT_EQ(summary.found.bytesExamined, (kChunks - 1) * 65536 + 100);
+    ASSERT_EQ(sink.progress.size(), kChunks);
+    EXPECT_EQ(sink.progress.back(), 100);
+}
+
+// An image cut short during the scan, beyond what was read ahead of it, is noted as the reads note it, and
+// the scan goes on reading to the size it had.
 TEST_F(ImageScannerTest, ImageCutShortDuringTheScanIsNotedAndScannedToItsNewEnd) {
     constexpr std::size_t kMiB = 1 << 20;
     std::vector<std::uint8_t> bytes(9 * kMiB, 0);
@@ -244,7 +283,7 @@ TEST_F(ImageScannerTest, ImageCutShortDuringTheScanIsNotedAndScannedToItsNewEnd)
     EXPECT_EQ(paths,
               (std::vector<std::string>{"TAPE MEDIA\\BACKUP SET 0\\A.TXT", "TAPE MEDIA\\BACKUP SET 0\\B.TXT",
                                         "TAPE MEDIA\\BACKUP SET 0\\C.TXT"}));
-    // Every chunk from the cut on is unreadable, the first by the mapping, the others by reads.
+    // Every chunk from the cut on is unreadable.
     EXPECT_EQ(summary.readErrors, (9 * kMiB - (5 * kMiB + 65536)) / 65536);
     ASSERT_FALSE(summary.unreadableOffsets.empty());
     EXPECT_EQ(summary.unreadableOffsets.front(), 5 * kMiB + 65536);
