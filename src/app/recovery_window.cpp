@@ -255,7 +255,10 @@ void RecoveryWindow::startScan() {
     positionLine_->setText(QString());
     fitStatusLine();
     ScanFunction scan = scanOverride_ ? std::exchange(scanOverride_, {}) : scanOf(source_);
-    job_ = std::make_unique<ScanJob>(std::move(scan), *catalog_);
+    // The timer shows the scan's progress; its end is shown as soon as the worker has published it.
+    job_ = std::make_unique<ScanJob>(std::move(scan), *catalog_, [this] {
+        QMetaObject::invokeMethod(this, &RecoveryWindow::takeScanProgress, Qt::QueuedConnection);
+    });
     scanTimer_.start();
     job_->start();
 }
@@ -374,6 +377,7 @@ SplitterBar* RecoveryWindow::splitter(RecoveryControl id) const {
 // ---- The scan
 
 void RecoveryWindow::takeScanProgress() {
+    if (!scanTimer_.isActive()) return;  // the end was taken already: the timer stops with it
     const ScanSnapshot snapshot = job_->take();
     publish(snapshot);
     if (snapshot.finished) endScan(snapshot);

@@ -217,7 +217,8 @@ ScanFunction scanOf(const ScanSource& source) {
     };
 }
 
-ScanJob::ScanJob(ScanFunction scan, catalog::Catalog& catalog) : scan_(std::move(scan)), catalog_(catalog) {}
+ScanJob::ScanJob(ScanFunction scan, catalog::Catalog& catalog, std::function<void()> onFinished)
+    : scan_(std::move(scan)), catalog_(catalog), onFinished_(std::move(onFinished)) {}
 
 ScanJob::~ScanJob() {
     stopAndJoin();
@@ -253,6 +254,7 @@ void ScanJob::run() {
         end.error = std::string("the scan ended early: ") + failure.what();
     }
     feed.finish(std::move(end));
+    if (onFinished_) onFinished_();
 }
 
 ScanFunction HeldScan::function() {

@@ -3,7 +3,7 @@
 // into the window's catalog and, a few dozen times a second at most, publishes how far it has got: how
 // many nodes and rows the window may read, the status and position texts and the progress. The window
 // takes the latest publication on its own thread whenever it likes (a timer), so a scan of a million
-// files costs it a few updates a second, not a million cross-thread calls.
+// files costs it a few updates a second, not a million cross-thread calls; the end it may be told of.
 //
 // The catalog's nodes and rows never move (catalog.h), and everything below the published counts was
 // written before the publication under the lock that the window's take() also holds, so the window may
@@ -55,8 +55,10 @@ ScanFunction scanOf(const ScanSource& source);
 class ScanJob {
   public:
     // The catalog must outlive the job (the window declares the job after it, so that the job, whose
-    // destruction stops and joins the worker, goes first).
-    ScanJob(ScanFunction scan, catalog::Catalog& catalog);
+    // destruction stops and joins the worker, goes first). `onFinished`, when given, is called on the
+    // worker once the end is published, so that the window can take it at once rather than at its next
+    // look.
+    ScanJob(ScanFunction scan, catalog::Catalog& catalog, std::function<void()> onFinished = {});
     ~ScanJob();
     ScanJob(const ScanJob&) = delete;
     ScanJob& operator=(const ScanJob&) = delete;
@@ -79,6 +81,7 @@ class ScanJob {
 
     const ScanFunction scan_;
     catalog::Catalog& catalog_;
+    const std::function<void()> onFinished_;
     std::atomic<bool> scanActive_{false};
     common::Published<ScanSnapshot> published_;
     // Its stop flag is the scan's stopRequested; a stop also clears scanActive.

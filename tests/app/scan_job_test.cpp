@@ -1,6 +1,7 @@
 // The scan job's hand-over: the test thread reads every row and node the worker has published while
-// the worker goes on appending more (run under ThreadSanitizer too), and a job that goes away while its
-// worker runs stops and joins it.
+// the worker goes on appending more (run under ThreadSanitizer too), a job that goes away while its
+// worker runs stops and joins it, and the window takes a scan's end as soon as it is published.
+#include <chrono>
 #include <thread>
 
 #include "app_fixture.h"
@@ -91,6 +92,20 @@ TEST(ScanJob, TheSourceChoosesTheDeepScanForAnImageOffTheGrid) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return job.take().finished; }, 20000));
         EXPECT_EQ(job.take().rows, deep ? kFiles : 0u);
     }
+}
+
+// The window shows a scan's end as soon as the worker has published it, not at its timer's next look:
+// posted events alone, which run no timer, end the scan in the window.
+TEST(ScanJob, TheWindowTakesTheEndOfAScanWithoutWaitingForItsTimer) {
+    TestFolder folder;
+    RecoveryWindow window(imageSource(folder.writeImage(windowMedia())));
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (window.isScanRunning() && std::chrono::steady_clock::now() < giveUp) {
+        QCoreApplication::sendPostedEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_FALSE(window.isScanRunning());
+    EXPECT_EQ(window.catalog().rowCount(), windowMediaPaths().size());
 }
 
 }  // namespace
