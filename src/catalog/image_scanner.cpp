@@ -1,6 +1,5 @@
 #include "catalog/image_scanner.h"
 
-#include <array>
 #include <vector>
 
 #include "catalog/chunk_view.h"

@@ -34,20 +34,16 @@ class StableVector {
 
     template <class... Args>
     T& emplace_back(Args&&... args) {
-        const auto [block, offset] = Locate(size_);
-        if (blocks_[block] == nullptr) blocks_[block] = Allocate(block);
-        T* element = ::new (blocks_[block] + offset) T(std::forward<Args>(args)...);
+        T* element = ::new (NextPlace()) T(std::forward<Args>(args)...);
         ++size_;
         return *element;
     }
     T& push_back(T value) {
         if constexpr (std::is_trivially_copyable_v<T>) {
             // Copied whole, as bytes: a member-wise copy of bit-fields reads the new element's memory
-            // before writing it, and on a page not touched before that read maps the shared zero page,
-            // so the write that follows costs a second fault and a TLB flush on every CPU of the process.
-            const auto [block, offset] = Locate(size_);
-            if (blocks_[block] == nullptr) blocks_[block] = Allocate(block);
-            T* element = blocks_[block] + offset;
+            // before writing it, and on a page not touched before, that read maps the shared zero page, so
+            // the write that follows costs a second fault and a TLB flush on every CPU of the process.
+            T* element = NextPlace();
             std::memcpy(static_cast<void*>(element), &value, sizeof(T));
             ++size_;
             return *element;
@@ -75,13 +71,19 @@ class StableVector {
     static constexpr std::size_t kBlocks = 64 - kFirstBlockBits;
 
     static std::size_t BlockSize(std::size_t block) { return kFirstBlock << block; }
-    static T* Allocate(std::size_t block) {
-        return static_cast<T*>(::operator new(BlockSize(block) * sizeof(T), std::align_val_t(alignof(T))));
-    }
     static std::pair<std::size_t, std::size_t> Locate(std::size_t index) {
         const std::size_t shifted = index + kFirstBlock;
         const std::size_t block = static_cast<std::size_t>(std::bit_width(shifted)) - 1 - kFirstBlockBits;
         return {block, shifted - BlockSize(block)};
+    }
+    // The place of the element appended next, its block allocated when it is the block's first.
+    T* NextPlace() {
+        const auto [block, offset] = Locate(size_);
+        if (blocks_[block] == nullptr) {
+            blocks_[block] =
+                static_cast<T*>(::operator new(BlockSize(block) * sizeof(T), std::align_val_t(alignof(T))));
+        }
+        return blocks_[block] + offset;
     }
     T* Address(std::size_t index) const {
         const auto [block, offset] = Locate(index);
