@@ -18,7 +18,7 @@ namespace {
 using namespace testing;
 namespace mwt = mtfwriter::testing;
 
-class ImageSaveTest : public ::testing::Test {
+class ImageSaveTest : public SaveTest {
   protected:
     // Writes the media as an image, scans it and keeps the checked rows.
     void Prepare(const mw::MediaDescription& media) {
@@ -37,7 +37,6 @@ class ImageSaveTest : public ::testing::Test {
         testing::PatchStreamHeader(image(), header, at, value, fixChecksum);
     }
     fs::path image() const { return temp.path("medium.img"); }
-    fs::path destination() const { return temp.path("out"); }
     const FileResult* ResultFor(std::string_view name) const {
         for (const auto& result : report.files) {
             if (result.catalogPath.ends_with(name)) return &result;
@@ -45,14 +44,7 @@ class ImageSaveTest : public ::testing::Test {
         return nullptr;
     }
 
-    TempFolder temp;
     mw::MediaDescription description;
-    mw::Manifest manifest;
-    std::unique_ptr<catalog::Catalog> found;
-    std::vector<SaveItem> items;
-    RecordingSink sink;
-    std::atomic<bool> cancel{false};
-    SaveReport report;
 };
 
 mw::MediaDescription OneSet(std::vector<mw::Entry> entries, bool compressed = false) {

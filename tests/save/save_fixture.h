@@ -146,6 +146,21 @@ class RecordingSink : public SaveSink {
     bool progressWentBack = false;
 };
 
+// What every save test keeps: a folder of its own, what the writer wrote, the catalog scanned from it,
+// the items to save, and what the save reported.
+class SaveTest : public ::testing::Test {
+  protected:
+    fs::path destination() const { return temp.path("out"); }
+
+    TempFolder temp;
+    mw::Manifest manifest;
+    std::unique_ptr<catalog::Catalog> found;
+    std::vector<SaveItem> items;
+    RecordingSink sink;
+    std::atomic<bool> cancel{false};
+    SaveReport report;
+};
+
 // Records like RecordingSink and cancels the save once its progress has reached `at` bytes.
 class CancellingSink : public RecordingSink {
   public:

@@ -39,7 +39,7 @@ mw::MediaDescription SpreadMedia() {
     return media;
 }
 
-class SpannedSaveTest : public ::testing::Test {
+class SpannedSaveTest : public SaveTest {
   protected:
     // Writes the backup over as many images as `endsAt` asks.
     void Write(std::vector<std::uint64_t> endsAt) {
@@ -95,16 +95,8 @@ class SpannedSaveTest : public ::testing::Test {
             if (file.name == name) return file;
         return manifest.files.front();
     }
-    fs::path destination() const { return temp.path("out"); }
 
-    TempFolder temp;
     mw::MediaDescription media = SpreadMedia();
-    mw::Manifest manifest;
-    std::unique_ptr<catalog::Catalog> found;
-    std::vector<SaveItem> items;
-    RecordingSink sink;
-    std::atomic<bool> cancel{false};
-    SaveReport report;
 };
 
 TEST_F(SpannedSaveTest, SetsEndedBetweenEntriesOrInsideFilesComeBackWholeFromAllTheirMedia) {

@@ -61,7 +61,7 @@ blkcnt_t ReferenceBlocks(const fs::path& path, const mw::FileEntry& file) {
     return AllocatedBlocks(path);
 }
 
-class SparseSaveTest : public ::testing::Test {
+class SparseSaveTest : public SaveTest {
   protected:
     void ScanImage() {
         manifest = mw::WriteImageFile(media, temp.path("medium.img"));
@@ -103,18 +103,10 @@ class SparseSaveTest : public ::testing::Test {
             }
         }
     }
-    fs::path destination() const { return temp.path("out"); }
 
-    TempFolder temp;
     tape::TapeDevices devices;
     mw::MediaDescription media = SparseMedia();
-    mw::Manifest manifest;
-    std::unique_ptr<catalog::Catalog> found;
     SaveRequest request;
-    std::vector<SaveItem> items;
-    RecordingSink sink;
-    std::atomic<bool> cancel{false};
-    SaveReport report;
 };
 
 TEST_F(SparseSaveTest, FromAnImageEveryFileComesBackWholeWithItsHolesKept) {

@@ -10,7 +10,7 @@ namespace {
 using namespace testing;
 namespace mwt = mtfwriter::testing;
 
-class TapeSaveTest : public ::testing::Test {
+class TapeSaveTest : public SaveTest {
   protected:
     // Writes the media as a tape of `blockSize`-byte records, attaches it and scans it.
     void Prepare(const mw::MediaDescription& media, std::uint32_t blockSize,
@@ -35,7 +35,6 @@ class TapeSaveTest : public ::testing::Test {
         return SaveFiles(items, request, to, cancel);
     }
     SaveReport Save() { return Save(sink); }
-    fs::path destination() const { return temp.path("out"); }
 
     // The writer's bytes of every file, in the order the scan found them (the medium's order).
     void ExpectEverySavedFileMatches(std::size_t wantCompared) {
@@ -65,15 +64,8 @@ class TapeSaveTest : public ::testing::Test {
         EXPECT_EQ(compared, wantCompared);
     }
 
-    TempFolder temp;
     tape::TapeDevices devices;
     mw::MediaDescription description;
-    mw::Manifest manifest;
-    std::unique_ptr<catalog::Catalog> found;
-    std::vector<SaveItem> items;
-    RecordingSink sink;
-    std::atomic<bool> cancel{false};
-    SaveReport report;
 };
 
 class TapeBlockSizes : public TapeSaveTest, public ::testing::WithParamInterface<std::uint32_t> {};
