@@ -122,6 +122,7 @@ int ScanImageFile(const common::ImageSource& image, Catalog& catalog, CatalogSin
     const int result = options.deep ? DeepScanImage(image, context, sink, scanActive, summary)
                                     : ScanSlots(image, context, sink, scanActive, summary);
     mark.Fill(context, summary.found);
+    if (result == 1) RestateFilesFound(context);
     return result;
 }
 

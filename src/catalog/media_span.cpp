@@ -210,6 +210,35 @@ std::string MediaSpan::MissingText(std::size_t row, std::uint64_t size) const {
     return text;
 }
 
+std::vector<MissingMedium> MissingMedia(const Catalog& catalog) {
+    const MediaSpan& span = catalog.mediaSpan();
+    std::vector<MissingMedium> missing;
+    const auto entry = [&missing](std::string text) -> MissingMedium& {
+        for (MissingMedium& known : missing) {
+            if (known.text == text) return known;
+        }
+        return missing.emplace_back(MissingMedium{std::move(text), {}});
+    };
+    const auto cuts = [](MissingMedium& medium, std::size_t row) {
+        if (medium.rowsCut.empty() || medium.rowsCut.back() != row) medium.rowsCut.push_back(row);
+    };
+    for (std::uint32_t m = 1; m < span.mediumCount(); ++m) {
+        const auto before = span.label(m - 1);
+        const auto after = span.label(m);
+        if (before && after && before->family == after->family && after->sequence > before->sequence + 1)
+            entry(span.MediaBetweenText(m - 1, m));
+    }
+    for (const auto& [row, file] : span.spanned()) {
+        for (std::size_t i = 1; i < file.parts.size(); ++i) {
+            if (file.parts[i].missingBefore != 0)
+                cuts(entry(span.MediaBetweenText(file.parts[i - 1].medium, file.parts[i].medium)), row);
+        }
+        const std::string end = span.MissingMediumText(row, catalog.row(row).size().value_or(0));
+        if (!end.empty()) cuts(entry(end), row);
+    }
+    return missing;
+}
+
 // ---- the scan's handlers ----
 
 void OnTapeBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot) {

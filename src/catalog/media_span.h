@@ -24,6 +24,7 @@ class ImageSource;
 
 namespace ostrum::catalog {
 
+class Catalog;
 struct ScanContext;
 
 // What a medium's TAPE block says of it.
@@ -113,6 +114,9 @@ class MediaSpan {
     // Everything the media read lack of the file of `row`, each part with ", which was not read": the bytes
     // missing between its parts, and its beginning or its rest. Empty when it is whole.
     std::string MissingText(std::size_t row, std::uint64_t size) const;
+    // The media between two media read that were not read, by their labels when these say how many lie
+    // between: "media 2 to 3 of media family 0x4F535452", else what NextMediumText says of `before`.
+    std::string MediaBetweenText(std::uint32_t before, std::uint32_t after) const;
     // Media given in an order the labels contradict, and the like: said to the user, never fatal.
     const std::vector<std::string>& notes() const { return notes_; }
     void Note(std::string note) { notes_.push_back(std::move(note)); }
@@ -124,13 +128,22 @@ class MediaSpan {
         std::optional<MediumLabel> label;
     };
     Medium& At(std::uint32_t medium);
-    // The media between two media read, by their labels when these say how many lie between.
-    std::string MediaBetweenText(std::uint32_t before, std::uint32_t after) const;
 
     std::vector<Medium> media_;
     std::map<std::size_t, SpannedFile> files_;
     std::vector<std::string> notes_;
 };
+
+// A medium (or a run of media) of the backup that was not read, as the labels of the media read and the
+// files they cut show it.
+struct MissingMedium {
+    std::string text;                  // in the listing's words: "medium 2 of media family 0x4F535452"
+    std::vector<std::size_t> rowsCut;  // the files with data on it, which are cut short
+};
+// Every medium the media of `catalog` lack, in the order met: a gap between the sequence numbers of two
+// media read one after the other, and whatever holds a part of a file that the media read lack (its
+// beginning, its rest, or bytes between its parts). Each file's words are MediaSpan::MissingText's.
+std::vector<MissingMedium> MissingMedia(const Catalog& catalog);
 
 // The scan's handler for TAPE blocks: notes the label of the medium being scanned (its first TAPE block).
 void OnTapeBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot);

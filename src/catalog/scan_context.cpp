@@ -277,6 +277,10 @@ void NoteFileFound(ScanContext& context) {
     context.sink.FilesFound(context.filesFound);
 }
 
+void RestateFilesFound(ScanContext& context) {
+    if (context.medium > 0 && context.filesFound > 0) context.sink.FilesFound(context.filesFound);
+}
+
 std::optional<DataStream> FindDataStream(const ChunkView& chunk, std::size_t slot) {
     const WindowMatches matches = SearchWindow(chunk, slot);
     if (matches.sound) return matches.sound;

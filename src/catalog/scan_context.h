@@ -114,6 +114,9 @@ std::string FileBlockPath(const ScanContext& context, const FileBlockRow& found)
 std::size_t AppendFileBlockRow(ScanContext& context, const FileBlockRow& found);
 // Counts a file found with its data, and tells the sink (CatalogSink::FilesFound).
 void NoteFileFound(ScanContext& context);
+// The end of the scan of a medium read after others: tells the sink again the files found so far, which
+// the medium's own start ("Serching Files") replaced on the status line. Nothing for the first medium.
+void RestateFilesFound(ScanContext& context);
 
 // Finds the STAN stream of the FILE block at `slot`: first the first "STAN" among the 512 positions from
 // the block's first byte whose stream header checksum holds, then, failing that, by following the block's

@@ -211,7 +211,15 @@ ImageCopyResult CopyTapeToImage(const TapeDevices& devices, const std::string& d
         return result;
     }
     result.done = true;
-    sink.ProgressLabel("Done");
+    // A copy that was stopped, or gave up on its reads, holds only the tape's beginning: it is not "Done".
+    if (result.stopped) {
+        sink.ProgressLabel("Stopped");
+    } else if (result.gaveUp) {
+        sink.ProgressLabel("Gave up after " + std::to_string(kMaxConsecutiveReadFailures) +
+                           " unreadable blocks in a row");
+    } else {
+        sink.ProgressLabel("Done");
+    }
     return result;
 }
 

@@ -19,8 +19,8 @@ namespace ostrum::tape {
 class ImagingSink {
   public:
     virtual ~ImagingSink() = default;
-    // The Progress label: "Rewinding tape...", "Reading Tape...", the running byte count, "Done", or the
-    // error that ended the copy.
+    // The Progress label: "Rewinding tape...", "Reading Tape...", the running byte count, then "Done",
+    // "Stopped", "Gave up after 8 unreadable blocks in a row", or the error that ended the copy.
     virtual void ProgressLabel(std::string_view /*text*/) {}
     // The Total Size label: the medium's capacity in unsigned decimal.
     virtual void TotalSize(std::string_view /*text*/) {}

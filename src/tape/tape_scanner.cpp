@@ -103,6 +103,7 @@ int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog:
         summary.stopped = true;
         return 0;
     }
+    catalog::RestateFilesFound(context);
     return 1;
 }
 

@@ -96,7 +96,7 @@ TEST_F(ImageCopyTest, StopEndsTheCopyAfterWritingTheLastRead) {
     EXPECT_TRUE(result.done);
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(Image(), Join({a, b}));
-    EXPECT_EQ(sink_.labels.back(), "Done");
+    EXPECT_EQ(sink_.labels.back(), "Stopped");  // it used to say "Done" of an incomplete image
     EXPECT_FALSE(devices_.Attached(1)->inUse());
 }
 
@@ -116,6 +116,7 @@ TEST_F(ImageCopyTest, ReadErrorsAreSkippedAndCountedUntilARunOfFailures) {
     dead.Record(c).EndOfMedium();
     result = Copy(dead);
     EXPECT_TRUE(result.gaveUp);
+    EXPECT_EQ(sink_.labels.back(), "Gave up after 8 unreadable blocks in a row");
     EXPECT_EQ(result.readErrors, static_cast<std::uint64_t>(kMaxConsecutiveReadFailures));
     EXPECT_EQ(Image(), a);
 }
