@@ -10,6 +10,7 @@
 #include "app/dialog_units.h"
 #include "app/program_windows.h"
 #include "app/resources/program_message.h"
+#include "ui/skin/focus_frame.h"
 
 namespace ostrum::app {
 namespace {
@@ -52,6 +53,7 @@ void DeviceSelectionDialog::buildControls() {
     list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 4);
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     list_->horizontalHeader()->setHighlightSections(false);
+    ui::showFocusFrame(*list_);
     for (int column = 0; column < static_cast<int>(kColumnWidths.size()); ++column) {
         list_->setHorizontalHeaderItem(
             column, new QTableWidgetItem(QString::fromLatin1(tape::kDeviceListHeadings[column])));

@@ -37,6 +37,11 @@ class ImagingJob::Feed final : public tape::ImagingSink {
         // before the copy next looks at it.
         if (job_.worker_.stopRequested()) job_.stopImaging_.store(1);
         job_.published_.Set(local_);
+        // The copy reports after writing each read: a hold keeps it here, before its next read.
+        std::unique_lock lock(job_.holdMutex_);
+        job_.holding_ = true;
+        job_.holdChanged_.wait(lock, [this] { return !job_.held_ || job_.worker_.stopRequested(); });
+        job_.holding_ = false;
     }
 
     ImagingJob& job_;
@@ -62,6 +67,22 @@ void ImagingJob::start() {
 
 void ImagingJob::requestStop() {
     worker_.RequestStop();
+}
+
+void ImagingJob::hold() {
+    std::lock_guard lock(holdMutex_);
+    held_ = true;
+}
+
+void ImagingJob::resume() {
+    std::lock_guard lock(holdMutex_);
+    held_ = false;
+    holdChanged_.notify_all();
+}
+
+bool ImagingJob::holding() const {
+    std::lock_guard lock(holdMutex_);
+    return holding_ && held_;
 }
 
 void ImagingJob::stopAndJoin() {

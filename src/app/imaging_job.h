@@ -2,7 +2,8 @@
 // The copy of a tape into an image file, on a worker thread. The worker runs CopyTapeToImage and
 // publishes the texts of the imaging page and the progress after each read; the wizard takes the latest
 // publication on its own thread (a timer), and also learns there that the copy has ended, so that what
-// follows (the recovery window) is always done on the window's thread.
+// follows (the recovery window) is always done on the window's thread. The copy can be held between two
+// reads while the user is asked whether to stop it.
 
 #include <atomic>
 #include <condition_variable>
@@ -41,6 +42,12 @@ class ImagingJob {
     // A confirmed Stop: the copy ends at its next read, keeping everything written. Honoured even when
     // the copy has not yet begun (it clears stopImaging at its start).
     void requestStop();
+    // While the user is asked whether to stop: the copy waits after writing the block it is reading, until
+    // resume() (the answer was No) or requestStop() (it ends there).
+    void hold();
+    void resume();
+    // The copy waits at a hold now.
+    bool holding() const;
     // The latest publication (window thread).
     ImagingSnapshot take() const { return published_.Take(); }
     void stopAndJoin();
@@ -59,8 +66,18 @@ class ImagingJob {
     const std::string imagePath_;
     std::atomic<std::uint32_t>& stopImaging_;
     common::Published<ImagingSnapshot> published_;
-    // Its stop flag says a Stop was confirmed; the stop also sets stopImaging, which the copy watches.
-    common::WorkerThread worker_{[this] { stopImaging_.store(1); }};
+    mutable std::mutex holdMutex_;
+    std::condition_variable holdChanged_;
+    bool held_ = false;     // asked to hold; under holdMutex_
+    bool holding_ = false;  // waiting at the hold; under holdMutex_
+    // Its stop flag says a Stop was confirmed; the stop also sets stopImaging, which the copy watches, and
+    // wakes a copy that waits on a hold (under the lock, so that the wait, which tests the flag under it,
+    // cannot miss it).
+    common::WorkerThread worker_{[this] {
+        stopImaging_.store(1);
+        std::lock_guard lock(holdMutex_);
+        holdChanged_.notify_all();
+    }};
 };
 
 // A copy held in the middle, for tests and pictures of the copying state: the hook, given to a virtual

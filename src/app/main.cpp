@@ -1,6 +1,7 @@
 // ostrum-tape: the desktop program. Without a medium on its command line it shows the wizard, from
 // which the user copies a tape into an image, loads an image or recovers straight from a tape drive;
-// with one (or the media of one backup), it opens the recovery window on it directly.
+// with one (or the media of one backup), it opens the recovery window on it at once, with the wizard
+// behind it.
 
 #include <QApplication>
 #include <cstdlib>
@@ -9,7 +10,6 @@
 #include <vector>
 
 #include "app/recovery_window.h"
-#include "app/resources/program_message.h"
 #include "app/source_arguments.h"
 #include "app/wizard_window.h"
 
@@ -23,21 +23,22 @@ bool hasDisplay() {
     return false;
 }
 
-int runRecoveryWindow(const ostrum::app::ScanSource& source) {
-    ostrum::app::RecoveryWindow window(source);
-    window.show();
-    window.exec();
-    if (!window.scanError().empty()) {
-        std::cerr << "ostrum-tape: " << window.scanError() << "\n";
-        return 1;
-    }
-    return 0;
-}
-
+// The wizard, opened on the media named on the command line when there are any: their recovery window
+// leads back to the wizard's image page, and only the wizard's exit question ends the program. Why a medium
+// could not be read is also said on standard error.
 int runWizard(const ostrum::app::ScanSource& source) {
     ostrum::app::WizardFields fields;
     fields.source = source;
     ostrum::app::WizardWindow wizard(fields);
+    if (!source.path.empty()) {
+        const std::string refused = wizard.openStartSource();
+        if (!refused.empty()) std::cerr << "ostrum-tape: " << refused << "\n";
+        if (ostrum::app::RecoveryWindow* window = wizard.recoveryWindow()) {
+            QObject::connect(window, &ostrum::app::RecoveryWindow::scanEnded, window, [window] {
+                if (!window->scanError().empty()) std::cerr << "ostrum-tape: " << window->scanError() << "\n";
+            });
+        }
+    }
     wizard.run();
     return 0;
 }
@@ -74,14 +75,5 @@ int main(int argc, char** argv) {
     // The wizard hides itself while a recovery window is open, and the recovery window goes before the
     // wizard comes back: the program ends when the wizard's run does, not when no window is shown.
     QApplication::setQuitOnLastWindowClosed(false);
-    if (source->path.empty()) return runWizard(*source);
-    ostrum::app::ScanSource media = *source;
-    if (!ostrum::app::putMediaInOrder(media, error)) {
-        // Media that cannot be read as one backup: nothing is scanned.
-        std::cerr << "ostrum-tape: " << error << "\n";
-        ostrum::app::programMessage(ostrum::app::plainMessageText(QString::fromStdString(error)),
-                                    ostrum::app::kCaptionTapeMedia, ostrum::app::kMessageNotice);
-        return 1;
-    }
-    return runRecoveryWindow(media);
+    return runWizard(*source);
 }

@@ -9,6 +9,7 @@
 #include <array>
 
 #include "app/catalog_models.h"
+#include "ui/skin/focus_frame.h"
 
 namespace ostrum::app {
 namespace {
@@ -102,6 +103,7 @@ PreviewDialog::PreviewDialog(const QString& path, const save::FilePreview& previ
     view_->setLineWrapMode(QPlainTextEdit::NoWrap);
     view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     view_->setPlainText(previewText(preview.bytes, text));
+    ui::showFocusFrame(*view_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);

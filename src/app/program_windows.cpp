@@ -26,6 +26,7 @@ void setUpPictureButton(ui::SkinButton& button, Picture normal, Picture hover, c
     button.setTooltipText(tip, true);
     button.setAutoDefault(false);
     button.setDefault(false);
+    button.setFocusWhenFlat(true);  // the keyboard reaches it: it shows when it has the focus
 }
 
 }  // namespace ostrum::app

@@ -25,9 +25,11 @@
 #include "app/splitter_bar.h"
 #include "app/tape_preview.h"
 #include "catalog/media_catalog.h"
+#include "catalog/media_span.h"
 #include "mimeinfo/mime_file_info.h"
 #include "save/file_preview.h"
 #include "save/media_pieces.h"
+#include "ui/skin/focus_frame.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"
 
@@ -37,6 +39,9 @@ namespace {
 using selection::FolderRowKind;
 
 constexpr Picture kSkin = Picture::RecoverySkin;
+
+// The files a missing medium cuts that the status line's tip names; the listing names them all.
+constexpr std::size_t kMissingMediumFilesTold = 10;
 
 const QString kScanTimeRefusal = QStringLiteral("Please stop search process , then select files");
 
@@ -146,6 +151,9 @@ void RecoveryWindow::buildControls() {
         this);
     connect(filter_, &QLineEdit::textChanged, this, &RecoveryWindow::filterFiles);
     attachCatalog();
+    for (QAbstractScrollArea* list :
+         std::initializer_list<QAbstractScrollArea*>{tree_, folderList_, foundFiles_})
+        ui::showFocusFrame(*list);
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("ScanProgress"));
@@ -430,23 +438,26 @@ void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
         statusLine_->setText(stoppedText(end, snapshot.progress));
     } else {
         noteMediaOrder();
+        noteMissingMedia();
     }
     showLostFiles();
     filter_->setEnabled(true);
     showFilteredRows();
     fitStatusLine();
     if (catalog_->rowCount() == 0 && end.error.empty() && !stopped && offerDeepScan()) return;
+    // A window that found nothing closes before it says why, so that the box stands over the page the user
+    // goes on from rather than over an empty window.
     if (!end.error.empty() || (catalog_->rowCount() == 0 && !end.noMtfData.empty())) {
         // The medium could not be read, or holds nothing of the format: the system's or the scan's words.
         const std::string& why = end.error.empty() ? end.noMtfData : end.error;
         scanError_ = why;
         statusLine_->setText(catalogText(why));
         fitStatusLine();
-        programMessage(plainMessageText(catalogText(why)), kCaptionTapeMedia, kMessageNotice);
         done(QDialog::Rejected);
+        programError(why);
     } else if (catalog_->rowCount() == 0) {
-        programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, kMessageNotice);
         done(QDialog::Rejected);
+        programMessage(QStringLiteral("No Data found"), kCaptionTapeMedia, kMessageNotice);
     }
     emit scanEnded();
 }
@@ -460,6 +471,39 @@ void RecoveryWindow::noteMediaOrder() {
     QStringList media{catalogText(source_.path)};
     for (const std::string& later : source_.laterSources) media << catalogText(later);
     statusLine_->setToolTip(QStringLiteral("Read in this order: ") + media.join(QStringLiteral(", ")));
+}
+
+// A medium of the backup that was not given: the status line says which, of which family, and how many
+// files it cuts, as soon as the scan has ended; its tip adds the note that found the gap and each file's
+// words, as the listing gives them.
+void RecoveryWindow::noteMissingMedia() {
+    const std::vector<catalog::MissingMedium> missing = catalog::MissingMedia(*catalog_);
+    if (missing.empty()) return;
+    QString status = statusLine_->text();
+    QStringList tip;
+    if (!statusLine_->toolTip().isEmpty()) tip << statusLine_->toolTip();
+    for (const std::string& note : catalog_->mediaSpan().notes()) tip << catalogText(note);
+    for (const catalog::MissingMedium& medium : missing) {
+        QString said = catalogText(medium.text) + QStringLiteral(" was not given");
+        const std::size_t cut = medium.rowsCut.size();
+        if (cut > 0) {
+            said += cut == 1 ? QStringLiteral(": 1 file cut short")
+                             : QStringLiteral(": %1 files cut short").arg(groupedNumber(cut));
+        }
+        status += QStringLiteral("; ") + said;
+        tip << capitalised(said) + (cut > 0 ? QStringLiteral(":") : QString());
+        const auto& span = catalog_->mediaSpan();
+        for (std::size_t i = 0; i < cut && i < kMissingMediumFilesTold; ++i) {
+            const std::size_t row = medium.rowsCut[i];
+            tip << QStringLiteral("    ") + catalogText(catalog_->row(row).path().str()) +
+                       QStringLiteral(": ") +
+                       catalogText(span.MissingText(row, catalog_->row(row).size().value_or(0)));
+        }
+        if (cut > kMissingMediumFilesTold)
+            tip << QStringLiteral("    and %1 more").arg(groupedNumber(cut - kMissingMediumFilesTold));
+    }
+    statusLine_->setText(status);
+    statusLine_->setToolTip(tip.join(u'\n'));
 }
 
 // When the normal scan of an image has found no file, the image may still hold files off the 512-byte grid

@@ -160,6 +160,7 @@ class RecoveryWindow : public ui::SkinBackground {
     void publish(const ScanSnapshot& snapshot);
     void endScan(const ScanSnapshot& snapshot);
     void noteMediaOrder();
+    void noteMissingMedia();
     void apply(const selection::SelectionChanges& changes);
     bool refuseDuringScan();
     void showNode(const QModelIndex& index);

@@ -1,5 +1,6 @@
 #include "app/wizard_window.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QEventLoop>
@@ -7,7 +8,6 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QMenu>
 #include <QProgressBar>
 #include <QUrl>
@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "app/about_box.h"
+#include "app/catalog_models.h"
 #include "app/device_selection_dialog.h"
 #include "app/dialog_units.h"
 #include "app/program_windows.h"
@@ -22,6 +23,7 @@
 #include "app/resources/program_message.h"
 #include "app/resources/program_resources.h"
 #include "app/source_arguments.h"
+#include "tape/read_failures.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"
@@ -86,9 +88,22 @@ WizardWindow::~WizardWindow() {
 int WizardWindow::run() {
     QEventLoop loop;
     connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    show();
+    if (!recovery_) show();
     loop.exec(QEventLoop::DialogExec);
     return result();
+}
+
+std::string WizardWindow::openStartSource() {
+    std::string error;
+    if (!putMediaInOrder(fields_.source, error)) {
+        fields_.source.path.clear();
+        fields_.source.laterSources.clear();
+        show();
+        programError(error);
+        return error;
+    }
+    openRecoveryWindow(AfterRecovery::ImageRoadPage);
+    return {};
 }
 
 // ---- Controls
@@ -293,7 +308,7 @@ void WizardWindow::onLoadImage() {
     std::string error;
     auto source = sourceForFiles(fields_.source, paths, error);
     if (!source) {
-        programMessage(plainMessageText(QString::fromStdString(error)), kCaptionTapeMedia, kMessageNotice);
+        programError(error);
         return;
     }
     fields_.source = std::move(*source);
@@ -373,8 +388,14 @@ QString WizardWindow::askImageTargetPath() {
     return QString::fromStdString(path);
 }
 
+// The copy holds at its next block while the question is open: Yes stops it there, No lets it go on. (The
+// end of a copy is not taken while a question is open either; see takeImagingProgress.)
 void WizardWindow::onStop() {
-    if (programMessage(kStopQuestion, kCaptionTapeMedia, kMessageQuestion) == ui::MessageAnswer::No) return;
+    if (job_) job_->hold();
+    if (programMessage(kStopQuestion, kCaptionTapeMedia, kMessageQuestion) == ui::MessageAnswer::No) {
+        if (job_) job_->resume();
+        return;
+    }
     stop_->hide();
     if (job_) {
         job_->requestStop();
@@ -394,7 +415,10 @@ void WizardWindow::takeImagingProgress() {
     if (!snapshot.totalSize.empty())
         label(kTotalSizeValue)->setText(QString::fromStdString(snapshot.totalSize));
     progress_->setValue(std::clamp(snapshot.progress, 0, 100));
-    if (snapshot.finished) endImaging(snapshot);
+    // A copy that ends while one of the window's questions (or the about box) is open waits for the answer:
+    // the recovery window would open over the question, which would come back after it, answering for a
+    // copy that is no more.
+    if (snapshot.finished && QApplication::activeModalWidget() == nullptr) endImaging(snapshot);
 }
 
 void WizardWindow::endImaging(const ImagingSnapshot& snapshot) {
@@ -408,18 +432,21 @@ void WizardWindow::endImaging(const ImagingSnapshot& snapshot) {
         label(kProgressValue)->setText(QStringLiteral("Image creation failed"));
         programMessage(QStringLiteral("The tape could not be copied into the image:\n") +
                            plainMessageText(QString::fromStdString(result.error)),
-                       kCaptionTapeMedia, kMessageNotice);
+                       kCaptionTapeMedia, kMessageError);
         if (result.copied == 0) {
             backToImagePage();
             return;
         }
-    } else if (result.stopped) {
-        // A stopped copy is an image of the tape's beginning only: the user is told before it is scanned.
-        const QString bytes = QLocale::c().toString(static_cast<qulonglong>(result.copied));
-        programMessage(QStringLiteral("The copy was stopped: the image is incomplete. It holds the first %1 "
-                                      "bytes of the tape:\n%2")
-                           .arg(bytes, plainMessageText(QString::fromStdString(imagePath))),
-                       kCaptionTapeMedia, kMessageNotice);
+    } else if (result.stopped || result.gaveUp) {
+        // An image of the tape's beginning only: the user is told before it is scanned.
+        const QString how = result.stopped
+                                ? QStringLiteral("The copy was stopped")
+                                : QStringLiteral("The copy gave up after %1 unreadable blocks in a row")
+                                      .arg(tape::kMaxConsecutiveReadFailures);
+        programMessage(
+            how + QStringLiteral(": the image is incomplete. It holds the first %1 bytes of the tape:\n%2")
+                      .arg(groupedNumber(result.copied), plainMessageText(QString::fromStdString(imagePath))),
+            kCaptionTapeMedia, kMessageNotice);
     }
     fields_.source.isTape = false;
     fields_.source.path = imagePath;

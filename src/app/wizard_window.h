@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "app/file_name_asker.h"
 #include "app/image_target.h"
@@ -77,9 +78,16 @@ class WizardWindow : public ui::SkinBackground {
     // Stops a running copy and waits for it (the image file is closed) before going.
     ~WizardWindow() override;
 
-    // Shows the window and returns when the user has ended the program (a confirmed exit), with the
-    // window's result. Unlike exec(), it goes on while the window hides itself behind a recovery window.
+    // Shows the window (unless a recovery window is open, which shows it when it closes) and returns when
+    // the user has ended the program (a confirmed exit), with the window's result. Unlike exec(), it goes
+    // on while the window hides itself behind a recovery window.
     int run();
+    // Opens the recovery window on the media the program was started with (the fields' source), read in
+    // the order of their sequence numbers. Media that cannot be read as one are refused with the reason
+    // in an error box over the image page, before anything is scanned. Either way the image page follows,
+    // as after a recovery window opened from it: only the exit question ends the program. Returns the
+    // reason of a refusal, empty when the recovery window opened.
+    std::string openStartSource();
 
     WizardPage page() const { return page_; }
     int pageCounter() const { return pageCounter_; }
@@ -90,6 +98,8 @@ class WizardWindow : public ui::SkinBackground {
     RecoveryWindow* recoveryWindow() const { return recovery_; }
     // A copy has been started and not yet handed over.
     bool isImaging() const { return job_ != nullptr; }
+    // The copy waits between two reads for the answer to the stop question.
+    bool isImagingHeld() const { return job_ && job_->holding(); }
     const QString& startDirectory() const { return startDirectory_; }
     WizardFields& fields() { return fields_; }
 

@@ -136,6 +136,7 @@ struct ShownMessage {
     QString caption;
     QString text;  // the message as given, without the icon's table around it
     bool icon = false;
+    ui::MessageIcon iconKind = ui::MessageIcon::None;
     std::vector<ui::MessageAnswer> buttons;
 };
 
@@ -176,7 +177,7 @@ class MessageAnswerer {
         if (icon) text = text.mid(cell + 4, text.size() - cell - 4 - 18);
         const std::vector<ui::MessageAnswer> buttons = box->buttonAnswers();
         if (watcher_) watcher_(*box);
-        shown_.push_back({box->windowTitle(), text, icon, buttons});
+        shown_.push_back({box->windowTitle(), text, icon, box->icon(), buttons});
         ui::MessageAnswer answer = answer_;
         if (!queued_.empty()) {
             answer = queued_.front().first;

@@ -156,6 +156,8 @@ TEST(RecoveryWindow, AWindowThatGoesAwayDuringItsScanStopsAndJoinsTheWorker) {
 // A scan that finds no file used to say "No Data found" whatever the reason: a missing file, an image the
 // normal scan could not read on its grid. Now the system's reason is given for a file that cannot be opened,
 // and an image without a file on the grid is scanned again deeply, by itself, before the window gives up.
+// Such reasons used to come in lower case with the question icon over the empty window: they are errors,
+// said as sentences once the window has gone.
 TEST(RecoveryWindow, AScanThatFindsNoFileTriesTheDeepScanThenSaysWhyAndEndsTheWindow) {
     TestFolder folder;
     mw::MediaDescription foldersOnly;
@@ -172,14 +174,14 @@ TEST(RecoveryWindow, AScanThatFindsNoFileTriesTheDeepScanThenSaysWhyAndEndsTheWi
     } cases[] = {
         {folder.writeImage(foldersOnly, "folders.img"), QStringLiteral("No Data found"), true},
         {folder.path("x.txt").string(),
-         QStringLiteral("no MTF data found in %1 (12 bytes examined)").arg(folder.path("x.txt").c_str()),
+         QStringLiteral("No MTF data found in %1 (12 bytes examined)").arg(folder.path("x.txt").c_str()),
          true},
         {folder.path("zeros.img").string(),
-         QStringLiteral("no MTF data found in %1 (262144 bytes examined)")
+         QStringLiteral("No MTF data found in %1 (262144 bytes examined)")
              .arg(folder.path("zeros.img").c_str()),
          true},
         {folder.path("missing.img").string(),
-         QStringLiteral("cannot open '%1': No such file or directory")
+         QStringLiteral("Cannot open '%1': No such file or directory")
              .arg(folder.path("missing.img").c_str()),
          false},
     };
@@ -188,13 +190,19 @@ TEST(RecoveryWindow, AScanThatFindsNoFileTriesTheDeepScanThenSaysWhyAndEndsTheWi
         MessageAnswerer answers;
         RecoveryWindow window(imageSource(c.path));
         window.show();
+        bool shownAlone = false;
+        answers.setWatcher([&](ui::MessageBoxDialog&) { shownAlone = !window.isVisible(); });
         QSignalSpy finished(&window, &QDialog::finished);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1 && !answers.shown().empty(); }));
         EXPECT_EQ(finished.front().front().toInt(), QDialog::Rejected);
         EXPECT_EQ(answers.texts(), QStringList{c.message});
+        const bool error = c.message != QStringLiteral("No Data found");
+        EXPECT_EQ(answers.shown().front().iconKind,
+                  error ? ui::MessageIcon::Error : ui::MessageIcon::Question);
+        EXPECT_TRUE(shownAlone);
         EXPECT_EQ(window.deepScan(), c.deep);
         EXPECT_FALSE(window.isVisible());
-        EXPECT_EQ(window.scanError().empty(), c.message == QStringLiteral("No Data found"));
+        EXPECT_EQ(window.scanError().empty(), !error);
     }
 
     // An image shifted by 7 bytes: the normal scan finds nothing on the grid, the deep scan every file.

@@ -69,11 +69,15 @@ TEST(SpannedMedia, TwoAndThreeMediaScanAsOneBackupWithOneRowPerFileAndSaveWhatEx
         EXPECT_EQ(files.at("BACKUP SET 1(_Daily)/DOCS/HUGE.BIN").size(), 400000u);
     }
 
-    // Without the last medium, HUGE.BIN is kept as a part and the account names the medium it needs.
+    // Without the last medium, HUGE.BIN is kept as a part and the account names the medium it needs. The
+    // status line says so at once; it used to read "Serching Files" when the last medium read held no new
+    // file, its start having replaced the count.
     RecoveryWindow window(mediaSource({three[0], three[1]}));
     window.setFolderChooser([&] { return folder.qpath("part"); });
     std::filesystem::create_directory(folder.path("part"));
     ASSERT_TRUE(waitForScanEnd(window));
+    EXPECT_EQ(window.statusLine()->text().toStdString(),
+              "Total File Found :2; medium 3 of media family 0x0000BEEF was not given: 1 file cut short");
     MessageAnswerer answers;
     std::vector<QString> details;
     answers.setWatcher([&](ui::MessageBoxDialog& box) { details.push_back(box.details()); });
@@ -88,7 +92,7 @@ TEST(SpannedMedia, TwoAndThreeMediaScanAsOneBackupWithOneRowPerFileAndSaveWhatEx
 
 // The refusal of another family through Load Image is in the wizard's tests, the rules of the order in the
 // catalog's.
-TEST(SpannedMedia, MediaNamedOutOfOrderAreSortedWithANoteAndAMissingOneIsRefused) {
+TEST(SpannedMedia, MediaNamedOutOfOrderAreSortedWithANoteAMissingOneIsSaidAndAnUnreadableOneRefused) {
     TestFolder folder;
     const auto media = writeSpreadMedia(folder, {"a.bkf", "b.bkf", "c.bkf"}, {20000, 200000});
     std::string error;
@@ -102,6 +106,22 @@ TEST(SpannedMedia, MediaNamedOutOfOrderAreSortedWithANoteAndAMissingOneIsRefused
               "Total File Found :3; media sorted by sequence number");
     EXPECT_EQ(window.statusLine()->toolTip().toStdString(),
               "Read in this order: " + media[0] + ", " + media[1] + ", " + media[2]);
+
+    // The middle medium left out: said as soon as the scan ends, in the listing's words, with the file it
+    // cuts in the tip (it used to be said only in the account of a save).
+    RecoveryWindow gap(mediaSource({media[0], media[2]}));
+    ASSERT_TRUE(waitForScanEnd(gap));
+    EXPECT_EQ(gap.statusLine()->text().toStdString(),
+              "Total File Found :3; medium 2 of media family 0x0000BEEF was not given: 1 file cut short");
+    const QStringList tip = gap.statusLine()->toolTip().split(u'\n');
+    ASSERT_EQ(tip.size(), 3) << gap.statusLine()->toolTip().toStdString();
+    EXPECT_EQ(tip[0].toStdString(), media[2] +
+                                        " is medium 3 of media family 0x0000BEEF, not the medium after " +
+                                        media[0] + " (medium 1 of media family 0x0000BEEF)");
+    EXPECT_EQ(tip[1], QStringLiteral("Medium 2 of media family 0x0000BEEF was not given: 1 file cut short:"));
+    EXPECT_TRUE(tip[2].startsWith(QString::fromStdString("    " + kHugePath + ": bytes ")));
+    EXPECT_TRUE(
+        tip[2].endsWith(QStringLiteral(" are on medium 2 of media family 0x0000BEEF, which was not read")));
 
     ScanSource missing = mediaSource({media[0], folder.path("none.bkf").string()});
     EXPECT_FALSE(putMediaInOrder(missing, error));

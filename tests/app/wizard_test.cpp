@@ -2,7 +2,6 @@
 // a tape into an image (compared byte for byte with the tape, then scanned in the recovery window), Stop
 // and Exit during a copy, a copy that cannot be written, Load Image, the direct road, help and the exit
 // question.
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -63,12 +62,15 @@ struct WizardUnderTest {
     WizardWindow window;
 };
 
-std::vector<int> shownOf(const WizardUnderTest& wizard) {
+std::vector<int> shownOf(const WizardWindow& window) {
     std::vector<int> ids;
     for (int id : {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014,
                    1015, 1019, 1032, 1036})
-        if (wizard.shown(static_cast<WizardControl>(id))) ids.push_back(id);
+        if (window.control(static_cast<WizardControl>(id))->isVisible()) ids.push_back(id);
     return ids;
+}
+std::vector<int> shownOf(const WizardUnderTest& wizard) {
+    return shownOf(wizard.window);
 }
 
 // The image of a copy stopped at the held read: the tape's first records, at least the five read before
@@ -204,42 +206,91 @@ TEST(Wizard, CreateImageCopiesTheTapeByteForByteThenScansTheImageAndReturnsToThe
     EXPECT_TRUE(answers.shown().empty());
 }
 
-TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItFirst) {
+// The copy used to go on while the stop question was open, and a copy that ended meanwhile opened the
+// recovery window over the question, which came back after it; a stopped copy read "Done". Now the copy
+// holds at its next block while the question is open, Yes stops it there and No lets it go on.
+TEST(Wizard, StopHoldsTheCopyWhileAskedNoGoesOnYesEndsItThereAndExitStopsItFirst) {
     TestFolder folder;
     const std::vector<std::uint8_t> tapeBytes = writeTape(folder, "daily.tap", windowMedia(), 4096);
     WizardFields fields;
     fields.source.tapeDevices = virtualDrivesOnly();
-    HeldTapeRead held(5, fields.stopImaging);
+    HeldTapeRead first(5, fields.stopImaging), second(8, fields.stopImaging);
+    std::atomic<std::uint64_t> lastRead{0};
     ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
-        0, {.path = folder.path("daily.tap").string(), .beforeRead = held.hook()}));
+        0, {.path = folder.path("daily.tap").string(), .beforeRead = [&](std::uint64_t record) {
+                lastRead = record;
+                first.hook()(record);
+                second.hook()(record);
+            }}));
     MessageAnswerer answers(ui::MessageAnswer::No);
     auto drives = choosingDrive(0);
     {
         WizardUnderTest wizard(fields);
         wizard.files->answer(folder.qpath("stopped.img"));
         wizard.click(kCreateImageButton);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return held.reached(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return first.reached(); }));
         ASSERT_TRUE(wizard.window.isImaging());
 
+        // While the question is open the read under way ends, and the copy waits before the next one.
+        std::vector<std::uint64_t> heldAt;
+        answers.setWatcher([&](ui::MessageBoxDialog& box) {
+            if (!box.body().contains(QStringLiteral("stop repairing"))) return;
+            (heldAt.empty() ? first : second).release();
+            if (QTest::qWaitFor([&] { return wizard.window.isImagingHeld(); })) heldAt.push_back(lastRead);
+        });
         wizard.click(kWizardStopButton);
         EXPECT_TRUE(wizard.shown(kWizardStopButton));
         EXPECT_EQ(fields.stopImaging.load(), 0u);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return second.reached(); }));  // No: it went on
         answers.setAnswer(ui::MessageAnswer::Yes);
         wizard.click(kWizardStopButton);
+        EXPECT_EQ(heldAt, (std::vector<std::uint64_t>{5, 8}));
         EXPECT_FALSE(wizard.shown(kWizardStopButton));
         RecoveryWindow* recovery = wizard.waitForRecovery();
         ASSERT_NE(recovery, nullptr);
-        EXPECT_EQ(wizard.text(kProgressValue), QStringLiteral("Done"));
-        // A stopped copy used to look like a complete one: it says that the image is incomplete.
+        EXPECT_EQ(wizard.text(kProgressValue), QStringLiteral("Stopped"));
+        // Yes stopped it where it was held: after its ninth record.
         const std::vector<std::uint8_t> image = readFile(folder.path("stopped.img"));
+        EXPECT_EQ(image.size(), 9u * 4096);
+        EXPECT_TRUE(wholeRecordsOf(image, tapeBytes));
         EXPECT_EQ(
             answers.texts(),
             QStringList({"Do you want to stop repairing process?", "Do you want to stop repairing process?",
-                         QStringLiteral("The copy was stopped: the image is incomplete. It holds the first "
-                                        "%1 bytes of the tape:\n%2")
-                             .arg(QLocale::c().toString(static_cast<qulonglong>(image.size())),
-                                  folder.qpath("stopped.img"))}));
-        EXPECT_TRUE(wholeRecordsOf(image, tapeBytes));
+                         QStringLiteral("The copy was stopped: the image is incomplete. It holds the "
+                                        "first 36,864 bytes of the tape:\n%1")
+                             .arg(folder.qpath("stopped.img"))}));
+        ASSERT_TRUE(waitForScanEnd(*recovery));
+        QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
+        QTRY_VERIFY(wizard.window.isVisible());
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // no question left behind
+    }
+
+    // A copy that ends while the exit question is open waits for the answer: No, and then the recovery
+    // window opens, with no question behind it.
+    answers.clear();
+    answers.setAnswer(ui::MessageAnswer::No);
+    HeldTapeRead third(5, fields.stopImaging);
+    ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
+        0, {.path = folder.path("daily.tap").string(), .beforeRead = third.hook()}));
+    {
+        WizardUnderTest wizard(fields);
+        wizard.files->answer(folder.qpath("whole.img"));
+        wizard.click(kCreateImageButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return third.reached(); }));
+        bool endWaited = false;
+        answers.setWatcher([&](ui::MessageBoxDialog&) {
+            third.release();
+            endWaited =
+                QTest::qWaitFor([&] { return wizard.text(kProgressValue) == QStringLiteral("Done"); }) &&
+                wizard.window.recoveryWindow() == nullptr && wizard.window.isImaging();
+        });
+        wizard.window.close();
+        EXPECT_TRUE(endWaited);
+        RecoveryWindow* recovery = wizard.waitForRecovery();
+        ASSERT_NE(recovery, nullptr);
+        EXPECT_EQ(QApplication::activeModalWidget(), recovery);
+        EXPECT_EQ(answers.texts(), QStringList({"Do you really want to exit?"}));
+        EXPECT_TRUE(readFile(folder.path("whole.img")) == tapeBytes);
         ASSERT_TRUE(waitForScanEnd(*recovery));
         QTest::mouseClick(recovery->button(kBackButton), Qt::LeftButton);
         QTRY_VERIFY(wizard.window.isVisible());
@@ -247,6 +298,7 @@ TEST(Wizard, StopAnsweredNoGoesOnYesEndsTheCopyWithWhatWasWrittenAndExitStopsItF
 
     // Exit during a copy: the copy stops and its image is closed before the window's run ends.
     answers.clear();
+    answers.setAnswer(ui::MessageAnswer::Yes);
     WizardUnderTest wizard(fields);
     wizard.files->answer(folder.qpath("exit.img"));
     QSignalSpy finished(&wizard.window, &QDialog::finished);
@@ -512,6 +564,62 @@ TEST(Wizard, ItsRunGoesOnThroughARecoveryWindowAndEndsWithAConfirmedExit) {
     EXPECT_EQ(window.run(), QDialog::Accepted);
     EXPECT_EQ(step, 3);
     EXPECT_EQ(answers.texts(), QStringList({"Do you really want to exit?"}));
+}
+
+// A recovery window opened on the program's command line used to end the program when it was left: Tab
+// three times, Space on Back, and the program was gone with status 0 and no exit question. It leads to the
+// image page as one opened from the wizard does. Media that cannot be read as one are refused in an error
+// box over the image page.
+TEST(Wizard, ARecoveryWindowStartedFromTheCommandLineLeadsToTheImagePageAndOnlyTheExitQuestionEnds) {
+    TestFolder folder;
+    WizardFields fields;
+    fields.source = imageSource(folder.writeImage(windowMedia()));
+    fields.source.tapeDevices = virtualDrivesOnly();
+    MessageAnswerer answers(ui::MessageAnswer::Yes);
+    WizardWindow window(fields);
+    window.setLinkOpener(std::make_shared<ui::RecordingLinkOpener>());
+    EXPECT_EQ(window.openStartSource(), "");
+    QPointer<RecoveryWindow> recovery = window.recoveryWindow();
+    ASSERT_FALSE(recovery.isNull());
+    int step = 0;
+    QTimer user;
+    user.setInterval(5);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (step == 0 && recovery && !recovery->button(kNextButton)->isHidden()) {
+            step = 1;
+            EXPECT_FALSE(window.isVisible());
+            recovery->button(kBackButton)->setFocus();
+            QTest::keyClick(recovery->button(kBackButton), Qt::Key_Space);
+        } else if (step == 1 && window.isVisible()) {
+            step = 2;
+            EXPECT_EQ(window.page(), WizardPage::ImageRoad);
+            EXPECT_EQ(shownOf(window), (std::vector<int>{1002, 1003, 1004, 1032, 1036}));
+            EXPECT_TRUE(answers.shown().empty());
+            window.close();
+        }
+    });
+    user.start();
+    EXPECT_EQ(window.run(), QDialog::Accepted);
+    EXPECT_EQ(step, 2);
+    EXPECT_EQ(answers.texts(), QStringList({"Do you really want to exit?"}));
+
+    answers.clear();
+    const auto one = writeSpreadMedia(folder, {"a.bkf", "b.bkf"}, {20000});
+    const auto other = writeSpreadMedia(folder, {"x.bkf", "y.bkf"}, {20000}, 0xC0FFEE);
+    WizardFields mixed;
+    mixed.source = imageSource(one[0]);
+    mixed.source.laterSources = {other[1]};
+    WizardWindow refusing(mixed);
+    const std::string refusal = refusing.openStartSource();
+    EXPECT_EQ(refusal, other[1] + " is medium 2 of media family 0x00C0FFEE, not the medium after " + one[0] +
+                           " (medium 1 of media family 0x0000BEEF)");
+    EXPECT_EQ(refusing.recoveryWindow(), nullptr);
+    EXPECT_TRUE(refusing.isVisible());
+    EXPECT_EQ(refusing.page(), WizardPage::ImageRoad);
+    ASSERT_EQ(answers.shown().size(), 1u);
+    EXPECT_EQ(answers.shown()[0].text, app::plainMessageText(QString::fromStdString(refusal)));
+    EXPECT_EQ(answers.shown()[0].iconKind, ui::MessageIcon::Error);
+    EXPECT_TRUE(mixed.source.path.empty());
 }
 
 }  // namespace

@@ -411,6 +411,16 @@ TEST(MessageBox, CaptionAndOwnerRules) {
     EXPECT_EQ(q.message.text(), QStringLiteral("m"));
 }
 
+// A short message used to make a box narrower than its title bar, which then clipped its own caption.
+TEST(MessageBox, IsWideEnoughForItsCaption) {
+    const QString caption = QStringLiteral("Brivane Ostrum Tape Media");
+    MessageBoxDialog box(prepareMessageParams(nullptr, MessageText("Help file not found"), caption,
+                                              noBeep(MessageButtons::Ok), nullptr));
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    EXPECT_GE(box.width(), QFontMetrics(bold).horizontalAdvance(caption) + kBoxTitleBarRoom);
+}
+
 TEST(MessageBox, BodyKeepsTrailingBlanksAndWrapsIconAndRightAlignment) {
     auto plain = makeBox(QStringLiteral("Please stop search process "), {});
     EXPECT_EQ(plain->body(), QStringLiteral("Please stop search process "));

@@ -42,9 +42,19 @@ QString plainMessageText(QStringView text) {
     return out;
 }
 
+QString capitalised(QString text) {
+    if (!text.isEmpty()) text[0] = text[0].toUpper();
+    return text;
+}
+
 ui::MessageAnswer programMessage(const QString& text, const QString& caption, const ui::MessageStyle& style) {
     const ui::MessageBoxParams params = standardMessageParams();
     return ui::showMessageBox(nullptr, ui::MessageText(text), caption, style, &params);
+}
+
+void programError(std::string_view why) {
+    const QString text = QString::fromUtf8(why.data(), static_cast<qsizetype>(why.size()));
+    programMessage(plainMessageText(capitalised(text)), kCaptionTapeMedia, kMessageError);
 }
 
 }  // namespace ostrum::app

@@ -65,6 +65,8 @@ class MessageBoxDialog : public QDialog {
     int countdown() const { return countdown_.secondsLeft(); }
     bool timerRunning() const { return countdown_.running(); }
     const QString& body() const { return body_; }
+    // The icon the style asked for.
+    MessageIcon icon() const { return params_.style.icon; }
     // The details behind "More >>", empty when there are none.
     const QString& details() const { return details_; }
     const MessageStripSizes& strips() const { return sizes_; }

@@ -33,6 +33,10 @@ inline constexpr int kBoxScrollingDetailsWidth = 560;
 // Room kept on the screen for the window's title bar and borders, which the box cannot measure before it
 // is shown.
 inline constexpr int kBoxWindowFrame = 40;
+// What a title bar holds besides the caption, which the box cannot measure either: the window's icon, its
+// close button (and whatever else the window manager puts there) and the margins between them. A box is at
+// least as wide as its caption, in the bold face title bars use, and this.
+inline constexpr int kBoxTitleBarRoom = 120;
 
 struct MessageButtonSpec {
     MessageAnswer answer = MessageAnswer::None;

@@ -39,6 +39,11 @@ void MessageBoxDialog::measureAndCreate() {
     }
     createButtons(sizes);
     measureDetails(sizes);
+    // A short message must not clip its own title ("Brivane Os... ape Media").
+    QFont title = font_;
+    title.setBold(true);
+    const QString caption = countdown_.inCaption() ? countdownCaption() : caption_;
+    sizes.width = std::max(sizes.width, QFontMetrics(title).horizontalAdvance(caption) + kBoxTitleBarRoom);
     sizes_ = sizes;
     setFixedSize(sizes_.width, clientHeight());
 }

@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "ui/skin/skin_button_drawing.h"
 #include "ui/skin/skin_picture.h"
 
 namespace ostrum::ui {
@@ -50,7 +51,7 @@ bool HoverButton::event(QEvent* e) {
 void HoverButton::paintEvent(QPaintEvent* e) {
     QPainter painter(this);
     painter.setClipRegion(e->region());
-    drawHoverButton(painter, picture_, isDown());
+    drawHoverButton(painter, picture_, isDown(), hasFocus());
 }
 
 void HoverButton::mouseMoveEvent(QMouseEvent* e) {
@@ -78,9 +79,10 @@ void HoverButton::checkHover() {
     update();
 }
 
-void drawHoverButton(QPainter& painter, const QImage& picture, bool pressed) {
+void drawHoverButton(QPainter& painter, const QImage& picture, bool pressed, bool focused) {
     if (!picture.isNull()) {
         painter.drawImage(pressed ? QPoint(1, 1) : QPoint(0, 0), picture);
+        if (focused) drawFocusRectangle(painter, QRect(QPoint(0, 0), picture.size()).adjusted(3, 3, -3, -3));
     }
 }
 

@@ -55,7 +55,8 @@ class HoverButton : public QAbstractButton {
     SkinToolTip tip_;
 };
 
-// What the button shows: its picture at (0, 0), moved one pixel down and right while pressed.
-void drawHoverButton(QPainter& painter, const QImage& picture, bool pressed);
+// What the button shows: its picture at (0, 0), moved one pixel down and right while pressed, and the
+// focus rectangle inside its edge while it has the focus.
+void drawHoverButton(QPainter& painter, const QImage& picture, bool pressed, bool focused = false);
 
 }  // namespace ostrum::ui

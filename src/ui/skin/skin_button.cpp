@@ -96,6 +96,11 @@ void SkinButton::setTooltipText(const QString& text, bool activate) {
     tip_.setText(text, activate);
 }
 
+void SkinButton::setFocusWhenFlat(bool on) {
+    focusWhenFlat_ = on;
+    update();
+}
+
 SkinButtonLook SkinButton::look() const {
     SkinButtonLook look;
     look.rect = rect();
@@ -104,6 +109,7 @@ SkinButtonLook SkinButton::look() const {
     look.pressed = isDown() || (isCheckable() && isChecked());
     look.hovered = hovered_;
     look.focused = hasFocus();
+    look.focusWhenFlat = focusWhenFlat_;
     look.enabled = isEnabled();
     look.checkMode = isCheckable();
     look.alignment = alignment_;

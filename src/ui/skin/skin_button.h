@@ -40,6 +40,8 @@ class SkinButton : public QPushButton {
     int offsetColour(int index, int shade, bool repaint = true);
     int setAlignment(int alignment, bool repaint = true);
     void setTooltipText(const QString& text, bool activate = true);
+    // A flat button draws the focus rectangle only when asked to (a button the keyboard reaches must).
+    void setFocusWhenFlat(bool on);
     // The tooltip setTooltipText fills (tests read its text, width limit and state).
     const SkinToolTip& tooltip() const { return tip_; }
 
@@ -71,6 +73,7 @@ class SkinButton : public QPushButton {
     QImage normalShown_;
     std::array<ColorRef, kSkinButtonColourCount> colours_{};
     bool hovered_ = false;
+    bool focusWhenFlat_ = false;
     int alignment_ = kImageLeft;
     SkinToolTip tip_;
 };

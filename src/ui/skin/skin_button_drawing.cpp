@@ -149,12 +149,19 @@ void drawSkinButton(QPainter& painter, const SkinButtonLook& look) {
     }
 
     if (look.focused && (!look.flat || look.focusWhenFlat)) {
-        QPen pen(toQColor(systemColor(SysColor::BtnText)));
-        pen.setStyle(Qt::DotLine);
-        painter.setPen(pen);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(look.rect.adjusted(kFocusInset, kFocusInset, -kFocusInset - 1, -kFocusInset - 1));
+        drawFocusRectangle(painter, look.rect.adjusted(kFocusInset, kFocusInset, -kFocusInset, -kFocusInset));
     }
+    painter.restore();
+}
+
+void drawFocusRectangle(QPainter& painter, const QRect& r) {
+    if (r.width() < 2 || r.height() < 2) return;
+    painter.save();
+    QPen pen(Qt::white, 1, Qt::DotLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.drawRect(r.adjusted(0, 0, -1, -1));
     painter.restore();
 }
 

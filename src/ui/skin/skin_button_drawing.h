@@ -58,6 +58,10 @@ ColorRef skinButtonTextColour(const SkinButtonLook& look);
 
 void drawSkinButton(QPainter& painter, const SkinButtonLook& look);
 
+// The focus rectangle of a picture button: a dotted outline of `r` that inverts what lies under it, so
+// that it shows on any picture, as the desktop's own focus rectangle does.
+void drawFocusRectangle(QPainter& painter, const QRect& r);
+
 // Moves the three channels of `colour` by the largest amount up to `shade` (-255..255) that keeps
 // each within 0..255.
 ColorRef offsetColourBy(ColorRef colour, int shade);
