@@ -291,8 +291,9 @@ QVariant FoundFilesModel::data(const QModelIndex& index, int role) const {
             }
         case Qt::DecorationRole:
             return index.column() == NameColumn ? icons_.fileIcon(row.iconName()) : QVariant();
-        case Qt::ToolTipRole:  // the whole path, which the column may show elided in the middle
-            return index.column() == NameColumn ? catalogText(row.path().str()) : QVariant();
+        case Qt::ToolTipRole:  // the whole path and type, which the columns may show elided
+            if (index.column() == NameColumn) return catalogText(row.path().str());
+            return index.column() == TypeColumn ? catalogText(row.typeName()) : QVariant();
         case Qt::CheckStateRole:
             if (index.column() != NameColumn) return {};
             return row.checked() ? Qt::Checked : Qt::Unchecked;
@@ -314,7 +315,8 @@ QVariant FoundFilesModel::lostData(std::size_t lost, int column, int role) const
             if (column == TypeColumn) return QString::fromLatin1(kLostType);
             return {};
         case Qt::ToolTipRole:
-            return column == NameColumn ? catalogText(lost_[lost]) : QVariant();
+            if (column == NameColumn) return catalogText(lost_[lost]);
+            return column == TypeColumn ? QString::fromLatin1(kLostTypeTip) : QVariant();
         case Qt::ForegroundRole:
             return kLostText;
         default:

@@ -121,6 +121,10 @@ class FoundFilesModel : public QAbstractTableModel {
   public:
     enum Column { NameColumn, TypeColumn, SizeColumn, DataOffsetColumn, ChunkIndexColumn, ColumnCount };
     static constexpr char kLostType[] = "lost to damage (named by the medium's catalog)";
+    // The tip of a lost file's type, which its column shows cut.
+    static constexpr char kLostTypeTip[] =
+        "Lost to damage: the medium's own catalog names this file, but the scan did not find its data, "
+        "so it cannot be saved";
 
     explicit FoundFilesModel(const catalog::Catalog& catalog, QObject* parent = nullptr);
 

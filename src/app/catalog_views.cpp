@@ -1,5 +1,6 @@
 #include "app/catalog_views.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -71,6 +72,30 @@ QSize StateImageDelegate::sizeHint(const QStyleOptionViewItem& option, const QMo
         size.setHeight(std::max(size.height(), kImageSize));
     }
     return size;
+}
+
+// ---- FittedTextDelegate
+
+QString elidedToFit(const QString& text, const QFont& font, Qt::TextElideMode mode, qreal room) {
+    const QFontMetricsF metrics(font);
+    if (metrics.horizontalAdvance(text) <= room) return text;
+    for (qreal width = room; width > 0; width -= 1) {
+        QString elided = metrics.elidedText(text, mode, width);
+        if (metrics.horizontalAdvance(elided) <= room) return elided;
+    }
+    return {};
+}
+
+void FittedTextDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!option->features.testFlag(QStyleOptionViewItem::HasDisplay)) return;
+    option->textElideMode = index.column() == middleColumn_ ? Qt::ElideMiddle : Qt::ElideRight;
+    // The room the style draws the text in: its text rectangle less the margin it keeps on each side.
+    const QWidget* widget = option->widget;
+    const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+    const QRect rect = style->subElementRect(QStyle::SE_ItemViewItemText, option, widget);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    option->text = elidedToFit(option->text, option->font, option->textElideMode, rect.width() - 2 * margin);
 }
 
 int runListMenu(QWidget* parent, const std::vector<MenuEntry>& entries, const QPoint& globalPos) {

@@ -37,6 +37,26 @@ class StateImageDelegate : public QStyledItemDelegate {
     int firstImage_;
 };
 
+// `text` elided as `mode` says so that it fits whole in `room` pixels of `font`. The style's own elision
+// measures in whole pixels and may give a text up to a few pixels wider than the room, whose last character
+// the cell's edge then cuts.
+QString elidedToFit(const QString& text, const QFont& font, Qt::TextElideMode mode, qreal room);
+
+// Draws cells whose texts are elided by elidedToFit: those of one column (the paths of the list of all
+// files) in the middle, the others at their right end.
+class FittedTextDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+  public:
+    FittedTextDelegate(int middleColumn, QObject* parent = nullptr)
+        : QStyledItemDelegate(parent), middleColumn_(middleColumn) {}
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+  private:
+    int middleColumn_;
+};
+
 // One entry of a list's pop-up menu and the command it gives; an entry without text is a separator.
 struct MenuEntry {
     QString text;

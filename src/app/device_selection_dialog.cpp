@@ -80,6 +80,8 @@ void DeviceSelectionDialog::fillList() {
             list_->setItem(row, column, new QTableWidgetItem(QString::fromStdString(device.cells[column])));
         }
     }
+    // The only drive holding a medium is the one to choose: OK takes it at once.
+    if (list_->rowCount() == 1) list_->selectRow(0);
 }
 
 void DeviceSelectionDialog::showEvent(QShowEvent* e) {

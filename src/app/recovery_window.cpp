@@ -139,6 +139,7 @@ void RecoveryWindow::buildControls() {
     foundFiles_ = new FoundFilesView(this);
     foundFiles_->setObjectName(QStringLiteral("FoundFilesList"));
     foundFiles_->setTextElideMode(Qt::ElideMiddle);
+    foundFiles_->setItemDelegate(new FittedTextDelegate(FoundFilesModel::NameColumn, foundFiles_));
     filter_ = new QLineEdit(this);
     filter_->setObjectName(QStringLiteral("FileFilter"));
     filter_->setPlaceholderText(QStringLiteral("Filter: part of a path, or a pattern such as *.doc"));
@@ -523,9 +524,9 @@ bool RecoveryWindow::offerDeepScan() {
 void RecoveryWindow::showLostFiles() {
     std::vector<std::string> lost = catalog::CompareWithScan(*catalog_).missing;
     if (lost.empty()) return;
-    statusLine_->setText(
-        statusLine_->text() +
-        QStringLiteral("; %1 lost to damage (named by the medium's catalog)").arg(lost.size()));
+    statusLine_->setText(statusLine_->text() +
+                         QStringLiteral("; %1 lost to damage (named by the medium's catalog)")
+                             .arg(groupedNumber(lost.size())));
     foundModel_->setLostFiles(std::move(lost));
 }
 

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 
+#include "app/catalog_models.h"
 #include "app/dialog_units.h"
 #include "app/resources/program_message.h"
 #include "common/saturating.h"
@@ -185,11 +186,12 @@ SaveProgressDialog::SaveProgressDialog(QWidget* parent)
     setWindowTitle(QStringLiteral("Saving files..."));
     setModal(true);
     setFixedSize(dialogUnitsAcross(329), dialogUnitsDown(163));
-    label(this, dialogRect(14, 14, 33, 12), QStringLiteral("Source :"), "SourceLabel");
-    source_ = label(this, dialogRect(68, 15, 254, 10), {}, "SourceText");
-    label(this, dialogRect(14, 31, 51, 16), QStringLiteral("Save Path"), "SavePathLabel");
-    destination_ = label(this, dialogRect(69, 32, 253, 11), {}, "SavePathText");
-    current_ = label(this, dialogRect(15, 44, 293, 57), {}, "CurrentFileText");
+    // Each name on the line of its value, the values in one column.
+    label(this, dialogRect(14, 14, 50, 11), QStringLiteral("Source :"), "SourceLabel");
+    source_ = label(this, dialogRect(68, 14, 254, 11), {}, "SourceText");
+    label(this, dialogRect(14, 30, 50, 11), QStringLiteral("Save Path :"), "SavePathLabel");
+    destination_ = label(this, dialogRect(68, 30, 254, 11), {}, "SavePathText");
+    current_ = label(this, dialogRect(14, 46, 294, 57), {}, "CurrentFileText");
     current_->setWordWrap(true);
     current_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     bar_ = new QProgressBar(this);
@@ -229,8 +231,7 @@ void SaveProgressDialog::showProgress(const SaveProgress& progress) {
     constexpr int stepsPerPercent = kBarSteps / 100;
     setCount(QStringLiteral("%1% saved, file %2 of %3")
                  .arg(bar_->value() / stepsPerPercent)
-                 .arg(progress.filesStarted)
-                 .arg(progress.filesTotal));
+                 .arg(groupedNumber(progress.filesStarted), groupedNumber(progress.filesTotal)));
 }
 
 void SaveProgressDialog::reject() {
@@ -321,7 +322,8 @@ SaveAccount saveAccount(const save::SaveReport& report, const QString& destinati
         }
     }
     if (notReached > 0) {
-        lines << QStringLiteral("%1 files not reached before the save was cancelled").arg(notReached);
+        lines << QStringLiteral("%1 files not reached before the save was cancelled")
+                     .arg(groupedNumber(notReached));
     }
     for (const std::string& error : folders.notMade)
         lines << QStringLiteral("Folder not made: ") + plainMessageText(utf8(error));
@@ -337,29 +339,30 @@ SaveAccount saveAccount(const save::SaveReport& report, const QString& destinati
             QStringLiteral("The files could not be saved: %1").arg(plainMessageText(utf8(report.error)));
     } else if (notWhole == 0) {
         if (skipped == 0) {
-            account.text = total == 1
-                               ? QStringLiteral("The file was saved in %1.").arg(where)
-                               : QStringLiteral("All %1 files were saved in %2.").arg(total).arg(where);
+            account.text =
+                total == 1
+                    ? QStringLiteral("The file was saved in %1.").arg(where)
+                    : QStringLiteral("All %1 files were saved in %2.").arg(groupedNumber(total), where);
         } else if (whole == 0) {
             account.text =
                 skipped == 1
                     ? QStringLiteral("Nothing was saved in %1: the file was skipped, as you chose.")
                           .arg(where)
                     : QStringLiteral("Nothing was saved in %1: the %2 files were skipped, as you chose.")
-                          .arg(where, QString::number(skipped));
+                          .arg(where, groupedNumber(skipped));
         } else {
-            account.text =
-                QStringLiteral("%1 of %2 files were saved in %3.").arg(whole).arg(total).arg(where);
+            account.text = QStringLiteral("%1 of %2 files were saved in %3.")
+                               .arg(groupedNumber(whole), groupedNumber(total), where);
         }
         if (renamed > 0) {
             account.text +=
                 QStringLiteral(" %1 of them got a new name, as a file of that name was there already.")
-                    .arg(renamed);
+                    .arg(groupedNumber(renamed));
         }
         if (skipped > 0 && whole > 0) {
             account.text += QStringLiteral(" The other %1 %2 skipped, as you chose.")
-                                .arg(skipped)
-                                .arg(skipped == 1 ? QStringLiteral("was") : QStringLiteral("were"));
+                                .arg(groupedNumber(skipped),
+                                     skipped == 1 ? QStringLiteral("was") : QStringLiteral("were"));
         }
         if (folderTrouble) {
             account.text += QStringLiteral(" The details say which folders could not be made or dated.");
@@ -368,11 +371,12 @@ SaveAccount saveAccount(const save::SaveReport& report, const QString& destinati
         }
     } else {
         const QString skips =
-            skipped == 0 ? QString() : QStringLiteral(" and %1 skipped, as you chose").arg(skipped);
+            skipped == 0 ? QString()
+                         : QStringLiteral(" and %1 skipped, as you chose").arg(groupedNumber(skipped));
         account.text =
             QStringLiteral(
                 "%1 of %2 files were saved whole in %3%4; the details say why the other %5 were not.")
-                .arg(QString::number(whole), QString::number(total), where, skips, QString::number(notWhole));
+                .arg(groupedNumber(whole), groupedNumber(total), where, skips, groupedNumber(notWhole));
         if (report.cancelled) account.text += QStringLiteral(" The save was cancelled.");
     }
     return account;

@@ -278,5 +278,19 @@ TEST(CatalogModels, FolderAndFoundFilesRowsShowTheirTextsPicturesAndColours) {
     EXPECT_FALSE(foundFileColours("", false).background.has_value());
 }
 
+// The style's own elision could leave a path a few pixels wider than its cell, whose edge then cut its
+// last character: a text elided to fit is never wider than its room, and a path keeps its end.
+TEST(CatalogViews, ATextElidedToFitIsNeverWiderThanItsRoomAndAPathKeepsItsEnd) {
+    const QFont font = QApplication::font();
+    const QFontMetricsF metrics(font);
+    const QString path = QStringLiteral("TAPE MEDIA\\BACKUP SET 2(_Weekly projects)\\with many words\\M.MMM");
+    for (int room = 60; room < metrics.horizontalAdvance(path) + 20; ++room) {
+        const QString shown = elidedToFit(path, font, Qt::ElideMiddle, room);
+        EXPECT_LE(metrics.horizontalAdvance(shown), room) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(QStringLiteral("M"))) << shown.toStdString();
+        EXPECT_TRUE(shown.startsWith(QStringLiteral("TA"))) << shown.toStdString();
+    }
+}
+
 }  // namespace
 }  // namespace ostrum::app::testing

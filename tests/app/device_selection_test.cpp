@@ -74,6 +74,25 @@ TEST(DeviceSelection, ListsTheDrivesHoldingAMediumInDeviceOrderAndStoresTheChoic
     EXPECT_TRUE(fields.source.tapeDevices->Open("//./tape3", drive));
 }
 
+// The only drive holding a medium had to be clicked before OK took it.
+TEST(DeviceSelection, TheOnlyDriveHoldingAMediumIsChosenAlready) {
+    TestFolder folder;
+    writeTape(folder, "a.tap");
+    WizardFields fields;
+    fields.source.tapeDevices = virtualDrivesOnly();
+    ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(
+        1, {.path = folder.path("a.tap").string(), .noMedium = true}));
+    ASSERT_TRUE(fields.source.tapeDevices->AttachVirtual(2, {.path = folder.path("a.tap").string()}));
+    MessageAnswerer answers;
+    DeviceSelectionDialog dialog(fields);
+    dialog.show();
+    ASSERT_EQ(dialog.list()->rowCount(), 1);
+    QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(fields.selectedDevicePath, "//./tape2");
+    EXPECT_TRUE(answers.shown().empty());
+}
+
 TEST(DeviceSelection, CancelKeepsTheChosenDriveAndNoDriveAtAllIsSaidOnce) {
     WizardFields fields;
     fields.source.tapeDevices = virtualDrivesOnly();

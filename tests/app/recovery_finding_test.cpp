@@ -122,6 +122,12 @@ TEST(RecoveryFinding, FilesTheMediumsCatalogNamesButTheScanDidNotFindAreShownAnd
     EXPECT_EQ(lost.data().toString(), QString::fromStdString(windowMediaPaths()[1]));
     EXPECT_EQ(window.foundModel()->index(5, 1).data().toString(),
               QStringLiteral("lost to damage (named by the medium's catalog)"));
+    // Its column shows the type cut: the tip says it whole (there was none).
+    EXPECT_TRUE(window.foundModel()
+                    ->index(5, 1)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .startsWith(QStringLiteral("Lost to damage: the medium's own catalog names this file")));
     EXPECT_FALSE(lost.data(Qt::CheckStateRole).isValid());
     EXPECT_FALSE(window.foundModel()->flags(lost).testFlag(Qt::ItemIsEnabled));
     EXPECT_EQ(window.foundModel()->catalogRow(5), std::nullopt);

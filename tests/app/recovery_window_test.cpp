@@ -246,17 +246,24 @@ TEST(RecoveryWindow, EnterOpensTheMarkedRowAndTabGoesThroughTheListsAndButtonsIn
     EXPECT_EQ(window.folderModel()->rowCount(), 2);
 
     // Tab used to go between the tree and the folder list only: the list of all files and the buttons
-    // could not be reached from the keyboard. Hidden Stop is passed over.
+    // could not be reached from the keyboard. Hidden Stop is passed over. Each control it reaches shows
+    // that it has the focus (none did): it looks otherwise than without it.
+    const QImage treeUnfocused = window.tree()->grab().toImage();
     QTest::keyClick(window.folderList(), Qt::Key_Tab, Qt::ShiftModifier);
     EXPECT_EQ(window.focusWidget(), window.tree());
     QTest::keyClick(window.tree(), Qt::Key_Return);  // never a default button: Next does not save
     const std::vector<QWidget*> order{window.folderList(),        window.filterField(),
                                       window.foundFiles(),        window.button(kBackButton),
                                       window.button(kNextButton), window.tree()};
+    std::vector<QImage> focused;
     for (QWidget* next : order) {
         QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(window.focusWidget(), next) << next->objectName().toStdString();
+        focused.push_back(next->grab().toImage());
     }
+    for (std::size_t i = 0; i + 1 < order.size(); ++i)
+        EXPECT_NE(order[i]->grab().toImage(), focused[i]) << order[i]->objectName().toStdString();
+    EXPECT_NE(treeUnfocused, focused.back());
     EXPECT_EQ(chooserCalls, 0);
 }
 

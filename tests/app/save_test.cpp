@@ -282,6 +282,20 @@ TEST(Saving, TheBarAndTheCountShowOneMeasureInTheMiddleOfASave) {
     EXPECT_LT(bar, 950);             // by bytes alone it stood at 999
 }
 
+// The dialog's own counts used to write numbers as they came ("file 9182 of 200000") where the rest of the
+// window groups them ("200,000 of 200,000 files").
+TEST(Saving, TheCountsGroupTheirNumbersAsTheRestOfTheWindowDoes) {
+    SaveProgressDialog dialog;
+    dialog.showProgress({.bytesDone = 0, .bytesTotal = 0, .filesStarted = 9182, .filesTotal = 200000});
+    EXPECT_TRUE(dialog.countText()->text().endsWith(QStringLiteral("saved, file 9,182 of 200,000")))
+        << dialog.countText()->text().toStdString();
+    save::SaveReport report;
+    report.files.resize(1234);
+    for (auto& file : report.files) file.outcome = save::SaveOutcome::Saved;
+    EXPECT_EQ(saveAccount(report, QStringLiteral("/d")).text,
+              QStringLiteral("All 1,234 files were saved in /d."));
+}
+
 // Files skipped at the user's answer were counted as not saved whole, under a warning.
 TEST(Saving, FilesSkippedByChoiceAreCountedAndNoWarning) {
     using save::SaveOutcome;

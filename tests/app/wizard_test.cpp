@@ -107,6 +107,13 @@ TEST(Wizard, PagesFollowBackNextAndTheRoadButtonsAndEnterEscapeDoNothing) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(wizard.files->asked.empty());
     EXPECT_TRUE(answers.shown().empty());
+    // A picture button that has the focus shows it (none did).
+    for (WizardControl id : {kLoadImageButton, kWizardBackButton}) {
+        QWidget* button = window.control(id);
+        const QImage without = button->grab().toImage();
+        button->setFocus(Qt::TabFocusReason);
+        EXPECT_NE(button->grab().toImage(), without) << id;
+    }
 
     wizard.click(kWizardBackButton);
     EXPECT_EQ(window.page(), WizardPage::Start);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/dialog_units.h"
 #include "app/resources/artwork_names.h"
 #include "app/resources/program_message.h"
 #include "app/resources/program_resources.h"
@@ -16,6 +17,7 @@
 #include "ui/msgbox/message_box_dialog.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_button.h"
+#include "ui/skin/skin_picture.h"
 #include "ui/skin/skin_static.h"
 
 namespace ostrum::gallery {
@@ -122,6 +124,11 @@ std::vector<Tile> messageBoxTiles() {
                         kCaptionTapeMediaMixedCase, kMessageQuestion));
     tiles.push_back(box(QStringLiteral("style 0x40"), QStringLiteral("Help file not found"), kCaptionProgram,
                         kMessageInformation));
+    // An error, as the window says why a medium cannot be read: the error icon, a sentence.
+    tiles.push_back(box(QStringLiteral("error"),
+                        plainMessageText(capitalised(QStringLiteral(
+                            "cannot open '/home/user/tapes/missing.img': No such file or directory"))),
+                        kCaptionTapeMedia, kMessageError));
     // Every button set and icon, titled with the platform's names for them.
     const char* const setNames[] = {
         "MB_OK",         "MB_OKCANCEL",    "MB_ABORTRETRYIGNORE",  "MB_YESNOCANCEL",
@@ -230,7 +237,8 @@ QImage scaled(const QImage& image, int factor) {
 }
 
 // A SkinButton in one of its states, drawn over a piece of the bottom bar of the recovery skin.
-QImage skinButtonState(Picture normal, Picture hover, bool hovered, bool pressed, bool enabled) {
+QImage skinButtonState(Picture normal, Picture hover, bool hovered, bool pressed, bool enabled,
+                       bool focused = false) {
     const auto resources = ProgramResources::instance();
     SkinButton button;
     button.resize(42, 34);
@@ -239,6 +247,8 @@ QImage skinButtonState(Picture normal, Picture hover, bool hovered, bool pressed
     look.hovered = hovered;
     look.pressed = pressed;
     look.enabled = enabled;
+    look.focused = focused;
+    look.focusWhenFlat = true;  // as the program's windows set their picture buttons up
     look.alignment = kImageRight;
     look.picture = (hovered || pressed ? button.hoverPicture() : button.normalPicture()).composed();
     QImage canvas = resources->bitmap(pictureId(Picture::RecoverySkin)).copy(600, 466, 60, 38);
@@ -292,6 +302,18 @@ std::vector<Tile> buttonTiles() {
                      skinButtonState(Picture::BackButton, Picture::BackButtonHover, false, true, true)});
     tiles.push_back({QStringLiteral("Back disabled"),
                      skinButtonState(Picture::BackButton, Picture::BackButtonHover, false, false, false)});
+    tiles.push_back(
+        {QStringLiteral("Back focused"),
+         skinButtonState(Picture::BackButton, Picture::BackButtonHover, false, false, true, true)});
+    // A large picture button of the wizard with the focus, on the image page's skin (x2).
+    const QImage load = resources->bitmap(pictureId(LoadImagePicture));
+    const QPoint at(dialogUnitsAcross(330), dialogUnitsDown(114));  // where the wizard puts it
+    QImage loadFocused = resources->bitmap(pictureId(ImageRoadPageSkin)).copy(QRect(at, load.size()));
+    {
+        QPainter p(&loadFocused);
+        drawHoverButton(p, mapTo3DColours(load), false, true);
+    }
+    tiles.push_back({QStringLiteral("Load Image focused (x2)"), scaled(loadFocused, 2)});
     // The wizard's labels.
     SkinStatic label;
     label.resize(198, 20);

@@ -82,7 +82,7 @@ void HoverButton::checkHover() {
 void drawHoverButton(QPainter& painter, const QImage& picture, bool pressed, bool focused) {
     if (!picture.isNull()) {
         painter.drawImage(pressed ? QPoint(1, 1) : QPoint(0, 0), picture);
-        if (focused) drawFocusRectangle(painter, QRect(QPoint(0, 0), picture.size()).adjusted(3, 3, -3, -3));
+        if (focused) drawFocusRectangle(painter, QRect(QPoint(0, 0), picture.size()).adjusted(5, 5, -5, -5));
     }
 }
 
