@@ -1,8 +1,9 @@
 #pragma once
 // DeviceSelectionDialog: the modal dialog in which the user picks the tape drive to work on. It probes
 // //./tape0 to //./tape19 once, while it is made, and lists every drive holding a medium with its
-// figures, in device order; the only one, when there is one, is chosen already. OK with a row chosen stores the drive's name and capacity in the wizard's
-// fields and closes with Accepted; Cancel changes nothing (the capacity was set to 0 on opening).
+// figures, in device order; the only one, when there is one, is chosen already. OK with a row chosen
+// stores the drive's name and capacity in the wizard's fields and closes with Accepted; Cancel changes
+// nothing (the capacity was set to 0 on opening).
 
 #include <QPointer>
 
