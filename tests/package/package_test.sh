@@ -57,7 +57,9 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
 done
 
 echo "-- lintian"
-lintian_output=$(lintian "$deb" 2>&1) || fail "lintian failed on the package:"$'\n'"$lintian_output"
+# Its tags come on standard output; standard error carries its notes about how it was run (as root, say).
+lintian_output=$(lintian "$deb" 2>"$scratch/lintian.err") ||
+    fail "lintian failed on the package:"$'\n'"$lintian_output"$'\n'"$(cat "$scratch/lintian.err")"
 [ -z "$lintian_output" ] || fail "lintian reports on the package:"$'\n'"$lintian_output"
 
 echo "-- the desktop entry and the AppStream metadata"
@@ -115,7 +117,8 @@ expect_completions "-- --attach --capacity --help --overwrite" ostrum-tape-cli i
 expect_completions "keep-both overwrite skip" ostrum-tape-cli extract --existing ""
 expect_completions "//./tape3" ostrum-tape-cli list --attach 3=x.tap //./
 touch "$scratch/sample.tap" "$scratch/other.img"
-expect_completions "3=$scratch/sample.tap" ostrum-tape-cli list --attach "3=$scratch/s"
+# Bash parts words at "=": what follows it is what the completion replaces.
+expect_completions "$scratch/sample.tap" ostrum-tape-cli list --attach "3=$scratch/s"
 expect_completions "$scratch/other.img" ostrum-tape-cli extract "$scratch/o"
 rm "$scratch/sample.tap" "$scratch/other.img"
 

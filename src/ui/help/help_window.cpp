@@ -9,7 +9,7 @@ namespace ostrum::ui {
 
 namespace {
 
-constexpr QSize kHelpWindowSize(760, 620);
+constexpr QSize kHelpWindowSize(860, 660);  // room for the manual's widest pictures
 
 QPushButton* addButton(QHBoxLayout& row, const char* name, const char* text, QWidget* parent) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
