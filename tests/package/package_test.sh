@@ -89,8 +89,8 @@ completions() {
         source /usr/share/bash-completion/bash_completion
         source "$1"
         shift
-        spec=$(complete -p ostrum-tape-cli) || exit 3
-        function=${spec#*-F }
+        registered=$(complete -p ostrum-tape-cli) || exit 3
+        function=${registered#*-F }
         function=${function%% *}
         COMP_WORDS=("$@")
         COMP_CWORD=$(($# - 1))
