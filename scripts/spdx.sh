@@ -19,10 +19,17 @@ case "${1:-}" in
         ;;
 esac
 
-# The sources: tracked files and new ones not ignored, by name.
+# The sources: tracked files and new ones not ignored, by name; outside a git work tree (an unpacked
+# archive), the same names found on disk, leaving out the build and output folders.
 sources() {
-    git ls-files --cached --others --exclude-standard -- \
-        '*.h' '*.cpp' '*.sh' '*.cmake' '*CMakeLists.txt' 'resources/completion/*' | sort -u
+    if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        git ls-files --cached --others --exclude-standard -- \
+            '*.h' '*.cpp' '*.sh' '*.cmake' '*CMakeLists.txt' 'resources/completion/*'
+    else
+        find . \( -path './build*' -o -path ./out -o -path ./.git \) -prune -o -type f \
+            \( -name '*.h' -o -name '*.cpp' -o -name '*.sh' -o -name '*.cmake' -o -name CMakeLists.txt \
+            -o -path './resources/completion/*' \) -print | sed 's|^\./||'
+    fi | sort -u
 }
 
 comment_for() {
