@@ -1,6 +1,15 @@
 # `cpack -G DEB` in a build folder makes the Debian package: what `cmake --install` installs (both programs,
-# the desktop entry, the file kinds, the icons and the command-line tool's manual page) under /usr.
+# their manual pages, the desktop entry and its AppStream metadata, the file kinds, the icons, the command-line
+# tool's bash completion, the HTML manual, the copyright and the changelog) under /usr.
 # scripts/package.sh builds a Release tree and the package into out/.
+
+# Debian's place for a package's license (machine-readable) and its history: a package made here is native,
+# so the history is changelog.gz.
+include(GNUInstallDirs)
+include(${PROJECT_SOURCE_DIR}/resources/compressed.cmake)
+set(package_doc ${CMAKE_INSTALL_DATADIR}/doc/ostrum-tape)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/debian/copyright DESTINATION ${package_doc})
+ostrum_install_compressed(${PROJECT_SOURCE_DIR}/resources/debian/changelog ${package_doc})
 
 set(CPACK_PACKAGE_NAME ostrum-tape)
 set(CPACK_PACKAGE_VENDOR "Brivane")

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs to build, test, package and run (dpkg-dev and file let CPack
-# read the package's library dependencies off the programs; man-db checks the manual page).
+# read the package's library dependencies off the programs; the package test checks the package with lintian,
+# its AppStream metadata with appstream, its desktop entry with desktop-file-utils, its manual pages with
+# man-db and its completion with bash-completion).
 # Safe to run again: packages already present are left alone and apt is only asked when something is missing.
 set -euo pipefail
 
@@ -10,7 +12,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
     clang libclang-rt-14-dev clang-format
     xvfb fontconfig fonts-dejavu-core shared-mime-info
-    dpkg-dev file man-db
+    dpkg-dev file man-db lintian appstream desktop-file-utils bash-completion
 )
 
 missing=()

@@ -11,9 +11,10 @@ jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 fuzz_seconds=${OSTRUM_FUZZ_SECONDS:-30}
 
-echo "== formatting (.clang-format)"
+echo "== formatting (.clang-format) and the license identifier of every source"
 find src cli tools tests bench \( -name '*.h' -o -name '*.cpp' \) -print0 |
     xargs -0 clang-format --dry-run --Werror
+scripts/spdx.sh --check
 
 echo "== normal build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTRUM_WERROR=ON >/dev/null

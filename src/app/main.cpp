@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/recovery_window.h"
+#include "app/resources/program_help.h"
 #include "app/source_arguments.h"
 #include "app/wizard_window.h"
 
@@ -70,6 +71,8 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    // Help files are looked for in the folder current at start, whatever a window does later.
+    ostrum::app::programStartDirectory();
     QApplication::setApplicationName(QStringLiteral("Brivane Ostrum TAPE"));
     QApplication::setApplicationVersion(QStringLiteral("4.02"));
     // The wizard hides itself while a recovery window is open, and the recovery window goes before the

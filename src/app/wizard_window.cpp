@@ -467,12 +467,7 @@ void WizardWindow::showAbout() {
 }
 
 void WizardWindow::showHelp() {
-    const QString path = QDir(startDirectory_).filePath(QString::fromLatin1(kHelpFileName));
-    if (!QFileInfo::exists(path)) {
-        programMessage(QStringLiteral("Help file not found"), kCaptionProgram, kMessageInformation);
-        return;
-    }
-    links_->open(QUrl::fromLocalFile(path).toString());
+    app::showHelp(programHelpPlaces(startDirectory_), links_, this);
 }
 
 void WizardWindow::keyPressEvent(QKeyEvent* e) {

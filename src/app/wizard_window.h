@@ -6,7 +6,7 @@
 //   the image page offers Create Image and Load Image (and Back to the start page);
 //   the imaging page shows the copy of a tape into an image, with Stop.
 // Both roads end in the recovery window, which the wizard opens on the window's thread and hides
-// itself behind. It also offers the about box, the help file and the product's home page, and asks
+// itself behind. It also offers the about box, the help (F1) and the product's home page, and asks
 // before the program ends. Closing it during a copy stops the copy and closes the image first.
 
 #include <QPointer>
@@ -20,6 +20,7 @@
 #include "app/image_target.h"
 #include "app/imaging_job.h"
 #include "app/resources/artwork_names.h"
+#include "app/resources/program_help.h"
 #include "app/scan_source.h"
 #include "ui/platform/link_opener.h"
 #include "ui/skin/skin_background.h"
@@ -64,8 +65,6 @@ enum class WizardPage { Start, ImageRoad, Imaging };
 
 // The product's home page, opened by Home and when the program ends.
 inline constexpr char kHomePageAddress[] = "https://www.brivane.com/ostrum-tape/";
-// Looked up in the folder that was current when the program started.
-inline constexpr char kHelpFileName[] = "Brivane Ostrum for TAPE.chm";
 
 class WizardWindow : public ui::SkinBackground {
     Q_OBJECT

@@ -465,6 +465,19 @@ TEST(MessageBox, HelpAndReportKeepTheBoxOpen) {
     EXPECT_TRUE(recorder->opened.front().endsWith(QStringLiteral(".hlp")));
     click(box->button(MessageAnswer::Ok));
     EXPECT_EQ(box->answer(), MessageAnswer::Ok);
+
+    // A record that says what Help does: that is done, over the box, instead.
+    QWidget* helpedOver = nullptr;
+    params.help = [&](QWidget* over) { helpedOver = over; };
+    auto helped = std::make_unique<MessageBoxDialog>(
+        prepareMessageParams(&owner, MessageText("x"), QStringLiteral("Cap"),
+                             noBeep(MessageButtons::Ok, 0, MessageOption::Help), &params));
+    helped->setLinkOpener(recorder);
+    helped->show();
+    click(helped->button(MessageAnswer::Help));
+    EXPECT_EQ(helpedOver, helped.get());
+    EXPECT_EQ(recorder->opened.size(), 1);
+    EXPECT_TRUE(helped->isVisible());
 }
 
 TEST(MessageBox, CheckBoxLabelFromTheRecordOrTheTextMap) {

@@ -1,7 +1,8 @@
 #pragma once
 // Stand-ins shared by the controls tests: a link opener that records what it was asked to open
-// instead of handing it to the desktop, and a resource provider that knows no number, for a test
-// to override where it needs pictures or strings.
+// instead of handing it to the desktop (and answers that the desktop took it, or, told so, that it could
+// not), and a resource provider that knows no number, for a test to override where it needs pictures or
+// strings.
 
 #include <QIcon>
 #include <QImage>
@@ -17,9 +18,10 @@ class RecordingLinkOpener final : public LinkOpener {
   public:
     bool open(const QString& target) override {
         opened.append(target);
-        return true;
+        return accepts;
     }
     QStringList opened;
+    bool accepts = true;
 };
 
 class NoResources : public ResourceProvider {

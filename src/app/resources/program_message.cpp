@@ -1,5 +1,6 @@
 #include "app/resources/program_message.h"
 
+#include "app/resources/program_help.h"
 #include "app/resources/program_resources.h"
 #include "ui/effects/effect_painter.h"
 #include "ui/msgbox/message_box.h"
@@ -18,6 +19,9 @@ ui::MessageBoxParams standardMessageParams() {
     params.background.colour1 = 0x86FDF7;
     params.background.colour2 = 0xFFFFFF;
     params.background.colour3 = 0x86FDF7;
+    params.help = [](QWidget* box) {
+        showHelp(programHelpPlaces(programStartDirectory()), std::make_shared<ui::DesktopLinkOpener>(), box);
+    };
     return params;
 }
 

@@ -240,6 +240,10 @@ void MessageBoxDialog::toggleDetails() {
 }
 
 void MessageBoxDialog::help() {
+    if (params_.help) {
+        params_.help(this);
+        return;
+    }
     // The help file lies beside the program, named after it with the extension ".hlp".
     const QFileInfo program(QCoreApplication::applicationFilePath());
     opener_->open(program.absolutePath() + u'/' + program.completeBaseName() + QStringLiteral(".hlp"));

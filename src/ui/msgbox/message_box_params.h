@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <variant>
@@ -162,6 +163,9 @@ struct MessageBoxParams {
     int disableSeconds = 0;
     bool captionCountdown = false;
     int helpContext = 0;
+    // What the Help button does, given the box (the help may be shown over it); empty: the help file
+    // beside the program, named after it with ".hlp", is handed to the link opener.
+    std::function<void(QWidget* box)> help;
     MessageText userIcon;   // icon of the icon module shown with MessageIcon::User
     QString customButtons;  // up to four lines, "\n"-separated, "\r" ignored
     // What Escape and the close box answer in a box whose buttons hold no Cancel (custom buttons, say);
