@@ -99,10 +99,4 @@ SaveReport SaveFiles(SaveItemSource& items, const SaveRequest& request, SaveSink
     return run.TakeReport();
 }
 
-SaveReport SaveCheckedFiles(const catalog::Catalog& catalog, const SaveRequest& request, SaveSink& sink,
-                            const std::atomic<bool>& cancel) {
-    const std::vector<SaveItem> items = CheckedItems(catalog);
-    return SaveFiles(items, request, sink, cancel);
-}
-
 }  // namespace ostrum::save

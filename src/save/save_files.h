@@ -177,8 +177,4 @@ class SaveItemSource {
 SaveReport SaveFiles(SaveItemSource& items, const SaveRequest& request, SaveSink& sink,
                      const std::atomic<bool>& cancel);
 
-// Saves the catalog's checked rows.
-SaveReport SaveCheckedFiles(const catalog::Catalog& catalog, const SaveRequest& request, SaveSink& sink,
-                            const std::atomic<bool>& cancel);
-
 }  // namespace ostrum::save
