@@ -23,7 +23,6 @@
 #include "interrupt_watch.h"
 #include "media_scan.h"
 #include "mimeinfo/mime_file_info.h"
-#include "save/media_pieces.h"
 #include "save/save_files.h"
 #include "save/save_folders.h"
 #include "save/save_path.h"
@@ -269,7 +268,7 @@ class ScanWhileSaving final : public save::SaveItemSource, catalog::CatalogSink 
             const catalog::FileRow file = found_.row(row);
             if (!patterns_.Chooses(file.path().str())) continue;
             if (spread) return spread;
-            return save::SaveItemOf(file);
+            return save::RowItem(file);
         }
     }
 
@@ -290,9 +289,7 @@ class ScanWhileSaving final : public save::SaveItemSource, catalog::CatalogSink 
         std::unordered_map<std::size_t, save::SaveItem> spread;
         for (std::size_t row = checked_; row < ready; ++row) {
             if (found_.mediaSpan().FindSpanned(row) == nullptr) continue;
-            save::SaveItem item = save::SaveItemOf(found_.row(row));
-            save::AddMediaPieces(item, found_, row);
-            spread.emplace(row, std::move(item));
+            spread.emplace(row, save::SaveItemOf(found_, row));
         }
         checked_ = std::max(checked_, ready);
         bool wake = false;

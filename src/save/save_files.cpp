@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "save/media_pieces.h"
 #include "save/save_run.h"
 
 namespace ostrum::save {
@@ -52,21 +51,6 @@ bool SaveReport::AllSavedWhole() const {
                               result.outcome == SaveOutcome::Skipped;
         return complete && result.decoded && result.checksum != ChecksumCheck::Mismatch;
     });
-}
-
-SaveItem SaveItemOf(const catalog::FileRow& row) {
-    return SaveItem{row.path().str(), row.size(),     row.dataOffset(),
-                    row.chunkIndex(), row.modified(), row.dataOffsetInChunk()};
-}
-
-std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog) {
-    std::vector<SaveItem> items;
-    for (std::size_t i = 0; i < catalog.rowCount(); ++i) {
-        if (!catalog.row(i).checked()) continue;
-        items.push_back(SaveItemOf(catalog.row(i)));
-        AddMediaPieces(items.back(), catalog, i);
-    }
-    return items;
 }
 
 SaveReport SaveFiles(std::span<const SaveItem> items, const SaveRequest& request, SaveSink& sink,
