@@ -6,6 +6,7 @@
 
 #include "catalog/media_span.h"
 #include "catalog/scan_context.h"
+#include "save/scan_while_saving.h"
 #include "save_fixture.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
@@ -215,6 +216,41 @@ TEST_F(SpannedSaveTest, FileCutTwiceWithoutTheMiddleMediumKeepsItsPiecesInPlaceO
         }
         for (const char* whole : {"A.TXT", "C.TXT"}) ExpectWhole(whole);
     }
+}
+
+// Saving while the image is scanned: only the rows chosen are handed over, and the last row the scan has
+// found waits for what follows it, so that a file the end of the medium cuts comes with its pieces (handed
+// over at once, it would be read past its medium's end and said to end with the image).
+TEST_F(SpannedSaveTest, SavingWhileScanningHandsOverTheChosenRowsAndACutFileWithItsPieces) {
+    const mw::Manifest plain = Unspread();
+    // The end of the medium lies chunks of the scan after BIG.BIN's FILE block.
+    Write({*plain.files[1].dataOffset + 150000});
+    const std::uint64_t onFirst = WrittenFile("BIG.BIN").parts.at(0).length;
+    found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
+    found->mediaSpan().BeginMedium(0, Image(0).string(), 0);
+    common::ImageFile image;
+    ASSERT_TRUE(common::OpenImageFile(image, Image(0).string())) << image.error();
+    std::atomic<bool> active{true};
+    catalog::ImageScanSummary summary;
+    const auto chooses = [](std::string_view path) { return !path.ends_with("A.TXT"); };
+    ScanWhileSaving scan(image, false, *found, chooses, active, summary);
+    fs::create_directories(destination());
+    report = SaveFiles(scan, SaveRequest{false, Image(0).string(), destination().string()}, sink, cancel);
+    scan.Join();
+    EXPECT_TRUE(scan.whole());
+    EXPECT_FALSE(scan.percent().has_value()) << "the scan has ended";
+    EXPECT_EQ(found->rowCount(), 2u);
+    ASSERT_EQ(report.files.size(), 1u) << "A.TXT is not chosen";
+    const FileResult& big = report.files[0];
+    EXPECT_TRUE(big.catalogPath.ends_with("BIG.BIN"));
+    EXPECT_EQ(big.outcome, SaveOutcome::Truncated);
+    EXPECT_NE(big.reason.find("the rest of its data is on medium 2 of media family 0x5A5A0001"),
+              std::string::npos)
+        << big.reason;
+    const std::vector<std::uint8_t> bytes = Written("BIG.BIN");
+    EXPECT_TRUE(
+        ReadWholeFile(destination() / big.savedAs) ==
+        std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(onFirst)));
 }
 
 TEST_F(SpannedSaveTest, EachTapeOfASpreadBackupGivesWhatItHoldsAndBothTapesJoinInOneCatalog) {
