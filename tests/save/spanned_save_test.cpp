@@ -89,7 +89,8 @@ class SpannedSaveTest : public SaveTest {
     void ExpectWhole(std::string_view name) const {
         const FileResult& result = Result(name);
         EXPECT_EQ(result.outcome, SaveOutcome::Saved) << name << ": " << result.reason;
-        EXPECT_TRUE(ReadWholeFile(destination() / result.savedAs) == Written(name)) << name;
+        EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / result.savedAs), Written(name)))
+            << name;
     }
     const mw::ManifestFile& WrittenFile(std::string_view name) const {
         for (const auto& file : manifest.files)
@@ -136,7 +137,8 @@ TEST_F(SpannedSaveTest, SetsEndedBetweenEntriesOrInsideFilesComeBackWholeFromAll
         EXPECT_EQ(Result("BIG.BIN").checksum, ChecksumCheck::Verified) << "its CSUM follows its last piece";
         const FileResult& packedResult = Result("PACKED.BIN");
         EXPECT_EQ(packedResult.outcome, SaveOutcome::Saved) << packedResult.reason;
-        EXPECT_TRUE(ReadWholeFile(destination() / packedResult.savedAs) == Written("PACKED.BIN"));
+        EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / packedResult.savedAs),
+                                            Written("PACKED.BIN")));
     }
 }
 
@@ -155,9 +157,8 @@ TEST_F(SpannedSaveTest, FileSplitAcrossAMissingMediumIsTruncatedNamingTheMediumI
                   "the rest of its data is on medium 2 of media family 0x5A5A0001, which was not read"),
               std::string::npos)
         << head.reason;
-    EXPECT_TRUE(ReadWholeFile(destination() / head.savedAs) ==
-                std::vector<std::uint8_t>(bytes.begin(),
-                                          bytes.begin() + static_cast<std::ptrdiff_t>(big.parts[0].length)));
+    EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / head.savedAs),
+                                        std::span(bytes).first(big.parts[0].length)));
     ExpectWhole("A.TXT");
 
     // Only the second: BIG.BIN is its continuation alone, kept as a part; the files after it are whole.
@@ -169,9 +170,8 @@ TEST_F(SpannedSaveTest, FileSplitAcrossAMissingMediumIsTruncatedNamingTheMediumI
     EXPECT_NE(tail.reason.find("its beginning is on medium 1 of media family 0x5A5A0001, which was not read"),
               std::string::npos)
         << tail.reason;
-    EXPECT_TRUE(ReadWholeFile(destination() / tail.savedAs) ==
-                std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(big.parts[0].length),
-                                          bytes.end()));
+    EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / tail.savedAs),
+                                        std::span(bytes).subspan(big.parts[0].length)));
     for (const char* name : {"B.TXT", "C.TXT", "PACKED.BIN"}) ExpectWhole(name);
 
     // Given out of order, the media do not join, and the scan says why.
@@ -208,11 +208,12 @@ TEST_F(SpannedSaveTest, FileCutTwiceWithoutTheMiddleMediumKeepsItsPiecesInPlaceO
         std::vector<std::uint8_t> expected = Written(name);
         if (name[0] == 'B') {
             std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(onFirst), onSecond, 0);
-            EXPECT_TRUE(got == expected);
+            EXPECT_TRUE(test_support::SameBytes(got, expected));
             EXPECT_EQ(result.checksum, ChecksumCheck::None);
         } else {
             ASSERT_LT(got.size(), expected.size() / 2);
-            EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin())) << "a prefix of the file";
+            EXPECT_TRUE(test_support::SameBytes(got, std::span(expected).first(got.size())))
+                << "a prefix of the file";
         }
         for (const char* whole : {"A.TXT", "C.TXT"}) ExpectWhole(whole);
     }
@@ -249,8 +250,7 @@ TEST_F(SpannedSaveTest, SavingWhileScanningHandsOverTheChosenRowsAndACutFileWith
         << big.reason;
     const std::vector<std::uint8_t> bytes = Written("BIG.BIN");
     EXPECT_TRUE(
-        ReadWholeFile(destination() / big.savedAs) ==
-        std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(onFirst)));
+        test_support::SameBytes(ReadWholeFile(destination() / big.savedAs), std::span(bytes).first(onFirst)));
 }
 
 TEST_F(SpannedSaveTest, EachTapeOfASpreadBackupGivesWhatItHoldsAndBothTapesJoinInOneCatalog) {
@@ -292,16 +292,15 @@ TEST_F(SpannedSaveTest, EachTapeOfASpreadBackupGivesWhatItHoldsAndBothTapesJoinI
     EXPECT_NE(head.reason.find("the rest of its data is on medium 2 of media family 0x5A5A0001"),
               std::string::npos)
         << head.reason;
-    EXPECT_TRUE(
-        ReadWholeFile(destination() / head.savedAs) ==
-        std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(onFirst)));
+    EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / head.savedAs),
+                                        std::span(bytes).first(onFirst)));
     ExpectWhole("A.TXT");
 
     scan({"//./tape1"});
     const FileResult& tail = Result("BIG.BIN");
     EXPECT_EQ(tail.outcome, SaveOutcome::Truncated);
-    EXPECT_TRUE(ReadWholeFile(destination() / tail.savedAs) ==
-                std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(onFirst), bytes.end()));
+    EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / tail.savedAs),
+                                        std::span(bytes).subspan(onFirst)));
     for (const char* name : {"B.TXT", "C.TXT", "PACKED.BIN"}) ExpectWhole(name);
 
     // Read in order, the tapes are one catalog; saving from both at once is refused, saying what to do.
