@@ -2,32 +2,26 @@
 // chosen by path) into a folder, with the folders of the selection and their dates, a progress bar on a
 // terminal and a report of every file not saved whole at the end. A dry run says what a save would do.
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
-#include "catalog/image_scanner.h"
 #include "catalog_output.h"
 #include "commands.h"
 #include "common/saturating.h"
-#include "common/worker_thread.h"
 #include "include_patterns.h"
 #include "interrupt_watch.h"
 #include "media_scan.h"
 #include "mimeinfo/mime_file_info.h"
-#include "save/media_pieces.h"
 #include "save/save_files.h"
 #include "save/save_folders.h"
 #include "save/save_path.h"
 #include "save/save_plan.h"
+#include "save/scan_while_saving.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
 #include "tape_commands.h"
@@ -217,121 +211,12 @@ int DryRun(const catalog::Catalog& found, const std::vector<save::SaveItem>& ite
     return kExitOk;
 }
 
-// A scan of an image on a thread of its own, whose rows (those the patterns choose) are handed to the save
-// as the scan publishes them, after every chunk: files are saved while the rest of the image is scanned.
-class ScanWhileSaving final : public save::SaveItemSource, catalog::CatalogSink {
-  public:
-    ScanWhileSaving(const common::ImageFile& image, bool deep, catalog::Catalog& found,
-                    const IncludePatterns& patterns, std::atomic<bool>& scanActive,
-                    catalog::ImageScanSummary& summary)
-        : found_(found), patterns_(patterns), scanActive_(scanActive) {
-        scanner_.Start([this, &image, deep, &summary] {
-            whole_ = catalog::ScanImageFile(image, found_, *this, scanActive_, &summary, {.deep = deep}) == 1;
-            Publish(true);
-        });
-    }
-    // Stops the scan if it still runs and waits for it.
-    ~ScanWhileSaving() { scanner_.StopAndJoin(); }
-    ScanWhileSaving(const ScanWhileSaving&) = delete;
-    ScanWhileSaving& operator=(const ScanWhileSaving&) = delete;
-
-    void Join() { scanner_.Join(); }
-    // After Join: whether the scan reached the end of the image.
-    bool whole() const { return whole_; }
-    // The scan's progress, while it runs; nothing once it has ended.
-    std::optional<int> percent() const {
-        if (ended_.load(std::memory_order_acquire)) return std::nullopt;
-        return percent_.load(std::memory_order_relaxed);
-    }
-    // Waits for the first row chosen; false when the scan ended, or was stopped, without one.
-    bool WaitForFirst() {
-        first_ = Next();
-        return first_.has_value();
-    }
-
-    std::optional<save::SaveItem> Next() override {
-        if (first_) return std::exchange(first_, std::nullopt);
-        for (;;) {
-            std::size_t row = 0;
-            std::optional<save::SaveItem> spread;
-            {
-                std::unique_lock lock(mutex_);
-                waiting_ = true;
-                changed_.wait(lock, [&] { return taken_ < published_ || finished_; });
-                waiting_ = false;
-                if (taken_ == published_) return std::nullopt;
-                row = taken_++;
-                if (const auto at = spread_.find(row); at != spread_.end()) {
-                    spread = std::move(at->second);
-                    spread_.erase(at);
-                }
-            }
-            const catalog::FileRow file = found_.row(row);
-            if (!patterns_.Chooses(file.path().str())) continue;
-            if (spread) return spread;
-            return save::SaveItemOf(file);
-        }
-    }
-
-  private:
-    // The save says how many files it saved, not the scan how many it found.
-    void FilesFound(std::uint64_t /*count*/) override {}
-    // On the scanning thread, after every chunk.
-    void Progress(int percent) override {
-        percent_.store(percent, std::memory_order_relaxed);
-        Publish(false);
-    }
-    void Publish(bool finished) {
-        // The last row found may yet be cut by the end of the medium (an EOTM inside its data, which the
-        // scan meets after it): it waits until another row follows it or the scan has ended. Rows whose
-        // data lie in pieces get their pieces here, on the scanning thread, which alone changes them.
-        const std::size_t rows = found_.rowCount();
-        const std::size_t ready = finished || rows == 0 ? rows : rows - 1;
-        std::unordered_map<std::size_t, save::SaveItem> spread;
-        for (std::size_t row = checked_; row < ready; ++row) {
-            if (found_.mediaSpan().FindSpanned(row) == nullptr) continue;
-            save::SaveItem item = save::SaveItemOf(found_.row(row));
-            save::AddMediaPieces(item, found_, row);
-            spread.emplace(row, std::move(item));
-        }
-        checked_ = std::max(checked_, ready);
-        bool wake = false;
-        {
-            std::lock_guard lock(mutex_);
-            published_ = std::max(published_, ready);
-            spread_.merge(spread);
-            finished_ = finished;
-            wake = waiting_;
-        }
-        if (finished) ended_.store(true, std::memory_order_release);
-        if (wake) changed_.notify_one();
-    }
-
-    catalog::Catalog& found_;
-    const IncludePatterns& patterns_;
-    std::atomic<bool>& scanActive_;
-    bool whole_ = false;
-    std::atomic<int> percent_{0};
-    std::atomic<bool> ended_{false};
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::size_t published_ = 0;  // rows the save may read
-    std::size_t checked_ = 0;    // rows looked at for pieces (scanning thread only)
-    std::unordered_map<std::size_t, save::SaveItem> spread_;  // items of rows in pieces, not yet taken
-    std::size_t taken_ = 0;
-    bool finished_ = false;
-    bool waiting_ = false;
-    std::optional<save::SaveItem> first_;
-    // The scan watches scanActive, which the caller shares (an interruption clears it too): a stop clears it.
-    common::WorkerThread scanner_{[this] { scanActive_.store(false); }};
-};
-
 // Draws the save's progress: the share of the selected bytes done (or, while a scan still finds the files,
 // the share of the image scanned) and the current file's name. Names change at most ten times a second, so
 // that thousands of small files do not flood the terminal.
 class ExtractProgress final : public save::SaveSink {
   public:
-    ExtractProgress(TerminalProgress& bar, const ScanWhileSaving* scan) : bar_(bar), scan_(scan) {}
+    ExtractProgress(TerminalProgress& bar, const save::ScanWhileSaving* scan) : bar_(bar), scan_(scan) {}
     void FileStarted(std::size_t, std::string_view destination) override {
         const auto now = std::chrono::steady_clock::now();
         if (now - shown_ < std::chrono::milliseconds(100)) return;
@@ -345,7 +230,7 @@ class ExtractProgress final : public save::SaveSink {
 
   private:
     TerminalProgress& bar_;
-    const ScanWhileSaving* scan_;
+    const save::ScanWhileSaving* scan_;
     std::chrono::steady_clock::time_point shown_{};
 };
 
@@ -423,7 +308,9 @@ int ExtractWhileScanning(const ExtractOptions& options, StopFlags& stop, const I
     {
         TerminalProgress bar;
         bar.SetLabel(options.deep ? "Scanning deeply and saving" : "Saving");
-        ScanWhileSaving scan(image, options.deep, found, patterns, stop.scanActive, unread.media.images[0]);
+        const auto chooses = [&patterns](std::string_view path) { return patterns.Chooses(path); };
+        save::ScanWhileSaving scan(image, options.deep, found, chooses, stop.scanActive,
+                                   unread.media.images[0]);
         const bool chosen = scan.WaitForFirst();
         if (!chosen && interrupts.interrupted()) {
             scan.Join();

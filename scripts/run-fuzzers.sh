@@ -11,7 +11,12 @@ for target in "$build"/tests/fuzz/fuzz_*; do
     corpus="$build/tests/fuzz/corpus/$name"
     mkdir -p "$corpus"
     dict="tests/fuzz/${name}.dict"
-    args=(-max_total_time="$seconds" -max_len=8192 -print_final_stats=1 -rss_limit_mb=2048 "$corpus")
+    args=(-max_total_time="$seconds" -max_len=8192 -print_final_stats=1 -rss_limit_mb=2048)
+    # A target's own flags, one a line in <target>.options (the media targets take inputs up to 64 KiB),
+    # come after the defaults, which they override.
+    options="tests/fuzz/${name}.options"
+    [ -f "$options" ] && mapfile -t own < "$options" && args+=("${own[@]}")
+    args+=("$corpus")
     [ -f "$dict" ] && args=(-dict="$dict" "${args[@]}")
     echo "-- $name"
     "$target" "${args[@]}" 2>&1 | tail -n 12

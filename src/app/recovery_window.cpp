@@ -28,7 +28,7 @@
 #include "catalog/media_span.h"
 #include "mimeinfo/mime_file_info.h"
 #include "save/file_preview.h"
-#include "save/media_pieces.h"
+#include "save/save_items.h"
 #include "ui/skin/focus_frame.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"
@@ -582,8 +582,7 @@ void RecoveryWindow::checkShownFiles(bool checked) {
 void RecoveryWindow::previewFile(std::size_t row) {
     // The scan's worker holds the tape drive until the scan has ended.
     if (row >= catalog_->rowCount() || (source_.isTape && isScanRunning())) return;
-    save::SaveItem item = save::SaveItemOf(catalog_->row(row));
-    save::AddMediaPieces(item, *catalog_, row);
+    const save::SaveItem item = save::SaveItemOf(*catalog_, row);
     std::optional<save::FilePreview> preview;
     if (source_.isTape) {
         preview = readTapePreview(*this, item, source_);

@@ -6,20 +6,6 @@
 
 namespace ostrum::save {
 
-void AddMediaPieces(SaveItem& item, const catalog::Catalog& catalog, std::size_t row) {
-    const catalog::MediaSpan& span = catalog.mediaSpan();
-    item.medium = span.MediumOfRow(row);
-    const catalog::SpannedFile* spanned = span.FindSpanned(row);
-    if (spanned == nullptr) return;
-    item.parts = spanned->parts;
-    item.headMissing = spanned->headMissing;
-    item.missingMedium = span.MissingMediumText(row, item.size.value_or(0));
-    for (std::size_t i = 1; i < spanned->parts.size(); ++i) {
-        if (spanned->parts[i].missingBefore != 0)
-            item.missingBetween.push_back(span.GapText(*spanned, i) + ", which was not read");
-    }
-}
-
 std::vector<catalog::DataPart> PiecesOf(const SaveItem& item) {
     constexpr std::uint64_t kToTheEnd = std::numeric_limits<std::uint64_t>::max();
     if (item.parts.empty())

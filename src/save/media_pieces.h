@@ -14,10 +14,6 @@
 
 namespace ostrum::save {
 
-// Gives the item of `row` the medium of its FILE block and, when its data lie in pieces (the end of a
-// medium cut them, or its beginning is on a medium not read), the pieces and what holds the rest.
-void AddMediaPieces(SaveItem& item, const catalog::Catalog& catalog, std::size_t row);
-
 // The pieces of the medium to read for an item, in order: its own, or the stream header and all that
 // follows it on its medium.
 std::vector<catalog::DataPart> PiecesOf(const SaveItem& item);

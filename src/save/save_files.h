@@ -23,39 +23,13 @@
 
 #include "catalog/catalog.h"
 #include "save/destination.h"
+#include "save/save_items.h"
 
 namespace ostrum::tape {
 class TapeDevices;
 }
 
 namespace ostrum::save {
-
-// What the engine needs of one FileRow; copied, so that the catalog may change while a save runs.
-struct SaveItem {
-    std::string catalogPath;
-    std::optional<std::uint64_t> size;        // Stream Length from the scan
-    std::optional<std::uint64_t> dataOffset;  // first data byte of the STAN stream
-    std::optional<std::uint64_t> chunkIndex;  // tape scans: the pass that met the FILE block
-    std::uint64_t modified = 0;               // the FILE block's modification date as stored, 0 unknown
-    std::optional<std::uint64_t> dataOffsetInChunk;  // tape scans: the data's offset in read ChunkIndex
-
-    // Several media read as one: the medium holding its FILE block (0 is sourcePath).
-    std::uint32_t medium = 0;
-    // Where its stream header and data lie when they are not together after DataOffset - 22 on that medium
-    // (the end of a medium cut them): the pieces to read, in order. Empty otherwise.
-    std::vector<catalog::DataPart> parts = {};
-    // What holds the rest of its data when the pieces end before its length ("medium 2 of media family
-    // 0x4F535452"), or, with headMissing, what holds its beginning.
-    std::string missingMedium = {};
-    bool headMissing = false;  // its pieces continue a file whose beginning lies on a medium not read
-    // For each part with bytes missing before it, in order, what holds them ("bytes 1398 to 151413 are on
-    // medium 2 of media family 0x4F535452, which was not read").
-    std::vector<std::string> missingBetween = {};
-};
-
-SaveItem SaveItemOf(const catalog::FileRow& row);
-// The checked FileRows, in FoundFilesList order, with the pieces of files spread over several media.
-std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog);
 
 struct SaveRequest {
     bool sourceIsTape = false;
@@ -176,9 +150,5 @@ class SaveItemSource {
 // is saved as soon as it comes; a tape is read once every item has come.
 SaveReport SaveFiles(SaveItemSource& items, const SaveRequest& request, SaveSink& sink,
                      const std::atomic<bool>& cancel);
-
-// Saves the catalog's checked rows.
-SaveReport SaveCheckedFiles(const catalog::Catalog& catalog, const SaveRequest& request, SaveSink& sink,
-                            const std::atomic<bool>& cancel);
 
 }  // namespace ostrum::save

@@ -1,6 +1,6 @@
 #pragma once
 // One save in progress: the items, where they go, the progress count and the results. The image and the
-// tape readers (save_files.cpp, tape_save.cpp) drive FileExtractions through it.
+// tape readers (image_save.cpp, tape_save.cpp) drive FileExtractions through it.
 
 #include <atomic>
 #include <cstdint>
@@ -80,6 +80,8 @@ class SaveRun {
     std::uint64_t unsyncedBytes_ = 0;
 };
 
+// The image reader: takes the source's items one by one and saves each as it comes.
+void SaveFromImage(SaveRun& run, SaveItemSource& source);
 // The tape reader: one pass over the tape from its start for the whole selection (every item added).
 void SaveFromTape(SaveRun& run);
 

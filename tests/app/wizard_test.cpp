@@ -15,6 +15,7 @@
 #include "app/image_target.h"
 #include "app/resources/program_message.h"
 #include "app/wizard_window.h"
+#include "support/same_bytes.h"
 #include "ui/skin/hover_button.h"
 #include "ui/skin/skin_static.h"
 #include "ui/skin/transparent_static.h"
@@ -199,7 +200,7 @@ TEST(Wizard, CreateImageCopiesTheTapeByteForByteThenScansTheImageAndReturnsToThe
     EXPECT_EQ(wizard.window.imagingProgress()->value(), static_cast<int>(tapeBytes.size() * 100 / capacity));
     EXPECT_FALSE(fields.source.isTape);
     EXPECT_EQ(fields.source.path, folder.path("copy.img").string());
-    EXPECT_TRUE(readFile(folder.path("copy.img")) == tapeBytes);
+    EXPECT_TRUE(test_support::SameBytes(readFile(folder.path("copy.img")), tapeBytes));
 
     ASSERT_TRUE(waitForScanEnd(*recovery));
     ASSERT_EQ(recovery->foundModel()->rowCount(), static_cast<int>(windowMediaPaths().size()));

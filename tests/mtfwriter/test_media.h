@@ -10,6 +10,7 @@
 
 #include "chain_walker.h"
 #include "mtf_writer.h"
+#include "support/same_bytes.h"
 #include "support/temp_folder.h"
 
 namespace ostrum::mtfwriter::testing {

@@ -78,7 +78,7 @@ TEST_F(FilePreviewTest, ShowsTheFirstBytesAsTheSaveWritesThem) {
         EXPECT_EQ(preview.error, "");
         EXPECT_EQ(preview.note, "");
         const std::size_t shown = std::min(written.size(), kPreviewBytes);
-        EXPECT_TRUE(preview.bytes == std::vector<std::uint8_t>(written.begin(), written.begin() + shown))
+        EXPECT_TRUE(test_support::SameBytes(preview.bytes, std::span(written).first(shown)))
             << preview.bytes.size() << " bytes";
         EXPECT_EQ(preview.longer, written.size() > kPreviewBytes);
     }
@@ -96,7 +96,7 @@ TEST_F(FilePreviewTest, HeaderChecksAndNotesAreTheSaves) {
     // An encrypted stream: its bytes as they lie, with the save's note.
     PatchStreamHeader(image(), *Item("SMALL.BIN").dataOffset - 22, 6, 1u << 3);
     preview = Preview("SMALL.BIN");
-    EXPECT_TRUE(preview.bytes == Written("SMALL.BIN"));
+    EXPECT_TRUE(test_support::SameBytes(preview.bytes, Written("SMALL.BIN")));
     EXPECT_EQ(preview.note,
               "the stream is encrypted (algorithm 0x0000); saved as it is on the medium, not decoded");
 
@@ -145,21 +145,20 @@ TEST_F(FilePreviewTest, AFileSpreadOverSeveralMediaIsReadFromThemWithHolesWhereO
     FilePreview all = preview({first, second, third});
     EXPECT_EQ(all.error, "");
     EXPECT_TRUE(all.longer);
-    EXPECT_TRUE(all.bytes == std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + kPreviewBytes));
+    EXPECT_TRUE(test_support::SameBytes(all.bytes, std::span(bytes).first(kPreviewBytes)));
 
     // Without the middle medium its bytes are zeros, as the save leaves them, and the save's words say why.
     FilePreview holed = preview({first, third});
     std::vector<std::uint8_t> expected(bytes.begin(), bytes.begin() + kPreviewBytes);
     std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(onFirst), onSecond, 0);
-    EXPECT_TRUE(holed.bytes == expected);
+    EXPECT_TRUE(test_support::SameBytes(holed.bytes, expected));
     EXPECT_EQ(holed.error, "bytes " + std::to_string(onFirst) + " to " +
                                std::to_string(onFirst + onSecond - 1) +
                                " are on medium 2 of media family 0x5A5A0001, which was not read");
 
     // Without the later media: what the first holds, and where the rest is.
     FilePreview cut = preview({first});
-    EXPECT_TRUE(cut.bytes == std::vector<std::uint8_t>(bytes.begin(),
-                                                       bytes.begin() + static_cast<std::ptrdiff_t>(onFirst)));
+    EXPECT_TRUE(test_support::SameBytes(cut.bytes, std::span(bytes).first(onFirst)));
     EXPECT_TRUE(cut.longer);
     EXPECT_EQ(cut.error,
               "the rest of its data is on medium 2 of media family 0x5A5A0001, which was not read, "
@@ -214,7 +213,7 @@ TEST_F(TapePreviewTest, ShowsTheFirstBytesAndReadsTheTapeNoFurtherThanThey) {
         EXPECT_EQ(preview.error, "");
         EXPECT_FALSE(preview.cancelled);
         const std::size_t shown = std::min(written.size(), kPreviewBytes);
-        EXPECT_TRUE(preview.bytes == std::vector<std::uint8_t>(written.begin(), written.begin() + shown))
+        EXPECT_TRUE(test_support::SameBytes(preview.bytes, std::span(written).first(shown)))
             << preview.bytes.size() << " bytes";
         EXPECT_EQ(preview.longer, written.size() > kPreviewBytes);
         ASSERT_FALSE(progress.empty());

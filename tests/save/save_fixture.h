@@ -23,6 +23,7 @@
 #include "catalog/scan_context.h"
 #include "mtf_writer.h"
 #include "save/save_files.h"
+#include "support/same_bytes.h"
 #include "support/temp_folder.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
@@ -276,7 +277,7 @@ inline std::size_t ExpectSavedBytesMatch(const SaveReport& report, std::span<con
         const auto want = expected.find(item.dataOffset.value_or(0));
         EXPECT_NE(want, expected.end()) << item.catalogPath;
         if (want == expected.end()) continue;
-        EXPECT_TRUE(ReadWholeFile(destination / result.savedAs) == want->second)
+        EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination / result.savedAs), want->second))
             << item.catalogPath << " saved as " << result.savedAs;
         ++compared;
     }

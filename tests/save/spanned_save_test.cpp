@@ -6,6 +6,7 @@
 
 #include "catalog/media_span.h"
 #include "catalog/scan_context.h"
+#include "save/scan_while_saving.h"
 #include "save_fixture.h"
 #include "tape/tape_devices.h"
 #include "tape/tape_scanner.h"
@@ -88,7 +89,8 @@ class SpannedSaveTest : public SaveTest {
     void ExpectWhole(std::string_view name) const {
         const FileResult& result = Result(name);
         EXPECT_EQ(result.outcome, SaveOutcome::Saved) << name << ": " << result.reason;
-        EXPECT_TRUE(ReadWholeFile(destination() / result.savedAs) == Written(name)) << name;
+        EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / result.savedAs), Written(name)))
+            << name;
     }
     const mw::ManifestFile& WrittenFile(std::string_view name) const {
         for (const auto& file : manifest.files)
@@ -135,7 +137,8 @@ TEST_F(SpannedSaveTest, SetsEndedBetweenEntriesOrInsideFilesComeBackWholeFromAll
         EXPECT_EQ(Result("BIG.BIN").checksum, ChecksumCheck::Verified) << "its CSUM follows its last piece";
         const FileResult& packedResult = Result("PACKED.BIN");
         EXPECT_EQ(packedResult.outcome, SaveOutcome::Saved) << packedResult.reason;
-        EXPECT_TRUE(ReadWholeFile(destination() / packedResult.savedAs) == Written("PACKED.BIN"));
+        EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / packedResult.savedAs),
+                                            Written("PACKED.BIN")));
     }
 }
 
@@ -154,9 +157,8 @@ TEST_F(SpannedSaveTest, FileSplitAcrossAMissingMediumIsTruncatedNamingTheMediumI
                   "the rest of its data is on medium 2 of media family 0x5A5A0001, which was not read"),
               std::string::npos)
         << head.reason;
-    EXPECT_TRUE(ReadWholeFile(destination() / head.savedAs) ==
-                std::vector<std::uint8_t>(bytes.begin(),
-                                          bytes.begin() + static_cast<std::ptrdiff_t>(big.parts[0].length)));
+    EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / head.savedAs),
+                                        std::span(bytes).first(big.parts[0].length)));
     ExpectWhole("A.TXT");
 
     // Only the second: BIG.BIN is its continuation alone, kept as a part; the files after it are whole.
@@ -168,9 +170,8 @@ TEST_F(SpannedSaveTest, FileSplitAcrossAMissingMediumIsTruncatedNamingTheMediumI
     EXPECT_NE(tail.reason.find("its beginning is on medium 1 of media family 0x5A5A0001, which was not read"),
               std::string::npos)
         << tail.reason;
-    EXPECT_TRUE(ReadWholeFile(destination() / tail.savedAs) ==
-                std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(big.parts[0].length),
-                                          bytes.end()));
+    EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / tail.savedAs),
+                                        std::span(bytes).subspan(big.parts[0].length)));
     for (const char* name : {"B.TXT", "C.TXT", "PACKED.BIN"}) ExpectWhole(name);
 
     // Given out of order, the media do not join, and the scan says why.
@@ -207,14 +208,49 @@ TEST_F(SpannedSaveTest, FileCutTwiceWithoutTheMiddleMediumKeepsItsPiecesInPlaceO
         std::vector<std::uint8_t> expected = Written(name);
         if (name[0] == 'B') {
             std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(onFirst), onSecond, 0);
-            EXPECT_TRUE(got == expected);
+            EXPECT_TRUE(test_support::SameBytes(got, expected));
             EXPECT_EQ(result.checksum, ChecksumCheck::None);
         } else {
             ASSERT_LT(got.size(), expected.size() / 2);
-            EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin())) << "a prefix of the file";
+            EXPECT_TRUE(test_support::SameBytes(got, std::span(expected).first(got.size())))
+                << "a prefix of the file";
         }
         for (const char* whole : {"A.TXT", "C.TXT"}) ExpectWhole(whole);
     }
+}
+
+// Saving while the image is scanned: only the rows chosen are handed over, and the last row the scan has
+// found waits for what follows it, so that a file the end of the medium cuts comes with its pieces (handed
+// over at once, it would be read past its medium's end and said to end with the image).
+TEST_F(SpannedSaveTest, SavingWhileScanningHandsOverTheChosenRowsAndACutFileWithItsPieces) {
+    const mw::Manifest plain = Unspread();
+    // The end of the medium lies chunks of the scan after BIG.BIN's FILE block.
+    Write({*plain.files[1].dataOffset + 150000});
+    const std::uint64_t onFirst = WrittenFile("BIG.BIN").parts.at(0).length;
+    found = std::make_unique<catalog::Catalog>(std::make_shared<catalog::ExtensionFileInfo>());
+    found->mediaSpan().BeginMedium(0, Image(0).string(), 0);
+    common::ImageFile image;
+    ASSERT_TRUE(common::OpenImageFile(image, Image(0).string())) << image.error();
+    std::atomic<bool> active{true};
+    catalog::ImageScanSummary summary;
+    const auto chooses = [](std::string_view path) { return !path.ends_with("A.TXT"); };
+    ScanWhileSaving scan(image, false, *found, chooses, active, summary);
+    fs::create_directories(destination());
+    report = SaveFiles(scan, SaveRequest{false, Image(0).string(), destination().string()}, sink, cancel);
+    scan.Join();
+    EXPECT_TRUE(scan.whole());
+    EXPECT_FALSE(scan.percent().has_value()) << "the scan has ended";
+    EXPECT_EQ(found->rowCount(), 2u);
+    ASSERT_EQ(report.files.size(), 1u) << "A.TXT is not chosen";
+    const FileResult& big = report.files[0];
+    EXPECT_TRUE(big.catalogPath.ends_with("BIG.BIN"));
+    EXPECT_EQ(big.outcome, SaveOutcome::Truncated);
+    EXPECT_NE(big.reason.find("the rest of its data is on medium 2 of media family 0x5A5A0001"),
+              std::string::npos)
+        << big.reason;
+    const std::vector<std::uint8_t> bytes = Written("BIG.BIN");
+    EXPECT_TRUE(
+        test_support::SameBytes(ReadWholeFile(destination() / big.savedAs), std::span(bytes).first(onFirst)));
 }
 
 TEST_F(SpannedSaveTest, EachTapeOfASpreadBackupGivesWhatItHoldsAndBothTapesJoinInOneCatalog) {
@@ -256,16 +292,15 @@ TEST_F(SpannedSaveTest, EachTapeOfASpreadBackupGivesWhatItHoldsAndBothTapesJoinI
     EXPECT_NE(head.reason.find("the rest of its data is on medium 2 of media family 0x5A5A0001"),
               std::string::npos)
         << head.reason;
-    EXPECT_TRUE(
-        ReadWholeFile(destination() / head.savedAs) ==
-        std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(onFirst)));
+    EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / head.savedAs),
+                                        std::span(bytes).first(onFirst)));
     ExpectWhole("A.TXT");
 
     scan({"//./tape1"});
     const FileResult& tail = Result("BIG.BIN");
     EXPECT_EQ(tail.outcome, SaveOutcome::Truncated);
-    EXPECT_TRUE(ReadWholeFile(destination() / tail.savedAs) ==
-                std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(onFirst), bytes.end()));
+    EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / tail.savedAs),
+                                        std::span(bytes).subspan(onFirst)));
     for (const char* name : {"B.TXT", "C.TXT", "PACKED.BIN"}) ExpectWhole(name);
 
     // Read in order, the tapes are one catalog; saving from both at once is refused, saying what to do.

@@ -58,7 +58,8 @@ class TapeSaveTest : public SaveTest {
                 ++row;
             }
             ASSERT_LT(row, found->rowCount());
-            EXPECT_TRUE(ReadWholeFile(destination() / result.savedAs) == expected[row]) << result.savedAs;
+            EXPECT_TRUE(test_support::SameBytes(ReadWholeFile(destination() / result.savedAs), expected[row]))
+                << result.savedAs;
             ++compared;
         }
         EXPECT_EQ(compared, wantCompared);
@@ -141,7 +142,7 @@ TEST_F(TapeSaveTest, ReadErrorCutsOnlyTheFileItFallsIn) {
     std::vector<std::uint8_t> start(partial.size());
     mw::FillGenerated(3, 0, start);
     EXPECT_FALSE(partial.empty());
-    EXPECT_TRUE(partial == start);
+    EXPECT_TRUE(test_support::SameBytes(partial, start));
 }
 
 TEST_F(TapeSaveTest, ReadFailingOnOnlyOnePassMisplacesNoLaterFile) {
