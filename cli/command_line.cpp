@@ -9,6 +9,7 @@
 #include <set>
 
 #include "commands.h"
+#include "media_scan.h"
 #include "tape/tape_device.h"
 #include "tape/tape_devices.h"
 
@@ -235,6 +236,7 @@ int Run(const CLI::App& command, Words& words) {
     if (name == "list") {
         words.list.attachments = Attachments(command, words.listTapes);
         CheckSources(words.list.sources, !words.list.attachments.empty(), words.list.deep);
+        PutMediaInOrder(words.list.sources, "list");
         return RunList(words.list);
     }
     if (name == "drives") {
@@ -263,6 +265,7 @@ int Run(const CLI::App& command, Words& words) {
             "files are saved from one tape at a time; copy each tape of the backup into an image "
             "file (image //./tapeN OUT.img) and extract from the images, given in order"};
     }
+    PutMediaInOrder(words.extract.sources, "extract");
     return RunExtract(words.extract);
 }
 

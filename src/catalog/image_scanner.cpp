@@ -119,8 +119,10 @@ int ScanImageFile(const common::ImageSource& image, Catalog& catalog, CatalogSin
     ScanContext fresh(catalog, sink);
     ScanContext& context = options.continuing != nullptr ? *options.continuing : fresh;
     const FindingsMark mark(context);
+    context.watchGrid = !options.deep;
     const int result = options.deep ? DeepScanImage(image, context, sink, scanActive, summary)
                                     : ScanSlots(image, context, sink, scanActive, summary);
+    EndMediumStreamWalk(context);
     mark.Fill(context, summary.found);
     return result;
 }

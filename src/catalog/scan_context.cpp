@@ -112,6 +112,21 @@ WindowMatches SearchWindow(const ChunkView& chunk, std::size_t slot) {
     return matches;
 }
 
+enum class StreamKind { Plain, Compressed };
+
+// What the data stream holds, when its header's checksum holds: a stream the save decodes from Stac LZS
+// frames, or bytes saved as they are (sparse runs, encrypted or otherwise compressed data included).
+std::optional<StreamKind> KindOfStream(const ChunkView& chunk, std::size_t slot, const DataStream& stream) {
+    std::vector<std::uint8_t> scratch;
+    const ByteSpan header = chunk.Fetch(slot + stream.headerDistance, stream_hdr::kSize, scratch);
+    if (!StreamHeaderChecksumHolds(header)) return std::nullopt;
+    const std::uint16_t media = *ReadLE16(header, stream_hdr::kMediaFormatAttributes);
+    const bool lzs = (media & kMediaFormatCompressed) != 0 && (media & kMediaFormatEncrypted) == 0 &&
+                     *ReadLE16(header, stream_hdr::kDataCompressionAlgorithm) == kCompressionStacLzs &&
+                     !IsSparseStream(header);
+    return lzs ? StreamKind::Compressed : StreamKind::Plain;
+}
+
 std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot) {
     std::vector<std::uint8_t> scratch;
     auto firstEvent = ReadLE16(chunk.Fetch(slot + db_hdr::kOffsetToFirstEvent, 2, scratch), 0);
@@ -259,13 +274,25 @@ void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot)
 
     FoundFile& row = found->values;
     const auto stream = FindDataStream(chunk, slot);
+    // Only a stream header whose checksum holds is followed: its length says where the streams go on.
+    const auto kind = stream ? KindOfStream(chunk, slot, *stream) : std::nullopt;
     if (stream) {
         row.size = SparseFileSize(chunk, slot, stream->headerDistance).value_or(stream->length);
         row.dataOffset = chunk.position() + slot + stream->headerDistance + stream_hdr::kSize;
         row.chunkIndex = chunk.chunkIndex();
         if (row.chunkIndex) row.dataOffsetInChunk = slot + stream->headerDistance + stream_hdr::kSize;
     }
+    if (kind) {
+        const bool compressed = *kind == StreamKind::Compressed;
+        StartStreamWalk(context, chunk, slot, *stream, compressed);
+        if (compressed) {
+            row.storedSize = stream->length;
+            row.size = context.walk->decoded;
+            row.sizeWhole = context.walk->framesWhole;
+        }
+    }
     const std::size_t index = AppendFileBlockRow(context, *found);
+    if (kind) NoteWalkedRow(context, index);
     if (stream) {
         context.openData = ScanContext::OpenData{index, *row.dataOffset, stream->length};
         NoteFileFound(context);
@@ -330,6 +357,7 @@ void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot)
 
 bool ExamineSlots(ScanContext& context, const ChunkView& chunk, std::size_t maxSlots,
                   const std::atomic<bool>& scanActive) {
+    AdvanceStreamWalk(context, chunk);
     for (std::size_t k = 0; k < maxSlots && (k + 1) * mtf::kSlotSize <= chunk.bytes().size(); ++k) {
         if (!scanActive.load(std::memory_order_relaxed)) return false;
         ExamineSlot(context, chunk, k * mtf::kSlotSize);

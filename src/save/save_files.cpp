@@ -411,8 +411,8 @@ bool SaveReport::AllSavedWhole() const {
 }
 
 SaveItem SaveItemOf(const catalog::FileRow& row) {
-    return SaveItem{row.path().str(), row.size(),     row.dataOffset(),
-                    row.chunkIndex(), row.modified(), row.dataOffsetInChunk()};
+    return SaveItem{row.path().str(), row.storedSize(), row.dataOffset(),
+                    row.chunkIndex(), row.modified(),   row.dataOffsetInChunk()};
 }
 
 std::vector<SaveItem> CheckedItems(const catalog::Catalog& catalog) {

@@ -135,6 +135,19 @@ TEST_F(MediaCliTest, TwoImagesInOrderListAndExtractAsOneBackupAndOneAloneSaysWha
     EXPECT_EQ(saved.status, 0) << saved.out << saved.err;
     EXPECT_EQ(fs::file_size(Path("out") + "/BACKUP SET 1(_Daily)/DOCS/BIG.BIN"), 20000u);
 
+    // Given the other way round they used to be read in that order (a second set, the file in two pieces each
+    // cut short): they are read by the sequence numbers of their labels, and that is said.
+    const std::string sorted =
+        "media sorted by sequence number: " + Path("a.img") + ", " + Path("b.img") + "\n";
+    const auto reversed = Run("list " + Path("b.img") + " " + Path("a.img"));
+    EXPECT_EQ(reversed.status, 0) << reversed.err;
+    EXPECT_EQ(reversed.out, listed.out);
+    EXPECT_EQ(reversed.err, "ostrum-tape-cli: list: " + sorted);
+    const auto savedReversed = Run("extract " + Path("b.img") + " " + Path("a.img") + " " + Path("reversed"));
+    EXPECT_EQ(savedReversed.status, 0) << savedReversed.out << savedReversed.err;
+    EXPECT_EQ(savedReversed.err, "ostrum-tape-cli: extract: " + sorted);
+    EXPECT_EQ(fs::file_size(Path("reversed") + "/BACKUP SET 1(_Daily)/DOCS/BIG.BIN"), 20000u);
+
     const auto alone = Run("extract " + Path("a.img") + " " + Path("alone"));
     EXPECT_EQ(alone.status, 1);
     EXPECT_NE(
