@@ -174,12 +174,14 @@ void ContinueStreamWalk(ScanContext& context, const ChunkView& chunk, std::size_
     StreamWalk& walk = *context.walk;
     walk.cut = false;
     if (walk.step != Step::Frames) return;
-    // The stream's byte 0 lies where the bytes before this part would have begun, had they been here.
+    // The stream's byte 0 lies where the bytes before this part would have begun, had they been on this
+    // medium: before its start, as often as not. dataStart then wraps around modulo 2^64, which is harmless:
+    // it is only ever subtracted from, and the positions compared (next, dataEnd) lie on this medium.
     const std::uint64_t start = chunk.start() + offset;
     const std::uint64_t streamLength = walk.dataEnd - walk.dataStart;
     const std::uint64_t before = streamLength - std::min(length, streamLength);
     const std::uint64_t nextInStream = walk.next - walk.dataStart;
-    if (nextInStream < before || start < before) {  // the frame it waits for lay on a medium not read
+    if (nextInStream < before) {  // the frame it waits for began on a medium not read
         EndFrames(context, walk, false);
         return;
     }
