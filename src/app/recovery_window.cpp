@@ -254,6 +254,7 @@ void RecoveryWindow::startScan() {
     progress_->show();
     positionLine_->show();
     deepScan_->hide();
+    statusLine_->setToolTip(QString());  // what it said of the scan before
     shownStatus_.clear();
     shownPosition_.clear();
     sizesFixedShown_ = 0;

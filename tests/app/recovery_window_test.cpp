@@ -252,6 +252,7 @@ TEST(RecoveryWindow, ALostBlockGridIsSaidAndTheDeepScanIsOneClickAway) {
     EXPECT_EQ(window.foundModel()->rowCount(), 31);
     EXPECT_FALSE(window.deepScanButton()->isVisible());
     EXPECT_EQ(window.statusLine()->text(), QStringLiteral("Total File Found :31"));
+    EXPECT_EQ(window.statusLine()->toolTip(), QString());
 }
 
 TEST(RecoveryWindow, EnterOpensTheMarkedRowAndTabGoesThroughTheListsAndButtonsInScreenOrder) {
