@@ -178,8 +178,8 @@ void AddList(CLI::App& app, Words& words) {
     AddTapeOptions(*list, words.listTapes);
     list->add_option(
             "SOURCE", words.list.sources,
-            "an image file (or disk), or a tape drive //./tapeN; several: the media of one backup, in "
-            "order")
+            "an image file (or disk), or a tape drive //./tapeN; several: the media of one backup (images "
+            "are read in the order of their labels, tapes in the order given)")
         ->required()
         ->type_name("");
     list->footer(std::string(kTapeNames) + "\n\n" + kExitStatuses);
@@ -220,9 +220,11 @@ void AddExtract(CLI::App& app, Words& words) {
     extract->add_flag("--deep", words.extract.deep, "images: scan deeply, as list --deep does");
     AddTapeOptions(*extract, words.extractTapes);
     extract
-        ->add_option("SOURCE DEST", words.operands,
-                     "an image file (or disk), or a tape drive //./tapeN (several image files: the media of "
-                     "one backup, in order), then the folder to save into (made when missing)")
+        ->add_option(
+            "SOURCE DEST", words.operands,
+            "an image file (or disk), or a tape drive //./tapeN (several image files: the media of "
+            "one backup, read in the order of their labels), then the folder to save into (made when "
+            "missing)")
         ->required()
         ->expected(2, CLI::detail::expected_max_vector_size)
         ->type_name("");

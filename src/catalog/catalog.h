@@ -158,6 +158,8 @@ class FileRow {
     std::optional<std::uint64_t> Get(std::uint8_t flag, std::uint64_t value) const {
         return (row_->flags & flag) != 0 ? std::optional<std::uint64_t>(value) : std::nullopt;
     }
+    // A compressed row's CompressedSpot::size.
+    inline std::uint64_t PackedSize() const;
 
     const Catalog* catalog_;
     const detail::StoredRow* row_;
@@ -180,9 +182,10 @@ class FilesFoundText {
 //
 // Nodes and rows never move once added, and a row and a node's text and parent never change while a
 // scan runs; a node's children, expanded flag and date do (new children are appended, a directory met again
-// is expanded). So another thread may read rows and the text and parent of nodes below counts that the
-// scanning thread handed it in an ordered way (under a lock, say), while the scan goes on; it must not
-// read nodes' children, roots(), setLabels(), nodeCount() or rowCount() until the scan has ended.
+// is expanded), and so does the size of a compressed row, read and written whole (Catalog::FixSize). So
+// another thread may read rows and the text and parent of nodes below counts that the scanning thread handed
+// it in an ordered way (under a lock, say), while the scan goes on; it must not read nodes' children,
+// roots(), setLabels(), nodeCount() or rowCount() until the scan has ended.
 class CatalogSink {
   public:
     virtual ~CatalogSink() = default;
@@ -317,10 +320,15 @@ inline std::size_t Catalog::NameSize(const detail::StoredRow& row) const {
     return static_cast<std::size_t>(size);
 }
 
+std::uint64_t FileRow::PackedSize() const {
+    // The spot is the catalog's own, not const: only the view of it is.
+    auto& spot = const_cast<detail::CompressedSpot&>(catalog_->compressedSpots_[row_->size]);
+    return std::atomic_ref<std::uint64_t>(spot.size).load(std::memory_order_relaxed);
+}
+
 std::optional<std::uint64_t> FileRow::size() const {
     if (!compressed()) return Get(kHasSize, row_->size);
-    auto& spot = const_cast<detail::CompressedSpot&>(catalog_->compressedSpots_[row_->size]);
-    return std::atomic_ref<std::uint64_t>(spot.size).load(std::memory_order_relaxed) >> 1;
+    return PackedSize() >> 1;
 }
 
 std::optional<std::uint64_t> FileRow::storedSize() const {
@@ -329,10 +337,7 @@ std::optional<std::uint64_t> FileRow::storedSize() const {
 }
 
 bool FileRow::sizeWhole() const {
-    if (!compressed()) return true;
-    auto& spot = const_cast<detail::CompressedSpot&>(catalog_->compressedSpots_[row_->size]);
-    return (std::atomic_ref<std::uint64_t>(spot.size).load(std::memory_order_relaxed) &
-            detail::CompressedSpot::kSizeWhole) != 0;
+    return !compressed() || (PackedSize() & detail::CompressedSpot::kSizeWhole) != 0;
 }
 
 std::optional<std::uint64_t> FileRow::chunkIndex() const {

@@ -256,7 +256,8 @@ void OnEndOfMediumBlock(ScanContext& context, const ChunkView& chunk, std::size_
     context.openData.reset();
     const std::uint64_t at = chunk.position() + slot;
     if (!open || at < open->start || at - open->start >= open->length) return;
-    CutStreamWalk(context, open->row, chunk.start() + slot);
+    CutFrameWalk(context, open->row, chunk.start() + slot);
+    DropGridNote(context.grid, open->row);
     SpannedFile& file = context.catalog.mediaSpan().Spanned(open->row);
     const std::uint64_t before = at - open->start;
     if (file.parts.empty()) {
@@ -329,9 +330,9 @@ bool OnContinuedFileBlock(ScanContext& context, const ChunkView& chunk, std::siz
         const std::size_t cut = *context.cutRow;
         context.cutRow.reset();
         if (JoinCutFile(context, cut, data)) {
-            ContinueStreamWalk(context, chunk, cut, dataInChunk, data.length);
+            ContinueFrameWalk(context, chunk, cut, dataInChunk, data.length);
         } else {
-            EndStreamWalk(context);
+            EndFrameWalk(context);
         }
         return true;
     }
@@ -363,7 +364,7 @@ void BeginNextMedium(ScanContext& context, std::string name) {
     context.catalog.mediaSpan().BeginMedium(context.medium, std::move(name), context.catalog.rowCount());
     context.openData.reset();
     context.catalogDataEnd = 0;  // positions start again on the new medium
-    context.firstGridLoss.reset();
+    context.grid.firstLoss.reset();
 }
 
 }  // namespace ostrum::catalog

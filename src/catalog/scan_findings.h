@@ -20,7 +20,7 @@ struct ScanFindings {
     std::uint64_t soundBlocks = 0;
     bool catalogued = false;  // a file, folder or backup set was catalogued from the medium
     // Places where the normal scan of an image found neither a block nor blank bytes where the streams of
-    // a file said the next block begins: the blocks after them left the 512-byte grid (stream_walk.h).
+    // a file said the next block begins: the blocks after them left the 512-byte grid (grid_watch.h).
     std::uint64_t gridLosses = 0;
     std::optional<std::uint64_t> firstGridLoss;  // the first such place, as a byte offset
 };

@@ -90,7 +90,6 @@ int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog:
     // The first block set aside is the tape's TAPE block: it says which medium of which family this is.
     const auto first = passes.firstBlock();
     const catalog::FindingsMark mark(context);
-    context.watchGrid = false;  // a tape's reads are not all of its bytes (a failed one delivers none)
     if (first.size() >= mtf::kSlotSize) {
         catalog::CountSoundBlock(context, first);
         catalog::OnTapeBlock(context, catalog::ChunkView(first, 0), 0);
@@ -99,7 +98,7 @@ int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog:
     const bool finished = ReadLoop(passes, context, sink, summary.capacity, scanActive, summary);
     summary.reads = passes.reads();
     summary.found.bytesExamined = first.size() + summary.bytes;
-    catalog::EndMediumStreamWalk(context);
+    catalog::EndMediumFrameWalk(context);
     mark.Fill(context, summary.found);
     if (!finished) {
         summary.stopped = true;
