@@ -112,8 +112,8 @@ char* JsonNumber(char* at, std::optional<std::uint64_t> value) {
     return value ? OutputBuffer::Number(at, *value) : OutputBuffer::Copy(at, "null");
 }
 
-// Room enough for the fixed texts of a row of either listing and its three numbers.
-constexpr std::size_t kRowRoom = 128 + 3 * OutputBuffer::kMostDigits;
+// Room enough for the fixed texts of a row of either listing and its four numbers.
+constexpr std::size_t kRowRoom = 160 + 4 * OutputBuffer::kMostDigits;
 
 }  // namespace
 
@@ -172,7 +172,7 @@ void PrintCatalogText(OutputBuffer& out, std::string_view source, const Catalog&
         at = OutputBuffer::Copy(at, "\n      type: ");
         at = OutputBuffer::Copy(at, type);
         if (const auto size = row.size()) {
-            at = OutputBuffer::Copy(at, "   size: ");
+            at = OutputBuffer::Copy(at, row.sizeWhole() ? "   size: " : "   size: at least ");
             at = OutputBuffer::Number(at, *size);
         }
         const auto dataOffset = row.dataOffset();
@@ -248,6 +248,12 @@ void PrintCatalogJson(OutputBuffer& out, std::string_view source, const Catalog&
         at = OutputBuffer::Copy(at, typeText);
         at = OutputBuffer::Copy(at, "\", \"size\": ");
         at = JsonNumber(at, row.size());
+        if (row.compressed()) {
+            at = OutputBuffer::Copy(at, ", \"stored_size\": ");
+            at = JsonNumber(at, row.storedSize());
+            at = OutputBuffer::Copy(
+                at, row.sizeWhole() ? ", \"size_at_least\": false" : ", \"size_at_least\": true");
+        }
         at = OutputBuffer::Copy(at, ", \"data_offset\": ");
         const auto dataOffset = row.dataOffset();
         at = JsonNumber(at, dataOffset);

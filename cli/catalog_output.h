@@ -32,7 +32,8 @@ bool FinishListing(OutputBuffer& out);
 // JSON form shows nothing of.
 void NoteSetsWithoutFiles(const catalog::Catalog& catalog);
 
-// {"source", "nodes" (full paths, pre-order), "files" (path, type, size, data_offset, chunk_index),
+// {"source", "nodes" (full paths, pre-order), "files" (path, type, size, data_offset, chunk_index, and for a
+//  compressed stream stored_size and size_at_least),
 //  "files_found", "status"}, and "catalog" (ComparisonJson) when the medium has a catalog of its own, and
 //  "media" and "spread_files" (MediaSpanJson) when several media were read or files spread over them.
 void PrintCatalogJson(OutputBuffer& out, std::string_view source, const catalog::Catalog& catalog,

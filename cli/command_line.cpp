@@ -9,6 +9,7 @@
 #include <set>
 
 #include "commands.h"
+#include "media_scan.h"
 #include "tape/tape_device.h"
 #include "tape/tape_devices.h"
 
@@ -177,8 +178,8 @@ void AddList(CLI::App& app, Words& words) {
     AddTapeOptions(*list, words.listTapes);
     list->add_option(
             "SOURCE", words.list.sources,
-            "an image file (or disk), or a tape drive //./tapeN; several: the media of one backup, in "
-            "order")
+            "an image file (or disk), or a tape drive //./tapeN; several: the media of one backup (images "
+            "are read in the order of their labels, tapes in the order given)")
         ->required()
         ->type_name("");
     list->footer(std::string(kTapeNames) + "\n\n" + kExitStatuses);
@@ -219,9 +220,11 @@ void AddExtract(CLI::App& app, Words& words) {
     extract->add_flag("--deep", words.extract.deep, "images: scan deeply, as list --deep does");
     AddTapeOptions(*extract, words.extractTapes);
     extract
-        ->add_option("SOURCE DEST", words.operands,
-                     "an image file (or disk), or a tape drive //./tapeN (several image files: the media of "
-                     "one backup, in order), then the folder to save into (made when missing)")
+        ->add_option(
+            "SOURCE DEST", words.operands,
+            "an image file (or disk), or a tape drive //./tapeN (several image files: the media of "
+            "one backup, read in the order of their labels), then the folder to save into (made when "
+            "missing)")
         ->required()
         ->expected(2, CLI::detail::expected_max_vector_size)
         ->type_name("");
@@ -235,6 +238,7 @@ int Run(const CLI::App& command, Words& words) {
     if (name == "list") {
         words.list.attachments = Attachments(command, words.listTapes);
         CheckSources(words.list.sources, !words.list.attachments.empty(), words.list.deep);
+        PutMediaInOrder(words.list.sources, "list");
         return RunList(words.list);
     }
     if (name == "drives") {
@@ -263,6 +267,7 @@ int Run(const CLI::App& command, Words& words) {
             "files are saved from one tape at a time; copy each tape of the backup into an image "
             "file (image //./tapeN OUT.img) and extract from the images, given in order"};
     }
+    PutMediaInOrder(words.extract.sources, "extract");
     return RunExtract(words.extract);
 }
 

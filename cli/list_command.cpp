@@ -39,7 +39,10 @@ int RunList(const ListOptions& options) {
     bool unread = false;
     for (const auto& image : summary.images) unread |= WarnOfUnreadableImageParts(image);
     const bool withoutMtf = WarnOfMediaWithoutMtfData(options.sources, summary, "list");
-    if (!options.deep) HintAtTheDeepScan(options.sources, found, summary);
+    if (!options.deep) {
+        HintAtTheDeepScan(options.sources, found, summary);
+        HintAtLostGrid(options.sources, summary);
+    }
     return unread || withoutMtf || !listed ? kExitFailure : kExitOk;
 }
 

@@ -37,10 +37,18 @@ std::string PiecesText(const MediaSpan& span, const SpannedFile& file) {
 
 // What is missing of a spread file, or nothing when it is whole.
 std::string MissingText(const catalog::Catalog& catalog, std::size_t row) {
-    return catalog.mediaSpan().MissingText(row, catalog.row(row).size().value_or(0));
+    return catalog.mediaSpan().MissingText(row, catalog.row(row).storedSize().value_or(0));
 }
 
 }  // namespace
+
+void PutMediaInOrder(std::vector<std::string>& sources, const std::string& command) {
+    if (sources.size() < 2 || IsTapeName(sources.front())) return;
+    catalog::ImageMediaOrder order = catalog::OrderImageMedia(sources);
+    if (!order.error.empty() || !order.reordered) return;
+    PrintError(command + ": " + order.NoteText());
+    sources = std::move(order.paths);
+}
 
 bool ScanImageMedia(const std::vector<std::string>& sources, catalog::Catalog& found, ScanProgressSink& sink,
                     const std::atomic<bool>& scanActive, bool deep, MediaScanSummary& summary,
@@ -139,6 +147,24 @@ void HintAtTheDeepScan(const std::vector<std::string>& sources, const catalog::C
         "list: no file found; if the image was cut or shifted by a few bytes, the deep scan may find "
         "its files: " +
         command);
+}
+
+void HintAtLostGrid(const std::vector<std::string>& sources, const MediaScanSummary& summary) {
+    std::uint64_t places = 0;
+    std::string first;
+    for (std::size_t i = 0; i < summary.images.size(); ++i) {
+        const catalog::ScanFindings& found = summary.images[i].found;
+        if (found.gridLosses == 0) continue;
+        if (places == 0) {
+            first = "byte " + std::to_string(found.firstGridLoss.value_or(0));
+            if (sources.size() > 1 && i < sources.size()) first += " of " + sources[i];
+        }
+        places += found.gridLosses;
+    }
+    if (places == 0) return;
+    PrintError("list: the normal scan lost the block grid at " + std::to_string(places) +
+               (places == 1 ? " place" : " places") + " (first at " + first +
+               "): --deep may find more files");
 }
 
 void PrintMediaSpanText(std::ostream& out, const catalog::Catalog& catalog) {

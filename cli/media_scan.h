@@ -21,6 +21,13 @@ struct MediaScanSummary {
     std::vector<tape::TapeScanSummary> tapes;
 };
 
+// Several image files named as the media of one backup are put in the order of the sequence numbers their
+// labels give, saying so on standard error when that is not the order given ("COMMAND: media sorted by
+// sequence number: A.img, B.img"); tapes keep the order given. Images that cannot be ordered (one cannot be
+// opened, has no label, or is of another media family) keep the order given, and the scan says what is
+// wrong with them, as it reads them.
+void PutMediaInOrder(std::vector<std::string>& sources, const std::string& command);
+
 // Scans the image files in order, one medium after another, into `found` (deeply with `deep`), until
 // scanActive is found false; false (after printing why, prefixed by `command`) when one cannot be opened
 // or is a virtual tape.
@@ -45,6 +52,10 @@ bool NoMediumHeldMtfData(const MediaScanSummary& summary);
 // (catalog::DeepScanMayFindFiles): says so on standard error, with the command that runs it.
 void HintAtTheDeepScan(const std::vector<std::string>& sources, const catalog::Catalog& catalog,
                        const MediaScanSummary& summary);
+
+// After a normal scan of images that lost the block grid somewhere (catalog::ScanFindings::gridLosses):
+// says where on standard error, and that the deep scan may find more files.
+void HintAtLostGrid(const std::vector<std::string>& sources, const MediaScanSummary& summary);
 
 // After a text listing: the media read, when there were several, and the files spread over them or cut
 // short by a medium that was not read. Nothing for one medium without such files.

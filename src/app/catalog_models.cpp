@@ -218,6 +218,10 @@ void FolderListModel::reset() {
     endResetModel();
 }
 
+void FolderListModel::announceSizes() {
+    if (rows_ > 0) emit dataChanged(index(0, SizeColumn), index(rows_ - 1, SizeColumn), {Qt::DisplayRole});
+}
+
 void FolderListModel::announce(const SelectionChanges& changes) {
     if (changes.folderListReset) {
         reset();
@@ -356,6 +360,11 @@ void FoundFilesModel::show(ShownRows rows, std::vector<std::uint32_t> lostRows, 
     lostShown_ = std::move(lostRows);
     lostOnly_ = lostOnly;
     endResetModel();
+}
+
+void FoundFilesModel::announceSizes() {
+    const int rows = rowCount();
+    if (rows > 0) emit dataChanged(index(0, SizeColumn), index(rows - 1, SizeColumn), {Qt::DisplayRole});
 }
 
 void FoundFilesModel::announceRows(const std::vector<RowRange>& rows) {

@@ -104,6 +104,8 @@ class FolderListModel : public QAbstractTableModel {
     void reset();
     // Marks changed, and rows a scan added to the shown folder.
     void announce(const SelectionChanges& changes);
+    // The scan fixed the sizes of rows it had appended before.
+    void announceSizes();
 
   private:
     const selection::SelectionRules& rules_;
@@ -138,6 +140,8 @@ class FoundFilesModel : public QAbstractTableModel {
     void publish(std::size_t rows);
     // The checks of these catalog rows changed.
     void announceRows(const std::vector<RowRange>& rows);
+    // The scan fixed the sizes of rows it had appended before.
+    void announceSizes();
 
     // The files the medium's catalog names that the scan did not find, by CatalogPath.
     void setLostFiles(std::vector<std::string> paths);

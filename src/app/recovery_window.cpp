@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSettings>
@@ -168,6 +169,9 @@ void RecoveryWindow::buildControls() {
     positionLine_ = new ui::SkinStatic(this);
     positionLine_->setObjectName(QStringLiteral("PositionLine"));
     setUpLine(positionLine_);
+    deepScan_ = new QPushButton(QStringLiteral("Scan Again Deeply"), this);
+    deepScan_->setObjectName(QStringLiteral("ScanDeeply"));
+    deepScan_->hide();
 
     stop_ = new ui::SkinButton(this);
     stop_->setObjectName(QStringLiteral("Stop"));
@@ -196,6 +200,7 @@ void RecoveryWindow::buildControls() {
     connect(stop_, &QPushButton::clicked, this, &RecoveryWindow::onStop);
     connect(back_, &QPushButton::clicked, this, &RecoveryWindow::onBack);
     connect(next_, &QPushButton::clicked, this, &RecoveryWindow::saveCheckedFiles);
+    connect(deepScan_, &QPushButton::clicked, this, &RecoveryWindow::scanAgainDeeply);
     connect(tree_, &SelectionTreeView::boxPressed, this, &RecoveryWindow::onTreeBox);
     connect(tree_, &SelectionTreeView::spacePressed, this, &RecoveryWindow::onTreeSpace);
     connect(tree_, &SelectionTreeView::menuRequested, this, &RecoveryWindow::onTreeMenu);
@@ -257,8 +262,11 @@ void RecoveryWindow::startScan() {
     progress_->setValue(0);
     progress_->show();
     positionLine_->show();
+    deepScan_->hide();
+    statusLine_->setToolTip(QString());  // what it said of the scan before
     shownStatus_.clear();
     shownPosition_.clear();
+    sizesFixedShown_ = 0;
     statusLine_->setText(source_.deep ? QStringLiteral("Scanning deeply, please wait...")
                                       : QStringLiteral("Rewing media , please wait..."));
     positionLine_->setText(QString());
@@ -316,6 +324,8 @@ void RecoveryWindow::layOut() {
     progress_->setGeometry(at.progress);
     statusLine_->setGeometry(at.statusLine);
     positionLine_->setGeometry(at.positionLine);
+    deepScan_->setGeometry(at.positionLine.left(), at.positionLine.top() - 4, deepScan_->sizeHint().width(),
+                           at.positionLine.height() + 8);
     stop_->setGeometry(at.stop);
     back_->setGeometry(at.back);
     next_->setGeometry(at.next);
@@ -332,8 +342,8 @@ void RecoveryWindow::layOut() {
 void RecoveryWindow::fitStatusLine() {
     const RecoveryGeometry at = recoveryGeometry(size(), shares_);
     QRect line = at.statusLine;
-    const int room = (positionLine_->isHidden() ? (stop_->isHidden() ? at.back : at.stop).left()
-                                                : at.positionLine.left()) -
+    const bool besideLine = !positionLine_->isHidden() || !deepScan_->isHidden();
+    const int room = (besideLine ? at.positionLine.left() : (stop_->isHidden() ? at.back : at.stop).left()) -
                      8 - line.left();
     const int wanted = QFontMetrics(statusLine_->look().font).horizontalAdvance(statusLine_->text()) + 8;
     line.setWidth(std::clamp(wanted, line.width(), std::max(line.width(), room)));
@@ -401,6 +411,11 @@ void RecoveryWindow::publish(const ScanSnapshot& snapshot) {
     }
     if (snapshot.rows > rules_->RowCount()) apply(rules_->CatchUp(snapshot.nodes, snapshot.rows));
     foundModel_->publish(snapshot.rows);
+    if (snapshot.sizesFixed != sizesFixedShown_) {
+        sizesFixedShown_ = snapshot.sizesFixed;
+        foundModel_->announceSizes();
+        folderModel_->announceSizes();
+    }
 
     const QString status = catalogText(snapshot.status);
     if (!status.isEmpty() && status != shownStatus_) {
@@ -440,6 +455,7 @@ void RecoveryWindow::endScan(const ScanSnapshot& snapshot) {
     } else {
         noteMediaOrder();
         noteMissingMedia();
+        noteGridLoss(end);
     }
     showLostFiles();
     filter_->setEnabled(true);
@@ -498,13 +514,34 @@ void RecoveryWindow::noteMissingMedia() {
             const std::size_t row = medium.rowsCut[i];
             tip << QStringLiteral("    ") + catalogText(catalog_->row(row).path().str()) +
                        QStringLiteral(": ") +
-                       catalogText(span.MissingText(row, catalog_->row(row).size().value_or(0)));
+                       catalogText(span.MissingText(row, catalog_->row(row).storedSize().value_or(0)));
         }
         if (cut > kMissingMediumFilesTold)
             tip << QStringLiteral("    and %1 more").arg(groupedNumber(cut - kMissingMediumFilesTold));
     }
     statusLine_->setText(status);
     statusLine_->setToolTip(tip.join(u'\n'));
+}
+
+// Blocks the normal scan missed because they left the 512-byte grid: the status line says so, and the deep
+// scan, which finds them, is a button beside it.
+void RecoveryWindow::noteGridLoss(const ScanEnd& end) {
+    if (end.gridLosses == 0 || source_.deep || source_.isTape) return;
+    const bool several = !source_.laterSources.empty();
+    statusLine_->setText(statusLine_->text() + QStringLiteral("; block grid lost"));
+    const QString said =
+        QStringLiteral(
+            "The normal scan lost the block grid at %1 (first at byte %2%3): Scan Again Deeply may "
+            "find more files")
+            .arg(end.gridLosses == 1 ? QStringLiteral("1 place")
+                                     : QStringLiteral("%1 places").arg(groupedNumber(end.gridLosses)),
+                 groupedNumber(end.firstGridLoss),
+                 several ? QStringLiteral(" of ") + catalogText(end.gridLossMedium) : QString());
+    const QString tip = statusLine_->toolTip();
+    statusLine_->setToolTip(tip.isEmpty() ? said : tip + u'\n' + said);
+    deepScan_->setToolTip(said);
+    deepScan_->show();
+    layOut();
 }
 
 // When the normal scan of an image has found no file, the image may still hold files off the 512-byte grid
@@ -593,7 +630,7 @@ void RecoveryWindow::previewFile(std::size_t row) {
         request.laterSources = source_.laterSources;
         preview = save::ReadPreview(item, request);
     }
-    PreviewDialog dialog(catalogText(item.catalogPath), *preview, item.size, this);
+    PreviewDialog dialog(catalogText(item.catalogPath), *preview, catalog_->row(row).size(), this);
     if (showPreview_) {
         showPreview_(dialog);
     } else {

@@ -26,6 +26,7 @@
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QProgressBar;
 
 namespace ostrum::ui {
@@ -125,6 +126,8 @@ class RecoveryWindow : public ui::SkinBackground {
     SplitterBar* splitter(RecoveryControl id) const;
     QLineEdit* filterField() const { return filter_; }
     QLabel* filterCount() const { return filterCount_; }
+    // Offered beside the status line when the normal scan lost the block grid: runs the deep scan.
+    QPushButton* deepScanButton() const { return deepScan_; }
     // Where the preview dialog is shown; modally by default (tests look at it instead).
     void setPreviewShower(std::function<void(QDialog&)> show) { showPreview_ = std::move(show); }
 
@@ -161,6 +164,7 @@ class RecoveryWindow : public ui::SkinBackground {
     void endScan(const ScanSnapshot& snapshot);
     void noteMediaOrder();
     void noteMissingMedia();
+    void noteGridLoss(const ScanEnd& end);
     void apply(const selection::SelectionChanges& changes);
     bool refuseDuringScan();
     void showNode(const QModelIndex& index);
@@ -197,6 +201,7 @@ class RecoveryWindow : public ui::SkinBackground {
     SplitterBar* horizontalBar_ = nullptr;
     QLineEdit* filter_ = nullptr;
     QLabel* filterCount_ = nullptr;
+    QPushButton* deepScan_ = nullptr;
     FilterJob* filterJob_ = nullptr;
     std::unique_ptr<selection::FileFilter> filterShown_;  // the text whose rows the list shows
     ShownRows rowsShown_;
@@ -209,6 +214,7 @@ class RecoveryWindow : public ui::SkinBackground {
     std::string scanError_;
     QString shownStatus_;
     QString shownPosition_;
+    std::uint64_t sizesFixedShown_ = 0;  // ScanSnapshot::sizesFixed as last shown
     QTimer scanTimer_;
     // Last, so that it goes first: its destruction stops and joins the worker, which writes into the
     // catalog above.

@@ -50,6 +50,9 @@ class MediumNamingSink final : public catalog::CatalogSink {
     void RowAppended(const catalog::Catalog& catalog, std::size_t row) override {
         sink_.RowAppended(catalog, row);
     }
+    void SizeFixed(const catalog::Catalog& catalog, std::size_t row) override {
+        sink_.SizeFixed(catalog, row);
+    }
 
   private:
     catalog::CatalogSink& sink_;
@@ -58,6 +61,16 @@ class MediumNamingSink final : public catalog::CatalogSink {
     std::string name_;
     std::string last_;
 };
+
+// Counts where the normal scan of an image lost the block grid.
+void addGridLosses(ScanEnd& end, const std::string& path, const catalog::ScanFindings& found) {
+    if (found.gridLosses == 0) return;
+    if (end.gridLosses == 0) {
+        end.firstGridLoss = found.firstGridLoss.value_or(0);
+        end.gridLossMedium = path;
+    }
+    end.gridLosses += found.gridLosses;
+}
 
 void addNoMtfData(ScanEnd& end, const std::string& path, const catalog::ScanFindings& found) {
     if (catalog::FoundMtfData(found)) return;
@@ -86,6 +99,7 @@ ScanEnd scanImagesInOrder(const std::vector<std::string>& paths, bool deep, cata
         end.bytesRead += summary.found.bytesExamined;
         if (!whole) return end;
         addNoMtfData(end, paths[i], summary.found);
+        addGridLosses(end, paths[i], summary.found);
     }
     named.finish();
     return end;
@@ -161,6 +175,7 @@ class ScanJob::Feed final : public catalog::CatalogSink {
         ++local_.nodes;
     }
     void RowAppended(const catalog::Catalog& /*catalog*/, std::size_t /*row*/) override { ++local_.rows; }
+    void SizeFixed(const catalog::Catalog& /*catalog*/, std::size_t /*row*/) override { ++local_.sizesFixed; }
 
     void finish(ScanEnd end) {
         local_.finished = true;
@@ -213,6 +228,7 @@ ScanFunction scanOf(const ScanSource& source) {
         ScanEnd end{.bytesRead = summary.found.bytesExamined, .mediumSize = image.Size()};
         if (whole && !catalog::FoundMtfData(summary.found))
             end.noMtfData = catalog::NoMtfDataText(path, summary.found.bytesExamined);
+        if (whole) addGridLosses(end, path, summary.found);
         return end;
     };
 }

@@ -31,6 +31,11 @@ struct ScanEnd {
     std::string noMtfData = {};
     std::uint64_t bytesRead = 0;                   // of the medium, when the scan ended
     std::optional<std::uint64_t> mediumSize = {};  // the image's size or the tape's capacity, when known
+    // The normal scan of images lost the block grid at this many places (catalog::ScanFindings), the first
+    // at byte firstGridLoss of gridLossMedium.
+    std::uint64_t gridLosses = 0;
+    std::uint64_t firstGridLoss = 0;
+    std::string gridLossMedium = {};
 };
 
 // What the worker has handed to the window so far.
@@ -40,6 +45,9 @@ struct ScanSnapshot {
     std::string status;     // the StatusLine text, empty until the scanner gives one
     std::string position;   // the PositionLine text
     int progress = 0;       // percent
+    // Counts the sizes of rows fixed after they were appended (catalog::CatalogSink::SizeFixed): when it
+    // changes, the rows' sizes are read again.
+    std::uint64_t sizesFixed = 0;
     bool finished = false;  // the worker has returned; nothing more will come
     ScanEnd end;            // when finished: how the scan ended
 };

@@ -156,24 +156,14 @@ bool putMediaInOrder(ScanSource& source, std::string& error) {
     if (source.isTape || source.laterSources.empty()) return true;
     std::vector<std::string> paths{source.path};
     paths.insert(paths.end(), source.laterSources.begin(), source.laterSources.end());
-    std::vector<std::optional<catalog::MediumLabel>> labels;
-    for (const std::string& path : paths) {
-        common::ImageFile image;
-        if (!common::OpenImageFile(image, path)) {
-            error = image.error();
-            return false;
-        }
-        labels.push_back(catalog::ReadMediumLabel(image));
-    }
-    const catalog::MediaOrder order = catalog::OrderMedia(paths, labels);
-    if (!order.refusal.empty()) {
-        error = order.refusal;
+    catalog::ImageMediaOrder order = catalog::OrderImageMedia(paths);
+    if (!order.error.empty()) {
+        error = order.error;
         return false;
     }
-    source.path = paths[order.order.front()];
-    source.laterSources.clear();
-    for (std::size_t i = 1; i < order.order.size(); ++i) source.laterSources.push_back(paths[order.order[i]]);
-    source.mediaOrderNote = order.Reordered() ? kMediaSortedNote : "";
+    source.path = order.paths.front();
+    source.laterSources.assign(order.paths.begin() + 1, order.paths.end());
+    source.mediaOrderNote = order.reordered ? kMediaSortedNote : "";
     return true;
 }
 

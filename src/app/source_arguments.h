@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/scan_source.h"
+#include "catalog/media_span.h"
 
 namespace ostrum::app {
 
@@ -31,7 +32,7 @@ inline constexpr char kProgramUsage[] =
     "off the 512-byte grid (an image cut or shifted by a few bytes).\n";
 
 // What ScanSource::mediaOrderNote says when images were not given in the order of their sequence numbers.
-inline constexpr char kMediaSortedNote[] = "media sorted by sequence number";
+using catalog::kMediaSortedNote;
 
 // The source the words name (with an empty path when they name none: the wizard then starts), or
 // nothing with `error` saying what is wrong. Several media are taken in the order given (see

@@ -19,6 +19,12 @@ std::string ChildKey(NodeId parent, std::string_view text) {
     return key;
 }
 
+// A CompressedSpot's size field. Sizes beyond 2^63 bytes are damage: they are kept at that.
+std::uint64_t PackedSize(std::uint64_t size, bool whole) {
+    return (std::min<std::uint64_t>(size, UINT64_MAX >> 1) << 1) |
+           (whole ? detail::CompressedSpot::kSizeWhole : 0);
+}
+
 }  // namespace
 
 std::string RowPath::str() const {
@@ -39,7 +45,8 @@ std::ostream& operator<<(std::ostream& out, const RowPath& path) {
 
 std::string FileRow::SizeText() const {
     const auto length = size();
-    return length ? std::to_string(*length) : std::string();
+    if (!length) return {};
+    return sizeWhole() ? std::to_string(*length) : "at least " + std::to_string(*length);
 }
 
 FilesFoundText::FilesFoundText(std::uint64_t count) {
@@ -173,7 +180,11 @@ std::size_t Catalog::AppendRow(RowPath path, const FoundFile& values, CatalogSin
     row.type = TypeIndexOf(values.type);
     row.modified = values.modified;
     std::uint8_t flags = 0;
-    if (values.size) {
+    if (values.size && values.storedSize) {
+        row.size = compressedSpots_.size();
+        compressedSpots_.push_back({*values.storedSize, PackedSize(*values.size, values.sizeWhole)});
+        flags |= FileRow::kHasSize | FileRow::kCompressed;
+    } else if (values.size) {
         row.size = *values.size;
         flags |= FileRow::kHasSize;
     }
@@ -198,6 +209,14 @@ std::size_t Catalog::AppendRow(RowPath path, const FoundFile& values, CatalogSin
 void Catalog::SetChecked(std::size_t index, bool checked) {
     detail::StoredRow& row = rows_[index];
     row.flags = checked ? (row.flags | FileRow::kChecked) : (row.flags & ~FileRow::kChecked);
+}
+
+void Catalog::FixSize(std::size_t index, std::uint64_t size, bool whole, CatalogSink* sink) {
+    const detail::StoredRow& row = rows_[index];
+    if ((row.flags & FileRow::kCompressed) == 0) return;
+    std::atomic_ref<std::uint64_t>(compressedSpots_[row.size].size)
+        .store(PackedSize(size, whole), std::memory_order_relaxed);
+    if (sink != nullptr) sink->SizeFixed(*this, index);
 }
 
 std::string Catalog::FullPath(NodeId id) const {

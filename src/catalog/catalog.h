@@ -3,6 +3,7 @@
 // files found (FoundFilesList) with where each file's data lies on the medium. It belongs to the core;
 // windows show it through models and learn of changes through a CatalogSink.
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <iosfwd>
@@ -44,8 +45,14 @@ struct CatalogNode {
 
 // What a scan found of one file, as AppendRow takes it.
 struct FoundFile {
-    const FileTypeInfo* type = nullptr;       // type and icon names from the catalog's ShellFileInfo
-    std::optional<std::uint64_t> size;        // STAN Stream Length, when the data stream was found
+    const FileTypeInfo* type = nullptr;  // type and icon names from the catalog's ShellFileInfo
+    // The file's size when saved, when the data stream was found: its STAN Stream Length, a sparse file's
+    // full size, or what a compressed stream's frames decode to (storedSize then holds the Stream Length).
+    std::optional<std::uint64_t> size;
+    std::optional<std::uint64_t> storedSize;  // a compressed data stream's Stream Length
+    // For a compressed stream: `size` is the whole of what its frames decode to, not only what the frame
+    // headers read so far add up to (Catalog::FixSize may tell more later).
+    bool sizeWhole = true;
     std::optional<std::uint64_t> dataOffset;  // medium position of the first data byte of STAN
     std::optional<std::uint64_t> chunkIndex;  // tape scans: the read in which the FILE block was met
     // Tape scans: where the data begin, counted from the first byte of read ChunkIndex. Unlike DataOffset it
@@ -96,6 +103,15 @@ struct TapeSpot {
     std::uint64_t dataOffsetInChunk = 0;
 };
 
+// What a row of a compressed data stream keeps beside it (its row's size field holds the spot's index): the
+// Stream Length, and the file's size, which a scan may still fix after the row was appended. The size is
+// read and written whole through atomic_ref, shifted left by one with kSizeWhole in its low bit.
+struct CompressedSpot {
+    static constexpr std::uint64_t kSizeWhole = 1;
+    std::uint64_t storedSize = 0;
+    alignas(8) std::uint64_t size = 0;
+};
+
 }  // namespace detail
 
 // One file found on the medium: a view of a row of the catalog, valid as long as the catalog.
@@ -109,7 +125,14 @@ class FileRow {
     std::string_view iconName() const {
         return type() ? std::string_view(type()->iconName) : std::string_view();
     }
-    std::optional<std::uint64_t> size() const { return Get(kHasSize, row_->size); }
+    // The file's size when saved (FoundFile::size).
+    inline std::optional<std::uint64_t> size() const;
+    // The bytes its data stream takes on the medium: the same as size() except for a compressed stream.
+    inline std::optional<std::uint64_t> storedSize() const;
+    bool compressed() const { return (row_->flags & kCompressed) != 0; }
+    // False for a compressed stream whose size is only what the frame headers read add up to: a frame
+    // header could not be read (damage, the medium's end), or the scan has not passed over them all yet.
+    inline bool sizeWhole() const;
     std::optional<std::uint64_t> dataOffset() const { return Get(kHasDataOffset, row_->dataOffset); }
     inline std::optional<std::uint64_t> chunkIndex() const;
     inline std::optional<std::uint64_t> dataOffsetInChunk() const;
@@ -118,7 +141,7 @@ class FileRow {
     // The place of the row's folder part in the catalog's folder table (Catalog::folder): rows of one
     // folder share it, so work done once per folder can be looked up by it.
     std::uint32_t folderIndex() const { return row_->folder; }
-    // The "File Size" text: the full Stream Length as an unsigned decimal, or empty.
+    // The "File Size" text: size() as an unsigned decimal, "at least N" when it is not whole, or empty.
     std::string SizeText() const;
 
   private:
@@ -128,12 +151,15 @@ class FileRow {
     static constexpr std::uint8_t kHasChunkIndex = 4;
     static constexpr std::uint8_t kHasDataOffsetInChunk = 8;
     static constexpr std::uint8_t kChecked = 16;
+    static constexpr std::uint8_t kCompressed = 32;  // the size field is the row's CompressedSpot index
 
     FileRow(const Catalog& catalog, const detail::StoredRow& row, std::size_t index)
         : catalog_(&catalog), row_(&row), index_(index) {}
     std::optional<std::uint64_t> Get(std::uint8_t flag, std::uint64_t value) const {
         return (row_->flags & flag) != 0 ? std::optional<std::uint64_t>(value) : std::nullopt;
     }
+    // A compressed row's CompressedSpot::size.
+    inline std::uint64_t PackedSize() const;
 
     const Catalog* catalog_;
     const detail::StoredRow* row_;
@@ -156,9 +182,10 @@ class FilesFoundText {
 //
 // Nodes and rows never move once added, and a row and a node's text and parent never change while a
 // scan runs; a node's children, expanded flag and date do (new children are appended, a directory met again
-// is expanded). So another thread may read rows and the text and parent of nodes below counts that the
-// scanning thread handed it in an ordered way (under a lock, say), while the scan goes on; it must not
-// read nodes' children, roots(), setLabels(), nodeCount() or rowCount() until the scan has ended.
+// is expanded), and so does the size of a compressed row, read and written whole (Catalog::FixSize). So
+// another thread may read rows and the text and parent of nodes below counts that the scanning thread handed
+// it in an ordered way (under a lock, say), while the scan goes on; it must not read nodes' children,
+// roots(), setLabels(), nodeCount() or rowCount() until the scan has ended.
 class CatalogSink {
   public:
     virtual ~CatalogSink() = default;
@@ -171,6 +198,8 @@ class CatalogSink {
     virtual void Progress(int /*percent*/) {}
     virtual void NodeInserted(const Catalog& /*catalog*/, NodeId /*node*/) {}
     virtual void RowAppended(const Catalog& /*catalog*/, std::size_t /*row*/) {}
+    // The size of a row appended before changed (Catalog::FixSize).
+    virtual void SizeFixed(const Catalog& /*catalog*/, std::size_t /*row*/) {}
 };
 
 class Catalog {
@@ -222,6 +251,9 @@ class Catalog {
     std::size_t rowsWithData() const { return rowsWithData_; }
     // Ticks or clears a row's check box.
     void SetChecked(std::size_t index, bool checked);
+    // Gives the row of a compressed stream the size its frames were found to decode to, whole or not, and
+    // tells the sink. Rows of other streams keep their size. Another thread may read the size meanwhile.
+    void FixSize(std::size_t index, std::uint64_t size, bool whole, CatalogSink* sink = nullptr);
 
     // The node's full path: "TAPE MEDIA\" and every component below the top node, each ended by "\".
     std::string FullPath(NodeId id) const;
@@ -248,6 +280,8 @@ class Catalog {
     std::size_t rowsWithData_ = 0;
     // Beside the rows, from the first row that has a ChunkIndex on: the rows' tape positions.
     StableVector<detail::TapeSpot> tapeSpots_;
+    // Beside the rows of compressed streams only, in their order.
+    StableVector<detail::CompressedSpot> compressedSpots_;
     std::vector<std::string> setLabels_;
     // The folder parts of the rows' paths, each once; files of one folder come together, so the folder of
     // the last row is tried first.
@@ -284,6 +318,26 @@ inline std::size_t Catalog::NameSize(const detail::StoredRow& row) const {
     std::uint64_t size = 0;
     std::memcpy(&size, row.name - sizeof size, sizeof size);
     return static_cast<std::size_t>(size);
+}
+
+std::uint64_t FileRow::PackedSize() const {
+    // The spot is the catalog's own, not const: only the view of it is.
+    auto& spot = const_cast<detail::CompressedSpot&>(catalog_->compressedSpots_[row_->size]);
+    return std::atomic_ref<std::uint64_t>(spot.size).load(std::memory_order_relaxed);
+}
+
+std::optional<std::uint64_t> FileRow::size() const {
+    if (!compressed()) return Get(kHasSize, row_->size);
+    return PackedSize() >> 1;
+}
+
+std::optional<std::uint64_t> FileRow::storedSize() const {
+    if (!compressed()) return Get(kHasSize, row_->size);
+    return catalog_->compressedSpots_[row_->size].storedSize;
+}
+
+bool FileRow::sizeWhole() const {
+    return !compressed() || (PackedSize() & detail::CompressedSpot::kSizeWhole) != 0;
 }
 
 std::optional<std::uint64_t> FileRow::chunkIndex() const {

@@ -31,6 +31,10 @@ class ChunkView {
     ByteSpan bytes() const { return bytes_; }
     std::uint64_t position() const { return position_; }
     std::optional<std::uint64_t> chunkIndex() const { return chunkIndex_; }
+    // The chunk's first byte counted as the bytes the medium delivered before it, which follow one another
+    // from chunk to chunk: the position itself for an image; a tape's read (with a chunkIndex), whose
+    // position counts its own bytes too, begins that many bytes before its position.
+    std::uint64_t start() const { return chunkIndex_ ? position_ - bytes_.size() : position_; }
 
     // The bytes at chunk offsets [offset, offset + count). When they lie inside the chunk the chunk's own
     // bytes are returned; otherwise they are gathered into `scratch`. The result is shorter than `count`

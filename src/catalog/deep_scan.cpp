@@ -206,6 +206,7 @@ int DeepScanImage(const common::ImageSource& image, ScanContext& context, Catalo
         ImageFollowing following(image, start + bytes.size());
         const ChunkView chunk(bytes, start, std::nullopt, &following);
         const std::size_t end = std::min(kChunkSize, bytes.size());
+        AdvanceFrameWalk(context, chunk);
         if (!ExamineDeep(context, chunk, end, grid, masks, scanActive)) return 0;
         const std::uint64_t done = std::min(start + kChunkSize, size);
         sink.Progress(common::PercentOf(done, size));

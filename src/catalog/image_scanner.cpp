@@ -119,8 +119,14 @@ int ScanImageFile(const common::ImageSource& image, Catalog& catalog, CatalogSin
     ScanContext fresh(catalog, sink);
     ScanContext& context = options.continuing != nullptr ? *options.continuing : fresh;
     const FindingsMark mark(context);
+    // The deep scan finds the blocks off the grid itself: only the normal scan watches it.
+    context.grid.image = options.deep ? nullptr : &image;
     const int result = options.deep ? DeepScanImage(image, context, sink, scanActive, summary)
                                     : ScanSlots(image, context, sink, scanActive, summary);
+    EndMediumFrameWalk(context);
+    if (result == 1) SettleGridNote(context.grid);
+    context.grid.note.active = false;
+    context.grid.image = nullptr;
     mark.Fill(context, summary.found);
     if (result == 1) RestateFilesFound(context);
     return result;

@@ -9,6 +9,7 @@
 #include "catalog/image_scanner.h"
 #include "catalog/mtf_layout.h"
 #include "catalog/scan_context.h"
+#include "common/byte_source.h"
 #include "common/hex_text.h"
 
 namespace ostrum::catalog {
@@ -92,6 +93,34 @@ MediaOrder OrderMedia(std::span<const std::string> names,
             return labels[a]->sequence < labels[b]->sequence;
         });
     }
+    return result;
+}
+
+std::string ImageMediaOrder::NoteText() const {
+    if (!reordered) return {};
+    std::string text = std::string(kMediaSortedNote) + ": ";
+    for (std::size_t i = 0; i < paths.size(); ++i) text += (i == 0 ? "" : ", ") + paths[i];
+    return text;
+}
+
+ImageMediaOrder OrderImageMedia(std::span<const std::string> paths) {
+    ImageMediaOrder result;
+    std::vector<std::optional<MediumLabel>> labels;
+    for (const std::string& path : paths) {
+        common::ImageFile image;
+        if (!common::OpenImageFile(image, path)) {
+            result.error = image.error();
+            return result;
+        }
+        labels.push_back(ReadMediumLabel(image));
+    }
+    const MediaOrder order = OrderMedia(paths, labels);
+    if (!order.refusal.empty()) {
+        result.error = order.refusal;
+        return result;
+    }
+    for (const std::size_t index : order.order) result.paths.push_back(paths[index]);
+    result.reordered = order.Reordered();
     return result;
 }
 
@@ -233,7 +262,7 @@ std::vector<MissingMedium> MissingMedia(const Catalog& catalog) {
             if (file.parts[i].missingBefore != 0)
                 cuts(entry(span.MediaBetweenText(file.parts[i - 1].medium, file.parts[i].medium)), row);
         }
-        const std::string end = span.MissingMediumText(row, catalog.row(row).size().value_or(0));
+        const std::string end = span.MissingMediumText(row, catalog.row(row).storedSize().value_or(0));
         if (!end.empty()) cuts(entry(end), row);
     }
     return missing;
@@ -256,6 +285,8 @@ void OnEndOfMediumBlock(ScanContext& context, const ChunkView& chunk, std::size_
     context.openData.reset();
     const std::uint64_t at = chunk.position() + slot;
     if (!open || at < open->start || at - open->start >= open->length) return;
+    CutFrameWalk(context, open->row, chunk.start() + slot);
+    DropGridNote(context.grid, open->row);
     SpannedFile& file = context.catalog.mediaSpan().Spanned(open->row);
     const std::uint64_t before = at - open->start;
     if (file.parts.empty()) {
@@ -272,21 +303,23 @@ namespace {
 // The continued stream's length is what remains of the file, so where its data belong in the file is
 // known: right after the part before, or further on when media between were not read. A piece that would
 // overlap what came before, or lie past the file's end, has no place: it is left out and said so.
-void JoinCutFile(ScanContext& context, std::size_t row, DataPart data) {
+// False when it was left out.
+bool JoinCutFile(ScanContext& context, std::size_t row, DataPart data) {
     MediaSpan& span = context.catalog.mediaSpan();
     SpannedFile& file = span.Spanned(row);
-    const std::uint64_t size = context.catalog.row(row).size().value_or(0);
+    const std::uint64_t size = context.catalog.row(row).storedSize().value_or(0);
     const std::uint64_t end = MediaSpan::DataEnd(file);
     if (data.length > size || size - data.length < end) {
         span.Note(context.catalog.row(row).path().str() + ": the " + std::to_string(data.length) +
                   " bytes its continuation on " + span.mediumName(context.medium) +
                   " says remain do not follow the " + std::to_string(end) + " of " + std::to_string(size) +
                   " bytes before them; that part is left out");
-        return;
+        return false;
     }
     data.missingBefore = size - data.length - end;
     file.parts.push_back(data);
     context.openData = ScanContext::OpenData{row, data.offset, data.length};
+    return true;
 }
 
 }  // namespace
@@ -318,13 +351,18 @@ bool OnContinuedFileBlock(ScanContext& context, const ChunkView& chunk, std::siz
     const std::uint64_t blockSize = span.label(context.medium).value_or(MediumLabel{}).logicalBlockSize;
     const std::uint64_t unit = blockSize != 0 ? blockSize : kUsualLogicalBlockSize;
     const std::uint64_t headerEnd = stream->headerDistance + stream_hdr::kSize;
-    const DataPart data{context.medium, chunk.position() + slot + (headerEnd + unit - 1) / unit * unit,
-                        stream->length};
+    const std::uint64_t dataInChunk = slot + (headerEnd + unit - 1) / unit * unit;
+    const DataPart data{context.medium, chunk.position() + dataInChunk, stream->length};
 
     Catalog& catalog = context.catalog;
     if (context.cutRow && catalog.row(*context.cutRow).path() == FileBlockPath(context, *row)) {
-        JoinCutFile(context, *context.cutRow, data);
+        const std::size_t cut = *context.cutRow;
         context.cutRow.reset();
+        if (JoinCutFile(context, cut, data)) {
+            ContinueFrameWalk(context, chunk, cut, dataInChunk, data.length);
+        } else {
+            EndFrameWalk(context);
+        }
         return true;
     }
     // Its beginning lies on a medium that was not scanned: what is here is kept as a file cut short.
@@ -355,6 +393,7 @@ void BeginNextMedium(ScanContext& context, std::string name) {
     context.catalog.mediaSpan().BeginMedium(context.medium, std::move(name), context.catalog.rowCount());
     context.openData.reset();
     context.catalogDataEnd = 0;  // positions start again on the new medium
+    context.grid.firstLoss.reset();
 }
 
 }  // namespace ostrum::catalog

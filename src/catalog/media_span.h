@@ -58,6 +58,21 @@ struct MediaOrder {
 // numbers; else in the order given. Media of different families are refused.
 MediaOrder OrderMedia(std::span<const std::string> names, std::span<const std::optional<MediumLabel>> labels);
 
+// What is said when image files were not given in the order of their sequence numbers.
+inline constexpr char kMediaSortedNote[] = "media sorted by sequence number";
+// Image files given as the media of one backup, in the order to read them.
+struct ImageMediaOrder {
+    std::vector<std::string> paths;  // in the order to read them
+    bool reordered = false;          // not the order given
+    // Why they are not read at all: one cannot be opened (the system's words), or is of another media
+    // family than the one before it (MediaOrder::refusal). Empty when they may be.
+    std::string error;
+    // "media sorted by sequence number: two.img, two_b.img" when reordered, else empty.
+    std::string NoteText() const;
+};
+// Opens each image to read the label of its first block, and orders them by OrderMedia.
+ImageMediaOrder OrderImageMedia(std::span<const std::string> paths);
+
 // A piece of the medium that holds part of a file: the stream header, or data.
 struct DataPart {
     std::uint32_t medium = 0;  // which of the media scanned, from 0

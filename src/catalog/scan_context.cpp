@@ -102,14 +102,30 @@ WindowMatches SearchWindow(const ChunkView& chunk, std::size_t slot) {
          ++at) {
         const auto i = static_cast<std::size_t>(at - first);
         if (!HasTagAt(window, i, BlockTagTable[kTagSTAN])) continue;
-        const DataStream found{i, *ReadLE64(window, i + stream_hdr::kStreamLength)};
+        DataStream found{i, *ReadLE64(window, i + stream_hdr::kStreamLength)};
         if (StreamHeaderChecksumHolds(window.subspan(i))) {
+            found.sound = true;
             matches.sound = found;
             return matches;
         }
         if (!matches.first) matches.first = found;
     }
     return matches;
+}
+
+enum class StreamKind { Plain, Compressed };
+
+// What the data stream holds, when its header's checksum holds: a stream the save decodes from Stac LZS
+// frames, or bytes saved as they are (sparse runs, encrypted or otherwise compressed data included).
+std::optional<StreamKind> KindOfStream(const ChunkView& chunk, std::size_t slot, const DataStream& stream) {
+    if (!stream.sound) return std::nullopt;
+    std::vector<std::uint8_t> scratch;
+    const ByteSpan header = chunk.Fetch(slot + stream.headerDistance, stream_hdr::kSize, scratch);
+    const std::uint16_t media = *ReadLE16(header, stream_hdr::kMediaFormatAttributes);
+    const bool lzs = (media & kMediaFormatCompressed) != 0 && (media & kMediaFormatEncrypted) == 0 &&
+                     *ReadLE16(header, stream_hdr::kDataCompressionAlgorithm) == kCompressionStacLzs &&
+                     !IsSparseStream(header);
+    return lzs ? StreamKind::Compressed : StreamKind::Plain;
 }
 
 std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot) {
@@ -122,7 +138,7 @@ std::optional<DataStream> FollowStreams(const ChunkView& chunk, std::size_t slot
         if (header.size() < stream_hdr::kSize || !StreamHeaderChecksumHolds(header)) return std::nullopt;
         const std::uint64_t length = *ReadLE64(header, stream_hdr::kStreamLength);
         if (HasTagAt(header, stream_hdr::kStreamId, BlockTagTable[kTagSTAN]))
-            return DataStream{distance, length};
+            return DataStream{distance, length, true};
         if (HasTagAt(header, stream_hdr::kStreamId, BlockTagTable[kTagSPAD])) return std::nullopt;
         if (length > kMaxStreamWalkBytes) return std::nullopt;
         distance = stream_hdr::NextHeaderDistance(distance, length);
@@ -259,13 +275,28 @@ void OnFileBlock(ScanContext& context, const ChunkView& chunk, std::size_t slot)
 
     FoundFile& row = found->values;
     const auto stream = FindDataStream(chunk, slot);
+    // Only a stream header whose checksum holds is followed: its length says where the streams go on.
+    const auto kind = stream ? KindOfStream(chunk, slot, *stream) : std::nullopt;
+    const std::uint64_t dataInChunk = stream ? slot + stream->headerDistance + stream_hdr::kSize : 0;
     if (stream) {
         row.size = SparseFileSize(chunk, slot, stream->headerDistance).value_or(stream->length);
-        row.dataOffset = chunk.position() + slot + stream->headerDistance + stream_hdr::kSize;
+        row.dataOffset = chunk.position() + dataInChunk;
         row.chunkIndex = chunk.chunkIndex();
-        if (row.chunkIndex) row.dataOffsetInChunk = slot + stream->headerDistance + stream_hdr::kSize;
+        if (row.chunkIndex) row.dataOffsetInChunk = dataInChunk;
+    }
+    const bool compressed = kind == StreamKind::Compressed;
+    if (compressed) {
+        StartFrameWalk(context, chunk, dataInChunk, stream->length);
+        row.storedSize = stream->length;
+        row.size = context.frames.decoded;
+        row.sizeWhole = context.frames.whole;
     }
     const std::size_t index = AppendFileBlockRow(context, *found);
+    if (compressed) NoteWalkedRow(context, index);
+    if (kind) {
+        const std::uint64_t blockStart = chunk.position() + slot;
+        NoteFileData(context.grid, index, blockStart, blockStart + stream->headerDistance, stream->length);
+    }
     if (stream) {
         context.openData = ScanContext::OpenData{index, *row.dataOffset, stream->length};
         NoteFileFound(context);
@@ -306,7 +337,10 @@ void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot)
     }
     // Only the tags matched here pay for the header checksum: what tells MTF data from none.
     const ByteSpan block = chunk.bytes().subspan(slot, mtf::kSlotSize);
-    CountSoundBlock(context, block);
+    if (BlockHeaderChecksumHolds(block, 0)) {
+        ++context.soundBlocks;
+        NoteSoundBlock(context.grid, chunk.position() + slot);
+    }
     switch (LookupBlockTag(block)) {
         case kTagSSET:
             OnSetBlock(context, chunk, slot);
@@ -334,6 +368,7 @@ void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot)
 
 bool ExamineSlots(ScanContext& context, const ChunkView& chunk, std::size_t maxSlots,
                   const std::atomic<bool>& scanActive) {
+    AdvanceFrameWalk(context, chunk);
     for (std::size_t k = 0; k < maxSlots && (k + 1) * mtf::kSlotSize <= chunk.bytes().size(); ++k) {
         if (!scanActive.load(std::memory_order_relaxed)) return false;
         ExamineSlot(context, chunk, k * mtf::kSlotSize);

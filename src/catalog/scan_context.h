@@ -11,6 +11,8 @@
 
 #include "catalog/catalog.h"
 #include "catalog/chunk_view.h"
+#include "catalog/frame_walk.h"
+#include "catalog/grid_watch.h"
 
 namespace ostrum::catalog {
 
@@ -73,12 +75,18 @@ struct ScanContext {
     };
     std::optional<OpenData> openData;
     std::optional<std::size_t> cutRow;  // the file the end of the last medium cut, awaiting its rest
+
+    // The frames of the compressed file catalogued last, walked as the scan passes over them.
+    FrameWalk frames;
+    // The normal scan of an image watches for places where the block grid was lost.
+    GridWatch grid;
 };
 
 // Where a FILE block's standard data stream lies, relative to the block's first byte.
 struct DataStream {
     std::uint64_t headerDistance = 0;  // from the block start to the STAN header
     std::uint64_t length = 0;          // Stream Length, all 64 bits
+    bool sound = false;                // the header's checksum holds
 };
 
 // True when the 22-byte stream header's checksum word is the XOR of the ten words before it.
@@ -133,8 +141,9 @@ void CountSoundBlock(ScanContext& context, ByteSpan block);
 // passed over.
 void ExamineSlot(ScanContext& context, const ChunkView& chunk, std::size_t slot);
 
-// Examines slots 0, 1, ... of the chunk, at most `maxSlots`, as long as the chunk holds a slot whole,
-// testing scanActive before every slot. Returns false when it was found false.
+// Goes on with the walk of the last compressed file's frames over the chunk (AdvanceFrameWalk), then examines
+// slots 0, 1, ... of the chunk, at most `maxSlots`, as long as the chunk holds a slot whole, testing
+// scanActive before every slot. Returns false when it was found false.
 bool ExamineSlots(ScanContext& context, const ChunkView& chunk, std::size_t maxSlots,
                   const std::atomic<bool>& scanActive);
 

@@ -14,6 +14,7 @@ constexpr std::uint64_t kSmallestMedium = 2 * mtf::kSlotSize;
 
 FindingsMark::FindingsMark(const ScanContext& context)
     : soundBlocks_(context.soundBlocks),
+      gridLosses_(context.grid.losses),
       rows_(context.catalog.rowCount()),
       nodes_(context.catalog.nodeCount()),
       sets_(context.catalog.setLabels().size()) {}
@@ -21,6 +22,8 @@ FindingsMark::FindingsMark(const ScanContext& context)
 void FindingsMark::Fill(const ScanContext& context, ScanFindings& found) const {
     const Catalog& catalog = context.catalog;
     found.soundBlocks = context.soundBlocks - soundBlocks_;
+    found.gridLosses = context.grid.losses - gridLosses_;
+    found.firstGridLoss = found.gridLosses > 0 ? context.grid.firstLoss : std::nullopt;
     found.catalogued =
         catalog.rowCount() != rows_ || catalog.nodeCount() != nodes_ || catalog.setLabels().size() != sets_;
 }

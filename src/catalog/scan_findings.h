@@ -4,6 +4,7 @@
 // compressed backup) from a medium whose files were missed, and give the words for it.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,6 +19,10 @@ struct ScanFindings {
     // TAPE, SSET, DIRB, FILE, ESET and EOTM blocks met whose block header checksum holds.
     std::uint64_t soundBlocks = 0;
     bool catalogued = false;  // a file, folder or backup set was catalogued from the medium
+    // Places where the normal scan of an image found neither a block nor blank bytes where the streams of
+    // a file said the next block begins: the blocks after them left the 512-byte grid (grid_watch.h).
+    std::uint64_t gridLosses = 0;
+    std::optional<std::uint64_t> firstGridLoss;  // the first such place, as a byte offset
 };
 
 // Taken as the scan of a medium begins (in a context that may go on from the medium before): afterwards
@@ -28,7 +33,7 @@ class FindingsMark {
     void Fill(const ScanContext& context, ScanFindings& found) const;
 
   private:
-    std::uint64_t soundBlocks_;
+    std::uint64_t soundBlocks_, gridLosses_;
     std::size_t rows_, nodes_, sets_;
 };
 

@@ -9,9 +9,6 @@
 namespace ostrum::decode {
 
 using catalog::ByteSpan;
-using catalog::ReadLE16;
-using catalog::ReadLE32;
-using catalog::ReadLE64;
 
 CompressedStreamDecoder::CompressedStreamDecoder() : decoded_buffer_(kMaxFrameBytes) {}
 
@@ -32,38 +29,11 @@ std::size_t CompressedStreamDecoder::TakeHeader(ByteSpan bytes) {
 }
 
 bool CompressedStreamDecoder::CheckHeader() {
-    const ByteSpan header(header_);
-    const std::uint16_t id = *ReadLE16(header, frame_hdr::kHeaderId);
-    if (id == frame_hdr::kEncryptedFrameId) return Fail("an encrypted frame, which cannot be decoded"), false;
-    if (id != frame_hdr::kCompressedFrameId) return Fail("no \"FH\" frame header"), false;
-    std::uint16_t sum = 0;
-    for (std::size_t word = 0; word < frame_hdr::kChecksum; word += 2) sum ^= *ReadLE16(header, word);
-    if (sum != *ReadLE16(header, frame_hdr::kChecksum))
-        return Fail("the header checksum does not match"), false;
-
-    FrameHeader frame{*ReadLE64(header, frame_hdr::kRemainingUncompressedSize),
-                      *ReadLE32(header, frame_hdr::kUncompressedSize),
-                      *ReadLE32(header, frame_hdr::kCompressedSize)};
-    if (frame.uncompressed > kMaxFrameBytes) {
-        return Fail("it states " + std::to_string(frame.uncompressed) +
-                    " uncompressed bytes, more than a frame holds"),
-               false;
-    }
-    if (frame.compressed > frame.uncompressed) {
-        return Fail("its compressed size " + std::to_string(frame.compressed) +
-                    " exceeds its uncompressed size " + std::to_string(frame.uncompressed)),
-               false;
-    }
-    // Each frame states what remains from itself to the end; a missing or repeated frame breaks the chain.
-    if (remaining_ && frame.remaining != *remaining_) {
-        return Fail("it says " + std::to_string(frame.remaining) + " bytes remain where " +
-                    std::to_string(*remaining_) + " were due"),
-               false;
-    }
-    if (frame.uncompressed > frame.remaining)
-        return Fail("it holds more than the bytes it says remain"), false;
-    frame_ = frame;
-    if (frameIndex_ == 0) announced_ = frame.remaining;
+    std::string why;
+    const auto frame = catalog::ReadFrameHeader(header_, remaining_, &why);
+    if (!frame) return Fail(why), false;
+    frame_ = *frame;
+    if (frameIndex_ == 0) announced_ = frame->remaining;
     return true;
 }
 

@@ -12,26 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "catalog/compressed_frames.h"
+
 namespace ostrum::decode {
 
-// The compression frame header, at the start of every frame.
-namespace frame_hdr {
-inline constexpr std::size_t kHeaderId = 0;  // UINT16 0x4846, the bytes "FH"
-inline constexpr std::size_t kOriginalMediaAttributes =
-    2;  // UINT16, the stream's attributes before compression
-inline constexpr std::size_t kRemainingUncompressedSize =
-    4;                                                // UINT64, from this frame to the end of the stream
-inline constexpr std::size_t kUncompressedSize = 12;  // UINT32
-inline constexpr std::size_t kCompressedSize = 16;    // UINT32; equal to the above for a stored frame
-inline constexpr std::size_t kSequenceNumber = 20;    // UINT8, from 1
-inline constexpr std::size_t kChecksum = 22;          // UINT16 XOR of the 11 words before it
-inline constexpr std::size_t kSize = 24;
-inline constexpr std::uint16_t kCompressedFrameId = 0x4846;  // "FH"
-inline constexpr std::uint16_t kEncryptedFrameId = 0x4845;   // "EH": no cipher is defined for it
-}  // namespace frame_hdr
-
-// A frame never holds more than this many uncompressed bytes; a larger stated size is damage.
-inline constexpr std::size_t kMaxFrameBytes = 64 * 1024;
+namespace frame_hdr = catalog::frame_hdr;
+using catalog::kMaxFrameBytes;
 
 class CompressedStreamDecoder {
   public:
@@ -59,11 +45,7 @@ class CompressedStreamDecoder {
     std::optional<std::uint64_t> announced() const { return announced_; }
 
   private:
-    struct FrameHeader {
-        std::uint64_t remaining = 0;
-        std::uint32_t uncompressed = 0;
-        std::uint32_t compressed = 0;
-    };
+    using FrameHeader = catalog::FrameHeader;
 
     std::size_t TakeHeader(std::span<const std::uint8_t> bytes);
     bool CheckHeader();

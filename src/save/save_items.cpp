@@ -22,7 +22,7 @@ void AddMediaPieces(SaveItem& item, const catalog::Catalog& catalog, std::size_t
 }  // namespace
 
 SaveItem RowItem(const catalog::FileRow& row) {
-    return SaveItem{row.path().str(), row.size(),     row.dataOffset(),
+    return SaveItem{row.path().str(), row.storedSize(), row.dataOffset(),
                     row.chunkIndex(), row.modified(), row.dataOffsetInChunk()};
 }
 

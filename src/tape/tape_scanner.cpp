@@ -98,6 +98,7 @@ int ScanTape(const TapeDevices& devices, const std::string& deviceName, catalog:
     const bool finished = ReadLoop(passes, context, sink, summary.capacity, scanActive, summary);
     summary.reads = passes.reads();
     summary.found.bytesExamined = first.size() + summary.bytes;
+    catalog::EndMediumFrameWalk(context);
     mark.Fill(context, summary.found);
     if (!finished) {
         summary.stopped = true;

@@ -13,6 +13,7 @@
 #include "app/dialog_units.h"
 #include "app/splitter_bar.h"
 #include "app_fixture.h"
+#include "damage.h"
 #include "ui/skin/skin_button.h"
 #include "ui/skin/skin_static.h"
 
@@ -217,6 +218,51 @@ TEST(RecoveryWindow, AScanThatFindsNoFileTriesTheDeepScanThenSaysWhyAndEndsTheWi
     EXPECT_TRUE(answers.texts().isEmpty());
     EXPECT_EQ(shifted.foundModel()->rowCount(), static_cast<int>(windowMediaPaths().size()));
     EXPECT_EQ(shifted.statusLine()->text(), QStringLiteral("Total File Found :6"));
+}
+
+// Junk bytes inside an image: the normal scan found the files before them and said nothing of the rest. The
+// status line says the block grid was lost, and the button beside it runs the deep scan, which finds them.
+// A compressed file's File Size is the size it is saved with, though its frames end chunks after its row.
+TEST(RecoveryWindow, ALostBlockGridIsSaidAndTheDeepScanIsOneClickAway) {
+    TestFolder folder;
+    mw::MediaDescription media;
+    media.sets.push_back(
+        {.info = {.name = "Packed", .compressed = true},
+         .entries = {mw::FileEntry{.name = "BIG.BIN", .data = mw::GeneratedData{300000, 4}}}});
+    media.sets.push_back({.info = {.name = "Daily"}});
+    for (std::uint64_t i = 0; i < 30; ++i) {
+        media.sets.back().entries.push_back(mw::FileEntry{.name = "F" + std::to_string(i) + ".BIN",
+                                                          .data = mw::GeneratedData{2000 + 31 * i, i}});
+    }
+    const mw::Manifest manifest = mw::WriteImageFile(media, folder.path("whole.img"));
+    ASSERT_GT(manifest.files[0].declaredLength, 2u * 65536) << "its frames run on past the chunk of its row";
+    mw::DamageFile(folder.path("whole.img"), folder.path("ins.img"),
+                   mw::Damage::InsertJunk(*manifest.files[16].dataOffset + 50, 7));
+    RecoveryWindow window(imageSource(folder.path("ins.img").string()));
+    window.show();
+    QSignalSpy sizes(window.foundModel(), &QAbstractItemModel::dataChanged);
+    ASSERT_TRUE(waitForScanEnd(window));
+    EXPECT_EQ(window.foundModel()->rowCount(), 17);
+    EXPECT_EQ(window.foundModel()->index(0, FoundFilesModel::SizeColumn).data().toString(),
+              QStringLiteral("300000"));
+    EXPECT_TRUE(std::any_of(sizes.begin(), sizes.end(), [](const QList<QVariant>& changed) {
+        return changed[0].toModelIndex().column() <= FoundFilesModel::SizeColumn &&
+               changed[1].toModelIndex().column() >= FoundFilesModel::SizeColumn &&
+               changed[0].toModelIndex().row() == 0 &&
+               changed[2].value<QList<int>>().contains(Qt::DisplayRole);
+    })) << "the size fixed after the row was shown is shown again";
+    EXPECT_EQ(window.statusLine()->text(), QStringLiteral("Total File Found :17; block grid lost"));
+    EXPECT_TRUE(window.statusLine()->toolTip().startsWith(
+        QStringLiteral("The normal scan lost the block grid at 1 place (first at byte ")));
+    ASSERT_TRUE(window.deepScanButton()->isVisible());
+
+    QTest::mouseClick(window.deepScanButton(), Qt::LeftButton);
+    EXPECT_TRUE(window.deepScan());
+    ASSERT_TRUE(waitForScanEnd(window));
+    EXPECT_EQ(window.foundModel()->rowCount(), 31);
+    EXPECT_FALSE(window.deepScanButton()->isVisible());
+    EXPECT_EQ(window.statusLine()->text(), QStringLiteral("Total File Found :31"));
+    EXPECT_EQ(window.statusLine()->toolTip(), QString());
 }
 
 TEST(RecoveryWindow, EnterOpensTheMarkedRowAndTabGoesThroughTheListsAndButtonsInScreenOrder) {

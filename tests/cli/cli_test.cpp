@@ -181,6 +181,51 @@ TEST_F(CliTest, ListHintsAtTheDeepScanWhenMtfDataHoldsNoFileAndNoSet) {
     EXPECT_EQ(Run("list --deep '" + junked.string() + "'").err, "");  // no hint after the deep scan
 }
 
+// Junk bytes inside an image made the normal scan lose the block grid there and list the files before them
+// alone, without a word: it says where, and that the deep scan may find more. Clean media (compressed,
+// checksummed and catalogued sets among them), zeroed and truncated ones, and the deep scan get no such word.
+TEST_F(CliTest, ListSaysWhereTheNormalScanLostTheBlockGridAndNowhereElse) {
+    namespace mw = ostrum::mtfwriter;
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "Daily"}});
+    for (std::uint64_t i = 0; i < 40; ++i) {
+        mw::FileEntry file{.name = "F" + std::to_string(i) + ".BIN",
+                           .data = mw::GeneratedData{3000 + 97 * i, i}};
+        file.csum = i % 3 == 0;
+        media.sets.back().entries.emplace_back(std::move(file));
+    }
+    const fs::path whole = dir / "whole.img", junked = dir / "ins.img";
+    const auto manifest = mw::WriteImageFile(media, whole);
+    const mw::ManifestFile& middle = manifest.files[20];
+    mw::DamageFile(whole, junked, mw::Damage::InsertJunk(*middle.dataOffset + 100, 7));
+    // Where the stream after its data should begin, on the 4-byte grid counted from its FILE block.
+    const std::uint64_t dataEnd = *middle.dataOffset + middle.dataLength;
+    const std::uint64_t lost = middle.fileBlockOffset + (dataEnd - middle.fileBlockOffset + 3) / 4 * 4;
+    const auto listed = Run("list " + junked.string());
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_NE(listed.out.find("\n21 files found in 1 backup set\n"), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.err,
+              "ostrum-tape-cli: list: the normal scan lost the block grid at 1 place (first at byte " +
+                  std::to_string(lost) + "): --deep may find more files\n");
+    const auto deep = Run("list --deep " + junked.string());
+    EXPECT_NE(deep.out.find("\n40 files found in 1 backup set\n"), std::string::npos) << deep.out;
+    EXPECT_EQ(deep.err, "");
+
+    mw::MediaDescription catalogued = mw::SampleMedia();
+    catalogued.tape.mediaCatalog = true;
+    mw::WriteImageFile(catalogued, dir / "sample.img");
+    mw::DamageFile(
+        whole, dir / "zeroed.img",
+        mw::Damage::ZeroRange(manifest.files[10].fileBlockOffset,
+                              manifest.files[12].fileBlockOffset - manifest.files[10].fileBlockOffset));
+    mw::DamageFile(whole, dir / "short.img", mw::Damage::TruncateTo(*middle.dataOffset + 100));
+    for (const char* name : {"whole.img", "sample.img", "zeroed.img", "short.img"}) {
+        const auto quiet = Run("list " + (dir / name).string());
+        EXPECT_EQ(quiet.status, 0) << name;
+        EXPECT_EQ(quiet.err, "") << name;
+    }
+}
+
 // Real media written by SQL Server: a media password in the TAPE block, the two stripes of one striped
 // backup (two media families), and a compressed backup, which holds no MTF data at all.
 TEST_F(CliTest, RealSqlServerMediaListTheirSetsOrSayTheyHoldNoMtfData) {

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <tuple>
+
 #include "cli_golden.h"
 #include "save_fixture.h"
 
@@ -123,6 +125,59 @@ TEST_F(ExtractCommandTest, DryRunSaysWhatWouldBeRenamedSkippedOrReplacedAndTheDe
                   std::to_string(manifest.files[0].declaredLength) +
                   " bytes on the medium)\n1 files, 100000 bytes " + "would be saved under " + Out().string() +
                   "\n");
+}
+
+// Compressed files were listed with the bytes they take on the medium (a text file of 214,893 bytes as
+// 17,644): every listing gives the size the file is saved with, the sum of what its frames decode to, read
+// from the frame headers as the scan passes them, on an image as on a tape that is read only in order.
+TEST_F(ExtractCommandTest, ListingsGiveCompressedFilesTheSizeTheyAreSavedWith) {
+    std::string text;
+    for (int line = 0; text.size() < 214893; ++line)
+        text += "line " + std::to_string(line) + " of the report\n";
+    text.resize(214893);
+    mw::MediaDescription media;
+    media.sets.push_back({.info = {.name = "Plain"},
+                          .entries = {mw::FileEntry{.name = "P.BIN", .data = mw::GeneratedData{70000, 5}}}});
+    media.sets.push_back(
+        {.info = {.name = "Packed", .compressed = true},
+         .entries = {mw::FileEntry{.name = "TEXT.TXT", .data = mw::BytesOf(text)},
+                     mw::FileEntry{.name = "RAND.BIN", .data = mw::GeneratedData{100000, 9}},
+                     mw::FileEntry{.name = "BAD.TXT", .data = mw::BytesOf(text), .badFrameChecksum = 2}}});
+    const std::string image = temp.path("cz.img").string(), tape = temp.path("cz.tap").string();
+    const mw::Manifest manifest = mw::WriteImageFile(media, image);
+    mw::WriteTapFile(media, tape, 16384);
+    ASSERT_LT(manifest.files[1].declaredLength, 65536u) << "the text is stored in fewer bytes";
+
+    // The frames before the damaged one decode to 2 x 65,536 bytes: that much is known of BAD.TXT.
+    const std::vector<std::string> sizes = {"size: 70000   ", "size: 214893   ", "size: 100000   ",
+                                            "size: at least 131072   "};
+    for (const std::string& source : {image, "--attach 0=" + tape + " //./tape0"}) {
+        SCOPED_TRACE(source);
+        const auto listed = Run("list " + source);
+        EXPECT_EQ(listed.status, 0) << listed.err;
+        std::size_t at = 0;
+        for (const std::string& size : sizes) {
+            at = listed.out.find(size, at);
+            EXPECT_NE(at, std::string::npos) << size << " in\n" << listed.out;
+        }
+        const auto json = Run("list --json " + source);
+        EXPECT_NE(json.out.find("\"size\": 70000, \"data_offset\""), std::string::npos) << json.out;
+        for (const auto& [file, size, whole] :
+             {std::tuple{1, "214893", "false"}, std::tuple{2, "100000", "false"},
+              std::tuple{3, "131072", "true"}}) {
+            EXPECT_NE(json.out.find("\"size\": " + std::string(size) + ", \"stored_size\": " +
+                                    std::to_string(manifest.files[file].declaredLength) +
+                                    ", \"size_at_least\": " + whole),
+                      std::string::npos)
+                << file << " in " << json.out;
+        }
+    }
+    const auto saved = Run("extract " + image + " " + Out().string());
+    EXPECT_EQ(saved.status, 1) << "BAD.TXT is not whole";
+    EXPECT_EQ(fs::file_size(Out() / "BACKUP SET 1(_Plain)" / "P.BIN"), 70000u);
+    EXPECT_EQ(fs::file_size(Out() / "BACKUP SET 2(_Packed)" / "TEXT.TXT"), 214893u);
+    EXPECT_EQ(fs::file_size(Out() / "BACKUP SET 2(_Packed)" / "RAND.BIN"), 100000u);
+    EXPECT_EQ(fs::file_size(Out() / "BACKUP SET 2(_Packed)" / "BAD.TXT.partial"), 131072u);
 }
 
 // Patterns used to be case-sensitive (`*.txt` did not find A.TXT), an empty one chose everything and one

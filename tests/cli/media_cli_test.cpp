@@ -135,6 +135,19 @@ TEST_F(MediaCliTest, TwoImagesInOrderListAndExtractAsOneBackupAndOneAloneSaysWha
     EXPECT_EQ(saved.status, 0) << saved.out << saved.err;
     EXPECT_EQ(fs::file_size(Path("out") + "/BACKUP SET 1(_Daily)/DOCS/BIG.BIN"), 20000u);
 
+    // Given the other way round they used to be read in that order (a second set, the file in two pieces each
+    // cut short): they are read by the sequence numbers of their labels, and that is said.
+    const std::string sorted =
+        "media sorted by sequence number: " + Path("a.img") + ", " + Path("b.img") + "\n";
+    const auto reversed = Run("list " + Path("b.img") + " " + Path("a.img"));
+    EXPECT_EQ(reversed.status, 0) << reversed.err;
+    EXPECT_EQ(reversed.out, listed.out);
+    EXPECT_EQ(reversed.err, "ostrum-tape-cli: list: " + sorted);
+    const auto savedReversed = Run("extract " + Path("b.img") + " " + Path("a.img") + " " + Path("reversed"));
+    EXPECT_EQ(savedReversed.status, 0) << savedReversed.out << savedReversed.err;
+    EXPECT_EQ(savedReversed.err, "ostrum-tape-cli: extract: " + sorted);
+    EXPECT_EQ(fs::file_size(Path("reversed") + "/BACKUP SET 1(_Daily)/DOCS/BIG.BIN"), 20000u);
+
     const auto alone = Run("extract " + Path("a.img") + " " + Path("alone"));
     EXPECT_EQ(alone.status, 1);
     EXPECT_NE(
@@ -239,6 +252,27 @@ TEST_F(MediaCliTest, FileCutTwiceKeepsItsPiecesInPlaceWithoutTheMiddleMediumAndI
         }
     }
     EXPECT_TRUE(fs::exists(Path("out") + "/BACKUP SET 1(_Daily)/C.TXT"));
+}
+
+// A compressed file cut twice: the frames on each medium add up to its size when all three are read, from
+// where the frames left off on the medium before; without the middle one only the first medium's frames
+// are known.
+TEST_F(MediaCliTest, CompressedFileCutTwiceGetsItsWholeSizeFromTheFramesOfEveryMedium) {
+    mw::MediaDescription media{.tape = {.logicalBlockSize = 512, .mediaFamilyId = 0xBEEF}};
+    media.sets.push_back({.info = {.name = "Packed", .compressed = true},
+                          .entries = {mw::FileEntry{.name = "HUGE.BIN",
+                                                    .data = mw::GeneratedData{.size = 400000, .seed = 7}}}});
+    mw::ImageFileSink a(Path("a.img")), b(Path("b.img")), c(Path("c.img"));
+    std::vector<mw::Sink*> sinks{&a, &b, &c};
+    const mw::Manifest manifest =
+        mw::WriteSpannedMedia(media, sinks, std::vector<std::uint64_t>{60000, 120000});
+    ASSERT_EQ(manifest.files[0].parts.size(), 3u);
+    const std::string stored = ", \"stored_size\": " + std::to_string(manifest.files[0].declaredLength);
+    EXPECT_NE(Run("list --json " + Path("a.img") + " " + Path("b.img") + " " + Path("c.img"))
+                  .out.find("\"size\": 400000" + stored + ", \"size_at_least\": false"),
+              std::string::npos);
+    const auto gap = Run("list " + Path("a.img") + " " + Path("c.img"));
+    EXPECT_NE(gap.out.find("size: at least 65536   "), std::string::npos) << gap.out;
 }
 
 }  // namespace
