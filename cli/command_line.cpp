@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of ostrum-tape-cli: the commands, their options and their help, read with CLI11, and
 // the checks that CLI11 cannot make (an --attach value's form, a drive given twice, --capacity after its
 // --attach, an empty --include pattern).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The commands of ostrum-tape-cli. The command line (command_line.cpp) turns the words into one of the
 // option sets below and runs its command, which returns the exit status.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `extract [OPTIONS] SOURCE DEST`: scans an image file or a tape and saves the files found (or those
 // chosen by path) into a folder, with the folders of the selection and their dates, a progress bar on a
 // terminal and a report of every file not saved whole at the end. A dry run says what a save would do.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The --include patterns of `extract`: which files and folders of the catalog they choose.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Ctrl-C (SIGINT) and SIGTERM turned into a request to stop, so that a command ends cleanly: a scan
 // stops, a save removes the file it was writing, an image copy ends after the bytes it has read. The

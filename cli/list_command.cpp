@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `list [--json] [--deep] [--catalog] SOURCE...`: scans image files (or, through tape_commands, tapes),
 // several in order as the media of one backup, and prints what was found or the medium's own catalog.
 

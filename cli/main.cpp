@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostrum-tape-cli: the command-line face of Brivane Ostrum TAPE, on the same core as the desktop program.
 
 #include "commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What `list` prints of the medium's own catalog: with --catalog the catalog itself (the sets and what each
 // holds, as the backup program recorded them), and after an ordinary listing the files it names that the

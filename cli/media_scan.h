@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Scanning several media in order as one backup (`list A.img B.img`, `extract A.img B.img DEST`, the same
 // with tape drives), and what `list` says of the files spread over them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The listings' output: text gathered in one buffer and handed to the file in large writes, instead of
 // a stream insert for every piece. A listing of a million files is made of tens of millions of pieces.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tape commands: attached tapes, progress on the terminal, and the texts they print.
 
 #include "tape_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A progress bar on standard error, drawn only when standard error is a terminal.
 

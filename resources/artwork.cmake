@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Embeds the program's pictures and its string table into a target. The pictures are not kept in
 # the source tree: ostrum-artwork (tools/artwork) draws them when the build runs, offscreen, and
 # the Qt resource compiler embeds the PNG files it writes. The numbers below are those of the Picture

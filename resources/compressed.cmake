@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a text file compressed as Debian keeps manual pages and changelogs: gzip -9 -n (-n leaves the
 # name and time out of the gzip header, so the same text gives the same bytes).
 find_program(OSTRUM_GZIP gzip REQUIRED)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The HTML manual that F1 opens. Its pages are in resources/manual; its pictures are drawn by the gallery
 # (tools/gallery) when the build runs, offscreen, and copied in under the names the pages use. The build
 # writes the whole manual into the folder "manual" beside the desktop program, where the program finds it

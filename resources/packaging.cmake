@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `cpack -G DEB` in a build folder makes the Debian package: what `cmake --install` installs (both programs,
 # their manual pages, the desktop entry and its AppStream metadata, the file kinds, the icons, the command-line
 # tool's bash completion, the HTML manual, the copyright and the changelog) under /usr.

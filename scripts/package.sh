@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a Release tree (build-release/, without the tests and the benchmarks) and makes the Debian package from
 # it: out/ostrum-tape_VERSION_ARCH.deb. Install it with `sudo apt install ./out/ostrum-tape_*.deb`.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every fuzz target built in the given build folder for the given number of seconds,
 # seeded with the corpus the build made. Fails when a target finds a crash.
 set -euo pipefail

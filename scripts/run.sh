@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the program and starts it: the wizard, with the sample tape in virtual drive 0, so that both
 # roads (copy the tape into an image, or recover straight from the drive) can be tried without a tape
 # drive. Arguments given replace the sample (see `ostrum-tape --help`).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian package the project needs to build, test, package and run (dpkg-dev and file let CPack
 # read the package's library dependencies off the programs; the package test checks the package with lintian,
 # its AppStream metadata with appstream, its desktop entry with desktop-file-utils, its manual pages with

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds and runs every test: the formatting of the sources, the normal build with all tests, the Debian
 # package made from it, every test program again under AddressSanitizer/UndefinedBehaviorSanitizer (the
 # offscreen window, mark-up and message-box tests included), and a short libFuzzer run of every fuzz target.

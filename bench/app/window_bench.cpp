@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timed runs of the recovery window, offscreen, each checked for its result:
 //   - the scan of a generated image of 1,000,000 files in 1,000 folders (ten sets), from the window's
 //     making to its end-of-scan state, against `ostrum-tape-cli list --json` of the same image run just

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timed runs of the image scanner on generated media, each against a baseline measured in the same run:
 //  1. an image of at least 2 GiB of large files: scan throughput against a plain sequential read of the
 //     same file in the same 65,536-byte reads (goal: ratio at least 0.9);

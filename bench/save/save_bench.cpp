@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timed runs of the saving engine, each against a baseline measured in the same run:
 //  1. saving 2 GiB of files (16 files of 128 MiB) from an image against a plain copy of a 2 GiB file in
 //     1 MiB reads and writes, then an fsync (goal: ratio of the copy's time to the save's time at least

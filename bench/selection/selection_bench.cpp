@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timed runs of the selection rules on a catalog of 1,000,000 files in 1,000 folders (ten backup sets of
 // 100 folders; one folder holds 100,000 files), each against the same rule done by plain walks over every
 // FileRow, measured in the same run:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every benchmark needs beside its subject: the clock, the best or median of rounds, the process's own
 // memory figures, and the plain file copy that saving and imaging are measured against.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timed runs of the tape layer on a generated virtual tape of at least 1 GiB (three backup sets with
 // filemarks between them, 64 KiB blocks), each against a baseline measured in the same run:
 //  1. ScanTape on the virtual tape against ScanImageFile on the image copied from it (goal: ratio of

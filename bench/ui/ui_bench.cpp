@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the drawing components, each against a Qt baseline measured in the same run:
 //   - measuring and drawing a five-line message body: RichTextDrawer vs QTextDocument;
 //   - a 400 x 150 "metal" fill: EffectPainter vs a QLinearGradient fill.

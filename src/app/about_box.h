@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // AboutBox: the program's name and version over its picture, with one OK button.
 

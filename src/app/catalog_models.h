@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The three views of the recovery window read the catalog and the selection rules through these thin
 // models: no item per row, nothing copied. Each model reports exactly the rows and nodes the rules say

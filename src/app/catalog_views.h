@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The recovery window's three lists as the user drives them. The views only turn mouse and keys into
 // the inputs the window acts on (a click on a row's box, on the row elsewhere, Space, Enter, Tab, a

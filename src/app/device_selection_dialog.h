@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // DeviceSelectionDialog: the modal dialog in which the user picks the tape drive to work on. It probes
 // //./tape0 to //./tape19 once, while it is made, and lists every drive holding a medium with its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window templates are laid out in dialog units; the windows place their controls in pixels at
 // 1.5 pixels per unit across and 1.625 down. Both corners are converted, so that controls that meet in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Asking the user for a file name. The windows describe what they ask (title, initial name, filter in
 // the "Description|pattern|...||" form the program's texts are written in) and a FileNameAsker answers:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The filter of the list of all files, run on a worker thread so that typing never waits for it: each new
 // text stops the run of the text before (at its next look, a few thousand rows on) and starts its own. A

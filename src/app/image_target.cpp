@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/image_target.h"
 
 #include <sys/vfs.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The image file a tape is copied into: the ".img" rule for the chosen name, and whether the file system
 // that will hold it can take a file of the medium's size.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The copy of a tape into an image file, on a worker thread. The worker runs CopyTapeToImage and
 // publishes the texts of the imaging page and the progress after each read; the wizard takes the latest

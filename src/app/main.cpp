@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostrum-tape: the desktop program. Without a medium on its command line it shows the wizard, from
 // which the user copies a tape into an image, loads an image or recovers straight from a tape drive;
 // with one (or the media of one backup), it opens the recovery window on it at once, with the wizard

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Preview": a look at the start of a file before it is saved. Its first bytes, read from the medium as the
 // save would write them (decoded, holes filled with zeros), are shown as text in the encoding they seem to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program's windows share in their set-up: the name, title, icon, skin picture and fixed size
 // of a skinned window, and the small picture buttons (Stop, Back, Next, Home, About).

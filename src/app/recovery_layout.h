@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the recovery window's controls lie. The window opens at the size its template gives (783 x 504
 // pixels) with the controls where the template puts them (the list of all files below a filter field), and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // RecoveryWindow: the window in which a medium is scanned and what was found is browsed, chosen and
 // saved. It starts the scan when it is made; during the scan it shows the growing tree and lists, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/save_progress_dialog.h"
 
 #include <QApplication>

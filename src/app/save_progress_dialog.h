@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saving the ticked files: the progress dialog (template 152), the worker that runs the saving engine
 // while the dialog shows where it is, and the account given when it has ended.

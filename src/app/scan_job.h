@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The scan of one recovery window, on a worker thread. The worker runs the image or the tape scanner
 // into the window's catalog and, a few dozen times a second at most, publishes how far it has got: how

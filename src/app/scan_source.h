@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the windows share about the medium to scan: whether it is a tape drive or an image file, its
 // name (and those of the media after it, for a backup spread over several), and the tape drives (with any

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command line of the desktop program: the medium to open the recovery window on, or none for the
 // wizard (with any virtual tapes attached, so that its device selection lists them).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // SplitterBar: a bar five pixels thick between two panes of a window. The user drags it; while the
 // drag lasts a light guide of two lines follows the pointer, held between the bar's limits; when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Preview" of a file on a tape. A tape cannot seek: its preview reads it from its start up to the file
 // (save::ReadPreview), which on a real drive may take hours. The window asks first, saying how much it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // WizardWindow: the program's main window, from which the user chooses how to recover. Its pages are
 // a choice of picture and of shown buttons:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Names stored in MTF blocks, turned into the catalog's text, and the check every catalog name passes.
 

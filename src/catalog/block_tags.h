@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The table of MTF block and stream tags that every 512-byte slot is tested against.
 

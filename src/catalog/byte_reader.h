@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Little-endian reads from bytes delivered by the medium. Every read is checked against the bytes actually
 // present: a read that would run past them yields no value, which is never confused with a zero.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The catalog of one scan: the tree of backup sets and directories under "TAPE MEDIA", and the list of
 // files found (FoundFilesList) with where each file's data lies on the medium. It belongs to the core;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the block handlers see of the medium: the bytes one read delivered into the chunk buffer, the
 // medium position the scanner assigns to its first byte, and a way to reach the bytes that follow it

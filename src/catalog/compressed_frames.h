@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frames of a stream written with MTF software compression: each begins with a 24-byte "FH" header
 // that gives, besides the payload's size, the uncompressed bytes the frame decodes to. The scan adds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The deep scan of an image: block headers found at any byte offset, for media whose blocks have left
 // the 512-byte grid (an image cut or shifted by a few bytes, junk bytes inside it).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The size of a compressed file: its data stream is a run of frames, and the uncompressed sizes their
 // headers give add up to the size the file has when saved (its Stream Length is what it takes on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the normal scan of an image lost the 512-byte grid of the blocks. After a file's data come its
 // other streams and the padding (SPAD) that ends it, and the next block begins right after: when neither a

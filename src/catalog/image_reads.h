@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the image scans (slot by slot, and deep) read an image: chunk reads that note their failures, and
 // the bytes after a chunk for blocks that cross its end. Internal to the catalog library.

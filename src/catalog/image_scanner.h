@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Scanning an image file: the tape's bytes copied into an ordinary file (or an old ".bkf" backup).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The medium's own catalog (a Media Based Catalog of Type 1), as the backup program wrote it into the ESET
 // blocks of its sets: a Set Map of the sets of the media family and, for each set, its File/Directory

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Backups spread over several media. When a backup program fills a tape (or a .bkf part) it ends the medium
 // with an EOTM block, at a block boundary or inside a file's data, and goes on on the next medium of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // On-medium layout of the MTF 1.00a structures this program reads. Offsets are in bytes from the first
 // byte of the block (or stream header); field names follow the format's own.

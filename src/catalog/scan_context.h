@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Turning the SSET, DIRB and FILE blocks that the scanners find into catalog entries. Both scanners
 // hold one ScanContext per scan and pass every acted-on block to these handlers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a scan found of MTF data on a medium, beside its catalog: the bytes it went over and the sound
 // descriptor blocks it met. They tell a file that holds no MTF data at all (a text file, a database's own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Type names and icon names of files, asked by file name alone without touching any file. The
 // catalog shows what this service returns; the desktop program and the command-line tool use the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sparse files. A STAN stream flagged sparse (STREAM_IS_SPARSE) holds no data, or only the file's first
 // bytes; the rest follows in SPAR streams, one run each: a frame saying where in the file the run starts,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A growable array whose elements never move: it grows by adding blocks of doubling size, and the
 // table of blocks has a fixed place and size. A thread that has been handed a count of elements

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Byte sources: what the scans and the saving read an image through. ImageFile is an image on disk (a
 // regular file, or a disk or partition); MemoryImage is one held in memory (tests, fuzzing). The tape

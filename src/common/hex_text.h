@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Numbers as the messages show them in hexadecimal: "0x0000BEEF", "0x0ABE".
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The few system calls the core makes on files, each retried when a signal interrupts it and, for reads
 // and writes, looped until the whole request is done. A failure keeps the errno it left, so that callers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads a range of an image in windows of a fixed size on a thread of its own, a few windows ahead of
 // their use, into buffers that are used again once handed back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Arithmetic on counts that come from the medium (64-bit stream lengths, capacities): a sum or a
 // percentage stops at its limit instead of wrapping round to a small, wrong number.

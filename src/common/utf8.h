@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // UTF-8 for the whole program: a code point written out, a sequence read back with its checks, and a UTF-16
 // character turned into UTF-8. Inline, because names and JSON strings go through them byte by byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One worker thread and the stop flag its work watches, and the value it publishes for the window's thread.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The data of a stream written with MTF software compression: a run of frames, each a 24-byte "FH" header
 // and its payload, LZS-compressed or stored. The decoder takes the stream's bytes in whatever pieces the

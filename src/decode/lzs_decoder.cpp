@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "decode/lzs_decoder.h"
 
 #include <optional>

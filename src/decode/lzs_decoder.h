@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stac LZS, the compression of MTF's software-compressed streams (algorithm 0x0ABE): one independent block
 // (the history starts empty) decoded into a buffer whose size the frame header states.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "mimeinfo/mime_file_info.h"
 
 #include <QMimeDatabase>

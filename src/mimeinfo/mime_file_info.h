@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File types and icons from the shared MIME database (freedesktop.org), matched on the file name's
 // extension only: no file is ever opened or looked at.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The folder files are saved into, reached only through descriptors: every folder below it is opened
 // relative to its parent without following symbolic links, so nothing is ever created outside it, and

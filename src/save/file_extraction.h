@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The saving of one file, fed with the medium's bytes from its STAN stream header on, in whatever pieces
 // the source delivers them: it checks the header, decides where the file goes, writes (or decodes) the

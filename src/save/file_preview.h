@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A look at the start of a file ("Preview" in the recovery window): its first bytes as a save would write
 // them, read from the image through the save's own checks and decoders and written nowhere. The STAN

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving from an image, reading the files in the order of the items, each as soon as its item comes (a
 // scan may still be finding the next). A small file stored as it is, read with its header, goes to the
 // writers (SaveWriters), which create it and write its data while the next files are read; such files are

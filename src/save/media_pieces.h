@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saving files from several media read as one: which medium holds each piece of a file, and the image of
 // each medium, opened when a file first needs it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saving the files found on the medium back to disk, byte for byte, under a folder the user chose.
 //

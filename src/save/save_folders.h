@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The folders of a save besides its files. A folder of the selection is made even when no file of it is
 // saved (an empty folder on the medium stays one), and every folder the save made or wrote into gets the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "save/save_items.h"
 
 namespace ostrum::save {
@@ -23,7 +24,7 @@ void AddMediaPieces(SaveItem& item, const catalog::Catalog& catalog, std::size_t
 
 SaveItem RowItem(const catalog::FileRow& row) {
     return SaveItem{row.path().str(), row.storedSize(), row.dataOffset(),
-                    row.chunkIndex(), row.modified(), row.dataOffsetInChunk()};
+                    row.chunkIndex(), row.modified(),   row.dataOffsetInChunk()};
 }
 
 SaveItem SaveItemOf(const catalog::Catalog& catalog, std::size_t row) {

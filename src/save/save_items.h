@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The save items of catalog rows: what a save, a preview or any other reader of the files chosen needs of
 // each row, copied out of the catalog, with the pieces of a file spread over several media.

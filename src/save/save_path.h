@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where a file found on the medium is saved: its CatalogPath less "TAPE MEDIA\", cut at the backslashes
 // into folder and file names that are safe to create below the destination folder, and the free names

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a save would do, found out without writing anything (a dry run): the name each file would get
 // under the policy for taken names, as the saving engine chooses it (names taken on the disk, names given

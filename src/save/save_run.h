@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One save in progress: the items, where they go, the progress count and the results. The image and the
 // tape readers (image_save.cpp, tape_save.cpp) drive FileExtractions through it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writers of their own for the small files saved from an image: the saving thread reads each file's
 // header and data in order and hands the writing to these threads, which create the files and write their

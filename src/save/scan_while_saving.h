@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saving from an image while it is scanned: a scan on a thread of its own whose rows (those chosen) are
 // handed to the save as the scan publishes them, after every chunk, so that files are saved while the rest

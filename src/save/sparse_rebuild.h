@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Rebuilding a sparse file from the medium's bytes after its STAN header (a stream flagged sparse): the
 // STAN's own bytes, if any, are the file's first run; each SPAR stream after it holds one more run, which

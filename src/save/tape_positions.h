@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finding a file again on a tape read from its start pass by pass, as the tape scan read it: what a
 // file needs to be looked for there, the pass in which its stream header lies, and the stretches of

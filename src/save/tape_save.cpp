@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving from a tape: one pass over the tape from its start for the whole selection, reading it exactly
 // as the tape scan did, so that each file is met at the pass of its ChunkIndex and found from there by
 // its DataOffset. The tape is never positioned except by the rewind of its preparation.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether the bytes a preview shows are text, and in which encoding; anything else is shown as hex. The
 // rules, tried in this order, are few so that a user can predict them:

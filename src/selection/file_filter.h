@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The filter above the list of all files: which rows of the catalog a text typed there shows.
 //   - An empty text shows every row.

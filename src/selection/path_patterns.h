@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Paths and patterns as the command line's --include and the recovery window's filter compare them:
 // ASCII letters in lower case, '/' read as '\', "TAPE MEDIA\" left out in front. A pattern holding *, ?

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tri-state selection over a catalog: the marks of the tree's nodes, the content and marks of the
 // folder list, and the checks of the FileRows, kept in step by the rules the recovery window applies on

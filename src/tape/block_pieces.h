@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A tape block read whole and handed out in pieces no longer than the reader's buffer. Drives deliver a
 // block in one transfer; a block longer than kTapeReadSize (common on modern drives) is read into this

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list of drives holding a medium, as the device selection shows it: the twenty names probed in
 // order, one row per drive whose media query succeeded, with its figures in the list's cell formats.

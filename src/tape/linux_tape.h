@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Linux backend: SCSI tape drives through the st driver. "//./tapeN" is /dev/nstN, the
 // non-rewinding device (the program rewinds by itself when it wants to).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads a tape in order, with a queue of reads taken ahead of time. The tape cannot seek back, so when a
 // block handler needs bytes past the end of the current read, they are read from the drive now and kept

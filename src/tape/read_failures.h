@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Failed reads in a row. The tape scan, the tape save and the image copy skip a read that fails and go
 // on, but give up on the drive after a run of kMaxConsecutiveReadFailures, so that a dead drive is not

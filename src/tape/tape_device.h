@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tape layer: one open tape drive and the records it answers with. Everything the program does with
 // a drive goes through TapeDrive: it opens a drive exclusively, asks about the drive and its medium,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which drive a TapeDeviceName opens: an attached virtual drive when the number has one, else the
 // Linux drive. The map of attached virtual drives lives in this object, which is handed to whoever opens

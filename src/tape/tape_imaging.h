@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Copying a tape into an image file: the bytes of the successive kTapeReadSize reads from the beginning
 // of the tape, back to back, with no header, no trailer and no record of block boundaries. Filemarks

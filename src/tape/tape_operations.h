@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's own operations on tape drives, built on TapeDrive: the block-mode helpers, the set-up
 // of a drive for a full read (PrepareTapeForReading) and the probe of one drive (ProbeTapeDevice).

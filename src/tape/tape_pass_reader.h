@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The read loop of the tape scan and the tape save: the tape read pass by pass with the scan's counters,
 // so that whoever reads a tape again (saving files found by a scan) meets every ChunkIndex and DataOffset

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Scanning a tape drive: the tape is read from its beginning in kTapeReadSize requests and every whole
 // 512-byte slot of what each read delivered is examined for SSET, DIRB and FILE blocks, as the image

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Virtual tape drives: a tape file in the SIMH ".tap" format behaves as a drive holding that tape.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared pieces of the window tests: media written by our MTF writer into a temporary folder, a scan
 // that the test holds back so that the window stays in its scanning state, and an answerer that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's models and views over a scanned catalog: consistent while a scan feeds them (checked by
 // QAbstractItemModelTester), announcing exactly the marks that changed, and every input of the lists
 // changing a mark exactly once.

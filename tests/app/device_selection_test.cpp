@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device selection dialog over virtual drives: the rows it lists and their cells, OK without a row,
 // OK with one (a capacity above 4 GiB kept whole), Cancel, and a machine with no drive at all.
 #include <QHeaderView>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's help: where F1 finds it (the help file in the start directory, the manual beside the
 // program as a build leaves it, the manual where the package installs it) and how it shows the manual, in
 // the browser or, when the desktop cannot open it, in the help window, whose links stay in the manual.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding files in the recovery window: the filter above the list of all files and the count beside it,
 // ticking what it shows, the files the medium's own catalog names but the scan did not find, and the
 // preview of a file before it is saved.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recovery window driven as a user drives it: a real scan of media written by our MTF writer, the
 // scanning state held open by the test, the messages of its failure table, its keys and splitter bars.
 #include <QHeaderView>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving from the recovery window: a user's session from scan to saved files compared byte for byte,
 // the menu entries that save, the refusal during a scan, the progress shown, the folders' dates and the
 // account given at the end.

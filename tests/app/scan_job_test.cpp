@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scan job's hand-over: the test thread reads every row and node the worker has published while
 // the worker goes on appending more (run under ThreadSanitizer too), a job that goes away while its
 // worker runs stops and joins it, and the window takes a scan's end as soon as it is published.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program's command line: an image, or a tape drive with virtual tapes attached.
 #include "app/source_arguments.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A backup spread over several media in the recovery window: the media named while they are scanned, a file
 // cut by the end of a medium shown as one row and saved whole as extract saves it, media put in the order of
 // their sequence numbers, and several tape drives read but not saved from.

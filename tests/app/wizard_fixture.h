@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared pieces of the wizard tests: wizard fields whose drives are only the virtual tapes a test
 // attaches (no drive of the machine is probed), virtual tapes written by our MTF writer together with

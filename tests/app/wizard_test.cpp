@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wizard driven as a user drives it, over virtual tapes: its pages and their transitions, the copy of
 // a tape into an image (compared byte for byte with the tape, then scanned in the recovery window), Stop
 // and Exit during a copy, a copy that cannot be written, Load Image, the direct road, help and the exit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Hand-made MTF blocks for unit tests: just the fields the scan reads, each written where the format
 // puts it, on an otherwise zeroed slot.

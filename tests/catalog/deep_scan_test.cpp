@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The deep scan's search for block tags at any byte offset, worked out on whole 64-byte blocks with
 // vector instructions and on the rest bit by bit, against its plain definition.
 

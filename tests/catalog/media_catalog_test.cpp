@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The medium's own catalog (Type 1: TFDD and TSMP streams of each ESET), written by our MTF writer, read by
 // the scan and compared with what the scan found, whole and damaged.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner against genuine MTF media made by our writer, whole and damaged, and against real
 // SQL Server backups.
 

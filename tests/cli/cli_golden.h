@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs ostrum-tape-cli as a separate process and captures what it printed and how it ended.
 

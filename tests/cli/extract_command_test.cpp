@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Golden cases for `ostrum-tape-cli extract`: the real program on media written by our MTF writer.
 
 #include <sys/stat.h>

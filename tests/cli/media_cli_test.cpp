@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Golden cases of what `list` and `extract` read besides files: the medium's own catalog (`list --catalog`
 // and the comparison `list` makes with it) and backups spread over several media, on media written by our MTF
 // writer as images and virtual tapes.

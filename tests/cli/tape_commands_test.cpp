@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Golden cases of the tape commands of ostrum-tape-cli, run as a separate program on virtual tapes.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The POSIX helpers: calls interrupted by a signal are retried, reads and writes loop to the end, and a
 // failure keeps its errno.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading ahead: windows come in order with the file's bytes, a window read short says so, and a reader
 // given up before its end stops without waiting for the windows nobody takes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sums and percentages of counts from the medium stop at their limits instead of wrapping.
 
 #include "common/saturating.h"

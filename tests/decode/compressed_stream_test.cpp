@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame decoder of compressed streams, fed in pieces of every size the media may deliver, and its
 // checks of damaged frame chains.
 

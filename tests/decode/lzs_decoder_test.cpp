@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LZS decoder against hand-written bit streams (each code of the format once), against the test-media
 // writer's compressor (written separately from the same description), and against hostile blocks.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the decoder of software-compressed streams (FH frames of LZS or stored data). The first byte
 // chooses how the stream arrives: its low six bits the size of the pieces (1 to 64 bytes, as a tape
 // delivers them in whatever pieces), its top bit an output that refuses bytes after the first frame.

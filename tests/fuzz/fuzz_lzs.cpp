@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the LZS decoder. The first two bytes are the block's stated uncompressed size (little-endian),
 // the rest is the block. The output buffer is exactly that long, so the sanitizers see any write past it.
 // Every input is also compressed by the media writer's compressor and must decode back to itself.

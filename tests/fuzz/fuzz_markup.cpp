@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the mark-up parser: the bytes, as UTF-8, are prepared (entities, line feeds and tabs; the first
 // byte chooses the newline mode), cut into tokens and built into the document of flows, tables and links
 // that the drawer lays out. The document's indexes must all point into its tokens.

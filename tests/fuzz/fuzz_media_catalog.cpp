@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the parsers of the medium's own catalog: the input's first byte picks the TFDD (file and folder
 // detail) or the TSMP (set map) parser, the rest is the stream's data.
 

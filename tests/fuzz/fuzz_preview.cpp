@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the preview with arbitrary media: every file the scan finds is previewed, and its text encoding
 // told. Each file is also saved (and the save checked, fuzz_save_support.h): a preview shows a file as the
 // save writes it, so a file saved whole must begin with the preview's bytes, and go on after them exactly

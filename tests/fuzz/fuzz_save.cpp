@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the save with arbitrary media: the bytes become an image file, which is scanned, and every file
 // found is saved into a fresh folder; what lands on disk is checked against what the save reports
 // (fuzz_save_support.h).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the fuzz targets of the save share: a work folder of the process's own, the media written into it
 // from the fuzzer's bytes and scanned as one backup (as `extract A B` reads them), and a save of everything

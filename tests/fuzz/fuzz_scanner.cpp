@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the image scanner with arbitrary media: the bytes become an in-memory image that is scanned
 // exactly as an image on disk is, chunk by chunk and slot by slot, names, stream headers and all, and then
 // again by the deep scan, which looks for block headers at every byte offset.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the reading of two media as one backup: the input is split in two image files, scanned in order
 // as `extract A B` scans them, and every file found is saved from both and checked (fuzz_save_support.h).
 // Its first two bytes (little-endian) are the length of the first medium; the rest of the input is the two

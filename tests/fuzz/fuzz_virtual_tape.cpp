@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the virtual-tape reader with arbitrary tape files. The bytes become an in-memory file attached as
 // a drive; the tape is read to its end twice (with a whole read buffer and with a small one, so that long
 // records arrive in pieces), its framing is checked, and it is scanned as a tape.

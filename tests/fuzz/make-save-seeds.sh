@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the seeds of the save's fuzz targets (fuzz_save, fuzz_two_media, fuzz_preview) with the media
 # writer, from a small folder made here with fixed contents and dates: the same seeds come out each time,
 # but for the date from-dir gives its backup set (the time it runs).

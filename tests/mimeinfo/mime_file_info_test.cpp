@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File types from the shared MIME database, by the name alone: known extensions in any case and the longest
 // pattern among several, and names the database does not know, named after their extension as desktops do.
 

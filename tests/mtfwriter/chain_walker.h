@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An independent reader for the tests: follows the chain of blocks of a written image from TAPE to EOTM using
 // each block's offset to first event and each stream's length, and checks every header checksum, stream
 // checksum, alignment, control block id and format logical address on the way. It shares no code with the

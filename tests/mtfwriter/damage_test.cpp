@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damage functions on byte vectors and on files, and what they do to a written image.
 #include "damage.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Describing a folder on disk: order, skipped links, names, times, and files that change before they are
 // written.
 #include "from_dir.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LZS compressor and the compressed-stream frames, checked with the reference decoder written from the
 // bit format alone.
 #include "lzs_compressor.h"

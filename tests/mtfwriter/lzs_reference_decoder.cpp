@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "lzs_reference_decoder.h"
 
 #include "chain_walker.h"

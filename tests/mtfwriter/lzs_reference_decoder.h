@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small reference decoder for the tests, written from the bit format alone: LZS blocks and the 24-byte "FH"
 // frames of compressed MTF streams. Malformed input gives an error text, never a crash.
 #pragma once

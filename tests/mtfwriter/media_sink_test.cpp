@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The same media as an image and as a SIMH .tap virtual tape: the records concatenated give the image bytes,
 // and the tape marks sit where the manifest puts the filemarks.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostrum-mkmedia as golden cases (command, expected output or error, exit code), the sample medium, and the
 // JSON manifest read back with an independent JSON parser.
 #include "mkmedia_cli.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The writer's blocks, streams and manifest, checked by walking the written chain independently.
 #include "mtf_writer.h"
 

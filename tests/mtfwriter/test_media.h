@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared fixtures for the writer tests.
 #pragma once
 

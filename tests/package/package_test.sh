@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian package made from a build folder as a user would meet it and as Debian's own tools read
 # it: lintian reports nothing on it, both manual pages read without a warning from man, the desktop entry
 # and the AppStream metadata validate, the package holds both programs with their desktop files, the HTML

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Previews of files on media written by our MTF writer: the first bytes as a save would write them (plain,
 // compressed, sparse, spread over two media), with the save's words where a stream header is damaged, a
 // stream is not decoded or a medium was not read; and the same from a virtual tape, read from its start and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving from image files: media written by our MTF writer, scanned into a catalog and saved back; every
 // saved file is compared with the bytes the writer put in.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared pieces of the saving tests: a temporary folder, media written by our MTF writer and scanned
 // into a catalog, and the check that every saved file holds exactly the bytes the writer put in.

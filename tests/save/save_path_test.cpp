@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Destination names made from CatalogPaths, free names, and MTF dates as file times.
 
 #include "save/save_path.h"

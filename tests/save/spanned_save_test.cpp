@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backups spread over several media: written by our MTF writer over two or three images, ended between
 // entries or inside a file's data, scanned in order as one catalog and saved back; and the same with a
 // medium missing.

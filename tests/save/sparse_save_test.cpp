@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sparse files: written by our MTF writer as an empty STAN flagged sparse followed by SPAR runs, catalogued
 // at their full size, and saved back from an image and from a virtual tape with their holes left as holes.
 

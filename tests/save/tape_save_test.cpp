@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving from a tape: media written by our MTF writer as SIMH virtual tapes of several block sizes, scanned
 // by ScanTape and saved in one pass; every saved file is compared with the bytes the writer put in.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a preview shows as text, and in which encoding, and what as hex.
 
 #include "save/text_encoding.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter over random catalogs against plain walks over every path: a plain text looked for in the
 // folded path, a wildcard pattern chosen as --include chose before its matcher moved into the core
 // (fnmatch on the folded path below "TAPE MEDIA\" and on each folder above it).

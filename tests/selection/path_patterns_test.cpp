@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wildcard matcher against the C library's fnmatch in the "C" locale, which --include called before
 // it had a matcher of its own: random patterns over the bytes that make stars, brackets, negations,
 // ranges, classes and collating symbols (unclosed and refused ones too) on random texts, whole, in two

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The selection rules written as plain walks over every FileRow for every question, with marks kept in
 // arrays of their own: the yardstick of the selection tests and the baseline of the selection benchmark.

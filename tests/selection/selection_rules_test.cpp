@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The selection rules against plain walks over every FileRow on random catalogs and clicks, and the
 // behaviours a user relies on, written out.
 

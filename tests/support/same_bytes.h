@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Byte comparisons that say where two runs of bytes part, instead of only that they differ (or printing
 // them whole): the first differing offset and both bytes there, or where the shorter one ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A fresh folder of its own under the system's temporary folder for one test, removed with everything in it
 // when the test ends. Each is made by mkdtemp, so tests running side by side never share one.

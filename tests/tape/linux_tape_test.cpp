@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Linux backend against a played st drive: the open, the status and SCSI queries, the read
 // outcomes, oversized blocks, and the calls made.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read queue of the tape scanner: bytes read ahead across marks and failed reads, handed out
 // later exactly as the drive gave them, and the limits of reading ahead.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A SCSI tape drive played behind the Linux backend's system-call seam, the way the st driver answers:
 // blocks, filemarks, setmarks, medium errors and the end of data on reads; MTIOCTOP, MTIOCGET and SG_IO

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the scan and copy tests share: sinks that record what they are told, catalog summaries to
 // compare, and MTF media made by the project's writer.

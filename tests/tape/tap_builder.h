@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes SIMH ".tap" files for the tests, damaged ones included, and a temporary folder to keep them in.
 

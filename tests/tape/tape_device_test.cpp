@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device names: the twenty names the program forms, and what it accepts back.
 
 #include "tape/tape_device.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CopyTapeToImage: the image layout, its texts, stopping, read errors, capacities that do not match
 // the data, and write failures that must never end in "Done".
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preparing a drive for a full read, the block-mode helpers, the probe and the device list, against
 // played Linux drives and virtual drives.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ScanTape: its counters and texts, the discarded first read, filemarks crossed, read errors skipped,
 // blocks read across the end of a read, stopping, and the same catalog as the scan of the tape's image.
 

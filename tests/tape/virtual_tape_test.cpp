@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Virtual drives over SIMH .tap files: the read contract, media figures, exclusive open, injected
 // faults and damaged tape files.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preparation, tokenizer, colours, lengths and the style-sheet parser of the rich-text drawer.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measuring, drawing, links and tables of RichTextDrawer, on offscreen images.
 #include "ui/richtext/rich_text_drawer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ui tests paint through Qt, which needs an application object; they run offscreen.
 #include <gtest/gtest.h>
 

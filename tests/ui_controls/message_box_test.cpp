@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message box driven as the user drives it: keys, clicks and the close box on the running box,
 // countdowns ticked directly, the answer memory, and a call made from a worker thread.
 #include "ui/msgbox/message_box.h"

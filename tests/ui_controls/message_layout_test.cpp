@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message box's plain computations: button sets, default index, text resolution, placement,
 // the countdown formats and the answer memory's names.
 #include "ui/msgbox/message_layout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // regionFromBitmap: tolerance bands, inside and outside regions, and the batching of runs.
 #include "ui/skin/region_from_bitmap.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The skinned controls: SkinButton's operations, pictures, hover and drawing; HoverButton's
 // hover tracking; SkinStatic's line breaking, auto-shrink and dropped files; SkinBackground and
 // TransparentStatic.

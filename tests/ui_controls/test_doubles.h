@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stand-ins shared by the controls tests: a link opener that records what it was asked to open
 // instead of handing it to the desktop (and answers that the desktop took it, or, told so, that it could

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The widget tests (the controls and the windows) need an application object and run offscreen. The
 // message box's answer memory is pointed at a folder of its own so that no test touches the user's
 // settings.

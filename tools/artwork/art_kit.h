@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drawing kit of the program's pictures: the house colours, fonts, and the shapes that recur
 // across skins and buttons (title banner, bottom bar, panels, glossy pills, step badges, the tape

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every picture of the program, by number. Each function draws one picture in its final size.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostrum-artwork: draws every picture of the program into PNG files in the given folder.
 //   ostrum-artwork <output folder>
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The button pictures and the state-image strips.
 
 #include <QPainterPath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's icons, drawn at any size on a transparent background.
 
 #include <QPainterPath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window skins: the three wizard pages, the recovery window, the about box and the device
 // selection dialog. Each has the title banner along its top; the wizard pages and the recovery
 // window have the dark bar along the bottom where their small buttons lie.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders every message-box style and button set, every skin and every button picture, so that
 // anyone can look at them without running the program.
 

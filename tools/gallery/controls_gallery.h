@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The gallery pages of the message box, the skinned controls and the program's pictures.
 

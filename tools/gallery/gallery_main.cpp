@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders every background effect and a page of mark-up using every tag into one PNG, so that
 // anyone can look at what EffectPainter and RichTextDrawer draw.
 //   ostrum-gallery [output.png]     (default: gallery.png)

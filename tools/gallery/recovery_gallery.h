@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The gallery pages of the recovery window: the window after scanning the sample image (a folder shown,
 // one set unticked so that marks are partial), the window during a scan, the window after scanning the

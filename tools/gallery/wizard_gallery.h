@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The gallery pages of the wizard: its start page, its image page, its imaging page during a copy of the
 // sample tape, the device selection listing two virtual drives, and the about box.

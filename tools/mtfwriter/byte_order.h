@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Little-endian encoding helpers for building MTF blocks in memory.
 //
 // Every access is bounds-checked against the span it is given: a block that would be written past its buffer

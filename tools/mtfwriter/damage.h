@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaging written media on purpose, for tests of carving readers: cut the beginning away, zero a range,
 // shift everything off its 512-byte alignment, insert junk bytes inside, or cut the end away.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a FileData sequentially, whatever its kind. Used by the writer; not part of the public API.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Describing a folder on disk as one MTF data set.
 #pragma once
 

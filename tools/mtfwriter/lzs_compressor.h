@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stac LZS compression (compressor only) and the 24-byte "FH" frames of MTF software compression.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The manifest as JSON, for scripts and for the scanner's tests outside C++.
 #pragma once
 

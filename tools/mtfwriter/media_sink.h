@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the writer's bytes go. The writer produces the tape's bytes in order and says where filemarks fall; a
 // sink turns that into an image file, a byte vector, or a SIMH virtual tape.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostrum-mkmedia's command line, callable in-process (the golden-case tests run it this way).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostrum-mkmedia: writes MTF test media. See mkmedia_cli.cpp for the commands.
 #include <iostream>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // On-medium layout of the MTF 1.00a structures the writer produces: named offsets and sizes, one namespace
 // per block kind. Offsets are in bytes from the first byte of the block (or stream header, or frame header).
 #pragma once

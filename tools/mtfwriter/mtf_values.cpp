@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names, dates and file contents of the media description.
 #include <algorithm>
 #include <bit>

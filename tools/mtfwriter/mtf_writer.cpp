@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MTF 1.00a writer. Layout of what it produces:
 //
 //   TAPE [SPAD]  FM

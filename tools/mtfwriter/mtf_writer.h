@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MTF test-media writer: describe a tape in C++ structs, write it as genuine MTF 1.00a media through a
 // sink, and get back a manifest that says exactly where every file landed.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sample medium of the README and the demo: three backup sets of folders and files of varied kinds, the
 // same bytes every time.
 #pragma once

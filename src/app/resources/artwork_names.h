@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's pictures by name, their numbers, and where each lies among the embedded resources. The
 // artwork generator writes these files; ProgramResources reads them back.

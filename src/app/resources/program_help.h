@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where F1 and the Help button of the program's message boxes find the program's help, and how they show
 // it. The help file "Brivane Ostrum for TAPE.chm" in the folder that was current when the program started

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the program talks to the user: every message and question goes through showMessageBox with
 // owner 0, one of five styles, one of three captions and the standard record (a pale yellow and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's own pictures and strings, embedded at build time: the skins, button pictures,
 // state-image strips and icons that the artwork generator drew, and the string table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // EffectPainter: named background effects (gradients, shades, bumps, noise, metal), pictures
 // drawn with effects (grey, darker, lighter, colour fill, inversion, hard or blurred drop shadow,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frames and lines of EffectPainter in their seven styles.
 #include <QPainter>
 #include <QPen>

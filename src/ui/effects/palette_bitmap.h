@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A device-independent bitmap with a colour table (1, 4 or 8 bits per pixel). Header and pixels
 // live in one block; the drawable image is made on the first draw and kept until the bitmap

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Picture drawing of EffectPainter: effects on each pixel, transparency mask, hard and blurred
 // drop shadows, per-pixel alpha.
 #include <QPainter>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // HelpWindow: a small window of the program's own that shows an HTML manual when the desktop has no
 // browser to open it in. Links between the manual's pages, and to places in a page, are followed inside

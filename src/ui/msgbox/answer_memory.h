@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Do not show again" memory: answers kept in the user's settings store under a key path
 // that mirrors "Software\company\program\RxMessageBox", one 32-bit value per message, named by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // showMessageBox: the one call through which the program shows a message or asks a question. It is
 // modal and returns the button that closed the box (MessageAnswer::Ok, Yes, No, Cancel, ...), a

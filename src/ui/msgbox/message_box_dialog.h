@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // MessageBoxDialog: the dialog behind showMessageBox. It lays out an optional header, the mark-up
 // body with the style's icon, an optional details strip opened by "More >>" (drawn when short, a

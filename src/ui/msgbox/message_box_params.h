@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The parameter record of showMessageBox, its area record, the text map, and the style a caller asks
 // for and the answer it gets: which buttons, which icon, which options. Field order and defaults follow

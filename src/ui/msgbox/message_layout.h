@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The message box's buttons and geometry as plain computations: which buttons a style and the
 // custom lines create, which one is the default, how big the window is and where the buttons and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the message box turns the record's text fields, its buttons and its labels into the texts it
 // shows: the caller's text map first, then the strings module, then a caller's default, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The message box's own header, not for its callers: the numbers its answers take where they leave the
 // box as numbers, in the dialog's result, the buttons' object names and the answer memory, which has

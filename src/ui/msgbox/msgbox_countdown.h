@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The message box's countdown, one tick a second: the seconds before the box closes with its default
 // button (auto-close), or before its buttons can be pressed (disabled buttons), shown on the default

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/msgbox/message_box_dialog.h"
 
 // The box's layout: each strip measured from its texts, the controls made to fit, and placed. The pure

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The message box's painting as free functions that need no window: the strips' backgrounds and
 // separators into one picture, and the rich texts of header, body and details over it.

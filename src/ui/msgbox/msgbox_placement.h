@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the message box goes on the screen, as functions of the box's widget: the area it may take, the
 // largest client area it may have there, centred over its owner and kept inside that area.

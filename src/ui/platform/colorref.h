@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Colours cross every interface of the user-interface components as 32-bit values laid out
 // 0x00BBGGRR; they become QColor only at the moment something is painted.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A font as the components describe it: face, size in pixels, weight (100 to 900), italic,
 // underline and strike-out. It becomes a QFont only where text is measured or drawn.

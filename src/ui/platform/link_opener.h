@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one place where a hyperlink target leaves the program. The desktop opener hands it to the
 // desktop's default handler; tests put a recorder in its place.

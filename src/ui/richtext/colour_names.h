@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Colour values of the mark-up: "#rrggbb", a decimal or "0x" number taken as a ColorRef, one of
 // the 140 named colours, or one of the 28 system colour keywords (read from the application

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The parsed mark-up: its tokens, the flows of the body and of every table cell, and the list of
 // links numbered in order of appearance.

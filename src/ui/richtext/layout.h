@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Lays out a parsed document into a display list: text runs, pictures, rules, backgrounds and
 // frames, each with its place relative to the layout's top-left corner.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Internals of the layout: the style stack, the line builder of one flow and the engine that
 // applies tags and lays out tables. Only layout*.cpp include this header.

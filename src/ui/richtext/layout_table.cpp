@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Table layout: the grid of cells with their spans, column widths and row heights, cell padding
 // and spacing, borders and background effects.
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Lengths of the mark-up and the style sheet: a plain number, a percentage of the current value,
 // "+n" / "-n" relative to it, or a number with a unit (px, ex, em, in, cm, mm, pt, pc).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The steps that turn a caller's mark-up into the text the drawer lays out.
 

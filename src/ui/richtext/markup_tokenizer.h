@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Cuts prepared mark-up into plain-text runs and tags. A pure function: no fonts, no device.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the drawer finds the program's pictures and strings by number. The program fills one in
 // from its resources; tests fill their own.

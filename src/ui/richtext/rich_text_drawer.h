@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // RichTextDrawer: measures and draws a small HTML-like mark-up (styled text runs, alignment,
 // breaks and tabs, horizontal rules, tables with borders and background effects, pictures with

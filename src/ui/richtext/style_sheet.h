@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text style of the rich-text drawer, the style sheet of classes that change it, and the
 // CSS-like parser of style-sheet text.

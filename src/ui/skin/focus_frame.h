@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The focus frame of a list or a tree. A style marks the focus of a field (a line edit) on its frame, but
 // draws nothing of the kind for a scroll area: a list that has the focus looks like one that has not,

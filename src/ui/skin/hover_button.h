@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // HoverButton: a one-picture button sized to its picture, with a hand cursor once it has a
 // link text and a tooltip. Hovering is tracked by capturing the mouse and checking the cursor on

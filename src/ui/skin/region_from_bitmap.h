@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // regionFromBitmap: the region of a picture's pixels that match (or, by default, do not match) a
 // key colour within a tolerance band, built from one-pixel-high runs.

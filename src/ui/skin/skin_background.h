@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // SkinBackground: a dialog painted with a full-size picture at its client origin, unscaled. With
 // no picture the dialog's ordinary background is painted. Every picture it takes also gets its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // SkinButton: a flat picture push button with a hover and a normal picture, six state colours and a
 // tooltip at most 400 pixels wide.

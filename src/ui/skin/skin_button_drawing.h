@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Geometry and drawing of a SkinButton, free of any window so a test or the gallery can paint a
 // button's look into any device.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Picture helpers of the skinned controls: the generated grey and darker copies, the mask of the
 // transparent colour, the picture and the text drawn "embossed" for a disabled control, and the

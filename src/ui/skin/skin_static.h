@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // SkinStatic: a label with its own font, a solid, gradient or picture background, a text that is
 // broken into lines by its own rule, an optional shadow, and a font that can shrink until the text

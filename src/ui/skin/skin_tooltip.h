@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tooltip of the skinned buttons: one tip per control, covering its whole client area, made
 // on first use; its text can be replaced and it can be switched off and on. The control relays

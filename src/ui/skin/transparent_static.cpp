@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/skin/transparent_static.h"
 
 namespace ostrum::ui {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TransparentStatic: a text label with no background of its own. When its text changes it has
 // its parent repaint the area under it, so the old text does not stay behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures and strings the program embeds: every number is there in the size the windows
 // expect, and the string table keeps its texts exactly.
 #include "app/resources/program_resources.h"
